@@ -1,0 +1,19 @@
+// Path and file-name helpers of the Utilities module: absolute paths with the positions of
+// their parts, file and base names, and the system's one existence test for data sources.
+// Paths are POSIX paths: "/" separates, the root "/" ends the folder part of an absolute path.
+#pragma once
+
+#include <QString>
+
+namespace Utilities {
+// Positions count characters from 1, as the callers expect.
+void GetDirExt(const QString& path, int& nameStart, int& folderEnd, int& extStart);
+QString GetFullPath(const QString& path, int& nameStart, int& extStart, int& folderEnd);
+QString ExpandPath(const QString& path);
+QString GetFileName(const QString& path);
+QString GetBaseName(const QString& path);
+QString GetLongFileName(const QString& path);
+
+// True for an existing, readable file, and for any text holding "ODBC;" (a connect string).
+bool FileExists(const QString& fileName);
+}

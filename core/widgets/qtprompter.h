@@ -1,0 +1,29 @@
+// The prompter the program installs: real message boxes and non-native file dialogs, parented
+// to a window the user can reach.
+#pragma once
+
+#include "core/prompts.h"
+
+#include <functional>
+
+class QWidget;
+
+class QtPrompter final : public IPrompter {
+public:
+    MsgResult messageBox(const MessageRequest& request) override;
+    FileDialogResult fileDialog(const FileDialogRequest& request) override;
+
+    // Called before every prompt (start-up hides the splash window here, so that no box
+    // ever stands hidden behind it).
+    void SetBeforePrompt(std::function<void()> hook) { m_beforePrompt = std::move(hook); }
+
+    // The window a prompt is parented to: the active modal window, else the active window,
+    // else the application's main window.
+    static QWidget* PromptParent();
+
+private:
+    std::function<void()> m_beforePrompt;
+};
+
+// Converts the classic filter text "Desc|*.a;*.b|Other|*.c" into Qt's name filters.
+QStringList QtNameFilters(const QString& classicFilter);
