@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 TEST(ErrorConvention, StandardFormShowsNumberDescriptionAndTitle)
 {
     FakePrompter prompts;
@@ -16,4 +18,72 @@ TEST(ErrorConvention, StandardFormShowsNumberDescriptionAndTitle)
     EXPECT_EQ(prompts.LastBox().title, QStringLiteral("modMenu::FileOpen"));
     EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Critical);
     EXPECT_EQ(prompts.LastBox().buttons, MsgButtons::Ok);
+}
+
+TEST(ErrorConvention, PlainFormHasNoLineBreakAndNoIcon)
+{
+    FakePrompter prompts;
+    prompts.ExpectBox(MsgResult::Ok);
+    PlainProcedure(QStringLiteral("CHourglass::Value"), [] { throw KvError(KvErr::ObjectNotSet); });
+    EXPECT_EQ(prompts.LastBox().text,
+              QStringLiteral("Error: 91. Object variable or With block variable not set"));
+    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("CHourglass::Value"));
+    EXPECT_EQ(prompts.LastBox().icon, MsgIcon::None);
+}
+
+TEST(ErrorConvention, MemberReRaisesWithItsSourceAndKeepsTheDescription)
+{
+    try {
+        modErrorHandling::Member("CFile:Tag Property Let", []() -> int {
+            throw KvError(KvErr::NoCurrentRecord, QStringLiteral("inner"), QStringLiteral("custom text"));
+        });
+        FAIL() << "no error raised";
+    } catch (const KvError& e) {
+        EXPECT_EQ(e.number(), 3021);
+        EXPECT_EQ(e.source(), QStringLiteral("CFile:Tag Property Let"));
+        EXPECT_EQ(e.description(), QStringLiteral("custom text"));
+    }
+}
+
+TEST(ErrorConvention, CatalogueDescriptionsAndForeignExceptions)
+{
+    EXPECT_EQ(KvError(3021).description(), QStringLiteral("No current record."));
+    EXPECT_EQ(KvError(53).description(), QStringLiteral("File not found"));
+    EXPECT_EQ(KvError(53, {}, QStringLiteral("No such database file")).description(),
+              QStringLiteral("No such database file"));
+    try {
+        throw std::bad_alloc();
+    } catch (...) {
+        EXPECT_EQ(CurrentError().number(), KvErr::OutOfMemory);
+    }
+    try {
+        throw std::runtime_error("disk on fire");
+    } catch (...) {
+        const KvError e = CurrentError();
+        EXPECT_EQ(e.number(), KvErr::Internal);
+        EXPECT_EQ(e.description(), QStringLiteral("disk on fire"));
+    }
+}
+
+TEST(ErrorConvention, IgnoreErrorsSkipsTheStatementSilently)
+{
+    FakePrompter prompts; // any box would fail the test
+    int reached = 0;
+    EXPECT_FALSE(IgnoreErrors([&] { throw KvError(5); }));
+    EXPECT_TRUE(IgnoreErrors([&] { ++reached; }));
+    EXPECT_EQ(reached, 1);
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST(ErrorConvention, ProcedureKeepsWhatTheBodySetBeforeFailing)
+{
+    FakePrompter prompts;
+    prompts.ExpectBox(MsgResult::Ok);
+    QString result;
+    Procedure(QStringLiteral("Utilities::GetFullPath"), [&] {
+        result = QStringLiteral("partial");
+        throw KvError(KvErr::BadFileName);
+    });
+    EXPECT_EQ(result, QStringLiteral("partial"));
+    EXPECT_EQ(prompts.LastBox().text, QStringLiteral("Error: 52. \nBad file name or number"));
 }

@@ -1,0 +1,203 @@
+#include "core/cfile.h"
+#include "core/cproject.h"
+#include "core/pathutils.h"
+#include "tests/support/fakeprompter.h"
+#include "tests/support/testenv.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+QString touch(const QString& folder, const QString& name)
+{
+    const QString path = folder + QLatin1Char('/') + name;
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write("x");
+    return path;
+}
+} // namespace
+
+TEST(FileName, TakesPosixPathsApart)
+{
+    CFile f;
+    f.SetFileName(QStringLiteral("/home/a/sales.mdb"));
+    EXPECT_EQ(f.Path(), QStringLiteral("/home/a/"));
+    EXPECT_EQ(f.Name(), QStringLiteral("sales"));
+    EXPECT_EQ(f.Ext(), QStringLiteral("mdb"));
+    EXPECT_EQ(f.Drive(), QString());
+    EXPECT_EQ(f.FileName(), QStringLiteral("/home/a/sales.mdb"));
+
+    f.SetFileName(QStringLiteral("/data/my.dir/report.2019.kvp"));
+    EXPECT_EQ(f.Name(), QStringLiteral("report.2019"));
+    EXPECT_EQ(f.Ext(), QStringLiteral("kvp"));
+    EXPECT_EQ(f.Path(), QStringLiteral("/data/my.dir/"));
+
+    f.SetFileName(QStringLiteral("/data/my.dir/data"));
+    EXPECT_EQ(f.Name(), QStringLiteral("data"));
+    EXPECT_EQ(f.Ext(), QString());
+
+    f.SetFileName(QStringLiteral("/home/a/dir/"));
+    EXPECT_EQ(f.Name(), QStringLiteral("dir"));
+    EXPECT_EQ(f.Path(), QStringLiteral("/home/a/"));
+
+    f.SetFileName(QStringLiteral("  /home/a/2019 sales.raw  "));
+    EXPECT_EQ(f.Name(), QStringLiteral("2019 sales"));
+    EXPECT_EQ(f.Ext(), QStringLiteral("raw"));
+    EXPECT_EQ(f.FileName(), QStringLiteral("/home/a/2019 sales.raw"));
+
+    f.SetFileName(QStringLiteral("plain.txt"));
+    EXPECT_EQ(f.Name(), QStringLiteral("plain"));
+    EXPECT_EQ(f.Path(), QString());
+}
+
+TEST(FileName, RejectsConnectStringsAndBadCharacters)
+{
+    CFile f;
+    f.SetFileName(QStringLiteral("/home/a/good.kvp"));
+    f.SetFileName(QStringLiteral("ODBC;DSN=sales;UID=me"));
+    EXPECT_FALSE(f.Exists());
+    EXPECT_NE(f.FileName(), QStringLiteral("/home/a/good.kvp")); // the parse went as far as it did
+    CFile g;
+    g.SetFileName(QStringLiteral("/a|b.txt"));
+    EXPECT_EQ(g.Name(), QString());
+    CFile h;
+    h.SetFileName(QStringLiteral("/a>b.txt"));
+    EXPECT_EQ(h.Name(), QStringLiteral("a>b"));
+}
+
+TEST(FileName, BlankNameChangesNothingAndExistsIsTested)
+{
+    const QString folder = TestEnv::NewFolder("cfile");
+    const QString path = touch(folder, "here.kvp");
+    CFile f;
+    f.SetFileName(path);
+    EXPECT_TRUE(f.Exists());
+    f.SetFileName(QStringLiteral("   "));
+    EXPECT_TRUE(f.Exists());
+    EXPECT_EQ(f.FileName(), path);
+    f.SetFileName(folder + QStringLiteral("/missing.kvp"));
+    EXPECT_FALSE(f.Exists());
+}
+
+TEST(FileName, TrimLengthAndTrimPath)
+{
+    CFile f;
+    f.SetTrimLength(11);
+    EXPECT_EQ(f.TrimLength(), 25);
+    f.SetTrimLength(12);
+    EXPECT_EQ(f.TrimLength(), 12);
+
+    CFile g;
+    g.SetFileName(QStringLiteral("/home/a/short.kvp"));
+    EXPECT_EQ(g.TrimPath(), QStringLiteral("/home/a/short.kvp"));
+    g.SetFileName(QStringLiteral("/home/user/Some Folder/Deeper/project.kvp"));
+    EXPECT_EQ(g.TrimPath(), QStringLiteral("/home/user.../project.kvp"));
+    EXPECT_EQ(g.TrimPath().size(), 25);
+    EXPECT_TRUE(g.TrimPath().endsWith(QStringLiteral("project.kvp")));
+
+    CFile h;
+    h.SetTrimLength(12);
+    h.SetFileName(QStringLiteral("/dir/sub/file.kvp"));
+    EXPECT_EQ(h.TrimPath(), QStringLiteral("/...file.kvp"));
+    h.SetFileName(QStringLiteral("/dir/sub/averyverylongname.kvp"));
+    EXPECT_EQ(h.TrimPath(), QStringLiteral("averyvery..."));
+}
+
+TEST(PathHelpers, FullPathPositions)
+{
+    int nameStart = 0, extStart = 0, folderEnd = 0;
+    EXPECT_EQ(Utilities::GetFullPath(QStringLiteral("/data/Sales.mdb"), nameStart, extStart, folderEnd),
+              QStringLiteral("/data/Sales.mdb"));
+    EXPECT_EQ(folderEnd, 1);
+    EXPECT_EQ(nameStart, 7);
+    EXPECT_EQ(extStart, 12);
+    Utilities::GetFullPath(QStringLiteral("/data/Sales"), nameStart, extStart, folderEnd);
+    EXPECT_EQ(extStart, 12);
+    Utilities::GetFullPath(QStringLiteral("/data.1/Sales"), nameStart, extStart, folderEnd);
+    EXPECT_EQ(extStart, 14);
+    EXPECT_EQ(nameStart, 9);
+}
+
+TEST(PathHelpers, RelativeNamesAndEmptyInput)
+{
+    const QString folder = TestEnv::NewFolder("paths");
+    const QString old = QDir::currentPath();
+    QDir::setCurrent(folder);
+    EXPECT_EQ(Utilities::GetFileName(QStringLiteral("Sales.mdb")), QStringLiteral("Sales.mdb"));
+    EXPECT_EQ(Utilities::ExpandPath(QStringLiteral("sub/../Sales.mdb")),
+              QDir(folder).canonicalPath() + QStringLiteral("/Sales.mdb"));
+    EXPECT_EQ(Utilities::GetBaseName(QStringLiteral("/x/y/Sales.mdb")), QStringLiteral("Sales"));
+    QDir::setCurrent(old);
+    FakePrompter prompts; // nothing may be shown for empty input
+    EXPECT_EQ(Utilities::ExpandPath(QString()), QString());
+    EXPECT_EQ(Utilities::GetFileName(QString()), QString());
+    EXPECT_EQ(Utilities::GetBaseName(QString()), QString());
+    EXPECT_EQ(Utilities::GetLongFileName(QString()), QString());
+    EXPECT_EQ(Utilities::GetLongFileName(QStringLiteral("/tmp/")), QStringLiteral("/tmp"));
+}
+
+TEST(PathHelpers, FileExistsRules)
+{
+    FakePrompter prompts;
+    const QString folder = TestEnv::NewFolder("exists");
+    const QString path = touch(folder, "a.mdb");
+    EXPECT_TRUE(Utilities::FileExists(path));
+    EXPECT_TRUE(Utilities::FileExists(QStringLiteral("ODBC;DSN=x")));
+    EXPECT_TRUE(Utilities::FileExists(QStringLiteral("xx ODBC;DSN=x")));
+    EXPECT_FALSE(Utilities::FileExists(QStringLiteral("odbc;DSN=x")));
+    EXPECT_FALSE(Utilities::FileExists(folder + QStringLiteral("/nofolder/a.mdb")));
+    EXPECT_FALSE(Utilities::FileExists(folder)); // a folder is no data file
+    if (geteuid() != 0) {
+        QFile::setPermissions(path, QFile::WriteOwner);
+        EXPECT_FALSE(Utilities::FileExists(path));
+    }
+    EXPECT_TRUE(prompts.Boxes().empty());
+    prompts.ExpectBox(MsgResult::Ok);
+    EXPECT_FALSE(Utilities::FileExists(QStringLiteral("/") + QString(5000, QLatin1Char('n'))));
+    EXPECT_EQ(prompts.LastBox().text, QStringLiteral("Error: 52\nBad file name or number"));
+}
+
+TEST(ProjectFileList, KeysPositionsAndRemove)
+{
+    FakePrompter prompts;
+    CProject list;
+    CFile* a = list.AddFile(QStringLiteral("/p/a.kvp"));
+    CFile* b = list.AddFile(QStringLiteral("/p/b.kvp"));
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(list.Item(QStringLiteral("2")), b);
+    EXPECT_EQ(list.Item(2), b);
+    EXPECT_EQ(list.Item(3), nullptr);
+    EXPECT_EQ(list.Item(QStringLiteral("9")), nullptr);
+    list.Remove(QString());
+    EXPECT_EQ(list.Count(), 2);
+
+    list.Remove(QStringLiteral("1"));
+    EXPECT_EQ(list.Count(), 1);
+    prompts.ExpectBox(MsgResult::Ok); // key "2" is taken
+    EXPECT_EQ(list.AddFile(QStringLiteral("/p/c.kvp")), nullptr);
+    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("CProject::AddFile"));
+    EXPECT_EQ(list.Count(), 1);
+}
+
+TEST(ProjectFileList, AddFileAsksWhenNoNameIsGiven)
+{
+    FakePrompter prompts;
+    CProject list;
+    list.SetExtFilter(QStringLiteral("Korvan Project (*.kvp)|*.kvp"));
+    prompts.ExpectFile({});
+    EXPECT_EQ(list.AddFile(QString()), nullptr);
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(prompts.FileDialogs().back().filter, QStringLiteral("Korvan Project (*.kvp)|*.kvp"));
+
+    FileDialogResult chosen;
+    chosen.cancelled = false;
+    chosen.fileName = QStringLiteral("/p/chosen.kvp");
+    chosen.flags = 1;
+    prompts.ExpectFile(chosen);
+    CFile* f = list.AddFile(QString());
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->Name(), QStringLiteral("chosen"));
+    EXPECT_TRUE(f->ReadOnly());
+}
