@@ -3,6 +3,8 @@
 #pragma once
 
 #include "core/cproject.h"
+#include "core/widgets/mrulist.h"
+#include "core/widgets/statusbar.h"
 
 #include <QPointer>
 #include <QVariantMap>
@@ -17,6 +19,9 @@ public:
     QWidget* MainForm() const { return m_mainForm.data(); }
     void SetMainForm(QWidget* form) { m_mainForm = form; }
     CProject& Project() { return *m_project; }
+    // The status-bar wrapper and the recent-file list: the same objects on every call.
+    CVeltraStatusBar& StatusBar() { return *m_statusBar; }
+    CMRUList& MRUList() { return *m_mruList; }
 
     void SetUseMRUList(bool v) { m_useMRUList = v; }
     bool UseMRUList() const { return m_useMRUList; }
@@ -30,6 +35,8 @@ public:
 
 private:
     std::unique_ptr<CProject> m_project;
+    std::unique_ptr<CVeltraStatusBar> m_statusBar;
+    std::unique_ptr<CMRUList> m_mruList;
     bool m_useStatusBar = false;
     bool m_useMRUList = false;
     QPointer<QWidget> m_mainForm;
