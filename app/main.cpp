@@ -1,31 +1,65 @@
 // Korvan Pro: a development environment for neural networks used for data mining and
 // prediction.
-#include "core/regsettings.h"
+#include "app/submain.h"
+#include "core/singlecopy.h"
 #include "core/widgets/qtprompter.h"
 #include "core/widgets/veltra.h"
+#include "shell/frmmain.h"
+#include "shell/modmenu.h"
 
 #include <QApplication>
-#include <QMainWindow>
-#include <QMdiArea>
+#include <QDir>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdlib>
+
+namespace {
+// For automated runs only: KORVAN_QUIT_AFTER_MS ends the program that long after the start,
+// saving a picture of the screen first to KORVAN_SCREENSHOT when that is set.
+void armAutomaticQuit()
+{
+    const QByteArray after = qgetenv("KORVAN_QUIT_AFTER_MS");
+    bool ok = false;
+    const int ms = after.toInt(&ok);
+    if (!ok || ms < 0)
+        return;
+    QTimer::singleShot(ms, qApp, [] {
+        const QString shot = qEnvironmentVariable("KORVAN_SCREENSHOT");
+        if (!shot.isEmpty())
+            if (QScreen* screen = QGuiApplication::primaryScreen())
+                screen->grabWindow(0).save(shot);
+        if (QWidget* form = gVeltra().MainForm())
+            form->close();
+        QCoreApplication::quit();
+    });
+}
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    // A second copy ends at once: no window, no message.
+    SingleCopy lock;
+    if (!lock.TryAcquire())
+        return 0;
+
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Veltra"));
     QCoreApplication::setApplicationName(QStringLiteral("Korvan"));
-    gRegSettings().SetCompany(QStringLiteral("Veltra"));
-    gRegSettings().SetAppName(QStringLiteral("Korvan"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KORVAN_VERSION));
 
     QtPrompter prompter;
+    // No box may stand hidden behind the splash window.
+    prompter.SetBeforePrompt([] { modMenu::HideSplash(); });
     Prompts::Install(&prompter);
+    armAutomaticQuit();
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Korvan Pro"));
-    window.setCentralWidget(new QMdiArea(&window));
-    window.resize(1024, 720);
-    gVeltra().SetMainForm(&window);
-    window.show();
-    const int rc = app.exec();
+    StartupOptions options;
+    options.arguments = QCoreApplication::arguments().mid(1);
+    options.currentFolder = QDir::currentPath();
+    int rc = 0;
+    if (SubMain::Main(options))
+        rc = app.exec();
     Prompts::Install(nullptr);
     return rc;
 }

@@ -1,7 +1,7 @@
 #include "core/cproject.h"
 
 #include "core/errorbox.h"
-#include "core/prompts.h"
+#include "core/commondialog.h"
 
 #include <algorithm>
 
@@ -26,13 +26,13 @@ CFile* CProject::AddFile(const QString& fileName)
             added = insert(std::move(file));
             return;
         }
-        FileDialogRequest request;
-        request.filter = m_extFilter;
-        const FileDialogResult answer = Prompts::Current().fileDialog(request);
-        if (answer.cancelled)
+        CCommonDialog dialog;
+        dialog.SetFilter(m_extFilter);
+        dialog.ShowOpen();
+        if (dialog.UserCancel())
             return;
-        file->SetFileName(answer.fileName);
-        if (answer.flags & 1)
+        file->SetFileName(dialog.FileName());
+        if (dialog.Flags() & 1)
             file->SetReadOnly(true);
         added = insert(std::move(file));
     });

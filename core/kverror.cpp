@@ -49,6 +49,7 @@ const std::map<int32_t, const char*>& catalogue()
         {440, "Automation error"},
         {457, "This key is already associated with an element of this collection"},
         {482, "Printer error"},
+        {3000, "Reserved error (|); there is no message for this error."},
         {3010, "Table '|' already exists."},
         {3011, "The Microsoft Jet database engine could not find the object '|'."},
         {3021, "No current record."},
@@ -73,7 +74,12 @@ const std::map<int32_t, const char*>& catalogue()
         {3151, "ODBC--connection to '|' failed."},
         {3163, "The field is too small to accept the amount of data you attempted to add."},
         {3167, "Record is deleted."},
+        {3204, "Database already exists."},
         {3265, "Item not found in this collection."},
+        {3314, "The field '|' cannot contain a Null value because the Required property for "
+               "this field is set to True.  Enter a value in this field."},
+        {3376, "Table '|' does not exist."},
+        {3421, "Data type conversion error."},
         {3343, "Unrecognized database format '|'."},
     };
     return texts;

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
+
+class QObject;
 
 // Button sets, icons and answers keep the numeric values of the classic message-box calls, so
 // that code reading `vbYes`-style answers translates one to one.
@@ -31,7 +34,12 @@ struct FileDialogRequest {
     QString initialDir;
     QString fileName;
     QString defaultExt;
-    int32_t flags = 0;
+    int32_t flags = 0; // bit value 4 hides the read-only box
+    // The window the dialog belongs to; none: the window the user works in.
+    QObject* owner = nullptr;
+    // Told the 0-based entry of the file-type list each time the user picks one; answering
+    // true closes the dialog as cancelled.
+    std::function<bool(int typeListEntry)> filterHook;
 };
 
 struct FileDialogResult {
@@ -41,11 +49,79 @@ struct FileDialogResult {
     int32_t flags = 0; // read-only box ticked: bit value 1
 };
 
+// Colours are 0x00BBGGRR, as the rest of the system stores them.
+struct ColorDialogRequest {
+    int32_t color = 0;
+    int32_t flags = 0;
+    QObject* owner = nullptr;
+};
+
+struct ColorDialogResult {
+    bool cancelled = true;
+    int32_t color = 0;
+};
+
+struct FontDialogRequest {
+    QString name;
+    int32_t pointSize = 0; // 0: the dialog's own default
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strikethru = false;
+    int32_t color = 0;
+    int32_t flags = 0;
+    QObject* owner = nullptr;
+};
+
+struct FontDialogResult {
+    bool cancelled = true;
+    QString name;
+    double pointSize = 0;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strikethru = false;
+    int32_t color = 0;
+};
+
+struct PrintDialogRequest {
+    int32_t fromPage = 0;
+    int32_t toPage = 0;
+    int32_t minPage = 0;
+    int32_t maxPage = 0;
+    int32_t copies = 1;
+    int32_t flags = 0;
+    QObject* owner = nullptr;
+};
+
+struct PrintDialogResult {
+    bool cancelled = true;
+    int32_t fromPage = 0;
+    int32_t toPage = 0;
+    int32_t minPage = 0;
+    int32_t maxPage = 0;
+    int32_t copies = 1;
+};
+
+// The program's help window: `context` picks the page (1 the contents), command 2 closes it.
+struct HelpRequest {
+    QString helpFile;
+    int32_t command = 0;
+    int32_t context = 1;
+    QObject* owner = nullptr;
+};
+
 class IPrompter {
 public:
     virtual ~IPrompter() = default;
     virtual MsgResult messageBox(const MessageRequest& request) = 0;
     virtual FileDialogResult fileDialog(const FileDialogRequest& request) = 0;
+    // The other common dialogs answer as cancelled unless a prompter shows them.
+    virtual ColorDialogResult colorDialog(const ColorDialogRequest&) { return {}; }
+    virtual FontDialogResult fontDialog(const FontDialogRequest&) { return {}; }
+    virtual PrintDialogResult printDialog(const PrintDialogRequest&) { return {}; }
+    // Shows (not modal) or closes the help window; answers whether it did.
+    virtual bool showHelp(const HelpRequest&) { return false; }
 };
 
 namespace Prompts {

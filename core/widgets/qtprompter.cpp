@@ -1,11 +1,19 @@
 #include "core/widgets/qtprompter.h"
 
+#include "core/widgets/helpwindow.h"
 #include "core/widgets/veltra.h"
+#include "core/widgets/winhelpers.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDialog>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 
 namespace {
@@ -43,6 +51,11 @@ std::vector<ButtonSpec> buttonsOf(MsgButtons buttons)
     return {{B::Ok, MsgResult::Ok}};
 }
 
+int32_t bgrFromColor(const QColor& color)
+{
+    return int32_t(color.red()) | (int32_t(color.green()) << 8) | (int32_t(color.blue()) << 16);
+}
+
 } // namespace
 
 QWidget* QtPrompter::PromptParent()
@@ -52,6 +65,13 @@ QWidget* QtPrompter::PromptParent()
     if (QWidget* active = QApplication::activeWindow())
         return active;
     return gVeltra().MainForm();
+}
+
+QWidget* QtPrompter::ParentFor(QObject* owner)
+{
+    if (auto* widget = qobject_cast<QWidget*>(owner))
+        return widget->window();
+    return PromptParent();
 }
 
 MsgResult QtPrompter::messageBox(const MessageRequest& request)
@@ -82,7 +102,11 @@ QStringList QtNameFilters(const QString& classicFilter)
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns.trimmed());
+        patterns = patterns.simplified();
+        if (patterns.isEmpty())
+            filters << parts[i].trimmed();
+        else
+            filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
     }
     return filters;
 }
@@ -91,27 +115,145 @@ FileDialogResult QtPrompter::fileDialog(const FileDialogRequest& request)
 {
     if (m_beforePrompt)
         m_beforePrompt();
-    QFileDialog dialog(PromptParent(), request.title, request.initialDir);
+    QFileDialog dialog(ParentFor(request.owner), request.title, request.initialDir);
+    dialog.setObjectName(QStringLiteral("dlgFile"));
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    // The callers ask their own overwrite question.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    dialog.setAcceptMode(request.kind == FileDialogRequest::Kind::Save ? QFileDialog::AcceptSave
-                                                                        : QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.kind == FileDialogRequest::Kind::Save ? QFileDialog::AnyFile
-                                                                      : QFileDialog::ExistingFile);
+    const bool save = request.kind == FileDialogRequest::Kind::Save;
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // Name filters match without regard to case, as the data files come from other systems
+    // with upper-case names.
+    dialog.setFilter(dialog.filter().setFlag(QDir::CaseSensitive, false));
     const QStringList filters = QtNameFilters(request.filter);
     if (!filters.isEmpty()) {
         dialog.setNameFilters(filters);
         dialog.selectNameFilter(filters.value(qBound(0, request.filterIndex - 1, int(filters.size()) - 1)));
     }
-    if (!request.defaultExt.isEmpty())
-        dialog.setDefaultSuffix(request.defaultExt);
+    if (!request.defaultExt.isEmpty()) {
+        QString suffix = request.defaultExt;
+        suffix.remove(QLatin1Char('*'));
+        while (suffix.startsWith(QLatin1Char('.')))
+            suffix.remove(0, 1);
+        dialog.setDefaultSuffix(suffix);
+    }
     if (!request.fileName.isEmpty() && !request.fileName.contains(QLatin1Char('*')))
         dialog.selectFile(request.fileName);
+
+    QCheckBox* readOnly = nullptr;
+    constexpr int32_t kHideReadOnly = 4;
+    if (!save && !(request.flags & kHideReadOnly)) {
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+            readOnly = new QCheckBox(QStringLiteral("Open as &read-only"), &dialog);
+            readOnly->setObjectName(QStringLiteral("chkReadOnly"));
+            grid->addWidget(readOnly, grid->rowCount(), 0, 1, grid->columnCount());
+        }
+    }
+
+    bool closedByHook = false;
+    if (request.filterHook) {
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
+            if (closedByHook || !request.filterHook(int(filters.indexOf(filter))))
+                return;
+            closedByHook = true;
+            // Closed after the combo box has finished its own handling.
+            QMetaObject::invokeMethod(&dialog, &QDialog::reject, Qt::QueuedConnection);
+        });
+    }
+
     FileDialogResult result;
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (dialog.exec() != QDialog::Accepted || closedByHook || dialog.selectedFiles().isEmpty())
         return result;
     result.cancelled = false;
     result.fileName = dialog.selectedFiles().constFirst();
     result.filterIndex = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
+    if (readOnly && readOnly->isChecked())
+        result.flags |= 1;
     return result;
+}
+
+ColorDialogResult QtPrompter::colorDialog(const ColorDialogRequest& request)
+{
+    if (m_beforePrompt)
+        m_beforePrompt();
+    // The sixteen custom colours start white on every call.
+    for (int i = 0; i < QColorDialog::customCount(); ++i)
+        QColorDialog::setCustomColor(i, Qt::white);
+    QColorDialog dialog(Utilities::ColorFromBgr(uint32_t(request.color)), ParentFor(request.owner));
+    dialog.setObjectName(QStringLiteral("dlgColor"));
+    dialog.setOption(QColorDialog::DontUseNativeDialog, true);
+    ColorDialogResult result;
+    if (dialog.exec() != QDialog::Accepted)
+        return result;
+    result.cancelled = false;
+    result.color = bgrFromColor(dialog.selectedColor());
+    return result;
+}
+
+FontDialogResult QtPrompter::fontDialog(const FontDialogRequest& request)
+{
+    if (m_beforePrompt)
+        m_beforePrompt();
+    QFont initial = QApplication::font();
+    if (!request.name.isEmpty())
+        initial.setFamily(request.name);
+    if (request.pointSize > 0)
+        initial.setPointSize(request.pointSize);
+    initial.setBold(request.bold);
+    initial.setItalic(request.italic);
+    initial.setUnderline(request.underline);
+    initial.setStrikeOut(request.strikethru);
+    QFontDialog dialog(initial, ParentFor(request.owner));
+    dialog.setObjectName(QStringLiteral("dlgFont"));
+    dialog.setOption(QFontDialog::DontUseNativeDialog, true);
+    FontDialogResult result;
+    if (dialog.exec() != QDialog::Accepted)
+        return result;
+    const QFont font = dialog.selectedFont();
+    result.cancelled = false;
+    result.name = font.family();
+    result.pointSize = font.pointSizeF();
+    result.bold = font.weight() >= QFont::Bold;
+    result.italic = font.italic();
+    result.underline = font.underline();
+    result.strikethru = font.strikeOut();
+    result.color = request.color;
+    return result;
+}
+
+PrintDialogResult QtPrompter::printDialog(const PrintDialogRequest& request)
+{
+    if (m_beforePrompt)
+        m_beforePrompt();
+    QPrinter printer;
+    printer.setCopyCount(qMax(1, request.copies));
+    QPrintDialog dialog(&printer, ParentFor(request.owner));
+    dialog.setObjectName(QStringLiteral("dlgPrint"));
+    if (request.maxPage > 0)
+        dialog.setMinMax(qMax(1, request.minPage), request.maxPage);
+    if (request.fromPage > 0 && request.toPage >= request.fromPage) {
+        dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+        dialog.setFromTo(request.fromPage, request.toPage);
+    }
+    PrintDialogResult result;
+    if (dialog.exec() != QDialog::Accepted)
+        return result;
+    result.cancelled = false;
+    result.fromPage = dialog.fromPage();
+    result.toPage = dialog.toPage();
+    result.minPage = dialog.minPage();
+    result.maxPage = dialog.maxPage();
+    result.copies = printer.copyCount();
+    return result;
+}
+
+bool QtPrompter::showHelp(const HelpRequest& request)
+{
+    constexpr int32_t kHelpQuit = 2;
+    if (request.command == kHelpQuit) {
+        HelpWindow::Close();
+        return true;
+    }
+    return HelpWindow::Show(request.context) != nullptr;
 }

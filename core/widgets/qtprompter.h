@@ -6,12 +6,17 @@
 
 #include <functional>
 
+class QObject;
 class QWidget;
 
 class QtPrompter final : public IPrompter {
 public:
     MsgResult messageBox(const MessageRequest& request) override;
     FileDialogResult fileDialog(const FileDialogRequest& request) override;
+    ColorDialogResult colorDialog(const ColorDialogRequest& request) override;
+    FontDialogResult fontDialog(const FontDialogRequest& request) override;
+    PrintDialogResult printDialog(const PrintDialogRequest& request) override;
+    bool showHelp(const HelpRequest& request) override;
 
     // Called before every prompt (start-up hides the splash window here, so that no box
     // ever stands hidden behind it).
@@ -20,10 +25,14 @@ public:
     // The window a prompt is parented to: the active modal window, else the active window,
     // else the application's main window.
     static QWidget* PromptParent();
+    // The window of `owner` when it is a widget, else PromptParent().
+    static QWidget* ParentFor(QObject* owner);
 
 private:
     std::function<void()> m_beforePrompt;
 };
 
-// Converts the classic filter text "Desc|*.a;*.b|Other|*.c" into Qt's name filters.
+// Converts the classic filter text "Desc|*.a;*.b|Other|*.c" into Qt's name filters, one per
+// pair; a pair without patterns keeps its description alone.
 QStringList QtNameFilters(const QString& classicFilter);
+

@@ -9,6 +9,9 @@ FakePrompter::~FakePrompter()
     Prompts::Install(m_previous);
     EXPECT_TRUE(m_boxAnswers.empty()) << m_boxAnswers.size() << " scripted box answer(s) unused";
     EXPECT_TRUE(m_fileAnswers.empty()) << m_fileAnswers.size() << " scripted file answer(s) unused";
+    EXPECT_TRUE(m_colorAnswers.empty()) << m_colorAnswers.size() << " scripted colour answer(s) unused";
+    EXPECT_TRUE(m_fontAnswers.empty()) << m_fontAnswers.size() << " scripted font answer(s) unused";
+    EXPECT_TRUE(m_printAnswers.empty()) << m_printAnswers.size() << " scripted print answer(s) unused";
 }
 
 const MessageRequest& FakePrompter::LastBox() const
@@ -50,4 +53,44 @@ FileDialogResult FakePrompter::fileDialog(const FileDialogRequest& request)
     FileDialogResult answer = m_fileAnswers.front();
     m_fileAnswers.pop_front();
     return answer;
+}
+
+namespace {
+// The next scripted answer of one dialog kind; an unscripted dialog fails the test and answers
+// as cancelled.
+template <class Result>
+Result nextAnswer(std::deque<Result>& answers, const char* kind)
+{
+    if (answers.empty()) {
+        ADD_FAILURE() << "unexpected " << kind << " dialog";
+        return {};
+    }
+    Result answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+} // namespace
+
+ColorDialogResult FakePrompter::colorDialog(const ColorDialogRequest& request)
+{
+    m_colors.push_back(request);
+    return nextAnswer(m_colorAnswers, "colour");
+}
+
+FontDialogResult FakePrompter::fontDialog(const FontDialogRequest& request)
+{
+    m_fonts.push_back(request);
+    return nextAnswer(m_fontAnswers, "font");
+}
+
+PrintDialogResult FakePrompter::printDialog(const PrintDialogRequest& request)
+{
+    m_prints.push_back(request);
+    return nextAnswer(m_printAnswers, "print");
+}
+
+bool FakePrompter::showHelp(const HelpRequest& request)
+{
+    m_helps.push_back(request);
+    return true;
 }

@@ -1,0 +1,177 @@
+#include "data/dbutilities.h"
+
+#include "core/apppaths.h"
+#include "core/errorbox.h"
+#include "core/kverror.h"
+#include "core/pathutils.h"
+#include "core/prompts.h"
+
+namespace {
+
+kdb::Database openNamed(const QString& name, bool exclusive, bool readOnly)
+{
+    if (!exclusive && kdb::IsOdbcConnect(name))
+        return kdb::Database::OpenOdbc(name, readOnly);
+    return kdb::Database::Open(name, exclusive, readOnly);
+}
+
+kdb::Database requireOpen(const QString& name, bool readOnly)
+{
+    kdb::Database db = Utilities::OpenDb(name, readOnly);
+    if (!db)
+        throw KvError(KvErr::ObjectNotSet);
+    return db;
+}
+
+const QString kLink = QStringLiteral("LinkDataSource");
+
+} // namespace
+
+kdb::Database Utilities::OpenDb(const QString& name, bool readOnly)
+{
+    KvError failure(0);
+    try {
+        return openNamed(name, false, readOnly);
+    } catch (...) {
+        failure = CurrentError();
+    }
+    if (failure.number() == KvErr::CouldNotLockFile) {
+        // Held by someone else: one more try on the file alone, exclusively.
+        try {
+            return openNamed(name, true, readOnly);
+        } catch (...) {
+            failure = CurrentError();
+        }
+    }
+    if (failure.number() == KvErr::OperationCancelled)
+        return {};
+    if (failure.number() == KvErr::UnrecognizedFormat)
+        Prompts::MsgBox(QStringLiteral("Unrecognized database format '") + name + QStringLiteral("'."),
+                        MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Open Database (3343)"));
+    else
+        Prompts::MsgBox(failure.description(), MsgButtons::Ok, MsgIcon::Critical,
+                        QStringLiteral("Open Database (%1)").arg(failure.number()));
+    return {};
+}
+
+bool Utilities::TableExists(const QString& dbFileName, const QString& tableName)
+{
+    try {
+        if (dbFileName.isEmpty())
+            throw KvError(KvErr::BadFileName);
+        if (!Utilities::FileExists(dbFileName))
+            throw KvError(KvErr::FileNotFound);
+        const kdb::Database db = kdb::Database::Open(dbFileName, false, true);
+        const QString wanted = tableName.trimmed().toUpper();
+        for (const kdb::TableInfo& t : db.Tables()) {
+            if (t.name.trimmed().toUpper() == wanted)
+                return true;
+        }
+        return false;
+    } catch (...) {
+        const KvError e = CurrentError();
+        Prompts::MsgBox(ErrorBox::BareText(e), MsgButtons::Ok, MsgIcon::Exclamation,
+                        QStringLiteral("Error In TableExists"));
+        return false;
+    }
+}
+
+bool Utilities::IsProjectFile(const QString& fileName)
+{
+    if (!Utilities::FileExists(fileName) || kdb::IsOdbcConnect(fileName))
+        return false;
+    try {
+        const kdb::Database db = kdb::Database::Open(fileName, false, false);
+        int found = 0;
+        for (const kdb::TableInfo& t : db.Tables()) {
+            if (t.name == QLatin1String("FieldConfig") || t.name == QLatin1String("Config"))
+                ++found;
+        }
+        if (found != 2)
+            return false;
+        kdb::Database reader = db;
+        kdb::Snapshot config = reader.OpenSnapshot(QStringLiteral("SELECT * FROM Config;"));
+        if (!config.FindFirst(QStringLiteral("Property"), QStringLiteral("DatabaseFileName")))
+            return false;
+        return !config[QStringLiteral("sValue")].toText().isEmpty();
+    } catch (...) {
+        return false;
+    }
+}
+
+void Utilities::CheckLink(const QString& projectFile)
+{
+    if (projectFile.isEmpty())
+        return;
+    Procedure(QStringLiteral("Utilities::CheckLink"), [&] {
+        QString dataFile;
+        {
+            kdb::Database db = requireOpen(projectFile, true);
+            if (!db.LinkInfo(kLink))
+                throw KvError(KvErr::ItemNotFound);
+            kdb::Reader r = db.Query(
+                QStringLiteral("SELECT * FROM CONFIG WHERE Property='DatabaseFileName';"));
+            if (!r.Next())
+                throw KvError(KvErr::NoCurrentRecord);
+            dataFile = r[QStringLiteral("sValue")].toText();
+        }
+        if (Utilities::FileExists(dataFile))
+            return;
+        const QString candidate =
+            AppPaths::ProgramFolder() + QStringLiteral("/data/") + Utilities::GetFileName(dataFile);
+        if (!Utilities::FileExists(candidate))
+            return;
+        kdb::Database db = requireOpen(projectFile, false);
+        const std::optional<kdb::TableInfo> old = db.LinkInfo(kLink);
+        // The link goes first: it is replaced whole or not at all, and the setting follows
+        // only a link that now reaches the data file.
+        db.RefreshLink(kLink, QStringLiteral(";DATABASE=") + candidate);
+        try {
+            if (db.Update(QStringLiteral("Config"), {{QStringLiteral("sValue"), candidate}},
+                          QStringLiteral("Property"), QStringLiteral("DatabaseFileName")) == 0)
+                throw KvError(KvErr::NoCurrentRecord);
+        } catch (...) {
+            const KvError e = CurrentError();
+            IgnoreErrors([&] { db.RefreshLink(kLink, old->connect); });
+            throw e;
+        }
+    });
+}
+
+bool dbUtilities::HasPrimaryKey(const QString& source, const QString& tableName)
+{
+    bool answer = false;
+    Procedure(QStringLiteral("dbUtilities::HasPrimaryKey"), [&] {
+        const kdb::Database db = requireOpen(source, true);
+        const QList<kdb::IndexInfo> indexes = db.Indexes(tableName);
+        if (indexes.size() < 1)
+            return;
+        const bool odbc = db.Connect().contains(QStringLiteral("ODBC;"));
+        for (const kdb::IndexInfo& ix : indexes) {
+            if (ix.fields.size() != 1)
+                continue;
+            if (odbc ? ix.unique : ix.primary) {
+                answer = true;
+                return;
+            }
+        }
+    });
+    return answer;
+}
+
+int16_t dbUtilities::ClassCount(const QString& projectFile)
+{
+    if (!Utilities::FileExists(projectFile))
+        return -1;
+    if (!Utilities::TableExists(projectFile, QStringLiteral("Classes")))
+        return -1;
+    int16_t count = -1;
+    Procedure(QStringLiteral("dbUtilities::ClassCount"), [&] {
+        const kdb::Database db = kdb::Database::Open(projectFile, false, true);
+        const int64_t n = db.RecordCount(QStringLiteral("Classes"));
+        if (n > 32767)
+            throw KvError(KvErr::Overflow);
+        count = int16_t(n);
+    });
+    return count;
+}

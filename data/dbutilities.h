@@ -1,0 +1,29 @@
+// Database helpers of the data subsystem: opening a source (file or ODBC), table existence,
+// the project-file test, the re-link of a moved data file, the key test and the class count.
+#pragma once
+
+#include "kdb/kdb.h"
+
+#include <QString>
+#include <cstdint>
+
+namespace Utilities {
+// Opens a data file or an "ODBC;" source; never raises. A failure shows its box ("Open
+// Database (<n>)") and gives no database (IsOpen() false); a cancelled ODBC choice is silent.
+kdb::Database OpenDb(const QString& name, bool readOnly);
+// True when the database file has a table of that name (trimmed, ignoring case), linked
+// tables included. Errors show the "Error In TableExists" box and answer False.
+bool TableExists(const QString& dbFileName, const QString& tableName);
+// True when the file is a project database: tables "Config" and "FieldConfig" and a non-empty
+// 'DatabaseFileName' setting. Never shows a message.
+bool IsProjectFile(const QString& fileName);
+// Re-points a project whose data file moved into the program folder's "data" folder.
+void CheckLink(const QString& projectFile);
+}
+
+namespace dbUtilities {
+// True when the table has a single-field primary key (ODBC: a single-field unique index).
+bool HasPrimaryKey(const QString& source, const QString& tableName);
+// Rows of the project's "Classes" table; -1 when the file or the table is missing.
+int16_t ClassCount(const QString& projectFile);
+}

@@ -1,0 +1,190 @@
+#include "data/exportmarked.h"
+
+#include "core/cfile.h"
+#include "core/commondialog.h"
+#include "core/errorbox.h"
+#include "core/kverror.h"
+#include "core/pathutils.h"
+#include "core/prompts.h"
+#include "core/status.h"
+#include "data/datadef.h"
+#include "data/dbutilities.h"
+#include "kdb/kdb.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cmath>
+
+namespace {
+
+const QString kTitle = QStringLiteral("Export Marked");
+
+// The text of one value. Numbers always with a point (the file must read back the same in
+// every locale); single-precision columns with the 7 digits they hold, others with 15; dates
+// in the form the data files store them.
+QString ValueText(const kdb::Value& v, int16_t type)
+{
+    if (v.isNull())
+        return {};
+    switch (type) {
+    case kdb::dbBoolean: {
+        const std::optional<double> d = v.ToDouble();
+        if (d)
+            return *d != 0 ? QStringLiteral("True") : QStringLiteral("False");
+        return v.toText();
+    }
+    case kdb::dbSingle:
+        if (const std::optional<double> d = v.ToDouble(); d && v.isNumber())
+            return QString::number(double(float(*d)), 'G', 7);
+        return v.toText();
+    case kdb::dbDate:
+    case kdb::dbTime:
+    case kdb::dbTimeStamp:
+        if (const std::optional<double> serial = kdb::DateSerial(v))
+            return kdb::DateText(*serial, true);
+        return v.toText();
+    case kdb::dbText:
+    case kdb::dbMemo:
+    case kdb::dbChar:
+        return v.toText();
+    default:
+        break;
+    }
+    if (v.type() == kdb::Value::Type::Double)
+        return QString::number(v.toDouble(), 'G', 15);
+    return v.toText();
+}
+
+} // namespace
+
+QString DataExport::CsvField(const QString& text)
+{
+    bool quote = false;
+    for (const QChar c : text) {
+        if (c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\n') ||
+            c == QLatin1Char('\r')) {
+            quote = true;
+            break;
+        }
+    }
+    if (!quote)
+        return text;
+    QString out = text;
+    out.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + out + QLatin1Char('"');
+}
+
+void Utilities::ExportMarked(const QString& projectFile, const CDataDef* ddo)
+{
+    try {
+        QString keyName;
+        if (ddo) {
+            for (int16_t i = 1; i <= ddo->NumFields(); ++i) {
+                if (ddo->PrimaryKeyField(i)) {
+                    keyName = ddo->FieldName(i);
+                    break;
+                }
+            }
+        }
+        if (!Utilities::FileExists(projectFile)) {
+            Status::Message(projectFile + QStringLiteral("does not exist. Aborting Export."));
+            return;
+        }
+        if (!Utilities::TableExists(projectFile, QStringLiteral("Test"))) {
+            Status::Message(QStringLiteral("A test must be run on the data before exporting."));
+            return;
+        }
+        // In key order, so the file lists the rows as the source does.
+        const QString sql =
+            QStringLiteral("SELECT * FROM Test INNER JOIN LinkDataSource ON Test.MainPrimaryKey = "
+                           "LinkDataSource.") +
+            kdb::QuoteIdent(keyName) +
+            QStringLiteral(" WHERE Mark<>0 ORDER BY Test.MainPrimaryKey;");
+        kdb::Database db = kdb::Database::Open(projectFile, false, true);
+        kdb::Snapshot rs = db.OpenSnapshot(sql);
+        if (rs.RecordCount() == 0) {
+            Prompts::MsgBox(QStringLiteral("No marked records to export."), MsgButtons::Ok,
+                            MsgIcon::Exclamation, kTitle);
+            return;
+        }
+
+        // Column types: the columns of Test first, then those of the source table.
+        QList<int16_t> types;
+        IgnoreErrors([&] {
+            QList<int16_t> t;
+            for (const kdb::FieldInfo& f : db.Fields(QStringLiteral("Test")))
+                t.append(f.type);
+            for (const kdb::FieldInfo& f : db.Fields(QStringLiteral("LinkDataSource")))
+                t.append(f.type);
+            if (t.size() == rs.ColumnCount())
+                types = t;
+        });
+
+        CFile project;
+        project.SetFileName(projectFile);
+        QString defaultName = project.Path() + project.Name() + QStringLiteral(".txt");
+        if (project.Name().isEmpty()) {
+            const QFileInfo info(projectFile);
+            defaultName = info.path() + QLatin1Char('/') + info.completeBaseName() +
+                          QStringLiteral(".txt");
+        }
+        CCommonDialog dialog;
+        dialog.SetFileName(defaultName);
+        dialog.SetDialogTitle(QStringLiteral("Export Marked Rows"));
+        dialog.SetFlags(dialog.Flags() + 4);
+        dialog.SetFilter(QStringLiteral("Text (*.txt)|*.txt|Any (*.*)|*.*"));
+        dialog.ShowSave();
+        if (dialog.UserCancel())
+            return;
+        const QString outputFile = dialog.FileName();
+        if (Utilities::FileExists(outputFile) &&
+            Prompts::MsgBox(outputFile + QStringLiteral(" Exists.  Overwrite?"), MsgButtons::YesNo,
+                            MsgIcon::Exclamation, QStringLiteral("Warning!"))
+                != MsgResult::Yes)
+            return;
+
+        rs.MoveLast();
+        const int total = rs.RecordCount();
+        rs.MoveFirst();
+
+        // Written beside the old file and moved over it at the end: a failed export keeps
+        // the old file whole.
+        QSaveFile out(outputFile);
+        if (!out.open(QIODevice::WriteOnly))
+            throw KvError(KvErr::PermissionDenied, {}, out.errorString());
+        const QStringList& columns = rs.Columns();
+        QStringList header;
+        for (const QString& c : columns)
+            header.append(DataExport::CsvField(c));
+        QByteArray line = header.join(QLatin1Char(',')).toUtf8() + "\r\n";
+        out.write(line);
+
+        Status::Message(QStringLiteral(" Exporting marked rows..."));
+        int written = 0;
+        QStringList fields;
+        while (!rs.AtEnd()) {
+            fields.clear();
+            for (int c = 0; c < columns.size(); ++c) {
+                const int16_t type = types.isEmpty() ? int16_t(0) : types[c];
+                fields.append(DataExport::CsvField(ValueText(rs[c], type)));
+            }
+            line = fields.join(QLatin1Char(',')).toUtf8() + "\r\n";
+            if (out.write(line) != line.size())
+                throw KvError(KvErr::DeviceIO, {}, out.errorString());
+            ++written;
+            Status::Progress(int(std::nearbyint(double(written) / total * 100.0)));
+            rs.MoveNext();
+        }
+        if (!out.commit())
+            throw KvError(KvErr::PermissionDenied, {}, out.errorString());
+        db.Close();
+        Status::Progress(-1);
+        Status::Message(QStringLiteral("Export Completed."));
+    } catch (...) {
+        const KvError e = CurrentError();
+        Status::Message(QString());
+        Status::Progress(-1);
+        Prompts::MsgBox(ErrorBox::PlainText(e), MsgButtons::Ok, MsgIcon::Critical, kTitle);
+    }
+}

@@ -1,0 +1,209 @@
+// Storage of the data definition in a project's FieldConfig table.
+#include "data/datadef.h"
+
+#include "core/errorbox.h"
+#include "core/kverror.h"
+#include "core/pathutils.h"
+#include "data/dbutilities.h"
+
+#include <cmath>
+#include <limits>
+
+using modErrorHandling::Member;
+
+namespace {
+
+// Conversions of stored values the way the old runtime made them: Null is refused (94), text
+// must read as a number (13), a 16-bit value must fit (6).
+double ToDouble(const kdb::Value& v)
+{
+    if (v.isNull())
+        throw KvError(KvErr::InvalidUseOfNull);
+    const std::optional<double> d = v.ToDouble();
+    if (!d)
+        throw KvError(KvErr::TypeMismatch);
+    return *d;
+}
+
+int16_t ToInt16(const kdb::Value& v)
+{
+    const double d = ToDouble(v);
+    const double r = std::nearbyint(d);
+    if (r < std::numeric_limits<int16_t>::min() || r > std::numeric_limits<int16_t>::max())
+        throw KvError(KvErr::Overflow);
+    return int16_t(r);
+}
+
+QString ToText(const kdb::Value& v)
+{
+    if (v.isNull())
+        throw KvError(KvErr::InvalidUseOfNull);
+    return v.toText();
+}
+
+bool ToBool(const kdb::Value& v)
+{
+    if (v.isNull())
+        throw KvError(KvErr::InvalidUseOfNull);
+    if (v.type() == kdb::Value::Type::Text) {
+        const QString t = v.toText().trimmed();
+        if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+            return true;
+        if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
+            return false;
+    }
+    return ToDouble(v) != 0;
+}
+
+} // namespace
+
+void CDataDef::Load(const QString& ConfigDBFile)
+{
+    Member("VeltraDBCfg:Load Method", [&] {
+        if (!Utilities::FileExists(ConfigDBFile))
+            return;
+        if (!Utilities::TableExists(ConfigDBFile, QStringLiteral("FIELDCONFIG"))) {
+            m_initDone = false;
+            return;
+        }
+        kdb::Database db = kdb::Database::Open(ConfigDBFile);
+        kdb::Snapshot rs = db.OpenSnapshot(QStringLiteral("SELECT * FROM FIELDCONFIG;"));
+        if (rs.IsEmpty()) {
+            m_initDone = false;
+            return;
+        }
+        const int count = rs.RecordCount();
+        if (count > std::numeric_limits<int16_t>::max())
+            throw KvError(KvErr::Overflow);
+        Redim(int16_t(count));
+        rs.MoveFirst();
+        for (int16_t i = 1; i <= count; ++i) {
+            if (!rs.FindFirst(QStringLiteral("FieldOrder"), kdb::Value(int(i))))
+                break;
+            DataField& f = m_fields[i];
+            f.name = ToText(rs[QStringLiteral("FieldName")]);
+            f.type = ToInt16(rs[QStringLiteral("FieldType")]);
+            f.max = ToDouble(rs[QStringLiteral("FieldMax")]);
+            f.min = ToDouble(rs[QStringLiteral("FieldMin")]);
+            f.avg = ToDouble(rs[QStringLiteral("FieldAvg")]);
+            f.stdDev = ToDouble(rs[QStringLiteral("FieldStdDev")]);
+            f.userImportance = ToInt16(rs[QStringLiteral("UserImportance")]);
+            f.userMatchType = ToInt16(rs[QStringLiteral("UserMatchType")]);
+            f.userMax = ToDouble(rs[QStringLiteral("UserMax")]);
+            f.userMin = ToDouble(rs[QStringLiteral("UserMin")]);
+            f.userOutOfRange = ToInt16(rs[QStringLiteral("UserOutOfRange")]);
+            f.primaryKey = ToBool(rs[QStringLiteral("PrimaryKeyField")]);
+        }
+        db.Close();
+        m_initDone = true;
+    });
+}
+
+void CDataDef::Save(const QString& ConfigDBFile)
+{
+    Member("VeltraDBCfg:Save Method", [&] {
+        if (!Utilities::FileExists(ConfigDBFile))
+            throw KvError(KvErr::FileNotFound);
+        kdb::Database db;
+        if (Utilities::TableExists(ConfigDBFile, QStringLiteral("FIELDCONFIG")))
+            db = kdb::Database::Open(ConfigDBFile);
+        else
+            db = MakeSupportDB(ConfigDBFile);
+        if (!db.IsOpen())
+            throw KvError(KvErr::ObjectNotSet);
+
+        // The rows as they are before this save, by row id, so a field finds its row by name
+        // without pasting the name into a criterion.
+        struct Row {
+            int64_t rowid;
+            QString name;
+            bool claimed;
+        };
+        QList<Row> rows;
+        {
+            kdb::Reader r = db.Query(QStringLiteral("SELECT rowid, FieldName FROM FieldConfig"));
+            while (r.Next())
+                rows.append({r.Int(0), r.Text(1), false});
+        }
+        const QString columns = QStringLiteral(
+            "FieldOrder, FieldName, FieldType, FieldMax, FieldMin, FieldAvg, FieldStdDev, "
+            "UserImportance, UserMatchType, UserMax, UserMin, UserOutOfRange, PrimaryKeyField");
+        kdb::Statement insert = db.Prepare(QStringLiteral("INSERT INTO FieldConfig (") + columns +
+                                           QStringLiteral(") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+        kdb::Statement update = db.Prepare(QStringLiteral(
+            "UPDATE FieldConfig SET FieldOrder = ?, FieldName = ?, FieldType = ?, FieldMax = ?, "
+            "FieldMin = ?, FieldAvg = ?, FieldStdDev = ?, UserImportance = ?, "
+            "UserMatchType = ?, UserMax = ?, UserMin = ?, UserOutOfRange = ?, "
+            "PrimaryKeyField = ? WHERE rowid = ?"));
+
+        for (int16_t i = 1; i <= NumFields(); ++i) {
+            const DataField& f = m_fields[i];
+            // The exact name first; otherwise a row whose name differs only in case (the
+            // engine compared names that way), unless another field already took it.
+            Row* match = nullptr;
+            for (Row& row : rows) {
+                if (row.name == f.name) {
+                    match = &row;
+                    break;
+                }
+            }
+            if (!match) {
+                for (Row& row : rows) {
+                    if (!row.claimed && row.name.compare(f.name, Qt::CaseInsensitive) == 0) {
+                        match = &row;
+                        break;
+                    }
+                }
+            }
+            QList<kdb::Value> values{int(i),
+                                     f.name,
+                                     QString::number(f.type),
+                                     f.max,
+                                     f.min,
+                                     f.avg,
+                                     f.stdDev,
+                                     int(f.userImportance),
+                                     int(f.userMatchType),
+                                     f.userMax,
+                                     f.userMin,
+                                     int(f.userOutOfRange),
+                                     f.primaryKey};
+            if (match) {
+                match->claimed = true;
+                values.append(kdb::Value(static_cast<long long>(match->rowid)));
+                update.Run(values);
+            } else {
+                insert.Run(values);
+            }
+        }
+        db.Close();
+    });
+}
+
+kdb::Database CDataDef::MakeSupportDB(const QString& ConfigDBFile)
+{
+    try {
+        if (!Utilities::FileExists(m_dbFileName))
+            return {};
+        kdb::Database db = kdb::Database::Open(ConfigDBFile);
+        db.ExecuteJet(QStringLiteral("CREATE TABLE FieldConfig ( "
+                                     "FieldOrder       Integer CONSTRAINT pKey PRIMARY KEY, "
+                                     "FieldName        Text, "
+                                     "FieldType        Text, "
+                                     "FieldMax         Double, "
+                                     "FieldMin         Double, "
+                                     "FieldAvg         Double, "
+                                     "FieldStdDev      Double, "
+                                     "UserImportance   Integer, "
+                                     "UserMatchType    Integer, "
+                                     "UserMax          Double, "
+                                     "UserMin          Double, "
+                                     "UserOutOfRange   Integer, "
+                                     "PrimaryKeyField  Bit "
+                                     " );"));
+        return db;
+    } catch (...) {
+        ErrorBox::ShowStandard(CurrentError(), QStringLiteral("CDataDef::MakeSupportDB"));
+        return {};
+    }
+}

@@ -1,0 +1,65 @@
+#include "data/fieldtypes.h"
+
+namespace {
+
+struct TypeRow {
+    int16_t code;
+    const char* name;
+    const char* category;
+    FieldClass cls;
+};
+
+// The one table behind the three lookups; every code not listed is "Unknown" and unusable.
+constexpr TypeRow kTypes[] = {
+    {1, "Boolean", "Special", fcNumeric},
+    {2, "Byte", "Numeric", fcNumeric},
+    {3, "Integer", "Numeric", fcNumeric},
+    {4, "Long", "Numeric", fcNumeric},
+    {5, "Currency", "Numeric", fcNumeric},
+    {6, "Single", "Numeric", fcNumeric},
+    {7, "Double", "Numeric", fcNumeric},
+    {8, "Date/Time", "Numeric", fcDate},
+    {9, "Binary", "Special", fcUnusable},
+    {10, "Text", "Text", fcText},
+    {11, "Long Binary", "Special", fcUnusable},
+    {12, "Memo", "Special", fcUnusable},
+    {15, "GUID", "Special", fcUnusable},
+    {16, "Big Integer", "Numeric", fcNumeric},
+    {17, "VarBinary", "Special", fcUnusable},
+    {18, "Char", "Special", fcUnusable},
+    {19, "Numeric", "Numeric", fcNumeric},
+    {20, "Decimal", "Numeric", fcNumeric},
+    {21, "Float", "Numeric", fcNumeric},
+    {22, "Time", "Numeric", fcNumeric},
+    {23, "Time Stamp", "Numeric", fcNumeric},
+    {AutoIncrType, "Long", "AutoIncrement", fcNumeric},
+};
+
+const TypeRow* find(int16_t code)
+{
+    for (const TypeRow& row : kTypes) {
+        if (row.code == code)
+            return &row;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+FieldClass dbUtilities::FieldTypeClass(int16_t fieldType)
+{
+    const TypeRow* row = find(fieldType);
+    return row ? row->cls : fcUnusable;
+}
+
+QString dbUtilities::FieldTypeName(int16_t fieldType)
+{
+    const TypeRow* row = find(fieldType);
+    return QString::fromLatin1(row ? row->name : "Unknown");
+}
+
+QString dbUtilities::FieldCategoryName(int16_t fieldType)
+{
+    const TypeRow* row = find(fieldType);
+    return QString::fromLatin1(row ? row->category : "Unknown");
+}

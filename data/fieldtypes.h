@@ -1,0 +1,23 @@
+// Names, categories and network classes of database field type codes, as the configuration
+// window and the data definition show and use them.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+// What the networks can make of a field's values.
+enum FieldClass : int16_t {
+    fcUnusable = 0,
+    fcNumeric = 1,
+    fcText = 2,
+    fcDate = 3,
+};
+
+// The system's own type code for an auto-increment long-integer column (a negated dbLong).
+constexpr int16_t AutoIncrType = -4;
+
+namespace dbUtilities {
+FieldClass FieldTypeClass(int16_t fieldType);
+QString FieldTypeName(int16_t fieldType);
+QString FieldCategoryName(int16_t fieldType);
+}

@@ -1,0 +1,226 @@
+#include "data/importwriter.h"
+
+#include "core/kverror.h"
+#include "kdb/kdb.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <string>
+
+namespace DataImport {
+
+namespace {
+
+// Removes a temporary data file (and its journal) unless it was handed on.
+class TempFileGuard {
+public:
+    explicit TempFileGuard(QString path) : m_path(std::move(path)) {}
+    ~TempFileGuard()
+    {
+        if (m_path.isEmpty())
+            return;
+        QFile::remove(m_path);
+        QFile::remove(m_path + QStringLiteral("-journal"));
+    }
+    void Release() { m_path.clear(); }
+    TempFileGuard(const TempFileGuard&) = delete;
+    TempFileGuard& operator=(const TempFileGuard&) = delete;
+
+private:
+    QString m_path;
+};
+
+QString TypeWord(ColumnType t)
+{
+    switch (t) {
+    case ColumnType::Integer:
+        return QStringLiteral("LONG, ");
+    case ColumnType::Single:
+        return QStringLiteral("SINGLE, ");
+    case ColumnType::Text:
+        break;
+    }
+    return QStringLiteral("Text(255), ");
+}
+
+} // namespace
+
+std::string_view TrimSpaces(std::string_view s)
+{
+    size_t b = 0;
+    size_t e = s.size();
+    while (b < e && s[b] == ' ')
+        ++b;
+    while (e > b && s[e - 1] == ' ')
+        --e;
+    return s.substr(b, e - b);
+}
+
+NumberKind ParseNumber(std::string_view text, double& value)
+{
+    text = TrimSpaces(text);
+    size_t b = 0;
+    const size_t e = text.size();
+    if (b == e)
+        return NumberKind::NotNumber;
+    bool negative = false;
+    if (text[b] == '+' || text[b] == '-') {
+        negative = text[b] == '-';
+        ++b;
+    }
+    // Digits or a point must follow: no second sign, no "inf" or "nan".
+    if (b == e || !((text[b] >= '0' && text[b] <= '9') || text[b] == '.'))
+        return NumberKind::NotNumber;
+    double d = 0;
+    const char* first = text.data() + b;
+    const char* last = text.data() + e;
+    const auto [ptr, ec] = std::from_chars(first, last, d, std::chars_format::general);
+    if (ec == std::errc::result_out_of_range) {
+        // from_chars tells no "which way": a negative exponent is an underflow to zero.
+        const std::string_view rest(first, size_t(last - first));
+        const size_t ex = rest.find_first_of("eE");
+        if (ex != std::string_view::npos && ex + 1 < rest.size() && rest[ex + 1] == '-') {
+            value = 0;
+            return NumberKind::Number;
+        }
+        return NumberKind::OutOfRange;
+    }
+    if (ec != std::errc() || ptr != last)
+        return NumberKind::NotNumber;
+    if (std::fabs(d) > double(std::numeric_limits<float>::max()))
+        return NumberKind::OutOfRange;
+    value = negative ? -d : d;
+    return NumberKind::Number;
+}
+
+bool IsWholeInSingle(double value)
+{
+    const double r = std::nearbyint(value);
+    if (r < double(std::numeric_limits<int32_t>::min()) ||
+        r > double(std::numeric_limits<int32_t>::max()))
+        return false;
+    return double(float(value)) - r == 0.0;
+}
+
+double AsSingle(double value)
+{
+    const float f = float(value);
+    if (double(f) == value)
+        return value;
+    char buf[32];
+    const auto res = std::to_chars(buf, buf + sizeof buf, f);
+    double d = double(f);
+    std::from_chars(buf, res.ptr, d);
+    return d;
+}
+
+int64_t AsInteger(double value)
+{
+    return int64_t(std::nearbyint(value));
+}
+
+QString TempNameBeside(const QString& target)
+{
+    static std::atomic<int> counter{0};
+    for (;;) {
+        const QString name = target + QStringLiteral(".~%1-%2.tmp")
+                                          .arg(QCoreApplication::applicationPid())
+                                          .arg(++counter);
+        if (!QFile::exists(name))
+            return name;
+    }
+}
+
+void ReplaceFile(const QString& temp, const QString& target)
+{
+    // A journal left beside the old file would be played into the new one on its next open.
+    QFile::remove(target + QStringLiteral("-journal"));
+    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData())
+        != 0) {
+        const int err = errno;
+        throw KvError(err == EACCES || err == EPERM || err == EROFS ? KvErr::PermissionDenied
+                                                                   : KvErr::PathFileAccess);
+    }
+}
+
+void WriteImport(const QString& outputFile, const ImportTable& table,
+                 const std::function<void(const RowSink&)>& feed)
+{
+    const QString temp = TempNameBeside(outputFile);
+    TempFileGuard guard(temp);
+    {
+        // The old engine created the file with the locale ";LANGID=0x0409;CP=1252;COUNTRY=0";
+        // an SQLite file holds UTF-8 text and its text columns compare ignoring case, which
+        // is what that locale gave.
+        kdb::Database db = kdb::Database::Create(temp);
+        QString create = QStringLiteral("CREATE TABLE ") + kdb::QuoteIdent(table.name) +
+                         QStringLiteral(" (") + table.keyColumnText;
+        QString columns;
+        QString marks;
+        for (qsizetype i = 0; i < table.fieldNames.size(); ++i) {
+            const QString quoted = kdb::QuoteIdent(table.fieldNames[i]);
+            create += quoted + QLatin1Char(' ') + TypeWord(table.types[size_t(i)]);
+            columns += (i ? QStringLiteral(", ") : QString()) + quoted;
+            marks += i ? QStringLiteral(",?") : QStringLiteral("?");
+        }
+        create.chop(2);
+        create += QStringLiteral(");");
+        db.ExecuteJet(create);
+
+        kdb::Transaction transaction(db);
+        kdb::Statement insert = db.Prepare(QStringLiteral("INSERT INTO ") +
+                                           kdb::QuoteIdent(table.name) + QStringLiteral(" (") +
+                                           columns + QStringLiteral(") VALUES (") + marks +
+                                           QStringLiteral(")"));
+        const size_t n = table.types.size();
+        std::string converted;
+        feed([&](const Items& items) {
+            for (size_t c = 0; c < n; ++c) {
+                const int pos = int(c + 1);
+                const std::string_view v = items[c];
+                double d = 0;
+                switch (table.types[c]) {
+                case ColumnType::Integer:
+                    ParseNumber(v, d);
+                    insert.Bind(pos, AsInteger(d));
+                    break;
+                case ColumnType::Single:
+                    ParseNumber(v, d);
+                    insert.Bind(pos, AsSingle(d));
+                    break;
+                case ColumnType::Text: {
+                    std::string_view text = v;
+                    if (table.encoding != TextEncoding::Utf8) {
+                        converted.clear();
+                        AppendAsUtf8(converted, v, table.encoding);
+                        text = converted;
+                    }
+                    // Straight from the line's bytes: one copy, no text object per value.
+                    if (sqlite3_bind_text(insert.handle(), pos, text.data(), int(text.size()),
+                                          SQLITE_TRANSIENT)
+                        != SQLITE_OK)
+                        throw KvError(KvErr::OutOfMemory);
+                    break;
+                }
+                }
+            }
+            insert.Step();
+            insert.Reset();
+        });
+        transaction.Commit();
+        db.Close();
+    }
+    ReplaceFile(temp, outputFile);
+    guard.Release();
+}
+
+} // namespace DataImport

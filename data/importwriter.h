@@ -1,0 +1,57 @@
+// The shared back end of the importers: number recognition and column types, and the writing
+// of the one new table into a temporary data file that replaces the old one only when complete.
+#pragma once
+
+#include "data/textlines.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+namespace DataImport {
+
+using Items = std::vector<std::string_view>;
+
+// "I" 32-bit integer, "S" single-precision number, "T" text.
+enum class ColumnType : char { Integer = 'I', Single = 'S', Text = 'T' };
+
+// The text without leading and trailing spaces (tabs stay).
+std::string_view TrimSpaces(std::string_view s);
+
+enum class NumberKind { NotNumber, Number, OutOfRange };
+// A number as the importers accept it: blanks around, a sign, digits with a decimal point, an
+// exponent; always the point as decimal separator, so a file imports the same in every locale.
+// OutOfRange: beyond single precision.
+NumberKind ParseNumber(std::string_view text, double& value);
+// True when the number stays an integer column: its single-precision and its rounded 32-bit
+// forms agree. Whole numbers beyond 32 bits are not integers here (the column becomes "S").
+bool IsWholeInSingle(double value);
+// The value a single-precision column stores: the number rounded to single precision, kept as
+// the double that prints like the single ("0.1", not "0.100000001490116").
+double AsSingle(double value);
+// 32-bit integer rounding: to the nearest, halves to the even neighbour.
+int64_t AsInteger(double value);
+
+struct ImportTable {
+    QString name;                    // table name as it goes into the file
+    QString keyColumnText;           // " Count AUTOINCREMENT CONSTRAINT PrimaryKey PRIMARY KEY, "
+    QStringList fieldNames;
+    std::vector<ColumnType> types;
+    TextEncoding encoding = TextEncoding::Utf8;
+};
+
+using RowSink = std::function<void(const Items&)>;
+// Creates the table in a new file beside `outputFile`, lets `feed` hand every row to the sink
+// (one transaction, one prepared insert), and then replaces `outputFile` with it. On any
+// failure the temporary file goes and `outputFile` is untouched.
+void WriteImport(const QString& outputFile, const ImportTable& table,
+                 const std::function<void(const RowSink&)>& feed);
+
+// A fresh name for a temporary file in the folder of `target`.
+QString TempNameBeside(const QString& target);
+// Moves `temp` over `target` in one step; raises KvError when it cannot.
+void ReplaceFile(const QString& temp, const QString& target);
+
+} // namespace DataImport

@@ -1,0 +1,517 @@
+#include "data/textimport.h"
+
+#include "core/cfile.h"
+#include "core/errorbox.h"
+#include "core/kverror.h"
+#include "core/pathutils.h"
+#include "core/prompts.h"
+#include "core/status.h"
+#include "data/importwriter.h"
+#include "data/textlines.h"
+
+#include <QFileInfo>
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using namespace DataImport;
+
+namespace {
+
+const QString kAppTitle = QStringLiteral("Korvan Pro");
+// clang-format off
+const QString kTagsMissing = QStringLiteral("Section [TAGS] NOT defined (properly) in .RAW file.  Must come before [PATTERNS]");
+const QString kItemCountWrong = QStringLiteral("Error in .RAW file.  Number of TAGS does NOT match number of data Items for data row number: ");
+// clang-format on
+
+// The line split of Utilities::Split on bytes: every delimiter splits, nothing is trimmed.
+void SplitBytes(std::string_view line, char delimiter, Items& items)
+{
+    items.clear();
+    size_t start = 0;
+    for (;;) {
+        const size_t pos = line.find(delimiter, start);
+        if (pos == std::string_view::npos) {
+            items.push_back(line.substr(start));
+            return;
+        }
+        items.push_back(line.substr(start, pos - start));
+        start = pos + 1;
+    }
+}
+
+bool IsBlank(std::string_view s)
+{
+    for (const char c : s) {
+        if (c != ' ')
+            return false;
+    }
+    return true;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i];
+        char y = b[i];
+        if (x >= 'a' && x <= 'z')
+            x = char(x - 32);
+        if (y >= 'a' && y <= 'z')
+            y = char(y - 32);
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+// Column typing over the rows as they are read: the state of every column, and for each the
+// first event that would stop the import (a missing value, a number out of range) met before
+// the column turned to text.
+class ColumnTyper {
+public:
+    explicit ColumnTyper(bool blankIsMissing) : m_blankIsMissing(blankIsMissing) {}
+
+    void Reset(size_t columns)
+    {
+        m_cols.assign(columns, Column{});
+        m_rows = 0;
+    }
+
+    void Add(const Items& items)
+    {
+        const size_t n = std::min(items.size(), m_cols.size());
+        for (size_t c = 0; c < n; ++c) {
+            Column& col = m_cols[c];
+            if (col.done)
+                continue;
+            const std::string_view v = items[c];
+            if (m_blankIsMissing ? TrimSpaces(v).empty() : v.empty()) {
+                col.done = true;
+                col.stop = StopMissing;
+                col.stopRow = m_rows;
+                continue;
+            }
+            double d = 0;
+            switch (ParseNumber(v, d)) {
+            case NumberKind::NotNumber:
+                col.type = ColumnType::Text;
+                col.done = true;
+                break;
+            case NumberKind::OutOfRange:
+                col.done = true;
+                col.stop = StopOverflow;
+                col.stopRow = m_rows;
+                break;
+            case NumberKind::Number:
+                if (col.type == ColumnType::Integer && !IsWholeInSingle(d))
+                    col.type = ColumnType::Single;
+                break;
+            }
+        }
+        ++m_rows;
+    }
+
+    int64_t Rows() const { return m_rows; }
+    size_t Columns() const { return m_cols.size(); }
+    std::vector<ColumnType> Types() const
+    {
+        std::vector<ColumnType> t;
+        for (const Column& c : m_cols)
+            t.push_back(c.type);
+        return t;
+    }
+
+    // The first stop in column order: its column and row (0-based), false when none.
+    // Without rows the first value of the first column is the missing one.
+    bool FirstMissing(size_t& column, int64_t& row, bool& overflow) const
+    {
+        if (m_rows == 0) {
+            column = 0;
+            row = 0;
+            overflow = false;
+            return true;
+        }
+        for (size_t c = 0; c < m_cols.size(); ++c) {
+            if (m_cols[c].stop != StopNone) {
+                column = c;
+                row = m_cols[c].stopRow;
+                overflow = m_cols[c].stop == StopOverflow;
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    enum Stop { StopNone, StopMissing, StopOverflow };
+    struct Column {
+        ColumnType type = ColumnType::Integer;
+        bool done = false;
+        Stop stop = StopNone;
+        int64_t stopRow = 0;
+    };
+    std::vector<Column> m_cols;
+    int64_t m_rows = 0;
+    bool m_blankIsMissing;
+};
+
+
+void GiveEmptyNamesNumbers(QStringList& names)
+{
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (names[i].isEmpty())
+            names[i] = QLatin1Char('#') + QString::number(i);
+    }
+}
+
+void MakeNamesUnique(QStringList& names)
+{
+    for (qsizetype i = 1; i < names.size(); ++i) {
+        const QString numbered = QLatin1Char('#') + QString::number(i);
+        for (qsizetype j = 0; j < i; ++j) {
+            if (names[i] == names[j])
+                names[i] = names[i] == numbered ? numbered + QLatin1Char('-') : numbered;
+        }
+    }
+}
+
+// The field names once the file's encoding is known: decoded, numbered where empty, unique.
+QStringList FieldNames(const std::vector<std::string>& raw, TextEncoding encoding)
+{
+    QStringList names;
+    for (const std::string& n : raw)
+        names.append(DecodeText(n, encoding));
+    GiveEmptyNamesNumbers(names);
+    MakeNamesUnique(names);
+    return names;
+}
+
+QString CleanName(QString name, bool spacesToo)
+{
+    for (QChar& ch : name) {
+        const ushort u = ch.unicode();
+        if (u < 32 || (spacesToo && u == ' ') || u == '.' || u == '!' || u == '`' || u == '['
+            || u == ']')
+            ch = QLatin1Char('_');
+    }
+    return name;
+}
+
+// The bare name and the output file of an imported file: <folder>/<bare name>.mdb.
+void OutputNames(const QString& fileName, QString& bareName, QString& outputFile)
+{
+    CFile file;
+    file.SetFileName(fileName);
+    if (!file.Name().isEmpty()) {
+        bareName = file.Name();
+        outputFile = file.Path() + file.Name() + QStringLiteral(".mdb");
+    } else {
+        // Names the file object refuses (characters that were illegal on the old platform).
+        const QFileInfo info(fileName);
+        bareName = info.completeBaseName();
+        const QString folder = info.path();
+        outputFile = (folder == QLatin1String(".") && !fileName.contains(QLatin1Char('/'))
+                          ? QString()
+                          : folder + QLatin1Char('/'))
+                     + bareName + QStringLiteral(".mdb");
+    }
+}
+
+// True to go on: no old file, or the user agreed to replace it.
+bool AgreeToOverwrite(const QString& outputFile)
+{
+    if (!Utilities::FileExists(outputFile))
+        return true;
+    return Prompts::MsgBox(outputFile + QStringLiteral(" Exists.  Overwrite?"), MsgButtons::YesNo,
+                           MsgIcon::Exclamation, QStringLiteral("Warning!"))
+           == MsgResult::Yes;
+}
+
+void GeneralFailure(const QString& title)
+{
+    const KvError e = CurrentError();
+    Prompts::MsgBox(ErrorBox::StandardText(e), MsgButtons::Ok, MsgIcon::None, title);
+    Status::Message(QStringLiteral("Import Failed."));
+}
+
+// --- Pattern files --------------------------------------------------------------------------
+
+// One reading of a pattern file by its line rules. The first reading checks and types; the
+// second hands the rows of the section that ended up in the grid to `onRow`.
+struct RawReading {
+    bool firstPass = true;
+    int wantedSection = -1;          // second reading: serial of the rows' section
+    // Results of the first reading.
+    bool notUtf8 = false;
+    std::vector<std::string> names;
+    int rowsSection = -1;            // serial of the [PATTERNS] section whose rows are kept
+};
+
+template <class OnRow>
+bool ReadRawFile(const QString& path, RawReading& st, ColumnTyper& typer, OnRow&& onRow)
+{
+    CTextLineReader in(path);
+    std::string_view raw;
+    std::string work;
+    Items items;
+    std::string section;
+    int64_t sectionLine = 0;
+    int sectionSerial = 0;
+    size_t fieldCount = 0;
+    while (in.Next(raw)) {
+        if (st.firstPass && !st.notUtf8 && !IsValidUtf8(raw))
+            st.notUtf8 = true;
+        size_t p = raw.find(';');
+        if (p != std::string_view::npos)
+            raw = raw.substr(0, p);
+        p = raw.find('\'');
+        if (p != std::string_view::npos)
+            raw = raw.substr(0, p);
+        if (IsBlank(raw))
+            continue;
+        std::string_view line = raw;
+        p = raw.find(':');
+        if (p != std::string_view::npos) {
+            work.assign(raw);
+            work[p] = ',';
+            line = work;
+        }
+        SplitBytes(line, ',', items);
+        if (items.size() > 1 && items.back().empty())
+            items.pop_back();
+
+        if (EqualsNoCase(section, "TAGS")) {
+            if (sectionLine == 0) {
+                fieldCount = items.size();
+                if (st.firstPass) {
+                    st.names.clear();
+                    for (const std::string_view it : items)
+                        st.names.emplace_back(TrimSpaces(it));
+                    typer.Reset(fieldCount);
+                    st.rowsSection = -1;
+                }
+            }
+        } else if (EqualsNoCase(section, "PATTERNS")) {
+            if (sectionLine == 0) {
+                if (st.firstPass) {
+                    if (fieldCount < 2)
+                        Prompts::MsgBox(kTagsMissing, MsgButtons::Ok, MsgIcon::None, kAppTitle);
+                    typer.Reset(fieldCount);
+                    st.rowsSection = sectionSerial;
+                }
+            }
+            if (items.size() != fieldCount) {
+                if (!st.firstPass)
+                    throw KvError(KvErr::DeviceIO, {},
+                                  QStringLiteral("The file changed while it was imported."));
+                Prompts::MsgBox(kItemCountWrong + QString::number(sectionLine),
+                                MsgButtons::Ok, MsgIcon::None, kAppTitle);
+                return false;
+            }
+            if (st.firstPass)
+                typer.Add(items);
+            else if (sectionSerial == st.wantedSection)
+                onRow(items);
+        }
+
+        const std::string_view first = items.front();
+        if (first.find('[') != std::string_view::npos) {
+            const std::string_view head = TrimSpaces(first);
+            const size_t open = head.find('[');
+            const size_t close = head.find(']');
+            // The name runs from after "[" for (position of "]" - 2) characters, which for a
+            // header written "[NAME]" is the text between the brackets.
+            const long long length =
+                close == std::string_view::npos ? (long long)(head.size()) : (long long)close - 1;
+            section = open + 1 <= head.size() && length > 0
+                          ? std::string(head.substr(open + 1, size_t(length)))
+                          : std::string();
+            sectionLine = 0;
+            ++sectionSerial;
+            continue;
+        }
+        ++sectionLine;
+    }
+    return true;
+}
+
+// --- Delimited text files -------------------------------------------------------------------
+
+struct TextReading {
+    bool firstPass = true;
+    bool notUtf8 = false;
+    std::vector<std::string> names;
+    int64_t rows = 0;
+};
+
+template <class OnRow>
+bool ReadTextFile(const QString& path, TextReading& st, ColumnTyper& typer, OnRow&& onRow)
+{
+    CTextLineReader in(path);
+    std::string_view line;
+    Items items;
+    bool header = true;
+    size_t fieldCount = 0;
+    int64_t row = 0;
+    while (in.Next(line)) {
+        if (st.firstPass && !st.notUtf8 && !IsValidUtf8(line))
+            st.notUtf8 = true;
+        if (IsBlank(line))
+            continue;
+        SplitBytes(line, ',', items);
+        if (header) {
+            header = false;
+            fieldCount = items.size();
+            if (st.firstPass) {
+                for (const std::string_view it : items)
+                    st.names.emplace_back(TrimSpaces(it));
+                typer.Reset(fieldCount);
+            }
+            continue;
+        }
+        ++row;
+        if (items.size() != fieldCount) {
+            if (!st.firstPass)
+                throw KvError(KvErr::DeviceIO, {},
+                              QStringLiteral("The file changed while it was imported."));
+            Prompts::MsgBox(
+                QStringLiteral("Number of fields Does Not match number of field names at row #")
+                    + QString::number(row),
+                MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Bad Import Data"));
+            return false;
+        }
+        if (st.firstPass)
+            typer.Add(items);
+        else
+            onRow(items);
+    }
+    st.rows = row;
+    return true;
+}
+
+} // namespace
+
+// --- Public ---------------------------------------------------------------------------------
+
+int Utilities::Split(const QString& delimiter, const QString& text, QStringList& items)
+{
+    items = QStringList{QString()};
+    if (text.count(QLatin1Char(' ')) == text.size())
+        return 0;
+    items.clear();
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype pos = delimiter.isEmpty() ? -1 : text.indexOf(delimiter, start);
+        if (pos < 0) {
+            items.append(text.mid(start));
+            break;
+        }
+        items.append(text.mid(start, pos - start));
+        start = pos + delimiter.size();
+    }
+    return int(items.size() - 1);
+}
+
+void Utilities::LoadRawFile(const QString& fileName)
+{
+    try {
+        QString bareName;
+        QString outputFile;
+        OutputNames(fileName, bareName, outputFile);
+        if (!AgreeToOverwrite(outputFile))
+            return;
+
+        ColumnTyper typer(false);
+        RawReading st;
+        if (!ReadRawFile(fileName, st, typer, [](const Items&) {}))
+            return;
+
+        size_t column = 0;
+        int64_t row = 0;
+        bool overflow = false;
+        if (typer.FirstMissing(column, row, overflow)) {
+            if (overflow)
+                throw KvError(KvErr::Overflow);
+            Prompts::MsgBox(QStringLiteral("Invalid .raw file.\nMissing value in row #")
+                                + QString::number(row + 1) + QStringLiteral(".  Import stoped."),
+                            MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Import Failed"));
+            Status::Message(QStringLiteral("Import failed."));
+            return;
+        }
+
+        const TextEncoding encoding = st.notUtf8 ? TextEncoding::Windows1252 : TextEncoding::Utf8;
+        QStringList names = FieldNames(st.names, encoding);
+
+        ImportTable table;
+        table.name = bareName;
+        table.keyColumnText = QStringLiteral(" Count AUTOINCREMENT CONSTRAINT PrimaryKey PRIMARY KEY, ");
+        table.fieldNames = names;
+        table.types = typer.Types();
+        table.encoding = encoding;
+
+        st.firstPass = false;
+        st.wantedSection = st.rowsSection;
+        WriteImport(outputFile, table, [&](const RowSink& sink) {
+            ReadRawFile(fileName, st, typer, [&](const Items& items) { sink(items); });
+        });
+        Status::Message(QStringLiteral("Import to ") + outputFile + QStringLiteral(" successful."));
+    } catch (...) {
+        GeneralFailure(QStringLiteral("LoadRawFile"));
+    }
+}
+
+void Utilities::LoadTextFile(const QString& fileName)
+{
+    try {
+        ColumnTyper typer(true);
+        TextReading st;
+        if (!ReadTextFile(fileName, st, typer, [](const Items&) {}))
+            return;
+
+        size_t column = 0;
+        int64_t row = 0;
+        bool overflow = false;
+        if (typer.FirstMissing(column, row, overflow)) {
+            if (overflow)
+                throw KvError(KvErr::Overflow);
+            Prompts::MsgBox(QStringLiteral("Missing value in Row #") + QString::number(row + 1)
+                                + QStringLiteral(", Column #") + QString::number(column + 1)
+                                + QStringLiteral(" .  Import stoped."),
+                            MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Bad Data"));
+            return;
+        }
+
+        const TextEncoding encoding = st.notUtf8 ? TextEncoding::Windows1252 : TextEncoding::Utf8;
+        QStringList names = FieldNames(st.names, encoding);
+
+        QString bareName;
+        QString outputFile;
+        OutputNames(fileName, bareName, outputFile);
+        if (!AgreeToOverwrite(outputFile))
+            return;
+
+        for (QString& n : names)
+            n = CleanName(n.left(64), false);
+        ImportTable table;
+        table.name = CleanName(bareName, true);
+        table.keyColumnText =
+            QStringLiteral(" IndexCounter1 AUTOINCREMENT CONSTRAINT PrimaryKey PRIMARY KEY, ");
+        table.fieldNames = names;
+        table.types = typer.Types();
+        table.encoding = encoding;
+
+        st.firstPass = false;
+        WriteImport(outputFile, table, [&](const RowSink& sink) {
+            ReadTextFile(fileName, st, typer, [&](const Items& items) { sink(items); });
+        });
+        Status::Message(QStringLiteral("Import to ") + outputFile + QStringLiteral(" successful."));
+    } catch (...) {
+        GeneralFailure(QStringLiteral("LoadTextFile"));
+    }
+}

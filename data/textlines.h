@@ -1,0 +1,39 @@
+// Reading text files line by line for the importers: any line end (LF, CRLF, CR), lines of
+// any length, bytes handed out undecoded, and the decoding of UTF-8 with a Windows-1252
+// fallback for files that are not valid UTF-8.
+#pragma once
+
+#include <QFile>
+#include <QString>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class TextEncoding { Utf8, Windows1252 };
+
+// True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsValidUtf8(std::string_view bytes);
+// The bytes as text in the given encoding.
+QString DecodeText(std::string_view bytes, TextEncoding encoding);
+// The bytes as UTF-8 (Windows-1252 bytes converted), appended to `out`.
+void AppendAsUtf8(std::string& out, std::string_view bytes, TextEncoding encoding);
+
+class CTextLineReader {
+public:
+    // Opens the file; raises KvError 53 when it is missing and 75 when it cannot be read.
+    explicit CTextLineReader(const QString& path);
+    // The next line without its line end (a UTF-8 byte-order mark at the start is dropped);
+    // valid until the next call. False at the end of the file.
+    bool Next(std::string_view& line);
+
+private:
+    bool Fill();    // reads more bytes; false at the end of the file
+
+    QFile m_file;
+    std::vector<char> m_buf;
+    size_t m_pos = 0;
+    size_t m_end = 0;
+    bool m_eof = false;
+    bool m_first = true;
+};

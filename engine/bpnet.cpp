@@ -1,0 +1,470 @@
+#include "engine/bpnet.h"
+
+#include "engine/fastmath.h"
+#include "engine/korvan_engine.h"
+#include "engine/netfile.h"
+#include "engine/parallel.h"
+
+#include <cmath>
+
+namespace kvengine {
+
+namespace {
+
+constexpr int32_t L = BpNet::kLanes;
+
+// What a forward pass reads.
+struct View {
+    size_t n;   // inputs
+    size_t nb;  // hidden blocks
+    size_t h;   // real hidden units; units h..nb*L-1 are padding
+    const float* w1;
+    const float* w2;
+    float b2;
+};
+
+// What training changes.
+struct Weights {
+    size_t n;   // inputs
+    size_t nb;  // hidden blocks
+    size_t h;   // real hidden units; units h..nb*L-1 are padding
+    float* w1;
+    float* d1;
+    float* w2;
+    float* d2;
+    float* b2;
+    float* db2;
+};
+
+#define KV_ALWAYS_INLINE inline __attribute__((always_inline))
+
+// The vector widths the kernels are built for. A block of L hidden units is one wide vector
+// or two narrow ones; operations on them are the element-wise float operations in the
+// written order, so every width computes the same bits. Mem is the type that views floats
+// anywhere in an array.
+struct Wide {  // AVX2: 256-bit registers, 16 of them
+    typedef float V __attribute__((vector_size(32)));
+    typedef float Mem __attribute__((vector_size(32), aligned(alignof(float)), may_alias));
+    static constexpr int kPerBlock = 1;
+    static constexpr int kGroup = 4;  // blocks worked side by side
+};
+struct Narrow {  // any x86-64 (SSE2), and other machines: 128-bit registers
+    typedef float V __attribute__((vector_size(16)));
+    typedef float Mem __attribute__((vector_size(16), aligned(alignof(float)), may_alias));
+    static constexpr int kPerBlock = 2;
+    static constexpr int kGroup = 2;
+};
+
+template <class T> KV_ALWAYS_INLINE const typename T::Mem& At(const float* p)
+{
+    return *reinterpret_cast<const typename T::Mem*>(p);
+}
+template <class T> KV_ALWAYS_INLINE typename T::Mem& At(float* p)
+{
+    return *reinterpret_cast<typename T::Mem*>(p);
+}
+
+// Net inputs of G blocks of hidden units for one row: bias, then the inputs in order. Several
+// blocks at a time give independent sums, so the additions do not wait on each other.
+template <class T, int G>
+KV_ALWAYS_INLINE void NetInputsOf(const float* __restrict wb, size_t stride, size_t n,
+                                  const float* __restrict x, float* __restrict acc)
+{
+    constexpr int S = T::kPerBlock, W = L / S;
+    typename T::V a[G][S];
+#pragma GCC unroll 8
+    for (int q = 0; q < G; ++q)
+#pragma GCC unroll 2
+        for (int v = 0; v < S; ++v)
+            a[q][v] = At<T>(wb + q * stride + v * W);
+    for (size_t i = 1; i <= n; ++i) {
+        const float xi = x[i];
+#pragma GCC unroll 8
+        for (int q = 0; q < G; ++q)
+#pragma GCC unroll 2
+            for (int v = 0; v < S; ++v)
+                a[q][v] += xi * At<T>(wb + q * stride + i * L + v * W);
+    }
+#pragma GCC unroll 8
+    for (int q = 0; q < G; ++q)
+#pragma GCC unroll 2
+        for (int v = 0; v < S; ++v)
+            At<T>(acc + q * L + v * W) = a[q][v];
+}
+
+template <class T>
+KV_ALWAYS_INLINE void NetInputs(const float* w1, size_t n, size_t nb, const float* x, float* acc)
+{
+    const size_t stride = (n + 1) * L;
+    size_t b = 0;
+    if constexpr (T::kGroup >= 4)
+        for (; b + 4 <= nb; b += 4)
+            NetInputsOf<T, 4>(w1 + b * stride, stride, n, x, acc + b * L);
+    for (; b + 2 <= nb; b += 2)
+        NetInputsOf<T, 2>(w1 + b * stride, stride, n, x, acc + b * L);
+    for (; b < nb; ++b)
+        NetInputsOf<T, 1>(w1 + b * stride, stride, n, x, acc + b * L);
+}
+
+// Momentum update of the weights of G blocks for row x with the scaled deltas g, and the net
+// inputs of the next row xn over the updated weights.
+template <class T, int G>
+KV_ALWAYS_INLINE void UpdateBlocks(float* __restrict wb, float* __restrict db, size_t stride,
+                                   size_t n, const float* __restrict g, float mom,
+                                   const float* __restrict x, const float* __restrict xn,
+                                   float* __restrict acc)
+{
+    constexpr int S = T::kPerBlock, W = L / S;
+    typename T::V gv[G][S], a[G][S];
+#pragma GCC unroll 8
+    for (int q = 0; q < G; ++q)
+#pragma GCC unroll 2
+        for (int v = 0; v < S; ++v) {
+            gv[q][v] = At<T>(g + q * L + v * W);
+            const size_t o = q * stride + v * W;
+            const typename T::V d = gv[q][v] + mom * At<T>(db + o);
+            At<T>(db + o) = d;
+            const typename T::V w = At<T>(wb + o) + d;
+            At<T>(wb + o) = w;
+            a[q][v] = w;
+        }
+    for (size_t i = 1; i <= n; ++i) {
+        const float xi = x[i];
+        const float xni = xn[i];
+#pragma GCC unroll 8
+        for (int q = 0; q < G; ++q)
+#pragma GCC unroll 2
+            for (int v = 0; v < S; ++v) {
+                const size_t o = q * stride + i * L + v * W;
+                const typename T::V d = gv[q][v] * xi + mom * At<T>(db + o);
+                At<T>(db + o) = d;
+                const typename T::V w = At<T>(wb + o) + d;
+                At<T>(wb + o) = w;
+                a[q][v] += xni * w;
+            }
+    }
+#pragma GCC unroll 8
+    for (int q = 0; q < G; ++q)
+#pragma GCC unroll 2
+        for (int v = 0; v < S; ++v)
+            At<T>(acc + q * L + v * W) = a[q][v];
+}
+
+// The output unit over the hidden activations: eight partial sums added in a fixed order.
+KV_ALWAYS_INLINE float OutputOf(const float* w2, float b2, size_t nb, const float* hid)
+{
+    float s[L] = {};
+    for (size_t b = 0; b < nb; ++b)
+        for (int32_t l = 0; l < L; ++l)
+            s[l] += w2[b * L + l] * hid[b * L + l];
+    const float sum = ((s[0] + s[1]) + (s[2] + s[3])) + ((s[4] + s[5]) + (s[6] + s[7]));
+    return Logistic(sum + b2);
+}
+
+// Hidden activations from the net inputs; padding units give 0 so they add nothing.
+KV_ALWAYS_INLINE void Activate(const float* acc, size_t h, size_t hp, float* hid)
+{
+    for (size_t k = 0; k < hp; ++k)
+        hid[k] = Logistic(acc[k]);
+    for (size_t k = h; k < hp; ++k)
+        hid[k] = 0.0f;
+}
+
+// `scratch` holds two rows of hidden units.
+template <class T> KV_ALWAYS_INLINE float Forward(const View& w, const float* x, float* scratch)
+{
+    const size_t hp = w.nb * L;
+    NetInputs<T>(w.w1, w.n, w.nb, x, scratch);
+    Activate(scratch, w.h, hp, scratch + hp);
+    return OutputOf(w.w2, w.b2, w.nb, scratch + hp);
+}
+
+template <class T>
+KV_ALWAYS_INLINE double RunRows(const View& w, const float* patterns, size_t nFields,
+                                const int32_t* rows, size_t count, float* results, float* scratch)
+{
+    double sum = 0.0;
+    for (size_t r = 0; r < count; ++r) {
+        const float* x = patterns + static_cast<size_t>(rows[r]) * nFields;
+        const float y = Forward<T>(w, x, scratch);
+        results[rows[r]] = y;
+        sum += std::fabs(static_cast<double>(x[0]) - static_cast<double>(y));
+    }
+    return sum;
+}
+
+// Online back-propagation with momentum. The update of the hidden weights for one row is
+// fused with the forward pass of the next row over the freshly updated weights: the same
+// operations in the same order as two separate sweeps, with one trip through memory.
+template <class T>
+KV_ALWAYS_INLINE void TrainRows(const Weights& w, const float* patterns, size_t nFields,
+                                const int32_t* rows, size_t count, float lr, float mom,
+                                float* acc, float* hid, float* g)
+{
+    const size_t stride = (w.n + 1) * L;
+    const size_t hp = w.nb * L;
+    NetInputs<T>(w.w1, w.n, w.nb, patterns + static_cast<size_t>(rows[0]) * nFields, acc);
+    for (size_t r = 0; r < count; ++r) {
+        const float* x = patterns + static_cast<size_t>(rows[r]) * nFields;
+        const float* xn = r + 1 < count ? patterns + static_cast<size_t>(rows[r + 1]) * nFields : x;
+
+        Activate(acc, w.h, hp, hid);
+        const float y = OutputOf(w.w2, *w.b2, w.nb, hid);
+        const float dOut = (x[0] - y) * y * (1.0f - y);
+        const float gOut = lr * dOut;
+
+        // Hidden deltas from the output weights before their update.
+        for (size_t k = 0; k < hp; ++k)
+            g[k] = lr * (dOut * w.w2[k] * hid[k] * (1.0f - hid[k]));
+        for (size_t k = 0; k < hp; ++k) {
+            const float d = gOut * hid[k] + mom * w.d2[k];
+            w.d2[k] = d;
+            w.w2[k] += d;
+        }
+        {
+            const float d = gOut + mom * *w.db2;
+            *w.db2 = d;
+            *w.b2 += d;
+        }
+
+        size_t b = 0;
+        if constexpr (T::kGroup >= 4)
+            for (; b + 4 <= w.nb; b += 4)
+                UpdateBlocks<T, 4>(w.w1 + b * stride, w.d1 + b * stride, stride, w.n, g + b * L,
+                                   mom, x, xn, acc + b * L);
+        for (; b + 2 <= w.nb; b += 2)
+            UpdateBlocks<T, 2>(w.w1 + b * stride, w.d1 + b * stride, stride, w.n, g + b * L, mom,
+                               x, xn, acc + b * L);
+        for (; b < w.nb; ++b)
+            UpdateBlocks<T, 1>(w.w1 + b * stride, w.d1 + b * stride, stride, w.n, g + b * L, mom,
+                               x, xn, acc + b * L);
+    }
+}
+
+// Each kernel is built once for AVX2 and once for any machine; the first call picks one.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define KV_AVX2 __attribute__((target("avx2")))
+bool HasAvx2()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#else
+#define KV_AVX2
+bool HasAvx2() { return false; }
+#endif
+
+KV_AVX2 double RunWide(const View& w, const float* p, size_t f, const int32_t* rows, size_t n,
+                       float* results, float* scratch)
+{
+    return RunRows<Wide>(w, p, f, rows, n, results, scratch);
+}
+
+double RunNarrow(const View& w, const float* p, size_t f, const int32_t* rows, size_t n,
+                 float* results, float* scratch)
+{
+    return RunRows<Narrow>(w, p, f, rows, n, results, scratch);
+}
+
+KV_AVX2 void TrainWide(const Weights& w, const float* p, size_t f, const int32_t* rows, size_t n,
+                       float lr, float mom, float* acc, float* hid, float* g)
+{
+    TrainRows<Wide>(w, p, f, rows, n, lr, mom, acc, hid, g);
+}
+
+void TrainNarrow(const Weights& w, const float* p, size_t f, const int32_t* rows, size_t n,
+                 float lr, float mom, float* acc, float* hid, float* g)
+{
+    TrainRows<Narrow>(w, p, f, rows, n, lr, mom, acc, hid, g);
+}
+
+double RunKernel(const View& w, const float* p, size_t f, const int32_t* rows, size_t n,
+                 float* results, float* scratch)
+{
+    return HasAvx2() ? RunWide(w, p, f, rows, n, results, scratch)
+                     : RunNarrow(w, p, f, rows, n, results, scratch);
+}
+
+void TrainKernel(const Weights& w, const float* p, size_t f, const int32_t* rows, size_t n,
+                 float lr, float mom, float* acc, float* hid, float* g)
+{
+    if (HasAvx2())
+        TrainWide(w, p, f, rows, n, lr, mom, acc, hid, g);
+    else
+        TrainNarrow(w, p, f, rows, n, lr, mom, acc, hid, g);
+}
+
+bool AllFinite(const std::vector<float>& v)
+{
+    bool ok = true;
+    for (float x : v)
+        ok &= std::isfinite(x);
+    return ok;
+}
+
+}  // namespace
+
+BpNet::BpNet(int32_t nInputs, int32_t nHidden)
+    : mInputs(nInputs), mHidden(nHidden), mPadded((nHidden + kLanes - 1) / kLanes * kLanes),
+      mW1(static_cast<size_t>(mPadded) * static_cast<size_t>(nInputs + 1), 0.0f),
+      mD1(mW1.size(), 0.0f), mW2(static_cast<size_t>(mPadded), 0.0f),
+      mD2(static_cast<size_t>(mPadded), 0.0f)
+{
+}
+
+// The order of the file and of the generator's draws: per hidden unit its bias and input
+// weights, then the output weights, then the output bias.
+template <class Self, class F> void BpNet::ForEachWeight(Self& self, F f)
+{
+    for (int32_t k = 0; k < self.mHidden; ++k)
+        for (int32_t i = 0; i <= self.mInputs; ++i)
+            f(self.mW1[self.HiddenIndex(k, i)]);
+    for (int32_t k = 0; k < self.mHidden; ++k)
+        f(self.mW2[static_cast<size_t>(k)]);
+    f(self.mB2);
+}
+
+struct BpNetAccess {
+    static View Forward(const BpNet& net)
+    {
+        return View{static_cast<size_t>(net.mInputs), static_cast<size_t>(net.mPadded / L),
+                    static_cast<size_t>(net.mHidden), net.mW1.data(), net.mW2.data(), net.mB2};
+    }
+    static Weights Training(BpNet& net)
+    {
+        return Weights{static_cast<size_t>(net.mInputs), static_cast<size_t>(net.mPadded / L),
+                       static_cast<size_t>(net.mHidden), net.mW1.data(), net.mD1.data(),
+                       net.mW2.data(), net.mD2.data(), &net.mB2, &net.mDB2};
+    }
+};
+
+void BpNet::Randomize(float initMax, uint64_t seed)
+{
+    mRng = Pcg32(seed);
+    ForEachWeight(*this, [&](float& w) { w = mRng.Symmetric(initMax); });
+    std::fill(mD1.begin(), mD1.end(), 0.0f);
+    std::fill(mD2.begin(), mD2.end(), 0.0f);
+    mDB2 = 0.0f;
+}
+
+bool BpNet::Jog(float amplitude)
+{
+    const std::vector<float> w1 = mW1, w2 = mW2;
+    const float b2 = mB2;
+    const Pcg32 rng = mRng;
+    ForEachWeight(*this, [&](float& w) { w += mRng.Symmetric(amplitude); });
+    if (!std::isfinite(mB2) || !AllFinite(mW1) || !AllFinite(mW2)) {
+        mW1 = w1;
+        mW2 = w2;
+        mB2 = b2;
+        mRng = rng;
+        return false;
+    }
+    std::fill(mD1.begin(), mD1.end(), 0.0f);
+    std::fill(mD2.begin(), mD2.end(), 0.0f);
+    mDB2 = 0.0f;
+    return true;
+}
+
+bool BpNet::TrainPass(const float* patterns, int32_t nFields, const int32_t* rows, size_t count,
+                      float learnRate, float momentum)
+{
+    if (count == 0)
+        return true;
+    // The pass works in place; a copy brings the network back if it diverges.
+    const std::vector<float> w1 = mW1, d1 = mD1, w2 = mW2, d2 = mD2;
+    const float b2 = mB2, db2 = mDB2;
+
+    std::vector<float> scratch(3 * static_cast<size_t>(mPadded));
+    const Weights w = BpNetAccess::Training(*this);
+    TrainKernel(w, patterns, static_cast<size_t>(nFields), rows, count, learnRate, momentum,
+                scratch.data(), scratch.data() + mPadded, scratch.data() + 2 * mPadded);
+    if (Finite())
+        return true;
+    mW1 = w1;
+    mD1 = d1;
+    mW2 = w2;
+    mD2 = d2;
+    mB2 = b2;
+    mDB2 = db2;
+    return false;
+}
+
+float BpNet::Predict(const float* row) const
+{
+    std::vector<float> scratch(2 * static_cast<size_t>(mPadded));
+    return Forward<Narrow>(BpNetAccess::Forward(*this), row, scratch.data());
+}
+
+double BpNet::Run(const float* patterns, int32_t nFields, const int32_t* rows, size_t count,
+                  float* results) const
+{
+    const View w = BpNetAccess::Forward(*this);
+    constexpr size_t kChunk = 4096;
+    const size_t chunks = (count + kChunk - 1) / kChunk;
+    std::vector<double> partial(chunks, 0.0);
+    const unsigned threads =
+        ThreadsFor(static_cast<double>(count) * static_cast<double>(Connections()));
+    ForEachChunk(count, kChunk, threads, [&](size_t c, size_t begin, size_t end) {
+        std::vector<float> scratch(2 * static_cast<size_t>(mPadded));
+        partial[c] = RunKernel(w, patterns, static_cast<size_t>(nFields), rows + begin,
+                               end - begin, results, scratch.data());
+    });
+    double sum = 0.0;
+    for (double p : partial)
+        sum += p;
+    return sum;
+}
+
+bool BpNet::Finite() const
+{
+    return std::isfinite(mB2) && std::isfinite(mDB2) && AllFinite(mW1) && AllFinite(mD1)
+           && AllFinite(mW2) && AllFinite(mD2);
+}
+
+std::vector<uint8_t> BpNet::Payload() const
+{
+    ByteWriter out;
+    out.I32(mInputs);
+    out.I32(mHidden);
+    out.U64(mRng.State());
+    ForEachWeight(*this, [&](const float& w) { out.F32(w); });
+    // The momentum terms in the same order, so a network read back trains on exactly as the
+    // written one would have.
+    for (int32_t k = 0; k < mHidden; ++k)
+        for (int32_t i = 0; i <= mInputs; ++i)
+            out.F32(mD1[HiddenIndex(k, i)]);
+    for (int32_t k = 0; k < mHidden; ++k)
+        out.F32(mD2[static_cast<size_t>(k)]);
+    out.F32(mDB2);
+    return std::move(out.Bytes());
+}
+
+int32_t BpNet::FromPayload(const std::vector<uint8_t>& payload, std::unique_ptr<BpNet>& out)
+{
+    ByteReader in(payload.data(), payload.size());
+    const int32_t n = in.I32();
+    const int32_t h = in.I32();
+    const uint64_t state = in.U64();
+    if (in.Failed() || n < 1 || h < 1 || h > KV_BP_MAX_HIDDEN)
+        return KV_ENGINE_ERR_BAD_FILE;
+    const uint64_t weights = static_cast<uint64_t>(h) * (static_cast<uint64_t>(n) + 1) + h + 1;
+    if (in.Remaining() / 8 != weights || in.Remaining() % 8 != 0)
+        return KV_ENGINE_ERR_BAD_FILE;
+
+    auto net = std::make_unique<BpNet>(n, h);
+    net->mRng = Pcg32::FromState(state);
+    ForEachWeight(*net, [&](float& w) { w = in.F32(); });
+    for (int32_t k = 0; k < h; ++k)
+        for (int32_t i = 0; i <= n; ++i)
+            net->mD1[net->HiddenIndex(k, i)] = in.F32();
+    for (int32_t k = 0; k < h; ++k)
+        net->mD2[static_cast<size_t>(k)] = in.F32();
+    net->mDB2 = in.F32();
+    if (in.Failed() || in.Remaining() != 0 || !net->Finite())
+        return KV_ENGINE_ERR_BAD_FILE;
+    out = std::move(net);
+    return KV_ENGINE_SUCCESS;
+}
+
+}  // namespace kvengine

@@ -1,0 +1,419 @@
+// The two engine routines: argument checks, the networks kept by engine file name, and the
+// dispatch of the commands onto BpNet and SfamNet. Nothing leaves here as an exception.
+#include "engine/korvan_engine.h"
+
+#include "engine/bpnet.h"
+#include "engine/netfile.h"
+#include "engine/sfamnet.h"
+
+#include <cmath>
+#include <limits>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace kvengine {
+namespace {
+
+// The seed of every new back-propagation network, so that the same data and parameters give
+// the same network.
+constexpr uint64_t kInitSeed = 0x4B6F7276616E3031ULL;
+
+// One name's network; its lock serialises the commands on it.
+struct Slot {
+    std::mutex lock;
+    std::unique_ptr<BpNet> bp;
+    std::unique_ptr<SfamNet> sfam;
+};
+
+std::mutex gRegistryLock;
+std::map<std::string, std::shared_ptr<Slot>>& Registry()
+{
+    static std::map<std::string, std::shared_ptr<Slot>> registry;
+    return registry;
+}
+
+std::shared_ptr<Slot> FindSlot(const std::string& name)
+{
+    std::lock_guard<std::mutex> g(gRegistryLock);
+    auto it = Registry().find(name);
+    return it == Registry().end() ? nullptr : it->second;
+}
+
+std::shared_ptr<Slot> SlotFor(const std::string& name)
+{
+    std::lock_guard<std::mutex> g(gRegistryLock);
+    auto& slot = Registry()[name];
+    if (!slot)
+        slot = std::make_shared<Slot>();
+    return slot;
+}
+
+// The arrays of one call.
+struct Arrays {
+    const float* patterns;
+    int32_t nFields;
+    int32_t nRows;
+    const float* fieldMin;
+    const float* fieldMax;
+
+    int32_t Inputs() const { return nFields - 1; }
+    const float* Row(int32_t r) const
+    {
+        return patterns + static_cast<size_t>(r) * static_cast<size_t>(nFields);
+    }
+};
+
+bool Finite(float v) { return std::isfinite(v); }
+
+bool ArgumentsUsable(const Arrays& a, const void* results, const int32_t* cycles,
+                     const char* netFile, int16_t command)
+{
+    return a.patterns && a.fieldMin && a.fieldMax && results && cycles && netFile && *netFile
+           && a.nFields >= 2 && a.nRows >= 1 && command >= KV_ENGINE_INIT
+           && command <= KV_ENGINE_JOG;
+}
+
+// Rows 1.. whose results entry is not the unusable mark.
+template <class R> std::vector<int32_t> UsableRows(const R* results, int32_t nRows)
+{
+    std::vector<int32_t> rows;
+    rows.reserve(static_cast<size_t>(nRows));
+    for (int32_t r = 1; r < nRows; ++r)
+        if (results[r] != static_cast<R>(KV_ENGINE_UNUSABLE_ROW))
+            rows.push_back(r);
+    return rows;
+}
+
+// Every value of the rows, columns from `first` on, is finite.
+bool RowsFinite(const Arrays& a, const std::vector<int32_t>& rows, int32_t first)
+{
+    bool ok = true;
+    for (int32_t r : rows) {
+        const float* row = a.Row(r);
+        for (int32_t j = first; j < a.nFields; ++j)
+            ok &= Finite(row[j]);
+    }
+    return ok;
+}
+
+// -1 for a non-finite limit, -7 for an input field of zero range, else 1.
+int32_t CheckRanges(const Arrays& a)
+{
+    for (int32_t j = 0; j < a.nFields; ++j)
+        if (!Finite(a.fieldMin[j]) || !Finite(a.fieldMax[j]))
+            return KV_ENGINE_ERR_ARGUMENT;
+    for (int32_t j = 1; j < a.nFields; ++j)
+        if (a.fieldMin[j] == a.fieldMax[j])
+            return KV_ENGINE_ERR_ZERO_RANGE;
+    return KV_ENGINE_SUCCESS;
+}
+
+// An input column that holds one value in every usable row teaches nothing.
+bool SomeInputConstant(const Arrays& a, const std::vector<int32_t>& rows)
+{
+    const float* first = a.Row(rows.front());
+    std::vector<char> varies(static_cast<size_t>(a.nFields), 0);
+    for (int32_t r : rows) {
+        const float* row = a.Row(r);
+        for (int32_t j = 1; j < a.nFields; ++j)
+            varies[static_cast<size_t>(j)] |= row[j] != first[j];
+    }
+    for (int32_t j = 1; j < a.nFields; ++j)
+        if (!varies[static_cast<size_t>(j)])
+            return true;
+    return false;
+}
+
+bool IsClassNumber(float t)
+{
+    return t >= 0.0f && t <= static_cast<float>(KV_SFAM_MAX_CLASS) && t == std::floor(t);
+}
+
+bool TargetsAreClasses(const Arrays& a, const std::vector<int32_t>& rows)
+{
+    for (int32_t r : rows)
+        if (!IsClassNumber(a.Row(r)[0]))
+            return false;
+    return true;
+}
+
+// What Init checks before it builds a network; the first failure answers: field limits (-1,
+// -7), number of usable rows (-3), values (-1), SFAM classes (-6), constant inputs (-8).
+int32_t CheckInitRows(const Arrays& a, const std::vector<int32_t>& rows, bool classTargets)
+{
+    const int32_t ranges = CheckRanges(a);
+    if (ranges != KV_ENGINE_SUCCESS)
+        return ranges;
+    if (rows.size() < 2)
+        return KV_ENGINE_ERR_TOO_FEW_ROWS;
+    if (!RowsFinite(a, rows, classTargets ? 1 : 0))
+        return KV_ENGINE_ERR_ARGUMENT;
+    if (classTargets && !TargetsAreClasses(a, rows))
+        return KV_ENGINE_ERR_BAD_CLASS;
+    if (SomeInputConstant(a, rows))
+        return KV_ENGINE_ERR_CONSTANT_INPUT;
+    return KV_ENGINE_SUCCESS;
+}
+
+int32_t ClampToCode(double v)
+{
+    const double r = std::round(v);
+    return r >= static_cast<double>(std::numeric_limits<int32_t>::max())
+               ? std::numeric_limits<int32_t>::max()
+               : static_cast<int32_t>(r);
+}
+
+// Loads and checks a file of the given kind: 1 with its payload, or the file code.
+int32_t LoadPayload(const std::string& path, NetKind kind, std::vector<uint8_t>& payload)
+{
+    std::vector<uint8_t> image;
+    const int32_t read = ReadWholeFile(path, image);
+    if (read != KV_ENGINE_SUCCESS)
+        return read;
+    return UnwrapNetFile(image, kind, payload);
+}
+
+bool NonNegative(float v) { return Finite(v) && v >= 0.0f; }
+
+// Where a slot keeps a network of each kind, and the kind's file.
+template <class Net> std::unique_ptr<Net>& Held(Slot& slot);
+template <> std::unique_ptr<BpNet>& Held<BpNet>(Slot& slot) { return slot.bp; }
+template <> std::unique_ptr<SfamNet>& Held<SfamNet>(Slot& slot) { return slot.sfam; }
+template <class Net> constexpr NetKind kKindOf = NetKind::BackProp;
+template <> constexpr NetKind kKindOf<SfamNet> = NetKind::SFam;
+
+// Makes `net` the one network of the name.
+template <class Net> int32_t Install(const std::string& name, std::unique_ptr<Net> net)
+{
+    const auto slot = SlotFor(name);
+    std::lock_guard<std::mutex> g(slot->lock);
+    slot->bp.reset();
+    slot->sfam.reset();
+    Held<Net>(*slot) = std::move(net);
+    return KV_ENGINE_SUCCESS;
+}
+
+// EngineRead: the network of the file replaces the one of its name, only when the file is
+// whole, of this kind and of the caller's inputs.
+template <class Net> int32_t ReadNetwork(const Arrays& a, const std::string& name)
+{
+    std::vector<uint8_t> payload;
+    std::unique_ptr<Net> net;
+    int32_t code = LoadPayload(name, kKindOf<Net>, payload);
+    if (code == KV_ENGINE_SUCCESS)
+        code = Net::FromPayload(payload, net);
+    if (code != KV_ENGINE_SUCCESS)
+        return code;
+    if (net->Inputs() != a.Inputs())
+        return KV_ENGINE_ERR_LAYOUT;
+    return Install(name, std::move(net));
+}
+
+// Runs `command(net)` under the slot's lock on the name's network of this kind.
+template <class Net, class F> int32_t WithNetwork(const std::string& name, F command)
+{
+    const auto slot = FindSlot(name);
+    if (!slot)
+        return KV_ENGINE_ERR_NO_NETWORK;
+    std::lock_guard<std::mutex> g(slot->lock);
+    Net* net = Held<Net>(*slot).get();
+    return net ? command(*net) : KV_ENGINE_ERR_NO_NETWORK;
+}
+
+bool BpParamsUsable(float learnRate, float momentum)
+{
+    return NonNegative(learnRate) && NonNegative(momentum);
+}
+
+// The commands on an existing back-propagation network.
+int32_t BackPropOn(BpNet& net, const Arrays& a, float* results, int32_t* cycles, int16_t jogMax,
+                   float initMax, float learnRate, float momentum, const std::string& name,
+                   int16_t command)
+{
+    switch (command) {
+    case KV_ENGINE_TRAIN: {
+        if (net.Inputs() != a.Inputs())
+            return KV_ENGINE_ERR_LAYOUT;
+        if (!BpParamsUsable(learnRate, momentum))
+            return KV_ENGINE_ERR_ARGUMENT;
+        const std::vector<int32_t> rows = UsableRows(results, a.nRows);
+        if (rows.empty())
+            return KV_ENGINE_ERR_TOO_FEW_ROWS;
+        if (!RowsFinite(a, rows, 0))
+            return KV_ENGINE_ERR_ARGUMENT;
+        if (!net.TrainPass(a.patterns, a.nFields, rows.data(), rows.size(), learnRate, momentum))
+            return KV_ENGINE_ERR_NUMERIC;
+        ++*cycles;
+        return KV_ENGINE_SUCCESS;
+    }
+    case KV_ENGINE_RUN: {
+        if (net.Inputs() != a.Inputs())
+            return KV_ENGINE_ERR_LAYOUT;
+        const std::vector<int32_t> rows = UsableRows(results, a.nRows);
+        if (rows.empty())
+            return KV_ENGINE_ERR_TOO_FEW_ROWS;
+        if (!RowsFinite(a, rows, 0))
+            return KV_ENGINE_ERR_ARGUMENT;
+        const double sum = net.Run(a.patterns, a.nFields, rows.data(), rows.size(), results);
+        return ClampToCode(10000.0 * sum / static_cast<double>(rows.size()));
+    }
+    case KV_ENGINE_WRITE:
+        return WriteFileAtomic(name, WrapNetFile(NetKind::BackProp, net.Payload()));
+    case KV_ENGINE_JOG:
+        if (jogMax < 0 || !NonNegative(initMax))
+            return KV_ENGINE_ERR_ARGUMENT;
+        return net.Jog(initMax * static_cast<float>(jogMax) / 100.0f) ? KV_ENGINE_SUCCESS
+                                                                       : KV_ENGINE_ERR_NUMERIC;
+    default:
+        return KV_ENGINE_ERR_ARGUMENT;
+    }
+}
+
+int32_t BackProp(const Arrays& a, float* results, int32_t* cycles, int16_t layerJCount,
+                 int16_t jogMax, float initMax, float learnRate, float momentum,
+                 const std::string& name, int16_t command)
+{
+    if (command == KV_ENGINE_INIT) {
+        if (layerJCount < 1 || !NonNegative(initMax) || !BpParamsUsable(learnRate, momentum))
+            return KV_ENGINE_ERR_ARGUMENT;
+        const std::vector<int32_t> rows = UsableRows(results, a.nRows);
+        const int32_t check = CheckInitRows(a, rows, false);
+        if (check != KV_ENGINE_SUCCESS)
+            return check;
+        auto net = std::make_unique<BpNet>(a.Inputs(), layerJCount);
+        net->Randomize(initMax, kInitSeed);
+        return Install(name, std::move(net));
+    }
+    if (command == KV_ENGINE_READ)
+        return ReadNetwork<BpNet>(a, name);
+    return WithNetwork<BpNet>(name, [&](BpNet& net) {
+        return BackPropOn(net, a, results, cycles, jogMax, initMax, learnRate, momentum, name,
+                          command);
+    });
+}
+
+bool SfamParamsUsable(const SfamParams& p)
+{
+    return Finite(p.vigBase) && p.vigBase >= 0.0f && p.vigBase <= 1.0f && Finite(p.alpha)
+           && p.alpha > 0.0f && Finite(p.beta) && p.beta >= 0.0f && p.beta <= 1.0f
+           && NonNegative(p.epsilon);
+}
+
+// The commands on an existing SFAM network.
+int32_t SFamOn(SfamNet& net, const Arrays& a, int16_t* results, int32_t* cycles,
+               const SfamParams& p, const std::string& name, int16_t command)
+{
+    switch (command) {
+    case KV_ENGINE_TRAIN:
+    case KV_ENGINE_RUN: {
+        if (net.Inputs() != a.Inputs())
+            return KV_ENGINE_ERR_LAYOUT;
+        const bool train = command == KV_ENGINE_TRAIN;
+        if (train ? !SfamParamsUsable(p) : !(Finite(p.alpha) && p.alpha > 0.0f))
+            return KV_ENGINE_ERR_ARGUMENT;
+        const std::vector<int32_t> rows = UsableRows(results, a.nRows);
+        if (rows.empty())
+            return KV_ENGINE_ERR_TOO_FEW_ROWS;
+        if (!RowsFinite(a, rows, 1))
+            return KV_ENGINE_ERR_ARGUMENT;
+        if (!TargetsAreClasses(a, rows))
+            return KV_ENGINE_ERR_BAD_CLASS;
+        if (train) {
+            const int32_t code = net.TrainPass(a.patterns, a.nFields, rows.data(), rows.size(), p);
+            if (code != KV_ENGINE_SUCCESS)
+                return code;
+            ++*cycles;
+            return net.Categories();
+        }
+        if (net.Categories() == 0)
+            return KV_ENGINE_ERR_NO_NETWORK;
+        return ClampToCode(static_cast<double>(
+            net.Run(a.patterns, a.nFields, rows.data(), rows.size(), p.alpha, results)));
+    }
+    case KV_ENGINE_WRITE:
+        return WriteFileAtomic(name, WrapNetFile(NetKind::SFam, net.Payload()));
+    default:
+        return KV_ENGINE_ERR_ARGUMENT;
+    }
+}
+
+int32_t SFam(const Arrays& a, int16_t* results, int32_t* cycles, const SfamParams& p,
+             const std::string& name, int16_t command)
+{
+    if (command == KV_ENGINE_INIT) {
+        if (!SfamParamsUsable(p))
+            return KV_ENGINE_ERR_ARGUMENT;
+        const std::vector<int32_t> rows = UsableRows(results, a.nRows);
+        const int32_t check = CheckInitRows(a, rows, true);
+        if (check != KV_ENGINE_SUCCESS)
+            return check;
+        return Install(name, std::make_unique<SfamNet>(a.Inputs()));
+    }
+    if (command == KV_ENGINE_READ)
+        return ReadNetwork<SfamNet>(a, name);
+    if (command == KV_ENGINE_JOG)
+        return KV_ENGINE_ERR_ARGUMENT;
+    return WithNetwork<SfamNet>(name, [&](SfamNet& net) {
+        return SFamOn(net, a, results, cycles, p, name, command);
+    });
+}
+
+}  // namespace
+}  // namespace kvengine
+
+extern "C" int32_t VTBACKPROP(const float* patterns, int32_t nFields, int32_t nRows,
+                              const float* fieldMin, const float* fieldMax, float* results,
+                              int32_t* cyclesCompleted, int16_t layerJCount, int16_t jogMax,
+                              float initMax, float learnRate, float momentum,
+                              const char* netFile, int16_t command)
+{
+    const kvengine::Arrays a{patterns, nFields, nRows, fieldMin, fieldMax};
+    if (!kvengine::ArgumentsUsable(a, results, cyclesCompleted, netFile, command))
+        return KV_ENGINE_ERR_ARGUMENT;
+    try {
+        return kvengine::BackProp(a, results, cyclesCompleted, layerJCount, jogMax, initMax,
+                                  learnRate, momentum, netFile, command);
+    } catch (...) {
+        // Out of memory (or a thread that could not start): the network is as it was.
+        return KV_ENGINE_ERR_NUMERIC;
+    }
+}
+
+extern "C" int32_t VTSFAM(const float* patterns, int32_t nFields, int32_t nRows,
+                          const float* fieldMin, const float* fieldMax, int16_t* results,
+                          int32_t* cyclesCompleted, float vigBase, float alpha, float beta,
+                          float epsilon, const char* netFile, int16_t command)
+{
+    const kvengine::Arrays a{patterns, nFields, nRows, fieldMin, fieldMax};
+    if (!kvengine::ArgumentsUsable(a, results, cyclesCompleted, netFile, command))
+        return KV_ENGINE_ERR_ARGUMENT;
+    try {
+        return kvengine::SFam(a, results, cyclesCompleted, {vigBase, alpha, beta, epsilon},
+                              netFile, command);
+    } catch (...) {
+        return KV_ENGINE_ERR_NUMERIC;
+    }
+}
+
+extern "C" void VTRELEASE(const char* netFile)
+{
+    if (!netFile)
+        return;
+    try {
+        const std::string name(netFile);
+        std::shared_ptr<kvengine::Slot> gone;  // freed outside the registry lock
+        {
+            std::lock_guard<std::mutex> g(kvengine::gRegistryLock);
+            auto it = kvengine::Registry().find(name);
+            if (it == kvengine::Registry().end())
+                return;
+            gone = std::move(it->second);
+            kvengine::Registry().erase(it);
+        }
+    } catch (...) {
+    }
+}

@@ -1,0 +1,128 @@
+// Internals shared by the kdb sources: the connection behind a Database handle, the error
+// mapping from SQLite and ODBC to the Jet numbers, and the ODBC pieces.
+#pragma once
+
+#include "core/kverror.h"
+#include "kdb/kdb.h"
+
+#include <QHash>
+#include <QSet>
+#include <map>
+#include <memory>
+#include <sqlite3.h>
+#include <unordered_map>
+#include <vector>
+
+namespace kdb::detail {
+
+class OdbcConnection;
+
+struct CaseLess {
+    bool operator()(const QString& a, const QString& b) const
+    {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    }
+};
+
+// A link as the project file records it, and its state on this connection.
+struct LinkState {
+    QString name;
+    QString connect;
+    QString sourceTable;
+    QString schema;                 // file source: the attached schema
+    bool odbc = false;
+    bool live = false;              // the temporary view / virtual table exists
+    int32_t errorNumber = 0;        // why it is not live
+    QString errorText;
+};
+
+// Catalogue text with its '|' filled in.
+KvError Error(int32_t number, const QString& arg = {});
+QString CatalogueText(int32_t number, const QString& arg);
+
+// "Database" or the file name for messages.
+constexpr const char* kLinksTable = "__kdb_links";
+constexpr const char* kOdbcModule = "kdb_odbc";
+
+// ODBC (odbc.cpp).
+struct OdbcColumn {
+    QString name;
+    int sqlType = 0;
+    QString typeName;
+    int size = 0;
+    bool nullable = true;
+};
+class OdbcConnection {
+public:
+    // `connect`: the connect string without "ODBC;". Raises 3151 when the source refuses.
+    static std::shared_ptr<OdbcConnection> Connect(const QString& connect);
+    ~OdbcConnection();
+    OdbcConnection(const OdbcConnection&) = delete;
+    OdbcConnection& operator=(const OdbcConnection&) = delete;
+
+    // Tables and views, in the driver's order; `views` receives which are views.
+    QStringList Tables(QList<bool>* views = nullptr);
+    // The table's name as the source spells it (case-insensitive match); empty when missing.
+    QString FindTable(const QString& name);
+    QList<OdbcColumn> Columns(const QString& table);
+    QStringList PrimaryKey(const QString& table);
+    QList<IndexInfo> Indexes(const QString& table);
+    int64_t Count(const QString& table);
+    QString Quote(const QString& ident) const;
+    void* Hdbc() const { return m_dbc; }
+    const QString& ConnectText() const { return m_connect; }
+
+private:
+    OdbcConnection() = default;
+    void* m_dbc = nullptr;
+    QString m_connect;
+    QString m_quote = QStringLiteral("\"");
+};
+int16_t DaoTypeFromOdbc(int sqlType, int size);
+// The type of an ODBC column: by its type name when that is one of the names the declared-type
+// rule knows (the driver passes the source's own declaration on), else by its SQL type.
+int16_t DaoTypeForColumn(const OdbcColumn& column, int* declaredSize = nullptr);
+int16_t DaoTypeFromName(const QString& declaredType, int* size, bool* known);
+// Registers the read-only virtual-table module over ODBC tables on the connection.
+void RegisterOdbcModule(sqlite3* db, ConnectionImpl* owner);
+QList<DataSourceEntry> ListDataSources();
+// Raises the ODBC diagnostic of a failed call as 3146 (with the driver's text).
+[[noreturn]] void ThrowOdbc(int handleType, void* handle, int32_t number = 3146,
+                            const QString& arg = {});
+
+} // namespace kdb::detail
+
+namespace kdb {
+
+struct ConnectionImpl {
+    sqlite3* db = nullptr;
+    QString name;                  // path, or connect string for ODBC
+    QString registryKey;           // for the in-process share/exclusive registry
+    bool readOnly = false;
+    bool exclusive = false;
+    bool odbc = false;
+    QString connect;               // "ODBC;..." for an ODBC database
+    std::shared_ptr<detail::OdbcConnection> odbcConn;
+    // ODBC connections of linked tables and of the ODBC database, by connect text (no prefix).
+    std::map<QString, std::shared_ptr<detail::OdbcConnection>> odbcByConnect;
+    std::multimap<QString, sqlite3_stmt*> idle;   // prepared statements ready for reuse
+    std::map<QString, detail::LinkState, detail::CaseLess> links;
+    int savepointDepth = 0;
+    int attachCounter = 0;
+
+    ~ConnectionImpl();
+    std::shared_ptr<detail::OdbcConnection> OdbcFor(const QString& connectNoPrefix);
+    void Exec(const char* sql);                    // internal statements without values
+};
+
+[[noreturn]] void ThrowSqlite(ConnectionImpl* c, int rc, const QString& sql = {});
+sqlite3_stmt* PrepareRaw(ConnectionImpl* c, const QString& sql, const char** tail = nullptr,
+                         const QByteArray* utf8 = nullptr);
+void BindValue(sqlite3_stmt* s, int position, const Value& v);
+Value ColumnValue(sqlite3_stmt* s, int column);
+void LoadLinks(ConnectionImpl* c);
+void MakeLinkLive(ConnectionImpl* c, detail::LinkState& link);
+void DropLinkObjects(ConnectionImpl* c, detail::LinkState& link);
+QString StripOdbcPrefix(const QString& connect);
+
+} // namespace kdb

@@ -1,0 +1,862 @@
+// ODBC sources through unixODBC: the connection with its catalogue calls, and the read-only
+// SQLite virtual table that makes an ODBC table usable in SQL on the layer's connection.
+#include "kdb/internal.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <vector>
+
+namespace kdb::detail {
+
+namespace {
+
+SQLHENV env()
+{
+    static SQLHENV handle = [] {
+        SQLHENV h = SQL_NULL_HENV;
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h)))
+            return SQLHENV(SQL_NULL_HENV);
+        SQLSetEnvAttr(h, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        return h;
+    }();
+    if (handle == SQL_NULL_HENV)
+        throw Error(3146, {});
+    return handle;
+}
+
+QString diagnostic(SQLSMALLINT type, SQLHANDLE handle)
+{
+    QStringList parts;
+    for (SQLSMALLINT rec = 1; rec <= 4; ++rec) {
+        SQLCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLCHAR text[1024] = {};
+        SQLSMALLINT len = 0;
+        if (!SQL_SUCCEEDED(SQLGetDiagRec(type, handle, rec, state, &native, text, sizeof text, &len)))
+            break;
+        parts << QString::fromUtf8(reinterpret_cast<const char*>(text));
+    }
+    return parts.join(u' ');
+}
+
+// A statement handle freed at scope end.
+class Stmt {
+public:
+    explicit Stmt(SQLHDBC dbc)
+    {
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &m_h)))
+            ThrowOdbc(SQL_HANDLE_DBC, dbc);
+    }
+    ~Stmt() { SQLFreeHandle(SQL_HANDLE_STMT, m_h); }
+    Stmt(const Stmt&) = delete;
+    Stmt& operator=(const Stmt&) = delete;
+    SQLHSTMT h() const { return m_h; }
+    void check(SQLRETURN rc) const
+    {
+        if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
+            ThrowOdbc(SQL_HANDLE_STMT, m_h);
+    }
+    bool fetch() const
+    {
+        const SQLRETURN rc = SQLFetch(m_h);
+        if (rc == SQL_NO_DATA)
+            return false;
+        check(rc);
+        return true;
+    }
+    QString text(int column) const
+    {
+        QByteArray out;
+        char buf[1024];
+        for (;;) {
+            SQLLEN ind = 0;
+            const SQLRETURN rc = SQLGetData(m_h, SQLUSMALLINT(column), SQL_C_CHAR, buf, sizeof buf, &ind);
+            if (rc == SQL_NO_DATA || ind == SQL_NULL_DATA)
+                break;
+            check(rc);
+            if (rc == SQL_SUCCESS_WITH_INFO && (ind == SQL_NO_TOTAL || ind >= SQLLEN(sizeof buf))) {
+                out.append(buf, int(sizeof buf) - 1);
+                continue;
+            }
+            out.append(buf, int(qMin<SQLLEN>(ind, sizeof buf - 1)));
+            break;
+        }
+        return QString::fromUtf8(out);
+    }
+    int64_t integer(int column, bool* isNull = nullptr) const
+    {
+        SQLBIGINT v = 0;
+        SQLLEN ind = 0;
+        check(SQLGetData(m_h, SQLUSMALLINT(column), SQL_C_SBIGINT, &v, 0, &ind));
+        if (isNull)
+            *isNull = ind == SQL_NULL_DATA;
+        return ind == SQL_NULL_DATA ? 0 : int64_t(v);
+    }
+
+private:
+    SQLHSTMT m_h = SQL_NULL_HSTMT;
+};
+
+QByteArray utf8(const QString& s)
+{
+    return s.toUtf8();
+}
+
+SQLCHAR* sqlChars(QByteArray& b)
+{
+    return reinterpret_cast<SQLCHAR*>(b.data());
+}
+
+bool hiddenTable(const QString& name)
+{
+    return name.startsWith(QStringLiteral("sqlite_"), Qt::CaseInsensitive)
+        || name.startsWith(QStringLiteral("__kdb_"), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+void ThrowOdbc(int handleType, void* handle, int32_t number, const QString& arg)
+{
+    const QString driver = handle ? diagnostic(SQLSMALLINT(handleType), handle) : QString();
+    QString text = CatalogueText(number, arg);
+    if (!driver.isEmpty())
+        text += u' ' + driver;
+    throw KvError(number, {}, text);
+}
+
+std::shared_ptr<OdbcConnection> OdbcConnection::Connect(const QString& connect)
+{
+    std::shared_ptr<OdbcConnection> c(new OdbcConnection);
+    c->m_connect = connect;
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env(), &dbc)))
+        ThrowOdbc(SQL_HANDLE_ENV, env());
+    c->m_dbc = dbc;
+    SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(10), 0);
+    QByteArray in = utf8(connect);
+    SQLCHAR out[2048] = {};
+    SQLSMALLINT outLen = 0;
+    const SQLRETURN rc = SQLDriverConnect(dbc, nullptr, sqlChars(in), SQLSMALLINT(in.size()), out,
+                                          sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
+    if (!SQL_SUCCEEDED(rc)) {
+        QString dsn = connect;
+        for (const QString& part : connect.split(u';')) {
+            if (part.startsWith(QStringLiteral("DSN="), Qt::CaseInsensitive)) {
+                dsn = part.mid(4);
+                break;
+            }
+        }
+        const QString driver = diagnostic(SQL_HANDLE_DBC, dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        c->m_dbc = nullptr;
+        QString text = CatalogueText(3151, dsn);
+        if (!driver.isEmpty())
+            text += u' ' + driver;
+        throw KvError(3151, {}, text);
+    }
+    SQLCHAR quote[8] = {};
+    SQLSMALLINT qlen = 0;
+    if (SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_IDENTIFIER_QUOTE_CHAR, quote, sizeof quote, &qlen))
+        && qlen > 0 && quote[0] != ' ')
+        c->m_quote = QString::fromLatin1(reinterpret_cast<const char*>(quote), qlen);
+    return c;
+}
+
+OdbcConnection::~OdbcConnection()
+{
+    if (m_dbc) {
+        SQLDisconnect(m_dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, m_dbc);
+    }
+}
+
+QString OdbcConnection::Quote(const QString& ident) const
+{
+    QString q = ident;
+    q.replace(m_quote, m_quote + m_quote);
+    return m_quote + q + m_quote;
+}
+
+QStringList OdbcConnection::Tables(QList<bool>* views)
+{
+    Stmt s(m_dbc);
+    QByteArray types("TABLE,VIEW");
+    s.check(SQLTables(s.h(), nullptr, 0, nullptr, 0, nullptr, 0, sqlChars(types), SQL_NTS));
+    QStringList names;
+    while (s.fetch()) {
+        const QString name = s.text(3);
+        const QString type = s.text(4);
+        if (hiddenTable(name))
+            continue;
+        names << name;
+        if (views)
+            *views << (type.compare(QStringLiteral("VIEW"), Qt::CaseInsensitive) == 0);
+    }
+    return names;
+}
+
+QString OdbcConnection::FindTable(const QString& name)
+{
+    const QStringList names = Tables();
+    for (const QString& n : names) {
+        if (n == name)
+            return n;
+    }
+    for (const QString& n : names) {
+        if (n.compare(name, Qt::CaseInsensitive) == 0)
+            return n;
+    }
+    return {};
+}
+
+QList<OdbcColumn> OdbcConnection::Columns(const QString& table)
+{
+    Stmt s(m_dbc);
+    QByteArray t = utf8(table);
+    s.check(SQLColumns(s.h(), nullptr, 0, nullptr, 0, sqlChars(t), SQLSMALLINT(t.size()), nullptr, 0));
+    QList<OdbcColumn> cols;
+    while (s.fetch()) {
+        if (s.text(3) != table)   // the table argument is a pattern
+            continue;
+        OdbcColumn c;
+        c.name = s.text(4);
+        c.sqlType = int(s.integer(5));
+        c.typeName = s.text(6);
+        bool null = false;
+        c.size = int(s.integer(7, &null));
+        c.nullable = s.integer(11) != SQL_NO_NULLS;
+        cols << c;
+    }
+    return cols;
+}
+
+QStringList OdbcConnection::PrimaryKey(const QString& table)
+{
+    Stmt s(m_dbc);
+    QByteArray t = utf8(table);
+    s.check(SQLPrimaryKeys(s.h(), nullptr, 0, nullptr, 0, sqlChars(t), SQLSMALLINT(t.size())));
+    QList<std::pair<int64_t, QString>> parts;
+    while (s.fetch())
+        parts << std::pair{s.integer(5), s.text(4)};
+    std::sort(parts.begin(), parts.end());
+    QStringList key;
+    for (const auto& p : parts)
+        key << p.second;
+    return key;
+}
+
+QList<IndexInfo> OdbcConnection::Indexes(const QString& table)
+{
+    QList<IndexInfo> list;
+    const QStringList key = PrimaryKey(table);
+    if (!key.isEmpty()) {
+        IndexInfo ix;
+        ix.name = QStringLiteral("PrimaryKey");
+        ix.fields = key;
+        ix.primary = true;
+        ix.unique = true;
+        list << ix;
+    }
+    Stmt s(m_dbc);
+    QByteArray t = utf8(table);
+    s.check(SQLStatistics(s.h(), nullptr, 0, nullptr, 0, sqlChars(t), SQLSMALLINT(t.size()),
+                          SQL_INDEX_ALL, SQL_QUICK));
+    QList<IndexInfo> others;
+    while (s.fetch()) {
+        const int64_t nonUnique = s.integer(4);
+        const QString name = s.text(6);
+        const int64_t type = s.integer(7);
+        const QString column = s.text(9);
+        if (type == SQL_TABLE_STAT || name.isEmpty())
+            continue;
+        if (others.isEmpty() || others.last().name != name) {
+            IndexInfo ix;
+            ix.name = name;
+            ix.unique = nonUnique == SQL_FALSE;
+            others << ix;
+        }
+        others.last().fields << column;
+    }
+    for (const IndexInfo& ix : others) {
+        if (!key.isEmpty() && ix.fields == key && ix.unique)
+            continue;   // the key's own index
+        list << ix;
+    }
+    return list;
+}
+
+int64_t OdbcConnection::Count(const QString& table)
+{
+    Stmt s(m_dbc);
+    QByteArray sql = utf8(QStringLiteral("SELECT COUNT(*) FROM ") + Quote(table));
+    s.check(SQLExecDirect(s.h(), sqlChars(sql), SQLINTEGER(sql.size())));
+    if (!s.fetch())
+        return 0;
+    return s.integer(1);
+}
+
+int16_t DaoTypeFromOdbc(int sqlType, int size)
+{
+    switch (sqlType) {
+    case SQL_BIT:
+        return dbBoolean;
+    case SQL_TINYINT:
+        return dbByte;
+    case SQL_SMALLINT:
+        return dbInteger;
+    case SQL_INTEGER:
+        return dbLong;
+    case SQL_BIGINT:
+        return dbBigInt;
+    case SQL_REAL:
+        return dbSingle;
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+        return dbDouble;
+    case SQL_NUMERIC:
+    case SQL_DECIMAL:
+        return dbDouble;
+    case SQL_TYPE_DATE:
+    case SQL_DATE:
+    case SQL_TYPE_TIMESTAMP:
+    case SQL_TIMESTAMP:
+        return dbDate;
+    case SQL_TYPE_TIME:
+    case SQL_TIME:
+        return dbTime;
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+        return (size > 0 && size <= 255) || size == 0 ? dbText : dbMemo;
+    case SQL_LONGVARCHAR:
+    case SQL_WLONGVARCHAR:
+        return dbMemo;
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+        return dbBinary;
+    case SQL_LONGVARBINARY:
+        return dbLongBinary;
+    case SQL_GUID:
+        return dbGUID;
+    default:
+        return dbText;
+    }
+}
+
+int16_t DaoTypeForColumn(const OdbcColumn& column, int* declaredSize)
+{
+    bool known = false;
+    int size = 0;
+    const int16_t byName = DaoTypeFromName(column.typeName, &size, &known);
+    if (declaredSize)
+        *declaredSize = size;
+    return known ? byName : DaoTypeFromOdbc(column.sqlType, column.size);
+}
+
+QList<DataSourceEntry> ListDataSources()
+{
+    QList<DataSourceEntry> list;
+    SQLCHAR name[SQL_MAX_DSN_LENGTH + 1];
+    SQLCHAR desc[512];
+    SQLSMALLINT nameLen = 0;
+    SQLSMALLINT descLen = 0;
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    SQLHENV h = env();
+    while (SQL_SUCCEEDED(SQLDataSources(h, direction, name, sizeof name, &nameLen, desc, sizeof desc,
+                                        &descLen))) {
+        list << DataSourceEntry{QString::fromUtf8(reinterpret_cast<const char*>(name)),
+                                QString::fromUtf8(reinterpret_cast<const char*>(desc))};
+        direction = SQL_FETCH_NEXT;
+    }
+    return list;
+}
+
+// --- virtual table ---------------------------------------------------------------------------
+
+namespace {
+
+constexpr SQLULEN kRowset = 256;
+
+enum class Kind { Int, Dbl, Text, Bytes };
+
+struct VColumn {
+    QString name;
+    Kind kind = Kind::Text;
+    bool numeric = false;   // text from the driver for a column declared numeric
+    int width = 0;   // bound text buffer width; 0: read with SQLGetData
+};
+
+struct OdbcVtab {
+    sqlite3_vtab base{};
+    std::shared_ptr<OdbcConnection> conn;
+    QString table;
+    std::vector<VColumn> cols;
+    int keyCol = -1;
+    bool bindAll = true;
+};
+
+struct OdbcCursor {
+    sqlite3_vtab_cursor base{};
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    bool eof = true;
+    SQLULEN fetched = 0;
+    SQLULEN pos = 0;
+    int64_t rowid = 0;
+    // bound rowset buffers, column-wise
+    std::vector<std::vector<char>> data;
+    std::vector<std::vector<SQLLEN>> ind;
+    // unbound: the current row's values
+    std::vector<Value> row;
+    // the key value bound for a lookup
+    int64_t keyInt = 0;
+    double keyDbl = 0;
+    QByteArray keyText;
+    SQLLEN keyInd = 0;
+};
+
+QString dequote(const char* arg)
+{
+    QString s = QString::fromUtf8(arg).trimmed();
+    if (s.size() >= 2 && (s.front() == u'\'' || s.front() == u'"')) {
+        const QChar q = s.front();
+        s = s.mid(1, s.size() - 2);
+        s.replace(QString(q) + q, QString(q));
+    }
+    return s;
+}
+
+const char* declaredFor(int16_t dao)
+{
+    switch (dao) {
+    case dbBoolean: return "BIT";
+    case dbByte: return "BYTE";
+    case dbInteger: return "SMALLINT";
+    case dbLong: return "INTEGER";
+    case dbCurrency: return "CURRENCY";
+    case dbSingle: return "SINGLE";
+    case dbDouble: return "DOUBLE";
+    case dbDate: return "DATETIME";
+    case dbBinary: return "BINARY";
+    case dbLongBinary: return "BLOB";
+    case dbMemo: return "MEMO";
+    case dbGUID: return "GUID";
+    case dbBigInt: return "BIGINT";
+    case dbTime: return "TIME";
+    default: return "TEXT";
+    }
+}
+
+int setError(sqlite3_vtab* vtab, const QString& text)
+{
+    sqlite3_free(vtab->zErrMsg);
+    vtab->zErrMsg = sqlite3_mprintf("%s", text.toUtf8().constData());
+    return SQLITE_ERROR;
+}
+
+int vtConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out,
+              char** err)
+{
+    auto* owner = static_cast<ConnectionImpl*>(aux);
+    if (argc < 5) {
+        *err = sqlite3_mprintf("kdb_odbc needs a connect string and a table");
+        return SQLITE_ERROR;
+    }
+    auto v = std::make_unique<OdbcVtab>();
+    try {
+        v->conn = owner->OdbcFor(dequote(argv[3]));
+        v->table = dequote(argv[4]);
+        const QList<OdbcColumn> cols = v->conn->Columns(v->table);
+        if (cols.isEmpty())
+            throw Error(3078, v->table);
+        QStringList key = v->conn->PrimaryKey(v->table);
+        if (key.isEmpty()) {
+            for (const IndexInfo& ix : v->conn->Indexes(v->table)) {
+                if (ix.unique && ix.fields.size() == 1) {
+                    key = ix.fields;
+                    break;
+                }
+            }
+        }
+        QStringList decl;
+        for (int i = 0; i < cols.size(); ++i) {
+            const OdbcColumn& c = cols.at(i);
+            VColumn vc;
+            vc.name = c.name;
+            switch (c.sqlType) {
+            case SQL_BIT: case SQL_TINYINT: case SQL_SMALLINT: case SQL_INTEGER: case SQL_BIGINT:
+                vc.kind = Kind::Int;
+                break;
+            case SQL_REAL: case SQL_FLOAT: case SQL_DOUBLE: case SQL_NUMERIC: case SQL_DECIMAL:
+                vc.kind = Kind::Dbl;
+                break;
+            case SQL_TYPE_DATE: case SQL_DATE: case SQL_TYPE_TIMESTAMP: case SQL_TIMESTAMP:
+            case SQL_TYPE_TIME: case SQL_TIME:
+                vc.kind = Kind::Text;
+                vc.width = 64;
+                break;
+            case SQL_BINARY: case SQL_VARBINARY: case SQL_LONGVARBINARY:
+                vc.kind = Kind::Bytes;
+                break;
+            default:
+                vc.kind = Kind::Text;
+                vc.width = (c.size > 0 && c.size <= 1024) ? c.size * 4 + 1 : 0;
+                break;
+            }
+            const int16_t dao = DaoTypeForColumn(c);
+            vc.numeric = vc.kind == Kind::Text
+                         && (dao == dbBoolean || dao == dbByte || dao == dbInteger || dao == dbLong
+                             || dao == dbCurrency || dao == dbSingle || dao == dbDouble
+                             || dao == dbBigInt || dao == dbNumeric || dao == dbDecimal
+                             || dao == dbFloat);
+            if ((vc.kind == Kind::Text || vc.kind == Kind::Bytes) && vc.width == 0)
+                v->bindAll = false;
+            if (key.size() == 1 && c.name == key.first())
+                v->keyCol = i;
+            v->cols.push_back(vc);
+            decl << QuoteIdent(c.name) + u' ' + QString::fromLatin1(declaredFor(DaoTypeForColumn(c)));
+        }
+        const QByteArray schema = QStringLiteral("CREATE TABLE x(%1)").arg(decl.join(u',')).toUtf8();
+        const int rc = sqlite3_declare_vtab(db, schema.constData());
+        if (rc != SQLITE_OK)
+            return rc;
+    } catch (...) {
+        const KvError e = CurrentError();
+        *err = sqlite3_mprintf("%s", e.description().toUtf8().constData());
+        return SQLITE_ERROR;
+    }
+    *out = &v.release()->base;
+    return SQLITE_OK;
+}
+
+int vtDisconnect(sqlite3_vtab* vtab)
+{
+    delete reinterpret_cast<OdbcVtab*>(vtab);
+    return SQLITE_OK;
+}
+
+int vtBestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info)
+{
+    auto* v = reinterpret_cast<OdbcVtab*>(vtab);
+    info->idxNum = 0;
+    for (int i = 0; i < info->nConstraint; ++i) {
+        const auto& c = info->aConstraint[i];
+        if (c.usable && c.iColumn == v->keyCol && v->keyCol >= 0 && c.op == SQLITE_INDEX_CONSTRAINT_EQ) {
+            info->idxNum = 1;
+            info->aConstraintUsage[i].argvIndex = 1;
+            info->aConstraintUsage[i].omit = 1;
+            break;
+        }
+    }
+    if (info->idxNum == 1) {
+        // A round trip per lookup: dearer than reading the source once in a join.
+        info->estimatedCost = 2000.0;
+        info->estimatedRows = 1;
+        info->idxFlags = SQLITE_INDEX_SCAN_UNIQUE;
+    } else {
+        info->estimatedCost = 1000000.0;
+        info->estimatedRows = 1000000;
+    }
+    // Rows always come in key order.
+    if (info->nOrderBy == 1 && v->keyCol >= 0 && info->aOrderBy[0].iColumn == v->keyCol
+        && !info->aOrderBy[0].desc)
+        info->orderByConsumed = 1;
+    return SQLITE_OK;
+}
+
+int vtOpen(sqlite3_vtab*, sqlite3_vtab_cursor** out)
+{
+    auto* c = new OdbcCursor;
+    *out = &c->base;
+    return SQLITE_OK;
+}
+
+void freeStmt(OdbcCursor* c)
+{
+    if (c->stmt != SQL_NULL_HSTMT) {
+        SQLFreeHandle(SQL_HANDLE_STMT, c->stmt);
+        c->stmt = SQL_NULL_HSTMT;
+    }
+}
+
+int vtClose(sqlite3_vtab_cursor* cur)
+{
+    auto* c = reinterpret_cast<OdbcCursor*>(cur);
+    freeStmt(c);
+    delete c;
+    return SQLITE_OK;
+}
+
+// Reads the next row (or rowset) from the driver; false at the end.
+bool fetchRows(OdbcVtab* v, OdbcCursor* c)
+{
+    const SQLRETURN rc = SQLFetch(c->stmt);
+    if (rc == SQL_NO_DATA)
+        return false;
+    if (!SQL_SUCCEEDED(rc))
+        ThrowOdbc(SQL_HANDLE_STMT, c->stmt);
+    c->pos = 0;
+    if (!v->bindAll) {
+        c->fetched = 1;
+        c->row.assign(v->cols.size(), Value());
+        for (size_t i = 0; i < v->cols.size(); ++i) {
+            const VColumn& col = v->cols[i];
+            const SQLUSMALLINT n = SQLUSMALLINT(i + 1);
+            SQLLEN len = 0;
+            if (col.kind == Kind::Int) {
+                SQLBIGINT x = 0;
+                if (!SQL_SUCCEEDED(SQLGetData(c->stmt, n, SQL_C_SBIGINT, &x, 0, &len)))
+                    ThrowOdbc(SQL_HANDLE_STMT, c->stmt);
+                if (len != SQL_NULL_DATA)
+                    c->row[i] = Value(static_cast<long long>(x));
+            } else if (col.kind == Kind::Dbl) {
+                double x = 0;
+                if (!SQL_SUCCEEDED(SQLGetData(c->stmt, n, SQL_C_DOUBLE, &x, 0, &len)))
+                    ThrowOdbc(SQL_HANDLE_STMT, c->stmt);
+                if (len != SQL_NULL_DATA)
+                    c->row[i] = Value(x);
+            } else {
+                const SQLSMALLINT ctype = col.kind == Kind::Bytes ? SQL_C_BINARY : SQL_C_CHAR;
+                QByteArray out;
+                char buf[4096];
+                bool isNull = false;
+                for (;;) {
+                    const SQLRETURN r = SQLGetData(c->stmt, n, ctype, buf, sizeof buf, &len);
+                    if (r == SQL_NO_DATA)
+                        break;
+                    if (!SQL_SUCCEEDED(r))
+                        ThrowOdbc(SQL_HANDLE_STMT, c->stmt);
+                    if (len == SQL_NULL_DATA) {
+                        isNull = true;
+                        break;
+                    }
+                    const SQLLEN room = ctype == SQL_C_CHAR ? SQLLEN(sizeof buf) - 1 : SQLLEN(sizeof buf);
+                    if (r == SQL_SUCCESS_WITH_INFO && (len == SQL_NO_TOTAL || len > room)) {
+                        out.append(buf, int(room));
+                        continue;
+                    }
+                    out.append(buf, int(len));
+                    break;
+                }
+                if (!isNull)
+                    c->row[i] = col.kind == Kind::Bytes ? Value(out) : Value(QString::fromUtf8(out));
+            }
+        }
+    }
+    return c->fetched > 0;
+}
+
+int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char*, int argc, sqlite3_value** argv)
+{
+    auto* c = reinterpret_cast<OdbcCursor*>(cur);
+    auto* v = reinterpret_cast<OdbcVtab*>(cur->pVtab);
+    try {
+        freeStmt(c);
+        c->eof = true;
+        c->rowid = 0;
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, v->conn->Hdbc(), &c->stmt)))
+            ThrowOdbc(SQL_HANDLE_DBC, v->conn->Hdbc());
+        QStringList names;
+        for (const VColumn& col : v->cols)
+            names << v->conn->Quote(col.name);
+        QString sql = QStringLiteral("SELECT ") + names.join(u',') + QStringLiteral(" FROM ")
+                      + v->conn->Quote(v->table);
+        if (idxNum == 1 && argc == 1) {
+            sql += QStringLiteral(" WHERE ") + v->conn->Quote(v->cols[size_t(v->keyCol)].name)
+                   + QStringLiteral(" = ?");
+            sqlite3_value* key = argv[0];
+            SQLRETURN rc;
+            switch (sqlite3_value_type(key)) {
+            case SQLITE_INTEGER:
+                c->keyInt = sqlite3_value_int64(key);
+                c->keyInd = 0;
+                rc = SQLBindParameter(c->stmt, 1, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 0, 0,
+                                      &c->keyInt, 0, &c->keyInd);
+                break;
+            case SQLITE_FLOAT:
+                c->keyDbl = sqlite3_value_double(key);
+                c->keyInd = 0;
+                rc = SQLBindParameter(c->stmt, 1, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0,
+                                      &c->keyDbl, 0, &c->keyInd);
+                break;
+            case SQLITE_NULL:
+                return SQLITE_OK;   // nothing equals Null
+            default:
+                c->keyText = QByteArray(reinterpret_cast<const char*>(sqlite3_value_text(key)),
+                                        sqlite3_value_bytes(key));
+                c->keyInd = SQLLEN(c->keyText.size());
+                rc = SQLBindParameter(c->stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
+                                      SQLULEN(qMax<qsizetype>(1, c->keyText.size())), 0,
+                                      c->keyText.data(), c->keyInd, &c->keyInd);
+                break;
+            }
+            if (!SQL_SUCCEEDED(rc))
+                ThrowOdbc(SQL_HANDLE_STMT, c->stmt);
+        }
+        if (v->keyCol >= 0)
+            sql += QStringLiteral(" ORDER BY ") + v->conn->Quote(v->cols[size_t(v->keyCol)].name);
+        if (v->bindAll) {
+            SQLSetStmtAttr(c->stmt, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN, 0);
+            SQLSetStmtAttr(c->stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kRowset), 0);
+            SQLSetStmtAttr(c->stmt, SQL_ATTR_ROWS_FETCHED_PTR, &c->fetched, 0);
+            c->data.assign(v->cols.size(), {});
+            c->ind.assign(v->cols.size(), std::vector<SQLLEN>(kRowset));
+            for (size_t i = 0; i < v->cols.size(); ++i) {
+                const VColumn& col = v->cols[i];
+                SQLSMALLINT ctype = SQL_C_CHAR;
+                SQLLEN width = col.width;
+                if (col.kind == Kind::Int) {
+                    ctype = SQL_C_SBIGINT;
+                    width = sizeof(SQLBIGINT);
+                } else if (col.kind == Kind::Dbl) {
+                    ctype = SQL_C_DOUBLE;
+                    width = sizeof(double);
+                }
+                c->data[i].assign(size_t(width) * kRowset, 0);
+                if (!SQL_SUCCEEDED(SQLBindCol(c->stmt, SQLUSMALLINT(i + 1), ctype, c->data[i].data(),
+                                              width, c->ind[i].data())))
+                    ThrowOdbc(SQL_HANDLE_STMT, c->stmt);
+            }
+        }
+        QByteArray text = sql.toUtf8();
+        const SQLRETURN rc = SQLExecDirect(c->stmt, reinterpret_cast<SQLCHAR*>(text.data()),
+                                           SQLINTEGER(text.size()));
+        if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
+            ThrowOdbc(SQL_HANDLE_STMT, c->stmt);
+        c->eof = rc == SQL_NO_DATA || !fetchRows(v, c);
+        return SQLITE_OK;
+    } catch (...) {
+        return setError(cur->pVtab, CurrentError().description());
+    }
+}
+
+int vtNext(sqlite3_vtab_cursor* cur)
+{
+    auto* c = reinterpret_cast<OdbcCursor*>(cur);
+    auto* v = reinterpret_cast<OdbcVtab*>(cur->pVtab);
+    ++c->rowid;
+    if (++c->pos < c->fetched)
+        return SQLITE_OK;
+    try {
+        c->eof = !fetchRows(v, c);
+        return SQLITE_OK;
+    } catch (...) {
+        return setError(cur->pVtab, CurrentError().description());
+    }
+}
+
+int vtEof(sqlite3_vtab_cursor* cur)
+{
+    return reinterpret_cast<OdbcCursor*>(cur)->eof ? 1 : 0;
+}
+
+// Text, or for a column declared numeric the number it spells (as SQLite's numeric affinity
+// would store it), so that comparisons and aggregates see numbers.
+void resultText(sqlite3_context* ctx, const char* text, int len, bool numeric)
+{
+    if (numeric && len > 0) {
+        const Value v(QString::fromUtf8(text, len));
+        bool ok = false;
+        const qlonglong i = v.toText().trimmed().toLongLong(&ok);
+        if (ok) {
+            sqlite3_result_int64(ctx, i);
+            return;
+        }
+        if (const auto d = v.ToDouble()) {
+            sqlite3_result_double(ctx, *d);
+            return;
+        }
+    }
+    sqlite3_result_text(ctx, text, len, SQLITE_TRANSIENT);
+}
+
+int vtColumn(sqlite3_vtab_cursor* cur, sqlite3_context* ctx, int i)
+{
+    auto* c = reinterpret_cast<OdbcCursor*>(cur);
+    auto* v = reinterpret_cast<OdbcVtab*>(cur->pVtab);
+    const VColumn& col = v->cols[size_t(i)];
+    if (!v->bindAll) {
+        const Value& val = c->row[size_t(i)];
+        switch (val.type()) {
+        case Value::Type::Null: sqlite3_result_null(ctx); break;
+        case Value::Type::Integer: sqlite3_result_int64(ctx, *val.ToInt()); break;
+        case Value::Type::Double: sqlite3_result_double(ctx, *val.ToDouble()); break;
+        case Value::Type::Text: {
+            const QByteArray u = val.toText().toUtf8();
+            resultText(ctx, u.constData(), int(u.size()), col.numeric);
+            break;
+        }
+        case Value::Type::Bytes: {
+            const QByteArray b = val.toBytes();
+            sqlite3_result_blob(ctx, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        }
+        return SQLITE_OK;
+    }
+    const SQLLEN ind = c->ind[size_t(i)][c->pos];
+    if (ind == SQL_NULL_DATA) {
+        sqlite3_result_null(ctx);
+        return SQLITE_OK;
+    }
+    const char* base = c->data[size_t(i)].data();
+    switch (col.kind) {
+    case Kind::Int: {
+        SQLBIGINT x;
+        memcpy(&x, base + c->pos * sizeof(SQLBIGINT), sizeof x);
+        sqlite3_result_int64(ctx, x);
+        break;
+    }
+    case Kind::Dbl: {
+        double x;
+        memcpy(&x, base + c->pos * sizeof(double), sizeof x);
+        sqlite3_result_double(ctx, x);
+        break;
+    }
+    default: {
+        const char* t = base + c->pos * size_t(col.width);
+        const SQLLEN len = qMin<SQLLEN>(ind, col.width - 1);
+        resultText(ctx, t, int(len), col.numeric);
+        break;
+    }
+    }
+    return SQLITE_OK;
+}
+
+int vtRowid(sqlite3_vtab_cursor* cur, sqlite3_int64* rowid)
+{
+    *rowid = reinterpret_cast<OdbcCursor*>(cur)->rowid;
+    return SQLITE_OK;
+}
+
+sqlite3_module& odbcModule()
+{
+    static sqlite3_module m = [] {
+        sqlite3_module x{};
+        x.iVersion = 1;
+        x.xCreate = vtConnect;
+        x.xConnect = vtConnect;
+        x.xBestIndex = vtBestIndex;
+        x.xDisconnect = vtDisconnect;
+        x.xDestroy = vtDisconnect;
+        x.xOpen = vtOpen;
+        x.xClose = vtClose;
+        x.xFilter = vtFilter;
+        x.xNext = vtNext;
+        x.xEof = vtEof;
+        x.xColumn = vtColumn;
+        x.xRowid = vtRowid;
+        return x;
+    }();
+    return m;
+}
+
+} // namespace
+
+void RegisterOdbcModule(sqlite3* db, ConnectionImpl* owner)
+{
+    sqlite3_create_module_v2(db, kOdbcModule, &odbcModule(), owner, nullptr);
+}
+
+} // namespace kdb::detail

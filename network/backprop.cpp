@@ -1,0 +1,100 @@
+#include "network/backprop.h"
+
+#include "core/kverror.h"
+#include "data/datadef.h"
+#include "engine/korvan_engine.h"
+
+#include <cmath>
+
+const CNetworkProject::Kind& CBackProp::KindData()
+{
+    static const Kind kind{
+        "CBackProp",
+        "BackProp",
+        "BackProp::MakeTables Error",
+        "Korvan.CBackProp",
+        "Error\r\nBad property: ",
+        true,
+        "CBackProp::GetProperty",
+        "2",
+        "BestError",
+        roleBPPredict,
+        true,
+        false,
+        true,
+    };
+    return kind;
+}
+
+CBackProp::CBackProp() : CNetworkProject(KindData()) {}
+
+CBackProp::~CBackProp() = default;
+
+std::vector<CNetworkProject::Setting> CBackProp::Settings()
+{
+    return {
+        DataFileSetting(),
+        TableSetting(),
+        LongSetting("TrainHigh", mTrainHigh),
+        LongSetting("TrainLow", mTrainLow),
+        LongSetting("TestHigh", mTestHigh),
+        LongSetting("TestLow", mTestLow),
+        TextSetting("WorkingDir", mWorkingDir),
+        IntegerViaSingleSetting("LayerJCount", mLayerJCount),
+        IntegerViaSingleSetting("JogMax", mJogMax),
+        SingleSetting("InitMax", mInitMax),
+        SingleSetting("LearnRate", mLearnRate),
+        SingleSetting("Momentum", mMomentum),
+        LongSetting("CyclesCompleted", mCyclesCompleted),
+        IntegerSetting("ShuffleNum", mShuffleNum),
+        TypeSetting(),
+        BooleanSetting("BestLogging", mBestLogging),
+        SingleSetting("BestError", mBestError),
+        IntegerSetting("VerifyRate", mVerifyRate),
+    };
+}
+
+QStringList CBackProp::ReadOrder() const
+{
+    return {QStringLiteral("TrainHigh"), QStringLiteral("TrainLow"), QStringLiteral("TestHigh"),
+            QStringLiteral("TestLow"), QStringLiteral("WorkingDir"), QStringLiteral("LayerJCount"),
+            QStringLiteral("JogMax"), QStringLiteral("InitMax"), QStringLiteral("LearnRate"),
+            QStringLiteral("Momentum"), QStringLiteral("CyclesCompleted"), QStringLiteral("ShuffleNum"),
+            QStringLiteral("BestLogging"), QStringLiteral("BestError"), QStringLiteral("VerifyRate"),
+            QStringLiteral("DatabaseFileName"), QStringLiteral("TableName")};
+}
+
+int32_t CBackProp::CallEngine(EngineCommand command)
+{
+    CheckArrays(mResults.size());
+    return VTBACKPROP(mPatterns.data(), PatternStride(), int32_t(mRows + 1), mFieldMin.data(),
+                      mFieldMax.data(), mResults.data(), &mCyclesCompleted, mLayerJCount, mJogMax,
+                      mInitMax, mLearnRate, mMomentum, mEngineFile.NativeName(), command);
+}
+
+void CBackProp::LayoutFinished()
+{
+    // The usual hidden-layer size: twice the square root of the inputs and the bias.
+    if (mLayerJCount == 0)
+        mLayerJCount = int16_t(std::floor(2.0 * std::sqrt(double(mNumInputs + 1)) + 0.5));
+}
+
+void CBackProp::SizeResults(int64_t rows)
+{
+    mResults.assign(size_t(rows + 1), 0.0f);
+}
+
+void CBackProp::MarkUnusable(int64_t row)
+{
+    mResults[size_t(row)] = UnusableRow;
+}
+
+float CBackProp::Target(kdb::Reader& reader, int column, int64_t row)
+{
+    // A missing target makes the row unusable and counts as 0.
+    bool isNull = false;
+    const float value = ColumnNumber(reader, column, isNull);
+    if (isNull)
+        MarkUnusable(row);
+    return Normalize(value, mFieldMin[0], mFieldMax[0]);
+}

@@ -1,0 +1,64 @@
+// The network object of a back-propagation project: a numeric prediction field, the network
+// parameters of the back-propagation engine, and the best network logged as training goes.
+#pragma once
+
+#include "network/networkproject.h"
+
+#include <vector>
+
+class CBackProp : public CNetworkProject {
+public:
+    CBackProp();
+    ~CBackProp() override;
+
+    // Hidden-layer node count; 0 takes the default at the next layout build. CurrentNodes is
+    // the same value.
+    int16_t LayerJCount() const { return mLayerJCount; }
+    void SetLayerJCount(int16_t value) { mLayerJCount = value; }
+    int16_t CurrentNodes() const { return mLayerJCount; }
+    void SetCurrentNodes(int16_t value) { mLayerJCount = value; }
+    int16_t JogMax() const { return mJogMax; }
+    void SetJogMax(int16_t value) { mJogMax = value; }
+    float InitMax() const { return mInitMax; }
+    void SetInitMax(float value) { mInitMax = value; }
+    float LearnRate() const { return mLearnRate; }
+    void SetLearnRate(float value) { mLearnRate = value; }
+    float Momentum() const { return mMomentum; }
+    void SetMomentum(float value) { mMomentum = value; }
+    int16_t VerifyRate() const { return mVerifyRate; }
+    void SetVerifyRate(int16_t value) { mVerifyRate = value; }
+    bool BestLogging() const { return mBestLogging; }
+    void SetBestLogging(bool value) { mBestLogging = value; }
+    // The lowest verification error while logging; -1 for none. Writing it changes nothing:
+    // only verification and the saved network set it.
+    float BestError() const { return mBestError; }
+    void SetBestError(float) {}
+
+    // Per row 0..Rows(): 0 for a usable row and -1 for an unusable one going into the engine,
+    // the normalised prediction after a run.
+    const std::vector<float>& Results() const { return mResults; }
+
+protected:
+    std::vector<Setting> Settings() override;
+    QStringList ReadOrder() const override;
+    int32_t CallEngine(EngineCommand command) override;
+    void LayoutFinished() override;
+    void SizeResults(int64_t rows) override;
+    void MarkUnusable(int64_t row) override;
+    float Target(kdb::Reader& reader, int column, int64_t row) override;
+    bool BestKeptInEngineFile() const override { return mBestLogging; }
+    bool WritesEngineFileOnSave() const override { return !mBestLogging; }
+    bool SavesSnapshotWithConfig() const override { return mBestLogging; }
+
+    int16_t mLayerJCount = 0;
+    int16_t mJogMax = 25;
+    float mInitMax = 1.0f;
+    float mLearnRate = 0.5f;
+    float mMomentum = 0.5f;
+    int16_t mVerifyRate = 5;
+    bool mBestLogging = true;
+    std::vector<float> mResults{0.0f};
+
+private:
+    static const Kind& KindData();
+};

@@ -1,0 +1,30 @@
+// The engine's working file of one network object: a name of its own in the user's temporary
+// folder ("~KV" + five digits + ".Tmp"), reserved when the object is made so that no other
+// object or program shares it, and removed (with the engine's in-memory network) at the end.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class CEngineFile {
+public:
+    CEngineFile();
+    ~CEngineFile();
+    CEngineFile(const CEngineFile&) = delete;
+    CEngineFile& operator=(const CEngineFile&) = delete;
+
+    const QString& Name() const { return mName; }
+    // The name as the engine takes it: a zero-terminated byte text in the file system's coding.
+    const char* NativeName() const { return mNative.constData(); }
+
+    // True when the file holds something the engine wrote. The reservation itself is an empty
+    // file, so an empty file counts as no network.
+    bool HoldsNetwork() const;
+    // Forgets the stored network but keeps the name reserved.
+    void Clear();
+
+private:
+    QString mName;
+    QByteArray mNative;
+    bool mReserved = false;
+};

@@ -1,0 +1,692 @@
+#include "network/networkproject.h"
+
+#include "core/apppaths.h"
+#include "core/errorbox.h"
+#include "core/pathutils.h"
+#include "core/prompts.h"
+#include "data/datadef.h"
+#include "data/dbutilities.h"
+#include "network/configtext.h"
+#include "network/networkhost.h"
+
+#include <QDateTime>
+#include <QFile>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const QString kConfig = QStringLiteral("Config");
+const QString kLink = QStringLiteral("LinkDataSource");
+constexpr int kChunk = 2048;
+
+// The base tables of a project. Config keeps its values in a long text: a setting such as an
+// ODBC connect string may run past 255 characters and must survive whole.
+const char* const kMakeTables[] = {
+    "CREATE TABLE FieldConfig ( "
+    "FieldOrder       Integer CONSTRAINT PrimaryKey PRIMARY KEY, "
+    "FieldName        Text, "
+    "FieldType        Text, "
+    "FieldMax         Double, "
+    "FieldMin         Double, "
+    "FieldAvg         Double, "
+    "FieldStdDev      Double, "
+    "UserImportance   Integer, "
+    "UserMatchType    Integer, "
+    "UserMax          Double, "
+    "UserMin          Double, "
+    "UserOutOfRange   Integer, "
+    "PrimaryKeyField  Bit "
+    " );",
+    "CREATE TABLE Snapshots ( "
+    "DateSaved        DateTime CONSTRAINT PrimaryKey PRIMARY KEY, "
+    "ErrorAtSave      Single, "
+    "Snapshot         LongText "
+    " );",
+    "CREATE TABLE Config ( "
+    "Property         Text(255) CONSTRAINT PrimaryKey PRIMARY KEY, "
+    "sValue            LongText "
+    " );",
+};
+
+QString linkConnect(const QString& source)
+{
+    return kdb::IsOdbcConnect(source) ? source : QStringLiteral(";DATABASE=") + source;
+}
+
+} // namespace
+
+float CNetworkProject::ColumnNumber(kdb::Reader& reader, int column, bool& isNull)
+{
+    if (const std::optional<double> d = reader.ToDouble(column)) {
+        isNull = false;
+        return float(*d);
+    }
+    if (reader.IsNull(column)) {
+        isNull = true;
+        return 0.0f;
+    }
+    isNull = false;
+    if (const std::optional<double> serial = kdb::DateSerial(reader.Get(column)))
+        return float(*serial);
+    throw KvError(KvErr::TypeMismatch);
+}
+
+CNetworkProject::CNetworkProject(const Kind& kind)
+    : mKind(kind), mDDO(std::make_shared<CDataDef>())
+{
+    IgnoreErrors([&] {
+        mProject.SetExtAllowed(QStringLiteral("*.PRJ"));
+        mProject.SetExtFilter(QStringLiteral("Korvan Project (*.PRJ)|*.PRJ"));
+        mProject.SetPathDefault(AppPaths::ProgramFolder());
+    });
+}
+
+CNetworkProject::~CNetworkProject() = default;
+
+QString CNetworkProject::Title(const char* member) const
+{
+    return QString::fromLatin1(mKind.className) + QStringLiteral("::") + QString::fromLatin1(member);
+}
+
+QString CNetworkProject::Source(const char* member) const
+{
+    return QString::fromLatin1(mKind.sourceName) + QLatin1Char(':') + QString::fromLatin1(member)
+           + QStringLiteral(" Method");
+}
+
+// --- Settings members --------------------------------------------------------------------
+
+void CNetworkProject::SetTrainLow(int32_t value)
+{
+    mTrainLow = value;
+    mNetReady = mTrainBuilt = mTestBuilt = false;
+}
+
+void CNetworkProject::SetTrainHigh(int32_t value)
+{
+    mTrainHigh = value;
+    mNetReady = mTrainBuilt = mTestBuilt = false;
+}
+
+void CNetworkProject::SetTestLow(int32_t value)
+{
+    mTestLow = value;
+    mTestBuilt = false;
+}
+
+void CNetworkProject::SetTestHigh(int32_t value)
+{
+    mTestHigh = value;
+    mTestBuilt = false;
+}
+
+QString CNetworkProject::ProjectFileName() const
+{
+    const CFile* first = mProject.Item(1);
+    return first ? first->FileName() : QString();
+}
+
+void CNetworkProject::SetProjectFileName(const QString& fileName)
+{
+    if (fileName.isEmpty())
+        return;
+    IgnoreErrors([&] {
+        if (mProject.Count() > 0)
+            mProject.Remove(1);
+        mProject.AddFile(fileName);
+    });
+}
+
+QString CNetworkProject::TableName() const
+{
+    return mDDO ? mDDO->TableName() : QString();
+}
+
+QString CNetworkProject::DatabaseFileName() const
+{
+    return mDDO ? mDDO->DBFileName() : QString();
+}
+
+float CNetworkProject::Normalize(float value, float min, float max)
+{
+    const float range = max - min;
+    if (range == 0.0f || !std::isfinite(range))
+        return 0.0f;
+    const float v = (value - min) / range;
+    if (!std::isfinite(v))
+        return 0.0f;
+    if (v < 0.0f)
+        return 0.0f;
+    if (v > 1.0f)
+        return 1.0f;
+    return v;
+}
+
+// --- Setting factories -------------------------------------------------------------------
+
+CNetworkProject::Setting CNetworkProject::TextSetting(const char* key, QString& member)
+{
+    return {QString::fromLatin1(key), [&member] { return member; },
+            [&member](const QString& t) { member = t; }};
+}
+
+CNetworkProject::Setting CNetworkProject::LongSetting(const char* key, int32_t& member)
+{
+    return {QString::fromLatin1(key), [&member] { return ConfigText::FromLong(member); },
+            [&member](const QString& t) { member = ConfigText::ToLong(t); }};
+}
+
+CNetworkProject::Setting CNetworkProject::IntegerSetting(const char* key, int16_t& member)
+{
+    return {QString::fromLatin1(key), [&member] { return ConfigText::FromLong(member); },
+            [&member](const QString& t) { member = ConfigText::ToInteger(t); }};
+}
+
+CNetworkProject::Setting CNetworkProject::IntegerViaSingleSetting(const char* key, int16_t& member)
+{
+    return {QString::fromLatin1(key), [&member] { return ConfigText::FromLong(member); },
+            [&member](const QString& t) { member = ConfigText::ToIntegerViaSingle(t); }};
+}
+
+CNetworkProject::Setting CNetworkProject::SingleSetting(const char* key, float& member)
+{
+    return {QString::fromLatin1(key), [&member] { return ConfigText::FromSingle(member); },
+            [&member](const QString& t) { member = ConfigText::ToSingle(t); }};
+}
+
+CNetworkProject::Setting CNetworkProject::BooleanSetting(const char* key, bool& member)
+{
+    return {QString::fromLatin1(key), [&member] { return ConfigText::FromBoolean(member); },
+            [&member](const QString& t) { member = ConfigText::ToBoolean(t); }};
+}
+
+CNetworkProject::Setting CNetworkProject::DataFileSetting()
+{
+    return {QStringLiteral("DatabaseFileName"), [this] { return DatabaseFileName(); },
+            [this](const QString& t) { mReadDataFile = t; }};
+}
+
+CNetworkProject::Setting CNetworkProject::TableSetting()
+{
+    return {QStringLiteral("TableName"), [this] { return TableName(); },
+            [this](const QString& t) { mReadTableName = t; }};
+}
+
+CNetworkProject::Setting CNetworkProject::TypeSetting()
+{
+    return {QStringLiteral("Type"), [this] { return QString::fromLatin1(mKind.typeValue); }, {}};
+}
+
+// --- The project database ----------------------------------------------------------------
+
+void CNetworkProject::MakeTables(kdb::Database& db)
+{
+    try {
+        kdb::Transaction t(db);
+        for (const char* sql : kMakeTables)
+            db.ExecuteJet(QString::fromLatin1(sql));
+        t.Commit();
+    } catch (...) {
+        modErrorHandling::RaiseError(::CurrentError().number(), QString::fromLatin1(mKind.makeTablesSource));
+    }
+}
+
+void CNetworkProject::MissingSettingBox(const QString& name)
+{
+    if (mOpening)
+        HideSplash();
+    QString text = QString::fromLatin1(mKind.missingSettingText);
+    if (mKind.missingSettingNamesKey)
+        text += name;
+    Prompts::MsgBox(text, MsgButtons::Ok, MsgIcon::Critical, QString::fromLatin1(mKind.missingSettingTitle));
+}
+
+QString CNetworkProject::GetProperty(kdb::Database& db, const QString& name)
+{
+    if (!db.IsOpen() || name.isEmpty())
+        return {};
+    QString result;
+    bool missing = false;
+    Procedure(Title("GetProperty"), [&] {
+        kdb::Reader r = db.Query(QStringLiteral("SELECT sValue FROM Config WHERE Property = ?"), {name});
+        if (!r.Next() || r.IsNull(0))
+            missing = true;
+        else
+            result = r.Text(0);
+    });
+    if (missing)
+        MissingSettingBox(name);
+    return result;
+}
+
+void CNetworkProject::WriteProperty(kdb::Database& db, const QString& name, const QString& value)
+{
+    db.Upsert(kConfig, {{QStringLiteral("Property"), name}, {QStringLiteral("sValue"), value}},
+              QStringLiteral("Property"), name);
+}
+
+void CNetworkProject::PutProperty(kdb::Database& db, const QString& name, const QString& value)
+{
+    if (!db.IsOpen() || name.isEmpty())
+        return;
+    Procedure(Title("PutProperty"), [&] { WriteProperty(db, name, value); });
+}
+
+void CNetworkProject::Attach(const QString& saLinkDataSource, const QString& saLinkTableName)
+{
+    const QString path = ProjectFileName();
+    if (path.isEmpty())
+        return;
+    Procedure(Title("Attach"), [&] {
+        {
+            kdb::Database db = kdb::Database::Open(path, false, false);
+            // Replaces the old link in one step: a source that cannot be reached keeps it.
+            db.Link(kLink, linkConnect(saLinkDataSource), saLinkTableName);
+        }
+        if (mDDO)
+            mDDO->Initialize(saLinkDataSource, saLinkTableName);
+    });
+}
+
+void CNetworkProject::SaveConfig()
+{
+    const QString path = ProjectFileName();
+    if (path.isEmpty())
+        return;
+    Procedure(Title("SaveConfig"), [&] {
+        if (!Utilities::FileExists(path))
+            throw KvError(KvErr::FileNotFound, {}, QStringLiteral("File Does Not Exist"));
+        {
+            kdb::Database db = kdb::Database::Open(path, mKind.exclusiveSave, false);
+            kdb::Transaction t(db);
+            for (const Setting& s : Settings())
+                WriteProperty(db, s.key, s.write());
+            t.Commit();
+        }
+        if (mDDO)
+            mDDO->Save(path);
+        if (SavesSnapshotWithConfig())
+            SaveSnapshot();
+        NetworkHost::Current().SaveNavigation(path);
+    });
+}
+
+// --- Lifecycle ---------------------------------------------------------------------------
+
+void CNetworkProject::Initialize(const QString& saProjectFileName)
+{
+    try {
+        if (saProjectFileName.isEmpty())
+            return;
+        mProject.AddFile(saProjectFileName);
+        if (Utilities::FileExists(saProjectFileName))
+            OpenProject(saProjectFileName);
+        else
+            NewProject(saProjectFileName);
+    } catch (...) {
+        modErrorHandling::RaiseError(::CurrentError().number(), QString::fromLatin1(mKind.initializeSource));
+    }
+}
+
+void CNetworkProject::LoadConfig()
+{
+    const CFile* first = mProject.Item(1);
+    if (!first) {
+        if (mKind.loadConfigRaises)
+            throw KvError(KvErr::InvalidCall);
+        return;
+    }
+    const QString path = first->FileName();
+    if (path.isEmpty())
+        return;
+    if (mKind.loadConfigRaises)
+        OpenProject(path);
+    else
+        IgnoreErrors([&] { OpenProject(path); });
+}
+
+void CNetworkProject::LoadCurrent()
+{
+    LoadSnapshot();
+}
+
+void CNetworkProject::SaveCurrent()
+{
+    modErrorHandling::Member(Source("SaveCurrent").toLatin1().constData(), [&] { SaveSnapshot(); });
+}
+
+void CNetworkProject::NewProject(const QString& path)
+{
+    const QString file = ProjectFileName().isEmpty() ? path : ProjectFileName();
+    bool created = false;
+    Procedure(Title("NewProject"), [&] {
+        try {
+            kdb::Database db = kdb::Database::Create(file);
+            created = true;
+            MakeTables(db);
+        } catch (...) {
+            // A file without its base tables is no project: it does not stay behind.
+            if (created)
+                QFile::remove(file);
+            throw;
+        }
+        SaveConfig();
+    });
+}
+
+void CNetworkProject::HideSplash()
+{
+    IgnoreErrors([] { NetworkHost::Current().HideSplash(); });
+}
+
+bool CNetworkProject::ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, QString& tableName)
+{
+    mReadDataFile.clear();
+    mReadTableName.clear();
+    const std::vector<Setting> settings = Settings();
+    for (const QString& key : ReadOrder()) {
+        const auto it = std::find_if(settings.begin(), settings.end(),
+                                     [&](const Setting& s) { return s.key == key; });
+        if (it == settings.end() || !it->read)
+            continue;
+        const QString text = GetProperty(db, key);
+        if (mKind.openStopsAtFirstError) {
+            it->read(text);   // a failed conversion ends the open
+        } else {
+            IgnoreErrors([&] { it->read(text); });
+        }
+    }
+    dataFile = mReadDataFile;
+    tableName = mReadTableName;
+    return true;
+}
+
+void CNetworkProject::OpenProject(const QString& path)
+{
+    struct Opening {
+        bool& flag;
+        explicit Opening(bool& f) : flag(f) { flag = true; }
+        ~Opening() { flag = false; }
+    } opening(mOpening);
+
+    // One step of the open: the back-propagation kind skips a failing step, the SFAM kind
+    // ends the open with the error box.
+    const auto step = [&](auto&& body) {
+        if (mKind.openStopsAtFirstError)
+            body();
+        else
+            IgnoreErrors(body);
+    };
+
+    const auto run = [&] {
+        QString dataFile;
+        QString tableName;
+        step([&] {
+            kdb::Database db = kdb::Database::Open(path, false, true);
+            ReadSettingsOfOpen(db, dataFile, tableName);
+        });
+        if (dataFile.isEmpty())
+            return;
+
+        if (!Utilities::FileExists(dataFile)) {
+            CFile parts;
+            parts.SetFileName(dataFile);
+            const QString candidate = AppPaths::ProgramFolder() + QStringLiteral("/data/") + parts.Name()
+                                      + QLatin1Char('.') + parts.Ext();
+            if (!Utilities::FileExists(candidate)) {
+                HideSplash();
+                Prompts::MsgBox(QStringLiteral("Cannot Locate Database File: ") + QStringLiteral("\r\n") + candidate,
+                                MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Project Open Error"));
+                NetworkHost::Current().CloseProject();
+                return;
+            }
+            dataFile = candidate;
+            step([&] {
+                if (mDDO)
+                    mDDO->SetDBFileName(candidate);
+                kdb::Database db = kdb::Database::Open(path, false, false);
+                // The link and the stored name move together: the link first (it keeps the
+                // old one when the new file cannot be reached), then the name, and the link
+                // goes back when the name cannot be written.
+                const std::optional<kdb::TableInfo> link = db.LinkInfo(kLink);
+                if (link)
+                    db.RefreshLink(kLink, linkConnect(candidate));
+                try {
+                    WriteProperty(db, QStringLiteral("DatabaseFileName"), candidate);
+                } catch (...) {
+                    if (link)
+                        IgnoreErrors([&] { db.RefreshLink(kLink, link->connect); });
+                    throw;
+                }
+            });
+        }
+
+        step([&] {
+            if (!mDDO)
+                return;
+            if (Utilities::TableExists(path, QStringLiteral("FieldConfig"))) {
+                mDDO->Initialize(dataFile, tableName);
+                mDDO->Load(path);
+            } else if (!dataFile.isEmpty() && !tableName.isEmpty()) {
+                mDDO->Initialize(dataFile, tableName);
+            }
+        });
+        step([&] { Revert(); });
+    };
+
+    if (mKind.openStopsAtFirstError) {
+        try {
+            run();
+        } catch (...) {
+            const KvError e = ::CurrentError();
+            HideSplash();
+            ErrorBox::ShowStandard(e, Title("OpenProject"));
+        }
+    } else {
+        IgnoreErrors(run);
+    }
+}
+
+// --- Arrays --------------------------------------------------------------------------------
+
+void CNetworkProject::CheckArrays(size_t resultCount) const
+{
+    const size_t stride = size_t(PatternStride());
+    if (mRows < 0 || mRows + 1 > std::numeric_limits<int32_t>::max() || resultCount != size_t(mRows + 1)
+        || mPatterns.size() != stride * size_t(mRows + 1) || mFieldMin.size() != stride
+        || mFieldMax.size() != stride)
+        throw KvError(KvErr::InvalidCall);
+}
+
+bool CNetworkProject::BuildArrays(int mode)
+{
+    if (mode == 0)
+        mNetReady = false;
+    mTrainBuilt = mTestBuilt = false;
+    if (!mDDO || !mDDO->InitDone() || mode < 0 || mode > 2)
+        return true;
+    return Procedure(Title("BuildArrays"), [&] {
+        if (mode == 0)
+            BuildLayout();
+        else
+            BuildRows(mode);
+    });
+}
+
+void CNetworkProject::BuildLayout()
+{
+    mNumInputs = 0;
+    mPredictField = 0;
+    mInputFields.assign(1, 0);
+    mFieldMin.assign(1, 0.0f);
+    mFieldMax.assign(1, 0.0f);
+    LayoutStarting();
+    const int16_t n = mDDO->NumFields();
+    for (int16_t i = 1; i <= n; ++i) {
+        const int16_t role = mDDO->UserMatchType(i);
+        if (role == roleInput) {
+            ++mNumInputs;
+            mInputFields.push_back(i);
+            mFieldMin.push_back(float(mDDO->UserMin(i)));
+            mFieldMax.push_back(float(mDDO->UserMax(i)));
+        } else if (role == mKind.predictRole) {
+            mPredictField = i;
+        }
+    }
+    mFieldMax[0] = float(mDDO->UserMax(mPredictField));
+    mFieldMin[0] = float(mDDO->UserMin(mPredictField));
+    mRows = 0;
+    mPatterns.assign(size_t(PatternStride()), 0.0f);
+    SizeResults(0);
+    LayoutFinished();
+    mNetReady = true;
+    mCurrentError = -1;
+}
+
+void CNetworkProject::BuildRows(int mode)
+{
+    const int64_t low = mode == 1 ? mTrainLow : mTestLow;
+    const int64_t high = mode == 1 ? mTrainHigh : mTestHigh;
+    const int64_t rows = high - low + 1;
+    if (low < 1 || rows < 0)
+        throw KvError(KvErr::SubscriptOutOfRange);
+
+    QStringList columns;
+    for (int32_t j = 1; j <= mNumInputs; ++j)
+        columns << mDDO->FieldName(mInputFields[size_t(j)]);
+    columns << mDDO->FieldName(mPredictField);
+
+    kdb::Database db = kdb::Database::Open(ProjectFileName(), false, true);
+    kdb::Reader reader = db.ReadLinked(kLink, columns);
+    if (reader.Skip(low - 1) != low - 1)
+        throw KvError(KvErr::NoCurrentRecord);
+
+    const int32_t stride = PatternStride();
+    mRows = rows;
+    mPatterns.assign(size_t((rows + 1) * stride), 0.0f);
+    SizeResults(rows);
+    const int predictColumn = mNumInputs;
+    const float* fmin = mFieldMin.data();
+    const float* fmax = mFieldMax.data();
+    for (int64_t r = 1; r <= rows; ++r) {
+        if (!reader.Next())
+            throw KvError(KvErr::NoCurrentRecord);
+        float* row = mPatterns.data() + r * stride;
+        for (int32_t j = 1; j <= mNumInputs; ++j) {
+            bool isNull = false;
+            const float v = ColumnNumber(reader, j - 1, isNull);
+            if (isNull) {
+                MarkUnusable(r);
+                break;
+            }
+            row[j] = Normalize(v, fmin[j], fmax[j]);
+        }
+        row[0] = Target(reader, predictColumn, r);
+    }
+    RowsFinished();
+    if (mode == 1)
+        mTrainBuilt = true;
+    else
+        mTestBuilt = true;
+}
+
+// --- Saved network -----------------------------------------------------------------------
+
+bool CNetworkProject::ReadEngineFile()
+{
+    if (!BuildArrays(0) || !mNetReady)
+        return false;
+    if (CallEngine(EngineRead) != 1 || !mEngineFile.HoldsNetwork()) {
+        // A file the engine cannot read is no network: it must not pass for one later.
+        mEngineFile.Clear();
+        mNetReady = false;
+        mCurrentError = -1;
+        return false;
+    }
+    return true;
+}
+
+void CNetworkProject::Revert()
+{
+    modErrorHandling::Member(Source("Revert").toLatin1().constData(), [&] {
+        if (!BestKeptInEngineFile() || !mEngineFile.HoldsNetwork()) {
+            LoadSnapshot();
+            return;
+        }
+        mNetReady = mTrainBuilt = mTestBuilt = false;
+        if (ReadEngineFile()) {
+            mCurrentError = mBestError;
+            mNetReady = true;
+            mTrainBuilt = mTestBuilt = false;
+        }
+    });
+}
+
+void CNetworkProject::SaveSnapshot()
+{
+    if (!mNetReady)
+        return;
+    Procedure(Title("SaveSnapshot"), [&] {
+        if (!mEngineFile.HoldsNetwork() && WritesEngineFileOnSave())
+            CallEngine(EngineWrite);
+        if (!mEngineFile.HoldsNetwork())
+            return;
+
+        QFile file(mEngineFile.Name());
+        if (!file.open(QIODevice::ReadOnly))
+            throw KvError(KvErr::PathFileAccess, {}, file.errorString());
+
+        kdb::Database db = kdb::Database::Open(ProjectFileName(), false, false);
+        kdb::Transaction t(db);
+        WriteProperty(db, QString::fromLatin1(mKind.bestErrorKey), ConfigText::FromSingle(mBestError));
+        const QString saved = kdb::DateText(QDateTime::currentDateTime());
+        const kdb::Value first = db.Scalar(QStringLiteral("SELECT rowid FROM Snapshots ORDER BY DateSaved LIMIT 1"));
+        if (first.isNull())
+            db.Insert(QStringLiteral("Snapshots"), {{QStringLiteral("DateSaved"), saved}});
+        else
+            db.Execute(QStringLiteral("UPDATE Snapshots SET DateSaved = ? WHERE rowid = ?"), {saved, first});
+        kdb::Database::BlobWriter blob(db, QStringLiteral("Snapshots"), QStringLiteral("Snapshot"),
+                                       QStringLiteral("DateSaved"), saved);
+        const int64_t total = file.size();
+        for (int64_t pos = 0; pos < total;) {
+            const QByteArray chunk = file.read(qMin<int64_t>(kChunk, total - pos));
+            if (chunk.isEmpty())
+                throw KvError(KvErr::InputPastEnd);
+            blob.AppendChunk(chunk);
+            pos += chunk.size();
+        }
+        blob.Finish();
+        t.Commit();
+    });
+}
+
+void CNetworkProject::LoadSnapshot()
+{
+    mNetReady = mTestBuilt = mTrainBuilt = false;
+    Procedure(Title("LoadSnapshot"), [&] {
+        if (!mEngineFile.HoldsNetwork()) {
+            kdb::Database db = kdb::Database::Open(ProjectFileName(), false, true);
+            mBestError = ConfigText::ToSingle(GetProperty(db, QString::fromLatin1(mKind.bestErrorKey)));
+            kdb::Reader r = db.Query(QStringLiteral("SELECT Snapshot FROM Snapshots ORDER BY DateSaved DESC;"));
+            if (!r.Next())
+                return;
+            const QByteArray bytes = r.Get(0).toBytes();
+            QFile file(mEngineFile.Name());
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                throw KvError(KvErr::PathFileAccess, {}, file.errorString());
+            for (qsizetype pos = 0; pos < bytes.size(); pos += kChunk) {
+                const qsizetype n = qMin<qsizetype>(kChunk, bytes.size() - pos);
+                if (file.write(bytes.constData() + pos, n) != n)
+                    throw KvError(KvErr::DeviceIO, {}, file.errorString());
+            }
+            file.close();
+        }
+        if (ReadEngineFile()) {
+            mCurrentError = mBestError;
+            mNetReady = true;
+        }
+    });
+}

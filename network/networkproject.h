@@ -1,0 +1,257 @@
+// What the back-propagation and the SFAM project have in common: the project database with its
+// settings, the project's opening, creation and link to the source table, the normalised
+// arrays handed to the engine, and the saved network. The two kinds differ in data (texts,
+// roles, their settings tables) and in a few hooks; CBackProp and CSFam supply those.
+#pragma once
+
+#include "core/cproject.h"
+#include "kdb/kdb.h"
+#include "network/enginefile.h"
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class CDataDef;
+
+// Commands of the engine routines.
+enum EngineCommand : int16_t {
+    EngineInit = 0,
+    EngineTrain = 1,
+    EngineRun = 2,
+    EngineWrite = 3,
+    EngineRead = 4,
+    EngineJog = 5,
+};
+
+// Outcomes of a network creation that the training windows turn into their own messages.
+constexpr int16_t DLLErrConstantField = -8;
+constexpr int16_t DLLErrTooFewRows = -3;
+// Result entry of a row the engine must skip, and the marker of a row without prediction.
+constexpr int16_t UnusableRow = -1;
+constexpr double NoPrediction = -123.456;
+// A prediction field of an SFAM project has this many classes at least and at most.
+constexpr int16_t MinSFamClasses = 2;
+constexpr int16_t MaxSFamClasses = 256;
+
+class CNetworkProject {
+public:
+    virtual ~CNetworkProject();
+    CNetworkProject(const CNetworkProject&) = delete;
+    CNetworkProject& operator=(const CNetworkProject&) = delete;
+
+    // --- Lifecycle -----------------------------------------------------------------------
+    // Opens the project file, or creates it when it does not exist. An empty path does
+    // nothing. Errors are re-raised with the kind's source text.
+    void Initialize(const QString& saProjectFileName);
+    // Opens the project of the first file of Project again.
+    void LoadConfig();
+    // Brings back the saved network (LoadSnapshot) / saves the current one (SaveSnapshot).
+    void LoadCurrent();
+    void SaveCurrent();
+    void SplitData() {}
+    void ConfigureData(bool ReConfigure) { (void)ReConfigure; }
+    // Writes every setting into Config (one transaction), then the field definitions, the
+    // saved network and the workflow step. Shows its own error box.
+    void SaveConfig();
+    // Links the source table into the project database as LinkDataSource and initialises DDO
+    // from it. A failure keeps the old link. Shows its own error box.
+    void Attach(const QString& saLinkDataSource, const QString& saLinkTableName);
+    // Makes the best network current: from the engine file when it holds one, else from the
+    // project's Snapshots. A file the engine refuses leaves no network.
+    void Revert();
+
+    // --- Settings ------------------------------------------------------------------------
+    // Writing a training limit forgets the network and both row sets; a testing limit only
+    // the testing rows.
+    int32_t TrainLow() const { return mTrainLow; }
+    void SetTrainLow(int32_t value);
+    int32_t TrainHigh() const { return mTrainHigh; }
+    void SetTrainHigh(int32_t value);
+    int32_t TestLow() const { return mTestLow; }
+    void SetTestLow(int32_t value);
+    int32_t TestHigh() const { return mTestHigh; }
+    void SetTestHigh(int32_t value);
+    int16_t ShuffleNum() const { return mShuffleNum; }
+    void SetShuffleNum(int16_t value) { mShuffleNum = value; }
+    QString WorkingDir() const { return mWorkingDir; }
+    void SetWorkingDir(const QString& value) { mWorkingDir = value; }
+    int32_t CyclesCompleted() const { return mCyclesCompleted; }
+    // Error in percent of the last verification or test; -1 while none is known.
+    float CurrentError() const { return mCurrentError; }
+    // Outcome of the last network creation: 0, DLLErrConstantField, DLLErrTooFewRows or
+    // (SFAM) the engine's code.
+    int16_t DLLError() const { return mDLLError; }
+
+    // The project file: the first file of Project. Writing an empty text is ignored.
+    QString ProjectFileName() const;
+    void SetProjectFileName(const QString& fileName);
+    CProject& Project() { return mProject; }
+    QString TableName() const;
+    QString DatabaseFileName() const;
+    std::shared_ptr<CDataDef> DDO() const { return mDDO; }
+    void SetDDO(std::shared_ptr<CDataDef> ddo) { mDDO = std::move(ddo); }
+
+    // --- State for readers ---------------------------------------------------------------
+    bool NetReady() const { return mNetReady; }
+    bool TrainBuilt() const { return mTrainBuilt; }
+    bool TestBuilt() const { return mTestBuilt; }
+    int32_t NumInputs() const { return mNumInputs; }
+    // Upper bound of the row dimension of the arrays (the rows they hold; row 0 is empty).
+    int64_t Rows() const { return mRows; }
+    // Element (field, row) of the patterns: field 0 the target, 1..NumInputs the inputs.
+    float Pattern(int32_t field, int64_t row) const { return mPatterns[size_t(row * PatternStride() + field)]; }
+    const std::vector<float>& Patterns() const { return mPatterns; }
+    int32_t PatternStride() const { return mNumInputs + 1; }
+    const std::vector<int16_t>& InputFields() const { return mInputFields; }
+    const std::vector<float>& FieldMinimums() const { return mFieldMin; }
+    const std::vector<float>& FieldMaximums() const { return mFieldMax; }
+    int16_t PredictFieldIndex() const { return mPredictField; }
+    const QString& NetFileName() const { return mEngineFile.Name(); }
+    // The network kind as Config 'Type' holds it: "2" back-propagation, "1" SFAM.
+    QString TypeText() const { return QString::fromLatin1(mKind.typeValue); }
+
+    // One value scaled into 0..1 by the limits; 0 when they are equal or the arithmetic fails.
+    static float Normalize(float value, float min, float max);
+
+protected:
+    // The texts and choices in which the two kinds differ.
+    struct Kind {
+        const char* className;          // box titles: className + "::" + member
+        const char* sourceName;         // error sources: sourceName + ":" + member + " Method"
+        const char* makeTablesSource;
+        const char* initializeSource;
+        const char* missingSettingText; // the missing-setting box...
+        bool missingSettingNamesKey;    // ...followed by the setting's name
+        const char* missingSettingTitle;
+        const char* typeValue;          // Config 'Type'
+        const char* bestErrorKey;       // Config key of the saved network's error
+        int16_t predictRole;            // FieldRole of the prediction field
+        bool exclusiveSave;             // SaveConfig opens the database exclusively
+        bool openStopsAtFirstError;     // else a failing step of the open is skipped
+        bool loadConfigRaises;          // LoadConfig passes errors on
+    };
+
+    // One Config setting: its key, its text form, and how the text is read back (empty: the
+    // setting is written only).
+    struct Setting {
+        QString key;
+        std::function<QString()> write;
+        std::function<void(const QString&)> read;
+    };
+
+    explicit CNetworkProject(const Kind& kind);
+
+    // --- What each kind supplies ---------------------------------------------------------
+    // The settings in writing order, and the keys in the order the open reads them.
+    virtual std::vector<Setting> Settings() = 0;
+    virtual QStringList ReadOrder() const = 0;
+    // Runs the engine routine of the kind on the current arrays.
+    virtual int32_t CallEngine(EngineCommand command) = 0;
+    // Raises 5 unless the arrays agree with one another (so the engine never reads past one
+    // after a build that failed half-way) and fit the engine's 32-bit row count.
+    void CheckArrays(size_t resultCount) const;
+    // Layout build: before the inputs are collected, and after their limits are set.
+    virtual void LayoutStarting() {}
+    virtual void LayoutFinished() {}
+    // Row build: the result array for rows 0..rows (zeros), a row marked unusable (possibly
+    // twice for one row), the target of a row from the prediction field's value, the end.
+    virtual void SizeResults(int64_t rows) = 0;
+    virtual void MarkUnusable(int64_t row) = 0;
+    virtual float Target(kdb::Reader& reader, int column, int64_t row) = 0;
+    virtual void RowsFinished() {}
+    // Whether the best network is kept in the engine file as training goes (so Revert reads
+    // it from there), whether SaveSnapshot must have the engine write the file first, and
+    // whether SaveConfig saves the network.
+    virtual bool BestKeptInEngineFile() const = 0;
+    virtual bool WritesEngineFileOnSave() const = 0;
+    virtual bool SavesSnapshotWithConfig() const = 0;
+
+    // --- The project database ------------------------------------------------------------
+    // Creates FieldConfig, Snapshots and Config (one transaction). Raises with the kind's
+    // MakeTables source.
+    void MakeTables(kdb::Database& db);
+    // One Config value, or the empty text after the missing-setting box.
+    QString GetProperty(kdb::Database& db, const QString& name);
+    // Sets one Config value (adds the row when missing). Shows its own error box.
+    void PutProperty(kdb::Database& db, const QString& name, const QString& value);
+    // The same without the box: raises.
+    void WriteProperty(kdb::Database& db, const QString& name, const QString& value);
+
+    void OpenProject(const QString& path);
+    void NewProject(const QString& path);
+    void HideSplash();
+
+    // --- Arrays --------------------------------------------------------------------------
+    // Mode 0 the field layout, 1 the training rows, 2 the testing rows. False after a failure
+    // (shown in the box "<class>::BuildArrays"): the arrays are then not to be used.
+    bool BuildArrays(int mode);
+    // A source value as a number for the arrays: numbers as they are, dates as serial days;
+    // Null sets isNull and gives 0; any other text raises 13 (type mismatch).
+    static float ColumnNumber(kdb::Reader& reader, int column, bool& isNull);
+
+    // --- Saved network -------------------------------------------------------------------
+    void SaveSnapshot();
+    void LoadSnapshot();
+    // Reads the engine file into the engine over a fresh layout; true when the engine took it.
+    bool ReadEngineFile();
+
+    // Title and source texts of the kind.
+    QString Title(const char* member) const;
+    QString Source(const char* member) const;
+
+    // Setting factories over members of the object.
+    Setting TextSetting(const char* key, QString& member);
+    Setting LongSetting(const char* key, int32_t& member);
+    Setting IntegerSetting(const char* key, int16_t& member);
+    Setting IntegerViaSingleSetting(const char* key, int16_t& member);
+    Setting SingleSetting(const char* key, float& member);
+    Setting BooleanSetting(const char* key, bool& member);
+    Setting DataFileSetting();
+    Setting TableSetting();
+    Setting TypeSetting();
+
+    const Kind& mKind;
+    CProject mProject;
+    std::shared_ptr<CDataDef> mDDO;
+    CEngineFile mEngineFile;
+
+    // Settings shared by both kinds.
+    int32_t mTrainLow = 1;
+    int32_t mTrainHigh = 1000;
+    int32_t mTestLow = 1;
+    int32_t mTestHigh = 1000;
+    int16_t mShuffleNum = 0;
+    QString mWorkingDir;
+    int32_t mCyclesCompleted = 0;
+    float mCurrentError = -1;
+    // BestError of a back-propagation project, BestTrainError of an SFAM project.
+    float mBestError = -1;
+    int16_t mDLLError = 0;
+
+    // The arrays and their flags.
+    bool mNetReady = false;
+    bool mTrainBuilt = false;
+    bool mTestBuilt = false;
+    int32_t mNumInputs = 0;
+    std::vector<int16_t> mInputFields{0};
+    int16_t mPredictField = 0;
+    std::vector<float> mFieldMin{0.0f};
+    std::vector<float> mFieldMax{0.0f};
+    // (0..mNumInputs, 0..mRows), row-contiguous as the engine takes it.
+    std::vector<float> mPatterns{0.0f};
+    int64_t mRows = 0;
+
+private:
+    bool ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, QString& tableName);
+    void MissingSettingBox(const QString& name);
+    void BuildLayout();
+    void BuildRows(int mode);
+
+    bool mOpening = false;
+    QString mReadDataFile;
+    QString mReadTableName;
+};

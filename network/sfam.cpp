@@ -1,0 +1,183 @@
+#include "network/sfam.h"
+
+#include "core/errorbox.h"
+#include "data/datadef.h"
+#include "engine/korvan_engine.h"
+#include "network/classvalue.h"
+
+
+namespace {
+QString folded(const QString& name)
+{
+    return name.toUpper().trimmed();
+}
+} // namespace
+
+const CNetworkProject::Kind& CSFam::KindData()
+{
+    static const Kind kind{
+        "CSFam",
+        "SFam",
+        "SFam::MakeTables Error",
+        "SFam:Initialize Method",
+        "Error: bad property.  CSFamProject::GetProperty",
+        false,
+        "Error",
+        "1",
+        "BestTrainError",
+        roleSFamPredict,
+        false,
+        true,
+        false,
+    };
+    return kind;
+}
+
+CSFam::CSFam() : CNetworkProject(KindData()) {}
+
+CSFam::~CSFam() = default;
+
+std::vector<CNetworkProject::Setting> CSFam::Settings()
+{
+    return {
+        DataFileSetting(),
+        TableSetting(),
+        LongSetting("TrainHigh", mTrainHigh),
+        LongSetting("TrainLow", mTrainLow),
+        LongSetting("TestHigh", mTestHigh),
+        LongSetting("TestLow", mTestLow),
+        TextSetting("WorkingDir", mWorkingDir),
+        SingleSetting("VigBase", mVigBase),
+        SingleSetting("Alpha", mAlpha),
+        SingleSetting("Beta", mBeta),
+        SingleSetting("Epsilon", mEpsilon),
+        LongSetting("CyclesCompleted", mCyclesCompleted),
+        IntegerSetting("ShuffleNum", mShuffleNum),
+        TypeSetting(),
+        IntegerSetting("CurrentNodes", mCurrentNodes),
+        SingleSetting("BestTrainError", mBestError),
+    };
+}
+
+QStringList CSFam::ReadOrder() const
+{
+    return {QStringLiteral("TrainHigh"), QStringLiteral("TrainLow"), QStringLiteral("TestHigh"),
+            QStringLiteral("TestLow"), QStringLiteral("WorkingDir"), QStringLiteral("VigBase"),
+            QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Epsilon"),
+            QStringLiteral("CyclesCompleted"), QStringLiteral("ShuffleNum"), QStringLiteral("CurrentNodes"),
+            QStringLiteral("DatabaseFileName"), QStringLiteral("TableName"), QStringLiteral("BestTrainError")};
+}
+
+int32_t CSFam::CallEngine(EngineCommand command)
+{
+    CheckArrays(mResults.size());
+    return VTSFAM(mPatterns.data(), PatternStride(), int32_t(mRows + 1), mFieldMin.data(),
+                  mFieldMax.data(), mResults.data(), &mCyclesCompleted, mVigBase, mAlpha, mBeta,
+                  mEpsilon, mEngineFile.NativeName(), command);
+}
+
+void CSFam::LayoutStarting()
+{
+    mClassNames.assign(1, QString());
+    IndexClassNames();
+}
+
+void CSFam::LayoutFinished()
+{
+    kdb::Database db = kdb::Database::Open(ProjectFileName(), false, true);
+    const kdb::Snapshot classes = db.OpenSnapshot(QStringLiteral("SELECT * FROM Classes"));
+    const int classColumn = classes.ColumnIndex(QStringLiteral("Class"));
+    const int numberColumn = classes.ColumnIndex(QStringLiteral("ClassNum"));
+    if (classColumn < 0 || numberColumn < 0)
+        throw KvError(KvErr::ItemNotFound);
+    mClassNames.assign(size_t(classes.RecordCount()) + 1, QString());
+    for (int i = 0; i < classes.RecordCount(); ++i) {
+        const QList<kdb::Value>& row = classes.Row(i);
+        const int64_t number = row.at(numberColumn).toInt(-1);
+        if (number < 0 || number >= int64_t(mClassNames.size()))
+            throw KvError(KvErr::SubscriptOutOfRange);
+        mClassNames[size_t(number)] = ClassValueText(row.at(classColumn));
+    }
+    IndexClassNames();
+}
+
+void CSFam::SizeResults(int64_t rows)
+{
+    mResults.assign(size_t(rows + 1), 0);
+    mNullRows = 0;
+}
+
+void CSFam::MarkUnusable(int64_t row)
+{
+    int16_t& entry = mResults[size_t(row)];
+    if (entry != UnusableRow) {
+        entry = UnusableRow;
+        ++mNullRows;
+    }
+}
+
+float CSFam::Target(kdb::Reader& reader, int column, int64_t row)
+{
+    if (reader.IsNull(column)) {
+        MarkUnusable(row);
+        return 0.0f;
+    }
+    return float(ClassIndex(ClassValueText(reader.Get(column))));
+}
+
+void CSFam::RowsFinished()
+{
+    mCurrentError = -1;
+}
+
+void CSFam::IndexClassNames()
+{
+    // QHash::insert replaces, so walking back to front leaves the first index of each value.
+    mExactClass.clear();
+    mFoldedClass.clear();
+    for (size_t i = mClassNames.size(); i-- > 0;) {
+        mExactClass.insert(mClassNames[i], int16_t(i));
+        mFoldedClass.insert(folded(mClassNames[i]), int16_t(i));
+    }
+    mIndexedClasses = mClassNames.size();
+}
+
+int16_t CSFam::ClassIndex(const QString& name)
+{
+    if (mIndexedClasses != mClassNames.size())
+        IndexClassNames();
+    if (const auto it = mExactClass.constFind(name); it != mExactClass.constEnd())
+        return it.value();
+    const QString key = folded(name);
+    if (const auto it = mFoldedClass.constFind(key); it != mFoldedClass.constEnd())
+        return it.value();
+    const size_t index = mClassNames.size();
+    if (index >= size_t(MaxSFamClasses) + 1)
+        return -5;
+    mClassNames.push_back(name);
+    mExactClass.insert(name, int16_t(index));
+    mFoldedClass.insert(key, int16_t(index));
+    mIndexedClasses = mClassNames.size();
+    return int16_t(index);
+}
+
+void CSFam::BuildClassList()
+{
+    Procedure(Title("BuildClassList"), [&] {
+        kdb::Database db = kdb::Database::Open(ProjectFileName(), false, false);
+        kdb::Transaction t(db);
+        if (db.HasTable(QStringLiteral("Classes")))
+            db.ExecuteJet(QStringLiteral("DROP TABLE Classes;"));
+        if (!mDDO)
+            throw KvError(KvErr::ObjectNotSet);
+        const QList<int16_t> predict = mDDO->FieldsWithRole(roleSFamPredict);
+        if (predict.isEmpty())
+            throw KvError(KvErr::SubscriptOutOfRange);
+        const QString p = mDDO->FieldName(predict.first());
+        db.ExecuteJet(QStringLiteral("SELECT LinkDataSource.[") + p + QStringLiteral("] As Class, Count([") + p
+                      + QStringLiteral("]) AS Total INTO Classes FROM LinkDataSource WHERE Not IsNull(LinkDataSource.[")
+                      + p + QStringLiteral("]) GROUP BY LinkDataSource.[") + p + QStringLiteral("];"));
+        db.ExecuteJet(QStringLiteral("ALTER TABLE Classes ADD COLUMN ClassNum AUTOINCREMENT CONSTRAINT PrimaryKey PRIMARY KEY;"));
+        t.Commit();
+    });
+}

@@ -1,0 +1,78 @@
+// The network object of an SFAM (classifier) project: a prediction field of 2 to 256 classes
+// listed in the project's Classes table, the SFAM engine's parameters, and the class numbers
+// that the arrays and the engine's results carry.
+#pragma once
+
+#include "network/networkproject.h"
+
+#include <QHash>
+#include <QString>
+#include <vector>
+
+class CSFam : public CNetworkProject {
+public:
+    CSFam();
+    ~CSFam() override;
+
+    float VigBase() const { return mVigBase; }
+    void SetVigBase(float value) { mVigBase = value; }
+    float Alpha() const { return mAlpha; }
+    void SetAlpha(float value) { mAlpha = value; }
+    float Beta() const { return mBeta; }
+    void SetBeta(float value) { mBeta = value; }
+    float Epsilon() const { return mEpsilon; }
+    void SetEpsilon(float value) { mEpsilon = value; }
+    // Category nodes reported by the last training call.
+    int16_t CurrentNodes() const { return mCurrentNodes; }
+    // The lowest verification error; -1 for none.
+    float BestTrainError() const { return mBestError; }
+
+    // Builds the project's Classes table from every row of the linked source table: one row
+    // per distinct non-Null value of the prediction field (compared ignoring case), its row
+    // count, and its class number 1, 2, ... One transaction: a failure keeps the old table.
+    // Shows its own error box.
+    void BuildClassList();
+
+    // Class value (ClassValueText) by class number; entry 0 stays empty.
+    const std::vector<QString>& ClassNames() const { return mClassNames; }
+    // Rows of the last row build marked unusable.
+    int64_t NullRows() const { return mNullRows; }
+    // Per row 0..Rows(): 0 usable, -1 unusable going in; the predicted class after a run.
+    const std::vector<int16_t>& Results() const { return mResults; }
+
+protected:
+    std::vector<Setting> Settings() override;
+    QStringList ReadOrder() const override;
+    int32_t CallEngine(EngineCommand command) override;
+    void LayoutStarting() override;
+    void LayoutFinished() override;
+    void SizeResults(int64_t rows) override;
+    void MarkUnusable(int64_t row) override;
+    float Target(kdb::Reader& reader, int column, int64_t row) override;
+    void RowsFinished() override;
+    bool BestKeptInEngineFile() const override { return true; }
+    bool WritesEngineFileOnSave() const override { return true; }
+    bool SavesSnapshotWithConfig() const override { return true; }
+
+    // The class number of a class value: its exact entry, else the entry equal to it ignoring
+    // case and surrounding blanks, else a new entry up to class 256; -5 past that.
+    int16_t ClassIndex(const QString& name);
+
+    float mVigBase = 0.5f;
+    float mAlpha = 0.001f;
+    float mBeta = 1.0f;
+    float mEpsilon = 0.0001f;
+    int16_t mCurrentNodes = 0;
+    std::vector<QString> mClassNames{QString()};
+    int64_t mNullRows = 0;
+    std::vector<int16_t> mResults{0};
+
+private:
+    static const Kind& KindData();
+    void IndexClassNames();
+
+    // First class number of each exact and each folded (upper-cased, trimmed) class value.
+    QHash<QString, int16_t> mExactClass;
+    QHash<QString, int16_t> mFoldedClass;
+    size_t mIndexedClasses = 0;
+};

@@ -1,0 +1,74 @@
+// The main window: the one multiple-document window of the program with its menu and tool
+// bar, its status bar and the area of the child windows. It restores and saves its place and
+// the user's preferences and turns every click on a tool into its command.
+#pragma once
+
+#include <QMainWindow>
+#include <QRect>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+class CCommandBar;
+class CMStatusBar;
+class QMdiArea;
+
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // The window's designed place and size, which stand until settings are loaded.
+    static constexpr QRect kDesignedGeometry{40, 30, 960, 680};
+
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Number of recent files to list (1 to 18): 6 from creation, then Config/NumRecents.
+    int16_t mNumRecents = 6;
+    // The splash window has been hidden: false until start-up or the first click sets it.
+    bool mSplashUnloaded = false;
+
+    CCommandBar* MainToolBar() const { return m_toolBar; }
+    CMStatusBar* MainStatusBar() const { return m_statusBar; }
+    QMdiArea* MdiArea() const { return m_mdiArea; }
+
+    // Restores place and size (Window/MainLeft, MainTop, MainWidth, MainHeight, clamped to the
+    // screen) and reads Config/NumRecents and Config/ShowIMode. Each step goes on when the one
+    // before failed.
+    void Load();
+    bool Loaded() const { return m_loaded; }
+    // The window has been unloaded (closed); it is deleted soon after.
+    bool Unloaded() const { return m_unloaded; }
+
+    // Hides the splash window (errors ignored) and sets mSplashUnloaded.
+    void HideSplash();
+
+    // The command of a clicked tool, by its upper-cased name; a name without a command does
+    // nothing. Errors show the box "frmMain::MainToolBar_Click".
+    void MainToolBar_Click(const QString& band, const QString& tool, int tag);
+
+    // A stored truth value: a number is true when not 0, and the words True and False in any
+    // case; anything else gives nothing.
+    static std::optional<bool> SettingBool(const QString& text);
+    // `wanted` moved and shrunk so that it lies on `available`.
+    static QRect ClampToScreen(const QRect& wanted, const QRect& available);
+
+protected:
+    // The unload: closes the project, saves the settings when the window had loaded and been
+    // shown, and closes every other window.
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void MainToolBar_BandOpen(const QString& band);
+    void MainToolBar_ComboSelChange(const QString& tool, int index);
+    void arrangeChildren(int code);
+    void saveSettings();
+
+    CCommandBar* m_toolBar = nullptr;
+    CMStatusBar* m_statusBar = nullptr;
+    QMdiArea* m_mdiArea = nullptr;
+    bool m_loaded = false;
+    bool m_shown = false;
+    bool m_unloaded = false;
+};

@@ -1,0 +1,50 @@
+// The workflow navigation: the one object (gNavigate) that switches the main bar's tools on
+// and off for each step of a project's road, and remembers the last workflow stage.
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <cstdint>
+
+class CCommandBar;
+
+enum NavigateStep : int32_t {
+    navNoProject = 0,
+    navOpened = 1,
+    navConfigured = 2,
+    navSplit = 3,
+    navTrained = 4,
+    navTested = 5,
+    navBrowsing = 6,
+    navBrowseInactive = 7,
+    navBrowseAll = 8,
+    navNoGrid = 9,
+};
+
+class CNavigate {
+public:
+    // Keeps the bar for the later steps.
+    void Bind(CCommandBar* abrMainBar);
+    CCommandBar* Bar() const { return mToolBar.data(); }
+
+    // Remembers the step when it is a workflow stage (below 5, or above 9) and applies it.
+    void Navigate(int32_t eNav);
+    bool HasVisited(int32_t) const { return false; }
+    // The remembered step.
+    int32_t Step() const { return mStep; }
+
+    // One tool on or off; a name the bar does not know raises to the caller.
+    void Enable(const QString& sToolName);
+    void Disable(const QString& sToolName);
+
+private:
+    // Shows its failures in the box "CNavigate::ProcessNavigate" and leaves the step half done.
+    void ProcessNavigate(int32_t eNav);
+    void CheckForSnapshot();
+    CCommandBar& bar() const;
+
+    QPointer<CCommandBar> mToolBar;
+    int32_t mStep = navNoProject;
+};
+
+CNavigate& gNavigate();

@@ -1,0 +1,89 @@
+// The program run from outside, offscreen, with private settings, lock and data folders: a
+// second copy ends at once and writes nothing; the first runs and ends by itself.
+#include "tests/support/testenv.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QSettings>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+struct Folders {
+    QString runtime, config, data;
+};
+
+Folders privateFolders(const QString& runtime = {})
+{
+    Folders f;
+    f.runtime = runtime.isEmpty() ? TestEnv::NewFolder(QStringLiteral("run")) : runtime;
+    QFile::setPermissions(f.runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    f.config = TestEnv::NewFolder(QStringLiteral("config"));
+    f.data = TestEnv::NewFolder(QStringLiteral("data"));
+    return f;
+}
+
+void start(QProcess& process, const Folders& f, int quitAfterMs, const QStringList& arguments = {})
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), f.runtime);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), f.config);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), f.data);
+    env.insert(QStringLiteral("KORVAN_QUIT_AFTER_MS"), QString::number(quitAfterMs));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(f.data);
+    process.start(QStringLiteral(KORVAN_PROGRAM), arguments);
+}
+
+QString settingsFile(const Folders& f)
+{
+    return f.config + QStringLiteral("/Veltra/Korvan.conf");
+}
+} // namespace
+
+TEST(Program, SecondCopyEndsAtOnceWithoutAWindow)
+{
+    const Folders first = privateFolders();
+    QProcess firstCopy;
+    start(firstCopy, first, 5000);
+    ASSERT_TRUE(firstCopy.waitForStarted(10000));
+    const QString lock = first.runtime + QStringLiteral("/korvan.lock");
+    QElapsedTimer clock;
+    clock.start();
+    while (!QFile::exists(lock) && clock.elapsed() < 10000)
+        QThread::msleep(20);
+    ASSERT_TRUE(QFile::exists(lock));
+
+    // Same runtime folder, settings of its own: the second copy must not get as far as them.
+    const Folders second = privateFolders(first.runtime);
+    QProcess secondCopy;
+    clock.restart();
+    start(secondCopy, second, 5000);
+    ASSERT_TRUE(secondCopy.waitForFinished(10000));
+    EXPECT_LT(clock.elapsed(), 4000);
+    EXPECT_EQ(secondCopy.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(secondCopy.exitCode(), 0);
+    EXPECT_TRUE(secondCopy.readAllStandardOutput().isEmpty());
+    EXPECT_FALSE(QFile::exists(settingsFile(second)));
+    EXPECT_EQ(firstCopy.state(), QProcess::Running);
+
+    ASSERT_TRUE(firstCopy.waitForFinished(30000));
+    EXPECT_EQ(firstCopy.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(firstCopy.exitCode(), 0);
+    // The first copy ran its main window and saved it on the way out.
+    QSettings saved(settingsFile(first), QSettings::IniFormat);
+    EXPECT_TRUE(saved.contains(QStringLiteral("Window/MainWidth")));
+    EXPECT_EQ(saved.value(QStringLiteral("Config/Autoload")).toString(), QStringLiteral("True"));
+
+    // The lock went with it: a new copy starts.
+    const Folders third = privateFolders(first.runtime);
+    QProcess thirdCopy;
+    start(thirdCopy, third, 300, {QStringLiteral("Missing.kvp")});
+    ASSERT_TRUE(thirdCopy.waitForFinished(30000));
+    EXPECT_EQ(thirdCopy.exitCode(), 0);
+    EXPECT_TRUE(QFile::exists(settingsFile(third)));
+}

@@ -1,0 +1,211 @@
+#include "data/exportmarked.h"
+
+#include "data/datadef.h"
+#include "kdb/kdb.h"
+#include "tests/data/datatest.h"
+#include "tests/support/fakeprompter.h"
+#include "tests/support/testenv.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+using DataTest::ReadFile;
+using DataTest::WriteFile;
+
+namespace {
+
+struct Project {
+    QString folder;
+    QString source;
+    QString project;
+    CDataDef ddo;
+};
+
+// A source table whose key is its last field and a project with a Test table linked to it.
+Project MakeProject(bool withTest = true, bool marked = true)
+{
+    Project p;
+    p.folder = TestEnv::NewFolder(QStringLiteral("export"));
+    p.source = p.folder + QStringLiteral("/source.mdb");
+    {
+        kdb::Database src = kdb::Database::Create(p.source);
+        src.Execute(QStringLiteral("CREATE TABLE src (name TEXT, v DOUBLE, id INTEGER PRIMARY KEY)"));
+        src.Execute(QStringLiteral("INSERT INTO src VALUES ('a,b', 1.5, 1)"));
+        src.Execute(QStringLiteral("INSERT INTO src VALUES (NULL, 2, 2)"));
+        src.Execute(QStringLiteral("INSERT INTO src VALUES ('say \"hi\"', NULL, 3)"));
+        src.Execute(QStringLiteral("INSERT INTO src VALUES ('unmarked', 4, 4)"));
+    }
+    p.project = p.folder + QStringLiteral("/iris.kvp");
+    {
+        kdb::Database db = kdb::Database::Create(p.project);
+        if (withTest) {
+            db.ExecuteJet(QStringLiteral("CREATE TABLE Test ( MainPrimaryKey Long CONSTRAINT "
+                                         "PrimaryKey PRIMARY KEY, Predicted Single, Difference "
+                                         "Single, Mark Integer );"));
+            const int mark = marked ? -1 : 0;
+            // Written out of key order: the export lists them by key.
+            db.Execute(QStringLiteral("INSERT INTO Test VALUES (3, 0.1, -0.5, ?)"), {mark});
+            db.Execute(QStringLiteral("INSERT INTO Test VALUES (1, 0.5, 0.25, ?)"), {mark});
+            db.Execute(QStringLiteral("INSERT INTO Test VALUES (2, 1234567.5, 3, ?)"), {mark});
+            db.Execute(QStringLiteral("INSERT INTO Test VALUES (4, 1, 1, 0)"));
+        }
+        db.Link(QStringLiteral("LinkDataSource"), QStringLiteral(";DATABASE=") + p.source,
+                QStringLiteral("src"));
+    }
+    p.ddo.Initialize(p.source, QStringLiteral("src"));
+    return p;
+}
+
+FileDialogResult Chosen(const QString& file)
+{
+    FileDialogResult r;
+    r.cancelled = false;
+    r.fileName = file;
+    return r;
+}
+
+} // namespace
+
+TEST(ExportMarked, WritesTheMarkedRowsInKeyOrder)
+{
+    Project p = MakeProject();
+    ASSERT_TRUE(p.ddo.PrimaryKeyField(3));
+    const QString out = p.folder + QStringLiteral("/out.txt");
+    FakePrompter fp;
+    fp.ExpectFile(Chosen(out));
+    StatusRecorder status;
+    Utilities::ExportMarked(p.project, &p.ddo);
+
+    ASSERT_EQ(fp.FileDialogs().size(), 1u);
+    const FileDialogRequest& dlg = fp.FileDialogs()[0];
+    EXPECT_EQ(dlg.kind, FileDialogRequest::Kind::Save);
+    EXPECT_EQ(dlg.title, QStringLiteral("Export Marked Rows"));
+    EXPECT_EQ(dlg.filter, QStringLiteral("Text (*.txt)|*.txt|Any (*.*)|*.*"));
+    EXPECT_EQ(dlg.fileName, p.folder + QStringLiteral("/iris.txt"));
+    EXPECT_TRUE(dlg.flags & 4);
+    EXPECT_TRUE(fp.Boxes().empty());
+
+    // A comma or a quote puts the value in quotes; an empty value leaves the commas touching.
+    EXPECT_EQ(ReadFile(out), QByteArray("MainPrimaryKey,Predicted,Difference,Mark,name,v,id\r\n"
+                                        "1,0.5,0.25,-1,\"a,b\",1.5,1\r\n"
+                                        "2,1234568,3,-1,,2,2\r\n"
+                                        "3,0.1,-0.5,-1,\"say \"\"hi\"\"\",,3\r\n"));
+    EXPECT_EQ(status.messages, (QStringList{QStringLiteral(" Exporting marked rows..."),
+                                            QStringLiteral("Export Completed.")}));
+    EXPECT_EQ(status.progressValues, (std::vector<int>{33, 67, 100, -1}));
+}
+
+TEST(ExportMarked, StopsWithoutAProjectATestOrMarks)
+{
+    {
+        FakePrompter fp;
+        StatusRecorder status;
+        const QString gone = TestEnv::NewFolder(QStringLiteral("x")) + QStringLiteral("/none.kvp");
+        Utilities::ExportMarked(gone, nullptr);
+        EXPECT_EQ(status.Last(), gone + QStringLiteral("does not exist. Aborting Export."));
+    }
+    {
+        Project p = MakeProject(false);
+        FakePrompter fp;
+        StatusRecorder status;
+        Utilities::ExportMarked(p.project, &p.ddo);
+        EXPECT_EQ(status.Last(), QStringLiteral("A test must be run on the data before exporting."));
+        EXPECT_TRUE(fp.FileDialogs().empty());
+        EXPECT_FALSE(QFile::exists(p.folder + QStringLiteral("/iris.txt")));
+    }
+    {
+        Project p = MakeProject(true, false);
+        FakePrompter fp;
+        fp.ExpectBox(MsgResult::Ok);
+        StatusRecorder status;
+        Utilities::ExportMarked(p.project, &p.ddo);
+        EXPECT_EQ(fp.LastBox().text, QStringLiteral("No marked records to export."));
+        EXPECT_EQ(fp.LastBox().title, QStringLiteral("Export Marked"));
+        EXPECT_EQ(fp.LastBox().icon, MsgIcon::Exclamation);
+        EXPECT_TRUE(status.messages.isEmpty());
+        EXPECT_TRUE(fp.FileDialogs().empty());
+    }
+}
+
+TEST(ExportMarked, AnExistingFileIsReplacedOnlyWhenTheUserAgrees)
+{
+    Project p = MakeProject();
+    const QString out = p.folder + QStringLiteral("/old.txt");
+    WriteFile(out, "old");
+    {
+        FakePrompter fp;
+        fp.ExpectFile(Chosen(out));
+        fp.ExpectBox(MsgResult::No);
+        StatusRecorder status;
+        Utilities::ExportMarked(p.project, &p.ddo);
+        EXPECT_EQ(fp.LastBox().text, out + QStringLiteral(" Exists.  Overwrite?"));
+        EXPECT_EQ(fp.LastBox().title, QStringLiteral("Warning!"));
+        EXPECT_EQ(fp.LastBox().buttons, MsgButtons::YesNo);
+        EXPECT_EQ(ReadFile(out), QByteArray("old"));
+        EXPECT_TRUE(status.messages.isEmpty());
+    }
+    {
+        FakePrompter fp;
+        FileDialogResult cancel;
+        fp.ExpectFile(cancel);
+        StatusRecorder status;
+        Utilities::ExportMarked(p.project, &p.ddo);
+        EXPECT_TRUE(fp.Boxes().empty());
+        EXPECT_TRUE(status.messages.isEmpty());
+    }
+    {
+        FakePrompter fp;
+        fp.ExpectFile(Chosen(out));
+        fp.ExpectBox(MsgResult::Yes);
+        Utilities::ExportMarked(p.project, &p.ddo);
+        EXPECT_TRUE(ReadFile(out).startsWith("MainPrimaryKey,"));
+        EXPECT_EQ(QDir(p.folder).entryList(QDir::Files).size(), 3); // source, project, old.txt
+    }
+}
+
+TEST(ExportMarked, AFailureKeepsTheOldFileAndReportsIt)
+{
+    Project p = MakeProject();
+    // A Test table without its key column: the statement is refused.
+    const QString out = p.folder + QStringLiteral("/old.txt");
+    WriteFile(out, "old");
+    {
+        kdb::Database db = kdb::Database::Open(p.project);
+        db.Execute(QStringLiteral("ALTER TABLE Test RENAME COLUMN MainPrimaryKey TO Other"));
+    }
+    FakePrompter fp;
+    fp.ExpectBox(MsgResult::Ok);
+    StatusRecorder status;
+    Utilities::ExportMarked(p.project, &p.ddo);
+    ASSERT_EQ(fp.Boxes().size(), 1u);
+    EXPECT_TRUE(fp.LastBox().text.startsWith(QStringLiteral("Error: ")));
+    EXPECT_FALSE(fp.LastBox().text.contains(QLatin1Char('\n')));
+    EXPECT_EQ(fp.LastBox().title, QStringLiteral("Export Marked"));
+    EXPECT_EQ(fp.LastBox().icon, MsgIcon::Critical);
+    EXPECT_EQ(status.messages.last(), QString());
+    EXPECT_EQ(ReadFile(out), QByteArray("old"));
+}
+
+TEST(ExportMarked, AnUnwritableFileIsReported)
+{
+    Project p = MakeProject();
+    FakePrompter fp;
+    fp.ExpectFile(Chosen(p.folder + QStringLiteral("/no such folder/out.txt")));
+    fp.ExpectBox(MsgResult::Ok);
+    StatusRecorder status;
+    Utilities::ExportMarked(p.project, &p.ddo);
+    ASSERT_EQ(fp.Boxes().size(), 1u);
+    EXPECT_EQ(fp.LastBox().title, QStringLiteral("Export Marked"));
+    EXPECT_EQ(status.messages.last(), QString());
+    EXPECT_EQ(QDir(p.folder).entryList(QDir::Files).size(), 2);
+}
+
+TEST(ExportMarked, QuotesOnlyWhatNeedsQuoting)
+{
+    EXPECT_EQ(DataExport::CsvField(QStringLiteral("plain text")), QStringLiteral("plain text"));
+    EXPECT_EQ(DataExport::CsvField(QStringLiteral("a,b")), QStringLiteral("\"a,b\""));
+    EXPECT_EQ(DataExport::CsvField(QStringLiteral("two\nlines")), QStringLiteral("\"two\nlines\""));
+    EXPECT_EQ(DataExport::CsvField(QStringLiteral("cr\r")), QStringLiteral("\"cr\r\""));
+    EXPECT_EQ(DataExport::CsvField(QStringLiteral("5\" disk")), QStringLiteral("\"5\"\" disk\""));
+    EXPECT_EQ(DataExport::CsvField(QString()), QString());
+}

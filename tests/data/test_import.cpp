@@ -1,0 +1,458 @@
+#include "data/textimport.h"
+
+#include "kdb/kdb.h"
+#include "tests/data/datatest.h"
+#include "tests/support/fakeprompter.h"
+#include "tests/support/testenv.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+using DataTest::ReadFile;
+using DataTest::WriteFile;
+
+namespace {
+
+struct Imported {
+    QStringList names;
+    QList<int16_t> types;
+    QList<bool> autoNumber;
+    QList<QStringList> rows;   // values as text, key column included
+    QList<QList<kdb::Value>> values;
+};
+
+Imported ReadTable(const QString& dbFile, const QString& table)
+{
+    Imported t;
+    kdb::Database db = kdb::Database::Open(dbFile);
+    for (const kdb::FieldInfo& f : db.Fields(table)) {
+        t.names.append(f.name);
+        t.types.append(f.type);
+        t.autoNumber.append(f.autoNumber);
+    }
+    kdb::Reader r = db.Query(QStringLiteral("SELECT * FROM ") + kdb::QuoteIdent(table) +
+                             QStringLiteral(" ORDER BY 1"));
+    while (r.Next()) {
+        QStringList row;
+        QList<kdb::Value> vals;
+        for (int c = 0; c < r.ColumnCount(); ++c) {
+            row.append(r.Text(c));
+            vals.append(r.Get(c));
+        }
+        t.rows.append(row);
+        t.values.append(vals);
+    }
+    return t;
+}
+
+// A file with the given bytes in a fresh folder; returns its path.
+QString Source(const QString& name, const QByteArray& bytes)
+{
+    const QString path = TestEnv::NewFolder(QStringLiteral("import")) + QLatin1Char('/') + name;
+    WriteFile(path, bytes);
+    return path;
+}
+
+QString MdbOf(const QString& source)
+{
+    const QFileInfo info(source);
+    return info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".mdb");
+}
+
+QStringList FolderEntries(const QString& file)
+{
+    return QDir(QFileInfo(file).path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+} // namespace
+
+// --- Split ----------------------------------------------------------------------------------
+
+TEST(Split, SplitsAtEveryDelimiterAndKeepsEverything)
+{
+    QStringList items;
+    EXPECT_EQ(Utilities::Split(QStringLiteral(","), QStringLiteral("1,,3"), items), 2);
+    EXPECT_EQ(items, (QStringList{QStringLiteral("1"), QString(), QStringLiteral("3")}));
+    EXPECT_EQ(Utilities::Split(QStringLiteral(","), QStringLiteral(" a , b "), items), 1);
+    EXPECT_EQ(items, (QStringList{QStringLiteral(" a "), QStringLiteral(" b ")}));
+    EXPECT_EQ(Utilities::Split(QStringLiteral(","), QStringLiteral("a,b,"), items), 2);
+    EXPECT_EQ(items.last(), QString());
+    EXPECT_EQ(Utilities::Split(QStringLiteral(","), QStringLiteral("\"x,y\""), items), 1);
+    EXPECT_EQ(Utilities::Split(QStringLiteral(","), QStringLiteral("abc"), items), 0);
+    EXPECT_EQ(Utilities::Split(QStringLiteral(","), QStringLiteral("   "), items), 0);
+    EXPECT_EQ(items, QStringList{QString()});
+    // No length limit: a line far beyond 32,766 characters.
+    const QString longLine = QString(40000, QLatin1Char('x')) + QStringLiteral(",y");
+    EXPECT_EQ(Utilities::Split(QStringLiteral(","), longLine, items), 1);
+    EXPECT_EQ(items[0].size(), 40000);
+}
+
+// --- Pattern files ---------------------------------------------------------------------------
+
+TEST(RawImport, TypesColumnsAndKeepsBlanksOfTextValues)
+{
+    FakePrompter fp;
+    StatusRecorder status;
+    const QString raw = Source(QStringLiteral("sales.raw"),
+                               "[TAGS]\nx, y, z\n[PATTERNS]\n1, 2, 3\n4, 5.5, a\n");
+    Utilities::LoadRawFile(raw);
+    EXPECT_TRUE(fp.Boxes().empty());
+    const QString mdb = MdbOf(raw);
+    EXPECT_EQ(status.Last(), QStringLiteral("Import to ") + mdb + QStringLiteral(" successful."));
+    const Imported t = ReadTable(mdb, QStringLiteral("sales"));
+    EXPECT_EQ(t.names, (QStringList{QStringLiteral("Count"), QStringLiteral("x"),
+                                    QStringLiteral("y"), QStringLiteral("z")}));
+    EXPECT_TRUE(t.autoNumber[0]);
+    EXPECT_EQ(t.types[1], kdb::dbLong);
+    EXPECT_EQ(t.types[2], kdb::dbSingle);
+    EXPECT_EQ(t.types[3], kdb::dbText);
+    ASSERT_EQ(t.rows.size(), 2);
+    EXPECT_EQ(t.rows[0], (QStringList{QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("2"),
+                                      QStringLiteral(" 3")}));
+    EXPECT_EQ(t.rows[1][2], QStringLiteral("5.5"));
+    EXPECT_EQ(t.rows[1][3], QStringLiteral(" a"));
+}
+
+TEST(RawImport, CommentsColonsTrailingCommasAndSectionCase)
+{
+    FakePrompter fp;
+    const QString raw = Source(QStringLiteral("c.raw"),
+                               "; a comment line\n[tags] ; names follow\nid, a, b\nignored, line\n"
+                               "[Patterns]\n7: 1, 2 ' note\n8: 0.25, 4,\n");
+    Utilities::LoadRawFile(raw);
+    const Imported t = ReadTable(MdbOf(raw), QStringLiteral("c"));
+    ASSERT_EQ(t.rows.size(), 2);
+    EXPECT_EQ(t.types[1], kdb::dbLong);
+    EXPECT_EQ(t.types[2], kdb::dbSingle);
+    EXPECT_EQ(t.rows[0].mid(1), (QStringList{QStringLiteral("7"), QStringLiteral("1"),
+                                             QStringLiteral("2")}));
+    EXPECT_EQ(t.rows[1].mid(1), (QStringList{QStringLiteral("8"), QStringLiteral("0.25"),
+                                             QStringLiteral("4")}));
+}
+
+TEST(RawImport, MissingValuesStopTheImportUnlessTheColumnIsText)
+{
+    {
+        FakePrompter fp;
+        fp.ExpectBox(MsgResult::Ok);
+        StatusRecorder status;
+        const QString raw = Source(QStringLiteral("m.raw"),
+                                   "[TAGS]\na,b,c\n[PATTERNS]\n1,2,3\n1,,3\n");
+        Utilities::LoadRawFile(raw);
+        ASSERT_EQ(fp.Boxes().size(), 1u);
+        EXPECT_EQ(fp.LastBox().text,
+                  QStringLiteral("Invalid .raw file.\nMissing value in row #2.  Import stoped."));
+        EXPECT_EQ(fp.LastBox().title, QStringLiteral("Import Failed"));
+        EXPECT_EQ(fp.LastBox().icon, MsgIcon::Exclamation);
+        EXPECT_EQ(status.Last(), QStringLiteral("Import failed."));
+        EXPECT_FALSE(QFile::exists(MdbOf(raw)));
+    }
+    {
+        // A blank is a value here: the column becomes text.
+        FakePrompter fp;
+        const QString raw = Source(QStringLiteral("b.raw"),
+                                   "[TAGS]\na,b,c\n[PATTERNS]\n1,2,3\n1, ,3\n");
+        Utilities::LoadRawFile(raw);
+        const Imported t = ReadTable(MdbOf(raw), QStringLiteral("b"));
+        EXPECT_EQ(t.types[2], kdb::dbText);
+        EXPECT_EQ(t.rows[1][2], QStringLiteral(" "));
+    }
+    {
+        // No rows at all: row 1 is missing.
+        FakePrompter fp;
+        fp.ExpectBox(MsgResult::Ok);
+        Utilities::LoadRawFile(Source(QStringLiteral("n.raw"), "[TAGS]\na,b\n[PATTERNS]\n"));
+        EXPECT_EQ(fp.LastBox().text,
+                  QStringLiteral("Invalid .raw file.\nMissing value in row #1.  Import stoped."));
+    }
+}
+
+TEST(RawImport, SectionMistakesAreReported)
+{
+    {
+        // [PATTERNS] straight after [TAGS] is taken as the one field name.
+        FakePrompter fp;
+        fp.ExpectBox(MsgResult::Ok);
+        fp.ExpectBox(MsgResult::Ok);
+        const QString raw = Source(QStringLiteral("t.raw"), "[TAGS]\n[PATTERNS]\n1, 2, 3\n");
+        Utilities::LoadRawFile(raw);
+        ASSERT_EQ(fp.Boxes().size(), 2u);
+        EXPECT_EQ(fp.Boxes()[0].text,
+                  QStringLiteral("Section [TAGS] NOT defined (properly) in .RAW file.  Must come "
+                                 "before [PATTERNS]"));
+        EXPECT_EQ(fp.Boxes()[0].title, QStringLiteral("Korvan Pro"));
+        EXPECT_EQ(fp.Boxes()[0].icon, MsgIcon::None);
+        EXPECT_EQ(fp.Boxes()[1].text,
+                  QStringLiteral("Error in .RAW file.  Number of TAGS does NOT match number of "
+                                 "data Items for data row number: 0"));
+        EXPECT_FALSE(QFile::exists(MdbOf(raw)));
+    }
+    {
+        // A header after the rows is first read as a row.
+        FakePrompter fp;
+        fp.ExpectBox(MsgResult::Ok);
+        Utilities::LoadRawFile(
+            Source(QStringLiteral("h.raw"), "[TAGS]\na,b\n[PATTERNS]\n1,2\n[END]\n"));
+        EXPECT_EQ(fp.LastBox().text,
+                  QStringLiteral("Error in .RAW file.  Number of TAGS does NOT match number of "
+                                 "data Items for data row number: 1"));
+    }
+    {
+        // A second [PATTERNS] section (its header line read as a row first, so it carries
+        // two items) replaces the rows of the first.
+        FakePrompter fp;
+        const QString raw = Source(QStringLiteral("two.raw"),
+                                   "[TAGS]\na,b\n[PATTERNS]\n1,2\n3,4\n5,6\n[PATTERNS], x\n7,8.5\n");
+        Utilities::LoadRawFile(raw);
+        const Imported t = ReadTable(MdbOf(raw), QStringLiteral("two"));
+        ASSERT_EQ(t.rows.size(), 1);
+        EXPECT_EQ(t.rows[0].mid(1), (QStringList{QStringLiteral("7"), QStringLiteral("8.5")}));
+        EXPECT_EQ(t.types[2], kdb::dbSingle);
+    }
+}
+
+TEST(RawImport, NamesAreNumberedAndMadeUnique)
+{
+    FakePrompter fp;
+    const QString raw = Source(QStringLiteral("d.raw"),
+                               "[TAGS]\na, a, , a, #4, #4\n[PATTERNS]\n1,2,3,4,5,6\n");
+    Utilities::LoadRawFile(raw);
+    const Imported t = ReadTable(MdbOf(raw), QStringLiteral("d"));
+    EXPECT_EQ(t.names.mid(1), (QStringList{QStringLiteral("a"), QStringLiteral("#1"),
+                                           QStringLiteral("#2"), QStringLiteral("#3"),
+                                           QStringLiteral("#4"), QStringLiteral("#5")}));
+    FakePrompter fp2;
+    const QString raw2 = Source(QStringLiteral("e.raw"), "[TAGS]\nx, #1, #1\n[PATTERNS]\n1,2,3\n");
+    Utilities::LoadRawFile(raw2);
+    EXPECT_EQ(ReadTable(MdbOf(raw2), QStringLiteral("e")).names.mid(1),
+              (QStringList{QStringLiteral("x"), QStringLiteral("#1"), QStringLiteral("#2")}));
+    const QString raw3 = Source(QStringLiteral("f.raw"), "[TAGS]\n#1, #1\n[PATTERNS]\n1,2\n");
+    Utilities::LoadRawFile(raw3);
+    EXPECT_EQ(ReadTable(MdbOf(raw3), QStringLiteral("f")).names.mid(1),
+              (QStringList{QStringLiteral("#1"), QStringLiteral("#1-")}));
+}
+
+TEST(RawImport, OddFileAndFieldNamesWork)
+{
+    FakePrompter fp;
+    StatusRecorder status;
+    const QString raw = Source(QStringLiteral("2019 sales-it's [q].raw"),
+                               "[TAGS]\n[x], a-b, \"q\", 1st\n[PATTERNS]\n1,2,3,4\n");
+    Utilities::LoadRawFile(raw);
+    EXPECT_TRUE(fp.Boxes().empty());
+    const Imported t = ReadTable(MdbOf(raw), QStringLiteral("2019 sales-it's [q]"));
+    EXPECT_EQ(t.names.mid(1), (QStringList{QStringLiteral("[x]"), QStringLiteral("a-b"),
+                                           QStringLiteral("\"q\""), QStringLiteral("1st")}));
+    EXPECT_EQ(t.rows.size(), 1);
+}
+
+TEST(RawImport, LargeWholeNumbersMakeASingleColumn)
+{
+    FakePrompter fp;
+    const QString raw = Source(QStringLiteral("big.raw"),
+                               "[TAGS]\na,b,c\n[PATTERNS]\n1,3000000000,16777217\n2,5,6\n");
+    Utilities::LoadRawFile(raw);
+    EXPECT_TRUE(fp.Boxes().empty());
+    const Imported t = ReadTable(MdbOf(raw), QStringLiteral("big"));
+    EXPECT_EQ(t.types[1], kdb::dbLong);
+    EXPECT_EQ(t.types[2], kdb::dbSingle);
+    EXPECT_EQ(t.types[3], kdb::dbSingle);
+    EXPECT_DOUBLE_EQ(t.values[0][2].toDouble(), 3e9);
+}
+
+TEST(RawImport, TheOldFileIsKeptUntilTheNewOneIsComplete)
+{
+    const QString raw = Source(QStringLiteral("keep.raw"), "[TAGS]\na, A\n[PATTERNS]\n1,2\n");
+    const QString mdb = MdbOf(raw);
+    WriteFile(mdb, "old contents");
+    {
+        // No: nothing happens at all.
+        FakePrompter fp;
+        fp.ExpectBox(MsgResult::No);
+        StatusRecorder status;
+        Utilities::LoadRawFile(raw);
+        EXPECT_EQ(fp.LastBox().text, mdb + QStringLiteral(" Exists.  Overwrite?"));
+        EXPECT_EQ(fp.LastBox().title, QStringLiteral("Warning!"));
+        EXPECT_EQ(fp.LastBox().buttons, MsgButtons::YesNo);
+        EXPECT_EQ(fp.LastBox().icon, MsgIcon::Exclamation);
+        EXPECT_TRUE(status.messages.isEmpty());
+        EXPECT_EQ(ReadFile(mdb), QByteArray("old contents"));
+    }
+    {
+        // Yes, but the engine refuses two names equal but for case: the old file stays.
+        FakePrompter fp;
+        fp.ExpectBox(MsgResult::Yes);
+        fp.ExpectBox(MsgResult::Ok);
+        StatusRecorder status;
+        Utilities::LoadRawFile(raw);
+        ASSERT_EQ(fp.Boxes().size(), 2u);
+        EXPECT_TRUE(fp.LastBox().text.startsWith(QStringLiteral("Error: ")));
+        EXPECT_TRUE(fp.LastBox().text.contains(QStringLiteral(". \n")));
+        EXPECT_EQ(fp.LastBox().title, QStringLiteral("LoadRawFile"));
+        EXPECT_EQ(fp.LastBox().icon, MsgIcon::None);
+        EXPECT_EQ(status.Last(), QStringLiteral("Import Failed."));
+        EXPECT_EQ(ReadFile(mdb), QByteArray("old contents"));
+        EXPECT_EQ(FolderEntries(raw), (QStringList{QStringLiteral("keep.mdb"),
+                                                   QStringLiteral("keep.raw")}));
+    }
+    {
+        // Yes and a good file: replaced.
+        WriteFile(raw, "[TAGS]\na, b\n[PATTERNS]\n1,2\n");
+        FakePrompter fp;
+        fp.ExpectBox(MsgResult::Yes);
+        Utilities::LoadRawFile(raw);
+        EXPECT_EQ(ReadTable(mdb, QStringLiteral("keep")).rows.size(), 1);
+        EXPECT_EQ(FolderEntries(raw).size(), 2);
+    }
+}
+
+TEST(RawImport, AMissingFileGoesThroughTheGeneralFailure)
+{
+    FakePrompter fp;
+    fp.ExpectBox(MsgResult::Ok);
+    StatusRecorder status;
+    Utilities::LoadRawFile(TestEnv::NewFolder(QStringLiteral("gone")) + QStringLiteral("/x.raw"));
+    EXPECT_EQ(fp.LastBox().title, QStringLiteral("LoadRawFile"));
+    EXPECT_TRUE(fp.LastBox().text.startsWith(QStringLiteral("Error: 53. \n")));
+    EXPECT_EQ(status.Last(), QStringLiteral("Import Failed."));
+}
+
+// --- Delimited text -------------------------------------------------------------------------
+
+TEST(TextImport, TypesColumnsFromTheirValues)
+{
+    FakePrompter fp;
+    StatusRecorder status;
+    const QString csv = Source(QStringLiteral("people.csv"),
+                               "name,age,score,n\nAnn,31,2.5,1\nBob,40,3,2.0\n\n  \nCy, 41 ,1e1,3\n");
+    Utilities::LoadTextFile(csv);
+    EXPECT_TRUE(fp.Boxes().empty());
+    EXPECT_EQ(status.Last(),
+              QStringLiteral("Import to ") + MdbOf(csv) + QStringLiteral(" successful."));
+    const Imported t = ReadTable(MdbOf(csv), QStringLiteral("people"));
+    EXPECT_EQ(t.names, (QStringList{QStringLiteral("IndexCounter1"), QStringLiteral("name"),
+                                    QStringLiteral("age"), QStringLiteral("score"),
+                                    QStringLiteral("n")}));
+    EXPECT_TRUE(t.autoNumber[0]);
+    EXPECT_EQ(t.types[1], kdb::dbText);
+    EXPECT_EQ(t.types[2], kdb::dbLong);
+    EXPECT_EQ(t.types[3], kdb::dbSingle);
+    EXPECT_EQ(t.types[4], kdb::dbLong);
+    ASSERT_EQ(t.rows.size(), 3);
+    EXPECT_EQ(t.values[1][4], kdb::Value(2));
+    EXPECT_EQ(t.values[2][2], kdb::Value(41));
+    EXPECT_EQ(t.values[2][3].toDouble(), 10.0);
+    EXPECT_EQ(t.values[0][3].toDouble(), 2.5);
+}
+
+TEST(TextImport, RowsMustMatchTheHeader)
+{
+    {
+        FakePrompter fp;
+        fp.ExpectBox(MsgResult::Ok);
+        StatusRecorder status;
+        const QString csv = Source(QStringLiteral("bad.csv"), "a,b\n1,2\n\n1,2,3\n");
+        Utilities::LoadTextFile(csv);
+        EXPECT_EQ(fp.LastBox().text,
+                  QStringLiteral("Number of fields Does Not match number of field names at row #2"));
+        EXPECT_EQ(fp.LastBox().title, QStringLiteral("Bad Import Data"));
+        EXPECT_EQ(fp.LastBox().icon, MsgIcon::Exclamation);
+        EXPECT_TRUE(status.messages.isEmpty());
+        EXPECT_FALSE(QFile::exists(MdbOf(csv)));
+    }
+    {
+        // A header ending in a comma has an empty third name, "#2".
+        FakePrompter fp;
+        const QString csv = Source(QStringLiteral("trail.csv"), "a,b,\n1,2,x\n");
+        Utilities::LoadTextFile(csv);
+        EXPECT_EQ(ReadTable(MdbOf(csv), QStringLiteral("trail")).names.last(), QStringLiteral("#2"));
+        fp.ExpectBox(MsgResult::Ok);
+        WriteFile(csv, "a,b,\n1,2\n");
+        Utilities::LoadTextFile(csv);
+        EXPECT_EQ(fp.LastBox().title, QStringLiteral("Bad Import Data"));
+    }
+}
+
+TEST(TextImport, BlankValuesAreMissing)
+{
+    FakePrompter fp;
+    fp.ExpectBox(MsgResult::Ok);
+    fp.ExpectBox(MsgResult::Ok);
+    StatusRecorder status;
+    Utilities::LoadTextFile(Source(QStringLiteral("m.csv"), "a,b\n1,2\n3,  \n"));
+    EXPECT_EQ(fp.LastBox().text, QStringLiteral("Missing value in Row #2, Column #2 .  Import stoped."));
+    EXPECT_EQ(fp.LastBox().title, QStringLiteral("Bad Data"));
+    EXPECT_EQ(fp.LastBox().icon, MsgIcon::Exclamation);
+    // A header alone: row 1, column 1.
+    Utilities::LoadTextFile(Source(QStringLiteral("h.csv"), "a,b\n"));
+    EXPECT_EQ(fp.LastBox().text, QStringLiteral("Missing value in Row #1, Column #1 .  Import stoped."));
+    EXPECT_TRUE(status.messages.isEmpty());
+}
+
+TEST(TextImport, QuotesTabsAndLongNamesAreOrdinary)
+{
+    FakePrompter fp;
+    const QString longName = QString(70, QLatin1Char('n'));
+    const QString csv = Source(QStringLiteral("my data.old.csv"),
+                               "\"q\",a.b!c,\tt\t," + longName.toUtf8() + "\n\"x\",1,2,3\n");
+    Utilities::LoadTextFile(csv);
+    EXPECT_TRUE(fp.Boxes().empty());
+    const QString mdb = QFileInfo(csv).path() + QStringLiteral("/my data.old.mdb");
+    const Imported t = ReadTable(mdb, QStringLiteral("my_data_old"));
+    EXPECT_EQ(t.names.mid(1), (QStringList{QStringLiteral("\"q\""), QStringLiteral("a_b_c"),
+                                           QStringLiteral("_t_"), longName.left(64)}));
+    EXPECT_EQ(t.rows[0][1], QStringLiteral("\"x\""));
+}
+
+TEST(TextImport, NamesThatCleanToTheSameNameFailAndKeepTheOldFile)
+{
+    const QString csv = Source(QStringLiteral("same.csv"), "a.b,a!b\n1,2\n");
+    const QString mdb = MdbOf(csv);
+    WriteFile(mdb, "previous");
+    FakePrompter fp;
+    fp.ExpectBox(MsgResult::Yes);
+    fp.ExpectBox(MsgResult::Ok);
+    StatusRecorder status;
+    Utilities::LoadTextFile(csv);
+    ASSERT_EQ(fp.Boxes().size(), 2u);
+    EXPECT_EQ(fp.Boxes()[0].text, mdb + QStringLiteral(" Exists.  Overwrite?"));
+    EXPECT_EQ(fp.LastBox().title, QStringLiteral("LoadTextFile"));
+    EXPECT_EQ(status.Last(), QStringLiteral("Import Failed."));
+    EXPECT_EQ(ReadFile(mdb), QByteArray("previous"));
+    EXPECT_EQ(FolderEntries(csv).size(), 2);
+}
+
+TEST(TextImport, AcceptsEveryLineEnd)
+{
+    for (const QByteArray& end : {QByteArray("\n"), QByteArray("\r\n"), QByteArray("\r")}) {
+        FakePrompter fp;
+        const QByteArray bytes = "a,b" + end + "1,x" + end + end + "2,y" + end + "3,z";
+        const QString csv = Source(QStringLiteral("ends.csv"), bytes);
+        Utilities::LoadTextFile(csv);
+        ASSERT_TRUE(fp.Boxes().empty()) << fp.LastBox().text.toStdString();
+        const Imported t = ReadTable(MdbOf(csv), QStringLiteral("ends"));
+        ASSERT_EQ(t.rows.size(), 3);
+        EXPECT_EQ(t.types[1], kdb::dbLong);
+        EXPECT_EQ(t.rows[2][2], QStringLiteral("z"));
+        EXPECT_EQ(t.rows[0][2], QStringLiteral("x"));
+    }
+}
+
+TEST(TextImport, ReadsUtf8AndFallsBackToWindows1252)
+{
+    FakePrompter fp;
+    // Windows-1252: é = E9, è = E8, € = 80.
+    const QString ansi = Source(QStringLiteral("ansi.csv"), "caf\xe9,v\ncr\xe8me \x80,1\n");
+    Utilities::LoadTextFile(ansi);
+    const Imported a = ReadTable(MdbOf(ansi), QStringLiteral("ansi"));
+    EXPECT_EQ(a.names[1], QStringLiteral("café"));
+    EXPECT_EQ(a.rows[0][1], QStringLiteral("crème €"));
+
+    const QString utf8 = Source(QStringLiteral("utf8.csv"),
+                                "\xEF\xBB\xBF" "caf\xC3\xA9,v\ncr\xC3\xA8me \xE2\x82\xAC,1\n");
+    Utilities::LoadTextFile(utf8);
+    const Imported u = ReadTable(MdbOf(utf8), QStringLiteral("utf8"));
+    EXPECT_EQ(u.names[1], QStringLiteral("café"));
+    EXPECT_EQ(u.rows[0][1], QStringLiteral("crème €"));
+    EXPECT_TRUE(fp.Boxes().empty());
+}

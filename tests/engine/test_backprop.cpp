@@ -1,0 +1,440 @@
+// The back-propagation side of the engine: learning, exact runs, the codes of every command,
+// cycles, unusable rows, jogs and divergence.
+#include "engine/bpnet.h"
+#include "engine/fastmath.h"
+#include "engine/netfile.h"
+#include "tests/engine/enginetest.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+using namespace enginetest;
+
+namespace {
+
+Table Xor()
+{
+    Table t(2, 4);
+    const float rows[4][3] = {{0, 0, 0}, {1, 0, 1}, {1, 1, 0}, {0, 1, 1}};
+    for (int r = 0; r < 4; ++r)
+        for (int j = 0; j < 3; ++j)
+            t.Row(r + 1)[j] = rows[r][j];
+    return t;
+}
+
+// 0.5 + 0.3 sin(3x) cos(2y) on a 20 x 20 grid.
+Table Smooth()
+{
+    Table t(2, 400);
+    for (int r = 1; r <= 400; ++r) {
+        const float x = static_cast<float>((r - 1) % 20) / 19.0f;
+        const float y = static_cast<float>((r - 1) / 20) / 19.0f;
+        t.Row(r)[0] = 0.5f + 0.3f * std::sin(3.0f * x) * std::cos(2.0f * y);
+        t.Row(r)[1] = x;
+        t.Row(r)[2] = y;
+    }
+    return t;
+}
+
+Bp NewBp(const std::string& name = "net.tmp")
+{
+    Bp bp;
+    bp.file = FileIn(NewFolder(), name);
+    return bp;
+}
+
+double Logistic(double x) { return 1.0 / (1.0 + std::exp(-x)); }
+
+}  // namespace
+
+TEST(BackPropArithmetic, LogisticIsAccurateAndBoundedEverywhere)
+{
+    double worst = 0.0;
+    for (int step = -200000; step <= 200000; ++step) {
+        const float x = static_cast<float>(step) * 0.0005f;
+        const float y = kvengine::Logistic(x);
+        ASSERT_TRUE(y >= 0.0f && y <= 1.0f) << x;
+        worst = std::max(worst, std::fabs(y - Logistic(x)));
+    }
+    EXPECT_LT(worst, 2e-7);
+    EXPECT_EQ(kvengine::Logistic(-1e30f), kvengine::Logistic(-87.0f));
+    EXPECT_EQ(kvengine::Logistic(1e30f), 1.0f);
+}
+
+TEST(BackPropLearning, LearnsXor)
+{
+    Table t = Xor();
+    Bp bp = NewBp();
+    bp.learnRate = 0.5f;
+    bp.momentum = 0.9f;
+    ASSERT_EQ(bp(t, KV_ENGINE_INIT), 1);
+    int32_t error = bp(t, KV_ENGINE_RUN);
+    for (int pass = 0; pass < 4000 && error > 500; ++pass) {
+        ASSERT_EQ(bp(t, KV_ENGINE_TRAIN), 1);
+        if (pass % 50 == 0)
+            error = bp(t, KV_ENGINE_RUN);
+    }
+    error = bp(t, KV_ENGINE_RUN);
+    EXPECT_LT(error, 500);  // mean error under 5 %
+    for (int r = 1; r <= 4; ++r)
+        EXPECT_NEAR(t.bpResults[r], t.Row(r)[0], 0.2f) << "row " << r;
+    VTRELEASE(bp.file.c_str());
+}
+
+TEST(BackPropLearning, LearnsSmoothFunction)
+{
+    Table t = Smooth();
+    Bp bp = NewBp();
+    bp.hidden = 8;
+    bp.learnRate = 0.5f;
+    bp.momentum = 0.5f;
+    ASSERT_EQ(bp(t, KV_ENGINE_INIT), 1);
+    const int32_t before = bp(t, KV_ENGINE_RUN);
+    for (int pass = 0; pass < 400; ++pass)
+        ASSERT_EQ(bp(t, KV_ENGINE_TRAIN), 1);
+    const int32_t after = bp(t, KV_ENGINE_RUN);
+    EXPECT_LT(after, 150) << "before training " << before;  // under 1.5 % on the 0..1 scale
+    VTRELEASE(bp.file.c_str());
+}
+
+TEST(BackPropLearning, SameDataAndParametersGiveTheSameNetwork)
+{
+    Table t = Smooth();
+    Bp a = NewBp("a.tmp"), b = NewBp("b.tmp");
+    for (Bp* bp : {&a, &b}) {
+        ASSERT_EQ((*bp)(t, KV_ENGINE_INIT), 1);
+        for (int pass = 0; pass < 5; ++pass)
+            ASSERT_EQ((*bp)(t, KV_ENGINE_TRAIN), 1);
+        ASSERT_EQ((*bp)(t, KV_ENGINE_WRITE), 1);
+    }
+    EXPECT_EQ(ReadBytes(a.file), ReadBytes(b.file));
+    VTRELEASE(a.file.c_str());
+    VTRELEASE(b.file.c_str());
+}
+
+TEST(BackPropRun, ExactOnHandSetNetwork)
+{
+    kvengine::BpNet net(2, 2);
+    const float w1[2][3] = {{0.5f, -1.0f, 2.0f}, {-0.25f, 1.5f, 0.75f}};
+    for (int k = 0; k < 2; ++k)
+        for (int i = 0; i < 3; ++i)
+            net.SetHiddenWeight(k, i, w1[k][i]);
+    net.SetOutputWeight(0, 1.25f);
+    net.SetOutputWeight(1, -2.0f);
+    net.SetOutputBias(0.1f);
+    const std::string file = FileIn(NewFolder(), "hand.tmp");
+    ASSERT_EQ(kvengine::WriteFileAtomic(
+                  file, kvengine::WrapNetFile(kvengine::NetKind::BackProp, net.Payload())),
+              1);
+
+    Table t(2, 3);
+    const float rows[3][3] = {{0.3f, 0.0f, 0.0f}, {0.6f, 1.0f, 0.25f}, {0.9f, 0.2f, 0.8f}};
+    for (int r = 0; r < 3; ++r)
+        for (int j = 0; j < 3; ++j)
+            t.Row(r + 1)[j] = rows[r][j];
+    Bp bp;
+    bp.file = file;
+    ASSERT_EQ(bp(t, KV_ENGINE_READ), 1);
+    const int32_t code = bp(t, KV_ENGINE_RUN);
+
+    double sum = 0.0;
+    for (int r = 1; r <= 3; ++r) {
+        const float* row = t.Row(r);
+        double out = 0.1;
+        const double wOut[2] = {1.25, -2.0};
+        for (int k = 0; k < 2; ++k)
+            out += wOut[k] * Logistic(w1[k][0] + w1[k][1] * row[1] + w1[k][2] * row[2]);
+        const double expected = Logistic(out);
+        EXPECT_NEAR(t.bpResults[r], expected, 2e-6) << "row " << r;
+        EXPECT_EQ(t.bpResults[r], net.Predict(row));
+        sum += std::fabs(row[0] - t.bpResults[r]);
+    }
+    EXPECT_EQ(code, static_cast<int32_t>(std::lround(10000.0 * sum / 3.0)));
+    VTRELEASE(file.c_str());
+}
+
+// Large runs are split over threads inside kernels built for the machine; every row must
+// still come out exactly as a lone prediction computes it.
+TEST(BackPropRun, ManyRowsMatchSinglePredictions)
+{
+    const int32_t rows = 150000;
+    Table t(20, rows);
+    kvengine::Pcg32 g(7);
+    for (int32_t r = 1; r <= rows; ++r)
+        for (int32_t j = 0; j <= 20; ++j)
+            t.Row(r)[j] = g.Unit();
+    kvengine::BpNet net(20, 37);
+    net.Randomize(1.0f, 99);
+    const std::string file = FileIn(NewFolder(), "many.tmp");
+    ASSERT_EQ(kvengine::WriteFileAtomic(
+                  file, kvengine::WrapNetFile(kvengine::NetKind::BackProp, net.Payload())),
+              1);
+    Bp bp;
+    bp.file = file;
+    ASSERT_EQ(bp(t, KV_ENGINE_READ), 1);
+    ASSERT_GE(bp(t, KV_ENGINE_RUN), 0);
+    int32_t differ = 0;
+    for (int32_t r = 1; r <= rows; ++r)
+        differ += t.bpResults[static_cast<size_t>(r)] != net.Predict(t.Row(r));
+    EXPECT_EQ(differ, 0);
+    VTRELEASE(file.c_str());
+}
+
+TEST(BackPropRun, UnusableRowsStayMarkedAndRowZeroUntouched)
+{
+    Table t = Smooth();
+    t.Skip(3);
+    t.Skip(400);
+    t.bpResults[0] = 42.0f;
+    t.Row(3)[1] = std::nanf("");  // an unusable row's values are never looked at
+    Bp bp = NewBp();
+    ASSERT_EQ(bp(t, KV_ENGINE_INIT), 1);
+    ASSERT_EQ(bp(t, KV_ENGINE_TRAIN), 1);
+    ASSERT_GE(bp(t, KV_ENGINE_RUN), 0);
+    EXPECT_EQ(t.bpResults[3], -1.0f);
+    EXPECT_EQ(t.bpResults[400], -1.0f);
+    EXPECT_EQ(t.bpResults[0], 42.0f);
+    for (int r : {1, 2, 4, 399}) {
+        EXPECT_GT(t.bpResults[r], 0.0f);
+        EXPECT_LT(t.bpResults[r], 1.0f);
+    }
+    // The run's outputs may stay in place for the next pass: they mark usable rows.
+    EXPECT_EQ(bp(t, KV_ENGINE_TRAIN), 1);
+    EXPECT_GE(bp(t, KV_ENGINE_RUN), 0);
+    EXPECT_EQ(t.bpResults[3], -1.0f);
+
+    for (int r = 1; r <= 400; ++r)
+        t.Skip(r);
+    EXPECT_EQ(bp(t, KV_ENGINE_RUN), KV_ENGINE_ERR_TOO_FEW_ROWS);
+    EXPECT_EQ(bp(t, KV_ENGINE_TRAIN), KV_ENGINE_ERR_TOO_FEW_ROWS);
+    VTRELEASE(bp.file.c_str());
+}
+
+TEST(BackPropCodes, InitRefusals)
+{
+    Bp bp = NewBp();
+    {
+        Table t = Smooth();
+        for (int r = 2; r <= 400; ++r)
+            t.Skip(r);
+        EXPECT_EQ(bp(t, KV_ENGINE_INIT), KV_ENGINE_ERR_TOO_FEW_ROWS);
+        Table empty(2, 0);
+        EXPECT_EQ(bp(empty, KV_ENGINE_INIT), KV_ENGINE_ERR_TOO_FEW_ROWS);
+    }
+    {
+        Table t = Smooth();
+        t.fmin[2] = t.fmax[2] = 7.0f;
+        EXPECT_EQ(bp(t, KV_ENGINE_INIT), KV_ENGINE_ERR_ZERO_RANGE);
+        t.fmin[2] = 0.0f;
+        t.fmin[0] = t.fmax[0];  // the prediction field's range is not an input's
+        EXPECT_EQ(bp(t, KV_ENGINE_INIT), 1);
+        VTRELEASE(bp.file.c_str());
+    }
+    {
+        Table t = Smooth();
+        for (int r = 1; r <= 400; ++r)
+            t.Row(r)[1] = 0.25f;
+        t.Row(7)[1] = 0.9f;
+        t.Skip(7);  // the one different value lies in an unusable row
+        EXPECT_EQ(bp(t, KV_ENGINE_INIT), KV_ENGINE_ERR_CONSTANT_INPUT);
+    }
+    {
+        Table t = Smooth();
+        Bp bad = bp;
+        bad.hidden = 0;
+        EXPECT_EQ(bad(t, KV_ENGINE_INIT), KV_ENGINE_ERR_ARGUMENT);
+        bad = bp;
+        bad.learnRate = -0.1f;
+        EXPECT_EQ(bad(t, KV_ENGINE_INIT), KV_ENGINE_ERR_ARGUMENT);
+        bad = bp;
+        bad.initMax = std::nanf("");
+        EXPECT_EQ(bad(t, KV_ENGINE_INIT), KV_ENGINE_ERR_ARGUMENT);
+        EXPECT_EQ(bp(t, 6), KV_ENGINE_ERR_ARGUMENT);
+        EXPECT_EQ(bp(t, -1), KV_ENGINE_ERR_ARGUMENT);
+        EXPECT_EQ(VTBACKPROP(nullptr, t.fields, t.rows, t.fmin.data(), t.fmax.data(),
+                             t.bpResults.data(), &bp.cycles, 4, 25, 1, 0.5f, 0.5f,
+                             bp.file.c_str(), KV_ENGINE_INIT),
+                  KV_ENGINE_ERR_ARGUMENT);
+        EXPECT_EQ(VTBACKPROP(t.patterns.data(), 1, t.rows, t.fmin.data(), t.fmax.data(),
+                             t.bpResults.data(), &bp.cycles, 4, 25, 1, 0.5f, 0.5f,
+                             bp.file.c_str(), KV_ENGINE_INIT),
+                  KV_ENGINE_ERR_ARGUMENT);
+        EXPECT_EQ(VTBACKPROP(t.patterns.data(), t.fields, t.rows, t.fmin.data(), t.fmax.data(),
+                             t.bpResults.data(), &bp.cycles, 4, 25, 1, 0.5f, 0.5f, "",
+                             KV_ENGINE_INIT),
+                  KV_ENGINE_ERR_ARGUMENT);
+        t.Row(9)[2] = std::numeric_limits<float>::infinity();
+        EXPECT_EQ(bp(t, KV_ENGINE_INIT), KV_ENGINE_ERR_ARGUMENT);
+    }
+    // None of the refusals left a network behind.
+    Table t = Smooth();
+    EXPECT_EQ(bp(t, KV_ENGINE_RUN), KV_ENGINE_ERR_NO_NETWORK);
+}
+
+TEST(BackPropCodes, CommandsNeedANetworkOfTheirLayout)
+{
+    Table t = Smooth();
+    Bp bp = NewBp();
+    for (int16_t c : {KV_ENGINE_TRAIN, KV_ENGINE_RUN, KV_ENGINE_WRITE, KV_ENGINE_JOG})
+        EXPECT_EQ(bp(t, c), KV_ENGINE_ERR_NO_NETWORK) << "command " << c;
+    ASSERT_EQ(bp(t, KV_ENGINE_INIT), 1);
+    Table wider(3, 10);
+    for (int r = 1; r <= 10; ++r)
+        for (int j = 1; j <= 3; ++j)
+            wider.Row(r)[j] = static_cast<float>((r * j) % 7) / 7.0f;
+    EXPECT_EQ(bp(wider, KV_ENGINE_TRAIN), KV_ENGINE_ERR_LAYOUT);
+    EXPECT_EQ(bp(wider, KV_ENGINE_RUN), KV_ENGINE_ERR_LAYOUT);
+    // An SFAM call on a back-propagation network's name finds no network of its kind.
+    SFam sf;
+    sf.file = bp.file;
+    EXPECT_EQ(sf(t, KV_ENGINE_RUN), KV_ENGINE_ERR_NO_NETWORK);
+    VTRELEASE(bp.file.c_str());
+    EXPECT_EQ(bp(t, KV_ENGINE_RUN), KV_ENGINE_ERR_NO_NETWORK);
+    VTRELEASE(bp.file.c_str());  // forgetting twice is harmless
+    VTRELEASE(nullptr);
+}
+
+TEST(BackPropCycles, GrowByOnePerTrainOnly)
+{
+    Table t = Smooth();
+    Bp bp = NewBp();
+    bp.cycles = 17;
+    ASSERT_EQ(bp(t, KV_ENGINE_INIT), 1);
+    EXPECT_EQ(bp.cycles, 17);
+    ASSERT_EQ(bp(t, KV_ENGINE_TRAIN), 1);
+    ASSERT_EQ(bp(t, KV_ENGINE_TRAIN), 1);
+    EXPECT_EQ(bp.cycles, 19);
+    bp(t, KV_ENGINE_RUN);
+    bp(t, KV_ENGINE_WRITE);
+    bp(t, KV_ENGINE_READ);
+    bp(t, KV_ENGINE_JOG);
+    EXPECT_EQ(bp.cycles, 19);
+    Bp bad = bp;
+    bad.momentum = -1.0f;
+    EXPECT_EQ(bad(t, KV_ENGINE_TRAIN), KV_ENGINE_ERR_ARGUMENT);
+    EXPECT_EQ(bad.cycles, 19);
+    VTRELEASE(bp.file.c_str());
+}
+
+TEST(BackPropJog, ChangesOutputsButNotTheLayout)
+{
+    Table t = Smooth();
+    Bp bp = NewBp();
+    bp.hidden = 5;
+    ASSERT_EQ(bp(t, KV_ENGINE_INIT), 1);
+    ASSERT_EQ(bp(t, KV_ENGINE_TRAIN), 1);
+    ASSERT_GE(bp(t, KV_ENGINE_RUN), 0);
+    const std::vector<float> before = t.bpResults;
+
+    bp.jogMax = 0;
+    ASSERT_EQ(bp(t, KV_ENGINE_JOG), 1);
+    ASSERT_GE(bp(t, KV_ENGINE_RUN), 0);
+    EXPECT_EQ(t.bpResults, before);
+
+    bp.jogMax = 25;
+    ASSERT_EQ(bp(t, KV_ENGINE_JOG), 1);
+    ASSERT_GE(bp(t, KV_ENGINE_RUN), 0);
+    int changed = 0;
+    for (int r = 1; r <= 400; ++r)
+        changed += t.bpResults[r] != before[r];
+    EXPECT_GT(changed, 390);
+    EXPECT_EQ(bp(t, KV_ENGINE_TRAIN), 1);
+
+    ASSERT_EQ(bp(t, KV_ENGINE_WRITE), 1);
+    std::vector<uint8_t> payload;
+    std::unique_ptr<kvengine::BpNet> net;
+    ASSERT_EQ(kvengine::UnwrapNetFile(ReadBytes(bp.file), kvengine::NetKind::BackProp, payload), 1);
+    ASSERT_EQ(kvengine::BpNet::FromPayload(payload, net), 1);
+    EXPECT_EQ(net->Inputs(), 2);
+    EXPECT_EQ(net->Hidden(), 5);
+
+    bp.jogMax = -1;
+    EXPECT_EQ(bp(t, KV_ENGINE_JOG), KV_ENGINE_ERR_ARGUMENT);
+    VTRELEASE(bp.file.c_str());
+}
+
+TEST(BackPropJog, StaysWithinTheJogSize)
+{
+    kvengine::BpNet net(3, 9);
+    net.Randomize(0.0f, 1);
+    ASSERT_TRUE(net.Jog(0.5f));
+    float largest = 0.0f;
+    for (int k = 0; k < 9; ++k) {
+        for (int i = 0; i <= 3; ++i)
+            largest = std::max(largest, std::fabs(net.HiddenWeight(k, i)));
+        largest = std::max(largest, std::fabs(net.OutputWeight(k)));
+    }
+    EXPECT_LE(largest, 0.5f);
+    EXPECT_GT(largest, 0.3f);
+}
+
+TEST(BackPropDivergence, LeavesTheNetworkAsBeforeThePass)
+{
+    Table t = Smooth();
+    Bp bp = NewBp();
+    ASSERT_EQ(bp(t, KV_ENGINE_INIT), 1);
+    ASSERT_EQ(bp(t, KV_ENGINE_TRAIN), 1);
+    const int32_t error = bp(t, KV_ENGINE_RUN);
+    const std::vector<float> before = t.bpResults;
+    const int32_t cycles = bp.cycles;
+
+    Bp wild = bp;
+    wild.learnRate = 3e38f;
+    wild.momentum = 1e38f;
+    EXPECT_EQ(wild(t, KV_ENGINE_TRAIN), KV_ENGINE_ERR_NUMERIC);
+    EXPECT_EQ(wild.cycles, cycles);
+    EXPECT_EQ(bp(t, KV_ENGINE_RUN), error);
+    EXPECT_EQ(t.bpResults, before);
+    VTRELEASE(bp.file.c_str());
+}
+
+TEST(BackPropInit, ReplacesTheNetworkOfTheName)
+{
+    Table t = Smooth();
+    Bp bp = NewBp();
+    ASSERT_EQ(bp(t, KV_ENGINE_INIT), 1);
+    const int32_t fresh = bp(t, KV_ENGINE_RUN);
+    for (int pass = 0; pass < 20; ++pass)
+        ASSERT_EQ(bp(t, KV_ENGINE_TRAIN), 1);
+    ASSERT_NE(bp(t, KV_ENGINE_RUN), fresh);
+    ASSERT_EQ(bp(t, KV_ENGINE_INIT), 1);
+    EXPECT_EQ(bp(t, KV_ENGINE_RUN), fresh);
+    VTRELEASE(bp.file.c_str());
+}
+
+TEST(BackPropThreads, NetworksOfDifferentNamesTrainSideBySide)
+{
+    const Table data = Smooth();
+    auto train = [&](const std::string& file, std::vector<float>& out) {
+        Table t = data;
+        Bp bp;
+        bp.file = file;
+        if (bp(t, KV_ENGINE_INIT) != 1)
+            return;
+        for (int pass = 0; pass < 30; ++pass)
+            bp(t, KV_ENGINE_TRAIN);
+        bp(t, KV_ENGINE_RUN);
+        out = t.bpResults;
+        VTRELEASE(file.c_str());
+    };
+    const std::string folder = NewFolder();
+    std::vector<float> alone;
+    train(FileIn(folder, "alone.tmp"), alone);
+    ASSERT_FALSE(alone.empty());
+    std::vector<std::vector<float>> outs(4);
+    std::vector<std::thread> pool;
+    for (int i = 0; i < 4; ++i)
+        pool.emplace_back(train, FileIn(folder, "t" + std::to_string(i) + ".tmp"),
+                          std::ref(outs[i]));
+    for (auto& th : pool)
+        th.join();
+    for (const auto& out : outs)
+        EXPECT_EQ(out, alone);
+}

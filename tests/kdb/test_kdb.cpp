@@ -1,0 +1,354 @@
+// The kdb layer on plain database files: opening, SQL, record sets, definitions, errors.
+#include "kdbtestutil.h"
+
+#include <QFileInfo>
+
+using namespace kdb;
+using kdbtest::ErrorOf;
+using kdbtest::NewPath;
+
+TEST(KdbValue, ConversionsReportFailure)
+{
+    EXPECT_EQ(Value(" 2.5 ").ToDouble(), 2.5);
+    EXPECT_EQ(Value(7).ToDouble(), 7.0);
+    EXPECT_FALSE(Value("2,5").ToDouble());
+    EXPECT_FALSE(Value("abc").ToDouble());
+    EXPECT_FALSE(Value().ToDouble());
+    EXPECT_EQ(Value("12").ToInt(), 12);
+    EXPECT_EQ(Value().toText(), QString());
+    EXPECT_EQ(Value(0.5).toText(), QStringLiteral("0.5"));
+    EXPECT_EQ(Value(QByteArray("a\0b", 3)).type(), Value::Type::Bytes);
+}
+
+TEST(KdbValue, SerialDates)
+{
+    EXPECT_EQ(DateSerial(QStringLiteral("1899-12-30")), 0.0);
+    EXPECT_EQ(DateSerial(QStringLiteral("1900-01-01")), 2.0);
+    EXPECT_DOUBLE_EQ(*DateSerial(QStringLiteral("2000-01-01 12:00:00")), 36526.5);
+    EXPECT_DOUBLE_EQ(*DateSerial(QStringLiteral("2000-01-01T06:00:00.000")), 36526.25);
+    EXPECT_DOUBLE_EQ(*DateSerial(Value(36526.5)), 36526.5);
+    EXPECT_FALSE(DateSerial(QStringLiteral("yesterday")));
+    EXPECT_EQ(DateText(36526.5), QStringLiteral("2000-01-01 12:00:00"));
+    EXPECT_EQ(DateText(36526.0, true), QStringLiteral("2000-01-01"));
+}
+
+TEST(KdbTypes, DeclaredTypesMapToDaoCodes)
+{
+    int size = -1;
+    EXPECT_EQ(DaoTypeFromDeclared(QStringLiteral("INTEGER")), dbLong);
+    EXPECT_EQ(DaoTypeFromDeclared(QStringLiteral("Long")), dbLong);
+    EXPECT_EQ(DaoTypeFromDeclared(QStringLiteral("smallint")), dbInteger);
+    EXPECT_EQ(DaoTypeFromDeclared(QStringLiteral("BYTE")), dbByte);
+    EXPECT_EQ(DaoTypeFromDeclared(QStringLiteral("Bit")), dbBoolean);
+    EXPECT_EQ(DaoTypeFromDeclared(QStringLiteral("REAL")), dbDouble);
+    EXPECT_EQ(DaoTypeFromDeclared(QStringLiteral("Single")), dbSingle);
+    EXPECT_EQ(DaoTypeFromDeclared(QStringLiteral("CURRENCY")), dbCurrency);
+    EXPECT_EQ(DaoTypeFromDeclared(QStringLiteral("NUMERIC(10,2)")), dbDouble);
+    EXPECT_EQ(DaoTypeFromDeclared(QStringLiteral("DateTime")), dbDate);
+    EXPECT_EQ(DaoTypeFromDeclared(QStringLiteral("VARCHAR(40)"), &size), dbText);
+    EXPECT_EQ(size, 40);
+    EXPECT_EQ(DaoTypeFromDeclared(QStringLiteral("LongText")), dbMemo);
+    EXPECT_EQ(DaoTypeFromDeclared(QStringLiteral("BLOB")), dbLongBinary);
+    EXPECT_EQ(DaoTypeFromDeclared(QString()), dbText);
+}
+
+TEST(KdbOpen, RefusesWhatIsNotADatabaseAndNeverCreates)
+{
+    const QString missing = NewPath(QStringLiteral("missing.mdb"));
+    EXPECT_EQ(ErrorOf([&] { Database::Open(missing); }), 3024);
+    EXPECT_FALSE(QFileInfo::exists(missing));
+
+    const QString text = NewPath(QStringLiteral("text.mdb"));
+    kdbtest::WriteText(text, "Name,Value\nA,1\n");
+    try {
+        Database::Open(text);
+        FAIL() << "opened a text file";
+    } catch (const KvError& e) {
+        EXPECT_EQ(e.number(), 3343);
+        EXPECT_EQ(e.description(), QStringLiteral("Unrecognized database format '") + text + "'.");
+    }
+    const QString empty = NewPath(QStringLiteral("empty.kvp"));
+    kdbtest::WriteText(empty, "");
+    EXPECT_EQ(ErrorOf([&] { Database::Open(empty); }), 3343);
+    EXPECT_EQ(QFileInfo(empty).size(), 0);
+
+    const QString fresh = NewPath(QStringLiteral("new.kvp"));
+    Database::Create(fresh).Close();
+    EXPECT_TRUE(IsDatabaseFile(fresh));   // a new database is recognisable at once
+    EXPECT_EQ(ErrorOf([&] { Database::Create(fresh); }), 3204);
+    EXPECT_TRUE(Database::Open(fresh).IsOpen());
+}
+
+TEST(KdbOpen, ExclusiveAndReadOnly)
+{
+    const QString path = NewPath(QStringLiteral("x.kvp"));
+    Database::Create(path).Execute("CREATE TABLE t (a INTEGER)");
+    {
+        Database shared = Database::Open(path);
+        EXPECT_EQ(ErrorOf([&] { Database::Open(path, true, false); }), 3045);
+    }
+    {
+        Database alone = Database::Open(path, true, false);
+        EXPECT_EQ(ErrorOf([&] { Database::Open(path); }), 3045);
+    }
+    Database ro = Database::Open(path, false, true);
+    EXPECT_TRUE(ro.ReadOnly());
+    EXPECT_EQ(ErrorOf([&] { ro.Execute("INSERT INTO t VALUES (1)"); }), 3027);
+}
+
+// The tables of a project database, made by the statements the system writes.
+static void makeProjectTables(Database& db)
+{
+    db.ExecuteJet(
+        "CREATE TABLE FieldConfig ( FieldOrder       Integer CONSTRAINT PrimaryKey PRIMARY KEY, "
+        "FieldName        Text, FieldType        Text, FieldMax         Double, "
+        "FieldMin         Double, FieldAvg         Double, FieldStdDev      Double, "
+        "UserImportance   Integer, UserMatchType    Integer, UserMax          Double, "
+        "UserMin          Double, UserOutOfRange   Integer, PrimaryKeyField  Bit  );");
+    db.ExecuteJet("CREATE TABLE Snapshots ( DateSaved        DateTime CONSTRAINT PrimaryKey "
+                  "PRIMARY KEY, ErrorAtSave      Single, Snapshot         LongText  );");
+    db.ExecuteJet("CREATE TABLE Config ( Property         Text(255) CONSTRAINT PrimaryKey PRIMARY "
+                  "KEY, sValue            Text(255)  );");
+}
+
+TEST(KdbJet, ProjectStatementsRunWithJetSemantics)
+{
+    Database db = Database::Create(NewPath(QStringLiteral("p.kvp")));
+    makeProjectTables(db);
+    EXPECT_EQ(db.TableNames(), (QStringList{"FieldConfig", "Snapshots", "Config"}));
+
+    db.Insert("Config", {{"Property", "DatabaseFileName"}, {"sValue", "/data/a.mdb"}});
+    // Jet compares text ignoring case: the key and the lookups follow that.
+    EXPECT_EQ(db.Scalar("SELECT sValue FROM Config WHERE Property = 'DATABASEFILENAME'").toText(),
+              QStringLiteral("/data/a.mdb"));
+    EXPECT_EQ(ErrorOf([&] { db.Insert("Config", {{"Property", "databasefilename"}}); }), 3022);
+    // Text(255) holds 255 characters and refuses more, as Jet does.
+    db.Upsert("Config", {{"sValue", QString(255, u'x')}}, "Property", "Long");
+    EXPECT_EQ(ErrorOf([&] {
+                  db.Upsert("Config", {{"sValue", QString(256, u'x')}}, "Property", "Long");
+              }),
+              3163);
+    EXPECT_EQ(db.Scalar("SELECT length(sValue) FROM Config WHERE Property='Long'").toInt(), 255);
+
+    const QList<FieldInfo> f = db.Fields("Config");
+    ASSERT_EQ(f.size(), 2);
+    EXPECT_EQ(f[0].type, dbText);
+    EXPECT_EQ(f[0].size, 255);
+    EXPECT_EQ(db.Fields("FieldConfig").last().type, dbBoolean);
+    EXPECT_EQ(db.Fields("Snapshots")[0].type, dbDate);
+    EXPECT_EQ(db.Fields("Snapshots")[2].type, dbMemo);
+
+    db.ExecuteJet("CREATE TABLE Test ( MainPrimaryKey Long CONSTRAINT PrimaryKey PRIMARY KEY, "
+                  "Predicted Single, Difference Single, Mark Integer );");
+    db.ExecuteJet("DROP TABLE TEST;");
+    db.ExecuteJet("CREATE TABLE Test ( MainPrimaryKey Long CONSTRAINT PrimaryKey PRIMARY KEY, "
+                  "Predicted Text(255), Mark Integer );");
+    EXPECT_EQ(db.PrimaryKey("Test"), QStringList{"MainPrimaryKey"});
+}
+
+TEST(KdbJet, ImportTableWithAutoNumberKey)
+{
+    Database db = Database::Create(NewPath(QStringLiteral("imp.mdb")));
+    db.ExecuteJet("CREATE TABLE sales ( Count AUTOINCREMENT CONSTRAINT PrimaryKey PRIMARY KEY, "
+                  "[a] LONG, [b] SINGLE, [c] Text(255));");
+    for (int i = 0; i < 3; ++i)
+        db.Insert("sales", {{"a", i}, {"b", 0.5 * i}, {"c", QStringLiteral(" t%1 ").arg(i)}});
+    EXPECT_EQ(db.Scalar("SELECT max(Count) FROM sales").toInt(), 3);
+    const QList<FieldInfo> f = db.Fields("sales");
+    EXPECT_TRUE(f[0].autoNumber);
+    EXPECT_EQ(f[0].type, dbLong);
+    EXPECT_EQ(f[2].type, dbSingle);
+    EXPECT_EQ(db.Scalar("SELECT c FROM sales WHERE Count = 2").toText(), QStringLiteral(" t1 "));
+}
+
+TEST(KdbJet, ClassListStatements)
+{
+    Database db = Database::Create(NewPath(QStringLiteral("c.kvp")));
+    db.Execute("CREATE TABLE src (k INTEGER PRIMARY KEY, [p q] TEXT)");
+    for (const char* v : std::initializer_list<const char*>{"b", "A", "a", nullptr, "B", "c"})
+        db.Insert("src", {{"p q", v ? Value(v) : Value()}});
+    db.ExecuteJet("SELECT src.[p q] As Class, Count([p q]) AS Total INTO Classes FROM src WHERE Not "
+                  "IsNull(src.[p q]) GROUP BY src.[p q];");
+    db.ExecuteJet("ALTER TABLE Classes ADD COLUMN ClassNum AUTOINCREMENT CONSTRAINT PrimaryKey "
+                  "PRIMARY KEY;");
+    Snapshot s = db.OpenSnapshot("SELECT * FROM Classes ORDER BY ClassNum");
+    ASSERT_EQ(s.RecordCount(), 3);   // a/A and b/B group together, Null left out
+    EXPECT_EQ(s.Columns(), (QStringList{"Class", "Total", "ClassNum"}));
+    EXPECT_EQ(s.Row(0).at(1).toInt(), 2);
+    EXPECT_EQ(s.Row(2).at(0).toText(), QStringLiteral("c"));
+    EXPECT_EQ(s.Row(2).at(2).toInt(), 3);
+    EXPECT_TRUE(db.Fields("Classes")[2].autoNumber);
+}
+
+TEST(KdbJet, AggregatesOfTheEngine)
+{
+    Database db = Database::Create(NewPath(QStringLiteral("s.mdb")));
+    db.Execute("CREATE TABLE t (x DOUBLE, d DATETIME)");
+    db.Execute("INSERT INTO t VALUES (2, '2000-01-01'), (4, '2000-01-03'), (NULL, NULL)");
+    Reader r = db.Query("SELECT Max([t].[x]), Min([t].[x]), Avg([t].[x]), StDev([t].[x]), "
+                        "StDev(DateSerial(d)), Max(DateSerial(d)) FROM [t];");
+    ASSERT_TRUE(r.Next());
+    EXPECT_EQ(r.Double(0), 4.0);
+    EXPECT_DOUBLE_EQ(r.Double(3), std::sqrt(2.0));
+    EXPECT_DOUBLE_EQ(r.Double(4), std::sqrt(2.0));
+    EXPECT_EQ(r.Double(5), 36528.0);
+    EXPECT_TRUE(db.Scalar("SELECT StDev(x) FROM t WHERE x = 2").isNull());
+}
+
+TEST(KdbNames, OddNamesAndValuesRoundTrip)
+{
+    Database db = Database::Create(NewPath(QStringLiteral("odd names.mdb")));
+    const QString table = QStringLiteral("Tab 'le' [x] \"q\" é");
+    const QStringList cols{"it's", "a [b]", "sp ace", "na\u00efve", "quo\"te"};
+    QStringList defs;
+    for (const QString& c : cols)
+        defs << QuoteIdent(c) + " TEXT";
+    db.Execute("CREATE TABLE " + QuoteIdent(table) + " (id INTEGER PRIMARY KEY, " + defs.join(',') + ")");
+    Assignments row;
+    for (const QString& c : cols)
+        row << std::pair{c, Value(QStringLiteral("it's \"v\" [") + c + "] ; --")};
+    db.Insert(table, row);
+    EXPECT_TRUE(db.HasTable(table));
+    QStringList names;
+    for (const FieldInfo& f : db.Fields(table))
+        names << f.name;
+    EXPECT_EQ(names.mid(1), cols);
+    Reader r = db.Query("SELECT * FROM " + QuoteIdent(table) + " WHERE " + QuoteIdent("it's") + " = ?",
+                        {QStringLiteral("it's \"v\" [it's] ; --")});
+    ASSERT_TRUE(r.Next());
+    for (const QString& c : cols)
+        EXPECT_EQ(r[c].toText(), QStringLiteral("it's \"v\" [") + c + "] ; --");
+    EXPECT_EQ(db.Update(table, {{"sp ace", "x"}}, "na\u00efve", QStringLiteral("it's \"v\" [na\u00efve] ; --")), 1);
+}
+
+TEST(KdbRecords, ForwardSnapshotAndKeyedWrites)
+{
+    Database db = Database::Create(NewPath(QStringLiteral("r.mdb")));
+    db.Execute("CREATE TABLE t (k INTEGER PRIMARY KEY, v TEXT)");
+    {
+        Transaction tx(db);
+        Statement ins = db.Prepare("INSERT INTO t VALUES (?, ?)");
+        for (int i = 1; i <= 10; ++i)
+            ins.Run({i, QStringLiteral("Row%1").arg(i)});
+        tx.Commit();
+    }
+    Reader r = db.Query("SELECT k FROM t ORDER BY k");
+    EXPECT_EQ(r.Skip(3), 3);
+    ASSERT_TRUE(r.Next());
+    EXPECT_EQ(r.Int(0), 4);
+    EXPECT_EQ(r.Skip(100), 6);
+    EXPECT_EQ(ErrorOf([&] { r.Get(0); }), 3021);
+
+    Snapshot s = db.OpenSnapshot("SELECT * FROM t");
+    s.MoveLast();
+    EXPECT_EQ(s.RecordCount(), 10);
+    EXPECT_TRUE(s.FindFirst("v", "ROW7"));
+    EXPECT_EQ(s["k"].toInt(), 7);
+    EXPECT_TRUE(s.FindFirst("k", "5"));   // numbers by value
+    EXPECT_FALSE(s.FindFirst("v", "Row11"));
+    EXPECT_TRUE(s.NoMatch());
+    EXPECT_EQ(s["k"].toInt(), 5);         // a miss keeps the current row
+    EXPECT_EQ(ErrorOf([&] { s["nope"]; }), 3265);
+
+    EXPECT_EQ(db.Update("t", {{"v", "x"}}, "k", 3), 1);
+    EXPECT_EQ(db.Delete("t", "k", 3), 1);
+    db.Upsert("t", {{"v", "back"}}, "k", 3);
+    EXPECT_EQ(db.Scalar("SELECT v FROM t WHERE k = ?", {3}).toText(), QStringLiteral("back"));
+    EXPECT_EQ(ErrorOf([&] { db.Insert("t", {{"k", 3}}); }), 3022);
+    EXPECT_EQ(ErrorOf([&] { db.Query("SELECT * FROM nothere"); }), 3078);
+    EXPECT_EQ(db.RecordCount("t"), 10);
+}
+
+TEST(KdbRecords, TransactionsRollBackUnlessCommitted)
+{
+    Database db = Database::Create(NewPath(QStringLiteral("tx.mdb")));
+    db.Execute("CREATE TABLE t (k INTEGER PRIMARY KEY)");
+    {
+        Transaction outer(db);
+        db.Insert("t", {{"k", 1}});
+        {
+            Transaction inner(db);
+            db.Insert("t", {{"k", 2}});
+        }   // inner rolled back
+        outer.Commit();
+    }
+    EXPECT_EQ(db.RecordCount("t"), 1);
+    try {
+        Transaction tx(db);
+        db.Insert("t", {{"k", 5}});
+        db.Insert("t", {{"k", 1}});   // duplicate: the whole group goes
+        tx.Commit();
+    } catch (const KvError& e) {
+        EXPECT_EQ(e.number(), 3022);
+    }
+    EXPECT_EQ(db.RecordCount("t"), 1);
+}
+
+TEST(KdbRecords, LongValuesInChunks)
+{
+    Database db = Database::Create(NewPath(QStringLiteral("b.kvp")));
+    makeProjectTables(db);
+    QByteArray file;
+    for (int i = 0; i < 5000; ++i)
+        file.append(char(i % 256));
+    const QString when = DateText(QDateTime(QDate(2024, 5, 1), QTime(10, 0)));
+    db.Insert("Snapshots", {{"DateSaved", when}});
+    Database::BlobWriter w(db, "Snapshots", "Snapshot", "DateSaved", when);
+    for (int pos = 0; pos < file.size(); pos += 2048)
+        w.AppendChunk(file.mid(pos, 2048));
+    w.Finish();
+    Reader r = db.Query("SELECT Snapshot FROM Snapshots ORDER BY DateSaved DESC;");
+    ASSERT_TRUE(r.Next());
+    const Value v = r.Get(0);
+    EXPECT_EQ(v.type(), Value::Type::Bytes);
+    QByteArray back;
+    const int64_t size = Database::FieldSize(v);
+    for (int64_t pos = 0; pos < size; pos += 2048)
+        back += Database::GetChunk(v, pos, qMin<int64_t>(2048, size - pos));
+    EXPECT_EQ(back, file);
+    Database::BlobWriter none(db, "Snapshots", "Snapshot", "DateSaved", "1999-01-01");
+    EXPECT_EQ(ErrorOf([&] { none.Finish(); }), 3021);
+}
+
+TEST(KdbDefinitions, KeysAndAutoNumbersAreToldApart)
+{
+    Database db = Database::Create(NewPath(QStringLiteral("keys.mdb")));
+    db.Execute("CREATE TABLE nokey (a INTEGER, b TEXT)");
+    db.Execute("CREATE TABLE textkey (code TEXT PRIMARY KEY, v REAL)");
+    db.Execute("CREATE TABLE autokey (id INTEGER PRIMARY KEY AUTOINCREMENT, v REAL)");
+    db.Execute("CREATE TABLE twokey (a INTEGER, b INTEGER, PRIMARY KEY (a, b))");
+    db.Execute("CREATE TABLE uniq (a INTEGER, b INTEGER UNIQUE)");
+
+    EXPECT_TRUE(db.Indexes("nokey").isEmpty());
+    EXPECT_TRUE(db.PrimaryKey("nokey").isEmpty());
+
+    const QList<IndexInfo> t = db.Indexes("textkey");
+    ASSERT_EQ(t.size(), 1);
+    EXPECT_TRUE(t[0].primary);
+    EXPECT_EQ(t[0].fields, QStringList{"code"});
+    EXPECT_FALSE(db.Fields("textkey")[0].autoNumber);
+    EXPECT_EQ(db.Fields("textkey")[0].type, dbText);
+
+    const QList<IndexInfo> a = db.Indexes("autokey");
+    ASSERT_EQ(a.size(), 1);
+    EXPECT_TRUE(a[0].primary);
+    EXPECT_EQ(a[0].name, QStringLiteral("PrimaryKey"));
+    EXPECT_TRUE(db.Fields("autokey")[0].autoNumber);
+
+    EXPECT_EQ(db.Indexes("twokey")[0].fields, (QStringList{"a", "b"}));
+    const QList<IndexInfo> u = db.Indexes("uniq");
+    ASSERT_EQ(u.size(), 1);
+    EXPECT_FALSE(u[0].primary);
+    EXPECT_TRUE(u[0].unique);
+    EXPECT_EQ(ErrorOf([&] { db.Fields("none"); }), 3078);
+}
+
+TEST(KdbJet, TranslationLeavesStringsAlone)
+{
+    const QStringList out = TranslateJet(
+        "SELECT 'IsNull(x) INTO y' AS s, a INTO [new t] FROM t GROUP BY a, lower(b) ORDER BY a;");
+    ASSERT_EQ(out.size(), 1);
+    EXPECT_EQ(out[0], QStringLiteral("CREATE TABLE [new t] AS SELECT 'IsNull(x) INTO y' AS s, a  "
+                                     "FROM t GROUP BY a COLLATE NOCASE, lower(b) COLLATE NOCASE "
+                                     "ORDER BY a"));
+}

@@ -1,0 +1,121 @@
+// Shared ground of the network tests: small generated source tables, projects over them,
+// a recording host, and test faces of the two network classes that open their inner parts.
+#pragma once
+
+#include "data/datadef.h"
+#include "kdb/kdb.h"
+#include "network/backprop.h"
+#include "network/networkhost.h"
+#include "network/sfam.h"
+#include "tests/support/fakeprompter.h"
+#include "tests/support/testenv.h"
+
+#include <QFile>
+#include <QString>
+#include <gtest/gtest.h>
+#include <vector>
+
+class RecordingHost : public INetworkHost {
+public:
+    RecordingHost() : mPrevious(NetworkHost::Install(this)) {}
+    ~RecordingHost() override { NetworkHost::Install(mPrevious); }
+    void CloseProject() override { ++closed; }
+    void CloseBrowsers() override { ++browsersClosed; }
+    void HideSplash() override { ++splashHidden; }
+    void SaveNavigation(const QString& file) override { navigationSaved << file; }
+
+    int closed = 0;
+    int browsersClosed = 0;
+    int splashHidden = 0;
+    QStringList navigationSaved;
+
+private:
+    INetworkHost* mPrevious;
+};
+
+class TestBackProp : public CBackProp {
+public:
+    using CBackProp::BuildArrays;
+    using CBackProp::CallEngine;
+    using CBackProp::GetProperty;
+    using CBackProp::LoadSnapshot;
+    using CBackProp::PutProperty;
+    using CBackProp::SaveSnapshot;
+    using CBackProp::mBestError;
+    using CBackProp::mCurrentError;
+    using CBackProp::mNetReady;
+    using CBackProp::mResults;
+};
+
+class TestSFam : public CSFam {
+public:
+    using CSFam::BuildArrays;
+    using CSFam::CallEngine;
+    using CSFam::ClassIndex;
+    using CSFam::GetProperty;
+    using CSFam::LoadSnapshot;
+    using CSFam::SaveSnapshot;
+    using CSFam::mBestError;
+    using CSFam::mClassNames;
+};
+
+namespace NetTest {
+
+// A data file with table `table`: ID INTEGER PRIMARY KEY plus the given columns, and rows of
+// values (one list per row, the ID given first).
+inline QString MakeSource(const QString& folder, const QString& table, const QString& columns,
+                          const std::vector<QList<kdb::Value>>& rows, const QString& fileName = "source.mdb")
+{
+    const QString path = folder + "/" + fileName;
+    QFile::remove(path);
+    kdb::Database db = kdb::Database::Create(path);
+    db.Execute("CREATE TABLE " + kdb::QuoteIdent(table) + " (ID INTEGER PRIMARY KEY, " + columns + ")");
+    if (!rows.empty()) {
+        QStringList marks;
+        for (qsizetype i = 0; i < rows.front().size(); ++i)
+            marks << "?";
+        kdb::Transaction t(db);
+        kdb::Statement ins = db.Prepare("INSERT INTO " + kdb::QuoteIdent(table) + " VALUES (" + marks.join(',') + ")");
+        for (const auto& row : rows)
+            ins.Run(row);
+        t.Commit();
+    }
+    return path;
+}
+
+// Roles and user limits of the fields by name, then the definition counts as complete.
+struct Role {
+    QString field;
+    int16_t role;
+    double min = 0;
+    double max = 0;
+};
+
+inline void Configure(CNetworkProject& net, const std::vector<Role>& roles)
+{
+    CDataDef& ddo = *net.DDO();
+    ddo.GatherStats(false);
+    for (int16_t i = 1; i <= ddo.NumFields(); ++i)
+        ddo.SetUserMatchType(i, roleUnused);
+    for (const Role& r : roles) {
+        const int16_t i = ddo.FieldIndex(r.field);
+        ASSERT_GT(i, 0) << r.field.toStdString();
+        ddo.SetUserMatchType(i, r.role);
+        ddo.SetUserMin(i, r.min);
+        ddo.SetUserMax(i, r.max);
+    }
+}
+
+inline kdb::Value ConfigValue(const QString& project, const QString& key)
+{
+    kdb::Database db = kdb::Database::Open(project, false, true);
+    return db.Scalar("SELECT sValue FROM Config WHERE Property = ?", {key});
+}
+
+inline int64_t ConfigRows(const QString& project)
+{
+    kdb::Database db = kdb::Database::Open(project, false, true);
+    return db.Scalar("SELECT COUNT(*) FROM Config").toInt();
+}
+
+} // namespace NetTest

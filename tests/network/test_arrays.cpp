@@ -1,0 +1,264 @@
+// The normalised arrays of both kinds, built from generated source tables.
+#include "tests/network/netfixture.h"
+
+namespace {
+using kdb::Value;
+
+class Arrays : public ::testing::Test {
+protected:
+    void SetUp() override { folder = TestEnv::NewFolder("arrays"); }
+
+    // Rows go in out of key order: the arrays must follow the key.
+    QString BackPropSource()
+    {
+        return NetTest::MakeSource(folder, "Data", "X1 REAL, X2 REAL, Y REAL",
+                                   {{4, -5.0, 999.0, 15.0},
+                                    {1, 1.0, 10.0, 5.0},
+                                    {3, 3.0, Value(), Value()},
+                                    {2, Value(), 20.0, 6.0}});
+    }
+    void OpenBackProp(TestBackProp& bp, const QString& src)
+    {
+        bp.Initialize(folder + "/bp.kvp");
+        bp.Attach(src, "Data");
+        NetTest::Configure(bp, {{"X1", roleInput, 0, 4}, {"X2", roleInput, 0, 100}, {"Y", roleBPPredict, 0, 10}});
+        bp.SetTrainLow(1);
+        bp.SetTrainHigh(4);
+    }
+    FakePrompter prompts;
+    RecordingHost host;
+    QString folder;
+};
+} // namespace
+
+TEST_F(Arrays, LayoutTakesInputsInFieldOrderAndTheDefaultHiddenSize)
+{
+    TestBackProp bp;
+    OpenBackProp(bp, BackPropSource());
+    ASSERT_TRUE(bp.BuildArrays(0));
+    EXPECT_TRUE(bp.NetReady());
+    EXPECT_EQ(bp.CurrentError(), -1);
+    EXPECT_EQ(bp.NumInputs(), 2);
+    EXPECT_EQ(bp.InputFields(), (std::vector<int16_t>{0, 2, 3}));
+    EXPECT_EQ(bp.PredictFieldIndex(), 4);
+    EXPECT_EQ(bp.FieldMinimums(), (std::vector<float>{0, 0, 0}));
+    EXPECT_EQ(bp.FieldMaximums(), (std::vector<float>{10, 4, 100}));
+    EXPECT_EQ(bp.LayerJCount(), 3);   // Int(2 * Sqr(3) + 0.5)
+    EXPECT_EQ(bp.Rows(), 0);
+    EXPECT_EQ(bp.Patterns().size(), 3u);
+}
+
+TEST_F(Arrays, RowsNormaliseClampAndMarkNulls)
+{
+    TestBackProp bp;
+    OpenBackProp(bp, BackPropSource());
+    ASSERT_TRUE(bp.BuildArrays(0));
+    ASSERT_TRUE(bp.BuildArrays(1));
+    EXPECT_TRUE(bp.TrainBuilt());
+    ASSERT_EQ(bp.Rows(), 4);
+    // Row 1 (ID 1): plain values.
+    EXPECT_FLOAT_EQ(bp.Pattern(1, 1), 0.25f);
+    EXPECT_FLOAT_EQ(bp.Pattern(2, 1), 0.1f);
+    EXPECT_FLOAT_EQ(bp.Pattern(0, 1), 0.5f);
+    EXPECT_EQ(bp.Results()[1], 0.0f);
+    // Row 2 (ID 2): the first input is Null; the other input is not read, the target is.
+    EXPECT_EQ(bp.Results()[2], -1.0f);
+    EXPECT_EQ(bp.Pattern(1, 2), 0.0f);
+    EXPECT_EQ(bp.Pattern(2, 2), 0.0f);
+    EXPECT_FLOAT_EQ(bp.Pattern(0, 2), 0.6f);
+    // Row 3 (ID 3): second input and target Null.
+    EXPECT_FLOAT_EQ(bp.Pattern(1, 3), 0.75f);
+    EXPECT_EQ(bp.Results()[3], -1.0f);
+    EXPECT_EQ(bp.Pattern(0, 3), 0.0f);
+    // Row 4 (ID 4): outside the user range on both sides.
+    EXPECT_EQ(bp.Pattern(1, 4), 0.0f);
+    EXPECT_EQ(bp.Pattern(2, 4), 1.0f);
+    EXPECT_EQ(bp.Pattern(0, 4), 1.0f);
+    EXPECT_EQ(bp.Results()[4], 0.0f);
+}
+
+TEST_F(Arrays, TestingRowsReplaceTrainingRows)
+{
+    TestBackProp bp;
+    OpenBackProp(bp, BackPropSource());
+    bp.SetTestLow(3);
+    bp.SetTestHigh(4);
+    ASSERT_TRUE(bp.BuildArrays(0));
+    ASSERT_TRUE(bp.BuildArrays(1));
+    ASSERT_TRUE(bp.BuildArrays(2));
+    EXPECT_FALSE(bp.TrainBuilt());
+    EXPECT_TRUE(bp.TestBuilt());
+    EXPECT_EQ(bp.Rows(), 2);
+    EXPECT_FLOAT_EQ(bp.Pattern(1, 1), 0.75f);   // ID 3
+    bp.SetTrainLow(1);
+    bp.SetTrainHigh(0);
+    ASSERT_TRUE(bp.BuildArrays(0));
+    ASSERT_TRUE(bp.BuildArrays(1));
+    EXPECT_TRUE(bp.TrainBuilt());
+    EXPECT_EQ(bp.Rows(), 0);
+}
+
+TEST_F(Arrays, EqualLimitsGiveZero)
+{
+    EXPECT_EQ(CNetworkProject::Normalize(5, 3, 3), 0.0f);
+    EXPECT_EQ(CNetworkProject::Normalize(-1, 0, 2), 0.0f);
+    EXPECT_EQ(CNetworkProject::Normalize(3, 0, 2), 1.0f);
+    EXPECT_FLOAT_EQ(CNetworkProject::Normalize(1, 0, 2), 0.5f);
+    EXPECT_EQ(CNetworkProject::Normalize(1, -3e38f, 3e38f), 0.0f);   // the range overflows
+}
+
+TEST_F(Arrays, UninitialisedDefinitionBuildsNothing)
+{
+    TestBackProp bp;
+    bp.Initialize(folder + "/none.kvp");
+    EXPECT_TRUE(bp.BuildArrays(0));
+    EXPECT_FALSE(bp.NetReady());
+    EXPECT_EQ(bp.NumInputs(), 0);
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(Arrays, FailuresAreReportedAndLeaveNothingBuilt)
+{
+    const QString src = BackPropSource();
+    TestBackProp bp;
+    OpenBackProp(bp, src);
+    ASSERT_TRUE(bp.BuildArrays(0));
+
+    bp.SetTrainHigh(5);   // past the last row
+    ASSERT_TRUE(bp.BuildArrays(0));
+    prompts.ExpectBox(MsgResult::Ok);
+    EXPECT_FALSE(bp.BuildArrays(1));
+    EXPECT_FALSE(bp.TrainBuilt());
+    EXPECT_EQ(prompts.LastBox().title, "CBackProp::BuildArrays");
+    EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Critical);
+
+    bp.SetTrainHigh(4);
+    {
+        kdb::Database db = kdb::Database::Open(src);
+        db.Execute("UPDATE Data SET X2 = 'abc' WHERE ID = 1");
+    }
+    prompts.ExpectBox(MsgResult::Ok);
+    EXPECT_FALSE(bp.BuildArrays(1));
+    EXPECT_TRUE(prompts.LastBox().text.startsWith("Error: 13. ")) << prompts.LastBox().text.toStdString();
+
+    {
+        kdb::Database db = kdb::Database::Open(src);
+        db.Execute("ALTER TABLE Data RENAME COLUMN X2 TO Z2");
+    }
+    prompts.ExpectBox(MsgResult::Ok);
+    EXPECT_FALSE(bp.BuildArrays(1));
+    EXPECT_FALSE(bp.TrainBuilt());
+}
+
+TEST_F(Arrays, DatesAndNumbersInTextConvert)
+{
+    const QString src = NetTest::MakeSource(folder, "Data", "D DATE, X TEXT, Y REAL",
+                                            {{1, "1900-01-01", "2", 1.0}, {2, "1900-01-02", " 3 ", 2.0}});
+    TestBackProp bp;
+    bp.Initialize(folder + "/dates.kvp");
+    bp.Attach(src, "Data");
+    NetTest::Configure(bp, {{"D", roleInput, 2, 3}, {"X", roleInput, 0, 4}, {"Y", roleBPPredict, 0, 2}});
+    bp.SetTrainHigh(2);
+    ASSERT_TRUE(bp.BuildArrays(0));
+    ASSERT_TRUE(bp.BuildArrays(1));
+    EXPECT_FLOAT_EQ(bp.Pattern(1, 1), 0.0f);   // serial day 2
+    EXPECT_FLOAT_EQ(bp.Pattern(1, 2), 1.0f);   // serial day 3
+    EXPECT_FLOAT_EQ(bp.Pattern(2, 2), 0.75f);
+}
+
+namespace {
+class SFamArrays : public Arrays {
+protected:
+    void OpenSFam(TestSFam& sf, const QString& src, int32_t rows)
+    {
+        sf.Initialize(folder + "/sf.kvp");
+        sf.Attach(src, "Data");
+        NetTest::Configure(sf, {{"X", roleInput, 0, 10}, {"C", roleSFamPredict}});
+        sf.SetTrainLow(1);
+        sf.SetTrainHigh(rows);
+    }
+};
+} // namespace
+
+TEST_F(SFamArrays, TargetsAreClassNumbersIgnoringCaseAndBlanks)
+{
+    const QString src = NetTest::MakeSource(folder, "Data", "X REAL, C TEXT",
+                                            {{1, 1.0, "A"}, {2, 2.0, "b"}, {3, 3.0, "a"}, {4, Value(), Value()},
+                                             {5, 5.0, " B "}, {6, 6.0, ""}, {7, 7.0, Value()}});
+    TestSFam sf;
+    OpenSFam(sf, src, 7);
+    sf.BuildClassList();
+    ASSERT_TRUE(sf.BuildArrays(0));
+    // Classes "", " B ", "A" and "b": "A" and "a" group together, surrounding blanks do not.
+    const std::vector<QString>& names = sf.ClassNames();
+    ASSERT_EQ(names.size(), 5u);
+    const auto number = [&](const QString& name) {
+        for (size_t i = 0; i < names.size(); ++i)
+            if (names[i].compare(name, Qt::CaseInsensitive) == 0)
+                return float(i);
+        return -100.0f;
+    };
+    ASSERT_TRUE(sf.BuildArrays(1));
+    EXPECT_EQ(sf.Pattern(0, 1), number("a"));
+    EXPECT_EQ(sf.Pattern(0, 3), number("a"));
+    EXPECT_EQ(sf.Pattern(0, 2), number("b"));
+    EXPECT_EQ(sf.Pattern(0, 5), number(" B "));
+    EXPECT_NE(number("a"), number("b"));
+    EXPECT_EQ(sf.Pattern(0, 6), 0.0f);   // the empty class text is entry 0
+    EXPECT_EQ(sf.Results()[4], -1);
+    EXPECT_EQ(sf.Results()[7], -1);
+    EXPECT_EQ(sf.Results()[1], 0);
+    EXPECT_EQ(sf.NullRows(), 2);        // row 4 has two Nulls and counts once
+    EXPECT_EQ(sf.CurrentError(), -1);
+}
+
+TEST_F(SFamArrays, NumericClassesAreNamedWithoutFraction)
+{
+    const QString src = NetTest::MakeSource(folder, "Data", "X REAL, C REAL",
+                                            {{1, 1.0, 1.0}, {2, 2.0, 2.0}, {3, 3.0, 1.0}});
+    TestSFam sf;
+    OpenSFam(sf, src, 3);
+    sf.BuildClassList();
+    ASSERT_TRUE(sf.BuildArrays(0));
+    EXPECT_EQ(sf.ClassNames(), (std::vector<QString>{"", "1", "2"}));
+    ASSERT_TRUE(sf.BuildArrays(1));
+    EXPECT_EQ(sf.Pattern(0, 3), 1.0f);
+}
+
+TEST_F(SFamArrays, NewClassesGrowTheListUpTo256)
+{
+    std::vector<QList<Value>> rows;
+    rows.push_back({1, 1.0, "seed"});
+    const QString src = NetTest::MakeSource(folder, "Data", "X REAL, C TEXT", rows);
+    TestSFam sf;
+    OpenSFam(sf, src, 1);
+    sf.BuildClassList();
+    {
+        kdb::Database db = kdb::Database::Open(src);
+        kdb::Transaction t(db);
+        for (int i = 2; i <= 258; ++i)
+            db.Execute("INSERT INTO Data VALUES (?, ?, ?)", {i, double(i % 7), QString("class%1").arg(i)});
+        t.Commit();
+    }
+    sf.SetTrainHigh(258);
+    ASSERT_TRUE(sf.BuildArrays(0));
+    ASSERT_TRUE(sf.BuildArrays(1));
+    EXPECT_EQ(sf.Pattern(0, 1), 1.0f);
+    EXPECT_EQ(sf.Pattern(0, 2), 2.0f);
+    EXPECT_EQ(sf.Pattern(0, 256), 256.0f);   // the 256th class
+    EXPECT_EQ(sf.Pattern(0, 257), -5.0f);    // the 257th has no number
+    EXPECT_EQ(sf.ClassNames().size(), 257u);
+    EXPECT_EQ(sf.ClassIndex("CLASS2"), 2);
+    EXPECT_EQ(sf.ClassIndex("   "), 0);
+}
+
+TEST_F(SFamArrays, LayoutWithoutClassTableFails)
+{
+    const QString src = NetTest::MakeSource(folder, "Data", "X REAL, C TEXT", {{1, 1.0, "A"}});
+    TestSFam sf;
+    OpenSFam(sf, src, 1);
+    prompts.ExpectBox(MsgResult::Ok);
+    EXPECT_FALSE(sf.BuildArrays(0));
+    EXPECT_FALSE(sf.NetReady());
+    EXPECT_EQ(prompts.LastBox().title, "CSFam::BuildArrays");
+}

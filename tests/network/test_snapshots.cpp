@@ -1,0 +1,201 @@
+// The saved network: engine file into Snapshots and back, with a real engine.
+#include "tests/network/netfixture.h"
+
+#include <QRandomGenerator>
+
+namespace {
+class Snapshots : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = TestEnv::NewFolder("snap");
+        std::vector<QList<kdb::Value>> rows;
+        for (int i = 1; i <= 40; ++i)
+            rows.push_back({i, double(i % 10), double((i * 7) % 13), double(i % 10) * 2.0 + 1.0});
+        source = NetTest::MakeSource(folder, "Data", "X1 REAL, X2 REAL, Y REAL", rows);
+    }
+    void Open(TestBackProp& bp, const QString& name = "bp.kvp")
+    {
+        bp.Initialize(folder + "/" + name);
+        bp.Attach(source, "Data");
+        NetTest::Configure(bp, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 13}, {"Y", roleBPPredict, 0, 20}});
+        bp.SetTrainHigh(40);
+        bp.SetTestHigh(40);
+        bp.SaveConfig();
+    }
+    // A real network in the engine and its file, as training leaves them.
+    void Train(TestBackProp& bp)
+    {
+        ASSERT_TRUE(bp.BuildArrays(0));
+        ASSERT_TRUE(bp.BuildArrays(1));
+        ASSERT_EQ(bp.CallEngine(EngineInit), 1);
+        ASSERT_EQ(bp.CallEngine(EngineTrain), 1);
+        ASSERT_EQ(bp.CallEngine(EngineWrite), 1);
+        bp.mBestError = 12.5f;
+    }
+    QByteArray Stored(const QString& project)
+    {
+        kdb::Database db = kdb::Database::Open(project, false, true);
+        return db.Scalar("SELECT Snapshot FROM Snapshots").toBytes();
+    }
+    static QByteArray FileBytes(const QString& path)
+    {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }
+    static void WriteBytes(const QString& path, const QByteArray& bytes)
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    FakePrompter prompts;
+    RecordingHost host;
+    QString folder, source;
+};
+} // namespace
+
+TEST_F(Snapshots, FilesOfAnySizeAreStoredByteForByte)
+{
+    TestBackProp bp;
+    Open(bp);
+    ASSERT_TRUE(bp.BuildArrays(0));
+    for (int size : {1, 2048, 2049}) {
+        QByteArray bytes(size, '\0');
+        for (int i = 0; i < size; ++i)
+            bytes[i] = char(QRandomGenerator::global()->bounded(256));
+        WriteBytes(bp.NetFileName(), bytes);
+        bp.SaveSnapshot();
+        EXPECT_EQ(Stored(bp.ProjectFileName()), bytes) << size;
+    }
+    kdb::Database db = kdb::Database::Open(bp.ProjectFileName(), false, true);
+    EXPECT_EQ(db.RecordCount("Snapshots"), 1);
+    EXPECT_TRUE(db.Scalar("SELECT ErrorAtSave FROM Snapshots").isNull());
+    EXPECT_EQ(NetTest::ConfigValue(bp.ProjectFileName(), "BestError").toText(), "-1");
+}
+
+TEST_F(Snapshots, SecondSaveEditsTheRow)
+{
+    TestBackProp bp;
+    Open(bp);
+    ASSERT_TRUE(bp.BuildArrays(0));
+    WriteBytes(bp.NetFileName(), "one");
+    bp.SaveSnapshot();
+    kdb::Database db = kdb::Database::Open(bp.ProjectFileName(), false, true);
+    const QString first = db.Scalar("SELECT DateSaved FROM Snapshots").toText();
+    db.Close();
+    WriteBytes(bp.NetFileName(), "two");
+    bp.SaveSnapshot();
+    db = kdb::Database::Open(bp.ProjectFileName(), false, true);
+    EXPECT_EQ(db.RecordCount("Snapshots"), 1);
+    EXPECT_GE(db.Scalar("SELECT DateSaved FROM Snapshots").toText(), first);
+    EXPECT_EQ(Stored(bp.ProjectFileName()), QByteArray("two"));
+}
+
+TEST_F(Snapshots, NothingToSaveSavesNothing)
+{
+    TestBackProp bp;
+    Open(bp);
+    WriteBytes(bp.NetFileName(), "x");
+    bp.SaveSnapshot();   // no network ready
+    ASSERT_TRUE(bp.BuildArrays(0));
+    QFile(bp.NetFileName()).resize(0);
+    bp.SaveSnapshot();   // logging on and no engine file
+    kdb::Database db = kdb::Database::Open(bp.ProjectFileName(), false, true);
+    EXPECT_EQ(db.RecordCount("Snapshots"), 0);
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(Snapshots, TrainedNetworkComesBackWithTheProject)
+{
+    QByteArray network;
+    QString project;
+    {
+        TestBackProp bp;
+        Open(bp);
+        Train(bp);
+        network = FileBytes(bp.NetFileName());
+        ASSERT_GT(network.size(), 0);
+        bp.SaveConfig();
+        project = bp.ProjectFileName();
+    }
+    EXPECT_EQ(Stored(project), network);
+    EXPECT_EQ(NetTest::ConfigValue(project, "BestError").toText(), "12.5");
+
+    TestBackProp bp;
+    bp.Initialize(project);   // opens and reverts to the saved network
+    EXPECT_TRUE(prompts.Boxes().empty());
+    EXPECT_TRUE(bp.NetReady());
+    EXPECT_FALSE(bp.TrainBuilt() || bp.TestBuilt());
+    EXPECT_EQ(bp.CurrentError(), 12.5f);
+    EXPECT_EQ(bp.BestError(), 12.5f);
+    EXPECT_EQ(FileBytes(bp.NetFileName()), network);
+    ASSERT_TRUE(bp.BuildArrays(2));
+    EXPECT_GE(bp.CallEngine(EngineRun), 0);
+}
+
+TEST_F(Snapshots, SFamSavesAndRestoresItsNetworkToo)
+{
+    std::vector<QList<kdb::Value>> rows;
+    for (int i = 1; i <= 30; ++i)
+        rows.push_back({i, double(i % 10), i % 10 < 5 ? "low" : "high"});
+    const QString src = NetTest::MakeSource(folder, "Data", "X REAL, C TEXT", rows, "classes.mdb");
+    QString project = folder + "/sf.kvp";
+    QByteArray network;
+    {
+        TestSFam sf;
+        sf.Initialize(project);
+        sf.Attach(src, "Data");
+        NetTest::Configure(sf, {{"X", roleInput, 0, 9}, {"C", roleSFamPredict}});
+        sf.SetTrainHigh(30);
+        sf.BuildClassList();
+        ASSERT_TRUE(sf.BuildArrays(0));
+        ASSERT_TRUE(sf.BuildArrays(1));
+        ASSERT_EQ(sf.CallEngine(EngineInit), 1);
+        ASSERT_GT(sf.CallEngine(EngineTrain), 0);
+        sf.mBestError = 3.25f;
+        sf.SaveConfig();   // SFAM writes the engine file itself
+        network = FileBytes(sf.NetFileName());
+    }
+    ASSERT_GT(network.size(), 0);
+    EXPECT_EQ(NetTest::ConfigValue(project, "BestTrainError").toText(), "3.25");
+    TestSFam sf;
+    sf.Initialize(project);
+    EXPECT_TRUE(prompts.Boxes().empty());
+    EXPECT_TRUE(sf.NetReady());
+    EXPECT_EQ(sf.BestTrainError(), 3.25f);
+    EXPECT_EQ(FileBytes(sf.NetFileName()), network);
+}
+
+TEST_F(Snapshots, DamagedNetworkMeansNoNetwork)
+{
+    TestBackProp bp;
+    Open(bp);
+    ASSERT_TRUE(bp.BuildArrays(0));
+    WriteBytes(bp.NetFileName(), QByteArray(2049, 'z'));
+    bp.SaveSnapshot();
+    QFile(bp.NetFileName()).resize(0);
+
+    bp.LoadSnapshot();
+    EXPECT_FALSE(bp.NetReady());
+    EXPECT_EQ(bp.CurrentError(), -1);
+    EXPECT_EQ(QFile(bp.NetFileName()).size(), 0);
+
+    WriteBytes(bp.NetFileName(), "garbage");
+    bp.Revert();   // from the engine file, which the engine refuses
+    EXPECT_FALSE(bp.NetReady());
+    EXPECT_EQ(QFile(bp.NetFileName()).size(), 0);
+}
+
+TEST_F(Snapshots, LoadingWhileTheEngineFileHoldsANetworkKeepsTheBestErrorInMemory)
+{
+    TestBackProp bp;
+    Open(bp);
+    Train(bp);
+    bp.SaveConfig();
+    bp.mBestError = 4.0f;
+    bp.LoadSnapshot();
+    EXPECT_TRUE(bp.NetReady());
+    EXPECT_EQ(bp.CurrentError(), 4.0f);
+}

@@ -1,0 +1,235 @@
+// The main window: its settings on load and unload, the splash it hides on the first action,
+// and the dispatch of tool clicks to their commands.
+#include "core/regsettings.h"
+#include "core/widgets/commandbar.h"
+#include "core/widgets/splash.h"
+#include "core/widgets/statusbar.h"
+#include "core/widgets/veltra.h"
+#include "shell/modmenu.h"
+#include "tests/shell/test_shell_support.h"
+#include "tests/support/modalanswerer.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSettings>
+#include <QTest>
+
+namespace {
+QRect available()
+{
+    return QGuiApplication::primaryScreen()->availableGeometry();
+}
+QString stored(const char* section, const char* key)
+{
+    return gRegSettings().GetSetting(QString::fromLatin1(section), QString::fromLatin1(key), QStringLiteral("<none>"));
+}
+} // namespace
+
+TEST(MainWindowRules, StoredTruthValues)
+{
+    EXPECT_EQ(frmMain::SettingBool(QStringLiteral("True")), true);
+    EXPECT_EQ(frmMain::SettingBool(QStringLiteral(" false ")), false);
+    EXPECT_EQ(frmMain::SettingBool(QStringLiteral("TRUE")), true);
+    EXPECT_EQ(frmMain::SettingBool(QStringLiteral("-1")), true);
+    EXPECT_EQ(frmMain::SettingBool(QStringLiteral("0")), false);
+    EXPECT_EQ(frmMain::SettingBool(QStringLiteral("2.5")), true);
+    EXPECT_EQ(frmMain::SettingBool(QStringLiteral("maybe")), std::nullopt);
+    EXPECT_EQ(frmMain::SettingBool(QString()), std::nullopt);
+}
+
+TEST(MainWindowRules, GeometryIsClampedToTheScreen)
+{
+    const QRect screen(0, 0, 1024, 768);
+    EXPECT_EQ(frmMain::ClampToScreen(QRect(10, 20, 300, 200), screen), QRect(10, 20, 300, 200));
+    // Moved back onto the screen, then shrunk to it.
+    EXPECT_EQ(frmMain::ClampToScreen(QRect(5000, -50, 300, 200), screen), QRect(724, 0, 300, 200));
+    EXPECT_EQ(frmMain::ClampToScreen(QRect(100, 100, 3000, 2000), screen), QRect(0, 0, 1024, 768));
+}
+
+using MainWindow = ShellTest;
+
+TEST_F(MainWindow, FreshWindowAndLoadWithoutSettings)
+{
+    EXPECT_EQ(main->mNumRecents, 6);
+    EXPECT_FALSE(main->mSplashUnloaded);
+    EXPECT_EQ(main->windowTitle(), QStringLiteral("Korvan Pro"));
+    main->Load();
+    EXPECT_TRUE(main->Loaded());
+    EXPECT_EQ(main->geometry(), frmMain::ClampToScreen(frmMain::kDesignedGeometry, available()));
+    EXPECT_EQ(main->mNumRecents, 6);
+    CCommandBar* bar = main->MainToolBar();
+    EXPECT_EQ(bar->ComboItems(QStringLiteral("mnuNumRec")).size(), 18);
+    EXPECT_EQ(bar->ComboItems(QStringLiteral("mnuNumRec")).front(), QStringLiteral("1"));
+    EXPECT_EQ(bar->ComboIndex(QStringLiteral("mnuNumRec")), 5);
+    EXPECT_TRUE(bar->Checked(QStringLiteral("mnuShowIMode")));
+}
+
+TEST_F(MainWindow, LoadRestoresStoredPlaceAndPreferences)
+{
+    Utilities::SaveSetting(QStringLiteral("Window"), QStringLiteral("MainLeft"), QStringLiteral("10"));
+    Utilities::SaveSetting(QStringLiteral("Window"), QStringLiteral("MainTop"), QStringLiteral("20"));
+    Utilities::SaveSetting(QStringLiteral("Window"), QStringLiteral("MainWidth"), QStringLiteral("300"));
+    Utilities::SaveSetting(QStringLiteral("Window"), QStringLiteral("MainHeight"), QStringLiteral("200"));
+    Utilities::SaveSetting(QStringLiteral("Config"), QStringLiteral("NumRecents"), QStringLiteral("10"));
+    Utilities::SaveSetting(QStringLiteral("Config"), QStringLiteral("ShowIMode"), QStringLiteral("False"));
+    main->Load();
+    EXPECT_EQ(main->geometry(), QRect(10, 20, 300, 200));
+    EXPECT_EQ(main->mNumRecents, 10);
+    EXPECT_EQ(main->MainToolBar()->ComboIndex(QStringLiteral("mnuNumRec")), 9);
+    EXPECT_FALSE(main->MainToolBar()->Checked(QStringLiteral("mnuShowIMode")));
+}
+
+TEST_F(MainWindow, StoredPlaceOffTheScreenIsBroughtBackAndGarbageIgnored)
+{
+    Utilities::SaveSetting(QStringLiteral("Window"), QStringLiteral("MainLeft"), QStringLiteral("99999"));
+    Utilities::SaveSetting(QStringLiteral("Window"), QStringLiteral("MainWidth"), QStringLiteral("huge"));
+    Utilities::SaveSetting(QStringLiteral("Config"), QStringLiteral("NumRecents"), QStringLiteral("0"));
+    main->Load();
+    EXPECT_TRUE(available().contains(main->geometry()));
+    EXPECT_EQ(main->mNumRecents, 6);
+}
+
+TEST_F(MainWindow, UnloadSavesOnlyAWindowThatLoadedAndShowed)
+{
+    main->MainToolBar()->SetChecked(QStringLiteral("mnuAutoload"), false);
+    main->close(); // never loaded nor shown
+    FlushDeletes();
+    EXPECT_EQ(stored("Window", "MainLeft"), QStringLiteral("<none>"));
+    EXPECT_EQ(stored("Config", "Autoload"), QStringLiteral("<none>"));
+
+    SetUp();
+    main->Load();
+    main->setGeometry(30, 40, 320, 240);
+    main->show();
+    main->MainToolBar()->SetChecked(QStringLiteral("mnuAutoload"), false);
+    main->MainToolBar()->SetChecked(QStringLiteral("mnuShowIMode"), true);
+    main->mNumRecents = 9;
+    main->close();
+    FlushDeletes();
+    EXPECT_EQ(main, nullptr); // the window deletes itself
+    EXPECT_EQ(stored("Window", "MainLeft"), QStringLiteral("30"));
+    EXPECT_EQ(stored("Window", "MainWidth"), QStringLiteral("320"));
+    EXPECT_EQ(stored("Config", "Autoload"), QStringLiteral("False"));
+    EXPECT_EQ(stored("Config", "ShowIMode"), QStringLiteral("True"));
+    EXPECT_EQ(stored("Config", "NumRecents"), QStringLiteral("9"));
+}
+
+TEST_F(MainWindow, UnloadClosesTheOtherWindows)
+{
+    main->Load();
+    main->show();
+    QPointer<QWidget> other = new QWidget;
+    other->show();
+    QPointer<frmSplash> splash = new frmSplash;
+    splash->show();
+    main->close();
+    FlushDeletes();
+    EXPECT_EQ(other, nullptr);
+    EXPECT_EQ(splash, nullptr);
+}
+
+TEST_F(MainWindow, FirstActionHidesTheSplash)
+{
+    QPointer<frmSplash> splash = new frmSplash;
+    splash->show();
+    main->MainToolBar_Click(QStringLiteral("MainMenu"), QStringLiteral("mnuFile"), 0);
+    EXPECT_FALSE(splash->isVisible());
+    EXPECT_TRUE(main->mSplashUnloaded);
+
+    main->mSplashUnloaded = false;
+    splash->show();
+    emit main->MainStatusBar()->Click();
+    EXPECT_FALSE(splash->isVisible());
+    EXPECT_TRUE(main->mSplashUnloaded);
+
+    // Once the splash is gone, clicks leave it alone.
+    splash->show();
+    emit main->MainStatusBar()->Click();
+    EXPECT_TRUE(splash->isVisible());
+    delete splash;
+}
+
+TEST_F(MainWindow, OpenToolsOfAnyCaseReachFileOpen)
+{
+    prompts.ExpectFile({});
+    prompts.ExpectFile({});
+    main->MainToolBar_Click(QStringLiteral("Standard"), QStringLiteral("open"), 0);
+    main->MainToolBar_Click(QStringLiteral("mnuFile"), QStringLiteral("OPEN"), 0);
+    ASSERT_EQ(prompts.FileDialogs().size(), 2u);
+    EXPECT_EQ(prompts.FileDialogs().back().title, QStringLiteral("Open Project"));
+}
+
+TEST_F(MainWindow, NamesWithoutACommandAndTrainingToolsDoNothing)
+{
+    main->MainToolBar_Click(QStringLiteral("MainMenu"), QStringLiteral("mnuEdit"), 0);
+    main->MainToolBar_Click(QStringLiteral("mnuTrainBPBar"), QStringLiteral("open"), 0);
+    EXPECT_TRUE(prompts.FileDialogs().empty());
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(MainWindow, AutoloadToolFlipsItsCheck)
+{
+    CCommandBar* bar = main->MainToolBar();
+    bar->SetChecked(QStringLiteral("mnuAutoload"), true);
+    main->MainToolBar_Click(QStringLiteral("mnuPr"), QStringLiteral("mnuAutoload"), 0);
+    EXPECT_FALSE(bar->Checked(QStringLiteral("mnuAutoload")));
+    main->MainToolBar_Click(QStringLiteral("mnuPr"), QStringLiteral("mnuAutoload"), 0);
+    EXPECT_TRUE(bar->Checked(QStringLiteral("mnuAutoload")));
+}
+
+TEST_F(MainWindow, RecentFileToolOpensItsEntry)
+{
+    const QString missing = QStringLiteral("/no/such/folder/Recent.kvp");
+    gVeltra().MRUList().Add(missing);
+    prompts.ExpectBox(MsgResult::Ok);
+    main->MainToolBar_Click(QStringLiteral("mnuFile"), QStringLiteral("miMRUList"), 1);
+    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("File Open Error"));
+    EXPECT_TRUE(prompts.LastBox().text.endsWith(missing));
+}
+
+TEST_F(MainWindow, RecentFilesComboSetsTheListSize)
+{
+    emit main->MainToolBar()->ComboSelChanged(QStringLiteral("mnuNumRec"), 9);
+    EXPECT_EQ(main->mNumRecents, 10);
+    EXPECT_EQ(gVeltra().MRUList().MaxItems(), 10);
+    emit main->MainToolBar()->ComboSelChanged(QStringLiteral("mnuNumRec"), 9);
+    EXPECT_EQ(main->mNumRecents, 10);
+}
+
+TEST_F(MainWindow, RunMenuNamesTheTrainingOfTheProjectsKind)
+{
+    CBand& network = main->MainToolBar()->Band(QStringLiteral("mnuNetwork"));
+    CBandTool& train = network.ToolAt(network.IndexOf(QStringLiteral("mnuTrainBP")));
+    train.SetEnabled(true);
+    emit main->MainToolBar()->BandOpened(QStringLiteral("mnuNetwork"));
+    EXPECT_FALSE(train.Enabled());
+
+    gProjectType = ntSFam;
+    emit main->MainToolBar()->BandOpened(QStringLiteral("mnuNetwork"));
+    EXPECT_EQ(train.Caption(), QStringLiteral("SFAM Training..."));
+    EXPECT_EQ(main->MainToolBar()->Band(QStringLiteral("mnuTesting")).Caption(), QStringLiteral("SFAM Testing..."));
+}
+
+TEST_F(MainWindow, AboutIsModal)
+{
+    ModalAnswerer answerer;
+    QString title;
+    answerer.Then([&](QWidget* w) {
+        title = w->windowTitle();
+        ModalAnswerer::Accept()(w);
+    });
+    main->MainToolBar_Click(QStringLiteral("mnuHelp"), QStringLiteral("miHAbout"), 0);
+    EXPECT_EQ(answerer.Answered(), 1);
+    EXPECT_TRUE(title.startsWith(QStringLiteral("About ")));
+}
+
+TEST_F(MainWindow, FileMenuShowsTheFileCommands)
+{
+    CBand& file = main->MainToolBar()->Band(QStringLiteral("mnuFile"));
+    ASSERT_NE(file.Menu(), nullptr);
+    QStringList captions;
+    for (int i = 0; i < file.ToolCount(); ++i)
+        captions << file.ToolAt(i).Caption();
+    EXPECT_TRUE(captions.contains(QStringLiteral("&Open Project...")));
+    EXPECT_EQ(captions.back(), QStringLiteral("E&xit"));
+}

@@ -1,0 +1,224 @@
+// The command procedures start-up and the services rely on: opening and closing a project
+// file, closing child windows, the caption, help contexts and printing the current window.
+#include "core/apppaths.h"
+#include "core/widgets/commandbar.h"
+#include "core/widgets/helpwindow.h"
+#include "core/widgets/splash.h"
+#include "core/widgets/statusbar.h"
+#include "core/widgets/veltra.h"
+#include "shell/modmenu.h"
+#include "shell/navigate.h"
+#include "tests/shell/test_shell_support.h"
+#include "tests/support/testenv.h"
+
+#include <QDialog>
+#include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPrinterInfo>
+#include <QPushButton>
+
+namespace {
+QString touch(const QString& folder, const QString& name)
+{
+    QFile f(folder + QLatin1Char('/') + name);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    return f.fileName();
+}
+
+FileDialogResult chosen(const QString& path)
+{
+    FileDialogResult r;
+    r.cancelled = false;
+    r.fileName = path;
+    return r;
+}
+} // namespace
+
+TEST(ModMenuRules, CaptionCarriesTheProjectsShortName)
+{
+    EXPECT_EQ(modMenu::MainCaption(), QStringLiteral("Korvan Pro"));
+    EXPECT_EQ(modMenu::MainCaption(QStringLiteral("/p/Sales.kvp")), QStringLiteral("Korvan Pro - Sales"));
+    EXPECT_EQ(modMenu::MainCaption(QStringLiteral("/p/ProjectNumberOne.kvp")), QStringLiteral("Korvan Pro - ProjectNu..."));
+    EXPECT_EQ(modMenu::MainCaption(QStringLiteral("/p/TwelveChars1.kvp")), QStringLiteral("Korvan Pro - TwelveChars1"));
+}
+
+TEST(ModMenuRules, HelpContextText)
+{
+    EXPECT_EQ(modMenu::HelpContextText(false, true, 55, 66), QStringLiteral(" 0001"));
+    EXPECT_EQ(modMenu::HelpContextText(true, true, 55, 66), QStringLiteral(" 55"));
+    EXPECT_EQ(modMenu::HelpContextText(true, true, 0, 66), QStringLiteral(" 66"));
+    EXPECT_EQ(modMenu::HelpContextText(true, true, 0, 0), QStringLiteral(" 0"));
+    EXPECT_EQ(modMenu::HelpContextText(true, false, 55, 0), QStringLiteral(" 0001"));
+    EXPECT_EQ(modMenu::HelpContextText(true, false, 55, 6700), QStringLiteral(" 6700"));
+}
+
+using ModMenu = ShellTest;
+
+TEST_F(ModMenu, OpenDialogAsksForAProjectFile)
+{
+    prompts.ExpectFile({});
+    modMenu::FileOpen(QString());
+    ASSERT_EQ(prompts.FileDialogs().size(), 1u);
+    const FileDialogRequest& r = prompts.FileDialogs().front();
+    EXPECT_EQ(r.title, QStringLiteral("Open Project"));
+    EXPECT_EQ(r.filter, QStringLiteral("Korvan Projects (*.kvp)|*.kvp"));
+    EXPECT_EQ(r.defaultExt, QStringLiteral("*.kvp"));
+    EXPECT_EQ(r.initialDir, AppPaths::ProgramFolder());
+    EXPECT_EQ(r.flags & 4, 4);
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(ModMenu, DialogChoiceWithoutTheProjectExtensionIsRefused)
+{
+    RecordingOpener opener;
+    prompts.ExpectFile(chosen(QStringLiteral("/p/data.mdb")));
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::FileOpen(QString());
+    EXPECT_EQ(prompts.LastBox().text,
+              QStringLiteral("Unreconized file type.  Korvan projects require a .KVP file extention."));
+    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("Open Project"));
+    EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(opener.opened.isEmpty());
+    EXPECT_EQ(opener.closed, 0); // nothing changed
+}
+
+TEST_F(ModMenu, MissingFileIsReportedAfterTheOpenProjectIsClosed)
+{
+    RecordingOpener opener;
+    opener.current = QStringLiteral("/p/old.kvp");
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::FileOpen(QStringLiteral("/no/such/New.kvp"));
+    EXPECT_EQ(opener.closed, 1);
+    EXPECT_EQ(prompts.LastBox().text, QStringLiteral("Cannot Find File: \n/no/such/New.kvp"));
+    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("File Open Error"));
+    EXPECT_TRUE(opener.opened.isEmpty());
+}
+
+TEST_F(ModMenu, ExistingFileGoesToTheProjectOpener)
+{
+    RecordingOpener opener;
+    const QString file = touch(TestEnv::NewFolder(QStringLiteral("open")), QStringLiteral("Sales.kvp"));
+    QPointer<frmSplash> splash = new frmSplash;
+    splash->show();
+    modMenu::FileOpen(file);
+    EXPECT_EQ(opener.opened, QStringList{file});
+    EXPECT_FALSE(splash->isVisible());
+    delete splash;
+
+    // A recent-file entry is not tested for its extension.
+    const QString other = touch(TestEnv::NewFolder(QStringLiteral("open")), QStringLiteral("Old.project"));
+    modMenu::FileOpen(other);
+    EXPECT_EQ(opener.opened.back(), other);
+}
+
+TEST_F(ModMenu, WithoutAnOpenerNothingOpens)
+{
+    const QString file = touch(TestEnv::NewFolder(QStringLiteral("open")), QStringLiteral("Sales.kvp"));
+    modMenu::FileOpen(file);
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(ModMenu, FileCloseReturnsToTheStateWithoutAProject)
+{
+    RecordingOpener opener;
+    gProjectType = ntBackProp;
+    main->setWindowTitle(modMenu::MainCaption(QStringLiteral("/p/Sales.kvp")));
+    CCommandBar* bar = main->MainToolBar();
+    bar->SetEnabled(QStringLiteral("close"), true);
+    bar->Band(QStringLiteral("mnuTrainBPBar")).SetVisible(true);
+    bar->Band(QStringLiteral("Standard")).SetVisible(false);
+    gVeltra().StatusBar().Message(QStringLiteral("busy"));
+    gVeltra().StatusBar().Message(QStringLiteral("user"), true);
+
+    modMenu::FileClose();
+    EXPECT_EQ(gProjectType, ntNone);
+    EXPECT_EQ(opener.closed, 1);
+    EXPECT_EQ(main->windowTitle(), QStringLiteral("Korvan Pro"));
+    EXPECT_FALSE(bar->Enabled(QStringLiteral("close")));
+    EXPECT_FALSE(bar->Band(QStringLiteral("mnuTrainBPBar")).Visible());
+    EXPECT_TRUE(bar->Band(QStringLiteral("Standard")).Visible());
+    EXPECT_TRUE(gVeltra().StatusBar().Panel(1).Text().isEmpty());
+    EXPECT_TRUE(gVeltra().StatusBar().Panel(2).Text().isEmpty());
+    EXPECT_EQ(gNavigate().Step(), navNoProject);
+}
+
+TEST_F(ModMenu, RemoveChildFormsClosesAllButMainSplashAndHelp)
+{
+    QPointer<QWidget> child = new QWidget;
+    QPointer<QMdiSubWindow> sub = main->MdiArea()->addSubWindow(new QWidget);
+    QPointer<QDialog> dialog = new QDialog;
+    QPointer<frmSplash> splash = new frmSplash;
+    QPointer<frmHelp> help = HelpWindow::Show(1);
+    child->show();
+    sub->show();
+    dialog->show();
+    splash->show();
+    modMenu::RemoveChildForms();
+    // Gone from the screen at once, deleted once control is back in the event loop.
+    EXPECT_FALSE(child->isVisible());
+    EXPECT_FALSE(dialog->isVisible());
+    FlushDeletes();
+    EXPECT_EQ(child, nullptr);
+    EXPECT_EQ(sub, nullptr);
+    EXPECT_EQ(dialog, nullptr);
+    ASSERT_NE(splash, nullptr);
+    EXPECT_TRUE(splash->isVisible());
+    ASSERT_NE(help, nullptr);
+    EXPECT_NE(main, nullptr);
+    delete splash;
+    delete help;
+}
+
+TEST_F(ModMenu, AWindowMayCloseTheChildWindowsFromItsOwnHandler)
+{
+    QPointer<QWidget> child = new QWidget;
+    auto* button = new QPushButton(QStringLiteral("Close all"), child);
+    bool after = false;
+    QObject::connect(button, &QPushButton::clicked, button, [&, button] {
+        modMenu::RemoveChildForms();
+        // Still alive here: the window is deleted later.
+        after = button->text() == QLatin1String("Close all");
+    });
+    child->show();
+    button->click();
+    EXPECT_TRUE(after);
+    FlushDeletes();
+    EXPECT_EQ(child, nullptr);
+}
+
+TEST_F(ModMenu, HelpShowsTheContextOfTheActiveChildWindow)
+{
+    modMenu::ShowHelpContents();
+    ASSERT_EQ(prompts.HelpRequests().size(), 1u);
+    EXPECT_EQ(prompts.HelpRequests().back().context, 1);
+
+    auto* results = new QWidget;
+    results->setProperty("HelpContextID", 6700);
+    QMdiSubWindow* sub = main->MdiArea()->addSubWindow(results);
+    sub->show();
+    main->MdiArea()->setActiveSubWindow(sub);
+    modMenu::ShowHelpContents();
+    EXPECT_EQ(prompts.HelpRequests().back().context, 6700);
+}
+
+TEST_F(ModMenu, PrintingRestoresTheToolsAndTheToolBar)
+{
+    main->Load();
+    main->show();
+    CCommandBar* bar = main->MainToolBar();
+    bar->SetVisible(QStringLiteral("mnuFind"), false); // hidden before the command
+    const QString pdf = TestEnv::NewFolder(QStringLiteral("print")) + QStringLiteral("/window.pdf");
+    const bool printer = !QPrinterInfo::defaultPrinter().isNull();
+    if (!printer)
+        prompts.ExpectFile(chosen(pdf));
+    modMenu::MENU_PrintForm();
+    EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
+    if (!printer) {
+        EXPECT_TRUE(QFile::exists(pdf));
+    }
+    EXPECT_FALSE(bar->Visible(QStringLiteral("mnuFind")));
+    EXPECT_TRUE(bar->Visible(QStringLiteral("open")));
+    EXPECT_TRUE(bar->Visible(QStringLiteral("exit")));
+    EXPECT_TRUE(bar->Band(QStringLiteral("Standard")).Displayed());
+}

@@ -1,0 +1,105 @@
+// The workflow navigation: which steps are remembered and what each step does to the tools.
+#include "core/kverror.h"
+#include "core/widgets/commandbar.h"
+#include "shell/modmenu.h"
+#include "shell/navigate.h"
+#include "tests/shell/test_shell_support.h"
+#include "tests/support/testenv.h"
+
+#include <QFile>
+
+namespace {
+bool on(frmMain* main, const char* tool)
+{
+    return main->MainToolBar()->Enabled(QString::fromLatin1(tool));
+}
+} // namespace
+
+using Navigation = ShellTest;
+
+TEST_F(Navigation, OnlyWorkflowStagesAreRemembered)
+{
+    CNavigate& nav = gNavigate();
+    nav.Navigate(navSplit);
+    for (int32_t view : {5, 6, 7, 8, 9}) {
+        nav.Navigate(view);
+        EXPECT_EQ(nav.Step(), navSplit) << view;
+    }
+    for (int32_t stage : {0, 1, 2, 3, 4, 10, -1}) {
+        nav.Navigate(stage);
+        EXPECT_EQ(nav.Step(), stage);
+    }
+    EXPECT_FALSE(nav.HasVisited(navOpened));
+}
+
+TEST_F(Navigation, NoProjectLeavesOnlyTheToolsUsableWithoutOne)
+{
+    main->MainToolBar()->SetEnabled(QStringLiteral("close"), true);
+    gNavigate().Navigate(navNoProject);
+    for (const char* tool : {"open", "new", "exit", "mnuNewSFAM", "mnuImport", "miHAbout", "miHContents",
+                             "mnuAutoload", "mnuNumRec", "mnuTrainBPExit", "mnuFile"})
+        EXPECT_TRUE(on(main, tool)) << tool;
+    for (const char* tool : {"close", "mnuPrint", "mnuConfigure", "mnuSaveSnap", "mnuRevertSnap", "mnuFind"})
+        EXPECT_FALSE(on(main, tool)) << tool;
+}
+
+TEST_F(Navigation, StepsChangeOnlyTheToolsTheyName)
+{
+    gNavigate().Navigate(navOpened);
+    EXPECT_TRUE(on(main, "close"));
+    EXPECT_TRUE(on(main, "mnuPrint"));
+    EXPECT_FALSE(on(main, "mnuImport"));
+    EXPECT_FALSE(on(main, "mnuSplit"));
+
+    gNavigate().Navigate(navSplit);
+    EXPECT_TRUE(on(main, "mnuTrainBP"));
+    // Going back leaves the training tool on: the configured step does not name it.
+    gNavigate().Navigate(navConfigured);
+    EXPECT_TRUE(on(main, "mnuTrainBP"));
+    EXPECT_TRUE(on(main, "mnuSplit"));
+    EXPECT_FALSE(on(main, "mnuTestBP"));
+}
+
+TEST_F(Navigation, ConfiguredStepOffersTheBrowserOfTheProjectsKind)
+{
+    gProjectType = ntNone;
+    gNavigate().Navigate(navConfigured);
+    EXPECT_TRUE(on(main, "mnuSFShowAll"));
+    EXPECT_FALSE(on(main, "mnuBPShowAll"));
+    EXPECT_TRUE(on(main, "mnuShowAll"));
+
+    gProjectType = ntBackProp;
+    gNavigate().Navigate(navConfigured);
+    EXPECT_TRUE(on(main, "mnuBPShowAll"));
+    EXPECT_FALSE(on(main, "mnuSFShowAll"));
+
+    // Browsing a back-propagation project leaves the SFAM tools alone.
+    gNavigate().Navigate(navBrowsing);
+    EXPECT_FALSE(on(main, "mnuSFShowErrors"));
+    EXPECT_TRUE(on(main, "mnuMarkAll"));
+}
+
+TEST_F(Navigation, SnapshotBesideTheProjectSwitchesRevertOn)
+{
+    RecordingOpener opener;
+    const QString folder = TestEnv::NewFolder(QStringLiteral("snap"));
+    opener.current = folder + QStringLiteral("/Sales.kvp");
+    gNavigate().Navigate(navOpened);
+    EXPECT_FALSE(on(main, "mnuRevertSnap"));
+
+    QFile snap(folder + QStringLiteral("/Sales.snap"));
+    ASSERT_TRUE(snap.open(QIODevice::WriteOnly));
+    snap.close();
+    gNavigate().Navigate(navOpened);
+    EXPECT_TRUE(on(main, "mnuRevertSnap"));
+}
+
+TEST_F(Navigation, UnknownToolRaisesToTheCaller)
+{
+    try {
+        gNavigate().Enable(QStringLiteral("noSuchTool"));
+        ADD_FAILURE() << "no error";
+    } catch (const KvError& e) {
+        EXPECT_EQ(e.number(), KvErr::ItemNotFound);
+    }
+}
