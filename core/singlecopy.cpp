@@ -30,10 +30,13 @@ bool SingleCopy::TryAcquire()
     // No age limit: a copy that has run for hours still owns its lock. Staleness is decided
     // only by whether the owning process is still alive.
     lock->setStaleLockTime(0);
-    if (!lock->tryLock(0))
-        return false;
-    m_lock = std::move(lock);
-    return true;
+    if (lock->tryLock(0)) {
+        m_lock = std::move(lock);
+        return true;
+    }
+    // Only a lock held by a live copy means another copy runs. A folder that cannot take the
+    // lock file must not keep the program from starting at all.
+    return lock->error() != QLockFile::LockFailedError;
 }
 
 bool SingleCopy::Held() const

@@ -15,8 +15,9 @@ public:
     SingleCopy(const SingleCopy&) = delete;
     SingleCopy& operator=(const SingleCopy&) = delete;
 
-    // True when this process now holds the lock (no other copy runs). Never waits; a lock
-    // left behind by a copy that was killed is taken over.
+    // True when no other copy runs: this process now holds the lock, or the lock file cannot
+    // be made at all (then Held() is false). Never waits; a lock left behind by a copy that
+    // was killed is taken over.
     bool TryAcquire();
     bool Held() const;
     QString LockPath() const { return m_path; }

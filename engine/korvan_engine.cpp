@@ -4,8 +4,10 @@
 
 #include "engine/bpnet.h"
 #include "engine/netfile.h"
+#include "engine/parallel.h"
 #include "engine/sfamnet.h"
 
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -88,15 +90,22 @@ template <class R> std::vector<int32_t> UsableRows(const R* results, int32_t nRo
     return rows;
 }
 
-// Every value of the rows, columns from `first` on, is finite.
+// Every value of the rows, columns from `first` on, is finite. A large table is read by
+// several threads: on a big run this scan would otherwise cost a third of the time.
 bool RowsFinite(const Arrays& a, const std::vector<int32_t>& rows, int32_t first)
 {
-    bool ok = true;
-    for (int32_t r : rows) {
-        const float* row = a.Row(r);
-        for (int32_t j = first; j < a.nFields; ++j)
-            ok &= Finite(row[j]);
-    }
+    std::atomic<bool> ok{true};
+    const double work = 0.25 * static_cast<double>(rows.size()) * a.nFields;
+    ForEachChunk(rows.size(), 16384, ThreadsFor(work), [&](size_t, size_t begin, size_t end) {
+        bool good = true;
+        for (size_t k = begin; k < end; ++k) {
+            const float* row = a.Row(rows[k]);
+            for (int32_t j = first; j < a.nFields; ++j)
+                good &= Finite(row[j]);
+        }
+        if (!good)
+            ok = false;
+    });
     return ok;
 }
 

@@ -36,6 +36,17 @@ struct LinkState {
     QString errorText;
 };
 
+// The primary key as an index entry ("PrimaryKey", primary and unique).
+inline IndexInfo PrimaryIndex(const QStringList& key)
+{
+    IndexInfo ix;
+    ix.name = QStringLiteral("PrimaryKey");
+    ix.fields = key;
+    ix.primary = true;
+    ix.unique = true;
+    return ix;
+}
+
 // Catalogue text with its '|' filled in.
 KvError Error(int32_t number, const QString& arg = {});
 QString CatalogueText(int32_t number, const QString& arg);

@@ -335,6 +335,98 @@ Tokens rewriteGroupBy(Tokens t)
     return t;
 }
 
+// Jet's "text" literals -> 'text' (Jet names go in brackets; double quotes delimit strings).
+Tokens rewriteDoubleQuotes(Tokens t)
+{
+    for (Token& tk : t) {
+        if (tk.kind != Token::Ident || !tk.text.startsWith(u'"') || tk.text.size() < 2)
+            continue;
+        QString inner = tk.text.mid(1, tk.text.size() - 2);
+        inner.replace(QStringLiteral("\"\""), QStringLiteral("\""));
+        inner.replace(u'\'', QStringLiteral("''"));
+        tk = Token{Token::String, u'\'' + inner + u'\''};
+    }
+    return t;
+}
+
+qsizetype prevSolid(const Tokens& t, qsizetype i)
+{
+    while (i >= 0 && (t.at(i).kind == Token::Space || t.at(i).kind == Token::Comment))
+        --i;
+    return i;
+}
+
+// Index of the parenthesis opening the one at `close`; -1 when unbalanced.
+qsizetype matchingBack(const Tokens& t, qsizetype close)
+{
+    int depth = 0;
+    for (qsizetype i = close; i >= 0; --i) {
+        if (t.at(i).punct(')'))
+            ++depth;
+        else if (t.at(i).punct('(') && --depth == 0)
+            return i;
+    }
+    return -1;
+}
+
+bool isOperand(const Token& tk)
+{
+    return tk.kind == Token::Word || tk.kind == Token::Ident || tk.kind == Token::Number
+        || tk.kind == Token::String;
+}
+
+// x ^ y -> kdb_pow(x, y), with x and y the nearest operands (a name, a number, a bracketed
+// group or a function call), as Jet's ^ binds tighter than the other operators.
+Tokens rewritePower(Tokens t)
+{
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        if (!t.at(i).punct('^'))
+            continue;
+        qsizetype l = prevSolid(t, i - 1);
+        if (l < 0)
+            continue;
+        qsizetype lStart = l;
+        if (t.at(l).punct(')')) {
+            lStart = matchingBack(t, l);
+            if (lStart < 0)
+                continue;
+            if (lStart > 0 && t.at(lStart - 1).kind == Token::Word)
+                --lStart;   // a function call
+        } else if (!isOperand(t.at(l))) {
+            continue;
+        }
+        while (lStart >= 2 && t.at(lStart - 1).punct('.') && isOperand(t.at(lStart - 2)))
+            lStart -= 2;   // qualified name
+        qsizetype r = nextSolid(t, i + 1);
+        if (r >= t.size())
+            continue;
+        const qsizetype rStart = r;
+        if ((t.at(r).punct('-') || t.at(r).punct('+')) && r + 1 < t.size())
+            r = nextSolid(t, r + 1);
+        if (r >= t.size())
+            continue;
+        qsizetype rEnd = r;
+        if (t.at(r).punct('(')) {
+            rEnd = matching(t, r);
+        } else if (t.at(r).kind == Token::Word && r + 1 < t.size() && t.at(r + 1).punct('(')) {
+            rEnd = matching(t, r + 1);
+        } else if (!isOperand(t.at(r))) {
+            continue;
+        }
+        while (rEnd + 2 < t.size() && t.at(rEnd + 1).punct('.') && isOperand(t.at(rEnd + 2)))
+            rEnd += 2;
+        if (rEnd >= t.size())
+            continue;
+        const QString replaced = QStringLiteral("kdb_pow(") + join(t, lStart, l + 1).trimmed()
+                                 + QStringLiteral(", ") + join(t, rStart, rEnd + 1).trimmed()
+                                 + QStringLiteral(")");
+        t.remove(lStart, rEnd - lStart + 1);
+        t.insert(lStart, Token{Token::Ident, replaced});
+        i = lStart;
+    }
+    return t;
+}
+
 // SELECT ... INTO t FROM ... -> CREATE TABLE t AS SELECT ... FROM ...
 Tokens rewriteSelectInto(const Tokens& t)
 {
@@ -370,7 +462,9 @@ QStringList TranslateJet(const QString& jetSql)
 {
     QStringList out;
     for (Tokens st : splitStatements(tokenize(jetSql))) {
+        st = rewriteDoubleQuotes(st);
         st = rewriteIsNull(st);
+        st = rewritePower(st);
         const qsizetype a = nextSolid(st, 0);
         const qsizetype b = nextSolid(st, a + 1);
         if (a < st.size() && b < st.size() && st.at(a).is("CREATE") && st.at(b).is("TABLE")) {
@@ -488,6 +582,14 @@ void Database::ExecuteJet(const QString& jetSql)
     }
     if (tx)
         tx->Commit();
+}
+
+Reader Database::QueryJet(const QString& jetSql, Params values)
+{
+    const QStringList sql = TranslateJet(jetSql);
+    if (sql.size() != 1)
+        throw detail::Error(3075, jetSql);
+    return Query(sql.first(), values);
 }
 
 } // namespace kdb

@@ -162,11 +162,6 @@ void unregisterOpen(const QString& key)
 
 // --- SQL functions of every connection -------------------------------------------------------
 
-void fnIsNull(sqlite3_context* ctx, int, sqlite3_value** argv)
-{
-    sqlite3_result_int(ctx, sqlite3_value_type(argv[0]) == SQLITE_NULL ? 1 : 0);
-}
-
 void fnDateSerial(sqlite3_context* ctx, int, sqlite3_value** argv)
 {
     switch (sqlite3_value_type(argv[0])) {
@@ -227,12 +222,43 @@ void stdevFinalPopulation(sqlite3_context* ctx)
         sqlite3_result_double(ctx, std::sqrt(s->m2 / double(s->n)));
 }
 
+void fnPow(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    sqlite3_result_double(ctx, std::pow(sqlite3_value_double(argv[0]), sqlite3_value_double(argv[1])));
+}
+
+// Jet's CStr: numbers in their shortest text form (2.0 -> "2"), text as it is.
+void fnCStr(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    const Value v = [&]() -> Value {
+        switch (sqlite3_value_type(argv[0])) {
+        case SQLITE_INTEGER: return Value(static_cast<long long>(sqlite3_value_int64(argv[0])));
+        case SQLITE_FLOAT: return Value(sqlite3_value_double(argv[0]));
+        case SQLITE_NULL: return Value();
+        default:
+            return Value(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])),
+                                           sqlite3_value_bytes(argv[0])));
+        }
+    }();
+    if (v.isNull()) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const QByteArray u = v.toText().toUtf8();
+    sqlite3_result_text(ctx, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+}
+
 void registerFunctions(sqlite3* db)
 {
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-    sqlite3_create_function_v2(db, "IsNull", 1, flags, nullptr, fnIsNull, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "DateSerial", 1, flags, nullptr, fnDateSerial, nullptr, nullptr,
                                nullptr);
+    sqlite3_create_function_v2(db, "kdb_pow", 2, flags, nullptr, fnPow, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, "CStr", 1, flags, nullptr, fnCStr, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "StDev", 1, flags, nullptr, nullptr, stdevStep,
                                stdevFinalSample, nullptr);
     sqlite3_create_function_v2(db, "StDevP", 1, flags, nullptr, nullptr, stdevStep,
@@ -687,26 +713,28 @@ QString Statement::ColumnName(int column) const
     return QString::fromUtf8(sqlite3_column_name(m_stmt, column));
 }
 
+namespace {
+
+int64_t runValues(Statement& s, const Value* values, qsizetype count)
+{
+    for (qsizetype i = 0; i < count; ++i)
+        BindValue(s.handle(), int(i + 1), values[i]);
+    while (s.Step()) {
+    }
+    s.Reset();
+    return sqlite3_changes64(sqlite3_db_handle(s.handle()));
+}
+
+} // namespace
+
 int64_t Statement::Run(Params values)
 {
-    int i = 1;
-    for (const Value& v : values)
-        BindValue(m_stmt, i++, v);
-    while (Step()) {
-    }
-    sqlite3_reset(m_stmt);
-    return sqlite3_changes64(m_conn->db);
+    return runValues(*this, values.begin(), qsizetype(values.size()));
 }
 
 int64_t Statement::Run(const QList<Value>& values)
 {
-    int i = 1;
-    for (const Value& v : values)
-        BindValue(m_stmt, i++, v);
-    while (Step()) {
-    }
-    sqlite3_reset(m_stmt);
-    return sqlite3_changes64(m_conn->db);
+    return runValues(*this, values.constData(), values.size());
 }
 
 // --- reader ----------------------------------------------------------------------------------

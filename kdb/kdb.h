@@ -35,9 +35,22 @@
 // (file: attached read-only + temporary view; ODBC: read-only virtual table), so
 // "SELECT ... FROM Test JOIN LinkDataSource ..." runs as one statement.
 // db.ReadLinked("LinkDataSource") reads the linked rows in key order (the order that decides
-// training and testing rows); "SELECT * FROM LinkDataSource" alone gives no promised order.
+// training and testing rows; a plain "SELECT * FROM LinkDataSource" gives that order too); a
+// join that must keep it appends db.KeyOrder("LinkDataSource", "LinkDataSource").
+// db.RefreshLink("LinkDataSource", ";DATABASE=<new path>") re-points a link (moved file).
+//   kdb::Reader r = db.ReadLinked("LinkDataSource"); r.Skip(low - 1); ... r.Next() ...
+//
+// Jet SELECTs of the system (double-quoted strings, ^, IsNull()) run through
+// db.QueryJet(jetSql); CREATE/ALTER/DROP/SELECT INTO through db.ExecuteJet(jetSql).
+//
+// Long values: Database::BlobWriter w(db, "Snapshots", "Snapshot", "DateSaved", key);
+//   w.AppendChunk(bytes) ... w.Finish();  reading: Value v = r.Get(0);
+//   Database::FieldSize(v), Database::GetChunk(v, pos, n).
+// Dates are stored as text "YYYY-MM-DD HH:MM:SS" (kdb::DateText); kdb::DateSerial() and the
+// SQL function DateSerial() give Jet's serial days.
 //
 // Errors are KvError with the Jet numbers: 3343 not a database, 3024 file missing, 3050 locked,
+// 3045 file in use (exclusive open against another connection of this program),
 // 3022 duplicate key, 3078 no such table, 3021 no current record, 3163 text too long, 3059
 // ODBC source choice cancelled, 3146/3151 ODBC failures, 3010 table exists, 3204 database
 // exists, 3027 read-only.
@@ -317,6 +330,8 @@ public:
     int64_t Execute(const QString& sql, const QList<Value>& values);
     // Runs Jet SQL as the system writes it (see TranslateJet), in one transaction.
     void ExecuteJet(const QString& jetSql);
+    // A Jet SELECT (see TranslateJet) as a forward-only reader.
+    Reader QueryJet(const QString& jetSql, Params values = {});
     // The cached prepared statement for the text.
     Statement Prepare(const QString& sql);
     Reader Query(const QString& sql, Params values = {});
@@ -425,12 +440,15 @@ private:
 //    (Jet compares text ignoring case); Memo/LongText COLLATE NOCASE.
 //  - SELECT ... INTO t FROM ... -> CREATE TABLE t AS SELECT ... FROM ...
 //  - GROUP BY terms get COLLATE NOCASE (Jet groups text ignoring case; numbers unaffected).
+//  - "text" is a string literal as in Jet ('text'); names go in [brackets].
+//  - x ^ y -> kdb_pow(x, y) (x, y: a name, number, bracketed group or function call).
 // ExecuteJet also runs, with the database's help:
 //  - ALTER TABLE t ADD COLUMN c AUTOINCREMENT ... PRIMARY KEY -> the table rebuilt with c as
 //    its auto-number key, existing rows numbered 1, 2, ... in their order;
 //  - DROP TABLE of a linked table -> the link is removed.
-// IsNull(x), StDev(x) (sample), StDevP(x) and DateSerial(x) are SQL functions of every
-// connection, so they need no translation; [name] quoting is SQLite's own.
+// IsNull(x) is rewritten to ((x) IS NULL). StDev(x) (sample), StDevP(x), CStr(x) (Jet's
+// number-to-text) and DateSerial(x) (a date text or number -> serial day) are SQL functions of
+// every connection, in Execute/Query too; [name] quoting is SQLite's own.
 QStringList TranslateJet(const QString& jetSql);
 
 } // namespace kdb

@@ -250,14 +250,8 @@ QList<IndexInfo> OdbcConnection::Indexes(const QString& table)
 {
     QList<IndexInfo> list;
     const QStringList key = PrimaryKey(table);
-    if (!key.isEmpty()) {
-        IndexInfo ix;
-        ix.name = QStringLiteral("PrimaryKey");
-        ix.fields = key;
-        ix.primary = true;
-        ix.unique = true;
-        list << ix;
-    }
+    if (!key.isEmpty())
+        list << PrimaryIndex(key);
     Stmt s(m_dbc);
     QByteArray t = utf8(table);
     s.check(SQLStatistics(s.h(), nullptr, 0, nullptr, 0, sqlChars(t), SQLSMALLINT(t.size()),
@@ -515,7 +509,11 @@ int vtConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3
             if (key.size() == 1 && c.name == key.first())
                 v->keyCol = i;
             v->cols.push_back(vc);
-            decl << QuoteIdent(c.name) + u' ' + QString::fromLatin1(declaredFor(DaoTypeForColumn(c)));
+            const int16_t daoType = DaoTypeForColumn(c);
+            // Text compares ignoring case, as in Jet; the key keeps the source's own order.
+            const bool caseless = (daoType == dbText || daoType == dbMemo) && v->keyCol != i;
+            decl << QuoteIdent(c.name) + u' ' + QString::fromLatin1(declaredFor(daoType))
+                        + (caseless ? QStringLiteral(" COLLATE NOCASE") : QString());
         }
         const QByteArray schema = QStringLiteral("CREATE TABLE x(%1)").arg(decl.join(u',')).toUtf8();
         const int rc = sqlite3_declare_vtab(db, schema.constData());

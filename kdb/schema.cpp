@@ -215,14 +215,8 @@ QList<IndexInfo> sqliteIndexes(ConnectionImpl* c, const QString& schema, const Q
     if (!primaryFound) {
         // An INTEGER PRIMARY KEY is the row id itself and has no index entry of its own.
         const QStringList key = sqlitePrimaryKey(c, schema, table);
-        if (!key.isEmpty()) {
-            IndexInfo ix;
-            ix.name = QStringLiteral("PrimaryKey");
-            ix.fields = key;
-            ix.primary = true;
-            ix.unique = true;
-            list.prepend(ix);
-        }
+        if (!key.isEmpty())
+            list.prepend(detail::PrimaryIndex(key));
     }
     return list;
 }
@@ -327,8 +321,18 @@ QString linkObjectSql(ConnectionImpl* c, const LinkState& link, const QString& a
         order = QStringLiteral(" ORDER BY ") + keyOrderTerms(key, {});
     else if (!schemaIsView(c, link.schema, actual))
         order = QStringLiteral(" ORDER BY _rowid_");
-    return QStringLiteral("CREATE TEMP VIEW %1 AS SELECT * FROM %2.%3%4")
-        .arg(QuoteIdent(link.name), QuoteIdent(link.schema), QuoteIdent(actual), order);
+    // Jet compares text ignoring case: the text columns compare so through the link. The key
+    // keeps its own collation, so that joins on it use the source's index.
+    QStringList select;
+    for (const FieldInfo& f : sqliteFields(c, link.schema, actual)) {
+        if ((f.type == dbText || f.type == dbMemo) && !key.contains(f.name))
+            select << QuoteIdent(f.name) + QStringLiteral(" COLLATE NOCASE AS ") + QuoteIdent(f.name);
+        else
+            select << QuoteIdent(f.name);
+    }
+    return QStringLiteral("CREATE TEMP VIEW %1 AS SELECT %5 FROM %2.%3%4")
+        .arg(QuoteIdent(link.name), QuoteIdent(link.schema), QuoteIdent(actual), order,
+             select.join(QStringLiteral(", ")));
 }
 
 // Makes the source reachable; returns the source table's own spelling.

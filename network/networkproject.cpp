@@ -382,7 +382,7 @@ void CNetworkProject::HideSplash()
     IgnoreErrors([] { NetworkHost::Current().HideSplash(); });
 }
 
-bool CNetworkProject::ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, QString& tableName)
+void CNetworkProject::ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, QString& tableName)
 {
     mReadDataFile.clear();
     mReadTableName.clear();
@@ -401,7 +401,6 @@ bool CNetworkProject::ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, Q
     }
     dataFile = mReadDataFile;
     tableName = mReadTableName;
-    return true;
 }
 
 void CNetworkProject::OpenProject(const QString& path)

@@ -246,7 +246,7 @@ protected:
     int64_t mRows = 0;
 
 private:
-    bool ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, QString& tableName);
+    void ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, QString& tableName);
     void MissingSettingBox(const QString& name);
     void BuildLayout();
     void BuildRows(int mode);

@@ -85,7 +85,7 @@ void CSFam::LayoutStarting()
 void CSFam::LayoutFinished()
 {
     kdb::Database db = kdb::Database::Open(ProjectFileName(), false, true);
-    const kdb::Snapshot classes = db.OpenSnapshot(QStringLiteral("SELECT * FROM Classes"));
+    const kdb::Snapshot classes = db.OpenSnapshot(QStringLiteral("SELECT * FROM Classes;"));
     const int classColumn = classes.ColumnIndex(QStringLiteral("Class"));
     const int numberColumn = classes.ColumnIndex(QStringLiteral("ClassNum"));
     if (classColumn < 0 || numberColumn < 0)

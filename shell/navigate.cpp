@@ -4,6 +4,7 @@
 #include "core/pathutils.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/veltra.h"
+#include "kdb/kdb.h"
 #include "shell/modmenu.h"
 #include "shell/projectopener.h"
 
@@ -147,6 +148,31 @@ void CNavigate::ProcessNavigate(int32_t eNav)
         }
         bar().RecalcLayout();
         bar().Refresh();
+    });
+}
+
+void CNavigate::Save(const QString& sDBFileName)
+{
+    Procedure(QStringLiteral("CNavigate::Save"), [&] {
+        kdb::Database db = kdb::Database::Open(sDBFileName, false, false);
+        // The row is edited when there is one, else added.
+        db.Upsert(QStringLiteral("Config"), {{QStringLiteral("sValue"), QString::number(mStep)}},
+                  QStringLiteral("Property"), QStringLiteral("Navigate"));
+    });
+}
+
+void CNavigate::Load(const QString& sDBFileName)
+{
+    Procedure(QStringLiteral("CNavigate::Load"), [&] {
+        kdb::Database db = kdb::Database::Open(sDBFileName, false, true);
+        const kdb::Value value = db.Scalar(QStringLiteral("SELECT sValue FROM Config WHERE Property='Navigate';"));
+        db.Close();
+        if (value.isNull())
+            return;
+        const std::optional<int64_t> step = value.ToInt();
+        if (!step || *step < INT16_MIN || *step > INT16_MAX)
+            throw KvError(KvErr::TypeMismatch);
+        Navigate(int32_t(*step));
     });
 }
 

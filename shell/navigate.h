@@ -33,6 +33,11 @@ public:
     // The remembered step.
     int32_t Step() const { return mStep; }
 
+    // The remembered step into, and back from, the project's Config row 'Navigate'. Failures
+    // show the boxes "CNavigate::Save" and "CNavigate::Load".
+    void Save(const QString& sDBFileName);
+    void Load(const QString& sDBFileName);
+
     // One tool on or off; a name the bar does not know raises to the caller.
     void Enable(const QString& sToolName);
     void Disable(const QString& sToolName);

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
@@ -125,7 +126,9 @@ FileDialogResult QtPrompter::fileDialog(const FileDialogRequest& request)
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     // Name filters match without regard to case, as the data files come from other systems
     // with upper-case names.
-    dialog.setFilter(dialog.filter().setFlag(QDir::CaseSensitive, false));
+    QDir::Filters listing = dialog.filter();
+    listing.setFlag(QDir::CaseSensitive, false);
+    dialog.setFilter(listing);
     const QStringList filters = QtNameFilters(request.filter);
     if (!filters.isEmpty()) {
         dialog.setNameFilters(filters);
@@ -153,8 +156,11 @@ FileDialogResult QtPrompter::fileDialog(const FileDialogRequest& request)
 
     bool closedByHook = false;
     if (request.filterHook) {
+        auto* typeList = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
         QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
-            if (closedByHook || !request.filterHook(int(filters.indexOf(filter))))
+            // The list's own position: two entries may read the same.
+            const int entry = typeList ? typeList->currentIndex() : int(filters.indexOf(filter));
+            if (closedByHook || !request.filterHook(entry))
                 return;
             closedByHook = true;
             // Closed after the combo box has finished its own handling.

@@ -55,6 +55,18 @@ TEST(SingleCopy, ALockLeftByAKilledCopyIsTakenOver)
     EXPECT_TRUE(probe.TryAcquire());
 }
 
+TEST(SingleCopy, AFolderThatCannotHoldTheLockDoesNotStopTheProgram)
+{
+    // A plain file where the folder should be.
+    const QString blocker = TestEnv::NewFolder(QStringLiteral("lock")) + QStringLiteral("/file");
+    QFile file(blocker);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    SingleCopy copy(blocker);
+    EXPECT_TRUE(copy.TryAcquire());
+    EXPECT_FALSE(copy.Held());
+}
+
 TEST(SplashWait, RemainingTimeAndPasses)
 {
     EXPECT_EQ(SplashWait::RemainingMs(1500), 6500);

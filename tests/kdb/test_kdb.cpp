@@ -352,3 +352,20 @@ TEST(KdbJet, TranslationLeavesStringsAlone)
                                      "FROM t GROUP BY a COLLATE NOCASE, lower(b) COLLATE NOCASE "
                                      "ORDER BY a"));
 }
+
+TEST(KdbJet, StringsPowersAndCStrOfJetQueries)
+{
+    Database db = Database::Create(NewPath(QStringLiteral("q.kvp")));
+    db.Execute("CREATE TABLE t (k INTEGER PRIMARY KEY, x DOUBLE, s TEXT)");
+    db.Execute("INSERT INTO t VALUES (1, 1, 'a'), (2, 3, '-123.456'), (3, 2.5, 'B'), (4, 2, '2')");
+    QList<int64_t> keys;
+    for (Reader r = db.QueryJet("SELECT t.k FROM t WHERE (((t.s)<>\"-123.456\")) "
+                                "ORDER BY (t.[x] - 2.5) ^2 + (t.k - 1) ^2 ;");
+         r.Next();)
+        keys << r.Int(0);
+    EXPECT_EQ(keys, (QList<int64_t>{1, 3, 4}));   // distances 2.25, 4, 9.25
+    EXPECT_EQ(db.QueryJet("SELECT count(*) FROM t WHERE CStr([x]) = [s]").Skip(1), 1);
+    EXPECT_EQ(db.Scalar("SELECT count(*) FROM t WHERE CStr([x]) = [s]").toInt(), 1);   // 2 = "2"
+    EXPECT_DOUBLE_EQ(db.Scalar(TranslateJet("SELECT 2 ^ 3 ^ 2").first()).toDouble(), 64.0);
+    EXPECT_EQ(TranslateJet("SELECT \"it's\" AS a").first(), QStringLiteral("SELECT 'it''s' AS a"));
+}

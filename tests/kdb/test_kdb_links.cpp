@@ -71,6 +71,8 @@ TEST(KdbLinks, FileSourceInKeyOrderAndJoined)
     EXPECT_EQ(p.Fields("LinkDataSource").size(), 5);
     EXPECT_EQ(p.PrimaryKey("LinkDataSource"), QStringList{kKey});
     EXPECT_EQ(p.RecordCount("LinkDataSource"), 10);
+    // Text compares ignoring case, as in Jet.
+    EXPECT_EQ(p.Scalar("SELECT count(*) FROM LinkDataSource WHERE [label] = 'L\u00e9 4 ''Q'''").toInt(), 1);
 
     p.Insert("Test", {{"MainPrimaryKey", "k03"}, {"Predicted", 1.5}, {"Mark", -1}});
     p.Insert("Test", {{"MainPrimaryKey", "k09"}, {"Predicted", 2.5}, {"Mark", 0}});
@@ -115,6 +117,7 @@ TEST(KdbLinks, OdbcSourceDeliversTheSameRows)
     EXPECT_EQ(j.Text(0), QStringLiteral("l\u00e9 4 'q'"));
     EXPECT_EQ(p.RecordCount("LinkDataSource"), 10);
     EXPECT_EQ(p.PrimaryKey("LinkDataSource"), QStringList{kKey});
+    EXPECT_EQ(p.Scalar("SELECT count(*) FROM LinkDataSource WHERE [label] = 'L\u00e9 4 ''Q'''").toInt(), 1);
 
     const QString path = p.Name();
     p.Close();

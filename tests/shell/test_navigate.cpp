@@ -1,6 +1,7 @@
 // The workflow navigation: which steps are remembered and what each step does to the tools.
 #include "core/kverror.h"
 #include "core/widgets/commandbar.h"
+#include "kdb/kdb.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "tests/shell/test_shell_support.h"
@@ -102,4 +103,55 @@ TEST_F(Navigation, UnknownToolRaisesToTheCaller)
     } catch (const KvError& e) {
         EXPECT_EQ(e.number(), KvErr::ItemNotFound);
     }
+}
+
+namespace {
+QString projectWithConfig()
+{
+    const QString path = TestEnv::NewFolder(QStringLiteral("nav")) + QStringLiteral("/Nav.kvp");
+    kdb::Database db = kdb::Database::Create(path);
+    db.Execute(QStringLiteral("CREATE TABLE Config (Property TEXT PRIMARY KEY, sValue TEXT);"));
+    db.Insert(QStringLiteral("Config"), {{QStringLiteral("Property"), QStringLiteral("Type")}, {QStringLiteral("sValue"), QStringLiteral("2")}});
+    return path;
+}
+
+QString storedStep(const QString& path)
+{
+    kdb::Database db = kdb::Database::Open(path, false, true);
+    return db.Scalar(QStringLiteral("SELECT sValue FROM Config WHERE Property='Navigate';")).toText();
+}
+} // namespace
+
+TEST_F(Navigation, SaveAddsTheRowThenEditsIt)
+{
+    const QString path = projectWithConfig();
+    for (int32_t step : {navOpened, navConfigured, navSplit, navTrained, navTested, navBrowsing})
+        gNavigate().Navigate(step);
+    gNavigate().Save(path);
+    // The last workflow stage, not the view shown after it.
+    EXPECT_EQ(storedStep(path), QStringLiteral("4"));
+    gNavigate().Navigate(navSplit);
+    gNavigate().Save(path);
+    EXPECT_EQ(storedStep(path), QStringLiteral("3"));
+    kdb::Database db = kdb::Database::Open(path, false, true);
+    EXPECT_EQ(db.Scalar(QStringLiteral("SELECT COUNT(*) FROM Config WHERE Property='Navigate';")).toInt(), 1);
+}
+
+TEST_F(Navigation, LoadEntersTheStoredStep)
+{
+    const QString path = projectWithConfig();
+    gNavigate().Navigate(navConfigured);
+    gNavigate().Save(path);
+    gNavigate().Navigate(navNoProject);
+    gNavigate().Load(path);
+    EXPECT_EQ(gNavigate().Step(), navConfigured);
+    EXPECT_TRUE(main->MainToolBar()->Enabled(QStringLiteral("mnuSplit")));
+}
+
+TEST_F(Navigation, SaveIntoAMissingProjectShowsItsBox)
+{
+    prompts.ExpectBox(MsgResult::Ok);
+    gNavigate().Save(QStringLiteral("/no/such/project.kvp"));
+    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("CNavigate::Save"));
+    EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Critical);
 }
