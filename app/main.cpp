@@ -6,6 +6,7 @@
 #include "core/widgets/veltra.h"
 #include "shell/frmmain.h"
 #include "shell/modmenu.h"
+#include "shell/networkopener.h"
 
 #include <QApplication>
 #include <QDir>
@@ -53,6 +54,9 @@ int main(int argc, char* argv[])
     prompter.SetBeforePrompt([] { modMenu::HideSplash(); });
     Prompts::Install(&prompter);
     armAutomaticQuit();
+
+    // Project files open through the network objects.
+    NetworkProjectOpener opener;
 
     StartupOptions options;
     options.arguments = QCoreApplication::arguments().mid(1);

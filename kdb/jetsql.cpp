@@ -460,9 +460,15 @@ Tokens rewriteSelectInto(const Tokens& t)
 
 QStringList TranslateJet(const QString& jetSql)
 {
+    return TranslateJet(jetSql, false);
+}
+
+QStringList TranslateJet(const QString& jetSql, bool doubleQuotedStrings)
+{
     QStringList out;
     for (Tokens st : splitStatements(tokenize(jetSql))) {
-        st = rewriteDoubleQuotes(st);
+        if (doubleQuotedStrings)
+            st = rewriteDoubleQuotes(st);
         st = rewriteIsNull(st);
         st = rewritePower(st);
         const qsizetype a = nextSolid(st, 0);
@@ -586,7 +592,7 @@ void Database::ExecuteJet(const QString& jetSql)
 
 Reader Database::QueryJet(const QString& jetSql, Params values)
 {
-    const QStringList sql = TranslateJet(jetSql);
+    const QStringList sql = TranslateJet(jetSql, true);
     if (sql.size() != 1)
         throw detail::Error(3075, jetSql);
     return Query(sql.first(), values);

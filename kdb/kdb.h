@@ -330,7 +330,8 @@ public:
     int64_t Execute(const QString& sql, const QList<Value>& values);
     // Runs Jet SQL as the system writes it (see TranslateJet), in one transaction.
     void ExecuteJet(const QString& jetSql);
-    // A Jet SELECT (see TranslateJet) as a forward-only reader.
+    // A Jet SELECT as a forward-only reader: TranslateJet with "text" taken as a string
+    // literal, as Jet reads it (names in such text go in [brackets]).
     Reader QueryJet(const QString& jetSql, Params values = {});
     // The cached prepared statement for the text.
     Statement Prepare(const QString& sql);
@@ -440,7 +441,8 @@ private:
 //    (Jet compares text ignoring case); Memo/LongText COLLATE NOCASE.
 //  - SELECT ... INTO t FROM ... -> CREATE TABLE t AS SELECT ... FROM ...
 //  - GROUP BY terms get COLLATE NOCASE (Jet groups text ignoring case; numbers unaffected).
-//  - "text" is a string literal as in Jet ('text'); names go in [brackets].
+//  - with doubleQuotedStrings (QueryJet): "text" is a string literal as in Jet ('text');
+//    otherwise "name" stays a name, so QuoteIdent names work in ExecuteJet.
 //  - x ^ y -> kdb_pow(x, y) (x, y: a name, number, bracketed group or function call).
 // ExecuteJet also runs, with the database's help:
 //  - ALTER TABLE t ADD COLUMN c AUTOINCREMENT ... PRIMARY KEY -> the table rebuilt with c as
@@ -450,5 +452,6 @@ private:
 // number-to-text) and DateSerial(x) (a date text or number -> serial day) are SQL functions of
 // every connection, in Execute/Query too; [name] quoting is SQLite's own.
 QStringList TranslateJet(const QString& jetSql);
+QStringList TranslateJet(const QString& jetSql, bool doubleQuotedStrings);
 
 } // namespace kdb

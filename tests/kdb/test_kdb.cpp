@@ -367,5 +367,10 @@ TEST(KdbJet, StringsPowersAndCStrOfJetQueries)
     EXPECT_EQ(db.QueryJet("SELECT count(*) FROM t WHERE CStr([x]) = [s]").Skip(1), 1);
     EXPECT_EQ(db.Scalar("SELECT count(*) FROM t WHERE CStr([x]) = [s]").toInt(), 1);   // 2 = "2"
     EXPECT_DOUBLE_EQ(db.Scalar(TranslateJet("SELECT 2 ^ 3 ^ 2").first()).toDouble(), 64.0);
-    EXPECT_EQ(TranslateJet("SELECT \"it's\" AS a").first(), QStringLiteral("SELECT 'it''s' AS a"));
+    EXPECT_EQ(TranslateJet("SELECT \"it's\" AS a", true).first(), QStringLiteral("SELECT 'it''s' AS a"));
+    EXPECT_EQ(TranslateJet("SELECT \"it's\" AS a").first(), QStringLiteral("SELECT \"it's\" AS a"));
+    // Names quoted by the layer keep working in Jet DDL, with their size checks.
+    db.ExecuteJet("CREATE TABLE " + QuoteIdent("my \"t\"") + " (" + QuoteIdent("it's") + " Text(3))");
+    db.Insert("my \"t\"", {{"it's", "abc"}});
+    EXPECT_EQ(ErrorOf([&] { db.Insert("my \"t\"", {{"it's", "abcd"}}); }), 3163);
 }

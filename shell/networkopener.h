@@ -1,0 +1,46 @@
+// The command layer's side of the network projects: the one open network object (gBackProp or
+// gSFam), the opening of a project file through it, and the host services the network objects
+// ask of the program (closing the project, the browse windows, the splash, the navigation).
+#pragma once
+
+#include "network/networkhost.h"
+#include "shell/projectopener.h"
+
+#include <memory>
+
+class CBackProp;
+class CSFam;
+class CNetworkProject;
+
+// At most one of the two is set while a project is open.
+std::shared_ptr<CBackProp>& gBackProp();
+std::shared_ptr<CSFam>& gSFam();
+// The open network object of either kind, or nullptr.
+CNetworkProject* CurrentNetwork();
+
+class NetworkProjectOpener final : public IProjectOpener {
+public:
+    NetworkProjectOpener();  // installs itself and the network host
+    ~NetworkProjectOpener(); // removes both
+
+    // Re-links a moved data file, tests the project file, reads the network kind and lets a
+    // new network object of that kind open the project; then resumes at the project's
+    // furthest workflow step.
+    bool OpenProject(const QString& path) override;
+    // Saves the workflow flags into the project file and releases the network object.
+    void CloseProject() override;
+    QString ProjectFileName() const override;
+
+private:
+    class Host final : public INetworkHost {
+    public:
+        void CloseProject() override;
+        void CloseBrowsers() override;
+        void HideSplash() override;
+        void SaveNavigation(const QString& projectFile) override;
+    };
+    Host m_host;
+    bool m_flagsLoaded = false;
+    IProjectOpener* m_previousOpener = nullptr;
+    INetworkHost* m_previousHost = nullptr;
+};

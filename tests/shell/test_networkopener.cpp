@@ -1,0 +1,124 @@
+// Opening and closing project files through the network objects, as File Open does it.
+#include "core/regsettings.h"
+#include "core/widgets/mrulist.h"
+#include "core/widgets/veltra.h"
+#include "network/process.h"
+#include "shell/modmenu.h"
+#include "shell/navigate.h"
+#include "shell/networkopener.h"
+#include "tests/network/netfixture.h"
+#include "tests/shell/test_shell_support.h"
+
+#include <QFile>
+
+namespace {
+
+class OpenThroughNetwork : public ShellTest {
+protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        folder = TestEnv::NewFolder("opener");
+        std::vector<QList<kdb::Value>> rows;
+        for (int i = 1; i <= 20; ++i)
+            rows.push_back({i, i * 0.5, i % 3 == 0 ? "A" : "B", i * 2.0});
+        source = NetTest::MakeSource(folder, "Data", "X REAL, C TEXT, Y REAL", rows);
+    }
+    void TearDown() override
+    {
+        modMenu::FileClose();
+        ShellTest::TearDown();
+    }
+    // A back-propagation project over the source, configured, with the given flags stored.
+    QString MakeBackPropProject(const QString& name, uint8_t flags)
+    {
+        const QString path = folder + "/" + name;
+        CBackProp bp;
+        bp.Initialize(path);
+        bp.Attach(source, "Data");
+        NetTest::Configure(bp, {{"X", roleInput, 0, 10}, {"Y", roleBPPredict, 0, 40}});
+        bp.SaveConfig();
+        CProcess process;
+        process.SetIsConfigured(flags & CProcess::kConfigured);
+        process.SetIsSplit(flags & CProcess::kSplit);
+        process.Save(path);
+        return path;
+    }
+    void SetConfig(const QString& path, const QString& key, const QString& value)
+    {
+        kdb::Database db = kdb::Database::Open(path);
+        db.Update("Config", {{"sValue", value}}, "Property", key);
+    }
+    NetworkProjectOpener opener;
+    QString folder, source;
+};
+
+} // namespace
+
+TEST_F(OpenThroughNetwork, ProjectOpensResumesAndClosesKeepingItsFlags)
+{
+    const QString path = MakeBackPropProject("sales.kvp", CProcess::kConfigured | CProcess::kSplit);
+    modMenu::FileOpen(path);
+    ASSERT_TRUE(gBackProp());
+    EXPECT_FALSE(gSFam());
+    EXPECT_EQ(gProjectType, ntBackProp);
+    EXPECT_EQ(opener.ProjectFileName(), path);
+    EXPECT_EQ(main->windowTitle(), QStringLiteral("Korvan Pro - sales"));
+    EXPECT_EQ(gVeltra().MRUList().Item(1), path);
+    EXPECT_EQ(Utilities::GetSetting("Config", "LastProjectPath", ""), folder + "/");
+    EXPECT_TRUE(gProcess().IsSplit());
+    EXPECT_EQ(gNavigate().Step(), navSplit);
+
+    modMenu::FileClose();
+    EXPECT_FALSE(gBackProp());
+    EXPECT_EQ(gProjectType, ntNone);
+    EXPECT_FALSE(gProcess().IsConfigured());
+    CProcess stored;
+    stored.Load(path);
+    EXPECT_TRUE(stored.IsConfigured());
+    EXPECT_TRUE(stored.IsSplit());
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(OpenThroughNetwork, AFileThatIsNoProjectIsRefused)
+{
+    const QString path = folder + "/plain.kvp";
+    kdb::Database::Create(path).Execute("CREATE TABLE Other (A INTEGER)");
+    // The link check comes first and reports the missing link; then the file is refused.
+    prompts.ExpectBox(MsgResult::Ok);
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::FileOpen(path);
+    ASSERT_EQ(prompts.Boxes().size(), 2u);
+    EXPECT_EQ(prompts.Boxes()[0].title, QStringLiteral("Utilities::CheckLink"));
+    EXPECT_EQ(prompts.LastBox().text, path + ":  is not a valid Korvan Project.");
+    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("Open Project"));
+    EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Critical);
+    EXPECT_FALSE(CurrentNetwork());
+}
+
+TEST_F(OpenThroughNetwork, AnUnknownKindIsABadProjectType)
+{
+    const QString path = MakeBackPropProject("odd.kvp", CProcess::kConfigured);
+    SetConfig(path, "Type", "7");
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::FileOpen(path);
+    EXPECT_EQ(prompts.LastBox().text, QStringLiteral("Error: 999. \nBad Project Type"));
+    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("modMenu::FileOpen"));
+    EXPECT_FALSE(CurrentNetwork());
+    EXPECT_EQ(gProjectType, ntNone);
+}
+
+TEST_F(OpenThroughNetwork, AMissingDataFileIsReportedAndTheFlagsSurvive)
+{
+    const QString path = MakeBackPropProject("moved.kvp", CProcess::kConfigured | CProcess::kSplit);
+    ASSERT_TRUE(QFile::remove(source));
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::FileOpen(path);
+    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("Unable To Open Project"));
+    EXPECT_TRUE(prompts.LastBox().text.startsWith(
+        QStringLiteral("The data file for this project could not be found.\n(") + source + ")\n OR  ("));
+    EXPECT_FALSE(CurrentNetwork());
+    CProcess stored;
+    stored.Load(path);
+    EXPECT_TRUE(stored.IsSplit());
+}
