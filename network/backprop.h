@@ -34,6 +34,39 @@ public:
     float BestError() const { return mBestError; }
     void SetBestError(float) {}
 
+    // --- Training, as the training window calls it -----------------------------------------
+    // One training pass. The first call, and the first after Reset or a new training range,
+    // creates the network from the training rows; the first after a test or a prediction
+    // reads the training rows again. A call that the engine refuses, or whose rows cannot be
+    // read, leaves DLLError negative so that the training loop stops.
+    void Train();
+    // The error over the training rows into CurrentError; with BestLogging a strictly lower
+    // error becomes BestError and the network is written to the engine file. Does nothing
+    // before Train has built the training rows.
+    void Verify();
+    // Perturbs the weights within JogMax; only while the training rows are built.
+    void JogWeights();
+    // Forgets the training: engine file, saved network, parameters, counters and errors.
+    // LayerJCount and BestLogging keep their values. Shows its own error box.
+    void Reset();
+
+    // --- Prediction and results ----------------------------------------------------------
+    // The prediction in the prediction field's units for one row of values indexed by field
+    // number (entries 1..NumFields; only the inputs are read). NoPrediction when no network
+    // can be made or the engine cannot use the row. Replaces the arrays (both built flags
+    // cleared).
+    double Predict(const std::vector<double>& values);
+    // Root-mean-square error and unexplained share of the variance, in the prediction field's
+    // units, over the rows the arrays hold (training rows after Verify, testing rows after
+    // Test); rows without prediction count in neither. -1 with a network but no rows built,
+    // 0 without either. ActualRMSError raises; UnexplainedVar shows its error box and gives 0.
+    float ActualRMSError();
+    float UnexplainedVar();
+    // Hand the testing rows to the chart host (see charthandover.h), testing first when the
+    // testing rows are not built. Show their own error boxes.
+    void ShowScatter();
+    void ShowSeries();
+
     // Per row 0..Rows(): 0 for a usable row and -1 for an unusable one going into the engine,
     // the normalised prediction after a run.
     const std::vector<float>& Results() const { return mResults; }
@@ -49,6 +82,10 @@ protected:
     bool BestKeptInEngineFile() const override { return mBestLogging; }
     bool WritesEngineFileOnSave() const override { return !mBestLogging; }
     bool SavesSnapshotWithConfig() const override { return mBestLogging; }
+    QString TestingText() const override;
+    TestOutcome TestError(int32_t result, float& error) override;
+    QString TestTableStatement() const override;
+    bool SavePrediction(kdb::Database& db) override;
 
     int16_t mLayerJCount = 0;
     int16_t mJogMax = 25;
@@ -61,4 +98,5 @@ protected:
 
 private:
     static const Kind& KindData();
+    void HandOverCharts(bool series);
 };

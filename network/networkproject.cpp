@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace {
@@ -58,20 +59,25 @@ QString linkConnect(const QString& source)
 
 } // namespace
 
-float CNetworkProject::ColumnNumber(kdb::Reader& reader, int column, bool& isNull)
+double CNetworkProject::ColumnValue(kdb::Reader& reader, int column, bool& isNull)
 {
     if (const std::optional<double> d = reader.ToDouble(column)) {
         isNull = false;
-        return float(*d);
+        return *d;
     }
     if (reader.IsNull(column)) {
         isNull = true;
-        return 0.0f;
+        return 0.0;
     }
     isNull = false;
     if (const std::optional<double> serial = kdb::DateSerial(reader.Get(column)))
-        return float(*serial);
+        return *serial;
     throw KvError(KvErr::TypeMismatch);
+}
+
+float CNetworkProject::ColumnNumber(kdb::Reader& reader, int column, bool& isNull)
+{
+    return float(ColumnValue(reader, column, isNull));
 }
 
 CNetworkProject::CNetworkProject(const Kind& kind)
@@ -231,6 +237,16 @@ void CNetworkProject::MakeTables(kdb::Database& db)
         t.Commit();
     } catch (...) {
         modErrorHandling::RaiseError(::CurrentError().number(), QString::fromLatin1(mKind.makeTablesSource));
+    }
+}
+
+void CNetworkProject::EnsureBaseTables(kdb::Database& db)
+{
+    static const char* const names[] = {"FieldConfig", "Snapshots", "Config"};
+    static_assert(std::size(names) == std::size(kMakeTables));
+    for (size_t i = 0; i < std::size(names); ++i) {
+        if (!db.HasTable(QString::fromLatin1(names[i]), false))
+            db.ExecuteJet(QString::fromLatin1(kMakeTables[i]));
     }
 }
 
@@ -624,41 +640,50 @@ void CNetworkProject::Revert()
     });
 }
 
+bool CNetworkProject::SnapshotFileReady()
+{
+    if (!mEngineFile.HoldsNetwork() && WritesEngineFileOnSave())
+        CallEngine(EngineWrite);
+    return mEngineFile.HoldsNetwork();
+}
+
+void CNetworkProject::WriteSnapshot(kdb::Database& db)
+{
+    QFile file(mEngineFile.Name());
+    if (!file.open(QIODevice::ReadOnly))
+        throw KvError(KvErr::PathFileAccess, {}, file.errorString());
+
+    kdb::Transaction t(db);
+    WriteProperty(db, QString::fromLatin1(mKind.bestErrorKey), ConfigText::FromSingle(mBestError));
+    const QString saved = kdb::DateText(QDateTime::currentDateTime());
+    const kdb::Value first = db.Scalar(QStringLiteral("SELECT rowid FROM Snapshots ORDER BY DateSaved LIMIT 1"));
+    if (first.isNull())
+        db.Insert(QStringLiteral("Snapshots"), {{QStringLiteral("DateSaved"), saved}});
+    else
+        db.Execute(QStringLiteral("UPDATE Snapshots SET DateSaved = ? WHERE rowid = ?"), {saved, first});
+    kdb::Database::BlobWriter blob(db, QStringLiteral("Snapshots"), QStringLiteral("Snapshot"),
+                                   QStringLiteral("DateSaved"), saved);
+    const int64_t total = file.size();
+    for (int64_t pos = 0; pos < total;) {
+        const QByteArray chunk = file.read(qMin<int64_t>(kChunk, total - pos));
+        if (chunk.isEmpty())
+            throw KvError(KvErr::InputPastEnd);
+        blob.AppendChunk(chunk);
+        pos += chunk.size();
+    }
+    blob.Finish();
+    t.Commit();
+}
+
 void CNetworkProject::SaveSnapshot()
 {
     if (!mNetReady)
         return;
     Procedure(Title("SaveSnapshot"), [&] {
-        if (!mEngineFile.HoldsNetwork() && WritesEngineFileOnSave())
-            CallEngine(EngineWrite);
-        if (!mEngineFile.HoldsNetwork())
+        if (!SnapshotFileReady())
             return;
-
-        QFile file(mEngineFile.Name());
-        if (!file.open(QIODevice::ReadOnly))
-            throw KvError(KvErr::PathFileAccess, {}, file.errorString());
-
         kdb::Database db = kdb::Database::Open(ProjectFileName(), false, false);
-        kdb::Transaction t(db);
-        WriteProperty(db, QString::fromLatin1(mKind.bestErrorKey), ConfigText::FromSingle(mBestError));
-        const QString saved = kdb::DateText(QDateTime::currentDateTime());
-        const kdb::Value first = db.Scalar(QStringLiteral("SELECT rowid FROM Snapshots ORDER BY DateSaved LIMIT 1"));
-        if (first.isNull())
-            db.Insert(QStringLiteral("Snapshots"), {{QStringLiteral("DateSaved"), saved}});
-        else
-            db.Execute(QStringLiteral("UPDATE Snapshots SET DateSaved = ? WHERE rowid = ?"), {saved, first});
-        kdb::Database::BlobWriter blob(db, QStringLiteral("Snapshots"), QStringLiteral("Snapshot"),
-                                       QStringLiteral("DateSaved"), saved);
-        const int64_t total = file.size();
-        for (int64_t pos = 0; pos < total;) {
-            const QByteArray chunk = file.read(qMin<int64_t>(kChunk, total - pos));
-            if (chunk.isEmpty())
-                throw KvError(KvErr::InputPastEnd);
-            blob.AppendChunk(chunk);
-            pos += chunk.size();
-        }
-        blob.Finish();
-        t.Commit();
+        WriteSnapshot(db);
     });
 }
 

@@ -10,6 +10,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -33,9 +34,27 @@ constexpr int16_t DLLErrTooFewRows = -3;
 // Result entry of a row the engine must skip, and the marker of a row without prediction.
 constexpr int16_t UnusableRow = -1;
 constexpr double NoPrediction = -123.456;
+// The marker as an SFAM project's Test table holds it.
+inline QString NoPredictionText() { return QStringLiteral("-123.456"); }
+// The one test for the marker: the double the system writes, and the same value after a trip
+// through single precision (-123.456001...).
+inline bool IsNoPrediction(double value) { return std::fabs(value - NoPrediction) < 1e-4; }
+inline bool IsNoPrediction(const QString& text) { return text.trimmed() == NoPredictionText(); }
+// DLLError after a training call whose rows could not be read (BuildArrays showed why), so
+// that the training loop stops instead of failing again on every call.
+constexpr int16_t DLLErrNoArrays = -20;
 // A prediction field of an SFAM project has this many classes at least and at most.
 constexpr int16_t MinSFamClasses = 2;
 constexpr int16_t MaxSFamClasses = 256;
+
+// How a test ended. Anything but Done leaves CurrentError -1 and the project file as it was.
+enum class TestOutcome {
+    Done,           // CurrentError holds the test error; Test holds one row per testing row
+    NoNetwork,      // no network is ready: nothing was run, nothing shown
+    EngineFailure,  // the engine refused the run (its code was shown)
+    NotEnoughData,  // no usable testing row (shown)
+    Aborted,        // a run-time error (shown): arrays, project file or Test rows
+};
 
 class CNetworkProject {
 public:
@@ -63,6 +82,17 @@ public:
     // Makes the best network current: from the engine file when it holds one, else from the
     // project's Snapshots. A file the engine refuses leaves no network.
     void Revert();
+
+    // --- Testing ---------------------------------------------------------------------------
+    // Runs the network over the testing rows (building them when needed), records the error in
+    // CurrentError and rewrites the project file from memory in one transaction: settings,
+    // field definitions, the saved network, the kind's own tables and one Test row per
+    // testing row. A failure rolls the file back; the testing arrays then count as not built.
+    // Shows its own messages.
+    TestOutcome Test();
+    // Number of the first field with the kind's prediction role; -1 when there is none or no
+    // data definition is set.
+    int16_t PredictField() const;
 
     // --- Settings ------------------------------------------------------------------------
     // Writing a training limit forgets the network and both row sets; a testing limit only
@@ -193,9 +223,71 @@ protected:
     // Null sets isNull and gives 0; any other text raises 13 (type mismatch).
     static float ColumnNumber(kdb::Reader& reader, int column, bool& isNull);
 
+    // --- Training and prediction -------------------------------------------------------
+    // Builds the layout (and the training rows when asked) and has the engine create a network
+    // from them. False when that failed: the object then has no network, DLLError holds
+    // DLLErrConstantField, DLLErrTooFewRows, DLLErrNoArrays or the engine's other code, and
+    // for the other codes the box failureText + code titled failureTitle was shown.
+    // Between the builds and the engine call the status reads PredictingText() + `suffix`.
+    bool CreateNetwork(bool withTrainingRows, const QString& suffix, const QString& failureText,
+                       const QString& failureTitle);
+    // What a training call does before its pass: with a network, the training rows read when
+    // they are not built; without one, CreateNetwork (and CurrentError = best error = -1).
+    // False when no pass may follow; DLLError then says why.
+    bool ReadyToTrain(const QString& suffix, const QString& failureText, const QString& failureTitle);
+    // The critical box of a refused engine call: text + code, titled `title`.
+    static void EngineBox(const QString& text, int32_t code, const QString& title);
+    // The reset of both kinds in the box titled `title`: DropSavedNetwork, the kind's
+    // `defaults`, then counters, errors and flags cleared. When the saved network cannot be
+    // dropped, the parameters keep their values.
+    void ForgetTraining(const QString& title, const std::function<void()>& defaults);
+    // "Predicting <prediction field>..." (the field of the layout built last)
+    QString PredictingText() const;
+    // Replaces the arrays by one row of the inputs of `values` (indexed by field number),
+    // clears both built flags and runs the engine over it; the engine's answer. Raises 9 when
+    // `values` misses an input field.
+    int32_t RunOneRow(const std::vector<double>& values);
+    // Forgets the trained network: the engine file emptied, the saved rows of Snapshots gone.
+    // Raises.
+    void DropSavedNetwork();
+    // A failing engine result as a negative 16-bit code.
+    static int16_t FailureCode(int32_t result);
+
+    // --- Testing hooks -------------------------------------------------------------------
+    // The status text while the engine runs, the test error of the engine's answer (showing
+    // the kind's boxes for a failure), the Test table's statement for a whole-number key, the
+    // kind's own tables of the rebuild, and the Test rows (false after its own error box).
+    virtual QString TestingText() const = 0;
+    virtual TestOutcome TestError(int32_t result, float& error) = 0;
+    virtual QString TestTableStatement() const = 0;
+    virtual bool RebuildKindTables(kdb::Database& db)
+    {
+        (void)db;
+        return true;
+    }
+    virtual bool SavePrediction(kdb::Database& db) = 0;
+    // Column type of Test.MainPrimaryKey for the source's key: "Long" for whole numbers, the
+    // key's own kind of column otherwise (text, number with fraction, date).
+    QString TestKeyType() const;
+    // The testing range of the link in row order, positioned before its first row: column 0
+    // the key, then `columns`. Raises 3021 when the table ends before the range starts.
+    kdb::Reader TestingRows(kdb::Database& db, const QStringList& columns) const;
+    // A source value in double precision (see ColumnNumber).
+    static double ColumnValue(kdb::Reader& reader, int column, bool& isNull);
+
     // --- Saved network -------------------------------------------------------------------
     void SaveSnapshot();
     void LoadSnapshot();
+    // Whether the engine file holds a network to save (having the engine write it first where
+    // the kind wants that).
+    bool SnapshotFileReady();
+    // The engine file into Snapshots and the best error into Config, on an open database.
+    // Raises.
+    void WriteSnapshot(kdb::Database& db);
+    // Creates the base tables that the database lacks.
+    void EnsureBaseTables(kdb::Database& db);
+    // Replaces the rows of FieldConfig by the data definition's fields. Raises.
+    void WriteFieldConfig(kdb::Database& db);
     // Reads the engine file into the engine over a fresh layout; true when the engine took it.
     bool ReadEngineFile();
 
@@ -250,6 +342,7 @@ private:
     void MissingSettingBox(const QString& name);
     void BuildLayout();
     void BuildRows(int mode);
+    bool RebuildProject();
 
     bool mOpening = false;
     QString mReadDataFile;

@@ -161,23 +161,28 @@ int16_t CSFam::ClassIndex(const QString& name)
     return int16_t(index);
 }
 
+void CSFam::WriteClassList(kdb::Database& db)
+{
+    kdb::Transaction t(db);
+    if (db.HasTable(QStringLiteral("Classes")))
+        db.ExecuteJet(QStringLiteral("DROP TABLE Classes;"));
+    if (!mDDO)
+        throw KvError(KvErr::ObjectNotSet);
+    const QList<int16_t> predict = mDDO->FieldsWithRole(roleSFamPredict);
+    if (predict.isEmpty())
+        throw KvError(KvErr::SubscriptOutOfRange);
+    const QString p = mDDO->FieldName(predict.first());
+    db.ExecuteJet(QStringLiteral("SELECT LinkDataSource.[") + p + QStringLiteral("] As Class, Count([") + p
+                  + QStringLiteral("]) AS Total INTO Classes FROM LinkDataSource WHERE Not IsNull(LinkDataSource.[")
+                  + p + QStringLiteral("]) GROUP BY LinkDataSource.[") + p + QStringLiteral("];"));
+    db.ExecuteJet(QStringLiteral("ALTER TABLE Classes ADD COLUMN ClassNum AUTOINCREMENT CONSTRAINT PrimaryKey PRIMARY KEY;"));
+    t.Commit();
+}
+
 void CSFam::BuildClassList()
 {
     Procedure(Title("BuildClassList"), [&] {
         kdb::Database db = kdb::Database::Open(ProjectFileName(), false, false);
-        kdb::Transaction t(db);
-        if (db.HasTable(QStringLiteral("Classes")))
-            db.ExecuteJet(QStringLiteral("DROP TABLE Classes;"));
-        if (!mDDO)
-            throw KvError(KvErr::ObjectNotSet);
-        const QList<int16_t> predict = mDDO->FieldsWithRole(roleSFamPredict);
-        if (predict.isEmpty())
-            throw KvError(KvErr::SubscriptOutOfRange);
-        const QString p = mDDO->FieldName(predict.first());
-        db.ExecuteJet(QStringLiteral("SELECT LinkDataSource.[") + p + QStringLiteral("] As Class, Count([") + p
-                      + QStringLiteral("]) AS Total INTO Classes FROM LinkDataSource WHERE Not IsNull(LinkDataSource.[")
-                      + p + QStringLiteral("]) GROUP BY LinkDataSource.[") + p + QStringLiteral("];"));
-        db.ExecuteJet(QStringLiteral("ALTER TABLE Classes ADD COLUMN ClassNum AUTOINCREMENT CONSTRAINT PrimaryKey PRIMARY KEY;"));
-        t.Commit();
+        WriteClassList(db);
     });
 }

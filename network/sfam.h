@@ -27,6 +27,23 @@ public:
     // The lowest verification error; -1 for none.
     float BestTrainError() const { return mBestError; }
 
+    // --- Training, as the training window calls it -----------------------------------------
+    // One training pass; the first call (and the first after Reset or a new training range)
+    // creates the network. CurrentNodes takes the engine's answer. A refused call leaves
+    // DLLError negative so that the training loop stops.
+    void Train();
+    // The share of misclassified training rows (skipped rows left out) into CurrentError; a
+    // strictly lower one becomes BestTrainError and the network is written to the engine file.
+    // Raises 11 when every training row was skipped. Does nothing before Train built the rows.
+    void Verify();
+    // Forgets the training: engine file, saved network, parameters, counters and errors;
+    // CurrentNodes stays. Shows its own error box.
+    void Reset();
+    // The predicted class value for one row of values indexed by field number (only the
+    // inputs are read); NoPredictionText() when no network can be made or the engine cannot
+    // use the row. Replaces the arrays (both built flags cleared).
+    QString Predict(const std::vector<double>& values);
+
     // Builds the project's Classes table from every row of the linked source table: one row
     // per distinct non-Null value of the prediction field (compared ignoring case), its row
     // count, and its class number 1, 2, ... One transaction: a failure keeps the old table.
@@ -53,6 +70,13 @@ protected:
     bool BestKeptInEngineFile() const override { return true; }
     bool WritesEngineFileOnSave() const override { return true; }
     bool SavesSnapshotWithConfig() const override { return true; }
+    QString TestingText() const override;
+    TestOutcome TestError(int32_t result, float& error) override;
+    QString TestTableStatement() const override;
+    bool RebuildKindTables(kdb::Database& db) override;
+    bool SavePrediction(kdb::Database& db) override;
+    // The body of BuildClassList on an open database, in one (nested) transaction. Raises.
+    void WriteClassList(kdb::Database& db);
 
     // The class number of a class value: its exact entry, else the entry equal to it ignoring
     // case and surrounding blanks, else a new entry up to class 256; -5 past that.

@@ -37,6 +37,11 @@ class TestBackProp : public CBackProp {
 public:
     using CBackProp::BuildArrays;
     using CBackProp::CallEngine;
+    using CBackProp::mCyclesCompleted;
+    using CBackProp::mPatterns;
+    using CBackProp::mRows;
+    using CBackProp::mTestBuilt;
+    using CBackProp::mTrainBuilt;
     using CBackProp::GetProperty;
     using CBackProp::LoadSnapshot;
     using CBackProp::PutProperty;
@@ -57,6 +62,13 @@ public:
     using CSFam::SaveSnapshot;
     using CSFam::mBestError;
     using CSFam::mClassNames;
+    using CSFam::mCurrentError;
+    using CSFam::mNetReady;
+    using CSFam::mNullRows;
+    using CSFam::mResults;
+    using CSFam::mRows;
+    using CSFam::mTestBuilt;
+    using CSFam::mTrainBuilt;
 };
 
 namespace NetTest {

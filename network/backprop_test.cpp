@@ -1,0 +1,136 @@
+// The testing side of a back-propagation project: the test error, the Test rows, the error
+// statistics and the hand-over of the tested arrays to the charts.
+#include "network/backprop.h"
+
+#include "core/errorbox.h"
+#include "core/prompts.h"
+#include "core/status.h"
+#include "data/datadef.h"
+#include "network/charthandover.h"
+#include "network/teststats.h"
+
+#include <cmath>
+
+QString CBackProp::TestingText() const
+{
+    return QStringLiteral("Testing ") + QString::number(mRows) + QStringLiteral(" rows.");
+}
+
+TestOutcome CBackProp::TestError(int32_t result, float& error)
+{
+    if (result == -3) {
+        Prompts::MsgBox(QStringLiteral("Not enough data was selected for testing.  Please select more."), MsgButtons::Ok,
+                        MsgIcon::Exclamation, QStringLiteral("Not Enough Data"));
+        return TestOutcome::NotEnoughData;
+    }
+    if (result < 0) {
+        EngineBox(QStringLiteral("DLL Test Error.  Error #"), result, QStringLiteral("CBackProp::Test"));
+        return TestOutcome::EngineFailure;
+    }
+    error = float(result / 100.0);
+    return TestOutcome::Done;
+}
+
+QString CBackProp::TestTableStatement() const
+{
+    return QStringLiteral(
+        "CREATE TABLE Test ( MainPrimaryKey Long CONSTRAINT PrimaryKey PRIMARY KEY, Predicted Single, Difference Single, Mark Integer );");
+}
+
+bool CBackProp::SavePrediction(kdb::Database& db)
+{
+    return Procedure(QStringLiteral("CBackProp::SavePrediction"), [&] {
+        const int64_t n = int64_t(mTestHigh) - int64_t(mTestLow) + 1;
+        if (n != mRows || mResults.size() != size_t(n + 1))
+            throw KvError(KvErr::InvalidCall);
+        kdb::Reader source = TestingRows(db, {mDDO->FieldName(mPredictField)});
+        const double lo = mDDO->UserMin(mPredictField);
+        const double hi = mDDO->UserMax(mPredictField);
+        kdb::Statement insert = db.Prepare(
+            QStringLiteral("INSERT INTO Test (MainPrimaryKey, Predicted, Difference, Mark) VALUES (?, ?, ?, 0)"));
+        for (int64_t i = 1; i <= n; ++i) {
+            if (!source.Next())
+                throw KvError(KvErr::NoCurrentRecord);
+            insert.Bind(1, source.Get(0));
+            const float r = mResults[size_t(i)];
+            if (r == UnusableRow) {
+                insert.Bind(2, NoPrediction);
+                insert.BindNull(3);
+            } else {
+                const double predicted = lo + (hi - lo) * double(r);
+                insert.Bind(2, predicted);
+                // The error against the row's own value, not its clamped normalised form.
+                bool isNull = false;
+                const double actual = ColumnValue(source, 1, isNull);
+                if (r >= 0 && !isNull)
+                    insert.Bind(3, std::fabs(actual - predicted));
+                else
+                    insert.BindNull(3);
+            }
+            while (insert.Step()) {
+            }
+            insert.Reset();
+        }
+    });
+}
+
+float CBackProp::ActualRMSError()
+{
+    if (!mTrainBuilt && !mTestBuilt)
+        return mNetReady ? -1.0f : 0.0f;
+    if (!mDDO)
+        throw KvError(KvErr::ObjectNotSet);
+    CheckArrays(mResults.size());
+    const int16_t field = PredictField();
+    return TestStats::RmsError(mPatterns.data(), PatternStride(), mResults.data(), mRows,
+                               float(mDDO->UserMin(field)), float(mDDO->UserMax(field)));
+}
+
+float CBackProp::UnexplainedVar()
+{
+    if (!mTrainBuilt && !mTestBuilt)
+        return mNetReady ? -1.0f : 0.0f;
+    float answer = 0;
+    Procedure(QStringLiteral("CBackProp::UnexplainedVar"), [&] {
+        if (!mDDO)
+            throw KvError(KvErr::ObjectNotSet);
+        CheckArrays(mResults.size());
+        const int16_t field = PredictField();
+        answer = TestStats::UnexplainedVariance(mPatterns.data(), PatternStride(), mResults.data(), mRows,
+                                                float(mDDO->UserMin(field)), float(mDDO->UserMax(field)));
+    });
+    return answer;
+}
+
+void CBackProp::HandOverCharts(bool series)
+{
+    IChartHost& host = ChartHost::Current();
+    host.RemoveChildForms();
+    // Only a network that is there can be tested; a layout build must not pass for one.
+    if (!mTestBuilt && mNetReady && BuildArrays(0))
+        Test();
+    ChartHandover data;
+    data.actual = mPatterns;
+    data.stride = PatternStride();
+    data.predicted = mResults;
+    data.trainedCaption = QStringLiteral("Trained: ") + QString::number(mTrainLow) + QStringLiteral(" to ")
+                          + QString::number(mTrainHigh);
+    data.testedCaption = QStringLiteral(" Tested: ") + QString::number(mTestLow) + QStringLiteral(" to ")
+                         + QString::number(mTestHigh);
+    data.rowsText = QString::number(qsizetype(mResults.size()) - 1) + QStringLiteral(" Rows");
+    Status::Message(QStringLiteral("Test Set results"));
+    if (series)
+        host.ShowSeries(data);
+    else
+        host.ShowScatter(data);
+}
+
+void CBackProp::ShowScatter()
+{
+    Procedure(QStringLiteral("CBackProp::ShowScatter"), [&] { HandOverCharts(false); });
+}
+
+void CBackProp::ShowSeries()
+{
+    Procedure(QStringLiteral("CBackProp::ShowSeries"), [&] { HandOverCharts(true); });
+}

@@ -1,0 +1,157 @@
+// The test run both kinds share: the testing rows through the engine, then the project file
+// rewritten from memory in one transaction that ends with the new Test rows.
+#include "network/networkproject.h"
+
+#include "core/errorbox.h"
+#include "core/pathutils.h"
+#include "core/status.h"
+#include "data/datadef.h"
+#include "data/dbutilities.h"
+#include "network/networkhost.h"
+
+namespace {
+const QString kLink = QStringLiteral("LinkDataSource");
+}
+
+TestOutcome CNetworkProject::Test()
+{
+    TestOutcome outcome = TestOutcome::NoNetwork;
+    float error = -1;
+    if (mNetReady) {
+        outcome = TestOutcome::Aborted;
+        Procedure(Title("Test"), [&] {
+            if (!mTestBuilt) {
+                Status::Message(QStringLiteral("Normalizing..."));
+                if (!BuildArrays(2) || !mTestBuilt)
+                    return;
+                Status::Message(QString());
+            }
+            Status::Message(TestingText());
+            const TestOutcome run = TestError(CallEngine(EngineRun), error);
+            if (run != TestOutcome::Done) {
+                outcome = run;
+                return;
+            }
+            if (RebuildProject())
+                outcome = TestOutcome::Done;
+        });
+    }
+    // A failed test shows no error: the callers print 100 - CurrentError as the success rate.
+    if (outcome == TestOutcome::Done) {
+        mCurrentError = error;
+    } else {
+        mCurrentError = -1;
+        if (outcome != TestOutcome::NoNetwork)
+            mTestBuilt = false;
+    }
+    return outcome;
+}
+
+bool CNetworkProject::RebuildProject()
+{
+    const QString path = ProjectFileName();
+    if (!Utilities::FileExists(path))
+        throw KvError(KvErr::FileNotFound, {}, QStringLiteral("File Does Not Exist"));
+    NetworkHost::Current().CloseBrowsers();
+    if (!Utilities::TableExists(path, kLink)) {
+        if (mDDO)
+            Attach(mDDO->DBFileName(), mDDO->TableName());
+        if (!Utilities::TableExists(path, kLink))
+            throw KvError(KvErr::NoSuchTable);
+    }
+    // The engine writes its file before the project's transaction begins.
+    const bool snapshot = SavesSnapshotWithConfig() && SnapshotFileReady();
+    const QString keyType = TestKeyType();
+
+    bool written = false;
+    {
+        kdb::Database db = kdb::Database::Open(path, false, false);
+        {
+            kdb::Transaction t(db);
+            EnsureBaseTables(db);
+            for (const Setting& s : Settings())
+                WriteProperty(db, s.key, s.write());
+            WriteFieldConfig(db);
+            // Without a network to write, the saved one stays: a rebuilt file must not lose it.
+            if (snapshot)
+                WriteSnapshot(db);
+            if (!RebuildKindTables(db))
+                return false;
+            if (db.HasTable(QStringLiteral("Test"), false))
+                db.ExecuteJet(QStringLiteral("DROP TABLE TEST;"));
+            db.ExecuteJet(TestTableStatement().replace(QStringLiteral("MainPrimaryKey Long"),
+                                                       QStringLiteral("MainPrimaryKey ") + keyType));
+            written = SavePrediction(db);
+            if (written)
+                t.Commit();
+        }
+        // The old rows leave free pages behind; compaction is worth having but not required.
+        if (written)
+            IgnoreErrors([&] { db.Execute(QStringLiteral("VACUUM")); });
+    }
+    if (written)
+        NetworkHost::Current().SaveNavigation(path);
+    return written;
+}
+
+void CNetworkProject::WriteFieldConfig(kdb::Database& db)
+{
+    if (!mDDO)
+        return;
+    db.Execute(QStringLiteral("DELETE FROM FieldConfig"));
+    kdb::Statement insert = db.Prepare(QStringLiteral(
+        "INSERT INTO FieldConfig (FieldOrder, FieldName, FieldType, FieldMax, FieldMin, FieldAvg, FieldStdDev, "
+        "UserImportance, UserMatchType, UserMax, UserMin, UserOutOfRange, PrimaryKeyField) "
+        "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+    for (int16_t i = 1; i <= mDDO->NumFields(); ++i) {
+        const DataField& f = mDDO->Field(i);
+        insert.Run({int(i), f.name, QString::number(f.type), f.max, f.min, f.avg, f.stdDev, int(f.userImportance),
+                    int(f.userMatchType), f.userMax, f.userMin, int(f.userOutOfRange), f.primaryKey});
+    }
+}
+
+QString CNetworkProject::TestKeyType() const
+{
+    const int16_t key = mDDO ? mDDO->KeyField() : 0;
+    if (key == 0)
+        throw KvError(KvErr::ItemNotFound, {}, QStringLiteral("The source table has no key field."));
+    switch (mDDO->FieldType(key)) {
+    case kdb::dbBoolean:
+    case kdb::dbByte:
+    case kdb::dbInteger:
+    case kdb::dbLong:
+    case kdb::dbBigInt:
+    case AutoIncrType:
+        return QStringLiteral("Long");
+    case kdb::dbCurrency:
+    case kdb::dbSingle:
+    case kdb::dbDouble:
+    case kdb::dbNumeric:
+    case kdb::dbDecimal:
+    case kdb::dbFloat:
+        return QStringLiteral("Double");
+    case kdb::dbDate:
+    case kdb::dbTime:
+    case kdb::dbTimeStamp:
+        return QStringLiteral("DateTime");
+    case kdb::dbMemo:
+        return QStringLiteral("LongText");
+    case kdb::dbBinary:
+    case kdb::dbVarBinary:
+    case kdb::dbLongBinary:
+        return QStringLiteral("LongBinary");
+    default:
+        return QStringLiteral("Text(255)");
+    }
+}
+
+kdb::Reader CNetworkProject::TestingRows(kdb::Database& db, const QStringList& columns) const
+{
+    QStringList names{mDDO->KeyFieldName()};
+    names << columns;
+    kdb::Reader reader = db.ReadLinked(kLink, names);
+    const int64_t skip = int64_t(mTestLow) - 1;
+    if (skip < 0 || reader.Skip(skip) != skip)
+        throw KvError(KvErr::NoCurrentRecord);
+    return reader;
+}

@@ -1,0 +1,77 @@
+// The training side of an SFAM project: training calls, verification with the best network,
+// the reset, and single predictions.
+#include "network/sfam.h"
+
+#include "core/errorbox.h"
+#include "core/status.h"
+
+using modErrorHandling::Member;
+
+void CSFam::Train()
+{
+    Member("SFam:Train Method", [&] {
+        if (!ReadyToTrain(QString(), QStringLiteral("DLL Init Failure.  Error #"), QStringLiteral("Error In CSFam::Train")))
+            return;
+        const int32_t result = CallEngine(EngineTrain);
+        if (result < 0) {
+            EngineBox(QStringLiteral("DLL Train Error.  Error #"), result, QStringLiteral("CSFam::Train"));
+            mDLLError = FailureCode(result);
+        }
+        mCurrentNodes = int16_t(result);
+        mCurrentError = -1;
+    });
+}
+
+void CSFam::Verify()
+{
+    Member("CSFamProject:Verify Method", [&] {
+        if (!mTrainBuilt)
+            return;
+        Status::Message(QStringLiteral("Verifying..."));
+        const int32_t result = CallEngine(EngineRun);
+        // Checked before the division: in floating point it would quietly give infinity.
+        const int64_t usable = mRows - mNullRows;
+        if (usable <= 0)
+            throw KvError(KvErr::DivisionByZero);
+        if (result < 0) {
+            // No error was measured: nothing to compare with the best one.
+            EngineBox(QStringLiteral("DLL Test Error.  Error #"), result, QStringLiteral("CSFam::Verify"));
+            return;
+        }
+        mCurrentError = float(double(result) / double(usable) * 100.0);
+        if (mBestError == -1 || mCurrentError < mBestError) {
+            mBestError = mCurrentError;
+            const int32_t written = CallEngine(EngineWrite);
+            if (written != 1)
+                EngineBox(QStringLiteral("DLL Write Error.  Error #"), written, QStringLiteral("CSFam::Verify"));
+        }
+        Status::Message(QStringLiteral("Train cycle complete.  ") + QString::number(100.0 - mCurrentError, 'f', 2)
+                        + QStringLiteral("% success on training data."));
+    });
+}
+
+void CSFam::Reset()
+{
+    ForgetTraining(QStringLiteral("CSFam::Reset"), [&] {
+        mVigBase = 0.5f;
+        mAlpha = 0.001f;
+        mBeta = 1.0f;
+        mEpsilon = 0.0001f;
+    });
+}
+
+QString CSFam::Predict(const std::vector<double>& values)
+{
+    return Member("BackProp:Train Method", [&]() -> QString {
+        if (!mNetReady
+            && !CreateNetwork(false, QString(), QStringLiteral("DLL Init Failure.  Error #"),
+                              QStringLiteral("Error In CSFam::Train")))
+            return NoPredictionText();
+        if (RunOneRow(values) < 0)
+            return NoPredictionText();
+        const int16_t k = mResults[1];
+        if (k < 0 || size_t(k) >= mClassNames.size())
+            return NoPredictionText();
+        return mClassNames[size_t(k)];
+    });
+}

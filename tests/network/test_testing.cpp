@@ -1,0 +1,482 @@
+// Testing of both kinds: the Test table and the rebuilt project file, failures that keep the
+// project as it was, the error statistics and the hand-over of the arrays to the charts.
+#include "core/errorbox.h"
+#include "network/teststats.h"
+#include "tests/network/netscript.h"
+
+#include <QFile>
+#include <cmath>
+
+namespace {
+using kdb::Value;
+
+// Fails after the Test rows are written, as a full disk would.
+class FailingRows : public ScriptedBackProp {
+public:
+    bool failRows = false;
+
+protected:
+    bool SavePrediction(kdb::Database& db) override
+    {
+        const bool written = ScriptedBackProp::SavePrediction(db);
+        if (!failRows)
+            return written;
+        return Procedure(QStringLiteral("CBackProp::SavePrediction"), [] { throw KvError(KvErr::DeviceIO); });
+    }
+};
+
+class Testing : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = TestEnv::NewFolder("testing");
+        std::vector<QList<Value>> rows;
+        for (int i = 1; i <= 40; ++i) {
+            const Value x2 = i == 38 ? Value() : Value(double((i * 7) % 13));
+            const double y = i == 39 ? 45.0 : double(i % 10) * 2.0 + 1.0;   // 45: outside 0..20
+            rows.push_back({i, double(i % 10), x2, y});
+        }
+        source = NetTest::MakeSource(folder, "Data", "X1 REAL, X2 REAL, Y REAL", rows);
+    }
+    template <class BP>
+    void Open(BP& bp, const QString& data, const QString& table = "Data", const QString& name = "bp.kvp")
+    {
+        bp.Initialize(folder + "/" + name);
+        bp.Attach(data, table);
+        NetTest::Configure(bp, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 13}, {"Y", roleBPPredict, 0, 20}});
+        bp.SetTrainHigh(30);
+        bp.SetTestLow(21);
+        bp.SetTestHigh(40);
+        bp.SaveConfig();
+    }
+    template <class BP>
+    void OpenAndTrain(BP& bp)
+    {
+        Open(bp, source);
+        bp.Train();
+        bp.Verify();
+    }
+    static QList<QList<Value>> Rows(const QString& project, const QString& sql = "SELECT * FROM Test ORDER BY MainPrimaryKey")
+    {
+        kdb::Database db = kdb::Database::Open(project, false, true);
+        kdb::Snapshot s = db.OpenSnapshot(sql);
+        QList<QList<Value>> out;
+        for (int i = 0; i < s.RecordCount(); ++i)
+            out << s.Row(i);
+        return out;
+    }
+    static QByteArray Bytes(const QString& path)
+    {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }
+    FakePrompter prompts;
+    RecordingHost host;
+    RecordingStatus status;
+    QString folder, source;
+};
+} // namespace
+
+TEST_F(Testing, TheTestTableHoldsOneRowPerTestingRow)
+{
+    ScriptedBackProp bp;
+    OpenAndTrain(bp);
+    const QString path = bp.ProjectFileName();
+    status.messages.clear();
+    ASSERT_EQ(bp.Test(), TestOutcome::Done);
+    EXPECT_EQ(status.messages, QStringList({"Normalizing...", "", "Testing 20 rows."}));
+    EXPECT_GE(bp.CurrentError(), 0);
+    EXPECT_TRUE(bp.TestBuilt());
+    EXPECT_EQ(host.browsersClosed, 1);
+
+    const QList<QList<Value>> rows = Rows(path);
+    ASSERT_EQ(rows.size(), 20);
+    for (int i = 0; i < 20; ++i) {
+        const int key = 21 + i;
+        const QList<Value>& row = rows[i];
+        EXPECT_EQ(row[0].toInt(), key);
+        EXPECT_EQ(row[3].toInt(-9), 0);
+        const float r = bp.Results()[size_t(i + 1)];
+        if (key == 38) {
+            // No prediction: the marker, recognised exactly, and no difference.
+            EXPECT_EQ(r, -1.0f);
+            EXPECT_EQ(row[1].toDouble(), NoPrediction);
+            EXPECT_TRUE(IsNoPrediction(row[1].toDouble()));
+            EXPECT_TRUE(row[2].isNull());
+            continue;
+        }
+        const double predicted = 20.0 * double(r);
+        EXPECT_NEAR(row[1].toDouble(), predicted, 1e-5) << key;
+        // Against the row's own value: 45 stays 45, not the clamped 20.
+        const double actual = key == 39 ? 45.0 : double(key % 10) * 2.0 + 1.0;
+        EXPECT_NEAR(row[2].toDouble(), std::fabs(actual - predicted), 1e-5) << key;
+    }
+}
+
+TEST_F(Testing, TheRebuiltProjectHoldsWhatMemoryHoldsAndKeepsOtherRows)
+{
+    TestBackProp bp;
+    OpenAndTrain(bp);
+    const QString path = bp.ProjectFileName();
+    {
+        kdb::Database db = kdb::Database::Open(path, false, false);
+        bp.PutProperty(db, "Process", "5");
+    }
+    bp.SetLearnRate(0.7f);
+    host.navigationSaved.clear();
+    ASSERT_EQ(bp.Test(), TestOutcome::Done);
+    ASSERT_EQ(bp.Test(), TestOutcome::Done);   // the second one replaces the first one's rows
+    EXPECT_EQ(NetTest::ConfigValue(path, "LearnRate").toText(), "0.7");
+    EXPECT_EQ(NetTest::ConfigValue(path, "Process").toText(), "5");
+    EXPECT_EQ(host.navigationSaved, QStringList({path, path}));
+    kdb::Database db = kdb::Database::Open(path, false, true);
+    EXPECT_EQ(db.Scalar("PRAGMA freelist_count").toInt(-1), 0);   // compacted
+    EXPECT_EQ(db.RecordCount("Test"), 20);
+    EXPECT_EQ(db.RecordCount("FieldConfig"), bp.DDO()->NumFields());
+    EXPECT_EQ(db.RecordCount("Snapshots"), 1);
+    EXPECT_TRUE(db.HasTable("LinkDataSource"));
+    EXPECT_EQ(db.Fields("Test")[0].type, kdb::dbLong);
+    EXPECT_EQ(db.PrimaryKey("Test"), QStringList{"MainPrimaryKey"});
+    // The stored definition reads back as the one in memory.
+    CDataDef back;
+    back.Initialize(source, "Data");
+    back.Load(path);
+    EXPECT_EQ(back.UserMatchType(back.FieldIndex("Y")), roleBPPredict);
+    EXPECT_EQ(back.UserMax(back.FieldIndex("X2")), 13.0);
+}
+
+TEST_F(Testing, AKeyThatIsNotTheFirstFieldIsFound)
+{
+    const QString path = folder + "/late.mdb";
+    {
+        kdb::Database db = kdb::Database::Create(path);
+        db.Execute("CREATE TABLE Data (X1 REAL, X2 REAL, Y REAL, Code INTEGER PRIMARY KEY)");
+        for (int i = 1; i <= 40; ++i)
+            db.Insert("Data", {{"X1", double(i % 10)}, {"X2", double(i % 7)}, {"Y", double(i % 5)}, {"Code", 100 + i}});
+    }
+    TestBackProp bp;
+    Open(bp, path);
+    bp.Train();
+    ASSERT_EQ(bp.Test(), TestOutcome::Done);
+    const QList<QList<Value>> rows = Rows(bp.ProjectFileName());
+    ASSERT_EQ(rows.size(), 20);
+    EXPECT_EQ(rows.first()[0].toInt(), 121);
+    EXPECT_EQ(rows.last()[0].toInt(), 140);
+}
+
+TEST_F(Testing, ATextKeyGetsATextColumnAndJoinsItsRows)
+{
+    const QString path = folder + "/text.mdb";
+    {
+        kdb::Database db = kdb::Database::Create(path);
+        db.Execute("CREATE TABLE Data (Name TEXT PRIMARY KEY, X1 REAL, X2 REAL, Y REAL)");
+        for (int i = 1; i <= 40; ++i)
+            db.Insert("Data", {{"Name", QString("row-%1").arg(i, 3, 10, QChar('0'))},
+                               {"X1", double(i % 10)}, {"X2", double(i % 7)}, {"Y", double(i % 5)}});
+    }
+    TestBackProp bp;
+    Open(bp, path);
+    bp.Train();
+    ASSERT_EQ(bp.Test(), TestOutcome::Done);
+    const QString project = bp.ProjectFileName();
+    const QList<QList<Value>> rows = Rows(project);
+    ASSERT_EQ(rows.size(), 20);
+    EXPECT_EQ(rows.first()[0].toText(), "row-021");
+    kdb::Database db = kdb::Database::Open(project, false, true);
+    EXPECT_EQ(db.Fields("Test")[0].type, kdb::dbText);
+    // Each Test row finds its source row, and its difference is taken against that row's value.
+    EXPECT_EQ(db.Scalar("SELECT COUNT(*) FROM Test INNER JOIN LinkDataSource ON Test.MainPrimaryKey = "
+                        "LinkDataSource.Name WHERE abs(abs(Test.Predicted - LinkDataSource.Y) - Test.Difference) < 1e-9")
+                  .toInt(),
+              20);
+}
+
+TEST_F(Testing, EngineFailuresKeepTheOldProjectAndNoError)
+{
+    ScriptedBackProp bp;
+    OpenAndTrain(bp);
+    const QString path = bp.ProjectFileName();
+    ASSERT_EQ(bp.Test(), TestOutcome::Done);
+    const QList<QList<Value>> before = Rows(path);
+    bp.SetLearnRate(0.9f);
+
+    bp.Answer(EngineRun, {-3, -4});
+    prompts.ExpectBox(MsgResult::Ok);
+    EXPECT_EQ(bp.Test(), TestOutcome::NotEnoughData);
+    EXPECT_EQ(prompts.LastBox().text, "Not enough data was selected for testing.  Please select more.");
+    EXPECT_EQ(prompts.LastBox().title, "Not Enough Data");
+    EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Exclamation);
+    EXPECT_EQ(bp.CurrentError(), -1);
+    EXPECT_FALSE(bp.TestBuilt());
+
+    prompts.ExpectBox(MsgResult::Ok);
+    EXPECT_EQ(bp.Test(), TestOutcome::EngineFailure);
+    EXPECT_EQ(prompts.LastBox().text, "DLL Test Error.  Error #-4");
+    EXPECT_EQ(prompts.LastBox().title, "CBackProp::Test");
+    EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Critical);
+    EXPECT_EQ(bp.CurrentError(), -1);
+
+    EXPECT_EQ(Rows(path), before);
+    EXPECT_EQ(NetTest::ConfigValue(path, "LearnRate").toText(), "0.5");
+}
+
+TEST_F(Testing, AFailureWhileWritingTheRowsRollsTheWholeFileBack)
+{
+    FailingRows bp;
+    OpenAndTrain(bp);
+    const QString path = bp.ProjectFileName();
+    ASSERT_EQ(bp.Test(), TestOutcome::Done);
+    const QList<QList<Value>> before = Rows(path);
+    bp.SetLearnRate(0.9f);
+    bp.SetTestLow(1);   // a different range, so the new table would differ
+    bp.failRows = true;
+    prompts.ExpectBox(MsgResult::Ok);
+    EXPECT_EQ(bp.Test(), TestOutcome::Aborted);
+    EXPECT_EQ(prompts.LastBox().title, "CBackProp::SavePrediction");
+    EXPECT_EQ(bp.CurrentError(), -1);
+    EXPECT_FALSE(bp.TestBuilt());
+    EXPECT_EQ(Rows(path), before);
+    EXPECT_EQ(NetTest::ConfigValue(path, "LearnRate").toText(), "0.5");
+    EXPECT_EQ(NetTest::ConfigValue(path, "TestLow").toText(), "21");
+}
+
+TEST_F(Testing, WithoutANetworkNothingRunsAndNoOldErrorRemains)
+{
+    TestBackProp bp;
+    Open(bp, source);
+    const QByteArray before = Bytes(bp.ProjectFileName());
+    bp.mCurrentError = 12.0f;
+    EXPECT_EQ(bp.Test(), TestOutcome::NoNetwork);
+    EXPECT_EQ(bp.CurrentError(), -1);
+    EXPECT_TRUE(prompts.Boxes().empty());
+    EXPECT_EQ(Bytes(bp.ProjectFileName()), before);
+}
+
+TEST_F(Testing, MoreThan32767TestingRows)
+{
+    std::vector<QList<Value>> rows;
+    for (int i = 1; i <= 40000; ++i)
+        rows.push_back({i, double(i % 10), double((i * 7) % 13), double(i % 10) * 2.0 + 1.0});
+    const QString big = NetTest::MakeSource(folder, "Data", "X1 REAL, X2 REAL, Y REAL", rows, "big.mdb");
+    TestBackProp bp;
+    Open(bp, big);
+    bp.SetTestLow(1);
+    bp.SetTestHigh(40000);
+    bp.Train();
+    ASSERT_EQ(bp.Test(), TestOutcome::Done);
+    kdb::Database db = kdb::Database::Open(bp.ProjectFileName(), false, true);
+    EXPECT_EQ(db.RecordCount("Test"), 40000);
+    EXPECT_EQ(db.Scalar("SELECT MAX(MainPrimaryKey) FROM Test").toInt(), 40000);
+    const float rms = bp.ActualRMSError();
+    const float uv = bp.UnexplainedVar();
+    EXPECT_TRUE(std::isfinite(rms) && rms > 0);
+    EXPECT_TRUE(std::isfinite(uv) && uv > 0);
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(Testing, WithoutBestLoggingTheSavedNetworkSurvivesATest)
+{
+    TestBackProp bp;
+    OpenAndTrain(bp);
+    bp.SaveConfig();
+    const QString path = bp.ProjectFileName();
+    const QList<QList<Value>> saved = Rows(path, "SELECT Snapshot FROM Snapshots");
+    ASSERT_EQ(saved.size(), 1);
+    bp.SetBestLogging(false);
+    ASSERT_EQ(bp.Test(), TestOutcome::Done);
+    EXPECT_EQ(Rows(path, "SELECT Snapshot FROM Snapshots"), saved);
+}
+
+// --- SFAM ------------------------------------------------------------------------------------
+
+namespace {
+class SFamTesting : public Testing {
+protected:
+    void SetUp() override
+    {
+        Testing::SetUp();
+        std::vector<QList<Value>> rows;
+        for (int i = 1; i <= 50; ++i) {
+            const Value x1 = i <= 10 ? Value() : Value(double(i % 10));
+            rows.push_back({i, x1, double(i % 7), i % 10 < 5 ? "low" : "high"});
+        }
+        classes = NetTest::MakeSource(folder, "Data", "X1 REAL, X2 REAL, C TEXT", rows, "classes.mdb");
+    }
+    template <class SF>
+    void OpenSFam(SF& sf)
+    {
+        sf.Initialize(folder + "/sf.kvp");
+        sf.Attach(classes, "Data");
+        NetTest::Configure(sf, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 7}, {"C", roleSFamPredict}});
+        sf.BuildClassList();
+        sf.SetTrainLow(11);
+        sf.SetTrainHigh(50);
+        sf.SetTestLow(1);
+        sf.SetTestHigh(50);
+        sf.SaveConfig();
+        sf.Train();
+        sf.Verify();
+    }
+    QString classes;
+};
+} // namespace
+
+TEST_F(SFamTesting, TheErrorLeavesSkippedRowsOutAndTheRowsNameTheirClass)
+{
+    ScriptedSFam sf;
+    OpenSFam(sf);
+    sf.Answer(EngineRun, {3});
+    sf.onScripted = [](ScriptedSFam& s, EngineCommand) {
+        for (int64_t i = 1; i <= s.mRows; ++i)
+            if (s.mResults[size_t(i)] != UnusableRow)
+                s.mResults[size_t(i)] = int16_t(s.Pattern(0, i));
+    };
+    status.messages.clear();
+    ASSERT_EQ(sf.Test(), TestOutcome::Done);
+    EXPECT_FLOAT_EQ(sf.CurrentError(), 7.5f);   // 3 of the 40 rows not skipped
+    EXPECT_EQ(status.messages.last(), "Running testing cycle...");
+    const QList<QList<Value>> rows = Rows(sf.ProjectFileName());
+    ASSERT_EQ(rows.size(), 50);
+    for (int i = 0; i < 50; ++i) {
+        const int key = i + 1;
+        ASSERT_EQ(rows[i].size(), 3);   // no Difference column
+        EXPECT_EQ(rows[i][1].toText(), key <= 10 ? "-123.456" : key % 10 < 5 ? "low" : "high") << key;
+        EXPECT_EQ(rows[i][2].toInt(-9), 0);
+    }
+    kdb::Database db = kdb::Database::Open(sf.ProjectFileName(), false, true);
+    EXPECT_EQ(db.RecordCount("Classes"), 2);
+    EXPECT_EQ(db.Fields("Test")[1].type, kdb::dbText);
+}
+
+TEST_F(SFamTesting, EveryRowSkippedIsADivisionByZeroAndChangesNothing)
+{
+    TestSFam sf;
+    OpenSFam(sf);
+    sf.SetTestHigh(10);
+    const QByteArray before = Bytes(sf.ProjectFileName());
+    prompts.ExpectBox(MsgResult::Ok);
+    EXPECT_EQ(sf.Test(), TestOutcome::NotEnoughData);
+    EXPECT_EQ(prompts.LastBox().title, "CSFam::Test");
+    EXPECT_TRUE(prompts.LastBox().text.startsWith("Error: 11. "));
+    EXPECT_TRUE(prompts.LastBox().text.endsWith("Division by zero"));
+    EXPECT_EQ(sf.CurrentError(), -1);
+    EXPECT_EQ(Bytes(sf.ProjectFileName()), before);
+}
+
+TEST_F(SFamTesting, ARefusedRunIsAnEngineFailure)
+{
+    ScriptedSFam sf;
+    OpenSFam(sf);
+    sf.Answer(EngineRun, {-2});
+    prompts.ExpectBox(MsgResult::Ok);
+    EXPECT_EQ(sf.Test(), TestOutcome::EngineFailure);
+    EXPECT_EQ(prompts.LastBox().text, "DLL Test Error.  Error #-2");
+    EXPECT_EQ(prompts.LastBox().title, "CSFam::Test");
+    EXPECT_EQ(sf.CurrentError(), -1);
+}
+
+// --- Statistics, prediction field, charts ------------------------------------------------------
+
+TEST(TestStatistics, RmsErrorAndUnexplainedVarianceInFieldUnits)
+{
+    // Actual 10, 20, 30 against predictions 12, 18, 33 on a field of range 0..100; row 4 has
+    // no prediction.
+    const std::vector<float> patterns{0, 0, 0.1f, 0, 0.2f, 0, 0.3f, 0, 0.9f, 0};
+    const std::vector<float> results{0, 0.12f, 0.18f, 0.33f, -1};
+    EXPECT_NEAR(TestStats::RmsError(patterns.data(), 2, results.data(), 4, 0, 100), std::sqrt(17.0 / 3), 1e-4);
+    EXPECT_NEAR(TestStats::UnexplainedVariance(patterns.data(), 2, results.data(), 4, 0, 100), 0.085, 1e-5);
+    const std::vector<float> none{0, -1, -1, -1, -1};
+    EXPECT_EQ(TestStats::RmsError(patterns.data(), 2, none.data(), 4, 0, 100), 0);
+    EXPECT_EQ(TestStats::UnexplainedVariance(patterns.data(), 2, none.data(), 4, 0, 100), 0);
+    const std::vector<float> flat{0, 0, 0.5f, 0, 0.5f, 0, 0.5f, 0, 0.5f, 0};
+    EXPECT_EQ(TestStats::UnexplainedVariance(flat.data(), 2, results.data(), 4, 0, 100), 0);
+}
+
+TEST(TestStatistics, TheMarkerIsRecognisedInEveryStoredForm)
+{
+    EXPECT_TRUE(IsNoPrediction(NoPrediction));
+    EXPECT_TRUE(IsNoPrediction(double(float(NoPrediction))));
+    EXPECT_FALSE(IsNoPrediction(-123.4));
+    EXPECT_FALSE(IsNoPrediction(0.0));
+    EXPECT_TRUE(IsNoPrediction(QString("-123.456")));
+    EXPECT_FALSE(IsNoPrediction(QString("low")));
+}
+
+TEST_F(Testing, StatisticsFollowWhatTheArraysHold)
+{
+    TestBackProp bp;
+    Open(bp, source);
+    EXPECT_EQ(bp.ActualRMSError(), 0);   // no network, nothing built
+    EXPECT_EQ(bp.UnexplainedVar(), 0);
+    ASSERT_TRUE(bp.BuildArrays(0));
+    EXPECT_EQ(bp.ActualRMSError(), -1);   // a network, but no rows
+    EXPECT_EQ(bp.UnexplainedVar(), -1);
+    bp.DDO()->SetUserMax(bp.PredictField(), 100);
+    bp.mRows = 3;
+    bp.mPatterns = {0, 0, 0, 0.1f, 0, 0, 0.2f, 0, 0, 0.3f, 0, 0};
+    bp.mResults = {0, 0.12f, 0.18f, 0.33f};
+    bp.mTestBuilt = true;
+    EXPECT_NEAR(bp.ActualRMSError(), 2.380, 1e-3);
+    EXPECT_NEAR(bp.UnexplainedVar(), 0.085, 1e-5);
+}
+
+TEST_F(Testing, ThePredictionFieldIsTheFirstOfTheKindsRole)
+{
+    TestBackProp bp;
+    Open(bp, source);
+    EXPECT_EQ(bp.PredictField(), bp.DDO()->FieldIndex("Y"));
+    TestSFam sf;
+    sf.SetDDO(bp.DDO());
+    EXPECT_EQ(sf.PredictField(), -1);   // role 16 is not the SFAM prediction role
+    bp.SetDDO(nullptr);
+    EXPECT_EQ(bp.PredictField(), -1);
+}
+
+TEST_F(Testing, ChartsGetTheTestedArraysWithoutTestingAgain)
+{
+    RecordingCharts charts;
+    ScriptedBackProp bp;
+    OpenAndTrain(bp);
+    ASSERT_EQ(bp.Test(), TestOutcome::Done);
+    const QByteArray before = Bytes(bp.ProjectFileName());
+    bp.calls.clear();
+    status.messages.clear();
+    bp.ShowScatter();
+    EXPECT_TRUE(bp.calls.empty());
+    EXPECT_EQ(Bytes(bp.ProjectFileName()), before);
+    EXPECT_EQ(charts.calls, QStringList({"RemoveChildForms", "ShowScatter"}));
+    EXPECT_EQ(charts.data.trainedCaption, "Trained: 1 to 30");
+    EXPECT_EQ(charts.data.testedCaption, " Tested: 21 to 40");
+    EXPECT_EQ(charts.data.rowsText, "20 Rows");
+    EXPECT_EQ(charts.data.stride, 3);
+    EXPECT_EQ(charts.data.actual, bp.Patterns());
+    EXPECT_EQ(charts.data.predicted, bp.Results());
+    EXPECT_EQ(status.messages, QStringList{"Test Set results"});
+    bp.ShowSeries();
+    EXPECT_EQ(charts.calls.last(), "ShowSeries");
+}
+
+TEST_F(Testing, AChartWithoutTestingRowsTestsFirst)
+{
+    RecordingCharts charts;
+    TestBackProp bp;
+    OpenAndTrain(bp);
+    ASSERT_TRUE(bp.TrainBuilt());
+    bp.ShowSeries();
+    EXPECT_TRUE(bp.TestBuilt());
+    EXPECT_EQ(charts.data.predicted.size(), 21u);
+    EXPECT_EQ(Rows(bp.ProjectFileName()).size(), 20);
+}
+
+TEST_F(Testing, AChartWithoutANetworkRunsNoTest)
+{
+    RecordingCharts charts;
+    ScriptedBackProp bp;
+    Open(bp, source);
+    bp.ShowScatter();
+    EXPECT_TRUE(bp.calls.empty());
+    EXPECT_FALSE(bp.NetReady());
+    EXPECT_EQ(charts.calls, QStringList({"RemoveChildForms", "ShowScatter"}));
+    EXPECT_TRUE(prompts.Boxes().empty());
+}

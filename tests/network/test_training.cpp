@@ -1,0 +1,456 @@
+// Training calls, verification, jog, reset and single predictions of both kinds, with the real
+// engine and with scripted engine answers where a code must be forced.
+#include "tests/network/netscript.h"
+
+#include <QFileInfo>
+
+namespace {
+using kdb::Value;
+
+class Training : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = TestEnv::NewFolder("training");
+        std::vector<QList<Value>> rows;
+        for (int i = 1; i <= 40; ++i) {
+            // Rows 37..40 miss an input: the SFAM tests count them as skipped.
+            const Value x1 = i > 36 ? Value() : Value(double(i % 10));
+            rows.push_back({i, x1, double((i * 7) % 13), double(i % 10) * 2.0 + 1.0, i % 2 ? "odd" : "even"});
+        }
+        source = NetTest::MakeSource(folder, "Data", "X1 REAL, X2 REAL, Y REAL, C TEXT", rows);
+    }
+    template <class BP>
+    void OpenBackProp(BP& bp)
+    {
+        bp.Initialize(folder + "/bp.kvp");
+        bp.Attach(source, "Data");
+        NetTest::Configure(bp, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 13}, {"Y", roleBPPredict, 10, 30}});
+        bp.SetTrainHigh(36);
+        bp.SetTestHigh(40);
+        bp.SaveConfig();
+    }
+    template <class SF>
+    void OpenSFam(SF& sf)
+    {
+        sf.Initialize(folder + "/sf.kvp");
+        sf.Attach(source, "Data");
+        NetTest::Configure(sf, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 13}, {"C", roleSFamPredict}});
+        sf.BuildClassList();
+        sf.SetTrainHigh(40);
+        sf.SetTestHigh(40);
+        sf.SaveConfig();
+    }
+    int64_t SnapshotRows(const QString& project)
+    {
+        kdb::Database db = kdb::Database::Open(project, false, true);
+        return db.RecordCount("Snapshots");
+    }
+    FakePrompter prompts;
+    RecordingHost host;
+    RecordingStatus status;
+    QString folder, source;
+};
+} // namespace
+
+TEST_F(Training, VerifyAndJogDoNothingBeforeTheFirstTrain)
+{
+    ScriptedBackProp bp;
+    OpenBackProp(bp);
+    bp.calls.clear();
+    bp.Verify();
+    bp.JogWeights();
+    EXPECT_TRUE(bp.calls.empty());
+    EXPECT_EQ(bp.CurrentError(), -1);
+}
+
+TEST_F(Training, FirstTrainCreatesTheNetworkAndLaterCallsOnlyTrain)
+{
+    ScriptedBackProp bp;
+    OpenBackProp(bp);
+    bp.calls.clear();
+    bp.Train();
+    EXPECT_EQ(bp.calls, (std::vector<EngineCommand>{EngineInit, EngineTrain}));
+    EXPECT_TRUE(bp.NetReady());
+    EXPECT_TRUE(bp.TrainBuilt());
+    EXPECT_EQ(bp.DLLError(), 0);
+    EXPECT_EQ(bp.CyclesCompleted(), 1);
+    EXPECT_EQ(bp.CurrentError(), -1);
+    EXPECT_EQ(status.messages.first(), "Normalizing...");
+    EXPECT_EQ(status.messages.last(), "Predicting Y...   Press STOP to finish.");
+
+    status.messages.clear();
+    bp.calls.clear();
+    bp.Train();
+    EXPECT_EQ(bp.calls, std::vector<EngineCommand>{EngineTrain});
+    EXPECT_TRUE(status.messages.isEmpty());   // the arrays are not built again
+    EXPECT_EQ(bp.CyclesCompleted(), 2);
+
+    bp.Verify();
+    EXPECT_GE(bp.CurrentError(), 0);
+    EXPECT_EQ(bp.BestError(), bp.CurrentError());
+    EXPECT_TRUE(QFileInfo(bp.NetFileName()).size() > 0);
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(Training, OnlyAStrictlyLowerErrorIsANewBest)
+{
+    ScriptedBackProp bp;
+    OpenBackProp(bp);
+    bp.Train();
+    bp.Answer(EngineRun, {500, 500, 400, 450});
+    bp.Answer(EngineWrite, {1, 1});
+    bp.calls.clear();
+    bp.Verify();
+    EXPECT_FLOAT_EQ(bp.CurrentError(), 5.0f);
+    EXPECT_FLOAT_EQ(bp.BestError(), 5.0f);
+    EXPECT_EQ(bp.Count(EngineWrite), 1);
+    bp.Verify();
+    EXPECT_EQ(bp.Count(EngineWrite), 1);   // equal: no new best
+    bp.Verify();
+    EXPECT_FLOAT_EQ(bp.BestError(), 4.0f);
+    EXPECT_EQ(bp.Count(EngineWrite), 2);
+    bp.Verify();
+    EXPECT_FLOAT_EQ(bp.CurrentError(), 4.5f);
+    EXPECT_FLOAT_EQ(bp.BestError(), 4.0f);
+    EXPECT_EQ(bp.Count(EngineWrite), 2);
+}
+
+TEST_F(Training, WithoutBestLoggingVerifyNeverWrites)
+{
+    ScriptedBackProp bp;
+    OpenBackProp(bp);
+    bp.SetBestLogging(false);
+    bp.Train();
+    bp.calls.clear();
+    bp.Verify();
+    bp.Verify();
+    EXPECT_EQ(bp.Count(EngineWrite), 0);
+    EXPECT_EQ(bp.BestError(), -1);
+    EXPECT_GE(bp.CurrentError(), 0);
+}
+
+TEST_F(Training, AFailedVerificationIsNoBestError)
+{
+    ScriptedBackProp bp;
+    OpenBackProp(bp);
+    bp.Train();
+    bp.Answer(EngineRun, {300, -9});
+    prompts.ExpectBox(MsgResult::Ok);
+    bp.Verify();
+    bp.Train();
+    bp.calls.clear();
+    bp.Verify();
+    EXPECT_EQ(bp.Count(EngineWrite), 0);
+    EXPECT_FLOAT_EQ(bp.BestError(), 3.0f);
+    EXPECT_EQ(bp.CurrentError(), -1);
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.LastBox().text, "DLL Test Error.  Error #-9");
+    EXPECT_EQ(prompts.LastBox().title, "CBackProp::Verify");
+}
+
+TEST_F(Training, CreationFailuresLeaveTheirCodeAndNoNetwork)
+{
+    ScriptedBackProp bp;
+    OpenBackProp(bp);
+    bp.Answer(EngineInit, {-7, -3, -5});
+    bp.Train();
+    EXPECT_EQ(bp.DLLError(), DLLErrConstantField);   // -7 is reported as -8
+    EXPECT_FALSE(bp.NetReady());
+    bp.Train();
+    EXPECT_EQ(bp.DLLError(), DLLErrTooFewRows);
+    EXPECT_TRUE(prompts.Boxes().empty());
+    prompts.ExpectBox(MsgResult::Ok);
+    bp.Train();
+    // Another code shows its box and stays visible, so the training loop stops.
+    EXPECT_EQ(bp.DLLError(), -5);
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.LastBox().text, "DLL Failure.  Error #-5");
+    EXPECT_EQ(prompts.LastBox().title, "Error");
+    EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Critical);
+    EXPECT_EQ(bp.Count(EngineTrain), 0);
+    bp.Train();   // the next creation starts from 0 and succeeds
+    EXPECT_EQ(bp.DLLError(), 0);
+    EXPECT_TRUE(bp.NetReady());
+}
+
+TEST_F(Training, ARefusedTrainingCallStopsTheLoop)
+{
+    ScriptedBackProp bp;
+    OpenBackProp(bp);
+    bp.Answer(EngineTrain, {-9});
+    prompts.ExpectBox(MsgResult::Ok);
+    bp.Train();
+    EXPECT_EQ(prompts.LastBox().text, "DLL Train Error. Error #-9");
+    EXPECT_EQ(prompts.LastBox().title, "CBackProp::Train");
+    EXPECT_LT(bp.DLLError(), 0);
+    bp.Train();
+    EXPECT_EQ(bp.DLLError(), 0);
+}
+
+TEST_F(Training, RowsThatCannotBeReadStopTheLoopWithoutAnEngineCall)
+{
+    ScriptedBackProp bp;
+    OpenBackProp(bp);
+    bp.SetTrainHigh(41);   // one row past the end of the table
+    prompts.ExpectBox(MsgResult::Ok);
+    bp.calls.clear();
+    bp.Train();
+    EXPECT_EQ(prompts.LastBox().title, "CBackProp::BuildArrays");
+    EXPECT_EQ(bp.DLLError(), DLLErrNoArrays);
+    EXPECT_FALSE(bp.NetReady());
+    EXPECT_TRUE(bp.calls.empty());
+}
+
+TEST_F(Training, JogNeedsTheTrainingRowsAndReportsARefusal)
+{
+    ScriptedBackProp bp;
+    OpenBackProp(bp);
+    bp.Train();
+    bp.JogWeights();
+    EXPECT_TRUE(prompts.Boxes().empty());
+    bp.Answer(EngineJog, {-1});
+    prompts.ExpectBox(MsgResult::Ok);
+    bp.JogWeights();
+    EXPECT_EQ(prompts.LastBox().text, "DLL Jog Error.  Error #-1");
+    EXPECT_EQ(prompts.LastBox().title, "CBackProp::JogWeights");
+}
+
+TEST_F(Training, ResetForgetsTheTrainingButKeepsTheHiddenSize)
+{
+    TestBackProp bp;
+    OpenBackProp(bp);
+    bp.SetLayerJCount(6);
+    bp.SetLearnRate(0.9f);
+    bp.SetJogMax(3);
+    bp.SetVerifyRate(9);
+    bp.Train();
+    bp.Verify();
+    bp.SaveConfig();
+    ASSERT_EQ(SnapshotRows(bp.ProjectFileName()), 1);
+    bp.Reset();
+    EXPECT_FALSE(QFileInfo(bp.NetFileName()).size() > 0);
+    EXPECT_EQ(SnapshotRows(bp.ProjectFileName()), 0);
+    EXPECT_FALSE(bp.NetReady() || bp.TrainBuilt() || bp.TestBuilt());
+    EXPECT_EQ(bp.LearnRate(), 0.5f);
+    EXPECT_EQ(bp.JogMax(), 25);
+    EXPECT_EQ(bp.VerifyRate(), 5);
+    EXPECT_EQ(bp.CyclesCompleted(), 0);
+    EXPECT_EQ(bp.CurrentError(), -1);
+    EXPECT_EQ(bp.BestError(), -1);
+    EXPECT_EQ(bp.LayerJCount(), 6);
+    EXPECT_TRUE(bp.BestLogging());
+    bp.Revert();   // nothing saved any more
+    EXPECT_FALSE(bp.NetReady());
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(Training, ResetOfAHiddenSizeOfZeroRecomputesItAtTheNextBuild)
+{
+    TestBackProp bp;
+    OpenBackProp(bp);
+    bp.Train();
+    EXPECT_EQ(bp.LayerJCount(), 3);
+    bp.Reset();
+    bp.SetLayerJCount(0);
+    bp.Train();
+    EXPECT_EQ(bp.LayerJCount(), 3);
+}
+
+TEST_F(Training, TrainingAfterATestReadsTheTrainingRowsAgain)
+{
+    ScriptedBackProp bp;
+    OpenBackProp(bp);
+    bp.Train();
+    ASSERT_EQ(bp.Test(), TestOutcome::Done);
+    EXPECT_FALSE(bp.TrainBuilt());
+    bp.Verify();   // the arrays hold the testing rows: nothing to verify
+    bp.calls.clear();
+    status.messages.clear();
+    bp.Train();
+    EXPECT_TRUE(bp.TrainBuilt());
+    EXPECT_EQ(bp.Rows(), 36);
+    EXPECT_EQ(bp.calls, std::vector<EngineCommand>{EngineTrain});
+    EXPECT_EQ(status.messages, QStringList({"Normalizing...", "Predicting Y...   Press STOP to finish."}));
+}
+
+TEST_F(Training, APredictionIsInTheUnitsOfThePredictionField)
+{
+    ScriptedBackProp bp;
+    OpenBackProp(bp);
+    bp.Train();
+    bp.onScripted = [](ScriptedBackProp& b, EngineCommand) { b.mResults[1] = 0.25f; };
+    bp.Answer(EngineRun, {0});
+    std::vector<double> values(bp.DDO()->NumFields() + 1, 0.0);
+    values[bp.DDO()->FieldIndex("X1")] = 25.0;   // above the user range 0..10
+    values[bp.DDO()->FieldIndex("X2")] = 6.5;
+    EXPECT_DOUBLE_EQ(bp.Predict(values), 15.0);   // 10 + 0.25 * (30 - 10)
+    EXPECT_EQ(bp.Rows(), 1);
+    EXPECT_EQ(bp.Pattern(1, 1), 1.0f);   // clamped before the run
+    EXPECT_FLOAT_EQ(bp.Pattern(2, 1), 0.5f);
+    EXPECT_FALSE(bp.TrainBuilt());
+    bp.calls.clear();
+    bp.Verify();
+    EXPECT_TRUE(bp.calls.empty());
+    // An unusable answer and a refused run give the marker.
+    bp.onScripted = [](ScriptedBackProp& b, EngineCommand) { b.mResults[1] = -1.0f; };
+    bp.Answer(EngineRun, {0, -2});
+    EXPECT_EQ(bp.Predict(values), NoPrediction);
+    EXPECT_EQ(bp.Predict(values), NoPrediction);
+    // With the real engine the answer lies inside the field's range.
+    const double real = bp.Predict(values);
+    EXPECT_GE(real, 10.0);
+    EXPECT_LE(real, 30.0);
+}
+
+TEST_F(Training, PredictionWithoutANetworkGivesTheMarkerNotZero)
+{
+    TestBackProp bp;
+    OpenBackProp(bp);
+    std::vector<double> values(bp.DDO()->NumFields() + 1, 1.0);
+    // The layout alone holds no rows to make a network of.
+    EXPECT_EQ(bp.Predict(values), NoPrediction);
+    EXPECT_EQ(bp.DLLError(), DLLErrTooFewRows);
+    EXPECT_FALSE(bp.NetReady());
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(Training, APredictionMissingAnInputRaisesWithTheTrainSource)
+{
+    TestBackProp bp;
+    OpenBackProp(bp);
+    bp.Train();
+    try {
+        bp.Predict({0.0, 1.0});
+        FAIL() << "no error";
+    } catch (const KvError& e) {
+        EXPECT_EQ(e.number(), KvErr::SubscriptOutOfRange);
+        EXPECT_EQ(e.source(), "BackProp:Train Method");
+    }
+}
+
+// --- SFAM ------------------------------------------------------------------------------------
+
+TEST_F(Training, SFamErrorLeavesSkippedRowsOut)
+{
+    ScriptedSFam sf;
+    OpenSFam(sf);
+    sf.Train();
+    ASSERT_TRUE(sf.TrainBuilt());
+    ASSERT_EQ(sf.Rows(), 40);
+    ASSERT_EQ(sf.NullRows(), 4);
+    sf.Answer(EngineRun, {3});
+    status.messages.clear();
+    sf.Verify();
+    EXPECT_NEAR(sf.CurrentError(), 8.333f, 0.001f);   // 3 / 36 * 100
+    EXPECT_EQ(sf.BestTrainError(), sf.CurrentError());
+    EXPECT_EQ(status.messages,
+              QStringList({"Verifying...", "Train cycle complete.  91.67% success on training data."}));
+}
+
+TEST_F(Training, SFamBestNetworkIsWrittenOnlyForAStrictlyLowerError)
+{
+    ScriptedSFam sf;
+    OpenSFam(sf);
+    sf.Train();
+    sf.Answer(EngineRun, {4, 4, 2});
+    sf.calls.clear();
+    sf.Verify();
+    sf.Verify();
+    EXPECT_EQ(sf.Count(EngineWrite), 1);
+    sf.Verify();
+    EXPECT_EQ(sf.Count(EngineWrite), 2);
+    EXPECT_NEAR(sf.BestTrainError(), 2.0f / 36 * 100, 1e-4);
+}
+
+TEST_F(Training, SFamNodesComeFromTheTrainingAnswer)
+{
+    ScriptedSFam sf;
+    OpenSFam(sf);
+    sf.Answer(EngineTrain, {17, -9});
+    sf.Train();
+    EXPECT_EQ(sf.CurrentNodes(), 17);
+    EXPECT_EQ(sf.DLLError(), 0);
+    prompts.ExpectBox(MsgResult::Ok);
+    sf.Train();
+    EXPECT_EQ(sf.CurrentNodes(), -9);
+    EXPECT_EQ(sf.DLLError(), -9);
+    EXPECT_EQ(prompts.LastBox().text, "DLL Train Error.  Error #-9");
+    EXPECT_EQ(prompts.LastBox().title, "CSFam::Train");
+    sf.Train();   // the real engine: category nodes
+    EXPECT_GT(sf.CurrentNodes(), 0);
+    EXPECT_EQ(sf.DLLError(), 0);
+}
+
+TEST_F(Training, SFamCreationCodesStayAsTheyCame)
+{
+    ScriptedSFam sf;
+    OpenSFam(sf);
+    sf.Answer(EngineInit, {-5, -7});
+    prompts.ExpectBox(MsgResult::Ok);
+    sf.Train();
+    EXPECT_EQ(sf.DLLError(), -5);
+    EXPECT_EQ(prompts.LastBox().text, "DLL Init Failure.  Error #-5");
+    EXPECT_EQ(prompts.LastBox().title, "Error In CSFam::Train");
+    sf.Train();
+    EXPECT_EQ(sf.DLLError(), DLLErrConstantField);
+    EXPECT_FALSE(sf.NetReady());
+}
+
+TEST_F(Training, SFamResetKeepsTheNodeCount)
+{
+    TestSFam sf;
+    OpenSFam(sf);
+    sf.SetVigBase(0.9f);
+    sf.Train();
+    sf.Verify();
+    const int16_t nodes = sf.CurrentNodes();
+    ASSERT_GT(nodes, 0);
+    sf.Reset();
+    EXPECT_EQ(sf.CurrentNodes(), nodes);
+    EXPECT_EQ(sf.VigBase(), 0.5f);
+    EXPECT_EQ(sf.BestTrainError(), -1);
+    EXPECT_EQ(sf.CyclesCompleted(), 0);
+    EXPECT_FALSE(sf.NetReady());
+    EXPECT_EQ(SnapshotRows(sf.ProjectFileName()), 0);
+}
+
+TEST_F(Training, SFamVerifyWithEveryRowSkippedRaisesDivisionByZero)
+{
+    ScriptedSFam sf;
+    OpenSFam(sf);
+    sf.Train();
+    sf.SetTrainLow(37);   // rows 37..40 all miss an input
+    sf.mNetReady = true;
+    sf.Answer(EngineTrain, {5});
+    sf.Train();
+    ASSERT_EQ(sf.NullRows(), sf.Rows());
+    try {
+        sf.Verify();
+        FAIL() << "no error";
+    } catch (const KvError& e) {
+        EXPECT_EQ(e.number(), KvErr::DivisionByZero);
+        EXPECT_EQ(e.source(), "CSFamProject:Verify Method");
+    }
+}
+
+TEST_F(Training, SFamPredictionNamesTheClass)
+{
+    ScriptedSFam sf;
+    OpenSFam(sf);
+    sf.Train();
+    std::vector<double> values(sf.DDO()->NumFields() + 1, 3.0);
+    int16_t answer = 2;
+    sf.onScripted = [&](ScriptedSFam& s, EngineCommand) { s.mResults[1] = answer; };
+    sf.Answer(EngineRun, {0, 0, 0, 0});
+    EXPECT_EQ(sf.Predict(values), sf.ClassNames()[2]);
+    answer = 0;
+    EXPECT_EQ(sf.Predict(values), QString());   // entry 0 stays empty
+    answer = -1;
+    EXPECT_EQ(sf.Predict(values), "-123.456");
+    answer = 99;
+    EXPECT_EQ(sf.Predict(values), "-123.456");
+    EXPECT_TRUE(sf.ClassNames().size() == 3);
+    const QString real = sf.Predict(values);
+    EXPECT_TRUE(real == "odd" || real == "even") << real.toStdString();
+}
