@@ -143,6 +143,21 @@ void Utilities::ExportMarked(const QString& projectFile, const CDataDef* ddo)
                             MsgIcon::Exclamation, QStringLiteral("Warning!"))
                 != MsgResult::Yes)
             return;
+        // The project and its source are open while the rows are read: a file in use is not
+        // replaced (it would be lost), as the engine never let one be deleted.
+        QStringList inUse{projectFile};
+        const std::optional<kdb::TableInfo> link = db.LinkInfo(QStringLiteral("LinkDataSource"));
+        if (link && !kdb::IsOdbcConnect(link->connect)) {
+            const qsizetype at =
+                link->connect.indexOf(QStringLiteral("DATABASE="), 0, Qt::CaseInsensitive);
+            if (at >= 0)
+                inUse.append(link->connect.mid(at + 9));
+        }
+        const QString target = QFileInfo(outputFile).canonicalFilePath();
+        for (const QString& file : inUse) {
+            if (!target.isEmpty() && target == QFileInfo(file).canonicalFilePath())
+                throw KvError(KvErr::PermissionDenied);
+        }
 
         rs.MoveLast();
         const int total = rs.RecordCount();

@@ -136,6 +136,8 @@ void CDataDef::Save(const QString& ConfigDBFile)
             "UserMatchType = ?, UserMax = ?, UserMin = ?, UserOutOfRange = ?, "
             "PrimaryKeyField = ? WHERE rowid = ?"));
 
+        // The rows belong together: a save that fails part way leaves the old ones whole.
+        kdb::Transaction transaction(db);
         for (int16_t i = 1; i <= NumFields(); ++i) {
             const DataField& f = m_fields[i];
             // The exact name first; otherwise a row whose name differs only in case (the
@@ -176,6 +178,7 @@ void CDataDef::Save(const QString& ConfigDBFile)
                 insert.Run(values);
             }
         }
+        transaction.Commit();
         db.Close();
     });
 }

@@ -142,14 +142,17 @@ QString TempNameBeside(const QString& target)
 
 void ReplaceFile(const QString& temp, const QString& target)
 {
-    // A journal left beside the old file would be played into the new one on its next open.
-    QFile::remove(target + QStringLiteral("-journal"));
     if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData())
         != 0) {
         const int err = errno;
         throw KvError(err == EACCES || err == EPERM || err == EROFS ? KvErr::PermissionDenied
                                                                    : KvErr::PathFileAccess);
     }
+    // A rollback journal or write-ahead log left beside the old file (by a program that
+    // crashed while writing it) would be played into the new one on its next open. They go
+    // only now: had the move failed, the old file would still need them.
+    for (const char* suffix : {"-journal", "-wal", "-shm"})
+        QFile::remove(target + QLatin1String(suffix));
 }
 
 void WriteImport(const QString& outputFile, const ImportTable& table,

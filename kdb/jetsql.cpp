@@ -235,7 +235,9 @@ QString rewriteColumn(const Tokens& def)
         out += QStringLiteral("(%1)").arg(n);
         if (!containsWord(rest, "COLLATE"))
             extra += QStringLiteral(" COLLATE NOCASE");
-        extra += QStringLiteral(" CONSTRAINT kdb_size CHECK (length(%1) <= %2)").arg(name).arg(n);
+        // One arg() call: a "%1" inside the name is no placeholder.
+        extra += QStringLiteral(" CONSTRAINT kdb_size CHECK (length(%1) <= %2)")
+                     .arg(name, QString::number(n));
     } else if (!containsWord(rest, "COLLATE")) {
         extra += QStringLiteral(" COLLATE NOCASE");
     }

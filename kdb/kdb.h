@@ -109,7 +109,8 @@ enum DaoType : int16_t {
 //   DATE DATETIME TIMESTAMP -> dbDate               TIME -> dbTime
 //   TEXT VARCHAR CHAR NCHAR NVARCHAR STRING CHARACTER(n) -> dbText   (size from "(n)"; tables
 //        made by ExecuteJet declare plain Text as Text(255), as Jet sizes it)
-//   MEMO LONGTEXT LONGCHAR CLOB NOTE -> dbMemo      BLOB LONGBINARY IMAGE OLEOBJECT -> dbLongBinary
+//   MEMO LONGTEXT LONGCHAR CLOB NOTE "LONG VARCHAR" "LONG NVARCHAR" -> dbMemo
+//   BLOB LONGBINARY IMAGE OLEOBJECT "LONG VARBINARY" -> dbLongBinary
 //   BINARY VARBINARY -> dbBinary                    GUID UNIQUEIDENTIFIER -> dbGUID
 //   no type: dbText (SQLite's untyped column holds anything; shown as text)
 //   otherwise: SQLite's affinity rule (INT -> dbLong, CHAR/CLOB/TEXT -> dbText, BLOB -> dbLongBinary,

@@ -379,7 +379,6 @@ struct VColumn {
     QString name;
     Kind kind = Kind::Text;
     bool numeric = false;   // text from the driver for a column declared numeric
-    int width = 0;   // bound text buffer width; 0: read with SQLGetData
 };
 
 struct OdbcVtab {
@@ -388,6 +387,8 @@ struct OdbcVtab {
     QString table;
     std::vector<VColumn> cols;
     int keyCol = -1;
+    // Rowsets are bound only for tables of numbers: a driver may hand out text longer than
+    // the size it declares (SQLite does), which a bound buffer would cut short.
     bool bindAll = true;
 };
 
@@ -488,14 +489,12 @@ int vtConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3
             case SQL_TYPE_DATE: case SQL_DATE: case SQL_TYPE_TIMESTAMP: case SQL_TIMESTAMP:
             case SQL_TYPE_TIME: case SQL_TIME:
                 vc.kind = Kind::Text;
-                vc.width = 64;
                 break;
             case SQL_BINARY: case SQL_VARBINARY: case SQL_LONGVARBINARY:
                 vc.kind = Kind::Bytes;
                 break;
             default:
                 vc.kind = Kind::Text;
-                vc.width = (c.size > 0 && c.size <= 1024) ? c.size * 4 + 1 : 0;
                 break;
             }
             const int16_t dao = DaoTypeForColumn(c);
@@ -504,7 +503,7 @@ int vtConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3
                              || dao == dbCurrency || dao == dbSingle || dao == dbDouble
                              || dao == dbBigInt || dao == dbNumeric || dao == dbDecimal
                              || dao == dbFloat);
-            if ((vc.kind == Kind::Text || vc.kind == Kind::Bytes) && vc.width == 0)
+            if (vc.kind == Kind::Text || vc.kind == Kind::Bytes)
                 v->bindAll = false;
             if (key.size() == 1 && c.name == key.first())
                 v->keyCol = i;
@@ -701,16 +700,9 @@ int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char*, int argc, sqlite
             c->data.assign(v->cols.size(), {});
             c->ind.assign(v->cols.size(), std::vector<SQLLEN>(kRowset));
             for (size_t i = 0; i < v->cols.size(); ++i) {
-                const VColumn& col = v->cols[i];
-                SQLSMALLINT ctype = SQL_C_CHAR;
-                SQLLEN width = col.width;
-                if (col.kind == Kind::Int) {
-                    ctype = SQL_C_SBIGINT;
-                    width = sizeof(SQLBIGINT);
-                } else if (col.kind == Kind::Dbl) {
-                    ctype = SQL_C_DOUBLE;
-                    width = sizeof(double);
-                }
+                const bool whole = v->cols[i].kind == Kind::Int;
+                const SQLSMALLINT ctype = whole ? SQL_C_SBIGINT : SQL_C_DOUBLE;
+                const SQLLEN width = whole ? SQLLEN(sizeof(SQLBIGINT)) : SQLLEN(sizeof(double));
                 c->data[i].assign(size_t(width) * kRowset, 0);
                 if (!SQL_SUCCEEDED(SQLBindCol(c->stmt, SQLUSMALLINT(i + 1), ctype, c->data[i].data(),
                                               width, c->ind[i].data())))
@@ -806,16 +798,10 @@ int vtColumn(sqlite3_vtab_cursor* cur, sqlite3_context* ctx, int i)
         sqlite3_result_int64(ctx, x);
         break;
     }
-    case Kind::Dbl: {
+    default: {
         double x;
         memcpy(&x, base + c->pos * sizeof(double), sizeof x);
         sqlite3_result_double(ctx, x);
-        break;
-    }
-    default: {
-        const char* t = base + c->pos * size_t(col.width);
-        const SQLLEN len = qMin<SQLLEN>(ind, col.width - 1);
-        resultText(ctx, t, int(len), col.numeric);
         break;
     }
     }

@@ -62,6 +62,8 @@ int16_t detail::DaoTypeFromName(const QString& declaredType, int* size, bool* kn
         {"CHARACTER VARYING", dbText, true}, {"NATIVE CHARACTER", dbText, true},
         {"MEMO", dbMemo, false}, {"LONGTEXT", dbMemo, false}, {"LONGCHAR", dbMemo, false},
         {"CLOB", dbMemo, false}, {"NOTE", dbMemo, false},
+        {"LONG VARCHAR", dbMemo, false}, {"LONG NVARCHAR", dbMemo, false},
+        {"LONG VARBINARY", dbLongBinary, false},
         {"BLOB", dbLongBinary, false}, {"LONGBINARY", dbLongBinary, false},
         {"IMAGE", dbLongBinary, false}, {"OLEOBJECT", dbLongBinary, false},
         {"BINARY", dbBinary, false}, {"VARBINARY", dbBinary, false},

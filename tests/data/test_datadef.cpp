@@ -478,6 +478,24 @@ TEST(FieldConfig, FailuresCarryTheMethodsSource)
     EXPECT_FALSE(back.InitDone());
 }
 
+TEST(FieldConfig, AFailedSaveWritesNoRowAtAll)
+{
+    // The row of field 4 now carries another name, so field 4 gets a new row whose number
+    // collides with it: the save fails, and the rows of fields 1 to 3 stay as they were.
+    Fixture f = Configured();
+    f.ddo.Save(f.project);
+    kdb::Database(kdb::Database::Open(f.project))
+        .Execute(QStringLiteral("UPDATE FieldConfig SET FieldName = 'gone' WHERE FieldOrder = 4"));
+    f.ddo.SetUserMin(2, -5);
+    const KvError e = ErrorOf([&] { f.ddo.Save(f.project); });
+    EXPECT_EQ(e.number(), 3022);
+    EXPECT_EQ(e.source(), QStringLiteral("VeltraDBCfg:Save Method"));
+    kdb::Database db = kdb::Database::Open(f.project);
+    EXPECT_EQ(db.Scalar(QStringLiteral("SELECT UserMin FROM FieldConfig WHERE FieldOrder = 2")).toDouble(),
+              f.ddo.FieldAvg(2) - 2 * f.ddo.FieldStdDev(2));
+    EXPECT_EQ(FieldConfigRows(f.project), 4);
+}
+
 TEST(FieldConfig, FieldsFindTheirRowsByName)
 {
     // A name that differs only in case takes over its old row instead of colliding with its

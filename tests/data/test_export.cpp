@@ -200,6 +200,28 @@ TEST(ExportMarked, AnUnwritableFileIsReported)
     EXPECT_EQ(QDir(p.folder).entryList(QDir::Files).size(), 2);
 }
 
+TEST(ExportMarked, NeverWritesOverTheDatabasesItReads)
+{
+    // The project and its source are open while the export runs; agreeing to overwrite one of
+    // them is refused as for a file in use, and both stay whole.
+    Project p = MakeProject();
+    for (const QString& chosen : {p.project, p.source}) {
+        const QByteArray before = ReadFile(chosen);
+        FakePrompter fp;
+        fp.ExpectFile(Chosen(chosen));
+        fp.ExpectBox(MsgResult::Yes);
+        fp.ExpectBox(MsgResult::Ok);
+        StatusRecorder status;
+        Utilities::ExportMarked(p.project, &p.ddo);
+        ASSERT_EQ(fp.Boxes().size(), 2u);
+        EXPECT_EQ(fp.LastBox().text, QStringLiteral("Error: 70. Permission denied"));
+        EXPECT_EQ(fp.LastBox().title, QStringLiteral("Export Marked"));
+        EXPECT_EQ(status.messages.last(), QString());
+        EXPECT_EQ(ReadFile(chosen), before);
+    }
+    EXPECT_EQ(kdb::Database::Open(p.project).RecordCount(QStringLiteral("Test")), 4);
+}
+
 TEST(ExportMarked, QuotesOnlyWhatNeedsQuoting)
 {
     EXPECT_EQ(DataExport::CsvField(QStringLiteral("plain text")), QStringLiteral("plain text"));

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 using DataTest::ReadFile;
 using DataTest::WriteFile;
@@ -304,6 +305,35 @@ TEST(RawImport, TheOldFileIsKeptUntilTheNewOneIsComplete)
         EXPECT_EQ(ReadTable(mdb, QStringLiteral("keep")).rows.size(), 1);
         EXPECT_EQ(FolderEntries(raw).size(), 2);
     }
+}
+
+TEST(TextImport, ALogLeftBesideTheOldFileIsNotPlayedIntoTheNewOne)
+{
+    // A program that crashed while it wrote the old file left its write-ahead log: it belongs
+    // to the old file and must not turn up in the new one.
+    const QString csv = Source(QStringLiteral("crashed.csv"), "a,b\n1,2\n");
+    const QString mdb = MdbOf(csv);
+    const QByteArray path = QFile::encodeName(mdb);
+    sqlite3* old = nullptr;
+    ASSERT_EQ(sqlite3_open(path.constData(), &old), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(old, "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0; "
+                                "CREATE TABLE stale (x); INSERT INTO stale VALUES (1);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    const QByteArray wal = ReadFile(mdb + QStringLiteral("-wal"));
+    const QByteArray shm = ReadFile(mdb + QStringLiteral("-shm"));
+    sqlite3_close(old);
+    ASSERT_FALSE(wal.isEmpty());
+    WriteFile(mdb + QStringLiteral("-wal"), wal);
+    WriteFile(mdb + QStringLiteral("-shm"), shm);
+
+    FakePrompter fp;
+    fp.ExpectBox(MsgResult::Yes);
+    StatusRecorder status;
+    Utilities::LoadTextFile(csv);
+    EXPECT_EQ(status.Last(), QStringLiteral("Import to ") + mdb + QStringLiteral(" successful."));
+    EXPECT_EQ(kdb::Database::Open(mdb).TableNames(), QStringList{QStringLiteral("crashed")});
+    EXPECT_EQ(ReadTable(mdb, QStringLiteral("crashed")).rows.size(), 1);
 }
 
 TEST(RawImport, AMissingFileGoesThroughTheGeneralFailure)

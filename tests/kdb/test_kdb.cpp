@@ -48,6 +48,10 @@ TEST(KdbTypes, DeclaredTypesMapToDaoCodes)
     EXPECT_EQ(DaoTypeFromDeclared(QStringLiteral("VARCHAR(40)"), &size), dbText);
     EXPECT_EQ(size, 40);
     EXPECT_EQ(DaoTypeFromDeclared(QStringLiteral("LongText")), dbMemo);
+    // ODBC drivers name long text and bytes with two words: not a Long integer.
+    EXPECT_EQ(DaoTypeFromDeclared(QStringLiteral("LONG VARCHAR")), dbMemo);
+    EXPECT_EQ(DaoTypeFromDeclared(QStringLiteral("long nvarchar")), dbMemo);
+    EXPECT_EQ(DaoTypeFromDeclared(QStringLiteral("LONG VARBINARY")), dbLongBinary);
     EXPECT_EQ(DaoTypeFromDeclared(QStringLiteral("BLOB")), dbLongBinary);
     EXPECT_EQ(DaoTypeFromDeclared(QString()), dbText);
 }
@@ -373,4 +377,9 @@ TEST(KdbJet, StringsPowersAndCStrOfJetQueries)
     db.ExecuteJet("CREATE TABLE " + QuoteIdent("my \"t\"") + " (" + QuoteIdent("it's") + " Text(3))");
     db.Insert("my \"t\"", {{"it's", "abc"}});
     EXPECT_EQ(ErrorOf([&] { db.Insert("my \"t\"", {{"it's", "abcd"}}); }), 3163);
+    // A name holding "%1" or "%2" (a header such as "Growth %1") is no placeholder.
+    db.ExecuteJet("CREATE TABLE pct ([r%1] Text(3), [p%2] Text(3))");
+    db.Insert("pct", {{"r%1", "abc"}, {"p%2", "abc"}});
+    EXPECT_EQ(ErrorOf([&] { db.Insert("pct", {{"r%1", "abcd"}}); }), 3163);
+    EXPECT_EQ(ErrorOf([&] { db.Insert("pct", {{"p%2", "abcd"}}); }), 3163);
 }

@@ -124,6 +124,33 @@ TEST(KdbLinks, OdbcSourceDeliversTheSameRows)
     EXPECT_EQ(keysOf(Database::Open(path).ReadLinked("LinkDataSource")), kOrdered);
 }
 
+// SQLite keeps a text longer than the size its column declares; the ODBC driver reports the
+// declared size, and the value must still come through whole, as through a file link.
+TEST(KdbLinks, OdbcTextLongerThanItsDeclaredSizeComesWhole)
+{
+    const QString src = NewPath(QStringLiteral("sized.mdb"));
+    const QString longCode = QString(100, u'x') + QStringLiteral("\u00e9nd");
+    {
+        Database db = Database::Create(src);
+        db.Execute("CREATE TABLE t (id INTEGER PRIMARY KEY, code VARCHAR(10), kind CHAR(2), "
+                   "v DOUBLE, d DATE)");
+        db.Execute("INSERT INTO t VALUES (1, ?, 'abcdef', 1.5, '2021-03-04 05:06:07')", {longCode});
+        db.Execute("INSERT INTO t VALUES (2, 'short', NULL, NULL, NULL)");
+    }
+    Database p = makeProject();
+    p.Link("LinkDataSource", OdbcConnect(src), "t");
+    Reader r = p.ReadLinked("LinkDataSource");
+    ASSERT_TRUE(r.Next());
+    EXPECT_EQ(r.Text(1), longCode);
+    EXPECT_EQ(r.Text(2), QStringLiteral("abcdef"));
+    EXPECT_EQ(r.Double(3), 1.5);
+    EXPECT_EQ(r.Text(4), QStringLiteral("2021-03-04 05:06:07"));
+    ASSERT_TRUE(r.Next());
+    EXPECT_EQ(r.Text(1), QStringLiteral("short"));
+    EXPECT_TRUE(r.IsNull(2));
+    EXPECT_FALSE(r.Next());
+}
+
 TEST(KdbLinks, FailedReplacementKeepsTheOldLink)
 {
     const QString src = makeSource();
