@@ -12,6 +12,21 @@ bool isRejected(QChar c)
     return u < 32 || c == QLatin1Char('"') || c == QLatin1Char('*') || c == QLatin1Char('<')
            || c == QLatin1Char('=') || c == QLatin1Char('?') || c == QLatin1Char('|');
 }
+
+// Cuts that never split a character written with two UTF-16 units (an emoji in a folder name).
+QString leftChars(const QString& s, qsizetype n)
+{
+    if (n > 0 && n < s.size() && s.at(n - 1).isHighSurrogate())
+        --n;
+    return s.left(n);
+}
+
+QString rightChars(const QString& s, qsizetype n)
+{
+    if (n > 0 && n < s.size() && s.at(s.size() - n).isLowSurrogate())
+        --n;
+    return s.right(n);
+}
 } // namespace
 
 void CFile::SetTrimLength(int16_t length)
@@ -139,49 +154,46 @@ QString CFile::TrimPath() const
 {
     const int n = qMax<int>(12, m_trimLength);
     const QString trimmed = m_fileName.trimmed();
-    const QString fallback = (QString(n, QLatin1Char(' ')) + trimmed).right(n);
-    QString s = trimmed;
-    if (s.size() <= n)
-        return s;
+    const QString fallback = rightChars(QString(n, QLatin1Char(' ')) + trimmed, n);
+    if (trimmed.size() <= n)
+        return trimmed;
 
-    QString ext;
-    QString name;
-    bool nameFound = false;
-    for (int i = int(s.size()); i >= 1; --i) {
-        const QChar c = s.at(i - 1);
-        if (c == QLatin1Char('.')) {
-            ext = s.mid(i);
-            s = s.left(i - 1);
-        } else if (c == QLatin1Char('/') && i < s.size()) {
-            name = s.mid(i);
-            s = s.left(i);
-            nameFound = true;
-            break;
-        }
+    // The last component (a folder keeps its trailing separator) and the folder before it.
+    QString name = trimmed;
+    QString dir;
+    const qsizetype from = trimmed.size() - (trimmed.endsWith(QLatin1Char('/')) ? 2 : 1);
+    const qsizetype slash = from >= 0 ? trimmed.lastIndexOf(QLatin1Char('/'), from) : -1;
+    if (slash >= 0) {
+        name = trimmed.mid(slash + 1);
+        dir = trimmed.left(slash + 1);
     }
-    if (!nameFound)
-        name = s;
-    QString dir = s;
-    if (dir == QLatin1String("/") || !nameFound)
+    if (dir == QLatin1String("/"))
         dir.clear();
+    // Only the last dot starts the extension, and the dot is shown only where the name has
+    // one: the display must name the file itself ("report.2019.kvp", "README").
+    QString dotExt;
+    if (const qsizetype dot = name.lastIndexOf(QLatin1Char('.')); dot >= 0) {
+        dotExt = name.mid(dot);
+        name.truncate(dot);
+    }
 
     if (name.size() == n)
         return name;
     if (name.size() > n)
-        return name.left(n - 3) + QStringLiteral("...");
-    QString t = name + QLatin1Char('.') + ext;
+        return leftChars(name, n - 3) + QStringLiteral("...");
+    QString t = name + dotExt;
     if (t.size() == n)
         return t;
     if (t.size() > n)
-        return (name + QStringLiteral("...")).left(n);
+        return leftChars(name + QStringLiteral("..."), n);
     const QString sep = dir.isEmpty() ? QStringLiteral("/") : QStringLiteral("/...");
-    t = sep + name + QLatin1Char('.') + ext;
+    t = sep + name + dotExt;
     if (t.size() == n)
         return t;
     if (t.size() > n)
-        return (sep + name + QStringLiteral("...")).left(n);
-    const int keep = n - int((name + QLatin1Char('.') + ext).size()) - 4;
+        return leftChars(sep + name + QStringLiteral("..."), n);
+    const int keep = n - int((name + dotExt).size()) - 4;
     if (keep < 0)
         return fallback;
-    return dir.left(keep) + QStringLiteral(".../") + name + QLatin1Char('.') + ext;
+    return leftChars(dir, keep) + QStringLiteral(".../") + name + dotExt;
 }

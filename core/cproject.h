@@ -4,19 +4,19 @@
 
 #include "core/cfile.h"
 
+#include <QPointer>
 #include <QString>
 #include <memory>
 #include <utility>
 #include <vector>
 
-class QObject;
-
 class CProject {
 public:
-    // Windows that belong to the project: a keyed list of non-owning references.
+    // Windows that belong to the project: a keyed list of non-owning references, which turn
+    // null when the window is gone (a user may close a listed window at any time).
     struct FormEntry {
         QString key;
-        QObject* form = nullptr;
+        QPointer<QObject> form;
     };
     std::vector<FormEntry>& Forms() { return m_forms; }
 

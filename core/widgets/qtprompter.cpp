@@ -104,8 +104,18 @@ QStringList QtNameFilters(const QString& classicFilter)
         QString patterns = parts[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
         patterns = patterns.simplified();
+        // A description that already ends in its patterns ("Korvan Projects (*.kvp)") is shown
+        // as it is written; Qt reads the patterns from those parentheses.
+        QString shown = parts[i].trimmed();
+        const qsizetype open = shown.lastIndexOf(QLatin1Char('('));
+        QString inParentheses = open >= 0 && shown.endsWith(QLatin1Char(')'))
+                                    ? shown.mid(open + 1, shown.size() - open - 2)
+                                    : QString();
+        inParentheses.replace(QLatin1Char(';'), QLatin1Char(' '));
         if (patterns.isEmpty())
-            filters << parts[i].trimmed();
+            filters << shown;
+        else if (open >= 0 && inParentheses.simplified().compare(patterns, Qt::CaseInsensitive) == 0)
+            filters << shown;
         else
             filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
     }
@@ -156,8 +166,9 @@ FileDialogResult QtPrompter::fileDialog(const FileDialogRequest& request)
 
     bool closedByHook = false;
     if (request.filterHook) {
-        auto* typeList = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
+        // Taken by value: the handler runs inside exec(), after this block has ended.
+        QComboBox* typeList = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&, typeList](const QString& filter) {
             // The list's own position: two entries may read the same.
             const int entry = typeList ? typeList->currentIndex() : int(filters.indexOf(filter));
             if (closedByHook || !request.filterHook(entry))

@@ -105,6 +105,22 @@ TEST(FileName, TrimLengthAndTrimPath)
     EXPECT_EQ(h.TrimPath(), QStringLiteral("averyvery..."));
 }
 
+TEST(FileName, TrimPathShowsTheFileNameItself)
+{
+    CFile f;
+    // Only the last dot starts the extension: the display must not drop ".kvp".
+    f.SetFileName(QStringLiteral("/home/user/Some Folder/Deeper/report.2019.kvp"));
+    EXPECT_EQ(f.TrimPath(), QStringLiteral("/home/.../report.2019.kvp"));
+    // A name without a dot gets none added.
+    f.SetFileName(QStringLiteral("/home/user/Some Folder/Deeper/README"));
+    EXPECT_EQ(f.TrimPath(), QStringLiteral("/home/user/Some.../README"));
+    // A cut never splits a character of two UTF-16 units.
+    f.SetFileName(QStringLiteral("/dat/") + QString::fromUtf8("\U0001F600").repeated(8) + QStringLiteral("/project.kvp"));
+    const QString shown = f.TrimPath();
+    EXPECT_TRUE(QStringView(shown).isValidUtf16()) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral(".../project.kvp")));
+}
+
 TEST(PathHelpers, FullPathPositions)
 {
     int nameStart = 0, extStart = 0, folderEnd = 0;
@@ -200,4 +216,14 @@ TEST(ProjectFileList, AddFileAsksWhenNoNameIsGiven)
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->Name(), QStringLiteral("chosen"));
     EXPECT_TRUE(f->ReadOnly());
+}
+
+TEST(ProjectFileList, FormsForgetAWindowThatIsGone)
+{
+    CProject list;
+    auto* form = new QObject;
+    list.Forms().push_back({QStringLiteral("1"), form});
+    delete form; // the user closed the window
+    ASSERT_EQ(list.Forms().size(), 1u);
+    EXPECT_EQ(list.Forms().front().form, nullptr);
 }

@@ -54,8 +54,12 @@ const QString kSourceFilter = QStringLiteral("Access DB (*.mdb)|*.mdb|Korvan Sam
 
 TEST(QtFilters, ClassicFilterBecomesQtNameFilters)
 {
+    // A description that names its patterns already is shown as written, not with them twice.
     EXPECT_EQ(QtNameFilters(QStringLiteral("Text (*.txt)|*.txt|Any (*.*)|*.*")),
-              QStringList({QStringLiteral("Text (*.txt) (*.txt)"), QStringLiteral("Any (*.*) (*.*)")}));
+              QStringList({QStringLiteral("Text (*.txt)"), QStringLiteral("Any (*.*)")}));
+    EXPECT_EQ(QtNameFilters(QStringLiteral("Access DB (*.mdb)|*.MDB")), QStringList({QStringLiteral("Access DB (*.mdb)")}));
+    EXPECT_EQ(QtNameFilters(QStringLiteral("Data (*.mdb)|*.mdb;*.kvs")),
+              QStringList({QStringLiteral("Data (*.mdb) (*.mdb *.kvs)")}));
     EXPECT_EQ(QtNameFilters(QStringLiteral("Data|*.mdb;*.kvs")), QStringList({QStringLiteral("Data (*.mdb *.kvs)")}));
     // The entry without patterns keeps its description alone.
     EXPECT_EQ(QtNameFilters(kSourceFilter + QStringLiteral("|ODBC () |")).value(3), QStringLiteral("ODBC ()"));
