@@ -221,6 +221,9 @@ void OutputNames(const QString& fileName, QString& bareName, QString& outputFile
                           : folder + QLatin1Char('/'))
                      + bareName + QStringLiteral(".mdb");
     }
+    // A file named only by its extension (".csv") would give a table without a name.
+    if (bareName.trimmed().isEmpty())
+        throw KvError(KvErr::BadFileName);
 }
 
 // True to go on: no old file, or the user agreed to replace it.

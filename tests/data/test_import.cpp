@@ -347,6 +347,19 @@ TEST(RawImport, AMissingFileGoesThroughTheGeneralFailure)
     EXPECT_EQ(status.Last(), QStringLiteral("Import Failed."));
 }
 
+TEST(TextImport, AFileNamedOnlyByItsExtensionIsRefused)
+{
+    FakePrompter fp;
+    fp.ExpectBox(MsgResult::Ok);
+    StatusRecorder status;
+    const QString path = Source(QStringLiteral(".csv"), "A,B\r\n1,2\r\n");
+    Utilities::LoadTextFile(path);
+    EXPECT_EQ(fp.LastBox().title, QStringLiteral("LoadTextFile"));
+    EXPECT_TRUE(fp.LastBox().text.startsWith(QStringLiteral("Error: 52. \n")));
+    EXPECT_EQ(status.Last(), QStringLiteral("Import Failed."));
+    EXPECT_EQ(FolderEntries(path), QStringList{QStringLiteral(".csv")});
+}
+
 // --- Delimited text -------------------------------------------------------------------------
 
 TEST(TextImport, TypesColumnsFromTheirValues)
