@@ -222,8 +222,9 @@ bool CDataDef::SetFieldStats(kdb::Database& db, const QString& table, const QStr
             if (r.IsNull(0))
                 continue;
             if (numeric) {
-                // Text that is no number (possible in an untyped column) counts as empty.
-                if (const std::optional<double> v = r.ToDouble(0))
+                // Text that is no number (possible in an untyped column) counts as empty, and
+                // so does an infinite value: it would make every statistic of the field unusable.
+                if (const std::optional<double> v = r.ToDouble(0); v && std::isfinite(*v))
                     acc.Add(*v);
             } else if (const std::optional<double> d = kdb::DateSerial(r.Get(0))) {
                 acc.Add(*d);

@@ -405,6 +405,27 @@ TEST(FieldConfig, SaveThenLoadGivesBackEveryValue)
               QStringLiteral("-4"));
 }
 
+TEST(FieldConfig, InfiniteSourceValuesLeaveALoadableDefinition)
+{
+    const QString source = SourceWithTable(
+        QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY, v DOUBLE)"),
+        {QStringLiteral("INSERT INTO t VALUES (1, 1.0)"), QStringLiteral("INSERT INTO t VALUES (2, 9e999)"),
+         QStringLiteral("INSERT INTO t VALUES (3, 3.0)"), QStringLiteral("INSERT INTO t VALUES (4, -9e999)")});
+    const QString project = MakeDb(QStringLiteral("project"), QStringLiteral("p.kvp"), {});
+    CDataDef ddo;
+    ddo.Initialize(source, QStringLiteral("t"));
+    ddo.GatherStats(false);
+    EXPECT_DOUBLE_EQ(ddo.FieldMin(2), 1);
+    EXPECT_DOUBLE_EQ(ddo.FieldMax(2), 3);
+    EXPECT_DOUBLE_EQ(ddo.FieldAvg(2), 2);
+    ddo.Save(project);
+    CDataDef back;
+    back.Initialize(source, QStringLiteral("t"));
+    back.Load(project);
+    EXPECT_TRUE(back.InitDone());
+    EXPECT_DOUBLE_EQ(back.FieldMax(2), 3);
+}
+
 TEST(FieldConfig, SavingTwiceEditsTheRows)
 {
     Fixture f = Configured();
