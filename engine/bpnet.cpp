@@ -55,13 +55,15 @@ struct Narrow {  // any x86-64 (SSE2), and other machines: 128-bit registers
     static constexpr int kGroup = 2;
 };
 
-template <class T> KV_ALWAYS_INLINE const typename T::Mem& At(const float* p)
+// A pointer, dereferenced where it is used: through a reference clang drops the lowered
+// alignment of Mem and emits aligned moves, which fault on our float-aligned arrays.
+template <class T> KV_ALWAYS_INLINE const typename T::Mem* At(const float* p)
 {
-    return *reinterpret_cast<const typename T::Mem*>(p);
+    return reinterpret_cast<const typename T::Mem*>(p);
 }
-template <class T> KV_ALWAYS_INLINE typename T::Mem& At(float* p)
+template <class T> KV_ALWAYS_INLINE typename T::Mem* At(float* p)
 {
-    return *reinterpret_cast<typename T::Mem*>(p);
+    return reinterpret_cast<typename T::Mem*>(p);
 }
 
 // Net inputs of G blocks of hidden units for one row: bias, then the inputs in order. Several
@@ -76,20 +78,20 @@ KV_ALWAYS_INLINE void NetInputsOf(const float* __restrict wb, size_t stride, siz
     for (int q = 0; q < G; ++q)
 #pragma GCC unroll 2
         for (int v = 0; v < S; ++v)
-            a[q][v] = At<T>(wb + q * stride + v * W);
+            a[q][v] = *At<T>(wb + q * stride + v * W);
     for (size_t i = 1; i <= n; ++i) {
         const float xi = x[i];
 #pragma GCC unroll 8
         for (int q = 0; q < G; ++q)
 #pragma GCC unroll 2
             for (int v = 0; v < S; ++v)
-                a[q][v] += xi * At<T>(wb + q * stride + i * L + v * W);
+                a[q][v] += xi * *At<T>(wb + q * stride + i * L + v * W);
     }
 #pragma GCC unroll 8
     for (int q = 0; q < G; ++q)
 #pragma GCC unroll 2
         for (int v = 0; v < S; ++v)
-            At<T>(acc + q * L + v * W) = a[q][v];
+            *At<T>(acc + q * L + v * W) = a[q][v];
 }
 
 template <class T>
@@ -120,12 +122,12 @@ KV_ALWAYS_INLINE void UpdateBlocks(float* __restrict wb, float* __restrict db, s
     for (int q = 0; q < G; ++q)
 #pragma GCC unroll 2
         for (int v = 0; v < S; ++v) {
-            gv[q][v] = At<T>(g + q * L + v * W);
+            gv[q][v] = *At<T>(g + q * L + v * W);
             const size_t o = q * stride + v * W;
-            const typename T::V d = gv[q][v] + mom * At<T>(db + o);
-            At<T>(db + o) = d;
-            const typename T::V w = At<T>(wb + o) + d;
-            At<T>(wb + o) = w;
+            const typename T::V d = gv[q][v] + mom * *At<T>(db + o);
+            *At<T>(db + o) = d;
+            const typename T::V w = *At<T>(wb + o) + d;
+            *At<T>(wb + o) = w;
             a[q][v] = w;
         }
     for (size_t i = 1; i <= n; ++i) {
@@ -136,10 +138,10 @@ KV_ALWAYS_INLINE void UpdateBlocks(float* __restrict wb, float* __restrict db, s
 #pragma GCC unroll 2
             for (int v = 0; v < S; ++v) {
                 const size_t o = q * stride + i * L + v * W;
-                const typename T::V d = gv[q][v] * xi + mom * At<T>(db + o);
-                At<T>(db + o) = d;
-                const typename T::V w = At<T>(wb + o) + d;
-                At<T>(wb + o) = w;
+                const typename T::V d = gv[q][v] * xi + mom * *At<T>(db + o);
+                *At<T>(db + o) = d;
+                const typename T::V w = *At<T>(wb + o) + d;
+                *At<T>(wb + o) = w;
                 a[q][v] += xni * w;
             }
     }
@@ -147,7 +149,7 @@ KV_ALWAYS_INLINE void UpdateBlocks(float* __restrict wb, float* __restrict db, s
     for (int q = 0; q < G; ++q)
 #pragma GCC unroll 2
         for (int v = 0; v < S; ++v)
-            At<T>(acc + q * L + v * W) = a[q][v];
+            *At<T>(acc + q * L + v * W) = a[q][v];
 }
 
 // The output unit over the hidden activations: eight partial sums added in a fixed order.

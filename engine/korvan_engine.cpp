@@ -213,12 +213,17 @@ template <class Net> int32_t ReadNetwork(const Arrays& a, const std::string& nam
     std::vector<uint8_t> payload;
     std::unique_ptr<Net> net;
     int32_t code = LoadPayload(name, kKindOf<Net>, payload);
-    if (code == KV_ENGINE_SUCCESS)
-        code = Net::FromPayload(payload, net);
     if (code != KV_ENGINE_SUCCESS)
         return code;
-    if (net->Inputs() != a.Inputs())
+    // Both payloads open with the number of inputs. Checking it before the network is built
+    // keeps a damaged count from sizing the memory taken: a few bytes could ask for gigabytes.
+    ByteReader head(payload.data(), payload.size());
+    const int32_t inputs = head.I32();
+    if (!head.Failed() && inputs >= 1 && inputs != a.Inputs())
         return KV_ENGINE_ERR_LAYOUT;
+    code = Net::FromPayload(payload, net);
+    if (code != KV_ENGINE_SUCCESS)
+        return code;
     return Install(name, std::move(net));
 }
 
@@ -268,6 +273,10 @@ int32_t BackPropOn(BpNet& net, const Arrays& a, float* results, int32_t* cycles,
         if (!RowsFinite(a, rows, 0))
             return KV_ENGINE_ERR_ARGUMENT;
         const double sum = net.Run(a.patterns, a.nFields, rows.data(), rows.size(), results);
+        // Finite inputs can still overflow a net input to inf - inf; such outputs are no
+        // prediction, and an error of NaN has no code.
+        if (!std::isfinite(sum))
+            return KV_ENGINE_ERR_NUMERIC;
         return ClampToCode(10000.0 * sum / static_cast<double>(rows.size()));
     }
     case KV_ENGINE_WRITE:

@@ -5,6 +5,7 @@
 #include <array>
 #include <bit>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -166,8 +167,15 @@ int32_t UnwrapNetFile(const std::vector<uint8_t>& image, NetKind expected,
 int32_t WriteFileAtomic(const std::string& path, const std::vector<uint8_t>& bytes)
 {
     // The aside name keeps the target's stem and ends in ".tmp", so that a sweep of the
-    // engine's temporary files also finds one left behind by a crash.
-    std::string aside = path + ".XXXXXX.tmp";
+    // engine's temporary files also finds one left behind by a crash. A stem near the longest
+    // name a folder holds is cut short, or a name that is fine itself could not be written.
+    constexpr size_t kAsideTail = sizeof ".XXXXXX.tmp" - 1;
+    const size_t slash = path.rfind('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    std::string aside = path;
+    if (aside.size() - nameStart + kAsideTail > NAME_MAX)
+        aside.resize(nameStart + NAME_MAX - kAsideTail);
+    aside += ".XXXXXX.tmp";
     const int fd = ::mkostemps(aside.data(), 4, O_CLOEXEC);
     if (fd < 0)
         return KV_ENGINE_ERR_FILE_IO;
@@ -184,7 +192,9 @@ int32_t WriteFileAtomic(const std::string& path, const std::vector<uint8_t>& byt
 
 int32_t ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: opening a named pipe would otherwise wait for a writer for ever. Reads of
+    // the regular file that passes the check below do not heed the flag.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return KV_ENGINE_ERR_FILE_IO;
     struct stat st {};

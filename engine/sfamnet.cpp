@@ -100,7 +100,6 @@ int32_t SfamNet::TrainPass(const float* patterns, int32_t nFields, const int32_t
 
     std::vector<float> input(static_cast<size_t>(mDims));
     std::vector<float> s, t;
-    const float dims = static_cast<float>(mInputs);
     for (size_t r = 0; r < count; ++r) {
         const float* row = patterns + static_cast<size_t>(rows[r]) * static_cast<size_t>(nFields);
         const int32_t target = static_cast<int32_t>(row[0]);
@@ -110,8 +109,14 @@ int32_t SfamNet::TrainPass(const float* patterns, int32_t nFields, const int32_t
         t.resize(n);
         ChoiceKernel(mW.data(), mWSum.data(), n, mCap, input.data(), static_cast<size_t>(mDims),
                      p.alpha, s.data(), t.data());
+        // |I| is the number of inputs, but summed here in the kernel's order: a category equal
+        // to I then matches exactly 1 rather than a rounding below it, which at full vigilance
+        // would fail and commit a duplicate on every pass.
+        float norm = 0.0f;
+        for (size_t d = 0; d < static_cast<size_t>(mDims); ++d)
+            norm += input[d];
         for (size_t j = 0; j < n; ++j)
-            s[j] /= dims;  // now the match |I ^ w_j| / |I|
+            s[j] /= norm;  // now the match |I ^ w_j| / |I|
 
         // Search the categories by falling choice; those below the vigilance drop out, and a
         // category of the wrong class raises the vigilance just above its match.
@@ -218,7 +223,8 @@ int32_t SfamNet::FromPayload(const std::vector<uint8_t>& payload, std::unique_pt
         return KV_ENGINE_ERR_BAD_FILE;
 
     auto net = std::make_unique<SfamNet>(inputs);
-    std::vector<float> w(static_cast<size_t>(net->mDims));
+    // Only a file that holds categories pays for a row of their width.
+    std::vector<float> w(count > 0 ? static_cast<size_t>(net->mDims) : 0);
     for (int32_t j = 0; j < count; ++j) {
         const int32_t cls = in.I32();
         if (cls < 0 || cls > KV_SFAM_MAX_CLASS)

@@ -160,6 +160,31 @@ TEST(BackPropRun, ExactOnHandSetNetwork)
     VTRELEASE(file.c_str());
 }
 
+// Finite inputs whose products overflow to +inf and -inf give no output at all: the run
+// says so with the numeric code, and the network serves sound rows as before.
+TEST(BackPropRun, OverflowingNetInputIsANumericFailure)
+{
+    kvengine::BpNet net(2, 1);
+    net.SetHiddenWeight(0, 1, 2.0f);
+    net.SetHiddenWeight(0, 2, -2.0f);
+    net.SetOutputWeight(0, 1.0f);
+    const std::string file = FileIn(NewFolder(), "wild.tmp");
+    ASSERT_EQ(kvengine::WriteFileAtomic(
+                  file, kvengine::WrapNetFile(kvengine::NetKind::BackProp, net.Payload())),
+              1);
+    Table t(2, 2);
+    t.Row(1)[1] = t.Row(1)[2] = 3e38f;
+    t.Row(2)[1] = 0.25f;
+    Bp bp;
+    bp.file = file;
+    ASSERT_EQ(bp(t, KV_ENGINE_READ), 1);
+    EXPECT_EQ(bp(t, KV_ENGINE_RUN), KV_ENGINE_ERR_NUMERIC);
+    t.Skip(1);
+    EXPECT_GE(bp(t, KV_ENGINE_RUN), 0);
+    EXPECT_EQ(t.bpResults[2], net.Predict(t.Row(2)));
+    VTRELEASE(file.c_str());
+}
+
 // Large runs are split over threads inside kernels built for the machine; every row must
 // still come out exactly as a lone prediction computes it.
 TEST(BackPropRun, ManyRowsMatchSinglePredictions)

@@ -6,9 +6,36 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <new>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace enginetest;
+
+namespace {
+// While non-zero, a larger single request for memory fails as if memory had run out.
+std::atomic<size_t> gAllocationCap{0};
+}  // namespace
+
+void* operator new(size_t n)
+{
+    const size_t cap = gAllocationCap.load(std::memory_order_relaxed);
+    if (cap != 0 && n > cap)
+        throw std::bad_alloc();
+    if (void* p = std::malloc(n ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
+// Out of line, or the compiler takes the free() for a mismatch with the new-expressions.
+__attribute__((noinline)) void operator delete(void* p) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -152,6 +179,47 @@ TEST(NetFileBackProp, FileProblemsAndLayout)
     n.ExpectUnchanged();
 }
 
+TEST(NetFileBackProp, NamesUpToTheLongestAFolderHolds)
+{
+    TrainedBp n;
+    const std::string folder = NewFolder();
+    Bp longest = n.bp;
+    longest.file = FileIn(folder, "~KV" + std::string(NAME_MAX - 7, '7') + ".Tmp");
+    ASSERT_EQ(std::filesystem::path(longest.file).filename().string().size(), size_t(NAME_MAX));
+    ASSERT_EQ(longest(n.t, KV_ENGINE_INIT), 1);
+    EXPECT_EQ(longest(n.t, KV_ENGINE_WRITE), 1);
+    EXPECT_EQ(longest(n.t, KV_ENGINE_READ), 1);
+    std::vector<std::string> files;  // the aside file went where the file went
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        files.push_back(e.path().string());
+    EXPECT_EQ(files, std::vector<std::string>{longest.file});
+    VTRELEASE(longest.file.c_str());
+}
+
+// A named pipe in place of the file is no engine file; reading it must not wait for a writer.
+TEST(NetFileBackProp, NamedPipeIsRefusedAtOnce)
+{
+    TrainedBp n;
+    std::filesystem::remove(n.bp.file);
+    ASSERT_EQ(::mkfifo(n.bp.file.c_str(), 0600), 0);
+    std::atomic<bool> answered{false}, rescued{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 300 && !answered; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!answered) {  // let a blocked open go on, so that the test ends
+            rescued = true;
+            const int fd = ::open(n.bp.file.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        }
+    });
+    EXPECT_EQ(n.bp(n.t, KV_ENGINE_READ), KV_ENGINE_ERR_FILE_IO);
+    answered = true;
+    watchdog.join();
+    EXPECT_FALSE(rescued);
+    n.ExpectUnchanged();
+}
+
 TEST(NetFileKinds, EachRoutineRefusesTheOtherKindsFile)
 {
     TrainedBp n;
@@ -203,6 +271,31 @@ TEST(NetFileSFam, RoundTripAndDamage)
     EXPECT_EQ(s(t, KV_ENGINE_READ), KV_ENGINE_ERR_BAD_FILE);
     WriteBytes(s.file, std::vector<uint8_t>(good.begin(), good.end() - 1));
     EXPECT_EQ(s(t, KV_ENGINE_READ), KV_ENGINE_ERR_BAD_FILE);
+    EXPECT_EQ(s(t, KV_ENGINE_RUN), wrong);
+    EXPECT_EQ(t.classResults, outputs);
+    VTRELEASE(s.file.c_str());
+}
+
+// An intact envelope around a payload that claims 2^29 inputs and no category: only the
+// layout check may answer, before memory for such a network is asked for.
+TEST(NetFileSFam, ClaimedLayoutOfAFileTakesNoMemory)
+{
+    Table t = Data(3, 100, true);
+    SFam s;
+    s.file = FileIn(NewFolder(), "sfam.tmp");
+    ASSERT_EQ(s(t, KV_ENGINE_INIT), 1);
+    ASSERT_GT(s(t, KV_ENGINE_TRAIN), 0);
+    const int32_t wrong = s(t, KV_ENGINE_RUN);
+    const std::vector<int16_t> outputs = t.classResults;
+
+    kvengine::ByteWriter payload;
+    payload.I32(1 << 29);
+    payload.I32(0);
+    WriteBytes(s.file, kvengine::WrapNetFile(kvengine::NetKind::SFam, payload.Bytes()));
+    gAllocationCap = size_t(64) << 20;
+    const int32_t code = s(t, KV_ENGINE_READ);
+    gAllocationCap = 0;
+    EXPECT_EQ(code, KV_ENGINE_ERR_LAYOUT);
     EXPECT_EQ(s(t, KV_ENGINE_RUN), wrong);
     EXPECT_EQ(t.classResults, outputs);
     VTRELEASE(s.file.c_str());

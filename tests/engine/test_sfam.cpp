@@ -103,6 +103,28 @@ TEST(SFamLearning, ContradictoryRowsKeepTheCategoryCountBounded)
     VTRELEASE(s.file.c_str());
 }
 
+// A point that equals a category matches it fully, so at full vigilance a second pass over
+// the same rows finds every row its category and commits nothing.
+TEST(SFamLearning, FullVigilanceLearnsEachPointOnce)
+{
+    for (int32_t inputs : {2, 10}) {
+        Table t(inputs, 300);
+        kvengine::Pcg32 g(12);
+        for (int32_t r = 1; r <= 300; ++r) {
+            for (int32_t j = 1; j <= inputs; ++j)
+                t.Row(r)[j] = g.Unit();
+            t.Row(r)[0] = t.Row(r)[1] < 0.5f ? 1.0f : 2.0f;
+        }
+        SFam s = NewSFam();
+        s.vigBase = 1.0f;
+        ASSERT_EQ(s(t, KV_ENGINE_INIT), 1);
+        EXPECT_EQ(s(t, KV_ENGINE_TRAIN), 300) << inputs << " inputs";
+        EXPECT_EQ(s(t, KV_ENGINE_TRAIN), 300) << inputs << " inputs";
+        EXPECT_EQ(s(t, KV_ENGINE_RUN), 0);
+        VTRELEASE(s.file.c_str());
+    }
+}
+
 TEST(SFamLearning, LearnsTheCircle)
 {
     Table t = Circle(10000, 4);
