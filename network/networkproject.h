@@ -267,7 +267,7 @@ protected:
     }
     virtual bool SavePrediction(kdb::Database& db) = 0;
     // Column type of Test.MainPrimaryKey for the source's key: "Long" for whole numbers, the
-    // key's own kind of column otherwise (text, number with fraction, date).
+    // key's own kind of column otherwise (text compared exactly, number with fraction, date).
     QString TestKeyType() const;
     // The testing range of the link in row order, positioned before its first row: column 0
     // the key, then `columns`. Raises 3021 when the table ends before the range starts.

@@ -134,14 +134,16 @@ QString CNetworkProject::TestKeyType() const
     case kdb::dbTime:
     case kdb::dbTimeStamp:
         return QStringLiteral("DateTime");
+    // Text keys compare exactly: the source keeps "a" and "A" apart when its own key does, and
+    // the table's usual case-blind text would take them for one key.
     case kdb::dbMemo:
-        return QStringLiteral("LongText");
+        return QStringLiteral("LongText COLLATE BINARY");
     case kdb::dbBinary:
     case kdb::dbVarBinary:
     case kdb::dbLongBinary:
         return QStringLiteral("LongBinary");
     default:
-        return QStringLiteral("Text(255)");
+        return QStringLiteral("Text(255) COLLATE BINARY");
     }
 }
 

@@ -192,6 +192,32 @@ TEST_F(Testing, ATextKeyGetsATextColumnAndJoinsItsRows)
               20);
 }
 
+
+TEST_F(Testing, TextKeysDifferingOnlyInCaseAreRowsOfTheirOwn)
+{
+    // A source of this program or an ODBC source may hold "a" and "A" as two keys.
+    const QString path = folder + "/cased.mdb";
+    {
+        kdb::Database db = kdb::Database::Create(path);
+        db.Execute("CREATE TABLE Data (Name TEXT PRIMARY KEY, X1 REAL, X2 REAL, Y REAL)");
+        for (int i = 1; i <= 40; ++i) {
+            const QString name = QString(QChar('a' + (i - 1) / 2));
+            db.Insert("Data", {{"Name", i % 2 ? name : name.toUpper()}, {"X1", double(i % 10)},
+                               {"X2", double(i % 7)}, {"Y", double(i % 5)}});
+        }
+    }
+    TestBackProp bp;
+    Open(bp, path);
+    bp.SetTestLow(1);
+    bp.Train();
+    ASSERT_EQ(bp.Test(), TestOutcome::Done);
+    EXPECT_TRUE(prompts.Boxes().empty());
+    kdb::Database db = kdb::Database::Open(bp.ProjectFileName(), false, true);
+    EXPECT_EQ(db.RecordCount("Test"), 40);
+    // Each Test row joins exactly its own source row, from either side of the join.
+    for (const char* on : {"Test.MainPrimaryKey = LinkDataSource.Name", "LinkDataSource.Name = Test.MainPrimaryKey"})
+        EXPECT_EQ(db.Scalar(QString("SELECT COUNT(*) FROM Test INNER JOIN LinkDataSource ON ") + on).toInt(), 40) << on;
+}
 TEST_F(Testing, EngineFailuresKeepTheOldProjectAndNoError)
 {
     ScriptedBackProp bp;
