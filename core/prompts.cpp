@@ -1,5 +1,7 @@
 #include "core/prompts.h"
 
+#include "core/serviceslot.h"
+
 namespace {
 
 class SilentPrompter final : public IPrompter {
@@ -11,21 +13,19 @@ public:
     FileDialogResult fileDialog(const FileDialogRequest&) override { return {}; }
 };
 
-SilentPrompter g_silent;
-IPrompter* g_current = nullptr;
+ServiceSlot<IPrompter> g_slot;
 
 } // namespace
 
 IPrompter& Prompts::Current()
 {
-    return g_current ? *g_current : g_silent;
+    static SilentPrompter silent;
+    return g_slot.GetOr(silent);
 }
 
 IPrompter* Prompts::Install(IPrompter* prompter)
 {
-    IPrompter* previous = g_current;
-    g_current = prompter;
-    return previous;
+    return g_slot.Install(prompter);
 }
 
 MsgResult Prompts::MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon,

@@ -1,41 +1,41 @@
 #include "core/status.h"
 
+#include "core/serviceslot.h"
+
 namespace {
-IStatusSink* g_sink = nullptr;
+ServiceSlot<IStatusSink> g_slot;
 }
 
 IStatusSink* Status::Install(IStatusSink* sink)
 {
-    IStatusSink* previous = g_sink;
-    g_sink = sink;
-    return previous;
+    return g_slot.Install(sink);
 }
 
 IStatusSink* Status::Current()
 {
-    return g_sink;
+    return g_slot.Get();
 }
 
 void Status::Message(const QString& text)
 {
-    if (g_sink)
-        g_sink->message(text);
+    if (IStatusSink* sink = g_slot.Get())
+        sink->message(text);
 }
 
 void Status::Progress(int percent)
 {
-    if (g_sink)
-        g_sink->progress(percent);
+    if (IStatusSink* sink = g_slot.Get())
+        sink->progress(percent);
 }
 
 void Status::SetProjectPanel(const QString& text)
 {
-    if (g_sink)
-        g_sink->setProjectPanel(text);
+    if (IStatusSink* sink = g_slot.Get())
+        sink->setProjectPanel(text);
 }
 
 void Status::SetNodesPanel(const QString& text)
 {
-    if (g_sink)
-        g_sink->setNodesPanel(text);
+    if (IStatusSink* sink = g_slot.Get())
+        sink->setNodesPanel(text);
 }

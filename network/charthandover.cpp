@@ -1,22 +1,19 @@
 #include "network/charthandover.h"
 
+#include "core/serviceslot.h"
+
 namespace {
-IChartHost& defaultHost()
-{
-    static IChartHost host;
-    return host;
-}
-IChartHost* installed = nullptr;
+ServiceSlot<IChartHost> g_slot;
 } // namespace
 
 IChartHost* ChartHost::Install(IChartHost* host)
 {
-    IChartHost* previous = installed;
-    installed = host;
-    return previous;
+    return g_slot.Install(host);
 }
 
 IChartHost& ChartHost::Current()
 {
-    return installed ? *installed : defaultHost();
+    // Without an installed host every request does nothing.
+    static IChartHost fallback;
+    return g_slot.GetOr(fallback);
 }

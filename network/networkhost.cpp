@@ -1,22 +1,19 @@
 #include "network/networkhost.h"
 
+#include "core/serviceslot.h"
+
 namespace {
-INetworkHost& defaultHost()
-{
-    static INetworkHost host;
-    return host;
-}
-INetworkHost* installed = nullptr;
+ServiceSlot<INetworkHost> g_slot;
 } // namespace
 
 INetworkHost* NetworkHost::Install(INetworkHost* host)
 {
-    INetworkHost* previous = installed;
-    installed = host;
-    return previous;
+    return g_slot.Install(host);
 }
 
 INetworkHost& NetworkHost::Current()
 {
-    return installed ? *installed : defaultHost();
+    // Without an installed host every request does nothing.
+    static INetworkHost fallback;
+    return g_slot.GetOr(fallback);
 }

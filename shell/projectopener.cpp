@@ -1,17 +1,17 @@
 #include "shell/projectopener.h"
 
+#include "core/serviceslot.h"
+
 namespace {
-IProjectOpener* g_opener = nullptr;
+ServiceSlot<IProjectOpener> g_slot;
 }
 
 IProjectOpener* ProjectOpener::Install(IProjectOpener* opener)
 {
-    IProjectOpener* previous = g_opener;
-    g_opener = opener;
-    return previous;
+    return g_slot.Install(opener);
 }
 
 IProjectOpener* ProjectOpener::Current()
 {
-    return g_opener;
+    return g_slot.Get();
 }
