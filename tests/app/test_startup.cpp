@@ -12,6 +12,7 @@
 #include "shell/projectopener.h"
 #include "tests/support/fakeprompter.h"
 #include "tests/support/testenv.h"
+#include "tests/shell/recordingopener.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -22,24 +23,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-class RecordingOpener : public IProjectOpener {
-public:
-    RecordingOpener() : m_previous(ProjectOpener::Install(this)) {}
-    ~RecordingOpener() override { ProjectOpener::Install(m_previous); }
-    RecordingOpener(const RecordingOpener&) = delete;
-    RecordingOpener& operator=(const RecordingOpener&) = delete;
-    bool OpenProject(const QString& path) override
-    {
-        opened << path;
-        return true;
-    }
-    void CloseProject() override {}
-    QString ProjectFileName() const override { return {}; }
-    QStringList opened;
-
-private:
-    IProjectOpener* m_previous;
-};
 
 QString touch(const QString& folder, const QString& name)
 {

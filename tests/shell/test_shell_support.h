@@ -3,42 +3,12 @@
 #pragma once
 
 #include "shell/frmmain.h"
-#include "shell/projectopener.h"
+#include "tests/shell/recordingopener.h"
 #include "tests/support/fakeprompter.h"
 
 #include <QPointer>
 #include <QStringList>
 #include <gtest/gtest.h>
-
-class RecordingOpener : public IProjectOpener {
-public:
-    RecordingOpener() : m_previous(ProjectOpener::Install(this)) {}
-    ~RecordingOpener() override { ProjectOpener::Install(m_previous); }
-    RecordingOpener(const RecordingOpener&) = delete;
-    RecordingOpener& operator=(const RecordingOpener&) = delete;
-
-    bool OpenProject(const QString& path) override
-    {
-        opened << path;
-        if (succeed)
-            current = path;
-        return succeed;
-    }
-    void CloseProject() override
-    {
-        ++closed;
-        current.clear();
-    }
-    QString ProjectFileName() const override { return current; }
-
-    QStringList opened;
-    int closed = 0;
-    bool succeed = true;
-    QString current;
-
-private:
-    IProjectOpener* m_previous;
-};
 
 // Deletes what deleteLater left.
 void FlushDeletes();
