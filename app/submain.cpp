@@ -1,4 +1,5 @@
 #include "app/submain.h"
+#include "app/views.h"
 
 #include "core/apppaths.h"
 #include "core/errorbox.h"
@@ -139,6 +140,7 @@ frmMain* SubMain::Main(const StartupOptions& options)
         project.SetExtFilter(QStringLiteral("Access DB (*.mdb)|*.MDB"));
         project.SetExtAllowed(QStringLiteral("*.MDB"));
 
+        AppViews::Install();
         gNavigate().Bind(main->MainToolBar());
         gNavigate().Navigate(navNoProject);
 
