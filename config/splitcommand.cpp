@@ -1,0 +1,194 @@
+#include "config/splitcommand.h"
+
+#include "config/splitdialog.h"
+#include "core/errorbox.h"
+#include "core/prompts.h"
+#include "core/widgets/hourglass.h"
+#include "core/widgets/statusmsg.h"
+#include "core/widgets/veltra.h"
+#include "data/datadef.h"
+#include "network/backprop.h"
+#include "network/process.h"
+#include "network/sfam.h"
+#include "shell/modmenu.h"
+#include "shell/navigate.h"
+#include "shell/networkopener.h"
+#include "shell/viewprocs.h"
+
+#include <QCoreApplication>
+
+#include <memory>
+
+namespace {
+
+const QString kSelectText = QStringLiteral("Select Rows For Train And Test - Drag the setting or double click to edit.");
+
+// The open network object of the kind gProjectType names, kept alive for the command.
+struct OpenNetwork {
+    std::shared_ptr<CBackProp> backProp;
+    std::shared_ptr<CSFam> sfam;
+    CNetworkProject* net = nullptr;
+
+    OpenNetwork()
+    {
+        if (gProjectType == ntBackProp)
+            net = (backProp = gBackProp()).get();
+        else if (gProjectType == ntSFam)
+            net = (sfam = gSFam()).get();
+        if (!net)
+            throw KvError(KvErr::ObjectNotSet);
+    }
+    void Reset()
+    {
+        if (backProp)
+            backProp->Reset();
+        else
+            sfam->Reset();
+    }
+};
+
+// The view of the current workflow state.
+void currentView()
+{
+    if (gProcess().IsTested())
+        modMenu::BrowseTest();
+    else if (gProcess().IsSplit())
+        modMenu::MenuBProp();
+    else
+        modMenu::ShowDefBrowser();
+}
+
+} // namespace
+
+SplitCommand::Road SplitCommand::Decide(bool cancelled, const Ranges& chosen, const Ranges& project)
+{
+    if (cancelled)
+        return Road::Cancelled;
+    if (chosen.trainHigh != project.trainHigh || chosen.trainLow != project.trainLow)
+        return Road::TrainingChanged;
+    if (chosen.testHigh != project.testHigh || chosen.testLow != project.testLow)
+        return Road::TestingChanged;
+    return Road::Unchanged;
+}
+
+QString SplitCommand::BackPropCompleteText(float currentError)
+{
+    const float success = 100.0f - currentError;
+    return QStringLiteral("Test complete:  ") + QString::number(double(success), 'g', 7) + QStringLiteral("% success.");
+}
+
+QString SplitCommand::SFamCompleteText(float currentError)
+{
+    const float success = 100.0f - currentError;
+    return QStringLiteral("Test complete:  ") + QString::number(double(success), 'f', 2)
+           + QStringLiteral("% successful predictions.");
+}
+
+void SplitCommand::SetLimits()
+{
+    Procedure(QStringLiteral("modMenu::SetLimits"), [&] {
+        modMenu::RemoveChildForms();
+        OpenNetwork open;
+        CNetworkProject& net = *open.net;
+        Utilities::StatusMessage(kSelectText);
+
+        const Ranges before{net.TrainHigh(), net.TrainLow(), net.TestHigh(), net.TestLow()};
+        Ranges chosen;
+        bool cancelled = true;
+        {
+            // The dialog ends before anything it chose is applied, and goes with this scope.
+            const std::shared_ptr<CDataDef> ddo = net.DDO();
+            if (!ddo)
+                throw KvError(KvErr::ObjectNotSet);
+            frmDataSelect dialog(gVeltra().MainForm());
+            dialog.Init(ddo->RecordCount(), before.trainHigh, before.trainLow, before.testHigh, before.testLow);
+            dialog.exec();
+            cancelled = dialog.Cancel();
+            chosen = {dialog.TrainHigh(), dialog.TrainLow(), dialog.TestHigh(), dialog.TestLow()};
+        }
+
+        CProcess& process = gProcess();
+        std::unique_ptr<CHourglass> hourglass;
+        bool testedHere = false;
+        switch (Decide(cancelled, chosen, before)) {
+        case Road::Cancelled:
+            currentView();
+            return;
+
+        case Road::TrainingChanged:
+            if (process.IsTrained()
+                && Prompts::MsgBox(QStringLiteral("This will reset your current Training.  Continue?"), MsgButtons::YesNo,
+                                   MsgIcon::Exclamation, QStringLiteral("Training Data Selection"))
+                       == MsgResult::No)
+                return;
+            hourglass = std::make_unique<CHourglass>(true);
+            net.SetTrainHigh(chosen.trainHigh);
+            net.SetTrainLow(chosen.trainLow);
+            net.SetTestHigh(chosen.testHigh);
+            net.SetTestLow(chosen.testLow);
+            process.SetIsTested(false);
+            process.SetIsTrained(false);
+            process.SetIsSplit(true);
+            open.Reset();
+            // The new ranges reach the project file now: nothing else may save them before
+            // the project closes with its flags saying "split".
+            net.SaveRowRanges();
+            gNavigate().Navigate(navSplit);
+            modMenu::MenuBProp();
+            return;
+
+        case Road::TestingChanged:
+            hourglass = std::make_unique<CHourglass>(true);
+            net.SetTestHigh(chosen.testHigh);
+            net.SetTestLow(chosen.testLow);
+            process.SetIsTested(false);
+            net.SaveRowRanges();
+            if (!process.IsTrained())
+                return;
+            for (const char* tool : {"mnuSFBrowseTest", "mnuBPBrowseTest", "mnuSFShowAll", "mnuBPShowAll", "mnuScatter",
+                                     "mnuSeries", "mnuMatrix"})
+                gNavigate().Disable(QString::fromLatin1(tool));
+            modMenu::RemoveChildForms();
+            QCoreApplication::processEvents();
+            Utilities::StatusMessage(QStringLiteral("Testing Data..."));
+            if (net.Test() == TestOutcome::Done) {
+                gNavigate().Navigate(navTested);
+                process.SetIsTested(true);
+                if (open.backProp) {
+                    Utilities::StatusMessage(BackPropCompleteText(net.CurrentError()));
+                    modMenu::ShowScatter();
+                } else {
+                    Utilities::StatusMessage(SFamCompleteText(net.CurrentError()));
+                    modMenu::ShowCMatrix();
+                }
+                testedHere = true;
+            } else {
+                // The test said why it failed; the project stays trained and untested.
+                gNavigate().Navigate(navTrained);
+            }
+            break;
+
+        case Road::Unchanged:
+            break;
+        }
+
+        if (process.IsTrained() || testedHere) {
+            if (!testedHere)
+                currentView();
+        } else {
+            open.Reset();
+            gNavigate().Navigate(navSplit);
+            process.SetIsTrained(false);
+            process.SetIsTested(false);
+            modMenu::RemoveChildForms();
+            modMenu::MenuBProp();
+        }
+        gNavigate().Save(net.ProjectFileName());
+        process.Save(net.ProjectFileName());
+    });
+}
+
+void SplitViews::Install()
+{
+    modMenu::Views().SetLimits = &SplitCommand::SetLimits;
+}
