@@ -21,8 +21,6 @@
 
 namespace {
 
-const QString kSelectText = QStringLiteral("Select Rows For Train And Test - Drag the setting or double click to edit.");
-
 // The open network object of the kind gProjectType names, kept alive for the command.
 struct OpenNetwork {
     std::shared_ptr<CBackProp> backProp;
@@ -90,7 +88,7 @@ void SplitCommand::SetLimits()
         modMenu::RemoveChildForms();
         OpenNetwork open;
         CNetworkProject& net = *open.net;
-        Utilities::StatusMessage(kSelectText);
+        Utilities::StatusMessage(DataSelectRules::SelectRowsText());
 
         const Ranges before{net.TrainHigh(), net.TrainLow(), net.TestHigh(), net.TestLow()};
         Ranges chosen;
@@ -106,6 +104,10 @@ void SplitCommand::SetLimits()
             cancelled = dialog.Cancel();
             chosen = {dialog.TrainHigh(), dialog.TrainLow(), dialog.TestHigh(), dialog.TestLow()};
         }
+        // The main bar's shortcuts work while the dialog is up: a project closed or opened
+        // meanwhile is not the one the choice was made for.
+        if (CurrentNetwork() != open.net)
+            return;
 
         CProcess& process = gProcess();
         std::unique_ptr<CHourglass> hourglass;

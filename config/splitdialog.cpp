@@ -18,7 +18,6 @@
 namespace {
 
 const QString kTitle = QStringLiteral("Split The Data");
-const QString kSelectText = QStringLiteral("Select Rows For Train And Test - Drag the setting or double click to edit.");
 
 // Designed size and places, in twips.
 constexpr int kWidth = 4335;
@@ -26,6 +25,8 @@ constexpr int kHeight = 4935;
 constexpr int kTrainLeft = 330;
 constexpr int kTestLeft = 2355;
 constexpr int kControlTop = 480;
+constexpr int kCountLabelWidth = 1320;
+constexpr int kCountWidth = 600;
 
 QLabel* caption(QWidget* parent, const QString& text, int left, int top, int width, int height,
                 Qt::Alignment align, bool bold)
@@ -38,6 +39,7 @@ QLabel* caption(QWidget* parent, const QString& text, int left, int top, int wid
     label->setPalette(p);
     QFont f = label->font();
     f.setBold(bold);
+    f.setPointSizeF(8);
     label->setFont(f);
     return label;
 }
@@ -58,6 +60,11 @@ DataSelectRules::Range DataSelectRules::ClampToRows(int32_t maxRow, Range range)
 int64_t DataSelectRules::RowCount(int32_t low, int32_t high)
 {
     return int64_t(high) - int64_t(low) + 1;
+}
+
+QString DataSelectRules::SelectRowsText()
+{
+    return QStringLiteral("Select Rows For Train And Test - Drag the setting or double click to edit.");
 }
 
 bool DataSelectRules::EnoughTrainingRows(int64_t rows)
@@ -87,16 +94,16 @@ frmDataSelect::frmDataSelect(QWidget* parent) : QDialog(parent)
     dsTestSet->SetHorzPos(2);
 
     const int countTop = kControlTop + CRangeSelectorModel::PanelHeightDesigned + 90;
-    caption(this, QStringLiteral("Rows Selected"), kTrainLeft, countTop, 1110, 255, Qt::AlignLeft | Qt::AlignVCenter,
+    caption(this, QStringLiteral("Rows Selected"), kTrainLeft, countTop, kCountLabelWidth, 255, Qt::AlignLeft | Qt::AlignVCenter,
             false)
         ->setObjectName(QStringLiteral("Label3"));
-    lblTrainRows = caption(this, QString(), kTrainLeft + 1110, countTop, 540, 255, Qt::AlignRight | Qt::AlignVCenter,
+    lblTrainRows = caption(this, QString(), kTrainLeft + kCountLabelWidth, countTop, kCountWidth, 255, Qt::AlignRight | Qt::AlignVCenter,
                            true);
     lblTrainRows->setObjectName(QStringLiteral("lblTrainRows"));
-    caption(this, QStringLiteral("Rows Selected"), kTestLeft, countTop, 1110, 255, Qt::AlignLeft | Qt::AlignVCenter,
+    caption(this, QStringLiteral("Rows Selected"), kTestLeft, countTop, kCountLabelWidth, 255, Qt::AlignLeft | Qt::AlignVCenter,
             false)
         ->setObjectName(QStringLiteral("Label4"));
-    lblTestRows = caption(this, QString(), kTestLeft + 1110, countTop, 540, 255, Qt::AlignRight | Qt::AlignVCenter,
+    lblTestRows = caption(this, QString(), kTestLeft + kCountLabelWidth, countTop, kCountWidth, 255, Qt::AlignRight | Qt::AlignVCenter,
                           true);
     lblTestRows->setObjectName(QStringLiteral("lblTestRows"));
 
@@ -154,7 +161,7 @@ void frmDataSelect::activate()
     IgnoreErrors([&] { dsTestSet->SetEnabled(rows); });
     IgnoreErrors([&] { dsTestSet->SetMaxDataSelect(DataSelectRules::MaxDataSelect); });
     IgnoreErrors([&] { dsTrainSet->SetMaxDataSelect(DataSelectRules::MaxDataSelect); });
-    IgnoreErrors([&] { Utilities::StatusMessage(kSelectText); });
+    IgnoreErrors([&] { Utilities::StatusMessage(DataSelectRules::SelectRowsText()); });
 }
 
 void frmDataSelect::dsTrainSet_Change()

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 
 #include <cstdint>
 
@@ -26,6 +27,8 @@ Range ClampToRows(int32_t maxRow, Range range);
 int64_t RowCount(int32_t low, int32_t high);
 // Whether a training range of `rows` rows may be accepted.
 bool EnoughTrainingRows(int64_t rows);
+// The status text while the dialog is up.
+QString SelectRowsText();
 }
 
 class frmDataSelect : public QDialog {

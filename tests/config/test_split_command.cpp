@@ -408,3 +408,25 @@ TEST_F(SplitCommandTest, ResetDataLimitsEndsTheDialogBeforeTheSplitRuns)
     EXPECT_FALSE(SplitRequest::RunAfter(QDialog::Rejected));
     EXPECT_EQ(order.size(), 1);
 }
+
+TEST_F(SplitCommandTest, AProjectClosedWhileTheDialogIsUpIsLeftAlone)
+{
+    const QString path = MakeProject(ntBackProp, false);
+    Open(path);
+    const auto before = ConfigRows(path);
+    {
+        ModalAnswerer answer;
+        answer.Then([](QWidget* w) {
+            auto* dialog = qobject_cast<frmDataSelect*>(w);
+            ASSERT_TRUE(dialog);
+            modMenu::FileClose();   // a shortcut of the main bar
+            dialog->dsTestSet->SetValueLow(11);
+            dialog->cmdOK->click();
+        });
+        modMenu::SetLimits();
+    }
+    EXPECT_FALSE(CurrentNetwork());
+    EXPECT_TRUE(calls.isEmpty());
+    EXPECT_TRUE(prompts.Boxes().empty());
+    EXPECT_EQ(ConfigRows(path), before);
+}
