@@ -185,7 +185,7 @@ void userDataSelect::paintEvent(QPaintEvent*)
     p.drawRect(bar.adjusted(0.5, 0.5, -0.5, -0.5));
 
     // The arrows point at the bar: from the right in layout 2, from the left in layout 1.
-    const bool fromLeft = mModel.HorzPos() == 1;
+    const bool fromLeft = mModel.ShownLayout() == 1;
     const auto arrow = [&](int32_t top) {
         const QRectF r = pxRect(l.arrowLeft, top, Model::ArrowSize, Model::ArrowSize);
         QPainterPath path;

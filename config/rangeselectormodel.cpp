@@ -87,6 +87,8 @@ void CRangeSelectorModel::SetMaxDataSelect(int32_t value)
 void CRangeSelectorModel::SetHorzPos(int32_t value)
 {
     mHorzPos = value;
+    if (value == 1 || value == 2)
+        mShown = value;
     Redraw();
 }
 
@@ -229,7 +231,7 @@ void CRangeSelectorModel::Press(double x, double y)
     const Layout& l = current();
     const double px = x + l.overlayLeft;
     const double py = y + OverlayTop;
-    const bool numberColumn = mHorzPos == 1 ? !(px >= double(l.arrowLeft) + l.overlayLeft) : px >= l.boxLeft;
+    const bool numberColumn = mShown == 1 ? !(px >= double(l.arrowLeft) + l.overlayLeft) : px >= l.boxLeft;
     const int32_t lowTop = numberColumn ? l.lowBoxTop : l.topArrowTop;
     const int32_t highTop = numberColumn ? l.highBoxTop : l.bottomArrowTop;
     const int32_t height = numberColumn ? BoxHeight : ArrowSize;
@@ -365,7 +367,7 @@ void CRangeSelectorModel::CommitLow(const QString& text)
     mValueLow = v;
     if (mMaxDataSelect >= 1 && span(mValueLow, mValueHigh) > mMaxDataSelect)
         fits(int64_t(mValueLow) + mMaxDataSelect - 1, mValueHigh);
-    Redraw();
+    redrawLayout(current());
     mOpenBox = NoHandle;
     raiseChange();
 }
@@ -389,7 +391,7 @@ void CRangeSelectorModel::CommitHigh(const QString& text)
     mValueHigh = v;
     if (mMaxDataSelect >= 1 && span(mValueLow, mValueHigh) > mMaxDataSelect)
         fits(int64_t(mValueHigh) - mMaxDataSelect + 1, mValueLow);
-    Redraw();
+    redrawLayout(current());
     mOpenBox = NoHandle;
     raiseChange();
 }

@@ -84,7 +84,9 @@ public:
     // --- What the widget shows -----------------------------------------------------------
     // Layout 1 or 2; anything else reads as layout 2's elements.
     const Layout& LayoutOf(int32_t horzPos) const { return mLayouts[horzPos == 1 ? 0 : 1]; }
-    const Layout& Current() const { return LayoutOf(mHorzPos); }
+    // The layout on screen: the last HorzPos of 1 or 2 (another value changes nothing).
+    int32_t ShownLayout() const { return mShown; }
+    const Layout& Current() const { return LayoutOf(mShown); }
     // Texts of the number boxes (shared by both layouts) and of the labels.
     const QString& LowText() const { return mLowText; }
     const QString& HighText() const { return mHighText; }
@@ -116,11 +118,11 @@ public:
     // The open box lost the focus or took Enter or Escape with this text.
     void CommitLow(const QString& text);
     void CommitHigh(const QString& text);
-    // The current layout drawn again from the values.
+    // The layout HorzPos names drawn again from the values (none for another value).
     void Redraw();
 
 private:
-    Layout& current() { return mLayouts[mHorzPos == 1 ? 0 : 1]; }
+    Layout& current() { return mLayouts[mShown == 1 ? 0 : 1]; }
     void redrawLayout(Layout& l);
     void raiseChange();
     void dragLow(Layout& l, int32_t t, double tip);
@@ -128,6 +130,7 @@ private:
 
     int32_t mMaxDataSelect = 0;
     int32_t mHorzPos = 1;
+    int32_t mShown = 1;
     int32_t mMin = 1;
     int32_t mMax = 1000;
     int32_t mValueHigh = 800;

@@ -15,7 +15,7 @@
 #include "shell/networkopener.h"
 #include "shell/viewprocs.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 
 #include <memory>
 
@@ -43,6 +43,15 @@ struct OpenNetwork {
         else
             sfam->Reset();
     }
+};
+
+// The default pointer while the user chooses, whatever guard is held around the command.
+class DefaultPointer {
+public:
+    DefaultPointer() { QApplication::setOverrideCursor(Qt::ArrowCursor); }
+    ~DefaultPointer() { QApplication::restoreOverrideCursor(); }
+    DefaultPointer(const DefaultPointer&) = delete;
+    DefaultPointer& operator=(const DefaultPointer&) = delete;
 };
 
 // The view of the current workflow state.
@@ -98,6 +107,7 @@ void SplitCommand::SetLimits()
             const std::shared_ptr<CDataDef> ddo = net.DDO();
             if (!ddo)
                 throw KvError(KvErr::ObjectNotSet);
+            const DefaultPointer pointer;
             frmDataSelect dialog(gVeltra().MainForm());
             dialog.Init(ddo->RecordCount(), before.trainHigh, before.trainLow, before.testHigh, before.testLow);
             dialog.exec();
@@ -151,7 +161,7 @@ void SplitCommand::SetLimits()
                                      "mnuSeries", "mnuMatrix"})
                 gNavigate().Disable(QString::fromLatin1(tool));
             modMenu::RemoveChildForms();
-            QCoreApplication::processEvents();
+            QApplication::processEvents();
             Utilities::StatusMessage(QStringLiteral("Testing Data..."));
             if (net.Test() == TestOutcome::Done) {
                 gNavigate().Navigate(navTested);

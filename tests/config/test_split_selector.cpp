@@ -92,6 +92,22 @@ TEST(RangeSelectorModel, CloseArrowsPushTheBoxesApartInsideThePanel)
     EXPECT_EQ(m.Current().highBoxTop, 285);
 }
 
+TEST(RangeSelectorModel, OnlyLayoutsOneAndTwoAreShown)
+{
+    Model m;
+    m.SetHorzPos(3);
+    EXPECT_EQ(m.HorzPos(), 3);
+    EXPECT_EQ(m.ShownLayout(), 1);
+    // Nothing is drawn for another layout number: the picture keeps its old places.
+    m.SetValueLow(1);
+    EXPECT_EQ(m.Current().topArrowTop, 601);
+    m.SetHorzPos(2);
+    EXPECT_EQ(m.ShownLayout(), 2);
+    EXPECT_EQ(m.Current().topArrowTop, 120);
+    EXPECT_EQ(m.Current().boxLeft, 600);
+    EXPECT_EQ(m.LayoutOf(1).boxLeft, 180);
+}
+
 TEST(RangeSelectorModel, SettersKeepTheRangeOrderedAndRaiseChange)
 {
     Counted c;
