@@ -282,6 +282,15 @@ TEST_F(SplitCommandTest, ANewTestingRangeOnATrainedBackPropProjectTestsAgain)
     EXPECT_EQ(Count(path, "Test"), 10);
     EXPECT_EQ(Config(path, "TestLow"), "21");
     EXPECT_EQ(Config(path, "TestHigh"), "30");
+
+    // Reopened, the project resumes tested with the new testing rows.
+    modMenu::FileClose();
+    Open(path);
+    EXPECT_EQ(gBackProp()->TestLow(), 21);
+    EXPECT_EQ(gBackProp()->TestHigh(), 30);
+    EXPECT_EQ(gBackProp()->TrainHigh(), 30);
+    EXPECT_TRUE(gProcess().IsTested());
+    EXPECT_TRUE(gProcess().IsTrained());
 }
 
 TEST_F(SplitCommandTest, ANewTestingRangeOnATrainedSFamProjectShowsTheMatrix)
