@@ -1,6 +1,7 @@
 // "Split The Data": the training minimum, the close box, an empty table and stale ranges.
 #include "config/rangeselector.h"
 #include "config/splitdialog.h"
+#include <QLineEdit>
 #include "tests/support/fakeprompter.h"
 #include "tests/support/testenv.h"
 
@@ -75,6 +76,19 @@ TEST(SplitDialog, TheCloseBoxAndEscapeAreCancel)
     frmDataSelect other;
     other.Init(100, 50, 1, 100, 51);
     other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    // Escape in an open number box commits it and leaves the dialog open.
+    // A double-click is a click and then the double-click event.
+    QTest::mouseClick(other.dsTrainSet, Qt::LeftButton, {}, QPoint(85, 16));
+    QTest::mouseDClick(other.dsTrainSet, Qt::LeftButton, {}, QPoint(85, 16));
+    ASSERT_TRUE(other.dsTrainSet->LowBox()->hasFocus());
+    QTest::keyClicks(other.dsTrainSet->LowBox(), "20");
+    QTest::keyClick(other.dsTrainSet->LowBox(), Qt::Key_Escape);
+    EXPECT_TRUE(other.isVisible());
+    EXPECT_FALSE(other.Cancel());
+    EXPECT_EQ(other.dsTrainSet->ValueLow(), 20);
+    EXPECT_EQ(other.lblTrainRows->text(), "31");
     QTest::keyClick(&other, Qt::Key_Escape);
     EXPECT_TRUE(other.Cancel());
     EXPECT_FALSE(other.isVisible());

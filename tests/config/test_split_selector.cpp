@@ -340,7 +340,9 @@ TEST(RangeSelectorWidget, MouseAndKeyboard)
     EXPECT_GE(changes, 1);
     EXPECT_EQ(w.LowBox()->text(), "1");
 
-    // A double-click on the handle opens its box with the whole text selected; digits only.
+    // A double-click on the handle (a click, then the double-click event) opens its box with
+    // the whole text selected; digits only.
+    QTest::mouseClick(&w, Qt::LeftButton, {}, QPoint(85, 12));
     QTest::mouseDClick(&w, Qt::LeftButton, {}, QPoint(85, 12));
     ASSERT_TRUE(w.LowBox()->isEnabled());
     EXPECT_TRUE(w.LowBox()->hasFocus());
