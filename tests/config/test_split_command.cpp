@@ -440,14 +440,8 @@ TEST_F(SplitCommandTest, AProjectClosedWhileTheDialogIsUpIsLeftAlone)
     EXPECT_EQ(ConfigRows(path), before);
 }
 
-TEST(SplitCommandRules, RoadsAndTexts)
+TEST(SplitCommandRules, CompletionTexts)
 {
-    using SplitCommand::Road;
-    const SplitCommand::Ranges project{30, 1, 38, 31};
-    EXPECT_EQ(SplitCommand::Decide(true, {25, 1, 40, 26}, project), Road::Cancelled);
-    EXPECT_EQ(SplitCommand::Decide(false, {30, 2, 38, 31}, project), Road::TrainingChanged);
-    EXPECT_EQ(SplitCommand::Decide(false, {30, 1, 38, 30}, project), Road::TestingChanged);
-    EXPECT_EQ(SplitCommand::Decide(false, project, project), Road::Unchanged);
     EXPECT_EQ(SplitCommand::BackPropCompleteText(12.5f), "Test complete:  87.5% success.");
     EXPECT_EQ(SplitCommand::BackPropCompleteText(0.0f), "Test complete:  100% success.");
     EXPECT_EQ(SplitCommand::SFamCompleteText(10.0f), "Test complete:  90.00% successful predictions.");
