@@ -17,8 +17,7 @@ using Model = CRangeSelectorModel;
 // A designed place in twips as a pixel rectangle, fractions kept.
 QRectF pxRect(double left, double top, double width, double height)
 {
-    const double k = Twips::PerPixel;
-    return {left / k, top / k, width / k, height / k};
+    return {Twips::ToPixels(left), Twips::ToPixels(top), Twips::ToPixels(width), Twips::ToPixels(height)};
 }
 
 QLineEdit* makeBox(QWidget* parent)
@@ -55,13 +54,13 @@ userDataSelect::userDataSelect(QWidget* parent) : QWidget(parent)
     mHighBox->installEventFilter(this);
     mModel.onChange = [this] { emit Change(); };
     resize(sizeHint());
-    mModel.Resize(Twips::FromPx(height()));
+    mModel.Resize(Twips::FromPixels(height()));
     sync();
 }
 
 QSize userDataSelect::sizeHint() const
 {
-    return {Twips::ToPx(WidthTwips), Twips::ToPx(Model::PanelHeightDesigned)};
+    return {Twips::ToWholePixels(WidthTwips), Twips::ToWholePixels(Model::PanelHeightDesigned)};
 }
 
 // --- Properties ---------------------------------------------------------------------------
@@ -217,7 +216,7 @@ void userDataSelect::paintEvent(QPaintEvent*)
 void userDataSelect::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    mModel.Resize(Twips::FromPx(height()));
+    mModel.Resize(Twips::FromPixels(height()));
     sync();
 }
 

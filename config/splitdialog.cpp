@@ -28,11 +28,18 @@ constexpr int kControlTop = 480;
 constexpr int kCountLabelWidth = 1320;
 constexpr int kCountWidth = 600;
 
+// A designed place in twips as whole pixels.
+QRect placed(int left, int top, int width, int height)
+{
+    return {Twips::ToWholePixels(left), Twips::ToWholePixels(top), Twips::ToWholePixels(width),
+            Twips::ToWholePixels(height)};
+}
+
 QLabel* caption(QWidget* parent, const QString& text, int left, int top, int width, int height,
                 Qt::Alignment align, bool bold)
 {
     auto* label = new QLabel(text, parent);
-    label->setGeometry(Twips::Rect(left, top, width, height));
+    label->setGeometry(placed(left, top, width, height));
     label->setAlignment(align);
     QPalette p = label->palette();
     p.setColor(QPalette::WindowText, Qt::white);
@@ -76,7 +83,7 @@ frmDataSelect::frmDataSelect(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmDataSelect"));
     setWindowTitle(kTitle);
-    setFixedSize(Twips::ToPx(kWidth), Twips::ToPx(kHeight));
+    setFixedSize(Twips::ToWholePixels(kWidth), Twips::ToWholePixels(kHeight));
 
     const int controlWidth = userDataSelect::WidthTwips;
     caption(this, QStringLiteral("Train"), kTrainLeft, 150, controlWidth, 285, Qt::AlignCenter, true)
@@ -86,11 +93,11 @@ frmDataSelect::frmDataSelect(QWidget* parent) : QDialog(parent)
 
     dsTrainSet = new userDataSelect(this);
     dsTrainSet->setObjectName(QStringLiteral("dsTrainSet"));
-    dsTrainSet->move(Twips::ToPx(kTrainLeft), Twips::ToPx(kControlTop));
+    dsTrainSet->move(Twips::ToWholePixels(kTrainLeft), Twips::ToWholePixels(kControlTop));
     dsTrainSet->SetHorzPos(1);
     dsTestSet = new userDataSelect(this);
     dsTestSet->setObjectName(QStringLiteral("dsTestSet"));
-    dsTestSet->move(Twips::ToPx(kTestLeft), Twips::ToPx(kControlTop));
+    dsTestSet->move(Twips::ToWholePixels(kTestLeft), Twips::ToWholePixels(kControlTop));
     dsTestSet->SetHorzPos(2);
 
     const int countTop = kControlTop + CRangeSelectorModel::PanelHeightDesigned + 90;
@@ -110,11 +117,11 @@ frmDataSelect::frmDataSelect(QWidget* parent) : QDialog(parent)
     const int buttonTop = countTop + 420;
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(Twips::Rect(kTrainLeft + 270, buttonTop, 1215, 375));
+    cmdOK->setGeometry(placed(kTrainLeft + 270, buttonTop, 1215, 375));
     cmdOK->setDefault(true);
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setGeometry(Twips::Rect(kTestLeft + 165, buttonTop, 1215, 375));
+    cmdCancel->setGeometry(placed(kTestLeft + 165, buttonTop, 1215, 375));
 
     connect(dsTrainSet, &userDataSelect::Change, this, &frmDataSelect::dsTrainSet_Change);
     connect(dsTestSet, &userDataSelect::Change, this, &frmDataSelect::dsTestSet_Change);

@@ -1,17 +1,18 @@
-// Twips, the unit in which the windows' designed places and sizes are given: 15 twips a pixel
-// at 96 dpi. Layout rules take and return twips; widgets convert at the edge.
+// Twips, the layout unit of the windows: 1/1440 inch, 15 to a pixel at 96 dpi. Layout rules take
+// and return twips; only painting converts to pixels.
 #pragma once
 
-#include <QRect>
+#include <cmath>
 
 namespace Twips {
 constexpr int PerPixel = 15;
-// Nearest pixel, halves up (twips are never negative in the designed places).
-constexpr int ToPx(int twips) { return (twips + PerPixel / 2) / PerPixel; }
-constexpr int FromPx(int pixels) { return pixels * PerPixel; }
-// A designed place (left, top, width, height in twips) in pixels.
-inline QRect Rect(int left, int top, int width, int height)
-{
-    return {ToPx(left), ToPx(top), ToPx(width), ToPx(height)};
+
+// Nearest whole number with halves to the even one, as the classic Long conversion rounds.
+inline double RoundEven(double value) { return std::nearbyint(value); }
+inline int Round(double value) { return int(std::nearbyint(value)); }
+
+constexpr int FromPixels(int pixels) { return pixels * PerPixel; }
+constexpr double ToPixels(double twips) { return twips / PerPixel; }
+// Whole pixels for a whole-twip length (nearest, halves up).
+constexpr int ToWholePixels(int twips) { return (twips + PerPixel / 2) / PerPixel; }
 }
-} // namespace Twips
