@@ -1,7 +1,7 @@
 #include "config/rangeselector.h"
 
 #include "core/twips.h"
-#include "core/widgets/olecolor.h"
+#include "core/widgets/winhelpers.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -13,6 +13,9 @@
 namespace {
 
 using Model = CRangeSelectorModel;
+
+// The system's grey-text colour, for the labels and the fill of a disabled control.
+constexpr uint32_t GrayText = 0x80000011;
 
 // A designed place in twips as a pixel rectangle, fractions kept.
 QRectF pxRect(double left, double top, double width, double height)
@@ -128,12 +131,12 @@ void userDataSelect::SetEnabled(bool value)
 
 QColor userDataSelect::LabelColor() const
 {
-    return Utilities::OleColor(mModel.Enabled() ? mModel.ForeColor() : Utilities::SysGrayText, palette());
+    return Utilities::ColorFromBgr(mModel.Enabled() ? mModel.ForeColor() : GrayText);
 }
 
 QColor userDataSelect::FillPaintColor() const
 {
-    return Utilities::OleColor(mModel.Enabled() ? mModel.FillColor() : Utilities::SysGrayText, palette());
+    return Utilities::ColorFromBgr(mModel.Enabled() ? mModel.FillColor() : GrayText);
 }
 
 // --- Showing ------------------------------------------------------------------------------
@@ -173,7 +176,7 @@ void userDataSelect::paintEvent(QPaintEvent*)
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing, true);
     const Model::Layout& l = mModel.Current();
-    p.fillRect(rect(), Utilities::OleColor(mModel.BackColor(), palette()));
+    p.fillRect(rect(), Utilities::ColorFromBgr(mModel.BackColor()));
 
     // The bar: a sunken white slot with the fill between the handles.
     const QRectF bar = pxRect(l.barLeft, l.barTop, Model::BarWidth, l.barHeight);

@@ -1,10 +1,11 @@
 // The row-range selector: its rules in twips with the numbers of its design, and the widget's
 // mouse, keyboard and enabled handling.
 #include "config/rangeselector.h"
-#include "core/widgets/olecolor.h"
+#include "core/widgets/winhelpers.h"
 #include "tests/support/testenv.h"
 
 #include <QApplication>
+#include <QPalette>
 #include <QImage>
 #include <QLineEdit>
 #include <QTest>
@@ -384,7 +385,7 @@ TEST(RangeSelectorWidget, DisabledGreysAndRefusesInput)
     userDataSelect w;
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    const QColor grey = Utilities::OleColor(Utilities::SysGrayText, w.palette());
+    const QColor grey = QGuiApplication::palette().color(QPalette::Disabled, QPalette::Text);
     EXPECT_EQ(w.FillPaintColor(), QColor(0, 0, 255));
     w.SetEnabled(false);
     EXPECT_FALSE(w.isEnabled());
