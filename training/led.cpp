@@ -161,15 +161,34 @@ void LED::WriteProperties(PropertyBag& bag) const
     bag.WriteProperty(QStringLiteral("ValueIsMask"), m_valueIsMask, false);
 }
 
-void LED::Relayout()
+const DisplayList& LED::Display() const
 {
+    Follow();
+    return m_display;
+}
+
+const LEDGeometry& LED::Geometry() const
+{
+    Follow();
+    return m_geometry;
+}
+
+void LED::Follow() const
+{
+    if (m_laidOut != size())
+        Relayout();
+}
+
+void LED::Relayout() const
+{
+    m_laidOut = size();
     const int border = m_showBorder ? 2 : 0;
     m_geometry = LEDGeometry::For(Twips::FromPixels(std::max(0, width() - border)),
                                   Twips::FromPixels(std::max(0, height() - border)));
     Rebuild();
 }
 
-void LED::Rebuild()
+void LED::Rebuild() const
 {
     m_display.Clear();
     const double offset = m_showBorder ? Twips::PerPixel : 0;
@@ -185,7 +204,7 @@ void LED::Rebuild()
     const double side = std::max(0, m_geometry.c - Twips::PerPixel);
     m_display.Box(DisplayItem::Role::LedDecimal, left, top, left + side, top + side,
                   m_showDecimal ? m_colorOn : m_colorOff);
-    update();
+    const_cast<LED*>(this)->update();
 }
 
 void LED::resizeEvent(QResizeEvent* event)
@@ -198,6 +217,7 @@ void LED::paintEvent(QPaintEvent*)
 {
     if (width() <= 0 || height() <= 0)
         return;
+    Follow();
     QPainter painter(this);
     if (m_backStyle == 1)
         painter.fillRect(rect(), palette().color(QPalette::Window));
