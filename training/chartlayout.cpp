@@ -1,5 +1,6 @@
 #include "training/chartlayout.h"
 
+#include "core/kverror.h"
 #include "core/numformat.h"
 #include "core/twips.h"
 
@@ -101,9 +102,16 @@ private:
     double Width(const QString& text, Font font = Font::Body) const { return m.TextWidth(text, font); }
     double Height(const QString& text, Font font = Font::Body) const { return m.TextHeight(text, font); }
     double LineX() const { return Height(QStringLiteral("X")); }
-    bool Stop(const char* why)
+    // Ends the plot as the drawing's error `number` would; 0 is a quiet end.
+    bool Stop(const char* why, int32_t number = 0)
     {
         r.stoppedAt = QString::fromLatin1(why);
+        if (number != 0 && number != KvErr::SubscriptOutOfRange) {
+            r.errorNumber = ChartLayout::PlotError;
+            r.errorDescription = QStringLiteral("Error %1 plotting graph: %2")
+                                     .arg(number)
+                                     .arg(ErrorCatalogue::Description(number));
+        }
         return false;
     }
 
@@ -150,9 +158,9 @@ private:
                         continue;
                     const std::optional<double> v = cell.Number();
                     if (!v)
-                        return Stop("text in a numeric cell");
+                        return Stop("text in a numeric cell", KvErr::TypeMismatch);
                     if (!std::isfinite(*v))
-                        return Stop("value not finite");
+                        return Stop("value not finite", KvErr::Overflow);
                     if (*v > r.highScale)
                         r.highScale = *v;
                     if (*v < r.lowScale)
@@ -166,14 +174,14 @@ private:
             for (int s = 1; s <= S; ++s) {
                 const ChartCell& cell = t(s, p);
                 if (cell.IsNull())
-                    return Stop("Null in a stacked bar");
+                    return Stop("Null in a stacked bar", KvErr::InvalidUseOfNull);
                 const std::optional<double> v = cell.Number();
                 if (!v)
-                    return Stop("text in a numeric cell");
+                    return Stop("text in a numeric cell", KvErr::TypeMismatch);
                 sum += *v;
             }
             if (!std::isfinite(sum))
-                return Stop("value not finite");
+                return Stop("value not finite", KvErr::Overflow);
             if (r.highScale < sum)
                 r.highScale = sum;
             if (r.lowScale > sum)
@@ -201,11 +209,11 @@ private:
         const double interval = r.verticalTickInterval;
         if (!std::isfinite(interval) || interval < 0 || !std::isfinite(r.highScale)
             || !std::isfinite(r.lowScale))
-            return Stop("tick interval or scale unusable");
+            return Stop("tick interval or scale unusable", KvErr::Overflow);
         const double q = r.lowScale / interval;
         start = q == std::floor(q) ? r.lowScale : std::floor(q) * interval;
         if (!std::isfinite(start) || (r.highScale - start) / interval > MaxValueTicks)
-            return Stop("too many ticks");
+            return Stop("too many ticks", KvErr::Overflow);
 
         QString format;
         for (double tick = start; tick <= r.highScale; tick += interval) {
@@ -241,7 +249,7 @@ private:
         if (f < 1)
             f = 1; // a frequency of 0 would never reach the last point
         if (n - 1 == 0)
-            return Stop("single point");
+            return Stop("single point", KvErr::DivisionByZero);
         const int step = int(std::min<double>(f, n));
         for (int p = 0; p <= n - 1; p += step) {
             const double x = Twips::RoundEven((r.plotRight - left) / (n - 1) * p + left);
@@ -260,7 +268,7 @@ private:
         double width = 0;
         if (st.chartType == ChartBar) {
             if (S * n == 0)
-                return Stop("no series");
+                return Stop("no series", KvErr::DivisionByZero);
             width = Twips::RoundEven((r.plotRight - (left + 60)) / double(S * n) - 30);
         } else if (st.chartType == ChartStackedBar) {
             width = Twips::RoundEven((r.plotRight - (left + 60)) / n - 30);
@@ -285,7 +293,7 @@ private:
                 const double x = Twips::RoundEven((r.plotRight - left) / (n - 1) * p + left - 15);
                 const std::optional<double> yv = ValueY(v);
                 if (!yv)
-                    return Stop("value scale has no height");
+                    return Stop("value scale has no height", KvErr::DivisionByZero);
                 const double y = *yv;
                 if (s - 1 >= ChartDefaults::SeriesSlots)
                     return Stop("series without a colour slot");
@@ -318,7 +326,7 @@ private:
                         sum += t(k, p).Number().value_or(0.0);
                     const std::optional<double> sumY = ValueY(sum);
                     if (!sumY)
-                        return Stop("value scale has no height");
+                        return Stop("value scale has no height", KvErr::DivisionByZero);
                     const double base = *sumY;
                     const double top = y - (bottom - base);
                     const double barLeft = Twips::RoundEven((r.plotRight - left) / n * p + left + 15);

@@ -208,6 +208,8 @@ TEST(ChartValueAxis, UnusableIntervalsAndScalesEndThePaintingInsteadOfLooping)
     const ChartPainting painting = Paint(state);
     EXPECT_EQ(painting.list.Of(Role::Title).size(), 1u);
     EXPECT_TRUE(painting.list.Of(Role::Frame).empty());
+    EXPECT_EQ(painting.errorNumber, 32007);
+    EXPECT_EQ(painting.errorDescription, QStringLiteral("Error 13 plotting graph: Type mismatch"));
     // A text that reads as a number is that number.
     state.table(1, 1) = "7";
     EXPECT_EQ(Paint(state).highScale, 7);
