@@ -9,6 +9,8 @@
 #include <QPaintEvent>
 #include <QPalette>
 
+#include <algorithm>
+
 namespace {
 constexpr int32_t ErrorBase = int32_t(0x80040000);
 
@@ -141,8 +143,14 @@ void LED::ReadProperties(const PropertyBag& bag)
         } catch (const KvError&) {
         }
     };
-    guarded([&] { SetValue(int16_t(bag.ReadProperty(QStringLiteral("Value"), 0).toInt())); });
-    guarded([&] { SetValueIsMask(bag.ReadProperty(QStringLiteral("ValueIsMask"), false).toBool()); });
+    // "Value" is read before "ValueIsMask"; a stored mask is applied once the flag is known, so
+    // that a mask above 9 is not refused as a digit.
+    const int value = bag.ReadProperty(QStringLiteral("Value"), 0).toInt();
+    const bool isMask = bag.ReadProperty(QStringLiteral("ValueIsMask"), false).toBool();
+    if (isMask)
+        SetValueIsMask(true);
+    guarded([&] { SetValue(int16_t(std::clamp(value, -1, 128))); });
+    SetValueIsMask(isMask);
     guarded([&] { SetShowDecimal(bag.ReadProperty(QStringLiteral("ShowDecimal"), false).toBool()); });
     guarded([&] { SetLEDColorOn(bag.ReadProperty(QStringLiteral("LEDColorOn"), 255).toInt()); });
     guarded([&] { SetLEDColorOff(bag.ReadProperty(QStringLiteral("LEDColorOff"), 0).toInt()); });

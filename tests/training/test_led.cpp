@@ -150,6 +150,16 @@ TEST(LedDigit, SavedPropertiesInTheirOrder)
     copy.ReadProperties(bad);
     EXPECT_EQ(copy.Value(), 4);
     EXPECT_TRUE(copy.ShowDecimal());
+
+    // A stored segment mask above 9 is kept as a mask.
+    PropertyBag mask;
+    mask.WriteProperty("Value", 99, 0);
+    mask.WriteProperty("ValueIsMask", true, false);
+    LED masked;
+    masked.ReadProperties(mask);
+    EXPECT_TRUE(masked.ValueIsMask());
+    EXPECT_EQ(masked.Value(), 99);
+    EXPECT_EQ(masked.Mask(), 99);
 }
 
 TEST(LedRow, ShowNumberWritesDigitsAndReducesANumberThatDoesNotFitOnce)
