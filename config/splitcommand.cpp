@@ -2,6 +2,7 @@
 
 #include "config/splitdialog.h"
 #include "core/errorbox.h"
+#include "core/numformat.h"
 #include "core/prompts.h"
 #include "core/widgets/hourglass.h"
 #include "core/widgets/statusmsg.h"
@@ -17,6 +18,7 @@
 
 #include <QApplication>
 
+#include <charconv>
 #include <memory>
 
 namespace {
@@ -80,14 +82,17 @@ SplitCommand::Road SplitCommand::Decide(bool cancelled, const Ranges& chosen, co
 
 QString SplitCommand::BackPropCompleteText(float currentError)
 {
+    // The shortest text that reads back as the same single-precision value.
     const float success = 100.0f - currentError;
-    return QStringLiteral("Test complete:  ") + QString::number(double(success), 'g', 7) + QStringLiteral("% success.");
+    char text[32] = {};
+    const auto end = std::to_chars(text, text + sizeof text - 1, success).ptr;
+    return QStringLiteral("Test complete:  ") + QString::fromLatin1(text, end - text) + QStringLiteral("% success.");
 }
 
 QString SplitCommand::SFamCompleteText(float currentError)
 {
     const float success = 100.0f - currentError;
-    return QStringLiteral("Test complete:  ") + QString::number(double(success), 'f', 2)
+    return QStringLiteral("Test complete:  ") + NumFormat::Format(double(success), QStringLiteral("0.00"))
            + QStringLiteral("% successful predictions.");
 }
 

@@ -444,5 +444,6 @@ TEST(SplitCommandRules, CompletionTexts)
 {
     EXPECT_EQ(SplitCommand::BackPropCompleteText(12.5f), "Test complete:  87.5% success.");
     EXPECT_EQ(SplitCommand::BackPropCompleteText(0.0f), "Test complete:  100% success.");
+    EXPECT_EQ(SplitCommand::BackPropCompleteText(12.35f), "Test complete:  87.65% success.");
     EXPECT_EQ(SplitCommand::SFamCompleteText(10.0f), "Test complete:  90.00% successful predictions.");
 }
