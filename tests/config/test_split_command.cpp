@@ -9,7 +9,6 @@
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
-#include "shell/splitrequest.h"
 #include "shell/viewprocs.h"
 #include "tests/network/netfixture.h"
 #include "tests/shell/test_shell_support.h"
@@ -398,24 +397,44 @@ TEST_F(SplitCommandTest, WithoutAProjectTheCommandShowsItsError)
     EXPECT_TRUE(prompts.LastBox().text.startsWith("Error: 91. "));
 }
 
-TEST_F(SplitCommandTest, ResetDataLimitsEndsTheDialogBeforeTheSplitRuns)
+TEST_F(SplitCommandTest, ResetDataLimitsOfATestDialogRunsAfterItsExec)
 {
-    QStringList order;
-    modMenu::Views().SetLimits = [&] {
-        order << (QApplication::activeModalWidget() ? "split inside exec" : "split after exec");
-    };
-    QDialog dialog(main);
-    QPointer<QDialog> alive(&dialog);
-    QTimer::singleShot(0, &dialog, [&] { SplitRequest::EndDialog(dialog); });
-    const int result = dialog.exec();
-    EXPECT_EQ(result, SplitRequest::Outcome);
-    EXPECT_TRUE(order.isEmpty());
-    EXPECT_TRUE(SplitRequest::RunAfter(result));
-    EXPECT_EQ(order, QStringList{"split after exec"});
-    EXPECT_TRUE(alive);
-    EXPECT_FALSE(SplitRequest::RunAfter(QDialog::Accepted));
-    EXPECT_FALSE(SplitRequest::RunAfter(QDialog::Rejected));
-    EXPECT_EQ(order.size(), 1);
+    const QString path = MakeProject(ntBackProp, true);
+    Open(path);
+    // A stand-in for the test dialog: its "Reset Data Limits" button ends the dialog with its
+    // own outcome; the code that ran exec() then runs the split.
+    // Like every window, it goes on the heap: the split unloads the windows it finds.
+    constexpr int ResetLimits = 2;
+    QPointer<QDialog> dialog = new QDialog(main);
+    auto* button = new QPushButton("Reset Data Limits", dialog);
+    QObject::connect(button, &QPushButton::clicked, dialog, [dialog] { dialog->done(ResetLimits); });
+    QTimer::singleShot(0, button, [button] { button->click(); });
+    ASSERT_EQ(dialog->exec(), ResetLimits);
+    delete dialog;
+    {
+        ModalAnswerer answer;
+        answer.Then(Choose(1, 30, 21, 30));
+        modMenu::SetLimits();
+    }
+    EXPECT_EQ(calls, QStringList{"ShowScatter"});
+    EXPECT_TRUE(gProcess().IsTested());
+
+    // Run from inside a dialog still in exec(), the split closes the child windows but never
+    // that dialog (its view then opens under the dialog).
+    modMenu::Views().BrowseTest = [this] { calls << "BrowseTest"; };
+    QPointer<QDialog> stillOpen = new QDialog(main);
+    QTimer::singleShot(0, stillOpen, [&] {
+        ModalAnswerer answer;
+        answer.Then(ModalAnswerer::Reject());
+        modMenu::SetLimits();
+        FlushDeletes();
+        EXPECT_TRUE(stillOpen);
+        if (stillOpen)
+            stillOpen->done(QDialog::Accepted);
+    });
+    EXPECT_EQ(stillOpen->exec(), QDialog::Accepted);
+    ASSERT_TRUE(stillOpen);
+    delete stillOpen;
 }
 
 TEST_F(SplitCommandTest, AProjectClosedWhileTheDialogIsUpIsLeftAlone)
