@@ -89,6 +89,18 @@ void resumeAtFurthestStep()
     }
 }
 
+// A project database was made: the file holds the base tables (a new project has no data
+// file yet, so IsProjectFile does not answer for it).
+bool hasProjectTables(const QString& path)
+{
+    bool found = false;
+    IgnoreErrors([&] {
+        const kdb::Database db = kdb::Database::Open(path, false, true);
+        found = db.HasTable(QStringLiteral("Config")) && db.HasTable(QStringLiteral("FieldConfig"));
+    });
+    return found;
+}
+
 // A new network object of type T becomes `global` and opens or creates the project at path.
 // The object stays alive through Initialize even when it closes the project from inside.
 // False when it did not come through: it closed the project itself, or (for a new project)
@@ -108,7 +120,7 @@ bool initializeInto(std::shared_ptr<T>& global, const QString& path, bool creati
     }
     if (global != project)
         return false;
-    if (creating && !Utilities::IsProjectFile(path)) {
+    if (creating && !hasProjectTables(path)) {
         global.reset();
         return false;
     }
