@@ -102,8 +102,11 @@ void kdb::CopyDatabaseFile(const QString& source, const QString& target)
     }
     if (!syncPath(part, false))
         fail(3051, QStringLiteral("Could not write the file '%1'.").arg(target));
-    // A journal left by an earlier crash beside the target would be played into the new file.
+    // A journal or log left by an earlier crash beside the target would be played into the
+    // new file when it is next opened.
     QFile::remove(target + QStringLiteral("-journal"));
+    QFile::remove(target + QStringLiteral("-wal"));
+    QFile::remove(target + QStringLiteral("-shm"));
     if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(target).constData()) != 0)
         fail(3051, QStringLiteral("Could not replace the file '%1'.").arg(target));
     published = true;
