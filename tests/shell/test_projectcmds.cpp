@@ -18,6 +18,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QScreen>
 #include <QThread>
 
 #include <csignal>
@@ -477,4 +481,33 @@ TEST_F(ProjectCommands, ExportOfMarkedRowsEndToEnd)
     const QStringList lines = QString::fromUtf8(bytesOf(out)).split('\n', Qt::SkipEmptyParts);
     EXPECT_EQ(lines.size(), 4); // the field names and the three marked rows
     EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+// Not a check: pictures of the main window with a project open and the File, Run and Edit
+// menus dropped down, for a person to look at. Run under a display with
+// --gtest_also_run_disabled_tests and KORVAN_SHOTS naming the folder for the pictures.
+TEST_F(ProjectCommands, DISABLED_PicturesOfTheMainWindowWithItsMenus)
+{
+    const QString shots = qEnvironmentVariable("KORVAN_SHOTS", QDir::tempPath());
+    const QString path = MakeProject("Sales.kvp", CProcess::kConfigured | CProcess::kSplit);
+    main->setGeometry(0, 0, 900, 600);
+    main->show();
+    modMenu::FileOpen(path);
+    ASSERT_TRUE(gBackProp());
+    modMenu::SaveSnapshot();
+    CCommandBar* bar = main->MainToolBar();
+    CBand& menus = bar->Band("MainMenu");
+    for (const char* title : {"mnuFile", "mnuNetworktool", "mnuEdit"}) {
+        QAction* action = menus.ToolAt(menus.IndexOf(QString::fromLatin1(title))).Action();
+        main->menuBar()->setActiveAction(action);
+        for (int i = 0; i < 30; ++i) {
+            QCoreApplication::processEvents();
+            QThread::msleep(10);
+        }
+        const QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, 900, 600);
+        EXPECT_TRUE(picture.save(shots + "/i12-menu-" + QString::fromLatin1(title) + ".png"));
+        if (QMenu* open = qobject_cast<QMenu*>(QApplication::activePopupWidget()))
+            open->close();
+        QCoreApplication::processEvents();
+    }
 }
