@@ -20,6 +20,8 @@
 #include <QFileInfo>
 #include <QPointer>
 
+#include <memory>
+
 std::shared_ptr<CBackProp>& gBackProp()
 {
     static std::shared_ptr<CBackProp> project;
@@ -150,7 +152,9 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
         modMenu::FileClose();
         return false;
     }
-    CHourglass hourglass(true);
+    // Held while the project opens; the view it resumes in (a modal dialog among them) comes
+    // after it, with the normal pointer.
+    auto hourglass = std::make_unique<CHourglass>(true);
     gVeltra().MRUList().Add(path);
     Utilities::SaveSetting(QStringLiteral("Config"), QStringLiteral("LastProjectPath"), folderOf(path));
 
@@ -194,6 +198,7 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
     gNavigate().Navigate(navOpened);
     gProcess().Load(path);
     m_flagsLoaded = true;
+    hourglass.reset();
     resumeAtFurthestStep();
     return true;
 }

@@ -99,6 +99,8 @@ void newProject(int32_t kind)
 void revertTo(const QString& project, const QString& snap)
 {
     modMenu::FileClose();
+    // No browse window may keep reading the file that is about to be replaced.
+    IgnoreErrors([] { modMenu::CloseBrowsers(); });
     try {
         kdb::CopyDatabaseFile(snap, project);
     } catch (...) {
