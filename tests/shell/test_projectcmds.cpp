@@ -292,7 +292,7 @@ TEST_F(ProjectCommands, SnapshotSavedAndRevertedOnARealProject)
     EXPECT_EQ(marker(path), QStringLiteral("second"));
     EXPECT_FALSE(QFile::exists(snap));
     EXPECT_TRUE(gBackProp()); // open again, at its step
-    EXPECT_EQ(views.calls, QStringList{"SetLimits"});
+    EXPECT_EQ(views.calls, (QStringList{"CloseBrowsers", "SetLimits"}));
     EXPECT_EQ(mainPanel(), QStringLiteral("Project reverted to snapshot."));
     EXPECT_FALSE(bar->Enabled("mnuRevertSnap"));
     EXPECT_EQ(prompts.Boxes().size(), 2u);
