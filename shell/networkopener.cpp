@@ -8,6 +8,7 @@
 #include "core/widgets/hourglass.h"
 #include "core/widgets/statusmsg.h"
 #include "core/widgets/veltra.h"
+#include "data/datadef.h"
 #include "data/dbutilities.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
@@ -105,8 +106,8 @@ bool hasProjectTables(const QString& path)
 
 // A new network object of type T becomes `global` and opens or creates the project at path.
 // The object stays alive through Initialize even when it closes the project from inside.
-// False when it did not come through: it closed the project itself, or (for a new project)
-// no project file was made; the global is then unset. An error is passed on with the global
+// False when it did not come through: it closed the project itself, no project file was made,
+// or the opened project has no readable data definition; the global is then unset. An error is passed on with the global
 // unset, so that no half-opened object stays in use.
 template <class T>
 bool initializeInto(std::shared_ptr<T>& global, const QString& path, bool creating)
@@ -122,7 +123,10 @@ bool initializeInto(std::shared_ptr<T>& global, const QString& path, bool creati
     }
     if (global != project)
         return false;
-    if (creating && !hasProjectTables(path)) {
+    // A new project must have its file; an opened one the data definition of its table, or
+    // nothing can be done with it (its own box said why).
+    const bool usable = creating ? hasProjectTables(path) : project->DDO() && project->DDO()->NumFields() > 0;
+    if (!usable) {
         global.reset();
         return false;
     }
@@ -170,12 +174,16 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
     }
 
     const auto opened = [&](auto& global) {
+        bool ok = false;
         try {
-            return initializeInto(global, path, false);
+            ok = initializeInto(global, path, false);
         } catch (...) {
             IgnoreErrors([] { modMenu::FileClose(); });
             throw;
         }
+        if (!ok)
+            modMenu::FileClose();
+        return ok;
     };
     if (facts.kind == ntSFam) {
         gProjectType = ntSFam;

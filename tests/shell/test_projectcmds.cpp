@@ -252,6 +252,36 @@ TEST_F(ProjectCommands, ReopeningResumesAtTheFurthestFinishedStep)
     EXPECT_TRUE(prompts.Boxes().empty());
 }
 
+TEST_F(ProjectCommands, AProjectThatFailsToOpenLeavesNoNetworkObjectInUse)
+{
+    const QString path = folder + "/broken.kvp";
+    {
+        CSFam sf;
+        sf.Initialize(path);
+        sf.Attach(source, "Data");
+        NetTest::Configure(sf, {{"X", roleInput, 0, 30}, {"C", roleSFamPredict}});
+        sf.SaveConfig();
+    }
+    CProcess process;
+    process.SetIsConfigured(true);
+    process.Save(path);
+    const QString bp = MakeProject("brokenbp.kvp", CProcess::kConfigured);
+    // The data file can no longer be read: both kinds say so and nothing stays open.
+    writeFile(source, "this data file is no database");
+    prompts.AllowAnyBox();
+    for (const QString& project : {path, bp}) {
+        prompts.Clear();
+        modMenu::FileOpen(project);
+        EXPECT_FALSE(prompts.Boxes().empty());
+        EXPECT_FALSE(gBackProp());
+        EXPECT_FALSE(gSFam());
+        EXPECT_EQ(gProjectType, ntNone);
+        EXPECT_EQ(gNavigate().Step(), navNoProject);
+        EXPECT_TRUE(views.calls.isEmpty());
+        EXPECT_EQ(main->windowTitle(), QStringLiteral("Korvan Pro"));
+    }
+}
+
 TEST(SnapshotNames, OnlyTheFileSuffixIsReplaced)
 {
     EXPECT_EQ(modMenu::SnapshotName("/data/Sales.kvp"), QStringLiteral("/data/Sales.snap"));
