@@ -63,9 +63,12 @@ void kdb::CopyDatabaseFile(const QString& source, const QString& target)
 
     // The copy is built beside the target, so that the final rename stays on one file system.
     const QFileInfo targetInfo(target);
-    const QString part = targetInfo.absolutePath() + QLatin1Char('/') + QLatin1Char('.') + targetInfo.fileName()
-                         + QStringLiteral(".part") + QString::number(::getpid());
-    removeWithCompanions(part);
+    const QString partPrefix = QLatin1Char('.') + targetInfo.fileName() + QStringLiteral(".part");
+    const QString part = targetInfo.absolutePath() + QLatin1Char('/') + partPrefix + QString::number(::getpid());
+    // Copies of earlier runs that were killed half-way are of no use to anyone.
+    const QDir folder(targetInfo.absolutePath());
+    for (const QString& leftover : folder.entryList({partPrefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden))
+        QFile::remove(folder.filePath(leftover));
     bool published = false;
     struct Cleanup {
         const QString& part;

@@ -440,6 +440,10 @@ TEST(SnapshotCopies, KilledCopyLeavesAFileThatOpens)
         makeDb(snap, "snapshot");
     }
     EXPECT_GT(killedMidway, 0); // the kills did land inside copies
+    // The next copy clears what the killed ones left.
+    kdb::CopyDatabaseFile(project, snap);
+    kdb::CopyDatabaseFile(snap, project);
+    EXPECT_TRUE(QDir(folder).entryList({".*part*"}, QDir::Files | QDir::Hidden).isEmpty());
 }
 
 TEST_F(ProjectCommands, PatternFileTestLooksAtEveryLine)
