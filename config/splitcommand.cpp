@@ -14,6 +14,7 @@
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
+#include "shell/opennetwork.h"
 #include "shell/viewprocs.h"
 
 #include <QApplication>
@@ -23,27 +24,21 @@
 
 namespace {
 
-// The open network object of the kind gProjectType names, kept alive for the command.
-struct OpenNetwork {
-    std::shared_ptr<CBackProp> backProp;
-    std::shared_ptr<CSFam> sfam;
+// The open network object of the kind gProjectType names, kept alive for the command: the
+// main bar's shortcuts still work while the dialog is up.
+struct HeldNetwork {
+    std::shared_ptr<CNetworkProject> keep;
     CNetworkProject* net = nullptr;
+    bool backProp = false;
 
-    OpenNetwork()
+    HeldNetwork()
     {
-        if (gProjectType == ntBackProp)
-            net = (backProp = gBackProp()).get();
-        else if (gProjectType == ntSFam)
-            net = (sfam = gSFam()).get();
-        if (!net)
-            throw KvError(KvErr::ObjectNotSet);
-    }
-    void Reset()
-    {
+        net = &OpenNetwork::Visit([](CNetworkProject& p) -> CNetworkProject& { return p; });
+        backProp = gProjectType == ntBackProp;
         if (backProp)
-            backProp->Reset();
+            keep = gBackProp();
         else
-            sfam->Reset();
+            keep = gSFam();
     }
 };
 
@@ -100,7 +95,7 @@ void SplitCommand::SetLimits()
 {
     Procedure(QStringLiteral("modMenu::SetLimits"), [&] {
         modMenu::RemoveChildForms();
-        OpenNetwork open;
+        const HeldNetwork open;
         CNetworkProject& net = *open.net;
         Utilities::StatusMessage(DataSelectRules::SelectRowsText());
 
@@ -146,7 +141,7 @@ void SplitCommand::SetLimits()
             process.SetIsTested(false);
             process.SetIsTrained(false);
             process.SetIsSplit(true);
-            open.Reset();
+            OpenNetwork::Reset();
             // The new ranges reach the project file now: nothing else may save them before
             // the project closes with its flags saying "split".
             net.SaveRowRanges();
@@ -193,7 +188,7 @@ void SplitCommand::SetLimits()
             if (!testedHere)
                 currentView();
         } else {
-            open.Reset();
+            OpenNetwork::Reset();
             gNavigate().Navigate(navSplit);
             process.SetIsTrained(false);
             process.SetIsTested(false);

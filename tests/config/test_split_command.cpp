@@ -11,6 +11,7 @@
 #include "shell/networkopener.h"
 #include "shell/viewprocs.h"
 #include "tests/network/netfixture.h"
+#include "tests/shell/recordingviews.h"
 #include "tests/shell/test_shell_support.h"
 #include "tests/support/modalanswerer.h"
 
@@ -44,20 +45,14 @@ protected:
     void SetUp() override
     {
         ShellTest::SetUp();
-        savedViews = modMenu::Views();
+        // No view may open while a dialog is still inside exec().
         modMenu::ViewProcedures& v = modMenu::Views();
-        const auto record = [this](const char* name) {
-            return [this, name] {
-                // No view may open while a dialog is still inside exec().
-                EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << name;
-                calls << name;
+        for (auto* slot : {&v.MenuBProp, &v.BrowseTest, &v.ShowDefBrowser, &v.ShowScatter, &v.ShowCMatrix}) {
+            *slot = [inner = *slot] {
+                EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+                inner();
             };
-        };
-        v.MenuBProp = record("MenuBProp");
-        v.BrowseTest = record("BrowseTest");
-        v.ShowDefBrowser = record("ShowDefBrowser");
-        v.ShowScatter = record("ShowScatter");
-        v.ShowCMatrix = record("ShowCMatrix");
+        }
         SplitViews::Install();
 
         folder = TestEnv::NewFolder("split");
@@ -72,7 +67,6 @@ protected:
     void TearDown() override
     {
         modMenu::FileClose();
-        modMenu::Views() = savedViews;
         ShellTest::TearDown();
     }
 
@@ -118,11 +112,13 @@ protected:
         p.Save(path);
         return path;
     }
+    // Opens the project (which resumes at its step) and forgets what that did.
     void Open(const QString& path)
     {
         modMenu::FileOpen(path);
         ASSERT_TRUE(CurrentNetwork());
         prompts.Clear();
+        calls.clear();
     }
     static QString Config(const QString& path, const char* key)
     {
@@ -151,8 +147,8 @@ protected:
     static QString StatusText() { return gVeltra().StatusBar().Panel(1).Text().trimmed(); }
 
     NetworkProjectOpener opener;
-    modMenu::ViewProcedures savedViews;
-    QStringList calls;
+    RecordingViews views;
+    QStringList& calls = views.calls;
     QString folder, source;
 };
 
@@ -268,7 +264,7 @@ TEST_F(SplitCommandTest, ANewTestingRangeOnATrainedBackPropProjectTestsAgain)
         modMenu::SetLimits();
     }
     EXPECT_TRUE(prompts.Boxes().empty());
-    EXPECT_EQ(calls, QStringList{"ShowScatter"});
+    EXPECT_EQ(calls, QStringList({"CloseBrowsers", "ShowScatter"}));   // the test rewrites the file
     EXPECT_TRUE(gProcess().IsTested());
     EXPECT_GE(gBackProp()->CurrentError(), 0);
     EXPECT_EQ(StatusText(), SplitCommand::BackPropCompleteText(gBackProp()->CurrentError()));
@@ -302,7 +298,7 @@ TEST_F(SplitCommandTest, ANewTestingRangeOnATrainedSFamProjectShowsTheMatrix)
         answer.Then(Choose(1, 30, 1, 30));
         modMenu::SetLimits();
     }
-    EXPECT_EQ(calls, QStringList{"ShowCMatrix"});
+    EXPECT_EQ(calls, QStringList({"CloseBrowsers", "ShowCMatrix"}));
     EXPECT_EQ(StatusText(), SplitCommand::SFamCompleteText(gSFam()->CurrentError()));
     EXPECT_TRUE(StatusText().endsWith("% successful predictions."));
     EXPECT_TRUE(Stored(path).IsTested());
@@ -366,19 +362,20 @@ TEST_F(SplitCommandTest, OkWithoutChangesOnAnUntrainedProjectOpensTraining)
 
 TEST_F(SplitCommandTest, StaleRangesBeyondTheTableAreClampedAndSplitAgain)
 {
-    // A project whose ranges were never lowered from 1000 over a table of 40 rows.
+    // A configured project whose ranges were never lowered from 1000 over a table of 40 rows:
+    // opening it goes on to the split.
     const QString path = MakeProject(ntBackProp, false, true);
-    Open(path);
-    ASSERT_EQ(gBackProp()->TrainHigh(), 1000);
     int shownHigh = 0;
     {
         ModalAnswerer answer;
         answer.Then([&](QWidget* w) {
             auto* dialog = qobject_cast<frmDataSelect*>(w);
+            ASSERT_TRUE(dialog);
+            EXPECT_EQ(gBackProp()->TrainHigh(), 1000);
             shownHigh = dialog->dsTrainSet->ValueHigh();
             dialog->cmdOK->click();
         });
-        modMenu::SetLimits();
+        modMenu::FileOpen(path);
     }
     EXPECT_EQ(shownHigh, 40);
     EXPECT_EQ(calls, QStringList{"MenuBProp"});
@@ -416,12 +413,12 @@ TEST_F(SplitCommandTest, ResetDataLimitsOfATestDialogRunsAfterItsExec)
         answer.Then(Choose(1, 30, 21, 30));
         modMenu::SetLimits();
     }
-    EXPECT_EQ(calls, QStringList{"ShowScatter"});
+    EXPECT_EQ(calls, QStringList({"CloseBrowsers", "ShowScatter"}));   // the test rewrites the file
     EXPECT_TRUE(gProcess().IsTested());
 
     // Run from inside a dialog still in exec(), the split closes the child windows but never
     // that dialog (its view then opens under the dialog).
-    modMenu::Views().BrowseTest = [this] { calls << "BrowseTest"; };
+    modMenu::Views().BrowseTest = [this] { calls << "BrowseTest"; };   // under the dialog
     QPointer<QDialog> stillOpen = new QDialog(main);
     QTimer::singleShot(0, stillOpen, [&] {
         ModalAnswerer answer;
