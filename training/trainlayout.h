@@ -1,0 +1,53 @@
+// The arithmetic of the training windows kept out of the widgets: where the counter, the two
+// side frames and the chart go for a window size (twips in, twips out), and the texts of the
+// error labels and spinners.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace TrainLayout {
+
+// 15 twips a pixel at 96 dpi.
+constexpr int kTwipsPerPixel = 15;
+constexpr int ToPx(int twips) { return twips >= 0 ? (twips + kTwipsPerPixel / 2) / kTwipsPerPixel : -((-twips + kTwipsPerPixel / 2) / kTwipsPerPixel); }
+constexpr int ToTwips(int pixels) { return pixels * kTwipsPerPixel; }
+
+// The side frames show from this window width on.
+constexpr int kFramesFromWidth = 8500;
+
+struct Sizes {
+    int width = 0;              // the window
+    int height = 0;
+    int counterWidth = 0;       // Picture2, the counter's box
+    int counterCaptionWidth = 0; // Label13
+    int personalityWidth = 0;   // fraPersonality
+    int errorWidth = 0;         // fraError
+};
+
+struct Places {
+    int counterLeft = 0;        // Picture2 and Label13
+    bool framesVisible = false;
+    int personalityLeft = 0;
+    int errorLeft = 0;
+    bool chartMoved = false;    // false: the chart keeps its place
+    int chartLeft = 120, chartTop = 1200, chartWidth = 0, chartHeight = 0;
+};
+
+// The back-propagation window moves its chart at every size; the SFAM window only while the
+// window is larger than the chart's margins (W > 345 and H > 1740).
+Places Arrange(const Sizes& s, bool chartOnlyWhenRoom);
+
+// A value rounded to `decimals` places from its shortest decimal form, halves away from zero
+// ("0.00" of 0.125 is "0.13").
+QString Fixed(float value, int decimals);
+// The error labels: the value with two decimals and "%".
+QString Percent(float value);
+// A single-precision value in its shortest general form ("95", "95.7").
+QString General(float value);
+
+// A spinner value from a network parameter: x 100, to the nearest whole number, halves to even.
+int SpinnerValue(float parameter);
+
+} // namespace TrainLayout
