@@ -9,11 +9,6 @@
 
 namespace TrainLayout {
 
-// 15 twips a pixel at 96 dpi.
-constexpr int kTwipsPerPixel = 15;
-constexpr int ToPx(int twips) { return twips >= 0 ? (twips + kTwipsPerPixel / 2) / kTwipsPerPixel : -((-twips + kTwipsPerPixel / 2) / kTwipsPerPixel); }
-constexpr int ToTwips(int pixels) { return pixels * kTwipsPerPixel; }
-
 // The side frames show from this window width on.
 constexpr int kFramesFromWidth = 8500;
 
@@ -39,9 +34,9 @@ struct Places {
 // window is larger than the chart's margins (W > 345 and H > 1740).
 Places Arrange(const Sizes& s, bool chartOnlyWhenRoom);
 
-// A value rounded to `decimals` places from its shortest decimal form, halves away from zero
-// ("0.00" of 0.125 is "0.13").
-QString Fixed(float value, int decimals);
+// A single-precision value as the double nearest its shortest decimal form (12.345f is
+// 12.345), so that the number formatter rounds what the user would read.
+double SingleAsDecimal(float value);
 // The error labels: the value with two decimals and "%".
 QString Percent(float value);
 // A single-precision value in its shortest general form ("95", "95.7").

@@ -148,7 +148,7 @@ TEST(TrainLayout, CounterCentredFramesFromWidth8500AndTheChartsMargins)
     TrainLayout::Sizes s{8499, 6000, 2100, 2100, 3000, 3000};
     TrainLayout::Places p = TrainLayout::Arrange(s, false);
     EXPECT_FALSE(p.framesVisible);
-    EXPECT_EQ(p.counterLeft, 3200); // 4249.5 - 1050, to the nearest twip
+    EXPECT_EQ(p.counterLeft, 3200); // 3199.5: nearest, halves to even
     EXPECT_EQ(p.chartLeft, 120);
     EXPECT_EQ(p.chartTop, 1200);
     EXPECT_EQ(p.chartWidth, 8499 - 345);
@@ -174,7 +174,7 @@ TEST(TrainLayout, LabelAndSpinnerTexts)
     EXPECT_EQ(TrainLayout::Percent(0.125f), "0.13%");
     EXPECT_EQ(TrainLayout::Percent(0), "0.00%");
     EXPECT_EQ(TrainLayout::Percent(99.999f), "100.00%");
-    EXPECT_EQ(TrainLayout::Fixed(100.0f - 7.5f, 2), "92.50");
+    EXPECT_EQ(TrainLayout::Percent(1.005f), "1.01%");
     EXPECT_EQ(TrainLayout::General(100.0f - 5.0f), "95");
     EXPECT_EQ(TrainLayout::General(100.0f - 4.3f), "95.7");
     EXPECT_EQ(TrainLayout::SpinnerValue(0.5f), 50);
