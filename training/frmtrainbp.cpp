@@ -240,6 +240,10 @@ bool frmTrainBP::RunStep()
     auto net = Net();
     if (!net)
         return false;
+    // A stop that came in after a call skips the rest of the pass's calls, but the pass still
+    // verifies and draws.
+    if (mStop && m_calls > 0)
+        m_verifyNext = true;
     if (!m_verifyNext) {
         if (m_calls == 0) {
             if (mStop)
@@ -253,8 +257,7 @@ bool frmTrainBP::RunStep()
             return false;
         }
         ++m_calls;
-        // A stop skips the rest of the pass's calls, but the pass still verifies and draws.
-        if (mStop || m_calls >= m_callsThisPass)
+        if (m_calls >= m_callsThisPass)
             m_verifyNext = true;
         return true;
     }
