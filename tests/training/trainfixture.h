@@ -16,6 +16,7 @@
 #include "tests/network/netscript.h"
 #include "training/frmtrainbp.h"
 #include "training/frmtrainsf.h"
+#include "core/numformat.h"
 #include "training/trainlayout.h"
 #include "training/trainingviews.h"
 #include "training/varedodozpro.h"
