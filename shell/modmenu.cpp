@@ -17,8 +17,11 @@
 #include "shell/frmmain.h"
 #include "shell/navigate.h"
 #include "shell/projectopener.h"
+#include "shell/viewprocs.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QMenu>
 #include <QDir>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -155,6 +158,10 @@ void modMenu::FileClose()
 void modMenu::RemoveChildForms()
 {
     Procedure(QStringLiteral("modMenu::RemoveChildForms"), [&] {
+        // The interactive mode works on the browser, and the browser on its window.
+        gIMode().reset();
+        gDataBrowse().reset();
+        gBrowseForm() = nullptr;
         std::vector<QPointer<QWidget>> forms;
         if (frmMain* form = mainForm())
             for (QMdiSubWindow* sub : form->MdiArea()->subWindowList())
@@ -174,6 +181,15 @@ void modMenu::HideSplash()
         if (frmSplash* splash = frmSplash::Current())
             splash->hide();
     });
+}
+
+void modMenu::TrackPopup(const QString& band)
+{
+    CCommandBar* bar = MainToolBar();
+    if (!bar)
+        return;
+    if (QMenu* menu = bar->Band(band).Menu())
+        menu->popup(QCursor::pos());
 }
 
 void modMenu::ShowAbout()

@@ -15,6 +15,7 @@
 #include "network/sfam.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
+#include "shell/viewprocs.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -69,17 +70,49 @@ QString folderOf(const QString& path)
     return QFileInfo(path).absolutePath() + QLatin1Char('/');
 }
 
+// Leads the user to the view of the furthest finished step of the project's road.
 void resumeAtFurthestStep()
 {
     CProcess& process = gProcess();
     if (process.IsTested()) {
         gNavigate().Navigate(navTested);
         gNavigate().Navigate(navBrowsing);
+        modMenu::BrowseTest();
     } else if (process.IsTrained() || process.IsSplit()) {
         gNavigate().Navigate(navSplit);
+        modMenu::MenuBProp();
     } else if (process.IsConfigured()) {
         gNavigate().Navigate(navConfigured);
+        modMenu::SetLimits();
+    } else {
+        modMenu::EditConfigure();
     }
+}
+
+// A new network object of type T becomes `global` and opens or creates the project at path.
+// The object stays alive through Initialize even when it closes the project from inside.
+// False when it did not come through: it closed the project itself, or (for a new project)
+// no project file was made; the global is then unset. An error is passed on with the global
+// unset, so that no half-opened object stays in use.
+template <class T>
+bool initializeInto(std::shared_ptr<T>& global, const QString& path, bool creating)
+{
+    auto project = std::make_shared<T>();
+    global = project;
+    try {
+        project->Initialize(path);
+    } catch (...) {
+        if (global == project)
+            global.reset();
+        throw;
+    }
+    if (global != project)
+        return false;
+    if (creating && !Utilities::IsProjectFile(path)) {
+        global.reset();
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -120,25 +153,26 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
         return false;
     }
 
-    // The object stays alive through Initialize even when it closes the project from inside.
+    const auto opened = [&](auto& global) {
+        try {
+            return initializeInto(global, path, false);
+        } catch (...) {
+            IgnoreErrors([] { modMenu::FileClose(); });
+            throw;
+        }
+    };
     if (facts.kind == ntSFam) {
         gProjectType = ntSFam;
-        auto project = std::make_shared<CSFam>();
-        gSFam() = project;
-        project->Initialize(path);
-        if (!gSFam())
+        if (!opened(gSFam()))
             return false;
         Utilities::SetProjectPanel(QStringLiteral("SFAM"));
-        Utilities::SetNodesPanel(QString::number(project->CurrentNodes()));
+        Utilities::SetNodesPanel(QString::number(gSFam()->CurrentNodes()));
     } else if (facts.kind == ntBackProp) {
         gProjectType = ntBackProp;
-        auto project = std::make_shared<CBackProp>();
-        gBackProp() = project;
-        project->Initialize(path);
-        if (!gBackProp())
+        if (!opened(gBackProp()))
             return false;
         Utilities::SetProjectPanel(QStringLiteral("Backprop"));
-        Utilities::SetNodesPanel(QString::number(project->CurrentNodes()));
+        Utilities::SetNodesPanel(QString::number(gBackProp()->CurrentNodes()));
     } else {
         throw KvError(999, QStringLiteral("modMenu::FileOpen"), QStringLiteral("Bad Project Type"));
     }
@@ -150,6 +184,14 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
     m_flagsLoaded = true;
     resumeAtFurthestStep();
     return true;
+}
+
+bool NetworkProjectOpener::NewProject(const QString& path, int32_t kind)
+{
+    const bool created = kind == ntBackProp ? initializeInto(gBackProp(), path, true)
+                                            : initializeInto(gSFam(), path, true);
+    m_flagsLoaded = created;
+    return created;
 }
 
 void NetworkProjectOpener::CloseProject()
@@ -187,13 +229,7 @@ void NetworkProjectOpener::Host::CloseProject()
 
 void NetworkProjectOpener::Host::CloseBrowsers()
 {
-    // Every browse window of the project closes, so that none holds the project file open.
-    for (auto& entry : gVeltra().Project().Forms()) {
-        IgnoreErrors([&] {
-            if (entry.form && entry.form->objectName() == QLatin1String("frmBrowse"))
-                entry.form->deleteLater();
-        });
-    }
+    modMenu::CloseBrowsers();
 }
 
 void NetworkProjectOpener::Host::HideSplash()
