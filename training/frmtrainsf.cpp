@@ -97,6 +97,12 @@ void frmTrainSF::resizeEvent(QResizeEvent* event)
     m_message->setGeometry(8, height() - 30, std::max(width() - 16, 0), 24);
 }
 
+void frmTrainSF::showEvent(QShowEvent* event)
+{
+    CTrainWindow::showEvent(event);
+    m_message->setGeometry(8, height() - 30, std::max(width() - 16, 0), 24);
+}
+
 void frmTrainSF::ShowTrainingValues()
 {
     auto net = Net();

@@ -34,6 +34,7 @@ protected:
     void SaveOnClose() override;
     bool ChartOnlyWhenRoom() const override { return true; }
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

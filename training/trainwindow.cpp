@@ -355,6 +355,13 @@ void CTrainWindow::resizeEvent(QResizeEvent* event)
     Arrange(ChartOnlyWhenRoom());
 }
 
+void CTrainWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // The first size arrives before the window counts as shown.
+    Arrange(ChartOnlyWhenRoom());
+}
+
 void CTrainWindow::keyPressEvent(QKeyEvent* event)
 {
     if (!Utilities::ToolBarKeyDown(event))

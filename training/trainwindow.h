@@ -106,6 +106,7 @@ protected:
     // Twips layout of the counter, the frames and the chart for the window's size.
     void Arrange(bool chartOnlyWhenRoom);
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
