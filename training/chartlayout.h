@@ -114,12 +114,18 @@ struct ChartPainting {
     int plotBottom = 0;
     // The stacked-bar chart met a negative value: the host shows the box, the list is empty.
     bool negativeStack = false;
-    // Where the plot stopped early (the drawing's error), for tests and diagnostics; empty
-    // when it ran to its end.
+    // Where the plot stopped early, for tests and diagnostics; empty when it ran to its end.
     QString stoppedAt;
+    // The error that stopped it: 0 when none, or when the stop is a quiet one (a missing table
+    // or colour slot); else ChartLayout::PlotError with the description "Error <n> plotting
+    // graph: <text>". Refresh ignores it, as it ignores every error of the drawing.
+    int32_t errorNumber = 0;
+    QString errorDescription;
 };
 
 namespace ChartLayout {
+constexpr int32_t PlotError = 32007;
+inline constexpr char ErrorSource[] = "VaredOdozProject.VaredOdoz";
 // Paints `state` onto a surface of `width` x `height` twips. Pure: same input, same output.
 ChartPainting Paint(const ChartState& state, const ITextMeasure& measure, int width, int height);
 }

@@ -7,51 +7,44 @@
 #include <QPainter>
 #include <QPen>
 
-void DisplayList::Line(DisplayItem::Role role, double x1, double y1, double x2, double y2,
-                       int32_t color, int penPixels)
+namespace {
+DisplayItem Make(DisplayItem::Kind kind, DisplayItem::Role role, double x1, double y1, double x2, double y2,
+                 int32_t color)
 {
     DisplayItem item;
-    item.kind = DisplayItem::Kind::Line;
-    item.role = role;
-    item.x1 = x1, item.y1 = y1, item.x2 = x2, item.y2 = y2;
-    item.color = color;
-    item.penPixels = penPixels;
-    items.push_back(std::move(item));
-}
-
-void DisplayList::Box(DisplayItem::Role role, double x1, double y1, double x2, double y2, int32_t color)
-{
-    DisplayItem item;
-    item.kind = DisplayItem::Kind::Box;
+    item.kind = kind;
     item.role = role;
     item.x1 = x1, item.y1 = y1, item.x2 = x2, item.y2 = y2;
     item.color = color;
     item.fillColor = color;
-    items.push_back(std::move(item));
+    return item;
+}
+}
+
+void DisplayList::Line(DisplayItem::Role role, double x1, double y1, double x2, double y2,
+                       int32_t color, int penPixels)
+{
+    items.push_back(Make(DisplayItem::Kind::Line, role, x1, y1, x2, y2, color));
+    items.back().penPixels = penPixels;
+}
+
+void DisplayList::Box(DisplayItem::Role role, double x1, double y1, double x2, double y2, int32_t color)
+{
+    items.push_back(Make(DisplayItem::Kind::Box, role, x1, y1, x2, y2, color));
 }
 
 void DisplayList::Outline(DisplayItem::Role role, double x1, double y1, double x2, double y2,
                           int32_t color)
 {
-    DisplayItem item;
-    item.kind = DisplayItem::Kind::Outline;
-    item.role = role;
-    item.x1 = x1, item.y1 = y1, item.x2 = x2, item.y2 = y2;
-    item.color = color;
-    items.push_back(std::move(item));
+    items.push_back(Make(DisplayItem::Kind::Outline, role, x1, y1, x2, y2, color));
 }
 
 void DisplayList::Text(DisplayItem::Role role, double x, double y, const QString& text, int32_t color,
                        DisplayItem::FontRole font)
 {
-    DisplayItem item;
-    item.kind = DisplayItem::Kind::Text;
-    item.role = role;
-    item.x1 = x, item.y1 = y, item.x2 = x, item.y2 = y;
-    item.color = color;
-    item.text = text;
-    item.font = font;
-    items.push_back(std::move(item));
+    items.push_back(Make(DisplayItem::Kind::Text, role, x, y, x, y, color));
+    items.back().text = text;
+    items.back().font = font;
 }
 
 std::vector<const DisplayItem*> DisplayList::Of(DisplayItem::Role role) const

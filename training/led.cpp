@@ -9,6 +9,8 @@
 #include <QPaintEvent>
 #include <QPalette>
 
+#include <algorithm>
+
 namespace {
 constexpr int32_t ErrorBase = int32_t(0x80040000);
 
@@ -141,8 +143,14 @@ void LED::ReadProperties(const PropertyBag& bag)
         } catch (const KvError&) {
         }
     };
-    guarded([&] { SetValue(int16_t(bag.ReadProperty(QStringLiteral("Value"), 0).toInt())); });
-    guarded([&] { SetValueIsMask(bag.ReadProperty(QStringLiteral("ValueIsMask"), false).toBool()); });
+    // "Value" is read before "ValueIsMask"; a stored mask is applied once the flag is known, so
+    // that a mask above 9 is not refused as a digit.
+    const int value = bag.ReadProperty(QStringLiteral("Value"), 0).toInt();
+    const bool isMask = bag.ReadProperty(QStringLiteral("ValueIsMask"), false).toBool();
+    if (isMask)
+        SetValueIsMask(true);
+    guarded([&] { SetValue(int16_t(std::clamp(value, -1, 128))); });
+    SetValueIsMask(isMask);
     guarded([&] { SetShowDecimal(bag.ReadProperty(QStringLiteral("ShowDecimal"), false).toBool()); });
     guarded([&] { SetLEDColorOn(bag.ReadProperty(QStringLiteral("LEDColorOn"), 255).toInt()); });
     guarded([&] { SetLEDColorOff(bag.ReadProperty(QStringLiteral("LEDColorOff"), 0).toInt()); });
@@ -161,15 +169,34 @@ void LED::WriteProperties(PropertyBag& bag) const
     bag.WriteProperty(QStringLiteral("ValueIsMask"), m_valueIsMask, false);
 }
 
-void LED::Relayout()
+const DisplayList& LED::Display() const
 {
+    Follow();
+    return m_display;
+}
+
+const LEDGeometry& LED::Geometry() const
+{
+    Follow();
+    return m_geometry;
+}
+
+void LED::Follow() const
+{
+    if (m_laidOut != size())
+        Relayout();
+}
+
+void LED::Relayout() const
+{
+    m_laidOut = size();
     const int border = m_showBorder ? 2 : 0;
     m_geometry = LEDGeometry::For(Twips::FromPixels(std::max(0, width() - border)),
                                   Twips::FromPixels(std::max(0, height() - border)));
     Rebuild();
 }
 
-void LED::Rebuild()
+void LED::Rebuild() const
 {
     m_display.Clear();
     const double offset = m_showBorder ? Twips::PerPixel : 0;
@@ -185,7 +212,7 @@ void LED::Rebuild()
     const double side = std::max(0, m_geometry.c - Twips::PerPixel);
     m_display.Box(DisplayItem::Role::LedDecimal, left, top, left + side, top + side,
                   m_showDecimal ? m_colorOn : m_colorOff);
-    update();
+    const_cast<LED*>(this)->update();
 }
 
 void LED::resizeEvent(QResizeEvent* event)
@@ -198,6 +225,7 @@ void LED::paintEvent(QPaintEvent*)
 {
     if (width() <= 0 || height() <= 0)
         return;
+    Follow();
     QPainter painter(this);
     if (m_backStyle == 1)
         painter.fillRect(rect(), palette().color(QPalette::Window));

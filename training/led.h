@@ -61,8 +61,9 @@ public:
     // The mask now shown.
     int Mask() const;
     // The shapes as drawn now (twips).
-    const DisplayList& Display() const { return m_display; }
-    const LEDGeometry& Geometry() const { return m_geometry; }
+    // (A hidden control gets no resize event, so these follow its size themselves.)
+    const DisplayList& Display() const;
+    const LEDGeometry& Geometry() const;
 
 signals:
     void PropertyChanged(const QString& name);
@@ -72,8 +73,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void Relayout();
-    void Rebuild();
+    void Relayout() const;
+    void Rebuild() const;
+    void Follow() const;
 
     int16_t m_value = 0;
     bool m_valueIsMask = false;
@@ -82,8 +84,9 @@ private:
     int32_t m_colorOn = 255;
     int32_t m_colorOff = 0;
     int16_t m_backStyle = 0;
-    LEDGeometry m_geometry;
-    DisplayList m_display;
+    mutable QSize m_laidOut{-1, -1};
+    mutable LEDGeometry m_geometry;
+    mutable DisplayList m_display;
 };
 
 namespace LEDRow {
