@@ -91,13 +91,16 @@ TEST_F(TrainingPictures, SFamOnSeeds)
     auto* w = qobject_cast<frmTrainSF*>(TrainingViews::Window());
     ASSERT_TRUE(w);
     w->chkContinuous()->setChecked(true);
-    sf->SetVigBase(0.95f);
+    // The sample reaches 0 % in one cycle: the run is stepped so that the picture is mid-run.
+    w->SetManualSteps(true);
     modMenu::TrainBar("mnuTrainBPTrain");
-    Wait(150);
+    w->RunPendingStep();
     Shot("trainsf-during");
-    Wait(3000);
-    if (w->RunActive())
+    for (int step = 0; step < 50 && w->RunActive(); ++step)
+        w->RunPendingStep();
+    if (w->RunActive()) {
         modMenu::TrainBar("mnuTrainBPStop");
-    Wait(300);
+        w->RunPendingStep();
+    }
     Shot("trainsf-after");
 }
