@@ -33,7 +33,7 @@ void ShowDigits(const std::vector<LED*>& digits, int64_t number)
 
 frmTrainBP::frmTrainBP(QWidget* parent)
     : CTrainWindow(CErrorHistory::BackProp, 5, QStringLiteral("BackProp Training"), QStringLiteral("Cycles Completed"),
-                   QStringLiteral("frmTrainBP"), parent)
+                   QStringLiteral("frmTrainBP::Train"), parent)
 {
     setObjectName(QStringLiteral("frmTrainBP"));
     m_verify = AddSpinner(m_personality, QStringLiteral("Verify Rate"), 1, 99, 5, 0, true);

@@ -31,7 +31,7 @@ const QString kCompleted = QStringLiteral("SFAM training completed.  Press 'Fini
 
 frmTrainSF::frmTrainSF(QWidget* parent)
     : CTrainWindow(CErrorHistory::SFam, 10, QStringLiteral("SFAM Training"), QStringLiteral("Nodes Created"),
-                   QStringLiteral("frmTrainSF"), parent)
+                   QStringLiteral("frmTrainSF::Train"), parent)
 {
     setObjectName(QStringLiteral("frmTrainSF"));
     m_vigilance = AddSpinner(m_personality, QStringLiteral("Vigilance"), 0, 99, 50, 0, false);

@@ -48,8 +48,8 @@ void CRunPointer::Restore()
 }
 
 CTrainWindow::CTrainWindow(const CErrorHistory::Shape& shape, int startDelayMs, const QString& caption,
-                           const QString& counterCaption, const QString& procedurePrefix, QWidget* parent)
-    : QWidget(parent), mHistory(shape), m_prefix(procedurePrefix), m_startDelay(startDelayMs)
+                           const QString& counterCaption, const QString& runTitle, QWidget* parent)
+    : QWidget(parent), mHistory(shape), m_runTitle(runTitle), m_startDelay(startDelayMs)
 {
     setWindowTitle(caption);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -234,7 +234,7 @@ void CTrainWindow::Tick()
         }
     } catch (...) {
         end.keep = false;
-        ErrorBox::ShowStandard(CurrentError(), m_prefix + QStringLiteral("::Train"));
+        ErrorBox::ShowStandard(CurrentError(), m_runTitle);
     }
     if (self && end.keep)
         Arm(0);

@@ -86,7 +86,7 @@ signals:
 
 protected:
     CTrainWindow(const CErrorHistory::Shape& shape, int startDelayMs, const QString& caption,
-                 const QString& counterCaption, const QString& procedurePrefix, QWidget* parent);
+                 const QString& counterCaption, const QString& runTitle, QWidget* parent);
 
     // The first tick: set up the run; false ends it at once.
     virtual bool BeginRun() = 0;
@@ -137,7 +137,7 @@ protected:
     QLabel* m_curError = nullptr;         // lblCurError
     QLabel* m_bestError = nullptr;        // lblBestError
     std::vector<LED*> m_counter;          // LEDCycles
-    QString m_prefix;                     // "frmTrainBP" / "frmTrainSF"
+    QString m_runTitle;                   // the box of an unexpected error in a step
 
 private:
     void Tick();
