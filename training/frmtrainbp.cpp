@@ -74,16 +74,7 @@ frmTrainBP::frmTrainBP(QWidget* parent)
     });
 
     // Created: a blank history on the empty chart.
-    IgnoreErrors([&] {
-        m_graph->SetLowScale(0);
-        m_graph->SetHighScale(100);
-        m_graph->SetVerticalTickInterval(10);
-        m_graph->SetHorizontalTickFrequency(5);
-        ShowHistory();
-    });
-    // Loaded: the error curve red, the best point blue; Jog Weights and Stop off.
-    IgnoreErrors([&] { m_graph->SetSeriesOptions(0, 255); });
-    IgnoreErrors([&] { m_graph->SetSeriesOptions(1, 0xFF0000); });
+    InitChart();
     TrainBarTools::Set(QStringLiteral("mnuTrainBPJogWeights"), false);
     TrainBarTools::Set(QStringLiteral("mnuTrainBPStop"), false);
 }
@@ -124,27 +115,14 @@ void frmTrainBP::Activate()
         return;
     auto net = Net();
     if (!net) {
-        if (QMdiSubWindow* sub = SubWindow())
-            sub->close();
-        else
-            close();
+        CloseSelf();
         return;
     }
     Arrange(false);
     SpinnersFromNet(*net);
     SetErrorLabels(QString(), QString());
-    IgnoreErrors([&] {
-        m_graph->SetLowScale(0);
-        m_graph->SetHighScale(100);
-        m_graph->SetVerticalTickInterval(10);
-        m_graph->SetHorizontalTickFrequency(5);
-        m_graph->SetTitle(QStringLiteral("History Of Error On Training Data"));
-        m_graph->Refresh();
-    });
-    IgnoreErrors([&] {
-        gVeltra().StatusBar().Message(QString::number(net->TrainHigh() - net->TrainLow() + 1) + QStringLiteral(" Rows"),
-                                      true);
-    });
+    ResetChart();
+    ShowTrainingRows(net->TrainHigh() - net->TrainLow() + 1);
     ShowTrainingValues();
     if (net->BestError() == -1 || net->CurrentError() == -1) {
         mHistory.forgetChartBest();
@@ -186,19 +164,11 @@ void frmTrainBP::ResetNet()
         auto net = Net();
         if (!net)
             return;
-        if (net->CyclesCompleted() > 0
-            && Prompts::MsgBox(QStringLiteral("Reset will destroy any previous training and testing.  Continue with Reset?"),
-                               MsgButtons::YesNo, MsgIcon::Exclamation, QStringLiteral("Reset Warning"))
-                   == MsgResult::No)
+        if (!ConfirmReset(net->CyclesCompleted()))
             return;
         net->Reset();
         SpinnersFromNet(*net);
-        ShowCounter(0);
-        SetErrorLabels(QString(), QString());
-        mHistory.forgetChartBest();
-        mHistory.clear();
-        mHistory.setMarkPoint(-1);
-        ShowHistory({0, 100, 10});
+        ClearHistory();
         gProcess().SetIsTrained(false);
         gProcess().SetIsTested(false);
         // A network reset after a run that ended at 0 % or on a failure can be trained again.
@@ -210,14 +180,6 @@ void frmTrainBP::Jog()
 {
     if (auto net = Net())
         net->JogWeights();
-}
-
-void frmTrainBP::GraphZoom()
-{
-    IgnoreErrors([&] {
-        mZoomed = !mZoomed;
-        ShowHistory(mHistory.scale(mZoomed, CErrorHistory::kZoomHeadroom));
-    });
 }
 
 // --- The run -------------------------------------------------------------------------------

@@ -24,7 +24,6 @@ public:
     void Revert() override;
     void ResetNet() override;
     void Jog() override;
-    void GraphZoom() override;
 
     CUpDown* udVerify() const { return m_verify.updown; }
     CUpDown* udtLearnRate() const { return m_learn.updown; }

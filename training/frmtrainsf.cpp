@@ -58,15 +58,7 @@ frmTrainSF::frmTrainSF(QWidget* parent)
         });
     });
 
-    IgnoreErrors([&] {
-        m_graph->SetLowScale(0);
-        m_graph->SetHighScale(100);
-        m_graph->SetVerticalTickInterval(10);
-        m_graph->SetHorizontalTickFrequency(5);
-        ShowHistory();
-    });
-    IgnoreErrors([&] { m_graph->SetSeriesOptions(0, 255); });
-    IgnoreErrors([&] { m_graph->SetSeriesOptions(1, 0xFF0000); });
+    InitChart();
 }
 
 frmTrainSF::~frmTrainSF()
@@ -124,26 +116,13 @@ void frmTrainSF::Activate()
         return;
     auto net = Net();
     if (!net) {
-        if (QMdiSubWindow* sub = SubWindow())
-            sub->close();
-        else
-            close();
+        CloseSelf();
         return;
     }
     Arrange(true);
     SetErrorLabels(QString(), QString());
-    IgnoreErrors([&] {
-        m_graph->SetLowScale(0);
-        m_graph->SetHighScale(100);
-        m_graph->SetVerticalTickInterval(10);
-        m_graph->SetHorizontalTickFrequency(5);
-        m_graph->SetTitle(QStringLiteral("History Of Error On Training Data"));
-        m_graph->Refresh();
-    });
-    IgnoreErrors([&] {
-        gVeltra().StatusBar().Message(QString::number(net->TrainHigh() - net->TrainLow() + 1) + QStringLiteral(" Rows"),
-                                      true);
-    });
+    ResetChart();
+    ShowTrainingRows(net->TrainHigh() - net->TrainLow() + 1);
     Utilities::StatusMessage(QStringLiteral("Loading best..."));
     {
         CRunPointer pointer;
@@ -203,31 +182,15 @@ void frmTrainSF::ResetNet()
         auto net = Net();
         if (!net)
             return;
-        if (net->CyclesCompleted() > 0
-            && Prompts::MsgBox(QStringLiteral("Reset will destroy any previous training and testing.  Continue with Reset?"),
-                               MsgButtons::YesNo, MsgIcon::Exclamation, QStringLiteral("Reset Warning"))
-                   == MsgResult::No)
+        if (!ConfirmReset(net->CyclesCompleted()))
             return;
         net->Reset();
         m_vigilance.updown->SetValue(TrainLayout::SpinnerValue(net->VigBase()));
-        ShowCounter(0);
-        SetErrorLabels(QString(), QString());
-        mHistory.forgetChartBest();
-        mHistory.clear();
-        mHistory.setMarkPoint(-1);
-        ShowHistory({0, 100, 10});
+        ClearHistory();
         gProcess().SetIsTested(false);
         gProcess().SetIsTrained(false);
         TrainBarTools::Set(QStringLiteral("mnuTrainBPTrain"), true);
         Prompt(QStringLiteral("Press GO to train first cycle."));
-    });
-}
-
-void frmTrainSF::GraphZoom()
-{
-    IgnoreErrors([&] {
-        mZoomed = !mZoomed;
-        ShowHistory(mHistory.scale(mZoomed, CErrorHistory::kZoomHeadroom));
     });
 }
 

@@ -19,7 +19,6 @@ public:
     void Activate() override;
     void Revert() override;
     void ResetNet() override;
-    void GraphZoom() override;
     void SetMessage(const QString& text) override;
 
     QLabel* lblSFMessage() const { return m_message; }

@@ -1,6 +1,8 @@
 #include "training/trainwindow.h"
 
 #include "core/errorbox.h"
+#include "core/prompts.h"
+#include "core/widgets/statusbar.h"
 #include "core/twips.h"
 #include "core/widgets/statusmsg.h"
 #include "core/widgets/veltra.h"
@@ -260,12 +262,7 @@ void CTrainWindow::FinishRun()
         QTimer::singleShot(0, qApp, std::move(f));
     if (m_closeWhenEnded) {
         m_closeWhenEnded = false;
-        QTimer::singleShot(0, this, [this] {
-            if (QMdiSubWindow* sub = SubWindow())
-                sub->close();
-            else
-                close();
-        });
+        QTimer::singleShot(0, this, [this] { CloseSelf(); });
     }
 }
 
@@ -309,6 +306,70 @@ void CTrainWindow::ShowHistory()
     m_graph->SetMarkPoint(mHistory.markPoint());
     m_graph->RegisterData(table);
     m_graph->Refresh();
+}
+
+void CTrainWindow::InitChart()
+{
+    IgnoreErrors([&] {
+        m_graph->SetLowScale(0);
+        m_graph->SetHighScale(100);
+        m_graph->SetVerticalTickInterval(10);
+        m_graph->SetHorizontalTickFrequency(5);
+        ShowHistory();
+    });
+    IgnoreErrors([&] { m_graph->SetSeriesOptions(0, 255); });
+    IgnoreErrors([&] { m_graph->SetSeriesOptions(1, 0xFF0000); });
+}
+
+void CTrainWindow::ResetChart()
+{
+    IgnoreErrors([&] {
+        m_graph->SetLowScale(0);
+        m_graph->SetHighScale(100);
+        m_graph->SetVerticalTickInterval(10);
+        m_graph->SetHorizontalTickFrequency(5);
+        m_graph->SetTitle(QStringLiteral("History Of Error On Training Data"));
+        m_graph->Refresh();
+    });
+}
+
+void CTrainWindow::CloseSelf()
+{
+    if (QMdiSubWindow* sub = SubWindow())
+        sub->close();
+    else
+        close();
+}
+
+void CTrainWindow::ShowTrainingRows(int32_t rows)
+{
+    IgnoreErrors([&] { gVeltra().StatusBar().Message(QString::number(rows) + QStringLiteral(" Rows"), true); });
+}
+
+bool CTrainWindow::ConfirmReset(int32_t cycles)
+{
+    return cycles <= 0
+           || Prompts::MsgBox(QStringLiteral("Reset will destroy any previous training and testing.  Continue with Reset?"),
+                              MsgButtons::YesNo, MsgIcon::Exclamation, QStringLiteral("Reset Warning"))
+                  != MsgResult::No;
+}
+
+void CTrainWindow::GraphZoom()
+{
+    IgnoreErrors([&] {
+        mZoomed = !mZoomed;
+        ShowHistory(mHistory.scale(mZoomed, CErrorHistory::kZoomHeadroom));
+    });
+}
+
+void CTrainWindow::ClearHistory()
+{
+    ShowCounter(0);
+    SetErrorLabels(QString(), QString());
+    mHistory.forgetChartBest();
+    mHistory.clear();
+    mHistory.setMarkPoint(-1);
+    ShowHistory({0, 100, 10});
 }
 
 void CTrainWindow::GraphType()

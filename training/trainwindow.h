@@ -51,7 +51,8 @@ public:
     virtual void Jog() {}
     // Bar and line alternate; any other chart type returns to bar.
     void GraphType();
-    virtual void GraphZoom() = 0;
+    // Zoomed and unzoomed scale rule in turn, applied to the history at once.
+    void GraphZoom();
     // The SFAM window's prompt line (lblSFMessage); the back-propagation window has none.
     virtual void SetMessage(const QString&) {}
     // The wait cursor that the Stop tool asks for, owned by the window's run.
@@ -98,6 +99,19 @@ protected:
     // destroyed without a close (a view change unloads it) still saves what its close saves.
     void Departing();
 
+    // The empty chart of a new window: 0 to 100, tick 10, a label every fifth point, the error
+    // curve red and the best point blue.
+    void InitChart();
+    // Activation: the chart back to 0 to 100 with its title.
+    void ResetChart();
+    // Unloads the window (a window without its network object).
+    void CloseSelf();
+    // The number of training rows in the status bar's second panel.
+    void ShowTrainingRows(int32_t rows);
+    // "Reset Warning" when cycles were completed; false when the user answers No.
+    static bool ConfirmReset(int32_t cycles);
+    // After a reset: counter 0, empty labels, every history cell nothing, no mark, 0 to 100.
+    void ClearHistory();
     // The chart from the history: mark, scale, data, drawn.
     void ShowHistory(const HistoryScale& scale);
     void ShowHistory();

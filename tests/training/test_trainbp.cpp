@@ -306,3 +306,19 @@ TEST_F(TrainBP, TheCloseBoxWaitsForTheRunAndAReopenedWindowShowsTheSavedNetwork)
     EXPECT_EQ(again->CurrentErrorText(), again->BestErrorText());
     EXPECT_NE(again->CurrentErrorText(), "");
 }
+
+TEST_F(TrainBP, ClosingTheMainWindowWaitsForTheRunToEnd)
+{
+    frmTrainBP* w = Open();
+    modMenu::TrainBar("mnuTrainBPTrain");
+    w->RunPendingStep();
+    w->RunPendingStep();
+    main->close();
+    Flush();
+    EXPECT_FALSE(main->Unloaded());
+    EXPECT_TRUE(w->StopRequested());
+    RunToEnd(w);
+    Flush();
+    EXPECT_TRUE(!main || main->Unloaded());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
