@@ -85,6 +85,7 @@ TEST_F(TrainSF, SingleCyclesThenAContinuousRunThatEscapeStopsAndOneThatEndsAtZer
     ASSERT_TRUE(again);
     EXPECT_EQ(again->History().cell(0, 0), HistoryCell(int32_t(net->CyclesCompleted())));
     EXPECT_EQ(again->Graph()->MarkPoint(), 0);
+    EXPECT_DOUBLE_EQ(again->Graph()->HighScale(), 1); // Int(0) + 1
     EXPECT_FALSE(Tool("mnuTrainBPTrain"));
     EXPECT_EQ(Message(again), kCompleted);
 }
