@@ -5,30 +5,24 @@
 
 namespace {
 
-const HistoryCell kNothing{};
+const ChartCell kNothing{};
 
-HistoryCell BlankLabel() { return QStringLiteral(" - "); }
+ChartCell BlankLabel() { return ChartCell(QStringLiteral(" - ")); }
 
-// A cell's number for the scale rule: nothing counts as 0; the no-value marker (and a text,
-// which the error row never holds) compares false with everything.
-std::optional<double> Number(const HistoryCell& cell)
+// A cell's number for the scale rule: nothing counts as 0; the no-value marker compares false
+// with everything.
+std::optional<double> Number(const ChartCell& cell)
 {
-    if (std::holds_alternative<std::monostate>(cell))
-        return 0.0;
-    if (const auto* i = std::get_if<int32_t>(&cell))
-        return double(*i);
-    if (const auto* f = std::get_if<float>(&cell))
-        return double(*f);
-    return std::nullopt;
+    return cell.Number();
 }
 
-bool Greater(const HistoryCell& a, const HistoryCell& b)
+bool Greater(const ChartCell& a, const ChartCell& b)
 {
     const auto x = Number(a), y = Number(b);
     return x && y && *x > *y;
 }
 
-bool Less(const HistoryCell& a, const HistoryCell& b)
+bool Less(const ChartCell& a, const ChartCell& b)
 {
     const auto x = Number(a), y = Number(b);
     return x && y && *x < *y;
@@ -42,14 +36,24 @@ CErrorHistory::CErrorHistory(const Shape& shape)
     blank();
 }
 
-const HistoryCell& CErrorHistory::cell(int row, int point) const
+ChartTable CErrorHistory::table() const
+{
+    ChartTable t(1, m_shape.points - 1);
+    for (int p = 0; p < m_shape.points; ++p) {
+        t(0, p) = m_labels[size_t(p)];
+        t(1, p) = m_errors[size_t(p)];
+    }
+    return t;
+}
+
+const ChartCell& CErrorHistory::cell(int row, int point) const
 {
     if (point < 0 || point >= m_shape.points || row < 0 || row > 1)
         return kNothing;
     return row == 0 ? m_labels[size_t(point)] : m_errors[size_t(point)];
 }
 
-void CErrorHistory::setPoint(int point, HistoryCell label, HistoryCell error)
+void CErrorHistory::setPoint(int point, ChartCell label, ChartCell error)
 {
     m_labels[size_t(point)] = std::move(label);
     m_errors[size_t(point)] = std::move(error);
@@ -71,12 +75,12 @@ void CErrorHistory::clear()
 void CErrorHistory::blankPoints(int from, int to)
 {
     for (int p = std::max(from, 0); p <= to && p < m_shape.points; ++p)
-        setPoint(p, BlankLabel(), HistoryNull{});
+        setPoint(p, BlankLabel(), ChartCell::Null());
 }
 
 void CErrorHistory::seed(int32_t cycles, float error)
 {
-    setPoint(0, cycles, error);
+    setPoint(0, ChartCell(int(cycles)), ChartCell(double(error)));
     m_lastPoint = 0;
 }
 
@@ -96,7 +100,7 @@ void CErrorHistory::addPoint(int32_t cycles, float error, float best)
     } else {
         ++m_lastPoint;
     }
-    setPoint(m_lastPoint, PassLabel(cycles), error);
+    setPoint(m_lastPoint, ChartCell(PassLabel(cycles)), ChartCell(double(error)));
 
     if (best == -1) {
         m_markPoint = -1;

@@ -3,19 +3,12 @@
 // One class serves both windows; only the sizes and the "no best" value differ.
 #pragma once
 
+#include "training/chartlayout.h"
+
 #include <QString>
 
 #include <cstdint>
-#include <variant>
 #include <vector>
-
-// One cell of the table: nothing (a freshly created table; counts as 0 and as an empty label),
-// the no-value marker (the point is skipped), a text, a whole number or a single-precision
-// number.
-struct HistoryNull {
-    bool operator==(const HistoryNull&) const = default;
-};
-using HistoryCell = std::variant<std::monostate, HistoryNull, QString, int32_t, float>;
 
 // The value axis the scale rule chooses.
 struct HistoryScale {
@@ -52,9 +45,11 @@ public:
     void setChartBest(float best) { m_chartBest = best; }
     void forgetChartBest() { m_chartBest = m_shape.noBest; }
 
-    // Row 0 the point labels, row 1 the errors.
-    const HistoryCell& cell(int row, int point) const;
-    const std::vector<HistoryCell>& row(int r) const { return r == 0 ? m_labels : m_errors; }
+    // Row 0 the point labels, row 1 the errors: nothing (a table right after a reset), the
+    // no-value marker, a text, a whole number or an error.
+    const ChartCell& cell(int row, int point) const;
+    // The table the chart draws.
+    ChartTable table() const;
 
     // Every point blank (" - ", no value); no real point.
     void blank();
@@ -80,11 +75,11 @@ public:
     static QString PassLabel(int32_t cycles);
 
 private:
-    void setPoint(int point, HistoryCell label, HistoryCell error);
+    void setPoint(int point, ChartCell label, ChartCell error);
 
     Shape m_shape;
-    std::vector<HistoryCell> m_labels;
-    std::vector<HistoryCell> m_errors;
+    std::vector<ChartCell> m_labels;
+    std::vector<ChartCell> m_errors;
     int m_lastPoint = -1;
     int m_markPoint = -1;
     float m_chartBest;

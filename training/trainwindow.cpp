@@ -289,22 +289,8 @@ void CTrainWindow::ShowHistory(const HistoryScale& scale)
 
 void CTrainWindow::ShowHistory()
 {
-    ChartTable table(1, mHistory.points() - 1);
-    for (int r = 0; r <= 1; ++r)
-        for (int p = 0; p < mHistory.points(); ++p) {
-            const HistoryCell& c = mHistory.cell(r, p);
-            ChartCell& out = table(r, p);
-            if (std::holds_alternative<HistoryNull>(c))
-                out = ChartCell::Null();
-            else if (const auto* t = std::get_if<QString>(&c))
-                out = ChartCell(*t);
-            else if (const auto* i = std::get_if<int32_t>(&c))
-                out = ChartCell(int(*i));
-            else if (const auto* f = std::get_if<float>(&c))
-                out = ChartCell(double(*f));
-        }
     m_graph->SetMarkPoint(mHistory.markPoint());
-    m_graph->RegisterData(table);
+    m_graph->RegisterData(mHistory.table());
     m_graph->Refresh();
 }
 

@@ -9,13 +9,12 @@ namespace {
 
 float ErrorAt(const CErrorHistory& h, int p)
 {
-    const auto* f = std::get_if<float>(&h.cell(1, p));
-    return f ? *f : -999.0f;
+    return float(h.cell(1, p).Number().value_or(-999.0));
 }
 
 bool BlankAt(const CErrorHistory& h, int p)
 {
-    return h.cell(0, p) == HistoryCell(QStringLiteral(" - ")) && std::holds_alternative<HistoryNull>(h.cell(1, p));
+    return h.cell(0, p) == ChartCell(QStringLiteral(" - ")) && h.cell(1, p).IsNull();
 }
 
 } // namespace
@@ -28,7 +27,7 @@ TEST(ErrorHistory, BackPropKeepsSixtyOnePointsAndTheMarkWalksLeftAndGoes)
     // Pass 1 is the best ever; later passes are worse.
     h.addPoint(5, 10.0f, 10.0f);
     EXPECT_EQ(h.markPoint(), 0);
-    EXPECT_EQ(h.cell(0, 0), HistoryCell(QStringLiteral(" 5 ")));
+    EXPECT_EQ(h.cell(0, 0), ChartCell(QStringLiteral(" 5 ")));
     for (int pass = 2; pass <= 61; ++pass)
         h.addPoint(pass * 5, 20.0f + float(pass), 10.0f);
     EXPECT_EQ(h.lastPoint(), 60);
@@ -39,7 +38,7 @@ TEST(ErrorHistory, BackPropKeepsSixtyOnePointsAndTheMarkWalksLeftAndGoes)
     // Pass 62: the oldest point drops, the mark moves past point 0 and goes.
     h.addPoint(310, 50.0f, 10.0f);
     EXPECT_EQ(h.lastPoint(), 60);
-    EXPECT_EQ(h.cell(0, 0), HistoryCell(QStringLiteral(" 10 ")));
+    EXPECT_EQ(h.cell(0, 0), ChartCell(QStringLiteral(" 10 ")));
     EXPECT_EQ(ErrorAt(h, 60), 50.0f);
     EXPECT_EQ(h.markPoint(), -1);
     EXPECT_TRUE(BlankAt(h, 61) && BlankAt(h, 62));
@@ -83,14 +82,14 @@ TEST(ErrorHistory, SFamShiftsAfterTwentyOneCyclesAndSeedsWithTheWholeCycleCount)
     EXPECT_EQ(h.markPoint(), 20);
     h.addPoint(22, 40.0f, 29.0f);
     EXPECT_EQ(h.lastPoint(), 20);
-    EXPECT_EQ(h.cell(0, 0), HistoryCell(QStringLiteral(" 2 ")));
+    EXPECT_EQ(h.cell(0, 0), ChartCell(QStringLiteral(" 2 ")));
     EXPECT_EQ(h.markPoint(), 19);
     EXPECT_TRUE(BlankAt(h, 21) && BlankAt(h, 22));
 
     // Seeded from a saved network: point 0 labelled by the whole number.
     CErrorHistory seeded(CErrorHistory::SFam);
     seeded.seed(7, 12.5f);
-    EXPECT_EQ(seeded.cell(0, 0), HistoryCell(int32_t(7)));
+    EXPECT_EQ(seeded.cell(0, 0), ChartCell(int(7)));
     EXPECT_EQ(seeded.lastPoint(), 0);
     seeded.addPoint(8, 11.0f, 11.0f);
     EXPECT_EQ(seeded.lastPoint(), 1);

@@ -70,7 +70,7 @@ TEST_F(TrainBP, VerifyRateOneGivesAPointPerCallAndStopMidPassStillCountsThePass)
         EXPECT_EQ(CounterValue(w), net->CyclesCompleted());
     }
     EXPECT_EQ(net->CyclesCompleted(), 3);
-    EXPECT_EQ(w->History().cell(0, 2), HistoryCell(QStringLiteral(" 3 ")));
+    EXPECT_EQ(w->History().cell(0, 2), ChartCell(QStringLiteral(" 3 ")));
     EXPECT_EQ(w->CurrentErrorText(), TrainLayout::Percent(net->CurrentError()));
     EXPECT_TRUE(gProcess().IsTrained());
 
@@ -301,7 +301,7 @@ TEST_F(TrainBP, TheCloseBoxWaitsForTheRunAndAReopenedWindowShowsTheSavedNetwork)
     frmTrainBP* again = OpenView<frmTrainBP>();
     ASSERT_TRUE(again);
     EXPECT_EQ(again->History().lastPoint(), 0);
-    EXPECT_EQ(again->History().cell(0, 0), HistoryCell(int32_t(net->CyclesCompleted())));
+    EXPECT_EQ(again->History().cell(0, 0), ChartCell(int(net->CyclesCompleted())));
     EXPECT_EQ(again->Graph()->MarkPoint(), 0);
     EXPECT_EQ(again->CurrentErrorText(), again->BestErrorText());
     EXPECT_NE(again->CurrentErrorText(), "");

@@ -83,7 +83,7 @@ TEST_F(TrainSF, SingleCyclesThenAContinuousRunThatEscapeStopsAndOneThatEndsAtZer
     // Opened again: the chart is seeded from the saved network, headroom 1.
     frmTrainSF* again = OpenView<frmTrainSF>();
     ASSERT_TRUE(again);
-    EXPECT_EQ(again->History().cell(0, 0), HistoryCell(int32_t(net->CyclesCompleted())));
+    EXPECT_EQ(again->History().cell(0, 0), ChartCell(int(net->CyclesCompleted())));
     EXPECT_EQ(again->Graph()->MarkPoint(), 0);
     EXPECT_DOUBLE_EQ(again->Graph()->HighScale(), 1); // Int(0) + 1
     EXPECT_FALSE(Tool("mnuTrainBPTrain"));
