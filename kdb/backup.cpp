@@ -63,9 +63,12 @@ void kdb::CopyDatabaseFile(const QString& source, const QString& target)
 
     // The copy is built beside the target, so that the final rename stays on one file system.
     const QFileInfo targetInfo(target);
-    const QString part = targetInfo.absolutePath() + QLatin1Char('/') + QLatin1Char('.') + targetInfo.fileName()
-                         + QStringLiteral(".part") + QString::number(::getpid());
-    removeWithCompanions(part);
+    const QString partPrefix = QLatin1Char('.') + targetInfo.fileName() + QStringLiteral(".part");
+    const QString part = targetInfo.absolutePath() + QLatin1Char('/') + partPrefix + QString::number(::getpid());
+    // Copies of earlier runs that were killed half-way are of no use to anyone.
+    const QDir folder(targetInfo.absolutePath());
+    for (const QString& leftover : folder.entryList({partPrefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden))
+        QFile::remove(folder.filePath(leftover));
     bool published = false;
     struct Cleanup {
         const QString& part;
@@ -102,8 +105,11 @@ void kdb::CopyDatabaseFile(const QString& source, const QString& target)
     }
     if (!syncPath(part, false))
         fail(3051, QStringLiteral("Could not write the file '%1'.").arg(target));
-    // A journal left by an earlier crash beside the target would be played into the new file.
+    // A journal or log left by an earlier crash beside the target would be played into the
+    // new file when it is next opened.
     QFile::remove(target + QStringLiteral("-journal"));
+    QFile::remove(target + QStringLiteral("-wal"));
+    QFile::remove(target + QStringLiteral("-shm"));
     if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(target).constData()) != 0)
         fail(3051, QStringLiteral("Could not replace the file '%1'.").arg(target));
     published = true;

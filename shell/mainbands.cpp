@@ -143,7 +143,7 @@ void MainBands::Build(CCommandBar& bar)
          {{"mnuConfigure", "Configure This Project...", "", true},
           {"mnuSplit", "Split The Data..."},
           {"mnuTrainBP", "Training...", "", true},
-          {"mnuTest"}});
+          {"mnuTest", "", "", false, "mnuTesting"}});
     band(bar, "mnuGraph", "Graphing", BandKind::Popup, {{"mnuScatter"}, {"mnuSeries"}});
     CBand& train = band(bar, "mnuTrainBPBar", "Train", BandKind::ToolBar,
                         {{"mnuTrainBPExit", "Finish", "Exit Training And Run Test"},

@@ -106,7 +106,15 @@ void modMenu::FileOpen(const QString& requested)
             return;
         }
         IProjectOpener* opener = ProjectOpener::Current();
-        if (!opener || !opener->OpenProject(path))
+        bool opened = false;
+        try {
+            opened = opener && opener->OpenProject(path);
+        } catch (...) {
+            // The error box must not open behind the splash window.
+            HideSplash();
+            throw;
+        }
+        if (!opened)
             return;
         QCoreApplication::processEvents();
         HideSplash();

@@ -8,6 +8,7 @@
 #include "core/widgets/hourglass.h"
 #include "core/widgets/statusmsg.h"
 #include "core/widgets/veltra.h"
+#include "data/datadef.h"
 #include "data/dbutilities.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
@@ -19,6 +20,8 @@
 
 #include <QFileInfo>
 #include <QPointer>
+
+#include <memory>
 
 std::shared_ptr<CBackProp>& gBackProp()
 {
@@ -89,10 +92,22 @@ void resumeAtFurthestStep()
     }
 }
 
+// A project database was made: the file holds the base tables (a new project has no data
+// file yet, so IsProjectFile does not answer for it).
+bool hasProjectTables(const QString& path)
+{
+    bool found = false;
+    IgnoreErrors([&] {
+        const kdb::Database db = kdb::Database::Open(path, false, true);
+        found = db.HasTable(QStringLiteral("Config")) && db.HasTable(QStringLiteral("FieldConfig"));
+    });
+    return found;
+}
+
 // A new network object of type T becomes `global` and opens or creates the project at path.
 // The object stays alive through Initialize even when it closes the project from inside.
-// False when it did not come through: it closed the project itself, or (for a new project)
-// no project file was made; the global is then unset. An error is passed on with the global
+// False when it did not come through: it closed the project itself, no project file was made,
+// or the opened project has no readable data definition; the global is then unset. An error is passed on with the global
 // unset, so that no half-opened object stays in use.
 template <class T>
 bool initializeInto(std::shared_ptr<T>& global, const QString& path, bool creating)
@@ -108,7 +123,10 @@ bool initializeInto(std::shared_ptr<T>& global, const QString& path, bool creati
     }
     if (global != project)
         return false;
-    if (creating && !Utilities::IsProjectFile(path)) {
+    // A new project must have its file; an opened one the data definition of its table, or
+    // nothing can be done with it (its own box said why).
+    const bool usable = creating ? hasProjectTables(path) : project->DDO() && project->DDO()->NumFields() > 0;
+    if (!usable) {
         global.reset();
         return false;
     }
@@ -138,7 +156,9 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
         modMenu::FileClose();
         return false;
     }
-    CHourglass hourglass(true);
+    // Held while the project opens; the view it resumes in (a modal dialog among them) comes
+    // after it, with the normal pointer.
+    auto hourglass = std::make_unique<CHourglass>(true);
     gVeltra().MRUList().Add(path);
     Utilities::SaveSetting(QStringLiteral("Config"), QStringLiteral("LastProjectPath"), folderOf(path));
 
@@ -154,12 +174,16 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
     }
 
     const auto opened = [&](auto& global) {
+        bool ok = false;
         try {
-            return initializeInto(global, path, false);
+            ok = initializeInto(global, path, false);
         } catch (...) {
             IgnoreErrors([] { modMenu::FileClose(); });
             throw;
         }
+        if (!ok)
+            modMenu::FileClose();
+        return ok;
     };
     if (facts.kind == ntSFam) {
         gProjectType = ntSFam;
@@ -182,6 +206,7 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
     gNavigate().Navigate(navOpened);
     gProcess().Load(path);
     m_flagsLoaded = true;
+    hourglass.reset();
     resumeAtFurthestStep();
     return true;
 }

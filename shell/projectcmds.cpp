@@ -99,6 +99,8 @@ void newProject(int32_t kind)
 void revertTo(const QString& project, const QString& snap)
 {
     modMenu::FileClose();
+    // No browse window may keep reading the file that is about to be replaced.
+    IgnoreErrors([] { modMenu::CloseBrowsers(); });
     try {
         kdb::CopyDatabaseFile(snap, project);
     } catch (...) {
@@ -193,8 +195,9 @@ void modMenu::Import()
         CCommonDialog dialog;
         dialog.SetDialogTitle(QStringLiteral("Import"));
         dialog.SetFlags(dialog.Flags() + 4);
-        dialog.SetFilter(QStringLiteral("Text (*.txt)|*.txt|CSV (comma delimited) (*.csv)|*.csv|Korvan 1.x (*.raw)|*.raw|"
-                                        "Any - Text Format (*.txt)|*.txt"));
+        // clang-format off
+        dialog.SetFilter(QStringLiteral("Text (*.txt)|*.txt|CSV (comma delimited) (*.csv)|*.csv|Korvan 1.x (*.raw)|*.raw|Any - Text Format (*.txt)|*.txt"));
+        // clang-format on
         dialog.SetFileName(QStringLiteral("*.txt;*.csv;*.raw"));
         dialog.SethWnd(QApplication::activeWindow());
         dialog.ShowOpen();
@@ -274,9 +277,9 @@ void modMenu::RevertSnapshot()
         const QString snap = SnapshotName(project);
         if (!Utilities::FileExists(snap))
             return;
-        if (Prompts::MsgBox(QStringLiteral("Reverting to snapshot will destroy any work done since that snapshot was "
-                                           "taken.  Continue?"),
-                            MsgButtons::YesNo, MsgIcon::Exclamation, QStringLiteral("Revert To Snapshot"))
+        const QString question =
+            QStringLiteral("Reverting to snapshot will destroy any work done since that snapshot was taken.  Continue?");
+        if (Prompts::MsgBox(question, MsgButtons::YesNo, MsgIcon::Exclamation, QStringLiteral("Revert To Snapshot"))
             != MsgResult::Yes)
             return;
         CHourglass hourglass(true);
