@@ -1,6 +1,9 @@
 #include "app/views.h"
 
+#include "config/frmconfprj.h"
+
 // Each window library adds its own Install call here.
 void AppViews::Install()
 {
+    ConfigureViews::Install();
 }
