@@ -206,7 +206,7 @@ void frmConfigProj::cmdSuggest_Click()
 void frmConfigProj::txtNumNodes_Change()
 {
     const int v = txtNumNodes->value();
-    if (v > 64 || v < 2)
+    if (v > MaxHiddenNodes || v < MinHiddenNodes)
         Utilities::StatusMessage(QStringLiteral("Number of nodes must be between 2 and 64."));
     if (!m_loading)
         m_changed = true;
@@ -218,7 +218,7 @@ void frmConfigProj::cmdOK_Click()
         CommitEdit();
         if (m_nnType == ntBackProp && txtNumNodes->isEnabled()) {
             const int v = txtNumNodes->value();
-            if (v > 64 || v < 2)
+            if (v > MaxHiddenNodes || v < MinHiddenNodes)
                 cmdSuggest_Click();
             if (m_owner)
                 m_owner->SetNodes(int16_t(txtNumNodes->value()));

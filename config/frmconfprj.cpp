@@ -1043,7 +1043,7 @@ void frmConfPrj::cmdOK_Click()
             bp.Reset();
             QCoreApplication::processEvents();
             int16_t nodes = m_rules.Nodes();
-            if (nodes < 2 || nodes > 64)
+            if (nodes < MinHiddenNodes || nodes > MaxHiddenNodes)
                 nodes = CRoleRules::DefaultNodes(m_rules.Inputs().size());
             bp.SetCurrentNodes(nodes);
             Utilities::SetNodesPanel(QString::number(nodes));

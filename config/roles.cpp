@@ -2,15 +2,9 @@
 
 #include "data/datadef.h"
 #include "data/fieldtypes.h"
+#include "network/networkproject.h"
 
 #include <algorithm>
-#include <cmath>
-
-namespace {
-// The node counts the configuration accepts, both allowed.
-constexpr int16_t kMinNodes = 2;
-constexpr int16_t kMaxNodes = 64;
-} // namespace
 
 bool CRoleRules::InputAllowed(int16_t type)
 {
@@ -220,8 +214,9 @@ CRoleRules::DragIcon CRoleRules::DragEnter(Place target, Place source, int16_t f
 
 int16_t CRoleRules::DefaultNodes(int64_t inputs)
 {
-    const double n = std::floor(2.0 * std::sqrt(double(std::max<int64_t>(inputs, 0) + 1)) + 0.5);
-    return int16_t(std::clamp(n, double(kMinNodes), double(kMaxNodes)));
+    // The shared rule has no upper bound; past about a thousand inputs it would pass the most
+    // the configuration accepts.
+    return std::min(DefaultHiddenNodes(inputs), MaxHiddenNodes);
 }
 
 bool CRoleRules::RecomputeNodes()
