@@ -881,11 +881,12 @@ void frmConfPrj::DropOn(Place target, Place source)
 
 CRoleRules::Place frmConfPrj::PlaceOf(QObject* watched) const
 {
-    if (watched == lstFields->viewport())
+    // Filters are installed while the controls are made: some may not exist yet.
+    if (lstFields && watched == lstFields->viewport())
         return Place::Fields;
-    if (watched == lstInput->viewport())
+    if (lstInput && watched == lstInput->viewport())
         return Place::Inputs;
-    if (watched == lblPrediction || watched == imgAssist || watched == Label1)
+    if (watched && (watched == lblPrediction || watched == imgAssist || watched == Label1))
         return Place::Prediction;
     return Place::Other;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "shell/frmmain.h"
+#include "shell/networkopener.h"
 #include "tests/support/fakeprompter.h"
 
 #include <QPointer>
@@ -44,6 +45,7 @@ protected:
     void Browse(frmConfPrj* w, const QString& file);
 
     FakePrompter prompts;
+    NetworkProjectOpener opener; // FileClose releases the network object as in the program
     QPointer<frmMain> main;
     QString folder;
     QString source;
