@@ -58,6 +58,12 @@ QString ConfTest::MakeSource(const QString& folder, int rows)
     for (int i = 0; i < 300; ++i)
         many.Run({int64_t(i + 1), double(i), QStringLiteral("one"), i % 2 ? QStringLiteral("a") : QStringLiteral("b"),
                   int64_t(i % 256), int64_t(i % 257)});
+    db.Execute(QStringLiteral("CREATE TABLE \"Ranges\" (\"K\" INTEGER PRIMARY KEY, \"R150\" DOUBLE, \"R5\" DOUBLE, "
+                              "\"R005\" DOUBLE, \"B\" BYTE, \"C\" CURRENCY, \"D\" DATE, \"T\" TEXT, \"Flag\" BOOLEAN, "
+                              "\"X\" DOUBLE)"));
+    kdb::Statement ranges = db.Prepare(QStringLiteral("INSERT INTO \"Ranges\" VALUES (?,?,?,?,?,?,?,?,?,?)"));
+    ranges.Run({int64_t(1), 0.0, 10.0, 1.0, int64_t(1), 2.5, QStringLiteral("2020-01-01"), QStringLiteral("a"), int64_t(0), 1.0});
+    ranges.Run({int64_t(2), 150.0, 15.0, 1.05, int64_t(9), 7.25, QStringLiteral("2020-03-01"), QStringLiteral("b"), int64_t(1), 2.0});
     t.Commit();
     return path;
 }
