@@ -51,6 +51,8 @@ frmConfigProj::frmConfigProj(frmConfPrj* owner, QWidget* parent) : QWidget(paren
     tgSFamCfg->setObjectName(QStringLiteral("tgSFamCfg"));
     tgSFamCfg->setModel(&m_model);
     tgSFamCfg->verticalHeader()->hide();
+    tgSFamCfg->verticalHeader()->setDefaultSectionSize(tgSFamCfg->fontMetrics().height() + 8);
+    tgSFamCfg->setWordWrap(false);
     tgSFamCfg->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
                                | QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
     tgSFamCfg->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -129,6 +131,7 @@ frmConfigProj* frmConfigProj::Open(frmConfPrj* owner)
         QMdiSubWindow* sub = main->MdiArea()->addSubWindow(window);
         sub->setAttribute(Qt::WA_DeleteOnClose);
         sub->resize(size);
+        sub->move(Twips::ToWholePixels(300), Twips::ToWholePixels(300));
     } else {
         window->resize(size);
     }
@@ -276,9 +279,11 @@ void frmConfigProj::resizeEvent(QResizeEvent* event)
         const int right = left + gridWidth;
         cmdOK->setGeometry(TwipsRect(right - 1215, below, 1215, 375));
         cmdCancel->setGeometry(TwipsRect(right - 2550, below, 1215, 375));
-        lblNumNodes->setGeometry(TwipsRect(left, below + 60, 2300, 255));
-        txtNumNodes->setGeometry(TwipsRect(left + 2350, below, 900, 375));
-        cmdSuggest->setGeometry(TwipsRect(left + 3350, below, 1215, 375));
+        lblNumNodes->adjustSize();
+        lblNumNodes->move(TwipsRect(left, below + 60, 0, 0).topLeft());
+        const int after = Twips::FromPixels(lblNumNodes->x() + lblNumNodes->width()) + 120;
+        txtNumNodes->setGeometry(TwipsRect(after, below, 900, 375));
+        cmdSuggest->setGeometry(TwipsRect(after + 1000, below, 1215, 375));
     });
 }
 

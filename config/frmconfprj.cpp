@@ -314,6 +314,9 @@ void frmConfPrj::buildControls()
         auto* lb = new QLabel(text, parent);
         lb->setObjectName(QString::fromLatin1(name));
         place(lb, l, t, wi, he);
+        // The designed widths were made for a narrower font: a caption is never cut.
+        if (!text.isEmpty() && lb->sizeHint().width() > lb->width())
+            lb->resize(lb->sizeHint().width(), lb->height());
         return lb;
     };
     const auto button = [&](QWidget* parent, const char* name, const QString& text, int l, int t, int wi, int he,
@@ -336,6 +339,7 @@ void frmConfPrj::buildControls()
     QLabel* l2 = label(Frame1, "Label2", QStringLiteral("Database Source File:"), 120, 240, 1920, 195);
     l2->setFont(SansFont(8.25, true));
     l2->setStyleSheet(heading);
+    l2->adjustSize();
     lblDatabase = label(Frame1, "lblDatabase", QStringLiteral("- Select Database File -"), 120, 525, 3495, 315);
     lblDatabase->setStyleSheet(blueGreen + QStringLiteral("border: 1px solid black;"));
     lblDatabase->installEventFilter(this);
@@ -348,6 +352,7 @@ void frmConfPrj::buildControls()
     QLabel* l3 = label(Frame1, "Label3", QStringLiteral("Table Name:"), 3960, 240, 1155, 195);
     l3->setFont(SansFont(8.25, true));
     l3->setStyleSheet(heading);
+    l3->adjustSize();
     cmbTableList = new QComboBox(Frame1);
     cmbTableList->setObjectName(QStringLiteral("cmbTableList"));
     place(cmbTableList, 3960, 495, 2655, 360);
