@@ -296,6 +296,9 @@ void frmConfPrj::End(std::function<void()> then)
     if (m_dataDef)
         m_dataDef->SetProgressHandler({});
     IgnoreErrors([] { Utilities::TmpEnableTools(); });
+    // The advanced window belongs to this one and goes with it.
+    if (frmConfigProj* advanced = frmConfigProj::Current())
+        advanced->cmdCancel_Click();
     if (QWidget* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
         sub->close();
     else
@@ -498,8 +501,8 @@ void frmConfPrj::cmdBrowse_Click()
     } catch (...) {
         const KvError e = CurrentError();
         if (e.number() == KvErr::CouldNotLockFile)
-            Prompts::MsgBox(QStringLiteral("This database could not be opened.  Make sure that no other programs are "
-                                           "using it and that the drive containing it is writeable."),
+            Prompts::MsgBox(QStringLiteral(
+                "This database could not be opened.  Make sure that no other programs are using it and that the drive containing it is writeable."),
                             MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("File In Use"));
         else
             ErrorBox::ShowStandard(e, QStringLiteral("frmConfPrj::cmdBrowse_Click"));
@@ -551,8 +554,8 @@ bool frmConfPrj::FillList()
     } catch (...) {
         const KvError e = CurrentError();
         if (e.number() == KvErr::CouldNotLockFile)
-            Prompts::MsgBox(QStringLiteral("This database could not be opened.  Make sure that no other programs are "
-                                           "using it and the drive is writeable."),
+            Prompts::MsgBox(QStringLiteral(
+                "This database could not be opened.  Make sure that no other programs are using it and the drive is writeable."),
                             MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("File In Use"));
         else
             ErrorBox::ShowStandard(e, QStringLiteral("frmConfPrj::FillList"));
@@ -664,8 +667,8 @@ void frmConfPrj::ChooseLaterTable(const QString& name)
         SetChanged();
         return;
     }
-    Prompts::MsgBox(QStringLiteral("Database Tables are not compatable.  Check the tables for: Field Name, Field Type "
-                                   "and Field Order."),
+    Prompts::MsgBox(QStringLiteral(
+                        "Database Tables are not compatable.  Check the tables for: Field Name, Field Type and Field Order."),
                     MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Change Table Error"));
     if (!m_previousSource.isEmpty()) {
         m_databaseFileName = m_previousSource;

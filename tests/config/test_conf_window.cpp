@@ -304,3 +304,57 @@ TEST_F(ConfigTest, TrainedProjectAsksBeforeResetting)
     EXPECT_TRUE(gProcess().IsTrained());
     (void)project;
 }
+
+TEST_F(ConfigTest, DropsFollowTheRuleTable)
+{
+    using Place = CRoleRules::Place;
+    using Icon = CRoleRules::DragIcon;
+    NewProject(ntBackProp);
+    frmConfPrj* w = OpenWindow(true);
+    Browse(w, source);
+    w->ChooseTable(QStringLiteral("Order"));
+
+    // Field list -> input list: the selected fields under the input rule; the icon on entering
+    // is decided by the first selected field.
+    Select(w, "lstFields", {QStringLiteral("Name"), QStringLiteral("Input A")});
+    EXPECT_EQ(w->DragEnter(Place::Inputs, Place::Fields), Icon::Drop); // "Input A" comes first
+    Select(w, "lstFields", {QStringLiteral("Name")});
+    EXPECT_EQ(w->DragEnter(Place::Inputs, Place::Fields), Icon::NotDrop);
+    Select(w, "lstFields", {QStringLiteral("Name"), QStringLiteral("Input A"), QStringLiteral("Input B")});
+    w->DropOn(Place::Inputs, Place::Fields);
+    EXPECT_EQ(Items(w, "lstInput"), (QStringList{QStringLiteral("Input A"), QStringLiteral("Input B")}));
+    EXPECT_EQ(PanelText("Nodes"), QStringLiteral(" 3 Nodes "));
+    EXPECT_TRUE(w->Changed());
+
+    // An input dropped on the prediction: the current entry of the input list.
+    Select(w, "lstInput", {QStringLiteral("Input B")});
+    w->DropOn(Place::Prediction, Place::Inputs);
+    EXPECT_EQ(Child<QLabel>(w, "lblPrediction")->text(), QStringLiteral("Input B"));
+    EXPECT_EQ(Items(w, "lstInput"), QStringList{QStringLiteral("Input A")});
+    EXPECT_EQ(PanelText("Nodes"), QStringLiteral(" 3 Nodes ")); // not recomputed by this move
+
+    // The prediction dropped on the input list and back on the field list.
+    w->DropOn(Place::Inputs, Place::Prediction);
+    EXPECT_EQ(Items(w, "lstInput"), (QStringList{QStringLiteral("Input A"), QStringLiteral("Input B")}));
+    EXPECT_TRUE(Child<QLabel>(w, "lblPrediction")->text().isEmpty());
+    Select(w, "lstFields", {QStringLiteral("Target")});
+    w->DropOn(Place::Prediction, Place::Fields);
+    EXPECT_EQ(Child<QLabel>(w, "lblPrediction")->text(), QStringLiteral("Target"));
+    EXPECT_TRUE(Child<QPushButton>(w, "cmdOk")->isEnabled());
+    w->DropOn(Place::Fields, Place::Prediction);
+    EXPECT_TRUE(Items(w, "lstFields").contains(QStringLiteral("Target")));
+    EXPECT_FALSE(Child<QPushButton>(w, "cmdOk")->isEnabled());
+
+    // A text field refused as the prediction: the status says why and nothing moves.
+    Select(w, "lstFields", {QStringLiteral("Name")});
+    EXPECT_EQ(w->DragEnter(Place::Prediction, Place::Fields), Icon::NotDrop);
+    w->DropOn(Place::Prediction, Place::Fields);
+    EXPECT_EQ(gVeltra().StatusBar().Panel(1).Text(), QStringLiteral(" Only Numeric fields allowed for BackProp Prediction "));
+    EXPECT_TRUE(Child<QLabel>(w, "lblPrediction")->text().isEmpty());
+
+    // Inputs dropped back on the field list, in field order.
+    Select(w, "lstInput", {QStringLiteral("Input A")});
+    w->DropOn(Place::Fields, Place::Inputs);
+    EXPECT_EQ(Items(w, "lstFields").first(), QStringLiteral("ID"));
+    EXPECT_EQ(Items(w, "lstFields").at(1), QStringLiteral("Input A"));
+}
