@@ -41,7 +41,7 @@ QString NoInputsText()
 
 } // namespace
 
-frmConfigProj::frmConfigProj(frmConfPrj* owner, QWidget* parent) : QWidget(parent), m_owner(owner)
+frmConfigProj::frmConfigProj(frmConfPrj* owner, QWidget* parent) : CConfigWindow(parent), m_owner(owner)
 {
     setObjectName(QStringLiteral("frmConfigProj"));
     setWindowTitle(QStringLiteral("Advanced Configuration"));
@@ -121,21 +121,12 @@ frmConfigProj* frmConfigProj::Current()
 frmConfigProj* frmConfigProj::Open(frmConfPrj* owner)
 {
     if (frmConfigProj* open = Current()) {
-        if (QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(open->parentWidget()))
-            sub->mdiArea()->setActiveSubWindow(sub);
+        Activate(open);
         return open;
     }
     auto* window = new frmConfigProj(owner);
-    const QSize size(Twips::ToWholePixels(11800), Twips::ToWholePixels(5200));
-    if (auto* main = qobject_cast<frmMain*>(gVeltra().MainForm())) {
-        QMdiSubWindow* sub = main->MdiArea()->addSubWindow(window);
-        sub->setAttribute(Qt::WA_DeleteOnClose);
-        sub->resize(size);
-        sub->move(Twips::ToWholePixels(300), Twips::ToWholePixels(300));
-    } else {
-        window->resize(size);
-    }
-    window->show();
+    ShowAsChild(window, QSize(Twips::ToWholePixels(11800), Twips::ToWholePixels(5200)),
+                QPoint(Twips::ToWholePixels(300), Twips::ToWholePixels(300)));
     return window;
 }
 
@@ -239,30 +230,24 @@ void frmConfigProj::cmdOK_Click()
     if (!done)
         return;
     EnablePrint(false);
-    if (QWidget* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        sub->close();
-    else
-        close();
+    CloseWindow();
 }
 
 void frmConfigProj::cmdCancel_Click()
 {
     EnablePrint(false);
-    if (QWidget* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        sub->close();
-    else
-        close();
+    CloseWindow();
 }
 
 void frmConfigProj::closeEvent(QCloseEvent* event)
 {
     EnablePrint(false);
-    QWidget::closeEvent(event);
+    CConfigWindow::closeEvent(event);
 }
 
 void frmConfigProj::resizeEvent(QResizeEvent* event)
 {
-    QWidget::resizeEvent(event);
+    CConfigWindow::resizeEvent(event);
     IgnoreErrors([&] {
         const int w = Twips::FromPixels(width());
         const int h = Twips::FromPixels(height());
@@ -287,20 +272,3 @@ void frmConfigProj::resizeEvent(QResizeEvent* event)
     });
 }
 
-void frmConfigProj::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    Utilities::PaintGradient(this, painter, Utilities::GradientTop, Utilities::GradientBottom);
-}
-
-void frmConfigProj::keyPressEvent(QKeyEvent* event)
-{
-    if (!Utilities::ToolBarKeyDown(event))
-        QWidget::keyPressEvent(event);
-}
-
-void frmConfigProj::keyReleaseEvent(QKeyEvent* event)
-{
-    if (!Utilities::ToolBarKeyUp(event))
-        QWidget::keyReleaseEvent(event);
-}

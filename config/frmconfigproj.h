@@ -5,8 +5,9 @@
 
 #include "config/advancedmodel.h"
 
+#include "config/configwindow.h"
+
 #include <QPointer>
-#include <QWidget>
 #include <cstdint>
 #include <memory>
 
@@ -17,7 +18,7 @@ class QSpinBox;
 class QTableView;
 class frmConfPrj;
 
-class frmConfigProj : public QWidget {
+class frmConfigProj : public CConfigWindow {
     Q_OBJECT
 public:
     explicit frmConfigProj(frmConfPrj* owner, QWidget* parent = nullptr);
@@ -40,10 +41,7 @@ public:
     void txtNumNodes_Change();
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void keyReleaseEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:

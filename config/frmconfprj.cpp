@@ -136,7 +136,7 @@ QString DsnOf(const QString& connect)
 
 // --- Life cycle ----------------------------------------------------------------------------
 
-frmConfPrj::frmConfPrj(bool createdByNew, QWidget* parent) : QWidget(parent), m_createdByNew(createdByNew)
+frmConfPrj::frmConfPrj(bool createdByNew, QWidget* parent) : CConfigWindow(parent), m_createdByNew(createdByNew)
 {
     setObjectName(QStringLiteral("frmConfPrj"));
     setWindowTitle(QStringLiteral("Configure This Project"));
@@ -161,19 +161,11 @@ frmConfPrj* frmConfPrj::Current()
 frmConfPrj* frmConfPrj::Open(bool createdByNew)
 {
     if (frmConfPrj* open = Current()) {
-        if (QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(open->parentWidget()))
-            sub->mdiArea()->setActiveSubWindow(sub);
+        Activate(open);
         return open;
     }
     auto* window = new frmConfPrj(createdByNew);
-    if (auto* main = qobject_cast<frmMain*>(gVeltra().MainForm())) {
-        QMdiSubWindow* sub = main->MdiArea()->addSubWindow(window);
-        sub->setAttribute(Qt::WA_DeleteOnClose);
-        sub->resize(Twips::ToWholePixels(9240), Twips::ToWholePixels(6000));
-    } else {
-        window->resize(Twips::ToWholePixels(9000), Twips::ToWholePixels(5500));
-    }
-    window->show();
+    ShowAsChild(window, QSize(Twips::ToWholePixels(9240), Twips::ToWholePixels(6000)));
     return window;
 }
 
@@ -233,7 +225,7 @@ void frmConfPrj::Form_Load()
 
 void frmConfPrj::showEvent(QShowEvent* event)
 {
-    QWidget::showEvent(event);
+    CConfigWindow::showEvent(event);
     IgnoreErrors([&] {
         if (m_tableChosen)
             Utilities::StatusMessage(QStringLiteral("Setup the configuration of this project."));
@@ -244,7 +236,7 @@ void frmConfPrj::showEvent(QShowEvent* event)
 
 void frmConfPrj::resizeEvent(QResizeEvent* event)
 {
-    QWidget::resizeEvent(event);
+    CConfigWindow::resizeEvent(event);
     IgnoreErrors([&] {
         const int w = Twips::FromPixels(width());
         const int h = Twips::FromPixels(height());
@@ -256,24 +248,6 @@ void frmConfPrj::resizeEvent(QResizeEvent* event)
         Frame2->setGeometry(Frame1->x(), Frame1->y() + Frame1->height() + Twips::ToWholePixels(465),
                             Frame2->width(), Frame2->height());
     });
-}
-
-void frmConfPrj::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    Utilities::PaintGradient(this, painter, Utilities::GradientTop, Utilities::GradientBottom);
-}
-
-void frmConfPrj::keyPressEvent(QKeyEvent* event)
-{
-    if (!Utilities::ToolBarKeyDown(event))
-        QWidget::keyPressEvent(event);
-}
-
-void frmConfPrj::keyReleaseEvent(QKeyEvent* event)
-{
-    if (!Utilities::ToolBarKeyUp(event))
-        QWidget::keyReleaseEvent(event);
 }
 
 void frmConfPrj::closeEvent(QCloseEvent* event)
@@ -299,10 +273,7 @@ void frmConfPrj::End(std::function<void()> then)
     // The advanced window belongs to this one and goes with it.
     if (frmConfigProj* advanced = frmConfigProj::Current())
         advanced->cmdCancel_Click();
-    if (QWidget* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        sub->close();
-    else
-        close();
+    CloseWindow();
     // What follows may close every child window: it runs once this handler has returned.
     if (then)
         QTimer::singleShot(0, qApp, std::move(then));
@@ -908,7 +879,7 @@ bool frmConfPrj::eventFilter(QObject* watched, QEvent* event)
     }
     const Place place = PlaceOf(watched);
     if (place == Place::Other)
-        return QWidget::eventFilter(watched, event);
+        return CConfigWindow::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::MouseButtonPress:
         m_dragStart = static_cast<QMouseEvent*>(event)->position().toPoint();
@@ -959,7 +930,7 @@ bool frmConfPrj::eventFilter(QObject* watched, QEvent* event)
     default:
         break;
     }
-    return QWidget::eventFilter(watched, event);
+    return CConfigWindow::eventFilter(watched, event);
 }
 
 // --- Advanced, OK and Cancel ---------------------------------------------------------------

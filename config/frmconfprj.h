@@ -5,9 +5,10 @@
 
 #include "config/roles.h"
 
+#include "config/configwindow.h"
+
 #include <QPointer>
 #include <QString>
-#include <QWidget>
 #include <cstdint>
 #include <memory>
 
@@ -19,7 +20,7 @@ class QListWidget;
 class QPushButton;
 class frmConfigProj;
 
-class frmConfPrj : public QWidget {
+class frmConfPrj : public CConfigWindow {
     Q_OBJECT
 public:
     // `createdByNew`: the New command has just created the project file, so Cancel may remove
@@ -65,12 +66,9 @@ public:
     void ListClicked(CRoleRules::Place list);
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void keyReleaseEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

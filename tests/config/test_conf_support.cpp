@@ -117,6 +117,13 @@ QString ConfigTest::NewProject(int32_t kind, const QString& name)
 {
     const QString path = folder + QLatin1Char('/') + name;
     gProcess() = CProcess{};
+    MakeNetwork(kind, path);
+    gNavigate().Navigate(navOpened);
+    return path;
+}
+
+void ConfigTest::MakeNetwork(int32_t kind, const QString& path)
+{
     if (kind == ntBackProp) {
         gBackProp() = std::make_shared<CBackProp>();
         gBackProp()->Initialize(path);
@@ -125,8 +132,6 @@ QString ConfigTest::NewProject(int32_t kind, const QString& name)
         gSFam()->Initialize(path);
     }
     gProjectType = kind;
-    gNavigate().Navigate(navOpened);
-    return path;
 }
 
 void ConfigTest::CloseProject()
@@ -140,14 +145,7 @@ void ConfigTest::CloseProject()
 void ConfigTest::OpenProject(int32_t kind, const QString& path)
 {
     CloseProject();
-    if (kind == ntBackProp) {
-        gBackProp() = std::make_shared<CBackProp>();
-        gBackProp()->Initialize(path);
-    } else {
-        gSFam() = std::make_shared<CSFam>();
-        gSFam()->Initialize(path);
-    }
-    gProjectType = kind;
+    MakeNetwork(kind, path);
     gProcess().Load(path);
 }
 

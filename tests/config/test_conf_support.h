@@ -42,6 +42,8 @@ protected:
     void CloseProject();
     // Opens an existing project as the current one, its flags read from the file.
     void OpenProject(int32_t kind, const QString& path);
+    // A network object of the kind over the project file (made when missing), current.
+    void MakeNetwork(int32_t kind, const QString& path);
     // Opens the configuration window and chooses `file` in the data-source dialog.
     frmConfPrj* OpenWindow(bool createdByNew);
     void Browse(frmConfPrj* w, const QString& file);

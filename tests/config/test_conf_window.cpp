@@ -76,6 +76,22 @@ void GiveRoles(frmConfPrj* w, const QStringList& inputs, const QString& predicti
 
 } // namespace
 
+// A back-propagation project over "Order", committed with one input and "Target" predicted.
+class ConfiguredTest : public ConfigTest {
+protected:
+    QString CommittedProject()
+    {
+        const QString project = NewProject(ntBackProp);
+        frmConfPrj* w = OpenWindow(true);
+        Browse(w, source);
+        w->ChooseTable(QStringLiteral("Order"));
+        GiveRoles(w, {QStringLiteral("Input A")}, QStringLiteral("Target"));
+        w->cmdOK_Click();
+        ConfTest::Flush();
+        return project;
+    }
+};
+
 TEST_F(ConfigTest, BackPropConfiguredCommittedAndReopened)
 {
     const QString project = NewProject(ntBackProp);
@@ -221,15 +237,9 @@ TEST_F(ConfigTest, CancelOfANewProjectRemovesOnlyThatProject)
     EXPECT_NE(CurrentNetwork(), nullptr);
 }
 
-TEST_F(ConfigTest, CancelOfAConfiguredProjectChangesNothingAndCloseBoxIsCancel)
+TEST_F(ConfiguredTest, CancelOfAConfiguredProjectChangesNothingAndCloseBoxIsCancel)
 {
-    const QString project = NewProject(ntBackProp);
-    frmConfPrj* w = OpenWindow(true);
-    Browse(w, source);
-    w->ChooseTable(QStringLiteral("Order"));
-    GiveRoles(w, {QStringLiteral("Input A")}, QStringLiteral("Target"));
-    w->cmdOK_Click();
-    ConfTest::Flush();
+    const QString project = CommittedProject();
     gProcess().Save(project);
     OpenProject(ntBackProp, project);
     const QByteArray bytes = ConfTest::Bytes(project);
@@ -280,15 +290,9 @@ TEST_F(ConfigTest, AwkwardTableAndFieldNamesWork)
     }
 }
 
-TEST_F(ConfigTest, TrainedProjectAsksBeforeResetting)
+TEST_F(ConfiguredTest, TrainedProjectAsksBeforeResetting)
 {
-    const QString project = NewProject(ntBackProp);
-    frmConfPrj* w = OpenWindow(true);
-    Browse(w, source);
-    w->ChooseTable(QStringLiteral("Order"));
-    GiveRoles(w, {QStringLiteral("Input A")}, QStringLiteral("Target"));
-    w->cmdOK_Click();
-    ConfTest::Flush();
+    CommittedProject();
     gProcess().SetIsTrained(true);
 
     frmConfPrj* again = OpenWindow(false);
@@ -302,7 +306,6 @@ TEST_F(ConfigTest, TrainedProjectAsksBeforeResetting)
     EXPECT_EQ(frmConfPrj::Current(), again);
     EXPECT_EQ(RoleOf(*gBackProp()->DDO(), QStringLiteral("Input B")), roleUnused);
     EXPECT_TRUE(gProcess().IsTrained());
-    (void)project;
 }
 
 TEST_F(ConfigTest, DropsFollowTheRuleTable)
