@@ -3,6 +3,8 @@
 #include "core/widgets/veltra.h"
 #include "core/widgets/winhelpers.h"
 #include "shell/frmmain.h"
+#include "shell/modmenu.h"
+#include "shell/networkopener.h"
 
 #include <QKeyEvent>
 #include <QMdiArea>
@@ -21,6 +23,11 @@ void CConfigWindow::ShowAsChild(CConfigWindow* window, QSize size, QPoint offset
         window->resize(size);
     }
     window->show();
+}
+
+int32_t CConfigWindow::NetworkKind()
+{
+    return gSFam() ? ntSFam : gBackProp() ? ntBackProp : ntNone;
 }
 
 void CConfigWindow::Activate(QWidget* window)

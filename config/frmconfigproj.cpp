@@ -84,10 +84,7 @@ frmConfigProj::frmConfigProj(frmConfPrj* owner, QWidget* parent) : CConfigWindow
     // Form_Initialize and Form_Load.
     Procedure(QStringLiteral("frmConfigProj::Form_Initialize"), [&] {
         CNetworkProject* net = CurrentNetwork();
-        if (gSFam())
-            m_nnType = ntSFam;
-        else if (gBackProp())
-            m_nnType = ntBackProp;
+        m_nnType = NetworkKind();
         if (!net)
             return;
         m_databaseFileName = net->DatabaseFileName();

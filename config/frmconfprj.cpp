@@ -173,10 +173,7 @@ void frmConfPrj::Form_Initialize()
 {
     IgnoreErrors([&] {
         CNetworkProject* net = CurrentNetwork();
-        if (gSFam())
-            m_nnType = ntSFam;
-        else if (gBackProp())
-            m_nnType = ntBackProp;
+        m_nnType = NetworkKind();
         if (!net)
             return;
         m_rules = CRoleRules(m_nnType);
