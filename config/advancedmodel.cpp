@@ -46,6 +46,24 @@ void CFieldLimitsModel::ApplyTo(CDataDef& ddo) const
     }
 }
 
+QList<std::pair<double, double>> CFieldLimitsModel::UserLimits() const
+{
+    QList<std::pair<double, double>> limits;
+    for (const Row& r : m_rows)
+        limits.append({r.userMin, r.userMax});
+    return limits;
+}
+
+void CFieldLimitsModel::SetUserLimits(const QList<std::pair<double, double>>& limits)
+{
+    for (qsizetype r = 0; r < m_rows.size() && r < limits.size(); ++r) {
+        m_rows[r].userMin = limits[r].first;
+        m_rows[r].userMax = limits[r].second;
+    }
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0, colUserMin), index(int(m_rows.size()) - 1, colUserMax));
+}
+
 int CFieldLimitsModel::Decimals(int16_t type, double min, double max)
 {
     if (type == 1 || type == 2)

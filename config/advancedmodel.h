@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <cstdint>
+#include <utility>
 
 class CDataDef;
 
@@ -28,6 +29,10 @@ public:
     void Load(const CDataDef& ddo);
     // Writes the user limits of the copy into `ddo` (same fields).
     void ApplyTo(CDataDef& ddo) const;
+    // The user limits (min, max) of every row, and the same put back (rows beyond the list
+    // keep theirs).
+    QList<std::pair<double, double>> UserLimits() const;
+    void SetUserLimits(const QList<std::pair<double, double>>& limits);
     bool Changed() const { return m_changed; }
     const Row& RowAt(int row) const { return m_rows.at(row); }
 

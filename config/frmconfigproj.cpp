@@ -100,6 +100,11 @@ frmConfigProj::frmConfigProj(frmConfPrj* owner, QWidget* parent) : CConfigWindow
         }
         if (m_ddo) {
             m_model.Load(*m_ddo);
+            // Limits handed over by an earlier OK and not yet committed are shown again.
+            if (m_owner && !m_owner->PendingLimits().isEmpty()) {
+                QSignalBlocker quiet(&m_model);
+                m_model.SetUserLimits(m_owner->PendingLimits());
+            }
             tgSFamCfg->setEnabled(true);
         } else {
             tgSFamCfg->setEnabled(false);
@@ -216,11 +221,12 @@ void frmConfigProj::cmdOK_Click()
         }
         Utilities::StatusMessage(QString());
         if (m_changed) {
-            if (m_ddo)
-                m_model.ApplyTo(*m_ddo);
             if (m_owner) {
+                m_owner->SetPendingLimits(m_model.UserLimits());
                 m_owner->mMinMaxChanged = true;
                 m_owner->DisableCancel();
+            } else if (m_ddo) {
+                m_model.ApplyTo(*m_ddo);
             }
         }
     });

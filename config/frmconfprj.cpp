@@ -160,7 +160,7 @@ frmConfPrj* frmConfPrj::Current()
 
 frmConfPrj* frmConfPrj::Open(bool createdByNew)
 {
-    if (frmConfPrj* open = Current()) {
+    if (frmConfPrj* open = Current(); open && !open->m_ending) {
         Activate(open);
         return open;
     }
@@ -249,16 +249,13 @@ void frmConfPrj::resizeEvent(QResizeEvent* event)
 
 void frmConfPrj::closeEvent(QCloseEvent* event)
 {
-    if (m_ending) {
-        event->accept();
+    event->accept();
+    if (m_ending)
         return;
-    }
-    // The close box is Cancel: the tools come back and a never-committed new project goes.
-    event->ignore();
-    if (cmdCancel->isEnabled())
-        QTimer::singleShot(0, this, [this] { cmdCancel_Click(); });
-    else
-        Utilities::StatusMessage(QStringLiteral("Press OK to keep the changed settings."));
+    // The close box, or the window unloaded by another command: Cancel, whose view (or the
+    // removal of a never-committed new project) follows only while the project is still the
+    // one this window configured and no new configuration window has come.
+    Cancel(true);
 }
 
 void frmConfPrj::End(std::function<void()> then)
@@ -998,6 +995,10 @@ void frmConfPrj::cmdOK_Click()
             ~Pointer() { QApplication::restoreOverrideCursor(); }
         } pointer;
         CDataDef& ddo = *m_dataDef;
+        for (qsizetype i = 0; i < m_pendingLimits.size() && i < ddo.NumFields(); ++i) {
+            ddo.SetUserMin(int16_t(i + 1), m_pendingLimits[i].first);
+            ddo.SetUserMax(int16_t(i + 1), m_pendingLimits[i].second);
+        }
         for (int16_t i = 1; i <= ddo.NumFields(); ++i)
             ddo.SetUserMatchType(i, roleUnused);
         QCoreApplication::processEvents();
@@ -1042,33 +1043,41 @@ void frmConfPrj::cmdCancel_Click()
 {
     if (!cmdCancel->isEnabled() || m_ending)
         return;
+    Cancel(false);
+}
+
+void frmConfPrj::Cancel(bool closing)
+{
+    m_ending = true;
+    m_changed = false;
+    m_tableChosen = false;
     // The node count moved with the inputs lives in this window: the panel shows the
     // project's own again.
     IgnoreErrors([] {
         if (gBackProp())
             Utilities::SetNodesPanel(QString::number(gBackProp()->CurrentNodes()));
     });
-    if (m_createdByNew && !gProcess().IsConfigured()) {
-        // Only the project this New command made, never committed, is removed.
-        QString path;
-        IgnoreErrors([&] {
-            if (CNetworkProject* net = CurrentNetwork())
-                path = net->ProjectFileName();
-        });
-        m_ending = true;
-        IgnoreErrors([] { Utilities::TmpEnableTools(); });
+    CNetworkProject* net = CurrentNetwork();
+    QString path;
+    IgnoreErrors([&] {
+        if (net)
+            path = net->ProjectFileName();
+    });
+    const QPointer<frmConfPrj> self(this);
+    const auto stillOurs = [net, path, self] {
+        const frmConfPrj* open = frmConfPrj::Current();
+        return net && CurrentNetwork() == net && net->ProjectFileName() == path
+               && (!open || open == self.data() || open->m_ending);
+    };
+    // Only the project this New command made, never committed, is removed.
+    const bool remove = m_createdByNew && !gProcess().IsConfigured() && !path.isEmpty();
+    const auto removeProject = [path] {
         IgnoreErrors([] { Utilities::StatusMessage(QStringLiteral("Removing empty project...")); });
         IgnoreErrors([] { modMenu::FileClose(); });
-        IgnoreErrors([&] {
-            if (!path.isEmpty())
-                QFile::remove(path);
-        });
+        IgnoreErrors([&] { QFile::remove(path); });
         IgnoreErrors([] { Utilities::StatusMessage(QString()); });
-        return;
-    }
-    m_changed = false;
-    m_tableChosen = false;
-    End([] {
+    };
+    const auto view = [] {
         CProcess& p = gProcess();
         if (p.IsTested())
             modMenu::BrowseTest();
@@ -1076,7 +1085,27 @@ void frmConfPrj::cmdCancel_Click()
             modMenu::MenuBProp();
         else if (p.IsConfigured())
             modMenu::SetLimits();
-    });
+    };
+    if (closing) {
+        IgnoreErrors([] { Utilities::TmpEnableTools(); });
+        if (frmConfigProj* advanced = frmConfigProj::Current())
+            advanced->cmdCancel_Click();
+        QTimer::singleShot(0, qApp, [stillOurs, remove, removeProject, view] {
+            if (!stillOurs())
+                return;
+            if (remove)
+                removeProject();
+            else
+                view();
+        });
+        return;
+    }
+    if (remove) {
+        IgnoreErrors([] { Utilities::TmpEnableTools(); });
+        removeProject(); // closes this window too
+        return;
+    }
+    End(view);
 }
 
 void ConfigureViews::Install()

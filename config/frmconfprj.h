@@ -11,6 +11,7 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 class CDataDef;
 class QCheckBox;
@@ -45,6 +46,10 @@ public:
     int16_t Nodes() const { return m_rules.Nodes(); }
     void SetNodes(int16_t nodes);
     void DisableCancel();
+    // The user limits (min, max per field) the advanced window's OK handed over; OK writes them
+    // into the data definition, Cancel drops them. Empty until then.
+    const QList<std::pair<double, double>>& PendingLimits() const { return m_pendingLimits; }
+    void SetPendingLimits(const QList<std::pair<double, double>>& limits) { m_pendingLimits = limits; }
     const CRoleRules& Rules() const { return m_rules; }
 
     // --- The user's actions (the controls call these; tests too) -------------------------
@@ -89,6 +94,8 @@ private:
     void ChooseLaterTable(const QString& name);
     QList<int16_t> SelectedNumbers(QListWidget* list) const;
     CRoleRules::Place PlaceOf(QObject* watched) const;
+    // Cancel's work; `closing`: the window is already going (close box or unload).
+    void Cancel(bool closing);
     // Ends the window (tools back, window closed) and runs `then` once it is gone.
     void End(std::function<void()> then);
 
@@ -102,6 +109,7 @@ private:
     bool m_changed = false;
     bool m_ending = false;
     CRoleRules m_rules;
+    QList<std::pair<double, double>> m_pendingLimits;
 
     QWidget* Frame1 = nullptr;
     QWidget* Frame2 = nullptr;

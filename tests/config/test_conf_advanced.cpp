@@ -134,7 +134,12 @@ TEST_F(ConfigTest, AdvancedOkTellsTheWindowAndCancelDropsTheCopy)
     ASSERT_TRUE(a->Model().SetBound(r150 - 1, CFieldLimitsModel::colUserMin, QStringLiteral("3")));
     a->cmdOK_Click();
     ConfTest::Flush();
-    EXPECT_EQ(ddo.UserMin(r150), 3.0);
+    // Handed to the configuration window; the definition changes only with its OK.
+    EXPECT_EQ(ddo.UserMin(r150), gathered);
+    a = frmConfigProj::Open(w);
+    EXPECT_EQ(a->Model().RowAt(r150 - 1).userMin, 3.0);
+    a->cmdCancel_Click();
+    ConfTest::Flush();
     EXPECT_TRUE(w->mMinMaxChanged);
     EXPECT_FALSE(w->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->isEnabled());
     EXPECT_EQ(w->Nodes(), 6);
@@ -155,4 +160,5 @@ TEST_F(ConfigTest, AdvancedOkTellsTheWindowAndCancelDropsTheCopy)
     EXPECT_FALSE(gProcess().IsTrained());
     EXPECT_TRUE(gProcess().IsConfigured());
     EXPECT_EQ(gBackProp()->CurrentNodes(), 3); // the window's count after the last input move
+    EXPECT_EQ(ddo.UserMin(r150), 3.0);
 }

@@ -151,11 +151,10 @@ void ConfigTest::OpenProject(int32_t kind, const QString& path)
 
 frmConfPrj* ConfigTest::OpenWindow(bool createdByNew)
 {
-    Utilities::TmpDisableTools();
-    frmConfPrj* w = frmConfPrj::Open(createdByNew);
     main->show();
+    modMenu::EditConfigure(createdByNew);
     QCoreApplication::processEvents();
-    return w;
+    return frmConfPrj::Current();
 }
 
 void ConfigTest::Browse(frmConfPrj* w, const QString& file)

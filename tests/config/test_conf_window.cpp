@@ -13,6 +13,7 @@
 #include "network/process.h"
 #include "network/sfam.h"
 #include "shell/modmenu.h"
+#include "shell/viewprocs.h"
 #include "shell/networkopener.h"
 #include "tests/config/test_conf_support.h"
 
@@ -360,4 +361,35 @@ TEST_F(ConfigTest, DropsFollowTheRuleTable)
     w->DropOn(Place::Fields, Place::Inputs);
     EXPECT_EQ(Items(w, "lstFields").first(), QStringLiteral("ID"));
     EXPECT_EQ(Items(w, "lstFields").at(1), QStringLiteral("Input A"));
+}
+
+TEST_F(ConfigTest, CloseBoxIsCancelButAnUnloadByAnotherCommandRemovesNothing)
+{
+    // The close box of a new project's window removes that project, as Cancel does.
+    const QString first = NewProject(ntBackProp);
+    frmConfPrj* w = OpenWindow(true);
+    ASSERT_NE(w, nullptr);
+    w->parentWidget()->close();
+    ConfTest::Flush();
+    EXPECT_FALSE(QFile::exists(first));
+    EXPECT_EQ(CurrentNetwork(), nullptr);
+
+    // Opened again by the command: the old window goes quietly.
+    const QString second = NewProject(ntBackProp, QStringLiteral("second.kvp"));
+    QPointer<frmConfPrj> old = OpenWindow(true);
+    Browse(old, source);
+    old->ChooseTable(QStringLiteral("Order"));
+    modMenu::EditConfigure(true);
+    ConfTest::Flush();
+    EXPECT_TRUE(old.isNull());
+    ASSERT_NE(frmConfPrj::Current(), nullptr);
+    EXPECT_TRUE(QFile::exists(second));
+    EXPECT_TRUE(calls.isEmpty());
+
+    // The project closed under the window: nothing is removed and no view follows.
+    modMenu::FileClose();
+    ConfTest::Flush();
+    EXPECT_EQ(frmConfPrj::Current(), nullptr);
+    EXPECT_TRUE(QFile::exists(second));
+    EXPECT_TRUE(calls.isEmpty());
 }
