@@ -1,9 +1,11 @@
 #include "app/views.h"
 
 #include "config/frmconfprj.h"
+#include "config/splitcommand.h"
 
 // Each window library adds its own Install call here.
 void AppViews::Install()
 {
     ConfigureViews::Install();
+    SplitViews::Install();
 }

@@ -1,0 +1,19 @@
+// The one number formatter of the windows: the patterns "0", "0.0" ... "0.00000", the same
+// followed by "%" (the value times 100) or by literal text such as blanks, and the empty pattern
+// for the general number form. Rounding is to nearest with ties away from zero on the decimal
+// value (0.125 gives "0.13"); the decimal point is always '.', so the text is safe for SQL and
+// for stored values.
+#pragma once
+
+#include <QString>
+
+namespace NumFormat {
+// `pattern` empty: the general form (up to 15 significant digits, no trailing zeros, an
+// exponent "E+nn"/"E-nn" only for very large or small values). A pattern it does not know is
+// treated as the general form.
+QString Format(double value, const QString& pattern = {});
+// The general form alone.
+QString General(double value);
+// `value` rounded to `decimals` places on its decimal value, ties away from zero.
+double RoundDecimal(double value, int decimals);
+}
