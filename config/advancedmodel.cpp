@@ -1,5 +1,6 @@
 #include "config/advancedmodel.h"
 
+#include "core/numformat.h"
 #include "data/datadef.h"
 #include "data/fieldtypes.h"
 #include "kdb/value.h"
@@ -97,18 +98,9 @@ bool CFieldLimitsModel::LimitEditable(int16_t type)
     return (type >= 2 && type <= 8) || (type >= 19 && type <= 23) || type == AutoIncrType;
 }
 
-QString CFieldLimitsModel::FixedText(double value, int decimals)
+QString CFieldLimitsModel::Pattern(int decimals)
 {
-    if (!std::isfinite(value))
-        return QString::number(value);
-    // Rounded on the decimal value: the shortest text of the number decides the halves.
-    const double scale = std::pow(10.0, decimals);
-    const double shortest = QString::number(value * scale, 'g', 15).toDouble();
-    double rounded = std::round(shortest) / scale;
-    if (rounded == 0)
-        rounded = 0; // no "-0.00"
-    const QString text = QString::number(rounded, 'f', decimals);
-    return text;
+    return decimals <= 0 ? QStringLiteral("0") : QStringLiteral("0.") + QString(decimals, QLatin1Char('0'));
 }
 
 QString CFieldLimitsModel::CellText(int row, int column) const
@@ -131,7 +123,7 @@ QString CFieldLimitsModel::CellText(int row, int column) const
     default: return {};
     }
     if (r.fieldClass == fcNumeric)
-        return FixedText(value, Decimals(r.type, r.min, r.max));
+        return NumFormat::Format(value, Pattern(Decimals(r.type, r.min, r.max)));
     if (r.fieldClass == fcDate) {
         if (value == NoUserLimit)
             return {};

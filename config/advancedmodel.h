@@ -43,8 +43,8 @@ public:
     static QString TypeName(int16_t type);
     // The types whose user range may be edited.
     static bool LimitEditable(int16_t type);
-    // A number written with `decimals` digits, halves away from zero, always with a point.
-    static QString FixedText(double value, int decimals);
+    // The number pattern of that many digits after the point ("0", "0.0", ... "0.00000").
+    static QString Pattern(int decimals);
     // A cell's text: numbers by the row's format, dates as dates (empty for "no limit").
     QString CellText(int row, int column) const;
     // Checks and stores an edited bound; an empty text is "no limit" for a date and the

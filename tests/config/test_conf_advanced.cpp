@@ -38,10 +38,8 @@ TEST(ConfAdvancedModel, FormatsByTypeAndRange)
     EXPECT_EQ(CFieldLimitsModel::Decimals(2, 0, 0.05), 0); // Byte
     EXPECT_EQ(CFieldLimitsModel::Decimals(1, 0, 1), 0);    // Boolean
     EXPECT_EQ(CFieldLimitsModel::Decimals(5, 0, 1000), 2); // Currency
-    EXPECT_EQ(CFieldLimitsModel::FixedText(0.125, 2), QStringLiteral("0.13"));
-    EXPECT_EQ(CFieldLimitsModel::FixedText(-0.125, 2), QStringLiteral("-0.13"));
-    EXPECT_EQ(CFieldLimitsModel::FixedText(-0.001, 2), QStringLiteral("0.00"));
-    EXPECT_EQ(CFieldLimitsModel::FixedText(2.5, 0), QStringLiteral("3"));
+    EXPECT_EQ(CFieldLimitsModel::Pattern(0), QStringLiteral("0"));
+    EXPECT_EQ(CFieldLimitsModel::Pattern(4), QStringLiteral("0.0000"));
     EXPECT_EQ(CFieldLimitsModel::TypeName(AutoIncrType), QStringLiteral("AutoIncr"));
     EXPECT_EQ(CFieldLimitsModel::TypeName(8), QStringLiteral("Date/Time"));
     EXPECT_EQ(CFieldLimitsModel::TypeName(16), QStringLiteral("Big Integer"));
