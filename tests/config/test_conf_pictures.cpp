@@ -2,10 +2,13 @@
 // KORVAN_CONF_SHOTS names a folder (run under a real display server), skipped otherwise.
 #include "config/frmconfigproj.h"
 #include "config/frmconfprj.h"
+#include "network/backprop.h"
 #include "shell/modmenu.h"
+#include "shell/networkopener.h"
 #include "tests/config/test_conf_support.h"
 
 #include <QDir>
+#include <QFile>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -39,4 +42,14 @@ TEST_F(ConfigTest, Pictures)
     snap(QStringLiteral("conf-roles.png"));
     frmConfigProj::Open(w);
     snap(QStringLiteral("conf-advanced.png"));
+
+    // A project with its table but never configured, for a run of the real program that
+    // reopens it into this window.
+    const QString keep = shots + QStringLiteral("/unconfigured.kvp");
+    QFile::remove(keep);
+    QFile::copy(source, shots + QStringLiteral("/source.kvs"));
+    CloseProject();
+    MakeNetwork(ntBackProp, keep);
+    gBackProp()->Attach(shots + QStringLiteral("/source.kvs"), QStringLiteral("Order"));
+    gBackProp()->SaveConfig();
 }
