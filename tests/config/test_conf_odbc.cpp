@@ -186,4 +186,13 @@ TEST_F(ConfigTest, SfamOverOdbcCountsClassesIgnoringCase)
     ConfTest::Flush();
     EXPECT_TRUE(gProcess().IsConfigured());
     EXPECT_EQ(kdb::Database::Open(project, false, true).RecordCount(QStringLiteral("Classes")), 3);
+
+    gProcess().Save(project);
+    OpenProject(ntSFam, project);
+    frmConfPrj* again = OpenWindow(false);
+    EXPECT_EQ(again->findChild<QLabel*>(QStringLiteral("lblDatabase"))->text(), kDsn);
+    EXPECT_EQ(again->findChild<QLabel*>(QStringLiteral("lblTable"))->text(), QStringLiteral("O'Brien"));
+    EXPECT_EQ(again->Rules().Inputs().size(), 2);
+    EXPECT_EQ(again->Rules().PredictionName(), QStringLiteral("Class"));
+    EXPECT_EQ(gVeltra().StatusBar().Panel(QStringLiteral("User")).Text(), QStringLiteral(" 40 Rows "));
 }

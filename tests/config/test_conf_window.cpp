@@ -393,3 +393,46 @@ TEST_F(ConfigTest, CloseBoxIsCancelButAnUnloadByAnotherCommandRemovesNothing)
     EXPECT_TRUE(QFile::exists(second));
     EXPECT_TRUE(calls.isEmpty());
 }
+
+TEST_F(ConfigTest, NewCommandOpensTheWindowAndItsCancelLeavesTheFolderAsItWas)
+{
+    const QStringList before = ConfTest::Listing(folder);
+    FileDialogResult name;
+    name.cancelled = false;
+    name.fileName = folder + QStringLiteral("/fresh.kvp");
+    prompts.ExpectFile(name);
+    modMenu::NewSFam();
+    ConfTest::Flush();
+    frmConfPrj* w = frmConfPrj::Current();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->NNType(), ntSFam);
+    EXPECT_TRUE(QFile::exists(name.fileName));
+    Browse(w, source);
+    w->ChooseTable(QStringLiteral("Order"));
+    GiveRoles(w, {QStringLiteral("Input A")}, QStringLiteral("Class"));
+    w->cmdCancel_Click();
+    ConfTest::Flush();
+    EXPECT_EQ(CurrentNetwork(), nullptr);
+    EXPECT_EQ(ConfTest::Listing(folder), before);
+
+    // The same road committed: the project reopens with its roles, labels and row count.
+    prompts.ExpectFile(name);
+    modMenu::NewSFam();
+    ConfTest::Flush();
+    w = frmConfPrj::Current();
+    ASSERT_NE(w, nullptr);
+    Browse(w, source);
+    w->ChooseTable(QStringLiteral("Order"));
+    GiveRoles(w, {QStringLiteral("Input A"), QStringLiteral("When")}, QStringLiteral("Class"));
+    w->cmdOK_Click();
+    ConfTest::Flush();
+    EXPECT_EQ(calls, QStringList{QStringLiteral("SetLimits")});
+    EXPECT_EQ(kdb::Database::Open(name.fileName, false, true).RecordCount(QStringLiteral("Classes")), 3);
+    gProcess().Save(name.fileName);
+    OpenProject(ntSFam, name.fileName);
+    frmConfPrj* again = OpenWindow(false);
+    EXPECT_EQ(Items(again, "lstInput"), (QStringList{QStringLiteral("Input A"), QStringLiteral("When")}));
+    EXPECT_EQ(Child<QLabel>(again, "lblPrediction")->text(), QStringLiteral("Class"));
+    EXPECT_EQ(Child<QLabel>(again, "lblTable")->text(), QStringLiteral("Order"));
+    EXPECT_EQ(PanelText("User"), QStringLiteral(" 40 Rows "));
+}
