@@ -82,15 +82,15 @@ bool CNetworkProject::RebuildProject()
             db.ExecuteJet(TestTableStatement().replace(QStringLiteral("MainPrimaryKey Long"),
                                                        QStringLiteral("MainPrimaryKey ") + keyType));
             written = SavePrediction(db);
-            if (written)
+            if (written) {
+                WriteNavigation(db);
                 t.Commit();
+            }
         }
         // The old rows leave free pages behind; compaction is worth having but not required.
         if (written)
             IgnoreErrors([&] { db.Execute(QStringLiteral("VACUUM")); });
     }
-    if (written)
-        NetworkHost::Current().SaveNavigation(path);
     return written;
 }
 

@@ -107,6 +107,11 @@ void CSFam::SizeResults(int64_t rows)
     mNullRows = 0;
 }
 
+void CSFam::GrowResults(int64_t rows)
+{
+    mResults.resize(size_t(rows + 1), 0);
+}
+
 void CSFam::MarkUnusable(int64_t row)
 {
     int16_t& entry = mResults[size_t(row)];

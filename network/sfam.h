@@ -64,6 +64,7 @@ protected:
     void LayoutStarting() override;
     void LayoutFinished() override;
     void SizeResults(int64_t rows) override;
+    void GrowResults(int64_t rows) override;
     void MarkUnusable(int64_t row) override;
     float Target(kdb::Reader& reader, int column, int64_t row) override;
     void RowsFinished() override;
