@@ -574,6 +574,7 @@ bool CNetworkProject::BuildArrays(int mode)
 
 void CNetworkProject::BuildLayout()
 {
+    mTestKeys.clear();
     mNumInputs = 0;
     mPredictField = 0;
     mInputFields.assign(1, 0);
@@ -614,6 +615,10 @@ void CNetworkProject::BuildRows(int mode)
     for (int32_t j = 1; j <= mNumInputs; ++j)
         columns << mDDO->FieldName(mInputFields[size_t(j)]);
     columns << mDDO->FieldName(mPredictField);
+    mTestKeys.clear();
+    const bool keys = mode == 2 && mDDO->KeyField() != 0;
+    if (keys)
+        columns << mDDO->KeyFieldName();
 
     kdb::Database db = kdb::Database::Open(ProjectFileName(), false, true);
     kdb::Reader reader = db.ReadLinked(kLink, columns);
@@ -628,6 +633,8 @@ void CNetworkProject::BuildRows(int mode)
     mRows = 0;
     mPatterns.assign(size_t((sized + 1) * stride), 0.0f);
     SizeResults(sized);
+    if (keys)
+        mTestKeys.resize(size_t(sized + 1));
     const int predictColumn = mNumInputs;
     const float* fmin = mFieldMin.data();
     const float* fmax = mFieldMax.data();
@@ -638,6 +645,8 @@ void CNetworkProject::BuildRows(int mode)
             sized = std::min<int64_t>(rows, sized * 2);
             mPatterns.resize(size_t((sized + 1) * stride), 0.0f);
             GrowResults(sized);
+            if (keys)
+                mTestKeys.resize(size_t(sized + 1));
         }
         float* row = mPatterns.data() + r * stride;
         for (int32_t j = 1; j <= mNumInputs; ++j) {
@@ -650,7 +659,11 @@ void CNetworkProject::BuildRows(int mode)
             row[j] = Normalize(v, fmin[j], fmax[j]);
         }
         row[0] = Target(reader, predictColumn, r);
+        if (keys)
+            mTestKeys[size_t(r)] = reader.Get(predictColumn + 1);
     }
+    if (keys)
+        mTestKeys.resize(size_t(rows + 1));
     mRows = rows;
     RowsFinished();
     if (mode == 1)

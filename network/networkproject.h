@@ -351,6 +351,10 @@ protected:
     // (0..mNumInputs, 0..mRows), row-contiguous as the engine takes it.
     std::vector<float> mPatterns{0.0f};
     int64_t mRows = 0;
+    // The key of each testing row (0..mRows), read with the testing rows so that the Test
+    // rows need no second pass over the source; empty unless the testing rows are built and
+    // the source has a key field.
+    std::vector<kdb::Value> mTestKeys;
 
 private:
     void ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, QString& tableName);

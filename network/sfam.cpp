@@ -5,6 +5,9 @@
 #include "engine/korvan_engine.h"
 #include "network/classvalue.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 
 namespace {
 QString folded(const QString& name)
@@ -186,8 +189,37 @@ void CSFam::WriteClassList(kdb::Database& db)
 
 void CSFam::BuildClassList()
 {
+    mClassListStamp.clear();
     Procedure(Title("BuildClassList"), [&] {
+        // Taken before the pass: a change made while it reads shows at the next comparison.
+        const QString stamp = ClassSourceStamp();
         kdb::Database db = kdb::Database::Open(ProjectFileName(), false, false);
         WriteClassList(db);
+        mClassListStamp = stamp;
     });
+}
+
+QString CSFam::ClassSourceStamp() const
+{
+    const QString source = DatabaseFileName();
+    const QList<int16_t> predict = mDDO ? mDDO->FieldsWithRole(roleSFamPredict) : QList<int16_t>();
+    if (source.isEmpty() || kdb::IsOdbcConnect(source) || predict.isEmpty())
+        return {};
+    const QFileInfo info(source);
+    QFile file(source);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
+        return {};
+    // The database's change counter (bytes 24 to 27 of its header) moves with every commit;
+    // a write-ahead log, which does not move it, changes its own size and time.
+    const QByteArray header = file.read(28);
+    if (header.size() < 28)
+        return {};
+    const QFileInfo wal(source + QStringLiteral("-wal"));
+    return QStringList{ProjectFileName(), info.absoluteFilePath(), TableName(), mDDO->FieldName(predict.first()),
+                       QString::number(info.size()),
+                       QString::number(info.lastModified().toMSecsSinceEpoch()),
+                       QString::fromLatin1(header.mid(24, 4).toHex()),
+                       wal.exists() ? QString::number(wal.size()) : QString(),
+                       wal.exists() ? QString::number(wal.lastModified().toMSecsSinceEpoch()) : QString()}
+        .join(QLatin1Char('|'));
 }

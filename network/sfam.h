@@ -95,6 +95,13 @@ protected:
 private:
     static const Kind& KindData();
     void IndexClassNames();
+    // What the class list depends on: the project file, the source table and its prediction
+    // field, and the source file's size, time and change counter. Empty when that cannot be
+    // told (an ODBC source, a file that cannot be read): the list is then always built anew.
+    QString ClassSourceStamp() const;
+
+    // The stamp of the source when BuildClassList last wrote the project's Classes table.
+    QString mClassListStamp;
 
     // First class number of each exact and each folded (upper-cased, trimmed) class value.
     QHash<QString, int16_t> mExactClass;

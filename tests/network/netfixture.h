@@ -70,6 +70,7 @@ public:
     using CSFam::mCurrentError;
     using CSFam::mNetReady;
     using CSFam::mNullRows;
+    using CSFam::mPatterns;
     using CSFam::mResults;
     using CSFam::mRows;
     using CSFam::mTestBuilt;
