@@ -47,9 +47,12 @@ public:
     }
     FileDialogResult fileDialog(const FileDialogRequest&) override { return {}; }
 };
+
 const char* const kClasses[] = {"alpha", "beta", "gamma", "delta"};
 
-void makeSource(const QString& path, int rowCount)
+// kInputs random inputs and, as the last column, a random target Y or (classColumn) a class C
+// that depends on the first two inputs.
+void makeSource(const QString& path, int rowCount, bool classColumn = false)
 {
     kdb::Database db = kdb::Database::Create(path);
     QString columns;
@@ -58,14 +61,21 @@ void makeSource(const QString& path, int rowCount)
         columns += QString(", X%1 REAL").arg(j);
         marks += ",?";
     }
-    db.Execute("CREATE TABLE Data (ID INTEGER PRIMARY KEY" + columns + ", Y REAL)");
+    db.Execute("CREATE TABLE Data (ID INTEGER PRIMARY KEY" + columns + (classColumn ? ", C TEXT)" : ", Y REAL)"));
     kdb::Transaction t(db);
     kdb::Statement ins = db.Prepare("INSERT INTO Data VALUES (" + marks + ",?)");
-    QRandomGenerator rng(42);
+    QRandomGenerator rng(classColumn ? 7 : 42);
     for (int r = 1; r <= rowCount; ++r) {
         ins.Bind(1, int64_t(r));
-        for (int j = 1; j <= kInputs + 1; ++j)
-            ins.Bind(j + 1, rng.generateDouble() * 100.0);
+        double x[kInputs];
+        for (int j = 0; j < kInputs; ++j) {
+            x[j] = rng.generateDouble() * 100.0;
+            ins.Bind(j + 2, x[j]);
+        }
+        if (classColumn)
+            ins.Bind(kInputs + 2, QString::fromLatin1(kClasses[(x[0] > 50 ? 2 : 0) + (x[1] > 50 ? 1 : 0)]));
+        else
+            ins.Bind(kInputs + 2, rng.generateDouble() * 100.0);
         while (ins.Step()) {
         }
         ins.Reset();
@@ -200,35 +210,6 @@ void trainingAndTest(const QString& folder)
                 static_cast<long long>(bp.Rows()), test, outcome == TestOutcome::Done ? "" : "  FAILED");
 }
 
-// An SFAM source: kInputs inputs and a class that depends on the first two.
-void makeClassSource(const QString& path, int rowCount)
-{
-    kdb::Database db = kdb::Database::Create(path);
-    QString columns;
-    QString marks = "?";
-    for (int j = 1; j <= kInputs; ++j) {
-        columns += QString(", X%1 REAL").arg(j);
-        marks += ",?";
-    }
-    db.Execute("CREATE TABLE Data (ID INTEGER PRIMARY KEY" + columns + ", C TEXT)");
-    kdb::Transaction t(db);
-    kdb::Statement ins = db.Prepare("INSERT INTO Data VALUES (" + marks + ",?)");
-    QRandomGenerator rng(7);
-    for (int r = 1; r <= rowCount; ++r) {
-        ins.Bind(1, int64_t(r));
-        double x[kInputs];
-        for (int j = 0; j < kInputs; ++j) {
-            x[j] = rng.generateDouble() * 100.0;
-            ins.Bind(j + 2, x[j]);
-        }
-        ins.Bind(kInputs + 2, QString::fromLatin1(kClasses[(x[0] > 50 ? 2 : 0) + (x[1] > 50 ? 1 : 0)]));
-        while (ins.Step()) {
-        }
-        ins.Reset();
-    }
-    t.Commit();
-}
-
 // The bare work of an SFAM test: the testing rows read into the engine's arrays, the engine's
 // run over them, and the Test rows inserted into a fresh table. Seconds of each in `parts`.
 double bareSFamTest(const CSFam& sf, const QString& source, const QString& netFile, const QString& out,
@@ -317,7 +298,7 @@ void sfamTest(const QString& folder)
     const QString source = folder + "/classes.mdb";
     QElapsedTimer timer;
     timer.start();
-    makeClassSource(source, kRows);
+    makeSource(source, kRows, true);
     std::printf("\nSFAM source: %d rows x %d inputs written in %.1f s\n", kRows, kInputs, timer.nsecsElapsed() / 1e9);
 
     CSFam sf;

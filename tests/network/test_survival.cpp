@@ -180,6 +180,19 @@ int Trials()
 class Survival : public ::testing::Test {
 protected:
     void SetUp() override { folder = TestEnv::NewFolder("survival"); }
+    // The program started again: nothing temporary is left, and the project opens with its
+    // saved network and without a box (and tests, when asked).
+    void ExpectRestartAndOpen(int trial, bool test)
+    {
+        ExpectNoTemporaryFiles(folder);
+        TestSFam sf;
+        sf.Initialize(Project(folder));
+        EXPECT_TRUE(sf.NetReady()) << "trial " << trial;
+        if (test) {
+            EXPECT_EQ(sf.Test(), TestOutcome::Done) << "trial " << trial;
+        }
+        ASSERT_TRUE(prompts.Boxes().empty()) << "trial " << trial << ": " << prompts.LastBox().text.toStdString();
+    }
     FakePrompter prompts;   // no box may come in the checks
     RecordingHost host;
     QString folder;
@@ -228,15 +241,8 @@ TEST_F(Survival, AKilledSaveConfigLeavesTheOldOrTheNewSettingsWithTheirFieldDefi
             EXPECT_EQ(db.RecordCount("Snapshots"), 1);
         }
         // The settings and the field layout always belong together.
-        if (alpha == "0.75")
-            EXPECT_EQ(userMax, 11.0) << "trial " << trial;
-        else
-            EXPECT_EQ(userMax, 10.0) << "trial " << trial << " Alpha " << alpha.toStdString();
-        ExpectNoTemporaryFiles(folder);
-        TestSFam sf;
-        sf.Initialize(path);
-        EXPECT_TRUE(sf.NetReady()) << "trial " << trial;
-        ASSERT_TRUE(prompts.Boxes().empty()) << "trial " << trial << ": " << prompts.LastBox().text.toStdString();
+        EXPECT_EQ(userMax, alpha == "0.75" ? 11.0 : 10.0) << "trial " << trial << " Alpha " << alpha.toStdString();
+        ExpectRestartAndOpen(trial, false);
     }
 }
 
@@ -255,12 +261,7 @@ TEST_F(Survival, AKilledTestLeavesTheOldOrTheNewTestTable)
             EXPECT_EQ(db.RecordCount("Snapshots"), 1);
             EXPECT_TRUE(db.HasTable("LinkDataSource"));
         }
-        ExpectNoTemporaryFiles(folder);
-        TestSFam sf;
-        sf.Initialize(path);
-        EXPECT_TRUE(sf.NetReady());
-        EXPECT_EQ(sf.Test(), TestOutcome::Done);
-        ASSERT_TRUE(prompts.Boxes().empty()) << "trial " << trial << ": " << prompts.LastBox().text.toStdString();
+        ExpectRestartAndOpen(trial, true);
     }
 }
 
