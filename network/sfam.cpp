@@ -192,19 +192,21 @@ void CSFam::BuildClassList()
     mClassListStamp.clear();
     Procedure(Title("BuildClassList"), [&] {
         // Taken before the pass: a change made while it reads shows at the next comparison.
-        const QString stamp = ClassSourceStamp();
         kdb::Database db = kdb::Database::Open(ProjectFileName(), false, false);
+        const QString stamp = ClassSourceStamp(db);
         WriteClassList(db);
         mClassListStamp = stamp;
     });
 }
 
-QString CSFam::ClassSourceStamp() const
+QString CSFam::ClassSourceStamp(kdb::Database& db) const
 {
-    const QString source = DatabaseFileName();
+    const std::optional<kdb::TableInfo> link = db.LinkInfo(QStringLiteral("LinkDataSource"));
     const QList<int16_t> predict = mDDO ? mDDO->FieldsWithRole(roleSFamPredict) : QList<int16_t>();
-    if (source.isEmpty() || kdb::IsOdbcConnect(source) || predict.isEmpty())
+    if (!link || kdb::IsOdbcConnect(link->connect) || !link->connect.startsWith(QStringLiteral(";DATABASE="))
+        || predict.isEmpty())
         return {};
+    const QString source = link->connect.mid(10);
     const QFileInfo info(source);
     QFile file(source);
     if (!info.isFile() || !file.open(QIODevice::ReadOnly))
@@ -215,7 +217,7 @@ QString CSFam::ClassSourceStamp() const
     if (header.size() < 28)
         return {};
     const QFileInfo wal(source + QStringLiteral("-wal"));
-    return QStringList{ProjectFileName(), info.absoluteFilePath(), TableName(), mDDO->FieldName(predict.first()),
+    return QStringList{ProjectFileName(), info.absoluteFilePath(), link->sourceTable, mDDO->FieldName(predict.first()),
                        QString::number(info.size()),
                        QString::number(info.lastModified().toMSecsSinceEpoch()),
                        QString::fromLatin1(header.mid(24, 4).toHex()),

@@ -95,10 +95,11 @@ protected:
 private:
     static const Kind& KindData();
     void IndexClassNames();
-    // What the class list depends on: the project file, the source table and its prediction
-    // field, and the source file's size, time and change counter. Empty when that cannot be
-    // told (an ODBC source, a file that cannot be read): the list is then always built anew.
-    QString ClassSourceStamp() const;
+    // What the class list depends on: the project file, the table its link reads and the
+    // prediction field, and the source file's size, time and change counter. Empty when that
+    // cannot be told (an ODBC source, a file that cannot be read): the list is then always
+    // built anew.
+    QString ClassSourceStamp(kdb::Database& db) const;
 
     // The stamp of the source when BuildClassList last wrote the project's Classes table.
     QString mClassListStamp;

@@ -40,7 +40,7 @@ bool CSFam::RebuildKindTables(kdb::Database& db)
     return Procedure(QStringLiteral("CSFam::BuildClassList"), [&] {
         // The list counts every row of the source. When nothing of that source changed since
         // BuildClassList wrote it, the pass over the whole table would give the same rows.
-        const QString stamp = ClassSourceStamp();
+        const QString stamp = ClassSourceStamp(db);
         if (!stamp.isEmpty() && stamp == mClassListStamp && db.HasTable(QStringLiteral("Classes"), false))
             return;
         // Written inside the test's transaction, which may still roll back.

@@ -120,6 +120,11 @@ TEST_F(Classes, ATestKeepsTheListOfAnUnchangedSourceAndRebuildsItAfterAChange)
     for (int i = 1; i <= 30; ++i)
         rows.push_back({i, double(i % 10), QString(i % 10 < 5 ? "low" : "high")});
     const QString src = NetTest::MakeSource(folder, "Data", "X REAL, C TEXT", rows);
+    {
+        kdb::Database db = kdb::Database::Open(src, false, false);
+        db.Execute("CREATE TABLE Data2 AS SELECT * FROM Data");
+        db.Execute("UPDATE Data2 SET C = 'other' WHERE ID > 25");
+    }
     TestSFam sf;
     Open(sf, src);
     sf.SetTrainHigh(30);
@@ -147,4 +152,11 @@ TEST_F(Classes, ATestKeepsTheListOfAnUnchangedSourceAndRebuildsItAfterAChange)
     EXPECT_EQ(after[2].name, "middle");
     ASSERT_EQ(sf.Test(), TestOutcome::Done);
     EXPECT_EQ(Rows(sf).size(), 3u);
+
+    // The link moved to another table of the same, unchanged file: the list follows it.
+    sf.Attach(src, "Data2");
+    ASSERT_EQ(sf.Test(), TestOutcome::Done);
+    const std::vector<ClassRow> moved = Rows(sf);
+    ASSERT_EQ(moved.size(), 3u);
+    EXPECT_TRUE(std::any_of(moved.begin(), moved.end(), [](const ClassRow& r) { return r.name == "other"; }));
 }
