@@ -10,6 +10,9 @@
 
 
 namespace {
+// Config key of the stamp of the source the Classes table was counted from.
+const char* const kClassListSource = "ClassListSource";
+
 QString folded(const QString& name)
 {
     return name.toUpper().trimmed();
@@ -171,6 +174,8 @@ int16_t CSFam::ClassIndex(const QString& name)
 
 void CSFam::WriteClassList(kdb::Database& db)
 {
+    // Taken before the pass: a change made while it reads shows at the next comparison.
+    const QString stamp = ClassSourceStamp(db);
     kdb::Transaction t(db);
     if (db.HasTable(QStringLiteral("Classes")))
         db.ExecuteJet(QStringLiteral("DROP TABLE Classes;"));
@@ -184,19 +189,28 @@ void CSFam::WriteClassList(kdb::Database& db)
                   + QStringLiteral("]) AS Total INTO Classes FROM LinkDataSource WHERE Not IsNull(LinkDataSource.[")
                   + p + QStringLiteral("]) GROUP BY LinkDataSource.[") + p + QStringLiteral("];"));
     db.ExecuteJet(QStringLiteral("ALTER TABLE Classes ADD COLUMN ClassNum AUTOINCREMENT CONSTRAINT PrimaryKey PRIMARY KEY;"));
+    // With the list, in its transaction: what it was counted from.
+    if (db.HasTable(QStringLiteral("Config"), false))
+        WriteProperty(db, QString::fromLatin1(kClassListSource), stamp);
     t.Commit();
 }
 
 void CSFam::BuildClassList()
 {
-    mClassListStamp.clear();
     Procedure(Title("BuildClassList"), [&] {
-        // Taken before the pass: a change made while it reads shows at the next comparison.
         kdb::Database db = kdb::Database::Open(ProjectFileName(), false, false);
-        const QString stamp = ClassSourceStamp(db);
         WriteClassList(db);
-        mClassListStamp = stamp;
     });
+}
+
+bool CSFam::ClassListCurrent(kdb::Database& db) const
+{
+    const QString stamp = ClassSourceStamp(db);
+    if (stamp.isEmpty() || !db.HasTable(QStringLiteral("Classes"), false) || !db.HasTable(QStringLiteral("Config"), false))
+        return false;
+    const kdb::Value stored = db.Scalar(QStringLiteral("SELECT sValue FROM Config WHERE Property = ?"),
+                                        {QString::fromLatin1(kClassListSource)});
+    return stored.toText() == stamp;
 }
 
 QString CSFam::ClassSourceStamp(kdb::Database& db) const

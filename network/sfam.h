@@ -76,8 +76,11 @@ protected:
     QString TestTableStatement() const override;
     bool RebuildKindTables(kdb::Database& db) override;
     bool SavePrediction(kdb::Database& db) override;
-    // The body of BuildClassList on an open database, in one (nested) transaction. Raises.
+    // The body of BuildClassList on an open database, in one (nested) transaction, which
+    // also records the source's stamp in Config 'ClassListSource'. Raises.
     void WriteClassList(kdb::Database& db);
+    // True when the project's Classes table was counted from the source as it is now.
+    bool ClassListCurrent(kdb::Database& db) const;
 
     // The class number of a class value: its exact entry, else the entry equal to it ignoring
     // case and surrounding blanks, else a new entry up to class 256; -5 past that.
@@ -101,8 +104,6 @@ private:
     // built anew.
     QString ClassSourceStamp(kdb::Database& db) const;
 
-    // The stamp of the source when BuildClassList last wrote the project's Classes table.
-    QString mClassListStamp;
 
     // First class number of each exact and each folded (upper-cased, trimmed) class value.
     QHash<QString, int16_t> mExactClass;

@@ -39,13 +39,9 @@ bool CSFam::RebuildKindTables(kdb::Database& db)
 {
     return Procedure(QStringLiteral("CSFam::BuildClassList"), [&] {
         // The list counts every row of the source. When nothing of that source changed since
-        // BuildClassList wrote it, the pass over the whole table would give the same rows.
-        const QString stamp = ClassSourceStamp(db);
-        if (!stamp.isEmpty() && stamp == mClassListStamp && db.HasTable(QStringLiteral("Classes"), false))
-            return;
-        // Written inside the test's transaction, which may still roll back.
-        mClassListStamp.clear();
-        WriteClassList(db);
+        // the list was counted, the pass over the whole table would give the same rows.
+        if (!ClassListCurrent(db))
+            WriteClassList(db);
     });
 }
 
