@@ -354,15 +354,19 @@ void sfamTest(const QString& folder)
                 bestParts[2]);
     std::printf("ratio:                         %.2fx (target within 2x)\n", test / bare);
 
-    // The first test after the project is opened again counts the classes of the whole source
-    // once more (the object cannot know that the source did not change meanwhile).
+    // A test after the project is opened again: the class list of the unchanged source stays.
     const QString project = sf.ProjectFileName();
     CSFam reopened;
     reopened.Initialize(project);
     timer.restart();
     outcome = reopened.Test();
-    std::printf("first Test after opening:      %.3f s (class list counted anew)%s\n", timer.nsecsElapsed() / 1e9,
+    std::printf("first Test after opening:      %.3f s%s\n", timer.nsecsElapsed() / 1e9,
                 outcome == TestOutcome::Done ? "" : "  FAILED");
+    // What a test adds when the source changed: the classes counted over the whole table.
+    timer.restart();
+    reopened.BuildClassList();
+    std::printf("class list counted anew:       %.3f s (added to a test after a change of the source)\n",
+                timer.nsecsElapsed() / 1e9);
 }
 
 } // namespace
