@@ -1,0 +1,255 @@
+#include "charts/frmscatter.h"
+
+#include "charts/childwindow.h"
+#include "core/errorbox.h"
+#include "core/numformat.h"
+#include "core/twips.h"
+#include "core/widgets/statusmsg.h"
+#include "core/widgets/winhelpers.h"
+#include "network/backprop.h"
+#include "shell/viewprocs.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+QLabel* label(QWidget* parent, const QString& text, QPoint twips, uint32_t bgr = 0)
+{
+    auto* l = new QLabel(text, parent);
+    l->move(Twips::ToPx(twips));
+    QPalette p = l->palette();
+    p.setColor(QPalette::WindowText, Utilities::ColorFromBgr(bgr));
+    l->setPalette(p);
+    l->adjustSize();
+    return l;
+}
+
+} // namespace
+
+frmScatter::frmScatter(std::shared_ptr<CBackProp> net, QWidget* parent) : QWidget(parent), m_net(std::move(net))
+{
+    setWindowTitle(QStringLiteral("Scatter Graph Of Actual vs. Predicted"));
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Utilities::ColorFromBgr(0xC0C0C0));
+    setPalette(p);
+    setMouseTracking(true);
+    resize(Twips::ToPx(10200), Twips::ToPx(7800));
+
+    const QPoint names[] = {{120, 120}, {120, 360}, {3600, 120}, {3600, 360}};
+    const QPoint values[] = {{2400, 120}, {2400, 360}, {5880, 120}, {5880, 360}};
+    const QString captions[] = {QStringLiteral("Normalized RMS Error"), QStringLiteral("Actual RMS Error"),
+                                QStringLiteral("Unexplained Variance"), QStringLiteral("Correlation Coefficient")};
+    for (int k = 0; k < 4; ++k) {
+        label(this, captions[k], names[k]);
+        m_values.push_back(label(this, QString(), values[k], 0x400000));
+        m_values.back()->setMinimumWidth(Twips::ToPx(1000));
+    }
+    lblTrainRows = label(this, QString(), {6960, 120}, 0x400000);
+    lblTestRows = label(this, QString(), {6960, 360}, 0x400000);
+    lblTrainRows->setMinimumWidth(Twips::ToPx(2400));
+    lblTestRows->setMinimumWidth(Twips::ToPx(2400));
+    lblPos = label(this, QStringLiteral("(0, 0)"), {0, 0}, 0xFF0000);
+    lblPos->hide();
+    // A design label that only follows the plot's edge; it is never shown.
+    m_coords = label(this, QStringLiteral("( 45 , 96 )"), {0, 0});
+    m_coords->hide();
+    cmdOK = new QPushButton(QStringLiteral("Close"), this);
+    cmdOK->resize(Twips::ToPx(1095), Twips::ToPx(345));
+    connect(cmdOK, &QPushButton::clicked, this, [this] { ChildWindow::Close(this); });
+
+    m_graph = new ScatterPlot(this);
+    if (m_net) {
+        m_range = ChartFormat::PredictionRange(*m_net);
+        IgnoreErrors([&] { m_rmsError = m_net->ActualRMSError(); });
+    }
+}
+
+frmScatter::~frmScatter() = default;
+
+void frmScatter::SetData(const ChartHandover& data)
+{
+    m_actual = data.actual.empty() ? std::vector<float>{0.0f} : data.actual;
+    m_stride = std::max(1, data.stride);
+    m_predicted = data.predicted.empty() ? std::vector<float>{0.0f} : data.predicted;
+    // The two arrays must agree: a row the actual array lacks is not plotted.
+    const size_t rows = std::min(m_predicted.size(), m_actual.size() / size_t(m_stride));
+    m_predicted.resize(std::max<size_t>(rows, 1));
+    lblTrainRows->setText(data.trainedCaption);
+    lblTestRows->setText(data.testedCaption);
+    lblTrainRows->adjustSize();
+    lblTestRows->adjustSize();
+    if (m_net)
+        IgnoreErrors([&] { m_rmsError = m_net->ActualRMSError(); });
+    layOut();
+}
+
+void frmScatter::Display()
+{
+    m_savedStatus = ChildWindow::MainStatusText();
+    m_statusReplaced = false;
+    ChildWindow::Show(this, true, [this] { Activate(); });
+}
+
+void frmScatter::Activate()
+{
+    if (!m_net)
+        return;
+    const ChartFormat::Statistics s = ChartFormat::StatisticTexts(*m_net);
+    const QString texts[] = {s.error, s.rms, s.unexplained, s.correlation};
+    for (int k = 0; k < 4; ++k) {
+        m_values[size_t(k)]->setText(texts[k]);
+        m_values[size_t(k)]->adjustSize();
+    }
+}
+
+void frmScatter::layOut()
+{
+    if (isMinimized())
+        return;
+    ScatterLayout::Input in;
+    in.client = QSize(Twips::FromPx(width()), Twips::FromPx(height()));
+    in.lo = m_range.lo;
+    in.hi = m_range.hi;
+    in.format = m_range.format;
+    in.fieldName = m_range.name;
+    in.measure = FontMeasure(font());
+    m_layout = ScatterLayout::Layout(in);
+
+    const QRect graph = Twips::ToPx(m_layout.graph);
+    m_graph->setGeometry(graph);
+    ScatterLayout::Points points;
+    points.actual = m_actual.data();
+    points.stride = m_stride;
+    points.predicted = m_predicted.data();
+    points.count = int64_t(m_predicted.size()) - 1;
+    points.rmsError = m_rmsError;
+    m_graph->SetImage(ScatterLayout::Render(points, m_range.lo, m_range.hi, graph.size()));
+
+    const int right = Twips::ToPx(m_layout.rightEdge);
+    cmdOK->move(right - cmdOK->width(), Twips::ToPx(ScatterLayout::TitleTop) - 4);
+    m_coords->move(right - m_coords->width(), m_coords->y());
+    lblPos->adjustSize();
+    lblPos->move(right - lblPos->width(), Twips::ToPx(m_layout.predictedTop));
+    update();
+}
+
+void frmScatter::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    layOut();
+}
+
+void frmScatter::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    m_layout.list.Replay(painter);
+    // The four end labels, as the plot's captions give them.
+    const auto end = [&](QPoint at, const QString& text) {
+        DisplayList l;
+        l.AddText(at, text, 0xFF0000);
+        l.Replay(painter);
+    };
+    end(m_layout.yh, m_layout.yhText);
+    end(m_layout.yl, m_layout.ylText);
+    end(m_layout.xl, m_layout.xlText);
+    end(m_layout.xh, m_layout.xhText);
+}
+
+void frmScatter::GraphMouseMove(QPointF pixel, bool buttons)
+{
+    if (!buttons) {
+        const QPointF v = ScatterLayout::ValueAt(ScatterLayout::PlotScale(m_range.lo, m_range.hi), pixel, m_graph->size());
+        m_lastPredicted = float(v.x());
+        m_lastActual = float(v.y());
+        const QString& f = m_range.format;
+        lblPos->setText(QStringLiteral("(P=") + NumFormat::Format(m_lastPredicted, f) + QStringLiteral(", A=")
+                        + NumFormat::Format(m_lastActual, f) + QStringLiteral(", D=")
+                        + NumFormat::Format(std::fabs(m_lastActual - m_lastPredicted), f) + QStringLiteral(")"));
+        lblPos->adjustSize();
+        lblPos->setVisible(true);
+        lblPos->move(Twips::ToPx(m_layout.rightEdge) - lblPos->width(), lblPos->y());
+    }
+    if (!m_statusReplaced) {
+        m_savedStatus = ChildWindow::MainStatusText();
+        m_statusReplaced = true;
+        Utilities::StatusMessage(QStringLiteral("Double click on graph to see data for a region."));
+    }
+}
+
+void frmScatter::FormMouseMove(bool buttons)
+{
+    if (!buttons)
+        lblPos->hide();
+    if (m_statusReplaced) {
+        Utilities::StatusMessage(m_savedStatus);
+        m_statusReplaced = false;
+    }
+}
+
+void frmScatter::GraphDoubleClick()
+{
+    const QString predicted = ScatterLayout::DrillText(m_lastPredicted);
+    const QString actual = ScatterLayout::DrillText(m_lastActual);
+    // The browse closes every child window, this one included: run it after this handler.
+    QTimer::singleShot(0, qApp, [predicted, actual] { modMenu::BrowseOutlyers(predicted, actual); });
+}
+
+void frmScatter::mouseMoveEvent(QMouseEvent* event)
+{
+    FormMouseMove(event->buttons() != Qt::NoButton);
+}
+
+void frmScatter::keyPressEvent(QKeyEvent* event)
+{
+    if (!Utilities::ToolBarKeyDown(event))
+        QWidget::keyPressEvent(event);
+}
+
+void frmScatter::keyReleaseEvent(QKeyEvent* event)
+{
+    if (!Utilities::ToolBarKeyUp(event))
+        QWidget::keyReleaseEvent(event);
+}
+
+void frmScatter::closeEvent(QCloseEvent* event)
+{
+    ChildWindow::SetRowsPanel(QString());
+    if (m_statusReplaced)
+        Utilities::StatusMessage(m_savedStatus);
+    QWidget::closeEvent(event);
+}
+
+ScatterPlot::ScatterPlot(frmScatter* owner) : QWidget(owner), m_owner(owner)
+{
+    setMouseTracking(true);
+    setCursor(Qt::CrossCursor);
+}
+
+void ScatterPlot::SetImage(QImage image)
+{
+    m_image = std::move(image);
+    update();
+}
+
+void ScatterPlot::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.drawImage(0, 0, m_image);
+}
+
+void ScatterPlot::mouseMoveEvent(QMouseEvent* event)
+{
+    m_owner->GraphMouseMove(event->position(), event->buttons() != Qt::NoButton);
+}
+
+void ScatterPlot::mouseDoubleClickEvent(QMouseEvent*)
+{
+    m_owner->GraphDoubleClick();
+}

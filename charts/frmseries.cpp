@@ -1,0 +1,321 @@
+#include "charts/frmseries.h"
+
+#include "charts/childwindow.h"
+#include "core/errorbox.h"
+#include "core/twips.h"
+#include "core/widgets/statusmsg.h"
+#include "core/widgets/winhelpers.h"
+#include "network/backprop.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTimer>
+
+namespace {
+
+constexpr QSize kDesignClient{9375, 5625};
+// The zoom row's distance from the window's bottom edge at the design size.
+constexpr int kZoomRowFromBottom = kDesignClient.height() - 5040;
+
+QLabel* label(QWidget* parent, const QString& text, QPoint twips, uint32_t bgr = 0)
+{
+    auto* l = new QLabel(text, parent);
+    l->move(Twips::ToPx(twips));
+    QPalette p = l->palette();
+    p.setColor(QPalette::WindowText, Utilities::ColorFromBgr(bgr));
+    l->setPalette(p);
+    l->adjustSize();
+    return l;
+}
+
+} // namespace
+
+frmSeries::frmSeries(std::shared_ptr<CBackProp> net, QWidget* parent) : QWidget(parent), m_net(std::move(net))
+{
+    setWindowTitle(QStringLiteral("Time Series Graph Of Actual vs. Predicted"));
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Utilities::ColorFromBgr(0xC0C0C0));
+    setPalette(p);
+    resize(Twips::ToPx(kDesignClient.width()), Twips::ToPx(kDesignClient.height()));
+
+    const QPoint names[] = {{120, 120}, {120, 360}, {3600, 120}, {3600, 360}};
+    const QPoint values[] = {{2400, 120}, {2400, 360}, {5760, 120}, {5760, 360}};
+    const QString captions[] = {QStringLiteral("Normalized RMS Error"), QStringLiteral("Actual RMS Error"),
+                                QStringLiteral("Unexplained Variance"), QStringLiteral("Correlation Coefficient")};
+    for (int k = 0; k < 4; ++k) {
+        label(this, captions[k], names[k]);
+        m_values.push_back(label(this, QString(), values[k], 0x400000));
+        m_values.back()->setMinimumWidth(Twips::ToPx(1000));
+    }
+    lblTrainRows = label(this, QString(), {6840, 120}, 0x400000);
+    lblTestRows = label(this, QString(), {6840, 360}, 0x400000);
+    lblTrainRows->setMinimumWidth(Twips::ToPx(2400));
+    lblTestRows->setMinimumWidth(Twips::ToPx(2400));
+
+    cmdOK = new QPushButton(QStringLiteral("Close"), this);
+    cmdOK->resize(Twips::ToPx(1095), Twips::ToPx(345));
+    connect(cmdOK, &QPushButton::clicked, this, [this] { ChildWindow::Close(this); });
+
+    m_graph = new SeriesPlot(this);
+    m_graph->setAutoFillBackground(true);
+    QPalette white = m_graph->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    m_graph->setPalette(white);
+
+    hscGraph = new QScrollBar(Qt::Horizontal, this);
+    hscGraph->setRange(0, SeriesLayout::ScrollMax(1));
+    hscGraph->setPageStep(10);
+    hscGraph->setSingleStep(1);
+    // Dragging the box redraws once, when it is let go.
+    hscGraph->setTracking(false);
+    connect(hscGraph, &QScrollBar::valueChanged, this, [this] { Redraw(); });
+
+    Label9 = label(this, QStringLiteral("Zoom"), {5880, 5040});
+    updZoom = new QSpinBox(this);
+    updZoom->setRange(1, SeriesLayout::MaxZoom);
+    updZoom->setValue(1);
+    updZoom->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+    updZoom->setFixedWidth(Twips::ToPx(240) + 40);
+    updZoom->move(Twips::ToPx(QPoint(5520 - 600, 5040)));
+    lblZoom = label(this, QStringLiteral("1"), {6720, 5040});
+    Timer1 = new QTimer(this);
+    Timer1->setSingleShot(true);
+    Timer1->setInterval(100);
+    connect(Timer1, &QTimer::timeout, this, [this] { applyZoom(); });
+    connect(updZoom, &QSpinBox::valueChanged, this, [this](int value) {
+        lblZoom->setText(QString::number(value));
+        lblZoom->adjustSize();
+        // Every change starts the delay anew: a burst of changes gives one redraw.
+        Timer1->start();
+    });
+
+    m_zoomButton = new ZoomButton(this);
+    connect(m_zoomButton, &ZoomButton::released, this, [this](bool right) { ZoomClick(right); });
+
+    if (m_net) {
+        m_range = ChartFormat::PredictionRange(*m_net);
+        IgnoreErrors([&] { m_rms = m_net->ActualRMSError(); });
+    }
+}
+
+frmSeries::~frmSeries() = default;
+
+void frmSeries::Bind(const ChartHandover& data)
+{
+    m_actual = data.actual.empty() ? std::vector<float>{0.0f} : data.actual;
+    m_stride = std::max(1, data.stride);
+    m_predicted = data.predicted.empty() ? std::vector<float>{0.0f} : data.predicted;
+    m_pointCount = int64_t(m_predicted.size()) - 1;
+    lblTrainRows->setText(data.trainedCaption);
+    lblTestRows->setText(data.testedCaption);
+    lblTrainRows->adjustSize();
+    lblTestRows->adjustSize();
+}
+
+void frmSeries::Display()
+{
+    ChildWindow::Show(this, false, [this] { Activate(); });
+    Redraw();
+}
+
+void frmSeries::Activate()
+{
+    if (m_net) {
+        const ChartFormat::Statistics s = ChartFormat::StatisticTexts(*m_net);
+        const QString texts[] = {s.error, s.rms, s.unexplained, s.correlation};
+        for (int k = 0; k < 4; ++k) {
+            m_values[size_t(k)]->setText(texts[k]);
+            m_values[size_t(k)]->adjustSize();
+        }
+    }
+    Utilities::StatusMessage(QStringLiteral("Time Series Graph of Actual vs. Predicted."));
+}
+
+void frmSeries::Redraw()
+{
+    if (isMinimized())
+        return;
+    ++m_redraws;
+    int32_t testLow = 1, testHigh = int32_t(m_pointCount);
+    if (m_net) {
+        testLow = m_net->TestLow();
+        testHigh = m_net->TestHigh();
+    }
+    SeriesLayout::Input in;
+    in.client = QSize(Twips::FromPx(width()), Twips::FromPx(height()));
+    in.lo = m_range.lo;
+    in.hi = m_range.hi;
+    in.format = m_range.format;
+    in.fieldName = m_range.name;
+    in.scrollValue = hscGraph->value();
+    in.rows = SeriesLayout::Rows(m_pointCount, m_zoom, hscGraph->value(), hscGraph->minimum(), hscGraph->maximum(),
+                                 testLow, testHigh);
+    in.testLow = testLow;
+    in.measure = FontMeasure(font());
+    m_layout = SeriesLayout::Layout(in);
+
+    const QRect graph = Twips::ToPx(m_layout.graph);
+    m_graph->setGeometry(graph);
+    hscGraph->setGeometry(Twips::ToPx(m_layout.scroll));
+    cmdOK->move(Twips::ToPx(m_layout.rightEdge) - cmdOK->width(), Twips::ToPx(SeriesLayout::LegendTop) - 4);
+    // The zoom row keeps its distance from the bottom edge, so it stays clear of the plot.
+    const int zoomTop = Twips::ToPx(in.client.height() - kZoomRowFromBottom);
+    updZoom->move(updZoom->x(), zoomTop - 3);
+    Label9->move(Label9->x(), zoomTop);
+    lblZoom->move(lblZoom->x(), zoomTop);
+    m_zoomButton->setVisible(!m_layout.zoomButton.isEmpty());
+    if (!m_layout.zoomButton.isEmpty())
+        m_zoomButton->setGeometry(Twips::ToPx(m_layout.zoomButton));
+
+    SeriesLayout::Points points;
+    points.actual = m_actual.data();
+    points.stride = m_stride;
+    points.predicted = m_predicted.data();
+    points.count = std::min<int64_t>(m_pointCount, int64_t(m_actual.size() / size_t(m_stride)) - 1);
+    m_plot = SeriesLayout::PlotSeries(points, in.rows.first, in.rows.last, testLow, m_range.lo, m_range.hi, m_rms,
+                                      graph.size());
+    m_graph->SetPlot(&m_plot);
+    m_zoomButton->SetSunken(false);
+    update();
+}
+
+void frmSeries::ZoomClick(bool rightButton)
+{
+    m_zoomButton->SetSunken(false);
+    const int z = updZoom->value();
+    const int next = SeriesLayout::NextZoom(z, rightButton);
+    if (next != z)
+        updZoom->setValue(next);
+}
+
+void frmSeries::applyZoom()
+{
+    Timer1->stop();
+    if (float(updZoom->value()) == m_zoom)
+        return;
+    m_zoom = float(updZoom->value());
+    const int newMax = SeriesLayout::ScrollMax(updZoom->value());
+    if (newMax >= hscGraph->value()) {
+        const QSignalBlocker block(hscGraph);
+        hscGraph->setMaximum(newMax);
+        Redraw();
+    } else {
+        // The bar brings its value down to the new maximum and redraws through its signal.
+        hscGraph->setMaximum(newMax);
+    }
+}
+
+void frmSeries::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Redraw();
+}
+
+void frmSeries::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    m_layout.list.Replay(painter);
+}
+
+void frmSeries::keyPressEvent(QKeyEvent* event)
+{
+    if (!Utilities::ToolBarKeyDown(event))
+        QWidget::keyPressEvent(event);
+}
+
+void frmSeries::keyReleaseEvent(QKeyEvent* event)
+{
+    if (!Utilities::ToolBarKeyUp(event))
+        QWidget::keyReleaseEvent(event);
+}
+
+void frmSeries::closeEvent(QCloseEvent* event)
+{
+    ChildWindow::SetRowsPanel(QString());
+    QWidget::closeEvent(event);
+}
+
+void SeriesPlot::paintEvent(QPaintEvent*)
+{
+    if (!m_plot)
+        return;
+    QPainter painter(this);
+    static const uint32_t colours[] = {0xFFFF, 0xFFFF, 0xFF0000, 0xFF};
+    for (size_t line = 0; line < 4; ++line) {
+        painter.setPen(QPen(Utilities::ColorFromBgr(colours[line]), 1));
+        for (const auto& run : m_plot->lines[line])
+            painter.drawPolyline(run.data(), int(run.size()));
+    }
+}
+
+ZoomButton::ZoomButton(QWidget* parent) : QWidget(parent)
+{
+    setToolTip(QStringLiteral("Left/Right Click To Zoom In/Out"));
+    setCursor(Qt::PointingHandCursor);
+}
+
+void ZoomButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Utilities::ColorFromBgr(0xC0C0C0));
+    // Twips of the box, drawn at pixels.
+    const int W = Twips::FromPx(width()), H = Twips::FromPx(height());
+    const int image = 480;
+    const int imageTop = m_sunken ? (H - image - 64) / 2 : (H - image - 128) / 2 - 30;
+    const QRect icon = Twips::ToPx(QRect((W - image) / 2, imageTop, image, image));
+    // A magnifying glass.
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0, 0, 128), 3));
+    const QRect lens = icon.adjusted(icon.width() / 6, icon.height() / 6, -icon.width() / 3, -icon.height() / 3);
+    painter.setBrush(QColor(200, 230, 255));
+    painter.drawEllipse(lens);
+    painter.drawLine(lens.bottomRight() - QPoint(2, 2), icon.bottomRight() - QPoint(icon.width() / 8, icon.height() / 8));
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(Qt::black);
+    const int labelTop = imageTop + image - 60;
+    painter.drawText(QRect(0, Twips::ToPx(labelTop), width(), Twips::ToPx(H - labelTop)), Qt::AlignHCenter | Qt::AlignTop,
+                     QStringLiteral("Zoom"));
+
+    struct Edge {
+        QPoint from, to;
+        uint32_t raised, sunken;
+    };
+    const uint32_t white = 0xFFFFFF, light = 0xE0E0E0, dark = 0x808080, black = 0;
+    const Edge edges[] = {
+        {{0, 0}, {0, H - 15}, white, black},
+        {{15, 0}, {15, H - 30}, light, dark},
+        {{0, 0}, {W - 15, 0}, white, black},
+        {{15, 15}, {W - 30, 15}, light, dark},
+        {{W - 15, 0}, {W - 15, H}, black, black},
+        {{W - 30, 15}, {W - 30, H}, dark, white},
+        {{0, H - 15}, {W, H - 15}, black, black},
+        {{15, H - 30}, {W - 30, H - 30}, dark, white},
+    };
+    for (const Edge& e : edges) {
+        painter.setPen(Utilities::ColorFromBgr(m_sunken ? e.sunken : e.raised));
+        painter.drawLine(e.from / Twips::PerPixel, e.to / Twips::PerPixel);
+    }
+}
+
+void ZoomButton::mousePressEvent(QMouseEvent*)
+{
+    SetSunken(true);
+}
+
+void ZoomButton::mouseDoubleClickEvent(QMouseEvent*)
+{
+    SetSunken(true);
+}
+
+void ZoomButton::mouseReleaseEvent(QMouseEvent* event)
+{
+    SetSunken(false);
+    emit released(event->button() == Qt::RightButton);
+}

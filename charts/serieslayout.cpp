@@ -1,0 +1,261 @@
+#include "charts/serieslayout.h"
+
+#include "core/numformat.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr uint32_t kBlue = 0xFF0000;
+constexpr uint32_t kRed = 0xFF;
+} // namespace
+
+SeriesLayout::RowWindow SeriesLayout::Rows(int64_t points, float zoom, int v, int vMin, int vMax, int32_t testLow,
+                                           int32_t testHigh)
+{
+    RowWindow w;
+    w.step = zoom > 0 ? float(double(points) / double(zoom) / 10.0) : 0.0f;
+    w.first = int64_t(std::floor(double(v) * double(w.step) + 0.5)) + testLow - 1;
+    w.last = int64_t(std::floor(double(v + 10) * double(w.step) + 0.5)) + testLow - 1;
+    if (v == vMax)
+        w.last = testHigh;
+    if (v == vMin)
+        w.first = testLow;
+    return w;
+}
+
+int64_t SeriesLayout::TickRow(const RowWindow& w, int v, int i, int32_t testLow)
+{
+    return int64_t(std::floor(double(v + i) * double(w.step) + 0.5)) + testLow - 1;
+}
+
+int SeriesLayout::NextZoom(int zoom, bool rightButton)
+{
+    for (int z = 1; z <= MaxZoom; z *= 2)
+        if (z == zoom) {
+            if (rightButton)
+                return z == 1 ? MaxZoom : z / 2;
+            return z == MaxZoom ? 1 : z * 2;
+        }
+    return zoom;
+}
+
+SeriesLayout::Result SeriesLayout::Layout(const Input& in)
+{
+    Result r;
+    r.ylText = NumFormat::Format(in.lo, in.format);
+    r.yhText = NumFormat::Format(in.hi, in.format);
+    r.xlText = QString::number(in.rows.first);
+    r.xhText = QString::number(in.rows.last);
+    const QSize yl = in.measure(r.ylText), yh = in.measure(r.yhText);
+    QPoint ylAt, yhAt;
+    int graphLeft = 0;
+    if (yl.width() > yh.width()) {
+        ylAt.setX(480);
+        graphLeft = 480 + yl.width() + 120;
+        yhAt.setX(graphLeft - yh.width() - 120);
+    } else {
+        yhAt.setX(480);
+        graphLeft = 480 + yh.width() + 120;
+        ylAt.setX(graphLeft - yl.width() - 120);
+    }
+    const int height = std::max(1, in.client.height() - GraphTop - graphLeft - 330 - ScrollHeight);
+    int width = in.client.width() - 2 * graphLeft - 120;
+    if (width < 0)
+        width = 1;
+    width = std::max(1, width);
+    r.graph = QRect(graphLeft, GraphTop, width, height);
+    const int bottom = GraphTop + height;
+    const int right = graphLeft + width;
+    r.rightEdge = right;
+
+    if (in.client.width() >= ZoomButtonMinWindow) {
+        const int left = right + (in.client.width() - right - ZoomButtonSize.width()) / 2;
+        r.zoomButton = QRect(QPoint(left, GraphTop + (height - ZoomButtonSize.height()) / 2), ZoomButtonSize);
+    }
+
+    DisplayList& list = r.list;
+    // Title and legend on one line above the plot.
+    const QString title1 = QStringLiteral("Actual"), title2 = QStringLiteral("Predicted");
+    const QString predict = QStringLiteral("[") + in.fieldName + QStringLiteral("]");
+    const int box = 255;
+    const int t1Left = graphLeft + width / 2 - (in.measure(title1).width() - box) / 2;
+    const int box1Left = t1Left - box - 60;
+    const int t2Left = t1Left + in.measure(title1).width() + 2 * box;
+    const int box2Left = t2Left - box - 60;
+    const int predictLeft = t1Left - in.measure(predict).width() - box - 240;
+    list.boxes.push_back({{box1Left, LegendTop}, {box, box}, kBlue});
+    list.boxes.push_back({{box2Left, LegendTop}, {box, box}, kRed});
+    list.AddText({t1Left, LegendTop}, title1, kBlue, true);
+    list.AddText({t2Left, LegendTop}, title2, kRed, true);
+    list.AddText({predictLeft, LegendTop}, predict, 0x800000, true);
+    r.close = QPoint(right, 360); // right-aligned by the caller
+
+    const int xLabelTop = bottom + 120;
+    const QSize xl = in.measure(r.xlText), xh = in.measure(r.xhText);
+    list.AddText({graphLeft - xl.width() / 2, xLabelTop}, r.xlText, kBlue);
+    list.AddText({right - xh.width() / 2, xLabelTop}, r.xhText, kBlue);
+    list.AddText({yhAt.x(), GraphTop - yh.height() / 2}, r.yhText, kBlue);
+    list.AddText({ylAt.x(), bottom - yl.height() / 2}, r.ylText, kBlue);
+    r.scroll = QRect(graphLeft, xLabelTop + xl.height() + 60, width, ScrollHeight);
+    const QString rowTitle = QStringLiteral("R O W    N U M B E R");
+    list.AddText({graphLeft + (width - in.measure(rowTitle).width()) / 2, r.scroll.bottom() + 1 + 120}, rowTitle, 0);
+    const QString value = QStringLiteral("V A L U E");
+    const int lineHeight = in.measure(QStringLiteral("V")).height();
+    int y = GraphTop + (height - 1815) / 2;
+    for (const QChar c : value) {
+        if (c == QLatin1Char(' '))
+            continue;
+        list.AddText({180, y}, QString(c), 0);
+        y += lineHeight;
+    }
+
+    list.AddLine({graphLeft, GraphTop + 30}, {graphLeft, bottom}, kBlue, 3);
+    list.AddLine({graphLeft, bottom}, {right - 30, bottom}, kBlue, 3);
+    const int halfX = in.measure(QStringLiteral("X")).height() / 2;
+    const double lo = in.lo, hi = in.hi;
+    for (int i = 0; i <= 10; ++i) {
+        const int yi = GraphTop + int(std::lround(height * i / 10.0));
+        const int xi = graphLeft + int(std::lround(width * i / 10.0));
+        list.AddLine({graphLeft, yi}, {graphLeft - 90, yi}, kBlue);
+        list.AddLine({xi, bottom}, {xi, bottom + 90}, kBlue);
+        if (i == 0 || i == 10)
+            continue;
+        const QString v = NumFormat::Format(lo + (hi - lo) * (10 - i) / 10, in.format);
+        list.AddText({graphLeft - in.measure(v).width() - 120, yi - halfX}, v, kBlue);
+        const QString row = QString::number(TickRow(in.rows, in.scrollValue, i, in.testLow));
+        list.AddText({xi - in.measure(row).width() / 2, xLabelTop}, row, kBlue);
+    }
+    return r;
+}
+
+size_t SeriesLayout::Plot::PointCount() const
+{
+    size_t n = 0;
+    for (const auto& line : lines)
+        for (const auto& run : line)
+            n += run.size();
+    return n;
+}
+
+namespace {
+
+// Adds points to a run, keeping of the points that fall into one pixel column only the first,
+// the lowest, the highest and the last: the line drawn is the same, its cost bounded by the
+// plot's width.
+class RunBuilder {
+public:
+    explicit RunBuilder(std::vector<std::vector<QPointF>>& runs) : m_runs(runs) {}
+    void Start(QPointF p)
+    {
+        Flush();
+        m_runs.emplace_back();
+        Add(p);
+    }
+    void Add(QPointF p)
+    {
+        const long column = std::lround(std::floor(p.x()));
+        if (!m_open || column != m_column) {
+            Flush();
+            m_open = true;
+            m_column = column;
+            m_first = m_min = m_max = m_last = p;
+            m_count = 1;
+            return;
+        }
+        if (p.y() < m_min.y())
+            m_min = p;
+        if (p.y() > m_max.y())
+            m_max = p;
+        m_last = p;
+        ++m_count;
+    }
+    void Flush()
+    {
+        if (!m_open || m_runs.empty())
+            return;
+        auto& run = m_runs.back();
+        run.push_back(m_first);
+        if (m_count > 1) {
+            // Lowest and highest in the order they came.
+            if (m_min.x() <= m_max.x()) {
+                push(run, m_min);
+                push(run, m_max);
+            } else {
+                push(run, m_max);
+                push(run, m_min);
+            }
+            push(run, m_last);
+        }
+        m_open = false;
+    }
+
+private:
+    static void push(std::vector<QPointF>& run, QPointF p)
+    {
+        if (run.empty() || run.back() != p)
+            run.push_back(p);
+    }
+    std::vector<std::vector<QPointF>>& m_runs;
+    bool m_open = false;
+    long m_column = 0;
+    QPointF m_first, m_min, m_max, m_last;
+    int64_t m_count = 0;
+};
+
+} // namespace
+
+SeriesLayout::Plot SeriesLayout::PlotSeries(const Points& points, int64_t first, int64_t last, int32_t testLow,
+                                            float lo, float hi, float rms, QSize sizePx)
+{
+    Plot plot;
+    if (first == last || hi == lo || sizePx.width() <= 0 || sizePx.height() <= 0)
+        return plot;
+    const double sx = sizePx.width() / double(last - first);
+    const double sy = sizePx.height() / (double(hi) - double(lo));
+    auto px = [&](int64_t r, float v) { return QPointF(double(r - first) * sx, (double(hi) - double(v)) * sy); };
+    auto index = [&](int64_t r) { return r - testLow + 1; };
+    auto usable = [&](int64_t i) { return i >= 1 && i <= points.count && points.predicted[i] != -1.0f; };
+    auto predicted = [&](int64_t i) { return ChartFormat::Denormalise(points.predicted[i], lo, hi); };
+    auto actual = [&](int64_t i) { return ChartFormat::Denormalise(points.actual[i * points.stride], lo, hi); };
+
+    // One flag for all four lines, as they are drawn one after the other.
+    bool lifted = false;
+    const int64_t step = first <= last ? 1 : -1;
+    for (int line = 0; line < 4; ++line) {
+        RunBuilder runs(plot.lines[size_t(line)]);
+        const int64_t i0 = index(first);
+        const bool startKnown = i0 >= 1 && i0 <= points.count;
+        const float start = !startKnown ? lo : (line == 2 ? actual(i0) : predicted(i0));
+        runs.Start(px(first, start));
+        for (int64_t r = first;; r += step) {
+            const int64_t i = index(r);
+            if (!usable(i)) {
+                lifted = true;
+            } else {
+                const float p = predicted(i);
+                float v = p;
+                if (line == 0)
+                    v = p + rms;
+                else if (line == 1)
+                    v = p - rms;
+                else if (line == 2)
+                    v = actual(i);
+                if (lifted) {
+                    runs.Start(px(r, line < 2 ? p : v));
+                    lifted = false;
+                } else {
+                    runs.Add(px(r, v));
+                }
+            }
+            if (r == last)
+                break;
+        }
+        runs.Flush();
+        // A run of a single point draws nothing.
+        auto& lines = plot.lines[size_t(line)];
+        lines.erase(std::remove_if(lines.begin(), lines.end(), [](const auto& run) { return run.size() < 2; }),
+                    lines.end());
+    }
+    return plot;
+}
