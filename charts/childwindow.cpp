@@ -20,6 +20,7 @@ void ChildWindow::Show(QWidget* view, bool maximised, std::function<void()> onAc
         maximised ? view->showMaximized() : view->show();
         return;
     }
+    const QSize designed = view->size();
     QMdiSubWindow* sub = main->MdiArea()->addSubWindow(view);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowTitle(view->windowTitle());
@@ -31,7 +32,13 @@ void ChildWindow::Show(QWidget* view, bool maximised, std::function<void()> onAc
                 onActivate();
         });
     }
-    maximised ? sub->showMaximized() : sub->show();
+    if (maximised) {
+        sub->showMaximized();
+    } else {
+        sub->show();
+        // The frame around the view's designed size.
+        sub->resize(sub->size() - view->size() + designed);
+    }
     main->MdiArea()->setActiveSubWindow(sub);
 }
 

@@ -161,12 +161,17 @@ public:
             m_column = column;
             m_first = m_min = m_max = m_last = p;
             m_count = 1;
+            m_minAt = m_maxAt = 0;
             return;
         }
-        if (p.y() < m_min.y())
+        if (p.y() < m_min.y()) {
             m_min = p;
-        if (p.y() > m_max.y())
+            m_minAt = m_count;
+        }
+        if (p.y() > m_max.y()) {
             m_max = p;
+            m_maxAt = m_count;
+        }
         m_last = p;
         ++m_count;
     }
@@ -178,7 +183,7 @@ public:
         run.push_back(m_first);
         if (m_count > 1) {
             // Lowest and highest in the order they came.
-            if (m_min.x() <= m_max.x()) {
+            if (m_minAt <= m_maxAt) {
                 push(run, m_min);
                 push(run, m_max);
             } else {
@@ -201,6 +206,7 @@ private:
     long m_column = 0;
     QPointF m_first, m_min, m_max, m_last;
     int64_t m_count = 0;
+    int64_t m_minAt = 0, m_maxAt = 0;
 };
 
 } // namespace
