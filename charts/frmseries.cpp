@@ -19,8 +19,6 @@
 namespace {
 
 constexpr QSize kDesignClient{9375, 5625};
-// The zoom row's distance from the window's bottom edge at the design size.
-constexpr int kZoomRowFromBottom = kDesignClient.height() - 5040;
 
 QLabel* label(QWidget* parent, const QString& text, QPoint twips, uint32_t bgr = 0)
 {
@@ -82,8 +80,8 @@ frmSeries::frmSeries(std::shared_ptr<CBackProp> net, QWidget* parent) : QWidget(
     updZoom->setValue(1);
     updZoom->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
     updZoom->setFixedWidth(Twips::ToPx(240) + 40);
-    updZoom->move(Twips::ToPx(QPoint(5520 - 600, 5040)));
     lblZoom = label(this, QStringLiteral("1"), {6720, 5040});
+    lblZoom->hide();
     Timer1 = new QTimer(this);
     Timer1->setSingleShot(true);
     Timer1->setInterval(100);
@@ -164,11 +162,13 @@ void frmSeries::Redraw()
     m_graph->setGeometry(graph);
     hscGraph->setGeometry(Twips::ToPx(m_layout.scroll));
     cmdOK->move(Twips::ToPx(m_layout.rightEdge) - cmdOK->width(), Twips::ToPx(SeriesLayout::LegendTop) - 4);
-    // The zoom row keeps its distance from the bottom edge, so it stays clear of the plot.
-    const int zoomTop = Twips::ToPx(in.client.height() - kZoomRowFromBottom);
-    updZoom->move(updZoom->x(), zoomTop - 3);
-    Label9->move(Label9->x(), zoomTop);
-    lblZoom->move(lblZoom->x(), zoomTop);
+    // The zoom spinner on the axis title's line, at the plot's right end, clear of the plot
+    // whatever the window's size; the spinner shows its own value.
+    const int zoomTop = Twips::ToPx(m_layout.rowTitleTop);
+    const int right = Twips::ToPx(m_layout.rightEdge);
+    updZoom->move(right - updZoom->width(), zoomTop - 3);
+    Label9->move(updZoom->x() - Label9->width() - 6, zoomTop);
+    lblZoom->move(right, zoomTop);
     m_zoomButton->setVisible(!m_layout.zoomButton.isEmpty());
     if (!m_layout.zoomButton.isEmpty())
         m_zoomButton->setGeometry(Twips::ToPx(m_layout.zoomButton));

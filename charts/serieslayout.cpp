@@ -99,7 +99,8 @@ SeriesLayout::Result SeriesLayout::Layout(const Input& in)
     list.AddText({ylAt.x(), bottom - yl.height() / 2}, r.ylText, kBlue);
     r.scroll = QRect(graphLeft, xLabelTop + xl.height() + 60, width, ScrollHeight);
     const QString rowTitle = QStringLiteral("R O W    N U M B E R");
-    list.AddText({graphLeft + (width - in.measure(rowTitle).width()) / 2, r.scroll.bottom() + 1 + 120}, rowTitle, 0);
+    r.rowTitleTop = r.scroll.bottom() + 1 + 120;
+    list.AddText({graphLeft + (width - in.measure(rowTitle).width()) / 2, r.rowTitleTop}, rowTitle, 0);
     const QString value = QStringLiteral("V A L U E");
     const int lineHeight = in.measure(QStringLiteral("V")).height();
     int y = GraphTop + (height - 1815) / 2;

@@ -56,6 +56,7 @@ struct Result {
     QRect zoomButton;          // empty when the button is hidden
     QPoint close;              // top-left of the Close button (its width given by the caller)
     int rightEdge = 0;
+    int rowTitleTop = 0;       // the line under the scroll bar
     QString ylText, yhText, xlText, xhText;
     DisplayList list;
 };
