@@ -65,22 +65,24 @@ frmScatter::frmScatter(std::shared_ptr<CBackProp> net, QWidget* parent) : QWidge
     connect(cmdOK, &QPushButton::clicked, this, [this] { ChildWindow::Close(this); });
 
     m_graph = new ScatterPlot(this);
-    if (m_net) {
+    if (m_net)
         m_range = ChartFormat::PredictionRange(*m_net);
-        IgnoreErrors([&] { m_rmsError = m_net->ActualRMSError(); });
-    }
 }
 
 frmScatter::~frmScatter() = default;
 
 void frmScatter::SetData(const ChartHandover& data)
 {
-    m_actual = data.actual.empty() ? std::vector<float>{0.0f} : data.actual;
-    m_stride = std::max(1, data.stride);
+    // Only the actual values are plotted: element (0, i) of each row.
+    const size_t stride = size_t(std::max(1, data.stride));
     m_predicted = data.predicted.empty() ? std::vector<float>{0.0f} : data.predicted;
     // The two arrays must agree: a row the actual array lacks is not plotted.
-    const size_t rows = std::min(m_predicted.size(), m_actual.size() / size_t(m_stride));
-    m_predicted.resize(std::max<size_t>(rows, 1));
+    const size_t rows = std::max<size_t>(1, std::min(m_predicted.size(), data.actual.size() / stride));
+    m_predicted.resize(rows);
+    m_actual.assign(rows, 0.0f);
+    for (size_t i = 0; i < rows; ++i)
+        m_actual[i] = data.actual[i * stride];
+    m_stride = 1;
     lblTrainRows->setText(data.trainedCaption);
     lblTestRows->setText(data.testedCaption);
     lblTrainRows->adjustSize();
@@ -124,13 +126,7 @@ void frmScatter::layOut()
 
     const QRect graph = Twips::ToPx(m_layout.graph);
     m_graph->setGeometry(graph);
-    ScatterLayout::Points points;
-    points.actual = m_actual.data();
-    points.stride = m_stride;
-    points.predicted = m_predicted.data();
-    points.count = int64_t(m_predicted.size()) - 1;
-    points.rmsError = m_rmsError;
-    m_graph->SetImage(ScatterLayout::Render(points, m_range.lo, m_range.hi, graph.size()));
+    m_graph->Invalidate();
 
     const int right = Twips::ToPx(m_layout.rightEdge);
     cmdOK->move(right - cmdOK->width(), Twips::ToPx(ScatterLayout::TitleTop) - 4);
@@ -138,6 +134,17 @@ void frmScatter::layOut()
     lblPos->adjustSize();
     lblPos->move(right - lblPos->width(), Twips::ToPx(m_layout.predictedTop));
     update();
+}
+
+QImage frmScatter::Render(QSize sizePx) const
+{
+    ScatterLayout::Points points;
+    points.actual = m_actual.data();
+    points.stride = m_stride;
+    points.predicted = m_predicted.data();
+    points.count = int64_t(m_predicted.size()) - 1;
+    points.rmsError = m_rmsError;
+    return ScatterLayout::Render(points, m_range.lo, m_range.hi, sizePx);
 }
 
 void frmScatter::resizeEvent(QResizeEvent* event)
@@ -232,16 +239,24 @@ ScatterPlot::ScatterPlot(frmScatter* owner) : QWidget(owner), m_owner(owner)
     setCursor(Qt::CrossCursor);
 }
 
-void ScatterPlot::SetImage(QImage image)
+void ScatterPlot::Invalidate()
 {
-    m_image = std::move(image);
+    m_image = QImage();
     update();
+}
+
+const QImage& ScatterPlot::Image()
+{
+    // The points are rendered once for a plot size, not for every expose.
+    if (m_image.size() != size())
+        m_image = m_owner->Render(size());
+    return m_image;
 }
 
 void ScatterPlot::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.drawImage(0, 0, m_image);
+    painter.drawImage(0, 0, Image());
 }
 
 void ScatterPlot::mouseMoveEvent(QMouseEvent* event)

@@ -46,6 +46,8 @@ public:
     void GraphMouseMove(QPointF pixel, bool buttons);
     void FormMouseMove(bool buttons);
     void GraphDoubleClick();
+    // The plot's points, band and diagonal for a plot of that many pixels.
+    QImage Render(QSize sizePx) const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -80,8 +82,9 @@ class ScatterPlot : public QWidget {
     Q_OBJECT
 public:
     explicit ScatterPlot(frmScatter* owner);
-    void SetImage(QImage image);
-    const QImage& Image() const { return m_image; }
+    // Drops the rendered plot (a new size or new data).
+    void Invalidate();
+    const QImage& Image();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -106,10 +106,15 @@ frmSeries::~frmSeries() = default;
 
 void frmSeries::Bind(const ChartHandover& data)
 {
-    m_actual = data.actual.empty() ? std::vector<float>{0.0f} : data.actual;
-    m_stride = std::max(1, data.stride);
+    // Only the actual values are plotted: element (0, i) of each row.
+    const size_t stride = size_t(std::max(1, data.stride));
     m_predicted = data.predicted.empty() ? std::vector<float>{0.0f} : data.predicted;
     m_pointCount = int64_t(m_predicted.size()) - 1;
+    const size_t rows = std::min(m_predicted.size(), data.actual.size() / stride);
+    m_actual.assign(std::max<size_t>(rows, 1), 0.0f);
+    for (size_t i = 0; i < rows; ++i)
+        m_actual[i] = data.actual[i * stride];
+    m_stride = 1;
     lblTrainRows->setText(data.trainedCaption);
     lblTestRows->setText(data.testedCaption);
     lblTrainRows->adjustSize();

@@ -155,7 +155,8 @@ public:
     }
     void Add(QPointF p)
     {
-        const long column = std::lround(std::floor(p.x()));
+        // x is never negative: truncation is the floor.
+        const long column = long(p.x());
         if (!m_open || column != m_column) {
             Flush();
             m_open = true;
@@ -226,41 +227,46 @@ SeriesLayout::Plot SeriesLayout::PlotSeries(const Points& points, int64_t first,
     auto predicted = [&](int64_t i) { return ChartFormat::Denormalise(points.predicted[i], lo, hi); };
     auto actual = [&](int64_t i) { return ChartFormat::Denormalise(points.actual[i * points.stride], lo, hi); };
 
-    // One flag for all four lines, as they are drawn one after the other.
-    bool lifted = false;
-    const int64_t step = first <= last ? 1 : -1;
+    // The four lines are drawn one after the other with one pen-lift flag: a line starts
+    // lifted when the line before ended on a row without prediction. The rows are walked once
+    // for all four.
+    const bool endsLifted = !usable(index(last));
+    std::array<bool, 4> lifted{false, endsLifted, endsLifted, endsLifted};
+    std::array<RunBuilder, 4> runs{RunBuilder(plot.lines[0]), RunBuilder(plot.lines[1]), RunBuilder(plot.lines[2]),
+                                   RunBuilder(plot.lines[3])};
+    const int64_t i0 = index(first);
+    const bool startKnown = i0 >= 1 && i0 <= points.count;
     for (int line = 0; line < 4; ++line) {
-        RunBuilder runs(plot.lines[size_t(line)]);
-        const int64_t i0 = index(first);
-        const bool startKnown = i0 >= 1 && i0 <= points.count;
         const float start = !startKnown ? lo : (line == 2 ? actual(i0) : predicted(i0));
-        runs.Start(px(first, start));
-        for (int64_t r = first;; r += step) {
-            const int64_t i = index(r);
-            if (!usable(i)) {
-                lifted = true;
-            } else {
-                const float p = predicted(i);
-                float v = p;
-                if (line == 0)
-                    v = p + rms;
-                else if (line == 1)
-                    v = p - rms;
-                else if (line == 2)
-                    v = actual(i);
-                if (lifted) {
-                    runs.Start(px(r, line < 2 ? p : v));
-                    lifted = false;
+        runs[size_t(line)].Start(px(first, start));
+    }
+    const int64_t step = first <= last ? 1 : -1;
+    for (int64_t r = first;; r += step) {
+        const int64_t i = index(r);
+        if (!usable(i)) {
+            lifted.fill(true);
+        } else {
+            const float p = predicted(i);
+            const double x = double(r - first) * sx;
+            const double yp = (double(hi) - double(p)) * sy;
+            const double values[4] = {(double(hi) - double(p + rms)) * sy, (double(hi) - double(p - rms)) * sy,
+                                      (double(hi) - double(actual(i))) * sy, yp};
+            for (size_t line = 0; line < 4; ++line) {
+                if (lifted[line]) {
+                    runs[line].Start(QPointF(x, line < 2 ? yp : values[line]));
+                    lifted[line] = false;
                 } else {
-                    runs.Add(px(r, v));
+                    runs[line].Add(QPointF(x, values[line]));
                 }
             }
-            if (r == last)
-                break;
         }
-        runs.Flush();
+        if (r == last)
+            break;
+    }
+    for (size_t line = 0; line < 4; ++line) {
+        runs[line].Flush();
         // A run of a single point draws nothing.
-        auto& lines = plot.lines[size_t(line)];
+        auto& lines = plot.lines[line];
         lines.erase(std::remove_if(lines.begin(), lines.end(), [](const auto& run) { return run.size() < 2; }),
                     lines.end());
     }
