@@ -70,12 +70,16 @@ void ChartViews::Install()
     ChartHost::Install(&host);
     modMenu::ViewProcedures& v = modMenu::Views();
     v.ShowScatter = [] {
-        if (auto net = gBackProp())
-            net->ShowScatter();
+        Procedure(QStringLiteral("modMenu::ShowScatter"), [] {
+            if (auto net = gBackProp())
+                net->ShowScatter();
+        });
     };
     v.ShowSeries = [] {
-        if (auto net = gBackProp())
-            net->ShowSeries();
+        Procedure(QStringLiteral("modMenu::ShowSeries"), [] {
+            if (auto net = gBackProp())
+                net->ShowSeries();
+        });
     };
     v.ShowCMatrix = showCMatrix;
     v.TestShow = [] { TestDialogs::TestShow(); };

@@ -85,6 +85,8 @@ QVariant MatrixModel::data(const QModelIndex& index, int role) const
     if (role == Qt::TextAlignmentRole)
         return int(Qt::AlignCenter);
     if (m_kind == Matrix) {
+        if (role == Qt::ToolTipRole)
+            return QStringLiteral("Double click any cell for details");
         if (role == Qt::BackgroundRole)
             return Utilities::ColorFromBgr(r == c ? kYellow : (r % 2 == 0 ? kLightGreen : kWhite));
         if (role == Qt::ForegroundRole && r == c)

@@ -1,5 +1,6 @@
 #include "charts/frmscatter.h"
 
+#include "charts/charthead.h"
 #include "charts/childwindow.h"
 #include "core/errorbox.h"
 #include "core/numformat.h"
@@ -17,52 +18,20 @@
 #include <QPushButton>
 #include <QTimer>
 
-namespace {
-
-QLabel* label(QWidget* parent, const QString& text, QPoint twips, uint32_t bgr = 0)
-{
-    auto* l = new QLabel(text, parent);
-    l->move(Twips::ToPx(twips));
-    QPalette p = l->palette();
-    p.setColor(QPalette::WindowText, Utilities::ColorFromBgr(bgr));
-    l->setPalette(p);
-    l->adjustSize();
-    return l;
-}
-
-} // namespace
-
 frmScatter::frmScatter(std::shared_ptr<CBackProp> net, QWidget* parent) : QWidget(parent), m_net(std::move(net))
 {
     setWindowTitle(QStringLiteral("Scatter Graph Of Actual vs. Predicted"));
-    setAutoFillBackground(true);
-    QPalette p = palette();
-    p.setColor(QPalette::Window, Utilities::ColorFromBgr(0xC0C0C0));
-    setPalette(p);
-    setMouseTracking(true);
     resize(Twips::ToPx(10200), Twips::ToPx(7800));
-
-    const QPoint names[] = {{120, 120}, {120, 360}, {3600, 120}, {3600, 360}};
-    const QPoint values[] = {{2400, 120}, {2400, 360}, {5880, 120}, {5880, 360}};
-    const QString captions[] = {QStringLiteral("Normalized RMS Error"), QStringLiteral("Actual RMS Error"),
-                                QStringLiteral("Unexplained Variance"), QStringLiteral("Correlation Coefficient")};
-    for (int k = 0; k < 4; ++k) {
-        label(this, captions[k], names[k]);
-        m_values.push_back(label(this, QString(), values[k], 0x400000));
-        m_values.back()->setMinimumWidth(Twips::ToPx(1000));
-    }
-    lblTrainRows = label(this, QString(), {6960, 120}, 0x400000);
-    lblTestRows = label(this, QString(), {6960, 360}, 0x400000);
-    lblTrainRows->setMinimumWidth(Twips::ToPx(2400));
-    lblTestRows->setMinimumWidth(Twips::ToPx(2400));
-    lblPos = label(this, QStringLiteral("(0, 0)"), {0, 0}, 0xFF0000);
+    m_head = ChartHead::Build(this, 5880, 6960);
+    lblTrainRows = m_head.trainRows;
+    lblTestRows = m_head.testRows;
+    cmdOK = m_head.close;
+    lblPos = ChartLabel(this, QStringLiteral("(0, 0)"), {0, 0}, 0xFF0000);
     lblPos->hide();
     // A design label that only follows the plot's edge; it is never shown.
-    m_coords = label(this, QStringLiteral("( 45 , 96 )"), {0, 0});
+    m_coords = ChartLabel(this, QStringLiteral("( 45 , 96 )"), {0, 0});
     m_coords->hide();
-    cmdOK = new QPushButton(QStringLiteral("Close"), this);
-    cmdOK->resize(Twips::ToPx(1095), Twips::ToPx(345));
-    connect(cmdOK, &QPushButton::clicked, this, [this] { ChildWindow::Close(this); });
+    setMouseTracking(true);
 
     m_graph = new ScatterPlot(this);
     if (m_net)
@@ -83,10 +52,7 @@ void frmScatter::SetData(const ChartHandover& data)
     for (size_t i = 0; i < rows; ++i)
         m_actual[i] = data.actual[i * stride];
     m_stride = 1;
-    lblTrainRows->setText(data.trainedCaption);
-    lblTestRows->setText(data.testedCaption);
-    lblTrainRows->adjustSize();
-    lblTestRows->adjustSize();
+    m_head.SetRows(data.trainedCaption, data.testedCaption);
     if (m_net)
         IgnoreErrors([&] { m_rmsError = m_net->ActualRMSError(); });
     layOut();
@@ -103,12 +69,7 @@ void frmScatter::Activate()
 {
     if (!m_net)
         return;
-    const ChartFormat::Statistics s = ChartFormat::StatisticTexts(*m_net);
-    const QString texts[] = {s.error, s.rms, s.unexplained, s.correlation};
-    for (int k = 0; k < 4; ++k) {
-        m_values[size_t(k)]->setText(texts[k]);
-        m_values[size_t(k)]->adjustSize();
-    }
+    m_head.Fill(*m_net);
 }
 
 void frmScatter::layOut()

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "charts/chartcommon.h"
+#include "charts/charthead.h"
 #include "charts/scatterlayout.h"
 #include "network/charthandover.h"
 
@@ -34,7 +35,7 @@ public:
     QLabel* lblTrainRows = nullptr;
     QLabel* lblTestRows = nullptr;
     QLabel* lblPos = nullptr;
-    QLabel* Statistic(int k) const { return m_values[size_t(k)]; }
+    QLabel* Statistic(int k) const { return m_head.values[size_t(k)]; }
     const ScatterLayout::Result& Layout() const { return m_layout; }
     const QString& AxisFormat() const { return m_range.format; }
     ScatterPlot* Graph() const { return m_graph; }
@@ -68,7 +69,7 @@ private:
     float m_rmsError = 0;
     ScatterLayout::Result m_layout;
     ScatterPlot* m_graph = nullptr;
-    std::vector<QLabel*> m_values;
+    ChartHead m_head;
     QLabel* m_coords = nullptr;
     QPushButton* cmdOK = nullptr;
     float m_lastPredicted = 0;

@@ -1,5 +1,6 @@
 #include "charts/frmseries.h"
 
+#include "charts/charthead.h"
 #include "charts/childwindow.h"
 #include "core/errorbox.h"
 #include "core/twips.h"
@@ -20,45 +21,16 @@ namespace {
 
 constexpr QSize kDesignClient{9375, 5625};
 
-QLabel* label(QWidget* parent, const QString& text, QPoint twips, uint32_t bgr = 0)
-{
-    auto* l = new QLabel(text, parent);
-    l->move(Twips::ToPx(twips));
-    QPalette p = l->palette();
-    p.setColor(QPalette::WindowText, Utilities::ColorFromBgr(bgr));
-    l->setPalette(p);
-    l->adjustSize();
-    return l;
-}
-
 } // namespace
 
 frmSeries::frmSeries(std::shared_ptr<CBackProp> net, QWidget* parent) : QWidget(parent), m_net(std::move(net))
 {
     setWindowTitle(QStringLiteral("Time Series Graph Of Actual vs. Predicted"));
-    setAutoFillBackground(true);
-    QPalette p = palette();
-    p.setColor(QPalette::Window, Utilities::ColorFromBgr(0xC0C0C0));
-    setPalette(p);
     resize(Twips::ToPx(kDesignClient.width()), Twips::ToPx(kDesignClient.height()));
-
-    const QPoint names[] = {{120, 120}, {120, 360}, {3600, 120}, {3600, 360}};
-    const QPoint values[] = {{2400, 120}, {2400, 360}, {5760, 120}, {5760, 360}};
-    const QString captions[] = {QStringLiteral("Normalized RMS Error"), QStringLiteral("Actual RMS Error"),
-                                QStringLiteral("Unexplained Variance"), QStringLiteral("Correlation Coefficient")};
-    for (int k = 0; k < 4; ++k) {
-        label(this, captions[k], names[k]);
-        m_values.push_back(label(this, QString(), values[k], 0x400000));
-        m_values.back()->setMinimumWidth(Twips::ToPx(1000));
-    }
-    lblTrainRows = label(this, QString(), {6840, 120}, 0x400000);
-    lblTestRows = label(this, QString(), {6840, 360}, 0x400000);
-    lblTrainRows->setMinimumWidth(Twips::ToPx(2400));
-    lblTestRows->setMinimumWidth(Twips::ToPx(2400));
-
-    cmdOK = new QPushButton(QStringLiteral("Close"), this);
-    cmdOK->resize(Twips::ToPx(1095), Twips::ToPx(345));
-    connect(cmdOK, &QPushButton::clicked, this, [this] { ChildWindow::Close(this); });
+    m_head = ChartHead::Build(this, 5760, 6840);
+    lblTrainRows = m_head.trainRows;
+    lblTestRows = m_head.testRows;
+    cmdOK = m_head.close;
 
     m_graph = new SeriesPlot(this);
     m_graph->setAutoFillBackground(true);
@@ -74,13 +46,13 @@ frmSeries::frmSeries(std::shared_ptr<CBackProp> net, QWidget* parent) : QWidget(
     hscGraph->setTracking(false);
     connect(hscGraph, &QScrollBar::valueChanged, this, [this] { Redraw(); });
 
-    Label9 = label(this, QStringLiteral("Zoom"), {5880, 5040});
+    Label9 = ChartLabel(this, QStringLiteral("Zoom"), {5880, 5040});
     updZoom = new QSpinBox(this);
     updZoom->setRange(1, SeriesLayout::MaxZoom);
     updZoom->setValue(1);
     updZoom->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
     updZoom->setFixedWidth(Twips::ToPx(240) + 40);
-    lblZoom = label(this, QStringLiteral("1"), {6720, 5040});
+    lblZoom = ChartLabel(this, QStringLiteral("1"), {6720, 5040});
     lblZoom->hide();
     Timer1 = new QTimer(this);
     Timer1->setSingleShot(true);
@@ -115,10 +87,7 @@ void frmSeries::Bind(const ChartHandover& data)
     for (size_t i = 0; i < rows; ++i)
         m_actual[i] = data.actual[i * stride];
     m_stride = 1;
-    lblTrainRows->setText(data.trainedCaption);
-    lblTestRows->setText(data.testedCaption);
-    lblTrainRows->adjustSize();
-    lblTestRows->adjustSize();
+    m_head.SetRows(data.trainedCaption, data.testedCaption);
 }
 
 void frmSeries::Display()
@@ -130,12 +99,7 @@ void frmSeries::Display()
 void frmSeries::Activate()
 {
     if (m_net) {
-        const ChartFormat::Statistics s = ChartFormat::StatisticTexts(*m_net);
-        const QString texts[] = {s.error, s.rms, s.unexplained, s.correlation};
-        for (int k = 0; k < 4; ++k) {
-            m_values[size_t(k)]->setText(texts[k]);
-            m_values[size_t(k)]->adjustSize();
-        }
+        m_head.Fill(*m_net);
     }
     Utilities::StatusMessage(QStringLiteral("Time Series Graph of Actual vs. Predicted."));
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "charts/chartcommon.h"
+#include "charts/charthead.h"
 #include "charts/serieslayout.h"
 #include "network/charthandover.h"
 
@@ -39,7 +40,7 @@ public:
 
     QLabel* lblTrainRows = nullptr;
     QLabel* lblTestRows = nullptr;
-    QLabel* Statistic(int k) const { return m_values[size_t(k)]; }
+    QLabel* Statistic(int k) const { return m_head.values[size_t(k)]; }
     QSpinBox* updZoom = nullptr;
     QScrollBar* hscGraph = nullptr;
     ZoomButton* ZoomControl() const { return m_zoomButton; }
@@ -71,7 +72,7 @@ private:
     int m_redraws = 0;
     SeriesLayout::Result m_layout;
     SeriesLayout::Plot m_plot;
-    std::vector<QLabel*> m_values;
+    ChartHead m_head;
     QLabel* lblZoom = nullptr;
     QLabel* Label9 = nullptr;
     QPushButton* cmdOK = nullptr;
