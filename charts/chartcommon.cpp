@@ -41,9 +41,9 @@ double ChartFormat::Correlation(double unexplained)
 ChartFormat::Statistics ChartFormat::StatisticTexts(float currentError, float rmsError, float unexplained)
 {
     Statistics s;
-    s.error = NumFormat::Format(currentError, QStringLiteral("0.00")) + QLatin1Char('%');
-    s.rms = NumFormat::Format(rmsError, QStringLiteral("0.00    "));
-    s.unexplained = NumFormat::Format(unexplained, QStringLiteral("0.00"));
+    s.error = NumFormat::FormatSingle(currentError, QStringLiteral("0.00")) + QLatin1Char('%');
+    s.rms = NumFormat::FormatSingle(rmsError, QStringLiteral("0.00    "));
+    s.unexplained = NumFormat::FormatSingle(unexplained, QStringLiteral("0.00"));
     s.correlation = NumFormat::Format(Correlation(double(unexplained)), QStringLiteral("0.00"));
     return s;
 }
@@ -54,17 +54,17 @@ ChartFormat::Statistics ChartFormat::StatisticTexts(CBackProp& net)
     // A failed test leaves -1: no figure is shown for it.
     IgnoreErrors([&] {
         if (net.CurrentError() >= 0)
-            s.error = NumFormat::Format(net.CurrentError(), QStringLiteral("0.00")) + QLatin1Char('%');
+            s.error = NumFormat::FormatSingle(net.CurrentError(), QStringLiteral("0.00")) + QLatin1Char('%');
     });
     IgnoreErrors([&] {
         const float rms = net.ActualRMSError();
         if (rms >= 0)
-            s.rms = NumFormat::Format(rms, QStringLiteral("0.00    "));
+            s.rms = NumFormat::FormatSingle(rms, QStringLiteral("0.00    "));
     });
     IgnoreErrors([&] {
         const float u = net.UnexplainedVar();
         if (u >= 0 || net.TrainBuilt() || net.TestBuilt()) {
-            s.unexplained = NumFormat::Format(u, QStringLiteral("0.00"));
+            s.unexplained = NumFormat::FormatSingle(u, QStringLiteral("0.00"));
             s.correlation = NumFormat::Format(Correlation(double(u)), QStringLiteral("0.00"));
         }
     });
@@ -100,14 +100,14 @@ void DisplayList::Replay(QPainter& painter) const
 {
     painter.save();
     for (const Box& b : boxes)
-        painter.fillRect(QRect(Twips::ToPx(b.topLeft), QSize(Twips::ToPx(b.size.width()), Twips::ToPx(b.size.height()))),
+        painter.fillRect(QRect(Twips::ToWholePixels(b.topLeft), QSize(Twips::ToWholePixels(b.size.width()), Twips::ToWholePixels(b.size.height()))),
                          Utilities::ColorFromBgr(b.bgr));
     for (const Line& l : lines) {
         QPen pen(Utilities::ColorFromBgr(l.bgr));
         pen.setWidth(l.widthPx);
         pen.setCapStyle(Qt::FlatCap);
         painter.setPen(pen);
-        painter.drawLine(Twips::ToPx(l.from), Twips::ToPx(l.to));
+        painter.drawLine(Twips::ToWholePixels(l.from), Twips::ToWholePixels(l.to));
     }
     const QFont normal = painter.font();
     QFont bold = normal;
@@ -116,7 +116,7 @@ void DisplayList::Replay(QPainter& painter) const
     for (const Text& t : texts) {
         painter.setFont(t.bold ? bold : normal);
         painter.setPen(Utilities::ColorFromBgr(t.bgr));
-        const QPoint p = Twips::ToPx(t.topLeft);
+        const QPoint p = Twips::ToWholePixels(t.topLeft);
         painter.drawText(QPoint(p.x(), p.y() + metrics.ascent()), t.text);
     }
     painter.restore();
@@ -126,6 +126,6 @@ TextMeasure FontMeasure(const QFont& font)
 {
     const QFontMetrics metrics(font);
     return [metrics](const QString& text) {
-        return QSize(Twips::FromPx(metrics.horizontalAdvance(text)), Twips::FromPx(metrics.height()));
+        return QSize(Twips::FromPixels(metrics.horizontalAdvance(text)), Twips::FromPixels(metrics.height()));
     };
 }

@@ -11,7 +11,7 @@
 QLabel* ChartLabel(QWidget* parent, const QString& text, QPoint twips, uint32_t bgr)
 {
     auto* l = new QLabel(text, parent);
-    l->move(Twips::ToPx(twips));
+    l->move(Twips::ToWholePixels(twips));
     QPalette p = l->palette();
     p.setColor(QPalette::WindowText, Utilities::ColorFromBgr(bgr));
     l->setPalette(p);
@@ -34,14 +34,14 @@ ChartHead ChartHead::Build(QWidget* window, int rightValues, int rows)
     for (int k = 0; k < 4; ++k) {
         ChartLabel(window, captions[k], names[k]);
         head.values.push_back(ChartLabel(window, QString(), values[k], 0x400000));
-        head.values.back()->setMinimumWidth(Twips::ToPx(1000));
+        head.values.back()->setMinimumWidth(Twips::ToWholePixels(1000));
     }
     head.trainRows = ChartLabel(window, QString(), {rows, 120}, 0x400000);
     head.testRows = ChartLabel(window, QString(), {rows, 360}, 0x400000);
-    head.trainRows->setMinimumWidth(Twips::ToPx(2400));
-    head.testRows->setMinimumWidth(Twips::ToPx(2400));
+    head.trainRows->setMinimumWidth(Twips::ToWholePixels(2400));
+    head.testRows->setMinimumWidth(Twips::ToWholePixels(2400));
     head.close = new QPushButton(QStringLiteral("Close"), window);
-    head.close->resize(Twips::ToPx(1095), Twips::ToPx(345));
+    head.close->resize(Twips::ToWholePixels(1095), Twips::ToWholePixels(345));
     QObject::connect(head.close, &QPushButton::clicked, window, [window] { ChildWindow::Close(window); });
     return head;
 }

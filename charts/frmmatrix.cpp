@@ -33,12 +33,12 @@ QString css(uint32_t bgr)
 
 int px(int twips)
 {
-    return Twips::ToPx(twips);
+    return Twips::ToWholePixels(twips);
 }
 
 int twips(int pixels)
 {
-    return Twips::FromPx(pixels);
+    return Twips::FromPixels(pixels);
 }
 
 } // namespace
@@ -372,9 +372,9 @@ void frmMatrix::ShowMatrix()
     lblSumTotal->setGeometry(px(sumPredLeft), px(sumActualTop), px(kSumColumn + 15), px(h + 15));
     lblSumPredErr->setGeometry(px(sumPredLeft + kSumColumn), px(sumActualTop), px(kSumColumn + 15), px(h + 15));
     lblSumActErr->setGeometry(px(sumPredLeft), px(sumActualTop + h), px(kSumColumn + 15), px(h + 15));
-    lblSumPredErr->setText(NumFormat::Format(m_count.predErr, QStringLiteral("0.00%")));
+    lblSumPredErr->setText(NumFormat::FormatSingle(m_count.predErr, QStringLiteral("0.00%")));
     lblSumTotal->setText(QString::number(m_count.total));
-    lblSumActErr->setText(NumFormat::Format(m_count.actErr, QStringLiteral("0.00%")));
+    lblSumActErr->setText(NumFormat::FormatSingle(m_count.actErr, QStringLiteral("0.00%")));
 
     Grid->horizontalScrollBar()->setValue(0);
     Grid->verticalScrollBar()->setValue(0);

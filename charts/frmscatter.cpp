@@ -21,7 +21,7 @@
 frmScatter::frmScatter(std::shared_ptr<CBackProp> net, QWidget* parent) : QWidget(parent), m_net(std::move(net))
 {
     setWindowTitle(QStringLiteral("Scatter Graph Of Actual vs. Predicted"));
-    resize(Twips::ToPx(10200), Twips::ToPx(7800));
+    resize(Twips::ToWholePixels(10200), Twips::ToWholePixels(7800));
     m_head = ChartHead::Build(this, 5880, 6960);
     lblTrainRows = m_head.trainRows;
     lblTestRows = m_head.testRows;
@@ -77,7 +77,7 @@ void frmScatter::layOut()
     if (isMinimized())
         return;
     ScatterLayout::Input in;
-    in.client = QSize(Twips::FromPx(width()), Twips::FromPx(height()));
+    in.client = QSize(Twips::FromPixels(width()), Twips::FromPixels(height()));
     in.lo = m_range.lo;
     in.hi = m_range.hi;
     in.format = m_range.format;
@@ -85,15 +85,15 @@ void frmScatter::layOut()
     in.measure = FontMeasure(font());
     m_layout = ScatterLayout::Layout(in);
 
-    const QRect graph = Twips::ToPx(m_layout.graph);
+    const QRect graph = Twips::ToWholePixels(m_layout.graph);
     m_graph->setGeometry(graph);
     m_graph->Invalidate();
 
-    const int right = Twips::ToPx(m_layout.rightEdge);
-    cmdOK->move(right - cmdOK->width(), Twips::ToPx(ScatterLayout::TitleTop) - 4);
+    const int right = Twips::ToWholePixels(m_layout.rightEdge);
+    cmdOK->move(right - cmdOK->width(), Twips::ToWholePixels(ScatterLayout::TitleTop) - 4);
     m_coords->move(right - m_coords->width(), m_coords->y());
     lblPos->adjustSize();
-    lblPos->move(right - lblPos->width(), Twips::ToPx(m_layout.predictedTop));
+    lblPos->move(right - lblPos->width(), Twips::ToWholePixels(m_layout.predictedTop));
     update();
 }
 
@@ -137,12 +137,12 @@ void frmScatter::GraphMouseMove(QPointF pixel, bool buttons)
         m_lastPredicted = float(v.x());
         m_lastActual = float(v.y());
         const QString& f = m_range.format;
-        lblPos->setText(QStringLiteral("(P=") + NumFormat::Format(m_lastPredicted, f) + QStringLiteral(", A=")
-                        + NumFormat::Format(m_lastActual, f) + QStringLiteral(", D=")
-                        + NumFormat::Format(std::fabs(m_lastActual - m_lastPredicted), f) + QStringLiteral(")"));
+        lblPos->setText(QStringLiteral("(P=") + NumFormat::FormatSingle(m_lastPredicted, f) + QStringLiteral(", A=")
+                        + NumFormat::FormatSingle(m_lastActual, f) + QStringLiteral(", D=")
+                        + NumFormat::Format(float(std::fabs(m_lastActual - m_lastPredicted)), f) + QStringLiteral(")"));
         lblPos->adjustSize();
         lblPos->setVisible(true);
-        lblPos->move(Twips::ToPx(m_layout.rightEdge) - lblPos->width(), lblPos->y());
+        lblPos->move(Twips::ToWholePixels(m_layout.rightEdge) - lblPos->width(), lblPos->y());
     }
     if (!m_statusReplaced) {
         m_savedStatus = ChildWindow::MainStatusText();

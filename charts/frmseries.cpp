@@ -26,7 +26,7 @@ constexpr QSize kDesignClient{9375, 5625};
 frmSeries::frmSeries(std::shared_ptr<CBackProp> net, QWidget* parent) : QWidget(parent), m_net(std::move(net))
 {
     setWindowTitle(QStringLiteral("Time Series Graph Of Actual vs. Predicted"));
-    resize(Twips::ToPx(kDesignClient.width()), Twips::ToPx(kDesignClient.height()));
+    resize(Twips::ToWholePixels(kDesignClient.width()), Twips::ToWholePixels(kDesignClient.height()));
     m_head = ChartHead::Build(this, 5760, 6840);
     lblTrainRows = m_head.trainRows;
     lblTestRows = m_head.testRows;
@@ -51,7 +51,7 @@ frmSeries::frmSeries(std::shared_ptr<CBackProp> net, QWidget* parent) : QWidget(
     updZoom->setRange(1, SeriesLayout::MaxZoom);
     updZoom->setValue(1);
     updZoom->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
-    updZoom->setFixedWidth(Twips::ToPx(240) + 40);
+    updZoom->setFixedWidth(Twips::ToWholePixels(240) + 40);
     lblZoom = ChartLabel(this, QStringLiteral("1"), {6720, 5040});
     lblZoom->hide();
     Timer1 = new QTimer(this);
@@ -115,7 +115,7 @@ void frmSeries::Redraw()
         testHigh = m_net->TestHigh();
     }
     SeriesLayout::Input in;
-    in.client = QSize(Twips::FromPx(width()), Twips::FromPx(height()));
+    in.client = QSize(Twips::FromPixels(width()), Twips::FromPixels(height()));
     in.lo = m_range.lo;
     in.hi = m_range.hi;
     in.format = m_range.format;
@@ -127,20 +127,20 @@ void frmSeries::Redraw()
     in.measure = FontMeasure(font());
     m_layout = SeriesLayout::Layout(in);
 
-    const QRect graph = Twips::ToPx(m_layout.graph);
+    const QRect graph = Twips::ToWholePixels(m_layout.graph);
     m_graph->setGeometry(graph);
-    hscGraph->setGeometry(Twips::ToPx(m_layout.scroll));
-    cmdOK->move(Twips::ToPx(m_layout.rightEdge) - cmdOK->width(), Twips::ToPx(SeriesLayout::LegendTop) - 4);
+    hscGraph->setGeometry(Twips::ToWholePixels(m_layout.scroll));
+    cmdOK->move(Twips::ToWholePixels(m_layout.rightEdge) - cmdOK->width(), Twips::ToWholePixels(SeriesLayout::LegendTop) - 4);
     // The zoom spinner on the axis title's line, at the plot's right end, clear of the plot
     // whatever the window's size; the spinner shows its own value.
-    const int zoomTop = Twips::ToPx(m_layout.rowTitleTop);
-    const int right = Twips::ToPx(m_layout.rightEdge);
+    const int zoomTop = Twips::ToWholePixels(m_layout.rowTitleTop);
+    const int right = Twips::ToWholePixels(m_layout.rightEdge);
     updZoom->move(right - updZoom->width(), zoomTop - 3);
     Label9->move(updZoom->x() - Label9->width() - 6, zoomTop);
     lblZoom->move(right, zoomTop);
     m_zoomButton->setVisible(!m_layout.zoomButton.isEmpty());
     if (!m_layout.zoomButton.isEmpty())
-        m_zoomButton->setGeometry(Twips::ToPx(m_layout.zoomButton));
+        m_zoomButton->setGeometry(Twips::ToWholePixels(m_layout.zoomButton));
 
     SeriesLayout::Points points;
     points.actual = m_actual.data();
@@ -234,10 +234,10 @@ void ZoomButton::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.fillRect(rect(), Utilities::ColorFromBgr(0xC0C0C0));
     // Twips of the box, drawn at pixels.
-    const int W = Twips::FromPx(width()), H = Twips::FromPx(height());
+    const int W = Twips::FromPixels(width()), H = Twips::FromPixels(height());
     const int image = 480;
     const int imageTop = m_sunken ? (H - image - 64) / 2 : (H - image - 128) / 2 - 30;
-    const QRect icon = Twips::ToPx(QRect((W - image) / 2, imageTop, image, image));
+    const QRect icon = Twips::ToWholePixels(QRect((W - image) / 2, imageTop, image, image));
     // A magnifying glass.
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(QColor(0, 0, 128), 3));
@@ -249,7 +249,7 @@ void ZoomButton::paintEvent(QPaintEvent*)
     painter.setBrush(Qt::NoBrush);
     painter.setPen(Qt::black);
     const int labelTop = imageTop + image - 60;
-    painter.drawText(QRect(0, Twips::ToPx(labelTop), width(), Twips::ToPx(H - labelTop)), Qt::AlignHCenter | Qt::AlignTop,
+    painter.drawText(QRect(0, Twips::ToWholePixels(labelTop), width(), Twips::ToWholePixels(H - labelTop)), Qt::AlignHCenter | Qt::AlignTop,
                      QStringLiteral("Zoom"));
 
     struct Edge {

@@ -16,8 +16,8 @@ ScatterLayout::Result ScatterLayout::Layout(const Input& in)
 {
     Result r;
     const double lo = in.lo, hi = in.hi;
-    r.ylText = r.xlText = NumFormat::Format(in.lo, in.format);
-    r.yhText = r.xhText = NumFormat::Format(in.hi, in.format);
+    r.ylText = r.xlText = NumFormat::FormatSingle(in.lo, in.format);
+    r.yhText = r.xhText = NumFormat::FormatSingle(in.hi, in.format);
     const QSize yl = in.measure(r.ylText), yh = in.measure(r.yhText);
     const QSize xl = in.measure(r.xlText), xh = in.measure(r.xhText);
 

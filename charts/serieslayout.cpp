@@ -43,8 +43,8 @@ int SeriesLayout::NextZoom(int zoom, bool rightButton)
 SeriesLayout::Result SeriesLayout::Layout(const Input& in)
 {
     Result r;
-    r.ylText = NumFormat::Format(in.lo, in.format);
-    r.yhText = NumFormat::Format(in.hi, in.format);
+    r.ylText = NumFormat::FormatSingle(in.lo, in.format);
+    r.yhText = NumFormat::FormatSingle(in.hi, in.format);
     r.xlText = QString::number(in.rows.first);
     r.xhText = QString::number(in.rows.last);
     const QSize yl = in.measure(r.ylText), yh = in.measure(r.yhText);

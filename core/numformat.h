@@ -1,16 +1,22 @@
-// The one number formatter of the program's display patterns: "0", "0.0" ... "0.00000",
-// "0.00%" (the value times 100 and a percent sign) and any of these followed by literal text
-// such as "0.00    ". Rounds the value's shortest decimal form to nearest, halves away from
-// zero (0.125 gives "0.13"), and always writes a period: the result may go into SQL or a store.
+// The one number formatter of the windows: the patterns "0", "0.0" ... "0.00000", the same
+// followed by "%" (the value times 100) or by literal text such as blanks, and the empty pattern
+// for the general number form. Rounding is to nearest with ties away from zero on the decimal
+// value (0.125 gives "0.13"); the decimal point is always '.', so the text is safe for SQL and
+// for stored values.
 #pragma once
 
 #include <QString>
 
 namespace NumFormat {
-// `value` by `pattern`. A pattern this formatter does not know gives the general form.
-QString Format(double value, const QString& pattern);
-// A single-precision value is rounded from its own shortest decimal form (12.345f is "12.35").
-QString Format(float value, const QString& pattern);
-// The general form: the shortest text that reads back as the same value ("0.1", "1234.5").
+// `pattern` empty: the general form (up to 15 significant digits, no trailing zeros, an
+// exponent "E+nn"/"E-nn" only for very large or small values). A pattern it does not know is
+// treated as the general form.
+QString Format(double value, const QString& pattern = {});
+// A single-precision value by `pattern`, rounded from its own shortest decimal form (2.675f,
+// stored as 2.67499995..., gives "2.68" for "0.00", as its text 2.675 does).
+QString FormatSingle(float value, const QString& pattern);
+// The general form alone.
 QString General(double value);
+// `value` rounded to `decimals` places on its decimal value, ties away from zero.
+double RoundDecimal(double value, int decimals);
 }

@@ -1,5 +1,5 @@
-// Twips, the unit of the window layouts: 15 twips a pixel at 96 dots an inch. Layout rules
-// work in twips; a widget converts once, at the edge.
+// Twips, the layout unit of the windows: 1/1440 inch, 15 to a pixel at 96 dpi. Layout rules take
+// and return twips; only painting converts to pixels.
 #pragma once
 
 #include <QPoint>
@@ -8,9 +8,18 @@
 
 namespace Twips {
 constexpr int PerPixel = 15;
-// Nearest pixel (halves away from zero).
-inline int ToPx(double twips) { return int(std::lround(twips / PerPixel)); }
-constexpr int FromPx(int px) { return px * PerPixel; }
-inline QPoint ToPx(const QPoint& p) { return {ToPx(p.x()), ToPx(p.y())}; }
-inline QRect ToPx(const QRect& r) { return {ToPx(r.left()), ToPx(r.top()), ToPx(r.width()), ToPx(r.height())}; }
+
+// Nearest whole number with halves to the even one, as the classic Long conversion rounds.
+inline double RoundEven(double value) { return std::nearbyint(value); }
+inline int Round(double value) { return int(std::nearbyint(value)); }
+
+constexpr int FromPixels(int pixels) { return pixels * PerPixel; }
+constexpr double ToPixels(double twips) { return twips / PerPixel; }
+// Whole pixels for a whole-twip length (nearest, halves up).
+constexpr int ToWholePixels(int twips) { return (twips + PerPixel / 2) / PerPixel; }
+inline QPoint ToWholePixels(const QPoint& p) { return {ToWholePixels(p.x()), ToWholePixels(p.y())}; }
+inline QRect ToWholePixels(const QRect& r)
+{
+    return {ToWholePixels(r.left()), ToWholePixels(r.top()), ToWholePixels(r.width()), ToWholePixels(r.height())};
+}
 }

@@ -60,9 +60,9 @@ struct WaitCursor {
 
 std::array<QString, 4> TestFigures::Column(float error, float rmsError, float unexplained)
 {
-    return {NumFormat::Format(error, QStringLiteral("0.00")) + QLatin1Char('%'),
-            NumFormat::Format(rmsError, QStringLiteral("0.00")),
-            NumFormat::Format(unexplained, QStringLiteral("0.000")),
+    return {NumFormat::FormatSingle(error, QStringLiteral("0.00")) + QLatin1Char('%'),
+            NumFormat::FormatSingle(rmsError, QStringLiteral("0.00")),
+            NumFormat::FormatSingle(unexplained, QStringLiteral("0.000")),
             NumFormat::Format(std::sqrt(1.0 - std::min(double(unexplained), 1.0)), QStringLiteral("0.000"))};
 }
 
@@ -70,7 +70,7 @@ QString TestFigures::SFamError(float error)
 {
     if (error < 0)
         return QStringLiteral("N/A");
-    return NumFormat::Format(error, QStringLiteral("0.00")) + QLatin1Char('%');
+    return NumFormat::FormatSingle(error, QStringLiteral("0.00")) + QLatin1Char('%');
 }
 
 // --- frmTestNetwork ----------------------------------------------------------------------
@@ -88,7 +88,7 @@ frmTestNetwork::frmTestNetwork(std::shared_ptr<CBackProp> net, QWidget* parent, 
         for (int k = 0; k < 4; ++k) {
             lblCaption[size_t(first + k)] = new QLabel(captions[k], box);
             lblTrainStat[size_t(first + k)] = new QLabel(QString(), box);
-            lblTrainStat[size_t(first + k)]->setMinimumWidth(Twips::ToPx(900));
+            lblTrainStat[size_t(first + k)]->setMinimumWidth(Twips::ToWholePixels(900));
             lblTrainStat[size_t(first + k)]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             grid->addWidget(lblCaption[size_t(first + k)], k, 0);
             grid->addWidget(lblTrainStat[size_t(first + k)], k, 1);
@@ -220,7 +220,7 @@ frmSFTest::frmSFTest(std::shared_ptr<CSFam> net, QWidget* parent) : QDialog(pare
         auto* row = new QHBoxLayout(box);
         row->addWidget(new QLabel(QStringLiteral("Error: "), box));
         value = new QLabel(QString(), box);
-        value->setMinimumWidth(Twips::ToPx(900));
+        value->setMinimumWidth(Twips::ToWholePixels(900));
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         row->addWidget(value);
         return box;

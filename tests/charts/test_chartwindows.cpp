@@ -67,7 +67,7 @@ TEST_F(ChartWindows, ScatterShowsTheTestAndDrillsDownAtThePoint)
     EXPECT_EQ(form->lblTestRows->text(), " Tested: 301 to 400");
     EXPECT_EQ(form->AxisFormat(), "0"); // range 4..21
     form->Activate();
-    EXPECT_EQ(form->Statistic(0)->text(), NumFormat::Format(bp->CurrentError(), "0.00") + "%");
+    EXPECT_EQ(form->Statistic(0)->text(), NumFormat::FormatSingle(bp->CurrentError(), "0.00") + "%");
     EXPECT_TRUE(form->Statistic(1)->text().endsWith("    "));
     EXPECT_FALSE(form->Statistic(3)->text().isEmpty());
 

@@ -1,25 +1,38 @@
-// The one number formatter: the patterns of the windows, rounding on the decimal value with
-// halves away from zero, and the period whatever the locale.
 #include "core/numformat.h"
+#include "tests/support/testenv.h"
 
 #include <gtest/gtest.h>
 
-TEST(NumFormat, PatternsRoundHalvesAwayFromZero)
+TEST(NumberFormat, PatternsRoundHalvesAwayFromZeroOnTheDecimalValue)
 {
-    using NumFormat::Format;
-    EXPECT_EQ(Format(0.125, "0.00"), "0.13");
-    EXPECT_EQ(Format(-0.125, "0.00"), "-0.13");
-    EXPECT_EQ(Format(2.675, "0.00"), "2.68");     // the decimal value, not the binary one
-    EXPECT_EQ(Format(12.345f, "0.00"), "12.35");  // a single rounds from its own digits
-    EXPECT_EQ(Format(12.346, "0.00"), "12.35");
-    EXPECT_EQ(Format(0.19, "0.000"), "0.190");
-    EXPECT_EQ(Format(999.96, "0.0"), "1000.0");
-    EXPECT_EQ(Format(49.5, "0"), "50");
-    EXPECT_EQ(Format(-0.001, "0.00"), "0.00");    // no sign on a zero
-    EXPECT_EQ(Format(0.125, "0.00%"), "12.50%");
-    EXPECT_EQ(Format(2.38, "0.00    "), "2.38    ");
-    EXPECT_EQ(Format(1e-7, "0.0000"), "0.0000");
-    EXPECT_EQ(Format(123456789.0, "0"), "123456789");
-    EXPECT_EQ(Format(0.5, "#,##0"), "0.5");       // unknown pattern: the general form
-    EXPECT_EQ(NumFormat::General(0.1), "0.1");
+    EXPECT_EQ(NumFormat::Format(0.125, "0.00"), "0.13");
+    EXPECT_EQ(NumFormat::Format(-0.125, "0.00"), "-0.13");
+    EXPECT_EQ(NumFormat::Format(1.005, "0.00"), "1.01"); // 1.00499999... in binary
+    EXPECT_EQ(NumFormat::Format(2.5, "0"), "3");
+    EXPECT_EQ(NumFormat::Format(0.5, "0"), "1");
+    EXPECT_EQ(NumFormat::Format(99.996, "0.00"), "100.00");
+    EXPECT_EQ(NumFormat::Format(3, "0.00000"), "3.00000");
+    EXPECT_EQ(NumFormat::Format(1.23456, "0.0"), "1.2");
+    EXPECT_EQ(NumFormat::Format(-0.001, "0.00"), "0.00");
+    EXPECT_EQ(NumFormat::Format(0.123456, "0.00%"), "12.35%");
+    EXPECT_EQ(NumFormat::Format(0.5, "0.00    "), "0.50    ");
+    EXPECT_EQ(NumFormat::Format(1234567.891, "0.00"), "1234567.89");
+}
+
+TEST(NumberFormat, GeneralForm)
+{
+    EXPECT_EQ(NumFormat::Format(100, ""), "100");
+    EXPECT_EQ(NumFormat::Format(2.5), "2.5");
+    EXPECT_EQ(NumFormat::Format(0.1 + 0.2), "0.3");
+    EXPECT_EQ(NumFormat::Format(-7), "-7");
+    EXPECT_EQ(NumFormat::Format(0), "0");
+    EXPECT_EQ(NumFormat::Format(1e16), "1E+16");
+    EXPECT_EQ(NumFormat::General(123456789012.5), "123456789012.5");
+}
+
+TEST(NumberFormat, SingleRoundsFromItsOwnDigits)
+{
+    EXPECT_EQ(NumFormat::FormatSingle(2.675f, "0.00"), "2.68");
+    EXPECT_EQ(NumFormat::FormatSingle(12.345f, "0.00"), "12.35");
+    EXPECT_EQ(NumFormat::FormatSingle(0.19f, "0.000"), "0.190");
 }

@@ -72,10 +72,10 @@ TEST_F(TestDialogsTest, TrainingColumnIsTheTrainingRowsAndAFailedTestShowsNoFigu
     ASSERT_TRUE(expected.valid);
     frmTestNetwork dialog(bp);
     EXPECT_EQ(dialog.windowTitle(), "Data Test Successful");
-    EXPECT_EQ(dialog.lblTrainStat[0]->text(), NumFormat::Format(expected.error, "0.00") + "%");
-    EXPECT_EQ(dialog.lblTrainStat[2]->text(), NumFormat::Format(expected.unexplained, "0.000"));
+    EXPECT_EQ(dialog.lblTrainStat[0]->text(), NumFormat::FormatSingle(expected.error, "0.00") + "%");
+    EXPECT_EQ(dialog.lblTrainStat[2]->text(), NumFormat::FormatSingle(expected.unexplained, "0.000"));
     ASSERT_EQ(dialog.Start(), TestOutcome::Done);
-    EXPECT_EQ(dialog.lblTrainStat[4]->text(), NumFormat::Format(bp->CurrentError(), "0.00") + "%");
+    EXPECT_EQ(dialog.lblTrainStat[4]->text(), NumFormat::FormatSingle(bp->CurrentError(), "0.00") + "%");
     EXPECT_FLOAT_EQ(bp->CurrentError(), testing);
     EXPECT_NE(dialog.lblTrainStat[4]->text(), dialog.lblTrainStat[0]->text());
 
