@@ -2,14 +2,10 @@
 
 #include "core/errorbox.h"
 #include "core/numformat.h"
-#include "core/twips.h"
 #include "core/widgets/winhelpers.h"
 #include "data/datadef.h"
 #include "network/backprop.h"
 
-#include <QFont>
-#include <QFontMetrics>
-#include <QPainter>
 #include <algorithm>
 #include <cmath>
 
@@ -88,44 +84,3 @@ ChartFormat::FieldRange ChartFormat::PredictionRange(CBackProp& net)
     return range;
 }
 
-const DisplayList::Text* DisplayList::FindText(const QString& text) const
-{
-    for (const Text& t : texts)
-        if (t.text == text)
-            return &t;
-    return nullptr;
-}
-
-void DisplayList::Replay(QPainter& painter) const
-{
-    painter.save();
-    for (const Box& b : boxes)
-        painter.fillRect(QRect(Twips::ToWholePixels(b.topLeft), QSize(Twips::ToWholePixels(b.size.width()), Twips::ToWholePixels(b.size.height()))),
-                         Utilities::ColorFromBgr(b.bgr));
-    for (const Line& l : lines) {
-        QPen pen(Utilities::ColorFromBgr(l.bgr));
-        pen.setWidth(l.widthPx);
-        pen.setCapStyle(Qt::FlatCap);
-        painter.setPen(pen);
-        painter.drawLine(Twips::ToWholePixels(l.from), Twips::ToWholePixels(l.to));
-    }
-    const QFont normal = painter.font();
-    QFont bold = normal;
-    bold.setBold(true);
-    const QFontMetrics metrics(normal);
-    for (const Text& t : texts) {
-        painter.setFont(t.bold ? bold : normal);
-        painter.setPen(Utilities::ColorFromBgr(t.bgr));
-        const QPoint p = Twips::ToWholePixels(t.topLeft);
-        painter.drawText(QPoint(p.x(), p.y() + metrics.ascent()), t.text);
-    }
-    painter.restore();
-}
-
-TextMeasure FontMeasure(const QFont& font)
-{
-    const QFontMetrics metrics(font);
-    return [metrics](const QString& text) {
-        return QSize(Twips::FromPixels(metrics.horizontalAdvance(text)), Twips::FromPixels(metrics.height()));
-    };
-}

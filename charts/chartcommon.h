@@ -1,7 +1,9 @@
 // What the scatter and the time-series chart share: the axis number format, the statistic
-// texts, the way a normalised value becomes a value of the prediction field, and the display
-// list that a layout produces in twips and a paint event replays.
+// texts and the way a normalised value becomes a value of the prediction field. Their layouts
+// produce the display list of the self-drawn controls (training/displaylist.h).
 #pragma once
+
+#include "training/displaylist.h"
 
 #include <QColor>
 #include <QPoint>
@@ -46,40 +48,6 @@ struct FieldRange {
 FieldRange PredictionRange(CBackProp& net);
 }
 
-// A layout's drawing in twips, replayed by the window's paint event.
-struct DisplayList {
-    struct Line {
-        QPoint from, to;
-        uint32_t bgr = 0;
-        int widthPx = 1;
-    };
-    struct Text {
-        QPoint topLeft;
-        QString text;
-        uint32_t bgr = 0;
-        bool bold = false;
-    };
-    struct Box {
-        QPoint topLeft;
-        QSize size;
-        uint32_t bgr = 0;
-    };
-    std::vector<Line> lines;
-    std::vector<Text> texts;
-    std::vector<Box> boxes;
-
-    void AddLine(QPoint from, QPoint to, uint32_t bgr, int widthPx = 1) { lines.push_back({from, to, bgr, widthPx}); }
-    void AddText(QPoint topLeft, const QString& text, uint32_t bgr, bool bold = false)
-    {
-        texts.push_back({topLeft, text, bgr, bold});
-    }
-    // The text whose caption is `text`, or nullptr.
-    const Text* FindText(const QString& text) const;
-    // Boxes, then lines, then texts, converted to pixels.
-    void Replay(QPainter& painter) const;
-};
-
-// Measures a caption in twips (the window's font); tests pass a fixed-width measure.
-using TextMeasure = std::function<QSize(const QString&)>;
-// The measure of a widget's font.
-TextMeasure FontMeasure(const class QFont& font);
+// Measures captions in twips (training/displaylist.h): the window's fonts in the program, a
+// fixed-width measure in tests.
+using TextMeasure = ITextMeasure;

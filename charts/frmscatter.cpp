@@ -82,7 +82,8 @@ void frmScatter::layOut()
     in.hi = m_range.hi;
     in.format = m_range.format;
     in.fieldName = m_range.name;
-    in.measure = FontMeasure(font());
+    const FontTextMeasure measure(font(), titleFont());
+    in.measure = &measure;
     m_layout = ScatterLayout::Layout(in);
 
     const QRect graph = Twips::ToWholePixels(m_layout.graph);
@@ -108,6 +109,13 @@ QImage frmScatter::Render(QSize sizePx) const
     return ScatterLayout::Render(points, m_range.lo, m_range.hi, sizePx);
 }
 
+QFont frmScatter::titleFont() const
+{
+    QFont f = font();
+    f.setBold(true);
+    return f;
+}
+
 void frmScatter::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
@@ -117,17 +125,7 @@ void frmScatter::resizeEvent(QResizeEvent* event)
 void frmScatter::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    m_layout.list.Replay(painter);
-    // The four end labels, as the plot's captions give them.
-    const auto end = [&](QPoint at, const QString& text) {
-        DisplayList l;
-        l.AddText(at, text, 0xFF0000);
-        l.Replay(painter);
-    };
-    end(m_layout.yh, m_layout.yhText);
-    end(m_layout.yl, m_layout.ylText);
-    end(m_layout.xl, m_layout.xlText);
-    end(m_layout.xh, m_layout.xhText);
+    ReplayDisplayList(painter, m_layout.list, font(), titleFont());
 }
 
 void frmScatter::GraphMouseMove(QPointF pixel, bool buttons)

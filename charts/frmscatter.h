@@ -10,6 +10,7 @@
 #include "network/charthandover.h"
 
 #include <QImage>
+#include <QFont>
 #include <QWidget>
 
 class QLabel;
@@ -51,6 +52,8 @@ public:
     QImage Render(QSize sizePx) const;
 
 protected:
+    // The bold font of titles and legends.
+    QFont titleFont() const;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

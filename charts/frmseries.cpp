@@ -124,7 +124,8 @@ void frmSeries::Redraw()
     in.rows = SeriesLayout::Rows(m_pointCount, m_zoom, hscGraph->value(), hscGraph->minimum(), hscGraph->maximum(),
                                  testLow, testHigh);
     in.testLow = testLow;
-    in.measure = FontMeasure(font());
+    const FontTextMeasure measure(font(), titleFont());
+    in.measure = &measure;
     m_layout = SeriesLayout::Layout(in);
 
     const QRect graph = Twips::ToWholePixels(m_layout.graph);
@@ -180,6 +181,13 @@ void frmSeries::applyZoom()
     }
 }
 
+QFont frmSeries::titleFont() const
+{
+    QFont f = font();
+    f.setBold(true);
+    return f;
+}
+
 void frmSeries::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
@@ -189,7 +197,7 @@ void frmSeries::resizeEvent(QResizeEvent* event)
 void frmSeries::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    m_layout.list.Replay(painter);
+    ReplayDisplayList(painter, m_layout.list, font(), titleFont());
 }
 
 void frmSeries::keyPressEvent(QKeyEvent* event)

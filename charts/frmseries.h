@@ -9,6 +9,7 @@
 #include "charts/serieslayout.h"
 #include "network/charthandover.h"
 
+#include <QFont>
 #include <QWidget>
 #include <memory>
 
@@ -52,6 +53,8 @@ public:
     void ZoomClick(bool rightButton);
 
 protected:
+    // The bold font of titles and legends.
+    QFont titleFont() const;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

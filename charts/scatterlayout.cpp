@@ -16,10 +16,16 @@ ScatterLayout::Result ScatterLayout::Layout(const Input& in)
 {
     Result r;
     const double lo = in.lo, hi = in.hi;
+    const TextMeasure& metrics = *in.measure;
+    auto measure = [&](const QString& text, DisplayItem::FontRole font = DisplayItem::FontRole::Body) {
+        return QSize(int(std::ceil(metrics.TextWidth(text, font))), int(std::ceil(metrics.TextHeight(text, font))));
+    };
+    using Role = DisplayItem::Role;
+    constexpr auto TitleFont = DisplayItem::FontRole::Title;
     r.ylText = r.xlText = NumFormat::FormatSingle(in.lo, in.format);
     r.yhText = r.xhText = NumFormat::FormatSingle(in.hi, in.format);
-    const QSize yl = in.measure(r.ylText), yh = in.measure(r.yhText);
-    const QSize xl = in.measure(r.xlText), xh = in.measure(r.xhText);
+    const QSize yl = measure(r.ylText), yh = measure(r.yhText);
+    const QSize xl = measure(r.xlText), xh = measure(r.xhText);
 
     // The wider end label sets the left margin; the other lines up with it at the plot.
     int graphLeft = 0;
@@ -41,7 +47,7 @@ ScatterLayout::Result ScatterLayout::Layout(const Input& in)
     r.rightEdge = graphLeft + width;
 
     r.titleText = QStringLiteral("[") + in.fieldName + QStringLiteral("]  Actual vs. Predicted");
-    const QSize title = in.measure(r.titleText);
+    const QSize title = measure(r.titleText, TitleFont);
     r.title = QPoint(graphLeft + (width - title.width()) / 2, TitleTop);
 
     r.xLabelTop = bottom + 120;
@@ -51,34 +57,39 @@ ScatterLayout::Result ScatterLayout::Layout(const Input& in)
     r.yl.setY(bottom - yl.height() / 2);
     const QString predicted = QStringLiteral("P  R  E  D  I  C  T  E  D");
     r.predictedTop = bottom + 360;
-    r.predicted = QPoint(graphLeft + (width - in.measure(predicted).width()) / 2, r.predictedTop);
+    r.predicted = QPoint(graphLeft + (width - measure(predicted).width()) / 2, r.predictedTop);
     const int actualHeight = 2175;
     r.actual = QPoint(180, GraphTop + (height - actualHeight) / 2);
 
     DisplayList& list = r.list;
-    list.AddLine({graphLeft, GraphTop + 30}, {graphLeft, bottom}, kBlue, 3);
-    list.AddLine({graphLeft, bottom}, {graphLeft + width - 30, bottom}, kBlue, 3);
-    const int halfX = in.measure(QStringLiteral("X")).height() / 2;
+    list.Line(Role::Frame, graphLeft, GraphTop + 30, graphLeft, bottom, kBlue, 3);
+    list.Line(Role::Frame, graphLeft, bottom, graphLeft + width - 30, bottom, kBlue, 3);
+    const int halfX = measure(QStringLiteral("X")).height() / 2;
     for (int i = 0; i <= 10; ++i) {
         const int y = GraphTop + int(std::lround(i / 10.0 * height));
         const int x = graphLeft + int(std::lround(i / 10.0 * width));
-        list.AddLine({graphLeft, y}, {graphLeft - 90, y}, kBlue);
-        list.AddLine({x, bottom}, {x, bottom + 90}, kBlue);
+        list.Line(Role::ValueTick, graphLeft, y, graphLeft - 90, y, kBlue);
+        list.Line(Role::PointTick, x, bottom, x, bottom + 90, kBlue);
         const QString v = NumFormat::Format(lo + (hi - lo) * (10 - i) / 10, in.format);
-        list.AddText({graphLeft - in.measure(v).width() - 120, y - halfX}, v, kBlue);
+        list.Text(Role::ValueLabel, graphLeft - measure(v).width() - 120, y - halfX, v, kBlue);
         const QString h = NumFormat::Format(lo + (hi - lo) * i / 10, in.format);
-        list.AddText({x - in.measure(h).width() / 2, r.xLabelTop}, h, kBlue);
+        list.Text(Role::PointLabel, x - measure(h).width() / 2, r.xLabelTop, h, kBlue);
     }
-    list.AddText(r.title, r.titleText, 0x800000, true);
-    list.AddText(r.predicted, predicted, 0);
+    list.Text(Role::Title, r.title.x(), r.title.y(), r.titleText, 0x800000, TitleFont);
+    // The end values, as the plot's captions give them.
+    list.Text(Role::ValueLabel, r.yh.x(), r.yh.y(), r.yhText, kBlue);
+    list.Text(Role::ValueLabel, r.yl.x(), r.yl.y(), r.ylText, kBlue);
+    list.Text(Role::PointLabel, r.xl.x(), r.xl.y(), r.xlText, kBlue);
+    list.Text(Role::PointLabel, r.xh.x(), r.xh.y(), r.xhText, kBlue);
+    list.Text(Role::Title, r.predicted.x(), r.predicted.y(), predicted, 0);
     // The vertical title: the spaced letters stacked one a line.
     const QString actual = QStringLiteral("A C T U A  L");
-    const int lineHeight = in.measure(QStringLiteral("A")).height();
+    const int lineHeight = measure(QStringLiteral("A")).height();
     int y = r.actual.y();
     for (const QChar c : actual) {
         if (c == QLatin1Char(' '))
             continue;
-        list.AddText({r.actual.x(), y}, QString(c), 0);
+        list.Text(Role::Title, r.actual.x(), y, QString(c), 0);
         y += lineHeight;
     }
     return r;

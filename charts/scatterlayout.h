@@ -24,7 +24,7 @@ struct Input {
     float lo = 0, hi = 0;
     QString format;     // the axis format
     QString fieldName;  // the prediction field
-    TextMeasure measure;
+    const TextMeasure* measure = nullptr;
 };
 
 struct Result {

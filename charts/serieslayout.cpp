@@ -43,11 +43,17 @@ int SeriesLayout::NextZoom(int zoom, bool rightButton)
 SeriesLayout::Result SeriesLayout::Layout(const Input& in)
 {
     Result r;
+    const TextMeasure& metrics = *in.measure;
+    auto measure = [&](const QString& text, DisplayItem::FontRole font = DisplayItem::FontRole::Body) {
+        return QSize(int(std::ceil(metrics.TextWidth(text, font))), int(std::ceil(metrics.TextHeight(text, font))));
+    };
+    using Role = DisplayItem::Role;
+    constexpr auto TitleFont = DisplayItem::FontRole::Title;
     r.ylText = NumFormat::FormatSingle(in.lo, in.format);
     r.yhText = NumFormat::FormatSingle(in.hi, in.format);
     r.xlText = QString::number(in.rows.first);
     r.xhText = QString::number(in.rows.last);
-    const QSize yl = in.measure(r.ylText), yh = in.measure(r.yhText);
+    const QSize yl = measure(r.ylText), yh = measure(r.yhText);
     QPoint ylAt, yhAt;
     int graphLeft = 0;
     if (yl.width() > yh.width()) {
@@ -79,53 +85,53 @@ SeriesLayout::Result SeriesLayout::Layout(const Input& in)
     const QString title1 = QStringLiteral("Actual"), title2 = QStringLiteral("Predicted");
     const QString predict = QStringLiteral("[") + in.fieldName + QStringLiteral("]");
     const int box = 255;
-    const int t1Left = graphLeft + width / 2 - (in.measure(title1).width() - box) / 2;
+    const int t1Left = graphLeft + width / 2 - (measure(title1, TitleFont).width() - box) / 2;
     const int box1Left = t1Left - box - 60;
-    const int t2Left = t1Left + in.measure(title1).width() + 2 * box;
+    const int t2Left = t1Left + measure(title1, TitleFont).width() + 2 * box;
     const int box2Left = t2Left - box - 60;
-    const int predictLeft = t1Left - in.measure(predict).width() - box - 240;
-    list.boxes.push_back({{box1Left, LegendTop}, {box, box}, kBlue});
-    list.boxes.push_back({{box2Left, LegendTop}, {box, box}, kRed});
-    list.AddText({t1Left, LegendTop}, title1, kBlue, true);
-    list.AddText({t2Left, LegendTop}, title2, kRed, true);
-    list.AddText({predictLeft, LegendTop}, predict, 0x800000, true);
+    const int predictLeft = t1Left - measure(predict, TitleFont).width() - box - 240;
+    list.Box(Role::LegendBox, box1Left, LegendTop, box1Left + box - 15, LegendTop + box - 15, kBlue);
+    list.Box(Role::LegendBox, box2Left, LegendTop, box2Left + box - 15, LegendTop + box - 15, kRed);
+    list.Text(Role::LegendText, t1Left, LegendTop, title1, kBlue, TitleFont);
+    list.Text(Role::LegendText, t2Left, LegendTop, title2, kRed, TitleFont);
+    list.Text(Role::Title, predictLeft, LegendTop, predict, 0x800000, TitleFont);
     r.close = QPoint(right, 360); // right-aligned by the caller
 
     const int xLabelTop = bottom + 120;
-    const QSize xl = in.measure(r.xlText), xh = in.measure(r.xhText);
-    list.AddText({graphLeft - xl.width() / 2, xLabelTop}, r.xlText, kBlue);
-    list.AddText({right - xh.width() / 2, xLabelTop}, r.xhText, kBlue);
-    list.AddText({yhAt.x(), GraphTop - yh.height() / 2}, r.yhText, kBlue);
-    list.AddText({ylAt.x(), bottom - yl.height() / 2}, r.ylText, kBlue);
+    const QSize xl = measure(r.xlText), xh = measure(r.xhText);
+    list.Text(Role::PointLabel, graphLeft - xl.width() / 2, xLabelTop, r.xlText, kBlue);
+    list.Text(Role::PointLabel, right - xh.width() / 2, xLabelTop, r.xhText, kBlue);
+    list.Text(Role::ValueLabel, yhAt.x(), GraphTop - yh.height() / 2, r.yhText, kBlue);
+    list.Text(Role::ValueLabel, ylAt.x(), bottom - yl.height() / 2, r.ylText, kBlue);
     r.scroll = QRect(graphLeft, xLabelTop + xl.height() + 60, width, ScrollHeight);
     const QString rowTitle = QStringLiteral("R O W    N U M B E R");
     r.rowTitleTop = r.scroll.bottom() + 1 + 120;
-    list.AddText({graphLeft + (width - in.measure(rowTitle).width()) / 2, r.rowTitleTop}, rowTitle, 0);
+    list.Text(Role::Title, graphLeft + (width - measure(rowTitle).width()) / 2, r.rowTitleTop, rowTitle, 0);
     const QString value = QStringLiteral("V A L U E");
-    const int lineHeight = in.measure(QStringLiteral("V")).height();
+    const int lineHeight = measure(QStringLiteral("V")).height();
     int y = GraphTop + (height - 1815) / 2;
     for (const QChar c : value) {
         if (c == QLatin1Char(' '))
             continue;
-        list.AddText({180, y}, QString(c), 0);
+        list.Text(Role::Title, 180, y, QString(c), 0);
         y += lineHeight;
     }
 
-    list.AddLine({graphLeft, GraphTop + 30}, {graphLeft, bottom}, kBlue, 3);
-    list.AddLine({graphLeft, bottom}, {right - 30, bottom}, kBlue, 3);
-    const int halfX = in.measure(QStringLiteral("X")).height() / 2;
+    list.Line(Role::Frame, graphLeft, GraphTop + 30, graphLeft, bottom, kBlue, 3);
+    list.Line(Role::Frame, graphLeft, bottom, right - 30, bottom, kBlue, 3);
+    const int halfX = measure(QStringLiteral("X")).height() / 2;
     const double lo = in.lo, hi = in.hi;
     for (int i = 0; i <= 10; ++i) {
         const int yi = GraphTop + int(std::lround(height * i / 10.0));
         const int xi = graphLeft + int(std::lround(width * i / 10.0));
-        list.AddLine({graphLeft, yi}, {graphLeft - 90, yi}, kBlue);
-        list.AddLine({xi, bottom}, {xi, bottom + 90}, kBlue);
+        list.Line(Role::ValueTick, graphLeft, yi, graphLeft - 90, yi, kBlue);
+        list.Line(Role::PointTick, xi, bottom, xi, bottom + 90, kBlue);
         if (i == 0 || i == 10)
             continue;
         const QString v = NumFormat::Format(lo + (hi - lo) * (10 - i) / 10, in.format);
-        list.AddText({graphLeft - in.measure(v).width() - 120, yi - halfX}, v, kBlue);
+        list.Text(Role::ValueLabel, graphLeft - measure(v).width() - 120, yi - halfX, v, kBlue);
         const QString row = QString::number(TickRow(in.rows, in.scrollValue, i, in.testLow));
-        list.AddText({xi - in.measure(row).width() / 2, xLabelTop}, row, kBlue);
+        list.Text(Role::PointLabel, xi - measure(row).width() / 2, xLabelTop, row, kBlue);
     }
     return r;
 }

@@ -47,7 +47,7 @@ struct Input {
     RowWindow rows;
     int scrollValue = 0;
     int32_t testLow = 1;
-    TextMeasure measure;
+    const TextMeasure* measure = nullptr;
 };
 
 struct Result {

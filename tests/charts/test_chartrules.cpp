@@ -12,9 +12,18 @@
 namespace {
 
 // Every letter 100 twips wide and 200 high.
-TextMeasure fixedMeasure()
+class FixedMeasure final : public ITextMeasure {
+public:
+    double TextWidth(const QString& text, DisplayItem::FontRole) const override { return 100.0 * double(text.size()); }
+    double TextHeight(const QString&, DisplayItem::FontRole) const override { return 200; }
+};
+
+bool hasText(const DisplayList& list, const QString& text)
 {
-    return [](const QString& text) { return QSize(100 * int(text.size()), 200); };
+    for (const DisplayItem& item : list.items)
+        if (item.kind == DisplayItem::Kind::Text && item.text == text)
+            return true;
+    return false;
 }
 
 bool isRed(const QImage& image, int x, int y)
@@ -54,7 +63,8 @@ TEST(ChartRules, ScatterLayoutLabelsAndAxes)
     in.hi = 50;
     in.format = "0";
     in.fieldName = "Sales";
-    in.measure = fixedMeasure();
+    const FixedMeasure measure;
+    in.measure = &measure;
     const ScatterLayout::Result r = ScatterLayout::Layout(in);
     // "50" is the wider end label: it sits at 480, the plot 120 right of it.
     EXPECT_EQ(r.yh.x(), 480);
@@ -68,9 +78,11 @@ TEST(ChartRules, ScatterLayoutLabelsAndAxes)
     EXPECT_EQ(r.xhText, "50");
     // Eleven ticks a side reading lo..hi by tenths, in the axis format.
     for (const char* t : {"0", "5", "10", "25", "45", "50"})
-        EXPECT_NE(r.list.FindText(t), nullptr) << t;
-    EXPECT_EQ(r.list.lines.size(), 2u + 22u);
-    EXPECT_EQ(r.list.lines[0].widthPx, 3);
+        EXPECT_TRUE(hasText(r.list, t)) << t;
+    EXPECT_EQ(r.list.Of(DisplayItem::Role::ValueTick).size(), 11u);
+    EXPECT_EQ(r.list.Of(DisplayItem::Role::PointTick).size(), 11u);
+    ASSERT_EQ(r.list.Of(DisplayItem::Role::Frame).size(), 2u);
+    EXPECT_EQ(r.list.Of(DisplayItem::Role::Frame)[0]->penPixels, 3);
 
     // A window too small for a plot keeps a plot of one twip and still draws its axes.
     in.client = QSize(100, 100);
