@@ -46,24 +46,22 @@ ChartFormat::Statistics ChartFormat::StatisticTexts(float currentError, float rm
 
 ChartFormat::Statistics ChartFormat::StatisticTexts(CBackProp& net)
 {
-    Statistics s;
-    // A failed test leaves -1: no figure is shown for it.
-    IgnoreErrors([&] {
-        if (net.CurrentError() >= 0)
-            s.error = NumFormat::FormatSingle(net.CurrentError(), QStringLiteral("0.00")) + QLatin1Char('%');
-    });
-    IgnoreErrors([&] {
-        const float rms = net.ActualRMSError();
-        if (rms >= 0)
-            s.rms = NumFormat::FormatSingle(rms, QStringLiteral("0.00    "));
-    });
-    IgnoreErrors([&] {
-        const float u = net.UnexplainedVar();
-        if (u >= 0 || net.TrainBuilt() || net.TestBuilt()) {
-            s.unexplained = NumFormat::FormatSingle(u, QStringLiteral("0.00"));
-            s.correlation = NumFormat::Format(Correlation(double(u)), QStringLiteral("0.00"));
-        }
-    });
+    float error = -1, rms = -1, u = 0;
+    IgnoreErrors([&] { error = net.CurrentError(); });
+    IgnoreErrors([&] { rms = net.ActualRMSError(); });
+    const bool rows = net.TrainBuilt() || net.TestBuilt();
+    if (rows)
+        IgnoreErrors([&] { u = net.UnexplainedVar(); });
+    Statistics s = StatisticTexts(error, rms, u);
+    // A failed test leaves -1, and without rows there is nothing to measure: no figure then.
+    if (error < 0)
+        s.error.clear();
+    if (rms < 0)
+        s.rms.clear();
+    if (!rows) {
+        s.unexplained.clear();
+        s.correlation.clear();
+    }
     return s;
 }
 

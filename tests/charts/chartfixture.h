@@ -53,23 +53,15 @@ inline std::shared_ptr<CBackProp> TestedBackProp(const QString& folder, int pass
     return bp;
 }
 
-// An SFAM project of three classes "Amber", "Briar", "Cobalt" by x1 (rows 1..300), tested on
-// rows 201..300, installed as gSFam.
-inline std::shared_ptr<CSFam> TestedSFam(const QString& folder)
+// An SFAM project over `table` of `source` with `roles`, trained ten cycles on rows 1..200,
+// tested on rows 201..300 and installed as gSFam.
+inline std::shared_ptr<CSFam> TestedSFam(const QString& project, const QString& source, const QString& table,
+                                         const std::vector<NetTest::Role>& roles)
 {
-    QRandomGenerator rng(11);
-    std::vector<QList<kdb::Value>> rows;
-    const char* names[] = {"Amber", "Briar", "Cobalt"};
-    for (int i = 1; i <= 300; ++i) {
-        const int c = int(rng.bounded(3));
-        const double x1 = c * 4 + rng.generateDouble() * 3, x2 = rng.generateDouble() * 10;
-        rows.push_back({i, x1, x2, names[c]});
-    }
-    const QString source = NetTest::MakeSource(folder, "Data", "X1 REAL, X2 REAL, Kind TEXT", rows);
     auto sf = std::make_shared<CSFam>();
-    sf->Initialize(folder + "/kinds.kvp");
-    sf->Attach(source, "Data");
-    NetTest::Configure(*sf, {{"X1", roleInput, 0, 12}, {"X2", roleInput, 0, 10}, {"Kind", roleSFamPredict}});
+    sf->Initialize(project);
+    sf->Attach(source, table);
+    NetTest::Configure(*sf, roles);
     sf->BuildClassList();
     sf->SetTrainLow(1);
     sf->SetTrainHigh(200);
@@ -85,6 +77,23 @@ inline std::shared_ptr<CSFam> TestedSFam(const QString& folder)
     gProjectType = ntSFam;
     gSFam() = sf;
     return sf;
+}
+
+// An SFAM project of three classes "Amber", "Briar", "Cobalt" by x1 (rows 1..300), tested on
+// rows 201..300, installed as gSFam.
+inline std::shared_ptr<CSFam> TestedSFam(const QString& folder)
+{
+    QRandomGenerator rng(11);
+    std::vector<QList<kdb::Value>> rows;
+    const char* names[] = {"Amber", "Briar", "Cobalt"};
+    for (int i = 1; i <= 300; ++i) {
+        const int c = int(rng.bounded(3));
+        const double x1 = c * 4 + rng.generateDouble() * 3, x2 = rng.generateDouble() * 10;
+        rows.push_back({i, x1, x2, names[c]});
+    }
+    const QString source = NetTest::MakeSource(folder, "Data", "X1 REAL, X2 REAL, Kind TEXT", rows);
+    return TestedSFam(folder + "/kinds.kvp", source, "Data",
+                      {{"X1", roleInput, 0, 12}, {"X2", roleInput, 0, 10}, {"Kind", roleSFamPredict}});
 }
 
 // The program's main window, its status bar and the navigation bound to its bar, as the

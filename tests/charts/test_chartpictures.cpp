@@ -105,31 +105,16 @@ TEST(ChartPictures, ViewsOnTheShippedSamples)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
     // Seeds: rows 1..200 train, 201..300 test.
-    auto sf = std::make_shared<CSFam>();
-    sf->Initialize(folder + "/seeds.kvp");
-    sf->Attach(data, "Seeds");
-    NetTest::Configure(*sf, {{"Length", roleInput, 4, 8},
-                             {"Width", roleInput, 2, 5},
-                             {"Weight", roleInput, 5, 25},
-                             {"Hardness", roleInput, 20, 80},
-                             {"Variety", roleSFamPredict}});
-    sf->BuildClassList();
-    sf->SetTrainLow(1);
-    sf->SetTrainHigh(200);
-    sf->SetTestLow(201);
-    sf->SetTestHigh(300);
-    sf->SaveConfig();
-    for (int cycle = 0; cycle < 10; ++cycle) {
-        sf->Train();
-        sf->Verify();
-    }
-    sf->Revert();
-    gProjectType = ntSFam;
-    gSFam() = sf;
+    auto sf = ChartTest::TestedSFam(folder + "/seeds.kvp", data, "Seeds",
+                                    {{"Length", roleInput, 4, 8},
+                                     {"Width", roleInput, 2, 5},
+                                     {"Weight", roleInput, 5, 25},
+                                     {"Hardness", roleInput, 20, 80},
+                                     {"Variety", roleSFamPredict}});
     gBackProp().reset();
     {
         frmSFTest dialog(sf, window.main);
-        ASSERT_EQ(dialog.Start(), TestOutcome::Done);
+        dialog.Start();
         dialog.show();
         save(&dialog, "sftest");
     }
