@@ -94,6 +94,10 @@ public:
         m_plot = plot;
         update();
     }
+    // Draws the four lines: the yellow band, the blue actual and the red prediction.
+    static void Paint(QPainter& painter, const SeriesLayout::Plot& plot);
+    // One run of a line, drawn without lifting the pen.
+    static void DrawRun(QPainter& painter, const std::vector<QPointF>& run);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
