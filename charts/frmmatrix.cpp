@@ -115,7 +115,7 @@ QVariant MatrixModel::headerData(int section, Qt::Orientation orientation, int r
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
-frmMatrix::frmMatrix(std::shared_ptr<CSFam> net, QWidget* parent) : QWidget(parent), m_net(std::move(net))
+frmMatrix::frmMatrix(std::shared_ptr<CSFam> net, QWidget* parent) : ResultView(parent), m_net(std::move(net))
 {
     setWindowTitle(QStringLiteral("SFAM Confusion Matrix"));
     setAutoFillBackground(true);
@@ -130,10 +130,10 @@ frmMatrix::frmMatrix(std::shared_ptr<CSFam> net, QWidget* parent) : QWidget(pare
         return l;
     };
     lblFormTitle = label(QString(), Qt::AlignCenter);
-    QFont titleFont = lblFormTitle->font();
-    titleFont.setBold(true);
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.3);
-    lblFormTitle->setFont(titleFont);
+    QFont heading = lblFormTitle->font();
+    heading.setBold(true);
+    heading.setPointSizeF(heading.pointSizeF() * 1.3);
+    lblFormTitle->setFont(heading);
     lblTitleActual = label(QStringLiteral("A C T U A L"), Qt::AlignCenter);
     lblTitlePredicted = label(QStringLiteral("Prediction"), Qt::AlignCenter);
     lblTotalPred = label(QStringLiteral("Prediction Totals"), Qt::AlignCenter);
@@ -427,7 +427,7 @@ bool frmMatrix::DrillSumActual(int column)
 
 void frmMatrix::resizeEvent(QResizeEvent* event)
 {
-    QWidget::resizeEvent(event);
+    ResultView::resizeEvent(event);
     if (isMinimized())
         return;
     ShowMatrix();
@@ -436,17 +436,5 @@ void frmMatrix::resizeEvent(QResizeEvent* event)
 void frmMatrix::closeEvent(QCloseEvent* event)
 {
     m_unloading = true;
-    QWidget::closeEvent(event);
-}
-
-void frmMatrix::keyPressEvent(QKeyEvent* event)
-{
-    if (!Utilities::ToolBarKeyDown(event))
-        QWidget::keyPressEvent(event);
-}
-
-void frmMatrix::keyReleaseEvent(QKeyEvent* event)
-{
-    if (!Utilities::ToolBarKeyUp(event))
-        QWidget::keyReleaseEvent(event);
+    ResultView::closeEvent(event);
 }

@@ -8,6 +8,8 @@
 #include "charts/matrixlayout.h"
 
 #include <QAbstractTableModel>
+#include "charts/resultview.h"
+
 #include <QWidget>
 #include <memory>
 
@@ -33,7 +35,7 @@ private:
     const MatrixCount* m_count;
 };
 
-class frmMatrix : public QWidget {
+class frmMatrix : public ResultView {
     Q_OBJECT
 public:
     explicit frmMatrix(std::shared_ptr<CSFam> net, QWidget* parent = nullptr);
@@ -70,8 +72,6 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
     void activate();

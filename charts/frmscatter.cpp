@@ -18,7 +18,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-frmScatter::frmScatter(std::shared_ptr<CBackProp> net, QWidget* parent) : QWidget(parent), m_net(std::move(net))
+frmScatter::frmScatter(std::shared_ptr<CBackProp> net, QWidget* parent) : ResultView(parent), m_net(std::move(net))
 {
     setWindowTitle(QStringLiteral("Scatter Graph Of Actual vs. Predicted"));
     resize(Twips::ToWholePixels(10200), Twips::ToWholePixels(7800));
@@ -109,16 +109,9 @@ QImage frmScatter::Render(QSize sizePx) const
     return ScatterLayout::Render(points, m_range.lo, m_range.hi, sizePx);
 }
 
-QFont frmScatter::titleFont() const
-{
-    QFont f = font();
-    f.setBold(true);
-    return f;
-}
-
 void frmScatter::resizeEvent(QResizeEvent* event)
 {
-    QWidget::resizeEvent(event);
+    ResultView::resizeEvent(event);
     layOut();
 }
 
@@ -172,24 +165,12 @@ void frmScatter::mouseMoveEvent(QMouseEvent* event)
     FormMouseMove(event->buttons() != Qt::NoButton);
 }
 
-void frmScatter::keyPressEvent(QKeyEvent* event)
-{
-    if (!Utilities::ToolBarKeyDown(event))
-        QWidget::keyPressEvent(event);
-}
-
-void frmScatter::keyReleaseEvent(QKeyEvent* event)
-{
-    if (!Utilities::ToolBarKeyUp(event))
-        QWidget::keyReleaseEvent(event);
-}
-
 void frmScatter::closeEvent(QCloseEvent* event)
 {
     ChildWindow::SetRowsPanel(QString());
     if (m_statusReplaced)
         Utilities::StatusMessage(m_savedStatus);
-    QWidget::closeEvent(event);
+    ResultView::closeEvent(event);
 }
 
 ScatterPlot::ScatterPlot(frmScatter* owner) : QWidget(owner), m_owner(owner)

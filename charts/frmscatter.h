@@ -11,6 +11,8 @@
 
 #include <QImage>
 #include <QFont>
+#include "charts/resultview.h"
+
 #include <QWidget>
 
 class QLabel;
@@ -19,7 +21,7 @@ class CBackProp;
 
 class ScatterPlot;
 
-class frmScatter : public QWidget {
+class frmScatter : public ResultView {
     Q_OBJECT
 public:
     // `net` is read for the field, the range and the statistics.
@@ -52,13 +54,9 @@ public:
     QImage Render(QSize sizePx) const;
 
 protected:
-    // The bold font of titles and legends.
-    QFont titleFont() const;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void keyReleaseEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:

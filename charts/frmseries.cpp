@@ -24,7 +24,7 @@ constexpr QSize kDesignClient{9375, 5625};
 
 } // namespace
 
-frmSeries::frmSeries(std::shared_ptr<CBackProp> net, QWidget* parent) : QWidget(parent), m_net(std::move(net))
+frmSeries::frmSeries(std::shared_ptr<CBackProp> net, QWidget* parent) : ResultView(parent), m_net(std::move(net))
 {
     setWindowTitle(QStringLiteral("Time Series Graph Of Actual vs. Predicted"));
     resize(Twips::ToWholePixels(kDesignClient.width()), Twips::ToWholePixels(kDesignClient.height()));
@@ -182,16 +182,9 @@ void frmSeries::applyZoom()
     }
 }
 
-QFont frmSeries::titleFont() const
-{
-    QFont f = font();
-    f.setBold(true);
-    return f;
-}
-
 void frmSeries::resizeEvent(QResizeEvent* event)
 {
-    QWidget::resizeEvent(event);
+    ResultView::resizeEvent(event);
     Redraw();
 }
 
@@ -201,22 +194,10 @@ void frmSeries::paintEvent(QPaintEvent*)
     ReplayDisplayList(painter, m_layout.list, font(), titleFont());
 }
 
-void frmSeries::keyPressEvent(QKeyEvent* event)
-{
-    if (!Utilities::ToolBarKeyDown(event))
-        QWidget::keyPressEvent(event);
-}
-
-void frmSeries::keyReleaseEvent(QKeyEvent* event)
-{
-    if (!Utilities::ToolBarKeyUp(event))
-        QWidget::keyReleaseEvent(event);
-}
-
 void frmSeries::closeEvent(QCloseEvent* event)
 {
     ChildWindow::SetRowsPanel(QString());
-    QWidget::closeEvent(event);
+    ResultView::closeEvent(event);
 }
 
 void SeriesPlot::paintEvent(QPaintEvent*)

@@ -10,6 +10,8 @@
 #include "network/charthandover.h"
 
 #include <QFont>
+#include "charts/resultview.h"
+
 #include <QWidget>
 #include <memory>
 
@@ -22,7 +24,7 @@ class QTimer;
 class SeriesPlot;
 class ZoomButton;
 
-class frmSeries : public QWidget {
+class frmSeries : public ResultView {
     Q_OBJECT
 public:
     explicit frmSeries(std::shared_ptr<CBackProp> net, QWidget* parent = nullptr);
@@ -53,12 +55,8 @@ public:
     void ZoomClick(bool rightButton);
 
 protected:
-    // The bold font of titles and legends.
-    QFont titleFont() const;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void keyReleaseEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
