@@ -1,9 +1,13 @@
 #include "app/views.h"
 
 #include "charts/chartviews.h"
+#include "config/splitcommand.h"
+#include "training/trainingviews.h"
 
 // Each window library adds its own Install call here.
 void AppViews::Install()
 {
+    SplitViews::Install();
+    TrainingViews::Install();
     ChartViews::Install();
 }

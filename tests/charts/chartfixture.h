@@ -12,6 +12,7 @@
 #include "shell/networkopener.h"
 #include "shell/viewprocs.h"
 #include "tests/network/netfixture.h"
+#include "tests/shell/recordingviews.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -122,33 +123,16 @@ struct MainWindow {
     QPointer<frmMain> main;
 };
 
-// Records the browse commands and the row split instead of running them, and puts the
-// previous procedures and the open project back at the end.
-struct RecordingViews {
-    RecordingViews() : saved(modMenu::Views())
-    {
-        modMenu::Views().BrowseOutlyers = [this](const QString& p, const QString& a) { outlyers.push_back({p, a}); };
-        modMenu::Views().BrowseTest = [this] { ++browseTest; };
-        modMenu::Views().SetLimits = [this] {
-            ++setLimits;
-            if (onSetLimits)
-                onSetLimits();
-        };
-        modMenu::Views().CloseBrowsers = [this] { ++closeBrowsers; };
-    }
+// The shared recording views (every view procedure records its name) with the open project
+// released at the end.
+struct RecordingViews : ::RecordingViews {
     ~RecordingViews()
     {
-        modMenu::Views() = saved;
         gBackProp().reset();
         gSFam().reset();
         gProjectType = ntNone;
     }
-    modMenu::ViewProcedures saved;
-    std::vector<std::pair<QString, QString>> outlyers;
-    int browseTest = 0;
-    int setLimits = 0;
-    int closeBrowsers = 0;
-    std::function<void()> onSetLimits;
+    int Count(const QString& call) const { return int(calls.count(call)); }
 };
 
 } // namespace ChartTest

@@ -90,11 +90,13 @@ TEST_F(ChartWindows, ScatterShowsTheTestAndDrillsDownAtThePoint)
     EXPECT_NEAR(p, 4 - 17 * 0.005, 1e-4);
     EXPECT_NEAR(a, 21 + 17 * 0.005, 1e-4);
     form->GraphDoubleClick();
-    EXPECT_TRUE(views.outlyers.empty()); // posted: the browse closes this window
+    EXPECT_TRUE(views.calls.isEmpty()); // posted: the browse closes this window
     QCoreApplication::processEvents();
-    ASSERT_EQ(views.outlyers.size(), 1u);
-    EXPECT_EQ(views.outlyers[0].first.toFloat(), p);
-    EXPECT_EQ(views.outlyers[0].second.toFloat(), a);
+    ASSERT_EQ(views.calls.size(), 1);
+    const QStringList args = views.calls[0].mid(15).chopped(1).split(','); // BrowseOutlyers(p,a)
+    ASSERT_EQ(args.size(), 2);
+    EXPECT_EQ(args[0].toFloat(), p);
+    EXPECT_EQ(args[1].toFloat(), a);
     EXPECT_TRUE(prompts.Boxes().empty());
 }
 
@@ -180,7 +182,7 @@ TEST_F(ChartWindows, MatrixCountsScrollsTogetherAndDrillsDown)
     }
     EXPECT_FALSE(form->DrillGrid(0, 5));
     QCoreApplication::processEvents();
-    using P = std::pair<QString, QString>;
-    EXPECT_EQ(views.outlyers, (std::vector<P>{{"Amber", "Amber"}, {"", "Cobalt"}, {"Briar", ""}, {"Cobalt", ""}, {"", "Briar"}}));
+    EXPECT_EQ(views.calls, QStringList({"BrowseOutlyers(Amber,Amber)", "BrowseOutlyers(,Cobalt)", "BrowseOutlyers(Briar,)",
+                                        "BrowseOutlyers(Cobalt,)", "BrowseOutlyers(,Briar)"}));
     EXPECT_TRUE(prompts.Boxes().empty());
 }

@@ -94,7 +94,7 @@ TEST_F(TestDialogsTest, ResetDataLimitsTestsAgainOnlyForANewTestingRange)
     auto bp = ChartTest::TestedBackProp(folder);
     std::array<QString, 8> first, unchanged, retested;
     int split = 0;
-    views.onSetLimits = [&] {
+    modMenu::Views().SetLimits = [&] {
         // The first split changes nothing, the second ends the testing range earlier.
         if (++split == 2)
             bp->SetTestHigh(350);
@@ -109,23 +109,23 @@ TEST_F(TestDialogsTest, ResetDataLimitsTestsAgainOnlyForANewTestingRange)
         modMenu::TestShow();
         EXPECT_EQ(answers.Answered(), 3);
     }
-    EXPECT_EQ(views.closeBrowsers, 1);
-    EXPECT_EQ(views.setLimits, 2);
+    EXPECT_EQ(views.Count("CloseBrowsers"), 1);
+    EXPECT_EQ(split, 2);
     EXPECT_EQ(unchanged, first);
     EXPECT_NE(retested[4], first[4]);
     EXPECT_EQ(retested[0], first[0]);
-    EXPECT_EQ(views.browseTest, 1); // Close opens the results browser, after the dialog
+    EXPECT_EQ(views.Count("BrowseTest"), 1); // Close opens the results browser, after the dialog
     EXPECT_TRUE(window.ToolEnabled("mnuScatter")); // the tested step
 
     // A new training range ends the command: no browser, no tested step.
     gNavigate().Navigate(navTrained);
-    views.onSetLimits = [&] { bp->SetTrainHigh(250); };
+    modMenu::Views().SetLimits = [&] { bp->SetTrainHigh(250); };
     {
         ModalAnswerer answers;
         answers.Then(click(&frmTestNetwork::cmdSetLimits));
         modMenu::TestShow();
     }
-    EXPECT_EQ(views.browseTest, 1);
+    EXPECT_EQ(views.Count("BrowseTest"), 1);
     EXPECT_FALSE(window.ToolEnabled("mnuScatter"));
 }
 
@@ -148,5 +148,5 @@ TEST_F(TestDialogsTest, SFamDialogShowsBothErrors)
     EXPECT_EQ(shown.first, TestFigures::SFamError(sf->BestTrainError()));
     EXPECT_EQ(shown.second, TestFigures::SFamError(sf->CurrentError()));
     EXPECT_TRUE(shown.second.endsWith('%'));
-    EXPECT_EQ(views.browseTest, 0);
+    EXPECT_EQ(views.Count("BrowseTest"), 0);
 }
