@@ -1,5 +1,6 @@
 #include "app/views.h"
 
+#include "charts/chartviews.h"
 #include "config/frmconfprj.h"
 #include "config/splitcommand.h"
 #include "training/trainingviews.h"
@@ -10,4 +11,5 @@ void AppViews::Install()
     ConfigureViews::Install();
     SplitViews::Install();
     TrainingViews::Install();
+    ChartViews::Install();
 }
