@@ -15,6 +15,7 @@
 #include "network/sfam.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
+#include "shell/viewprocs.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -187,6 +188,11 @@ void NetworkProjectOpener::Host::CloseProject()
 
 void NetworkProjectOpener::Host::CloseBrowsers()
 {
+    // The browse library closes its windows at once and lets the project file go.
+    if (modMenu::Views().CloseBrowsers) {
+        IgnoreErrors([] { modMenu::Views().CloseBrowsers(); });
+        return;
+    }
     // Every browse window of the project closes, so that none holds the project file open.
     for (auto& entry : gVeltra().Project().Forms()) {
         IgnoreErrors([&] {
