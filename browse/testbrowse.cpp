@@ -67,7 +67,8 @@ void CBrowseBase::Bind(CBrowseGrid* tg)
         return;
     mTG = tg;
     IgnoreErrors([&] {
-        if (frmBrowse* w = Window())
+        frmBrowse* w = Window();
+        if (w && !Caption().isEmpty())
             w->setWindowTitle(Caption());
     });
     connect(tg, &CBrowseGrid::CellDoubleClicked, this,

@@ -54,7 +54,8 @@ public:
 
 protected:
     // What a kind of browser changes.
-    virtual QString Caption() const { return QStringLiteral("Browse"); }
+    // Empty: the window keeps the caption its builder gave it.
+    virtual QString Caption() const { return {}; }
     virtual CNetworkProject* Network() const;
     virtual BrowseLook::Grid Layout() const;
     virtual QString SortTitle() const { return QStringLiteral("CBrowseBase::BuildSort"); }
