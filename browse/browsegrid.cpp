@@ -58,7 +58,7 @@ CBrowseGrid::CBrowseGrid(QWidget* parent) : QWidget(parent)
     preparePane(m_data, fusion);
     m_fixed->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_fixed->verticalHeader()->setFixedWidth(kRecordSelector);
-    m_fixed->horizontalHeader()->setStretchLastSection(true);
+    // The fixed pane is exactly as wide as its columns, so its last column has nothing to fill.
     m_data->verticalHeader()->hide(); // the data pane has no record selectors
     layout->addWidget(m_fixed);
     layout->addWidget(m_data, 1);

@@ -58,8 +58,10 @@ frmBrowse* build(const QString& title, bool closeFirst, bool testRows, const Mak
         gVeltra().Project().Forms().push_back({key, window.data()});
         window->SetTag(key);
         window->SetDatabaseName(net->ProjectFileName());
-        if (testRows)
+        if (testRows) {
             window->SetRowCount(int64_t(net->TestHigh()) - net->TestLow() + 1);
+            window->Data1().ExpectRows(window->RowCount());
+        }
         if (!caption.isEmpty())
             window->setWindowTitle(caption);
         window->SetRecordSource(*query);

@@ -37,6 +37,9 @@ public:
     // The mark command over the view (see BrowseQuery::MarkAllSql); answers the rows changed.
     int64_t MarkAll(int mode);
 
+    // The number of rows the caller expects (room is made for them before the key list is read).
+    void ExpectRows(int64_t rows) { m_expectedRows = rows; }
+
     // Lets the project file go now; the next read or write opens it again.
     void Release();
     bool Connected() const { return m_db.IsOpen(); }
@@ -47,6 +50,7 @@ private:
     QString m_file;
     kdb::Database m_db;
     BrowseQuery m_query;
+    int64_t m_expectedRows = 0;
     bool m_intKeys = true;
     std::vector<int64_t> m_ints;
     std::vector<kdb::Value> m_values;

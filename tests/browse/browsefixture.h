@@ -120,6 +120,7 @@ protected:
         main = new frmMain();
         gVeltra().SetMainForm(main);
         gVeltra().StatusBar().Initialize(main->MainStatusBar()->StatusBar());
+        gVeltra().StatusBar().SetUserPanelVisible(true);
         gNavigate().Bind(main->MainToolBar());
         gNavigate().Navigate(navNoProject);
         main->show();
