@@ -1,91 +1,60 @@
 #include "core/numformat.h"
 
-#include <QLocale>
-
+#include <QRegularExpression>
 #include <cmath>
 
-namespace NumFormat {
-
-int PatternDecimals(const QString& pattern)
-{
-    if (pattern == QLatin1String("0"))
-        return 0;
-    if (!pattern.startsWith(QLatin1String("0.")) || pattern.size() < 3)
-        return -1;
-    for (qsizetype i = 2; i < pattern.size(); ++i)
-        if (pattern.at(i) != QLatin1Char('0'))
-            return -1;
-    return int(pattern.size() - 2);
-}
-
-QString FormatFixed(double value, int decimals)
+double NumFormat::RoundDecimal(double value, int decimals)
 {
     if (!std::isfinite(value))
-        return QString::number(value);
-    // Round the shortest decimal form of the value, not its binary expansion: 0.125 and 2.675
-    // are ties as the user reads them.
-    const QString digits = QString::number(std::fabs(value), 'e', QLocale::FloatingPointShortest);
-    const qsizetype ePos = digits.indexOf(QLatin1Char('e'));
-    const int exponent = digits.mid(ePos + 1).toInt();
-    QString mantissa = digits.left(ePos);
-    mantissa.remove(QLatin1Char('.'));
-    // value = 0.mantissa * 10^(exponent + 1)
-    const int pointAt = exponent + 1; // digits before the point
-    QString intPart;
-    QString fracPart;
-    if (pointAt <= 0) {
-        intPart = QStringLiteral("0");
-        fracPart = QString(-pointAt, QLatin1Char('0')) + mantissa;
-    } else if (pointAt >= mantissa.size()) {
-        intPart = mantissa + QString(pointAt - mantissa.size(), QLatin1Char('0'));
-    } else {
-        intPart = mantissa.left(pointAt);
-        fracPart = mantissa.mid(pointAt);
-    }
-    bool roundUp = fracPart.size() > decimals && fracPart.at(decimals) >= QLatin1Char('5');
-    fracPart = fracPart.left(decimals);
-    fracPart += QString(decimals - fracPart.size(), QLatin1Char('0'));
-    QString all = intPart + fracPart;
-    if (roundUp) {
-        qsizetype i = all.size() - 1;
-        for (; i >= 0; --i) {
-            if (all.at(i) == QLatin1Char('9')) {
-                all[i] = QLatin1Char('0');
-            } else {
-                all[i] = QChar(all.at(i).unicode() + 1);
-                break;
-            }
-        }
-        if (i < 0)
-            all.prepend(QLatin1Char('1'));
-    }
-    QString result = all.left(all.size() - decimals);
-    while (result.size() > 1 && result.startsWith(QLatin1Char('0')))
-        result.remove(0, 1);
-    if (decimals > 0)
-        result += QLatin1Char('.') + all.right(decimals);
-    bool zero = true;
-    for (const QChar c : all)
-        if (c != QLatin1Char('0'))
-            zero = false;
-    if (value < 0 && !zero)
-        result.prepend(QLatin1Char('-'));
-    return result;
+        return value;
+    const bool negative = value < 0;
+    // The decimal value as 15 significant digits: d.dddddddddddddde±x
+    const QString text = QString::number(std::fabs(value), 'e', 14);
+    const qsizetype ePos = text.indexOf(QLatin1Char('e'));
+    QString digits = text.left(ePos);
+    digits.remove(QLatin1Char('.'));
+    const int exponent = text.mid(ePos + 1).toInt();
+    const int kept = exponent + 1 + decimals; // significant digits that stay
+    if (kept >= digits.size())
+        return value;
+    if (kept < 0)
+        return 0.0;
+    QString head = digits.left(kept);
+    const bool up = digits.at(kept) >= QLatin1Char('5');
+    // The kept digits as a whole number, scaled back: value = head x 10^(exponent + 1 - kept).
+    double whole = head.isEmpty() ? 0.0 : head.toDouble();
+    if (up)
+        whole += 1.0;
+    const QString rebuilt = QStringLiteral("%1e%2").arg(QString::number(whole, 'f', 0)).arg(-decimals);
+    const double result = rebuilt.toDouble();
+    return negative ? -result : result;
 }
 
-QString General(double value)
+QString NumFormat::General(double value)
 {
-    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+    if (value == 0)
+        return QStringLiteral("0");
+    QString text = QString::number(value, 'g', 15);
+    text.replace(QLatin1Char('e'), QLatin1Char('E'));
+    return text;
 }
 
-QString Format(double value, const QString& pattern)
+QString NumFormat::Format(double value, const QString& pattern)
 {
-    if (pattern == QLatin1String("0.00%"))
-        return FormatFixed(value * 100.0, 2) + QLatin1Char('%');
-    const int decimals = PatternDecimals(pattern);
-    if (decimals < 0 || !std::isfinite(value))
+    static const QRegularExpression fixed(QStringLiteral("^0(?:\\.(0+))?(%?)(.*)$"),
+                                          QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match = fixed.match(pattern);
+    if (pattern.isEmpty() || !match.hasMatch())
         return General(value);
-    return FormatFixed(value, decimals);
+    const int decimals = int(match.capturedLength(1));
+    const bool percent = !match.captured(2).isEmpty();
+    if (percent)
+        value *= 100.0;
+    if (!std::isfinite(value))
+        return General(value);
+    double rounded = RoundDecimal(value, decimals);
+    if (rounded == 0)
+        rounded = 0; // no "-0.00"
+    return QString::number(rounded, 'f', decimals) + (percent ? QStringLiteral("%") : QString())
+           + match.captured(3);
 }
-
-} // namespace NumFormat

@@ -3,7 +3,9 @@
 #include "core/errorbox.h"
 #include "core/widgets/commandbar.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPalette>
 #include <QPainter>
 #include <QWidget>
 
@@ -12,7 +14,27 @@
 
 QColor Utilities::ColorFromBgr(uint32_t bgr)
 {
+    if ((bgr >> 24) == 0x80)
+        return SystemColor(int(bgr & 0xFF));
+    // 0x02: a palette-relative colour; the RGB part is the colour.
     return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
+}
+
+QColor Utilities::SystemColor(int index)
+{
+    const QPalette palette = QGuiApplication::palette();
+    switch (index) {
+    case 0x05: return palette.color(QPalette::Active, QPalette::Base);       // window
+    case 0x08: return palette.color(QPalette::Active, QPalette::Text);       // window text
+    case 0x0D: return palette.color(QPalette::Active, QPalette::Highlight);
+    case 0x0E: return palette.color(QPalette::Active, QPalette::HighlightedText);
+    case 0x0F: return palette.color(QPalette::Active, QPalette::Button);     // button face
+    case 0x10: return palette.color(QPalette::Active, QPalette::Dark);       // button shadow
+    case 0x11: return palette.color(QPalette::Disabled, QPalette::Text);     // grey text
+    case 0x12: return palette.color(QPalette::Active, QPalette::ButtonText); // button text
+    case 0x14: return palette.color(QPalette::Active, QPalette::Light);      // button highlight
+    default: return palette.color(QPalette::Active, QPalette::Window);
+    }
 }
 
 QColor Utilities::GradientBand(int band, uint32_t top, uint32_t bottom)
