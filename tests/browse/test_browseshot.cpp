@@ -50,7 +50,7 @@ TEST_F(BrowseShot, ResultsBrowserOnTheSample)
     auto* w = qobject_cast<frmBrowse*>(gBrowseForm().data());
     ASSERT_NE(w, nullptr);
     w->tgBrowse->SetCurrent(3, 6);
-    modMenu::SortDESC();   // by Advertising, underlined
+    modMenu::SortASC();   // by Advertising, underlined
     w->tgBrowse->SetCurrent(2, 2);
     for (int i = 0; i < 10; ++i) {
         QCoreApplication::processEvents();
