@@ -14,6 +14,7 @@
 #include "shell/viewprocs.h"
 
 #include <QCoreApplication>
+#include <QString>
 
 #include <memory>
 
@@ -95,10 +96,6 @@ frmBrowse* currentWindow()
 {
     return qobject_cast<frmBrowse*>(gBrowseForm().data());
 }
-
-} // namespace
-
-namespace BrowseViews {
 
 void BrowseTest()
 {
@@ -199,6 +196,10 @@ void MarkSelected()
     for (int64_t row : rows)
         w->Model()->SetCachedValue(row, markColumn, kdb::Value(-1));
 }
+
+} // namespace
+
+namespace BrowseViews {
 
 void Install()
 {

@@ -182,7 +182,7 @@ int main(int argc, char** argv)
     const long rssBefore = rssKb();
     frmBrowse* w = nullptr;
     const double open = seconds([&] {
-        BrowseViews::BrowseTest();
+        modMenu::BrowseTest();
         w = qobject_cast<frmBrowse*>(gBrowseForm().data());
         if (w)
             showRow(w, 0);
@@ -207,7 +207,7 @@ int main(int argc, char** argv)
     const int x5 = w->RecordSource().ColumnIndex({"LinkDataSource", "X5", 0});
     const double sort = seconds([&] {
         w->tgBrowse->SetCurrent(0, x5);
-        BrowseViews::SortASC();
+        modMenu::SortASC();
         showRow(w, 0);
     });
     std::printf("sort by a source column (X5):       %7.3f s  (target < 2 s)\n", sort);
@@ -226,7 +226,7 @@ int main(int argc, char** argv)
     filtered.sortKeys = {};
     w->SetRecordSource(filtered);
     const int64_t filteredRows = w->Data1().RowCount();
-    const double markAll = seconds([&] { BrowseViews::MarkAllCurrent(-1); });
+    const double markAll = seconds([&] { modMenu::MarkAllCurrent(-1); });
     std::printf("Mark All in a filtered view:        %7.3f s  (target < 2 s)  [%lld rows]\n", markAll,
                 static_cast<long long>(filteredRows));
 
