@@ -6,6 +6,7 @@
 #include "browse/testbrowse.h"
 #include "tests/browse/browsefixture.h"
 
+#include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTableView>
@@ -274,6 +275,13 @@ TEST_F(BrowseWindow, BackPropDrillDownListsEveryRowNearestFirst)
         EXPECT_GE(d + 1e-9, last);
         last = d;
     }
+    // The scatter chart's entry passes its numbers exactly, whatever the locale.
+    QLocale::setDefault(QLocale(QLocale::German));
+    dbUtilities::ShowOutliersAt(10.5, 9.0);
+    QLocale::setDefault(QLocale::c());
+    ASSERT_NE(Current(), nullptr);
+    EXPECT_EQ(Current()->RecordSource().distanceFrom, std::make_pair(10.5, 9.0));
+    w = Current();
     // Marks of a drill-down without filter act on every row.
     modMenu::MarkAllCurrent(-1);
     EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test WHERE Mark = -1"), 40);
@@ -323,6 +331,11 @@ TEST_F(BrowseWindow, SFamDrillDownsFilterNumericAndTextClasses)
     EXPECT_EQ(Current()->Data1().RowCount(), 20);
     EXPECT_EQ(Current()->windowTitle(), "Browse Correct Predictions");
     EXPECT_FALSE(main->MainToolBar()->Enabled("mnuSFFindError"));
+    // Another kind lists every row and keeps the window's caption.
+    frmBrowse* any = dbUtilities::BuildSpcBrowser(7);
+    ASSERT_NE(any, nullptr);
+    EXPECT_EQ(any->Data1().RowCount(), 30);
+    EXPECT_EQ(any->windowTitle(), "Browse");
 }
 
 TEST_F(BrowseWindow, SFamTextClassesWithQuotesAreFoundAsValues)
