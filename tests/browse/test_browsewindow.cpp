@@ -307,6 +307,7 @@ TEST_F(BrowseWindow, SFamDrillDownsFilterNumericAndTextClasses)
     EXPECT_EQ(ColumnNames(w).mid(0, 4),
               QStringList({"Test.Mark", "LinkDataSource.Cls", "Test.Predicted", "LinkDataSource.ID"}));
     EXPECT_EQ(w->Data1().RowCount(), 10);
+    EXPECT_EQ(Cell(w, 0, 2).toString(), "2");   // the class as the network wrote it
     modMenu::BrowseOutlyers("", "1");   // actual class 1: IDs 3, 6, ... (all predicted 9)
     w = Current();
     ASSERT_NE(w, nullptr);
