@@ -170,6 +170,19 @@ TEST_F(BrowseWindow, SortingByAwkwardNamesOrdersRowsAndNamesTheKeys)
     w->tgBrowse->SetCurrent(0, 9);
     modMenu::SortASC();
     EXPECT_EQ(MainPanel(), "Sorted by:  [DateFrom],  [a]b],  [Mark]");
+    // Nulls come first ascending and last descending, as SQLite orders them.
+    {
+        kdb::Database src = kdb::Database::Open(folder + "/bpsource.mdb", false, false);
+        src.Execute("UPDATE Data SET Predicted = NULL WHERE ID = 17");
+    }
+    gDataBrowse()->Refresh();
+    w->tgBrowse->SetCurrent(0, 6);
+    modMenu::SortDESC();
+    EXPECT_EQ(AllRows(w).back()[4].toInt(), 17);
+    EXPECT_EQ(AllRows(w).front()[4].toInt(), 40);
+    modMenu::SortASC();
+    EXPECT_EQ(AllRows(w).front()[4].toInt(), 17);
+    EXPECT_EQ(AllRows(w)[1][4].toInt(), 1);
     // Refresh clears the keys.
     gDataBrowse()->Refresh();
     EXPECT_TRUE(w->RecordSource().sortKeys[0].IsFree());
