@@ -1,9 +1,15 @@
 #include "app/views.h"
 
 #include "browse/browseviews.h"
+#include "config/frmconfprj.h"
+#include "config/splitcommand.h"
+#include "training/trainingviews.h"
 
 // Each window library adds its own Install call here.
 void AppViews::Install()
 {
     BrowseViews::Install();
+    ConfigureViews::Install();
+    SplitViews::Install();
+    TrainingViews::Install();
 }

@@ -9,6 +9,7 @@
 #include "network/enginefile.h"
 
 #include <QString>
+#include <algorithm>
 #include <QStringList>
 #include <cmath>
 #include <cstdint>
@@ -46,6 +47,18 @@ constexpr int16_t DLLErrNoArrays = -20;
 // A prediction field of an SFAM project has this many classes at least and at most.
 constexpr int16_t MinSFamClasses = 2;
 constexpr int16_t MaxSFamClasses = 256;
+// The hidden-layer node count that the configuration accepts, both bounds allowed.
+constexpr int16_t MinHiddenNodes = 2;
+constexpr int16_t MaxHiddenNodes = 64;
+// The least number of rows in a training range.
+constexpr int64_t MinTrainRows = 10;
+// The usual hidden-layer size for this many input fields: twice the square root of the inputs
+// and the bias, rounded, never below MinHiddenNodes.
+inline int16_t DefaultHiddenNodes(int64_t inputCount)
+{
+    const auto nodes = int16_t(std::floor(2.0 * std::sqrt(double(std::max<int64_t>(inputCount, 0) + 1)) + 0.5));
+    return nodes < MinHiddenNodes ? MinHiddenNodes : nodes;
+}
 
 // How a test ended. Anything but Done leaves CurrentError -1 and the project file as it was.
 enum class TestOutcome {
@@ -76,6 +89,9 @@ public:
     // Writes every setting into Config (one transaction), then the field definitions, the
     // saved network and the workflow step. Shows its own error box.
     void SaveConfig();
+    // Writes only the four row bounds into Config (one transaction), so that a new split
+    // survives a close even when nothing else is saved. Raises.
+    void SaveRowRanges();
     // Links the source table into the project database as LinkDataSource and initialises DDO
     // from it. A failure keeps the old link. Shows its own error box.
     void Attach(const QString& saLinkDataSource, const QString& saLinkTableName);
