@@ -1,5 +1,6 @@
 #include "app/views.h"
 
+#include "browse/browseviews.h"
 #include "charts/chartviews.h"
 #include "config/frmconfprj.h"
 #include "config/splitcommand.h"
@@ -8,6 +9,7 @@
 // Each window library adds its own Install call here.
 void AppViews::Install()
 {
+    BrowseViews::Install();
     ConfigureViews::Install();
     SplitViews::Install();
     TrainingViews::Install();
