@@ -134,9 +134,7 @@ void CDataDef::Initialize(const QString& saDatabaseFileName, const QString& saTa
                     }
                 }
             }
-            const kdb::Value count =
-                db.Scalar(QStringLiteral("SELECT COUNT(*) FROM ") + kdb::QuoteIdent(m_tableName));
-            m_recordCount = int32_t(count.toInt());
+            m_recordCount = int32_t(db.RecordCount(m_tableName));   // counted by the server
         } else {
             for (const kdb::IndexInfo& index : indexes) {
                 if (!index.primary)
@@ -177,9 +175,20 @@ void CDataDef::GatherStats(bool Force)
         const int16_t numFields = NumFields();
         bool keepGoing = true;
         const qsizetype count = std::min<qsizetype>(columns.size(), numFields);
+        // A server computes the statistics of its numbers itself, all fields at once; dates and
+        // Booleans are read here, as from a file.
+        QStringList onServer;
+        for (qsizetype c = 0; c < count; ++c) {
+            if (IsNumericType(columns[c].type) && columns[c].type != kdb::dbBoolean)
+                onServer << columns[c].name;
+        }
+        const std::optional<QList<kdb::Database::ColumnStats>> server =
+            db.IsOdbc() && !onServer.isEmpty() ? db.SourceStats(m_tableName, onServer) : std::nullopt;
         for (qsizetype c = 0; c < count; ++c) {
             const int16_t i = int16_t(c + 1);
-            SetFieldStats(db, m_tableName, columns[c].name, i);
+            const qsizetype at = onServer.indexOf(columns[c].name);
+            SetFieldStats(db, m_tableName, columns[c], i,
+                          server && at >= 0 ? &server->at(at) : nullptr);
             // Halves go to the even neighbour, as the progress has always been rounded.
             const auto percent = int16_t(std::nearbyint(double(i) / (numFields + 1) * 100.0));
             if (m_progress)
@@ -196,18 +205,13 @@ void CDataDef::GatherStats(bool Force)
     });
 }
 
-bool CDataDef::SetFieldStats(kdb::Database& db, const QString& table, const QString& field,
-                             int16_t i)
+bool CDataDef::SetFieldStats(kdb::Database& db, const QString& table, const kdb::FieldInfo& column,
+                             int16_t i, const kdb::Database::ColumnStats* computed)
 {
     try {
         DataField& f = At(i, "CDataDef::SetFieldStats");
-        int16_t code = 0;
-        for (const kdb::FieldInfo& column : db.Fields(table)) {
-            if (column.name == field) {
-                code = column.type;
-                break;
-            }
-        }
+        const QString& field = column.name;
+        const int16_t code = column.type;
         const bool numeric = IsNumericType(code);
         const bool date = IsDateType(code);
         if (!numeric && !date) {
@@ -215,6 +219,19 @@ bool CDataDef::SetFieldStats(kdb::Database& db, const QString& table, const QStr
             return true;
         }
 
+        if (computed) {
+            if (computed->count > 0) {
+                f.min = computed->min;
+                f.max = computed->max;
+                f.avg = computed->mean;
+                f.stdDev = computed->stdDev;
+            } else {
+                f.min = f.max = f.avg = f.stdDev = 0;
+            }
+            f.userMax = f.avg + 2 * f.stdDev;
+            f.userMin = f.avg - 2 * f.stdDev;
+            return true;
+        }
         Accumulator acc;
         kdb::Reader r = db.Query(QStringLiteral("SELECT ") + kdb::QuoteIdent(field) +
                                  QStringLiteral(" FROM ") + kdb::QuoteIdent(table));

@@ -135,7 +135,9 @@ private:
     void Redim(int16_t numFields);
     const DataField& At(int16_t iIndex, const char* source) const;
     DataField& At(int16_t iIndex, const char* source);
-    bool SetFieldStats(kdb::Database& db, const QString& table, const QString& field, int16_t i);
+    // `computed`: the field's statistics as the server found them (nullptr: read the rows).
+    bool SetFieldStats(kdb::Database& db, const QString& table, const kdb::FieldInfo& column,
+                       int16_t i, const kdb::Database::ColumnStats* computed);
     kdb::Database MakeSupportDB(const QString& ConfigDBFile);
 
     QString m_dbFileName;

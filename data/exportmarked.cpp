@@ -95,13 +95,20 @@ void Utilities::ExportMarked(const QString& projectFile, const CDataDef* ddo)
             Status::Message(QStringLiteral("A test must be run on the data before exporting."));
             return;
         }
-        // In key order, so the file lists the rows as the source does.
+        kdb::Database db = kdb::Database::Open(projectFile, false, true);
+        // In the source's key order (text keys sorted as the source sorts them), so the file
+        // lists the rows as the source does. Test's columns are named with their table: the
+        // source may have columns of the same names.
+        QString order;
+        IgnoreErrors([&] {
+            order = db.KeyOrder(QStringLiteral("LinkDataSource"), QStringLiteral("LinkDataSource"));
+        });
+        if (order.isEmpty())
+            order = QStringLiteral("ORDER BY Test.MainPrimaryKey");
         const QString sql =
             QStringLiteral("SELECT * FROM Test INNER JOIN LinkDataSource ON Test.MainPrimaryKey = "
                            "LinkDataSource.") +
-            kdb::QuoteIdent(keyName) +
-            QStringLiteral(" WHERE Mark<>0 ORDER BY Test.MainPrimaryKey;");
-        kdb::Database db = kdb::Database::Open(projectFile, false, true);
+            kdb::QuoteIdent(keyName) + QStringLiteral(" WHERE Test.Mark<>0 ") + order + u';';
         kdb::Snapshot rs = db.OpenSnapshot(sql);
         if (rs.RecordCount() == 0) {
             Prompts::MsgBox(QStringLiteral("No marked records to export."), MsgButtons::Ok,
