@@ -27,7 +27,7 @@ SQLHENV env()
     return handle;
 }
 
-QString diagnostic(SQLSMALLINT type, SQLHANDLE handle)
+QString diagnostic(SQLSMALLINT type, SQLHANDLE handle, bool* linkLost = nullptr)
 {
     QStringList parts;
     for (SQLSMALLINT rec = 1; rec <= 4; ++rec) {
@@ -37,10 +37,15 @@ QString diagnostic(SQLSMALLINT type, SQLHANDLE handle)
         SQLSMALLINT len = 0;
         if (!SQL_SUCCEEDED(SQLGetDiagRec(type, handle, rec, state, &native, text, sizeof text, &len)))
             break;
+        // Class 08: the connection is gone (server stopped, network down).
+        if (linkLost && state[0] == '0' && state[1] == '8')
+            *linkLost = true;
         parts << QString::fromUtf8(reinterpret_cast<const char*>(text));
     }
     return parts.join(u' ');
 }
+
+void suspectSharedConnections(bool lost);
 
 // A statement handle freed at scope end.
 class Stmt {
@@ -120,7 +125,9 @@ bool hiddenTable(const QString& name)
 
 void ThrowOdbc(int handleType, void* handle, int32_t number, const QString& arg)
 {
-    const QString driver = handle ? diagnostic(SQLSMALLINT(handleType), handle) : QString();
+    bool lost = false;
+    const QString driver = handle ? diagnostic(SQLSMALLINT(handleType), handle, &lost) : QString();
+    suspectSharedConnections(lost);
     QString text = CatalogueText(number, arg);
     if (!driver.isEmpty())
         text += u' ' + driver;
@@ -198,6 +205,36 @@ std::map<QString, std::shared_ptr<OdbcConnection>>& sharedConnections()
 
 constexpr size_t kKeptIdle = 32;
 
+// After a failure each kept connection proves itself before its next use: drivers do not
+// always say that their server went away.
+void suspectSharedConnections(bool lost)
+{
+    if (lost) {
+        sharedConnections().clear();
+        return;
+    }
+    for (auto& [text, conn] : sharedConnections())
+        conn->SetSuspect();
+}
+
+// A round trip that any driver answers: a catalogue call for a table nobody has.
+bool answers(SQLHDBC dbc)
+{
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h)))
+        return false;
+    QByteArray none("kdb_ping_none");
+    QByteArray types("TABLE");
+    const SQLRETURN rc = SQLTables(h, nullptr, 0, nullptr, 0, sqlChars(none), SQL_NTS, sqlChars(types), SQL_NTS);
+    bool ok = SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA;
+    if (ok) {
+        const SQLRETURN f = SQLFetch(h);
+        ok = SQL_SUCCEEDED(f) || f == SQL_NO_DATA;
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, h);
+    return ok;
+}
+
 } // namespace
 
 } // namespace kdb::detail
@@ -222,8 +259,12 @@ std::shared_ptr<OdbcConnection> OdbcConnection::Shared(const QString& connect)
     auto& map = sharedConnections();
     const auto it = map.find(connect);
     if (it != map.end()) {
-        if (!connectionDead(static_cast<SQLHDBC>(it->second->m_dbc)))
+        OdbcConnection& kept = *it->second;
+        if (!connectionDead(static_cast<SQLHDBC>(kept.m_dbc))
+            && (!kept.m_suspect || answers(static_cast<SQLHDBC>(kept.m_dbc)))) {
+            kept.m_suspect = false;
             return it->second;
+        }
         map.erase(it);   // the server went away: log in again (or say why not)
     }
     auto c = Connect(connect);

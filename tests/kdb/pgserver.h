@@ -43,9 +43,18 @@ public:
     // inputs go through standard input.
     void Sql(const QString& sql, const QString& database = QStringLiteral("kv")) const
     {
+        Psql(sql, database);
+    }
+    // The first value of a query as psql prints it (the server's own result).
+    QString Value(const QString& sql) const { return Psql(sql, QStringLiteral("kv")).trimmed(); }
+
+private:
+    QString Psql(const QString& sql, const QString& database) const
+    {
         QProcess p;
-        p.start(QStringLiteral("psql"),
-                {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
+        p.start(Bin(QStringLiteral("psql")),
+                {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-A"), QStringLiteral("-t"),
+                 QStringLiteral("-v"),
                  QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-h"), m_dir, QStringLiteral("-p"),
                  QString::number(m_port), QStringLiteral("-U"), QStringLiteral("kv"),
                  QStringLiteral("-d"), database, QStringLiteral("-f"), QStringLiteral("-")});
@@ -55,7 +64,10 @@ public:
         p.waitForFinished(-1);
         if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
             throw std::runtime_error("psql failed: " + p.readAllStandardError().toStdString());
+        return QString::fromUtf8(p.readAllStandardOutput());
     }
+
+public:
 
     // Stops the server (a test of a server gone away) and starts it again.
     void Stop() { pgCtl({QStringLiteral("-m"), QStringLiteral("immediate"), QStringLiteral("-w"),
@@ -147,10 +159,20 @@ private:
         m_port = 5432;
         const QString tmpl = Template();
         Run({QStringLiteral("cp"), QStringLiteral("-a"), tmpl, m_dir + QStringLiteral("/data")});
+        // The role `guarded` logs in only with its password ("right"): the wrong-password case.
+        {
+            QFile hba(m_dir + QStringLiteral("/data/pg_hba.conf"));
+            hba.open(QIODevice::ReadOnly);
+            const QByteArray rest = hba.readAll();
+            hba.close();
+            hba.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            hba.write("local all guarded scram-sha-256\n" + rest);
+        }
         GiveToServerUser(m_dir);
         StartWatchdog();
         Start();
-        Sql(QStringLiteral("CREATE DATABASE kv"), QStringLiteral("postgres"));
+        Sql(QStringLiteral("CREATE DATABASE kv; CREATE ROLE guarded LOGIN PASSWORD 'right';"),
+            QStringLiteral("postgres"));
     }
 
     // Stops the server and removes its folder once this program is gone, however it ends.
