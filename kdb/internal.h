@@ -96,6 +96,8 @@ public:
     QList<std::optional<double>> Row(const QString& sql);
     void* Hdbc() const { return m_dbc; }
     const QString& ConnectText() const { return m_connect; }
+    // True when the source's SQL takes LIMIT n OFFSET m.
+    bool LimitOffset() const { return m_limitOffset; }
     // After a failure somewhere: the connection proves it still answers before it is shared.
     void SetSuspect() { m_suspect = true; }
 
@@ -116,6 +118,7 @@ private:
     QList<SourceTable> m_tables;
     bool m_tablesLoaded = false;
     bool m_suspect = false;
+    bool m_limitOffset = false;
 };
 int16_t DaoTypeFromOdbc(int sqlType, int size);
 // The type of an ODBC column: by its type name when that is one of the names the declared-type

@@ -402,7 +402,8 @@ public:
     std::optional<TableInfo> LinkInfo(const QString& name) const;
     // Reads a linked (or any) table in primary-key order (row id order without a key):
     // the row order of training and testing ranges.
-    Reader ReadLinked(const QString& name, const QStringList& columns = {});
+    // `skip` rows are passed over first: a server source skips them without sending them.
+    Reader ReadLinked(const QString& name, const QStringList& columns = {}, int64_t skip = 0);
     // "ORDER BY <key>" for the table (quoted, with the table qualifier when given); for a
     // local table without key "ORDER BY _rowid_"; "" for a link whose source has no key (its
     // rows then come in the source's storage order). For joins that must keep the order.

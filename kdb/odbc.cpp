@@ -312,6 +312,15 @@ std::shared_ptr<OdbcConnection> OdbcConnection::Connect(const QString& connect)
         throw KvError(3151, {}, text);
     }
     c->m_dbc = dbc;
+    SQLCHAR dbms[64] = {};
+    SQLSMALLINT dlen = 0;
+    if (SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_DBMS_NAME, dbms, sizeof dbms, &dlen))) {
+        const QString name = QString::fromUtf8(reinterpret_cast<const char*>(dbms));
+        c->m_limitOffset = name.startsWith(QStringLiteral("PostgreSQL"), Qt::CaseInsensitive)
+                           || name.startsWith(QStringLiteral("SQLite"), Qt::CaseInsensitive)
+                           || name.startsWith(QStringLiteral("MySQL"), Qt::CaseInsensitive)
+                           || name.startsWith(QStringLiteral("MariaDB"), Qt::CaseInsensitive);
+    }
     SQLCHAR quote[8] = {};
     SQLSMALLINT qlen = 0;
     if (SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_IDENTIFIER_QUOTE_CHAR, quote, sizeof quote, &qlen))
@@ -652,6 +661,8 @@ struct OdbcVtab {
 // How a scan reads: a key lookup, in key order; which columns the statement uses.
 constexpr int kPlanLookup = 1;
 constexpr int kPlanOrdered = 2;
+constexpr int kPlanLimit = 4;    // LIMIT and OFFSET go to the source: skipped rows stay there
+constexpr int kPlanOffset = 8;
 
 struct OdbcCursor {
     sqlite3_vtab_cursor base{};
@@ -834,6 +845,33 @@ int vtBestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info)
             plan |= kPlanOrdered;
         }
     }
+    // LIMIT/OFFSET of a statement over this table alone, in the order the source gives.
+    if (v->conn->LimitOffset() && (info->nOrderBy == 0 || info->orderByConsumed)) {
+        int next = (plan & kPlanLookup) ? 2 : 1;
+        for (int i = 0; i < info->nConstraint; ++i) {
+            const auto& c = info->aConstraint[i];
+            if (!c.usable)
+                continue;
+            if (c.op == SQLITE_INDEX_CONSTRAINT_LIMIT && !(plan & kPlanLimit))
+                plan |= kPlanLimit;
+            else if (c.op == SQLITE_INDEX_CONSTRAINT_OFFSET && !(plan & kPlanOffset))
+                plan |= kPlanOffset;
+            else
+                continue;
+            info->aConstraintUsage[i].omit = 1;
+            info->aConstraintUsage[i].argvIndex = 0;   // numbered below, LIMIT first
+        }
+        for (int pass = 0; pass < 2; ++pass) {
+            const int op = pass == 0 ? SQLITE_INDEX_CONSTRAINT_LIMIT : SQLITE_INDEX_CONSTRAINT_OFFSET;
+            for (int i = 0; i < info->nConstraint; ++i) {
+                if (info->aConstraint[i].usable && info->aConstraint[i].op == op
+                    && info->aConstraintUsage[i].omit) {
+                    info->aConstraintUsage[i].argvIndex = next++;
+                    break;
+                }
+            }
+        }
+    }
     info->idxNum = plan;
     info->idxStr = sqlite3_mprintf("%llx", static_cast<unsigned long long>(info->colUsed));
     info->needToFreeIdxStr = 1;
@@ -984,6 +1022,20 @@ int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc,
         }
         if ((idxNum & kPlanOrdered) && v->keyCol >= 0)
             sql += QStringLiteral(" ORDER BY ") + v->conn->Quote(v->cols[size_t(v->keyCol)].name);
+        if (idxNum & (kPlanLimit | kPlanOffset)) {
+            int at = (idxNum & kPlanLookup) ? 1 : 0;
+            int64_t limit = -1;
+            int64_t offset = 0;
+            if ((idxNum & kPlanLimit) && at < argc)
+                limit = sqlite3_value_int64(argv[at++]);
+            if ((idxNum & kPlanOffset) && at < argc)
+                offset = std::max<int64_t>(0, sqlite3_value_int64(argv[at]));
+            if (limit >= 0)
+                sql += QStringLiteral(" LIMIT ") + QString::number(limit);
+            if (offset > 0)
+                sql += (limit >= 0 ? QString() : QStringLiteral(" LIMIT ") + QString::number(INT64_MAX))
+                       + QStringLiteral(" OFFSET ") + QString::number(offset);
+        }
         if (c->sel.empty())
             c->bindAll = false;
         if (c->bindAll) {

@@ -752,15 +752,18 @@ QString Database::KeyOrder(const QString& table, const QString& qualifier) const
          + (qualifier.isEmpty() ? QString() : QuoteIdent(qualifier) + u'.') + QStringLiteral("_rowid_");
 }
 
-Reader Database::ReadLinked(const QString& name, const QStringList& columns)
+Reader Database::ReadLinked(const QString& name, const QStringList& columns, int64_t skip)
 {
     QStringList cols;
     for (const QString& col : columns)
         cols << QuoteIdent(col);
-    const QString sql = QStringLiteral("SELECT %1 FROM %2 %3")
-                            .arg(cols.isEmpty() ? QStringLiteral("*") : cols.join(u','),
-                                 QuoteIdent(name), KeyOrder(name));
-    return Query(sql.trimmed());
+    QString sql = QStringLiteral("SELECT %1 FROM %2 %3")
+                      .arg(cols.isEmpty() ? QStringLiteral("*") : cols.join(u','), QuoteIdent(name),
+                           KeyOrder(name))
+                      .trimmed();
+    if (skip > 0)
+        sql += QStringLiteral(" LIMIT -1 OFFSET ") + QString::number(skip);
+    return Query(sql);
 }
 
 } // namespace kdb

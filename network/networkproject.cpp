@@ -575,9 +575,9 @@ void CNetworkProject::BuildRows(int mode)
     columns << mDDO->FieldName(mPredictField);
 
     kdb::Database db = kdb::Database::Open(ProjectFileName(), false, true);
-    kdb::Reader reader = db.ReadLinked(kLink, columns);
-    if (reader.Skip(low - 1) != low - 1)
-        throw KvError(KvErr::NoCurrentRecord);
+    // The rows before the range are passed over by the source (a server does not send them);
+    // a range past the table's end ends with "no current record" below.
+    kdb::Reader reader = db.ReadLinked(kLink, columns, low - 1);
 
     const int32_t stride = PatternStride();
     mRows = rows;

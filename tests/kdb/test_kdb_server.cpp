@@ -107,6 +107,13 @@ TEST(KdbServer, RowsComeInTheServersKeyOrderAndStatisticsAreTheServers)
     EXPECT_EQ(column(p.ReadLinked("Nums", {"id"})).join(','),
               server().Value("SELECT string_agg(id::text, ',' ORDER BY id) FROM nums"));
     EXPECT_EQ(p.RecordCount("Nums"), 1008);
+    // Rows passed over stay on the server; what comes is the same as a skip on the client.
+    EXPECT_EQ(column(p.ReadLinked("Nums", {"id"}, 1000)).join(','),
+              server().Value("SELECT string_agg(id::text, ',' ORDER BY id) FROM "
+                             "(SELECT id FROM nums ORDER BY id OFFSET 1000) s"));
+    EXPECT_EQ(column(p.Query("SELECT k FROM Words ORDER BY k LIMIT 2 OFFSET 1")).join(','),
+              server().Value("SELECT string_agg(k, ',') FROM (SELECT k FROM words ORDER BY k LIMIT 2 OFFSET 1) s"));
+    EXPECT_EQ(column(p.ReadLinked("Nums", {"id"}, 2000)).size(), 0);
 
     const auto stats = p.SourceStats("Nums", {"x", "n"});
     ASSERT_TRUE(stats.has_value());
