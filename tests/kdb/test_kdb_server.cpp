@@ -114,6 +114,22 @@ TEST(KdbServer, RowsComeInTheServersKeyOrderAndStatisticsAreTheServers)
     EXPECT_EQ(column(p.Query("SELECT k FROM Words ORDER BY k LIMIT 2 OFFSET 1")).join(','),
               server().Value("SELECT string_agg(k, ',') FROM (SELECT k FROM words ORDER BY k LIMIT 2 OFFSET 1) s"));
     EXPECT_EQ(column(p.ReadLinked("Nums", {"id"}, 2000)).size(), 0);
+    {
+        // What the server was asked, from its log.
+        server().Sql("ALTER SYSTEM SET log_statement = 'all'; SELECT pg_reload_conf();");
+        EXPECT_EQ(column(p.ReadLinked("Nums", {"x"}, 1003)).size(), 5);
+        server().Sql("ALTER SYSTEM RESET log_statement; SELECT pg_reload_conf();");
+        QFile log(server().Folder() + QStringLiteral("/log"));
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        QString asked;
+        for (const QString& line : QString::fromUtf8(log.readAll()).split(u'\n')) {
+            if (line.contains(QStringLiteral("OFFSET 1003")))
+                asked = line;
+        }
+        // Only the columns used (the key for the order) and the rows after those passed over.
+        EXPECT_TRUE(asked.contains(QStringLiteral("SELECT \"id\",\"x\" FROM \"public\".\"nums\" ORDER BY \"id\" LIMIT")))
+            << asked.toStdString();
+    }
 
     const auto stats = p.SourceStats("Nums", {"x", "n"});
     ASSERT_TRUE(stats.has_value());
