@@ -405,6 +405,15 @@ const OdbcConnection::SourceTable* OdbcConnection::Find(const QString& name, boo
 
 QString OdbcConnection::FindTable(const QString& name)
 {
+    // The list read before serves while it knows the table (a connection lives as long as the
+    // program: every open of a project would list the whole source again); a table it does not
+    // know makes it read the list anew.
+    if (m_tablesLoaded) {
+        for (const SourceTable& known : m_tables) {
+            if (known.display == name)
+                return known.display;
+        }
+    }
     const SourceTable* t = Find(name, true);
     return t ? t->display : QString();
 }
