@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -130,7 +131,9 @@ private:
     // A data folder made once by initdb and copied for each server: initdb is the slow part.
     QString Template() const
     {
-        const QString tmpl = QStringLiteral("/tmp/korvan-pgtemplate-%1").arg(geteuid());
+        // One per user and server version (the version folder names the tools' version).
+        const QString version = QFileInfo(Bin(QStringLiteral("initdb"))).dir().absolutePath().section(u'/', -2, -2);
+        const QString tmpl = QStringLiteral("/tmp/korvan-pgtemplate-%1-%2").arg(version).arg(geteuid());
         if (QFile::exists(tmpl + QStringLiteral("/PG_VERSION")))
             return tmpl;
         QDir().mkpath(m_dir + QStringLiteral("/init"));
@@ -157,6 +160,7 @@ private:
                                          | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
                                          | QFile::ExeOther);
         m_port = 5432;
+        StartWatchdog();
         const QString tmpl = Template();
         Run({QStringLiteral("cp"), QStringLiteral("-a"), tmpl, m_dir + QStringLiteral("/data")});
         // The role `guarded` logs in only with its password ("right"): the wrong-password case.
@@ -169,7 +173,6 @@ private:
             hba.write("local all guarded scram-sha-256\n" + rest);
         }
         GiveToServerUser(m_dir);
-        StartWatchdog();
         Start();
         Sql(QStringLiteral("CREATE DATABASE kv; CREATE ROLE guarded LOGIN PASSWORD 'right';"),
             QStringLiteral("postgres"));
