@@ -382,23 +382,15 @@ const OdbcConnection::SourceTable* OdbcConnection::Find(const QString& name, boo
 {
     if (!m_tablesLoaded || reload)
         LoadTables();
-    for (const SourceTable& t : m_tables) {
-        if (t.display == name)
-            return &t;
-    }
-    for (const SourceTable& t : m_tables) {
-        if (t.display.compare(name, Qt::CaseInsensitive) == 0)
-            return &t;
-    }
-    // A name without its schema (a project made before schemas were shown): the table of
-    // that name the source lists first.
-    for (const SourceTable& t : m_tables) {
-        if (t.name == name)
-            return &t;
-    }
-    for (const SourceTable& t : m_tables) {
-        if (t.name.compare(name, Qt::CaseInsensitive) == 0)
-            return &t;
+    // Exact, then ignoring case; the name with its schema, then (a project made before
+    // schemas were shown) without: the table of that name the source lists first.
+    for (const QString SourceTable::*part : {&SourceTable::display, &SourceTable::name}) {
+        for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+            for (const SourceTable& t : m_tables) {
+                if ((t.*part).compare(name, cs) == 0)
+                    return &t;
+            }
+        }
     }
     return nullptr;
 }

@@ -2,6 +2,7 @@
 // linked source table forward in key order (file, SQLite-ODBC and PostgreSQL source, the last
 // on a private server the bench starts) and writing test rows.
 #include "kdb/kdb.h"
+#include "bench/peakmemory.h"
 #include "tests/kdb/pgserver.h"
 
 #include <QCoreApplication>
@@ -134,25 +135,8 @@ double bareOdbcRead(const QString& connect, double& sum)
     return n / (t.nsecsElapsed() / 1e9);
 }
 
-// Peak resident memory since the last reset, in MB (Linux: /proc/self).
-void resetPeak()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-}
-
-double peakMb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& l : f.readAll().split('\n')) {
-        if (l.startsWith("VmHWM:"))
-            return l.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
-}
+using BenchMemory::PeakMb;
+using BenchMemory::ResetPeak;
 
 const char* kTestTable = "CREATE TABLE Test ( MainPrimaryKey Long CONSTRAINT PrimaryKey PRIMARY KEY, "
                          "Predicted Single, Difference Single, Mark Integer );";
@@ -251,18 +235,18 @@ int main(int argc, char** argv)
                        .arg(kRows));
         const QString pg = server.Connect();
         double sumPg = 0;
-        resetPeak();
+        ResetPeak();
         QElapsedTimer linkTimer;
         linkTimer.start();
         project.Link(QStringLiteral("LinkDataSource"), pg, QStringLiteral("Source"));
         std::printf("link to the server's table: %.3f s\n", linkTimer.nsecsElapsed() / 1e9);
         const double pgRead = layerRead(project, sumPg);
-        const double pgPeak = peakMb();
+        const double pgPeak = PeakMb();
         double sumPgRaw = 0;
-        resetPeak();
+        ResetPeak();
         const double pgRaw =
             bareOdbcRead(pg.mid(5) + QStringLiteral("UseDeclareFetch=1;Fetch=4096;"), sumPgRaw);
-        const double rawPeak = peakMb();
+        const double rawPeak = PeakMb();
         line("read LinkDataSource (PostgreSQL)", pgRead, file, "file source (kdb)");
         line("read LinkDataSource (PostgreSQL)", pgRead, pgRaw, "bare ODBC API");
         std::printf("peak memory of the read: layer %.0f MB, bare driver %.0f MB (target < 150 MB)\n",

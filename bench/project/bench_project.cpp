@@ -9,6 +9,7 @@
 #include "kdb/kdb.h"
 #include "engine/korvan_engine.h"
 #include "network/backprop.h"
+#include "bench/peakmemory.h"
 #include "tests/kdb/pgserver.h"
 
 #include <QCoreApplication>
@@ -186,25 +187,8 @@ void trainingAndTest(const QString& folder)
                 static_cast<long long>(bp.Rows()), test, outcome == TestOutcome::Done ? "" : "  FAILED");
 }
 
-// Peak resident memory since the last reset, in MB (Linux: /proc/self).
-void resetPeak()
-{
-    QFile f("/proc/self/clear_refs");
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-}
-
-double peakMb()
-{
-    QFile f("/proc/self/status");
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& l : f.readAll().split('\n')) {
-        if (l.startsWith("VmHWM:"))
-            return l.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
-}
+using BenchMemory::PeakMb;
+using BenchMemory::ResetPeak;
 
 struct Phase {
     double seconds = 0;
@@ -214,11 +198,11 @@ struct Phase {
 template <class Body>
 Phase timed(Body&& body)
 {
-    resetPeak();
+    ResetPeak();
     QElapsedTimer timer;
     timer.start();
     body();
-    return {timer.nsecsElapsed() / 1e9, peakMb()};
+    return {timer.nsecsElapsed() / 1e9, PeakMb()};
 }
 
 // The road of a user over one source: attach, statistics, first Train over the training rows
