@@ -98,8 +98,6 @@ public:
     const QString& ConnectText() const { return m_connect; }
     // True when the source's SQL takes LIMIT n OFFSET m.
     bool LimitOffset() const { return m_limitOffset; }
-    // After a failure somewhere: the connection proves it still answers before it is shared.
-    void SetSuspect() { m_suspect = true; }
 
 private:
     struct SourceTable {
@@ -117,7 +115,6 @@ private:
     QString m_quote = QStringLiteral("\"");
     QList<SourceTable> m_tables;
     bool m_tablesLoaded = false;
-    bool m_suspect = false;
     bool m_limitOffset = false;
 };
 int16_t DaoTypeFromOdbc(int sqlType, int size);

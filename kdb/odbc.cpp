@@ -45,7 +45,7 @@ QString diagnostic(SQLSMALLINT type, SQLHANDLE handle, bool* linkLost = nullptr)
     return parts.join(u' ');
 }
 
-void suspectSharedConnections(bool lost);
+void forgetSharedConnections();
 
 // A statement handle freed at scope end.
 class Stmt {
@@ -127,7 +127,8 @@ void ThrowOdbc(int handleType, void* handle, int32_t number, const QString& arg)
 {
     bool lost = false;
     const QString driver = handle ? diagnostic(SQLSMALLINT(handleType), handle, &lost) : QString();
-    suspectSharedConnections(lost);
+    if (lost)
+        forgetSharedConnections();   // the next use logs in again
     QString text = CatalogueText(number, arg);
     if (!driver.isEmpty())
         text += u' ' + driver;
@@ -205,16 +206,9 @@ std::map<QString, std::shared_ptr<OdbcConnection>>& sharedConnections()
 
 constexpr size_t kKeptIdle = 32;
 
-// After a failure each kept connection proves itself before its next use: drivers do not
-// always say that their server went away.
-void suspectSharedConnections(bool lost)
+void forgetSharedConnections()
 {
-    if (lost) {
-        sharedConnections().clear();
-        return;
-    }
-    for (auto& [text, conn] : sharedConnections())
-        conn->SetSuspect();
+    sharedConnections().clear();
 }
 
 // A round trip that any driver answers: a catalogue call for a table nobody has.
@@ -259,10 +253,11 @@ std::shared_ptr<OdbcConnection> OdbcConnection::Shared(const QString& connect)
     auto& map = sharedConnections();
     const auto it = map.find(connect);
     if (it != map.end()) {
+        // A round trip proves the kept connection before it serves again: a server restarted
+        // since, or a network that dropped it, is not always known to the driver (a catalogue
+        // call may then answer "no columns" rather than fail).
         OdbcConnection& kept = *it->second;
-        if (!connectionDead(static_cast<SQLHDBC>(kept.m_dbc))
-            && (!kept.m_suspect || answers(static_cast<SQLHDBC>(kept.m_dbc)))) {
-            kept.m_suspect = false;
+        if (!connectionDead(static_cast<SQLHDBC>(kept.m_dbc)) && answers(static_cast<SQLHDBC>(kept.m_dbc))) {
             return it->second;
         }
         map.erase(it);   // the server went away: log in again (or say why not)

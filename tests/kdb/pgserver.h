@@ -39,6 +39,14 @@ public:
             .arg(extra);
     }
     const QString& Folder() const { return m_dir; }
+    // The server's log so far.
+    QString Log() const
+    {
+        QFile log(m_dir + QStringLiteral("/log"));
+        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+    }
+    // Logins of the user `kv` so far.
+    int Logins() const { return int(Log().count(QStringLiteral("connection authorized: user=kv "))); }
 
     // Runs SQL through psql (ON_ERROR_STOP); throws with psql's message on failure. Large
     // inputs go through standard input.
@@ -71,13 +79,18 @@ private:
 public:
 
     // Stops the server (a test of a server gone away) and starts it again.
-    void Stop() { pgCtl({QStringLiteral("-m"), QStringLiteral("immediate"), QStringLiteral("-w"),
-                         QStringLiteral("stop")}); m_running = false; }
+    // A clean stop: without fsync an immediate one may lose the last commits.
+    void Stop()
+    {
+        pgCtl({QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")});
+        m_running = false;
+    }
     void Start()
     {
         pgCtl({QStringLiteral("-o"),
+               // Logins and statements go to the log: tests read what the server was asked.
                QStringLiteral("-k %1 -c listen_addresses= -p %2 -c fsync=off -c synchronous_commit=off "
-                              "-c full_page_writes=off")
+                              "-c full_page_writes=off -c log_connections=on -c log_statement=all")
                    .arg(m_dir)
                    .arg(m_port),
                QStringLiteral("-l"), m_dir + QStringLiteral("/log"), QStringLiteral("-w"),
