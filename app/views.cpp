@@ -1,6 +1,13 @@
 #include "app/views.h"
 
+#include "config/frmconfprj.h"
+#include "config/splitcommand.h"
+#include "training/trainingviews.h"
+
 // Each window library adds its own Install call here.
 void AppViews::Install()
 {
+    ConfigureViews::Install();
+    SplitViews::Install();
+    TrainingViews::Install();
 }

@@ -74,14 +74,18 @@ int32_t CBackProp::CallEngine(EngineCommand command)
 
 void CBackProp::LayoutFinished()
 {
-    // The usual hidden-layer size: twice the square root of the inputs and the bias.
     if (mLayerJCount == 0)
-        mLayerJCount = int16_t(std::floor(2.0 * std::sqrt(double(mNumInputs + 1)) + 0.5));
+        mLayerJCount = DefaultHiddenNodes(mNumInputs);
 }
 
 void CBackProp::SizeResults(int64_t rows)
 {
     mResults.assign(size_t(rows + 1), 0.0f);
+}
+
+void CBackProp::GrowResults(int64_t rows)
+{
+    mResults.resize(size_t(rows + 1), 0.0f);
 }
 
 void CBackProp::MarkUnusable(int64_t row)

@@ -6,7 +6,10 @@
 #include "core/widgets/statusbar.h"
 #include "core/widgets/veltra.h"
 #include "shell/mainbands.h"
+#include "network/process.h"
 #include "shell/modmenu.h"
+#include "shell/viewprocs.h"
+#include "core/widgets/statusmsg.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -57,6 +60,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
     m_toolBar->SetShortcut(QStringLiteral("miHContents"), QKeySequence(Qt::Key_F1));
     connect(m_toolBar, &CCommandBar::ToolClicked, this, &frmMain::MainToolBar_Click);
     connect(m_toolBar, &CCommandBar::BandOpened, this, &frmMain::MainToolBar_BandOpen);
+    connect(m_toolBar, &CCommandBar::BandClosed, this, &frmMain::MainToolBar_BandClose);
     connect(m_toolBar, &CCommandBar::ComboSelChanged, this, &frmMain::MainToolBar_ComboSelChange);
 
     m_statusBar = new CMStatusBar(this);
@@ -160,42 +164,100 @@ void frmMain::MainToolBar_Click(const QString& band, const QString& tool, int ta
     if (!mSplashUnloaded)
         HideSplash();
     Procedure(QStringLiteral("frmMain::MainToolBar_Click"), [&] {
-        // The training bar's tools belong to the training window.
-        if (band.toUpper() == QLatin1String("MNUTRAINBPBAR"))
+        // While the training bar is the active band, its dispatcher takes every click.
+        if (band.toUpper() == QLatin1String("MNUTRAINBPBAR")) {
+            modMenu::TrainBar(tool);
             return;
-        const QString name = tool.toUpper();
-        if (name == QLatin1String("NEW")) {
-            // Opens the File menu, where the new-project commands are.
-            CBand& menu = m_toolBar->Band(QStringLiteral("MainMenu"));
-            const int at = menu.IndexOf(QStringLiteral("mnuFile"));
-            if (at >= 0 && menuBar())
-                menuBar()->setActiveAction(menu.ToolAt(at).Action());
-        } else if (name == QLatin1String("OPEN")) {
-            modMenu::FileOpen(QString());
-        } else if (name == QLatin1String("CLOSE")) {
-            modMenu::FileClose();
-        } else if (name == QLatin1String("MNUPRINT")) {
-            modMenu::MENU_PrintForm();
-        } else if (name == QLatin1String("EXIT")) {
-            close();
-        } else if (name == QLatin1String("MIMRULIST")) {
-            modMenu::FileOpen(gVeltra().MRUList().Item(tag));
-        } else if (name == QLatin1String("MIWCASCADE")) {
-            arrangeChildren(0);
-        } else if (name == QLatin1String("MIWTILEH")) {
-            arrangeChildren(1);
-        } else if (name == QLatin1String("MIWTILEV")) {
-            arrangeChildren(2);
-        } else if (name == QLatin1String("MIWARRANGEICONS")) {
-            arrangeChildren(3);
-        } else if (name == QLatin1String("MIHABOUT")) {
-            modMenu::ShowAbout();
-        } else if (name == QLatin1String("MIHCONTENTS")) {
-            modMenu::ShowHelpContents();
-        } else if (name == QLatin1String("MNUAUTOLOAD") || name == QLatin1String("MNUSHOWIMODE")) {
-            m_toolBar->SetChecked(tool, !m_toolBar->Checked(tool));
         }
+        const QString name = tool.toUpper();
+        for (const DispatchRow& row : DispatchTable())
+            if (name == QLatin1String(row.name)) {
+                row.action(*this, tool, tag);
+                return;
+            }
     });
+}
+
+const std::vector<frmMain::DispatchRow>& frmMain::DispatchTable()
+{
+    using W = frmMain;
+    using S = const QString&;
+    const auto call = [](void (*procedure)()) {
+        return [procedure](W&, S, int) { procedure(); };
+    };
+    const auto toggle = [](W& w, S tool) {
+        CCommandBar* bar = w.MainToolBar();
+        bar->SetChecked(tool, !bar->Checked(tool));
+        return bar->Checked(tool);
+    };
+    static const std::vector<DispatchRow> table = {
+        {"NEW",
+         [](W& w, S, int) {
+             // Opens the File menu, where the new-project commands are.
+             CBand& menu = w.MainToolBar()->Band(QStringLiteral("MainMenu"));
+             const int at = menu.IndexOf(QStringLiteral("mnuFile"));
+             if (at >= 0 && w.menuBar())
+                 w.menuBar()->setActiveAction(menu.ToolAt(at).Action());
+         }},
+        {"OPEN", [](W&, S, int) { modMenu::FileOpen(QString()); }},
+        {"MNUNEWSFAM", call(modMenu::NewSFam)},
+        {"MNUNEWBP", call(modMenu::NewBP)},
+        {"CLOSE", call(modMenu::FileClose)},
+        {"MNUSAVESNAP", call(modMenu::SaveSnapshot)},
+        {"MNUREVERTSNAP", call(modMenu::RevertSnapshot)},
+        {"MNUIMPORT", call(modMenu::Import)},
+        {"MNUEXPORT", call(modMenu::ExportMarkedRows)},
+        {"MNUPRINT", call(modMenu::MENU_PrintForm)},
+        {"EXIT", [](W& w, S, int) { w.close(); }},
+        {"MIMRULIST", [](W&, S, int tag) { modMenu::FileOpen(gVeltra().MRUList().Item(tag)); }},
+        {"MNUMARKALL", [](W&, S, int) { modMenu::MarkAllCurrent(-1); }},
+        {"MNUUNMARKALL", [](W&, S, int) { modMenu::MarkAllCurrent(0); }},
+        {"MNUTOGGLEMARKS", [](W&, S, int) { modMenu::MarkAllCurrent(1); }},
+        {"MNUMARKSELECTED", call(modMenu::MarkSelected)},
+        {"MIWCASCADE", [](W& w, S, int) { w.arrangeChildren(0); }},
+        {"MIWTILEH", [](W& w, S, int) { w.arrangeChildren(1); }},
+        {"MIWTILEV", [](W& w, S, int) { w.arrangeChildren(2); }},
+        {"MIWARRANGEICONS", [](W& w, S, int) { w.arrangeChildren(3); }},
+        {"MIHABOUT", call(modMenu::ShowAbout)},
+        {"MIHCONTENTS", call(modMenu::ShowHelpContents)},
+        {"MNUCONFIGURE", [](W&, S, int) { modMenu::EditConfigure(); }},
+        {"MNUTRAINBP", call(modMenu::MenuBProp)},
+        {"MNUSPLIT", call(modMenu::SetLimits)},
+        {"MNUTESTBP", call(modMenu::TestShow)},
+        {"MNUSFBROWSETEST", call(modMenu::BrowseTest)},
+        {"MNUBPBROWSETEST", call(modMenu::BrowseTest)},
+        {"MNUBROWSETEST", call(modMenu::BrowseTest)},
+        {"MNUMATRIX",
+         [](W&, S, int) {
+             modMenu::ShowCMatrix();
+             Utilities::StatusMessage(QStringLiteral("SFAM Confusion Matrix - Double click any cell for details"));
+         }},
+        {"MNUSCATTER", call(modMenu::ShowScatter)},
+        {"MNUSERIES", call(modMenu::ShowSeries)},
+        {"MNUSFSHOWALL", call(modMenu::ShowDefBrowser)},
+        {"MNUBPSHOWALL", call(modMenu::ShowDefBrowser)},
+        {"MNUSHOWALL", call(modMenu::ShowDefBrowser)},
+        {"MNUSFSHOWERRORS", call(modMenu::MENU_SFShowErrors)},
+        {"MNUSFSHOWCORRECT", call(modMenu::MENU_SFShowCorrect)},
+        {"MNUSFFINDERROR", call(modMenu::MENU_SFFindError)},
+        {"MNUSORTASC", call(modMenu::SortASC)},
+        {"MNUSORTDESC", call(modMenu::SortDESC)},
+        {"MNUFIND", call(modMenu::MenuFind)},
+        {"MNUAUTOLOAD", [toggle](W& w, S tool, int) { toggle(w, tool); }},
+        {"MNUSHOWIMODE",
+         [toggle](W& w, S tool, int) {
+             toggle(w, tool);
+             // The results browser is rebuilt with or without the interactive mode.
+             if (gProcess().IsTested())
+                 modMenu::BrowseTest();
+         }},
+        // Tools that no band carries, named by the commands that use them.
+        {"MIDATE",
+         [toggle](W& w, S tool, int) { gVeltra().StatusBar().SetDatePanelVisible(toggle(w, tool)); }},
+        {"ZOOM", [](W&, S, int) {}},
+        {"MNUSHOWGRAPH", [toggle](W& w, S tool, int) { modMenu::ShowGraph(toggle(w, tool)); }},
+    };
+    return table;
 }
 
 void frmMain::MainToolBar_BandOpen(const QString& band)
@@ -203,6 +265,10 @@ void frmMain::MainToolBar_BandOpen(const QString& band)
     if (!mSplashUnloaded)
         HideSplash();
     Procedure(QStringLiteral("frmMain::MainToolBar_BandOpen"), [&] {
+        if (band == QLatin1String("mnuBrowse")) {
+            modMenu::BrowseMenuOpen();
+            return;
+        }
         if (band != QLatin1String("mnuNetwork"))
             return;
         CBand& network = m_toolBar->Band(band);
@@ -221,6 +287,14 @@ void frmMain::MainToolBar_BandOpen(const QString& band)
         }
         m_toolBar->RecalcLayout();
         m_toolBar->Refresh();
+    });
+}
+
+void frmMain::MainToolBar_BandClose(const QString& band)
+{
+    IgnoreErrors([&] {
+        if (band == QLatin1String("mnuBrowse"))
+            modMenu::BrowseMenuClose();
     });
 }
 
@@ -290,11 +364,47 @@ void frmMain::saveSettings()
     IgnoreErrors([&] { Utilities::SaveSetting(kConfig, QStringLiteral("NumRecents"), QString::number(mNumRecents)); });
 }
 
+void frmMain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    IgnoreErrors([&] {
+        if (m_resizing || isMinimized())
+            return;
+        m_resizing = true;
+        struct Clear {
+            bool& flag;
+            ~Clear() { flag = false; }
+        } clear{m_resizing};
+        if (height() < kMinimumHeight)
+            resize(width(), kMinimumHeight);
+        emit Resize(int(windowState()));
+        m_statusBar->raise();
+    });
+}
+
 void frmMain::closeEvent(QCloseEvent* event)
 {
     if (m_unloaded) {
         event->accept();
         return;
+    }
+    // A training run ends first; the window closes once it has.
+    if (!m_closeAfterRun && modMenu::Views().StopActiveRun) {
+        QPointer<frmMain> self(this);
+        bool stopping = false;
+        IgnoreErrors([&] {
+            stopping = modMenu::Views().StopActiveRun([self] {
+                if (!self)
+                    return;
+                self->m_closeAfterRun = true;
+                // Never from inside the run's own last step or this close event.
+                QMetaObject::invokeMethod(self.data(), &QWidget::close, Qt::QueuedConnection);
+            });
+        });
+        if (stopping) {
+            event->ignore();
+            return;
+        }
     }
     m_unloaded = true;
     IgnoreErrors([&] { modMenu::FileClose(); });

@@ -7,7 +7,9 @@
 #include <QRect>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <vector>
 
 class CCommandBar;
 class CMStatusBar;
@@ -46,13 +48,27 @@ public:
     // nothing. Errors show the box "frmMain::MainToolBar_Click".
     void MainToolBar_Click(const QString& band, const QString& tool, int tag);
 
+    // One row of the command table: the upper-cased tool name and its command (given the
+    // window, the clicked tool's name as it is and its tag).
+    struct DispatchRow {
+        const char* name;
+        std::function<void(frmMain& window, const QString& tool, int tag)> action;
+    };
+    // The command table in the order in which a clicked name is compared.
+    static const std::vector<DispatchRow>& DispatchTable();
+
     // A stored truth value: a number is true when not 0, and the words True and False in any
     // case; anything else gives nothing.
     static std::optional<bool> SettingBool(const QString& text);
     // `wanted` moved and shrunk so that it lies on `available`.
     static QRect ClampToScreen(const QRect& wanted, const QRect& available);
 
+signals:
+    // Raised at the end of each handled resize with the window state (Qt::WindowStates).
+    void Resize(int windowState);
+
 protected:
+    void resizeEvent(QResizeEvent* event) override;
     // The unload: closes the project, saves the settings when the window had loaded and been
     // shown, and closes every other window.
     void closeEvent(QCloseEvent* event) override;
@@ -61,6 +77,7 @@ protected:
 
 private:
     void MainToolBar_BandOpen(const QString& band);
+    void MainToolBar_BandClose(const QString& band);
     void MainToolBar_ComboSelChange(const QString& tool, int index);
     void arrangeChildren(int code);
     void saveSettings();
@@ -71,4 +88,7 @@ private:
     bool m_loaded = false;
     bool m_shown = false;
     bool m_unloaded = false;
+    bool m_resizing = false;
+    // A close waits for the training run to end; the close after it goes through.
+    bool m_closeAfterRun = false;
 };

@@ -59,6 +59,17 @@ void MainBands::Build(CCommandBar& bar)
         define(spec({"mnuTest", "Testing", "", false, "mnuTesting"}));
         define(spec({"mnuUtil", "&Utilities", "", false, "mnuUtilPopup"}));
         define(spec({"mnuTrainBPGraphType", "Graph Type", "Toggle graph type"}));
+        // Commands that no band carries: the status bar's date panel, the graph zoom of the
+        // old menus, and the training chart shown or hidden.
+        ToolSpec date = spec({"miDate", "Date"});
+        date.checkable = true;
+        date.checked = true;
+        define(date);
+        define(spec({"ZOOM", "Zoom"}));
+        ToolSpec graph = spec({"mnuShowGraph", "Show Graph"});
+        graph.checkable = true;
+        graph.checked = true;
+        define(graph);
         ToolSpec exit = spec({"exit", "E&xit", "Close all documents and exit"});
         define(exit);
     }
@@ -131,10 +142,12 @@ void MainBands::Build(CCommandBar& bar)
     band(bar, "mnuNetwork", "Run", BandKind::Popup,
          {{"mnuConfigure", "Configure This Project...", "", true},
           {"mnuSplit", "Split The Data..."},
-          {"mnuTrainBP", "Training...", "", true}});
+          {"mnuTrainBP", "Training...", "", true},
+          {"mnuTest", "", "", false, "mnuTesting"}});
     band(bar, "mnuGraph", "Graphing", BandKind::Popup, {{"mnuScatter"}, {"mnuSeries"}});
     CBand& train = band(bar, "mnuTrainBPBar", "Train", BandKind::ToolBar,
                         {{"mnuTrainBPExit", "Finish", "Exit Training And Run Test"},
+                         {"mnuTrainBPGraphType"},
                          {"mnuTrainBPJogWeights"},
                          {"mnuTrainBPReset", "Reset", "Start Over"},
                          {"mnuTrainBPRevert", "Revert", "Revert To Best Ever"},

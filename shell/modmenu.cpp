@@ -17,8 +17,11 @@
 #include "shell/frmmain.h"
 #include "shell/navigate.h"
 #include "shell/projectopener.h"
+#include "shell/viewprocs.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QMenu>
 #include <QDir>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -103,7 +106,15 @@ void modMenu::FileOpen(const QString& requested)
             return;
         }
         IProjectOpener* opener = ProjectOpener::Current();
-        if (!opener || !opener->OpenProject(path))
+        bool opened = false;
+        try {
+            opened = opener && opener->OpenProject(path);
+        } catch (...) {
+            // The error box must not open behind the splash window.
+            HideSplash();
+            throw;
+        }
+        if (!opened)
             return;
         QCoreApplication::processEvents();
         HideSplash();
@@ -155,6 +166,10 @@ void modMenu::FileClose()
 void modMenu::RemoveChildForms()
 {
     Procedure(QStringLiteral("modMenu::RemoveChildForms"), [&] {
+        // The interactive mode works on the browser, and the browser on its window.
+        gIMode().reset();
+        gDataBrowse().reset();
+        gBrowseForm() = nullptr;
         std::vector<QPointer<QWidget>> forms;
         if (frmMain* form = mainForm())
             for (QMdiSubWindow* sub : form->MdiArea()->subWindowList())
@@ -174,6 +189,15 @@ void modMenu::HideSplash()
         if (frmSplash* splash = frmSplash::Current())
             splash->hide();
     });
+}
+
+void modMenu::TrackPopup(const QString& band)
+{
+    CCommandBar* bar = MainToolBar();
+    if (!bar)
+        return;
+    if (QMenu* menu = bar->Band(band).Menu())
+        menu->popup(QCursor::pos());
 }
 
 void modMenu::ShowAbout()

@@ -19,6 +19,29 @@ namespace modMenu {
 void FileOpen(const QString& path);
 // Closes the open project (harmless when none is open) and returns to the step without one.
 void FileClose();
+// Asks for the file of a new project of the kind (1 SFAM, 2 back-propagation), proposing the
+// first free "KVProject<n>.kvp"; an existing file is overwritten only after the question, and
+// never while it is the open project. "" when cancelled or the old file could not be deleted.
+QString GetFileNew(int32_t kind);
+// Create a new project of that kind and show its configuration.
+void NewSFam();
+void NewBP();
+
+// Turns a text, comma-separated or pattern file into a new data file beside it.
+void Import();
+// True when the file carries both section markers "[TAGS]" and "[PATTERNS]" (exact case,
+// anywhere in a line, every line looked at).
+bool TestForRawFile(const QString& path);
+// The marked test rows of the open project, into a text file the user names. Raises 91 when
+// no project is open.
+void ExportMarkedRows();
+
+// The snapshot copy beside a project file: the file's suffix replaced by "snap" (Sales.kvp
+// gives Sales.snap; a dot in a folder name is never taken for the suffix).
+QString SnapshotName(const QString& projectFile);
+// A consistent copy of the open project's file into its snapshot, and back again.
+void SaveSnapshot();
+void RevertSnapshot();
 // Closes every window but the main window, the splash and the help window. The windows go
 // with deleteLater, so a window may call this from inside its own handlers.
 void RemoveChildForms();
@@ -28,6 +51,9 @@ void HideSplash();
 void ShowAbout();
 // The help window at the page of the current window's help context.
 void ShowHelpContents();
+// Pops the pop-up band (the browse grid's "mnuBrowse") up at the mouse position; its tools
+// then run through the dispatcher as any click does.
+void TrackPopup(const QString& band);
 // Prints what the active window shows, without the bar's tools, fitted to a page.
 void MENU_PrintForm();
 

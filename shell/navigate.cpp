@@ -180,14 +180,10 @@ void CNavigate::CheckForSnapshot()
 {
     Procedure(QStringLiteral("CNavigate::CheckForSnapshot"), [&] {
         const IProjectOpener* opener = ProjectOpener::Current();
-        QString path = opener ? opener->ProjectFileName() : QString();
+        const QString path = opener ? opener->ProjectFileName() : QString();
         if (path.isEmpty())
             return;
-        // Sales.kvp has its snapshot in Sales.snap beside it.
-        const int dot = int(path.lastIndexOf(QLatin1Char('.')));
-        if (dot >= 0)
-            path = path.left(dot + 1) + QStringLiteral("snap");
-        if (Utilities::FileExists(path))
+        if (Utilities::FileExists(modMenu::SnapshotName(path)))
             Enable(QStringLiteral("mnuRevertSnap"));
     });
 }

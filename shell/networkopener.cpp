@@ -8,6 +8,7 @@
 #include "core/widgets/hourglass.h"
 #include "core/widgets/statusmsg.h"
 #include "core/widgets/veltra.h"
+#include "data/datadef.h"
 #include "data/dbutilities.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
@@ -15,9 +16,12 @@
 #include "network/sfam.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
+#include "shell/viewprocs.h"
 
 #include <QFileInfo>
 #include <QPointer>
+
+#include <memory>
 
 std::shared_ptr<CBackProp>& gBackProp()
 {
@@ -69,17 +73,64 @@ QString folderOf(const QString& path)
     return QFileInfo(path).absolutePath() + QLatin1Char('/');
 }
 
+// Leads the user to the view of the furthest finished step of the project's road.
 void resumeAtFurthestStep()
 {
     CProcess& process = gProcess();
     if (process.IsTested()) {
         gNavigate().Navigate(navTested);
         gNavigate().Navigate(navBrowsing);
+        modMenu::BrowseTest();
     } else if (process.IsTrained() || process.IsSplit()) {
         gNavigate().Navigate(navSplit);
+        modMenu::MenuBProp();
     } else if (process.IsConfigured()) {
         gNavigate().Navigate(navConfigured);
+        modMenu::SetLimits();
+    } else {
+        modMenu::EditConfigure();
     }
+}
+
+// A project database was made: the file holds the base tables (a new project has no data
+// file yet, so IsProjectFile does not answer for it).
+bool hasProjectTables(const QString& path)
+{
+    bool found = false;
+    IgnoreErrors([&] {
+        const kdb::Database db = kdb::Database::Open(path, false, true);
+        found = db.HasTable(QStringLiteral("Config")) && db.HasTable(QStringLiteral("FieldConfig"));
+    });
+    return found;
+}
+
+// A new network object of type T becomes `global` and opens or creates the project at path.
+// The object stays alive through Initialize even when it closes the project from inside.
+// False when it did not come through: it closed the project itself, no project file was made,
+// or the opened project has no readable data definition; the global is then unset. An error is passed on with the global
+// unset, so that no half-opened object stays in use.
+template <class T>
+bool initializeInto(std::shared_ptr<T>& global, const QString& path, bool creating)
+{
+    auto project = std::make_shared<T>();
+    global = project;
+    try {
+        project->Initialize(path);
+    } catch (...) {
+        if (global == project)
+            global.reset();
+        throw;
+    }
+    if (global != project)
+        return false;
+    // A new project must have its file; an opened one the data definition of its table, or
+    // nothing can be done with it (its own box said why).
+    const bool usable = creating ? hasProjectTables(path) : project->DDO() && project->DDO()->NumFields() > 0;
+    if (!usable) {
+        global.reset();
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -105,7 +156,9 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
         modMenu::FileClose();
         return false;
     }
-    CHourglass hourglass(true);
+    // Held while the project opens; the view it resumes in (a modal dialog among them) comes
+    // after it, with the normal pointer.
+    auto hourglass = std::make_unique<CHourglass>(true);
     gVeltra().MRUList().Add(path);
     Utilities::SaveSetting(QStringLiteral("Config"), QStringLiteral("LastProjectPath"), folderOf(path));
 
@@ -120,25 +173,30 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
         return false;
     }
 
-    // The object stays alive through Initialize even when it closes the project from inside.
+    const auto opened = [&](auto& global) {
+        bool ok = false;
+        try {
+            ok = initializeInto(global, path, false);
+        } catch (...) {
+            IgnoreErrors([] { modMenu::FileClose(); });
+            throw;
+        }
+        if (!ok)
+            modMenu::FileClose();
+        return ok;
+    };
     if (facts.kind == ntSFam) {
         gProjectType = ntSFam;
-        auto project = std::make_shared<CSFam>();
-        gSFam() = project;
-        project->Initialize(path);
-        if (!gSFam())
+        if (!opened(gSFam()))
             return false;
         Utilities::SetProjectPanel(QStringLiteral("SFAM"));
-        Utilities::SetNodesPanel(QString::number(project->CurrentNodes()));
+        Utilities::SetNodesPanel(QString::number(gSFam()->CurrentNodes()));
     } else if (facts.kind == ntBackProp) {
         gProjectType = ntBackProp;
-        auto project = std::make_shared<CBackProp>();
-        gBackProp() = project;
-        project->Initialize(path);
-        if (!gBackProp())
+        if (!opened(gBackProp()))
             return false;
         Utilities::SetProjectPanel(QStringLiteral("Backprop"));
-        Utilities::SetNodesPanel(QString::number(project->CurrentNodes()));
+        Utilities::SetNodesPanel(QString::number(gBackProp()->CurrentNodes()));
     } else {
         throw KvError(999, QStringLiteral("modMenu::FileOpen"), QStringLiteral("Bad Project Type"));
     }
@@ -148,8 +206,17 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
     gNavigate().Navigate(navOpened);
     gProcess().Load(path);
     m_flagsLoaded = true;
+    hourglass.reset();
     resumeAtFurthestStep();
     return true;
+}
+
+bool NetworkProjectOpener::NewProject(const QString& path, int32_t kind)
+{
+    const bool created = kind == ntBackProp ? initializeInto(gBackProp(), path, true)
+                                            : initializeInto(gSFam(), path, true);
+    m_flagsLoaded = created;
+    return created;
 }
 
 void NetworkProjectOpener::CloseProject()
@@ -187,13 +254,7 @@ void NetworkProjectOpener::Host::CloseProject()
 
 void NetworkProjectOpener::Host::CloseBrowsers()
 {
-    // Every browse window of the project closes, so that none holds the project file open.
-    for (auto& entry : gVeltra().Project().Forms()) {
-        IgnoreErrors([&] {
-            if (entry.form && entry.form->objectName() == QLatin1String("frmBrowse"))
-                entry.form->deleteLater();
-        });
-    }
+    modMenu::CloseBrowsers();
 }
 
 void NetworkProjectOpener::Host::HideSplash()
@@ -201,7 +262,7 @@ void NetworkProjectOpener::Host::HideSplash()
     modMenu::HideSplash();
 }
 
-void NetworkProjectOpener::Host::SaveNavigation(const QString& projectFile)
+std::optional<int32_t> NetworkProjectOpener::Host::NavigationStep()
 {
-    gNavigate().Save(projectFile);
+    return gNavigate().Step();
 }

@@ -27,6 +27,8 @@ public:
     // new network object of that kind open the project; then resumes at the project's
     // furthest workflow step.
     bool OpenProject(const QString& path) override;
+    // Lets a new network object of the kind create the project file.
+    bool NewProject(const QString& path, int32_t kind) override;
     // Saves the workflow flags into the project file and releases the network object.
     void CloseProject() override;
     QString ProjectFileName() const override;
@@ -37,7 +39,7 @@ private:
         void CloseProject() override;
         void CloseBrowsers() override;
         void HideSplash() override;
-        void SaveNavigation(const QString& projectFile) override;
+        std::optional<int32_t> NavigationStep() override;
     };
     Host m_host;
     bool m_flagsLoaded = false;

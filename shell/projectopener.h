@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 
 class IProjectOpener {
 public:
@@ -11,6 +12,15 @@ public:
     // after the previous project was closed. Shows its own messages; answers whether a project
     // is open afterwards.
     virtual bool OpenProject(const QString& path) = 0;
+    // Creates a new project of the kind (1 SFAM, 2 back-propagation) at path, which does not
+    // exist, after the previous project was closed. Shows its own messages; answers whether the
+    // new project is open afterwards (false: nothing of it is left in use).
+    virtual bool NewProject(const QString& path, int32_t kind)
+    {
+        (void)path;
+        (void)kind;
+        return false;
+    }
     // Saves what the open project keeps and releases it; harmless when none is open.
     virtual void CloseProject() = 0;
     // The open project's file, empty when none is open.

@@ -1,6 +1,12 @@
 #include "shell/viewprocs.h"
 
+#include "core/errorbox.h"
 #include "core/status.h"
+#include "core/widgets/hourglass.h"
+#include "core/widgets/toolstate.h"
+#include "core/widgets/updatelock.h"
+#include "core/widgets/veltra.h"
+#include "shell/modmenu.h"
 
 QPointer<QWidget>& gBrowseForm()
 {
@@ -51,6 +57,7 @@ using detail::call;
 void SetLimits() { call(Views().SetLimits); }
 void MenuBProp() { call(Views().MenuBProp); }
 void TrainBar(const QString& toolName) { call(Views().TrainBar, toolName); }
+void ShowGraph(bool checked) { call(Views().ShowGraph, checked); }
 void BrowseTest() { call(Views().BrowseTest); }
 void BrowseOutlyers(const QString& predicted, const QString& actual) { call(Views().BrowseOutlyers, predicted, actual); }
 void MENU_SFShowErrors() { call(Views().MENU_SFShowErrors); }
@@ -71,11 +78,34 @@ void ShowSeries() { call(Views().ShowSeries); }
 
 } // namespace modMenu
 
-// Placeholders until the project-commands work lands: the configuration window alone, and the
-// browse windows closed through the installed procedure when there is one.
-void modMenu::EditConfigure(bool createdByNew) { modMenu::detail::call(Views().ShowConfigure, createdByNew); }
+void modMenu::EditConfigure(bool createdByNew)
+{
+    Procedure(QStringLiteral("modMenu::EditConfigure"), [&] {
+        CHourglass hourglass(true);
+        CUpdateLock lock(gVeltra().MainForm());
+        RemoveChildForms();
+        if (!Views().ShowConfigure) {
+            // Nothing would give the tools back, so they stay as they are.
+            Status::Message(NotAvailableText());
+            return;
+        }
+        Views().ShowConfigure(createdByNew);
+        Utilities::TmpDisableTools();
+    });
+}
+
 void modMenu::CloseBrowsers()
 {
-    if (Views().CloseBrowsers)
+    if (Views().CloseBrowsers) {
         Views().CloseBrowsers();
+        return;
+    }
+    // Without the browse library: every registered browse window closes, so that none holds
+    // the project file open.
+    for (auto& entry : gVeltra().Project().Forms()) {
+        IgnoreErrors([&] {
+            if (entry.form && entry.form->objectName() == QLatin1String("frmBrowse"))
+                entry.form->deleteLater();
+        });
+    }
 }

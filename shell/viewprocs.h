@@ -78,6 +78,8 @@ void EditConfigure(bool createdByNew = false);
 void SetLimits();
 void MenuBProp();
 void TrainBar(const QString& toolName);
+// Tool mnuShowGraph: passes its new Checked state to the training window.
+void ShowGraph(bool checked);
 void BrowseTest();
 void BrowseOutlyers(const QString& predicted, const QString& actual);
 void MENU_SFShowErrors();

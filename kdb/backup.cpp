@@ -1,0 +1,117 @@
+#include "kdb/backup.h"
+
+#include "core/kverror.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace {
+
+// Closes a connection at scope end.
+struct Connection {
+    sqlite3* db = nullptr;
+    ~Connection() { sqlite3_close_v2(db); }
+};
+
+[[noreturn]] void fail(int number, const QString& text)
+{
+    throw KvError(number, QStringLiteral("kdb::CopyDatabaseFile"), text);
+}
+
+// Forces a file (or a folder's entry list) to the disk, so that a rename never publishes a
+// copy whose bytes are still only in memory.
+bool syncPath(const QString& path, bool folder)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), folder ? O_RDONLY | O_DIRECTORY : O_RDONLY);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+void removeWithCompanions(const QString& path)
+{
+    QFile::remove(path);
+    QFile::remove(path + QStringLiteral("-journal"));
+    QFile::remove(path + QStringLiteral("-wal"));
+    QFile::remove(path + QStringLiteral("-shm"));
+}
+
+} // namespace
+
+void kdb::CopyDatabaseFile(const QString& source, const QString& target)
+{
+    if (!QFileInfo(source).isFile())
+        fail(3024, QStringLiteral("Could not find file '%1'.").arg(source));
+
+    Connection from;
+    if (sqlite3_open_v2(QFile::encodeName(source).constData(), &from.db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+        fail(3343, QStringLiteral("Unrecognized database format '%1'.").arg(source));
+    sqlite3_busy_timeout(from.db, 2000);
+    // Reading the schema proves the file is a database before anything is written.
+    if (sqlite3_exec(from.db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail(3343, QStringLiteral("Unrecognized database format '%1'.").arg(source));
+
+    // The copy is built beside the target, so that the final rename stays on one file system.
+    const QFileInfo targetInfo(target);
+    const QString partPrefix = QLatin1Char('.') + targetInfo.fileName() + QStringLiteral(".part");
+    const QString part = targetInfo.absolutePath() + QLatin1Char('/') + partPrefix + QString::number(::getpid());
+    // Copies of earlier runs that were killed half-way are of no use to anyone.
+    const QDir folder(targetInfo.absolutePath());
+    for (const QString& leftover : folder.entryList({partPrefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden))
+        QFile::remove(folder.filePath(leftover));
+    bool published = false;
+    struct Cleanup {
+        const QString& part;
+        bool& published;
+        ~Cleanup()
+        {
+            if (!published)
+                removeWithCompanions(part);
+        }
+    } cleanup{part, published};
+
+    {
+        Connection to;
+        if (sqlite3_open_v2(QFile::encodeName(part).constData(), &to.db,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+            fail(3051, QStringLiteral("Could not write the file '%1'.").arg(target));
+        sqlite3_backup* backup = sqlite3_backup_init(to.db, "main", from.db, "main");
+        if (!backup)
+            fail(3051, QString::fromUtf8(sqlite3_errmsg(to.db)));
+        // One step copies every page under one read lock; a writer committing right now makes
+        // the step busy, and the step is retried for a while.
+        int rc = SQLITE_OK;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            rc = sqlite3_backup_step(backup, -1);
+            if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED)
+                break;
+            QThread::msleep(20);
+        }
+        const int finished = sqlite3_backup_finish(backup);
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+            fail(3046, QStringLiteral("The file '%1' stayed locked by another user.").arg(source));
+        if (rc != SQLITE_DONE || finished != SQLITE_OK)
+            fail(3051, QString::fromUtf8(sqlite3_errmsg(to.db)));
+    }
+    if (!syncPath(part, false))
+        fail(3051, QStringLiteral("Could not write the file '%1'.").arg(target));
+    // A journal or log left by an earlier crash beside the target would be played into the
+    // new file when it is next opened.
+    QFile::remove(target + QStringLiteral("-journal"));
+    QFile::remove(target + QStringLiteral("-wal"));
+    QFile::remove(target + QStringLiteral("-shm"));
+    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(target).constData()) != 0)
+        fail(3051, QStringLiteral("Could not replace the file '%1'.").arg(target));
+    published = true;
+    syncPath(targetInfo.absolutePath(), true);
+}

@@ -1,0 +1,288 @@
+// The project commands of the File menu: new projects, import and export, snapshot copies.
+#include "shell/modmenu.h"
+
+#include "core/apppaths.h"
+#include "core/commondialog.h"
+#include "core/errorbox.h"
+#include "core/pathutils.h"
+#include "core/prompts.h"
+#include "core/regsettings.h"
+#include "core/widgets/hourglass.h"
+#include "core/widgets/statusmsg.h"
+#include "core/widgets/veltra.h"
+#include "data/exportmarked.h"
+#include "data/textimport.h"
+#include "kdb/backup.h"
+#include "shell/navigate.h"
+#include "shell/opennetwork.h"
+#include "shell/projectopener.h"
+#include "shell/viewprocs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+const QString kProjectFilter = QStringLiteral("Korvan Projects (*.kvp)|*.kvp");
+const QString kBadExtension =
+    QStringLiteral("Unreconized file type.  Korvan projects require a .KVP file extention.");
+
+QString lastProjectFolder()
+{
+    const QString folder = Utilities::GetSetting(QStringLiteral("Config"), QStringLiteral("LastProjectPath"), QString());
+    return folder.isEmpty() ? AppPaths::ProgramFolder() : folder;
+}
+
+bool sameFile(const QString& a, const QString& b)
+{
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    const QFileInfo fa(a), fb(b);
+    return fa.absoluteFilePath() == fb.absoluteFilePath()
+           || (!fa.canonicalFilePath().isEmpty() && fa.canonicalFilePath() == fb.canonicalFilePath());
+}
+
+// Puts the progress bar and the main panel back however the creation ends.
+struct ProgressReset {
+    ~ProgressReset()
+    {
+        IgnoreErrors([] { Utilities::Progress(-1); });
+        IgnoreErrors([] { Utilities::StatusMessage(QString()); });
+    }
+};
+
+void newProject(int32_t kind)
+{
+    const bool bp = kind == ntBackProp;
+    Procedure(bp ? QStringLiteral("modMenu::NewBP") : QStringLiteral("modMenu::NewSFam"), [&] {
+        const QString path = modMenu::GetFileNew(kind);
+        if (path.isEmpty())
+            return;
+        modMenu::FileClose();
+        gProjectType = kind;
+        bool created = false;
+        {
+            ProgressReset reset;
+            Utilities::StatusMessage(bp ? QStringLiteral("Creating New BackProp Project...")
+                                        : QStringLiteral("Creating New SFAM Project..."));
+            Utilities::Progress(30);
+            IProjectOpener* opener = ProjectOpener::Current();
+            try {
+                created = opener && opener->NewProject(path, kind);
+            } catch (...) {
+                IgnoreErrors([] { modMenu::FileClose(); });
+                throw;
+            }
+            if (created) {
+                Utilities::Progress(60);
+                Utilities::Progress(100);
+                QCoreApplication::processEvents();
+            }
+        }
+        // A project that could not be made leaves nothing open, and no configuration window.
+        if (!created) {
+            modMenu::FileClose();
+            return;
+        }
+        gNavigate().Navigate(navOpened);
+        if (QWidget* form = gVeltra().MainForm())
+            form->setWindowTitle(modMenu::MainCaption(path));
+        Utilities::SetProjectPanel(bp ? QStringLiteral("Backprop") : QStringLiteral("SFAM"));
+        modMenu::EditConfigure(true);
+    });
+}
+
+// Replaces the project file by its snapshot and reopens it; the snapshot goes only once the
+// project is open again.
+void revertTo(const QString& project, const QString& snap)
+{
+    modMenu::FileClose();
+    // No browse window may keep reading the file that is about to be replaced.
+    IgnoreErrors([] { modMenu::CloseBrowsers(); });
+    try {
+        kdb::CopyDatabaseFile(snap, project);
+    } catch (...) {
+        const KvError error = CurrentError();
+        ErrorBox::ShowStandard(KvError(error.number(), error.source(),
+                                       error.description() + QStringLiteral("\nThe project was not reverted.")),
+                               QStringLiteral("modMenu::RevertSnapshot"));
+        modMenu::FileOpen(project);
+        return;
+    }
+    modMenu::FileOpen(project);
+    const IProjectOpener* opener = ProjectOpener::Current();
+    if (!opener || !sameFile(opener->ProjectFileName(), project))
+        return;
+    if (!QFile::remove(snap))
+        throw KvError(KvErr::PermissionDenied, QStringLiteral("modMenu::RevertSnapshot"),
+                      QStringLiteral("Permission denied: ") + snap);
+    Utilities::StatusMessage(QStringLiteral("Project reverted to snapshot."));
+    gNavigate().Disable(QStringLiteral("mnuRevertSnap"));
+}
+
+} // namespace
+
+QString modMenu::GetFileNew(int32_t kind)
+{
+    QString accepted;
+    Procedure(QStringLiteral("modMenu::GetFileNew"), [&] {
+        for (;;) {
+            CCommonDialog dialog;
+            const QString folder = lastProjectFolder();
+            dialog.SetFilter(kProjectFilter);
+            dialog.SetDefaultExt(QStringLiteral("*.kvp"));
+            dialog.SetInitDir(folder);
+            dialog.SetDialogTitle(kind == ntBackProp ? QStringLiteral("Create New BackProp Project")
+                                                     : QStringLiteral("Create New SFAM Project"));
+            dialog.SetFlags(dialog.Flags() + 4);
+            int n = 1;
+            while (QFileInfo::exists(QDir(folder).filePath(QStringLiteral("KVProject%1.kvp").arg(n))))
+                ++n;
+            dialog.SetFileName(QStringLiteral("KVProject%1.kvp").arg(n));
+            dialog.SethWnd(QApplication::activeWindow());
+            dialog.ShowOpen();
+            if (dialog.UserCancel())
+                return;
+            const QString path = dialog.FileName();
+            if (!path.toUpper().contains(QStringLiteral(".KVP"))) {
+                Prompts::MsgBox(kBadExtension, MsgButtons::Ok, MsgIcon::Exclamation,
+                                QStringLiteral("Create New Project"));
+                continue;
+            }
+            if (QFileInfo::exists(path)) {
+                const IProjectOpener* opener = ProjectOpener::Current();
+                if (opener && sameFile(opener->ProjectFileName(), path)) {
+                    // Overwriting would destroy the project the user is working on.
+                    Prompts::MsgBox(path + QStringLiteral(" is the open project.  Choose another name."),
+                                    MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("New Project"));
+                    continue;
+                }
+                if (Prompts::MsgBox(path + QStringLiteral(" exists.  Overwrite?"), MsgButtons::YesNo,
+                                    MsgIcon::Exclamation, QStringLiteral("New Project"))
+                    != MsgResult::Yes)
+                    continue;
+                FileClose();
+                QFile old(path);
+                if (!old.remove())
+                    throw KvError(KvErr::PermissionDenied, QStringLiteral("modMenu::GetFileNew"),
+                                  QStringLiteral("Permission denied: ") + path + QStringLiteral(" (")
+                                      + old.errorString() + QLatin1Char(')'));
+            }
+            Utilities::SaveSetting(QStringLiteral("Config"), QStringLiteral("LastProjectPath"),
+                                   QFileInfo(path).absolutePath() + QLatin1Char('/'));
+            accepted = path;
+            return;
+        }
+    });
+    return accepted;
+}
+
+void modMenu::NewSFam()
+{
+    newProject(ntSFam);
+}
+
+void modMenu::NewBP()
+{
+    newProject(ntBackProp);
+}
+
+void modMenu::Import()
+{
+    Procedure(QStringLiteral("modMenu::Import"), [&] {
+        CCommonDialog dialog;
+        dialog.SetDialogTitle(QStringLiteral("Import"));
+        dialog.SetFlags(dialog.Flags() + 4);
+        // clang-format off
+        dialog.SetFilter(QStringLiteral("Text (*.txt)|*.txt|CSV (comma delimited) (*.csv)|*.csv|Korvan 1.x (*.raw)|*.raw|Any - Text Format (*.txt)|*.txt"));
+        // clang-format on
+        dialog.SetFileName(QStringLiteral("*.txt;*.csv;*.raw"));
+        dialog.SethWnd(QApplication::activeWindow());
+        dialog.ShowOpen();
+        if (dialog.UserCancel())
+            return;
+        CHourglass hourglass(true);
+        const QString path = dialog.FileName();
+        Utilities::StatusMessage(QStringLiteral("Importing ") + path + QStringLiteral("..."));
+        const QString title = dialog.FileTitle().isEmpty() ? QFileInfo(path).fileName() : dialog.FileTitle();
+        if (title.toUpper().contains(QStringLiteral(".RAW"))) {
+            if (TestForRawFile(path)) {
+                Utilities::LoadRawFile(path);
+            } else {
+                Prompts::MsgBox(QStringLiteral("Invalid or corrupt .raw file."), MsgButtons::Ok, MsgIcon::Critical,
+                                QStringLiteral("Import Failed"));
+                Utilities::StatusMessage(QStringLiteral("Import failed."));
+            }
+        } else {
+            Utilities::LoadTextFile(path);
+        }
+    });
+}
+
+bool modMenu::TestForRawFile(const QString& path)
+{
+    int found = 0;
+    Procedure(QStringLiteral("modMenu::TestForRawFile"), [&] {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            throw KvError(KvErr::FileNotFound, QStringLiteral("modMenu::TestForRawFile"));
+        if (file.atEnd())
+            throw KvError(KvErr::InputPastEnd, QStringLiteral("modMenu::TestForRawFile"));
+        while (!file.atEnd() && found < 2) {
+            const QByteArray line = file.readLine();
+            if (line.contains("[TAGS]"))
+                ++found;
+            if (line.contains("[PATTERNS]"))
+                ++found;
+        }
+    });
+    return found >= 2;
+}
+
+void modMenu::ExportMarkedRows()
+{
+    // Without a project this raises to the caller's box: there is nothing to export from.
+    const QString project = OpenNetwork::ProjectFileName();
+    const std::shared_ptr<CDataDef> ddo = OpenNetwork::Visit([](CNetworkProject& p) { return p.DDO(); });
+    Utilities::ExportMarked(project, ddo.get());
+}
+
+QString modMenu::SnapshotName(const QString& projectFile)
+{
+    const int slash = int(std::max(projectFile.lastIndexOf(QLatin1Char('/')), projectFile.lastIndexOf(QLatin1Char('\\'))));
+    const int dot = int(projectFile.lastIndexOf(QLatin1Char('.')));
+    if (dot > slash)
+        return projectFile.left(dot + 1) + QStringLiteral("snap");
+    // A name without a suffix gets one: the snapshot must never be the project file itself.
+    return projectFile + QStringLiteral(".snap");
+}
+
+void modMenu::SaveSnapshot()
+{
+    Procedure(QStringLiteral("modMenu::SaveSnapshot"), [&] {
+        CHourglass hourglass(true);
+        const QString project = OpenNetwork::ProjectFileName();
+        kdb::CopyDatabaseFile(project, SnapshotName(project));
+        Utilities::StatusMessage(QStringLiteral("Project snapshot saved."));
+        gNavigate().Enable(QStringLiteral("mnuRevertSnap"));
+    });
+}
+
+void modMenu::RevertSnapshot()
+{
+    Procedure(QStringLiteral("modMenu::RevertSnapshot"), [&] {
+        const QString project = OpenNetwork::ProjectFileName();
+        const QString snap = SnapshotName(project);
+        if (!Utilities::FileExists(snap))
+            return;
+        const QString question =
+            QStringLiteral("Reverting to snapshot will destroy any work done since that snapshot was taken.  Continue?");
+        if (Prompts::MsgBox(question, MsgButtons::YesNo, MsgIcon::Exclamation, QStringLiteral("Revert To Snapshot"))
+            != MsgResult::Yes)
+            return;
+        CHourglass hourglass(true);
+        revertTo(project, snap);
+    });
+}

@@ -1,0 +1,547 @@
+// The project commands on real project files: new projects, reopening at the furthest step,
+// snapshot copies (consistent, kill-safe), import of pattern and text files and the export of
+// marked rows.
+#include "core/regsettings.h"
+#include "core/widgets/commandbar.h"
+#include "core/widgets/statusbar.h"
+#include "core/widgets/veltra.h"
+#include "data/dbutilities.h"
+#include "kdb/backup.h"
+#include "network/process.h"
+#include "shell/modmenu.h"
+#include "shell/navigate.h"
+#include "shell/networkopener.h"
+#include "shell/opennetwork.h"
+#include "tests/network/netfixture.h"
+#include "tests/shell/recordingviews.h"
+#include "tests/shell/test_shell_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QScreen>
+#include <QThread>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+QString mainPanel()
+{
+    return gVeltra().StatusBar().StatusBar()->Panel(1).Text().trimmed();
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QString marker(const QString& project)
+{
+    return NetTest::ConfigValue(project, "Marker").toText();
+}
+
+void setMarker(const QString& project, const QString& value)
+{
+    kdb::Database db = kdb::Database::Open(project);
+    db.Upsert("Config", {{"sValue", value}}, "Property", "Marker");
+}
+
+QString integrity(const QString& path)
+{
+    kdb::Database db = kdb::Database::Open(path, false, true);
+    return db.Scalar("PRAGMA integrity_check").toText();
+}
+
+class ProjectCommands : public ShellTest {
+protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        main->Load();
+        folder = TestEnv::NewFolder("projectcmds");
+        Utilities::SaveSetting("Config", "LastProjectPath", folder + "/");
+        std::vector<QList<kdb::Value>> rows;
+        for (int i = 1; i <= 60; ++i)
+            rows.push_back({i, i * 0.5, i % 3 == 0 ? "A" : "B", i * 2.0 + 1});
+        source = NetTest::MakeSource(folder, "Data", "X REAL, C TEXT, Y REAL", rows);
+    }
+    void TearDown() override
+    {
+        modMenu::FileClose();
+        ShellTest::TearDown();
+    }
+    // A configured back-propagation project over the source with the given workflow flags.
+    QString MakeProject(const QString& name, uint8_t flags, bool tested = false)
+    {
+        const QString path = folder + "/" + name;
+        CBackProp bp;
+        bp.Initialize(path);
+        bp.Attach(source, "Data");
+        NetTest::Configure(bp, {{"X", roleInput, 0, 30}, {"Y", roleBPPredict, 0, 130}});
+        bp.SetTrainLow(1);
+        bp.SetTrainHigh(40);
+        bp.SetTestLow(41);
+        bp.SetTestHigh(60);
+        bp.SaveConfig();
+        if (tested) {
+            for (int i = 0; i < 5; ++i)
+                bp.Train();
+            bp.Verify();
+            EXPECT_EQ(bp.Test(), TestOutcome::Done);
+        }
+        CProcess process;
+        process.SetIsConfigured(flags & CProcess::kConfigured);
+        process.SetIsSplit(flags & CProcess::kSplit);
+        process.SetIsTrained(flags & CProcess::kTrained);
+        process.SetIsTested(flags & CProcess::kTested);
+        process.Save(path);
+        return path;
+    }
+    static FileDialogResult choose(const QString& path)
+    {
+        FileDialogResult r;
+        r.cancelled = false;
+        r.fileName = path;
+        return r;
+    }
+    RecordingViews views;
+    NetworkProjectOpener opener;
+    QString folder, source;
+};
+
+} // namespace
+
+TEST_F(ProjectCommands, NewBackPropProjectUnderAFreeNameOpensItsConfiguration)
+{
+    writeFile(folder + "/KVProject1.kvp", "x");
+    writeFile(folder + "/KVProject2.kvp", "x");
+    const QString path = folder + "/KVProject3.kvp";
+    prompts.ExpectFile(choose(path));
+    main->MainToolBar_Click("mnuFile", "mnuNewBP", 0);
+
+    ASSERT_EQ(prompts.FileDialogs().size(), 1u);
+    const FileDialogRequest& asked = prompts.FileDialogs()[0];
+    EXPECT_EQ(asked.title, QStringLiteral("Create New BackProp Project"));
+    EXPECT_EQ(asked.fileName, QStringLiteral("KVProject3.kvp"));
+    EXPECT_EQ(asked.initialDir, folder + "/");
+    EXPECT_EQ(asked.flags, 4);
+    EXPECT_TRUE(prompts.Boxes().empty());
+
+    ASSERT_TRUE(gBackProp());
+    EXPECT_EQ(gProjectType, ntBackProp);
+    EXPECT_EQ(NetTest::ConfigValue(path, "Type").toText(), QStringLiteral("2"));
+    EXPECT_EQ(views.calls, QStringList{"ShowConfigure(new)"});
+    EXPECT_EQ(gNavigate().Step(), navOpened);
+    EXPECT_EQ(main->windowTitle(), QStringLiteral("Korvan Pro - KVProject3"));
+    EXPECT_EQ(gVeltra().StatusBar().Panel(4).Text().trimmed(),
+              QStringLiteral("Backprop"));
+    // The configuration holds the main tools off, help and the training bar excepted.
+    CCommandBar* bar = main->MainToolBar();
+    EXPECT_FALSE(bar->Enabled("open"));
+    EXPECT_FALSE(bar->Enabled("close"));
+    EXPECT_TRUE(bar->Enabled("miHContents"));
+
+    modMenu::FileClose();
+    EXPECT_FALSE(gBackProp());
+    EXPECT_TRUE(bar->Enabled("open"));
+}
+
+TEST_F(ProjectCommands, NewSFamProjectThatCannotBeCreatedLeavesNothingOpen)
+{
+    prompts.AllowAnyBox();
+    prompts.ExpectFile(choose(folder + "/no/such/folder/x.kvp"));
+    modMenu::NewSFam();
+    EXPECT_FALSE(gSFam());
+    EXPECT_FALSE(gBackProp());
+    EXPECT_EQ(gProjectType, ntNone);
+    EXPECT_EQ(gNavigate().Step(), navNoProject);
+    EXPECT_TRUE(views.calls.isEmpty()); // no configuration of a dead project
+    EXPECT_FALSE(prompts.Boxes().empty());
+    EXPECT_EQ(main->windowTitle(), QStringLiteral("Korvan Pro"));
+}
+
+TEST_F(ProjectCommands, GetFileNewAsksBeforeOverwritingAndNeverDeletesTheOpenProject)
+{
+    const QString old = folder + "/old.kvp";
+    writeFile(old, "old");
+    // A wrong extension, then No to the overwrite question: asked again each time; cancel.
+    prompts.ExpectFile(choose(folder + "/a.txt"));
+    prompts.ExpectBox(MsgResult::Ok);
+    prompts.ExpectFile(choose(old));
+    prompts.ExpectBox(MsgResult::No);
+    prompts.ExpectFile({});
+    EXPECT_EQ(modMenu::GetFileNew(ntSFam), QString());
+    ASSERT_EQ(prompts.Boxes().size(), 2u);
+    EXPECT_EQ(prompts.Boxes()[0].title, QStringLiteral("Create New Project"));
+    EXPECT_EQ(prompts.Boxes()[1].text, old + " exists.  Overwrite?");
+    EXPECT_EQ(prompts.Boxes()[1].title, QStringLiteral("New Project"));
+    EXPECT_EQ(prompts.FileDialogs().size(), 3u);
+    EXPECT_TRUE(QFile::exists(old));
+
+    // Yes deletes the old file.
+    prompts.ExpectFile(choose(old));
+    prompts.ExpectBox(MsgResult::Yes);
+    EXPECT_EQ(modMenu::GetFileNew(ntSFam), old);
+    EXPECT_FALSE(QFile::exists(old));
+
+    // The open project's own file is refused.
+    const QString open = MakeProject("open.kvp", CProcess::kConfigured);
+    modMenu::FileOpen(open);
+    ASSERT_TRUE(gBackProp());
+    prompts.Clear();
+    prompts.ExpectFile(choose(open));
+    prompts.ExpectBox(MsgResult::Ok);
+    prompts.ExpectFile({});
+    EXPECT_EQ(modMenu::GetFileNew(ntBackProp), QString());
+    EXPECT_TRUE(prompts.LastBox().text.contains("is the open project"));
+    EXPECT_TRUE(gBackProp());
+    EXPECT_TRUE(Utilities::IsProjectFile(open));
+
+    // A file that cannot be deleted: the error, and no path (the old file is never opened as
+    // the new project).
+    const QString stuck = folder + "/stuck.kvp";
+    QDir().mkpath(stuck);
+    writeFile(stuck + "/inside", "x");
+    prompts.Clear();
+    prompts.ExpectFile(choose(stuck));
+    prompts.ExpectBox(MsgResult::Yes);
+    prompts.ExpectBox(MsgResult::Ok);
+    EXPECT_EQ(modMenu::GetFileNew(ntBackProp), QString());
+    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("modMenu::GetFileNew"));
+}
+
+TEST_F(ProjectCommands, ReopeningResumesAtTheFurthestFinishedStep)
+{
+    struct Case {
+        const char* name;
+        uint8_t flags;
+        const char* view;
+        int step;
+    };
+    const std::vector<Case> cases = {
+        {"linked.kvp", 0, "ShowConfigure", navOpened},
+        {"configured.kvp", CProcess::kConfigured, "SetLimits", navConfigured},
+        {"split.kvp", CProcess::kConfigured | CProcess::kSplit, "MenuBProp", navSplit},
+        {"trained.kvp", CProcess::kConfigured | CProcess::kSplit | CProcess::kTrained, "MenuBProp", navSplit},
+        // The views of a tested project are no workflow stage: the opened stage is remembered.
+        {"tested.kvp", CProcess::kConfigured | CProcess::kSplit | CProcess::kTrained | CProcess::kTested,
+         "BrowseTest", navOpened},
+    };
+    for (const Case& c : cases) {
+        const QString path = MakeProject(QString::fromLatin1(c.name), c.flags);
+        views.calls.clear();
+        modMenu::FileOpen(path);
+        ASSERT_TRUE(gBackProp()) << c.name;
+        EXPECT_EQ(views.calls, QStringList{QString::fromLatin1(c.view)}) << c.name;
+        EXPECT_EQ(gNavigate().Step(), c.step) << c.name;
+        modMenu::FileClose();
+    }
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(ProjectCommands, AProjectThatFailsToOpenLeavesNoNetworkObjectInUse)
+{
+    const QString path = folder + "/broken.kvp";
+    {
+        CSFam sf;
+        sf.Initialize(path);
+        sf.Attach(source, "Data");
+        NetTest::Configure(sf, {{"X", roleInput, 0, 30}, {"C", roleSFamPredict}});
+        sf.SaveConfig();
+    }
+    CProcess process;
+    process.SetIsConfigured(true);
+    process.Save(path);
+    const QString bp = MakeProject("brokenbp.kvp", CProcess::kConfigured);
+    // The data file can no longer be read: both kinds say so and nothing stays open.
+    writeFile(source, "this data file is no database");
+    prompts.AllowAnyBox();
+    for (const QString& project : {path, bp}) {
+        prompts.Clear();
+        modMenu::FileOpen(project);
+        EXPECT_FALSE(prompts.Boxes().empty());
+        EXPECT_FALSE(gBackProp());
+        EXPECT_FALSE(gSFam());
+        EXPECT_EQ(gProjectType, ntNone);
+        EXPECT_EQ(gNavigate().Step(), navNoProject);
+        EXPECT_TRUE(views.calls.isEmpty());
+        EXPECT_EQ(main->windowTitle(), QStringLiteral("Korvan Pro"));
+    }
+}
+
+TEST(SnapshotNames, OnlyTheFileSuffixIsReplaced)
+{
+    EXPECT_EQ(modMenu::SnapshotName("/data/Sales.kvp"), QStringLiteral("/data/Sales.snap"));
+    EXPECT_EQ(modMenu::SnapshotName("/data/Sales.2001/Sales.kvp"), QStringLiteral("/data/Sales.2001/Sales.snap"));
+    EXPECT_EQ(modMenu::SnapshotName("/data/Sales.2001/Sales"), QStringLiteral("/data/Sales.2001/Sales.snap"));
+    EXPECT_EQ(modMenu::SnapshotName("C:\\Sales.2001\\Sales.kvp"), QStringLiteral("C:\\Sales.2001\\Sales.snap"));
+}
+
+TEST_F(ProjectCommands, SnapshotSavedAndRevertedOnARealProject)
+{
+    const QString path = MakeProject("sales.kvp", CProcess::kConfigured);
+    const QString snap = folder + "/sales.snap";
+    modMenu::FileOpen(path);
+    ASSERT_TRUE(gBackProp());
+    CCommandBar* bar = main->MainToolBar();
+    EXPECT_FALSE(bar->Enabled("mnuRevertSnap"));
+
+    setMarker(path, "first");
+    main->MainToolBar_Click("mnuFile", "mnuSaveSnap", 0);
+    EXPECT_EQ(mainPanel(), QStringLiteral("Project snapshot saved."));
+    EXPECT_TRUE(bar->Enabled("mnuRevertSnap"));
+    setMarker(path, "second");
+    modMenu::SaveSnapshot(); // a second save keeps only the newer copy
+    EXPECT_EQ(marker(snap), QStringLiteral("second"));
+    EXPECT_EQ(integrity(snap), QStringLiteral("ok"));
+
+    // No leaves everything as it was.
+    setMarker(path, "third");
+    prompts.ExpectBox(MsgResult::No);
+    main->MainToolBar_Click("mnuFile", "mnuRevertSnap", 0);
+    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("Revert To Snapshot"));
+    EXPECT_EQ(marker(path), QStringLiteral("third"));
+    EXPECT_TRUE(gBackProp());
+
+    prompts.ExpectBox(MsgResult::Yes);
+    views.calls.clear();
+    modMenu::RevertSnapshot();
+    EXPECT_EQ(marker(path), QStringLiteral("second"));
+    EXPECT_FALSE(QFile::exists(snap));
+    EXPECT_TRUE(gBackProp()); // open again, at its step
+    EXPECT_EQ(views.calls, (QStringList{"CloseBrowsers", "SetLimits"}));
+    EXPECT_EQ(mainPanel(), QStringLiteral("Project reverted to snapshot."));
+    EXPECT_FALSE(bar->Enabled("mnuRevertSnap"));
+    EXPECT_EQ(prompts.Boxes().size(), 2u);
+
+    // Reopened later, the tool stays off; with a snapshot beside it, it comes on.
+    modMenu::FileClose();
+    modMenu::FileOpen(path);
+    EXPECT_FALSE(bar->Enabled("mnuRevertSnap"));
+    modMenu::SaveSnapshot();
+    modMenu::FileClose();
+    modMenu::FileOpen(path);
+    EXPECT_TRUE(bar->Enabled("mnuRevertSnap"));
+}
+
+TEST_F(ProjectCommands, SnapshotOfAProjectInsideAWriteTransactionIsConsistent)
+{
+    const QString path = MakeProject("busy.kvp", CProcess::kConfigured);
+    modMenu::FileOpen(path);
+    ASSERT_TRUE(gBackProp());
+    setMarker(path, "committed");
+    kdb::Database writer = kdb::Database::Open(path);
+    {
+        kdb::Transaction t(writer);
+        writer.Upsert("Config", {{"sValue", QString("uncommitted")}}, "Property", "Marker");
+        writer.Execute("CREATE TABLE Half (A INTEGER)");
+        modMenu::SaveSnapshot();
+        EXPECT_EQ(mainPanel(), QStringLiteral("Project snapshot saved."));
+        t.Rollback();
+    }
+    const QString snap = folder + "/busy.snap";
+    EXPECT_EQ(integrity(snap), QStringLiteral("ok"));
+    EXPECT_EQ(marker(snap), QStringLiteral("committed"));
+    EXPECT_FALSE(kdb::Database::Open(snap, false, true).HasTable("Half"));
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(ProjectCommands, FailedCopiesAreReportedAndLoseNothing)
+{
+    const QString path = MakeProject("keep.kvp", CProcess::kConfigured);
+    const QString snap = folder + "/keep.snap";
+    modMenu::FileOpen(path);
+    ASSERT_TRUE(gBackProp());
+
+    // A snapshot place that cannot be replaced: the error, never "saved".
+    QDir().mkpath(snap);
+    writeFile(snap + "/inside", "x");
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::SaveSnapshot();
+    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("modMenu::SaveSnapshot"));
+    EXPECT_NE(mainPanel(), QStringLiteral("Project snapshot saved."));
+    EXPECT_TRUE(QFile::exists(snap + "/inside"));
+    QDir(snap).removeRecursively();
+
+    // A snapshot that is no database: the project file stays as it was, the snapshot too,
+    // and the project is open again.
+    writeFile(snap, "this is not a database");
+    setMarker(path, "mine");
+    prompts.ExpectBox(MsgResult::Yes);
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::RevertSnapshot();
+    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("modMenu::RevertSnapshot"));
+    EXPECT_TRUE(prompts.LastBox().text.contains("not reverted"));
+    EXPECT_EQ(marker(path), QStringLiteral("mine"));
+    EXPECT_EQ(integrity(path), QStringLiteral("ok"));
+    EXPECT_TRUE(QFile::exists(snap));
+    EXPECT_TRUE(gBackProp());
+    EXPECT_NE(mainPanel(), QStringLiteral("Project reverted to snapshot."));
+}
+
+// A copy killed at any moment leaves the target as the old file or the new one, never a
+// broken file: a few trials in a child process for each direction.
+TEST(SnapshotCopies, KilledCopyLeavesAFileThatOpens)
+{
+    const QString folder = TestEnv::NewFolder("snapkill");
+    auto makeDb = [&](const QString& path, const QString& mark) {
+        QFile::remove(path);
+        kdb::Database db = kdb::Database::Create(path);
+        db.Execute("CREATE TABLE Config (Property TEXT PRIMARY KEY, sValue TEXT)");
+        db.Execute("CREATE TABLE Bulk (Id INTEGER PRIMARY KEY, Data BLOB)");
+        kdb::Transaction t(db);
+        db.Execute("INSERT INTO Config VALUES ('Marker', ?)", {mark});
+        kdb::Statement ins = db.Prepare("INSERT INTO Bulk (Data) VALUES (?)");
+        const QByteArray blob(64 * 1024, mark.at(0).toLatin1());
+        for (int i = 0; i < 96; ++i)
+            ins.Run({kdb::Value(blob)});
+        t.Commit();
+    };
+    const QString project = folder + "/p.kvp", snap = folder + "/p.snap";
+    makeDb(project, "project");
+    makeDb(snap, "snapshot");
+    struct Direction {
+        QString from, to;
+    };
+    int killedMidway = 0;
+    for (const Direction& d : {Direction{project, snap}, Direction{snap, project}}) {
+        for (int trial = 0; trial < 4; ++trial) {
+            const pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                for (;;)
+                    kdb::CopyDatabaseFile(d.from, d.to);
+            }
+            QThread::msleep(3 + trial * 7);
+            ::kill(child, SIGKILL);
+            int status = 0;
+            ::waitpid(child, &status, 0);
+            EXPECT_TRUE(WIFSIGNALED(status));
+            const QString m = marker(d.to);
+            EXPECT_TRUE(m == "project" || m == "snapshot") << m.toStdString();
+            EXPECT_EQ(integrity(d.to), QStringLiteral("ok"));
+            killedMidway += QDir(folder).entryList({".*part*"}, QDir::Files | QDir::Hidden).size() > 0;
+        }
+        // Both files hold the same database again for the other direction.
+        makeDb(project, "project");
+        makeDb(snap, "snapshot");
+    }
+    EXPECT_GT(killedMidway, 0); // the kills did land inside copies
+    // The next copy clears what the killed ones left.
+    kdb::CopyDatabaseFile(project, snap);
+    kdb::CopyDatabaseFile(snap, project);
+    EXPECT_TRUE(QDir(folder).entryList({".*part*"}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST_F(ProjectCommands, PatternFileTestLooksAtEveryLine)
+{
+    auto raw = [&](const QString& name, const QByteArray& text) {
+        const QString p = folder + "/" + name;
+        writeFile(p, text);
+        return p;
+    };
+    EXPECT_TRUE(modMenu::TestForRawFile(raw("two.raw", "[TAGS]\n[PATTERNS]")));
+    EXPECT_TRUE(modMenu::TestForRawFile(raw("one.raw", "x [TAGS] y [PATTERNS]\n")));
+    EXPECT_TRUE(modMenu::TestForRawFile(raw("last.raw", "[TAGS]\na,b\n1,2\n[PATTERNS]")));
+    EXPECT_FALSE(modMenu::TestForRawFile(raw("tags.raw", "[TAGS]\n")));
+    EXPECT_FALSE(modMenu::TestForRawFile(raw("small.raw", "[tags]\n[patterns]\n")));
+    EXPECT_TRUE(prompts.Boxes().empty());
+
+    // An empty file: its error box, then the import's own refusal.
+    const QString empty = raw("empty.raw", "");
+    prompts.ExpectFile(choose(empty));
+    prompts.ExpectBox(MsgResult::Ok);
+    prompts.ExpectBox(MsgResult::Ok);
+    main->MainToolBar_Click("mnuFile", "mnuImport", 0);
+    ASSERT_EQ(prompts.Boxes().size(), 2u);
+    EXPECT_EQ(prompts.Boxes()[0].title, QStringLiteral("modMenu::TestForRawFile"));
+    EXPECT_EQ(prompts.Boxes()[1].text, QStringLiteral("Invalid or corrupt .raw file."));
+    EXPECT_EQ(prompts.Boxes()[1].title, QStringLiteral("Import Failed"));
+    EXPECT_EQ(mainPanel(), QStringLiteral("Import failed."));
+}
+
+TEST_F(ProjectCommands, ImportOfPatternAndCommaFilesFromTheFileMenu)
+{
+    const QString raw = folder + "/plants.raw";
+    writeFile(raw, "[TAGS]\nheight, width\n[PATTERNS]\n1, 2\n3, 4\n5, 6\n");
+    const QString csv = folder + "/shops.csv";
+    writeFile(csv, "Name,Sales\nNorth,10\nSouth,20\n");
+    prompts.ExpectFile(choose(raw));
+    prompts.ExpectFile(choose(csv));
+    main->MainToolBar_Click("mnuFile", "mnuImport", 0);
+    main->MainToolBar_Click("mnuUtilPopup", "mnuImport", 0);
+    ASSERT_EQ(prompts.FileDialogs().size(), 2u);
+    const FileDialogRequest& asked = prompts.FileDialogs()[0];
+    EXPECT_EQ(asked.title, QStringLiteral("Import"));
+    EXPECT_EQ(asked.fileName, QStringLiteral("*.txt;*.csv;*.raw"));
+    EXPECT_EQ(asked.flags, 4);
+    EXPECT_TRUE(prompts.Boxes().empty());
+    EXPECT_EQ(kdb::Database::Open(folder + "/plants.mdb", false, true).RecordCount("plants"), 3);
+    EXPECT_EQ(kdb::Database::Open(folder + "/shops.mdb", false, true).RecordCount("shops"), 2);
+    // No project was opened or created by it.
+    EXPECT_EQ(gProjectType, ntNone);
+    EXPECT_TRUE(views.calls.isEmpty());
+}
+
+TEST_F(ProjectCommands, ExportOfMarkedRowsEndToEnd)
+{
+    const QString path = MakeProject("marked.kvp", CProcess::kConfigured | CProcess::kSplit | CProcess::kTrained
+                                                       | CProcess::kTested, true);
+    {
+        kdb::Database db = kdb::Database::Open(path);
+        db.Execute("UPDATE Test SET Mark = -1 WHERE MainPrimaryKey IN (41, 45, 50)");
+    }
+    modMenu::FileOpen(path);
+    ASSERT_TRUE(gBackProp());
+    EXPECT_EQ(views.calls.last(), QStringLiteral("BrowseTest"));
+    const QString out = folder + "/marked-out.txt";
+    prompts.ExpectFile(choose(out));
+    main->MainToolBar_Click("mnuFile", "mnuExport", 0);
+    ASSERT_FALSE(prompts.FileDialogs().empty());
+    EXPECT_EQ(prompts.FileDialogs().back().title, QStringLiteral("Export Marked Rows"));
+    const QStringList lines = QString::fromUtf8(bytesOf(out)).split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(lines.size(), 4); // the field names and the three marked rows
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+// Not a check: pictures of the main window with a project open and the File, Run and Edit
+// menus dropped down, for a person to look at. Run under a display with
+// --gtest_also_run_disabled_tests and KORVAN_SHOTS naming the folder for the pictures.
+TEST_F(ProjectCommands, DISABLED_PicturesOfTheMainWindowWithItsMenus)
+{
+    const QString shots = qEnvironmentVariable("KORVAN_SHOTS", QDir::tempPath());
+    const QString path = MakeProject("Sales.kvp", CProcess::kConfigured | CProcess::kSplit);
+    main->setGeometry(0, 0, 900, 600);
+    main->show();
+    modMenu::FileOpen(path);
+    ASSERT_TRUE(gBackProp());
+    modMenu::SaveSnapshot();
+    CCommandBar* bar = main->MainToolBar();
+    CBand& menus = bar->Band("MainMenu");
+    for (const char* title : {"mnuFile", "mnuNetworktool", "mnuEdit"}) {
+        QAction* action = menus.ToolAt(menus.IndexOf(QString::fromLatin1(title))).Action();
+        main->menuBar()->setActiveAction(action);
+        for (int i = 0; i < 30; ++i) {
+            QCoreApplication::processEvents();
+            QThread::msleep(10);
+        }
+        const QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, 900, 600);
+        EXPECT_TRUE(picture.save(shots + "/i12-menu-" + QString::fromLatin1(title) + ".png"));
+        if (QMenu* open = qobject_cast<QMenu*>(QApplication::activePopupWidget()))
+            open->close();
+        QCoreApplication::processEvents();
+    }
+}
