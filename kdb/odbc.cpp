@@ -115,6 +115,17 @@ SQLCHAR* sqlChars(QByteArray& b)
     return reinterpret_cast<SQLCHAR*>(b.data());
 }
 
+// The schema and table arguments of a catalogue call; no schema: the source's own search.
+struct CatalogArgs {
+    QByteArray schema;
+    QByteArray name;
+    CatalogArgs(const QString& s, const QString& n) : schema(s.toUtf8()), name(n.toUtf8()) {}
+    SQLCHAR* Schema() { return schema.isEmpty() ? nullptr : reinterpret_cast<SQLCHAR*>(schema.data()); }
+    SQLSMALLINT SchemaLength() const { return schema.isEmpty() ? 0 : SQLSMALLINT(schema.size()); }
+    SQLCHAR* Name() { return reinterpret_cast<SQLCHAR*>(name.data()); }
+    SQLSMALLINT NameLength() const { return SQLSMALLINT(name.size()); }
+};
+
 bool hiddenTable(const QString& name)
 {
     return name.startsWith(QStringLiteral("sqlite_"), Qt::CaseInsensitive)
@@ -429,11 +440,8 @@ QList<OdbcColumn> OdbcConnection::Columns(const QString& table)
     QList<OdbcColumn> cols;
     {
         Stmt s(static_cast<SQLHDBC>(m_dbc));
-        QByteArray n = utf8(t.name);
-        QByteArray sc = utf8(t.schema);
-        s.check(SQLColumns(s.h(), nullptr, 0, t.schema.isEmpty() ? nullptr : sqlChars(sc),
-                           t.schema.isEmpty() ? 0 : SQLSMALLINT(sc.size()), sqlChars(n),
-                           SQLSMALLINT(n.size()), nullptr, 0));
+        CatalogArgs a(t.schema, t.name);
+        s.check(SQLColumns(s.h(), nullptr, 0, a.Schema(), a.SchemaLength(), a.Name(), a.NameLength(), nullptr, 0));
         while (s.fetch()) {
             if (s.text(3) != t.name)   // the table argument is a pattern
                 continue;
@@ -473,11 +481,8 @@ QStringList OdbcConnection::PrimaryKey(const QString& table)
 {
     const SourceTable t = Resolve(table);
     Stmt s(static_cast<SQLHDBC>(m_dbc));
-    QByteArray n = utf8(t.name);
-    QByteArray sc = utf8(t.schema);
-    s.check(SQLPrimaryKeys(s.h(), nullptr, 0, t.schema.isEmpty() ? nullptr : sqlChars(sc),
-                           t.schema.isEmpty() ? 0 : SQLSMALLINT(sc.size()), sqlChars(n),
-                           SQLSMALLINT(n.size())));
+    CatalogArgs a(t.schema, t.name);
+    s.check(SQLPrimaryKeys(s.h(), nullptr, 0, a.Schema(), a.SchemaLength(), a.Name(), a.NameLength()));
     QList<std::pair<int64_t, QString>> parts;
     while (s.fetch())
         parts << std::pair{s.integer(5), s.text(4)};
@@ -496,11 +501,9 @@ QList<IndexInfo> OdbcConnection::Indexes(const QString& table)
         list << PrimaryIndex(key);
     const SourceTable t = Resolve(table);
     Stmt s(static_cast<SQLHDBC>(m_dbc));
-    QByteArray n = utf8(t.name);
-    QByteArray sc = utf8(t.schema);
-    s.check(SQLStatistics(s.h(), nullptr, 0, t.schema.isEmpty() ? nullptr : sqlChars(sc),
-                          t.schema.isEmpty() ? 0 : SQLSMALLINT(sc.size()), sqlChars(n),
-                          SQLSMALLINT(n.size()), SQL_INDEX_ALL, SQL_QUICK));
+    CatalogArgs a(t.schema, t.name);
+    s.check(SQLStatistics(s.h(), nullptr, 0, a.Schema(), a.SchemaLength(), a.Name(), a.NameLength(),
+                          SQL_INDEX_ALL, SQL_QUICK));
     QList<IndexInfo> others;
     while (s.fetch()) {
         const int64_t nonUnique = s.integer(4);
