@@ -107,7 +107,13 @@ TEST_F(ServerRoad, BothKindsTrainTestAndReopenOverTheServerAsOverTheFile)
             bp.Verify();
         }
         bp.Revert();
+        const QString read = "FROM \"public\".\"road\" ORDER BY";   // a read of rows, not the catalogue
+        const int asked = int(pgtest::Server::Get().Log().count(read));
         ASSERT_EQ(bp.Test(), TestOutcome::Done);
+        // The testing rows are read once, from the first of them.
+        const QString log = pgtest::Server::Get().Log();
+        EXPECT_EQ(int(log.count(read)) - asked, 1);
+        EXPECT_TRUE(log.contains("OFFSET 300"));
         gProcess().SetIsTrained(true);
         gProcess().SetIsTested(true);
         gProcess().Save(project);
