@@ -104,6 +104,21 @@ void AddValue(kdb::Reader& r, int column, StatKind kind, Accumulator& acc)
 
 // A field's statistics and user range from its values: numbers mean +- 2 deviations, dates
 // their span ("no limit" when there is none), other types all 0.
+// A number field's statistics as a server computed them.
+void StoreComputed(DataField& f, const kdb::Database::ColumnStats& s)
+{
+    if (s.count > 0) {
+        f.min = s.min;
+        f.max = s.max;
+        f.avg = s.mean;
+        f.stdDev = s.stdDev;
+    } else {
+        f.min = f.max = f.avg = f.stdDev = 0;
+    }
+    f.userMax = f.avg + 2 * f.stdDev;
+    f.userMin = f.avg - 2 * f.stdDev;
+}
+
 void StoreStats(DataField& f, StatKind kind, const Accumulator& acc)
 {
     if (kind == StatKind::None) {
@@ -198,9 +213,7 @@ void CDataDef::Initialize(const QString& saDatabaseFileName, const QString& saTa
                     }
                 }
             }
-            const kdb::Value count =
-                db.Scalar(QStringLiteral("SELECT COUNT(*) FROM ") + kdb::QuoteIdent(m_tableName));
-            m_recordCount = int32_t(count.toInt());
+            m_recordCount = int32_t(db.RecordCount(m_tableName));   // counted by the server
         } else {
             for (const kdb::IndexInfo& index : indexes) {
                 if (!index.primary)
@@ -274,10 +287,31 @@ CDataDef::OnePass CDataDef::GatherInOnePass(kdb::Database& db, const QList<kdb::
     // once i / (fields + 1) of the rows are read. A stop leaves every field as it was.
     std::vector<StatKind> kinds(size_t(count), StatKind::None);
     std::vector<int> columnOf(size_t(count), -1);
+    // A server computes the statistics of its numbers itself, all fields at once; only dates
+    // and Booleans are read here, as from a file.
+    std::vector<std::optional<kdb::Database::ColumnStats>> computed(static_cast<size_t>(count));
+    if (db.IsOdbc()) {
+        QStringList names;
+        std::vector<qsizetype> fieldOf;
+        for (qsizetype c = 0; c < count; ++c) {
+            if (KindOf(columns[c].type) == StatKind::Numeric && columns[c].type != kdb::dbBoolean) {
+                names << columns[c].name;
+                fieldOf.push_back(c);
+            }
+        }
+        try {
+            if (const auto stats = names.isEmpty() ? std::nullopt : db.SourceStats(m_tableName, names)) {
+                for (size_t k = 0; k < fieldOf.size(); ++k)
+                    computed[size_t(fieldOf[k])] = stats->at(qsizetype(k));
+            }
+        } catch (...) {
+            return OnePass::Failed;
+        }
+    }
     QStringList selected;
     for (qsizetype c = 0; c < count; ++c) {
         kinds[size_t(c)] = KindOf(columns[c].type);
-        if (kinds[size_t(c)] != StatKind::None) {
+        if (kinds[size_t(c)] != StatKind::None && !computed[size_t(c)]) {
             columnOf[size_t(c)] = int(selected.size());
             selected << kdb::QuoteIdent(columns[c].name);
         }
@@ -314,8 +348,12 @@ CDataDef::OnePass CDataDef::GatherInOnePass(kdb::Database& db, const QList<kdb::
     }
     if (!tellUpTo(count))
         return OnePass::Stopped;
-    for (qsizetype c = 0; c < count; ++c)
-        StoreStats(m_fields[c + 1], kinds[size_t(c)], acc[size_t(c)]);
+    for (qsizetype c = 0; c < count; ++c) {
+        if (const auto& s = computed[size_t(c)])
+            StoreComputed(m_fields[c + 1], *s);
+        else
+            StoreStats(m_fields[c + 1], kinds[size_t(c)], acc[size_t(c)]);
+    }
     return OnePass::Done;
 }
 

@@ -95,13 +95,25 @@ void Utilities::ExportMarked(const QString& projectFile, const CDataDef* ddo)
             Status::Message(QStringLiteral("A test must be run on the data before exporting."));
             return;
         }
-        // In key order, so the file lists the rows as the source does.
-        const QString sql =
-            QStringLiteral("SELECT * FROM Test INNER JOIN LinkDataSource ON Test.MainPrimaryKey = "
-                           "LinkDataSource.") +
-            kdb::QuoteIdent(keyName) +
-            QStringLiteral(" WHERE Mark<>0 ORDER BY Test.MainPrimaryKey;");
         kdb::Database db = kdb::Database::Open(projectFile, false, true);
+        // In the source's key order (text keys sorted as the source sorts them), so the file
+        // lists the rows as the source does. Test's columns are named with their table: the
+        // source may have columns of the same names.
+        QString order;
+        IgnoreErrors([&] {
+            order = db.KeyOrder(QStringLiteral("LinkDataSource"), QStringLiteral("LinkDataSource"));
+        });
+        if (order.isEmpty())
+            order = QStringLiteral("ORDER BY Test.MainPrimaryKey");
+        // A server sorts text by its own collation, which only the server can apply: its rows
+        // are read in its order and the Test rows found for them.
+        const std::optional<kdb::TableInfo> source = db.LinkInfo(QStringLiteral("LinkDataSource"));
+        const bool onServer = source && kdb::IsOdbcConnect(source->connect);
+        const QString on = QStringLiteral(" ON Test.MainPrimaryKey = LinkDataSource.") + kdb::QuoteIdent(keyName);
+        const QString sql =
+            (onServer ? QStringLiteral("SELECT Test.*, LinkDataSource.* FROM LinkDataSource CROSS JOIN Test")
+                      : QStringLiteral("SELECT * FROM Test INNER JOIN LinkDataSource")) +
+            on + QStringLiteral(" WHERE Test.Mark<>0 ") + order + u';';
         kdb::Snapshot rs = db.OpenSnapshot(sql);
         if (rs.RecordCount() == 0) {
             Prompts::MsgBox(QStringLiteral("No marked records to export."), MsgButtons::Ok,
@@ -146,7 +158,7 @@ void Utilities::ExportMarked(const QString& projectFile, const CDataDef* ddo)
         // The project and its source are open while the rows are read: a file in use is not
         // replaced (it would be lost), as the engine never let one be deleted.
         QStringList inUse{projectFile};
-        const std::optional<kdb::TableInfo> link = db.LinkInfo(QStringLiteral("LinkDataSource"));
+        const std::optional<kdb::TableInfo>& link = source;
         if (link && !kdb::IsOdbcConnect(link->connect)) {
             const qsizetype at =
                 link->connect.indexOf(QStringLiteral("DATABASE="), 0, Qt::CaseInsensitive);

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QSet>
 #include <map>
+#include <optional>
 #include <memory>
 #include <sqlite3.h>
 #include <unordered_map>
@@ -62,32 +63,59 @@ struct OdbcColumn {
     QString typeName;
     int size = 0;
     bool nullable = true;
+    bool autoUnique = false;   // numbered by the source (serial, identity, auto-increment)
 };
 class OdbcConnection {
 public:
-    // `connect`: the connect string without "ODBC;". Raises 3151 when the source refuses.
+    // `connect`: the connect string without "ODBC;". Raises 3151 when the source refuses; the
+    // message never shows the password.
     static std::shared_ptr<OdbcConnection> Connect(const QString& connect);
+    // The program's one connection for the connect text (a new login only when there is none
+    // or the source dropped it).
+    static std::shared_ptr<OdbcConnection> Shared(const QString& connect);
     ~OdbcConnection();
     OdbcConnection(const OdbcConnection&) = delete;
     OdbcConnection& operator=(const OdbcConnection&) = delete;
 
-    // Tables and views, in the driver's order; `views` receives which are views.
+    // Tables and views, in the driver's order; `views` receives which are views. A table of a
+    // source with schemas is named "schema.table".
     QStringList Tables(QList<bool>* views = nullptr);
-    // The table's name as the source spells it (case-insensitive match); empty when missing.
+    // The table's name as Tables() spells it (exact, else ignoring case; a name without its
+    // schema finds the first table of that name); empty when missing.
     QString FindTable(const QString& name);
+    // The functions below take a name as Tables() spells it.
     QList<OdbcColumn> Columns(const QString& table);
     QStringList PrimaryKey(const QString& table);
     QList<IndexInfo> Indexes(const QString& table);
     int64_t Count(const QString& table);
+    // The table for the source's SQL: "schema"."table" with the source's quotes.
+    QString QuoteTable(const QString& table);
     QString Quote(const QString& ident) const;
+    // Runs a statement of the source's own SQL and answers its first row as numbers (Null:
+    // nullopt); empty when there is no row.
+    QList<std::optional<double>> Row(const QString& sql);
     void* Hdbc() const { return m_dbc; }
     const QString& ConnectText() const { return m_connect; }
+    // True when the source's SQL takes LIMIT n OFFSET m.
+    bool LimitOffset() const { return m_limitOffset; }
 
 private:
+    struct SourceTable {
+        QString schema;
+        QString name;
+        QString display;
+        bool view = false;
+    };
     OdbcConnection() = default;
+    void LoadTables();
+    const SourceTable* Find(const QString& name, bool reload);
+    SourceTable Resolve(const QString& table);
     void* m_dbc = nullptr;
     QString m_connect;
     QString m_quote = QStringLiteral("\"");
+    QList<SourceTable> m_tables;
+    bool m_tablesLoaded = false;
+    bool m_limitOffset = false;
 };
 int16_t DaoTypeFromOdbc(int sqlType, int size);
 // The type of an ODBC column: by its type name when that is one of the names the declared-type

@@ -100,6 +100,9 @@ void ThrowSqlite(ConnectionImpl* c, int rc, const QString& sql)
         throw KvError(msg.startsWith(QStringLiteral("ODBC--connection")) ? 3151 : 3146, {}, msg);
     if (msg.startsWith(QStringLiteral("no such table: ")))
         throw Error(3078, unquoted(afterColon(msg)));
+    // A source table that an ODBC virtual table could not reach keeps its own number.
+    if (msg.startsWith(detail::CatalogueText(3078, {}).section(u'\'', 0, 0)))
+        throw KvError(3078, {}, msg);
     if (msg.startsWith(QStringLiteral("table ")) && msg.endsWith(QStringLiteral(" already exists"))) {
         QString t = msg.mid(6, msg.size() - 6 - 15).trimmed();
         throw Error(3010, unquoted(t));
@@ -339,7 +342,7 @@ std::shared_ptr<detail::OdbcConnection> ConnectionImpl::OdbcFor(const QString& c
     auto it = odbcByConnect.find(connectNoPrefix);
     if (it != odbcByConnect.end())
         return it->second;
-    auto c = detail::OdbcConnection::Connect(connectNoPrefix);
+    auto c = detail::OdbcConnection::Shared(connectNoPrefix);
     odbcByConnect[connectNoPrefix] = c;
     return c;
 }

@@ -164,6 +164,9 @@ QList<DataSourceEntry> DataSources();
 
 // True when the text is an ODBC connect string (contains "ODBC;", exact case).
 bool IsOdbcConnect(const QString& nameOrConnect);
+// The connect string without its password (PWD=, PASSWORD=): the form for messages, status
+// texts and logs.
+QString HidePassword(const QString& connect);
 // True when the file starts with SQLite's header (the test behind 3343).
 bool IsDatabaseFile(const QString& path);
 
@@ -372,7 +375,21 @@ public:
     QList<IndexInfo> Indexes(const QString& table) const;
     // The primary-key fields (empty: no primary key).
     QStringList PrimaryKey(const QString& table) const;
+    // Counted by the source itself for an ODBC table (the database's own or a link to one).
     int64_t RecordCount(const QString& table) const;
+    // Statistics of numeric columns computed by an ODBC source itself (a table of an ODBC
+    // database, or a link to one) in two aggregate statements for all the columns, instead of
+    // shipping every row: per column the count of values (Nulls skipped), min, max, mean and
+    // sample standard deviation. nullopt for a table that is not on an ODBC source.
+    struct ColumnStats {
+        int64_t count = 0;
+        double min = 0;
+        double max = 0;
+        double mean = 0;
+        double stdDev = 0;
+    };
+    std::optional<QList<ColumnStats>> SourceStats(const QString& table,
+                                                  const QStringList& columns) const;
     void DropTable(const QString& table);      // a linked table: its link goes
 
     // --- Linked tables ------------------------------------------------------------------
@@ -387,7 +404,8 @@ public:
     std::optional<TableInfo> LinkInfo(const QString& name) const;
     // Reads a linked (or any) table in primary-key order (row id order without a key):
     // the row order of training and testing ranges.
-    Reader ReadLinked(const QString& name, const QStringList& columns = {});
+    // `skip` rows are passed over first: a server source skips them without sending them.
+    Reader ReadLinked(const QString& name, const QStringList& columns = {}, int64_t skip = 0);
     // "ORDER BY <key>" for the table (quoted, with the table qualifier when given); for a
     // local table without key "ORDER BY _rowid_"; "" for a link whose source has no key (its
     // rows then come in the source's storage order). For joins that must keep the order.

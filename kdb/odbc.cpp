@@ -5,6 +5,8 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace kdb::detail {
@@ -25,7 +27,7 @@ SQLHENV env()
     return handle;
 }
 
-QString diagnostic(SQLSMALLINT type, SQLHANDLE handle)
+QString diagnostic(SQLSMALLINT type, SQLHANDLE handle, bool* linkLost = nullptr)
 {
     QStringList parts;
     for (SQLSMALLINT rec = 1; rec <= 4; ++rec) {
@@ -35,10 +37,15 @@ QString diagnostic(SQLSMALLINT type, SQLHANDLE handle)
         SQLSMALLINT len = 0;
         if (!SQL_SUCCEEDED(SQLGetDiagRec(type, handle, rec, state, &native, text, sizeof text, &len)))
             break;
+        // Class 08: the connection is gone (server stopped, network down).
+        if (linkLost && state[0] == '0' && state[1] == '8')
+            *linkLost = true;
         parts << QString::fromUtf8(reinterpret_cast<const char*>(text));
     }
     return parts.join(u' ');
 }
+
+void forgetSharedConnections();
 
 // A statement handle freed at scope end.
 class Stmt {
@@ -108,6 +115,17 @@ SQLCHAR* sqlChars(QByteArray& b)
     return reinterpret_cast<SQLCHAR*>(b.data());
 }
 
+// The schema and table arguments of a catalogue call; no schema: the source's own search.
+struct CatalogArgs {
+    QByteArray schema;
+    QByteArray name;
+    CatalogArgs(const QString& s, const QString& n) : schema(s.toUtf8()), name(n.toUtf8()) {}
+    SQLCHAR* Schema() { return schema.isEmpty() ? nullptr : reinterpret_cast<SQLCHAR*>(schema.data()); }
+    SQLSMALLINT SchemaLength() const { return schema.isEmpty() ? 0 : SQLSMALLINT(schema.size()); }
+    SQLCHAR* Name() { return reinterpret_cast<SQLCHAR*>(name.data()); }
+    SQLSMALLINT NameLength() const { return SQLSMALLINT(name.size()); }
+};
+
 bool hiddenTable(const QString& name)
 {
     return name.startsWith(QStringLiteral("sqlite_"), Qt::CaseInsensitive)
@@ -118,42 +136,196 @@ bool hiddenTable(const QString& name)
 
 void ThrowOdbc(int handleType, void* handle, int32_t number, const QString& arg)
 {
-    const QString driver = handle ? diagnostic(SQLSMALLINT(handleType), handle) : QString();
+    bool lost = false;
+    const QString driver = handle ? diagnostic(SQLSMALLINT(handleType), handle, &lost) : QString();
+    if (lost)
+        forgetSharedConnections();   // the next use logs in again
     QString text = CatalogueText(number, arg);
     if (!driver.isEmpty())
         text += u' ' + driver;
     throw KvError(number, {}, text);
 }
 
-std::shared_ptr<OdbcConnection> OdbcConnection::Connect(const QString& connect)
+namespace {
+
+// psqlODBC holds a whole result in the client unless it fetches through a cursor; a source read
+// must stay bounded whatever the table's size.
+bool isPostgresDriverText(const QString& connect)
 {
-    std::shared_ptr<OdbcConnection> c(new OdbcConnection);
-    c->m_connect = connect;
+    for (const QString& part : connect.split(u';')) {
+        const QString p = part.trimmed();
+        if (p.startsWith(QStringLiteral("DRIVER="), Qt::CaseInsensitive)
+            && (p.contains(QStringLiteral("postgres"), Qt::CaseInsensitive)
+                || p.contains(QStringLiteral("psqlodbc"), Qt::CaseInsensitive)))
+            return true;
+    }
+    return false;
+}
+
+QString withCursorFetch(const QString& connect)
+{
+    if (connect.contains(QStringLiteral("UseDeclareFetch"), Qt::CaseInsensitive))
+        return connect;
+    QString c = connect;
+    if (!c.isEmpty() && !c.endsWith(u';'))
+        c += u';';
+    return c + QStringLiteral("UseDeclareFetch=1;Fetch=4096;");
+}
+
+QString driverName(SQLHDBC dbc)
+{
+    SQLCHAR name[256] = {};
+    SQLSMALLINT len = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_DRIVER_NAME, name, sizeof name, &len)))
+        return {};
+    return QString::fromUtf8(reinterpret_cast<const char*>(name));
+}
+
+// Logs in; the handle, or null with the driver's diagnostic in `error`.
+SQLHDBC login(const QString& connect, QString& error)
+{
     SQLHDBC dbc = SQL_NULL_HDBC;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, env(), &dbc)))
         ThrowOdbc(SQL_HANDLE_ENV, env());
-    c->m_dbc = dbc;
     SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(10), 0);
     QByteArray in = utf8(connect);
     SQLCHAR out[2048] = {};
     SQLSMALLINT outLen = 0;
     const SQLRETURN rc = SQLDriverConnect(dbc, nullptr, sqlChars(in), SQLSMALLINT(in.size()), out,
                                           sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
-    if (!SQL_SUCCEEDED(rc)) {
-        QString dsn = connect;
+    if (SQL_SUCCEEDED(rc))
+        return dbc;
+    error = diagnostic(SQL_HANDLE_DBC, dbc);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    return SQL_NULL_HDBC;
+}
+
+bool connectionDead(SQLHDBC dbc)
+{
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    if (!SQL_SUCCEEDED(SQLGetConnectAttr(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)))
+        return false;
+    return dead == SQL_CD_TRUE;
+}
+
+// The program's connections by connect text: one login per source for the program's life.
+std::map<QString, std::shared_ptr<OdbcConnection>>& sharedConnections()
+{
+    static std::map<QString, std::shared_ptr<OdbcConnection>> map;
+    return map;
+}
+
+constexpr size_t kKeptIdle = 32;
+
+void forgetSharedConnections()
+{
+    sharedConnections().clear();
+}
+
+// A round trip that any driver answers: a catalogue call for a table nobody has.
+bool answers(SQLHDBC dbc)
+{
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h)))
+        return false;
+    QByteArray none("kdb_ping_none");
+    QByteArray types("TABLE");
+    const SQLRETURN rc = SQLTables(h, nullptr, 0, nullptr, 0, sqlChars(none), SQL_NTS, sqlChars(types), SQL_NTS);
+    bool ok = SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA;
+    if (ok) {
+        const SQLRETURN f = SQLFetch(h);
+        ok = SQL_SUCCEEDED(f) || f == SQL_NO_DATA;
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, h);
+    return ok;
+}
+
+} // namespace
+
+} // namespace kdb::detail
+
+QString kdb::HidePassword(const QString& connect)
+{
+    QStringList kept;
+    for (const QString& part : connect.split(u';')) {
+        const QString p = part.trimmed();
+        if (p.startsWith(QStringLiteral("PWD="), Qt::CaseInsensitive)
+            || p.startsWith(QStringLiteral("PASSWORD="), Qt::CaseInsensitive))
+            continue;
+        kept << part;
+    }
+    return kept.join(u';');
+}
+
+namespace kdb::detail {
+
+std::shared_ptr<OdbcConnection> OdbcConnection::Shared(const QString& connect)
+{
+    auto& map = sharedConnections();
+    const auto it = map.find(connect);
+    if (it != map.end()) {
+        // A round trip proves the kept connection before it serves again: a server restarted
+        // since, or a network that dropped it, is not always known to the driver (a catalogue
+        // call may then answer "no columns" rather than fail).
+        OdbcConnection& kept = *it->second;
+        if (!connectionDead(static_cast<SQLHDBC>(kept.m_dbc)) && answers(static_cast<SQLHDBC>(kept.m_dbc))) {
+            return it->second;
+        }
+        map.erase(it);   // the server went away: log in again (or say why not)
+    }
+    auto c = Connect(connect);
+    if (map.size() >= kKeptIdle) {
+        for (auto i = map.begin(); i != map.end(); ++i) {
+            if (i->second.use_count() == 1) {
+                map.erase(i);
+                break;
+            }
+        }
+    }
+    map[connect] = c;
+    return c;
+}
+
+std::shared_ptr<OdbcConnection> OdbcConnection::Connect(const QString& connect)
+{
+    std::shared_ptr<OdbcConnection> c(new OdbcConnection);
+    c->m_connect = connect;
+    const QString used = isPostgresDriverText(connect) ? withCursorFetch(connect) : connect;
+    QString driverText;
+    SQLHDBC dbc = login(used, driverText);
+    if (dbc && used == connect && driverName(dbc).startsWith(QStringLiteral("psqlodbc"))
+        && !connect.contains(QStringLiteral("UseDeclareFetch"), Qt::CaseInsensitive)) {
+        // A data source name that leads to psqlODBC: log in again fetching by cursor.
+        QString again;
+        if (SQLHDBC second = login(withCursorFetch(connect), again)) {
+            SQLDisconnect(dbc);
+            SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+            dbc = second;
+        }
+    }
+    if (!dbc) {
+        // The message names the source without its password.
+        QString dsn = HidePassword(connect);
         for (const QString& part : connect.split(u';')) {
             if (part.startsWith(QStringLiteral("DSN="), Qt::CaseInsensitive)) {
                 dsn = part.mid(4);
                 break;
             }
         }
-        const QString driver = diagnostic(SQL_HANDLE_DBC, dbc);
-        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
-        c->m_dbc = nullptr;
         QString text = CatalogueText(3151, dsn);
-        if (!driver.isEmpty())
-            text += u' ' + driver;
+        if (!driverText.isEmpty())
+            text += u' ' + driverText;
         throw KvError(3151, {}, text);
+    }
+    c->m_dbc = dbc;
+    SQLCHAR dbms[64] = {};
+    SQLSMALLINT dlen = 0;
+    if (SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_DBMS_NAME, dbms, sizeof dbms, &dlen))) {
+        const QString name = QString::fromUtf8(reinterpret_cast<const char*>(dbms));
+        c->m_limitOffset = name.startsWith(QStringLiteral("PostgreSQL"), Qt::CaseInsensitive)
+                           || name.startsWith(QStringLiteral("SQLite"), Qt::CaseInsensitive)
+                           || name.startsWith(QStringLiteral("MySQL"), Qt::CaseInsensitive)
+                           || name.startsWith(QStringLiteral("MariaDB"), Qt::CaseInsensitive);
     }
     SQLCHAR quote[8] = {};
     SQLSMALLINT qlen = 0;
@@ -178,64 +350,139 @@ QString OdbcConnection::Quote(const QString& ident) const
     return m_quote + q + m_quote;
 }
 
-QStringList OdbcConnection::Tables(QList<bool>* views)
+void OdbcConnection::LoadTables()
 {
-    Stmt s(m_dbc);
+    Stmt s(static_cast<SQLHDBC>(m_dbc));
     QByteArray types("TABLE,VIEW");
     s.check(SQLTables(s.h(), nullptr, 0, nullptr, 0, nullptr, 0, sqlChars(types), SQL_NTS));
-    QStringList names;
+    QList<SourceTable> list;
     while (s.fetch()) {
-        const QString name = s.text(3);
-        const QString type = s.text(4);
-        if (hiddenTable(name))
+        SourceTable t;
+        t.schema = s.text(2);
+        t.name = s.text(3);
+        t.view = s.text(4).compare(QStringLiteral("VIEW"), Qt::CaseInsensitive) == 0;
+        if (hiddenTable(t.name))
             continue;
-        names << name;
+        // Tables of a source with schemas are named with theirs: sales.Leads and public.Leads
+        // are two tables.
+        t.display = t.schema.isEmpty() ? t.name : t.schema + u'.' + t.name;
+        list << t;
+    }
+    m_tables = list;
+    m_tablesLoaded = true;
+}
+
+QStringList OdbcConnection::Tables(QList<bool>* views)
+{
+    LoadTables();
+    QStringList names;
+    for (const SourceTable& t : m_tables) {
+        names << t.display;
         if (views)
-            *views << (type.compare(QStringLiteral("VIEW"), Qt::CaseInsensitive) == 0);
+            *views << t.view;
     }
     return names;
 }
 
+const OdbcConnection::SourceTable* OdbcConnection::Find(const QString& name, bool reload)
+{
+    if (!m_tablesLoaded || reload)
+        LoadTables();
+    // Exact, then ignoring case; the name with its schema, then (a project made before
+    // schemas were shown) without: the table of that name the source lists first.
+    for (const QString SourceTable::*part : {&SourceTable::display, &SourceTable::name}) {
+        for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+            for (const SourceTable& t : m_tables) {
+                if ((t.*part).compare(name, cs) == 0)
+                    return &t;
+            }
+        }
+    }
+    return nullptr;
+}
+
 QString OdbcConnection::FindTable(const QString& name)
 {
-    const QStringList names = Tables();
-    for (const QString& n : names) {
-        if (n == name)
-            return n;
+    // The list read before serves while it knows the table (a connection lives as long as the
+    // program: every open of a project would list the whole source again); a table it does not
+    // know makes it read the list anew.
+    if (m_tablesLoaded) {
+        for (const SourceTable& known : m_tables) {
+            if (known.display == name)
+                return known.display;
+        }
     }
-    for (const QString& n : names) {
-        if (n.compare(name, Qt::CaseInsensitive) == 0)
-            return n;
-    }
-    return {};
+    const SourceTable* t = Find(name, true);
+    return t ? t->display : QString();
+}
+
+OdbcConnection::SourceTable OdbcConnection::Resolve(const QString& table)
+{
+    const SourceTable* t = Find(table, false);
+    if (!t || t->display != table)
+        t = Find(table, true);
+    if (t)
+        return *t;
+    SourceTable plain;
+    plain.name = plain.display = table;
+    return plain;
+}
+
+QString OdbcConnection::QuoteTable(const QString& table)
+{
+    const SourceTable t = Resolve(table);
+    return t.schema.isEmpty() ? Quote(t.name) : Quote(t.schema) + u'.' + Quote(t.name);
 }
 
 QList<OdbcColumn> OdbcConnection::Columns(const QString& table)
 {
-    Stmt s(m_dbc);
-    QByteArray t = utf8(table);
-    s.check(SQLColumns(s.h(), nullptr, 0, nullptr, 0, sqlChars(t), SQLSMALLINT(t.size()), nullptr, 0));
+    const SourceTable t = Resolve(table);
     QList<OdbcColumn> cols;
-    while (s.fetch()) {
-        if (s.text(3) != table)   // the table argument is a pattern
-            continue;
-        OdbcColumn c;
-        c.name = s.text(4);
-        c.sqlType = int(s.integer(5));
-        c.typeName = s.text(6);
-        bool null = false;
-        c.size = int(s.integer(7, &null));
-        c.nullable = s.integer(11) != SQL_NO_NULLS;
-        cols << c;
+    {
+        Stmt s(static_cast<SQLHDBC>(m_dbc));
+        CatalogArgs a(t.schema, t.name);
+        s.check(SQLColumns(s.h(), nullptr, 0, a.Schema(), a.SchemaLength(), a.Name(), a.NameLength(), nullptr, 0));
+        while (s.fetch()) {
+            if (s.text(3) != t.name)   // the table argument is a pattern
+                continue;
+            if (!t.schema.isEmpty() && s.text(2) != t.schema)
+                continue;
+            OdbcColumn c;
+            c.name = s.text(4);
+            c.sqlType = int(s.integer(5));
+            c.typeName = s.text(6);
+            bool null = false;
+            c.size = int(s.integer(7, &null));
+            c.nullable = s.integer(11) != SQL_NO_NULLS;
+            cols << c;
+        }
+    }
+    if (cols.isEmpty())
+        return cols;
+    // Auto-numbered columns (serial, identity, auto-increment) by the driver's own attribute of
+    // a result column: the catalogue does not tell them apart from plain integers.
+    Stmt s(static_cast<SQLHDBC>(m_dbc));
+    QByteArray sql = utf8(QStringLiteral("SELECT * FROM ") + QuoteTable(table)
+                          + QStringLiteral(" WHERE 1=0"));
+    if (SQL_SUCCEEDED(SQLExecDirect(s.h(), sqlChars(sql), SQLINTEGER(sql.size())))) {
+        SQLSMALLINT n = 0;
+        SQLNumResultCols(s.h(), &n);
+        for (SQLSMALLINT i = 1; i <= n && i <= cols.size(); ++i) {
+            SQLLEN autoUnique = SQL_FALSE;
+            if (SQL_SUCCEEDED(SQLColAttribute(s.h(), SQLUSMALLINT(i), SQL_DESC_AUTO_UNIQUE_VALUE,
+                                              nullptr, 0, nullptr, &autoUnique)))
+                cols[i - 1].autoUnique = autoUnique == SQL_TRUE;
+        }
     }
     return cols;
 }
 
 QStringList OdbcConnection::PrimaryKey(const QString& table)
 {
-    Stmt s(m_dbc);
-    QByteArray t = utf8(table);
-    s.check(SQLPrimaryKeys(s.h(), nullptr, 0, nullptr, 0, sqlChars(t), SQLSMALLINT(t.size())));
+    const SourceTable t = Resolve(table);
+    Stmt s(static_cast<SQLHDBC>(m_dbc));
+    CatalogArgs a(t.schema, t.name);
+    s.check(SQLPrimaryKeys(s.h(), nullptr, 0, a.Schema(), a.SchemaLength(), a.Name(), a.NameLength()));
     QList<std::pair<int64_t, QString>> parts;
     while (s.fetch())
         parts << std::pair{s.integer(5), s.text(4)};
@@ -252,9 +499,10 @@ QList<IndexInfo> OdbcConnection::Indexes(const QString& table)
     const QStringList key = PrimaryKey(table);
     if (!key.isEmpty())
         list << PrimaryIndex(key);
-    Stmt s(m_dbc);
-    QByteArray t = utf8(table);
-    s.check(SQLStatistics(s.h(), nullptr, 0, nullptr, 0, sqlChars(t), SQLSMALLINT(t.size()),
+    const SourceTable t = Resolve(table);
+    Stmt s(static_cast<SQLHDBC>(m_dbc));
+    CatalogArgs a(t.schema, t.name);
+    s.check(SQLStatistics(s.h(), nullptr, 0, a.Schema(), a.SchemaLength(), a.Name(), a.NameLength(),
                           SQL_INDEX_ALL, SQL_QUICK));
     QList<IndexInfo> others;
     while (s.fetch()) {
@@ -282,12 +530,31 @@ QList<IndexInfo> OdbcConnection::Indexes(const QString& table)
 
 int64_t OdbcConnection::Count(const QString& table)
 {
-    Stmt s(m_dbc);
-    QByteArray sql = utf8(QStringLiteral("SELECT COUNT(*) FROM ") + Quote(table));
+    Stmt s(static_cast<SQLHDBC>(m_dbc));
+    QByteArray sql = utf8(QStringLiteral("SELECT COUNT(*) FROM ") + QuoteTable(table));
     s.check(SQLExecDirect(s.h(), sqlChars(sql), SQLINTEGER(sql.size())));
     if (!s.fetch())
         return 0;
     return s.integer(1);
+}
+
+QList<std::optional<double>> OdbcConnection::Row(const QString& sql)
+{
+    Stmt s(static_cast<SQLHDBC>(m_dbc));
+    QByteArray text = utf8(sql);
+    s.check(SQLExecDirect(s.h(), sqlChars(text), SQLINTEGER(text.size())));
+    SQLSMALLINT n = 0;
+    s.check(SQLNumResultCols(s.h(), &n));
+    QList<std::optional<double>> row;
+    if (!s.fetch())
+        return row;
+    for (SQLSMALLINT i = 1; i <= n; ++i) {
+        double v = 0;
+        SQLLEN ind = 0;
+        s.check(SQLGetData(s.h(), SQLUSMALLINT(i), SQL_C_DOUBLE, &v, 0, &ind));
+        row << (ind == SQL_NULL_DATA ? std::nullopt : std::optional<double>(v));
+    }
+    return row;
 }
 
 int16_t DaoTypeFromOdbc(int sqlType, int size)
@@ -385,12 +652,16 @@ struct OdbcVtab {
     sqlite3_vtab base{};
     std::shared_ptr<OdbcConnection> conn;
     QString table;
+    QString from;            // the table in the source's SQL
     std::vector<VColumn> cols;
     int keyCol = -1;
-    // Rowsets are bound only for tables of numbers: a driver may hand out text longer than
-    // the size it declares (SQLite does), which a bound buffer would cut short.
-    bool bindAll = true;
 };
+
+// How a scan reads: a key lookup, in key order; which columns the statement uses.
+constexpr int kPlanLookup = 1;
+constexpr int kPlanOrdered = 2;
+constexpr int kPlanLimit = 4;    // LIMIT and OFFSET go to the source: skipped rows stay there
+constexpr int kPlanOffset = 8;
 
 struct OdbcCursor {
     sqlite3_vtab_cursor base{};
@@ -399,6 +670,13 @@ struct OdbcCursor {
     SQLULEN fetched = 0;
     SQLULEN pos = 0;
     int64_t rowid = 0;
+    // The columns read, by position in the source's result; and each column's position there
+    // (-1: not read). Only the columns the statement uses cross the wire.
+    std::vector<int> sel;
+    std::vector<int> at;
+    // Rowsets are bound only when every column read is a number: a driver may hand out text
+    // longer than the size it declares (SQLite does), which a bound buffer would cut short.
+    bool bindAll = true;
     // bound rowset buffers, column-wise
     std::vector<std::vector<char>> data;
     std::vector<std::vector<SQLLEN>> ind;
@@ -462,6 +740,7 @@ int vtConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3
     try {
         v->conn = owner->OdbcFor(dequote(argv[3]));
         v->table = dequote(argv[4]);
+        v->from = v->conn->QuoteTable(v->table);
         const QList<OdbcColumn> cols = v->conn->Columns(v->table);
         if (cols.isEmpty())
             throw Error(3078, v->table);
@@ -503,8 +782,6 @@ int vtConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3
                              || dao == dbCurrency || dao == dbSingle || dao == dbDouble
                              || dao == dbBigInt || dao == dbNumeric || dao == dbDecimal
                              || dao == dbFloat);
-            if (vc.kind == Kind::Text || vc.kind == Kind::Bytes)
-                v->bindAll = false;
             if (key.size() == 1 && c.name == key.first())
                 v->keyCol = i;
             v->cols.push_back(vc);
@@ -536,17 +813,17 @@ int vtDisconnect(sqlite3_vtab* vtab)
 int vtBestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info)
 {
     auto* v = reinterpret_cast<OdbcVtab*>(vtab);
-    info->idxNum = 0;
+    int plan = 0;
     for (int i = 0; i < info->nConstraint; ++i) {
         const auto& c = info->aConstraint[i];
         if (c.usable && c.iColumn == v->keyCol && v->keyCol >= 0 && c.op == SQLITE_INDEX_CONSTRAINT_EQ) {
-            info->idxNum = 1;
+            plan |= kPlanLookup;
             info->aConstraintUsage[i].argvIndex = 1;
             info->aConstraintUsage[i].omit = 1;
             break;
         }
     }
-    if (info->idxNum == 1) {
+    if (plan & kPlanLookup) {
         // A round trip per lookup: dearer than reading the source once in a join.
         info->estimatedCost = 2000.0;
         info->estimatedRows = 1;
@@ -555,10 +832,48 @@ int vtBestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info)
         info->estimatedCost = 1000000.0;
         info->estimatedRows = 1000000;
     }
-    // Rows always come in key order.
-    if (info->nOrderBy == 1 && v->keyCol >= 0 && info->aOrderBy[0].iColumn == v->keyCol
-        && !info->aOrderBy[0].desc)
-        info->orderByConsumed = 1;
+    // The source sorts by its key when the statement asks for that order, and for a plain
+    // read (rows of a link come in key order, the order that decides training and testing
+    // rows); not for a count, a grouping or another order, which SQLite sorts itself.
+    if (v->keyCol >= 0) {
+        if (info->nOrderBy == 1 && info->aOrderBy[0].iColumn == v->keyCol && !info->aOrderBy[0].desc) {
+            info->orderByConsumed = 1;
+            plan |= kPlanOrdered;
+        } else if (info->nOrderBy == 0 && info->colUsed != 0 && sqlite3_vtab_distinct(info) == 0
+                   && !(plan & kPlanLookup)) {
+            plan |= kPlanOrdered;
+        }
+    }
+    // LIMIT/OFFSET of a statement over this table alone, in the order the source gives.
+    if (v->conn->LimitOffset() && (info->nOrderBy == 0 || info->orderByConsumed)) {
+        int next = (plan & kPlanLookup) ? 2 : 1;
+        for (int i = 0; i < info->nConstraint; ++i) {
+            const auto& c = info->aConstraint[i];
+            if (!c.usable)
+                continue;
+            if (c.op == SQLITE_INDEX_CONSTRAINT_LIMIT && !(plan & kPlanLimit))
+                plan |= kPlanLimit;
+            else if (c.op == SQLITE_INDEX_CONSTRAINT_OFFSET && !(plan & kPlanOffset))
+                plan |= kPlanOffset;
+            else
+                continue;
+            info->aConstraintUsage[i].omit = 1;
+            info->aConstraintUsage[i].argvIndex = 0;   // numbered below, LIMIT first
+        }
+        for (int pass = 0; pass < 2; ++pass) {
+            const int op = pass == 0 ? SQLITE_INDEX_CONSTRAINT_LIMIT : SQLITE_INDEX_CONSTRAINT_OFFSET;
+            for (int i = 0; i < info->nConstraint; ++i) {
+                if (info->aConstraint[i].usable && info->aConstraint[i].op == op
+                    && info->aConstraintUsage[i].omit) {
+                    info->aConstraintUsage[i].argvIndex = next++;
+                    break;
+                }
+            }
+        }
+    }
+    info->idxNum = plan;
+    info->idxStr = sqlite3_mprintf("%llx", static_cast<unsigned long long>(info->colUsed));
+    info->needToFreeIdxStr = 1;
     return SQLITE_OK;
 }
 
@@ -594,11 +909,11 @@ bool fetchRows(OdbcVtab* v, OdbcCursor* c)
     if (!SQL_SUCCEEDED(rc))
         ThrowOdbc(SQL_HANDLE_STMT, c->stmt);
     c->pos = 0;
-    if (!v->bindAll) {
+    if (!c->bindAll) {
         c->fetched = 1;
-        c->row.assign(v->cols.size(), Value());
-        for (size_t i = 0; i < v->cols.size(); ++i) {
-            const VColumn& col = v->cols[i];
+        c->row.assign(c->sel.size(), Value());
+        for (size_t i = 0; i < c->sel.size(); ++i) {
+            const VColumn& col = v->cols[size_t(c->sel[i])];
             const SQLUSMALLINT n = SQLUSMALLINT(i + 1);
             SQLLEN len = 0;
             if (col.kind == Kind::Int) {
@@ -644,7 +959,8 @@ bool fetchRows(OdbcVtab* v, OdbcCursor* c)
     return c->fetched > 0;
 }
 
-int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char*, int argc, sqlite3_value** argv)
+int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc,
+             sqlite3_value** argv)
 {
     auto* c = reinterpret_cast<OdbcCursor*>(cur);
     auto* v = reinterpret_cast<OdbcVtab*>(cur->pVtab);
@@ -654,12 +970,24 @@ int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char*, int argc, sqlite
         c->rowid = 0;
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, v->conn->Hdbc(), &c->stmt)))
             ThrowOdbc(SQL_HANDLE_DBC, v->conn->Hdbc());
+        const unsigned long long used = idxStr ? std::strtoull(idxStr, nullptr, 16) : ~0ULL;
+        c->sel.clear();
+        c->at.assign(v->cols.size(), -1);
+        c->bindAll = true;
         QStringList names;
-        for (const VColumn& col : v->cols)
-            names << v->conn->Quote(col.name);
-        QString sql = QStringLiteral("SELECT ") + names.join(u',') + QStringLiteral(" FROM ")
-                      + v->conn->Quote(v->table);
-        if (idxNum == 1 && argc == 1) {
+        for (size_t i = 0; i < v->cols.size(); ++i) {
+            if (!(used & (1ULL << std::min<size_t>(i, 63))))
+                continue;
+            c->at[i] = int(c->sel.size());
+            c->sel.push_back(int(i));
+            names << v->conn->Quote(v->cols[i].name);
+            if (v->cols[i].kind == Kind::Text || v->cols[i].kind == Kind::Bytes)
+                c->bindAll = false;
+        }
+        if (names.isEmpty())
+            names << QStringLiteral("1");   // count(*): rows without columns
+        QString sql = QStringLiteral("SELECT ") + names.join(u',') + QStringLiteral(" FROM ") + v->from;
+        if ((idxNum & kPlanLookup) && argc == 1) {
             sql += QStringLiteral(" WHERE ") + v->conn->Quote(v->cols[size_t(v->keyCol)].name)
                    + QStringLiteral(" = ?");
             sqlite3_value* key = argv[0];
@@ -691,16 +1019,32 @@ int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char*, int argc, sqlite
             if (!SQL_SUCCEEDED(rc))
                 ThrowOdbc(SQL_HANDLE_STMT, c->stmt);
         }
-        if (v->keyCol >= 0)
+        if ((idxNum & kPlanOrdered) && v->keyCol >= 0)
             sql += QStringLiteral(" ORDER BY ") + v->conn->Quote(v->cols[size_t(v->keyCol)].name);
-        if (v->bindAll) {
+        if (idxNum & (kPlanLimit | kPlanOffset)) {
+            int at = (idxNum & kPlanLookup) ? 1 : 0;
+            int64_t limit = -1;
+            int64_t offset = 0;
+            if ((idxNum & kPlanLimit) && at < argc)
+                limit = sqlite3_value_int64(argv[at++]);
+            if ((idxNum & kPlanOffset) && at < argc)
+                offset = std::max<int64_t>(0, sqlite3_value_int64(argv[at]));
+            if (limit >= 0)
+                sql += QStringLiteral(" LIMIT ") + QString::number(limit);
+            if (offset > 0)
+                sql += (limit >= 0 ? QString() : QStringLiteral(" LIMIT ") + QString::number(INT64_MAX))
+                       + QStringLiteral(" OFFSET ") + QString::number(offset);
+        }
+        if (c->sel.empty())
+            c->bindAll = false;
+        if (c->bindAll) {
             SQLSetStmtAttr(c->stmt, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN, 0);
             SQLSetStmtAttr(c->stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kRowset), 0);
             SQLSetStmtAttr(c->stmt, SQL_ATTR_ROWS_FETCHED_PTR, &c->fetched, 0);
-            c->data.assign(v->cols.size(), {});
-            c->ind.assign(v->cols.size(), std::vector<SQLLEN>(kRowset));
-            for (size_t i = 0; i < v->cols.size(); ++i) {
-                const bool whole = v->cols[i].kind == Kind::Int;
+            c->data.assign(c->sel.size(), {});
+            c->ind.assign(c->sel.size(), std::vector<SQLLEN>(kRowset));
+            for (size_t i = 0; i < c->sel.size(); ++i) {
+                const bool whole = v->cols[size_t(c->sel[i])].kind == Kind::Int;
                 const SQLSMALLINT ctype = whole ? SQL_C_SBIGINT : SQL_C_DOUBLE;
                 const SQLLEN width = whole ? SQLLEN(sizeof(SQLBIGINT)) : SQLLEN(sizeof(double));
                 c->data[i].assign(size_t(width) * kRowset, 0);
@@ -766,8 +1110,13 @@ int vtColumn(sqlite3_vtab_cursor* cur, sqlite3_context* ctx, int i)
     auto* c = reinterpret_cast<OdbcCursor*>(cur);
     auto* v = reinterpret_cast<OdbcVtab*>(cur->pVtab);
     const VColumn& col = v->cols[size_t(i)];
-    if (!v->bindAll) {
-        const Value& val = c->row[size_t(i)];
+    const int at = c->at.empty() ? -1 : c->at[size_t(i)];
+    if (at < 0) {
+        sqlite3_result_null(ctx);   // a column the statement does not use
+        return SQLITE_OK;
+    }
+    if (!c->bindAll) {
+        const Value& val = c->row[size_t(at)];
         switch (val.type()) {
         case Value::Type::Null: sqlite3_result_null(ctx); break;
         case Value::Type::Integer: sqlite3_result_int64(ctx, *val.ToInt()); break;
@@ -785,12 +1134,12 @@ int vtColumn(sqlite3_vtab_cursor* cur, sqlite3_context* ctx, int i)
         }
         return SQLITE_OK;
     }
-    const SQLLEN ind = c->ind[size_t(i)][c->pos];
+    const SQLLEN ind = c->ind[size_t(at)][c->pos];
     if (ind == SQL_NULL_DATA) {
         sqlite3_result_null(ctx);
         return SQLITE_OK;
     }
-    const char* base = c->data[size_t(i)].data();
+    const char* base = c->data[size_t(at)].data();
     switch (col.kind) {
     case Kind::Int: {
         SQLBIGINT x;

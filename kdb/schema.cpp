@@ -1,6 +1,8 @@
 // Table definitions (tables, fields, indexes, counts) and linked tables.
 #include "kdb/internal.h"
 
+#include <cmath>
+
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QUrl>
@@ -232,6 +234,9 @@ FieldInfo odbcField(const detail::OdbcColumn& col)
     f.type = detail::DaoTypeForColumn(col, &declared);
     f.size = (f.type == dbText) ? (col.size > 0 ? col.size : declared) : 0;
     f.required = !col.nullable;
+    // A number the source gives itself is the auto-number Long of a Jet table, so that a
+    // table keeps its definition between a server and a file copy.
+    f.autoNumber = col.autoUnique && f.type == dbLong;
     return f;
 }
 
@@ -344,7 +349,8 @@ QString reachSource(ConnectionImpl* c, LinkState& link)
     if (link.odbc) {
         auto odbc = c->OdbcFor(StripOdbcPrefix(link.connect));
         const QString actual = odbc->FindTable(link.sourceTable);
-        if (actual.isEmpty())
+        // A table listed but out of reach (no columns to read) cannot be linked either.
+        if (actual.isEmpty() || odbc->Columns(actual).isEmpty())
             throw Error(3078, link.sourceTable);
         return actual;
     }
@@ -597,6 +603,48 @@ int64_t Database::RecordCount(const QString& table) const
     return n;
 }
 
+std::optional<QList<Database::ColumnStats>> Database::SourceStats(const QString& table,
+                                                                 const QStringList& columns) const
+{
+    Require();
+    const Where w = locate(m_conn.get(), table);
+    if (!w.odbc)
+        return std::nullopt;
+    QList<ColumnStats> stats(columns.size());
+    if (columns.isEmpty())
+        return stats;
+    const QString from = w.odbc->QuoteTable(w.table);
+    QStringList first;
+    for (const QString& c : columns) {
+        const QString q = w.odbc->Quote(c);
+        first << QStringLiteral("COUNT(%1), MIN(%1), MAX(%1), AVG(%1)").arg(q);
+    }
+    const QList<std::optional<double>> a =
+        w.odbc->Row(QStringLiteral("SELECT ") + first.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + from);
+    if (a.size() != columns.size() * 4)
+        throw Error(3146);
+    // The deviation about the mean found first: a sum of squares alone loses the digits of a
+    // column far from zero.
+    QStringList second;
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        ColumnStats& s = stats[i];
+        s.count = int64_t(a[i * 4].value_or(0));
+        s.min = a[i * 4 + 1].value_or(0);
+        s.max = a[i * 4 + 2].value_or(0);
+        s.mean = a[i * 4 + 3].value_or(0);
+        const QString q = w.odbc->Quote(columns[i]);
+        const QString m = QString::number(s.mean, 'g', 17);
+        second << QStringLiteral("SUM((%1 - (%2)) * (%1 - (%2)))").arg(q, m);
+    }
+    const QList<std::optional<double>> b =
+        w.odbc->Row(QStringLiteral("SELECT ") + second.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + from);
+    for (qsizetype i = 0; i < columns.size() && i < b.size(); ++i) {
+        ColumnStats& s = stats[i];
+        s.stdDev = s.count > 1 ? std::sqrt(b[i].value_or(0) / double(s.count - 1)) : 0.0;
+    }
+    return stats;
+}
+
 void Database::DropTable(const QString& table)
 {
     Require();
@@ -704,15 +752,18 @@ QString Database::KeyOrder(const QString& table, const QString& qualifier) const
          + (qualifier.isEmpty() ? QString() : QuoteIdent(qualifier) + u'.') + QStringLiteral("_rowid_");
 }
 
-Reader Database::ReadLinked(const QString& name, const QStringList& columns)
+Reader Database::ReadLinked(const QString& name, const QStringList& columns, int64_t skip)
 {
     QStringList cols;
     for (const QString& col : columns)
         cols << QuoteIdent(col);
-    const QString sql = QStringLiteral("SELECT %1 FROM %2 %3")
-                            .arg(cols.isEmpty() ? QStringLiteral("*") : cols.join(u','),
-                                 QuoteIdent(name), KeyOrder(name));
-    return Query(sql.trimmed());
+    QString sql = QStringLiteral("SELECT %1 FROM %2 %3")
+                      .arg(cols.isEmpty() ? QStringLiteral("*") : cols.join(u','), QuoteIdent(name),
+                           KeyOrder(name))
+                      .trimmed();
+    if (skip > 0)
+        sql += QStringLiteral(" LIMIT -1 OFFSET ") + QString::number(skip);
+    return Query(sql);
 }
 
 } // namespace kdb

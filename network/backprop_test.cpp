@@ -10,6 +10,7 @@
 #include "network/teststats.h"
 
 #include <cmath>
+#include <optional>
 
 QString CBackProp::TestingText() const
 {
@@ -43,15 +44,19 @@ bool CBackProp::SavePrediction(kdb::Database& db)
         const int64_t n = int64_t(mTestHigh) - int64_t(mTestLow) + 1;
         if (n != mRows || mResults.size() != size_t(n + 1))
             throw KvError(KvErr::InvalidCall);
-        kdb::Reader source = TestingRows(db, {mDDO->FieldName(mPredictField)});
+        // The keys and values came with the testing rows; the source is read again only without.
+        const bool kept = mTestKeys.size() == size_t(n + 1) && mTestActuals.size() == size_t(n + 1);
+        std::optional<kdb::Reader> source;
+        if (!kept)
+            source.emplace(TestingRows(db, {mDDO->FieldName(mPredictField)}));
         const double lo = mDDO->UserMin(mPredictField);
         const double hi = mDDO->UserMax(mPredictField);
         kdb::Statement insert = db.Prepare(
             QStringLiteral("INSERT INTO Test (MainPrimaryKey, Predicted, Difference, Mark) VALUES (?, ?, ?, 0)"));
         for (int64_t i = 1; i <= n; ++i) {
-            if (!source.Next())
+            if (!kept && !source->Next())
                 throw KvError(KvErr::NoCurrentRecord);
-            insert.Bind(1, source.Get(0));
+            insert.Bind(1, kept ? mTestKeys[size_t(i)] : source->Get(0));
             const float r = mResults[size_t(i)];
             if (r == UnusableRow) {
                 insert.Bind(2, NoPrediction);
@@ -61,7 +66,13 @@ bool CBackProp::SavePrediction(kdb::Database& db)
                 insert.Bind(2, predicted);
                 // The error against the row's own value, not its clamped normalised form.
                 bool isNull = false;
-                const double actual = ColumnValue(source, 1, isNull);
+                double actual = 0;
+                if (kept) {
+                    actual = mTestActuals[size_t(i)];
+                    isNull = std::isnan(actual);
+                } else {
+                    actual = ColumnValue(*source, 1, isNull);
+                }
                 if (r >= 0 && !isNull)
                     insert.Bind(3, std::fabs(actual - predicted));
                 else

@@ -594,6 +594,7 @@ bool CNetworkProject::BuildArrays(int mode)
 void CNetworkProject::BuildLayout()
 {
     mTestKeys.clear();
+    mTestActuals.clear();
     mNumInputs = 0;
     mPredictField = 0;
     mInputFields.assign(1, 0);
@@ -635,14 +636,17 @@ void CNetworkProject::BuildRows(int mode)
         columns << mDDO->FieldName(mInputFields[size_t(j)]);
     columns << mDDO->FieldName(mPredictField);
     mTestKeys.clear();
+    mTestActuals.clear();
     const bool keys = mode == 2 && mDDO->KeyField() != 0;
     if (keys)
         columns << mDDO->KeyFieldName();
+    // Numbers predicted (back-propagation) keep their own values for the Test rows too.
+    const bool actuals = keys && mKind.predictRole == roleBPPredict;
 
     kdb::Database db = kdb::Database::Open(ProjectFileName(), false, true);
-    kdb::Reader reader = db.ReadLinked(kLink, columns);
-    if (reader.Skip(low - 1) != low - 1)
-        throw KvError(KvErr::NoCurrentRecord);
+    // The rows before the range are passed over by the source (a server does not send them);
+    // a range past the table's end ends with "no current record" below.
+    kdb::Reader reader = db.ReadLinked(kLink, columns, low - 1);
 
     // The arrays grow with the rows read, up to the range: a stored range far beyond the
     // table (a stale or damaged setting) then costs the rows that exist, not the range, and
@@ -654,6 +658,8 @@ void CNetworkProject::BuildRows(int mode)
     SizeResults(sized);
     if (keys)
         mTestKeys.resize(size_t(sized + 1));
+    if (actuals)
+        mTestActuals.resize(size_t(sized + 1));
     const int predictColumn = mNumInputs;
     const float* fmin = mFieldMin.data();
     const float* fmax = mFieldMax.data();
@@ -666,6 +672,8 @@ void CNetworkProject::BuildRows(int mode)
             GrowResults(sized);
             if (keys)
                 mTestKeys.resize(size_t(sized + 1));
+            if (actuals)
+                mTestActuals.resize(size_t(sized + 1));
         }
         float* row = mPatterns.data() + r * stride;
         for (int32_t j = 1; j <= mNumInputs; ++j) {
@@ -680,9 +688,16 @@ void CNetworkProject::BuildRows(int mode)
         row[0] = Target(reader, predictColumn, r);
         if (keys)
             mTestKeys[size_t(r)] = reader.Get(predictColumn + 1);
+        if (actuals) {
+            bool isNull = false;
+            const double actual = ColumnValue(reader, predictColumn, isNull);
+            mTestActuals[size_t(r)] = isNull ? std::nan("") : actual;
+        }
     }
     if (keys)
         mTestKeys.resize(size_t(rows + 1));
+    if (actuals)
+        mTestActuals.resize(size_t(rows + 1));
     mRows = rows;
     RowsFinished();
     if (mode == 1)

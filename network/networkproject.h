@@ -371,6 +371,9 @@ protected:
     // rows need no second pass over the source; empty unless the testing rows are built and
     // the source has a key field.
     std::vector<kdb::Value> mTestKeys;
+    // The predicted field's own value of each testing row beside its key (NaN: Null), so that
+    // the back-propagation Test rows need no second pass either.
+    std::vector<double> mTestActuals;
 
 private:
     void ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, QString& tableName);

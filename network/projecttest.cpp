@@ -158,9 +158,9 @@ kdb::Reader CNetworkProject::TestingRows(kdb::Database& db, const QStringList& c
 {
     QStringList names{mDDO->KeyFieldName()};
     names << columns;
-    kdb::Reader reader = db.ReadLinked(kLink, names);
     const int64_t skip = int64_t(mTestLow) - 1;
-    if (skip < 0 || reader.Skip(skip) != skip)
+    if (skip < 0)
         throw KvError(KvErr::NoCurrentRecord);
-    return reader;
+    // The training rows before are passed over by the source, not read.
+    return db.ReadLinked(kLink, names, skip);
 }

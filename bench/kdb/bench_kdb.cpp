@@ -1,10 +1,14 @@
 // Rows per second of the kdb layer beside the bare sqlite3 C API on the same work: reading a
-// linked source table forward in key order (file and ODBC source) and writing test rows.
+// linked source table forward in key order (file, SQLite-ODBC and PostgreSQL source, the last
+// on a private server the bench starts) and writing test rows.
 #include "kdb/kdb.h"
+#include "bench/peakmemory.h"
+#include "tests/kdb/pgserver.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <cmath>
 #include <cstdio>
 #include <sql.h>
 #include <sqlext.h>
@@ -131,6 +135,9 @@ double bareOdbcRead(const QString& connect, double& sum)
     return n / (t.nsecsElapsed() / 1e9);
 }
 
+using BenchMemory::PeakMb;
+using BenchMemory::ResetPeak;
+
 const char* kTestTable = "CREATE TABLE Test ( MainPrimaryKey Long CONSTRAINT PrimaryKey PRIMARY KEY, "
                          "Predicted Single, Difference Single, Mark Integer );";
 
@@ -212,6 +219,40 @@ int main(int argc, char** argv)
         line("read LinkDataSource (ODBC source)", odbc, raw, "bare ODBC API");
         if (sumBare != sumFile || sumBare != sumOdbc)
             std::printf("warning: sums differ (%f %f %f)\n", sumBare, sumFile, sumOdbc);
+
+        // The same table on a PostgreSQL server through psqlODBC.
+        pgtest::Server& server = pgtest::Server::Get();
+        QStringList values;
+        for (int c = 1; c <= kColumns; ++c)
+            values << QStringLiteral("r * 0.001::float8 + %1").arg(c);
+        QStringList fields;
+        for (int c = 1; c <= kColumns; ++c)
+            fields << QStringLiteral("f%1 double precision").arg(c);
+        server.Sql(QStringLiteral("CREATE TABLE \"Source\" (\"Id\" integer PRIMARY KEY, %1); "
+                                  "INSERT INTO \"Source\" SELECT r, %2 FROM generate_series(1, %3) r; "
+                                  "VACUUM ANALYZE \"Source\";")
+                       .arg(fields.join(u','), values.join(u','))
+                       .arg(kRows));
+        const QString pg = server.Connect();
+        double sumPg = 0;
+        ResetPeak();
+        QElapsedTimer linkTimer;
+        linkTimer.start();
+        project.Link(QStringLiteral("LinkDataSource"), pg, QStringLiteral("Source"));
+        std::printf("link to the server's table: %.3f s\n", linkTimer.nsecsElapsed() / 1e9);
+        const double pgRead = layerRead(project, sumPg);
+        const double pgPeak = PeakMb();
+        double sumPgRaw = 0;
+        ResetPeak();
+        const double pgRaw =
+            bareOdbcRead(pg.mid(5) + QStringLiteral("UseDeclareFetch=1;Fetch=4096;"), sumPgRaw);
+        const double rawPeak = PeakMb();
+        line("read LinkDataSource (PostgreSQL)", pgRead, file, "file source (kdb)");
+        line("read LinkDataSource (PostgreSQL)", pgRead, pgRaw, "bare ODBC API");
+        std::printf("peak memory of the read: layer %.0f MB, bare driver %.0f MB (target < 150 MB)\n",
+                    pgPeak, rawPeak);
+        if (std::abs(sumPg - sumBare) > 1e-6 * std::abs(sumBare))
+            std::printf("warning: server sum differs (%f %f)\n", sumPg, sumBare);
         project.Close();
 
         const double wBare = bareWrite(dir.filePath(QStringLiteral("bare.kvp")));

@@ -3,7 +3,9 @@
 // over 100,000 rows of 10 inputs, times 100 training passes through Train/Verify (as the
 // training window makes them) against the bare engine on the same arrays, and one Test;
 // last, the Test of an SFAM project over 1,000,000 rows against the bare work it contains
-// (the read of the testing rows, the engine's run and the insert of the Test rows).
+// (the read of the testing rows, the engine's run and the insert of the Test rows); and the
+// whole road (attach, statistics, first Train, Test) over 1,000,000 rows on a PostgreSQL
+// server the bench starts, beside the same road over the data file and the bare driver.
 #include "core/apppaths.h"
 #include "core/prompts.h"
 #include "data/datadef.h"
@@ -11,6 +13,8 @@
 #include "engine/korvan_engine.h"
 #include "network/backprop.h"
 #include "network/sfam.h"
+#include "bench/peakmemory.h"
+#include "tests/kdb/pgserver.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -18,6 +22,8 @@
 #include <QHash>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <sql.h>
+#include <sqlext.h>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -369,6 +375,145 @@ void sfamTest(const QString& folder)
                 timer.nsecsElapsed() / 1e9);
 }
 
+using BenchMemory::PeakMb;
+using BenchMemory::ResetPeak;
+
+struct Phase {
+    double seconds = 0;
+    double peak = 0;
+};
+
+template <class Body>
+Phase timed(Body&& body)
+{
+    ResetPeak();
+    QElapsedTimer timer;
+    timer.start();
+    body();
+    return {timer.nsecsElapsed() / 1e9, PeakMb()};
+}
+
+// The road of a user over one source: attach, statistics, first Train over the training rows
+// (70%), Test over the testing rows (30%).
+std::vector<Phase> road(const QString& project, const QString& source, const QString& table)
+{
+    std::vector<Phase> phases;
+    BenchBackProp bp;
+    phases.push_back(timed([&] {
+        bp.Initialize(project);
+        bp.Attach(source, table);
+    }));
+    phases.push_back(timed([&] { bp.DDO()->GatherStats(true); }));
+    CDataDef& ddo = *bp.DDO();
+    for (int16_t i = 1; i <= ddo.NumFields(); ++i) {
+        const QString name = ddo.FieldName(i);
+        ddo.SetUserMatchType(i, name.startsWith('X') ? roleInput : name == "Y" ? roleBPPredict : roleUnused);
+    }
+    bp.SetTrainLow(1);
+    bp.SetTrainHigh(kRows * 7 / 10);
+    bp.SetTestLow(kRows * 7 / 10 + 1);
+    bp.SetTestHigh(kRows);
+    bp.SaveConfig();
+    phases.push_back(timed([&] { bp.Train(); }));
+    if (bp.DLLError() != 0)
+        std::printf("training failed (DLLError %d)\n", bp.DLLError());
+    phases.push_back(timed([&] {
+        if (bp.Test() != TestOutcome::Done)
+            std::printf("Test failed\n");
+    }));
+    return phases;
+}
+
+// The driver alone: one aggregate statement for all columns, and the read of the columns in
+// key order fetched by cursor.
+std::vector<Phase> bareDriver(const QString& connect)
+{
+    SQLHENV env = SQL_NULL_HENV;
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+    QByteArray in = (connect + "UseDeclareFetch=1;Fetch=4096;").toUtf8();
+    SQLCHAR out[1024];
+    SQLSMALLINT outLen = 0;
+    std::vector<Phase> phases;
+    if (!SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(in.data()), SQL_NTS, out,
+                                        sizeof out, &outLen, SQL_DRIVER_NOPROMPT))) {
+        std::printf("bare driver: connect failed\n");
+        return phases;
+    }
+    const auto run = [&](const QString& sql, int columns) {
+        SQLHSTMT st = SQL_NULL_HSTMT;
+        SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st);
+        QByteArray text = sql.toUtf8();
+        SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS);
+        double sum = 0;
+        while (SQL_SUCCEEDED(SQLFetch(st))) {
+            for (int c = 1; c <= columns; ++c) {
+                double v = 0;
+                SQLLEN ind = 0;
+                SQLGetData(st, SQLUSMALLINT(c), SQL_C_DOUBLE, &v, 0, &ind);
+                sum += v;
+            }
+        }
+        SQLFreeHandle(SQL_HANDLE_STMT, st);
+        return sum;
+    };
+    QStringList aggregates;
+    QStringList columns;
+    for (int j = 1; j <= kInputs + 1; ++j) {
+        const QString c = j <= kInputs ? QString("\"X%1\"").arg(j) : QString("\"Y\"");
+        aggregates << QString("COUNT(%1), MIN(%1), MAX(%1), AVG(%1), STDDEV_SAMP(%1)").arg(c);
+        columns << c;
+    }
+    phases.push_back(timed([&] { run("SELECT " + aggregates.join(", ") + " FROM data", (kInputs + 1) * 5); }));
+    phases.push_back(timed([&] { run("SELECT " + columns.join(", ") + " FROM data ORDER BY \"ID\"", kInputs + 1); }));
+    SQLDisconnect(dbc);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    SQLFreeHandle(SQL_HANDLE_ENV, env);
+    return phases;
+}
+
+void serverRoad(const QString& folder, const QString& fileSource)
+{
+    pgtest::Server& server = pgtest::Server::Get();
+    QStringList columns;
+    QStringList values;
+    for (int j = 1; j <= kInputs; ++j) {
+        columns << QString("\"X%1\" double precision").arg(j);
+        values << "random() * 100";
+    }
+    QElapsedTimer timer;
+    timer.start();
+    server.Sql(QString("CREATE TABLE data (\"ID\" integer PRIMARY KEY, %1, \"Y\" double precision); "
+                       "INSERT INTO data SELECT r, %2, random() * 100 FROM generate_series(1, %3) r; "
+                       "VACUUM ANALYZE data;")
+                   .arg(columns.join(", "), values.join(", "))
+                   .arg(kRows));
+    std::printf("\nserver table: %d rows x %d inputs written in %.1f s\n", kRows, kInputs,
+                timer.nsecsElapsed() / 1e9);
+    const std::vector<Phase> file = road(folder + "/roadfile.kvp", fileSource, "Data");
+    const std::vector<Phase> pg = road(folder + "/roadserver.kvp", server.Connect(), "public.data");
+    const std::vector<Phase> bare = bareDriver(server.Connect().mid(5));
+    const char* names[] = {"Initialize + Attach", "GatherStats", "first Train (70%)", "Test (30% testing rows)"};
+    std::printf("%-26s %14s %14s %14s\n", "step at 1M rows", "PostgreSQL", "SQLite file", "bare driver");
+    for (size_t i = 0; i < 4; ++i) {
+        QString b = "-";
+        if (i == 1 && bare.size() > 0)
+            b = QString("%1 s (aggregates)").arg(bare[0].seconds, 0, 'f', 2);
+        if (i == 2 && bare.size() > 1)
+            b = QString("%1 s (read)").arg(bare[1].seconds, 0, 'f', 2);
+        std::printf("%-26s %12.2f s %12.2f s   %s\n", names[i], pg[i].seconds, file[i].seconds, qPrintable(b));
+    }
+    std::printf("%-26s", "peak memory per step (MB)");
+    for (size_t i = 0; i < 4; ++i)
+        std::printf(" %.0f/%.0f", pg[i].peak, file[i].peak);
+    std::printf("  (server/file)");
+    if (bare.size() > 1)
+        std::printf("; bare read %.0f", bare[1].peak);
+    std::printf("\ntargets: Attach < 0.5 s, GatherStats <= 2x file, Test <= 2x file, memory < 150 MB\n");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -390,6 +535,11 @@ int main(int argc, char** argv)
     timer.start();
     makeSource(source, kRows);
     std::printf("source table: %d rows x %d inputs written in %.1f s\n", kRows, kInputs, timer.nsecsElapsed() / 1e9);
+    // "server": the road over the PostgreSQL server and the file alone.
+    if (argc > 1 && QByteArray(argv[1]) == "server") {
+        serverRoad(dir.path(), source);
+        return 0;
+    }
 
     BenchBackProp bp;
     configure(bp, project, source, kRows);
@@ -416,5 +566,6 @@ int main(int argc, char** argv)
 
     trainingAndTest(dir.path());
     sfamTest(dir.path());
+    serverRoad(dir.path(), source);
     return 0;
 }

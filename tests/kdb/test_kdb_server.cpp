@@ -1,0 +1,205 @@
+// ODBC sources on a database server: a private PostgreSQL reached through psqlODBC.
+#include "kdbtestutil.h"
+#include "pgserver.h"
+
+#include <cmath>
+
+using namespace kdb;
+using kdbtest::ErrorOf;
+using kdbtest::NewPath;
+
+namespace {
+
+pgtest::Server& server()
+{
+    return pgtest::Server::Get();
+}
+
+Database makeProject()
+{
+    Database p = Database::Create(NewPath(QStringLiteral("p.kvp")));
+    p.Execute("CREATE TABLE Test (MainPrimaryKey TEXT PRIMARY KEY, Predicted REAL, Mark INTEGER)");
+    return p;
+}
+
+QStringList column(Reader r, int c = 0)
+{
+    QStringList values;
+    while (r.Next())
+        values << r.Text(c);
+    return values;
+}
+
+} // namespace
+
+TEST(KdbServer, CatalogueNamesSchemasAndKnowsAutoNumbers)
+{
+    server().Sql(R"(
+        CREATE SCHEMA sales;
+        CREATE TABLE iris (id serial PRIMARY KEY, sl double precision, species text);
+        CREATE TABLE sales."Leads" (lid integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+                                    name text, amount numeric(10,2));
+        CREATE TABLE public."Leads" (code text PRIMARY KEY, n integer);
+        CREATE TABLE plain (k integer PRIMARY KEY, x real);
+        CREATE VIEW big_iris AS SELECT * FROM iris WHERE sl > 5;
+        INSERT INTO iris (sl, species) VALUES (5.1, 'setosa'), (7.0, 'versicolor'), (6.3, 'virginica');
+        INSERT INTO sales."Leads" (name, amount) VALUES ('Ann', 10.5), ('Bob', 20), ('Cy', 30.25);
+        INSERT INTO public."Leads" VALUES ('x', 1);
+    )");
+    Database db = Database::OpenOdbc(server().Connect());
+    QStringList names;
+    for (const TableInfo& t : db.Tables()) {
+        names << t.name;
+        EXPECT_EQ(t.view, t.name == QLatin1String("public.big_iris")) << t.name.toStdString();
+    }
+    for (const char* n : {"public.iris", "sales.Leads", "public.Leads", "public.plain", "public.big_iris"})
+        EXPECT_TRUE(names.contains(QString::fromLatin1(n))) << n << " in " << names.join(',').toStdString();
+
+    // serial and identity keys are auto-numbers, as INTEGER PRIMARY KEY AUTOINCREMENT of a file.
+    const QList<FieldInfo> leads = db.Fields(QStringLiteral("sales.Leads"));
+    ASSERT_EQ(leads.size(), 3);
+    EXPECT_EQ(leads[0].type, dbLong);
+    EXPECT_TRUE(leads[0].autoNumber);
+    EXPECT_TRUE(db.Fields(QStringLiteral("public.iris"))[0].autoNumber);
+    EXPECT_FALSE(db.Fields(QStringLiteral("public.plain"))[0].autoNumber);
+    EXPECT_EQ(db.Fields(QStringLiteral("public.Leads")).size(), 2);
+    EXPECT_EQ(db.PrimaryKey(QStringLiteral("sales.Leads")), QStringList{"lid"});
+    EXPECT_EQ(db.RecordCount(QStringLiteral("sales.Leads")), 3);
+    EXPECT_EQ(column(db.Query(R"(SELECT name FROM "sales.Leads" ORDER BY lid)")),
+              (QStringList{"Ann", "Bob", "Cy"}));
+
+    // A link to a table off the search path, and one by a name without its schema.
+    Database p = makeProject();
+    p.Link("LinkDataSource", server().Connect(), QStringLiteral("sales.Leads"));
+    EXPECT_EQ(column(p.ReadLinked("LinkDataSource", {"name"})), (QStringList{"Ann", "Bob", "Cy"}));
+    EXPECT_EQ(p.Scalar("SELECT SUM(amount) FROM LinkDataSource").toDouble(), 60.75);
+    p.Link("Old", server().Connect(), QStringLiteral("iris"));
+    EXPECT_EQ(column(p.ReadLinked("Old", {"species"})), (QStringList{"setosa", "versicolor", "virginica"}));
+    EXPECT_EQ(ErrorOf([&] { p.Link("Gone", server().Connect(), QStringLiteral("sales.Nope")); }), 3078);
+
+    const QString path = p.Name();
+    p.Close();
+    Database again = Database::Open(path);
+    EXPECT_EQ(again.RecordCount("LinkDataSource"), 3);
+    EXPECT_EQ(column(again.Query("SELECT name FROM LinkDataSource")), (QStringList{"Ann", "Bob", "Cy"}));
+}
+
+TEST(KdbServer, RowsComeInTheServersKeyOrderAndStatisticsAreTheServers)
+{
+    server().Sql(R"(
+        CREATE TABLE nums (id integer PRIMARY KEY, x double precision, n integer, f boolean);
+        INSERT INTO nums SELECT (i * 7919) % 1009, 1e6 + 1000 * sin(i), i % 17,
+                                i % 3 = 0 FROM generate_series(1, 1008) i;
+        UPDATE nums SET x = NULL WHERE id % 50 = 0;
+        CREATE TABLE words (k text PRIMARY KEY, v integer);
+        INSERT INTO words VALUES ('b', 1), ('A', 2), ('a', 3), ('B', 4), ('_x', 5), ('10', 6), ('9', 7);
+        CREATE TABLE ids (u uuid PRIMARY KEY, v integer);
+        INSERT INTO ids SELECT md5(i::text)::uuid, i FROM generate_series(1, 50) i;
+    )");
+    Database p = makeProject();
+    p.Link("Words", server().Connect(), QStringLiteral("public.words"));
+    EXPECT_EQ(column(p.ReadLinked("Words", {"k"})).join(','),
+              server().Value("SELECT string_agg(k, ',' ORDER BY k) FROM words"));
+    p.Link("Ids", server().Connect(), QStringLiteral("public.ids"));
+    EXPECT_EQ(column(p.ReadLinked("Ids", {"v"})).join(','),
+              server().Value("SELECT string_agg(v::text, ',' ORDER BY u) FROM ids"));
+    p.Link("Nums", server().Connect(), QStringLiteral("public.nums"));
+    EXPECT_EQ(column(p.ReadLinked("Nums", {"id"})).join(','),
+              server().Value("SELECT string_agg(id::text, ',' ORDER BY id) FROM nums"));
+    EXPECT_EQ(p.RecordCount("Nums"), 1008);
+    // Rows passed over stay on the server; what comes is the same as a skip on the client.
+    EXPECT_EQ(column(p.ReadLinked("Nums", {"id"}, 1000)).join(','),
+              server().Value("SELECT string_agg(id::text, ',' ORDER BY id) FROM "
+                             "(SELECT id FROM nums ORDER BY id OFFSET 1000) s"));
+    EXPECT_EQ(column(p.Query("SELECT k FROM Words ORDER BY k LIMIT 2 OFFSET 1")).join(','),
+              server().Value("SELECT string_agg(k, ',') FROM (SELECT k FROM words ORDER BY k LIMIT 2 OFFSET 1) s"));
+    EXPECT_EQ(column(p.ReadLinked("Nums", {"id"}, 2000)).size(), 0);
+    {
+        // What the server was asked, from its log.
+        EXPECT_EQ(column(p.ReadLinked("Nums", {"x"}, 1003)).size(), 5);
+        QString asked;
+        for (const QString& line : server().Log().split(u'\n')) {
+            if (line.contains(QStringLiteral("OFFSET 1003")))
+                asked = line;
+        }
+        // Only the columns used (the key for the order) and the rows after those passed over.
+        EXPECT_TRUE(asked.contains(QStringLiteral("SELECT \"id\",\"x\" FROM \"public\".\"nums\" ORDER BY \"id\" LIMIT")))
+            << asked.toStdString();
+    }
+
+    const auto stats = p.SourceStats("Nums", {"x", "n"});
+    ASSERT_TRUE(stats.has_value());
+    ASSERT_EQ(stats->size(), 2);
+    const QStringList x = server()
+                              .Value("SELECT count(x)||','||min(x)||','||max(x)||','||avg(x)||','||"
+                                     "stddev_samp(x) FROM nums")
+                              .split(',');
+    EXPECT_EQ((*stats)[0].count, x[0].toLongLong());
+    EXPECT_DOUBLE_EQ((*stats)[0].min, x[1].toDouble());
+    EXPECT_DOUBLE_EQ((*stats)[0].max, x[2].toDouble());
+    EXPECT_NEAR((*stats)[0].mean, x[3].toDouble(), 1e-15 * 1e6);
+    EXPECT_NEAR((*stats)[0].stdDev, x[4].toDouble(), 1e-12 * x[4].toDouble());
+    const QStringList n =
+        server().Value("SELECT avg(n)||','||stddev_samp(n) FROM nums").split(',');
+    EXPECT_NEAR((*stats)[1].mean, n[0].toDouble(), 1e-13);
+    EXPECT_NEAR((*stats)[1].stdDev, n[1].toDouble(), 1e-13);
+    // A file's table is not on a server.
+    p.Execute("CREATE TABLE local (a REAL)");
+    EXPECT_FALSE(p.SourceStats("local", {"a"}).has_value());
+}
+
+TEST(KdbServer, OneLoginPerSourceAndNoPasswordInAnyMessage)
+{
+    server().Sql("CREATE TABLE t (id integer PRIMARY KEY, x double precision); INSERT INTO t VALUES (1, 2.5);");
+    const QString path = [] {
+        Database p = makeProject();
+        p.Link("LinkDataSource", server().Connect(), QStringLiteral("public.t"));
+        return p.Name();
+    }();
+    const int logins = server().Logins();
+    for (int i = 0; i < 5; ++i) {
+        Database p = Database::Open(path);
+        EXPECT_EQ(p.Scalar("SELECT x FROM LinkDataSource").toDouble(), 2.5);
+        Database direct = Database::OpenOdbc(server().Connect());
+        EXPECT_EQ(direct.RecordCount(QStringLiteral("public.t")), 1);
+    }
+    EXPECT_EQ(server().Logins(), logins);   // the first login serves every open
+
+    QString connect = server().Connect(QStringLiteral("PWD=Wr0ngSecret;"));
+    connect.replace(QStringLiteral("UID=kv"), QStringLiteral("UID=guarded"));
+    try {
+        Database::OpenOdbc(connect);
+        ADD_FAILURE() << "a wrong password was taken";
+    } catch (const KvError& e) {
+        EXPECT_EQ(e.number(), 3151);
+        EXPECT_FALSE(e.description().contains(QStringLiteral("Wr0ngSecret"))) << e.description().toStdString();
+        EXPECT_FALSE(e.description().contains(QStringLiteral("PWD"), Qt::CaseInsensitive));
+        EXPECT_TRUE(e.description().contains(QStringLiteral("password authentication failed")))
+            << e.description().toStdString();
+    }
+    QString right = server().Connect(QStringLiteral("PASSWORD=right;"));
+    right.replace(QStringLiteral("UID=kv"), QStringLiteral("UID=guarded"));
+    EXPECT_TRUE(Database::OpenOdbc(right).IsOpen());
+    EXPECT_EQ(HidePassword(QStringLiteral("DRIVER=x;UID=a;PWD=b;Port=1")), QStringLiteral("DRIVER=x;UID=a;Port=1"));
+
+    // The server stops: a clear refusal without the password; back again, the source works.
+    server().Stop();
+    const QString withPassword = server().Connect(QStringLiteral("PWD=Stopped1;"));
+    try {
+        Database::OpenOdbc(withPassword);
+        ADD_FAILURE() << "a stopped server answered";
+    } catch (const KvError& e) {
+        EXPECT_EQ(e.number(), 3151);
+        EXPECT_FALSE(e.description().contains(QStringLiteral("Stopped1")));
+    }
+    try {
+        Database p = Database::Open(path);
+        p.Scalar("SELECT x FROM LinkDataSource");
+        ADD_FAILURE() << "a link to a stopped server was read";
+    } catch (const KvError& e) {
+        EXPECT_TRUE(e.number() == 3151 || e.number() == 3146) << e.number();
+    }
+    server().Start();
+    Database p = Database::Open(path);
+    EXPECT_EQ(p.Scalar("SELECT x FROM LinkDataSource").toDouble(), 2.5);
+}

@@ -1,0 +1,138 @@
+// Projects over a source table on a database server (a private PostgreSQL through psqlODBC):
+// trained, tested and reopened as over the same table in a data file.
+#include "network/process.h"
+#include "tests/kdb/pgserver.h"
+#include "tests/network/netscript.h"
+
+#include <QRandomGenerator>
+#include <cmath>
+
+namespace {
+using kdb::Value;
+
+class ServerRoad : public ::testing::Test {
+protected:
+    void SetUp() override { folder = TestEnv::NewFolder("serverroad"); }
+    FakePrompter prompts;
+    RecordingHost host;
+    RecordingCharts charts;
+    QString folder;
+};
+
+// The same rows in a data file's table "Data" and in the server's table "road".
+QString MakeTwins(const QString& folder)
+{
+    QRandomGenerator rng(5);
+    std::vector<QList<Value>> rows;
+    QStringList values;
+    for (int i = 1; i <= 400; ++i) {
+        double x1 = rng.generateDouble() * 10;
+        if (x1 > 4.5 && x1 < 5.5)
+            x1 += 1.0;
+        const double x2 = rng.generateDouble() * 10;
+        const double y = 10.0 + 5.0 * std::sin(x1 / 3.0) + x2 / 2.0;
+        const QString side = x1 < 5 ? "left" : "right";
+        rows.push_back({i, x1, x2, y, side});
+        values << QStringLiteral("(%1, %2, %3, %4, '%5')")
+                      .arg(i)
+                      .arg(QString::number(x1, 'g', 17), QString::number(x2, 'g', 17),
+                           QString::number(y, 'g', 17), side);
+    }
+    pgtest::Server::Get().Sql("CREATE TABLE road (\"ID\" integer PRIMARY KEY, \"X1\" double precision, "
+                              "\"X2\" double precision, \"Y\" double precision, \"Side\" text); "
+                              "INSERT INTO road VALUES " + values.join(',') + ";");
+    return NetTest::MakeSource(folder, "Data", "X1 DOUBLE, X2 DOUBLE, Y DOUBLE, Side TEXT", rows);
+}
+
+// SFAM over the source: trained and tested; the predictions of the testing rows by key.
+QStringList SFamPredictions(const QString& project, const QString& source, const QString& table)
+{
+    CSFam sf;
+    sf.Initialize(project);
+    sf.Attach(source, table);
+    NetTest::Configure(sf, {{"X1", roleInput, 0, 11}, {"X2", roleInput, 0, 10}, {"Side", roleSFamPredict}});
+    sf.BuildClassList();
+    sf.SetTrainLow(1);
+    sf.SetTrainHigh(300);
+    sf.SetTestLow(301);
+    sf.SetTestHigh(400);
+    sf.SaveConfig();
+    for (int pass = 0; pass < 50; ++pass) {
+        sf.Train();
+        sf.Verify();
+        if (sf.CurrentError() == 0)
+            break;
+    }
+    sf.Revert();
+    EXPECT_EQ(sf.Test(), TestOutcome::Done);
+    EXPECT_LT(sf.CurrentError(), 10.0f);
+    kdb::Database db = kdb::Database::Open(project, false, true);
+    QStringList predicted;
+    for (kdb::Reader r = db.Query("SELECT MainPrimaryKey, Predicted FROM Test ORDER BY MainPrimaryKey"); r.Next();)
+        predicted << r.Text(0) + '=' + r.Text(1);
+    return predicted;
+}
+
+} // namespace
+
+TEST_F(ServerRoad, BothKindsTrainTestAndReopenOverTheServerAsOverTheFile)
+{
+    const QString file = MakeTwins(folder);
+    const QString connect = pgtest::Server::Get().Connect();
+
+    const QStringList onFile = SFamPredictions(folder + "/file.kvp", file, "Data");
+    const QStringList onServer = SFamPredictions(folder + "/server.kvp", connect, "public.road");
+    ASSERT_EQ(onServer.size(), 100);
+    EXPECT_EQ(onServer, onFile);
+    EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
+
+    const QString project = folder + "/bp.kvp";
+    std::vector<double> probe;
+    double before = 0;
+    {
+        CBackProp bp;
+        bp.Initialize(project);
+        bp.Attach(connect, "public.road");
+        ASSERT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
+        EXPECT_EQ(bp.DDO()->RecordCount(), 400);
+        NetTest::Configure(bp, {{"X1", roleInput, 0, 11}, {"X2", roleInput, 0, 10}, {"Y", roleBPPredict, 4, 21}});
+        bp.SetTrainLow(1);
+        bp.SetTrainHigh(300);
+        bp.SetTestLow(301);
+        bp.SetTestHigh(400);
+        bp.SaveConfig();
+        for (int pass = 0; pass < 40; ++pass) {
+            for (int k = 0; k < bp.VerifyRate(); ++k)
+                bp.Train();
+            bp.Verify();
+        }
+        bp.Revert();
+        const QString read = "FROM \"public\".\"road\" ORDER BY";   // a read of rows, not the catalogue
+        const int asked = int(pgtest::Server::Get().Log().count(read));
+        ASSERT_EQ(bp.Test(), TestOutcome::Done);
+        // The testing rows are read once, from the first of them.
+        const QString log = pgtest::Server::Get().Log();
+        EXPECT_EQ(int(log.count(read)) - asked, 1);
+        EXPECT_TRUE(log.contains("OFFSET 300"));
+        gProcess().SetIsTrained(true);
+        gProcess().SetIsTested(true);
+        gProcess().Save(project);
+        {
+            kdb::Database db = kdb::Database::Open(project, false, true);
+            EXPECT_EQ(db.RecordCount("Test"), 100);
+            // The testing rows are the last hundred keys of the server's table.
+            EXPECT_EQ(db.Scalar("SELECT MIN(MainPrimaryKey) FROM Test").toInt(), 301);
+        }
+        probe.assign(size_t(bp.DDO()->NumFields()) + 1, 0.0);
+        probe[size_t(bp.DDO()->FieldIndex("X1"))] = 4.0;
+        probe[size_t(bp.DDO()->FieldIndex("X2"))] = 6.0;
+        before = bp.Predict(probe);
+        bp.SaveConfig();
+    }
+    CBackProp again;
+    again.Initialize(project);
+    ASSERT_TRUE(again.NetReady());
+    EXPECT_EQ(again.DatabaseFileName(), connect);
+    EXPECT_NEAR(again.Predict(probe), before, 1e-9);
+    EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
+}
