@@ -1,5 +1,6 @@
 #include "app/views.h"
 
+#include "browse/browseviews.h"
 #include "config/frmconfprj.h"
 #include "config/splitcommand.h"
 #include "training/trainingviews.h"
@@ -7,6 +8,7 @@
 // Each window library adds its own Install call here.
 void AppViews::Install()
 {
+    BrowseViews::Install();
     ConfigureViews::Install();
     SplitViews::Install();
     TrainingViews::Install();
