@@ -1,6 +1,7 @@
 #include "app/views.h"
 
 #include "browse/browseviews.h"
+#include "charts/chartviews.h"
 #include "config/frmconfprj.h"
 #include "config/splitcommand.h"
 #include "training/trainingviews.h"
@@ -12,4 +13,5 @@ void AppViews::Install()
     ConfigureViews::Install();
     SplitViews::Install();
     TrainingViews::Install();
+    ChartViews::Install();
 }

@@ -1,6 +1,7 @@
 #include "core/numformat.h"
 
 #include <QRegularExpression>
+#include <charconv>
 #include <cmath>
 
 double NumFormat::RoundDecimal(double value, int decimals)
@@ -57,4 +58,13 @@ QString NumFormat::Format(double value, const QString& pattern)
         rounded = 0; // no "-0.00"
     return QString::number(rounded, 'f', decimals) + (percent ? QStringLiteral("%") : QString())
            + match.captured(3);
+}
+
+QString NumFormat::FormatSingle(float value, const QString& pattern)
+{
+    if (!std::isfinite(value))
+        return Format(double(value), pattern);
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return Format(QByteArray(buffer, int(result.ptr - buffer)).toDouble(), pattern);
 }

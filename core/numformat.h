@@ -12,6 +12,9 @@ namespace NumFormat {
 // exponent "E+nn"/"E-nn" only for very large or small values). A pattern it does not know is
 // treated as the general form.
 QString Format(double value, const QString& pattern = {});
+// A single-precision value by `pattern`, rounded from its own shortest decimal form (2.675f,
+// stored as 2.67499995..., gives "2.68" for "0.00", as its text 2.675 does).
+QString FormatSingle(float value, const QString& pattern);
 // The general form alone.
 QString General(double value);
 // `value` rounded to `decimals` places on its decimal value, ties away from zero.

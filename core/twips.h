@@ -2,6 +2,8 @@
 // and return twips; only painting converts to pixels.
 #pragma once
 
+#include <QPoint>
+#include <QRect>
 #include <cmath>
 
 namespace Twips {
@@ -15,4 +17,9 @@ constexpr int FromPixels(int pixels) { return pixels * PerPixel; }
 constexpr double ToPixels(double twips) { return twips / PerPixel; }
 // Whole pixels for a whole-twip length (nearest, halves up).
 constexpr int ToWholePixels(int twips) { return (twips + PerPixel / 2) / PerPixel; }
+inline QPoint ToWholePixels(const QPoint& p) { return {ToWholePixels(p.x()), ToWholePixels(p.y())}; }
+inline QRect ToWholePixels(const QRect& r)
+{
+    return {ToWholePixels(r.left()), ToWholePixels(r.top()), ToWholePixels(r.width()), ToWholePixels(r.height())};
+}
 }

@@ -62,6 +62,17 @@ public:
     // 0 without either. ActualRMSError raises; UnexplainedVar shows its error box and gives 0.
     float ActualRMSError();
     float UnexplainedVar();
+    // The error, the RMS error and the unexplained variance of the network over the training
+    // rows, whatever rows the arrays held before (they hold the training rows afterwards).
+    // Changes neither the network, the best error nor CurrentError; `valid` is false without a
+    // network or when the rows cannot be read or run (the reason was shown).
+    struct RowStatistics {
+        bool valid = false;
+        float error = -1;
+        float rmsError = -1;
+        float unexplained = -1;
+    };
+    RowStatistics TrainingStatistics();
     // Hand the testing rows to the chart host (see charthandover.h), testing first when the
     // testing rows are not built. Show their own error boxes.
     void ShowScatter();

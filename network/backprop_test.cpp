@@ -102,6 +102,26 @@ float CBackProp::UnexplainedVar()
     return answer;
 }
 
+CBackProp::RowStatistics CBackProp::TrainingStatistics()
+{
+    RowStatistics stats;
+    if (!mNetReady)
+        return stats;
+    if (!mTrainBuilt && (!BuildArrays(1) || !mTrainBuilt))
+        return stats;
+    const int32_t result = CallEngine(EngineRun);
+    if (result < 0) {
+        EngineBox(QStringLiteral("DLL Test Error.  Error #"), result, QStringLiteral("CBackProp::Verify"));
+        return stats;
+    }
+    stats.error = float(result / 100.0);
+    if (!Procedure(QStringLiteral("CBackProp::ActualRMSError"), [&] { stats.rmsError = ActualRMSError(); }))
+        return stats;
+    stats.unexplained = UnexplainedVar();
+    stats.valid = true;
+    return stats;
+}
+
 void CBackProp::HandOverCharts(bool series)
 {
     IChartHost& host = ChartHost::Current();

@@ -29,3 +29,10 @@ TEST(NumberFormat, GeneralForm)
     EXPECT_EQ(NumFormat::Format(1e16), "1E+16");
     EXPECT_EQ(NumFormat::General(123456789012.5), "123456789012.5");
 }
+
+TEST(NumberFormat, SingleRoundsFromItsOwnDigits)
+{
+    EXPECT_EQ(NumFormat::FormatSingle(2.675f, "0.00"), "2.68");
+    EXPECT_EQ(NumFormat::FormatSingle(12.345f, "0.00"), "12.35");
+    EXPECT_EQ(NumFormat::FormatSingle(0.19f, "0.000"), "0.190");
+}

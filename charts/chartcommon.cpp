@@ -1,0 +1,84 @@
+#include "charts/chartcommon.h"
+
+#include "core/errorbox.h"
+#include "core/numformat.h"
+#include "core/widgets/winhelpers.h"
+#include "data/datadef.h"
+#include "network/backprop.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr int16_t kCurrency = 5;
+}
+
+QString ChartFormat::AxisFormat(int16_t fieldType, double lo, double hi)
+{
+    if (fieldType == kCurrency)
+        return QStringLiteral("0.00");
+    const double r = hi - lo;
+    if (r > 100 || r > 10)
+        return QStringLiteral("0");
+    if (r > 1)
+        return QStringLiteral("0.0");
+    if (r > 0.1)
+        return QStringLiteral("0.00");
+    if (r > 0.01)
+        return QStringLiteral("0.000");
+    return QStringLiteral("0.0000");
+}
+
+double ChartFormat::Correlation(double unexplained)
+{
+    return std::sqrt(1.0 - std::min(unexplained, 1.0));
+}
+
+ChartFormat::Statistics ChartFormat::StatisticTexts(float currentError, float rmsError, float unexplained)
+{
+    Statistics s;
+    s.error = NumFormat::FormatSingle(currentError, QStringLiteral("0.00")) + QLatin1Char('%');
+    s.rms = NumFormat::FormatSingle(rmsError, QStringLiteral("0.00    "));
+    s.unexplained = NumFormat::FormatSingle(unexplained, QStringLiteral("0.00"));
+    s.correlation = NumFormat::Format(Correlation(double(unexplained)), QStringLiteral("0.00"));
+    return s;
+}
+
+ChartFormat::Statistics ChartFormat::StatisticTexts(CBackProp& net)
+{
+    float error = -1, rms = -1, u = 0;
+    IgnoreErrors([&] { error = net.CurrentError(); });
+    IgnoreErrors([&] { rms = net.ActualRMSError(); });
+    const bool rows = net.TrainBuilt() || net.TestBuilt();
+    if (rows)
+        IgnoreErrors([&] { u = net.UnexplainedVar(); });
+    Statistics s = StatisticTexts(error, rms, u);
+    // A failed test leaves -1, and without rows there is nothing to measure: no figure then.
+    if (error < 0)
+        s.error.clear();
+    if (rms < 0)
+        s.rms.clear();
+    if (!rows) {
+        s.unexplained.clear();
+        s.correlation.clear();
+    }
+    return s;
+}
+
+ChartFormat::FieldRange ChartFormat::PredictionRange(CBackProp& net)
+{
+    FieldRange range;
+    IgnoreErrors([&] {
+        const int16_t f = net.PredictField();
+        auto ddo = net.DDO();
+        if (f < 1 || !ddo)
+            return;
+        range.lo = float(ddo->UserMin(f));
+        range.hi = float(ddo->UserMax(f));
+        range.format = AxisFormat(ddo->FieldType(f), ddo->UserMin(f), ddo->UserMax(f));
+        range.name = ddo->FieldName(f);
+        range.valid = true;
+    });
+    return range;
+}
+

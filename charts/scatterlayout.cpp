@@ -1,0 +1,166 @@
+#include "charts/scatterlayout.h"
+
+#include "core/numformat.h"
+
+#include <QPainter>
+#include <charconv>
+#include <cmath>
+
+namespace {
+constexpr uint32_t kBlue = 0xFF0000;
+constexpr uint32_t kYellow = 0xFFFF;
+constexpr uint32_t kRed = 0xFF;
+} // namespace
+
+ScatterLayout::Result ScatterLayout::Layout(const Input& in)
+{
+    Result r;
+    const double lo = in.lo, hi = in.hi;
+    const TextMeasure& metrics = *in.measure;
+    auto measure = [&](const QString& text, DisplayItem::FontRole font = DisplayItem::FontRole::Body) {
+        return QSize(int(std::ceil(metrics.TextWidth(text, font))), int(std::ceil(metrics.TextHeight(text, font))));
+    };
+    using Role = DisplayItem::Role;
+    constexpr auto TitleFont = DisplayItem::FontRole::Title;
+    r.ylText = r.xlText = NumFormat::FormatSingle(in.lo, in.format);
+    r.yhText = r.xhText = NumFormat::FormatSingle(in.hi, in.format);
+    const QSize yl = measure(r.ylText), yh = measure(r.yhText);
+    const QSize xl = measure(r.xlText), xh = measure(r.xhText);
+
+    // The wider end label sets the left margin; the other lines up with it at the plot.
+    int graphLeft = 0;
+    if (yl.width() > yh.width()) {
+        r.yl.setX(480);
+        graphLeft = 480 + yl.width() + 120;
+        r.yh.setX(graphLeft - yh.width() - 120);
+    } else {
+        r.yh.setX(480);
+        graphLeft = 480 + yh.width() + 120;
+        r.yl.setX(graphLeft - yl.width() - 120);
+    }
+    const int g = graphLeft;
+    // A size the window cannot give is not applied: the plot keeps at least one twip.
+    const int height = std::max(1, in.client.height() - GraphTop - g - 330);
+    const int width = std::max(1, in.client.width() - graphLeft - g - 120);
+    r.graph = QRect(graphLeft, GraphTop, width, height);
+    const int bottom = GraphTop + height;
+    r.rightEdge = graphLeft + width;
+
+    r.titleText = QStringLiteral("[") + in.fieldName + QStringLiteral("]  Actual vs. Predicted");
+    const QSize title = measure(r.titleText, TitleFont);
+    r.title = QPoint(graphLeft + (width - title.width()) / 2, TitleTop);
+
+    r.xLabelTop = bottom + 120;
+    r.xl = QPoint(graphLeft - xl.width() / 2, r.xLabelTop);
+    r.xh = QPoint(graphLeft + width - xh.width() / 2, r.xLabelTop);
+    r.yh.setY(GraphTop - yh.height() / 2);
+    r.yl.setY(bottom - yl.height() / 2);
+    const QString predicted = QStringLiteral("P  R  E  D  I  C  T  E  D");
+    r.predictedTop = bottom + 360;
+    r.predicted = QPoint(graphLeft + (width - measure(predicted).width()) / 2, r.predictedTop);
+    const int actualHeight = 2175;
+    r.actual = QPoint(180, GraphTop + (height - actualHeight) / 2);
+
+    DisplayList& list = r.list;
+    list.Line(Role::Frame, graphLeft, GraphTop + 30, graphLeft, bottom, kBlue, 3);
+    list.Line(Role::Frame, graphLeft, bottom, graphLeft + width - 30, bottom, kBlue, 3);
+    const int halfX = measure(QStringLiteral("X")).height() / 2;
+    for (int i = 0; i <= 10; ++i) {
+        const int y = GraphTop + int(std::lround(i / 10.0 * height));
+        const int x = graphLeft + int(std::lround(i / 10.0 * width));
+        list.Line(Role::ValueTick, graphLeft, y, graphLeft - 90, y, kBlue);
+        list.Line(Role::PointTick, x, bottom, x, bottom + 90, kBlue);
+        const QString v = NumFormat::Format(lo + (hi - lo) * (10 - i) / 10, in.format);
+        list.Text(Role::ValueLabel, graphLeft - measure(v).width() - 120, y - halfX, v, kBlue);
+        const QString h = NumFormat::Format(lo + (hi - lo) * i / 10, in.format);
+        list.Text(Role::PointLabel, x - measure(h).width() / 2, r.xLabelTop, h, kBlue);
+    }
+    list.Text(Role::Title, r.title.x(), r.title.y(), r.titleText, 0x800000, TitleFont);
+    // The end values, as the plot's captions give them.
+    list.Text(Role::ValueLabel, r.yh.x(), r.yh.y(), r.yhText, kBlue);
+    list.Text(Role::ValueLabel, r.yl.x(), r.yl.y(), r.ylText, kBlue);
+    list.Text(Role::PointLabel, r.xl.x(), r.xl.y(), r.xlText, kBlue);
+    list.Text(Role::PointLabel, r.xh.x(), r.xh.y(), r.xhText, kBlue);
+    list.Text(Role::Title, r.predicted.x(), r.predicted.y(), predicted, 0);
+    // The vertical title: the spaced letters stacked one a line.
+    const QString actual = QStringLiteral("A C T U A  L");
+    const int lineHeight = measure(QStringLiteral("A")).height();
+    int y = r.actual.y();
+    for (const QChar c : actual) {
+        if (c == QLatin1Char(' '))
+            continue;
+        list.Text(Role::Title, r.actual.x(), y, QString(c), 0);
+        y += lineHeight;
+    }
+    return r;
+}
+
+ScatterLayout::Scale ScatterLayout::PlotScale(float lo, float hi)
+{
+    const double r = double(hi) - double(lo);
+    const double m = r * 0.005;
+    return {lo - m, hi + m, hi + m, lo - m};
+}
+
+QPointF ScatterLayout::ValueAt(const Scale& s, QPointF pixel, QSize sizePx)
+{
+    if (sizePx.width() <= 0 || sizePx.height() <= 0)
+        return {s.left, s.top};
+    return {s.left + pixel.x() / sizePx.width() * (s.right - s.left),
+            s.top - pixel.y() / sizePx.height() * (s.top - s.bottom)};
+}
+
+QImage ScatterLayout::Render(const Points& p, float lo, float hi, QSize sizePx)
+{
+    QImage image(sizePx.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    const Scale s = PlotScale(lo, hi);
+    if (s.Empty())
+        return image;
+    const int w = image.width(), h = image.height();
+    const double sx = w / (s.right - s.left), sy = h / (s.top - s.bottom);
+    auto toPx = [&](double x, double y) { return QPointF((x - s.left) * sx, (s.top - y) * sy); };
+
+    QPainter painter(&image);
+    painter.setPen(QPen(QColor(255, 255, 0), 1));
+    const double e = p.rmsError;
+    painter.drawLine(toPx(lo + e, lo), toPx(hi, hi - e));
+    painter.drawLine(toPx(lo, lo + e), toPx(hi - e, hi));
+    painter.end();
+
+    // Each point is binned to its pixel and set as a dot two pixels wide: one memory write
+    // per point, whatever the count.
+    const float r = hi - lo;
+    const QRgb red = qRgb(255, 0, 0);
+    auto* bits = reinterpret_cast<QRgb*>(image.bits());
+    const qsizetype line = image.bytesPerLine() / qsizetype(sizeof(QRgb));
+    for (int64_t i = 1; i <= p.count; ++i) {
+        const float x = p.predicted[i] * r + lo;
+        const float y = p.actual[i * p.stride] * r + lo;
+        const double fx = (double(x) - s.left) * sx, fy = (s.top - double(y)) * sy;
+        if (!(fx >= -1 && fx < w + 1 && fy >= -1 && fy < h + 1))
+            continue; // also the unusable rows, which lie outside the scale
+        const int ix = int(std::floor(fx)) - 1, iy = int(std::floor(fy)) - 1;
+        for (int yy = iy; yy <= iy + 1; ++yy) {
+            if (yy < 0 || yy >= h)
+                continue;
+            QRgb* row = bits + yy * line;
+            if (ix >= 0 && ix < w)
+                row[ix] = red;
+            if (ix + 1 >= 0 && ix + 1 < w)
+                row[ix + 1] = red;
+        }
+    }
+
+    painter.begin(&image);
+    painter.setPen(QPen(QColor(0, 0, 255), 1));
+    painter.drawLine(toPx(lo, lo), toPx(hi, hi));
+    return image;
+}
+
+QString ScatterLayout::DrillText(float value)
+{
+    char buffer[64];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return QString::fromLatin1(buffer, int(result.ptr - buffer));
+}

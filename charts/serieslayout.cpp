@@ -1,0 +1,280 @@
+#include "charts/serieslayout.h"
+
+#include "core/numformat.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr uint32_t kBlue = 0xFF0000;
+constexpr uint32_t kRed = 0xFF;
+} // namespace
+
+SeriesLayout::RowWindow SeriesLayout::Rows(int64_t points, float zoom, int v, int vMin, int vMax, int32_t testLow,
+                                           int32_t testHigh)
+{
+    RowWindow w;
+    w.step = zoom > 0 ? float(double(points) / double(zoom) / 10.0) : 0.0f;
+    w.first = int64_t(std::floor(double(v) * double(w.step) + 0.5)) + testLow - 1;
+    w.last = int64_t(std::floor(double(v + 10) * double(w.step) + 0.5)) + testLow - 1;
+    if (v == vMax)
+        w.last = testHigh;
+    if (v == vMin)
+        w.first = testLow;
+    return w;
+}
+
+int64_t SeriesLayout::TickRow(const RowWindow& w, int v, int i, int32_t testLow)
+{
+    return int64_t(std::floor(double(v + i) * double(w.step) + 0.5)) + testLow - 1;
+}
+
+int SeriesLayout::NextZoom(int zoom, bool rightButton)
+{
+    for (int z = 1; z <= MaxZoom; z *= 2)
+        if (z == zoom) {
+            if (rightButton)
+                return z == 1 ? MaxZoom : z / 2;
+            return z == MaxZoom ? 1 : z * 2;
+        }
+    return zoom;
+}
+
+SeriesLayout::Result SeriesLayout::Layout(const Input& in)
+{
+    Result r;
+    const TextMeasure& metrics = *in.measure;
+    auto measure = [&](const QString& text, DisplayItem::FontRole font = DisplayItem::FontRole::Body) {
+        return QSize(int(std::ceil(metrics.TextWidth(text, font))), int(std::ceil(metrics.TextHeight(text, font))));
+    };
+    using Role = DisplayItem::Role;
+    constexpr auto TitleFont = DisplayItem::FontRole::Title;
+    r.ylText = NumFormat::FormatSingle(in.lo, in.format);
+    r.yhText = NumFormat::FormatSingle(in.hi, in.format);
+    r.xlText = QString::number(in.rows.first);
+    r.xhText = QString::number(in.rows.last);
+    const QSize yl = measure(r.ylText), yh = measure(r.yhText);
+    QPoint ylAt, yhAt;
+    int graphLeft = 0;
+    if (yl.width() > yh.width()) {
+        ylAt.setX(480);
+        graphLeft = 480 + yl.width() + 120;
+        yhAt.setX(graphLeft - yh.width() - 120);
+    } else {
+        yhAt.setX(480);
+        graphLeft = 480 + yh.width() + 120;
+        ylAt.setX(graphLeft - yl.width() - 120);
+    }
+    const int height = std::max(1, in.client.height() - GraphTop - graphLeft - 330 - ScrollHeight);
+    int width = in.client.width() - 2 * graphLeft - 120;
+    if (width < 0)
+        width = 1;
+    width = std::max(1, width);
+    r.graph = QRect(graphLeft, GraphTop, width, height);
+    const int bottom = GraphTop + height;
+    const int right = graphLeft + width;
+    r.rightEdge = right;
+
+    if (in.client.width() >= ZoomButtonMinWindow) {
+        const int left = right + (in.client.width() - right - ZoomButtonSize.width()) / 2;
+        r.zoomButton = QRect(QPoint(left, GraphTop + (height - ZoomButtonSize.height()) / 2), ZoomButtonSize);
+    }
+
+    DisplayList& list = r.list;
+    // Title and legend on one line above the plot.
+    const QString title1 = QStringLiteral("Actual"), title2 = QStringLiteral("Predicted");
+    const QString predict = QStringLiteral("[") + in.fieldName + QStringLiteral("]");
+    const int box = 255;
+    const int t1Left = graphLeft + width / 2 - (measure(title1, TitleFont).width() - box) / 2;
+    const int box1Left = t1Left - box - 60;
+    const int t2Left = t1Left + measure(title1, TitleFont).width() + 2 * box;
+    const int box2Left = t2Left - box - 60;
+    const int predictLeft = t1Left - measure(predict, TitleFont).width() - box - 240;
+    list.Box(Role::LegendBox, box1Left, LegendTop, box1Left + box - 15, LegendTop + box - 15, kBlue);
+    list.Box(Role::LegendBox, box2Left, LegendTop, box2Left + box - 15, LegendTop + box - 15, kRed);
+    list.Text(Role::LegendText, t1Left, LegendTop, title1, kBlue, TitleFont);
+    list.Text(Role::LegendText, t2Left, LegendTop, title2, kRed, TitleFont);
+    list.Text(Role::Title, predictLeft, LegendTop, predict, 0x800000, TitleFont);
+    r.close = QPoint(right, 360); // right-aligned by the caller
+
+    const int xLabelTop = bottom + 120;
+    const QSize xl = measure(r.xlText), xh = measure(r.xhText);
+    list.Text(Role::PointLabel, graphLeft - xl.width() / 2, xLabelTop, r.xlText, kBlue);
+    list.Text(Role::PointLabel, right - xh.width() / 2, xLabelTop, r.xhText, kBlue);
+    list.Text(Role::ValueLabel, yhAt.x(), GraphTop - yh.height() / 2, r.yhText, kBlue);
+    list.Text(Role::ValueLabel, ylAt.x(), bottom - yl.height() / 2, r.ylText, kBlue);
+    r.scroll = QRect(graphLeft, xLabelTop + xl.height() + 60, width, ScrollHeight);
+    const QString rowTitle = QStringLiteral("R O W    N U M B E R");
+    r.rowTitleTop = r.scroll.bottom() + 1 + 120;
+    list.Text(Role::Title, graphLeft + (width - measure(rowTitle).width()) / 2, r.rowTitleTop, rowTitle, 0);
+    const QString value = QStringLiteral("V A L U E");
+    const int lineHeight = measure(QStringLiteral("V")).height();
+    int y = GraphTop + (height - 1815) / 2;
+    for (const QChar c : value) {
+        if (c == QLatin1Char(' '))
+            continue;
+        list.Text(Role::Title, 180, y, QString(c), 0);
+        y += lineHeight;
+    }
+
+    list.Line(Role::Frame, graphLeft, GraphTop + 30, graphLeft, bottom, kBlue, 3);
+    list.Line(Role::Frame, graphLeft, bottom, right - 30, bottom, kBlue, 3);
+    const int halfX = measure(QStringLiteral("X")).height() / 2;
+    const double lo = in.lo, hi = in.hi;
+    for (int i = 0; i <= 10; ++i) {
+        const int yi = GraphTop + int(std::lround(height * i / 10.0));
+        const int xi = graphLeft + int(std::lround(width * i / 10.0));
+        list.Line(Role::ValueTick, graphLeft, yi, graphLeft - 90, yi, kBlue);
+        list.Line(Role::PointTick, xi, bottom, xi, bottom + 90, kBlue);
+        if (i == 0 || i == 10)
+            continue;
+        const QString v = NumFormat::Format(lo + (hi - lo) * (10 - i) / 10, in.format);
+        list.Text(Role::ValueLabel, graphLeft - measure(v).width() - 120, yi - halfX, v, kBlue);
+        const QString row = QString::number(TickRow(in.rows, in.scrollValue, i, in.testLow));
+        list.Text(Role::PointLabel, xi - measure(row).width() / 2, xLabelTop, row, kBlue);
+    }
+    return r;
+}
+
+size_t SeriesLayout::Plot::PointCount() const
+{
+    size_t n = 0;
+    for (const auto& line : lines)
+        for (const auto& run : line)
+            n += run.size();
+    return n;
+}
+
+namespace {
+
+// Adds points to a run, keeping of the points that fall into one pixel column only the first,
+// the lowest, the highest and the last: the line drawn is the same, its cost bounded by the
+// plot's width.
+class RunBuilder {
+public:
+    explicit RunBuilder(std::vector<std::vector<QPointF>>& runs) : m_runs(runs) {}
+    void Start(QPointF p)
+    {
+        Flush();
+        m_runs.emplace_back();
+        Add(p);
+    }
+    void Add(QPointF p)
+    {
+        // x is never negative: truncation is the floor.
+        const long column = long(p.x());
+        if (!m_open || column != m_column) {
+            Flush();
+            m_open = true;
+            m_column = column;
+            m_first = m_min = m_max = m_last = p;
+            m_count = 1;
+            m_minAt = m_maxAt = 0;
+            return;
+        }
+        if (p.y() < m_min.y()) {
+            m_min = p;
+            m_minAt = m_count;
+        }
+        if (p.y() > m_max.y()) {
+            m_max = p;
+            m_maxAt = m_count;
+        }
+        m_last = p;
+        ++m_count;
+    }
+    void Flush()
+    {
+        if (!m_open || m_runs.empty())
+            return;
+        auto& run = m_runs.back();
+        run.push_back(m_first);
+        if (m_count > 1) {
+            // Lowest and highest in the order they came.
+            if (m_minAt <= m_maxAt) {
+                push(run, m_min);
+                push(run, m_max);
+            } else {
+                push(run, m_max);
+                push(run, m_min);
+            }
+            push(run, m_last);
+        }
+        m_open = false;
+    }
+
+private:
+    static void push(std::vector<QPointF>& run, QPointF p)
+    {
+        if (run.empty() || run.back() != p)
+            run.push_back(p);
+    }
+    std::vector<std::vector<QPointF>>& m_runs;
+    bool m_open = false;
+    long m_column = 0;
+    QPointF m_first, m_min, m_max, m_last;
+    int64_t m_count = 0;
+    int64_t m_minAt = 0, m_maxAt = 0;
+};
+
+} // namespace
+
+SeriesLayout::Plot SeriesLayout::PlotSeries(const Points& points, int64_t first, int64_t last, int32_t testLow,
+                                            float lo, float hi, float rms, QSize sizePx)
+{
+    Plot plot;
+    if (first == last || hi == lo || sizePx.width() <= 0 || sizePx.height() <= 0)
+        return plot;
+    const double sx = sizePx.width() / double(last - first);
+    const double sy = sizePx.height() / (double(hi) - double(lo));
+    auto px = [&](int64_t r, float v) { return QPointF(double(r - first) * sx, (double(hi) - double(v)) * sy); };
+    auto index = [&](int64_t r) { return r - testLow + 1; };
+    auto usable = [&](int64_t i) { return i >= 1 && i <= points.count && points.predicted[i] != -1.0f; };
+    auto predicted = [&](int64_t i) { return ChartFormat::Denormalise(points.predicted[i], lo, hi); };
+    auto actual = [&](int64_t i) { return ChartFormat::Denormalise(points.actual[i * points.stride], lo, hi); };
+
+    // The four lines are drawn one after the other with one pen-lift flag: a line starts
+    // lifted when the line before ended on a row without prediction. The rows are walked once
+    // for all four.
+    const bool endsLifted = !usable(index(last));
+    std::array<bool, 4> lifted{false, endsLifted, endsLifted, endsLifted};
+    std::array<RunBuilder, 4> runs{RunBuilder(plot.lines[0]), RunBuilder(plot.lines[1]), RunBuilder(plot.lines[2]),
+                                   RunBuilder(plot.lines[3])};
+    const int64_t i0 = index(first);
+    const bool startKnown = i0 >= 1 && i0 <= points.count;
+    for (int line = 0; line < 4; ++line) {
+        const float start = !startKnown ? lo : (line == 2 ? actual(i0) : predicted(i0));
+        runs[size_t(line)].Start(px(first, start));
+    }
+    const int64_t step = first <= last ? 1 : -1;
+    for (int64_t r = first;; r += step) {
+        const int64_t i = index(r);
+        if (!usable(i)) {
+            lifted.fill(true);
+        } else {
+            const float p = predicted(i);
+            const double x = double(r - first) * sx;
+            const double yp = (double(hi) - double(p)) * sy;
+            const double values[4] = {(double(hi) - double(p + rms)) * sy, (double(hi) - double(p - rms)) * sy,
+                                      (double(hi) - double(actual(i))) * sy, yp};
+            for (size_t line = 0; line < 4; ++line) {
+                if (lifted[line]) {
+                    runs[line].Start(QPointF(x, line < 2 ? yp : values[line]));
+                    lifted[line] = false;
+                } else {
+                    runs[line].Add(QPointF(x, values[line]));
+                }
+            }
+        }
+        if (r == last)
+            break;
+    }
+    for (size_t line = 0; line < 4; ++line) {
+        runs[line].Flush();
+        // A run of a single point draws nothing.
+        auto& lines = plot.lines[line];
+        lines.erase(std::remove_if(lines.begin(), lines.end(), [](const auto& run) { return run.size() < 2; }),
+                    lines.end());
+    }
+    return plot;
+}

@@ -1,0 +1,128 @@
+// The result views on the shipped sample data, opened through their commands in the program's
+// main window. With KORVAN_SHOTS naming a folder, a picture of each view is saved there to be
+// looked at (the scatter chart, the time series at zoom 1 and 8, the matrix, both test dialogs).
+#include "charts/chartviews.h"
+#include "charts/frmmatrix.h"
+#include "charts/frmscatter.h"
+#include "charts/frmseries.h"
+#include "tests/charts/chartfixture.h"
+#include "tests/support/fakeprompter.h"
+#include "tests/support/testenv.h"
+#include "training/testdialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QSpinBox>
+#include <QTest>
+
+namespace {
+
+QString samplePath()
+{
+    return QCoreApplication::applicationDirPath() + "/../share/korvan/samples/KorvanSample.kvs";
+}
+
+void save(QWidget* w, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("KORVAN_SHOTS");
+    if (folder.isEmpty() || !w)
+        return;
+    QDir().mkpath(folder);
+    QTest::qWait(50);
+    w->grab().save(folder + "/" + name + ".png");
+}
+
+template <class T>
+T* child(QWidget* main)
+{
+    const auto all = main->findChildren<T*>();
+    return all.isEmpty() ? nullptr : all.front();
+}
+
+} // namespace
+
+TEST(ChartPictures, ViewsOnTheShippedSamples)
+{
+    if (!QFile::exists(samplePath()))
+        GTEST_SKIP() << "no sample file";
+    FakePrompter prompts;
+    ChartTest::MainWindow window;
+    RecordingHost host;
+    ChartTest::RecordingViews views;
+    ChartViews::Install();
+    window.main->resize(1100, 760);
+    const QString folder = TestEnv::NewFolder("chartpictures");
+    const QString data = folder + "/KorvanSample.kvs";
+    QFile::copy(samplePath(), data);
+    QFile::setPermissions(data, QFile::ReadOwner | QFile::WriteOwner);
+
+    // WeeklySales: weeks 1..250 train, 251..312 test.
+    auto bp = std::make_shared<CBackProp>();
+    bp->Initialize(folder + "/sales.kvp");
+    bp->Attach(data, "WeeklySales");
+    NetTest::Configure(*bp, {{"WeekNo", roleInput, 1, 312},
+                             {"Price", roleInput, 3, 5},
+                             {"Advertising", roleInput, 0, 25},
+                             {"Temperature", roleInput, -5, 30},
+                             {"Promotion", roleInput, 0, 1},
+                             {"Sales", roleBPPredict, 250, 575}});
+    bp->SetTrainLow(1);
+    bp->SetTrainHigh(250);
+    bp->SetTestLow(251);
+    bp->SetTestHigh(312);
+    bp->SaveConfig();
+    for (int pass = 0; pass < 150; ++pass) {
+        for (int k = 0; k < 5; ++k)
+            bp->Train();
+        bp->Verify();
+    }
+    bp->Revert();
+    gProjectType = ntBackProp;
+    gBackProp() = bp;
+    {
+        frmTestNetwork dialog(bp, window.main);
+        ASSERT_EQ(dialog.Start(), TestOutcome::Done);
+        dialog.show();
+        save(&dialog, "testnetwork");
+    }
+    modMenu::ShowScatter();
+    ASSERT_NE(child<frmScatter>(window.main), nullptr);
+    frmScatter* scatter = child<frmScatter>(window.main);
+    scatter->GraphMouseMove(QPointF(scatter->Graph()->width() * 0.6, scatter->Graph()->height() * 0.4), false);
+    save(window.main, "scatter");
+    modMenu::ShowSeries();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    frmSeries* series = child<frmSeries>(window.main);
+    ASSERT_NE(series, nullptr);
+    EXPECT_EQ(child<frmScatter>(window.main), nullptr); // one result view at a time
+    save(window.main, "series-zoom1");
+    series->updZoom->setValue(8);
+    QTest::qWait(200);
+    EXPECT_EQ(series->Zoom(), 8.0f);
+    save(window.main, "series-zoom8");
+    modMenu::RemoveChildForms();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    // Seeds: rows 1..200 train, 201..300 test.
+    auto sf = ChartTest::TestedSFam(folder + "/seeds.kvp", data, "Seeds",
+                                    {{"Length", roleInput, 4, 8},
+                                     {"Width", roleInput, 2, 5},
+                                     {"Weight", roleInput, 5, 25},
+                                     {"Hardness", roleInput, 20, 80},
+                                     {"Variety", roleSFamPredict}});
+    gBackProp().reset();
+    {
+        frmSFTest dialog(sf, window.main);
+        dialog.Start();
+        dialog.show();
+        save(&dialog, "sftest");
+    }
+    modMenu::ShowCMatrix();
+    frmMatrix* matrix = child<frmMatrix>(window.main);
+    ASSERT_NE(matrix, nullptr);
+    EXPECT_EQ(matrix->Count().Count(), 3);
+    EXPECT_EQ(matrix->Count().total, 100);
+    save(window.main, "matrix");
+    EXPECT_TRUE(prompts.Boxes().empty());
+}

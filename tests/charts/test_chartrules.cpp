@@ -1,0 +1,236 @@
+// The rules of the result views without their windows: axis formats and statistics, the
+// scatter's layout, scale and rendering, the time series' row window, zoom steps and pen lifts,
+// and the matrix's sizing.
+#include "charts/chartcommon.h"
+#include "charts/matrixlayout.h"
+#include "charts/scatterlayout.h"
+#include "charts/serieslayout.h"
+
+#include <QColor>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Every letter 100 twips wide and 200 high.
+class FixedMeasure final : public ITextMeasure {
+public:
+    double TextWidth(const QString& text, DisplayItem::FontRole) const override { return 100.0 * double(text.size()); }
+    double TextHeight(const QString&, DisplayItem::FontRole) const override { return 200; }
+};
+
+bool hasText(const DisplayList& list, const QString& text)
+{
+    for (const DisplayItem& item : list.items)
+        if (item.kind == DisplayItem::Kind::Text && item.text == text)
+            return true;
+    return false;
+}
+
+bool isRed(const QImage& image, int x, int y)
+{
+    return image.pixelColor(x, y) == QColor(255, 0, 0);
+}
+
+} // namespace
+
+TEST(ChartRules, AxisFormatsAndStatistics)
+{
+    using ChartFormat::AxisFormat;
+    EXPECT_EQ(AxisFormat(7, 0, 50), "0");
+    EXPECT_EQ(AxisFormat(7, 0, 100), "0");     // strictly above 10
+    EXPECT_EQ(AxisFormat(7, 0, 5), "0.0");
+    EXPECT_EQ(AxisFormat(7, 0, 1), "0.00");    // strictly above 0.1, not above 1
+    EXPECT_EQ(AxisFormat(7, 0, 0.5), "0.00");
+    EXPECT_EQ(AxisFormat(7, 0, 0.05), "0.000");
+    EXPECT_EQ(AxisFormat(7, 3, 3), "0.0000");  // a constant field
+    EXPECT_EQ(AxisFormat(7, 5, 0), "0.0000");
+    EXPECT_EQ(AxisFormat(5, 0, 100000), "0.00"); // currency whatever the range
+
+    const auto s = ChartFormat::StatisticTexts(12.346f, 2.38f, 0.19f);
+    EXPECT_EQ(s.error, "12.35%");
+    EXPECT_EQ(s.rms, "2.38    ");
+    EXPECT_EQ(s.unexplained, "0.19");
+    EXPECT_EQ(s.correlation, "0.90");
+    EXPECT_EQ(ChartFormat::StatisticTexts(0, 0, 1.3f).correlation, "0.00");
+    EXPECT_GT(ChartFormat::Correlation(-0.44), 1.0); // no lower clamp
+}
+
+TEST(ChartRules, ScatterLayoutLabelsAndAxes)
+{
+    ScatterLayout::Input in;
+    in.client = QSize(9000, 7000);
+    in.lo = 0;
+    in.hi = 50;
+    in.format = "0";
+    in.fieldName = "Sales";
+    const FixedMeasure measure;
+    in.measure = &measure;
+    const ScatterLayout::Result r = ScatterLayout::Layout(in);
+    // "50" is the wider end label: it sits at 480, the plot 120 right of it.
+    EXPECT_EQ(r.yh.x(), 480);
+    EXPECT_EQ(r.graph.left(), 480 + 200 + 120);
+    EXPECT_EQ(r.yl.x(), r.graph.left() - 100 - 120);
+    const int g = r.graph.left();
+    EXPECT_EQ(r.graph.height(), 7000 - ScatterLayout::GraphTop - g - 330);
+    EXPECT_EQ(r.graph.width(), 9000 - g - g - 120);
+    EXPECT_EQ(r.titleText, "[Sales]  Actual vs. Predicted");
+    EXPECT_EQ(r.xlText, "0");
+    EXPECT_EQ(r.xhText, "50");
+    // Eleven ticks a side reading lo..hi by tenths, in the axis format.
+    for (const char* t : {"0", "5", "10", "25", "45", "50"})
+        EXPECT_TRUE(hasText(r.list, t)) << t;
+    EXPECT_EQ(r.list.Of(DisplayItem::Role::ValueTick).size(), 11u);
+    EXPECT_EQ(r.list.Of(DisplayItem::Role::PointTick).size(), 11u);
+    ASSERT_EQ(r.list.Of(DisplayItem::Role::Frame).size(), 2u);
+    EXPECT_EQ(r.list.Of(DisplayItem::Role::Frame)[0]->penPixels, 3);
+
+    // A window too small for a plot keeps a plot of one twip and still draws its axes.
+    in.client = QSize(100, 100);
+    const ScatterLayout::Result tiny = ScatterLayout::Layout(in);
+    EXPECT_EQ(tiny.graph.width(), 1);
+    EXPECT_EQ(tiny.graph.height(), 1);
+}
+
+TEST(ChartRules, ScatterScaleMapsPixelsAndRendersEveryPoint)
+{
+    const ScatterLayout::Scale s = ScatterLayout::PlotScale(0, 100);
+    EXPECT_DOUBLE_EQ(s.left, -0.5);
+    EXPECT_DOUBLE_EQ(s.top, 100.5);
+    const QPointF mid = ScatterLayout::ValueAt(s, QPointF(100, 50), QSize(200, 100));
+    EXPECT_DOUBLE_EQ(mid.x(), 50.0);
+    EXPECT_DOUBLE_EQ(mid.y(), 50.0);
+    const QPointF corner = ScatterLayout::ValueAt(s, QPointF(0, 0), QSize(200, 100));
+    EXPECT_DOUBLE_EQ(corner.x(), -0.5);
+    EXPECT_DOUBLE_EQ(corner.y(), 100.5);
+
+    // Three rows: (P 0.2, A 0.8), an unusable row, (P 0.9, A 0.1). Stride 2 (one input).
+    const std::vector<float> actual{0, 0, 0.8f, 0, 0.5f, 0, 0.1f, 0};
+    const std::vector<float> predicted{0, 0.2f, -1.0f, 0.9f};
+    ScatterLayout::Points p{actual.data(), 2, predicted.data(), 3, 0};
+    const QImage image = ScatterLayout::Render(p, 0, 100, QSize(201, 201));
+    const auto px = [](double v) { return int((v + 0.5) / 101.0 * 201); };
+    EXPECT_TRUE(isRed(image, px(20) - 1, 200 - px(80)));
+    EXPECT_TRUE(isRed(image, px(90) - 1, 200 - px(10)));
+    int red = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            red += isRed(image, x, y);
+    EXPECT_EQ(red, 8); // two dots of 2 x 2; the unusable row lies outside the plot
+
+    // A constant prediction field: no scale, no points, no division by zero.
+    const QImage flat = ScatterLayout::Render(p, 7, 7, QSize(50, 50));
+    EXPECT_EQ(flat.pixelColor(25, 25), QColor(Qt::white));
+    EXPECT_TRUE(ScatterLayout::PlotScale(7, 7).Empty());
+    EXPECT_EQ(ScatterLayout::DrillText(12.5f), "12.5");
+}
+
+TEST(ChartRules, SeriesRowWindowAndZoomSteps)
+{
+    // 1000 points from row 1, zoom 4, scroll 5: step 25, rows 125 to 375, ticks 150..350.
+    const SeriesLayout::RowWindow w = SeriesLayout::Rows(1000, 4, 5, 0, 30, 1, 1000);
+    EXPECT_FLOAT_EQ(w.step, 25.0f);
+    EXPECT_EQ(w.first, 125);
+    EXPECT_EQ(w.last, 375);
+    EXPECT_EQ(SeriesLayout::TickRow(w, 5, 1, 1), 150);
+    EXPECT_EQ(SeriesLayout::TickRow(w, 5, 9, 1), 350);
+    // Zoom 1: the whole testing range, whatever the step gives.
+    const SeriesLayout::RowWindow all = SeriesLayout::Rows(333, 1, 0, 0, 0, 801, 1133);
+    EXPECT_EQ(all.first, 801);
+    EXPECT_EQ(all.last, 1133);
+    // At the end of the range the window ends at TestHigh.
+    EXPECT_EQ(SeriesLayout::Rows(1000, 2, 10, 0, 10, 1, 1000).last, 1000);
+    EXPECT_EQ(SeriesLayout::ScrollMax(4), 30);
+
+    std::vector<int> left{1}, right{1};
+    for (int i = 0; i < 7; ++i) {
+        left.push_back(SeriesLayout::NextZoom(left.back(), false));
+        right.push_back(SeriesLayout::NextZoom(right.back(), true));
+    }
+    EXPECT_EQ(left, (std::vector<int>{1, 2, 4, 8, 16, 32, 64, 1}));
+    EXPECT_EQ(right, (std::vector<int>{1, 64, 32, 16, 8, 4, 2, 1}));
+    EXPECT_EQ(SeriesLayout::NextZoom(3, false), 3);
+    EXPECT_EQ(SeriesLayout::NextZoom(3, true), 3);
+}
+
+TEST(ChartRules, SeriesPenLiftsAtRowsWithoutPrediction)
+{
+    // Rows 11..20 (TestLow 11); rows 14 and 15 have no prediction.
+    std::vector<float> actual(11, 0.5f), predicted(11, 0.4f);
+    predicted[0] = 0;
+    predicted[4] = predicted[5] = -1.0f;
+    SeriesLayout::Points p{actual.data(), 1, predicted.data(), 10};
+    const SeriesLayout::Plot plot = SeriesLayout::PlotSeries(p, 11, 20, 11, 0, 10, 0.5f, QSize(900, 100));
+    for (size_t line = 0; line < 4; ++line) {
+        ASSERT_EQ(plot.lines[line].size(), 2u) << line;
+        // The first run ends at row 13, the second starts at row 16.
+        EXPECT_DOUBLE_EQ(plot.lines[line][0].back().x(), 200.0);
+        EXPECT_DOUBLE_EQ(plot.lines[line][1].front().x(), 500.0);
+    }
+    // The band starts at the prediction with a vertical stroke to its edge.
+    EXPECT_DOUBLE_EQ(plot.lines[0][0][0].y(), 60.0);
+    EXPECT_DOUBLE_EQ(plot.lines[0][0][1].y(), 55.0);
+    // After the gap the band resumes from the prediction, the actual line from its own point.
+    EXPECT_DOUBLE_EQ(plot.lines[0][1].front().y(), 60.0);
+    EXPECT_DOUBLE_EQ(plot.lines[2][1].front().y(), 50.0);
+
+    // A window narrower than a row, or a constant field, draws nothing.
+    EXPECT_EQ(SeriesLayout::PlotSeries(p, 12, 12, 11, 0, 10, 0.5f, QSize(900, 100)).PointCount(), 0u);
+    EXPECT_EQ(SeriesLayout::PlotSeries(p, 11, 20, 11, 5, 5, 0.5f, QSize(900, 100)).PointCount(), 0u);
+
+    // A million rows on 600 pixels: at most four points a pixel column and line.
+    std::vector<float> many(1000001, 0.3f), values(1000001, 0.2f);
+    for (size_t i = 0; i < many.size(); ++i)
+        many[i] = float(i % 7) / 7.0f;
+    SeriesLayout::Points big{values.data(), 1, many.data(), 1000000};
+    const SeriesLayout::Plot dense = SeriesLayout::PlotSeries(big, 1, 1000000, 1, 0, 1, 0.1f, QSize(600, 300));
+    EXPECT_LE(dense.PointCount(), 4u * 4u * 602u);
+}
+
+TEST(ChartRules, MatrixSizeGrids)
+{
+    // The window widths that leave A = 2600 and A = 3000 for the class columns.
+    MatrixLayout::SizeInput in;
+    in.vscWidth = 255;
+    in.classesWidth = 1215;
+    in.sumPredictedWidth = 2415;
+    in.hscHeight = 255;
+    in.sumActualHeight = 615;
+    in.titleActualHeight = 285;
+    in.formTitleHeight = 570;
+    in.rowHeight = 300;
+    in.classes = 3;
+    const int fixed = 45 + 1215 + 2415 + 600 + 255;
+    in.windowHeight = 20000;
+    in.windowWidth = 2600 + fixed;
+    MatrixLayout::Size s = MatrixLayout::SizeGrids(in);
+    EXPECT_EQ(s.columnWidth, 1300);
+    EXPECT_EQ(s.visibleColumns, 2);
+    EXPECT_EQ(s.gridWidth, 2600 - 30);
+    in.windowWidth = 3000 + fixed;
+    s = MatrixLayout::SizeGrids(in);
+    EXPECT_EQ(s.columnWidth, 1000);
+    EXPECT_EQ(s.visibleColumns, 3);
+    // Wide enough for all: n x 1200, the matrix n x 1200 - 30 wide.
+    in.windowWidth = 20000;
+    s = MatrixLayout::SizeGrids(in);
+    EXPECT_EQ(s.columnWidth, 1200);
+    EXPECT_EQ(s.gridWidth, 3 * 1200 - 30);
+    EXPECT_EQ(s.visibleRows, 3);
+    EXPECT_EQ(s.height, 900);
+
+    // Room for 3.2 rows of five classes: four rows and the header.
+    in.classes = 5;
+    const int rest = 420 + 45 + 2 * 285 + 615 + 570 + 255 + 300 + 45;
+    in.windowHeight = rest + 960;
+    s = MatrixLayout::SizeGrids(in);
+    EXPECT_EQ(s.height, 1200);
+    EXPECT_EQ(s.visibleRows, 4);
+    EXPECT_EQ(s.gridHeight, (1200 - 30) + 300 + 45);
+
+    // No classes, no row height: nothing divides by zero.
+    in.classes = 0;
+    in.rowHeight = 0;
+    s = MatrixLayout::SizeGrids(in);
+    EXPECT_EQ(s.visibleRows, 0);
+    EXPECT_EQ(s.visibleColumns, 0);
+}

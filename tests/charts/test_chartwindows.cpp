@@ -1,0 +1,188 @@
+// The result views through the commands that open them, on small tested projects: the scatter
+// chart's captions, statistics, read-out, status hint and drill-down; the time series' delayed
+// zoom and scroll range; the confusion matrix's count, scroll synchronisation and drill-downs.
+#include "charts/chartviews.h"
+#include "charts/frmmatrix.h"
+#include "charts/frmscatter.h"
+#include "charts/frmseries.h"
+#include "core/numformat.h"
+#include "core/status.h"
+#include "tests/charts/chartfixture.h"
+#include "tests/support/fakeprompter.h"
+#include "tests/support/testenv.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTest>
+
+namespace {
+
+template <class T>
+T* findWindow()
+{
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* t = qobject_cast<T*>(w); t && t->isVisible())
+            return t;
+        for (T* t : w->findChildren<T*>())
+            if (t->isVisible())
+                return t;
+    }
+    return nullptr;
+}
+
+void closeAll()
+{
+    modMenu::RemoveChildForms();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+class ChartWindows : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = TestEnv::NewFolder("chartwindows");
+        ChartViews::Install();
+    }
+    void TearDown() override { closeAll(); }
+    FakePrompter prompts;
+    ChartTest::MainWindow window;
+    RecordingHost host;
+    ChartTest::RecordingViews views;
+    QString folder;
+};
+
+} // namespace
+
+TEST_F(ChartWindows, ScatterShowsTheTestAndDrillsDownAtThePoint)
+{
+    auto bp = ChartTest::TestedBackProp(folder);
+    modMenu::ShowScatter();
+    frmScatter* form = findWindow<frmScatter>();
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(form->windowTitle(), "Scatter Graph Of Actual vs. Predicted");
+    EXPECT_EQ(form->lblTrainRows->text(), "Trained: 1 to 300");
+    EXPECT_EQ(form->lblTestRows->text(), " Tested: 301 to 400");
+    EXPECT_EQ(form->AxisFormat(), "0"); // range 4..21
+    form->Activate();
+    EXPECT_EQ(form->Statistic(0)->text(), NumFormat::FormatSingle(bp->CurrentError(), "0.00") + "%");
+    EXPECT_TRUE(form->Statistic(1)->text().endsWith("    "));
+    EXPECT_FALSE(form->Statistic(3)->text().isEmpty());
+
+    // The plot's centre reads the middle of the scale, 12.5, in the axis format.
+    ScatterPlot* plot = form->Graph();
+    ASSERT_GT(plot->width(), 10);
+    form->GraphMouseMove(QPointF(plot->width() / 2.0, plot->height() / 2.0), false);
+    EXPECT_NEAR(form->LastPredicted(), 12.5, 1e-4);
+    EXPECT_NEAR(form->LastActual(), 12.5, 1e-4);
+    EXPECT_TRUE(form->lblPos->text().startsWith("(P=1")) << form->lblPos->text().toStdString();
+    EXPECT_TRUE(form->lblPos->text().endsWith(", D=0)"));
+    EXPECT_TRUE(form->lblPos->isVisible());
+    // Moving off the plot and back never loses the saved status text.
+    Status::Message("Test Set results");
+    form->FormMouseMove(false);
+    EXPECT_FALSE(form->lblPos->isVisible());
+
+    form->GraphMouseMove(QPointF(0, 0), false);
+    const float p = form->LastPredicted(), a = form->LastActual();
+    EXPECT_NEAR(p, 4 - 17 * 0.005, 1e-4);
+    EXPECT_NEAR(a, 21 + 17 * 0.005, 1e-4);
+    form->GraphDoubleClick();
+    EXPECT_TRUE(views.calls.isEmpty()); // posted: the browse closes this window
+    QCoreApplication::processEvents();
+    ASSERT_EQ(views.calls.size(), 1);
+    const QStringList args = views.calls[0].mid(15).chopped(1).split(','); // BrowseOutlyers(p,a)
+    ASSERT_EQ(args.size(), 2);
+    EXPECT_EQ(args[0].toFloat(), p);
+    EXPECT_EQ(args[1].toFloat(), a);
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(ChartWindows, SeriesZoomWaitsForTheLastChangeAndKeepsTheScrollInRange)
+{
+    auto bp = ChartTest::TestedBackProp(folder, 5);
+    modMenu::ShowSeries();
+    frmSeries* form = findWindow<frmSeries>();
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(form->PointCount(), 100);
+    EXPECT_EQ(form->Layout().xlText, "301");
+    EXPECT_EQ(form->Layout().xhText, "400");
+    EXPECT_GT(form->PlotLines().PointCount(), 0u);
+
+    // Three spinner changes within 100 ms: one redraw, at the last value.
+    const int before = form->Redraws();
+    form->updZoom->setValue(2);
+    form->updZoom->setValue(3);
+    form->updZoom->setValue(4);
+    EXPECT_EQ(form->Redraws(), before);
+    QTest::qWait(250);
+    EXPECT_EQ(form->Redraws(), before + 1);
+    EXPECT_EQ(form->Zoom(), 4.0f);
+    EXPECT_EQ(form->hscGraph->maximum(), 30);
+
+    // At the end of the scroll range, zoom 2: the value drops to the new maximum, one redraw,
+    // the window ends at TestHigh.
+    form->hscGraph->setValue(30);
+    const int atEnd = form->Redraws();
+    form->ZoomClick(true); // 4 -> 2
+    EXPECT_EQ(form->updZoom->value(), 2);
+    QTest::qWait(250);
+    EXPECT_EQ(form->hscGraph->maximum(), 10);
+    EXPECT_EQ(form->hscGraph->value(), 10);
+    EXPECT_EQ(form->Redraws(), atEnd + 1);
+    EXPECT_EQ(form->Layout().xhText, "400");
+    EXPECT_EQ(form->Layout().xlText, "350");
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(ChartWindows, MatrixCountsScrollsTogetherAndDrillsDown)
+{
+    auto sf = ChartTest::TestedSFam(folder);
+    modMenu::ShowCMatrix();
+    frmMatrix* form = findWindow<frmMatrix>();
+    ASSERT_NE(form, nullptr);
+    const MatrixCount& m = form->Count();
+    ASSERT_EQ(m.Count(), 3);
+    EXPECT_GT(m.total, 90);
+    EXPECT_LE(m.total, 100);
+    EXPECT_EQ(form->lblSumTotal->text(), QString::number(m.total));
+    EXPECT_EQ(form->Grid->model()->index(1, 1).data(Qt::BackgroundRole).value<QColor>(), QColor(255, 255, 0));
+    EXPECT_EQ(form->tdbSumActual->model()->index(1, 0).data().toString(), m.ColumnRate(0));
+
+    // A small window: fewer rows and columns show, and the four grids scroll together.
+    form->resize(420, 260);
+    EXPECT_LT(form->Sizes().visibleColumns, 3);
+    EXPECT_TRUE(form->hscCol->isEnabled());
+    form->hscCol->setValue(1);
+    EXPECT_EQ(form->Grid->horizontalScrollBar()->value(), 1);
+    EXPECT_EQ(form->tdbSumActual->horizontalScrollBar()->value(), 1);
+    form->resize(900, 600);
+    EXPECT_FALSE(form->hscCol->isEnabled());
+    EXPECT_FALSE(form->vscRow->isEnabled());
+
+    // Each drill-down names exactly its rows: a cell (predicted, actual), a heading or a
+    // column total (any predicted, the actual class), a class or a row total (the predicted
+    // class, any actual). An empty cell does nothing.
+    int zeroRow = -1, zeroCol = -1;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            if (m.At(r, c) == 0 && zeroRow < 0) {
+                zeroRow = r;
+                zeroCol = c;
+            }
+    EXPECT_TRUE(form->DrillGrid(0, 0));
+    EXPECT_TRUE(form->DrillGrid(-1, 2));
+    EXPECT_TRUE(form->DrillClasses(1));
+    EXPECT_TRUE(form->DrillSumPredicted(2));
+    EXPECT_TRUE(form->DrillSumActual(1));
+    if (zeroRow >= 0) {
+        EXPECT_FALSE(form->DrillGrid(zeroRow, zeroCol));
+    }
+    EXPECT_FALSE(form->DrillGrid(0, 5));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(views.calls, QStringList({"BrowseOutlyers(Amber,Amber)", "BrowseOutlyers(,Cobalt)", "BrowseOutlyers(Briar,)",
+                                        "BrowseOutlyers(Cobalt,)", "BrowseOutlyers(,Briar)"}));
+    EXPECT_TRUE(prompts.Boxes().empty());
+}

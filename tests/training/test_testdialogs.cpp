@@ -1,0 +1,152 @@
+// The two test dialogs and the test command: the figures and their formats, the training
+// column from the training rows, a failed test showing no figures, and the road through
+// "Reset Data Limits" (a new testing range tests again, an unchanged split keeps the figures, a
+// new training range ends the command) and "Close" (the results browser after the dialog).
+#include "core/numformat.h"
+#include "core/widgets/commandbar.h"
+#include "shell/navigate.h"
+#include "tests/charts/chartfixture.h"
+#include "tests/support/modalanswerer.h"
+#include "training/testdialogs.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+ModalAnswerer::Answer click(QPushButton* frmTestNetwork::*button)
+{
+    return [button](QWidget* w) {
+        auto* dialog = qobject_cast<frmTestNetwork*>(w);
+        ASSERT_NE(dialog, nullptr);
+        (dialog->*button)->click();
+    };
+}
+
+// Records the figures of the dialog on screen, then presses a button.
+ModalAnswerer::Answer readThenClick(std::array<QString, 8>& figures, QPushButton* frmTestNetwork::*button)
+{
+    return [&figures, button](QWidget* w) {
+        auto* dialog = qobject_cast<frmTestNetwork*>(w);
+        ASSERT_NE(dialog, nullptr);
+        figures = dialog->Figures();
+        (dialog->*button)->click();
+    };
+}
+
+class TestDialogsTest : public ::testing::Test {
+protected:
+    void SetUp() override { folder = TestEnv::NewFolder("testdialogs"); }
+    FakePrompter prompts;
+    ChartTest::MainWindow window;
+    RecordingHost host;
+    ChartTest::RecordingViews views;
+    QString folder;
+};
+
+} // namespace
+
+TEST(TestFigures, FormatsOfBothDialogs)
+{
+    const auto c = TestFigures::Column(12.346f, 2.38f, 0.19f);
+    EXPECT_EQ(c[0], "12.35%");
+    EXPECT_EQ(c[1], "2.38");
+    EXPECT_EQ(c[2], "0.190");
+    EXPECT_EQ(c[3], "0.900");
+    EXPECT_EQ(TestFigures::Column(1, 1, 1.4f)[3], "0.000");
+    EXPECT_EQ(TestFigures::SFamError(0), "0.00%");
+    EXPECT_EQ(TestFigures::SFamError(7.5f), "7.50%");
+    EXPECT_EQ(TestFigures::SFamError(-1), "N/A");
+}
+
+TEST_F(TestDialogsTest, TrainingColumnIsTheTrainingRowsAndAFailedTestShowsNoFigures)
+{
+    auto bp = ChartTest::TestedBackProp(folder);
+    // After the test the arrays hold the testing rows; the training column must not show them.
+    const float testing = bp->CurrentError();
+    const CBackProp::RowStatistics expected = [&] {
+        CBackProp::RowStatistics s = bp->TrainingStatistics();
+        bp->Test();
+        return s;
+    }();
+    ASSERT_TRUE(expected.valid);
+    frmTestNetwork dialog(bp);
+    EXPECT_EQ(dialog.windowTitle(), "Data Test Successful");
+    EXPECT_EQ(dialog.lblTrainStat[0]->text(), NumFormat::FormatSingle(expected.error, "0.00") + "%");
+    EXPECT_EQ(dialog.lblTrainStat[2]->text(), NumFormat::FormatSingle(expected.unexplained, "0.000"));
+    ASSERT_EQ(dialog.Start(), TestOutcome::Done);
+    EXPECT_EQ(dialog.lblTrainStat[4]->text(), NumFormat::FormatSingle(bp->CurrentError(), "0.00") + "%");
+    EXPECT_FLOAT_EQ(bp->CurrentError(), testing);
+    EXPECT_NE(dialog.lblTrainStat[4]->text(), dialog.lblTrainStat[0]->text());
+
+    // No network: no training figures (grey captions), and the failed test shows "N/A".
+    bp->Reset();
+    frmTestNetwork failed(bp);
+    EXPECT_TRUE(failed.lblTrainStat[0]->text().isEmpty());
+    EXPECT_NE(failed.Start(), TestOutcome::Done);
+    for (size_t k = 4; k < 8; ++k)
+        EXPECT_EQ(failed.lblTrainStat[k]->text(), "N/A");
+    EXPECT_EQ(bp->CurrentError(), -1.0f);
+}
+
+TEST_F(TestDialogsTest, ResetDataLimitsTestsAgainOnlyForANewTestingRange)
+{
+    auto bp = ChartTest::TestedBackProp(folder);
+    std::array<QString, 8> first, unchanged, retested;
+    int split = 0;
+    modMenu::Views().SetLimits = [&] {
+        // The first split changes nothing, the second ends the testing range earlier.
+        if (++split == 2)
+            bp->SetTestHigh(350);
+    };
+    {
+        ModalAnswerer answers;
+        answers.Then(readThenClick(first, &frmTestNetwork::cmdSetLimits))
+            .Then(readThenClick(unchanged, &frmTestNetwork::cmdSetLimits))
+            .Then(readThenClick(retested, &frmTestNetwork::cmdExit));
+        modMenu::Views().TestShow = [] { TestDialogs::TestShow(); };
+        gNavigate().Navigate(navTrained);
+        modMenu::TestShow();
+        EXPECT_EQ(answers.Answered(), 3);
+    }
+    EXPECT_EQ(views.Count("CloseBrowsers"), 1);
+    EXPECT_EQ(split, 2);
+    EXPECT_EQ(unchanged, first);
+    EXPECT_NE(retested[4], first[4]);
+    EXPECT_EQ(retested[0], first[0]);
+    EXPECT_EQ(views.Count("BrowseTest"), 1); // Close opens the results browser, after the dialog
+    EXPECT_TRUE(window.ToolEnabled("mnuScatter")); // the tested step
+
+    // A new training range ends the command: no browser, no tested step.
+    gNavigate().Navigate(navTrained);
+    modMenu::Views().SetLimits = [&] { bp->SetTrainHigh(250); };
+    {
+        ModalAnswerer answers;
+        answers.Then(click(&frmTestNetwork::cmdSetLimits));
+        modMenu::TestShow();
+    }
+    EXPECT_EQ(views.Count("BrowseTest"), 1);
+    EXPECT_FALSE(window.ToolEnabled("mnuScatter"));
+}
+
+TEST_F(TestDialogsTest, SFamDialogShowsBothErrors)
+{
+    auto sf = ChartTest::TestedSFam(folder);
+    std::pair<QString, QString> shown;
+    {
+        ModalAnswerer answers;
+        answers.Then([&](QWidget* w) {
+            auto* dialog = qobject_cast<frmSFTest*>(w);
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->windowTitle(), "SFAM Test Results");
+            shown = {dialog->lblTrainErr->text(), dialog->lblTestErr->text()};
+            dialog->cmdClose->click();
+        });
+        modMenu::Views().TestShow = [] { TestDialogs::TestShow(); };
+        modMenu::TestShow();
+    }
+    EXPECT_EQ(shown.first, TestFigures::SFamError(sf->BestTrainError()));
+    EXPECT_EQ(shown.second, TestFigures::SFamError(sf->CurrentError()));
+    EXPECT_TRUE(shown.second.endsWith('%'));
+    EXPECT_EQ(views.Count("BrowseTest"), 0);
+}

@@ -1,0 +1,355 @@
+#include "training/testdialogs.h"
+
+#include "core/errorbox.h"
+#include "core/numformat.h"
+#include "core/twips.h"
+#include "core/widgets/hourglass.h"
+#include "core/widgets/veltra.h"
+#include "core/widgets/winhelpers.h"
+#include "network/sfam.h"
+#include "shell/modmenu.h"
+#include "shell/navigate.h"
+#include "shell/networkopener.h"
+#include "shell/viewprocs.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr uint32_t kGrey = 0x808080;
+constexpr uint32_t kBlue = 0xFF0000;
+constexpr uint32_t kRed = 0xFF;
+
+void centre(QWidget* dialog)
+{
+    IgnoreErrors([&] {
+        dialog->adjustSize();
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect s = screen->availableGeometry();
+            dialog->move(s.left() + (s.width() - dialog->width()) / 2, s.top() + (s.height() - dialog->height()) / 2);
+        }
+    });
+}
+
+void setTextColour(QWidget* w, uint32_t bgr)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, Utilities::ColorFromBgr(bgr));
+    w->setPalette(p);
+}
+
+// The screen's wait cursor for a scope.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+} // namespace
+
+std::array<QString, 4> TestFigures::Column(float error, float rmsError, float unexplained)
+{
+    return {NumFormat::FormatSingle(error, QStringLiteral("0.00")) + QLatin1Char('%'),
+            NumFormat::FormatSingle(rmsError, QStringLiteral("0.00")),
+            NumFormat::FormatSingle(unexplained, QStringLiteral("0.000")),
+            NumFormat::Format(std::sqrt(1.0 - std::min(double(unexplained), 1.0)), QStringLiteral("0.000"))};
+}
+
+QString TestFigures::SFamError(float error)
+{
+    if (error < 0)
+        return QStringLiteral("N/A");
+    return NumFormat::FormatSingle(error, QStringLiteral("0.00")) + QLatin1Char('%');
+}
+
+// --- frmTestNetwork ----------------------------------------------------------------------
+
+frmTestNetwork::frmTestNetwork(std::shared_ptr<CBackProp> net, QWidget* parent, bool loadTraining)
+    : QDialog(parent), m_net(std::move(net))
+{
+    setWindowTitle(QStringLiteral("Data Test Successful"));
+    setModal(true);
+    const QString captions[] = {QStringLiteral("Normalized RMS Error:"), QStringLiteral("Actual RMS Error:"),
+                                QStringLiteral("Unexplained Variance:"), QStringLiteral("Correlation Coefficient:")};
+    auto frame = [&](const QString& title, int first) {
+        auto* box = new QGroupBox(title, this);
+        auto* grid = new QGridLayout(box);
+        for (int k = 0; k < 4; ++k) {
+            lblCaption[size_t(first + k)] = new QLabel(captions[k], box);
+            lblTrainStat[size_t(first + k)] = new QLabel(QString(), box);
+            lblTrainStat[size_t(first + k)]->setMinimumWidth(Twips::ToWholePixels(900));
+            lblTrainStat[size_t(first + k)]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            grid->addWidget(lblCaption[size_t(first + k)], k, 0);
+            grid->addWidget(lblTrainStat[size_t(first + k)], k, 1);
+        }
+        return box;
+    };
+    Frame1 = frame(QStringLiteral("Training"), 0);
+    Frame2 = frame(QStringLiteral("Testing"), 4);
+    setFrameColour(Frame1, kGrey);
+    setFrameColour(Frame2, kBlue);
+
+    cmdBrowse = new QPushButton(QStringLiteral("Browse Test Results"), this);
+    cmdScatter = new QPushButton(QStringLiteral("Show Scatter Graph"), this);
+    cmdSeries = new QPushButton(QStringLiteral("Show Time Series Graph"), this);
+    cmdSetLimits = new QPushButton(QStringLiteral("Reset Data Limits"), this);
+    cmdExit = new QPushButton(QStringLiteral("Close"), this);
+    cmdExit->setDefault(true);
+    connect(cmdBrowse, &QPushButton::clicked, this, [this] { end(Outcome::Browse); });
+    connect(cmdScatter, &QPushButton::clicked, this, [this] { end(Outcome::Scatter); });
+    connect(cmdSeries, &QPushButton::clicked, this, [this] { end(Outcome::Series); });
+    connect(cmdSetLimits, &QPushButton::clicked, this, [this] { end(Outcome::ResetLimits); });
+    connect(cmdExit, &QPushButton::clicked, this, [this] { end(Outcome::Close); });
+
+    auto* frames = new QHBoxLayout;
+    frames->addWidget(Frame1);
+    frames->addWidget(Frame2);
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* b : {cmdBrowse, cmdScatter, cmdSeries, cmdSetLimits, cmdExit})
+        buttons->addWidget(b);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(frames);
+    layout->addLayout(buttons);
+
+    // The training column: the network over the training rows, before the test runs.
+    CBackProp::RowStatistics training;
+    IgnoreErrors([&] {
+        if (m_net && loadTraining)
+            training = m_net->TrainingStatistics();
+    });
+    if (!loadTraining) {
+        // The caller sets the figures.
+    } else if (training.valid) {
+        const auto column = TestFigures::Column(training.error, training.rmsError, training.unexplained);
+        for (size_t k = 0; k < 4; ++k)
+            lblTrainStat[k]->setText(column[k]);
+    } else {
+        for (size_t k = 0; k < 4; ++k) {
+            lblTrainStat[k]->clear();
+            setTextColour(lblCaption[k], kGrey);
+        }
+    }
+    centre(this);
+}
+
+void frmTestNetwork::setFrameColour(QGroupBox* frame, uint32_t bgr)
+{
+    // The frame's caption only; its labels keep their own colour.
+    frame->setStyleSheet(QStringLiteral("QGroupBox { color: %1; font-weight: bold; }")
+                             .arg(Utilities::ColorFromBgr(bgr).name()));
+    for (size_t k = 0; k < 8; ++k)
+        if (lblCaption[k] && lblCaption[k]->parent() == frame) {
+            lblCaption[k]->setStyleSheet(QStringLiteral("font-weight: normal;"));
+            lblTrainStat[k]->setStyleSheet(QStringLiteral("color: black; font-weight: normal;"));
+        }
+}
+
+TestOutcome frmTestNetwork::Start()
+{
+    for (size_t k = 4; k < 8; ++k)
+        lblTrainStat[k]->clear();
+    setFrameColour(Frame2, kRed);
+    setEnabled(false);
+    repaint();
+    TestOutcome outcome = TestOutcome::NoNetwork;
+    {
+        WaitCursor wait;
+        IgnoreErrors([&] {
+            if (m_net)
+                outcome = m_net->Test();
+        });
+        // A test that failed has no figures: never 100 minus an error of -1, nor the figures
+        // of rows that were not tested.
+        if (outcome == TestOutcome::Done) {
+            float rms = -1, u = -1;
+            IgnoreErrors([&] { rms = m_net->ActualRMSError(); });
+            IgnoreErrors([&] { u = m_net->UnexplainedVar(); });
+            const auto column = TestFigures::Column(m_net->CurrentError(), rms, u);
+            for (size_t k = 0; k < 4; ++k)
+                lblTrainStat[k + 4]->setText(column[k]);
+        } else {
+            for (size_t k = 4; k < 8; ++k)
+                lblTrainStat[k]->setText(QStringLiteral("N/A"));
+        }
+    }
+    setFrameColour(Frame2, kBlue);
+    setEnabled(true);
+    repaint();
+    return outcome;
+}
+
+std::array<QString, 8> frmTestNetwork::Figures() const
+{
+    std::array<QString, 8> f;
+    for (size_t k = 0; k < 8; ++k)
+        f[k] = lblTrainStat[k]->text();
+    return f;
+}
+
+void frmTestNetwork::SetFigures(const std::array<QString, 8>& figures)
+{
+    for (size_t k = 0; k < 8; ++k)
+        lblTrainStat[k]->setText(figures[k]);
+}
+
+void frmTestNetwork::end(Outcome outcome)
+{
+    m_outcome = outcome;
+    done(QDialog::Accepted);
+}
+
+// --- frmSFTest ---------------------------------------------------------------------------
+
+frmSFTest::frmSFTest(std::shared_ptr<CSFam> net, QWidget* parent) : QDialog(parent), m_net(std::move(net))
+{
+    setWindowTitle(QStringLiteral("SFAM Test Results"));
+    setModal(true);
+    auto frame = [&](const QString& title, QLabel*& value) {
+        auto* box = new QGroupBox(title, this);
+        auto* row = new QHBoxLayout(box);
+        row->addWidget(new QLabel(QStringLiteral("Error: "), box));
+        value = new QLabel(QString(), box);
+        value->setMinimumWidth(Twips::ToWholePixels(900));
+        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        row->addWidget(value);
+        return box;
+    };
+    QGroupBox* Frame1 = frame(QStringLiteral("Training"), lblTrainErr);
+    QGroupBox* Frame2 = frame(QStringLiteral("Testing"), lblTestErr);
+    cmdClose = new QPushButton(QStringLiteral("Close"), this);
+    cmdClose->setDefault(true);
+    connect(cmdClose, &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });
+    auto* layout = new QVBoxLayout(this);
+    auto* frames = new QHBoxLayout;
+    frames->addWidget(Frame1);
+    frames->addWidget(Frame2);
+    layout->addLayout(frames);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdClose);
+    layout->addLayout(buttons);
+    centre(this);
+}
+
+TestOutcome frmSFTest::Start()
+{
+    IgnoreErrors([&] { lblTrainErr->setText(TestFigures::SFamError(m_net ? m_net->BestTrainError() : -1.0f)); });
+    WaitCursor wait;
+    QCoreApplication::processEvents();
+    IgnoreErrors([&] {
+        if (m_net)
+            m_outcome = m_net->Test();
+    });
+    return m_outcome;
+}
+
+void frmSFTest::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // A failed test leaves CurrentError -1: "N/A", never a figure.
+    IgnoreErrors([&] {
+        lblTestErr->setText(TestFigures::SFamError(m_outcome == TestOutcome::Done && m_net ? m_net->CurrentError() : -1.0f));
+    });
+}
+
+// --- the test command --------------------------------------------------------------------
+
+namespace {
+
+struct Limits {
+    int32_t trainLow, trainHigh, testLow, testHigh;
+};
+
+Limits limitsOf(const CNetworkProject& net)
+{
+    return {net.TrainLow(), net.TrainHigh(), net.TestLow(), net.TestHigh()};
+}
+
+// A network that is not in the engine yet (a project just opened) is brought back first.
+template <class Net>
+void ready(Net& net)
+{
+    if (!net.NetReady())
+        net.Revert();
+}
+
+void testBackProp(const std::shared_ptr<CBackProp>& net)
+{
+    QWidget* parent = gVeltra().MainForm();
+    std::array<QString, 8> figures;
+    bool test = true;
+    for (;;) {
+        QPointer<frmTestNetwork> dialog = new frmTestNetwork(net, parent, test);
+        if (test)
+            dialog->Start();
+        else
+            dialog->SetFigures(figures);
+        dialog->exec();
+        const frmTestNetwork::Outcome outcome = dialog ? dialog->Result() : frmTestNetwork::Outcome::None;
+        if (dialog) {
+            figures = dialog->Figures();
+            delete dialog;
+        }
+        switch (outcome) {
+        case frmTestNetwork::Outcome::Close:
+        case frmTestNetwork::Outcome::Browse:
+            QCoreApplication::processEvents();
+            modMenu::BrowseTest();
+            break;
+        case frmTestNetwork::Outcome::Scatter:
+            net->ShowScatter();
+            break;
+        case frmTestNetwork::Outcome::Series:
+            net->ShowSeries();
+            break;
+        case frmTestNetwork::Outcome::ResetLimits: {
+            const Limits before = limitsOf(*net);
+            modMenu::SetLimits();
+            const Limits after = limitsOf(*net);
+            if (after.trainLow != before.trainLow || after.trainHigh != before.trainHigh)
+                return; // back to training: the project is no longer tested
+            test = after.testLow != before.testLow || after.testHigh != before.testHigh;
+            continue;
+        }
+        case frmTestNetwork::Outcome::None:
+            break;
+        }
+        break;
+    }
+    gNavigate().Navigate(navTested);
+}
+
+} // namespace
+
+void TestDialogs::TestShow()
+{
+    modMenu::CloseBrowsers();
+    if (gProjectType == ntSFam) {
+        auto net = gSFam();
+        if (!net)
+            return;
+        IgnoreErrors([&] { ready(*net); });
+        QPointer<frmSFTest> dialog = new frmSFTest(net, gVeltra().MainForm());
+        dialog->Start();
+        dialog->exec();
+        delete dialog;
+        gNavigate().Navigate(navTested);
+    } else if (gProjectType == ntBackProp) {
+        auto net = gBackProp();
+        if (!net)
+            return;
+        IgnoreErrors([&] { ready(*net); });
+        testBackProp(net);
+    }
+}

@@ -1,0 +1,86 @@
+// The two test dialogs and the test command that runs them: frmTestNetwork ("Data Test
+// Successful") tests a back-propagation network and sets its training and testing figures side
+// by side; frmSFTest ("SFAM Test Results") tests an SFAM classifier and shows both error rates.
+// A dialog's buttons end it with an outcome; the command acts on it once the dialog is gone,
+// so nothing closes a window from inside its own handler.
+#pragma once
+
+#include "network/backprop.h"
+
+#include <QDialog>
+#include <QString>
+#include <array>
+#include <memory>
+
+class CSFam;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+namespace TestFigures {
+// The four figures of one column: Format(error, "0.00") & "%", Format(rms, "0.00"),
+// Format(u, "0.000") and the correlation sqrt(1 - min(u, 1)) as "0.000".
+std::array<QString, 4> Column(float error, float rmsError, float unexplained);
+// An SFAM error: "0.00%", or "N/A" when there is none (-1).
+QString SFamError(float error);
+}
+
+class frmTestNetwork : public QDialog {
+    Q_OBJECT
+public:
+    // What the user chose; the test command carries it out after the dialog has closed.
+    enum class Outcome { None, Close, Browse, Scatter, Series, ResetLimits };
+
+    // Loads the dialog: the training column from the network over the training rows (empty
+    // with grey captions when there are none).
+    // `loadTraining` false leaves the figures to SetFigures.
+    explicit frmTestNetwork(std::shared_ptr<CBackProp> net, QWidget* parent = nullptr, bool loadTraining = true);
+    // Runs the test and fills the testing column; a test that did not end Done shows "N/A".
+    TestOutcome Start();
+    // The eight figure texts, to carry them into a new dialog after "Reset Data Limits".
+    std::array<QString, 8> Figures() const;
+    void SetFigures(const std::array<QString, 8>& figures);
+    Outcome Result() const { return m_outcome; }
+
+    std::array<QLabel*, 8> lblTrainStat{};
+    std::array<QLabel*, 8> lblCaption{};
+    QGroupBox* Frame1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QPushButton* cmdBrowse = nullptr;
+    QPushButton* cmdScatter = nullptr;
+    QPushButton* cmdSeries = nullptr;
+    QPushButton* cmdSetLimits = nullptr;
+    QPushButton* cmdExit = nullptr;
+
+private:
+    void end(Outcome outcome);
+    void setFrameColour(QGroupBox* frame, uint32_t bgr);
+
+    std::shared_ptr<CBackProp> m_net;
+    Outcome m_outcome = Outcome::None;
+};
+
+class frmSFTest : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmSFTest(std::shared_ptr<CSFam> net, QWidget* parent = nullptr);
+    // The best training error, then the test.
+    TestOutcome Start();
+    QLabel* lblTrainErr = nullptr;
+    QLabel* lblTestErr = nullptr;
+    QPushButton* cmdClose = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    std::shared_ptr<CSFam> m_net;
+    TestOutcome m_outcome = TestOutcome::NoNetwork;
+};
+
+namespace TestDialogs {
+// modMenu::TestShow: closes the browse windows, runs the test dialog of the project's kind and
+// then does what it ended with (results browser, a chart, a new row split); enters the tested
+// step unless a new training range sent the project back to training.
+void TestShow();
+}
