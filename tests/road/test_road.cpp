@@ -4,6 +4,11 @@
 // SFAM over Seeds, and back-propagation over WeeklySales reached through ODBC.
 #include "tests/road/roadfixture.h"
 
+#include "browse/browsemodel.h"
+#include "browse/browsegrid.h"
+#include "browse/frmbrowse.h"
+#include "charts/frmmatrix.h"
+#include "charts/frmscatter.h"
 #include "config/advancedmodel.h"
 #include "config/frmconfigproj.h"
 #include "config/frmconfprj.h"
@@ -18,6 +23,7 @@
 #include "network/sfam.h"
 #include "shell/modmenu.h"
 #include "shell/networkopener.h"
+#include "shell/viewprocs.h"
 #include "tests/support/modalanswerer.h"
 #include "tests/support/testenv.h"
 #include "training/frmtrainbp.h"
@@ -32,7 +38,10 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QItemSelectionModel>
 #include <QSpinBox>
+#include <QTableView>
+#include <QTest>
 
 namespace {
 
@@ -82,6 +91,30 @@ void Press(QWidget* w, const char* name)
     b->click();
 }
 
+// The browse window the commands act on.
+frmBrowse* Browser()
+{
+    return qobject_cast<frmBrowse*>(gBrowseForm().data());
+}
+
+// A cell's text once its block is read (as the event loop reads it while scrolling).
+QVariant Cell(frmBrowse* w, int row, int column, int role = Qt::DisplayRole)
+{
+    BrowseModel* m = w->Model();
+    m->data(m->index(row, column), role);
+    m->FetchPending();
+    return m->data(m->index(row, column), role);
+}
+
+int ColumnOf(frmBrowse* w, const QString& table, const QString& field)
+{
+    const auto& columns = w->RecordSource().columns;
+    for (qsizetype i = 0; i < columns.size(); ++i)
+        if (columns[i].field == field && columns[i].table == table)
+            return int(i);
+    return -1;
+}
+
 } // namespace
 
 class Road : public RoadTest {
@@ -109,7 +142,7 @@ protected:
         EXPECT_EQ(w->TableName(), table);
         EXPECT_EQ(Panel(QStringLiteral("User")), QStringLiteral(" %1 Rows ").arg(rows));
         GiveRoles(w, inputs, prediction);
-        EXPECT_EQ(w->Rules().Inputs().size(), size_t(inputs.size()));
+        EXPECT_EQ(qsizetype(w->Rules().Inputs().size()), inputs.size());
         EXPECT_EQ(w->Rules().PredictionName(), prediction);
 
         // The advanced limits: the first input's lower bound a little lower, kept by OK.
@@ -203,6 +236,117 @@ protected:
         Finish(path, 300 - trainHigh);
     }
 
+    template <class T>
+    T* Window() const
+    {
+        for (QMdiSubWindow* sub : main->MdiArea()->subWindowList())
+            if (auto* w = qobject_cast<T*>(sub->widget()))
+                return w;
+        return nullptr;
+    }
+
+    int64_t Marked(const QString& path) const
+    {
+        return kdb::Database::Open(path, false, true).Scalar(QStringLiteral("SELECT COUNT(*) FROM Test WHERE Mark <> 0")).ToInt().value_or(-1);
+    }
+
+    // The results browser: sorted by a source column, one row marked with a double click,
+    // Mark All and Unmark All, three rows selected and marked, those exported.
+    void SortMarkExport(const QString& path, const QString& table, const QString& field, int64_t rows)
+    {
+        frmBrowse* w = Browser();
+        ASSERT_TRUE(w);
+        EXPECT_EQ(w->RowCount(), rows);
+        EXPECT_EQ(w->windowTitle(), ResultsTitle());
+        EXPECT_TRUE(On(QStringLiteral("mnuSortAsc")) && On(QStringLiteral("mnuMarkAll")) && On(QStringLiteral("mnuExport")));
+        const int col = ColumnOf(w, table, field);
+        ASSERT_GE(col, 0);
+        w->tgBrowse->SetCurrent(0, col);
+        Click(QStringLiteral("mnuSortAsc"));
+        EXPECT_EQ(Status(), QStringLiteral("Sorted by:  [%1]").arg(field));
+        double last = -1e300;
+        for (int r = 0; r < rows; ++r) {
+            const double v = Cell(w, r, col).toString().toDouble();
+            EXPECT_GE(v, last) << r;
+            last = v;
+        }
+
+        emit w->tgBrowse->CellDoubleClicked(0, col);
+        EXPECT_EQ(Marked(path), 1);
+        EXPECT_FALSE(Cell(w, 0, 0, Qt::DecorationRole).isNull());
+        Click(QStringLiteral("mnuMarkAll"));
+        EXPECT_EQ(Marked(path), rows);
+        Click(QStringLiteral("mnuUnmarkAll"));
+        EXPECT_EQ(Marked(path), 0);
+        QTableView* pane = w->tgBrowse->DataPane();
+        for (int r = 1; r <= 3; ++r)
+            pane->selectionModel()->select(pane->model()->index(r, col),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        Click(QStringLiteral("mnuMarkSelected"));
+        EXPECT_EQ(Marked(path), 3);
+
+        const QString out = folder + QStringLiteral("/marked.txt");
+        FileDialogResult chosen;
+        chosen.cancelled = false;
+        chosen.fileName = out;
+        prompts.ExpectFile(chosen);
+        Click(QStringLiteral("mnuExport"));
+        QFile f(out);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        EXPECT_EQ(lines.size(), 4); // the field names and the three marked rows
+    }
+
+    // Reopened from the recent-file list: the project resumes at its results.
+    void Reopen(const QString& path)
+    {
+        Click(QStringLiteral("miMRUList"));
+        EXPECT_TRUE(WaitFor([] { return Browser() != nullptr; }, 10000));
+        ASSERT_TRUE(CurrentNetwork());
+        EXPECT_EQ(CurrentNetwork()->ProjectFileName(), path);
+        EXPECT_EQ(Browser()->windowTitle(), ResultsTitle());
+        EXPECT_EQ(Marked(path), 3);
+        EXPECT_TRUE(On(QStringLiteral("mnuSaveSnap")));
+    }
+
+    // A snapshot, a smaller testing range (tested again at once, the marks go with the old
+    // results), then the snapshot back with its range and marks.
+    void SnapshotSplitRevert(const QString& path, int rows)
+    {
+        Click(QStringLiteral("mnuSaveSnap"));
+        EXPECT_EQ(Status(), QStringLiteral("Project snapshot saved."));
+        EXPECT_TRUE(On(QStringLiteral("mnuRevertSnap")));
+        {
+            ModalAnswerer answer;
+            answer.Then(Split(1, trainHigh, trainHigh + 1, rows - 12));
+            Click(QStringLiteral("mnuSplit"));
+            EXPECT_TRUE(WaitFor([&] { return answer.Answered() == 1 && QApplication::activeModalWidget() == nullptr; }, 10000));
+            Flush();
+        }
+        EXPECT_TRUE(gProcess().IsTested());
+        EXPECT_EQ(Config(path, QStringLiteral("TestHigh")), QString::number(rows - 12));
+        EXPECT_EQ(Rows(path, QStringLiteral("Test")), rows - 12 - trainHigh);
+        EXPECT_TRUE(gProjectType == ntBackProp ? Window<frmScatter>() != nullptr : Window<frmMatrix>() != nullptr);
+        EXPECT_EQ(Marked(path), 0);
+        EXPECT_TRUE(On(QStringLiteral("mnuRevertSnap")));
+
+        prompts.ExpectBox(MsgResult::Yes);
+        Click(QStringLiteral("mnuRevertSnap"));
+        Flush();
+        EXPECT_EQ(Status(), QStringLiteral("Project reverted to snapshot."));
+        EXPECT_EQ(Config(path, QStringLiteral("TestHigh")), QString::number(rows));
+        EXPECT_EQ(Rows(path, QStringLiteral("Test")), rows - trainHigh);
+        EXPECT_TRUE(Browser() != nullptr);
+        EXPECT_TRUE(gProcess().IsTested());
+        EXPECT_FALSE(On(QStringLiteral("mnuRevertSnap")));
+        EXPECT_EQ(Marked(path), 3);
+    }
+
+    static QString ResultsTitle()
+    {
+        return gProjectType == ntBackProp ? QStringLiteral("Browse Test Results") : QStringLiteral("Browse");
+    }
+
     int trainHigh = 0;
     double lowered = 0;
 };
@@ -231,7 +375,25 @@ TEST_F(Road, BackPropagationOverWeeklySales)
 
     // Finish: the test over the testing rows, then the scatter chart.
     FinishBackProp(path);
+    frmScatter* scatter = Window<frmScatter>();
+    ASSERT_TRUE(scatter);
+    EXPECT_EQ(scatter->windowTitle(), QStringLiteral("Scatter Graph Of Actual vs. Predicted"));
+    EXPECT_TRUE(On(QStringLiteral("mnuScatter")) && On(QStringLiteral("mnuSeries")) && On(QStringLiteral("mnuBPBrowseTest")));
+
+    // Drill down at the plot's centre: every tested row, nearest first.
+    ScatterPlot* plot = scatter->Graph();
+    const QPoint centre(plot->width() / 2, plot->height() / 2);
+    scatter->GraphMouseMove(QPointF(centre), false);
+    QTest::mouseDClick(plot, Qt::LeftButton, {}, centre);
+    EXPECT_TRUE(WaitFor([] { return Browser() != nullptr; }, 10000));
+    ASSERT_TRUE(Browser());
+    EXPECT_EQ(Browser()->RowCount(), 312 - trainHigh);
+
+    Click(QStringLiteral("mnuBPBrowseTest"));
+    SortMarkExport(path, QStringLiteral("LinkDataSource"), QStringLiteral("Advertising"), 312 - trainHigh);
     CloseAndCheck(path);
+    Reopen(path);
+    SnapshotSplitRevert(path, 312);
 }
 
 TEST_F(Road, SfamOverSeeds)
@@ -254,7 +416,24 @@ TEST_F(Road, SfamOverSeeds)
     EXPECT_TRUE(gProcess().IsTrained());
 
     FinishSfam(path);
+    frmMatrix* matrix = Window<frmMatrix>();
+    ASSERT_TRUE(matrix);
+    EXPECT_EQ(matrix->windowTitle(), QStringLiteral("SFAM Confusion Matrix"));
+    EXPECT_TRUE(On(QStringLiteral("mnuMatrix")) && On(QStringLiteral("mnuSFBrowseTest")) && On(QStringLiteral("mnuSFShowErrors")));
+
+    // Drill down on the first class's diagonal cell.
+    const QModelIndex cell = matrix->Grid->model()->index(0, 0);
+    const int diagonal = cell.data().toInt();
+    emit matrix->Grid->doubleClicked(cell);
+    EXPECT_TRUE(WaitFor([] { return Browser() != nullptr; }, 10000));
+    ASSERT_TRUE(Browser());
+    EXPECT_EQ(Browser()->RowCount(), diagonal);
+
+    Click(QStringLiteral("mnuSFBrowseTest"));
+    SortMarkExport(path, QStringLiteral("LinkDataSource"), QStringLiteral("Length"), 300 - trainHigh);
     CloseAndCheck(path);
+    Reopen(path);
+    SnapshotSplitRevert(path, 300);
 }
 
 TEST_F(Road, BackPropagationOverOdbc)
@@ -290,4 +469,9 @@ TEST_F(Road, BackPropagationOverOdbc)
     EXPECT_EQ(Config(path, QStringLiteral("DatabaseFileName")), QStringLiteral("ODBC;DSN=") + kDsn);
     TrainThenStop(w, 100);
     FinishBackProp(path);
+    ASSERT_TRUE(Window<frmScatter>());
+    Click(QStringLiteral("mnuBPBrowseTest"));
+    SortMarkExport(path, QStringLiteral("LinkDataSource"), QStringLiteral("Price"), 312 - trainHigh);
+    CloseAndCheck(path);
+    Reopen(path);
 }
