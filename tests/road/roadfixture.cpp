@@ -36,7 +36,7 @@ void RoadTest::SetUp()
     options.currentFolder = folder;
     main = SubMain::Main(options);
     ASSERT_TRUE(main);
-    main->resize(1240, 940);
+    main->setGeometry(0, 0, 1280, 1024);
     Flush();
 }
 
@@ -84,6 +84,16 @@ void RoadTest::Click(const QString& tool)
     ASSERT_FALSE(copies.empty()) << tool.toStdString() << " is on no band";
     bar->Click(*copies.front());
     Flush();
+}
+
+void RoadTest::Shot(const QString& name, QWidget* w) const
+{
+    const QString shots = qEnvironmentVariable("KORVAN_SHOTS");
+    if (shots.isEmpty())
+        return;
+    Flush();
+    QWidget* target = w ? w : static_cast<QWidget*>(main.data());
+    target->grab().save(shots + QStringLiteral("/road-") + name + QStringLiteral(".png"));
 }
 
 bool RoadTest::On(const QString& tool) const

@@ -41,6 +41,10 @@ protected:
     // Roles given with the window's own buttons.
     static void GiveRoles(frmConfPrj* w, const QStringList& inputs, const QString& prediction);
 
+    // With KORVAN_SHOTS naming a folder, a picture of the main window (or of `w`) saved there
+    // as road-<name>.png, for a person to look at; otherwise nothing.
+    void Shot(const QString& name, QWidget* w = nullptr) const;
+
     // A setting of the project file's Config table ("" when missing).
     static QString Config(const QString& project, const QString& property);
     static int64_t Rows(const QString& project, const QString& table);

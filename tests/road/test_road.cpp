@@ -142,6 +142,7 @@ protected:
         EXPECT_EQ(w->TableName(), table);
         EXPECT_EQ(Panel(QStringLiteral("User")), QStringLiteral(" %1 Rows ").arg(rows));
         GiveRoles(w, inputs, prediction);
+        Shot(Kind() + QStringLiteral("-configure"));
         EXPECT_EQ(qsizetype(w->Rules().Inputs().size()), inputs.size());
         EXPECT_EQ(w->Rules().PredictionName(), prediction);
 
@@ -158,6 +159,7 @@ protected:
             EXPECT_GE(row, 0);
             lowered = a->Model().RowAt(row).userMin - 1.0;
             EXPECT_TRUE(a->Model().SetBound(row, CFieldLimitsModel::colUserMin, QString::number(lowered)));
+            Shot(Kind() + QStringLiteral("-advanced"));
             Press(a, "cmdOK");
             Flush();
             EXPECT_EQ(frmConfigProj::Current(), nullptr);
@@ -167,7 +169,10 @@ protected:
         // OK, then the split: training rows and testing rows.
         {
             ModalAnswerer answer;
-            answer.Then(Split(1, trainHigh, trainHigh + 1, rows));
+            answer.Then([this, rows](QWidget* d) {
+                Shot(Kind() + QStringLiteral("-split"), d);
+                Split(1, trainHigh, trainHigh + 1, rows)(d);
+            });
             Press(w, "cmdOk");
             EXPECT_TRUE(WaitFor([] { return TrainingViews::Window() != nullptr; }, 15000));
             EXPECT_EQ(answer.Answered(), 1);
@@ -195,6 +200,7 @@ protected:
         EXPECT_TRUE(w->RunActive());
         EXPECT_FALSE(On(QStringLiteral("mnuTrainBPTrain")) || On(QStringLiteral("mnuTrainBPExit")));
         EXPECT_TRUE(WaitFor([&] { return !w->RunActive() || CurrentNetwork()->CyclesCompleted() >= passes; }));
+        Shot(Kind() + QStringLiteral("-training"));
         if (w->RunActive()) {
             EXPECT_TRUE(On(QStringLiteral("mnuTrainBPStop")));
             Click(QStringLiteral("mnuTrainBPStop"));
@@ -217,6 +223,7 @@ protected:
         prompts.AllowAnyBox(false);
         EXPECT_EQ(Rows(path, QStringLiteral("Test")), testRows);
         EXPECT_TRUE(On(QStringLiteral("mnuTestBP")));
+        Shot(Kind() + QStringLiteral("-finish"));
     }
     // Close: every step the walk made is in the project file.
     void CloseAndCheck(const QString& path)
@@ -295,6 +302,7 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         EXPECT_EQ(lines.size(), 4); // the field names and the three marked rows
+        Shot(Kind() + QStringLiteral("-results"));
     }
 
     // Reopened from the recent-file list: the project resumes at its results.
@@ -340,6 +348,11 @@ protected:
         EXPECT_TRUE(gProcess().IsTested());
         EXPECT_FALSE(On(QStringLiteral("mnuRevertSnap")));
         EXPECT_EQ(Marked(path), 3);
+    }
+
+    QString Kind() const
+    {
+        return QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name());
     }
 
     static QString ResultsTitle()
@@ -388,6 +401,9 @@ TEST_F(Road, BackPropagationOverWeeklySales)
     EXPECT_TRUE(WaitFor([] { return Browser() != nullptr; }, 10000));
     ASSERT_TRUE(Browser());
     EXPECT_EQ(Browser()->RowCount(), 312 - trainHigh);
+    Shot(Kind() + QStringLiteral("-drilldown"));
+    Click(QStringLiteral("mnuSeries"));
+    Shot(Kind() + QStringLiteral("-series"));
 
     Click(QStringLiteral("mnuBPBrowseTest"));
     SortMarkExport(path, QStringLiteral("LinkDataSource"), QStringLiteral("Advertising"), 312 - trainHigh);
@@ -428,6 +444,7 @@ TEST_F(Road, SfamOverSeeds)
     EXPECT_TRUE(WaitFor([] { return Browser() != nullptr; }, 10000));
     ASSERT_TRUE(Browser());
     EXPECT_EQ(Browser()->RowCount(), diagonal);
+    Shot(Kind() + QStringLiteral("-drilldown"));
 
     Click(QStringLiteral("mnuSFBrowseTest"));
     SortMarkExport(path, QStringLiteral("LinkDataSource"), QStringLiteral("Length"), 300 - trainHigh);
