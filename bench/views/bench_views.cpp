@@ -225,6 +225,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QTemporaryDir dir;
     AppPaths::SetProgramFolder(dir.path() + "/program");
     const QString source = dir.path() + "/source.mdb";
