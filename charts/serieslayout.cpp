@@ -246,29 +246,95 @@ SeriesLayout::Plot SeriesLayout::PlotSeries(const Points& points, int64_t first,
         const float start = !startKnown ? lo : (line == 2 ? actual(i0) : predicted(i0));
         runs[size_t(line)].Start(px(first, start));
     }
+    // Rows of one pixel column are gathered first (first, lowest, highest and last of the
+    // prediction and of the actual value) and handed to the four lines once the column is
+    // done: the band lines are the prediction shifted, so the same rows bound them.
+    struct Extent {
+        QPointF first, low, high, last;
+        int64_t lowAt = 0, highAt = 0;
+        void Start(QPointF p) { first = low = high = last = p; lowAt = highAt = 0; }
+        void Add(QPointF p, int64_t at)
+        {
+            if (p.y() < low.y()) {
+                low = p;
+                lowAt = at;
+            }
+            if (p.y() > high.y()) {
+                high = p;
+                highAt = at;
+            }
+            last = p;
+        }
+    };
+    Extent pred, act;
+    bool open = false;
+    long column = 0;
+    int64_t count = 0;
+    const double band = double(rms) * sy;
+    auto hand = [&](const Extent& e, RunBuilder& line, double shift) {
+        const auto at = [shift](QPointF p) { return QPointF(p.x(), p.y() + shift); };
+        line.Add(at(e.first));
+        if (e.lowAt <= e.highAt) {
+            line.Add(at(e.low));
+            line.Add(at(e.high));
+        } else {
+            line.Add(at(e.high));
+            line.Add(at(e.low));
+        }
+        line.Add(at(e.last));
+    };
+    auto close = [&] {
+        if (!open)
+            return;
+        hand(pred, runs[0], -band);
+        hand(pred, runs[1], band);
+        hand(act, runs[2], 0);
+        hand(pred, runs[3], 0);
+        open = false;
+    };
     const int64_t step = first <= last ? 1 : -1;
     for (int64_t r = first;; r += step) {
         const int64_t i = index(r);
         if (!usable(i)) {
+            close();
             lifted.fill(true);
         } else {
             const float p = predicted(i);
             const double x = double(r - first) * sx;
             const double yp = (double(hi) - double(p)) * sy;
-            const double values[4] = {(double(hi) - double(p + rms)) * sy, (double(hi) - double(p - rms)) * sy,
-                                      (double(hi) - double(actual(i))) * sy, yp};
-            for (size_t line = 0; line < 4; ++line) {
-                if (lifted[line]) {
-                    runs[line].Start(QPointF(x, line < 2 ? yp : values[line]));
-                    lifted[line] = false;
+            const double ya = (double(hi) - double(actual(i))) * sy;
+            if (lifted[0] || lifted[1] || lifted[2] || lifted[3]) {
+                // Where a line resumes (or starts lifted), the row is handed over on its own.
+                close();
+                const double values[4] = {yp - band, yp + band, ya, yp};
+                for (size_t line = 0; line < 4; ++line) {
+                    if (lifted[line]) {
+                        runs[line].Start(QPointF(x, line < 2 ? yp : values[line]));
+                        lifted[line] = false;
+                    } else {
+                        runs[line].Add(QPointF(x, values[line]));
+                    }
+                }
+            } else {
+                const long c = long(x);
+                if (!open || c != column) {
+                    close();
+                    open = true;
+                    column = c;
+                    count = 0;
+                    pred.Start(QPointF(x, yp));
+                    act.Start(QPointF(x, ya));
                 } else {
-                    runs[line].Add(QPointF(x, values[line]));
+                    ++count;
+                    pred.Add(QPointF(x, yp), count);
+                    act.Add(QPointF(x, ya), count);
                 }
             }
         }
         if (r == last)
             break;
     }
+    close();
     for (size_t line = 0; line < 4; ++line) {
         runs[line].Flush();
         // A run of a single point draws nothing.

@@ -1,6 +1,7 @@
-// The result views on the shipped sample data, opened through their commands in the program's
-// main window. With KORVAN_SHOTS naming a folder, a picture of each view is saved there to be
-// looked at (the scatter chart, the time series at zoom 1 and 8, the matrix, both test dialogs).
+// The road on the shipped sample data in the program's main window: Finish tests and opens the
+// scatter chart (WeeklySales) or the matrix (Seeds); the View tools open the other views and
+// the Testing tool the test dialog. With KORVAN_SHOTS naming a folder, a picture of each view
+// is saved there to be looked at (scatter, time series at zoom 1 and 8, matrix, both dialogs).
 #include "charts/chartviews.h"
 #include "charts/frmmatrix.h"
 #include "charts/frmscatter.h"
@@ -8,11 +9,15 @@
 #include "tests/charts/chartfixture.h"
 #include "tests/support/fakeprompter.h"
 #include "tests/support/testenv.h"
+#include "network/process.h"
+#include "tests/support/modalanswerer.h"
 #include "training/testdialogs.h"
+#include "training/trainingviews.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
 
@@ -42,7 +47,25 @@ T* child(QWidget* main)
 
 } // namespace
 
-TEST(ChartPictures, ViewsOnTheShippedSamples)
+// Finish of the training view: the test, then the result view of the project's kind.
+void finish()
+{
+    gProcess().SetIsTrained(true);
+    modMenu::MenuBProp();
+    QCoreApplication::processEvents();
+    modMenu::TrainBar("MNUTRAINBPEXIT");
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// A tool of the main bar clicked, and the windows it closed gone.
+void click(QWidget* main, const char* tool)
+{
+    static_cast<frmMain*>(main)->MainToolBar_Click("Standard", tool, 0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST(ResultRoad, ShippedSamplesThroughFinishAndTheMenus)
 {
     if (!QFile::exists(samplePath()))
         GTEST_SKIP() << "no sample file";
@@ -50,6 +73,7 @@ TEST(ChartPictures, ViewsOnTheShippedSamples)
     ChartTest::MainWindow window;
     RecordingHost host;
     ChartTest::RecordingViews views;
+    TrainingViews::Install();
     ChartViews::Install();
     window.main->resize(1100, 760);
     const QString folder = TestEnv::NewFolder("chartpictures");
@@ -80,19 +104,16 @@ TEST(ChartPictures, ViewsOnTheShippedSamples)
     bp->Revert();
     gProjectType = ntBackProp;
     gBackProp() = bp;
-    {
-        frmTestNetwork dialog(bp, window.main);
-        ASSERT_EQ(dialog.Start(), TestOutcome::Done);
-        dialog.show();
-        save(&dialog, "testnetwork");
-    }
-    modMenu::ShowScatter();
-    ASSERT_NE(child<frmScatter>(window.main), nullptr);
+    gNavigate().Navigate(navTrained);
+    // Finish tests and opens the scatter chart.
+    finish();
+    ASSERT_EQ(bp->TestBuilt(), true);
     frmScatter* scatter = child<frmScatter>(window.main);
+    ASSERT_NE(scatter, nullptr);
     scatter->GraphMouseMove(QPointF(scatter->Graph()->width() * 0.6, scatter->Graph()->height() * 0.4), false);
     save(window.main, "scatter");
-    modMenu::ShowSeries();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // The View menu's tools.
+    click(window.main, "mnuSeries");
     frmSeries* series = child<frmSeries>(window.main);
     ASSERT_NE(series, nullptr);
     EXPECT_EQ(child<frmScatter>(window.main), nullptr); // one result view at a time
@@ -101,6 +122,20 @@ TEST(ChartPictures, ViewsOnTheShippedSamples)
     QTest::qWait(200);
     EXPECT_EQ(series->Zoom(), 8.0f);
     save(window.main, "series-zoom8");
+    click(window.main, "mnuScatter");
+    EXPECT_NE(child<frmScatter>(window.main), nullptr);
+    // The Run band's Testing menu: the test dialog, then the results browser.
+    {
+        ModalAnswerer answer;
+        answer.Then([](QWidget* w) {
+            auto* dialog = qobject_cast<frmTestNetwork*>(w);
+            ASSERT_NE(dialog, nullptr);
+            save(dialog, "testnetwork");
+            dialog->cmdExit->click();
+        });
+        click(window.main, "mnuTestBP");
+    }
+    EXPECT_EQ(views.Count("BrowseTest"), 1);
     modMenu::RemoveChildForms();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
@@ -112,17 +147,24 @@ TEST(ChartPictures, ViewsOnTheShippedSamples)
                                      {"Hardness", roleInput, 20, 80},
                                      {"Variety", roleSFamPredict}});
     gBackProp().reset();
-    {
-        frmSFTest dialog(sf, window.main);
-        dialog.Start();
-        dialog.show();
-        save(&dialog, "sftest");
-    }
-    modMenu::ShowCMatrix();
+    gNavigate().Navigate(navTrained);
+    finish();
     frmMatrix* matrix = child<frmMatrix>(window.main);
     ASSERT_NE(matrix, nullptr);
     EXPECT_EQ(matrix->Count().Count(), 3);
     EXPECT_EQ(matrix->Count().total, 100);
     save(window.main, "matrix");
+    click(window.main, "mnuMatrix");
+    EXPECT_NE(child<frmMatrix>(window.main), nullptr);
+    {
+        ModalAnswerer answer;
+        answer.Then([](QWidget* w) {
+            auto* dialog = qobject_cast<frmSFTest*>(w);
+            ASSERT_NE(dialog, nullptr);
+            save(dialog, "sftest");
+            dialog->cmdClose->click();
+        });
+        click(window.main, "mnuTestBP");
+    }
     EXPECT_TRUE(prompts.Boxes().empty());
 }
