@@ -791,6 +791,22 @@ bool Reader::IsNull(int column) const
     return sqlite3_column_type(m_stmt.m_stmt, column) == SQLITE_NULL;
 }
 
+Value::Type Reader::Type(int column) const
+{
+    switch (sqlite3_column_type(m_stmt.m_stmt, column)) {
+    case SQLITE_INTEGER:
+        return Value::Type::Integer;
+    case SQLITE_FLOAT:
+        return Value::Type::Double;
+    case SQLITE_TEXT:
+        return Value::Type::Text;
+    case SQLITE_BLOB:
+        return Value::Type::Bytes;
+    default:
+        return Value::Type::Null;
+    }
+}
+
 double Reader::Double(int column) const
 {
     return sqlite3_column_double(m_stmt.m_stmt, column);

@@ -224,6 +224,8 @@ public:
     int ColumnIndex(const QString& name) const; // case-insensitive; -1 when missing
 
     bool IsNull(int column) const;
+    // The storage type of the column's value in the current row (no value is made).
+    Value::Type Type(int column) const;
     double Double(int column) const;            // Null and non-numbers give 0
     std::optional<double> ToDouble(int column) const; // Null/non-numeric text: nullopt
     int64_t Int(int column) const;

@@ -1,0 +1,215 @@
+#include "browse/browsegrid.h"
+
+#include "core/twips.h"
+#include "core/widgets/winhelpers.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleFactory>
+
+#include <set>
+
+namespace {
+constexpr int kRowHeight = 20;        // pixels
+constexpr int kRecordSelector = 14;   // pixels
+
+void preparePane(QTableView* view, QStyle* headerStyle)
+{
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    view->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    view->setWordWrap(false);
+    view->setCornerButtonEnabled(false);
+    QHeaderView* rows = view->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(kRowHeight);
+    rows->setMinimumSectionSize(kRowHeight);
+    QHeaderView* heads = view->horizontalHeader();
+    heads->setSectionsClickable(false);
+    heads->setHighlightSections(false);
+    heads->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Heading colours show only with a style that paints header backgrounds from the model.
+    heads->setStyle(headerStyle);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+}
+} // namespace
+
+CBrowseGrid::CBrowseGrid(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("tgBrowse"));
+    QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"));
+    if (fusion)
+        fusion->setParent(this);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_fixed = new QTableView(this);
+    m_data = new QTableView(this);
+    m_fixed->setObjectName(QStringLiteral("FixedPane"));
+    m_data->setObjectName(QStringLiteral("DataPane"));
+    preparePane(m_fixed, fusion);
+    preparePane(m_data, fusion);
+    m_fixed->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_fixed->verticalHeader()->setFixedWidth(kRecordSelector);
+    // The fixed pane is exactly as wide as its columns, so its last column has nothing to fill.
+    m_data->verticalHeader()->hide(); // the data pane has no record selectors
+    layout->addWidget(m_fixed);
+    layout->addWidget(m_data, 1);
+
+    for (QTableView* view : {m_fixed, m_data}) {
+        view->installEventFilter(this);
+        view->viewport()->installEventFilter(this);
+        view->horizontalHeader()->viewport()->installEventFilter(this);
+        connect(view, &QAbstractItemView::doubleClicked, this,
+                [this](const QModelIndex& index) { emit CellDoubleClicked(index.row(), index.column()); });
+        QHeaderView* header = view->horizontalHeader();
+        connect(header, &QWidget::customContextMenuRequested, this,
+                [this, header](const QPoint& pos) { headingMenu(header, pos); });
+        connect(header, &QHeaderView::sectionResized, this, [this] { fitFixedPane(); });
+    }
+    connect(m_data->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
+        if (!m_syncing) {
+            m_syncing = true;
+            m_fixed->verticalScrollBar()->setValue(v);
+            m_syncing = false;
+        }
+    });
+    connect(m_fixed->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
+        if (!m_syncing) {
+            m_syncing = true;
+            m_data->verticalScrollBar()->setValue(v);
+            m_syncing = false;
+        }
+    });
+}
+
+void CBrowseGrid::SetModel(QAbstractItemModel* model)
+{
+    m_model = model;
+    QItemSelectionModel* old = m_data->selectionModel();
+    m_fixed->setModel(model);
+    m_data->setModel(model);
+    QItemSelectionModel* own = m_data->selectionModel();
+    m_data->setSelectionModel(m_fixed->selectionModel());
+    if (own && own != m_fixed->selectionModel())
+        own->deleteLater();
+    if (old && old != own)
+        old->deleteLater();
+    SetFixedColumns(m_fixedCount);
+}
+
+void CBrowseGrid::SetFixedColumns(int count)
+{
+    m_fixedCount = count;
+    const int columns = m_model ? m_model->columnCount() : 0;
+    for (int c = 0; c < columns; ++c) {
+        m_fixed->setColumnHidden(c, c >= count);
+        m_data->setColumnHidden(c, c < count);
+    }
+    m_fixed->setVisible(count > 0);
+    fitFixedPane();
+}
+
+void CBrowseGrid::SetColumnWidth(int column, int twips)
+{
+    for (QTableView* view : {m_fixed, m_data}) {
+        QHeaderView* header = view->horizontalHeader();
+        view->setColumnWidth(column, twips < 0 ? header->defaultSectionSize() : Twips::ToWholePixels(twips));
+    }
+    fitFixedPane();
+}
+
+void CBrowseGrid::SetColumnResizable(int column, bool on)
+{
+    if (!m_model || column < 0 || column >= m_model->columnCount())
+        return;
+    for (QTableView* view : {m_fixed, m_data})
+        view->horizontalHeader()->setSectionResizeMode(column, on ? QHeaderView::Interactive : QHeaderView::Fixed);
+}
+
+void CBrowseGrid::ScrollDataTo(int column)
+{
+    if (!m_model || column < 0 || column >= m_model->columnCount())
+        return;
+    QHeaderView* header = m_data->horizontalHeader();
+    m_data->horizontalScrollBar()->setValue(header->sectionPosition(column));
+}
+
+int CBrowseGrid::CurrentColumn() const
+{
+    return m_data->currentIndex().isValid() ? m_data->currentIndex().column() : -1;
+}
+
+int CBrowseGrid::CurrentRow() const
+{
+    return m_data->currentIndex().isValid() ? m_data->currentIndex().row() : -1;
+}
+
+void CBrowseGrid::SetCurrent(int row, int column)
+{
+    if (!m_model || row < 0 || column < 0 || row >= m_model->rowCount() || column >= m_model->columnCount())
+        return;
+    m_data->selectionModel()->setCurrentIndex(m_model->index(row, column), QItemSelectionModel::NoUpdate);
+}
+
+std::vector<int64_t> CBrowseGrid::SelectedRows() const
+{
+    std::set<int64_t> rows;
+    if (QItemSelectionModel* sel = m_data->selectionModel())
+        for (const QItemSelectionRange& range : sel->selection())
+            for (int r = range.top(); r <= range.bottom(); ++r)
+                rows.insert(r);
+    return {rows.begin(), rows.end()};
+}
+
+bool CBrowseGrid::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::ToolTip:
+        if (m_cellTips == 0)
+            return true;
+        break;
+    case QEvent::KeyPress:
+        if (watched == m_fixed || watched == m_data) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (Utilities::ToolBarKeyDown(key))
+                return true;
+            if (key->key() == Qt::Key_Space) {
+                emit SpacePressed();
+                return true;
+            }
+        }
+        break;
+    case QEvent::KeyRelease:
+        if (watched == m_fixed || watched == m_data)
+            if (Utilities::ToolBarKeyUp(static_cast<QKeyEvent*>(event)))
+                return true;
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CBrowseGrid::fitFixedPane()
+{
+    if (!m_model)
+        return;
+    int width = m_fixed->verticalHeader()->width() + 2 * m_fixed->frameWidth();
+    for (int c = 0; c < m_fixedCount && c < m_model->columnCount(); ++c)
+        width += m_fixed->columnWidth(c);
+    m_fixed->setFixedWidth(width);
+}
+
+void CBrowseGrid::headingMenu(QHeaderView* header, const QPoint& pos)
+{
+    const int column = header->logicalIndexAt(pos);
+    emit HeadingRightClicked(column);
+}

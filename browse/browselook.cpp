@@ -1,0 +1,113 @@
+#include "browse/browselook.h"
+
+#include "core/numformat.h"
+#include "data/datadef.h"
+#include "kdb/kdb.h"
+#include "network/networkproject.h"
+
+#include <QHash>
+
+namespace BrowseLook {
+
+QString PredictionFormat(int16_t fieldType, double userMin, double userMax)
+{
+    if (fieldType == kdb::dbCurrency)
+        return QStringLiteral("0.00");
+    const double r = userMax - userMin;
+    if (r > 100)
+        return QStringLiteral("0");
+    if (r > 10)
+        return QStringLiteral("0.0");
+    if (r > 1)
+        return QStringLiteral("0.00");
+    if (r > 0.1)
+        return QStringLiteral("0.000");
+    if (r > 0.01)
+        return QStringLiteral("0.0000");
+    return QStringLiteral("0.00000");
+}
+
+QString PredictionText(const kdb::Value& value, const QString& format)
+{
+    if (value.isNull())
+        return QStringLiteral("N/A");
+    const auto number = value.ToDouble();
+    if (number && IsNoPrediction(*number))
+        return QStringLiteral("N/A");
+    const QString text = value.toText();
+    if (text.isEmpty())
+        return text;
+    if (!number)
+        return text;
+    return NumFormat::Format(*number, format);
+}
+
+QString HeadingTip()
+{
+    return QStringLiteral("Right Click Column Header To Sort");
+}
+
+QString CellTip()
+{
+    return QStringLiteral("Double Click Or Space Bar To Set Mark");
+}
+
+Grid TestResults(const BrowseQuery& query, const CDataDef& ddo)
+{
+    Grid g;
+    const int16_t p = query.predictColumn.fieldNumber;
+    g.numberFormat = p > 0 ? PredictionFormat(ddo.FieldType(p), ddo.UserMin(p), ddo.UserMax(p))
+                           : QStringLiteral("0.00000");
+    g.fixedColumns = query.ResultColumns();
+
+    // The used-field table: field name -> whether the field has a role.
+    QHash<QString, bool> used;
+    for (int16_t i = 1; i <= ddo.NumFields(); ++i)
+        used.insert(ddo.FieldName(i), ddo.UserMatchType(i) != roleUnused);
+
+    bool firstFound = false;
+    for (int c = 0; c < query.columns.size(); ++c) {
+        const BrowseColumn& bc = query.columns[c];
+        Column col;
+        col.caption = bc.field;
+        if (c < g.fixedColumns) {
+            col.fixedPane = true;
+            col.heading = FixedHeading;
+            col.resizable = false;
+            if (c == 0 && bc == BrowseColumn{BrowseTables::Test(), QStringLiteral("Mark"), 0}) {
+                col.caption = QStringLiteral("*");
+                col.widthTwips = MarkWidth;
+                col.background = MarkCell;
+                col.markPicture = true;
+            } else {
+                col.widthTwips = ResultWidth;
+                col.centred = true;
+                col.formatted = bc.IsTest()
+                    && (bc.field == QLatin1String("Predicted") || bc.field == QLatin1String("Difference"));
+            }
+        } else if (!bc.IsTest()) {
+            const auto it = used.constFind(bc.field);
+            if (it != used.constEnd()) {
+                if (*it) {
+                    if (!firstFound) {
+                        g.firstUsedColumn = c;
+                        firstFound = true;
+                    }
+                } else {
+                    col.heading = UnusedField;
+                    col.text = UnusedField;
+                }
+            }
+        }
+        for (const BrowseSortKey& k : query.sortKeys) {
+            if (k.IsFree())
+                break;
+            if (k.column == bc)
+                col.underline = true;
+        }
+        g.columns.push_back(col);
+    }
+    return g;
+}
+
+} // namespace BrowseLook

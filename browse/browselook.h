@@ -1,0 +1,69 @@
+// How a results browse looks, as plain rules the browsers apply to their grid: the number
+// format of the prediction, the cell text of a prediction ("N/A" for the no-prediction marker
+// and Null), and the per-column layout of the fixed and the data pane (widths in twips,
+// colours as 0x00BBGGRR values).
+#pragma once
+
+#include "browse/browsequery.h"
+#include "kdb/value.h"
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+class CDataDef;
+
+namespace BrowseLook {
+
+// Colours of the layout.
+constexpr uint32_t FixedHeading = 0x00FFFF;  // yellow
+constexpr uint32_t UnusedField = 0x808080;   // grey heading and text of an unused field
+constexpr uint32_t MarkCell = 0x2C0C0C0;     // palette-relative light grey
+constexpr uint32_t RowEven = 0xEAFFEA;       // light green
+constexpr uint32_t RowOdd = 0xFFFFFF;        // white
+constexpr int MarkWidth = 280;               // twips
+constexpr int ResultWidth = 1200;            // twips
+constexpr int HelpContext = 6700;
+
+// The format of the prediction columns: "0.00" for a currency field, else by the user range
+// r = max - min: r > 100 "0", > 10 "0.0", > 1 "0.00", > 0.1 "0.000", > 0.01 "0.0000",
+// otherwise "0.00000".
+QString PredictionFormat(int16_t fieldType, double userMin, double userMax);
+
+// The text of a Predicted or Difference cell: "N/A" for the no-prediction marker (also after a
+// trip through single precision) and for Null; an empty text stays empty; a number by
+// `format`; any other text as it is.
+QString PredictionText(const kdb::Value& value, const QString& format);
+
+// The cell tips.
+QString HeadingTip();  // "Right Click Column Header To Sort"
+QString CellTip();     // "Double Click Or Space Bar To Set Mark"
+
+struct Column {
+    bool fixedPane = false;             // shown in the fixed pane, else in the data pane
+    int widthTwips = -1;                // -1: the grid's default width
+    QString caption;                    // the heading
+    std::optional<uint32_t> heading;    // heading background
+    std::optional<uint32_t> text;       // cell text colour
+    std::optional<uint32_t> background; // cell background
+    bool centred = false;
+    bool underline = false;             // a sort key
+    bool formatted = false;             // cells through PredictionText
+    bool resizable = true;
+    bool markPicture = false;           // -1 shows the check picture, 0 nothing
+};
+
+struct Grid {
+    QString numberFormat;
+    int fixedColumns = 0;
+    int firstUsedColumn = 0;            // the data pane scrolls to it
+    std::vector<Column> columns;
+};
+
+// The layout of a test-results browse over `query` (fixed result columns first). The
+// prediction field's type and range choose the number format; unused fields are grey; sort
+// keys are underlined.
+Grid TestResults(const BrowseQuery& query, const CDataDef& ddo);
+
+} // namespace BrowseLook

@@ -1,0 +1,220 @@
+#include "browse/browseviews.h"
+
+#include "browse/browsegrid.h"
+#include "browse/browsemodel.h"
+#include "browse/builders.h"
+#include "browse/frmbrowse.h"
+#include "browse/testbrowse.h"
+#include "core/errorbox.h"
+#include "core/widgets/hourglass.h"
+#include "core/widgets/statusmsg.h"
+#include "core/widgets/veltra.h"
+#include "shell/modmenu.h"
+#include "shell/navigate.h"
+#include "shell/viewprocs.h"
+
+#include <QCoreApplication>
+
+#include <memory>
+
+namespace {
+
+void releaseViewState()
+{
+    gIMode().reset();
+    gDataBrowse().reset();
+    gBrowseForm() = nullptr;
+}
+
+void removeChildForms()
+{
+    releaseViewState();
+    modMenu::RemoveChildForms();
+}
+
+// The browser of the project's kind for test results. Until the SFAM browser comes, an SFAM
+// view gets the shared base browser.
+std::shared_ptr<CBrowseBase> resultBrowser()
+{
+    if (gProjectType == ntBackProp)
+        return std::make_shared<CTestBrowse>();
+    return std::make_shared<CBrowseBase>();
+}
+
+void bind(frmBrowse* window, std::shared_ptr<CBrowseBase> browser)
+{
+    gBrowseForm() = window;
+    gDataBrowse() = browser;
+    browser->Bind(window->tgBrowse);
+}
+
+// The current results view: remove the views, build, bind, enter browsing.
+void openResults(const std::function<frmBrowse*()>& builder)
+{
+    CHourglass hourglass(true);
+    removeChildForms();
+    if (gProjectType != ntSFam && gProjectType != ntBackProp)
+        return;
+    frmBrowse* window = builder();
+    if (window) {
+        bind(window, resultBrowser());
+        gNavigate().Navigate(navBrowsing);
+    }
+    Utilities::StatusMessage(QStringLiteral("Browsing results of tested data."));
+}
+
+void special(int kind, const QString& title, const QString& status)
+{
+    Procedure(title, [&] {
+        CHourglass hourglass(true);
+        removeChildForms();
+        if (gProjectType == ntSFam) {
+            if (frmBrowse* window = dbUtilities::BuildSpcBrowser(kind)) {
+                bind(window, std::make_shared<CBrowseBase>());
+                gNavigate().Navigate(navBrowsing);
+            }
+        }
+        if (kind == BrowseIncorrect)
+            gNavigate().Enable(QStringLiteral("mnuSFFindError"));
+        else
+            gNavigate().Disable(QStringLiteral("mnuSFFindError"));
+        Utilities::StatusMessage(status);
+    });
+}
+
+// The browse window the mark commands act on: the first one in the project's window list.
+frmBrowse* firstBrowseWindow()
+{
+    for (const CProject::FormEntry& e : gVeltra().Project().Forms())
+        if (auto* w = qobject_cast<frmBrowse*>(e.form.data()))
+            return w;
+    return nullptr;
+}
+
+frmBrowse* currentWindow()
+{
+    return qobject_cast<frmBrowse*>(gBrowseForm().data());
+}
+
+} // namespace
+
+namespace BrowseViews {
+
+void BrowseTest()
+{
+    Procedure(QStringLiteral("modMenu::BrowseTest"), [] { openResults(dbUtilities::BuildBrowser); });
+}
+
+void BrowseOutlyers(const QString& predicted, const QString& actual)
+{
+    // Two empty texts ask for nothing: the views stay as they are.
+    if (predicted.isEmpty() && actual.isEmpty())
+        return;
+    Procedure(QStringLiteral("modMenu::BrowseTest"),
+              [&] { openResults([&] { return dbUtilities::BuildOutlyerBrowser(actual, predicted); }); });
+}
+
+void MENU_SFShowErrors()
+{
+    special(BrowseIncorrect, QStringLiteral("modMenu::MENU_SFShowErrors"),
+            QStringLiteral("Browsing incorrect predictions."));
+}
+
+void MENU_SFShowCorrect()
+{
+    special(BrowseCorrect, QStringLiteral("modMenu::MENU_SFShowCorrect"),
+            QStringLiteral("Browsing correct predictions."));
+}
+
+void ShowDefBrowser()
+{
+    Procedure(QStringLiteral("modMenu::ShowDefBrowser"), [] {
+        CHourglass hourglass(true);
+        removeChildForms();
+        frmBrowse* window = dbUtilities::BuildDefBrowser();
+        if (!window)
+            return;
+        bind(window, std::make_shared<CBrowseBase>());
+        QCoreApplication::processEvents();
+        gNavigate().Navigate(navBrowseAll);
+        Utilities::StatusMessage(QStringLiteral("Browsing entire data set."));
+    });
+}
+
+void SortASC()
+{
+    Procedure(QStringLiteral("modMenu::SortASC"), [] {
+        CHourglass hourglass(true);
+        if (const auto browser = gDataBrowse())
+            browser->SortASC();
+    });
+}
+
+void SortDESC()
+{
+    Procedure(QStringLiteral("modMenu::SortDESC"), [] {
+        CHourglass hourglass(true);
+        if (const auto browser = gDataBrowse())
+            browser->SortDESC();
+    });
+}
+
+void BrowseMenuOpen()
+{
+    if (frmBrowse* w = currentWindow())
+        w->tgBrowse->SetCellTips(0);
+}
+
+void BrowseMenuClose()
+{
+    if (frmBrowse* w = currentWindow())
+        w->tgBrowse->SetCellTips(2);
+}
+
+void MarkAllCurrent(int mode)
+{
+    Procedure(QStringLiteral("modMenu::MarkAllCurrent"), [&] {
+        frmBrowse* w = firstBrowseWindow();
+        if (!w || !w->RecordSource().HasMarks())
+            return;
+        w->Data1().MarkAll(mode);
+        w->Model()->Invalidate();
+    });
+}
+
+void MarkSelected()
+{
+    frmBrowse* w = firstBrowseWindow();
+    if (!w || !w->RecordSource().HasMarks())
+        return;
+    const std::vector<int64_t> rows = w->tgBrowse->SelectedRows();
+    if (rows.empty())
+        return;
+    w->Data1().WriteMarks(rows, -1);
+    const int markColumn = w->RecordSource().ColumnIndex({BrowseTables::Test(), QStringLiteral("Mark"), 0});
+    if (rows.size() > 256) {
+        w->Model()->Invalidate();
+        return;
+    }
+    for (int64_t row : rows)
+        w->Model()->SetCachedValue(row, markColumn, kdb::Value(-1));
+}
+
+void Install()
+{
+    modMenu::ViewProcedures& v = modMenu::Views();
+    v.BrowseTest = BrowseTest;
+    v.BrowseOutlyers = BrowseOutlyers;
+    v.MENU_SFShowErrors = MENU_SFShowErrors;
+    v.MENU_SFShowCorrect = MENU_SFShowCorrect;
+    v.ShowDefBrowser = ShowDefBrowser;
+    v.SortASC = SortASC;
+    v.SortDESC = SortDESC;
+    v.BrowseMenuOpen = BrowseMenuOpen;
+    v.BrowseMenuClose = BrowseMenuClose;
+    v.MarkAllCurrent = MarkAllCurrent;
+    v.MarkSelected = MarkSelected;
+    v.CloseBrowsers = dbUtilities::CloseBrowsers;
+}
+
+} // namespace BrowseViews

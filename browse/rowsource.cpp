@@ -1,0 +1,305 @@
+#include "browse/rowsource.h"
+
+#include "core/errorbox.h"
+
+#include <QElapsedTimer>
+#include <cstdio>
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace {
+
+// One row's sort values, kept inline so that sorting moves through memory in order: each
+// value compares the way SQLite orders a column: Null first, then numbers, then text (ignoring
+// ASCII case unless the column compares exactly; the text itself lives in a pool), then bytes.
+constexpr int kMaxSortKeys = 3;
+struct SortEntry {
+    uint32_t row = 0;
+    int8_t cls[kMaxSortKeys] = {0, 0, 0};
+    double number[kMaxSortKeys] = {0, 0, 0};
+    uint32_t text[kMaxSortKeys] = {0, 0, 0};
+};
+
+void readSortValue(const kdb::Reader& r, int column, SortEntry& e, int j, std::vector<QString>& pool)
+{
+    switch (r.Type(column)) {
+    case kdb::Value::Type::Null:
+        e.cls[j] = 0;
+        break;
+    case kdb::Value::Type::Integer:
+    case kdb::Value::Type::Double:
+        e.cls[j] = 1;
+        e.number[j] = r.Double(column);
+        break;
+    case kdb::Value::Type::Text:
+        e.cls[j] = 2;
+        e.text[j] = uint32_t(pool.size());
+        pool.push_back(r.Text(column));
+        break;
+    case kdb::Value::Type::Bytes:
+        e.cls[j] = 3;
+        e.text[j] = uint32_t(pool.size());
+        pool.push_back(QString::fromLatin1(r.Bytes(column).toHex()));
+        break;
+    }
+}
+
+int foldedCompare(const QString& a, const QString& b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        char16_t x = a.at(i).unicode();
+        char16_t y = b.at(i).unicode();
+        if (x >= u'A' && x <= u'Z')
+            x = char16_t(x + 32);
+        if (y >= u'A' && y <= u'Z')
+            y = char16_t(y + 32);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+int compareValues(const SortEntry& a, const SortEntry& b, int j, bool exact, const std::vector<QString>& pool)
+{
+    if (a.cls[j] != b.cls[j])
+        return a.cls[j] < b.cls[j] ? -1 : 1;
+    switch (a.cls[j]) {
+    case 1:
+        return a.number[j] < b.number[j] ? -1 : (b.number[j] < a.number[j] ? 1 : 0);
+    case 2:
+        return exact ? pool[a.text[j]].compare(pool[b.text[j]]) : foldedCompare(pool[a.text[j]], pool[b.text[j]]);
+    case 3:
+        return pool[a.text[j]].compare(pool[b.text[j]]);
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+BrowseRowSource::BrowseRowSource(QString databaseName) : m_file(std::move(databaseName)) {}
+
+void BrowseRowSource::SetDatabaseName(const QString& file)
+{
+    if (file == m_file)
+        return;
+    Release();
+    m_file = file;
+}
+
+kdb::Database& BrowseRowSource::connection()
+{
+    if (!m_db.IsOpen()) {
+        if (m_file.isEmpty())
+            throw KvError(KvErr::FileNotFound, {}, QStringLiteral("The browse has no database."));
+        m_db = kdb::Database::Open(m_file, false, false);
+        RegisterBrowseFunctions(m_db.handle());
+        // A mark is one small transaction: emptying the journal instead of deleting it keeps
+        // it a matter of milliseconds, as safe as ever. Release puts the usual mode back.
+        IgnoreErrors([&] { m_db.Execute(QStringLiteral("PRAGMA journal_mode = TRUNCATE")); });
+    }
+    return m_db;
+}
+
+void BrowseRowSource::Release()
+{
+    if (!m_db.IsOpen())
+        return;
+    // Back to the journal mode of every other connection, which also removes the empty journal.
+    IgnoreErrors([&] { m_db.Execute(QStringLiteral("PRAGMA journal_mode = DELETE")); });
+    m_db.Close();
+}
+
+int64_t BrowseRowSource::Load(const BrowseQuery& query)
+{
+    QElapsedTimer probe;
+    probe.start();
+    const bool probing = qEnvironmentVariableIsSet("BENCH_PROBE");
+    const int64_t previousRows = RowCount();
+    m_query = query;
+    m_ints.clear();
+    m_values.clear();
+    m_ints.shrink_to_fit();
+    m_values.shrink_to_fit();
+    m_intKeys = true;
+    // Sort keys order the rows here, in memory, over the view's rows in their base order: one
+    // pass over the join instead of a sort inside it, and ties keep the base order.
+    BrowseQuery base = query;
+    base.sortKeys = {};
+    std::vector<const BrowseSortKey*> keys;
+    for (const BrowseSortKey& k : query.sortKeys)
+        if (!k.IsFree())
+            keys.push_back(&k);
+    QList<kdb::Value> params;
+    QString sql;
+    if (keys.empty()) {
+        sql = query.KeyListSql(params);
+    } else {
+        QStringList select{query.KeyColumn().Sql()};
+        for (const BrowseSortKey* k : keys)
+            select << k->column.Sql();
+        sql = QStringLiteral("SELECT ") + select.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + base.FromSql();
+        sql += base.WhereSql(params);
+        sql += base.OrderSql(params);
+    }
+    std::vector<SortEntry> entries;
+    std::vector<QString> pool;
+    kdb::Reader r = connection().Query(sql, params);
+    // Room for the rows expected (the last count, or the caller's), within reason.
+    const size_t expected = size_t(std::clamp<int64_t>(std::max(m_expectedRows, previousRows), 0, 16 * 1024 * 1024));
+    m_ints.reserve(expected);
+    if (!keys.empty())
+        entries.reserve(expected);
+    while (r.Next()) {
+        if (!keys.empty()) {
+            SortEntry e;
+            e.row = uint32_t(entries.size());
+            for (size_t j = 0; j < keys.size(); ++j)
+                readSortValue(r, int(j) + 1, e, int(j), pool);
+            entries.push_back(e);
+        }
+        if (m_intKeys) {
+            if (r.Type(0) == kdb::Value::Type::Integer) {
+                m_ints.push_back(r.Int(0));
+                continue;
+            }
+            const kdb::Value v = r.Get(0);
+            // Keys of another kind: every key is kept as a value from here on.
+            m_values.reserve(m_ints.size() + 1024);
+            for (int64_t k : m_ints)
+                m_values.emplace_back(static_cast<long long>(k));
+            m_ints.clear();
+            m_ints.shrink_to_fit();
+            m_intKeys = false;
+            m_values.push_back(v);
+        } else {
+            m_values.push_back(r.Get(0));
+        }
+    }
+    if (probing)
+        std::printf("    load read %.3f\n", probe.nsecsElapsed() / 1e9);
+    if (!keys.empty()) {
+        const BrowseColumn keyColumn = query.KeyColumn();
+        const BrowseColumn sourceKey{BrowseTables::Link(), query.keyField, 0};
+        std::vector<bool> exact;
+        std::vector<bool> desc;
+        for (const BrowseSortKey* k : keys) {
+            // The key columns compare exactly; every other text column ignores case.
+            exact.push_back(k->column == keyColumn || k->column == sourceKey);
+            desc.push_back(k->desc);
+        }
+        const size_t n = size_t(RowCount());
+        const int width = int(keys.size());
+        std::stable_sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
+            for (int j = 0; j < width; ++j) {
+                int c = compareValues(a, b, j, exact[size_t(j)], pool);
+                if (desc[size_t(j)])
+                    c = -c;
+                if (c != 0)
+                    return c < 0;
+            }
+            return false;
+        });
+        if (probing)
+            std::printf("    load sorted %.3f\n", probe.nsecsElapsed() / 1e9);
+        std::vector<uint32_t> order(n);
+        for (size_t i = 0; i < n; ++i)
+            order[i] = entries[i].row;
+        entries = {};
+        pool = {};
+        if (m_intKeys) {
+            std::vector<int64_t> sorted(n);
+            for (size_t i = 0; i < n; ++i)
+                sorted[i] = m_ints[order[i]];
+            m_ints.swap(sorted);
+        } else {
+            std::vector<kdb::Value> sorted(n);
+            for (size_t i = 0; i < n; ++i)
+                sorted[i] = std::move(m_values[order[i]]);
+            m_values.swap(sorted);
+        }
+    }
+    return RowCount();
+}
+
+kdb::Value BrowseRowSource::Key(int64_t row) const
+{
+    if (row < 0 || row >= RowCount())
+        return {};
+    return m_intKeys ? kdb::Value(static_cast<long long>(m_ints[size_t(row)])) : m_values[size_t(row)];
+}
+
+std::vector<BlockCache::Row> BrowseRowSource::Read(int64_t first, int count)
+{
+    std::vector<BlockCache::Row> rows;
+    if (first < 0 || first >= RowCount() || count <= 0)
+        return rows;
+    const int n = int(std::min<int64_t>(count, RowCount() - first));
+    rows.resize(size_t(n));
+    QList<kdb::Value> keys;
+    keys.reserve(n);
+    for (int i = 0; i < n; ++i)
+        keys << Key(first + i);
+    kdb::Reader r = connection().Query(m_query.RowsByKeySql(n), keys);
+    const int columns = int(m_query.columns.size());
+    std::unordered_map<int64_t, int> intAt;
+    if (m_intKeys)
+        for (int i = 0; i < n; ++i)
+            intAt.emplace(m_ints[size_t(first + i)], i);
+    while (r.Next()) {
+        const kdb::Value key = r.Get(0);
+        int at = -1;
+        if (m_intKeys) {
+            const auto it = intAt.find(key.toInt());
+            if (it != intAt.end())
+                at = it->second;
+        } else {
+            for (int i = 0; i < n; ++i)
+                if (keys[i] == key) {
+                    at = i;
+                    break;
+                }
+        }
+        if (at < 0)
+            continue;
+        BlockCache::Row row;
+        row.reserve(columns);
+        for (int c = 1; c <= columns; ++c)
+            row << r.Get(c);
+        rows[size_t(at)] = std::move(row);
+    }
+    return rows;
+}
+
+void BrowseRowSource::WriteMark(int64_t row, int value)
+{
+    WriteMarks({row}, value);
+}
+
+void BrowseRowSource::WriteMarks(const std::vector<int64_t>& rows, int value)
+{
+    if (rows.empty())
+        return;
+    kdb::Database& db = connection();
+    kdb::Transaction t(db);
+    kdb::Statement update = db.Prepare(BrowseQuery::MarkOneSql());
+    for (int64_t row : rows) {
+        if (row < 0 || row >= RowCount())
+            continue;
+        update.Run({kdb::Value(value), Key(row)});
+    }
+    t.Commit();
+}
+
+int64_t BrowseRowSource::MarkAll(int mode)
+{
+    kdb::Database& db = connection();
+    QList<kdb::Value> params;
+    const QString sql = m_query.MarkAllSql(mode, params);
+    kdb::Transaction t(db);
+    const int64_t changed = db.Execute(sql, params);
+    t.Commit();
+    return changed;
+}

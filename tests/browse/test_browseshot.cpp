@@ -1,0 +1,61 @@
+// A picture of the results browser over the shipped sample, for looking at: runs only when
+// KORVAN_SHOT_DIR names a folder (and KORVAN_SAMPLE the sample file) and saves
+// browse-results.png there.
+#include "browse/browsegrid.h"
+#include "browse/testbrowse.h"
+#include "tests/browse/browsefixture.h"
+
+#include <QMdiArea>
+#include <QScreen>
+#include <QTableView>
+#include <QTimer>
+
+using namespace BrowseTest;
+
+namespace {
+class BrowseShot : public BrowseTestBase {};
+}
+
+TEST_F(BrowseShot, ResultsBrowserOnTheSample)
+{
+    const QString dir = qEnvironmentVariable("KORVAN_SHOT_DIR");
+    const QString sample = qEnvironmentVariable("KORVAN_SAMPLE");
+    if (dir.isEmpty() || sample.isEmpty())
+        GTEST_SKIP() << "set KORVAN_SHOT_DIR and KORVAN_SAMPLE to take the picture";
+    const QString data = folder + "/sample.kvs";
+    QFile::copy(sample, data);
+    auto bp = std::make_shared<CBackProp>();
+    bp->Initialize(folder + "/sales.kvp");
+    bp->Attach(data, "WeeklySales");
+    SetRoles(*bp, {{"Price", roleInput, 3, 5},
+                   {"Advertising", roleInput, 0, 25},
+                   {"Temperature", roleInput, -5, 30},
+                   {"Sales", roleBPPredict, 200, 500}});
+    bp->SetTrainLow(1);
+    bp->SetTrainHigh(250);
+    bp->SetTestLow(251);
+    bp->SetTestHigh(312);
+    bp->SaveConfig();
+    for (int i = 0; i < 40; ++i)
+        bp->Train();
+    bp->Verify();
+    ASSERT_EQ(bp->Test(), TestOutcome::Done);
+    gBackProp() = bp;
+    gProjectType = ntBackProp;
+    project = bp->ProjectFileName();
+    Exec("UPDATE Test SET Predicted = ? WHERE MainPrimaryKey = 255", {NoPrediction});
+    Exec("UPDATE Test SET Mark = -1 WHERE MainPrimaryKey IN (253, 254, 258)");
+    main->resize(1100, 640);
+    modMenu::BrowseTest();
+    auto* w = qobject_cast<frmBrowse*>(gBrowseForm().data());
+    ASSERT_NE(w, nullptr);
+    w->tgBrowse->SetCurrent(3, 6);
+    modMenu::SortDESC();   // by Advertising, underlined
+    w->tgBrowse->SetCurrent(2, 2);
+    for (int i = 0; i < 10; ++i) {
+        QCoreApplication::processEvents();
+        w->tgBrowse->DataPane()->viewport()->repaint();
+    }
+    QPixmap shot = main->grab();
+    ASSERT_TRUE(shot.save(dir + "/browse-results.png"));
+}

@@ -1,0 +1,406 @@
+// The browse window over tested fixture projects: the builders' columns and rows, the layout
+// of the results browser, sorting, marks and the mark commands, the drill-downs of both kinds,
+// closing the browses before a test, and the lazy reading of rows.
+#include "browse/browsegrid.h"
+#include "browse/browsemodel.h"
+#include "browse/testbrowse.h"
+#include "tests/browse/browsefixture.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTableView>
+#include <cmath>
+
+using namespace BrowseTest;
+using kdb::Value;
+
+namespace {
+
+std::vector<BlockCache::Row> AllRows(frmBrowse* w)
+{
+    return w->Data1().Read(0, int(w->Data1().RowCount()));
+}
+
+QStringList ColumnNames(frmBrowse* w)
+{
+    QStringList names;
+    for (const BrowseColumn& c : w->RecordSource().columns)
+        names << c.table + "." + c.field;
+    return names;
+}
+
+frmBrowse* Current()
+{
+    return qobject_cast<frmBrowse*>(gBrowseForm().data());
+}
+
+// Reads every block of the model now (as the event loop would while scrolling).
+QVariant Cell(frmBrowse* w, int row, int column, int role = Qt::DisplayRole)
+{
+    BrowseModel* m = w->Model();
+    m->data(m->index(row, column), role);
+    m->FetchPending();
+    return m->data(m->index(row, column), role);
+}
+
+class BrowseWindow : public BrowseTestBase {};
+
+} // namespace
+
+TEST_F(BrowseWindow, EachBuilderGivesItsColumnsInOrderAndCountsItsRows)
+{
+    OpenBackProp();
+    modMenu::BrowseTest();
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(ColumnNames(w), QStringList({"Test.Mark", "LinkDataSource.Y", "Test.Predicted", "Test.Difference",
+                                           "LinkDataSource.ID", "LinkDataSource.Mark", "LinkDataSource.Predicted",
+                                           "LinkDataSource.a]b", "LinkDataSource.MainPrimaryKey",
+                                           "LinkDataSource.DateFrom"}));
+    const auto rows = AllRows(w);
+    ASSERT_EQ(rows.size(), 40u);
+    for (int i = 0; i < 40; ++i) {
+        const int id = i + 1;   // testing rows in their order
+        ASSERT_EQ(rows[size_t(i)].size(), 10);
+        EXPECT_EQ(rows[size_t(i)][4].toInt(), id);
+        EXPECT_DOUBLE_EQ(rows[size_t(i)][1].toDouble(), (id % 10) * 2.0 + 1.0);
+        EXPECT_DOUBLE_EQ(rows[size_t(i)][5].toDouble(), id % 10);        // the source's Mark
+        EXPECT_DOUBLE_EQ(rows[size_t(i)][6].toDouble(), id * 2.0);       // the source's Predicted
+        EXPECT_EQ(rows[size_t(i)][7].toText(), QString("t%1").arg(id));
+        EXPECT_EQ(rows[size_t(i)][0].toInt(-9), 0);                       // Test's Mark
+    }
+    EXPECT_EQ(w->RowCount(), 40);
+    EXPECT_EQ(UserPanel(), "40 Rows");
+    EXPECT_EQ(MainPanel(), "Browsing results of tested data.");
+    EXPECT_EQ(w->windowTitle(), "Browse Test Results");
+    EXPECT_TRUE(main->MainToolBar()->Enabled("mnuMarkAll"));
+
+    // The whole table: the prediction field first; earlier browse windows stay.
+    frmBrowse* all = dbUtilities::BuildDefBrowser();
+    ASSERT_NE(all, nullptr);
+    EXPECT_EQ(ColumnNames(all), QStringList({"LinkDataSource.Y", "LinkDataSource.ID", "LinkDataSource.Mark",
+                                             "LinkDataSource.Predicted", "LinkDataSource.a]b",
+                                             "LinkDataSource.MainPrimaryKey", "LinkDataSource.DateFrom"}));
+    EXPECT_EQ(all->Data1().RowCount(), 40);
+    EXPECT_FALSE(all->RecordSource().HasMarks());
+    // Window keys only grow, also after a window closed.
+    const int first = w->Tag().toInt();
+    const int second = all->Tag().toInt();
+    EXPECT_GT(second, first);
+    dbUtilities::CloseBrowsers();
+    FlushDeletes();
+    frmBrowse* again = dbUtilities::BuildBrowser();
+    ASSERT_NE(again, nullptr);
+    EXPECT_GT(again->Tag().toInt(), second);
+}
+
+TEST_F(BrowseWindow, TheResultsBrowserLaysOutPanesFormatsAndMarks)
+{
+    OpenBackProp();
+    Exec("UPDATE Test SET Predicted = ? WHERE MainPrimaryKey = 3", {NoPrediction});   // stored as Single
+    Exec("UPDATE Test SET Difference = NULL, Predicted = 7.25 WHERE MainPrimaryKey = 4");
+    Exec("UPDATE Test SET Mark = -1 WHERE MainPrimaryKey = 5");
+    modMenu::BrowseTest();
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    auto* browser = dynamic_cast<CBrowseBase*>(gDataBrowse().get());
+    ASSERT_NE(browser, nullptr);
+    const BrowseLook::Grid& look = browser->Look();
+    EXPECT_EQ(look.numberFormat, "0.0");   // Y's range 0..20
+    EXPECT_EQ(look.fixedColumns, 4);
+    EXPECT_EQ(w->tgBrowse->FixedColumns(), 4);
+    EXPECT_EQ(look.columns[0].caption, "*");
+    EXPECT_EQ(look.columns[0].widthTwips, 280);
+    EXPECT_EQ(look.columns[2].widthTwips, 1200);
+    EXPECT_TRUE(look.columns[2].formatted && look.columns[3].formatted && !look.columns[1].formatted);
+    EXPECT_EQ(look.firstUsedColumn, 5);   // the source's Mark, an input
+    EXPECT_FALSE(look.columns[5].text.has_value());
+    for (int unused : {4, 6, 7, 9})       // ID, Predicted, a]b, DateFrom have no role
+        EXPECT_EQ(look.columns[size_t(unused)].text.value_or(0), 0x808080u) << unused;
+
+    EXPECT_EQ(Cell(w, 2, 2).toString(), "N/A");
+    EXPECT_EQ(Cell(w, 3, 2).toString(), "7.3");   // 7.25 rounds away from zero
+    EXPECT_EQ(Cell(w, 3, 3).toString(), "N/A");   // a Null difference
+    EXPECT_EQ(Cell(w, 4, 0).toString(), "");
+    EXPECT_FALSE(Cell(w, 4, 0, Qt::DecorationRole).isNull());   // the check picture
+    EXPECT_TRUE(Cell(w, 5, 0, Qt::DecorationRole).isNull());
+    EXPECT_NE(Cell(w, 0, 5, Qt::BackgroundRole), Cell(w, 1, 5, Qt::BackgroundRole));   // alternating rows
+    EXPECT_EQ(Cell(w, 0, 5, Qt::ToolTipRole).toString(), "Double Click Or Space Bar To Set Mark");
+    EXPECT_EQ(w->Model()->headerData(5, Qt::Horizontal, Qt::ToolTipRole).toString(), "Right Click Column Header To Sort");
+    EXPECT_EQ(w->Model()->headerData(1, Qt::Horizontal, Qt::BackgroundRole).value<QColor>(), QColor(255, 255, 0));
+
+    // The heading band turns the tips off while it is open.
+    modMenu::BrowseMenuOpen();
+    EXPECT_EQ(w->tgBrowse->CellTips(), 0);
+    modMenu::BrowseMenuClose();
+    EXPECT_EQ(w->tgBrowse->CellTips(), 2);
+}
+
+TEST_F(BrowseWindow, SortingByAwkwardNamesOrdersRowsAndNamesTheKeys)
+{
+    OpenBackProp();
+    modMenu::BrowseTest();
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    Exec("UPDATE Test SET Mark = -1 WHERE MainPrimaryKey IN (7, 12, 33)");
+    // The source's field Mark, ascending: 10, 20, 30, 40 (value 0) come first.
+    w->tgBrowse->SetCurrent(0, 5);
+    modMenu::SortASC();
+    EXPECT_EQ(MainPanel(), "Sorted by:  [Mark]");
+    auto rows = AllRows(w);
+    for (size_t i = 1; i < rows.size(); ++i)
+        ASSERT_LE(rows[i - 1][5].toDouble(), rows[i][5].toDouble());
+    EXPECT_EQ(rows[0][4].toInt(), 10);
+    EXPECT_EQ(w->tgBrowse->CurrentColumn(), 5);
+    // Then Test's own Mark, ascending: the marked rows (-1) first, each group still by the
+    // source's Mark.
+    w->tgBrowse->SetCurrent(0, 0);
+    modMenu::SortASC();
+    EXPECT_EQ(MainPanel(), "Sorted by:  [Mark],  [Mark]");
+    rows = AllRows(w);
+    EXPECT_EQ(rows[0][4].toInt(), 12);   // source Mark 2
+    EXPECT_EQ(rows[1][4].toInt(), 33);   // 3
+    EXPECT_EQ(rows[2][4].toInt(), 7);    // 7
+    EXPECT_EQ(rows[3][4].toInt(), 10);
+    // A field named a]b sorts as any other; the last key drops out after three.
+    w->tgBrowse->SetCurrent(0, 7);
+    modMenu::SortDESC();
+    w->tgBrowse->SetCurrent(0, 9);
+    modMenu::SortASC();
+    EXPECT_EQ(MainPanel(), "Sorted by:  [DateFrom],  [a]b],  [Mark]");
+    // Refresh clears the keys.
+    gDataBrowse()->Refresh();
+    EXPECT_TRUE(w->RecordSource().sortKeys[0].IsFree());
+    EXPECT_EQ(AllRows(w)[0][4].toInt(), 1);
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(BrowseWindow, MarksAreWrittenByKeyAndKeptInTheProject)
+{
+    OpenBackProp();
+    modMenu::BrowseTest();
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    // A sorted view: the row on screen is found by its key, not its position.
+    w->tgBrowse->SetCurrent(0, 6);
+    modMenu::SortDESC();   // the source's Predicted descending: ID 40 first
+    Cell(w, 0, 0);
+    emit w->tgBrowse->CellDoubleClicked(0, 3);
+    EXPECT_EQ(Scalar("SELECT Mark FROM Test WHERE MainPrimaryKey = 40"), -1);
+    EXPECT_FALSE(Cell(w, 0, 0, Qt::DecorationRole).isNull());
+    w->tgBrowse->SetCurrent(1, 5);
+    emit w->tgBrowse->SpacePressed();
+    EXPECT_EQ(Scalar("SELECT Mark FROM Test WHERE MainPrimaryKey = 39"), -1);
+    emit w->tgBrowse->CellDoubleClicked(0, 3);   // toggles back
+    EXPECT_EQ(Scalar("SELECT Mark FROM Test WHERE MainPrimaryKey = 40"), 0);
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test WHERE Mark <> 0"), 1);
+
+    // Closed and opened again, the project still has the mark.
+    modMenu::RemoveChildForms();
+    FlushDeletes();
+    const QString file = gBackProp()->ProjectFileName();
+    gBackProp().reset();
+    auto bp = std::make_shared<CBackProp>();
+    bp->Initialize(file);
+    gBackProp() = bp;
+    modMenu::BrowseTest();
+    w = Current();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(Cell(w, 38, 4).toString(), "39");
+    EXPECT_FALSE(Cell(w, 38, 0, Qt::DecorationRole).isNull());
+}
+
+TEST_F(BrowseWindow, MarkCommandsActOnTheViewInOneStatement)
+{
+    OpenBackProp();
+    Exec("UPDATE Test SET Mark = -1 WHERE MainPrimaryKey % 4 = 0");
+    Exec("UPDATE Test SET Mark = NULL WHERE MainPrimaryKey = 1");
+    modMenu::BrowseTest();
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    const auto pattern = [&] {
+        kdb::Database db = kdb::Database::Open(project, false, true);
+        kdb::Snapshot s = db.OpenSnapshot("SELECT MainPrimaryKey, Mark FROM Test ORDER BY MainPrimaryKey");
+        QString p;
+        for (int i = 0; i < s.RecordCount(); ++i)
+            p += s.Row(i)[1].isNull() ? 'n' : s.Row(i)[1].toInt() == -1 ? 'x' : s.Row(i)[1].toInt() == 0 ? '.' : '?';
+        return p;
+    };
+    const QString before = pattern();
+    modMenu::MarkAllCurrent(1);
+    EXPECT_EQ(pattern(), QString(before).replace('x', 'X').replace('.', 'x').replace('X', '.'));
+    modMenu::MarkAllCurrent(1);   // twice restores; Null stays Null
+    EXPECT_EQ(pattern(), before);
+    // Sorted: the same rows.
+    w->tgBrowse->SetCurrent(0, 8);
+    modMenu::SortASC();
+    modMenu::MarkAllCurrent(-1);
+    EXPECT_EQ(pattern(), QString(40, 'x'));
+    EXPECT_FALSE(Cell(w, 0, 0, Qt::DecorationRole).isNull());   // the grid shows the new marks
+    modMenu::MarkAllCurrent(0);
+    EXPECT_EQ(pattern(), QString(40, '.'));
+
+    // Marked selected: only the selected rows.
+    w->tgBrowse->DataPane()->selectRow(2);
+    w->tgBrowse->DataPane()->selectionModel()->select(w->Model()->index(5, 0),
+                                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const auto selected = w->tgBrowse->SelectedRows();
+    ASSERT_EQ(selected.size(), 2u);
+    modMenu::MarkSelected();
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test WHERE Mark = -1"), 2);
+
+    // A failure half-way changes nothing.
+    Exec("CREATE TRIGGER stop BEFORE UPDATE ON Test WHEN NEW.MainPrimaryKey = 30 "
+         "BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::MarkAllCurrent(-1);
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.Boxes()[0].title, "modMenu::MarkAllCurrent");
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test WHERE Mark = -1"), 2);
+}
+
+TEST_F(BrowseWindow, BackPropDrillDownListsEveryRowNearestFirst)
+{
+    OpenBackProp();
+    modMenu::BrowseOutlyers("10,5", "9");   // predicted, actual
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    const auto rows = AllRows(w);
+    ASSERT_EQ(rows.size(), 40u);
+    double last = -1;
+    for (const auto& r : rows) {
+        const double d = std::pow(r[1].toDouble() - 9, 2) + std::pow(r[2].toDouble() - 10.5, 2);
+        EXPECT_GE(d + 1e-9, last);
+        last = d;
+    }
+    // Marks of a drill-down without filter act on every row.
+    modMenu::MarkAllCurrent(-1);
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test WHERE Mark = -1"), 40);
+    // A point that is no number shows a box and opens nothing.
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::BrowseOutlyers("x", "9");
+    EXPECT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(Current(), nullptr);
+}
+
+TEST_F(BrowseWindow, SFamDrillDownsFilterNumericAndTextClasses)
+{
+    OpenSFam("Cls");
+    // Every third row predicted wrong (class 9 of no row), the others right.
+    {
+        kdb::Database db = kdb::Database::Open(project, false, false);
+        db.Execute("UPDATE Test SET Predicted = CASE WHEN MainPrimaryKey % 3 = 0 THEN '9' "
+                   "ELSE CAST(MainPrimaryKey % 3 + 1 AS TEXT) END");
+    }
+    modMenu::BrowseOutlyers("2", "");   // predicted class 2
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(ColumnNames(w).mid(0, 4),
+              QStringList({"Test.Mark", "LinkDataSource.Cls", "Test.Predicted", "LinkDataSource.ID"}));
+    EXPECT_EQ(w->Data1().RowCount(), 10);
+    modMenu::BrowseOutlyers("", "1");   // actual class 1: IDs 3, 6, ... (all predicted 9)
+    w = Current();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->Data1().RowCount(), 10);
+    modMenu::BrowseOutlyers("9", "1");
+    EXPECT_EQ(Current()->Data1().RowCount(), 10);
+    modMenu::BrowseOutlyers("2", "1");
+    EXPECT_EQ(Current()->Data1().RowCount(), 0);
+
+    modMenu::MENU_SFShowErrors();
+    w = Current();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->Data1().RowCount(), 10);
+    EXPECT_EQ(w->windowTitle(), "Browse Incorrect Predictions");
+    EXPECT_EQ(MainPanel(), "Browsing incorrect predictions.");
+    EXPECT_TRUE(main->MainToolBar()->Enabled("mnuSFFindError"));
+    // Marking all in the errors view marks only its rows.
+    modMenu::MarkAllCurrent(-1);
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test WHERE Mark = -1"), 10);
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test WHERE Mark = -1 AND MainPrimaryKey % 3 <> 0"), 0);
+    modMenu::MENU_SFShowCorrect();
+    EXPECT_EQ(Current()->Data1().RowCount(), 20);
+    EXPECT_EQ(Current()->windowTitle(), "Browse Correct Predictions");
+    EXPECT_FALSE(main->MainToolBar()->Enabled("mnuSFFindError"));
+}
+
+TEST_F(BrowseWindow, SFamTextClassesWithQuotesAreFoundAsValues)
+{
+    OpenSFam("Name");
+    const QString briar = "O'Brien \"Briar\"";
+    {
+        kdb::Database db = kdb::Database::Open(project, false, false);
+        db.Execute("UPDATE Test SET Predicted = ? WHERE MainPrimaryKey % 3 = 1", {briar});
+        db.Execute("UPDATE Test SET Predicted = 'Amber' WHERE MainPrimaryKey % 3 <> 1");
+    }
+    modMenu::BrowseOutlyers(briar, briar);
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->Data1().RowCount(), 10);
+    modMenu::BrowseOutlyers("", "amber");   // text compares ignoring case, as Jet does
+    EXPECT_EQ(Current()->Data1().RowCount(), 10);
+    modMenu::MENU_SFShowCorrect();
+    EXPECT_EQ(Current()->Data1().RowCount(), 20);   // Amber rows (ID % 3 = 0) and Briar rows
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(BrowseWindow, ClosingTheBrowsesBeforeATestLosesNoMarkAndLeavesNoStalePointer)
+{
+    OpenBackProp();
+    modMenu::BrowseTest();
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    Cell(w, 4, 0);
+    emit w->tgBrowse->CellDoubleClicked(4, 0);
+    EXPECT_EQ(Scalar("SELECT Mark FROM Test WHERE MainPrimaryKey = 5"), -1);
+    QPointer<frmBrowse> guard(w);
+    host.closed = 0;
+    ASSERT_EQ(gBackProp()->Test(), TestOutcome::Done);   // rebuilds the project file
+    EXPECT_EQ(host.closed, 1);
+    EXPECT_FALSE(gBrowseForm());
+    EXPECT_FALSE(gDataBrowse());
+    EXPECT_FALSE(gIMode());
+    EXPECT_TRUE(!guard || !guard->isVisible());
+    FlushDeletes();
+    EXPECT_FALSE(guard);
+    // The commands that act on the current browse do nothing now.
+    modMenu::SortASC();
+    modMenu::MarkAllCurrent(-1);
+    modMenu::MarkSelected();
+    modMenu::BrowseMenuOpen();
+    EXPECT_TRUE(prompts.Boxes().empty());
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test"), 40);
+}
+
+TEST_F(BrowseWindow, RowsAreReadLazilyAndTheWindowFollowsActivation)
+{
+    OpenBackProp(600);
+    frmBrowse* w = dbUtilities::BuildBrowser();
+    ASSERT_NE(w, nullptr);
+    BrowseModel* m = w->Model();
+    EXPECT_EQ(m->rowCount(), 600);
+    EXPECT_EQ(m->Cache().BlockCount(), 0);
+    const QModelIndex last = m->index(599, 4);
+    EXPECT_FALSE(m->data(last).isValid());   // not read yet: blank, and asked for
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m->data(last).toString(), "600");
+    EXPECT_FALSE(m->Cache().HasBlock(1));
+
+    // Activation shows the row count; losing it clears the panel and the browse tools.
+    gNavigate().Navigate(navBrowsing);
+    w->Activated();
+    EXPECT_EQ(UserPanel(), "600 Rows");
+    w->Deactivated();
+    EXPECT_EQ(UserPanel(), "");
+    EXPECT_FALSE(main->MainToolBar()->Enabled("mnuMarkAll"));
+    w->SetRowCount(-1);
+    gVeltra().StatusBar().Message("kept", true);
+    w->Activated();
+    w->Deactivated();
+    EXPECT_EQ(UserPanel(), "kept");
+    // The strip takes its height off the grid.
+    const int before = w->tgBrowse->height();
+    w->picIMode->show();
+    w->Resize();
+    EXPECT_EQ(w->tgBrowse->height(), before - w->picIMode->height());
+}
