@@ -30,7 +30,7 @@ public:
     void Refresh() override;
     void Destroy() override;
     CBrowseGrid* Grid() const override;
-    // Remembers the grid's current column; the find dialog itself comes with the find work.
+    // Remembers the grid's current column and shows the find dialog for this browser.
     void ShowFind() override;
     void SortASC() override { BuildSort(false); }
     void SortDESC() override { BuildSort(true); }
@@ -51,6 +51,13 @@ public:
     // The heading pop-up: the column becomes the remembered and current column and the band
     // "mnuBrowse" pops up at the mouse; -1 does nothing more.
     void HeadingMenu(int column);
+
+    // The find dialog's events (browse/finddialog.cpp): the dialog takes the grid's current
+    // column (never the mark column) and names it; Find Next moves to the next matching row.
+    void FindActivate();
+    void FindNext(const QString& text, bool matchCase, bool dirDown);
+    // Makes `row` current (selected, in view) with `column` as the current column.
+    void ShowRow(int64_t row, int column);
 
 protected:
     // What a kind of browser changes.

@@ -1,0 +1,14 @@
+// The Like operator of the find dialog: `*` any run of characters, `?` one character, `#` one
+// digit, `[list]` one character of the list (ranges a-z allowed), `[!list]` one character not
+// in it; letters compare ignoring case. A pattern that does not parse (an unclosed bracket)
+// matches nothing.
+#pragma once
+
+#include <QString>
+
+namespace LikePattern {
+bool Matches(const QString& text, const QString& pattern);
+// True when the text holds a character the dialog treats as a pattern character
+// (* ? [ ] ! #).
+bool HasPatternChar(const QString& text);
+}
