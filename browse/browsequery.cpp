@@ -239,18 +239,31 @@ QString BrowseQuery::MarkOneSql()
 
 namespace BrowseQueries {
 
-BrowseQuery TestResults(const CDataDef& ddo, bool sfam)
+namespace {
+// The query's frame: the join (or the linked table alone), the key and the prediction field;
+// the leading columns, then every other source field in field order.
+BrowseQuery frame(const CDataDef& ddo, bool sfam, bool joinTest)
 {
     const Fields f = findFields(ddo, sfam);
     BrowseQuery q;
-    q.joinTest = true;
+    q.joinTest = joinTest;
     q.keyField = ddo.FieldName(f.key);
     q.predictColumn = linkColumn(ddo, f.predict);
-    q.columns << testColumn("Mark") << q.predictColumn << testColumn("Predicted");
-    if (!sfam)
-        q.columns << testColumn("Difference");
+    if (joinTest) {
+        q.columns << testColumn("Mark") << q.predictColumn << testColumn("Predicted");
+        if (!sfam)
+            q.columns << testColumn("Difference");
+    } else {
+        q.columns << q.predictColumn;
+    }
     appendSourceFields(q, ddo, f.predict);
     return q;
+}
+} // namespace
+
+BrowseQuery TestResults(const CDataDef& ddo, bool sfam)
+{
+    return frame(ddo, sfam, true);
 }
 
 std::optional<double> DrillNumber(const QString& text)
@@ -305,14 +318,7 @@ BrowseQuery Special(const CDataDef& ddo, bool sfam, int kind)
 
 BrowseQuery WholeTable(const CDataDef& ddo, bool sfam)
 {
-    const Fields f = findFields(ddo, sfam);
-    BrowseQuery q;
-    q.joinTest = false;
-    q.keyField = ddo.FieldName(f.key);
-    q.predictColumn = linkColumn(ddo, f.predict);
-    q.columns << q.predictColumn;
-    appendSourceFields(q, ddo, f.predict);
-    return q;
+    return frame(ddo, sfam, false);
 }
 
 } // namespace BrowseQueries

@@ -16,6 +16,7 @@
 #include "shell/viewprocs.h"
 
 #include <QCoreApplication>
+#include <QString>
 
 #include <memory>
 
@@ -99,10 +100,6 @@ frmBrowse* currentWindow()
 {
     return qobject_cast<frmBrowse*>(gBrowseForm().data());
 }
-
-} // namespace
-
-namespace BrowseViews {
 
 void BrowseTest()
 {
@@ -203,6 +200,10 @@ void MarkSelected()
     for (int64_t row : rows)
         w->Model()->SetCachedValue(row, markColumn, kdb::Value(-1));
 }
+
+} // namespace
+
+namespace BrowseViews {
 
 void Install()
 {

@@ -1,9 +1,5 @@
 #include "browse/rowsource.h"
 
-#include "core/errorbox.h"
-
-#include <QElapsedTimer>
-#include <cstdio>
 
 #include <algorithm>
 #include <unordered_map>
@@ -96,27 +92,17 @@ kdb::Database& BrowseRowSource::connection()
             throw KvError(KvErr::FileNotFound, {}, QStringLiteral("The browse has no database."));
         m_db = kdb::Database::Open(m_file, false, false);
         RegisterBrowseFunctions(m_db.handle());
-        // A mark is one small transaction: emptying the journal instead of deleting it keeps
-        // it a matter of milliseconds, as safe as ever. Release puts the usual mode back.
-        IgnoreErrors([&] { m_db.Execute(QStringLiteral("PRAGMA journal_mode = TRUNCATE")); });
     }
     return m_db;
 }
 
 void BrowseRowSource::Release()
 {
-    if (!m_db.IsOpen())
-        return;
-    // Back to the journal mode of every other connection, which also removes the empty journal.
-    IgnoreErrors([&] { m_db.Execute(QStringLiteral("PRAGMA journal_mode = DELETE")); });
     m_db.Close();
 }
 
 int64_t BrowseRowSource::Load(const BrowseQuery& query)
 {
-    QElapsedTimer probe;
-    probe.start();
-    const bool probing = qEnvironmentVariableIsSet("BENCH_PROBE");
     const int64_t previousRows = RowCount();
     m_query = query;
     m_ints.clear();
@@ -178,8 +164,6 @@ int64_t BrowseRowSource::Load(const BrowseQuery& query)
             m_values.push_back(r.Get(0));
         }
     }
-    if (probing)
-        std::printf("    load read %.3f\n", probe.nsecsElapsed() / 1e9);
     if (!keys.empty()) {
         const BrowseColumn keyColumn = query.KeyColumn();
         const BrowseColumn sourceKey{BrowseTables::Link(), query.keyField, 0};
@@ -202,8 +186,6 @@ int64_t BrowseRowSource::Load(const BrowseQuery& query)
             }
             return false;
         });
-        if (probing)
-            std::printf("    load sorted %.3f\n", probe.nsecsElapsed() / 1e9);
         std::vector<uint32_t> order(n);
         for (size_t i = 0; i < n; ++i)
             order[i] = entries[i].row;

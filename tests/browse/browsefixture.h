@@ -142,17 +142,31 @@ protected:
     // A tested back-propagation project of `rows` rows (training 1..rows/2, testing all).
     void OpenBackProp(int rows = 40)
     {
-        const QString source = MakeBackPropSource(folder, rows);
+        OpenTestedBackProp(MakeBackPropSource(folder, rows), "Data",
+                           {{"Mark", roleInput, 0, 10}, {"MainPrimaryKey", roleInput, 0, 13}, {"Y", roleBPPredict, 0, 20}},
+                           {1, rows / 2, 1, rows}, 1);
+    }
+
+    struct Ranges {
+        int trainLow, trainHigh, testLow, testHigh;
+    };
+    // A back-propagation project over `table` of `source`, trained `passes` times and tested;
+    // it becomes the open project.
+    void OpenTestedBackProp(const QString& source, const QString& table,
+                            const std::vector<std::tuple<QString, int16_t, double, double>>& roles, Ranges r,
+                            int passes)
+    {
         auto bp = std::make_shared<CBackProp>();
-        bp->Initialize(folder + "/bp.kvp");
-        bp->Attach(source, "Data");
-        SetRoles(*bp, {{"Mark", roleInput, 0, 10}, {"MainPrimaryKey", roleInput, 0, 13}, {"Y", roleBPPredict, 0, 20}});
-        bp->SetTrainLow(1);
-        bp->SetTrainHigh(rows / 2);
-        bp->SetTestLow(1);
-        bp->SetTestHigh(rows);
+        bp->Initialize(folder + "/" + table + ".kvp");
+        bp->Attach(source, table);
+        SetRoles(*bp, roles);
+        bp->SetTrainLow(r.trainLow);
+        bp->SetTrainHigh(r.trainHigh);
+        bp->SetTestLow(r.testLow);
+        bp->SetTestHigh(r.testHigh);
         bp->SaveConfig();
-        bp->Train();
+        for (int i = 0; i < passes; ++i)
+            bp->Train();
         bp->Verify();
         ASSERT_EQ(bp->Test(), TestOutcome::Done);
         gBackProp() = bp;

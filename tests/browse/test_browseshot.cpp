@@ -24,25 +24,12 @@ TEST_F(BrowseShot, ResultsBrowserOnTheSample)
         GTEST_SKIP() << "set KORVAN_SHOT_DIR and KORVAN_SAMPLE to take the picture";
     const QString data = folder + "/sample.kvs";
     QFile::copy(sample, data);
-    auto bp = std::make_shared<CBackProp>();
-    bp->Initialize(folder + "/sales.kvp");
-    bp->Attach(data, "WeeklySales");
-    SetRoles(*bp, {{"Price", roleInput, 3, 5},
-                   {"Advertising", roleInput, 0, 25},
-                   {"Temperature", roleInput, -5, 30},
-                   {"Sales", roleBPPredict, 200, 500}});
-    bp->SetTrainLow(1);
-    bp->SetTrainHigh(250);
-    bp->SetTestLow(251);
-    bp->SetTestHigh(312);
-    bp->SaveConfig();
-    for (int i = 0; i < 40; ++i)
-        bp->Train();
-    bp->Verify();
-    ASSERT_EQ(bp->Test(), TestOutcome::Done);
-    gBackProp() = bp;
-    gProjectType = ntBackProp;
-    project = bp->ProjectFileName();
+    OpenTestedBackProp(data, "WeeklySales",
+                       {{"Price", roleInput, 3, 5},
+                        {"Advertising", roleInput, 0, 25},
+                        {"Temperature", roleInput, -5, 30},
+                        {"Sales", roleBPPredict, 200, 500}},
+                       {1, 250, 251, 312}, 40);
     Exec("UPDATE Test SET Predicted = ? WHERE MainPrimaryKey = 255", {NoPrediction});
     Exec("UPDATE Test SET Mark = -1 WHERE MainPrimaryKey IN (253, 254, 258)");
     main->resize(1100, 640);
@@ -50,7 +37,7 @@ TEST_F(BrowseShot, ResultsBrowserOnTheSample)
     auto* w = qobject_cast<frmBrowse*>(gBrowseForm().data());
     ASSERT_NE(w, nullptr);
     w->tgBrowse->SetCurrent(3, 6);
-    modMenu::SortDESC();   // by Advertising, underlined
+    modMenu::SortASC();   // by Advertising, underlined
     w->tgBrowse->SetCurrent(2, 2);
     for (int i = 0; i < 10; ++i) {
         QCoreApplication::processEvents();
