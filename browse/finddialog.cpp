@@ -300,7 +300,7 @@ void CBrowseBase::FindNext(const QString& text, bool matchCase, bool dirDown)
         }
         int64_t row = -1;
         if (c.outcome == RecordSearch::Criteria::Outcome::Search)
-            row = RecordSearch::FindNext(w->Data1(), column, c.match, mTG->CurrentRow(), dirDown);
+            row = RecordSearch::FindNext(w->Data1(), column, c, mTG->CurrentRow(), dirDown);
         if (row < 0) {
             if (f)
                 f->setWindowTitle(quoted + QStringLiteral(" Not Found"));

@@ -85,11 +85,28 @@ bool matchOne(const Token& t, QChar c)
 
 namespace LikePattern {
 
+struct Compiled::Tokens {
+    std::vector<Token> list;
+};
+
+Compiled::Compiled(const QString& pattern) : m_tokens(std::make_unique<Tokens>())
+{
+    if (!parse(pattern, m_tokens->list))
+        m_tokens.reset();
+}
+
+Compiled::~Compiled() = default;
+
 bool Matches(const QString& text, const QString& pattern)
 {
-    std::vector<Token> tokens;
-    if (!parse(pattern, tokens))
+    return Compiled(pattern).Matches(text);
+}
+
+bool Compiled::Matches(QStringView text) const
+{
+    if (!m_tokens)
         return false;
+    const std::vector<Token>& tokens = m_tokens->list;
     // Greedy match with one back-track point per star: linear in practice, never exponential.
     qsizetype ti = 0;
     size_t pi = 0;

@@ -89,12 +89,14 @@ Criteria Make(const QString& text, bool matchCase, Kind kind)
                     const auto d = v.isNull() ? std::nullopt : v.ToDouble();
                     return d && *d == wanted;
                 };
+                c.equals = kdb::Value(wanted);
             } else {
-                c.match = [wanted, text](const kdb::Value& v) {
+                auto pattern = std::make_shared<LikePattern::Compiled>(text);
+                c.match = [wanted, pattern](const kdb::Value& v) {
                     if (v.isNull())
                         return false;
                     const auto d = v.ToDouble();
-                    return (d && *d == wanted) || LikePattern::Matches(v.toText(), text);
+                    return (d && *d == wanted) || pattern->Matches(v.toText());
                 };
             }
             return c;
@@ -108,11 +110,13 @@ Criteria Make(const QString& text, bool matchCase, Kind kind)
     case Kind::Text:
         if (matchCase) {
             c.match = [text](const kdb::Value& v) { return !v.isNull() && v.toText() == text; };
+            c.equals = kdb::Value(text);
             return c;
         }
         break;
     }
-    c.match = [text](const kdb::Value& v) { return !v.isNull() && LikePattern::Matches(v.toText(), text); };
+    auto pattern = std::make_shared<LikePattern::Compiled>(text);
+    c.match = [pattern](const kdb::Value& v) { return !v.isNull() && pattern->Matches(v.toText()); };
     return c;
 }
 
@@ -157,20 +161,26 @@ void KeySet::Add(const kdb::Value& key)
 }
 
 KeySet MatchingKeys(const QString& databaseName, const BrowseQuery& query, const BrowseColumn& column,
-                    const Match& match)
+                    const Criteria& criteria)
 {
     KeySet keys;
     // A connection of the search's own, held only for this pass.
     kdb::Database db = kdb::Database::Open(databaseName, false, true);
-    sqlite3_create_function_v2(db.handle(), "KvFindMatch", 1, SQLITE_UTF8, const_cast<Match*>(&match),
+    sqlite3_create_function_v2(db.handle(), "KvFindMatch", 1, SQLITE_UTF8, const_cast<Match*>(&criteria.match),
                                findMatchFunction, nullptr, nullptr, nullptr);
     // Only the searched column's own table is read: its key is the view's row key (the test
     // rows carry the source key as MainPrimaryKey).
     const BrowseColumn key = column.IsTest() ? BrowseColumn{BrowseTables::Test(), QStringLiteral("MainPrimaryKey"), 0}
                                              : BrowseColumn{BrowseTables::Link(), query.keyField, 0};
-    const QString sql = QStringLiteral("SELECT ") + key.Sql() + QStringLiteral(" FROM ") + kdb::QuoteIdent(column.table)
-        + QStringLiteral(" WHERE KvFindMatch(") + column.Sql() + QStringLiteral(")");
-    kdb::Reader r = db.Query(sql);
+    QString sql = QStringLiteral("SELECT ") + key.Sql() + QStringLiteral(" FROM ") + kdb::QuoteIdent(column.table);
+    QList<kdb::Value> params;
+    if (criteria.equals) {
+        sql += QStringLiteral(" WHERE ") + column.Sql() + QStringLiteral(" = ?");
+        params << *criteria.equals;
+    } else {
+        sql += QStringLiteral(" WHERE KvFindMatch(") + column.Sql() + QStringLiteral(")");
+    }
+    kdb::Reader r = db.Query(sql, params);
     while (r.Next())
         keys.Add(r.Get(0));
     return keys;
@@ -192,9 +202,9 @@ KeySet WrongPredictionKeys(const QString& databaseName, const BrowseQuery& query
     return keys;
 }
 
-int64_t FindNext(BrowseRowSource& rows, const BrowseColumn& column, const Match& match, int64_t from, bool down)
+int64_t FindNext(BrowseRowSource& rows, const BrowseColumn& column, const Criteria& criteria, int64_t from, bool down)
 {
-    const KeySet keys = MatchingKeys(rows.DatabaseName(), rows.Query(), column, match);
+    const KeySet keys = MatchingKeys(rows.DatabaseName(), rows.Query(), column, criteria);
     if (keys.Size() == 0)
         return -1;
     return NextRow(rows, [&](const kdb::Value& k) { return keys.Contains(k); }, from, down);

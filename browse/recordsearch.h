@@ -10,6 +10,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <unordered_set>
 
 class BrowseRowSource;
@@ -33,6 +34,9 @@ struct Criteria {
     };
     Outcome outcome = Outcome::Search;
     Match match;
+    // Set when the match is plain equality with this value, which the database can then test
+    // itself (the value bound, never written into the statement).
+    std::optional<kdb::Value> equals;
 };
 
 // With Match Case a text column compares exactly and a number column by value; without it both
@@ -61,12 +65,12 @@ private:
     std::unordered_set<QString> m_texts;
 };
 KeySet MatchingKeys(const QString& databaseName, const BrowseQuery& query, const BrowseColumn& column,
-                    const Match& match);
+                    const Criteria& criteria);
 // The keys of the view's rows that are wrong predictions: the actual class present and, as
 // class text, different from Predicted (the rule of the incorrect-predictions view).
 KeySet WrongPredictionKeys(const QString& databaseName, const BrowseQuery& query);
 
 // The search of a column: the next matching row from `from`, or -1.
-int64_t FindNext(BrowseRowSource& rows, const BrowseColumn& column, const Match& match, int64_t from, bool down);
+int64_t FindNext(BrowseRowSource& rows, const BrowseColumn& column, const Criteria& criteria, int64_t from, bool down);
 
 } // namespace RecordSearch

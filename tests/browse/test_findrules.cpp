@@ -113,7 +113,7 @@ TEST(FindRules, TheNextMatchWrapsRoundAndNoMatchAnswersNone)
     q.columns << BrowseColumn{BrowseTables::Link(), "V", 2};
     BrowseRowSource rows(path);
     ASSERT_EQ(rows.Load(q), 8);
-    const auto hit = RecordSearch::Make("HIT", false, RecordSearch::Kind::Text).match;
+    const auto hit = RecordSearch::Make("HIT", false, RecordSearch::Kind::Text);
     const BrowseColumn v = q.columns[0];
     EXPECT_EQ(RecordSearch::FindNext(rows, v, hit, -1, true), 3);   // rows 3 and 7 hold "hit"
     EXPECT_EQ(RecordSearch::FindNext(rows, v, hit, 3, true), 7);
@@ -121,13 +121,13 @@ TEST(FindRules, TheNextMatchWrapsRoundAndNoMatchAnswersNone)
     EXPECT_EQ(RecordSearch::FindNext(rows, v, hit, 3, false), 7);   // up past the first: from the end
     EXPECT_EQ(RecordSearch::FindNext(rows, v, hit, -1, false), 7);
     // The only match is found again from itself.
-    const auto only = RecordSearch::Make("hit", true, RecordSearch::Kind::Text).match;
+    const auto only = RecordSearch::Make("hit", true, RecordSearch::Kind::Text);
     {
         kdb::Database db = kdb::Database::Open(path, false, false);
         db.Execute("UPDATE LinkDataSource SET V = 'miss' WHERE K = 40");
     }
     EXPECT_EQ(RecordSearch::FindNext(rows, v, only, 7, true), 7);
-    const auto none = RecordSearch::Make("nothing", false, RecordSearch::Kind::Text).match;
+    const auto none = RecordSearch::Make("nothing", false, RecordSearch::Kind::Text);
     EXPECT_EQ(RecordSearch::FindNext(rows, v, none, 2, true), -1);
     rows.Release();
 }
