@@ -192,6 +192,11 @@ QVariant IModeModel::data(const QModelIndex& index, int role) const
     }
 }
 
+QVariant IModeModel::headerData(int, Qt::Orientation, int) const
+{
+    return {}; // the row's record selector stays blank, as the results grid's
+}
+
 bool IModeModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     if (!index.isValid() || role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable))
