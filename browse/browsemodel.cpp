@@ -32,6 +32,19 @@ void BrowseModel::Reset()
     endResetModel();
 }
 
+void BrowseModel::RowsLoaded()
+{
+    const int rows = int(std::min<int64_t>(m_source.RowCount(), std::numeric_limits<int>::max()));
+    if (rows > m_rows) {
+        // The first rows are the same rows in the same order: only the new ones come in.
+        beginInsertRows({}, m_rows, rows - 1);
+        m_rows = rows;
+        endInsertRows();
+    } else if (rows != m_rows) {
+        Reset();
+    }
+}
+
 const BlockCache::Row* BrowseModel::CachedRow(int64_t row) const
 {
     return m_cache.Find(row);

@@ -30,6 +30,8 @@ public:
     void SetLook(const IBrowseLook* look);
     // After the source loaded a new key list (or the look changed): every row read again.
     void Reset();
+    // The source's key list grew whole in the background: the new rows join the grid.
+    void RowsLoaded();
     // The cached row, or nullptr (no read is made or asked for).
     const BlockCache::Row* CachedRow(int64_t row) const;
     // Changes a cached value and repaints its cell.

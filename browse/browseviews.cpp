@@ -57,13 +57,13 @@ void openResults(const std::function<frmBrowse*()>& builder)
 {
     CHourglass hourglass(true);
     removeChildForms();
-    if (gProjectType != ntSFam && gProjectType != ntBackProp)
-        return;
-    frmBrowse* window = builder();
-    if (window) {
-        bind(window, resultBrowser());
-        gNavigate().Navigate(navBrowsing);
-        FindViews::AttachIMode();
+    // Any other kind of project builds nothing; the status text comes all the same.
+    if (gProjectType == ntSFam || gProjectType == ntBackProp) {
+        if (frmBrowse* window = builder()) {
+            bind(window, resultBrowser());
+            gNavigate().Navigate(navBrowsing);
+            FindViews::AttachIMode();
+        }
     }
     Utilities::StatusMessage(QStringLiteral("Browsing results of tested data."));
 }

@@ -27,6 +27,7 @@ frmBrowse::frmBrowse(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_DeleteOnClose);
     tgBrowse = new CBrowseGrid(this);
     m_model = new BrowseModel(m_data, this);
+    m_data.SetLoadedHandler(m_model, [this] { rowsLoaded(); });
     tgBrowse->SetModel(m_model);
     picIMode = new QWidget(this);
     picIMode->setObjectName(QStringLiteral("picIMode"));
@@ -58,6 +59,19 @@ void frmBrowse::SetRecordSource(const BrowseQuery& query)
         throw;
     }
     m_model->Reset();
+}
+
+void frmBrowse::rowsLoaded()
+{
+    m_model->RowsLoaded();
+    if (m_closed)
+        return;
+    mRowCount = m_data.RowCount();
+    // The count is shown where the window's own count stands: while it is the active one.
+    IgnoreErrors([&] {
+        if (m_sub && m_sub->mdiArea() && m_sub->mdiArea()->activeSubWindow() == m_sub)
+            gVeltra().StatusBar().Message(QString::number(mRowCount) + QStringLiteral(" Rows"), true);
+    });
 }
 
 void frmBrowse::Resize()

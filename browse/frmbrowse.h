@@ -68,6 +68,8 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
+    void rowsLoaded();
+
     int64_t mRowCount = -1;
     QString mSavedDatabaseName;
     QString m_tag;

@@ -1,5 +1,7 @@
 #include "browse/rowsource.h"
 
+#include <QMetaObject>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <unordered_map>
@@ -77,6 +79,143 @@ int compareValues(const SortEntry& a, const SortEntry& b, int j, bool exact, con
 
 BrowseRowSource::BrowseRowSource(QString databaseName) : m_file(std::move(databaseName)) {}
 
+BrowseRowSource::~BrowseRowSource()
+{
+    stopLoader();
+}
+
+kdb::Value BrowseRowSource::KeyList::Key(int64_t row) const
+{
+    return m_intKeys ? kdb::Value(static_cast<long long>(m_ints[size_t(row)])) : m_values[size_t(row)];
+}
+
+void BrowseRowSource::KeyList::Reserve(size_t n)
+{
+    if (m_intKeys)
+        m_ints.reserve(n);
+    else
+        m_values.reserve(n);
+}
+
+void BrowseRowSource::KeyList::Add(const kdb::Reader& r, int column)
+{
+    if (m_intKeys) {
+        if (r.Type(column) == kdb::Value::Type::Integer) {
+            m_ints.push_back(r.Int(column));
+            return;
+        }
+        // Keys of another kind: every key is kept as a value from here on.
+        m_values.reserve(m_ints.size() + 1024);
+        for (int64_t k : m_ints)
+            m_values.emplace_back(static_cast<long long>(k));
+        m_ints = {};
+        m_intKeys = false;
+    }
+    m_values.push_back(r.Get(column));
+}
+
+void BrowseRowSource::KeyList::Permute(const std::vector<uint32_t>& order)
+{
+    const size_t n = order.size();
+    if (m_intKeys) {
+        std::vector<int64_t> sorted(n);
+        for (size_t i = 0; i < n; ++i)
+            sorted[i] = m_ints[order[i]];
+        m_ints.swap(sorted);
+    } else {
+        std::vector<kdb::Value> sorted(n);
+        for (size_t i = 0; i < n; ++i)
+            sorted[i] = std::move(m_values[order[i]]);
+        m_values.swap(sorted);
+    }
+}
+
+void BrowseRowSource::KeyList::Clear()
+{
+    m_intKeys = true;
+    m_ints = {};
+    m_values = {};
+}
+
+void BrowseRowSource::SetLoadedHandler(QObject* context, std::function<void()> handler)
+{
+    m_context = context;
+    m_onLoaded = std::move(handler);
+}
+
+void BrowseRowSource::startLoader(const QString& sql, const QList<kdb::Value>& params)
+{
+    const uint64_t generation = ++m_loadGeneration;
+    m_loaded.Clear();
+    m_loadFailed = false;
+    m_cancel = false;
+    const QString file = m_file;
+    const size_t expected = size_t(std::clamp<int64_t>(m_expectedRows, 0, 16 * 1024 * 1024));
+    QObject* context = m_context.data();
+    // The owner joins the loader before its context object goes (the destructor and every new
+    // load stop it first), so the context outlives the thread.
+    m_loader = std::thread([this, file, sql, params, expected, context, generation] {
+        try {
+            // A connection of the loader's own, read-only; nothing else touches it.
+            kdb::Database db = kdb::Database::Open(file, false, true);
+            RegisterBrowseFunctions(db.handle());
+            {
+                std::lock_guard<std::mutex> lock(m_loaderMutex);
+                m_loaderDb = db.handle();
+            }
+            m_loaded.Reserve(expected);
+            {
+                kdb::Reader r = db.Query(sql, params);
+                while (!m_cancel && r.Next())
+                    m_loaded.Add(r, 0);
+            }
+            std::lock_guard<std::mutex> lock(m_loaderMutex);
+            m_loaderDb = nullptr;
+            m_loadFailed = m_cancel;
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(m_loaderMutex);
+            m_loaderDb = nullptr;
+            m_loadFailed = true;
+        }
+        if (context)
+            QMetaObject::invokeMethod(
+                context,
+                [this, generation] {
+                    if (generation == m_loadGeneration)
+                        WaitLoaded();
+                },
+                Qt::QueuedConnection);
+    });
+}
+
+void BrowseRowSource::stopLoader()
+{
+    if (!m_loader.joinable())
+        return;
+    m_cancel = true;
+    {
+        std::lock_guard<std::mutex> lock(m_loaderMutex);
+        if (m_loaderDb)
+            sqlite3_interrupt(m_loaderDb);
+    }
+    m_loader.join();
+    ++m_loadGeneration;
+    m_loaded.Clear();
+}
+
+void BrowseRowSource::WaitLoaded()
+{
+    if (!m_loader.joinable())
+        return;
+    m_loader.join();
+    // A loader that failed leaves the rows known so far.
+    if (!m_loadFailed && m_loaded.Size() >= m_keys.Size())
+        std::swap(m_keys, m_loaded);
+    m_loaded.Clear();
+    if (m_onLoaded)
+        m_onLoaded();
+}
+
 void BrowseRowSource::SetDatabaseName(const QString& file)
 {
     if (file == m_file)
@@ -98,18 +237,16 @@ kdb::Database& BrowseRowSource::connection()
 
 void BrowseRowSource::Release()
 {
+    stopLoader();
     m_db.Close();
 }
 
 int64_t BrowseRowSource::Load(const BrowseQuery& query)
 {
+    stopLoader();
     const int64_t previousRows = RowCount();
     m_query = query;
-    m_ints.clear();
-    m_values.clear();
-    m_ints.shrink_to_fit();
-    m_values.shrink_to_fit();
-    m_intKeys = true;
+    m_keys.Clear();
     // Sort keys order the rows here, in memory, over the view's rows in their base order: one
     // pass over the join instead of a sort inside it, and ties keep the base order.
     BrowseQuery base = query;
@@ -120,6 +257,8 @@ int64_t BrowseRowSource::Load(const BrowseQuery& query)
             keys.push_back(&k);
     QList<kdb::Value> params;
     QString sql;
+    // The natural order of the test results: the first rows now, the rest by the loader.
+    const bool natural = keys.empty() && query.joinTest && !query.distanceFrom;
     if (keys.empty()) {
         sql = query.KeyListSql(params);
     } else {
@@ -132,38 +271,29 @@ int64_t BrowseRowSource::Load(const BrowseQuery& query)
     }
     std::vector<SortEntry> entries;
     std::vector<QString> pool;
-    kdb::Reader r = connection().Query(sql, params);
-    // Room for the rows expected (the last count, or the caller's), within reason.
-    const size_t expected = size_t(std::clamp<int64_t>(std::max(m_expectedRows, previousRows), 0, 16 * 1024 * 1024));
-    m_ints.reserve(expected);
-    if (!keys.empty())
-        entries.reserve(expected);
-    while (r.Next()) {
-        if (!keys.empty()) {
-            SortEntry e;
-            e.row = uint32_t(entries.size());
-            for (size_t j = 0; j < keys.size(); ++j)
-                readSortValue(r, int(j) + 1, e, int(j), pool);
-            entries.push_back(e);
-        }
-        if (m_intKeys) {
-            if (r.Type(0) == kdb::Value::Type::Integer) {
-                m_ints.push_back(r.Int(0));
-                continue;
+    {
+        const QString first = natural ? sql + QStringLiteral(" LIMIT %1").arg(FirstRows) : sql;
+        kdb::Reader r = connection().Query(first, params);
+        // Room for the rows expected (the last count, or the caller's), within reason.
+        const size_t expected = natural ? size_t(FirstRows)
+                                        : size_t(std::clamp<int64_t>(std::max(m_expectedRows, previousRows), 0,
+                                                                     16 * 1024 * 1024));
+        m_keys.Reserve(expected);
+        if (!keys.empty())
+            entries.reserve(expected);
+        while (r.Next()) {
+            if (!keys.empty()) {
+                SortEntry e;
+                e.row = uint32_t(entries.size());
+                for (size_t j = 0; j < keys.size(); ++j)
+                    readSortValue(r, int(j) + 1, e, int(j), pool);
+                entries.push_back(e);
             }
-            const kdb::Value v = r.Get(0);
-            // Keys of another kind: every key is kept as a value from here on.
-            m_values.reserve(m_ints.size() + 1024);
-            for (int64_t k : m_ints)
-                m_values.emplace_back(static_cast<long long>(k));
-            m_ints.clear();
-            m_ints.shrink_to_fit();
-            m_intKeys = false;
-            m_values.push_back(v);
-        } else {
-            m_values.push_back(r.Get(0));
+            m_keys.Add(r, 0);
         }
     }
+    if (natural && RowCount() == FirstRows)
+        startLoader(sql, params);
     if (!keys.empty()) {
         const BrowseColumn keyColumn = query.KeyColumn();
         const BrowseColumn sourceKey{BrowseTables::Link(), query.keyField, 0};
@@ -191,17 +321,7 @@ int64_t BrowseRowSource::Load(const BrowseQuery& query)
             order[i] = entries[i].row;
         entries = {};
         pool = {};
-        if (m_intKeys) {
-            std::vector<int64_t> sorted(n);
-            for (size_t i = 0; i < n; ++i)
-                sorted[i] = m_ints[order[i]];
-            m_ints.swap(sorted);
-        } else {
-            std::vector<kdb::Value> sorted(n);
-            for (size_t i = 0; i < n; ++i)
-                sorted[i] = std::move(m_values[order[i]]);
-            m_values.swap(sorted);
-        }
+        m_keys.Permute(order);
     }
     return RowCount();
 }
@@ -210,7 +330,7 @@ kdb::Value BrowseRowSource::Key(int64_t row) const
 {
     if (row < 0 || row >= RowCount())
         return {};
-    return m_intKeys ? kdb::Value(static_cast<long long>(m_ints[size_t(row)])) : m_values[size_t(row)];
+    return m_keys.Key(row);
 }
 
 std::vector<BlockCache::Row> BrowseRowSource::Read(int64_t first, int count)
@@ -227,13 +347,13 @@ std::vector<BlockCache::Row> BrowseRowSource::Read(int64_t first, int count)
     kdb::Reader r = connection().Query(m_query.RowsByKeySql(n), keys);
     const int columns = int(m_query.columns.size());
     std::unordered_map<int64_t, int> intAt;
-    if (m_intKeys)
+    if (m_keys.IntKeys())
         for (int i = 0; i < n; ++i)
-            intAt.emplace(m_ints[size_t(first + i)], i);
+            intAt.emplace(m_keys.Int(first + i), i);
     while (r.Next()) {
         const kdb::Value key = r.Get(0);
         int at = -1;
-        if (m_intKeys) {
+        if (m_keys.IntKeys()) {
             const auto it = intAt.find(key.toInt());
             if (it != intAt.end())
                 at = it->second;

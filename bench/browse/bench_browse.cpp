@@ -26,6 +26,7 @@
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTableView>
+#include <QThread>
 #include <QTemporaryDir>
 #include <sqlite3.h>
 
@@ -191,11 +192,19 @@ int main(int argc, char** argv)
         std::printf("the browse did not open\n");
         return 1;
     }
+    std::printf("results opened, first rows shown:   %7.3f s  (target < 0.5 s)\n", open);
+    // The rest of the key list comes from the loader while the first rows are on screen.
+    const double whole = seconds([&] {
+        while (w->Data1().Loading()) {
+            QCoreApplication::processEvents();
+            QThread::msleep(1);
+        }
+        QCoreApplication::processEvents();
+    });
     const int rows = w->Model()->rowCount();
-    std::printf("results opened, first rows shown:   %7.3f s  (target < 0.5 s)  [%d rows]\n", open, rows);
-
-    const double keyList = seconds([&] { w->Data1().Load(w->RecordSource()); });
-    std::printf("  of which the key list alone:      %7.3f s\n", keyList);
+    std::printf("  the whole key list %.3f s later    [%d rows]\n", whole, rows);
+    const double keyList = seconds([&] { w->Data1().Load(w->RecordSource()); w->Data1().WaitLoaded(); });
+    std::printf("  the key list read again (first rows + loader): %.3f s\n", keyList);
 
     const double jump = seconds([&] {
         w->tgBrowse->DataPane()->scrollToBottom();
@@ -225,6 +234,7 @@ int main(int argc, char** argv)
     filtered.filter = BrowseQuery::Filter::Incorrect;
     filtered.sortKeys = {};
     w->SetRecordSource(filtered);
+    w->Data1().WaitLoaded();
     const int64_t filteredRows = w->Data1().RowCount();
     const double markAll = seconds([&] { modMenu::MarkAllCurrent(-1); });
     std::printf("Mark All in a filtered view:        %7.3f s  (target < 2 s)  [%lld rows]\n", markAll,

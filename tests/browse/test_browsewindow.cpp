@@ -6,9 +6,11 @@
 #include "browse/testbrowse.h"
 #include "tests/browse/browsefixture.h"
 
+#include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTableView>
+#include <QThread>
 #include <cmath>
 
 using namespace BrowseTest;
@@ -273,6 +275,13 @@ TEST_F(BrowseWindow, BackPropDrillDownListsEveryRowNearestFirst)
         EXPECT_GE(d + 1e-9, last);
         last = d;
     }
+    // The scatter chart's entry passes its numbers exactly, whatever the locale.
+    QLocale::setDefault(QLocale(QLocale::German));
+    dbUtilities::ShowOutliersAt(10.5, 9.0);
+    QLocale::setDefault(QLocale::c());
+    ASSERT_NE(Current(), nullptr);
+    EXPECT_EQ(Current()->RecordSource().distanceFrom, std::make_pair(10.5, 9.0));
+    w = Current();
     // Marks of a drill-down without filter act on every row.
     modMenu::MarkAllCurrent(-1);
     EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test WHERE Mark = -1"), 40);
@@ -323,6 +332,11 @@ TEST_F(BrowseWindow, SFamDrillDownsFilterNumericAndTextClasses)
     EXPECT_EQ(Current()->Data1().RowCount(), 20);
     EXPECT_EQ(Current()->windowTitle(), "Browse Test Results");
     EXPECT_FALSE(main->MainToolBar()->Enabled("mnuSFFindError"));
+    // Another kind lists every row and keeps the window's caption.
+    frmBrowse* any = dbUtilities::BuildSpcBrowser(7);
+    ASSERT_NE(any, nullptr);
+    EXPECT_EQ(any->Data1().RowCount(), 30);
+    EXPECT_EQ(any->windowTitle(), "Browse");
 }
 
 TEST_F(BrowseWindow, SFamTextClassesWithQuotesAreFoundAsValues)
@@ -379,13 +393,25 @@ TEST_F(BrowseWindow, RowsAreReadLazilyAndTheWindowFollowsActivation)
     frmBrowse* w = dbUtilities::BuildBrowser();
     ASSERT_NE(w, nullptr);
     BrowseModel* m = w->Model();
+    // The first rows come at once; the loader reads the rest of the key list meanwhile, and
+    // the testing range stands for the count until then.
+    EXPECT_EQ(m->rowCount(), BrowseRowSource::FirstRows);
+    EXPECT_EQ(UserPanel(), "600 Rows");
+    for (int i = 0; i < 500 && w->Data1().Loading(); ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(5);
+    }
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(w->Data1().Loading());
     EXPECT_EQ(m->rowCount(), 600);
-    EXPECT_EQ(m->Cache().BlockCount(), 0);
+    EXPECT_EQ(w->RowCount(), 600);
+    EXPECT_FALSE(m->Cache().HasBlock(4));
     const QModelIndex last = m->index(599, 4);
     EXPECT_FALSE(m->data(last).isValid());   // not read yet: blank, and asked for
     QCoreApplication::processEvents();
     EXPECT_EQ(m->data(last).toString(), "600");
-    EXPECT_FALSE(m->Cache().HasBlock(1));
+    EXPECT_TRUE(m->Cache().HasBlock(4));
+    EXPECT_FALSE(m->Cache().HasBlock(2));
 
     // Activation shows the row count; losing it clears the panel and the browse tools.
     gNavigate().Navigate(navBrowsing);
@@ -399,6 +425,23 @@ TEST_F(BrowseWindow, RowsAreReadLazilyAndTheWindowFollowsActivation)
     w->Activated();
     w->Deactivated();
     EXPECT_EQ(UserPanel(), "kept");
+    // A sort while the loader runs, and a close while it runs, wait for nothing and lose no row.
+    modMenu::BrowseTest();
+    frmBrowse* again = Current();
+    ASSERT_NE(again, nullptr);
+    EXPECT_TRUE(again->Data1().Loading());
+    again->tgBrowse->SetCurrent(0, 5);
+    modMenu::SortASC();
+    EXPECT_FALSE(again->Data1().Loading());
+    EXPECT_EQ(again->Data1().RowCount(), 600);
+    frmBrowse* third = dbUtilities::BuildBrowser();
+    ASSERT_NE(third, nullptr);
+    dbUtilities::CloseBrowsers();
+    FlushDeletes();
+    w = dbUtilities::BuildBrowser();
+    ASSERT_NE(w, nullptr);
+    w->Data1().WaitLoaded();
+    EXPECT_EQ(w->Model()->rowCount(), 600);
     // The strip takes its height off the grid.
     const int before = w->tgBrowse->height();
     w->picIMode->show();
