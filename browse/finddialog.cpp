@@ -281,8 +281,7 @@ void CBrowseBase::FindActivate()
 void CBrowseBase::FindNext(const QString& text, bool matchCase, bool dirDown)
 {
     frmFind* f = frmFind::Existing();
-    const QString title = SortTitle().section(QStringLiteral("::"), 0, 0) + QStringLiteral("::mFFind_FindNext");
-    Procedure(title, [&] {
+    Procedure(FindTitle(), [&] {
         frmBrowse* w = Window();
         if (!mTG || !w || mCol < 0 || mCol >= w->RecordSource().columns.size())
             return;
@@ -293,7 +292,7 @@ void CBrowseBase::FindNext(const QString& text, bool matchCase, bool dirDown)
             if (CNetworkProject* net = Network(); net && net->DDO() && column.fieldNumber > 0)
                 type = net->DDO()->FieldType(column.fieldNumber);
         const RecordSearch::Criteria c = RecordSearch::Make(text, matchCase, RecordSearch::KindOfColumn(q, column, type));
-        const QString quoted = QStringLiteral("Find - '") + text + QLatin1Char('\'');
+        const QString quoted = QStringLiteral("Find - '") + text;
         if (c.outcome == RecordSearch::Criteria::Outcome::InvalidDate) {
             Prompts::MsgBox(QStringLiteral("Invalid Date."), MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Find"));
             return;
@@ -303,13 +302,13 @@ void CBrowseBase::FindNext(const QString& text, bool matchCase, bool dirDown)
             row = RecordSearch::FindNext(w->Data1(), column, c, mTG->CurrentRow(), dirDown);
         if (row < 0) {
             if (f)
-                f->setWindowTitle(quoted + QStringLiteral(" Not Found"));
+                f->setWindowTitle(quoted + QStringLiteral("' Not Found"));
             QApplication::beep();
             return;
         }
         ShowRow(row, mCol);
         if (f)
-            f->setWindowTitle(quoted + QStringLiteral(" Found"));
+            f->setWindowTitle(quoted + QStringLiteral("' Found"));
     });
 }
 

@@ -32,6 +32,7 @@ protected:
     CNetworkProject* Network() const override;
     BrowseLook::Grid Layout() const override;
     QString SortTitle() const override { return QStringLiteral("CSFamBrowse::BuildSort"); }
+    QString FindTitle() const override { return QStringLiteral("CSFamBrowse::mFFind_FindNext"); }
 
 private:
     void sortRemembered(bool desc);
@@ -62,6 +63,7 @@ protected:
     CNetworkProject* Network() const override;
     BrowseLook::Grid Layout() const override;
     QString SortTitle() const override { return QStringLiteral("CBrowseAll::BuildSort"); }
+    QString FindTitle() const override { return QStringLiteral("CBrowseAll::mFFind_FindNext"); }
 
 private:
     void sortRemembered(bool desc);

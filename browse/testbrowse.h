@@ -66,6 +66,7 @@ protected:
     virtual CNetworkProject* Network() const;
     virtual BrowseLook::Grid Layout() const;
     virtual QString SortTitle() const { return QStringLiteral("CBrowseBase::BuildSort"); }
+    virtual QString FindTitle() const { return QStringLiteral("CBrowseBase::mFFind_FindNext"); }
 
     // Lays the grid out again from the network's data definition and the query.
     void FormatGrid();
@@ -84,4 +85,5 @@ protected:
     QString Caption() const override { return QStringLiteral("Browse Test Results"); }
     CNetworkProject* Network() const override;
     QString SortTitle() const override { return QStringLiteral("CTestBrowse::BuildSort"); }
+    QString FindTitle() const override { return QStringLiteral("CTestBrowse::mFFind_FindNext"); }
 };
