@@ -27,35 +27,40 @@ double leadingNumber(const QString& text)
     return m.hasMatch() ? m.captured(0).trimmed().toDouble() : 0.0;
 }
 
-// Sorting by the remembered column: it becomes the grid's current column, which the shared
-// sort reads (and keeps current afterwards).
-void sortBy(CBrowseGrid* grid, int column)
-{
-    if (grid)
-        grid->SetCurrent(std::max(0, grid->CurrentRow()), column);
-}
-
 } // namespace
 
-// --- CSFamBrowse ------------------------------------------------------------------------
+// --- CRememberedColumnBrowse ------------------------------------------------------------
 
-CSFamBrowse::CSFamBrowse()
+void CRememberedColumnBrowse::setHelpContext()
 {
-    mCol = 0;
+    IgnoreErrors([&] {
+        if (frmBrowse* w = Window())
+            w->setProperty("HelpContextID", HelpContextID());
+    });
 }
+
+void CRememberedColumnBrowse::Bind(CBrowseGrid* tg)
+{
+    CBrowseBase::Bind(tg);
+    setHelpContext();
+}
+
+void CRememberedColumnBrowse::sortRemembered(bool desc)
+{
+    if (mCol < 0 || !mTG)
+        return;
+    // The remembered column becomes the grid's current column, which the shared sort reads
+    // (and keeps current afterwards).
+    mTG->SetCurrent(std::max(0, mTG->CurrentRow()), mCol);
+    BuildSort(desc);
+    setHelpContext();
+}
+
+// --- CSFamBrowse ------------------------------------------------------------------------
 
 CNetworkProject* CSFamBrowse::Network() const
 {
     return gSFam().get();
-}
-
-void CSFamBrowse::Bind(CBrowseGrid* tg)
-{
-    CBrowseBase::Bind(tg);
-    IgnoreErrors([&] {
-        if (frmBrowse* w = Window())
-            w->setProperty("HelpContextID", HelpContext);
-    });
 }
 
 BrowseLook::Grid CSFamBrowse::Layout() const
@@ -65,18 +70,6 @@ BrowseLook::Grid CSFamBrowse::Layout() const
     for (BrowseLook::Column& c : g.columns)
         c.formatted = false;
     return g;
-}
-
-void CSFamBrowse::sortRemembered(bool desc)
-{
-    if (mCol < 0)
-        return;
-    sortBy(mTG, mCol);
-    BuildSort(desc);
-    IgnoreErrors([&] {
-        if (frmBrowse* w = Window())
-            w->setProperty("HelpContextID", HelpContext);
-    });
 }
 
 bool CSFamBrowse::Misclassified(const kdb::Value& actual, const kdb::Value& predicted)
@@ -116,25 +109,11 @@ QVariant CSFamBrowse::CellData(int64_t row, int column, const kdb::Value* value,
 
 // --- CBrowseAll -------------------------------------------------------------------------
 
-CBrowseAll::CBrowseAll()
-{
-    mCol = 0;
-}
-
 CNetworkProject* CBrowseAll::Network() const
 {
     if (gProjectType == ntBackProp)
         return gBackProp().get();
     return gSFam().get();
-}
-
-void CBrowseAll::Bind(CBrowseGrid* tg)
-{
-    CBrowseBase::Bind(tg);
-    IgnoreErrors([&] {
-        if (frmBrowse* w = Window())
-            w->setProperty("HelpContextID", HelpContext);
-    });
 }
 
 BrowseLook::Grid CBrowseAll::AllDataLayout(const BrowseQuery& query, const CDataDef& ddo)
@@ -164,12 +143,7 @@ BrowseLook::Grid CBrowseAll::AllDataLayout(const BrowseQuery& query, const CData
             col.heading = OtherField;
             col.text = OtherField;
         }
-        for (const BrowseSortKey& k : query.sortKeys) {
-            if (k.IsFree())
-                break;
-            if (k.column == bc)
-                col.underline = true;
-        }
+        col.underline = BrowseLook::IsSortKey(query.sortKeys, bc);
         g.columns.push_back(col);
     }
     return g;
@@ -182,18 +156,6 @@ BrowseLook::Grid CBrowseAll::Layout() const
     if (!w || !net || !net->DDO())
         return {};
     return AllDataLayout(w->RecordSource(), *net->DDO());
-}
-
-void CBrowseAll::sortRemembered(bool desc)
-{
-    if (mCol < 0)
-        return;
-    sortBy(mTG, mCol);
-    BuildSort(desc);
-    IgnoreErrors([&] {
-        if (frmBrowse* w = Window())
-            w->setProperty("HelpContextID", HelpContext);
-    });
 }
 
 QVariant CBrowseAll::CellData(int64_t row, int column, const kdb::Value* value, int role) const

@@ -6,18 +6,33 @@
 
 #include "browse/testbrowse.h"
 
+// What the SFAM and whole-table browsers share: the remembered column (0 until a heading's
+// right click or the find dialog sets it) is the sort key, and the window takes the browser's
+// help context.
+class CRememberedColumnBrowse : public CBrowseBase {
+    Q_OBJECT
+public:
+    CRememberedColumnBrowse() { mCol = 0; }
+    void Bind(CBrowseGrid* tg) override;
+    void SortASC() override { sortRemembered(false); }
+    void SortDESC() override { sortRemembered(true); }
+
+protected:
+    virtual int HelpContextID() const = 0;
+
+private:
+    void sortRemembered(bool desc);
+    void setHelpContext();
+};
+
 // SFAM results: mark, actual class and predicted class fixed; a misclassified row in red bold;
 // the no-prediction marker as "N/A"; class names as stored (no number format).
-class CSFamBrowse : public CBrowseBase {
+class CSFamBrowse : public CRememberedColumnBrowse {
     Q_OBJECT
 public:
     static constexpr int HelpContext = 6400;
     static constexpr uint32_t MisclassifiedColor = 255; // red
 
-    CSFamBrowse();
-    void Bind(CBrowseGrid* tg) override;
-    void SortASC() override { sortRemembered(false); }
-    void SortDESC() override { sortRemembered(true); }
     QVariant CellData(int64_t row, int column, const kdb::Value* value, int role) const override;
 
     // A row is misclassified when its actual and predicted class differ ignoring case (the
@@ -33,25 +48,19 @@ protected:
     BrowseLook::Grid Layout() const override;
     QString SortTitle() const override { return QStringLiteral("CSFamBrowse::BuildSort"); }
     QString FindTitle() const override { return QStringLiteral("CSFamBrowse::mFFind_FindNext"); }
-
-private:
-    void sortRemembered(bool desc);
+    int HelpContextID() const override { return HelpContext; }
 };
 
 // The whole source table: the prediction field alone in the fixed pane (yellow heading), input
 // fields with cyan headings, every other field in grey text; no marks, no cell tips but the
 // heading's; every column may be resized.
-class CBrowseAll : public CBrowseBase {
+class CBrowseAll : public CRememberedColumnBrowse {
     Q_OBJECT
 public:
     static constexpr int HelpContext = 5410;
     static constexpr uint32_t InputHeading = 0xFFFF00;  // cyan
     static constexpr uint32_t OtherField = 0x80000011;  // the system's grey-text colour
 
-    CBrowseAll();
-    void Bind(CBrowseGrid* tg) override;
-    void SortASC() override { sortRemembered(false); }
-    void SortDESC() override { sortRemembered(true); }
     QVariant CellData(int64_t row, int column, const kdb::Value* value, int role) const override;
 
     // The layout over the whole-table query: only fields whose role is exactly the input role
@@ -64,7 +73,5 @@ protected:
     BrowseLook::Grid Layout() const override;
     QString SortTitle() const override { return QStringLiteral("CBrowseAll::BuildSort"); }
     QString FindTitle() const override { return QStringLiteral("CBrowseAll::mFFind_FindNext"); }
-
-private:
-    void sortRemembered(bool desc);
+    int HelpContextID() const override { return HelpContext; }
 };

@@ -7,6 +7,7 @@
 #include "browse/findviews.h"
 #include "browse/testbrowse.h"
 #include "tests/browse/browsefixture.h"
+#include "tests/browse/findfixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,13 +17,9 @@
 #include <QTableView>
 
 using namespace BrowseTest;
+using namespace FindTest;
 
 namespace {
-
-frmBrowse* Current()
-{
-    return qobject_cast<frmBrowse*>(gBrowseForm().data());
-}
 
 QString CellText(frmBrowse* w, int row, int column)
 {

@@ -8,19 +8,16 @@
 #include "browse/testbrowse.h"
 #include "core/widgets/commandbar.h"
 #include "tests/browse/browsefixture.h"
+#include "tests/browse/findfixture.h"
 
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QTableView>
 
 using namespace BrowseTest;
+using namespace FindTest;
 
 namespace {
-
-frmBrowse* Current()
-{
-    return qobject_cast<frmBrowse*>(gBrowseForm().data());
-}
 
 class IModeTest : public BrowseTestBase {
 protected:

@@ -7,28 +7,17 @@
 #include "browse/sfambrowse.h"
 #include "core/widgets/winhelpers.h"
 #include "tests/browse/browsefixture.h"
+#include "tests/browse/findfixture.h"
 
 #include <QFont>
 #include <QHeaderView>
 #include <QTableView>
 
 using namespace BrowseTest;
+using namespace FindTest;
 using kdb::Value;
 
 namespace {
-
-frmBrowse* Current()
-{
-    return qobject_cast<frmBrowse*>(gBrowseForm().data());
-}
-
-QVariant Cell(frmBrowse* w, int row, int column, int role = Qt::DisplayRole)
-{
-    BrowseModel* m = w->Model();
-    m->data(m->index(row, column), role);
-    m->FetchPending();
-    return m->data(m->index(row, column), role);
-}
 
 QVariant Heading(frmBrowse* w, int column, int role)
 {
