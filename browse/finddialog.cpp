@@ -12,6 +12,7 @@
 #include "core/widgets/winhelpers.h"
 #include "data/datadef.h"
 #include "network/networkproject.h"
+#include "shell/viewprocs.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -215,6 +216,9 @@ void frmFind::FindNext()
     activate();
     cmbFind->setEditText(text);
     const bool matchCase = chkMatchCase->isChecked();
+    // The browser that showed the dialog is gone (another view): the current one searches.
+    if (!m_target)
+        m_target = dynamic_cast<CBrowseBase*>(gDataBrowse().get());
     if (m_target)
         m_target->FindNext(text, matchCase, m_dirDown);
 }

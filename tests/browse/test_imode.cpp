@@ -171,3 +171,48 @@ TEST_F(IModeTest, WidthsAndScrollingFollowEachOther)
     row->DataPane()->horizontalScrollBar()->setValue(bar->value() / 2);
     EXPECT_EQ(bar->value(), row->DataPane()->horizontalScrollBar()->value());
 }
+
+TEST_F(IModeTest, DateInputsAreReadAsTheGridShowsThemAndLimitsShownAsDates)
+{
+    const QString source = folder + "/dated.mdb";
+    {
+        kdb::Database db = kdb::Database::Create(source);
+        db.Execute("CREATE TABLE Dated (ID INTEGER PRIMARY KEY, D DATETIME, X REAL, Y REAL)");
+        for (int i = 1; i <= 20; ++i)
+            db.Execute("INSERT INTO Dated VALUES (?, ?, ?, ?)",
+                       {i, QString("2020-03-%1 00:00:00").arg(i, 2, 10, QChar('0')), double(i), double(i % 5)});
+    }
+    auto bp = std::make_shared<CBackProp>();
+    bp->Initialize(folder + "/dated.kvp");
+    bp->Attach(source, "Dated");
+    const double low = *kdb::DateSerial(QString("2020-03-01"));
+    const double high = *kdb::DateSerial(QString("2020-03-20"));
+    SetRoles(*bp, {{"D", roleInput, low, high}, {"X", roleInput, 0, 20}, {"Y", roleBPPredict, 0, 4}});
+    const CDataDef& ddo = *bp->DDO();
+    ASSERT_EQ(ddo.FieldType(ddo.FieldIndex("D")), kdb::dbDate);
+
+    IModeRules::EditCheck c = IModeRules::CheckEdit(ddo, "D", "2020-02-31");
+    EXPECT_EQ(c.message, "Invalid date.");
+    EXPECT_TRUE(c.cancel);
+    EXPECT_FALSE(c.predict);
+    c = IModeRules::CheckEdit(ddo, "D", "2019-12-31");
+    EXPECT_EQ(c.message, "[D] out of range value forced to Min: (2020-03-01)");
+    EXPECT_TRUE(c.predict && !c.cancel);
+    c = IModeRules::CheckEdit(ddo, "D", "2020-03-21 12:00");
+    EXPECT_EQ(c.message, "[D] out of range value forced to Max: (2020-03-20)");
+    c = IModeRules::CheckEdit(ddo, "X", "1,5");   // a decimal comma is no number
+    EXPECT_EQ(c.message, "Invalid value.  Only numeric data allowed.");
+
+    const std::vector<double> values = IModeRules::GatherRow(ddo, [](const QString& name) -> std::optional<QString> {
+        if (name == "D")
+            return QString("2020-03-02 06:00:00");
+        if (name == "X")
+            return QString("2.5");
+        return std::nullopt;
+    });
+    ASSERT_EQ(values.size(), 5u);
+    EXPECT_DOUBLE_EQ(values[2], low + 1.25);
+    EXPECT_DOUBLE_EQ(values[3], 2.5);
+    EXPECT_EQ(values[1], 0);
+    EXPECT_EQ(values[4], 0);
+}
