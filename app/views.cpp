@@ -2,10 +2,16 @@
 
 #include "browse/browseviews.h"
 #include "browse/findviews.h"
+#include "config/frmconfprj.h"
+#include "config/splitcommand.h"
+#include "training/trainingviews.h"
 
 // Each window library adds its own Install call here.
 void AppViews::Install()
 {
     BrowseViews::Install();
     FindViews::Install();
+    ConfigureViews::Install();
+    SplitViews::Install();
+    TrainingViews::Install();
 }

@@ -35,9 +35,7 @@ QString PredictionText(const kdb::Value& value, const QString& format)
     if (number && IsNoPrediction(*number))
         return QStringLiteral("N/A");
     const QString text = value.toText();
-    if (text.isEmpty())
-        return text;
-    if (!number)
+    if (text.isEmpty() || !number || format.isEmpty())
         return text;
     return NumFormat::Format(*number, format);
 }
@@ -67,8 +65,10 @@ Grid TestResults(const BrowseQuery& query, const CDataDef& ddo)
 {
     Grid g;
     const int16_t p = query.predictColumn.fieldNumber;
-    g.numberFormat = p > 0 ? PredictionFormat(ddo.FieldType(p), ddo.UserMin(p), ddo.UserMax(p))
-                           : QStringLiteral("0.00000");
+    // Classes (no Difference column) are shown as the network wrote them; numbers by the range.
+    const bool classes = query.ColumnIndex({BrowseTables::Test(), QStringLiteral("Difference"), 0}) < 0;
+    if (!classes && p > 0)
+        g.numberFormat = PredictionFormat(ddo.FieldType(p), ddo.UserMin(p), ddo.UserMax(p));
     g.fixedColumns = query.ResultColumns();
 
     // The used-field table: field name -> whether the field has a role.

@@ -33,7 +33,7 @@ QString PredictionFormat(int16_t fieldType, double userMin, double userMax);
 
 // The text of a Predicted or Difference cell: "N/A" for the no-prediction marker (also after a
 // trip through single precision) and for Null; an empty text stays empty; a number by
-// `format`; any other text as it is.
+// `format` (an empty format: as it is); any other text as it is.
 QString PredictionText(const kdb::Value& value, const QString& format);
 
 // The cell tips.
@@ -66,8 +66,8 @@ struct Grid {
 bool IsSortKey(const BrowseSortKeys& keys, const BrowseColumn& column);
 
 // The layout of a test-results browse over `query` (fixed result columns first). The
-// prediction field's type and range choose the number format; unused fields are grey; sort
-// keys are underlined.
+// prediction field's type and range choose the number format of a numeric prediction (SFAM
+// classes keep their text); unused fields are grey; sort keys are underlined.
 Grid TestResults(const BrowseQuery& query, const CDataDef& ddo);
 
 } // namespace BrowseLook

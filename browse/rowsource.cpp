@@ -306,19 +306,52 @@ int64_t BrowseRowSource::Load(const BrowseQuery& query)
         }
         const size_t n = size_t(RowCount());
         const int width = int(keys.size());
-        std::stable_sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
-            for (int j = 0; j < width; ++j) {
-                int c = compareValues(a, b, j, exact[size_t(j)], pool);
-                if (desc[size_t(j)])
-                    c = -c;
-                if (c != 0)
-                    return c < 0;
-            }
-            return false;
-        });
         std::vector<uint32_t> order(n);
-        for (size_t i = 0; i < n; ++i)
-            order[i] = entries[i].row;
+        const bool numbersOnly = width == 1 && std::all_of(entries.begin(), entries.end(), [](const SortEntry& e) {
+                                     return e.cls[0] <= 1;
+                                 });
+        if (numbersOnly) {
+            // One column of numbers (and Nulls): small pairs sort much faster than whole entries.
+            std::vector<std::pair<double, uint32_t>> numbers;
+            std::vector<uint32_t> nulls;
+            numbers.reserve(n);
+            for (const SortEntry& e : entries) {
+                if (e.cls[0] == 0)
+                    nulls.push_back(e.row);
+                else
+                    numbers.emplace_back(e.number[0], e.row);
+            }
+            entries = {};
+            if (desc[0])
+                std::stable_sort(numbers.begin(), numbers.end(),
+                                 [](const auto& a, const auto& b) { return b.first < a.first; });
+            else
+                std::stable_sort(numbers.begin(), numbers.end(),
+                                 [](const auto& a, const auto& b) { return a.first < b.first; });
+            // Nulls come first ascending and last descending, as SQLite orders them.
+            size_t at = 0;
+            if (!desc[0])
+                for (uint32_t row : nulls)
+                    order[at++] = row;
+            for (const auto& [number, row] : numbers)
+                order[at++] = row;
+            if (desc[0])
+                for (uint32_t row : nulls)
+                    order[at++] = row;
+        } else {
+            std::stable_sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
+                for (int j = 0; j < width; ++j) {
+                    int c = compareValues(a, b, j, exact[size_t(j)], pool);
+                    if (desc[size_t(j)])
+                        c = -c;
+                    if (c != 0)
+                        return c < 0;
+                }
+                return false;
+            });
+            for (size_t i = 0; i < n; ++i)
+                order[i] = entries[i].row;
+        }
         entries = {};
         pool = {};
         m_keys.Permute(order);

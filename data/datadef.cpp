@@ -6,7 +6,10 @@
 #include "core/prompts.h"
 #include "data/dbutilities.h"
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
+#include <vector>
 
 using modErrorHandling::Member;
 
@@ -40,17 +43,21 @@ bool IsDateType(int16_t code)
 }
 
 // Running statistics of one column in one pass (Welford), Nulls never fed in.
+// Running statistics of one column in one pass, Nulls never fed in: sums of the values shifted
+// by the first one (which keeps the variance exact when the values lie far from 0), in long
+// double, without a division per value.
 struct Accumulator {
     int64_t n = 0;
-    long double mean = 0;
-    long double m2 = 0;
+    double shift = 0;
+    long double sum = 0;
+    long double sumSq = 0;
     double min = 0;
     double max = 0;
 
     void Add(double x)
     {
         if (n == 0) {
-            min = max = x;
+            min = max = shift = x;
         } else {
             if (x < min)
                 min = x;
@@ -58,13 +65,70 @@ struct Accumulator {
                 max = x;
         }
         ++n;
-        const long double delta = x - mean;
-        mean += delta / n;
-        m2 += delta * (x - mean);
+        const long double d = (long double)x - shift;
+        sum += d;
+        sumSq += d * d;
     }
+    long double Mean() const { return n > 0 ? shift + sum / n : 0.0L; }
     bool HasStdDev() const { return n > 1; }
-    double StdDev() const { return n > 1 ? double(std::sqrt(m2 / (n - 1))) : 0.0; }
+    double StdDev() const
+    {
+        if (n < 2)
+            return 0.0;
+        const long double m2 = sumSq - sum * sum / n;
+        return m2 > 0 ? double(std::sqrt(m2 / (n - 1))) : 0.0;
+    }
 };
+
+enum class StatKind { None, Numeric, Date };
+
+StatKind KindOf(int16_t code)
+{
+    return IsNumericType(code) ? StatKind::Numeric : IsDateType(code) ? StatKind::Date : StatKind::None;
+}
+
+// One value of a column into its statistics; Nulls are skipped.
+void AddValue(kdb::Reader& r, int column, StatKind kind, Accumulator& acc)
+{
+    if (r.IsNull(column))
+        return;
+    if (kind == StatKind::Numeric) {
+        // Text that is no number (possible in an untyped column) counts as empty, and so does
+        // an infinite value: it would make every statistic of the field unusable.
+        if (const std::optional<double> v = r.ToDouble(column); v && std::isfinite(*v))
+            acc.Add(*v);
+    } else if (const std::optional<double> d = kdb::DateSerial(r.Get(column))) {
+        acc.Add(*d);
+    }
+}
+
+// A field's statistics and user range from its values: numbers mean +- 2 deviations, dates
+// their span ("no limit" when there is none), other types all 0.
+void StoreStats(DataField& f, StatKind kind, const Accumulator& acc)
+{
+    if (kind == StatKind::None) {
+        f.max = f.min = f.avg = f.stdDev = f.userMax = f.userMin = 0;
+    } else if (kind == StatKind::Numeric) {
+        if (acc.n > 0) {
+            f.min = acc.min;
+            f.max = acc.max;
+            f.avg = double(acc.Mean());
+            f.stdDev = acc.StdDev();
+        } else {
+            f.min = f.max = f.avg = f.stdDev = 0;
+        }
+        const double d = 2 * f.stdDev;
+        f.userMax = f.avg + d;
+        f.userMin = f.avg - d;
+    } else {
+        f.max = acc.n > 0 ? acc.max : NoUserLimit;
+        f.min = acc.n > 0 ? acc.min : NoUserLimit;
+        f.avg = acc.n > 0 ? double(acc.Mean()) : NoUserLimit;
+        f.stdDev = acc.HasStdDev() ? acc.StdDev() : NoUserLimit;
+        f.userMax = f.max;
+        f.userMin = f.min;
+    }
+}
 
 } // namespace
 
@@ -177,23 +241,82 @@ void CDataDef::GatherStats(bool Force)
         const int16_t numFields = NumFields();
         bool keepGoing = true;
         const qsizetype count = std::min<qsizetype>(columns.size(), numFields);
-        for (qsizetype c = 0; c < count; ++c) {
-            const int16_t i = int16_t(c + 1);
-            SetFieldStats(db, m_tableName, columns[c].name, i);
-            // Halves go to the even neighbour, as the progress has always been rounded.
-            const auto percent = int16_t(std::nearbyint(double(i) / (numFields + 1) * 100.0));
-            if (m_progress)
-                m_progress(percent, keepGoing);
-            if (!keepGoing) {
-                db.Close();
-                return;
+        // Halves go to the even neighbour, as the progress has always been rounded.
+        const auto percentOf = [&](qsizetype i) {
+            return int16_t(std::nearbyint(double(i) / (numFields + 1) * 100.0));
+        };
+        const OnePass pass = GatherInOnePass(db, columns, count, percentOf, keepGoing);
+        if (pass == OnePass::Failed) {
+            // Field by field, each failure shown and skipped on its own.
+            for (qsizetype c = 0; c < count && keepGoing; ++c) {
+                const int16_t i = int16_t(c + 1);
+                SetFieldStats(db, m_tableName, columns[c].name, i);
+                if (m_progress)
+                    m_progress(percentOf(i), keepGoing);
             }
+        }
+        if (!keepGoing) {
+            db.Close();
+            return;
         }
         if (m_progress)
             m_progress(100, keepGoing);
         db.Close();
         m_initDone = true;
     });
+}
+
+CDataDef::OnePass CDataDef::GatherInOnePass(kdb::Database& db, const QList<kdb::FieldInfo>& columns,
+                                            qsizetype count, const std::function<int16_t(qsizetype)>& percentOf,
+                                            bool& keepGoing)
+{
+    // Every field's statistics come from one read of the rows; the progress of field i is told
+    // once i / (fields + 1) of the rows are read. A stop leaves every field as it was.
+    std::vector<StatKind> kinds(size_t(count), StatKind::None);
+    std::vector<int> columnOf(size_t(count), -1);
+    QStringList selected;
+    for (qsizetype c = 0; c < count; ++c) {
+        kinds[size_t(c)] = KindOf(columns[c].type);
+        if (kinds[size_t(c)] != StatKind::None) {
+            columnOf[size_t(c)] = int(selected.size());
+            selected << kdb::QuoteIdent(columns[c].name);
+        }
+    }
+    std::vector<Accumulator> acc(static_cast<size_t>(count));
+    qsizetype next = 1;
+    const auto tellUpTo = [&](qsizetype upTo) {
+        for (; next <= upTo && keepGoing; ++next)
+            if (m_progress)
+                m_progress(percentOf(next), keepGoing);
+        return keepGoing;
+    };
+    try {
+        if (!selected.isEmpty()) {
+            const int64_t expected = std::max<int64_t>(m_recordCount, 1);
+            const int64_t parts = int64_t(NumFields()) + 1;
+            int64_t rows = 0;
+            kdb::Reader r = db.Query(QStringLiteral("SELECT ") + selected.join(QStringLiteral(", "))
+                                     + QStringLiteral(" FROM ") + kdb::QuoteIdent(m_tableName));
+            while (r.Next()) {
+                for (qsizetype c = 0; c < count; ++c)
+                    if (columnOf[size_t(c)] >= 0)
+                        AddValue(r, columnOf[size_t(c)], kinds[size_t(c)], acc[size_t(c)]);
+                ++rows;
+                const qsizetype due = qsizetype(std::min<int64_t>(count, rows * parts / expected));
+                if (due >= next && !tellUpTo(due))
+                    return OnePass::Stopped;
+            }
+        }
+    } catch (...) {
+        if (next > 1)
+            throw; // the listener has already been told of fields: no second round
+        return OnePass::Failed;
+    }
+    if (!tellUpTo(count))
+        return OnePass::Stopped;
+    for (qsizetype c = 0; c < count; ++c)
+        StoreStats(m_fields[c + 1], kinds[size_t(c)], acc[size_t(c)]);
+    return OnePass::Done;
 }
 
 bool CDataDef::SetFieldStats(kdb::Database& db, const QString& table, const QString& field,
@@ -208,49 +331,15 @@ bool CDataDef::SetFieldStats(kdb::Database& db, const QString& table, const QStr
                 break;
             }
         }
-        const bool numeric = IsNumericType(code);
-        const bool date = IsDateType(code);
-        if (!numeric && !date) {
-            f.max = f.min = f.avg = f.stdDev = f.userMax = f.userMin = 0;
-            return true;
-        }
-
+        const StatKind kind = KindOf(code);
         Accumulator acc;
-        kdb::Reader r = db.Query(QStringLiteral("SELECT ") + kdb::QuoteIdent(field) +
-                                 QStringLiteral(" FROM ") + kdb::QuoteIdent(table));
-        while (r.Next()) {
-            if (r.IsNull(0))
-                continue;
-            if (numeric) {
-                // Text that is no number (possible in an untyped column) counts as empty, and
-                // so does an infinite value: it would make every statistic of the field unusable.
-                if (const std::optional<double> v = r.ToDouble(0); v && std::isfinite(*v))
-                    acc.Add(*v);
-            } else if (const std::optional<double> d = kdb::DateSerial(r.Get(0))) {
-                acc.Add(*d);
-            }
+        if (kind != StatKind::None) {
+            kdb::Reader r = db.Query(QStringLiteral("SELECT ") + kdb::QuoteIdent(field) +
+                                     QStringLiteral(" FROM ") + kdb::QuoteIdent(table));
+            while (r.Next())
+                AddValue(r, 0, kind, acc);
         }
-
-        if (numeric) {
-            if (acc.n > 0) {
-                f.min = acc.min;
-                f.max = acc.max;
-                f.avg = double(acc.mean);
-                f.stdDev = acc.StdDev();
-            } else {
-                f.min = f.max = f.avg = f.stdDev = 0;
-            }
-            const double d = 2 * f.stdDev;
-            f.userMax = f.avg + d;
-            f.userMin = f.avg - d;
-        } else {
-            f.max = acc.n > 0 ? acc.max : NoUserLimit;
-            f.min = acc.n > 0 ? acc.min : NoUserLimit;
-            f.avg = acc.n > 0 ? double(acc.mean) : NoUserLimit;
-            f.stdDev = acc.HasStdDev() ? acc.StdDev() : NoUserLimit;
-            f.userMax = f.max;
-            f.userMin = f.min;
-        }
+        StoreStats(f, kind, acc);
         return true;
     } catch (...) {
         ErrorBox::ShowPlain(CurrentError(), QStringLiteral("CDataDef::SetFieldStats"));

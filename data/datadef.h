@@ -56,9 +56,10 @@ public:
     // "Bad Parameter passed to CDataDef::Initialize()" box; other failures raise KvError
     // (53 missing file, 3078 unknown table) with the source "VeltraDBCfg:Initialize Method".
     void Initialize(const QString& saDatabaseFileName, const QString& saTableName);
-    // One pass over the rows per numeric/date/Boolean field: max, min, mean, sample standard
-    // deviation (Nulls skipped); user range mean +- 2 deviations (dates: min..max). Skipped
-    // when InitDone and not Force. Reports through the progress handler.
+    // One read of the rows for every numeric/date/Boolean field: max, min, mean, sample
+    // standard deviation (Nulls skipped); user range mean +- 2 deviations (dates: min..max).
+    // Skipped when InitDone and not Force. Reports field i's percentage once i / (fields + 1)
+    // of the rows are read; a stop leaves every field as it was.
     void GatherStats(bool Force);
     // "Compares the CDataDef Object to another CDataDef Object.  Returns True/False."
     // Same columns, types, names (case counts) and key as `aDDO`; nullptr gives false.
@@ -136,6 +137,9 @@ private:
     const DataField& At(int16_t iIndex, const char* source) const;
     DataField& At(int16_t iIndex, const char* source);
     bool SetFieldStats(kdb::Database& db, const QString& table, const QString& field, int16_t i);
+    enum class OnePass { Done, Stopped, Failed };
+    OnePass GatherInOnePass(kdb::Database& db, const QList<kdb::FieldInfo>& columns, qsizetype count,
+                            const std::function<int16_t(qsizetype)>& percentOf, bool& keepGoing);
     kdb::Database MakeSupportDB(const QString& ConfigDBFile);
 
     QString m_dbFileName;

@@ -330,6 +330,25 @@ void CNetworkProject::SaveConfig()
     });
 }
 
+void CNetworkProject::SaveRowRanges()
+{
+    const QString path = ProjectFileName();
+    if (path.isEmpty())
+        return;
+    modErrorHandling::Member(Source("SaveRowRanges").toLatin1().constData(), [&] {
+        if (!Utilities::FileExists(path))
+            throw KvError(KvErr::FileNotFound, {}, QStringLiteral("File Does Not Exist"));
+        const QStringList keys{QStringLiteral("TrainHigh"), QStringLiteral("TrainLow"), QStringLiteral("TestHigh"),
+                               QStringLiteral("TestLow")};
+        kdb::Database db = kdb::Database::Open(path, false, false);
+        kdb::Transaction t(db);
+        for (const Setting& s : Settings())
+            if (keys.contains(s.key))
+                WriteProperty(db, s.key, s.write());
+        t.Commit();
+    });
+}
+
 // --- Lifecycle ---------------------------------------------------------------------------
 
 void CNetworkProject::Initialize(const QString& saProjectFileName)

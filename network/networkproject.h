@@ -89,6 +89,9 @@ public:
     // Writes every setting into Config (one transaction), then the field definitions, the
     // saved network and the workflow step. Shows its own error box.
     void SaveConfig();
+    // Writes only the four row bounds into Config (one transaction), so that a new split
+    // survives a close even when nothing else is saved. Raises.
+    void SaveRowRanges();
     // Links the source table into the project database as LinkDataSource and initialises DDO
     // from it. A failure keeps the old link. Shows its own error box.
     void Attach(const QString& saLinkDataSource, const QString& saLinkTableName);

@@ -42,6 +42,8 @@ TEST(BrowseRules, PredictionCellsShowNAForTheMarkerAndNull)
     EXPECT_EQ(PredictionText(kdb::Value(999.96), "0.0"), "1000.0");
     EXPECT_EQ(PredictionText(kdb::Value(12345.5), "0"), "12346");
     EXPECT_EQ(PredictionText(kdb::Value("low"), "0"), "low");
+    EXPECT_EQ(PredictionText(kdb::Value("2"), ""), "2");            // an SFAM class as written
+    EXPECT_EQ(PredictionText(kdb::Value("-123.456"), ""), "N/A");
     EXPECT_EQ(NumFormat::Format(0.5, "0.00%"), "50.00%");
 }
 

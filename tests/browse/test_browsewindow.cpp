@@ -170,6 +170,19 @@ TEST_F(BrowseWindow, SortingByAwkwardNamesOrdersRowsAndNamesTheKeys)
     w->tgBrowse->SetCurrent(0, 9);
     modMenu::SortASC();
     EXPECT_EQ(MainPanel(), "Sorted by:  [DateFrom],  [a]b],  [Mark]");
+    // Nulls come first ascending and last descending, as SQLite orders them.
+    {
+        kdb::Database src = kdb::Database::Open(folder + "/bpsource.mdb", false, false);
+        src.Execute("UPDATE Data SET Predicted = NULL WHERE ID = 17");
+    }
+    gDataBrowse()->Refresh();
+    w->tgBrowse->SetCurrent(0, 6);
+    modMenu::SortDESC();
+    EXPECT_EQ(AllRows(w).back()[4].toInt(), 17);
+    EXPECT_EQ(AllRows(w).front()[4].toInt(), 40);
+    modMenu::SortASC();
+    EXPECT_EQ(AllRows(w).front()[4].toInt(), 17);
+    EXPECT_EQ(AllRows(w)[1][4].toInt(), 1);
     // Refresh clears the keys.
     gDataBrowse()->Refresh();
     EXPECT_TRUE(w->RecordSource().sortKeys[0].IsFree());
@@ -307,6 +320,7 @@ TEST_F(BrowseWindow, SFamDrillDownsFilterNumericAndTextClasses)
     EXPECT_EQ(ColumnNames(w).mid(0, 4),
               QStringList({"Test.Mark", "LinkDataSource.Cls", "Test.Predicted", "LinkDataSource.ID"}));
     EXPECT_EQ(w->Data1().RowCount(), 10);
+    EXPECT_EQ(Cell(w, 0, 2).toString(), "2");   // the class as the network wrote it
     modMenu::BrowseOutlyers("", "1");   // actual class 1: IDs 3, 6, ... (all predicted 9)
     w = Current();
     ASSERT_NE(w, nullptr);

@@ -583,3 +583,31 @@ TEST(DataDefRows, SourceRowsComeInKeyOrder)
     EXPECT_EQ(d.FieldIndex(QStringLiteral("id")), 2);
     EXPECT_EQ(d.FieldIndex(QStringLiteral("ID")), 0);
 }
+
+TEST(DataDefStats, OneReadGivesExactStatisticsAndSpreadsTheProgressOverTheRows)
+{
+    // Values far from 0 with a small spread: the deviation must not drown in the magnitude.
+    QStringList rows;
+    for (int i = 1; i <= 40; ++i)
+        rows << QStringLiteral("INSERT INTO t VALUES (%1, %2, NULL, '2020-01-%3')")
+                    .arg(i)
+                    .arg(1e9 + (i % 2), 0, 'f', 0)
+                    .arg(1 + i % 2, 2, 10, QLatin1Char('0'));
+    const QString db = SourceWithTable(
+        QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY, big DOUBLE, empty DOUBLE, d DATE)"), rows,
+        QStringLiteral("onepass.mdb"));
+    CDataDef d;
+    d.Initialize(db, QStringLiteral("t"));
+    std::vector<int> seen;
+    d.SetProgressHandler([&](int16_t percent, bool&) { seen.push_back(percent); });
+    d.GatherStats(true);
+    EXPECT_EQ(seen, (std::vector<int>{20, 40, 60, 80, 100}));
+    EXPECT_DOUBLE_EQ(d.FieldAvg(2), 1e9 + 0.5);
+    EXPECT_NEAR(d.FieldStdDev(2), std::sqrt(10.0 / 39.0), 1e-9);
+    EXPECT_EQ(d.FieldMin(2), 1e9);
+    EXPECT_EQ(d.FieldMax(2), 1e9 + 1);
+    EXPECT_EQ(d.FieldAvg(3), 0); // only Nulls
+    EXPECT_EQ(d.FieldMin(4), kdb::DateSerial(QStringLiteral("2020-01-01")).value());
+    EXPECT_EQ(d.FieldMax(4), kdb::DateSerial(QStringLiteral("2020-01-02")).value());
+    EXPECT_DOUBLE_EQ(d.UserMax(2), d.FieldAvg(2) + 2 * d.FieldStdDev(2));
+}

@@ -1,0 +1,247 @@
+#include "config/advancedmodel.h"
+
+#include "core/numformat.h"
+#include "data/datadef.h"
+#include "data/fieldtypes.h"
+#include "kdb/value.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QFont>
+#include <QLocale>
+#include <cmath>
+
+namespace {
+
+const char* const kCaptions[] = {"Field Name", "Field Type", "User Min", "User Max",
+                                 "Min",        "Max",        "Avg",      "StdDev"};
+
+// The date form of the grid's date cells: the date alone at midnight.
+QString DateCell(double serial)
+{
+    return kdb::DateText(serial, true);
+}
+
+} // namespace
+
+CFieldLimitsModel::CFieldLimitsModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void CFieldLimitsModel::Load(const CDataDef& ddo)
+{
+    beginResetModel();
+    m_rows.clear();
+    for (int16_t i = 1; i <= ddo.NumFields(); ++i) {
+        const DataField& f = ddo.Field(i);
+        m_rows.append({f.name, f.type, ddo.VeltraMatchType(i), f.userMin, f.userMax, f.min, f.max, f.avg,
+                       f.stdDev});
+    }
+    m_changed = false;
+    endResetModel();
+}
+
+void CFieldLimitsModel::ApplyTo(CDataDef& ddo) const
+{
+    for (int r = 0; r < m_rows.size() && r < ddo.NumFields(); ++r) {
+        ddo.SetUserMin(int16_t(r + 1), m_rows[r].userMin);
+        ddo.SetUserMax(int16_t(r + 1), m_rows[r].userMax);
+    }
+}
+
+QList<std::pair<double, double>> CFieldLimitsModel::UserLimits() const
+{
+    QList<std::pair<double, double>> limits;
+    for (const Row& r : m_rows)
+        limits.append({r.userMin, r.userMax});
+    return limits;
+}
+
+void CFieldLimitsModel::SetUserLimits(const QList<std::pair<double, double>>& limits)
+{
+    for (qsizetype r = 0; r < m_rows.size() && r < limits.size(); ++r) {
+        m_rows[r].userMin = limits[r].first;
+        m_rows[r].userMax = limits[r].second;
+    }
+    if (!m_rows.isEmpty())
+        emit dataChanged(index(0, colUserMin), index(int(m_rows.size()) - 1, colUserMax));
+}
+
+int CFieldLimitsModel::Decimals(int16_t type, double min, double max)
+{
+    if (type == 1 || type == 2)
+        return 0;
+    if (type == 5)
+        return 2;
+    const double r = max - min;
+    if (r > 100)
+        return 0;
+    if (r > 10)
+        return 1;
+    if (r > 1)
+        return 2;
+    if (r > 0.1)
+        return 3;
+    if (r > 0.01)
+        return 4;
+    return 5;
+}
+
+QString CFieldLimitsModel::TypeName(int16_t type)
+{
+    if (type == AutoIncrType)
+        return QStringLiteral("AutoIncr");
+    const QString name = dbUtilities::FieldTypeName(type);
+    return name == QLatin1String("Unknown") ? QString::number(type) : name;
+}
+
+bool CFieldLimitsModel::LimitEditable(int16_t type)
+{
+    return (type >= 2 && type <= 8) || (type >= 19 && type <= 23) || type == AutoIncrType;
+}
+
+QString CFieldLimitsModel::Pattern(int decimals)
+{
+    return decimals <= 0 ? QStringLiteral("0") : QStringLiteral("0.") + QString(decimals, QLatin1Char('0'));
+}
+
+QString CFieldLimitsModel::CellText(int row, int column) const
+{
+    if (row < 0 || row >= m_rows.size())
+        return {};
+    const Row& r = m_rows[row];
+    if (column == colName)
+        return r.name;
+    if (column == colType)
+        return TypeName(r.type);
+    double value = 0;
+    switch (column) {
+    case colUserMin: value = r.userMin; break;
+    case colUserMax: value = r.userMax; break;
+    case colMin: value = r.min; break;
+    case colMax: value = r.max; break;
+    case colAvg: value = r.avg; break;
+    case colStdDev: value = r.stdDev; break;
+    default: return {};
+    }
+    if (r.fieldClass == fcNumeric)
+        return NumFormat::Format(value, Pattern(Decimals(r.type, r.min, r.max)));
+    if (r.fieldClass == fcDate) {
+        if (value == NoUserLimit)
+            return {};
+        if (column == colAvg || column == colStdDev)
+            value = std::trunc(value);
+        return DateCell(value);
+    }
+    return {};
+}
+
+bool CFieldLimitsModel::SetBound(int row, int column, const QString& input)
+{
+    m_refusal.clear();
+    if (row < 0 || row >= m_rows.size() || (column != colUserMin && column != colUserMax)
+        || !LimitEditable(m_rows[row].type))
+        return false;
+    Row& r = m_rows[row];
+    const bool isMin = column == colUserMin;
+    const QString text = input.trimmed();
+    double value = 0;
+    if (r.fieldClass == fcDate) {
+        if (text.isEmpty()) {
+            value = NoUserLimit;
+        } else if (const std::optional<double> d = kdb::DateSerial(text)) {
+            value = *d;
+        } else {
+            m_refusal = QStringLiteral("Not a date: ") + text;
+            emit refused(m_refusal);
+            return false;
+        }
+    } else if (text.isEmpty()) {
+        // An emptied bound goes back to the one the statistics gave.
+        value = isMin ? r.avg - 2 * r.stdDev : r.avg + 2 * r.stdDev;
+    } else {
+        bool ok = false;
+        value = QLocale::c().toDouble(text, &ok);
+        if (!ok || !std::isfinite(value)) {
+            m_refusal = QStringLiteral("Not a number: ") + text;
+            emit refused(m_refusal);
+            return false;
+        }
+    }
+    const double other = isMin ? r.userMax : r.userMin;
+    const bool bothSet = value != NoUserLimit && other != NoUserLimit;
+    if (bothSet && (isMin ? value > other : value < other)) {
+        m_refusal = QStringLiteral("User Min must not be greater than User Max.");
+        emit refused(m_refusal);
+        return false;
+    }
+    (isMin ? r.userMin : r.userMax) = value;
+    m_changed = true;
+    const QModelIndex cell = index(row, column);
+    emit dataChanged(cell, cell);
+    return true;
+}
+
+int CFieldLimitsModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int CFieldLimitsModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : colCount;
+}
+
+QVariant CFieldLimitsModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return CellText(index.row(), column);
+    case Qt::TextAlignmentRole:
+        return column == colName ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
+    case Qt::BackgroundRole:
+        return QBrush(column == colUserMin || column == colUserMax ? QColor(Qt::white) : QColor(0xC0, 0xC0, 0xC0));
+    case Qt::ForegroundRole:
+        return QBrush(QColor(Qt::black));
+    default:
+        return {};
+    }
+}
+
+QVariant CFieldLimitsModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= colCount)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    switch (role) {
+    case Qt::DisplayRole:
+        return QString::fromLatin1(kCaptions[section]);
+    case Qt::TextAlignmentRole:
+        return int(Qt::AlignCenter);
+    case Qt::FontRole: {
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+    }
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags CFieldLimitsModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if ((index.column() == colUserMin || index.column() == colUserMax) && LimitEditable(m_rows[index.row()].type))
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool CFieldLimitsModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || role != Qt::EditRole)
+        return false;
+    return SetBound(index.row(), index.column(), value.toString());
+}

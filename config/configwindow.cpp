@@ -1,0 +1,63 @@
+#include "config/configwindow.h"
+
+#include "core/widgets/veltra.h"
+#include "core/widgets/winhelpers.h"
+#include "shell/frmmain.h"
+#include "shell/modmenu.h"
+#include "shell/networkopener.h"
+
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPainter>
+
+void CConfigWindow::ShowAsChild(CConfigWindow* window, QSize size, QPoint offset)
+{
+    if (auto* main = qobject_cast<frmMain*>(gVeltra().MainForm())) {
+        QMdiSubWindow* sub = main->MdiArea()->addSubWindow(window);
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        sub->resize(size);
+        if (offset != QPoint(-1, -1))
+            sub->move(offset);
+    } else {
+        window->resize(size);
+    }
+    window->show();
+}
+
+int32_t CConfigWindow::NetworkKind()
+{
+    return gSFam() ? ntSFam : gBackProp() ? ntBackProp : ntNone;
+}
+
+void CConfigWindow::Activate(QWidget* window)
+{
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget()))
+        sub->mdiArea()->setActiveSubWindow(sub);
+}
+
+void CConfigWindow::CloseWindow()
+{
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        sub->close();
+    else
+        close();
+}
+
+void CConfigWindow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    Utilities::PaintGradient(this, painter, Utilities::GradientTop, Utilities::GradientBottom);
+}
+
+void CConfigWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (!Utilities::ToolBarKeyDown(event))
+        QWidget::keyPressEvent(event);
+}
+
+void CConfigWindow::keyReleaseEvent(QKeyEvent* event)
+{
+    if (!Utilities::ToolBarKeyUp(event))
+        QWidget::keyReleaseEvent(event);
+}

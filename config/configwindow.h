@@ -1,0 +1,29 @@
+// What the configuration windows share: the blue gradient background, the main bar's
+// shortcuts, and their life as a child of the main window.
+#pragma once
+
+#include <QSize>
+#include <cstdint>
+#include <QWidget>
+
+class CConfigWindow : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+
+    // Shows `window` as a child of the main window at `size` (its own top-level window when
+    // there is no main window); `offset` places it from the area's corner, none: the area's
+    // own choice.
+    static void ShowAsChild(CConfigWindow* window, QSize size, QPoint offset = {-1, -1});
+    // The kind of the open network object: 1 SFAM, 2 back-propagation, 0 without one.
+    static int32_t NetworkKind();
+    // Brings an open window to the front.
+    static void Activate(QWidget* window);
+    // Closes the window, with its frame in the main window.
+    void CloseWindow();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+};

@@ -1,0 +1,206 @@
+#include "config/splitcommand.h"
+
+#include "config/splitdialog.h"
+#include "core/errorbox.h"
+#include "core/numformat.h"
+#include "core/prompts.h"
+#include "core/widgets/hourglass.h"
+#include "core/widgets/statusmsg.h"
+#include "core/widgets/veltra.h"
+#include "data/datadef.h"
+#include "network/backprop.h"
+#include "network/process.h"
+#include "network/sfam.h"
+#include "shell/modmenu.h"
+#include "shell/navigate.h"
+#include "shell/networkopener.h"
+#include "shell/opennetwork.h"
+#include "shell/viewprocs.h"
+
+#include <QApplication>
+
+#include <charconv>
+#include <memory>
+
+namespace {
+
+// The open network object of the kind gProjectType names, kept alive for the command: the
+// main bar's shortcuts still work while the dialog is up.
+struct HeldNetwork {
+    std::shared_ptr<CNetworkProject> keep;
+    CNetworkProject* net = nullptr;
+    bool backProp = false;
+
+    HeldNetwork()
+    {
+        net = &OpenNetwork::Visit([](CNetworkProject& p) -> CNetworkProject& { return p; });
+        backProp = gProjectType == ntBackProp;
+        if (backProp)
+            keep = gBackProp();
+        else
+            keep = gSFam();
+    }
+};
+
+// The default pointer while the user chooses, whatever guard is held around the command.
+class DefaultPointer {
+public:
+    DefaultPointer() { QApplication::setOverrideCursor(Qt::ArrowCursor); }
+    ~DefaultPointer() { QApplication::restoreOverrideCursor(); }
+    DefaultPointer(const DefaultPointer&) = delete;
+    DefaultPointer& operator=(const DefaultPointer&) = delete;
+};
+
+// The view of the current workflow state.
+void currentView()
+{
+    if (gProcess().IsTested())
+        modMenu::BrowseTest();
+    else if (gProcess().IsSplit())
+        modMenu::MenuBProp();
+    else
+        modMenu::ShowDefBrowser();
+}
+
+} // namespace
+
+SplitCommand::Road SplitCommand::Decide(bool cancelled, const Ranges& chosen, const Ranges& project)
+{
+    if (cancelled)
+        return Road::Cancelled;
+    if (chosen.trainHigh != project.trainHigh || chosen.trainLow != project.trainLow)
+        return Road::TrainingChanged;
+    if (chosen.testHigh != project.testHigh || chosen.testLow != project.testLow)
+        return Road::TestingChanged;
+    return Road::Unchanged;
+}
+
+QString SplitCommand::BackPropCompleteText(float currentError)
+{
+    // The shortest text that reads back as the same single-precision value.
+    const float success = 100.0f - currentError;
+    char text[32] = {};
+    const auto end = std::to_chars(text, text + sizeof text - 1, success).ptr;
+    return QStringLiteral("Test complete:  ") + QString::fromLatin1(text, end - text) + QStringLiteral("% success.");
+}
+
+QString SplitCommand::SFamCompleteText(float currentError)
+{
+    const float success = 100.0f - currentError;
+    return QStringLiteral("Test complete:  ") + NumFormat::Format(double(success), QStringLiteral("0.00"))
+           + QStringLiteral("% successful predictions.");
+}
+
+void SplitCommand::SetLimits()
+{
+    Procedure(QStringLiteral("modMenu::SetLimits"), [&] {
+        modMenu::RemoveChildForms();
+        const HeldNetwork open;
+        CNetworkProject& net = *open.net;
+        Utilities::StatusMessage(DataSelectRules::SelectRowsText());
+
+        const Ranges before{net.TrainHigh(), net.TrainLow(), net.TestHigh(), net.TestLow()};
+        Ranges chosen;
+        bool cancelled = true;
+        {
+            // The dialog ends before anything it chose is applied, and goes with this scope.
+            const std::shared_ptr<CDataDef> ddo = net.DDO();
+            if (!ddo)
+                throw KvError(KvErr::ObjectNotSet);
+            const DefaultPointer pointer;
+            frmDataSelect dialog(gVeltra().MainForm());
+            dialog.Init(ddo->RecordCount(), before.trainHigh, before.trainLow, before.testHigh, before.testLow);
+            dialog.exec();
+            cancelled = dialog.Cancel();
+            chosen = {dialog.TrainHigh(), dialog.TrainLow(), dialog.TestHigh(), dialog.TestLow()};
+        }
+        // The main bar's shortcuts work while the dialog is up: a project closed or opened
+        // meanwhile is not the one the choice was made for.
+        if (CurrentNetwork() != open.net)
+            return;
+
+        CProcess& process = gProcess();
+        std::unique_ptr<CHourglass> hourglass;
+        bool testedHere = false;
+        switch (Decide(cancelled, chosen, before)) {
+        case Road::Cancelled:
+            currentView();
+            return;
+
+        case Road::TrainingChanged:
+            if (process.IsTrained()
+                && Prompts::MsgBox(QStringLiteral("This will reset your current Training.  Continue?"), MsgButtons::YesNo,
+                                   MsgIcon::Exclamation, QStringLiteral("Training Data Selection"))
+                       == MsgResult::No)
+                return;
+            hourglass = std::make_unique<CHourglass>(true);
+            net.SetTrainHigh(chosen.trainHigh);
+            net.SetTrainLow(chosen.trainLow);
+            net.SetTestHigh(chosen.testHigh);
+            net.SetTestLow(chosen.testLow);
+            process.SetIsTested(false);
+            process.SetIsTrained(false);
+            process.SetIsSplit(true);
+            OpenNetwork::Reset();
+            // The new ranges reach the project file now: nothing else may save them before
+            // the project closes with its flags saying "split".
+            net.SaveRowRanges();
+            gNavigate().Navigate(navSplit);
+            modMenu::MenuBProp();
+            return;
+
+        case Road::TestingChanged:
+            hourglass = std::make_unique<CHourglass>(true);
+            net.SetTestHigh(chosen.testHigh);
+            net.SetTestLow(chosen.testLow);
+            process.SetIsTested(false);
+            net.SaveRowRanges();
+            if (!process.IsTrained())
+                return;
+            for (const char* tool : {"mnuSFBrowseTest", "mnuBPBrowseTest", "mnuSFShowAll", "mnuBPShowAll", "mnuScatter",
+                                     "mnuSeries", "mnuMatrix"})
+                gNavigate().Disable(QString::fromLatin1(tool));
+            modMenu::RemoveChildForms();
+            QApplication::processEvents();
+            Utilities::StatusMessage(QStringLiteral("Testing Data..."));
+            if (net.Test() == TestOutcome::Done) {
+                gNavigate().Navigate(navTested);
+                process.SetIsTested(true);
+                if (open.backProp) {
+                    Utilities::StatusMessage(BackPropCompleteText(net.CurrentError()));
+                    modMenu::ShowScatter();
+                } else {
+                    Utilities::StatusMessage(SFamCompleteText(net.CurrentError()));
+                    modMenu::ShowCMatrix();
+                }
+                testedHere = true;
+            } else {
+                // The test said why it failed; the project stays trained and untested.
+                gNavigate().Navigate(navTrained);
+            }
+            break;
+
+        case Road::Unchanged:
+            break;
+        }
+
+        if (process.IsTrained() || testedHere) {
+            if (!testedHere)
+                currentView();
+        } else {
+            OpenNetwork::Reset();
+            gNavigate().Navigate(navSplit);
+            process.SetIsTrained(false);
+            process.SetIsTested(false);
+            modMenu::RemoveChildForms();
+            modMenu::MenuBProp();
+        }
+        gNavigate().Save(net.ProjectFileName());
+        process.Save(net.ProjectFileName());
+    });
+}
+
+void SplitViews::Install()
+{
+    modMenu::Views().SetLimits = &SplitCommand::SetLimits;
+}

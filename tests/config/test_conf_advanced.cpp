@@ -1,0 +1,162 @@
+// The advanced grid: the number formats by range, the checks of an edited bound, and the
+// window's OK (applies the working copy, tells the configuration window) and Cancel (drops it).
+#include "config/advancedmodel.h"
+#include "config/frmconfigproj.h"
+#include "config/frmconfprj.h"
+#include "core/widgets/statusbar.h"
+#include "core/widgets/veltra.h"
+#include "data/datadef.h"
+#include "network/backprop.h"
+#include "network/process.h"
+#include "shell/modmenu.h"
+#include "tests/config/test_conf_support.h"
+
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+
+namespace {
+
+int RowOf(const CFieldLimitsModel& m, const QString& name)
+{
+    for (int r = 0; r < m.rowCount(); ++r)
+        if (m.RowAt(r).name == name)
+            return r;
+    return -1;
+}
+
+} // namespace
+
+TEST(ConfAdvancedModel, FormatsByTypeAndRange)
+{
+    EXPECT_EQ(CFieldLimitsModel::Decimals(7, 0, 150), 0);
+    EXPECT_EQ(CFieldLimitsModel::Decimals(7, 10, 15), 2);
+    EXPECT_EQ(CFieldLimitsModel::Decimals(7, 1, 1.05), 4);
+    EXPECT_EQ(CFieldLimitsModel::Decimals(7, 0, 20), 1);
+    EXPECT_EQ(CFieldLimitsModel::Decimals(7, 0, 0.5), 3);
+    EXPECT_EQ(CFieldLimitsModel::Decimals(7, 0, 0), 5);
+    EXPECT_EQ(CFieldLimitsModel::Decimals(2, 0, 0.05), 0); // Byte
+    EXPECT_EQ(CFieldLimitsModel::Decimals(1, 0, 1), 0);    // Boolean
+    EXPECT_EQ(CFieldLimitsModel::Decimals(5, 0, 1000), 2); // Currency
+    EXPECT_EQ(CFieldLimitsModel::Pattern(0), QStringLiteral("0"));
+    EXPECT_EQ(CFieldLimitsModel::Pattern(4), QStringLiteral("0.0000"));
+    EXPECT_EQ(CFieldLimitsModel::TypeName(AutoIncrType), QStringLiteral("AutoIncr"));
+    EXPECT_EQ(CFieldLimitsModel::TypeName(8), QStringLiteral("Date/Time"));
+    EXPECT_EQ(CFieldLimitsModel::TypeName(16), QStringLiteral("Big Integer"));
+}
+
+TEST_F(ConfigTest, AdvancedGridShowsAndChecksTheLimits)
+{
+    CDataDef d;
+    d.Initialize(source, QStringLiteral("Ranges"));
+    d.GatherStats(true);
+    CFieldLimitsModel m;
+    m.Load(d);
+    ASSERT_EQ(m.rowCount(), d.NumFields());
+    const int r150 = RowOf(m, QStringLiteral("R150")), r5 = RowOf(m, QStringLiteral("R5")),
+              r005 = RowOf(m, QStringLiteral("R005")), date = RowOf(m, QStringLiteral("D")),
+              text = RowOf(m, QStringLiteral("T")), flag = RowOf(m, QStringLiteral("Flag"));
+    using C = CFieldLimitsModel;
+    EXPECT_EQ(m.CellText(r150, C::colMax), QStringLiteral("150"));
+    EXPECT_EQ(m.CellText(r5, C::colMax), QStringLiteral("15.00"));
+    EXPECT_EQ(m.CellText(r005, C::colMax), QStringLiteral("1.0500"));
+    EXPECT_EQ(m.CellText(date, C::colMin), QStringLiteral("2020-01-01"));
+    EXPECT_EQ(m.CellText(text, C::colMin), QString());
+    EXPECT_EQ(m.headerData(C::colUserMin, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("User Min"));
+
+    // Which cells may be edited.
+    EXPECT_TRUE(m.flags(m.index(r150, C::colUserMin)) & Qt::ItemIsEditable);
+    EXPECT_FALSE(m.flags(m.index(r150, C::colMin)) & Qt::ItemIsEditable);
+    EXPECT_FALSE(m.flags(m.index(flag, C::colUserMin)) & Qt::ItemIsEditable);
+    EXPECT_FALSE(m.flags(m.index(text, C::colUserMax)) & Qt::ItemIsEditable);
+
+    // Numbers: the whole text, C locale; a refused cell keeps its value.
+    const QString old = m.CellText(r150, C::colUserMin);
+    EXPECT_FALSE(m.setData(m.index(r150, C::colUserMin), QStringLiteral("abc"), Qt::EditRole));
+    EXPECT_EQ(m.RefusalText(), QStringLiteral("Not a number: abc"));
+    EXPECT_FALSE(m.SetBound(r150, C::colUserMin, QStringLiteral("1,5")));
+    EXPECT_FALSE(m.SetBound(r150, C::colUserMin, QStringLiteral("12abc")));
+    EXPECT_EQ(m.CellText(r150, C::colUserMin), old);
+    EXPECT_FALSE(m.Changed());
+    EXPECT_TRUE(m.SetBound(r150, C::colUserMin, QStringLiteral(" 12.5 ")));
+    EXPECT_EQ(m.RowAt(r150).userMin, 12.5);
+    EXPECT_FALSE(m.SetBound(r150, C::colUserMax, QStringLiteral("12")));
+    EXPECT_EQ(m.RefusalText(), QStringLiteral("User Min must not be greater than User Max."));
+    // An emptied number goes back to the gathered bound, never to the "no limit" marker.
+    EXPECT_TRUE(m.SetBound(r150, C::colUserMin, QString()));
+    EXPECT_DOUBLE_EQ(m.RowAt(r150).userMin, d.UserMin(int16_t(r150 + 1)));
+    EXPECT_NE(m.RowAt(r150).userMin, NoUserLimit);
+
+    // Dates: empty is "no limit" for that bound alone; a text that is no date is refused.
+    const QString dateMax = m.CellText(date, C::colUserMax);
+    EXPECT_FALSE(m.SetBound(date, C::colUserMin, QStringLiteral("abc")));
+    EXPECT_TRUE(m.SetBound(date, C::colUserMin, QString()));
+    EXPECT_EQ(m.RowAt(date).userMin, NoUserLimit);
+    EXPECT_EQ(m.CellText(date, C::colUserMin), QString());
+    EXPECT_EQ(m.CellText(date, C::colUserMax), dateMax);
+    EXPECT_TRUE(m.SetBound(date, C::colUserMin, QStringLiteral("2020-02-01")));
+    EXPECT_EQ(m.CellText(date, C::colUserMin), QStringLiteral("2020-02-01"));
+
+    // Nothing reaches the definition before ApplyTo.
+    EXPECT_NE(d.UserMin(int16_t(date + 1)), m.RowAt(date).userMin);
+    m.ApplyTo(d);
+    EXPECT_EQ(d.UserMin(int16_t(date + 1)), m.RowAt(date).userMin);
+}
+
+TEST_F(ConfigTest, AdvancedOkTellsTheWindowAndCancelDropsTheCopy)
+{
+    NewProject(ntBackProp);
+    frmConfPrj* w = OpenWindow(true);
+    Browse(w, source);
+    w->ChooseTable(QStringLiteral("Ranges"));
+    w->cmdAllToInput_Click();
+    ASSERT_EQ(w->InputCount(), 9); // every field but the text
+    auto& ddo = *gBackProp()->DDO();
+    const int16_t r150 = ddo.FieldIndex(QStringLiteral("R150"));
+    const double gathered = ddo.UserMin(r150);
+
+    // Cancel: the copy goes, the window is not told.
+    frmConfigProj* a = frmConfigProj::Open(w);
+    ASSERT_TRUE(a->Model().SetBound(r150 - 1, CFieldLimitsModel::colUserMin, QStringLiteral("3")));
+    a->cmdCancel_Click();
+    ConfTest::Flush();
+    EXPECT_EQ(ddo.UserMin(r150), gathered);
+    EXPECT_FALSE(w->mMinMaxChanged);
+    EXPECT_TRUE(w->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->isEnabled());
+
+    // OK: a node count outside 2..64 is refused in the status and replaced by the suggestion.
+    a = frmConfigProj::Open(w);
+    EXPECT_EQ(a->NodesBox()->value(), 6); // the window's own count for 9 inputs
+    a->NodesBox()->setValue(99);
+    EXPECT_EQ(gVeltra().StatusBar().Panel(1).Text(), QStringLiteral(" Number of nodes must be between 2 and 64. "));
+    ASSERT_TRUE(a->Model().SetBound(r150 - 1, CFieldLimitsModel::colUserMin, QStringLiteral("3")));
+    a->cmdOK_Click();
+    ConfTest::Flush();
+    // Handed to the configuration window; the definition changes only with its OK.
+    EXPECT_EQ(ddo.UserMin(r150), gathered);
+    a = frmConfigProj::Open(w);
+    EXPECT_EQ(a->Model().RowAt(r150 - 1).userMin, 3.0);
+    a->cmdCancel_Click();
+    ConfTest::Flush();
+    EXPECT_TRUE(w->mMinMaxChanged);
+    EXPECT_FALSE(w->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->isEnabled());
+    EXPECT_EQ(w->Nodes(), 6);
+    EXPECT_EQ(gBackProp()->CurrentNodes(), 0); // the project's own count waits for OK
+
+    // A trained project whose limits changed: OK asks nothing and commits.
+    gProcess().SetIsTrained(true);
+    w->findChild<QListWidget*>(QStringLiteral("lstFields"))->setCurrentRow(0);
+    w->cmdAllFromInput_Click();
+    w->findChild<QListWidget*>(QStringLiteral("lstFields"))->item(1)->setSelected(true);
+    w->cmdOneToInput_Click();
+    w->findChild<QListWidget*>(QStringLiteral("lstFields"))->clearSelection();
+    w->findChild<QListWidget*>(QStringLiteral("lstFields"))->setCurrentRow(2);
+    w->cmdToPrediction_Click();
+    w->cmdOK_Click();
+    ConfTest::Flush();
+    EXPECT_EQ(calls, QStringList{QStringLiteral("SetLimits")});
+    EXPECT_FALSE(gProcess().IsTrained());
+    EXPECT_TRUE(gProcess().IsConfigured());
+    EXPECT_EQ(gBackProp()->CurrentNodes(), 3); // the window's count after the last input move
+    EXPECT_EQ(ddo.UserMin(r150), 3.0);
+}

@@ -1,0 +1,465 @@
+// The row-split command on real projects (the real engine, small generated tables): each road
+// after the dialog, with what it saved checked in the reopened project file.
+#include "config/rangeselector.h"
+#include "config/splitcommand.h"
+#include "config/splitdialog.h"
+#include "core/widgets/statusbar.h"
+#include "core/widgets/veltra.h"
+#include "network/process.h"
+#include "shell/modmenu.h"
+#include "shell/navigate.h"
+#include "shell/networkopener.h"
+#include "shell/viewprocs.h"
+#include "tests/network/netfixture.h"
+#include "tests/shell/recordingviews.h"
+#include "tests/shell/test_shell_support.h"
+#include "tests/support/modalanswerer.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+using kdb::Value;
+
+// The dialog's answer: the four bounds set as a user would leave them, then OK.
+ModalAnswerer::Answer Choose(int32_t trainLow, int32_t trainHigh, int32_t testLow, int32_t testHigh)
+{
+    return [=](QWidget* w) {
+        auto* dialog = qobject_cast<frmDataSelect*>(w);
+        ASSERT_TRUE(dialog);
+        // Moving up, the high end goes first so that the low end never crosses it.
+        dialog->dsTrainSet->SetValueHigh(std::max(trainHigh, dialog->dsTrainSet->ValueHigh()));
+        dialog->dsTrainSet->SetValueLow(trainLow);
+        dialog->dsTrainSet->SetValueHigh(trainHigh);
+        dialog->dsTestSet->SetValueHigh(std::max(testHigh, dialog->dsTestSet->ValueHigh()));
+        dialog->dsTestSet->SetValueLow(testLow);
+        dialog->dsTestSet->SetValueHigh(testHigh);
+        dialog->cmdOK->click();
+    };
+}
+
+class SplitCommandTest : public ShellTest {
+protected:
+    void SetUp() override
+    {
+        ShellTest::SetUp();
+        // No view may open while a dialog is still inside exec().
+        modMenu::ViewProcedures& v = modMenu::Views();
+        for (auto* slot : {&v.MenuBProp, &v.BrowseTest, &v.ShowDefBrowser, &v.ShowScatter, &v.ShowCMatrix}) {
+            *slot = [inner = *slot] {
+                EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+                inner();
+            };
+        }
+        SplitViews::Install();
+
+        folder = TestEnv::NewFolder("split");
+        std::vector<QList<Value>> rows;
+        for (int i = 1; i <= 40; ++i) {
+            // Rows 39 and 40 have no first input: a network can use none of them.
+            const Value x1 = i >= 39 ? Value() : Value(double(i % 10));
+            rows.push_back({i, x1, double((i * 7) % 13), double(i % 10) * 2.0 + 1.0, i % 3 == 0 ? "A" : "B"});
+        }
+        source = NetTest::MakeSource(folder, "Data", "X1 REAL, X2 REAL, Y REAL, C TEXT", rows);
+    }
+    void TearDown() override
+    {
+        modMenu::FileClose();
+        ShellTest::TearDown();
+    }
+
+    // A configured and split project over rows 1..30 for training and 31..38 for testing,
+    // trained when asked (with its network saved), with those flags stored.
+    QString MakeProject(NetworkType kind, bool trained, bool defaultRanges = false)
+    {
+        const QString path = folder + (kind == ntBackProp ? "/bp.kvp" : "/sf.kvp");
+        const auto build = [&](auto& net, const std::vector<NetTest::Role>& roles) {
+            net.Initialize(path);
+            net.Attach(source, "Data");
+            NetTest::Configure(net, roles);
+            if (!defaultRanges) {
+                net.SetTrainLow(1);
+                net.SetTrainHigh(30);
+                net.SetTestLow(31);
+                net.SetTestHigh(38);
+            }
+        };
+        if (kind == ntBackProp) {
+            CBackProp bp;
+            build(bp, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 13}, {"Y", roleBPPredict, 0, 20}});
+            if (trained) {
+                for (int i = 0; i < 5; ++i)
+                    bp.Train();
+                bp.Verify();
+            }
+            bp.SaveConfig();
+        } else {
+            CSFam sf;
+            build(sf, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 13}, {"C", roleSFamPredict}});
+            sf.BuildClassList();
+            if (trained) {
+                sf.Train();
+                sf.Verify();
+            }
+            sf.SaveConfig();
+        }
+        CProcess p;
+        p.SetIsConfigured(true);
+        p.SetIsSplit(!defaultRanges);
+        p.SetIsTrained(trained);
+        p.Save(path);
+        return path;
+    }
+    // Opens the project (which resumes at its step) and forgets what that did.
+    void Open(const QString& path)
+    {
+        modMenu::FileOpen(path);
+        ASSERT_TRUE(CurrentNetwork());
+        prompts.Clear();
+        calls.clear();
+    }
+    static QString Config(const QString& path, const char* key)
+    {
+        return NetTest::ConfigValue(path, key).toText();
+    }
+    static int64_t Count(const QString& path, const QString& table)
+    {
+        kdb::Database db = kdb::Database::Open(path, false, true);
+        return db.Scalar("SELECT COUNT(*) FROM " + table).toInt();
+    }
+    static QList<QList<Value>> ConfigRows(const QString& path)
+    {
+        kdb::Database db = kdb::Database::Open(path, false, true);
+        kdb::Snapshot s = db.OpenSnapshot("SELECT Property, sValue FROM Config ORDER BY Property");
+        QList<QList<Value>> out;
+        for (int i = 0; i < s.RecordCount(); ++i)
+            out << s.Row(i);
+        return out;
+    }
+    static CProcess Stored(const QString& path)
+    {
+        CProcess p;
+        p.Load(path);
+        return p;
+    }
+    static QString StatusText() { return gVeltra().StatusBar().Panel(1).Text().trimmed(); }
+
+    NetworkProjectOpener opener;
+    RecordingViews views;
+    QStringList& calls = views.calls;
+    QString folder, source;
+};
+
+} // namespace
+
+TEST_F(SplitCommandTest, CancelReturnsToTheCurrentViewAndSavesNothing)
+{
+    const QString path = MakeProject(ntBackProp, true);
+    Open(path);
+    const auto before = ConfigRows(path);
+    {
+        ModalAnswerer answer;
+        answer.Then(ModalAnswerer::Reject());
+        gProcess().SetIsTested(true);
+        modMenu::SetLimits();
+        EXPECT_EQ(answer.Seen(), std::vector<QString>{"frmDataSelect"});
+    }
+    {
+        // The close box is Cancel too.
+        ModalAnswerer answer;
+        answer.Then([](QWidget* w) { w->close(); });
+        gProcess().SetIsTested(false);
+        modMenu::SetLimits();
+    }
+    {
+        ModalAnswerer answer;
+        answer.Then(ModalAnswerer::Reject());
+        gProcess().SetIsSplit(false);
+        modMenu::SetLimits();
+    }
+    EXPECT_EQ(calls, QStringList({"BrowseTest", "MenuBProp", "ShowDefBrowser"}));
+    EXPECT_EQ(ConfigRows(path), before);
+    EXPECT_EQ(gBackProp()->TrainHigh(), 30);
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(SplitCommandTest, ANewTrainingRangeOnATrainedProjectAsksThenResets)
+{
+    const QString path = MakeProject(ntBackProp, true);
+    Open(path);
+    ASSERT_TRUE(gBackProp()->NetReady());
+    const int64_t snapshots = Count(path, "Snapshots");
+    ASSERT_GT(snapshots, 0);
+
+    // No: nothing changes, nothing is saved.
+    {
+        ModalAnswerer answer;
+        answer.Then(Choose(1, 25, 31, 38));
+        prompts.ExpectBox(MsgResult::No);
+        modMenu::SetLimits();
+    }
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.LastBox().text, "This will reset your current Training.  Continue?");
+    EXPECT_EQ(prompts.LastBox().title, "Training Data Selection");
+    EXPECT_EQ(prompts.LastBox().buttons, MsgButtons::YesNo);
+    EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Exclamation);
+    EXPECT_EQ(gBackProp()->TrainHigh(), 30);
+    EXPECT_TRUE(gBackProp()->NetReady());
+    EXPECT_TRUE(gProcess().IsTrained());
+    EXPECT_TRUE(calls.isEmpty());
+    EXPECT_EQ(Count(path, "Snapshots"), snapshots);
+
+    // Yes, with both ranges new: one question, the training reset, no test.
+    {
+        ModalAnswerer answer;
+        answer.Then(Choose(1, 25, 26, 40));
+        prompts.ExpectBox(MsgResult::Yes);
+        modMenu::SetLimits();
+    }
+    EXPECT_EQ(prompts.Boxes().size(), 2u);
+    EXPECT_EQ(calls, QStringList{"MenuBProp"});
+    EXPECT_FALSE(gBackProp()->NetReady());
+    EXPECT_TRUE(gProcess().IsSplit());
+    EXPECT_FALSE(gProcess().IsTrained());
+    EXPECT_FALSE(gProcess().IsTested());
+    EXPECT_EQ(gNavigate().Step(), navSplit);
+
+    modMenu::FileClose();
+    EXPECT_EQ(Config(path, "TrainHigh"), "25");
+    EXPECT_EQ(Config(path, "TestLow"), "26");
+    EXPECT_EQ(Config(path, "TestHigh"), "40");
+    EXPECT_EQ(Count(path, "Snapshots"), 0);
+    const CProcess stored = Stored(path);
+    EXPECT_TRUE(stored.IsSplit());
+    EXPECT_FALSE(stored.IsTrained());
+}
+
+TEST_F(SplitCommandTest, ANewTrainingRangeOfAnUntrainedSFamProjectIsKeptWithoutAQuestion)
+{
+    const QString path = MakeProject(ntSFam, false);
+    Open(path);
+    {
+        ModalAnswerer answer;
+        answer.Then(Choose(5, 30, 31, 38));
+        modMenu::SetLimits();
+    }
+    EXPECT_TRUE(prompts.Boxes().empty());
+    EXPECT_EQ(calls, QStringList{"MenuBProp"});
+    // Saved at once: the training window may close untrained without saving anything.
+    EXPECT_EQ(Config(path, "TrainLow"), "5");
+    modMenu::FileClose();
+    EXPECT_EQ(Config(path, "TrainLow"), "5");
+    EXPECT_TRUE(Stored(path).IsSplit());
+}
+
+TEST_F(SplitCommandTest, ANewTestingRangeOnATrainedBackPropProjectTestsAgain)
+{
+    const QString path = MakeProject(ntBackProp, true);
+    Open(path);
+    {
+        ModalAnswerer answer;
+        answer.Then(Choose(1, 30, 21, 30));
+        modMenu::SetLimits();
+    }
+    EXPECT_TRUE(prompts.Boxes().empty());
+    EXPECT_EQ(calls, QStringList({"CloseBrowsers", "ShowScatter"}));   // the test rewrites the file
+    EXPECT_TRUE(gProcess().IsTested());
+    EXPECT_GE(gBackProp()->CurrentError(), 0);
+    EXPECT_EQ(StatusText(), SplitCommand::BackPropCompleteText(gBackProp()->CurrentError()));
+    EXPECT_TRUE(StatusText().startsWith("Test complete:  "));
+    EXPECT_TRUE(StatusText().endsWith("% success."));
+    EXPECT_TRUE(main->MainToolBar()->Enabled("mnuScatter"));
+    // Step and flags saved by the command; the results of the new rows in the file.
+    EXPECT_EQ(Config(path, "Navigate"), QString::number(navSplit));
+    EXPECT_TRUE(Stored(path).IsTested());
+    EXPECT_EQ(Count(path, "Test"), 10);
+    EXPECT_EQ(Config(path, "TestLow"), "21");
+    EXPECT_EQ(Config(path, "TestHigh"), "30");
+
+    // Reopened, the project resumes tested with the new testing rows.
+    modMenu::FileClose();
+    Open(path);
+    EXPECT_EQ(gBackProp()->TestLow(), 21);
+    EXPECT_EQ(gBackProp()->TestHigh(), 30);
+    EXPECT_EQ(gBackProp()->TrainHigh(), 30);
+    EXPECT_TRUE(gProcess().IsTested());
+    EXPECT_TRUE(gProcess().IsTrained());
+}
+
+TEST_F(SplitCommandTest, ANewTestingRangeOnATrainedSFamProjectShowsTheMatrix)
+{
+    const QString path = MakeProject(ntSFam, true);
+    Open(path);
+    ASSERT_TRUE(gSFam()->NetReady());
+    {
+        ModalAnswerer answer;
+        answer.Then(Choose(1, 30, 1, 30));
+        modMenu::SetLimits();
+    }
+    EXPECT_EQ(calls, QStringList({"CloseBrowsers", "ShowCMatrix"}));
+    EXPECT_EQ(StatusText(), SplitCommand::SFamCompleteText(gSFam()->CurrentError()));
+    EXPECT_TRUE(StatusText().endsWith("% successful predictions."));
+    EXPECT_TRUE(Stored(path).IsTested());
+    EXPECT_EQ(Count(path, "Test"), 30);
+}
+
+TEST_F(SplitCommandTest, AFailedTestLeavesTheProjectTrainedNotTested)
+{
+    const QString path = MakeProject(ntBackProp, true);
+    Open(path);
+    {
+        ModalAnswerer answer;
+        answer.Then(Choose(1, 30, 39, 40));   // no usable row
+        prompts.ExpectBox(MsgResult::Ok);
+        modMenu::SetLimits();
+    }
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.LastBox().title, "Not Enough Data");
+    EXPECT_FALSE(gProcess().IsTested());
+    EXPECT_TRUE(gProcess().IsTrained());
+    EXPECT_FALSE(StatusText().contains("Test complete"));
+    // No results: back to the training view.
+    EXPECT_EQ(calls, QStringList{"MenuBProp"});
+    EXPECT_FALSE(main->MainToolBar()->Enabled("mnuScatter"));
+    EXPECT_TRUE(main->MainToolBar()->Enabled("mnuTestBP"));
+    const CProcess stored = Stored(path);
+    EXPECT_TRUE(stored.IsTrained());
+    EXPECT_FALSE(stored.IsTested());
+    EXPECT_EQ(Config(path, "TestLow"), "39");
+}
+
+TEST_F(SplitCommandTest, ANewTestingRangeOfAnUntrainedProjectIsOnlyStored)
+{
+    const QString path = MakeProject(ntBackProp, false);
+    Open(path);
+    {
+        ModalAnswerer answer;
+        answer.Then(Choose(1, 30, 11, 20));
+        modMenu::SetLimits();
+    }
+    EXPECT_TRUE(calls.isEmpty());
+    EXPECT_EQ(gBackProp()->TestLow(), 11);
+    EXPECT_EQ(Config(path, "TestLow"), "11");
+    EXPECT_EQ(Config(path, "TestHigh"), "20");
+}
+
+TEST_F(SplitCommandTest, OkWithoutChangesOnAnUntrainedProjectOpensTraining)
+{
+    const QString path = MakeProject(ntBackProp, false);
+    Open(path);
+    {
+        ModalAnswerer answer;
+        answer.Then([](QWidget* w) { qobject_cast<frmDataSelect*>(w)->cmdOK->click(); });
+        modMenu::SetLimits();
+    }
+    EXPECT_EQ(calls, QStringList{"MenuBProp"});
+    EXPECT_EQ(gNavigate().Step(), navSplit);
+    EXPECT_EQ(Config(path, "Navigate"), QString::number(navSplit));
+    EXPECT_TRUE(Stored(path).IsSplit());
+}
+
+TEST_F(SplitCommandTest, StaleRangesBeyondTheTableAreClampedAndSplitAgain)
+{
+    // A configured project whose ranges were never lowered from 1000 over a table of 40 rows:
+    // opening it goes on to the split.
+    const QString path = MakeProject(ntBackProp, false, true);
+    int shownHigh = 0;
+    {
+        ModalAnswerer answer;
+        answer.Then([&](QWidget* w) {
+            auto* dialog = qobject_cast<frmDataSelect*>(w);
+            ASSERT_TRUE(dialog);
+            EXPECT_EQ(gBackProp()->TrainHigh(), 1000);
+            shownHigh = dialog->dsTrainSet->ValueHigh();
+            dialog->cmdOK->click();
+        });
+        modMenu::FileOpen(path);
+    }
+    EXPECT_EQ(shownHigh, 40);
+    EXPECT_EQ(calls, QStringList{"MenuBProp"});
+    EXPECT_EQ(gBackProp()->TrainHigh(), 40);
+    EXPECT_EQ(gBackProp()->TestHigh(), 40);
+    EXPECT_EQ(Config(path, "TrainHigh"), "40");
+    EXPECT_TRUE(gProcess().IsSplit());
+}
+
+TEST_F(SplitCommandTest, WithoutAProjectTheCommandShowsItsError)
+{
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::SetLimits();
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.LastBox().title, "modMenu::SetLimits");
+    EXPECT_TRUE(prompts.LastBox().text.startsWith("Error: 91. "));
+}
+
+TEST_F(SplitCommandTest, ResetDataLimitsOfATestDialogRunsAfterItsExec)
+{
+    const QString path = MakeProject(ntBackProp, true);
+    Open(path);
+    // A stand-in for the test dialog: its "Reset Data Limits" button ends the dialog with its
+    // own outcome; the code that ran exec() then runs the split.
+    // Like every window, it goes on the heap: the split unloads the windows it finds.
+    constexpr int ResetLimits = 2;
+    QPointer<QDialog> dialog = new QDialog(main);
+    auto* button = new QPushButton("Reset Data Limits", dialog);
+    QObject::connect(button, &QPushButton::clicked, dialog, [dialog] { dialog->done(ResetLimits); });
+    QTimer::singleShot(0, button, [button] { button->click(); });
+    ASSERT_EQ(dialog->exec(), ResetLimits);
+    delete dialog;
+    {
+        ModalAnswerer answer;
+        answer.Then(Choose(1, 30, 21, 30));
+        modMenu::SetLimits();
+    }
+    EXPECT_EQ(calls, QStringList({"CloseBrowsers", "ShowScatter"}));   // the test rewrites the file
+    EXPECT_TRUE(gProcess().IsTested());
+
+    // Run from inside a dialog still in exec(), the split closes the child windows but never
+    // that dialog (its view then opens under the dialog).
+    modMenu::Views().BrowseTest = [this] { calls << "BrowseTest"; };   // under the dialog
+    QPointer<QDialog> stillOpen = new QDialog(main);
+    QTimer::singleShot(0, stillOpen, [&] {
+        ModalAnswerer answer;
+        answer.Then(ModalAnswerer::Reject());
+        modMenu::SetLimits();
+        FlushDeletes();
+        EXPECT_TRUE(stillOpen);
+        if (stillOpen)
+            stillOpen->done(QDialog::Accepted);
+    });
+    EXPECT_EQ(stillOpen->exec(), QDialog::Accepted);
+    ASSERT_TRUE(stillOpen);
+    delete stillOpen;
+}
+
+TEST_F(SplitCommandTest, AProjectClosedWhileTheDialogIsUpIsLeftAlone)
+{
+    const QString path = MakeProject(ntBackProp, false);
+    Open(path);
+    const auto before = ConfigRows(path);
+    {
+        ModalAnswerer answer;
+        answer.Then([](QWidget* w) {
+            auto* dialog = qobject_cast<frmDataSelect*>(w);
+            ASSERT_TRUE(dialog);
+            modMenu::FileClose();   // a shortcut of the main bar
+            dialog->dsTestSet->SetValueLow(11);
+            dialog->cmdOK->click();
+        });
+        modMenu::SetLimits();
+    }
+    EXPECT_FALSE(CurrentNetwork());
+    EXPECT_TRUE(calls.isEmpty());
+    EXPECT_TRUE(prompts.Boxes().empty());
+    EXPECT_EQ(ConfigRows(path), before);
+}
+
+TEST(SplitCommandRules, CompletionTexts)
+{
+    EXPECT_EQ(SplitCommand::BackPropCompleteText(12.5f), "Test complete:  87.5% success.");
+    EXPECT_EQ(SplitCommand::BackPropCompleteText(0.0f), "Test complete:  100% success.");
+    EXPECT_EQ(SplitCommand::BackPropCompleteText(12.35f), "Test complete:  87.65% success.");
+    EXPECT_EQ(SplitCommand::SFamCompleteText(10.0f), "Test complete:  90.00% successful predictions.");
+}

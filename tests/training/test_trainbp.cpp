@@ -1,0 +1,324 @@
+// The back-propagation training window and the training bar: runs with the real engine on a
+// small table, and with scripted engine answers where a code must be forced.
+#include "tests/training/trainfixture.h"
+
+#include "training/led.h"
+#include "training/updown.h"
+
+#include <QCursor>
+
+namespace {
+
+class TrainBP : public TrainingTest {
+protected:
+    frmTrainBP* Open()
+    {
+        net = &OpenBackProp();
+        frmTrainBP* w = OpenView<frmTrainBP>();
+        EXPECT_NE(w, nullptr);
+        return w;
+    }
+    ScriptedBackProp* net = nullptr;
+};
+
+int CounterValue(const CTrainWindow* w)
+{
+    int value = 0;
+    const auto& digits = w->CounterDigits();
+    for (int i = int(digits.size()) - 1; i >= 0; --i)
+        value = value * 10 + digits[size_t(i)]->Value();
+    return value;
+}
+
+} // namespace
+
+TEST_F(TrainBP, TheViewOpensOnAnUntrainedNetwork)
+{
+    frmTrainBP* w = Open();
+    ASSERT_TRUE(w);
+    EXPECT_TRUE(main->MainToolBar()->Band("mnuTrainBPBar").Visible());
+    EXPECT_FALSE(main->MainToolBar()->Band("Standard").Visible());
+    EXPECT_TRUE(main->MainToolBar()->Visible("mnuTrainBPStop"));
+    EXPECT_TRUE(Tool("mnuTrainBPTrain") && Tool("mnuTrainBPExit") && Tool("mnuTrainBPReset"));
+    EXPECT_FALSE(Tool("mnuTrainBPStop") || Tool("mnuTrainBPJogWeights"));
+    EXPECT_EQ(StatusText(), "Press GO to begin training.");
+    EXPECT_EQ(w->Graph()->HighScale(), 100);
+    EXPECT_EQ(w->Graph()->VerticalTickInterval(), 10);
+    EXPECT_EQ(w->CurrentErrorText(), "");
+    EXPECT_EQ(CounterValue(w), 0);
+    EXPECT_EQ(w->windowTitle(), "BackProp Training");
+}
+
+TEST_F(TrainBP, VerifyRateOneGivesAPointPerCallAndStopMidPassStillCountsThePass)
+{
+    frmTrainBP* w = Open();
+    w->udVerify()->SetValue(1);
+    EXPECT_EQ(net->VerifyRate(), 1);
+    modMenu::TrainBar("mnuTrainBPTrain");
+    EXPECT_TRUE(w->RunActive());
+    EXPECT_FALSE(Tool("mnuTrainBPTrain") || Tool("mnuTrainBPExit") || Tool("mnuTrainBPReset"));
+    EXPECT_TRUE(Tool("mnuTrainBPStop") && Tool("mnuTrainBPJogWeights"));
+    EXPECT_EQ(net->CyclesCompleted(), 0); // the click returns before the run begins
+
+    w->RunPendingStep(); // the start tick
+    EXPECT_EQ(StatusText(), "Predicting Y...   Press STOP to finish.");
+    for (int pass = 1; pass <= 3; ++pass) {
+        w->RunPendingStep(); // one engine call
+        EXPECT_EQ(w->History().lastPoint(), pass - 2);
+        w->RunPendingStep(); // verify and draw
+        EXPECT_EQ(w->History().lastPoint(), pass - 1);
+        EXPECT_EQ(CounterValue(w), net->CyclesCompleted());
+    }
+    EXPECT_EQ(net->CyclesCompleted(), 3);
+    EXPECT_EQ(w->History().cell(0, 2), ChartCell(QStringLiteral(" 3 ")));
+    EXPECT_EQ(w->CurrentErrorText(), TrainLayout::Percent(net->CurrentError()));
+    EXPECT_TRUE(gProcess().IsTrained());
+
+    // Verify rate 4; Stop after the first call of the pass.
+    w->udVerify()->SetValue(4);
+    w->RunPendingStep();
+    modMenu::TrainBar("MNUTRAINBPSTOP");
+    EXPECT_TRUE(Tool("mnuTrainBPExit"));
+    EXPECT_EQ(StatusText(), "Please wait...");
+    EXPECT_NE(QApplication::overrideCursor(), nullptr);
+    w->RunPendingStep(); // the pass still verifies and draws
+    EXPECT_FALSE(w->RunActive());
+    EXPECT_EQ(net->CyclesCompleted(), 4);
+    EXPECT_EQ(w->History().lastPoint(), 3);
+    EXPECT_EQ(CounterValue(w), 4);
+    EXPECT_TRUE(Tool("mnuTrainBPTrain") && Tool("mnuTrainBPExit") && Tool("mnuTrainBPReset") && Tool("mnuTrainBPRevert"));
+    EXPECT_FALSE(Tool("mnuTrainBPStop") || Tool("mnuTrainBPJogWeights"));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(StatusText(), "");
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(TrainBP, AnErrorOfZeroEndsWithTrainOffAndFinishOn)
+{
+    frmTrainBP* w = Open();
+    w->udVerify()->SetValue(1);
+    net->Answer(EngineRun, {0});
+    modMenu::TrainBar("mnuTrainBPTrain");
+    EXPECT_EQ(RunToEnd(w), 3);
+    EXPECT_EQ(w->CurrentErrorText(), "0.00%");
+    EXPECT_FALSE(Tool("mnuTrainBPTrain"));
+    EXPECT_TRUE(Tool("mnuTrainBPExit"));
+
+    // Reset switches Train on again; with cycles done it asks, and No changes nothing.
+    prompts.ExpectBox(MsgResult::No);
+    modMenu::TrainBar("mnuTrainBPReset");
+    EXPECT_EQ(prompts.LastBox().title, "Reset Warning");
+    EXPECT_EQ(net->CyclesCompleted(), 1);
+    prompts.ExpectBox(MsgResult::Yes);
+    modMenu::TrainBar("mnuTrainBPReset");
+    EXPECT_EQ(net->CyclesCompleted(), 0);
+    EXPECT_TRUE(Tool("mnuTrainBPTrain"));
+    EXPECT_FALSE(gProcess().IsTrained());
+    EXPECT_EQ(CounterValue(w), 0);
+    // Every cell holds nothing now: the zoom command's figures.
+    modMenu::TrainBar("mnuTrainBPZoom");
+    EXPECT_DOUBLE_EQ(w->Graph()->HighScale(), 0.125);
+    EXPECT_DOUBLE_EQ(w->Graph()->LowScale(), 0);
+    EXPECT_DOUBLE_EQ(w->Graph()->VerticalTickInterval(), 0.0125);
+    modMenu::TrainBar("mnuTrainBPZoom");
+    EXPECT_DOUBLE_EQ(w->Graph()->HighScale(), 10);
+    EXPECT_DOUBLE_EQ(w->Graph()->VerticalTickInterval(), 1);
+}
+
+TEST_F(TrainBP, EngineFailuresEndTheRunWithOneBox)
+{
+    frmTrainBP* w = Open();
+    // A constant field at the first call: the window's box, no point, Train off, Finish on.
+    net->Answer(EngineInit, {-8});
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::TrainBar("mnuTrainBPTrain");
+    RunToEnd(w);
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.LastBox().title, "Normalizing Training Data");
+    EXPECT_TRUE(prompts.LastBox().text.startsWith("One of the fields contains data that is all the same.\n"));
+    EXPECT_EQ(w->History().lastPoint(), -1);
+    EXPECT_FALSE(Tool("mnuTrainBPTrain"));
+    EXPECT_TRUE(Tool("mnuTrainBPExit"));
+    EXPECT_FALSE(gProcess().IsTrained());
+
+    // Too few rows.
+    prompts.Clear();
+    net->Answer(EngineInit, {-3});
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::TrainBar("mnuTrainBPReset");
+    modMenu::TrainBar("mnuTrainBPTrain");
+    RunToEnd(w);
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_TRUE(prompts.LastBox().text.startsWith("There are not enough usable rows of data. (Probably too \nmany"));
+
+    // A refused training call: the network object's box alone, once.
+    prompts.Clear();
+    prompts.AllowAnyBox();
+    net->Answer(EngineTrain, {1, -5});
+    modMenu::TrainBar("mnuTrainBPTrain");
+    RunToEnd(w);
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.LastBox().title, "CBackProp::Train");
+    EXPECT_FALSE(w->RunActive());
+}
+
+TEST_F(TrainBP, APassWithoutAnErrorStopsWithTrainOnAndARunTimeErrorStillEndsTheRun)
+{
+    frmTrainBP* w = Open();
+    w->udVerify()->SetValue(1);
+    prompts.AllowAnyBox();
+    // The verification is refused: the error stays -1, which is no perfect fit.
+    net->Answer(EngineRun, {-2});
+    modMenu::TrainBar("mnuTrainBPTrain");
+    RunToEnd(w);
+    EXPECT_EQ(w->CurrentErrorText(), "");
+    EXPECT_EQ(w->History().lastPoint(), -1);
+    EXPECT_TRUE(Tool("mnuTrainBPTrain"));
+
+    // An unexpected error inside a step: the box, then the end of the run all the same.
+    prompts.Clear();
+    net->Answer(EngineTrain, {1});
+    net->onScripted = [](ScriptedBackProp&, EngineCommand) { throw KvError(51, "test"); };
+    modMenu::TrainBar("mnuTrainBPTrain");
+    RunToEnd(w);
+    net->onScripted = nullptr;
+    ASSERT_FALSE(prompts.Boxes().empty());
+    EXPECT_EQ(prompts.LastBox().title, "frmTrainBP::Train");
+    EXPECT_FALSE(w->RunActive());
+    EXPECT_TRUE(Tool("mnuTrainBPExit") && Tool("mnuTrainBPReset"));
+    EXPECT_FALSE(Tool("mnuTrainBPStop"));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(TrainBP, SpinnerDigitsAndTheHiddenChart)
+{
+    frmTrainBP* w = Open();
+    w->udVerify()->SetValue(7);
+    EXPECT_EQ(w->LEDVerify()[0]->Value(), 0); // index 0 the tens digit
+    EXPECT_EQ(w->LEDVerify()[1]->Value(), 7);
+    w->udtLearnRate()->SetValue(7);
+    EXPECT_EQ(w->LEDLearnRate()[0]->Value(), 7); // index 0 the units digit
+    EXPECT_EQ(w->LEDLearnRate()[1]->Value(), 0);
+    EXPECT_FLOAT_EQ(net->LearnRate(), 0.07f);
+    w->udtMomentum()->SetValue(99);
+    EXPECT_FLOAT_EQ(net->Momentum(), 0.99f);
+
+    // Show Graph off: the labels change, the history stays.
+    w->udVerify()->SetValue(1);
+    modMenu::Views().ShowGraph(false);
+    modMenu::TrainBar("mnuTrainBPTrain");
+    w->RunPendingStep();
+    w->RunPendingStep();
+    w->RunPendingStep();
+    EXPECT_FALSE(w->Graph()->isVisible());
+    EXPECT_EQ(w->History().lastPoint(), -1);
+    EXPECT_NE(w->CurrentErrorText(), "");
+    modMenu::Views().ShowGraph(true);
+    w->RunPendingStep();
+    w->RunPendingStep();
+    EXPECT_TRUE(w->Graph()->isVisible());
+    EXPECT_EQ(w->History().lastPoint(), 0);
+    modMenu::TrainBar("mnuTrainBPStop");
+    RunToEnd(w);
+}
+
+TEST_F(TrainBP, FinishTestsTheTrainedNetworkAndOpensTheScatterChart)
+{
+    frmTrainBP* w = Open();
+    modMenu::TrainBar("mnuTrainBPTrain");
+    w->RunPendingStep();
+    w->RunPendingStep();
+    w->RunPendingStep();
+    // Finish while the pass is still in its calls: it waits for the run, then acts once.
+    modMenu::TrainBar("mnuTrainBPExit");
+    modMenu::TrainBar("mnuTrainBPExit");
+    EXPECT_TRUE(w->RunActive());
+    EXPECT_TRUE(views.isEmpty());
+    QPointer<frmTrainBP> guard(w);
+    RunToEnd(w);
+    EXPECT_TRUE(views.isEmpty());
+    Flush();
+    EXPECT_EQ(views, QStringList{"ShowScatter"});
+    EXPECT_TRUE(gProcess().IsTested());
+    EXPECT_TRUE(StatusText().startsWith("Test complete:  "));
+    EXPECT_TRUE(StatusText().endsWith("% success."));
+    EXPECT_EQ(StatusText(), "Test complete:  " + TrainLayout::General(100.0f - net->CurrentError()) + "% success.");
+    EXPECT_TRUE(main->MainToolBar()->Band("Standard").Visible());
+    EXPECT_FALSE(main->MainToolBar()->Band("mnuTrainBPBar").Visible());
+    EXPECT_FALSE(guard);
+}
+
+TEST_F(TrainBP, FinishUntrainedReturnsToTheWholeDataBrowserAndAFailedTestReportsNoSuccess)
+{
+    Open();
+    modMenu::TrainBar("mnuTrainBPExit");
+    Flush();
+    EXPECT_EQ(views, QStringList{"ShowDefBrowser"});
+    EXPECT_FALSE(gProcess().IsTested());
+    EXPECT_EQ(gNavigate().Step(), navSplit);
+    EXPECT_TRUE(main->MainToolBar()->Band("Standard").Visible());
+    EXPECT_EQ(TrainingViews::Window(), nullptr);
+
+    // Trained, but the test fails.
+    views.clear();
+    frmTrainBP* w = OpenView<frmTrainBP>();
+    modMenu::TrainBar("mnuTrainBPTrain");
+    w->RunPendingStep();
+    w->RunPendingStep();
+    modMenu::TrainBar("mnuTrainBPStop");
+    RunToEnd(w);
+    prompts.AllowAnyBox();
+    net->Answer(EngineRun, {-4});
+    modMenu::TrainBar("mnuTrainBPExit");
+    Flush();
+    EXPECT_TRUE(views.isEmpty());
+    EXPECT_FALSE(StatusText().contains("Test complete"));
+    EXPECT_TRUE(gProcess().IsTrained());
+    EXPECT_FALSE(gProcess().IsTested());
+    EXPECT_EQ(TrainingViews::Window(), w);
+    EXPECT_TRUE(Tool("mnuTrainBPExit") && Tool("mnuTrainBPTrain"));
+}
+
+TEST_F(TrainBP, TheCloseBoxWaitsForTheRunAndAReopenedWindowShowsTheSavedNetwork)
+{
+    frmTrainBP* w = Open();
+    w->udVerify()->SetValue(2);
+    modMenu::TrainBar("mnuTrainBPTrain");
+    w->RunPendingStep();
+    w->RunPendingStep();
+    QPointer<frmTrainBP> guard(w);
+    w->SubWindow()->close();
+    Flush();
+    ASSERT_TRUE(guard);
+    EXPECT_TRUE(w->RunActive());
+    EXPECT_TRUE(w->StopRequested());
+    RunToEnd(w);
+    Flush();
+    EXPECT_FALSE(guard);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // Opened again: one point at index 0, labelled with the cycles, marked, both labels alike.
+    frmTrainBP* again = OpenView<frmTrainBP>();
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->History().lastPoint(), 0);
+    EXPECT_EQ(again->History().cell(0, 0), ChartCell(int(net->CyclesCompleted())));
+    EXPECT_EQ(again->Graph()->MarkPoint(), 0);
+    EXPECT_EQ(again->CurrentErrorText(), again->BestErrorText());
+    EXPECT_NE(again->CurrentErrorText(), "");
+}
+
+TEST_F(TrainBP, ClosingTheMainWindowWaitsForTheRunToEnd)
+{
+    frmTrainBP* w = Open();
+    modMenu::TrainBar("mnuTrainBPTrain");
+    w->RunPendingStep();
+    w->RunPendingStep();
+    main->close();
+    Flush();
+    EXPECT_FALSE(main->Unloaded());
+    EXPECT_TRUE(w->StopRequested());
+    RunToEnd(w);
+    Flush();
+    EXPECT_TRUE(!main || main->Unloaded());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}

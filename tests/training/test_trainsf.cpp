@@ -1,0 +1,134 @@
+// The SFAM training window: single and continuous runs with the real engine on a separable
+// table, Escape and the Stop tool in a continuous run, the seeded chart, failures and Finish.
+#include "tests/training/trainfixture.h"
+
+#include "training/led.h"
+#include "training/updown.h"
+
+#include <QCheckBox>
+#include <QKeyEvent>
+
+namespace {
+
+class TrainSF : public TrainingTest {
+protected:
+    frmTrainSF* Open()
+    {
+        net = &OpenSFam();
+        frmTrainSF* w = OpenView<frmTrainSF>();
+        EXPECT_NE(w, nullptr);
+        return w;
+    }
+    QString Message(frmTrainSF* w) const { return w->lblSFMessage()->text(); }
+    ScriptedSFam* net = nullptr;
+};
+
+const QString kCompleted = QStringLiteral("SFAM training completed.  Press 'Finish' to continue.");
+
+} // namespace
+
+TEST_F(TrainSF, SingleCyclesThenAContinuousRunThatEscapeStopsAndOneThatEndsAtZero)
+{
+    frmTrainSF* w = Open();
+    ASSERT_TRUE(w);
+    EXPECT_EQ(w->windowTitle(), "SFAM Training");
+    EXPECT_FALSE(main->MainToolBar()->Visible("mnuTrainBPStop"));
+    EXPECT_FALSE(main->MainToolBar()->Visible("mnuTrainBPJogWeights"));
+    EXPECT_EQ(Message(w), "Press GO to train next cycle");
+    EXPECT_EQ(w->History().chartBest(), 301.0f);
+
+    // Unticked: one press, one cycle, one point.
+    w->chkContinuous()->setChecked(false);
+    modMenu::TrainBar("mnuTrainBPTrain");
+    EXPECT_EQ(RunToEnd(w), 2);
+    EXPECT_EQ(net->CyclesCompleted(), 1);
+    EXPECT_EQ(w->History().lastPoint(), 0);
+    EXPECT_EQ(w->History().markPoint(), 0); // the first cycle marks its point (best 301)
+    EXPECT_EQ(Message(w), net->CurrentError() == 0 ? kCompleted : QStringLiteral("Press GO to train another cycle."));
+    EXPECT_TRUE(Tool("mnuTrainBPExit") && Tool("mnuTrainBPReset"));
+    EXPECT_FALSE(Tool("mnuTrainBPStop"));
+    EXPECT_TRUE(gProcess().IsTrained());
+    EXPECT_EQ(w->CounterDigits()[0]->Value(), net->CurrentNodes() % 10);
+
+    // Ticked: a shown Stop tool during the run, and Escape stops it between cycles.
+    prompts.ExpectBox(MsgResult::Yes);
+    modMenu::TrainBar("mnuTrainBPReset");
+    EXPECT_EQ(Message(w), "Press GO to train first cycle.");
+    EXPECT_EQ(w->History().lastPoint(), -1);
+    w->chkContinuous()->setChecked(true);
+    modMenu::TrainBar("mnuTrainBPTrain");
+    w->RunPendingStep();
+    EXPECT_TRUE(main->MainToolBar()->Visible("mnuTrainBPStop"));
+    EXPECT_TRUE(Tool("mnuTrainBPStop"));
+    EXPECT_EQ(Message(w), "Predicting C...");
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(main, &escape);
+    EXPECT_TRUE(w->StopRequested());
+    RunToEnd(w);
+    EXPECT_EQ(net->CyclesCompleted(), 0); // stopped before its first cycle
+    EXPECT_FALSE(main->MainToolBar()->Visible("mnuTrainBPStop"));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // Ticked again: cycles follow until the error is 0.
+    modMenu::TrainBar("mnuTrainBPTrain");
+    RunToEnd(w, 200);
+    ASSERT_FALSE(w->RunActive());
+    EXPECT_EQ(net->CurrentError(), 0);
+    EXPECT_EQ(w->History().lastPoint(), net->CyclesCompleted() - 1);
+    EXPECT_FALSE(Tool("mnuTrainBPTrain"));
+    EXPECT_TRUE(Tool("mnuTrainBPExit"));
+    EXPECT_EQ(Message(w), kCompleted);
+    EXPECT_EQ(StatusText(), kCompleted);
+
+    // Opened again: the chart is seeded from the saved network, headroom 1.
+    frmTrainSF* again = OpenView<frmTrainSF>();
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->History().cell(0, 0), ChartCell(int(net->CyclesCompleted())));
+    EXPECT_EQ(again->Graph()->MarkPoint(), 0);
+    EXPECT_DOUBLE_EQ(again->Graph()->HighScale(), 1); // Int(0) + 1
+    EXPECT_FALSE(Tool("mnuTrainBPTrain"));
+    EXPECT_EQ(Message(again), kCompleted);
+}
+
+TEST_F(TrainSF, FailureOnTheFirstCycleAndTheVigilanceSpinner)
+{
+    frmTrainSF* w = Open();
+    w->udtMomentum()->SetValue(99);
+    EXPECT_FLOAT_EQ(net->VigBase(), 0.99f);
+    EXPECT_EQ(w->LEDMomentum()[0]->Value(), 9);
+    EXPECT_EQ(w->LEDMomentum()[1]->Value(), 9);
+
+    net->Answer(EngineInit, {-3});
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::TrainBar("mnuTrainBPTrain");
+    RunToEnd(w);
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.LastBox().text, "Unknown Korkan DLL Error");
+    EXPECT_EQ(prompts.LastBox().title, "Training Error");
+    EXPECT_EQ(w->History().lastPoint(), -1);
+    EXPECT_TRUE(Tool("mnuTrainBPTrain") && Tool("mnuTrainBPExit"));
+    EXPECT_EQ(Message(w), "Press GO to train another cycle.");
+    EXPECT_FALSE(gProcess().IsTrained());
+
+    net->Answer(EngineInit, {-8});
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::TrainBar("mnuTrainBPTrain");
+    RunToEnd(w);
+    EXPECT_TRUE(prompts.LastBox().text.startsWith("One of the fields used as an input contains data that is all the same.\n"));
+}
+
+TEST_F(TrainSF, FinishTestsAndOpensTheConfusionMatrix)
+{
+    frmTrainSF* w = Open();
+    w->chkContinuous()->setChecked(false);
+    modMenu::TrainBar("mnuTrainBPTrain");
+    RunToEnd(w);
+    modMenu::TrainBar("MnuTrainBPExit");
+    Flush();
+    EXPECT_EQ(views, QStringList{"ShowCMatrix"});
+    EXPECT_TRUE(gProcess().IsTested());
+    EXPECT_EQ(StatusText(), "Test complete:  "
+                                + NumFormat::Format(TrainLayout::SingleAsDecimal(100.0f - net->CurrentError()), "0.00")
+                                + "% correct predictions.");
+    EXPECT_EQ(TrainingViews::Window(), nullptr);
+}

@@ -1,0 +1,146 @@
+// Shared ground of the training-window tests: a main window bound as start-up binds it, small
+// generated projects of both kinds with scripted engine answers where a code must be forced,
+// the training procedures installed, recording fakes for the result views, and the run driven
+// step by step.
+#pragma once
+
+#include "core/widgets/commandbar.h"
+#include "core/widgets/statusbar.h"
+#include "core/widgets/veltra.h"
+#include "network/process.h"
+#include "shell/frmmain.h"
+#include "shell/modmenu.h"
+#include "shell/navigate.h"
+#include "shell/networkopener.h"
+#include "shell/viewprocs.h"
+#include "tests/network/netscript.h"
+#include "training/frmtrainbp.h"
+#include "training/frmtrainsf.h"
+#include "core/numformat.h"
+#include "training/trainlayout.h"
+#include "training/trainingviews.h"
+#include "training/varedodozpro.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QPointer>
+
+class TrainingTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestEnv::ClearSettings();
+        folder = TestEnv::NewFolder("training");
+        main = new frmMain();
+        main->resize(1000, 700);
+        gVeltra().SetMainForm(main);
+        gVeltra().StatusBar().Initialize(main->MainStatusBar()->StatusBar());
+        gNavigate().Bind(main->MainToolBar());
+        gNavigate().Navigate(navNoProject);
+        modMenu::Views() = {};
+        TrainingViews::Install();
+        modMenu::Views().ShowScatter = [this] { views << "ShowScatter"; };
+        modMenu::Views().ShowCMatrix = [this] { views << "ShowCMatrix"; };
+        modMenu::Views().ShowDefBrowser = [this] { views << "ShowDefBrowser"; };
+        gProcess() = CProcess();
+        main->show();
+    }
+
+    void TearDown() override
+    {
+        if (main)
+            main->close();
+        Flush();
+        gBackProp().reset();
+        gSFam().reset();
+        gProjectType = ntNone;
+        modMenu::Views() = {};
+        gProcess() = CProcess();
+    }
+
+    static void Flush()
+    {
+        for (int i = 0; i < 4; ++i) {
+            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+    }
+
+    // 60 rows: Y follows X1 and X2; C is "low" below X1 = 5 and "high" above (separable).
+    QString Source()
+    {
+        std::vector<QList<kdb::Value>> rows;
+        for (int i = 1; i <= 60; ++i) {
+            const double x1 = double(i % 10), x2 = double((i * 7) % 13);
+            rows.push_back({i, x1, x2, x1 * 2.0 + x2 * 0.5 + 1.0, x1 < 5 ? "low" : "high"});
+        }
+        return NetTest::MakeSource(folder, "Data", "X1 REAL, X2 REAL, Y REAL, C TEXT", rows);
+    }
+
+    ScriptedBackProp& OpenBackProp()
+    {
+        auto bp = std::make_shared<ScriptedBackProp>();
+        bp->Initialize(folder + "/bp.kvp");
+        bp->Attach(Source(), "Data");
+        NetTest::Configure(*bp, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 13}, {"Y", roleBPPredict, 0, 30}});
+        bp->SetTrainHigh(50);
+        bp->SetTestLow(51);
+        bp->SetTestHigh(60);
+        bp->SaveConfig();
+        gBackProp() = bp;
+        gProjectType = ntBackProp;
+        gProcess().SetIsConfigured(true);
+        gProcess().SetIsSplit(true);
+        return *bp;
+    }
+
+    ScriptedSFam& OpenSFam()
+    {
+        auto sf = std::make_shared<ScriptedSFam>();
+        sf->Initialize(folder + "/sf.kvp");
+        sf->Attach(Source(), "Data");
+        NetTest::Configure(*sf, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 13}, {"C", roleSFamPredict}});
+        sf->BuildClassList();
+        sf->SetTrainHigh(50);
+        sf->SetTestLow(51);
+        sf->SetTestHigh(60);
+        sf->SaveConfig();
+        gSFam() = sf;
+        gProjectType = ntSFam;
+        gProcess().SetIsConfigured(true);
+        gProcess().SetIsSplit(true);
+        return *sf;
+    }
+
+    // The training view, with the run driven by RunPendingStep.
+    template <class W>
+    W* OpenView()
+    {
+        modMenu::MenuBProp();
+        Flush();
+        auto* w = qobject_cast<W*>(TrainingViews::Window());
+        if (w)
+            w->SetManualSteps(true);
+        return w;
+    }
+
+    // Steps until the run ends (bounded).
+    static int RunToEnd(CTrainWindow* w, int limit = 1000)
+    {
+        int steps = 0;
+        while (w->RunActive() && steps < limit) {
+            w->RunPendingStep();
+            ++steps;
+        }
+        return steps;
+    }
+
+    bool Tool(const char* name) const { return main->MainToolBar()->Enabled(QString::fromLatin1(name)); }
+    QString StatusText() const { return gVeltra().StatusBar().StatusBar()->Panel(1).Text().trimmed(); }
+
+    FakePrompter prompts;
+    QPointer<frmMain> main;
+    QString folder;
+    QStringList views;
+};

@@ -1,0 +1,306 @@
+#include "training/frmtrainbp.h"
+
+#include "core/errorbox.h"
+#include "core/prompts.h"
+#include "core/widgets/statusbar.h"
+#include "core/widgets/statusmsg.h"
+#include "core/widgets/veltra.h"
+#include "data/datadef.h"
+#include "network/backprop.h"
+#include "network/process.h"
+#include "shell/navigate.h"
+#include "shell/networkopener.h"
+#include "training/led.h"
+#include "training/trainlayout.h"
+#include "training/trainbar.h"
+#include "training/updown.h"
+#include "training/varedodozpro.h"
+
+#include <QLabel>
+#include <QMdiSubWindow>
+
+#include <cmath>
+#include <span>
+
+namespace {
+
+void ShowDigits(const std::vector<LED*>& digits, int64_t number)
+{
+    IgnoreErrors([&] { LEDRow::ShowNumber(std::span<LED* const>(digits.data(), digits.size()), number); });
+}
+
+} // namespace
+
+frmTrainBP::frmTrainBP(QWidget* parent)
+    : CTrainWindow(CErrorHistory::BackProp, 5, QStringLiteral("BackProp Training"), QStringLiteral("Cycles Completed"),
+                   QStringLiteral("frmTrainBP::Train"), parent)
+{
+    setObjectName(QStringLiteral("frmTrainBP"));
+    m_verify = AddSpinner(m_personality, QStringLiteral("Verify Rate"), 1, 99, 5, 0, true);
+    m_learn = AddSpinner(m_personality, QStringLiteral("Learn Rate"), 0, 99, 50, 1, false);
+    m_momentum = AddSpinner(m_personality, QStringLiteral("Momentum"), 0, 99, 50, 2, false);
+    m_verify.updown->setObjectName(QStringLiteral("udVerify"));
+    m_learn.updown->setObjectName(QStringLiteral("udtLearnRate"));
+    m_momentum.updown->setObjectName(QStringLiteral("udtMomentum"));
+    m_personality->setFixedSize(8 + 3 * 78, 62);
+    // The digits as designed: 5, 50 and 50.
+    m_verify.digits[1]->SetValue(5);
+    m_learn.digits[1]->SetValue(5);
+    m_momentum.digits[1]->SetValue(5);
+
+    connect(m_learn.updown, &CUpDown::Change, this, [this] {
+        IgnoreErrors([&] {
+            if (auto net = Net())
+                net->SetLearnRate(float(m_learn.updown->Value()) / 100.0f);
+        });
+        ShowDigits(m_learn.digits, m_learn.updown->Value());
+    });
+    connect(m_momentum.updown, &CUpDown::Change, this, [this] {
+        IgnoreErrors([&] {
+            if (auto net = Net())
+                net->SetMomentum(float(m_momentum.updown->Value()) / 100.0f);
+        });
+        ShowDigits(m_momentum.digits, m_momentum.updown->Value());
+    });
+    connect(m_verify.updown, &CUpDown::Change, this, [this] {
+        const int v = m_verify.updown->Value();
+        IgnoreErrors([&] {
+            if (auto net = Net())
+                net->SetVerifyRate(int16_t(v));
+        });
+        // LEDVerify runs the other way: index 0 is the tens digit.
+        IgnoreErrors([&] { m_verify.digits[0]->SetValue(int16_t(v / 10)); });
+        IgnoreErrors([&] { m_verify.digits[1]->SetValue(int16_t(v - 10 * m_verify.digits[0]->Value())); });
+    });
+
+    // Created: a blank history on the empty chart.
+    InitChart();
+    TrainBarTools::Set(QStringLiteral("mnuTrainBPJogWeights"), false);
+    TrainBarTools::Set(QStringLiteral("mnuTrainBPStop"), false);
+}
+
+frmTrainBP::~frmTrainBP()
+{
+    Departing();
+}
+
+std::shared_ptr<CBackProp> frmTrainBP::Net() const
+{
+    return gBackProp();
+}
+
+void frmTrainBP::SpinnersFromNet(CBackProp& net)
+{
+    IgnoreErrors([&] { m_learn.updown->SetValue(TrainLayout::SpinnerValue(net.LearnRate())); });
+    IgnoreErrors([&] { m_momentum.updown->SetValue(TrainLayout::SpinnerValue(net.Momentum())); });
+    IgnoreErrors([&] { m_verify.updown->SetValue(net.VerifyRate()); });
+}
+
+void frmTrainBP::ShowTrainingValues()
+{
+    auto net = Net();
+    if (!net)
+        return;
+    ShowCounter(net->CyclesCompleted());
+    SpinnersFromNet(*net);
+    if (net->BestError() != -1 && net->CurrentError() != -1)
+        SetErrorLabels(TrainLayout::Percent(net->CurrentError()), TrainLayout::Percent(net->BestError()));
+    else
+        SetErrorLabels(QString(), QString());
+}
+
+void frmTrainBP::Activate()
+{
+    if (RunActive())
+        return;
+    auto net = Net();
+    if (!net) {
+        CloseSelf();
+        return;
+    }
+    Arrange(false);
+    SpinnersFromNet(*net);
+    SetErrorLabels(QString(), QString());
+    ResetChart();
+    ShowTrainingRows(net->TrainHigh() - net->TrainLow() + 1);
+    ShowTrainingValues();
+    if (net->BestError() == -1 || net->CurrentError() == -1) {
+        mHistory.forgetChartBest();
+    } else if (net->CyclesCompleted() >= 1) {
+        mHistory.setChartBest(net->BestError());
+        mHistory.seed(net->CyclesCompleted(), net->CurrentError());
+        const double e = net->CurrentError();
+        ShowHistory({0, std::floor(e) + 10, std::floor(e / 10) + 1});
+    }
+    Revert();
+    Utilities::StatusMessage(QStringLiteral("Press GO to begin training."));
+}
+
+void frmTrainBP::Revert()
+{
+    Procedure(QStringLiteral("frmTrainBP::Revert"), [&] {
+        auto net = Net();
+        if (!net)
+            return;
+        net->Revert();
+        mHistory.forgetChartBest();
+        ShowCounter(net->CyclesCompleted());
+        mHistory.blank();
+        if (net->CyclesCompleted() != 0) {
+            // After the revert the current error is the best one.
+            const QString e = TrainLayout::Percent(net->CurrentError());
+            SetErrorLabels(e, e);
+            mHistory.seed(net->CyclesCompleted(), net->CurrentError());
+        }
+        SpinnersFromNet(*net);
+        mHistory.setMarkPoint(0);
+        ShowHistory();
+    });
+}
+
+void frmTrainBP::ResetNet()
+{
+    Procedure(QStringLiteral("frmTrainBP::ResetNet"), [&] {
+        auto net = Net();
+        if (!net)
+            return;
+        if (!ConfirmReset(net->CyclesCompleted()))
+            return;
+        net->Reset();
+        SpinnersFromNet(*net);
+        ClearHistory();
+        gProcess().SetIsTrained(false);
+        gProcess().SetIsTested(false);
+        // A network reset after a run that ended at 0 % or on a failure can be trained again.
+        TrainBarTools::Set(QStringLiteral("mnuTrainBPTrain"), true);
+    });
+}
+
+void frmTrainBP::Jog()
+{
+    if (auto net = Net())
+        net->JogWeights();
+}
+
+// --- The run -------------------------------------------------------------------------------
+
+bool frmTrainBP::BeginRun()
+{
+    auto net = Net();
+    if (!net)
+        return false;
+    m_calls = 0;
+    m_verifyNext = false;
+    m_passError = 0;
+    Utilities::StatusMessage(QStringLiteral("Predicting ") + net->DDO()->FieldName(net->PredictField())
+                             + QStringLiteral("...") + QStringLiteral("   ") + QStringLiteral("Press STOP to finish."));
+    return true;
+}
+
+bool frmTrainBP::RunStep()
+{
+    auto net = Net();
+    if (!net)
+        return false;
+    // A stop that came in after a call skips the rest of the pass's calls, but the pass still
+    // verifies and draws.
+    if (mStop && m_calls > 0)
+        m_verifyNext = true;
+    if (!m_verifyNext) {
+        if (m_calls == 0) {
+            if (mStop)
+                return false;
+            // The verify rate is read once a pass; a change takes effect at the next one.
+            m_callsThisPass = m_verify.updown->Value();
+        }
+        net->Train();
+        if (net->DLLError() < 0) {
+            EngineFailure(*net);
+            return false;
+        }
+        ++m_calls;
+        if (m_calls >= m_callsThisPass)
+            m_verifyNext = true;
+        return true;
+    }
+    m_verifyNext = false;
+    m_calls = 0;
+    gProcess().SetIsTrained(true);
+    net->Verify();
+    const float c = ShowPass(*net);
+    m_passError = c;
+    // A perfect fit ends the run; so does a pass without an error (-1), which is no fit at all.
+    if (!(c > 0))
+        mStop = true;
+    ShowCounter(net->CyclesCompleted());
+    return !mStop;
+}
+
+float frmTrainBP::ShowPass(CBackProp& net)
+{
+    const float c = net.CurrentError();
+    const float b = net.BestError();
+    if (mShowGraph) {
+        m_graph->setVisible(true);
+        if (c == -1)
+            return c;
+        mHistory.addPoint(net.CyclesCompleted(), c, b);
+        SetErrorLabels(TrainLayout::Percent(c), b == -1 ? QString() : TrainLayout::Percent(b));
+        ShowHistory(mHistory.scale(mZoomed, CErrorHistory::BackProp.passHeadroom));
+    } else {
+        m_graph->setVisible(false);
+        if (c == -1)
+            return c;
+        SetErrorLabels(TrainLayout::Percent(c), b == -1 ? QString() : TrainLayout::Percent(b));
+        mHistory.notePass(b);
+        m_graph->SetMarkPoint(mHistory.markPoint());
+    }
+    return c;
+}
+
+void frmTrainBP::EngineFailure(CBackProp& net)
+{
+    // Other codes were shown by the network object itself.
+    switch (net.DLLError()) {
+    case DLLErrConstantField:
+        Prompts::MsgBox(QStringLiteral("One of the fields contains data that ") + QStringLiteral("is all the same.")
+                            + QLatin1Char('\n') + QStringLiteral("This field will need to be ")
+                            + QStringLiteral("removed from the input list or the size of the training split ")
+                            + QStringLiteral("should be increased."),
+                        MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Normalizing Training Data"));
+        break;
+    case DLLErrTooFewRows:
+        Prompts::MsgBox(QStringLiteral("There are not enough usable rows of data. (Probably too ") + QLatin1Char('\n')
+                            + QStringLiteral("many missing values)  Try increasing the size of the training split."),
+                        MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Normalizing Training Data"));
+        break;
+    default:
+        break;
+    }
+    mStop = true;
+    gProcess().SetIsTrained(false);
+    TrainBarTools::Set(QStringLiteral("mnuTrainBPExit"), true);
+}
+
+void frmTrainBP::EndOfRun()
+{
+    TrainBarTools::Set(QStringLiteral("mnuTrainBPExit"), true);
+    TrainBarTools::Set(QStringLiteral("mnuTrainBPJogWeights"), false);
+    TrainBarTools::Set(QStringLiteral("mnuTrainBPReset"), true);
+    TrainBarTools::Set(QStringLiteral("mnuTrainBPRevert"), true);
+    TrainBarTools::Set(QStringLiteral("mnuTrainBPStop"), false);
+    // Off after a perfect fit or when no pass completed; a pass without an error leaves it on.
+    TrainBarTools::Set(QStringLiteral("mnuTrainBPTrain"), m_passError > 0 || m_passError == -1);
+    TrainBarTools::Refresh();
+    Utilities::StatusMessage(QString());
+}
+
+void frmTrainBP::SaveOnClose()
+{
+    auto net = Net();
+    if (!net)
+        return;
+    IgnoreErrors([&] { net->SaveConfig(); });
+    IgnoreErrors([&] { gNavigate().Save(net->ProjectFileName()); });
+    IgnoreErrors([&] { gProcess().Save(net->ProjectFileName()); });
+}

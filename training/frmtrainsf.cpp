@@ -1,0 +1,310 @@
+#include "training/frmtrainsf.h"
+
+#include "core/errorbox.h"
+#include "core/prompts.h"
+#include "core/widgets/statusbar.h"
+#include "core/widgets/statusmsg.h"
+#include "core/widgets/veltra.h"
+#include "data/datadef.h"
+#include "network/process.h"
+#include "network/sfam.h"
+#include "shell/navigate.h"
+#include "shell/networkopener.h"
+#include "training/led.h"
+#include "training/trainbar.h"
+#include "training/trainlayout.h"
+#include "training/updown.h"
+#include "training/varedodozpro.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMdiSubWindow>
+
+#include <cmath>
+#include <span>
+
+namespace {
+const QString kCompleted = QStringLiteral("SFAM training completed.  Press 'Finish' to continue.");
+}
+
+frmTrainSF::frmTrainSF(QWidget* parent)
+    : CTrainWindow(CErrorHistory::SFam, 10, QStringLiteral("SFAM Training"), QStringLiteral("Nodes Created"),
+                   QStringLiteral("frmTrainSF::Train"), parent)
+{
+    setObjectName(QStringLiteral("frmTrainSF"));
+    m_vigilance = AddSpinner(m_personality, QStringLiteral("Vigilance"), 0, 99, 50, 0, false);
+    m_vigilance.updown->setObjectName(QStringLiteral("udtMomentum"));
+    m_vigilance.digits[1]->SetValue(5);
+    m_continuous = new QCheckBox(QStringLiteral("Continuous"), m_personality);
+    m_continuous->setObjectName(QStringLiteral("chkContinuous"));
+    m_continuous->setGeometry(8 + 78, 28, 100, 22);
+    m_personality->setFixedSize(8 + 78 + 104, 62);
+    m_message = new QLabel(kCompleted, this);
+    m_message->setObjectName(QStringLiteral("lblSFMessage"));
+    QFont bold = m_message->font();
+    bold.setBold(true);
+    m_message->setFont(bold);
+
+    connect(m_vigilance.updown, &CUpDown::Change, this, [this] {
+        IgnoreErrors([&] {
+            if (auto net = Net())
+                net->SetVigBase(float(m_vigilance.updown->Value()) / 100.0f);
+        });
+        IgnoreErrors([&] {
+            LEDRow::ShowNumber(std::span<LED* const>(m_vigilance.digits.data(), m_vigilance.digits.size()),
+                               m_vigilance.updown->Value());
+        });
+    });
+
+    InitChart();
+}
+
+frmTrainSF::~frmTrainSF()
+{
+    Departing();
+}
+
+std::shared_ptr<CSFam> frmTrainSF::Net() const
+{
+    return gSFam();
+}
+
+void frmTrainSF::SetMessage(const QString& text)
+{
+    m_message->setText(text);
+}
+
+void frmTrainSF::Prompt(const QString& text)
+{
+    Utilities::StatusMessage(text);
+    SetMessage(text);
+}
+
+void frmTrainSF::resizeEvent(QResizeEvent* event)
+{
+    CTrainWindow::resizeEvent(event);
+    // The prompt line sits under the chart.
+    m_message->setGeometry(8, height() - 30, std::max(width() - 16, 0), 24);
+}
+
+void frmTrainSF::showEvent(QShowEvent* event)
+{
+    CTrainWindow::showEvent(event);
+    m_message->setGeometry(8, height() - 30, std::max(width() - 16, 0), 24);
+}
+
+void frmTrainSF::ShowTrainingValues()
+{
+    auto net = Net();
+    if (!net)
+        return;
+    IgnoreErrors([&] { m_vigilance.updown->SetValue(TrainLayout::SpinnerValue(net->VigBase())); });
+    if (net->BestTrainError() != -1 && net->CurrentError() != -1) {
+        ShowCounter(net->CurrentNodes());
+        SetErrorLabels(TrainLayout::Percent(net->CurrentError()), TrainLayout::Percent(net->BestTrainError()));
+    } else {
+        ShowCounter(0);
+        SetErrorLabels(QString(), QString());
+    }
+}
+
+void frmTrainSF::Activate()
+{
+    if (RunActive())
+        return;
+    auto net = Net();
+    if (!net) {
+        CloseSelf();
+        return;
+    }
+    Arrange(true);
+    SetErrorLabels(QString(), QString());
+    ResetChart();
+    ShowTrainingRows(net->TrainHigh() - net->TrainLow() + 1);
+    Utilities::StatusMessage(QStringLiteral("Loading best..."));
+    {
+        CRunPointer pointer;
+        pointer.SetBusy();
+        Revert();
+    }
+    Utilities::StatusMessage(QString());
+    SetMessage(QString());
+    ShowTrainingValues();
+    if (net->CurrentError() != 0) {
+        Prompt(QStringLiteral("Press GO to train next cycle"));
+    } else {
+        TrainBarTools::Set(QStringLiteral("mnuTrainBPTrain"), false);
+        Prompt(kCompleted);
+    }
+    if (net->BestTrainError() == -1 || net->CurrentError() == -1) {
+        mHistory.forgetChartBest();
+        return;
+    }
+    mHistory.setChartBest(net->BestTrainError());
+    mHistory.seed(net->CyclesCompleted(), net->CurrentError());
+    const double e = net->CurrentError();
+    IgnoreErrors([&] { ShowHistory({0, std::floor(e) + 1, std::floor(e / 10) + 1}); });
+}
+
+void frmTrainSF::Revert()
+{
+    Procedure(QStringLiteral("frmTrainSF::Revert"), [&] {
+        auto net = Net();
+        if (!net)
+            return;
+        repaint();
+        auto known = [&] { return net->BestTrainError() != -1 && net->CurrentError() != -1; };
+        if (known()) {
+            net->Revert();
+            mHistory.setChartBest(net->BestTrainError());
+            const QString e = TrainLayout::Percent(net->CurrentError());
+            SetErrorLabels(e, e);
+            m_vigilance.updown->SetValue(TrainLayout::SpinnerValue(net->VigBase()));
+            ShowCounter(net->CurrentNodes());
+            mHistory.clear();
+            mHistory.blankPoints(1, mHistory.points() - 1);
+        }
+        if (known()) {
+            mHistory.seed(net->CyclesCompleted(), net->CurrentError());
+            mHistory.setMarkPoint(0);
+        }
+        ShowHistory();
+        if (net->CurrentError() == 0)
+            TrainBarTools::Set(QStringLiteral("mnuTrainBPTrain"), false);
+    });
+}
+
+void frmTrainSF::ResetNet()
+{
+    Procedure(QStringLiteral("frmTrainSF::ResetNet"), [&] {
+        auto net = Net();
+        if (!net)
+            return;
+        if (!ConfirmReset(net->CyclesCompleted()))
+            return;
+        net->Reset();
+        m_vigilance.updown->SetValue(TrainLayout::SpinnerValue(net->VigBase()));
+        ClearHistory();
+        gProcess().SetIsTested(false);
+        gProcess().SetIsTrained(false);
+        TrainBarTools::Set(QStringLiteral("mnuTrainBPTrain"), true);
+        Prompt(QStringLiteral("Press GO to train first cycle."));
+    });
+}
+
+// --- The run -------------------------------------------------------------------------------
+
+bool frmTrainSF::BeginRun()
+{
+    auto net = Net();
+    if (!net)
+        return false;
+    m_c = -1;
+    Prompt(QStringLiteral("Predicting ") + net->DDO()->FieldName(net->PredictField()) + QStringLiteral("..."));
+    // The run keeps its parameters; the pointer is busy, but Escape and a shown Stop tool still
+    // reach the run between cycles (a continuous run would otherwise end only at 0 %).
+    m_personality->setEnabled(false);
+    SetBusyPointer();
+    qApp->installEventFilter(this);
+    if (m_continuous->isChecked()) {
+        m_stopShown = true;
+        TrainBarTools::SetVisible(QStringLiteral("mnuTrainBPStop"), true);
+        TrainBarTools::Refresh();
+    }
+    return true;
+}
+
+bool frmTrainSF::RunStep()
+{
+    auto net = Net();
+    if (!net || mStop)
+        return false;
+    net->Train();
+    if (net->DLLError() < 0) {
+        EngineFailure(*net);
+        return false;
+    }
+    gProcess().SetIsTrained(true);
+    Utilities::SetNodesPanel(QString::number(net->CurrentNodes()));
+    ShowCounter(net->CurrentNodes());
+    net->Verify();
+    m_c = DrawCycle(*net);
+    // One cycle unless "Continuous"; a perfect fit, or a cycle without an error, ends the run.
+    if (!m_continuous->isChecked() || m_c == 0 || m_c == -1)
+        mStop = true;
+    ShowCounter(net->CurrentNodes());
+    return !mStop;
+}
+
+float frmTrainSF::DrawCycle(CSFam& net)
+{
+    m_graph->setVisible(true);
+    const float c = net.CurrentError();
+    const float b = net.BestTrainError();
+    if (c == -1)
+        return c;
+    mHistory.addPoint(net.CyclesCompleted(), c, b);
+    SetErrorLabels(TrainLayout::Percent(c), b == -1 ? QString() : TrainLayout::Percent(b));
+    ShowHistory(mHistory.scale(mZoomed, CErrorHistory::SFam.passHeadroom));
+    return c;
+}
+
+void frmTrainSF::EngineFailure(CSFam& net)
+{
+    // The network object showed the boxes of its other failures itself.
+    if (net.DLLError() == DLLErrConstantField)
+        Prompts::MsgBox(QStringLiteral("One of the fields used as an input contains data that ")
+                            + QStringLiteral("is all the same.") + QLatin1Char('\n')
+                            + QStringLiteral("This field will need to be ")
+                            + QStringLiteral("removed from the input list or the size of the training split ")
+                            + QStringLiteral("should be increased."),
+                        MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Normalizing Training Data"));
+    else if (net.DLLError() == DLLErrTooFewRows)
+        Prompts::MsgBox(QStringLiteral("Unknown Korkan DLL Error"), MsgButtons::Ok, MsgIcon::Critical,
+                        QStringLiteral("Training Error"));
+    mStop = true;
+    gProcess().SetIsTrained(false);
+    TrainBarTools::Set(QStringLiteral("mnuTrainBPExit"), true);
+}
+
+void frmTrainSF::EndOfRun()
+{
+    qApp->removeEventFilter(this);
+    m_personality->setEnabled(true);
+    TrainBarTools::Set(QStringLiteral("mnuTrainBPExit"), true);
+    TrainBarTools::Set(QStringLiteral("mnuTrainBPJogWeights"), false);
+    TrainBarTools::Set(QStringLiteral("mnuTrainBPReset"), true);
+    TrainBarTools::Set(QStringLiteral("mnuTrainBPRevert"), true);
+    TrainBarTools::Set(QStringLiteral("mnuTrainBPStop"), false);
+    TrainBarTools::Set(QStringLiteral("mnuTrainBPTrain"), true);
+    if (m_stopShown) {
+        m_stopShown = false;
+        TrainBarTools::SetVisible(QStringLiteral("mnuTrainBPStop"), false);
+    }
+    if (m_c != 0) {
+        SetMessage(QStringLiteral("Press GO to train another cycle."));
+    } else {
+        TrainBarTools::Set(QStringLiteral("mnuTrainBPTrain"), false);
+        Prompt(kCompleted);
+    }
+    TrainBarTools::Refresh();
+}
+
+bool frmTrainSF::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && RunActive()
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        StopTrain();
+        return true;
+    }
+    return CTrainWindow::eventFilter(watched, event);
+}
+
+void frmTrainSF::SaveOnClose()
+{
+    auto net = Net();
+    if (net && gProcess().IsTrained())
+        IgnoreErrors([&] { net->SaveConfig(); });
+}

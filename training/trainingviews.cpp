@@ -1,0 +1,284 @@
+#include "training/trainingviews.h"
+
+#include "core/errorbox.h"
+#include "core/numformat.h"
+#include "core/widgets/commandbar.h"
+#include "core/widgets/hourglass.h"
+#include "core/widgets/statusmsg.h"
+#include "core/widgets/toolstate.h"
+#include "core/widgets/veltra.h"
+#include "network/backprop.h"
+#include "network/process.h"
+#include "network/sfam.h"
+#include "shell/frmmain.h"
+#include "shell/modmenu.h"
+#include "shell/navigate.h"
+#include "shell/networkopener.h"
+#include "shell/viewprocs.h"
+#include "training/frmtrainbp.h"
+#include "training/frmtrainsf.h"
+#include "training/trainbar.h"
+#include "training/trainlayout.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+
+namespace {
+
+QPointer<CTrainWindow>& current()
+{
+    static QPointer<CTrainWindow> window;
+    return window;
+}
+
+// Finish is waiting for the run to end.
+bool& finishPending()
+{
+    static bool pending = false;
+    return pending;
+}
+
+frmMain* mainForm()
+{
+    return qobject_cast<frmMain*>(gVeltra().MainForm());
+}
+
+// Drawing of the main window held off while the bands change; released on every way out.
+class UpdateLock {
+public:
+    UpdateLock() : m_form(gVeltra().MainForm())
+    {
+        if (m_form)
+            m_form->setUpdatesEnabled(false);
+    }
+    ~UpdateLock()
+    {
+        if (m_form)
+            IgnoreErrors([&] { m_form->setUpdatesEnabled(true); });
+    }
+    UpdateLock(const UpdateLock&) = delete;
+    UpdateLock& operator=(const UpdateLock&) = delete;
+
+private:
+    QPointer<QWidget> m_form;
+};
+
+// The training bar goes, the standard bar comes back.
+void StandardBand()
+{
+    UpdateLock lock;
+    CCommandBar* bar = MainToolBar();
+    if (!bar)
+        return;
+    bar->Band(QStringLiteral("mnuTrainBPBar")).SetVisible(false);
+    bar->Band(QStringLiteral("Standard")).SetVisible(true);
+    TrainBarTools::Refresh();
+}
+
+void Unload(CTrainWindow* window)
+{
+    if (!window)
+        return;
+    if (QMdiSubWindow* sub = window->SubWindow())
+        sub->close();
+    else
+        window->close();
+}
+
+void Finish()
+{
+    CTrainWindow* window = current();
+    // Nothing reverts, tests or unloads under a running step: Finish waits for the run.
+    if (window && window->RunActive()) {
+        window->StopTrain();
+        if (!finishPending()) {
+            finishPending() = true;
+            window->AfterRun([] {
+                finishPending() = false;
+                modMenu::TrainBar(QStringLiteral("mnuTrainBPExit"));
+            });
+        }
+        return;
+    }
+    CNetworkProject* net = CurrentNetwork();
+    if (!net)
+        return;
+    const bool sfam = gProjectType == ntSFam;
+    const QString file = net->ProjectFileName();
+    net->Revert();
+    if (gProcess().IsTrained()) {
+        for (const char* tool : {"mnuTrainBPExit", "mnuTrainBPJogWeights", "mnuTrainBPReset", "mnuTrainBPRevert",
+                                 "mnuTrainBPStop", "mnuTrainBPTrain", "mnuTrainBPGraphType", "mnuTrainBPZoom"})
+            TrainBarTools::Set(QString::fromLatin1(tool), false);
+        TrainBarTools::Refresh();
+        gNavigate().Navigate(navTrained);
+        TestOutcome outcome = TestOutcome::Aborted;
+        {
+            CHourglass hourglass(true);
+            Utilities::StatusMessage(QStringLiteral("Testing Data..."));
+            if (sfam && window) {
+                window->SetMessage(QStringLiteral("Testing..."));
+                window->repaint();
+            }
+            outcome = net->Test();
+        }
+        if (outcome != TestOutcome::Done) {
+            // A failed test reports no success: the project stays trained and untested, and
+            // the training view stays up for another try (the network object showed why).
+            for (const char* tool : {"mnuTrainBPExit", "mnuTrainBPReset", "mnuTrainBPRevert", "mnuTrainBPTrain",
+                                     "mnuTrainBPGraphType", "mnuTrainBPZoom"})
+                TrainBarTools::Set(QString::fromLatin1(tool), true);
+            TrainBarTools::Refresh();
+            Utilities::StatusMessage(QString());
+            if (window)
+                window->SetMessage(QString());
+            gNavigate().Save(file);
+            gProcess().Save(file);
+            return;
+        }
+        gProcess().SetIsTested(true);
+        StandardBand();
+        const float error = net->CurrentError();
+        if (sfam) {
+            Utilities::StatusMessage(QStringLiteral("Test complete:  ") + NumFormat::Format(TrainLayout::SingleAsDecimal(100.0f - error), QStringLiteral("0.00"))
+                                     + QStringLiteral("% correct predictions."));
+            modMenu::ShowCMatrix();
+        } else {
+            Utilities::StatusMessage(QStringLiteral("Test complete:  ") + TrainLayout::General(100.0f - error)
+                                     + QStringLiteral("% success."));
+            modMenu::ShowScatter();
+        }
+        Utilities::TmpEnableTools();
+        gNavigate().Navigate(navTested);
+    } else {
+        StandardBand();
+    }
+    Unload(current());
+    if (!gProcess().IsTested()) {
+        Utilities::TmpEnableTools();
+        if (gProcess().IsSplit()) {
+            gNavigate().Navigate(navSplit);
+            modMenu::ShowDefBrowser();
+        } else if (gProcess().IsConfigured()) {
+            gNavigate().Navigate(navConfigured);
+            modMenu::ShowDefBrowser();
+        } else {
+            gNavigate().Navigate(navOpened);
+        }
+    }
+    gNavigate().Save(file);
+    gProcess().Save(file);
+}
+
+} // namespace
+
+namespace TrainingViews {
+
+CTrainWindow* Window()
+{
+    return current();
+}
+
+void MenuBProp()
+{
+    Procedure(QStringLiteral("modMenu::MenuBProp"), [&] {
+        CHourglass hourglass(true);
+        UpdateLock lock;
+        modMenu::RemoveChildForms();
+        const bool sfam = gProjectType == ntSFam;
+        TrainBarTools::SetVisible(QStringLiteral("mnuTrainBPJogWeights"), !sfam);
+        TrainBarTools::SetVisible(QStringLiteral("mnuTrainBPStop"), !sfam);
+        if (CCommandBar* bar = MainToolBar()) {
+            bar->Band(QStringLiteral("Standard")).SetVisible(false);
+            bar->Band(QStringLiteral("mnuTrainBPBar")).SetVisible(true);
+            TrainBarTools::Refresh();
+        }
+        Utilities::TmpDisableTools();
+        if (gProjectType != ntSFam && gProjectType != ntBackProp)
+            return;
+        frmMain* main = mainForm();
+        if (!main)
+            return;
+        CTrainWindow* window = sfam ? static_cast<CTrainWindow*>(new frmTrainSF) : new frmTrainBP;
+        current() = window;
+        QMdiSubWindow* sub = main->MdiArea()->addSubWindow(window);
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        // Only activation through the child area counts: a box or a pop-up menu never reverts.
+        QObject::connect(main->MdiArea(), &QMdiArea::subWindowActivated, window, [window](QMdiSubWindow* active) {
+            if (active && active == window->SubWindow())
+                window->Activate();
+        });
+        window->Activate();
+        sub->showMaximized();
+    });
+}
+
+void TrainBar(const QString& toolName)
+{
+    Procedure(QStringLiteral("modMenu::TrainBar"), [&] {
+        const QString name = toolName.toUpper();
+        CTrainWindow* window = current();
+        const bool idle = window && !window->RunActive();
+        if (name == QLatin1String("MNUTRAINBPJOGWEIGHTS")) {
+            if (window)
+                window->Jog();
+        } else if (name == QLatin1String("MNUTRAINBPRESET")) {
+            if (idle)
+                window->ResetNet();
+        } else if (name == QLatin1String("MNUTRAINBPREVERT")) {
+            if (idle)
+                window->Revert();
+        } else if (name == QLatin1String("MNUTRAINBPSTOP")) {
+            if (window)
+                window->StopTrain();
+            TrainBarTools::Set(QStringLiteral("mnuTrainBPExit"), true);
+        } else if (name == QLatin1String("MNUTRAINBPTRAIN")) {
+            if (!idle)
+                return;
+            TrainBarTools::Set(QStringLiteral("mnuTrainBPExit"), false);
+            TrainBarTools::Set(QStringLiteral("mnuTrainBPJogWeights"), true);
+            TrainBarTools::Set(QStringLiteral("mnuTrainBPReset"), false);
+            TrainBarTools::Set(QStringLiteral("mnuTrainBPRevert"), false);
+            TrainBarTools::Set(QStringLiteral("mnuTrainBPStop"), true);
+            TrainBarTools::Set(QStringLiteral("mnuTrainBPTrain"), false);
+            TrainBarTools::Refresh();
+            window->StartTrain();
+        } else if (name == QLatin1String("MNUTRAINBPGRAPHTYPE")) {
+            if (window)
+                window->GraphType();
+        } else if (name == QLatin1String("MNUTRAINBPZOOM")) {
+            if (window)
+                window->GraphZoom();
+        } else if (name == QLatin1String("MNUTRAINBPEXIT")) {
+            Finish();
+        }
+    });
+}
+
+bool StopActiveRun(std::function<void()> then)
+{
+    CTrainWindow* window = current();
+    if (!window || !window->RunActive())
+        return false;
+    window->StopTrain();
+    window->AfterRun(std::move(then));
+    return true;
+}
+
+void ShowGraph(bool checked)
+{
+    if (auto* bp = qobject_cast<frmTrainBP*>(current().data()))
+        bp->mShowGraph = checked;
+}
+
+void Install()
+{
+    modMenu::ViewProcedures& views = modMenu::Views();
+    views.MenuBProp = &TrainingViews::MenuBProp;
+    views.TrainBar = &TrainingViews::TrainBar;
+    views.StopActiveRun = &TrainingViews::StopActiveRun;
+    views.ShowGraph = &TrainingViews::ShowGraph;
+}
+
+} // namespace TrainingViews

@@ -1,0 +1,55 @@
+#include "training/trainlayout.h"
+
+#include "core/numformat.h"
+#include "core/twips.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace TrainLayout {
+
+Places Arrange(const Sizes& s, bool chartOnlyWhenRoom)
+{
+    Places p;
+    p.counterLeft = Twips::Round(s.width / 2.0 - s.counterCaptionWidth / 2.0);
+    p.framesVisible = s.width >= kFramesFromWidth;
+    if (p.framesVisible) {
+        p.personalityLeft = Twips::Round(p.counterLeft / 2.0 - s.personalityWidth / 2.0);
+        const double right = p.counterLeft + s.counterWidth;
+        p.errorLeft = Twips::Round(right + (s.width - right) / 2.0 - s.errorWidth / 2.0);
+    }
+    p.chartMoved = !chartOnlyWhenRoom || (s.width > 345 && s.height > 1740);
+    if (p.chartMoved) {
+        p.chartWidth = s.width - 345;
+        p.chartHeight = s.height - 1740;
+    }
+    return p;
+}
+
+double SingleAsDecimal(float value)
+{
+    if (!std::isfinite(value))
+        return double(value);
+    char buffer[64];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    double result = double(value);
+    std::from_chars(buffer, end, result);
+    return result;
+}
+
+QString Percent(float value)
+{
+    return NumFormat::Format(SingleAsDecimal(value), QStringLiteral("0.00")) + QLatin1Char('%');
+}
+
+QString General(float value)
+{
+    return NumFormat::General(SingleAsDecimal(value));
+}
+
+int SpinnerValue(float parameter)
+{
+    return int(std::nearbyint(parameter * 100.0f));
+}
+
+} // namespace TrainLayout

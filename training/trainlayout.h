@@ -1,0 +1,48 @@
+// The arithmetic of the training windows kept out of the widgets: where the counter, the two
+// side frames and the chart go for a window size (twips in, twips out), and the texts of the
+// error labels and spinners.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace TrainLayout {
+
+// The side frames show from this window width on.
+constexpr int kFramesFromWidth = 8500;
+
+struct Sizes {
+    int width = 0;              // the window
+    int height = 0;
+    int counterWidth = 0;       // Picture2, the counter's box
+    int counterCaptionWidth = 0; // Label13
+    int personalityWidth = 0;   // fraPersonality
+    int errorWidth = 0;         // fraError
+};
+
+struct Places {
+    int counterLeft = 0;        // Picture2 and Label13
+    bool framesVisible = false;
+    int personalityLeft = 0;
+    int errorLeft = 0;
+    bool chartMoved = false;    // false: the chart keeps its place
+    int chartLeft = 120, chartTop = 1200, chartWidth = 0, chartHeight = 0;
+};
+
+// The back-propagation window moves its chart at every size; the SFAM window only while the
+// window is larger than the chart's margins (W > 345 and H > 1740).
+Places Arrange(const Sizes& s, bool chartOnlyWhenRoom);
+
+// A single-precision value as the double nearest its shortest decimal form (12.345f is
+// 12.345), so that the number formatter rounds what the user would read.
+double SingleAsDecimal(float value);
+// The error labels: the value with two decimals and "%".
+QString Percent(float value);
+// A single-precision value in its shortest general form ("95", "95.7").
+QString General(float value);
+
+// A spinner value from a network parameter: x 100, to the nearest whole number, halves to even.
+int SpinnerValue(float parameter);
+
+} // namespace TrainLayout
