@@ -26,7 +26,10 @@ void MENU_SFFindError()
         const auto browser = gDataBrowse();
         CBrowseGrid* grid = browser ? browser->Grid() : nullptr;
         auto* w = grid ? qobject_cast<frmBrowse*>(grid->parentWidget()) : nullptr;
-        if (!w || w->Data1().RowCount() == 0)
+        if (!w)
+            return;
+        w->Data1().WaitLoaded();
+        if (w->Data1().RowCount() == 0)
             return;
         const RecordSearch::KeySet wrong = RecordSearch::WrongPredictionKeys(w->DatabaseName(), w->RecordSource());
         const int64_t row = wrong.Size() == 0

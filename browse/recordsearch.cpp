@@ -204,6 +204,8 @@ KeySet WrongPredictionKeys(const QString& databaseName, const BrowseQuery& query
 
 int64_t FindNext(BrowseRowSource& rows, const BrowseColumn& column, const Criteria& criteria, int64_t from, bool down)
 {
+    // The search goes through every row of the view: its key list must be whole.
+    rows.WaitLoaded();
     const KeySet keys = MatchingKeys(rows.DatabaseName(), rows.Query(), column, criteria);
     if (keys.Size() == 0)
         return -1;

@@ -70,7 +70,8 @@ KeySet MatchingKeys(const QString& databaseName, const BrowseQuery& query, const
 // class text, different from Predicted (the rule of the incorrect-predictions view).
 KeySet WrongPredictionKeys(const QString& databaseName, const BrowseQuery& query);
 
-// The search of a column: the next matching row from `from`, or -1.
+// The search of a column: the next matching row from `from`, or -1. Waits for the view's key
+// list to be whole.
 int64_t FindNext(BrowseRowSource& rows, const BrowseColumn& column, const Criteria& criteria, int64_t from, bool down);
 
 } // namespace RecordSearch

@@ -110,6 +110,7 @@ int main(int argc, char** argv)
         std::printf("the browse did not open\n");
         return 1;
     }
+    w->Data1().WaitLoaded();   // the key list whole, as it is a moment after opening
     const int64_t rows = w->Data1().RowCount();
     const int tag = w->RecordSource().ColumnIndex({"LinkDataSource", "Tag", 0});
     const int a = w->RecordSource().ColumnIndex({"LinkDataSource", "A", 0});
@@ -125,6 +126,9 @@ int main(int argc, char** argv)
         t.start();
         f->cmdFindNext->click();
         const double took = ms(t);
+        if (w->tgBrowse->CurrentRow() != rows - 1)
+            std::printf("  (stopped on row %d of %lld: %s)\n", w->tgBrowse->CurrentRow(), static_cast<long long>(rows),
+                        qPrintable(f->windowTitle()));
         return std::make_pair(took, w->tgBrowse->CurrentRow() == rows - 1);
     };
     const auto [exact, exactOk] = find(tag, QString("tag-%1").arg(kRows), true);
