@@ -164,3 +164,18 @@ TEST_F(FindSearch, TheNextWrongPredictionWrapsRoundAndSaysWhenThereIsNone)
     EXPECT_EQ(w->tgBrowse->CurrentRow(), 4);
     EXPECT_TRUE(prompts.Boxes().empty());
 }
+
+TEST_F(FindSearch, TheLastRowOfALargeViewIsFoundRightAfterOpening)
+{
+    // More rows than the browse reads at once: the rest of the key list is still coming.
+    OpenBackProp(1500);
+    modMenu::BrowseTest();
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    const int ab = w->RecordSource().ColumnIndex({BrowseTables::Link(), "a]b", 4});
+    w->tgBrowse->SetCurrent(0, ab);
+    modMenu::MenuFind();
+    Find("t1500", true);
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), 1499);
+    EXPECT_EQ(Caption(), "Find - 't1500' Found");
+}
