@@ -73,10 +73,13 @@ TEST_F(FindSearch, TextWithAnApostropheIsFoundAndTheSearchWrapsRound)
     EXPECT_EQ(Caption(), "Find - '" + briar + "' Found");
     EXPECT_EQ(frmFind::History().Entries(), QStringList({briar}));
 
-    // F3 in the browse window repeats the search.
+    // F3 and Alt+N in the browse window repeat the search.
     QKeyEvent f3(QEvent::KeyPress, Qt::Key_F3, Qt::NoModifier);
     QCoreApplication::sendEvent(w, &f3);
     EXPECT_EQ(w->tgBrowse->CurrentRow(), 6);
+    QKeyEvent altN(QEvent::KeyPress, Qt::Key_N, Qt::AltModifier);
+    QCoreApplication::sendEvent(w, &altN);
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), 9);
 
     // From the last matching row the search goes on from the top; upwards from the first,
     // from the end.
@@ -101,6 +104,10 @@ TEST_F(FindSearch, PatternCharactersSwitchMatchCaseOffAndTheMarkColumnIsNeverSea
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     w->tgBrowse->SetCurrent(2, 0);   // the mark column
+    // Before any find dialog of this main window, F3 does nothing.
+    QKeyEvent f3(QEvent::KeyPress, Qt::Key_F3, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &f3);
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), 2);
     modMenu::MenuFind();
     frmFind* f = frmFind::Existing();
     ASSERT_NE(f, nullptr);

@@ -10,6 +10,7 @@
 #include "tests/browse/browsefixture.h"
 #include "tests/browse/findfixture.h"
 
+#include <QFocusEvent>
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QTableView>
@@ -129,6 +130,16 @@ TEST_F(IModeTest, EditsAreCheckedAndTheRowGoesToPredict)
     mode->ColumnEntered(mark);
     EXPECT_EQ(MainPanel(), "");
     EXPECT_FALSE(mode->UnusedWarned());
+    // Leaving the row clears the message; coming back onto the grey column shows it again.
+    mode->Grid()->SetCurrent(0, ab);
+    QFocusEvent out(QEvent::FocusOut);
+    QCoreApplication::sendEvent(mode->Grid()->DataPane(), &out);
+    EXPECT_EQ(MainPanel(), "");
+    EXPECT_FALSE(mode->UnusedWarned());
+    QFocusEvent in(QEvent::FocusIn);
+    QCoreApplication::sendEvent(mode->Grid()->DataPane(), &in);
+    EXPECT_EQ(MainPanel(), "Unused Field.  Value Ignored.");
+    EXPECT_TRUE(mode->UnusedWarned());
     EXPECT_TRUE(prompts.Boxes().empty());
 }
 
