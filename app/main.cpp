@@ -1,9 +1,12 @@
 // Korvan Pro: a development environment for neural networks used for data mining and
 // prediction.
 #include "app/submain.h"
+#include "core/apppaths.h"
 #include "core/singlecopy.h"
 #include "core/widgets/qtprompter.h"
 #include "core/widgets/veltra.h"
+#include "data/importwriter.h"
+#include "network/enginefile.h"
 #include "shell/frmmain.h"
 #include "shell/modmenu.h"
 #include "shell/networkopener.h"
@@ -16,6 +19,16 @@
 #include <cstdlib>
 
 namespace {
+// The engine's working files in the temporary folder, and the half-written data files that a
+// killed import or project creation left in the program's folders.
+void RemoveLeftoverFiles()
+{
+    CEngineFile::RemoveLeftovers(AppPaths::TempFolder());
+    const QString program = AppPaths::ProgramFolder();
+    DataImport::RemoveLeftoverTemps(program);
+    DataImport::RemoveLeftoverTemps(program + QStringLiteral("/data"));
+}
+
 // For automated runs only: KORVAN_QUIT_AFTER_MS ends the program that long after the start,
 // saving a picture of the screen first to KORVAN_SCREENSHOT when that is set.
 void armAutomaticQuit()
@@ -48,6 +61,10 @@ int main(int argc, char* argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Veltra"));
     QCoreApplication::setApplicationName(QStringLiteral("Korvan"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KORVAN_VERSION));
+
+    // No other copy runs: what a killed one left behind goes.
+    if (lock.Held())
+        RemoveLeftoverFiles();
 
     QtPrompter prompter;
     // No box may stand hidden behind the splash window.

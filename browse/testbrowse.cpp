@@ -5,16 +5,14 @@
 #include "browse/frmbrowse.h"
 #include "browse/rowsource.h"
 #include "core/errorbox.h"
-#include "core/widgets/commandbar.h"
 #include "core/widgets/statusmsg.h"
 #include "core/widgets/winhelpers.h"
 #include "data/datadef.h"
 #include "network/backprop.h"
+#include "shell/modmenu.h"
 #include "shell/networkopener.h"
 
-#include <QCursor>
 #include <QFont>
-#include <QMenu>
 #include <QPainter>
 #include <QPen>
 
@@ -202,10 +200,7 @@ void CBrowseBase::HeadingMenu(int column)
         mTG->FixedPane()->setFocus();
     else
         mTG->DataPane()->setFocus();
-    if (CCommandBar* bar = MainToolBar())
-        if (CBand* band = bar->FindBand(QStringLiteral("mnuBrowse")))
-            if (QMenu* menu = band->Menu())
-                menu->popup(QCursor::pos());
+    modMenu::TrackPopup(QStringLiteral("mnuBrowse"));
 }
 
 QVariant CBrowseBase::CellData(int64_t row, int column, const kdb::Value* value, int role) const

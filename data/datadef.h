@@ -69,6 +69,9 @@ public:
     void Load(const QString& ConfigDBFile);
     // Writes one FieldConfig row per field (matched by name), creating the table if needed.
     void Save(const QString& ConfigDBFile);
+    // The same on a database the caller holds open (and may hold a transaction on), without a
+    // box: raises.
+    void Write(kdb::Database& db);
 
     void SetProgressHandler(ProgressHandler handler) { m_progress = std::move(handler); }
     const ProgressHandler& GetProgressHandler() const { return m_progress; }

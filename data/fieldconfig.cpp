@@ -111,76 +111,83 @@ void CDataDef::Save(const QString& ConfigDBFile)
             db = MakeSupportDB(ConfigDBFile);
         if (!db.IsOpen())
             throw KvError(KvErr::ObjectNotSet);
+        Write(db);
+        db.Close();
+    });
+}
 
-        // The rows as they are before this save, by row id, so a field finds its row by name
-        // without pasting the name into a criterion.
-        struct Row {
-            int64_t rowid;
-            QString name;
-            bool claimed;
-        };
-        QList<Row> rows;
-        {
-            kdb::Reader r = db.Query(QStringLiteral("SELECT rowid, FieldName FROM FieldConfig"));
-            while (r.Next())
-                rows.append({r.Int(0), r.Text(1), false});
+void CDataDef::Write(kdb::Database& db)
+{
+    if (!db.HasTable(QStringLiteral("FieldConfig"), false))
+        throw KvError(KvErr::NoSuchTable);
+
+    // The rows as they are before this save, by row id, so a field finds its row by name
+    // without pasting the name into a criterion.
+    struct Row {
+        int64_t rowid;
+        QString name;
+        bool claimed;
+    };
+    QList<Row> rows;
+    {
+        kdb::Reader r = db.Query(QStringLiteral("SELECT rowid, FieldName FROM FieldConfig"));
+        while (r.Next())
+            rows.append({r.Int(0), r.Text(1), false});
+    }
+    const QString columns = QStringLiteral(
+        "FieldOrder, FieldName, FieldType, FieldMax, FieldMin, FieldAvg, FieldStdDev, "
+        "UserImportance, UserMatchType, UserMax, UserMin, UserOutOfRange, PrimaryKeyField");
+    kdb::Statement insert = db.Prepare(QStringLiteral("INSERT INTO FieldConfig (") + columns +
+                                       QStringLiteral(") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+    kdb::Statement update = db.Prepare(QStringLiteral(
+        "UPDATE FieldConfig SET FieldOrder = ?, FieldName = ?, FieldType = ?, FieldMax = ?, "
+        "FieldMin = ?, FieldAvg = ?, FieldStdDev = ?, UserImportance = ?, "
+        "UserMatchType = ?, UserMax = ?, UserMin = ?, UserOutOfRange = ?, "
+        "PrimaryKeyField = ? WHERE rowid = ?"));
+
+    // The rows belong together: a save that fails part way leaves the old ones whole.
+    kdb::Transaction transaction(db);
+    for (int16_t i = 1; i <= NumFields(); ++i) {
+        const DataField& f = m_fields[i];
+        // The exact name first; otherwise a row whose name differs only in case (the
+        // engine compared names that way), unless another field already took it.
+        Row* match = nullptr;
+        for (Row& row : rows) {
+            if (row.name == f.name) {
+                match = &row;
+                break;
+            }
         }
-        const QString columns = QStringLiteral(
-            "FieldOrder, FieldName, FieldType, FieldMax, FieldMin, FieldAvg, FieldStdDev, "
-            "UserImportance, UserMatchType, UserMax, UserMin, UserOutOfRange, PrimaryKeyField");
-        kdb::Statement insert = db.Prepare(QStringLiteral("INSERT INTO FieldConfig (") + columns +
-                                           QStringLiteral(") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)"));
-        kdb::Statement update = db.Prepare(QStringLiteral(
-            "UPDATE FieldConfig SET FieldOrder = ?, FieldName = ?, FieldType = ?, FieldMax = ?, "
-            "FieldMin = ?, FieldAvg = ?, FieldStdDev = ?, UserImportance = ?, "
-            "UserMatchType = ?, UserMax = ?, UserMin = ?, UserOutOfRange = ?, "
-            "PrimaryKeyField = ? WHERE rowid = ?"));
-
-        // The rows belong together: a save that fails part way leaves the old ones whole.
-        kdb::Transaction transaction(db);
-        for (int16_t i = 1; i <= NumFields(); ++i) {
-            const DataField& f = m_fields[i];
-            // The exact name first; otherwise a row whose name differs only in case (the
-            // engine compared names that way), unless another field already took it.
-            Row* match = nullptr;
+        if (!match) {
             for (Row& row : rows) {
-                if (row.name == f.name) {
+                if (!row.claimed && row.name.compare(f.name, Qt::CaseInsensitive) == 0) {
                     match = &row;
                     break;
                 }
             }
-            if (!match) {
-                for (Row& row : rows) {
-                    if (!row.claimed && row.name.compare(f.name, Qt::CaseInsensitive) == 0) {
-                        match = &row;
-                        break;
-                    }
-                }
-            }
-            QList<kdb::Value> values{int(i),
-                                     f.name,
-                                     QString::number(f.type),
-                                     f.max,
-                                     f.min,
-                                     f.avg,
-                                     f.stdDev,
-                                     int(f.userImportance),
-                                     int(f.userMatchType),
-                                     f.userMax,
-                                     f.userMin,
-                                     int(f.userOutOfRange),
-                                     f.primaryKey};
-            if (match) {
-                match->claimed = true;
-                values.append(kdb::Value(static_cast<long long>(match->rowid)));
-                update.Run(values);
-            } else {
-                insert.Run(values);
-            }
         }
-        transaction.Commit();
-        db.Close();
-    });
+        QList<kdb::Value> values{int(i),
+                                 f.name,
+                                 QString::number(f.type),
+                                 f.max,
+                                 f.min,
+                                 f.avg,
+                                 f.stdDev,
+                                 int(f.userImportance),
+                                 int(f.userMatchType),
+                                 f.userMax,
+                                 f.userMin,
+                                 int(f.userOutOfRange),
+                                 f.primaryKey};
+        if (match) {
+            match->claimed = true;
+            values.append(kdb::Value(static_cast<long long>(match->rowid)));
+            update.Run(values);
+        } else {
+            insert.Run(values);
+        }
+    }
+    transaction.Commit();
 }
 
 kdb::Database CDataDef::MakeSupportDB(const QString& ConfigDBFile)

@@ -4,7 +4,11 @@
 #include "kdb/kdb.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 #include <sqlite3.h>
 
@@ -16,28 +20,11 @@
 #include <limits>
 #include <string>
 
+#include <signal.h>
+
 namespace DataImport {
 
 namespace {
-
-// Removes a temporary data file (and its journal) unless it was handed on.
-class TempFileGuard {
-public:
-    explicit TempFileGuard(QString path) : m_path(std::move(path)) {}
-    ~TempFileGuard()
-    {
-        if (m_path.isEmpty())
-            return;
-        QFile::remove(m_path);
-        QFile::remove(m_path + QStringLiteral("-journal"));
-    }
-    void Release() { m_path.clear(); }
-    TempFileGuard(const TempFileGuard&) = delete;
-    TempFileGuard& operator=(const TempFileGuard&) = delete;
-
-private:
-    QString m_path;
-};
 
 QString TypeWord(ColumnType t)
 {
@@ -50,6 +37,25 @@ QString TypeWord(ColumnType t)
         break;
     }
     return QStringLiteral("Text(255), ");
+}
+
+// The database's own words for a name it cannot take ("unrecognized token", "too many
+// columns on ...") say nothing about the file: these say what is wrong with it.
+void CheckNames(kdb::Database& db, const ImportTable& table)
+{
+    // One column goes to the key.
+    const qsizetype most = qsizetype(sqlite3_limit(db.handle(), SQLITE_LIMIT_COLUMN, -1)) - 1;
+    if (table.fieldNames.size() > most)
+        throw KvError(3190, {},
+                      QStringLiteral("Too many fields defined: the file has %1 columns, a table holds at most %2.")
+                          .arg(table.fieldNames.size())
+                          .arg(most));
+    for (qsizetype i = 0; i < table.fieldNames.size(); ++i) {
+        if (table.fieldNames[i].contains(QChar(0)))
+            throw KvError(3125, {},
+                          QStringLiteral("The name of field #%1 holds a NUL character; a field name cannot contain one.")
+                              .arg(i + 1));
+    }
 }
 
 } // namespace
@@ -128,6 +134,35 @@ int64_t AsInteger(double value)
     return int64_t(std::nearbyint(value));
 }
 
+TempFileGuard::~TempFileGuard()
+{
+    if (m_path.isEmpty())
+        return;
+    QFile::remove(m_path);
+    QFile::remove(m_path + QStringLiteral("-journal"));
+}
+
+void RemoveLeftoverTemps(const QString& folder)
+{
+    static const QRegularExpression pattern(QStringLiteral("\\.~(\\d+)-\\d+\\.tmp(-journal|-wal|-shm)?$"));
+    const qint64 self = QCoreApplication::applicationPid();
+    QDirIterator it(folder, {QStringLiteral("*.~*-*.tmp*")}, QDir::Files | QDir::Hidden | QDir::System);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QRegularExpressionMatch m = pattern.match(it.fileName());
+        if (!m.hasMatch())
+            continue;
+        bool ok = false;
+        const qint64 pid = m.captured(1).toLongLong(&ok);
+        if (!ok || pid <= 0 || pid == self || pid > std::numeric_limits<pid_t>::max())
+            continue;
+        // A process that runs (ours or another user's) keeps its files.
+        if (::kill(pid_t(pid), 0) == 0 || errno == EPERM)
+            continue;
+        QFile::remove(path);
+    }
+}
+
 QString TempNameBeside(const QString& target)
 {
     static std::atomic<int> counter{0};
@@ -158,6 +193,7 @@ void ReplaceFile(const QString& temp, const QString& target)
 void WriteImport(const QString& outputFile, const ImportTable& table,
                  const std::function<void(const RowSink&)>& feed)
 {
+    RemoveLeftoverTemps(QFileInfo(outputFile).absolutePath());
     const QString temp = TempNameBeside(outputFile);
     TempFileGuard guard(temp);
     {
@@ -165,6 +201,7 @@ void WriteImport(const QString& outputFile, const ImportTable& table,
         // an SQLite file holds UTF-8 text and its text columns compare ignoring case, which
         // is what that locale gave.
         kdb::Database db = kdb::Database::Create(temp);
+        CheckNames(db, table);
         QString create = QStringLiteral("CREATE TABLE ") + kdb::QuoteIdent(table.name) +
                          QStringLiteral(" (") + table.keyColumnText;
         QString columns;

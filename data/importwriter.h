@@ -49,9 +49,27 @@ using RowSink = std::function<void(const Items&)>;
 void WriteImport(const QString& outputFile, const ImportTable& table,
                  const std::function<void(const RowSink&)>& feed);
 
-// A fresh name for a temporary file in the folder of `target`.
+// A fresh name for a temporary file in the folder of `target`: the target's name, ".~", this
+// process's id, "-", a counter and ".tmp".
 QString TempNameBeside(const QString& target);
 // Moves `temp` over `target` in one step; raises KvError when it cannot.
 void ReplaceFile(const QString& temp, const QString& target);
+// Removes the temporary files of TempNameBeside (and their journals) in `folder` whose process
+// is gone: what a killed import or project creation left behind. Failures are ignored.
+void RemoveLeftoverTemps(const QString& folder);
+
+// Removes a temporary database file (and its journal) when it goes out of scope, unless it
+// was handed on.
+class TempFileGuard {
+public:
+    explicit TempFileGuard(QString path) : m_path(std::move(path)) {}
+    ~TempFileGuard();
+    void Release() { m_path.clear(); }
+    TempFileGuard(const TempFileGuard&) = delete;
+    TempFileGuard& operator=(const TempFileGuard&) = delete;
+
+private:
+    QString m_path;
+};
 
 } // namespace DataImport

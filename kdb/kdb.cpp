@@ -346,6 +346,33 @@ std::shared_ptr<detail::OdbcConnection> ConnectionImpl::OdbcFor(const QString& c
 
 namespace {
 
+// A program killed while it began a write leaves a journal that holds nothing to play back;
+// the database ignores it and removes it only at its next write. Writing the header's own
+// value back and rolling that back has the database remove it now. Hot journals were played
+// back by the read before; a journal of a writer that is still at work keeps its lock, and
+// then this does nothing.
+void clearStaleJournal(ConnectionImpl* c, const QString& path)
+{
+    if (!QFileInfo::exists(path + QStringLiteral("-journal")))
+        return;
+    try {
+        sqlite3_stmt* st = nullptr;
+        int64_t version = 0;
+        if (sqlite3_prepare_v2(c->db, "PRAGMA user_version", -1, &st, nullptr) == SQLITE_OK
+            && sqlite3_step(st) == SQLITE_ROW)
+            version = sqlite3_column_int64(st, 0);
+        sqlite3_finalize(st);
+        c->Exec("BEGIN IMMEDIATE");
+        try {
+            c->Exec(QStringLiteral("PRAGMA user_version = %1").arg(version).toUtf8().constData());
+        } catch (...) {
+        }
+        c->Exec("ROLLBACK");
+    } catch (...) {
+        sqlite3_exec(c->db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+}
+
 std::shared_ptr<ConnectionImpl> openSqlite(const QString& path, bool exclusive, bool readOnly,
                                            bool create)
 {
@@ -379,6 +406,8 @@ std::shared_ptr<ConnectionImpl> openSqlite(const QString& path, bool exclusive, 
     if (exclusive)
         c->Exec("PRAGMA locking_mode = EXCLUSIVE");
     c->Exec("SELECT count(*) FROM sqlite_master");
+    if (!readOnly && !create)
+        clearStaleJournal(c.get(), path);
     if (exclusive && !readOnly)
         c->Exec("BEGIN EXCLUSIVE; COMMIT");
     return c;

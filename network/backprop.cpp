@@ -83,6 +83,11 @@ void CBackProp::SizeResults(int64_t rows)
     mResults.assign(size_t(rows + 1), 0.0f);
 }
 
+void CBackProp::GrowResults(int64_t rows)
+{
+    mResults.resize(size_t(rows + 1), 0.0f);
+}
+
 void CBackProp::MarkUnusable(int64_t row)
 {
     mResults[size_t(row)] = UnusableRow;

@@ -77,6 +77,7 @@ protected:
     int32_t CallEngine(EngineCommand command) override;
     void LayoutFinished() override;
     void SizeResults(int64_t rows) override;
+    void GrowResults(int64_t rows) override;
     void MarkUnusable(int64_t row) override;
     float Target(kdb::Reader& reader, int column, int64_t row) override;
     bool BestKeptInEngineFile() const override { return mBestLogging; }

@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QDirIterator>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTime>
 
 namespace {
@@ -61,4 +63,16 @@ void CEngineFile::Clear()
     QFile f(mName);
     if (f.exists())
         f.resize(0);
+}
+
+void CEngineFile::RemoveLeftovers(const QString& folder)
+{
+    // "~KV12345.Tmp", and "~KV12345.Tmp.Ab3xYz.tmp" of a write the engine did not finish.
+    static const QRegularExpression pattern(QStringLiteral("^~KV\\d{5}\\.Tmp(\\.[A-Za-z0-9]{6}\\.tmp)?$"));
+    QDirIterator it(folder, {QStringLiteral("~KV*")}, QDir::Files | QDir::Hidden | QDir::System);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (pattern.match(it.fileName()).hasMatch())
+            QFile::remove(path);
+    }
 }

@@ -23,6 +23,11 @@ public:
     // Forgets the stored network but keeps the name reserved.
     void Clear();
 
+    // Removes the working files (and the engine's half-written ones beside them) in `folder`:
+    // only for when no copy of the program runs, which the single-copy lock tells at start-up.
+    // Failures are ignored.
+    static void RemoveLeftovers(const QString& folder);
+
 private:
     QString mName;
     QByteArray mNative;

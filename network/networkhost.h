@@ -1,9 +1,11 @@
 // What the network projects ask of the program around them: closing the open project,
-// closing the browse windows, hiding the splash window and saving the workflow step. The
+// closing the browse windows, hiding the splash window and the workflow step to save. The
 // shell installs the real host; without one every request does nothing (tests fake it).
 #pragma once
 
 #include <QString>
+#include <cstdint>
+#include <optional>
 
 class INetworkHost {
 public:
@@ -17,8 +19,9 @@ public:
     virtual void CloseBrowsers() {}
     // Hides the splash window when it is up, so that no message box opens behind it.
     virtual void HideSplash() {}
-    // Writes the remembered workflow step into the project's Config row 'Navigate'.
-    virtual void SaveNavigation(const QString& projectFile) { (void)projectFile; }
+    // The remembered workflow step, which the project writes into its Config row 'Navigate'
+    // together with its settings; none leaves the row as it is.
+    virtual std::optional<int32_t> NavigationStep() { return std::nullopt; }
 };
 
 namespace NetworkHost {

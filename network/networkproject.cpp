@@ -6,11 +6,13 @@
 #include "core/prompts.h"
 #include "data/datadef.h"
 #include "data/dbutilities.h"
+#include "data/importwriter.h"
 #include "network/configtext.h"
 #include "network/networkhost.h"
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cmath>
@@ -22,6 +24,8 @@ namespace {
 const QString kConfig = QStringLiteral("Config");
 const QString kLink = QStringLiteral("LinkDataSource");
 constexpr int kChunk = 2048;
+// Rows the arrays hold before they first grow while reading.
+constexpr int64_t kFirstRows = 65536;
 
 // The base tables of a project. Config keeps its values in a long text: a setting such as an
 // ODBC connect string may run past 255 characters and must survive whole.
@@ -307,6 +311,23 @@ void CNetworkProject::Attach(const QString& saLinkDataSource, const QString& saL
     });
 }
 
+void CNetworkProject::WriteNavigation(kdb::Database& db)
+{
+    if (const std::optional<int32_t> step = NetworkHost::Current().NavigationStep())
+        WriteProperty(db, QStringLiteral("Navigate"), QString::number(*step));
+}
+
+void CNetworkProject::WriteConfig(kdb::Database& db, bool snapshot)
+{
+    for (const Setting& s : Settings())
+        WriteProperty(db, s.key, s.write());
+    if (mDDO)
+        mDDO->Write(db);
+    if (snapshot)
+        WriteSnapshot(db);
+    WriteNavigation(db);
+}
+
 void CNetworkProject::SaveConfig()
 {
     const QString path = ProjectFileName();
@@ -315,18 +336,13 @@ void CNetworkProject::SaveConfig()
     Procedure(Title("SaveConfig"), [&] {
         if (!Utilities::FileExists(path))
             throw KvError(KvErr::FileNotFound, {}, QStringLiteral("File Does Not Exist"));
-        {
-            kdb::Database db = kdb::Database::Open(path, mKind.exclusiveSave, false);
-            kdb::Transaction t(db);
-            for (const Setting& s : Settings())
-                WriteProperty(db, s.key, s.write());
-            t.Commit();
-        }
-        if (mDDO)
-            mDDO->Save(path);
-        if (SavesSnapshotWithConfig())
-            SaveSnapshot();
-        NetworkHost::Current().SaveNavigation(path);
+        // The engine writes its file before the project's transaction begins.
+        const bool snapshot = SavesSnapshotWithConfig() && mNetReady && SnapshotFileReady();
+        kdb::Database db = kdb::Database::Open(path, mKind.exclusiveSave, false);
+        kdb::Transaction t(db);
+        EnsureBaseTables(db);
+        WriteConfig(db, snapshot);
+        t.Commit();
     });
 }
 
@@ -357,7 +373,7 @@ void CNetworkProject::Initialize(const QString& saProjectFileName)
         if (saProjectFileName.isEmpty())
             return;
         mProject.AddFile(saProjectFileName);
-        if (Utilities::FileExists(saProjectFileName))
+        if (Utilities::FileExists(saProjectFileName) && !IsUnfinishedProject(saProjectFileName))
             OpenProject(saProjectFileName);
         else
             NewProject(saProjectFileName);
@@ -393,22 +409,47 @@ void CNetworkProject::SaveCurrent()
     modErrorHandling::Member(Source("SaveCurrent").toLatin1().constData(), [&] { SaveSnapshot(); });
 }
 
+bool CNetworkProject::IsUnfinishedProject(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return false;
+    if (info.size() == 0)
+        return true;
+    try {
+        kdb::Database db = kdb::Database::Open(path, false, false);
+        const QStringList base{QStringLiteral("FieldConfig"), QStringLiteral("Snapshots"), kConfig};
+        for (const QString& table : db.TableNames()) {
+            if (!base.contains(table))
+                return false;
+        }
+        // Every creation writes 'Type' with the first settings.
+        return !db.HasTable(kConfig, false)
+               || db.Scalar(QStringLiteral("SELECT COUNT(*) FROM Config WHERE Property = 'Type'")).toInt() == 0;
+    } catch (...) {
+        // Not a database, or one we cannot read: it is the user's, not ours to replace.
+        return false;
+    }
+}
+
 void CNetworkProject::NewProject(const QString& path)
 {
     const QString file = ProjectFileName().isEmpty() ? path : ProjectFileName();
-    bool created = false;
     Procedure(Title("NewProject"), [&] {
-        try {
-            kdb::Database db = kdb::Database::Create(file);
-            created = true;
+        const QString folder = QFileInfo(file).absolutePath();
+        DataImport::RemoveLeftoverTemps(folder);
+        const QString temp = DataImport::TempNameBeside(file);
+        DataImport::TempFileGuard guard(temp);
+        {
+            kdb::Database db = kdb::Database::Create(temp);
             MakeTables(db);
-        } catch (...) {
-            // A file without its base tables is no project: it does not stay behind.
-            if (created)
-                QFile::remove(file);
-            throw;
+            kdb::Transaction t(db);
+            WriteConfig(db, false);
+            t.Commit();
         }
-        SaveConfig();
+        // A file of that name here is the remnant of a creation that did not end.
+        DataImport::ReplaceFile(temp, file);
+        guard.Release();
     });
 }
 
@@ -552,6 +593,7 @@ bool CNetworkProject::BuildArrays(int mode)
 
 void CNetworkProject::BuildLayout()
 {
+    mTestKeys.clear();
     mNumInputs = 0;
     mPredictField = 0;
     mInputFields.assign(1, 0);
@@ -592,22 +634,39 @@ void CNetworkProject::BuildRows(int mode)
     for (int32_t j = 1; j <= mNumInputs; ++j)
         columns << mDDO->FieldName(mInputFields[size_t(j)]);
     columns << mDDO->FieldName(mPredictField);
+    mTestKeys.clear();
+    const bool keys = mode == 2 && mDDO->KeyField() != 0;
+    if (keys)
+        columns << mDDO->KeyFieldName();
 
     kdb::Database db = kdb::Database::Open(ProjectFileName(), false, true);
     kdb::Reader reader = db.ReadLinked(kLink, columns);
     if (reader.Skip(low - 1) != low - 1)
         throw KvError(KvErr::NoCurrentRecord);
 
+    // The arrays grow with the rows read, up to the range: a stored range far beyond the
+    // table (a stale or damaged setting) then costs the rows that exist, not the range, and
+    // ends with "no current record" at the table's end.
     const int32_t stride = PatternStride();
-    mRows = rows;
-    mPatterns.assign(size_t((rows + 1) * stride), 0.0f);
-    SizeResults(rows);
+    int64_t sized = std::min<int64_t>(rows, kFirstRows);
+    mRows = 0;
+    mPatterns.assign(size_t((sized + 1) * stride), 0.0f);
+    SizeResults(sized);
+    if (keys)
+        mTestKeys.resize(size_t(sized + 1));
     const int predictColumn = mNumInputs;
     const float* fmin = mFieldMin.data();
     const float* fmax = mFieldMax.data();
     for (int64_t r = 1; r <= rows; ++r) {
         if (!reader.Next())
             throw KvError(KvErr::NoCurrentRecord);
+        if (r > sized) {
+            sized = std::min<int64_t>(rows, sized * 2);
+            mPatterns.resize(size_t((sized + 1) * stride), 0.0f);
+            GrowResults(sized);
+            if (keys)
+                mTestKeys.resize(size_t(sized + 1));
+        }
         float* row = mPatterns.data() + r * stride;
         for (int32_t j = 1; j <= mNumInputs; ++j) {
             bool isNull = false;
@@ -619,7 +678,12 @@ void CNetworkProject::BuildRows(int mode)
             row[j] = Normalize(v, fmin[j], fmax[j]);
         }
         row[0] = Target(reader, predictColumn, r);
+        if (keys)
+            mTestKeys[size_t(r)] = reader.Get(predictColumn + 1);
     }
+    if (keys)
+        mTestKeys.resize(size_t(rows + 1));
+    mRows = rows;
     RowsFinished();
     if (mode == 1)
         mTrainBuilt = true;
@@ -629,18 +693,18 @@ void CNetworkProject::BuildRows(int mode)
 
 // --- Saved network -----------------------------------------------------------------------
 
-bool CNetworkProject::ReadEngineFile()
+CNetworkProject::EngineFileRead CNetworkProject::ReadEngineFile()
 {
     if (!BuildArrays(0) || !mNetReady)
-        return false;
+        return EngineFileRead::NoLayout;
     if (CallEngine(EngineRead) != 1 || !mEngineFile.HoldsNetwork()) {
         // A file the engine cannot read is no network: it must not pass for one later.
         mEngineFile.Clear();
         mNetReady = false;
         mCurrentError = -1;
-        return false;
+        return EngineFileRead::Refused;
     }
-    return true;
+    return EngineFileRead::Read;
 }
 
 void CNetworkProject::Revert()
@@ -651,7 +715,7 @@ void CNetworkProject::Revert()
             return;
         }
         mNetReady = mTrainBuilt = mTestBuilt = false;
-        if (ReadEngineFile()) {
+        if (ReadEngineFile() == EngineFileRead::Read) {
             mCurrentError = mBestError;
             mNetReady = true;
             mTrainBuilt = mTestBuilt = false;
@@ -710,6 +774,7 @@ void CNetworkProject::LoadSnapshot()
 {
     mNetReady = mTestBuilt = mTrainBuilt = false;
     Procedure(Title("LoadSnapshot"), [&] {
+        bool fromProject = false;
         if (!mEngineFile.HoldsNetwork()) {
             kdb::Database db = kdb::Database::Open(ProjectFileName(), false, true);
             mBestError = ConfigText::ToSingle(GetProperty(db, QString::fromLatin1(mKind.bestErrorKey)));
@@ -726,10 +791,21 @@ void CNetworkProject::LoadSnapshot()
                     throw KvError(KvErr::DeviceIO, {}, file.errorString());
             }
             file.close();
+            fromProject = true;
         }
-        if (ReadEngineFile()) {
+        const EngineFileRead read = ReadEngineFile();
+        if (read == EngineFileRead::Read) {
             mCurrentError = mBestError;
             mNetReady = true;
+        } else if (read == EngineFileRead::Refused && fromProject && !mDamagedNetworkShown) {
+            // The project's other settings stay as they are; the next training replaces the row.
+            mDamagedNetworkShown = true;
+            if (mOpening)
+                HideSplash();
+            Prompts::MsgBox(QStringLiteral("The network saved with this project is damaged and could not be read.")
+                                + QStringLiteral("\r\n")
+                                + QStringLiteral("Train the network again; the project's other settings are kept."),
+                            MsgButtons::Ok, MsgIcon::Exclamation, Title("LoadSnapshot"));
         }
     });
 }

@@ -86,8 +86,9 @@ public:
     void SaveCurrent();
     void SplitData() {}
     void ConfigureData(bool ReConfigure) { (void)ReConfigure; }
-    // Writes every setting into Config (one transaction), then the field definitions, the
-    // saved network and the workflow step. Shows its own error box.
+    // Writes every setting into Config, then the field definitions, the saved network and the
+    // workflow step, all in one transaction on one connection: a failure or a kill leaves the
+    // file as it was. Shows its own error box.
     void SaveConfig();
     // Writes only the four row bounds into Config (one transaction), so that a new split
     // survives a close even when nothing else is saved. Raises.
@@ -206,6 +207,8 @@ protected:
     // Row build: the result array for rows 0..rows (zeros), a row marked unusable (possibly
     // twice for one row), the target of a row from the prediction field's value, the end.
     virtual void SizeResults(int64_t rows) = 0;
+    // The result array grown to rows 0..rows, keeping its entries (the new ones zero).
+    virtual void GrowResults(int64_t rows) = 0;
     virtual void MarkUnusable(int64_t row) = 0;
     virtual float Target(kdb::Reader& reader, int column, int64_t row) = 0;
     virtual void RowsFinished() {}
@@ -228,7 +231,18 @@ protected:
     void WriteProperty(kdb::Database& db, const QString& name, const QString& value);
 
     void OpenProject(const QString& path);
+    // Builds the whole new project in a temporary file beside `path` and moves it into place,
+    // so that a kill leaves either no project or a complete one.
     void NewProject(const QString& path);
+    // What SaveConfig writes, on a database the caller holds a transaction on; `snapshot`:
+    // whether the engine file goes into Snapshots. Raises.
+    void WriteConfig(kdb::Database& db, bool snapshot);
+    // Config 'Navigate' from the host's workflow step, when it has one. Raises.
+    void WriteNavigation(kdb::Database& db);
+    // True for what a creation killed before its end leaves behind: an empty file, or a
+    // database holding nothing but base tables without their settings. Such a file counts as
+    // absent when a project of that name is made.
+    static bool IsUnfinishedProject(const QString& path);
     void HideSplash();
 
     // --- Arrays --------------------------------------------------------------------------
@@ -304,8 +318,9 @@ protected:
     void EnsureBaseTables(kdb::Database& db);
     // Replaces the rows of FieldConfig by the data definition's fields. Raises.
     void WriteFieldConfig(kdb::Database& db);
-    // Reads the engine file into the engine over a fresh layout; true when the engine took it.
-    bool ReadEngineFile();
+    // Reads the engine file into the engine over a fresh layout.
+    enum class EngineFileRead { Read, NoLayout, Refused };
+    EngineFileRead ReadEngineFile();
 
     // Title and source texts of the kind.
     QString Title(const char* member) const;
@@ -352,6 +367,10 @@ protected:
     // (0..mNumInputs, 0..mRows), row-contiguous as the engine takes it.
     std::vector<float> mPatterns{0.0f};
     int64_t mRows = 0;
+    // The key of each testing row (0..mRows), read with the testing rows so that the Test
+    // rows need no second pass over the source; empty unless the testing rows are built and
+    // the source has a key field.
+    std::vector<kdb::Value> mTestKeys;
 
 private:
     void ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, QString& tableName);
@@ -361,6 +380,8 @@ private:
     bool RebuildProject();
 
     bool mOpening = false;
+    // The box about a saved network the engine refuses comes once per object.
+    bool mDamagedNetworkShown = false;
     QString mReadDataFile;
     QString mReadTableName;
 };

@@ -82,15 +82,22 @@ bool CNetworkProject::RebuildProject()
             db.ExecuteJet(TestTableStatement().replace(QStringLiteral("MainPrimaryKey Long"),
                                                        QStringLiteral("MainPrimaryKey ") + keyType));
             written = SavePrediction(db);
-            if (written)
+            if (written) {
+                WriteNavigation(db);
                 t.Commit();
+            }
         }
-        // The old rows leave free pages behind; compaction is worth having but not required.
+        // The new rows reuse the pages the old ones freed; only when a much smaller test
+        // leaves much of the file free is it worth the copy of the whole file that compaction
+        // makes. It is not required.
         if (written)
-            IgnoreErrors([&] { db.Execute(QStringLiteral("VACUUM")); });
+            IgnoreErrors([&] {
+                const int64_t free = db.Scalar(QStringLiteral("PRAGMA freelist_count")).toInt();
+                const int64_t pages = db.Scalar(QStringLiteral("PRAGMA page_count")).toInt();
+                if (free * 4 > pages)
+                    db.Execute(QStringLiteral("VACUUM"));
+            });
     }
-    if (written)
-        NetworkHost::Current().SaveNavigation(path);
     return written;
 }
 

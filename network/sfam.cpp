@@ -5,8 +5,14 @@
 #include "engine/korvan_engine.h"
 #include "network/classvalue.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 
 namespace {
+// Config key of the stamp of the source the Classes table was counted from.
+const char* const kClassListSource = "ClassListSource";
+
 QString folded(const QString& name)
 {
     return name.toUpper().trimmed();
@@ -107,6 +113,11 @@ void CSFam::SizeResults(int64_t rows)
     mNullRows = 0;
 }
 
+void CSFam::GrowResults(int64_t rows)
+{
+    mResults.resize(size_t(rows + 1), 0);
+}
+
 void CSFam::MarkUnusable(int64_t row)
 {
     int16_t& entry = mResults[size_t(row)];
@@ -163,6 +174,8 @@ int16_t CSFam::ClassIndex(const QString& name)
 
 void CSFam::WriteClassList(kdb::Database& db)
 {
+    // Taken before the pass: a change made while it reads shows at the next comparison.
+    const QString stamp = ClassSourceStamp(db);
     kdb::Transaction t(db);
     if (db.HasTable(QStringLiteral("Classes")))
         db.ExecuteJet(QStringLiteral("DROP TABLE Classes;"));
@@ -176,6 +189,9 @@ void CSFam::WriteClassList(kdb::Database& db)
                   + QStringLiteral("]) AS Total INTO Classes FROM LinkDataSource WHERE Not IsNull(LinkDataSource.[")
                   + p + QStringLiteral("]) GROUP BY LinkDataSource.[") + p + QStringLiteral("];"));
     db.ExecuteJet(QStringLiteral("ALTER TABLE Classes ADD COLUMN ClassNum AUTOINCREMENT CONSTRAINT PrimaryKey PRIMARY KEY;"));
+    // With the list, in its transaction: what it was counted from.
+    if (db.HasTable(QStringLiteral("Config"), false))
+        WriteProperty(db, QString::fromLatin1(kClassListSource), stamp);
     t.Commit();
 }
 
@@ -185,4 +201,41 @@ void CSFam::BuildClassList()
         kdb::Database db = kdb::Database::Open(ProjectFileName(), false, false);
         WriteClassList(db);
     });
+}
+
+bool CSFam::ClassListCurrent(kdb::Database& db) const
+{
+    const QString stamp = ClassSourceStamp(db);
+    if (stamp.isEmpty() || !db.HasTable(QStringLiteral("Classes"), false) || !db.HasTable(QStringLiteral("Config"), false))
+        return false;
+    const kdb::Value stored = db.Scalar(QStringLiteral("SELECT sValue FROM Config WHERE Property = ?"),
+                                        {QString::fromLatin1(kClassListSource)});
+    return stored.toText() == stamp;
+}
+
+QString CSFam::ClassSourceStamp(kdb::Database& db) const
+{
+    const std::optional<kdb::TableInfo> link = db.LinkInfo(QStringLiteral("LinkDataSource"));
+    const QList<int16_t> predict = mDDO ? mDDO->FieldsWithRole(roleSFamPredict) : QList<int16_t>();
+    if (!link || kdb::IsOdbcConnect(link->connect) || !link->connect.startsWith(QStringLiteral(";DATABASE="))
+        || predict.isEmpty())
+        return {};
+    const QString source = link->connect.mid(10);
+    const QFileInfo info(source);
+    QFile file(source);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
+        return {};
+    // The database's change counter (bytes 24 to 27 of its header) moves with every commit;
+    // a write-ahead log, which does not move it, changes its own size and time.
+    const QByteArray header = file.read(28);
+    if (header.size() < 28)
+        return {};
+    const QFileInfo wal(source + QStringLiteral("-wal"));
+    return QStringList{ProjectFileName(), info.absoluteFilePath(), link->sourceTable, mDDO->FieldName(predict.first()),
+                       QString::number(info.size()),
+                       QString::number(info.lastModified().toMSecsSinceEpoch()),
+                       QString::fromLatin1(header.mid(24, 4).toHex()),
+                       wal.exists() ? QString::number(wal.size()) : QString(),
+                       wal.exists() ? QString::number(wal.lastModified().toMSecsSinceEpoch()) : QString()}
+        .join(QLatin1Char('|'));
 }

@@ -64,6 +64,7 @@ protected:
     void LayoutStarting() override;
     void LayoutFinished() override;
     void SizeResults(int64_t rows) override;
+    void GrowResults(int64_t rows) override;
     void MarkUnusable(int64_t row) override;
     float Target(kdb::Reader& reader, int column, int64_t row) override;
     void RowsFinished() override;
@@ -75,8 +76,11 @@ protected:
     QString TestTableStatement() const override;
     bool RebuildKindTables(kdb::Database& db) override;
     bool SavePrediction(kdb::Database& db) override;
-    // The body of BuildClassList on an open database, in one (nested) transaction. Raises.
+    // The body of BuildClassList on an open database, in one (nested) transaction, which
+    // also records the source's stamp in Config 'ClassListSource'. Raises.
     void WriteClassList(kdb::Database& db);
+    // True when the project's Classes table was counted from the source as it is now.
+    bool ClassListCurrent(kdb::Database& db) const;
 
     // The class number of a class value: its exact entry, else the entry equal to it ignoring
     // case and surrounding blanks, else a new entry up to class 256; -5 past that.
@@ -94,6 +98,12 @@ protected:
 private:
     static const Kind& KindData();
     void IndexClassNames();
+    // What the class list depends on: the project file, the table its link reads and the
+    // prediction field, and the source file's size, time and change counter. Empty when that
+    // cannot be told (an ODBC source, a file that cannot be read): the list is then always
+    // built anew.
+    QString ClassSourceStamp(kdb::Database& db) const;
+
 
     // First class number of each exact and each folded (upper-cased, trimmed) class value.
     QHash<QString, int16_t> mExactClass;

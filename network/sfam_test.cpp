@@ -4,6 +4,10 @@
 
 #include "core/errorbox.h"
 
+#include <sqlite3.h>
+
+#include <optional>
+
 QString CSFam::TestingText() const
 {
     return QStringLiteral("Running testing cycle...");
@@ -33,7 +37,12 @@ QString CSFam::TestTableStatement() const
 
 bool CSFam::RebuildKindTables(kdb::Database& db)
 {
-    return Procedure(QStringLiteral("CSFam::BuildClassList"), [&] { WriteClassList(db); });
+    return Procedure(QStringLiteral("CSFam::BuildClassList"), [&] {
+        // The list counts every row of the source. When nothing of that source changed since
+        // the list was counted, the pass over the whole table would give the same rows.
+        if (!ClassListCurrent(db))
+            WriteClassList(db);
+    });
 }
 
 bool CSFam::SavePrediction(kdb::Database& db)
@@ -42,16 +51,31 @@ bool CSFam::SavePrediction(kdb::Database& db)
         const int64_t n = int64_t(mTestHigh) - int64_t(mTestLow) + 1;
         if (n != mRows || mResults.size() != size_t(n + 1))
             throw KvError(KvErr::InvalidCall);
-        kdb::Reader source = TestingRows(db, {});
+        // The keys came with the testing rows; the source is read again only without them.
+        const bool keysKept = mTestKeys.size() == size_t(n + 1);
+        std::optional<kdb::Reader> source;
+        if (!keysKept)
+            source.emplace(TestingRows(db, {}));
         kdb::Statement insert =
             db.Prepare(QStringLiteral("INSERT INTO Test (MainPrimaryKey, Predicted, Mark) VALUES (?, ?, 0)"));
-        const QString marker = NoPredictionText();
+        // The class texts once, not once per row.
+        std::vector<QByteArray> names;
+        names.reserve(mClassNames.size());
+        for (const QString& name : mClassNames)
+            names.push_back(name.toUtf8());
+        const QByteArray marker = NoPredictionText().toUtf8();
         for (int64_t i = 1; i <= n; ++i) {
-            if (!source.Next())
-                throw KvError(KvErr::NoCurrentRecord);
-            insert.Bind(1, source.Get(0));
+            if (keysKept) {
+                insert.Bind(1, mTestKeys[size_t(i)]);
+            } else {
+                if (!source->Next())
+                    throw KvError(KvErr::NoCurrentRecord);
+                insert.Bind(1, source->Get(0));
+            }
             const int16_t r = mResults[size_t(i)];
-            insert.Bind(2, r < 0 || size_t(r) >= mClassNames.size() ? marker : mClassNames[size_t(r)]);
+            const QByteArray& text = r < 0 || size_t(r) >= names.size() ? marker : names[size_t(r)];
+            if (sqlite3_bind_text(insert.handle(), 2, text.constData(), int(text.size()), SQLITE_STATIC) != SQLITE_OK)
+                throw KvError(KvErr::OutOfMemory);
             while (insert.Step()) {
             }
             insert.Reset();

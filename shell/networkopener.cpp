@@ -262,7 +262,7 @@ void NetworkProjectOpener::Host::HideSplash()
     modMenu::HideSplash();
 }
 
-void NetworkProjectOpener::Host::SaveNavigation(const QString& projectFile)
+std::optional<int32_t> NetworkProjectOpener::Host::NavigationStep()
 {
-    gNavigate().Save(projectFile);
+    return gNavigate().Step();
 }

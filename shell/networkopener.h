@@ -39,7 +39,7 @@ private:
         void CloseProject() override;
         void CloseBrowsers() override;
         void HideSplash() override;
-        void SaveNavigation(const QString& projectFile) override;
+        std::optional<int32_t> NavigationStep() override;
     };
     Host m_host;
     bool m_flagsLoaded = false;

@@ -26,9 +26,13 @@ Folders privateFolders(const QString& runtime = {})
     return f;
 }
 
-void start(QProcess& process, const Folders& f, int quitAfterMs, const QStringList& arguments = {})
+void start(QProcess& process, const Folders& f, int quitAfterMs, const QStringList& arguments = {},
+           const QString& tempFolder = {})
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // A temporary folder of its own: the copy's start-up sweep must not reach the working
+    // files of tests that run beside it.
+    env.insert(QStringLiteral("TMPDIR"), tempFolder.isEmpty() ? TestEnv::NewFolder(QStringLiteral("tmp")) : tempFolder);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), f.runtime);
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), f.config);
@@ -86,4 +90,36 @@ TEST(Program, SecondCopyEndsAtOnceWithoutAWindow)
     ASSERT_TRUE(thirdCopy.waitForFinished(30000));
     EXPECT_EQ(thirdCopy.exitCode(), 0);
     EXPECT_TRUE(QFile::exists(settingsFile(third)));
+}
+
+TEST(Program, StartUpRemovesWhatAKilledCopyLeftBehind)
+{
+    const Folders f = privateFolders();
+    const QString temp = TestEnv::NewFolder(QStringLiteral("tmp"));
+    const QString program = f.data + QStringLiteral("/Veltra/Korvan");
+    ASSERT_TRUE(QDir().mkpath(program));
+    QProcess ended;
+    ended.start(QStringLiteral("true"), {});
+    ASSERT_TRUE(ended.waitForStarted(5000));
+    const qint64 deadPid = ended.processId();
+    ASSERT_TRUE(ended.waitForFinished(5000));
+    const auto touch = [](const QString& path) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x");
+    };
+    const QStringList leftovers{temp + QStringLiteral("/~KV12345.Tmp"), temp + QStringLiteral("/~KV54321.Tmp.Ab3xYz.tmp"),
+                                program + QStringLiteral("/iris.mdb.~%1-2.tmp").arg(deadPid)};
+    const QStringList others{temp + QStringLiteral("/~KVnotes.txt"), program + QStringLiteral("/iris.mdb.bak")};
+    for (const QString& path : leftovers + others)
+        touch(path);
+
+    QProcess copy;
+    start(copy, f, 300, {}, temp);
+    ASSERT_TRUE(copy.waitForFinished(30000));
+    EXPECT_EQ(copy.exitCode(), 0);
+    for (const QString& path : leftovers)
+        EXPECT_FALSE(QFile::exists(path)) << path.toStdString();
+    for (const QString& path : others)
+        EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
 }

@@ -5,6 +5,7 @@
 #include "browse/testbrowse.h"
 #include "tests/browse/browsefixture.h"
 
+#include <QDir>
 #include <QMdiArea>
 #include <QScreen>
 #include <QTableView>
@@ -22,6 +23,10 @@ TEST_F(BrowseShot, ResultsBrowserOnTheSample)
     const QString sample = qEnvironmentVariable("KORVAN_SAMPLE");
     if (dir.isEmpty() || sample.isEmpty())
         GTEST_SKIP() << "set KORVAN_SHOT_DIR and KORVAN_SAMPLE to take the picture";
+    // The project stays in the picture folder, for a run of the real program over it.
+    folder = dir + "/project";
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
     const QString data = folder + "/sample.kvs";
     QFile::copy(sample, data);
     OpenTestedBackProp(data, "WeeklySales",

@@ -5,8 +5,11 @@
 #include "tests/support/fakeprompter.h"
 #include "tests/support/testenv.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sqlite3.h>
 
 using DataTest::ReadFile;
@@ -498,4 +501,69 @@ TEST(TextImport, ReadsUtf8AndFallsBackToWindows1252)
     EXPECT_EQ(u.names[1], QStringLiteral("café"));
     EXPECT_EQ(u.rows[0][1], QStringLiteral("crème €"));
     EXPECT_TRUE(fp.Boxes().empty());
+}
+
+// --- Names the database cannot take, and what killed imports leave -------------------------
+
+TEST(Import, NamesTheDatabaseCannotTakeAreExplainedAndDamageNothing)
+{
+    {
+        FakePrompter fp;
+        fp.ExpectBox(MsgResult::Ok);
+        StatusRecorder status;
+        const QString path = Source(QStringLiteral("nul.raw"), QByteArray("[TAGS]\r\nx, y", 12) + QByteArray(1, '\0')
+                                                                + QByteArray("z\r\n[PATTERNS]\r\n1, 2\r\n"));
+        Utilities::LoadRawFile(path);
+        ASSERT_EQ(fp.Boxes().size(), 1u);
+        EXPECT_EQ(fp.LastBox().title, QStringLiteral("LoadRawFile"));
+        EXPECT_EQ(fp.LastBox().text,
+                  QStringLiteral("Error: 3125. \nThe name of field #2 holds a NUL character; a field name cannot contain one."));
+        EXPECT_EQ(FolderEntries(path), QStringList{QStringLiteral("nul.raw")});
+    }
+    {
+        FakePrompter fp;
+        fp.ExpectBox(MsgResult::Ok);
+        StatusRecorder status;
+        QByteArray header, row;
+        for (int i = 1; i <= 2345; ++i) {
+            header += (i > 1 ? "," : "") + QByteArray("c") + QByteArray::number(i);
+            row += (i > 1 ? "," : "") + QByteArray::number(i);
+        }
+        const QString path = Source(QStringLiteral("wide.csv"), header + "\r\n" + row + "\r\n");
+        Utilities::LoadTextFile(path);
+        ASSERT_EQ(fp.Boxes().size(), 1u);
+        EXPECT_EQ(fp.LastBox().title, QStringLiteral("LoadTextFile"));
+        EXPECT_TRUE(fp.LastBox().text.startsWith(
+            QStringLiteral("Error: 3190. \nToo many fields defined: the file has 2345 columns, a table holds at most")))
+            << fp.LastBox().text.toStdString();
+        EXPECT_EQ(FolderEntries(path), QStringList{QStringLiteral("wide.csv")});
+    }
+}
+
+TEST(Import, TemporaryFilesOfEndedProcessesGoWhenTheNextImportWritesBesideThem)
+{
+    // A process that has ended: its id names no running process any more.
+    QProcess gone;
+    gone.start(QStringLiteral("true"), {});
+    ASSERT_TRUE(gone.waitForStarted(5000));
+    const qint64 deadPid = gone.processId();
+    ASSERT_TRUE(gone.waitForFinished(5000));
+    const QString path = Source(QStringLiteral("next.csv"), "a,b\r\n1,2\r\n");
+    const QString folder = QFileInfo(path).path();
+    QString dead = folder + QStringLiteral("/old.mdb.~%1-3.tmp");
+    if (deadPid == 0 || ::kill(pid_t(deadPid), 0) == 0)
+        GTEST_SKIP() << "no ended process id at hand";
+    dead = dead.arg(deadPid);
+    const QString mine = folder + QStringLiteral("/old.mdb.~%1-1.tmp").arg(QCoreApplication::applicationPid());
+    const QString other = folder + QStringLiteral("/notes.tmp");
+    for (const QString& f : {dead, dead + QStringLiteral("-journal"), mine, other})
+        WriteFile(f, "x");
+
+    FakePrompter fp;
+    StatusRecorder status;
+    Utilities::LoadTextFile(path);
+    QStringList expected{QStringLiteral("next.csv"), QStringLiteral("next.mdb"), QFileInfo(mine).fileName(),
+                         QStringLiteral("notes.tmp")};
+    expected.sort();
+    EXPECT_EQ(FolderEntries(path), expected);   // a running process keeps its file; other files stay
 }

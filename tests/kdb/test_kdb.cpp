@@ -383,3 +383,28 @@ TEST(KdbJet, StringsPowersAndCStrOfJetQueries)
     EXPECT_EQ(ErrorOf([&] { db.Insert("pct", {{"r%1", "abcd"}}); }), 3163);
     EXPECT_EQ(ErrorOf([&] { db.Insert("pct", {{"p%2", "abcd"}}); }), 3163);
 }
+
+TEST(KdbOpen, AJournalLeftWithNothingToPlayBackGoesAtTheNextWritableOpen)
+{
+    const QString path = NewPath(QStringLiteral("stale.db"));
+    {
+        Database db = Database::Create(path);
+        db.Execute(QStringLiteral("CREATE TABLE t (a INTEGER)"));
+        db.Execute(QStringLiteral("INSERT INTO t VALUES (1), (2)"));
+    }
+    // What a program killed as it began to write leaves behind: an empty journal.
+    const QString journal = path + QStringLiteral("-journal");
+    {
+        QFile f(journal);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    {
+        Database reader = Database::Open(path, false, true);   // a read-only open leaves it
+        EXPECT_EQ(reader.Scalar(QStringLiteral("SELECT COUNT(*) FROM t")).toInt(), 2);
+    }
+    EXPECT_TRUE(QFileInfo::exists(journal));
+    Database db = Database::Open(path, false, false);
+    EXPECT_FALSE(QFileInfo::exists(journal));
+    EXPECT_EQ(db.Scalar(QStringLiteral("SELECT COUNT(*) FROM t")).toInt(), 2);
+    EXPECT_EQ(db.Scalar(QStringLiteral("PRAGMA integrity_check")).toText(), QStringLiteral("ok"));
+}

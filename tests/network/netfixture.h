@@ -22,12 +22,17 @@ public:
     void CloseProject() override { ++closed; }
     void CloseBrowsers() override { ++browsersClosed; }
     void HideSplash() override { ++splashHidden; }
-    void SaveNavigation(const QString& file) override { navigationSaved << file; }
+    std::optional<int32_t> NavigationStep() override
+    {
+        ++navigationAsked;
+        return step;
+    }
 
     int closed = 0;
     int browsersClosed = 0;
     int splashHidden = 0;
-    QStringList navigationSaved;
+    int navigationAsked = 0;
+    std::optional<int32_t> step = 3;
 
 private:
     INetworkHost* mPrevious;
@@ -65,6 +70,7 @@ public:
     using CSFam::mCurrentError;
     using CSFam::mNetReady;
     using CSFam::mNullRows;
+    using CSFam::mPatterns;
     using CSFam::mResults;
     using CSFam::mRows;
     using CSFam::mTestBuilt;

@@ -113,3 +113,50 @@ TEST_F(Classes, AFailedRebuildKeepsTheOldList)
     sf.BuildClassList();
     EXPECT_EQ(Rows(sf).size(), 2u);
 }
+
+TEST_F(Classes, ATestKeepsTheListOfAnUnchangedSourceAndRebuildsItAfterAChange)
+{
+    std::vector<QList<Value>> rows;
+    for (int i = 1; i <= 30; ++i)
+        rows.push_back({i, double(i % 10), QString(i % 10 < 5 ? "low" : "high")});
+    const QString src = NetTest::MakeSource(folder, "Data", "X REAL, C TEXT", rows);
+    {
+        kdb::Database db = kdb::Database::Open(src, false, false);
+        db.Execute("CREATE TABLE Data2 AS SELECT * FROM Data");
+        db.Execute("UPDATE Data2 SET C = 'other' WHERE ID > 25");
+    }
+    TestSFam sf;
+    Open(sf, src);
+    sf.SetTrainHigh(30);
+    sf.SetTestHigh(30);
+    sf.BuildClassList();
+    sf.SaveConfig();
+    sf.Train();
+    ASSERT_TRUE(sf.NetReady());
+    ASSERT_EQ(sf.Test(), TestOutcome::Done);
+    ASSERT_EQ(Rows(sf).size(), 2u);
+    EXPECT_EQ(Rows(sf)[0].total + Rows(sf)[1].total, 30);
+
+    // A row added to the source (outside the testing range) shows in the next test's list.
+    {
+        kdb::Database db = kdb::Database::Open(src, false, false);
+        db.Execute("INSERT INTO Data VALUES (31, 3.0, 'middle')");
+    }
+    ASSERT_EQ(sf.Test(), TestOutcome::Done);
+    const std::vector<ClassRow> after = Rows(sf);
+    ASSERT_EQ(after.size(), 3u);
+    int64_t total = 0;
+    for (const ClassRow& r : after)
+        total += r.total;
+    EXPECT_EQ(total, 31);
+    EXPECT_EQ(after[2].name, "middle");
+    ASSERT_EQ(sf.Test(), TestOutcome::Done);
+    EXPECT_EQ(Rows(sf).size(), 3u);
+
+    // The link moved to another table of the same, unchanged file: the list follows it.
+    sf.Attach(src, "Data2");
+    ASSERT_EQ(sf.Test(), TestOutcome::Done);
+    const std::vector<ClassRow> moved = Rows(sf);
+    ASSERT_EQ(moved.size(), 3u);
+    EXPECT_TRUE(std::any_of(moved.begin(), moved.end(), [](const ClassRow& r) { return r.name == "other"; }));
+}

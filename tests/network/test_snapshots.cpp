@@ -177,15 +177,53 @@ TEST_F(Snapshots, DamagedNetworkMeansNoNetwork)
     bp.SaveSnapshot();
     QFile(bp.NetFileName()).resize(0);
 
+    // The saved network is refused: one clear message, no network.
+    prompts.ExpectBox(MsgResult::Ok);
     bp.LoadSnapshot();
     EXPECT_FALSE(bp.NetReady());
     EXPECT_EQ(bp.CurrentError(), -1);
     EXPECT_EQ(QFile(bp.NetFileName()).size(), 0);
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.LastBox().title, "CBackProp::LoadSnapshot");
+    EXPECT_TRUE(prompts.LastBox().text.contains("could not be read")) << prompts.LastBox().text.toStdString();
 
     WriteBytes(bp.NetFileName(), "garbage");
-    bp.Revert();   // from the engine file, which the engine refuses
+    bp.Revert();   // from the engine file, which the engine refuses: not the project's network
     EXPECT_FALSE(bp.NetReady());
     EXPECT_EQ(QFile(bp.NetFileName()).size(), 0);
+    EXPECT_EQ(prompts.Boxes().size(), 1u);
+}
+
+TEST_F(Snapshots, AProjectWithADamagedSavedNetworkOpensWithOneMessage)
+{
+    QString path;
+    {
+        TestSFam sf;
+        sf.Initialize(folder + "/damaged.kvp");
+        sf.Attach(source, "Data");
+        NetTest::Configure(sf, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 13}, {"Y", roleSFamPredict}});
+        sf.SetTrainHigh(40);
+        sf.SetTestHigh(40);
+        sf.SetAlpha(0.25f);
+        sf.BuildClassList();
+        sf.SaveConfig();
+        path = sf.ProjectFileName();
+        kdb::Database db = kdb::Database::Open(path, false, false);
+        db.Execute("INSERT INTO Snapshots (DateSaved, Snapshot) VALUES ('2026-01-01 00:00:00', ?)",
+                   {QByteArray("KVNET damaged beyond reading")});
+    }
+    prompts.ExpectBox(MsgResult::Ok);
+    TestSFam sf;
+    sf.Initialize(path);
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.LastBox().title, "CSFam::LoadSnapshot");
+    EXPECT_FALSE(sf.NetReady());
+    EXPECT_EQ(sf.Alpha(), 0.25f);   // the other settings as they were
+    EXPECT_EQ(sf.TableName(), "Data");
+    EXPECT_EQ(sf.Test(), TestOutcome::NoNetwork);
+    sf.Revert();   // once per project
+    EXPECT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(NetTest::ConfigValue(path, "Alpha").toText(), "0.25");
 }
 
 TEST_F(Snapshots, LoadingWhileTheEngineFileHoldsANetworkKeepsTheBestErrorInMemory)

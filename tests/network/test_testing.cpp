@@ -124,14 +124,15 @@ TEST_F(Testing, TheRebuiltProjectHoldsWhatMemoryHoldsAndKeepsOtherRows)
         bp.PutProperty(db, "Process", "5");
     }
     bp.SetLearnRate(0.7f);
-    host.navigationSaved.clear();
+    host.step = 7;
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
     ASSERT_EQ(bp.Test(), TestOutcome::Done);   // the second one replaces the first one's rows
     EXPECT_EQ(NetTest::ConfigValue(path, "LearnRate").toText(), "0.7");
     EXPECT_EQ(NetTest::ConfigValue(path, "Process").toText(), "5");
-    EXPECT_EQ(host.navigationSaved, QStringList({path, path}));
+    EXPECT_EQ(NetTest::ConfigValue(path, "Navigate").toText(), "7");
     kdb::Database db = kdb::Database::Open(path, false, true);
-    EXPECT_EQ(db.Scalar("PRAGMA freelist_count").toInt(-1), 0);   // compacted
+    // The second test's rows took the pages the first one's freed.
+    EXPECT_LE(db.Scalar("PRAGMA freelist_count").toInt(-1) * 4, db.Scalar("PRAGMA page_count").toInt());
     EXPECT_EQ(db.RecordCount("Test"), 20);
     EXPECT_EQ(db.RecordCount("FieldConfig"), bp.DDO()->NumFields());
     EXPECT_EQ(db.RecordCount("Snapshots"), 1);
