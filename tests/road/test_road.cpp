@@ -6,6 +6,7 @@
 
 #include "browse/browsemodel.h"
 #include "browse/browsegrid.h"
+#include "browse/finddialog.h"
 #include "browse/frmbrowse.h"
 #include "charts/frmmatrix.h"
 #include "charts/frmscatter.h"
@@ -15,6 +16,7 @@
 #include "config/rangeselector.h"
 #include "config/splitdialog.h"
 #include "core/prompts.h"
+#include "core/widgets/helpwindow.h"
 #include "core/widgets/commandbar.h"
 #include "data/datadef.h"
 #include "kdb/kdb.h"
@@ -38,6 +40,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QItemSelectionModel>
 #include <QSpinBox>
 #include <QTableView>
@@ -268,7 +271,34 @@ protected:
         EXPECT_TRUE(On(QStringLiteral("mnuSortAsc")) && On(QStringLiteral("mnuMarkAll")) && On(QStringLiteral("mnuExport")));
         const int col = ColumnOf(w, table, field);
         ASSERT_GE(col, 0);
+        EXPECT_EQ(HelpWindow::PageFor(modMenu::HelpContextOf(w)),
+                  gProjectType == ntBackProp ? QStringLiteral("qrc:/help/test-results.html") : QStringLiteral("qrc:/help/sfam-results.html"));
+
+        // Find: a value that stands once in the column, searched downwards from the top. (The
+        // SFAM browser sorts by the column the find dialog searched last.)
+        QStringList texts;
+        for (int r = 0; r < rows; ++r)
+            texts << Cell(w, r, col).toString();
+        int once = -1;
+        for (int r = 5; r < rows && once < 0; ++r)
+            if (texts.count(texts[r]) == 1)
+                once = r;
+        ASSERT_GE(once, 0);
         w->tgBrowse->SetCurrent(0, col);
+        Click(QStringLiteral("mnuFind"));
+        frmFind* find = frmFind::Existing();
+        ASSERT_TRUE(find);
+        EXPECT_TRUE(find->isVisible());
+        find->cmbFind->setEditText(texts[once]);
+        find->optDown->setChecked(true);
+        find->cmdFindNext->click();
+        Flush();
+        EXPECT_EQ(w->tgBrowse->CurrentRow(), once);
+        EXPECT_EQ(find->windowTitle(), QStringLiteral("Find - '%1' Found").arg(texts[once]));
+        find->cmdCancel->click();
+        Flush();
+
+        // Sorted by that column: the status names it and the rows follow it.
         Click(QStringLiteral("mnuSortAsc"));
         EXPECT_EQ(Status(), QStringLiteral("Sorted by:  [%1]").arg(field));
         double last = -1e300;
@@ -286,6 +316,7 @@ protected:
         Click(QStringLiteral("mnuUnmarkAll"));
         EXPECT_EQ(Marked(path), 0);
         QTableView* pane = w->tgBrowse->DataPane();
+        pane->selectionModel()->clearSelection();
         for (int r = 1; r <= 3; ++r)
             pane->selectionModel()->select(pane->model()->index(r, col),
                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -357,7 +388,7 @@ protected:
 
     static QString ResultsTitle()
     {
-        return gProjectType == ntBackProp ? QStringLiteral("Browse Test Results") : QStringLiteral("Browse");
+        return QStringLiteral("Browse Test Results");
     }
 
     int trainHigh = 0;
@@ -405,6 +436,13 @@ TEST_F(Road, BackPropagationOverWeeklySales)
     Click(QStringLiteral("mnuSeries"));
     Shot(Kind() + QStringLiteral("-series"));
 
+    // The whole table, then the results.
+    Click(QStringLiteral("mnuBPShowAll"));
+    ASSERT_TRUE(Browser());
+    EXPECT_EQ(Browser()->windowTitle(), QStringLiteral("Browse All"));
+    EXPECT_EQ(Browser()->RowCount(), 312);
+    EXPECT_EQ(HelpWindow::PageFor(modMenu::HelpContextOf(Browser())), QStringLiteral("qrc:/help/browse-all.html"));
+    EXPECT_FALSE(On(QStringLiteral("mnuMarkAll")) || On(QStringLiteral("mnuExport")));
     Click(QStringLiteral("mnuBPBrowseTest"));
     SortMarkExport(path, QStringLiteral("LinkDataSource"), QStringLiteral("Advertising"), 312 - trainHigh);
     CloseAndCheck(path);
@@ -437,6 +475,9 @@ TEST_F(Road, SfamOverSeeds)
     EXPECT_EQ(matrix->windowTitle(), QStringLiteral("SFAM Confusion Matrix"));
     EXPECT_TRUE(On(QStringLiteral("mnuMatrix")) && On(QStringLiteral("mnuSFBrowseTest")) && On(QStringLiteral("mnuSFShowErrors")));
 
+    int64_t wrong = matrix->Count().total;
+    for (int c = 0; c < 3; ++c)
+        wrong -= matrix->Count().At(c, c);
     // Drill down on the first class's diagonal cell.
     const QModelIndex cell = matrix->Grid->model()->index(0, 0);
     const int diagonal = cell.data().toInt();
@@ -449,8 +490,17 @@ TEST_F(Road, SfamOverSeeds)
     EXPECT_EQ(Browser()->RowCount(), diagonal);
     Shot(Kind() + QStringLiteral("-drilldown"));
 
+    // The wrong predictions: as many as the matrix has off its diagonal.
+    Click(QStringLiteral("mnuSFShowErrors"));
+    ASSERT_TRUE(Browser());
+    EXPECT_EQ(Browser()->RowCount(), wrong);
+
     Click(QStringLiteral("mnuSFBrowseTest"));
     SortMarkExport(path, QStringLiteral("LinkDataSource"), QStringLiteral("Length"), 300 - trainHigh);
+    if (wrong == 0) {
+        Click(QStringLiteral("mnuSFFindError"));
+        EXPECT_EQ(Status(), QStringLiteral("There are no incorect predictions in this test data."));
+    }
     CloseAndCheck(path);
     Reopen(path);
     SnapshotSplitRevert(path, 300);
