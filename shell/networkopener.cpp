@@ -76,6 +76,8 @@ QString folderOf(const QString& path)
 // Leads the user to the view of the furthest finished step of the project's road.
 void resumeAtFurthestStep()
 {
+    // The splash stays on top and would hide the view (the row split is a modal dialog).
+    modMenu::HideSplash();
     CProcess& process = gProcess();
     if (process.IsTested()) {
         gNavigate().Navigate(navTested);

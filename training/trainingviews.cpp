@@ -6,6 +6,7 @@
 #include "core/widgets/hourglass.h"
 #include "core/widgets/statusmsg.h"
 #include "core/widgets/toolstate.h"
+#include "core/widgets/updatelock.h"
 #include "core/widgets/veltra.h"
 #include "network/backprop.h"
 #include "network/process.h"
@@ -44,30 +45,10 @@ frmMain* mainForm()
     return qobject_cast<frmMain*>(gVeltra().MainForm());
 }
 
-// Drawing of the main window held off while the bands change; released on every way out.
-class UpdateLock {
-public:
-    UpdateLock() : m_form(gVeltra().MainForm())
-    {
-        if (m_form)
-            m_form->setUpdatesEnabled(false);
-    }
-    ~UpdateLock()
-    {
-        if (m_form)
-            IgnoreErrors([&] { m_form->setUpdatesEnabled(true); });
-    }
-    UpdateLock(const UpdateLock&) = delete;
-    UpdateLock& operator=(const UpdateLock&) = delete;
-
-private:
-    QPointer<QWidget> m_form;
-};
-
 // The training bar goes, the standard bar comes back.
 void StandardBand()
 {
-    UpdateLock lock;
+    CUpdateLock lock(gVeltra().MainForm());
     CCommandBar* bar = MainToolBar();
     if (!bar)
         return;
@@ -184,7 +165,7 @@ void MenuBProp()
 {
     Procedure(QStringLiteral("modMenu::MenuBProp"), [&] {
         CHourglass hourglass(true);
-        UpdateLock lock;
+        CUpdateLock lock(gVeltra().MainForm());
         modMenu::RemoveChildForms();
         const bool sfam = gProjectType == ntSFam;
         TrainBarTools::SetVisible(QStringLiteral("mnuTrainBPJogWeights"), !sfam);

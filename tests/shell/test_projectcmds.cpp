@@ -3,6 +3,7 @@
 // marked rows.
 #include "core/regsettings.h"
 #include "core/widgets/commandbar.h"
+#include "core/widgets/splash.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/veltra.h"
 #include "data/dbutilities.h"
@@ -250,6 +251,20 @@ TEST_F(ProjectCommands, ReopeningResumesAtTheFurthestFinishedStep)
         modMenu::FileClose();
     }
     EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+// The splash stays on top: a view resumed at start-up (the modal row split among them) would
+// open under it, its buttons hidden and the splash out of reach of the mouse.
+TEST_F(ProjectCommands, TheResumedViewOpensWithTheSplashHidden)
+{
+    const QString path = MakeProject("configured.kvp", CProcess::kConfigured);
+    QPointer<frmSplash> splash = new frmSplash;
+    splash->show();
+    bool splashUpAtTheView = true;
+    modMenu::Views().SetLimits = [&] { splashUpAtTheView = splash && splash->isVisible(); };
+    modMenu::FileOpen(path);
+    EXPECT_FALSE(splashUpAtTheView);
+    delete splash;
 }
 
 TEST_F(ProjectCommands, AProjectThatFailsToOpenLeavesNoNetworkObjectInUse)

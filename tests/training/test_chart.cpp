@@ -270,7 +270,9 @@ TEST(ChartBars, WidthsPositionsTheThirtyRuleAndTheMarkedPoint)
     EXPECT_EQ(s2p3->fillColor, 0xFF0000);
     EXPECT_EQ(bars[4]->fillColor, ChartDefaults::SeriesColors[0]);
     state.markPoint = -1;
-    for (const DisplayItem* bar : Paint(state).list.Of(Role::Bar))
+    // The painting is kept: a range over a temporary's list would read freed items.
+    const ChartPainting unmarked = Paint(state);
+    for (const DisplayItem* bar : unmarked.list.Of(Role::Bar))
         EXPECT_EQ(bar->fillColor, ChartDefaults::SeriesColors[size_t(bar->series - 1)]);
 
     // Width 15 or less becomes 30; halves go to the even width. Plot right = width - 120,
