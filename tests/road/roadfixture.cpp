@@ -74,7 +74,7 @@ bool RoadTest::WaitFor(const std::function<bool()>& done, int ms)
     return true;
 }
 
-void RoadTest::Click(const QString& tool)
+void RoadTest::Click(const QString& tool, bool settle)
 {
     CCommandBar* bar = main->MainToolBar();
     ASSERT_TRUE(bar->HasTool(tool)) << tool.toStdString();
@@ -83,7 +83,8 @@ void RoadTest::Click(const QString& tool)
     const std::vector<CBandTool*> copies = bar->Copies(tool);
     ASSERT_FALSE(copies.empty()) << tool.toStdString() << " is on no band";
     bar->Click(*copies.front());
-    Flush();
+    if (settle)
+        Flush();
 }
 
 void RoadTest::Shot(const QString& name, QWidget* w) const

@@ -26,7 +26,9 @@ protected:
     static bool WaitFor(const std::function<bool()>& done, int ms = 20000);
 
     // A click on the tool's first copy, as the user's click; the tool must be visible and on.
-    void Click(const QString& tool);
+    // Then the event loop turns a little, unless `settle` is false (a click that starts a run
+    // is looked at before the run's first step).
+    void Click(const QString& tool, bool settle = true);
     bool On(const QString& tool) const;
     bool Shown(const QString& tool) const;
     // The status bar's main panel, trimmed, and a named panel as it is.

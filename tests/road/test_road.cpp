@@ -199,7 +199,7 @@ protected:
     // once `passes` passes are done (or when it ends by itself).
     void TrainThenStop(CTrainWindow* w, int passes)
     {
-        Click(QStringLiteral("mnuTrainBPTrain"));
+        Click(QStringLiteral("mnuTrainBPTrain"), false);
         EXPECT_TRUE(w->RunActive());
         EXPECT_FALSE(On(QStringLiteral("mnuTrainBPTrain")) || On(QStringLiteral("mnuTrainBPExit")));
         EXPECT_TRUE(WaitFor([&] { return !w->RunActive() || CurrentNetwork()->CyclesCompleted() >= passes; }));
@@ -295,6 +295,7 @@ protected:
         Flush();
         EXPECT_EQ(w->tgBrowse->CurrentRow(), once);
         EXPECT_EQ(find->windowTitle(), QStringLiteral("Find - '%1' Found").arg(texts[once]));
+        Shot(Kind() + QStringLiteral("-find"));
         find->cmdCancel->click();
         Flush();
 
@@ -443,6 +444,7 @@ TEST_F(Road, BackPropagationOverWeeklySales)
     EXPECT_EQ(Browser()->RowCount(), 312);
     EXPECT_EQ(HelpWindow::PageFor(modMenu::HelpContextOf(Browser())), QStringLiteral("qrc:/help/browse-all.html"));
     EXPECT_FALSE(On(QStringLiteral("mnuMarkAll")) || On(QStringLiteral("mnuExport")));
+    Shot(Kind() + QStringLiteral("-browseall"));
     Click(QStringLiteral("mnuBPBrowseTest"));
     SortMarkExport(path, QStringLiteral("LinkDataSource"), QStringLiteral("Advertising"), 312 - trainHigh);
     CloseAndCheck(path);
