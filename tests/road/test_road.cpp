@@ -295,7 +295,7 @@ protected:
         Flush();
         EXPECT_EQ(w->tgBrowse->CurrentRow(), once);
         EXPECT_EQ(find->windowTitle(), QStringLiteral("Find - '%1' Found").arg(texts[once]));
-        Shot(Kind() + QStringLiteral("-find"));
+        Shot(Kind() + QStringLiteral("-find"), find);
         find->cmdCancel->click();
         Flush();
 
