@@ -39,12 +39,6 @@ ModalAnswerer& ModalAnswerer::Then(Answer answer)
     return *this;
 }
 
-ModalAnswerer& ModalAnswerer::Ignore(QWidget* modal)
-{
-    m_done.emplace_back(modal);
-    return *this;
-}
-
 void ModalAnswerer::poll()
 {
     QWidget* modal = QApplication::activeModalWidget();

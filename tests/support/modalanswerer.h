@@ -26,8 +26,6 @@ public:
     ModalAnswerer& operator=(const ModalAnswerer&) = delete;
 
     ModalAnswerer& Then(Answer answer);
-    // A modal window that was open before the answerer and stays open past it: never answered.
-    ModalAnswerer& Ignore(QWidget* modal);
     int Answered() const { return m_answered; }
     // The class names of the dialogs answered, in order.
     const std::vector<QString>& Seen() const { return m_seen; }
