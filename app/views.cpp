@@ -1,6 +1,7 @@
 #include "app/views.h"
 
 #include "browse/browseviews.h"
+#include "browse/findviews.h"
 #include "charts/chartviews.h"
 #include "config/frmconfprj.h"
 #include "config/splitcommand.h"
@@ -10,6 +11,7 @@
 void AppViews::Install()
 {
     BrowseViews::Install();
+    FindViews::Install();
     ConfigureViews::Install();
     SplitViews::Install();
     TrainingViews::Install();

@@ -50,6 +50,17 @@ QString CellTip()
     return QStringLiteral("Double Click Or Space Bar To Set Mark");
 }
 
+bool IsSortKey(const BrowseSortKeys& keys, const BrowseColumn& column)
+{
+    for (const BrowseSortKey& k : keys) {
+        if (k.IsFree())
+            break;
+        if (k.column == column)
+            return true;
+    }
+    return false;
+}
+
 Grid TestResults(const BrowseQuery& query, const CDataDef& ddo)
 {
     Grid g;
@@ -99,12 +110,7 @@ Grid TestResults(const BrowseQuery& query, const CDataDef& ddo)
                 }
             }
         }
-        for (const BrowseSortKey& k : query.sortKeys) {
-            if (k.IsFree())
-                break;
-            if (k.column == bc)
-                col.underline = true;
-        }
+        col.underline = IsSortKey(query.sortKeys, bc);
         g.columns.push_back(col);
     }
     return g;

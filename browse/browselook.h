@@ -61,6 +61,10 @@ struct Grid {
     std::vector<Column> columns;
 };
 
+// True when `column` is one of the sort keys (up to the first free slot): its heading is
+// underlined.
+bool IsSortKey(const BrowseSortKeys& keys, const BrowseColumn& column);
+
 // The layout of a test-results browse over `query` (fixed result columns first). The
 // prediction field's type and range choose the number format of a numeric prediction (SFAM
 // classes keep their text); unused fields are grey; sort keys are underlined.

@@ -3,7 +3,9 @@
 #include "browse/browsegrid.h"
 #include "browse/browsemodel.h"
 #include "browse/builders.h"
+#include "browse/findviews.h"
 #include "browse/frmbrowse.h"
+#include "browse/sfambrowse.h"
 #include "browse/testbrowse.h"
 #include "core/errorbox.h"
 #include "core/widgets/hourglass.h"
@@ -33,15 +35,16 @@ void removeChildForms()
     modMenu::RemoveChildForms();
 }
 
-// The browser of the project's kind for test results. Until the SFAM browser comes, an SFAM
-// view gets the shared base browser.
+// The browser of the project's kind for test results.
 std::shared_ptr<CBrowseBase> resultBrowser()
 {
     if (gProjectType == ntBackProp)
         return std::make_shared<CTestBrowse>();
-    return std::make_shared<CBrowseBase>();
+    return std::make_shared<CSFamBrowse>();
 }
 
+// Called with a std::shared_ptr<CBrowseBase> exactly: a pointer of a derived browser would let
+// argument-dependent lookup pick std::bind instead.
 void bind(frmBrowse* window, std::shared_ptr<CBrowseBase> browser)
 {
     gBrowseForm() = window;
@@ -59,6 +62,7 @@ void openResults(const std::function<frmBrowse*()>& builder)
         if (frmBrowse* window = builder()) {
             bind(window, resultBrowser());
             gNavigate().Navigate(navBrowsing);
+            FindViews::AttachIMode();
         }
     }
     Utilities::StatusMessage(QStringLiteral("Browsing results of tested data."));
@@ -71,7 +75,7 @@ void special(int kind, const QString& title, const QString& status)
         removeChildForms();
         if (gProjectType == ntSFam) {
             if (frmBrowse* window = dbUtilities::BuildSpcBrowser(kind)) {
-                bind(window, std::make_shared<CBrowseBase>());
+                bind(window, std::shared_ptr<CBrowseBase>(std::make_shared<CSFamBrowse>()));
                 gNavigate().Navigate(navBrowsing);
             }
         }
@@ -131,7 +135,7 @@ void ShowDefBrowser()
         frmBrowse* window = dbUtilities::BuildDefBrowser();
         if (!window)
             return;
-        bind(window, std::make_shared<CBrowseBase>());
+        bind(window, std::shared_ptr<CBrowseBase>(std::make_shared<CBrowseAll>()));
         QCoreApplication::processEvents();
         gNavigate().Navigate(navBrowseAll);
         Utilities::StatusMessage(QStringLiteral("Browsing entire data set."));

@@ -31,10 +31,8 @@ frmBrowse::frmBrowse(QWidget* parent) : QWidget(parent)
     tgBrowse->SetModel(m_model);
     picIMode = new QWidget(this);
     picIMode->setObjectName(QStringLiteral("picIMode"));
-    tgIMode = new QTableView(picIMode);
+    tgIMode = new CBrowseGrid(picIMode);
     tgIMode->setObjectName(QStringLiteral("tgIMode"));
-    tgIMode->horizontalHeader()->hide();
-    tgIMode->verticalHeader()->hide();
     picIMode->resize(Twips::ToWholePixels(9000), Twips::ToWholePixels(BrowseLayout::StripHeight));
     picIMode->hide();
     resize(Twips::ToWholePixels(9000), Twips::ToWholePixels(6000));

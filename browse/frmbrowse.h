@@ -28,7 +28,7 @@ public:
 
     CBrowseGrid* tgBrowse = nullptr;
     QWidget* picIMode = nullptr;
-    QTableView* tgIMode = nullptr;
+    CBrowseGrid* tgIMode = nullptr; // the interactive row's two-pane grid
 
     // The row count shown while the window is active; -1: none.
     int64_t RowCount() const { return mRowCount; }

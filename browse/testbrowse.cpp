@@ -1,6 +1,7 @@
 #include "browse/testbrowse.h"
 
 #include "browse/browsegrid.h"
+#include "browse/finddialog.h"
 #include "browse/frmbrowse.h"
 #include "browse/rowsource.h"
 #include "core/errorbox.h"
@@ -110,6 +111,7 @@ void CBrowseBase::ShowFind()
         if (mTG)
             mCol = mTG->CurrentColumn();
     });
+    frmFind::ShowFor(this);
 }
 
 BrowseLook::Grid CBrowseBase::Layout() const

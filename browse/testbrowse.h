@@ -30,7 +30,7 @@ public:
     void Refresh() override;
     void Destroy() override;
     CBrowseGrid* Grid() const override;
-    // Remembers the grid's current column; the find dialog itself comes with the find work.
+    // Remembers the grid's current column and shows the find dialog for this browser.
     void ShowFind() override;
     void SortASC() override { BuildSort(false); }
     void SortDESC() override { BuildSort(true); }
@@ -52,6 +52,13 @@ public:
     // "mnuBrowse" pops up at the mouse; -1 does nothing more.
     void HeadingMenu(int column);
 
+    // The find dialog's events (browse/finddialog.cpp): the dialog takes the grid's current
+    // column (never the mark column) and names it; Find Next moves to the next matching row.
+    void FindActivate();
+    void FindNext(const QString& text, bool matchCase, bool dirDown);
+    // Makes `row` current (selected, in view) with `column` as the current column.
+    void ShowRow(int64_t row, int column);
+
 protected:
     // What a kind of browser changes.
     // Empty: the window keeps the caption its builder gave it.
@@ -59,6 +66,7 @@ protected:
     virtual CNetworkProject* Network() const;
     virtual BrowseLook::Grid Layout() const;
     virtual QString SortTitle() const { return QStringLiteral("CBrowseBase::BuildSort"); }
+    virtual QString FindTitle() const { return QStringLiteral("CBrowseBase::mFFind_FindNext"); }
 
     // Lays the grid out again from the network's data definition and the query.
     void FormatGrid();
@@ -77,4 +85,5 @@ protected:
     QString Caption() const override { return QStringLiteral("Browse Test Results"); }
     CNetworkProject* Network() const override;
     QString SortTitle() const override { return QStringLiteral("CTestBrowse::BuildSort"); }
+    QString FindTitle() const override { return QStringLiteral("CTestBrowse::mFFind_FindNext"); }
 };

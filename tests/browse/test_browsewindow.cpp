@@ -334,7 +334,8 @@ TEST_F(BrowseWindow, SFamDrillDownsFilterNumericAndTextClasses)
     w = Current();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->Data1().RowCount(), 10);
-    EXPECT_EQ(w->windowTitle(), "Browse Incorrect Predictions");
+    // The SFAM browser names the window once it is bound.
+    EXPECT_EQ(w->windowTitle(), "Browse Test Results");
     EXPECT_EQ(MainPanel(), "Browsing incorrect predictions.");
     EXPECT_TRUE(main->MainToolBar()->Enabled("mnuSFFindError"));
     // Marking all in the errors view marks only its rows.
@@ -343,7 +344,7 @@ TEST_F(BrowseWindow, SFamDrillDownsFilterNumericAndTextClasses)
     EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test WHERE Mark = -1 AND MainPrimaryKey % 3 <> 0"), 0);
     modMenu::MENU_SFShowCorrect();
     EXPECT_EQ(Current()->Data1().RowCount(), 20);
-    EXPECT_EQ(Current()->windowTitle(), "Browse Correct Predictions");
+    EXPECT_EQ(Current()->windowTitle(), "Browse Test Results");
     EXPECT_FALSE(main->MainToolBar()->Enabled("mnuSFFindError"));
     // Another kind lists every row and keeps the window's caption.
     frmBrowse* any = dbUtilities::BuildSpcBrowser(7);

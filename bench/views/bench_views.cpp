@@ -1,0 +1,359 @@
+// The road's heavy steps through the program's real windows (offscreen) on generated projects
+// of 1,000,000 rows and 10 inputs, back-propagation and a 3-class SFAM: 20 training passes in
+// the training window with the longest stall of the event loop, Finish (the test and the result
+// view), the scatter chart and the time series painted, the results browser opened, a jump to
+// the last row, a sort, a mark; the confusion matrix counted and shown. Beside each, the bare
+// engine or the bare sqlite3 work of the same step in the same run, and the peak memory.
+#include "app/views.h"
+#include "browse/browsemodel.h"
+#include "browse/browsegrid.h"
+#include "browse/frmbrowse.h"
+#include "browse/testbrowse.h"
+#include "charts/frmmatrix.h"
+#include "charts/frmscatter.h"
+#include "charts/frmseries.h"
+#include "core/apppaths.h"
+#include "core/widgets/commandbar.h"
+#include "core/widgets/statusbar.h"
+#include "core/widgets/veltra.h"
+#include "data/datadef.h"
+#include "kdb/kdb.h"
+#include "network/backprop.h"
+#include "network/process.h"
+#include "network/sfam.h"
+#include "shell/frmmain.h"
+#include "shell/modmenu.h"
+#include "shell/navigate.h"
+#include "shell/networkopener.h"
+#include "shell/viewprocs.h"
+#include "training/frmtrainsf.h"
+#include "training/trainingviews.h"
+#include "training/trainwindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QRandomGenerator>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <sqlite3.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <thread>
+
+namespace {
+constexpr int kRows = 1000000;
+constexpr int kInputs = 10;
+constexpr int kTrainRows = 20000;
+
+double seconds(const std::function<void()>& f)
+{
+    QElapsedTimer t;
+    t.start();
+    f();
+    return t.nsecsElapsed() / 1e9;
+}
+
+double peakMb()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss / 1024.0;
+}
+
+void flush()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+// Turns the event loop until `done`; the longest gap between two turns is the stall a user
+// would feel.
+double loopUntil(const std::function<bool()>& done, double& longestMs)
+{
+    QElapsedTimer total, gap;
+    total.start();
+    gap.start();
+    longestMs = 0;
+    while (!done()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        longestMs = std::max(longestMs, gap.nsecsElapsed() / 1e6);
+        gap.restart();
+    }
+    return total.nsecsElapsed() / 1e9;
+}
+
+// ID, X1..X10, Y (a smooth function of the inputs), Kind (3 classes that follow X1).
+void makeSource(const QString& path)
+{
+    kdb::Database db = kdb::Database::Create(path);
+    QString columns, marks = "?";
+    for (int j = 1; j <= kInputs; ++j) {
+        columns += QString(", X%1 REAL").arg(j);
+        marks += ",?";
+    }
+    db.Execute("CREATE TABLE Data (ID INTEGER PRIMARY KEY" + columns + ", Y REAL, Kind TEXT)");
+    kdb::Transaction t(db);
+    kdb::Statement ins = db.Prepare("INSERT INTO Data VALUES (" + marks + ",?,?)");
+    QRandomGenerator rng(42);
+    for (int r = 1; r <= kRows; ++r) {
+        ins.Bind(1, int64_t(r));
+        double y = 0, x1 = 0;
+        for (int j = 1; j <= kInputs; ++j) {
+            const double x = rng.generateDouble() * 100.0;
+            if (j == 1)
+                x1 = x;
+            y += x / kInputs;
+            ins.Bind(j + 1, x);
+        }
+        ins.Bind(kInputs + 2, y + rng.generateDouble() * 5);
+        ins.Bind(kInputs + 3, QString(x1 < 33 ? "low" : x1 < 66 ? "mid" : "high"));
+        while (ins.Step()) {
+        }
+        ins.Reset();
+    }
+    t.Commit();
+}
+
+template <class Net>
+void configure(Net& net, const QString& predict, int16_t role)
+{
+    CDataDef& ddo = *net.DDO();
+    ddo.GatherStats(false);
+    for (int16_t i = 1; i <= ddo.NumFields(); ++i) {
+        const QString name = ddo.FieldName(i);
+        ddo.SetUserMatchType(i, name.startsWith('X') ? int16_t(roleInput) : name == predict ? role : int16_t(roleUnused));
+        ddo.SetUserMin(i, 0);
+        ddo.SetUserMax(i, 100);
+    }
+    net.SetTrainLow(1);
+    net.SetTrainHigh(kTrainRows);
+    net.SetTestLow(1);
+    net.SetTestHigh(kRows);
+}
+
+template <class T>
+T* window(frmMain* main)
+{
+    for (QMdiSubWindow* sub : main->MdiArea()->subWindowList())
+        if (auto* w = qobject_cast<T*>(sub->widget()))
+            return w;
+    return nullptr;
+}
+
+void showRow(frmBrowse* w, int row)
+{
+    for (int i = 0; i < 5 && !w->Model()->CachedRow(row); ++i) {
+        w->tgBrowse->DataPane()->viewport()->repaint();
+        w->tgBrowse->FixedPane()->viewport()->repaint();
+        QCoreApplication::processEvents();
+    }
+}
+
+// One statement stepped to its end through sqlite3 alone, the source attached.
+double bare(const QString& project, const QString& source, const QString& sql)
+{
+    return seconds([&] {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(project.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        const QString attach = "ATTACH DATABASE '" + source + "' AS src";
+        sqlite3_exec(db, attach.toUtf8().constData(), nullptr, nullptr, nullptr);
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr);
+        while (sqlite3_step(st) == SQLITE_ROW) {
+        }
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+    });
+}
+
+void line(const char* what, double value, const char* unit, const char* beside = "")
+{
+    std::printf("  %-46s %9.3f %-3s %s\n", what, value, unit, beside);
+}
+
+// 20 passes (or SFAM cycles) through the training window, then Finish.
+void trainAndFinish(frmMain* main, int passes, bool sfam)
+{
+    modMenu::MenuBProp();
+    flush();
+    CTrainWindow* w = TrainingViews::Window();
+    if (!w) {
+        std::printf("  the training window did not open\n");
+        return;
+    }
+    if (sfam) {
+        if (auto* sf = qobject_cast<frmTrainSF*>(w))
+            sf->chkContinuous()->setChecked(passes > 1);
+    }
+    double stall = 0;
+    modMenu::TrainBar("mnuTrainBPTrain");
+    const double run = loopUntil([&] { return !w->RunActive() || CurrentNetwork()->CyclesCompleted() >= passes; }, stall);
+    if (w->RunActive()) {
+        modMenu::TrainBar("mnuTrainBPStop");
+        double stopStall = 0;
+        loopUntil([&] { return !w->RunActive(); }, stopStall);
+        stall = std::max(stall, stopStall);
+    }
+    const int done = CurrentNetwork()->CyclesCompleted();
+    char beside[96];
+    std::snprintf(beside, sizeof beside, "[%d %s, %.2f per s]", done, sfam ? "cycles" : "passes", done / run);
+    line("training in the window", run, "s", beside);
+    line("  longest stall of the event loop", stall, "ms", "(target <= 250 ms)");
+    double finishStall = 0;
+    const double finish = seconds([&] {
+        modMenu::TrainBar("mnuTrainBPExit");
+        loopUntil([&] { return gProcess().IsTested() && (window<frmScatter>(main) || window<frmMatrix>(main)); },
+                  finishStall);
+    });
+    line(sfam ? "Finish: test and confusion matrix shown" : "Finish: test and scatter chart shown", finish, "s");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    QTemporaryDir dir;
+    AppPaths::SetProgramFolder(dir.path() + "/program");
+    const QString source = dir.path() + "/source.mdb";
+    std::printf("bench_views: %d rows, %d inputs, %u cores\n", kRows, kInputs, std::thread::hardware_concurrency());
+    std::printf("  %-46s %9.3f s\n", "source made", seconds([&] { makeSource(source); }));
+
+    NetworkProjectOpener opener;
+    auto* main = new frmMain();
+    gVeltra().SetMainForm(main);
+    gVeltra().StatusBar().Initialize(main->MainStatusBar()->StatusBar());
+    gNavigate().Bind(main->MainToolBar());
+    main->resize(1280, 1000);
+    main->show();
+    AppViews::Install();
+    flush();
+
+    // --- Back-propagation --------------------------------------------------------------------
+    std::printf("back-propagation (training rows 1-%d, testing rows 1-%d)\n", kTrainRows, kRows);
+    const QString bpFile = dir.path() + "/bp.kvp";
+    {
+        auto bp = std::make_shared<CBackProp>();
+        bp->Initialize(bpFile);
+        bp->Attach(source, "Data");
+        configure(*bp, "Y", roleBPPredict);
+        bp->SaveConfig();
+        // The bare engine: five passes and a test of every row, straight on the network object.
+        double longest = 0;
+        const double five = seconds([&] {
+            for (int p = 0; p < 5; ++p)
+                longest = std::max(longest, seconds([&] { bp->Train(); }) * 1000);
+        });
+        char beside[64];
+        std::snprintf(beside, sizeof beside, "[%.2f per s, longest call %.0f ms]", 5 / five, longest);
+        line("bare engine, 5 training calls", five, "s", beside);
+        bp->Verify();
+        line("bare engine, test of every row", seconds([&] { bp->Test(); }), "s");
+        bp->Reset();
+        gBackProp() = bp;
+        gProjectType = ntBackProp;
+        gProcess() = CProcess();
+        gProcess().SetIsConfigured(true);
+        gProcess().SetIsSplit(true);
+        gNavigate().Navigate(navSplit);
+    }
+    trainAndFinish(main, 20, false);
+    if (frmScatter* scatter = window<frmScatter>(main)) {
+        line("scatter chart painted into an image", seconds([&] { scatter->Render(QSize(1000, 700)); }) * 1000, "ms");
+    }
+    for (int zoom : {1, 8, 64}) {
+        modMenu::ShowSeries();
+        flush();
+        frmSeries* series = window<frmSeries>(main);
+        if (!series)
+            break;
+        series->updZoom->setValue(zoom);
+        char what[64];
+        std::snprintf(what, sizeof what, "time series painted at zoom %d", zoom);
+        line(what, seconds([&] { series->grab(); }) * 1000, "ms");
+    }
+
+    {
+        frmBrowse* w = nullptr;
+        const double open = seconds([&] {
+            modMenu::BrowseTest();
+            w = qobject_cast<frmBrowse*>(gBrowseForm().data());
+            if (w)
+                showRow(w, 0);
+        });
+        line("results browser opened, first rows shown", open, "s", "(target < 0.5 s)");
+        if (w) {
+            while (w->Data1().Loading()) {
+                QCoreApplication::processEvents();
+                QThread::msleep(1);
+            }
+            const int rows = w->Model()->rowCount();
+            line("jump to the last row", seconds([&] {
+                     w->tgBrowse->DataPane()->scrollToBottom();
+                     showRow(w, rows - 1);
+                 }), "s", "(target < 0.1 s)");
+            const int x5 = w->RecordSource().ColumnIndex({"LinkDataSource", "X5", 0});
+            line("sort by a source column (X5)", seconds([&] {
+                     w->tgBrowse->SetCurrent(0, x5);
+                     modMenu::SortASC();
+                     showRow(w, 0);
+                 }), "s", "(target < 2 s)");
+            if (auto* browser = dynamic_cast<CBrowseBase*>(gDataBrowse().get())) {
+                browser->ToggleMark(0);
+                line("a mark toggled and written", seconds([&] { browser->ToggleMark(1); }) * 1000, "ms", "(target < 10 ms)");
+            }
+        }
+        modMenu::CloseBrowsers();
+        flush();
+        line("bare sqlite3, the results joined in key order",
+             bare(bpFile, source, "SELECT t.MainPrimaryKey FROM Test AS t JOIN src.Data AS s ON s.ID = t.MainPrimaryKey ORDER BY t.rowid"), "s");
+        line("bare sqlite3, the same sorted by X5",
+             bare(bpFile, source, "SELECT t.MainPrimaryKey FROM Test AS t JOIN src.Data AS s ON s.ID = t.MainPrimaryKey ORDER BY s.X5"), "s");
+    }
+    std::printf("  %-46s %9.1f MB\n", "peak memory so far", peakMb());
+    modMenu::RemoveChildForms();
+    flush();
+    gBackProp().reset();
+
+    // --- SFAM, 3 classes ---------------------------------------------------------------------
+    std::printf("SFAM, 3 classes (training rows 1-%d, testing rows 1-%d)\n", kTrainRows, kRows);
+    const QString sfFile = dir.path() + "/sf.kvp";
+    {
+        auto sf = std::make_shared<CSFam>();
+        sf->Initialize(sfFile);
+        sf->Attach(source, "Data");
+        configure(*sf, "Kind", roleSFamPredict);
+        sf->BuildClassList();
+        sf->SaveConfig();
+        line("bare engine, one training cycle", seconds([&] { sf->Train(); }), "s");
+        line("bare engine, test of every row", seconds([&] { sf->Test(); }), "s");
+        sf->Reset();
+        gSFam() = sf;
+        gProjectType = ntSFam;
+        gProcess() = CProcess();
+        gProcess().SetIsConfigured(true);
+        gProcess().SetIsSplit(true);
+        gNavigate().Navigate(navSplit);
+    }
+    trainAndFinish(main, 1, true);
+    line("bare sqlite3, the matrix's join read",
+         bare(sfFile, source, "SELECT s.Kind, t.Predicted FROM Test AS t JOIN src.Data AS s ON s.ID = t.MainPrimaryKey"), "s");
+    std::printf("  %-46s %9.1f MB\n", "peak memory", peakMb());
+    modMenu::RemoveChildForms();
+    main->close();
+    flush();
+    return 0;
+}

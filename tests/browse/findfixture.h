@@ -1,0 +1,24 @@
+// Helpers of the find, SFAM-browser and interactive-mode tests: the current browse window and
+// a cell of its model read now (as the event loop would while scrolling).
+#pragma once
+
+#include "browse/browsemodel.h"
+#include "browse/frmbrowse.h"
+#include "shell/viewprocs.h"
+
+namespace FindTest {
+
+inline frmBrowse* Current()
+{
+    return qobject_cast<frmBrowse*>(gBrowseForm().data());
+}
+
+inline QVariant Cell(frmBrowse* w, int row, int column, int role = Qt::DisplayRole)
+{
+    BrowseModel* m = w->Model();
+    m->data(m->index(row, column), role);
+    m->FetchPending();
+    return m->data(m->index(row, column), role);
+}
+
+} // namespace FindTest

@@ -1,0 +1,188 @@
+// The find dialog over real browse windows: the column it searches (never the mark column),
+// match case switched off by pattern characters, a text with an apostrophe found, the search
+// wrapping round, not found keeping the position, F3 from the browse window, a number column
+// searched for a text; and the next wrong prediction of the SFAM views.
+#include "browse/browsegrid.h"
+#include "browse/finddialog.h"
+#include "browse/findviews.h"
+#include "browse/testbrowse.h"
+#include "tests/browse/browsefixture.h"
+#include "tests/browse/findfixture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+
+using namespace BrowseTest;
+using namespace FindTest;
+
+namespace {
+
+QString CellText(frmBrowse* w, int row, int column)
+{
+    auto rows = w->Data1().Read(row, 1);
+    return rows.empty() ? QString() : rows.front()[column].toText();
+}
+
+class FindSearch : public BrowseTestBase {
+protected:
+    void SetUp() override
+    {
+        BrowseTestBase::SetUp();
+        FindViews::Install();
+        frmFind::History() = FindHistory{};
+    }
+    // Types `text` into the dialog and presses Find Next.
+    void Find(const QString& text, bool matchCase = false, bool down = true)
+    {
+        frmFind* f = frmFind::Existing();
+        ASSERT_NE(f, nullptr);
+        f->cmbFind->setEditText(text);
+        f->chkMatchCase->setChecked(matchCase);
+        (down ? f->optDown : f->optUp)->setChecked(true);
+        f->cmdFindNext->click();
+    }
+    QString Caption() const { return frmFind::Existing()->windowTitle(); }
+};
+
+} // namespace
+
+TEST_F(FindSearch, TextWithAnApostropheIsFoundAndTheSearchWrapsRound)
+{
+    OpenSFam("Name");
+    modMenu::BrowseTest();
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    w->tgBrowse->SetCurrent(0, 1);   // actual class column; row 0 is ID 1
+    modMenu::MenuFind();
+    frmFind* f = frmFind::Existing();
+    ASSERT_NE(f, nullptr);
+    EXPECT_TRUE(f->isVisible());
+    EXPECT_FALSE(f->cmdFindNext->isEnabled());   // no text yet
+    EXPECT_EQ(Caption(), "Find in [Name]");
+
+    // The class O'Brien "Briar" stands in rows of ID 1, 4, 7, ... 28 (every third row).
+    const QString briar = "O'Brien \"Briar\"";
+    Find(briar, true);
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), 3);
+    EXPECT_EQ(w->tgBrowse->CurrentColumn(), 1);
+    EXPECT_EQ(CellText(w, 3, 1), briar);
+    EXPECT_EQ(Caption(), "Find - '" + briar + "' Found");
+    EXPECT_EQ(frmFind::History().Entries(), QStringList({briar}));
+
+    // F3 and Alt+N in the browse window repeat the search.
+    QKeyEvent f3(QEvent::KeyPress, Qt::Key_F3, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &f3);
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), 6);
+    QKeyEvent altN(QEvent::KeyPress, Qt::Key_N, Qt::AltModifier);
+    QCoreApplication::sendEvent(w, &altN);
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), 9);
+
+    // From the last matching row the search goes on from the top; upwards from the first,
+    // from the end.
+    w->tgBrowse->SetCurrent(27, 1);
+    Find("o'brien*");
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), 0);
+    Find("o'brien*", false, false);
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), 27);
+
+    // Nothing matches: the caption says so and the position stays.
+    Find("Zinc");
+    EXPECT_EQ(Caption(), "Find - 'Zinc' Not Found");
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), 27);
+    EXPECT_EQ(frmFind::History().Entries(), QStringList({"Zinc", "o'brien*", briar}));
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(FindSearch, PatternCharactersSwitchMatchCaseOffAndTheMarkColumnIsNeverSearched)
+{
+    OpenBackProp();
+    modMenu::BrowseTest();
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    w->tgBrowse->SetCurrent(2, 0);   // the mark column
+    // Before any find dialog of this main window, F3 does nothing.
+    QKeyEvent f3(QEvent::KeyPress, Qt::Key_F3, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &f3);
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), 2);
+    modMenu::MenuFind();
+    frmFind* f = frmFind::Existing();
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(w->tgBrowse->CurrentColumn(), 1);
+    EXPECT_EQ(Caption(), "Find in [Y]");
+
+    f->chkMatchCase->setChecked(true);
+    f->cmbFind->setEditText("t1*");
+    EXPECT_FALSE(f->chkMatchCase->isEnabled());
+    EXPECT_TRUE(f->chkMatchCase->isChecked());   // the check mark stays
+    EXPECT_TRUE(f->cmdFindNext->isEnabled());
+    f->cmbFind->setEditText("t1");
+    EXPECT_TRUE(f->chkMatchCase->isEnabled());
+    f->cmbFind->setEditText("");
+    EXPECT_FALSE(f->cmdFindNext->isEnabled());
+
+    // A number column searched for a text: with Match Case nothing moves at once; without
+    // it the text's Like form is searched.
+    const int markField = w->RecordSource().ColumnIndex({BrowseTables::Link(), "Mark", 2});
+    ASSERT_GT(markField, 3);
+    w->tgBrowse->SetCurrent(2, markField);
+    Find("abc", true);
+    EXPECT_EQ(Caption(), "Find - 'abc' Not Found");
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), 2);
+    Find("7", true);   // Mark = i % 10: row 6 is ID 7
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), 6);
+    EXPECT_EQ(CellText(w, 6, markField), "7");
+    // The text column a]b: t1, t10 .. t19 by Like.
+    const int ab = w->RecordSource().ColumnIndex({BrowseTables::Link(), "a]b", 4});
+    w->tgBrowse->SetCurrent(0, ab);
+    Find("T1#");
+    EXPECT_EQ(CellText(w, w->tgBrowse->CurrentRow(), ab), "t10");
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(FindSearch, TheNextWrongPredictionWrapsRoundAndSaysWhenThereIsNone)
+{
+    OpenSFam("Cls");
+    // Every third row (ID 3, 6, ...) predicted wrongly.
+    Exec("UPDATE Test SET Predicted = CASE WHEN MainPrimaryKey % 3 = 0 THEN '9' "
+         "ELSE CAST(MainPrimaryKey % 3 + 1 AS TEXT) END");
+    modMenu::BrowseTest();
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    w->tgBrowse->SetCurrent(0, 4);
+    modMenu::MENU_SFFindError();
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), 2);   // ID 3
+    modMenu::MENU_SFFindError();
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), 5);
+    w->tgBrowse->SetCurrent(29, 4);            // ID 30, the last wrong row
+    modMenu::MENU_SFFindError();
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), 2);   // round from the top
+
+    // The correct-predictions view has none: the status says so and the row stays.
+    modMenu::MENU_SFShowCorrect();
+    w = Current();
+    ASSERT_NE(w, nullptr);
+    w->tgBrowse->SetCurrent(4, 3);
+    modMenu::MENU_SFFindError();
+    EXPECT_EQ(MainPanel(), "There are no incorect predictions in this test data.");
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), 4);
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(FindSearch, TheLastRowOfALargeViewIsFoundRightAfterOpening)
+{
+    // More rows than the browse reads at once: the rest of the key list is still coming.
+    OpenBackProp(1500);
+    modMenu::BrowseTest();
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    const int ab = w->RecordSource().ColumnIndex({BrowseTables::Link(), "a]b", 4});
+    w->tgBrowse->SetCurrent(0, ab);
+    modMenu::MenuFind();
+    Find("t1500", true);
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), 1499);
+    EXPECT_EQ(Caption(), "Find - 't1500' Found");
+}

@@ -1,0 +1,229 @@
+// Interactive mode under the results grid of a back-propagation fixture: the strip shown, the
+// fixed cells refused, each edit checked with its message, the array handed to a scripted
+// Predict (empty and non-numeric cells count 0), the answer and the marker's display, the row
+// reloaded with the results row, and widths and scrolling kept in step both ways.
+#include "browse/browsegrid.h"
+#include "browse/findviews.h"
+#include "browse/imode.h"
+#include "browse/testbrowse.h"
+#include "core/widgets/commandbar.h"
+#include "tests/browse/browsefixture.h"
+#include "tests/browse/findfixture.h"
+
+#include <QFocusEvent>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QTableView>
+
+using namespace BrowseTest;
+using namespace FindTest;
+
+namespace {
+
+class IModeTest : public BrowseTestBase {
+protected:
+    void OpenWithIMode()
+    {
+        OpenBackProp();
+        main->MainToolBar()->SetChecked("mnuShowIMode", true);
+        modMenu::BrowseTest();
+        w = Current();
+        ASSERT_NE(w, nullptr);
+        mode = gIMode().get();
+        ASSERT_NE(mode, nullptr);
+        mode->SetPredictor([this](const std::vector<double>& v) {
+            calls.push_back(v);
+            return QString("7.5");
+        });
+    }
+    int Column(const QString& field) const
+    {
+        return w->RecordSource().ColumnIndex({BrowseTables::Link(), field, 0});
+    }
+    frmBrowse* w = nullptr;
+    CIMode* mode = nullptr;
+    std::vector<std::vector<double>> calls;
+};
+
+} // namespace
+
+TEST_F(IModeTest, TheStripShowsTheCurrentRowAndRefusesTheFixedCells)
+{
+    OpenBackProp();
+    main->MainToolBar()->SetChecked("mnuShowIMode", false);
+    modMenu::BrowseTest();
+    EXPECT_EQ(gIMode(), nullptr);
+    EXPECT_FALSE(Current()->picIMode->isVisible());
+    const int fullHeight = Current()->tgBrowse->height();
+
+    main->MainToolBar()->SetChecked("mnuShowIMode", true);
+    modMenu::BrowseTest();
+    w = Current();
+    ASSERT_NE(gIMode(), nullptr);
+    EXPECT_TRUE(w->picIMode->isVisible());
+    EXPECT_EQ(w->tgBrowse->height(), fullHeight - w->picIMode->height());
+    EXPECT_EQ(w->tgIMode->width(), w->tgBrowse->width());
+    IModeModel* m = gIMode()->Model();
+    for (int c = 0; c < 4; ++c)
+        EXPECT_FALSE(m->flags(m->index(0, c)) & Qt::ItemIsEditable) << c;
+    EXPECT_TRUE(m->flags(m->index(0, 5)) & Qt::ItemIsEditable);
+    // Row 0 (ID 1): its values, its stored prediction, empty mark, actual and difference cells.
+    EXPECT_EQ(m->Text(4), "1");
+    EXPECT_EQ(m->Text(5), "1");
+    EXPECT_TRUE(m->Text(0).isEmpty() && m->Text(1).isEmpty() && m->Text(3).isEmpty());
+    EXPECT_FALSE(m->Text(2).isEmpty());
+    EXPECT_EQ(m->data(m->index(0, 5), Qt::ToolTipRole).toString(), "Interactive mode. Experiment with field values.");
+    // Another results row reloads it.
+    w->tgBrowse->SetCurrent(4, 5);
+    EXPECT_EQ(m->Text(4), "5");
+    // The view changes: the strip goes with the interactive object.
+    modMenu::ShowDefBrowser();
+    EXPECT_EQ(gIMode(), nullptr);
+}
+
+TEST_F(IModeTest, EditsAreCheckedAndTheRowGoesToPredict)
+{
+    OpenWithIMode();
+    IModeModel* m = mode->Model();
+    const int mark = Column("Mark");             // input 0..10
+    const int key = Column("MainPrimaryKey");    // input 0..13
+    const int ab = Column("a]b");                // unused
+    ASSERT_GT(mark, 3);
+
+    // In range: the row goes to Predict. The array is indexed by field number: ID 1, Mark 2,
+    // Predicted 3, a]b 4, MainPrimaryKey 5, DateFrom 6, Y 7 (the prediction: not in the row).
+    m->SetText(key, "");   // an empty cell counts 0
+    EXPECT_TRUE(m->setData(m->index(0, mark), "4"));
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0], (std::vector<double>{0, 1, 4, 2, 0, 0, 0, 0}));
+    EXPECT_EQ(m->Text(mode->PredictedColumn()), "7.5");
+    EXPECT_EQ(MainPanel(), "");
+
+    // Above the user range: reported, still predicted with the typed value.
+    EXPECT_TRUE(m->setData(m->index(0, mark), "12"));
+    EXPECT_EQ(MainPanel(), "[Mark] out of range value forced to Max: (10)");
+    EXPECT_TRUE(mode->EditWarned());
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[1][2], 12);
+    EXPECT_TRUE(m->setData(m->index(0, key), "-1.5"));
+    EXPECT_EQ(MainPanel(), "[MainPrimaryKey] out of range value forced to Min: (0)");
+    EXPECT_TRUE(m->setData(m->index(0, key), "2.5"));
+    EXPECT_EQ(MainPanel(), "");
+    EXPECT_FALSE(mode->EditWarned());
+
+    // Letters in a numeric input: refused, Predicted emptied, no prediction.
+    EXPECT_FALSE(m->setData(m->index(0, mark), "abc"));
+    EXPECT_EQ(MainPanel(), "Invalid value.  Only numeric data allowed.");
+    EXPECT_EQ(m->Text(mark), "12");
+    EXPECT_EQ(m->Text(mode->PredictedColumn()), "");
+    EXPECT_EQ(calls.size(), 4u);
+
+    // An unused field: the text stays, nothing is predicted.
+    EXPECT_TRUE(m->setData(m->index(0, ab), "whatever"));
+    EXPECT_EQ(MainPanel(), "Unused Field.  Value Ignored.");
+    EXPECT_EQ(m->Text(ab), "whatever");
+    EXPECT_EQ(calls.size(), 4u);
+
+    // Entering a grey column says so; a used column clears it.
+    mode->ColumnEntered(ab);
+    EXPECT_TRUE(mode->UnusedWarned());
+    mode->ColumnEntered(mark);
+    EXPECT_EQ(MainPanel(), "");
+    EXPECT_FALSE(mode->UnusedWarned());
+    // Leaving the row clears the message; coming back onto the grey column shows it again.
+    mode->Grid()->SetCurrent(0, ab);
+    QFocusEvent out(QEvent::FocusOut);
+    QCoreApplication::sendEvent(mode->Grid()->DataPane(), &out);
+    EXPECT_EQ(MainPanel(), "");
+    EXPECT_FALSE(mode->UnusedWarned());
+    QFocusEvent in(QEvent::FocusIn);
+    QCoreApplication::sendEvent(mode->Grid()->DataPane(), &in);
+    EXPECT_EQ(MainPanel(), "Unused Field.  Value Ignored.");
+    EXPECT_TRUE(mode->UnusedWarned());
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(IModeTest, TheNetworksAnswerAndItsMarkerAreShownInTheFormat)
+{
+    OpenWithIMode();
+    mode->SetPredictor({});   // the real network
+    IModeModel* m = mode->Model();
+    EXPECT_TRUE(m->setData(m->index(0, Column("Mark")), "3"));
+    const QString answer = m->Text(mode->PredictedColumn());
+    // Y ranges 0..20: one decimal.
+    EXPECT_TRUE(QRegularExpression("^-?\\d+\\.\\d$").match(answer).hasMatch()) << answer.toStdString();
+    EXPECT_EQ(IModeRules::PredictionDisplay(NoPrediction, "0.0"), "N/A");
+    EXPECT_EQ(IModeRules::PredictionDisplay(12.25, "0.0"), "12.3");
+    EXPECT_EQ(IModeRules::NumberFormat(kdb::dbByte, 0, 1000), "0");
+    EXPECT_EQ(IModeRules::NumberFormat(kdb::dbDouble, 0, 1), "0.000");
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(IModeTest, WidthsAndScrollingFollowEachOther)
+{
+    OpenWithIMode();
+    CBrowseGrid* grid = w->tgBrowse;
+    CBrowseGrid* row = w->tgIMode;
+    for (int c = 0; c < 4; ++c)
+        EXPECT_EQ(row->FixedPane()->columnWidth(c), grid->FixedPane()->columnWidth(c)) << c;
+    grid->DataPane()->setColumnWidth(6, 173);
+    EXPECT_EQ(row->DataPane()->columnWidth(6), 173);
+    row->DataPane()->setColumnWidth(7, 91);
+    EXPECT_EQ(grid->DataPane()->columnWidth(7), 91);
+    EXPECT_EQ(row->FixedPane()->horizontalHeader()->sectionResizeMode(3), QHeaderView::Fixed);
+
+    for (int c = 4; c < w->RecordSource().columns.size(); ++c)
+        grid->DataPane()->setColumnWidth(c, 600);
+    QCoreApplication::processEvents();
+    QScrollBar* bar = grid->DataPane()->horizontalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    bar->setValue(bar->maximum() / 2);
+    EXPECT_EQ(row->DataPane()->horizontalScrollBar()->value(), bar->value());
+    row->DataPane()->horizontalScrollBar()->setValue(bar->value() / 2);
+    EXPECT_EQ(bar->value(), row->DataPane()->horizontalScrollBar()->value());
+}
+
+TEST_F(IModeTest, DateInputsAreReadAsTheGridShowsThemAndLimitsShownAsDates)
+{
+    const QString source = folder + "/dated.mdb";
+    {
+        kdb::Database db = kdb::Database::Create(source);
+        db.Execute("CREATE TABLE Dated (ID INTEGER PRIMARY KEY, D DATETIME, X REAL, Y REAL)");
+        for (int i = 1; i <= 20; ++i)
+            db.Execute("INSERT INTO Dated VALUES (?, ?, ?, ?)",
+                       {i, QString("2020-03-%1 00:00:00").arg(i, 2, 10, QChar('0')), double(i), double(i % 5)});
+    }
+    auto bp = std::make_shared<CBackProp>();
+    bp->Initialize(folder + "/dated.kvp");
+    bp->Attach(source, "Dated");
+    const double low = *kdb::DateSerial(QString("2020-03-01"));
+    const double high = *kdb::DateSerial(QString("2020-03-20"));
+    SetRoles(*bp, {{"D", roleInput, low, high}, {"X", roleInput, 0, 20}, {"Y", roleBPPredict, 0, 4}});
+    const CDataDef& ddo = *bp->DDO();
+    ASSERT_EQ(ddo.FieldType(ddo.FieldIndex("D")), kdb::dbDate);
+
+    IModeRules::EditCheck c = IModeRules::CheckEdit(ddo, "D", "2020-02-31");
+    EXPECT_EQ(c.message, "Invalid date.");
+    EXPECT_TRUE(c.cancel);
+    EXPECT_FALSE(c.predict);
+    c = IModeRules::CheckEdit(ddo, "D", "2019-12-31");
+    EXPECT_EQ(c.message, "[D] out of range value forced to Min: (2020-03-01)");
+    EXPECT_TRUE(c.predict && !c.cancel);
+    c = IModeRules::CheckEdit(ddo, "D", "2020-03-21 12:00");
+    EXPECT_EQ(c.message, "[D] out of range value forced to Max: (2020-03-20)");
+    c = IModeRules::CheckEdit(ddo, "X", "1,5");   // a decimal comma is no number
+    EXPECT_EQ(c.message, "Invalid value.  Only numeric data allowed.");
+
+    const std::vector<double> values = IModeRules::GatherRow(ddo, [](const QString& name) -> std::optional<QString> {
+        if (name == "D")
+            return QString("2020-03-02 06:00:00");
+        if (name == "X")
+            return QString("2.5");
+        return std::nullopt;
+    });
+    ASSERT_EQ(values.size(), 5u);
+    EXPECT_DOUBLE_EQ(values[2], low + 1.25);
+    EXPECT_DOUBLE_EQ(values[3], 2.5);
+    EXPECT_EQ(values[1], 0);
+    EXPECT_EQ(values[4], 0);
+}

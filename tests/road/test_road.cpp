@@ -1,0 +1,549 @@
+// The road of one training run through the real program, as a user walks it: New, the
+// configuration window with its roles and advanced limits, OK, the row split, a training run
+// stopped by hand, Finish and what follows. Back-propagation over the sample's WeeklySales,
+// SFAM over Seeds, and back-propagation over WeeklySales reached through ODBC.
+#include "tests/road/roadfixture.h"
+
+#include "browse/browsemodel.h"
+#include "browse/browsegrid.h"
+#include "browse/finddialog.h"
+#include "browse/frmbrowse.h"
+#include "charts/frmmatrix.h"
+#include "charts/frmscatter.h"
+#include "config/advancedmodel.h"
+#include "config/frmconfigproj.h"
+#include "config/frmconfprj.h"
+#include "config/rangeselector.h"
+#include "config/splitdialog.h"
+#include "core/prompts.h"
+#include "core/widgets/helpwindow.h"
+#include "core/widgets/commandbar.h"
+#include "data/datadef.h"
+#include "kdb/kdb.h"
+#include "network/backprop.h"
+#include "network/process.h"
+#include "network/sfam.h"
+#include "shell/modmenu.h"
+#include "shell/networkopener.h"
+#include "shell/viewprocs.h"
+#include "tests/support/modalanswerer.h"
+#include "tests/support/testenv.h"
+#include "training/frmtrainbp.h"
+#include "training/frmtrainsf.h"
+#include "training/trainingviews.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QItemSelectionModel>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTest>
+
+namespace {
+
+// The split dialog's answer: the four bounds set as a user leaves them, then OK.
+ModalAnswerer::Answer Split(int32_t trainLow, int32_t trainHigh, int32_t testLow, int32_t testHigh)
+{
+    return [=](QWidget* w) {
+        auto* dialog = qobject_cast<frmDataSelect*>(w);
+        ASSERT_TRUE(dialog);
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Split The Data"));
+        dialog->dsTrainSet->SetValueHigh(std::max(trainHigh, dialog->dsTrainSet->ValueHigh()));
+        dialog->dsTrainSet->SetValueLow(trainLow);
+        dialog->dsTrainSet->SetValueHigh(trainHigh);
+        dialog->dsTestSet->SetValueHigh(std::max(testHigh, dialog->dsTestSet->ValueHigh()));
+        dialog->dsTestSet->SetValueLow(testLow);
+        dialog->dsTestSet->SetValueHigh(testHigh);
+        dialog->cmdOK->click();
+    };
+}
+
+const QString kDsn = QStringLiteral("KorvanRoad");
+
+// The data-source dialog's "ODBC" entry picked as the user picks it; boxes go to the script.
+class OdbcEntryPrompter final : public IPrompter {
+public:
+    explicit OdbcEntryPrompter(IPrompter& boxes) : m_boxes(boxes), m_previous(Prompts::Install(this)) {}
+    ~OdbcEntryPrompter() override { Prompts::Install(m_previous); }
+    MsgResult messageBox(const MessageRequest& r) override { return m_boxes.messageBox(r); }
+    FileDialogResult fileDialog(const FileDialogRequest& r) override
+    {
+        if (r.filterHook)
+            r.filterHook(3);
+        return {};
+    }
+
+private:
+    IPrompter& m_boxes;
+    IPrompter* m_previous;
+};
+
+// A button of the window pressed as the user presses it.
+void Press(QWidget* w, const char* name)
+{
+    auto* b = w ? w->findChild<QPushButton*>(QString::fromLatin1(name)) : nullptr;
+    ASSERT_TRUE(b) << name;
+    EXPECT_TRUE(b->isEnabled()) << name;
+    b->click();
+}
+
+// The browse window the commands act on.
+frmBrowse* Browser()
+{
+    return qobject_cast<frmBrowse*>(gBrowseForm().data());
+}
+
+// A cell's text once its block is read (as the event loop reads it while scrolling).
+QVariant Cell(frmBrowse* w, int row, int column, int role = Qt::DisplayRole)
+{
+    BrowseModel* m = w->Model();
+    m->data(m->index(row, column), role);
+    m->FetchPending();
+    return m->data(m->index(row, column), role);
+}
+
+int ColumnOf(frmBrowse* w, const QString& table, const QString& field)
+{
+    const auto& columns = w->RecordSource().columns;
+    for (qsizetype i = 0; i < columns.size(); ++i)
+        if (columns[i].field == field && columns[i].table == table)
+            return int(i);
+    return -1;
+}
+
+} // namespace
+
+class Road : public RoadTest {
+protected:
+    // New -> roles -> advanced limits -> OK -> split: the training window of the kind.
+    CTrainWindow* Configure(const QString& newTool, const QString& project, const QString& table,
+                            const QStringList& inputs, const QString& prediction, int rows,
+                            const std::function<void(frmConfPrj*)>& source = {})
+    {
+        EXPECT_TRUE(On(newTool));
+        EXPECT_FALSE(On(QStringLiteral("mnuConfigure")) || On(QStringLiteral("close")));
+        frmConfPrj* w = New(newTool, project);
+        if (!w) {
+            ADD_FAILURE() << "no configuration window";
+            return nullptr;
+        }
+        EXPECT_TRUE(QFile::exists(folder + QLatin1Char('/') + project));
+        if (source)
+            source(w);
+        else
+            Browse(w, sample);
+        auto* tables = w->findChild<QComboBox*>(QStringLiteral("cmbTableList"));
+        EXPECT_GE(tables->findText(table), 0);
+        w->ChooseTable(table);
+        EXPECT_EQ(w->TableName(), table);
+        EXPECT_EQ(Panel(QStringLiteral("User")), QStringLiteral(" %1 Rows ").arg(rows));
+        GiveRoles(w, inputs, prediction);
+        Shot(Kind() + QStringLiteral("-configure"));
+        EXPECT_EQ(qsizetype(w->Rules().Inputs().size()), inputs.size());
+        EXPECT_EQ(w->Rules().PredictionName(), prediction);
+
+        // The advanced limits: the first input's lower bound a little lower, kept by OK.
+        Press(w, "cmdAdvanced");
+        Flush();
+        frmConfigProj* a = frmConfigProj::Current();
+        EXPECT_TRUE(a);
+        if (a) {
+            int row = -1;
+            for (int r = 0; r < a->Model().rowCount(); ++r)
+                if (a->Model().RowAt(r).name == inputs.first())
+                    row = r;
+            EXPECT_GE(row, 0);
+            lowered = a->Model().RowAt(row).userMin - 1.0;
+            EXPECT_TRUE(a->Model().SetBound(row, CFieldLimitsModel::colUserMin, QString::number(lowered)));
+            Shot(Kind() + QStringLiteral("-advanced"));
+            Press(a, "cmdOK");
+            Flush();
+            EXPECT_EQ(frmConfigProj::Current(), nullptr);
+            EXPECT_TRUE(w->mMinMaxChanged);
+        }
+
+        // OK, then the split: training rows and testing rows.
+        {
+            ModalAnswerer answer;
+            answer.Then([this, rows](QWidget* d) {
+                Shot(Kind() + QStringLiteral("-split"), d);
+                Split(1, trainHigh, trainHigh + 1, rows)(d);
+            });
+            Press(w, "cmdOk");
+            EXPECT_TRUE(WaitFor([] { return TrainingViews::Window() != nullptr; }, 15000));
+            EXPECT_EQ(answer.Answered(), 1);
+        }
+        Flush();
+        EXPECT_EQ(frmConfPrj::Current(), nullptr);
+
+        // What the project file now says.
+        const QString path = folder + QLatin1Char('/') + project;
+        EXPECT_TRUE(gProcess().IsConfigured() && gProcess().IsSplit());
+        EXPECT_FALSE(gProcess().IsTrained() || gProcess().IsTested());
+        EXPECT_EQ(Config(path, QStringLiteral("TableName")), table);
+        EXPECT_EQ(Config(path, QStringLiteral("TrainLow")), QStringLiteral("1"));
+        EXPECT_EQ(Config(path, QStringLiteral("TrainHigh")), QString::number(trainHigh));
+        EXPECT_EQ(Config(path, QStringLiteral("TestLow")), QString::number(trainHigh + 1));
+        EXPECT_EQ(Config(path, QStringLiteral("TestHigh")), QString::number(rows));
+        return TrainingViews::Window();
+    }
+
+    // A run started with the Train tool, left to the event loop, stopped with the Stop tool
+    // once `passes` passes are done (or when it ends by itself).
+    void TrainThenStop(CTrainWindow* w, int passes)
+    {
+        Click(QStringLiteral("mnuTrainBPTrain"), false);
+        EXPECT_TRUE(w->RunActive());
+        EXPECT_FALSE(On(QStringLiteral("mnuTrainBPTrain")) || On(QStringLiteral("mnuTrainBPExit")));
+        EXPECT_TRUE(WaitFor([&] { return !w->RunActive() || CurrentNetwork()->CyclesCompleted() >= passes; }));
+        Shot(Kind() + QStringLiteral("-training"));
+        if (w->RunActive()) {
+            EXPECT_TRUE(On(QStringLiteral("mnuTrainBPStop")));
+            Click(QStringLiteral("mnuTrainBPStop"));
+            EXPECT_TRUE(WaitFor([&] { return !w->RunActive(); }));
+        }
+        EXPECT_TRUE(On(QStringLiteral("mnuTrainBPExit")));
+        EXPECT_TRUE(On(QStringLiteral("mnuTrainBPReset")));
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    }
+
+    // Finish: the test over the testing rows, then the result view of the kind.
+    void Finish(const QString& path, int64_t testRows)
+    {
+        prompts.AllowAnyBox();
+        Click(QStringLiteral("mnuTrainBPExit"));
+        EXPECT_TRUE(WaitFor([&] { return gProcess().IsTested(); }));
+        Flush();
+        for (const MessageRequest& box : prompts.Boxes())
+            ADD_FAILURE() << "box: " << box.title.toStdString() << " / " << box.text.toStdString();
+        prompts.AllowAnyBox(false);
+        EXPECT_EQ(Rows(path, QStringLiteral("Test")), testRows);
+        EXPECT_TRUE(On(QStringLiteral("mnuTestBP")));
+        Shot(Kind() + QStringLiteral("-finish"));
+    }
+    // Close: every step the walk made is in the project file.
+    void CloseAndCheck(const QString& path)
+    {
+        Click(QStringLiteral("close"));
+        EXPECT_EQ(CurrentNetwork(), nullptr);
+        EXPECT_FALSE(On(QStringLiteral("close")) || On(QStringLiteral("mnuConfigure")));
+        const Steps steps = StepsOf(path);
+        EXPECT_TRUE(steps.configured && steps.split && steps.trained && steps.tested);
+    }
+    void FinishBackProp(const QString& path)
+    {
+        Finish(path, 312 - trainHigh);
+    }
+    void FinishSfam(const QString& path)
+    {
+        Finish(path, 300 - trainHigh);
+    }
+
+    template <class T>
+    T* Window() const
+    {
+        for (QMdiSubWindow* sub : main->MdiArea()->subWindowList())
+            if (auto* w = qobject_cast<T*>(sub->widget()))
+                return w;
+        return nullptr;
+    }
+
+    int64_t Marked(const QString& path) const
+    {
+        return kdb::Database::Open(path, false, true).Scalar(QStringLiteral("SELECT COUNT(*) FROM Test WHERE Mark <> 0")).ToInt().value_or(-1);
+    }
+
+    // The results browser: sorted by a source column, one row marked with a double click,
+    // Mark All and Unmark All, three rows selected and marked, those exported.
+    void SortMarkExport(const QString& path, const QString& table, const QString& field, int64_t rows)
+    {
+        frmBrowse* w = Browser();
+        ASSERT_TRUE(w);
+        EXPECT_EQ(w->RowCount(), rows);
+        EXPECT_EQ(w->windowTitle(), ResultsTitle());
+        EXPECT_TRUE(On(QStringLiteral("mnuSortAsc")) && On(QStringLiteral("mnuMarkAll")) && On(QStringLiteral("mnuExport")));
+        const int col = ColumnOf(w, table, field);
+        ASSERT_GE(col, 0);
+        EXPECT_EQ(HelpWindow::PageFor(modMenu::HelpContextOf(w)),
+                  gProjectType == ntBackProp ? QStringLiteral("qrc:/help/test-results.html") : QStringLiteral("qrc:/help/sfam-results.html"));
+
+        // Find: a value that stands once in the column, searched downwards from the top. (The
+        // SFAM browser sorts by the column the find dialog searched last.)
+        QStringList texts;
+        for (int r = 0; r < rows; ++r)
+            texts << Cell(w, r, col).toString();
+        int once = -1;
+        for (int r = 5; r < rows && once < 0; ++r)
+            if (texts.count(texts[r]) == 1)
+                once = r;
+        ASSERT_GE(once, 0);
+        w->tgBrowse->SetCurrent(0, col);
+        Click(QStringLiteral("mnuFind"));
+        frmFind* find = frmFind::Existing();
+        ASSERT_TRUE(find);
+        EXPECT_TRUE(find->isVisible());
+        find->cmbFind->setEditText(texts[once]);
+        find->optDown->setChecked(true);
+        find->cmdFindNext->click();
+        Flush();
+        EXPECT_EQ(w->tgBrowse->CurrentRow(), once);
+        EXPECT_EQ(find->windowTitle(), QStringLiteral("Find - '%1' Found").arg(texts[once]));
+        Shot(Kind() + QStringLiteral("-find"), find);
+        find->cmdCancel->click();
+        Flush();
+
+        // Sorted by that column: the status names it and the rows follow it.
+        Click(QStringLiteral("mnuSortAsc"));
+        EXPECT_EQ(Status(), QStringLiteral("Sorted by:  [%1]").arg(field));
+        double last = -1e300;
+        for (int r = 0; r < rows; ++r) {
+            const double v = Cell(w, r, col).toString().toDouble();
+            EXPECT_GE(v, last) << r;
+            last = v;
+        }
+
+        emit w->tgBrowse->CellDoubleClicked(0, col);
+        EXPECT_EQ(Marked(path), 1);
+        EXPECT_FALSE(Cell(w, 0, 0, Qt::DecorationRole).isNull());
+        Click(QStringLiteral("mnuMarkAll"));
+        EXPECT_EQ(Marked(path), rows);
+        Click(QStringLiteral("mnuUnmarkAll"));
+        EXPECT_EQ(Marked(path), 0);
+        QTableView* pane = w->tgBrowse->DataPane();
+        pane->selectionModel()->clearSelection();
+        for (int r = 1; r <= 3; ++r)
+            pane->selectionModel()->select(pane->model()->index(r, col),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        Click(QStringLiteral("mnuMarkSelected"));
+        EXPECT_EQ(Marked(path), 3);
+
+        const QString out = folder + QStringLiteral("/marked.txt");
+        FileDialogResult chosen;
+        chosen.cancelled = false;
+        chosen.fileName = out;
+        prompts.ExpectFile(chosen);
+        Click(QStringLiteral("mnuExport"));
+        QFile f(out);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        EXPECT_EQ(lines.size(), 4); // the field names and the three marked rows
+        Shot(Kind() + QStringLiteral("-results"));
+    }
+
+    // Reopened from the recent-file list: the project resumes at its results.
+    void Reopen(const QString& path)
+    {
+        Click(QStringLiteral("miMRUList"));
+        EXPECT_TRUE(WaitFor([] { return Browser() != nullptr; }, 10000));
+        ASSERT_TRUE(CurrentNetwork());
+        EXPECT_EQ(CurrentNetwork()->ProjectFileName(), path);
+        EXPECT_EQ(Browser()->windowTitle(), ResultsTitle());
+        EXPECT_EQ(Marked(path), 3);
+        EXPECT_TRUE(On(QStringLiteral("mnuSaveSnap")));
+    }
+
+    // A snapshot, a smaller testing range (tested again at once, the marks go with the old
+    // results), then the snapshot back with its range and marks.
+    void SnapshotSplitRevert(const QString& path, int rows)
+    {
+        Click(QStringLiteral("mnuSaveSnap"));
+        EXPECT_EQ(Status(), QStringLiteral("Project snapshot saved."));
+        EXPECT_TRUE(On(QStringLiteral("mnuRevertSnap")));
+        {
+            ModalAnswerer answer;
+            answer.Then(Split(1, trainHigh, trainHigh + 1, rows - 12));
+            Click(QStringLiteral("mnuSplit"));
+            EXPECT_TRUE(WaitFor([&] { return answer.Answered() == 1 && QApplication::activeModalWidget() == nullptr; }, 10000));
+            Flush();
+        }
+        EXPECT_TRUE(gProcess().IsTested());
+        EXPECT_EQ(Config(path, QStringLiteral("TestHigh")), QString::number(rows - 12));
+        EXPECT_EQ(Rows(path, QStringLiteral("Test")), rows - 12 - trainHigh);
+        EXPECT_TRUE(gProjectType == ntBackProp ? Window<frmScatter>() != nullptr : Window<frmMatrix>() != nullptr);
+        EXPECT_EQ(Marked(path), 0);
+        EXPECT_TRUE(On(QStringLiteral("mnuRevertSnap")));
+
+        prompts.ExpectBox(MsgResult::Yes);
+        Click(QStringLiteral("mnuRevertSnap"));
+        Flush();
+        EXPECT_EQ(Status(), QStringLiteral("Project reverted to snapshot."));
+        EXPECT_EQ(Config(path, QStringLiteral("TestHigh")), QString::number(rows));
+        EXPECT_EQ(Rows(path, QStringLiteral("Test")), rows - trainHigh);
+        EXPECT_TRUE(Browser() != nullptr);
+        EXPECT_TRUE(gProcess().IsTested());
+        EXPECT_FALSE(On(QStringLiteral("mnuRevertSnap")));
+        EXPECT_EQ(Marked(path), 3);
+    }
+
+    QString Kind() const
+    {
+        return QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    }
+
+    static QString ResultsTitle()
+    {
+        return QStringLiteral("Browse Test Results");
+    }
+
+    int trainHigh = 0;
+    double lowered = 0;
+};
+
+TEST_F(Road, BackPropagationOverWeeklySales)
+{
+    EXPECT_FALSE(On(QStringLiteral("mnuSaveSnap")));
+    trainHigh = 250;
+    const QString project = QStringLiteral("weekly.kvp");
+    const QString path = folder + QLatin1Char('/') + project;
+    CTrainWindow* w = Configure(QStringLiteral("mnuNewBP"), project, QStringLiteral("WeeklySales"),
+                                {QStringLiteral("Price"), QStringLiteral("Advertising"), QStringLiteral("Temperature")},
+                                QStringLiteral("Sales"), 312);
+    ASSERT_TRUE(qobject_cast<frmTrainBP*>(w));
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("BackProp Training"));
+    EXPECT_EQ(Status(), QStringLiteral("Press GO to begin training."));
+    EXPECT_TRUE(main->MainToolBar()->Band(QStringLiteral("mnuTrainBPBar")).Visible());
+    EXPECT_TRUE(On(QStringLiteral("mnuTrainBPTrain")) && On(QStringLiteral("mnuTrainBPExit")));
+    EXPECT_FALSE(On(QStringLiteral("mnuTrainBPStop")));
+    EXPECT_NEAR(gBackProp()->DDO()->UserMin(gBackProp()->DDO()->FieldIndex(QStringLiteral("Price"))), lowered, 1e-5);
+
+    TrainThenStop(w, 200);
+    EXPECT_GE(gBackProp()->CyclesCompleted(), 200);
+    EXPECT_FALSE(w->CurrentErrorText().isEmpty());
+    EXPECT_TRUE(gProcess().IsTrained());
+
+    // Finish: the test over the testing rows, then the scatter chart.
+    FinishBackProp(path);
+    frmScatter* scatter = Window<frmScatter>();
+    ASSERT_TRUE(scatter);
+    EXPECT_EQ(scatter->windowTitle(), QStringLiteral("Scatter Graph Of Actual vs. Predicted"));
+    EXPECT_TRUE(On(QStringLiteral("mnuScatter")) && On(QStringLiteral("mnuSeries")) && On(QStringLiteral("mnuBPBrowseTest")));
+
+    // Drill down at the plot's centre: every tested row, nearest first.
+    ScatterPlot* plot = scatter->Graph();
+    const QPoint centre(plot->width() / 2, plot->height() / 2);
+    scatter->GraphMouseMove(QPointF(centre), false);
+    QTest::mouseDClick(plot, Qt::LeftButton, {}, centre);
+    EXPECT_TRUE(WaitFor([] { return Browser() != nullptr; }, 10000));
+    ASSERT_TRUE(Browser());
+    EXPECT_EQ(Browser()->RowCount(), 312 - trainHigh);
+    Shot(Kind() + QStringLiteral("-drilldown"));
+    Click(QStringLiteral("mnuSeries"));
+    Shot(Kind() + QStringLiteral("-series"));
+
+    // The whole table, then the results.
+    Click(QStringLiteral("mnuBPShowAll"));
+    ASSERT_TRUE(Browser());
+    EXPECT_EQ(Browser()->windowTitle(), QStringLiteral("Browse All"));
+    EXPECT_EQ(Browser()->RowCount(), 312);
+    EXPECT_EQ(HelpWindow::PageFor(modMenu::HelpContextOf(Browser())), QStringLiteral("qrc:/help/browse-all.html"));
+    EXPECT_FALSE(On(QStringLiteral("mnuMarkAll")) || On(QStringLiteral("mnuExport")));
+    Shot(Kind() + QStringLiteral("-browseall"));
+    Click(QStringLiteral("mnuBPBrowseTest"));
+    SortMarkExport(path, QStringLiteral("LinkDataSource"), QStringLiteral("Advertising"), 312 - trainHigh);
+    CloseAndCheck(path);
+    Reopen(path);
+    SnapshotSplitRevert(path, 312);
+}
+
+TEST_F(Road, SfamOverSeeds)
+{
+    trainHigh = 240;
+    const QString project = QStringLiteral("seeds.kvp");
+    const QString path = folder + QLatin1Char('/') + project;
+    CTrainWindow* w = Configure(QStringLiteral("mnuNewSFAM"), project, QStringLiteral("Seeds"),
+                                {QStringLiteral("Length"), QStringLiteral("Width"), QStringLiteral("Weight"),
+                                 QStringLiteral("Hardness")},
+                                QStringLiteral("Variety"), 300);
+    auto* sf = qobject_cast<frmTrainSF*>(w);
+    ASSERT_TRUE(sf);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("SFAM Training"));
+    EXPECT_EQ(Rows(path, QStringLiteral("Classes")), 3);
+    EXPECT_FALSE(Shown(QStringLiteral("mnuTrainBPStop")));
+    sf->chkContinuous()->setChecked(true);
+    TrainThenStop(w, 3);
+    EXPECT_GE(gSFam()->CyclesCompleted(), 1);
+    EXPECT_TRUE(gProcess().IsTrained());
+
+    FinishSfam(path);
+    frmMatrix* matrix = Window<frmMatrix>();
+    ASSERT_TRUE(matrix);
+    EXPECT_EQ(matrix->windowTitle(), QStringLiteral("SFAM Confusion Matrix"));
+    EXPECT_TRUE(On(QStringLiteral("mnuMatrix")) && On(QStringLiteral("mnuSFBrowseTest")) && On(QStringLiteral("mnuSFShowErrors")));
+
+    int64_t wrong = matrix->Count().total;
+    for (int c = 0; c < 3; ++c)
+        wrong -= matrix->Count().At(c, c);
+    // Drill down on the first class's diagonal cell.
+    const QModelIndex cell = matrix->Grid->model()->index(0, 0);
+    const int diagonal = cell.data().toInt();
+    // A double click as the window system delivers it: press, release, then the double click.
+    const QPoint at = matrix->Grid->visualRect(cell).center();
+    QTest::mouseClick(matrix->Grid->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(matrix->Grid->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_TRUE(WaitFor([] { return Browser() != nullptr; }, 10000));
+    ASSERT_TRUE(Browser());
+    EXPECT_EQ(Browser()->RowCount(), diagonal);
+    Shot(Kind() + QStringLiteral("-drilldown"));
+
+    // The wrong predictions: as many as the matrix has off its diagonal.
+    Click(QStringLiteral("mnuSFShowErrors"));
+    ASSERT_TRUE(Browser());
+    EXPECT_EQ(Browser()->RowCount(), wrong);
+
+    Click(QStringLiteral("mnuSFBrowseTest"));
+    SortMarkExport(path, QStringLiteral("LinkDataSource"), QStringLiteral("Length"), 300 - trainHigh);
+    if (wrong == 0) {
+        Click(QStringLiteral("mnuSFFindError"));
+        EXPECT_EQ(Status(), QStringLiteral("There are no incorect predictions in this test data."));
+    }
+    CloseAndCheck(path);
+    Reopen(path);
+    SnapshotSplitRevert(path, 300);
+}
+
+TEST_F(Road, BackPropagationOverOdbc)
+{
+    // A user DSN for the sample, read by unixODBC from $ODBCINI (this process's first ODBC call
+    // comes after it).
+    const QString ini = folder + QStringLiteral("/odbc.ini");
+    {
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("[%1]\nDescription=Korvan road\nDriver=SQLite3\nDatabase=%2\nNoCreat=1\n")
+                    .arg(kDsn, sample)
+                    .toUtf8());
+    }
+    qputenv("ODBCINI", ini.toLocal8Bit());
+    const kdb::DataSourceChooser previous =
+        kdb::SetDataSourceChooser([](const QList<kdb::DataSourceEntry>&) -> std::optional<QString> { return kDsn; });
+
+    trainHigh = 250;
+    const QString project = QStringLiteral("odbc.kvp");
+    const QString path = folder + QLatin1Char('/') + project;
+    CTrainWindow* w = Configure(QStringLiteral("mnuNewBP"), project, QStringLiteral("WeeklySales"),
+                                {QStringLiteral("Price"), QStringLiteral("Advertising")}, QStringLiteral("Sales"), 312,
+                                [this](frmConfPrj* c) {
+                                    OdbcEntryPrompter odbc(prompts);
+                                    Press(c, "cmdBrowse");
+                                    Flush();
+                                    EXPECT_EQ(c->DatabaseFileName(), QStringLiteral("ODBC;DSN=") + kDsn);
+                                    EXPECT_TRUE(c->findChild<QCheckBox*>(QStringLiteral("chkODBC"))->isChecked());
+                                });
+    kdb::SetDataSourceChooser(previous);
+    ASSERT_TRUE(qobject_cast<frmTrainBP*>(w));
+    EXPECT_EQ(Config(path, QStringLiteral("DatabaseFileName")), QStringLiteral("ODBC;DSN=") + kDsn);
+    TrainThenStop(w, 100);
+    FinishBackProp(path);
+    ASSERT_TRUE(Window<frmScatter>());
+    Click(QStringLiteral("mnuBPBrowseTest"));
+    SortMarkExport(path, QStringLiteral("LinkDataSource"), QStringLiteral("Price"), 312 - trainHigh);
+    CloseAndCheck(path);
+    Reopen(path);
+}
