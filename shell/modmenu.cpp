@@ -51,8 +51,15 @@ bool isForm(const QWidget* w)
     return w->isWindow() && (type == Qt::Window || type == Qt::Dialog || type == Qt::Tool);
 }
 
+int& commandUnloads()
+{
+    static int depth = 0;
+    return depth;
+}
+
 void unload(QWidget* w)
 {
+    modMenu::CCommandUnload byCommand;
     QPointer<QWidget> guard(w);
     w->close();
     if (guard) {
@@ -181,6 +188,21 @@ void modMenu::RemoveChildForms()
             if (w)
                 unload(w);
     });
+}
+
+modMenu::CCommandUnload::CCommandUnload()
+{
+    ++commandUnloads();
+}
+
+modMenu::CCommandUnload::~CCommandUnload()
+{
+    --commandUnloads();
+}
+
+bool modMenu::CCommandUnload::Active()
+{
+    return commandUnloads() > 0;
 }
 
 void modMenu::HideSplash()

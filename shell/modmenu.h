@@ -45,6 +45,16 @@ void RevertSnapshot();
 // Closes every window but the main window, the splash and the help window. The windows go
 // with deleteLater, so a window may call this from inside its own handlers.
 void RemoveChildForms();
+// While one lives, a child window that closes is unloaded by a command (a view change, Finish,
+// the project closing) and not by the user, so it leaves the bars to that command.
+class CCommandUnload {
+public:
+    CCommandUnload();
+    ~CCommandUnload();
+    CCommandUnload(const CCommandUnload&) = delete;
+    CCommandUnload& operator=(const CCommandUnload&) = delete;
+    static bool Active();
+};
 // Hides the splash window when it is up; errors are ignored.
 void HideSplash();
 // The About window, modal.

@@ -61,10 +61,22 @@ void Unload(CTrainWindow* window)
 {
     if (!window)
         return;
+    modMenu::CCommandUnload byCommand;
     if (QMdiSubWindow* sub = window->SubWindow())
         sub->close();
     else
         window->close();
+}
+
+// The user closed the view: the main window gets back what the view took, at the project's
+// own step.
+void GiveToolsBack()
+{
+    IgnoreErrors([] { StandardBand(); });
+    IgnoreErrors([] { Utilities::TmpEnableTools(); });
+    gNavigate().Navigate(gNavigate().Step());
+    if (gProcess().IsTested())
+        gNavigate().Navigate(navTested);
 }
 
 void Finish()
@@ -183,6 +195,7 @@ void MenuBProp()
             return;
         CTrainWindow* window = sfam ? static_cast<CTrainWindow*>(new frmTrainSF) : new frmTrainBP;
         current() = window;
+        QObject::connect(window, &CTrainWindow::closedByUser, window, &GiveToolsBack);
         QMdiSubWindow* sub = main->MdiArea()->addSubWindow(window);
         sub->setAttribute(Qt::WA_DeleteOnClose);
         // Only activation through the child area counts: a box or a pop-up menu never reverts.

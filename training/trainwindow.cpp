@@ -7,6 +7,7 @@
 #include "core/widgets/statusmsg.h"
 #include "core/widgets/veltra.h"
 #include "core/widgets/winhelpers.h"
+#include "shell/modmenu.h"
 #include "training/led.h"
 #include "training/trainlayout.h"
 #include "training/updown.h"
@@ -433,6 +434,9 @@ void CTrainWindow::closeEvent(QCloseEvent* event)
     if (!m_saved) {
         m_saved = true;
         IgnoreErrors([&] { SaveOnClose(); });
+        // A command that unloads the window sets up the bars for what comes next itself.
+        if (!modMenu::CCommandUnload::Active())
+            emit closedByUser();
     }
     event->accept();
 }

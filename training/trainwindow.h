@@ -84,6 +84,8 @@ public:
 signals:
     // The run has ended and its end steps have run.
     void runEnded();
+    // The user closed the window (its close box, Ctrl+F4) and it has saved: the view is over.
+    void closedByUser();
 
 protected:
     CTrainWindow(const CErrorHistory::Shape& shape, int startDelayMs, const QString& caption,
