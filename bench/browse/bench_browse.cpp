@@ -2,6 +2,7 @@
 // with the real window offscreen: opened to its first rows, a jump to the last row, a sort by
 // a source column, one mark toggled, Mark All in a filtered view, and the memory the open
 // browse adds; beside them the bare sqlite3 time of the same queries in the same run.
+#include "bench/support/benchsource.h"
 #include "browse/browsegrid.h"
 #include "browse/browsemodel.h"
 #include "browse/browseviews.h"
@@ -42,32 +43,17 @@ constexpr int kInputs = 10;
 
 void makeSource(const QString& path)
 {
-    kdb::Database db = kdb::Database::Create(path);
-    QString columns;
-    QString marks = "?";
-    for (int j = 1; j <= kInputs; ++j) {
-        columns += QString(", X%1 REAL").arg(j);
-        marks += ",?";
-    }
-    db.Execute("CREATE TABLE Data (ID INTEGER PRIMARY KEY" + columns + ", Y REAL)");
-    kdb::Transaction t(db);
-    kdb::Statement ins = db.Prepare("INSERT INTO Data VALUES (" + marks + ",?)");
-    QRandomGenerator rng(42);
-    for (int r = 1; r <= kRows; ++r) {
-        ins.Bind(1, int64_t(r));
+    BenchSource::Spec spec;
+    spec.rows = kRows;
+    spec.inputs = kInputs;
+    // Whole numbers, so that a view of one value of it lists a few per cent of the rows.
+    spec.y = [](const std::vector<double>& x, QRandomGenerator&) {
         double sum = 0;
-        for (int j = 1; j <= kInputs; ++j) {
-            const double x = rng.generateDouble() * 100.0;
-            sum += x;
-            ins.Bind(j + 1, x);
-        }
-        // Whole numbers, so that a view of one value of it lists a few per cent of the rows.
-        ins.Bind(kInputs + 2, std::round(sum / kInputs));
-        while (ins.Step()) {
-        }
-        ins.Reset();
-    }
-    t.Commit();
+        for (double v : x)
+            sum += v;
+        return std::round(sum / kInputs);
+    };
+    BenchSource::Make(path, spec);
 }
 
 long rssKb()

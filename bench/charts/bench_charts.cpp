@@ -2,6 +2,7 @@
 // window: the scatter chart opened and painted into an image, a mouse move's read-out, the time
 // series painted at zoom 1, 8 and 64, the confusion matrix counted and shown for 3 and for 256
 // classes; beside them a bare sqlite3 read of the same rows.
+#include "bench/support/benchsource.h"
 #include "charts/chartviews.h"
 #include "charts/frmmatrix.h"
 #include "charts/matrixcount.h"
@@ -41,32 +42,18 @@ double ms(const QElapsedTimer& t)
 // ID, X1..X10, Y (a smooth function of the inputs), Kind3 (3 classes), Kind256 (256 classes).
 void makeSource(const QString& path)
 {
-    kdb::Database db = kdb::Database::Create(path);
-    QString columns, marks = "?";
-    for (int j = 1; j <= kInputs; ++j) {
-        columns += QString(", X%1 REAL").arg(j);
-        marks += ",?";
-    }
-    db.Execute("CREATE TABLE Data (ID INTEGER PRIMARY KEY" + columns + ", Y REAL, Kind3 TEXT, Kind256 TEXT)");
-    kdb::Transaction t(db);
-    kdb::Statement ins = db.Prepare("INSERT INTO Data VALUES (" + marks + ",?,?,?)");
-    QRandomGenerator rng(42);
-    for (int r = 1; r <= kRows; ++r) {
-        ins.Bind(1, int64_t(r));
+    BenchSource::Spec spec;
+    spec.rows = kRows;
+    spec.inputs = kInputs;
+    spec.y = [](const std::vector<double>& x, QRandomGenerator& rng) {
         double y = 0;
-        for (int j = 1; j <= kInputs; ++j) {
-            const double x = rng.generateDouble() * 100.0;
-            y += x / kInputs;
-            ins.Bind(j + 1, x);
-        }
-        ins.Bind(kInputs + 2, y + rng.generateDouble() * 5);
-        ins.Bind(kInputs + 3, QString("K%1").arg(r % 3));
-        ins.Bind(kInputs + 4, QString("C%1").arg(r % 256));
-        while (ins.Step()) {
-        }
-        ins.Reset();
-    }
-    t.Commit();
+        for (double v : x)
+            y += v / kInputs;
+        return y + rng.generateDouble() * 5;
+    };
+    spec.text = {{"Kind3", [](int r, const std::vector<double>&) { return QString("K%1").arg(r % 3); }},
+                 {"Kind256", [](int r, const std::vector<double>&) { return QString("C%1").arg(r % 256); }}};
+    BenchSource::Make(path, spec);
 }
 
 template <class Net>

@@ -14,6 +14,7 @@
 #include "network/backprop.h"
 #include "network/sfam.h"
 #include "bench/peakmemory.h"
+#include "bench/support/benchsource.h"
 #include "tests/kdb/pgserver.h"
 
 #include <QCoreApplication>
@@ -60,33 +61,18 @@ const char* const kClasses[] = {"alpha", "beta", "gamma", "delta"};
 // that depends on the first two inputs.
 void makeSource(const QString& path, int rowCount, bool classColumn = false)
 {
-    kdb::Database db = kdb::Database::Create(path);
-    QString columns;
-    QString marks = "?";
-    for (int j = 1; j <= kInputs; ++j) {
-        columns += QString(", X%1 REAL").arg(j);
-        marks += ",?";
+    BenchSource::Spec spec;
+    spec.rows = rowCount;
+    spec.inputs = kInputs;
+    if (classColumn) {
+        spec.seed = 7;
+        spec.text = {{"C", [](int, const std::vector<double>& x) {
+                          return QString::fromLatin1(kClasses[(x[0] > 50 ? 2 : 0) + (x[1] > 50 ? 1 : 0)]);
+                      }}};
+    } else {
+        spec.y = [](const std::vector<double>&, QRandomGenerator& rng) { return rng.generateDouble() * 100.0; };
     }
-    db.Execute("CREATE TABLE Data (ID INTEGER PRIMARY KEY" + columns + (classColumn ? ", C TEXT)" : ", Y REAL)"));
-    kdb::Transaction t(db);
-    kdb::Statement ins = db.Prepare("INSERT INTO Data VALUES (" + marks + ",?)");
-    QRandomGenerator rng(classColumn ? 7 : 42);
-    for (int r = 1; r <= rowCount; ++r) {
-        ins.Bind(1, int64_t(r));
-        double x[kInputs];
-        for (int j = 0; j < kInputs; ++j) {
-            x[j] = rng.generateDouble() * 100.0;
-            ins.Bind(j + 2, x[j]);
-        }
-        if (classColumn)
-            ins.Bind(kInputs + 2, QString::fromLatin1(kClasses[(x[0] > 50 ? 2 : 0) + (x[1] > 50 ? 1 : 0)]));
-        else
-            ins.Bind(kInputs + 2, rng.generateDouble() * 100.0);
-        while (ins.Step()) {
-        }
-        ins.Reset();
-    }
-    t.Commit();
+    BenchSource::Make(path, spec);
 }
 
 // The same columns read straight through sqlite3 into an array of the engine's layout.

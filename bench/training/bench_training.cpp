@@ -2,6 +2,7 @@
 // the window's step machine against the bare engine on the same arrays, the longest stall of the
 // event loop between two steps, how soon Stop is honoured, over 100,000 and 1,000,000 rows of
 // 10 inputs and over the shipped sample (WeeklySales).
+#include "bench/support/benchsource.h"
 #include "core/apppaths.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/veltra.h"
@@ -34,30 +35,16 @@ constexpr int kInputs = 10;
 
 void MakeSource(const QString& path, int rows)
 {
-    kdb::Database db = kdb::Database::Create(path);
-    QString columns, marks = "?";
-    for (int j = 1; j <= kInputs; ++j) {
-        columns += QString(", X%1 REAL").arg(j);
-        marks += ",?";
-    }
-    db.Execute("CREATE TABLE Data (ID INTEGER PRIMARY KEY" + columns + ", Y REAL)");
-    kdb::Transaction t(db);
-    kdb::Statement ins = db.Prepare("INSERT INTO Data VALUES (" + marks + ",?)");
-    QRandomGenerator rng(42);
-    for (int r = 1; r <= rows; ++r) {
-        ins.Bind(1, int64_t(r));
+    BenchSource::Spec spec;
+    spec.rows = rows;
+    spec.inputs = kInputs;
+    spec.y = [](const std::vector<double>& x, QRandomGenerator& rng) {
         double sum = 0;
-        for (int j = 1; j <= kInputs; ++j) {
-            const double x = rng.generateDouble() * 100.0;
-            sum += x * (j % 3 == 0 ? -0.5 : 1.0);
-            ins.Bind(j + 1, x);
-        }
-        ins.Bind(kInputs + 2, std::clamp(sum / 6.0 + rng.generateDouble() * 5.0, 0.0, 100.0));
-        while (ins.Step()) {
-        }
-        ins.Reset();
-    }
-    t.Commit();
+        for (int j = 1; j <= kInputs; ++j)
+            sum += x[size_t(j - 1)] * (j % 3 == 0 ? -0.5 : 1.0);
+        return std::clamp(sum / 6.0 + rng.generateDouble() * 5.0, 0.0, 100.0);
+    };
+    BenchSource::Make(path, spec);
 }
 
 std::shared_ptr<CBackProp> Project(const QString& project, const QString& source, const QString& table, int rows,

@@ -5,6 +5,7 @@
 // the last row, a sort, a mark; the confusion matrix counted and shown. Beside each, the bare
 // engine or the bare sqlite3 work of the same step in the same run, and the peak memory.
 #include "app/views.h"
+#include "bench/support/benchsource.h"
 #include "browse/browsemodel.h"
 #include "browse/browsegrid.h"
 #include "browse/frmbrowse.h"
@@ -95,33 +96,19 @@ double loopUntil(const std::function<bool()>& done, double& longestMs)
 // ID, X1..X10, Y (a smooth function of the inputs), Kind (3 classes that follow X1).
 void makeSource(const QString& path)
 {
-    kdb::Database db = kdb::Database::Create(path);
-    QString columns, marks = "?";
-    for (int j = 1; j <= kInputs; ++j) {
-        columns += QString(", X%1 REAL").arg(j);
-        marks += ",?";
-    }
-    db.Execute("CREATE TABLE Data (ID INTEGER PRIMARY KEY" + columns + ", Y REAL, Kind TEXT)");
-    kdb::Transaction t(db);
-    kdb::Statement ins = db.Prepare("INSERT INTO Data VALUES (" + marks + ",?,?)");
-    QRandomGenerator rng(42);
-    for (int r = 1; r <= kRows; ++r) {
-        ins.Bind(1, int64_t(r));
-        double y = 0, x1 = 0;
-        for (int j = 1; j <= kInputs; ++j) {
-            const double x = rng.generateDouble() * 100.0;
-            if (j == 1)
-                x1 = x;
-            y += x / kInputs;
-            ins.Bind(j + 1, x);
-        }
-        ins.Bind(kInputs + 2, y + rng.generateDouble() * 5);
-        ins.Bind(kInputs + 3, QString(x1 < 33 ? "low" : x1 < 66 ? "mid" : "high"));
-        while (ins.Step()) {
-        }
-        ins.Reset();
-    }
-    t.Commit();
+    BenchSource::Spec spec;
+    spec.rows = kRows;
+    spec.inputs = kInputs;
+    spec.y = [](const std::vector<double>& x, QRandomGenerator& rng) {
+        double y = 0;
+        for (double v : x)
+            y += v / kInputs;
+        return y + rng.generateDouble() * 5;
+    };
+    spec.text = {{"Kind", [](int, const std::vector<double>& x) {
+                      return QString(x[0] < 33 ? "low" : x[0] < 66 ? "mid" : "high");
+                  }}};
+    BenchSource::Make(path, spec);
 }
 
 template <class Net>
