@@ -7,6 +7,7 @@
 #include "core/regsettings.h"
 #include "core/splashwait.h"
 #include "core/widgets/commandbar.h"
+#include "core/widgets/pointerguard.h"
 #include "core/widgets/splash.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/statusmsg.h"
@@ -38,14 +39,6 @@ void waitPass(int ms)
     loop.exec();
 }
 
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 void openProject(const StartupOptions& options, CCommandBar& bar)
 {
     const QString commandLine = options.arguments.join(QLatin1Char(' ')).trimmed();
@@ -60,7 +53,7 @@ void openProject(const StartupOptions& options, CCommandBar& bar)
     if (recent.Count() < 1)
         return;
     if (bar.Checked(QStringLiteral("mnuAutoload"))) {
-        WaitCursor cursor;
+        const CPointerGuard cursor(Qt::WaitCursor);
         Utilities::StatusMessage(QStringLiteral("Loading previous project..."));
         pump();
         modMenu::FileOpen(recent.Item(1));

@@ -11,6 +11,7 @@
 #include "core/regsettings.h"
 #include "config/twipsrect.h"
 #include "core/widgets/hourglass.h"
+#include "core/widgets/pointerguard.h"
 #include "core/widgets/statusmsg.h"
 #include "core/widgets/toolstate.h"
 #include "core/widgets/veltra.h"
@@ -990,10 +991,7 @@ void frmConfPrj::cmdOK_Click()
                 return;
             }
         }
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        struct Pointer {
-            ~Pointer() { QApplication::restoreOverrideCursor(); }
-        } pointer;
+        const CPointerGuard pointer(Qt::WaitCursor);
         CDataDef& ddo = *m_dataDef;
         for (qsizetype i = 0; i < m_pendingLimits.size() && i < ddo.NumFields(); ++i) {
             ddo.SetUserMin(int16_t(i + 1), m_pendingLimits[i].first);

@@ -5,6 +5,7 @@
 #include "core/numformat.h"
 #include "core/prompts.h"
 #include "core/widgets/hourglass.h"
+#include "core/widgets/pointerguard.h"
 #include "core/widgets/statusmsg.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
@@ -40,15 +41,6 @@ struct HeldNetwork {
         else
             keep = gSFam();
     }
-};
-
-// The default pointer while the user chooses, whatever guard is held around the command.
-class DefaultPointer {
-public:
-    DefaultPointer() { QApplication::setOverrideCursor(Qt::ArrowCursor); }
-    ~DefaultPointer() { QApplication::restoreOverrideCursor(); }
-    DefaultPointer(const DefaultPointer&) = delete;
-    DefaultPointer& operator=(const DefaultPointer&) = delete;
 };
 
 // The view of the current workflow state.
@@ -107,7 +99,8 @@ void SplitCommand::SetLimits()
             const std::shared_ptr<CDataDef> ddo = net.DDO();
             if (!ddo)
                 throw KvError(KvErr::ObjectNotSet);
-            const DefaultPointer pointer;
+            // The default pointer while the user chooses, whatever guard is held around the command.
+            const CPointerGuard pointer(Qt::ArrowCursor);
             frmDataSelect dialog(gVeltra().MainForm());
             dialog.Init(ddo->RecordCount(), before.trainHigh, before.trainLow, before.testHigh, before.testLow);
             dialog.exec();

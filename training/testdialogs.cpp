@@ -4,6 +4,7 @@
 #include "core/numformat.h"
 #include "core/twips.h"
 #include "core/widgets/hourglass.h"
+#include "core/widgets/pointerguard.h"
 #include "core/widgets/veltra.h"
 #include "core/widgets/winhelpers.h"
 #include "network/sfam.h"
@@ -48,13 +49,6 @@ void setTextColour(QWidget* w, uint32_t bgr)
     w->setPalette(p);
 }
 
-// The screen's wait cursor for a scope.
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 } // namespace
 
@@ -164,7 +158,7 @@ TestOutcome frmTestNetwork::Start()
     repaint();
     TestOutcome outcome = TestOutcome::NoNetwork;
     {
-        WaitCursor wait;
+        const CPointerGuard wait(Qt::WaitCursor);
         IgnoreErrors([&] {
             if (m_net)
                 outcome = m_net->Test();
@@ -245,7 +239,7 @@ frmSFTest::frmSFTest(std::shared_ptr<CSFam> net, QWidget* parent) : QDialog(pare
 TestOutcome frmSFTest::Start()
 {
     IgnoreErrors([&] { lblTrainErr->setText(TestFigures::SFamError(m_net ? m_net->BestTrainError() : -1.0f)); });
-    WaitCursor wait;
+    const CPointerGuard wait(Qt::WaitCursor);
     QCoreApplication::processEvents();
     IgnoreErrors([&] {
         if (m_net)
