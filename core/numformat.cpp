@@ -60,11 +60,18 @@ QString NumFormat::Format(double value, const QString& pattern)
            + match.captured(3);
 }
 
-QString NumFormat::FormatSingle(float value, const QString& pattern)
+double NumFormat::SingleAsDecimal(float value)
 {
     if (!std::isfinite(value))
-        return Format(double(value), pattern);
+        return double(value);
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return Format(QByteArray(buffer, int(result.ptr - buffer)).toDouble(), pattern);
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    double result = double(value);
+    std::from_chars(buffer, end, result);
+    return result;
+}
+
+QString NumFormat::FormatSingle(float value, const QString& pattern)
+{
+    return Format(SingleAsDecimal(value), pattern);
 }

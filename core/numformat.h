@@ -14,6 +14,9 @@ namespace NumFormat {
 QString Format(double value, const QString& pattern = {});
 // A single-precision value by `pattern`, rounded from its own shortest decimal form (2.675f,
 // stored as 2.67499995..., gives "2.68" for "0.00", as its text 2.675 does).
+// A single-precision value as the double nearest its shortest decimal form (12.345f is
+// 12.345), so that the formatter rounds what the user would read.
+double SingleAsDecimal(float value);
 QString FormatSingle(float value, const QString& pattern);
 // The general form alone.
 QString General(double value);

@@ -134,7 +134,7 @@ void Finish()
         StandardBand();
         const float error = net->CurrentError();
         if (sfam) {
-            Utilities::StatusMessage(QStringLiteral("Test complete:  ") + NumFormat::Format(TrainLayout::SingleAsDecimal(100.0f - error), QStringLiteral("0.00"))
+            Utilities::StatusMessage(QStringLiteral("Test complete:  ") + NumFormat::Format(NumFormat::SingleAsDecimal(100.0f - error), QStringLiteral("0.00"))
                                      + QStringLiteral("% correct predictions."));
             modMenu::ShowCMatrix();
         } else {

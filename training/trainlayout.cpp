@@ -3,7 +3,6 @@
 #include "core/numformat.h"
 #include "core/twips.h"
 
-#include <charconv>
 #include <cmath>
 
 namespace TrainLayout {
@@ -26,25 +25,14 @@ Places Arrange(const Sizes& s, bool chartOnlyWhenRoom)
     return p;
 }
 
-double SingleAsDecimal(float value)
-{
-    if (!std::isfinite(value))
-        return double(value);
-    char buffer[64];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-    double result = double(value);
-    std::from_chars(buffer, end, result);
-    return result;
-}
-
 QString Percent(float value)
 {
-    return NumFormat::Format(SingleAsDecimal(value), QStringLiteral("0.00")) + QLatin1Char('%');
+    return NumFormat::FormatSingle(value, QStringLiteral("0.00")) + QLatin1Char('%');
 }
 
 QString General(float value)
 {
-    return NumFormat::General(SingleAsDecimal(value));
+    return NumFormat::General(NumFormat::SingleAsDecimal(value));
 }
 
 int SpinnerValue(float parameter)

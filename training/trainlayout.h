@@ -34,9 +34,6 @@ struct Places {
 // window is larger than the chart's margins (W > 345 and H > 1740).
 Places Arrange(const Sizes& s, bool chartOnlyWhenRoom);
 
-// A single-precision value as the double nearest its shortest decimal form (12.345f is
-// 12.345), so that the number formatter rounds what the user would read.
-double SingleAsDecimal(float value);
 // The error labels: the value with two decimals and "%".
 QString Percent(float value);
 // A single-precision value in its shortest general form ("95", "95.7").

@@ -128,7 +128,7 @@ TEST_F(TrainSF, FinishTestsAndOpensTheConfusionMatrix)
     EXPECT_EQ(views, QStringList{"ShowCMatrix"});
     EXPECT_TRUE(gProcess().IsTested());
     EXPECT_EQ(StatusText(), "Test complete:  "
-                                + NumFormat::Format(TrainLayout::SingleAsDecimal(100.0f - net->CurrentError()), "0.00")
+                                + NumFormat::Format(NumFormat::SingleAsDecimal(100.0f - net->CurrentError()), "0.00")
                                 + "% correct predictions.");
     EXPECT_EQ(TrainingViews::Window(), nullptr);
 }
