@@ -4,106 +4,35 @@
 #include "core/kverror.h"
 #include "core/pathutils.h"
 #include "core/prompts.h"
+#include "data/columnstats.h"
 #include "data/dbutilities.h"
 
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <thread>
 #include <vector>
 
 using modErrorHandling::Member;
 
 namespace {
 
-bool IsNumericType(int16_t code)
+using ColumnStats::Accumulator;
+using StatKind = ColumnStats::Kind;
+using ColumnStats::AddValue;
+using ColumnStats::KindOf;
+
+// Tables from this many rows on are read on several connections at once: below it one read
+// takes a few tenths of a second at most.
+constexpr int32_t kRowsToSplit = 100000;
+// Rows between two looks at the whole percent of the rows read.
+constexpr int64_t kRowsPerPercentLook = 4096;
+
+int ReadThreads()
 {
-    switch (code) {
-    // Boolean belongs here too: the networks take it as a number, and without statistics its
-    // user range would be 0..0, which the engine refuses as a constant input.
-    case kdb::dbBoolean:
-    case kdb::dbByte:
-    case kdb::dbInteger:
-    case kdb::dbLong:
-    case kdb::dbCurrency:
-    case kdb::dbSingle:
-    case kdb::dbDouble:
-    case kdb::dbBigInt:
-    case kdb::dbNumeric:
-    case kdb::dbDecimal:
-    case kdb::dbFloat:
-        return true;
-    default:
-        return false;
-    }
+    return int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
 }
 
-bool IsDateType(int16_t code)
-{
-    return code == kdb::dbDate || code == kdb::dbTime || code == kdb::dbTimeStamp;
-}
-
-// Running statistics of one column in one pass (Welford), Nulls never fed in.
-// Running statistics of one column in one pass, Nulls never fed in: sums of the values shifted
-// by the first one (which keeps the variance exact when the values lie far from 0), in long
-// double, without a division per value.
-struct Accumulator {
-    int64_t n = 0;
-    double shift = 0;
-    long double sum = 0;
-    long double sumSq = 0;
-    double min = 0;
-    double max = 0;
-
-    void Add(double x)
-    {
-        if (n == 0) {
-            min = max = shift = x;
-        } else {
-            if (x < min)
-                min = x;
-            if (x > max)
-                max = x;
-        }
-        ++n;
-        const long double d = (long double)x - shift;
-        sum += d;
-        sumSq += d * d;
-    }
-    long double Mean() const { return n > 0 ? shift + sum / n : 0.0L; }
-    bool HasStdDev() const { return n > 1; }
-    double StdDev() const
-    {
-        if (n < 2)
-            return 0.0;
-        const long double m2 = sumSq - sum * sum / n;
-        return m2 > 0 ? double(std::sqrt(m2 / (n - 1))) : 0.0;
-    }
-};
-
-enum class StatKind { None, Numeric, Date };
-
-StatKind KindOf(int16_t code)
-{
-    return IsNumericType(code) ? StatKind::Numeric : IsDateType(code) ? StatKind::Date : StatKind::None;
-}
-
-// One value of a column into its statistics; Nulls are skipped.
-void AddValue(kdb::Reader& r, int column, StatKind kind, Accumulator& acc)
-{
-    if (r.IsNull(column))
-        return;
-    if (kind == StatKind::Numeric) {
-        // Text that is no number (possible in an untyped column) counts as empty, and so does
-        // an infinite value: it would make every statistic of the field unusable.
-        if (const std::optional<double> v = r.ToDouble(column); v && std::isfinite(*v))
-            acc.Add(*v);
-    } else if (const std::optional<double> d = kdb::DateSerial(r.Get(column))) {
-        acc.Add(*d);
-    }
-}
-
-// A field's statistics and user range from its values: numbers mean +- 2 deviations, dates
-// their span ("no limit" when there is none), other types all 0.
 // A number field's statistics as a server computed them.
 void StoreComputed(DataField& f, const kdb::Database::ColumnStats& s)
 {
@@ -119,6 +48,8 @@ void StoreComputed(DataField& f, const kdb::Database::ColumnStats& s)
     f.userMin = f.avg - 2 * f.stdDev;
 }
 
+// A field's statistics and user range from its values: numbers mean +- 2 deviations, dates
+// their span ("no limit" when there is none), other types all 0.
 void StoreStats(DataField& f, StatKind kind, const Accumulator& acc)
 {
     if (kind == StatKind::None) {
@@ -309,25 +240,57 @@ CDataDef::OnePass CDataDef::GatherInOnePass(kdb::Database& db, const QList<kdb::
         }
     }
     QStringList selected;
+    std::vector<ColumnStats::Column> read;
     for (qsizetype c = 0; c < count; ++c) {
         kinds[size_t(c)] = KindOf(columns[c].type);
         if (kinds[size_t(c)] != StatKind::None && !computed[size_t(c)]) {
             columnOf[size_t(c)] = int(selected.size());
             selected << kdb::QuoteIdent(columns[c].name);
+            read.push_back({columns[c].name, kinds[size_t(c)]});
         }
     }
     std::vector<Accumulator> acc(static_cast<size_t>(count));
     qsizetype next = 1;
+    int16_t told = -1;
+    const auto tell = [&](int16_t percent) {
+        told = percent;
+        if (m_progress)
+            m_progress(percent, keepGoing);
+    };
     const auto tellUpTo = [&](qsizetype upTo) {
         for (; next <= upTo && keepGoing; ++next)
-            if (m_progress)
-                m_progress(percentOf(next), keepGoing);
+            tell(percentOf(next));
+        return keepGoing;
+    };
+    // Field i is told once i / (fields + 1) of the rows are read; `between` also tells the
+    // whole percent of the rows read, so that a long read keeps the bar moving.
+    const int64_t expected = std::max<int64_t>(m_recordCount, 1);
+    const int64_t parts = int64_t(NumFields()) + 1;
+    const auto tellRows = [&](int64_t rows, bool between) {
+        const qsizetype due = qsizetype(std::min<int64_t>(count, rows * parts / expected));
+        if (due >= next && !tellUpTo(due))
+            return false;
+        if (between) {
+            const auto percent = int16_t(std::min<int64_t>(99, rows * 100 / expected));
+            if (percent > told && (next > count || percent < percentOf(next)))
+                tell(percent);
+        }
         return keepGoing;
     };
     try {
-        if (!selected.isEmpty()) {
-            const int64_t expected = std::max<int64_t>(m_recordCount, 1);
-            const int64_t parts = int64_t(NumFields()) + 1;
+        ColumnStats::RangeOutcome split = ColumnStats::RangeOutcome::NotSplit;
+        if (!read.empty() && !db.IsOdbc() && m_recordCount >= kRowsToSplit) {
+            std::vector<Accumulator> sums;
+            split = ColumnStats::ReadInRanges(
+                m_dbFileName, m_tableName, read, ReadThreads(), [&](int64_t rows) { return tellRows(rows, true); },
+                sums);
+            if (split == ColumnStats::RangeOutcome::Stopped)
+                return OnePass::Stopped;
+            for (qsizetype c = 0; c < count && split == ColumnStats::RangeOutcome::Done; ++c)
+                if (columnOf[size_t(c)] >= 0)
+                    acc[size_t(c)] = sums[size_t(columnOf[size_t(c)])];
+        }
+        if (!read.empty() && split == ColumnStats::RangeOutcome::NotSplit) {
             int64_t rows = 0;
             kdb::Reader r = db.Query(QStringLiteral("SELECT ") + selected.join(QStringLiteral(", "))
                                      + QStringLiteral(" FROM ") + kdb::QuoteIdent(m_tableName));
@@ -336,14 +299,13 @@ CDataDef::OnePass CDataDef::GatherInOnePass(kdb::Database& db, const QList<kdb::
                     if (columnOf[size_t(c)] >= 0)
                         AddValue(r, columnOf[size_t(c)], kinds[size_t(c)], acc[size_t(c)]);
                 ++rows;
-                const qsizetype due = qsizetype(std::min<int64_t>(count, rows * parts / expected));
-                if (due >= next && !tellUpTo(due))
+                if (!tellRows(rows, rows % kRowsPerPercentLook == 0))
                     return OnePass::Stopped;
             }
         }
     } catch (...) {
-        if (next > 1)
-            throw; // the listener has already been told of fields: no second round
+        if (told >= 0)
+            throw; // the listener has already been told of progress: no second round
         return OnePass::Failed;
     }
     if (!tellUpTo(count))
