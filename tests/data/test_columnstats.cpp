@@ -93,7 +93,7 @@ TEST(ColumnStatsRanges, FiguresDoNotDependOnTheThreadsAndMatchOneRead)
     EXPECT_EQ(one[3].min, kdb::DateSerial(QStringLiteral("2020-01-02")).value());
 }
 
-TEST(ColumnStatsRanges, OnlyPlainRowidTablesAreSplitAndAStopLeavesTheResultAlone)
+TEST(ColumnStatsRanges, OnlyPlainRowidTablesAreSplit)
 {
     const QString create = QStringLiteral("CREATE TABLE %1 (id INTEGER PRIMARY KEY, big DOUBLE, whole LONG, "
                                           "flag BIT, day DATE%2)%3");
@@ -118,21 +118,6 @@ TEST(ColumnStatsRanges, OnlyPlainRowidTablesAreSplitAndAStopLeavesTheResultAlone
     for (const char* table : {"bare", "seen", "allHidden"})
         EXPECT_TRUE(Ranged(path, QString::fromLatin1(table), 2, RangeOutcome::NotSplit).empty()) << table;
     EXPECT_TRUE(Ranged(path + QStringLiteral(".missing"), QStringLiteral("plain"), 2, RangeOutcome::NotSplit).empty());
-
-    std::vector<Accumulator> out(1);
-    out[0].Add(42);
-    int polls = 0;
-    const auto stopAtOnce = [&](int64_t) {
-        ++polls;
-        return false;
-    };
-    // The read may end before the first look at it; when it does look, a stop is obeyed.
-    const RangeOutcome outcome = ColumnStats::ReadInRanges(path, QStringLiteral("plain"), kColumns, 2, stopAtOnce, out);
-    EXPECT_EQ(outcome, polls > 0 ? RangeOutcome::Stopped : RangeOutcome::Done);
-    if (outcome == RangeOutcome::Stopped) {
-        ASSERT_EQ(out.size(), 1u);
-        EXPECT_EQ(out[0].n, 1);
-    }
 }
 
 // Over a table big enough to be read in ranges, and over one that is not split, the progress
