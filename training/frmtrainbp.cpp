@@ -202,6 +202,10 @@ bool frmTrainBP::RunStep()
     auto net = Net();
     if (!net)
         return false;
+    // A training call of a large table takes several steps, one block of rows each; a stop
+    // lets the call finish.
+    if (net->PassOpen())
+        return TrainBlock(*net);
     // A stop that came in after a call skips the rest of the pass's calls, but the pass still
     // verifies and draws.
     if (mStop && m_calls > 0)
@@ -213,15 +217,7 @@ bool frmTrainBP::RunStep()
             // The verify rate is read once a pass; a change takes effect at the next one.
             m_callsThisPass = m_verify.updown->Value();
         }
-        net->Train();
-        if (net->DLLError() < 0) {
-            EngineFailure(*net);
-            return false;
-        }
-        ++m_calls;
-        if (m_calls >= m_callsThisPass)
-            m_verifyNext = true;
-        return true;
+        return TrainBlock(*net);
     }
     m_verifyNext = false;
     m_calls = 0;
@@ -234,6 +230,20 @@ bool frmTrainBP::RunStep()
         mStop = true;
     ShowCounter(net->CyclesCompleted());
     return !mStop;
+}
+
+bool frmTrainBP::TrainBlock(CBackProp& net)
+{
+    if (!net.TrainBlock())
+        return true;
+    if (net.DLLError() < 0) {
+        EngineFailure(net);
+        return false;
+    }
+    ++m_calls;
+    if (m_calls >= m_callsThisPass)
+        m_verifyNext = true;
+    return true;
 }
 
 float frmTrainBP::ShowPass(CBackProp& net)
@@ -284,6 +294,9 @@ void frmTrainBP::EngineFailure(CBackProp& net)
 
 void frmTrainBP::EndOfRun()
 {
+    // Only a run that ended by an error leaves a call half-way: its blocks are undone.
+    if (auto net = Net())
+        net->AbandonPass();
     TrainBarTools::Set(QStringLiteral("mnuTrainBPExit"), true);
     TrainBarTools::Set(QStringLiteral("mnuTrainBPJogWeights"), false);
     TrainBarTools::Set(QStringLiteral("mnuTrainBPReset"), true);

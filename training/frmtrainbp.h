@@ -43,6 +43,8 @@ private:
     std::shared_ptr<CBackProp> Net() const;
     void ShowTrainingValues();
     void SpinnersFromNet(CBackProp& net);
+    // One block of the current training call; false when the run ends.
+    bool TrainBlock(CBackProp& net);
     // One pass drawn: the chart path or the label path. Answers the pass's error (-1: none).
     float ShowPass(CBackProp& net);
     void EngineFailure(CBackProp& net);

@@ -219,9 +219,12 @@ bool frmTrainSF::BeginRun()
 bool frmTrainSF::RunStep()
 {
     auto net = Net();
-    if (!net || mStop)
+    // A cycle of a large table takes several steps, one block of rows each; a stop lets the
+    // cycle finish.
+    if (!net || (mStop && !net->PassOpen()))
         return false;
-    net->Train();
+    if (!net->TrainBlock())
+        return true;
     if (net->DLLError() < 0) {
         EngineFailure(*net);
         return false;
@@ -271,6 +274,9 @@ void frmTrainSF::EngineFailure(CSFam& net)
 
 void frmTrainSF::EndOfRun()
 {
+    // Only a run that ended by an error leaves a cycle half-way: its blocks are undone.
+    if (auto net = Net())
+        net->AbandonPass();
     qApp->removeEventFilter(this);
     m_personality->setEnabled(true);
     TrainBarTools::Set(QStringLiteral("mnuTrainBPExit"), true);
