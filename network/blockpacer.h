@@ -8,7 +8,7 @@
 
 class CBlockPacer {
 public:
-    static constexpr double kTargetMs = 75.0;
+    static constexpr double kTargetMs = 60.0;
     // The first block, before any was timed, and the least block.
     static constexpr size_t kFirstRows = 8192;
     static constexpr size_t kLeastRows = 256;

@@ -465,10 +465,14 @@ TEST(BlockPacer, PacesBlocksToTheTargetTime)
     pacer.Measured(CBlockPacer::kFirstRows, 4.0);  // 2048 rows a millisecond
     const size_t paced = size_t(2048 * CBlockPacer::kTargetMs);
     EXPECT_EQ(pacer.NextBlock(1000000), paced);
-    EXPECT_EQ(pacer.NextBlock(paced + paced / 4), paced + paced / 4);
-    // A slower block (an SFAM network that grew) moves the estimate half-way.
-    pacer.Measured(2048, 2.0);
-    EXPECT_EQ(pacer.NextBlock(1000000), size_t(1536 * CBlockPacer::kTargetMs));
+    EXPECT_EQ(pacer.NextBlock(paced + paced / 8), paced + paced / 8);
+    EXPECT_EQ(pacer.NextBlock(paced + paced / 4), paced);
+    // A faster block moves the estimate half-way; a slower one (an SFAM network that grew)
+    // counts at once.
+    pacer.Measured(8192, 2.0);
+    EXPECT_EQ(pacer.NextBlock(1000000), size_t(3072 * CBlockPacer::kTargetMs));
+    pacer.Measured(1024, 2.0);
+    EXPECT_EQ(pacer.NextBlock(1000000), size_t(512 * CBlockPacer::kTargetMs));
     // Blocks too short to time cannot make the estimate run away.
     CBlockPacer fast;
     fast.Measured(100, 0.0);

@@ -107,7 +107,7 @@ TEST_F(TrainBlocks, AnSFamCycleTakesAStepABlockAndAStopInAContinuousRunFinishesT
         w->RunPendingStep();
     EXPECT_EQ(net.CyclesCompleted(), 0);
     modMenu::TrainBar("mnuTrainBPStop");
-    EXPECT_EQ(RunToEnd(w), 5); // the cycle's last blocks, the last one verifies and draws
+    EXPECT_EQ(RunToEnd(w), 6); // the cycle's last five blocks, then it verifies and draws
     EXPECT_EQ(net.CyclesCompleted(), 1);
     EXPECT_EQ(w->History().lastPoint(), 0);
     EXPECT_EQ(net.CurrentError(), error);
