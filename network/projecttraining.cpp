@@ -137,7 +137,7 @@ bool CNetworkProject::TrainCall(bool whole, const QString& suffix, const QString
         }
     }
     const size_t remaining = mPass->Rows() - mPass->RowsDone();
-    const size_t rows = std::min(remaining, BlockRows(remaining));
+    const size_t rows = whole ? remaining : std::min(remaining, BlockRows(remaining));
     const int32_t answer = timed(rows, [&] { return mPass->Next(rows, &mCyclesCompleted); });
     if (answer == 0)
         return false;

@@ -178,8 +178,15 @@ void frmTrainBP::ResetNet()
 
 void frmTrainBP::Jog()
 {
-    if (auto net = Net())
-        net->JogWeights();
+    auto net = Net();
+    if (!net)
+        return;
+    // A jog comes between two training calls, also when a call takes several steps.
+    if (net->PassOpen()) {
+        m_jogAfterCall = true;
+        return;
+    }
+    net->JogWeights();
 }
 
 // --- The run -------------------------------------------------------------------------------
@@ -192,6 +199,7 @@ bool frmTrainBP::BeginRun()
     m_calls = 0;
     m_verifyNext = false;
     m_passError = 0;
+    m_jogAfterCall = false;
     Utilities::StatusMessage(QStringLiteral("Predicting ") + net->DDO()->FieldName(net->PredictField())
                              + QStringLiteral("...") + QStringLiteral("   ") + QStringLiteral("Press STOP to finish."));
     return true;
@@ -236,6 +244,10 @@ bool frmTrainBP::TrainBlock(CBackProp& net)
 {
     if (!net.TrainBlock())
         return true;
+    if (m_jogAfterCall) {
+        m_jogAfterCall = false;
+        net.JogWeights();
+    }
     if (net.DLLError() < 0) {
         EngineFailure(net);
         return false;

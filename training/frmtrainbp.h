@@ -56,4 +56,6 @@ private:
     bool m_verifyNext = false;
     // The error of the last completed pass of the run; 0 while none completed.
     float m_passError = 0;
+    // A jog asked for during a call in blocks, done after its last block.
+    bool m_jogAfterCall = false;
 };

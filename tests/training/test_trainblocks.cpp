@@ -1,6 +1,6 @@
 // Training calls of a large table worked off a block of rows per step: the run stays a step
-// machine, a stop lets the call finish and then acts as before, and the errors, the counters
-// and the saved network are exactly those of whole calls. Blocks of 7 rows stand in for a
+// machine, a stop or a jog lets the call finish and then acts as before, and the errors, the
+// counters and the saved network are exactly those of whole calls. Blocks of 7 rows stand in for a
 // large table.
 #include "tests/training/trainfixture.h"
 
@@ -22,20 +22,24 @@ protected:
 
 } // namespace
 
-TEST_F(TrainBlocks, BackPropCallsTakeAStepABlockStopLetsTheCallFinishAndNothingElseChanges)
+TEST_F(TrainBlocks, BackPropCallsTakeAStepABlockStopAndJogWaitForTheCallAndNothingElseChanges)
 {
     ScriptedBackProp& net = OpenBackProp();
     auto* w = OpenView<frmTrainBP>();
     ASSERT_TRUE(w);
     w->udVerify()->SetValue(2);
 
-    // Whole calls: three passes of two calls, then Stop.
+    // Whole calls: three passes of two calls, a jog between the two calls of the second, then
+    // Stop.
     std::vector<float> whole;
     modMenu::TrainBar("mnuTrainBPTrain");
     w->RunPendingStep();
     for (int pass = 0; pass < 3; ++pass) {
-        for (int step = 0; step < 3; ++step)
+        for (int step = 0; step < 3; ++step) {
             w->RunPendingStep();
+            if (pass == 1 && step == 0)
+                modMenu::TrainBar("mnuTrainBPJogWeights");
+        }
         whole.push_back(net.CurrentError());
     }
     modMenu::TrainBar("mnuTrainBPStop");
@@ -57,6 +61,9 @@ TEST_F(TrainBlocks, BackPropCallsTakeAStepABlockStopLetsTheCallFinishAndNothingE
     for (int pass = 0; pass < 3; ++pass) {
         for (int call = 0; call < 2; ++call) {
             for (int block = 1; block <= 8; ++block) {
+                // A jog asked for half-way through a call comes after its last block.
+                if (pass == 1 && call == 0 && block == 4)
+                    modMenu::TrainBar("mnuTrainBPJogWeights");
                 if (pass == 2 && call == 1 && block == 4) {
                     // Stop half-way through the last call: its blocks still run, one a step.
                     modMenu::TrainBar("mnuTrainBPStop");
