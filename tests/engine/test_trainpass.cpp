@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 #include <vector>
 
@@ -89,6 +90,32 @@ template <class Net> std::vector<uint8_t> Written(Net& net, Table& t)
     return ReadBytes(net.file);
 }
 
+// Trains `whole` by Train commands and `blocks` by passes in blocks of the given largest sizes,
+// pass by pass alike: answers, cycles, runs and the written networks.
+template <class Net, class Results>
+void ExpectWholeAndBlocksAlike(Table& t, Net& whole, Net& blocks, std::initializer_list<size_t> largest,
+                               int32_t (*inBlocks)(kvengine::TrainPass&, Table&, Net&, Sizes),
+                               Results Table::*results)
+{
+    ASSERT_EQ(whole(t, KV_ENGINE_INIT), 1);
+    ASSERT_EQ(blocks(t, KV_ENGINE_INIT), 1);
+    kvengine::TrainPass pass;
+    for (size_t size : largest) {
+        const int32_t answer = whole(t, KV_ENGINE_TRAIN);
+        ASSERT_GE(answer, 1);
+        EXPECT_EQ(inBlocks(pass, t, blocks, Sizes{size}), answer) << size;
+        EXPECT_FALSE(pass.Open());
+        EXPECT_EQ(blocks.cycles, whole.cycles);
+        Table a = t, b = t;
+        EXPECT_EQ(whole(a, KV_ENGINE_RUN), blocks(b, KV_ENGINE_RUN));
+        EXPECT_EQ(a.*results, b.*results);
+    }
+    // Weights, momentum terms and generator (categories) alike, so later passes agree too.
+    EXPECT_EQ(Written(whole, t), Written(blocks, t));
+    VTRELEASE(whole.file.c_str());
+    VTRELEASE(blocks.file.c_str());
+}
+
 }  // namespace
 
 TEST(TrainInBlocks, BackPropNetworkErrorsAndCyclesAreThoseOfWholePasses)
@@ -99,22 +126,7 @@ TEST(TrainInBlocks, BackPropNetworkErrorsAndCyclesAreThoseOfWholePasses)
     blocks.file = FileIn(NewFolder(), "blocks.tmp");
     // Nine hidden units: a full block of eight and a padded one.
     whole.hidden = blocks.hidden = 9;
-    ASSERT_EQ(whole(t, KV_ENGINE_INIT), 1);
-    ASSERT_EQ(blocks(t, KV_ENGINE_INIT), 1);
-    kvengine::TrainPass pass;
-    for (size_t largest : {1, 7, 64, 100000}) {
-        ASSERT_EQ(whole(t, KV_ENGINE_TRAIN), 1);
-        ASSERT_EQ(BpPassInBlocks(pass, t, blocks, Sizes{largest}), 1) << largest;
-        EXPECT_FALSE(pass.Open());
-        EXPECT_EQ(blocks.cycles, whole.cycles);
-        Table a = t, b = t;
-        EXPECT_EQ(whole(a, KV_ENGINE_RUN), blocks(b, KV_ENGINE_RUN));
-        EXPECT_EQ(a.bpResults, b.bpResults);
-    }
-    // Weights, momentum terms and generator alike, so later passes and jogs agree too.
-    EXPECT_EQ(Written(whole, t), Written(blocks, t));
-    VTRELEASE(whole.file.c_str());
-    VTRELEASE(blocks.file.c_str());
+    ExpectWholeAndBlocksAlike(t, whole, blocks, {1, 7, 64, 100000}, BpPassInBlocks, &Table::bpResults);
 }
 
 TEST(TrainInBlocks, SFamCategoriesErrorsAndCyclesAreThoseOfWholePasses)
@@ -125,21 +137,7 @@ TEST(TrainInBlocks, SFamCategoriesErrorsAndCyclesAreThoseOfWholePasses)
     blocks.file = FileIn(NewFolder(), "blocks.tmp");
     whole.vigBase = blocks.vigBase = 0.8f;
     whole.beta = blocks.beta = 0.7f;
-    ASSERT_EQ(whole(t, KV_ENGINE_INIT), 1);
-    ASSERT_EQ(blocks(t, KV_ENGINE_INIT), 1);
-    kvengine::TrainPass pass;
-    for (size_t largest : {1, 13, 250}) {
-        const int32_t categories = whole(t, KV_ENGINE_TRAIN);
-        ASSERT_GT(categories, 3);
-        EXPECT_EQ(SFamPassInBlocks(pass, t, blocks, Sizes{largest}), categories) << largest;
-        EXPECT_EQ(blocks.cycles, whole.cycles);
-        Table a = t, b = t;
-        EXPECT_EQ(whole(a, KV_ENGINE_RUN), blocks(b, KV_ENGINE_RUN));
-        EXPECT_EQ(a.classResults, b.classResults);
-    }
-    EXPECT_EQ(Written(whole, t), Written(blocks, t));
-    VTRELEASE(whole.file.c_str());
-    VTRELEASE(blocks.file.c_str());
+    ExpectWholeAndBlocksAlike(t, whole, blocks, {1, 13, 250}, SFamPassInBlocks, &Table::classResults);
 }
 
 // The rows of the first blocks keep the weights finite; a row further on overflows them.
