@@ -406,10 +406,10 @@ private:
     void BuildRows(int mode);
     bool RebuildProject();
 
-    bool mOpening = false;
-    // Rows of the next block when `remaining` are left.
+    // Rows of the next training block when `remaining` are left.
     size_t BlockRows(size_t remaining) const;
 
+    bool mOpening = false;
     std::unique_ptr<kvengine::TrainPass> mPass;
     CBlockPacer mPacer;
     size_t mBlockRows = 0;
