@@ -6,7 +6,9 @@
 #include "engine/netfile.h"
 #include "engine/parallel.h"
 #include "engine/sfamnet.h"
+#include "engine/trainpass.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <limits>
@@ -15,6 +17,7 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace kvengine {
@@ -24,11 +27,13 @@ namespace {
 // the same network.
 constexpr uint64_t kInitSeed = 0x4B6F7276616E3031ULL;
 
-// One name's network; its lock serialises the commands on it.
+// One name's network; its lock serialises the commands on it. `changes` counts the commands
+// that replaced or changed the network, so that a pass in blocks notices one in between.
 struct Slot {
     std::mutex lock;
     std::unique_ptr<BpNet> bp;
     std::unique_ptr<SfamNet> sfam;
+    uint64_t changes = 0;
 };
 
 std::mutex gRegistryLock;
@@ -203,6 +208,7 @@ template <class Net> int32_t Install(const std::string& name, std::unique_ptr<Ne
     slot->bp.reset();
     slot->sfam.reset();
     Held<Net>(*slot) = std::move(net);
+    ++slot->changes;
     return KV_ENGINE_SUCCESS;
 }
 
@@ -227,7 +233,9 @@ template <class Net> int32_t ReadNetwork(const Arrays& a, const std::string& nam
     return Install(name, std::move(net));
 }
 
-// Runs `command(net)` under the slot's lock on the name's network of this kind.
+// Runs `command(net)` under the slot's lock on the name's network of this kind. Every command
+// counts as a change: a run or a write in the middle of a pass in blocks would see a network
+// half-way through it.
 template <class Net, class F> int32_t WithNetwork(const std::string& name, F command)
 {
     const auto slot = FindSlot(name);
@@ -235,12 +243,31 @@ template <class Net, class F> int32_t WithNetwork(const std::string& name, F com
         return KV_ENGINE_ERR_NO_NETWORK;
     std::lock_guard<std::mutex> g(slot->lock);
     Net* net = Held<Net>(*slot).get();
-    return net ? command(*net) : KV_ENGINE_ERR_NO_NETWORK;
+    if (!net)
+        return KV_ENGINE_ERR_NO_NETWORK;
+    ++slot->changes;
+    return command(*net);
 }
 
 bool BpParamsUsable(float learnRate, float momentum)
 {
     return NonNegative(learnRate) && NonNegative(momentum);
+}
+
+// What a back-propagation Train command checks before it trains; the usable rows into `rows`.
+int32_t CheckBackPropTrain(const BpNet& net, const Arrays& a, const float* results,
+                           float learnRate, float momentum, std::vector<int32_t>& rows)
+{
+    if (net.Inputs() != a.Inputs())
+        return KV_ENGINE_ERR_LAYOUT;
+    if (!BpParamsUsable(learnRate, momentum))
+        return KV_ENGINE_ERR_ARGUMENT;
+    rows = UsableRows(results, a.nRows);
+    if (rows.empty())
+        return KV_ENGINE_ERR_TOO_FEW_ROWS;
+    if (!RowsFinite(a, rows, 0))
+        return KV_ENGINE_ERR_ARGUMENT;
+    return KV_ENGINE_SUCCESS;
 }
 
 // The commands on an existing back-propagation network.
@@ -250,15 +277,10 @@ int32_t BackPropOn(BpNet& net, const Arrays& a, float* results, int32_t* cycles,
 {
     switch (command) {
     case KV_ENGINE_TRAIN: {
-        if (net.Inputs() != a.Inputs())
-            return KV_ENGINE_ERR_LAYOUT;
-        if (!BpParamsUsable(learnRate, momentum))
-            return KV_ENGINE_ERR_ARGUMENT;
-        const std::vector<int32_t> rows = UsableRows(results, a.nRows);
-        if (rows.empty())
-            return KV_ENGINE_ERR_TOO_FEW_ROWS;
-        if (!RowsFinite(a, rows, 0))
-            return KV_ENGINE_ERR_ARGUMENT;
+        std::vector<int32_t> rows;
+        const int32_t check = CheckBackPropTrain(net, a, results, learnRate, momentum, rows);
+        if (check != KV_ENGINE_SUCCESS)
+            return check;
         if (!net.TrainPass(a.patterns, a.nFields, rows.data(), rows.size(), learnRate, momentum))
             return KV_ENGINE_ERR_NUMERIC;
         ++*cycles;
@@ -321,6 +343,24 @@ bool SfamParamsUsable(const SfamParams& p)
            && NonNegative(p.epsilon);
 }
 
+// What an SFAM Train or Run command checks before it works; the usable rows into `rows`.
+int32_t CheckSFamRows(const SfamNet& net, const Arrays& a, const int16_t* results,
+                      const SfamParams& p, bool train, std::vector<int32_t>& rows)
+{
+    if (net.Inputs() != a.Inputs())
+        return KV_ENGINE_ERR_LAYOUT;
+    if (train ? !SfamParamsUsable(p) : !(Finite(p.alpha) && p.alpha > 0.0f))
+        return KV_ENGINE_ERR_ARGUMENT;
+    rows = UsableRows(results, a.nRows);
+    if (rows.empty())
+        return KV_ENGINE_ERR_TOO_FEW_ROWS;
+    if (!RowsFinite(a, rows, 1))
+        return KV_ENGINE_ERR_ARGUMENT;
+    if (!TargetsAreClasses(a, rows))
+        return KV_ENGINE_ERR_BAD_CLASS;
+    return KV_ENGINE_SUCCESS;
+}
+
 // The commands on an existing SFAM network.
 int32_t SFamOn(SfamNet& net, const Arrays& a, int16_t* results, int32_t* cycles,
                const SfamParams& p, const std::string& name, int16_t command)
@@ -328,18 +368,11 @@ int32_t SFamOn(SfamNet& net, const Arrays& a, int16_t* results, int32_t* cycles,
     switch (command) {
     case KV_ENGINE_TRAIN:
     case KV_ENGINE_RUN: {
-        if (net.Inputs() != a.Inputs())
-            return KV_ENGINE_ERR_LAYOUT;
         const bool train = command == KV_ENGINE_TRAIN;
-        if (train ? !SfamParamsUsable(p) : !(Finite(p.alpha) && p.alpha > 0.0f))
-            return KV_ENGINE_ERR_ARGUMENT;
-        const std::vector<int32_t> rows = UsableRows(results, a.nRows);
-        if (rows.empty())
-            return KV_ENGINE_ERR_TOO_FEW_ROWS;
-        if (!RowsFinite(a, rows, 1))
-            return KV_ENGINE_ERR_ARGUMENT;
-        if (!TargetsAreClasses(a, rows))
-            return KV_ENGINE_ERR_BAD_CLASS;
+        std::vector<int32_t> rows;
+        const int32_t check = CheckSFamRows(net, a, results, p, train, rows);
+        if (check != KV_ENGINE_SUCCESS)
+            return check;
         if (train) {
             const int32_t code = net.TrainPass(a.patterns, a.nFields, rows.data(), rows.size(), p);
             if (code != KV_ENGINE_SUCCESS)
@@ -381,6 +414,175 @@ int32_t SFam(const Arrays& a, int16_t* results, int32_t* cycles, const SfamParam
 }
 
 }  // namespace
+// --- Passes in blocks ------------------------------------------------------------------------
+
+struct PassState {
+    std::string name;
+    std::shared_ptr<Slot> slot;
+    uint64_t changes = 0;  // the slot's count after this pass's last block
+    Arrays a{};
+    std::vector<int32_t> rows;
+    size_t done = 0;
+    float learnRate = 0.0f;
+    float momentum = 0.0f;
+    SfamParams params{};
+    // The network as it was at the beginning, of the pass's kind.
+    std::unique_ptr<BpNet> bpBefore;
+    std::unique_ptr<SfamNet> sfamBefore;
+};
+
+namespace {
+
+// Begins a pass on the name's network of kind Net: `check` sees the network and fills the
+// rows. The state of an open pass, or the code and none.
+template <class Net, class Check>
+int32_t BeginPass(const Arrays& a, const void* results, const char* netFile, Check check,
+                  std::unique_ptr<PassState>& out)
+{
+    int32_t cycles = 0;
+    if (!ArgumentsUsable(a, results, &cycles, netFile, KV_ENGINE_TRAIN))
+        return KV_ENGINE_ERR_ARGUMENT;
+    try {
+        auto s = std::make_unique<PassState>();
+        s->name = netFile;
+        s->a = a;
+        const auto slot = FindSlot(s->name);
+        if (!slot)
+            return KV_ENGINE_ERR_NO_NETWORK;
+        std::lock_guard<std::mutex> g(slot->lock);
+        Net* net = Held<Net>(*slot).get();
+        if (!net)
+            return KV_ENGINE_ERR_NO_NETWORK;
+        const int32_t code = check(*net, *s);
+        if (code != KV_ENGINE_SUCCESS)
+            return code;
+        if constexpr (std::is_same_v<Net, BpNet>)
+            s->bpBefore = std::make_unique<BpNet>(*net);
+        else
+            s->sfamBefore = std::make_unique<SfamNet>(*net);
+        s->slot = slot;
+        s->changes = ++slot->changes;
+        out = std::move(s);
+        return KV_ENGINE_SUCCESS;
+    } catch (...) {
+        return KV_ENGINE_ERR_NUMERIC;
+    }
+}
+
+// The pass still owns the name's network: nothing replaced or changed it since its last block.
+// Called under the slot's lock.
+bool StillOwned(const PassState& s)
+{
+    return s.changes == s.slot->changes && (s.bpBefore ? s.slot->bp != nullptr : s.slot->sfam != nullptr);
+}
+
+// The network back to the beginning of the pass. Called under the slot's lock.
+void RestoreBefore(PassState& s)
+{
+    if (s.bpBefore)
+        *s.slot->bp = *s.bpBefore;
+    else
+        *s.slot->sfam = *s.sfamBefore;
+}
+
+}  // namespace
+
+TrainPass::TrainPass() = default;
+
+TrainPass::~TrainPass() { Abandon(); }
+
+int32_t TrainPass::BeginBackProp(const float* patterns, int32_t nFields, int32_t nRows,
+                                 const float* fieldMin, const float* fieldMax,
+                                 const float* results, float learnRate, float momentum,
+                                 const char* netFile)
+{
+    Abandon();
+    const Arrays a{patterns, nFields, nRows, fieldMin, fieldMax};
+    return BeginPass<BpNet>(
+        a, results, netFile,
+        [&](const BpNet& net, PassState& s) {
+            s.learnRate = learnRate;
+            s.momentum = momentum;
+            return CheckBackPropTrain(net, a, results, learnRate, momentum, s.rows);
+        },
+        m);
+}
+
+int32_t TrainPass::BeginSFam(const float* patterns, int32_t nFields, int32_t nRows,
+                             const float* fieldMin, const float* fieldMax, const int16_t* results,
+                             float vigBase, float alpha, float beta, float epsilon,
+                             const char* netFile)
+{
+    Abandon();
+    const Arrays a{patterns, nFields, nRows, fieldMin, fieldMax};
+    return BeginPass<SfamNet>(
+        a, results, netFile,
+        [&](const SfamNet& net, PassState& s) {
+            s.params = {vigBase, alpha, beta, epsilon};
+            return CheckSFamRows(net, a, results, s.params, true, s.rows);
+        },
+        m);
+}
+
+int32_t TrainPass::Next(size_t rows, int32_t* cyclesCompleted)
+{
+    if (!m)
+        return KV_ENGINE_ERR_NO_NETWORK;
+    if (!cyclesCompleted) {
+        Abandon();
+        return KV_ENGINE_ERR_ARGUMENT;
+    }
+    const auto slot = m->slot;  // the lock must outlive the state
+    std::lock_guard<std::mutex> g(slot->lock);
+    if (!StillOwned(*m) || FindSlot(m->name) != slot) {
+        m.reset();
+        return KV_ENGINE_ERR_NO_NETWORK;
+    }
+    PassState& s = *m;
+    const size_t count = std::min(std::max<size_t>(rows, 1), s.rows.size() - s.done);
+    const int32_t* first = s.rows.data() + s.done;
+    int32_t code = KV_ENGINE_ERR_NUMERIC;
+    try {
+        if (s.bpBefore)
+            code = slot->bp->TrainPass(s.a.patterns, s.a.nFields, first, count, s.learnRate,
+                                       s.momentum)
+                       ? KV_ENGINE_SUCCESS
+                       : KV_ENGINE_ERR_NUMERIC;
+        else
+            code = slot->sfam->TrainPass(s.a.patterns, s.a.nFields, first, count, s.params);
+    } catch (...) {
+        code = KV_ENGINE_ERR_NUMERIC;
+    }
+    if (code != KV_ENGINE_SUCCESS) {
+        RestoreBefore(s);
+        m.reset();
+        return code;
+    }
+    s.done += count;
+    s.changes = ++slot->changes;
+    if (s.done < s.rows.size())
+        return 0;
+    ++*cyclesCompleted;
+    const int32_t answer = s.bpBefore ? KV_ENGINE_SUCCESS : slot->sfam->Categories();
+    m.reset();
+    return answer;
+}
+
+bool TrainPass::Open() const { return m != nullptr; }
+size_t TrainPass::Rows() const { return m ? m->rows.size() : 0; }
+size_t TrainPass::RowsDone() const { return m ? m->done : 0; }
+
+void TrainPass::Abandon()
+{
+    if (!m)
+        return;
+    const auto slot = m->slot;
+    std::lock_guard<std::mutex> g(slot->lock);
+    if (StillOwned(*m))
+        RestoreBefore(*m);
+    m.reset();
+}
+
 }  // namespace kvengine
 
 extern "C" int32_t VTBACKPROP(const float* patterns, int32_t nFields, int32_t nRows,

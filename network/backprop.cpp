@@ -3,6 +3,7 @@
 #include "core/kverror.h"
 #include "data/datadef.h"
 #include "engine/korvan_engine.h"
+#include "engine/trainpass.h"
 
 #include <cmath>
 
@@ -66,10 +67,18 @@ QStringList CBackProp::ReadOrder() const
 
 int32_t CBackProp::CallEngine(EngineCommand command)
 {
+    AbandonPass();
     CheckArrays(mResults.size());
     return VTBACKPROP(mPatterns.data(), PatternStride(), int32_t(mRows + 1), mFieldMin.data(),
                       mFieldMax.data(), mResults.data(), &mCyclesCompleted, mLayerJCount, mJogMax,
                       mInitMax, mLearnRate, mMomentum, mEngineFile.NativeName(), command);
+}
+
+int32_t CBackProp::BeginEnginePass(kvengine::TrainPass& pass)
+{
+    CheckArrays(mResults.size());
+    return pass.BeginBackProp(mPatterns.data(), PatternStride(), int32_t(mRows + 1), mFieldMin.data(),
+                              mFieldMax.data(), mResults.data(), mLearnRate, mMomentum, mEngineFile.NativeName());
 }
 
 void CBackProp::LayoutFinished()

@@ -40,6 +40,11 @@ public:
     // reads the training rows again. A call that the engine refuses, or whose rows cannot be
     // read, leaves DLLError negative so that the training loop stops.
     void Train();
+    // The same pass in blocks of rows, one block a call, for the training window's steps: the
+    // first call of a pass does what Train does before the engine trains, the last one what it
+    // does after. True when the pass has ended (DLLError negative when it failed). The network
+    // comes out bit for bit as from Train.
+    bool TrainBlock();
     // The error over the training rows into CurrentError; with BestLogging a strictly lower
     // error becomes BestError and the network is written to the engine file. Does nothing
     // before Train has built the training rows.
@@ -86,6 +91,7 @@ protected:
     std::vector<Setting> Settings() override;
     QStringList ReadOrder() const override;
     int32_t CallEngine(EngineCommand command) override;
+    int32_t BeginEnginePass(kvengine::TrainPass& pass) override;
     void LayoutFinished() override;
     void SizeResults(int64_t rows) override;
     void GrowResults(int64_t rows) override;
@@ -110,5 +116,6 @@ protected:
 
 private:
     static const Kind& KindData();
+    bool TrainPart(bool whole);
     void HandOverCharts(bool series);
 };

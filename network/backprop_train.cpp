@@ -9,16 +9,25 @@ using modErrorHandling::Member;
 
 void CBackProp::Train()
 {
-    Member("BackProp:Train Method", [&] {
-        if (!ReadyToTrain(QStringLiteral("   ") + QStringLiteral("Press STOP to finish."),
-                          QStringLiteral("DLL Failure.  Error #"), QStringLiteral("Error")))
-            return;
-        const int32_t result = CallEngine(EngineTrain);
-        if (result != 1) {
-            EngineBox(QStringLiteral("DLL Train Error. Error #"), result, QStringLiteral("CBackProp::Train"));
-            mDLLError = FailureCode(result);
-        }
-        mCurrentError = -1;
+    TrainPart(true);
+}
+
+bool CBackProp::TrainBlock()
+{
+    return TrainPart(false);
+}
+
+bool CBackProp::TrainPart(bool whole)
+{
+    return Member("BackProp:Train Method", [&] {
+        return TrainCall(whole, QStringLiteral("   ") + QStringLiteral("Press STOP to finish."),
+                         QStringLiteral("DLL Failure.  Error #"), QStringLiteral("Error"), [&](int32_t result) {
+                             if (result != 1) {
+                                 EngineBox(QStringLiteral("DLL Train Error. Error #"), result,
+                                           QStringLiteral("CBackProp::Train"));
+                                 mDLLError = FailureCode(result);
+                             }
+                         });
     });
 }
 

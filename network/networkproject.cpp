@@ -7,6 +7,7 @@
 #include "data/datadef.h"
 #include "data/dbutilities.h"
 #include "data/importwriter.h"
+#include "engine/trainpass.h"
 #include "network/configtext.h"
 #include "network/networkhost.h"
 
@@ -578,6 +579,8 @@ void CNetworkProject::CheckArrays(size_t resultCount) const
 
 bool CNetworkProject::BuildArrays(int mode)
 {
+    // An open pass reads the arrays it began on.
+    AbandonPass();
     if (mode == 0)
         mNetReady = false;
     mTrainBuilt = mTestBuilt = false;

@@ -6,6 +6,7 @@
 
 #include "core/cproject.h"
 #include "kdb/kdb.h"
+#include "network/blockpacer.h"
 #include "network/enginefile.h"
 
 #include <QString>
@@ -18,6 +19,9 @@
 #include <vector>
 
 class CDataDef;
+namespace kvengine {
+class TrainPass;
+}
 
 // Commands of the engine routines.
 enum EngineCommand : int16_t {
@@ -133,6 +137,16 @@ public:
     // (SFAM) the engine's code.
     int16_t DLLError() const { return mDLLError; }
 
+    // --- Training in blocks ----------------------------------------------------------------
+    // A training pass that the window works off in blocks of rows is open: the next training
+    // block continues it.
+    bool PassOpen() const;
+    // Ends an open pass with the network as at its beginning (a run ended half-way through).
+    void AbandonPass();
+    // Rows per block: 0 (the default) paces the blocks to about CBlockPacer::kTargetMs each; a
+    // number fixes it. The network comes out the same either way.
+    void SetTrainBlockRows(size_t rows) { mBlockRows = rows; }
+
     // The project file: the first file of Project. Writing an empty text is ignored.
     QString ProjectFileName() const;
     void SetProjectFileName(const QString& fileName);
@@ -196,8 +210,11 @@ protected:
     // The settings in writing order, and the keys in the order the open reads them.
     virtual std::vector<Setting> Settings() = 0;
     virtual QStringList ReadOrder() const = 0;
-    // Runs the engine routine of the kind on the current arrays.
+    // Runs the engine routine of the kind on the current arrays (an open pass is abandoned
+    // first).
     virtual int32_t CallEngine(EngineCommand command) = 0;
+    // Begins the kind's training pass on the current arrays; the engine's code.
+    virtual int32_t BeginEnginePass(kvengine::TrainPass& pass) = 0;
     // Raises 5 unless the arrays agree with one another (so the engine never reads past one
     // after a build that failed half-way) and fit the engine's 32-bit row count.
     void CheckArrays(size_t resultCount) const;
@@ -265,6 +282,13 @@ protected:
     // they are not built; without one, CreateNetwork (and CurrentError = best error = -1).
     // False when no pass may follow; DLLError then says why.
     bool ReadyToTrain(const QString& suffix, const QString& failureText, const QString& failureTitle);
+    // A training call of either kind: ReadyToTrain (with these texts) unless a pass is open;
+    // then, when `whole` or when the pass fits one block, the Train command; else the pass in
+    // blocks begun when none is open, and its next block. When the pass has ended, `ended` gets
+    // the Train command's answer (or the refusal of the pass's beginning). True when the pass
+    // has ended or could not begin.
+    bool TrainCall(bool whole, const QString& suffix, const QString& failureText, const QString& failureTitle,
+                   const std::function<void(int32_t)>& ended);
     // The critical box of a refused engine call: text + code, titled `title`.
     static void EngineBox(const QString& text, int32_t code, const QString& title);
     // The reset of both kinds in the box titled `title`: DropSavedNetwork, the kind's
@@ -382,7 +406,13 @@ private:
     void BuildRows(int mode);
     bool RebuildProject();
 
+    // Rows of the next training block when `remaining` are left.
+    size_t BlockRows(size_t remaining) const;
+
     bool mOpening = false;
+    std::unique_ptr<kvengine::TrainPass> mPass;
+    CBlockPacer mPacer;
+    size_t mBlockRows = 0;
     // The box about a saved network the engine refuses comes once per object.
     bool mDamagedNetworkShown = false;
     QString mReadDataFile;

@@ -6,8 +6,11 @@
 #include "core/prompts.h"
 #include "core/status.h"
 #include "data/datadef.h"
+#include "engine/korvan_engine.h"
+#include "engine/trainpass.h"
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 
 int16_t CNetworkProject::FailureCode(int32_t result)
@@ -91,8 +94,60 @@ void CNetworkProject::ForgetTraining(const QString& title, const std::function<v
     });
 }
 
+bool CNetworkProject::PassOpen() const { return mPass && mPass->Open(); }
+
+void CNetworkProject::AbandonPass()
+{
+    if (mPass)
+        mPass->Abandon();
+}
+
+size_t CNetworkProject::BlockRows(size_t remaining) const
+{
+    return mBlockRows > 0 ? mBlockRows : mPacer.NextBlock(remaining);
+}
+
+bool CNetworkProject::TrainCall(bool whole, const QString& suffix, const QString& failureText,
+                                const QString& failureTitle, const std::function<void(int32_t)>& ended)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto timed = [&](size_t rows, const std::function<int32_t()>& call) {
+        const auto start = Clock::now();
+        const int32_t answer = call();
+        mPacer.Measured(rows, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        mCurrentError = -1;
+        return answer;
+    };
+    if (!PassOpen()) {
+        if (!ReadyToTrain(suffix, failureText, failureTitle))
+            return true;
+        // A pass that fits one block is the Train command itself.
+        const size_t rows = size_t(std::max<int64_t>(mRows, 0));
+        if (whole || rows <= BlockRows(rows)) {
+            ended(timed(rows, [&] { return CallEngine(EngineTrain); }));
+            return true;
+        }
+        if (!mPass)
+            mPass = std::make_unique<kvengine::TrainPass>();
+        const int32_t begun = BeginEnginePass(*mPass);
+        if (begun != KV_ENGINE_SUCCESS) {
+            mCurrentError = -1;
+            ended(begun);
+            return true;
+        }
+    }
+    const size_t remaining = mPass->Rows() - mPass->RowsDone();
+    const size_t rows = whole ? remaining : std::min(remaining, BlockRows(remaining));
+    const int32_t answer = timed(rows, [&] { return mPass->Next(rows, &mCyclesCompleted); });
+    if (answer == 0)
+        return false;
+    ended(answer);
+    return true;
+}
+
 int32_t CNetworkProject::RunOneRow(const std::vector<double>& values)
 {
+    AbandonPass();
     for (int32_t i = 1; i <= mNumInputs; ++i) {
         const int16_t field = mInputFields[size_t(i)];
         if (field < 0 || size_t(field) >= values.size())

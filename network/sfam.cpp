@@ -3,6 +3,7 @@
 #include "core/errorbox.h"
 #include "data/datadef.h"
 #include "engine/korvan_engine.h"
+#include "engine/trainpass.h"
 #include "network/classvalue.h"
 
 #include <QFile>
@@ -76,10 +77,19 @@ QStringList CSFam::ReadOrder() const
 
 int32_t CSFam::CallEngine(EngineCommand command)
 {
+    AbandonPass();
     CheckArrays(mResults.size());
     return VTSFAM(mPatterns.data(), PatternStride(), int32_t(mRows + 1), mFieldMin.data(),
                   mFieldMax.data(), mResults.data(), &mCyclesCompleted, mVigBase, mAlpha, mBeta,
                   mEpsilon, mEngineFile.NativeName(), command);
+}
+
+int32_t CSFam::BeginEnginePass(kvengine::TrainPass& pass)
+{
+    CheckArrays(mResults.size());
+    return pass.BeginSFam(mPatterns.data(), PatternStride(), int32_t(mRows + 1), mFieldMin.data(),
+                          mFieldMax.data(), mResults.data(), mVigBase, mAlpha, mBeta, mEpsilon,
+                          mEngineFile.NativeName());
 }
 
 void CSFam::LayoutStarting()

@@ -32,6 +32,11 @@ public:
     // creates the network. CurrentNodes takes the engine's answer. A refused call leaves
     // DLLError negative so that the training loop stops.
     void Train();
+    // The same pass in blocks of rows, one block a call, for the training window's steps: the
+    // first call of a pass does what Train does before the engine trains, the last one what it
+    // does after. True when the pass has ended (DLLError negative when it failed). The network
+    // comes out bit for bit as from Train.
+    bool TrainBlock();
     // The share of misclassified training rows (skipped rows left out) into CurrentError; a
     // strictly lower one becomes BestTrainError and the network is written to the engine file.
     // Raises 11 when every training row was skipped. Does nothing before Train built the rows.
@@ -61,6 +66,7 @@ protected:
     std::vector<Setting> Settings() override;
     QStringList ReadOrder() const override;
     int32_t CallEngine(EngineCommand command) override;
+    int32_t BeginEnginePass(kvengine::TrainPass& pass) override;
     void LayoutStarting() override;
     void LayoutFinished() override;
     void SizeResults(int64_t rows) override;
@@ -97,6 +103,7 @@ protected:
 
 private:
     static const Kind& KindData();
+    bool TrainPart(bool whole);
     void IndexClassNames();
     // What the class list depends on: the project file, the table its link reads and the
     // prediction field, and the source file's size, time and change counter. Empty when that

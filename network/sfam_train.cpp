@@ -9,16 +9,26 @@ using modErrorHandling::Member;
 
 void CSFam::Train()
 {
-    Member("SFam:Train Method", [&] {
-        if (!ReadyToTrain(QString(), QStringLiteral("DLL Init Failure.  Error #"), QStringLiteral("Error In CSFam::Train")))
-            return;
-        const int32_t result = CallEngine(EngineTrain);
-        if (result < 0) {
-            EngineBox(QStringLiteral("DLL Train Error.  Error #"), result, QStringLiteral("CSFam::Train"));
-            mDLLError = FailureCode(result);
-        }
-        mCurrentNodes = int16_t(result);
-        mCurrentError = -1;
+    TrainPart(true);
+}
+
+bool CSFam::TrainBlock()
+{
+    return TrainPart(false);
+}
+
+bool CSFam::TrainPart(bool whole)
+{
+    return Member("SFam:Train Method", [&] {
+        return TrainCall(whole, QString(), QStringLiteral("DLL Init Failure.  Error #"),
+                         QStringLiteral("Error In CSFam::Train"), [&](int32_t result) {
+                             if (result < 0) {
+                                 EngineBox(QStringLiteral("DLL Train Error.  Error #"), result,
+                                           QStringLiteral("CSFam::Train"));
+                                 mDLLError = FailureCode(result);
+                             }
+                             mCurrentNodes = int16_t(result);
+                         });
     });
 }
 

@@ -178,8 +178,15 @@ void frmTrainBP::ResetNet()
 
 void frmTrainBP::Jog()
 {
-    if (auto net = Net())
-        net->JogWeights();
+    auto net = Net();
+    if (!net)
+        return;
+    // A jog comes between two training calls, also when a call takes several steps.
+    if (net->PassOpen()) {
+        m_jogAfterCall = true;
+        return;
+    }
+    net->JogWeights();
 }
 
 // --- The run -------------------------------------------------------------------------------
@@ -192,6 +199,7 @@ bool frmTrainBP::BeginRun()
     m_calls = 0;
     m_verifyNext = false;
     m_passError = 0;
+    m_jogAfterCall = false;
     Utilities::StatusMessage(QStringLiteral("Predicting ") + net->DDO()->FieldName(net->PredictField())
                              + QStringLiteral("...") + QStringLiteral("   ") + QStringLiteral("Press STOP to finish."));
     return true;
@@ -202,6 +210,10 @@ bool frmTrainBP::RunStep()
     auto net = Net();
     if (!net)
         return false;
+    // A training call of a large table takes several steps, one block of rows each; a stop
+    // lets the call finish.
+    if (net->PassOpen())
+        return TrainBlock(*net);
     // A stop that came in after a call skips the rest of the pass's calls, but the pass still
     // verifies and draws.
     if (mStop && m_calls > 0)
@@ -213,15 +225,7 @@ bool frmTrainBP::RunStep()
             // The verify rate is read once a pass; a change takes effect at the next one.
             m_callsThisPass = m_verify.updown->Value();
         }
-        net->Train();
-        if (net->DLLError() < 0) {
-            EngineFailure(*net);
-            return false;
-        }
-        ++m_calls;
-        if (m_calls >= m_callsThisPass)
-            m_verifyNext = true;
-        return true;
+        return TrainBlock(*net);
     }
     m_verifyNext = false;
     m_calls = 0;
@@ -234,6 +238,24 @@ bool frmTrainBP::RunStep()
         mStop = true;
     ShowCounter(net->CyclesCompleted());
     return !mStop;
+}
+
+bool frmTrainBP::TrainBlock(CBackProp& net)
+{
+    if (!net.TrainBlock())
+        return true;
+    if (m_jogAfterCall) {
+        m_jogAfterCall = false;
+        net.JogWeights();
+    }
+    if (net.DLLError() < 0) {
+        EngineFailure(net);
+        return false;
+    }
+    ++m_calls;
+    if (m_calls >= m_callsThisPass)
+        m_verifyNext = true;
+    return true;
 }
 
 float frmTrainBP::ShowPass(CBackProp& net)
@@ -284,6 +306,9 @@ void frmTrainBP::EngineFailure(CBackProp& net)
 
 void frmTrainBP::EndOfRun()
 {
+    // Only a run that ended by an error leaves a call half-way: its blocks are undone.
+    if (auto net = Net())
+        net->AbandonPass();
     TrainBarTools::Set(QStringLiteral("mnuTrainBPExit"), true);
     TrainBarTools::Set(QStringLiteral("mnuTrainBPJogWeights"), false);
     TrainBarTools::Set(QStringLiteral("mnuTrainBPReset"), true);

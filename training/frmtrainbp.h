@@ -43,6 +43,8 @@ private:
     std::shared_ptr<CBackProp> Net() const;
     void ShowTrainingValues();
     void SpinnersFromNet(CBackProp& net);
+    // One block of the current training call; false when the run ends.
+    bool TrainBlock(CBackProp& net);
     // One pass drawn: the chart path or the label path. Answers the pass's error (-1: none).
     float ShowPass(CBackProp& net);
     void EngineFailure(CBackProp& net);
@@ -54,4 +56,6 @@ private:
     bool m_verifyNext = false;
     // The error of the last completed pass of the run; 0 while none completed.
     float m_passError = 0;
+    // A jog asked for during a call in blocks, done after its last block.
+    bool m_jogAfterCall = false;
 };

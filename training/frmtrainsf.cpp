@@ -202,6 +202,7 @@ bool frmTrainSF::BeginRun()
     if (!net)
         return false;
     m_c = -1;
+    m_verifyNext = false;
     Prompt(QStringLiteral("Predicting ") + net->DDO()->FieldName(net->PredictField()) + QStringLiteral("..."));
     // The run keeps its parameters; the pointer is busy, but Escape and a shown Stop tool still
     // reach the run between cycles (a continuous run would otherwise end only at 0 %).
@@ -219,16 +220,29 @@ bool frmTrainSF::BeginRun()
 bool frmTrainSF::RunStep()
 {
     auto net = Net();
-    if (!net || mStop)
+    if (!net)
         return false;
-    net->Train();
-    if (net->DLLError() < 0) {
-        EngineFailure(*net);
-        return false;
+    // A cycle of a large table takes a step per block of rows and one to verify; a stop lets
+    // the cycle finish.
+    if (!m_verifyNext) {
+        if (mStop && !net->PassOpen())
+            return false;
+        const bool inBlocks = net->PassOpen();
+        if (!net->TrainBlock())
+            return true;
+        if (net->DLLError() < 0) {
+            EngineFailure(*net);
+            return false;
+        }
+        gProcess().SetIsTrained(true);
+        Utilities::SetNodesPanel(QString::number(net->CurrentNodes()));
+        ShowCounter(net->CurrentNodes());
+        if (inBlocks) {
+            m_verifyNext = true;
+            return true;
+        }
     }
-    gProcess().SetIsTrained(true);
-    Utilities::SetNodesPanel(QString::number(net->CurrentNodes()));
-    ShowCounter(net->CurrentNodes());
+    m_verifyNext = false;
     net->Verify();
     m_c = DrawCycle(*net);
     // One cycle unless "Continuous"; a perfect fit, or a cycle without an error, ends the run.
@@ -271,6 +285,9 @@ void frmTrainSF::EngineFailure(CSFam& net)
 
 void frmTrainSF::EndOfRun()
 {
+    // Only a run that ended by an error leaves a cycle half-way: its blocks are undone.
+    if (auto net = Net())
+        net->AbandonPass();
     qApp->removeEventFilter(this);
     m_personality->setEnabled(true);
     TrainBarTools::Set(QStringLiteral("mnuTrainBPExit"), true);

@@ -49,4 +49,6 @@ private:
     // The error of the run's last cycle; -1 while none completed.
     float m_c = -1;
     bool m_stopShown = false;
+    // A cycle trained in several blocks verifies in a step of its own.
+    bool m_verifyNext = false;
 };

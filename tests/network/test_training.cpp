@@ -454,3 +454,27 @@ TEST_F(Training, SFamPredictionNamesTheClass)
     const QString real = sf.Predict(values);
     EXPECT_TRUE(real == "odd" || real == "even") << real.toStdString();
 }
+
+// Blocks of about the target time once one was timed; a pass that fits a block is one block,
+// and a short tail goes with the block before it.
+TEST(BlockPacer, PacesBlocksToTheTargetTime)
+{
+    CBlockPacer pacer;
+    EXPECT_EQ(pacer.NextBlock(60), 60u);
+    EXPECT_EQ(pacer.NextBlock(1000000), CBlockPacer::kFirstRows);
+    pacer.Measured(CBlockPacer::kFirstRows, 4.0);  // 2048 rows a millisecond
+    const size_t paced = size_t(2048 * CBlockPacer::kTargetMs);
+    EXPECT_EQ(pacer.NextBlock(1000000), paced);
+    EXPECT_EQ(pacer.NextBlock(paced + paced / 8), paced + paced / 8);
+    EXPECT_EQ(pacer.NextBlock(paced + paced / 4), paced);
+    // A faster block moves the estimate half-way; a slower one (an SFAM network that grew)
+    // counts at once.
+    pacer.Measured(8192, 2.0);
+    EXPECT_EQ(pacer.NextBlock(1000000), size_t(3072 * CBlockPacer::kTargetMs));
+    pacer.Measured(1024, 2.0);
+    EXPECT_EQ(pacer.NextBlock(1000000), size_t(512 * CBlockPacer::kTargetMs));
+    // Blocks too short to time cannot make the estimate run away.
+    CBlockPacer fast;
+    fast.Measured(100, 0.0);
+    EXPECT_EQ(fast.NextBlock(1000000), size_t(50 * CBlockPacer::kTargetMs));
+}
