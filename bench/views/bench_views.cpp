@@ -4,6 +4,8 @@
 // view), the scatter chart and the time series painted, the results browser opened, a jump to
 // the last row, a sort, a mark; the confusion matrix counted and shown. Beside each, the bare
 // engine or the bare sqlite3 work of the same step in the same run, and the peak memory.
+// The network object's test is timed with and without its progress shown; with
+// KORVAN_BENCH_SHOTS set to a folder, the main window is saved there half-way through Finish.
 #include "app/views.h"
 #include "bench/support/benchsource.h"
 #include "browse/browsemodel.h"
@@ -168,6 +170,45 @@ void line(const char* what, double value, const char* unit, const char* beside =
     std::printf("  %-46s %9.3f %-3s %s\n", what, value, unit, beside);
 }
 
+// The network object's test of every row, bare and with the program's progress display
+// (bare, shown, bare: the machine's drift shows in the two bare figures).
+void timeTest(CNetworkProject& net)
+{
+    double display = 0;
+    int reports = 0;
+    const auto once = [&](bool shown) {
+        net.SetProgressHandler(shown ? TestProgress::Handler([&](int16_t percent) {
+            display += seconds([&] { ShowTestProgress(percent); });
+            ++reports;
+        })
+                                     : TestProgress::Handler());
+        net.SetTestHigh(kRows); // the testing rows are read again
+        return seconds([&] { net.Test(); });
+    };
+    const double bare1 = once(false);
+    const double shown = once(true);
+    const double bare2 = once(false);
+    char beside[96];
+    std::snprintf(beside, sizeof beside, "[bare %.3f / %.3f s; %d reports took %.3f s]", bare1, bare2, reports,
+                  display);
+    line("network object's test, progress shown", shown, "s", beside);
+}
+
+// The handler the program gives the network objects, saving the main window once the test has
+// come half-way when KORVAN_BENCH_SHOTS names a folder.
+TestProgress::Handler shownAndShot(QWidget* main, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("KORVAN_BENCH_SHOTS");
+    auto taken = std::make_shared<bool>(false);
+    return [=](int16_t percent) {
+        ShowTestProgress(percent);
+        if (!folder.isEmpty() && !*taken && percent >= 50) {
+            *taken = true;
+            main->grab().save(folder + "/" + name);
+        }
+    };
+}
+
 // 20 passes (or SFAM cycles) through the training window, then Finish.
 void trainAndFinish(frmMain* main, int passes, bool sfam)
 {
@@ -248,8 +289,9 @@ int main(int argc, char** argv)
         std::snprintf(beside, sizeof beside, "[%.2f per s, longest call %.0f ms]", 5 / five, longest);
         line("bare engine, 5 training calls", five, "s", beside);
         bp->Verify();
-        line("bare engine, test of every row", seconds([&] { bp->Test(); }), "s");
+        timeTest(*bp);
         bp->Reset();
+        bp->SetProgressHandler(shownAndShot(main, "bench-finish-bp.png"));
         gBackProp() = bp;
         gProjectType = ntBackProp;
         gProcess() = CProcess();
@@ -326,8 +368,9 @@ int main(int argc, char** argv)
         sf->BuildClassList();
         sf->SaveConfig();
         line("bare engine, one training cycle", seconds([&] { sf->Train(); }), "s");
-        line("bare engine, test of every row", seconds([&] { sf->Test(); }), "s");
+        timeTest(*sf);
         sf->Reset();
+        sf->SetProgressHandler(shownAndShot(main, "bench-finish-sfam.png"));
         gSFam() = sf;
         gProjectType = ntSFam;
         gProcess() = CProcess();
