@@ -20,6 +20,8 @@ public:
     // Reports -1 and becomes idle; safe to call twice.
     void End();
 
+    // Whether a handler hears of this test.
+    bool Listening() const { return bool(m_handler); }
     // The step now under way, over `rows` rows.
     void Begin(Step step, int64_t rows);
     // `done` rows of the current step are done. Cheap between two whole percents.
