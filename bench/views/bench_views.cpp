@@ -194,14 +194,27 @@ void timeTest(CNetworkProject& net)
     line("network object's test, progress shown", shown, "s", beside);
 }
 
+// The longest time the window went undrawn between two progress reports of the last test, and
+// the report that ended it.
+double gLongestReportGapMs = 0;
+int gGapEndedAt = 0;
+
 // The handler the program gives the network objects, saving the main window once the test has
 // come half-way when KORVAN_BENCH_SHOTS names a folder.
 TestProgress::Handler shownAndShot(QWidget* main, const QString& name)
 {
     const QString folder = qEnvironmentVariable("KORVAN_BENCH_SHOTS");
     auto taken = std::make_shared<bool>(false);
+    auto gap = std::make_shared<QElapsedTimer>();
     return [=](int16_t percent) {
+        if (percent == 0) {
+            gLongestReportGapMs = 0;
+        } else if (gap->nsecsElapsed() / 1e6 > gLongestReportGapMs) {
+            gLongestReportGapMs = gap->nsecsElapsed() / 1e6;
+            gGapEndedAt = percent;
+        }
         ShowTestProgress(percent);
+        gap->start();
         if (!folder.isEmpty() && !*taken && percent >= 50) {
             *taken = true;
             main->grab().save(folder + "/" + name);
@@ -244,6 +257,9 @@ void trainAndFinish(frmMain* main, int passes, bool sfam)
                   finishStall);
     });
     line(sfam ? "Finish: test and confusion matrix shown" : "Finish: test and scatter chart shown", finish, "s");
+    char ended[48];
+    std::snprintf(ended, sizeof ended, "(ended by the report of %d %%)", gGapEndedAt);
+    line("  longest wait between two progress reports", gLongestReportGapMs, "ms", ended);
 }
 
 } // namespace
