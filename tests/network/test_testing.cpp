@@ -57,6 +57,17 @@ protected:
         bp.Train();
         bp.Verify();
     }
+    // A project over 40,000 rows, every one a testing row, after one training pass.
+    void OpenBigAndTrain(TestBackProp& bp)
+    {
+        std::vector<QList<Value>> rows;
+        for (int i = 1; i <= 40000; ++i)
+            rows.push_back({i, double(i % 10), double((i * 7) % 13), double(i % 10) * 2.0 + 1.0});
+        Open(bp, NetTest::MakeSource(folder, "Data", "X1 REAL, X2 REAL, Y REAL", rows, "big.mdb"));
+        bp.SetTestLow(1);
+        bp.SetTestHigh(40000);
+        bp.Train();
+    }
     static QList<QList<Value>> Rows(const QString& project, const QString& sql = "SELECT * FROM Test ORDER BY MainPrimaryKey")
     {
         kdb::Database db = kdb::Database::Open(project, false, true);
@@ -283,15 +294,8 @@ TEST_F(Testing, WithoutANetworkNothingRunsAndNoOldErrorRemains)
 
 TEST_F(Testing, MoreThan32767TestingRows)
 {
-    std::vector<QList<Value>> rows;
-    for (int i = 1; i <= 40000; ++i)
-        rows.push_back({i, double(i % 10), double((i * 7) % 13), double(i % 10) * 2.0 + 1.0});
-    const QString big = NetTest::MakeSource(folder, "Data", "X1 REAL, X2 REAL, Y REAL", rows, "big.mdb");
     TestBackProp bp;
-    Open(bp, big);
-    bp.SetTestLow(1);
-    bp.SetTestHigh(40000);
-    bp.Train();
+    OpenBigAndTrain(bp);
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
     kdb::Database db = kdb::Database::Open(bp.ProjectFileName(), false, true);
     EXPECT_EQ(db.RecordCount("Test"), 40000);
@@ -323,15 +327,8 @@ void ExpectRisingToTheEnd(const std::vector<int>& heard, int runFrom, int runTo,
 
 TEST_F(Testing, ProgressRisesToTheEndAndLeavesTheResultsAsTheyWere)
 {
-    std::vector<QList<Value>> rows;
-    for (int i = 1; i <= 40000; ++i)
-        rows.push_back({i, double(i % 10), double((i * 7) % 13), double(i % 10) * 2.0 + 1.0});
-    const QString big = NetTest::MakeSource(folder, "Data", "X1 REAL, X2 REAL, Y REAL", rows, "big.mdb");
     TestBackProp bp;
-    Open(bp, big);
-    bp.SetTestLow(1);
-    bp.SetTestHigh(40000);
-    bp.Train();
+    OpenBigAndTrain(bp);
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
     const QList<QList<Value>> bare = Rows(bp.ProjectFileName());
     const float bareError = bp.CurrentError();
