@@ -593,10 +593,7 @@ bool frmConfPrj::ChooseFirstTable(const QString& name)
 
     Utilities::StatusMessage(QStringLiteral("Gathering Statistics..."));
     Utilities::Progress(0);
-    ddo->SetProgressHandler([](int16_t percent, bool&) {
-        Utilities::Progress(percent);
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    });
+    ddo->SetProgressHandler([](int16_t percent, bool&) { Utilities::ShowWorkProgress(percent); });
     struct Unhook {
         std::shared_ptr<CDataDef> d;
         ~Unhook() { d->SetProgressHandler({}); }

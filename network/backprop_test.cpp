@@ -53,7 +53,9 @@ bool CBackProp::SavePrediction(kdb::Database& db)
         const double hi = mDDO->UserMax(mPredictField);
         kdb::Statement insert = db.Prepare(
             QStringLiteral("INSERT INTO Test (MainPrimaryKey, Predicted, Difference, Mark) VALUES (?, ?, ?, 0)"));
+        mTestProgress.Begin(TestProgress::Writing, n);
         for (int64_t i = 1; i <= n; ++i) {
+            mTestProgress.Rows(i - 1);
             if (!kept && !source->Next())
                 throw KvError(KvErr::NoCurrentRecord);
             insert.Bind(1, kept ? mTestKeys[size_t(i)] : source->Get(0));
@@ -82,6 +84,7 @@ bool CBackProp::SavePrediction(kdb::Database& db)
             }
             insert.Reset();
         }
+        mTestProgress.Rows(n);
     });
 }
 

@@ -666,7 +666,10 @@ void CNetworkProject::BuildRows(int mode)
     const int predictColumn = mNumInputs;
     const float* fmin = mFieldMin.data();
     const float* fmax = mFieldMax.data();
+    if (mode == 2)
+        mTestProgress.Begin(TestProgress::Reading, rows);
     for (int64_t r = 1; r <= rows; ++r) {
+        mTestProgress.Rows(r - 1);
         if (!reader.Next())
             throw KvError(KvErr::NoCurrentRecord);
         if (r > sized) {

@@ -8,6 +8,7 @@
 #include "kdb/kdb.h"
 #include "network/blockpacer.h"
 #include "network/enginefile.h"
+#include "network/testprogress.h"
 
 #include <QString>
 #include <algorithm>
@@ -111,6 +112,10 @@ public:
     // testing row. A failure rolls the file back; the testing arrays then count as not built.
     // Shows its own messages.
     TestOutcome Test();
+    // Told how far each test has come: 0 at its start, whole percents rising to 100, then -1
+    // when it has ended, however it ended. Called between rows and between engine calls, on
+    // the caller's thread; none by default.
+    void SetProgressHandler(TestProgress::Handler handler) { mProgressHandler = std::move(handler); }
     // Number of the first field with the kind's prediction role; -1 when there is none or no
     // data definition is set.
     int16_t PredictField() const;
@@ -320,6 +325,11 @@ protected:
         return true;
     }
     virtual bool SavePrediction(kdb::Database& db) = 0;
+    // The engine's run over the testing rows: one call. A kind whose answer adds up over parts
+    // of the rows may run them in blocks, telling mTestProgress after each; TestRunWeight is
+    // then its share of a test's time (reading the rows is 2, writing them 3).
+    virtual int32_t RunTest() { return CallEngine(EngineRun); }
+    virtual int TestRunWeight() const { return 0; }
     // Column type of Test.MainPrimaryKey for the source's key: "Long" for whole numbers, the
     // key's own kind of column otherwise (text compared exactly, number with fraction, date).
     QString TestKeyType() const;
@@ -398,6 +408,8 @@ protected:
     // The predicted field's own value of each testing row beside its key (NaN: Null), so that
     // the back-propagation Test rows need no second pass either.
     std::vector<double> mTestActuals;
+    // The progress of the test under way; idle outside Test.
+    TestProgress mTestProgress;
 
 private:
     void ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, QString& tableName);
@@ -413,6 +425,7 @@ private:
     std::unique_ptr<kvengine::TrainPass> mPass;
     CBlockPacer mPacer;
     size_t mBlockRows = 0;
+    TestProgress::Handler mProgressHandler;
     // The box about a saved network the engine refuses comes once per object.
     bool mDamagedNetworkShown = false;
     QString mReadDataFile;

@@ -19,6 +19,12 @@ TestOutcome CNetworkProject::Test()
     float error = -1;
     if (mNetReady) {
         outcome = TestOutcome::Aborted;
+        mTestProgress.Start(mProgressHandler, !mTestBuilt, TestRunWeight());
+        // The handler hears of the end however the test ends.
+        const struct EndProgress {
+            TestProgress& progress;
+            ~EndProgress() { progress.End(); }
+        } endProgress{mTestProgress};
         Procedure(Title("Test"), [&] {
             if (!mTestBuilt) {
                 Status::Message(QStringLiteral("Normalizing..."));
@@ -27,7 +33,8 @@ TestOutcome CNetworkProject::Test()
                 Status::Message(QString());
             }
             Status::Message(TestingText());
-            const TestOutcome run = TestError(CallEngine(EngineRun), error);
+            mTestProgress.Begin(TestProgress::Running, mRows);
+            const TestOutcome run = TestError(RunTest(), error);
             if (run != TestOutcome::Done) {
                 outcome = run;
                 return;

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <limits>
 
 namespace {
 // Config key of the stamp of the source the Classes table was counted from.
@@ -79,9 +81,46 @@ int32_t CSFam::CallEngine(EngineCommand command)
 {
     AbandonPass();
     CheckArrays(mResults.size());
-    return VTSFAM(mPatterns.data(), PatternStride(), int32_t(mRows + 1), mFieldMin.data(),
-                  mFieldMax.data(), mResults.data(), &mCyclesCompleted, mVigBase, mAlpha, mBeta,
-                  mEpsilon, mEngineFile.NativeName(), command);
+    return EngineOverRows(command, 1, mRows);
+}
+
+int32_t CSFam::EngineOverRows(EngineCommand command, int64_t first, int64_t count)
+{
+    // Row first - 1 stands in for the engine's row 0, which it never reads nor writes.
+    const size_t before = size_t(first - 1);
+    return VTSFAM(mPatterns.data() + before * size_t(PatternStride()), PatternStride(), int32_t(count + 1),
+                  mFieldMin.data(), mFieldMax.data(), mResults.data() + before, &mCyclesCompleted, mVigBase,
+                  mAlpha, mBeta, mEpsilon, mEngineFile.NativeName(), command);
+}
+
+int32_t CSFam::RunTest()
+{
+    // The run is the longest step of a test over many rows. Its answer counts misclassified
+    // rows and each row's class stands alone, so blocks of rows give the predictions and
+    // (summed) the answer of one call, with the progress told and the window drawn between.
+    // Blocks of whole 8,192-row parts, so that the engine's threads share each block evenly;
+    // without anyone to tell, one call.
+    constexpr int64_t kBlocks = 32;
+    constexpr int64_t kPart = 8192;
+    const int64_t block = std::max<int64_t>(1, (mRows + kBlocks * kPart - 1) / (kBlocks * kPart)) * kPart;
+    if (mRows <= block || !mTestProgress.Listening())
+        return CallEngine(EngineRun);
+    CheckArrays(mResults.size());
+    int64_t wrong = 0;
+    bool usable = false;
+    for (int64_t first = 1; first <= mRows; first += block) {
+        const int64_t count = std::min(block, mRows - first + 1);
+        const int32_t result = EngineOverRows(EngineRun, first, count);
+        // A block of skipped rows only; one call fails so when every row is skipped.
+        if (result != DLLErrTooFewRows) {
+            if (result < 0)
+                return result;
+            wrong += result;
+            usable = true;
+        }
+        mTestProgress.Rows(first + count - 1);
+    }
+    return usable ? int32_t(std::min<int64_t>(wrong, std::numeric_limits<int32_t>::max())) : DLLErrTooFewRows;
 }
 
 int32_t CSFam::BeginEnginePass(kvengine::TrainPass& pass)

@@ -82,6 +82,8 @@ protected:
     QString TestTableStatement() const override;
     bool RebuildKindTables(kdb::Database& db) override;
     bool SavePrediction(kdb::Database& db) override;
+    int32_t RunTest() override;
+    int TestRunWeight() const override { return 3; }
     // The body of BuildClassList on an open database, in one (nested) transaction, which
     // also records the source's stamp in Config 'ClassListSource'. Raises.
     void WriteClassList(kdb::Database& db);
@@ -104,6 +106,8 @@ protected:
 private:
     static const Kind& KindData();
     bool TrainPart(bool whole);
+    // The engine over rows first..first + count - 1 of the arrays only.
+    int32_t EngineOverRows(EngineCommand command, int64_t first, int64_t count);
     void IndexClassNames();
     // What the class list depends on: the project file, the table its link reads and the
     // prediction field, and the source file's size, time and change counter. Empty when that

@@ -64,7 +64,9 @@ bool CSFam::SavePrediction(kdb::Database& db)
         for (const QString& name : mClassNames)
             names.push_back(name.toUtf8());
         const QByteArray marker = NoPredictionText().toUtf8();
+        mTestProgress.Begin(TestProgress::Writing, n);
         for (int64_t i = 1; i <= n; ++i) {
+            mTestProgress.Rows(i - 1);
             if (keysKept) {
                 insert.Bind(1, mTestKeys[size_t(i)]);
             } else {
@@ -80,5 +82,6 @@ bool CSFam::SavePrediction(kdb::Database& db)
             }
             insert.Reset();
         }
+        mTestProgress.Rows(n);
     });
 }

@@ -42,6 +42,16 @@ CNetworkProject* CurrentNetwork()
     return gSFam().get();
 }
 
+void ShowTestProgress(int16_t percent)
+{
+    static std::unique_ptr<CHourglass> busy;
+    if (percent >= 0 && !busy)
+        busy = std::make_unique<CHourglass>(true);
+    else if (percent < 0)
+        busy.reset();
+    Utilities::ShowWorkProgress(percent);
+}
+
 namespace {
 
 struct ProjectFacts {
@@ -115,6 +125,7 @@ template <class T>
 bool initializeInto(std::shared_ptr<T>& global, const QString& path, bool creating)
 {
     auto project = std::make_shared<T>();
+    project->SetProgressHandler(ShowTestProgress);
     global = project;
     try {
         project->Initialize(path);

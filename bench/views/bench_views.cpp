@@ -4,6 +4,8 @@
 // view), the scatter chart and the time series painted, the results browser opened, a jump to
 // the last row, a sort, a mark; the confusion matrix counted and shown. Beside each, the bare
 // engine or the bare sqlite3 work of the same step in the same run, and the peak memory.
+// The network object's test is timed with and without its progress shown; with
+// KORVAN_BENCH_SHOTS set to a folder, the main window is saved there half-way through Finish.
 #include "app/views.h"
 #include "bench/support/benchsource.h"
 #include "browse/browsemodel.h"
@@ -178,6 +180,75 @@ void line(const char* what, double value, const char* unit, const char* beside =
     std::printf("  %-46s %9.3f %-3s %s\n", what, value, unit, beside);
 }
 
+// Processor time of the process, every thread, in seconds: on a busy machine it tells added
+// work apart from time spent waiting for a processor.
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// The network object's test of every row, bare and with the program's progress display
+// (bare, shown, bare, shown: the machine's drift shows between the runs of one kind), wall
+// time and processor time.
+void timeTest(CNetworkProject& net)
+{
+    double display = 0;
+    int reports = 0;
+    const auto once = [&](bool shown, double& cpu) {
+        net.SetProgressHandler(shown ? TestProgress::Handler([&](int16_t percent) {
+            display += seconds([&] { ShowTestProgress(percent); });
+            ++reports;
+        })
+                                     : TestProgress::Handler());
+        net.SetTestHigh(kRows); // the testing rows are read again
+        const double before = cpuSeconds();
+        const double wall = seconds([&] { net.Test(); });
+        cpu = cpuSeconds() - before;
+        return wall;
+    };
+    double cpu[4] = {};
+    const double bare1 = once(false, cpu[0]);
+    const double shown1 = once(true, cpu[1]);
+    const double bare2 = once(false, cpu[2]);
+    const double shown2 = once(true, cpu[3]);
+    char beside[96];
+    std::snprintf(beside, sizeof beside, "[%.3f / %.3f s; processor %.2f / %.2f s]", bare1, bare2, cpu[0], cpu[2]);
+    line("network object's test, bare", std::min(bare1, bare2), "s", beside);
+    std::snprintf(beside, sizeof beside, "[%.3f / %.3f s; processor %.2f / %.2f s; %d reports took %.3f s]", shown1,
+                  shown2, cpu[1], cpu[3], reports / 2, display / 2);
+    line("network object's test, progress shown", std::min(shown1, shown2), "s", beside);
+}
+
+// The longest time the window went undrawn between two progress reports of the last test, and
+// the report that ended it.
+double gLongestReportGapMs = 0;
+int gGapEndedAt = 0;
+
+// The handler the program gives the network objects, saving the main window once the test has
+// come half-way when KORVAN_BENCH_SHOTS names a folder.
+TestProgress::Handler shownAndShot(QWidget* main, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("KORVAN_BENCH_SHOTS");
+    auto taken = std::make_shared<bool>(false);
+    auto gap = std::make_shared<QElapsedTimer>();
+    return [=](int16_t percent) {
+        if (percent == 0) {
+            gLongestReportGapMs = 0;
+        } else if (gap->nsecsElapsed() / 1e6 > gLongestReportGapMs) {
+            gLongestReportGapMs = gap->nsecsElapsed() / 1e6;
+            gGapEndedAt = percent;
+        }
+        ShowTestProgress(percent);
+        gap->start();
+        if (!folder.isEmpty() && !*taken && percent >= 50) {
+            *taken = true;
+            main->grab().save(folder + "/" + name);
+        }
+    };
+}
+
 // `passes` passes (or SFAM cycles) through the training window, then Finish.
 void trainAndFinish(frmMain* main, int passes, bool sfam)
 {
@@ -215,6 +286,9 @@ void trainAndFinish(frmMain* main, int passes, bool sfam)
                   finishStall);
     });
     line(sfam ? "Finish: test and confusion matrix shown" : "Finish: test and scatter chart shown", finish, "s");
+    char ended[48];
+    std::snprintf(ended, sizeof ended, "(ended by the report of %d %%)", gGapEndedAt);
+    line("  longest wait between two progress reports", gLongestReportGapMs, "ms", ended);
 }
 
 } // namespace
@@ -260,8 +334,9 @@ int main(int argc, char** argv)
         std::snprintf(beside, sizeof beside, "[%.2f per s, longest call %.0f ms]", 5 / five, longest);
         line("bare engine, 5 training calls", five, "s", beside);
         bp->Verify();
-        line("bare engine, test of every row", seconds([&] { bp->Test(); }), "s");
+        timeTest(*bp);
         bp->Reset();
+        bp->SetProgressHandler(shownAndShot(main, "bench-finish-bp.png"));
         gBackProp() = bp;
         gProjectType = ntBackProp;
         gProcess() = CProcess();
@@ -339,8 +414,9 @@ int main(int argc, char** argv)
         sf->SaveConfig();
         line("bare engine, first training cycle (rows read)", seconds([&] { sf->Train(); }), "s");
         line("bare engine, second training cycle", seconds([&] { sf->Train(); }), "s");
-        line("bare engine, test of every row", seconds([&] { sf->Test(); }), "s");
+        timeTest(*sf);
         sf->Reset();
+        sf->SetProgressHandler(shownAndShot(main, "bench-finish-sfam.png"));
         gSFam() = sf;
         gProjectType = ntSFam;
         gProcess() = CProcess();

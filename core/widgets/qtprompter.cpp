@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QFontDialog>
 #include <QGridLayout>
 #include <QMessageBox>
@@ -151,8 +152,17 @@ FileDialogResult QtPrompter::fileDialog(const FileDialogRequest& request)
             suffix.remove(0, 1);
         dialog.setDefaultSuffix(suffix);
     }
-    if (!request.fileName.isEmpty() && !request.fileName.contains(QLatin1Char('*')))
+    if (request.fileName.contains(QLatin1Char('*')) || request.fileName.contains(QLatin1Char('?'))) {
+        // A name of wildcards ("*.mdb;*.kvs") lists what it matches until another file type
+        // is chosen, as the classic dialog does, whatever type the list shows first.
+        QStringList patterns;
+        for (const QString& pattern : request.fileName.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            patterns << pattern.trimmed();
+        if (auto* files = dialog.findChild<QFileSystemModel*>())
+            files->setNameFilters(patterns);
+    } else if (!request.fileName.isEmpty()) {
         dialog.selectFile(request.fileName);
+    }
 
     QCheckBox* readOnly = nullptr;
     constexpr int32_t kHideReadOnly = 4;

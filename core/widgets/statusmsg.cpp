@@ -5,6 +5,7 @@
 #include "core/widgets/statusbar.h"
 #include "core/widgets/veltra.h"
 
+#include <QCoreApplication>
 #include <QProgressBar>
 
 using StatusGeometry::Px;
@@ -35,6 +36,12 @@ void Utilities::Progress(int percent)
             throw KvError(KvErr::ObjectNotSet, QStringLiteral("Utilities::Progress"));
         StatusProgress::Show(*control, percent);
     });
+}
+
+void Utilities::ShowWorkProgress(int percent)
+{
+    Progress(percent);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void StatusProgress::Show(CMStatusBar& control, int percent)

@@ -13,6 +13,9 @@ void StatusMessage(const QString& text);
 // 0 to 100 shows the progress bar just after panel 1's text and four blanks; -1 hides it.
 // Does nothing before the main window exists; failures show the box "Utilities::Progress".
 void Progress(int percent);
+// Progress(percent), then the windows drawn and the other pending work done, user input left
+// waiting: long work on the interface thread reports through this, so its window stays drawn.
+void ShowWorkProgress(int percent);
 // Panel 4 shows " " + text + " "; an empty text hides it (its old text stays). Errors ignored.
 void SetProjectPanel(const QString& text);
 // Panel 5 shows " " + text + " Nodes "; an empty text hides it. Errors ignored.

@@ -49,6 +49,29 @@ QString touch(const QString& folder, const QString& name)
     return f.fileName();
 }
 
+// The files the open dialog lists (the model keeps filtered-out files as disabled rows), once
+// at least `least` of them are read in (the folder is read in the background).
+QStringList listedFiles(QWidget* dialog, int least)
+{
+    QStringList listed;
+    auto* view = dialog->findChild<QAbstractItemView*>(QStringLiteral("listView"));
+    auto* model = dialog->findChild<QFileSystemModel*>();
+    if (!view || !model)
+        return listed;
+    for (int i = 0; i < 200 && listed.size() < least; ++i) {
+        QTest::qWait(10);
+        listed.clear();
+        const QModelIndex root = view->rootIndex();
+        for (int r = 0; r < model->rowCount(root); ++r) {
+            const QModelIndex index = model->index(r, 0, root);
+            if (model->flags(index) & Qt::ItemIsEnabled)
+                listed << model->fileName(index);
+        }
+    }
+    listed.sort();
+    return listed;
+}
+
 const QString kSourceFilter = QStringLiteral("Access DB (*.mdb)|*.mdb|Korvan Sample (*.kvs)|*.kvs|Any (*.*)|*.*");
 } // namespace
 
@@ -140,27 +163,41 @@ TEST(RealFileDialog, FiltersMatchWithoutRegardToCase)
     ModalAnswerer answerer;
     QStringList listed;
     answerer.Then([&](QWidget* w) {
-        auto* view = w->findChild<QAbstractItemView*>(QStringLiteral("listView"));
-        auto* model = w->findChild<QFileSystemModel*>();
-        if (view && model) {
-            // The folder is read in the background.
-            for (int i = 0; i < 200 && listed.size() < 2; ++i) {
-                QTest::qWait(10);
-                listed.clear();
-                const QModelIndex root = view->rootIndex();
-                for (int r = 0; r < model->rowCount(root); ++r) {
-                    const QModelIndex index = model->index(r, 0, root);
-                    // The model keeps filtered-out files as disabled rows.
-                    if (model->flags(index) & Qt::ItemIsEnabled)
-                        listed << model->fileName(index);
-                }
-            }
-        }
+        listed = listedFiles(w, 2);
         ModalAnswerer::Reject()(w);
     });
     d.ShowOpen();
-    listed.sort();
     EXPECT_EQ(listed, QStringList({QStringLiteral("UPPER.MDB"), QStringLiteral("lower.mdb")}));
+}
+
+TEST(RealFileDialog, AWildcardNameListsWhatItMatchesWhateverTypeIsShownFirst)
+{
+    // The data-source choice: the first type is Access files, the name "*.mdb;*.kvs"; the
+    // sample data (.kvs) must be there to pick, as in the classic dialog.
+    RealDialogs real;
+    const QString folder = TestEnv::NewFolder(QStringLiteral("wildcards"));
+    touch(folder, QStringLiteral("Sales.MDB"));
+    const QString sample = touch(folder, QStringLiteral("KorvanSample.kvs"));
+    touch(folder, QStringLiteral("notes.txt"));
+    CCommonDialog d;
+    d.SetFilter(kSourceFilter);
+    d.SetFilterIndex(1);
+    d.SetFileName(QStringLiteral("*.mdb;*.kvs"));
+    d.SetInitDir(folder);
+    ModalAnswerer answerer;
+    QStringList listed;
+    QString shownType;
+    answerer.Then([&](QWidget* w) {
+        listed = listedFiles(w, 2);
+        if (auto* dialog = qobject_cast<QFileDialog*>(w))
+            shownType = dialog->selectedNameFilter();
+        ModalAnswerer::ChooseFile(sample)(w);
+    });
+    d.ShowOpen();
+    EXPECT_EQ(listed, QStringList({QStringLiteral("KorvanSample.kvs"), QStringLiteral("Sales.MDB")}));
+    EXPECT_EQ(shownType, QStringLiteral("Access DB (*.mdb)"));
+    ASSERT_FALSE(d.UserCancel());
+    EXPECT_EQ(d.FileName(), sample);
 }
 
 TEST(RealFileDialog, FourthTypeEntrySetsOdbcChosenAndCancels)

@@ -5,6 +5,7 @@
 #include "tests/network/netscript.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -55,6 +56,17 @@ protected:
         Open(bp, source);
         bp.Train();
         bp.Verify();
+    }
+    // A project over 40,000 rows, every one a testing row, after one training pass.
+    void OpenBigAndTrain(TestBackProp& bp)
+    {
+        std::vector<QList<Value>> rows;
+        for (int i = 1; i <= 40000; ++i)
+            rows.push_back({i, double(i % 10), double((i * 7) % 13), double(i % 10) * 2.0 + 1.0});
+        Open(bp, NetTest::MakeSource(folder, "Data", "X1 REAL, X2 REAL, Y REAL", rows, "big.mdb"));
+        bp.SetTestLow(1);
+        bp.SetTestHigh(40000);
+        bp.Train();
     }
     static QList<QList<Value>> Rows(const QString& project, const QString& sql = "SELECT * FROM Test ORDER BY MainPrimaryKey")
     {
@@ -282,15 +294,8 @@ TEST_F(Testing, WithoutANetworkNothingRunsAndNoOldErrorRemains)
 
 TEST_F(Testing, MoreThan32767TestingRows)
 {
-    std::vector<QList<Value>> rows;
-    for (int i = 1; i <= 40000; ++i)
-        rows.push_back({i, double(i % 10), double((i * 7) % 13), double(i % 10) * 2.0 + 1.0});
-    const QString big = NetTest::MakeSource(folder, "Data", "X1 REAL, X2 REAL, Y REAL", rows, "big.mdb");
     TestBackProp bp;
-    Open(bp, big);
-    bp.SetTestLow(1);
-    bp.SetTestHigh(40000);
-    bp.Train();
+    OpenBigAndTrain(bp);
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
     kdb::Database db = kdb::Database::Open(bp.ProjectFileName(), false, true);
     EXPECT_EQ(db.RecordCount("Test"), 40000);
@@ -300,6 +305,90 @@ TEST_F(Testing, MoreThan32767TestingRows)
     EXPECT_TRUE(std::isfinite(rms) && rms > 0);
     EXPECT_TRUE(std::isfinite(uv) && uv > 0);
     EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+// What a progress handler heard: 0 first, only rising, 100 and then -1 last, and the steps
+// between (reading, the engine's run when it has weight, writing) each seen on the way.
+void ExpectRisingToTheEnd(const std::vector<int>& heard, int runFrom, int runTo, int runSteps)
+{
+    ASSERT_GE(heard.size(), 3u);
+    EXPECT_EQ(heard.front(), 0);
+    EXPECT_EQ(heard[heard.size() - 2], 100);
+    EXPECT_EQ(heard.back(), -1);
+    for (size_t i = 1; i + 1 < heard.size(); ++i)
+        EXPECT_GT(heard[i], heard[i - 1]) << i;
+    const auto seen = [&](int from, int to) {
+        return std::count_if(heard.begin(), heard.end(), [&](int p) { return p > from && p < to; });
+    };
+    EXPECT_GE(seen(0, 25), 10) << "reading";
+    EXPECT_GE(seen(runFrom, runTo), runSteps) << "running";
+    EXPECT_GE(seen(62, 100), 10) << "writing";
+}
+
+TEST_F(Testing, ProgressRisesToTheEndAndLeavesTheResultsAsTheyWere)
+{
+    TestBackProp bp;
+    OpenBigAndTrain(bp);
+    ASSERT_EQ(bp.Test(), TestOutcome::Done);
+    const QList<QList<Value>> bare = Rows(bp.ProjectFileName());
+    const float bareError = bp.CurrentError();
+
+    std::vector<int> heard;
+    bp.SetProgressHandler([&](int16_t percent) { heard.push_back(percent); });
+    bp.SetTestHigh(40000);   // the testing rows are read again
+    ASSERT_FALSE(bp.TestBuilt());
+    ASSERT_EQ(bp.Test(), TestOutcome::Done);
+    // Reading 2, the engine's one call nothing, writing 3: 0..40, 40..100.
+    ExpectRisingToTheEnd(heard, 40, 40, 0);
+    EXPECT_EQ(heard[1], 1);
+    EXPECT_EQ(bp.CurrentError(), bareError);
+    EXPECT_EQ(Rows(bp.ProjectFileName()), bare);
+
+    // A failed test ends the progress too.
+    heard.clear();
+    bp.SetTestHigh(40001);
+    prompts.ExpectBox(MsgResult::Ok);
+    EXPECT_EQ(bp.Test(), TestOutcome::Aborted);
+    ASSERT_FALSE(heard.empty());
+    EXPECT_EQ(heard.front(), 0);
+    EXPECT_EQ(heard.back(), -1);
+}
+
+TEST_F(Testing, AnSFamRunInBlocksPredictsAndCountsAsOneCall)
+{
+    // 20,000 rows run in blocks of 8,192; the second block has only skipped rows.
+    std::vector<QList<Value>> rows;
+    for (int i = 1; i <= 20000; ++i) {
+        const Value x1 = i > 8192 && i <= 16384 ? Value() : Value(double(i % 100));
+        // Classes the inputs do not tell apart, so that some predictions are wrong.
+        const int kind = (i / 7) % 3;
+        rows.push_back({i, x1, double((i * 7) % 13), kind == 0 ? "low" : kind == 1 ? "mid" : "high"});
+    }
+    const QString data = NetTest::MakeSource(folder, "Data", "X1 REAL, X2 REAL, C TEXT", rows, "classes.mdb");
+    TestSFam sf;
+    sf.Initialize(folder + "/sf.kvp");
+    sf.Attach(data, "Data");
+    NetTest::Configure(sf, {{"X1", roleInput, 0, 100}, {"X2", roleInput, 0, 13}, {"C", roleSFamPredict}});
+    sf.BuildClassList();
+    sf.SetTrainLow(1);
+    sf.SetTrainHigh(2000);
+    sf.SetTestLow(1);
+    sf.SetTestHigh(20000);
+    sf.SaveConfig();
+    sf.Train();
+    std::vector<int> heard;
+    sf.SetProgressHandler([&](int16_t percent) { heard.push_back(percent); });
+    ASSERT_EQ(sf.Test(), TestOutcome::Done);
+    // Reading 2, running 3, writing 3: 0..25, 25..62, 62..100; a rise after each block.
+    ExpectRisingToTheEnd(heard, 25, 62, 2);
+
+    const std::vector<int16_t> blocked = sf.Results();
+    const float blockedError = sf.CurrentError();
+    const int32_t wrong = sf.CallEngine(EngineRun);
+    ASSERT_GT(wrong, 0);
+    EXPECT_EQ(sf.Results(), blocked);
+    EXPECT_EQ(std::count(blocked.begin() + 8193, blocked.begin() + 16385, UnusableRow), 8192);
+    EXPECT_EQ(blockedError, float(double(wrong) / double(sf.Rows() - sf.NullRows()) * 100.0));
 }
 
 TEST_F(Testing, WithoutBestLoggingTheSavedNetworkSurvivesATest)
