@@ -105,6 +105,7 @@ int32_t CSFam::RunTest()
     const int64_t block = std::max<int64_t>(1, (mRows + kBlocks * kPart - 1) / (kBlocks * kPart)) * kPart;
     if (mRows <= block || !mTestProgress.Listening())
         return CallEngine(EngineRun);
+    AbandonPass();
     CheckArrays(mResults.size());
     int64_t wrong = 0;
     bool usable = false;
