@@ -98,6 +98,13 @@ public:
     const QString& ConnectText() const { return m_connect; }
     // True when the source's SQL takes LIMIT n OFFSET m.
     bool LimitOffset() const { return m_limitOffset; }
+    // True when a long read in key order goes faster split over several connections (a
+    // server, whose own work then runs beside the driver's).
+    bool ReadsInParallel() const { return m_parallel; }
+    // Another login of the same source for a helper thread's read, kept for the next read
+    // when given back; only the owner's thread takes and gives them.
+    void* TakeHelper();
+    void GiveBack(void* dbc);
 
 private:
     struct SourceTable {
@@ -112,6 +119,9 @@ private:
     SourceTable Resolve(const QString& table);
     void* m_dbc = nullptr;
     QString m_connect;
+    QString m_login;                // the connect text logged in with
+    std::vector<void*> m_helpers;   // idle helper logins
+    bool m_parallel = false;
     QString m_quote = QStringLiteral("\"");
     QList<SourceTable> m_tables;
     bool m_tablesLoaded = false;

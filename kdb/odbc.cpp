@@ -5,8 +5,12 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace kdb::detail {
@@ -259,6 +263,26 @@ QString kdb::HidePassword(const QString& connect)
 
 namespace kdb::detail {
 
+namespace {
+
+// 3151 for a refused login; the message names the source without its password.
+[[noreturn]] void throwRefused(const QString& connect, const QString& driverText)
+{
+    QString dsn = HidePassword(connect);
+    for (const QString& part : connect.split(u';')) {
+        if (part.startsWith(QStringLiteral("DSN="), Qt::CaseInsensitive)) {
+            dsn = part.mid(4);
+            break;
+        }
+    }
+    QString text = CatalogueText(3151, dsn);
+    if (!driverText.isEmpty())
+        text += u' ' + driverText;
+    throw KvError(3151, {}, text);
+}
+
+} // namespace
+
 std::shared_ptr<OdbcConnection> OdbcConnection::Shared(const QString& connect)
 {
     auto& map = sharedConnections();
@@ -291,6 +315,7 @@ std::shared_ptr<OdbcConnection> OdbcConnection::Connect(const QString& connect)
     std::shared_ptr<OdbcConnection> c(new OdbcConnection);
     c->m_connect = connect;
     const QString used = isPostgresDriverText(connect) ? withCursorFetch(connect) : connect;
+    c->m_login = used;
     QString driverText;
     SQLHDBC dbc = login(used, driverText);
     if (dbc && used == connect && driverName(dbc).startsWith(QStringLiteral("psqlodbc"))
@@ -301,27 +326,17 @@ std::shared_ptr<OdbcConnection> OdbcConnection::Connect(const QString& connect)
             SQLDisconnect(dbc);
             SQLFreeHandle(SQL_HANDLE_DBC, dbc);
             dbc = second;
+            c->m_login = withCursorFetch(connect);
         }
     }
-    if (!dbc) {
-        // The message names the source without its password.
-        QString dsn = HidePassword(connect);
-        for (const QString& part : connect.split(u';')) {
-            if (part.startsWith(QStringLiteral("DSN="), Qt::CaseInsensitive)) {
-                dsn = part.mid(4);
-                break;
-            }
-        }
-        QString text = CatalogueText(3151, dsn);
-        if (!driverText.isEmpty())
-            text += u' ' + driverText;
-        throw KvError(3151, {}, text);
-    }
+    if (!dbc)
+        throwRefused(connect, driverText);
     c->m_dbc = dbc;
     SQLCHAR dbms[64] = {};
     SQLSMALLINT dlen = 0;
     if (SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_DBMS_NAME, dbms, sizeof dbms, &dlen))) {
         const QString name = QString::fromUtf8(reinterpret_cast<const char*>(dbms));
+        c->m_parallel = name.startsWith(QStringLiteral("PostgreSQL"), Qt::CaseInsensitive);
         c->m_limitOffset = name.startsWith(QStringLiteral("PostgreSQL"), Qt::CaseInsensitive)
                            || name.startsWith(QStringLiteral("SQLite"), Qt::CaseInsensitive)
                            || name.startsWith(QStringLiteral("MySQL"), Qt::CaseInsensitive)
@@ -337,10 +352,32 @@ std::shared_ptr<OdbcConnection> OdbcConnection::Connect(const QString& connect)
 
 OdbcConnection::~OdbcConnection()
 {
-    if (m_dbc) {
-        SQLDisconnect(m_dbc);
-        SQLFreeHandle(SQL_HANDLE_DBC, m_dbc);
+    m_helpers.push_back(m_dbc);
+    for (void* dbc : m_helpers) {
+        if (dbc) {
+            SQLDisconnect(dbc);
+            SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        }
     }
+}
+
+void* OdbcConnection::TakeHelper()
+{
+    if (!m_helpers.empty()) {
+        void* dbc = m_helpers.back();
+        m_helpers.pop_back();
+        return dbc;
+    }
+    QString driverText;
+    SQLHDBC dbc = login(m_login, driverText);
+    if (!dbc)
+        throwRefused(m_connect, driverText);
+    return dbc;
+}
+
+void OdbcConnection::GiveBack(void* dbc)
+{
+    m_helpers.push_back(dbc);
 }
 
 QString OdbcConnection::Quote(const QString& ident) const
@@ -646,6 +683,7 @@ struct VColumn {
     QString name;
     Kind kind = Kind::Text;
     bool numeric = false;   // text from the driver for a column declared numeric
+    bool nullable = true;
 };
 
 struct OdbcVtab {
@@ -662,6 +700,216 @@ constexpr int kPlanLookup = 1;
 constexpr int kPlanOrdered = 2;
 constexpr int kPlanLimit = 4;    // LIMIT and OFFSET go to the source: skipped rows stay there
 constexpr int kPlanOffset = 8;
+
+// A long read in key order of a server source, split into statements of kChunk rows that
+// helper connections read ahead, each in its own thread, while the caller works on the rows
+// before: the server's work, the driver's and the caller's then overlap. The cursor's own
+// statement reads the first kFirstRows (a short read needs no helper); chunk g >= 1 goes to
+// helper (g - 1) % kHelpers, which starts it from the last key of its previous chunk (of the
+// first rows for its first). Held rows stay bounded: each helper keeps at most about one
+// chunk read ahead.
+constexpr int64_t kFirstRows = 4096;
+constexpr int64_t kChunk = 32768;
+constexpr int kHelpers = 3;
+constexpr SQLULEN kBlockRows = 1024;
+constexpr size_t kQueuedBlocks = size_t(kChunk / kBlockRows) + 2;
+
+// Rows of one fetch, column-wise as the cursor binds them; an empty block with `chunkEnd`
+// closes a chunk and says how many rows it had.
+struct Block {
+    std::vector<std::vector<char>> data;
+    std::vector<std::vector<SQLLEN>> ind;
+    SQLULEN rows = 0;
+    bool chunkEnd = false;
+    int64_t chunkRows = 0;
+    bool failed = false;
+    bool linkLost = false;
+    QString driverText;
+};
+
+class ReadAhead {
+public:
+    struct Plan {
+        QString select;       // "SELECT ... FROM ... WHERE key > "
+        QString order;        // " ORDER BY key"
+        std::vector<bool> whole;   // per column read: a whole number (else a double)
+        size_t keyAt = 0;     // the key's position among the columns read
+        int64_t firstKey = 0; // the last key of the first rows
+        int64_t limit = -1;   // rows the statement may return in all; -1 no limit
+    };
+
+    ReadAhead(std::shared_ptr<OdbcConnection> conn, Plan plan) : m_conn(std::move(conn)), m_plan(std::move(plan))
+    {
+        for (int j = 0; j < kHelpers; ++j) {
+            auto h = std::make_unique<Helper>();
+            h->dbc = static_cast<SQLHDBC>(m_conn->TakeHelper());
+            m_helpers.push_back(std::move(h));
+        }
+        for (int j = 0; j < kHelpers; ++j)
+            m_helpers[size_t(j)]->thread = std::thread([this, j] { Run(j); });
+    }
+    ~ReadAhead()
+    {
+        for (auto& h : m_helpers) {
+            {
+                std::lock_guard lock(h->m);
+                h->stop = true;
+            }
+            h->cv.notify_all();
+        }
+        for (auto& h : m_helpers) {
+            if (h->thread.joinable())
+                h->thread.join();
+            m_conn->GiveBack(h->dbc);
+        }
+    }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // The next block of rows in key order; false at the end. Throws a helper's failure.
+    bool Next(Block& out)
+    {
+        for (;;) {
+            if (chunkSize(m_chunk) <= 0)
+                return false;
+            Helper& h = *m_helpers[size_t((m_chunk - 1) % kHelpers)];
+            Block b;
+            {
+                std::unique_lock lock(h.m);
+                h.cv.wait(lock, [&] { return !h.queue.empty(); });
+                b = std::move(h.queue.front());
+                h.queue.pop_front();
+            }
+            h.cv.notify_all();
+            if (b.failed) {
+                if (b.linkLost)
+                    forgetSharedConnections();
+                QString text = CatalogueText(3146, {});
+                if (!b.driverText.isEmpty())
+                    text += u' ' + b.driverText;
+                throw KvError(3146, {}, text);
+            }
+            if (!b.chunkEnd) {
+                out = std::move(b);
+                return true;
+            }
+            if (b.chunkRows < chunkSize(m_chunk))
+                return false;   // the table ends in this chunk
+            ++m_chunk;
+        }
+    }
+
+private:
+    struct Helper {
+        std::thread thread;
+        std::mutex m;
+        std::condition_variable cv;
+        std::deque<Block> queue;
+        bool stop = false;
+        SQLHDBC dbc = SQL_NULL_HDBC;
+    };
+
+    int64_t chunkSize(int64_t g) const
+    {
+        return m_plan.limit < 0 ? kChunk
+                                : std::clamp<int64_t>(m_plan.limit - kFirstRows - (g - 1) * kChunk, 0, kChunk);
+    }
+
+    // False when the reader stopped the read.
+    bool push(Helper& h, Block&& b)
+    {
+        std::unique_lock lock(h.m);
+        h.cv.wait(lock, [&] { return h.stop || h.queue.size() < kQueuedBlocks; });
+        if (h.stop)
+            return false;
+        h.queue.push_back(std::move(b));
+        lock.unlock();
+        h.cv.notify_all();
+        return true;
+    }
+
+    void Run(int j)
+    {
+        Helper& h = *m_helpers[size_t(j)];
+        int64_t from = m_plan.firstKey;
+        int64_t skip = int64_t(j) * kChunk;
+        for (int64_t g = 1 + j;; g += kHelpers) {
+            const int64_t want = chunkSize(g);
+            if (want <= 0)
+                return;
+            int64_t got = 0;
+            if (!readChunk(h, from, skip, want, got))
+                return;
+            Block end;
+            end.chunkEnd = true;
+            end.chunkRows = got;
+            if (!push(h, std::move(end)) || got < want)
+                return;
+            skip = int64_t(kHelpers - 1) * kChunk;
+        }
+    }
+
+    // Reads one chunk into blocks; false when it failed (the failure queued) or was stopped.
+    bool readChunk(Helper& h, int64_t& from, int64_t skip, int64_t want, int64_t& got)
+    {
+        SQLHSTMT st = SQL_NULL_HSTMT;
+        const auto fail = [&] {
+            Block b;
+            b.failed = true;
+            b.driverText = st != SQL_NULL_HSTMT ? diagnostic(SQL_HANDLE_STMT, st, &b.linkLost)
+                                                : diagnostic(SQL_HANDLE_DBC, h.dbc, &b.linkLost);
+            if (st != SQL_NULL_HSTMT)
+                SQLFreeHandle(SQL_HANDLE_STMT, st);
+            push(h, std::move(b));
+            return false;
+        };
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, h.dbc, &st)))
+            return fail();
+        SQLULEN fetched = 0;
+        SQLSetStmtAttr(st, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN, 0);
+        SQLSetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kBlockRows), 0);
+        SQLSetStmtAttr(st, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+        QByteArray sql = (m_plan.select + QString::number(from) + m_plan.order + QStringLiteral(" LIMIT ")
+                          + QString::number(want) + QStringLiteral(" OFFSET ") + QString::number(skip))
+                             .toUtf8();
+        SQLRETURN rc = SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(sql.data()), SQLINTEGER(sql.size()));
+        if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
+            return fail();
+        const size_t columns = m_plan.whole.size();
+        while (rc != SQL_NO_DATA) {
+            Block b;
+            b.data.resize(columns);
+            b.ind.resize(columns);
+            for (size_t i = 0; i < columns; ++i) {
+                b.data[i].resize(sizeof(double) * kBlockRows);
+                b.ind[i].resize(kBlockRows);
+                if (!SQL_SUCCEEDED(SQLBindCol(st, SQLUSMALLINT(i + 1), m_plan.whole[i] ? SQL_C_SBIGINT : SQL_C_DOUBLE,
+                                              b.data[i].data(), SQLLEN(sizeof(double)), b.ind[i].data())))
+                    return fail();
+            }
+            rc = SQLFetch(st);
+            if (rc == SQL_NO_DATA)
+                break;
+            if (!SQL_SUCCEEDED(rc))
+                return fail();
+            b.rows = fetched;
+            got += int64_t(fetched);
+            if (fetched > 0)
+                std::memcpy(&from, b.data[m_plan.keyAt].data() + (fetched - 1) * sizeof(SQLBIGINT), sizeof from);
+            if (!push(h, std::move(b))) {
+                SQLFreeHandle(SQL_HANDLE_STMT, st);
+                return false;
+            }
+        }
+        SQLFreeHandle(SQL_HANDLE_STMT, st);
+        return true;
+    }
+
+    std::shared_ptr<OdbcConnection> m_conn;
+    Plan m_plan;
+    std::vector<std::unique_ptr<Helper>> m_helpers;
+    int64_t m_chunk = 1;   // the chunk the reader is in
+};
 
 struct OdbcCursor {
     sqlite3_vtab_cursor base{};
@@ -682,6 +930,11 @@ struct OdbcCursor {
     std::vector<std::vector<SQLLEN>> ind;
     // unbound: the current row's values
     std::vector<Value> row;
+    // A long read in key order of a server: the cursor's statement reads the first rows and
+    // `ahead` the rest (see ReadAhead).
+    int64_t mainRows = 0;
+    std::optional<ReadAhead::Plan> plan;
+    std::unique_ptr<ReadAhead> ahead;
     // the key value bound for a lookup
     int64_t keyInt = 0;
     double keyDbl = 0;
@@ -758,6 +1011,7 @@ int vtConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3
             const OdbcColumn& c = cols.at(i);
             VColumn vc;
             vc.name = c.name;
+            vc.nullable = c.nullable;
             switch (c.sqlType) {
             case SQL_BIT: case SQL_TINYINT: case SQL_SMALLINT: case SQL_INTEGER: case SQL_BIGINT:
                 vc.kind = Kind::Int;
@@ -886,6 +1140,7 @@ int vtOpen(sqlite3_vtab*, sqlite3_vtab_cursor** out)
 
 void freeStmt(OdbcCursor* c)
 {
+    c->ahead.reset();
     if (c->stmt != SQL_NULL_HSTMT) {
         SQLFreeHandle(SQL_HANDLE_STMT, c->stmt);
         c->stmt = SQL_NULL_HSTMT;
@@ -903,12 +1158,33 @@ int vtClose(sqlite3_vtab_cursor* cur)
 // Reads the next row (or rowset) from the driver; false at the end.
 bool fetchRows(OdbcVtab* v, OdbcCursor* c)
 {
+    c->pos = 0;
+    if (c->ahead) {
+        Block b;
+        if (!c->ahead->Next(b))
+            return false;
+        c->data = std::move(b.data);
+        c->ind = std::move(b.ind);
+        c->fetched = b.rows;
+        return true;
+    }
     const SQLRETURN rc = SQLFetch(c->stmt);
-    if (rc == SQL_NO_DATA)
+    if (rc == SQL_NO_DATA) {
+        // The first rows read whole: the helpers read the rest.
+        if (c->plan && c->mainRows == kFirstRows && (c->plan->limit < 0 || c->plan->limit > kFirstRows)) {
+            freeStmt(c);
+            c->ahead = std::make_unique<ReadAhead>(v->conn, *c->plan);
+            return fetchRows(v, c);
+        }
         return false;
+    }
     if (!SQL_SUCCEEDED(rc))
         ThrowOdbc(SQL_HANDLE_STMT, c->stmt);
-    c->pos = 0;
+    if (c->plan && c->fetched > 0) {
+        c->mainRows += int64_t(c->fetched);
+        std::memcpy(&c->plan->firstKey, c->data[c->plan->keyAt].data() + (c->fetched - 1) * sizeof(SQLBIGINT),
+                    sizeof(SQLBIGINT));
+    }
     if (!c->bindAll) {
         c->fetched = 1;
         c->row.assign(c->sel.size(), Value());
@@ -984,6 +1260,26 @@ int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc,
             if (v->cols[i].kind == Kind::Text || v->cols[i].kind == Kind::Bytes)
                 c->bindAll = false;
         }
+        c->plan.reset();
+        c->mainRows = 0;
+        const VColumn* key = v->keyCol >= 0 ? &v->cols[size_t(v->keyCol)] : nullptr;
+        if (v->conn->ReadsInParallel() && (idxNum & kPlanOrdered) && !(idxNum & kPlanLookup) && c->bindAll
+            && !c->sel.empty() && key && key->kind == Kind::Int && !key->nullable) {
+            // The helpers go on from the last key read: read it too.
+            if (c->at[size_t(v->keyCol)] < 0) {
+                c->at[size_t(v->keyCol)] = int(c->sel.size());
+                c->sel.push_back(v->keyCol);
+                names << v->conn->Quote(key->name);
+            }
+            ReadAhead::Plan plan;
+            plan.keyAt = size_t(c->at[size_t(v->keyCol)]);
+            for (const int col : c->sel)
+                plan.whole.push_back(v->cols[size_t(col)].kind == Kind::Int);
+            plan.select = QStringLiteral("SELECT ") + names.join(u',') + QStringLiteral(" FROM ") + v->from
+                          + QStringLiteral(" WHERE ") + v->conn->Quote(key->name) + QStringLiteral(" > ");
+            plan.order = QStringLiteral(" ORDER BY ") + v->conn->Quote(key->name);
+            c->plan = std::move(plan);
+        }
         if (names.isEmpty())
             names << QStringLiteral("1");   // count(*): rows without columns
         QString sql = QStringLiteral("SELECT ") + names.join(u',') + QStringLiteral(" FROM ") + v->from;
@@ -1021,14 +1317,20 @@ int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc,
         }
         if ((idxNum & kPlanOrdered) && v->keyCol >= 0)
             sql += QStringLiteral(" ORDER BY ") + v->conn->Quote(v->cols[size_t(v->keyCol)].name);
+        int64_t limit = -1;
+        int64_t offset = 0;
         if (idxNum & (kPlanLimit | kPlanOffset)) {
             int at = (idxNum & kPlanLookup) ? 1 : 0;
-            int64_t limit = -1;
-            int64_t offset = 0;
             if ((idxNum & kPlanLimit) && at < argc)
                 limit = sqlite3_value_int64(argv[at++]);
             if ((idxNum & kPlanOffset) && at < argc)
                 offset = std::max<int64_t>(0, sqlite3_value_int64(argv[at]));
+        }
+        if (c->plan) {
+            c->plan->limit = limit;
+            limit = limit < 0 ? kFirstRows : std::min(limit, kFirstRows);
+        }
+        if (limit >= 0 || offset > 0) {
             if (limit >= 0)
                 sql += QStringLiteral(" LIMIT ") + QString::number(limit);
             if (offset > 0)

@@ -203,3 +203,60 @@ TEST(KdbServer, OneLoginPerSourceAndNoPasswordInAnyMessage)
     Database p = Database::Open(path);
     EXPECT_EQ(p.Scalar("SELECT x FROM LinkDataSource").toDouble(), 2.5);
 }
+
+// A long read in key order is split over helper connections that read ahead from the last key
+// read: the rows, their order, the columns asked and LIMIT/OFFSET stay those of one statement,
+// whatever the gaps between keys, and helpers log in once.
+TEST(KdbServer, LongReadsSplitOverHelpersGiveTheRowsOfOneStatement)
+{
+    constexpr int rows = 120000;   // the first rows and more chunks than helpers
+    server().Sql(QStringLiteral(R"(
+        CREATE TABLE long (id integer PRIMARY KEY, x double precision, n integer);
+        INSERT INTO long SELECT 3 * i, CASE WHEN i % 1000 = 0 THEN NULL ELSE i * 0.25 END, i % 7
+                         FROM generate_series(1, %1) i;
+    )").arg(rows));
+    Database p = makeProject();
+    p.Link("Long", server().Connect(), QStringLiteral("public.long"));
+    // Rows from the (first + 1)-th on: id, x, n as made above; the number read.
+    const auto check = [](Reader r, int first, int idAt, int xAt, int nAt) {
+        int count = 0;
+        int wrong = 0;
+        while (r.Next()) {
+            const int i = first + ++count;
+            if (idAt >= 0 && r.Int(idAt) != 3 * i)
+                ++wrong;
+            if (xAt >= 0 && (i % 1000 == 0 ? !r.IsNull(xAt) : r.Double(xAt) != i * 0.25))
+                ++wrong;
+            if (nAt >= 0 && r.Int(nAt) != i % 7)
+                ++wrong;
+        }
+        EXPECT_EQ(wrong, 0);
+        return count;
+    };
+    const int before = server().Logins();
+    {
+        Reader r = p.ReadLinked("Long", {"x", "n"});
+        EXPECT_EQ(r.ColumnCount(), 2);   // the key the helpers need is not shown
+        EXPECT_EQ(check(std::move(r), 0, -1, 0, 1), rows);
+    }
+    EXPECT_TRUE(server().Log().contains(QStringLiteral("WHERE \"id\" > ")));
+    const int helpers = server().Logins() - before;
+    EXPECT_GE(helpers, 1);
+    EXPECT_LE(helpers, 4);
+    EXPECT_EQ(check(p.ReadLinked("Long", {"id", "x"}, 5000), 5000, 0, 1, -1), rows - 5000);
+    // Limits ending inside a chunk, at a chunk's end, and past the table's end.
+    for (const int limit : {70000, 36864, 200000}) {
+        EXPECT_EQ(check(p.Query(QStringLiteral("SELECT id, n FROM Long ORDER BY id LIMIT %1 OFFSET 10").arg(limit)),
+                        10, 0, -1, 1),
+                  std::min(limit, rows - 10))
+            << limit;
+    }
+    // A read left half way stops its helpers; the next one is whole, with the same logins.
+    {
+        Reader r = p.ReadLinked("Long", {"id"});
+        for (int k = 0; k < 50000; ++k)
+            ASSERT_TRUE(r.Next());
+    }
+    EXPECT_EQ(check(p.ReadLinked("Long", {"id", "x", "n"}), 0, 0, 1, 2), rows);
+    EXPECT_EQ(server().Logins() - before, helpers);
+}
