@@ -410,6 +410,9 @@ protected:
     std::vector<double> mTestActuals;
     // The progress of the test under way; idle outside Test.
     TestProgress mTestProgress;
+    // A test is under way: its progress display lets timers and posted events run, and none of
+    // them may start a second test over the same arrays.
+    bool mTesting = false;
 
 private:
     void ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, QString& tableName);

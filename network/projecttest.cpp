@@ -15,6 +15,13 @@ const QString kLink = QStringLiteral("LinkDataSource");
 
 TestOutcome CNetworkProject::Test()
 {
+    if (mTesting)
+        return TestOutcome::Aborted;
+    const struct Testing {
+        bool& flag;
+        explicit Testing(bool& f) : flag(f) { flag = true; }
+        ~Testing() { flag = false; }
+    } testing{mTesting};
     TestOutcome outcome = TestOutcome::NoNetwork;
     float error = -1;
     if (mNetReady) {

@@ -334,13 +334,20 @@ TEST_F(Testing, ProgressRisesToTheEndAndLeavesTheResultsAsTheyWere)
     const float bareError = bp.CurrentError();
 
     std::vector<int> heard;
-    bp.SetProgressHandler([&](int16_t percent) { heard.push_back(percent); });
+    std::vector<TestOutcome> nested;
+    bp.SetProgressHandler([&](int16_t percent) {
+        heard.push_back(percent);
+        // Whatever runs while the progress is shown cannot start a second test inside this one.
+        if (percent == 50)
+            nested.push_back(bp.Test());
+    });
     bp.SetTestHigh(40000);   // the testing rows are read again
     ASSERT_FALSE(bp.TestBuilt());
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
     // Reading 2, the engine's one call nothing, writing 3: 0..40, 40..100.
     ExpectRisingToTheEnd(heard, 40, 40, 0);
     EXPECT_EQ(heard[1], 1);
+    EXPECT_EQ(nested, std::vector<TestOutcome>{TestOutcome::Aborted});
     EXPECT_EQ(bp.CurrentError(), bareError);
     EXPECT_EQ(Rows(bp.ProjectFileName()), bare);
 
