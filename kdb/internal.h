@@ -98,6 +98,9 @@ public:
     const QString& ConnectText() const { return m_connect; }
     // True when the source's SQL takes LIMIT n OFFSET m.
     bool LimitOffset() const { return m_limitOffset; }
+    // True when the source's SQL has STDDEV_SAMP, a sample deviation that keeps its digits
+    // for columns far from zero.
+    bool SampleDeviation() const { return m_sampleDeviation; }
     // True when a long read in key order goes faster split over several connections (a
     // server, whose own work then runs beside the driver's).
     bool ReadsInParallel() const { return m_parallel; }
@@ -126,6 +129,7 @@ private:
     QList<SourceTable> m_tables;
     bool m_tablesLoaded = false;
     bool m_limitOffset = false;
+    bool m_sampleDeviation = false;
 };
 int16_t DaoTypeFromOdbc(int sqlType, int size);
 // The type of an ODBC column: by its type name when that is one of the names the declared-type

@@ -378,7 +378,8 @@ public:
     // Counted by the source itself for an ODBC table (the database's own or a link to one).
     int64_t RecordCount(const QString& table) const;
     // Statistics of numeric columns computed by an ODBC source itself (a table of an ODBC
-    // database, or a link to one) in two aggregate statements for all the columns, instead of
+    // database, or a link to one) in one aggregate statement for all the columns (two where the
+    // source has no sample deviation of its own: the mean first), instead of
     // shipping every row: per column the count of values (Nulls skipped), min, max, mean and
     // sample standard deviation. nullopt for a table that is not on an ODBC source.
     struct ColumnStats {

@@ -614,15 +614,31 @@ std::optional<QList<Database::ColumnStats>> Database::SourceStats(const QString&
     if (columns.isEmpty())
         return stats;
     const QString from = w.odbc->QuoteTable(w.table);
+    // A source with its own sample deviation does everything in one reading of the rows.
+    const bool oneRead = w.odbc->SampleDeviation();
+    const int per = oneRead ? 5 : 4;
     QStringList first;
     for (const QString& c : columns) {
         const QString q = w.odbc->Quote(c);
         first << QStringLiteral("COUNT(%1), MIN(%1), MAX(%1), AVG(%1)").arg(q);
+        if (oneRead)
+            first.last() += QStringLiteral(", STDDEV_SAMP(%1)").arg(q);
     }
     const QList<std::optional<double>> a =
         w.odbc->Row(QStringLiteral("SELECT ") + first.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + from);
-    if (a.size() != columns.size() * 4)
+    if (a.size() != columns.size() * per)
         throw Error(3146);
+    if (oneRead) {
+        for (qsizetype i = 0; i < columns.size(); ++i) {
+            ColumnStats& s = stats[i];
+            s.count = int64_t(a[i * per].value_or(0));
+            s.min = a[i * per + 1].value_or(0);
+            s.max = a[i * per + 2].value_or(0);
+            s.mean = a[i * per + 3].value_or(0);
+            s.stdDev = s.count > 1 ? a[i * per + 4].value_or(0) : 0.0;
+        }
+        return stats;
+    }
     // The deviation about the mean found first: a sum of squares alone loses the digits of a
     // column far from zero.
     QStringList second;
