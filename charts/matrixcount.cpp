@@ -8,6 +8,9 @@
 
 #include <QHash>
 #include <limits>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace {
 
@@ -26,6 +29,53 @@ int32_t checkedAdd(int32_t a, int32_t b)
     return sum;
 }
 
+// The classes found ignoring case, through their case-folded texts; of texts equal so the
+// first class wins.
+class ClassIndex {
+public:
+    explicit ClassIndex(const std::vector<QString>& classes)
+    {
+        for (size_t i = 0; i < classes.size(); ++i) {
+            const QString folded = classes[i].toCaseFolded();
+            if (!m_folded.contains(folded))
+                m_folded.insert(folded, int(i));
+        }
+    }
+    int Find(const QString& name) const { return m_folded.value(name.toCaseFolded(), -1); }
+
+private:
+    QHash<QString, int> m_folded;
+};
+
+// The class of each value one column of the rows holds, worked out once for each distinct
+// stored value (values equal in their bytes are one value, as the first of them reads): a row
+// costs a hash probe, and no text is made for it. -1 stands for a value that names no class,
+// and in the prediction column for the marker of a row the network did not use.
+class ColumnClasses {
+public:
+    ColumnClasses(const ClassIndex& index, bool prediction) : m_index(index), m_prediction(prediction) {}
+    int Of(const kdb::Reader& rows, int column)
+    {
+        const QByteArrayView bytes = rows.View(column);
+        const std::string_view key(bytes.data(), size_t(bytes.size()));
+        if (const auto it = m_known.find(key); it != m_known.end())
+            return it->second;
+        const QString text = ClassValueText(rows.Get(column));
+        const int index = m_prediction && IsNoPrediction(text) ? -1 : m_index.Find(text);
+        m_known.emplace(std::string(key), index);
+        return index;
+    }
+
+private:
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    const ClassIndex& m_index;
+    bool m_prediction;
+    std::unordered_map<std::string, int, Hash, std::equal_to<>> m_known;
+};
+
 } // namespace
 
 QString MatrixCount::RowRate(int p) const
@@ -40,23 +90,7 @@ QString MatrixCount::ColumnRate(int a) const
 
 int MatrixCount::FindClassIndex(const QString& name) const
 {
-    for (size_t i = 0; i < classes.size(); ++i)
-        if (classes[i].compare(name, Qt::CaseInsensitive) == 0)
-            return int(i);
-    return -1;
-}
-
-void MatrixCount::Add(const QString& actual, const QString& predicted, int32_t count)
-{
-    if (cells.size() != classes.size() * classes.size())
-        cells.assign(classes.size() * classes.size(), 0);
-    const int a = FindClassIndex(actual);
-    const int p = FindClassIndex(predicted);
-    if (a < 0 || p < 0)
-        return;
-    int32_t& cell = cells[size_t(p) * classes.size() + size_t(a)];
-    // Values that differ only in case are one class: their groups add up.
-    cell = checkedAdd(cell, count);
+    return ClassIndex(classes).Find(name);
 }
 
 void MatrixCount::Totals()
@@ -96,39 +130,33 @@ MatrixCount MatrixCounting::Count(const QString& projectFile, const QString& pre
         throw KvError(KvErr::NoCurrentRecord);
     m.cells.assign(m.classes.size() * m.classes.size(), 0);
 
-    // The rows are read once and grouped here: grouping in SQL sorts every row first, which
-    // costs several times the read itself. Values equal in their stored bytes are one group;
-    // each group's class texts are made once, from its first row.
+    // The rows are read once and counted here: grouping in SQL sorts every row first, which
+    // costs several times the read itself.
     const QString p = QStringLiteral("L.") + kdb::QuoteIdent(predictField);
     const QString k = QStringLiteral("L.") + kdb::QuoteIdent(keyField);
     const QString sql = QStringLiteral("SELECT ") + p + QStringLiteral(", T.Predicted FROM LinkDataSource AS L "
                                                                       "INNER JOIN Test AS T ON ")
-                        + k + QStringLiteral(" = T.MainPrimaryKey WHERE ") + p + QStringLiteral(" IS NOT NULL");
-    struct Group {
-        QString actual, predicted;
-        int64_t count = 0;
-    };
-    QHash<QByteArray, Group> groups;
+                        + k + QStringLiteral(" = T.MainPrimaryKey WHERE ") + p
+                        + QStringLiteral(" IS NOT NULL AND T.Predicted IS NOT NULL");
+    const ClassIndex index(m.classes);
+    ColumnClasses actual(index, false), predicted(index, true);
+    const size_t n = m.classes.size();
+    std::vector<int64_t> counts(n * n, 0);
     kdb::Reader rows = db.Query(sql);
-    QByteArray key;
     while (rows.Next()) {
-        if (rows.IsNull(1))
+        const int a = actual.Of(rows, 0);
+        if (a < 0)
             continue;
-        key = rows.Bytes(0);
-        key.append('\0');
-        key.append(rows.Bytes(1));
-        auto it = groups.find(key);
-        if (it == groups.end())
-            it = groups.insert(key, Group{ClassValueText(rows.Get(0)), ClassValueText(rows.Get(1)), 0});
-        ++it->count;
+        const int c = predicted.Of(rows, 1);
+        if (c < 0)
+            continue;
+        // Values that differ only in case are one class: their rows add up.
+        ++counts[size_t(c) * n + size_t(a)];
     }
-    for (const Group& g : std::as_const(groups)) {
-        // Rows the network did not use carry the marker in place of a class.
-        if (IsNoPrediction(g.predicted))
-            continue;
-        if (g.count > std::numeric_limits<int32_t>::max())
+    for (size_t i = 0; i < counts.size(); ++i) {
+        if (counts[i] > std::numeric_limits<int32_t>::max())
             throw KvError(KvErr::Overflow);
-        m.Add(g.actual, g.predicted, int32_t(g.count));
+        m.cells[i] = int32_t(counts[i]);
     }
     m.Totals();
     return m;
