@@ -268,70 +268,64 @@ SeriesLayout::Plot SeriesLayout::PlotSeries(const Points& points, int64_t first,
         }
     };
     Extent pred, act;
+    // The lowest and highest y of one line over rows gathered into an extent, with their rows.
+    struct Bounds {
+        double low, high;
+        int64_t lowRow, highRow;
+        void Add(double y, int64_t row)
+        {
+            if (y < low) {
+                low = y;
+                lowRow = row;
+            }
+            if (y > high) {
+                high = y;
+                highRow = row;
+            }
+        }
+    };
     // The rows after r that fall into the same pixel column and have a prediction, gathered in
     // a tight loop (a dense plot spends nearly all its rows here); returns the last row taken.
     const double top = double(hi);
     const int64_t lastUsable = std::min(last, points.count + testLow - 1);
     auto gatherColumn = [&, actualRows = points.actual, predictedRows = points.predicted,
                          stride = int64_t(points.stride)](int64_t r, long c, int64_t& at, Extent& p, Extent& a) {
-        double pLow = p.low.y(), pHigh = p.high.y(), aLow = a.low.y(), aHigh = a.high.y();
         // Row r itself is already in the extents: it marks "no new row".
-        int64_t pLowRow = r, pHighRow = r, aLowRow = r, aHighRow = r, lastRow = r;
+        Bounds pb{p.low.y(), p.high.y(), r, r}, ab{a.low.y(), a.high.y(), r, r};
+        int64_t lastRow = r;
         double pLast = 0, aLast = 0;
         const int64_t start = at;
         const int64_t shift = 1 - int64_t(testLow);
-        int64_t next = r + 1;
-        for (; next <= lastUsable; ++next) {
+        for (int64_t next = r + 1; next <= lastUsable; ++next) {
             if (long(double(next - first) * sx) != c)
                 break;
             const int64_t i = next + shift;
             const float n = predictedRows[i];
             if (n == -1.0f)
                 break;
-            const double yp = (top - double(ChartFormat::Denormalise(n, lo, hi))) * sy;
-            const double ya = (top - double(ChartFormat::Denormalise(actualRows[i * stride], lo, hi))) * sy;
-            if (yp < pLow) {
-                pLow = yp;
-                pLowRow = next;
-            }
-            if (yp > pHigh) {
-                pHigh = yp;
-                pHighRow = next;
-            }
-            if (ya < aLow) {
-                aLow = ya;
-                aLowRow = next;
-            }
-            if (ya > aHigh) {
-                aHigh = ya;
-                aHighRow = next;
-            }
-            pLast = yp;
-            aLast = ya;
+            pLast = (top - double(ChartFormat::Denormalise(n, lo, hi))) * sy;
+            aLast = (top - double(ChartFormat::Denormalise(actualRows[i * stride], lo, hi))) * sy;
+            pb.Add(pLast, next);
+            ab.Add(aLast, next);
             lastRow = next;
         }
         if (lastRow == r)
             return r;
         const auto xOf = [&](int64_t row) { return double(row - first) * sx; };
         const auto atOf = [&](int64_t row) { return start + (row - r); };
-        if (pLowRow != r) {
-            p.low = QPointF(xOf(pLowRow), pLow);
-            p.lowAt = atOf(pLowRow);
-        }
-        if (pHighRow != r) {
-            p.high = QPointF(xOf(pHighRow), pHigh);
-            p.highAt = atOf(pHighRow);
-        }
-        if (aLowRow != r) {
-            a.low = QPointF(xOf(aLowRow), aLow);
-            a.lowAt = atOf(aLowRow);
-        }
-        if (aHighRow != r) {
-            a.high = QPointF(xOf(aHighRow), aHigh);
-            a.highAt = atOf(aHighRow);
-        }
-        p.last = QPointF(xOf(lastRow), pLast);
-        a.last = QPointF(xOf(lastRow), aLast);
+        const auto store = [&](const Bounds& b, Extent& e, double lastY) {
+            if (b.lowRow != r) {
+                e.low = QPointF(xOf(b.lowRow), b.low);
+                e.lowAt = atOf(b.lowRow);
+            }
+            if (b.highRow != r) {
+                e.high = QPointF(xOf(b.highRow), b.high);
+                e.highAt = atOf(b.highRow);
+            }
+            e.last = QPointF(xOf(lastRow), lastY);
+        };
+        store(pb, p, pLast);
+        store(ab, a, aLast);
         at = atOf(lastRow);
         return lastRow;
     };
