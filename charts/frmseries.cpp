@@ -204,56 +204,10 @@ void SeriesPlot::paintEvent(QPaintEvent*)
 {
     if (!m_plot)
         return;
+    if (m_image.size() != size())
+        m_image = SeriesLayout::Render(*m_plot, size());
     QPainter painter(this);
-    Paint(painter, *m_plot);
-}
-
-void SeriesPlot::Paint(QPainter& painter, const SeriesLayout::Plot& plot)
-{
-    static const uint32_t colours[] = {0xFFFF, 0xFFFF, 0xFF0000, 0xFF};
-    for (size_t line = 0; line < 4; ++line) {
-        QPen pen(Utilities::ColorFromBgr(colours[line]), 1);
-        // A one-pixel line needs no stroking: the raster engine's fast path.
-        pen.setCosmetic(true);
-        painter.setPen(pen);
-        for (const auto& run : plot.lines[line])
-            DrawRun(painter, run);
-    }
-}
-
-void SeriesPlot::DrawRun(QPainter& painter, const std::vector<QPointF>& run)
-{
-    // Where the line stays within a pixel column, or steps to the next one, what it covers is
-    // one vertical span of that column: drawn as such, a dense plot costs a line a column
-    // instead of a zigzag over the whole height. Longer steps are drawn as they are.
-    if (run.empty())
-        return;
-    QPointF prev = run.front();
-    long column = long(std::floor(prev.x()));
-    double lo = prev.y(), hi = prev.y();
-    auto flush = [&] {
-        painter.drawLine(QPointF(double(column) + 0.5, lo), QPointF(double(column) + 0.5, hi));
-    };
-    for (size_t i = 1; i < run.size(); ++i) {
-        const QPointF p = run[i];
-        const long c = long(std::floor(p.x()));
-        if (c == column) {
-            lo = std::min(lo, p.y());
-            hi = std::max(hi, p.y());
-        } else if (c == column + 1) {
-            flush();
-            column = c;
-            lo = std::min(prev.y(), p.y());
-            hi = std::max(prev.y(), p.y());
-        } else {
-            flush();
-            painter.drawLine(prev, p);
-            column = c;
-            lo = hi = p.y();
-        }
-        prev = p;
-    }
-    flush();
+    painter.drawImage(0, 0, m_image);
 }
 
 ZoomButton::ZoomButton(QWidget* parent) : QWidget(parent)

@@ -82,7 +82,8 @@ private:
     ZoomButton* m_zoomButton = nullptr;
 };
 
-// The plot area: replays the polylines computed by the last redraw.
+// The plot area: shows the polylines computed by the last redraw, rendered once for a plot and
+// a size rather than for every expose.
 class SeriesPlot : public QWidget {
     Q_OBJECT
 public:
@@ -90,18 +91,16 @@ public:
     void SetPlot(const SeriesLayout::Plot* plot)
     {
         m_plot = plot;
+        m_image = QImage();
         update();
     }
-    // Draws the four lines: the yellow band, the blue actual and the red prediction.
-    static void Paint(QPainter& painter, const SeriesLayout::Plot& plot);
-    // One run of a line, drawn without lifting the pen.
-    static void DrawRun(QPainter& painter, const std::vector<QPointF>& run);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     const SeriesLayout::Plot* m_plot = nullptr;
+    QImage m_image;
 };
 
 // The zoom button: a grey box drawn raised or sunken with an icon and "Zoom" under it; left

@@ -25,9 +25,7 @@ struct MatrixCount {
 
     // The index of the class equal to `name` ignoring case, or -1 when none is.
     int FindClassIndex(const QString& name) const;
-    // Adds `count` rows of (actual, predicted) class texts; a text that names no class is left
-    // out. Then Totals() computes the sums and rates.
-    void Add(const QString& actual, const QString& predicted, int32_t count);
+    // The sums and rates of the cells.
     void Totals();
 };
 

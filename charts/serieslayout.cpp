@@ -2,6 +2,7 @@
 
 #include "core/numformat.h"
 
+#include <QPainter>
 #include <algorithm>
 #include <cmath>
 
@@ -267,6 +268,67 @@ SeriesLayout::Plot SeriesLayout::PlotSeries(const Points& points, int64_t first,
         }
     };
     Extent pred, act;
+    // The lowest and highest y of one line over rows gathered into an extent, with their rows.
+    struct Bounds {
+        double low, high;
+        int64_t lowRow, highRow;
+        void Add(double y, int64_t row)
+        {
+            if (y < low) {
+                low = y;
+                lowRow = row;
+            }
+            if (y > high) {
+                high = y;
+                highRow = row;
+            }
+        }
+    };
+    // The rows after r that fall into the same pixel column and have a prediction, gathered in
+    // a tight loop (a dense plot spends nearly all its rows here); returns the last row taken.
+    const double top = double(hi);
+    const int64_t lastUsable = std::min(last, points.count + testLow - 1);
+    auto gatherColumn = [&, actualRows = points.actual, predictedRows = points.predicted,
+                         stride = int64_t(points.stride)](int64_t r, long c, int64_t& at, Extent& p, Extent& a) {
+        // Row r itself is already in the extents: it marks "no new row".
+        Bounds pb{p.low.y(), p.high.y(), r, r}, ab{a.low.y(), a.high.y(), r, r};
+        int64_t lastRow = r;
+        double pLast = 0, aLast = 0;
+        const int64_t start = at;
+        const int64_t shift = 1 - int64_t(testLow);
+        for (int64_t next = r + 1; next <= lastUsable; ++next) {
+            if (long(double(next - first) * sx) != c)
+                break;
+            const int64_t i = next + shift;
+            const float n = predictedRows[i];
+            if (n == -1.0f)
+                break;
+            pLast = (top - double(ChartFormat::Denormalise(n, lo, hi))) * sy;
+            aLast = (top - double(ChartFormat::Denormalise(actualRows[i * stride], lo, hi))) * sy;
+            pb.Add(pLast, next);
+            ab.Add(aLast, next);
+            lastRow = next;
+        }
+        if (lastRow == r)
+            return r;
+        const auto xOf = [&](int64_t row) { return double(row - first) * sx; };
+        const auto atOf = [&](int64_t row) { return start + (row - r); };
+        const auto store = [&](const Bounds& b, Extent& e, double lastY) {
+            if (b.lowRow != r) {
+                e.low = QPointF(xOf(b.lowRow), b.low);
+                e.lowAt = atOf(b.lowRow);
+            }
+            if (b.highRow != r) {
+                e.high = QPointF(xOf(b.highRow), b.high);
+                e.highAt = atOf(b.highRow);
+            }
+            e.last = QPointF(xOf(lastRow), lastY);
+        };
+        store(pb, p, pLast);
+        store(ab, a, aLast);
+        at = atOf(lastRow);
+        return lastRow;
+    };
     bool open = false;
     long column = 0;
     int64_t count = 0;
@@ -329,6 +391,8 @@ SeriesLayout::Plot SeriesLayout::PlotSeries(const Points& points, int64_t first,
                     pred.Add(QPointF(x, yp), count);
                     act.Add(QPointF(x, ya), count);
                 }
+                if (step == 1)
+                    r = gatherColumn(r, column, count, pred, act);
             }
         }
         if (r == last)
@@ -343,4 +407,90 @@ SeriesLayout::Plot SeriesLayout::PlotSeries(const Points& points, int64_t first,
                     lines.end());
     }
     return plot;
+}
+
+namespace {
+
+// Where the line stays within a pixel column, or steps to the next one, what it covers is one
+// vertical span of that column: written straight into the image, a dense plot costs one store
+// per pixel instead of a stroked zigzag over the whole height. Longer steps are drawn as lines.
+class RunPainter {
+public:
+    RunPainter(QImage& image, QPainter& painter)
+        : m_painter(painter), m_bits(reinterpret_cast<QRgb*>(image.bits())),
+          m_line(image.bytesPerLine() / qsizetype(sizeof(QRgb))), m_width(image.width()), m_height(image.height())
+    {
+    }
+    void SetColour(QRgb colour)
+    {
+        m_colour = colour;
+        QPen pen{QColor(colour), 1};
+        pen.setCosmetic(true);
+        m_painter.setPen(pen);
+    }
+    void Draw(const std::vector<QPointF>& run)
+    {
+        if (run.empty())
+            return;
+        QPointF prev = run.front();
+        long column = long(std::floor(prev.x()));
+        double lo = prev.y(), hi = prev.y();
+        for (size_t i = 1; i < run.size(); ++i) {
+            const QPointF p = run[i];
+            const long c = long(std::floor(p.x()));
+            if (c == column) {
+                lo = std::min(lo, p.y());
+                hi = std::max(hi, p.y());
+            } else if (c == column + 1) {
+                span(column, lo, hi);
+                column = c;
+                lo = std::min(prev.y(), p.y());
+                hi = std::max(prev.y(), p.y());
+            } else {
+                span(column, lo, hi);
+                m_painter.drawLine(prev, p);
+                column = c;
+                lo = hi = p.y();
+            }
+            prev = p;
+        }
+        span(column, lo, hi);
+    }
+
+private:
+    // The pixels a one-pixel pen covers from lo to hi: rows floor(lo) to floor(hi).
+    void span(long column, double lo, double hi)
+    {
+        if (column < 0 || column >= m_width)
+            return;
+        const int top = int(std::max(0.0, std::floor(lo)));
+        const int bottom = int(std::min(double(m_height - 1), std::floor(hi)));
+        QRgb* pixel = m_bits + qsizetype(top) * m_line + column;
+        for (int y = top; y <= bottom; ++y, pixel += m_line)
+            *pixel = m_colour;
+    }
+
+    QPainter& m_painter;
+    QRgb* m_bits;
+    qsizetype m_line;
+    int m_width, m_height;
+    QRgb m_colour = 0;
+};
+
+} // namespace
+
+QImage SeriesLayout::Render(const Plot& plot, QSize sizePx)
+{
+    QImage image(sizePx.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    static const QRgb colours[] = {qRgb(255, 255, 0), qRgb(255, 255, 0), qRgb(0, 0, 255), qRgb(255, 0, 0)};
+    // The painter draws the long steps into the same memory as the spans, in the lines' order.
+    QPainter painter(&image);
+    RunPainter runs(image, painter);
+    for (size_t line = 0; line < 4; ++line) {
+        runs.SetColour(colours[line]);
+        for (const auto& run : plot.lines[line])
+            runs.Draw(run);
+    }
+    return image;
 }

@@ -6,6 +6,7 @@
 
 #include "charts/chartcommon.h"
 
+#include <QImage>
 #include <QPointF>
 #include <QRect>
 #include <QSize>
@@ -79,5 +80,8 @@ struct Plot {
 };
 Plot PlotSeries(const Points& points, int64_t first, int64_t last, int32_t testLow, float lo, float hi, float rms,
                 QSize sizePx);
+// The four lines on white, in that order: the yellow band, the blue actual and the red
+// prediction.
+QImage Render(const Plot& plot, QSize sizePx);
 
 } // namespace SeriesLayout

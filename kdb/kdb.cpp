@@ -873,8 +873,14 @@ QString Reader::Text(int column) const
 
 QByteArray Reader::Bytes(int column) const
 {
+    return View(column).toByteArray();
+}
+
+QByteArrayView Reader::View(int column) const
+{
+    // The pointer first, then its length: the order sqlite3 asks for.
     const auto* b = static_cast<const char*>(sqlite3_column_blob(m_stmt.m_stmt, column));
-    return b ? QByteArray(b, sqlite3_column_bytes(m_stmt.m_stmt, column)) : QByteArray();
+    return b ? QByteArrayView(b, sqlite3_column_bytes(m_stmt.m_stmt, column)) : QByteArrayView();
 }
 
 Value Reader::Get(int column) const

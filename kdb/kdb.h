@@ -59,6 +59,7 @@
 #include "core/kverror.h"
 #include "kdb/value.h"
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -234,6 +235,8 @@ public:
     int64_t Int(int column) const;
     QString Text(int column) const;             // Null gives ""
     QByteArray Bytes(int column) const;
+    // The column's stored bytes (text as UTF-8) without a copy: valid until the next Next().
+    QByteArrayView View(int column) const;
     Value Get(int column) const;
     Value Get(const QString& name) const;       // 3265 when the column is missing
     Value operator[](int column) const { return Get(column); }

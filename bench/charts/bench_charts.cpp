@@ -23,7 +23,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
-#include <QPainter>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <sqlite3.h>
@@ -123,17 +122,13 @@ int main(int argc, char** argv)
             actual[size_t(i)] = float(rng.generateDouble());
             predicted[size_t(i)] = i % 5000 == 0 ? -1.0f : float(rng.generateDouble());
         }
-        QImage image(1200, 700, QImage::Format_RGB32);
+        const QSize size(1200, 700);
         for (int round = 0; round < 3; ++round) {
             timer.restart();
             SeriesLayout::Points points{actual.data(), 1, predicted.data(), kRows};
-            const SeriesLayout::Plot plot =
-                SeriesLayout::PlotSeries(points, 1, kRows, 1, 0, 100, 5, image.size());
+            const SeriesLayout::Plot plot = SeriesLayout::PlotSeries(points, 1, kRows, 1, 0, 100, 5, size);
             const double lines = ms(timer);
-            image.fill(Qt::white);
-            QPainter painter(&image);
-            SeriesPlot::Paint(painter, plot);
-            painter.end();
+            const QImage image = SeriesLayout::Render(plot, size);
             std::printf("plot of %d rows on 1200 pixels: %.1f ms (rows to lines %.1f ms, %zu points)\n", kRows,
                         ms(timer), lines, plot.PointCount());
         }

@@ -1,6 +1,6 @@
 // The rules of the result views without their windows: axis formats and statistics, the
-// scatter's layout, scale and rendering, the time series' row window, zoom steps and pen lifts,
-// and the matrix's sizing.
+// scatter's layout, scale and rendering, the time series' row window, zoom steps, pen lifts and
+// rendering, and the matrix's sizing.
 #include "charts/chartcommon.h"
 #include "charts/matrixlayout.h"
 #include "charts/scatterlayout.h"
@@ -184,6 +184,32 @@ TEST(ChartRules, SeriesPenLiftsAtRowsWithoutPrediction)
     SeriesLayout::Points big{values.data(), 1, many.data(), 1000000};
     const SeriesLayout::Plot dense = SeriesLayout::PlotSeries(big, 1, 1000000, 1, 0, 1, 0.1f, QSize(600, 300));
     EXPECT_LE(dense.PointCount(), 4u * 4u * 602u);
+}
+
+TEST(ChartRules, SeriesRenderPaintsColumnSpansInLineOrderCutAtTheImage)
+{
+    // 1000 rows on 10 pixel columns: the actual value swings between 0.25 and 0.375 (y 75 and
+    // 62.5), the prediction stays at 0.5 (y 50), the band of 0.625 lies outside the image.
+    std::vector<float> actual(1001), predicted(1001, 0.5f);
+    for (size_t i = 1; i < actual.size(); ++i)
+        actual[i] = i % 2 == 1 ? 0.25f : 0.375f;
+    SeriesLayout::Points p{actual.data(), 1, predicted.data(), 1000};
+    const QSize size(10, 100);
+    const QImage image = SeriesLayout::Render(SeriesLayout::PlotSeries(p, 1, 1000, 1, 0, 1, 0.625f, size), size);
+    ASSERT_EQ(image.size(), size);
+    auto column = [&](int x) {
+        std::string c;
+        for (int y = 0; y < image.height(); ++y) {
+            const QRgb v = image.pixel(x, y) & 0xFFFFFF;
+            c += v == 0xFFFFFF ? 'W' : v == 0xFFFF00 ? 'Y' : v == 0x0000FF ? 'B' : v == 0xFF0000 ? 'R' : '?';
+        }
+        return c;
+    };
+    // The first column holds the band's strokes from the prediction to the image's edges; the
+    // actual line covers them and the prediction is drawn last.
+    EXPECT_EQ(column(0), std::string(50, 'Y') + "R" + std::string(11, 'Y') + std::string(14, 'B') + std::string(24, 'Y'));
+    for (int x : {1, 5, 9})
+        EXPECT_EQ(column(x), std::string(50, 'W') + "R" + std::string(11, 'W') + std::string(14, 'B') + std::string(24, 'W')) << x;
 }
 
 TEST(ChartRules, MatrixSizeGrids)

@@ -68,6 +68,15 @@ TEST(MatrixCount, CellsTotalsAndRates)
     EXPECT_EQ(empty.predErr, 0.0f);
     EXPECT_EQ(empty.RowRate(0), "0.00%");
 
+    // Many distinct values (here unknown predictions) are each looked at once and left out.
+    std::vector<std::tuple<int, QVariant, QString>> many;
+    for (int i = 1; i <= 200; ++i)
+        many.emplace_back(i, i % 2 == 1 ? "A" : "b", i % 3 == 0 ? QString("Q%1").arg(i) : QString("B"));
+    const MatrixCount wide = MatrixCounting::Count(makeProject(folder, {"A", "B"}, many), "Kind", "Id");
+    EXPECT_EQ(wide.At(1, 0), 67);
+    EXPECT_EQ(wide.At(1, 1), 67);
+    EXPECT_EQ(wide.total, 134);
+
     // No classes: refused, as the window's Start reports.
     const QString noClasses = makeProject(folder, {}, {{1, "A", "A"}});
     EXPECT_THROW(MatrixCounting::Count(noClasses, "Kind", "Id"), KvError);
