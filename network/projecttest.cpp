@@ -9,6 +9,8 @@
 #include "data/dbutilities.h"
 #include "network/networkhost.h"
 
+#include <QScopedValueRollback>
+
 namespace {
 const QString kLink = QStringLiteral("LinkDataSource");
 }
@@ -17,11 +19,7 @@ TestOutcome CNetworkProject::Test()
 {
     if (mTesting)
         return TestOutcome::Aborted;
-    const struct Testing {
-        bool& flag;
-        explicit Testing(bool& f) : flag(f) { flag = true; }
-        ~Testing() { flag = false; }
-    } testing{mTesting};
+    const QScopedValueRollback<bool> testing(mTesting, true);
     TestOutcome outcome = TestOutcome::NoNetwork;
     float error = -1;
     if (mNetReady) {
