@@ -9,6 +9,7 @@
 #include <QColor>
 #include <QFont>
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -35,7 +36,8 @@ void CFieldLimitsModel::Load(const CDataDef& ddo)
         m_rows.append({f.name, f.type, ddo.VeltraMatchType(i), f.userMin, f.userMax, f.min, f.max, f.avg,
                        f.stdDev});
     }
-    m_changed = false;
+    m_loaded = UserLimits();
+    m_pending = {};
     endResetModel();
 }
 
@@ -61,6 +63,7 @@ void CFieldLimitsModel::SetUserLimits(const QList<std::pair<double, double>>& li
         m_rows[r].userMin = limits[r].first;
         m_rows[r].userMax = limits[r].second;
     }
+    m_loaded = UserLimits();
     if (!m_rows.isEmpty())
         emit dataChanged(index(0, colUserMin), index(int(m_rows.size()) - 1, colUserMax));
 }
@@ -134,6 +137,25 @@ QString CFieldLimitsModel::CellText(int row, int column) const
     return {};
 }
 
+QString CFieldLimitsModel::EditText(int row, int column) const
+{
+    if (row < 0 || row >= m_rows.size() || (column != colUserMin && column != colUserMax))
+        return CellText(row, column);
+    const Row& r = m_rows[row];
+    if (r.fieldClass != fcNumeric)
+        return CellText(row, column);
+    // The shortest text that reads back as the very same number.
+    return QLocale::c().toString(column == colUserMin ? r.userMin : r.userMax, 'f', QLocale::FloatingPointShortest);
+}
+
+bool CFieldLimitsModel::Refuse(int row, int column, const QString& text, const QString& message)
+{
+    m_refusal = message;
+    m_pending = {row, column, text, message};
+    emit refused(m_refusal);
+    return false;
+}
+
 bool CFieldLimitsModel::SetBound(int row, int column, const QString& input)
 {
     m_refusal.clear();
@@ -150,9 +172,7 @@ bool CFieldLimitsModel::SetBound(int row, int column, const QString& input)
         } else if (const std::optional<double> d = kdb::DateSerial(text)) {
             value = *d;
         } else {
-            m_refusal = QStringLiteral("Not a date: ") + text;
-            emit refused(m_refusal);
-            return false;
+            return Refuse(row, column, input, QStringLiteral("Not a date: ") + text);
         }
     } else if (text.isEmpty()) {
         // An emptied bound goes back to the one the statistics gave.
@@ -160,21 +180,23 @@ bool CFieldLimitsModel::SetBound(int row, int column, const QString& input)
     } else {
         bool ok = false;
         value = QLocale::c().toDouble(text, &ok);
-        if (!ok || !std::isfinite(value)) {
-            m_refusal = QStringLiteral("Not a number: ") + text;
-            emit refused(m_refusal);
-            return false;
-        }
+        if (!ok || !std::isfinite(value))
+            return Refuse(row, column, input, QStringLiteral("Not a number: ") + text);
     }
     const double other = isMin ? r.userMax : r.userMin;
     const bool bothSet = value != NoUserLimit && other != NoUserLimit;
-    if (bothSet && (isMin ? value > other : value < other)) {
-        m_refusal = QStringLiteral("User Min must not be greater than User Max.");
-        emit refused(m_refusal);
-        return false;
-    }
-    (isMin ? r.userMin : r.userMax) = value;
-    m_changed = true;
+    if (bothSet && (isMin ? value > other : value < other))
+        return Refuse(row, column, input, QStringLiteral("User Min must not be greater than User Max."));
+    if (m_pending.row == row && m_pending.column == column)
+        m_pending = {};
+    double& bound = isMin ? r.userMin : r.userMax;
+    // A date typed back as it was shown may differ from the stored one below a second.
+    const bool same = r.fieldClass == fcDate && value != NoUserLimit && bound != NoUserLimit
+                          ? std::fabs(value - bound) < 0.5 / 86400.0
+                          : value == bound;
+    if (same)
+        return true;
+    bound = value;
     const QModelIndex cell = index(row, column);
     emit dataChanged(cell, cell);
     return true;
@@ -197,8 +219,9 @@ QVariant CFieldLimitsModel::data(const QModelIndex& index, int role) const
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::EditRole:
         return CellText(index.row(), column);
+    case Qt::EditRole:
+        return EditText(index.row(), column);
     case Qt::TextAlignmentRole:
         return column == colName ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
     case Qt::BackgroundRole:
@@ -244,4 +267,12 @@ bool CFieldLimitsModel::setData(const QModelIndex& index, const QVariant& value,
     if (!index.isValid() || role != Qt::EditRole)
         return false;
     return SetBound(index.row(), index.column(), value.toString());
+}
+
+int GridHeightForWholeRows(int available, int chrome, int rowHeight, int rows)
+{
+    if (rowHeight <= 0)
+        return std::max(available, chrome);
+    const int fit = (available - chrome) / rowHeight;
+    return chrome + rowHeight * std::clamp(fit, 1, std::max(rows, 1));
 }

@@ -1,6 +1,7 @@
 // The advanced configuration grid's data: one row per field of the data definition with its
 // name, type, user range and statistics, over a working copy of the user limits. Edits are
-// checked cell by cell; the copy reaches the data definition only through ApplyTo.
+// checked cell by cell; the copy reaches the data definition only through ApplyTo. An edit
+// that ends with the value the cell already held changes nothing.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -25,15 +26,16 @@ public:
 
     explicit CFieldLimitsModel(QObject* parent = nullptr);
 
-    // Takes a copy of every field's values; clears the changed flag.
+    // Takes a copy of every field's values; these limits are what Changed() compares with.
     void Load(const CDataDef& ddo);
     // Writes the user limits of the copy into `ddo` (same fields).
     void ApplyTo(CDataDef& ddo) const;
     // The user limits (min, max) of every row, and the same put back (rows beyond the list
-    // keep theirs).
+    // keep theirs). SetUserLimits also makes them the limits Changed() compares with.
     QList<std::pair<double, double>> UserLimits() const;
     void SetUserLimits(const QList<std::pair<double, double>>& limits);
-    bool Changed() const { return m_changed; }
+    // Some user limit differs from the loaded one.
+    bool Changed() const { return UserLimits() != m_loaded; }
     const Row& RowAt(int row) const { return m_rows.at(row); }
 
     // Digits after the point of a row's numbers: by the type (Boolean and Byte 0, Currency 2),
@@ -47,10 +49,25 @@ public:
     static QString Pattern(int decimals);
     // A cell's text: numbers by the row's format, dates as dates (empty for "no limit").
     QString CellText(int row, int column) const;
+    // The text an editor of the cell starts from: the whole stored number, not its rounded
+    // display form, so that leaving the editor unchanged stores the same value.
+    QString EditText(int row, int column) const;
     // Checks and stores an edited bound; an empty text is "no limit" for a date and the
-    // gathered value for a number. False, with RefusalText() set, when refused.
+    // gathered value for a number. False, with RefusalText() set, when refused. A refused
+    // cell stays pending (PendingRefusal) until an accepted edit of it or ForgetRefusal.
     bool SetBound(int row, int column, const QString& text);
     QString RefusalText() const { return m_refusal; }
+
+    // The last refused edit that no later edit of its cell has mended: its cell, its text
+    // and the message that refused it. row -1: none.
+    struct Refusal {
+        int row = -1;
+        int column = -1;
+        QString text;
+        QString message;
+    };
+    const Refusal& PendingRefusal() const { return m_pending; }
+    void ForgetRefusal() { m_pending = {}; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -64,7 +81,15 @@ signals:
     void refused(const QString& text);
 
 private:
+    bool Refuse(int row, int column, const QString& text, const QString& message);
+
     QList<Row> m_rows;
-    bool m_changed = false;
+    QList<std::pair<double, double>> m_loaded;
     QString m_refusal;
+    Refusal m_pending;
 };
+
+// The advanced grid's height in a place `available` pixels high: its headings, frame and
+// scroll bar (`chrome`) and as many whole rows of `rowHeight` as fit, at least one and no more
+// than the `rows` it has, so that no row shows cut at the bottom.
+int GridHeightForWholeRows(int available, int chrome, int rowHeight, int rows);

@@ -1,5 +1,6 @@
 #include "config/frmconfigproj.h"
 
+#include "browse/browsegrid.h"
 #include "config/frmconfprj.h"
 #include "core/errorbox.h"
 #include "config/twipsrect.h"
@@ -17,10 +18,12 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTableView>
 
@@ -47,22 +50,33 @@ frmConfigProj::frmConfigProj(frmConfPrj* owner, QWidget* parent) : CConfigWindow
     setWindowTitle(QStringLiteral("Advanced Configuration"));
     setAttribute(Qt::WA_DeleteOnClose);
 
-    tgSFamCfg = new QTableView(this);
+    // Two panes over one model: the names, types and user limits stay in sight while the
+    // statistics scroll.
+    tgSFamCfg = new CBrowseGrid(this);
     tgSFamCfg->setObjectName(QStringLiteral("tgSFamCfg"));
-    tgSFamCfg->setModel(&m_model);
-    tgSFamCfg->verticalHeader()->hide();
-    tgSFamCfg->verticalHeader()->setDefaultSectionSize(tgSFamCfg->fontMetrics().height() + 8);
-    tgSFamCfg->setWordWrap(false);
-    tgSFamCfg->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
-                               | QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
-    tgSFamCfg->setSelectionMode(QAbstractItemView::SingleSelection);
-    for (int c = 0; c < CFieldLimitsModel::colCount; ++c)
-        tgSFamCfg->setColumnWidth(c, Twips::ToWholePixels(kWidths[c]));
+    tgSFamCfg->SetModel(&m_model);
+    tgSFamCfg->SetFixedColumns(CFieldLimitsModel::colMin);
+    for (int c = 0; c < CFieldLimitsModel::colCount; ++c) {
+        tgSFamCfg->SetColumnWidth(c, kWidths[c]);
+        tgSFamCfg->SetColumnResizable(c, false);
+    }
+    for (QTableView* pane : {LeftPane(), RightPane()}) {
+        pane->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                              | QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+        pane->setSelectionBehavior(QAbstractItemView::SelectItems);
+        pane->setSelectionMode(QAbstractItemView::SingleSelection);
+        // An editor left with Escape gives up its text: a refusal of that cell is no longer
+        // waiting to be mended.
+        connect(pane->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
+                [this, pane](QWidget*, QAbstractItemDelegate::EndEditHint hint) {
+                    const CFieldLimitsModel::Refusal& r = m_model.PendingRefusal();
+                    if (hint == QAbstractItemDelegate::RevertModelCache && pane->currentIndex().row() == r.row
+                        && pane->currentIndex().column() == r.column)
+                        m_model.ForgetRefusal();
+                });
+    }
     connect(&m_model, &CFieldLimitsModel::refused, this, [](const QString& text) { Utilities::StatusMessage(text); });
-    connect(&m_model, &QAbstractItemModel::dataChanged, this, [this] {
-        m_changed = true;
-        Utilities::StatusMessage(QString());
-    });
+    connect(&m_model, &QAbstractItemModel::dataChanged, this, [] { Utilities::StatusMessage(QString()); });
 
     lblNumNodes = new QLabel(QStringLiteral("Number of  Hidden Nodes:"), this);
     lblNumNodes->setObjectName(QStringLiteral("lblNumNodes"));
@@ -76,6 +90,13 @@ frmConfigProj::frmConfigProj(frmConfPrj* owner, QWidget* parent) : CConfigWindow
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdSet = new QPushButton(QStringLiteral("Set"), this);
+    cmdSet->setObjectName(QStringLiteral("cmdSet"));
+    // Auto has no action of its own; Set enables it.
+    cmdAuto = new QPushButton(QStringLiteral("Auto"), this);
+    cmdAuto->setObjectName(QStringLiteral("cmdAuto"));
+    cmdAuto->setEnabled(false);
+    connect(cmdSet, &QPushButton::clicked, this, [this] { cmdSet_Click(); });
     connect(cmdSuggest, &QPushButton::clicked, this, [this] { cmdSuggest_Click(); });
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
@@ -94,9 +115,12 @@ frmConfigProj::frmConfigProj(frmConfPrj* owner, QWidget* parent) : CConfigWindow
     });
     Procedure(QStringLiteral("frmConfigProj::Form_Load"), [&] {
         if (m_nnType == ntSFam) {
+            // An SFAM network has no hidden-node count to set.
             lblNumNodes->hide();
             txtNumNodes->hide();
             cmdSuggest->hide();
+            cmdSet->hide();
+            cmdAuto->hide();
         }
         if (m_ddo) {
             m_model.Load(*m_ddo);
@@ -113,6 +137,16 @@ frmConfigProj::frmConfigProj(frmConfPrj* owner, QWidget* parent) : CConfigWindow
     Form_Activate();
     m_loading = false;
     current() = this;
+}
+
+QTableView* frmConfigProj::LeftPane() const
+{
+    return tgSFamCfg->FixedPane();
+}
+
+QTableView* frmConfigProj::RightPane() const
+{
+    return tgSFamCfg->DataPane();
 }
 
 frmConfigProj* frmConfigProj::Current()
@@ -176,11 +210,36 @@ void frmConfigProj::CommitEdit()
 {
     // An open cell editor hands its text to the model (which checks it) before anything reads
     // the limits.
-    QWidget* editor = QApplication::focusWidget();
-    if (!editor || editor == tgSFamCfg || !tgSFamCfg->viewport()->isAncestorOf(editor))
+    for (QTableView* pane : {LeftPane(), RightPane()}) {
+        // The grid has no persistent editors: a widget on the current cell is its open editor.
+        QWidget* editor = pane->indexWidget(pane->currentIndex());
+        if (!editor)
+            continue;
+        emit pane->itemDelegate()->commitData(editor);
+        emit pane->itemDelegate()->closeEditor(editor, QAbstractItemDelegate::NoHint);
         return;
-    emit tgSFamCfg->itemDelegate()->commitData(editor);
-    emit tgSFamCfg->itemDelegate()->closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
+bool frmConfigProj::ReturnToRefusal()
+{
+    const CFieldLimitsModel::Refusal refusal = m_model.PendingRefusal();
+    if (refusal.row < 0)
+        return false;
+    // The user limits stand in the left pane.
+    QTableView* pane = LeftPane();
+    const QModelIndex cell = m_model.index(refusal.row, refusal.column);
+    pane->setCurrentIndex(cell);
+    pane->scrollTo(cell);
+    pane->setFocus();
+    pane->edit(cell);
+    if (auto* editor = qobject_cast<QLineEdit*>(pane->indexWidget(cell))) {
+        editor->setText(refusal.text);
+        editor->selectAll();
+        editor->setFocus();
+    }
+    Utilities::StatusMessage(refusal.message);
+    return true;
 }
 
 void frmConfigProj::cmdSuggest_Click()
@@ -210,8 +269,14 @@ void frmConfigProj::txtNumNodes_Change()
 
 void frmConfigProj::cmdOK_Click()
 {
+    bool refused = false;
     const bool done = Procedure(QStringLiteral("frmConfigProj::cmdOK_Click"), [&] {
         CommitEdit();
+        // A refused entry is never dropped in silence: the window stays on it.
+        if (ReturnToRefusal()) {
+            refused = true;
+            return;
+        }
         if (m_nnType == ntBackProp && txtNumNodes->isEnabled()) {
             const int v = txtNumNodes->value();
             if (v > MaxHiddenNodes || v < MinHiddenNodes)
@@ -220,7 +285,7 @@ void frmConfigProj::cmdOK_Click()
                 m_owner->SetNodes(int16_t(txtNumNodes->value()));
         }
         Utilities::StatusMessage(QString());
-        if (m_changed) {
+        if (ChangedFlag()) {
             if (m_owner) {
                 m_owner->SetPendingLimits(m_model.UserLimits());
                 m_owner->mMinMaxChanged = true;
@@ -230,10 +295,21 @@ void frmConfigProj::cmdOK_Click()
             }
         }
     });
-    if (!done)
+    if (!done || refused)
         return;
     EnablePrint(false);
     CloseWindow();
+}
+
+void frmConfigProj::cmdSet_Click()
+{
+    IgnoreErrors([&] {
+        m_setByHand = true;
+        cmdAuto->setEnabled(true);
+        lblNumNodes->setEnabled(true);
+        txtNumNodes->setEnabled(true);
+        cmdSuggest->setEnabled(true);
+    });
 }
 
 void frmConfigProj::cmdCancel_Click()
@@ -254,24 +330,45 @@ void frmConfigProj::resizeEvent(QResizeEvent* event)
     IgnoreErrors([&] {
         const int w = Twips::FromPixels(width());
         const int h = Twips::FromPixels(height());
-        if (h <= 1250)
+        if (isMinimized() || h <= 1250)
             return;
         int left = 120, gridWidth = w - 380;
         if (w > 11550) {
             left = (w - 11150) / 2;
             gridWidth = 11150;
         }
-        const int gridHeight = h - 1300;
-        tgSFamCfg->setGeometry(TwipsRect(left, 600, gridWidth, gridHeight));
-        const int below = 600 + gridHeight + 150;
+        // The grid ends under its last fully visible row and stands in the middle.
+        QTableView* pane = RightPane();
+        const int chrome = pane->horizontalHeader()->sizeHint().height() + pane->horizontalScrollBar()->sizeHint().height()
+                           + 2 * pane->frameWidth();
+        const int gridHeight = GridHeightForWholeRows(Twips::ToWholePixels(h - 1300), chrome,
+                                                      pane->verticalHeader()->defaultSectionSize(), m_model.rowCount());
+        const int top = std::max(Twips::ToWholePixels(120),
+                                 (height() - gridHeight - Twips::ToWholePixels(600)) / 2 + Twips::ToWholePixels(350));
+        tgSFamCfg->setGeometry(Twips::ToWholePixels(left), top, Twips::ToWholePixels(gridWidth), gridHeight);
+        // The names' pane keeps its columns' width while a third of the grid is left for the
+        // statistics; narrower, it scrolls on its own.
+        QTableView* names = LeftPane();
+        int natural = std::min(names->verticalHeader()->maximumWidth(), names->verticalHeader()->sizeHint().width())
+                      + 2 * names->frameWidth();
+        for (int c = 0; c < CFieldLimitsModel::colMin; ++c)
+            natural += names->columnWidth(c);
+        names->setFixedWidth(std::min(natural, tgSFamCfg->width() * 2 / 3));
+        const int below = Twips::FromPixels(top + gridHeight) + 150;
         const int right = left + gridWidth;
         cmdOK->setGeometry(TwipsRect(right - 1215, below, 1215, 375));
         cmdCancel->setGeometry(TwipsRect(right - 2550, below, 1215, 375));
+        // The node count's row beside them; under them when the window is too narrow.
         lblNumNodes->adjustSize();
-        lblNumNodes->move(TwipsRect(left, below + 60, 0, 0).topLeft());
-        const int after = Twips::FromPixels(lblNumNodes->x() + lblNumNodes->width()) + 120;
-        txtNumNodes->setGeometry(TwipsRect(after, below, 900, 375));
-        cmdSuggest->setGeometry(TwipsRect(after + 1000, below, 1215, 375));
+        const int nodesWidth = Twips::FromPixels(lblNumNodes->width()) + 120 + 900 + 100 + 3 * 915;
+        const int nodesTop = left + nodesWidth > right - 2550 - 120 ? below + 495 : below;
+        lblNumNodes->move(TwipsRect(left, nodesTop + 60, 0, 0).topLeft());
+        int x = Twips::FromPixels(lblNumNodes->x() + lblNumNodes->width()) + 120;
+        txtNumNodes->setGeometry(TwipsRect(x, nodesTop, 900, 375));
+        x += 1000;
+        for (QPushButton* b : {cmdSuggest, cmdSet, cmdAuto}) {
+            b->setGeometry(TwipsRect(x, nodesTop, 855, 375));
+            x += 915;
+        }
     });
 }
-

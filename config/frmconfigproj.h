@@ -1,6 +1,7 @@
 // "Advanced Configuration": the per-field user limits of the project's fields in a grid over a
 // working copy, and for a back-propagation project the hidden-node count. OK checks and applies
-// the copy and tells the configuration window; Cancel drops it.
+// the copy and tells the configuration window; Cancel drops it. The grid's left pane keeps the
+// field names, types and user limits in sight while its right pane of statistics scrolls.
 #pragma once
 
 #include "config/advancedmodel.h"
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 
+class CBrowseGrid;
 class CDataDef;
 class QLabel;
 class QPushButton;
@@ -31,13 +33,16 @@ public:
     QString DatabaseFileName() const { return m_databaseFileName; }
     QString TableName() const { return m_tableName; }
     CFieldLimitsModel& Model() { return m_model; }
-    QTableView* Grid() const { return tgSFamCfg; }
+    // The grid's two panes: names, types and user limits (left), statistics (right).
+    QTableView* LeftPane() const;
+    QTableView* RightPane() const;
     QSpinBox* NodesBox() const { return txtNumNodes; }
-    bool ChangedFlag() const { return m_changed; }
+    bool ChangedFlag() const { return m_changed || m_model.Changed(); }
 
     void cmdSuggest_Click();
     void cmdOK_Click();
     void cmdCancel_Click();
+    void cmdSet_Click();
     void txtNumNodes_Change();
 
 protected:
@@ -47,6 +52,9 @@ protected:
 private:
     void Form_Activate();
     void CommitEdit();
+    // The cell of a refused edit that nothing has mended gets its editor back, holding the
+    // refused text, with the refusal in the status bar. False when there is none.
+    bool ReturnToRefusal();
     void EnablePrint(bool on);
 
     QPointer<frmConfPrj> m_owner;
@@ -55,13 +63,17 @@ private:
     QString m_tableName;
     std::shared_ptr<CDataDef> m_ddo;
     CFieldLimitsModel m_model;
+    // The node count was changed (the grid's changes the model tells).
     bool m_changed = false;
+    bool m_setByHand = false;
     bool m_loading = true;
 
-    QTableView* tgSFamCfg = nullptr;
+    CBrowseGrid* tgSFamCfg = nullptr;
     QLabel* lblNumNodes = nullptr;
     QSpinBox* txtNumNodes = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
     QPushButton* cmdSuggest = nullptr;
+    QPushButton* cmdSet = nullptr;
+    QPushButton* cmdAuto = nullptr;
 };

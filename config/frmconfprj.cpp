@@ -123,6 +123,53 @@ QString ClassMessage(const QString& field, int64_t n)
            + QStringLiteral("Please select a different Prediction Field.");
 }
 
+// Raises 3050 while another program holds the project file, so that OK stops before it
+// changes anything: every step of the commit writes to that file.
+void RequireWritable(const QString& projectFile)
+{
+    kdb::Database db = kdb::Database::Open(projectFile, false, false);
+    db.Execute(QStringLiteral("BEGIN EXCLUSIVE"));
+    db.Execute(QStringLiteral("ROLLBACK"));
+}
+
+// The roles and user limits of a data definition as they were before a commit, put back
+// unless the commit ends well: a commit that fails leaves the definition as the project file
+// has it.
+class DefinitionRollback {
+public:
+    explicit DefinitionRollback(CDataDef& ddo) : m_ddo(ddo)
+    {
+        for (int16_t i = 1; i <= ddo.NumFields(); ++i)
+            m_saved.push_back({ddo.UserMatchType(i), ddo.UserMin(i), ddo.UserMax(i)});
+    }
+    ~DefinitionRollback()
+    {
+        if (m_kept)
+            return;
+        IgnoreErrors([&] {
+            for (int16_t i = 1; i <= m_ddo.NumFields() && size_t(i) <= m_saved.size(); ++i) {
+                const Saved& f = m_saved[size_t(i - 1)];
+                m_ddo.SetUserMatchType(i, f.role);
+                m_ddo.SetUserMin(i, f.min);
+                m_ddo.SetUserMax(i, f.max);
+            }
+        });
+    }
+    DefinitionRollback(const DefinitionRollback&) = delete;
+    DefinitionRollback& operator=(const DefinitionRollback&) = delete;
+    void Keep() { m_kept = true; }
+
+private:
+    struct Saved {
+        int16_t role;
+        double min;
+        double max;
+    };
+    CDataDef& m_ddo;
+    std::vector<Saved> m_saved;
+    bool m_kept = false;
+};
+
 QString DsnOf(const QString& connect)
 {
     const qsizetype at = connect.indexOf(QStringLiteral("DSN="), 0, Qt::CaseInsensitive);
@@ -243,9 +290,24 @@ void frmConfPrj::resizeEvent(QResizeEvent* event)
         const int top1 = free / 3;
         Frame1->setGeometry(Twips::ToWholePixels(std::max(left, 0)), Twips::ToWholePixels(std::max(top1, 0)),
                             Frame1->width(), Frame1->height());
-        Frame2->setGeometry(Frame1->x(), Frame1->y() + Frame1->height() + Twips::ToWholePixels(465),
-                            Frame2->width(), Frame2->height());
+        Frame2->setGeometry(Frame1->x(), Frame1->y() + Frame1->height(), Frame2->width(), Frame2->height());
     });
+}
+
+void frmConfPrj::paintEvent(QPaintEvent* event)
+{
+    CConfigWindow::paintEvent(event);
+    // Two separators on the window itself, where it was designed: a dark line with a white one
+    // just under it. They stay put when the panels move.
+    QPainter painter(this);
+    const auto line = [&](int y) {
+        painter.drawLine(Twips::ToWholePixels(120), Twips::ToWholePixels(y), Twips::ToWholePixels(9000),
+                         Twips::ToWholePixels(y));
+    };
+    painter.setPen(palette().color(QPalette::WindowText));
+    line(1320);
+    painter.setPen(Qt::white);
+    line(1335);
 }
 
 void frmConfPrj::closeEvent(QCloseEvent* event)
@@ -965,6 +1027,16 @@ void frmConfPrj::cmdOK_Click()
         }
         if (!net || !m_dataDef)
             throw KvError(KvErr::ObjectNotSet);
+        // A table with fewer rows than one training range needs could never be split or
+        // trained: refused before anything is written.
+        if (const int32_t rows = m_dataDef->RecordCount(); rows < MinTrainRows) {
+            Prompts::MsgBox(QStringLiteral("The table: [") + m_tableName + QStringLiteral("] has ")
+                                + QString::number(rows) + QStringLiteral(" rows.  At least ")
+                                + QString::number(MinTrainRows)
+                                + QStringLiteral(" rows are needed to train a network.\r\n\r\nPlease select a different table."),
+                            MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Not Enough Rows"));
+            return;
+        }
         if (gProcess().IsTrained() && !limitsChanged) {
             hourglass.SetValue(false);
             if (Prompts::MsgBox(QStringLiteral("This will reset your current Training.  Continue?"), MsgButtons::YesNo,
@@ -977,7 +1049,8 @@ void frmConfPrj::cmdOK_Click()
         if (!Utilities::FileExists(projectFile))
             throw KvError(KvErr::FileNotFound, {}, QStringLiteral("File Does Not Exist"));
         // The class count of an SFAM prediction field is checked before anything is written,
-        // so a refused field leaves the project as it was.
+        // so a refused field leaves the project as it was. The count after the class list is
+        // built catches what this one cannot see.
         if (m_nnType == ntSFam) {
             const int64_t n = SourceClassCount(projectFile, m_rules.PredictionName());
             if (n > MaxSFamClasses || n < MinSFamClasses) {
@@ -988,8 +1061,12 @@ void frmConfPrj::cmdOK_Click()
                 return;
             }
         }
+        // Every step below writes to the project file: another program holding it stops OK
+        // here, with nothing changed.
+        RequireWritable(projectFile);
         const CPointerGuard pointer(Qt::WaitCursor);
         CDataDef& ddo = *m_dataDef;
+        DefinitionRollback rollback(ddo);
         for (qsizetype i = 0; i < m_pendingLimits.size() && i < ddo.NumFields(); ++i) {
             ddo.SetUserMin(int16_t(i + 1), m_pendingLimits[i].first);
             ddo.SetUserMax(int16_t(i + 1), m_pendingLimits[i].second);
@@ -1002,27 +1079,52 @@ void frmConfPrj::cmdOK_Click()
         QCoreApplication::processEvents();
         ddo.SetUserMatchType(m_rules.PredictionNumber(), m_nnType == ntBackProp ? roleBPPredict : roleSFamPredict);
         QCoreApplication::processEvents();
+        // Each step has shown its own box when it fails; OK then ends with the window open.
+        // Once the reset went through the training is gone, whatever follows.
+        const auto trainingGone = [] {
+            gProcess().SetIsTested(false);
+            gProcess().SetIsTrained(false);
+        };
         if (m_nnType == ntSFam) {
             CSFam& sfam = *gSFam();
-            sfam.Reset();
+            if (!sfam.Reset())
+                return;
+            trainingGone();
             QCoreApplication::processEvents();
-            sfam.BuildClassList();
+            if (!sfam.BuildClassList())
+                return;
             QCoreApplication::processEvents();
-            sfam.SaveConfig();
+            const int64_t n = dbUtilities::ClassCount(projectFile);
+            if (n > MaxSFamClasses || n < MinSFamClasses) {
+                Prompts::MsgBox(ClassMessage(m_rules.PredictionName(), n), MsgButtons::Ok, MsgIcon::Exclamation,
+                                n > MaxSFamClasses ? QStringLiteral("Too Many Classes")
+                                                   : QStringLiteral("Not Enough Classes"));
+                cmdOk->setEnabled(false);
+                return;
+            }
+            if (!sfam.SaveConfig())
+                return;
             gNavigate().Navigate(navConfigured);
             Utilities::SetNodesPanel(QStringLiteral("0"));
         } else if (m_nnType == ntBackProp) {
             CBackProp& bp = *gBackProp();
-            bp.Reset();
+            if (!bp.Reset())
+                return;
+            trainingGone();
             QCoreApplication::processEvents();
             int16_t nodes = m_rules.Nodes();
             if (nodes < MinHiddenNodes || nodes > MaxHiddenNodes)
                 nodes = CRoleRules::DefaultNodes(m_rules.Inputs().size());
+            const int16_t oldNodes = bp.CurrentNodes();
             bp.SetCurrentNodes(nodes);
+            if (!bp.SaveConfig()) {
+                bp.SetCurrentNodes(oldNodes);
+                return;
+            }
             Utilities::SetNodesPanel(QString::number(nodes));
-            bp.SaveConfig();
             gNavigate().Navigate(navConfigured);
         }
+        rollback.Keep();
         IgnoreErrors([&] { gVeltra().MRUList().Add(projectFile); });
         gProcess().SetIsTested(false);
         gProcess().SetIsTrained(false);

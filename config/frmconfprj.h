@@ -64,7 +64,8 @@ public:
     void cmdAllFromInput_Click();
     void cmdToPrediction_Click();
     void cmdFromPrediction_Click();
-    // A drop of `source`'s dragged entries on `target` (the Part's drop table).
+    // A drop of `source`'s dragged entries on `target`, under the role rules' table of what
+    // each place accepts from each other place.
     void DropOn(CRoleRules::Place target, CRoleRules::Place source);
     // The picture a drag of `source` shows on entering `target`.
     CRoleRules::DragIcon DragEnter(CRoleRules::Place target, CRoleRules::Place source) const;
@@ -72,6 +73,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,5 +1,7 @@
 #include "config/rangeselectormodel.h"
 
+#include <QRegularExpression>
+
 #include <cmath>
 #include <limits>
 
@@ -27,15 +29,20 @@ bool fits(int64_t value, int32_t& out)
     return true;
 }
 
-// A number box's text as a 32-bit number; empty, not a number or out of range reads as 0.
-int32_t readNumber(const QString& text)
+// A number box's text as a 32-bit number; empty or not a number reads as 0. A whole number
+// too large for 32 bits reads as `max` (`min` when negative): the user asked for the end.
+int32_t readNumber(const QString& text, int32_t min = 0, int32_t max = 0)
 {
+    const QString t = text.trimmed();
     bool ok = false;
-    const qlonglong v = text.trimmed().toLongLong(&ok);
+    const qlonglong v = t.toLongLong(&ok);
     int32_t out = 0;
-    if (!ok || !fits(v, out))
+    if (ok && fits(v, out))
+        return out;
+    static const QRegularExpression whole(QStringLiteral("^[+-]?[0-9]+$"));
+    if (!whole.match(t).hasMatch())
         return 0;
-    return out;
+    return t.startsWith(QLatin1Char('-')) ? min : max;
 }
 
 int64_t span(int32_t low, int32_t high)
@@ -350,7 +357,7 @@ void CRangeSelectorModel::DoubleClick()
 
 void CRangeSelectorModel::CommitLow(const QString& text)
 {
-    int32_t v = readNumber(text);
+    int32_t v = readNumber(text, mMin, mMax);
     if (v == mValueLow) {
         mOpenBox = NoHandle;
         return;
@@ -374,7 +381,7 @@ void CRangeSelectorModel::CommitLow(const QString& text)
 
 void CRangeSelectorModel::CommitHigh(const QString& text)
 {
-    int32_t v = readNumber(text);
+    int32_t v = readNumber(text, mMin, mMax);
     if (v == mValueHigh) {
         mOpenBox = NoHandle;
         return;

@@ -52,8 +52,9 @@ public:
     // Perturbs the weights within JogMax; only while the training rows are built.
     void JogWeights();
     // Forgets the training: engine file, saved network, parameters, counters and errors.
-    // LayerJCount and BestLogging keep their values. Shows its own error box.
-    void Reset();
+    // LayerJCount and BestLogging keep their values. Shows its own error box; false after a
+    // failure, which leaves the saved network and the parameters as they were.
+    bool Reset();
 
     // --- Prediction and results ----------------------------------------------------------
     // The prediction in the prediction field's units for one row of values indexed by field

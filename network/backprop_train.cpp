@@ -63,9 +63,9 @@ void CBackProp::JogWeights()
     });
 }
 
-void CBackProp::Reset()
+bool CBackProp::Reset()
 {
-    ForgetTraining(QStringLiteral("CBackProp::Reset"), [&] {
+    return ForgetTraining(QStringLiteral("CBackProp::Reset"), [&] {
         mJogMax = 25;
         mInitMax = 1.0f;
         mLearnRate = 0.5f;

@@ -329,12 +329,12 @@ void CNetworkProject::WriteConfig(kdb::Database& db, bool snapshot)
     WriteNavigation(db);
 }
 
-void CNetworkProject::SaveConfig()
+bool CNetworkProject::SaveConfig()
 {
     const QString path = ProjectFileName();
     if (path.isEmpty())
-        return;
-    Procedure(Title("SaveConfig"), [&] {
+        return false;
+    return Procedure(Title("SaveConfig"), [&] {
         if (!Utilities::FileExists(path))
             throw KvError(KvErr::FileNotFound, {}, QStringLiteral("File Does Not Exist"));
         // The engine writes its file before the project's transaction begins.

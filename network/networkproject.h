@@ -93,8 +93,8 @@ public:
     void ConfigureData(bool ReConfigure) { (void)ReConfigure; }
     // Writes every setting into Config, then the field definitions, the saved network and the
     // workflow step, all in one transaction on one connection: a failure or a kill leaves the
-    // file as it was. Shows its own error box.
-    void SaveConfig();
+    // file as it was. Shows its own error box; false after a failure.
+    bool SaveConfig();
     // Writes only the four row bounds into Config (one transaction), so that a new split
     // survives a close even when nothing else is saved. Raises.
     void SaveRowRanges();
@@ -298,8 +298,8 @@ protected:
     static void EngineBox(const QString& text, int32_t code, const QString& title);
     // The reset of both kinds in the box titled `title`: DropSavedNetwork, the kind's
     // `defaults`, then counters, errors and flags cleared. When the saved network cannot be
-    // dropped, the parameters keep their values.
-    void ForgetTraining(const QString& title, const std::function<void()>& defaults);
+    // dropped, the parameters keep their values. False then.
+    bool ForgetTraining(const QString& title, const std::function<void()>& defaults);
     // "Predicting <prediction field>..." (the field of the layout built last)
     QString PredictingText() const;
     // Replaces the arrays by one row of the inputs of `values` (indexed by field number),

@@ -83,9 +83,9 @@ void CNetworkProject::EngineBox(const QString& text, int32_t code, const QString
     Prompts::MsgBox(text + QString::number(code), MsgButtons::Ok, MsgIcon::Critical, title);
 }
 
-void CNetworkProject::ForgetTraining(const QString& title, const std::function<void()>& defaults)
+bool CNetworkProject::ForgetTraining(const QString& title, const std::function<void()>& defaults)
 {
-    Procedure(title, [&] {
+    return Procedure(title, [&] {
         DropSavedNetwork();
         defaults();
         mCyclesCompleted = 0;
@@ -166,12 +166,13 @@ int32_t CNetworkProject::RunOneRow(const std::vector<double>& values)
 
 void CNetworkProject::DropSavedNetwork()
 {
-    if (mEngineFile.HoldsNetwork())
-        mEngineFile.Clear();
     kdb::Database db = kdb::Database::Open(ProjectFileName(), false, false);
     // Every saved network goes, not only the first row: one left behind would come back at
     // the next open.
     db.Execute(QStringLiteral("DELETE FROM SnapShots"));
+    // Only once the project has let it go: a project file that cannot be written keeps both.
+    if (mEngineFile.HoldsNetwork())
+        mEngineFile.Clear();
 }
 
 int16_t CNetworkProject::PredictField() const

@@ -234,10 +234,11 @@ void CSFam::WriteClassList(kdb::Database& db)
     const QList<int16_t> predict = mDDO->FieldsWithRole(roleSFamPredict);
     if (predict.isEmpty())
         throw KvError(KvErr::SubscriptOutOfRange);
-    const QString p = mDDO->FieldName(predict.first());
-    db.ExecuteJet(QStringLiteral("SELECT LinkDataSource.[") + p + QStringLiteral("] As Class, Count([") + p
-                  + QStringLiteral("]) AS Total INTO Classes FROM LinkDataSource WHERE Not IsNull(LinkDataSource.[")
-                  + p + QStringLiteral("]) GROUP BY LinkDataSource.[") + p + QStringLiteral("];"));
+    // Quoted, not bracketed: a bracket cannot hold a name that has "]" in it.
+    const QString p = QStringLiteral("LinkDataSource.") + kdb::QuoteIdent(mDDO->FieldName(predict.first()));
+    db.ExecuteJet(QStringLiteral("SELECT ") + p + QStringLiteral(" As Class, Count(") + p
+                  + QStringLiteral(") AS Total INTO Classes FROM LinkDataSource WHERE Not IsNull(") + p
+                  + QStringLiteral(") GROUP BY ") + p + QStringLiteral(";"));
     db.ExecuteJet(QStringLiteral("ALTER TABLE Classes ADD COLUMN ClassNum AUTOINCREMENT CONSTRAINT PrimaryKey PRIMARY KEY;"));
     // With the list, in its transaction: what it was counted from.
     if (db.HasTable(QStringLiteral("Config"), false))
@@ -245,9 +246,9 @@ void CSFam::WriteClassList(kdb::Database& db)
     t.Commit();
 }
 
-void CSFam::BuildClassList()
+bool CSFam::BuildClassList()
 {
-    Procedure(Title("BuildClassList"), [&] {
+    return Procedure(Title("BuildClassList"), [&] {
         kdb::Database db = kdb::Database::Open(ProjectFileName(), false, false);
         WriteClassList(db);
     });

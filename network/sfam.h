@@ -42,8 +42,9 @@ public:
     // Raises 11 when every training row was skipped. Does nothing before Train built the rows.
     void Verify();
     // Forgets the training: engine file, saved network, parameters, counters and errors;
-    // CurrentNodes stays. Shows its own error box.
-    void Reset();
+    // CurrentNodes stays. Shows its own error box; false after a failure, which leaves the
+    // saved network and the parameters as they were.
+    bool Reset();
     // The predicted class value for one row of values indexed by field number (only the
     // inputs are read); NoPredictionText() when no network can be made or the engine cannot
     // use the row. Replaces the arrays (both built flags cleared).
@@ -52,8 +53,8 @@ public:
     // Builds the project's Classes table from every row of the linked source table: one row
     // per distinct non-Null value of the prediction field (compared ignoring case), its row
     // count, and its class number 1, 2, ... One transaction: a failure keeps the old table.
-    // Shows its own error box.
-    void BuildClassList();
+    // Shows its own error box; false after a failure.
+    bool BuildClassList();
 
     // Class value (ClassValueText) by class number; entry 0 stays empty.
     const std::vector<QString>& ClassNames() const { return mClassNames; }

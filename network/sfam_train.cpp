@@ -60,9 +60,9 @@ void CSFam::Verify()
     });
 }
 
-void CSFam::Reset()
+bool CSFam::Reset()
 {
-    ForgetTraining(QStringLiteral("CSFam::Reset"), [&] {
+    return ForgetTraining(QStringLiteral("CSFam::Reset"), [&] {
         mVigBase = 0.5f;
         mAlpha = 0.001f;
         mBeta = 1.0f;

@@ -64,6 +64,11 @@ QString ConfTest::MakeSource(const QString& folder, int rows)
     kdb::Statement ranges = db.Prepare(QStringLiteral("INSERT INTO \"Ranges\" VALUES (?,?,?,?,?,?,?,?,?,?)"));
     ranges.Run({int64_t(1), 0.0, 10.0, 1.0, int64_t(1), 2.5, QStringLiteral("2020-01-01"), QStringLiteral("a"), int64_t(0), 1.0});
     ranges.Run({int64_t(2), 150.0, 15.0, 1.05, int64_t(9), 7.25, QStringLiteral("2020-03-01"), QStringLiteral("b"), int64_t(1), 2.0});
+    // Rows inside those ranges, so that the table holds enough rows to train on.
+    for (int i = 3; i <= 12; ++i)
+        ranges.Run({int64_t(i), 10.0 * i, 10.0 + 0.4 * i, 1.0 + 0.004 * i, int64_t(i % 8 + 1), 2.5 + 0.35 * i,
+                    QStringLiteral("2020-02-%1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("c"), int64_t(i % 2),
+                    1.0 + 0.05 * i});
     t.Commit();
     return path;
 }

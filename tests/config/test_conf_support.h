@@ -20,7 +20,7 @@ void Flush();
 // A data file with the tables "Order" (key ID; "Input A" Double, "Input B" Long, "When" Date,
 // "Name" Text, "Big" BigInt, "Target" Double, "Class" Text with 3 classes written in mixed
 // case), "a]b" and "O'Brien" (same columns), "NoKey" (no primary key) and "Many" (key K; C1,
-// C2, C256, C257 with that many distinct values), "Ranges" (two rows: R150, R5 and R005 span
+// C2, C256, C257 with that many distinct values), "Ranges" (twelve rows: R150, R5 and R005 span
 // those ranges; B Byte, C Currency, D Date, T Text, Flag Boolean, X Double). `rows` rows in
 // "Order".
 QString MakeSource(const QString& folder, int rows = 40);

@@ -304,10 +304,19 @@ TEST(RangeSelectorModel, CommittedNumbers)
     EXPECT_EQ(m.ValueLow(), 1);
     EXPECT_EQ(m.ValueHigh(), 1);
     EXPECT_EQ(m.HighText(), "1");
-    // Out of the 32-bit range reads as 0.
+    // A number past the 32-bit range is a number past Max: it stores Max, never 0 (which
+    // collapsed the range to Min..Min).
     m.CommitHigh("600");
     m.CommitLow("99999999999");
+    EXPECT_EQ(m.ValueLow(), 1000);
+    EXPECT_EQ(m.ValueHigh(), 1000);
+    m.CommitLow("1");
+    m.CommitHigh("2147483648");
+    EXPECT_EQ(m.ValueHigh(), 1000);
     EXPECT_EQ(m.ValueLow(), 1);
+    m.CommitHigh("600");
+    m.CommitHigh("99999999999999999999999");
+    EXPECT_EQ(m.ValueHigh(), 1000);
 
     // The span limit pulls the other end.
     Model s;
