@@ -151,7 +151,7 @@ TEST_F(CommitTest, AdvancedOkStaysOnARefusedEntry)
     editor->setText(QStringLiteral("12,5"));
     a->cmdOK_Click();
     ConfTest::Flush();
-    EXPECT_EQ(frmConfigProj::Current(), a);
+    ASSERT_EQ(frmConfigProj::Current(), a);
     EXPECT_EQ(StatusText(), QStringLiteral("Not a number: 12,5"));
     EXPECT_EQ(Left(a)->currentIndex(), cell);
     ASSERT_NE(Editor(Left(a)), nullptr);
