@@ -337,14 +337,21 @@ void frmConfigProj::resizeEvent(QResizeEvent* event)
             left = (w - 11150) / 2;
             gridWidth = 11150;
         }
+        // The node count's row stands beside Cancel and OK; under them when the window is too
+        // narrow, and the grid then leaves room for both rows.
+        lblNumNodes->adjustSize();
+        const int nodesWidth = Twips::FromPixels(lblNumNodes->width()) + 120 + 1000 + 3 * 915;
+        const bool nodesBelow = !lblNumNodes->isHidden() && nodesWidth > gridWidth - 2550 - 120;
+        const int extra = nodesBelow ? 495 : 0;
         // The grid ends under its last fully visible row and stands in the middle.
         QTableView* pane = RightPane();
         const int chrome = pane->horizontalHeader()->sizeHint().height() + pane->horizontalScrollBar()->sizeHint().height()
                            + 2 * pane->frameWidth();
-        const int gridHeight = GridHeightForWholeRows(Twips::ToWholePixels(h - 1300), chrome,
+        const int gridHeight = GridHeightForWholeRows(Twips::ToWholePixels(h - 1300 - extra), chrome,
                                                       pane->verticalHeader()->defaultSectionSize(), m_model.rowCount());
-        const int top = std::max(Twips::ToWholePixels(120),
-                                 (height() - gridHeight - Twips::ToWholePixels(600)) / 2 + Twips::ToWholePixels(350));
+        const int top = std::max(Twips::ToWholePixels(120), (height() - Twips::ToWholePixels(extra) - gridHeight
+                                                             - Twips::ToWholePixels(600)) / 2
+                                                                + Twips::ToWholePixels(350));
         tgSFamCfg->setGeometry(Twips::ToWholePixels(left), top, Twips::ToWholePixels(gridWidth), gridHeight);
         // The names' pane keeps its columns' width while a third of the grid is left for the
         // statistics; narrower, it scrolls on its own.
@@ -358,10 +365,7 @@ void frmConfigProj::resizeEvent(QResizeEvent* event)
         const int right = left + gridWidth;
         cmdOK->setGeometry(TwipsRect(right - 1215, below, 1215, 375));
         cmdCancel->setGeometry(TwipsRect(right - 2550, below, 1215, 375));
-        // The node count's row beside them; under them when the window is too narrow.
-        lblNumNodes->adjustSize();
-        const int nodesWidth = Twips::FromPixels(lblNumNodes->width()) + 120 + 900 + 100 + 3 * 915;
-        const int nodesTop = left + nodesWidth > right - 2550 - 120 ? below + 495 : below;
+        const int nodesTop = nodesBelow ? below + 495 : below;
         lblNumNodes->move(TwipsRect(left, nodesTop + 60, 0, 0).topLeft());
         int x = Twips::FromPixels(lblNumNodes->x() + lblNumNodes->width()) + 120;
         txtNumNodes->setGeometry(TwipsRect(x, nodesTop, 900, 375));

@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QWidget>
 
 TEST_F(ConfigTest, Pictures)
 {
@@ -40,8 +41,12 @@ TEST_F(ConfigTest, Pictures)
     w->cmdToPrediction_Click();
     fields->setCurrentRow(0);
     snap(QStringLiteral("conf-roles.png"));
-    frmConfigProj::Open(w);
+    frmConfigProj* advanced = frmConfigProj::Open(w);
     snap(QStringLiteral("conf-advanced.png"));
+    // Narrow and low: the names stay in their pane while the statistics scroll, and the grid
+    // ends under a whole row.
+    advanced->parentWidget()->resize(520, 300);
+    snap(QStringLiteral("conf-advanced-narrow.png"));
 
     // A project with its table but never configured, for a run of the real program that
     // reopens it into this window.
