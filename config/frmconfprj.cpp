@@ -1051,16 +1051,18 @@ void frmConfPrj::cmdOK_Click()
         // The class count of an SFAM prediction field is checked before anything is written,
         // so a refused field leaves the project as it was. The count after the class list is
         // built catches what this one cannot see.
-        if (m_nnType == ntSFam) {
-            const int64_t n = SourceClassCount(projectFile, m_rules.PredictionName());
-            if (n > MaxSFamClasses || n < MinSFamClasses) {
-                Prompts::MsgBox(ClassMessage(m_rules.PredictionName(), n), MsgButtons::Ok, MsgIcon::Exclamation,
-                                n > MaxSFamClasses ? QStringLiteral("Too Many Classes")
-                                                   : QStringLiteral("Not Enough Classes"));
-                cmdOk->setEnabled(false);
-                return;
-            }
-        }
+        // Refuses a count outside the allowed classes with its box; OK stays off until the
+        // next button update.
+        const auto refusedClasses = [&](int64_t n) {
+            if (n >= MinSFamClasses && n <= MaxSFamClasses)
+                return false;
+            Prompts::MsgBox(ClassMessage(m_rules.PredictionName(), n), MsgButtons::Ok, MsgIcon::Exclamation,
+                            n > MaxSFamClasses ? QStringLiteral("Too Many Classes") : QStringLiteral("Not Enough Classes"));
+            cmdOk->setEnabled(false);
+            return true;
+        };
+        if (m_nnType == ntSFam && refusedClasses(SourceClassCount(projectFile, m_rules.PredictionName())))
+            return;
         // Every step below writes to the project file: another program holding it stops OK
         // here, with nothing changed.
         RequireWritable(projectFile);
@@ -1094,15 +1096,7 @@ void frmConfPrj::cmdOK_Click()
             if (!sfam.BuildClassList())
                 return;
             QCoreApplication::processEvents();
-            const int64_t n = dbUtilities::ClassCount(projectFile);
-            if (n > MaxSFamClasses || n < MinSFamClasses) {
-                Prompts::MsgBox(ClassMessage(m_rules.PredictionName(), n), MsgButtons::Ok, MsgIcon::Exclamation,
-                                n > MaxSFamClasses ? QStringLiteral("Too Many Classes")
-                                                   : QStringLiteral("Not Enough Classes"));
-                cmdOk->setEnabled(false);
-                return;
-            }
-            if (!sfam.SaveConfig())
+            if (refusedClasses(dbUtilities::ClassCount(projectFile)) || !sfam.SaveConfig())
                 return;
             gNavigate().Navigate(navConfigured);
             Utilities::SetNodesPanel(QStringLiteral("0"));
