@@ -90,6 +90,7 @@ CEngineFile::CEngineFile()
                 dropLock(lock, fd);
                 continue;
             }
+            mLockName = lock;
             mLockFd = fd;
             mReserved = true;
             break;
@@ -104,11 +105,8 @@ CEngineFile::~CEngineFile()
     VTRELEASE(mNative.constData());
     if (mReserved)
         QFile::remove(mName);
-    if (mLockFd >= 0) {
-        const QFileInfo info(mName);
-        const QString digits = info.fileName().mid(kPrefix.size(), 5);
-        dropLock(lockName(info.absolutePath(), digits), mLockFd);
-    }
+    if (mLockFd >= 0)
+        dropLock(mLockName, mLockFd);
 }
 
 bool CEngineFile::HoldsNetwork() const

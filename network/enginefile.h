@@ -36,6 +36,8 @@ private:
     QString mName;
     QByteArray mNative;
     bool mReserved = false;
-    // The open lock beside the file: the reservation lasts exactly as long as the process.
+    // The open lock beside the file: the reservation lasts as long as the object, and ends
+    // with the process however it ends.
+    QString mLockName;
     int mLockFd = -1;
 };
