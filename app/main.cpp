@@ -19,8 +19,9 @@
 #include <cstdlib>
 
 namespace {
-// The engine's working files in the temporary folder, and the half-written data files that a
-// killed import or project creation left in the program's folders.
+// The engine's working files that copies which have ended left in the temporary folder (those
+// of a copy still running stay), and the half-written data files that a killed import or
+// project creation left in the program's folders.
 void RemoveLeftoverFiles()
 {
     CEngineFile::RemoveLeftovers(AppPaths::TempFolder());

@@ -81,19 +81,15 @@ bool Utilities::IsProjectFile(const QString& fileName)
     if (!Utilities::FileExists(fileName) || kdb::IsOdbcConnect(fileName))
         return false;
     try {
-        const kdb::Database db = kdb::Database::Open(fileName, false, false);
+        // The two tables alone decide: a project that was created but never configured has
+        // no data file yet and must still open (in its configuration).
+        const kdb::Database db = kdb::Database::Open(fileName, false, true);
         int found = 0;
         for (const kdb::TableInfo& t : db.Tables()) {
             if (t.name == QLatin1String("FieldConfig") || t.name == QLatin1String("Config"))
                 ++found;
         }
-        if (found != 2)
-            return false;
-        kdb::Database reader = db;
-        kdb::Snapshot config = reader.OpenSnapshot(QStringLiteral("SELECT * FROM Config;"));
-        if (!config.FindFirst(QStringLiteral("Property"), QStringLiteral("DatabaseFileName")))
-            return false;
-        return !config[QStringLiteral("sValue")].toText().isEmpty();
+        return found == 2;
     } catch (...) {
         return false;
     }
@@ -107,13 +103,16 @@ void Utilities::CheckLink(const QString& projectFile)
         QString dataFile;
         {
             kdb::Database db = requireOpen(projectFile, true);
-            if (!db.LinkInfo(kLink))
-                throw KvError(KvErr::ItemNotFound);
             kdb::Reader r = db.Query(
                 QStringLiteral("SELECT * FROM CONFIG WHERE Property='DatabaseFileName';"));
             if (!r.Next())
                 throw KvError(KvErr::NoCurrentRecord);
             dataFile = r[QStringLiteral("sValue")].toText();
+            // A project never configured has no data file and no link: nothing to re-point.
+            if (dataFile.isEmpty())
+                return;
+            if (!db.LinkInfo(kLink))
+                throw KvError(KvErr::ItemNotFound);
         }
         if (Utilities::FileExists(dataFile))
             return;

@@ -14,10 +14,11 @@ kdb::Database OpenDb(const QString& name, bool readOnly);
 // True when the database file has a table of that name (trimmed, ignoring case), linked
 // tables included. Errors show the "Error In TableExists" box and answer False.
 bool TableExists(const QString& dbFileName, const QString& tableName);
-// True when the file is a project database: tables "Config" and "FieldConfig" and a non-empty
-// 'DatabaseFileName' setting. Never shows a message.
+// True when the file is a project database: it holds the tables "Config" and "FieldConfig"
+// (a project never configured included). Never shows a message, never writes.
 bool IsProjectFile(const QString& fileName);
-// Re-points a project whose data file moved into the program folder's "data" folder.
+// Re-points a project whose data file moved into the program folder's "data" folder. A
+// project without a data file yet is left alone.
 void CheckLink(const QString& projectFile);
 }
 

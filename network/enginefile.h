@@ -20,16 +20,24 @@ public:
     // True when the file holds something the engine wrote. The reservation itself is an empty
     // file, so an empty file counts as no network.
     bool HoldsNetwork() const;
-    // Forgets the stored network but keeps the name reserved.
+    // True when the reserved file is no longer there: something outside the program removed
+    // it, and whatever network it held with it.
+    bool Missing() const;
+    // Forgets the stored network but keeps the name reserved (a missing file comes back empty).
     void Clear();
 
-    // Removes the working files (and the engine's half-written ones beside them) in `folder`:
-    // only for when no copy of the program runs, which the single-copy lock tells at start-up.
-    // Failures are ignored.
+    // Removes the working files (and the engine's half-written ones beside them) in `folder`
+    // of the copies of the program that have ended. A running copy, under whatever runtime
+    // folder, holds the lock beside each of its files ("~KV" + digits + ".Lck") for as long
+    // as the file is its own, so its files stay. Failures are ignored.
     static void RemoveLeftovers(const QString& folder);
 
 private:
     QString mName;
     QByteArray mNative;
     bool mReserved = false;
+    // The open lock beside the file: the reservation lasts as long as the object, and ends
+    // with the process however it ends.
+    QString mLockName;
+    int mLockFd = -1;
 };

@@ -731,16 +731,42 @@ CNetworkProject::EngineFileRead CNetworkProject::ReadEngineFile()
 void CNetworkProject::Revert()
 {
     modErrorHandling::Member(Source("Revert").toLatin1().constData(), [&] {
-        if (!BestKeptInEngineFile() || !mEngineFile.HoldsNetwork()) {
-            LoadSnapshot();
+        // Where the best network lives in the engine file, that file is the network: one that
+        // vanished or that the engine refuses is a lost network, which the user must hear of
+        // rather than find nothing happening.
+        QString cause;
+        if (BestKeptInEngineFile() && mEngineFile.Missing()) {
+            if (mNetReady || mCyclesCompleted > 0)
+                cause = QStringLiteral("The working file of the trained network has been deleted:");
+            mEngineFile.Clear();
+        }
+        if (cause.isEmpty() && BestKeptInEngineFile() && mEngineFile.HoldsNetwork()) {
+            mNetReady = mTrainBuilt = mTestBuilt = false;
+            const EngineFileRead read = ReadEngineFile();
+            if (read == EngineFileRead::Read) {
+                mCurrentError = mBestError;
+                mNetReady = true;
+                mTrainBuilt = mTestBuilt = false;
+                mNetworkLost = false;
+                return;
+            }
+            if (read == EngineFileRead::NoLayout)
+                return;
+            cause = QStringLiteral("The working file of the trained network could not be read:");
+        }
+        // The network saved with the project stands in, when there is one.
+        LoadSnapshot();
+        if (!cause.isEmpty())
+            mNetworkLost = true;
+        if (!mNetworkLost)
             return;
-        }
-        mNetReady = mTrainBuilt = mTestBuilt = false;
-        if (ReadEngineFile() == EngineFileRead::Read) {
-            mCurrentError = mBestError;
-            mNetReady = true;
-            mTrainBuilt = mTestBuilt = false;
-        }
+        QString text = cause.isEmpty() ? QStringLiteral("The trained network is no longer available.")
+                                       : cause + QStringLiteral("\r\n") + mEngineFile.Name();
+        text += QStringLiteral("\r\n")
+                + (mNetReady ? QStringLiteral("The network last saved with the project is used instead.")
+                             : QStringLiteral("Train the network again."));
+        mNetworkLost = !mNetReady;
+        Prompts::MsgBox(text, MsgButtons::Ok, MsgIcon::Exclamation, Title("Revert"));
     });
 }
 

@@ -102,7 +102,10 @@ public:
     // from it. A failure keeps the old link. Shows its own error box.
     void Attach(const QString& saLinkDataSource, const QString& saLinkTableName);
     // Makes the best network current: from the engine file when it holds one, else from the
-    // project's Snapshots. A file the engine refuses leaves no network.
+    // project's Snapshots. A file the engine refuses leaves no network. Where the engine file
+    // holds the best network, an engine file deleted from outside or refused by the engine is
+    // told in one box, and so is every later revert that finds no network again (until a
+    // network is trained or reset): the project's saved network stands in when there is one.
     void Revert();
 
     // --- Testing ---------------------------------------------------------------------------
@@ -431,6 +434,8 @@ private:
     TestProgress::Handler mProgressHandler;
     // The box about a saved network the engine refuses comes once per object.
     bool mDamagedNetworkShown = false;
+    // The trained network was lost with its engine file, and none has come back since.
+    bool mNetworkLost = false;
     QString mReadDataFile;
     QString mReadTableName;
 };

@@ -42,8 +42,10 @@ bool CNetworkProject::CreateNetwork(bool withTrainingRows, const QString& suffix
     Status::Message(PredictingText() + suffix);
     mDLLError = 0;
     const int32_t result = CallEngine(EngineInit);
-    if (result == 1)
+    if (result == 1) {
+        mNetworkLost = false;
         return true;
+    }
     mNetReady = false;
     if (result == -8 || result == -7) {
         mDLLError = DLLErrConstantField;
@@ -91,6 +93,7 @@ bool CNetworkProject::ForgetTraining(const QString& title, const std::function<v
         mCyclesCompleted = 0;
         mCurrentError = mBestError = -1;
         mTrainBuilt = mTestBuilt = mNetReady = false;
+        mNetworkLost = false;
     });
 }
 

@@ -122,7 +122,7 @@ bool hasProjectTables(const QString& path)
 // or the opened project has no readable data definition; the global is then unset. An error is passed on with the global
 // unset, so that no half-opened object stays in use.
 template <class T>
-bool initializeInto(std::shared_ptr<T>& global, const QString& path, bool creating)
+bool initializeInto(std::shared_ptr<T>& global, const QString& path, bool creating, bool configured = true)
 {
     auto project = std::make_shared<T>();
     project->SetProgressHandler(ShowTestProgress);
@@ -137,8 +137,10 @@ bool initializeInto(std::shared_ptr<T>& global, const QString& path, bool creati
     if (global != project)
         return false;
     // A new project must have its file; an opened one the data definition of its table, or
-    // nothing can be done with it (its own box said why).
-    const bool usable = creating ? hasProjectTables(path) : project->DDO() && project->DDO()->NumFields() > 0;
+    // nothing can be done with it (its own box said why), unless it was never configured and
+    // so has no table yet.
+    const bool usable = creating ? hasProjectTables(path)
+                                 : !configured || (project->DDO() && project->DDO()->NumFields() > 0);
     if (!usable) {
         global.reset();
         return false;
@@ -161,7 +163,7 @@ NetworkProjectOpener::~NetworkProjectOpener()
 
 bool NetworkProjectOpener::OpenProject(const QString& path)
 {
-    Utilities::CheckLink(path);
+    // A file that is no project gets its one box before anything else reads it as one.
     if (!Utilities::IsProjectFile(path)) {
         modMenu::HideSplash();
         Prompts::MsgBox(path + QStringLiteral(":  is not a valid Korvan Project."), MsgButtons::Ok,
@@ -169,6 +171,7 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
         modMenu::FileClose();
         return false;
     }
+    Utilities::CheckLink(path);
     // Held while the project opens; the view it resumes in (a modal dialog among them) comes
     // after it, with the normal pointer.
     auto hourglass = std::make_unique<CHourglass>(true);
@@ -176,7 +179,8 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
     Utilities::SaveSetting(QStringLiteral("Config"), QStringLiteral("LastProjectPath"), folderOf(path));
 
     const ProjectFacts facts = readFacts(path);
-    if (!Utilities::FileExists(facts.dataFile)) {
+    // A project never configured has no data file yet: it opens in its configuration.
+    if (!facts.dataFile.isEmpty() && !Utilities::FileExists(facts.dataFile)) {
         Prompts::MsgBox(QStringLiteral("The data file for this project could not be found.") + QLatin1Char('\n')
                             + QLatin1Char('(') + facts.dataFile + QLatin1Char(')') + QLatin1Char('\n')
                             + QStringLiteral(" OR  (") + AppPaths::ProgramFolder() + QStringLiteral("/data/")
@@ -189,7 +193,7 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
     const auto opened = [&](auto& global) {
         bool ok = false;
         try {
-            ok = initializeInto(global, path, false);
+            ok = initializeInto(global, path, false, !facts.dataFile.isEmpty());
         } catch (...) {
             IgnoreErrors([] { modMenu::FileClose(); });
             throw;

@@ -164,6 +164,14 @@ QString modMenu::GetFileNew(int32_t kind)
                     != MsgResult::Yes)
                     continue;
                 FileClose();
+                // The old project's snapshot goes with it (first, so that a failure leaves the
+                // old project whole): it must never bring the old project back over the new.
+                const QString snap = SnapshotName(path);
+                QFile oldSnap(snap);
+                if (oldSnap.exists() && !oldSnap.remove())
+                    throw KvError(KvErr::PermissionDenied, QStringLiteral("modMenu::GetFileNew"),
+                                  QStringLiteral("Permission denied: ") + snap + QStringLiteral(" (")
+                                      + oldSnap.errorString() + QLatin1Char(')'));
                 QFile old(path);
                 if (!old.remove())
                     throw KvError(KvErr::PermissionDenied, QStringLiteral("modMenu::GetFileNew"),

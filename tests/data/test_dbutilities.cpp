@@ -147,7 +147,7 @@ TEST(TableExists, NamesTrimmedAndCaseless)
     EXPECT_EQ(fp.LastBox().text, QStringLiteral("Error: 53\nFile not found"));
 }
 
-TEST(IsProjectFile, NeedsBothTablesAndTheDataFileSetting)
+TEST(IsProjectFile, BothTablesAloneDecide)
 {
     FakePrompter fp;
     const QString data = makeData(newPath(QStringLiteral("data.mdb")));
@@ -156,13 +156,11 @@ TEST(IsProjectFile, NeedsBothTablesAndTheDataFileSetting)
     EXPECT_FALSE(Utilities::IsProjectFile(data));
     EXPECT_FALSE(Utilities::IsProjectFile(newPath(QStringLiteral("none.kvp"))));
 
-    const QString empty = makeProject(data, QString());
-    EXPECT_FALSE(Utilities::IsProjectFile(empty));
-    {
-        kdb::Database db = kdb::Database::Open(good);
-        db.Execute("DELETE FROM Config");
-    }
-    EXPECT_FALSE(Utilities::IsProjectFile(good));
+    // A project never configured has no data file yet, and is a project all the same; the
+    // link check leaves it alone without a word.
+    const QString unconfigured = makeProject(data, QString(), false);
+    EXPECT_TRUE(Utilities::IsProjectFile(unconfigured));
+    Utilities::CheckLink(unconfigured);
 
     const QString lower = newPath(QStringLiteral("lower.kvp"));
     {

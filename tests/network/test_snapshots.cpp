@@ -187,11 +187,16 @@ TEST_F(Snapshots, DamagedNetworkMeansNoNetwork)
     EXPECT_EQ(prompts.LastBox().title, "CBackProp::LoadSnapshot");
     EXPECT_TRUE(prompts.LastBox().text.contains("could not be read")) << prompts.LastBox().text.toStdString();
 
+    // A working file the engine refuses: no network, and one box that says so (the damaged
+    // saved network, already told, cannot stand in).
     WriteBytes(bp.NetFileName(), "garbage");
-    bp.Revert();   // from the engine file, which the engine refuses: not the project's network
+    prompts.ExpectBox(MsgResult::Ok);
+    bp.Revert();
     EXPECT_FALSE(bp.NetReady());
     EXPECT_EQ(QFile(bp.NetFileName()).size(), 0);
-    EXPECT_EQ(prompts.Boxes().size(), 1u);
+    ASSERT_EQ(prompts.Boxes().size(), 2u);
+    EXPECT_EQ(prompts.LastBox().title, "CBackProp::Revert");
+    EXPECT_TRUE(prompts.LastBox().text.startsWith("The working file of the trained network could not be read:"));
 }
 
 TEST_F(Snapshots, AProjectWithADamagedSavedNetworkOpensWithOneMessage)
@@ -236,4 +241,56 @@ TEST_F(Snapshots, LoadingWhileTheEngineFileHoldsANetworkKeepsTheBestErrorInMemor
     bp.LoadSnapshot();
     EXPECT_TRUE(bp.NetReady());
     EXPECT_EQ(bp.CurrentError(), 4.0f);
+}
+
+// The best network lives in the working file while training goes: a file deleted from outside
+// (another copy of the program, a cleaner of the temporary folder) is told at the revert,
+// and at every later one until a network is there again; the saved network stands in when
+// the project has one.
+TEST_F(Snapshots, AWorkingFileDeletedFromOutsideIsToldAtEveryRevertUntilANetworkComesBack)
+{
+    TestBackProp bp;
+    Open(bp);
+    ASSERT_TRUE(bp.BestLogging());
+    for (int i = 0; i < 3; ++i)
+        bp.Train();
+    bp.Verify();
+    ASSERT_TRUE(bp.NetReady());
+    ASSERT_GT(QFile(bp.NetFileName()).size(), 0);
+    ASSERT_TRUE(QFile::remove(bp.NetFileName()));
+
+    prompts.ExpectBox(MsgResult::Ok);
+    bp.Revert();
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.LastBox().title, "CBackProp::Revert");
+    EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Exclamation);
+    EXPECT_EQ(prompts.LastBox().text, "The working file of the trained network has been deleted:\r\n" + bp.NetFileName()
+                                          + "\r\nTrain the network again.");
+    EXPECT_FALSE(bp.NetReady());
+    EXPECT_EQ(bp.Test(), TestOutcome::NoNetwork);
+    prompts.ExpectBox(MsgResult::Ok);
+    bp.Revert();
+    ASSERT_EQ(prompts.Boxes().size(), 2u);
+    EXPECT_EQ(prompts.LastBox().text, "The trained network is no longer available.\r\nTrain the network again.");
+
+    // Trained again and saved with the project, then trained on and the file deleted again:
+    // the saved network comes back.
+    for (int i = 0; i < 3; ++i)
+        bp.Train();
+    bp.Verify();
+    bp.SaveConfig();
+    const QByteArray saved = Stored(bp.ProjectFileName());
+    ASSERT_GT(saved.size(), 0);
+    bp.Revert();
+    EXPECT_EQ(prompts.Boxes().size(), 2u);   // the network is back: nothing to tell
+    ASSERT_TRUE(QFile::remove(bp.NetFileName()));
+    prompts.ExpectBox(MsgResult::Ok);
+    bp.Revert();
+    ASSERT_EQ(prompts.Boxes().size(), 3u);
+    EXPECT_TRUE(prompts.LastBox().text.endsWith("\r\nThe network last saved with the project is used instead."));
+    EXPECT_TRUE(bp.NetReady());
+    EXPECT_EQ(FileBytes(bp.NetFileName()), saved);
+    EXPECT_EQ(bp.Test(), TestOutcome::Done);
+    bp.Revert();
+    EXPECT_EQ(prompts.Boxes().size(), 3u);
 }

@@ -80,20 +80,44 @@ TEST_F(OpenThroughNetwork, ProjectOpensResumesAndClosesKeepingItsFlags)
     EXPECT_TRUE(prompts.Boxes().empty());
 }
 
-TEST_F(OpenThroughNetwork, AFileThatIsNoProjectIsRefused)
+TEST_F(OpenThroughNetwork, AFileThatIsNoProjectIsRefusedWithOneBox)
 {
-    const QString path = folder + "/plain.kvp";
-    kdb::Database::Create(path).Execute("CREATE TABLE Other (A INTEGER)");
-    // The link check comes first and reports the missing link; then the file is refused.
-    prompts.ExpectBox(MsgResult::Ok);
-    prompts.ExpectBox(MsgResult::Ok);
-    modMenu::FileOpen(path);
-    ASSERT_EQ(prompts.Boxes().size(), 2u);
-    EXPECT_EQ(prompts.Boxes()[0].title, QStringLiteral("Utilities::CheckLink"));
-    EXPECT_EQ(prompts.LastBox().text, path + ":  is not a valid Korvan Project.");
-    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("Open Project"));
-    EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Critical);
-    EXPECT_FALSE(CurrentNetwork());
+    // Each kind of file that is no project: one box, before any link or data-file check, and
+    // the file left as it was.
+    const QString text = folder + "/notes.kvp";
+    {
+        QFile f(text);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("FieldConfig Config\nnot a database\n");
+    }
+    const QString empty = folder + "/empty.kvp";
+    {
+        QFile f(empty);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    const QString plain = folder + "/plain.kvp";
+    kdb::Database::Create(plain).Execute("CREATE TABLE Other (A INTEGER)");
+    const QString project = MakeBackPropProject("open.kvp", CProcess::kConfigured);
+    for (const QString& path : {text, empty, plain, source}) {
+        modMenu::FileOpen(project);
+        ASSERT_TRUE(gBackProp());
+        const QByteArray before = [&] {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        prompts.Clear();
+        prompts.ExpectBox(MsgResult::Ok);
+        modMenu::FileOpen(path);
+        ASSERT_EQ(prompts.Boxes().size(), 1u) << path.toStdString();
+        EXPECT_EQ(prompts.LastBox().text, path + ":  is not a valid Korvan Project.");
+        EXPECT_EQ(prompts.LastBox().title, QStringLiteral("Open Project"));
+        EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Critical);
+        EXPECT_FALSE(CurrentNetwork());
+        EXPECT_EQ(gNavigate().Step(), navNoProject);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), before) << path.toStdString();
+    }
 }
 
 TEST_F(OpenThroughNetwork, AnUnknownKindIsABadProjectType)

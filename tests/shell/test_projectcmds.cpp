@@ -224,6 +224,42 @@ TEST_F(ProjectCommands, GetFileNewAsksBeforeOverwritingAndNeverDeletesTheOpenPro
     EXPECT_EQ(prompts.LastBox().title, QStringLiteral("modMenu::GetFileNew"));
 }
 
+// New over an existing project: the old project's snapshot goes with it, and the new project,
+// closed before it was ever configured (the main window closed under its configuration),
+// reopens in its configuration, also from the command line's road.
+TEST_F(ProjectCommands, ANewProjectOverAnOldOneTakesItsSnapshotAndReopensUnconfigured)
+{
+    const QString path = MakeProject("sales.kvp", CProcess::kConfigured);
+    const QString snap = folder + "/sales.snap";
+    modMenu::FileOpen(path);
+    ASSERT_TRUE(gBackProp());
+    modMenu::SaveSnapshot();
+    ASSERT_TRUE(QFile::exists(snap));
+    CCommandBar* bar = main->MainToolBar();
+    EXPECT_TRUE(bar->Enabled("mnuRevertSnap"));
+    modMenu::FileClose();
+
+    prompts.ExpectFile(choose(path));
+    prompts.ExpectBox(MsgResult::Yes);
+    modMenu::NewBP();
+    ASSERT_TRUE(gBackProp());
+    EXPECT_FALSE(QFile::exists(snap));
+    EXPECT_FALSE(bar->Enabled("mnuRevertSnap"));
+    modMenu::FileClose();
+
+    views.calls.clear();
+    prompts.Clear();
+    modMenu::FileOpen(path);
+    EXPECT_TRUE(prompts.Boxes().empty());
+    ASSERT_TRUE(gBackProp());
+    EXPECT_TRUE(gBackProp()->DatabaseFileName().isEmpty());
+    EXPECT_EQ(views.calls, QStringList{"ShowConfigure"});
+    EXPECT_EQ(gNavigate().Step(), navOpened);
+    EXPECT_EQ(main->windowTitle(), QStringLiteral("Korvan Pro - sales"));
+    EXPECT_FALSE(bar->Enabled("mnuRevertSnap"));
+    EXPECT_EQ(NetTest::ConfigValue(path, "Type").toText(), QStringLiteral("2"));
+}
+
 TEST_F(ProjectCommands, ReopeningResumesAtTheFurthestFinishedStep)
 {
     struct Case {

@@ -279,6 +279,46 @@ TEST_F(TrainBP, FinishUntrainedReturnsToTheWholeDataBrowserAndAFailedTestReports
     EXPECT_TRUE(Tool("mnuTrainBPExit") && Tool("mnuTrainBPTrain"));
 }
 
+// The working file of the trained network deleted from outside while the window is idle:
+// Finish says so in one box (never nothing at all), and the window stays to train again.
+TEST_F(TrainBP, FinishAfterTheWorkingFileWasDeletedSaysSoAndLeavesTheWindowUsable)
+{
+    frmTrainBP* w = Open();
+    modMenu::TrainBar("mnuTrainBPTrain");
+    w->RunPendingStep();
+    w->RunPendingStep();
+    modMenu::TrainBar("mnuTrainBPStop");
+    RunToEnd(w);
+    ASSERT_GT(QFile(net->NetFileName()).size(), 0);
+    ASSERT_TRUE(QFile::remove(net->NetFileName()));
+
+    for (int press = 1; press <= 2; ++press) {
+        prompts.ExpectBox(MsgResult::Ok);
+        modMenu::TrainBar("mnuTrainBPExit");
+        Flush();
+        ASSERT_EQ(prompts.Boxes().size(), size_t(press));
+        EXPECT_EQ(prompts.LastBox().title, "CBackProp::Revert");
+        EXPECT_TRUE(prompts.LastBox().text.endsWith("Train the network again."));
+        EXPECT_TRUE(views.isEmpty());
+        EXPECT_FALSE(gProcess().IsTested());
+        EXPECT_EQ(TrainingViews::Window(), w);
+        EXPECT_TRUE(Tool("mnuTrainBPExit") && Tool("mnuTrainBPTrain"));
+    }
+
+    // Trained again, Finish tests as always.
+    modMenu::TrainBar("mnuTrainBPTrain");
+    w->RunPendingStep();
+    w->RunPendingStep();
+    modMenu::TrainBar("mnuTrainBPStop");
+    RunToEnd(w);
+    EXPECT_TRUE(net->NetReady());
+    modMenu::TrainBar("mnuTrainBPExit");
+    Flush();
+    EXPECT_EQ(views, QStringList{"ShowScatter"});
+    EXPECT_TRUE(gProcess().IsTested());
+    EXPECT_EQ(prompts.Boxes().size(), 2u);
+}
+
 TEST_F(TrainBP, TheCloseBoxWaitsForTheRunAndAReopenedWindowShowsTheSavedNetwork)
 {
     frmTrainBP* w = Open();
