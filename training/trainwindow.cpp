@@ -181,6 +181,7 @@ void CTrainWindow::StopTrain()
         mStop = true;
         m_pointer.SetBusy();
         Utilities::StatusMessage(QStringLiteral("Please wait..."));
+        m_waitShown = true;
     });
 }
 
@@ -250,6 +251,11 @@ void CTrainWindow::FinishRun()
     m_active = false;
     m_started = false;
     m_timer.stop();
+    // The wait a stop announced is over; the window's own end steps may write their text.
+    if (m_waitShown) {
+        m_waitShown = false;
+        IgnoreErrors([] { Utilities::StatusMessage(QString()); });
+    }
     try {
         EndOfRun();
     } catch (...) {
