@@ -168,8 +168,6 @@ private:
     bool m_inStep = false;
     bool m_closeWhenEnded = false;
     bool m_saved = false;
-    // StopTrain put "Please wait..." in the status bar during this run.
-    bool m_waitShown = false;
     int m_steps = 0;
     CRunPointer m_pointer;
     std::vector<std::function<void()>> m_afterRun;
