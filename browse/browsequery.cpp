@@ -187,6 +187,8 @@ QString BrowseQuery::OrderSql(QList<kdb::Value>& params) const
         const QString p = testColumn("Predicted").Sql();
         terms << QStringLiteral("(%1 - ?) * (%1 - ?) + (%2 - ?) * (%2 - ?)").arg(a, p);
         params << distanceFrom->second << distanceFrom->second << distanceFrom->first << distanceFrom->first;
+    } else if (worstFirst && ColumnIndex(testColumn("Difference")) >= 0) {
+        terms << testColumn("Difference").Sql() + QStringLiteral(" DESC");
     }
     // Rows that tie keep the order of the testing rows (or of the source's key).
     terms << (joinTest ? kdb::QuoteIdent(kTest) + QStringLiteral(".rowid") : KeyColumn().Sql());
@@ -264,6 +266,13 @@ BrowseQuery frame(const CDataDef& ddo, bool sfam, bool joinTest)
 BrowseQuery TestResults(const CDataDef& ddo, bool sfam)
 {
     return frame(ddo, sfam, true);
+}
+
+BrowseQuery WorstFirst(const CDataDef& ddo)
+{
+    BrowseQuery q = TestResults(ddo, false);
+    q.worstFirst = true;
+    return q;
 }
 
 std::optional<double> DrillNumber(const QString& text)

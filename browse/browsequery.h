@@ -71,6 +71,8 @@ public:
     std::optional<QString> predictedValue;    // ClassPair: the predicted class text
     // Base ordering of a back-propagation drill-down: nearest first to (predicted, actual).
     std::optional<std::pair<double, double>> distanceFrom;
+    // Base ordering of the test dialog's browse: the largest Difference first.
+    bool worstFirst = false;
 
     BrowseSortKeys sortKeys;
 
@@ -110,6 +112,8 @@ BrowseQuery TestResults(const CDataDef& ddo, bool sfam);
 // point. Answers nothing when both texts are empty, or (back-propagation) when one is not a
 // number.
 std::optional<BrowseQuery> Outlyers(const CDataDef& ddo, bool sfam, const QString& actual, const QString& predicted);
+// Back-propagation results as TestResults gives them, the largest Difference first.
+BrowseQuery WorstFirst(const CDataDef& ddo);
 // kind 3: correct predictions, 2: incorrect ones, anything else: every row.
 BrowseQuery Special(const CDataDef& ddo, bool sfam, int kind);
 // The whole linked table: the prediction field first, then the others in field order.

@@ -106,6 +106,12 @@ void BrowseTest()
     Procedure(QStringLiteral("modMenu::BrowseTest"), [] { openResults(dbUtilities::BuildBrowser); });
 }
 
+void BrowseTestWorstFirst()
+{
+    Procedure(QStringLiteral("frmTestNetwork::cmdBrowse_Click"),
+              [] { openResults(dbUtilities::BuildWorstFirstBrowser); });
+}
+
 void BrowseOutlyers(const QString& predicted, const QString& actual)
 {
     // Two empty texts ask for nothing: the views stay as they are.
@@ -209,6 +215,7 @@ void Install()
 {
     modMenu::ViewProcedures& v = modMenu::Views();
     v.BrowseTest = BrowseTest;
+    v.BrowseTestWorstFirst = BrowseTestWorstFirst;
     v.BrowseOutlyers = BrowseOutlyers;
     v.MENU_SFShowErrors = MENU_SFShowErrors;
     v.MENU_SFShowCorrect = MENU_SFShowCorrect;

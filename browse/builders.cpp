@@ -93,6 +93,13 @@ frmBrowse* BuildBrowser()
                  [](const CDataDef& ddo, bool sfam) { return BrowseQueries::TestResults(ddo, sfam); });
 }
 
+frmBrowse* BuildWorstFirstBrowser()
+{
+    return build(QStringLiteral("dbUtilities::BuildBrowser"), true, true, [](const CDataDef& ddo, bool sfam) {
+        return sfam ? BrowseQueries::TestResults(ddo, true) : BrowseQueries::WorstFirst(ddo);
+    });
+}
+
 frmBrowse* BuildOutlyerBrowser(const QString& actual, const QString& predicted)
 {
     if (actual.isEmpty() && predicted.isEmpty())

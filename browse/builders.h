@@ -12,6 +12,8 @@ class frmBrowse;
 namespace dbUtilities {
 // All test results joined with their source rows.
 frmBrowse* BuildBrowser();
+// The back-propagation results, the largest Difference first (the test dialog's browse).
+frmBrowse* BuildWorstFirstBrowser();
 // SFAM: the rows of one actual and/or predicted class; back-propagation: every row, nearest
 // first to the point (predicted, actual). Both texts empty: nothing is closed or made.
 frmBrowse* BuildOutlyerBrowser(const QString& actual, const QString& predicted);

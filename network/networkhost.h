@@ -1,11 +1,13 @@
 // What the network projects ask of the program around them: closing the open project,
-// closing the browse windows, hiding the splash window and the workflow step to save. The
+// closing the browse windows, hiding the splash window and the workflow step and flags to save. The
 // shell installs the real host; without one every request does nothing (tests fake it).
 #pragma once
 
 #include <QString>
 #include <cstdint>
 #include <optional>
+
+class CProcess;
 
 class INetworkHost {
 public:
@@ -22,6 +24,9 @@ public:
     // The remembered workflow step, which the project writes into its Config row 'Navigate'
     // together with its settings; none leaves the row as it is.
     virtual std::optional<int32_t> NavigationStep() { return std::nullopt; }
+    // The workflow flags of the open project, which the project writes into its Config row
+    // 'Process' in the same transaction; none leaves the row as it is.
+    virtual const CProcess* WorkflowFlags() { return nullptr; }
 };
 
 namespace NetworkHost {

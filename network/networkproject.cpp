@@ -10,6 +10,7 @@
 #include "engine/trainpass.h"
 #include "network/configtext.h"
 #include "network/networkhost.h"
+#include "network/process.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -316,6 +317,8 @@ void CNetworkProject::WriteNavigation(kdb::Database& db)
 {
     if (const std::optional<int32_t> step = NetworkHost::Current().NavigationStep())
         WriteProperty(db, QStringLiteral("Navigate"), QString::number(*step));
+    if (const CProcess* flags = NetworkHost::Current().WorkflowFlags())
+        flags->Write(db);
 }
 
 void CNetworkProject::WriteConfig(kdb::Database& db, bool snapshot)

@@ -91,9 +91,9 @@ public:
     void SaveCurrent();
     void SplitData() {}
     void ConfigureData(bool ReConfigure) { (void)ReConfigure; }
-    // Writes every setting into Config, then the field definitions, the saved network and the
-    // workflow step, all in one transaction on one connection: a failure or a kill leaves the
-    // file as it was. Shows its own error box; false after a failure.
+    // Writes every setting into Config, then the field definitions, the saved network, the
+    // workflow step and flags, all in one transaction on one connection: a failure or a kill
+    // leaves the file as it was. Shows its own error box; false after a failure.
     bool SaveConfig();
     // Writes only the four row bounds into Config (one transaction), so that a new split
     // survives a close even when nothing else is saved. Raises.
@@ -262,7 +262,8 @@ protected:
     // What SaveConfig writes, on a database the caller holds a transaction on; `snapshot`:
     // whether the engine file goes into Snapshots. Raises.
     void WriteConfig(kdb::Database& db, bool snapshot);
-    // Config 'Navigate' from the host's workflow step, when it has one. Raises.
+    // Config 'Navigate' and 'Process' from the host's workflow step and flags, when it has them.
+    // Raises.
     void WriteNavigation(kdb::Database& db);
     // True for what a creation killed before its end leaves behind: an empty file, or a
     // database holding nothing but base tables without their settings. Such a file counts as

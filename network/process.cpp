@@ -37,13 +37,17 @@ void CProcess::Save(const QString& saDBFileName)
 {
     if (!hasConfig(saDBFileName))
         return;
-    const uint8_t b = Byte();
     Procedure(QStringLiteral("CProcess::Save"), [&] {
         kdb::Database db = kdb::Database::Open(saDBFileName, false, false);
-        db.Upsert(QStringLiteral("Config"),
-                  {{QStringLiteral("Property"), QStringLiteral("Process")}, {QStringLiteral("sValue"), ConfigText::FromLong(b)}},
-                  QStringLiteral("Property"), QStringLiteral("Process"));
+        Write(db);
     });
+}
+
+void CProcess::Write(kdb::Database& db) const
+{
+    db.Upsert(QStringLiteral("Config"),
+              {{QStringLiteral("Property"), QStringLiteral("Process")}, {QStringLiteral("sValue"), ConfigText::FromLong(Byte())}},
+              QStringLiteral("Property"), QStringLiteral("Process"));
 }
 
 void CProcess::Load(const QString& saDBFileName)

@@ -6,6 +6,10 @@
 #include <QString>
 #include <cstdint>
 
+namespace kdb {
+class Database;
+}
+
 class CProcess {
 public:
     // Bit values of the stored byte.
@@ -16,6 +20,8 @@ public:
 
     // Writes the flag byte into Config 'Process'; a missing file or Config table does nothing.
     void Save(const QString& saDBFileName);
+    // The same on an open project database, inside the caller's transaction. Raises.
+    void Write(kdb::Database& db) const;
     // Clears the four flags, then sets them from Config 'Process'; a missing file, table, row
     // or value leaves them clear.
     void Load(const QString& saDBFileName);

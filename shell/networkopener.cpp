@@ -283,3 +283,8 @@ std::optional<int32_t> NetworkProjectOpener::Host::NavigationStep()
 {
     return gNavigate().Step();
 }
+
+const CProcess* NetworkProjectOpener::Host::WorkflowFlags()
+{
+    return m_flagsLoaded ? &gProcess() : nullptr;
+}

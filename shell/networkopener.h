@@ -41,13 +41,19 @@ public:
 private:
     class Host final : public INetworkHost {
     public:
+        explicit Host(const bool& flagsLoaded) : m_flagsLoaded(flagsLoaded) {}
         void CloseProject() override;
         void CloseBrowsers() override;
         void HideSplash() override;
         std::optional<int32_t> NavigationStep() override;
+        // gProcess, once the open project's flags were read (never the flags of another).
+        const CProcess* WorkflowFlags() override;
+
+    private:
+        const bool& m_flagsLoaded;
     };
-    Host m_host;
     bool m_flagsLoaded = false;
+    Host m_host{m_flagsLoaded};
     IProjectOpener* m_previousOpener = nullptr;
     INetworkHost* m_previousHost = nullptr;
 };

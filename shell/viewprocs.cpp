@@ -59,6 +59,7 @@ void MenuBProp() { call(Views().MenuBProp); }
 void TrainBar(const QString& toolName) { call(Views().TrainBar, toolName); }
 void ShowGraph(bool checked) { call(Views().ShowGraph, checked); }
 void BrowseTest() { call(Views().BrowseTest); }
+void BrowseTestWorstFirst() { call(Views().BrowseTestWorstFirst); }
 void BrowseOutlyers(const QString& predicted, const QString& actual) { call(Views().BrowseOutlyers, predicted, actual); }
 void MENU_SFShowErrors() { call(Views().MENU_SFShowErrors); }
 void MENU_SFShowCorrect() { call(Views().MENU_SFShowCorrect); }

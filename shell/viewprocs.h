@@ -45,6 +45,8 @@ struct ViewProcedures {
 
     // browse/: the browse, sort, find and mark commands.
     std::function<void()> BrowseTest;
+    // The back-propagation test dialog's "Browse Test Results": the results, worst first.
+    std::function<void()> BrowseTestWorstFirst;
     std::function<void(const QString& predicted, const QString& actual)> BrowseOutlyers;
     std::function<void()> MENU_SFShowErrors;
     std::function<void()> MENU_SFShowCorrect;
@@ -81,6 +83,7 @@ void TrainBar(const QString& toolName);
 // Tool mnuShowGraph: passes its new Checked state to the training window.
 void ShowGraph(bool checked);
 void BrowseTest();
+void BrowseTestWorstFirst();
 void BrowseOutlyers(const QString& predicted, const QString& actual);
 void MENU_SFShowErrors();
 void MENU_SFShowCorrect();

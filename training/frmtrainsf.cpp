@@ -206,6 +206,9 @@ bool frmTrainSF::BeginRun()
     Prompt(QStringLiteral("Predicting ") + net->DDO()->FieldName(net->PredictField()) + QStringLiteral("..."));
     // The run keeps its parameters; the pointer is busy, but Escape and a shown Stop tool still
     // reach the run between cycles (a continuous run would otherwise end only at 0 %).
+    // The keyboard stays with the window when the frame that had it goes grey.
+    if (QWidget* focus = QApplication::focusWidget(); focus && m_personality->isAncestorOf(focus))
+        setFocus();
     m_personality->setEnabled(false);
     SetBusyPointer();
     qApp->installEventFilter(this);
@@ -311,8 +314,12 @@ void frmTrainSF::EndOfRun()
 
 bool frmTrainSF::eventFilter(QObject* watched, QEvent* event)
 {
+    // Escape stops the run only when it is meant for this window: a box shown meanwhile, or any
+    // other window with the keyboard, gets its Escape as usual.
+    auto* target = qobject_cast<QWidget*>(watched);
     if (event->type() == QEvent::KeyPress && RunActive()
-        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && target
+        && (target == this || isAncestorOf(target))) {
         StopTrain();
         return true;
     }

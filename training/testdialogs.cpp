@@ -42,6 +42,15 @@ void centre(QWidget* dialog)
     });
 }
 
+struct Limits {
+    int32_t trainLow, trainHigh, testLow, testHigh;
+};
+
+Limits limitsOf(const CNetworkProject& net)
+{
+    return {net.TrainLow(), net.TrainHigh(), net.TestLow(), net.TestHigh()};
+}
+
 void setTextColour(QWidget* w, uint32_t bgr)
 {
     QPalette p = w->palette();
@@ -69,7 +78,7 @@ QString TestFigures::SFamError(float error)
 
 // --- frmTestNetwork ----------------------------------------------------------------------
 
-frmTestNetwork::frmTestNetwork(std::shared_ptr<CBackProp> net, QWidget* parent, bool loadTraining)
+frmTestNetwork::frmTestNetwork(std::shared_ptr<CBackProp> net, QWidget* parent)
     : QDialog(parent), m_net(std::move(net))
 {
     setWindowTitle(QStringLiteral("Data Test Successful"));
@@ -103,7 +112,7 @@ frmTestNetwork::frmTestNetwork(std::shared_ptr<CBackProp> net, QWidget* parent, 
     connect(cmdBrowse, &QPushButton::clicked, this, [this] { end(Outcome::Browse); });
     connect(cmdScatter, &QPushButton::clicked, this, [this] { end(Outcome::Scatter); });
     connect(cmdSeries, &QPushButton::clicked, this, [this] { end(Outcome::Series); });
-    connect(cmdSetLimits, &QPushButton::clicked, this, [this] { end(Outcome::ResetLimits); });
+    connect(cmdSetLimits, &QPushButton::clicked, this, &frmTestNetwork::cmdSetLimits_Click);
     connect(cmdExit, &QPushButton::clicked, this, [this] { end(Outcome::Close); });
 
     auto* frames = new QHBoxLayout;
@@ -119,12 +128,10 @@ frmTestNetwork::frmTestNetwork(std::shared_ptr<CBackProp> net, QWidget* parent, 
     // The training column: the network over the training rows, before the test runs.
     CBackProp::RowStatistics training;
     IgnoreErrors([&] {
-        if (m_net && loadTraining)
+        if (m_net)
             training = m_net->TrainingStatistics();
     });
-    if (!loadTraining) {
-        // The caller sets the figures.
-    } else if (training.valid) {
+    if (training.valid) {
         const auto column = TestFigures::Column(training.error, training.rmsError, training.unexplained);
         for (size_t k = 0; k < 4; ++k)
             lblTrainStat[k]->setText(column[k]);
@@ -139,6 +146,8 @@ frmTestNetwork::frmTestNetwork(std::shared_ptr<CBackProp> net, QWidget* parent, 
 
 void frmTestNetwork::setFrameColour(QGroupBox* frame, uint32_t bgr)
 {
+    if (frame == Frame2)
+        m_testingColour = bgr;
     // The frame's caption only; its labels keep their own colour.
     frame->setStyleSheet(QStringLiteral("QGroupBox { color: %1; font-weight: bold; }")
                              .arg(Utilities::ColorFromBgr(bgr).name()));
@@ -191,10 +200,30 @@ std::array<QString, 8> frmTestNetwork::Figures() const
     return f;
 }
 
-void frmTestNetwork::SetFigures(const std::array<QString, 8>& figures)
+void frmTestNetwork::cmdSetLimits_Click()
 {
-    for (size_t k = 0; k < 8; ++k)
-        lblTrainStat[k]->setText(figures[k]);
+    IgnoreErrors([&] {
+        if (!m_net)
+            return;
+        const Limits before = limitsOf(*m_net);
+        QPointer<frmTestNetwork> self(this);
+        // The dialog stays up under the row split (the views it closes leave a shown modal
+        // dialog alone).
+        modMenu::SetLimits();
+        if (!self)
+            return;
+        // The main bar's shortcuts work under the row split: a project closed or opened
+        // meanwhile is not the one this dialog tests.
+        if (gBackProp() != m_net) {
+            end(Outcome::Untested);
+            return;
+        }
+        const Limits after = limitsOf(*m_net);
+        if (after.trainLow != before.trainLow || after.trainHigh != before.trainHigh)
+            end(Outcome::Untested);
+        else if (after.testLow != before.testLow || after.testHigh != before.testHigh)
+            Start();
+    });
 }
 
 void frmTestNetwork::end(Outcome outcome)
@@ -261,15 +290,6 @@ void frmSFTest::showEvent(QShowEvent* event)
 
 namespace {
 
-struct Limits {
-    int32_t trainLow, trainHigh, testLow, testHigh;
-};
-
-Limits limitsOf(const CNetworkProject& net)
-{
-    return {net.TrainLow(), net.TrainHigh(), net.TestLow(), net.TestHigh()};
-}
-
 // A network that is not in the engine yet (a project just opened) is brought back first.
 template <class Net>
 void ready(Net& net)
@@ -280,45 +300,29 @@ void ready(Net& net)
 
 void testBackProp(const std::shared_ptr<CBackProp>& net)
 {
-    QWidget* parent = gVeltra().MainForm();
-    std::array<QString, 8> figures;
-    bool test = true;
-    for (;;) {
-        QPointer<frmTestNetwork> dialog = new frmTestNetwork(net, parent, test);
-        if (test)
-            dialog->Start();
-        else
-            dialog->SetFigures(figures);
-        dialog->exec();
-        const frmTestNetwork::Outcome outcome = dialog ? dialog->Result() : frmTestNetwork::Outcome::None;
-        if (dialog) {
-            figures = dialog->Figures();
-            delete dialog;
-        }
-        switch (outcome) {
-        case frmTestNetwork::Outcome::Close:
-        case frmTestNetwork::Outcome::Browse:
-            QCoreApplication::processEvents();
-            modMenu::BrowseTest();
-            break;
-        case frmTestNetwork::Outcome::Scatter:
-            net->ShowScatter();
-            break;
-        case frmTestNetwork::Outcome::Series:
-            net->ShowSeries();
-            break;
-        case frmTestNetwork::Outcome::ResetLimits: {
-            const Limits before = limitsOf(*net);
-            modMenu::SetLimits();
-            const Limits after = limitsOf(*net);
-            if (after.trainLow != before.trainLow || after.trainHigh != before.trainHigh)
-                return; // back to training: the project is no longer tested
-            test = after.testLow != before.testLow || after.testHigh != before.testHigh;
-            continue;
-        }
-        case frmTestNetwork::Outcome::None:
-            break;
-        }
+    QPointer<frmTestNetwork> dialog = new frmTestNetwork(net, gVeltra().MainForm());
+    dialog->Start();
+    dialog->exec();
+    const frmTestNetwork::Outcome outcome = dialog ? dialog->Result() : frmTestNetwork::Outcome::None;
+    delete dialog;
+    switch (outcome) {
+    case frmTestNetwork::Outcome::Close:
+        QCoreApplication::processEvents();
+        modMenu::BrowseTest();
+        break;
+    case frmTestNetwork::Outcome::Browse:
+        QCoreApplication::processEvents();
+        modMenu::BrowseTestWorstFirst();
+        break;
+    case frmTestNetwork::Outcome::Scatter:
+        net->ShowScatter();
+        break;
+    case frmTestNetwork::Outcome::Series:
+        net->ShowSeries();
+        break;
+    case frmTestNetwork::Outcome::Untested:
+        return; // back to training: the project is no longer tested
+    case frmTestNetwork::Outcome::None:
         break;
     }
     gNavigate().Navigate(navTested);

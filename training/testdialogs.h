@@ -2,7 +2,8 @@
 // Successful") tests a back-propagation network and sets its training and testing figures side
 // by side; frmSFTest ("SFAM Test Results") tests an SFAM classifier and shows both error rates.
 // A dialog's buttons end it with an outcome; the command acts on it once the dialog is gone,
-// so nothing closes a window from inside its own handler.
+// so nothing closes a window from inside its own handler. Only "Reset Data Limits" works under
+// the dialog: the row split, and the new test shown on the dialog itself.
 #pragma once
 
 #include "network/backprop.h"
@@ -29,18 +30,23 @@ class frmTestNetwork : public QDialog {
     Q_OBJECT
 public:
     // What the user chose; the test command carries it out after the dialog has closed.
-    enum class Outcome { None, Close, Browse, Scatter, Series, ResetLimits };
+    // Untested: a new training range (or another project) took the project out of the test.
+    enum class Outcome { None, Close, Browse, Scatter, Series, Untested };
 
     // Loads the dialog: the training column from the network over the training rows (empty
     // with grey captions when there are none).
-    // `loadTraining` false leaves the figures to SetFigures.
-    explicit frmTestNetwork(std::shared_ptr<CBackProp> net, QWidget* parent = nullptr, bool loadTraining = true);
+    explicit frmTestNetwork(std::shared_ptr<CBackProp> net, QWidget* parent = nullptr);
     // Runs the test and fills the testing column; a test that did not end Done shows "N/A".
+    // The dialog stays where it is, disabled, with its "Testing" caption red.
     TestOutcome Start();
-    // The eight figure texts, to carry them into a new dialog after "Reset Data Limits".
+    // The eight figure texts.
     std::array<QString, 8> Figures() const;
-    void SetFigures(const std::array<QString, 8>& figures);
     Outcome Result() const { return m_outcome; }
+    // "Reset Data Limits": the row split, then, on the dialog as it stands, a new test for a
+    // new testing range; a new training range ends the dialog.
+    void cmdSetLimits_Click();
+    // The "Testing" frame's caption colour (0x00BBGGRR).
+    uint32_t TestingCaptionColour() const { return m_testingColour; }
 
     std::array<QLabel*, 8> lblTrainStat{};
     std::array<QLabel*, 8> lblCaption{};
@@ -58,6 +64,7 @@ private:
 
     std::shared_ptr<CBackProp> m_net;
     Outcome m_outcome = Outcome::None;
+    uint32_t m_testingColour = 0;
 };
 
 class frmSFTest : public QDialog {

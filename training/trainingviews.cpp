@@ -114,6 +114,9 @@ void Finish()
                 window->SetMessage(QStringLiteral("Testing..."));
                 window->repaint();
             }
+            // The trained network, the step and the flags reach the project file before the
+            // long test: a program that dies during the test loses the test, not the training.
+            net->SaveConfig();
             outcome = net->Test();
         }
         if (outcome != TestOutcome::Done) {

@@ -28,6 +28,7 @@ int ToTwips(int pixels) { return Twips::FromPixels(pixels); }
 } // namespace
 
 namespace {
+const QString kPleaseWait = QStringLiteral("Please wait...");
 // Digit sizes in pixels: the counter's red digits and the spinners' green ones.
 constexpr int kDigitWidth = 18;
 constexpr int kDigitHeight = 28;
@@ -180,7 +181,7 @@ void CTrainWindow::StopTrain()
             return;
         mStop = true;
         m_pointer.SetBusy();
-        Utilities::StatusMessage(QStringLiteral("Please wait..."));
+        Utilities::StatusMessage(kPleaseWait);
     });
 }
 
@@ -250,6 +251,13 @@ void CTrainWindow::FinishRun()
     m_active = false;
     m_started = false;
     m_timer.stop();
+    // The wait a stop announced is over (unless the last cycle wrote its own text since); the
+    // window's end steps may then write theirs.
+    IgnoreErrors([] {
+        CStatusPanels* panels = gVeltra().StatusBar().StatusBar();
+        if (panels && panels->Panel(1).Text().trimmed() == kPleaseWait)
+            Utilities::StatusMessage(QString());
+    });
     try {
         EndOfRun();
     } catch (...) {

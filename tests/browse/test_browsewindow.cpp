@@ -11,6 +11,7 @@
 #include <QMdiSubWindow>
 #include <QTableView>
 #include <QThread>
+#include <algorithm>
 #include <cmath>
 
 using namespace BrowseTest;
@@ -186,6 +187,37 @@ TEST_F(BrowseWindow, SortingByAwkwardNamesOrdersRowsAndNamesTheKeys)
     // Refresh clears the keys.
     gDataBrowse()->Refresh();
     EXPECT_TRUE(w->RecordSource().sortKeys[0].IsFree());
+    EXPECT_EQ(AllRows(w)[0][4].toInt(), 1);
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(BrowseWindow, TheTestDialogsBrowseListsTheWorstRowsFirstUntilASort)
+{
+    OpenBackProp();
+    const auto differences = [](const std::vector<BlockCache::Row>& rows) {
+        std::vector<double> d;
+        for (const auto& r : rows)
+            d.push_back(r[3].toDouble());
+        return d;
+    };
+    // The view of Close: the testing rows in their order, which is not the worst first.
+    modMenu::BrowseTest();
+    ASSERT_NE(Current(), nullptr);
+    const std::vector<double> plain = differences(AllRows(Current()));
+    ASSERT_EQ(plain.size(), 40u);
+    EXPECT_FALSE(std::is_sorted(plain.rbegin(), plain.rend()));
+
+    modMenu::BrowseTestWorstFirst();
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    std::vector<double> worst = differences(AllRows(w));
+    ASSERT_EQ(worst.size(), 40u);
+    EXPECT_TRUE(std::is_sorted(worst.rbegin(), worst.rend()));
+    EXPECT_EQ(worst.front(), *std::max_element(plain.begin(), plain.end()));
+    EXPECT_EQ(MainPanel(), "Browsing results of tested data.");
+    // A sort replaces that order, as any other.
+    w->tgBrowse->SetCurrent(0, 4);
+    modMenu::SortASC();
     EXPECT_EQ(AllRows(w)[0][4].toInt(), 1);
     EXPECT_TRUE(prompts.Boxes().empty());
 }

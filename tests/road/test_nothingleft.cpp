@@ -24,6 +24,7 @@ TEST(NothingLeft, EveryViewProcedureIsInstalledByTheProgram)
         {"StopActiveRun", bool(v.StopActiveRun)},
         {"ShowGraph", bool(v.ShowGraph)},
         {"BrowseTest", bool(v.BrowseTest)},
+        {"BrowseTestWorstFirst", bool(v.BrowseTestWorstFirst)},
         {"BrowseOutlyers", bool(v.BrowseOutlyers)},
         {"MENU_SFShowErrors", bool(v.MENU_SFShowErrors)},
         {"MENU_SFShowCorrect", bool(v.MENU_SFShowCorrect)},

@@ -25,6 +25,7 @@ public:
         };
         v.ShowGraph = [this](bool on) { calls << QStringLiteral("ShowGraph(%1)").arg(on); };
         v.BrowseTest = rec("BrowseTest");
+        v.BrowseTestWorstFirst = rec("BrowseTestWorstFirst");
         v.BrowseOutlyers = [this](const QString& p, const QString& a) { calls << "BrowseOutlyers(" + p + "," + a + ")"; };
         v.MENU_SFShowErrors = rec("MENU_SFShowErrors");
         v.MENU_SFShowCorrect = rec("MENU_SFShowCorrect");

@@ -1,7 +1,8 @@
 // The two test dialogs and the test command: the figures and their formats, the training
 // column from the training rows, a failed test showing no figures, and the road through
-// "Reset Data Limits" (a new testing range tests again, an unchanged split keeps the figures, a
-// new training range ends the command) and "Close" (the results browser after the dialog).
+// "Reset Data Limits" (a new testing range tests again on the dialog on screen, an unchanged
+// split keeps the figures, a new training range ends the command), "Close" (the results browser
+// after the dialog) and "Browse Test Results" (the results worst first).
 #include "core/numformat.h"
 #include "core/widgets/commandbar.h"
 #include "shell/navigate.h"
@@ -19,17 +20,6 @@ ModalAnswerer::Answer click(QPushButton* frmTestNetwork::*button)
     return [button](QWidget* w) {
         auto* dialog = qobject_cast<frmTestNetwork*>(w);
         ASSERT_NE(dialog, nullptr);
-        (dialog->*button)->click();
-    };
-}
-
-// Records the figures of the dialog on screen, then presses a button.
-ModalAnswerer::Answer readThenClick(std::array<QString, 8>& figures, QPushButton* frmTestNetwork::*button)
-{
-    return [&figures, button](QWidget* w) {
-        auto* dialog = qobject_cast<frmTestNetwork*>(w);
-        ASSERT_NE(dialog, nullptr);
-        figures = dialog->Figures();
         (dialog->*button)->click();
     };
 }
@@ -89,7 +79,7 @@ TEST_F(TestDialogsTest, TrainingColumnIsTheTrainingRowsAndAFailedTestShowsNoFigu
     EXPECT_EQ(bp->CurrentError(), -1.0f);
 }
 
-TEST_F(TestDialogsTest, ResetDataLimitsTestsAgainOnlyForANewTestingRange)
+TEST_F(TestDialogsTest, ResetDataLimitsTestsAgainOnTheDialogItselfOnlyForANewTestingRange)
 {
     auto bp = ChartTest::TestedBackProp(folder);
     std::array<QString, 8> first, unchanged, retested;
@@ -99,23 +89,62 @@ TEST_F(TestDialogsTest, ResetDataLimitsTestsAgainOnlyForANewTestingRange)
         if (++split == 2)
             bp->SetTestHigh(350);
     };
+    // What the user sees of the dialog when a test begins.
+    QPointer<frmTestNetwork> shown;
+    struct Seen {
+        bool visible, enabled;
+        uint32_t colour;
+        QString figure;
+    };
+    std::vector<Seen> seen;
+    bp->SetProgressHandler([&](int16_t percent) {
+        if (percent == 0 && shown)
+            seen.push_back({shown->isVisible(), shown->isEnabled(), shown->TestingCaptionColour(),
+                            shown->lblTrainStat[4]->text()});
+    });
     {
         ModalAnswerer answers;
-        answers.Then(readThenClick(first, &frmTestNetwork::cmdSetLimits))
-            .Then(readThenClick(unchanged, &frmTestNetwork::cmdSetLimits))
-            .Then(readThenClick(retested, &frmTestNetwork::cmdExit));
+        answers.Then([&](QWidget* w) {
+            shown = qobject_cast<frmTestNetwork*>(w);
+            ASSERT_NE(shown, nullptr);
+            first = shown->Figures();
+            shown->cmdSetLimits->click();
+            unchanged = shown->Figures();
+            shown->cmdSetLimits->click();
+            retested = shown->Figures();
+            // The same dialog, still up, blue and usable again.
+            EXPECT_TRUE(shown->isVisible());
+            EXPECT_TRUE(shown->isEnabled());
+            EXPECT_EQ(shown->TestingCaptionColour(), 0xFF0000u);
+            shown->cmdExit->click();
+        });
         modMenu::Views().TestShow = [] { TestDialogs::TestShow(); };
         gNavigate().Navigate(navTrained);
         modMenu::TestShow();
-        EXPECT_EQ(answers.Answered(), 3);
+        EXPECT_EQ(answers.Answered(), 1);
     }
     EXPECT_EQ(views.Count("CloseBrowsers"), 1);
     EXPECT_EQ(split, 2);
     EXPECT_EQ(unchanged, first);
+    // The new test ran on the dialog on screen: disabled, "Testing" red, its figures emptied.
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_TRUE(seen[0].visible);
+    EXPECT_FALSE(seen[0].enabled);
+    EXPECT_EQ(seen[0].colour, 0xFFu);
+    EXPECT_EQ(seen[0].figure, "");
     EXPECT_NE(retested[4], first[4]);
     EXPECT_EQ(retested[0], first[0]);
     EXPECT_EQ(views.Count("BrowseTest"), 1); // Close opens the results browser, after the dialog
     EXPECT_TRUE(window.ToolEnabled("mnuScatter")); // the tested step
+
+    // "Browse Test Results" opens the results worst first, not the view of Close.
+    {
+        ModalAnswerer answers;
+        answers.Then(click(&frmTestNetwork::cmdBrowse));
+        modMenu::TestShow();
+    }
+    EXPECT_EQ(views.Count("BrowseTestWorstFirst"), 1);
+    EXPECT_EQ(views.Count("BrowseTest"), 1);
 
     // A new training range ends the command: no browser, no tested step.
     gNavigate().Navigate(navTrained);
@@ -126,6 +155,7 @@ TEST_F(TestDialogsTest, ResetDataLimitsTestsAgainOnlyForANewTestingRange)
         modMenu::TestShow();
     }
     EXPECT_EQ(views.Count("BrowseTest"), 1);
+    EXPECT_EQ(views.Count("BrowseTestWorstFirst"), 1);
     EXPECT_FALSE(window.ToolEnabled("mnuScatter"));
 }
 

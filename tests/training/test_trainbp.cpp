@@ -319,6 +319,62 @@ TEST_F(TrainBP, FinishAfterTheWorkingFileWasDeletedSaysSoAndLeavesTheWindowUsabl
     EXPECT_EQ(prompts.Boxes().size(), 2u);
 }
 
+TEST_F(TrainBP, AKillDuringTheTestOfFinishReopensTheProjectTrainedWithItsNetwork)
+{
+    // The project as the program opens it: through the opener, into the training view.
+    NetworkProjectOpener opener;
+    OpenBackProp();
+    const QString path = folder + "/bp.kvp";
+    gProcess().Save(path);
+    gBackProp().reset();
+    ASSERT_TRUE(opener.OpenProject(path));
+    auto* w = qobject_cast<frmTrainBP*>(TrainingViews::Window());
+    ASSERT_TRUE(w);
+    w->SetManualSteps(true);
+    w->udVerify()->SetValue(1);
+    modMenu::TrainBar("mnuTrainBPTrain");
+    for (int i = 0; i < 6; ++i)
+        w->RunPendingStep();
+    modMenu::TrainBar("mnuTrainBPStop");
+    RunToEnd(w);
+    const int32_t cycles = gBackProp()->CyclesCompleted();
+    ASSERT_GT(cycles, 0);
+
+    // A kill during the test leaves the project file as it is when the test begins.
+    const QString killed = folder + "/killed.kvp";
+    gBackProp()->SetProgressHandler([&](int16_t percent) {
+        if (percent == 0 && !QFile::exists(killed))
+            QFile::copy(path, killed);
+    });
+    modMenu::TrainBar("mnuTrainBPExit");
+    Flush();
+    ASSERT_TRUE(QFile::exists(killed));
+    EXPECT_TRUE(gProcess().IsTested());
+    EXPECT_EQ(views, QStringList{"ShowScatter"});
+
+    // Started again on that file: the training view of the trained network, not a split project.
+    opener.CloseProject();
+    modMenu::RemoveChildForms();
+    Flush();
+    ASSERT_TRUE(opener.OpenProject(killed));
+    EXPECT_TRUE(gProcess().IsTrained());
+    EXPECT_FALSE(gProcess().IsTested());
+    EXPECT_EQ(NetTest::ConfigValue(killed, "Navigate").toText(), QString::number(navTrained));
+    auto* again = qobject_cast<frmTrainBP*>(TrainingViews::Window());
+    ASSERT_TRUE(again);
+    EXPECT_EQ(gBackProp()->CyclesCompleted(), cycles);
+    EXPECT_TRUE(gBackProp()->NetReady());
+    EXPECT_EQ(CounterValue(again), cycles);
+    EXPECT_NE(again->CurrentErrorText(), "");
+    // And its Finish tests it.
+    again->SetManualSteps(true);
+    views.clear();
+    modMenu::TrainBar("mnuTrainBPExit");
+    Flush();
+    EXPECT_TRUE(gProcess().IsTested());
+    EXPECT_EQ(views, QStringList{"ShowScatter"});
+}
+
 TEST_F(TrainBP, TheCloseBoxWaitsForTheRunAndAReopenedWindowShowsTheSavedNetwork)
 {
     frmTrainBP* w = Open();

@@ -7,6 +7,8 @@
 
 #include <QCheckBox>
 #include <QKeyEvent>
+#include <QMessageBox>
+#include <QTest>
 
 namespace {
 
@@ -62,7 +64,7 @@ TEST_F(TrainSF, SingleCyclesThenAContinuousRunThatEscapeStopsAndOneThatEndsAtZer
     EXPECT_TRUE(Tool("mnuTrainBPStop"));
     EXPECT_EQ(Message(w), "Predicting C...");
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(main, &escape);
+    QApplication::sendEvent(w, &escape);
     EXPECT_TRUE(w->StopRequested());
     RunToEnd(w);
     EXPECT_EQ(net->CyclesCompleted(), 0); // stopped before its first cycle
@@ -88,6 +90,48 @@ TEST_F(TrainSF, SingleCyclesThenAContinuousRunThatEscapeStopsAndOneThatEndsAtZer
     EXPECT_DOUBLE_EQ(again->Graph()->HighScale(), 1); // Int(0) + 1
     EXPECT_FALSE(Tool("mnuTrainBPTrain"));
     EXPECT_EQ(Message(again), kCompleted);
+}
+
+TEST_F(TrainSF, EscapeDuringARunReachesABoxAndAStoppedRunLeavesNoWaitText)
+{
+    frmTrainSF* w = Open();
+    ASSERT_TRUE(w);
+    main->activateWindow();
+    // The user ticks "Continuous", then presses Train.
+    w->chkContinuous()->setChecked(true);
+    w->chkContinuous()->setFocus();
+    modMenu::TrainBar("mnuTrainBPTrain");
+    w->RunPendingStep();
+    ASSERT_TRUE(w->RunActive());
+
+    // A box shown during the run closes on Escape, and the run goes on.
+    {
+        QMessageBox box(QMessageBox::Critical, "Training Error", "Unknown Korkan DLL Error", QMessageBox::Ok, main);
+        box.open();
+        QTest::keyClick(&box, Qt::Key_Escape);
+        EXPECT_FALSE(box.isVisible());
+        EXPECT_FALSE(w->StopRequested());
+    }
+    // Escape meant for the training window stops the run, though the frame that had the
+    // keyboard went grey with the run.
+    main->activateWindow();
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_TRUE(focus && (focus == w || w->isAncestorOf(focus))) << (focus ? focus->metaObject()->className() : "none");
+    QTest::keyClick(focus, Qt::Key_Escape);
+    EXPECT_TRUE(w->StopRequested());
+    EXPECT_EQ(StatusText(), "Please wait...");
+    RunToEnd(w);
+    EXPECT_EQ(StatusText(), "");
+    EXPECT_EQ(Message(w), "Press GO to train another cycle.");
+
+    // The Stop tool: the wait text goes with the run as well.
+    modMenu::TrainBar("mnuTrainBPTrain");
+    w->RunPendingStep();
+    ASSERT_TRUE(w->RunActive());
+    modMenu::TrainBar("mnuTrainBPStop");
+    EXPECT_EQ(StatusText(), "Please wait...");
+    RunToEnd(w);
+    EXPECT_EQ(StatusText(), "");
 }
 
 TEST_F(TrainSF, FailureOnTheFirstCycleAndTheVigilanceSpinner)
