@@ -253,6 +253,13 @@ void CBand::SetCaption(const QString& caption)
         m_menu->setTitle(caption);
     if (m_toolBar)
         m_toolBar->setWindowTitle(caption);
+    // The entries that open this band show its caption; Qt writes the title into the action
+    // that opens the menu, and that entry's own caption must say the same or the next refresh
+    // of its state would put the old one back.
+    for (const auto& band : m_bar->m_bands)
+        for (const auto& tool : band->m_tools)
+            if (tool->SubBand() == m_name && tool->Caption() != caption)
+                tool->SetCaption(caption);
 }
 
 CBandTool& CBand::ToolAt(int index) const

@@ -142,6 +142,26 @@ TEST_F(Dispatch, TrainingBarClicksGoToTheTrainingDispatcherOnly)
     EXPECT_EQ(views.calls, QStringList{"TrainBar(mnuTrainBPReset)"});
 }
 
+// What the menus show: the Run menu's entry to the tests carries the caption its band was
+// given through every later change of the tools' states, and captions keep their "...".
+TEST_F(Dispatch, MenuEntriesKeepTheirCaptionsThroughToolStateChanges)
+{
+    CCommandBar* bar = main->MainToolBar();
+    CBand& network = bar->Band(QStringLiteral("mnuNetwork"));
+    QAction* testing = network.ToolAt(network.IndexOf(QStringLiteral("mnuTest"))).Action();
+    gProjectType = ntBackProp;
+    emit bar->BandOpened(QStringLiteral("mnuNetwork"));
+    EXPECT_EQ(testing->text(), QStringLiteral("BackProp Testing..."));
+    gNavigate().Navigate(navNoProject);
+    bar->SetEnabled(QStringLiteral("mnuTest"), false);
+    bar->SetEnabled(QStringLiteral("mnuTest"), true);
+    EXPECT_EQ(testing->text(), QStringLiteral("BackProp Testing..."));
+    EXPECT_EQ(network.ToolAt(network.IndexOf(QStringLiteral("mnuTest"))).Caption(), QStringLiteral("BackProp Testing..."));
+    EXPECT_EQ(network.ToolAt(network.IndexOf(QStringLiteral("mnuSplit"))).Action()->text(),
+              QStringLiteral("Split The Data..."));
+    gProjectType = ntNone;
+}
+
 TEST_F(Dispatch, BandsOpenWithTheCaptionsOfTheProjectsKindAndTheBrowseMenu)
 {
     CCommandBar* bar = main->MainToolBar();
