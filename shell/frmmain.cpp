@@ -269,6 +269,10 @@ void frmMain::MainToolBar_BandOpen(const QString& band)
             modMenu::BrowseMenuOpen();
             return;
         }
+        if (band == QLatin1String("mnuView")) {
+            MainBands::ShowViewEntriesOfKind(*m_toolBar, gProjectType);
+            return;
+        }
         if (band != QLatin1String("mnuNetwork"))
             return;
         CBand& network = m_toolBar->Band(band);

@@ -1,6 +1,7 @@
 #include "shell/mainbands.h"
 
 #include "core/widgets/commandbar.h"
+#include "shell/modmenu.h"
 
 #include <initializer_list>
 
@@ -164,4 +165,13 @@ void MainBands::Build(CCommandBar& bar)
     band(bar, "mnuPr", "Properties", BandKind::Popup, {{"mnuAutoload"}, {"mnuShowIMode"}, {"mnuNumRec"}});
     band(bar, "mnuUtilPopup", "Util", BandKind::Popup,
          {{"mnuImport", "Import"}, {"mnuExport", "Export Marked"}});
+}
+
+void MainBands::ShowViewEntriesOfKind(CCommandBar& bar, int projectType)
+{
+    const bool backProp = projectType == ntBackProp;
+    bar.SetVisible(QStringLiteral("mnuBPShowAll"), backProp);
+    bar.SetVisible(QStringLiteral("mnuBPBrowseTest"), backProp);
+    bar.SetVisible(QStringLiteral("mnuSFShowAll"), !backProp);
+    bar.SetVisible(QStringLiteral("mnuSFBrowseTest"), !backProp);
 }

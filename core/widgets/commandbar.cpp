@@ -178,7 +178,7 @@ void CBandTool::refresh()
     m_action->setChecked(st.checked);
     m_action->setEnabled(st.enabled && !bar.Busy());
     m_action->setVisible(st.visible);
-    m_separator->setVisible(m_separatorBefore && st.visible);
+    m_band->applySeparators();
     if (QComboBox* combo = comboOf(m_action)) {
         const QSignalBlocker block(combo);
         QStringList current;
@@ -325,6 +325,20 @@ void CBand::RemoveTool(int index)
         combo->disconnect();
     tool->m_action->deleteLater();
     tool->m_separator->deleteLater();
+}
+
+void CBand::applySeparators()
+{
+    // A group's line stands before its first shown tool, also when the tool that carries the
+    // line is hidden.
+    bool pending = false;
+    for (const auto& tool : m_tools) {
+        pending = pending || tool->m_separatorBefore;
+        const bool shown = m_bar->state(tool->m_name).visible;
+        tool->m_separator->setVisible(shown && pending);
+        if (shown)
+            pending = false;
+    }
 }
 
 void CBand::SetVisible(bool on)

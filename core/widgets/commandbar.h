@@ -138,6 +138,7 @@ private:
     CBand(CCommandBar& bar, const QString& name, const QString& caption, BandKind kind, QWidget* host);
     void placeAction(int index);
     void applyVisibility();
+    void applySeparators();
 
     CCommandBar* m_bar;
     QString m_name;

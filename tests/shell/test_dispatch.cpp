@@ -162,6 +162,36 @@ TEST_F(Dispatch, MenuEntriesKeepTheirCaptionsThroughToolStateChanges)
     gProjectType = ntNone;
 }
 
+// The View menu opened for each kind of project lists each entry once, in its groups.
+TEST_F(Dispatch, TheViewMenuListsTheEntriesOfTheProjectsKindOnce)
+{
+    CCommandBar* bar = main->MainToolBar();
+    QMenu* view = bar->Band(QStringLiteral("mnuView")).Menu();
+    auto shown = [&] {
+        QStringList entries;
+        for (QAction* a : view->actions())
+            if (a->isVisible())
+                entries << (a->isSeparator() ? QStringLiteral("|") : a->text());
+        return entries;
+    };
+    gProjectType = ntBackProp;
+    emit bar->BandOpened(QStringLiteral("mnuView"));
+    EXPECT_EQ(shown(), (QStringList{"Browse All Data", "Browse Test Data", "Scatter Graph", "Time Series Graph", "|",
+                                    "Browse Incorrect Predictions", "Browse Correct Predictions", "Confusion Matrix"}));
+    for (int kind : {int(ntSFam), int(ntNone)}) {
+        gProjectType = NetworkType(kind);
+        emit bar->BandOpened(QStringLiteral("mnuView"));
+        EXPECT_EQ(shown(), (QStringList{"Scatter Graph", "Time Series Graph", "|", "Browse All Data", "Browse Test Data",
+                                        "Browse Incorrect Predictions", "Browse Correct Predictions",
+                                        "Confusion Matrix"}))
+            << kind;
+    }
+    // The hidden pair still answers its commands' state changes.
+    bar->SetEnabled(QStringLiteral("mnuBPShowAll"), true);
+    EXPECT_TRUE(bar->Enabled(QStringLiteral("mnuBPShowAll")));
+    gProjectType = ntNone;
+}
+
 TEST_F(Dispatch, BandsOpenWithTheCaptionsOfTheProjectsKindAndTheBrowseMenu)
 {
     CCommandBar* bar = main->MainToolBar();
