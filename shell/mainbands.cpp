@@ -2,6 +2,7 @@
 
 #include "core/widgets/commandbar.h"
 #include "shell/modmenu.h"
+#include "shell/toolicons.h"
 
 #include <initializer_list>
 
@@ -157,6 +158,8 @@ void MainBands::Build(CCommandBar& bar)
                          {"mnuTrainBPZoom", "Graph Zoom", "Toggle Graph Zoom"}});
     // Shown in place of the standard bar only while a training window is up.
     train.SetVisible(false);
+    // The standard bar's buttons show pictures; the training bar's show their captions.
+    ToolIcons::Apply(bar);
     band(bar, "mnuBrowse", "Browse", BandKind::Popup,
          {{"mnuSortAsc"}, {"mnuSortDesc"}, {"mnuFind", "&Find", "", true}});
     band(bar, "mnuSortDirection", "Direction", BandKind::Popup, {{"mnuSortAsc"}, {"mnuSortDesc"}});

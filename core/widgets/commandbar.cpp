@@ -30,6 +30,7 @@ struct CCommandBar::ToolState {
     QStringList comboItems;
     int comboIndex = -1;
     int comboWidth = 0;
+    QIcon icon;
     std::vector<CBandTool*> copies;
     // Carries the shortcut on the window, so that one key reaches one tool however many bands
     // show it (several actions with one shortcut would cancel each other out).
@@ -172,6 +173,9 @@ void CBandTool::refresh()
     if (m_band->Kind() == BandKind::Popup && !st.shortcut.isEmpty())
         text += QLatin1Char('\t') + st.shortcut.toString(QKeySequence::NativeText);
     m_action->setText(text);
+    // Tool bars show the picture, menus the caption.
+    if (m_band->Kind() == BandKind::ToolBar)
+        m_action->setIcon(st.icon);
     m_action->setToolTip(m_description.isEmpty() ? QString(m_caption).remove(QLatin1Char('&'))
                                                  : m_description);
     m_action->setCheckable(st.checkable || st.checked);
@@ -525,6 +529,17 @@ void CCommandBar::SetCaption(const QString& name, const QString& caption)
     st.caption = caption;
     for (CBandTool* copy : st.copies)
         copy->SetCaption(caption);
+}
+
+QIcon CCommandBar::Icon(const QString& name) const
+{
+    return state(name).icon;
+}
+
+void CCommandBar::SetIcon(const QString& name, const QIcon& icon)
+{
+    state(name).icon = icon;
+    applyState(name);
 }
 
 QKeySequence CCommandBar::Shortcut(const QString& name) const

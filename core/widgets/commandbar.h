@@ -4,6 +4,7 @@
 // band, while caption, description, identifier and tag belong to each placed copy.
 #pragma once
 
+#include <QIcon>
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QMenu>
@@ -187,6 +188,10 @@ public:
     void SetChecked(const QString& name, bool on);
     // Sets the caption of every copy of the tool.
     void SetCaption(const QString& name, const QString& caption);
+    // The tool's picture, shown by its copies on tool bars (a tool bar button with a picture
+    // shows only the picture, its caption or tip as the tool tip); menus show the caption.
+    QIcon Icon(const QString& name) const;
+    void SetIcon(const QString& name, const QIcon& icon);
     QKeySequence Shortcut(const QString& name) const;
     void SetShortcut(const QString& name, const QKeySequence& shortcut);
 

@@ -13,6 +13,8 @@
 #include <QScreen>
 #include <QSettings>
 #include <QTest>
+#include <QToolBar>
+#include <QToolButton>
 
 namespace {
 QRect available()
@@ -232,4 +234,33 @@ TEST_F(MainWindow, FileMenuShowsTheFileCommands)
         captions << file.ToolAt(i).Caption();
     EXPECT_TRUE(captions.contains(QStringLiteral("&Open Project...")));
     EXPECT_EQ(captions.back(), QStringLiteral("E&xit"));
+}
+
+// At the designed size the whole standard bar shows: picture buttons, nothing behind the
+// bar's overflow button, every caption (with its "...") or tip as the button's tool tip.
+TEST_F(MainWindow, TheStandardBarFitsAtTheDesignedWidth)
+{
+    main->setGeometry(frmMain::kDesignedGeometry);
+    main->show();
+    QCoreApplication::processEvents();
+    CBand& standard = main->MainToolBar()->Band(QStringLiteral("Standard"));
+    QToolBar* bar = standard.ToolBarWidget();
+    ASSERT_NE(bar, nullptr);
+    for (QToolButton* b : bar->findChildren<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+        EXPECT_FALSE(b->isVisible());
+    for (int i = 0; i < standard.ToolCount(); ++i) {
+        const CBandTool& tool = standard.ToolAt(i);
+        QWidget* button = bar->widgetForAction(tool.Action());
+        ASSERT_NE(button, nullptr) << tool.Name().toStdString();
+        EXPECT_TRUE(button->isVisible()) << tool.Name().toStdString();
+        EXPECT_TRUE(bar->rect().contains(button->geometry())) << tool.Name().toStdString();
+        EXPECT_FALSE(tool.Action()->icon().isNull()) << tool.Name().toStdString();
+    }
+    auto tip = [&](const char* name) {
+        return standard.ToolAt(standard.IndexOf(QString::fromLatin1(name))).Action()->toolTip();
+    };
+    EXPECT_EQ(tip("mnuSplit"), QStringLiteral("Split the data..."));
+    EXPECT_EQ(tip("mnuConfigure"), QStringLiteral("Configure This Project..."));
+    EXPECT_EQ(tip("mnuTrainBP"), QStringLiteral("Go To Training"));
+    EXPECT_EQ(tip("open"), QStringLiteral("Open Project"));
 }
