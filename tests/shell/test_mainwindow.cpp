@@ -264,3 +264,43 @@ TEST_F(MainWindow, TheStandardBarFitsAtTheDesignedWidth)
     EXPECT_EQ(tip("mnuTrainBP"), QStringLiteral("Go To Training"));
     EXPECT_EQ(tip("open"), QStringLiteral("Open Project"));
 }
+
+// A window closed maximised comes back maximised, through the four place settings alone; a
+// normal window comes back at its place.
+TEST_F(MainWindow, AMaximisedWindowComesBackMaximised)
+{
+    // A new window over the settings the last one saved.
+    auto reopen = [&] {
+        const char* keys[] = {"MainLeft", "MainTop", "MainWidth", "MainHeight"};
+        QStringList place;
+        for (const char* key : keys)
+            place << stored("Window", key);
+        SetUp();
+        for (int i = 0; i < 4; ++i)
+            Utilities::SaveSetting(QStringLiteral("Window"), QString::fromLatin1(keys[i]), place[i]);
+        main->Load();
+        main->show();
+        QCoreApplication::processEvents();
+    };
+    main->Load();
+    main->show();
+    main->showMaximized();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(main->isMaximized());
+    main->close();
+    FlushDeletes();
+    EXPECT_EQ(stored("Window", "MainWidth"), QString::number(available().width()));
+
+    reopen();
+    EXPECT_TRUE(main->isMaximized());
+    EXPECT_EQ(main->normalGeometry(), frmMain::ClampToScreen(frmMain::kDesignedGeometry, available()));
+    main->showNormal();
+    main->setGeometry(30, 40, 320, 240);
+    QCoreApplication::processEvents();
+    main->close();
+    FlushDeletes();
+
+    reopen();
+    EXPECT_FALSE(main->isMaximized());
+    EXPECT_EQ(main->geometry(), QRect(30, 40, 320, 240));
+}
