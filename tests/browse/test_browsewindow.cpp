@@ -158,6 +158,14 @@ TEST_F(BrowseWindow, TheKeyColumnIsTheFirstShownAsTheBrowserOpensAndAfterASort)
     QCoreApplication::processEvents();
     EXPECT_EQ(MainPanel(), "Sorted by:  [Predicted]");
     EXPECT_EQ(w->tgBrowse->DataPane()->columnAt(0), 4);
+    // A row found is brought to the middle of the pane; sideways the pane moves only as far
+    // as the found cell needs, not past the key column.
+    auto* browser = dynamic_cast<CBrowseBase*>(gDataBrowse().get());
+    ASSERT_NE(browser, nullptr);
+    browser->ShowRow(w->Model()->rowCount() - 1, 6);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w->tgBrowse->DataPane()->columnAt(0), 4);
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), w->Model()->rowCount() - 1);
 }
 
 TEST_F(BrowseWindow, SortingByAwkwardNamesOrdersRowsAndNamesTheKeys)
