@@ -129,6 +129,7 @@ TEST_F(ChartWindows, SeriesZoomWaitsForTheLastChangeAndKeepsTheScrollInRange)
 {
     auto bp = ChartTest::TestedBackProp(folder, 5);
     modMenu::ShowSeries();
+    QTest::qWait(50); // the maximised window settles at its size
     frmSeries* form = findWindow<frmSeries>();
     ASSERT_NE(form, nullptr);
     EXPECT_EQ(form->PointCount(), 100);
