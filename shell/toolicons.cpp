@@ -9,7 +9,9 @@
 #include <cmath>
 
 #include <functional>
+#include <initializer_list>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -32,6 +34,15 @@ QPen pen(const QColor& c, double width = 1.4)
     p.setCapStyle(Qt::RoundCap);
     p.setJoinStyle(Qt::RoundJoin);
     return p;
+}
+
+QPainterPath polygon(std::initializer_list<QPointF> corners)
+{
+    QPainterPath path;
+    for (const QPointF& c : corners)
+        path.elementCount() == 0 ? path.moveTo(c) : path.lineTo(c);
+    path.closeSubpath();
+    return path;
 }
 
 void sheet(QPainter& p, const QRectF& r)
@@ -115,16 +126,9 @@ const std::map<QString, Draw>& drawings()
     static const std::map<QString, Draw> all = {
         {QStringLiteral("new"),
          [](QPainter& p) {
-             QPainterPath page;
-             page.moveTo(5, 2.5);
-             page.lineTo(14, 2.5);
-             page.lineTo(19, 7.5);
-             page.lineTo(19, 21.5);
-             page.lineTo(5, 21.5);
-             page.closeSubpath();
              p.setPen(pen(kInk, 1.2));
              p.setBrush(kPaper);
-             p.drawPath(page);
+             p.drawPath(polygon({{5, 2.5}, {14, 2.5}, {19, 7.5}, {19, 21.5}, {5, 21.5}}));
              p.drawLine(QPointF(14, 2.5), QPointF(14, 7.5));
              p.drawLine(QPointF(14, 7.5), QPointF(19, 7.5));
              p.setPen(pen(kOrange, 2.2));
@@ -135,23 +139,9 @@ const std::map<QString, Draw>& drawings()
          [](QPainter& p) {
              p.setPen(pen(kInk, 1.1));
              p.setBrush(kYellow.darker(115));
-             QPainterPath back;
-             back.moveTo(2.5, 5);
-             back.lineTo(8.5, 5);
-             back.lineTo(10.5, 7);
-             back.lineTo(19.5, 7);
-             back.lineTo(19.5, 19.5);
-             back.lineTo(2.5, 19.5);
-             back.closeSubpath();
-             p.drawPath(back);
+             p.drawPath(polygon({{2.5, 5}, {8.5, 5}, {10.5, 7}, {19.5, 7}, {19.5, 19.5}, {2.5, 19.5}}));
              p.setBrush(kYellow);
-             QPainterPath front;
-             front.moveTo(2.5, 19.5);
-             front.lineTo(6, 10.5);
-             front.lineTo(22.5, 10.5);
-             front.lineTo(19.5, 19.5);
-             front.closeSubpath();
-             p.drawPath(front);
+             p.drawPath(polygon({{2.5, 19.5}, {6, 10.5}, {22.5, 10.5}, {19.5, 19.5}}));
          }},
         {QStringLiteral("mnuPrint"),
          [](QPainter& p) {
@@ -260,18 +250,15 @@ const std::map<QString, Draw>& drawings()
          [](QPainter& p) {
              axes(p);
              p.setBrush(Qt::NoBrush);
-             QPainterPath actual;
-             actual.moveTo(4, 15);
-             actual.cubicTo(8, 5, 11, 19, 15, 10);
-             actual.cubicTo(17, 6, 19, 8, 21, 6);
-             p.setPen(pen(kBlue, 1.6));
-             p.drawPath(actual);
-             QPainterPath predicted;
-             predicted.moveTo(4, 17);
-             predicted.cubicTo(8, 9, 11, 17, 15, 12);
-             predicted.cubicTo(17, 9, 19, 10, 21, 9);
-             p.setPen(pen(kRed, 1.6));
-             p.drawPath(predicted);
+             // Two wavy lines: the actual values and, close to them, the predictions.
+             for (const auto& [colour, lift] : {std::pair{kBlue, 0.0}, std::pair{kRed, 2.5}}) {
+                 QPainterPath line;
+                 line.moveTo(4, 15 + lift);
+                 line.cubicTo(8, 5 + 1.6 * lift, 11, 19 - lift, 15, 10 + lift);
+                 line.cubicTo(17, 6 + lift, 19, 8 + lift, 21, 6 + lift);
+                 p.setPen(pen(colour, 1.6));
+                 p.drawPath(line);
+             }
          }},
         {QStringLiteral("mnuSFShowErrors"),
          [](QPainter& p) {
