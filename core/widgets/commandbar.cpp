@@ -329,6 +329,7 @@ void CBand::RemoveTool(int index)
         combo->disconnect();
     tool->m_action->deleteLater();
     tool->m_separator->deleteLater();
+    applySeparators();
 }
 
 void CBand::applySeparators()
@@ -529,11 +530,6 @@ void CCommandBar::SetCaption(const QString& name, const QString& caption)
     st.caption = caption;
     for (CBandTool* copy : st.copies)
         copy->SetCaption(caption);
-}
-
-QIcon CCommandBar::Icon(const QString& name) const
-{
-    return state(name).icon;
 }
 
 void CCommandBar::SetIcon(const QString& name, const QIcon& icon)

@@ -190,7 +190,6 @@ public:
     void SetCaption(const QString& name, const QString& caption);
     // The tool's picture, shown by its copies on tool bars (a tool bar button with a picture
     // shows only the picture, its caption or tip as the tool tip); menus show the caption.
-    QIcon Icon(const QString& name) const;
     void SetIcon(const QString& name, const QIcon& icon);
     QKeySequence Shortcut(const QString& name) const;
     void SetShortcut(const QString& name, const QKeySequence& shortcut);
