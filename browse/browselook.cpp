@@ -113,6 +113,12 @@ Grid TestResults(const BrowseQuery& query, const CDataDef& ddo)
         col.underline = IsSortKey(query.sortKeys, bc);
         g.columns.push_back(col);
     }
+    g.leftColumn = g.firstUsedColumn;
+    for (int c = g.fixedColumns; c < g.firstUsedColumn; ++c)
+        if (!query.columns[c].IsTest() && query.columns[c].field == query.keyField) {
+            g.leftColumn = c;
+            break;
+        }
     return g;
 }
 

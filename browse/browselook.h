@@ -57,7 +57,10 @@ struct Column {
 struct Grid {
     QString numberFormat;
     int fixedColumns = 0;
-    int firstUsedColumn = 0;            // the data pane scrolls to it
+    int firstUsedColumn = 0;            // the first column of a field with a role
+    // The data pane's leftmost column as the grid is laid out (-1: it keeps its place): the
+    // first used column, but never past the key column, which names the row.
+    int leftColumn = 0;
     std::vector<Column> columns;
 };
 

@@ -324,7 +324,14 @@ void CBrowseBase::ShowRow(int64_t row, int column)
     QTableView* pane = column < mTG->FixedColumns() ? mTG->FixedPane() : mTG->DataPane();
     pane->selectionModel()->select(mTG->Model()->index(int(row), column),
                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    pane->scrollTo(mTG->Model()->index(int(row), column), QAbstractItemView::PositionAtCenter);
+    // Up and down the row comes to the middle; sideways the pane moves only as far as the
+    // cell needs, so that the columns on the left (the key) stay in view where they can.
+    const QModelIndex cell = mTG->Model()->index(int(row), column);
+    QScrollBar* across = pane->horizontalScrollBar();
+    const int before = across->value();
+    pane->scrollTo(cell, QAbstractItemView::PositionAtCenter);
+    across->setValue(before);
+    pane->scrollTo(cell, QAbstractItemView::EnsureVisible);
     if (column < mTG->FixedColumns())
         mTG->DataPane()->verticalScrollBar()->setValue(mTG->FixedPane()->verticalScrollBar()->value());
 }

@@ -123,7 +123,8 @@ BrowseLook::Grid CBrowseAll::AllDataLayout(const BrowseQuery& query, const CData
     if (p > 0)
         g.numberFormat = BrowseLook::PredictionFormat(ddo.FieldType(p), ddo.UserMin(p), ddo.UserMax(p));
     g.fixedColumns = 1;
-    g.firstUsedColumn = -1; // the data pane keeps its scroll position
+    g.firstUsedColumn = -1;
+    g.leftColumn = -1; // the data pane keeps its scroll position
     QStringList inputs;
     for (int16_t i = 1; i <= ddo.NumFields(); ++i)
         if (ddo.UserMatchType(i) == roleInput)

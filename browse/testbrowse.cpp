@@ -140,7 +140,7 @@ void CBrowseBase::FormatGrid()
     }
     mTG->SetCellTips(2);
     w->setProperty("HelpContextID", BrowseLook::HelpContext);
-    mTG->ScrollDataTo(mLook.firstUsedColumn);
+    mTG->ScrollDataTo(mLook.leftColumn);
 }
 
 void CBrowseBase::BuildSort(bool desc)

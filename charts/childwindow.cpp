@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
+
 void ChildWindow::Show(QWidget* view, bool maximised, std::function<void()> onActivate)
 {
     view->setAttribute(Qt::WA_DeleteOnClose);
@@ -25,12 +27,16 @@ void ChildWindow::Show(QWidget* view, bool maximised, std::function<void()> onAc
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowTitle(view->windowTitle());
     sub->setWindowIcon(view->windowIcon());
+    auto activated = std::make_shared<bool>(false);
     if (onActivate) {
         QPointer<QMdiSubWindow> guard(sub);
-        QObject::connect(main->MdiArea(), &QMdiArea::subWindowActivated, view, [guard, onActivate](QMdiSubWindow* w) {
-            if (w && w == guard)
-                onActivate();
-        });
+        QObject::connect(main->MdiArea(), &QMdiArea::subWindowActivated, view,
+                         [guard, onActivate, activated](QMdiSubWindow* w) {
+                             if (w && w == guard) {
+                                 *activated = true;
+                                 onActivate();
+                             }
+                         });
     }
     if (maximised) {
         sub->showMaximized();
@@ -40,6 +46,10 @@ void ChildWindow::Show(QWidget* view, bool maximised, std::function<void()> onAc
         sub->resize(sub->size() - view->size() + designed);
     }
     main->MdiArea()->setActiveSubWindow(sub);
+    // A disabled area (a long command under the hourglass) activates no child: the view is
+    // filled all the same, not at the user's first click.
+    if (onActivate && !*activated)
+        onActivate();
 }
 
 QString ChildWindow::MainStatusText()

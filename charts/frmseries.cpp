@@ -93,7 +93,7 @@ void frmSeries::Bind(const ChartHandover& data)
 
 void frmSeries::Display()
 {
-    ChildWindow::Show(this, false, [this] { Activate(); });
+    ChildWindow::Show(this, true, [this] { Activate(); });
     Redraw();
 }
 

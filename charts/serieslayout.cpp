@@ -122,6 +122,13 @@ SeriesLayout::Result SeriesLayout::Layout(const Input& in)
     list.Line(Role::Frame, graphLeft, bottom, right - 30, bottom, kBlue, 3);
     const int halfX = measure(QStringLiteral("X")).height() / 2;
     const double lo = in.lo, hi = in.hi;
+    // A middle label that would run into the one before it or into the end label is left out
+    // (long row numbers, a short or narrow plot): the ticks stay.
+    constexpr int gap = 60;
+    int pointFree = graphLeft + (xl.width() + 1) / 2 + gap;
+    const int pointEnd = right - xh.width() / 2 - gap;
+    int valueFree = GraphTop + (yh.height() + 1) / 2 + gap / 2;
+    const int valueEnd = bottom - yl.height() / 2 - gap / 2;
     for (int i = 0; i <= 10; ++i) {
         const int yi = GraphTop + int(std::lround(height * i / 10.0));
         const int xi = graphLeft + int(std::lround(width * i / 10.0));
@@ -130,9 +137,18 @@ SeriesLayout::Result SeriesLayout::Layout(const Input& in)
         if (i == 0 || i == 10)
             continue;
         const QString v = NumFormat::Format(lo + (hi - lo) * (10 - i) / 10, in.format);
-        list.Text(Role::ValueLabel, graphLeft - measure(v).width() - 120, yi - halfX, v, kBlue);
+        const QSize vs = measure(v);
+        if (yi - halfX >= valueFree && yi - halfX + vs.height() <= valueEnd) {
+            list.Text(Role::ValueLabel, graphLeft - vs.width() - 120, yi - halfX, v, kBlue);
+            valueFree = yi - halfX + vs.height() + gap / 2;
+        }
         const QString row = QString::number(TickRow(in.rows, in.scrollValue, i, in.testLow));
-        list.Text(Role::PointLabel, xi - measure(row).width() / 2, xLabelTop, row, kBlue);
+        const int rowWidth = measure(row).width();
+        const int rowLeft = xi - rowWidth / 2;
+        if (rowLeft >= pointFree && rowLeft + rowWidth <= pointEnd) {
+            list.Text(Role::PointLabel, rowLeft, xLabelTop, row, kBlue);
+            pointFree = rowLeft + rowWidth + gap;
+        }
     }
     return r;
 }

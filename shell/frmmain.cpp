@@ -115,9 +115,14 @@ void frmMain::Load()
         QScreen* screen = QGuiApplication::screenAt(wanted.center());
         if (!screen)
             screen = QGuiApplication::primaryScreen();
-        if (screen)
-            wanted = ClampToScreen(wanted, screen->availableGeometry());
-        setGeometry(wanted);
+        const QRect available = screen ? screen->availableGeometry() : QRect();
+        if (RestoresMaximised(wanted, available)) {
+            // Stored maximised: the normal place is the designed one.
+            setGeometry(ClampToScreen(kDesignedGeometry, available));
+            setWindowState(windowState() | Qt::WindowMaximized);
+            return;
+        }
+        setGeometry(ClampToScreen(wanted, available));
     });
     IgnoreErrors([&] {
         QStringList entries;
@@ -269,6 +274,10 @@ void frmMain::MainToolBar_BandOpen(const QString& band)
             modMenu::BrowseMenuOpen();
             return;
         }
+        if (band == QLatin1String("mnuView")) {
+            MainBands::ShowViewEntriesOfKind(*m_toolBar, gProjectType);
+            return;
+        }
         if (band != QLatin1String("mnuNetwork"))
             return;
         CBand& network = m_toolBar->Band(band);
@@ -346,9 +355,23 @@ void frmMain::arrangeChildren(int code)
     }
 }
 
+QRect frmMain::StoredPlace(const QRect& normal, bool maximised, const QRect& available)
+{
+    return maximised && available.isValid() ? available : normal;
+}
+
+bool frmMain::RestoresMaximised(const QRect& stored, const QRect& available)
+{
+    return available.isValid() && stored.contains(available);
+}
+
 void frmMain::saveSettings()
 {
-    const QRect r = isMaximized() || isMinimized() || isFullScreen() ? normalGeometry() : geometry();
+    const QRect normal = isMaximized() || isMinimized() || isFullScreen() ? normalGeometry() : geometry();
+    QRect available;
+    if (QScreen* s = screen())
+        available = s->availableGeometry();
+    const QRect r = StoredPlace(normal, isMaximized(), available);
     IgnoreErrors([&] {
         Utilities::SaveSetting(kWindow, QStringLiteral("MainLeft"), QString::number(r.x()));
         Utilities::SaveSetting(kWindow, QStringLiteral("MainTop"), QString::number(r.y()));

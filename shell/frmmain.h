@@ -62,6 +62,12 @@ public:
     static std::optional<bool> SettingBool(const QString& text);
     // `wanted` moved and shrunk so that it lies on `available`.
     static QRect ClampToScreen(const QRect& wanted, const QRect& available);
+    // The place written to the four window settings: a maximised window is stored as the
+    // area it covers, the whole available area of its screen; otherwise its normal place.
+    static QRect StoredPlace(const QRect& normal, bool maximised, const QRect& available);
+    // A stored place that covers the whole available area brings the window back maximised
+    // (a normal window's place is clamped inside that area, and its frame takes a part of it).
+    static bool RestoresMaximised(const QRect& stored, const QRect& available);
 
 signals:
     // Raised at the end of each handled resize with the window state (Qt::WindowStates).

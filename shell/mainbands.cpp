@@ -1,6 +1,8 @@
 #include "shell/mainbands.h"
 
 #include "core/widgets/commandbar.h"
+#include "shell/modmenu.h"
+#include "shell/toolicons.h"
 
 #include <initializer_list>
 
@@ -156,6 +158,8 @@ void MainBands::Build(CCommandBar& bar)
                          {"mnuTrainBPZoom", "Graph Zoom", "Toggle Graph Zoom"}});
     // Shown in place of the standard bar only while a training window is up.
     train.SetVisible(false);
+    // The standard bar's buttons show pictures; the training bar's show their captions.
+    ToolIcons::Apply(bar);
     band(bar, "mnuBrowse", "Browse", BandKind::Popup,
          {{"mnuSortAsc"}, {"mnuSortDesc"}, {"mnuFind", "&Find", "", true}});
     band(bar, "mnuSortDirection", "Direction", BandKind::Popup, {{"mnuSortAsc"}, {"mnuSortDesc"}});
@@ -164,4 +168,13 @@ void MainBands::Build(CCommandBar& bar)
     band(bar, "mnuPr", "Properties", BandKind::Popup, {{"mnuAutoload"}, {"mnuShowIMode"}, {"mnuNumRec"}});
     band(bar, "mnuUtilPopup", "Util", BandKind::Popup,
          {{"mnuImport", "Import"}, {"mnuExport", "Export Marked"}});
+}
+
+void MainBands::ShowViewEntriesOfKind(CCommandBar& bar, int projectType)
+{
+    const bool backProp = projectType == ntBackProp;
+    bar.SetVisible(QStringLiteral("mnuBPShowAll"), backProp);
+    bar.SetVisible(QStringLiteral("mnuBPBrowseTest"), backProp);
+    bar.SetVisible(QStringLiteral("mnuSFShowAll"), !backProp);
+    bar.SetVisible(QStringLiteral("mnuSFBrowseTest"), !backProp);
 }

@@ -6,4 +6,7 @@ class CCommandBar;
 
 namespace MainBands {
 void Build(CCommandBar& bar);
+// The View menu carries "Browse All Data" and "Browse Test Data" once for each network kind:
+// only the pair of the open project's kind is shown (back-propagation, else SFAM).
+void ShowViewEntriesOfKind(CCommandBar& bar, int projectType);
 }

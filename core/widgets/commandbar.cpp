@@ -30,6 +30,7 @@ struct CCommandBar::ToolState {
     QStringList comboItems;
     int comboIndex = -1;
     int comboWidth = 0;
+    QIcon icon;
     std::vector<CBandTool*> copies;
     // Carries the shortcut on the window, so that one key reaches one tool however many bands
     // show it (several actions with one shortcut would cancel each other out).
@@ -172,13 +173,16 @@ void CBandTool::refresh()
     if (m_band->Kind() == BandKind::Popup && !st.shortcut.isEmpty())
         text += QLatin1Char('\t') + st.shortcut.toString(QKeySequence::NativeText);
     m_action->setText(text);
+    // Tool bars show the picture, menus the caption.
+    if (m_band->Kind() == BandKind::ToolBar)
+        m_action->setIcon(st.icon);
     m_action->setToolTip(m_description.isEmpty() ? QString(m_caption).remove(QLatin1Char('&'))
                                                  : m_description);
     m_action->setCheckable(st.checkable || st.checked);
     m_action->setChecked(st.checked);
     m_action->setEnabled(st.enabled && !bar.Busy());
     m_action->setVisible(st.visible);
-    m_separator->setVisible(m_separatorBefore && st.visible);
+    m_band->applySeparators();
     if (QComboBox* combo = comboOf(m_action)) {
         const QSignalBlocker block(combo);
         QStringList current;
@@ -253,6 +257,13 @@ void CBand::SetCaption(const QString& caption)
         m_menu->setTitle(caption);
     if (m_toolBar)
         m_toolBar->setWindowTitle(caption);
+    // The entries that open this band show its caption; Qt writes the title into the action
+    // that opens the menu, and that entry's own caption must say the same or the next refresh
+    // of its state would put the old one back.
+    for (const auto& band : m_bar->m_bands)
+        for (const auto& tool : band->m_tools)
+            if (tool->SubBand() == m_name && tool->Caption() != caption)
+                tool->SetCaption(caption);
 }
 
 CBandTool& CBand::ToolAt(int index) const
@@ -318,6 +329,21 @@ void CBand::RemoveTool(int index)
         combo->disconnect();
     tool->m_action->deleteLater();
     tool->m_separator->deleteLater();
+    applySeparators();
+}
+
+void CBand::applySeparators()
+{
+    // A group's line stands before its first shown tool, also when the tool that carries the
+    // line is hidden.
+    bool pending = false;
+    for (const auto& tool : m_tools) {
+        pending = pending || tool->m_separatorBefore;
+        const bool shown = m_bar->state(tool->m_name).visible;
+        tool->m_separator->setVisible(shown && pending);
+        if (shown)
+            pending = false;
+    }
 }
 
 void CBand::SetVisible(bool on)
@@ -504,6 +530,12 @@ void CCommandBar::SetCaption(const QString& name, const QString& caption)
     st.caption = caption;
     for (CBandTool* copy : st.copies)
         copy->SetCaption(caption);
+}
+
+void CCommandBar::SetIcon(const QString& name, const QIcon& icon)
+{
+    state(name).icon = icon;
+    applyState(name);
 }
 
 QKeySequence CCommandBar::Shortcut(const QString& name) const

@@ -4,6 +4,7 @@
 // band, while caption, description, identifier and tag belong to each placed copy.
 #pragma once
 
+#include <QIcon>
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QMenu>
@@ -138,6 +139,7 @@ private:
     CBand(CCommandBar& bar, const QString& name, const QString& caption, BandKind kind, QWidget* host);
     void placeAction(int index);
     void applyVisibility();
+    void applySeparators();
 
     CCommandBar* m_bar;
     QString m_name;
@@ -186,6 +188,9 @@ public:
     void SetChecked(const QString& name, bool on);
     // Sets the caption of every copy of the tool.
     void SetCaption(const QString& name, const QString& caption);
+    // The tool's picture, shown by its copies on tool bars (a tool bar button with a picture
+    // shows only the picture, its caption or tip as the tool tip); menus show the caption.
+    void SetIcon(const QString& name, const QIcon& icon);
     QKeySequence Shortcut(const QString& name) const;
     void SetShortcut(const QString& name, const QKeySequence& shortcut);
 

@@ -12,13 +12,18 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QFontDialog>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSpacerItem>
 
 namespace {
+
+// Room beside a window title for the frame's icon, its buttons and margins (pixels).
+constexpr int kTitleFrameAllowance = 140;
 
 QMessageBox::Icon qtIcon(MsgIcon icon)
 {
@@ -87,6 +92,16 @@ MsgResult QtPrompter::messageBox(const MessageRequest& request)
         QPushButton* b = box.addButton(specs[i].qt);
         if (int(i) + 1 == request.defaultButton)
             box.setDefaultButton(b);
+    }
+    // The box is at least wide enough for the window manager to show its whole title (the
+    // titles name procedures, "modMenu::TestForRawFile"): the title in a bold face, plus the
+    // frame's icon and buttons. A message box sizes itself; a spacer row widens it.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        QFont titleFont = box.font();
+        titleFont.setBold(true);
+        const int width = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + kTitleFrameAllowance;
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                      grid->columnCount());
     }
     box.exec();
     const auto clicked = box.standardButton(box.clickedButton());

@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScrollBar>
 #include <QTableView>
 #include <QThread>
 #include <algorithm>
@@ -137,6 +138,35 @@ TEST_F(BrowseWindow, TheResultsBrowserLaysOutPanesFormatsAndMarks)
     EXPECT_EQ(w->tgBrowse->CellTips(), 0);
     modMenu::BrowseMenuClose();
     EXPECT_EQ(w->tgBrowse->CellTips(), 2);
+}
+
+// The data pane starts at the first used field but never scrolls the key column (ID, which
+// names the row) out of sight: not as the browser opens, not after a sort.
+TEST_F(BrowseWindow, TheKeyColumnIsTheFirstShownAsTheBrowserOpensAndAfterASort)
+{
+    main->resize(520, 420);   // narrower than the data columns
+    OpenBackProp();
+    modMenu::BrowseTest();
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    QCoreApplication::processEvents();
+    QTableView* pane = w->tgBrowse->DataPane();
+    ASSERT_GT(pane->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(pane->columnAt(0), 4);
+    EXPECT_EQ(w->Model()->headerData(4, Qt::Horizontal, Qt::DisplayRole).toString(), "ID");
+    w->tgBrowse->SetCurrent(0, 2);
+    modMenu::SortDESC();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(MainPanel(), "Sorted by:  [Predicted]");
+    EXPECT_EQ(w->tgBrowse->DataPane()->columnAt(0), 4);
+    // A row found is brought to the middle of the pane; sideways the pane moves only as far
+    // as the found cell needs, not past the key column.
+    auto* browser = dynamic_cast<CBrowseBase*>(gDataBrowse().get());
+    ASSERT_NE(browser, nullptr);
+    browser->ShowRow(w->Model()->rowCount() - 1, 6);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w->tgBrowse->DataPane()->columnAt(0), 4);
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), w->Model()->rowCount() - 1);
 }
 
 TEST_F(BrowseWindow, SortingByAwkwardNamesOrdersRowsAndNamesTheKeys)

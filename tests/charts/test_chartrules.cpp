@@ -152,6 +152,36 @@ TEST(ChartRules, SeriesRowWindowAndZoomSteps)
     EXPECT_EQ(SeriesLayout::NextZoom(3, true), 3);
 }
 
+// Long row numbers in the designed window and a short plot: the axis labels never overlap;
+// the end labels always stand, and there is room for every label in a large window.
+TEST(ChartRules, SeriesAxisLabelsNeverOverlap)
+{
+    const FixedMeasure measure;
+    auto labels = [&](QSize client, DisplayItem::Role role) {
+        SeriesLayout::Input in;
+        in.client = client;
+        in.lo = 0;
+        in.hi = 100000;
+        in.format = "0";
+        in.fieldName = "Sales";
+        in.testLow = 1000001;
+        in.rows = SeriesLayout::Rows(9000000, 1, 0, 0, 0, 1000001, 9999999);
+        in.measure = &measure;
+        std::vector<QRect> boxes;
+        for (const DisplayItem* item : SeriesLayout::Layout(in).list.Of(role))
+            boxes.emplace_back(int(item->x1), int(item->y1), int(100 * item->text.size()), 200);
+        return boxes;
+    };
+    for (auto role : {DisplayItem::Role::PointLabel, DisplayItem::Role::ValueLabel}) {
+        const auto boxes = labels(QSize(9375, 4500), role);
+        EXPECT_GE(boxes.size(), 2u);
+        for (size_t a = 0; a < boxes.size(); ++a)
+            for (size_t b = a + 1; b < boxes.size(); ++b)
+                EXPECT_FALSE(boxes[a].intersects(boxes[b])) << int(role) << ": " << a << " and " << b;
+        EXPECT_EQ(labels(QSize(30000, 20000), role).size(), 11u) << int(role);
+    }
+}
+
 TEST(ChartRules, SeriesPenLiftsAtRowsWithoutPrediction)
 {
     // Rows 11..20 (TestLow 11); rows 14 and 15 have no prediction.

@@ -7,6 +7,7 @@
 #include "charts/frmseries.h"
 #include "core/numformat.h"
 #include "core/status.h"
+#include "core/widgets/hourglass.h"
 #include "tests/charts/chartfixture.h"
 #include "tests/support/fakeprompter.h"
 #include "tests/support/testenv.h"
@@ -100,10 +101,35 @@ TEST_F(ChartWindows, ScatterShowsTheTestAndDrillsDownAtThePoint)
     EXPECT_TRUE(prompts.Boxes().empty());
 }
 
+// A chart opened by a long command (a new testing range re-tests under the hourglass, which
+// keeps the child windows from being activated) shows its four figures at once.
+TEST_F(ChartWindows, ChartFiguresAreFilledWhenShownUnderTheHourglass)
+{
+    auto bp = ChartTest::TestedBackProp(folder);
+    {
+        CHourglass busy(true);
+        modMenu::ShowScatter();
+    }
+    frmScatter* scatter = findWindow<frmScatter>();
+    ASSERT_NE(scatter, nullptr);
+    EXPECT_EQ(scatter->Statistic(0)->text(), NumFormat::FormatSingle(bp->CurrentError(), "0.00") + "%");
+    for (int k = 1; k < 4; ++k)
+        EXPECT_FALSE(scatter->Statistic(k)->text().trimmed().isEmpty()) << k;
+    {
+        CHourglass busy(true);
+        modMenu::ShowSeries();
+    }
+    frmSeries* series = findWindow<frmSeries>();
+    ASSERT_NE(series, nullptr);
+    for (int k = 0; k < 4; ++k)
+        EXPECT_FALSE(series->Statistic(k)->text().trimmed().isEmpty()) << k;
+}
+
 TEST_F(ChartWindows, SeriesZoomWaitsForTheLastChangeAndKeepsTheScrollInRange)
 {
     auto bp = ChartTest::TestedBackProp(folder, 5);
     modMenu::ShowSeries();
+    QTest::qWait(50); // the maximised window settles at its size
     frmSeries* form = findWindow<frmSeries>();
     ASSERT_NE(form, nullptr);
     EXPECT_EQ(form->PointCount(), 100);

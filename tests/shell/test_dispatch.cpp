@@ -142,6 +142,56 @@ TEST_F(Dispatch, TrainingBarClicksGoToTheTrainingDispatcherOnly)
     EXPECT_EQ(views.calls, QStringList{"TrainBar(mnuTrainBPReset)"});
 }
 
+// What the menus show: the Run menu's entry to the tests carries the caption its band was
+// given through every later change of the tools' states, and captions keep their "...".
+TEST_F(Dispatch, MenuEntriesKeepTheirCaptionsThroughToolStateChanges)
+{
+    CCommandBar* bar = main->MainToolBar();
+    CBand& network = bar->Band(QStringLiteral("mnuNetwork"));
+    QAction* testing = network.ToolAt(network.IndexOf(QStringLiteral("mnuTest"))).Action();
+    gProjectType = ntBackProp;
+    emit bar->BandOpened(QStringLiteral("mnuNetwork"));
+    EXPECT_EQ(testing->text(), QStringLiteral("BackProp Testing..."));
+    gNavigate().Navigate(navNoProject);
+    bar->SetEnabled(QStringLiteral("mnuTest"), false);
+    bar->SetEnabled(QStringLiteral("mnuTest"), true);
+    EXPECT_EQ(testing->text(), QStringLiteral("BackProp Testing..."));
+    EXPECT_EQ(network.ToolAt(network.IndexOf(QStringLiteral("mnuTest"))).Caption(), QStringLiteral("BackProp Testing..."));
+    EXPECT_EQ(network.ToolAt(network.IndexOf(QStringLiteral("mnuSplit"))).Action()->text(),
+              QStringLiteral("Split The Data..."));
+    gProjectType = ntNone;
+}
+
+// The View menu opened for each kind of project lists each entry once, in its groups.
+TEST_F(Dispatch, TheViewMenuListsTheEntriesOfTheProjectsKindOnce)
+{
+    CCommandBar* bar = main->MainToolBar();
+    QMenu* view = bar->Band(QStringLiteral("mnuView")).Menu();
+    auto shown = [&] {
+        QStringList entries;
+        for (QAction* a : view->actions())
+            if (a->isVisible())
+                entries << (a->isSeparator() ? QStringLiteral("|") : a->text());
+        return entries;
+    };
+    gProjectType = ntBackProp;
+    emit bar->BandOpened(QStringLiteral("mnuView"));
+    EXPECT_EQ(shown(), (QStringList{"Browse All Data", "Browse Test Data", "Scatter Graph", "Time Series Graph", "|",
+                                    "Browse Incorrect Predictions", "Browse Correct Predictions", "Confusion Matrix"}));
+    for (int kind : {int(ntSFam), int(ntNone)}) {
+        gProjectType = NetworkType(kind);
+        emit bar->BandOpened(QStringLiteral("mnuView"));
+        EXPECT_EQ(shown(), (QStringList{"Scatter Graph", "Time Series Graph", "|", "Browse All Data", "Browse Test Data",
+                                        "Browse Incorrect Predictions", "Browse Correct Predictions",
+                                        "Confusion Matrix"}))
+            << kind;
+    }
+    // The hidden pair still answers its commands' state changes.
+    bar->SetEnabled(QStringLiteral("mnuBPShowAll"), true);
+    EXPECT_TRUE(bar->Enabled(QStringLiteral("mnuBPShowAll")));
+    gProjectType = ntNone;
+}
+
 TEST_F(Dispatch, BandsOpenWithTheCaptionsOfTheProjectsKindAndTheBrowseMenu)
 {
     CCommandBar* bar = main->MainToolBar();

@@ -13,6 +13,8 @@
 #include <QScreen>
 #include <QSettings>
 #include <QTest>
+#include <QToolBar>
+#include <QToolButton>
 
 namespace {
 QRect available()
@@ -232,4 +234,73 @@ TEST_F(MainWindow, FileMenuShowsTheFileCommands)
         captions << file.ToolAt(i).Caption();
     EXPECT_TRUE(captions.contains(QStringLiteral("&Open Project...")));
     EXPECT_EQ(captions.back(), QStringLiteral("E&xit"));
+}
+
+// At the designed size the whole standard bar shows: picture buttons, nothing behind the
+// bar's overflow button, every caption (with its "...") or tip as the button's tool tip.
+TEST_F(MainWindow, TheStandardBarFitsAtTheDesignedWidth)
+{
+    main->setGeometry(frmMain::kDesignedGeometry);
+    main->show();
+    QCoreApplication::processEvents();
+    CBand& standard = main->MainToolBar()->Band(QStringLiteral("Standard"));
+    QToolBar* bar = standard.ToolBarWidget();
+    ASSERT_NE(bar, nullptr);
+    for (QToolButton* b : bar->findChildren<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+        EXPECT_FALSE(b->isVisible());
+    for (int i = 0; i < standard.ToolCount(); ++i) {
+        const CBandTool& tool = standard.ToolAt(i);
+        QWidget* button = bar->widgetForAction(tool.Action());
+        ASSERT_NE(button, nullptr) << tool.Name().toStdString();
+        EXPECT_TRUE(button->isVisible()) << tool.Name().toStdString();
+        EXPECT_TRUE(bar->rect().contains(button->geometry())) << tool.Name().toStdString();
+        EXPECT_FALSE(tool.Action()->icon().isNull()) << tool.Name().toStdString();
+    }
+    auto tip = [&](const char* name) {
+        return standard.ToolAt(standard.IndexOf(QString::fromLatin1(name))).Action()->toolTip();
+    };
+    EXPECT_EQ(tip("mnuSplit"), QStringLiteral("Split the data..."));
+    EXPECT_EQ(tip("mnuConfigure"), QStringLiteral("Configure This Project..."));
+    EXPECT_EQ(tip("mnuTrainBP"), QStringLiteral("Go To Training"));
+    EXPECT_EQ(tip("open"), QStringLiteral("Open Project"));
+}
+
+// A window closed maximised comes back maximised, through the four place settings alone; a
+// normal window comes back at its place.
+TEST_F(MainWindow, AMaximisedWindowComesBackMaximised)
+{
+    // A new window over the settings the last one saved.
+    auto reopen = [&] {
+        const char* keys[] = {"MainLeft", "MainTop", "MainWidth", "MainHeight"};
+        QStringList place;
+        for (const char* key : keys)
+            place << stored("Window", key);
+        SetUp();
+        for (int i = 0; i < 4; ++i)
+            Utilities::SaveSetting(QStringLiteral("Window"), QString::fromLatin1(keys[i]), place[i]);
+        main->Load();
+        main->show();
+        QCoreApplication::processEvents();
+    };
+    main->Load();
+    main->show();
+    main->showMaximized();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(main->isMaximized());
+    main->close();
+    FlushDeletes();
+    EXPECT_EQ(stored("Window", "MainWidth"), QString::number(available().width()));
+
+    reopen();
+    EXPECT_TRUE(main->isMaximized());
+    EXPECT_EQ(main->normalGeometry(), frmMain::ClampToScreen(frmMain::kDesignedGeometry, available()));
+    main->showNormal();
+    main->setGeometry(30, 40, 320, 240);
+    QCoreApplication::processEvents();
+    main->close();
+    FlushDeletes();
+
+    reopen();
+    EXPECT_FALSE(main->isMaximized());
+    EXPECT_EQ(main->geometry(), QRect(30, 40, 320, 240));
 }
