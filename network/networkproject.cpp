@@ -62,6 +62,13 @@ QString linkConnect(const QString& source)
     return kdb::IsOdbcConnect(source) ? source : QStringLiteral(";DATABASE=") + source;
 }
 
+// A data source as a message names it: the file's path, or the connect text without its
+// password.
+QString SourceShown(const QString& source)
+{
+    return kdb::IsOdbcConnect(source) ? kdb::HidePassword(source) : source;
+}
+
 } // namespace
 
 double CNetworkProject::ColumnValue(kdb::Reader& reader, int column, bool& isNull)
@@ -302,13 +309,24 @@ void CNetworkProject::Attach(const QString& saLinkDataSource, const QString& saL
     if (path.isEmpty())
         return;
     Procedure(Title("Attach"), [&] {
-        {
-            kdb::Database db = kdb::Database::Open(path, false, false);
-            // Replaces the old link in one step: a source that cannot be reached keeps it.
-            db.Link(kLink, linkConnect(saLinkDataSource), saLinkTableName);
-        }
-        if (mDDO)
+        kdb::Database db = kdb::Database::Open(path, false, false);
+        const std::optional<kdb::TableInfo> before = db.LinkInfo(kLink);
+        // Replaces the old link in one step: a source that cannot be reached keeps it.
+        db.Link(kLink, linkConnect(saLinkDataSource), saLinkTableName);
+        if (!mDDO)
+            return;
+        try {
             mDDO->Initialize(saLinkDataSource, saLinkTableName);
+        } catch (...) {
+            // A table the definition cannot take leaves the project linked as it was.
+            IgnoreErrors([&] {
+                if (before)
+                    db.Link(kLink, before->connect, before->sourceTable);
+                else
+                    db.DropTable(kLink);
+            });
+            throw;
+        }
     });
 }
 
@@ -540,16 +558,41 @@ void CNetworkProject::OpenProject(const QString& path)
             });
         }
 
+        bool tableMissing = false;
         step([&] {
             if (!mDDO)
                 return;
-            if (Utilities::TableExists(path, QStringLiteral("FieldConfig"))) {
-                mDDO->Initialize(dataFile, tableName);
-                mDDO->Load(path);
-            } else if (!dataFile.isEmpty() && !tableName.isEmpty()) {
-                mDDO->Initialize(dataFile, tableName);
+            try {
+                if (Utilities::TableExists(path, QStringLiteral("FieldConfig"))) {
+                    mDDO->Initialize(dataFile, tableName);
+                    mDDO->Load(path);
+                } else if (!dataFile.isEmpty() && !tableName.isEmpty()) {
+                    mDDO->Initialize(dataFile, tableName);
+                }
+            } catch (...) {
+                const KvError e = ::CurrentError();
+                if (e.number() == KvErr::NoSuchTable) {
+                    tableMissing = true;
+                    return;
+                }
+                // Without its data definition the project cannot be used and is closed
+                // after the open: the box says why, for both kinds.
+                if (!mKind.openStopsAtFirstError) {
+                    HideSplash();
+                    ErrorBox::ShowStandard(e, Title("OpenProject"));
+                }
+                throw;
             }
         });
+        if (tableMissing) {
+            // Nothing has been written: the project and its link stay for the table's return.
+            HideSplash();
+            Prompts::MsgBox(QStringLiteral("Cannot Locate Table: ") + QStringLiteral("\r\n") + tableName
+                                + QStringLiteral("\r\n") + QStringLiteral("in ") + SourceShown(dataFile),
+                            MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Project Open Error"));
+            NetworkHost::Current().CloseProject();
+            return;
+        }
         step([&] { Revert(); });
     };
 

@@ -196,3 +196,18 @@ TEST_F(ConfigTest, SfamOverOdbcCountsClassesIgnoringCase)
     EXPECT_EQ(again->Rules().PredictionName(), QStringLiteral("Class"));
     EXPECT_EQ(gVeltra().StatusBar().Panel(QStringLiteral("User")).Text(), QStringLiteral(" 40 Rows "));
 }
+
+// A source reached by a driver's connect string that carries a password: the window names it
+// without the password, however the string writes it.
+TEST_F(ConfigTest, TheSourceLabelNeverShowsThePassword)
+{
+    NewProject(ntBackProp);
+    const QString connect = QStringLiteral("ODBC;DRIVER=SQLite3;Database=") + source
+                            + QStringLiteral(";pwd = {se;cret};NoCreat=1");
+    gBackProp()->Attach(connect, QStringLiteral("Order"));
+    ASSERT_EQ(gBackProp()->TableName(), QStringLiteral("Order"));
+    frmConfPrj* w = OpenWindow(false);
+    const QString label = w->findChild<QLabel*>(QStringLiteral("lblDatabase"))->text();
+    EXPECT_EQ(label, QStringLiteral("DRIVER=SQLite3;Database=") + source + QStringLiteral(";NoCreat=1"));
+    EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
+}
