@@ -2,6 +2,7 @@
 // SQLite virtual table that makes an ODBC table usable in SQL on the layer's connection.
 #include "kdb/internal.h"
 
+#include <odbcinst.h>
 #include <sql.h>
 #include <sqlext.h>
 
@@ -753,6 +754,18 @@ QList<DataSourceEntry> ListDataSources()
         direction = SQL_FETCH_NEXT;
     }
     return list;
+}
+
+bool DataSourceKeepsPassword(const QString& dsn)
+{
+    const QByteArray section = dsn.toUtf8();
+    for (const char* key : {"Password", "PWD"}) {
+        char value[256] = {};
+        if (SQLGetPrivateProfileString(section.constData(), key, "", value, sizeof value, "odbc.ini") > 0
+            && value[0] != '\0')
+            return true;
+    }
+    return false;
 }
 
 // --- virtual table ---------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "data/datadef.h"
 #include "data/dbutilities.h"
 #include "data/importwriter.h"
+#include "kdb/backup.h"
 #include "engine/trainpass.h"
 #include "network/configtext.h"
 #include "network/networkhost.h"
@@ -67,6 +68,14 @@ QString linkConnect(const QString& source)
 QString SourceShown(const QString& source)
 {
     return kdb::IsOdbcConnect(source) ? kdb::HidePassword(source) : source;
+}
+
+// A project file that is to hold a connect string with a password is kept owner-only (so are
+// the journal and log SQLite makes beside it, which take the file's permissions).
+void ProtectPassword(const QString& path, const QString& source)
+{
+    if (kdb::HoldsPassword(source))
+        kdb::KeepOwnerOnly(path);
 }
 
 } // namespace
@@ -309,6 +318,7 @@ void CNetworkProject::Attach(const QString& saLinkDataSource, const QString& saL
     if (path.isEmpty())
         return;
     Procedure(Title("Attach"), [&] {
+        ProtectPassword(path, saLinkDataSource);
         kdb::Database db = kdb::Database::Open(path, false, false);
         const std::optional<kdb::TableInfo> before = db.LinkInfo(kLink);
         // Replaces the old link in one step: a source that cannot be reached keeps it.
@@ -357,6 +367,7 @@ void CNetworkProject::SaveConfig()
             throw KvError(KvErr::FileNotFound, {}, QStringLiteral("File Does Not Exist"));
         // The engine writes its file before the project's transaction begins.
         const bool snapshot = SavesSnapshotWithConfig() && mNetReady && SnapshotFileReady();
+        ProtectPassword(path, DatabaseFileName());
         kdb::Database db = kdb::Database::Open(path, mKind.exclusiveSave, false);
         kdb::Transaction t(db);
         EnsureBaseTables(db);
@@ -461,6 +472,7 @@ void CNetworkProject::NewProject(const QString& path)
         DataImport::TempFileGuard guard(temp);
         {
             kdb::Database db = kdb::Database::Create(temp);
+            ProtectPassword(temp, DatabaseFileName());
             MakeTables(db);
             kdb::Transaction t(db);
             WriteConfig(db, false);

@@ -1,10 +1,12 @@
 // Projects over a source table on a database server (a private PostgreSQL through psqlODBC):
 // trained, tested and reopened as over the same table in a data file.
+#include "kdb/backup.h"
 #include "network/process.h"
 #include "tests/kdb/pgserver.h"
 #include "tests/network/netscript.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <cmath>
 
@@ -235,4 +237,39 @@ TEST_F(ServerRoad, PlainTableNamesOfOlderProjectsReopenAndAMissingTableLeavesThe
         EXPECT_EQ(host.closed, closed + 1);
         EXPECT_EQ(Contents(project), before);
     }
+}
+
+// A connect string with a password makes every file that holds it owner-only: the project (from
+// the link on), its snapshot copy and the copy's temporary file.
+TEST_F(ServerRoad, FilesHoldingAPasswordAreTheOwnersAlone)
+{
+    MakeTwins(folder);
+    pgtest::Server::Get().Sql("GRANT SELECT ON road TO guarded;");
+    QString connect = pgtest::Server::Get().Connect("PWD={right};");
+    connect.replace("UID=kv", "UID=guarded");
+    const auto ownerOnly = [](const QString& path) {
+        return QFileInfo(path).permissions() == (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    };
+    const QString project = folder + "/guarded.kvp";
+    {
+        CBackProp bp;
+        bp.Initialize(project);
+        EXPECT_FALSE(ownerOnly(project));   // no password in it yet
+        bp.Attach(connect, "public.road");
+        ASSERT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
+        EXPECT_TRUE(ownerOnly(project));
+        NetTest::Configure(bp, {{"X1", roleInput, 0, 11}, {"X2", roleInput, 0, 10}, {"Y", roleBPPredict, 4, 21}});
+        bp.SaveConfig();
+        EXPECT_TRUE(ownerOnly(project));
+    }
+    const QString snap = folder + "/guarded.snap";
+    kdb::CopyDatabaseFile(project, snap);
+    EXPECT_TRUE(ownerOnly(snap));
+    const QString back = folder + "/back.kvp";
+    kdb::CopyDatabaseFile(snap, back);
+    EXPECT_TRUE(ownerOnly(back));
+    CBackProp again;
+    again.Initialize(back);
+    EXPECT_EQ(again.DDO()->NumFields(), 5);
+    EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
 }
