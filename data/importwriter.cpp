@@ -8,6 +8,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 
 #include <sqlite3.h>
@@ -55,6 +56,39 @@ void CheckNames(kdb::Database& db, const ImportTable& table)
             throw KvError(3125, {},
                           QStringLiteral("The name of field #%1 holds a NUL character; a field name cannot contain one.")
                               .arg(i + 1));
+    }
+    // The names are unique as written, but a table's field names are one name when they
+    // differ only in the case of their letters (A to Z, as the database compares them): say
+    // which two, and the key column the import adds is one of the names.
+    const auto folded = [](const QString& name) {
+        QString f = name;
+        for (QChar& c : f)
+            if (c.unicode() < 128)
+                c = c.toLower();
+        return f;
+    };
+    const QString key = table.keyColumnText.trimmed().section(u' ', 0, 0);
+    QHash<QString, qsizetype> seen;
+    for (qsizetype i = 0; i < table.fieldNames.size(); ++i) {
+        const QString& name = table.fieldNames[i];
+        const QString cannot = QStringLiteral("Cannot define field more than once. ");
+        if (folded(name) == folded(key))
+            throw KvError(3191, {},
+                          cannot + QStringLiteral("The field name \"%1\" (column %2) is the name of the key field \"%3\" "
+                                                  "that the import adds; names that differ only in letter case are one name.")
+                                       .arg(name)
+                                       .arg(i + 1)
+                                       .arg(key));
+        const auto it = seen.constFind(folded(name));
+        if (it != seen.constEnd())
+            throw KvError(3191, {},
+                          cannot + QStringLiteral("The field names \"%1\" (column %2) and \"%3\" (column %4) are one "
+                                                  "name: names that differ only in letter case name the same field.")
+                                       .arg(table.fieldNames[*it])
+                                       .arg(*it + 1)
+                                       .arg(name)
+                                       .arg(i + 1));
+        seen.insert(folded(name), i);
     }
 }
 

@@ -290,8 +290,11 @@ TEST(RawImport, TheOldFileIsKeptUntilTheNewOneIsComplete)
         StatusRecorder status;
         Utilities::LoadRawFile(raw);
         ASSERT_EQ(fp.Boxes().size(), 2u);
-        EXPECT_TRUE(fp.LastBox().text.startsWith(QStringLiteral("Error: ")));
-        EXPECT_TRUE(fp.LastBox().text.contains(QStringLiteral(". \n")));
+        EXPECT_TRUE(fp.LastBox().text.startsWith(QStringLiteral("Error: 3191. \n")));
+        // The box says which two tags are one name, in words, not in SQL's.
+        EXPECT_TRUE(fp.LastBox().text.contains(QStringLiteral("\"a\" (column 1) and \"A\" (column 2)")))
+            << fp.LastBox().text.toStdString();
+        EXPECT_FALSE(fp.LastBox().text.contains(QStringLiteral("duplicate column")));
         EXPECT_EQ(fp.LastBox().title, QStringLiteral("LoadRawFile"));
         EXPECT_EQ(fp.LastBox().icon, MsgIcon::None);
         EXPECT_EQ(status.Last(), QStringLiteral("Import Failed."));
