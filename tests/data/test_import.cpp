@@ -1,5 +1,7 @@
 #include "data/textimport.h"
 
+#include "core/apppaths.h"
+#include "data/importwriter.h"
 #include "kdb/kdb.h"
 #include "tests/data/datatest.h"
 #include "tests/support/fakeprompter.h"
@@ -569,4 +571,16 @@ TEST(Import, TemporaryFilesOfEndedProcessesGoWhenTheNextImportWritesBesideThem)
                          QStringLiteral("notes.tmp")};
     expected.sort();
     EXPECT_EQ(FolderEntries(path), expected);   // a running process keeps its file; other files stay
+
+    // The folder is recorded: a file a killed import leaves there goes at the next start, and
+    // the folder is forgotten once nothing of it is left.
+    WriteFile(dead, "x");
+    DataImport::RemoveRecordedLeftovers();
+    EXPECT_FALSE(QFile::exists(dead));
+    EXPECT_TRUE(QFile::exists(mine));
+    const QString record = AppPaths::ProgramFolder() + QStringLiteral("/.temporary-folders");
+    EXPECT_TRUE(QFile::exists(record));
+    QFile::remove(mine);
+    DataImport::RemoveRecordedLeftovers();
+    EXPECT_FALSE(QFile::exists(record));
 }
