@@ -7,8 +7,8 @@
 #include "data/datadef.h"
 #include "data/dbutilities.h"
 #include "data/importwriter.h"
-#include "kdb/backup.h"
 #include "engine/trainpass.h"
+#include "kdb/backup.h"
 #include "network/configtext.h"
 #include "network/networkhost.h"
 
