@@ -21,13 +21,14 @@
 namespace {
 // The engine's working files that copies which have ended left in the temporary folder (those
 // of a copy still running stay), and the half-written data files that a killed import or
-// project creation left in the program's folders.
+// project creation left in the program's folders and wherever else it wrote.
 void RemoveLeftoverFiles()
 {
     CEngineFile::RemoveLeftovers(AppPaths::TempFolder());
     const QString program = AppPaths::ProgramFolder();
     DataImport::RemoveLeftoverTemps(program);
     DataImport::RemoveLeftoverTemps(program + QStringLiteral("/data"));
+    DataImport::RemoveRecordedLeftovers();
 }
 
 // For automated runs only: KORVAN_QUIT_AFTER_MS ends the program that long after the start,

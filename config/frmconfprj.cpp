@@ -170,14 +170,14 @@ private:
     bool m_kept = false;
 };
 
+// The source as the window names it: the data source's name, or the connect text without
+// its "ODBC;" and its password.
 QString DsnOf(const QString& connect)
 {
-    const qsizetype at = connect.indexOf(QStringLiteral("DSN="), 0, Qt::CaseInsensitive);
-    if (at < 0)
-        return connect.mid(connect.indexOf(QStringLiteral("ODBC;")) + 5);
-    const qsizetype start = at + 4;
-    const qsizetype end = connect.indexOf(QLatin1Char(';'), start);
-    return end < 0 ? connect.mid(start) : connect.mid(start, end - start);
+    if (const std::optional<QString> dsn = kdb::ConnectValue(connect, QStringLiteral("DSN")))
+        return *dsn;
+    const qsizetype odbc = connect.indexOf(QStringLiteral("ODBC;"));
+    return kdb::HidePassword(odbc < 0 ? connect : connect.mid(odbc + 5));
 }
 
 } // namespace

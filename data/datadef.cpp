@@ -103,18 +103,15 @@ void CDataDef::Initialize(const QString& saDatabaseFileName, const QString& saTa
         if (!db.IsOpen())
             throw KvError(KvErr::ObjectNotSet);
 
-        bool found = false;
-        for (const kdb::TableInfo& t : db.Tables()) {
-            if (t.name == saTableName) {
-                found = true;
-                break;
-            }
-        }
-        if (!found)
+        // The table as the source names it, found the way every other reader finds it (in
+        // the same letter case): a name stored before tables carried their schema still finds
+        // its table.
+        const QString table = db.FindTable(saTableName, true);
+        if (table.isEmpty())
             throw KvError(KvErr::NoSuchTable, {}, QStringLiteral("No such table"));
-        m_tableName = saTableName;
+        m_tableName = table;
 
-        const QList<kdb::FieldInfo> columns = db.Fields(saTableName);
+        const QList<kdb::FieldInfo> columns = db.Fields(table);
         Redim(int16_t(columns.size()));
         for (qsizetype c = 0; c < columns.size(); ++c) {
             DataField& f = m_fields[c + 1];
@@ -128,7 +125,7 @@ void CDataDef::Initialize(const QString& saDatabaseFileName, const QString& saTa
             }
         }
 
-        const QList<kdb::IndexInfo> indexes = db.Indexes(saTableName);
+        const QList<kdb::IndexInfo> indexes = db.Indexes(table);
         if (db.Connect().contains(QLatin1String("ODBC;"))) {
             bool marked = false;
             for (const kdb::IndexInfo& index : indexes) {

@@ -1,5 +1,7 @@
 #include "data/importwriter.h"
 
+#include "core/apppaths.h"
+#include "core/errorbox.h"
 #include "core/kverror.h"
 #include "kdb/kdb.h"
 
@@ -8,7 +10,9 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
+#include <QSaveFile>
 
 #include <sqlite3.h>
 
@@ -55,6 +59,39 @@ void CheckNames(kdb::Database& db, const ImportTable& table)
             throw KvError(3125, {},
                           QStringLiteral("The name of field #%1 holds a NUL character; a field name cannot contain one.")
                               .arg(i + 1));
+    }
+    // The names are unique as written, but a table's field names are one name when they
+    // differ only in the case of their letters (A to Z, as the database compares them): say
+    // which two, and the key column the import adds is one of the names.
+    const auto folded = [](const QString& name) {
+        QString f = name;
+        for (QChar& c : f)
+            if (c.unicode() < 128)
+                c = c.toLower();
+        return f;
+    };
+    const QString key = table.keyColumnText.trimmed().section(u' ', 0, 0);
+    QHash<QString, qsizetype> seen;
+    for (qsizetype i = 0; i < table.fieldNames.size(); ++i) {
+        const QString& name = table.fieldNames[i];
+        const QString cannot = QStringLiteral("Cannot define field more than once. ");
+        if (folded(name) == folded(key))
+            throw KvError(3191, {},
+                          cannot + QStringLiteral("The field name \"%1\" (column %2) is the name of the key field \"%3\" "
+                                                  "that the import adds; names that differ only in letter case are one name.")
+                                       .arg(name)
+                                       .arg(i + 1)
+                                       .arg(key));
+        const auto it = seen.constFind(folded(name));
+        if (it != seen.constEnd())
+            throw KvError(3191, {},
+                          cannot + QStringLiteral("The field names \"%1\" (column %2) and \"%3\" (column %4) are one "
+                                                  "name: names that differ only in letter case name the same field.")
+                                       .arg(table.fieldNames[*it])
+                                       .arg(*it + 1)
+                                       .arg(name)
+                                       .arg(i + 1));
+        seen.insert(folded(name), i);
     }
 }
 
@@ -142,10 +179,11 @@ TempFileGuard::~TempFileGuard()
     QFile::remove(m_path + QStringLiteral("-journal"));
 }
 
-void RemoveLeftoverTemps(const QString& folder)
+bool RemoveLeftoverTemps(const QString& folder)
 {
     static const QRegularExpression pattern(QStringLiteral("\\.~(\\d+)-\\d+\\.tmp(-journal|-wal|-shm)?$"));
     const qint64 self = QCoreApplication::applicationPid();
+    bool kept = false;
     QDirIterator it(folder, {QStringLiteral("*.~*-*.tmp*")}, QDir::Files | QDir::Hidden | QDir::System);
     while (it.hasNext()) {
         const QString path = it.next();
@@ -154,17 +192,85 @@ void RemoveLeftoverTemps(const QString& folder)
             continue;
         bool ok = false;
         const qint64 pid = m.captured(1).toLongLong(&ok);
-        if (!ok || pid <= 0 || pid == self || pid > std::numeric_limits<pid_t>::max())
+        if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max())
             continue;
         // A process that runs (ours or another user's) keeps its files.
-        if (::kill(pid_t(pid), 0) == 0 || errno == EPERM)
+        if (pid == self || ::kill(pid_t(pid), 0) == 0 || errno == EPERM) {
+            kept = true;
             continue;
+        }
         QFile::remove(path);
     }
+    return kept;
+}
+
+namespace {
+
+// The folders outside the program's own where temporary files were made: one path a line, in
+// the program's folder, so that the next start can sweep them.
+QString FolderRecord()
+{
+    return AppPaths::ProgramFolder() + QStringLiteral("/.temporary-folders");
+}
+
+QStringList RecordedFolders()
+{
+    QFile file(FolderRecord());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList folders;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QString folder = QFile::decodeName(line);
+        if (!folder.isEmpty() && !folders.contains(folder))
+            folders << folder;
+    }
+    return folders;
+}
+
+bool SweptAtStart(const QString& folder)
+{
+    const QString program = QDir::cleanPath(AppPaths::ProgramFolder());
+    return folder == program || folder == program + QStringLiteral("/data");
+}
+
+void RecordFolder(const QString& folder)
+{
+    IgnoreErrors([&] {
+        if (SweptAtStart(folder) || RecordedFolders().contains(folder))
+            return;
+        QFile file(FolderRecord());
+        if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+            file.write(QFile::encodeName(folder) + '\n');
+    });
+}
+
+} // namespace
+
+void RemoveRecordedLeftovers()
+{
+    IgnoreErrors([] {
+        QStringList still;
+        for (const QString& folder : RecordedFolders()) {
+            if (RemoveLeftoverTemps(folder))
+                still << folder;
+        }
+        if (still.isEmpty()) {
+            QFile::remove(FolderRecord());
+            return;
+        }
+        QSaveFile file(FolderRecord());
+        if (!file.open(QIODevice::WriteOnly))
+            return;
+        for (const QString& folder : still)
+            file.write(QFile::encodeName(folder) + '\n');
+        file.commit();
+    });
 }
 
 QString TempNameBeside(const QString& target)
 {
+    // A process killed while the file exists leaves it; whoever starts next sweeps the folder.
+    RecordFolder(QDir::cleanPath(QFileInfo(target).absolutePath()));
     static std::atomic<int> counter{0};
     for (;;) {
         const QString name = target + QStringLiteral(".~%1-%2.tmp")

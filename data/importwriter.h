@@ -55,8 +55,12 @@ QString TempNameBeside(const QString& target);
 // Moves `temp` over `target` in one step; raises KvError when it cannot.
 void ReplaceFile(const QString& temp, const QString& target);
 // Removes the temporary files of TempNameBeside (and their journals) in `folder` whose process
-// is gone: what a killed import or project creation left behind. Failures are ignored.
-void RemoveLeftoverTemps(const QString& folder);
+// is gone: what a killed import or project creation left behind. Failures are ignored. True
+// when files of a process that still runs stay.
+bool RemoveLeftoverTemps(const QString& folder);
+// The start-up sweep of the folders outside the program's own (which the start sweeps anyway)
+// where TempNameBeside made files: each is swept, and forgotten once nothing of it is left.
+void RemoveRecordedLeftovers();
 
 // Removes a temporary database file (and its journal) when it goes out of scope, unless it
 // was handed on.

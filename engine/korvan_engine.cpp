@@ -465,7 +465,8 @@ int32_t BeginPass(const Arrays& a, const void* results, const char* netFile, Che
         out = std::move(s);
         return KV_ENGINE_SUCCESS;
     } catch (...) {
-        return KV_ENGINE_ERR_NUMERIC;
+        // Out of memory (or a thread that could not start): the network is as it was.
+        return KV_ENGINE_ERR_NO_MEMORY;
     }
 }
 
@@ -551,7 +552,7 @@ int32_t TrainPass::Next(size_t rows, int32_t* cyclesCompleted)
         else
             code = slot->sfam->TrainPass(s.a.patterns, s.a.nFields, first, count, s.params);
     } catch (...) {
-        code = KV_ENGINE_ERR_NUMERIC;
+        code = KV_ENGINE_ERR_NO_MEMORY;
     }
     if (code != KV_ENGINE_SUCCESS) {
         RestoreBefore(s);
@@ -599,7 +600,7 @@ extern "C" int32_t VTBACKPROP(const float* patterns, int32_t nFields, int32_t nR
                                   learnRate, momentum, netFile, command);
     } catch (...) {
         // Out of memory (or a thread that could not start): the network is as it was.
-        return KV_ENGINE_ERR_NUMERIC;
+        return KV_ENGINE_ERR_NO_MEMORY;
     }
 }
 
@@ -615,7 +616,8 @@ extern "C" int32_t VTSFAM(const float* patterns, int32_t nFields, int32_t nRows,
         return kvengine::SFam(a, results, cyclesCompleted, {vigBase, alpha, beta, epsilon},
                               netFile, command);
     } catch (...) {
-        return KV_ENGINE_ERR_NUMERIC;
+        // Out of memory (or a thread that could not start): the network is as it was.
+        return KV_ENGINE_ERR_NO_MEMORY;
     }
 }
 

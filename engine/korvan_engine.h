@@ -41,11 +41,14 @@ extern "C" {
 #define KV_ENGINE_ERR_BAD_CLASS      -6  /* SFAM target of a usable row not a class 0..256 */
 #define KV_ENGINE_ERR_ZERO_RANGE     -7  /* an input field with fieldMin == fieldMax */
 #define KV_ENGINE_ERR_CONSTANT_INPUT -8  /* an input column with one value in every usable row */
-#define KV_ENGINE_ERR_NUMERIC        -9  /* a weight or a run's output became non-finite, the
-                                            category limit was reached, or memory ran out */
+#define KV_ENGINE_ERR_NUMERIC        -9  /* a weight or a run's output became non-finite */
 #define KV_ENGINE_ERR_FILE_IO       -10  /* the engine file cannot be read or written */
 #define KV_ENGINE_ERR_BAD_FILE      -11  /* not an engine file, or a damaged or truncated one */
 #define KV_ENGINE_ERR_WRONG_KIND    -12  /* an intact engine file of the other network kind */
+#define KV_ENGINE_ERR_CATEGORY_LIMIT -13  /* SFAM: the pass needs more than KV_SFAM_MAX_CATEGORIES
+                                            category nodes; the network stays as before it */
+#define KV_ENGINE_ERR_NO_MEMORY     -14  /* memory ran out (or a worker thread could not start);
+                                            the network stays as it was */
 
 #define KV_ENGINE_UNUSABLE_ROW       -1  /* results entry of a row the engine must skip */
 #define KV_SFAM_MAX_CLASS           256  /* class numbers run 0..256 */

@@ -151,7 +151,7 @@ int32_t SfamNet::TrainPass(const float* patterns, int32_t nFields, const int32_t
             mClass = cls;
             mCount = oldCount;
             mCap = oldCap;
-            return KV_ENGINE_ERR_NUMERIC;
+            return KV_ENGINE_ERR_CATEGORY_LIMIT;
         }
         Commit(input.data(), target);
     }

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -48,6 +49,14 @@ void removeWithCompanions(const QString& path)
 
 } // namespace
 
+void kdb::KeepOwnerOnly(const QString& path)
+{
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+        const QByteArray name = QFile::encodeName(path + QLatin1String(suffix));
+        [[maybe_unused]] const int rc = ::chmod(name.constData(), S_IRUSR | S_IWUSR);
+    }
+}
+
 void kdb::CopyDatabaseFile(const QString& source, const QString& target)
 {
     if (!QFileInfo(source).isFile())
@@ -81,6 +90,16 @@ void kdb::CopyDatabaseFile(const QString& source, const QString& target)
     } cleanup{part, published};
 
     {
+        // Made here, empty, with the source's permissions (less what the process's mask takes
+        // away), before a byte of the copy is in it.
+        struct stat from_stat {};
+        const mode_t mode = ::stat(QFile::encodeName(source).constData(), &from_stat) == 0
+                                ? mode_t(from_stat.st_mode & 0777)
+                                : mode_t(0644);
+        const int fd = ::open(QFile::encodeName(part).constData(), O_CREAT | O_EXCL | O_WRONLY, mode);
+        if (fd < 0)
+            fail(3051, QStringLiteral("Could not write the file '%1'.").arg(target));
+        ::close(fd);
         Connection to;
         if (sqlite3_open_v2(QFile::encodeName(part).constData(), &to.db,
                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)

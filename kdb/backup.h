@@ -10,5 +10,11 @@ namespace kdb {
 // open elsewhere, even inside a write transaction: the copy holds what was last committed.
 // Raises KvError (3024 missing source, 3343 not a database, 3051 target not writable, 3046
 // source stayed locked) and then leaves `target` as it was.
+// The copy (and the temporary file it is built in) has the source's permissions from its
+// first byte on: a project that holds a password is copied owner-only.
 void CopyDatabaseFile(const QString& source, const QString& target);
+
+// Makes a database file and its journal and log readable and writable by its owner alone
+// (mode 0600): the form of every file that holds a password. Failures are ignored.
+void KeepOwnerOnly(const QString& path);
 }

@@ -139,6 +139,8 @@ int16_t DaoTypeFromName(const QString& declaredType, int* size, bool* known);
 // Registers the read-only virtual-table module over ODBC tables on the connection.
 void RegisterOdbcModule(sqlite3* db, ConnectionImpl* owner);
 QList<DataSourceEntry> ListDataSources();
+// True when odbc.ini keeps a password for the data source (its own credentials).
+bool DataSourceKeepsPassword(const QString& dsn);
 // Raises the ODBC diagnostic of a failed call as 3146 (with the driver's text).
 [[noreturn]] void ThrowOdbc(int handleType, void* handle, int32_t number = 3146,
                             const QString& arg = {});

@@ -477,6 +477,11 @@ Database Database::OpenOdbc(const QString& connectText, bool readOnly)
         if (!chosen || chosen->isEmpty())
             throw Error(KvErr::OperationCancelled);
         connect = QStringLiteral("DSN=") + *chosen;
+        // A source that keeps its own credentials needs none in the connect text, which the
+        // project stores: it then holds the source's name alone.
+        const QString dsn = ConnectValue(connect, QStringLiteral("DSN")).value_or(QString());
+        if (HoldsPassword(connect) && detail::DataSourceKeepsPassword(dsn))
+            connect = QStringLiteral("DSN=") + dsn;
     }
     auto c = std::make_shared<ConnectionImpl>();
     c->odbc = true;

@@ -165,9 +165,27 @@ QList<DataSourceEntry> DataSources();
 
 // True when the text is an ODBC connect string (contains "ODBC;", exact case).
 bool IsOdbcConnect(const QString& nameOrConnect);
-// The connect string without its password (PWD=, PASSWORD=): the form for messages, status
-// texts and logs.
+// One attribute of a connect string as the ODBC driver manager reads it: the key trimmed of
+// blanks, the value trimmed (braces taken off a braced value, "}}" inside read as "}"), and
+// where the attribute stands in the text ([begin, end), its ";" not included). A part
+// without "=" ("ODBC") has an empty value.
+struct ConnectAttribute {
+    QString key;
+    QString value;
+    qsizetype begin = 0;
+    qsizetype end = 0;
+};
+// The attributes in order: ";" ends an attribute except inside a braced value.
+QList<ConnectAttribute> ParseConnect(const QString& connect);
+// The value of the first attribute whose key equals `key` ignoring case; nullopt when none.
+std::optional<QString> ConnectValue(const QString& connect, const QString& key);
+// True for the keys that carry a password (PWD, PASSWORD, in any case).
+bool IsPasswordKey(const QString& key);
+// The connect string without its password attributes, read as ODBC reads them: the form for
+// messages, status texts and logs.
 QString HidePassword(const QString& connect);
+// True when the connect string carries a password.
+bool HoldsPassword(const QString& connect);
 // True when the file starts with SQLite's header (the test behind 3343).
 bool IsDatabaseFile(const QString& path);
 
@@ -372,6 +390,12 @@ public:
     QStringList TableNames() const;
     // Exact name (case-sensitive) when exact, else ignoring case and surrounding blanks.
     bool HasTable(const QString& name, bool exact = true) const;
+    // The table's own name as this layer finds a table everywhere (Fields, links, SQL): the
+    // exact name, else the name ignoring case; on an ODBC source also a name without its
+    // schema (a project made before tables were named "schema.table"): the first table of
+    // that name the source lists. With exactCase only names of the same letter case count.
+    // Empty when there is none.
+    QString FindTable(const QString& name, bool exactCase = false) const;
     // Fields in table order; 3078 for an unknown table.
     QList<FieldInfo> Fields(const QString& table) const;
     // Indexes: the primary key first (named "PrimaryKey"), then the others.

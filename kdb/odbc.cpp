@@ -2,6 +2,7 @@
 // SQLite virtual table that makes an ODBC table usable in SQL on the layer's connection.
 #include "kdb/internal.h"
 
+#include <odbcinst.h>
 #include <sql.h>
 #include <sqlext.h>
 
@@ -248,17 +249,100 @@ bool answers(SQLHDBC dbc)
 
 } // namespace kdb::detail
 
+QList<kdb::ConnectAttribute> kdb::ParseConnect(const QString& connect)
+{
+    QList<ConnectAttribute> list;
+    const qsizetype n = connect.size();
+    qsizetype pos = 0;
+    while (pos < n) {
+        ConnectAttribute a;
+        a.begin = pos;
+        const qsizetype semi = connect.indexOf(u';', pos);
+        const qsizetype eq = connect.indexOf(u'=', pos);
+        if (eq < 0 || (semi >= 0 && semi < eq)) {
+            a.end = semi < 0 ? n : semi;
+            a.key = connect.mid(pos, a.end - pos).trimmed();
+            list << a;
+            pos = a.end + 1;
+            continue;
+        }
+        a.key = connect.mid(pos, eq - pos).trimmed();
+        qsizetype v = eq + 1;
+        while (v < n && connect[v].isSpace())
+            ++v;
+        qsizetype end = -1;
+        if (v < n && connect[v] == u'{') {
+            // A braced value runs to its closing brace, ";" included; "}}" is one "}".
+            QString value;
+            qsizetype i = v + 1;
+            bool closed = false;
+            while (i < n) {
+                if (connect[i] == u'}') {
+                    if (i + 1 < n && connect[i + 1] == u'}') {
+                        value += u'}';
+                        i += 2;
+                        continue;
+                    }
+                    closed = true;
+                    ++i;
+                    break;
+                }
+                value += connect[i++];
+            }
+            a.value = value;
+            end = closed ? connect.indexOf(u';', i) : -1;
+        } else {
+            end = connect.indexOf(u';', v);
+            a.value = connect.mid(v, (end < 0 ? n : end) - v).trimmed();
+        }
+        a.end = end < 0 ? n : end;
+        list << a;
+        pos = a.end + 1;
+    }
+    return list;
+}
+
+std::optional<QString> kdb::ConnectValue(const QString& connect, const QString& key)
+{
+    for (const ConnectAttribute& a : ParseConnect(connect)) {
+        if (a.key.compare(key, Qt::CaseInsensitive) == 0)
+            return a.value;
+    }
+    return std::nullopt;
+}
+
+bool kdb::IsPasswordKey(const QString& key)
+{
+    return key.compare(QLatin1String("PWD"), Qt::CaseInsensitive) == 0
+           || key.compare(QLatin1String("PASSWORD"), Qt::CaseInsensitive) == 0;
+}
+
 QString kdb::HidePassword(const QString& connect)
 {
-    QStringList kept;
-    for (const QString& part : connect.split(u';')) {
-        const QString p = part.trimmed();
-        if (p.startsWith(QStringLiteral("PWD="), Qt::CaseInsensitive)
-            || p.startsWith(QStringLiteral("PASSWORD="), Qt::CaseInsensitive))
+    QString shown;
+    qsizetype from = 0;
+    for (const ConnectAttribute& a : ParseConnect(connect)) {
+        if (!IsPasswordKey(a.key))
             continue;
-        kept << part;
+        // The attribute goes with its ";" (the one before it when it is the last).
+        qsizetype cut = a.begin;
+        qsizetype to = a.end + 1;
+        if (a.end >= connect.size() && cut > from)
+            --cut;
+        shown += connect.mid(from, cut - from);
+        from = std::min(to, connect.size());
     }
-    return kept.join(u';');
+    shown += connect.mid(from);
+    return shown;
+}
+
+bool kdb::HoldsPassword(const QString& connect)
+{
+    for (const ConnectAttribute& a : ParseConnect(connect)) {
+        if (IsPasswordKey(a.key))
+            return true;
+    }
+    return false;
 }
 
 namespace kdb::detail {
@@ -268,13 +352,7 @@ namespace {
 // 3151 for a refused login; the message names the source without its password.
 [[noreturn]] void throwRefused(const QString& connect, const QString& driverText)
 {
-    QString dsn = HidePassword(connect);
-    for (const QString& part : connect.split(u';')) {
-        if (part.startsWith(QStringLiteral("DSN="), Qt::CaseInsensitive)) {
-            dsn = part.mid(4);
-            break;
-        }
-    }
+    const QString dsn = ConnectValue(connect, QStringLiteral("DSN")).value_or(HidePassword(connect));
     QString text = CatalogueText(3151, dsn);
     if (!driverText.isEmpty())
         text += u' ' + driverText;
@@ -676,6 +754,18 @@ QList<DataSourceEntry> ListDataSources()
         direction = SQL_FETCH_NEXT;
     }
     return list;
+}
+
+bool DataSourceKeepsPassword(const QString& dsn)
+{
+    const QByteArray section = dsn.toUtf8();
+    for (const char* key : {"Password", "PWD"}) {
+        char value[256] = {};
+        if (SQLGetPrivateProfileString(section.constData(), key, "", value, sizeof value, "odbc.ini") > 0
+            && value[0] != '\0')
+            return true;
+    }
+    return false;
 }
 
 // --- virtual table ---------------------------------------------------------------------------

@@ -485,6 +485,29 @@ bool Database::HasTable(const QString& name, bool exact) const
     return false;
 }
 
+QString Database::FindTable(const QString& name, bool exactCase) const
+{
+    Require();
+    ConnectionImpl* c = m_conn.get();
+    if (c->odbc) {
+        // Exact spellings are found before the others: one of another case is none.
+        const QString found = c->odbcConn->FindTable(name);
+        if (exactCase && found != name && !found.endsWith(u'.' + name))
+            return {};
+        return found;
+    }
+    const QList<TableInfo> tables = Tables();
+    for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+        if (exactCase && cs == Qt::CaseInsensitive)
+            break;
+        for (const TableInfo& t : tables) {
+            if (t.name.compare(name, cs) == 0)
+                return t.name;
+        }
+    }
+    return {};
+}
+
 std::optional<TableInfo> Database::LinkInfo(const QString& name) const
 {
     Require();

@@ -8,6 +8,7 @@
 #include "data/dbutilities.h"
 #include "data/importwriter.h"
 #include "engine/trainpass.h"
+#include "kdb/backup.h"
 #include "network/configtext.h"
 #include "network/networkhost.h"
 #include "network/process.h"
@@ -61,6 +62,21 @@ const char* const kMakeTables[] = {
 QString linkConnect(const QString& source)
 {
     return kdb::IsOdbcConnect(source) ? source : QStringLiteral(";DATABASE=") + source;
+}
+
+// A data source as a message names it: the file's path, or the connect text without its
+// password.
+QString SourceShown(const QString& source)
+{
+    return kdb::IsOdbcConnect(source) ? kdb::HidePassword(source) : source;
+}
+
+// A project file that is to hold a connect string with a password is kept owner-only (so are
+// the journal and log SQLite makes beside it, which take the file's permissions).
+void ProtectPassword(const QString& path, const QString& source)
+{
+    if (kdb::HoldsPassword(source))
+        kdb::KeepOwnerOnly(path);
 }
 
 } // namespace
@@ -303,13 +319,25 @@ void CNetworkProject::Attach(const QString& saLinkDataSource, const QString& saL
     if (path.isEmpty())
         return;
     Procedure(Title("Attach"), [&] {
-        {
-            kdb::Database db = kdb::Database::Open(path, false, false);
-            // Replaces the old link in one step: a source that cannot be reached keeps it.
-            db.Link(kLink, linkConnect(saLinkDataSource), saLinkTableName);
-        }
-        if (mDDO)
+        ProtectPassword(path, saLinkDataSource);
+        kdb::Database db = kdb::Database::Open(path, false, false);
+        const std::optional<kdb::TableInfo> before = db.LinkInfo(kLink);
+        // Replaces the old link in one step: a source that cannot be reached keeps it.
+        db.Link(kLink, linkConnect(saLinkDataSource), saLinkTableName);
+        if (!mDDO)
+            return;
+        try {
             mDDO->Initialize(saLinkDataSource, saLinkTableName);
+        } catch (...) {
+            // A table the definition cannot take leaves the project linked as it was.
+            IgnoreErrors([&] {
+                if (before)
+                    db.Link(kLink, before->connect, before->sourceTable);
+                else
+                    db.DropTable(kLink);
+            });
+            throw;
+        }
     });
 }
 
@@ -342,6 +370,7 @@ bool CNetworkProject::SaveConfig()
             throw KvError(KvErr::FileNotFound, {}, QStringLiteral("File Does Not Exist"));
         // The engine writes its file before the project's transaction begins.
         const bool snapshot = SavesSnapshotWithConfig() && mNetReady && SnapshotFileReady();
+        ProtectPassword(path, DatabaseFileName());
         kdb::Database db = kdb::Database::Open(path, mKind.exclusiveSave, false);
         kdb::Transaction t(db);
         EnsureBaseTables(db);
@@ -446,6 +475,7 @@ void CNetworkProject::NewProject(const QString& path)
         DataImport::TempFileGuard guard(temp);
         {
             kdb::Database db = kdb::Database::Create(temp);
+            ProtectPassword(temp, DatabaseFileName());
             MakeTables(db);
             kdb::Transaction t(db);
             WriteConfig(db, false);
@@ -543,16 +573,41 @@ void CNetworkProject::OpenProject(const QString& path)
             });
         }
 
+        bool tableMissing = false;
         step([&] {
             if (!mDDO)
                 return;
-            if (Utilities::TableExists(path, QStringLiteral("FieldConfig"))) {
-                mDDO->Initialize(dataFile, tableName);
-                mDDO->Load(path);
-            } else if (!dataFile.isEmpty() && !tableName.isEmpty()) {
-                mDDO->Initialize(dataFile, tableName);
+            try {
+                if (Utilities::TableExists(path, QStringLiteral("FieldConfig"))) {
+                    mDDO->Initialize(dataFile, tableName);
+                    mDDO->Load(path);
+                } else if (!dataFile.isEmpty() && !tableName.isEmpty()) {
+                    mDDO->Initialize(dataFile, tableName);
+                }
+            } catch (...) {
+                const KvError e = ::CurrentError();
+                if (e.number() == KvErr::NoSuchTable) {
+                    tableMissing = true;
+                    return;
+                }
+                // Without its data definition the project cannot be used and is closed
+                // after the open: the box says why, for both kinds.
+                if (!mKind.openStopsAtFirstError) {
+                    HideSplash();
+                    ErrorBox::ShowStandard(e, Title("OpenProject"));
+                }
+                throw;
             }
         });
+        if (tableMissing) {
+            // Nothing has been written: the project and its link stay for the table's return.
+            HideSplash();
+            Prompts::MsgBox(QStringLiteral("Cannot Locate Table: ") + QStringLiteral("\r\n") + tableName
+                                + QStringLiteral("\r\n") + QStringLiteral("in ") + SourceShown(dataFile),
+                            MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Project Open Error"));
+            NetworkHost::Current().CloseProject();
+            return;
+        }
         step([&] { Revert(); });
     };
 

@@ -300,6 +300,8 @@ protected:
                    const std::function<void(int32_t)>& ended);
     // The critical box of a refused engine call: text + code, titled `title`.
     static void EngineBox(const QString& text, int32_t code, const QString& title);
+    // What an engine result code means, in words ("" for a code without a meaning of its own).
+    static QString EngineFailureWords(int32_t code);
     // The reset of both kinds in the box titled `title`: DropSavedNetwork, the kind's
     // `defaults`, then counters, errors and flags cleared. When the saved network cannot be
     // dropped, the parameters keep their values. False then.

@@ -108,8 +108,17 @@ TEST(Program, StartUpRemovesWhatAKilledCopyLeftBehind)
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("x");
     };
+    // An import elsewhere recorded its folder in the program's folder before it was killed.
+    const QString elsewhere = TestEnv::NewFolder(QStringLiteral("elsewhere"));
+    {
+        QFile record(program + QStringLiteral("/.temporary-folders"));
+        ASSERT_TRUE(record.open(QIODevice::WriteOnly));
+        record.write(QFile::encodeName(elsewhere) + '\n');
+    }
     const QStringList leftovers{temp + QStringLiteral("/~KV12345.Tmp"), temp + QStringLiteral("/~KV54321.Tmp.Ab3xYz.tmp"),
-                                program + QStringLiteral("/iris.mdb.~%1-2.tmp").arg(deadPid)};
+                                program + QStringLiteral("/iris.mdb.~%1-2.tmp").arg(deadPid),
+                                elsewhere + QStringLiteral("/sales.mdb.~%1-1.tmp").arg(deadPid),
+                                elsewhere + QStringLiteral("/sales.mdb.~%1-1.tmp-journal").arg(deadPid)};
     const QStringList others{temp + QStringLiteral("/~KVnotes.txt"), program + QStringLiteral("/iris.mdb.bak")};
     for (const QString& path : leftovers + others)
         touch(path);
@@ -122,4 +131,6 @@ TEST(Program, StartUpRemovesWhatAKilledCopyLeftBehind)
         EXPECT_FALSE(QFile::exists(path)) << path.toStdString();
     for (const QString& path : others)
         EXPECT_TRUE(QFile::exists(path)) << path.toStdString();
+    // Nothing of that folder is left to sweep: it is forgotten.
+    EXPECT_FALSE(QFile::exists(program + QStringLiteral("/.temporary-folders")));
 }

@@ -52,13 +52,13 @@ private:
 
 // A user DSN for the source file, read by unixODBC from $ODBCINI (set before the first ODBC
 // call of the process: each test runs in a process of its own).
-void WriteDsn(const QString& folder, const QString& file)
+void WriteDsn(const QString& folder, const QString& file, const QString& more = {})
 {
     const QString ini = folder + QStringLiteral("/odbc.ini");
     QFile f(ini);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QStringLiteral("[%1]\nDescription=Korvan test\nDriver=SQLite3\nDatabase=%2\nNoCreat=1\n")
-                .arg(kDsn, file)
+    f.write(QStringLiteral("[%1]\nDescription=Korvan test\nDriver=SQLite3\nDatabase=%2\nNoCreat=1\n%3")
+                .arg(kDsn, file, more)
                 .toUtf8());
     f.close();
     qputenv("ODBCINI", ini.toLocal8Bit());
@@ -71,13 +71,14 @@ struct ScriptedChooser {
                   offered << s.name;
               if (cancel)
                   return std::nullopt;
-              return kDsn;
+              return kDsn + credentials;
           }))
     {
     }
     ~ScriptedChooser() { kdb::SetDataSourceChooser(previous); }
     QStringList offered;
     bool cancel = false;
+    QString credentials;   // what the user typed: ";UID=...;PWD=..."
     kdb::DataSourceChooser previous;
 };
 
@@ -195,4 +196,40 @@ TEST_F(ConfigTest, SfamOverOdbcCountsClassesIgnoringCase)
     EXPECT_EQ(again->Rules().Inputs().size(), 2);
     EXPECT_EQ(again->Rules().PredictionName(), QStringLiteral("Class"));
     EXPECT_EQ(gVeltra().StatusBar().Panel(QStringLiteral("User")).Text(), QStringLiteral(" 40 Rows "));
+}
+
+// A source reached by a driver's connect string that carries a password: the window names it
+// without the password, however the string writes it.
+TEST_F(ConfigTest, TheSourceLabelNeverShowsThePassword)
+{
+    NewProject(ntBackProp);
+    const QString connect = QStringLiteral("ODBC;DRIVER=SQLite3;Database=") + source
+                            + QStringLiteral(";pwd = {se;cret};NoCreat=1");
+    gBackProp()->Attach(connect, QStringLiteral("Order"));
+    ASSERT_EQ(gBackProp()->TableName(), QStringLiteral("Order"));
+    frmConfPrj* w = OpenWindow(false);
+    const QString label = w->findChild<QLabel*>(QStringLiteral("lblDatabase"))->text();
+    EXPECT_EQ(label, QStringLiteral("DRIVER=SQLite3;Database=") + source + QStringLiteral(";NoCreat=1"));
+    EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
+}
+
+// A data source that keeps its own password: the credentials typed in the chooser are not
+// stored with the project, which then holds no password and stays as any other file.
+TEST_F(ConfigTest, ASourceKeepingItsPasswordStoresNoneInTheProject)
+{
+    WriteDsn(folder, source, QStringLiteral("UID=me\nPassword=kept\n"));
+    ScriptedChooser chooser;
+    chooser.credentials = QStringLiteral(";UID=me;PWD={typed;secret}");
+    const QString project = NewProject(ntBackProp);
+    frmConfPrj* w = OpenWindow(true);
+    {
+        OdbcEntryPrompter odbc(prompts);
+        w->cmdBrowse_Click();
+    }
+    EXPECT_EQ(w->DatabaseFileName(), QStringLiteral("ODBC;DSN=") + kDsn);
+    w->ChooseTable(QStringLiteral("Order"));
+    ASSERT_EQ(w->TableName(), QStringLiteral("Order"));
+    QFile file(project);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(file.readAll().contains("secret"));
 }

@@ -1,5 +1,7 @@
 #include "data/textimport.h"
 
+#include "core/apppaths.h"
+#include "data/importwriter.h"
 #include "kdb/kdb.h"
 #include "tests/data/datatest.h"
 #include "tests/support/fakeprompter.h"
@@ -290,8 +292,11 @@ TEST(RawImport, TheOldFileIsKeptUntilTheNewOneIsComplete)
         StatusRecorder status;
         Utilities::LoadRawFile(raw);
         ASSERT_EQ(fp.Boxes().size(), 2u);
-        EXPECT_TRUE(fp.LastBox().text.startsWith(QStringLiteral("Error: ")));
-        EXPECT_TRUE(fp.LastBox().text.contains(QStringLiteral(". \n")));
+        EXPECT_TRUE(fp.LastBox().text.startsWith(QStringLiteral("Error: 3191. \n")));
+        // The box says which two tags are one name, in words, not in SQL's.
+        EXPECT_TRUE(fp.LastBox().text.contains(QStringLiteral("\"a\" (column 1) and \"A\" (column 2)")))
+            << fp.LastBox().text.toStdString();
+        EXPECT_FALSE(fp.LastBox().text.contains(QStringLiteral("duplicate column")));
         EXPECT_EQ(fp.LastBox().title, QStringLiteral("LoadRawFile"));
         EXPECT_EQ(fp.LastBox().icon, MsgIcon::None);
         EXPECT_EQ(status.Last(), QStringLiteral("Import Failed."));
@@ -566,4 +571,16 @@ TEST(Import, TemporaryFilesOfEndedProcessesGoWhenTheNextImportWritesBesideThem)
                          QStringLiteral("notes.tmp")};
     expected.sort();
     EXPECT_EQ(FolderEntries(path), expected);   // a running process keeps its file; other files stay
+
+    // The folder is recorded: a file a killed import leaves there goes at the next start, and
+    // the folder is forgotten once nothing of it is left.
+    WriteFile(dead, "x");
+    DataImport::RemoveRecordedLeftovers();
+    EXPECT_FALSE(QFile::exists(dead));
+    EXPECT_TRUE(QFile::exists(mine));
+    const QString record = AppPaths::ProgramFolder() + QStringLiteral("/.temporary-folders");
+    EXPECT_TRUE(QFile::exists(record));
+    QFile::remove(mine);
+    DataImport::RemoveRecordedLeftovers();
+    EXPECT_FALSE(QFile::exists(record));
 }

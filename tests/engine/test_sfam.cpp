@@ -225,7 +225,7 @@ TEST(SFamLimits, CategoryLimitLeavesTheNetworkAsBeforeThePass)
     SFam s = NewSFam();
     s.vigBase = 1.0f;
     ASSERT_EQ(s(t, KV_ENGINE_INIT), 1);
-    EXPECT_EQ(s(t, KV_ENGINE_TRAIN), KV_ENGINE_ERR_NUMERIC);
+    EXPECT_EQ(s(t, KV_ENGINE_TRAIN), KV_ENGINE_ERR_CATEGORY_LIMIT);
     EXPECT_EQ(s.cycles, 0);
     EXPECT_EQ(s(t, KV_ENGINE_RUN), KV_ENGINE_ERR_NO_NETWORK);  // still without a category
     VTRELEASE(s.file.c_str());

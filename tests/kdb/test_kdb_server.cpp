@@ -181,6 +181,28 @@ TEST(KdbServer, OneLoginPerSourceAndNoPasswordInAnyMessage)
     right.replace(QStringLiteral("UID=kv"), QStringLiteral("UID=guarded"));
     EXPECT_TRUE(Database::OpenOdbc(right).IsOpen());
     EXPECT_EQ(HidePassword(QStringLiteral("DRIVER=x;UID=a;PWD=b;Port=1")), QStringLiteral("DRIVER=x;UID=a;Port=1"));
+    // The string is read as ODBC reads it: a braced value holds ";" (and "}}" for "}"), blanks
+    // may stand around "=", keys are of any case.
+    for (const QString& secret : {QStringLiteral("PWD={Wr0ng;Secret};"), QStringLiteral("PWD = Wr0ngSecret;"),
+                                  QStringLiteral("pwd=Wr0ngSecret;"), QStringLiteral(" Password ={Wr0ng}}Secret}")}) {
+        QString refused = server().Connect(secret);
+        refused.replace(QStringLiteral("UID=kv"), QStringLiteral("UID=guarded"));
+        const QString shown = HidePassword(refused);
+        EXPECT_FALSE(shown.contains(QStringLiteral("Secret"))) << shown.toStdString();
+        EXPECT_TRUE(shown.contains(QStringLiteral("UID=guarded"))) << shown.toStdString();
+        EXPECT_TRUE(HoldsPassword(refused));
+        try {
+            Database::OpenOdbc(refused);
+            ADD_FAILURE() << "a wrong password was taken";
+        } catch (const KvError& e) {
+            EXPECT_EQ(e.number(), 3151);
+            EXPECT_FALSE(e.description().contains(QStringLiteral("Secret"))) << e.description().toStdString();
+        }
+    }
+    EXPECT_EQ(HidePassword(QStringLiteral("ODBC;DSN=s;PWD={a;b}")), QStringLiteral("ODBC;DSN=s"));
+    EXPECT_EQ(ConnectValue(QStringLiteral("ODBC;dsn = {Sales;East} ;UID=u"), QStringLiteral("DSN")),
+              QStringLiteral("Sales;East"));
+    EXPECT_FALSE(HoldsPassword(QStringLiteral("ODBC;DSN=s;UID={PWD=x}")));
 
     // The server stops: a clear refusal without the password; back again, the source works.
     server().Stop();

@@ -162,3 +162,29 @@ TEST_F(EndToEnd, SFamSeparatesTwoClasses)
     EXPECT_EQ(sf.Predict(probe), "right");
     EXPECT_TRUE(prompts.Boxes().empty());
 }
+
+// More rows than the engine has category nodes for, each a category of its own at full
+// vigilance: the box gives the code as ever and says in words what was refused and why.
+TEST_F(EndToEnd, SFamOverTheCategoryLimitSaysWhy)
+{
+    std::vector<QList<Value>> rows;
+    const int count = 33000;
+    for (int i = 1; i <= count; ++i)
+        rows.push_back({i, double(i % 256), double(i / 256), i % 2 ? "odd" : "even"});
+    const QString source = NetTest::MakeSource(folder, "Many", "X1 DOUBLE, X2 DOUBLE, Side TEXT", rows);
+    CSFam sf;
+    sf.Initialize(folder + "/many.kvp");
+    sf.Attach(source, "Many");
+    NetTest::Configure(sf, {{"X1", roleInput, 0, 255}, {"X2", roleInput, 0, 130}, {"Side", roleSFamPredict}});
+    sf.BuildClassList();
+    sf.SetTrainLow(1);
+    sf.SetTrainHigh(count);
+    sf.SetVigBase(1.0f);
+    prompts.ExpectBox(MsgResult::Ok);
+    sf.Train();
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    const QString text = prompts.LastBox().text;
+    EXPECT_TRUE(text.startsWith("DLL Train Error.  Error #-13\r\n")) << text.toStdString();
+    EXPECT_TRUE(text.contains("more than 32767 category nodes")) << text.toStdString();
+    EXPECT_EQ(sf.DLLError(), -13);
+}

@@ -382,8 +382,11 @@ TEST_F(Project, AFailedRelinkKeepsTheOldLinkAndName)
     const QString impostor = NetTest::MakeSource(dataFolder, "Elsewhere", "Z REAL", {}, "wander.mdb");
     QFile::remove(away);
 
+    // The file found there has no such table: the box names it and the project is closed.
+    prompts.ExpectBox(MsgResult::Ok);
     CBackProp bp;
     bp.Initialize(path);
+    EXPECT_TRUE(prompts.LastBox().text.startsWith("Cannot Locate Table: \r\nData")) << prompts.LastBox().text.toStdString();
     EXPECT_EQ(ConfigValue(path, "DatabaseFileName").toText(), away);
     kdb::Database db = kdb::Database::Open(path, false, true);
     EXPECT_EQ(db.LinkInfo("LinkDataSource")->connect, ";DATABASE=" + away);

@@ -1,9 +1,12 @@
 // Projects over a source table on a database server (a private PostgreSQL through psqlODBC):
 // trained, tested and reopened as over the same table in a data file.
+#include "kdb/backup.h"
 #include "network/process.h"
 #include "tests/kdb/pgserver.h"
 #include "tests/network/netscript.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <cmath>
 
@@ -38,16 +41,15 @@ QString MakeTwins(const QString& folder)
                       .arg(QString::number(x1, 'g', 17), QString::number(x2, 'g', 17),
                            QString::number(y, 'g', 17), side);
     }
-    pgtest::Server::Get().Sql("CREATE TABLE road (\"ID\" integer PRIMARY KEY, \"X1\" double precision, "
+    pgtest::Server::Get().Sql("DROP TABLE IF EXISTS road; CREATE TABLE road (\"ID\" integer PRIMARY KEY, \"X1\" double precision, "
                               "\"X2\" double precision, \"Y\" double precision, \"Side\" text); "
                               "INSERT INTO road VALUES " + values.join(',') + ";");
     return NetTest::MakeSource(folder, "Data", "X1 DOUBLE, X2 DOUBLE, Y DOUBLE, Side TEXT", rows);
 }
 
-// SFAM over the source: trained and tested; the predictions of the testing rows by key.
-QStringList SFamPredictions(const QString& project, const QString& source, const QString& table)
+// An SFAM project over the source, configured and saved, not yet trained.
+void ConfigureSFam(CSFam& sf, const QString& project, const QString& source, const QString& table)
 {
-    CSFam sf;
     sf.Initialize(project);
     sf.Attach(source, table);
     NetTest::Configure(sf, {{"X1", roleInput, 0, 11}, {"X2", roleInput, 0, 10}, {"Side", roleSFamPredict}});
@@ -57,6 +59,11 @@ QStringList SFamPredictions(const QString& project, const QString& source, const
     sf.SetTestLow(301);
     sf.SetTestHigh(400);
     sf.SaveConfig();
+}
+
+// The project trained and tested; the predictions of the testing rows by key.
+QStringList TrainAndTest(CSFam& sf, const QString& project)
+{
     for (int pass = 0; pass < 50; ++pass) {
         sf.Train();
         sf.Verify();
@@ -71,6 +78,28 @@ QStringList SFamPredictions(const QString& project, const QString& source, const
     for (kdb::Reader r = db.Query("SELECT MainPrimaryKey, Predicted FROM Test ORDER BY MainPrimaryKey"); r.Next();)
         predicted << r.Text(0) + '=' + r.Text(1);
     return predicted;
+}
+
+QStringList SFamPredictions(const QString& project, const QString& source, const QString& table)
+{
+    CSFam sf;
+    ConfigureSFam(sf, project, source, table);
+    return TrainAndTest(sf, project);
+}
+
+// The project as versions before "schema.table" names stored it: the table's name alone, in
+// its settings and in its link.
+void StoreTableNameAs(const QString& project, const QString& name)
+{
+    kdb::Database db = kdb::Database::Open(project, false, false);
+    db.Execute("UPDATE Config SET sValue = ? WHERE Property = 'TableName'", {name});
+    db.Execute("UPDATE __kdb_links SET SourceTable = ? WHERE Name = 'LinkDataSource'", {name});
+}
+
+QByteArray Contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -134,5 +163,113 @@ TEST_F(ServerRoad, BothKindsTrainTestAndReopenOverTheServerAsOverTheFile)
     ASSERT_TRUE(again.NetReady());
     EXPECT_EQ(again.DatabaseFileName(), connect);
     EXPECT_NEAR(again.Predict(probe), before, 1e-9);
+    EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
+}
+
+// Projects that stored the table's name without its schema reopen over the server, train and
+// test as the file copy does; a table that is gone is named in one box and nothing is written.
+TEST_F(ServerRoad, PlainTableNamesOfOlderProjectsReopenAndAMissingTableLeavesTheProject)
+{
+    const QString file = MakeTwins(folder);
+    const QString connect = pgtest::Server::Get().Connect();
+    const QStringList onFile = SFamPredictions(folder + "/file.kvp", file, "Data");
+
+    const QString sfamProject = folder + "/oldsfam.kvp";
+    {
+        CSFam sf;
+        ConfigureSFam(sf, sfamProject, connect, "public.road");
+    }
+    StoreTableNameAs(sfamProject, "road");
+    {
+        CSFam sf;
+        sf.Initialize(sfamProject);
+        ASSERT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
+        ASSERT_EQ(sf.DDO()->NumFields(), 5);
+        EXPECT_EQ(sf.DDO()->RecordCount(), 400);
+        EXPECT_EQ(TrainAndTest(sf, sfamProject), onFile);
+    }
+
+    const QString bpProject = folder + "/oldbp.kvp";
+    {
+        CBackProp bp;
+        bp.Initialize(bpProject);
+        bp.Attach(connect, "public.road");
+        NetTest::Configure(bp, {{"X1", roleInput, 0, 11}, {"X2", roleInput, 0, 10}, {"Y", roleBPPredict, 4, 21}});
+        bp.SaveConfig();
+    }
+    StoreTableNameAs(bpProject, "road");
+    {
+        CBackProp bp;
+        bp.Initialize(bpProject);
+        EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
+        EXPECT_EQ(bp.DDO()->NumFields(), 5);
+        EXPECT_EQ(host.closed, 0);
+
+        // A table name that finds nothing keeps the project's link and definition.
+        prompts.ExpectBox(MsgResult::Ok);
+        bp.Attach(connect, "nosuch");
+        ASSERT_EQ(prompts.Boxes().size(), 1u);
+        EXPECT_EQ(prompts.LastBox().title, "CBackProp::Attach");
+        kdb::Database db = kdb::Database::Open(bpProject, false, true);
+        EXPECT_EQ(db.LinkInfo("LinkDataSource")->sourceTable, "road");
+        EXPECT_EQ(db.Scalar("SELECT COUNT(*) FROM LinkDataSource").toInt(), 400);
+    }
+
+    // The table has gone from the server: one box that names it, for each kind, and the
+    // project file (its link included) stays byte for byte.
+    StoreTableNameAs(sfamProject, "roadgone");
+    StoreTableNameAs(bpProject, "roadgone");
+    for (const QString& project : {sfamProject, bpProject}) {
+        const QByteArray before = Contents(project);
+        const size_t boxes = prompts.Boxes().size();
+        const int closed = host.closed;
+        prompts.ExpectBox(MsgResult::Ok);
+        if (project == sfamProject) {
+            CSFam sf;
+            sf.Initialize(project);
+        } else {
+            CBackProp bp;
+            bp.Initialize(project);
+        }
+        ASSERT_EQ(prompts.Boxes().size(), boxes + 1);
+        EXPECT_TRUE(prompts.LastBox().text.contains("roadgone")) << prompts.LastBox().text.toStdString();
+        EXPECT_EQ(prompts.LastBox().title, "Project Open Error");
+        EXPECT_EQ(host.closed, closed + 1);
+        EXPECT_EQ(Contents(project), before);
+    }
+}
+
+// A connect string with a password makes every file that holds it owner-only: the project (from
+// the link on), its snapshot copy and the copy's temporary file.
+TEST_F(ServerRoad, FilesHoldingAPasswordAreTheOwnersAlone)
+{
+    MakeTwins(folder);
+    pgtest::Server::Get().Sql("GRANT SELECT ON road TO guarded;");
+    QString connect = pgtest::Server::Get().Connect("PWD={right};");
+    connect.replace("UID=kv", "UID=guarded");
+    const auto ownerOnly = [](const QString& path) {
+        return QFileInfo(path).permissions() == (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    };
+    const QString project = folder + "/guarded.kvp";
+    {
+        CBackProp bp;
+        bp.Initialize(project);
+        EXPECT_FALSE(ownerOnly(project));   // no password in it yet
+        bp.Attach(connect, "public.road");
+        ASSERT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
+        EXPECT_TRUE(ownerOnly(project));
+        NetTest::Configure(bp, {{"X1", roleInput, 0, 11}, {"X2", roleInput, 0, 10}, {"Y", roleBPPredict, 4, 21}});
+        bp.SaveConfig();
+        EXPECT_TRUE(ownerOnly(project));
+    }
+    const QString snap = folder + "/guarded.snap";
+    kdb::CopyDatabaseFile(project, snap);
+    EXPECT_TRUE(ownerOnly(snap));
+    const QString back = folder + "/back.kvp";
+    kdb::CopyDatabaseFile(snap, back);
+    EXPECT_TRUE(ownerOnly(back));
+    CBackProp again;
+    again.Initialize(back);
+    EXPECT_EQ(again.DDO()->NumFields(), 5);
     EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
 }
