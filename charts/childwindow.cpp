@@ -27,7 +27,7 @@ void ChildWindow::Show(QWidget* view, bool maximised, std::function<void()> onAc
     sub->setWindowIcon(view->windowIcon());
     if (onActivate) {
         QPointer<QMdiSubWindow> guard(sub);
-        QObject::connect(main->MdiArea(), &QMdiArea::subWindowActivated, view, [guard, onActivate](QMdiSubWindow* w) {
+        QObject::connect(main, &frmMain::ChildActivated, view, [guard, onActivate](QMdiSubWindow* w) {
             if (w && w == guard)
                 onActivate();
         });
