@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QSaveFile>
 #include <QTimer>
 #include <QToolBar>
@@ -45,6 +46,17 @@ QRect globalRect(const QWidget* w)
     return QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
 }
 
+// A control's name with the names of its named parents inside its window ("dsTrainSet/
+// txtBottomNum"), as two controls of one window may share a name.
+QString pathOf(const QWidget* w)
+{
+    QString path = w->objectName();
+    for (const QWidget* p = w->parentWidget(); p && !p->isWindow(); p = p->parentWidget())
+        if (!p->objectName().isEmpty() && !p->objectName().startsWith(QLatin1String("qt_")))
+            path = p->objectName() + QLatin1Char('/') + path;
+    return path;
+}
+
 QString textOf(const QWidget* w)
 {
     if (auto* b = qobject_cast<const QAbstractButton*>(w))
@@ -73,10 +85,20 @@ QString WidgetMap::Current()
 {
     QString map;
     const QWidget* active = QApplication::activeWindow();
-    for (QWidget* top : QApplication::topLevelWidgets())
-        if (top->isVisible())
-            map += entry("window", top->objectName(), top->metaObject()->className(), top->frameGeometry(),
-                         top->isEnabled(), top == active, top->windowTitle());
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible())
+            continue;
+        map += entry("window", top->objectName(), top->metaObject()->className(), top->frameGeometry(),
+                     top->isEnabled(), top == active, top->windowTitle());
+        // The items of an open menu, by their tool names.
+        if (auto* menu = qobject_cast<QMenu*>(top))
+            for (QAction* action : menu->actions())
+                if (action->isVisible() && !action->isSeparator())
+                    map += entry("item", action->objectName(), "QAction",
+                                 QRect(menu->mapToGlobal(menu->actionGeometry(action).topLeft()),
+                                       menu->actionGeometry(action).size()),
+                                 action->isEnabled(), action->isChecked(), action->text());
+    }
     for (QWidget* w : QApplication::allWidgets()) {
         if (!w->isVisible() || w->isWindow())
             continue;
@@ -98,7 +120,7 @@ QString WidgetMap::Current()
             }
         }
         if (!w->objectName().isEmpty())
-            map += entry("widget", w->objectName(), w->metaObject()->className(), globalRect(w), w->isEnabled(),
+            map += entry("widget", pathOf(w), w->metaObject()->className(), globalRect(w), w->isEnabled(),
                          flagOf(w), textOf(w));
     }
     return map;
