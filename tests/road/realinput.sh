@@ -103,14 +103,12 @@ entry() { awk -F'\t' -v k="$1" -v n="$2" '$1==k && ($2==n || substr($2, length($
 has() { [ -n "$(entry "$1" "$2")" ]; }
 enabled() { [ "$(entry "$1" "$2" | cut -f8)" = 1 ]; }
 field() { entry "$1" "$2" | cut -f"$3"; }
-# A top-level window by its exact title.
-window_up() { awk -F'\t' -v t="$1" '$1=="window" && $10==t {f=1} END {exit !f}' "$MAP" 2>/dev/null; }
+# A top-level window by its exact title, the active one.
 window_active() { awk -F'\t' -v t="$1" '$1=="window" && $10==t && $9==1 {f=1} END {exit !f}' "$MAP" 2>/dev/null; }
 main_title() { awk -F'\t' '$1=="window" && $2=="frmMain" {print $10; exit}' "$MAP" 2>/dev/null; }
 main_title_is() { [ "$(main_title)" = "$1" ]; }
 main_active() { [ "$(field window frmMain 9)" = 1 ]; }
 child_up() { awk -F'\t' -v n="$1" '$1=="child" && ($2==n || $3==n) {f=1} END {exit !f}' "$MAP" 2>/dev/null; }
-child_active() { [ "$(field child "$1" 9)" = 1 ]; }
 popup_up() { awk -F'\t' '$1=="window" && $3=="QMenu" {f=1} END {exit !f}' "$MAP" 2>/dev/null; }
 no_popup() { ! popup_up; }
 status_text() { field widget Main 10 | sed 's/^ *//; s/ *$//'; }
@@ -175,13 +173,15 @@ sql() { sqlite3 -readonly "$1" "$2" 2>/dev/null; }
 sql_is() { [ "$(sql "$1" "$2")" = "$3" ]; }
 config_of() { sql "$1" "SELECT sValue FROM Config WHERE Property='$2'"; }
 
-# The other program of the visits.
+# The other program of the visits, each under a title of its own.
+VISITS=0
 visit_another_program() {
-  xlogo -geometry 200x200+1150+750 >/dev/null 2>&1 &
+  VISITS=$((VISITS + 1))
+  local title="another program $VISITS" logo
+  xlogo -title "$title" -geometry 200x200+1150+750 >/dev/null 2>&1 &
   PIDS+=($!)
-  local logo
-  waitfor "xlogo window" sh -c 'xdotool search --name "^xlogo$" >/dev/null'
-  logo=$(xdotool search --name '^xlogo$' | head -1)
+  waitfor "the other program's window" sh -c "xdotool search --name '^$title\$' >/dev/null"
+  logo=$(xdotool search --name "^$title\$" | head -1)
   xdotool windowactivate --sync "$logo" 2>/dev/null
   waitfor "the program losing the user" sh -c "! awk -F'\t' '\$1==\"window\" && \$2==\"frmMain\" && \$9==1 {f=1} END {exit !f}' '$MAP'"
   activate_main
@@ -310,7 +310,9 @@ head -1 "$W/marked.txt" | grep -q x1 || fail "the export has no header line: $(h
 step "close"
 menu f close
 waitfor "no project" main_title_is "Korvan Pro"
-waitfor "the flags of the closed project" sh -c "[ -n \"\$(sqlite3 -readonly '$W/Road.kvp' \"SELECT sValue FROM Config WHERE Property='Process'\" 2>/dev/null)\" ]"
+# Configured, split, trained and tested (the four flags), with the trained cycles.
+waitfor "the flags of the closed project" sh -c "[ \"\$(sqlite3 -readonly '$W/Road.kvp' \"SELECT sValue FROM Config WHERE Property='Process'\" 2>/dev/null)\" = 15 ]"
+[ "$(config_of "$W/Road.kvp" CyclesCompleted)" -gt 0 ] || fail "no trained cycles in Road.kvp"
 
 step "reopen from the recent list"
 menu f miMRUList
@@ -351,5 +353,6 @@ waitfor "item Exit of the menu" enabled item exit
 click exit
 for _ in $(seq $((LIMIT * 10))); do kill -0 $KPID 2>/dev/null || break; sleep 0.1; done
 kill -0 $KPID 2>/dev/null && fail "the program did not end"
-[ "$(config_of "$W/KVProject1.kvp" Process)" != "" ] || fail "the SFAM project's flags were not saved"
+[ "$(config_of "$W/KVProject1.kvp" Process)" = 15 ] || fail "the SFAM project's flags: '$(config_of "$W/KVProject1.kvp" Process)'"
+[ "$(config_of "$W/KVProject1.kvp" CyclesCompleted)" -ge 1 ] || fail "no trained cycle in KVProject1.kvp"
 echo "road walked to its end"
