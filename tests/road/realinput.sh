@@ -21,6 +21,8 @@ WORK=$(mktemp -d "${TMPDIR:-/tmp}/korvan-road.XXXXXX")
 ART=${2:-$WORK/artifacts}
 mkdir -p "$ART"
 LIMIT=${ROAD_STEP_SECONDS:-20}
+# The whole road ends well before CTest's own limit, so that it always cleans up after itself.
+TOTAL=${ROAD_TOTAL_SECONDS:-100}
 PIDS=()
 STEP="start"
 
@@ -41,6 +43,7 @@ cleanup() {
   if [ -z "${KEEP_ROAD:-}" ]; then rm -rf "$WORK"; fi
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
 
 fail() {
   echo "FAILED at step '$STEP': $*"
@@ -58,6 +61,7 @@ waitfor() {
   local deadline=$((SECONDS + LIMIT))
   until "$@"; do
     [ $SECONDS -lt $deadline ] || fail "no $what after ${LIMIT}s"
+    [ $SECONDS -lt "$TOTAL" ] || fail "the road took more than ${TOTAL}s"
     sleep 0.1
   done
 }
