@@ -1,6 +1,7 @@
 // Korvan Pro: a development environment for neural networks used for data mining and
 // prediction.
 #include "app/submain.h"
+#include "app/widgetmap.h"
 #include "core/apppaths.h"
 #include "core/singlecopy.h"
 #include "core/widgets/qtprompter.h"
@@ -73,6 +74,8 @@ int main(int argc, char* argv[])
     prompter.SetBeforePrompt([] { modMenu::HideSplash(); });
     Prompts::Install(&prompter);
     armAutomaticQuit();
+    // For runs driven with real input: where each control stands on the screen.
+    WidgetMap::Start(qEnvironmentVariable("KORVAN_WIDGET_MAP"));
 
     // Project files open through the network objects.
     NetworkProjectOpener opener;

@@ -10,7 +10,6 @@
 #include "shell/frmmain.h"
 #include "shell/navigate.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -115,12 +114,8 @@ void frmBrowse::ShowInMainWindow()
         QMdiArea* area = main->MdiArea();
         m_sub = area->addSubWindow(this);
         m_sub->setAttribute(Qt::WA_DeleteOnClose);
-        connect(area, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
+        connect(main, &frmMain::ChildActivated, this, [this](QMdiSubWindow* sub) {
             if (!m_sub || m_closed)
-                return;
-            // The child area also reports "none active" when the main window itself loses
-            // activation (a box, another program); only a change inside it counts.
-            if (!sub && QApplication::activeWindow() != window())
                 return;
             if (sub == m_sub)
                 Activated();

@@ -30,13 +30,12 @@ void ChildWindow::Show(QWidget* view, bool maximised, std::function<void()> onAc
     auto activated = std::make_shared<bool>(false);
     if (onActivate) {
         QPointer<QMdiSubWindow> guard(sub);
-        QObject::connect(main->MdiArea(), &QMdiArea::subWindowActivated, view,
-                         [guard, onActivate, activated](QMdiSubWindow* w) {
-                             if (w && w == guard) {
-                                 *activated = true;
-                                 onActivate();
-                             }
-                         });
+        QObject::connect(main, &frmMain::ChildActivated, view, [guard, onActivate, activated](QMdiSubWindow* w) {
+            if (w && w == guard) {
+                *activated = true;
+                onActivate();
+            }
+        });
     }
     if (maximised) {
         sub->showMaximized();

@@ -34,7 +34,7 @@ struct FileDialogRequest {
     QString initialDir;
     QString fileName;
     QString defaultExt;
-    int32_t flags = 0; // bit value 4 hides the read-only box
+    int32_t flags = 0; // bit value 4 hides the read-only box; 0x1000: the file must exist
     // The window the dialog belongs to; none: the window the user works in.
     QObject* owner = nullptr;
     // Told the 0-based entry of the file-type list each time the user picks one; answering

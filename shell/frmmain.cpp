@@ -53,6 +53,17 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
     m_mdiArea->setBackground(QColor(0x80, 0x80, 0x80));
     m_mdiArea->viewport()->installEventFilter(this);
     setCentralWidget(m_mdiArea);
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
+        // The child area reports "none active" when the program loses the user, and the same
+        // child again when it comes back: neither is a change among the children.
+        if (!sub && QApplication::activeWindow() != this)
+            return;
+        if (sub == m_activeChild)
+            return;
+        QMdiSubWindow* before = m_activeChild;
+        m_activeChild = sub;
+        emit ChildActivated(sub, before);
+    });
 
     m_toolBar = new CCommandBar(this);
     m_toolBar->setObjectName(QStringLiteral("MainToolBar"));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <cstdint>
@@ -14,6 +15,7 @@
 class CCommandBar;
 class CMStatusBar;
 class QMdiArea;
+class QMdiSubWindow;
 
 class frmMain : public QMainWindow {
     Q_OBJECT
@@ -72,6 +74,10 @@ public:
 signals:
     // Raised at the end of each handled resize with the window state (Qt::WindowStates).
     void Resize(int windowState);
+    // The active child window changed: `now` (none once the last one has gone) after `before`.
+    // This is what activating a child window means; the program losing and regaining the
+    // user (another program, a box of its own) changes no active child.
+    void ChildActivated(QMdiSubWindow* now, QMdiSubWindow* before);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -91,6 +97,7 @@ private:
     CCommandBar* m_toolBar = nullptr;
     CMStatusBar* m_statusBar = nullptr;
     QMdiArea* m_mdiArea = nullptr;
+    QPointer<QMdiSubWindow> m_activeChild;
     bool m_loaded = false;
     bool m_shown = false;
     bool m_unloaded = false;

@@ -201,8 +201,9 @@ void MenuBProp()
         QObject::connect(window, &CTrainWindow::closedByUser, window, &GiveToolsBack);
         QMdiSubWindow* sub = main->MdiArea()->addSubWindow(window);
         sub->setAttribute(Qt::WA_DeleteOnClose);
-        // Only activation through the child area counts: a box or a pop-up menu never reverts.
-        QObject::connect(main->MdiArea(), &QMdiArea::subWindowActivated, window, [window](QMdiSubWindow* active) {
+        // Only a change of the active child counts: a box, a pop-up menu or a visit to another
+        // program never reverts.
+        QObject::connect(main, &frmMain::ChildActivated, window, [window](QMdiSubWindow* active) {
             if (active && active == window->SubWindow())
                 window->Activate();
         });

@@ -213,13 +213,21 @@ CBand::CBand(CCommandBar& bar, const QString& name, const QString& caption, Band
     case BandKind::MenuBar:
         m_menuBar = new QMenuBar(host);
         m_menuBar->setObjectName(name);
+        // The user never customises the bands: no menu of bars on a right click.
+        m_menuBar->setContextMenuPolicy(Qt::PreventContextMenu);
         if (window)
             window->setMenuBar(m_menuBar);
         break;
     case BandKind::ToolBar:
         m_toolBar = new QToolBar(caption, host);
         m_toolBar->setObjectName(name);
+        // The bands stay where they are and as they are: never moved, floated, or shown and
+        // hidden by the user through the window's menu of bars.
         m_toolBar->setMovable(false);
+        m_toolBar->setFloatable(false);
+        m_toolBar->setAllowedAreas(Qt::TopToolBarArea);
+        m_toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+        m_toolBar->toggleViewAction()->setVisible(false);
         if (window)
             window->addToolBar(m_toolBar);
         break;
@@ -373,6 +381,10 @@ void CBand::applyVisibility()
 CCommandBar::CCommandBar(QMainWindow* window) : QObject(window), m_window(window)
 {
     setObjectName(QStringLiteral("MainToolBar"));
+    // A right click anywhere on the window's frame of bars would offer the menu that hides
+    // and shows them.
+    if (window)
+        window->setContextMenuPolicy(Qt::PreventContextMenu);
 }
 
 CCommandBar::~CCommandBar()

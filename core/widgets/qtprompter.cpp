@@ -149,7 +149,11 @@ FileDialogResult QtPrompter::fileDialog(const FileDialogRequest& request)
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     const bool save = request.kind == FileDialogRequest::Kind::Save;
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // As in the classic open dialog, a name that does not exist yet is taken unless the caller
+    // asks for an existing file: the new-project dialog is an open dialog that names a file to
+    // create, and the other callers say themselves when a chosen file is missing.
+    constexpr int32_t kFileMustExist = 0x1000;
+    dialog.setFileMode(!save && (request.flags & kFileMustExist) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     // Name filters match without regard to case, as the data files come from other systems
     // with upper-case names.
     QDir::Filters listing = dialog.filter();

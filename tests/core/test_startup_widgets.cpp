@@ -116,6 +116,44 @@ TEST(RealFileDialog, ChosenFileGivesFileNameAndTitle)
     EXPECT_EQ(d.FileTitle(), QStringLiteral("Sales.mdb"));
 }
 
+TEST(RealFileDialog, AnOpenDialogTakesANameThatDoesNotExistYetUnlessItMustExist)
+{
+    // The new-project dialog is an open dialog naming the file to create: a name typed there
+    // is taken as the classic dialog takes it. Only the must-exist flag (0x1000) asks for an
+    // existing file.
+    RealDialogs real;
+    const QString folder = TestEnv::NewFolder(QStringLiteral("newname"));
+    const QString wanted = folder + QStringLiteral("/Fresh.kvp");
+    CCommonDialog d;
+    d.SetFilter(QStringLiteral("Korvan Projects (*.kvp)|*.kvp"));
+    d.SetDefaultExt(QStringLiteral("*.kvp"));
+    d.SetInitDir(folder);
+    d.SetFlags(4);
+    {
+        ModalAnswerer answerer(3000);
+        answerer.Then(ModalAnswerer::ChooseFile(wanted));
+        d.ShowOpen();
+        EXPECT_EQ(answerer.Answered(), 1);
+    }
+    ASSERT_FALSE(d.UserCancel());
+    EXPECT_EQ(d.FileName(), wanted);
+    EXPECT_FALSE(QFile::exists(wanted));
+
+    CCommonDialog existing;
+    existing.SetInitDir(folder);
+    existing.SetFlags(4 | 0x1000);
+    ModalAnswerer answerer;
+    QFileDialog::FileMode mode = QFileDialog::AnyFile;
+    answerer.Then([&](QWidget* w) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(w))
+            mode = dialog->fileMode();
+        ModalAnswerer::Reject()(w);
+    });
+    existing.ShowOpen();
+    EXPECT_EQ(mode, QFileDialog::ExistingFile);
+    EXPECT_TRUE(existing.UserCancel());
+}
+
 TEST(RealFileDialog, CancelSetsUserCancel)
 {
     RealDialogs real;

@@ -5,6 +5,10 @@
 #include "tests/support/testenv.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QTest>
+#include <QToolBar>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -233,4 +237,29 @@ TEST(CommandBar, BandVisibilityAndDisplayAreIndependent)
     EXPECT_FALSE(standard.ToolBarWidget()->isVisible());
     EXPECT_TRUE(train.ToolBarWidget()->isVisible());
     EXPECT_EQ(MainToolBar(), w.bar);
+}
+
+TEST(CommandBar, TheUserCannotRearrangeTheBands)
+{
+    // A right click on the menu bar, a tool bar or the window's frame offers no menu that
+    // hides or shows bands, and no tool bar can be dragged or floated away.
+    TestMainWindow w;
+    w.window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
+    QWidget* menuBar = w.bar->Band(QStringLiteral("MainMenu")).Widget();
+    QWidget* toolBar = w.bar->Band(QStringLiteral("Standard")).Widget();
+    for (QWidget* clicked : std::initializer_list<QWidget*>{menuBar, toolBar, w.status, &w.window}) {
+        const QPoint at(clicked->width() - 3, clicked->height() / 2);
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, clicked->mapToGlobal(at));
+        QCoreApplication::sendEvent(clicked, &rightClick);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << clicked->objectName().toStdString();
+        if (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
+    }
+    for (const QString& name : {QStringLiteral("Standard"), QStringLiteral("mnuTrainBPBar")}) {
+        auto* bar = qobject_cast<QToolBar*>(w.bar->Band(name).Widget());
+        ASSERT_TRUE(bar);
+        EXPECT_FALSE(bar->isMovable() || bar->isFloatable()) << name.toStdString();
+    }
 }

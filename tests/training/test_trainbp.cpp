@@ -4,8 +4,10 @@
 
 #include "training/led.h"
 #include "training/updown.h"
+#include "tests/support/programvisit.h"
 
 #include <QCursor>
+#include <QTest>
 
 namespace {
 
@@ -417,4 +419,31 @@ TEST_F(TrainBP, ClosingTheMainWindowWaitsForTheRunToEnd)
     Flush();
     EXPECT_TRUE(!main || main->Unloaded());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(TrainBP, AVisitToAnotherProgramKeepsTheIdleWindowAsItWas)
+{
+    // Train, Stop, go to another program and come back: nothing reverts, the history stays.
+    frmTrainBP* w = Open();
+    ASSERT_TRUE(w);
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+    w->udVerify()->SetValue(1);
+    modMenu::TrainBar("mnuTrainBPTrain");
+    for (int step = 0; step < 7; ++step)
+        w->RunPendingStep();
+    modMenu::TrainBar("mnuTrainBPStop");
+    RunToEnd(w);
+    ASSERT_FALSE(w->RunActive());
+    const int lastPoint = w->History().lastPoint();
+    const int32_t cycles = net->CyclesCompleted();
+    const QString status = StatusText();
+    ASSERT_GE(lastPoint, 2);
+
+    TestEnv::VisitAnotherProgram(main);
+    Flush();
+    EXPECT_EQ(w->History().lastPoint(), lastPoint);
+    EXPECT_EQ(net->CyclesCompleted(), cycles);
+    EXPECT_EQ(StatusText(), status);
+    EXPECT_TRUE(Tool("mnuTrainBPTrain") && Tool("mnuTrainBPExit"));
 }

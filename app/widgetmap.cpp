@@ -1,0 +1,147 @@
+#include "app/widgetmap.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QSaveFile>
+#include <QTimer>
+#include <QToolBar>
+#include <QWidget>
+
+#include <memory>
+
+namespace {
+
+QString oneLine(QString text)
+{
+    text.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    return text;
+}
+
+QString entry(const char* kind, const QString& name, const char* className, const QRect& global, bool enabled,
+              bool flag, const QString& text)
+{
+    return QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\t%7\t%8\t%9\t%10\n")
+        .arg(QLatin1String(kind), oneLine(name), QLatin1String(className))
+        .arg(global.x())
+        .arg(global.y())
+        .arg(global.width())
+        .arg(global.height())
+        .arg(enabled ? 1 : 0)
+        .arg(flag ? 1 : 0)
+        .arg(oneLine(text));
+}
+
+QRect globalRect(const QWidget* w)
+{
+    return QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
+}
+
+// A control's name with the names of its named parents inside its window ("dsTrainSet/
+// txtBottomNum"), as two controls of one window may share a name.
+QString pathOf(const QWidget* w)
+{
+    QString path = w->objectName();
+    for (const QWidget* p = w->parentWidget(); p && !p->isWindow(); p = p->parentWidget())
+        if (!p->objectName().isEmpty() && !p->objectName().startsWith(QLatin1String("qt_")))
+            path = p->objectName() + QLatin1Char('/') + path;
+    return path;
+}
+
+QString textOf(const QWidget* w)
+{
+    if (auto* b = qobject_cast<const QAbstractButton*>(w))
+        return b->text();
+    if (auto* l = qobject_cast<const QLabel*>(w))
+        return l->text();
+    if (auto* e = qobject_cast<const QLineEdit*>(w))
+        return e->text();
+    if (auto* c = qobject_cast<const QComboBox*>(w))
+        return c->currentText();
+    if (w->isWindow())
+        return w->windowTitle();
+    return {};
+}
+
+bool flagOf(const QWidget* w)
+{
+    if (auto* b = qobject_cast<const QAbstractButton*>(w))
+        return b->isChecked();
+    return w->hasFocus();
+}
+
+} // namespace
+
+QString WidgetMap::Current()
+{
+    QString map;
+    const QWidget* active = QApplication::activeWindow();
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible())
+            continue;
+        map += entry("window", top->objectName(), top->metaObject()->className(), top->frameGeometry(),
+                     top->isEnabled(), top == active, top->windowTitle());
+        // The items of an open menu, by their tool names.
+        if (auto* menu = qobject_cast<QMenu*>(top))
+            for (QAction* action : menu->actions())
+                if (action->isVisible() && !action->isSeparator())
+                    map += entry("item", action->objectName(), "QAction",
+                                 QRect(menu->mapToGlobal(menu->actionGeometry(action).topLeft()),
+                                       menu->actionGeometry(action).size()),
+                                 action->isEnabled(), action->isChecked(), action->text());
+    }
+    for (QWidget* w : QApplication::allWidgets()) {
+        if (!w->isVisible() || w->isWindow())
+            continue;
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(w)) {
+            const QMdiArea* area = sub->mdiArea();
+            const QString inner = sub->widget() ? sub->widget()->objectName() : QString();
+            map += entry("child", inner, sub->widget() ? sub->widget()->metaObject()->className() : "",
+                         globalRect(sub), sub->isEnabled(), area && area->activeSubWindow() == sub,
+                         sub->windowTitle());
+            continue;
+        }
+        if (auto* bar = qobject_cast<QToolBar*>(w)) {
+            for (QAction* action : bar->actions()) {
+                QWidget* button = bar->widgetForAction(action);
+                if (!button || !button->isVisible() || action->objectName().isEmpty())
+                    continue;
+                map += entry("tool", action->objectName(), button->metaObject()->className(), globalRect(button),
+                             action->isEnabled(), action->isChecked(), action->text());
+            }
+        }
+        if (!w->objectName().isEmpty())
+            map += entry("widget", pathOf(w), w->metaObject()->className(), globalRect(w), w->isEnabled(),
+                         flagOf(w), textOf(w));
+    }
+    return map;
+}
+
+void WidgetMap::Start(const QString& path, int intervalMs)
+{
+    if (path.isEmpty())
+        return;
+    auto* timer = new QTimer(qApp);
+    auto written = std::make_shared<QString>();
+    QObject::connect(timer, &QTimer::timeout, qApp, [path, written] {
+        const QString map = Current();
+        if (map == *written)
+            return;
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            return;
+        file.write(map.toUtf8());
+        if (file.commit())
+            *written = map;
+    });
+    timer->start(intervalMs);
+}

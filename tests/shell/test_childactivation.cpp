@@ -1,0 +1,45 @@
+// What activating a child window of the main window means: a change of the active child, not
+// the program losing the user to another program and getting it back.
+#include "shell/frmmain.h"
+#include "tests/support/programvisit.h"
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+TEST(ChildActivation, OnlyAChangeOfTheActiveChildCounts)
+{
+    frmMain main;
+    main.show();
+    main.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    QMdiArea* area = main.MdiArea();
+    QMdiSubWindow* first = area->addSubWindow(new QWidget);
+    QMdiSubWindow* second = area->addSubWindow(new QWidget);
+    first->show();
+    second->show();
+    QSignalSpy raw(area, &QMdiArea::subWindowActivated);
+    QSignalSpy changes(&main, &frmMain::ChildActivated);
+
+    area->setActiveSubWindow(first);
+    area->setActiveSubWindow(second);
+    ASSERT_EQ(changes.size(), 2);
+    EXPECT_EQ(changes.at(1).at(0).value<QMdiSubWindow*>(), second);
+    EXPECT_EQ(changes.at(1).at(1).value<QMdiSubWindow*>(), first);
+
+    // The user goes to another program and comes back: Qt reports the child area as without
+    // an active child and then the same child again.
+    const qsizetype reported = raw.size();
+    TestEnv::VisitAnotherProgram(&main);
+    ASSERT_GT(raw.size(), reported) << "the visit was not seen by the child area";
+    EXPECT_EQ(changes.size(), 2);
+    EXPECT_EQ(area->activeSubWindow(), second);
+
+    // Closing the active child is a change again.
+    second->close();
+    ASSERT_GE(changes.size(), 3);
+    EXPECT_EQ(changes.last().at(1).value<QMdiSubWindow*>(), second);
+}
