@@ -405,9 +405,9 @@ protected:
     // rows need no second pass over the source; empty unless the testing rows are built and
     // the source has a key field.
     std::vector<kdb::Value> mTestKeys;
-    // The predicted field's own value of each testing row beside its key (NaN: Null), so that
-    // the back-propagation Test rows need no second pass either.
-    std::vector<double> mTestActuals;
+    // The predicted field's own value of each row the arrays hold (NaN: Null), back-propagation
+    // only: the Test rows need no second pass, and the error figures measure against it.
+    std::vector<double> mActuals;
     // The progress of the test under way; idle outside Test.
     TestProgress mTestProgress;
     // A test is under way: its progress display lets timers and posted events run, and none of
