@@ -277,17 +277,26 @@ TEST_F(BrowseWindow, MarkCommandsActOnTheViewInOneStatement)
 TEST_F(BrowseWindow, BackPropDrillDownListsEveryRowNearestFirst)
 {
     OpenBackProp();
+    {
+        // A row whose actual value is missing has no distance: it comes last, not first.
+        kdb::Database db = kdb::Database::Open(folder + "/bpsource.mdb", false, false);
+        db.Execute("UPDATE Data SET Y = NULL WHERE ID = 7");
+    }
     modMenu::BrowseOutlyers("10,5", "9");   // predicted, actual
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     const auto rows = AllRows(w);
     ASSERT_EQ(rows.size(), 40u);
     double last = -1;
-    for (const auto& r : rows) {
+    for (size_t i = 0; i + 1 < rows.size(); ++i) {
+        const auto& r = rows[i];
+        ASSERT_FALSE(r[1].isNull()) << i;
         const double d = std::pow(r[1].toDouble() - 9, 2) + std::pow(r[2].toDouble() - 10.5, 2);
         EXPECT_GE(d + 1e-9, last);
         last = d;
     }
+    EXPECT_TRUE(rows.back()[1].isNull());
+    EXPECT_EQ(rows.back()[4].toInt(), 7);
     // The scatter chart's entry passes its numbers exactly, whatever the locale.
     QLocale::setDefault(QLocale(QLocale::German));
     dbUtilities::ShowOutliersAt(10.5, 9.0);
