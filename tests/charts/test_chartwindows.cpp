@@ -236,6 +236,15 @@ TEST_F(ChartWindows, MatrixCountsScrollsTogetherAndDrillsDown)
     form->hscCol->setValue(1);
     EXPECT_EQ(form->Grid->horizontalScrollBar()->value(), 1);
     EXPECT_EQ(form->tdbSumActual->horizontalScrollBar()->value(), 1);
+    // Whatever the width, the scroll bar's end shows the last class column whole.
+    for (int width = 360; width <= 640; width += 8) {
+        form->resize(width, 260);
+        form->hscCol->setValue(form->hscCol->maximum());
+        for (QTableView* grid : {form->Grid, form->tdbSumActual}) {
+            EXPECT_EQ(grid->horizontalScrollBar()->value(), form->hscCol->maximum()) << width;
+            EXPECT_LE(grid->columnViewportPosition(2) + grid->columnWidth(2), grid->viewport()->width()) << width;
+        }
+    }
     form->resize(900, 600);
     EXPECT_FALSE(form->hscCol->isEnabled());
     EXPECT_FALSE(form->vscRow->isEnabled());
