@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleFactory>
+#include <algorithm>
 
 #include <set>
 
@@ -74,6 +75,9 @@ CBrowseGrid::CBrowseGrid(QWidget* parent) : QWidget(parent)
                 [this, header](const QPoint& pos) { headingMenu(header, pos); });
         connect(header, &QHeaderView::sectionResized, this, [this] { fitFixedPane(); });
     }
+    // The record selector is part of its row: a double click on it is one on the row.
+    connect(m_fixed->verticalHeader(), &QHeaderView::sectionDoubleClicked, this,
+            [this](int row) { emit CellDoubleClicked(row, std::max(0, CurrentColumn())); });
     connect(m_data->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
         if (!m_syncing) {
             m_syncing = true;

@@ -6,6 +6,9 @@
 #include "browse/testbrowse.h"
 #include "tests/browse/browsefixture.h"
 
+#include <QHeaderView>
+#include <QTest>
+
 #include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -208,6 +211,14 @@ TEST_F(BrowseWindow, MarksAreWrittenByKeyAndKeptInTheProject)
     EXPECT_EQ(Scalar("SELECT Mark FROM Test WHERE MainPrimaryKey = 39"), -1);
     emit w->tgBrowse->CellDoubleClicked(0, 3);   // toggles back
     EXPECT_EQ(Scalar("SELECT Mark FROM Test WHERE MainPrimaryKey = 40"), 0);
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test WHERE Mark <> 0"), 1);
+    // A double click on a row's record selector toggles that row's mark as well.
+    QHeaderView* selectors = w->tgBrowse->FixedPane()->verticalHeader();
+    const QPoint third(selectors->width() / 2, selectors->sectionViewportPosition(2) + selectors->sectionSize(2) / 2);
+    QTest::mouseDClick(selectors->viewport(), Qt::LeftButton, Qt::NoModifier, third);
+    EXPECT_EQ(Scalar("SELECT Mark FROM Test WHERE MainPrimaryKey = 38"), -1);
+    QTest::mouseDClick(selectors->viewport(), Qt::LeftButton, Qt::NoModifier, third);
+    EXPECT_EQ(Scalar("SELECT Mark FROM Test WHERE MainPrimaryKey = 38"), 0);
     EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test WHERE Mark <> 0"), 1);
 
     // Closed and opened again, the project still has the mark.
