@@ -482,3 +482,41 @@ TEST_F(BrowseWindow, RowsAreReadLazilyAndTheWindowFollowsActivation)
     w->Resize();
     EXPECT_EQ(w->tgBrowse->height(), before - w->picIMode->height());
 }
+
+// A background read that fails keeps the rows it read and says so in a box; the view stays
+// open and usable.
+TEST_F(BrowseWindow, AFailedBackgroundReadKeepsItsRowsAndSaysSo)
+{
+    OpenBackProp(3000);
+    struct ProbeGuard {
+        ~ProbeGuard() { BrowseRowSource::LoaderProbe() = nullptr; }
+    } guard;
+    BrowseRowSource::LoaderProbe() = [](int64_t read) {
+        if (read == 2048)
+            throw KvError(3043, {}, QStringLiteral("Disk or network error."));
+    };
+    prompts.ExpectBox(MsgResult::Ok);
+    frmBrowse* w = dbUtilities::BuildBrowser();
+    ASSERT_NE(w, nullptr);
+    w->Data1().WaitLoaded();
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.LastBox().title, "frmBrowse::Data1");
+    EXPECT_EQ(prompts.LastBox().text, "Error: 3043. \nDisk or network error.\nThe rest of the view could not be read: "
+                                      "it shows the first 2048 rows only.");
+    EXPECT_EQ(w->Model()->rowCount(), 2048);
+    EXPECT_EQ(UserPanel(), "2048 Rows");
+    EXPECT_EQ(Cell(w, 2047, 4).toString(), "2048");
+    QPointer<frmBrowse> open(w);
+    FlushDeletes();
+    EXPECT_TRUE(open && open->isVisible());
+
+    // Failing before it reads anything, it keeps the first rows.
+    BrowseRowSource::LoaderProbe() = [](int64_t) { throw KvError(3043, {}, QStringLiteral("Disk or network error.")); };
+    prompts.ExpectBox(MsgResult::Ok);
+    w = dbUtilities::BuildBrowser();
+    ASSERT_NE(w, nullptr);
+    w->Data1().WaitLoaded();
+    EXPECT_EQ(prompts.Boxes().size(), 2u);
+    EXPECT_TRUE(prompts.LastBox().text.endsWith("the first 512 rows only."));
+    EXPECT_EQ(w->Model()->rowCount(), 512);
+}
