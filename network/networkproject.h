@@ -141,6 +141,9 @@ public:
     // Outcome of the last network creation: 0, DLLErrConstantField, DLLErrTooFewRows or
     // (SFAM) the engine's code.
     int16_t DLLError() const { return mDLLError; }
+    // After DLLErrConstantField: the input fields whose user range is empty or that hold one
+    // value in every usable training row, in field order.
+    const QStringList& ConstantFields() const { return mConstantFields; }
 
     // --- Training in blocks ----------------------------------------------------------------
     // A training pass that the window works off in blocks of rows is open: the next training
@@ -232,6 +235,7 @@ protected:
     // The result array grown to rows 0..rows, keeping its entries (the new ones zero).
     virtual void GrowResults(int64_t rows) = 0;
     virtual void MarkUnusable(int64_t row) = 0;
+    virtual bool RowUsable(int64_t row) const = 0;
     virtual float Target(kdb::Reader& reader, int column, int64_t row) = 0;
     virtual void RowsFinished() {}
     // Whether the best network is kept in the engine file as training goes (so Revert reads
@@ -388,6 +392,7 @@ protected:
     // BestError of a back-propagation project, BestTrainError of an SFAM project.
     float mBestError = -1;
     int16_t mDLLError = 0;
+    QStringList mConstantFields;
 
     // The arrays and their flags.
     bool mNetReady = false;
@@ -418,6 +423,7 @@ private:
     void ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, QString& tableName);
     void MissingSettingBox(const QString& name);
     void BuildLayout();
+    QStringList FindConstantFields(bool withRows) const;
     void BuildRows(int mode);
     bool RebuildProject();
 
