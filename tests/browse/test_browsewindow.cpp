@@ -520,3 +520,32 @@ TEST_F(BrowseWindow, AFailedBackgroundReadKeepsItsRowsAndSaysSo)
     EXPECT_TRUE(prompts.LastBox().text.endsWith("the first 512 rows only."));
     EXPECT_EQ(w->Model()->rowCount(), 512);
 }
+
+// A source table that lost a field the views read: one box names the field, and no window
+// opens (neither the results grid nor its interactive row).
+TEST_F(BrowseWindow, ASourceTableThatLostAFieldIsNamedAndNothingOpens)
+{
+    OpenBackProp();
+    {
+        kdb::Database db = kdb::Database::Open(folder + "/bpsource.mdb", false, false);
+        db.Execute("ALTER TABLE Data DROP COLUMN DateFrom");
+    }
+    main->MainToolBar()->SetChecked("mnuShowIMode", true);
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::BrowseTest();
+    FlushDeletes();
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.LastBox().title, "dbUtilities::BuildBrowser");
+    EXPECT_EQ(prompts.LastBox().text,
+              "Error: 3265. \nThe source table Data no longer has the field [DateFrom] that this project uses.");
+    EXPECT_EQ(Current(), nullptr);
+    EXPECT_EQ(gIMode(), nullptr);
+    EXPECT_TRUE(main->findChildren<frmBrowse*>().isEmpty());
+
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::ShowDefBrowser();
+    FlushDeletes();
+    ASSERT_EQ(prompts.Boxes().size(), 2u);
+    EXPECT_EQ(prompts.LastBox().title, "dbUtilities::BuildDefBrowser");
+    EXPECT_TRUE(main->findChildren<frmBrowse*>().isEmpty());
+}
