@@ -143,7 +143,20 @@ void CBrowseGrid::ScrollDataTo(int column)
     if (!m_model || column < 0 || column >= m_model->columnCount())
         return;
     QHeaderView* header = m_data->horizontalHeader();
-    m_data->horizontalScrollBar()->setValue(header->sectionPosition(column));
+    // Where the column cannot reach the left edge (the panes scroll by pixels and the rest
+    // of the columns is narrower than the pane), the pane stops at the last column that can:
+    // a column cut at the left edge would show its heading over cells that look empty.
+    QScrollBar* bar = m_data->horizontalScrollBar();
+    int target = 0;
+    for (int c = column; c >= 0; --c) {
+        if (header->isSectionHidden(c))
+            continue;
+        if (header->sectionPosition(c) <= bar->maximum()) {
+            target = header->sectionPosition(c);
+            break;
+        }
+    }
+    bar->setValue(target);
 }
 
 int CBrowseGrid::CurrentColumn() const

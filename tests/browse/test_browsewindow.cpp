@@ -12,6 +12,7 @@
 #include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScrollBar>
 #include <QTableView>
 #include <QThread>
 #include <cmath>
@@ -133,6 +134,20 @@ TEST_F(BrowseWindow, TheResultsBrowserLaysOutPanesFormatsAndMarks)
     EXPECT_EQ(Cell(w, 0, 5, Qt::ToolTipRole).toString(), "Double Click Or Space Bar To Set Mark");
     EXPECT_EQ(w->Model()->headerData(5, Qt::Horizontal, Qt::ToolTipRole).toString(), "Right Click Column Header To Sort");
     EXPECT_EQ(w->Model()->headerData(1, Qt::Horizontal, Qt::BackgroundRole).value<QColor>(), QColor(255, 255, 0));
+
+    // The data pane starts at a column's left edge, never inside one: where the first used
+    // column cannot reach the left edge, the pane stops at a column that can.
+    QTableView* data = w->tgBrowse->DataPane();
+    for (int width = 500; width <= 1400; width += 10) {
+        main->resize(width, 600);
+        QCoreApplication::processEvents();
+        w->tgBrowse->ScrollDataTo(look.firstUsedColumn);
+        const int at = data->horizontalScrollBar()->value();
+        bool boundary = at == 0;
+        for (int c = 4; c < w->Model()->columnCount(); ++c)
+            boundary = boundary || at == data->horizontalHeader()->sectionPosition(c);
+        EXPECT_TRUE(boundary) << width << " " << at;
+    }
 
     // The heading band turns the tips off while it is open.
     modMenu::BrowseMenuOpen();
