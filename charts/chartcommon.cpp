@@ -46,11 +46,18 @@ ChartFormat::Statistics ChartFormat::StatisticTexts(CBackProp& net)
     float error = -1, rms = -1, u = 0;
     double r = std::nan("");
     IgnoreErrors([&] { error = net.CurrentError(); });
-    IgnoreErrors([&] { rms = net.ActualRMSError(); });
     const bool rows = net.TrainBuilt() || net.TestBuilt();
     if (rows) {
-        IgnoreErrors([&] { u = net.UnexplainedVar(); });
-        r = net.Correlation();
+        // One pass over the rows for the three figures.
+        IgnoreErrors([&] {
+            if (const auto f = net.RowFigures()) {
+                rms = float(f->rmsError);
+                u = float(f->unexplained);
+                r = f->correlation;
+            }
+        });
+    } else {
+        IgnoreErrors([&] { rms = net.ActualRMSError(); });
     }
     Statistics s = StatisticTexts(error, rms, u, r);
     // A failed test leaves -1, and without rows there is nothing to measure: no figure then.

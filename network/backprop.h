@@ -6,6 +6,7 @@
 #include "network/teststats.h"
 
 #include <cmath>
+#include <optional>
 #include <vector>
 
 class CBackProp : public CNetworkProject {
@@ -74,6 +75,9 @@ public:
     // Pearson's r of predicted against actual over the same rows; NaN when it is undefined
     // (no rows built, or predictions or actual values that do not vary).
     double Correlation();
+    // All the figures of the rows the arrays hold in one pass; nothing when no rows are built.
+    // Raises as ActualRMSError does.
+    std::optional<TestStats::Figures> RowFigures() const;
     // The error, the RMS error and the unexplained variance of the network over the training
     // rows, whatever rows the arrays held before (they hold the training rows afterwards).
     // Changes neither the network, the best error nor CurrentError; `valid` is false without a

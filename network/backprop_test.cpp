@@ -103,6 +103,13 @@ TestStats::Figures CBackProp::MeasureRows() const
     return TestStats::Measure(mActuals.data(), mResults.data(), mRows, mDDO->UserMin(field), mDDO->UserMax(field));
 }
 
+std::optional<TestStats::Figures> CBackProp::RowFigures() const
+{
+    if (!mTrainBuilt && !mTestBuilt)
+        return std::nullopt;
+    return MeasureRows();
+}
+
 float CBackProp::ActualRMSError()
 {
     if (!mTrainBuilt && !mTestBuilt)
