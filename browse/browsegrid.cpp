@@ -75,6 +75,13 @@ CBrowseGrid::CBrowseGrid(QWidget* parent) : QWidget(parent)
                 [this, header](const QPoint& pos) { headingMenu(header, pos); });
         connect(header, &QHeaderView::sectionResized, this, [this] { fitFixedPane(); });
     }
+    // A pane that grows is not left cut inside a column (see ColumnEdgeAtMost). The range
+    // changes before the value is brought within it.
+    connect(m_data->horizontalScrollBar(), &QScrollBar::rangeChanged, this, [this](int, int max) {
+        QScrollBar* bar = m_data->horizontalScrollBar();
+        if (bar->value() > max)
+            bar->setValue(ColumnEdgeAtMost(max));
+    });
     // The record selector is part of its row: a double click on it is one on the row.
     connect(m_fixed->verticalHeader(), &QHeaderView::sectionDoubleClicked, this,
             [this](int row) { emit CellDoubleClicked(row, std::max(0, CurrentColumn())); });
@@ -142,21 +149,26 @@ void CBrowseGrid::ScrollDataTo(int column)
 {
     if (!m_model || column < 0 || column >= m_model->columnCount())
         return;
-    QHeaderView* header = m_data->horizontalHeader();
-    // Where the column cannot reach the left edge (the panes scroll by pixels and the rest
-    // of the columns is narrower than the pane), the pane stops at the last column that can:
-    // a column cut at the left edge would show its heading over cells that look empty.
-    QScrollBar* bar = m_data->horizontalScrollBar();
-    int target = 0;
-    for (int c = column; c >= 0; --c) {
+    m_data->horizontalScrollBar()->setValue(ColumnEdgeAtMost(m_data->horizontalHeader()->sectionPosition(column)));
+}
+
+int CBrowseGrid::ColumnEdgeAtMost(int position) const
+{
+    // The panes scroll by pixels; where a column cannot reach the left edge (the columns after
+    // it are narrower than the pane) the pane stops at the last column that can: a column cut
+    // at the left edge would show its heading over cells that look empty.
+    const QHeaderView* header = m_data->horizontalHeader();
+    const int limit = std::min(position, m_data->horizontalScrollBar()->maximum());
+    int edge = 0;
+    for (int c = 0; c < header->count(); ++c) {
         if (header->isSectionHidden(c))
             continue;
-        if (header->sectionPosition(c) <= bar->maximum()) {
-            target = header->sectionPosition(c);
+        const int p = header->sectionPosition(c);
+        if (p > limit)
             break;
-        }
+        edge = p;
     }
-    bar->setValue(target);
+    return edge;
 }
 
 int CBrowseGrid::CurrentColumn() const

@@ -142,6 +142,9 @@ TEST_F(BrowseWindow, TheResultsBrowserLaysOutPanesFormatsAndMarks)
         main->resize(width, 600);
         QCoreApplication::processEvents();
         w->tgBrowse->ScrollDataTo(look.firstUsedColumn);
+        // Laid out narrow, then grown: the pane that grows is not left inside a column.
+        main->resize(width + 37, 600);
+        QCoreApplication::processEvents();
         const int at = data->horizontalScrollBar()->value();
         bool boundary = at == 0;
         for (int c = 4; c < w->Model()->columnCount(); ++c)
