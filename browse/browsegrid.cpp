@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleFactory>
+#include <algorithm>
 
 #include <set>
 
@@ -74,6 +75,16 @@ CBrowseGrid::CBrowseGrid(QWidget* parent) : QWidget(parent)
                 [this, header](const QPoint& pos) { headingMenu(header, pos); });
         connect(header, &QHeaderView::sectionResized, this, [this] { fitFixedPane(); });
     }
+    // A pane that grows is not left cut inside a column (see ColumnEdgeAtMost). The range
+    // changes before the value is brought within it.
+    connect(m_data->horizontalScrollBar(), &QScrollBar::rangeChanged, this, [this](int, int max) {
+        QScrollBar* bar = m_data->horizontalScrollBar();
+        if (bar->value() > max)
+            bar->setValue(ColumnEdgeAtMost(max));
+    });
+    // The record selector is part of its row: a double click on it is one on the row.
+    connect(m_fixed->verticalHeader(), &QHeaderView::sectionDoubleClicked, this,
+            [this](int row) { emit CellDoubleClicked(row, std::max(0, CurrentColumn())); });
     connect(m_data->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
         if (!m_syncing) {
             m_syncing = true;
@@ -138,8 +149,26 @@ void CBrowseGrid::ScrollDataTo(int column)
 {
     if (!m_model || column < 0 || column >= m_model->columnCount())
         return;
-    QHeaderView* header = m_data->horizontalHeader();
-    m_data->horizontalScrollBar()->setValue(header->sectionPosition(column));
+    m_data->horizontalScrollBar()->setValue(ColumnEdgeAtMost(m_data->horizontalHeader()->sectionPosition(column)));
+}
+
+int CBrowseGrid::ColumnEdgeAtMost(int position) const
+{
+    // The panes scroll by pixels; where a column cannot reach the left edge (the columns after
+    // it are narrower than the pane) the pane stops at the last column that can: a column cut
+    // at the left edge would show its heading over cells that look empty.
+    const QHeaderView* header = m_data->horizontalHeader();
+    const int limit = std::min(position, m_data->horizontalScrollBar()->maximum());
+    int edge = 0;
+    for (int c = 0; c < header->count(); ++c) {
+        if (header->isSectionHidden(c))
+            continue;
+        const int p = header->sectionPosition(c);
+        if (p > limit)
+            break;
+        edge = p;
+    }
+    return edge;
 }
 
 int CBrowseGrid::CurrentColumn() const

@@ -54,6 +54,9 @@ protected:
 
 private:
     void fitFixedPane();
+    // The left edge of the last shown column of the data pane that starts at or before
+    // `position` and within the pane's scroll range.
+    int ColumnEdgeAtMost(int position) const;
     void headingMenu(QHeaderView* header, const QPoint& pos);
 
     QAbstractItemModel* m_model = nullptr;

@@ -40,6 +40,18 @@ QString PredictionText(const kdb::Value& value, const QString& format)
     return NumFormat::Format(*number, format);
 }
 
+QString CellText(const kdb::Value& value, int digits)
+{
+    if (value.type() == kdb::Value::Type::Double)
+        return NumFormat::Plain(value.toDouble(), digits);
+    return value.toText();
+}
+
+int FieldDigits(const CDataDef& ddo, int16_t field)
+{
+    return field > 0 && field <= ddo.NumFields() && ddo.FieldType(field) == kdb::dbSingle ? 7 : 15;
+}
+
 QString HeadingTip()
 {
     return QStringLiteral("Right Click Column Header To Sort");
@@ -81,6 +93,8 @@ Grid TestResults(const BrowseQuery& query, const CDataDef& ddo)
         const BrowseColumn& bc = query.columns[c];
         Column col;
         col.caption = bc.field;
+        if (!bc.IsTest())
+            col.digits = FieldDigits(ddo, bc.fieldNumber);
         if (c < g.fixedColumns) {
             col.fixedPane = true;
             col.heading = FixedHeading;

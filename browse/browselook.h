@@ -36,6 +36,12 @@ QString PredictionFormat(int16_t fieldType, double userMin, double userMax);
 // `format` (an empty format: as it is); any other text as it is.
 QString PredictionText(const kdb::Value& value, const QString& format);
 
+// The text of a cell the browser does not format: a number as a person writes it, to the
+// significant digits of its field (`FieldDigits`), never "1e+06"; anything else as stored.
+QString CellText(const kdb::Value& value, int digits);
+// 7 for a single-precision source field, else 15.
+int FieldDigits(const CDataDef& ddo, int16_t field);
+
 // The cell tips.
 QString HeadingTip();  // "Right Click Column Header To Sort"
 QString CellTip();     // "Double Click Or Space Bar To Set Mark"
@@ -52,6 +58,7 @@ struct Column {
     bool formatted = false;             // cells through PredictionText
     bool resizable = true;
     bool markPicture = false;           // -1 shows the check picture, 0 nothing
+    int digits = 15;                    // significant digits of an unformatted number
 };
 
 struct Grid {

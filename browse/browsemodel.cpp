@@ -1,5 +1,7 @@
 #include "browse/browsemodel.h"
 
+#include "browse/browselook.h"
+
 #include "browse/rowsource.h"
 #include "core/errorbox.h"
 
@@ -91,7 +93,7 @@ QVariant BrowseModel::data(const QModelIndex& index, int role) const
     if (m_look)
         return m_look->CellData(index.row(), index.column(), value, role);
     if (role == Qt::DisplayRole && value)
-        return value->toText();
+        return BrowseLook::CellText(*value, 15);
     return {};
 }
 

@@ -185,7 +185,8 @@ QString BrowseQuery::OrderSql(QList<kdb::Value>& params) const
     } else if (distanceFrom && joinTest) {
         const QString a = predictColumn.Sql();
         const QString p = testColumn("Predicted").Sql();
-        terms << QStringLiteral("(%1 - ?) * (%1 - ?) + (%2 - ?) * (%2 - ?)").arg(a, p);
+        // Nearest first; a row without an actual value has no distance and comes last.
+        terms << QStringLiteral("(%1 - ?) * (%1 - ?) + (%2 - ?) * (%2 - ?) NULLS LAST").arg(a, p);
         params << distanceFrom->second << distanceFrom->second << distanceFrom->first << distanceFrom->first;
     } else if (worstFirst && ColumnIndex(testColumn("Difference")) >= 0) {
         terms << testColumn("Difference").Sql() + QStringLiteral(" DESC");

@@ -5,6 +5,7 @@
 #include "core/errorbox.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
+#include "kdb/kdb.h"
 #include "network/backprop.h"
 #include "network/sfam.h"
 #include "shell/modmenu.h"
@@ -12,6 +13,7 @@
 #include "shell/viewprocs.h"
 
 #include <QMdiSubWindow>
+#include <QSet>
 #include <QPointer>
 
 #include <functional>
@@ -39,6 +41,37 @@ CNetworkProject* networkOfKind()
     return net;
 }
 
+// The fields of the source table that the view reads must all be there: a table that lost one
+// is named with the missing field in one box, before any window opens (its rows would fail one
+// block at a time).
+void requireSourceFields(const QString& project, const BrowseQuery& query, const QString& table)
+{
+    QStringList wanted;
+    for (const BrowseColumn& c : query.columns)
+        if (!c.IsTest())
+            wanted << c.field;
+    if (!query.keyField.isEmpty())
+        wanted << query.keyField;
+    QSet<QString> present;
+    {
+        kdb::Database db = kdb::Database::Open(project, false, true);
+        for (const kdb::FieldInfo& f : db.Fields(BrowseTables::Link()))
+            present.insert(f.name.toLower());
+    }
+    QStringList missing;
+    for (const QString& field : wanted)
+        if (!present.contains(field.toLower()) && !missing.contains(field))
+            missing << field;
+    if (missing.isEmpty())
+        return;
+    const QString names = QStringLiteral("[") + missing.join(QStringLiteral("], [")) + QStringLiteral("]");
+    throw KvError(KvErr::ItemNotFound, {},
+                  QStringLiteral("The source table ") + table
+                      + (missing.size() == 1 ? QStringLiteral(" no longer has the field ")
+                                             : QStringLiteral(" no longer has the fields "))
+                      + names + QStringLiteral(" that this project uses."));
+}
+
 using MakeQuery = std::function<std::optional<BrowseQuery>(const CDataDef&, bool sfam)>;
 
 frmBrowse* build(const QString& title, bool closeFirst, bool testRows, const MakeQuery& make,
@@ -51,6 +84,7 @@ frmBrowse* build(const QString& title, bool closeFirst, bool testRows, const Mak
         const std::optional<BrowseQuery> query = make(*net->DDO(), sfam);
         if (!query)
             return;
+        requireSourceFields(net->ProjectFileName(), *query, net->DDO()->TableName());
         if (closeFirst)
             dbUtilities::CloseBrowsers();
         window = new frmBrowse();

@@ -71,6 +71,12 @@ void frmBrowse::rowsLoaded()
         if (m_sub && m_sub->mdiArea() && m_sub->mdiArea()->activeSubWindow() == m_sub)
             gVeltra().StatusBar().Message(QString::number(mRowCount) + QStringLiteral(" Rows"), true);
     });
+    // A view cut short by a failed read says so; the rows read stay to be browsed.
+    if (const std::optional<KvError> error = m_data.TakeLoadError())
+        ErrorBox::ShowStandard(KvError(error->number(), error->source(),
+                                       error->description() + QStringLiteral("\nThe rest of the view could not be read: it shows the first ")
+                                           + QString::number(mRowCount) + QStringLiteral(" rows only.")),
+                               QStringLiteral("frmBrowse::Data1"));
 }
 
 void frmBrowse::Resize()

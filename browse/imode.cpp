@@ -34,7 +34,7 @@ QString limitText(const CDataDef& ddo, int16_t i, double limit)
 {
     if (ddo.FieldType(i) == kdb::dbDate)
         return kdb::DateText(limit, true);
-    return kdb::Value(limit).toText();
+    return NumFormat::Plain(limit, BrowseLook::FieldDigits(ddo, i));
 }
 
 } // namespace
@@ -361,6 +361,7 @@ void CIMode::LoadCurrentRow()
         return;
     const int row = mTGOld->CurrentRow() < 0 ? 0 : mTGOld->CurrentRow();
     const BrowseQuery& q = m_window->RecordSource();
+    const BrowseLook::Grid* look = m_browser ? &m_browser->Look() : nullptr;
     QStringList texts;
     for (int c = 0; c < q.columns.size(); ++c)
         texts << QString();
@@ -375,7 +376,9 @@ void CIMode::LoadCurrentRow()
                 texts[c] = m_sfam ? CSFamBrowse::PredictedText(cells[c])
                                   : BrowseLook::PredictionText(cells[c], mNumFormat);
             else if (c >= m_fixed)
-                texts[c] = cells[c].toText();
+                texts[c] = BrowseLook::CellText(cells[c], look && c < int(look->columns.size())
+                                                              ? look->columns[size_t(c)].digits
+                                                              : 15);
         }
     }
     m_model->SetRow(texts);

@@ -175,7 +175,9 @@ KeySet MatchingKeys(const QString& databaseName, const BrowseQuery& query, const
     QString sql = QStringLiteral("SELECT ") + key.Sql() + QStringLiteral(" FROM ") + kdb::QuoteIdent(column.table);
     QList<kdb::Value> params;
     if (criteria.equals) {
-        sql += QStringLiteral(" WHERE ") + column.Sql() + QStringLiteral(" = ?");
+        // Exact, whatever collation the column was declared with: with Match Case "o'brien" is
+        // no match for "O'Brien".
+        sql += QStringLiteral(" WHERE ") + column.Sql() + QStringLiteral(" = ? COLLATE BINARY");
         params << *criteria.equals;
     } else {
         sql += QStringLiteral(" WHERE KvFindMatch(") + column.Sql() + QStringLiteral(")");

@@ -148,6 +148,7 @@ void BrowseRowSource::startLoader(const QString& sql, const QList<kdb::Value>& p
     const uint64_t generation = ++m_loadGeneration;
     m_loaded.Clear();
     m_loadFailed = false;
+    m_loadError.reset();
     m_cancel = false;
     const QString file = m_file;
     const size_t expected = size_t(std::clamp<int64_t>(m_expectedRows, 0, 16 * 1024 * 1024));
@@ -164,18 +165,28 @@ void BrowseRowSource::startLoader(const QString& sql, const QList<kdb::Value>& p
                 m_loaderDb = db.handle();
             }
             m_loaded.Reserve(expected);
+            const auto& probe = LoaderProbe();
+            if (probe)
+                probe(0);
             {
                 kdb::Reader r = db.Query(sql, params);
-                while (!m_cancel && r.Next())
+                while (!m_cancel && r.Next()) {
                     m_loaded.Add(r, 0);
+                    if (probe && m_loaded.Size() % 1024 == 0)
+                        probe(m_loaded.Size());
+                }
             }
             std::lock_guard<std::mutex> lock(m_loaderMutex);
             m_loaderDb = nullptr;
             m_loadFailed = m_cancel;
         } catch (...) {
+            const KvError error = CurrentError();
             std::lock_guard<std::mutex> lock(m_loaderMutex);
             m_loaderDb = nullptr;
             m_loadFailed = true;
+            // A read stopped on purpose is no failure to report.
+            if (!m_cancel)
+                m_loadError = error;
         }
         if (context)
             QMetaObject::invokeMethod(
@@ -208,12 +219,26 @@ void BrowseRowSource::WaitLoaded()
     if (!m_loader.joinable())
         return;
     m_loader.join();
-    // A loader that failed leaves the rows known so far.
-    if (!m_loadFailed && m_loaded.Size() >= m_keys.Size())
+    // Both lists run in the view's order from its first row: a loader that failed leaves the
+    // longer of the rows known before it and the rows it read.
+    if (m_loaded.Size() >= m_keys.Size() && (!m_loadFailed || m_loadError))
         std::swap(m_keys, m_loaded);
     m_loaded.Clear();
     if (m_onLoaded)
         m_onLoaded();
+}
+
+std::optional<KvError> BrowseRowSource::TakeLoadError()
+{
+    std::optional<KvError> error;
+    std::swap(error, m_loadError);
+    return error;
+}
+
+std::function<void(int64_t)>& BrowseRowSource::LoaderProbe()
+{
+    static std::function<void(int64_t)> probe;
+    return probe;
 }
 
 void BrowseRowSource::SetDatabaseName(const QString& file)

@@ -6,6 +6,7 @@
 
 #include "browse/blockcache.h"
 #include "browse/browsequery.h"
+#include "core/kverror.h"
 #include "kdb/kdb.h"
 
 #include <QPointer>
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -40,8 +42,14 @@ public:
     int64_t RowCount() const { return m_keys.Size(); }
     bool Loading() const { return m_loader.joinable(); }
     void SetLoadedHandler(QObject* context, std::function<void()> handler);
-    // Waits for the loader and takes its keys (running the handler at once).
+    // Waits for the loader and takes its keys (running the handler at once). A loader that
+    // failed leaves the rows read before the failure, and its error for TakeLoadError.
     void WaitLoaded();
+    // The error that ended the last background read early, once; nothing when it read all.
+    std::optional<KvError> TakeLoadError();
+    // Tests: the loader calls it with the number of keys read so far, at its start and after
+    // every 1024 keys; what it throws fails the read as a database error would.
+    static std::function<void(int64_t)>& LoaderProbe();
     kdb::Value Key(int64_t row) const;
 
     // Rows first .. first + count - 1 (as many as exist), the query's columns in order; a row
@@ -101,6 +109,7 @@ private:
     sqlite3* m_loaderDb = nullptr;
     KeyList m_loaded;
     bool m_loadFailed = false;
+    std::optional<KvError> m_loadError;
     std::atomic<bool> m_cancel{false};
     uint64_t m_loadGeneration = 0;
     QPointer<QObject> m_context;

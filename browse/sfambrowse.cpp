@@ -133,6 +133,7 @@ BrowseLook::Grid CBrowseAll::AllDataLayout(const BrowseQuery& query, const CData
         const BrowseColumn& bc = query.columns[c];
         BrowseLook::Column col;
         col.caption = bc.field;
+        col.digits = BrowseLook::FieldDigits(ddo, bc.fieldNumber);
         col.widthTwips = BrowseLook::ResultWidth;
         if (c == 0) {
             col.fixedPane = true;

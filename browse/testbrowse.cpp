@@ -210,12 +210,12 @@ QVariant CBrowseBase::CellData(int64_t row, int column, const kdb::Value* value,
     switch (role) {
     case Qt::DisplayRole:
         if (!value || !col)
-            return value ? QVariant(value->toText()) : QVariant();
+            return value ? QVariant(BrowseLook::CellText(*value, 15)) : QVariant();
         if (col->markPicture)
             return QString();
         if (col->formatted)
             return BrowseLook::PredictionText(*value, mLook.numberFormat);
-        return value->toText();
+        return BrowseLook::CellText(*value, col->digits);
     case Qt::DecorationRole:
         if (col && col->markPicture && value && value->toInt(0) != 0)
             return mCheck;

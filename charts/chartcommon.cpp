@@ -5,6 +5,7 @@
 #include "core/widgets/winhelpers.h"
 #include "data/datadef.h"
 #include "network/backprop.h"
+#include "network/teststats.h"
 
 #include <algorithm>
 #include <cmath>
@@ -29,30 +30,36 @@ QString ChartFormat::AxisFormat(int16_t fieldType, double lo, double hi)
     return QStringLiteral("0.0000");
 }
 
-double ChartFormat::Correlation(double unexplained)
-{
-    return std::sqrt(1.0 - std::min(unexplained, 1.0));
-}
-
-ChartFormat::Statistics ChartFormat::StatisticTexts(float currentError, float rmsError, float unexplained)
+ChartFormat::Statistics ChartFormat::StatisticTexts(float currentError, float rmsError, float unexplained,
+                                                    double correlation)
 {
     Statistics s;
     s.error = NumFormat::FormatSingle(currentError, QStringLiteral("0.00")) + QLatin1Char('%');
     s.rms = NumFormat::FormatSingle(rmsError, QStringLiteral("0.00    "));
     s.unexplained = NumFormat::FormatSingle(unexplained, QStringLiteral("0.00"));
-    s.correlation = NumFormat::Format(Correlation(double(unexplained)), QStringLiteral("0.00"));
+    s.correlation = TestStats::CorrelationText(correlation, QStringLiteral("0.00"));
     return s;
 }
 
 ChartFormat::Statistics ChartFormat::StatisticTexts(CBackProp& net)
 {
     float error = -1, rms = -1, u = 0;
+    double r = std::nan("");
     IgnoreErrors([&] { error = net.CurrentError(); });
-    IgnoreErrors([&] { rms = net.ActualRMSError(); });
     const bool rows = net.TrainBuilt() || net.TestBuilt();
-    if (rows)
-        IgnoreErrors([&] { u = net.UnexplainedVar(); });
-    Statistics s = StatisticTexts(error, rms, u);
+    if (rows) {
+        // One pass over the rows for the three figures.
+        IgnoreErrors([&] {
+            if (const auto f = net.RowFigures()) {
+                rms = float(f->rmsError);
+                u = float(f->unexplained);
+                r = f->correlation;
+            }
+        });
+    } else {
+        IgnoreErrors([&] { rms = net.ActualRMSError(); });
+    }
+    Statistics s = StatisticTexts(error, rms, u, r);
     // A failed test leaves -1, and without rows there is nothing to measure: no figure then.
     if (error < 0)
         s.error.clear();

@@ -21,8 +21,6 @@ namespace ChartFormat {
 // hi - lo (strictly above 100 or 10 "0", above 1 "0.0", above 0.1 "0.00", above 0.01 "0.000",
 // otherwise "0.0000").
 QString AxisFormat(int16_t fieldType, double lo, double hi);
-// sqrt(1 - u) with u lowered to 1 when larger (no lower clamp).
-double Correlation(double unexplained);
 // n * (hi - lo) + lo in single precision.
 inline float Denormalise(float n, float lo, float hi) { return n * (hi - lo) + lo; }
 
@@ -33,7 +31,7 @@ struct Statistics {
     QString unexplained; // "0.09"
     QString correlation; // "0.95"
 };
-Statistics StatisticTexts(float currentError, float rmsError, float unexplained);
+Statistics StatisticTexts(float currentError, float rmsError, float unexplained, double correlation);
 // The same read from the network object; a statistic it cannot give stays empty.
 Statistics StatisticTexts(CBackProp& net);
 

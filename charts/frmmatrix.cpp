@@ -310,6 +310,10 @@ void frmMatrix::ShowMatrix()
     in.classes = m_count.Count();
     m_size = MatrixLayout::SizeGrids(in);
     const int n = m_count.Count();
+    // The grid holds the columns the size rule counted, whole, inside its frame; the rule's
+    // width (30 twips short of them) would cut the last one.
+    m_size.gridWidth = std::max(m_size.gridWidth,
+                                twips(m_size.visibleColumns * px(m_size.columnWidth) + 2 * Grid->frameWidth()));
 
     if (!m_columnsBuilt)
         m_columnsBuilt = true;
@@ -348,7 +352,9 @@ void frmMatrix::ShowMatrix()
     }
 
     hscCol->setGeometry(px(gridLeft), px(sumActualTop + sumActualHeight), px(m_size.gridWidth), px(kBar));
-    hscCol->setRange(0, std::max(0, n - m_size.visibleColumns));
+    // The bar reaches the first column at which the last one shows whole: the grid's frame
+    // and the space left of it take part of the last column the size rule counted.
+    hscCol->setRange(0, std::max(0, n - WholeColumnsAtEnd(Grid)));
     hscCol->setPageStep(std::max(1, m_size.visibleColumns));
     hscCol->setSingleStep(1);
     hscCol->setEnabled(hscCol->maximum() != 0);
@@ -381,6 +387,21 @@ void frmMatrix::ShowMatrix()
     tdbSumPredicted->verticalScrollBar()->setValue(0);
     hscCol->setValue(0);
     vscRow->setValue(0);
+}
+
+int frmMatrix::WholeColumnsAtEnd(const QTableView* grid)
+{
+    const int n = grid->model() ? grid->model()->columnCount() : 0;
+    // No scroll bars and no row headings: the cells have the grid less its frame.
+    const int room = grid->contentsRect().width();
+    int used = 0, whole = 0;
+    for (int c = n - 1; c >= 0; --c) {
+        used += grid->columnWidth(c);
+        if (used > room)
+            break;
+        ++whole;
+    }
+    return std::max(1, whole);
 }
 
 void frmMatrix::browse(const QString& predicted, const QString& actual)

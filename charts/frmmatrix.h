@@ -76,6 +76,8 @@ protected:
 private:
     void activate();
     void browse(const QString& predicted, const QString& actual);
+    // How many columns, counted from the last, the grid shows whole (at least 1).
+    static int WholeColumnsAtEnd(const QTableView* grid);
     QTableView* makeGrid(MatrixModel::Kind kind, bool header);
     void synchronise();
 

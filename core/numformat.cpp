@@ -1,8 +1,12 @@
 #include "core/numformat.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <string>
+#include <string_view>
 
 double NumFormat::RoundDecimal(double value, int decimals)
 {
@@ -38,6 +42,46 @@ QString NumFormat::General(double value)
     QString text = QString::number(value, 'g', 15);
     text.replace(QLatin1Char('e'), QLatin1Char('E'));
     return text;
+}
+
+QString NumFormat::Plain(double value, int digits)
+{
+    if (!std::isfinite(value))
+        return General(value);
+    if (value == 0)
+        return QStringLiteral("0");
+    digits = std::clamp(digits, 1, 17);
+    // d.ddd...e±x, rounded to the digits the type holds.
+    char buffer[64];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific,
+                                   digits - 1).ptr;
+    const std::string_view text(buffer, size_t(end - buffer));
+    const size_t ePos = text.find('e');
+    std::string mantissa;
+    for (char c : text.substr(0, ePos))
+        if (c != '.')
+            mantissa.push_back(c);
+    while (mantissa.size() > 1 && mantissa.back() == '0')
+        mantissa.pop_back();
+    int exponent = 0;
+    std::from_chars(text.data() + ePos + 1 + (text[ePos + 1] == '+'), text.data() + text.size(), exponent);
+
+    std::string out = value < 0 ? "-" : "";
+    if (exponent < -7 || exponent >= 21) {
+        out += mantissa.substr(0, 1);
+        if (mantissa.size() > 1)
+            out += "." + mantissa.substr(1);
+        char e[16];
+        std::snprintf(e, sizeof e, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
+        out += e;
+    } else if (exponent < 0) {
+        out += "0." + std::string(size_t(-exponent - 1), '0') + mantissa;
+    } else if (size_t(exponent) + 1 >= mantissa.size()) {
+        out += mantissa + std::string(size_t(exponent) + 1 - mantissa.size(), '0');
+    } else {
+        out += mantissa.substr(0, size_t(exponent) + 1) + "." + mantissa.substr(size_t(exponent) + 1);
+    }
+    return QString::fromLatin1(out.data(), qsizetype(out.size()));
 }
 
 QString NumFormat::Format(double value, const QString& pattern)

@@ -20,6 +20,10 @@ double SingleAsDecimal(float value);
 QString FormatSingle(float value, const QString& pattern);
 // The general form alone.
 QString General(double value);
+// A stored number as a person writes it: rounded to `digits` significant digits (15 for a
+// double, 7 for a single-precision field), trailing zeros dropped, and no exponent from 1E-07
+// up to below 1E+21 (1000000, 0.0005); beyond that the exponent form of General (1E+300).
+QString Plain(double value, int digits = 15);
 // `value` rounded to `decimals` places on its decimal value, ties away from zero.
 double RoundDecimal(double value, int decimals);
 }

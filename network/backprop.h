@@ -3,7 +3,10 @@
 #pragma once
 
 #include "network/networkproject.h"
+#include "network/teststats.h"
 
+#include <cmath>
+#include <optional>
 #include <vector>
 
 class CBackProp : public CNetworkProject {
@@ -64,10 +67,18 @@ public:
     double Predict(const std::vector<double>& values);
     // Root-mean-square error and unexplained share of the variance, in the prediction field's
     // units, over the rows the arrays hold (training rows after Verify, testing rows after
-    // Test); rows without prediction count in neither. -1 with a network but no rows built,
-    // 0 without either. ActualRMSError raises; UnexplainedVar shows its error box and gives 0.
+    // Test), measured against the rows' own actual values; rows without prediction count in
+    // neither. -1 with a network but no rows built, 0 without either. ActualRMSError raises;
+    // UnexplainedVar shows its error box and gives 0. After a test CurrentError is measured
+    // the same way (the mean absolute error in percent of the user range).
     float ActualRMSError();
     float UnexplainedVar();
+    // Pearson's r of predicted against actual over the same rows; NaN when it is undefined
+    // (no rows built, or predictions or actual values that do not vary).
+    double Correlation();
+    // All the figures of the rows the arrays hold in one pass; nothing when no rows are built.
+    // Raises as ActualRMSError does.
+    std::optional<TestStats::Figures> RowFigures() const;
     // The error, the RMS error and the unexplained variance of the network over the training
     // rows, whatever rows the arrays held before (they hold the training rows afterwards).
     // Changes neither the network, the best error nor CurrentError; `valid` is false without a
@@ -77,6 +88,7 @@ public:
         float error = -1;
         float rmsError = -1;
         float unexplained = -1;
+        double correlation = std::nan("");
     };
     RowStatistics TrainingStatistics();
     // Hand the testing rows to the chart host (see charthandover.h), testing first when the
@@ -97,6 +109,7 @@ protected:
     void SizeResults(int64_t rows) override;
     void GrowResults(int64_t rows) override;
     void MarkUnusable(int64_t row) override;
+    bool RowUsable(int64_t row) const override { return mResults[size_t(row)] != UnusableRow; }
     float Target(kdb::Reader& reader, int column, int64_t row) override;
     bool BestKeptInEngineFile() const override { return mBestLogging; }
     bool WritesEngineFileOnSave() const override { return !mBestLogging; }
@@ -119,4 +132,6 @@ private:
     static const Kind& KindData();
     bool TrainPart(bool whole);
     void HandOverCharts(bool series);
+    // The figures of the rows the arrays hold; raises when they do not fit together.
+    TestStats::Figures MeasureRows() const;
 };

@@ -28,7 +28,9 @@ TestOutcome CBackProp::TestError(int32_t result, float& error)
         EngineBox(QStringLiteral("DLL Test Error.  Error #"), result, QStringLiteral("CBackProp::Test"));
         return TestOutcome::EngineFailure;
     }
-    error = float(result / 100.0);
+    // The engine measures against the clamped normalised targets; the figure shown is measured
+    // against the rows' own values, as the Test rows' Difference is.
+    error = float(MeasureRows().error);
     return TestOutcome::Done;
 }
 
@@ -45,7 +47,7 @@ bool CBackProp::SavePrediction(kdb::Database& db)
         if (n != mRows || mResults.size() != size_t(n + 1))
             throw KvError(KvErr::InvalidCall);
         // The keys and values came with the testing rows; the source is read again only without.
-        const bool kept = mTestKeys.size() == size_t(n + 1) && mTestActuals.size() == size_t(n + 1);
+        const bool kept = mTestKeys.size() == size_t(n + 1) && mActuals.size() == size_t(n + 1);
         std::optional<kdb::Reader> source;
         if (!kept)
             source.emplace(TestingRows(db, {mDDO->FieldName(mPredictField)}));
@@ -70,7 +72,7 @@ bool CBackProp::SavePrediction(kdb::Database& db)
                 bool isNull = false;
                 double actual = 0;
                 if (kept) {
-                    actual = mTestActuals[size_t(i)];
+                    actual = mActuals[size_t(i)];
                     isNull = std::isnan(actual);
                 } else {
                     actual = ColumnValue(*source, 1, isNull);
@@ -88,16 +90,31 @@ bool CBackProp::SavePrediction(kdb::Database& db)
     });
 }
 
+TestStats::Figures CBackProp::MeasureRows() const
+{
+    if (!mDDO)
+        throw KvError(KvErr::ObjectNotSet);
+    CheckArrays(mResults.size());
+    if (mActuals.size() != mResults.size())
+        throw KvError(KvErr::InvalidCall);
+    const int16_t field = PredictField();
+    // lo and hi as the Test rows' predictions take them, so that the figures agree with the
+    // Difference column.
+    return TestStats::Measure(mActuals.data(), mResults.data(), mRows, mDDO->UserMin(field), mDDO->UserMax(field));
+}
+
+std::optional<TestStats::Figures> CBackProp::RowFigures() const
+{
+    if (!mTrainBuilt && !mTestBuilt)
+        return std::nullopt;
+    return MeasureRows();
+}
+
 float CBackProp::ActualRMSError()
 {
     if (!mTrainBuilt && !mTestBuilt)
         return mNetReady ? -1.0f : 0.0f;
-    if (!mDDO)
-        throw KvError(KvErr::ObjectNotSet);
-    CheckArrays(mResults.size());
-    const int16_t field = PredictField();
-    return TestStats::RmsError(mPatterns.data(), PatternStride(), mResults.data(), mRows,
-                               float(mDDO->UserMin(field)), float(mDDO->UserMax(field)));
+    return float(MeasureRows().rmsError);
 }
 
 float CBackProp::UnexplainedVar()
@@ -105,14 +122,15 @@ float CBackProp::UnexplainedVar()
     if (!mTrainBuilt && !mTestBuilt)
         return mNetReady ? -1.0f : 0.0f;
     float answer = 0;
-    Procedure(QStringLiteral("CBackProp::UnexplainedVar"), [&] {
-        if (!mDDO)
-            throw KvError(KvErr::ObjectNotSet);
-        CheckArrays(mResults.size());
-        const int16_t field = PredictField();
-        answer = TestStats::UnexplainedVariance(mPatterns.data(), PatternStride(), mResults.data(), mRows,
-                                                float(mDDO->UserMin(field)), float(mDDO->UserMax(field)));
-    });
+    Procedure(QStringLiteral("CBackProp::UnexplainedVar"), [&] { answer = float(MeasureRows().unexplained); });
+    return answer;
+}
+
+double CBackProp::Correlation()
+{
+    double answer = std::nan("");
+    if (mTrainBuilt || mTestBuilt)
+        IgnoreErrors([&] { answer = MeasureRows().correlation; });
     return answer;
 }
 
@@ -128,10 +146,13 @@ CBackProp::RowStatistics CBackProp::TrainingStatistics()
         EngineBox(QStringLiteral("DLL Test Error.  Error #"), result, QStringLiteral("CBackProp::Verify"));
         return stats;
     }
-    stats.error = float(result / 100.0);
-    if (!Procedure(QStringLiteral("CBackProp::ActualRMSError"), [&] { stats.rmsError = ActualRMSError(); }))
+    TestStats::Figures figures;
+    if (!Procedure(QStringLiteral("CBackProp::ActualRMSError"), [&] { figures = MeasureRows(); }))
         return stats;
-    stats.unexplained = UnexplainedVar();
+    stats.error = float(figures.error);
+    stats.rmsError = float(figures.rmsError);
+    stats.unexplained = float(figures.unexplained);
+    stats.correlation = figures.correlation;
     stats.valid = true;
     return stats;
 }

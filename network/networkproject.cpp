@@ -655,7 +655,7 @@ bool CNetworkProject::BuildArrays(int mode)
 void CNetworkProject::BuildLayout()
 {
     mTestKeys.clear();
-    mTestActuals.clear();
+    mActuals.clear();
     mNumInputs = 0;
     mPredictField = 0;
     mInputFields.assign(1, 0);
@@ -697,12 +697,13 @@ void CNetworkProject::BuildRows(int mode)
         columns << mDDO->FieldName(mInputFields[size_t(j)]);
     columns << mDDO->FieldName(mPredictField);
     mTestKeys.clear();
-    mTestActuals.clear();
+    mActuals.clear();
     const bool keys = mode == 2 && mDDO->KeyField() != 0;
     if (keys)
         columns << mDDO->KeyFieldName();
-    // Numbers predicted (back-propagation) keep their own values for the Test rows too.
-    const bool actuals = keys && mKind.predictRole == roleBPPredict;
+    // Numbers predicted (back-propagation) keep their own values: the Test rows and the error
+    // figures are measured against them, not against their clamped normalised forms.
+    const bool actuals = mKind.predictRole == roleBPPredict;
 
     kdb::Database db = kdb::Database::Open(ProjectFileName(), false, true);
     // The rows before the range are passed over by the source (a server does not send them);
@@ -720,7 +721,7 @@ void CNetworkProject::BuildRows(int mode)
     if (keys)
         mTestKeys.resize(size_t(sized + 1));
     if (actuals)
-        mTestActuals.resize(size_t(sized + 1));
+        mActuals.resize(size_t(sized + 1));
     const int predictColumn = mNumInputs;
     const float* fmin = mFieldMin.data();
     const float* fmax = mFieldMax.data();
@@ -737,7 +738,7 @@ void CNetworkProject::BuildRows(int mode)
             if (keys)
                 mTestKeys.resize(size_t(sized + 1));
             if (actuals)
-                mTestActuals.resize(size_t(sized + 1));
+                mActuals.resize(size_t(sized + 1));
         }
         float* row = mPatterns.data() + r * stride;
         for (int32_t j = 1; j <= mNumInputs; ++j) {
@@ -755,13 +756,13 @@ void CNetworkProject::BuildRows(int mode)
         if (actuals) {
             bool isNull = false;
             const double actual = ColumnValue(reader, predictColumn, isNull);
-            mTestActuals[size_t(r)] = isNull ? std::nan("") : actual;
+            mActuals[size_t(r)] = isNull ? std::nan("") : actual;
         }
     }
     if (keys)
         mTestKeys.resize(size_t(rows + 1));
     if (actuals)
-        mTestActuals.resize(size_t(rows + 1));
+        mActuals.resize(size_t(rows + 1));
     mRows = rows;
     RowsFinished();
     if (mode == 1)

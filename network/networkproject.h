@@ -144,6 +144,9 @@ public:
     // Outcome of the last network creation: 0, DLLErrConstantField, DLLErrTooFewRows or
     // (SFAM) the engine's code.
     int16_t DLLError() const { return mDLLError; }
+    // After DLLErrConstantField: the input fields whose user range is empty or that hold one
+    // value in every usable training row, in field order.
+    const QStringList& ConstantFields() const { return mConstantFields; }
 
     // --- Training in blocks ----------------------------------------------------------------
     // A training pass that the window works off in blocks of rows is open: the next training
@@ -235,6 +238,7 @@ protected:
     // The result array grown to rows 0..rows, keeping its entries (the new ones zero).
     virtual void GrowResults(int64_t rows) = 0;
     virtual void MarkUnusable(int64_t row) = 0;
+    virtual bool RowUsable(int64_t row) const = 0;
     virtual float Target(kdb::Reader& reader, int column, int64_t row) = 0;
     virtual void RowsFinished() {}
     // Whether the best network is kept in the engine file as training goes (so Revert reads
@@ -394,6 +398,7 @@ protected:
     // BestError of a back-propagation project, BestTrainError of an SFAM project.
     float mBestError = -1;
     int16_t mDLLError = 0;
+    QStringList mConstantFields;
 
     // The arrays and their flags.
     bool mNetReady = false;
@@ -411,9 +416,9 @@ protected:
     // rows need no second pass over the source; empty unless the testing rows are built and
     // the source has a key field.
     std::vector<kdb::Value> mTestKeys;
-    // The predicted field's own value of each testing row beside its key (NaN: Null), so that
-    // the back-propagation Test rows need no second pass either.
-    std::vector<double> mTestActuals;
+    // The predicted field's own value of each row the arrays hold (NaN: Null), back-propagation
+    // only: the Test rows need no second pass, and the error figures measure against it.
+    std::vector<double> mActuals;
     // The progress of the test under way; idle outside Test.
     TestProgress mTestProgress;
     // A test is under way: its progress display lets timers and posted events run, and none of
@@ -424,6 +429,7 @@ private:
     void ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, QString& tableName);
     void MissingSettingBox(const QString& name);
     void BuildLayout();
+    QStringList FindConstantFields(bool withRows) const;
     void BuildRows(int mode);
     bool RebuildProject();
 

@@ -41,14 +41,18 @@ bool CNetworkProject::CreateNetwork(bool withTrainingRows, const QString& suffix
     }
     Status::Message(PredictingText() + suffix);
     mDLLError = 0;
+    mConstantFields.clear();
     const int32_t result = CallEngine(EngineInit);
     if (result == 1) {
         mNetworkLost = false;
         return true;
     }
     mNetReady = false;
+    // No prediction is under way any more: the status must not say so beside the failure.
+    Status::Message(QString());
     if (result == -8 || result == -7) {
         mDLLError = DLLErrConstantField;
+        mConstantFields = FindConstantFields(withTrainingRows);
     } else if (result == DLLErrTooFewRows) {
         mDLLError = DLLErrTooFewRows;
     } else {
@@ -56,6 +60,29 @@ bool CNetworkProject::CreateNetwork(bool withTrainingRows, const QString& suffix
         EngineBox(failureText, result, failureTitle);
     }
     return false;
+}
+
+QStringList CNetworkProject::FindConstantFields(bool withRows) const
+{
+    QStringList names;
+    IgnoreErrors([&] {
+        const int32_t stride = PatternStride();
+        std::vector<char> varies(size_t(stride), 0);
+        const float* first = nullptr;
+        for (int64_t r = 1; withRows && r <= mRows; ++r) {
+            if (!RowUsable(r))
+                continue;
+            const float* row = mPatterns.data() + r * stride;
+            if (!first)
+                first = row;
+            for (int32_t j = 1; j <= mNumInputs; ++j)
+                varies[size_t(j)] |= row[j] != first[j];
+        }
+        for (int32_t j = 1; j <= mNumInputs; ++j)
+            if (mFieldMin[size_t(j)] == mFieldMax[size_t(j)] || (first && !varies[size_t(j)]))
+                names << mDDO->FieldName(mInputFields[size_t(j)]);
+    });
+    return names;
 }
 
 bool CNetworkProject::ReadyToTrain(const QString& suffix, const QString& failureText, const QString& failureTitle)

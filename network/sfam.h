@@ -73,6 +73,7 @@ protected:
     void SizeResults(int64_t rows) override;
     void GrowResults(int64_t rows) override;
     void MarkUnusable(int64_t row) override;
+    bool RowUsable(int64_t row) const override { return mResults[size_t(row)] != UnusableRow; }
     float Target(kdb::Reader& reader, int column, int64_t row) override;
     void RowsFinished() override;
     bool BestKeptInEngineFile() const override { return true; }

@@ -1,52 +1,61 @@
 #include "network/teststats.h"
 
+#include "core/numformat.h"
+
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
-namespace {
-constexpr float kUnusable = -1.0f;
-
-double units(float v, float lo, float hi)
+TestStats::Figures TestStats::Measure(const double* actuals, const float* results, int64_t rows, double lo,
+                                      double hi)
 {
-    return double(lo) + (double(hi) - double(lo)) * double(v);
+    // One pass: sums around the first counted row's values keep the variances exact enough
+    // for large fields whose values differ little.
+    const double range = hi - lo;
+    int64_t n = 0;
+    double shiftA = 0, shiftP = 0;
+    double sumAbs = 0, sse = 0;
+    double sa = 0, sp = 0, saa = 0, spp = 0, sap = 0;
+    for (int64_t i = 1; i <= rows; ++i) {
+        const float r = results[i];
+        const double a = actuals[i];
+        if (!(r >= 0.0f) || std::isnan(a))
+            continue;
+        const double p = lo + range * double(r);
+        if (n == 0) {
+            shiftA = a;
+            shiftP = p;
+        }
+        ++n;
+        const double d = a - p;
+        sumAbs += std::fabs(d);
+        sse += d * d;
+        const double x = a - shiftA;
+        const double y = p - shiftP;
+        sa += x;
+        sp += y;
+        saa += x * x;
+        spp += y * y;
+        sap += x * y;
+    }
+    Figures f;
+    f.rows = n;
+    f.correlation = std::numeric_limits<double>::quiet_NaN();
+    if (n == 0)
+        return f;
+    const double count = double(n);
+    f.error = range == 0 ? 0.0 : 100.0 * (sumAbs / count) / range;
+    f.rmsError = std::sqrt(sse / count);
+    const double sst = std::max(0.0, saa - sa * sa / count);
+    const double spt = std::max(0.0, spp - sp * sp / count);
+    const double cov = sap - sa * sp / count;
+    f.unexplained = sst == 0 ? 0.0 : sse / sst;
+    if (n > 1 && sst > 0 && spt > 0)
+        f.correlation = std::clamp(cov / std::sqrt(sst * spt), -1.0, 1.0);
+    return f;
 }
-} // namespace
 
-float TestStats::RmsError(const float* patterns, int32_t stride, const float* results, int64_t rows, float lo,
-                          float hi)
+QString TestStats::CorrelationText(double r, const QString& pattern)
 {
-    double sum = 0;
-    int64_t count = 0;
-    for (int64_t i = 1; i <= rows; ++i) {
-        if (results[i] == kUnusable)
-            continue;
-        const double d = units(results[i], lo, hi) - units(patterns[i * stride], lo, hi);
-        sum += d * d;
-        ++count;
-    }
-    return count == 0 ? 0.0f : float(std::sqrt(sum / double(count)));
-}
-
-float TestStats::UnexplainedVariance(const float* patterns, int32_t stride, const float* results, int64_t rows,
-                                     float lo, float hi)
-{
-    double total = 0;
-    int64_t count = 0;
-    for (int64_t i = 1; i <= rows; ++i) {
-        if (results[i] == kUnusable)
-            continue;
-        total += units(patterns[i * stride], lo, hi);
-        ++count;
-    }
-    const double mean = count == 0 ? 0.0 : total / double(count);
-    double sst = 0;
-    double sse = 0;
-    for (int64_t i = 1; i <= rows; ++i) {
-        if (!(results[i] >= 0.0f))
-            continue;
-        const double a = units(patterns[i * stride], lo, hi);
-        const double p = units(results[i], lo, hi);
-        sst += (a - mean) * (a - mean);
-        sse += (p - a) * (p - a);
-    }
-    return sst == 0 ? 0.0f : float(sse / sst);
+    return std::isnan(r) ? QStringLiteral("N/A") : NumFormat::Format(r, pattern);
 }

@@ -1,16 +1,30 @@
-// The error statistics of a back-propagation run in the prediction field's units, computed from
-// the normalised arrays: root-mean-square error and the unexplained share of the variance.
+// The error figures of a back-propagation run in the prediction field's units, measured against
+// the rows' own actual values (not their normalised forms, which the user range clamps).
 #pragma once
 
+#include <QString>
 #include <cstdint>
 
 namespace TestStats {
-// Rows 1..rows of `patterns` (row-contiguous, `stride` values per row, the actual value in
-// column 0) against `results` (the prediction per row, -1 for a row without one). Normalised
-// values v stand for lo + (hi - lo) * v. Rows without prediction count nowhere; with no row
-// left both answer 0. Sums are kept in double precision.
-float RmsError(const float* patterns, int32_t stride, const float* results, int64_t rows, float lo, float hi);
-// SSE / SST; 0 when the actual values do not vary.
-float UnexplainedVariance(const float* patterns, int32_t stride, const float* results, int64_t rows, float lo,
-                          float hi);
+struct Figures {
+    // Mean |actual - predicted| in percent of the range hi - lo: the engine's own measure of
+    // the error, here against the actual values themselves. 0 for a range of 0.
+    double error = 0;
+    // Root-mean-square error.
+    double rmsError = 0;
+    // SSE / SST; 0 when the actual values do not vary.
+    double unexplained = 0;
+    // Pearson's r of predicted against actual; NaN when either side does not vary (or fewer
+    // than two rows count).
+    double correlation = 0;
+    int64_t rows = 0;
+};
+// Rows 1..rows: `actuals` the prediction field's own values (NaN: missing), `results` the
+// normalised predictions (-1, or any negative value, for a row without one), which stand for
+// lo + (hi - lo) * v. A row counts when it has both. With no row counting every figure is 0
+// and the correlation NaN. Sums are kept in double precision.
+Figures Measure(const double* actuals, const float* results, int64_t rows, double lo, double hi);
+// The correlation coefficient as the windows show it: r by the number pattern, "N/A" when r is
+// undefined (NaN).
+QString CorrelationText(double r, const QString& pattern);
 }

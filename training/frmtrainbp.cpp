@@ -286,7 +286,8 @@ void frmTrainBP::EngineFailure(CBackProp& net)
     switch (net.DLLError()) {
     case DLLErrConstantField:
         Prompts::MsgBox(QStringLiteral("One of the fields contains data that ") + QStringLiteral("is all the same.")
-                            + QLatin1Char('\n') + QStringLiteral("This field will need to be ")
+                            + QLatin1Char('\n') + TrainLayout::FieldsLine(net.ConstantFields())
+                            + QStringLiteral("This field will need to be ")
                             + QStringLiteral("removed from the input list or the size of the training split ")
                             + QStringLiteral("should be increased."),
                         MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Normalizing Training Data"));

@@ -274,7 +274,7 @@ void frmTrainSF::EngineFailure(CSFam& net)
     if (net.DLLError() == DLLErrConstantField)
         Prompts::MsgBox(QStringLiteral("One of the fields used as an input contains data that ")
                             + QStringLiteral("is all the same.") + QLatin1Char('\n')
-                            + QStringLiteral("This field will need to be ")
+                            + TrainLayout::FieldsLine(net.ConstantFields()) + QStringLiteral("This field will need to be ")
                             + QStringLiteral("removed from the input list or the size of the training split ")
                             + QStringLiteral("should be increased."),
                         MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Normalizing Training Data"));

@@ -8,6 +8,7 @@
 #include "core/widgets/veltra.h"
 #include "core/widgets/winhelpers.h"
 #include "network/sfam.h"
+#include "network/teststats.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
@@ -61,12 +62,12 @@ void setTextColour(QWidget* w, uint32_t bgr)
 
 } // namespace
 
-std::array<QString, 4> TestFigures::Column(float error, float rmsError, float unexplained)
+std::array<QString, 4> TestFigures::Column(float error, float rmsError, float unexplained, double correlation)
 {
     return {NumFormat::FormatSingle(error, QStringLiteral("0.00")) + QLatin1Char('%'),
             NumFormat::FormatSingle(rmsError, QStringLiteral("0.00")),
             NumFormat::FormatSingle(unexplained, QStringLiteral("0.000")),
-            NumFormat::Format(std::sqrt(1.0 - std::min(double(unexplained), 1.0)), QStringLiteral("0.000"))};
+            TestStats::CorrelationText(correlation, QStringLiteral("0.000"))};
 }
 
 QString TestFigures::SFamError(float error)
@@ -132,7 +133,8 @@ frmTestNetwork::frmTestNetwork(std::shared_ptr<CBackProp> net, QWidget* parent)
             training = m_net->TrainingStatistics();
     });
     if (training.valid) {
-        const auto column = TestFigures::Column(training.error, training.rmsError, training.unexplained);
+        const auto column =
+            TestFigures::Column(training.error, training.rmsError, training.unexplained, training.correlation);
         for (size_t k = 0; k < 4; ++k)
             lblTrainStat[k]->setText(column[k]);
     } else {
@@ -178,7 +180,7 @@ TestOutcome frmTestNetwork::Start()
             float rms = -1, u = -1;
             IgnoreErrors([&] { rms = m_net->ActualRMSError(); });
             IgnoreErrors([&] { u = m_net->UnexplainedVar(); });
-            const auto column = TestFigures::Column(m_net->CurrentError(), rms, u);
+            const auto column = TestFigures::Column(m_net->CurrentError(), rms, u, m_net->Correlation());
             for (size_t k = 0; k < 4; ++k)
                 lblTrainStat[k + 4]->setText(column[k]);
         } else {

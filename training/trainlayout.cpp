@@ -41,3 +41,10 @@ int SpinnerValue(float parameter)
 }
 
 } // namespace TrainLayout
+
+QString TrainLayout::FieldsLine(const QStringList& fields)
+{
+    if (fields.isEmpty())
+        return {};
+    return QStringLiteral("[") + fields.join(QStringLiteral("], [")) + QStringLiteral("]\n");
+}

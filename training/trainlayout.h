@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -36,6 +37,9 @@ Places Arrange(const Sizes& s, bool chartOnlyWhenRoom);
 
 // The error labels: the value with two decimals and "%".
 QString Percent(float value);
+// The fields a message names, on a line of their own: "[A], [B]" followed by a line break;
+// nothing when there are none.
+QString FieldsLine(const QStringList& fields);
 // A single-precision value in its shortest general form ("95", "95.7").
 QString General(float value);
 

@@ -6,6 +6,9 @@
 #include "browse/testbrowse.h"
 #include "tests/browse/browsefixture.h"
 
+#include <QHeaderView>
+#include <QTest>
+
 #include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -132,6 +135,23 @@ TEST_F(BrowseWindow, TheResultsBrowserLaysOutPanesFormatsAndMarks)
     EXPECT_EQ(Cell(w, 0, 5, Qt::ToolTipRole).toString(), "Double Click Or Space Bar To Set Mark");
     EXPECT_EQ(w->Model()->headerData(5, Qt::Horizontal, Qt::ToolTipRole).toString(), "Right Click Column Header To Sort");
     EXPECT_EQ(w->Model()->headerData(1, Qt::Horizontal, Qt::BackgroundRole).value<QColor>(), QColor(255, 255, 0));
+
+    // The data pane starts at a column's left edge, never inside one: where the first used
+    // column cannot reach the left edge, the pane stops at a column that can.
+    QTableView* data = w->tgBrowse->DataPane();
+    for (int width = 500; width <= 1400; width += 10) {
+        main->resize(width, 600);
+        QCoreApplication::processEvents();
+        w->tgBrowse->ScrollDataTo(look.firstUsedColumn);
+        // Laid out narrow, then grown: the pane that grows is not left inside a column.
+        main->resize(width + 37, 600);
+        QCoreApplication::processEvents();
+        const int at = data->horizontalScrollBar()->value();
+        bool boundary = at == 0;
+        for (int c = 4; c < w->Model()->columnCount(); ++c)
+            boundary = boundary || at == data->horizontalHeader()->sectionPosition(c);
+        EXPECT_TRUE(boundary) << width << " " << at;
+    }
 
     // The heading band turns the tips off while it is open.
     modMenu::BrowseMenuOpen();
@@ -271,6 +291,14 @@ TEST_F(BrowseWindow, MarksAreWrittenByKeyAndKeptInTheProject)
     emit w->tgBrowse->CellDoubleClicked(0, 3);   // toggles back
     EXPECT_EQ(Scalar("SELECT Mark FROM Test WHERE MainPrimaryKey = 40"), 0);
     EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test WHERE Mark <> 0"), 1);
+    // A double click on a row's record selector toggles that row's mark as well.
+    QHeaderView* selectors = w->tgBrowse->FixedPane()->verticalHeader();
+    const QPoint third(selectors->width() / 2, selectors->sectionViewportPosition(2) + selectors->sectionSize(2) / 2);
+    QTest::mouseDClick(selectors->viewport(), Qt::LeftButton, Qt::NoModifier, third);
+    EXPECT_EQ(Scalar("SELECT Mark FROM Test WHERE MainPrimaryKey = 38"), -1);
+    QTest::mouseDClick(selectors->viewport(), Qt::LeftButton, Qt::NoModifier, third);
+    EXPECT_EQ(Scalar("SELECT Mark FROM Test WHERE MainPrimaryKey = 38"), 0);
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test WHERE Mark <> 0"), 1);
 
     // Closed and opened again, the project still has the mark.
     modMenu::RemoveChildForms();
@@ -339,17 +367,26 @@ TEST_F(BrowseWindow, MarkCommandsActOnTheViewInOneStatement)
 TEST_F(BrowseWindow, BackPropDrillDownListsEveryRowNearestFirst)
 {
     OpenBackProp();
+    {
+        // A row whose actual value is missing has no distance: it comes last, not first.
+        kdb::Database db = kdb::Database::Open(folder + "/bpsource.mdb", false, false);
+        db.Execute("UPDATE Data SET Y = NULL WHERE ID = 7");
+    }
     modMenu::BrowseOutlyers("10,5", "9");   // predicted, actual
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     const auto rows = AllRows(w);
     ASSERT_EQ(rows.size(), 40u);
     double last = -1;
-    for (const auto& r : rows) {
+    for (size_t i = 0; i + 1 < rows.size(); ++i) {
+        const auto& r = rows[i];
+        ASSERT_FALSE(r[1].isNull()) << i;
         const double d = std::pow(r[1].toDouble() - 9, 2) + std::pow(r[2].toDouble() - 10.5, 2);
         EXPECT_GE(d + 1e-9, last);
         last = d;
     }
+    EXPECT_TRUE(rows.back()[1].isNull());
+    EXPECT_EQ(rows.back()[4].toInt(), 7);
     // The scatter chart's entry passes its numbers exactly, whatever the locale.
     QLocale::setDefault(QLocale(QLocale::German));
     dbUtilities::ShowOutliersAt(10.5, 9.0);
@@ -523,4 +560,71 @@ TEST_F(BrowseWindow, RowsAreReadLazilyAndTheWindowFollowsActivation)
     w->picIMode->show();
     w->Resize();
     EXPECT_EQ(w->tgBrowse->height(), before - w->picIMode->height());
+}
+
+// A background read that fails keeps the rows it read and says so in a box; the view stays
+// open and usable.
+TEST_F(BrowseWindow, AFailedBackgroundReadKeepsItsRowsAndSaysSo)
+{
+    OpenBackProp(3000);
+    struct ProbeGuard {
+        ~ProbeGuard() { BrowseRowSource::LoaderProbe() = nullptr; }
+    } guard;
+    BrowseRowSource::LoaderProbe() = [](int64_t read) {
+        if (read == 2048)
+            throw KvError(3043, {}, QStringLiteral("Disk or network error."));
+    };
+    prompts.ExpectBox(MsgResult::Ok);
+    frmBrowse* w = dbUtilities::BuildBrowser();
+    ASSERT_NE(w, nullptr);
+    w->Data1().WaitLoaded();
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.LastBox().title, "frmBrowse::Data1");
+    EXPECT_EQ(prompts.LastBox().text, "Error: 3043. \nDisk or network error.\nThe rest of the view could not be read: "
+                                      "it shows the first 2048 rows only.");
+    EXPECT_EQ(w->Model()->rowCount(), 2048);
+    EXPECT_EQ(UserPanel(), "2048 Rows");
+    EXPECT_EQ(Cell(w, 2047, 4).toString(), "2048");
+    QPointer<frmBrowse> open(w);
+    FlushDeletes();
+    EXPECT_TRUE(open && open->isVisible());
+
+    // Failing before it reads anything, it keeps the first rows.
+    BrowseRowSource::LoaderProbe() = [](int64_t) { throw KvError(3043, {}, QStringLiteral("Disk or network error.")); };
+    prompts.ExpectBox(MsgResult::Ok);
+    w = dbUtilities::BuildBrowser();
+    ASSERT_NE(w, nullptr);
+    w->Data1().WaitLoaded();
+    EXPECT_EQ(prompts.Boxes().size(), 2u);
+    EXPECT_TRUE(prompts.LastBox().text.endsWith("the first 512 rows only."));
+    EXPECT_EQ(w->Model()->rowCount(), 512);
+}
+
+// A source table that lost a field the views read: one box names the field, and no window
+// opens (neither the results grid nor its interactive row).
+TEST_F(BrowseWindow, ASourceTableThatLostAFieldIsNamedAndNothingOpens)
+{
+    OpenBackProp();
+    {
+        kdb::Database db = kdb::Database::Open(folder + "/bpsource.mdb", false, false);
+        db.Execute("ALTER TABLE Data DROP COLUMN DateFrom");
+    }
+    main->MainToolBar()->SetChecked("mnuShowIMode", true);
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::BrowseTest();
+    FlushDeletes();
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.LastBox().title, "dbUtilities::BuildBrowser");
+    EXPECT_EQ(prompts.LastBox().text,
+              "Error: 3265. \nThe source table Data no longer has the field [DateFrom] that this project uses.");
+    EXPECT_EQ(Current(), nullptr);
+    EXPECT_EQ(gIMode(), nullptr);
+    EXPECT_TRUE(main->findChildren<frmBrowse*>().isEmpty());
+
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::ShowDefBrowser();
+    FlushDeletes();
+    ASSERT_EQ(prompts.Boxes().size(), 2u);
+    EXPECT_EQ(prompts.LastBox().title, "dbUtilities::BuildDefBrowser");
+    EXPECT_TRUE(main->findChildren<frmBrowse*>().isEmpty());
 }

@@ -94,6 +94,16 @@ TEST_F(FindSearch, TextWithAnApostropheIsFoundAndTheSearchWrapsRound)
     EXPECT_EQ(Caption(), "Find - 'Zinc' Not Found");
     EXPECT_EQ(w->tgBrowse->CurrentRow(), 27);
     EXPECT_EQ(frmFind::History().Entries(), QStringList({"Zinc", "o'brien*", briar}));
+
+    // Match Case changes what is found: the text in other letters is no match with it, and
+    // is one without it.
+    const QString lower = briar.toLower();
+    Find(lower, true);
+    EXPECT_EQ(Caption(), "Find - '" + lower + "' Not Found");
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), 27);
+    Find(lower, false);
+    EXPECT_EQ(Caption(), "Find - '" + lower + "' Found");
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), 0);
     EXPECT_TRUE(prompts.Boxes().empty());
 }
 

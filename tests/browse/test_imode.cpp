@@ -6,6 +6,7 @@
 #include "browse/findviews.h"
 #include "browse/imode.h"
 #include "browse/testbrowse.h"
+#include "core/numformat.h"
 #include "core/widgets/commandbar.h"
 #include "tests/browse/browsefixture.h"
 #include "tests/browse/findfixture.h"
@@ -157,6 +158,48 @@ TEST_F(IModeTest, TheNetworksAnswerAndItsMarkerAreShownInTheFormat)
     EXPECT_EQ(IModeRules::NumberFormat(kdb::dbByte, 0, 1000), "0");
     EXPECT_EQ(IModeRules::NumberFormat(kdb::dbDouble, 0, 1), "0.000");
     EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+// Cells the browsers do not format show numbers as a person writes them (never "1e+06"),
+// with the digits of their field: a single-precision field's 0.1 is 0.1, not its double form.
+TEST_F(IModeTest, NumbersShowWithoutExponentInEveryGridAndTheInteractiveRow)
+{
+    const QString source = MakeBackPropSource(folder, 40);
+    {
+        kdb::Database db = kdb::Database::Open(source, false, false);
+        db.Execute("ALTER TABLE Data ADD COLUMN Big REAL");
+        db.Execute("ALTER TABLE Data ADD COLUMN Small REAL");
+        db.Execute("ALTER TABLE Data ADD COLUMN Huge REAL");
+        db.Execute("ALTER TABLE Data ADD COLUMN Tenth SINGLE");
+        db.Execute("UPDATE Data SET Big = 1000000, Small = 0.0005, Huge = 1e300, Tenth = ?", {double(0.1f)});
+    }
+    OpenTestedBackProp(source, "Data",
+                       {{"Mark", roleInput, 0, 10}, {"MainPrimaryKey", roleInput, 0, 13}, {"Y", roleBPPredict, 0, 20}},
+                       {1, 20, 1, 40}, 1);
+    const std::vector<std::pair<QString, QString>> expected{
+        {"Big", "1000000"}, {"Small", "0.0005"}, {"Huge", "1E+300"}, {"Tenth", "0.1"}};
+
+    main->MainToolBar()->SetChecked("mnuShowIMode", true);
+    modMenu::BrowseTest();
+    w = Current();
+    ASSERT_NE(w, nullptr);
+    ASSERT_NE(gIMode(), nullptr);
+    for (const auto& [field, text] : expected) {
+        EXPECT_EQ(Cell(w, 0, Column(field)).toString(), text) << field.toStdString();
+        EXPECT_EQ(gIMode()->Model()->Text(Column(field)), text) << field.toStdString();
+    }
+
+    modMenu::ShowDefBrowser();
+    w = Current();
+    ASSERT_NE(w, nullptr);
+    for (const auto& [field, text] : expected)
+        EXPECT_EQ(Cell(w, 0, Column(field)).toString(), text) << field.toStdString();
+
+    EXPECT_EQ(NumFormat::Plain(-1234.5), "-1234.5");
+    EXPECT_EQ(NumFormat::Plain(0.1 + 0.2), "0.3");             // to the 15 digits a double holds
+    EXPECT_EQ(NumFormat::Plain(123456789012345678.0), "123456789012346000");
+    EXPECT_EQ(NumFormat::Plain(2.5e-12), "2.5E-12");
+    EXPECT_EQ(NumFormat::Plain(1e21), "1E+21");
 }
 
 TEST_F(IModeTest, WidthsAndScrollingFollowEachOther)

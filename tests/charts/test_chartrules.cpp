@@ -7,6 +7,7 @@
 #include "charts/serieslayout.h"
 
 #include <QColor>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
@@ -46,13 +47,13 @@ TEST(ChartRules, AxisFormatsAndStatistics)
     EXPECT_EQ(AxisFormat(7, 5, 0), "0.0000");
     EXPECT_EQ(AxisFormat(5, 0, 100000), "0.00"); // currency whatever the range
 
-    const auto s = ChartFormat::StatisticTexts(12.346f, 2.38f, 0.19f);
+    const auto s = ChartFormat::StatisticTexts(12.346f, 2.38f, 0.19f, 0.9);
     EXPECT_EQ(s.error, "12.35%");
     EXPECT_EQ(s.rms, "2.38    ");
     EXPECT_EQ(s.unexplained, "0.19");
     EXPECT_EQ(s.correlation, "0.90");
-    EXPECT_EQ(ChartFormat::StatisticTexts(0, 0, 1.3f).correlation, "0.00");
-    EXPECT_GT(ChartFormat::Correlation(-0.44), 1.0); // no lower clamp
+    EXPECT_EQ(ChartFormat::StatisticTexts(0, 0, 1.3f, -0.25).correlation, "-0.25");
+    EXPECT_EQ(ChartFormat::StatisticTexts(0, 0, 0, std::nan("")).correlation, "N/A");
 }
 
 TEST(ChartRules, ScatterLayoutLabelsAndAxes)

@@ -9,6 +9,8 @@
 #include "core/status.h"
 #include "core/widgets/hourglass.h"
 #include "tests/charts/chartfixture.h"
+#include "tests/network/netscript.h"
+#include "training/testdialogs.h"
 #include "tests/support/fakeprompter.h"
 #include "tests/support/testenv.h"
 
@@ -125,6 +127,82 @@ TEST_F(ChartWindows, ChartFiguresAreFilledWhenShownUnderTheHourglass)
         EXPECT_FALSE(series->Statistic(k)->text().trimmed().isEmpty()) << k;
 }
 
+// Every figure is measured against the rows' own actual values, not against the user range's
+// clamped forms that the engine sees; the correlation is Pearson's r. A small table whose
+// figures are worked out by hand: rows 1-4 train, 5-8 test, Y's user range is 0..20 and one
+// row of each lies above it.
+TEST_F(ChartWindows, FiguresMeasureTheRowsOwnValuesAndTheCorrelationIsPearsonsR)
+{
+    const double y[] = {2, 4, 6, 40, 5, 10, 15, 30};
+    std::vector<QList<kdb::Value>> rows;
+    for (int i = 1; i <= 8; ++i)
+        rows.push_back({i, double(i), y[i - 1]});
+    const QString source = NetTest::MakeSource(folder, "Data", "X1 REAL, Y REAL", rows);
+    auto bp = std::make_shared<ScriptedBackProp>();
+    bp->Initialize(folder + "/hand.kvp");
+    bp->Attach(source, "Data");
+    NetTest::Configure(*bp, {{"X1", roleInput, 0, 10}, {"Y", roleBPPredict, 0, 20}});
+    bp->SetTrainLow(1);
+    bp->SetTrainHigh(4);
+    bp->SetTestLow(5);
+    bp->SetTestHigh(8);
+    bp->SaveConfig();
+    ASSERT_TRUE(bp->BuildArrays(0));
+    // The network predicts 3, 4, 5, 10 for the training rows and 6, 9, 15, 19 for the testing
+    // rows; the engine's own error (over clamped targets) is not what the windows show.
+    bp->onScripted = [](ScriptedBackProp& net, EngineCommand) {
+        net.mResults = net.mTrainBuilt ? std::vector<float>{0, 0.15f, 0.2f, 0.25f, 0.5f}
+                                       : std::vector<float>{0, 0.3f, 0.45f, 0.75f, 0.95f};
+    };
+    bp->Answer(EngineRun, {375, 375});
+    gProjectType = ntBackProp;
+    gBackProp() = bp;
+
+    // Opening the chart closes the dialog windows; the dialog lives on the heap as in the program.
+    QPointer<frmTestNetwork> dialog = new frmTestNetwork(bp);
+    ASSERT_EQ(dialog->Start(), TestOutcome::Done);
+    // Training: actual 2, 4, 6, 40 (mean 13), differences 1, 0, 1, 30.
+    //   error 32 / 4 / 20 = 40%; RMS sqrt(902 / 4) = 15.02; SSE 902 / SST 980 = 0.920;
+    //   r = 166 / sqrt(29 * 980) = 0.985 (the clamped 40 would give 0.700 from sqrt(1 - 0.51)).
+    // Testing: actual 5, 10, 15, 30 (mean 15), differences 1, 1, 0, 11.
+    //   error 13 / 4 / 20 = 16.25%; RMS sqrt(123 / 4) = 5.55; 123 / 350 = 0.351;
+    //   r = 180 / sqrt(102.75 * 350) = 0.949.
+    const std::array<QString, 8> expected{"40.00%", "15.02", "0.920", "0.985", "16.25%", "5.55", "0.351", "0.949"};
+    EXPECT_EQ(dialog->Figures(), expected);
+    EXPECT_NEAR(bp->CurrentError(), 16.25, 1e-4);
+    EXPECT_NEAR(bp->ActualRMSError(), std::sqrt(123.0 / 4), 1e-4);
+    EXPECT_NEAR(bp->UnexplainedVar(), 123.0 / 350, 1e-5);
+    EXPECT_NEAR(bp->Correlation(), 180.0 / std::sqrt(102.75 * 350), 1e-5);
+    // The figures agree with the Test rows' differences.
+    {
+        kdb::Database db = kdb::Database::Open(bp->ProjectFileName(), false, true);
+        EXPECT_NEAR(db.Scalar("SELECT AVG(Difference) FROM Test").toDouble() / 20 * 100, bp->CurrentError(), 1e-4);
+    }
+    // The scatter chart shows the same figures.
+    modMenu::ShowScatter();
+    frmScatter* form = findWindow<frmScatter>();
+    ASSERT_NE(form, nullptr);
+    form->Activate();
+    EXPECT_EQ(form->Statistic(0)->text(), "16.25%");
+    EXPECT_EQ(form->Statistic(1)->text(), "5.55    ");
+    EXPECT_EQ(form->Statistic(2)->text(), "0.35");
+    EXPECT_EQ(form->Statistic(3)->text(), "0.95");
+    closeAll();
+
+    // Predictions that do not vary have no correlation: "N/A", not a number.
+    bp->onScripted = [](ScriptedBackProp& net, EngineCommand) { net.mResults = {0, 0.5f, 0.5f, 0.5f, 0.5f}; };
+    bp->Answer(EngineRun, {0, 0});
+    dialog = new frmTestNetwork(bp);
+    ASSERT_EQ(dialog->Start(), TestOutcome::Done);
+    EXPECT_EQ(dialog->Figures()[7], "N/A");
+    modMenu::ShowScatter();
+    form = findWindow<frmScatter>();
+    ASSERT_NE(form, nullptr);
+    form->Activate();
+    EXPECT_EQ(form->Statistic(3)->text(), "N/A");
+    delete dialog;
+}
+
 TEST_F(ChartWindows, SeriesZoomWaitsForTheLastChangeAndKeepsTheScrollInRange)
 {
     auto bp = ChartTest::TestedBackProp(folder, 5);
@@ -184,6 +262,15 @@ TEST_F(ChartWindows, MatrixCountsScrollsTogetherAndDrillsDown)
     form->hscCol->setValue(1);
     EXPECT_EQ(form->Grid->horizontalScrollBar()->value(), 1);
     EXPECT_EQ(form->tdbSumActual->horizontalScrollBar()->value(), 1);
+    // Whatever the width, the scroll bar's end shows the last class column whole.
+    for (int width = 360; width <= 640; width += 8) {
+        form->resize(width, 260);
+        form->hscCol->setValue(form->hscCol->maximum());
+        for (QTableView* grid : {form->Grid, form->tdbSumActual}) {
+            EXPECT_EQ(grid->horizontalScrollBar()->value(), form->hscCol->maximum()) << width;
+            EXPECT_LE(grid->columnViewportPosition(2) + grid->columnWidth(2), grid->viewport()->width()) << width;
+        }
+    }
     form->resize(900, 600);
     EXPECT_FALSE(form->hscCol->isEnabled());
     EXPECT_FALSE(form->vscRow->isEnabled());

@@ -55,6 +55,7 @@ public:
     using CBackProp::mCurrentError;
     using CBackProp::mNetReady;
     using CBackProp::mResults;
+    using CBackProp::mActuals;
 };
 
 class TestSFam : public CSFam {

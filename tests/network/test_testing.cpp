@@ -501,19 +501,43 @@ TEST_F(SFamTesting, ARefusedRunIsAnEngineFailure)
 
 // --- Statistics, prediction field, charts ------------------------------------------------------
 
-TEST(TestStatistics, RmsErrorAndUnexplainedVarianceInFieldUnits)
+TEST(TestStatistics, FiguresInFieldUnitsAndPearsonsR)
 {
-    // Actual 10, 20, 30 against predictions 12, 18, 33 on a field of range 0..100; row 4 has
-    // no prediction.
-    const std::vector<float> patterns{0, 0, 0.1f, 0, 0.2f, 0, 0.3f, 0, 0.9f, 0};
-    const std::vector<float> results{0, 0.12f, 0.18f, 0.33f, -1};
-    EXPECT_NEAR(TestStats::RmsError(patterns.data(), 2, results.data(), 4, 0, 100), std::sqrt(17.0 / 3), 1e-4);
-    EXPECT_NEAR(TestStats::UnexplainedVariance(patterns.data(), 2, results.data(), 4, 0, 100), 0.085, 1e-5);
-    const std::vector<float> none{0, -1, -1, -1, -1};
-    EXPECT_EQ(TestStats::RmsError(patterns.data(), 2, none.data(), 4, 0, 100), 0);
-    EXPECT_EQ(TestStats::UnexplainedVariance(patterns.data(), 2, none.data(), 4, 0, 100), 0);
-    const std::vector<float> flat{0, 0, 0.5f, 0, 0.5f, 0, 0.5f, 0, 0.5f, 0};
-    EXPECT_EQ(TestStats::UnexplainedVariance(flat.data(), 2, results.data(), 4, 0, 100), 0);
+    // Range 0..100. Actual 10, 20, 30 against predictions 12, 18, 33; row 4 has no prediction,
+    // row 5 no actual value: neither counts.
+    const double nan = std::nan("");
+    const std::vector<double> actuals{0, 10, 20, 30, 90, nan};
+    const std::vector<float> results{0, 0.12f, 0.18f, 0.33f, -1, 0.5f};
+    auto f = TestStats::Measure(actuals.data(), results.data(), 5, 0, 100);
+    EXPECT_EQ(f.rows, 3);
+    EXPECT_NEAR(f.error, 100.0 * (7.0 / 3) / 100, 1e-4);   // mean |a - p| in percent of the range
+    EXPECT_NEAR(f.rmsError, std::sqrt(17.0 / 3), 1e-4);
+    EXPECT_NEAR(f.unexplained, 17.0 / 200, 1e-5);
+    // Predictions mean 21: deviations -9, -3, 12 against -10, 0, 10: r = 210 / sqrt(234 * 200).
+    EXPECT_NEAR(f.correlation, 210.0 / std::sqrt(234.0 * 200.0), 1e-5);
+
+    // Predictions with more error than the actual values vary (unexplained above 1) still
+    // correlate: 1.09 once gave "0.00". Actual 0, 10, 20; predictions 8, 16, 40 (range 0..100).
+    const std::vector<double> spread{0, 0, 10, 20};
+    const std::vector<float> wide{0, 0.08f, 0.16f, 0.40f};
+    f = TestStats::Measure(spread.data(), wide.data(), 3, 0, 100);
+    EXPECT_GT(f.unexplained, 1.0);
+    // Predictions mean 64 / 3: r = 320 / sqrt(1664 / 3 * 200).
+    EXPECT_NEAR(f.correlation, 320.0 / std::sqrt(1664.0 / 3.0 * 200.0), 1e-5);
+
+    // Undefined: constant predictions, constant actual values (unexplained 0), no rows at all.
+    const std::vector<float> flat{0, 0.5f, 0.5f, 0.5f};
+    EXPECT_TRUE(std::isnan(TestStats::Measure(spread.data(), flat.data(), 3, 0, 100).correlation));
+    const std::vector<double> same{0, 7, 7, 7};
+    f = TestStats::Measure(same.data(), wide.data(), 3, 0, 100);
+    EXPECT_TRUE(std::isnan(f.correlation));
+    EXPECT_EQ(f.unexplained, 0);
+    const std::vector<float> none{0, -1, -1, -1};
+    f = TestStats::Measure(spread.data(), none.data(), 3, 0, 100);
+    EXPECT_EQ(f.rmsError, 0);
+    EXPECT_TRUE(std::isnan(f.correlation));
+    EXPECT_EQ(TestStats::CorrelationText(f.correlation, "0.00"), "N/A");
+    EXPECT_EQ(TestStats::CorrelationText(-0.456, "0.00"), "-0.46");
 }
 
 TEST(TestStatistics, TheMarkerIsRecognisedInEveryStoredForm)
@@ -538,6 +562,7 @@ TEST_F(Testing, StatisticsFollowWhatTheArraysHold)
     bp.DDO()->SetUserMax(bp.PredictField(), 100);
     bp.mRows = 3;
     bp.mPatterns = {0, 0, 0, 0.1f, 0, 0, 0.2f, 0, 0, 0.3f, 0, 0};
+    bp.mActuals = {0, 10, 20, 30};
     bp.mResults = {0, 0.12f, 0.18f, 0.33f};
     bp.mTestBuilt = true;
     EXPECT_NEAR(bp.ActualRMSError(), 2.380, 1e-3);

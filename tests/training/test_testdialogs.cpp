@@ -38,12 +38,12 @@ protected:
 
 TEST(TestFigures, FormatsOfBothDialogs)
 {
-    const auto c = TestFigures::Column(12.346f, 2.38f, 0.19f);
+    const auto c = TestFigures::Column(12.346f, 2.38f, 0.19f, 0.9);
     EXPECT_EQ(c[0], "12.35%");
     EXPECT_EQ(c[1], "2.38");
     EXPECT_EQ(c[2], "0.190");
     EXPECT_EQ(c[3], "0.900");
-    EXPECT_EQ(TestFigures::Column(1, 1, 1.4f)[3], "0.000");
+    EXPECT_EQ(TestFigures::Column(1, 1, 1.4f, std::nan(""))[3], "N/A");
     EXPECT_EQ(TestFigures::SFamError(0), "0.00%");
     EXPECT_EQ(TestFigures::SFamError(7.5f), "7.50%");
     EXPECT_EQ(TestFigures::SFamError(-1), "N/A");

@@ -130,14 +130,17 @@ TEST_F(TrainBP, AnErrorOfZeroEndsWithTrainOffAndFinishOn)
 TEST_F(TrainBP, EngineFailuresEndTheRunWithOneBox)
 {
     frmTrainBP* w = Open();
-    // A constant field at the first call: the window's box, no point, Train off, Finish on.
-    net->Answer(EngineInit, {-8});
+    // A constant field at the first call (X1's user range is empty): the window's box naming
+    // it, no point, Train off, Finish on.
+    net->DDO()->SetUserMin(net->DDO()->FieldIndex("X1"), 10);
     prompts.ExpectBox(MsgResult::Ok);
     modMenu::TrainBar("mnuTrainBPTrain");
     RunToEnd(w);
     ASSERT_EQ(prompts.Boxes().size(), 1u);
     EXPECT_EQ(prompts.LastBox().title, "Normalizing Training Data");
-    EXPECT_TRUE(prompts.LastBox().text.startsWith("One of the fields contains data that is all the same.\n"));
+    EXPECT_TRUE(prompts.LastBox().text.startsWith("One of the fields contains data that is all the same.\n[X1]\nThis"))
+        << prompts.LastBox().text.toStdString();
+    net->DDO()->SetUserMin(net->DDO()->FieldIndex("X1"), 0);
     EXPECT_EQ(w->History().lastPoint(), -1);
     EXPECT_FALSE(Tool("mnuTrainBPTrain"));
     EXPECT_TRUE(Tool("mnuTrainBPExit"));

@@ -154,11 +154,22 @@ TEST_F(TrainSF, FailureOnTheFirstCycleAndTheVigilanceSpinner)
     EXPECT_EQ(Message(w), "Press GO to train another cycle.");
     EXPECT_FALSE(gProcess().IsTrained());
 
-    net->Answer(EngineInit, {-8});
+    // X2 holds one value in every training row: the engine refuses it, and the box names it
+    // on a line of its own; the status no longer claims a prediction under way.
+    {
+        kdb::Database db = kdb::Database::Open(folder + "/source.mdb", false, false);
+        db.Execute("UPDATE Data SET X2 = 4 WHERE ID <= 50");
+    }
     prompts.ExpectBox(MsgResult::Ok);
     modMenu::TrainBar("mnuTrainBPTrain");
     RunToEnd(w);
-    EXPECT_TRUE(prompts.LastBox().text.startsWith("One of the fields used as an input contains data that is all the same.\n"));
+    EXPECT_EQ(net->DLLError(), DLLErrConstantField);
+    EXPECT_EQ(prompts.LastBox().text, "One of the fields used as an input contains data that is all the same.\n"
+                                      "[X2]\n"
+                                      "This field will need to be removed from the input list or the size of the "
+                                      "training split should be increased.");
+    EXPECT_EQ(Message(w), "Press GO to train another cycle.");
+    EXPECT_FALSE(StatusText().startsWith("Predicting")) << StatusText().toStdString();
 }
 
 TEST_F(TrainSF, FinishTestsAndOpensTheConfusionMatrix)
