@@ -1,4 +1,4 @@
-// The windows of subsystems 5 to 8 plug their command procedures into the shell here.
+// The windows of configuration, training, browsing and charts plug their command procedures into the shell here.
 #pragma once
 
 namespace AppViews {
