@@ -4,6 +4,7 @@
 #include "app/widgetmap.h"
 #include "core/apppaths.h"
 #include "core/singlecopy.h"
+#include "core/widgets/programstyle.h"
 #include "core/widgets/qtprompter.h"
 #include "core/widgets/veltra.h"
 #include "data/importwriter.h"
@@ -61,6 +62,7 @@ int main(int argc, char* argv[])
         return 0;
 
     QApplication app(argc, argv);
+    ProgramStyle::Install();
     QCoreApplication::setOrganizationName(QStringLiteral("Veltra"));
     QCoreApplication::setApplicationName(QStringLiteral("Korvan"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KORVAN_VERSION));

@@ -2,6 +2,7 @@
 // and the dispatch of tool clicks to their commands.
 #include "core/regsettings.h"
 #include "core/widgets/commandbar.h"
+#include "core/widgets/programstyle.h"
 #include "core/widgets/splash.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/veltra.h"
@@ -10,6 +11,9 @@
 #include "tests/support/modalanswerer.h"
 
 #include <QGuiApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
 #include <QTest>
@@ -263,6 +267,24 @@ TEST_F(MainWindow, TheStandardBarFitsAtTheDesignedWidth)
     EXPECT_EQ(tip("mnuConfigure"), QStringLiteral("Configure This Project..."));
     EXPECT_EQ(tip("mnuTrainBP"), QStringLiteral("Go To Training"));
     EXPECT_EQ(tip("open"), QStringLiteral("Open Project"));
+}
+
+// A maximised child window puts its window-menu button at the left of the menu bar; it shows
+// nothing of Qt's (the program has no picture of its own there).
+TEST_F(MainWindow, AMaximisedChildShowsNoPictureOfQtInTheMenuBar)
+{
+    ProgramStyle::Install();
+    main->show();
+    QMdiSubWindow* child = main->MdiArea()->addSubWindow(new QWidget);
+    child->showMaximized();
+    QCoreApplication::processEvents();
+    QWidget* button = main->menuBar()->cornerWidget(Qt::TopLeftCorner);
+    ASSERT_NE(button, nullptr) << "no window-menu button of the maximised child";
+    const QImage seen = button->grab().toImage();
+    for (int y = 0; y < seen.height(); ++y)
+        for (int x = 0; x < seen.width(); ++x)
+            ASSERT_EQ(seen.pixel(x, y), seen.pixel(0, 0)) << "a picture at " << x << "," << y;
+    child->close();
 }
 
 // A window closed maximised comes back maximised, through the four place settings alone; a
