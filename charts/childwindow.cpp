@@ -10,8 +10,6 @@
 #include <QPointer>
 #include <QWidget>
 
-#include <memory>
-
 void ChildWindow::Show(QWidget* view, bool maximised, std::function<void()> onActivate)
 {
     view->setAttribute(Qt::WA_DeleteOnClose);
@@ -27,14 +25,11 @@ void ChildWindow::Show(QWidget* view, bool maximised, std::function<void()> onAc
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowTitle(view->windowTitle());
     sub->setWindowIcon(view->windowIcon());
-    auto activated = std::make_shared<bool>(false);
     if (onActivate) {
         QPointer<QMdiSubWindow> guard(sub);
-        QObject::connect(main, &frmMain::ChildActivated, view, [guard, onActivate, activated](QMdiSubWindow* w) {
-            if (w && w == guard) {
-                *activated = true;
+        QObject::connect(main, &frmMain::ChildActivated, view, [guard, onActivate](QMdiSubWindow* w) {
+            if (w && w == guard)
                 onActivate();
-            }
         });
     }
     if (maximised) {
@@ -44,11 +39,8 @@ void ChildWindow::Show(QWidget* view, bool maximised, std::function<void()> onAc
         // The frame around the view's designed size.
         sub->resize(sub->size() - view->size() + designed);
     }
+    // Under the hourglass the activation comes when the user is let in again (frmMain).
     main->MdiArea()->setActiveSubWindow(sub);
-    // A disabled area (a long command under the hourglass) activates no child: the view is
-    // filled all the same, not at the user's first click.
-    if (onActivate && !*activated)
-        onActivate();
 }
 
 QString ChildWindow::MainStatusText()

@@ -52,6 +52,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
     m_mdiArea->setObjectName(QStringLiteral("mdiArea"));
     m_mdiArea->setBackground(QColor(0x80, 0x80, 0x80));
     m_mdiArea->viewport()->installEventFilter(this);
+    m_mdiArea->installEventFilter(this);
     setCentralWidget(m_mdiArea);
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
         // The child area reports "none active" when the program loses the user, and the same
@@ -172,6 +173,19 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
     if (watched == m_mdiArea->viewport() && !mSplashUnloaded
         && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick))
         HideSplash();
+    // While the hourglass keeps the user out of the child area, its children are disabled and
+    // Qt drops every request to activate one: a child opened then (the configuration window,
+    // a browser) would stay without activation until the user came back to the main window
+    // from elsewhere. When the user is let in again, the child on top is the active one.
+    if (watched == m_mdiArea && event->type() == QEvent::EnabledChange && m_mdiArea->isEnabled()
+        && !m_mdiArea->activeSubWindow()) {
+        const QList<QMdiSubWindow*> stacked = m_mdiArea->subWindowList(QMdiArea::StackingOrder);
+        for (auto it = stacked.crbegin(); it != stacked.crend(); ++it)
+            if ((*it)->isVisible()) {
+                m_mdiArea->setActiveSubWindow(*it);
+                break;
+            }
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -1,5 +1,7 @@
 // What activating a child window of the main window means: a change of the active child, not
 // the program losing the user to another program and getting it back.
+#include "core/widgets/hourglass.h"
+#include "core/widgets/veltra.h"
 #include "shell/frmmain.h"
 #include "tests/support/programvisit.h"
 
@@ -42,4 +44,37 @@ TEST(ChildActivation, OnlyAChangeOfTheActiveChildCounts)
     second->close();
     ASSERT_GE(changes.size(), 3);
     EXPECT_EQ(changes.last().at(1).value<QMdiSubWindow*>(), second);
+}
+
+// A child opened while the hourglass keeps the user out of the child area (the configuration
+// window, a browser) is activated once, as soon as the user is let in, not at the user's next
+// return to the main window from elsewhere.
+TEST(ChildActivation, AChildOpenedUnderTheHourglassIsActivatedWhenTheUserIsLetIn)
+{
+    frmMain main;
+    gVeltra().SetMainForm(&main);
+    main.show();
+    main.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    QMdiArea* area = main.MdiArea();
+    QMdiSubWindow* first = area->addSubWindow(new QWidget);
+    first->show();
+    area->setActiveSubWindow(first);
+    first->close();
+    ASSERT_EQ(area->activeSubWindow(), nullptr);
+    QSignalSpy changes(&main, &frmMain::ChildActivated);
+    QMdiSubWindow* opened = nullptr;
+    {
+        CHourglass busy(true);
+        opened = area->addSubWindow(new QWidget);
+        opened->show();
+        area->setActiveSubWindow(opened);
+    }
+    EXPECT_EQ(area->activeSubWindow(), opened);
+    ASSERT_EQ(changes.size(), 1);
+    EXPECT_EQ(changes.at(0).at(0).value<QMdiSubWindow*>(), opened);
+
+    TestEnv::VisitAnotherProgram(&main);
+    EXPECT_EQ(changes.size(), 1);
+    gVeltra().SetMainForm(nullptr);
 }
