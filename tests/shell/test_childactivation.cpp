@@ -51,6 +51,7 @@ TEST(ChildActivation, OnlyAChangeOfTheActiveChildCounts)
 // return to the main window from elsewhere.
 TEST(ChildActivation, AChildOpenedUnderTheHourglassIsActivatedWhenTheUserIsLetIn)
 {
+    qRegisterMetaType<QMdiSubWindow*>();
     frmMain main;
     gVeltra().SetMainForm(&main);
     main.show();
