@@ -297,11 +297,11 @@ protected:
     bool ReadyToTrain(const QString& suffix, const QString& failureText, const QString& failureTitle);
     // A training call of either kind: ReadyToTrain (with these texts) unless a pass is open;
     // then, when `whole` or when the pass fits one block, the Train command; else the pass in
-    // blocks begun when none is open, and its next block. When the pass has ended, `ended` gets
-    // the Train command's answer (or the refusal of the pass's beginning). True when the pass
-    // has ended or could not begin.
+    // blocks begun when none is open, and its next block. When the pass has ended, `answered`
+    // gets the Train command's answer (or the refusal of the pass's beginning); a refusal also
+    // clears the status text. True when the pass has ended or could not begin.
     bool TrainCall(bool whole, const QString& suffix, const QString& failureText, const QString& failureTitle,
-                   const std::function<void(int32_t)>& ended);
+                   const std::function<void(int32_t)>& answered);
     // The critical box of a refused engine call: text + code, titled `title`.
     static void EngineBox(const QString& text, int32_t code, const QString& title);
     // What an engine result code means, in words ("" for a code without a meaning of its own).

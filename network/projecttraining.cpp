@@ -178,8 +178,14 @@ size_t CNetworkProject::BlockRows(size_t remaining) const
 }
 
 bool CNetworkProject::TrainCall(bool whole, const QString& suffix, const QString& failureText,
-                                const QString& failureTitle, const std::function<void(int32_t)>& ended)
+                                const QString& failureTitle, const std::function<void(int32_t)>& answered)
 {
+    // A refused training call ends the prediction the status speaks of, as a refused start does.
+    const auto ended = [&](int32_t answer) {
+        answered(answer);
+        if (mDLLError < 0)
+            Status::Message(QString());
+    };
     using Clock = std::chrono::steady_clock;
     const auto timed = [&](size_t rows, const std::function<int32_t()>& call) {
         const auto start = Clock::now();

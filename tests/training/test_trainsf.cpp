@@ -170,6 +170,22 @@ TEST_F(TrainSF, FailureOnTheFirstCycleAndTheVigilanceSpinner)
                                       "training split should be increased.");
     EXPECT_EQ(Message(w), "Press GO to train another cycle.");
     EXPECT_FALSE(StatusText().startsWith("Predicting")) << StatusText().toStdString();
+
+    // The engine takes the network and then refuses the training call itself: no prediction
+    // is under way once the box is answered.
+    {
+        kdb::Database db = kdb::Database::Open(folder + "/source.mdb", false, false);
+        db.Execute("UPDATE Data SET X2 = ID WHERE ID <= 50");
+    }
+    net->Answer(EngineTrain, {-5});
+    const size_t shown = prompts.Boxes().size();
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::TrainBar("mnuTrainBPTrain");
+    RunToEnd(w);
+    ASSERT_EQ(prompts.Boxes().size(), shown + 1);
+    EXPECT_EQ(prompts.LastBox().title, "CSFam::Train");
+    EXPECT_EQ(Message(w), "Press GO to train another cycle.");
+    EXPECT_FALSE(StatusText().startsWith("Predicting")) << StatusText().toStdString();
 }
 
 TEST_F(TrainSF, FinishTestsAndOpensTheConfusionMatrix)
