@@ -30,6 +30,7 @@ TestOutcome CNetworkProject::Test()
             TestProgress& progress;
             ~EndProgress() { progress.End(); }
         } endProgress{mTestProgress};
+        bool testingShown = false;
         Procedure(Title("Test"), [&] {
             if (!mTestBuilt) {
                 Status::Message(QStringLiteral("Normalizing..."));
@@ -38,6 +39,7 @@ TestOutcome CNetworkProject::Test()
                 Status::Message(QString());
             }
             Status::Message(TestingText());
+            testingShown = true;
             mTestProgress.Begin(TestProgress::Running, mRows);
             const TestOutcome run = TestError(RunTest(), error);
             if (run != TestOutcome::Done) {
@@ -47,6 +49,9 @@ TestOutcome CNetworkProject::Test()
             if (RebuildProject())
                 outcome = TestOutcome::Done;
         });
+        // The test is over, however it ended: the status no longer says it is running.
+        if (testingShown)
+            Status::Message(QString());
     }
     // A failed test shows no error: the callers print 100 - CurrentError as the success rate.
     if (outcome == TestOutcome::Done) {
