@@ -113,6 +113,8 @@ main_title() { awk -F'\t' '$1=="window" && $2=="frmMain" {print $10; exit}' "$MA
 main_title_is() { [ "$(main_title)" = "$1" ]; }
 main_active() { [ "$(field window frmMain 9)" = 1 ]; }
 child_up() { awk -F'\t' -v n="$1" '$1=="child" && ($2==n || $3==n) {f=1} END {exit !f}' "$MAP" 2>/dev/null; }
+# The active child of the main window, as the child area itself reports it.
+child_active() { awk -F'\t' -v n="$1" '$1=="child" && ($2==n || $3==n) && $9==1 {f=1} END {exit !f}' "$MAP" 2>/dev/null; }
 popup_up() { awk -F'\t' '$1=="window" && $3=="QMenu" {f=1} END {exit !f}' "$MAP" 2>/dev/null; }
 no_popup() { ! popup_up; }
 status_text() { field widget Main 10 | sed 's/^ *//; s/ *$//'; }
@@ -219,6 +221,8 @@ picture new-project-dialog
 choose_file "Create New BackProp Project" "$W/Road.kvp"
 waitfor "the project's title" main_title_is "Korvan Pro - Road"
 waitfor "the configuration window" child_up frmConfPrj
+# The only child is the active one at once, not after the user comes back from elsewhere.
+waitfor "the configuration window as the active child" child_active frmConfPrj
 [ "$(config_of "$W/Road.kvp" Type)" = 2 ] || fail "Road.kvp is no BackProp project"
 
 step "configure"
@@ -302,6 +306,7 @@ waitfor "the scatter chart" main_title_is "Korvan Pro - Road - [Scatter Graph Of
 step "results browser and Mark All"
 menu v mnuBPBrowseTest
 waitfor "the results browser" main_title_is "Korvan Pro - Road - [Browse Test Results]"
+waitfor "the results browser as the active child" child_active frmBrowse
 menu e mnuMarkAll
 waitfor "every result marked" sql_is "$W/Road.kvp" "SELECT COUNT(*) FROM Test WHERE Mark <> 0" 30
 
