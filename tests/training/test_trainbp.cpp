@@ -450,3 +450,23 @@ TEST_F(TrainBP, AVisitToAnotherProgramKeepsTheIdleWindowAsItWas)
     EXPECT_EQ(StatusText(), status);
     EXPECT_TRUE(Tool("mnuTrainBPTrain") && Tool("mnuTrainBPExit"));
 }
+
+TEST_F(TrainBP, TheWindowActivatesOnceAsItOpens)
+{
+    // Each activation brings the best network back from the engine's file: opening the
+    // window again after a run reads it once.
+    frmTrainBP* w = Open();
+    ASSERT_TRUE(w);
+    w->udVerify()->SetValue(1);
+    modMenu::TrainBar("mnuTrainBPTrain");
+    for (int step = 0; step < 7; ++step)
+        w->RunPendingStep();
+    modMenu::TrainBar("mnuTrainBPStop");
+    RunToEnd(w);
+    w->SubWindow()->close();
+    Flush();
+    const int reads = net->Count(EngineRead);
+    frmTrainBP* again = OpenView<frmTrainBP>();
+    ASSERT_TRUE(again);
+    EXPECT_EQ(net->Count(EngineRead), reads + 1);
+}
