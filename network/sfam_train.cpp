@@ -44,8 +44,10 @@ void CSFam::Verify()
         if (usable <= 0)
             throw KvError(KvErr::DivisionByZero);
         if (result < 0) {
-            // No error was measured: nothing to compare with the best one.
+            // No error was measured: nothing to compare with the best one, no cycle's result to
+            // show, and the verification is over.
             EngineBox(QStringLiteral("DLL Test Error.  Error #"), result, QStringLiteral("CSFam::Verify"));
+            Status::Message(QString());
             return;
         }
         mCurrentError = float(double(result) / double(usable) * 100.0);

@@ -346,6 +346,15 @@ TEST_F(Training, SFamErrorLeavesSkippedRowsOut)
     EXPECT_EQ(sf.BestTrainError(), sf.CurrentError());
     EXPECT_EQ(status.messages,
               QStringList({"Verifying...", "Train cycle complete.  91.67% success on training data."}));
+
+    // A refused verification measured nothing: the status neither claims a cycle's result nor
+    // that a verification is still under way.
+    sf.Answer(EngineRun, {-2});
+    status.messages.clear();
+    prompts.ExpectBox(MsgResult::Ok);
+    sf.Verify();
+    EXPECT_EQ(prompts.LastBox().title, "CSFam::Verify");
+    EXPECT_EQ(status.messages, QStringList({"Verifying...", ""}));
 }
 
 TEST_F(Training, SFamBestNetworkIsWrittenOnlyForAStrictlyLowerError)
