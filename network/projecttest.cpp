@@ -34,9 +34,10 @@ TestOutcome CNetworkProject::Test()
         Procedure(Title("Test"), [&] {
             if (!mTestBuilt) {
                 Status::Message(QStringLiteral("Normalizing..."));
-                if (!BuildArrays(2) || !mTestBuilt)
-                    return;
+                const bool built = BuildArrays(2) && mTestBuilt;
                 Status::Message(QString());
+                if (!built)
+                    return;
             }
             Status::Message(TestingText());
             testingShown = true;

@@ -37,6 +37,7 @@ bool CNetworkProject::CreateNetwork(bool withTrainingRows, const QString& suffix
     if (!BuildArrays(0) || !mNetReady || (withTrainingRows && (!BuildArrays(1) || !mTrainBuilt))) {
         mNetReady = false;
         mDLLError = DLLErrNoArrays;
+        Status::Message(QString());
         return false;
     }
     Status::Message(PredictingText() + suffix);
@@ -99,6 +100,7 @@ bool CNetworkProject::ReadyToTrain(const QString& suffix, const QString& failure
         Status::Message(QStringLiteral("Normalizing..."));
         if (!BuildArrays(1) || !mTrainBuilt) {
             mDLLError = DLLErrNoArrays;
+            Status::Message(QString());
             return false;
         }
         Status::Message(PredictingText() + suffix);

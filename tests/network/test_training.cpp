@@ -195,11 +195,26 @@ TEST_F(Training, RowsThatCannotBeReadStopTheLoopWithoutAnEngineCall)
     bp.SetTrainHigh(41);   // one row past the end of the table
     prompts.ExpectBox(MsgResult::Ok);
     bp.calls.clear();
+    status.messages.clear();
     bp.Train();
     EXPECT_EQ(prompts.LastBox().title, "CBackProp::BuildArrays");
     EXPECT_EQ(bp.DLLError(), DLLErrNoArrays);
     EXPECT_FALSE(bp.NetReady());
     EXPECT_TRUE(bp.calls.empty());
+    // Nothing is being normalised any more.
+    EXPECT_EQ(status.messages, QStringList({"Normalizing...", ""}));
+
+    // The same for the testing rows.
+    bp.SetTrainHigh(20);
+    bp.Train();
+    ASSERT_TRUE(bp.NetReady());
+    bp.SetTestLow(21);
+    bp.SetTestHigh(41);
+    prompts.ExpectBox(MsgResult::Ok);
+    status.messages.clear();
+    bp.Test();
+    EXPECT_EQ(prompts.LastBox().title, "CBackProp::BuildArrays");
+    EXPECT_EQ(status.messages, QStringList({"Normalizing...", ""}));
 }
 
 TEST_F(Training, JogNeedsTheTrainingRowsAndReportsARefusal)
