@@ -20,6 +20,16 @@ protected:
         EXPECT_NE(w, nullptr);
         return w;
     }
+    // One call a pass, `steps` steps of a run, then Stop and the run's end.
+    void TrainAndStop(frmTrainBP* w, int steps)
+    {
+        w->udVerify()->SetValue(1);
+        modMenu::TrainBar("mnuTrainBPTrain");
+        for (int step = 0; step < steps; ++step)
+            w->RunPendingStep();
+        modMenu::TrainBar("mnuTrainBPStop");
+        RunToEnd(w);
+    }
     ScriptedBackProp* net = nullptr;
 };
 
@@ -336,12 +346,7 @@ TEST_F(TrainBP, AKillDuringTheTestOfFinishReopensTheProjectTrainedWithItsNetwork
     auto* w = qobject_cast<frmTrainBP*>(TrainingViews::Window());
     ASSERT_TRUE(w);
     w->SetManualSteps(true);
-    w->udVerify()->SetValue(1);
-    modMenu::TrainBar("mnuTrainBPTrain");
-    for (int i = 0; i < 6; ++i)
-        w->RunPendingStep();
-    modMenu::TrainBar("mnuTrainBPStop");
-    RunToEnd(w);
+    TrainAndStop(w, 6);
     const int32_t cycles = gBackProp()->CyclesCompleted();
     ASSERT_GT(cycles, 0);
 
@@ -431,12 +436,7 @@ TEST_F(TrainBP, AVisitToAnotherProgramKeepsTheIdleWindowAsItWas)
     ASSERT_TRUE(w);
     main->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(main));
-    w->udVerify()->SetValue(1);
-    modMenu::TrainBar("mnuTrainBPTrain");
-    for (int step = 0; step < 7; ++step)
-        w->RunPendingStep();
-    modMenu::TrainBar("mnuTrainBPStop");
-    RunToEnd(w);
+    TrainAndStop(w, 7);
     ASSERT_FALSE(w->RunActive());
     const int lastPoint = w->History().lastPoint();
     const int32_t cycles = net->CyclesCompleted();
@@ -457,12 +457,7 @@ TEST_F(TrainBP, TheWindowActivatesOnceAsItOpens)
     // window again after a run reads it once.
     frmTrainBP* w = Open();
     ASSERT_TRUE(w);
-    w->udVerify()->SetValue(1);
-    modMenu::TrainBar("mnuTrainBPTrain");
-    for (int step = 0; step < 7; ++step)
-        w->RunPendingStep();
-    modMenu::TrainBar("mnuTrainBPStop");
-    RunToEnd(w);
+    TrainAndStop(w, 7);
     w->SubWindow()->close();
     Flush();
     const int reads = net->Count(EngineRead);
