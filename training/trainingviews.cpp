@@ -201,18 +201,14 @@ void MenuBProp()
         QObject::connect(window, &CTrainWindow::closedByUser, window, &GiveToolsBack);
         QMdiSubWindow* sub = main->MdiArea()->addSubWindow(window);
         sub->setAttribute(Qt::WA_DeleteOnClose);
-        // Showing the new child makes it the active one, unless the user is kept out of the
-        // child area or is in another program: then its activation comes when the user is let
-        // in or comes back. Either way the window activates once as it opens.
-        sub->showMaximized();
         // Only a change of the active child counts: a box, a pop-up menu or a visit to another
         // program never reverts.
         QObject::connect(main, &frmMain::ChildActivated, window, [window](QMdiSubWindow* active) {
             if (active && active == window->SubWindow())
                 window->Activate();
         });
-        if (main->MdiArea()->activeSubWindow() == sub)
-            window->Activate();
+        window->Activate();
+        sub->showMaximized();
     });
 }
 

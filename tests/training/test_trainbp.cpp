@@ -450,18 +450,3 @@ TEST_F(TrainBP, AVisitToAnotherProgramKeepsTheIdleWindowAsItWas)
     EXPECT_EQ(StatusText(), status);
     EXPECT_TRUE(Tool("mnuTrainBPTrain") && Tool("mnuTrainBPExit"));
 }
-
-TEST_F(TrainBP, TheWindowActivatesOnceAsItOpens)
-{
-    // Each activation brings the best network back from the engine's file: opening the
-    // window again after a run reads it once.
-    frmTrainBP* w = Open();
-    ASSERT_TRUE(w);
-    TrainAndStop(w, 7);
-    w->SubWindow()->close();
-    Flush();
-    const int reads = net->Count(EngineRead);
-    frmTrainBP* again = OpenView<frmTrainBP>();
-    ASSERT_TRUE(again);
-    EXPECT_EQ(net->Count(EngineRead), reads + 1);
-}
