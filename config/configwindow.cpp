@@ -10,19 +10,28 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPainter>
+#include <QPointer>
 
 void CConfigWindow::ShowAsChild(CConfigWindow* window, QSize size, QPoint offset)
 {
-    if (auto* main = qobject_cast<frmMain*>(gVeltra().MainForm())) {
+    auto* main = qobject_cast<frmMain*>(gVeltra().MainForm());
+    if (main) {
         QMdiSubWindow* sub = main->MdiArea()->addSubWindow(window);
         sub->setAttribute(Qt::WA_DeleteOnClose);
         sub->resize(size);
         if (offset != QPoint(-1, -1))
             sub->move(offset);
+        QPointer<QMdiSubWindow> guard(sub);
+        connect(main, &frmMain::ChildActivated, window, [window, guard](QMdiSubWindow* active) {
+            if (active && active == guard)
+                window->Activated();
+        });
     } else {
         window->resize(size);
     }
     window->show();
+    if (!main)
+        window->Activated();
 }
 
 int32_t CConfigWindow::NetworkKind()

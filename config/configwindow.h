@@ -23,6 +23,9 @@ public:
     void CloseWindow();
 
 protected:
+    // The window's steps each time it becomes the active child of the main window (each time
+    // it is shown, without a main window).
+    virtual void Activated() {}
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;

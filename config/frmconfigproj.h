@@ -46,6 +46,7 @@ public:
     void txtNumNodes_Change();
 
 protected:
+    void Activated() override { Form_Activate(); }
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 

@@ -268,9 +268,8 @@ void frmConfPrj::Form_Load()
     m_changed = false;
 }
 
-void frmConfPrj::showEvent(QShowEvent* event)
+void frmConfPrj::Activated()
 {
-    CConfigWindow::showEvent(event);
     IgnoreErrors([&] {
         if (m_tableChosen)
             Utilities::StatusMessage(QStringLiteral("Setup the configuration of this project."));

@@ -160,3 +160,29 @@ TEST_F(ConfigTest, AdvancedOkTellsTheWindowAndCancelDropsTheCopy)
     EXPECT_EQ(gBackProp()->CurrentNodes(), 3); // the window's count after the last input move
     EXPECT_EQ(ddo.UserMin(r150), 3.0);
 }
+
+// Each configuration window does its activation steps each time it becomes the active child:
+// the advanced grid reads the inputs again after the user changed them in the configuration
+// window, and the configuration window gives its prompt back.
+TEST_F(ConfigTest, EachActivationOfAConfigurationWindowRunsItsSteps)
+{
+    NewProject(ntBackProp);
+    frmConfPrj* w = OpenWindow(true);
+    Browse(w, source);
+    w->ChooseTable(QStringLiteral("Ranges"));
+    w->cmdAllToInput_Click();
+    frmConfigProj* a = frmConfigProj::Open(w);
+    ConfTest::Flush();
+    ASSERT_TRUE(a->NodesBox()->isEnabled());
+
+    CConfigWindow::Activate(w);
+    EXPECT_EQ(gVeltra().StatusBar().Panel(1).Text(), QStringLiteral(" Setup the configuration of this project. "));
+    w->cmdAllFromInput_Click();
+    ASSERT_EQ(w->InputCount(), 0);
+    CConfigWindow::Activate(a);
+    EXPECT_FALSE(a->NodesBox()->isEnabled());
+    EXPECT_EQ(a->NodesBox()->value(), 0);
+    EXPECT_EQ(gVeltra().StatusBar().Panel(1).Text(), QStringLiteral(" No input fields are selected. "));
+    a->cmdCancel_Click();
+    ConfTest::Flush();
+}
