@@ -175,14 +175,15 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
         HideSplash();
     // While the hourglass keeps the user out of the child area, its children are disabled and
     // Qt drops every request to activate one: a child opened then (the configuration window,
-    // a browser) would stay without activation until the user came back to the main window
-    // from elsewhere. When the user is let in again, the child on top is the active one.
-    if (watched == m_mdiArea && event->type() == QEvent::EnabledChange && m_mdiArea->isEnabled()
-        && !m_mdiArea->activeSubWindow()) {
+    // a browser, the advanced grid over the configuration window) would stay inactive until
+    // the user came back to the main window from elsewhere or clicked it. When the user is let
+    // in again, the child on top, the one opened last, is the active one.
+    if (watched == m_mdiArea && event->type() == QEvent::EnabledChange && m_mdiArea->isEnabled()) {
         const QList<QMdiSubWindow*> stacked = m_mdiArea->subWindowList(QMdiArea::StackingOrder);
         for (auto it = stacked.crbegin(); it != stacked.crend(); ++it)
             if ((*it)->isVisible()) {
-                m_mdiArea->setActiveSubWindow(*it);
+                if (*it != m_mdiArea->activeSubWindow())
+                    m_mdiArea->setActiveSubWindow(*it);
                 break;
             }
     }

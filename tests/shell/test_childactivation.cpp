@@ -64,6 +64,7 @@ TEST(ChildActivation, AChildOpenedUnderTheHourglassIsActivatedWhenTheUserIsLetIn
     first->close();
     ASSERT_EQ(area->activeSubWindow(), nullptr);
     QSignalSpy changes(&main, &frmMain::ChildActivated);
+    // The only child.
     QMdiSubWindow* opened = nullptr;
     {
         CHourglass busy(true);
@@ -74,8 +75,22 @@ TEST(ChildActivation, AChildOpenedUnderTheHourglassIsActivatedWhenTheUserIsLetIn
     EXPECT_EQ(area->activeSubWindow(), opened);
     ASSERT_EQ(changes.size(), 1);
     EXPECT_EQ(changes.at(0).at(0).value<QMdiSubWindow*>(), opened);
-
     TestEnv::VisitAnotherProgram(&main);
     EXPECT_EQ(changes.size(), 1);
+
+    // A second child over the active one (the advanced grid over the configuration window).
+    QMdiSubWindow* over = nullptr;
+    {
+        CHourglass busy(true);
+        over = area->addSubWindow(new QWidget);
+        over->show();
+    }
+    EXPECT_EQ(area->activeSubWindow(), over);
+    ASSERT_EQ(changes.size(), 2);
+    EXPECT_EQ(changes.at(1).at(0).value<QMdiSubWindow*>(), over);
+
+    // A command that opens nothing changes nothing.
+    { CHourglass busy(true); }
+    EXPECT_EQ(changes.size(), 2);
     gVeltra().SetMainForm(nullptr);
 }
