@@ -52,6 +52,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
     m_mdiArea->setObjectName(QStringLiteral("mdiArea"));
     m_mdiArea->setBackground(QColor(0x80, 0x80, 0x80));
     m_mdiArea->viewport()->installEventFilter(this);
+    m_mdiArea->installEventFilter(this);
     setCentralWidget(m_mdiArea);
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
         // The child area reports "none active" when the program loses the user, and the same
@@ -169,10 +170,30 @@ void frmMain::showEvent(QShowEvent* event)
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_mdiArea && event->type() == QEvent::EnabledChange && m_mdiArea->isEnabled())
+        takeChildShownWhileBusy();
     if (watched == m_mdiArea->viewport() && !mSplashUnloaded
         && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick))
         HideSplash();
     return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::takeChildShownWhileBusy()
+{
+    // A disabled child area (a command under the hourglass) activates none of the windows
+    // shown meanwhile; the command activated its window itself. The one on top becomes the
+    // active child now, as no change: otherwise the user's next return from another program
+    // would be taken for an activation of it.
+    if (m_mdiArea->activeSubWindow())
+        return;
+    const QList<QMdiSubWindow*> stack = m_mdiArea->subWindowList(QMdiArea::StackingOrder);
+    for (auto it = stack.crbegin(); it != stack.crend(); ++it) {
+        if (!(*it)->isVisible())
+            continue;
+        m_activeChild = *it;
+        m_mdiArea->setActiveSubWindow(*it);
+        return;
+    }
 }
 
 void frmMain::MainToolBar_Click(const QString& band, const QString& tool, int tag)

@@ -92,6 +92,8 @@ private:
     void MainToolBar_BandClose(const QString& band);
     void MainToolBar_ComboSelChange(const QString& tool, int index);
     void arrangeChildren(int code);
+    // Makes the window shown on top while the child area was disabled its active child.
+    void takeChildShownWhileBusy();
     void saveSettings();
 
     CCommandBar* m_toolBar = nullptr;
