@@ -201,10 +201,19 @@ void frmFind::activate()
         textChanged(cmbFind->currentText());
         m_dirDown = optDown->isChecked();
         if (isVisible() && !isMinimized())
-            cmbFind->setFocus();
+            focusText();
     });
     if (m_target)
         m_target->FindActivate();
+}
+
+void frmFind::focusText()
+{
+    // With its text selected, so that what the user types next replaces the last search
+    // instead of running on after it.
+    cmbFind->setFocus();
+    if (QLineEdit* edit = cmbFind->lineEdit())
+        edit->selectAll();
 }
 
 void frmFind::FindNext()
@@ -215,6 +224,8 @@ void frmFind::FindNext()
     History().Add(text);
     activate();
     cmbFind->setEditText(text);
+    if (isVisible() && !isMinimized())
+        focusText();
     const bool matchCase = chkMatchCase->isChecked();
     // The browser that showed the dialog is gone (another view): the current one searches.
     if (!m_target)

@@ -66,6 +66,8 @@ private:
     // Refills the list from the history, takes the direction, raises Activate.
     void activate();
     void saveSwitches();
+    // The search box takes the focus with its whole text selected.
+    void focusText();
 
     QPointer<CBrowseBase> m_target;
     bool m_dirDown = true;

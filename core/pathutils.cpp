@@ -128,3 +128,11 @@ bool Utilities::FileExists(const QString& fileName)
     }
     return exists;
 }
+
+bool Utilities::CanWriteInPlace(const QString& fileName)
+{
+    const QFileInfo file(fileName);
+    const QByteArray native = QFile::encodeName(file.absoluteFilePath());
+    const QByteArray folder = QFile::encodeName(file.absolutePath());
+    return ::access(native.constData(), W_OK) == 0 && ::access(folder.constData(), W_OK | X_OK) == 0;
+}

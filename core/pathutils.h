@@ -16,4 +16,8 @@ QString GetLongFileName(const QString& path);
 
 // True for an existing, readable file, and for any text holding "ODBC;" (a connect string).
 bool FileExists(const QString& fileName);
+
+// True when the file can be changed where it stands: the file itself writable, and its folder
+// too, where the database keeps the journal of every change.
+bool CanWriteInPlace(const QString& fileName);
 }

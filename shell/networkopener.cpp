@@ -171,6 +171,17 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
         modMenu::FileClose();
         return false;
     }
+    // Training, tests and marks go into the project file as they happen: one that cannot be
+    // written would meet every later step with a failure box.
+    if (!Utilities::CanWriteInPlace(path)) {
+        modMenu::HideSplash();
+        Prompts::MsgBox(path + QStringLiteral(":  cannot be written.") + QLatin1Char('\n')
+                            + QStringLiteral("A project keeps its training, test results and marks in its own file: "
+                                             "make the file and its folder writable, then open the project again."),
+                        MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Open Project"));
+        modMenu::FileClose();
+        return false;
+    }
     Utilities::CheckLink(path);
     // Held while the project opens; the view it resumes in (a modal dialog among them) comes
     // after it, with the normal pointer.

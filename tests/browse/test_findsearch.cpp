@@ -12,9 +12,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
+#include <QTest>
 
 using namespace BrowseTest;
 using namespace FindTest;
@@ -195,4 +197,39 @@ TEST_F(FindSearch, TheLastRowOfALargeViewIsFoundRightAfterOpening)
     Find("t1500", true);
     EXPECT_EQ(w->tgBrowse->CurrentRow(), 1499);
     EXPECT_EQ(Caption(), "Find - 't1500' Found");
+}
+
+TEST_F(FindSearch, WhatTheUserTypesReplacesTheLastSearch)
+{
+    OpenSFam("Name");
+    modMenu::BrowseTest();
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    w->tgBrowse->SetCurrent(0, 1);
+    modMenu::MenuFind();
+    frmFind* f = frmFind::Existing();
+    ASSERT_NE(f, nullptr);
+    f->chkMatchCase->setChecked(false);
+    QLineEdit* box = f->cmbFind->lineEdit();
+    ASSERT_NE(box, nullptr);
+    const auto type = [&](const QString& text) {
+        QTest::keyClicks(box, text);
+        return f->cmbFind->currentText();
+    };
+
+    EXPECT_EQ(type("Zinc"), "Zinc");
+    f->cmdFindNext->click();
+    EXPECT_EQ(Caption(), QString("Find - 'Zinc' Not Found"));
+    // Straight after a search, and after the dialog was closed and opened again: a new text
+    // typed is the new search, not the old one with the new one after it.
+    EXPECT_EQ(type("o'brien*"), "o'brien*");
+    f->cmdCancel->click();
+    EXPECT_FALSE(f->isVisible());
+    modMenu::MenuFind();
+    EXPECT_EQ(f->cmbFind->currentText(), "Zinc");
+    EXPECT_EQ(type("o'brien*"), "o'brien*");
+    f->cmdFindNext->click();
+    EXPECT_EQ(Caption(), QString("Find - 'o'brien*' Found"));
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), 3);   // the next O'Brien row below the first
+    EXPECT_EQ(frmFind::History().Entries(), QStringList({"o'brien*", "Zinc"}));
 }

@@ -9,7 +9,8 @@
 # Walk: start; import a CSV into a new database; New BackProp Project under a new name;
 # configure; split; train; visit another program and come back while training and while idle
 # (the history stays); right clicks on the bars (no menu of bars); Stop; Finish; results
-# browser; Mark All; export; close; reopen from the recent list. Then a new SFAM project under
+# browser; Mark All; export; close; reopen from the recent list; the training window opened from
+# the results and a visit while it is idle. Then a new SFAM project under
 # the proposed name, trained and tested, to the confusion matrix.
 #
 # The program writes where its controls stand (KORVAN_WIDGET_MAP): child windows of the main
@@ -327,6 +328,27 @@ step "reopen from the recent list"
 menu f miMRUList
 waitfor "the reopened project in its results" main_title_is "Korvan Pro - Road - [Browse Test Results]"
 sql_is "$W/Road.kvp" "SELECT COUNT(*) FROM Test WHERE Mark <> 0" 30 || fail "the marks were lost"
+
+step "training opened from the results: a visit keeps it as it was"
+# The training window comes up while the hourglass holds the main window: the visit must
+# not be taken for an activation of it either.
+click mnuTrainBP
+waitfor "the training window" child_up frmTrainBP
+waitfor "Train tool" enabled tool mnuTrainBPTrain
+click mnuTrainBPTrain
+waitfor "a running training" enabled tool mnuTrainBPStop
+click mnuTrainBPStop
+waitfor "an idle training window" enabled tool mnuTrainBPTrain
+read -r _ _ _ cx cy cw ch _ <<<"$(entry child frmTrainBP | tr '\t' ' ')"
+settled_picture reopened-training-before-visit "$cx" "$cy" "$cw" "$ch"
+status_before=$(status_text)
+visit_another_program
+settled_picture reopened-training-after-visit "$cx" "$cy" "$cw" "$ch"
+same_pictures reopened-training-before-visit reopened-training-after-visit ||
+  fail "the training window changed after a visit to another program (see reopened-training-after-visit.png)"
+[ "$(status_text)" = "$status_before" ] || fail "status '$status_before' became '$(status_text)'"
+click mnuTrainBPExit
+waitfor "the scatter chart" main_title_is "Korvan Pro - Road - [Scatter Graph Of Actual vs. Predicted]"
 
 step "new SFAM project under the proposed name"
 menu f mnuNewSFAM

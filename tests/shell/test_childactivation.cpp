@@ -94,3 +94,32 @@ TEST(ChildActivation, AChildOpenedUnderTheHourglassIsActivatedWhenTheUserIsLetIn
     EXPECT_EQ(changes.size(), 2);
     gVeltra().SetMainForm(nullptr);
 }
+
+TEST(ChildActivation, AChildShownUnderTheHourglassIsTheActiveOneAfterIt)
+{
+    // A command shows its window while the hourglass holds the child area disabled, and the
+    // area then activates nothing. Once the area is enabled again that window is the active
+    // child, so that the user's coming back from another program is no change.
+    frmMain main;
+    main.show();
+    main.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    QMdiArea* area = main.MdiArea();
+    QMdiSubWindow* old = area->addSubWindow(new QWidget);
+    old->show();
+    area->setActiveSubWindow(old);
+    QSignalSpy changes(&main, &frmMain::ChildActivated);
+
+    area->setEnabled(false);
+    old->close();
+    QMdiSubWindow* shown = area->addSubWindow(new QWidget);
+    shown->showMaximized();
+    area->setActiveSubWindow(shown);
+    area->setEnabled(true);
+    EXPECT_EQ(area->activeSubWindow(), shown);
+    const qsizetype afterCommand = changes.size();
+
+    TestEnv::VisitAnotherProgram(&main);
+    EXPECT_EQ(changes.size(), afterCommand);
+    EXPECT_EQ(area->activeSubWindow(), shown);
+}

@@ -9,7 +9,14 @@
 #include "tests/network/netfixture.h"
 #include "tests/shell/test_shell_support.h"
 
+#include <QDir>
 #include <QFile>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -51,6 +58,55 @@ protected:
     }
     NetworkProjectOpener opener;
     QString folder, source;
+};
+
+// Makes a file or folder unwritable for this process while it lives: its mode for a user,
+// the immutable flag for the superuser (whom no mode stops).
+class Unwritable {
+public:
+    explicit Unwritable(const QString& path) : m_path(QFile::encodeName(path))
+    {
+        struct stat st {};
+        if (::stat(m_path.constData(), &st) != 0)
+            return;
+        m_mode = st.st_mode & 07777;
+        if (::geteuid() != 0) {
+            m_done = ::chmod(m_path.constData(), m_mode & ~mode_t(0222)) == 0;
+            return;
+        }
+        m_done = setImmutable(true);
+    }
+    ~Unwritable()
+    {
+        if (!m_done)
+            return;
+        if (::geteuid() != 0)
+            ::chmod(m_path.constData(), m_mode);
+        else
+            setImmutable(false);
+    }
+    Unwritable(const Unwritable&) = delete;
+    Unwritable& operator=(const Unwritable&) = delete;
+    bool Done() const { return m_done; }
+
+private:
+    bool setImmutable(bool on)
+    {
+        const int fd = ::open(m_path.constData(), O_RDONLY | O_NONBLOCK);
+        if (fd < 0)
+            return false;
+        int flags = 0;
+        bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        if (ok) {
+            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+            ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        ::close(fd);
+        return ok;
+    }
+    QByteArray m_path;
+    mode_t m_mode = 0;
+    bool m_done = false;
 };
 
 } // namespace
@@ -145,4 +201,40 @@ TEST_F(OpenThroughNetwork, AMissingDataFileIsReportedAndTheFlagsSurvive)
     CProcess stored;
     stored.Load(path);
     EXPECT_TRUE(stored.IsSplit());
+}
+
+TEST_F(OpenThroughNetwork, AProjectThatCannotBeWrittenIsRefusedWithOneBox)
+{
+    // The file itself read-only, then its folder (where every change keeps its journal): one
+    // box that says why, no project open, the file as it was; writable again, it opens.
+    const QString sub = folder + "/locked";
+    ASSERT_TRUE(QDir().mkpath(sub));
+    const QString path = MakeBackPropProject("locked/sales.kvp", CProcess::kConfigured | CProcess::kSplit);
+    const auto bytes = [&] {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray before = bytes();
+    for (const QString& locked : {path, sub}) {
+        {
+            Unwritable guard(locked);
+            if (!guard.Done())
+                GTEST_SKIP() << "cannot make " << locked.toStdString() << " unwritable here";
+            prompts.Clear();
+            prompts.ExpectBox(MsgResult::Ok);
+            modMenu::FileOpen(path);
+            ASSERT_EQ(prompts.Boxes().size(), 1u) << locked.toStdString();
+            EXPECT_EQ(prompts.LastBox().text,
+                      path + ":  cannot be written.\nA project keeps its training, test results and marks in "
+                             "its own file: make the file and its folder writable, then open the project again.");
+            EXPECT_EQ(prompts.LastBox().title, QStringLiteral("Open Project"));
+            EXPECT_FALSE(CurrentNetwork());
+            EXPECT_EQ(gNavigate().Step(), navNoProject);
+        }
+        EXPECT_EQ(bytes(), before);
+    }
+    prompts.Clear();
+    modMenu::FileOpen(path);
+    EXPECT_TRUE(gBackProp());
+    EXPECT_TRUE(prompts.Boxes().empty());
 }
