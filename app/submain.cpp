@@ -11,6 +11,7 @@
 #include "core/widgets/splash.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/statusmsg.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "shell/frmmain.h"
 #include "shell/modmenu.h"
@@ -52,7 +53,7 @@ void openProject(const StartupOptions& options, CCommandBar& bar)
     CMRUList& recent = gVeltra().MRUList();
     if (recent.Count() < 1)
         return;
-    if (bar.Checked(QStringLiteral("mnuAutoload"))) {
+    if (bar.Checked(ToolName::Autoload)) {
         const CPointerGuard cursor(Qt::WaitCursor);
         Utilities::StatusMessage(QStringLiteral("Loading previous project..."));
         pump();
@@ -122,7 +123,7 @@ frmMain* SubMain::Main(const StartupOptions& options)
 
         if (!alive())
             return nullptr;
-        gVeltra().MRUList().Initialize(&main->MainToolBar()->Band(QStringLiteral("mnuFile")));
+        gVeltra().MRUList().Initialize(&main->MainToolBar()->Band(BandName::File));
         gVeltra().MRUList().SetMaxItems(main->mNumRecents);
         pump();
 
@@ -138,7 +139,7 @@ frmMain* SubMain::Main(const StartupOptions& options)
         gNavigate().Navigate(navNoProject);
 
         main->MainToolBar()->SetChecked(
-            QStringLiteral("mnuAutoload"),
+            ToolName::Autoload,
             AutoloadChecked(Utilities::GetSetting(QStringLiteral("Config"), QStringLiteral("Autoload"), QStringLiteral("-1"))));
 
         main->show();

@@ -10,7 +10,9 @@
 #include "core/errorbox.h"
 #include "core/widgets/hourglass.h"
 #include "core/widgets/statusmsg.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
+#include "shell/commandtable.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/viewprocs.h"
@@ -80,9 +82,9 @@ void special(int kind, const QString& title, const QString& status)
             }
         }
         if (kind == BrowseIncorrect)
-            gNavigate().Enable(QStringLiteral("mnuSFFindError"));
+            gNavigate().Enable(ToolName::SFFindError);
         else
-            gNavigate().Disable(QStringLiteral("mnuSFFindError"));
+            gNavigate().Disable(ToolName::SFFindError);
         Utilities::StatusMessage(status);
     });
 }
@@ -227,6 +229,20 @@ void Install()
     v.MarkAllCurrent = MarkAllCurrent;
     v.MarkSelected = MarkSelected;
     v.CloseBrowsers = dbUtilities::CloseBrowsers;
+
+    CCommandTable& commands = gCommands();
+    commands.Add(ToolName::MarkAll, [](const CommandClick&) { modMenu::MarkAllCurrent(-1); });
+    commands.Add(ToolName::UnmarkAll, [](const CommandClick&) { modMenu::MarkAllCurrent(0); });
+    commands.Add(ToolName::ToggleMarks, [](const CommandClick&) { modMenu::MarkAllCurrent(1); });
+    commands.Add(ToolName::MarkSelected, modMenu::MarkSelected);
+    for (QLatin1StringView tool : {ToolName::SFBrowseTest, ToolName::BPBrowseTest, ToolName::BrowseTest})
+        commands.Add(tool, modMenu::BrowseTest);
+    for (QLatin1StringView tool : {ToolName::SFShowAll, ToolName::BPShowAll, ToolName::ShowAll})
+        commands.Add(tool, modMenu::ShowDefBrowser);
+    commands.Add(ToolName::SFShowErrors, modMenu::MENU_SFShowErrors);
+    commands.Add(ToolName::SFShowCorrect, modMenu::MENU_SFShowCorrect);
+    commands.Add(ToolName::SortAsc, modMenu::SortASC);
+    commands.Add(ToolName::SortDesc, modMenu::SortDESC);
 }
 
 } // namespace BrowseViews

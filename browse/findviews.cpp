@@ -8,7 +8,9 @@
 #include "core/errorbox.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/statusmsg.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
+#include "shell/commandtable.h"
 #include "shell/frmmain.h"
 #include "shell/viewprocs.h"
 
@@ -48,7 +50,7 @@ void AttachIMode()
 {
     auto* main = qobject_cast<frmMain*>(gVeltra().MainForm());
     CCommandBar* bar = main ? main->MainToolBar() : nullptr;
-    if (!bar || !bar->Checked(QStringLiteral("mnuShowIMode")) || !gDataBrowse())
+    if (!bar || !bar->Checked(ToolName::ShowIMode) || !gDataBrowse())
         return;
     auto mode = std::make_shared<CIMode>();
     gIMode() = mode;
@@ -60,6 +62,8 @@ void Install()
     modMenu::ViewProcedures& v = modMenu::Views();
     v.MenuFind = MenuFind;
     v.MENU_SFFindError = MENU_SFFindError;
+    gCommands().Add(ToolName::SFFindError, modMenu::MENU_SFFindError);
+    gCommands().Add(ToolName::Find, modMenu::MenuFind);
 }
 
 } // namespace FindViews

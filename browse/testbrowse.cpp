@@ -6,6 +6,7 @@
 #include "browse/rowsource.h"
 #include "core/errorbox.h"
 #include "core/widgets/statusmsg.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/winhelpers.h"
 #include "data/datadef.h"
 #include "network/backprop.h"
@@ -200,7 +201,7 @@ void CBrowseBase::HeadingMenu(int column)
         mTG->FixedPane()->setFocus();
     else
         mTG->DataPane()->setFocus();
-    modMenu::TrackPopup(QStringLiteral("mnuBrowse"));
+    modMenu::TrackPopup(BandName::Browse);
 }
 
 QVariant CBrowseBase::CellData(int64_t row, int column, const kdb::Value* value, int role) const

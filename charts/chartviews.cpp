@@ -6,9 +6,12 @@
 #include "charts/childwindow.h"
 #include "core/errorbox.h"
 #include "core/widgets/hourglass.h"
+#include "core/widgets/statusmsg.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "network/backprop.h"
 #include "network/charthandover.h"
+#include "shell/commandtable.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
@@ -83,4 +86,13 @@ void ChartViews::Install()
     };
     v.ShowCMatrix = showCMatrix;
     v.TestShow = [] { TestDialogs::TestShow(); };
+
+    CCommandTable& commands = gCommands();
+    commands.Add(ToolName::TestBP, modMenu::TestShow);
+    commands.Add(ToolName::Matrix, [](const CommandClick&) {
+        modMenu::ShowCMatrix();
+        Utilities::StatusMessage(QStringLiteral("SFAM Confusion Matrix - Double click any cell for details"));
+    });
+    commands.Add(ToolName::Scatter, modMenu::ShowScatter);
+    commands.Add(ToolName::Series, modMenu::ShowSeries);
 }

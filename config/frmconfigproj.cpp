@@ -5,6 +5,7 @@
 #include "core/errorbox.h"
 #include "config/twipsrect.h"
 #include "core/widgets/statusmsg.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "core/widgets/winhelpers.h"
 #include "data/datadef.h"
@@ -170,9 +171,9 @@ void frmConfigProj::EnablePrint(bool on)
 {
     IgnoreErrors([&] {
         if (on)
-            gNavigate().Enable(QStringLiteral("mnuPrint"));
+            gNavigate().Enable(ToolName::Print);
         else
-            gNavigate().Disable(QStringLiteral("mnuPrint"));
+            gNavigate().Disable(ToolName::Print);
     });
 }
 

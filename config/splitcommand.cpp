@@ -7,11 +7,13 @@
 #include "core/widgets/hourglass.h"
 #include "core/widgets/pointerguard.h"
 #include "core/widgets/statusmsg.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
 #include "network/backprop.h"
 #include "network/process.h"
 #include "network/sfam.h"
+#include "shell/commandtable.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
@@ -150,9 +152,9 @@ void SplitCommand::SetLimits()
             net.SaveRowRanges();
             if (!process.IsTrained())
                 return;
-            for (const char* tool : {"mnuSFBrowseTest", "mnuBPBrowseTest", "mnuSFShowAll", "mnuBPShowAll", "mnuScatter",
-                                     "mnuSeries", "mnuMatrix"})
-                gNavigate().Disable(QString::fromLatin1(tool));
+            for (QLatin1StringView tool : {ToolName::SFBrowseTest, ToolName::BPBrowseTest, ToolName::SFShowAll,
+                                           ToolName::BPShowAll, ToolName::Scatter, ToolName::Series, ToolName::Matrix})
+                gNavigate().Disable(tool);
             modMenu::RemoveChildForms();
             QApplication::processEvents();
             Utilities::StatusMessage(QStringLiteral("Testing Data..."));
@@ -196,4 +198,5 @@ void SplitCommand::SetLimits()
 void SplitViews::Install()
 {
     modMenu::Views().SetLimits = &SplitCommand::SetLimits;
+    gCommands().Add(ToolName::Split, modMenu::SetLimits);
 }

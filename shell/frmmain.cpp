@@ -4,7 +4,9 @@
 #include "core/regsettings.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/statusbar.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
+#include "shell/commandtable.h"
 #include "shell/mainbands.h"
 #include "network/process.h"
 #include "shell/modmenu.h"
@@ -69,7 +71,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
     m_toolBar = new CCommandBar(this);
     m_toolBar->setObjectName(QStringLiteral("MainToolBar"));
     MainBands::Build(*m_toolBar);
-    m_toolBar->SetShortcut(QStringLiteral("miHContents"), QKeySequence(Qt::Key_F1));
+    m_toolBar->SetShortcut(ToolName::HelpContents, QKeySequence(Qt::Key_F1));
     connect(m_toolBar, &CCommandBar::ToolClicked, this, &frmMain::MainToolBar_Click);
     connect(m_toolBar, &CCommandBar::BandOpened, this, &frmMain::MainToolBar_BandOpen);
     connect(m_toolBar, &CCommandBar::BandClosed, this, &frmMain::MainToolBar_BandClose);
@@ -140,7 +142,7 @@ void frmMain::Load()
         QStringList entries;
         for (int n = 1; n <= 18; ++n)
             entries << QString::number(n);
-        m_toolBar->SetComboItems(QStringLiteral("mnuNumRec"), entries);
+        m_toolBar->SetComboItems(ToolName::NumRec, entries);
     });
     IgnoreErrors([&] {
         bool ok = false;
@@ -148,10 +150,10 @@ void frmMain::Load()
         if (ok && n >= 1 && n <= 18)
             mNumRecents = int16_t(n);
     });
-    IgnoreErrors([&] { m_toolBar->SetComboIndex(QStringLiteral("mnuNumRec"), mNumRecents - 1); });
+    IgnoreErrors([&] { m_toolBar->SetComboIndex(ToolName::NumRec, mNumRecents - 1); });
     IgnoreErrors([&] {
         const auto on = SettingBool(Utilities::GetSetting(kConfig, QStringLiteral("ShowIMode"), QStringLiteral("True")));
-        m_toolBar->SetChecked(QStringLiteral("mnuShowIMode"), on.value_or(true));
+        m_toolBar->SetChecked(ToolName::ShowIMode, on.value_or(true));
     });
     m_loaded = true;
 }
@@ -195,100 +197,59 @@ void frmMain::MainToolBar_Click(const QString& band, const QString& tool, int ta
     if (!mSplashUnloaded)
         HideSplash();
     Procedure(QStringLiteral("frmMain::MainToolBar_Click"), [&] {
-        // While the training bar is the active band, its dispatcher takes every click.
-        if (band.toUpper() == QLatin1String("MNUTRAINBPBAR")) {
+        // While the training bar is the active band, only its commands take the clicks.
+        if (band.toUpper() == QString(BandName::TrainBPBar).toUpper()) {
             modMenu::TrainBar(tool);
             return;
         }
-        const QString name = tool.toUpper();
-        for (const DispatchRow& row : DispatchTable())
-            if (name == QLatin1String(row.name)) {
-                row.action(*this, tool, tag);
-                return;
-            }
+        gCommands().Run(CommandBar::Main, {this, tool, tag});
     });
 }
 
-const std::vector<frmMain::DispatchRow>& frmMain::DispatchTable()
+void frmMain::AddCommands(CCommandTable& table)
 {
-    using W = frmMain;
-    using S = const QString&;
-    const auto call = [](void (*procedure)()) {
-        return [procedure](W&, S, int) { procedure(); };
+    using C = const CommandClick&;
+    const auto toggle = [](C click) {
+        CCommandBar* bar = click.window->MainToolBar();
+        bar->SetChecked(click.tool, !bar->Checked(click.tool));
+        return bar->Checked(click.tool);
     };
-    const auto toggle = [](W& w, S tool) {
-        CCommandBar* bar = w.MainToolBar();
-        bar->SetChecked(tool, !bar->Checked(tool));
-        return bar->Checked(tool);
-    };
-    static const std::vector<DispatchRow> table = {
-        {"NEW",
-         [](W& w, S, int) {
-             // Opens the File menu, where the new-project commands are.
-             CBand& menu = w.MainToolBar()->Band(QStringLiteral("MainMenu"));
-             const int at = menu.IndexOf(QStringLiteral("mnuFile"));
-             if (at >= 0 && w.menuBar())
-                 w.menuBar()->setActiveAction(menu.ToolAt(at).Action());
-         }},
-        {"OPEN", [](W&, S, int) { modMenu::FileOpen(QString()); }},
-        {"MNUNEWSFAM", call(modMenu::NewSFam)},
-        {"MNUNEWBP", call(modMenu::NewBP)},
-        {"CLOSE", call(modMenu::FileClose)},
-        {"MNUSAVESNAP", call(modMenu::SaveSnapshot)},
-        {"MNUREVERTSNAP", call(modMenu::RevertSnapshot)},
-        {"MNUIMPORT", call(modMenu::Import)},
-        {"MNUEXPORT", call(modMenu::ExportMarkedRows)},
-        {"MNUPRINT", call(modMenu::MENU_PrintForm)},
-        {"EXIT", [](W& w, S, int) { w.close(); }},
-        {"MIMRULIST", [](W&, S, int tag) { modMenu::FileOpen(gVeltra().MRUList().Item(tag)); }},
-        {"MNUMARKALL", [](W&, S, int) { modMenu::MarkAllCurrent(-1); }},
-        {"MNUUNMARKALL", [](W&, S, int) { modMenu::MarkAllCurrent(0); }},
-        {"MNUTOGGLEMARKS", [](W&, S, int) { modMenu::MarkAllCurrent(1); }},
-        {"MNUMARKSELECTED", call(modMenu::MarkSelected)},
-        {"MIWCASCADE", [](W& w, S, int) { w.arrangeChildren(0); }},
-        {"MIWTILEH", [](W& w, S, int) { w.arrangeChildren(1); }},
-        {"MIWTILEV", [](W& w, S, int) { w.arrangeChildren(2); }},
-        {"MIWARRANGEICONS", [](W& w, S, int) { w.arrangeChildren(3); }},
-        {"MIHABOUT", call(modMenu::ShowAbout)},
-        {"MIHCONTENTS", call(modMenu::ShowHelpContents)},
-        {"MNUCONFIGURE", [](W&, S, int) { modMenu::EditConfigure(); }},
-        {"MNUTRAINBP", call(modMenu::MenuBProp)},
-        {"MNUSPLIT", call(modMenu::SetLimits)},
-        {"MNUTESTBP", call(modMenu::TestShow)},
-        {"MNUSFBROWSETEST", call(modMenu::BrowseTest)},
-        {"MNUBPBROWSETEST", call(modMenu::BrowseTest)},
-        {"MNUBROWSETEST", call(modMenu::BrowseTest)},
-        {"MNUMATRIX",
-         [](W&, S, int) {
-             modMenu::ShowCMatrix();
-             Utilities::StatusMessage(QStringLiteral("SFAM Confusion Matrix - Double click any cell for details"));
-         }},
-        {"MNUSCATTER", call(modMenu::ShowScatter)},
-        {"MNUSERIES", call(modMenu::ShowSeries)},
-        {"MNUSFSHOWALL", call(modMenu::ShowDefBrowser)},
-        {"MNUBPSHOWALL", call(modMenu::ShowDefBrowser)},
-        {"MNUSHOWALL", call(modMenu::ShowDefBrowser)},
-        {"MNUSFSHOWERRORS", call(modMenu::MENU_SFShowErrors)},
-        {"MNUSFSHOWCORRECT", call(modMenu::MENU_SFShowCorrect)},
-        {"MNUSFFINDERROR", call(modMenu::MENU_SFFindError)},
-        {"MNUSORTASC", call(modMenu::SortASC)},
-        {"MNUSORTDESC", call(modMenu::SortDESC)},
-        {"MNUFIND", call(modMenu::MenuFind)},
-        {"MNUAUTOLOAD", [toggle](W& w, S tool, int) { toggle(w, tool); }},
-        {"MNUSHOWIMODE",
-         [toggle](W& w, S tool, int) {
-             toggle(w, tool);
-             // The results browser is rebuilt with or without the interactive mode.
-             if (gProcess().IsTested())
-                 modMenu::BrowseTest();
-         }},
-        // Tools that no band carries, named by the commands that use them.
-        {"MIDATE",
-         [toggle](W& w, S tool, int) { gVeltra().StatusBar().SetDatePanelVisible(toggle(w, tool)); }},
-        {"ZOOM", [](W&, S, int) {}},
-        {"MNUSHOWGRAPH", [toggle](W& w, S tool, int) { modMenu::ShowGraph(toggle(w, tool)); }},
-    };
-    return table;
+    table.Add(ToolName::New, [](C click) {
+        // Opens the File menu, where the new-project commands are.
+        CBand& menu = click.window->MainToolBar()->Band(BandName::MainMenu);
+        const int at = menu.IndexOf(ToolName::File);
+        if (at >= 0 && click.window->menuBar())
+            click.window->menuBar()->setActiveAction(menu.ToolAt(at).Action());
+    });
+    table.Add(ToolName::Open, [](C) { modMenu::FileOpen(QString()); });
+    table.Add(ToolName::NewSFAM, modMenu::NewSFam);
+    table.Add(ToolName::NewBP, modMenu::NewBP);
+    table.Add(ToolName::Close, modMenu::FileClose);
+    table.Add(ToolName::SaveSnap, modMenu::SaveSnapshot);
+    table.Add(ToolName::RevertSnap, modMenu::RevertSnapshot);
+    table.Add(ToolName::Import, modMenu::Import);
+    table.Add(ToolName::Export, modMenu::ExportMarkedRows);
+    table.Add(ToolName::Print, modMenu::MENU_PrintForm);
+    table.Add(ToolName::Exit, [](C click) { click.window->close(); });
+    table.Add(ToolName::MRUList, [](C click) { modMenu::FileOpen(gVeltra().MRUList().Item(click.tag)); });
+    table.Add(ToolName::Cascade, [](C click) { click.window->arrangeChildren(0); });
+    table.Add(ToolName::TileH, [](C click) { click.window->arrangeChildren(1); });
+    table.Add(ToolName::TileV, [](C click) { click.window->arrangeChildren(2); });
+    table.Add(ToolName::ArrangeIcons, [](C click) { click.window->arrangeChildren(3); });
+    table.Add(ToolName::HelpAbout, modMenu::ShowAbout);
+    table.Add(ToolName::HelpContents, modMenu::ShowHelpContents);
+    table.Add(ToolName::Configure, [](C) { modMenu::EditConfigure(); });
+    table.Add(ToolName::Autoload, [toggle](C click) { toggle(click); });
+    table.Add(ToolName::ShowIMode, [toggle](C click) {
+        toggle(click);
+        // The results browser is rebuilt with or without the interactive mode.
+        if (gProcess().IsTested())
+            modMenu::BrowseTest();
+    });
+    // Tools that no band carries, named by the commands that use them.
+    table.Add(ToolName::Date, [toggle](C click) { gVeltra().StatusBar().SetDatePanelVisible(toggle(click)); });
+    table.Add(ToolName::Zoom, [](C) {});
+    table.Add(ToolName::ShowGraph, [toggle](C click) { modMenu::ShowGraph(toggle(click)); });
 }
 
 void frmMain::MainToolBar_BandOpen(const QString& band)
@@ -296,27 +257,27 @@ void frmMain::MainToolBar_BandOpen(const QString& band)
     if (!mSplashUnloaded)
         HideSplash();
     Procedure(QStringLiteral("frmMain::MainToolBar_BandOpen"), [&] {
-        if (band == QLatin1String("mnuBrowse")) {
+        if (band == BandName::Browse) {
             modMenu::BrowseMenuOpen();
             return;
         }
-        if (band == QLatin1String("mnuView")) {
+        if (band == BandName::View) {
             MainBands::ShowViewEntriesOfKind(*m_toolBar, gProjectType);
             return;
         }
-        if (band != QLatin1String("mnuNetwork"))
+        if (band != BandName::Network)
             return;
         CBand& network = m_toolBar->Band(band);
-        const int at = network.IndexOf(QStringLiteral("mnuTrainBP"));
+        const int at = network.IndexOf(ToolName::TrainBP);
         if (at < 0)
             return;
         CBandTool& train = network.ToolAt(at);
         if (gProjectType == ntSFam) {
             train.SetCaption(QStringLiteral("SFAM Training..."));
-            m_toolBar->Band(QStringLiteral("mnuTesting")).SetCaption(QStringLiteral("SFAM Testing..."));
+            m_toolBar->Band(BandName::Testing).SetCaption(QStringLiteral("SFAM Testing..."));
         } else if (gProjectType == ntBackProp) {
             train.SetCaption(QStringLiteral("BackProp Training..."));
-            m_toolBar->Band(QStringLiteral("mnuTesting")).SetCaption(QStringLiteral("BackProp Testing..."));
+            m_toolBar->Band(BandName::Testing).SetCaption(QStringLiteral("BackProp Testing..."));
         } else {
             train.SetEnabled(false);
         }
@@ -328,7 +289,7 @@ void frmMain::MainToolBar_BandOpen(const QString& band)
 void frmMain::MainToolBar_BandClose(const QString& band)
 {
     IgnoreErrors([&] {
-        if (band == QLatin1String("mnuBrowse"))
+        if (band == BandName::Browse)
             modMenu::BrowseMenuClose();
     });
 }
@@ -336,7 +297,7 @@ void frmMain::MainToolBar_BandClose(const QString& band)
 void frmMain::MainToolBar_ComboSelChange(const QString& tool, int index)
 {
     IgnoreErrors([&] {
-        if (tool != QLatin1String("mnuNumRec"))
+        if (tool != ToolName::NumRec)
             return;
         const int n = index + 1;
         if (n == mNumRecents || n < 1 || n > 18)
@@ -405,10 +366,10 @@ void frmMain::saveSettings()
         Utilities::SaveSetting(kWindow, QStringLiteral("MainHeight"), QString::number(r.height()));
     });
     IgnoreErrors([&] {
-        Utilities::SaveSetting(kConfig, QStringLiteral("Autoload"), boolText(m_toolBar->Checked(QStringLiteral("mnuAutoload"))));
+        Utilities::SaveSetting(kConfig, QStringLiteral("Autoload"), boolText(m_toolBar->Checked(ToolName::Autoload)));
     });
     IgnoreErrors([&] {
-        Utilities::SaveSetting(kConfig, QStringLiteral("ShowIMode"), boolText(m_toolBar->Checked(QStringLiteral("mnuShowIMode"))));
+        Utilities::SaveSetting(kConfig, QStringLiteral("ShowIMode"), boolText(m_toolBar->Checked(ToolName::ShowIMode)));
     });
     IgnoreErrors([&] { Utilities::SaveSetting(kConfig, QStringLiteral("NumRecents"), QString::number(mNumRecents)); });
 }

@@ -8,11 +8,11 @@
 #include <QRect>
 #include <QString>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <vector>
 
 class CCommandBar;
+class CCommandTable;
 class CMStatusBar;
 class QMdiArea;
 class QMdiSubWindow;
@@ -46,18 +46,13 @@ public:
     // Hides the splash window (errors ignored) and sets mSplashUnloaded.
     void HideSplash();
 
-    // The command of a clicked tool, by its upper-cased name; a name without a command does
-    // nothing. Errors show the box "frmMain::MainToolBar_Click".
+    // The command of a clicked tool from the command table, its name compared upper-cased; a
+    // name without a command does nothing, and the training bar runs only its own commands.
+    // Errors show the box "frmMain::MainToolBar_Click".
     void MainToolBar_Click(const QString& band, const QString& tool, int tag);
 
-    // One row of the command table: the upper-cased tool name and its command (given the
-    // window, the clicked tool's name as it is and its tag).
-    struct DispatchRow {
-        const char* name;
-        std::function<void(frmMain& window, const QString& tool, int tag)> action;
-    };
-    // The command table in the order in which a clicked name is compared.
-    static const std::vector<DispatchRow>& DispatchTable();
+    // The main window's own commands (files, windows, help, preferences) into the table.
+    static void AddCommands(CCommandTable& table);
 
     // A stored truth value: a number is true when not 0, and the words True and False in any
     // case; anything else gives nothing.

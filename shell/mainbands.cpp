@@ -1,6 +1,7 @@
 #include "shell/mainbands.h"
 
 #include "core/widgets/commandbar.h"
+#include "core/widgets/toolnames.h"
 #include "shell/modmenu.h"
 #include "shell/toolicons.h"
 
@@ -8,27 +9,28 @@
 
 namespace {
 struct T {
-    const char* name;
+    QLatin1StringView name;
     const char* caption = "";
     const char* tip = "";
     bool separator = false;
-    const char* subBand = "";
+    QLatin1StringView subBand = {};
 };
 
 ToolSpec spec(const T& t)
 {
     ToolSpec s;
-    s.name = QString::fromLatin1(t.name);
+    s.name = t.name;
     s.caption = QString::fromLatin1(t.caption);
     s.description = QString::fromLatin1(t.tip);
     s.separatorBefore = t.separator;
-    s.subBand = QString::fromLatin1(t.subBand);
+    s.subBand = t.subBand;
     return s;
 }
 
-CBand& band(CCommandBar& bar, const char* name, const char* caption, BandKind kind, std::initializer_list<T> tools)
+CBand& band(CCommandBar& bar, QLatin1StringView name, const QString& caption, BandKind kind,
+            std::initializer_list<T> tools)
 {
-    CBand& b = bar.AddBand(QString::fromLatin1(name), QString::fromLatin1(caption), kind);
+    CBand& b = bar.AddBand(name, caption, kind);
     for (const T& t : tools)
         b.AddTool(spec(t));
     return b;
@@ -41,140 +43,145 @@ void MainBands::Build(CCommandBar& bar)
     // commands address by name, are defined first so that their shared state is right.
     auto define = [&](ToolSpec s) { bar.DefineTool(s); };
     {
-        ToolSpec autoload = spec({"mnuAutoload", "Autoload"});
+        ToolSpec autoload = spec({ToolName::Autoload, "Autoload"});
         autoload.checkable = true;
         define(autoload);
-        ToolSpec imode = spec({"mnuShowIMode", "Show Interactive Mode"});
+        ToolSpec imode = spec({ToolName::ShowIMode, "Show Interactive Mode"});
         imode.checkable = true;
         imode.checked = true;
         define(imode);
-        ToolSpec numRec = spec({"mnuNumRec", "Recent Files "});
+        ToolSpec numRec = spec({ToolName::NumRec, "Recent Files "});
         numRec.kind = ToolKind::ComboBox;
         numRec.comboWidth = 40;
         define(numRec);
-        ToolSpec jog = spec({"mnuTrainBPJogWeights", "Jog Weights", "Add Random Noise"});
+        ToolSpec jog = spec({ToolName::TrainBPJogWeights, "Jog Weights", "Add Random Noise"});
         jog.enabled = false;
         define(jog);
-        ToolSpec stop = spec({"mnuTrainBPStop", "Stop", "Stop Training"});
+        ToolSpec stop = spec({ToolName::TrainBPStop, "Stop", "Stop Training"});
         stop.enabled = false;
         define(stop);
-        define(spec({"mnuTest", "Testing", "", false, "mnuTesting"}));
-        define(spec({"mnuUtil", "&Utilities", "", false, "mnuUtilPopup"}));
-        define(spec({"mnuTrainBPGraphType", "Graph Type", "Toggle graph type"}));
+        define(spec({ToolName::Test, "Testing", "", false, BandName::Testing}));
+        define(spec({ToolName::Util, "&Utilities", "", false, BandName::UtilPopup}));
+        define(spec({ToolName::TrainBPGraphType, "Graph Type", "Toggle graph type"}));
         // Commands that no band carries: the status bar's date panel, the graph zoom of the
         // old menus, and the training chart shown or hidden.
-        ToolSpec date = spec({"miDate", "Date"});
+        ToolSpec date = spec({ToolName::Date, "Date"});
         date.checkable = true;
         date.checked = true;
         define(date);
-        define(spec({"ZOOM", "Zoom"}));
-        ToolSpec graph = spec({"mnuShowGraph", "Show Graph"});
+        define(spec({ToolName::Zoom, "Zoom"}));
+        ToolSpec graph = spec({ToolName::ShowGraph, "Show Graph"});
         graph.checkable = true;
         graph.checked = true;
         define(graph);
-        ToolSpec exit = spec({"exit", "E&xit", "Close all documents and exit"});
+        ToolSpec exit = spec({ToolName::Exit, "E&xit", "Close all documents and exit"});
         define(exit);
     }
 
-    band(bar, "MainMenu", "MainMenu", BandKind::MenuBar,
-         {{"mnuFile", "&File", "", false, "mnuFile"},
-          {"mnuEdit", "&Edit", "", false, "mnuEdit"},
-          {"mnuView", "&View", "", false, "mnuView"},
-          {"mnuNetworktool", "&Run", "", false, "mnuNetwork"},
-          {"mnuProp", "&Preferences", "", false, "mnuPr"},
-          {"mnuHelp", "&Help", "", false, "mnuHelp"}});
-    band(bar, "mnuFile", "File", BandKind::Popup,
-         {{"mnuNewSFAM", "New SFAM Project..."},
-          {"mnuNewBP", "New BackProp Project..."},
-          {"open", "&Open Project...", "Open Project"},
-          {"close", "&Close Project", "Close Project"},
-          {"mnuSaveSnap", "Save Project Snapshot", "Save a snapshot of the current project", true},
-          {"mnuRevertSnap", "Revert To Latest Snapshot", "Revert project to last snapshot"},
-          {"mnuImport", "Import...", "", true},
-          {"mnuExport", "Export Marked Rows..."},
-          {"mnuPrint", "Print Current Window", "Print The Current Window", true},
-          {"exit", "E&xit", "Close all documents and exit", true}});
-    band(bar, "mnuEdit", "Edit", BandKind::Popup,
-         {{"mnuMarkAll", "Mark All Rows", "Mark all records"},
-          {"mnuUnmarkAll", "Unmark All Rows", "Unmark all records"},
-          {"mnuToggleMarks", "Toggle Marks", "Toggle all marks"},
-          {"mnuMarkSelected", "Mark Selected Rows"},
-          {"mnuSortAsc", "Sort Ascending", "", true},
-          {"mnuSortDesc", "Sort Descending"},
-          {"mnuFind", "&Find...", "Find", true},
-          {"mnuSFFindError", "Find Next Bad Prediction", "Find Next Error"}});
-    band(bar, "mnuView", "View", BandKind::Popup,
-         {{"mnuBPShowAll", "Browse All Data"},
-          {"mnuBPBrowseTest", "Browse Test Data"},
-          {"mnuScatter", "Scatter Graph", "Show Scatter Graph"},
-          {"mnuSeries", "Time Series Graph", "Show Time Series Graph of Actual Vs. Predicted"},
-          {"mnuSFShowAll", "Browse All Data", "Show All Rows", true},
-          {"mnuSFBrowseTest", "Browse Test Data"},
-          {"mnuSFShowErrors", "Browse Incorrect Predictions", "Show Incorrect Predictions Only"},
-          {"mnuSFShowCorrect", "Browse Correct Predictions", "Show Correct Predictions Only"},
-          {"mnuMatrix", "Confusion Matrix", "Show Confusion Matrix"}});
-    band(bar, "mnuHelp", "Help", BandKind::Popup,
-         {{"miHContents", "User &Manual", "Help Contents"},
-          {"miHAbout", "&About", "About this application", true}});
-    band(bar, "Standard", "Tool Bar", BandKind::ToolBar,
-         {{"new", "&New Project", "Create New Project", false, "FileNew"},
-          {"open", "&Open"},
-          {"mnuPrint", "Print", "", true},
-          {"mnuMarkAll", "Mark All", "", true},
-          {"mnuUnmarkAll", "Unmark All"},
-          {"mnuToggleMarks", "Toggle Marks"},
-          {"mnuFind", "&Find", "", true},
-          {"mnuSFFindError"},
-          {"mnuConfigure", "Configure This Project...", "", true},
-          {"mnuSplit", "Split the data..."},
-          {"mnuTrainBP", "Training...", "Go To Training", true},
-          {"mnuShowAll", "Browse All Data", "", true},
-          {"mnuBrowseTest", "Browse Test Data", "Browse Test Results"},
-          {"mnuScatter", "", "", true},
-          {"mnuSeries"},
-          {"mnuSFShowErrors", "Browse Bad Predictions", "", true},
-          {"mnuSFShowCorrect"},
-          {"mnuMatrix"}});
-    band(bar, "mnuWindow", "Window", BandKind::Popup,
-         {{"miWTileH", "Tile &Horizontally"},
-          {"miWTileV", "Tile &Vertically"},
-          {"miWCascade", "&Cascade"},
-          {"miWArrangeIcons", "&Arrange Icons"}});
-    band(bar, "FileNew", "New", BandKind::Popup, {{"mnuNewSFAM"}, {"mnuNewBP"}});
-    band(bar, "mnuNetwork", "Run", BandKind::Popup,
-         {{"mnuConfigure", "Configure This Project...", "", true},
-          {"mnuSplit", "Split The Data..."},
-          {"mnuTrainBP", "Training...", "", true},
-          {"mnuTest", "", "", false, "mnuTesting"}});
-    band(bar, "mnuGraph", "Graphing", BandKind::Popup, {{"mnuScatter"}, {"mnuSeries"}});
-    CBand& train = band(bar, "mnuTrainBPBar", "Train", BandKind::ToolBar,
-                        {{"mnuTrainBPExit", "Finish", "Exit Training And Run Test"},
-                         {"mnuTrainBPGraphType"},
-                         {"mnuTrainBPJogWeights"},
-                         {"mnuTrainBPReset", "Reset", "Start Over"},
-                         {"mnuTrainBPRevert", "Revert", "Revert To Best Ever"},
-                         {"mnuTrainBPStop"},
-                         {"mnuTrainBPTrain", "Train", "Start Training"},
-                         {"mnuTrainBPZoom", "Graph Zoom", "Toggle Graph Zoom"}});
+    band(bar, BandName::MainMenu, BandName::MainMenu, BandKind::MenuBar,
+         {{ToolName::File, "&File", "", false, BandName::File},
+          {ToolName::Edit, "&Edit", "", false, BandName::Edit},
+          {ToolName::View, "&View", "", false, BandName::View},
+          {ToolName::NetworkTool, "&Run", "", false, BandName::Network},
+          {ToolName::Prop, "&Preferences", "", false, BandName::Pr},
+          {ToolName::Help, "&Help", "", false, BandName::Help}});
+    band(bar, BandName::File, "File", BandKind::Popup,
+         {{ToolName::NewSFAM, "New SFAM Project..."},
+          {ToolName::NewBP, "New BackProp Project..."},
+          {ToolName::Open, "&Open Project...", "Open Project"},
+          {ToolName::Close, "&Close Project", "Close Project"},
+          {ToolName::SaveSnap, "Save Project Snapshot", "Save a snapshot of the current project", true},
+          {ToolName::RevertSnap, "Revert To Latest Snapshot", "Revert project to last snapshot"},
+          {ToolName::Import, "Import...", "", true},
+          {ToolName::Export, "Export Marked Rows..."},
+          {ToolName::Print, "Print Current Window", "Print The Current Window", true},
+          {ToolName::Exit, "E&xit", "Close all documents and exit", true}});
+    band(bar, BandName::Edit, "Edit", BandKind::Popup,
+         {{ToolName::MarkAll, "Mark All Rows", "Mark all records"},
+          {ToolName::UnmarkAll, "Unmark All Rows", "Unmark all records"},
+          {ToolName::ToggleMarks, "Toggle Marks", "Toggle all marks"},
+          {ToolName::MarkSelected, "Mark Selected Rows"},
+          {ToolName::SortAsc, "Sort Ascending", "", true},
+          {ToolName::SortDesc, "Sort Descending"},
+          {ToolName::Find, "&Find...", "Find", true},
+          {ToolName::SFFindError, "Find Next Bad Prediction", "Find Next Error"}});
+    band(bar, BandName::View, "View", BandKind::Popup,
+         {{ToolName::BPShowAll, "Browse All Data"},
+          {ToolName::BPBrowseTest, "Browse Test Data"},
+          {ToolName::Scatter, "Scatter Graph", "Show Scatter Graph"},
+          {ToolName::Series, "Time Series Graph", "Show Time Series Graph of Actual Vs. Predicted"},
+          {ToolName::SFShowAll, "Browse All Data", "Show All Rows", true},
+          {ToolName::SFBrowseTest, "Browse Test Data"},
+          {ToolName::SFShowErrors, "Browse Incorrect Predictions", "Show Incorrect Predictions Only"},
+          {ToolName::SFShowCorrect, "Browse Correct Predictions", "Show Correct Predictions Only"},
+          {ToolName::Matrix, "Confusion Matrix", "Show Confusion Matrix"}});
+    band(bar, BandName::Help, "Help", BandKind::Popup,
+         {{ToolName::HelpContents, "User &Manual", "Help Contents"},
+          {ToolName::HelpAbout, "&About", "About this application", true}});
+    band(bar, BandName::Standard, "Tool Bar", BandKind::ToolBar,
+         {{ToolName::New, "&New Project", "Create New Project", false, BandName::FileNew},
+          {ToolName::Open, "&Open"},
+          {ToolName::Print, "Print", "", true},
+          {ToolName::MarkAll, "Mark All", "", true},
+          {ToolName::UnmarkAll, "Unmark All"},
+          {ToolName::ToggleMarks, "Toggle Marks"},
+          {ToolName::Find, "&Find", "", true},
+          {ToolName::SFFindError},
+          {ToolName::Configure, "Configure This Project...", "", true},
+          {ToolName::Split, "Split the data..."},
+          {ToolName::TrainBP, "Training...", "Go To Training", true},
+          {ToolName::ShowAll, "Browse All Data", "", true},
+          {ToolName::BrowseTest, "Browse Test Data", "Browse Test Results"},
+          {ToolName::Scatter, "", "", true},
+          {ToolName::Series},
+          {ToolName::SFShowErrors, "Browse Bad Predictions", "", true},
+          {ToolName::SFShowCorrect},
+          {ToolName::Matrix}});
+    band(bar, BandName::Window, "Window", BandKind::Popup,
+         {{ToolName::TileH, "Tile &Horizontally"},
+          {ToolName::TileV, "Tile &Vertically"},
+          {ToolName::Cascade, "&Cascade"},
+          {ToolName::ArrangeIcons, "&Arrange Icons"}});
+    band(bar, BandName::FileNew, "New", BandKind::Popup, {{ToolName::NewSFAM}, {ToolName::NewBP}});
+    band(bar, BandName::Network, "Run", BandKind::Popup,
+         {{ToolName::Configure, "Configure This Project...", "", true},
+          {ToolName::Split, "Split The Data..."},
+          {ToolName::TrainBP, "Training...", "", true},
+          {ToolName::Test, "", "", false, BandName::Testing}});
+    band(bar, BandName::Graph, "Graphing", BandKind::Popup, {{ToolName::Scatter}, {ToolName::Series}});
+    CBand& train = band(bar, BandName::TrainBPBar, "Train", BandKind::ToolBar,
+                        {{ToolName::TrainBPExit, "Finish", "Exit Training And Run Test"},
+                         {ToolName::TrainBPGraphType},
+                         {ToolName::TrainBPJogWeights},
+                         {ToolName::TrainBPReset, "Reset", "Start Over"},
+                         {ToolName::TrainBPRevert, "Revert", "Revert To Best Ever"},
+                         {ToolName::TrainBPStop},
+                         {ToolName::TrainBPTrain, "Train", "Start Training"},
+                         {ToolName::TrainBPZoom, "Graph Zoom", "Toggle Graph Zoom"}});
     // Shown in place of the standard bar only while a training window is up.
     train.SetVisible(false);
     // The standard bar's buttons show pictures; the training bar's show their captions.
     ToolIcons::Apply(bar);
-    band(bar, "mnuBrowse", "Browse", BandKind::Popup,
-         {{"mnuSortAsc"}, {"mnuSortDesc"}, {"mnuFind", "&Find", "", true}});
-    band(bar, "mnuSortDirection", "Direction", BandKind::Popup, {{"mnuSortAsc"}, {"mnuSortDesc"}});
-    band(bar, "mnuTesting", "Testing", BandKind::Popup,
-         {{"mnuTestBP", "Run Test", "", true}, {"mnuBrowseTest"}, {"mnuMatrix"}, {"mnuScatter"}, {"mnuSeries"}});
-    band(bar, "mnuPr", "Properties", BandKind::Popup, {{"mnuAutoload"}, {"mnuShowIMode"}, {"mnuNumRec"}});
-    band(bar, "mnuUtilPopup", "Util", BandKind::Popup,
-         {{"mnuImport", "Import"}, {"mnuExport", "Export Marked"}});
+    band(bar, BandName::Browse, "Browse", BandKind::Popup,
+         {{ToolName::SortAsc}, {ToolName::SortDesc}, {ToolName::Find, "&Find", "", true}});
+    band(bar, BandName::SortDirection, "Direction", BandKind::Popup, {{ToolName::SortAsc}, {ToolName::SortDesc}});
+    band(bar, BandName::Testing, "Testing", BandKind::Popup,
+         {{ToolName::TestBP, "Run Test", "", true},
+          {ToolName::BrowseTest},
+          {ToolName::Matrix},
+          {ToolName::Scatter},
+          {ToolName::Series}});
+    band(bar, BandName::Pr, "Properties", BandKind::Popup,
+         {{ToolName::Autoload}, {ToolName::ShowIMode}, {ToolName::NumRec}});
+    band(bar, BandName::UtilPopup, "Util", BandKind::Popup,
+         {{ToolName::Import, "Import"}, {ToolName::Export, "Export Marked"}});
 }
 
 void MainBands::ShowViewEntriesOfKind(CCommandBar& bar, int projectType)
 {
     const bool backProp = projectType == ntBackProp;
-    bar.SetVisible(QStringLiteral("mnuBPShowAll"), backProp);
-    bar.SetVisible(QStringLiteral("mnuBPBrowseTest"), backProp);
-    bar.SetVisible(QStringLiteral("mnuSFShowAll"), !backProp);
-    bar.SetVisible(QStringLiteral("mnuSFBrowseTest"), !backProp);
+    bar.SetVisible(ToolName::BPShowAll, backProp);
+    bar.SetVisible(ToolName::BPBrowseTest, backProp);
+    bar.SetVisible(ToolName::SFShowAll, !backProp);
+    bar.SetVisible(ToolName::SFBrowseTest, !backProp);
 }

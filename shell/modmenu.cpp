@@ -13,6 +13,7 @@
 #include "core/widgets/screenprint.h"
 #include "core/widgets/splash.h"
 #include "core/widgets/statusmsg.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "shell/frmmain.h"
 #include "shell/navigate.h"
@@ -143,10 +144,10 @@ void modMenu::FileClose()
             CCommandBar* bar = MainToolBar();
             if (!bar)
                 return;
-            CBand& train = bar->Band(QStringLiteral("mnuTrainBPBar"));
+            CBand& train = bar->Band(BandName::TrainBPBar);
             if (train.Visible()) {
                 train.SetVisible(false);
-                bar->Band(QStringLiteral("Standard")).SetVisible(true);
+                bar->Band(BandName::Standard).SetVisible(true);
             }
         });
         IgnoreErrors([&] {
@@ -306,7 +307,7 @@ void modMenu::MENU_PrintForm()
                 bar->SetVisible(name, false);
             }
             for (int i = 0; i < bar->BandCount(); ++i)
-                if (bar->BandAt(i).Name() == QLatin1String("Standard")) {
+                if (bar->BandAt(i).Name() == BandName::Standard) {
                     standard = &bar->BandAt(i);
                     standard->SetDisplayed(false);
                     break;

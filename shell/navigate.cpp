@@ -3,6 +3,7 @@
 #include "core/errorbox.h"
 #include "core/pathutils.h"
 #include "core/widgets/commandbar.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "kdb/kdb.h"
 #include "shell/modmenu.h"
@@ -11,16 +12,17 @@
 #include <initializer_list>
 
 namespace {
-using Names = std::initializer_list<const char*>;
+using Names = std::initializer_list<QLatin1StringView>;
 
 // The result views that no workflow stage before testing offers.
-constexpr Names kResultViews = {"mnuTestBP", "mnuSFBrowseTest", "mnuBPBrowseTest", "mnuBPShowAll",
-                                "mnuSFShowAll", "mnuScatter", "mnuSeries", "mnuBrowseTest",
-                                "mnuSFShowErrors", "mnuSFShowCorrect", "mnuSFFindError", "mnuMatrix"};
-constexpr Names kSplitOff = {"mnuTestBP", "mnuSFBrowseTest", "mnuBPBrowseTest", "mnuBrowseTest",
-                             "mnuBPShowAll", "mnuSFShowAll", "mnuSFShowErrors", "mnuSFShowCorrect",
-                             "mnuSFFindError", "mnuScatter", "mnuSeries", "mnuMatrix"};
-constexpr Names kMarkTools = {"mnuMarkAll", "mnuUnmarkAll", "mnuToggleMarks", "mnuMarkSelected"};
+constexpr Names kResultViews = {ToolName::TestBP, ToolName::SFBrowseTest, ToolName::BPBrowseTest, ToolName::BPShowAll,
+                                ToolName::SFShowAll, ToolName::Scatter, ToolName::Series, ToolName::BrowseTest,
+                                ToolName::SFShowErrors, ToolName::SFShowCorrect, ToolName::SFFindError,
+                                ToolName::Matrix};
+constexpr Names kSplitOff = {ToolName::TestBP, ToolName::SFBrowseTest, ToolName::BPBrowseTest, ToolName::BrowseTest,
+                             ToolName::BPShowAll, ToolName::SFShowAll, ToolName::SFShowErrors, ToolName::SFShowCorrect,
+                             ToolName::SFFindError, ToolName::Scatter, ToolName::Series, ToolName::Matrix};
+constexpr Names kMarkTools = {ToolName::MarkAll, ToolName::UnmarkAll, ToolName::ToggleMarks, ToolName::MarkSelected};
 } // namespace
 
 CNavigate& gNavigate()
@@ -62,18 +64,18 @@ void CNavigate::ProcessNavigate(int32_t eNav)
 {
     Procedure(QStringLiteral("CNavigate::ProcessNavigate"), [&] {
         auto on = [&](Names names) {
-            for (const char* name : names)
-                Enable(QString::fromLatin1(name));
+            for (QLatin1StringView name : names)
+                Enable(name);
         };
         auto off = [&](Names names) {
-            for (const char* name : names)
-                Disable(QString::fromLatin1(name));
+            for (QLatin1StringView name : names)
+                Disable(name);
         };
         // What every workflow stage from an open project on starts with.
         auto stageCommon = [&] {
-            on({"close", "mnuConfigure"});
-            off({"mnuImport"});
-            on({"mnuSaveSnap", "mnuPrint"});
+            on({ToolName::Close, ToolName::Configure});
+            off({ToolName::Import});
+            on({ToolName::SaveSnap, ToolName::Print});
             CheckForSnapshot();
         };
         switch (eNav) {
@@ -81,11 +83,12 @@ void CNavigate::ProcessNavigate(int32_t eNav)
             CCommandBar& b = bar();
             for (const QString& name : b.ToolNames())
                 b.SetEnabled(name, false);
-            on({"miHContents", "mnuFile", "mnuEdit", "mnuView", "mnuHelp", "mnuNetworktool", "mnuProp", "new",
-                "open", "exit", "mnuNewSFAM", "mnuNewBP", "mnuTest", "miHAbout", "mnuUtil", "mnuImport",
-                "mnuTrainBPStop", "mnuTrainBPRevert", "mnuTrainBPTrain", "mnuTrainBPJogWeights",
-                "mnuTrainBPReset", "mnuTrainBPGraphType", "mnuTrainBPZoom", "mnuTrainBPExit", "mnuNumRec",
-                "mnuAutoload", "mnuShowIMode"});
+            on({ToolName::HelpContents, ToolName::File, ToolName::Edit, ToolName::View, ToolName::Help,
+                ToolName::NetworkTool, ToolName::Prop, ToolName::New, ToolName::Open, ToolName::Exit, ToolName::NewSFAM,
+                ToolName::NewBP, ToolName::Test, ToolName::HelpAbout, ToolName::Util, ToolName::Import,
+                ToolName::TrainBPStop, ToolName::TrainBPRevert, ToolName::TrainBPTrain, ToolName::TrainBPJogWeights,
+                ToolName::TrainBPReset, ToolName::TrainBPGraphType, ToolName::TrainBPZoom, ToolName::TrainBPExit,
+                ToolName::NumRec, ToolName::Autoload, ToolName::ShowIMode});
             gVeltra().MRUList().SetEnabled(true);
             break;
         }
@@ -93,55 +96,58 @@ void CNavigate::ProcessNavigate(int32_t eNav)
             stageCommon();
             break;
         case navConfigured:
-            on({"close", "mnuConfigure", "mnuSplit"});
-            off({"mnuImport"});
-            on({"mnuSaveSnap", "mnuPrint"});
+            on({ToolName::Close, ToolName::Configure, ToolName::Split});
+            off({ToolName::Import});
+            on({ToolName::SaveSnap, ToolName::Print});
             CheckForSnapshot();
             off(kResultViews);
-            on({gProjectType == ntBackProp ? "mnuBPShowAll" : "mnuSFShowAll"});
-            on({"mnuShowAll"});
+            on({gProjectType == ntBackProp ? ToolName::BPShowAll : ToolName::SFShowAll});
+            on({ToolName::ShowAll});
             break;
         case navSplit:
         case navTrained:
             stageCommon();
-            on({"mnuSplit", "mnuTrainBP"});
+            on({ToolName::Split, ToolName::TrainBP});
             off(kSplitOff);
             if (eNav == navTrained)
-                on({"mnuTestBP"});
+                on({ToolName::TestBP});
             break;
         case navTested:
             stageCommon();
-            on({"mnuSplit", "mnuTrainBP", "mnuTestBP"});
+            on({ToolName::Split, ToolName::TrainBP, ToolName::TestBP});
             if (gProjectType == ntBackProp)
-                on({"mnuBPShowAll", "mnuBPBrowseTest", "mnuScatter", "mnuSeries"});
+                on({ToolName::BPShowAll, ToolName::BPBrowseTest, ToolName::Scatter, ToolName::Series});
             else
-                on({"mnuSFShowAll", "mnuSFBrowseTest", "mnuMatrix", "mnuSFShowErrors", "mnuSFShowCorrect"});
-            on({"mnuShowAll", "mnuBrowseTest"});
+                on({ToolName::SFShowAll, ToolName::SFBrowseTest, ToolName::Matrix, ToolName::SFShowErrors,
+                    ToolName::SFShowCorrect});
+            on({ToolName::ShowAll, ToolName::BrowseTest});
             break;
         case navBrowsing:
-            on({"close", "mnuConfigure", "mnuSplit", "mnuTrainBP", "mnuTestBP", "mnuPrint"});
+            on({ToolName::Close, ToolName::Configure, ToolName::Split, ToolName::TrainBP, ToolName::TestBP,
+                ToolName::Print});
             on(kMarkTools);
-            on({"mnuFind", "mnuExport", "mnuSortAsc", "mnuSortDesc"});
+            on({ToolName::Find, ToolName::Export, ToolName::SortAsc, ToolName::SortDesc});
             if (gProjectType == ntSFam)
-                on({"mnuSFShowErrors", "mnuSFShowCorrect", "mnuSFFindError"});
+                on({ToolName::SFShowErrors, ToolName::SFShowCorrect, ToolName::SFFindError});
             break;
         case navBrowseInactive:
-            on({"close", "mnuConfigure", "mnuSplit", "mnuTrainBP", "mnuTestBP", "mnuPrint"});
+            on({ToolName::Close, ToolName::Configure, ToolName::Split, ToolName::TrainBP, ToolName::TestBP,
+                ToolName::Print});
             off(kMarkTools);
-            off({"mnuFind", "mnuExport", "mnuSortAsc", "mnuSortDesc", "mnuSFFindError"});
+            off({ToolName::Find, ToolName::Export, ToolName::SortAsc, ToolName::SortDesc, ToolName::SFFindError});
             break;
         case navBrowseAll:
             off(kMarkTools);
-            off({"mnuExport"});
-            on({"mnuPrint"});
+            off({ToolName::Export});
+            on({ToolName::Print});
             if (gProjectType == ntSFam)
-                off({"mnuSFFindError"});
-            on({"mnuFind", "mnuSortAsc", "mnuSortDesc"});
+                off({ToolName::SFFindError});
+            on({ToolName::Find, ToolName::SortAsc, ToolName::SortDesc});
             break;
         case navNoGrid:
-            off({"mnuFind"});
-            on({"mnuPrint"});
-            off({"mnuSortAsc", "mnuSortDesc", "mnuSFFindError"});
+            off({ToolName::Find});
+            on({ToolName::Print});
+            off({ToolName::SortAsc, ToolName::SortDesc, ToolName::SFFindError});
             break;
         default:
             break;
@@ -184,6 +190,6 @@ void CNavigate::CheckForSnapshot()
         if (path.isEmpty())
             return;
         if (Utilities::FileExists(modMenu::SnapshotName(path)))
-            Enable(QStringLiteral("mnuRevertSnap"));
+            Enable(ToolName::RevertSnap);
     });
 }

@@ -1,4 +1,5 @@
 // The project commands of the File menu: new projects, import and export, snapshot copies.
+#include "core/widgets/toolnames.h"
 #include "shell/modmenu.h"
 
 #include "core/apppaths.h"
@@ -119,7 +120,7 @@ void revertTo(const QString& project, const QString& snap)
         throw KvError(KvErr::PermissionDenied, QStringLiteral("modMenu::RevertSnapshot"),
                       QStringLiteral("Permission denied: ") + snap);
     Utilities::StatusMessage(QStringLiteral("Project reverted to snapshot."));
-    gNavigate().Disable(QStringLiteral("mnuRevertSnap"));
+    gNavigate().Disable(ToolName::RevertSnap);
 }
 
 } // namespace
@@ -274,7 +275,7 @@ void modMenu::SaveSnapshot()
         const QString project = OpenNetwork::ProjectFileName();
         kdb::CopyDatabaseFile(project, SnapshotName(project));
         Utilities::StatusMessage(QStringLiteral("Project snapshot saved."));
-        gNavigate().Enable(QStringLiteral("mnuRevertSnap"));
+        gNavigate().Enable(ToolName::RevertSnap);
     });
 }
 

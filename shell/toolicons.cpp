@@ -1,6 +1,7 @@
 #include "shell/toolicons.h"
 
 #include "core/widgets/commandbar.h"
+#include "core/widgets/toolnames.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -124,7 +125,7 @@ void axes(QPainter& p)
 const std::map<QString, Draw>& drawings()
 {
     static const std::map<QString, Draw> all = {
-        {QStringLiteral("new"),
+        {ToolName::New,
          [](QPainter& p) {
              p.setPen(pen(kInk, 1.2));
              p.setBrush(kPaper);
@@ -135,7 +136,7 @@ const std::map<QString, Draw>& drawings()
              p.drawLine(QPointF(9, 14), QPointF(15, 14));
              p.drawLine(QPointF(12, 11), QPointF(12, 17));
          }},
-        {QStringLiteral("open"),
+        {ToolName::Open,
          [](QPainter& p) {
              p.setPen(pen(kInk, 1.1));
              p.setBrush(kYellow.darker(115));
@@ -143,7 +144,7 @@ const std::map<QString, Draw>& drawings()
              p.setBrush(kYellow);
              p.drawPath(polygon({{2.5, 19.5}, {6, 10.5}, {22.5, 10.5}, {19.5, 19.5}}));
          }},
-        {QStringLiteral("mnuPrint"),
+        {ToolName::Print,
          [](QPainter& p) {
              sheet(p, QRectF(7, 2.5, 10, 7));
              p.setPen(pen(kInk, 1.2));
@@ -157,9 +158,9 @@ const std::map<QString, Draw>& drawings()
              p.setBrush(kGreen);
              p.drawEllipse(QPointF(18.5, 12), 1, 1);
          }},
-        {QStringLiteral("mnuMarkAll"), [](QPainter& p) { checkRows(p, [](int) { return true; }); }},
-        {QStringLiteral("mnuUnmarkAll"), [](QPainter& p) { checkRows(p, [](int) { return false; }); }},
-        {QStringLiteral("mnuToggleMarks"),
+        {ToolName::MarkAll, [](QPainter& p) { checkRows(p, [](int) { return true; }); }},
+        {ToolName::UnmarkAll, [](QPainter& p) { checkRows(p, [](int) { return false; }); }},
+        {ToolName::ToggleMarks,
          [](QPainter& p) {
              checkRows(p, [](int i) { return i != 1; });
              p.setPen(pen(kBlue, 1.6));
@@ -168,13 +169,13 @@ const std::map<QString, Draw>& drawings()
              p.drawLine(QPointF(16.5, 18), QPointF(14.2, 16.2));
              p.drawLine(QPointF(16.5, 18), QPointF(14.4, 20.2));
          }},
-        {QStringLiteral("mnuFind"), [](QPainter& p) { glass(p, QPointF(10, 10), 6); }},
-        {QStringLiteral("mnuSFFindError"),
+        {ToolName::Find, [](QPainter& p) { glass(p, QPointF(10, 10), 6); }},
+        {ToolName::SFFindError,
          [](QPainter& p) {
              glass(p, QPointF(9.5, 9.5), 6);
              cross(p, QPointF(18.5, 5.5), 3);
          }},
-        {QStringLiteral("mnuConfigure"),
+        {ToolName::Configure,
          [](QPainter& p) {
              const QPointF c(12, 12);
              QPainterPath gear;
@@ -196,7 +197,7 @@ const std::map<QString, Draw>& drawings()
              p.setBrush(kPaper);
              p.drawEllipse(c, 3, 3);
          }},
-        {QStringLiteral("mnuSplit"),
+        {ToolName::Split,
          [](QPainter& p) {
              p.setPen(pen(kInk, 1.1));
              p.setBrush(kBlue);
@@ -206,7 +207,7 @@ const std::map<QString, Draw>& drawings()
              p.setPen(pen(kRed, 1.6));
              p.drawLine(QPointF(14.5, 3), QPointF(14.5, 21));
          }},
-        {QStringLiteral("mnuTrainBP"),
+        {ToolName::TrainBP,
          [](QPainter& p) {
              const QPointF in[] = {{4, 5}, {4, 12}, {4, 19}};
              const QPointF hidden[] = {{12, 8}, {12, 16}};
@@ -227,15 +228,15 @@ const std::map<QString, Draw>& drawings()
              p.setBrush(kOrange);
              p.drawEllipse(out, 2.7, 2.7);
          }},
-        {QStringLiteral("mnuShowAll"), [](QPainter& p) { table(p, QRectF(2.5, 3.5, 19, 17), 4); }},
-        {QStringLiteral("mnuBrowseTest"),
+        {ToolName::ShowAll, [](QPainter& p) { table(p, QRectF(2.5, 3.5, 19, 17), 4); }},
+        {ToolName::BrowseTest,
          [](QPainter& p) {
              table(p, QRectF(2.5, 3.5, 19, 17), 4, [](int i) { return i % 2 ? kPaper : QColor(0xEA, 0xFF, 0xEA); });
              p.setPen(Qt::NoPen);
              p.setBrush(kYellow);
              p.drawRect(QRectF(3, 4, 5.8, 3.5));
          }},
-        {QStringLiteral("mnuScatter"),
+        {ToolName::Scatter,
          [](QPainter& p) {
              axes(p);
              p.setPen(pen(kGrey, 1.0));
@@ -246,7 +247,7 @@ const std::map<QString, Draw>& drawings()
              for (QPointF d : dots)
                  p.drawEllipse(d, 1.3, 1.3);
          }},
-        {QStringLiteral("mnuSeries"),
+        {ToolName::Series,
          [](QPainter& p) {
              axes(p);
              p.setBrush(Qt::NoBrush);
@@ -260,17 +261,17 @@ const std::map<QString, Draw>& drawings()
                  p.drawPath(line);
              }
          }},
-        {QStringLiteral("mnuSFShowErrors"),
+        {ToolName::SFShowErrors,
          [](QPainter& p) {
              table(p, QRectF(2.5, 3.5, 15, 17), 4, [](int i) { return i == 1 || i == 3 ? QColor(0xF8, 0xC8, 0xC4) : kPaper; });
              cross(p, QPointF(18.5, 17.5), 3.2);
          }},
-        {QStringLiteral("mnuSFShowCorrect"),
+        {ToolName::SFShowCorrect,
          [](QPainter& p) {
              table(p, QRectF(2.5, 3.5, 15, 17), 4, [](int i) { return i != 2 ? QColor(0xD4, 0xF2, 0xD4) : kPaper; });
              tick(p, QPointF(14.5, 13.5), 7.5);
          }},
-        {QStringLiteral("mnuMatrix"),
+        {ToolName::Matrix,
          [](QPainter& p) {
              const double cell = 6;
              for (int r = 0; r < 3; ++r)

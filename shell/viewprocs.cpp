@@ -6,6 +6,8 @@
 #include "core/widgets/toolstate.h"
 #include "core/widgets/updatelock.h"
 #include "core/widgets/veltra.h"
+#include "shell/commandtable.h"
+#include "shell/frmmain.h"
 #include "shell/modmenu.h"
 
 QPointer<QWidget>& gBrowseForm()
@@ -56,7 +58,16 @@ using detail::call;
 
 void SetLimits() { call(Views().SetLimits); }
 void MenuBProp() { call(Views().MenuBProp); }
-void TrainBar(const QString& toolName) { call(Views().TrainBar, toolName); }
+void TrainBar(const QString& toolName)
+{
+    if (!gCommands().HasRows(CommandBar::Training)) {
+        Status::Message(NotAvailableText());
+        return;
+    }
+    Procedure(QStringLiteral("modMenu::TrainBar"), [&] {
+        gCommands().Run(CommandBar::Training, {qobject_cast<frmMain*>(gVeltra().MainForm()), toolName, 0});
+    });
+}
 void ShowGraph(bool checked) { call(Views().ShowGraph, checked); }
 void BrowseTest() { call(Views().BrowseTest); }
 void BrowseTestWorstFirst() { call(Views().BrowseTestWorstFirst); }

@@ -1,8 +1,9 @@
 // The command procedures whose windows live in the libraries above the shell (config, training,
-// browse, charts), and the globals of the current browse. The shell declares every procedure
-// and dispatches to it; each window library installs its procedures at start-up (and tests
-// install recording fakes). A procedure that nothing installed says "Not available yet" in the
-// main status panel, so a tool never silently does nothing.
+// browse, charts), and the globals of the current browse. The shell declares every procedure;
+// each window library installs its procedures at start-up, with the rows of the command table
+// (shell/commandtable.h) that lead its tools to them (and tests install recording fakes). A
+// procedure that nothing installed says "Not available yet" in the main status panel, so a tool
+// never silently does nothing.
 #pragma once
 
 #include <QPointer>
@@ -34,9 +35,8 @@ struct ViewProcedures {
     // config/ (row split): the whole modMenu::SetLimits command.
     std::function<void()> SetLimits;
 
-    // training/: the training view, the training bar's dispatcher and Finish.
+    // training/: the training view (its training bar's commands are rows of the command table).
     std::function<void()> MenuBProp;
-    std::function<void(const QString& toolName)> TrainBar;
     // When a training run is active: asks it to stop, calls `then` once (after the run has
     // ended) and answers true. Answers false when no run is active (`then` is not called).
     std::function<bool(std::function<void()> then)> StopActiveRun;
@@ -79,6 +79,9 @@ QString NotAvailableText();
 void EditConfigure(bool createdByNew = false);
 void SetLimits();
 void MenuBProp();
+// The training bar's command of that tool from the command table, as a click on the training
+// bar runs it (a tool without one does nothing); "Not available yet" while the table holds no
+// training command. Errors show the box "modMenu::TrainBar".
 void TrainBar(const QString& toolName);
 // Tool mnuShowGraph: passes its new Checked state to the training window.
 void ShowGraph(bool checked);

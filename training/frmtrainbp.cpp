@@ -4,6 +4,7 @@
 #include "core/prompts.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/statusmsg.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
 #include "network/backprop.h"
@@ -75,8 +76,8 @@ frmTrainBP::frmTrainBP(QWidget* parent)
 
     // Created: a blank history on the empty chart.
     InitChart();
-    TrainBarTools::Set(QStringLiteral("mnuTrainBPJogWeights"), false);
-    TrainBarTools::Set(QStringLiteral("mnuTrainBPStop"), false);
+    TrainBarTools::Set(ToolName::TrainBPJogWeights, false);
+    TrainBarTools::Set(ToolName::TrainBPStop, false);
 }
 
 frmTrainBP::~frmTrainBP()
@@ -172,7 +173,7 @@ void frmTrainBP::ResetNet()
         gProcess().SetIsTrained(false);
         gProcess().SetIsTested(false);
         // A network reset after a run that ended at 0 % or on a failure can be trained again.
-        TrainBarTools::Set(QStringLiteral("mnuTrainBPTrain"), true);
+        TrainBarTools::Set(ToolName::TrainBPTrain, true);
     });
 }
 
@@ -302,7 +303,7 @@ void frmTrainBP::EngineFailure(CBackProp& net)
     }
     mStop = true;
     gProcess().SetIsTrained(false);
-    TrainBarTools::Set(QStringLiteral("mnuTrainBPExit"), true);
+    TrainBarTools::Set(ToolName::TrainBPExit, true);
 }
 
 void frmTrainBP::EndOfRun()
@@ -310,13 +311,13 @@ void frmTrainBP::EndOfRun()
     // Only a run that ended by an error leaves a call half-way: its blocks are undone.
     if (auto net = Net())
         net->AbandonPass();
-    TrainBarTools::Set(QStringLiteral("mnuTrainBPExit"), true);
-    TrainBarTools::Set(QStringLiteral("mnuTrainBPJogWeights"), false);
-    TrainBarTools::Set(QStringLiteral("mnuTrainBPReset"), true);
-    TrainBarTools::Set(QStringLiteral("mnuTrainBPRevert"), true);
-    TrainBarTools::Set(QStringLiteral("mnuTrainBPStop"), false);
+    TrainBarTools::Set(ToolName::TrainBPExit, true);
+    TrainBarTools::Set(ToolName::TrainBPJogWeights, false);
+    TrainBarTools::Set(ToolName::TrainBPReset, true);
+    TrainBarTools::Set(ToolName::TrainBPRevert, true);
+    TrainBarTools::Set(ToolName::TrainBPStop, false);
     // Off after a perfect fit or when no pass completed; a pass without an error leaves it on.
-    TrainBarTools::Set(QStringLiteral("mnuTrainBPTrain"), m_passError > 0 || m_passError == -1);
+    TrainBarTools::Set(ToolName::TrainBPTrain, m_passError > 0 || m_passError == -1);
     TrainBarTools::Refresh();
     Utilities::StatusMessage(QString());
 }

@@ -4,6 +4,7 @@
 #include "core/prompts.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/statusmsg.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
 #include "network/process.h"
@@ -135,7 +136,7 @@ void frmTrainSF::Activate()
     if (net->CurrentError() != 0) {
         Prompt(QStringLiteral("Press GO to train next cycle"));
     } else {
-        TrainBarTools::Set(QStringLiteral("mnuTrainBPTrain"), false);
+        TrainBarTools::Set(ToolName::TrainBPTrain, false);
         Prompt(kCompleted);
     }
     if (net->BestTrainError() == -1 || net->CurrentError() == -1) {
@@ -172,7 +173,7 @@ void frmTrainSF::Revert()
         }
         ShowHistory();
         if (net->CurrentError() == 0)
-            TrainBarTools::Set(QStringLiteral("mnuTrainBPTrain"), false);
+            TrainBarTools::Set(ToolName::TrainBPTrain, false);
     });
 }
 
@@ -189,7 +190,7 @@ void frmTrainSF::ResetNet()
         ClearHistory();
         gProcess().SetIsTested(false);
         gProcess().SetIsTrained(false);
-        TrainBarTools::Set(QStringLiteral("mnuTrainBPTrain"), true);
+        TrainBarTools::Set(ToolName::TrainBPTrain, true);
         Prompt(QStringLiteral("Press GO to train first cycle."));
     });
 }
@@ -214,7 +215,7 @@ bool frmTrainSF::BeginRun()
     qApp->installEventFilter(this);
     if (m_continuous->isChecked()) {
         m_stopShown = true;
-        TrainBarTools::SetVisible(QStringLiteral("mnuTrainBPStop"), true);
+        TrainBarTools::SetVisible(ToolName::TrainBPStop, true);
         TrainBarTools::Refresh();
     }
     return true;
@@ -283,7 +284,7 @@ void frmTrainSF::EngineFailure(CSFam& net)
                         QStringLiteral("Training Error"));
     mStop = true;
     gProcess().SetIsTrained(false);
-    TrainBarTools::Set(QStringLiteral("mnuTrainBPExit"), true);
+    TrainBarTools::Set(ToolName::TrainBPExit, true);
 }
 
 void frmTrainSF::EndOfRun()
@@ -293,20 +294,20 @@ void frmTrainSF::EndOfRun()
         net->AbandonPass();
     qApp->removeEventFilter(this);
     m_personality->setEnabled(true);
-    TrainBarTools::Set(QStringLiteral("mnuTrainBPExit"), true);
-    TrainBarTools::Set(QStringLiteral("mnuTrainBPJogWeights"), false);
-    TrainBarTools::Set(QStringLiteral("mnuTrainBPReset"), true);
-    TrainBarTools::Set(QStringLiteral("mnuTrainBPRevert"), true);
-    TrainBarTools::Set(QStringLiteral("mnuTrainBPStop"), false);
-    TrainBarTools::Set(QStringLiteral("mnuTrainBPTrain"), true);
+    TrainBarTools::Set(ToolName::TrainBPExit, true);
+    TrainBarTools::Set(ToolName::TrainBPJogWeights, false);
+    TrainBarTools::Set(ToolName::TrainBPReset, true);
+    TrainBarTools::Set(ToolName::TrainBPRevert, true);
+    TrainBarTools::Set(ToolName::TrainBPStop, false);
+    TrainBarTools::Set(ToolName::TrainBPTrain, true);
     if (m_stopShown) {
         m_stopShown = false;
-        TrainBarTools::SetVisible(QStringLiteral("mnuTrainBPStop"), false);
+        TrainBarTools::SetVisible(ToolName::TrainBPStop, false);
     }
     if (m_c != 0) {
         SetMessage(QStringLiteral("Press GO to train another cycle."));
     } else {
-        TrainBarTools::Set(QStringLiteral("mnuTrainBPTrain"), false);
+        TrainBarTools::Set(ToolName::TrainBPTrain, false);
         Prompt(kCompleted);
     }
     TrainBarTools::Refresh();

@@ -5,12 +5,14 @@
 #include "core/widgets/commandbar.h"
 #include "core/widgets/hourglass.h"
 #include "core/widgets/statusmsg.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/toolstate.h"
 #include "core/widgets/updatelock.h"
 #include "core/widgets/veltra.h"
 #include "network/backprop.h"
 #include "network/process.h"
 #include "network/sfam.h"
+#include "shell/commandtable.h"
 #include "shell/frmmain.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
@@ -52,8 +54,8 @@ void StandardBand()
     CCommandBar* bar = MainToolBar();
     if (!bar)
         return;
-    bar->Band(QStringLiteral("mnuTrainBPBar")).SetVisible(false);
-    bar->Band(QStringLiteral("Standard")).SetVisible(true);
+    bar->Band(BandName::TrainBPBar).SetVisible(false);
+    bar->Band(BandName::Standard).SetVisible(true);
     TrainBarTools::Refresh();
 }
 
@@ -89,7 +91,7 @@ void Finish()
             finishPending() = true;
             window->AfterRun([] {
                 finishPending() = false;
-                modMenu::TrainBar(QStringLiteral("mnuTrainBPExit"));
+                modMenu::TrainBar(ToolName::TrainBPExit);
             });
         }
         return;
@@ -101,9 +103,10 @@ void Finish()
     const QString file = net->ProjectFileName();
     net->Revert();
     if (gProcess().IsTrained()) {
-        for (const char* tool : {"mnuTrainBPExit", "mnuTrainBPJogWeights", "mnuTrainBPReset", "mnuTrainBPRevert",
-                                 "mnuTrainBPStop", "mnuTrainBPTrain", "mnuTrainBPGraphType", "mnuTrainBPZoom"})
-            TrainBarTools::Set(QString::fromLatin1(tool), false);
+        for (QLatin1StringView tool : {ToolName::TrainBPExit, ToolName::TrainBPJogWeights, ToolName::TrainBPReset,
+                                       ToolName::TrainBPRevert, ToolName::TrainBPStop, ToolName::TrainBPTrain,
+                                       ToolName::TrainBPGraphType, ToolName::TrainBPZoom})
+            TrainBarTools::Set(tool, false);
         TrainBarTools::Refresh();
         gNavigate().Navigate(navTrained);
         TestOutcome outcome = TestOutcome::Aborted;
@@ -122,9 +125,9 @@ void Finish()
         if (outcome != TestOutcome::Done) {
             // A failed test reports no success: the project stays trained and untested, and
             // the training view stays up for another try (the network object showed why).
-            for (const char* tool : {"mnuTrainBPExit", "mnuTrainBPReset", "mnuTrainBPRevert", "mnuTrainBPTrain",
-                                     "mnuTrainBPGraphType", "mnuTrainBPZoom"})
-                TrainBarTools::Set(QString::fromLatin1(tool), true);
+            for (QLatin1StringView tool : {ToolName::TrainBPExit, ToolName::TrainBPReset, ToolName::TrainBPRevert,
+                                           ToolName::TrainBPTrain, ToolName::TrainBPGraphType, ToolName::TrainBPZoom})
+                TrainBarTools::Set(tool, true);
             TrainBarTools::Refresh();
             Utilities::StatusMessage(QString());
             if (window)
@@ -183,11 +186,11 @@ void MenuBProp()
         CUpdateLock lock(gVeltra().MainForm());
         modMenu::RemoveChildForms();
         const bool sfam = gProjectType == ntSFam;
-        TrainBarTools::SetVisible(QStringLiteral("mnuTrainBPJogWeights"), !sfam);
-        TrainBarTools::SetVisible(QStringLiteral("mnuTrainBPStop"), !sfam);
+        TrainBarTools::SetVisible(ToolName::TrainBPJogWeights, !sfam);
+        TrainBarTools::SetVisible(ToolName::TrainBPStop, !sfam);
         if (CCommandBar* bar = MainToolBar()) {
-            bar->Band(QStringLiteral("Standard")).SetVisible(false);
-            bar->Band(QStringLiteral("mnuTrainBPBar")).SetVisible(true);
+            bar->Band(BandName::Standard).SetVisible(false);
+            bar->Band(BandName::TrainBPBar).SetVisible(true);
             TrainBarTools::Refresh();
         }
         Utilities::TmpDisableTools();
@@ -212,48 +215,6 @@ void MenuBProp()
     });
 }
 
-void TrainBar(const QString& toolName)
-{
-    Procedure(QStringLiteral("modMenu::TrainBar"), [&] {
-        const QString name = toolName.toUpper();
-        CTrainWindow* window = current();
-        const bool idle = window && !window->RunActive();
-        if (name == QLatin1String("MNUTRAINBPJOGWEIGHTS")) {
-            if (window)
-                window->Jog();
-        } else if (name == QLatin1String("MNUTRAINBPRESET")) {
-            if (idle)
-                window->ResetNet();
-        } else if (name == QLatin1String("MNUTRAINBPREVERT")) {
-            if (idle)
-                window->Revert();
-        } else if (name == QLatin1String("MNUTRAINBPSTOP")) {
-            if (window)
-                window->StopTrain();
-            TrainBarTools::Set(QStringLiteral("mnuTrainBPExit"), true);
-        } else if (name == QLatin1String("MNUTRAINBPTRAIN")) {
-            if (!idle)
-                return;
-            TrainBarTools::Set(QStringLiteral("mnuTrainBPExit"), false);
-            TrainBarTools::Set(QStringLiteral("mnuTrainBPJogWeights"), true);
-            TrainBarTools::Set(QStringLiteral("mnuTrainBPReset"), false);
-            TrainBarTools::Set(QStringLiteral("mnuTrainBPRevert"), false);
-            TrainBarTools::Set(QStringLiteral("mnuTrainBPStop"), true);
-            TrainBarTools::Set(QStringLiteral("mnuTrainBPTrain"), false);
-            TrainBarTools::Refresh();
-            window->StartTrain();
-        } else if (name == QLatin1String("MNUTRAINBPGRAPHTYPE")) {
-            if (window)
-                window->GraphType();
-        } else if (name == QLatin1String("MNUTRAINBPZOOM")) {
-            if (window)
-                window->GraphZoom();
-        } else if (name == QLatin1String("MNUTRAINBPEXIT")) {
-            Finish();
-        }
-    });
-}
-
 bool StopActiveRun(std::function<void()> then)
 {
     CTrainWindow* window = current();
@@ -274,9 +235,59 @@ void Install()
 {
     modMenu::ViewProcedures& views = modMenu::Views();
     views.MenuBProp = &TrainingViews::MenuBProp;
-    views.TrainBar = &TrainingViews::TrainBar;
     views.StopActiveRun = &TrainingViews::StopActiveRun;
     views.ShowGraph = &TrainingViews::ShowGraph;
+
+    CCommandTable& commands = gCommands();
+    commands.Add(ToolName::TrainBP, modMenu::MenuBProp);
+    // The training bar's commands act on the open training window.
+    const auto train = [&commands](QLatin1StringView tool, void (*action)(CTrainWindow* window, bool idle)) {
+        commands.Add(
+            tool,
+            [action](const CommandClick&) {
+                CTrainWindow* window = current();
+                action(window, window && !window->RunActive());
+            },
+            CommandBar::Training);
+    };
+    train(ToolName::TrainBPJogWeights, [](CTrainWindow* window, bool) {
+        if (window)
+            window->Jog();
+    });
+    train(ToolName::TrainBPReset, [](CTrainWindow* window, bool idle) {
+        if (idle)
+            window->ResetNet();
+    });
+    train(ToolName::TrainBPRevert, [](CTrainWindow* window, bool idle) {
+        if (idle)
+            window->Revert();
+    });
+    train(ToolName::TrainBPStop, [](CTrainWindow* window, bool) {
+        if (window)
+            window->StopTrain();
+        TrainBarTools::Set(ToolName::TrainBPExit, true);
+    });
+    train(ToolName::TrainBPTrain, [](CTrainWindow* window, bool idle) {
+        if (!idle)
+            return;
+        TrainBarTools::Set(ToolName::TrainBPExit, false);
+        TrainBarTools::Set(ToolName::TrainBPJogWeights, true);
+        TrainBarTools::Set(ToolName::TrainBPReset, false);
+        TrainBarTools::Set(ToolName::TrainBPRevert, false);
+        TrainBarTools::Set(ToolName::TrainBPStop, true);
+        TrainBarTools::Set(ToolName::TrainBPTrain, false);
+        TrainBarTools::Refresh();
+        window->StartTrain();
+    });
+    train(ToolName::TrainBPGraphType, [](CTrainWindow* window, bool) {
+        if (window)
+            window->GraphType();
+    });
+    train(ToolName::TrainBPZoom, [](CTrainWindow* window, bool) {
+        if (window)
+            window->GraphZoom();
+    });
+    train(ToolName::TrainBPExit, [](CTrainWindow*, bool) { Finish(); });
 }
 
 } // namespace TrainingViews

@@ -1,6 +1,6 @@
-// The training commands: the training view (MenuBProp), the training bar's dispatcher with
-// Finish (TrainBar), the run-aware stop the main window asks for before it changes the view or
-// closes (StopActiveRun), and the Show Graph switch; installed into the command layer's table.
+// The training commands: the training view (MenuBProp), the training bar's commands with Finish,
+// the run-aware stop the main window asks for before it changes the view or closes
+// (StopActiveRun), and the Show Graph switch; installed into the command layer's tables.
 #pragma once
 
 #include <QString>
@@ -10,14 +10,14 @@
 class CTrainWindow;
 
 namespace TrainingViews {
-// Installs MenuBProp, TrainBar, StopActiveRun and ShowGraph into modMenu::Views().
+// Installs MenuBProp, StopActiveRun and ShowGraph into modMenu::Views(), and the Training tool
+// and the training bar's commands into the command table.
 void Install();
 
 // The open training window, or nullptr.
 CTrainWindow* Window();
 
 void MenuBProp();
-void TrainBar(const QString& toolName);
 bool StopActiveRun(std::function<void()> then);
 void ShowGraph(bool checked);
 } // namespace TrainingViews

@@ -11,6 +11,7 @@
 #include "core/apppaths.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/statusbar.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
 #include "kdb/kdb.h"
@@ -103,7 +104,7 @@ int main(int argc, char** argv)
     main->show();
     BrowseViews::Install();
     FindViews::Install();
-    main->MainToolBar()->SetChecked("mnuShowIMode", true);
+    main->MainToolBar()->SetChecked(ToolName::ShowIMode, true);
     modMenu::BrowseTest();
     auto* w = qobject_cast<frmBrowse*>(gBrowseForm().data());
     if (!w || !gIMode()) {

@@ -5,6 +5,7 @@
 #include "bench/support/benchsource.h"
 #include "core/apppaths.h"
 #include "core/widgets/statusbar.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
 #include "engine/korvan_engine.h"
@@ -138,15 +139,15 @@ WindowFigures RunWindow(const std::shared_ptr<CBackProp>& bp, int passes)
             f.stepsPerPass = double(w->StepCount() - passSteps) / passes;
             f.longestStall = probe.longest / 1e6;
             stopAt = clock.nsecsElapsed();
-            modMenu::TrainBar("mnuTrainBPStop");
+            modMenu::TrainBar(ToolName::TrainBPStop);
         }
     };
     clock.start();
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     while (!done)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     f.stopHonoured = (ended - stopAt) / 1e6;
-    modMenu::TrainBar("mnuTrainBPExit");
+    modMenu::TrainBar(ToolName::TrainBPExit);
     for (int i = 0; i < 5; ++i)
         QCoreApplication::processEvents();
     return f;

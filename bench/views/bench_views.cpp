@@ -18,6 +18,7 @@
 #include "core/apppaths.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/statusbar.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
 #include "kdb/kdb.h"
@@ -264,11 +265,11 @@ void trainAndFinish(frmMain* main, int passes, bool sfam)
             sf->chkContinuous()->setChecked(passes > 1);
     }
     double stall = 0, firstCall = 0;
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     const double run = loopUntil([&] { return !w->RunActive() || CurrentNetwork()->CyclesCompleted() >= passes; }, stall,
                                  [] { return CurrentNetwork()->TrainBuilt(); }, &firstCall);
     if (w->RunActive()) {
-        modMenu::TrainBar("mnuTrainBPStop");
+        modMenu::TrainBar(ToolName::TrainBPStop);
         double stopStall = 0;
         loopUntil([&] { return !w->RunActive(); }, stopStall);
         stall = std::max(stall, stopStall);
@@ -281,7 +282,7 @@ void trainAndFinish(frmMain* main, int passes, bool sfam)
     line("  longest stall of the event loop after it", stall, "ms", "(target <= 250 ms)");
     double finishStall = 0;
     const double finish = seconds([&] {
-        modMenu::TrainBar("mnuTrainBPExit");
+        modMenu::TrainBar(ToolName::TrainBPExit);
         loopUntil([&] { return gProcess().IsTested() && (window<frmScatter>(main) || window<frmMatrix>(main)); },
                   finishStall);
     });

@@ -5,6 +5,7 @@
 #include "core/prompts.h"
 #include "core/regsettings.h"
 #include "core/widgets/commandbar.h"
+#include "core/widgets/toolnames.h"
 
 #include <QSettings>
 
@@ -12,7 +13,7 @@ namespace {
 
 const QString kFileSection = QStringLiteral("RecentFileList");
 const QString kTagSection = QStringLiteral("RecentFileTagList");
-const QString kToolName = QStringLiteral("miMRUList");
+const QString kToolName = ToolName::MRUList;
 
 QString key(int n)
 {

@@ -3,6 +3,7 @@
 #include "core/errorbox.h"
 #include "core/kverror.h"
 #include "core/widgets/commandbar.h"
+#include "core/widgets/toolnames.h"
 
 #include <QComboBox>
 #include <QListWidget>
@@ -10,8 +11,8 @@
 #include <memory>
 
 namespace {
-const QString kHelpTool = QStringLiteral("miHContents");
-const QString kTrainBand = QStringLiteral("mnuTrainBPBar");
+const QString kHelpTool = ToolName::HelpContents;
+const QString kTrainBand = BandName::TrainBPBar;
 
 CCommandBar& mainBar()
 {

@@ -6,6 +6,7 @@
 #include "core/widgets/commandbar.h"
 #include "core/widgets/splash.h"
 #include "core/widgets/statusbar.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "shell/frmmain.h"
 #include "shell/navigate.h"
@@ -112,16 +113,16 @@ TEST_F(Startup, AttachesTheServicesAndShowsTheMainWindow)
     EXPECT_EQ(gVeltra().StatusBar().StatusBar(), main->MainStatusBar()->StatusBar());
     EXPECT_TRUE(gVeltra().StatusBar().DatePanelVisible());
     EXPECT_TRUE(gVeltra().StatusBar().UserPanelVisible());
-    EXPECT_EQ(gVeltra().MRUList().Band(), &main->MainToolBar()->Band(QStringLiteral("mnuFile")));
+    EXPECT_EQ(gVeltra().MRUList().Band(), &main->MainToolBar()->Band(BandName::File));
     EXPECT_EQ(gVeltra().MRUList().MaxItems(), main->mNumRecents);
     EXPECT_EQ(gVeltra().Project().ExtFilter(), QStringLiteral("Access DB (*.mdb)|*.MDB"));
     EXPECT_EQ(gVeltra().Project().ExtAllowed(), QStringLiteral("*.MDB"));
     EXPECT_EQ(gVeltra().Project().DriveDefault(), AppPaths::ProgramFolder());
     EXPECT_EQ(gNavigate().Bar(), main->MainToolBar());
-    EXPECT_TRUE(main->MainToolBar()->Enabled(QStringLiteral("open")));
-    EXPECT_FALSE(main->MainToolBar()->Enabled(QStringLiteral("close")));
+    EXPECT_TRUE(main->MainToolBar()->Enabled(ToolName::Open));
+    EXPECT_FALSE(main->MainToolBar()->Enabled(ToolName::Close));
     // No stored Autoload: checked.
-    EXPECT_TRUE(main->MainToolBar()->Checked(QStringLiteral("mnuAutoload")));
+    EXPECT_TRUE(main->MainToolBar()->Checked(ToolName::Autoload));
     // Nothing to open: no text.
     EXPECT_TRUE(mainPanel().trimmed().isEmpty());
     EXPECT_TRUE(opener.opened.isEmpty());
@@ -133,7 +134,7 @@ TEST_F(Startup, AutoloadOffWithRecentFilesShowsTheWelcome)
     Utilities::SaveSetting(QStringLiteral("Config"), QStringLiteral("Autoload"), QStringLiteral("False"));
     const QString recent = touch(TestEnv::NewFolder(QStringLiteral("recent")), QStringLiteral("Last.kvp"));
     ASSERT_NE(run({recent}), nullptr);
-    EXPECT_FALSE(main->MainToolBar()->Checked(QStringLiteral("mnuAutoload")));
+    EXPECT_FALSE(main->MainToolBar()->Checked(ToolName::Autoload));
     EXPECT_EQ(mainPanel(), QStringLiteral(" Welcome to Korvan Pro - Use the File menu to select a project. "));
     EXPECT_TRUE(opener.opened.isEmpty());
 }
@@ -179,7 +180,7 @@ TEST_F(Startup, UnreadableAutoloadSettingDoesNotStopStartUp)
     Utilities::SaveSetting(QStringLiteral("Config"), QStringLiteral("Autoload"), QStringLiteral("sometimes"));
     ASSERT_NE(run(), nullptr);
     EXPECT_TRUE(main->isVisible());
-    EXPECT_TRUE(main->MainToolBar()->Checked(QStringLiteral("mnuAutoload")));
+    EXPECT_TRUE(main->MainToolBar()->Checked(ToolName::Autoload));
     EXPECT_TRUE(prompts.Boxes().empty());
 }
 

@@ -4,6 +4,7 @@
 #include "browse/browsegrid.h"
 #include "browse/browsemodel.h"
 #include "browse/testbrowse.h"
+#include "core/widgets/toolnames.h"
 #include "tests/browse/browsefixture.h"
 
 #include <QHeaderView>
@@ -80,7 +81,7 @@ TEST_F(BrowseWindow, EachBuilderGivesItsColumnsInOrderAndCountsItsRows)
     EXPECT_EQ(UserPanel(), "40 Rows");
     EXPECT_EQ(MainPanel(), "Browsing results of tested data.");
     EXPECT_EQ(w->windowTitle(), "Browse Test Results");
-    EXPECT_TRUE(main->MainToolBar()->Enabled("mnuMarkAll"));
+    EXPECT_TRUE(main->MainToolBar()->Enabled(ToolName::MarkAll));
 
     // The whole table: the prediction field first; earlier browse windows stay.
     frmBrowse* all = dbUtilities::BuildDefBrowser();
@@ -436,7 +437,7 @@ TEST_F(BrowseWindow, SFamDrillDownsFilterNumericAndTextClasses)
     // The SFAM browser names the window once it is bound.
     EXPECT_EQ(w->windowTitle(), "Browse Test Results");
     EXPECT_EQ(MainPanel(), "Browsing incorrect predictions.");
-    EXPECT_TRUE(main->MainToolBar()->Enabled("mnuSFFindError"));
+    EXPECT_TRUE(main->MainToolBar()->Enabled(ToolName::SFFindError));
     // Marking all in the errors view marks only its rows.
     modMenu::MarkAllCurrent(-1);
     EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test WHERE Mark = -1"), 10);
@@ -444,7 +445,7 @@ TEST_F(BrowseWindow, SFamDrillDownsFilterNumericAndTextClasses)
     modMenu::MENU_SFShowCorrect();
     EXPECT_EQ(Current()->Data1().RowCount(), 20);
     EXPECT_EQ(Current()->windowTitle(), "Browse Test Results");
-    EXPECT_FALSE(main->MainToolBar()->Enabled("mnuSFFindError"));
+    EXPECT_FALSE(main->MainToolBar()->Enabled(ToolName::SFFindError));
     // Another kind lists every row and keeps the window's caption.
     frmBrowse* any = dbUtilities::BuildSpcBrowser(7);
     ASSERT_NE(any, nullptr);
@@ -532,7 +533,7 @@ TEST_F(BrowseWindow, RowsAreReadLazilyAndTheWindowFollowsActivation)
     EXPECT_EQ(UserPanel(), "600 Rows");
     w->Deactivated();
     EXPECT_EQ(UserPanel(), "");
-    EXPECT_FALSE(main->MainToolBar()->Enabled("mnuMarkAll"));
+    EXPECT_FALSE(main->MainToolBar()->Enabled(ToolName::MarkAll));
     w->SetRowCount(-1);
     gVeltra().StatusBar().Message("kept", true);
     w->Activated();
@@ -609,7 +610,7 @@ TEST_F(BrowseWindow, ASourceTableThatLostAFieldIsNamedAndNothingOpens)
         kdb::Database db = kdb::Database::Open(folder + "/bpsource.mdb", false, false);
         db.Execute("ALTER TABLE Data DROP COLUMN DateFrom");
     }
-    main->MainToolBar()->SetChecked("mnuShowIMode", true);
+    main->MainToolBar()->SetChecked(ToolName::ShowIMode, true);
     prompts.ExpectBox(MsgResult::Ok);
     modMenu::BrowseTest();
     FlushDeletes();

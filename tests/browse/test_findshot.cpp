@@ -6,6 +6,7 @@
 #include "browse/findviews.h"
 #include "browse/imode.h"
 #include "browse/sfambrowse.h"
+#include "core/widgets/toolnames.h"
 #include "tests/browse/browsefixture.h"
 
 #include <QComboBox>
@@ -91,7 +92,7 @@ TEST_F(FindShot, SeedsSampleBrowsersFindAndInteractiveMode)
     Exec("UPDATE Test SET Mark = -1 WHERE MainPrimaryKey IN (202, 206)");
     main->resize(1100, 640);
 
-    main->MainToolBar()->SetChecked("mnuShowIMode", false);
+    main->MainToolBar()->SetChecked(ToolName::ShowIMode, false);
     modMenu::BrowseTest();
     Save("sfam-results.png");
 
@@ -109,7 +110,7 @@ TEST_F(FindShot, SeedsSampleBrowsersFindAndInteractiveMode)
     f->hide();
 
     // Interactive mode with a prediction.
-    main->MainToolBar()->SetChecked("mnuShowIMode", true);
+    main->MainToolBar()->SetChecked(ToolName::ShowIMode, true);
     modMenu::BrowseTest();
     w = qobject_cast<frmBrowse*>(gBrowseForm().data());
     ASSERT_NE(gIMode(), nullptr);

@@ -8,6 +8,7 @@
 #include "browse/testbrowse.h"
 #include "core/numformat.h"
 #include "core/widgets/commandbar.h"
+#include "core/widgets/toolnames.h"
 #include "tests/browse/browsefixture.h"
 #include "tests/browse/findfixture.h"
 
@@ -26,7 +27,7 @@ protected:
     void OpenWithIMode()
     {
         OpenBackProp();
-        main->MainToolBar()->SetChecked("mnuShowIMode", true);
+        main->MainToolBar()->SetChecked(ToolName::ShowIMode, true);
         modMenu::BrowseTest();
         w = Current();
         ASSERT_NE(w, nullptr);
@@ -51,13 +52,13 @@ protected:
 TEST_F(IModeTest, TheStripShowsTheCurrentRowAndRefusesTheFixedCells)
 {
     OpenBackProp();
-    main->MainToolBar()->SetChecked("mnuShowIMode", false);
+    main->MainToolBar()->SetChecked(ToolName::ShowIMode, false);
     modMenu::BrowseTest();
     EXPECT_EQ(gIMode(), nullptr);
     EXPECT_FALSE(Current()->picIMode->isVisible());
     const int fullHeight = Current()->tgBrowse->height();
 
-    main->MainToolBar()->SetChecked("mnuShowIMode", true);
+    main->MainToolBar()->SetChecked(ToolName::ShowIMode, true);
     modMenu::BrowseTest();
     w = Current();
     ASSERT_NE(gIMode(), nullptr);
@@ -179,7 +180,7 @@ TEST_F(IModeTest, NumbersShowWithoutExponentInEveryGridAndTheInteractiveRow)
     const std::vector<std::pair<QString, QString>> expected{
         {"Big", "1000000"}, {"Small", "0.0005"}, {"Huge", "1E+300"}, {"Tenth", "0.1"}};
 
-    main->MainToolBar()->SetChecked("mnuShowIMode", true);
+    main->MainToolBar()->SetChecked(ToolName::ShowIMode, true);
     modMenu::BrowseTest();
     w = Current();
     ASSERT_NE(w, nullptr);

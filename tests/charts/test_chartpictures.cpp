@@ -6,6 +6,7 @@
 #include "charts/frmmatrix.h"
 #include "charts/frmscatter.h"
 #include "charts/frmseries.h"
+#include "core/widgets/toolnames.h"
 #include "tests/charts/chartfixture.h"
 #include "tests/support/fakeprompter.h"
 #include "tests/support/testenv.h"
@@ -53,15 +54,15 @@ void finish()
     gProcess().SetIsTrained(true);
     modMenu::MenuBProp();
     QCoreApplication::processEvents();
-    modMenu::TrainBar("MNUTRAINBPEXIT");
+    modMenu::TrainBar(QString(ToolName::TrainBPExit).toUpper());
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 // A tool of the main bar clicked, and the windows it closed gone.
-void click(QWidget* main, const char* tool)
+void click(QWidget* main, const QString& tool)
 {
-    static_cast<frmMain*>(main)->MainToolBar_Click("Standard", tool, 0);
+    static_cast<frmMain*>(main)->MainToolBar_Click(BandName::Standard, tool, 0);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
@@ -113,7 +114,7 @@ TEST(ResultRoad, ShippedSamplesThroughFinishAndTheMenus)
     scatter->GraphMouseMove(QPointF(scatter->Graph()->width() * 0.6, scatter->Graph()->height() * 0.4), false);
     save(window.main, "scatter");
     // The View menu's tools.
-    click(window.main, "mnuSeries");
+    click(window.main, ToolName::Series);
     frmSeries* series = child<frmSeries>(window.main);
     ASSERT_NE(series, nullptr);
     EXPECT_EQ(child<frmScatter>(window.main), nullptr); // one result view at a time
@@ -122,7 +123,7 @@ TEST(ResultRoad, ShippedSamplesThroughFinishAndTheMenus)
     QTest::qWait(200);
     EXPECT_EQ(series->Zoom(), 8.0f);
     save(window.main, "series-zoom8");
-    click(window.main, "mnuScatter");
+    click(window.main, ToolName::Scatter);
     EXPECT_NE(child<frmScatter>(window.main), nullptr);
     // The Run band's Testing menu: the test dialog, then the results browser.
     {
@@ -133,7 +134,7 @@ TEST(ResultRoad, ShippedSamplesThroughFinishAndTheMenus)
             save(dialog, "testnetwork");
             dialog->cmdExit->click();
         });
-        click(window.main, "mnuTestBP");
+        click(window.main, ToolName::TestBP);
     }
     EXPECT_EQ(views.Count("BrowseTest"), 1);
     modMenu::RemoveChildForms();
@@ -154,7 +155,7 @@ TEST(ResultRoad, ShippedSamplesThroughFinishAndTheMenus)
     EXPECT_EQ(matrix->Count().Count(), 3);
     EXPECT_EQ(matrix->Count().total, 100);
     save(window.main, "matrix");
-    click(window.main, "mnuMatrix");
+    click(window.main, ToolName::Matrix);
     EXPECT_NE(child<frmMatrix>(window.main), nullptr);
     {
         ModalAnswerer answer;
@@ -164,7 +165,7 @@ TEST(ResultRoad, ShippedSamplesThroughFinishAndTheMenus)
             save(dialog, "sftest");
             dialog->cmdClose->click();
         });
-        click(window.main, "mnuTestBP");
+        click(window.main, ToolName::TestBP);
     }
     EXPECT_TRUE(prompts.Boxes().empty());
 }

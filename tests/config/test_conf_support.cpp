@@ -4,6 +4,7 @@
 #include "config/frmconfprj.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/statusbar.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/toolstate.h"
 #include "core/widgets/veltra.h"
 #include "kdb/kdb.h"
@@ -92,7 +93,7 @@ void ConfigTest::SetUp()
     main->resize(1100, 800);
     gVeltra().SetMainForm(main);
     gVeltra().StatusBar().Initialize(main->MainStatusBar()->StatusBar());
-    gVeltra().MRUList().Initialize(&main->MainToolBar()->Band(QStringLiteral("mnuFile")));
+    gVeltra().MRUList().Initialize(&main->MainToolBar()->Band(BandName::File));
     gNavigate().Bind(main->MainToolBar());
     gNavigate().Navigate(navNoProject);
     folder = TestEnv::NewFolder(QStringLiteral("conf"));

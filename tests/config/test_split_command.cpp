@@ -4,6 +4,7 @@
 #include "config/splitcommand.h"
 #include "config/splitdialog.h"
 #include "core/widgets/statusbar.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "network/process.h"
 #include "shell/modmenu.h"
@@ -270,7 +271,7 @@ TEST_F(SplitCommandTest, ANewTestingRangeOnATrainedBackPropProjectTestsAgain)
     EXPECT_EQ(StatusText(), SplitCommand::BackPropCompleteText(gBackProp()->CurrentError()));
     EXPECT_TRUE(StatusText().startsWith("Test complete:  "));
     EXPECT_TRUE(StatusText().endsWith("% success."));
-    EXPECT_TRUE(main->MainToolBar()->Enabled("mnuScatter"));
+    EXPECT_TRUE(main->MainToolBar()->Enabled(ToolName::Scatter));
     // Step and flags saved by the command; the results of the new rows in the file.
     EXPECT_EQ(Config(path, "Navigate"), QString::number(navSplit));
     EXPECT_TRUE(Stored(path).IsTested());
@@ -322,8 +323,8 @@ TEST_F(SplitCommandTest, AFailedTestLeavesTheProjectTrainedNotTested)
     EXPECT_FALSE(StatusText().contains("Test complete"));
     // No results: back to the training view.
     EXPECT_EQ(calls, QStringList{"MenuBProp"});
-    EXPECT_FALSE(main->MainToolBar()->Enabled("mnuScatter"));
-    EXPECT_TRUE(main->MainToolBar()->Enabled("mnuTestBP"));
+    EXPECT_FALSE(main->MainToolBar()->Enabled(ToolName::Scatter));
+    EXPECT_TRUE(main->MainToolBar()->Enabled(ToolName::TestBP));
     const CProcess stored = Stored(path);
     EXPECT_TRUE(stored.IsTrained());
     EXPECT_FALSE(stored.IsTested());

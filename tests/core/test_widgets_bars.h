@@ -4,6 +4,7 @@
 
 #include "core/widgets/commandbar.h"
 #include "core/widgets/statusbar.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 
 #include <QMainWindow>
@@ -24,35 +25,35 @@ struct TestMainWindow {
         status = new CMStatusBar(&window);
         window.setStatusBar(status);
 
-        CBand& menu = bar->AddBand(QStringLiteral("MainMenu"), QStringLiteral("MainMenu"), BandKind::MenuBar);
-        menu.AddTool(spec("mnuFile", "&File", "mnuFile"));
-        menu.AddTool(spec("mnuHelp", "&Help", "mnuHelp"));
+        CBand& menu = bar->AddBand(BandName::MainMenu, BandName::MainMenu, BandKind::MenuBar);
+        menu.AddTool(spec(ToolName::File, "&File", BandName::File));
+        menu.AddTool(spec(ToolName::Help, "&Help", BandName::Help));
 
-        CBand& file = bar->AddBand(QStringLiteral("mnuFile"), QStringLiteral("File"), BandKind::Popup);
-        ToolSpec open = spec("open", "&Open Project...");
+        CBand& file = bar->AddBand(BandName::File, QStringLiteral("File"), BandKind::Popup);
+        ToolSpec open = spec(ToolName::Open, "&Open Project...");
         open.description = QStringLiteral("Open Project");
         open.shortcut = QKeySequence(Qt::CTRL | Qt::Key_O);
         file.AddTool(open);
-        file.AddTool(spec("close", "&Close Project"));
-        ToolSpec imp = spec("mnuImport", "Import...");
+        file.AddTool(spec(ToolName::Close, "&Close Project"));
+        ToolSpec imp = spec(ToolName::Import, "Import...");
         imp.separatorBefore = true;
         file.AddTool(imp);
-        ToolSpec exit = spec("exit", "E&xit");
+        ToolSpec exit = spec(ToolName::Exit, "E&xit");
         exit.description = QStringLiteral("Close all documents and exit");
         exit.separatorBefore = true;
         file.AddTool(exit);
 
-        CBand& help = bar->AddBand(QStringLiteral("mnuHelp"), QStringLiteral("Help"), BandKind::Popup);
-        help.AddTool(spec("miHContents", "User &Manual"));
-        help.AddTool(spec("miHAbout", "&About"));
+        CBand& help = bar->AddBand(BandName::Help, QStringLiteral("Help"), BandKind::Popup);
+        help.AddTool(spec(ToolName::HelpContents, "User &Manual"));
+        help.AddTool(spec(ToolName::HelpAbout, "&About"));
 
-        CBand& standard = bar->AddBand(QStringLiteral("Standard"), QStringLiteral("Tool Bar"), BandKind::ToolBar);
-        standard.AddTool(spec("open", "&Open"));
-        standard.AddTool(spec("mnuConfigure", "Configure This Project..."));
+        CBand& standard = bar->AddBand(BandName::Standard, QStringLiteral("Tool Bar"), BandKind::ToolBar);
+        standard.AddTool(spec(ToolName::Open, "&Open"));
+        standard.AddTool(spec(ToolName::Configure, "Configure This Project..."));
 
-        CBand& train = bar->AddBand(QStringLiteral("mnuTrainBPBar"), QStringLiteral("Train"), BandKind::ToolBar);
-        train.AddTool(spec("mnuTrainBPExit", "Finish"));
-        train.AddTool(spec("mnuTrainBPTrain", "Train"));
+        CBand& train = bar->AddBand(BandName::TrainBPBar, QStringLiteral("Train"), BandKind::ToolBar);
+        train.AddTool(spec(ToolName::TrainBPExit, "Finish"));
+        train.AddTool(spec(ToolName::TrainBPTrain, "Train"));
         train.SetVisible(false);
 
         if (install)
@@ -64,13 +65,12 @@ struct TestMainWindow {
             gVeltra().SetMainForm(nullptr);
     }
 
-    static ToolSpec spec(const char* name, const char* caption, const char* subBand = nullptr)
+    static ToolSpec spec(const QString& name, const char* caption, const QString& subBand = {})
     {
         ToolSpec s;
-        s.name = QString::fromLatin1(name);
+        s.name = name;
         s.caption = QString::fromUtf8(caption);
-        if (subBand)
-            s.subBand = QString::fromLatin1(subBand);
+        s.subBand = subBand;
         return s;
     }
 

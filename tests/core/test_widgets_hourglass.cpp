@@ -1,3 +1,4 @@
+#include "core/widgets/toolnames.h"
 #include "tests/core/test_widgets_bars.h"
 
 #include "core/errorbox.h"
@@ -18,13 +19,13 @@ namespace {
 bool keptOut(const TestMainWindow& w)
 {
     return !w.mdi->isEnabled() && !w.window.menuBar()->isEnabled()
-           && !w.bar->Band(QStringLiteral("mnuFile")).ToolAt(0).Action()->isEnabled();
+           && !w.bar->Band(BandName::File).ToolAt(0).Action()->isEnabled();
 }
 
 bool letIn(const TestMainWindow& w)
 {
     return w.mdi->isEnabled() && w.window.menuBar()->isEnabled()
-           && w.bar->Band(QStringLiteral("mnuFile")).ToolAt(0).Action()->isEnabled();
+           && w.bar->Band(BandName::File).ToolAt(0).Action()->isEnabled();
 }
 
 } // namespace

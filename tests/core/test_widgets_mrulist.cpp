@@ -1,3 +1,4 @@
+#include "core/widgets/toolnames.h"
 #include "tests/core/test_widgets_bars.h"
 
 #include "core/kverror.h"
@@ -104,13 +105,13 @@ TEST_F(MRUListTest, AFullListDropsItsOldestEntryAndTag)
     for (int i = 6; i >= 1; --i)
         list.Add(path(i));
     list.SetTag(6, QStringLiteral("old"));
-    list.SetTag(1, QStringLiteral("new"));
+    list.SetTag(1, ToolName::New);
     list.Add(path(7));
     EXPECT_EQ(list.Count(), 6);
     EXPECT_EQ(list.Item(1), path(7));
     EXPECT_EQ(list.Item(6), path(5));
     EXPECT_EQ(list.Tag(1), QString());
-    EXPECT_EQ(list.Tag(2), QStringLiteral("new"));
+    EXPECT_EQ(list.Tag(2), ToolName::New);
     const QStringList files = stored(kFiles);
     ASSERT_EQ(files.size(), 6);
     EXPECT_EQ(files[0], "1=" + path(7));
@@ -163,13 +164,14 @@ TEST_F(MRUListTest, ToolsStandBeforeExitInListOrder)
 {
     TestMainWindow w;
     CMRUList list;
-    CBand& file = w.bar->Band(QStringLiteral("mnuFile"));
+    CBand& file = w.bar->Band(BandName::File);
     list.Initialize(&file);
     list.Add(path(1));
     list.Add(path(2));
     list.Add(QStringLiteral("/data/R&D.kvp"));
-    EXPECT_EQ(w.names(QStringLiteral("mnuFile")),
-              (QStringList{"open", "close", "mnuImport", "miMRUList", "miMRUList", "miMRUList", "exit"}));
+    EXPECT_EQ(w.names(BandName::File),
+              (QStringList{ToolName::Open, ToolName::Close, ToolName::Import, ToolName::MRUList, ToolName::MRUList,
+                           ToolName::MRUList, ToolName::Exit}));
     for (int n = 1; n <= 3; ++n) {
         const CBandTool& tool = file.ToolAt(2 + n);
         EXPECT_EQ(tool.Tag(), n);
@@ -194,17 +196,17 @@ TEST_F(MRUListTest, ToolsStandBeforeExitInListOrder)
     list.SetVisible(false);
     EXPECT_FALSE(file.ToolAt(5).Action()->isVisible());
     list.SetMaxItems(1);
-    EXPECT_EQ(w.names(QStringLiteral("mnuFile")).count(QStringLiteral("miMRUList")), 1);
+    EXPECT_EQ(w.names(BandName::File).count(ToolName::MRUList), 1);
 }
 
 TEST_F(MRUListTest, WithoutAnExitToolTheToolsGoToTheEnd)
 {
     TestMainWindow w;
-    CBand& help = w.bar->Band(QStringLiteral("mnuHelp"));
+    CBand& help = w.bar->Band(BandName::Help);
     CMRUList list;
     list.Add(path(1));
     list.Initialize(&help);
-    EXPECT_EQ(w.names(QStringLiteral("mnuHelp")), (QStringList{"miHContents", "miHAbout", "miMRUList"}));
+    EXPECT_EQ(w.names(BandName::Help), (QStringList{ToolName::HelpContents, ToolName::HelpAbout, ToolName::MRUList}));
     list.Initialize(nullptr);
     EXPECT_EQ(list.Band(), &help);
 }

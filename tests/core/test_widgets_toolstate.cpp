@@ -1,3 +1,4 @@
+#include "core/widgets/toolnames.h"
 #include "tests/core/test_widgets_bars.h"
 
 #include "core/widgets/mrulist.h"
@@ -42,31 +43,31 @@ TEST(ToolStates, RoundTripSurvivesARecentFileInsertedInBetween)
     TestEnv::ClearSettings();
     TestMainWindow w;
     CMRUList list;
-    list.Initialize(&w.bar->Band(QStringLiteral("mnuFile")));
-    w.bar->SetEnabled(QStringLiteral("close"), false);
-    w.bar->SetEnabled(QStringLiteral("mnuConfigure"), false);
+    list.Initialize(&w.bar->Band(BandName::File));
+    w.bar->SetEnabled(ToolName::Close, false);
+    w.bar->SetEnabled(ToolName::Configure, false);
     const auto before = statesOf(*w.bar);
 
     CToolStates states;
     states.SwitchOff(*w.bar);
-    EXPECT_FALSE(w.bar->Enabled(QStringLiteral("open")));
-    EXPECT_TRUE(w.bar->Enabled(QStringLiteral("miHContents")));
-    EXPECT_TRUE(w.bar->Enabled(QStringLiteral("mnuTrainBPExit")));
-    EXPECT_TRUE(w.bar->Enabled(QStringLiteral("mnuTrainBPTrain")));
+    EXPECT_FALSE(w.bar->Enabled(ToolName::Open));
+    EXPECT_TRUE(w.bar->Enabled(ToolName::HelpContents));
+    EXPECT_TRUE(w.bar->Enabled(ToolName::TrainBPExit));
+    EXPECT_TRUE(w.bar->Enabled(ToolName::TrainBPTrain));
 
     // The configuration commit opens a project: the first recent file comes in on the File
     // band ahead of Exit, a tool the switch-off never saw.
     list.Add(QStringLiteral("/data/a.kvp"));
-    ASSERT_TRUE(w.bar->HasTool(QStringLiteral("miMRUList")));
+    ASSERT_TRUE(w.bar->HasTool(ToolName::MRUList));
     states.Restore(*w.bar);
     auto after = statesOf(*w.bar);
-    EXPECT_TRUE(after[QStringLiteral("miMRUList")]);
-    after.erase(QStringLiteral("miMRUList"));
+    EXPECT_TRUE(after[ToolName::MRUList]);
+    after.erase(ToolName::MRUList);
     EXPECT_EQ(after, before);
     EXPECT_FALSE(states.Holding());
 
     // Once there, the recent-file tools keep their own state across a second round.
-    w.bar->SetEnabled(QStringLiteral("miMRUList"), false);
+    w.bar->SetEnabled(ToolName::MRUList, false);
     const auto second = statesOf(*w.bar);
     states.SwitchOff(*w.bar);
     list.Add(QStringLiteral("/data/b.kvp"));
@@ -77,7 +78,7 @@ TEST(ToolStates, RoundTripSurvivesARecentFileInsertedInBetween)
 TEST(ToolStates, ASecondSwitchOffKeepsTheFirstStatesAndAnEmptyRestoreDoesNothing)
 {
     TestMainWindow w;
-    w.bar->SetEnabled(QStringLiteral("close"), false);
+    w.bar->SetEnabled(ToolName::Close, false);
     const auto before = statesOf(*w.bar);
     CToolStates states;
     states.Restore(*w.bar);
@@ -88,18 +89,18 @@ TEST(ToolStates, ASecondSwitchOffKeepsTheFirstStatesAndAnEmptyRestoreDoesNothing
     states.Restore(*w.bar);
     EXPECT_EQ(statesOf(*w.bar), before);
     // A second restore has nothing left to give back.
-    w.bar->SetEnabled(QStringLiteral("open"), false);
+    w.bar->SetEnabled(ToolName::Open, false);
     states.Restore(*w.bar);
-    EXPECT_FALSE(w.bar->Enabled(QStringLiteral("open")));
+    EXPECT_FALSE(w.bar->Enabled(ToolName::Open));
 }
 
 TEST(ToolStates, TheModuleHelpersWorkOnTheMainWindowsBar)
 {
     TestMainWindow w;
     Utilities::TmpDisableTools();
-    EXPECT_FALSE(w.bar->Enabled(QStringLiteral("exit")));
+    EXPECT_FALSE(w.bar->Enabled(ToolName::Exit));
     Utilities::TmpEnableTools();
-    EXPECT_TRUE(w.bar->Enabled(QStringLiteral("exit")));
+    EXPECT_TRUE(w.bar->Enabled(ToolName::Exit));
 
     // Without a main window the failure is shown under the helper's name.
     gVeltra().SetMainForm(nullptr);

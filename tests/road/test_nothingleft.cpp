@@ -1,9 +1,17 @@
 // Nothing left over: every command procedure of a window library is installed by the program,
-// so no tool of any band ends in "Not available yet", and every help context number the
-// windows carry leads to a help page that is shipped.
+// every tool of every band that opens no menu has its command in the command table and each
+// view command reaches its procedure, so no tool of any band ends in "Not available yet" or
+// does nothing; and every help context number the windows carry leads to a shipped help page.
 #include "app/views.h"
+#include "core/widgets/commandbar.h"
 #include "core/widgets/helpwindow.h"
+#include "core/widgets/statusbar.h"
+#include "core/widgets/toolnames.h"
+#include "core/widgets/veltra.h"
+#include "shell/commandtable.h"
 #include "shell/viewprocs.h"
+#include "tests/road/roadfixture.h"
+#include "tests/shell/recordingviews.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -20,7 +28,6 @@ TEST(NothingLeft, EveryViewProcedureIsInstalledByTheProgram)
         {"ShowConfigure", bool(v.ShowConfigure)},
         {"SetLimits", bool(v.SetLimits)},
         {"MenuBProp", bool(v.MenuBProp)},
-        {"TrainBar", bool(v.TrainBar)},
         {"StopActiveRun", bool(v.StopActiveRun)},
         {"ShowGraph", bool(v.ShowGraph)},
         {"BrowseTest", bool(v.BrowseTest)},
@@ -46,6 +53,64 @@ TEST(NothingLeft, EveryViewProcedureIsInstalledByTheProgram)
     for (const auto& [name, installed] : procedures)
         EXPECT_TRUE(installed) << name << " is not installed: its tools say \"Not available yet\"";
     modMenu::Views() = modMenu::ViewProcedures{};
+}
+
+using NothingLeftOnTheBar = RoadTest;
+
+// The lists to check come from the bands and the table: a tool added to a band without its
+// command, or a command under a name no band shows, is found here.
+TEST_F(NothingLeftOnTheBar, EveryToolOfEveryBandHasItsCommandOnItsBar)
+{
+    CCommandBar* bar = main->MainToolBar();
+    int tools = 0;
+    for (int b = 0; b < bar->BandCount(); ++b) {
+        const CBand& band = bar->BandAt(b);
+        const CommandBar commands = band.Name() == BandName::TrainBPBar ? CommandBar::Training : CommandBar::Main;
+        for (int i = 0; i < band.ToolCount(); ++i) {
+            const CBandTool& tool = band.ToolAt(i);
+            // Menu titles open their band, the recent-files count is a list to choose from.
+            if (!tool.SubBand().isEmpty() || tool.Name() == ToolName::NumRec)
+                continue;
+            ++tools;
+            EXPECT_NE(gCommands().Find(commands, tool.Name()), nullptr)
+                << tool.Name().toStdString() << " on " << band.Name().toStdString();
+        }
+    }
+    EXPECT_GT(tools, 50);
+    // Every training command is a tool of the training bar, and every command a tool of the bar.
+    const CBand& train = bar->Band(BandName::TrainBPBar);
+    for (const CommandRow& row : gCommands().Rows()) {
+        // The recent files' tools come with the list, which is empty here.
+        EXPECT_TRUE(bar->HasTool(row.tool) || row.tool == ToolName::MRUList) << row.tool.data();
+        if (row.bar == CommandBar::Training) {
+            EXPECT_GE(train.IndexOf(row.tool), 0) << row.tool.data();
+        }
+    }
+}
+
+TEST_F(NothingLeftOnTheBar, ViewCommandsReachTheirProceduresWhateverTheCase)
+{
+    RecordingViews views;
+    const std::vector<std::pair<QString, const char*>> rows = {
+        {ToolName::MarkAll, "MarkAllCurrent(-1)"}, {ToolName::UnmarkAll, "MarkAllCurrent(0)"},
+        {ToolName::ToggleMarks, "MarkAllCurrent(1)"}, {ToolName::MarkSelected, "MarkSelected"},
+        {ToolName::Configure, "ShowConfigure"}, {ToolName::TrainBP, "MenuBProp"}, {ToolName::Split, "SetLimits"},
+        {ToolName::TestBP, "TestShow"}, {ToolName::SFBrowseTest, "BrowseTest"}, {ToolName::BPBrowseTest, "BrowseTest"},
+        {ToolName::BrowseTest, "BrowseTest"}, {ToolName::Matrix, "ShowCMatrix"}, {ToolName::Scatter, "ShowScatter"},
+        {ToolName::Series, "ShowSeries"}, {ToolName::SFShowAll, "ShowDefBrowser"},
+        {ToolName::BPShowAll, "ShowDefBrowser"},
+        {QString(ToolName::ShowAll).toUpper(), "ShowDefBrowser"}, {ToolName::SFShowErrors, "MENU_SFShowErrors"},
+        {ToolName::SFShowCorrect, "MENU_SFShowCorrect"}, {ToolName::SFFindError, "MENU_SFFindError"},
+        {ToolName::SortAsc, "SortASC"}, {QString(ToolName::SortDesc).toLower(), "SortDESC"},
+        {ToolName::Find, "MenuFind"}};
+    for (const auto& [tool, procedure] : rows) {
+        views.calls.clear();
+        main->MainToolBar_Click(BandName::Standard, tool, 0);
+        EXPECT_EQ(views.calls, QStringList{QString::fromLatin1(procedure)}) << tool.toStdString();
+    }
+    EXPECT_EQ(gVeltra().StatusBar().StatusBar()->Panel(1).Text().trimmed(),
+              QStringLiteral("SFAM Confusion Matrix - Double click any cell for details"));
+    EXPECT_TRUE(prompts.Boxes().empty());
 }
 
 TEST(NothingLeft, EveryHelpContextOfTheWindowsLeadsToAShippedPage)

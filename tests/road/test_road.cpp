@@ -2,6 +2,7 @@
 // configuration window with its roles and advanced limits, OK, the row split, a training run
 // stopped by hand, Finish and what follows. Back-propagation over the sample's WeeklySales,
 // SFAM over Seeds, and back-propagation over WeeklySales reached through ODBC.
+#include "core/widgets/toolnames.h"
 #include "tests/road/roadfixture.h"
 
 #include "browse/browsemodel.h"
@@ -128,7 +129,7 @@ protected:
                             const std::function<void(frmConfPrj*)>& source = {})
     {
         EXPECT_TRUE(On(newTool));
-        EXPECT_FALSE(On(QStringLiteral("mnuConfigure")) || On(QStringLiteral("close")));
+        EXPECT_FALSE(On(ToolName::Configure) || On(ToolName::Close));
         frmConfPrj* w = New(newTool, project);
         if (!w) {
             ADD_FAILURE() << "no configuration window";
@@ -199,18 +200,18 @@ protected:
     // once `passes` passes are done (or when it ends by itself).
     void TrainThenStop(CTrainWindow* w, int passes)
     {
-        Click(QStringLiteral("mnuTrainBPTrain"), false);
+        Click(ToolName::TrainBPTrain, false);
         EXPECT_TRUE(w->RunActive());
-        EXPECT_FALSE(On(QStringLiteral("mnuTrainBPTrain")) || On(QStringLiteral("mnuTrainBPExit")));
+        EXPECT_FALSE(On(ToolName::TrainBPTrain) || On(ToolName::TrainBPExit));
         EXPECT_TRUE(WaitFor([&] { return !w->RunActive() || CurrentNetwork()->CyclesCompleted() >= passes; }));
         Shot(Kind() + QStringLiteral("-training"));
         if (w->RunActive()) {
-            EXPECT_TRUE(On(QStringLiteral("mnuTrainBPStop")));
-            Click(QStringLiteral("mnuTrainBPStop"));
+            EXPECT_TRUE(On(ToolName::TrainBPStop));
+            Click(ToolName::TrainBPStop);
             EXPECT_TRUE(WaitFor([&] { return !w->RunActive(); }));
         }
-        EXPECT_TRUE(On(QStringLiteral("mnuTrainBPExit")));
-        EXPECT_TRUE(On(QStringLiteral("mnuTrainBPReset")));
+        EXPECT_TRUE(On(ToolName::TrainBPExit));
+        EXPECT_TRUE(On(ToolName::TrainBPReset));
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
 
@@ -218,22 +219,22 @@ protected:
     void Finish(const QString& path, int64_t testRows)
     {
         prompts.AllowAnyBox();
-        Click(QStringLiteral("mnuTrainBPExit"));
+        Click(ToolName::TrainBPExit);
         EXPECT_TRUE(WaitFor([&] { return gProcess().IsTested(); }));
         Flush();
         for (const MessageRequest& box : prompts.Boxes())
             ADD_FAILURE() << "box: " << box.title.toStdString() << " / " << box.text.toStdString();
         prompts.AllowAnyBox(false);
         EXPECT_EQ(Rows(path, QStringLiteral("Test")), testRows);
-        EXPECT_TRUE(On(QStringLiteral("mnuTestBP")));
+        EXPECT_TRUE(On(ToolName::TestBP));
         Shot(Kind() + QStringLiteral("-finish"));
     }
     // Close: every step the walk made is in the project file.
     void CloseAndCheck(const QString& path)
     {
-        Click(QStringLiteral("close"));
+        Click(ToolName::Close);
         EXPECT_EQ(CurrentNetwork(), nullptr);
-        EXPECT_FALSE(On(QStringLiteral("close")) || On(QStringLiteral("mnuConfigure")));
+        EXPECT_FALSE(On(ToolName::Close) || On(ToolName::Configure));
         const Steps steps = StepsOf(path);
         EXPECT_TRUE(steps.configured && steps.split && steps.trained && steps.tested);
     }
@@ -268,7 +269,7 @@ protected:
         ASSERT_TRUE(w);
         EXPECT_EQ(w->RowCount(), rows);
         EXPECT_EQ(w->windowTitle(), ResultsTitle());
-        EXPECT_TRUE(On(QStringLiteral("mnuSortAsc")) && On(QStringLiteral("mnuMarkAll")) && On(QStringLiteral("mnuExport")));
+        EXPECT_TRUE(On(ToolName::SortAsc) && On(ToolName::MarkAll) && On(ToolName::Export));
         const int col = ColumnOf(w, table, field);
         ASSERT_GE(col, 0);
         EXPECT_EQ(HelpWindow::PageFor(modMenu::HelpContextOf(w)),
@@ -285,7 +286,7 @@ protected:
                 once = r;
         ASSERT_GE(once, 0);
         w->tgBrowse->SetCurrent(0, col);
-        Click(QStringLiteral("mnuFind"));
+        Click(ToolName::Find);
         frmFind* find = frmFind::Existing();
         ASSERT_TRUE(find);
         EXPECT_TRUE(find->isVisible());
@@ -300,7 +301,7 @@ protected:
         Flush();
 
         // Sorted by that column: the status names it and the rows follow it.
-        Click(QStringLiteral("mnuSortAsc"));
+        Click(ToolName::SortAsc);
         EXPECT_EQ(Status(), QStringLiteral("Sorted by:  [%1]").arg(field));
         double last = -1e300;
         for (int r = 0; r < rows; ++r) {
@@ -312,16 +313,16 @@ protected:
         emit w->tgBrowse->CellDoubleClicked(0, col);
         EXPECT_EQ(Marked(path), 1);
         EXPECT_FALSE(Cell(w, 0, 0, Qt::DecorationRole).isNull());
-        Click(QStringLiteral("mnuMarkAll"));
+        Click(ToolName::MarkAll);
         EXPECT_EQ(Marked(path), rows);
-        Click(QStringLiteral("mnuUnmarkAll"));
+        Click(ToolName::UnmarkAll);
         EXPECT_EQ(Marked(path), 0);
         QTableView* pane = w->tgBrowse->DataPane();
         pane->selectionModel()->clearSelection();
         for (int r = 1; r <= 3; ++r)
             pane->selectionModel()->select(pane->model()->index(r, col),
                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        Click(QStringLiteral("mnuMarkSelected"));
+        Click(ToolName::MarkSelected);
         EXPECT_EQ(Marked(path), 3);
 
         const QString out = folder + QStringLiteral("/marked.txt");
@@ -329,7 +330,7 @@ protected:
         chosen.cancelled = false;
         chosen.fileName = out;
         prompts.ExpectFile(chosen);
-        Click(QStringLiteral("mnuExport"));
+        Click(ToolName::Export);
         QFile f(out);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -340,26 +341,26 @@ protected:
     // Reopened from the recent-file list: the project resumes at its results.
     void Reopen(const QString& path)
     {
-        Click(QStringLiteral("miMRUList"));
+        Click(ToolName::MRUList);
         EXPECT_TRUE(WaitFor([] { return Browser() != nullptr; }, 10000));
         ASSERT_TRUE(CurrentNetwork());
         EXPECT_EQ(CurrentNetwork()->ProjectFileName(), path);
         EXPECT_EQ(Browser()->windowTitle(), ResultsTitle());
         EXPECT_EQ(Marked(path), 3);
-        EXPECT_TRUE(On(QStringLiteral("mnuSaveSnap")));
+        EXPECT_TRUE(On(ToolName::SaveSnap));
     }
 
     // A snapshot, a smaller testing range (tested again at once, the marks go with the old
     // results), then the snapshot back with its range and marks.
     void SnapshotSplitRevert(const QString& path, int rows)
     {
-        Click(QStringLiteral("mnuSaveSnap"));
+        Click(ToolName::SaveSnap);
         EXPECT_EQ(Status(), QStringLiteral("Project snapshot saved."));
-        EXPECT_TRUE(On(QStringLiteral("mnuRevertSnap")));
+        EXPECT_TRUE(On(ToolName::RevertSnap));
         {
             ModalAnswerer answer;
             answer.Then(Split(1, trainHigh, trainHigh + 1, rows - 12));
-            Click(QStringLiteral("mnuSplit"));
+            Click(ToolName::Split);
             EXPECT_TRUE(WaitFor([&] { return answer.Answered() == 1 && QApplication::activeModalWidget() == nullptr; }, 10000));
             Flush();
         }
@@ -368,17 +369,17 @@ protected:
         EXPECT_EQ(Rows(path, QStringLiteral("Test")), rows - 12 - trainHigh);
         EXPECT_TRUE(gProjectType == ntBackProp ? Window<frmScatter>() != nullptr : Window<frmMatrix>() != nullptr);
         EXPECT_EQ(Marked(path), 0);
-        EXPECT_TRUE(On(QStringLiteral("mnuRevertSnap")));
+        EXPECT_TRUE(On(ToolName::RevertSnap));
 
         prompts.ExpectBox(MsgResult::Yes);
-        Click(QStringLiteral("mnuRevertSnap"));
+        Click(ToolName::RevertSnap);
         Flush();
         EXPECT_EQ(Status(), QStringLiteral("Project reverted to snapshot."));
         EXPECT_EQ(Config(path, QStringLiteral("TestHigh")), QString::number(rows));
         EXPECT_EQ(Rows(path, QStringLiteral("Test")), rows - trainHigh);
         EXPECT_TRUE(Browser() != nullptr);
         EXPECT_TRUE(gProcess().IsTested());
-        EXPECT_FALSE(On(QStringLiteral("mnuRevertSnap")));
+        EXPECT_FALSE(On(ToolName::RevertSnap));
         EXPECT_EQ(Marked(path), 3);
     }
 
@@ -398,19 +399,19 @@ protected:
 
 TEST_F(Road, BackPropagationOverWeeklySales)
 {
-    EXPECT_FALSE(On(QStringLiteral("mnuSaveSnap")));
+    EXPECT_FALSE(On(ToolName::SaveSnap));
     trainHigh = 250;
     const QString project = QStringLiteral("weekly.kvp");
     const QString path = folder + QLatin1Char('/') + project;
-    CTrainWindow* w = Configure(QStringLiteral("mnuNewBP"), project, QStringLiteral("WeeklySales"),
+    CTrainWindow* w = Configure(ToolName::NewBP, project, QStringLiteral("WeeklySales"),
                                 {QStringLiteral("Price"), QStringLiteral("Advertising"), QStringLiteral("Temperature")},
                                 QStringLiteral("Sales"), 312);
     ASSERT_TRUE(qobject_cast<frmTrainBP*>(w));
     EXPECT_EQ(w->windowTitle(), QStringLiteral("BackProp Training"));
     EXPECT_EQ(Status(), QStringLiteral("Press GO to begin training."));
-    EXPECT_TRUE(main->MainToolBar()->Band(QStringLiteral("mnuTrainBPBar")).Visible());
-    EXPECT_TRUE(On(QStringLiteral("mnuTrainBPTrain")) && On(QStringLiteral("mnuTrainBPExit")));
-    EXPECT_FALSE(On(QStringLiteral("mnuTrainBPStop")));
+    EXPECT_TRUE(main->MainToolBar()->Band(BandName::TrainBPBar).Visible());
+    EXPECT_TRUE(On(ToolName::TrainBPTrain) && On(ToolName::TrainBPExit));
+    EXPECT_FALSE(On(ToolName::TrainBPStop));
     EXPECT_NEAR(gBackProp()->DDO()->UserMin(gBackProp()->DDO()->FieldIndex(QStringLiteral("Price"))), lowered, 1e-5);
 
     TrainThenStop(w, 200);
@@ -423,7 +424,7 @@ TEST_F(Road, BackPropagationOverWeeklySales)
     frmScatter* scatter = Window<frmScatter>();
     ASSERT_TRUE(scatter);
     EXPECT_EQ(scatter->windowTitle(), QStringLiteral("Scatter Graph Of Actual vs. Predicted"));
-    EXPECT_TRUE(On(QStringLiteral("mnuScatter")) && On(QStringLiteral("mnuSeries")) && On(QStringLiteral("mnuBPBrowseTest")));
+    EXPECT_TRUE(On(ToolName::Scatter) && On(ToolName::Series) && On(ToolName::BPBrowseTest));
 
     // Drill down at the plot's centre: every tested row, nearest first.
     ScatterPlot* plot = scatter->Graph();
@@ -434,18 +435,18 @@ TEST_F(Road, BackPropagationOverWeeklySales)
     ASSERT_TRUE(Browser());
     EXPECT_EQ(Browser()->RowCount(), 312 - trainHigh);
     Shot(Kind() + QStringLiteral("-drilldown"));
-    Click(QStringLiteral("mnuSeries"));
+    Click(ToolName::Series);
     Shot(Kind() + QStringLiteral("-series"));
 
     // The whole table, then the results.
-    Click(QStringLiteral("mnuBPShowAll"));
+    Click(ToolName::BPShowAll);
     ASSERT_TRUE(Browser());
     EXPECT_EQ(Browser()->windowTitle(), QStringLiteral("Browse All"));
     EXPECT_EQ(Browser()->RowCount(), 312);
     EXPECT_EQ(HelpWindow::PageFor(modMenu::HelpContextOf(Browser())), QStringLiteral("qrc:/help/browse-all.html"));
-    EXPECT_FALSE(On(QStringLiteral("mnuMarkAll")) || On(QStringLiteral("mnuExport")));
+    EXPECT_FALSE(On(ToolName::MarkAll) || On(ToolName::Export));
     Shot(Kind() + QStringLiteral("-browseall"));
-    Click(QStringLiteral("mnuBPBrowseTest"));
+    Click(ToolName::BPBrowseTest);
     SortMarkExport(path, QStringLiteral("LinkDataSource"), QStringLiteral("Advertising"), 312 - trainHigh);
     CloseAndCheck(path);
     Reopen(path);
@@ -457,7 +458,7 @@ TEST_F(Road, SfamOverSeeds)
     trainHigh = 240;
     const QString project = QStringLiteral("seeds.kvp");
     const QString path = folder + QLatin1Char('/') + project;
-    CTrainWindow* w = Configure(QStringLiteral("mnuNewSFAM"), project, QStringLiteral("Seeds"),
+    CTrainWindow* w = Configure(ToolName::NewSFAM, project, QStringLiteral("Seeds"),
                                 {QStringLiteral("Length"), QStringLiteral("Width"), QStringLiteral("Weight"),
                                  QStringLiteral("Hardness")},
                                 QStringLiteral("Variety"), 300);
@@ -465,7 +466,7 @@ TEST_F(Road, SfamOverSeeds)
     ASSERT_TRUE(sf);
     EXPECT_EQ(w->windowTitle(), QStringLiteral("SFAM Training"));
     EXPECT_EQ(Rows(path, QStringLiteral("Classes")), 3);
-    EXPECT_FALSE(Shown(QStringLiteral("mnuTrainBPStop")));
+    EXPECT_FALSE(Shown(ToolName::TrainBPStop));
     sf->chkContinuous()->setChecked(true);
     TrainThenStop(w, 3);
     EXPECT_GE(gSFam()->CyclesCompleted(), 1);
@@ -475,7 +476,7 @@ TEST_F(Road, SfamOverSeeds)
     frmMatrix* matrix = Window<frmMatrix>();
     ASSERT_TRUE(matrix);
     EXPECT_EQ(matrix->windowTitle(), QStringLiteral("SFAM Confusion Matrix"));
-    EXPECT_TRUE(On(QStringLiteral("mnuMatrix")) && On(QStringLiteral("mnuSFBrowseTest")) && On(QStringLiteral("mnuSFShowErrors")));
+    EXPECT_TRUE(On(ToolName::Matrix) && On(ToolName::SFBrowseTest) && On(ToolName::SFShowErrors));
 
     int64_t wrong = matrix->Count().total;
     for (int c = 0; c < 3; ++c)
@@ -493,14 +494,14 @@ TEST_F(Road, SfamOverSeeds)
     Shot(Kind() + QStringLiteral("-drilldown"));
 
     // The wrong predictions: as many as the matrix has off its diagonal.
-    Click(QStringLiteral("mnuSFShowErrors"));
+    Click(ToolName::SFShowErrors);
     ASSERT_TRUE(Browser());
     EXPECT_EQ(Browser()->RowCount(), wrong);
 
-    Click(QStringLiteral("mnuSFBrowseTest"));
+    Click(ToolName::SFBrowseTest);
     SortMarkExport(path, QStringLiteral("LinkDataSource"), QStringLiteral("Length"), 300 - trainHigh);
     if (wrong == 0) {
-        Click(QStringLiteral("mnuSFFindError"));
+        Click(ToolName::SFFindError);
         EXPECT_EQ(Status(), QStringLiteral("There are no incorect predictions in this test data."));
     }
     CloseAndCheck(path);
@@ -527,7 +528,7 @@ TEST_F(Road, BackPropagationOverOdbc)
     trainHigh = 250;
     const QString project = QStringLiteral("odbc.kvp");
     const QString path = folder + QLatin1Char('/') + project;
-    CTrainWindow* w = Configure(QStringLiteral("mnuNewBP"), project, QStringLiteral("WeeklySales"),
+    CTrainWindow* w = Configure(ToolName::NewBP, project, QStringLiteral("WeeklySales"),
                                 {QStringLiteral("Price"), QStringLiteral("Advertising")}, QStringLiteral("Sales"), 312,
                                 [this](frmConfPrj* c) {
                                     OdbcEntryPrompter odbc(prompts);
@@ -542,7 +543,7 @@ TEST_F(Road, BackPropagationOverOdbc)
     TrainThenStop(w, 100);
     FinishBackProp(path);
     ASSERT_TRUE(Window<frmScatter>());
-    Click(QStringLiteral("mnuBPBrowseTest"));
+    Click(ToolName::BPBrowseTest);
     SortMarkExport(path, QStringLiteral("LinkDataSource"), QStringLiteral("Price"), 312 - trainHigh);
     CloseAndCheck(path);
     Reopen(path);

@@ -1,8 +1,9 @@
 // Every installable view procedure replaced by one that records its name (and argument), for
-// the tests of the commands that lead to the windows above the shell. The table is emptied
-// again at the end.
+// the tests of the commands that lead to the windows above the shell. The procedures are emptied
+// and the command table is put back at the end.
 #pragma once
 
+#include "shell/commandtable.h"
 #include "shell/viewprocs.h"
 
 #include <QStringList>
@@ -15,7 +16,6 @@ public:
         v.ShowConfigure = [this](bool createdByNew) { calls << (createdByNew ? "ShowConfigure(new)" : "ShowConfigure"); };
         v.SetLimits = rec("SetLimits");
         v.MenuBProp = rec("MenuBProp");
-        v.TrainBar = [this](const QString& tool) { calls << "TrainBar(" + tool + ")"; };
         v.StopActiveRun = [this](std::function<void()> then) {
             calls << "StopActiveRun";
             if (!runActive)
@@ -44,9 +44,22 @@ public:
         v.ShowScatter = rec("ShowScatter");
         v.ShowSeries = rec("ShowSeries");
     }
-    ~RecordingViews() { modMenu::Views() = {}; }
+    ~RecordingViews()
+    {
+        modMenu::Views() = {};
+        gCommands().SetRows(m_commands);
+    }
     RecordingViews(const RecordingViews&) = delete;
     RecordingViews& operator=(const RecordingViews&) = delete;
+
+    // The training bar's commands of these tools record "TrainBar(<tool>)".
+    void RecordTrainingBar(std::initializer_list<QLatin1StringView> tools)
+    {
+        for (QLatin1StringView tool : tools)
+            gCommands().Add(
+                tool, [this](const CommandClick& click) { calls << "TrainBar(" + click.tool + ")"; },
+                CommandBar::Training);
+    }
 
     QStringList calls;
     // StopActiveRun answers true (a run is active) and keeps `then` for the test to call.
@@ -54,6 +67,8 @@ public:
     std::function<void()> pendingAfterRun;
 
 private:
+    // The command table as it was, given back at the end.
+    std::vector<CommandRow> m_commands = gCommands().Rows();
     std::function<void()> rec(const char* name)
     {
         return [this, name] { calls << QString::fromLatin1(name); };

@@ -1,8 +1,9 @@
-// The main window's command table: every row reaches its procedure in the table's order, the
-// training bar's clicks go to its own dispatcher, the bands' open and close handling, the
-// close that waits for a training run, and the tool names every command uses.
+// The main window's commands from the command table: the shell's rows reach their procedures,
+// the training bar's clicks run only the training bar's rows, the bands' open and close
+// handling, the close that waits for a training run, and the tool names written only once.
 #include "core/widgets/commandbar.h"
 #include "core/widgets/statusbar.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "network/process.h"
 #include "shell/modmenu.h"
@@ -21,7 +22,7 @@ namespace {
 
 class Dispatch : public ShellTest {
 protected:
-    void click(const QString& tool, const QString& band = QStringLiteral("mnuFile"), int tag = 0)
+    void click(const QString& tool, const QString& band = BandName::File, int tag = 0)
     {
         main->MainToolBar_Click(band, tool, tag);
     }
@@ -31,42 +32,22 @@ protected:
 
 } // namespace
 
-TEST_F(Dispatch, TableHoldsEveryNameOnceInItsOrder)
+TEST_F(Dispatch, TheTableHoldsEachCommandOnceUnderAToolOfTheBar)
 {
-    const QStringList expected = {
-        "NEW", "OPEN", "MNUNEWSFAM", "MNUNEWBP", "CLOSE", "MNUSAVESNAP", "MNUREVERTSNAP", "MNUIMPORT", "MNUEXPORT",
-        "MNUPRINT", "EXIT", "MIMRULIST", "MNUMARKALL", "MNUUNMARKALL", "MNUTOGGLEMARKS", "MNUMARKSELECTED",
-        "MIWCASCADE", "MIWTILEH", "MIWTILEV", "MIWARRANGEICONS", "MIHABOUT", "MIHCONTENTS", "MNUCONFIGURE",
-        "MNUTRAINBP", "MNUSPLIT", "MNUTESTBP", "MNUSFBROWSETEST", "MNUBPBROWSETEST", "MNUBROWSETEST", "MNUMATRIX",
-        "MNUSCATTER", "MNUSERIES", "MNUSFSHOWALL", "MNUBPSHOWALL", "MNUSHOWALL", "MNUSFSHOWERRORS",
-        "MNUSFSHOWCORRECT", "MNUSFFINDERROR", "MNUSORTASC", "MNUSORTDESC", "MNUFIND", "MNUAUTOLOAD",
-        "MNUSHOWIMODE", "MIDATE", "ZOOM", "MNUSHOWGRAPH"};
-    QStringList names;
-    for (const frmMain::DispatchRow& row : frmMain::DispatchTable())
-        names << QString::fromLatin1(row.name);
-    EXPECT_EQ(names, expected);
-}
-
-TEST_F(Dispatch, ViewCommandsReachTheirProceduresWhateverTheCase)
-{
-    const std::vector<std::pair<const char*, const char*>> rows = {
-        {"mnuMarkAll", "MarkAllCurrent(-1)"}, {"mnuUnmarkAll", "MarkAllCurrent(0)"},
-        {"mnuToggleMarks", "MarkAllCurrent(1)"}, {"mnuMarkSelected", "MarkSelected"},
-        {"mnuConfigure", "ShowConfigure"}, {"mnuTrainBP", "MenuBProp"}, {"mnuSplit", "SetLimits"},
-        {"mnuTestBP", "TestShow"}, {"mnuSFBrowseTest", "BrowseTest"}, {"mnuBPBrowseTest", "BrowseTest"},
-        {"mnuBrowseTest", "BrowseTest"}, {"mnuMatrix", "ShowCMatrix"}, {"mnuScatter", "ShowScatter"},
-        {"mnuSeries", "ShowSeries"}, {"mnuSFShowAll", "ShowDefBrowser"}, {"mnuBPShowAll", "ShowDefBrowser"},
-        {"MNUSHOWALL", "ShowDefBrowser"}, {"mnuSFShowErrors", "MENU_SFShowErrors"},
-        {"mnuSFShowCorrect", "MENU_SFShowCorrect"}, {"mnuSFFindError", "MENU_SFFindError"},
-        {"mnuSortAsc", "SortASC"}, {"mnusortdesc", "SortDESC"}, {"mnuFind", "MenuFind"}};
-    for (const auto& [tool, procedure] : rows) {
-        views.calls.clear();
-        click(QString::fromLatin1(tool), QStringLiteral("Standard"));
-        EXPECT_EQ(views.calls, QStringList{QString::fromLatin1(procedure)}) << tool;
+    CCommandBar* bar = main->MainToolBar();
+    gVeltra().MRUList().Add(QStringLiteral("/tmp/any.kvp")); // the recent-file tools come with the list
+    QSet<QString> seen;
+    for (const CommandRow& row : gCommands().Rows()) {
+        const QString key = QString::number(int(row.bar)) + QString(row.tool).toUpper();
+        EXPECT_FALSE(seen.contains(key)) << row.tool.data();
+        seen.insert(key);
+        EXPECT_TRUE(bar->HasTool(row.tool)) << row.tool.data();
+        EXPECT_TRUE(bool(row.action)) << row.tool.data();
     }
-    EXPECT_EQ(gVeltra().StatusBar().StatusBar()->Panel(1).Text().trimmed(),
-              QStringLiteral("SFAM Confusion Matrix - Double click any cell for details"));
-    EXPECT_TRUE(prompts.Boxes().empty());
+    // The main window's own commands are there from the start, whatever the libraries add.
+    for (QLatin1StringView tool : {ToolName::Open, ToolName::Exit, ToolName::MRUList, ToolName::ShowGraph})
+        EXPECT_NE(gCommands().Find(CommandBar::Main, tool), nullptr) << tool.data();
+    EXPECT_EQ(gCommands().Find(CommandBar::Training, ToolName::Open), nullptr);
 }
 
 TEST_F(Dispatch, ProjectCommandsReachTheirProcedures)
@@ -74,16 +55,16 @@ TEST_F(Dispatch, ProjectCommandsReachTheirProcedures)
     // Each asks its first question, which the test cancels.
     for (int i = 0; i < 4; ++i)
         prompts.ExpectFile({});
-    click(QStringLiteral("open"));
-    click(QStringLiteral("mnuNewSFAM"));
-    click(QStringLiteral("mnuNewBP"));
-    click(QStringLiteral("mnuImport"));
+    click(ToolName::Open);
+    click(ToolName::NewSFAM);
+    click(ToolName::NewBP);
+    click(ToolName::Import);
     QStringList titles;
     for (const FileDialogRequest& request : prompts.FileDialogs())
         titles << request.title;
     EXPECT_EQ(titles, (QStringList{"Open Project", "Create New SFAM Project", "Create New BackProp Project", "Import"}));
 
-    click(QStringLiteral("close"));
+    click(ToolName::Close);
     EXPECT_EQ(opener.closed, 1);
 
     // Without a project the snapshot and export commands stop at their error box; export has
@@ -91,9 +72,9 @@ TEST_F(Dispatch, ProjectCommandsReachTheirProcedures)
     prompts.ExpectBox(MsgResult::Ok);
     prompts.ExpectBox(MsgResult::Ok);
     prompts.ExpectBox(MsgResult::Ok);
-    click(QStringLiteral("mnuSaveSnap"));
-    click(QStringLiteral("mnuRevertSnap"));
-    click(QStringLiteral("mnuExport"));
+    click(ToolName::SaveSnap);
+    click(ToolName::RevertSnap);
+    click(ToolName::Export);
     ASSERT_EQ(prompts.Boxes().size(), 3u);
     EXPECT_EQ(prompts.Boxes()[0].title, QStringLiteral("modMenu::SaveSnapshot"));
     EXPECT_EQ(prompts.Boxes()[1].title, QStringLiteral("modMenu::RevertSnapshot"));
@@ -107,39 +88,47 @@ TEST_F(Dispatch, ToolsWithoutABandAndTheCheckedTools)
     CCommandBar* bar = main->MainToolBar();
     // Start-up shows the date panel, and the tool is checked from creation.
     gVeltra().StatusBar().SetDatePanelVisible(true);
-    const bool date = bar->Checked(QStringLiteral("miDate"));
+    const bool date = bar->Checked(ToolName::Date);
     EXPECT_TRUE(date);
-    click(QStringLiteral("miDate"), QString());
-    EXPECT_EQ(bar->Checked(QStringLiteral("miDate")), !date);
+    click(ToolName::Date, QString());
+    EXPECT_EQ(bar->Checked(ToolName::Date), !date);
     EXPECT_EQ(gVeltra().StatusBar().DatePanelVisible(), !date);
 
-    click(QStringLiteral("ZOOM"), QString());
-    click(QStringLiteral("mnuShowGraph"), QString());
+    click(ToolName::Zoom, QString());
+    click(ToolName::ShowGraph, QString());
     EXPECT_EQ(views.calls, QStringList{"ShowGraph(0)"});
 
     // Interactive mode rebuilds the results browser only for a tested project.
     views.calls.clear();
-    click(QStringLiteral("mnuShowIMode"), QStringLiteral("mnuPr"));
+    click(ToolName::ShowIMode, BandName::Pr);
     EXPECT_TRUE(views.calls.isEmpty());
     gProcess().SetIsTested(true);
-    click(QStringLiteral("mnuShowIMode"), QStringLiteral("mnuPr"));
+    click(ToolName::ShowIMode, BandName::Pr);
     gProcess().SetIsTested(false);
     EXPECT_EQ(views.calls, QStringList{"BrowseTest"});
-    EXPECT_TRUE(bar->Checked(QStringLiteral("mnuShowIMode")));
+    EXPECT_TRUE(bar->Checked(ToolName::ShowIMode));
 }
 
-TEST_F(Dispatch, TrainingBarClicksGoToTheTrainingDispatcherOnly)
+TEST_F(Dispatch, TrainingBarClicksRunOnlyTheTrainingBarsCommands)
 {
-    click(QStringLiteral("mnuTrainBPTrain"), QStringLiteral("mnuTrainBPBar"));
-    click(QStringLiteral("open"), QStringLiteral("MNUTRAINBPBAR"));
-    click(QStringLiteral("mnuConfigure"), QStringLiteral("mnuTrainBPBar"));
-    EXPECT_EQ(views.calls, (QStringList{"TrainBar(mnuTrainBPTrain)", "TrainBar(open)", "TrainBar(mnuConfigure)"}));
+    // No training command in the table: the bar's tools say so instead of doing nothing.
+    click(ToolName::TrainBPTrain, BandName::TrainBPBar);
+    EXPECT_EQ(gVeltra().StatusBar().StatusBar()->Panel(1).Text().trimmed(), modMenu::NotAvailableText());
+
+    views.RecordTrainingBar({ToolName::TrainBPTrain, ToolName::TrainBPReset});
+    click(ToolName::TrainBPTrain, BandName::TrainBPBar);
+    click(ToolName::Open, QString(BandName::TrainBPBar).toUpper());
+    click(ToolName::Configure, BandName::TrainBPBar);
+    // Nor does a training command run from the main bar's bands.
+    click(ToolName::TrainBPTrain, BandName::Standard);
+    EXPECT_EQ(views.calls, QStringList{"TrainBar(mnuTrainBPTrain)"});
     EXPECT_TRUE(prompts.FileDialogs().empty());
-    // A real click on the band's tool carries the band.
+    // A real click on the band's tool carries the band; the commands run by name the same way.
     views.calls.clear();
-    CBand& train = main->MainToolBar()->Band(QStringLiteral("mnuTrainBPBar"));
-    main->MainToolBar()->Click(train.ToolAt(train.IndexOf(QStringLiteral("mnuTrainBPReset"))));
-    EXPECT_EQ(views.calls, QStringList{"TrainBar(mnuTrainBPReset)"});
+    CBand& train = main->MainToolBar()->Band(BandName::TrainBPBar);
+    main->MainToolBar()->Click(train.ToolAt(train.IndexOf(ToolName::TrainBPReset)));
+    modMenu::TrainBar(QString(ToolName::TrainBPReset).toLower());
+    EXPECT_EQ(views.calls, (QStringList{"TrainBar(mnuTrainBPReset)", "TrainBar(mnutrainbpreset)"}));
 }
 
 // What the menus show: the Run menu's entry to the tests carries the caption its band was
@@ -147,17 +136,17 @@ TEST_F(Dispatch, TrainingBarClicksGoToTheTrainingDispatcherOnly)
 TEST_F(Dispatch, MenuEntriesKeepTheirCaptionsThroughToolStateChanges)
 {
     CCommandBar* bar = main->MainToolBar();
-    CBand& network = bar->Band(QStringLiteral("mnuNetwork"));
-    QAction* testing = network.ToolAt(network.IndexOf(QStringLiteral("mnuTest"))).Action();
+    CBand& network = bar->Band(BandName::Network);
+    QAction* testing = network.ToolAt(network.IndexOf(ToolName::Test)).Action();
     gProjectType = ntBackProp;
-    emit bar->BandOpened(QStringLiteral("mnuNetwork"));
+    emit bar->BandOpened(BandName::Network);
     EXPECT_EQ(testing->text(), QStringLiteral("BackProp Testing..."));
     gNavigate().Navigate(navNoProject);
-    bar->SetEnabled(QStringLiteral("mnuTest"), false);
-    bar->SetEnabled(QStringLiteral("mnuTest"), true);
+    bar->SetEnabled(ToolName::Test, false);
+    bar->SetEnabled(ToolName::Test, true);
     EXPECT_EQ(testing->text(), QStringLiteral("BackProp Testing..."));
-    EXPECT_EQ(network.ToolAt(network.IndexOf(QStringLiteral("mnuTest"))).Caption(), QStringLiteral("BackProp Testing..."));
-    EXPECT_EQ(network.ToolAt(network.IndexOf(QStringLiteral("mnuSplit"))).Action()->text(),
+    EXPECT_EQ(network.ToolAt(network.IndexOf(ToolName::Test)).Caption(), QStringLiteral("BackProp Testing..."));
+    EXPECT_EQ(network.ToolAt(network.IndexOf(ToolName::Split)).Action()->text(),
               QStringLiteral("Split The Data..."));
     gProjectType = ntNone;
 }
@@ -166,7 +155,7 @@ TEST_F(Dispatch, MenuEntriesKeepTheirCaptionsThroughToolStateChanges)
 TEST_F(Dispatch, TheViewMenuListsTheEntriesOfTheProjectsKindOnce)
 {
     CCommandBar* bar = main->MainToolBar();
-    QMenu* view = bar->Band(QStringLiteral("mnuView")).Menu();
+    QMenu* view = bar->Band(BandName::View).Menu();
     auto shown = [&] {
         QStringList entries;
         for (QAction* a : view->actions())
@@ -175,54 +164,54 @@ TEST_F(Dispatch, TheViewMenuListsTheEntriesOfTheProjectsKindOnce)
         return entries;
     };
     gProjectType = ntBackProp;
-    emit bar->BandOpened(QStringLiteral("mnuView"));
+    emit bar->BandOpened(BandName::View);
     EXPECT_EQ(shown(), (QStringList{"Browse All Data", "Browse Test Data", "Scatter Graph", "Time Series Graph", "|",
                                     "Browse Incorrect Predictions", "Browse Correct Predictions", "Confusion Matrix"}));
     for (int kind : {int(ntSFam), int(ntNone)}) {
         gProjectType = NetworkType(kind);
-        emit bar->BandOpened(QStringLiteral("mnuView"));
+        emit bar->BandOpened(BandName::View);
         EXPECT_EQ(shown(), (QStringList{"Scatter Graph", "Time Series Graph", "|", "Browse All Data", "Browse Test Data",
                                         "Browse Incorrect Predictions", "Browse Correct Predictions",
                                         "Confusion Matrix"}))
             << kind;
     }
     // The hidden pair still answers its commands' state changes.
-    bar->SetEnabled(QStringLiteral("mnuBPShowAll"), true);
-    EXPECT_TRUE(bar->Enabled(QStringLiteral("mnuBPShowAll")));
+    bar->SetEnabled(ToolName::BPShowAll, true);
+    EXPECT_TRUE(bar->Enabled(ToolName::BPShowAll));
     gProjectType = ntNone;
 }
 
 TEST_F(Dispatch, BandsOpenWithTheCaptionsOfTheProjectsKindAndTheBrowseMenu)
 {
     CCommandBar* bar = main->MainToolBar();
-    CBand& network = bar->Band(QStringLiteral("mnuNetwork"));
-    CBandTool& train = network.ToolAt(network.IndexOf(QStringLiteral("mnuTrainBP")));
+    CBand& network = bar->Band(BandName::Network);
+    CBandTool& train = network.ToolAt(network.IndexOf(ToolName::TrainBP));
     gProjectType = ntBackProp;
-    emit bar->BandOpened(QStringLiteral("mnuNetwork"));
+    emit bar->BandOpened(BandName::Network);
     EXPECT_EQ(train.Caption(), QStringLiteral("BackProp Training..."));
-    EXPECT_EQ(bar->Band(QStringLiteral("mnuTesting")).Caption(), QStringLiteral("BackProp Testing..."));
+    EXPECT_EQ(bar->Band(BandName::Testing).Caption(), QStringLiteral("BackProp Testing..."));
     gProjectType = ntSFam;
-    emit bar->BandOpened(QStringLiteral("mnuNetwork"));
+    emit bar->BandOpened(BandName::Network);
     EXPECT_EQ(train.Caption(), QStringLiteral("SFAM Training..."));
-    EXPECT_EQ(bar->Band(QStringLiteral("mnuTesting")).Caption(), QStringLiteral("SFAM Testing..."));
+    EXPECT_EQ(bar->Band(BandName::Testing).Caption(), QStringLiteral("SFAM Testing..."));
     gProjectType = ntNone;
     train.SetEnabled(true);
-    emit bar->BandOpened(QStringLiteral("mnuNetwork"));
+    emit bar->BandOpened(BandName::Network);
     EXPECT_FALSE(train.Enabled());
     EXPECT_EQ(train.Caption(), QStringLiteral("SFAM Training..."));
 
     // The Run menu ends with the way to the tests.
-    EXPECT_EQ(network.ToolAt(network.ToolCount() - 1).Name(), QStringLiteral("mnuTest"));
-    EXPECT_EQ(network.ToolAt(network.ToolCount() - 1).SubBand(), QStringLiteral("mnuTesting"));
+    EXPECT_EQ(network.ToolAt(network.ToolCount() - 1).Name(), ToolName::Test);
+    EXPECT_EQ(network.ToolAt(network.ToolCount() - 1).SubBand(), BandName::Testing);
 
     // The browse pop-up: exact case only.
-    emit bar->BandOpened(QStringLiteral("mnuBrowse"));
-    emit bar->BandClosed(QStringLiteral("mnuBrowse"));
-    emit bar->BandOpened(QStringLiteral("MNUBROWSE"));
+    emit bar->BandOpened(BandName::Browse);
+    emit bar->BandClosed(BandName::Browse);
+    emit bar->BandOpened(QString(BandName::Browse).toUpper());
     EXPECT_EQ(views.calls, (QStringList{"BrowseMenuOpen", "BrowseMenuClose"}));
-    modMenu::TrackPopup(QStringLiteral("mnuBrowse"));
+    modMenu::TrackPopup(BandName::Browse);
     EXPECT_EQ(views.calls.last(), QStringLiteral("BrowseMenuOpen"));
-    bar->Band(QStringLiteral("mnuBrowse")).Menu()->hide();
+    bar->Band(BandName::Browse).Menu()->hide();
     EXPECT_EQ(views.calls.last(), QStringLiteral("BrowseMenuClose"));
 }
 
@@ -268,25 +257,34 @@ TEST_F(Dispatch, ResizeKeepsTheLeastHeightAndTellsTheWindowState)
     EXPECT_GE(main->height(), StatusGeometry::Px(2000));
 }
 
-// Typos in tool names are the realistic fault: every name a command, a workflow step, the
-// training dispatcher or a direct Enable/Disable uses must be a tool of the bar.
-TEST_F(Dispatch, EveryToolNameInUseIsOnTheBar)
+// Typos in tool names are the realistic fault: every name is written once, in the names'
+// header, and each one there is a tool or a band of the bar.
+TEST_F(Dispatch, ToolNamesAreWrittenOnlyWhereTheyAreDefined)
 {
     CCommandBar* bar = main->MainToolBar();
     gVeltra().MRUList().Add(QStringLiteral("/tmp/any.kvp")); // the recent-file tools come with the list
-    QSet<QString> upper;
-    for (const QString& name : bar->ToolNames())
-        upper.insert(name.toUpper());
-
-    for (const frmMain::DispatchRow& row : frmMain::DispatchTable())
-        EXPECT_TRUE(upper.contains(QString::fromLatin1(row.name))) << row.name;
-
-    // The training dispatcher's names.
-    for (const char* name : {"MNUTRAINBPTRAIN", "MNUTRAINBPSTOP", "MNUTRAINBPJOGWEIGHTS", "MNUTRAINBPRESET",
-                             "MNUTRAINBPREVERT", "MNUTRAINBPGRAPHTYPE", "MNUTRAINBPZOOM", "MNUTRAINBPEXIT"})
-        EXPECT_TRUE(upper.contains(QString::fromLatin1(name))) << name;
-    CBand& train = bar->Band(QStringLiteral("mnuTrainBPBar"));
-    EXPECT_EQ(train.ToolAt(1).Name(), QStringLiteral("mnuTrainBPGraphType"));
+    const QString header = QStringLiteral(KORVAN_SOURCE_DIR "/core/widgets/toolnames.h");
+    QFile names(header);
+    ASSERT_TRUE(names.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(names.readAll());
+    const qsizetype bands = text.indexOf(QStringLiteral("namespace BandName"));
+    ASSERT_GT(bands, 0);
+    const QRegularExpression defined(QStringLiteral(R"re(QLatin1StringView (\w+)\{"(\w+)"\})re"));
+    QSet<QString> all;
+    for (auto it = defined.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const QString name = m.captured(2);
+        EXPECT_FALSE(all.contains(name)) << name.toStdString() << " is defined twice";
+        all.insert(name);
+        if (m.capturedStart() < bands) {
+            EXPECT_TRUE(bar->HasTool(name)) << name.toStdString();
+        } else {
+            EXPECT_NE(bar->FindBand(name), nullptr) << name.toStdString();
+        }
+    }
+    EXPECT_GT(all.size(), 60);
+    CBand& train = bar->Band(BandName::TrainBPBar);
+    EXPECT_EQ(train.ToolAt(1).Name(), ToolName::TrainBPGraphType);
 
     // Every workflow step of both kinds: an unknown name would show the step's error box.
     for (int kind : {ntNone, ntSFam, ntBackProp}) {
@@ -296,26 +294,50 @@ TEST_F(Dispatch, EveryToolNameInUseIsOnTheBar)
     }
     EXPECT_TRUE(prompts.Boxes().empty());
 
-    // Names written into the sources of the windows and commands.
-    const QRegularExpression call(
-        QStringLiteral(R"re((?:Enable|Disable|SetEnabled|Enabled|SetChecked|Checked|SetCaption|SetVisible|Visible|Copies)\(\s*(?:QStringLiteral|QLatin1String|QString::fromLatin1)\("([A-Za-z]\w*)"\))re"));
-    const QRegularExpression toolLike(QStringLiteral(R"(^(mnu|mi)[A-Z]\w*$|^(new|open|close|exit)$)"));
-    int seen = 0;
-    for (const char* area : {"shell", "core", "config", "training", "browse", "charts", "app"}) {
-        QDirIterator files(QStringLiteral(KORVAN_SOURCE_DIR "/") + QString::fromLatin1(area),
-                           {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files, QDirIterator::Subdirectories);
-        while (files.hasNext()) {
-            QFile file(files.next());
+    // No source but the header writes a name as a string, in any case; the short common words
+    // count only where a bar or a command takes them.
+    const QRegularExpression literal(QStringLiteral(R"re("([A-Za-z]\w*)")re"));
+    const QRegularExpression call(QStringLiteral(
+        R"re((?:Enable|Disable|SetEnabled|Enabled|SetChecked|Checked|SetCaption|SetVisible|Visible|Copies|Band|Click|TrainBar)\(\s*(?:\w+\s*\(\s*)?"(\w+)")re"));
+    // Names with the bar's prefixes are found in any case (the commands compare them upper-cased);
+    // the others only as they are written, as a caption ("Zoom") may be the same word.
+    QSet<QString> prefixed;
+    QSet<QString> exact;
+    QSet<QString> shortWords;
+    const QRegularExpression prefix(QStringLiteral("^(mnu|mi)[A-Z]"));
+    for (const QString& name : all) {
+        if (name == name.toLower())
+            shortWords.insert(name.toUpper());
+        else if (prefix.match(name).hasMatch())
+            prefixed.insert(name.toUpper());
+        else
+            exact.insert(name);
+    }
+    int files = 0;
+    for (const char* area : {"shell", "core", "config", "training", "browse", "charts", "app", "tests", "bench"}) {
+        QDirIterator it(QStringLiteral(KORVAN_SOURCE_DIR "/") + QString::fromLatin1(area),
+                        {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            if (path == header)
+                continue;
+            QFile file(path);
             ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-            const QString text = QString::fromUtf8(file.readAll());
-            for (auto it = call.globalMatch(text); it.hasNext();) {
-                const QString name = it.next().captured(1);
-                if (!toolLike.match(name).hasMatch())
+            ++files;
+            for (QString line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+                if (line.trimmed().startsWith(QLatin1String("//")))
                     continue;
-                ++seen;
-                EXPECT_TRUE(bar->HasTool(name)) << name.toStdString() << " in " << file.fileName().toStdString();
+                for (auto m = literal.globalMatch(line); m.hasNext();) {
+                    const QString word = m.next().captured(1);
+                    EXPECT_FALSE(prefixed.contains(word.toUpper()) || exact.contains(word))
+                        << word.toStdString() << " in " << path.toStdString();
+                }
+                for (auto m = call.globalMatch(line); m.hasNext();) {
+                    const QString word = m.next().captured(1);
+                    EXPECT_FALSE(shortWords.contains(word.toUpper())) << word.toStdString() << " in " << path.toStdString();
+                }
             }
         }
     }
-    EXPECT_GT(seen, 5);
+    EXPECT_GT(files, 100);
 }

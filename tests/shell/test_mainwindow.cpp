@@ -5,6 +5,7 @@
 #include "core/widgets/programstyle.h"
 #include "core/widgets/splash.h"
 #include "core/widgets/statusbar.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "shell/modmenu.h"
 #include "tests/shell/test_shell_support.h"
@@ -64,10 +65,10 @@ TEST_F(MainWindow, FreshWindowAndLoadWithoutSettings)
     EXPECT_EQ(main->geometry(), frmMain::ClampToScreen(frmMain::kDesignedGeometry, available()));
     EXPECT_EQ(main->mNumRecents, 6);
     CCommandBar* bar = main->MainToolBar();
-    EXPECT_EQ(bar->ComboItems(QStringLiteral("mnuNumRec")).size(), 18);
-    EXPECT_EQ(bar->ComboItems(QStringLiteral("mnuNumRec")).front(), QStringLiteral("1"));
-    EXPECT_EQ(bar->ComboIndex(QStringLiteral("mnuNumRec")), 5);
-    EXPECT_TRUE(bar->Checked(QStringLiteral("mnuShowIMode")));
+    EXPECT_EQ(bar->ComboItems(ToolName::NumRec).size(), 18);
+    EXPECT_EQ(bar->ComboItems(ToolName::NumRec).front(), QStringLiteral("1"));
+    EXPECT_EQ(bar->ComboIndex(ToolName::NumRec), 5);
+    EXPECT_TRUE(bar->Checked(ToolName::ShowIMode));
 }
 
 TEST_F(MainWindow, LoadRestoresStoredPlaceAndPreferences)
@@ -81,8 +82,8 @@ TEST_F(MainWindow, LoadRestoresStoredPlaceAndPreferences)
     main->Load();
     EXPECT_EQ(main->geometry(), QRect(10, 20, 300, 200));
     EXPECT_EQ(main->mNumRecents, 10);
-    EXPECT_EQ(main->MainToolBar()->ComboIndex(QStringLiteral("mnuNumRec")), 9);
-    EXPECT_FALSE(main->MainToolBar()->Checked(QStringLiteral("mnuShowIMode")));
+    EXPECT_EQ(main->MainToolBar()->ComboIndex(ToolName::NumRec), 9);
+    EXPECT_FALSE(main->MainToolBar()->Checked(ToolName::ShowIMode));
 }
 
 TEST_F(MainWindow, StoredPlaceOffTheScreenIsBroughtBackAndGarbageIgnored)
@@ -97,7 +98,7 @@ TEST_F(MainWindow, StoredPlaceOffTheScreenIsBroughtBackAndGarbageIgnored)
 
 TEST_F(MainWindow, UnloadSavesOnlyAWindowThatLoadedAndShowed)
 {
-    main->MainToolBar()->SetChecked(QStringLiteral("mnuAutoload"), false);
+    main->MainToolBar()->SetChecked(ToolName::Autoload, false);
     main->close(); // never loaded nor shown
     FlushDeletes();
     EXPECT_EQ(stored("Window", "MainLeft"), QStringLiteral("<none>"));
@@ -107,8 +108,8 @@ TEST_F(MainWindow, UnloadSavesOnlyAWindowThatLoadedAndShowed)
     main->Load();
     main->setGeometry(30, 40, 320, 240);
     main->show();
-    main->MainToolBar()->SetChecked(QStringLiteral("mnuAutoload"), false);
-    main->MainToolBar()->SetChecked(QStringLiteral("mnuShowIMode"), true);
+    main->MainToolBar()->SetChecked(ToolName::Autoload, false);
+    main->MainToolBar()->SetChecked(ToolName::ShowIMode, true);
     main->mNumRecents = 9;
     main->close();
     FlushDeletes();
@@ -138,7 +139,7 @@ TEST_F(MainWindow, FirstActionHidesTheSplash)
 {
     QPointer<frmSplash> splash = new frmSplash;
     splash->show();
-    main->MainToolBar_Click(QStringLiteral("MainMenu"), QStringLiteral("mnuFile"), 0);
+    main->MainToolBar_Click(BandName::MainMenu, ToolName::File, 0);
     EXPECT_FALSE(splash->isVisible());
     EXPECT_TRUE(main->mSplashUnloaded);
 
@@ -159,16 +160,16 @@ TEST_F(MainWindow, OpenToolsOfAnyCaseReachFileOpen)
 {
     prompts.ExpectFile({});
     prompts.ExpectFile({});
-    main->MainToolBar_Click(QStringLiteral("Standard"), QStringLiteral("open"), 0);
-    main->MainToolBar_Click(QStringLiteral("mnuFile"), QStringLiteral("OPEN"), 0);
+    main->MainToolBar_Click(BandName::Standard, ToolName::Open, 0);
+    main->MainToolBar_Click(BandName::File, QStringLiteral("OPEN"), 0);
     ASSERT_EQ(prompts.FileDialogs().size(), 2u);
     EXPECT_EQ(prompts.FileDialogs().back().title, QStringLiteral("Open Project"));
 }
 
 TEST_F(MainWindow, NamesWithoutACommandAndTrainingToolsDoNothing)
 {
-    main->MainToolBar_Click(QStringLiteral("MainMenu"), QStringLiteral("mnuEdit"), 0);
-    main->MainToolBar_Click(QStringLiteral("mnuTrainBPBar"), QStringLiteral("open"), 0);
+    main->MainToolBar_Click(BandName::MainMenu, ToolName::Edit, 0);
+    main->MainToolBar_Click(BandName::TrainBPBar, ToolName::Open, 0);
     EXPECT_TRUE(prompts.FileDialogs().empty());
     EXPECT_TRUE(prompts.Boxes().empty());
 }
@@ -176,11 +177,11 @@ TEST_F(MainWindow, NamesWithoutACommandAndTrainingToolsDoNothing)
 TEST_F(MainWindow, AutoloadToolFlipsItsCheck)
 {
     CCommandBar* bar = main->MainToolBar();
-    bar->SetChecked(QStringLiteral("mnuAutoload"), true);
-    main->MainToolBar_Click(QStringLiteral("mnuPr"), QStringLiteral("mnuAutoload"), 0);
-    EXPECT_FALSE(bar->Checked(QStringLiteral("mnuAutoload")));
-    main->MainToolBar_Click(QStringLiteral("mnuPr"), QStringLiteral("mnuAutoload"), 0);
-    EXPECT_TRUE(bar->Checked(QStringLiteral("mnuAutoload")));
+    bar->SetChecked(ToolName::Autoload, true);
+    main->MainToolBar_Click(BandName::Pr, ToolName::Autoload, 0);
+    EXPECT_FALSE(bar->Checked(ToolName::Autoload));
+    main->MainToolBar_Click(BandName::Pr, ToolName::Autoload, 0);
+    EXPECT_TRUE(bar->Checked(ToolName::Autoload));
 }
 
 TEST_F(MainWindow, RecentFileToolOpensItsEntry)
@@ -188,32 +189,32 @@ TEST_F(MainWindow, RecentFileToolOpensItsEntry)
     const QString missing = QStringLiteral("/no/such/folder/Recent.kvp");
     gVeltra().MRUList().Add(missing);
     prompts.ExpectBox(MsgResult::Ok);
-    main->MainToolBar_Click(QStringLiteral("mnuFile"), QStringLiteral("miMRUList"), 1);
+    main->MainToolBar_Click(BandName::File, ToolName::MRUList, 1);
     EXPECT_EQ(prompts.LastBox().title, QStringLiteral("File Open Error"));
     EXPECT_TRUE(prompts.LastBox().text.endsWith(missing));
 }
 
 TEST_F(MainWindow, RecentFilesComboSetsTheListSize)
 {
-    emit main->MainToolBar()->ComboSelChanged(QStringLiteral("mnuNumRec"), 9);
+    emit main->MainToolBar()->ComboSelChanged(ToolName::NumRec, 9);
     EXPECT_EQ(main->mNumRecents, 10);
     EXPECT_EQ(gVeltra().MRUList().MaxItems(), 10);
-    emit main->MainToolBar()->ComboSelChanged(QStringLiteral("mnuNumRec"), 9);
+    emit main->MainToolBar()->ComboSelChanged(ToolName::NumRec, 9);
     EXPECT_EQ(main->mNumRecents, 10);
 }
 
 TEST_F(MainWindow, RunMenuNamesTheTrainingOfTheProjectsKind)
 {
-    CBand& network = main->MainToolBar()->Band(QStringLiteral("mnuNetwork"));
-    CBandTool& train = network.ToolAt(network.IndexOf(QStringLiteral("mnuTrainBP")));
+    CBand& network = main->MainToolBar()->Band(BandName::Network);
+    CBandTool& train = network.ToolAt(network.IndexOf(ToolName::TrainBP));
     train.SetEnabled(true);
-    emit main->MainToolBar()->BandOpened(QStringLiteral("mnuNetwork"));
+    emit main->MainToolBar()->BandOpened(BandName::Network);
     EXPECT_FALSE(train.Enabled());
 
     gProjectType = ntSFam;
-    emit main->MainToolBar()->BandOpened(QStringLiteral("mnuNetwork"));
+    emit main->MainToolBar()->BandOpened(BandName::Network);
     EXPECT_EQ(train.Caption(), QStringLiteral("SFAM Training..."));
-    EXPECT_EQ(main->MainToolBar()->Band(QStringLiteral("mnuTesting")).Caption(), QStringLiteral("SFAM Testing..."));
+    EXPECT_EQ(main->MainToolBar()->Band(BandName::Testing).Caption(), QStringLiteral("SFAM Testing..."));
 }
 
 TEST_F(MainWindow, AboutIsModal)
@@ -224,14 +225,14 @@ TEST_F(MainWindow, AboutIsModal)
         title = w->windowTitle();
         ModalAnswerer::Accept()(w);
     });
-    main->MainToolBar_Click(QStringLiteral("mnuHelp"), QStringLiteral("miHAbout"), 0);
+    main->MainToolBar_Click(BandName::Help, ToolName::HelpAbout, 0);
     EXPECT_EQ(answerer.Answered(), 1);
     EXPECT_TRUE(title.startsWith(QStringLiteral("About ")));
 }
 
 TEST_F(MainWindow, FileMenuShowsTheFileCommands)
 {
-    CBand& file = main->MainToolBar()->Band(QStringLiteral("mnuFile"));
+    CBand& file = main->MainToolBar()->Band(BandName::File);
     ASSERT_NE(file.Menu(), nullptr);
     QStringList captions;
     for (int i = 0; i < file.ToolCount(); ++i)
@@ -247,7 +248,7 @@ TEST_F(MainWindow, TheStandardBarFitsAtTheDesignedWidth)
     main->setGeometry(frmMain::kDesignedGeometry);
     main->show();
     QCoreApplication::processEvents();
-    CBand& standard = main->MainToolBar()->Band(QStringLiteral("Standard"));
+    CBand& standard = main->MainToolBar()->Band(BandName::Standard);
     QToolBar* bar = standard.ToolBarWidget();
     ASSERT_NE(bar, nullptr);
     for (QToolButton* b : bar->findChildren<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
@@ -260,13 +261,13 @@ TEST_F(MainWindow, TheStandardBarFitsAtTheDesignedWidth)
         EXPECT_TRUE(bar->rect().contains(button->geometry())) << tool.Name().toStdString();
         EXPECT_FALSE(tool.Action()->icon().isNull()) << tool.Name().toStdString();
     }
-    auto tip = [&](const char* name) {
-        return standard.ToolAt(standard.IndexOf(QString::fromLatin1(name))).Action()->toolTip();
+    auto tip = [&](const QString& name) {
+        return standard.ToolAt(standard.IndexOf(name)).Action()->toolTip();
     };
-    EXPECT_EQ(tip("mnuSplit"), QStringLiteral("Split the data..."));
-    EXPECT_EQ(tip("mnuConfigure"), QStringLiteral("Configure This Project..."));
-    EXPECT_EQ(tip("mnuTrainBP"), QStringLiteral("Go To Training"));
-    EXPECT_EQ(tip("open"), QStringLiteral("Open Project"));
+    EXPECT_EQ(tip(ToolName::Split), QStringLiteral("Split the data..."));
+    EXPECT_EQ(tip(ToolName::Configure), QStringLiteral("Configure This Project..."));
+    EXPECT_EQ(tip(ToolName::TrainBP), QStringLiteral("Go To Training"));
+    EXPECT_EQ(tip(ToolName::Open), QStringLiteral("Open Project"));
 }
 
 // A maximised child window puts its window-menu button at the left of the menu bar; it shows

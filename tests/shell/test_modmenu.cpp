@@ -5,6 +5,7 @@
 #include "core/widgets/helpwindow.h"
 #include "core/widgets/splash.h"
 #include "core/widgets/statusbar.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
@@ -98,7 +99,7 @@ TEST_F(ModMenu, MissingFileIsReportedAfterTheOpenProjectIsClosed)
 TEST_F(ModMenu, ExistingFileGoesToTheProjectOpener)
 {
     RecordingOpener opener;
-    const QString file = touch(TestEnv::NewFolder(QStringLiteral("open")), QStringLiteral("Sales.kvp"));
+    const QString file = touch(TestEnv::NewFolder(ToolName::Open), QStringLiteral("Sales.kvp"));
     QPointer<frmSplash> splash = new frmSplash;
     splash->show();
     modMenu::FileOpen(file);
@@ -107,14 +108,14 @@ TEST_F(ModMenu, ExistingFileGoesToTheProjectOpener)
     delete splash;
 
     // A recent-file entry is not tested for its extension.
-    const QString other = touch(TestEnv::NewFolder(QStringLiteral("open")), QStringLiteral("Old.project"));
+    const QString other = touch(TestEnv::NewFolder(ToolName::Open), QStringLiteral("Old.project"));
     modMenu::FileOpen(other);
     EXPECT_EQ(opener.opened.back(), other);
 }
 
 TEST_F(ModMenu, WithoutAnOpenerNothingOpens)
 {
-    const QString file = touch(TestEnv::NewFolder(QStringLiteral("open")), QStringLiteral("Sales.kvp"));
+    const QString file = touch(TestEnv::NewFolder(ToolName::Open), QStringLiteral("Sales.kvp"));
     modMenu::FileOpen(file);
     EXPECT_TRUE(prompts.Boxes().empty());
 }
@@ -125,9 +126,9 @@ TEST_F(ModMenu, FileCloseReturnsToTheStateWithoutAProject)
     gProjectType = ntBackProp;
     main->setWindowTitle(modMenu::MainCaption(QStringLiteral("/p/Sales.kvp")));
     CCommandBar* bar = main->MainToolBar();
-    bar->SetEnabled(QStringLiteral("close"), true);
-    bar->Band(QStringLiteral("mnuTrainBPBar")).SetVisible(true);
-    bar->Band(QStringLiteral("Standard")).SetVisible(false);
+    bar->SetEnabled(ToolName::Close, true);
+    bar->Band(BandName::TrainBPBar).SetVisible(true);
+    bar->Band(BandName::Standard).SetVisible(false);
     gVeltra().StatusBar().Message(QStringLiteral("busy"));
     gVeltra().StatusBar().Message(QStringLiteral("user"), true);
 
@@ -135,9 +136,9 @@ TEST_F(ModMenu, FileCloseReturnsToTheStateWithoutAProject)
     EXPECT_EQ(gProjectType, ntNone);
     EXPECT_EQ(opener.closed, 1);
     EXPECT_EQ(main->windowTitle(), QStringLiteral("Korvan Pro"));
-    EXPECT_FALSE(bar->Enabled(QStringLiteral("close")));
-    EXPECT_FALSE(bar->Band(QStringLiteral("mnuTrainBPBar")).Visible());
-    EXPECT_TRUE(bar->Band(QStringLiteral("Standard")).Visible());
+    EXPECT_FALSE(bar->Enabled(ToolName::Close));
+    EXPECT_FALSE(bar->Band(BandName::TrainBPBar).Visible());
+    EXPECT_TRUE(bar->Band(BandName::Standard).Visible());
     EXPECT_TRUE(gVeltra().StatusBar().Panel(1).Text().isEmpty());
     EXPECT_TRUE(gVeltra().StatusBar().Panel(2).Text().isEmpty());
     EXPECT_EQ(gNavigate().Step(), navNoProject);
@@ -210,14 +211,14 @@ TEST_F(ModMenu, PrintingRestoresTheToolsAndTheToolBar)
     main->Load();
     main->show();
     CCommandBar* bar = main->MainToolBar();
-    bar->SetVisible(QStringLiteral("mnuFind"), false); // hidden before the command
+    bar->SetVisible(ToolName::Find, false); // hidden before the command
     const QString pdf = TestEnv::NewFolder(QStringLiteral("print")) + QStringLiteral("/window.pdf");
     prompts.ExpectFile(chosen(pdf));
     modMenu::MENU_PrintForm();
     EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
     EXPECT_TRUE(QFile::exists(pdf));
-    EXPECT_FALSE(bar->Visible(QStringLiteral("mnuFind")));
-    EXPECT_TRUE(bar->Visible(QStringLiteral("open")));
-    EXPECT_TRUE(bar->Visible(QStringLiteral("exit")));
-    EXPECT_TRUE(bar->Band(QStringLiteral("Standard")).Displayed());
+    EXPECT_FALSE(bar->Visible(ToolName::Find));
+    EXPECT_TRUE(bar->Visible(ToolName::Open));
+    EXPECT_TRUE(bar->Visible(ToolName::Exit));
+    EXPECT_TRUE(bar->Band(BandName::Standard).Displayed());
 }

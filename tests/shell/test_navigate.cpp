@@ -1,6 +1,7 @@
 // The workflow navigation: which steps are remembered and what each step does to the tools.
 #include "core/kverror.h"
 #include "core/widgets/commandbar.h"
+#include "core/widgets/toolnames.h"
 #include "kdb/kdb.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
@@ -10,9 +11,9 @@
 #include <QFile>
 
 namespace {
-bool on(frmMain* main, const char* tool)
+bool on(frmMain* main, const QString& tool)
 {
-    return main->MainToolBar()->Enabled(QString::fromLatin1(tool));
+    return main->MainToolBar()->Enabled(tool);
 }
 } // namespace
 
@@ -35,49 +36,51 @@ TEST_F(Navigation, OnlyWorkflowStagesAreRemembered)
 
 TEST_F(Navigation, NoProjectLeavesOnlyTheToolsUsableWithoutOne)
 {
-    main->MainToolBar()->SetEnabled(QStringLiteral("close"), true);
+    main->MainToolBar()->SetEnabled(ToolName::Close, true);
     gNavigate().Navigate(navNoProject);
-    for (const char* tool : {"open", "new", "exit", "mnuNewSFAM", "mnuImport", "miHAbout", "miHContents",
-                             "mnuAutoload", "mnuNumRec", "mnuTrainBPExit", "mnuFile"})
-        EXPECT_TRUE(on(main, tool)) << tool;
-    for (const char* tool : {"close", "mnuPrint", "mnuConfigure", "mnuSaveSnap", "mnuRevertSnap", "mnuFind"})
-        EXPECT_FALSE(on(main, tool)) << tool;
+    for (QLatin1StringView tool : {ToolName::Open, ToolName::New, ToolName::Exit, ToolName::NewSFAM, ToolName::Import,
+                                   ToolName::HelpAbout, ToolName::HelpContents, ToolName::Autoload, ToolName::NumRec,
+                                   ToolName::TrainBPExit, ToolName::File})
+        EXPECT_TRUE(on(main, tool)) << tool.data();
+    for (QLatin1StringView tool : {ToolName::Close, ToolName::Print, ToolName::Configure, ToolName::SaveSnap,
+                                   ToolName::RevertSnap, ToolName::Find})
+        EXPECT_FALSE(on(main, tool)) << tool.data();
 }
 
 TEST_F(Navigation, StepsChangeOnlyTheToolsTheyName)
 {
     gNavigate().Navigate(navOpened);
-    EXPECT_TRUE(on(main, "close"));
-    EXPECT_TRUE(on(main, "mnuPrint"));
-    EXPECT_FALSE(on(main, "mnuImport"));
-    EXPECT_FALSE(on(main, "mnuSplit"));
+    EXPECT_TRUE(on(main, ToolName::Close));
+    EXPECT_TRUE(on(main, ToolName::Print));
+    EXPECT_FALSE(on(main, ToolName::Import));
+    EXPECT_FALSE(on(main, ToolName::Split));
 
     gNavigate().Navigate(navSplit);
-    EXPECT_TRUE(on(main, "mnuTrainBP"));
+    EXPECT_TRUE(on(main, ToolName::TrainBP));
     // Going back leaves the training tool on: the configured step does not name it.
     gNavigate().Navigate(navConfigured);
-    EXPECT_TRUE(on(main, "mnuTrainBP"));
-    EXPECT_TRUE(on(main, "mnuSplit"));
-    EXPECT_FALSE(on(main, "mnuTestBP"));
+    EXPECT_TRUE(on(main, ToolName::TrainBP));
+    EXPECT_TRUE(on(main, ToolName::Split));
+    EXPECT_FALSE(on(main, ToolName::TestBP));
 }
 
 TEST_F(Navigation, ConfiguredStepOffersTheBrowserOfTheProjectsKind)
 {
     gProjectType = ntNone;
     gNavigate().Navigate(navConfigured);
-    EXPECT_TRUE(on(main, "mnuSFShowAll"));
-    EXPECT_FALSE(on(main, "mnuBPShowAll"));
-    EXPECT_TRUE(on(main, "mnuShowAll"));
+    EXPECT_TRUE(on(main, ToolName::SFShowAll));
+    EXPECT_FALSE(on(main, ToolName::BPShowAll));
+    EXPECT_TRUE(on(main, ToolName::ShowAll));
 
     gProjectType = ntBackProp;
     gNavigate().Navigate(navConfigured);
-    EXPECT_TRUE(on(main, "mnuBPShowAll"));
-    EXPECT_FALSE(on(main, "mnuSFShowAll"));
+    EXPECT_TRUE(on(main, ToolName::BPShowAll));
+    EXPECT_FALSE(on(main, ToolName::SFShowAll));
 
     // Browsing a back-propagation project leaves the SFAM tools alone.
     gNavigate().Navigate(navBrowsing);
-    EXPECT_FALSE(on(main, "mnuSFShowErrors"));
-    EXPECT_TRUE(on(main, "mnuMarkAll"));
+    EXPECT_FALSE(on(main, ToolName::SFShowErrors));
+    EXPECT_TRUE(on(main, ToolName::MarkAll));
 }
 
 TEST_F(Navigation, SnapshotBesideTheProjectSwitchesRevertOn)
@@ -86,13 +89,13 @@ TEST_F(Navigation, SnapshotBesideTheProjectSwitchesRevertOn)
     const QString folder = TestEnv::NewFolder(QStringLiteral("snap"));
     opener.current = folder + QStringLiteral("/Sales.kvp");
     gNavigate().Navigate(navOpened);
-    EXPECT_FALSE(on(main, "mnuRevertSnap"));
+    EXPECT_FALSE(on(main, ToolName::RevertSnap));
 
     QFile snap(folder + QStringLiteral("/Sales.snap"));
     ASSERT_TRUE(snap.open(QIODevice::WriteOnly));
     snap.close();
     gNavigate().Navigate(navOpened);
-    EXPECT_TRUE(on(main, "mnuRevertSnap"));
+    EXPECT_TRUE(on(main, ToolName::RevertSnap));
 }
 
 TEST_F(Navigation, UnknownToolRaisesToTheCaller)
@@ -145,7 +148,7 @@ TEST_F(Navigation, LoadEntersTheStoredStep)
     gNavigate().Navigate(navNoProject);
     gNavigate().Load(path);
     EXPECT_EQ(gNavigate().Step(), navConfigured);
-    EXPECT_TRUE(main->MainToolBar()->Enabled(QStringLiteral("mnuSplit")));
+    EXPECT_TRUE(main->MainToolBar()->Enabled(ToolName::Split));
 }
 
 TEST_F(Navigation, SaveIntoAMissingProjectShowsItsBox)

@@ -5,6 +5,7 @@
 #include "core/widgets/commandbar.h"
 #include "core/widgets/splash.h"
 #include "core/widgets/statusbar.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "data/dbutilities.h"
 #include "kdb/backup.h"
@@ -131,7 +132,7 @@ TEST_F(ProjectCommands, NewBackPropProjectUnderAFreeNameOpensItsConfiguration)
     writeFile(folder + "/KVProject2.kvp", "x");
     const QString path = folder + "/KVProject3.kvp";
     prompts.ExpectFile(choose(path));
-    main->MainToolBar_Click("mnuFile", "mnuNewBP", 0);
+    main->MainToolBar_Click(BandName::File, ToolName::NewBP, 0);
 
     ASSERT_EQ(prompts.FileDialogs().size(), 1u);
     const FileDialogRequest& asked = prompts.FileDialogs()[0];
@@ -151,13 +152,13 @@ TEST_F(ProjectCommands, NewBackPropProjectUnderAFreeNameOpensItsConfiguration)
               QStringLiteral("Backprop"));
     // The configuration holds the main tools off, help and the training bar excepted.
     CCommandBar* bar = main->MainToolBar();
-    EXPECT_FALSE(bar->Enabled("open"));
-    EXPECT_FALSE(bar->Enabled("close"));
-    EXPECT_TRUE(bar->Enabled("miHContents"));
+    EXPECT_FALSE(bar->Enabled(ToolName::Open));
+    EXPECT_FALSE(bar->Enabled(ToolName::Close));
+    EXPECT_TRUE(bar->Enabled(ToolName::HelpContents));
 
     modMenu::FileClose();
     EXPECT_FALSE(gBackProp());
-    EXPECT_TRUE(bar->Enabled("open"));
+    EXPECT_TRUE(bar->Enabled(ToolName::Open));
 }
 
 TEST_F(ProjectCommands, NewSFamProjectThatCannotBeCreatedLeavesNothingOpen)
@@ -236,7 +237,7 @@ TEST_F(ProjectCommands, ANewProjectOverAnOldOneTakesItsSnapshotAndReopensUnconfi
     modMenu::SaveSnapshot();
     ASSERT_TRUE(QFile::exists(snap));
     CCommandBar* bar = main->MainToolBar();
-    EXPECT_TRUE(bar->Enabled("mnuRevertSnap"));
+    EXPECT_TRUE(bar->Enabled(ToolName::RevertSnap));
     modMenu::FileClose();
 
     prompts.ExpectFile(choose(path));
@@ -244,7 +245,7 @@ TEST_F(ProjectCommands, ANewProjectOverAnOldOneTakesItsSnapshotAndReopensUnconfi
     modMenu::NewBP();
     ASSERT_TRUE(gBackProp());
     EXPECT_FALSE(QFile::exists(snap));
-    EXPECT_FALSE(bar->Enabled("mnuRevertSnap"));
+    EXPECT_FALSE(bar->Enabled(ToolName::RevertSnap));
     modMenu::FileClose();
 
     views.calls.clear();
@@ -256,7 +257,7 @@ TEST_F(ProjectCommands, ANewProjectOverAnOldOneTakesItsSnapshotAndReopensUnconfi
     EXPECT_EQ(views.calls, QStringList{"ShowConfigure"});
     EXPECT_EQ(gNavigate().Step(), navOpened);
     EXPECT_EQ(main->windowTitle(), QStringLiteral("Korvan Pro - sales"));
-    EXPECT_FALSE(bar->Enabled("mnuRevertSnap"));
+    EXPECT_FALSE(bar->Enabled(ToolName::RevertSnap));
     EXPECT_EQ(NetTest::ConfigValue(path, "Type").toText(), QStringLiteral("2"));
 }
 
@@ -348,12 +349,12 @@ TEST_F(ProjectCommands, SnapshotSavedAndRevertedOnARealProject)
     modMenu::FileOpen(path);
     ASSERT_TRUE(gBackProp());
     CCommandBar* bar = main->MainToolBar();
-    EXPECT_FALSE(bar->Enabled("mnuRevertSnap"));
+    EXPECT_FALSE(bar->Enabled(ToolName::RevertSnap));
 
     setMarker(path, "first");
-    main->MainToolBar_Click("mnuFile", "mnuSaveSnap", 0);
+    main->MainToolBar_Click(BandName::File, ToolName::SaveSnap, 0);
     EXPECT_EQ(mainPanel(), QStringLiteral("Project snapshot saved."));
-    EXPECT_TRUE(bar->Enabled("mnuRevertSnap"));
+    EXPECT_TRUE(bar->Enabled(ToolName::RevertSnap));
     setMarker(path, "second");
     modMenu::SaveSnapshot(); // a second save keeps only the newer copy
     EXPECT_EQ(marker(snap), QStringLiteral("second"));
@@ -362,7 +363,7 @@ TEST_F(ProjectCommands, SnapshotSavedAndRevertedOnARealProject)
     // No leaves everything as it was.
     setMarker(path, "third");
     prompts.ExpectBox(MsgResult::No);
-    main->MainToolBar_Click("mnuFile", "mnuRevertSnap", 0);
+    main->MainToolBar_Click(BandName::File, ToolName::RevertSnap, 0);
     EXPECT_EQ(prompts.LastBox().title, QStringLiteral("Revert To Snapshot"));
     EXPECT_EQ(marker(path), QStringLiteral("third"));
     EXPECT_TRUE(gBackProp());
@@ -375,17 +376,17 @@ TEST_F(ProjectCommands, SnapshotSavedAndRevertedOnARealProject)
     EXPECT_TRUE(gBackProp()); // open again, at its step
     EXPECT_EQ(views.calls, (QStringList{"CloseBrowsers", "SetLimits"}));
     EXPECT_EQ(mainPanel(), QStringLiteral("Project reverted to snapshot."));
-    EXPECT_FALSE(bar->Enabled("mnuRevertSnap"));
+    EXPECT_FALSE(bar->Enabled(ToolName::RevertSnap));
     EXPECT_EQ(prompts.Boxes().size(), 2u);
 
     // Reopened later, the tool stays off; with a snapshot beside it, it comes on.
     modMenu::FileClose();
     modMenu::FileOpen(path);
-    EXPECT_FALSE(bar->Enabled("mnuRevertSnap"));
+    EXPECT_FALSE(bar->Enabled(ToolName::RevertSnap));
     modMenu::SaveSnapshot();
     modMenu::FileClose();
     modMenu::FileOpen(path);
-    EXPECT_TRUE(bar->Enabled("mnuRevertSnap"));
+    EXPECT_TRUE(bar->Enabled(ToolName::RevertSnap));
 }
 
 TEST_F(ProjectCommands, SnapshotOfAProjectInsideAWriteTransactionIsConsistent)
@@ -516,7 +517,7 @@ TEST_F(ProjectCommands, PatternFileTestLooksAtEveryLine)
     prompts.ExpectFile(choose(empty));
     prompts.ExpectBox(MsgResult::Ok);
     prompts.ExpectBox(MsgResult::Ok);
-    main->MainToolBar_Click("mnuFile", "mnuImport", 0);
+    main->MainToolBar_Click(BandName::File, ToolName::Import, 0);
     ASSERT_EQ(prompts.Boxes().size(), 2u);
     EXPECT_EQ(prompts.Boxes()[0].title, QStringLiteral("modMenu::TestForRawFile"));
     EXPECT_EQ(prompts.Boxes()[1].text, QStringLiteral("Invalid or corrupt .raw file."));
@@ -532,8 +533,8 @@ TEST_F(ProjectCommands, ImportOfPatternAndCommaFilesFromTheFileMenu)
     writeFile(csv, "Name,Sales\nNorth,10\nSouth,20\n");
     prompts.ExpectFile(choose(raw));
     prompts.ExpectFile(choose(csv));
-    main->MainToolBar_Click("mnuFile", "mnuImport", 0);
-    main->MainToolBar_Click("mnuUtilPopup", "mnuImport", 0);
+    main->MainToolBar_Click(BandName::File, ToolName::Import, 0);
+    main->MainToolBar_Click(BandName::UtilPopup, ToolName::Import, 0);
     ASSERT_EQ(prompts.FileDialogs().size(), 2u);
     const FileDialogRequest& asked = prompts.FileDialogs()[0];
     EXPECT_EQ(asked.title, QStringLiteral("Import"));
@@ -560,7 +561,7 @@ TEST_F(ProjectCommands, ExportOfMarkedRowsEndToEnd)
     EXPECT_EQ(views.calls.last(), QStringLiteral("BrowseTest"));
     const QString out = folder + "/marked-out.txt";
     prompts.ExpectFile(choose(out));
-    main->MainToolBar_Click("mnuFile", "mnuExport", 0);
+    main->MainToolBar_Click(BandName::File, ToolName::Export, 0);
     ASSERT_FALSE(prompts.FileDialogs().empty());
     EXPECT_EQ(prompts.FileDialogs().back().title, QStringLiteral("Export Marked Rows"));
     const QStringList lines = QString::fromUtf8(bytesOf(out)).split('\n', Qt::SkipEmptyParts);
@@ -581,16 +582,16 @@ TEST_F(ProjectCommands, DISABLED_PicturesOfTheMainWindowWithItsMenus)
     ASSERT_TRUE(gBackProp());
     modMenu::SaveSnapshot();
     CCommandBar* bar = main->MainToolBar();
-    CBand& menus = bar->Band("MainMenu");
-    for (const char* title : {"mnuFile", "mnuNetworktool", "mnuEdit"}) {
-        QAction* action = menus.ToolAt(menus.IndexOf(QString::fromLatin1(title))).Action();
+    CBand& menus = bar->Band(BandName::MainMenu);
+    for (QLatin1StringView title : {ToolName::File, ToolName::NetworkTool, ToolName::Edit}) {
+        QAction* action = menus.ToolAt(menus.IndexOf(title)).Action();
         main->menuBar()->setActiveAction(action);
         for (int i = 0; i < 30; ++i) {
             QCoreApplication::processEvents();
             QThread::msleep(10);
         }
         const QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(0, 0, 0, 900, 600);
-        EXPECT_TRUE(picture.save(shots + "/i12-menu-" + QString::fromLatin1(title) + ".png"));
+        EXPECT_TRUE(picture.save(shots + "/i12-menu-" + title + ".png"));
         if (QMenu* open = qobject_cast<QMenu*>(QApplication::activePopupWidget()))
             open->close();
         QCoreApplication::processEvents();

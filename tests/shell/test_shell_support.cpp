@@ -2,6 +2,7 @@
 
 #include "core/widgets/commandbar.h"
 #include "core/widgets/statusbar.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
@@ -24,7 +25,7 @@ void ShellTest::SetUp()
     main = new frmMain();
     gVeltra().SetMainForm(main);
     gVeltra().StatusBar().Initialize(main->MainStatusBar()->StatusBar());
-    gVeltra().MRUList().Initialize(&main->MainToolBar()->Band(QStringLiteral("mnuFile")));
+    gVeltra().MRUList().Initialize(&main->MainToolBar()->Band(BandName::File));
     gNavigate().Bind(main->MainToolBar());
     gNavigate().Navigate(navNoProject);
 }

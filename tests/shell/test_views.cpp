@@ -3,6 +3,7 @@
 // objects, and the one way to the open network object.
 #include "core/widgets/commandbar.h"
 #include "core/widgets/statusbar.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "network/networkhost.h"
 #include "shell/modmenu.h"
@@ -47,7 +48,7 @@ TEST_F(Views, ConfigurationWithoutItsWindowSaysSoAndKeepsTheTools)
     CCommandBar* bar = main->MainToolBar();
     modMenu::EditConfigure(true);
     EXPECT_EQ(mainPanel(), modMenu::NotAvailableText());
-    EXPECT_TRUE(bar->Enabled("open"));
+    EXPECT_TRUE(bar->Enabled(ToolName::Open));
     EXPECT_TRUE(main->updatesEnabled());
     EXPECT_TRUE(prompts.Boxes().empty());
 }
@@ -63,15 +64,15 @@ TEST_F(Views, ConfigurationReplacesTheChildWindowsAndHoldsTheToolsOff)
         views.calls << QStringLiteral("ShowConfigure(%1)").arg(createdByNew);
         lockedWhileShown = !main->updatesEnabled();
     };
-    main->MainToolBar_Click("Standard", "mnuConfigure", 0);
+    main->MainToolBar_Click(BandName::Standard, ToolName::Configure, 0);
     FlushDeletes();
     EXPECT_EQ(views.calls, QStringList{"ShowConfigure(0)"});
     EXPECT_TRUE(lockedWhileShown);
     EXPECT_TRUE(main->updatesEnabled());
     EXPECT_EQ(old, nullptr);
-    EXPECT_FALSE(bar->Enabled("open"));
-    EXPECT_TRUE(bar->Enabled("miHContents"));
-    EXPECT_TRUE(bar->Enabled("mnuTrainBPTrain"));
+    EXPECT_FALSE(bar->Enabled(ToolName::Open));
+    EXPECT_TRUE(bar->Enabled(ToolName::HelpContents));
+    EXPECT_TRUE(bar->Enabled(ToolName::TrainBPTrain));
 
     // A failing window still gives the redrawing back and shows the command's box.
     modMenu::Views().ShowConfigure = [](bool) { throw KvError(5); };

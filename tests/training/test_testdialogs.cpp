@@ -5,6 +5,7 @@
 // after the dialog) and "Browse Test Results" (the results worst first).
 #include "core/numformat.h"
 #include "core/widgets/commandbar.h"
+#include "core/widgets/toolnames.h"
 #include "shell/navigate.h"
 #include "tests/charts/chartfixture.h"
 #include "tests/support/modalanswerer.h"
@@ -135,7 +136,7 @@ TEST_F(TestDialogsTest, ResetDataLimitsTestsAgainOnTheDialogItselfOnlyForANewTes
     EXPECT_NE(retested[4], first[4]);
     EXPECT_EQ(retested[0], first[0]);
     EXPECT_EQ(views.Count("BrowseTest"), 1); // Close opens the results browser, after the dialog
-    EXPECT_TRUE(window.ToolEnabled("mnuScatter")); // the tested step
+    EXPECT_TRUE(window.ToolEnabled(ToolName::Scatter)); // the tested step
 
     // "Browse Test Results" opens the results worst first, not the view of Close.
     {
@@ -156,7 +157,7 @@ TEST_F(TestDialogsTest, ResetDataLimitsTestsAgainOnTheDialogItselfOnlyForANewTes
     }
     EXPECT_EQ(views.Count("BrowseTest"), 1);
     EXPECT_EQ(views.Count("BrowseTestWorstFirst"), 1);
-    EXPECT_FALSE(window.ToolEnabled("mnuScatter"));
+    EXPECT_FALSE(window.ToolEnabled(ToolName::Scatter));
 }
 
 TEST_F(TestDialogsTest, SFamDialogShowsBothErrors)

@@ -2,6 +2,7 @@
 // machine, a stop or a jog lets the call finish and then acts as before, and the errors, the
 // counters and the saved network are exactly those of whole calls. Blocks of 7 rows stand in for a
 // large table.
+#include "core/widgets/toolnames.h"
 #include "tests/training/trainfixture.h"
 
 #include "training/updown.h"
@@ -32,17 +33,17 @@ TEST_F(TrainBlocks, BackPropCallsTakeAStepABlockStopAndJogWaitForTheCallAndNothi
     // Whole calls: three passes of two calls, a jog between the two calls of the second, then
     // Stop.
     std::vector<float> whole;
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     w->RunPendingStep();
     for (int pass = 0; pass < 3; ++pass) {
         for (int step = 0; step < 3; ++step) {
             w->RunPendingStep();
             if (pass == 1 && step == 0)
-                modMenu::TrainBar("mnuTrainBPJogWeights");
+                modMenu::TrainBar(ToolName::TrainBPJogWeights);
         }
         whole.push_back(net.CurrentError());
     }
-    modMenu::TrainBar("mnuTrainBPStop");
+    modMenu::TrainBar(ToolName::TrainBPStop);
     RunToEnd(w);
     ASSERT_EQ(net.CyclesCompleted(), 6);
     const QByteArray wholeFile = EngineFile(net);
@@ -51,11 +52,11 @@ TEST_F(TrainBlocks, BackPropCallsTakeAStepABlockStopAndJogWaitForTheCallAndNothi
 
     // The same from the start in blocks: 50 rows are 8 blocks a call, a step each.
     prompts.ExpectBox(MsgResult::Yes);
-    modMenu::TrainBar("mnuTrainBPReset");
+    modMenu::TrainBar(ToolName::TrainBPReset);
     w->udVerify()->SetValue(2);
     net.SetTrainBlockRows(7);
     std::vector<float> blocks;
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     const int start = w->StepCount();
     w->RunPendingStep();
     for (int pass = 0; pass < 3; ++pass) {
@@ -63,10 +64,10 @@ TEST_F(TrainBlocks, BackPropCallsTakeAStepABlockStopAndJogWaitForTheCallAndNothi
             for (int block = 1; block <= 8; ++block) {
                 // A jog asked for half-way through a call comes after its last block.
                 if (pass == 1 && call == 0 && block == 4)
-                    modMenu::TrainBar("mnuTrainBPJogWeights");
+                    modMenu::TrainBar(ToolName::TrainBPJogWeights);
                 if (pass == 2 && call == 1 && block == 4) {
                     // Stop half-way through the last call: its blocks still run, one a step.
-                    modMenu::TrainBar("mnuTrainBPStop");
+                    modMenu::TrainBar(ToolName::TrainBPStop);
                     EXPECT_TRUE(w->StopRequested());
                 }
                 ASSERT_TRUE(w->RunActive());
@@ -87,7 +88,7 @@ TEST_F(TrainBlocks, BackPropCallsTakeAStepABlockStopAndJogWaitForTheCallAndNothi
     EXPECT_EQ(net.Results(), wholeResults);
     EXPECT_EQ(EngineFile(net), wholeFile);
     EXPECT_EQ(net.Count(EngineTrain), 6); // the whole calls only
-    EXPECT_TRUE(Tool("mnuTrainBPTrain") && Tool("mnuTrainBPExit"));
+    EXPECT_TRUE(Tool(ToolName::TrainBPTrain) && Tool(ToolName::TrainBPExit));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -97,7 +98,7 @@ TEST_F(TrainBlocks, AnSFamCycleTakesAStepABlockAndAStopInAContinuousRunFinishesT
     auto* w = OpenView<frmTrainSF>();
     ASSERT_TRUE(w);
     w->chkContinuous()->setChecked(false);
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     EXPECT_EQ(RunToEnd(w), 2);
     const float error = net.CurrentError();
     const int16_t nodes = net.CurrentNodes();
@@ -105,21 +106,21 @@ TEST_F(TrainBlocks, AnSFamCycleTakesAStepABlockAndAStopInAContinuousRunFinishesT
     ASSERT_FALSE(wholeFile.isEmpty());
 
     prompts.ExpectBox(MsgResult::Yes);
-    modMenu::TrainBar("mnuTrainBPReset");
+    modMenu::TrainBar(ToolName::TrainBPReset);
     net.SetTrainBlockRows(7);
     w->chkContinuous()->setChecked(true);
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     w->RunPendingStep();
     for (int block = 1; block <= 3; ++block)
         w->RunPendingStep();
     EXPECT_EQ(net.CyclesCompleted(), 0);
-    modMenu::TrainBar("mnuTrainBPStop");
+    modMenu::TrainBar(ToolName::TrainBPStop);
     EXPECT_EQ(RunToEnd(w), 6); // the cycle's last five blocks, then it verifies and draws
     EXPECT_EQ(net.CyclesCompleted(), 1);
     EXPECT_EQ(w->History().lastPoint(), 0);
     EXPECT_EQ(net.CurrentError(), error);
     EXPECT_EQ(net.CurrentNodes(), nodes);
     EXPECT_EQ(EngineFile(net), wholeFile);
-    EXPECT_FALSE(main->MainToolBar()->Visible("mnuTrainBPStop"));
+    EXPECT_FALSE(main->MainToolBar()->Visible(ToolName::TrainBPStop));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }

@@ -1,5 +1,6 @@
 // The back-propagation training window and the training bar: runs with the real engine on a
 // small table, and with scripted engine answers where a code must be forced.
+#include "core/widgets/toolnames.h"
 #include "tests/training/trainfixture.h"
 
 #include "training/led.h"
@@ -24,10 +25,10 @@ protected:
     void TrainAndStop(frmTrainBP* w, int steps)
     {
         w->udVerify()->SetValue(1);
-        modMenu::TrainBar("mnuTrainBPTrain");
+        modMenu::TrainBar(ToolName::TrainBPTrain);
         for (int step = 0; step < steps; ++step)
             w->RunPendingStep();
-        modMenu::TrainBar("mnuTrainBPStop");
+        modMenu::TrainBar(ToolName::TrainBPStop);
         RunToEnd(w);
     }
     ScriptedBackProp* net = nullptr;
@@ -48,11 +49,11 @@ TEST_F(TrainBP, TheViewOpensOnAnUntrainedNetwork)
 {
     frmTrainBP* w = Open();
     ASSERT_TRUE(w);
-    EXPECT_TRUE(main->MainToolBar()->Band("mnuTrainBPBar").Visible());
-    EXPECT_FALSE(main->MainToolBar()->Band("Standard").Visible());
-    EXPECT_TRUE(main->MainToolBar()->Visible("mnuTrainBPStop"));
-    EXPECT_TRUE(Tool("mnuTrainBPTrain") && Tool("mnuTrainBPExit") && Tool("mnuTrainBPReset"));
-    EXPECT_FALSE(Tool("mnuTrainBPStop") || Tool("mnuTrainBPJogWeights"));
+    EXPECT_TRUE(main->MainToolBar()->Band(BandName::TrainBPBar).Visible());
+    EXPECT_FALSE(main->MainToolBar()->Band(BandName::Standard).Visible());
+    EXPECT_TRUE(main->MainToolBar()->Visible(ToolName::TrainBPStop));
+    EXPECT_TRUE(Tool(ToolName::TrainBPTrain) && Tool(ToolName::TrainBPExit) && Tool(ToolName::TrainBPReset));
+    EXPECT_FALSE(Tool(ToolName::TrainBPStop) || Tool(ToolName::TrainBPJogWeights));
     EXPECT_EQ(StatusText(), "Press GO to begin training.");
     EXPECT_EQ(w->Graph()->HighScale(), 100);
     EXPECT_EQ(w->Graph()->VerticalTickInterval(), 10);
@@ -66,10 +67,10 @@ TEST_F(TrainBP, VerifyRateOneGivesAPointPerCallAndStopMidPassStillCountsThePass)
     frmTrainBP* w = Open();
     w->udVerify()->SetValue(1);
     EXPECT_EQ(net->VerifyRate(), 1);
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     EXPECT_TRUE(w->RunActive());
-    EXPECT_FALSE(Tool("mnuTrainBPTrain") || Tool("mnuTrainBPExit") || Tool("mnuTrainBPReset"));
-    EXPECT_TRUE(Tool("mnuTrainBPStop") && Tool("mnuTrainBPJogWeights"));
+    EXPECT_FALSE(Tool(ToolName::TrainBPTrain) || Tool(ToolName::TrainBPExit) || Tool(ToolName::TrainBPReset));
+    EXPECT_TRUE(Tool(ToolName::TrainBPStop) && Tool(ToolName::TrainBPJogWeights));
     EXPECT_EQ(net->CyclesCompleted(), 0); // the click returns before the run begins
 
     w->RunPendingStep(); // the start tick
@@ -89,8 +90,8 @@ TEST_F(TrainBP, VerifyRateOneGivesAPointPerCallAndStopMidPassStillCountsThePass)
     // Verify rate 4; Stop after the first call of the pass.
     w->udVerify()->SetValue(4);
     w->RunPendingStep();
-    modMenu::TrainBar("MNUTRAINBPSTOP");
-    EXPECT_TRUE(Tool("mnuTrainBPExit"));
+    modMenu::TrainBar(QString(ToolName::TrainBPStop).toUpper());
+    EXPECT_TRUE(Tool(ToolName::TrainBPExit));
     EXPECT_EQ(StatusText(), "Please wait...");
     EXPECT_NE(QApplication::overrideCursor(), nullptr);
     w->RunPendingStep(); // the pass still verifies and draws
@@ -98,8 +99,8 @@ TEST_F(TrainBP, VerifyRateOneGivesAPointPerCallAndStopMidPassStillCountsThePass)
     EXPECT_EQ(net->CyclesCompleted(), 4);
     EXPECT_EQ(w->History().lastPoint(), 3);
     EXPECT_EQ(CounterValue(w), 4);
-    EXPECT_TRUE(Tool("mnuTrainBPTrain") && Tool("mnuTrainBPExit") && Tool("mnuTrainBPReset") && Tool("mnuTrainBPRevert"));
-    EXPECT_FALSE(Tool("mnuTrainBPStop") || Tool("mnuTrainBPJogWeights"));
+    EXPECT_TRUE(Tool(ToolName::TrainBPTrain) && Tool(ToolName::TrainBPExit) && Tool(ToolName::TrainBPReset) && Tool(ToolName::TrainBPRevert));
+    EXPECT_FALSE(Tool(ToolName::TrainBPStop) || Tool(ToolName::TrainBPJogWeights));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(StatusText(), "");
     EXPECT_TRUE(prompts.Boxes().empty());
@@ -110,29 +111,29 @@ TEST_F(TrainBP, AnErrorOfZeroEndsWithTrainOffAndFinishOn)
     frmTrainBP* w = Open();
     w->udVerify()->SetValue(1);
     net->Answer(EngineRun, {0});
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     EXPECT_EQ(RunToEnd(w), 3);
     EXPECT_EQ(w->CurrentErrorText(), "0.00%");
-    EXPECT_FALSE(Tool("mnuTrainBPTrain"));
-    EXPECT_TRUE(Tool("mnuTrainBPExit"));
+    EXPECT_FALSE(Tool(ToolName::TrainBPTrain));
+    EXPECT_TRUE(Tool(ToolName::TrainBPExit));
 
     // Reset switches Train on again; with cycles done it asks, and No changes nothing.
     prompts.ExpectBox(MsgResult::No);
-    modMenu::TrainBar("mnuTrainBPReset");
+    modMenu::TrainBar(ToolName::TrainBPReset);
     EXPECT_EQ(prompts.LastBox().title, "Reset Warning");
     EXPECT_EQ(net->CyclesCompleted(), 1);
     prompts.ExpectBox(MsgResult::Yes);
-    modMenu::TrainBar("mnuTrainBPReset");
+    modMenu::TrainBar(ToolName::TrainBPReset);
     EXPECT_EQ(net->CyclesCompleted(), 0);
-    EXPECT_TRUE(Tool("mnuTrainBPTrain"));
+    EXPECT_TRUE(Tool(ToolName::TrainBPTrain));
     EXPECT_FALSE(gProcess().IsTrained());
     EXPECT_EQ(CounterValue(w), 0);
     // Every cell holds nothing now: the zoom command's figures.
-    modMenu::TrainBar("mnuTrainBPZoom");
+    modMenu::TrainBar(ToolName::TrainBPZoom);
     EXPECT_DOUBLE_EQ(w->Graph()->HighScale(), 0.125);
     EXPECT_DOUBLE_EQ(w->Graph()->LowScale(), 0);
     EXPECT_DOUBLE_EQ(w->Graph()->VerticalTickInterval(), 0.0125);
-    modMenu::TrainBar("mnuTrainBPZoom");
+    modMenu::TrainBar(ToolName::TrainBPZoom);
     EXPECT_DOUBLE_EQ(w->Graph()->HighScale(), 10);
     EXPECT_DOUBLE_EQ(w->Graph()->VerticalTickInterval(), 1);
 }
@@ -144,7 +145,7 @@ TEST_F(TrainBP, EngineFailuresEndTheRunWithOneBox)
     // it, no point, Train off, Finish on.
     net->DDO()->SetUserMin(net->DDO()->FieldIndex("X1"), 10);
     prompts.ExpectBox(MsgResult::Ok);
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     RunToEnd(w);
     ASSERT_EQ(prompts.Boxes().size(), 1u);
     EXPECT_EQ(prompts.LastBox().title, "Normalizing Training Data");
@@ -152,16 +153,16 @@ TEST_F(TrainBP, EngineFailuresEndTheRunWithOneBox)
         << prompts.LastBox().text.toStdString();
     net->DDO()->SetUserMin(net->DDO()->FieldIndex("X1"), 0);
     EXPECT_EQ(w->History().lastPoint(), -1);
-    EXPECT_FALSE(Tool("mnuTrainBPTrain"));
-    EXPECT_TRUE(Tool("mnuTrainBPExit"));
+    EXPECT_FALSE(Tool(ToolName::TrainBPTrain));
+    EXPECT_TRUE(Tool(ToolName::TrainBPExit));
     EXPECT_FALSE(gProcess().IsTrained());
 
     // Too few rows.
     prompts.Clear();
     net->Answer(EngineInit, {-3});
     prompts.ExpectBox(MsgResult::Ok);
-    modMenu::TrainBar("mnuTrainBPReset");
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPReset);
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     RunToEnd(w);
     ASSERT_EQ(prompts.Boxes().size(), 1u);
     EXPECT_TRUE(prompts.LastBox().text.startsWith("There are not enough usable rows of data. (Probably too \nmany"));
@@ -170,7 +171,7 @@ TEST_F(TrainBP, EngineFailuresEndTheRunWithOneBox)
     prompts.Clear();
     prompts.AllowAnyBox();
     net->Answer(EngineTrain, {1, -5});
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     RunToEnd(w);
     ASSERT_EQ(prompts.Boxes().size(), 1u);
     EXPECT_EQ(prompts.LastBox().title, "CBackProp::Train");
@@ -184,24 +185,24 @@ TEST_F(TrainBP, APassWithoutAnErrorStopsWithTrainOnAndARunTimeErrorStillEndsTheR
     prompts.AllowAnyBox();
     // The verification is refused: the error stays -1, which is no perfect fit.
     net->Answer(EngineRun, {-2});
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     RunToEnd(w);
     EXPECT_EQ(w->CurrentErrorText(), "");
     EXPECT_EQ(w->History().lastPoint(), -1);
-    EXPECT_TRUE(Tool("mnuTrainBPTrain"));
+    EXPECT_TRUE(Tool(ToolName::TrainBPTrain));
 
     // An unexpected error inside a step: the box, then the end of the run all the same.
     prompts.Clear();
     net->Answer(EngineTrain, {1});
     net->onScripted = [](ScriptedBackProp&, EngineCommand) { throw KvError(51, "test"); };
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     RunToEnd(w);
     net->onScripted = nullptr;
     ASSERT_FALSE(prompts.Boxes().empty());
     EXPECT_EQ(prompts.LastBox().title, "frmTrainBP::Train");
     EXPECT_FALSE(w->RunActive());
-    EXPECT_TRUE(Tool("mnuTrainBPExit") && Tool("mnuTrainBPReset"));
-    EXPECT_FALSE(Tool("mnuTrainBPStop"));
+    EXPECT_TRUE(Tool(ToolName::TrainBPExit) && Tool(ToolName::TrainBPReset));
+    EXPECT_FALSE(Tool(ToolName::TrainBPStop));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -221,7 +222,7 @@ TEST_F(TrainBP, SpinnerDigitsAndTheHiddenChart)
     // Show Graph off: the labels change, the history stays.
     w->udVerify()->SetValue(1);
     modMenu::Views().ShowGraph(false);
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     w->RunPendingStep();
     w->RunPendingStep();
     w->RunPendingStep();
@@ -233,20 +234,20 @@ TEST_F(TrainBP, SpinnerDigitsAndTheHiddenChart)
     w->RunPendingStep();
     EXPECT_TRUE(w->Graph()->isVisible());
     EXPECT_EQ(w->History().lastPoint(), 0);
-    modMenu::TrainBar("mnuTrainBPStop");
+    modMenu::TrainBar(ToolName::TrainBPStop);
     RunToEnd(w);
 }
 
 TEST_F(TrainBP, FinishTestsTheTrainedNetworkAndOpensTheScatterChart)
 {
     frmTrainBP* w = Open();
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     w->RunPendingStep();
     w->RunPendingStep();
     w->RunPendingStep();
     // Finish while the pass is still in its calls: it waits for the run, then acts once.
-    modMenu::TrainBar("mnuTrainBPExit");
-    modMenu::TrainBar("mnuTrainBPExit");
+    modMenu::TrainBar(ToolName::TrainBPExit);
+    modMenu::TrainBar(ToolName::TrainBPExit);
     EXPECT_TRUE(w->RunActive());
     EXPECT_TRUE(views.isEmpty());
     QPointer<frmTrainBP> guard(w);
@@ -258,40 +259,40 @@ TEST_F(TrainBP, FinishTestsTheTrainedNetworkAndOpensTheScatterChart)
     EXPECT_TRUE(StatusText().startsWith("Test complete:  "));
     EXPECT_TRUE(StatusText().endsWith("% success."));
     EXPECT_EQ(StatusText(), "Test complete:  " + TrainLayout::General(100.0f - net->CurrentError()) + "% success.");
-    EXPECT_TRUE(main->MainToolBar()->Band("Standard").Visible());
-    EXPECT_FALSE(main->MainToolBar()->Band("mnuTrainBPBar").Visible());
+    EXPECT_TRUE(main->MainToolBar()->Band(BandName::Standard).Visible());
+    EXPECT_FALSE(main->MainToolBar()->Band(BandName::TrainBPBar).Visible());
     EXPECT_FALSE(guard);
 }
 
 TEST_F(TrainBP, FinishUntrainedReturnsToTheWholeDataBrowserAndAFailedTestReportsNoSuccess)
 {
     Open();
-    modMenu::TrainBar("mnuTrainBPExit");
+    modMenu::TrainBar(ToolName::TrainBPExit);
     Flush();
     EXPECT_EQ(views, QStringList{"ShowDefBrowser"});
     EXPECT_FALSE(gProcess().IsTested());
     EXPECT_EQ(gNavigate().Step(), navSplit);
-    EXPECT_TRUE(main->MainToolBar()->Band("Standard").Visible());
+    EXPECT_TRUE(main->MainToolBar()->Band(BandName::Standard).Visible());
     EXPECT_EQ(TrainingViews::Window(), nullptr);
 
     // Trained, but the test fails.
     views.clear();
     frmTrainBP* w = OpenView<frmTrainBP>();
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     w->RunPendingStep();
     w->RunPendingStep();
-    modMenu::TrainBar("mnuTrainBPStop");
+    modMenu::TrainBar(ToolName::TrainBPStop);
     RunToEnd(w);
     prompts.AllowAnyBox();
     net->Answer(EngineRun, {-4});
-    modMenu::TrainBar("mnuTrainBPExit");
+    modMenu::TrainBar(ToolName::TrainBPExit);
     Flush();
     EXPECT_TRUE(views.isEmpty());
     EXPECT_FALSE(StatusText().contains("Test complete"));
     EXPECT_TRUE(gProcess().IsTrained());
     EXPECT_FALSE(gProcess().IsTested());
     EXPECT_EQ(TrainingViews::Window(), w);
-    EXPECT_TRUE(Tool("mnuTrainBPExit") && Tool("mnuTrainBPTrain"));
+    EXPECT_TRUE(Tool(ToolName::TrainBPExit) && Tool(ToolName::TrainBPTrain));
 }
 
 // The working file of the trained network deleted from outside while the window is idle:
@@ -299,17 +300,17 @@ TEST_F(TrainBP, FinishUntrainedReturnsToTheWholeDataBrowserAndAFailedTestReports
 TEST_F(TrainBP, FinishAfterTheWorkingFileWasDeletedSaysSoAndLeavesTheWindowUsable)
 {
     frmTrainBP* w = Open();
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     w->RunPendingStep();
     w->RunPendingStep();
-    modMenu::TrainBar("mnuTrainBPStop");
+    modMenu::TrainBar(ToolName::TrainBPStop);
     RunToEnd(w);
     ASSERT_GT(QFile(net->NetFileName()).size(), 0);
     ASSERT_TRUE(QFile::remove(net->NetFileName()));
 
     for (int press = 1; press <= 2; ++press) {
         prompts.ExpectBox(MsgResult::Ok);
-        modMenu::TrainBar("mnuTrainBPExit");
+        modMenu::TrainBar(ToolName::TrainBPExit);
         Flush();
         ASSERT_EQ(prompts.Boxes().size(), size_t(press));
         EXPECT_EQ(prompts.LastBox().title, "CBackProp::Revert");
@@ -317,17 +318,17 @@ TEST_F(TrainBP, FinishAfterTheWorkingFileWasDeletedSaysSoAndLeavesTheWindowUsabl
         EXPECT_TRUE(views.isEmpty());
         EXPECT_FALSE(gProcess().IsTested());
         EXPECT_EQ(TrainingViews::Window(), w);
-        EXPECT_TRUE(Tool("mnuTrainBPExit") && Tool("mnuTrainBPTrain"));
+        EXPECT_TRUE(Tool(ToolName::TrainBPExit) && Tool(ToolName::TrainBPTrain));
     }
 
     // Trained again, Finish tests as always.
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     w->RunPendingStep();
     w->RunPendingStep();
-    modMenu::TrainBar("mnuTrainBPStop");
+    modMenu::TrainBar(ToolName::TrainBPStop);
     RunToEnd(w);
     EXPECT_TRUE(net->NetReady());
-    modMenu::TrainBar("mnuTrainBPExit");
+    modMenu::TrainBar(ToolName::TrainBPExit);
     Flush();
     EXPECT_EQ(views, QStringList{"ShowScatter"});
     EXPECT_TRUE(gProcess().IsTested());
@@ -356,7 +357,7 @@ TEST_F(TrainBP, AKillDuringTheTestOfFinishReopensTheProjectTrainedWithItsNetwork
         if (percent == 0 && !QFile::exists(killed))
             QFile::copy(path, killed);
     });
-    modMenu::TrainBar("mnuTrainBPExit");
+    modMenu::TrainBar(ToolName::TrainBPExit);
     Flush();
     ASSERT_TRUE(QFile::exists(killed));
     EXPECT_TRUE(gProcess().IsTested());
@@ -379,7 +380,7 @@ TEST_F(TrainBP, AKillDuringTheTestOfFinishReopensTheProjectTrainedWithItsNetwork
     // And its Finish tests it.
     again->SetManualSteps(true);
     views.clear();
-    modMenu::TrainBar("mnuTrainBPExit");
+    modMenu::TrainBar(ToolName::TrainBPExit);
     Flush();
     EXPECT_TRUE(gProcess().IsTested());
     EXPECT_EQ(views, QStringList{"ShowScatter"});
@@ -389,7 +390,7 @@ TEST_F(TrainBP, TheCloseBoxWaitsForTheRunAndAReopenedWindowShowsTheSavedNetwork)
 {
     frmTrainBP* w = Open();
     w->udVerify()->SetValue(2);
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     w->RunPendingStep();
     w->RunPendingStep();
     QPointer<frmTrainBP> guard(w);
@@ -416,7 +417,7 @@ TEST_F(TrainBP, TheCloseBoxWaitsForTheRunAndAReopenedWindowShowsTheSavedNetwork)
 TEST_F(TrainBP, ClosingTheMainWindowWaitsForTheRunToEnd)
 {
     frmTrainBP* w = Open();
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     w->RunPendingStep();
     w->RunPendingStep();
     main->close();
@@ -448,5 +449,5 @@ TEST_F(TrainBP, AVisitToAnotherProgramKeepsTheIdleWindowAsItWas)
     EXPECT_EQ(w->History().lastPoint(), lastPoint);
     EXPECT_EQ(net->CyclesCompleted(), cycles);
     EXPECT_EQ(StatusText(), status);
-    EXPECT_TRUE(Tool("mnuTrainBPTrain") && Tool("mnuTrainBPExit"));
+    EXPECT_TRUE(Tool(ToolName::TrainBPTrain) && Tool(ToolName::TrainBPExit));
 }

@@ -1,5 +1,6 @@
 // Closing a training window: by the user it saves and gives the main window back its standard
 // bar and tools at the project's step; unloaded by a command it leaves the bars to that command.
+#include "core/widgets/toolnames.h"
 #include "tests/training/trainfixture.h"
 
 #include <QMap>
@@ -13,7 +14,7 @@ protected:
     {
         CCommandBar* bar = main->MainToolBar();
         QStringList train;
-        if (CBand* band = bar->FindBand("mnuTrainBPBar"))
+        if (CBand* band = bar->FindBand(BandName::TrainBPBar))
             for (int i = 0; i < band->ToolCount(); ++i)
                 train << band->ToolAt(i).Name();
         QMap<QString, bool> states;
@@ -23,8 +24,8 @@ protected:
         return states;
     }
 
-    bool TrainBandUp() const { return main->MainToolBar()->Band("mnuTrainBPBar").Visible(); }
-    bool StandardUp() const { return main->MainToolBar()->Band("Standard").Visible(); }
+    bool TrainBandUp() const { return main->MainToolBar()->Band(BandName::TrainBPBar).Visible(); }
+    bool StandardUp() const { return main->MainToolBar()->Band(BandName::Standard).Visible(); }
 };
 
 } // namespace
@@ -34,17 +35,17 @@ TEST_F(TrainClose, TheCloseBoxOfTheBackPropViewSavesAndGivesTheToolsBackEvenAfte
     ScriptedBackProp& net = OpenBackProp();
     gNavigate().Navigate(navSplit);
     const QMap<QString, bool> before = MainTools();
-    ASSERT_TRUE(before.value("mnuConfigure"));
-    ASSERT_TRUE(before.value("mnuTrainBP"));
+    ASSERT_TRUE(before.value(ToolName::Configure));
+    ASSERT_TRUE(before.value(ToolName::TrainBP));
 
     frmTrainBP* w = OpenView<frmTrainBP>();
     ASSERT_TRUE(w);
     EXPECT_TRUE(TrainBandUp());
     EXPECT_FALSE(StandardUp());
-    EXPECT_FALSE(Tool("mnuConfigure"));
+    EXPECT_FALSE(Tool(ToolName::Configure));
 
     // Closed during a run: the close waits for the run, saves, then gives everything back.
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     w->RunPendingStep();
     w->RunPendingStep();
     QPointer<frmTrainBP> guard(w);
@@ -66,7 +67,7 @@ TEST_F(TrainClose, TheCloseBoxOfTheBackPropViewSavesAndGivesTheToolsBackEvenAfte
     frmTrainBP* again = OpenView<frmTrainBP>();
     ASSERT_TRUE(again);
     EXPECT_NE(again->CurrentErrorText(), "");
-    EXPECT_FALSE(Tool("mnuConfigure"));
+    EXPECT_FALSE(Tool(ToolName::Configure));
     again->SubWindow()->close();
     Flush();
     EXPECT_EQ(TrainingViews::Window(), nullptr);
@@ -90,7 +91,7 @@ TEST_F(TrainClose, TheSFamViewClosedByTheUserGivesTheToolsBackButNotWhenACommand
     EXPECT_FALSE(guard);
     EXPECT_TRUE(TrainBandUp());
     EXPECT_FALSE(StandardUp());
-    EXPECT_FALSE(Tool("mnuConfigure"));
+    EXPECT_FALSE(Tool(ToolName::Configure));
 
     // Reopening replaces the bar's tools once more; the close box now gives them back, and the
     // states are those from before the first view (switching off twice loses nothing).
@@ -113,5 +114,5 @@ TEST_F(TrainClose, TheSFamViewClosedByTheUserGivesTheToolsBackButNotWhenACommand
     EXPECT_FALSE(TrainBandUp());
     EXPECT_TRUE(StandardUp());
     EXPECT_EQ(gNavigate().Step(), navNoProject);
-    EXPECT_FALSE(Tool("mnuTrainBP"));
+    EXPECT_FALSE(Tool(ToolName::TrainBP));
 }

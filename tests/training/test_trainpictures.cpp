@@ -1,5 +1,6 @@
 // Pictures of both training windows on the shipped sample, before and during a run, for a person
 // to look at. Runs only when KORVAN_SHOTS names a folder (for instance under Xvfb).
+#include "core/widgets/toolnames.h"
 #include "tests/training/trainfixture.h"
 
 #include "core/apppaths.h"
@@ -59,12 +60,12 @@ TEST_F(TrainingPictures, BackPropagationOnWeeklySales)
     gProjectType = ntBackProp;
     modMenu::MenuBProp();
     Shot("trainbp-before");
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     Wait(2500);
     Shot("trainbp-during");
-    modMenu::TrainBar("mnuTrainBPZoom");
+    modMenu::TrainBar(ToolName::TrainBPZoom);
     Shot("trainbp-during-zoomed");
-    modMenu::TrainBar("mnuTrainBPStop");
+    modMenu::TrainBar(ToolName::TrainBPStop);
     Wait(300);
     Shot("trainbp-after");
 }
@@ -93,13 +94,13 @@ TEST_F(TrainingPictures, SFamOnSeeds)
     w->chkContinuous()->setChecked(true);
     // The sample reaches 0 % in one cycle: the run is stepped so that the picture is mid-run.
     w->SetManualSteps(true);
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     w->RunPendingStep();
     Shot("trainsf-during");
     for (int step = 0; step < 50 && w->RunActive(); ++step)
         w->RunPendingStep();
     if (w->RunActive()) {
-        modMenu::TrainBar("mnuTrainBPStop");
+        modMenu::TrainBar(ToolName::TrainBPStop);
         w->RunPendingStep();
     }
     Shot("trainsf-after");

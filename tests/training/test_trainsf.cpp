@@ -1,5 +1,6 @@
 // The SFAM training window: single and continuous runs with the real engine on a separable
 // table, Escape and the Stop tool in a continuous run, the seeded chart, failures and Finish.
+#include "core/widgets/toolnames.h"
 #include "tests/training/trainfixture.h"
 
 #include "training/led.h"
@@ -34,51 +35,51 @@ TEST_F(TrainSF, SingleCyclesThenAContinuousRunThatEscapeStopsAndOneThatEndsAtZer
     frmTrainSF* w = Open();
     ASSERT_TRUE(w);
     EXPECT_EQ(w->windowTitle(), "SFAM Training");
-    EXPECT_FALSE(main->MainToolBar()->Visible("mnuTrainBPStop"));
-    EXPECT_FALSE(main->MainToolBar()->Visible("mnuTrainBPJogWeights"));
+    EXPECT_FALSE(main->MainToolBar()->Visible(ToolName::TrainBPStop));
+    EXPECT_FALSE(main->MainToolBar()->Visible(ToolName::TrainBPJogWeights));
     EXPECT_EQ(Message(w), "Press GO to train next cycle");
     EXPECT_EQ(w->History().chartBest(), 301.0f);
 
     // Unticked: one press, one cycle, one point.
     w->chkContinuous()->setChecked(false);
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     EXPECT_EQ(RunToEnd(w), 2);
     EXPECT_EQ(net->CyclesCompleted(), 1);
     EXPECT_EQ(w->History().lastPoint(), 0);
     EXPECT_EQ(w->History().markPoint(), 0); // the first cycle marks its point (best 301)
     EXPECT_EQ(Message(w), net->CurrentError() == 0 ? kCompleted : QStringLiteral("Press GO to train another cycle."));
-    EXPECT_TRUE(Tool("mnuTrainBPExit") && Tool("mnuTrainBPReset"));
-    EXPECT_FALSE(Tool("mnuTrainBPStop"));
+    EXPECT_TRUE(Tool(ToolName::TrainBPExit) && Tool(ToolName::TrainBPReset));
+    EXPECT_FALSE(Tool(ToolName::TrainBPStop));
     EXPECT_TRUE(gProcess().IsTrained());
     EXPECT_EQ(w->CounterDigits()[0]->Value(), net->CurrentNodes() % 10);
 
     // Ticked: a shown Stop tool during the run, and Escape stops it between cycles.
     prompts.ExpectBox(MsgResult::Yes);
-    modMenu::TrainBar("mnuTrainBPReset");
+    modMenu::TrainBar(ToolName::TrainBPReset);
     EXPECT_EQ(Message(w), "Press GO to train first cycle.");
     EXPECT_EQ(w->History().lastPoint(), -1);
     w->chkContinuous()->setChecked(true);
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     w->RunPendingStep();
-    EXPECT_TRUE(main->MainToolBar()->Visible("mnuTrainBPStop"));
-    EXPECT_TRUE(Tool("mnuTrainBPStop"));
+    EXPECT_TRUE(main->MainToolBar()->Visible(ToolName::TrainBPStop));
+    EXPECT_TRUE(Tool(ToolName::TrainBPStop));
     EXPECT_EQ(Message(w), "Predicting C...");
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(w, &escape);
     EXPECT_TRUE(w->StopRequested());
     RunToEnd(w);
     EXPECT_EQ(net->CyclesCompleted(), 0); // stopped before its first cycle
-    EXPECT_FALSE(main->MainToolBar()->Visible("mnuTrainBPStop"));
+    EXPECT_FALSE(main->MainToolBar()->Visible(ToolName::TrainBPStop));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     // Ticked again: cycles follow until the error is 0.
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     RunToEnd(w, 200);
     ASSERT_FALSE(w->RunActive());
     EXPECT_EQ(net->CurrentError(), 0);
     EXPECT_EQ(w->History().lastPoint(), net->CyclesCompleted() - 1);
-    EXPECT_FALSE(Tool("mnuTrainBPTrain"));
-    EXPECT_TRUE(Tool("mnuTrainBPExit"));
+    EXPECT_FALSE(Tool(ToolName::TrainBPTrain));
+    EXPECT_TRUE(Tool(ToolName::TrainBPExit));
     EXPECT_EQ(Message(w), kCompleted);
     EXPECT_EQ(StatusText(), kCompleted);
 
@@ -88,7 +89,7 @@ TEST_F(TrainSF, SingleCyclesThenAContinuousRunThatEscapeStopsAndOneThatEndsAtZer
     EXPECT_EQ(again->History().cell(0, 0), ChartCell(int(net->CyclesCompleted())));
     EXPECT_EQ(again->Graph()->MarkPoint(), 0);
     EXPECT_DOUBLE_EQ(again->Graph()->HighScale(), 1); // Int(0) + 1
-    EXPECT_FALSE(Tool("mnuTrainBPTrain"));
+    EXPECT_FALSE(Tool(ToolName::TrainBPTrain));
     EXPECT_EQ(Message(again), kCompleted);
 }
 
@@ -100,7 +101,7 @@ TEST_F(TrainSF, EscapeDuringARunReachesABoxAndAStoppedRunLeavesNoWaitText)
     // The user ticks "Continuous", then presses Train.
     w->chkContinuous()->setChecked(true);
     w->chkContinuous()->setFocus();
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     w->RunPendingStep();
     ASSERT_TRUE(w->RunActive());
 
@@ -125,10 +126,10 @@ TEST_F(TrainSF, EscapeDuringARunReachesABoxAndAStoppedRunLeavesNoWaitText)
     EXPECT_EQ(Message(w), "Press GO to train another cycle.");
 
     // The Stop tool: the wait text goes with the run as well.
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     w->RunPendingStep();
     ASSERT_TRUE(w->RunActive());
-    modMenu::TrainBar("mnuTrainBPStop");
+    modMenu::TrainBar(ToolName::TrainBPStop);
     EXPECT_EQ(StatusText(), "Please wait...");
     RunToEnd(w);
     EXPECT_EQ(StatusText(), "");
@@ -144,13 +145,13 @@ TEST_F(TrainSF, FailureOnTheFirstCycleAndTheVigilanceSpinner)
 
     net->Answer(EngineInit, {-3});
     prompts.ExpectBox(MsgResult::Ok);
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     RunToEnd(w);
     ASSERT_EQ(prompts.Boxes().size(), 1u);
     EXPECT_EQ(prompts.LastBox().text, "Unknown Korkan DLL Error");
     EXPECT_EQ(prompts.LastBox().title, "Training Error");
     EXPECT_EQ(w->History().lastPoint(), -1);
-    EXPECT_TRUE(Tool("mnuTrainBPTrain") && Tool("mnuTrainBPExit"));
+    EXPECT_TRUE(Tool(ToolName::TrainBPTrain) && Tool(ToolName::TrainBPExit));
     EXPECT_EQ(Message(w), "Press GO to train another cycle.");
     EXPECT_FALSE(gProcess().IsTrained());
 
@@ -161,7 +162,7 @@ TEST_F(TrainSF, FailureOnTheFirstCycleAndTheVigilanceSpinner)
         db.Execute("UPDATE Data SET X2 = 4 WHERE ID <= 50");
     }
     prompts.ExpectBox(MsgResult::Ok);
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     RunToEnd(w);
     EXPECT_EQ(net->DLLError(), DLLErrConstantField);
     EXPECT_EQ(prompts.LastBox().text, "One of the fields used as an input contains data that is all the same.\n"
@@ -180,7 +181,7 @@ TEST_F(TrainSF, FailureOnTheFirstCycleAndTheVigilanceSpinner)
     net->Answer(EngineTrain, {-5});
     const size_t shown = prompts.Boxes().size();
     prompts.ExpectBox(MsgResult::Ok);
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     RunToEnd(w);
     ASSERT_EQ(prompts.Boxes().size(), shown + 1);
     EXPECT_EQ(prompts.LastBox().title, "CSFam::Train");
@@ -192,9 +193,9 @@ TEST_F(TrainSF, FinishTestsAndOpensTheConfusionMatrix)
 {
     frmTrainSF* w = Open();
     w->chkContinuous()->setChecked(false);
-    modMenu::TrainBar("mnuTrainBPTrain");
+    modMenu::TrainBar(ToolName::TrainBPTrain);
     RunToEnd(w);
-    modMenu::TrainBar("MnuTrainBPExit");
+    modMenu::TrainBar(QString(ToolName::TrainBPExit).replace(0, 1, QLatin1Char('M')));
     Flush();
     EXPECT_EQ(views, QStringList{"ShowCMatrix"});
     EXPECT_TRUE(gProcess().IsTested());

@@ -136,7 +136,7 @@ protected:
         return steps;
     }
 
-    bool Tool(const char* name) const { return main->MainToolBar()->Enabled(QString::fromLatin1(name)); }
+    bool Tool(const QString& name) const { return main->MainToolBar()->Enabled(name); }
     QString StatusText() const { return gVeltra().StatusBar().StatusBar()->Panel(1).Text().trimmed(); }
 
     FakePrompter prompts;
