@@ -2,16 +2,14 @@
 // prediction.
 #include "app/submain.h"
 #include "app/widgetmap.h"
+#include "app/wiring.h"
 #include "core/apppaths.h"
 #include "core/singlecopy.h"
 #include "core/widgets/programstyle.h"
-#include "core/widgets/qtprompter.h"
 #include "core/widgets/veltra.h"
 #include "data/importwriter.h"
 #include "network/enginefile.h"
 #include "shell/frmmain.h"
-#include "shell/modmenu.h"
-#include "shell/networkopener.h"
 
 #include <QApplication>
 #include <QDir>
@@ -71,16 +69,11 @@ int main(int argc, char* argv[])
     if (lock.Held())
         RemoveLeftoverFiles();
 
-    QtPrompter prompter;
-    // No box may stand hidden behind the splash window.
-    prompter.SetBeforePrompt([] { modMenu::HideSplash(); });
-    Prompts::Install(&prompter);
+    // Every service the libraries ask of the program, until the program ends.
+    const AppWiring wiring;
     armAutomaticQuit();
     // For runs driven with real input: where each control stands on the screen.
     WidgetMap::Start(qEnvironmentVariable("KORVAN_WIDGET_MAP"));
-
-    // Project files open through the network objects.
-    NetworkProjectOpener opener;
 
     StartupOptions options;
     options.arguments = QCoreApplication::arguments().mid(1);
@@ -88,6 +81,5 @@ int main(int argc, char* argv[])
     int rc = 0;
     if (SubMain::Main(options))
         rc = app.exec();
-    Prompts::Install(nullptr);
     return rc;
 }

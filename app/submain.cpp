@@ -1,5 +1,4 @@
 #include "app/submain.h"
-#include "app/views.h"
 
 #include "core/apppaths.h"
 #include "core/errorbox.h"
@@ -134,7 +133,6 @@ frmMain* SubMain::Main(const StartupOptions& options)
         project.SetExtFilter(QStringLiteral("Access DB (*.mdb)|*.MDB"));
         project.SetExtAllowed(QStringLiteral("*.MDB"));
 
-        AppViews::Install();
         gNavigate().Bind(main->MainToolBar());
         gNavigate().Navigate(navNoProject);
 

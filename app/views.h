@@ -1,7 +1,10 @@
-// The windows of configuration, training, browsing and charts plug their command procedures into the shell here.
+// The command procedures of the windows of configuration, training, browsing and charts,
+// gathered into the one table the shell dispatches through.
 #pragma once
 
+#include "shell/viewprocs.h"
+
 namespace AppViews {
-// Installs every window library's procedures into modMenu::Views(). Idempotent.
-void Install();
+// Every window library's procedures; the installed table is left as it was.
+modMenu::ViewProcedures Procedures();
 }

@@ -10,7 +10,6 @@
 #include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "network/backprop.h"
-#include "network/charthandover.h"
 #include "shell/commandtable.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
@@ -22,25 +21,6 @@
 #include <QPointer>
 
 namespace {
-
-class ProgramChartHost : public IChartHost {
-public:
-    void RemoveChildForms() override { modMenu::RemoveChildForms(); }
-    void ShowScatter(const ChartHandover& data) override
-    {
-        auto* form = new frmScatter(gBackProp());
-        form->SetData(data);
-        ChildWindow::SetRowsPanel(data.rowsText);
-        form->Display();
-    }
-    void ShowSeries(const ChartHandover& data) override
-    {
-        auto* form = new frmSeries(gBackProp());
-        form->Bind(data);
-        form->Display();
-        ChildWindow::SetRowsPanel(data.rowsText);
-    }
-};
 
 void showCMatrix()
 {
@@ -67,10 +47,29 @@ void showCMatrix()
 
 } // namespace
 
+void ChartWindowsHost::RemoveChildForms()
+{
+    modMenu::RemoveChildForms();
+}
+
+void ChartWindowsHost::ShowScatter(const ChartHandover& data)
+{
+    auto* form = new frmScatter(gBackProp());
+    form->SetData(data);
+    ChildWindow::SetRowsPanel(data.rowsText);
+    form->Display();
+}
+
+void ChartWindowsHost::ShowSeries(const ChartHandover& data)
+{
+    auto* form = new frmSeries(gBackProp());
+    form->Bind(data);
+    form->Display();
+    ChildWindow::SetRowsPanel(data.rowsText);
+}
+
 void ChartViews::Install()
 {
-    static ProgramChartHost host;
-    ChartHost::Install(&host);
     modMenu::ViewProcedures& v = modMenu::Views();
     v.ShowScatter = [] {
         Procedure(QStringLiteral("modMenu::ShowScatter"), [] {

@@ -1,7 +1,6 @@
 #include "config/frmconfprj.h"
 
 #include "config/frmconfigproj.h"
-#include "config/odbcchooser.h"
 #include "core/apppaths.h"
 #include "core/cfile.h"
 #include "core/commondialog.h"
@@ -1201,5 +1200,4 @@ void frmConfPrj::Cancel(bool closing)
 void ConfigureViews::Install()
 {
     modMenu::Views().ShowConfigure = [](bool createdByNew) { frmConfPrj::Open(createdByNew); };
-    OdbcChooser::Install();
 }

@@ -139,7 +139,6 @@ private:
 };
 
 namespace ConfigureViews {
-// Installs the configuration window's opener into modMenu::Views().ShowConfigure and the
-// program's ODBC data-source chooser into the data layer.
+// Installs the configuration window's opener into modMenu::Views().ShowConfigure.
 void Install();
 }

@@ -85,8 +85,3 @@ std::optional<QString> OdbcChooser::Choose(const QList<kdb::DataSourceEntry>& so
         return std::nullopt;
     return ConnectTail(dialog.Source(), dialog.User(), dialog.Password());
 }
-
-void OdbcChooser::Install()
-{
-    kdb::SetDataSourceChooser(&OdbcChooser::Choose);
-}

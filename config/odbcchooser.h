@@ -30,8 +30,7 @@ namespace OdbcChooser {
 // "name;UID=user;PWD=password" (user and password only when given), each value in braces when
 // it holds a character that would end or break it.
 QString ConnectTail(const QString& source, const QString& user, const QString& password);
-// Shows the dialog; nullopt when cancelled or when no source was picked.
+// Shows the dialog; nullopt when cancelled or when no source was picked. The program installs
+// it as the data layer's chooser (kdb::SetDataSourceChooser).
 std::optional<QString> Choose(const QList<kdb::DataSourceEntry>& sources);
-// Installs Choose as the data layer's chooser.
-void Install();
 }

@@ -150,17 +150,6 @@ bool initializeInto(std::shared_ptr<T>& global, const QString& path, bool creati
 
 } // namespace
 
-NetworkProjectOpener::NetworkProjectOpener()
-    : m_previousOpener(ProjectOpener::Install(this)), m_previousHost(NetworkHost::Install(&m_host))
-{
-}
-
-NetworkProjectOpener::~NetworkProjectOpener()
-{
-    ProjectOpener::Install(m_previousOpener);
-    NetworkHost::Install(m_previousHost);
-}
-
 bool NetworkProjectOpener::OpenProject(const QString& path)
 {
     // A file that is no project gets its one box before anything else reads it as one.

@@ -23,10 +23,13 @@ CNetworkProject* CurrentNetwork();
 // the pointer busy and the user kept out of the main window until the test ends (-1).
 void ShowTestProgress(int16_t percent);
 
+// The program installs the opener into ProjectOpener and its HostService() into NetworkHost.
 class NetworkProjectOpener final : public IProjectOpener {
 public:
-    NetworkProjectOpener();  // installs itself and the network host
-    ~NetworkProjectOpener(); // removes both
+    NetworkProjectOpener() = default;
+    // Its host keeps a reference into it.
+    NetworkProjectOpener(const NetworkProjectOpener&) = delete;
+    NetworkProjectOpener& operator=(const NetworkProjectOpener&) = delete;
 
     // Re-links a moved data file, tests the project file, reads the network kind and lets a
     // new network object of that kind open the project; then resumes at the project's
@@ -37,6 +40,9 @@ public:
     // Saves the workflow flags into the project file and releases the network object.
     void CloseProject() override;
     QString ProjectFileName() const override;
+
+    // The host services of the network objects, for NetworkHost.
+    INetworkHost& HostService() { return m_host; }
 
 private:
     class Host final : public INetworkHost {
@@ -54,6 +60,4 @@ private:
     };
     bool m_flagsLoaded = false;
     Host m_host{m_flagsLoaded};
-    IProjectOpener* m_previousOpener = nullptr;
-    INetworkHost* m_previousHost = nullptr;
 };

@@ -10,6 +10,8 @@
 #include "shell/frmmain.h"
 #include "shell/modmenu.h"
 
+#include <utility>
+
 QPointer<QWidget>& gBrowseForm()
 {
     static QPointer<QWidget> form;
@@ -34,6 +36,11 @@ ViewProcedures& Views()
 {
     static ViewProcedures views;
     return views;
+}
+
+ViewProcedures InstallViews(ViewProcedures procedures)
+{
+    return std::exchange(Views(), std::move(procedures));
 }
 
 QString NotAvailableText()

@@ -1,9 +1,9 @@
 // The command procedures whose windows live in the libraries above the shell (config, training,
 // browse, charts), and the globals of the current browse. The shell declares every procedure;
-// each window library installs its procedures at start-up, with the rows of the command table
-// (shell/commandtable.h) that lead its tools to them (and tests install recording fakes). A
-// procedure that nothing installed says "Not available yet" in the main status panel, so a tool
-// never silently does nothing.
+// each window library offers its procedures and fills the rows of the command table
+// (shell/commandtable.h) that lead its tools to them; the program installs the procedures at
+// start-up (and tests install recording fakes). A procedure that nothing installed says "Not
+// available yet" in the main status panel, so a tool never silently does nothing.
 #pragma once
 
 #include <QPointer>
@@ -72,6 +72,8 @@ struct ViewProcedures {
 
 // The one table of installed procedures.
 ViewProcedures& Views();
+// Installs a whole table and answers the one it replaces, as every other service slot does.
+ViewProcedures InstallViews(ViewProcedures procedures);
 // "Not available yet".
 QString NotAvailableText();
 

@@ -10,6 +10,8 @@
 #include "browse/frmbrowse.h"
 #include "browse/testbrowse.h"
 #include "core/apppaths.h"
+#include "core/serviceslot.h"
+#include "core/status.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
@@ -162,6 +164,7 @@ int main(int argc, char** argv)
     auto* main = new frmMain();
     gVeltra().SetMainForm(main);
     gVeltra().StatusBar().Initialize(main->MainStatusBar()->StatusBar());
+    const ScopedService status(&Status::Install, &gVeltra().StatusBar());
     gNavigate().Bind(main->MainToolBar());
     main->resize(1280, 900);
     main->show();

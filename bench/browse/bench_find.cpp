@@ -9,6 +9,8 @@
 #include "browse/frmbrowse.h"
 #include "browse/imode.h"
 #include "core/apppaths.h"
+#include "core/serviceslot.h"
+#include "core/status.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/toolnames.h"
@@ -99,6 +101,7 @@ int main(int argc, char** argv)
     auto* main = new frmMain();
     gVeltra().SetMainForm(main);
     gVeltra().StatusBar().Initialize(main->MainStatusBar()->StatusBar());
+    const ScopedService status(&Status::Install, &gVeltra().StatusBar());
     gNavigate().Bind(main->MainToolBar());
     main->resize(1280, 900);
     main->show();

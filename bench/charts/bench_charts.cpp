@@ -9,6 +9,8 @@
 #include "charts/frmscatter.h"
 #include "charts/frmseries.h"
 #include "core/apppaths.h"
+#include "core/serviceslot.h"
+#include "core/status.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
@@ -143,9 +145,12 @@ int main(int argc, char** argv)
     auto* main = new frmMain();
     gVeltra().SetMainForm(main);
     gVeltra().StatusBar().Initialize(main->MainStatusBar()->StatusBar());
+    const ScopedService status(&Status::Install, &gVeltra().StatusBar());
     main->resize(1280, 900);
     main->show();
     ChartViews::Install();
+    ChartWindowsHost chartWindows;
+    const ScopedService charts(&ChartHost::Install, &chartWindows);
     // Drill-downs and browses are not measured here.
     modMenu::Views().CloseBrowsers = [] {};
 

@@ -6,6 +6,8 @@
 #include "bench/support/benchsource.h"
 #include "config/frmconfprj.h"
 #include "core/prompts.h"
+#include "core/serviceslot.h"
+#include "core/status.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
@@ -119,6 +121,7 @@ int main(int argc, char** argv)
     auto* main = new frmMain();
     gVeltra().SetMainForm(main);
     gVeltra().StatusBar().Initialize(main->MainStatusBar()->StatusBar());
+    const ScopedService status(&Status::Install, &gVeltra().StatusBar());
     gNavigate().Bind(main->MainToolBar());
     main->show();
     NetworkProjectOpener opener;

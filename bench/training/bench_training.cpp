@@ -4,6 +4,8 @@
 // 10 inputs and over the shipped sample (WeeklySales).
 #include "bench/support/benchsource.h"
 #include "core/apppaths.h"
+#include "core/serviceslot.h"
+#include "core/status.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
@@ -262,6 +264,7 @@ int main(int argc, char** argv)
     auto* main = new frmMain();
     gVeltra().SetMainForm(main);
     gVeltra().StatusBar().Initialize(main->MainStatusBar()->StatusBar());
+    const ScopedService status(&Status::Install, &gVeltra().StatusBar());
     gNavigate().Bind(main->MainToolBar());
     main->resize(1000, 700);
     main->show();

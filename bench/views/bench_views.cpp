@@ -12,10 +12,13 @@
 #include "browse/browsegrid.h"
 #include "browse/frmbrowse.h"
 #include "browse/testbrowse.h"
+#include "charts/chartviews.h"
 #include "charts/frmmatrix.h"
 #include "charts/frmscatter.h"
 #include "charts/frmseries.h"
 #include "core/apppaths.h"
+#include "core/serviceslot.h"
+#include "core/status.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/toolnames.h"
@@ -307,13 +310,18 @@ int main(int argc, char** argv)
     std::printf("  %-46s %9.3f s\n", "source made", seconds([&] { makeSource(source); }));
 
     NetworkProjectOpener opener;
+    const ScopedService projects(&ProjectOpener::Install, &opener);
+    const ScopedService networkHost(&NetworkHost::Install, &opener.HostService());
     auto* main = new frmMain();
     gVeltra().SetMainForm(main);
     gVeltra().StatusBar().Initialize(main->MainStatusBar()->StatusBar());
+    const ScopedService status(&Status::Install, &gVeltra().StatusBar());
     gNavigate().Bind(main->MainToolBar());
     main->resize(1280, 1000);
     main->show();
-    AppViews::Install();
+    const ScopedService views(&modMenu::InstallViews, AppViews::Procedures());
+    ChartWindowsHost chartWindows;
+    const ScopedService charts(&ChartHost::Install, &chartWindows);
     flush();
 
     // --- Back-propagation --------------------------------------------------------------------

@@ -364,7 +364,6 @@ void CVeltraStatusBar::Initialize(CStatusPanels* bar)
     IgnoreErrors([&] { bar->setVisible(m_visible); });
     IgnoreErrors([&] { bar->setEnabled(m_enabled); });
     m_bar = bar;
-    Status::Install(this);
 }
 
 void CVeltraStatusBar::message(const QString& text)

@@ -116,9 +116,9 @@ private:
 };
 
 // The application's status-bar wrapper (gVeltra().StatusBar()). Bound once by Initialize to
-// the main window's strip; it then also receives the messages of code without widgets
-// (Status::Message and friends). Members that touch the strip raise KvError 91 before
-// Initialize.
+// the main window's strip. The program installs it as the status sink of code without
+// widgets (Status::Message and friends); texts sent before it is bound are dropped. Members
+// that touch the strip raise KvError 91 before Initialize.
 class CVeltraStatusBar : public IStatusSink {
 public:
     CVeltraStatusBar() = default;

@@ -6,6 +6,8 @@
 #include "browse/browseviews.h"
 #include "browse/builders.h"
 #include "browse/frmbrowse.h"
+#include "core/serviceslot.h"
+#include "core/status.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/veltra.h"
@@ -211,6 +213,8 @@ protected:
     QString UserPanel() const { return gVeltra().StatusBar().Panel(2).Text().trimmed(); }
 
     FakePrompter prompts;
+    // The status bar as the program installs it: what code without widgets reports reaches it.
+    ScopedService<IStatusSink*> status{&Status::Install, &gVeltra().StatusBar()};
     BrowseHost host;
     QPointer<frmMain> main;
     QString folder;

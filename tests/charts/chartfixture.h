@@ -3,6 +3,8 @@
 // views call (the browse commands and the row split are other windows' work).
 #pragma once
 
+#include "core/serviceslot.h"
+#include "core/status.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/veltra.h"
@@ -120,6 +122,8 @@ struct MainWindow {
         }
     }
     bool ToolEnabled(const QString& name) const { return main->MainToolBar()->Enabled(name); }
+    // The status bar as the program installs it: what code without widgets reports reaches it.
+    ScopedService<IStatusSink*> status{&Status::Install, &gVeltra().StatusBar()};
     QPointer<frmMain> main;
 };
 

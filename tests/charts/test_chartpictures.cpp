@@ -76,6 +76,8 @@ TEST(ResultRoad, ShippedSamplesThroughFinishAndTheMenus)
     ChartTest::RecordingViews views;
     TrainingViews::Install();
     ChartViews::Install();
+    ChartWindowsHost chartWindows;
+    const ScopedService charts(&ChartHost::Install, &chartWindows);
     window.main->resize(1100, 760);
     const QString folder = TestEnv::NewFolder("chartpictures");
     const QString data = folder + "/KorvanSample.kvs";

@@ -54,6 +54,9 @@ protected:
     ChartTest::MainWindow window;
     RecordingHost host;
     ChartTest::RecordingViews views;
+    // The chart windows as the program installs them.
+    ChartWindowsHost chartWindows;
+    ScopedService<IChartHost*> charts{&ChartHost::Install, &chartWindows};
     QString folder;
 };
 

@@ -3,8 +3,12 @@
 // directly with the network objects, and recording fakes for the views that follow OK/Cancel.
 #pragma once
 
+#include "core/serviceslot.h"
+#include "core/status.h"
+#include "core/widgets/statusbar.h"
+#include "core/widgets/veltra.h"
 #include "shell/frmmain.h"
-#include "shell/networkopener.h"
+#include "tests/shell/installedopener.h"
 #include "tests/support/fakeprompter.h"
 
 #include <QPointer>
@@ -49,7 +53,9 @@ protected:
     void Browse(frmConfPrj* w, const QString& file);
 
     FakePrompter prompts;
-    NetworkProjectOpener opener; // FileClose releases the network object as in the program
+    // The status bar as the program installs it: what code without widgets reports reaches it.
+    ScopedService<IStatusSink*> status{&Status::Install, &gVeltra().StatusBar()};
+    InstalledOpener opener; // FileClose releases the network object as in the program
     QPointer<frmMain> main;
     QString folder;
     QString source;

@@ -12,6 +12,7 @@
 #include "shell/networkopener.h"
 #include "shell/viewprocs.h"
 #include "tests/network/netfixture.h"
+#include "tests/shell/installedopener.h"
 #include "tests/shell/recordingviews.h"
 #include "tests/shell/test_shell_support.h"
 #include "tests/support/modalanswerer.h"
@@ -147,7 +148,7 @@ protected:
     }
     static QString StatusText() { return gVeltra().StatusBar().Panel(1).Text().trimmed(); }
 
-    NetworkProjectOpener opener;
+    InstalledOpener opener;
     RecordingViews views;
     QStringList& calls = views.calls;
     QString folder, source;

@@ -1,6 +1,7 @@
 #include "tests/core/test_widgets_bars.h"
 
 #include "core/kverror.h"
+#include "core/serviceslot.h"
 #include "core/status.h"
 #include "core/widgets/statusmsg.h"
 #include "tests/support/fakeprompter.h"
@@ -116,7 +117,7 @@ TEST(StatusBar, CodeWithoutWidgetsReachesTheBarThroughTheSeam)
     Status::Install(previous);
 
     StatusWindow w;
-    ASSERT_EQ(Status::Current(), &gVeltra().StatusBar());
+    const ScopedService status(&Status::Install, &gVeltra().StatusBar());
     Status::Message(QStringLiteral("Importing x..."));
     EXPECT_EQ(w.panel(1).Text(), QStringLiteral(" Importing x... "));
     Status::SetNodesPanel(QStringLiteral("0"));

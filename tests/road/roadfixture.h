@@ -1,11 +1,11 @@
-// The ground of the road tests: the real program started in-process (the start-up sequence
-// with every window library installed), the shipped sample copied into a private folder, and
+// The ground of the road tests: the real program started in-process (its wiring and the
+// start-up sequence), the shipped sample copied into a private folder, and
 // the helpers a walk needs: a tool clicked as a user clicks it (only when it is on), the
 // status texts, the project file's settings, and waits on the event loop.
 #pragma once
 
+#include "app/wiring.h"
 #include "shell/frmmain.h"
-#include "shell/networkopener.h"
 #include "tests/support/fakeprompter.h"
 
 #include <QPointer>
@@ -56,8 +56,9 @@ protected:
     };
     static Steps StepsOf(const QString& project);
 
+    // The program's services, with the scripted prompter standing over the program's.
+    AppWiring wiring;
     FakePrompter prompts;
-    NetworkProjectOpener opener;
     QPointer<frmMain> main;
     QString folder;
     QString sample;

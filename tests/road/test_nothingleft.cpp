@@ -3,6 +3,7 @@
 // view command reaches its procedure, so no tool of any band ends in "Not available yet" or
 // does nothing; and every help context number the windows carry leads to a shipped help page.
 #include "app/views.h"
+#include "core/serviceslot.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/helpwindow.h"
 #include "core/widgets/statusbar.h"
@@ -21,8 +22,7 @@
 
 TEST(NothingLeft, EveryViewProcedureIsInstalledByTheProgram)
 {
-    modMenu::Views() = modMenu::ViewProcedures{};
-    AppViews::Install();
+    const ScopedService installed(&modMenu::InstallViews, AppViews::Procedures());
     const modMenu::ViewProcedures& v = modMenu::Views();
     const std::vector<std::pair<const char*, bool>> procedures{
         {"ShowConfigure", bool(v.ShowConfigure)},

@@ -6,6 +6,7 @@
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
+#include "tests/shell/installedopener.h"
 #include "tests/network/netfixture.h"
 #include "tests/shell/test_shell_support.h"
 
@@ -56,7 +57,7 @@ protected:
         kdb::Database db = kdb::Database::Open(path);
         db.Update("Config", {{"sValue", value}}, "Property", key);
     }
-    NetworkProjectOpener opener;
+    InstalledOpener opener;
     QString folder, source;
 };
 
@@ -118,7 +119,7 @@ TEST_F(OpenThroughNetwork, ProjectOpensResumesAndClosesKeepingItsFlags)
     ASSERT_TRUE(gBackProp());
     EXPECT_FALSE(gSFam());
     EXPECT_EQ(gProjectType, ntBackProp);
-    EXPECT_EQ(opener.ProjectFileName(), path);
+    EXPECT_EQ(opener->ProjectFileName(), path);
     EXPECT_EQ(main->windowTitle(), QStringLiteral("Korvan Pro - sales"));
     EXPECT_EQ(gVeltra().MRUList().Item(1), path);
     EXPECT_EQ(Utilities::GetSetting("Config", "LastProjectPath", ""), folder + "/");

@@ -13,6 +13,7 @@
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
+#include "tests/shell/installedopener.h"
 #include "shell/opennetwork.h"
 #include "tests/network/netfixture.h"
 #include "tests/shell/recordingviews.h"
@@ -120,7 +121,7 @@ protected:
         return r;
     }
     RecordingViews views;
-    NetworkProjectOpener opener;
+    InstalledOpener opener;
     QString folder, source;
 };
 

@@ -2,6 +2,10 @@
 // a scripted prompter, and a project opener that records what it is asked.
 #pragma once
 
+#include "core/serviceslot.h"
+#include "core/status.h"
+#include "core/widgets/statusbar.h"
+#include "core/widgets/veltra.h"
 #include "shell/frmmain.h"
 #include "tests/shell/recordingopener.h"
 #include "tests/support/fakeprompter.h"
@@ -19,5 +23,7 @@ protected:
     void TearDown() override;
 
     FakePrompter prompts;
+    // The status bar as the program installs it: what code without widgets reports reaches it.
+    ScopedService<IStatusSink*> status{&Status::Install, &gVeltra().StatusBar()};
     QPointer<frmMain> main;
 };

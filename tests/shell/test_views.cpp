@@ -8,6 +8,7 @@
 #include "network/networkhost.h"
 #include "shell/modmenu.h"
 #include "shell/networkopener.h"
+#include "tests/shell/installedopener.h"
 #include "shell/opennetwork.h"
 #include "tests/shell/recordingviews.h"
 #include "tests/shell/test_shell_support.h"
@@ -84,7 +85,7 @@ TEST_F(Views, ConfigurationReplacesTheChildWindowsAndHoldsTheToolsOff)
 
 TEST_F(Views, NetworkObjectsCloseTheBrowseWindowsThroughTheInstalledProcedure)
 {
-    NetworkProjectOpener opener;
+    InstalledOpener opener;
     // Without the browse library the registered browse windows close.
     QPointer<QWidget> browse = new QWidget;
     browse->setObjectName("frmBrowse");

@@ -6,6 +6,7 @@
 #include "training/led.h"
 #include "training/updown.h"
 #include "tests/support/programvisit.h"
+#include "tests/shell/installedopener.h"
 
 #include <QCursor>
 #include <QTest>
@@ -338,12 +339,12 @@ TEST_F(TrainBP, FinishAfterTheWorkingFileWasDeletedSaysSoAndLeavesTheWindowUsabl
 TEST_F(TrainBP, AKillDuringTheTestOfFinishReopensTheProjectTrainedWithItsNetwork)
 {
     // The project as the program opens it: through the opener, into the training view.
-    NetworkProjectOpener opener;
+    InstalledOpener opener;
     OpenBackProp();
     const QString path = folder + "/bp.kvp";
     gProcess().Save(path);
     gBackProp().reset();
-    ASSERT_TRUE(opener.OpenProject(path));
+    ASSERT_TRUE(opener->OpenProject(path));
     auto* w = qobject_cast<frmTrainBP*>(TrainingViews::Window());
     ASSERT_TRUE(w);
     w->SetManualSteps(true);
@@ -364,10 +365,10 @@ TEST_F(TrainBP, AKillDuringTheTestOfFinishReopensTheProjectTrainedWithItsNetwork
     EXPECT_EQ(views, QStringList{"ShowScatter"});
 
     // Started again on that file: the training view of the trained network, not a split project.
-    opener.CloseProject();
+    opener->CloseProject();
     modMenu::RemoveChildForms();
     Flush();
-    ASSERT_TRUE(opener.OpenProject(killed));
+    ASSERT_TRUE(opener->OpenProject(killed));
     EXPECT_TRUE(gProcess().IsTrained());
     EXPECT_FALSE(gProcess().IsTested());
     EXPECT_EQ(NetTest::ConfigValue(killed, "Navigate").toText(), QString::number(navTrained));

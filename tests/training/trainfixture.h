@@ -4,6 +4,8 @@
 // step by step.
 #pragma once
 
+#include "core/serviceslot.h"
+#include "core/status.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/veltra.h"
@@ -140,6 +142,8 @@ protected:
     QString StatusText() const { return gVeltra().StatusBar().StatusBar()->Panel(1).Text().trimmed(); }
 
     FakePrompter prompts;
+    // The status bar as the program installs it: what code without widgets reports reaches it.
+    ScopedService<IStatusSink*> status{&Status::Install, &gVeltra().StatusBar()};
     QPointer<frmMain> main;
     QString folder;
     QStringList views;
