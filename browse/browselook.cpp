@@ -78,7 +78,7 @@ Grid TestResults(const BrowseQuery& query, const CDataDef& ddo)
     Grid g;
     const int16_t p = query.predictColumn.fieldNumber;
     // Classes (no Difference column) are shown as the network wrote them; numbers by the range.
-    const bool classes = query.ColumnIndex({BrowseTables::Test(), QStringLiteral("Difference"), 0}) < 0;
+    const bool classes = query.ColumnIndex({ProjectSchema::TestTable(), ProjectSchema::DifferenceColumn(), 0}) < 0;
     if (!classes && p > 0)
         g.numberFormat = PredictionFormat(ddo.FieldType(p), ddo.UserMin(p), ddo.UserMax(p));
     g.fixedColumns = query.ResultColumns();
@@ -99,7 +99,7 @@ Grid TestResults(const BrowseQuery& query, const CDataDef& ddo)
             col.fixedPane = true;
             col.heading = FixedHeading;
             col.resizable = false;
-            if (c == 0 && bc == BrowseColumn{BrowseTables::Test(), QStringLiteral("Mark"), 0}) {
+            if (c == 0 && bc == BrowseColumn{ProjectSchema::TestTable(), ProjectSchema::MarkColumn(), 0}) {
                 col.caption = QStringLiteral("*");
                 col.widthTwips = MarkWidth;
                 col.background = MarkCell;
@@ -108,7 +108,7 @@ Grid TestResults(const BrowseQuery& query, const CDataDef& ddo)
                 col.widthTwips = ResultWidth;
                 col.centred = true;
                 col.formatted = bc.IsTest()
-                    && (bc.field == QLatin1String("Predicted") || bc.field == QLatin1String("Difference"));
+                    && (bc.field == ProjectSchema::PredictedColumn() || bc.field == ProjectSchema::DifferenceColumn());
             }
         } else if (!bc.IsTest()) {
             const auto it = used.constFind(bc.field);

@@ -10,12 +10,12 @@
 
 namespace {
 
-const QString kTest = BrowseTables::Test();
-const QString kLink = BrowseTables::Link();
+const QString kTest = ProjectSchema::TestTable();
+const QString kLink = ProjectSchema::LinkTable();
 
-BrowseColumn testColumn(const char* name)
+BrowseColumn testColumn(const QString& name)
 {
-    return {kTest, QString::fromLatin1(name), 0};
+    return {kTest, name, 0};
 }
 
 QString placeholders(int count)
@@ -116,7 +116,7 @@ QString SortStatusText(const BrowseSortKeys& keys)
 BrowseColumn BrowseQuery::KeyColumn() const
 {
     if (joinTest)
-        return testColumn("MainPrimaryKey");
+        return testColumn(ProjectSchema::TestKeyColumn());
     return {kLink, keyField, 0};
 }
 
@@ -135,7 +135,7 @@ int BrowseQuery::ColumnIndex(const BrowseColumn& column) const
 
 bool BrowseQuery::HasMarks() const
 {
-    return joinTest && columns.contains(testColumn("Mark"));
+    return joinTest && columns.contains(testColumn(ProjectSchema::MarkColumn()));
 }
 
 QString BrowseQuery::FromSql() const
@@ -143,13 +143,14 @@ QString BrowseQuery::FromSql() const
     if (!joinTest)
         return kdb::QuoteIdent(kLink);
     return kdb::QuoteIdent(kTest) + QStringLiteral(" INNER JOIN ") + kdb::QuoteIdent(kLink) + QStringLiteral(" ON ")
-        + testColumn("MainPrimaryKey").Sql() + QStringLiteral(" = ") + BrowseColumn{kLink, keyField, 0}.Sql();
+        + testColumn(ProjectSchema::TestKeyColumn()).Sql() + QStringLiteral(" = ")
+        + BrowseColumn{kLink, keyField, 0}.Sql();
 }
 
 QString BrowseQuery::WhereSql(QList<kdb::Value>& params) const
 {
     const QString actual = predictColumn.Sql();
-    const QString predicted = testColumn("Predicted").Sql();
+    const QString predicted = testColumn(ProjectSchema::PredictedColumn()).Sql();
     switch (filter) {
     case Filter::None:
         return {};
@@ -184,12 +185,12 @@ QString BrowseQuery::OrderSql(QList<kdb::Value>& params) const
                 terms << k.column.Sql() + (k.desc ? QStringLiteral(" DESC") : QString());
     } else if (distanceFrom && joinTest) {
         const QString a = predictColumn.Sql();
-        const QString p = testColumn("Predicted").Sql();
+        const QString p = testColumn(ProjectSchema::PredictedColumn()).Sql();
         // Nearest first; a row without an actual value has no distance and comes last.
         terms << QStringLiteral("(%1 - ?) * (%1 - ?) + (%2 - ?) * (%2 - ?) NULLS LAST").arg(a, p);
         params << distanceFrom->second << distanceFrom->second << distanceFrom->first << distanceFrom->first;
-    } else if (worstFirst && ColumnIndex(testColumn("Difference")) >= 0) {
-        terms << testColumn("Difference").Sql() + QStringLiteral(" DESC");
+    } else if (worstFirst && ColumnIndex(testColumn(ProjectSchema::DifferenceColumn())) >= 0) {
+        terms << testColumn(ProjectSchema::DifferenceColumn()).Sql() + QStringLiteral(" DESC");
     }
     // Rows that tie keep the order of the testing rows (or of the source's key).
     terms << (joinTest ? kdb::QuoteIdent(kTest) + QStringLiteral(".rowid") : KeyColumn().Sql());
@@ -216,7 +217,7 @@ QString BrowseQuery::RowsByKeySql(int count) const
 
 QString BrowseQuery::MarkAllSql(int mode, QList<kdb::Value>& params) const
 {
-    const QString mark = kdb::QuoteIdent(QStringLiteral("Mark"));
+    const QString mark = kdb::QuoteIdent(ProjectSchema::MarkColumn());
     QString sql = QStringLiteral("UPDATE ") + kdb::QuoteIdent(kTest) + QStringLiteral(" SET ") + mark;
     if (mode == 1) {
         // Jet's Xor -1 on a 0/-1 mark: every bit flipped; Null stays Null.
@@ -228,8 +229,9 @@ QString BrowseQuery::MarkAllSql(int mode, QList<kdb::Value>& params) const
     QList<kdb::Value> where;
     const QString filterSql = WhereSql(where);
     if (!filterSql.isEmpty()) {
-        sql += QStringLiteral(" WHERE ") + kdb::QuoteIdent(QStringLiteral("MainPrimaryKey")) + QStringLiteral(" IN (SELECT ")
-            + testColumn("MainPrimaryKey").Sql() + QStringLiteral(" FROM ") + FromSql() + filterSql + QLatin1Char(')');
+        sql += QStringLiteral(" WHERE ") + kdb::QuoteIdent(ProjectSchema::TestKeyColumn())
+            + QStringLiteral(" IN (SELECT ") + testColumn(ProjectSchema::TestKeyColumn()).Sql()
+            + QStringLiteral(" FROM ") + FromSql() + filterSql + QLatin1Char(')');
         params << where;
     }
     return sql;
@@ -237,7 +239,9 @@ QString BrowseQuery::MarkAllSql(int mode, QList<kdb::Value>& params) const
 
 QString BrowseQuery::MarkOneSql()
 {
-    return QStringLiteral("UPDATE \"Test\" SET \"Mark\" = ? WHERE \"MainPrimaryKey\" = ?");
+    return QStringLiteral("UPDATE ") + kdb::QuoteIdent(ProjectSchema::TestTable()) + QStringLiteral(" SET ")
+           + kdb::QuoteIdent(ProjectSchema::MarkColumn()) + QStringLiteral(" = ? WHERE ")
+           + kdb::QuoteIdent(ProjectSchema::TestKeyColumn()) + QStringLiteral(" = ?");
 }
 
 namespace BrowseQueries {
@@ -253,9 +257,10 @@ BrowseQuery frame(const CDataDef& ddo, bool sfam, bool joinTest)
     q.keyField = ddo.FieldName(f.key);
     q.predictColumn = linkColumn(ddo, f.predict);
     if (joinTest) {
-        q.columns << testColumn("Mark") << q.predictColumn << testColumn("Predicted");
+        q.columns << testColumn(ProjectSchema::MarkColumn()) << q.predictColumn
+                  << testColumn(ProjectSchema::PredictedColumn());
         if (!sfam)
-            q.columns << testColumn("Difference");
+            q.columns << testColumn(ProjectSchema::DifferenceColumn());
     } else {
         q.columns << q.predictColumn;
     }

@@ -5,6 +5,7 @@
 // never meets a column of Test by accident; values never become SQL text.
 #pragma once
 
+#include "data/projectschema.h"
 #include "kdb/value.h"
 
 #include <QList>
@@ -16,20 +17,14 @@
 
 class CDataDef;
 
-// Table names of the project database the browses read.
-namespace BrowseTables {
-inline QString Test() { return QStringLiteral("Test"); }
-inline QString Link() { return QStringLiteral("LinkDataSource"); }
-}
-
 // One column of a browse: a column of Test or of the linked source table.
 struct BrowseColumn {
-    QString table;           // BrowseTables::Test() or BrowseTables::Link()
+    QString table;           // ProjectSchema::TestTable() or ProjectSchema::LinkTable()
     QString field;           // the column's name in that table
     int16_t fieldNumber = 0; // the source field's number in the data definition; 0 for Test
     bool operator==(const BrowseColumn& o) const { return table == o.table && field == o.field; }
     bool operator!=(const BrowseColumn& o) const { return !(*this == o); }
-    bool IsTest() const { return table == BrowseTables::Test(); }
+    bool IsTest() const { return table == ProjectSchema::TestTable(); }
     // "Table"."field"
     QString Sql() const;
 };
@@ -60,7 +55,7 @@ public:
     };
 
     QList<BrowseColumn> columns;
-    // Test INNER JOIN LinkDataSource ON Test.MainPrimaryKey = LinkDataSource.<keyField>; without
+    // Test joined with the linked source table on Test's key and the source's keyField; without
     // it the linked table alone.
     bool joinTest = true;
     QString keyField;            // the source table's key field

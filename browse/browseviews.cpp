@@ -200,7 +200,7 @@ void MarkSelected()
     if (rows.empty())
         return;
     w->Data1().WriteMarks(rows, -1);
-    const int markColumn = w->RecordSource().ColumnIndex({BrowseTables::Test(), QStringLiteral("Mark"), 0});
+    const int markColumn = w->RecordSource().ColumnIndex({ProjectSchema::TestTable(), ProjectSchema::MarkColumn(), 0});
     if (rows.size() > 256) {
         w->Model()->Invalidate();
         return;

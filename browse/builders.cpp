@@ -55,7 +55,7 @@ void requireSourceFields(const QString& project, const BrowseQuery& query, const
     QSet<QString> present;
     {
         kdb::Database db = kdb::Database::Open(project, false, true);
-        for (const kdb::FieldInfo& f : db.Fields(BrowseTables::Link()))
+        for (const kdb::FieldInfo& f : db.Fields(ProjectSchema::LinkTable()))
             present.insert(f.name.toLower());
     }
     QStringList missing;

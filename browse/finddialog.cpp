@@ -284,7 +284,8 @@ void CBrowseBase::FindActivate()
         frmBrowse* w = Window();
         // The mark column is never searched.
         if (w && mCol >= 0 && mCol < w->RecordSource().columns.size()
-            && w->RecordSource().columns[mCol] == BrowseColumn{BrowseTables::Test(), QStringLiteral("Mark"), 0}) {
+            && w->RecordSource().columns[mCol]
+                   == BrowseColumn{ProjectSchema::TestTable(), ProjectSchema::MarkColumn(), 0}) {
             mCol = 1;
             mTG->SetCurrent(std::max(0, mTG->CurrentRow()), 1);
         }

@@ -279,7 +279,7 @@ void CIMode::TGInit()
         const BrowseQuery& q = m_window->RecordSource();
         const BrowseLook::Grid& look = m_browser->Look();
         m_fixed = look.fixedColumns;
-        m_predictedColumn = q.ColumnIndex({BrowseTables::Test(), QStringLiteral("Predicted"), 0});
+        m_predictedColumn = q.ColumnIndex({ProjectSchema::TestTable(), ProjectSchema::PredictedColumn(), 0});
         std::vector<bool> editable;
         for (int c = 0; c < q.columns.size(); ++c)
             editable.push_back(c >= m_fixed && !q.columns[c].IsTest());

@@ -55,8 +55,9 @@ Kind KindOfType(int16_t fieldType)
 Kind KindOfColumn(const BrowseQuery& query, const BrowseColumn& column, int16_t fieldType)
 {
     if (column.IsTest()) {
-        const bool sfam = !query.columns.contains(BrowseColumn{BrowseTables::Test(), QStringLiteral("Difference"), 0});
-        if (column.field == QLatin1String("Predicted") && sfam)
+        const bool sfam =
+            !query.columns.contains(BrowseColumn{ProjectSchema::TestTable(), ProjectSchema::DifferenceColumn(), 0});
+        if (column.field == ProjectSchema::PredictedColumn() && sfam)
             return Kind::Text;
         return Kind::Number;
     }
@@ -170,8 +171,9 @@ KeySet MatchingKeys(const QString& databaseName, const BrowseQuery& query, const
                                findMatchFunction, nullptr, nullptr, nullptr);
     // Only the searched column's own table is read: its key is the view's row key (the test
     // rows carry the source key as MainPrimaryKey).
-    const BrowseColumn key = column.IsTest() ? BrowseColumn{BrowseTables::Test(), QStringLiteral("MainPrimaryKey"), 0}
-                                             : BrowseColumn{BrowseTables::Link(), query.keyField, 0};
+    const BrowseColumn key = column.IsTest()
+                                 ? BrowseColumn{ProjectSchema::TestTable(), ProjectSchema::TestKeyColumn(), 0}
+                                 : BrowseColumn{ProjectSchema::LinkTable(), query.keyField, 0};
     QString sql = QStringLiteral("SELECT ") + key.Sql() + QStringLiteral(" FROM ") + kdb::QuoteIdent(column.table);
     QList<kdb::Value> params;
     if (criteria.equals) {

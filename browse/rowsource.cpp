@@ -321,7 +321,7 @@ int64_t BrowseRowSource::Load(const BrowseQuery& query)
         startLoader(sql, params);
     if (!keys.empty()) {
         const BrowseColumn keyColumn = query.KeyColumn();
-        const BrowseColumn sourceKey{BrowseTables::Link(), query.keyField, 0};
+        const BrowseColumn sourceKey{ProjectSchema::LinkTable(), query.keyField, 0};
         std::vector<bool> exact;
         std::vector<bool> desc;
         for (const BrowseSortKey* k : keys) {

@@ -178,7 +178,7 @@ void CBrowseBase::ToggleMark(int64_t row)
     if (!w || row < 0)
         return;
     const BrowseQuery& q = w->RecordSource();
-    const int markColumn = q.ColumnIndex({BrowseTables::Test(), QStringLiteral("Mark"), 0});
+    const int markColumn = q.ColumnIndex({ProjectSchema::TestTable(), ProjectSchema::MarkColumn(), 0});
     if (!q.HasMarks() || markColumn < 0)
         return;
     BrowseModel* model = w->Model();

@@ -2,6 +2,7 @@
 
 #include "core/kverror.h"
 #include "core/numformat.h"
+#include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/classvalue.h"
 #include "network/networkproject.h"
@@ -171,8 +172,8 @@ MatrixCount MatrixCounting::Count(const QString& projectFile, const QString& pre
     kdb::Database db = kdb::Database::Open(projectFile, false, true);
     MatrixCount m;
     {
-        kdb::Reader classes = db.Query(QStringLiteral("SELECT ") + kdb::QuoteIdent(QStringLiteral("Class"))
-                                       + QStringLiteral(" FROM Classes"));
+        kdb::Reader classes = db.Query(QStringLiteral("SELECT ") + kdb::QuoteIdent(ProjectSchema::ClassColumn())
+                                       + QStringLiteral(" FROM ") + ProjectSchema::ClassesTable());
         while (classes.Next())
             m.classes.push_back(ClassValueText(classes.Get(0)));
     }
@@ -185,10 +186,12 @@ MatrixCount MatrixCounting::Count(const QString& projectFile, const QString& pre
     // costs several times the read itself.
     const QString p = QStringLiteral("L.") + kdb::QuoteIdent(predictField);
     const QString k = QStringLiteral("L.") + kdb::QuoteIdent(keyField);
-    const QString sql = QStringLiteral("SELECT ") + p + QStringLiteral(", T.Predicted FROM LinkDataSource AS L "
-                                                                      "INNER JOIN Test AS T ON ")
-                        + k + QStringLiteral(" = T.MainPrimaryKey WHERE ") + p
-                        + QStringLiteral(" IS NOT NULL AND T.Predicted IS NOT NULL");
+    const QString predictedSql = QStringLiteral("T.") + ProjectSchema::PredictedColumn();
+    const QString sql = QStringLiteral("SELECT ") + p + QStringLiteral(", ") + predictedSql + QStringLiteral(" FROM ")
+                        + ProjectSchema::LinkTable() + QStringLiteral(" AS L INNER JOIN ") + ProjectSchema::TestTable()
+                        + QStringLiteral(" AS T ON ") + k + QStringLiteral(" = T.") + ProjectSchema::TestKeyColumn()
+                        + QStringLiteral(" WHERE ") + p + QStringLiteral(" IS NOT NULL AND ") + predictedSql
+                        + QStringLiteral(" IS NOT NULL");
     const ClassIndex index(m.classes);
     ColumnClasses actual(index, false), predicted(index, true);
     const size_t n = m.classes.size();

@@ -17,6 +17,7 @@
 #include "core/widgets/winhelpers.h"
 #include "data/datadef.h"
 #include "data/dbutilities.h"
+#include "data/projectschema.h"
 #include "network/backprop.h"
 #include "network/process.h"
 #include "network/sfam.h"
@@ -106,7 +107,8 @@ int64_t SourceClassCount(const QString& projectFile, const QString& field)
     IgnoreErrors([&] {
         kdb::Database db = kdb::Database::Open(projectFile, false, true);
         const QString f = kdb::QuoteIdent(field);
-        n = db.Scalar(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM LinkDataSource WHERE ") + f
+        n = db.Scalar(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM ") + ProjectSchema::LinkTable()
+                      + QStringLiteral(" WHERE ") + f
                       + QStringLiteral(" IS NOT NULL GROUP BY ") + f + QStringLiteral(" COLLATE NOCASE)"))
                 .toInt();
     });

@@ -5,6 +5,7 @@
 #include "core/kverror.h"
 #include "core/pathutils.h"
 #include "core/prompts.h"
+#include "data/projectschema.h"
 
 namespace {
 
@@ -22,8 +23,6 @@ kdb::Database requireOpen(const QString& name, bool readOnly)
         throw KvError(KvErr::ObjectNotSet);
     return db;
 }
-
-const QString kLink = QStringLiteral("LinkDataSource");
 
 } // namespace
 
@@ -86,7 +85,7 @@ bool Utilities::IsProjectFile(const QString& fileName)
         const kdb::Database db = kdb::Database::Open(fileName, false, true);
         int found = 0;
         for (const kdb::TableInfo& t : db.Tables()) {
-            if (t.name == QLatin1String("FieldConfig") || t.name == QLatin1String("Config"))
+            if (t.name == ProjectSchema::FieldConfigTable() || t.name == ProjectSchema::ConfigTable())
                 ++found;
         }
         return found == 2;
@@ -103,15 +102,14 @@ void Utilities::CheckLink(const QString& projectFile)
         QString dataFile;
         {
             kdb::Database db = requireOpen(projectFile, true);
-            kdb::Reader r = db.Query(
-                QStringLiteral("SELECT * FROM CONFIG WHERE Property='DatabaseFileName';"));
+            kdb::Reader r = db.Query(ProjectSchema::ConfigValueSelect(), {ProjectSchema::DatabaseFileNameKey()});
             if (!r.Next())
                 throw KvError(KvErr::NoCurrentRecord);
-            dataFile = r[QStringLiteral("sValue")].toText();
+            dataFile = r.Get(0).toText();
             // A project never configured has no data file and no link: nothing to re-point.
             if (dataFile.isEmpty())
                 return;
-            if (!db.LinkInfo(kLink))
+            if (!db.LinkInfo(ProjectSchema::LinkTable()))
                 throw KvError(KvErr::ItemNotFound);
         }
         if (Utilities::FileExists(dataFile))
@@ -121,17 +119,18 @@ void Utilities::CheckLink(const QString& projectFile)
         if (!Utilities::FileExists(candidate))
             return;
         kdb::Database db = requireOpen(projectFile, false);
-        const std::optional<kdb::TableInfo> old = db.LinkInfo(kLink);
+        const std::optional<kdb::TableInfo> old = db.LinkInfo(ProjectSchema::LinkTable());
         // The link goes first: it is replaced whole or not at all, and the setting follows
         // only a link that now reaches the data file.
-        db.RefreshLink(kLink, QStringLiteral(";DATABASE=") + candidate);
+        db.RefreshLink(ProjectSchema::LinkTable(), QStringLiteral(";DATABASE=") + candidate);
         try {
-            if (db.Update(QStringLiteral("Config"), {{QStringLiteral("sValue"), candidate}},
-                          QStringLiteral("Property"), QStringLiteral("DatabaseFileName")) == 0)
+            if (db.Update(ProjectSchema::ConfigTable(), {{ProjectSchema::ValueColumn(), candidate}},
+                          ProjectSchema::PropertyColumn(), ProjectSchema::DatabaseFileNameKey())
+                == 0)
                 throw KvError(KvErr::NoCurrentRecord);
         } catch (...) {
             const KvError e = CurrentError();
-            IgnoreErrors([&] { db.RefreshLink(kLink, old->connect); });
+            IgnoreErrors([&] { db.RefreshLink(ProjectSchema::LinkTable(), old->connect); });
             throw e;
         }
     });
@@ -162,12 +161,12 @@ int16_t dbUtilities::ClassCount(const QString& projectFile)
 {
     if (!Utilities::FileExists(projectFile))
         return -1;
-    if (!Utilities::TableExists(projectFile, QStringLiteral("Classes")))
+    if (!Utilities::TableExists(projectFile, ProjectSchema::ClassesTable()))
         return -1;
     int16_t count = -1;
     Procedure(QStringLiteral("dbUtilities::ClassCount"), [&] {
         const kdb::Database db = kdb::Database::Open(projectFile, false, true);
-        const int64_t n = db.RecordCount(QStringLiteral("Classes"));
+        const int64_t n = db.RecordCount(ProjectSchema::ClassesTable());
         if (n > 32767)
             throw KvError(KvErr::Overflow);
         count = int16_t(n);

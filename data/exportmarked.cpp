@@ -9,6 +9,7 @@
 #include "core/status.h"
 #include "data/datadef.h"
 #include "data/dbutilities.h"
+#include "data/projectschema.h"
 #include "kdb/kdb.h"
 
 #include <QFileInfo>
@@ -91,29 +92,35 @@ void Utilities::ExportMarked(const QString& projectFile, const CDataDef* ddo)
             Status::Message(projectFile + QStringLiteral("does not exist. Aborting Export."));
             return;
         }
-        if (!Utilities::TableExists(projectFile, QStringLiteral("Test"))) {
+        if (!Utilities::TableExists(projectFile, ProjectSchema::TestTable())) {
             Status::Message(QStringLiteral("A test must be run on the data before exporting."));
             return;
         }
         kdb::Database db = kdb::Database::Open(projectFile, false, true);
+        const QString test = ProjectSchema::TestTable();
+        const QString linked = ProjectSchema::LinkTable();
         // In the source's key order (text keys sorted as the source sorts them), so the file
         // lists the rows as the source does. Test's columns are named with their table: the
         // source may have columns of the same names.
         QString order;
         IgnoreErrors([&] {
-            order = db.KeyOrder(QStringLiteral("LinkDataSource"), QStringLiteral("LinkDataSource"));
+            order = db.KeyOrder(linked, linked);
         });
         if (order.isEmpty())
-            order = QStringLiteral("ORDER BY Test.MainPrimaryKey");
+            order = QStringLiteral("ORDER BY ") + test + QLatin1Char('.') + ProjectSchema::TestKeyColumn();
         // A server sorts text by its own collation, which only the server can apply: its rows
         // are read in its order and the Test rows found for them.
-        const std::optional<kdb::TableInfo> source = db.LinkInfo(QStringLiteral("LinkDataSource"));
+        const std::optional<kdb::TableInfo> source = db.LinkInfo(linked);
         const bool onServer = source && kdb::IsOdbcConnect(source->connect);
-        const QString on = QStringLiteral(" ON Test.MainPrimaryKey = LinkDataSource.") + kdb::QuoteIdent(keyName);
-        const QString sql =
-            (onServer ? QStringLiteral("SELECT Test.*, LinkDataSource.* FROM LinkDataSource CROSS JOIN Test")
-                      : QStringLiteral("SELECT * FROM Test INNER JOIN LinkDataSource")) +
-            on + QStringLiteral(" WHERE Test.Mark<>0 ") + order + u';';
+        const QString on = QStringLiteral(" ON ") + test + QLatin1Char('.') + ProjectSchema::TestKeyColumn()
+                           + QStringLiteral(" = ") + linked + QLatin1Char('.') + kdb::QuoteIdent(keyName);
+        const QString from = onServer ? QStringLiteral("SELECT ") + test + QStringLiteral(".*, ") + linked
+                                            + QStringLiteral(".* FROM ") + linked + QStringLiteral(" CROSS JOIN ")
+                                            + test
+                                      : QStringLiteral("SELECT * FROM ") + test + QStringLiteral(" INNER JOIN ")
+                                            + linked;
+        const QString sql = from + on + QStringLiteral(" WHERE ") + test + QLatin1Char('.')
+                            + ProjectSchema::MarkColumn() + QStringLiteral("<>0 ") + order + u';';
         kdb::Snapshot rs = db.OpenSnapshot(sql);
         if (rs.RecordCount() == 0) {
             Prompts::MsgBox(QStringLiteral("No marked records to export."), MsgButtons::Ok,
@@ -125,9 +132,9 @@ void Utilities::ExportMarked(const QString& projectFile, const CDataDef* ddo)
         QList<int16_t> types;
         IgnoreErrors([&] {
             QList<int16_t> t;
-            for (const kdb::FieldInfo& f : db.Fields(QStringLiteral("Test")))
+            for (const kdb::FieldInfo& f : db.Fields(test))
                 t.append(f.type);
-            for (const kdb::FieldInfo& f : db.Fields(QStringLiteral("LinkDataSource")))
+            for (const kdb::FieldInfo& f : db.Fields(linked))
                 t.append(f.type);
             if (t.size() == rs.ColumnCount())
                 types = t;

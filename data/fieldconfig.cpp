@@ -5,6 +5,7 @@
 #include "core/kverror.h"
 #include "core/pathutils.h"
 #include "data/dbutilities.h"
+#include "data/projectschema.h"
 
 #include <cmath>
 #include <limits>
@@ -62,12 +63,13 @@ void CDataDef::Load(const QString& ConfigDBFile)
     Member("VeltraDBCfg:Load Method", [&] {
         if (!Utilities::FileExists(ConfigDBFile))
             return;
-        if (!Utilities::TableExists(ConfigDBFile, QStringLiteral("FIELDCONFIG"))) {
+        if (!Utilities::TableExists(ConfigDBFile, ProjectSchema::FieldConfigTable())) {
             m_initDone = false;
             return;
         }
         kdb::Database db = kdb::Database::Open(ConfigDBFile);
-        kdb::Snapshot rs = db.OpenSnapshot(QStringLiteral("SELECT * FROM FIELDCONFIG;"));
+        kdb::Snapshot rs =
+            db.OpenSnapshot(QStringLiteral("SELECT * FROM ") + ProjectSchema::FieldConfigTable() + QLatin1Char(';'));
         if (rs.IsEmpty()) {
             m_initDone = false;
             return;
@@ -78,21 +80,21 @@ void CDataDef::Load(const QString& ConfigDBFile)
         Redim(int16_t(count));
         rs.MoveFirst();
         for (int16_t i = 1; i <= count; ++i) {
-            if (!rs.FindFirst(QStringLiteral("FieldOrder"), kdb::Value(int(i))))
+            if (!rs.FindFirst(ProjectSchema::FieldOrderColumn(), kdb::Value(int(i))))
                 break;
             DataField& f = m_fields[i];
-            f.name = ToText(rs[QStringLiteral("FieldName")]);
-            f.type = ToInt16(rs[QStringLiteral("FieldType")]);
-            f.max = ToDouble(rs[QStringLiteral("FieldMax")]);
-            f.min = ToDouble(rs[QStringLiteral("FieldMin")]);
-            f.avg = ToDouble(rs[QStringLiteral("FieldAvg")]);
-            f.stdDev = ToDouble(rs[QStringLiteral("FieldStdDev")]);
-            f.userImportance = ToInt16(rs[QStringLiteral("UserImportance")]);
-            f.userMatchType = ToInt16(rs[QStringLiteral("UserMatchType")]);
-            f.userMax = ToDouble(rs[QStringLiteral("UserMax")]);
-            f.userMin = ToDouble(rs[QStringLiteral("UserMin")]);
-            f.userOutOfRange = ToInt16(rs[QStringLiteral("UserOutOfRange")]);
-            f.primaryKey = ToBool(rs[QStringLiteral("PrimaryKeyField")]);
+            f.name = ToText(rs[ProjectSchema::FieldNameColumn()]);
+            f.type = ToInt16(rs[ProjectSchema::FieldTypeColumn()]);
+            f.max = ToDouble(rs[ProjectSchema::FieldMaxColumn()]);
+            f.min = ToDouble(rs[ProjectSchema::FieldMinColumn()]);
+            f.avg = ToDouble(rs[ProjectSchema::FieldAvgColumn()]);
+            f.stdDev = ToDouble(rs[ProjectSchema::FieldStdDevColumn()]);
+            f.userImportance = ToInt16(rs[ProjectSchema::UserImportanceColumn()]);
+            f.userMatchType = ToInt16(rs[ProjectSchema::UserMatchTypeColumn()]);
+            f.userMax = ToDouble(rs[ProjectSchema::UserMaxColumn()]);
+            f.userMin = ToDouble(rs[ProjectSchema::UserMinColumn()]);
+            f.userOutOfRange = ToInt16(rs[ProjectSchema::UserOutOfRangeColumn()]);
+            f.primaryKey = ToBool(rs[ProjectSchema::PrimaryKeyFieldColumn()]);
         }
         db.Close();
         m_initDone = true;
@@ -105,7 +107,7 @@ void CDataDef::Save(const QString& ConfigDBFile)
         if (!Utilities::FileExists(ConfigDBFile))
             throw KvError(KvErr::FileNotFound);
         kdb::Database db;
-        if (Utilities::TableExists(ConfigDBFile, QStringLiteral("FIELDCONFIG")))
+        if (Utilities::TableExists(ConfigDBFile, ProjectSchema::FieldConfigTable()))
             db = kdb::Database::Open(ConfigDBFile);
         else
             db = MakeSupportDB(ConfigDBFile);
@@ -118,7 +120,7 @@ void CDataDef::Save(const QString& ConfigDBFile)
 
 void CDataDef::Write(kdb::Database& db)
 {
-    if (!db.HasTable(QStringLiteral("FieldConfig"), false))
+    if (!db.HasTable(ProjectSchema::FieldConfigTable(), false))
         throw KvError(KvErr::NoSuchTable);
 
     // The rows as they are before this save, by row id, so a field finds its row by name
@@ -130,20 +132,17 @@ void CDataDef::Write(kdb::Database& db)
     };
     QList<Row> rows;
     {
-        kdb::Reader r = db.Query(QStringLiteral("SELECT rowid, FieldName FROM FieldConfig"));
+        kdb::Reader r = db.Query(QStringLiteral("SELECT rowid, ") + ProjectSchema::FieldNameColumn()
+                                 + QStringLiteral(" FROM ") + ProjectSchema::FieldConfigTable());
         while (r.Next())
             rows.append({r.Int(0), r.Text(1), false});
     }
-    const QString columns = QStringLiteral(
-        "FieldOrder, FieldName, FieldType, FieldMax, FieldMin, FieldAvg, FieldStdDev, "
-        "UserImportance, UserMatchType, UserMax, UserMin, UserOutOfRange, PrimaryKeyField");
-    kdb::Statement insert = db.Prepare(QStringLiteral("INSERT INTO FieldConfig (") + columns +
-                                       QStringLiteral(") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)"));
-    kdb::Statement update = db.Prepare(QStringLiteral(
-        "UPDATE FieldConfig SET FieldOrder = ?, FieldName = ?, FieldType = ?, FieldMax = ?, "
-        "FieldMin = ?, FieldAvg = ?, FieldStdDev = ?, UserImportance = ?, "
-        "UserMatchType = ?, UserMax = ?, UserMin = ?, UserOutOfRange = ?, "
-        "PrimaryKeyField = ? WHERE rowid = ?"));
+    kdb::Statement insert = db.Prepare(ProjectSchema::FieldConfigInsert());
+    kdb::Statement update = db.Prepare(QStringLiteral("UPDATE ") + ProjectSchema::FieldConfigTable()
+                                       + QStringLiteral(" SET ")
+                                       + ProjectSchema::FieldConfigColumns().replace(QStringLiteral(","),
+                                                                                     QStringLiteral(" = ?,"))
+                                       + QStringLiteral(" = ? WHERE rowid = ?"));
 
     // The rows belong together: a save that fails part way leaves the old ones whole.
     kdb::Transaction transaction(db);
@@ -196,21 +195,7 @@ kdb::Database CDataDef::MakeSupportDB(const QString& ConfigDBFile)
         if (!Utilities::FileExists(m_dbFileName))
             return {};
         kdb::Database db = kdb::Database::Open(ConfigDBFile);
-        db.ExecuteJet(QStringLiteral("CREATE TABLE FieldConfig ( "
-                                     "FieldOrder       Integer CONSTRAINT pKey PRIMARY KEY, "
-                                     "FieldName        Text, "
-                                     "FieldType        Text, "
-                                     "FieldMax         Double, "
-                                     "FieldMin         Double, "
-                                     "FieldAvg         Double, "
-                                     "FieldStdDev      Double, "
-                                     "UserImportance   Integer, "
-                                     "UserMatchType    Integer, "
-                                     "UserMax          Double, "
-                                     "UserMin          Double, "
-                                     "UserOutOfRange   Integer, "
-                                     "PrimaryKeyField  Bit "
-                                     " );"));
+        db.ExecuteJet(ProjectSchema::BaseTableStatement(ProjectSchema::FieldConfigTable()));
         return db;
     } catch (...) {
         ErrorBox::ShowStandard(CurrentError(), QStringLiteral("CDataDef::MakeSupportDB"));

@@ -30,15 +30,15 @@
 //   kdb::Statement ins = db.Prepare("INSERT INTO Test VALUES (?,?,?,?)");  // reused, fast
 //   ins.Run({key, predicted, diff, 0});
 //
-// Linked tables: db.Link("LinkDataSource", connect, sourceTable) with connect
+// Linked tables: db.Link("Source", connect, sourceTable) with connect
 // ";DATABASE=<path>" or "ODBC;...". Opening a project re-creates its links on the connection
 // (file: attached read-only + temporary view; ODBC: read-only virtual table), so
-// "SELECT ... FROM Test JOIN LinkDataSource ..." runs as one statement.
-// db.ReadLinked("LinkDataSource") reads the linked rows in key order (the order that decides
-// training and testing rows; a plain "SELECT * FROM LinkDataSource" gives that order too); a
-// join that must keep it appends db.KeyOrder("LinkDataSource", "LinkDataSource").
-// db.RefreshLink("LinkDataSource", ";DATABASE=<new path>") re-points a link (moved file).
-//   kdb::Reader r = db.ReadLinked("LinkDataSource"); r.Skip(low - 1); ... r.Next() ...
+// "SELECT ... FROM Test JOIN Source ..." runs as one statement.
+// db.ReadLinked("Source") reads the linked rows in key order (the order that decides
+// training and testing rows; a plain "SELECT * FROM Source" gives that order too); a
+// join that must keep it appends db.KeyOrder("Source", "Source").
+// db.RefreshLink("Source", ";DATABASE=<new path>") re-points a link (moved file).
+//   kdb::Reader r = db.ReadLinked("Source"); r.Skip(low - 1); ... r.Next() ...
 //
 // Jet SELECTs of the system (double-quoted strings, ^, IsNull()) run through
 // db.QueryJet(jetSql); CREATE/ALTER/DROP/SELECT INTO through db.ExecuteJet(jetSql).

@@ -2,6 +2,7 @@
 
 #include "core/kverror.h"
 #include "data/datadef.h"
+#include "data/projectschema.h"
 #include "engine/korvan_engine.h"
 #include "engine/trainpass.h"
 
@@ -62,7 +63,7 @@ QStringList CBackProp::ReadOrder() const
             QStringLiteral("JogMax"), QStringLiteral("InitMax"), QStringLiteral("LearnRate"),
             QStringLiteral("Momentum"), QStringLiteral("CyclesCompleted"), QStringLiteral("ShuffleNum"),
             QStringLiteral("BestLogging"), QStringLiteral("BestError"), QStringLiteral("VerifyRate"),
-            QStringLiteral("DatabaseFileName"), QStringLiteral("TableName")};
+            ProjectSchema::DatabaseFileNameKey(), ProjectSchema::TableNameKey()};
 }
 
 int32_t CBackProp::CallEngine(EngineCommand command)

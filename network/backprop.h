@@ -116,7 +116,7 @@ protected:
     bool SavesSnapshotWithConfig() const override { return mBestLogging; }
     QString TestingText() const override;
     TestOutcome TestError(int32_t result, float& error) override;
-    QString TestTableStatement() const override;
+    QString TestTableStatement(const QString& keyType) const override;
     bool SavePrediction(kdb::Database& db) override;
 
     int16_t mLayerJCount = 0;

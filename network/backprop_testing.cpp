@@ -6,6 +6,7 @@
 #include "core/prompts.h"
 #include "core/status.h"
 #include "data/datadef.h"
+#include "data/projectschema.h"
 #include "network/charthandover.h"
 #include "network/teststats.h"
 
@@ -34,10 +35,9 @@ TestOutcome CBackProp::TestError(int32_t result, float& error)
     return TestOutcome::Done;
 }
 
-QString CBackProp::TestTableStatement() const
+QString CBackProp::TestTableStatement(const QString& keyType) const
 {
-    return QStringLiteral(
-        "CREATE TABLE Test ( MainPrimaryKey Long CONSTRAINT PrimaryKey PRIMARY KEY, Predicted Single, Difference Single, Mark Integer );");
+    return ProjectSchema::BackPropTestStatement(keyType);
 }
 
 bool CBackProp::SavePrediction(kdb::Database& db)
@@ -53,8 +53,7 @@ bool CBackProp::SavePrediction(kdb::Database& db)
             source.emplace(TestingRows(db, {mDDO->FieldName(mPredictField)}));
         const double lo = mDDO->UserMin(mPredictField);
         const double hi = mDDO->UserMax(mPredictField);
-        kdb::Statement insert = db.Prepare(
-            QStringLiteral("INSERT INTO Test (MainPrimaryKey, Predicted, Difference, Mark) VALUES (?, ?, ?, 0)"));
+        kdb::Statement insert = db.Prepare(ProjectSchema::BackPropTestInsert());
         mTestProgress.Begin(TestProgress::Writing, n);
         for (int64_t i = 1; i <= n; ++i) {
             mTestProgress.Rows(i - 1);

@@ -7,6 +7,7 @@
 #include "data/datadef.h"
 #include "data/dbutilities.h"
 #include "data/importwriter.h"
+#include "data/projectschema.h"
 #include "engine/trainpass.h"
 #include "kdb/backup.h"
 #include "network/configtext.h"
@@ -24,40 +25,9 @@
 
 namespace {
 
-const QString kConfig = QStringLiteral("Config");
-const QString kLink = QStringLiteral("LinkDataSource");
 constexpr int kChunk = 2048;
 // Rows the arrays hold before they first grow while reading.
 constexpr int64_t kFirstRows = 65536;
-
-// The base tables of a project. Config keeps its values in a long text: a setting such as an
-// ODBC connect string may run past 255 characters and must survive whole.
-const char* const kMakeTables[] = {
-    "CREATE TABLE FieldConfig ( "
-    "FieldOrder       Integer CONSTRAINT PrimaryKey PRIMARY KEY, "
-    "FieldName        Text, "
-    "FieldType        Text, "
-    "FieldMax         Double, "
-    "FieldMin         Double, "
-    "FieldAvg         Double, "
-    "FieldStdDev      Double, "
-    "UserImportance   Integer, "
-    "UserMatchType    Integer, "
-    "UserMax          Double, "
-    "UserMin          Double, "
-    "UserOutOfRange   Integer, "
-    "PrimaryKeyField  Bit "
-    " );",
-    "CREATE TABLE Snapshots ( "
-    "DateSaved        DateTime CONSTRAINT PrimaryKey PRIMARY KEY, "
-    "ErrorAtSave      Single, "
-    "Snapshot         LongText "
-    " );",
-    "CREATE TABLE Config ( "
-    "Property         Text(255) CONSTRAINT PrimaryKey PRIMARY KEY, "
-    "sValue            LongText "
-    " );",
-};
 
 QString linkConnect(const QString& source)
 {
@@ -233,19 +203,19 @@ CNetworkProject::Setting CNetworkProject::BooleanSetting(const char* key, bool& 
 
 CNetworkProject::Setting CNetworkProject::DataFileSetting()
 {
-    return {QStringLiteral("DatabaseFileName"), [this] { return DatabaseFileName(); },
+    return {ProjectSchema::DatabaseFileNameKey(), [this] { return DatabaseFileName(); },
             [this](const QString& t) { mReadDataFile = t; }};
 }
 
 CNetworkProject::Setting CNetworkProject::TableSetting()
 {
-    return {QStringLiteral("TableName"), [this] { return TableName(); },
+    return {ProjectSchema::TableNameKey(), [this] { return TableName(); },
             [this](const QString& t) { mReadTableName = t; }};
 }
 
 CNetworkProject::Setting CNetworkProject::TypeSetting()
 {
-    return {QStringLiteral("Type"), [this] { return QString::fromLatin1(mKind.typeValue); }, {}};
+    return {ProjectSchema::TypeKey(), [this] { return QString::fromLatin1(mKind.typeValue); }, {}};
 }
 
 // --- The project database ----------------------------------------------------------------
@@ -254,8 +224,8 @@ void CNetworkProject::MakeTables(kdb::Database& db)
 {
     try {
         kdb::Transaction t(db);
-        for (const char* sql : kMakeTables)
-            db.ExecuteJet(QString::fromLatin1(sql));
+        for (const QString& sql : ProjectSchema::BaseTableStatements())
+            db.ExecuteJet(sql);
         t.Commit();
     } catch (...) {
         modErrorHandling::RaiseError(::CurrentError().number(), QString::fromLatin1(mKind.makeTablesSource));
@@ -264,11 +234,11 @@ void CNetworkProject::MakeTables(kdb::Database& db)
 
 void CNetworkProject::EnsureBaseTables(kdb::Database& db)
 {
-    static const char* const names[] = {"FieldConfig", "Snapshots", "Config"};
-    static_assert(std::size(names) == std::size(kMakeTables));
-    for (size_t i = 0; i < std::size(names); ++i) {
-        if (!db.HasTable(QString::fromLatin1(names[i]), false))
-            db.ExecuteJet(QString::fromLatin1(kMakeTables[i]));
+    const QStringList names = ProjectSchema::BaseTables();
+    const QStringList statements = ProjectSchema::BaseTableStatements();
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (!db.HasTable(names[i], false))
+            db.ExecuteJet(statements[i]);
     }
 }
 
@@ -289,7 +259,7 @@ QString CNetworkProject::GetProperty(kdb::Database& db, const QString& name)
     QString result;
     bool missing = false;
     Procedure(Title("GetProperty"), [&] {
-        kdb::Reader r = db.Query(QStringLiteral("SELECT sValue FROM Config WHERE Property = ?"), {name});
+        kdb::Reader r = db.Query(ProjectSchema::ConfigValueSelect(), {name});
         if (!r.Next() || r.IsNull(0))
             missing = true;
         else
@@ -302,8 +272,9 @@ QString CNetworkProject::GetProperty(kdb::Database& db, const QString& name)
 
 void CNetworkProject::WriteProperty(kdb::Database& db, const QString& name, const QString& value)
 {
-    db.Upsert(kConfig, {{QStringLiteral("Property"), name}, {QStringLiteral("sValue"), value}},
-              QStringLiteral("Property"), name);
+    db.Upsert(ProjectSchema::ConfigTable(),
+              {{ProjectSchema::PropertyColumn(), name}, {ProjectSchema::ValueColumn(), value}},
+              ProjectSchema::PropertyColumn(), name);
 }
 
 void CNetworkProject::PutProperty(kdb::Database& db, const QString& name, const QString& value)
@@ -321,9 +292,9 @@ void CNetworkProject::Attach(const QString& saLinkDataSource, const QString& saL
     Procedure(Title("Attach"), [&] {
         ProtectPassword(path, saLinkDataSource);
         kdb::Database db = kdb::Database::Open(path, false, false);
-        const std::optional<kdb::TableInfo> before = db.LinkInfo(kLink);
+        const std::optional<kdb::TableInfo> before = db.LinkInfo(ProjectSchema::LinkTable());
         // Replaces the old link in one step: a source that cannot be reached keeps it.
-        db.Link(kLink, linkConnect(saLinkDataSource), saLinkTableName);
+        db.Link(ProjectSchema::LinkTable(), linkConnect(saLinkDataSource), saLinkTableName);
         if (!mDDO)
             return;
         try {
@@ -332,9 +303,9 @@ void CNetworkProject::Attach(const QString& saLinkDataSource, const QString& saL
             // A table the definition cannot take leaves the project linked as it was.
             IgnoreErrors([&] {
                 if (before)
-                    db.Link(kLink, before->connect, before->sourceTable);
+                    db.Link(ProjectSchema::LinkTable(), before->connect, before->sourceTable);
                 else
-                    db.DropTable(kLink);
+                    db.DropTable(ProjectSchema::LinkTable());
             });
             throw;
         }
@@ -344,7 +315,7 @@ void CNetworkProject::Attach(const QString& saLinkDataSource, const QString& saL
 void CNetworkProject::WriteNavigation(kdb::Database& db)
 {
     if (const std::optional<int32_t> step = NetworkHost::Current().NavigationStep())
-        WriteProperty(db, QStringLiteral("Navigate"), QString::number(*step));
+        WriteProperty(db, ProjectSchema::NavigateKey(), QString::number(*step));
     if (const CProcess* flags = NetworkHost::Current().WorkflowFlags())
         flags->Write(db);
 }
@@ -451,14 +422,18 @@ bool CNetworkProject::IsUnfinishedProject(const QString& path)
         return true;
     try {
         kdb::Database db = kdb::Database::Open(path, false, false);
-        const QStringList base{QStringLiteral("FieldConfig"), QStringLiteral("Snapshots"), kConfig};
+        const QStringList base = ProjectSchema::BaseTables();
         for (const QString& table : db.TableNames()) {
             if (!base.contains(table))
                 return false;
         }
         // Every creation writes 'Type' with the first settings.
-        return !db.HasTable(kConfig, false)
-               || db.Scalar(QStringLiteral("SELECT COUNT(*) FROM Config WHERE Property = 'Type'")).toInt() == 0;
+        return !db.HasTable(ProjectSchema::ConfigTable(), false)
+               || db.Scalar(QStringLiteral("SELECT COUNT(*) FROM ") + ProjectSchema::ConfigTable()
+                                + QStringLiteral(" WHERE ") + ProjectSchema::PropertyColumn() + QStringLiteral(" = ?"),
+                            {ProjectSchema::TypeKey()})
+                          .toInt()
+                      == 0;
     } catch (...) {
         // Not a database, or one we cannot read: it is the user's, not ours to replace.
         return false;
@@ -560,14 +535,14 @@ void CNetworkProject::OpenProject(const QString& path)
                 // The link and the stored name move together: the link first (it keeps the
                 // old one when the new file cannot be reached), then the name, and the link
                 // goes back when the name cannot be written.
-                const std::optional<kdb::TableInfo> link = db.LinkInfo(kLink);
+                const std::optional<kdb::TableInfo> link = db.LinkInfo(ProjectSchema::LinkTable());
                 if (link)
-                    db.RefreshLink(kLink, linkConnect(candidate));
+                    db.RefreshLink(ProjectSchema::LinkTable(), linkConnect(candidate));
                 try {
-                    WriteProperty(db, QStringLiteral("DatabaseFileName"), candidate);
+                    WriteProperty(db, ProjectSchema::DatabaseFileNameKey(), candidate);
                 } catch (...) {
                     if (link)
-                        IgnoreErrors([&] { db.RefreshLink(kLink, link->connect); });
+                        IgnoreErrors([&] { db.RefreshLink(ProjectSchema::LinkTable(), link->connect); });
                     throw;
                 }
             });
@@ -578,7 +553,7 @@ void CNetworkProject::OpenProject(const QString& path)
             if (!mDDO)
                 return;
             try {
-                if (Utilities::TableExists(path, QStringLiteral("FieldConfig"))) {
+                if (Utilities::TableExists(path, ProjectSchema::FieldConfigTable())) {
                     mDDO->Initialize(dataFile, tableName);
                     mDDO->Load(path);
                 } else if (!dataFile.isEmpty() && !tableName.isEmpty()) {
@@ -708,7 +683,7 @@ void CNetworkProject::BuildRows(int mode)
     kdb::Database db = kdb::Database::Open(ProjectFileName(), false, true);
     // The rows before the range are passed over by the source (a server does not send them);
     // a range past the table's end ends with "no current record" below.
-    kdb::Reader reader = db.ReadLinked(kLink, columns, low - 1);
+    kdb::Reader reader = db.ReadLinked(ProjectSchema::LinkTable(), columns, low - 1);
 
     // The arrays grow with the rows read, up to the range: a stored range far beyond the
     // table (a stale or damaged setting) then costs the rows that exist, not the range, and
@@ -845,13 +820,17 @@ void CNetworkProject::WriteSnapshot(kdb::Database& db)
     kdb::Transaction t(db);
     WriteProperty(db, QString::fromLatin1(mKind.bestErrorKey), ConfigText::FromSingle(mBestError));
     const QString saved = kdb::DateText(QDateTime::currentDateTime());
-    const kdb::Value first = db.Scalar(QStringLiteral("SELECT rowid FROM Snapshots ORDER BY DateSaved LIMIT 1"));
+    const QString table = ProjectSchema::SnapshotsTable();
+    const QString dateSaved = ProjectSchema::DateSavedColumn();
+    const kdb::Value first = db.Scalar(QStringLiteral("SELECT rowid FROM ") + table + QStringLiteral(" ORDER BY ")
+                                       + dateSaved + QStringLiteral(" LIMIT 1"));
     if (first.isNull())
-        db.Insert(QStringLiteral("Snapshots"), {{QStringLiteral("DateSaved"), saved}});
+        db.Insert(table, {{dateSaved, saved}});
     else
-        db.Execute(QStringLiteral("UPDATE Snapshots SET DateSaved = ? WHERE rowid = ?"), {saved, first});
-    kdb::Database::BlobWriter blob(db, QStringLiteral("Snapshots"), QStringLiteral("Snapshot"),
-                                   QStringLiteral("DateSaved"), saved);
+        db.Execute(QStringLiteral("UPDATE ") + table + QStringLiteral(" SET ") + dateSaved
+                       + QStringLiteral(" = ? WHERE rowid = ?"),
+                   {saved, first});
+    kdb::Database::BlobWriter blob(db, table, ProjectSchema::SnapshotColumn(), dateSaved, saved);
     const int64_t total = file.size();
     for (int64_t pos = 0; pos < total;) {
         const QByteArray chunk = file.read(qMin<int64_t>(kChunk, total - pos));
@@ -884,7 +863,10 @@ void CNetworkProject::LoadSnapshot()
         if (!mEngineFile.HoldsNetwork()) {
             kdb::Database db = kdb::Database::Open(ProjectFileName(), false, true);
             mBestError = ConfigText::ToSingle(GetProperty(db, QString::fromLatin1(mKind.bestErrorKey)));
-            kdb::Reader r = db.Query(QStringLiteral("SELECT Snapshot FROM Snapshots ORDER BY DateSaved DESC;"));
+            kdb::Reader r = db.Query(QStringLiteral("SELECT ") + ProjectSchema::SnapshotColumn()
+                                     + QStringLiteral(" FROM ") + ProjectSchema::SnapshotsTable()
+                                     + QStringLiteral(" ORDER BY ") + ProjectSchema::DateSavedColumn()
+                                     + QStringLiteral(" DESC;"));
             if (!r.Next())
                 return;
             const QByteArray bytes = r.Get(0).toBytes();

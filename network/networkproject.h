@@ -98,7 +98,7 @@ public:
     // Writes only the four row bounds into Config (one transaction), so that a new split
     // survives a close even when nothing else is saved. Raises.
     void SaveRowRanges();
-    // Links the source table into the project database as LinkDataSource and initialises DDO
+    // Links the source table into the project database as its link table and initialises DDO
     // from it. A failure keeps the old link. Shows its own error box.
     void Attach(const QString& saLinkDataSource, const QString& saLinkTableName);
     // Makes the best network current: from the engine file when it holds one, else from the
@@ -324,11 +324,11 @@ protected:
 
     // --- Testing hooks -------------------------------------------------------------------
     // The status text while the engine runs, the test error of the engine's answer (showing
-    // the kind's boxes for a failure), the Test table's statement for a whole-number key, the
-    // kind's own tables of the rebuild, and the Test rows (false after its own error box).
+    // the kind's boxes for a failure), the Test table's statement with its key column of
+    // type keyType, the kind's own tables of the rebuild, and the Test rows (false after its own error box).
     virtual QString TestingText() const = 0;
     virtual TestOutcome TestError(int32_t result, float& error) = 0;
-    virtual QString TestTableStatement() const = 0;
+    virtual QString TestTableStatement(const QString& keyType) const = 0;
     virtual bool RebuildKindTables(kdb::Database& db)
     {
         (void)db;

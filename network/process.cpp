@@ -3,13 +3,14 @@
 #include "core/errorbox.h"
 #include "core/pathutils.h"
 #include "data/dbutilities.h"
+#include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/configtext.h"
 
 namespace {
 bool hasConfig(const QString& path)
 {
-    return Utilities::FileExists(path) && Utilities::TableExists(path, QStringLiteral("Config"));
+    return Utilities::FileExists(path) && Utilities::TableExists(path, ProjectSchema::ConfigTable());
 }
 } // namespace
 
@@ -45,9 +46,10 @@ void CProcess::Save(const QString& saDBFileName)
 
 void CProcess::Write(kdb::Database& db) const
 {
-    db.Upsert(QStringLiteral("Config"),
-              {{QStringLiteral("Property"), QStringLiteral("Process")}, {QStringLiteral("sValue"), ConfigText::FromLong(Byte())}},
-              QStringLiteral("Property"), QStringLiteral("Process"));
+    db.Upsert(ProjectSchema::ConfigTable(),
+              {{ProjectSchema::PropertyColumn(), ProjectSchema::ProcessKey()},
+               {ProjectSchema::ValueColumn(), ConfigText::FromLong(Byte())}},
+              ProjectSchema::PropertyColumn(), ProjectSchema::ProcessKey());
 }
 
 void CProcess::Load(const QString& saDBFileName)
@@ -57,7 +59,7 @@ void CProcess::Load(const QString& saDBFileName)
         return;
     Procedure(QStringLiteral("CProcess::Load"), [&] {
         kdb::Database db = kdb::Database::Open(saDBFileName, false, true);
-        const kdb::Value v = db.Scalar(QStringLiteral("SELECT sValue FROM Config WHERE Property='Process';"));
+        const kdb::Value v = db.Scalar(ProjectSchema::ConfigValueSelect(), {ProjectSchema::ProcessKey()});
         if (v.isNull())
             return;
         const uint8_t b = ConfigText::ToByte(v.toText());

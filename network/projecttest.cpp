@@ -7,13 +7,10 @@
 #include "core/status.h"
 #include "data/datadef.h"
 #include "data/dbutilities.h"
+#include "data/projectschema.h"
 #include "network/networkhost.h"
 
 #include <QScopedValueRollback>
-
-namespace {
-const QString kLink = QStringLiteral("LinkDataSource");
-}
 
 TestOutcome CNetworkProject::Test()
 {
@@ -71,10 +68,10 @@ bool CNetworkProject::RebuildProject()
     if (!Utilities::FileExists(path))
         throw KvError(KvErr::FileNotFound, {}, QStringLiteral("File Does Not Exist"));
     NetworkHost::Current().CloseBrowsers();
-    if (!Utilities::TableExists(path, kLink)) {
+    if (!Utilities::TableExists(path, ProjectSchema::LinkTable())) {
         if (mDDO)
             Attach(mDDO->DBFileName(), mDDO->TableName());
-        if (!Utilities::TableExists(path, kLink))
+        if (!Utilities::TableExists(path, ProjectSchema::LinkTable()))
             throw KvError(KvErr::NoSuchTable);
     }
     // The engine writes its file before the project's transaction begins.
@@ -95,10 +92,9 @@ bool CNetworkProject::RebuildProject()
                 WriteSnapshot(db);
             if (!RebuildKindTables(db))
                 return false;
-            if (db.HasTable(QStringLiteral("Test"), false))
-                db.ExecuteJet(QStringLiteral("DROP TABLE TEST;"));
-            db.ExecuteJet(TestTableStatement().replace(QStringLiteral("MainPrimaryKey Long"),
-                                                       QStringLiteral("MainPrimaryKey ") + keyType));
+            if (db.HasTable(ProjectSchema::TestTable(), false))
+                db.ExecuteJet(QStringLiteral("DROP TABLE ") + ProjectSchema::TestTable() + QLatin1Char(';'));
+            db.ExecuteJet(TestTableStatement(keyType));
             written = SavePrediction(db);
             if (written) {
                 WriteNavigation(db);
@@ -123,11 +119,8 @@ void CNetworkProject::WriteFieldConfig(kdb::Database& db)
 {
     if (!mDDO)
         return;
-    db.Execute(QStringLiteral("DELETE FROM FieldConfig"));
-    kdb::Statement insert = db.Prepare(QStringLiteral(
-        "INSERT INTO FieldConfig (FieldOrder, FieldName, FieldType, FieldMax, FieldMin, FieldAvg, FieldStdDev, "
-        "UserImportance, UserMatchType, UserMax, UserMin, UserOutOfRange, PrimaryKeyField) "
-        "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+    db.Execute(QStringLiteral("DELETE FROM ") + ProjectSchema::FieldConfigTable());
+    kdb::Statement insert = db.Prepare(ProjectSchema::FieldConfigInsert());
     for (int16_t i = 1; i <= mDDO->NumFields(); ++i) {
         const DataField& f = mDDO->Field(i);
         insert.Run({int(i), f.name, QString::number(f.type), f.max, f.min, f.avg, f.stdDev, int(f.userImportance),
@@ -180,5 +173,5 @@ kdb::Reader CNetworkProject::TestingRows(kdb::Database& db, const QStringList& c
     if (skip < 0)
         throw KvError(KvErr::NoCurrentRecord);
     // The training rows before are passed over by the source, not read.
-    return db.ReadLinked(kLink, names, skip);
+    return db.ReadLinked(ProjectSchema::LinkTable(), names, skip);
 }

@@ -2,6 +2,7 @@
 
 #include "core/errorbox.h"
 #include "data/datadef.h"
+#include "data/projectschema.h"
 #include "engine/korvan_engine.h"
 #include "engine/trainpass.h"
 #include "network/classvalue.h"
@@ -74,7 +75,7 @@ QStringList CSFam::ReadOrder() const
             QStringLiteral("TestLow"), QStringLiteral("WorkingDir"), QStringLiteral("VigBase"),
             QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Epsilon"),
             QStringLiteral("CyclesCompleted"), QStringLiteral("ShuffleNum"), QStringLiteral("CurrentNodes"),
-            QStringLiteral("DatabaseFileName"), QStringLiteral("TableName"), QStringLiteral("BestTrainError")};
+            ProjectSchema::DatabaseFileNameKey(), ProjectSchema::TableNameKey(), QStringLiteral("BestTrainError")};
 }
 
 int32_t CSFam::CallEngine(EngineCommand command)
@@ -141,9 +142,10 @@ void CSFam::LayoutStarting()
 void CSFam::LayoutFinished()
 {
     kdb::Database db = kdb::Database::Open(ProjectFileName(), false, true);
-    const kdb::Snapshot classes = db.OpenSnapshot(QStringLiteral("SELECT * FROM Classes;"));
-    const int classColumn = classes.ColumnIndex(QStringLiteral("Class"));
-    const int numberColumn = classes.ColumnIndex(QStringLiteral("ClassNum"));
+    const kdb::Snapshot classes =
+        db.OpenSnapshot(QStringLiteral("SELECT * FROM ") + ProjectSchema::ClassesTable() + QLatin1Char(';'));
+    const int classColumn = classes.ColumnIndex(ProjectSchema::ClassColumn());
+    const int numberColumn = classes.ColumnIndex(ProjectSchema::ClassNumberColumn());
     if (classColumn < 0 || numberColumn < 0)
         throw KvError(KvErr::ItemNotFound);
     mClassNames.assign(size_t(classes.RecordCount()) + 1, QString());
@@ -227,21 +229,18 @@ void CSFam::WriteClassList(kdb::Database& db)
     // Taken before the pass: a change made while it reads shows at the next comparison.
     const QString stamp = ClassSourceStamp(db);
     kdb::Transaction t(db);
-    if (db.HasTable(QStringLiteral("Classes")))
-        db.ExecuteJet(QStringLiteral("DROP TABLE Classes;"));
+    if (db.HasTable(ProjectSchema::ClassesTable()))
+        db.ExecuteJet(QStringLiteral("DROP TABLE ") + ProjectSchema::ClassesTable() + QLatin1Char(';'));
     if (!mDDO)
         throw KvError(KvErr::ObjectNotSet);
     const QList<int16_t> predict = mDDO->FieldsWithRole(roleSFamPredict);
     if (predict.isEmpty())
         throw KvError(KvErr::SubscriptOutOfRange);
     // Quoted, not bracketed: a bracket cannot hold a name that has "]" in it.
-    const QString p = QStringLiteral("LinkDataSource.") + kdb::QuoteIdent(mDDO->FieldName(predict.first()));
-    db.ExecuteJet(QStringLiteral("SELECT ") + p + QStringLiteral(" As Class, Count(") + p
-                  + QStringLiteral(") AS Total INTO Classes FROM LinkDataSource WHERE Not IsNull(") + p
-                  + QStringLiteral(") GROUP BY ") + p + QStringLiteral(";"));
-    db.ExecuteJet(QStringLiteral("ALTER TABLE Classes ADD COLUMN ClassNum AUTOINCREMENT CONSTRAINT PrimaryKey PRIMARY KEY;"));
+    for (const QString& sql : ProjectSchema::ClassesStatements(kdb::QuoteIdent(mDDO->FieldName(predict.first()))))
+        db.ExecuteJet(sql);
     // With the list, in its transaction: what it was counted from.
-    if (db.HasTable(QStringLiteral("Config"), false))
+    if (db.HasTable(ProjectSchema::ConfigTable(), false))
         WriteProperty(db, QString::fromLatin1(kClassListSource), stamp);
     t.Commit();
 }
@@ -257,16 +256,16 @@ bool CSFam::BuildClassList()
 bool CSFam::ClassListCurrent(kdb::Database& db) const
 {
     const QString stamp = ClassSourceStamp(db);
-    if (stamp.isEmpty() || !db.HasTable(QStringLiteral("Classes"), false) || !db.HasTable(QStringLiteral("Config"), false))
+    if (stamp.isEmpty() || !db.HasTable(ProjectSchema::ClassesTable(), false)
+        || !db.HasTable(ProjectSchema::ConfigTable(), false))
         return false;
-    const kdb::Value stored = db.Scalar(QStringLiteral("SELECT sValue FROM Config WHERE Property = ?"),
-                                        {QString::fromLatin1(kClassListSource)});
+    const kdb::Value stored = db.Scalar(ProjectSchema::ConfigValueSelect(), {QString::fromLatin1(kClassListSource)});
     return stored.toText() == stamp;
 }
 
 QString CSFam::ClassSourceStamp(kdb::Database& db) const
 {
-    const std::optional<kdb::TableInfo> link = db.LinkInfo(QStringLiteral("LinkDataSource"));
+    const std::optional<kdb::TableInfo> link = db.LinkInfo(ProjectSchema::LinkTable());
     const QList<int16_t> predict = mDDO ? mDDO->FieldsWithRole(roleSFamPredict) : QList<int16_t>();
     if (!link || kdb::IsOdbcConnect(link->connect) || !link->connect.startsWith(QStringLiteral(";DATABASE="))
         || predict.isEmpty())

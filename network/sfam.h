@@ -81,7 +81,7 @@ protected:
     bool SavesSnapshotWithConfig() const override { return true; }
     QString TestingText() const override;
     TestOutcome TestError(int32_t result, float& error) override;
-    QString TestTableStatement() const override;
+    QString TestTableStatement(const QString& keyType) const override;
     bool RebuildKindTables(kdb::Database& db) override;
     bool SavePrediction(kdb::Database& db) override;
     int32_t RunTest() override;

@@ -3,6 +3,7 @@
 #include "network/sfam.h"
 
 #include "core/errorbox.h"
+#include "data/projectschema.h"
 
 #include <sqlite3.h>
 
@@ -29,10 +30,9 @@ TestOutcome CSFam::TestError(int32_t result, float& error)
     return TestOutcome::Done;
 }
 
-QString CSFam::TestTableStatement() const
+QString CSFam::TestTableStatement(const QString& keyType) const
 {
-    return QStringLiteral(
-        "CREATE TABLE Test ( MainPrimaryKey Long CONSTRAINT PrimaryKey PRIMARY KEY, Predicted Text(255), Mark Integer );");
+    return ProjectSchema::SFamTestStatement(keyType);
 }
 
 bool CSFam::RebuildKindTables(kdb::Database& db)
@@ -56,8 +56,7 @@ bool CSFam::SavePrediction(kdb::Database& db)
         std::optional<kdb::Reader> source;
         if (!keysKept)
             source.emplace(TestingRows(db, {}));
-        kdb::Statement insert =
-            db.Prepare(QStringLiteral("INSERT INTO Test (MainPrimaryKey, Predicted, Mark) VALUES (?, ?, 0)"));
+        kdb::Statement insert = db.Prepare(ProjectSchema::SFamTestInsert());
         // The class texts once, not once per row.
         std::vector<QByteArray> names;
         names.reserve(mClassNames.size());

@@ -5,6 +5,7 @@
 #include "core/widgets/commandbar.h"
 #include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
+#include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "shell/modmenu.h"
 #include "shell/projectopener.h"
@@ -162,8 +163,8 @@ void CNavigate::Save(const QString& sDBFileName)
     Procedure(QStringLiteral("CNavigate::Save"), [&] {
         kdb::Database db = kdb::Database::Open(sDBFileName, false, false);
         // The row is edited when there is one, else added.
-        db.Upsert(QStringLiteral("Config"), {{QStringLiteral("sValue"), QString::number(mStep)}},
-                  QStringLiteral("Property"), QStringLiteral("Navigate"));
+        db.Upsert(ProjectSchema::ConfigTable(), {{ProjectSchema::ValueColumn(), QString::number(mStep)}},
+                  ProjectSchema::PropertyColumn(), ProjectSchema::NavigateKey());
     });
 }
 
@@ -171,7 +172,7 @@ void CNavigate::Load(const QString& sDBFileName)
 {
     Procedure(QStringLiteral("CNavigate::Load"), [&] {
         kdb::Database db = kdb::Database::Open(sDBFileName, false, true);
-        const kdb::Value value = db.Scalar(QStringLiteral("SELECT sValue FROM Config WHERE Property='Navigate';"));
+        const kdb::Value value = db.Scalar(ProjectSchema::ConfigValueSelect(), {ProjectSchema::NavigateKey()});
         db.Close();
         if (value.isNull())
             return;

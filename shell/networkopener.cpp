@@ -10,6 +10,7 @@
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
 #include "data/dbutilities.h"
+#include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
 #include "network/process.h"
@@ -63,16 +64,15 @@ ProjectFacts readFacts(const QString& path)
 {
     ProjectFacts facts;
     kdb::Database db = kdb::Database::Open(path, false, true);
-    const auto setting = [&](const char* property) {
-        return db.Scalar(QStringLiteral("SELECT sValue FROM Config WHERE Property = ?"),
-                         {kdb::Value(QString::fromLatin1(property))});
+    const auto setting = [&](const QString& property) {
+        return db.Scalar(ProjectSchema::ConfigValueSelect(), {kdb::Value(property)});
     };
-    const kdb::Value type = setting("Type");
+    const kdb::Value type = setting(ProjectSchema::TypeKey());
     bool ok = false;
     facts.kind = type.toText().trimmed().toInt(&ok);
     if (!ok)
         facts.kind = 0;
-    facts.dataFile = setting("DatabaseFileName").toText();
+    facts.dataFile = setting(ProjectSchema::DatabaseFileNameKey()).toText();
     db.Close();
     return facts;
 }
@@ -111,7 +111,7 @@ bool hasProjectTables(const QString& path)
     bool found = false;
     IgnoreErrors([&] {
         const kdb::Database db = kdb::Database::Open(path, false, true);
-        found = db.HasTable(QStringLiteral("Config")) && db.HasTable(QStringLiteral("FieldConfig"));
+        found = db.HasTable(ProjectSchema::ConfigTable()) && db.HasTable(ProjectSchema::FieldConfigTable());
     });
     return found;
 }

@@ -15,6 +15,7 @@
 #include "core/widgets/statusbar.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
+#include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
 #include "shell/frmmain.h"
@@ -38,6 +39,11 @@
 #include <cstdio>
 #include <vector>
 #include <functional>
+
+namespace {
+// The project file's link table.
+const QString kLink = ProjectSchema::LinkTable();
+} // namespace
 
 namespace {
 constexpr int kRows = 1000000;
@@ -94,7 +100,8 @@ double bare(const QString& project, const QString& source, const QString& sql, c
     sqlite3* db = nullptr;
     sqlite3_open_v2(project.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     RegisterBrowseFunctions(db);
-    const QString attach = "ATTACH DATABASE '" + source + "' AS src; CREATE TEMP VIEW LinkDataSource AS SELECT * FROM src.Data ORDER BY ID;";
+    const QString attach = "ATTACH DATABASE '" + source + "' AS src; CREATE TEMP VIEW " + kLink
+                           + " AS SELECT * FROM src.Data ORDER BY ID;";
     sqlite3_exec(db, attach.toUtf8().constData(), nullptr, nullptr, nullptr);
     QElapsedTimer t;
     t.start();
@@ -204,7 +211,7 @@ int main(int argc, char** argv)
     std::printf("jump to the last row:               %7.3f s  (target < 0.1 s)%s\n", jump,
                 w->Model()->CachedRow(rows - 1) ? "" : "  NOT SHOWN");
 
-    const int x5 = w->RecordSource().ColumnIndex({"LinkDataSource", "X5", 0});
+    const int x5 = w->RecordSource().ColumnIndex({kLink, "X5", 0});
     const double sort = seconds([&] {
         w->tgBrowse->SetCurrent(0, x5);
         modMenu::SortASC();
@@ -255,7 +262,7 @@ int main(int argc, char** argv)
     p.clear();
     std::printf("bare sqlite3, every row of the results:      %7.3f s\n",
                 bare(project, source, "SELECT " + cols.join(", ") + " FROM " + plain.FromSql() + plain.OrderSql(p), p));
-    PushSortKey(plain.sortKeys, {"LinkDataSource", "X5", 0}, false);
+    PushSortKey(plain.sortKeys, {kLink, "X5", 0}, false);
     p.clear();
     std::printf("bare sqlite3, key list sorted by X5:         %7.3f s\n", bare(project, source, plain.KeyListSql(p), p));
 
@@ -266,7 +273,7 @@ int main(int argc, char** argv)
         sqlite3_open_v2(project.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
         RegisterBrowseFunctions(db);
         const QString attach = "ATTACH DATABASE '" + source
-            + "' AS src; CREATE TEMP VIEW LinkDataSource AS SELECT * FROM src.Data ORDER BY ID;";
+            + "' AS src; CREATE TEMP VIEW " + kLink + " AS SELECT * FROM src.Data ORDER BY ID;";
         sqlite3_exec(db, attach.toUtf8().constData(), nullptr, nullptr, nullptr);
         std::vector<double> one;
         for (int i = 100; i < 109; ++i) {

@@ -16,6 +16,7 @@
 #include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
+#include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
 #include "shell/frmmain.h"
@@ -116,8 +117,8 @@ int main(int argc, char** argv)
     }
     w->Data1().WaitLoaded();   // the key list whole, as it is a moment after opening
     const int64_t rows = w->Data1().RowCount();
-    const int tag = w->RecordSource().ColumnIndex({"LinkDataSource", "Tag", 0});
-    const int a = w->RecordSource().ColumnIndex({"LinkDataSource", "A", 0});
+    const int tag = w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), "Tag", 0});
+    const int a = w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), "A", 0});
 
     // Find Next from the first row for what only the last row holds.
     auto find = [&](int column, const QString& text, bool matchCase) {

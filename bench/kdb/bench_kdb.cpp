@@ -1,6 +1,7 @@
 // Rows per second of the kdb layer beside the bare sqlite3 C API on the same work: reading a
 // linked source table forward in key order (file, SQLite-ODBC and PostgreSQL source, the last
 // on a private server the bench starts) and writing test rows.
+#include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "bench/peakmemory.h"
 #include "tests/kdb/pgserver.h"
@@ -14,6 +15,11 @@
 #include <sqlext.h>
 #include <sqlite3.h>
 #include <vector>
+
+namespace {
+// The project file's link table.
+const QString kLink = ProjectSchema::LinkTable();
+} // namespace
 
 namespace {
 
@@ -77,7 +83,7 @@ double layerRead(kdb::Database& project, double& sum)
 {
     QElapsedTimer t;
     t.start();
-    kdb::Reader r = project.ReadLinked(QStringLiteral("LinkDataSource"));
+    kdb::Reader r = project.ReadLinked(kLink);
     int n = 0;
     while (r.Next()) {
         for (int c = 0; c <= kColumns; ++c)
@@ -182,10 +188,10 @@ double layerWrite(const QString& path)
     return kRows / (t.nsecsElapsed() / 1e9);
 }
 
-void line(const char* what, double layer, double bare, const char* against)
+void line(const QString& what, double layer, double bare, const char* against)
 {
-    std::printf("%-34s %12.0f rows/s   %-22s %12.0f rows/s   ratio %.2fx\n", what, layer, against,
-                bare, bare / layer);
+    std::printf("%-34s %12.0f rows/s   %-22s %12.0f rows/s   ratio %.2fx\n", what.toUtf8().constData(), layer,
+                against, bare, bare / layer);
 }
 
 } // namespace
@@ -202,21 +208,21 @@ int main(int argc, char** argv)
     try {
         double sumBare = 0, sumFile = 0, sumOdbc = 0;
         kdb::Database project = kdb::Database::Create(dir.filePath(QStringLiteral("p.kvp")));
-        project.Link(QStringLiteral("LinkDataSource"), QStringLiteral(";DATABASE=") + source,
+        project.Link(kLink, QStringLiteral(";DATABASE=") + source,
                      QStringLiteral("Source"));
         const double bare = bareRead(source, sumBare);
         const double file = layerRead(project, sumFile);
-        line("read LinkDataSource (file source)", file, bare, "bare sqlite3");
+        line("read " + kLink + " (file source)", file, bare, "bare sqlite3");
 
         const QString connect = QStringLiteral("DRIVER=SQLite3;Database=") + source
                                 + QStringLiteral(";NoCreat=1;StepAPI=1");
-        project.Link(QStringLiteral("LinkDataSource"), QStringLiteral("ODBC;") + connect,
+        project.Link(kLink, QStringLiteral("ODBC;") + connect,
                      QStringLiteral("Source"));
         const double odbc = layerRead(project, sumOdbc);
-        line("read LinkDataSource (ODBC source)", odbc, file, "file source (kdb)");
+        line("read " + kLink + " (ODBC source)", odbc, file, "file source (kdb)");
         double sumRaw = 0;
         const double raw = bareOdbcRead(connect, sumRaw);
-        line("read LinkDataSource (ODBC source)", odbc, raw, "bare ODBC API");
+        line("read " + kLink + " (ODBC source)", odbc, raw, "bare ODBC API");
         if (sumBare != sumFile || sumBare != sumOdbc)
             std::printf("warning: sums differ (%f %f %f)\n", sumBare, sumFile, sumOdbc);
 
@@ -238,7 +244,7 @@ int main(int argc, char** argv)
         ResetPeak();
         QElapsedTimer linkTimer;
         linkTimer.start();
-        project.Link(QStringLiteral("LinkDataSource"), pg, QStringLiteral("Source"));
+        project.Link(kLink, pg, QStringLiteral("Source"));
         std::printf("link to the server's table: %.3f s\n", linkTimer.nsecsElapsed() / 1e9);
         const double pgRead = layerRead(project, sumPg);
         const double pgPeak = PeakMb();
@@ -247,8 +253,8 @@ int main(int argc, char** argv)
         const double pgRaw =
             bareOdbcRead(pg.mid(5) + QStringLiteral("UseDeclareFetch=1;Fetch=4096;"), sumPgRaw);
         const double rawPeak = PeakMb();
-        line("read LinkDataSource (PostgreSQL)", pgRead, file, "file source (kdb)");
-        line("read LinkDataSource (PostgreSQL)", pgRead, pgRaw, "bare ODBC API");
+        line("read " + kLink + " (PostgreSQL)", pgRead, file, "file source (kdb)");
+        line("read " + kLink + " (PostgreSQL)", pgRead, pgRaw, "bare ODBC API");
         std::printf("peak memory of the read: layer %.0f MB, bare driver %.0f MB (target < 150 MB)\n",
                     pgPeak, rawPeak);
         if (std::abs(sumPg - sumBare) > 1e-6 * std::abs(sumBare))

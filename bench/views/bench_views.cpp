@@ -24,6 +24,7 @@
 #include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
+#include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
 #include "network/process.h"
@@ -388,7 +389,7 @@ int main(int argc, char** argv)
                      w->tgBrowse->DataPane()->scrollToBottom();
                      showRow(w, rows - 1);
                  }), "s", "(target < 0.1 s)");
-            const int x5 = w->RecordSource().ColumnIndex({"LinkDataSource", "X5", 0});
+            const int x5 = w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), "X5", 0});
             line("sort by a source column (X5)", seconds([&] {
                      w->tgBrowse->SetCurrent(0, x5);
                      modMenu::SortASC();

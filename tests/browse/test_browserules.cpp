@@ -5,10 +5,16 @@
 #include "browse/browselook.h"
 #include "browse/browsequery.h"
 #include "core/numformat.h"
+#include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/networkproject.h"
 
 #include <gtest/gtest.h>
+
+namespace {
+// The project file's link table.
+const QString kLink = ProjectSchema::LinkTable();
+} // namespace
 
 TEST(BrowseRules, PredictionFormatsByRangeAndCurrency)
 {
@@ -49,7 +55,7 @@ TEST(BrowseRules, PredictionCellsShowNAForTheMarkerAndNull)
 
 TEST(BrowseRules, SortKeysRotateAndNameThemselvesInTheStatus)
 {
-    const BrowseColumn a{"LinkDataSource", "A", 1}, b{"LinkDataSource", "B", 2}, c{"LinkDataSource", "C", 3};
+    const BrowseColumn a{kLink, "A", 1}, b{kLink, "B", 2}, c{kLink, "C", 3};
     BrowseSortKeys keys;
     EXPECT_EQ(SortStatusText(keys), "");
     PushSortKey(keys, a, false);
@@ -68,7 +74,7 @@ TEST(BrowseRules, SortKeysRotateAndNameThemselvesInTheStatus)
     // The same name in the two tables is two columns.
     BrowseSortKeys two;
     PushSortKey(two, {"Test", "Mark", 0}, false);
-    PushSortKey(two, {"LinkDataSource", "Mark", 4}, false);
+    PushSortKey(two, {kLink, "Mark", 4}, false);
     EXPECT_FALSE(two[1].IsFree());
 }
 

@@ -5,6 +5,7 @@
 #include "browse/browsemodel.h"
 #include "browse/testbrowse.h"
 #include "core/widgets/toolnames.h"
+#include "data/projectschema.h"
 #include "tests/browse/browsefixture.h"
 
 #include <QHeaderView>
@@ -18,6 +19,11 @@
 #include <QThread>
 #include <algorithm>
 #include <cmath>
+
+namespace {
+// The project file's link table.
+const QString kLink = ProjectSchema::LinkTable();
+} // namespace
 
 using namespace BrowseTest;
 using kdb::Value;
@@ -61,10 +67,10 @@ TEST_F(BrowseWindow, EachBuilderGivesItsColumnsInOrderAndCountsItsRows)
     modMenu::BrowseTest();
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
-    EXPECT_EQ(ColumnNames(w), QStringList({"Test.Mark", "LinkDataSource.Y", "Test.Predicted", "Test.Difference",
-                                           "LinkDataSource.ID", "LinkDataSource.Mark", "LinkDataSource.Predicted",
-                                           "LinkDataSource.a]b", "LinkDataSource.MainPrimaryKey",
-                                           "LinkDataSource.DateFrom"}));
+    EXPECT_EQ(ColumnNames(w), QStringList({"Test.Mark", kLink + ".Y", "Test.Predicted", "Test.Difference",
+                                           kLink + ".ID", kLink + ".Mark", kLink + ".Predicted",
+                                           kLink + ".a]b", kLink + ".MainPrimaryKey",
+                                           kLink + ".DateFrom"}));
     const auto rows = AllRows(w);
     ASSERT_EQ(rows.size(), 40u);
     for (int i = 0; i < 40; ++i) {
@@ -86,9 +92,9 @@ TEST_F(BrowseWindow, EachBuilderGivesItsColumnsInOrderAndCountsItsRows)
     // The whole table: the prediction field first; earlier browse windows stay.
     frmBrowse* all = dbUtilities::BuildDefBrowser();
     ASSERT_NE(all, nullptr);
-    EXPECT_EQ(ColumnNames(all), QStringList({"LinkDataSource.Y", "LinkDataSource.ID", "LinkDataSource.Mark",
-                                             "LinkDataSource.Predicted", "LinkDataSource.a]b",
-                                             "LinkDataSource.MainPrimaryKey", "LinkDataSource.DateFrom"}));
+    EXPECT_EQ(ColumnNames(all), QStringList({kLink + ".Y", kLink + ".ID", kLink + ".Mark",
+                                             kLink + ".Predicted", kLink + ".a]b",
+                                             kLink + ".MainPrimaryKey", kLink + ".DateFrom"}));
     EXPECT_EQ(all->Data1().RowCount(), 40);
     EXPECT_FALSE(all->RecordSource().HasMarks());
     // Window keys only grow, also after a window closed.
@@ -418,7 +424,7 @@ TEST_F(BrowseWindow, SFamDrillDownsFilterNumericAndTextClasses)
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(ColumnNames(w).mid(0, 4),
-              QStringList({"Test.Mark", "LinkDataSource.Cls", "Test.Predicted", "LinkDataSource.ID"}));
+              QStringList({"Test.Mark", kLink + ".Cls", "Test.Predicted", kLink + ".ID"}));
     EXPECT_EQ(w->Data1().RowCount(), 10);
     EXPECT_EQ(Cell(w, 0, 2).toString(), "2");   // the class as the network wrote it
     modMenu::BrowseOutlyers("", "1");   // actual class 1: IDs 3, 6, ... (all predicted 9)

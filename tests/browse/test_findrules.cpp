@@ -5,11 +5,17 @@
 #include "browse/likepattern.h"
 #include "browse/recordsearch.h"
 #include "browse/rowsource.h"
+#include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "tests/support/testenv.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
+
+namespace {
+// The project file's link table.
+const QString kLink = ProjectSchema::LinkTable();
+} // namespace
 
 using kdb::Value;
 
@@ -103,14 +109,14 @@ TEST(FindRules, TheNextMatchWrapsRoundAndNoMatchAnswersNone)
     const QString path = folder + "/rows.kvs";
     {
         kdb::Database db = kdb::Database::Create(path);
-        db.Execute("CREATE TABLE LinkDataSource (K INTEGER PRIMARY KEY, V TEXT)");
+        db.Execute("CREATE TABLE " + kLink + " (K INTEGER PRIMARY KEY, V TEXT)");
         for (int i = 1; i <= 8; ++i)
-            db.Execute("INSERT INTO LinkDataSource VALUES (?, ?)", {i * 10, QString(i % 4 == 0 ? "hit" : "miss")});
+            db.Execute("INSERT INTO " + kLink + " VALUES (?, ?)", {i * 10, QString(i % 4 == 0 ? "hit" : "miss")});
     }
     BrowseQuery q;
     q.joinTest = false;
     q.keyField = "K";
-    q.columns << BrowseColumn{BrowseTables::Link(), "V", 2};
+    q.columns << BrowseColumn{kLink, "V", 2};
     BrowseRowSource rows(path);
     ASSERT_EQ(rows.Load(q), 8);
     const auto hit = RecordSearch::Make("HIT", false, RecordSearch::Kind::Text);
@@ -124,7 +130,7 @@ TEST(FindRules, TheNextMatchWrapsRoundAndNoMatchAnswersNone)
     const auto only = RecordSearch::Make("hit", true, RecordSearch::Kind::Text);
     {
         kdb::Database db = kdb::Database::Open(path, false, false);
-        db.Execute("UPDATE LinkDataSource SET V = 'miss' WHERE K = 40");
+        db.Execute("UPDATE " + kLink + " SET V = 'miss' WHERE K = 40");
     }
     EXPECT_EQ(RecordSearch::FindNext(rows, v, only, 7, true), 7);
     const auto none = RecordSearch::Make("nothing", false, RecordSearch::Kind::Text);

@@ -138,7 +138,7 @@ TEST_F(FindSearch, PatternCharactersSwitchMatchCaseOffAndTheMarkColumnIsNeverSea
 
     // A number column searched for a text: with Match Case nothing moves at once; without
     // it the text's Like form is searched.
-    const int markField = w->RecordSource().ColumnIndex({BrowseTables::Link(), "Mark", 2});
+    const int markField = w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), "Mark", 2});
     ASSERT_GT(markField, 3);
     w->tgBrowse->SetCurrent(2, markField);
     Find("abc", true);
@@ -148,7 +148,7 @@ TEST_F(FindSearch, PatternCharactersSwitchMatchCaseOffAndTheMarkColumnIsNeverSea
     EXPECT_EQ(w->tgBrowse->CurrentRow(), 6);
     EXPECT_EQ(CellText(w, 6, markField), "7");
     // The text column a]b: t1, t10 .. t19 by Like.
-    const int ab = w->RecordSource().ColumnIndex({BrowseTables::Link(), "a]b", 4});
+    const int ab = w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), "a]b", 4});
     w->tgBrowse->SetCurrent(0, ab);
     Find("T1#");
     EXPECT_EQ(CellText(w, w->tgBrowse->CurrentRow(), ab), "t10");
@@ -191,7 +191,7 @@ TEST_F(FindSearch, TheLastRowOfALargeViewIsFoundRightAfterOpening)
     modMenu::BrowseTest();
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
-    const int ab = w->RecordSource().ColumnIndex({BrowseTables::Link(), "a]b", 4});
+    const int ab = w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), "a]b", 4});
     w->tgBrowse->SetCurrent(0, ab);
     modMenu::MenuFind();
     Find("t1500", true);

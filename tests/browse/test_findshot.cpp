@@ -116,7 +116,7 @@ TEST_F(FindShot, SeedsSampleBrowsersFindAndInteractiveMode)
     ASSERT_NE(gIMode(), nullptr);
     w->tgBrowse->SetCurrent(4, 4);
     IModeModel* m = gIMode()->Model();
-    const int length = w->RecordSource().ColumnIndex({BrowseTables::Link(), "Length", 0});
+    const int length = w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), "Length", 0});
     m->setData(m->index(0, length), "6.3");
     Save("imode.png");
 

@@ -40,7 +40,7 @@ protected:
     }
     int Column(const QString& field) const
     {
-        return w->RecordSource().ColumnIndex({BrowseTables::Link(), field, 0});
+        return w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), field, 0});
     }
     frmBrowse* w = nullptr;
     CIMode* mode = nullptr;

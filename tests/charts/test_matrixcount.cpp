@@ -3,6 +3,7 @@
 // left out, the totals and both rates; and an empty class list refused.
 #include "charts/matrixcount.h"
 #include "core/kverror.h"
+#include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "tests/support/testenv.h"
 
@@ -11,7 +12,7 @@
 
 namespace {
 
-// A project-like database: Classes, Test and a source table named LinkDataSource whose key is
+// A project-like database: Classes, Test and a source table named as the link whose key is
 // "Id" and whose class column is "Kind".
 QString makeProject(const QString& folder, const QStringList& classes,
                     const std::vector<std::tuple<int, QVariant, QString>>& rows)
@@ -21,11 +22,11 @@ QString makeProject(const QString& folder, const QStringList& classes,
     kdb::Database db = kdb::Database::Create(path);
     db.Execute("CREATE TABLE Classes (Class TEXT, Count INTEGER, ClassNo INTEGER)");
     db.Execute("CREATE TABLE Test (MainPrimaryKey INTEGER PRIMARY KEY, Predicted TEXT, Mark INTEGER)");
-    db.Execute("CREATE TABLE LinkDataSource (Id INTEGER PRIMARY KEY, Kind TEXT)");
+    db.Execute("CREATE TABLE " + ProjectSchema::LinkTable() + " (Id INTEGER PRIMARY KEY, Kind TEXT)");
     for (const QString& c : classes)
         db.Execute("INSERT INTO Classes (Class) VALUES (?)", {kdb::Value(c)});
     for (const auto& [id, actual, predicted] : rows) {
-        db.Execute("INSERT INTO LinkDataSource VALUES (?, ?)",
+        db.Execute("INSERT INTO " + ProjectSchema::LinkTable() + " VALUES (?, ?)",
                    {kdb::Value(id), actual.isNull() ? kdb::Value() : kdb::Value(actual.toString())});
         db.Execute("INSERT INTO Test VALUES (?, ?, 0)", {kdb::Value(id), kdb::Value(predicted)});
     }

@@ -8,6 +8,7 @@
 #include "core/widgets/statusbar.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
+#include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
 #include "network/process.h"
@@ -245,7 +246,7 @@ TEST_F(CommitTest, SfamPredictionFieldWithABracketInItsNameTrains)
     ConfTest::Flush();
     EXPECT_EQ(calls, QStringList{QStringLiteral("SetLimits")});
     EXPECT_TRUE(gProcess().IsConfigured());
-    EXPECT_EQ(kdb::Database::Open(project, false, true).RecordCount(QStringLiteral("Classes")), 3);
+    EXPECT_EQ(kdb::Database::Open(project, false, true).RecordCount(ProjectSchema::ClassesTable()), 3);
 
     CSFam& sf = *gSFam();
     sf.SetTrainLow(1);

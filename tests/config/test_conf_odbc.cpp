@@ -7,6 +7,7 @@
 #include "core/widgets/statusbar.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
+#include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
 #include "network/process.h"
@@ -186,7 +187,7 @@ TEST_F(ConfigTest, SfamOverOdbcCountsClassesIgnoringCase)
     w->cmdOK_Click();
     ConfTest::Flush();
     EXPECT_TRUE(gProcess().IsConfigured());
-    EXPECT_EQ(kdb::Database::Open(project, false, true).RecordCount(QStringLiteral("Classes")), 3);
+    EXPECT_EQ(kdb::Database::Open(project, false, true).RecordCount(ProjectSchema::ClassesTable()), 3);
 
     gProcess().Save(project);
     OpenProject(ntSFam, project);

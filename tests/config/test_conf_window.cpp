@@ -8,6 +8,7 @@
 #include "core/widgets/statusbar.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
+#include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
 #include "network/process.h"
@@ -190,7 +191,7 @@ TEST_F(ConfigTest, SfamClassLimitsRefuseWithoutChangingAnything)
     EXPECT_FALSE(Child<QPushButton>(w, "cmdOk")->isEnabled());
     EXPECT_EQ(ConfTest::Bytes(project), before);
     EXPECT_EQ(gProcess().Byte(), flags);
-    EXPECT_FALSE(kdb::Database::Open(project, false, true).HasTable(QStringLiteral("Classes")));
+    EXPECT_FALSE(kdb::Database::Open(project, false, true).HasTable(ProjectSchema::ClassesTable()));
     EXPECT_EQ(RoleOf(*gSFam()->DDO(), QStringLiteral("X")), roleUnused);
     EXPECT_EQ(RoleOf(*gSFam()->DDO(), QStringLiteral("C257")), roleUnused);
     EXPECT_EQ(frmConfPrj::Current(), w);
@@ -210,7 +211,7 @@ TEST_F(ConfigTest, SfamClassLimitsRefuseWithoutChangingAnything)
     w->cmdOK_Click();
     ConfTest::Flush();
     EXPECT_EQ(calls, QStringList{QStringLiteral("SetLimits")});
-    EXPECT_EQ(kdb::Database::Open(project, false, true).RecordCount(QStringLiteral("Classes")), 256);
+    EXPECT_EQ(kdb::Database::Open(project, false, true).RecordCount(ProjectSchema::ClassesTable()), 256);
     EXPECT_EQ(RoleOf(*gSFam()->DDO(), QStringLiteral("C256")), roleSFamPredict);
     EXPECT_EQ(PanelText("Nodes"), QStringLiteral(" 0 Nodes "));
 }
@@ -289,7 +290,7 @@ TEST_F(ConfigTest, AwkwardTableAndFieldNamesWork)
         w->cmdOK_Click();
         ConfTest::Flush();
         EXPECT_TRUE(gProcess().IsConfigured()) << table.toStdString();
-        EXPECT_EQ(kdb::Database::Open(project, false, true).RecordCount(QStringLiteral("Classes")), 40);
+        EXPECT_EQ(kdb::Database::Open(project, false, true).RecordCount(ProjectSchema::ClassesTable()), 40);
         EXPECT_EQ(gSFam()->DDO()->FieldMax(gSFam()->DDO()->FieldIndex(QStringLiteral("Input A"))), 20.0);
         CloseProject();
     }
@@ -431,7 +432,7 @@ TEST_F(ConfigTest, NewCommandOpensTheWindowAndItsCancelLeavesTheFolderAsItWas)
     w->cmdOK_Click();
     ConfTest::Flush();
     EXPECT_EQ(calls, QStringList{QStringLiteral("SetLimits")});
-    EXPECT_EQ(kdb::Database::Open(name.fileName, false, true).RecordCount(QStringLiteral("Classes")), 3);
+    EXPECT_EQ(kdb::Database::Open(name.fileName, false, true).RecordCount(ProjectSchema::ClassesTable()), 3);
     gProcess().Save(name.fileName);
     OpenProject(ntSFam, name.fileName);
     frmConfPrj* again = OpenWindow(false);

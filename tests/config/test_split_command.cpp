@@ -6,6 +6,7 @@
 #include "core/widgets/statusbar.h"
 #include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
+#include "data/projectschema.h"
 #include "network/process.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
@@ -192,7 +193,7 @@ TEST_F(SplitCommandTest, ANewTrainingRangeOnATrainedProjectAsksThenResets)
     const QString path = MakeProject(ntBackProp, true);
     Open(path);
     ASSERT_TRUE(gBackProp()->NetReady());
-    const int64_t snapshots = Count(path, "Snapshots");
+    const int64_t snapshots = Count(path, ProjectSchema::SnapshotsTable());
     ASSERT_GT(snapshots, 0);
 
     // No: nothing changes, nothing is saved.
@@ -211,7 +212,7 @@ TEST_F(SplitCommandTest, ANewTrainingRangeOnATrainedProjectAsksThenResets)
     EXPECT_TRUE(gBackProp()->NetReady());
     EXPECT_TRUE(gProcess().IsTrained());
     EXPECT_TRUE(calls.isEmpty());
-    EXPECT_EQ(Count(path, "Snapshots"), snapshots);
+    EXPECT_EQ(Count(path, ProjectSchema::SnapshotsTable()), snapshots);
 
     // Yes, with both ranges new: one question, the training reset, no test.
     {
@@ -232,7 +233,7 @@ TEST_F(SplitCommandTest, ANewTrainingRangeOnATrainedProjectAsksThenResets)
     EXPECT_EQ(Config(path, "TrainHigh"), "25");
     EXPECT_EQ(Config(path, "TestLow"), "26");
     EXPECT_EQ(Config(path, "TestHigh"), "40");
-    EXPECT_EQ(Count(path, "Snapshots"), 0);
+    EXPECT_EQ(Count(path, ProjectSchema::SnapshotsTable()), 0);
     const CProcess stored = Stored(path);
     EXPECT_TRUE(stored.IsSplit());
     EXPECT_FALSE(stored.IsTrained());

@@ -1,6 +1,7 @@
 #include "data/datadef.h"
 
 #include "core/kverror.h"
+#include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "tests/data/datatest.h"
 #include "tests/support/fakeprompter.h"
@@ -443,11 +444,7 @@ TEST(FieldConfig, LoadOfAnEmptyTableKeepsTheDefinition)
 {
     Fixture f = Configured();
     kdb::Database(kdb::Database::Open(f.project))
-        .ExecuteJet(QStringLiteral("CREATE TABLE FieldConfig ( FieldOrder Integer CONSTRAINT pKey "
-                                   "PRIMARY KEY, FieldName Text, FieldType Text, FieldMax Double, "
-                                   "FieldMin Double, FieldAvg Double, FieldStdDev Double, "
-                                   "UserImportance Integer, UserMatchType Integer, UserMax Double, "
-                                   "UserMin Double, UserOutOfRange Integer, PrimaryKeyField Bit );"));
+        .ExecuteJet(ProjectSchema::BaseTableStatement(ProjectSchema::FieldConfigTable()));
     ASSERT_TRUE(f.ddo.InitDone());
     f.ddo.Load(f.project);
     EXPECT_FALSE(f.ddo.InitDone());

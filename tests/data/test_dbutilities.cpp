@@ -2,6 +2,7 @@
 #include "core/apppaths.h"
 #include "data/dbutilities.h"
 #include "data/fieldtypes.h"
+#include "data/projectschema.h"
 #include "tests/support/fakeprompter.h"
 #include "tests/support/testenv.h"
 
@@ -9,6 +10,11 @@
 #include <QFile>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+
+namespace {
+// The project file's link table.
+const QString kLink = ProjectSchema::LinkTable();
+} // namespace
 
 namespace {
 
@@ -46,7 +52,7 @@ QString makeProject(const QString& data, const QString& dataSetting, bool link =
                   "KEY, sValue            Text(255)  );");
     db.Insert("Config", {{"Property", "DatabaseFileName"}, {"sValue", dataSetting}});
     if (link)
-        db.Link("LinkDataSource",
+        db.Link(kLink,
                 kdb::IsOdbcConnect(data) ? data : QStringLiteral(";DATABASE=") + data, "Sales");
     return path;
 }
@@ -134,7 +140,7 @@ TEST(TableExists, NamesTrimmedAndCaseless)
     const QString project = makeProject(data, data);
     EXPECT_TRUE(Utilities::TableExists(project, QStringLiteral("  fieldconfig ")));
     EXPECT_TRUE(Utilities::TableExists(project, QStringLiteral("LINKDATASOURCE")));
-    EXPECT_FALSE(Utilities::TableExists(project, QStringLiteral("Classes")));
+    EXPECT_FALSE(Utilities::TableExists(project, ProjectSchema::ClassesTable()));
     EXPECT_TRUE(fp.Boxes().empty());
 
     fp.ExpectBox(MsgResult::Ok);
@@ -195,8 +201,8 @@ TEST(CheckLink, FindsAMovedDataFileInTheProgramFolder)
     EXPECT_TRUE(fp.Boxes().empty());
     kdb::Database db = kdb::Database::Open(project);
     EXPECT_EQ(db.Scalar("SELECT sValue FROM Config WHERE Property='DatabaseFileName'").toText(), moved);
-    EXPECT_EQ(db.LinkInfo("LinkDataSource")->connect, QStringLiteral(";DATABASE=") + moved);
-    EXPECT_EQ(db.RecordCount("LinkDataSource"), 2);
+    EXPECT_EQ(db.LinkInfo(kLink)->connect, QStringLiteral(";DATABASE=") + moved);
+    EXPECT_EQ(db.RecordCount(kLink), 2);
     EXPECT_TRUE(Utilities::IsProjectFile(project));
     db.Close();
     QFile::remove(moved);
@@ -208,7 +214,7 @@ TEST(CheckLink, LeavesOdbcAndUnfindableSourcesAlone)
     const QString data = makeData(newPath(QStringLiteral("odbcsrc.mdb")));
     const QString viaOdbc = makeProject(odbc(data), odbc(data));
     Utilities::CheckLink(viaOdbc);
-    EXPECT_EQ(kdb::Database::Open(viaOdbc).LinkInfo("LinkDataSource")->connect, odbc(data));
+    EXPECT_EQ(kdb::Database::Open(viaOdbc).LinkInfo(kLink)->connect, odbc(data));
 
     const QString gone = newPath(QStringLiteral("nowhere.mdb"));
     const QString project = makeProject(data, gone);

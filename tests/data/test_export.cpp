@@ -1,6 +1,7 @@
 #include "data/exportmarked.h"
 
 #include "data/datadef.h"
+#include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "tests/data/datatest.h"
 #include "tests/support/fakeprompter.h"
@@ -49,7 +50,7 @@ Project MakeProject(bool withTest = true, bool marked = true)
             db.Execute(QStringLiteral("INSERT INTO Test VALUES (2, 1234567.5, 3, ?)"), {mark});
             db.Execute(QStringLiteral("INSERT INTO Test VALUES (4, 1, 1, 0)"));
         }
-        db.Link(QStringLiteral("LinkDataSource"), QStringLiteral(";DATABASE=") + p.source,
+        db.Link(ProjectSchema::LinkTable(), QStringLiteral(";DATABASE=") + p.source,
                 QStringLiteral("src"));
     }
     p.ddo.Initialize(p.source, QStringLiteral("src"));

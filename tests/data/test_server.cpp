@@ -3,6 +3,7 @@
 #include "data/datadef.h"
 #include "data/exportmarked.h"
 #include "data/fieldtypes.h"
+#include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "tests/data/datatest.h"
 #include "tests/kdb/pgserver.h"
@@ -113,7 +114,7 @@ TEST(ExportServer, MarkedRowsOfASourceWithItsOwnMarkColumnInTheServersOrder)
         for (const char* k : {"B", "a", "A", "b"})
             db.Execute(QStringLiteral("INSERT INTO Test VALUES (?, 1, 0, -1)"), {QString::fromLatin1(k)});
         db.Execute(QStringLiteral("INSERT INTO Test VALUES ('c', 1, 0, 0)"));
-        db.Link(QStringLiteral("LinkDataSource"), server().Connect(), QStringLiteral("public.marked"));
+        db.Link(ProjectSchema::LinkTable(), server().Connect(), QStringLiteral("public.marked"));
     }
     CDataDef ddo;
     ddo.Initialize(server().Connect(), QStringLiteral("public.marked"));

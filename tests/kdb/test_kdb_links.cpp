@@ -1,8 +1,14 @@
 // Linked tables over a file source and over ODBC, and ODBC databases of their own.
+#include "data/projectschema.h"
 #include "kdbtestutil.h"
 
 #include <QDir>
 #include <QFile>
+
+namespace {
+// The project file's link table.
+const QString kLink = ProjectSchema::LinkTable();
+} // namespace
 
 using namespace kdb;
 using kdbtest::ErrorOf;
@@ -59,69 +65,69 @@ TEST(KdbLinks, FileSourceInKeyOrderAndJoined)
 {
     const QString src = makeSource();
     Database p = makeProject();
-    p.Link("LinkDataSource", ";DATABASE=" + src, kTable);
-    EXPECT_EQ(keysOf(p.ReadLinked("LinkDataSource")), kOrdered);
-    EXPECT_EQ(keysOf(p.Query("SELECT * FROM LinkDataSource")), kOrdered);
+    p.Link(kLink, ";DATABASE=" + src, kTable);
+    EXPECT_EQ(keysOf(p.ReadLinked(kLink)), kOrdered);
+    EXPECT_EQ(keysOf(p.Query("SELECT * FROM " + kLink)), kOrdered);
 
     const QList<TableInfo> tables = p.Tables();
     ASSERT_EQ(tables.size(), 2);   // the layer's own table is not listed
     EXPECT_TRUE(tables[1].linked);
     EXPECT_EQ(tables[1].connect, ";DATABASE=" + src);
     EXPECT_EQ(tables[1].sourceTable, kTable);
-    EXPECT_EQ(p.Fields("LinkDataSource").size(), 5);
-    EXPECT_EQ(p.PrimaryKey("LinkDataSource"), QStringList{kKey});
-    EXPECT_EQ(p.RecordCount("LinkDataSource"), 10);
+    EXPECT_EQ(p.Fields(kLink).size(), 5);
+    EXPECT_EQ(p.PrimaryKey(kLink), QStringList{kKey});
+    EXPECT_EQ(p.RecordCount(kLink), 10);
     // Text compares ignoring case, as in Jet.
-    EXPECT_EQ(p.Scalar("SELECT count(*) FROM LinkDataSource WHERE [label] = 'L\u00e9 4 ''Q'''").toInt(), 1);
+    EXPECT_EQ(p.Scalar("SELECT count(*) FROM " + kLink + " WHERE [label] = 'L\u00e9 4 ''Q'''").toInt(), 1);
 
     p.Insert("Test", {{"MainPrimaryKey", "k03"}, {"Predicted", 1.5}, {"Mark", -1}});
     p.Insert("Test", {{"MainPrimaryKey", "k09"}, {"Predicted", 2.5}, {"Mark", 0}});
-    Reader j = p.Query("SELECT * FROM Test INNER JOIN LinkDataSource ON Test.MainPrimaryKey = "
-                       "LinkDataSource." + QuoteIdent(kKey) + " WHERE Mark<>0;");
+    Reader j = p.Query("SELECT * FROM Test INNER JOIN " + kLink + " ON Test.MainPrimaryKey = "
+                       + kLink + "." + QuoteIdent(kKey) + " WHERE Mark<>0;");
     ASSERT_TRUE(j.Next());
     EXPECT_EQ(j["x"].toDouble(), 2.5);
     EXPECT_FALSE(j.Next());
 
     // The source is read-only through the link.
-    EXPECT_NE(ErrorOf([&] { p.Execute("DELETE FROM LinkDataSource"); }), 0);
+    EXPECT_NE(ErrorOf([&] { p.Execute("DELETE FROM " + kLink); }), 0);
     // Opening the project again brings the link back.
     const QString path = p.Name();
     p.Close();
     Database again = Database::Open(path, false, true);
-    EXPECT_EQ(keysOf(again.ReadLinked("LinkDataSource")), kOrdered);
+    EXPECT_EQ(keysOf(again.ReadLinked(kLink)), kOrdered);
 }
 
 TEST(KdbLinks, OdbcSourceDeliversTheSameRows)
 {
     const QString src = makeSource();
     Database p = makeProject();
-    p.Link("LinkDataSource", ";DATABASE=" + src, kTable);
+    p.Link(kLink, ";DATABASE=" + src, kTable);
     QList<QList<Value>> fileRows;
-    for (Reader r = p.ReadLinked("LinkDataSource"); r.Next();)
+    for (Reader r = p.ReadLinked(kLink); r.Next();)
         fileRows << QList<Value>{r[0], r[1], r[2], r[3], r[4]};
 
-    p.Link("LinkDataSource", OdbcConnect(src), kTable);   // replaces the file link
-    EXPECT_EQ(p.LinkInfo("LinkDataSource")->connect, OdbcConnect(src));
+    p.Link(kLink, OdbcConnect(src), kTable);   // replaces the file link
+    EXPECT_EQ(p.LinkInfo(kLink)->connect, OdbcConnect(src));
     QList<QList<Value>> odbcRows;
-    for (Reader r = p.ReadLinked("LinkDataSource"); r.Next();)
+    for (Reader r = p.ReadLinked(kLink); r.Next();)
         odbcRows << QList<Value>{r[0], r[1], r[2], r[3], r[4]};
     ASSERT_EQ(odbcRows.size(), 10);
     EXPECT_EQ(odbcRows, fileRows);
-    EXPECT_EQ(keysOf(p.Query("SELECT * FROM LinkDataSource")), kOrdered);
+    EXPECT_EQ(keysOf(p.Query("SELECT * FROM " + kLink)), kOrdered);
     EXPECT_EQ(*DateSerial(odbcRows[0][4]), *DateSerial(QStringLiteral("2024-01-13 06:00:00")));
 
     p.Insert("Test", {{"MainPrimaryKey", "k05"}, {"Predicted", 1.0}, {"Mark", -1}});
-    Reader j = p.Query("SELECT LinkDataSource.[label] FROM Test INNER JOIN LinkDataSource ON "
-                       "Test.MainPrimaryKey = LinkDataSource." + QuoteIdent(kKey) + " WHERE Mark<>0;");
+    Reader j = p.Query("SELECT " + kLink + ".[label] FROM Test INNER JOIN " + kLink + " ON "
+                       "Test.MainPrimaryKey = " + kLink + "." + QuoteIdent(kKey) + " WHERE Mark<>0;");
     ASSERT_TRUE(j.Next());
     EXPECT_EQ(j.Text(0), QStringLiteral("l\u00e9 4 'q'"));
-    EXPECT_EQ(p.RecordCount("LinkDataSource"), 10);
-    EXPECT_EQ(p.PrimaryKey("LinkDataSource"), QStringList{kKey});
-    EXPECT_EQ(p.Scalar("SELECT count(*) FROM LinkDataSource WHERE [label] = 'L\u00e9 4 ''Q'''").toInt(), 1);
+    EXPECT_EQ(p.RecordCount(kLink), 10);
+    EXPECT_EQ(p.PrimaryKey(kLink), QStringList{kKey});
+    EXPECT_EQ(p.Scalar("SELECT count(*) FROM " + kLink + " WHERE [label] = 'L\u00e9 4 ''Q'''").toInt(), 1);
 
     const QString path = p.Name();
     p.Close();
-    EXPECT_EQ(keysOf(Database::Open(path).ReadLinked("LinkDataSource")), kOrdered);
+    EXPECT_EQ(keysOf(Database::Open(path).ReadLinked(kLink)), kOrdered);
 }
 
 // SQLite keeps a text longer than the size its column declares; the ODBC driver reports the
@@ -138,8 +144,8 @@ TEST(KdbLinks, OdbcTextLongerThanItsDeclaredSizeComesWhole)
         db.Execute("INSERT INTO t VALUES (2, 'short', NULL, NULL, NULL)");
     }
     Database p = makeProject();
-    p.Link("LinkDataSource", OdbcConnect(src), "t");
-    Reader r = p.ReadLinked("LinkDataSource");
+    p.Link(kLink, OdbcConnect(src), "t");
+    Reader r = p.ReadLinked(kLink);
     ASSERT_TRUE(r.Next());
     EXPECT_EQ(r.Text(1), longCode);
     EXPECT_EQ(r.Text(2), QStringLiteral("abcdef"));
@@ -155,18 +161,18 @@ TEST(KdbLinks, FailedReplacementKeepsTheOldLink)
 {
     const QString src = makeSource();
     Database p = makeProject();
-    p.Link("LinkDataSource", ";DATABASE=" + src, kTable);
-    EXPECT_EQ(ErrorOf([&] { p.Link("LinkDataSource", ";DATABASE=/no/such.mdb", kTable); }), 3024);
-    EXPECT_EQ(ErrorOf([&] { p.Link("LinkDataSource", ";DATABASE=" + src, "Other"); }), 3078);
-    EXPECT_EQ(ErrorOf([&] { p.Link("LinkDataSource", OdbcConnect(src + ".gone"), kTable); }), 3151);
-    EXPECT_EQ(ErrorOf([&] { p.RefreshLink("LinkDataSource", ";DATABASE=/no/such.mdb"); }), 3024);
-    EXPECT_EQ(p.LinkInfo("LinkDataSource")->connect, ";DATABASE=" + src);
-    EXPECT_EQ(keysOf(p.ReadLinked("LinkDataSource")), kOrdered);
+    p.Link(kLink, ";DATABASE=" + src, kTable);
+    EXPECT_EQ(ErrorOf([&] { p.Link(kLink, ";DATABASE=/no/such.mdb", kTable); }), 3024);
+    EXPECT_EQ(ErrorOf([&] { p.Link(kLink, ";DATABASE=" + src, "Other"); }), 3078);
+    EXPECT_EQ(ErrorOf([&] { p.Link(kLink, OdbcConnect(src + ".gone"), kTable); }), 3151);
+    EXPECT_EQ(ErrorOf([&] { p.RefreshLink(kLink, ";DATABASE=/no/such.mdb"); }), 3024);
+    EXPECT_EQ(p.LinkInfo(kLink)->connect, ";DATABASE=" + src);
+    EXPECT_EQ(keysOf(p.ReadLinked(kLink)), kOrdered);
     const QString path = p.Name();
     p.Close();
     Database again = Database::Open(path);
-    EXPECT_EQ(again.LinkInfo("LinkDataSource")->connect, ";DATABASE=" + src);
-    EXPECT_EQ(again.RecordCount("LinkDataSource"), 10);
+    EXPECT_EQ(again.LinkInfo(kLink)->connect, ";DATABASE=" + src);
+    EXPECT_EQ(again.RecordCount(kLink), 10);
     // A table of the project's own is never shadowed by a link.
     EXPECT_EQ(ErrorOf([&] { again.Link("Test", ";DATABASE=" + src, kTable); }), 3010);
 }
@@ -175,37 +181,37 @@ TEST(KdbLinks, MovedDataFileIsReportedAndRefreshed)
 {
     const QString src = makeSource();
     Database p = makeProject();
-    p.Link("LinkDataSource", ";DATABASE=" + src, kTable);
+    p.Link(kLink, ";DATABASE=" + src, kTable);
     const QString path = p.Name();
     p.Close();
     const QString moved = NewPath(QStringLiteral("moved.mdb"));
     ASSERT_TRUE(QFile::rename(src, moved));
 
     Database broken = Database::Open(path);   // opens; the link names its missing file
-    EXPECT_TRUE(broken.HasTable("LinkDataSource"));
+    EXPECT_TRUE(broken.HasTable(kLink));
     try {
-        broken.Query("SELECT * FROM LinkDataSource");
+        broken.Query("SELECT * FROM " + kLink);
         FAIL();
     } catch (const KvError& e) {
         EXPECT_EQ(e.number(), 3024);
         EXPECT_TRUE(e.description().contains(src));
     }
-    broken.RefreshLink("LinkDataSource", ";DATABASE=" + moved);
-    EXPECT_EQ(broken.RecordCount("LinkDataSource"), 10);
+    broken.RefreshLink(kLink, ";DATABASE=" + moved);
+    EXPECT_EQ(broken.RecordCount(kLink), 10);
     broken.Close();
-    EXPECT_EQ(keysOf(Database::Open(path).ReadLinked("LinkDataSource")), kOrdered);
+    EXPECT_EQ(keysOf(Database::Open(path).ReadLinked(kLink)), kOrdered);
 }
 
 TEST(KdbLinks, DroppingTheLink)
 {
     const QString src = makeSource();
     Database p = makeProject();
-    p.Link("LinkDataSource", ";DATABASE=" + src, kTable);
-    p.ExecuteJet("DROP TABLE LinkDataSource;");
-    EXPECT_FALSE(p.HasTable("LinkDataSource"));
-    EXPECT_EQ(ErrorOf([&] { p.Query("SELECT * FROM LinkDataSource"); }), 3078);
-    p.Link("LinkDataSource", ";DATABASE=" + src, kTable);
-    EXPECT_EQ(p.RecordCount("LinkDataSource"), 10);
+    p.Link(kLink, ";DATABASE=" + src, kTable);
+    p.ExecuteJet("DROP TABLE " + kLink + ";");
+    EXPECT_FALSE(p.HasTable(kLink));
+    EXPECT_EQ(ErrorOf([&] { p.Query("SELECT * FROM " + kLink); }), 3078);
+    p.Link(kLink, ";DATABASE=" + src, kTable);
+    EXPECT_EQ(p.RecordCount(kLink), 10);
 }
 
 TEST(KdbOdbc, DatabaseOverAnOdbcSource)

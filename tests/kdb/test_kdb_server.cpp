@@ -1,8 +1,14 @@
 // ODBC sources on a database server: a private PostgreSQL reached through psqlODBC.
+#include "data/projectschema.h"
 #include "kdbtestutil.h"
 #include "pgserver.h"
 
 #include <cmath>
+
+namespace {
+// The project file's link table.
+const QString kLink = ProjectSchema::LinkTable();
+} // namespace
 
 using namespace kdb;
 using kdbtest::ErrorOf;
@@ -70,9 +76,9 @@ TEST(KdbServer, CatalogueNamesSchemasAndKnowsAutoNumbers)
 
     // A link to a table off the search path, and one by a name without its schema.
     Database p = makeProject();
-    p.Link("LinkDataSource", server().Connect(), QStringLiteral("sales.Leads"));
-    EXPECT_EQ(column(p.ReadLinked("LinkDataSource", {"name"})), (QStringList{"Ann", "Bob", "Cy"}));
-    EXPECT_EQ(p.Scalar("SELECT SUM(amount) FROM LinkDataSource").toDouble(), 60.75);
+    p.Link(kLink, server().Connect(), QStringLiteral("sales.Leads"));
+    EXPECT_EQ(column(p.ReadLinked(kLink, {"name"})), (QStringList{"Ann", "Bob", "Cy"}));
+    EXPECT_EQ(p.Scalar("SELECT SUM(amount) FROM " + kLink).toDouble(), 60.75);
     p.Link("Old", server().Connect(), QStringLiteral("iris"));
     EXPECT_EQ(column(p.ReadLinked("Old", {"species"})), (QStringList{"setosa", "versicolor", "virginica"}));
     EXPECT_EQ(ErrorOf([&] { p.Link("Gone", server().Connect(), QStringLiteral("sales.Nope")); }), 3078);
@@ -80,8 +86,8 @@ TEST(KdbServer, CatalogueNamesSchemasAndKnowsAutoNumbers)
     const QString path = p.Name();
     p.Close();
     Database again = Database::Open(path);
-    EXPECT_EQ(again.RecordCount("LinkDataSource"), 3);
-    EXPECT_EQ(column(again.Query("SELECT name FROM LinkDataSource")), (QStringList{"Ann", "Bob", "Cy"}));
+    EXPECT_EQ(again.RecordCount(kLink), 3);
+    EXPECT_EQ(column(again.Query("SELECT name FROM " + kLink)), (QStringList{"Ann", "Bob", "Cy"}));
 }
 
 TEST(KdbServer, RowsComeInTheServersKeyOrderAndStatisticsAreTheServers)
@@ -153,13 +159,13 @@ TEST(KdbServer, OneLoginPerSourceAndNoPasswordInAnyMessage)
     server().Sql("CREATE TABLE t (id integer PRIMARY KEY, x double precision); INSERT INTO t VALUES (1, 2.5);");
     const QString path = [] {
         Database p = makeProject();
-        p.Link("LinkDataSource", server().Connect(), QStringLiteral("public.t"));
+        p.Link(kLink, server().Connect(), QStringLiteral("public.t"));
         return p.Name();
     }();
     const int logins = server().Logins();
     for (int i = 0; i < 5; ++i) {
         Database p = Database::Open(path);
-        EXPECT_EQ(p.Scalar("SELECT x FROM LinkDataSource").toDouble(), 2.5);
+        EXPECT_EQ(p.Scalar("SELECT x FROM " + kLink).toDouble(), 2.5);
         Database direct = Database::OpenOdbc(server().Connect());
         EXPECT_EQ(direct.RecordCount(QStringLiteral("public.t")), 1);
     }
@@ -216,14 +222,14 @@ TEST(KdbServer, OneLoginPerSourceAndNoPasswordInAnyMessage)
     }
     try {
         Database p = Database::Open(path);
-        p.Scalar("SELECT x FROM LinkDataSource");
+        p.Scalar("SELECT x FROM " + kLink);
         ADD_FAILURE() << "a link to a stopped server was read";
     } catch (const KvError& e) {
         EXPECT_TRUE(e.number() == 3151 || e.number() == 3146) << e.number();
     }
     server().Start();
     Database p = Database::Open(path);
-    EXPECT_EQ(p.Scalar("SELECT x FROM LinkDataSource").toDouble(), 2.5);
+    EXPECT_EQ(p.Scalar("SELECT x FROM " + kLink).toDouble(), 2.5);
 }
 
 // A long read in key order is split over helper connections that read ahead from the last key

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "data/datadef.h"
+#include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
 #include "network/networkhost.h"
@@ -128,13 +129,13 @@ inline void Configure(CNetworkProject& net, const std::vector<Role>& roles)
 inline kdb::Value ConfigValue(const QString& project, const QString& key)
 {
     kdb::Database db = kdb::Database::Open(project, false, true);
-    return db.Scalar("SELECT sValue FROM Config WHERE Property = ?", {key});
+    return db.Scalar(ProjectSchema::ConfigValueSelect(), {key});
 }
 
 inline int64_t ConfigRows(const QString& project)
 {
     kdb::Database db = kdb::Database::Open(project, false, true);
-    return db.Scalar("SELECT COUNT(*) FROM Config").toInt();
+    return db.Scalar("SELECT COUNT(*) FROM " + ProjectSchema::ConfigTable()).toInt();
 }
 
 } // namespace NetTest

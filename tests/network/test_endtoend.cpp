@@ -1,6 +1,7 @@
 // The main road of both kinds without windows, through the calls the windows make: train in
 // passes of VerifyRate calls and a verification, jog, keep the best network, revert, test,
 // chart, predict, save, reopen, reset.
+#include "data/projectschema.h"
 #include "network/process.h"
 #include "tests/network/netscript.h"
 
@@ -148,9 +149,10 @@ TEST_F(EndToEnd, SFamSeparatesTwoClasses)
     {
         kdb::Database db = kdb::Database::Open(project, false, true);
         EXPECT_EQ(db.RecordCount("Test"), 100);
-        EXPECT_EQ(db.RecordCount("Classes"), 2);
-        const int64_t right = db.Scalar("SELECT COUNT(*) FROM Test INNER JOIN LinkDataSource ON "
-                                        "Test.MainPrimaryKey = LinkDataSource.ID WHERE Test.Predicted = LinkDataSource.Side")
+        EXPECT_EQ(db.RecordCount(ProjectSchema::ClassesTable()), 2);
+        const QString link = ProjectSchema::LinkTable();
+        const int64_t right = db.Scalar("SELECT COUNT(*) FROM Test INNER JOIN " + link + " ON Test.MainPrimaryKey = "
+                                        + link + ".ID WHERE Test.Predicted = " + link + ".Side")
                                   .toInt();
         EXPECT_GT(right, 90);
     }

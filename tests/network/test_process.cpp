@@ -1,4 +1,5 @@
 #include "network/process.h"
+#include "data/projectschema.h"
 #include "tests/network/netfixture.h"
 
 namespace {
@@ -9,7 +10,7 @@ protected:
         folder = TestEnv::NewFolder("process");
         project = folder + "/p.kvp";
         kdb::Database db = kdb::Database::Create(project);
-        db.ExecuteJet("CREATE TABLE Config ( Property Text(255) CONSTRAINT PrimaryKey PRIMARY KEY, sValue LongText );");
+        db.ExecuteJet(ProjectSchema::BaseTableStatement(ProjectSchema::ConfigTable()));
     }
     void Store(const kdb::Value& v)
     {

@@ -1,8 +1,14 @@
 // Project database, settings and lifecycle of both network kinds.
 #include "core/apppaths.h"
+#include "data/projectschema.h"
 #include "tests/network/netfixture.h"
 
 #include <QDir>
+
+namespace {
+// The project file's link table.
+const QString kLink = ProjectSchema::LinkTable();
+} // namespace
 
 using NetTest::ConfigValue;
 
@@ -54,8 +60,8 @@ TEST_F(Project, NewProjectHoldsTheBaseTablesAndTheInitialSettings)
     EXPECT_EQ(NetTest::ConfigRows(path), int64_t(expected.size()) + 1);
     {
         kdb::Database db = kdb::Database::Open(path, false, true);
-        EXPECT_EQ(db.RecordCount("Snapshots"), 0);
-        EXPECT_EQ(db.RecordCount("FieldConfig"), 0);
+        EXPECT_EQ(db.RecordCount(ProjectSchema::SnapshotsTable()), 0);
+        EXPECT_EQ(db.RecordCount(ProjectSchema::FieldConfigTable()), 0);
     }
     bp.SaveConfig();
     EXPECT_EQ(NetTest::ConfigRows(path), int64_t(expected.size()) + 1);
@@ -198,20 +204,20 @@ TEST_F(Project, AttachReplacesTheLinkAndAFailedAttachKeepsIt)
     bp.Attach(other, "Other");
     {
         kdb::Database db = kdb::Database::Open(path, false, true);
-        const auto link = db.LinkInfo("LinkDataSource");
+        const auto link = db.LinkInfo(kLink);
         ASSERT_TRUE(link);
         EXPECT_EQ(link->connect, ";DATABASE=" + other);
         EXPECT_EQ(link->sourceTable, "Other");
-        EXPECT_EQ(db.TableNames().count("LinkDataSource"), 1);
+        EXPECT_EQ(db.TableNames().count(kLink), 1);
     }
     prompts.ExpectBox(MsgResult::Ok);
     bp.Attach(source, "NoSuchTable");
     EXPECT_EQ(prompts.LastBox().title, "CBackProp::Attach");
     kdb::Database db = kdb::Database::Open(path, false, true);
-    const auto link = db.LinkInfo("LinkDataSource");
+    const auto link = db.LinkInfo(kLink);
     ASSERT_TRUE(link);
     EXPECT_EQ(link->sourceTable, "Other");
-    EXPECT_EQ(db.Scalar("SELECT B FROM LinkDataSource").toText(), "x");
+    EXPECT_EQ(db.Scalar("SELECT B FROM " + kLink).toText(), "x");
 }
 
 TEST_F(Project, AttachWithoutProjectFileDoesNothing)
@@ -263,8 +269,8 @@ TEST_F(Project, MovedDataFileIsFoundInTheProgramDataFolderAndRelinked)
     EXPECT_TRUE(prompts.Boxes().empty());
     EXPECT_EQ(ConfigValue(path, "DatabaseFileName").toText(), moved);
     kdb::Database db = kdb::Database::Open(path, false, true);
-    EXPECT_EQ(db.LinkInfo("LinkDataSource")->connect, ";DATABASE=" + moved);
-    EXPECT_EQ(db.RecordCount("LinkDataSource"), 2);
+    EXPECT_EQ(db.LinkInfo(kLink)->connect, ";DATABASE=" + moved);
+    EXPECT_EQ(db.RecordCount(kLink), 2);
     EXPECT_EQ(bp.DatabaseFileName(), moved);
     EXPECT_TRUE(bp.DDO()->InitDone());
     QFile::remove(moved);
@@ -351,7 +357,7 @@ TEST_F(Project, OdbcSourceIsLinkedByItsConnectStringAndNeverSearched)
     EXPECT_EQ(ConfigValue(path, "DatabaseFileName").toText(), connect);
     {
         kdb::Database db = kdb::Database::Open(path, false, true);
-        EXPECT_EQ(db.LinkInfo("LinkDataSource")->connect, connect);
+        EXPECT_EQ(db.LinkInfo(kLink)->connect, connect);
     }
     CBackProp bp;
     bp.Initialize(path);
@@ -389,7 +395,7 @@ TEST_F(Project, AFailedRelinkKeepsTheOldLinkAndName)
     EXPECT_TRUE(prompts.LastBox().text.startsWith("Cannot Locate Table: \r\nData")) << prompts.LastBox().text.toStdString();
     EXPECT_EQ(ConfigValue(path, "DatabaseFileName").toText(), away);
     kdb::Database db = kdb::Database::Open(path, false, true);
-    EXPECT_EQ(db.LinkInfo("LinkDataSource")->connect, ";DATABASE=" + away);
+    EXPECT_EQ(db.LinkInfo(kLink)->connect, ";DATABASE=" + away);
     db.Close();
     QFile::remove(impostor);
 }

@@ -1,5 +1,6 @@
 // Projects over a source table on a database server (a private PostgreSQL through psqlODBC):
 // trained, tested and reopened as over the same table in a data file.
+#include "data/projectschema.h"
 #include "kdb/backup.h"
 #include "network/process.h"
 #include "tests/kdb/pgserver.h"
@@ -93,7 +94,7 @@ void StoreTableNameAs(const QString& project, const QString& name)
 {
     kdb::Database db = kdb::Database::Open(project, false, false);
     db.Execute("UPDATE Config SET sValue = ? WHERE Property = 'TableName'", {name});
-    db.Execute("UPDATE __kdb_links SET SourceTable = ? WHERE Name = 'LinkDataSource'", {name});
+    db.Execute("UPDATE __kdb_links SET SourceTable = ? WHERE Name = '" + ProjectSchema::LinkTable() + "'", {name});
 }
 
 QByteArray Contents(const QString& path)
@@ -211,8 +212,8 @@ TEST_F(ServerRoad, PlainTableNamesOfOlderProjectsReopenAndAMissingTableLeavesThe
         ASSERT_EQ(prompts.Boxes().size(), 1u);
         EXPECT_EQ(prompts.LastBox().title, "CBackProp::Attach");
         kdb::Database db = kdb::Database::Open(bpProject, false, true);
-        EXPECT_EQ(db.LinkInfo("LinkDataSource")->sourceTable, "road");
-        EXPECT_EQ(db.Scalar("SELECT COUNT(*) FROM LinkDataSource").toInt(), 400);
+        EXPECT_EQ(db.LinkInfo(ProjectSchema::LinkTable())->sourceTable, "road");
+        EXPECT_EQ(db.Scalar("SELECT COUNT(*) FROM " + ProjectSchema::LinkTable()).toInt(), 400);
     }
 
     // The table has gone from the server: one box that names it, for each kind, and the

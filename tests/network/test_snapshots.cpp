@@ -1,4 +1,5 @@
 // The saved network: engine file into Snapshots and back, with a real engine.
+#include "data/projectschema.h"
 #include "tests/network/netfixture.h"
 
 #include <QRandomGenerator>
@@ -70,7 +71,7 @@ TEST_F(Snapshots, FilesOfAnySizeAreStoredByteForByte)
         EXPECT_EQ(Stored(bp.ProjectFileName()), bytes) << size;
     }
     kdb::Database db = kdb::Database::Open(bp.ProjectFileName(), false, true);
-    EXPECT_EQ(db.RecordCount("Snapshots"), 1);
+    EXPECT_EQ(db.RecordCount(ProjectSchema::SnapshotsTable()), 1);
     EXPECT_TRUE(db.Scalar("SELECT ErrorAtSave FROM Snapshots").isNull());
     EXPECT_EQ(NetTest::ConfigValue(bp.ProjectFileName(), "BestError").toText(), "-1");
 }
@@ -88,7 +89,7 @@ TEST_F(Snapshots, SecondSaveEditsTheRow)
     WriteBytes(bp.NetFileName(), "two");
     bp.SaveSnapshot();
     db = kdb::Database::Open(bp.ProjectFileName(), false, true);
-    EXPECT_EQ(db.RecordCount("Snapshots"), 1);
+    EXPECT_EQ(db.RecordCount(ProjectSchema::SnapshotsTable()), 1);
     EXPECT_GE(db.Scalar("SELECT DateSaved FROM Snapshots").toText(), first);
     EXPECT_EQ(Stored(bp.ProjectFileName()), QByteArray("two"));
 }
@@ -103,7 +104,7 @@ TEST_F(Snapshots, NothingToSaveSavesNothing)
     QFile(bp.NetFileName()).resize(0);
     bp.SaveSnapshot();   // logging on and no engine file
     kdb::Database db = kdb::Database::Open(bp.ProjectFileName(), false, true);
-    EXPECT_EQ(db.RecordCount("Snapshots"), 0);
+    EXPECT_EQ(db.RecordCount(ProjectSchema::SnapshotsTable()), 0);
     EXPECT_TRUE(prompts.Boxes().empty());
 }
 

@@ -8,6 +8,7 @@
 #include "core/apppaths.h"
 #include "data/importwriter.h"
 #include "data/dbutilities.h"
+#include "data/projectschema.h"
 #include "data/textimport.h"
 #include "network/enginefile.h"
 #include "tests/network/netfixture.h"
@@ -238,7 +239,7 @@ TEST_F(Survival, AKilledSaveConfigLeavesTheOldOrTheNewSettingsWithTheirFieldDefi
         {
             kdb::Database db = kdb::Database::Open(path, false, true);
             userMax = db.Scalar("SELECT UserMax FROM FieldConfig WHERE FieldName = 'X1'").toDouble();
-            EXPECT_EQ(db.RecordCount("Snapshots"), 1);
+            EXPECT_EQ(db.RecordCount(ProjectSchema::SnapshotsTable()), 1);
         }
         // The settings and the field layout always belong together.
         EXPECT_EQ(userMax, alpha == "0.75" ? 11.0 : 10.0) << "trial " << trial << " Alpha " << alpha.toStdString();
@@ -257,9 +258,9 @@ TEST_F(Survival, AKilledTestLeavesTheOldOrTheNewTestTable)
             kdb::Database db = kdb::Database::Open(path, false, true);
             const int64_t high = NetTest::ConfigValue(path, "TestHigh").toText().toLongLong();
             EXPECT_EQ(db.RecordCount("Test"), high) << "trial " << trial;
-            EXPECT_EQ(db.RecordCount("Classes"), 2);
-            EXPECT_EQ(db.RecordCount("Snapshots"), 1);
-            EXPECT_TRUE(db.HasTable("LinkDataSource"));
+            EXPECT_EQ(db.RecordCount(ProjectSchema::ClassesTable()), 2);
+            EXPECT_EQ(db.RecordCount(ProjectSchema::SnapshotsTable()), 1);
+            EXPECT_TRUE(db.HasTable(ProjectSchema::LinkTable()));
         }
         ExpectRestartAndOpen(trial, true);
     }
@@ -298,10 +299,11 @@ TEST_F(Survival, UnfinishedFilesOfOlderCreationsCountAsAbsent)
         }
         kdb::Database db = kdb::Database::Create(path);
         for (const QString& s : sql)
-            db.Execute(s);
+            db.ExecuteJet(s);
     };
-    const QString fieldConfig = "CREATE TABLE FieldConfig (FieldOrder INTEGER PRIMARY KEY, FieldName TEXT)";
-    const QString config = "CREATE TABLE Config (Property TEXT PRIMARY KEY, sValue TEXT)";
+    // Two of the base tables as a creation makes them.
+    const QString fieldConfig = ProjectSchema::BaseTableStatement(ProjectSchema::FieldConfigTable());
+    const QString config = ProjectSchema::BaseTableStatement(ProjectSchema::ConfigTable());
     const QList<QStringList> remnants = {
         {},                                   // 0 bytes
         {"PRAGMA user_version = 1"},          // a header and no tables
@@ -313,7 +315,7 @@ TEST_F(Survival, UnfinishedFilesOfOlderCreationsCountAsAbsent)
         CSFam sf;
         sf.Initialize(path);
         EXPECT_EQ(NetTest::ConfigValue(path, "Type").toText(), "1") << remnant.join("; ").toStdString();
-        EXPECT_TRUE(Utilities::TableExists(path, "Snapshots"));
+        EXPECT_TRUE(Utilities::TableExists(path, ProjectSchema::SnapshotsTable()));
     }
     EXPECT_TRUE(prompts.Boxes().empty());
 
@@ -325,7 +327,7 @@ TEST_F(Survival, UnfinishedFilesOfOlderCreationsCountAsAbsent)
     sf.Initialize(path);
     kdb::Database db = kdb::Database::Open(path, false, true);
     EXPECT_TRUE(db.HasTable("Customers"));
-    EXPECT_FALSE(db.HasTable("Snapshots"));
+    EXPECT_FALSE(db.HasTable(ProjectSchema::SnapshotsTable()));
 }
 
 TEST_F(Survival, RangesFarBeyondTheTableCostNothingAndAreRefused)

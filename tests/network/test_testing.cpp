@@ -1,12 +1,18 @@
 // Testing of both kinds: the Test table and the rebuilt project file, failures that keep the
 // project as it was, the error statistics and the hand-over of the arrays to the charts.
 #include "core/errorbox.h"
+#include "data/projectschema.h"
 #include "network/teststats.h"
 #include "tests/network/netscript.h"
 
 #include <QFile>
 #include <algorithm>
 #include <cmath>
+
+namespace {
+// The project file's link table.
+const QString kLink = ProjectSchema::LinkTable();
+} // namespace
 
 namespace {
 using kdb::Value;
@@ -147,9 +153,9 @@ TEST_F(Testing, TheRebuiltProjectHoldsWhatMemoryHoldsAndKeepsOtherRows)
     // The second test's rows took the pages the first one's freed.
     EXPECT_LE(db.Scalar("PRAGMA freelist_count").toInt(-1) * 4, db.Scalar("PRAGMA page_count").toInt());
     EXPECT_EQ(db.RecordCount("Test"), 20);
-    EXPECT_EQ(db.RecordCount("FieldConfig"), bp.DDO()->NumFields());
-    EXPECT_EQ(db.RecordCount("Snapshots"), 1);
-    EXPECT_TRUE(db.HasTable("LinkDataSource"));
+    EXPECT_EQ(db.RecordCount(ProjectSchema::FieldConfigTable()), bp.DDO()->NumFields());
+    EXPECT_EQ(db.RecordCount(ProjectSchema::SnapshotsTable()), 1);
+    EXPECT_TRUE(db.HasTable(kLink));
     EXPECT_EQ(db.Fields("Test")[0].type, kdb::dbLong);
     EXPECT_EQ(db.PrimaryKey("Test"), QStringList{"MainPrimaryKey"});
     // The stored definition reads back as the one in memory.
@@ -200,8 +206,8 @@ TEST_F(Testing, ATextKeyGetsATextColumnAndJoinsItsRows)
     kdb::Database db = kdb::Database::Open(project, false, true);
     EXPECT_EQ(db.Fields("Test")[0].type, kdb::dbText);
     // Each Test row finds its source row, and its difference is taken against that row's value.
-    EXPECT_EQ(db.Scalar("SELECT COUNT(*) FROM Test INNER JOIN LinkDataSource ON Test.MainPrimaryKey = "
-                        "LinkDataSource.Name WHERE abs(abs(Test.Predicted - LinkDataSource.Y) - Test.Difference) < 1e-9")
+    EXPECT_EQ(db.Scalar("SELECT COUNT(*) FROM Test INNER JOIN " + kLink + " ON Test.MainPrimaryKey = "
+                        + kLink + ".Name WHERE abs(abs(Test.Predicted - " + kLink + ".Y) - Test.Difference) < 1e-9")
                   .toInt(),
               20);
 }
@@ -229,8 +235,9 @@ TEST_F(Testing, TextKeysDifferingOnlyInCaseAreRowsOfTheirOwn)
     kdb::Database db = kdb::Database::Open(bp.ProjectFileName(), false, true);
     EXPECT_EQ(db.RecordCount("Test"), 40);
     // Each Test row joins exactly its own source row, from either side of the join.
-    for (const char* on : {"Test.MainPrimaryKey = LinkDataSource.Name", "LinkDataSource.Name = Test.MainPrimaryKey"})
-        EXPECT_EQ(db.Scalar(QString("SELECT COUNT(*) FROM Test INNER JOIN LinkDataSource ON ") + on).toInt(), 40) << on;
+    for (const QString& on : {"Test.MainPrimaryKey = " + kLink + ".Name", kLink + ".Name = Test.MainPrimaryKey"})
+        EXPECT_EQ(db.Scalar("SELECT COUNT(*) FROM Test INNER JOIN " + kLink + " ON " + on).toInt(), 40)
+            << on.toStdString();
 }
 TEST_F(Testing, EngineFailuresKeepTheOldProjectAndNoError)
 {
@@ -469,7 +476,7 @@ TEST_F(SFamTesting, TheErrorLeavesSkippedRowsOutAndTheRowsNameTheirClass)
         EXPECT_EQ(rows[i][2].toInt(-9), 0);
     }
     kdb::Database db = kdb::Database::Open(sf.ProjectFileName(), false, true);
-    EXPECT_EQ(db.RecordCount("Classes"), 2);
+    EXPECT_EQ(db.RecordCount(ProjectSchema::ClassesTable()), 2);
     EXPECT_EQ(db.Fields("Test")[1].type, kdb::dbText);
 }
 

@@ -1,5 +1,6 @@
 // Training calls, verification, jog, reset and single predictions of both kinds, with the real
 // engine and with scripted engine answers where a code must be forced.
+#include "data/projectschema.h"
 #include "tests/network/netscript.h"
 
 #include <QFileInfo>
@@ -44,7 +45,7 @@ protected:
     int64_t SnapshotRows(const QString& project)
     {
         kdb::Database db = kdb::Database::Open(project, false, true);
-        return db.RecordCount("Snapshots");
+        return db.RecordCount(ProjectSchema::SnapshotsTable());
     }
     FakePrompter prompts;
     RecordingHost host;

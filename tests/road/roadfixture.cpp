@@ -6,6 +6,7 @@
 #include "core/widgets/commandbar.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/veltra.h"
+#include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
 #include "network/process.h"
@@ -163,7 +164,7 @@ void RoadTest::GiveRoles(frmConfPrj* w, const QStringList& inputs, const QString
 QString RoadTest::Config(const QString& project, const QString& property)
 {
     kdb::Database db = kdb::Database::Open(project, false, true);
-    const kdb::Value v = db.Scalar(QStringLiteral("SELECT sValue FROM Config WHERE Property = ?"), QList<kdb::Value>{property});
+    const kdb::Value v = db.Scalar(ProjectSchema::ConfigValueSelect(), QList<kdb::Value>{property});
     return v.toText();
 }
 

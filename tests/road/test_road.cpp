@@ -3,6 +3,7 @@
 // stopped by hand, Finish and what follows. Back-propagation over the sample's WeeklySales,
 // SFAM over Seeds, and back-propagation over WeeklySales reached through ODBC.
 #include "core/widgets/toolnames.h"
+#include "data/projectschema.h"
 #include "tests/road/roadfixture.h"
 
 #include "browse/browsemodel.h"
@@ -447,7 +448,7 @@ TEST_F(Road, BackPropagationOverWeeklySales)
     EXPECT_FALSE(On(ToolName::MarkAll) || On(ToolName::Export));
     Shot(Kind() + QStringLiteral("-browseall"));
     Click(ToolName::BPBrowseTest);
-    SortMarkExport(path, QStringLiteral("LinkDataSource"), QStringLiteral("Advertising"), 312 - trainHigh);
+    SortMarkExport(path, ProjectSchema::LinkTable(), QStringLiteral("Advertising"), 312 - trainHigh);
     CloseAndCheck(path);
     Reopen(path);
     SnapshotSplitRevert(path, 312);
@@ -499,7 +500,7 @@ TEST_F(Road, SfamOverSeeds)
     EXPECT_EQ(Browser()->RowCount(), wrong);
 
     Click(ToolName::SFBrowseTest);
-    SortMarkExport(path, QStringLiteral("LinkDataSource"), QStringLiteral("Length"), 300 - trainHigh);
+    SortMarkExport(path, ProjectSchema::LinkTable(), QStringLiteral("Length"), 300 - trainHigh);
     if (wrong == 0) {
         Click(ToolName::SFFindError);
         EXPECT_EQ(Status(), QStringLiteral("There are no incorect predictions in this test data."));
@@ -544,7 +545,7 @@ TEST_F(Road, BackPropagationOverOdbc)
     FinishBackProp(path);
     ASSERT_TRUE(Window<frmScatter>());
     Click(ToolName::BPBrowseTest);
-    SortMarkExport(path, QStringLiteral("LinkDataSource"), QStringLiteral("Price"), 312 - trainHigh);
+    SortMarkExport(path, ProjectSchema::LinkTable(), QStringLiteral("Price"), 312 - trainHigh);
     CloseAndCheck(path);
     Reopen(path);
 }

@@ -2,6 +2,7 @@
 #include "core/kverror.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/toolnames.h"
+#include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
@@ -113,7 +114,7 @@ QString projectWithConfig()
 {
     const QString path = TestEnv::NewFolder(QStringLiteral("nav")) + QStringLiteral("/Nav.kvp");
     kdb::Database db = kdb::Database::Create(path);
-    db.Execute(QStringLiteral("CREATE TABLE Config (Property TEXT PRIMARY KEY, sValue TEXT);"));
+    db.ExecuteJet(ProjectSchema::BaseTableStatement(ProjectSchema::ConfigTable()));
     db.Insert(QStringLiteral("Config"), {{QStringLiteral("Property"), QStringLiteral("Type")}, {QStringLiteral("sValue"), QStringLiteral("2")}});
     return path;
 }

@@ -8,6 +8,7 @@
 #include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "data/dbutilities.h"
+#include "data/projectschema.h"
 #include "kdb/backup.h"
 #include "network/process.h"
 #include "shell/modmenu.h"
@@ -453,7 +454,7 @@ TEST(SnapshotCopies, KilledCopyLeavesAFileThatOpens)
     auto makeDb = [&](const QString& path, const QString& mark) {
         QFile::remove(path);
         kdb::Database db = kdb::Database::Create(path);
-        db.Execute("CREATE TABLE Config (Property TEXT PRIMARY KEY, sValue TEXT)");
+        db.ExecuteJet(ProjectSchema::BaseTableStatement(ProjectSchema::ConfigTable()));
         db.Execute("CREATE TABLE Bulk (Id INTEGER PRIMARY KEY, Data BLOB)");
         kdb::Transaction t(db);
         db.Execute("INSERT INTO Config VALUES ('Marker', ?)", {mark});
