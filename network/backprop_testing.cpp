@@ -8,6 +8,7 @@
 #include "data/datadef.h"
 #include "data/projectschema.h"
 #include "network/charthandover.h"
+#include "network/projectstore.h"
 #include "network/teststats.h"
 
 #include <cmath>
@@ -53,7 +54,7 @@ bool CBackProp::SavePrediction(kdb::Database& db)
             source.emplace(TestingRows(db, {mDDO->FieldName(mPredictField)}));
         const double lo = mDDO->UserMin(mPredictField);
         const double hi = mDDO->UserMax(mPredictField);
-        kdb::Statement insert = db.Prepare(ProjectSchema::BackPropTestInsert());
+        kdb::Statement insert = ProjectStore(db).BackPropTestRows();
         mTestProgress.Begin(TestProgress::Writing, n);
         for (int64_t i = 1; i <= n; ++i) {
             mTestProgress.Rows(i - 1);

@@ -13,9 +13,8 @@
 #include "network/configtext.h"
 #include "network/networkhost.h"
 #include "network/process.h"
+#include "network/projectstore.h"
 
-#include <QDateTime>
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -25,14 +24,8 @@
 
 namespace {
 
-constexpr int kChunk = 2048;
 // Rows the arrays hold before they first grow while reading.
 constexpr int64_t kFirstRows = 65536;
-
-QString linkConnect(const QString& source)
-{
-    return kdb::IsOdbcConnect(source) ? source : QStringLiteral(";DATABASE=") + source;
-}
 
 // A data source as a message names it: the file's path, or the connect text without its
 // password.
@@ -223,22 +216,9 @@ CNetworkProject::Setting CNetworkProject::TypeSetting()
 void CNetworkProject::MakeTables(kdb::Database& db)
 {
     try {
-        kdb::Transaction t(db);
-        for (const QString& sql : ProjectSchema::BaseTableStatements())
-            db.ExecuteJet(sql);
-        t.Commit();
+        ProjectStore(db).MakeTables();
     } catch (...) {
         modErrorHandling::RaiseError(::CurrentError().number(), QString::fromLatin1(mKind.makeTablesSource));
-    }
-}
-
-void CNetworkProject::EnsureBaseTables(kdb::Database& db)
-{
-    const QStringList names = ProjectSchema::BaseTables();
-    const QStringList statements = ProjectSchema::BaseTableStatements();
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        if (!db.HasTable(names[i], false))
-            db.ExecuteJet(statements[i]);
     }
 }
 
@@ -256,32 +236,23 @@ QString CNetworkProject::GetProperty(kdb::Database& db, const QString& name)
 {
     if (!db.IsOpen() || name.isEmpty())
         return {};
-    QString result;
+    std::optional<QString> value;
     bool missing = false;
     Procedure(Title("GetProperty"), [&] {
-        kdb::Reader r = db.Query(ProjectSchema::ConfigValueSelect(), {name});
-        if (!r.Next() || r.IsNull(0))
-            missing = true;
-        else
-            result = r.Text(0);
+        value = ProjectStore(db).Property(name);
+        missing = !value;
     });
     if (missing)
         MissingSettingBox(name);
-    return result;
+    return value.value_or(QString());
 }
 
-void CNetworkProject::WriteProperty(kdb::Database& db, const QString& name, const QString& value)
+void CNetworkProject::WriteSettings(kdb::Database& db, const QStringList& only)
 {
-    db.Upsert(ProjectSchema::ConfigTable(),
-              {{ProjectSchema::PropertyColumn(), name}, {ProjectSchema::ValueColumn(), value}},
-              ProjectSchema::PropertyColumn(), name);
-}
-
-void CNetworkProject::PutProperty(kdb::Database& db, const QString& name, const QString& value)
-{
-    if (!db.IsOpen() || name.isEmpty())
-        return;
-    Procedure(Title("PutProperty"), [&] { WriteProperty(db, name, value); });
+    ProjectStore store(db);
+    for (const Setting& s : Settings())
+        if (only.isEmpty() || only.contains(s.key))
+            store.WriteProperty(s.key, s.write());
 }
 
 void CNetworkProject::Attach(const QString& saLinkDataSource, const QString& saLinkTableName)
@@ -292,21 +263,16 @@ void CNetworkProject::Attach(const QString& saLinkDataSource, const QString& saL
     Procedure(Title("Attach"), [&] {
         ProtectPassword(path, saLinkDataSource);
         kdb::Database db = kdb::Database::Open(path, false, false);
-        const std::optional<kdb::TableInfo> before = db.LinkInfo(ProjectSchema::LinkTable());
-        // Replaces the old link in one step: a source that cannot be reached keeps it.
-        db.Link(ProjectSchema::LinkTable(), linkConnect(saLinkDataSource), saLinkTableName);
+        ProjectStore store(db);
+        const std::optional<kdb::TableInfo> before = store.LinkInfo();
+        store.LinkSource(saLinkDataSource, saLinkTableName);
         if (!mDDO)
             return;
         try {
             mDDO->Initialize(saLinkDataSource, saLinkTableName);
         } catch (...) {
             // A table the definition cannot take leaves the project linked as it was.
-            IgnoreErrors([&] {
-                if (before)
-                    db.Link(ProjectSchema::LinkTable(), before->connect, before->sourceTable);
-                else
-                    db.DropTable(ProjectSchema::LinkTable());
-            });
+            IgnoreErrors([&] { store.RestoreLink(before); });
             throw;
         }
     });
@@ -315,15 +281,14 @@ void CNetworkProject::Attach(const QString& saLinkDataSource, const QString& saL
 void CNetworkProject::WriteNavigation(kdb::Database& db)
 {
     if (const std::optional<int32_t> step = NetworkHost::Current().NavigationStep())
-        WriteProperty(db, ProjectSchema::NavigateKey(), QString::number(*step));
+        ProjectStore(db).WriteNavigation(*step);
     if (const CProcess* flags = NetworkHost::Current().WorkflowFlags())
         flags->Write(db);
 }
 
 void CNetworkProject::WriteConfig(kdb::Database& db, bool snapshot)
 {
-    for (const Setting& s : Settings())
-        WriteProperty(db, s.key, s.write());
+    WriteSettings(db, {});
     if (mDDO)
         mDDO->Write(db);
     if (snapshot)
@@ -344,7 +309,7 @@ bool CNetworkProject::SaveConfig()
         ProtectPassword(path, DatabaseFileName());
         kdb::Database db = kdb::Database::Open(path, mKind.exclusiveSave, false);
         kdb::Transaction t(db);
-        EnsureBaseTables(db);
+        ProjectStore(db).EnsureBaseTables();
         WriteConfig(db, snapshot);
         t.Commit();
     });
@@ -358,13 +323,10 @@ void CNetworkProject::SaveRowRanges()
     modErrorHandling::Member(Source("SaveRowRanges").toLatin1().constData(), [&] {
         if (!Utilities::FileExists(path))
             throw KvError(KvErr::FileNotFound, {}, QStringLiteral("File Does Not Exist"));
-        const QStringList keys{QStringLiteral("TrainHigh"), QStringLiteral("TrainLow"), QStringLiteral("TestHigh"),
-                               QStringLiteral("TestLow")};
         kdb::Database db = kdb::Database::Open(path, false, false);
         kdb::Transaction t(db);
-        for (const Setting& s : Settings())
-            if (keys.contains(s.key))
-                WriteProperty(db, s.key, s.write());
+        WriteSettings(db, {QStringLiteral("TrainHigh"), QStringLiteral("TrainLow"), QStringLiteral("TestHigh"),
+                           QStringLiteral("TestLow")});
         t.Commit();
     });
 }
@@ -377,7 +339,7 @@ void CNetworkProject::Initialize(const QString& saProjectFileName)
         if (saProjectFileName.isEmpty())
             return;
         mProject.AddFile(saProjectFileName);
-        if (Utilities::FileExists(saProjectFileName) && !IsUnfinishedProject(saProjectFileName))
+        if (Utilities::FileExists(saProjectFileName) && !ProjectStore::IsUnfinishedProject(saProjectFileName))
             OpenProject(saProjectFileName);
         else
             NewProject(saProjectFileName);
@@ -411,33 +373,6 @@ void CNetworkProject::LoadCurrent()
 void CNetworkProject::SaveCurrent()
 {
     modErrorHandling::Member(Source("SaveCurrent").toLatin1().constData(), [&] { SaveSnapshot(); });
-}
-
-bool CNetworkProject::IsUnfinishedProject(const QString& path)
-{
-    const QFileInfo info(path);
-    if (!info.isFile())
-        return false;
-    if (info.size() == 0)
-        return true;
-    try {
-        kdb::Database db = kdb::Database::Open(path, false, false);
-        const QStringList base = ProjectSchema::BaseTables();
-        for (const QString& table : db.TableNames()) {
-            if (!base.contains(table))
-                return false;
-        }
-        // Every creation writes 'Type' with the first settings.
-        return !db.HasTable(ProjectSchema::ConfigTable(), false)
-               || db.Scalar(QStringLiteral("SELECT COUNT(*) FROM ") + ProjectSchema::ConfigTable()
-                                + QStringLiteral(" WHERE ") + ProjectSchema::PropertyColumn() + QStringLiteral(" = ?"),
-                            {ProjectSchema::TypeKey()})
-                          .toInt()
-                      == 0;
-    } catch (...) {
-        // Not a database, or one we cannot read: it is the user's, not ours to replace.
-        return false;
-    }
 }
 
 void CNetworkProject::NewProject(const QString& path)
@@ -532,19 +467,7 @@ void CNetworkProject::OpenProject(const QString& path)
                 if (mDDO)
                     mDDO->SetDBFileName(candidate);
                 kdb::Database db = kdb::Database::Open(path, false, false);
-                // The link and the stored name move together: the link first (it keeps the
-                // old one when the new file cannot be reached), then the name, and the link
-                // goes back when the name cannot be written.
-                const std::optional<kdb::TableInfo> link = db.LinkInfo(ProjectSchema::LinkTable());
-                if (link)
-                    db.RefreshLink(ProjectSchema::LinkTable(), linkConnect(candidate));
-                try {
-                    WriteProperty(db, ProjectSchema::DatabaseFileNameKey(), candidate);
-                } catch (...) {
-                    if (link)
-                        IgnoreErrors([&] { db.RefreshLink(ProjectSchema::LinkTable(), link->connect); });
-                    throw;
-                }
+                ProjectStore(db).MoveDataFile(candidate);
             });
         }
 
@@ -813,34 +736,8 @@ bool CNetworkProject::SnapshotFileReady()
 
 void CNetworkProject::WriteSnapshot(kdb::Database& db)
 {
-    QFile file(mEngineFile.Name());
-    if (!file.open(QIODevice::ReadOnly))
-        throw KvError(KvErr::PathFileAccess, {}, file.errorString());
-
-    kdb::Transaction t(db);
-    WriteProperty(db, QString::fromLatin1(mKind.bestErrorKey), ConfigText::FromSingle(mBestError));
-    const QString saved = kdb::DateText(QDateTime::currentDateTime());
-    const QString table = ProjectSchema::SnapshotsTable();
-    const QString dateSaved = ProjectSchema::DateSavedColumn();
-    const kdb::Value first = db.Scalar(QStringLiteral("SELECT rowid FROM ") + table + QStringLiteral(" ORDER BY ")
-                                       + dateSaved + QStringLiteral(" LIMIT 1"));
-    if (first.isNull())
-        db.Insert(table, {{dateSaved, saved}});
-    else
-        db.Execute(QStringLiteral("UPDATE ") + table + QStringLiteral(" SET ") + dateSaved
-                       + QStringLiteral(" = ? WHERE rowid = ?"),
-                   {saved, first});
-    kdb::Database::BlobWriter blob(db, table, ProjectSchema::SnapshotColumn(), dateSaved, saved);
-    const int64_t total = file.size();
-    for (int64_t pos = 0; pos < total;) {
-        const QByteArray chunk = file.read(qMin<int64_t>(kChunk, total - pos));
-        if (chunk.isEmpty())
-            throw KvError(KvErr::InputPastEnd);
-        blob.AppendChunk(chunk);
-        pos += chunk.size();
-    }
-    blob.Finish();
-    t.Commit();
+    ProjectStore(db).WriteSnapshot(mEngineFile.Name(), QString::fromLatin1(mKind.bestErrorKey),
+                                   ConfigText::FromSingle(mBestError));
 }
 
 void CNetworkProject::SaveSnapshot()
@@ -863,22 +760,8 @@ void CNetworkProject::LoadSnapshot()
         if (!mEngineFile.HoldsNetwork()) {
             kdb::Database db = kdb::Database::Open(ProjectFileName(), false, true);
             mBestError = ConfigText::ToSingle(GetProperty(db, QString::fromLatin1(mKind.bestErrorKey)));
-            kdb::Reader r = db.Query(QStringLiteral("SELECT ") + ProjectSchema::SnapshotColumn()
-                                     + QStringLiteral(" FROM ") + ProjectSchema::SnapshotsTable()
-                                     + QStringLiteral(" ORDER BY ") + ProjectSchema::DateSavedColumn()
-                                     + QStringLiteral(" DESC;"));
-            if (!r.Next())
+            if (!ProjectStore(db).RestoreSnapshot(mEngineFile.Name()))
                 return;
-            const QByteArray bytes = r.Get(0).toBytes();
-            QFile file(mEngineFile.Name());
-            if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-                throw KvError(KvErr::PathFileAccess, {}, file.errorString());
-            for (qsizetype pos = 0; pos < bytes.size(); pos += kChunk) {
-                const qsizetype n = qMin<qsizetype>(kChunk, bytes.size() - pos);
-                if (file.write(bytes.constData() + pos, n) != n)
-                    throw KvError(KvErr::DeviceIO, {}, file.errorString());
-            }
-            file.close();
             fromProject = true;
         }
         const EngineFileRead read = ReadEngineFile();

@@ -8,6 +8,7 @@
 #include "kdb/kdb.h"
 #include "network/blockpacer.h"
 #include "network/enginefile.h"
+#include "network/networkconstants.h"
 #include "network/testprogress.h"
 
 #include <QString>
@@ -23,56 +24,6 @@ class CDataDef;
 namespace kvengine {
 class TrainPass;
 }
-
-// Commands of the engine routines.
-enum EngineCommand : int16_t {
-    EngineInit = 0,
-    EngineTrain = 1,
-    EngineRun = 2,
-    EngineWrite = 3,
-    EngineRead = 4,
-    EngineJog = 5,
-};
-
-// Outcomes of a network creation that the training windows turn into their own messages.
-constexpr int16_t DLLErrConstantField = -8;
-constexpr int16_t DLLErrTooFewRows = -3;
-// Result entry of a row the engine must skip, and the marker of a row without prediction.
-constexpr int16_t UnusableRow = -1;
-constexpr double NoPrediction = -123.456;
-// The marker as an SFAM project's Test table holds it.
-inline QString NoPredictionText() { return QStringLiteral("-123.456"); }
-// The one test for the marker: the double the system writes, and the same value after a trip
-// through single precision (-123.456001...).
-inline bool IsNoPrediction(double value) { return std::fabs(value - NoPrediction) < 1e-4; }
-inline bool IsNoPrediction(const QString& text) { return text.trimmed() == NoPredictionText(); }
-// DLLError after a training call whose rows could not be read (BuildArrays showed why), so
-// that the training loop stops instead of failing again on every call.
-constexpr int16_t DLLErrNoArrays = -20;
-// A prediction field of an SFAM project has this many classes at least and at most.
-constexpr int16_t MinSFamClasses = 2;
-constexpr int16_t MaxSFamClasses = 256;
-// The hidden-layer node count that the configuration accepts, both bounds allowed.
-constexpr int16_t MinHiddenNodes = 2;
-constexpr int16_t MaxHiddenNodes = 64;
-// The least number of rows in a training range.
-constexpr int64_t MinTrainRows = 10;
-// The usual hidden-layer size for this many input fields: twice the square root of the inputs
-// and the bias, rounded, never below MinHiddenNodes.
-inline int16_t DefaultHiddenNodes(int64_t inputCount)
-{
-    const auto nodes = int16_t(std::floor(2.0 * std::sqrt(double(std::max<int64_t>(inputCount, 0) + 1)) + 0.5));
-    return nodes < MinHiddenNodes ? MinHiddenNodes : nodes;
-}
-
-// How a test ended. Anything but Done leaves CurrentError -1 and the project file as it was.
-enum class TestOutcome {
-    Done,           // CurrentError holds the test error; Test holds one row per testing row
-    NoNetwork,      // no network is ready: nothing was run, nothing shown
-    EngineFailure,  // the engine refused the run (its code was shown)
-    NotEnoughData,  // no usable testing row (shown)
-    Aborted,        // a run-time error (shown): arrays, project file or Test rows
-};
 
 class CNetworkProject {
 public:
@@ -254,10 +205,8 @@ protected:
     void MakeTables(kdb::Database& db);
     // One Config value, or the empty text after the missing-setting box.
     QString GetProperty(kdb::Database& db, const QString& name);
-    // Sets one Config value (adds the row when missing). Shows its own error box.
-    void PutProperty(kdb::Database& db, const QString& name, const QString& value);
-    // The same without the box: raises.
-    void WriteProperty(kdb::Database& db, const QString& name, const QString& value);
+    // The settings into Config: those whose keys `only` names, or all when it is empty. Raises.
+    void WriteSettings(kdb::Database& db, const QStringList& only);
 
     void OpenProject(const QString& path);
     // Builds the whole new project in a temporary file beside `path` and moves it into place,
@@ -269,10 +218,6 @@ protected:
     // Config 'Navigate' and 'Process' from the host's workflow step and flags, when it has them.
     // Raises.
     void WriteNavigation(kdb::Database& db);
-    // True for what a creation killed before its end leaves behind: an empty file, or a
-    // database holding nothing but base tables without their settings. Such a file counts as
-    // absent when a project of that name is made.
-    static bool IsUnfinishedProject(const QString& path);
     void HideSplash();
 
     // --- Arrays --------------------------------------------------------------------------
@@ -358,10 +303,6 @@ protected:
     // The engine file into Snapshots and the best error into Config, on an open database.
     // Raises.
     void WriteSnapshot(kdb::Database& db);
-    // Creates the base tables that the database lacks.
-    void EnsureBaseTables(kdb::Database& db);
-    // Replaces the rows of FieldConfig by the data definition's fields. Raises.
-    void WriteFieldConfig(kdb::Database& db);
     // Reads the engine file into the engine over a fresh layout.
     enum class EngineFileRead { Read, NoLayout, Refused };
     EngineFileRead ReadEngineFile();

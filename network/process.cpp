@@ -6,6 +6,7 @@
 #include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/configtext.h"
+#include "network/projectstore.h"
 
 namespace {
 bool hasConfig(const QString& path)
@@ -46,10 +47,7 @@ void CProcess::Save(const QString& saDBFileName)
 
 void CProcess::Write(kdb::Database& db) const
 {
-    db.Upsert(ProjectSchema::ConfigTable(),
-              {{ProjectSchema::PropertyColumn(), ProjectSchema::ProcessKey()},
-               {ProjectSchema::ValueColumn(), ConfigText::FromLong(Byte())}},
-              ProjectSchema::PropertyColumn(), ProjectSchema::ProcessKey());
+    ProjectStore(db).WriteProperty(ProjectSchema::ProcessKey(), ConfigText::FromLong(Byte()));
 }
 
 void CProcess::Load(const QString& saDBFileName)
@@ -59,10 +57,10 @@ void CProcess::Load(const QString& saDBFileName)
         return;
     Procedure(QStringLiteral("CProcess::Load"), [&] {
         kdb::Database db = kdb::Database::Open(saDBFileName, false, true);
-        const kdb::Value v = db.Scalar(ProjectSchema::ConfigValueSelect(), {ProjectSchema::ProcessKey()});
-        if (v.isNull())
+        const std::optional<QString> v = ProjectStore(db).Property(ProjectSchema::ProcessKey());
+        if (!v)
             return;
-        const uint8_t b = ConfigText::ToByte(v.toText());
+        const uint8_t b = ConfigText::ToByte(*v);
         mConfigured = b & kConfigured;
         mSplit = b & kSplit;
         mTrained = b & kTrained;

@@ -9,6 +9,7 @@
 #include "data/dbutilities.h"
 #include "data/projectschema.h"
 #include "network/networkhost.h"
+#include "network/projectstore.h"
 
 #include <QScopedValueRollback>
 
@@ -83,49 +84,29 @@ bool CNetworkProject::RebuildProject()
         kdb::Database db = kdb::Database::Open(path, false, false);
         {
             kdb::Transaction t(db);
-            EnsureBaseTables(db);
-            for (const Setting& s : Settings())
-                WriteProperty(db, s.key, s.write());
-            WriteFieldConfig(db);
+            ProjectStore store(db);
+            store.EnsureBaseTables();
+            WriteSettings(db, {});
+            if (mDDO)
+                store.WriteFieldConfig(*mDDO);
             // Without a network to write, the saved one stays: a rebuilt file must not lose it.
             if (snapshot)
                 WriteSnapshot(db);
             if (!RebuildKindTables(db))
                 return false;
-            if (db.HasTable(ProjectSchema::TestTable(), false))
-                db.ExecuteJet(QStringLiteral("DROP TABLE ") + ProjectSchema::TestTable() + QLatin1Char(';'));
-            db.ExecuteJet(TestTableStatement(keyType));
+            store.ReplaceTestTable(TestTableStatement(keyType));
             written = SavePrediction(db);
             if (written) {
                 WriteNavigation(db);
                 t.Commit();
             }
         }
-        // The new rows reuse the pages the old ones freed; only when a much smaller test
-        // leaves much of the file free is it worth the copy of the whole file that compaction
-        // makes. It is not required.
+        // The new rows reuse the pages the old ones freed; compaction, after a much smaller
+        // test, is not required.
         if (written)
-            IgnoreErrors([&] {
-                const int64_t free = db.Scalar(QStringLiteral("PRAGMA freelist_count")).toInt();
-                const int64_t pages = db.Scalar(QStringLiteral("PRAGMA page_count")).toInt();
-                if (free * 4 > pages)
-                    db.Execute(QStringLiteral("VACUUM"));
-            });
+            IgnoreErrors([&] { ProjectStore(db).CompactWhenMostlyFree(); });
     }
     return written;
-}
-
-void CNetworkProject::WriteFieldConfig(kdb::Database& db)
-{
-    if (!mDDO)
-        return;
-    db.Execute(QStringLiteral("DELETE FROM ") + ProjectSchema::FieldConfigTable());
-    kdb::Statement insert = db.Prepare(ProjectSchema::FieldConfigInsert());
-    for (int16_t i = 1; i <= mDDO->NumFields(); ++i) {
-        const DataField& f = mDDO->Field(i);
-        insert.Run({int(i), f.name, QString::number(f.type), f.max, f.min, f.avg, f.stdDev, int(f.userImportance),
-                    int(f.userMatchType), f.userMax, f.userMin, int(f.userOutOfRange), f.primaryKey});
-    }
 }
 
 QString CNetworkProject::TestKeyType() const

@@ -8,6 +8,7 @@
 #include "data/datadef.h"
 #include "engine/korvan_engine.h"
 #include "engine/trainpass.h"
+#include "network/projectstore.h"
 
 #include <algorithm>
 #include <chrono>
@@ -245,9 +246,7 @@ int32_t CNetworkProject::RunOneRow(const std::vector<double>& values)
 void CNetworkProject::DropSavedNetwork()
 {
     kdb::Database db = kdb::Database::Open(ProjectFileName(), false, false);
-    // Every saved network goes, not only the first row: one left behind would come back at
-    // the next open.
-    db.Execute(QStringLiteral("DELETE FROM SnapShots"));
+    ProjectStore(db).DropSnapshots();
     // Only once the project has let it go: a project file that cannot be written keeps both.
     if (mEngineFile.HoldsNetwork())
         mEngineFile.Clear();

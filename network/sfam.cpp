@@ -6,6 +6,7 @@
 #include "engine/korvan_engine.h"
 #include "engine/trainpass.h"
 #include "network/classvalue.h"
+#include "network/projectstore.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -228,21 +229,12 @@ void CSFam::WriteClassList(kdb::Database& db)
 {
     // Taken before the pass: a change made while it reads shows at the next comparison.
     const QString stamp = ClassSourceStamp(db);
-    kdb::Transaction t(db);
-    if (db.HasTable(ProjectSchema::ClassesTable()))
-        db.ExecuteJet(QStringLiteral("DROP TABLE ") + ProjectSchema::ClassesTable() + QLatin1Char(';'));
     if (!mDDO)
         throw KvError(KvErr::ObjectNotSet);
     const QList<int16_t> predict = mDDO->FieldsWithRole(roleSFamPredict);
     if (predict.isEmpty())
         throw KvError(KvErr::SubscriptOutOfRange);
-    // Quoted, not bracketed: a bracket cannot hold a name that has "]" in it.
-    for (const QString& sql : ProjectSchema::ClassesStatements(kdb::QuoteIdent(mDDO->FieldName(predict.first()))))
-        db.ExecuteJet(sql);
-    // With the list, in its transaction: what it was counted from.
-    if (db.HasTable(ProjectSchema::ConfigTable(), false))
-        WriteProperty(db, QString::fromLatin1(kClassListSource), stamp);
-    t.Commit();
+    ProjectStore(db).WriteClassList(mDDO->FieldName(predict.first()), QString::fromLatin1(kClassListSource), stamp);
 }
 
 bool CSFam::BuildClassList()
@@ -255,17 +247,12 @@ bool CSFam::BuildClassList()
 
 bool CSFam::ClassListCurrent(kdb::Database& db) const
 {
-    const QString stamp = ClassSourceStamp(db);
-    if (stamp.isEmpty() || !db.HasTable(ProjectSchema::ClassesTable(), false)
-        || !db.HasTable(ProjectSchema::ConfigTable(), false))
-        return false;
-    const kdb::Value stored = db.Scalar(ProjectSchema::ConfigValueSelect(), {QString::fromLatin1(kClassListSource)});
-    return stored.toText() == stamp;
+    return ProjectStore(db).ClassListCounted(QString::fromLatin1(kClassListSource), ClassSourceStamp(db));
 }
 
 QString CSFam::ClassSourceStamp(kdb::Database& db) const
 {
-    const std::optional<kdb::TableInfo> link = db.LinkInfo(ProjectSchema::LinkTable());
+    const std::optional<kdb::TableInfo> link = ProjectStore(db).LinkInfo();
     const QList<int16_t> predict = mDDO ? mDDO->FieldsWithRole(roleSFamPredict) : QList<int16_t>();
     if (!link || kdb::IsOdbcConnect(link->connect) || !link->connect.startsWith(QStringLiteral(";DATABASE="))
         || predict.isEmpty())

@@ -4,6 +4,7 @@
 
 #include "core/errorbox.h"
 #include "data/projectschema.h"
+#include "network/projectstore.h"
 
 #include <sqlite3.h>
 
@@ -56,7 +57,7 @@ bool CSFam::SavePrediction(kdb::Database& db)
         std::optional<kdb::Reader> source;
         if (!keysKept)
             source.emplace(TestingRows(db, {}));
-        kdb::Statement insert = db.Prepare(ProjectSchema::SFamTestInsert());
+        kdb::Statement insert = ProjectStore(db).SFamTestRows();
         // The class texts once, not once per row.
         std::vector<QByteArray> names;
         names.reserve(mClassNames.size());

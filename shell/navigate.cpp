@@ -7,6 +7,7 @@
 #include "core/widgets/veltra.h"
 #include "data/projectschema.h"
 #include "kdb/kdb.h"
+#include "network/projectstore.h"
 #include "shell/modmenu.h"
 #include "shell/projectopener.h"
 
@@ -162,9 +163,7 @@ void CNavigate::Save(const QString& sDBFileName)
 {
     Procedure(QStringLiteral("CNavigate::Save"), [&] {
         kdb::Database db = kdb::Database::Open(sDBFileName, false, false);
-        // The row is edited when there is one, else added.
-        db.Upsert(ProjectSchema::ConfigTable(), {{ProjectSchema::ValueColumn(), QString::number(mStep)}},
-                  ProjectSchema::PropertyColumn(), ProjectSchema::NavigateKey());
+        ProjectStore(db).WriteNavigation(mStep);
     });
 }
 

@@ -39,38 +39,33 @@ private:
     INetworkHost* mPrevious;
 };
 
-class TestBackProp : public CBackProp {
+// What a test drives by hand on a project of either kind: the engine routine over the current
+// arrays, and the state that training would otherwise leave.
+template <class Kind>
+class TestFace : public Kind {
+public:
+    int32_t CallEngine(EngineCommand command) override { return Kind::CallEngine(command); }
+    void ForceBestError(float error) { this->mBestError = error; }
+    void ForceCurrentError(float error) { this->mCurrentError = error; }
+    void ForceNetReady(bool ready) { this->mNetReady = ready; }
+};
+
+class TestBackProp : public TestFace<CBackProp> {
 public:
     using CBackProp::BuildArrays;
-    using CBackProp::CallEngine;
-    using CBackProp::mCyclesCompleted;
     using CBackProp::mPatterns;
     using CBackProp::mRows;
     using CBackProp::mTestBuilt;
     using CBackProp::mTrainBuilt;
-    using CBackProp::GetProperty;
-    using CBackProp::LoadSnapshot;
-    using CBackProp::PutProperty;
-    using CBackProp::SaveSnapshot;
-    using CBackProp::mBestError;
-    using CBackProp::mCurrentError;
-    using CBackProp::mNetReady;
     using CBackProp::mResults;
     using CBackProp::mActuals;
 };
 
-class TestSFam : public CSFam {
+class TestSFam : public TestFace<CSFam> {
 public:
     using CSFam::BuildArrays;
-    using CSFam::CallEngine;
     using CSFam::ClassIndex;
-    using CSFam::GetProperty;
-    using CSFam::LoadSnapshot;
-    using CSFam::SaveSnapshot;
-    using CSFam::mBestError;
     using CSFam::mClassNames;
-    using CSFam::mCurrentError;
-    using CSFam::mNetReady;
     using CSFam::mNullRows;
     using CSFam::mPatterns;
     using CSFam::mResults;

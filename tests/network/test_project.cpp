@@ -1,6 +1,7 @@
 // Project database, settings and lifecycle of both network kinds.
 #include "core/apppaths.h"
 #include "data/projectschema.h"
+#include "network/projectstore.h"
 #include "tests/network/netfixture.h"
 
 #include <QDir>
@@ -233,17 +234,16 @@ TEST_F(Project, GetAndPutPropertyOfOneRow)
     TestBackProp bp;
     bp.Initialize(path);
     kdb::Database db = kdb::Database::Open(path);
-    prompts.ExpectBox(MsgResult::Ok);
-    EXPECT_EQ(bp.GetProperty(db, "Nothing"), "");
-    EXPECT_EQ(prompts.Boxes().size(), 1u);
-    bp.PutProperty(db, "Nothing", "1");
-    bp.PutProperty(db, "Nothing", "2");
-    EXPECT_EQ(bp.GetProperty(db, "Nothing"), "2");
+    ProjectStore store(db);
+    EXPECT_EQ(store.Property("Nothing"), std::nullopt);
+    store.WriteProperty("Nothing", "1");
+    store.WriteProperty("Nothing", "2");
+    EXPECT_EQ(store.Property("Nothing"), "2");
     EXPECT_EQ(db.Scalar("SELECT COUNT(*) FROM Config WHERE Property='Nothing'").toInt(), 1);
     kdb::Database none;
-    EXPECT_EQ(bp.GetProperty(none, "Nothing"), "");
-    EXPECT_EQ(bp.GetProperty(db, ""), "");
-    EXPECT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(ProjectStore(none).Property("Nothing"), std::nullopt);
+    EXPECT_EQ(store.Property(""), std::nullopt);
+    EXPECT_TRUE(prompts.Boxes().empty());
 }
 
 TEST_F(Project, MovedDataFileIsFoundInTheProgramDataFolderAndRelinked)

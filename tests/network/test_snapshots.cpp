@@ -32,7 +32,7 @@ protected:
         ASSERT_EQ(bp.CallEngine(EngineInit), 1);
         ASSERT_EQ(bp.CallEngine(EngineTrain), 1);
         ASSERT_EQ(bp.CallEngine(EngineWrite), 1);
-        bp.mBestError = 12.5f;
+        bp.ForceBestError(12.5f);
     }
     QByteArray Stored(const QString& project)
     {
@@ -67,7 +67,7 @@ TEST_F(Snapshots, FilesOfAnySizeAreStoredByteForByte)
         for (int i = 0; i < size; ++i)
             bytes[i] = char(QRandomGenerator::global()->bounded(256));
         WriteBytes(bp.NetFileName(), bytes);
-        bp.SaveSnapshot();
+        bp.SaveCurrent();
         EXPECT_EQ(Stored(bp.ProjectFileName()), bytes) << size;
     }
     kdb::Database db = kdb::Database::Open(bp.ProjectFileName(), false, true);
@@ -82,12 +82,12 @@ TEST_F(Snapshots, SecondSaveEditsTheRow)
     Open(bp);
     ASSERT_TRUE(bp.BuildArrays(0));
     WriteBytes(bp.NetFileName(), "one");
-    bp.SaveSnapshot();
+    bp.SaveCurrent();
     kdb::Database db = kdb::Database::Open(bp.ProjectFileName(), false, true);
     const QString first = db.Scalar("SELECT DateSaved FROM Snapshots").toText();
     db.Close();
     WriteBytes(bp.NetFileName(), "two");
-    bp.SaveSnapshot();
+    bp.SaveCurrent();
     db = kdb::Database::Open(bp.ProjectFileName(), false, true);
     EXPECT_EQ(db.RecordCount(ProjectSchema::SnapshotsTable()), 1);
     EXPECT_GE(db.Scalar("SELECT DateSaved FROM Snapshots").toText(), first);
@@ -99,10 +99,10 @@ TEST_F(Snapshots, NothingToSaveSavesNothing)
     TestBackProp bp;
     Open(bp);
     WriteBytes(bp.NetFileName(), "x");
-    bp.SaveSnapshot();   // no network ready
+    bp.SaveCurrent();   // no network ready
     ASSERT_TRUE(bp.BuildArrays(0));
     QFile(bp.NetFileName()).resize(0);
-    bp.SaveSnapshot();   // logging on and no engine file
+    bp.SaveCurrent();   // logging on and no engine file
     kdb::Database db = kdb::Database::Open(bp.ProjectFileName(), false, true);
     EXPECT_EQ(db.RecordCount(ProjectSchema::SnapshotsTable()), 0);
     EXPECT_TRUE(prompts.Boxes().empty());
@@ -155,7 +155,7 @@ TEST_F(Snapshots, SFamSavesAndRestoresItsNetworkToo)
         ASSERT_TRUE(sf.BuildArrays(1));
         ASSERT_EQ(sf.CallEngine(EngineInit), 1);
         ASSERT_GT(sf.CallEngine(EngineTrain), 0);
-        sf.mBestError = 3.25f;
+        sf.ForceBestError(3.25f);
         sf.SaveConfig();   // SFAM writes the engine file itself
         network = FileBytes(sf.NetFileName());
     }
@@ -175,12 +175,12 @@ TEST_F(Snapshots, DamagedNetworkMeansNoNetwork)
     Open(bp);
     ASSERT_TRUE(bp.BuildArrays(0));
     WriteBytes(bp.NetFileName(), QByteArray(2049, 'z'));
-    bp.SaveSnapshot();
+    bp.SaveCurrent();
     QFile(bp.NetFileName()).resize(0);
 
     // The saved network is refused: one clear message, no network.
     prompts.ExpectBox(MsgResult::Ok);
-    bp.LoadSnapshot();
+    bp.LoadCurrent();
     EXPECT_FALSE(bp.NetReady());
     EXPECT_EQ(bp.CurrentError(), -1);
     EXPECT_EQ(QFile(bp.NetFileName()).size(), 0);
@@ -238,8 +238,8 @@ TEST_F(Snapshots, LoadingWhileTheEngineFileHoldsANetworkKeepsTheBestErrorInMemor
     Open(bp);
     Train(bp);
     bp.SaveConfig();
-    bp.mBestError = 4.0f;
-    bp.LoadSnapshot();
+    bp.ForceBestError(4.0f);
+    bp.LoadCurrent();
     EXPECT_TRUE(bp.NetReady());
     EXPECT_EQ(bp.CurrentError(), 4.0f);
 }

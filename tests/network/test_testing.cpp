@@ -2,6 +2,7 @@
 // project as it was, the error statistics and the hand-over of the arrays to the charts.
 #include "core/errorbox.h"
 #include "data/projectschema.h"
+#include "network/projectstore.h"
 #include "network/teststats.h"
 #include "tests/network/netscript.h"
 
@@ -140,7 +141,7 @@ TEST_F(Testing, TheRebuiltProjectHoldsWhatMemoryHoldsAndKeepsOtherRows)
     const QString path = bp.ProjectFileName();
     {
         kdb::Database db = kdb::Database::Open(path, false, false);
-        bp.PutProperty(db, "Process", "5");
+        ProjectStore(db).WriteProperty("Process", "5");
     }
     bp.SetLearnRate(0.7f);
     host.step = 7;
@@ -293,7 +294,7 @@ TEST_F(Testing, WithoutANetworkNothingRunsAndNoOldErrorRemains)
     TestBackProp bp;
     Open(bp, source);
     const QByteArray before = Bytes(bp.ProjectFileName());
-    bp.mCurrentError = 12.0f;
+    bp.ForceCurrentError(12.0f);
     EXPECT_EQ(bp.Test(), TestOutcome::NoNetwork);
     EXPECT_EQ(bp.CurrentError(), -1);
     EXPECT_TRUE(prompts.Boxes().empty());

@@ -446,7 +446,7 @@ TEST_F(Training, SFamVerifyWithEveryRowSkippedRaisesDivisionByZero)
     OpenSFam(sf);
     sf.Train();
     sf.SetTrainLow(37);   // rows 37..40 all miss an input
-    sf.mNetReady = true;
+    sf.ForceNetReady(true);
     sf.Answer(EngineTrain, {5});
     sf.Train();
     ASSERT_EQ(sf.NullRows(), sf.Rows());

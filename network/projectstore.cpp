@@ -1,0 +1,247 @@
+#include "network/projectstore.h"
+
+#include "core/errorbox.h"
+#include "core/kverror.h"
+#include "data/datadef.h"
+#include "data/projectschema.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+// The saved network moves in pieces of this size.
+constexpr int kChunk = 2048;
+
+QString linkConnect(const QString& source)
+{
+    return kdb::IsOdbcConnect(source) ? source : QStringLiteral(";DATABASE=") + source;
+}
+} // namespace
+
+// --- Base tables ---------------------------------------------------------------------------
+
+void ProjectStore::MakeTables()
+{
+    kdb::Transaction t(m_db);
+    for (const QString& sql : ProjectSchema::BaseTableStatements())
+        m_db.ExecuteJet(sql);
+    t.Commit();
+}
+
+void ProjectStore::EnsureBaseTables()
+{
+    const QStringList names = ProjectSchema::BaseTables();
+    const QStringList statements = ProjectSchema::BaseTableStatements();
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (!m_db.HasTable(names[i], false))
+            m_db.ExecuteJet(statements[i]);
+    }
+}
+
+bool ProjectStore::IsUnfinishedProject(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return false;
+    if (info.size() == 0)
+        return true;
+    try {
+        kdb::Database db = kdb::Database::Open(path, false, false);
+        const QStringList base = ProjectSchema::BaseTables();
+        for (const QString& table : db.TableNames()) {
+            if (!base.contains(table))
+                return false;
+        }
+        // Every creation writes 'Type' with the first settings.
+        return !db.HasTable(ProjectSchema::ConfigTable(), false)
+               || db.Scalar(QStringLiteral("SELECT COUNT(*) FROM ") + ProjectSchema::ConfigTable()
+                                + QStringLiteral(" WHERE ") + ProjectSchema::PropertyColumn() + QStringLiteral(" = ?"),
+                            {ProjectSchema::TypeKey()})
+                          .toInt()
+                      == 0;
+    } catch (...) {
+        // Not a database, or one we cannot read: it is the user's, not ours to replace.
+        return false;
+    }
+}
+
+// --- Config --------------------------------------------------------------------------------
+
+std::optional<QString> ProjectStore::Property(const QString& name)
+{
+    if (!m_db.IsOpen() || name.isEmpty())
+        return std::nullopt;
+    kdb::Reader r = m_db.Query(ProjectSchema::ConfigValueSelect(), {name});
+    if (!r.Next() || r.IsNull(0))
+        return std::nullopt;
+    return r.Text(0);
+}
+
+void ProjectStore::WriteProperty(const QString& name, const QString& value)
+{
+    m_db.Upsert(ProjectSchema::ConfigTable(),
+                {{ProjectSchema::PropertyColumn(), name}, {ProjectSchema::ValueColumn(), value}},
+                ProjectSchema::PropertyColumn(), name);
+}
+
+void ProjectStore::WriteNavigation(int32_t step)
+{
+    WriteProperty(ProjectSchema::NavigateKey(), QString::number(step));
+}
+
+// --- The link to the source table ----------------------------------------------------------
+
+std::optional<kdb::TableInfo> ProjectStore::LinkInfo()
+{
+    return m_db.LinkInfo(ProjectSchema::LinkTable());
+}
+
+void ProjectStore::LinkSource(const QString& source, const QString& table)
+{
+    m_db.Link(ProjectSchema::LinkTable(), linkConnect(source), table);
+}
+
+void ProjectStore::RestoreLink(const std::optional<kdb::TableInfo>& before)
+{
+    if (before)
+        m_db.Link(ProjectSchema::LinkTable(), before->connect, before->sourceTable);
+    else
+        m_db.DropTable(ProjectSchema::LinkTable());
+}
+
+void ProjectStore::MoveDataFile(const QString& dataFile)
+{
+    const std::optional<kdb::TableInfo> link = LinkInfo();
+    if (link)
+        m_db.RefreshLink(ProjectSchema::LinkTable(), linkConnect(dataFile));
+    try {
+        WriteProperty(ProjectSchema::DatabaseFileNameKey(), dataFile);
+    } catch (...) {
+        if (link)
+            IgnoreErrors([&] { m_db.RefreshLink(ProjectSchema::LinkTable(), link->connect); });
+        throw;
+    }
+}
+
+void ProjectStore::CompactWhenMostlyFree()
+{
+    const int64_t free = m_db.Scalar(QStringLiteral("PRAGMA freelist_count")).toInt();
+    const int64_t pages = m_db.Scalar(QStringLiteral("PRAGMA page_count")).toInt();
+    if (free * 4 > pages)
+        m_db.Execute(QStringLiteral("VACUUM"));
+}
+
+// --- FieldConfig ---------------------------------------------------------------------------
+
+void ProjectStore::WriteFieldConfig(const CDataDef& ddo)
+{
+    m_db.Execute(QStringLiteral("DELETE FROM ") + ProjectSchema::FieldConfigTable());
+    kdb::Statement insert = m_db.Prepare(ProjectSchema::FieldConfigInsert());
+    for (int16_t i = 1; i <= ddo.NumFields(); ++i) {
+        const DataField& f = ddo.Field(i);
+        insert.Run({int(i), f.name, QString::number(f.type), f.max, f.min, f.avg, f.stdDev, int(f.userImportance),
+                    int(f.userMatchType), f.userMax, f.userMin, int(f.userOutOfRange), f.primaryKey});
+    }
+}
+
+// --- Snapshots -----------------------------------------------------------------------------
+
+void ProjectStore::WriteSnapshot(const QString& engineFile, const QString& errorKey, const QString& error)
+{
+    QFile file(engineFile);
+    if (!file.open(QIODevice::ReadOnly))
+        throw KvError(KvErr::PathFileAccess, {}, file.errorString());
+
+    kdb::Transaction t(m_db);
+    WriteProperty(errorKey, error);
+    const QString saved = kdb::DateText(QDateTime::currentDateTime());
+    const QString table = ProjectSchema::SnapshotsTable();
+    const QString dateSaved = ProjectSchema::DateSavedColumn();
+    const kdb::Value first = m_db.Scalar(QStringLiteral("SELECT rowid FROM ") + table + QStringLiteral(" ORDER BY ")
+                                         + dateSaved + QStringLiteral(" LIMIT 1"));
+    if (first.isNull())
+        m_db.Insert(table, {{dateSaved, saved}});
+    else
+        m_db.Execute(QStringLiteral("UPDATE ") + table + QStringLiteral(" SET ") + dateSaved
+                         + QStringLiteral(" = ? WHERE rowid = ?"),
+                     {saved, first});
+    kdb::Database::BlobWriter blob(m_db, table, ProjectSchema::SnapshotColumn(), dateSaved, saved);
+    const int64_t total = file.size();
+    for (int64_t pos = 0; pos < total;) {
+        const QByteArray chunk = file.read(qMin<int64_t>(kChunk, total - pos));
+        if (chunk.isEmpty())
+            throw KvError(KvErr::InputPastEnd);
+        blob.AppendChunk(chunk);
+        pos += chunk.size();
+    }
+    blob.Finish();
+    t.Commit();
+}
+
+bool ProjectStore::RestoreSnapshot(const QString& engineFile)
+{
+    kdb::Reader r = m_db.Query(QStringLiteral("SELECT ") + ProjectSchema::SnapshotColumn() + QStringLiteral(" FROM ")
+                               + ProjectSchema::SnapshotsTable() + QStringLiteral(" ORDER BY ")
+                               + ProjectSchema::DateSavedColumn() + QStringLiteral(" DESC;"));
+    if (!r.Next())
+        return false;
+    const QByteArray bytes = r.Get(0).toBytes();
+    QFile file(engineFile);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw KvError(KvErr::PathFileAccess, {}, file.errorString());
+    for (qsizetype pos = 0; pos < bytes.size(); pos += kChunk) {
+        const qsizetype n = qMin<qsizetype>(kChunk, bytes.size() - pos);
+        if (file.write(bytes.constData() + pos, n) != n)
+            throw KvError(KvErr::DeviceIO, {}, file.errorString());
+    }
+    return true;
+}
+
+void ProjectStore::DropSnapshots()
+{
+    m_db.Execute(QStringLiteral("DELETE FROM ") + ProjectSchema::SnapshotsTable());
+}
+
+// --- Test ----------------------------------------------------------------------------------
+
+void ProjectStore::ReplaceTestTable(const QString& statement)
+{
+    if (m_db.HasTable(ProjectSchema::TestTable(), false))
+        m_db.ExecuteJet(QStringLiteral("DROP TABLE ") + ProjectSchema::TestTable() + QLatin1Char(';'));
+    m_db.ExecuteJet(statement);
+}
+
+kdb::Statement ProjectStore::BackPropTestRows()
+{
+    return m_db.Prepare(ProjectSchema::BackPropTestInsert());
+}
+
+kdb::Statement ProjectStore::SFamTestRows()
+{
+    return m_db.Prepare(ProjectSchema::SFamTestInsert());
+}
+
+// --- Classes -------------------------------------------------------------------------------
+
+void ProjectStore::WriteClassList(const QString& predictField, const QString& stampKey, const QString& stamp)
+{
+    kdb::Transaction t(m_db);
+    if (m_db.HasTable(ProjectSchema::ClassesTable()))
+        m_db.ExecuteJet(QStringLiteral("DROP TABLE ") + ProjectSchema::ClassesTable() + QLatin1Char(';'));
+    // Quoted, not bracketed: a bracket cannot hold a name that has "]" in it.
+    for (const QString& sql : ProjectSchema::ClassesStatements(kdb::QuoteIdent(predictField)))
+        m_db.ExecuteJet(sql);
+    // With the list, in its transaction: what it was counted from.
+    if (m_db.HasTable(ProjectSchema::ConfigTable(), false))
+        WriteProperty(stampKey, stamp);
+    t.Commit();
+}
+
+bool ProjectStore::ClassListCounted(const QString& stampKey, const QString& stamp)
+{
+    if (stamp.isEmpty() || !m_db.HasTable(ProjectSchema::ClassesTable(), false)
+        || !m_db.HasTable(ProjectSchema::ConfigTable(), false))
+        return false;
+    return m_db.Scalar(ProjectSchema::ConfigValueSelect(), {stampKey}).toText() == stamp;
+}
