@@ -69,46 +69,49 @@ QStringList CBackProp::ReadOrder() const
 int32_t CBackProp::CallEngine(EngineCommand command)
 {
     AbandonPass();
-    CheckArrays(mResults.size());
-    return VTBACKPROP(mPatterns.data(), PatternStride(), int32_t(mRows + 1), mFieldMin.data(),
-                      mFieldMax.data(), mResults.data(), &mCyclesCompleted, mLayerJCount, mJogMax,
-                      mInitMax, mLearnRate, mMomentum, mEngineFile.NativeName(), command);
+    PatternArrays& a = mArrays;
+    a.Check(a.m_valueResults.size());
+    return VTBACKPROP(a.m_patterns.data(), a.Stride(), int32_t(a.m_rows + 1), a.m_fieldMin.data(), a.m_fieldMax.data(),
+                      a.m_valueResults.data(), &mCyclesCompleted, mLayerJCount, mJogMax, mInitMax, mLearnRate,
+                      mMomentum, mEngineFile.NativeName(), command);
 }
 
 int32_t CBackProp::BeginEnginePass(kvengine::TrainPass& pass)
 {
-    CheckArrays(mResults.size());
-    return pass.BeginBackProp(mPatterns.data(), PatternStride(), int32_t(mRows + 1), mFieldMin.data(),
-                              mFieldMax.data(), mResults.data(), mLearnRate, mMomentum, mEngineFile.NativeName());
+    PatternArrays& a = mArrays;
+    a.Check(a.m_valueResults.size());
+    return pass.BeginBackProp(a.m_patterns.data(), a.Stride(), int32_t(a.m_rows + 1), a.m_fieldMin.data(),
+                              a.m_fieldMax.data(), a.m_valueResults.data(), mLearnRate, mMomentum,
+                              mEngineFile.NativeName());
 }
 
-void CBackProp::LayoutFinished()
+void CBackProp::LayoutFinished(PatternArrays& arrays)
 {
     if (mLayerJCount == 0)
-        mLayerJCount = DefaultHiddenNodes(mNumInputs);
+        mLayerJCount = DefaultHiddenNodes(arrays.m_numInputs);
 }
 
-void CBackProp::SizeResults(int64_t rows)
+void CBackProp::SizeResults(PatternArrays& arrays, int64_t rows)
 {
-    mResults.assign(size_t(rows + 1), 0.0f);
+    arrays.m_valueResults.assign(size_t(rows + 1), 0.0f);
 }
 
-void CBackProp::GrowResults(int64_t rows)
+void CBackProp::GrowResults(PatternArrays& arrays, int64_t rows)
 {
-    mResults.resize(size_t(rows + 1), 0.0f);
+    arrays.m_valueResults.resize(size_t(rows + 1), 0.0f);
 }
 
-void CBackProp::MarkUnusable(int64_t row)
+void CBackProp::MarkUnusable(PatternArrays& arrays, int64_t row)
 {
-    mResults[size_t(row)] = UnusableRow;
+    arrays.m_valueResults[size_t(row)] = UnusableRow;
 }
 
-float CBackProp::Target(kdb::Reader& reader, int column, int64_t row)
+float CBackProp::Target(PatternArrays& arrays, kdb::Reader& reader, int column, int64_t row)
 {
     // A missing target makes the row unusable and counts as 0.
     bool isNull = false;
-    const float value = ColumnNumber(reader, column, isNull);
+    const float value = PatternArrays::ColumnNumber(reader, column, isNull);
     if (isNull)
-        MarkUnusable(row);
-    return Normalize(value, mFieldMin[0], mFieldMax[0]);
+        MarkUnusable(arrays, row);
+    return PatternArrays::Normalize(value, arrays.m_fieldMin[0], arrays.m_fieldMax[0]);
 }

@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-class CBackProp : public CNetworkProject {
+class CBackProp : public CNetworkProject, private IPatternKind {
 public:
     CBackProp();
     ~CBackProp() override;
@@ -98,19 +98,23 @@ public:
 
     // Per row 0..Rows(): 0 for a usable row and -1 for an unusable one going into the engine,
     // the normalised prediction after a run.
-    const std::vector<float>& Results() const { return mResults; }
+    const std::vector<float>& Results() const { return mArrays.m_valueResults; }
 
 protected:
     std::vector<Setting> Settings() override;
     QStringList ReadOrder() const override;
     int32_t CallEngine(EngineCommand command) override;
     int32_t BeginEnginePass(kvengine::TrainPass& pass) override;
-    void LayoutFinished() override;
-    void SizeResults(int64_t rows) override;
-    void GrowResults(int64_t rows) override;
-    void MarkUnusable(int64_t row) override;
-    bool RowUsable(int64_t row) const override { return mResults[size_t(row)] != UnusableRow; }
-    float Target(kdb::Reader& reader, int column, int64_t row) override;
+    IPatternKind& PatternKind() override { return *this; }
+    void LayoutFinished(PatternArrays& arrays) override;
+    void SizeResults(PatternArrays& arrays, int64_t rows) override;
+    void GrowResults(PatternArrays& arrays, int64_t rows) override;
+    void MarkUnusable(PatternArrays& arrays, int64_t row) override;
+    bool RowUsable(const PatternArrays& arrays, int64_t row) const override
+    {
+        return arrays.m_valueResults[size_t(row)] != UnusableRow;
+    }
+    float Target(PatternArrays& arrays, kdb::Reader& reader, int column, int64_t row) override;
     bool BestKeptInEngineFile() const override { return mBestLogging; }
     bool WritesEngineFileOnSave() const override { return !mBestLogging; }
     bool SavesSnapshotWithConfig() const override { return mBestLogging; }
@@ -126,7 +130,6 @@ protected:
     float mMomentum = 0.5f;
     int16_t mVerifyRate = 5;
     bool mBestLogging = true;
-    std::vector<float> mResults{0.0f};
 
 private:
     static const Kind& KindData();

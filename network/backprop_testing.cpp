@@ -16,7 +16,7 @@
 
 QString CBackProp::TestingText() const
 {
-    return QStringLiteral("Testing ") + QString::number(mRows) + QStringLiteral(" rows.");
+    return QStringLiteral("Testing ") + QString::number(mArrays.m_rows) + QStringLiteral(" rows.");
 }
 
 TestOutcome CBackProp::TestError(int32_t result, float& error)
@@ -45,23 +45,23 @@ bool CBackProp::SavePrediction(kdb::Database& db)
 {
     return Procedure(QStringLiteral("CBackProp::SavePrediction"), [&] {
         const int64_t n = int64_t(mTestHigh) - int64_t(mTestLow) + 1;
-        if (n != mRows || mResults.size() != size_t(n + 1))
+        if (n != mArrays.m_rows || mArrays.m_valueResults.size() != size_t(n + 1))
             throw KvError(KvErr::InvalidCall);
         // The keys and values came with the testing rows; the source is read again only without.
-        const bool kept = mTestKeys.size() == size_t(n + 1) && mActuals.size() == size_t(n + 1);
+        const bool kept = mArrays.m_testKeys.size() == size_t(n + 1) && mArrays.m_actuals.size() == size_t(n + 1);
         std::optional<kdb::Reader> source;
         if (!kept)
-            source.emplace(TestingRows(db, {mDDO->FieldName(mPredictField)}));
-        const double lo = mDDO->UserMin(mPredictField);
-        const double hi = mDDO->UserMax(mPredictField);
+            source.emplace(TestingRows(db, {mDDO->FieldName(mArrays.m_predictField)}));
+        const double lo = mDDO->UserMin(mArrays.m_predictField);
+        const double hi = mDDO->UserMax(mArrays.m_predictField);
         kdb::Statement insert = ProjectStore(db).BackPropTestRows();
         mTestProgress.Begin(TestProgress::Writing, n);
         for (int64_t i = 1; i <= n; ++i) {
             mTestProgress.Rows(i - 1);
             if (!kept && !source->Next())
                 throw KvError(KvErr::NoCurrentRecord);
-            insert.Bind(1, kept ? mTestKeys[size_t(i)] : source->Get(0));
-            const float r = mResults[size_t(i)];
+            insert.Bind(1, kept ? mArrays.m_testKeys[size_t(i)] : source->Get(0));
+            const float r = mArrays.m_valueResults[size_t(i)];
             if (r == UnusableRow) {
                 insert.Bind(2, NoPrediction);
                 insert.BindNull(3);
@@ -72,10 +72,10 @@ bool CBackProp::SavePrediction(kdb::Database& db)
                 bool isNull = false;
                 double actual = 0;
                 if (kept) {
-                    actual = mActuals[size_t(i)];
+                    actual = mArrays.m_actuals[size_t(i)];
                     isNull = std::isnan(actual);
                 } else {
-                    actual = ColumnValue(*source, 1, isNull);
+                    actual = PatternArrays::ColumnValue(*source, 1, isNull);
                 }
                 if (r >= 0 && !isNull)
                     insert.Bind(3, std::fabs(actual - predicted));
@@ -94,13 +94,14 @@ TestStats::Figures CBackProp::MeasureRows() const
 {
     if (!mDDO)
         throw KvError(KvErr::ObjectNotSet);
-    CheckArrays(mResults.size());
-    if (mActuals.size() != mResults.size())
+    mArrays.Check(mArrays.m_valueResults.size());
+    if (mArrays.m_actuals.size() != mArrays.m_valueResults.size())
         throw KvError(KvErr::InvalidCall);
     const int16_t field = PredictField();
     // lo and hi as the Test rows' predictions take them, so that the figures agree with the
     // Difference column.
-    return TestStats::Measure(mActuals.data(), mResults.data(), mRows, mDDO->UserMin(field), mDDO->UserMax(field));
+    return TestStats::Measure(mArrays.m_actuals.data(), mArrays.m_valueResults.data(), mArrays.m_rows,
+                              mDDO->UserMin(field), mDDO->UserMax(field));
 }
 
 std::optional<TestStats::Figures> CBackProp::RowFigures() const
@@ -165,14 +166,14 @@ void CBackProp::HandOverCharts(bool series)
     if (!mTestBuilt && mNetReady && BuildArrays(0))
         Test();
     ChartHandover data;
-    data.actual = mPatterns;
+    data.actual = mArrays.m_patterns;
     data.stride = PatternStride();
-    data.predicted = mResults;
+    data.predicted = mArrays.m_valueResults;
     data.trainedCaption = QStringLiteral("Trained: ") + QString::number(mTrainLow) + QStringLiteral(" to ")
                           + QString::number(mTrainHigh);
     data.testedCaption = QStringLiteral(" Tested: ") + QString::number(mTestLow) + QStringLiteral(" to ")
                          + QString::number(mTestHigh);
-    data.rowsText = QString::number(qsizetype(mResults.size()) - 1) + QStringLiteral(" Rows");
+    data.rowsText = QString::number(qsizetype(mArrays.m_valueResults.size()) - 1) + QStringLiteral(" Rows");
     Status::Message(QStringLiteral("Test Set results"));
     if (series)
         host.ShowSeries(data);

@@ -85,11 +85,11 @@ double CBackProp::Predict(const std::vector<double>& values)
         if (RunOneRow(values) < 0)
             return NoPrediction;
         mCurrentError = -1;
-        const float r = mResults[1];
+        const float r = mArrays.m_valueResults[1];
         if (r == UnusableRow)
             return NoPrediction;
-        const double lo = mDDO->UserMin(mPredictField);
-        const double hi = mDDO->UserMax(mPredictField);
+        const double lo = mDDO->UserMin(mArrays.m_predictField);
+        const double hi = mDDO->UserMax(mArrays.m_predictField);
         return lo + double(r) * (hi - lo);
     });
 }

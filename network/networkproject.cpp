@@ -21,11 +21,9 @@
 #include <cmath>
 #include <iterator>
 #include <limits>
+#include <optional>
 
 namespace {
-
-// Rows the arrays hold before they first grow while reading.
-constexpr int64_t kFirstRows = 65536;
 
 // A data source as a message names it: the file's path, or the connect text without its
 // password.
@@ -43,27 +41,6 @@ void ProtectPassword(const QString& path, const QString& source)
 }
 
 } // namespace
-
-double CNetworkProject::ColumnValue(kdb::Reader& reader, int column, bool& isNull)
-{
-    if (const std::optional<double> d = reader.ToDouble(column)) {
-        isNull = false;
-        return *d;
-    }
-    if (reader.IsNull(column)) {
-        isNull = true;
-        return 0.0;
-    }
-    isNull = false;
-    if (const std::optional<double> serial = kdb::DateSerial(reader.Get(column)))
-        return *serial;
-    throw KvError(KvErr::TypeMismatch);
-}
-
-float CNetworkProject::ColumnNumber(kdb::Reader& reader, int column, bool& isNull)
-{
-    return float(ColumnValue(reader, column, isNull));
-}
 
 CNetworkProject::CNetworkProject(const Kind& kind)
     : mKind(kind), mDDO(std::make_shared<CDataDef>())
@@ -139,21 +116,6 @@ QString CNetworkProject::TableName() const
 QString CNetworkProject::DatabaseFileName() const
 {
     return mDDO ? mDDO->DBFileName() : QString();
-}
-
-float CNetworkProject::Normalize(float value, float min, float max)
-{
-    const float range = max - min;
-    if (range == 0.0f || !std::isfinite(range))
-        return 0.0f;
-    const float v = (value - min) / range;
-    if (!std::isfinite(v))
-        return 0.0f;
-    if (v < 0.0f)
-        return 0.0f;
-    if (v > 1.0f)
-        return 1.0f;
-    return v;
 }
 
 // --- Setting factories -------------------------------------------------------------------
@@ -524,15 +486,6 @@ void CNetworkProject::OpenProject(const QString& path)
 
 // --- Arrays --------------------------------------------------------------------------------
 
-void CNetworkProject::CheckArrays(size_t resultCount) const
-{
-    const size_t stride = size_t(PatternStride());
-    if (mRows < 0 || mRows + 1 > std::numeric_limits<int32_t>::max() || resultCount != size_t(mRows + 1)
-        || mPatterns.size() != stride * size_t(mRows + 1) || mFieldMin.size() != stride
-        || mFieldMax.size() != stride)
-        throw KvError(KvErr::InvalidCall);
-}
-
 bool CNetworkProject::BuildArrays(int mode)
 {
     // An open pass reads the arrays it began on.
@@ -543,130 +496,32 @@ bool CNetworkProject::BuildArrays(int mode)
     if (!mDDO || !mDDO->InitDone() || mode < 0 || mode > 2)
         return true;
     return Procedure(Title("BuildArrays"), [&] {
-        if (mode == 0)
-            BuildLayout();
+        if (mode == 0) {
+            mArrays.BuildLayout(*mDDO, mKind.predictRole, PatternKind());
+            mNetReady = true;
+            mCurrentError = -1;
+            return;
+        }
+        PatternArrays::RowRange range;
+        range.low = mode == 1 ? mTrainLow : mTestLow;
+        range.high = mode == 1 ? mTrainHigh : mTestHigh;
+        range.testing = mode == 2;
+        // Numbers predicted (back-propagation) keep their own values: the Test rows and the error
+        // figures are measured against them, not against their clamped normalised forms.
+        range.actuals = mKind.predictRole == roleBPPredict;
+        // Opened only once the range and the columns are known to be sound, and kept open
+        // while the rows are read.
+        std::optional<kdb::Database> db;
+        const auto source = [&](const QStringList& columns, int64_t skip) {
+            db.emplace(kdb::Database::Open(ProjectFileName(), false, true));
+            return db->ReadLinked(ProjectSchema::LinkTable(), columns, skip);
+        };
+        mArrays.BuildRows(*mDDO, range, source, mTestProgress, PatternKind());
+        if (mode == 1)
+            mTrainBuilt = true;
         else
-            BuildRows(mode);
+            mTestBuilt = true;
     });
-}
-
-void CNetworkProject::BuildLayout()
-{
-    mTestKeys.clear();
-    mActuals.clear();
-    mNumInputs = 0;
-    mPredictField = 0;
-    mInputFields.assign(1, 0);
-    mFieldMin.assign(1, 0.0f);
-    mFieldMax.assign(1, 0.0f);
-    LayoutStarting();
-    const int16_t n = mDDO->NumFields();
-    for (int16_t i = 1; i <= n; ++i) {
-        const int16_t role = mDDO->UserMatchType(i);
-        if (role == roleInput) {
-            ++mNumInputs;
-            mInputFields.push_back(i);
-            mFieldMin.push_back(float(mDDO->UserMin(i)));
-            mFieldMax.push_back(float(mDDO->UserMax(i)));
-        } else if (role == mKind.predictRole) {
-            mPredictField = i;
-        }
-    }
-    mFieldMax[0] = float(mDDO->UserMax(mPredictField));
-    mFieldMin[0] = float(mDDO->UserMin(mPredictField));
-    mRows = 0;
-    mPatterns.assign(size_t(PatternStride()), 0.0f);
-    SizeResults(0);
-    LayoutFinished();
-    mNetReady = true;
-    mCurrentError = -1;
-}
-
-void CNetworkProject::BuildRows(int mode)
-{
-    const int64_t low = mode == 1 ? mTrainLow : mTestLow;
-    const int64_t high = mode == 1 ? mTrainHigh : mTestHigh;
-    const int64_t rows = high - low + 1;
-    if (low < 1 || rows < 0)
-        throw KvError(KvErr::SubscriptOutOfRange);
-
-    QStringList columns;
-    for (int32_t j = 1; j <= mNumInputs; ++j)
-        columns << mDDO->FieldName(mInputFields[size_t(j)]);
-    columns << mDDO->FieldName(mPredictField);
-    mTestKeys.clear();
-    mActuals.clear();
-    const bool keys = mode == 2 && mDDO->KeyField() != 0;
-    if (keys)
-        columns << mDDO->KeyFieldName();
-    // Numbers predicted (back-propagation) keep their own values: the Test rows and the error
-    // figures are measured against them, not against their clamped normalised forms.
-    const bool actuals = mKind.predictRole == roleBPPredict;
-
-    kdb::Database db = kdb::Database::Open(ProjectFileName(), false, true);
-    // The rows before the range are passed over by the source (a server does not send them);
-    // a range past the table's end ends with "no current record" below.
-    kdb::Reader reader = db.ReadLinked(ProjectSchema::LinkTable(), columns, low - 1);
-
-    // The arrays grow with the rows read, up to the range: a stored range far beyond the
-    // table (a stale or damaged setting) then costs the rows that exist, not the range, and
-    // ends with "no current record" at the table's end.
-    const int32_t stride = PatternStride();
-    int64_t sized = std::min<int64_t>(rows, kFirstRows);
-    mRows = 0;
-    mPatterns.assign(size_t((sized + 1) * stride), 0.0f);
-    SizeResults(sized);
-    if (keys)
-        mTestKeys.resize(size_t(sized + 1));
-    if (actuals)
-        mActuals.resize(size_t(sized + 1));
-    const int predictColumn = mNumInputs;
-    const float* fmin = mFieldMin.data();
-    const float* fmax = mFieldMax.data();
-    if (mode == 2)
-        mTestProgress.Begin(TestProgress::Reading, rows);
-    for (int64_t r = 1; r <= rows; ++r) {
-        mTestProgress.Rows(r - 1);
-        if (!reader.Next())
-            throw KvError(KvErr::NoCurrentRecord);
-        if (r > sized) {
-            sized = std::min<int64_t>(rows, sized * 2);
-            mPatterns.resize(size_t((sized + 1) * stride), 0.0f);
-            GrowResults(sized);
-            if (keys)
-                mTestKeys.resize(size_t(sized + 1));
-            if (actuals)
-                mActuals.resize(size_t(sized + 1));
-        }
-        float* row = mPatterns.data() + r * stride;
-        for (int32_t j = 1; j <= mNumInputs; ++j) {
-            bool isNull = false;
-            const float v = ColumnNumber(reader, j - 1, isNull);
-            if (isNull) {
-                MarkUnusable(r);
-                break;
-            }
-            row[j] = Normalize(v, fmin[j], fmax[j]);
-        }
-        row[0] = Target(reader, predictColumn, r);
-        if (keys)
-            mTestKeys[size_t(r)] = reader.Get(predictColumn + 1);
-        if (actuals) {
-            bool isNull = false;
-            const double actual = ColumnValue(reader, predictColumn, isNull);
-            mActuals[size_t(r)] = isNull ? std::nan("") : actual;
-        }
-    }
-    if (keys)
-        mTestKeys.resize(size_t(rows + 1));
-    if (actuals)
-        mActuals.resize(size_t(rows + 1));
-    mRows = rows;
-    RowsFinished();
-    if (mode == 1)
-        mTrainBuilt = true;
-    else
-        mTestBuilt = true;
 }
 
 // --- Saved network -----------------------------------------------------------------------

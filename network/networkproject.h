@@ -9,6 +9,7 @@
 #include "network/blockpacer.h"
 #include "network/enginefile.h"
 #include "network/networkconstants.h"
+#include "network/patternarrays.h"
 #include "network/testprogress.h"
 
 #include <QString>
@@ -122,23 +123,23 @@ public:
     bool NetReady() const { return mNetReady; }
     bool TrainBuilt() const { return mTrainBuilt; }
     bool TestBuilt() const { return mTestBuilt; }
-    int32_t NumInputs() const { return mNumInputs; }
-    // Upper bound of the row dimension of the arrays (the rows they hold; row 0 is empty).
-    int64_t Rows() const { return mRows; }
-    // Element (field, row) of the patterns: field 0 the target, 1..NumInputs the inputs.
-    float Pattern(int32_t field, int64_t row) const { return mPatterns[size_t(row * PatternStride() + field)]; }
-    const std::vector<float>& Patterns() const { return mPatterns; }
-    int32_t PatternStride() const { return mNumInputs + 1; }
-    const std::vector<int16_t>& InputFields() const { return mInputFields; }
-    const std::vector<float>& FieldMinimums() const { return mFieldMin; }
-    const std::vector<float>& FieldMaximums() const { return mFieldMax; }
-    int16_t PredictFieldIndex() const { return mPredictField; }
+    // The arrays (see PatternArrays): Rows is the upper bound of their row dimension.
+    int32_t NumInputs() const { return mArrays.m_numInputs; }
+    int64_t Rows() const { return mArrays.m_rows; }
+    float Pattern(int32_t field, int64_t row) const { return mArrays.Pattern(field, row); }
+    const std::vector<float>& Patterns() const { return mArrays.m_patterns; }
+    int32_t PatternStride() const { return mArrays.Stride(); }
+    const std::vector<int16_t>& InputFields() const { return mArrays.m_inputFields; }
+    const std::vector<float>& FieldMinimums() const { return mArrays.m_fieldMin; }
+    const std::vector<float>& FieldMaximums() const { return mArrays.m_fieldMax; }
+    int16_t PredictFieldIndex() const { return mArrays.m_predictField; }
     const QString& NetFileName() const { return mEngineFile.Name(); }
     // The network kind as Config 'Type' holds it: "2" back-propagation, "1" SFAM.
     QString TypeText() const { return QString::fromLatin1(mKind.typeValue); }
 
-    // One value scaled into 0..1 by the limits; 0 when they are equal or the arithmetic fails.
-    static float Normalize(float value, float min, float max);
+    // Mode 0 the field layout, 1 the training rows, 2 the testing rows. False after a failure
+    // (shown in the box "<class>::BuildArrays"): the arrays are then not to be used.
+    bool BuildArrays(int mode);
 
 protected:
     // The texts and choices in which the two kinds differ.
@@ -177,21 +178,8 @@ protected:
     virtual int32_t CallEngine(EngineCommand command) = 0;
     // Begins the kind's training pass on the current arrays; the engine's code.
     virtual int32_t BeginEnginePass(kvengine::TrainPass& pass) = 0;
-    // Raises 5 unless the arrays agree with one another (so the engine never reads past one
-    // after a build that failed half-way) and fit the engine's 32-bit row count.
-    void CheckArrays(size_t resultCount) const;
-    // Layout build: before the inputs are collected, and after their limits are set.
-    virtual void LayoutStarting() {}
-    virtual void LayoutFinished() {}
-    // Row build: the result array for rows 0..rows (zeros), a row marked unusable (possibly
-    // twice for one row), the target of a row from the prediction field's value, the end.
-    virtual void SizeResults(int64_t rows) = 0;
-    // The result array grown to rows 0..rows, keeping its entries (the new ones zero).
-    virtual void GrowResults(int64_t rows) = 0;
-    virtual void MarkUnusable(int64_t row) = 0;
-    virtual bool RowUsable(int64_t row) const = 0;
-    virtual float Target(kdb::Reader& reader, int column, int64_t row) = 0;
-    virtual void RowsFinished() {}
+    // The kind's rules for the arrays.
+    virtual IPatternKind& PatternKind() = 0;
     // Whether the best network is kept in the engine file as training goes (so Revert reads
     // it from there), whether SaveSnapshot must have the engine write the file first, and
     // whether SaveConfig saves the network.
@@ -219,14 +207,6 @@ protected:
     // Raises.
     void WriteNavigation(kdb::Database& db);
     void HideSplash();
-
-    // --- Arrays --------------------------------------------------------------------------
-    // Mode 0 the field layout, 1 the training rows, 2 the testing rows. False after a failure
-    // (shown in the box "<class>::BuildArrays"): the arrays are then not to be used.
-    bool BuildArrays(int mode);
-    // A source value as a number for the arrays: numbers as they are, dates as serial days;
-    // Null sets isNull and gives 0; any other text raises 13 (type mismatch).
-    static float ColumnNumber(kdb::Reader& reader, int column, bool& isNull);
 
     // --- Training and prediction -------------------------------------------------------
     // Builds the layout (and the training rows when asked) and has the engine create a network
@@ -291,8 +271,6 @@ protected:
     // The testing range of the link in row order, positioned before its first row: column 0
     // the key, then `columns`. Raises 3021 when the table ends before the range starts.
     kdb::Reader TestingRows(kdb::Database& db, const QStringList& columns) const;
-    // A source value in double precision (see ColumnNumber).
-    static double ColumnValue(kdb::Reader& reader, int column, bool& isNull);
 
     // --- Saved network -------------------------------------------------------------------
     void SaveSnapshot();
@@ -345,21 +323,7 @@ protected:
     bool mNetReady = false;
     bool mTrainBuilt = false;
     bool mTestBuilt = false;
-    int32_t mNumInputs = 0;
-    std::vector<int16_t> mInputFields{0};
-    int16_t mPredictField = 0;
-    std::vector<float> mFieldMin{0.0f};
-    std::vector<float> mFieldMax{0.0f};
-    // (0..mNumInputs, 0..mRows), row-contiguous as the engine takes it.
-    std::vector<float> mPatterns{0.0f};
-    int64_t mRows = 0;
-    // The key of each testing row (0..mRows), read with the testing rows so that the Test
-    // rows need no second pass over the source; empty unless the testing rows are built and
-    // the source has a key field.
-    std::vector<kdb::Value> mTestKeys;
-    // The predicted field's own value of each row the arrays hold (NaN: Null), back-propagation
-    // only: the Test rows need no second pass, and the error figures measure against it.
-    std::vector<double> mActuals;
+    PatternArrays mArrays;
     // The progress of the test under way; idle outside Test.
     TestProgress mTestProgress;
     // A test is under way: its progress display lets timers and posted events run, and none of
@@ -369,9 +333,6 @@ protected:
 private:
     void ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, QString& tableName);
     void MissingSettingBox(const QString& name);
-    void BuildLayout();
-    QStringList FindConstantFields(bool withRows) const;
-    void BuildRows(int mode);
     bool RebuildProject();
 
     // Rows of the next training block when `remaining` are left.

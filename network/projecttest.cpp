@@ -39,7 +39,7 @@ TestOutcome CNetworkProject::Test()
             }
             Status::Message(TestingText());
             testingShown = true;
-            mTestProgress.Begin(TestProgress::Running, mRows);
+            mTestProgress.Begin(TestProgress::Running, mArrays.m_rows);
             const TestOutcome run = TestError(RunTest(), error);
             if (run != TestOutcome::Done) {
                 outcome = run;

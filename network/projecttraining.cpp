@@ -25,7 +25,7 @@ int16_t CNetworkProject::FailureCode(int32_t result)
 QString CNetworkProject::PredictingText() const
 {
     QString name;
-    IgnoreErrors([&] { name = mDDO->FieldName(mPredictField); });
+    IgnoreErrors([&] { name = mDDO->FieldName(mArrays.m_predictField); });
     return QStringLiteral("Predicting ") + name + QStringLiteral("...");
 }
 
@@ -54,7 +54,7 @@ bool CNetworkProject::CreateNetwork(bool withTrainingRows, const QString& suffix
     Status::Message(QString());
     if (result == -8 || result == -7) {
         mDLLError = DLLErrConstantField;
-        mConstantFields = FindConstantFields(withTrainingRows);
+        mConstantFields = mArrays.ConstantFields(*mDDO, withTrainingRows, PatternKind());
     } else if (result == DLLErrTooFewRows) {
         mDLLError = DLLErrTooFewRows;
     } else {
@@ -62,29 +62,6 @@ bool CNetworkProject::CreateNetwork(bool withTrainingRows, const QString& suffix
         EngineBox(failureText, result, failureTitle);
     }
     return false;
-}
-
-QStringList CNetworkProject::FindConstantFields(bool withRows) const
-{
-    QStringList names;
-    IgnoreErrors([&] {
-        const int32_t stride = PatternStride();
-        std::vector<char> varies(size_t(stride), 0);
-        const float* first = nullptr;
-        for (int64_t r = 1; withRows && r <= mRows; ++r) {
-            if (!RowUsable(r))
-                continue;
-            const float* row = mPatterns.data() + r * stride;
-            if (!first)
-                first = row;
-            for (int32_t j = 1; j <= mNumInputs; ++j)
-                varies[size_t(j)] |= row[j] != first[j];
-        }
-        for (int32_t j = 1; j <= mNumInputs; ++j)
-            if (mFieldMin[size_t(j)] == mFieldMax[size_t(j)] || (first && !varies[size_t(j)]))
-                names << mDDO->FieldName(mInputFields[size_t(j)]);
-    });
-    return names;
 }
 
 bool CNetworkProject::ReadyToTrain(const QString& suffix, const QString& failureText, const QString& failureTitle)
@@ -201,7 +178,7 @@ bool CNetworkProject::TrainCall(bool whole, const QString& suffix, const QString
         if (!ReadyToTrain(suffix, failureText, failureTitle))
             return true;
         // A pass that fits one block is the Train command itself.
-        const size_t rows = size_t(std::max<int64_t>(mRows, 0));
+        const size_t rows = size_t(std::max<int64_t>(mArrays.m_rows, 0));
         if (whole || rows <= BlockRows(rows)) {
             ended(timed(rows, [&] { return CallEngine(EngineTrain); }));
             return true;
@@ -227,18 +204,7 @@ bool CNetworkProject::TrainCall(bool whole, const QString& suffix, const QString
 int32_t CNetworkProject::RunOneRow(const std::vector<double>& values)
 {
     AbandonPass();
-    for (int32_t i = 1; i <= mNumInputs; ++i) {
-        const int16_t field = mInputFields[size_t(i)];
-        if (field < 0 || size_t(field) >= values.size())
-            throw KvError(KvErr::SubscriptOutOfRange);
-    }
-    const int32_t stride = PatternStride();
-    mRows = 1;
-    mPatterns.assign(size_t(2 * stride), 0.0f);
-    SizeResults(1);
-    for (int32_t i = 1; i <= mNumInputs; ++i)
-        mPatterns[size_t(stride + i)] = Normalize(float(values[size_t(mInputFields[size_t(i)])]),
-                                                  mFieldMin[size_t(i)], mFieldMax[size_t(i)]);
+    mArrays.BuildOneRow(values, PatternKind());
     mTrainBuilt = mTestBuilt = false;
     return CallEngine(EngineRun);
 }

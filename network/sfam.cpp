@@ -17,11 +17,6 @@
 namespace {
 // Config key of the stamp of the source the Classes table was counted from.
 const char* const kClassListSource = "ClassListSource";
-
-QString folded(const QString& name)
-{
-    return name.toUpper().trimmed();
-}
 } // namespace
 
 const CNetworkProject::Kind& CSFam::KindData()
@@ -82,17 +77,18 @@ QStringList CSFam::ReadOrder() const
 int32_t CSFam::CallEngine(EngineCommand command)
 {
     AbandonPass();
-    CheckArrays(mResults.size());
-    return EngineOverRows(command, 1, mRows);
+    mArrays.Check(mArrays.m_classResults.size());
+    return EngineOverRows(command, 1, mArrays.m_rows);
 }
 
 int32_t CSFam::EngineOverRows(EngineCommand command, int64_t first, int64_t count)
 {
     // Row first - 1 stands in for the engine's row 0, which it never reads nor writes.
     const size_t before = size_t(first - 1);
-    return VTSFAM(mPatterns.data() + before * size_t(PatternStride()), PatternStride(), int32_t(count + 1),
-                  mFieldMin.data(), mFieldMax.data(), mResults.data() + before, &mCyclesCompleted, mVigBase,
-                  mAlpha, mBeta, mEpsilon, mEngineFile.NativeName(), command);
+    PatternArrays& a = mArrays;
+    return VTSFAM(a.m_patterns.data() + before * size_t(a.Stride()), a.Stride(), int32_t(count + 1),
+                  a.m_fieldMin.data(), a.m_fieldMax.data(), a.m_classResults.data() + before, &mCyclesCompleted,
+                  mVigBase, mAlpha, mBeta, mEpsilon, mEngineFile.NativeName(), command);
 }
 
 int32_t CSFam::RunTest()
@@ -104,15 +100,16 @@ int32_t CSFam::RunTest()
     // without anyone to tell, one call.
     constexpr int64_t kBlocks = 32;
     constexpr int64_t kPart = 8192;
-    const int64_t block = std::max<int64_t>(1, (mRows + kBlocks * kPart - 1) / (kBlocks * kPart)) * kPart;
-    if (mRows <= block || !mTestProgress.Listening())
+    const int64_t rows = mArrays.m_rows;
+    const int64_t block = std::max<int64_t>(1, (rows + kBlocks * kPart - 1) / (kBlocks * kPart)) * kPart;
+    if (rows <= block || !mTestProgress.Listening())
         return CallEngine(EngineRun);
     AbandonPass();
-    CheckArrays(mResults.size());
+    mArrays.Check(mArrays.m_classResults.size());
     int64_t wrong = 0;
     bool usable = false;
-    for (int64_t first = 1; first <= mRows; first += block) {
-        const int64_t count = std::min(block, mRows - first + 1);
+    for (int64_t first = 1; first <= rows; first += block) {
+        const int64_t count = std::min(block, rows - first + 1);
         const int32_t result = EngineOverRows(EngineRun, first, count);
         // A block of skipped rows only; one call fails so when every row is skipped.
         if (result != DLLErrTooFewRows) {
@@ -128,19 +125,19 @@ int32_t CSFam::RunTest()
 
 int32_t CSFam::BeginEnginePass(kvengine::TrainPass& pass)
 {
-    CheckArrays(mResults.size());
-    return pass.BeginSFam(mPatterns.data(), PatternStride(), int32_t(mRows + 1), mFieldMin.data(),
-                          mFieldMax.data(), mResults.data(), mVigBase, mAlpha, mBeta, mEpsilon,
+    PatternArrays& a = mArrays;
+    a.Check(a.m_classResults.size());
+    return pass.BeginSFam(a.m_patterns.data(), a.Stride(), int32_t(a.m_rows + 1), a.m_fieldMin.data(),
+                          a.m_fieldMax.data(), a.m_classResults.data(), mVigBase, mAlpha, mBeta, mEpsilon,
                           mEngineFile.NativeName());
 }
 
-void CSFam::LayoutStarting()
+void CSFam::LayoutStarting(PatternArrays& arrays)
 {
-    mClassNames.assign(1, QString());
-    IndexClassNames();
+    arrays.m_classes.Reset({QString()});
 }
 
-void CSFam::LayoutFinished()
+void CSFam::LayoutFinished(PatternArrays& arrays)
 {
     kdb::Database db = kdb::Database::Open(ProjectFileName(), false, true);
     const kdb::Snapshot classes =
@@ -149,80 +146,49 @@ void CSFam::LayoutFinished()
     const int numberColumn = classes.ColumnIndex(ProjectSchema::ClassNumberColumn());
     if (classColumn < 0 || numberColumn < 0)
         throw KvError(KvErr::ItemNotFound);
-    mClassNames.assign(size_t(classes.RecordCount()) + 1, QString());
+    std::vector<QString> names(size_t(classes.RecordCount()) + 1, QString());
     for (int i = 0; i < classes.RecordCount(); ++i) {
         const QList<kdb::Value>& row = classes.Row(i);
         const int64_t number = row.at(numberColumn).toInt(-1);
-        if (number < 0 || number >= int64_t(mClassNames.size()))
+        if (number < 0 || number >= int64_t(names.size()))
             throw KvError(KvErr::SubscriptOutOfRange);
-        mClassNames[size_t(number)] = ClassValueText(row.at(classColumn));
+        names[size_t(number)] = ClassValueText(row.at(classColumn));
     }
-    IndexClassNames();
+    arrays.m_classes.Reset(std::move(names));
 }
 
-void CSFam::SizeResults(int64_t rows)
+void CSFam::SizeResults(PatternArrays& arrays, int64_t rows)
 {
-    mResults.assign(size_t(rows + 1), 0);
-    mNullRows = 0;
+    arrays.m_classResults.assign(size_t(rows + 1), 0);
+    arrays.m_nullRows = 0;
 }
 
-void CSFam::GrowResults(int64_t rows)
+void CSFam::GrowResults(PatternArrays& arrays, int64_t rows)
 {
-    mResults.resize(size_t(rows + 1), 0);
+    arrays.m_classResults.resize(size_t(rows + 1), 0);
 }
 
-void CSFam::MarkUnusable(int64_t row)
+void CSFam::MarkUnusable(PatternArrays& arrays, int64_t row)
 {
-    int16_t& entry = mResults[size_t(row)];
+    int16_t& entry = arrays.m_classResults[size_t(row)];
     if (entry != UnusableRow) {
         entry = UnusableRow;
-        ++mNullRows;
+        ++arrays.m_nullRows;
     }
 }
 
-float CSFam::Target(kdb::Reader& reader, int column, int64_t row)
+float CSFam::Target(PatternArrays& arrays, kdb::Reader& reader, int column, int64_t row)
 {
     if (reader.IsNull(column)) {
-        MarkUnusable(row);
+        MarkUnusable(arrays, row);
         return 0.0f;
     }
-    return float(ClassIndex(ClassValueText(reader.Get(column))));
+    return float(arrays.m_classes.Number(ClassValueText(reader.Get(column))));
 }
 
-void CSFam::RowsFinished()
+void CSFam::RowsFinished(PatternArrays&)
 {
     mCurrentError = -1;
-}
-
-void CSFam::IndexClassNames()
-{
-    // QHash::insert replaces, so walking back to front leaves the first index of each value.
-    mExactClass.clear();
-    mFoldedClass.clear();
-    for (size_t i = mClassNames.size(); i-- > 0;) {
-        mExactClass.insert(mClassNames[i], int16_t(i));
-        mFoldedClass.insert(folded(mClassNames[i]), int16_t(i));
-    }
-    mIndexedClasses = mClassNames.size();
-}
-
-int16_t CSFam::ClassIndex(const QString& name)
-{
-    if (mIndexedClasses != mClassNames.size())
-        IndexClassNames();
-    if (const auto it = mExactClass.constFind(name); it != mExactClass.constEnd())
-        return it.value();
-    const QString key = folded(name);
-    if (const auto it = mFoldedClass.constFind(key); it != mFoldedClass.constEnd())
-        return it.value();
-    const size_t index = mClassNames.size();
-    if (index >= size_t(MaxSFamClasses) + 1)
-        return -5;
-    mClassNames.push_back(name);
-    mExactClass.insert(name, int16_t(index));
-    mFoldedClass.insert(key, int16_t(index));
-    mIndexedClasses = mClassNames.size();
-    return int16_t(index);
 }
 
 void CSFam::WriteClassList(kdb::Database& db)

@@ -5,11 +5,10 @@
 
 #include "network/networkproject.h"
 
-#include <QHash>
 #include <QString>
 #include <vector>
 
-class CSFam : public CNetworkProject {
+class CSFam : public CNetworkProject, private IPatternKind {
 public:
     CSFam();
     ~CSFam() override;
@@ -57,25 +56,29 @@ public:
     bool BuildClassList();
 
     // Class value (ClassValueText) by class number; entry 0 stays empty.
-    const std::vector<QString>& ClassNames() const { return mClassNames; }
+    const std::vector<QString>& ClassNames() const { return mArrays.m_classes.Names(); }
     // Rows of the last row build marked unusable.
-    int64_t NullRows() const { return mNullRows; }
+    int64_t NullRows() const { return mArrays.m_nullRows; }
     // Per row 0..Rows(): 0 usable, -1 unusable going in; the predicted class after a run.
-    const std::vector<int16_t>& Results() const { return mResults; }
+    const std::vector<int16_t>& Results() const { return mArrays.m_classResults; }
 
 protected:
     std::vector<Setting> Settings() override;
     QStringList ReadOrder() const override;
     int32_t CallEngine(EngineCommand command) override;
     int32_t BeginEnginePass(kvengine::TrainPass& pass) override;
-    void LayoutStarting() override;
-    void LayoutFinished() override;
-    void SizeResults(int64_t rows) override;
-    void GrowResults(int64_t rows) override;
-    void MarkUnusable(int64_t row) override;
-    bool RowUsable(int64_t row) const override { return mResults[size_t(row)] != UnusableRow; }
-    float Target(kdb::Reader& reader, int column, int64_t row) override;
-    void RowsFinished() override;
+    IPatternKind& PatternKind() override { return *this; }
+    void LayoutStarting(PatternArrays& arrays) override;
+    void LayoutFinished(PatternArrays& arrays) override;
+    void SizeResults(PatternArrays& arrays, int64_t rows) override;
+    void GrowResults(PatternArrays& arrays, int64_t rows) override;
+    void MarkUnusable(PatternArrays& arrays, int64_t row) override;
+    bool RowUsable(const PatternArrays& arrays, int64_t row) const override
+    {
+        return arrays.m_classResults[size_t(row)] != UnusableRow;
+    }
+    float Target(PatternArrays& arrays, kdb::Reader& reader, int column, int64_t row) override;
+    void RowsFinished(PatternArrays& arrays) override;
     bool BestKeptInEngineFile() const override { return true; }
     bool WritesEngineFileOnSave() const override { return true; }
     bool SavesSnapshotWithConfig() const override { return true; }
@@ -92,34 +95,20 @@ protected:
     // True when the project's Classes table was counted from the source as it is now.
     bool ClassListCurrent(kdb::Database& db) const;
 
-    // The class number of a class value: its exact entry, else the entry equal to it ignoring
-    // case and surrounding blanks, else a new entry up to class 256; -5 past that.
-    int16_t ClassIndex(const QString& name);
-
     float mVigBase = 0.5f;
     float mAlpha = 0.001f;
     float mBeta = 1.0f;
     float mEpsilon = 0.0001f;
     int16_t mCurrentNodes = 0;
-    std::vector<QString> mClassNames{QString()};
-    int64_t mNullRows = 0;
-    std::vector<int16_t> mResults{0};
 
 private:
     static const Kind& KindData();
     bool TrainPart(bool whole);
     // The engine over rows first..first + count - 1 of the arrays only.
     int32_t EngineOverRows(EngineCommand command, int64_t first, int64_t count);
-    void IndexClassNames();
     // What the class list depends on: the project file, the table its link reads and the
     // prediction field, and the source file's size, time and change counter. Empty when that
     // cannot be told (an ODBC source, a file that cannot be read): the list is then always
     // built anew.
     QString ClassSourceStamp(kdb::Database& db) const;
-
-
-    // First class number of each exact and each folded (upper-cased, trimmed) class value.
-    QHash<QString, int16_t> mExactClass;
-    QHash<QString, int16_t> mFoldedClass;
-    size_t mIndexedClasses = 0;
 };

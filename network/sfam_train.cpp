@@ -40,7 +40,7 @@ void CSFam::Verify()
         Status::Message(QStringLiteral("Verifying..."));
         const int32_t result = CallEngine(EngineRun);
         // Checked before the division: in floating point it would quietly give infinity.
-        const int64_t usable = mRows - mNullRows;
+        const int64_t usable = mArrays.m_rows - mArrays.m_nullRows;
         if (usable <= 0)
             throw KvError(KvErr::DivisionByZero);
         if (result < 0) {
@@ -81,9 +81,9 @@ QString CSFam::Predict(const std::vector<double>& values)
             return NoPredictionText();
         if (RunOneRow(values) < 0)
             return NoPredictionText();
-        const int16_t k = mResults[1];
-        if (k < 0 || size_t(k) >= mClassNames.size())
+        const int16_t k = mArrays.m_classResults[1];
+        if (k < 0 || size_t(k) >= mArrays.m_classes.Names().size())
             return NoPredictionText();
-        return mClassNames[size_t(k)];
+        return mArrays.m_classes.Names()[size_t(k)];
     });
 }

@@ -154,7 +154,7 @@ TEST_F(ChartWindows, FiguresMeasureTheRowsOwnValuesAndTheCorrelationIsPearsonsR)
     // The network predicts 3, 4, 5, 10 for the training rows and 6, 9, 15, 19 for the testing
     // rows; the engine's own error (over clamped targets) is not what the windows show.
     bp->onScripted = [](ScriptedBackProp& net, EngineCommand) {
-        net.mResults = net.mTrainBuilt ? std::vector<float>{0, 0.15f, 0.2f, 0.25f, 0.5f}
+        net.Arrays().m_valueResults = net.TrainBuilt() ? std::vector<float>{0, 0.15f, 0.2f, 0.25f, 0.5f}
                                        : std::vector<float>{0, 0.3f, 0.45f, 0.75f, 0.95f};
     };
     bp->Answer(EngineRun, {375, 375});
@@ -193,7 +193,7 @@ TEST_F(ChartWindows, FiguresMeasureTheRowsOwnValuesAndTheCorrelationIsPearsonsR)
     closeAll();
 
     // Predictions that do not vary have no correlation: "N/A", not a number.
-    bp->onScripted = [](ScriptedBackProp& net, EngineCommand) { net.mResults = {0, 0.5f, 0.5f, 0.5f, 0.5f}; };
+    bp->onScripted = [](ScriptedBackProp& net, EngineCommand) { net.Arrays().m_valueResults = {0, 0.5f, 0.5f, 0.5f, 0.5f}; };
     bp->Answer(EngineRun, {0, 0});
     dialog = new frmTestNetwork(bp);
     ASSERT_EQ(dialog->Start(), TestOutcome::Done);

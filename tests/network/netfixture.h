@@ -52,26 +52,14 @@ public:
 
 class TestBackProp : public TestFace<CBackProp> {
 public:
-    using CBackProp::BuildArrays;
-    using CBackProp::mPatterns;
-    using CBackProp::mRows;
-    using CBackProp::mTestBuilt;
-    using CBackProp::mTrainBuilt;
-    using CBackProp::mResults;
-    using CBackProp::mActuals;
+    // The arrays the engine takes, for tests that set rows up by hand.
+    PatternArrays& Arrays() { return this->mArrays; }
 };
 
 class TestSFam : public TestFace<CSFam> {
 public:
-    using CSFam::BuildArrays;
-    using CSFam::ClassIndex;
-    using CSFam::mClassNames;
-    using CSFam::mNullRows;
-    using CSFam::mPatterns;
-    using CSFam::mResults;
-    using CSFam::mRows;
-    using CSFam::mTestBuilt;
-    using CSFam::mTrainBuilt;
+    // The arrays the engine takes, for tests that set rows up by hand.
+    PatternArrays& Arrays() { return this->mArrays; }
 };
 
 namespace NetTest {

@@ -100,11 +100,11 @@ TEST_F(Arrays, TestingRowsReplaceTrainingRows)
 
 TEST_F(Arrays, EqualLimitsGiveZero)
 {
-    EXPECT_EQ(CNetworkProject::Normalize(5, 3, 3), 0.0f);
-    EXPECT_EQ(CNetworkProject::Normalize(-1, 0, 2), 0.0f);
-    EXPECT_EQ(CNetworkProject::Normalize(3, 0, 2), 1.0f);
-    EXPECT_FLOAT_EQ(CNetworkProject::Normalize(1, 0, 2), 0.5f);
-    EXPECT_EQ(CNetworkProject::Normalize(1, -3e38f, 3e38f), 0.0f);   // the range overflows
+    EXPECT_EQ(PatternArrays::Normalize(5, 3, 3), 0.0f);
+    EXPECT_EQ(PatternArrays::Normalize(-1, 0, 2), 0.0f);
+    EXPECT_EQ(PatternArrays::Normalize(3, 0, 2), 1.0f);
+    EXPECT_FLOAT_EQ(PatternArrays::Normalize(1, 0, 2), 0.5f);
+    EXPECT_EQ(PatternArrays::Normalize(1, -3e38f, 3e38f), 0.0f);   // the range overflows
 }
 
 TEST_F(Arrays, UninitialisedDefinitionBuildsNothing)
@@ -248,8 +248,8 @@ TEST_F(SFamArrays, NewClassesGrowTheListUpTo256)
     EXPECT_EQ(sf.Pattern(0, 256), 256.0f);   // the 256th class
     EXPECT_EQ(sf.Pattern(0, 257), -5.0f);    // the 257th has no number
     EXPECT_EQ(sf.ClassNames().size(), 257u);
-    EXPECT_EQ(sf.ClassIndex("CLASS2"), 2);
-    EXPECT_EQ(sf.ClassIndex("   "), 0);
+    EXPECT_EQ(sf.Arrays().m_classes.Number("CLASS2"), 2);
+    EXPECT_EQ(sf.Arrays().m_classes.Number("   "), 0);
 }
 
 TEST_F(SFamArrays, LayoutWithoutClassTableFails)

@@ -73,8 +73,8 @@ TEST_F(Classes, ValuesDifferingInCaseAreOneClass)
     EXPECT_EQ(rows[0].total, 2);
     sf.SetTrainHigh(2);
     ASSERT_TRUE(sf.BuildArrays(0));
-    EXPECT_EQ(sf.ClassIndex("A"), 1);
-    EXPECT_EQ(sf.ClassIndex("a"), 1);
+    EXPECT_EQ(sf.Arrays().m_classes.Number("A"), 1);
+    EXPECT_EQ(sf.Arrays().m_classes.Number("a"), 1);
     ASSERT_TRUE(sf.BuildArrays(1));
     EXPECT_EQ(sf.Pattern(0, 1), 1.0f);
     EXPECT_EQ(sf.Pattern(0, 2), 1.0f);

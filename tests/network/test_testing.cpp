@@ -460,9 +460,10 @@ TEST_F(SFamTesting, TheErrorLeavesSkippedRowsOutAndTheRowsNameTheirClass)
     OpenSFam(sf);
     sf.Answer(EngineRun, {3});
     sf.onScripted = [](ScriptedSFam& s, EngineCommand) {
-        for (int64_t i = 1; i <= s.mRows; ++i)
-            if (s.mResults[size_t(i)] != UnusableRow)
-                s.mResults[size_t(i)] = int16_t(s.Pattern(0, i));
+        std::vector<int16_t>& results = s.Arrays().m_classResults;
+        for (int64_t i = 1; i <= s.Rows(); ++i)
+            if (results[size_t(i)] != UnusableRow)
+                results[size_t(i)] = int16_t(s.Pattern(0, i));
     };
     status.messages.clear();
     ASSERT_EQ(sf.Test(), TestOutcome::Done);
@@ -569,11 +570,14 @@ TEST_F(Testing, StatisticsFollowWhatTheArraysHold)
     EXPECT_EQ(bp.ActualRMSError(), -1);   // a network, but no rows
     EXPECT_EQ(bp.UnexplainedVar(), -1);
     bp.DDO()->SetUserMax(bp.PredictField(), 100);
-    bp.mRows = 3;
-    bp.mPatterns = {0, 0, 0, 0.1f, 0, 0, 0.2f, 0, 0, 0.3f, 0, 0};
-    bp.mActuals = {0, 10, 20, 30};
-    bp.mResults = {0, 0.12f, 0.18f, 0.33f};
-    bp.mTestBuilt = true;
+    // Testing rows built, then replaced by three rows set by hand.
+    ASSERT_TRUE(bp.BuildArrays(2));
+    PatternArrays& arrays = bp.Arrays();
+    arrays.m_rows = 3;
+    arrays.m_patterns = {0, 0, 0, 0.1f, 0, 0, 0.2f, 0, 0, 0.3f, 0, 0};
+    arrays.m_actuals = {0, 10, 20, 30};
+    arrays.m_valueResults = {0, 0.12f, 0.18f, 0.33f};
+    ASSERT_TRUE(bp.TestBuilt());
     EXPECT_NEAR(bp.ActualRMSError(), 2.380, 1e-3);
     EXPECT_NEAR(bp.UnexplainedVar(), 0.085, 1e-5);
 }

@@ -295,7 +295,7 @@ TEST_F(Training, APredictionIsInTheUnitsOfThePredictionField)
     ScriptedBackProp bp;
     OpenBackProp(bp);
     bp.Train();
-    bp.onScripted = [](ScriptedBackProp& b, EngineCommand) { b.mResults[1] = 0.25f; };
+    bp.onScripted = [](ScriptedBackProp& b, EngineCommand) { b.Arrays().m_valueResults[1] = 0.25f; };
     bp.Answer(EngineRun, {0});
     std::vector<double> values(bp.DDO()->NumFields() + 1, 0.0);
     values[bp.DDO()->FieldIndex("X1")] = 25.0;   // above the user range 0..10
@@ -309,7 +309,7 @@ TEST_F(Training, APredictionIsInTheUnitsOfThePredictionField)
     bp.Verify();
     EXPECT_TRUE(bp.calls.empty());
     // An unusable answer and a refused run give the marker.
-    bp.onScripted = [](ScriptedBackProp& b, EngineCommand) { b.mResults[1] = -1.0f; };
+    bp.onScripted = [](ScriptedBackProp& b, EngineCommand) { b.Arrays().m_valueResults[1] = -1.0f; };
     bp.Answer(EngineRun, {0, -2});
     EXPECT_EQ(bp.Predict(values), NoPrediction);
     EXPECT_EQ(bp.Predict(values), NoPrediction);
@@ -466,7 +466,7 @@ TEST_F(Training, SFamPredictionNamesTheClass)
     sf.Train();
     std::vector<double> values(sf.DDO()->NumFields() + 1, 3.0);
     int16_t answer = 2;
-    sf.onScripted = [&](ScriptedSFam& s, EngineCommand) { s.mResults[1] = answer; };
+    sf.onScripted = [&](ScriptedSFam& s, EngineCommand) { s.Arrays().m_classResults[1] = answer; };
     sf.Answer(EngineRun, {0, 0, 0, 0});
     EXPECT_EQ(sf.Predict(values), sf.ClassNames()[2]);
     answer = 0;

@@ -1,0 +1,130 @@
+// The normalised arrays a network project hands to the engine, as a value of their own: the
+// field layout and its limits, the rows scaled into 0..1, each row's result entry, the SFAM
+// class index, and what the testing rows keep for the Test rows. The two kinds differ in a few
+// rules, which the build asks of them through IPatternKind.
+#pragma once
+
+#include "kdb/kdb.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class CDataDef;
+class PatternArrays;
+class TestProgress;
+
+// The rules of one network kind that the build of the arrays follows.
+class IPatternKind {
+public:
+    // Before the inputs of a layout are collected, and once their limits are set.
+    virtual void LayoutStarting(PatternArrays&) {}
+    virtual void LayoutFinished(PatternArrays&) {}
+    // The kind's result entries for rows 0..rows, zero (usable); then grown to rows 0..rows,
+    // keeping theirs.
+    virtual void SizeResults(PatternArrays& arrays, int64_t rows) = 0;
+    virtual void GrowResults(PatternArrays& arrays, int64_t rows) = 0;
+    // A row the engine must skip (possibly marked twice), and whether a row is not one.
+    virtual void MarkUnusable(PatternArrays& arrays, int64_t row) = 0;
+    virtual bool RowUsable(const PatternArrays& arrays, int64_t row) const = 0;
+    // The target of a row from the prediction field's value in `column`.
+    virtual float Target(PatternArrays& arrays, kdb::Reader& reader, int column, int64_t row) = 0;
+    // After the last row of a build.
+    virtual void RowsFinished(PatternArrays&) {}
+
+protected:
+    ~IPatternKind() = default;
+};
+
+// SFAM class numbers by class value: entry 0 is the empty class; a value not listed yet gets
+// the next number, up to the largest class number the engine takes.
+class ClassNumbers {
+public:
+    // Class value (ClassValueText) by class number.
+    const std::vector<QString>& Names() const { return m_names; }
+    // Starts again with these names (entry 0 first).
+    void Reset(std::vector<QString> names);
+    // The class number of a class value: its exact entry, else the entry equal to it ignoring
+    // case and surrounding blanks, else a new entry up to class 256; -5 past that.
+    int16_t Number(const QString& name);
+
+private:
+    std::vector<QString> m_names{QString()};
+    // First class number of each exact and each folded (upper-cased, trimmed) class value.
+    QHash<QString, int16_t> m_exact{{QString(), int16_t(0)}};
+    QHash<QString, int16_t> m_folded{{QString(), int16_t(0)}};
+};
+
+// The arrays as the engine takes them, with their build from the data definition's layout and
+// the source's rows. A plain value: the project holds one, and each build replaces its parts.
+class PatternArrays {
+public:
+    // What a row build reads: rows low..high of the source; testing rows keep their keys (when
+    // the source has a key field) and report their reading; `actuals` keeps the predicted
+    // field's own values.
+    struct RowRange {
+        int64_t low = 1;
+        int64_t high = 0;
+        bool testing = false;
+        bool actuals = false;
+    };
+    // Opens the source's rows in row order with these columns, passing over `skip` rows.
+    using RowSource = std::function<kdb::Reader(const QStringList& columns, int64_t skip)>;
+
+    // The field layout without rows: the fields of role roleInput in field order with their
+    // user limits, and the first field of `predictRole`, whose limits go in entry 0.
+    void BuildLayout(const CDataDef& ddo, int16_t predictRole, IPatternKind& kind);
+    // The rows of `range` over the layout built last. A row with a Null input or target is
+    // marked unusable; any other value that is not a number or a date raises 13, a table that
+    // ends before the range 3021, a range that starts before row 1 or ends before it starts 9.
+    void BuildRows(const CDataDef& ddo, const RowRange& range, const RowSource& source, TestProgress& progress,
+                   IPatternKind& kind);
+    // Replaces the rows by one row of the inputs of `values` (indexed by field number). Raises
+    // 9 when `values` misses an input field.
+    void BuildOneRow(const std::vector<double>& values, IPatternKind& kind);
+    // The input fields whose user range is empty or that hold one value in every usable row
+    // (`withRows`), in field order.
+    QStringList ConstantFields(const CDataDef& ddo, bool withRows, const IPatternKind& kind) const;
+    // Raises 5 unless the arrays agree with one another and with the kind's `resultCount`
+    // entries (so the engine never reads past one after a build that failed half-way) and fit
+    // the engine's 32-bit row count.
+    void Check(size_t resultCount) const;
+
+    int32_t Stride() const { return m_numInputs + 1; }
+    // Element (field, row): field 0 the target, 1..m_numInputs the inputs.
+    float Pattern(int32_t field, int64_t row) const { return m_patterns[size_t(row * Stride() + field)]; }
+
+    // One value scaled into 0..1 by the limits; 0 when they are equal or the arithmetic fails.
+    static float Normalize(float value, float min, float max);
+    // A source value as a number: numbers as they are, dates as serial days; Null sets isNull
+    // and gives 0; any other text raises 13 (type mismatch).
+    static double ColumnValue(kdb::Reader& reader, int column, bool& isNull);
+    static float ColumnNumber(kdb::Reader& reader, int column, bool& isNull);
+
+    int32_t m_numInputs = 0;
+    std::vector<int16_t> m_inputFields{0};
+    int16_t m_predictField = 0;
+    std::vector<float> m_fieldMin{0.0f};
+    std::vector<float> m_fieldMax{0.0f};
+    // (0..m_numInputs, 0..m_rows), row-contiguous as the engine takes it; row 0 stays empty.
+    std::vector<float> m_patterns{0.0f};
+    int64_t m_rows = 0;
+    // Per row 0..m_rows: 0 for a usable row and UnusableRow for one the engine skips going in,
+    // the engine's answer after a run: a back-propagation project's normalised predictions,
+    // an SFAM project's class numbers. Each kind sizes its own; the other stays as it is.
+    std::vector<float> m_valueResults{0.0f};
+    std::vector<int16_t> m_classResults{0};
+    // SFAM: rows of the last row build marked unusable, and the class numbers of the targets.
+    int64_t m_nullRows = 0;
+    ClassNumbers m_classes;
+    // The key of each testing row (0..m_rows), read with the testing rows so that the Test
+    // rows need no second pass over the source; empty unless testing rows are built and the
+    // source has a key field.
+    std::vector<kdb::Value> m_testKeys;
+    // The predicted field's own value of each row (NaN: Null), when the build keeps them: the
+    // Test rows need no second pass, and the error figures measure against it.
+    std::vector<double> m_actuals;
+};
