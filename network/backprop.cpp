@@ -37,22 +37,22 @@ std::vector<CNetworkProject::Setting> CBackProp::Settings()
     return {
         DataFileSetting(),
         TableSetting(),
-        LongSetting("TrainHigh", mTrainHigh),
-        LongSetting("TrainLow", mTrainLow),
-        LongSetting("TestHigh", mTestHigh),
-        LongSetting("TestLow", mTestLow),
-        TextSetting("WorkingDir", mWorkingDir),
-        IntegerViaSingleSetting("LayerJCount", mLayerJCount),
-        IntegerViaSingleSetting("JogMax", mJogMax),
-        SingleSetting("InitMax", mInitMax),
-        SingleSetting("LearnRate", mLearnRate),
-        SingleSetting("Momentum", mMomentum),
-        LongSetting("CyclesCompleted", mCyclesCompleted),
-        IntegerSetting("ShuffleNum", mShuffleNum),
+        LongSetting("TrainHigh", m_trainHigh),
+        LongSetting("TrainLow", m_trainLow),
+        LongSetting("TestHigh", m_testHigh),
+        LongSetting("TestLow", m_testLow),
+        TextSetting("WorkingDir", m_workingDir),
+        IntegerViaSingleSetting("LayerJCount", m_layerJCount),
+        IntegerViaSingleSetting("JogMax", m_jogMax),
+        SingleSetting("InitMax", m_initMax),
+        SingleSetting("LearnRate", m_learnRate),
+        SingleSetting("Momentum", m_momentum),
+        LongSetting("CyclesCompleted", m_cyclesCompleted),
+        IntegerSetting("ShuffleNum", m_shuffleNum),
         TypeSetting(),
-        BooleanSetting("BestLogging", mBestLogging),
-        SingleSetting("BestError", mBestError),
-        IntegerSetting("VerifyRate", mVerifyRate),
+        BooleanSetting("BestLogging", m_bestLogging),
+        SingleSetting("BestError", m_bestError),
+        IntegerSetting("VerifyRate", m_verifyRate),
     };
 }
 
@@ -69,26 +69,26 @@ QStringList CBackProp::ReadOrder() const
 int32_t CBackProp::CallEngine(EngineCommand command)
 {
     AbandonPass();
-    PatternArrays& a = mArrays;
+    PatternArrays& a = m_arrays;
     a.Check(a.m_valueResults.size());
     return VTBACKPROP(a.m_patterns.data(), a.Stride(), int32_t(a.m_rows + 1), a.m_fieldMin.data(), a.m_fieldMax.data(),
-                      a.m_valueResults.data(), &mCyclesCompleted, mLayerJCount, mJogMax, mInitMax, mLearnRate,
-                      mMomentum, mEngineFile.NativeName(), command);
+                      a.m_valueResults.data(), &m_cyclesCompleted, m_layerJCount, m_jogMax, m_initMax, m_learnRate,
+                      m_momentum, m_engineFile.NativeName(), command);
 }
 
 int32_t CBackProp::BeginEnginePass(kvengine::TrainPass& pass)
 {
-    PatternArrays& a = mArrays;
+    PatternArrays& a = m_arrays;
     a.Check(a.m_valueResults.size());
     return pass.BeginBackProp(a.m_patterns.data(), a.Stride(), int32_t(a.m_rows + 1), a.m_fieldMin.data(),
-                              a.m_fieldMax.data(), a.m_valueResults.data(), mLearnRate, mMomentum,
-                              mEngineFile.NativeName());
+                              a.m_fieldMax.data(), a.m_valueResults.data(), m_learnRate, m_momentum,
+                              m_engineFile.NativeName());
 }
 
 void CBackProp::LayoutFinished(PatternArrays& arrays)
 {
-    if (mLayerJCount == 0)
-        mLayerJCount = DefaultHiddenNodes(arrays.m_numInputs);
+    if (m_layerJCount == 0)
+        m_layerJCount = DefaultHiddenNodes(arrays.m_numInputs);
 }
 
 void CBackProp::SizeResults(PatternArrays& arrays, int64_t rows)

@@ -16,25 +16,25 @@ public:
 
     // Hidden-layer node count; 0 takes the default at the next layout build. CurrentNodes is
     // the same value.
-    int16_t LayerJCount() const { return mLayerJCount; }
-    void SetLayerJCount(int16_t value) { mLayerJCount = value; }
-    int16_t CurrentNodes() const { return mLayerJCount; }
-    void SetCurrentNodes(int16_t value) { mLayerJCount = value; }
-    int16_t JogMax() const { return mJogMax; }
-    void SetJogMax(int16_t value) { mJogMax = value; }
-    float InitMax() const { return mInitMax; }
-    void SetInitMax(float value) { mInitMax = value; }
-    float LearnRate() const { return mLearnRate; }
-    void SetLearnRate(float value) { mLearnRate = value; }
-    float Momentum() const { return mMomentum; }
-    void SetMomentum(float value) { mMomentum = value; }
-    int16_t VerifyRate() const { return mVerifyRate; }
-    void SetVerifyRate(int16_t value) { mVerifyRate = value; }
-    bool BestLogging() const { return mBestLogging; }
-    void SetBestLogging(bool value) { mBestLogging = value; }
+    int16_t LayerJCount() const { return m_layerJCount; }
+    void SetLayerJCount(int16_t value) { m_layerJCount = value; }
+    int16_t CurrentNodes() const { return m_layerJCount; }
+    void SetCurrentNodes(int16_t value) { m_layerJCount = value; }
+    int16_t JogMax() const { return m_jogMax; }
+    void SetJogMax(int16_t value) { m_jogMax = value; }
+    float InitMax() const { return m_initMax; }
+    void SetInitMax(float value) { m_initMax = value; }
+    float LearnRate() const { return m_learnRate; }
+    void SetLearnRate(float value) { m_learnRate = value; }
+    float Momentum() const { return m_momentum; }
+    void SetMomentum(float value) { m_momentum = value; }
+    int16_t VerifyRate() const { return m_verifyRate; }
+    void SetVerifyRate(int16_t value) { m_verifyRate = value; }
+    bool BestLogging() const { return m_bestLogging; }
+    void SetBestLogging(bool value) { m_bestLogging = value; }
     // The lowest verification error while logging; -1 for none. Writing it changes nothing:
     // only verification and the saved network set it.
-    float BestError() const { return mBestError; }
+    float BestError() const { return m_bestError; }
     void SetBestError(float) {}
 
     // --- Training, as the training window calls it -----------------------------------------
@@ -98,7 +98,7 @@ public:
 
     // Per row 0..Rows(): 0 for a usable row and -1 for an unusable one going into the engine,
     // the normalised prediction after a run.
-    const std::vector<float>& Results() const { return mArrays.m_valueResults; }
+    const std::vector<float>& Results() const { return m_arrays.m_valueResults; }
 
 protected:
     std::vector<Setting> Settings() override;
@@ -115,21 +115,21 @@ protected:
         return arrays.m_valueResults[size_t(row)] != UnusableRow;
     }
     float Target(PatternArrays& arrays, kdb::Reader& reader, int column, int64_t row) override;
-    bool BestKeptInEngineFile() const override { return mBestLogging; }
-    bool WritesEngineFileOnSave() const override { return !mBestLogging; }
-    bool SavesSnapshotWithConfig() const override { return mBestLogging; }
+    bool BestKeptInEngineFile() const override { return m_bestLogging; }
+    bool WritesEngineFileOnSave() const override { return !m_bestLogging; }
+    bool SavesSnapshotWithConfig() const override { return m_bestLogging; }
     QString TestingText() const override;
     TestOutcome TestError(int32_t result, float& error) override;
     QString TestTableStatement(const QString& keyType) const override;
     bool SavePrediction(kdb::Database& db) override;
 
-    int16_t mLayerJCount = 0;
-    int16_t mJogMax = 25;
-    float mInitMax = 1.0f;
-    float mLearnRate = 0.5f;
-    float mMomentum = 0.5f;
-    int16_t mVerifyRate = 5;
-    bool mBestLogging = true;
+    int16_t m_layerJCount = 0;
+    int16_t m_jogMax = 25;
+    float m_initMax = 1.0f;
+    float m_learnRate = 0.5f;
+    float m_momentum = 0.5f;
+    int16_t m_verifyRate = 5;
+    bool m_bestLogging = true;
 
 private:
     static const Kind& KindData();

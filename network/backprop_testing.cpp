@@ -16,7 +16,7 @@
 
 QString CBackProp::TestingText() const
 {
-    return QStringLiteral("Testing ") + QString::number(mArrays.m_rows) + QStringLiteral(" rows.");
+    return QStringLiteral("Testing ") + QString::number(m_arrays.m_rows) + QStringLiteral(" rows.");
 }
 
 TestOutcome CBackProp::TestError(int32_t result, float& error)
@@ -44,24 +44,24 @@ QString CBackProp::TestTableStatement(const QString& keyType) const
 bool CBackProp::SavePrediction(kdb::Database& db)
 {
     return Procedure(QStringLiteral("CBackProp::SavePrediction"), [&] {
-        const int64_t n = int64_t(mTestHigh) - int64_t(mTestLow) + 1;
-        if (n != mArrays.m_rows || mArrays.m_valueResults.size() != size_t(n + 1))
+        const int64_t n = int64_t(m_testHigh) - int64_t(m_testLow) + 1;
+        if (n != m_arrays.m_rows || m_arrays.m_valueResults.size() != size_t(n + 1))
             throw KvError(KvErr::InvalidCall);
         // The keys and values came with the testing rows; the source is read again only without.
-        const bool kept = mArrays.m_testKeys.size() == size_t(n + 1) && mArrays.m_actuals.size() == size_t(n + 1);
+        const bool kept = m_arrays.m_testKeys.size() == size_t(n + 1) && m_arrays.m_actuals.size() == size_t(n + 1);
         std::optional<kdb::Reader> source;
         if (!kept)
-            source.emplace(TestingRows(db, {mDDO->FieldName(mArrays.m_predictField)}));
-        const double lo = mDDO->UserMin(mArrays.m_predictField);
-        const double hi = mDDO->UserMax(mArrays.m_predictField);
+            source.emplace(TestingRows(db, {m_ddo->FieldName(m_arrays.m_predictField)}));
+        const double lo = m_ddo->UserMin(m_arrays.m_predictField);
+        const double hi = m_ddo->UserMax(m_arrays.m_predictField);
         kdb::Statement insert = ProjectStore(db).BackPropTestRows();
-        mTestProgress.Begin(TestProgress::Writing, n);
+        m_testProgress.Begin(TestProgress::Writing, n);
         for (int64_t i = 1; i <= n; ++i) {
-            mTestProgress.Rows(i - 1);
+            m_testProgress.Rows(i - 1);
             if (!kept && !source->Next())
                 throw KvError(KvErr::NoCurrentRecord);
-            insert.Bind(1, kept ? mArrays.m_testKeys[size_t(i)] : source->Get(0));
-            const float r = mArrays.m_valueResults[size_t(i)];
+            insert.Bind(1, kept ? m_arrays.m_testKeys[size_t(i)] : source->Get(0));
+            const float r = m_arrays.m_valueResults[size_t(i)];
             if (r == UnusableRow) {
                 insert.Bind(2, NoPrediction);
                 insert.BindNull(3);
@@ -72,7 +72,7 @@ bool CBackProp::SavePrediction(kdb::Database& db)
                 bool isNull = false;
                 double actual = 0;
                 if (kept) {
-                    actual = mArrays.m_actuals[size_t(i)];
+                    actual = m_arrays.m_actuals[size_t(i)];
                     isNull = std::isnan(actual);
                 } else {
                     actual = PatternArrays::ColumnValue(*source, 1, isNull);
@@ -86,42 +86,42 @@ bool CBackProp::SavePrediction(kdb::Database& db)
             }
             insert.Reset();
         }
-        mTestProgress.Rows(n);
+        m_testProgress.Rows(n);
     });
 }
 
 TestStats::Figures CBackProp::MeasureRows() const
 {
-    if (!mDDO)
+    if (!m_ddo)
         throw KvError(KvErr::ObjectNotSet);
-    mArrays.Check(mArrays.m_valueResults.size());
-    if (mArrays.m_actuals.size() != mArrays.m_valueResults.size())
+    m_arrays.Check(m_arrays.m_valueResults.size());
+    if (m_arrays.m_actuals.size() != m_arrays.m_valueResults.size())
         throw KvError(KvErr::InvalidCall);
     const int16_t field = PredictField();
     // lo and hi as the Test rows' predictions take them, so that the figures agree with the
     // Difference column.
-    return TestStats::Measure(mArrays.m_actuals.data(), mArrays.m_valueResults.data(), mArrays.m_rows,
-                              mDDO->UserMin(field), mDDO->UserMax(field));
+    return TestStats::Measure(m_arrays.m_actuals.data(), m_arrays.m_valueResults.data(), m_arrays.m_rows,
+                              m_ddo->UserMin(field), m_ddo->UserMax(field));
 }
 
 std::optional<TestStats::Figures> CBackProp::RowFigures() const
 {
-    if (!mTrainBuilt && !mTestBuilt)
+    if (!m_trainBuilt && !m_testBuilt)
         return std::nullopt;
     return MeasureRows();
 }
 
 float CBackProp::ActualRMSError()
 {
-    if (!mTrainBuilt && !mTestBuilt)
-        return mNetReady ? -1.0f : 0.0f;
+    if (!m_trainBuilt && !m_testBuilt)
+        return m_netReady ? -1.0f : 0.0f;
     return float(MeasureRows().rmsError);
 }
 
 float CBackProp::UnexplainedVar()
 {
-    if (!mTrainBuilt && !mTestBuilt)
-        return mNetReady ? -1.0f : 0.0f;
+    if (!m_trainBuilt && !m_testBuilt)
+        return m_netReady ? -1.0f : 0.0f;
     float answer = 0;
     Procedure(QStringLiteral("CBackProp::UnexplainedVar"), [&] { answer = float(MeasureRows().unexplained); });
     return answer;
@@ -130,7 +130,7 @@ float CBackProp::UnexplainedVar()
 double CBackProp::Correlation()
 {
     double answer = std::nan("");
-    if (mTrainBuilt || mTestBuilt)
+    if (m_trainBuilt || m_testBuilt)
         IgnoreErrors([&] { answer = MeasureRows().correlation; });
     return answer;
 }
@@ -138,9 +138,9 @@ double CBackProp::Correlation()
 CBackProp::RowStatistics CBackProp::TrainingStatistics()
 {
     RowStatistics stats;
-    if (!mNetReady)
+    if (!m_netReady)
         return stats;
-    if (!mTrainBuilt && (!BuildArrays(1) || !mTrainBuilt))
+    if (!m_trainBuilt && (!BuildArrays(1) || !m_trainBuilt))
         return stats;
     const int32_t result = CallEngine(EngineRun);
     if (result < 0) {
@@ -163,17 +163,17 @@ void CBackProp::HandOverCharts(bool series)
     IChartHost& host = ChartHost::Current();
     host.RemoveChildForms();
     // Only a network that is there can be tested; a layout build must not pass for one.
-    if (!mTestBuilt && mNetReady && BuildArrays(0))
+    if (!m_testBuilt && m_netReady && BuildArrays(0))
         Test();
     ChartHandover data;
-    data.actual = mArrays.m_patterns;
+    data.actual = m_arrays.m_patterns;
     data.stride = PatternStride();
-    data.predicted = mArrays.m_valueResults;
-    data.trainedCaption = QStringLiteral("Trained: ") + QString::number(mTrainLow) + QStringLiteral(" to ")
-                          + QString::number(mTrainHigh);
-    data.testedCaption = QStringLiteral(" Tested: ") + QString::number(mTestLow) + QStringLiteral(" to ")
-                         + QString::number(mTestHigh);
-    data.rowsText = QString::number(qsizetype(mArrays.m_valueResults.size()) - 1) + QStringLiteral(" Rows");
+    data.predicted = m_arrays.m_valueResults;
+    data.trainedCaption = QStringLiteral("Trained: ") + QString::number(m_trainLow) + QStringLiteral(" to ")
+                          + QString::number(m_trainHigh);
+    data.testedCaption = QStringLiteral(" Tested: ") + QString::number(m_testLow) + QStringLiteral(" to ")
+                         + QString::number(m_testHigh);
+    data.rowsText = QString::number(qsizetype(m_arrays.m_valueResults.size()) - 1) + QStringLiteral(" Rows");
     Status::Message(QStringLiteral("Test Set results"));
     if (series)
         host.ShowSeries(data);

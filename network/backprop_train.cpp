@@ -25,7 +25,7 @@ bool CBackProp::TrainPart(bool whole)
                              if (result != 1) {
                                  EngineBox(QStringLiteral("DLL Train Error. Error #"), result,
                                            QStringLiteral("CBackProp::Train"));
-                                 mDLLError = FailureCode(result);
+                                 m_dllError = FailureCode(result);
                              }
                          });
     });
@@ -34,7 +34,7 @@ bool CBackProp::TrainPart(bool whole)
 void CBackProp::Verify()
 {
     Member("BackProp:Verify Method", [&] {
-        if (!mTrainBuilt)
+        if (!m_trainBuilt)
             return;
         const int32_t result = CallEngine(EngineRun);
         if (result < 0) {
@@ -42,9 +42,9 @@ void CBackProp::Verify()
             EngineBox(QStringLiteral("DLL Test Error.  Error #"), result, QStringLiteral("CBackProp::Verify"));
             return;
         }
-        mCurrentError = float(result / 100.0);
-        if (mBestLogging && (mBestError == -1 || mCurrentError < mBestError)) {
-            mBestError = mCurrentError;
+        m_currentError = float(result / 100.0);
+        if (m_bestLogging && (m_bestError == -1 || m_currentError < m_bestError)) {
+            m_bestError = m_currentError;
             const int32_t written = CallEngine(EngineWrite);
             if (written != 1)
                 EngineBox(QStringLiteral("DLL Write Error.  Error #"), written, QStringLiteral("CBackProp::Verify"));
@@ -55,7 +55,7 @@ void CBackProp::Verify()
 void CBackProp::JogWeights()
 {
     Member("BackProp:JogWeights Method", [&] {
-        if (!mTrainBuilt)
+        if (!m_trainBuilt)
             return;
         const int16_t result = int16_t(CallEngine(EngineJog));
         if (result != 1)
@@ -66,30 +66,30 @@ void CBackProp::JogWeights()
 bool CBackProp::Reset()
 {
     return ForgetTraining(QStringLiteral("CBackProp::Reset"), [&] {
-        mJogMax = 25;
-        mInitMax = 1.0f;
-        mLearnRate = 0.5f;
-        mMomentum = 0.5f;
-        mVerifyRate = 5;
+        m_jogMax = 25;
+        m_initMax = 1.0f;
+        m_learnRate = 0.5f;
+        m_momentum = 0.5f;
+        m_verifyRate = 5;
     });
 }
 
 double CBackProp::Predict(const std::vector<double>& values)
 {
     return Member("BackProp:Train Method", [&]() -> double {
-        if (!mNetReady) {
+        if (!m_netReady) {
             if (!CreateNetwork(false, QString(), QStringLiteral("DLL Failure.  Error #"), QStringLiteral("Error")))
                 return NoPrediction;
-            mCurrentError = mBestError = -1;
+            m_currentError = m_bestError = -1;
         }
         if (RunOneRow(values) < 0)
             return NoPrediction;
-        mCurrentError = -1;
-        const float r = mArrays.m_valueResults[1];
+        m_currentError = -1;
+        const float r = m_arrays.m_valueResults[1];
         if (r == UnusableRow)
             return NoPrediction;
-        const double lo = mDDO->UserMin(mArrays.m_predictField);
-        const double hi = mDDO->UserMax(mArrays.m_predictField);
+        const double lo = m_ddo->UserMin(m_arrays.m_predictField);
+        const double hi = m_ddo->UserMax(m_arrays.m_predictField);
         return lo + double(r) * (hi - lo);
     });
 }

@@ -79,53 +79,53 @@ CEngineFile::CEngineFile()
         QDir().mkpath(folder);
         for (int i = 0; i < kAttempts; ++i) {
             const QString digits = candidateDigits();
-            mName = workingName(folder, digits);
+            m_name = workingName(folder, digits);
             const QString lock = lockName(folder, digits);
             const int fd = takeLock(lock, true);
             if (fd < 0)
                 continue;
             // The digits are ours now; a file left under them by a copy that ended is taken over.
-            QFile f(mName);
+            QFile f(m_name);
             if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
                 dropLock(lock, fd);
                 continue;
             }
-            mLockName = lock;
-            mLockFd = fd;
-            mReserved = true;
+            m_lockName = lock;
+            m_lockFd = fd;
+            m_reserved = true;
             break;
         }
     } catch (...) {
     }
-    mNative = QFile::encodeName(mName);
+    m_native = QFile::encodeName(m_name);
 }
 
 CEngineFile::~CEngineFile()
 {
-    VTRELEASE(mNative.constData());
-    if (mReserved)
-        QFile::remove(mName);
-    if (mLockFd >= 0)
-        dropLock(mLockName, mLockFd);
+    VTRELEASE(m_native.constData());
+    if (m_reserved)
+        QFile::remove(m_name);
+    if (m_lockFd >= 0)
+        dropLock(m_lockName, m_lockFd);
 }
 
 bool CEngineFile::HoldsNetwork() const
 {
-    const QFileInfo info(mName);
+    const QFileInfo info(m_name);
     return info.isFile() && info.size() > 0;
 }
 
 bool CEngineFile::Missing() const
 {
-    return mReserved && !QFileInfo::exists(mName);
+    return m_reserved && !QFileInfo::exists(m_name);
 }
 
 void CEngineFile::Clear()
 {
-    QFile f(mName);
+    QFile f(m_name);
     if (f.exists())
         f.resize(0);
-    else if (mReserved)
+    else if (m_reserved)
         f.open(QIODevice::WriteOnly);
 }
 

@@ -13,9 +13,9 @@ public:
     CEngineFile(const CEngineFile&) = delete;
     CEngineFile& operator=(const CEngineFile&) = delete;
 
-    const QString& Name() const { return mName; }
+    const QString& Name() const { return m_name; }
     // The name as the engine takes it: a zero-terminated byte text in the file system's coding.
-    const char* NativeName() const { return mNative.constData(); }
+    const char* NativeName() const { return m_native.constData(); }
 
     // True when the file holds something the engine wrote. The reservation itself is an empty
     // file, so an empty file counts as no network.
@@ -33,11 +33,11 @@ public:
     static void RemoveLeftovers(const QString& folder);
 
 private:
-    QString mName;
-    QByteArray mNative;
-    bool mReserved = false;
+    QString m_name;
+    QByteArray m_native;
+    bool m_reserved = false;
     // The open lock beside the file: the reservation lasts as long as the object, and ends
     // with the process however it ends.
-    QString mLockName;
-    int mLockFd = -1;
+    QString m_lockName;
+    int m_lockFd = -1;
 };

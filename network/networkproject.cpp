@@ -43,12 +43,12 @@ void ProtectPassword(const QString& path, const QString& source)
 } // namespace
 
 CNetworkProject::CNetworkProject(const Kind& kind)
-    : mKind(kind), mDDO(std::make_shared<CDataDef>())
+    : m_kind(kind), m_ddo(std::make_shared<CDataDef>())
 {
     IgnoreErrors([&] {
-        mProject.SetExtAllowed(QStringLiteral("*.PRJ"));
-        mProject.SetExtFilter(QStringLiteral("Korvan Project (*.PRJ)|*.PRJ"));
-        mProject.SetPathDefault(AppPaths::ProgramFolder());
+        m_project.SetExtAllowed(QStringLiteral("*.PRJ"));
+        m_project.SetExtFilter(QStringLiteral("Korvan Project (*.PRJ)|*.PRJ"));
+        m_project.SetPathDefault(AppPaths::ProgramFolder());
     });
 }
 
@@ -56,12 +56,12 @@ CNetworkProject::~CNetworkProject() = default;
 
 QString CNetworkProject::Title(const char* member) const
 {
-    return QString::fromLatin1(mKind.className) + QStringLiteral("::") + QString::fromLatin1(member);
+    return QString::fromLatin1(m_kind.className) + QStringLiteral("::") + QString::fromLatin1(member);
 }
 
 QString CNetworkProject::Source(const char* member) const
 {
-    return QString::fromLatin1(mKind.sourceName) + QLatin1Char(':') + QString::fromLatin1(member)
+    return QString::fromLatin1(m_kind.sourceName) + QLatin1Char(':') + QString::fromLatin1(member)
            + QStringLiteral(" Method");
 }
 
@@ -69,31 +69,31 @@ QString CNetworkProject::Source(const char* member) const
 
 void CNetworkProject::SetTrainLow(int32_t value)
 {
-    mTrainLow = value;
-    mNetReady = mTrainBuilt = mTestBuilt = false;
+    m_trainLow = value;
+    m_netReady = m_trainBuilt = m_testBuilt = false;
 }
 
 void CNetworkProject::SetTrainHigh(int32_t value)
 {
-    mTrainHigh = value;
-    mNetReady = mTrainBuilt = mTestBuilt = false;
+    m_trainHigh = value;
+    m_netReady = m_trainBuilt = m_testBuilt = false;
 }
 
 void CNetworkProject::SetTestLow(int32_t value)
 {
-    mTestLow = value;
-    mTestBuilt = false;
+    m_testLow = value;
+    m_testBuilt = false;
 }
 
 void CNetworkProject::SetTestHigh(int32_t value)
 {
-    mTestHigh = value;
-    mTestBuilt = false;
+    m_testHigh = value;
+    m_testBuilt = false;
 }
 
 QString CNetworkProject::ProjectFileName() const
 {
-    const CFile* first = mProject.Item(1);
+    const CFile* first = m_project.Item(1);
     return first ? first->FileName() : QString();
 }
 
@@ -102,20 +102,20 @@ void CNetworkProject::SetProjectFileName(const QString& fileName)
     if (fileName.isEmpty())
         return;
     IgnoreErrors([&] {
-        if (mProject.Count() > 0)
-            mProject.Remove(1);
-        mProject.AddFile(fileName);
+        if (m_project.Count() > 0)
+            m_project.Remove(1);
+        m_project.AddFile(fileName);
     });
 }
 
 QString CNetworkProject::TableName() const
 {
-    return mDDO ? mDDO->TableName() : QString();
+    return m_ddo ? m_ddo->TableName() : QString();
 }
 
 QString CNetworkProject::DatabaseFileName() const
 {
-    return mDDO ? mDDO->DBFileName() : QString();
+    return m_ddo ? m_ddo->DBFileName() : QString();
 }
 
 // --- Setting factories -------------------------------------------------------------------
@@ -159,18 +159,18 @@ CNetworkProject::Setting CNetworkProject::BooleanSetting(const char* key, bool& 
 CNetworkProject::Setting CNetworkProject::DataFileSetting()
 {
     return {ProjectSchema::DatabaseFileNameKey(), [this] { return DatabaseFileName(); },
-            [this](const QString& t) { mReadDataFile = t; }};
+            [this](const QString& t) { m_readDataFile = t; }};
 }
 
 CNetworkProject::Setting CNetworkProject::TableSetting()
 {
     return {ProjectSchema::TableNameKey(), [this] { return TableName(); },
-            [this](const QString& t) { mReadTableName = t; }};
+            [this](const QString& t) { m_readTableName = t; }};
 }
 
 CNetworkProject::Setting CNetworkProject::TypeSetting()
 {
-    return {ProjectSchema::TypeKey(), [this] { return QString::fromLatin1(mKind.typeValue); }, {}};
+    return {ProjectSchema::TypeKey(), [this] { return QString::fromLatin1(m_kind.typeValue); }, {}};
 }
 
 // --- The project database ----------------------------------------------------------------
@@ -180,18 +180,18 @@ void CNetworkProject::MakeTables(kdb::Database& db)
     try {
         ProjectStore(db).MakeTables();
     } catch (...) {
-        modErrorHandling::RaiseError(::CurrentError().number(), QString::fromLatin1(mKind.makeTablesSource));
+        modErrorHandling::RaiseError(::CurrentError().number(), QString::fromLatin1(m_kind.makeTablesSource));
     }
 }
 
 void CNetworkProject::MissingSettingBox(const QString& name)
 {
-    if (mOpening)
+    if (m_opening)
         HideSplash();
-    QString text = QString::fromLatin1(mKind.missingSettingText);
-    if (mKind.missingSettingNamesKey)
+    QString text = QString::fromLatin1(m_kind.missingSettingText);
+    if (m_kind.missingSettingNamesKey)
         text += name;
-    Prompts::MsgBox(text, MsgButtons::Ok, MsgIcon::Critical, QString::fromLatin1(mKind.missingSettingTitle));
+    Prompts::MsgBox(text, MsgButtons::Ok, MsgIcon::Critical, QString::fromLatin1(m_kind.missingSettingTitle));
 }
 
 QString CNetworkProject::GetProperty(kdb::Database& db, const QString& name)
@@ -228,10 +228,10 @@ void CNetworkProject::Attach(const QString& saLinkDataSource, const QString& saL
         ProjectStore store(db);
         const std::optional<kdb::TableInfo> before = store.LinkInfo();
         store.LinkSource(saLinkDataSource, saLinkTableName);
-        if (!mDDO)
+        if (!m_ddo)
             return;
         try {
-            mDDO->Initialize(saLinkDataSource, saLinkTableName);
+            m_ddo->Initialize(saLinkDataSource, saLinkTableName);
         } catch (...) {
             // A table the definition cannot take leaves the project linked as it was.
             IgnoreErrors([&] { store.RestoreLink(before); });
@@ -251,8 +251,8 @@ void CNetworkProject::WriteNavigation(kdb::Database& db)
 void CNetworkProject::WriteConfig(kdb::Database& db, bool snapshot)
 {
     WriteSettings(db, {});
-    if (mDDO)
-        mDDO->Write(db);
+    if (m_ddo)
+        m_ddo->Write(db);
     if (snapshot)
         WriteSnapshot(db);
     WriteNavigation(db);
@@ -267,9 +267,9 @@ bool CNetworkProject::SaveConfig()
         if (!Utilities::FileExists(path))
             throw KvError(KvErr::FileNotFound, {}, QStringLiteral("File Does Not Exist"));
         // The engine writes its file before the project's transaction begins.
-        const bool snapshot = SavesSnapshotWithConfig() && mNetReady && SnapshotFileReady();
+        const bool snapshot = SavesSnapshotWithConfig() && m_netReady && SnapshotFileReady();
         ProtectPassword(path, DatabaseFileName());
-        kdb::Database db = kdb::Database::Open(path, mKind.exclusiveSave, false);
+        kdb::Database db = kdb::Database::Open(path, m_kind.exclusiveSave, false);
         kdb::Transaction t(db);
         ProjectStore(db).EnsureBaseTables();
         WriteConfig(db, snapshot);
@@ -300,28 +300,28 @@ void CNetworkProject::Initialize(const QString& saProjectFileName)
     try {
         if (saProjectFileName.isEmpty())
             return;
-        mProject.AddFile(saProjectFileName);
+        m_project.AddFile(saProjectFileName);
         if (Utilities::FileExists(saProjectFileName) && !ProjectStore::IsUnfinishedProject(saProjectFileName))
             OpenProject(saProjectFileName);
         else
             NewProject(saProjectFileName);
     } catch (...) {
-        modErrorHandling::RaiseError(::CurrentError().number(), QString::fromLatin1(mKind.initializeSource));
+        modErrorHandling::RaiseError(::CurrentError().number(), QString::fromLatin1(m_kind.initializeSource));
     }
 }
 
 void CNetworkProject::LoadConfig()
 {
-    const CFile* first = mProject.Item(1);
+    const CFile* first = m_project.Item(1);
     if (!first) {
-        if (mKind.loadConfigRaises)
+        if (m_kind.loadConfigRaises)
             throw KvError(KvErr::InvalidCall);
         return;
     }
     const QString path = first->FileName();
     if (path.isEmpty())
         return;
-    if (mKind.loadConfigRaises)
+    if (m_kind.loadConfigRaises)
         OpenProject(path);
     else
         IgnoreErrors([&] { OpenProject(path); });
@@ -366,8 +366,8 @@ void CNetworkProject::HideSplash()
 
 void CNetworkProject::ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, QString& tableName)
 {
-    mReadDataFile.clear();
-    mReadTableName.clear();
+    m_readDataFile.clear();
+    m_readTableName.clear();
     const std::vector<Setting> settings = Settings();
     for (const QString& key : ReadOrder()) {
         const auto it = std::find_if(settings.begin(), settings.end(),
@@ -375,14 +375,14 @@ void CNetworkProject::ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, Q
         if (it == settings.end() || !it->read)
             continue;
         const QString text = GetProperty(db, key);
-        if (mKind.openStopsAtFirstError) {
+        if (m_kind.openStopsAtFirstError) {
             it->read(text);   // a failed conversion ends the open
         } else {
             IgnoreErrors([&] { it->read(text); });
         }
     }
-    dataFile = mReadDataFile;
-    tableName = mReadTableName;
+    dataFile = m_readDataFile;
+    tableName = m_readTableName;
 }
 
 void CNetworkProject::OpenProject(const QString& path)
@@ -391,12 +391,12 @@ void CNetworkProject::OpenProject(const QString& path)
         bool& flag;
         explicit Opening(bool& f) : flag(f) { flag = true; }
         ~Opening() { flag = false; }
-    } opening(mOpening);
+    } opening(m_opening);
 
     // One step of the open: the back-propagation kind skips a failing step, the SFAM kind
     // ends the open with the error box.
     const auto step = [&](auto&& body) {
-        if (mKind.openStopsAtFirstError)
+        if (m_kind.openStopsAtFirstError)
             body();
         else
             IgnoreErrors(body);
@@ -426,8 +426,8 @@ void CNetworkProject::OpenProject(const QString& path)
             }
             dataFile = candidate;
             step([&] {
-                if (mDDO)
-                    mDDO->SetDBFileName(candidate);
+                if (m_ddo)
+                    m_ddo->SetDBFileName(candidate);
                 kdb::Database db = kdb::Database::Open(path, false, false);
                 ProjectStore(db).MoveDataFile(candidate);
             });
@@ -435,14 +435,14 @@ void CNetworkProject::OpenProject(const QString& path)
 
         bool tableMissing = false;
         step([&] {
-            if (!mDDO)
+            if (!m_ddo)
                 return;
             try {
                 if (Utilities::TableExists(path, ProjectSchema::FieldConfigTable())) {
-                    mDDO->Initialize(dataFile, tableName);
-                    mDDO->Load(path);
+                    m_ddo->Initialize(dataFile, tableName);
+                    m_ddo->Load(path);
                 } else if (!dataFile.isEmpty() && !tableName.isEmpty()) {
-                    mDDO->Initialize(dataFile, tableName);
+                    m_ddo->Initialize(dataFile, tableName);
                 }
             } catch (...) {
                 const KvError e = ::CurrentError();
@@ -452,7 +452,7 @@ void CNetworkProject::OpenProject(const QString& path)
                 }
                 // Without its data definition the project cannot be used and is closed
                 // after the open: the box says why, for both kinds.
-                if (!mKind.openStopsAtFirstError) {
+                if (!m_kind.openStopsAtFirstError) {
                     HideSplash();
                     ErrorBox::ShowStandard(e, Title("OpenProject"));
                 }
@@ -471,7 +471,7 @@ void CNetworkProject::OpenProject(const QString& path)
         step([&] { Revert(); });
     };
 
-    if (mKind.openStopsAtFirstError) {
+    if (m_kind.openStopsAtFirstError) {
         try {
             run();
         } catch (...) {
@@ -491,24 +491,24 @@ bool CNetworkProject::BuildArrays(int mode)
     // An open pass reads the arrays it began on.
     AbandonPass();
     if (mode == 0)
-        mNetReady = false;
-    mTrainBuilt = mTestBuilt = false;
-    if (!mDDO || !mDDO->InitDone() || mode < 0 || mode > 2)
+        m_netReady = false;
+    m_trainBuilt = m_testBuilt = false;
+    if (!m_ddo || !m_ddo->InitDone() || mode < 0 || mode > 2)
         return true;
     return Procedure(Title("BuildArrays"), [&] {
         if (mode == 0) {
-            mArrays.BuildLayout(*mDDO, mKind.predictRole, PatternKind());
-            mNetReady = true;
-            mCurrentError = -1;
+            m_arrays.BuildLayout(*m_ddo, m_kind.predictRole, PatternKind());
+            m_netReady = true;
+            m_currentError = -1;
             return;
         }
         PatternArrays::RowRange range;
-        range.low = mode == 1 ? mTrainLow : mTestLow;
-        range.high = mode == 1 ? mTrainHigh : mTestHigh;
+        range.low = mode == 1 ? m_trainLow : m_testLow;
+        range.high = mode == 1 ? m_trainHigh : m_testHigh;
         range.testing = mode == 2;
         // Numbers predicted (back-propagation) keep their own values: the Test rows and the error
         // figures are measured against them, not against their clamped normalised forms.
-        range.actuals = mKind.predictRole == roleBPPredict;
+        range.actuals = m_kind.predictRole == roleBPPredict;
         // Opened only once the range and the columns are known to be sound, and kept open
         // while the rows are read.
         std::optional<kdb::Database> db;
@@ -516,11 +516,11 @@ bool CNetworkProject::BuildArrays(int mode)
             db.emplace(kdb::Database::Open(ProjectFileName(), false, true));
             return db->ReadLinked(ProjectSchema::LinkTable(), columns, skip);
         };
-        mArrays.BuildRows(*mDDO, range, source, mTestProgress, PatternKind());
+        m_arrays.BuildRows(*m_ddo, range, source, m_testProgress, PatternKind());
         if (mode == 1)
-            mTrainBuilt = true;
+            m_trainBuilt = true;
         else
-            mTestBuilt = true;
+            m_testBuilt = true;
     });
 }
 
@@ -528,13 +528,13 @@ bool CNetworkProject::BuildArrays(int mode)
 
 CNetworkProject::EngineFileRead CNetworkProject::ReadEngineFile()
 {
-    if (!BuildArrays(0) || !mNetReady)
+    if (!BuildArrays(0) || !m_netReady)
         return EngineFileRead::NoLayout;
-    if (CallEngine(EngineRead) != 1 || !mEngineFile.HoldsNetwork()) {
+    if (CallEngine(EngineRead) != 1 || !m_engineFile.HoldsNetwork()) {
         // A file the engine cannot read is no network: it must not pass for one later.
-        mEngineFile.Clear();
-        mNetReady = false;
-        mCurrentError = -1;
+        m_engineFile.Clear();
+        m_netReady = false;
+        m_currentError = -1;
         return EngineFileRead::Refused;
     }
     return EngineFileRead::Read;
@@ -547,19 +547,19 @@ void CNetworkProject::Revert()
         // vanished or that the engine refuses is a lost network, which the user must hear of
         // rather than find nothing happening.
         QString cause;
-        if (BestKeptInEngineFile() && mEngineFile.Missing()) {
-            if (mNetReady || mCyclesCompleted > 0)
+        if (BestKeptInEngineFile() && m_engineFile.Missing()) {
+            if (m_netReady || m_cyclesCompleted > 0)
                 cause = QStringLiteral("The working file of the trained network has been deleted:");
-            mEngineFile.Clear();
+            m_engineFile.Clear();
         }
-        if (cause.isEmpty() && BestKeptInEngineFile() && mEngineFile.HoldsNetwork()) {
-            mNetReady = mTrainBuilt = mTestBuilt = false;
+        if (cause.isEmpty() && BestKeptInEngineFile() && m_engineFile.HoldsNetwork()) {
+            m_netReady = m_trainBuilt = m_testBuilt = false;
             const EngineFileRead read = ReadEngineFile();
             if (read == EngineFileRead::Read) {
-                mCurrentError = mBestError;
-                mNetReady = true;
-                mTrainBuilt = mTestBuilt = false;
-                mNetworkLost = false;
+                m_currentError = m_bestError;
+                m_netReady = true;
+                m_trainBuilt = m_testBuilt = false;
+                m_networkLost = false;
                 return;
             }
             if (read == EngineFileRead::NoLayout)
@@ -569,35 +569,35 @@ void CNetworkProject::Revert()
         // The network saved with the project stands in, when there is one.
         LoadSnapshot();
         if (!cause.isEmpty())
-            mNetworkLost = true;
-        if (!mNetworkLost)
+            m_networkLost = true;
+        if (!m_networkLost)
             return;
         QString text = cause.isEmpty() ? QStringLiteral("The trained network is no longer available.")
-                                       : cause + QStringLiteral("\r\n") + mEngineFile.Name();
+                                       : cause + QStringLiteral("\r\n") + m_engineFile.Name();
         text += QStringLiteral("\r\n")
-                + (mNetReady ? QStringLiteral("The network last saved with the project is used instead.")
+                + (m_netReady ? QStringLiteral("The network last saved with the project is used instead.")
                              : QStringLiteral("Train the network again."));
-        mNetworkLost = !mNetReady;
+        m_networkLost = !m_netReady;
         Prompts::MsgBox(text, MsgButtons::Ok, MsgIcon::Exclamation, Title("Revert"));
     });
 }
 
 bool CNetworkProject::SnapshotFileReady()
 {
-    if (!mEngineFile.HoldsNetwork() && WritesEngineFileOnSave())
+    if (!m_engineFile.HoldsNetwork() && WritesEngineFileOnSave())
         CallEngine(EngineWrite);
-    return mEngineFile.HoldsNetwork();
+    return m_engineFile.HoldsNetwork();
 }
 
 void CNetworkProject::WriteSnapshot(kdb::Database& db)
 {
-    ProjectStore(db).WriteSnapshot(mEngineFile.Name(), QString::fromLatin1(mKind.bestErrorKey),
-                                   ConfigText::FromSingle(mBestError));
+    ProjectStore(db).WriteSnapshot(m_engineFile.Name(), QString::fromLatin1(m_kind.bestErrorKey),
+                                   ConfigText::FromSingle(m_bestError));
 }
 
 void CNetworkProject::SaveSnapshot()
 {
-    if (!mNetReady)
+    if (!m_netReady)
         return;
     Procedure(Title("SaveSnapshot"), [&] {
         if (!SnapshotFileReady())
@@ -609,24 +609,24 @@ void CNetworkProject::SaveSnapshot()
 
 void CNetworkProject::LoadSnapshot()
 {
-    mNetReady = mTestBuilt = mTrainBuilt = false;
+    m_netReady = m_testBuilt = m_trainBuilt = false;
     Procedure(Title("LoadSnapshot"), [&] {
         bool fromProject = false;
-        if (!mEngineFile.HoldsNetwork()) {
+        if (!m_engineFile.HoldsNetwork()) {
             kdb::Database db = kdb::Database::Open(ProjectFileName(), false, true);
-            mBestError = ConfigText::ToSingle(GetProperty(db, QString::fromLatin1(mKind.bestErrorKey)));
-            if (!ProjectStore(db).RestoreSnapshot(mEngineFile.Name()))
+            m_bestError = ConfigText::ToSingle(GetProperty(db, QString::fromLatin1(m_kind.bestErrorKey)));
+            if (!ProjectStore(db).RestoreSnapshot(m_engineFile.Name()))
                 return;
             fromProject = true;
         }
         const EngineFileRead read = ReadEngineFile();
         if (read == EngineFileRead::Read) {
-            mCurrentError = mBestError;
-            mNetReady = true;
-        } else if (read == EngineFileRead::Refused && fromProject && !mDamagedNetworkShown) {
+            m_currentError = m_bestError;
+            m_netReady = true;
+        } else if (read == EngineFileRead::Refused && fromProject && !m_damagedNetworkShown) {
             // The project's other settings stay as they are; the next training replaces the row.
-            mDamagedNetworkShown = true;
-            if (mOpening)
+            m_damagedNetworkShown = true;
+            if (m_opening)
                 HideSplash();
             Prompts::MsgBox(QStringLiteral("The network saved with this project is damaged and could not be read.")
                                 + QStringLiteral("\r\n")

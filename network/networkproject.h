@@ -70,7 +70,7 @@ public:
     // Told how far each test has come: 0 at its start, whole percents rising to 100, then -1
     // when it has ended, however it ended. Called between rows and between engine calls, on
     // the caller's thread; none by default.
-    void SetProgressHandler(TestProgress::Handler handler) { mProgressHandler = std::move(handler); }
+    void SetProgressHandler(TestProgress::Handler handler) { m_progressHandler = std::move(handler); }
     // Number of the first field with the kind's prediction role; -1 when there is none or no
     // data definition is set.
     int16_t PredictField() const;
@@ -78,27 +78,27 @@ public:
     // --- Settings ------------------------------------------------------------------------
     // Writing a training limit forgets the network and both row sets; a testing limit only
     // the testing rows.
-    int32_t TrainLow() const { return mTrainLow; }
+    int32_t TrainLow() const { return m_trainLow; }
     void SetTrainLow(int32_t value);
-    int32_t TrainHigh() const { return mTrainHigh; }
+    int32_t TrainHigh() const { return m_trainHigh; }
     void SetTrainHigh(int32_t value);
-    int32_t TestLow() const { return mTestLow; }
+    int32_t TestLow() const { return m_testLow; }
     void SetTestLow(int32_t value);
-    int32_t TestHigh() const { return mTestHigh; }
+    int32_t TestHigh() const { return m_testHigh; }
     void SetTestHigh(int32_t value);
-    int16_t ShuffleNum() const { return mShuffleNum; }
-    void SetShuffleNum(int16_t value) { mShuffleNum = value; }
-    QString WorkingDir() const { return mWorkingDir; }
-    void SetWorkingDir(const QString& value) { mWorkingDir = value; }
-    int32_t CyclesCompleted() const { return mCyclesCompleted; }
+    int16_t ShuffleNum() const { return m_shuffleNum; }
+    void SetShuffleNum(int16_t value) { m_shuffleNum = value; }
+    QString WorkingDir() const { return m_workingDir; }
+    void SetWorkingDir(const QString& value) { m_workingDir = value; }
+    int32_t CyclesCompleted() const { return m_cyclesCompleted; }
     // Error in percent of the last verification or test; -1 while none is known.
-    float CurrentError() const { return mCurrentError; }
+    float CurrentError() const { return m_currentError; }
     // Outcome of the last network creation: 0, DLLErrConstantField, DLLErrTooFewRows or
     // (SFAM) the engine's code.
-    int16_t DLLError() const { return mDLLError; }
+    int16_t DLLError() const { return m_dllError; }
     // After DLLErrConstantField: the input fields whose user range is empty or that hold one
     // value in every usable training row, in field order.
-    const QStringList& ConstantFields() const { return mConstantFields; }
+    const QStringList& ConstantFields() const { return m_constantFields; }
 
     // --- Training in blocks ----------------------------------------------------------------
     // A training pass that the window works off in blocks of rows is open: the next training
@@ -108,34 +108,34 @@ public:
     void AbandonPass();
     // Rows per block: 0 (the default) paces the blocks to about CBlockPacer::kTargetMs each; a
     // number fixes it. The network comes out the same either way.
-    void SetTrainBlockRows(size_t rows) { mBlockRows = rows; }
+    void SetTrainBlockRows(size_t rows) { m_blockRows = rows; }
 
     // The project file: the first file of Project. Writing an empty text is ignored.
     QString ProjectFileName() const;
     void SetProjectFileName(const QString& fileName);
-    CProject& Project() { return mProject; }
+    CProject& Project() { return m_project; }
     QString TableName() const;
     QString DatabaseFileName() const;
-    std::shared_ptr<CDataDef> DDO() const { return mDDO; }
-    void SetDDO(std::shared_ptr<CDataDef> ddo) { mDDO = std::move(ddo); }
+    std::shared_ptr<CDataDef> DDO() const { return m_ddo; }
+    void SetDDO(std::shared_ptr<CDataDef> ddo) { m_ddo = std::move(ddo); }
 
     // --- State for readers ---------------------------------------------------------------
-    bool NetReady() const { return mNetReady; }
-    bool TrainBuilt() const { return mTrainBuilt; }
-    bool TestBuilt() const { return mTestBuilt; }
+    bool NetReady() const { return m_netReady; }
+    bool TrainBuilt() const { return m_trainBuilt; }
+    bool TestBuilt() const { return m_testBuilt; }
     // The arrays (see PatternArrays): Rows is the upper bound of their row dimension.
-    int32_t NumInputs() const { return mArrays.m_numInputs; }
-    int64_t Rows() const { return mArrays.m_rows; }
-    float Pattern(int32_t field, int64_t row) const { return mArrays.Pattern(field, row); }
-    const std::vector<float>& Patterns() const { return mArrays.m_patterns; }
-    int32_t PatternStride() const { return mArrays.Stride(); }
-    const std::vector<int16_t>& InputFields() const { return mArrays.m_inputFields; }
-    const std::vector<float>& FieldMinimums() const { return mArrays.m_fieldMin; }
-    const std::vector<float>& FieldMaximums() const { return mArrays.m_fieldMax; }
-    int16_t PredictFieldIndex() const { return mArrays.m_predictField; }
-    const QString& NetFileName() const { return mEngineFile.Name(); }
+    int32_t NumInputs() const { return m_arrays.m_numInputs; }
+    int64_t Rows() const { return m_arrays.m_rows; }
+    float Pattern(int32_t field, int64_t row) const { return m_arrays.Pattern(field, row); }
+    const std::vector<float>& Patterns() const { return m_arrays.m_patterns; }
+    int32_t PatternStride() const { return m_arrays.Stride(); }
+    const std::vector<int16_t>& InputFields() const { return m_arrays.m_inputFields; }
+    const std::vector<float>& FieldMinimums() const { return m_arrays.m_fieldMin; }
+    const std::vector<float>& FieldMaximums() const { return m_arrays.m_fieldMax; }
+    int16_t PredictFieldIndex() const { return m_arrays.m_predictField; }
+    const QString& NetFileName() const { return m_engineFile.Name(); }
     // The network kind as Config 'Type' holds it: "2" back-propagation, "1" SFAM.
-    QString TypeText() const { return QString::fromLatin1(mKind.typeValue); }
+    QString TypeText() const { return QString::fromLatin1(m_kind.typeValue); }
 
     // Mode 0 the field layout, 1 the training rows, 2 the testing rows. False after a failure
     // (shown in the box "<class>::BuildArrays"): the arrays are then not to be used.
@@ -261,7 +261,7 @@ protected:
     }
     virtual bool SavePrediction(kdb::Database& db) = 0;
     // The engine's run over the testing rows: one call. A kind whose answer adds up over parts
-    // of the rows may run them in blocks, telling mTestProgress after each; TestRunWeight is
+    // of the rows may run them in blocks, telling m_testProgress after each; TestRunWeight is
     // then its share of a test's time (reading the rows is 2, writing them 3).
     virtual int32_t RunTest() { return CallEngine(EngineRun); }
     virtual int TestRunWeight() const { return 0; }
@@ -300,35 +300,35 @@ protected:
     Setting TableSetting();
     Setting TypeSetting();
 
-    const Kind& mKind;
-    CProject mProject;
-    std::shared_ptr<CDataDef> mDDO;
-    CEngineFile mEngineFile;
+    const Kind& m_kind;
+    CProject m_project;
+    std::shared_ptr<CDataDef> m_ddo;
+    CEngineFile m_engineFile;
 
     // Settings shared by both kinds.
-    int32_t mTrainLow = 1;
-    int32_t mTrainHigh = 1000;
-    int32_t mTestLow = 1;
-    int32_t mTestHigh = 1000;
-    int16_t mShuffleNum = 0;
-    QString mWorkingDir;
-    int32_t mCyclesCompleted = 0;
-    float mCurrentError = -1;
+    int32_t m_trainLow = 1;
+    int32_t m_trainHigh = 1000;
+    int32_t m_testLow = 1;
+    int32_t m_testHigh = 1000;
+    int16_t m_shuffleNum = 0;
+    QString m_workingDir;
+    int32_t m_cyclesCompleted = 0;
+    float m_currentError = -1;
     // BestError of a back-propagation project, BestTrainError of an SFAM project.
-    float mBestError = -1;
-    int16_t mDLLError = 0;
-    QStringList mConstantFields;
+    float m_bestError = -1;
+    int16_t m_dllError = 0;
+    QStringList m_constantFields;
 
     // The arrays and their flags.
-    bool mNetReady = false;
-    bool mTrainBuilt = false;
-    bool mTestBuilt = false;
-    PatternArrays mArrays;
+    bool m_netReady = false;
+    bool m_trainBuilt = false;
+    bool m_testBuilt = false;
+    PatternArrays m_arrays;
     // The progress of the test under way; idle outside Test.
-    TestProgress mTestProgress;
+    TestProgress m_testProgress;
     // A test is under way: its progress display lets timers and posted events run, and none of
     // them may start a second test over the same arrays.
-    bool mTesting = false;
+    bool m_testing = false;
 
 private:
     void ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, QString& tableName);
@@ -338,15 +338,15 @@ private:
     // Rows of the next training block when `remaining` are left.
     size_t BlockRows(size_t remaining) const;
 
-    bool mOpening = false;
-    std::unique_ptr<kvengine::TrainPass> mPass;
-    CBlockPacer mPacer;
-    size_t mBlockRows = 0;
-    TestProgress::Handler mProgressHandler;
+    bool m_opening = false;
+    std::unique_ptr<kvengine::TrainPass> m_pass;
+    CBlockPacer m_pacer;
+    size_t m_blockRows = 0;
+    TestProgress::Handler m_progressHandler;
     // The box about a saved network the engine refuses comes once per object.
-    bool mDamagedNetworkShown = false;
+    bool m_damagedNetworkShown = false;
     // The trained network was lost with its engine file, and none has come back since.
-    bool mNetworkLost = false;
-    QString mReadDataFile;
-    QString mReadTableName;
+    bool m_networkLost = false;
+    QString m_readDataFile;
+    QString m_readTableName;
 };

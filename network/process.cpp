@@ -24,13 +24,13 @@ CProcess& gProcess()
 uint8_t CProcess::Byte() const
 {
     uint8_t b = 0;
-    if (mConfigured)
+    if (m_configured)
         b += kConfigured;
-    if (mSplit)
+    if (m_split)
         b += kSplit;
-    if (mTrained)
+    if (m_trained)
         b += kTrained;
-    if (mTested)
+    if (m_tested)
         b += kTested;
     return b;
 }
@@ -52,7 +52,7 @@ void CProcess::Write(kdb::Database& db) const
 
 void CProcess::Load(const QString& saDBFileName)
 {
-    mConfigured = mSplit = mTrained = mTested = false;
+    m_configured = m_split = m_trained = m_tested = false;
     if (!hasConfig(saDBFileName))
         return;
     Procedure(QStringLiteral("CProcess::Load"), [&] {
@@ -61,9 +61,9 @@ void CProcess::Load(const QString& saDBFileName)
         if (!v)
             return;
         const uint8_t b = ConfigText::ToByte(*v);
-        mConfigured = b & kConfigured;
-        mSplit = b & kSplit;
-        mTrained = b & kTrained;
-        mTested = b & kTested;
+        m_configured = b & kConfigured;
+        m_split = b & kSplit;
+        m_trained = b & kTrained;
+        m_tested = b & kTested;
     });
 }

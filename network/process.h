@@ -26,23 +26,23 @@ public:
     // or value leaves them clear.
     void Load(const QString& saDBFileName);
 
-    bool IsConfigured() const { return mConfigured; }
-    void SetIsConfigured(bool value) { mConfigured = value; }
-    bool IsSplit() const { return mSplit; }
-    void SetIsSplit(bool value) { mSplit = value; }
-    bool IsTrained() const { return mTrained; }
-    void SetIsTrained(bool value) { mTrained = value; }
-    bool IsTested() const { return mTested; }
-    void SetIsTested(bool value) { mTested = value; }
+    bool IsConfigured() const { return m_configured; }
+    void SetIsConfigured(bool value) { m_configured = value; }
+    bool IsSplit() const { return m_split; }
+    void SetIsSplit(bool value) { m_split = value; }
+    bool IsTrained() const { return m_trained; }
+    void SetIsTrained(bool value) { m_trained = value; }
+    bool IsTested() const { return m_tested; }
+    void SetIsTested(bool value) { m_tested = value; }
 
     // The byte Save writes for the current flags.
     uint8_t Byte() const;
 
 private:
-    bool mConfigured = false;
-    bool mSplit = false;
-    bool mTrained = false;
-    bool mTested = false;
+    bool m_configured = false;
+    bool m_split = false;
+    bool m_trained = false;
+    bool m_tested = false;
 };
 
 CProcess& gProcess();

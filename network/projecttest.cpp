@@ -15,31 +15,31 @@
 
 TestOutcome CNetworkProject::Test()
 {
-    if (mTesting)
+    if (m_testing)
         return TestOutcome::Aborted;
-    const QScopedValueRollback<bool> testing(mTesting, true);
+    const QScopedValueRollback<bool> testing(m_testing, true);
     TestOutcome outcome = TestOutcome::NoNetwork;
     float error = -1;
-    if (mNetReady) {
+    if (m_netReady) {
         outcome = TestOutcome::Aborted;
-        mTestProgress.Start(mProgressHandler, !mTestBuilt, TestRunWeight());
+        m_testProgress.Start(m_progressHandler, !m_testBuilt, TestRunWeight());
         // The handler hears of the end however the test ends.
         const struct EndProgress {
             TestProgress& progress;
             ~EndProgress() { progress.End(); }
-        } endProgress{mTestProgress};
+        } endProgress{m_testProgress};
         bool testingShown = false;
         Procedure(Title("Test"), [&] {
-            if (!mTestBuilt) {
+            if (!m_testBuilt) {
                 Status::Message(QStringLiteral("Normalizing..."));
-                const bool built = BuildArrays(2) && mTestBuilt;
+                const bool built = BuildArrays(2) && m_testBuilt;
                 Status::Message(QString());
                 if (!built)
                     return;
             }
             Status::Message(TestingText());
             testingShown = true;
-            mTestProgress.Begin(TestProgress::Running, mArrays.m_rows);
+            m_testProgress.Begin(TestProgress::Running, m_arrays.m_rows);
             const TestOutcome run = TestError(RunTest(), error);
             if (run != TestOutcome::Done) {
                 outcome = run;
@@ -54,11 +54,11 @@ TestOutcome CNetworkProject::Test()
     }
     // A failed test shows no error: the callers print 100 - CurrentError as the success rate.
     if (outcome == TestOutcome::Done) {
-        mCurrentError = error;
+        m_currentError = error;
     } else {
-        mCurrentError = -1;
+        m_currentError = -1;
         if (outcome != TestOutcome::NoNetwork)
-            mTestBuilt = false;
+            m_testBuilt = false;
     }
     return outcome;
 }
@@ -70,8 +70,8 @@ bool CNetworkProject::RebuildProject()
         throw KvError(KvErr::FileNotFound, {}, QStringLiteral("File Does Not Exist"));
     NetworkHost::Current().CloseBrowsers();
     if (!Utilities::TableExists(path, ProjectSchema::LinkTable())) {
-        if (mDDO)
-            Attach(mDDO->DBFileName(), mDDO->TableName());
+        if (m_ddo)
+            Attach(m_ddo->DBFileName(), m_ddo->TableName());
         if (!Utilities::TableExists(path, ProjectSchema::LinkTable()))
             throw KvError(KvErr::NoSuchTable);
     }
@@ -87,8 +87,8 @@ bool CNetworkProject::RebuildProject()
             ProjectStore store(db);
             store.EnsureBaseTables();
             WriteSettings(db, {});
-            if (mDDO)
-                store.WriteFieldConfig(*mDDO);
+            if (m_ddo)
+                store.WriteFieldConfig(*m_ddo);
             // Without a network to write, the saved one stays: a rebuilt file must not lose it.
             if (snapshot)
                 WriteSnapshot(db);
@@ -111,10 +111,10 @@ bool CNetworkProject::RebuildProject()
 
 QString CNetworkProject::TestKeyType() const
 {
-    const int16_t key = mDDO ? mDDO->KeyField() : 0;
+    const int16_t key = m_ddo ? m_ddo->KeyField() : 0;
     if (key == 0)
         throw KvError(KvErr::ItemNotFound, {}, QStringLiteral("The source table has no key field."));
-    switch (mDDO->FieldType(key)) {
+    switch (m_ddo->FieldType(key)) {
     case kdb::dbBoolean:
     case kdb::dbByte:
     case kdb::dbInteger:
@@ -148,9 +148,9 @@ QString CNetworkProject::TestKeyType() const
 
 kdb::Reader CNetworkProject::TestingRows(kdb::Database& db, const QStringList& columns) const
 {
-    QStringList names{mDDO->KeyFieldName()};
+    QStringList names{m_ddo->KeyFieldName()};
     names << columns;
-    const int64_t skip = int64_t(mTestLow) - 1;
+    const int64_t skip = int64_t(m_testLow) - 1;
     if (skip < 0)
         throw KvError(KvErr::NoCurrentRecord);
     // The training rows before are passed over by the source, not read.

@@ -25,7 +25,7 @@ int16_t CNetworkProject::FailureCode(int32_t result)
 QString CNetworkProject::PredictingText() const
 {
     QString name;
-    IgnoreErrors([&] { name = mDDO->FieldName(mArrays.m_predictField); });
+    IgnoreErrors([&] { name = m_ddo->FieldName(m_arrays.m_predictField); });
     return QStringLiteral("Predicting ") + name + QStringLiteral("...");
 }
 
@@ -35,30 +35,30 @@ bool CNetworkProject::CreateNetwork(bool withTrainingRows, const QString& suffix
     Status::Message(QStringLiteral("Normalizing..."));
     // A layout without rows, or rows without a layout, is no ground for a network: the engine
     // is not asked, and the next call tries again.
-    if (!BuildArrays(0) || !mNetReady || (withTrainingRows && (!BuildArrays(1) || !mTrainBuilt))) {
-        mNetReady = false;
-        mDLLError = DLLErrNoArrays;
+    if (!BuildArrays(0) || !m_netReady || (withTrainingRows && (!BuildArrays(1) || !m_trainBuilt))) {
+        m_netReady = false;
+        m_dllError = DLLErrNoArrays;
         Status::Message(QString());
         return false;
     }
     Status::Message(PredictingText() + suffix);
-    mDLLError = 0;
-    mConstantFields.clear();
+    m_dllError = 0;
+    m_constantFields.clear();
     const int32_t result = CallEngine(EngineInit);
     if (result == 1) {
-        mNetworkLost = false;
+        m_networkLost = false;
         return true;
     }
-    mNetReady = false;
+    m_netReady = false;
     // No prediction is under way any more: the status must not say so beside the failure.
     Status::Message(QString());
     if (result == -8 || result == -7) {
-        mDLLError = DLLErrConstantField;
-        mConstantFields = mArrays.ConstantFields(*mDDO, withTrainingRows, PatternKind());
+        m_dllError = DLLErrConstantField;
+        m_constantFields = m_arrays.ConstantFields(*m_ddo, withTrainingRows, PatternKind());
     } else if (result == DLLErrTooFewRows) {
-        mDLLError = DLLErrTooFewRows;
+        m_dllError = DLLErrTooFewRows;
     } else {
-        mDLLError = FailureCode(result);
+        m_dllError = FailureCode(result);
         EngineBox(failureText, result, failureTitle);
     }
     return false;
@@ -67,22 +67,22 @@ bool CNetworkProject::CreateNetwork(bool withTrainingRows, const QString& suffix
 bool CNetworkProject::ReadyToTrain(const QString& suffix, const QString& failureText, const QString& failureTitle)
 {
     // A failure of an earlier call must not stop a loop that now trains again.
-    mDLLError = 0;
-    if (!mNetReady) {
+    m_dllError = 0;
+    if (!m_netReady) {
         if (!CreateNetwork(true, suffix, failureText, failureTitle))
             return false;
-        mCurrentError = mBestError = -1;
+        m_currentError = m_bestError = -1;
         return true;
     }
-    if (!mTrainBuilt) {
+    if (!m_trainBuilt) {
         Status::Message(QStringLiteral("Normalizing..."));
-        if (!BuildArrays(1) || !mTrainBuilt) {
-            mDLLError = DLLErrNoArrays;
+        if (!BuildArrays(1) || !m_trainBuilt) {
+            m_dllError = DLLErrNoArrays;
             Status::Message(QString());
             return false;
         }
         Status::Message(PredictingText() + suffix);
-        mCurrentError = -1;
+        m_currentError = -1;
     }
     return true;
 }
@@ -137,24 +137,24 @@ bool CNetworkProject::ForgetTraining(const QString& title, const std::function<v
     return Procedure(title, [&] {
         DropSavedNetwork();
         defaults();
-        mCyclesCompleted = 0;
-        mCurrentError = mBestError = -1;
-        mTrainBuilt = mTestBuilt = mNetReady = false;
-        mNetworkLost = false;
+        m_cyclesCompleted = 0;
+        m_currentError = m_bestError = -1;
+        m_trainBuilt = m_testBuilt = m_netReady = false;
+        m_networkLost = false;
     });
 }
 
-bool CNetworkProject::PassOpen() const { return mPass && mPass->Open(); }
+bool CNetworkProject::PassOpen() const { return m_pass && m_pass->Open(); }
 
 void CNetworkProject::AbandonPass()
 {
-    if (mPass)
-        mPass->Abandon();
+    if (m_pass)
+        m_pass->Abandon();
 }
 
 size_t CNetworkProject::BlockRows(size_t remaining) const
 {
-    return mBlockRows > 0 ? mBlockRows : mPacer.NextBlock(remaining);
+    return m_blockRows > 0 ? m_blockRows : m_pacer.NextBlock(remaining);
 }
 
 bool CNetworkProject::TrainCall(bool whole, const QString& suffix, const QString& failureText,
@@ -163,38 +163,38 @@ bool CNetworkProject::TrainCall(bool whole, const QString& suffix, const QString
     // A refused training call ends the prediction the status speaks of, as a refused start does.
     const auto ended = [&](int32_t answer) {
         answered(answer);
-        if (mDLLError < 0)
+        if (m_dllError < 0)
             Status::Message(QString());
     };
     using Clock = std::chrono::steady_clock;
     const auto timed = [&](size_t rows, const std::function<int32_t()>& call) {
         const auto start = Clock::now();
         const int32_t answer = call();
-        mPacer.Measured(rows, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-        mCurrentError = -1;
+        m_pacer.Measured(rows, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        m_currentError = -1;
         return answer;
     };
     if (!PassOpen()) {
         if (!ReadyToTrain(suffix, failureText, failureTitle))
             return true;
         // A pass that fits one block is the Train command itself.
-        const size_t rows = size_t(std::max<int64_t>(mArrays.m_rows, 0));
+        const size_t rows = size_t(std::max<int64_t>(m_arrays.m_rows, 0));
         if (whole || rows <= BlockRows(rows)) {
             ended(timed(rows, [&] { return CallEngine(EngineTrain); }));
             return true;
         }
-        if (!mPass)
-            mPass = std::make_unique<kvengine::TrainPass>();
-        const int32_t begun = BeginEnginePass(*mPass);
+        if (!m_pass)
+            m_pass = std::make_unique<kvengine::TrainPass>();
+        const int32_t begun = BeginEnginePass(*m_pass);
         if (begun != KV_ENGINE_SUCCESS) {
-            mCurrentError = -1;
+            m_currentError = -1;
             ended(begun);
             return true;
         }
     }
-    const size_t remaining = mPass->Rows() - mPass->RowsDone();
+    const size_t remaining = m_pass->Rows() - m_pass->RowsDone();
     const size_t rows = whole ? remaining : std::min(remaining, BlockRows(remaining));
-    const int32_t answer = timed(rows, [&] { return mPass->Next(rows, &mCyclesCompleted); });
+    const int32_t answer = timed(rows, [&] { return m_pass->Next(rows, &m_cyclesCompleted); });
     if (answer == 0)
         return false;
     ended(answer);
@@ -204,8 +204,8 @@ bool CNetworkProject::TrainCall(bool whole, const QString& suffix, const QString
 int32_t CNetworkProject::RunOneRow(const std::vector<double>& values)
 {
     AbandonPass();
-    mArrays.BuildOneRow(values, PatternKind());
-    mTrainBuilt = mTestBuilt = false;
+    m_arrays.BuildOneRow(values, PatternKind());
+    m_trainBuilt = m_testBuilt = false;
     return CallEngine(EngineRun);
 }
 
@@ -214,18 +214,18 @@ void CNetworkProject::DropSavedNetwork()
     kdb::Database db = kdb::Database::Open(ProjectFileName(), false, false);
     ProjectStore(db).DropSnapshots();
     // Only once the project has let it go: a project file that cannot be written keeps both.
-    if (mEngineFile.HoldsNetwork())
-        mEngineFile.Clear();
+    if (m_engineFile.HoldsNetwork())
+        m_engineFile.Clear();
 }
 
 int16_t CNetworkProject::PredictField() const
 {
     int16_t field = -1;
     IgnoreErrors([&] {
-        if (!mDDO)
+        if (!m_ddo)
             return;
-        for (int16_t i = 1; i <= mDDO->NumFields(); ++i) {
-            if (mDDO->UserMatchType(i) == mKind.predictRole) {
+        for (int16_t i = 1; i <= m_ddo->NumFields(); ++i) {
+            if (m_ddo->UserMatchType(i) == m_kind.predictRole) {
                 field = i;
                 return;
             }

@@ -48,20 +48,20 @@ std::vector<CNetworkProject::Setting> CSFam::Settings()
     return {
         DataFileSetting(),
         TableSetting(),
-        LongSetting("TrainHigh", mTrainHigh),
-        LongSetting("TrainLow", mTrainLow),
-        LongSetting("TestHigh", mTestHigh),
-        LongSetting("TestLow", mTestLow),
-        TextSetting("WorkingDir", mWorkingDir),
-        SingleSetting("VigBase", mVigBase),
-        SingleSetting("Alpha", mAlpha),
-        SingleSetting("Beta", mBeta),
-        SingleSetting("Epsilon", mEpsilon),
-        LongSetting("CyclesCompleted", mCyclesCompleted),
-        IntegerSetting("ShuffleNum", mShuffleNum),
+        LongSetting("TrainHigh", m_trainHigh),
+        LongSetting("TrainLow", m_trainLow),
+        LongSetting("TestHigh", m_testHigh),
+        LongSetting("TestLow", m_testLow),
+        TextSetting("WorkingDir", m_workingDir),
+        SingleSetting("VigBase", m_vigBase),
+        SingleSetting("Alpha", m_alpha),
+        SingleSetting("Beta", m_beta),
+        SingleSetting("Epsilon", m_epsilon),
+        LongSetting("CyclesCompleted", m_cyclesCompleted),
+        IntegerSetting("ShuffleNum", m_shuffleNum),
         TypeSetting(),
-        IntegerSetting("CurrentNodes", mCurrentNodes),
-        SingleSetting("BestTrainError", mBestError),
+        IntegerSetting("CurrentNodes", m_currentNodes),
+        SingleSetting("BestTrainError", m_bestError),
     };
 }
 
@@ -77,18 +77,18 @@ QStringList CSFam::ReadOrder() const
 int32_t CSFam::CallEngine(EngineCommand command)
 {
     AbandonPass();
-    mArrays.Check(mArrays.m_classResults.size());
-    return EngineOverRows(command, 1, mArrays.m_rows);
+    m_arrays.Check(m_arrays.m_classResults.size());
+    return EngineOverRows(command, 1, m_arrays.m_rows);
 }
 
 int32_t CSFam::EngineOverRows(EngineCommand command, int64_t first, int64_t count)
 {
     // Row first - 1 stands in for the engine's row 0, which it never reads nor writes.
     const size_t before = size_t(first - 1);
-    PatternArrays& a = mArrays;
+    PatternArrays& a = m_arrays;
     return VTSFAM(a.m_patterns.data() + before * size_t(a.Stride()), a.Stride(), int32_t(count + 1),
-                  a.m_fieldMin.data(), a.m_fieldMax.data(), a.m_classResults.data() + before, &mCyclesCompleted,
-                  mVigBase, mAlpha, mBeta, mEpsilon, mEngineFile.NativeName(), command);
+                  a.m_fieldMin.data(), a.m_fieldMax.data(), a.m_classResults.data() + before, &m_cyclesCompleted,
+                  m_vigBase, m_alpha, m_beta, m_epsilon, m_engineFile.NativeName(), command);
 }
 
 int32_t CSFam::RunTest()
@@ -100,12 +100,12 @@ int32_t CSFam::RunTest()
     // without anyone to tell, one call.
     constexpr int64_t kBlocks = 32;
     constexpr int64_t kPart = 8192;
-    const int64_t rows = mArrays.m_rows;
+    const int64_t rows = m_arrays.m_rows;
     const int64_t block = std::max<int64_t>(1, (rows + kBlocks * kPart - 1) / (kBlocks * kPart)) * kPart;
-    if (rows <= block || !mTestProgress.Listening())
+    if (rows <= block || !m_testProgress.Listening())
         return CallEngine(EngineRun);
     AbandonPass();
-    mArrays.Check(mArrays.m_classResults.size());
+    m_arrays.Check(m_arrays.m_classResults.size());
     int64_t wrong = 0;
     bool usable = false;
     for (int64_t first = 1; first <= rows; first += block) {
@@ -118,18 +118,18 @@ int32_t CSFam::RunTest()
             wrong += result;
             usable = true;
         }
-        mTestProgress.Rows(first + count - 1);
+        m_testProgress.Rows(first + count - 1);
     }
     return usable ? int32_t(std::min<int64_t>(wrong, std::numeric_limits<int32_t>::max())) : DLLErrTooFewRows;
 }
 
 int32_t CSFam::BeginEnginePass(kvengine::TrainPass& pass)
 {
-    PatternArrays& a = mArrays;
+    PatternArrays& a = m_arrays;
     a.Check(a.m_classResults.size());
     return pass.BeginSFam(a.m_patterns.data(), a.Stride(), int32_t(a.m_rows + 1), a.m_fieldMin.data(),
-                          a.m_fieldMax.data(), a.m_classResults.data(), mVigBase, mAlpha, mBeta, mEpsilon,
-                          mEngineFile.NativeName());
+                          a.m_fieldMax.data(), a.m_classResults.data(), m_vigBase, m_alpha, m_beta, m_epsilon,
+                          m_engineFile.NativeName());
 }
 
 void CSFam::LayoutStarting(PatternArrays& arrays)
@@ -188,19 +188,19 @@ float CSFam::Target(PatternArrays& arrays, kdb::Reader& reader, int column, int6
 
 void CSFam::RowsFinished(PatternArrays&)
 {
-    mCurrentError = -1;
+    m_currentError = -1;
 }
 
 void CSFam::WriteClassList(kdb::Database& db)
 {
     // Taken before the pass: a change made while it reads shows at the next comparison.
     const QString stamp = ClassSourceStamp(db);
-    if (!mDDO)
+    if (!m_ddo)
         throw KvError(KvErr::ObjectNotSet);
-    const QList<int16_t> predict = mDDO->FieldsWithRole(roleSFamPredict);
+    const QList<int16_t> predict = m_ddo->FieldsWithRole(roleSFamPredict);
     if (predict.isEmpty())
         throw KvError(KvErr::SubscriptOutOfRange);
-    ProjectStore(db).WriteClassList(mDDO->FieldName(predict.first()), QString::fromLatin1(kClassListSource), stamp);
+    ProjectStore(db).WriteClassList(m_ddo->FieldName(predict.first()), QString::fromLatin1(kClassListSource), stamp);
 }
 
 bool CSFam::BuildClassList()
@@ -219,7 +219,7 @@ bool CSFam::ClassListCurrent(kdb::Database& db) const
 QString CSFam::ClassSourceStamp(kdb::Database& db) const
 {
     const std::optional<kdb::TableInfo> link = ProjectStore(db).LinkInfo();
-    const QList<int16_t> predict = mDDO ? mDDO->FieldsWithRole(roleSFamPredict) : QList<int16_t>();
+    const QList<int16_t> predict = m_ddo ? m_ddo->FieldsWithRole(roleSFamPredict) : QList<int16_t>();
     if (!link || kdb::IsOdbcConnect(link->connect) || !link->connect.startsWith(QStringLiteral(";DATABASE="))
         || predict.isEmpty())
         return {};
@@ -234,7 +234,7 @@ QString CSFam::ClassSourceStamp(kdb::Database& db) const
     if (header.size() < 28)
         return {};
     const QFileInfo wal(source + QStringLiteral("-wal"));
-    return QStringList{ProjectFileName(), info.absoluteFilePath(), link->sourceTable, mDDO->FieldName(predict.first()),
+    return QStringList{ProjectFileName(), info.absoluteFilePath(), link->sourceTable, m_ddo->FieldName(predict.first()),
                        QString::number(info.size()),
                        QString::number(info.lastModified().toMSecsSinceEpoch()),
                        QString::fromLatin1(header.mid(24, 4).toHex()),

@@ -13,18 +13,18 @@ public:
     CSFam();
     ~CSFam() override;
 
-    float VigBase() const { return mVigBase; }
-    void SetVigBase(float value) { mVigBase = value; }
-    float Alpha() const { return mAlpha; }
-    void SetAlpha(float value) { mAlpha = value; }
-    float Beta() const { return mBeta; }
-    void SetBeta(float value) { mBeta = value; }
-    float Epsilon() const { return mEpsilon; }
-    void SetEpsilon(float value) { mEpsilon = value; }
+    float VigBase() const { return m_vigBase; }
+    void SetVigBase(float value) { m_vigBase = value; }
+    float Alpha() const { return m_alpha; }
+    void SetAlpha(float value) { m_alpha = value; }
+    float Beta() const { return m_beta; }
+    void SetBeta(float value) { m_beta = value; }
+    float Epsilon() const { return m_epsilon; }
+    void SetEpsilon(float value) { m_epsilon = value; }
     // Category nodes reported by the last training call.
-    int16_t CurrentNodes() const { return mCurrentNodes; }
+    int16_t CurrentNodes() const { return m_currentNodes; }
     // The lowest verification error; -1 for none.
-    float BestTrainError() const { return mBestError; }
+    float BestTrainError() const { return m_bestError; }
 
     // --- Training, as the training window calls it -----------------------------------------
     // One training pass; the first call (and the first after Reset or a new training range)
@@ -56,11 +56,11 @@ public:
     bool BuildClassList();
 
     // Class value (ClassValueText) by class number; entry 0 stays empty.
-    const std::vector<QString>& ClassNames() const { return mArrays.m_classes.Names(); }
+    const std::vector<QString>& ClassNames() const { return m_arrays.m_classes.Names(); }
     // Rows of the last row build marked unusable.
-    int64_t NullRows() const { return mArrays.m_nullRows; }
+    int64_t NullRows() const { return m_arrays.m_nullRows; }
     // Per row 0..Rows(): 0 usable, -1 unusable going in; the predicted class after a run.
-    const std::vector<int16_t>& Results() const { return mArrays.m_classResults; }
+    const std::vector<int16_t>& Results() const { return m_arrays.m_classResults; }
 
 protected:
     std::vector<Setting> Settings() override;
@@ -95,11 +95,11 @@ protected:
     // True when the project's Classes table was counted from the source as it is now.
     bool ClassListCurrent(kdb::Database& db) const;
 
-    float mVigBase = 0.5f;
-    float mAlpha = 0.001f;
-    float mBeta = 1.0f;
-    float mEpsilon = 0.0001f;
-    int16_t mCurrentNodes = 0;
+    float m_vigBase = 0.5f;
+    float m_alpha = 0.001f;
+    float m_beta = 1.0f;
+    float m_epsilon = 0.0001f;
+    int16_t m_currentNodes = 0;
 
 private:
     static const Kind& KindData();

@@ -25,9 +25,9 @@ bool CSFam::TrainPart(bool whole)
                              if (result < 0) {
                                  EngineBox(QStringLiteral("DLL Train Error.  Error #"), result,
                                            QStringLiteral("CSFam::Train"));
-                                 mDLLError = FailureCode(result);
+                                 m_dllError = FailureCode(result);
                              }
-                             mCurrentNodes = int16_t(result);
+                             m_currentNodes = int16_t(result);
                          });
     });
 }
@@ -35,12 +35,12 @@ bool CSFam::TrainPart(bool whole)
 void CSFam::Verify()
 {
     Member("CSFamProject:Verify Method", [&] {
-        if (!mTrainBuilt)
+        if (!m_trainBuilt)
             return;
         Status::Message(QStringLiteral("Verifying..."));
         const int32_t result = CallEngine(EngineRun);
         // Checked before the division: in floating point it would quietly give infinity.
-        const int64_t usable = mArrays.m_rows - mArrays.m_nullRows;
+        const int64_t usable = m_arrays.m_rows - m_arrays.m_nullRows;
         if (usable <= 0)
             throw KvError(KvErr::DivisionByZero);
         if (result < 0) {
@@ -50,14 +50,14 @@ void CSFam::Verify()
             Status::Message(QString());
             return;
         }
-        mCurrentError = float(double(result) / double(usable) * 100.0);
-        if (mBestError == -1 || mCurrentError < mBestError) {
-            mBestError = mCurrentError;
+        m_currentError = float(double(result) / double(usable) * 100.0);
+        if (m_bestError == -1 || m_currentError < m_bestError) {
+            m_bestError = m_currentError;
             const int32_t written = CallEngine(EngineWrite);
             if (written != 1)
                 EngineBox(QStringLiteral("DLL Write Error.  Error #"), written, QStringLiteral("CSFam::Verify"));
         }
-        Status::Message(QStringLiteral("Train cycle complete.  ") + QString::number(100.0 - mCurrentError, 'f', 2)
+        Status::Message(QStringLiteral("Train cycle complete.  ") + QString::number(100.0 - m_currentError, 'f', 2)
                         + QStringLiteral("% success on training data."));
     });
 }
@@ -65,25 +65,25 @@ void CSFam::Verify()
 bool CSFam::Reset()
 {
     return ForgetTraining(QStringLiteral("CSFam::Reset"), [&] {
-        mVigBase = 0.5f;
-        mAlpha = 0.001f;
-        mBeta = 1.0f;
-        mEpsilon = 0.0001f;
+        m_vigBase = 0.5f;
+        m_alpha = 0.001f;
+        m_beta = 1.0f;
+        m_epsilon = 0.0001f;
     });
 }
 
 QString CSFam::Predict(const std::vector<double>& values)
 {
     return Member("BackProp:Train Method", [&]() -> QString {
-        if (!mNetReady
+        if (!m_netReady
             && !CreateNetwork(false, QString(), QStringLiteral("DLL Init Failure.  Error #"),
                               QStringLiteral("Error In CSFam::Train")))
             return NoPredictionText();
         if (RunOneRow(values) < 0)
             return NoPredictionText();
-        const int16_t k = mArrays.m_classResults[1];
-        if (k < 0 || size_t(k) >= mArrays.m_classes.Names().size())
+        const int16_t k = m_arrays.m_classResults[1];
+        if (k < 0 || size_t(k) >= m_arrays.m_classes.Names().size())
             return NoPredictionText();
-        return mArrays.m_classes.Names()[size_t(k)];
+        return m_arrays.m_classes.Names()[size_t(k)];
     });
 }

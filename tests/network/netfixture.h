@@ -18,8 +18,8 @@
 
 class RecordingHost : public INetworkHost {
 public:
-    RecordingHost() : mPrevious(NetworkHost::Install(this)) {}
-    ~RecordingHost() override { NetworkHost::Install(mPrevious); }
+    RecordingHost() : m_previous(NetworkHost::Install(this)) {}
+    ~RecordingHost() override { NetworkHost::Install(m_previous); }
     void CloseProject() override { ++closed; }
     void CloseBrowsers() override { ++browsersClosed; }
     void HideSplash() override { ++splashHidden; }
@@ -36,7 +36,7 @@ public:
     std::optional<int32_t> step = 3;
 
 private:
-    INetworkHost* mPrevious;
+    INetworkHost* m_previous;
 };
 
 // What a test drives by hand on a project of either kind: the engine routine over the current
@@ -45,21 +45,21 @@ template <class Kind>
 class TestFace : public Kind {
 public:
     int32_t CallEngine(EngineCommand command) override { return Kind::CallEngine(command); }
-    void ForceBestError(float error) { this->mBestError = error; }
-    void ForceCurrentError(float error) { this->mCurrentError = error; }
-    void ForceNetReady(bool ready) { this->mNetReady = ready; }
+    void ForceBestError(float error) { this->m_bestError = error; }
+    void ForceCurrentError(float error) { this->m_currentError = error; }
+    void ForceNetReady(bool ready) { this->m_netReady = ready; }
 };
 
 class TestBackProp : public TestFace<CBackProp> {
 public:
     // The arrays the engine takes, for tests that set rows up by hand.
-    PatternArrays& Arrays() { return this->mArrays; }
+    PatternArrays& Arrays() { return this->m_arrays; }
 };
 
 class TestSFam : public TestFace<CSFam> {
 public:
     // The arrays the engine takes, for tests that set rows up by hand.
-    PatternArrays& Arrays() { return this->mArrays; }
+    PatternArrays& Arrays() { return this->m_arrays; }
 };
 
 namespace NetTest {

@@ -18,7 +18,7 @@ public:
     void Answer(EngineCommand command, std::initializer_list<int32_t> results)
     {
         for (int32_t r : results)
-            mScript[command].push_back(r);
+            m_script[command].push_back(r);
     }
     // Called when a scripted answer is given, before it returns (to fill the results).
     std::function<void(Scripted&, EngineCommand)> onScripted;
@@ -31,8 +31,8 @@ public:
     int32_t CallEngine(EngineCommand command) override
     {
         calls.push_back(command);
-        auto it = mScript.find(command);
-        if (it != mScript.end() && !it->second.empty()) {
+        auto it = m_script.find(command);
+        if (it != m_script.end() && !it->second.empty()) {
             const int32_t r = it->second.front();
             it->second.pop_front();
             if (onScripted)
@@ -43,7 +43,7 @@ public:
     }
 
 private:
-    std::map<EngineCommand, std::deque<int32_t>> mScript;
+    std::map<EngineCommand, std::deque<int32_t>> m_script;
 };
 
 using ScriptedBackProp = Scripted<TestBackProp>;
@@ -51,8 +51,8 @@ using ScriptedSFam = Scripted<TestSFam>;
 
 class RecordingStatus : public IStatusSink {
 public:
-    RecordingStatus() : mPrevious(Status::Install(this)) {}
-    ~RecordingStatus() override { Status::Install(mPrevious); }
+    RecordingStatus() : m_previous(Status::Install(this)) {}
+    ~RecordingStatus() override { Status::Install(m_previous); }
     void message(const QString& text) override { messages << text; }
     void progress(int) override {}
     void setProjectPanel(const QString&) override {}
@@ -60,13 +60,13 @@ public:
     QStringList messages;
 
 private:
-    IStatusSink* mPrevious;
+    IStatusSink* m_previous;
 };
 
 class RecordingCharts : public IChartHost {
 public:
-    RecordingCharts() : mPrevious(ChartHost::Install(this)) {}
-    ~RecordingCharts() override { ChartHost::Install(mPrevious); }
+    RecordingCharts() : m_previous(ChartHost::Install(this)) {}
+    ~RecordingCharts() override { ChartHost::Install(m_previous); }
     void RemoveChildForms() override { calls << "RemoveChildForms"; }
     void ShowScatter(const ChartHandover& d) override
     {
@@ -82,5 +82,5 @@ public:
     ChartHandover data;
 
 private:
-    IChartHost* mPrevious;
+    IChartHost* m_previous;
 };

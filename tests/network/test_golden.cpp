@@ -55,10 +55,10 @@ QString Number(double value)
 // Everything of a text that changes between runs, replaced by a fixed token.
 class Masks {
 public:
-    explicit Masks(const QString& folder) : mFolder(QDir::cleanPath(folder)) {}
+    explicit Masks(const QString& folder) : m_folder(QDir::cleanPath(folder)) {}
     QString Apply(QString text) const
     {
-        text.replace(mFolder, QStringLiteral("<DIR>"));
+        text.replace(m_folder, QStringLiteral("<DIR>"));
         static const QRegularExpression engineFile(QStringLiteral("~KV\\d{5}\\.(Tmp|Lck)"));
         text.replace(engineFile, QStringLiteral("~KV#####.\\1"));
         static const QRegularExpression dateTime(
@@ -71,7 +71,7 @@ public:
     }
 
 private:
-    QString mFolder;
+    QString m_folder;
 };
 
 QString ValueText(const Value& v, const Masks& masks)
@@ -153,27 +153,27 @@ public:
 template <class Base>
 class Logged : public Base {
 public:
-    explicit Logged(QStringList& log) : mLog(log) {}
+    explicit Logged(QStringList& log) : m_log(log) {}
 
 protected:
     int32_t CallEngine(EngineCommand command) override
     {
         const QString in = State();
         const int32_t result = Base::CallEngine(command);
-        mLog << QStringLiteral("  engine %1 [%2] -> %3 [%4]").arg(Name(command), in).arg(result).arg(After());
+        m_log << QStringLiteral("  engine %1 [%2] -> %3 [%4]").arg(Name(command), in).arg(result).arg(After());
         return result;
     }
     int32_t BeginEnginePass(kvengine::TrainPass& pass) override
     {
         const QString in = State();
         const int32_t result = Base::BeginEnginePass(pass);
-        mLog << QStringLiteral("  begin pass [%1] -> %2 (pass rows %3)").arg(in).arg(result).arg(pass.Rows());
+        m_log << QStringLiteral("  begin pass [%1] -> %2 (pass rows %3)").arg(in).arg(result).arg(pass.Rows());
         return result;
     }
     int32_t RunTest() override
     {
         const int32_t result = Base::RunTest();
-        mLog << QStringLiteral("  run test -> %1 [%2]").arg(result).arg(After());
+        m_log << QStringLiteral("  run test -> %1 [%2]").arg(result).arg(After());
         return result;
     }
 
@@ -203,7 +203,7 @@ private:
     {
         return QStringLiteral("results %1 cycles %2").arg(HashOf(this->Results())).arg(this->CyclesCompleted());
     }
-    QStringList& mLog;
+    QStringList& m_log;
 };
 
 class Golden : public ::testing::Test {
