@@ -284,6 +284,25 @@ protected:
                       << "\n  the actual dump is in " << actualPath.toStdString();
     }
 
+    // Opened again as the program opens a project, then the training window's revert and test
+    // once more, and saved.
+    template <class Kind>
+    void Reopen(const QString& project)
+    {
+        Logged<Kind> again(log);
+        Mark("open again");
+        again.Initialize(project);
+        again.LoadConfig();
+        MarkErrors(again, "opened");
+        Mark("revert");
+        again.Revert();
+        Mark("test");
+        ASSERT_EQ(again.Test(), TestOutcome::Done);
+        MarkErrors(again, "tested");
+        Mark("save configuration");
+        ASSERT_TRUE(again.SaveConfig());
+    }
+
     FakePrompter prompts;
     GoldenHost host;
     RecordingStatus status;
@@ -350,22 +369,7 @@ TEST_F(Golden, BackPropagationProject)
         Mark("predict");
         log << QStringLiteral("prediction %1").arg(Number(bp.Predict(probe)));
     }
-    {
-        // Opened again as the program opens a project, then the training window's revert
-        // and test once more.
-        Logged<CBackProp> again(log);
-        Mark("open again");
-        again.Initialize(project);
-        again.LoadConfig();
-        MarkErrors(again, "opened");
-        Mark("revert");
-        again.Revert();
-        Mark("test");
-        ASSERT_EQ(again.Test(), TestOutcome::Done);
-        MarkErrors(again, "tested");
-        Mark("save configuration");
-        ASSERT_TRUE(again.SaveConfig());
-    }
+    ASSERT_NO_FATAL_FAILURE(Reopen<CBackProp>(project));
     Dump(project, "at the end");
     EXPECT_TRUE(prompts.Boxes().empty());
     Compare("backprop.txt");
@@ -422,20 +426,7 @@ TEST_F(Golden, SFamProject)
         Mark("predict");
         log << QStringLiteral("prediction %1").arg(sf.Predict(probe));
     }
-    {
-        Logged<CSFam> again(log);
-        Mark("open again");
-        again.Initialize(project);
-        again.LoadConfig();
-        MarkErrors(again, "opened");
-        Mark("revert");
-        again.Revert();
-        Mark("test");
-        ASSERT_EQ(again.Test(), TestOutcome::Done);
-        MarkErrors(again, "tested");
-        Mark("save configuration");
-        ASSERT_TRUE(again.SaveConfig());
-    }
+    ASSERT_NO_FATAL_FAILURE(Reopen<CSFam>(project));
     Dump(project, "at the end");
     EXPECT_TRUE(prompts.Boxes().empty());
     Compare("sfam.txt");
