@@ -8,9 +8,9 @@
 
 #include <cmath>
 
-const CNetworkProject::Kind& CBackProp::KindData()
+const NetworkKindTexts& CBackProp::KindData()
 {
-    static const Kind kind{
+    static const NetworkKindTexts kind{
         "CBackProp",
         "BackProp",
         "BackProp::MakeTables Error",
@@ -32,7 +32,7 @@ CBackProp::CBackProp() : CNetworkProject(KindData()) {}
 
 CBackProp::~CBackProp() = default;
 
-std::vector<CNetworkProject::Setting> CBackProp::Settings()
+std::vector<ConfigSetting> CBackProp::Settings()
 {
     return {
         DataFileSetting(),

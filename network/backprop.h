@@ -101,7 +101,7 @@ public:
     const std::vector<float>& Results() const { return m_arrays.m_valueResults; }
 
 protected:
-    std::vector<Setting> Settings() override;
+    std::vector<ConfigSetting> Settings() override;
     QStringList ReadOrder() const override;
     int32_t CallEngine(EngineCommand command) override;
     int32_t BeginEnginePass(kvengine::TrainPass& pass) override;
@@ -132,7 +132,7 @@ protected:
     bool m_bestLogging = true;
 
 private:
-    static const Kind& KindData();
+    static const NetworkKindTexts& KindData();
     bool TrainPart(bool whole);
     void HandOverCharts(bool series);
     // The figures of the rows the arrays hold; raises when they do not fit together.

@@ -8,6 +8,7 @@
 #include "data/datadef.h"
 #include "data/projectschema.h"
 #include "network/charthandover.h"
+#include "network/enginecodes.h"
 #include "network/projectstore.h"
 #include "network/teststats.h"
 

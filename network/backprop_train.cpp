@@ -4,6 +4,7 @@
 
 #include "core/errorbox.h"
 #include "data/datadef.h"
+#include "network/enginecodes.h"
 
 using modErrorHandling::Member;
 

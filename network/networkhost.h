@@ -8,6 +8,9 @@
 #include <optional>
 
 class CProcess;
+namespace kdb {
+class Database;
+}
 
 class INetworkHost {
 public:
@@ -33,4 +36,7 @@ namespace NetworkHost {
 // Installs `host` (not owned) and returns the one it replaces; nullptr restores the default.
 INetworkHost* Install(INetworkHost* host);
 INetworkHost& Current();
+// Config 'Navigate' and 'Process' from the current host's workflow step and flags, when it has
+// them. Raises.
+void WriteNavigation(kdb::Database& db);
 }

@@ -8,11 +8,9 @@
 #include "data/dbutilities.h"
 #include "data/importwriter.h"
 #include "data/projectschema.h"
-#include "engine/trainpass.h"
 #include "kdb/backup.h"
 #include "network/configtext.h"
 #include "network/networkhost.h"
-#include "network/process.h"
 #include "network/projectstore.h"
 
 #include <QFileInfo>
@@ -40,135 +38,32 @@ void ProtectPassword(const QString& path, const QString& source)
         kdb::KeepOwnerOnly(path);
 }
 
+void HideSplash()
+{
+    IgnoreErrors([] { NetworkHost::Current().HideSplash(); });
+}
+
 } // namespace
 
-CNetworkProject::CNetworkProject(const Kind& kind)
-    : m_kind(kind), m_ddo(std::make_shared<CDataDef>())
-{
-    IgnoreErrors([&] {
-        m_project.SetExtAllowed(QStringLiteral("*.PRJ"));
-        m_project.SetExtFilter(QStringLiteral("Korvan Project (*.PRJ)|*.PRJ"));
-        m_project.SetPathDefault(AppPaths::ProgramFolder());
-    });
-}
+CNetworkProject::CNetworkProject(const NetworkKindTexts& kind) : m_kind(kind) {}
 
 CNetworkProject::~CNetworkProject() = default;
 
-QString CNetworkProject::Title(const char* member) const
-{
-    return QString::fromLatin1(m_kind.className) + QStringLiteral("::") + QString::fromLatin1(member);
-}
+// --- Settings over the project's state ---------------------------------------------------
 
-QString CNetworkProject::Source(const char* member) const
-{
-    return QString::fromLatin1(m_kind.sourceName) + QLatin1Char(':') + QString::fromLatin1(member)
-           + QStringLiteral(" Method");
-}
-
-// --- Settings members --------------------------------------------------------------------
-
-void CNetworkProject::SetTrainLow(int32_t value)
-{
-    m_trainLow = value;
-    m_netReady = m_trainBuilt = m_testBuilt = false;
-}
-
-void CNetworkProject::SetTrainHigh(int32_t value)
-{
-    m_trainHigh = value;
-    m_netReady = m_trainBuilt = m_testBuilt = false;
-}
-
-void CNetworkProject::SetTestLow(int32_t value)
-{
-    m_testLow = value;
-    m_testBuilt = false;
-}
-
-void CNetworkProject::SetTestHigh(int32_t value)
-{
-    m_testHigh = value;
-    m_testBuilt = false;
-}
-
-QString CNetworkProject::ProjectFileName() const
-{
-    const CFile* first = m_project.Item(1);
-    return first ? first->FileName() : QString();
-}
-
-void CNetworkProject::SetProjectFileName(const QString& fileName)
-{
-    if (fileName.isEmpty())
-        return;
-    IgnoreErrors([&] {
-        if (m_project.Count() > 0)
-            m_project.Remove(1);
-        m_project.AddFile(fileName);
-    });
-}
-
-QString CNetworkProject::TableName() const
-{
-    return m_ddo ? m_ddo->TableName() : QString();
-}
-
-QString CNetworkProject::DatabaseFileName() const
-{
-    return m_ddo ? m_ddo->DBFileName() : QString();
-}
-
-// --- Setting factories -------------------------------------------------------------------
-
-CNetworkProject::Setting CNetworkProject::TextSetting(const char* key, QString& member)
-{
-    return {QString::fromLatin1(key), [&member] { return member; },
-            [&member](const QString& t) { member = t; }};
-}
-
-CNetworkProject::Setting CNetworkProject::LongSetting(const char* key, int32_t& member)
-{
-    return {QString::fromLatin1(key), [&member] { return ConfigText::FromLong(member); },
-            [&member](const QString& t) { member = ConfigText::ToLong(t); }};
-}
-
-CNetworkProject::Setting CNetworkProject::IntegerSetting(const char* key, int16_t& member)
-{
-    return {QString::fromLatin1(key), [&member] { return ConfigText::FromLong(member); },
-            [&member](const QString& t) { member = ConfigText::ToInteger(t); }};
-}
-
-CNetworkProject::Setting CNetworkProject::IntegerViaSingleSetting(const char* key, int16_t& member)
-{
-    return {QString::fromLatin1(key), [&member] { return ConfigText::FromLong(member); },
-            [&member](const QString& t) { member = ConfigText::ToIntegerViaSingle(t); }};
-}
-
-CNetworkProject::Setting CNetworkProject::SingleSetting(const char* key, float& member)
-{
-    return {QString::fromLatin1(key), [&member] { return ConfigText::FromSingle(member); },
-            [&member](const QString& t) { member = ConfigText::ToSingle(t); }};
-}
-
-CNetworkProject::Setting CNetworkProject::BooleanSetting(const char* key, bool& member)
-{
-    return {QString::fromLatin1(key), [&member] { return ConfigText::FromBoolean(member); },
-            [&member](const QString& t) { member = ConfigText::ToBoolean(t); }};
-}
-
-CNetworkProject::Setting CNetworkProject::DataFileSetting()
+ConfigSetting CNetworkProject::DataFileSetting()
 {
     return {ProjectSchema::DatabaseFileNameKey(), [this] { return DatabaseFileName(); },
             [this](const QString& t) { m_readDataFile = t; }};
 }
 
-CNetworkProject::Setting CNetworkProject::TableSetting()
+ConfigSetting CNetworkProject::TableSetting()
 {
     return {ProjectSchema::TableNameKey(), [this] { return TableName(); },
             [this](const QString& t) { m_readTableName = t; }};
 }
 
-CNetworkProject::Setting CNetworkProject::TypeSetting()
+ConfigSetting CNetworkProject::TypeSetting()
 {
     return {ProjectSchema::TypeKey(), [this] { return QString::fromLatin1(m_kind.typeValue); }, {}};
 }
@@ -200,7 +95,7 @@ QString CNetworkProject::GetProperty(kdb::Database& db, const QString& name)
         return {};
     std::optional<QString> value;
     bool missing = false;
-    Procedure(Title("GetProperty"), [&] {
+    Procedure(m_kind.Title("GetProperty"), [&] {
         value = ProjectStore(db).Property(name);
         missing = !value;
     });
@@ -212,7 +107,7 @@ QString CNetworkProject::GetProperty(kdb::Database& db, const QString& name)
 void CNetworkProject::WriteSettings(kdb::Database& db, const QStringList& only)
 {
     ProjectStore store(db);
-    for (const Setting& s : Settings())
+    for (const ConfigSetting& s : Settings())
         if (only.isEmpty() || only.contains(s.key))
             store.WriteProperty(s.key, s.write());
 }
@@ -222,7 +117,7 @@ void CNetworkProject::Attach(const QString& saLinkDataSource, const QString& saL
     const QString path = ProjectFileName();
     if (path.isEmpty())
         return;
-    Procedure(Title("Attach"), [&] {
+    Procedure(m_kind.Title("Attach"), [&] {
         ProtectPassword(path, saLinkDataSource);
         kdb::Database db = kdb::Database::Open(path, false, false);
         ProjectStore store(db);
@@ -240,14 +135,6 @@ void CNetworkProject::Attach(const QString& saLinkDataSource, const QString& saL
     });
 }
 
-void CNetworkProject::WriteNavigation(kdb::Database& db)
-{
-    if (const std::optional<int32_t> step = NetworkHost::Current().NavigationStep())
-        ProjectStore(db).WriteNavigation(*step);
-    if (const CProcess* flags = NetworkHost::Current().WorkflowFlags())
-        flags->Write(db);
-}
-
 void CNetworkProject::WriteConfig(kdb::Database& db, bool snapshot)
 {
     WriteSettings(db, {});
@@ -255,7 +142,7 @@ void CNetworkProject::WriteConfig(kdb::Database& db, bool snapshot)
         m_ddo->Write(db);
     if (snapshot)
         WriteSnapshot(db);
-    WriteNavigation(db);
+    NetworkHost::WriteNavigation(db);
 }
 
 bool CNetworkProject::SaveConfig()
@@ -263,7 +150,7 @@ bool CNetworkProject::SaveConfig()
     const QString path = ProjectFileName();
     if (path.isEmpty())
         return false;
-    return Procedure(Title("SaveConfig"), [&] {
+    return Procedure(m_kind.Title("SaveConfig"), [&] {
         if (!Utilities::FileExists(path))
             throw KvError(KvErr::FileNotFound, {}, QStringLiteral("File Does Not Exist"));
         // The engine writes its file before the project's transaction begins.
@@ -282,7 +169,7 @@ void CNetworkProject::SaveRowRanges()
     const QString path = ProjectFileName();
     if (path.isEmpty())
         return;
-    modErrorHandling::Member(Source("SaveRowRanges").toLatin1().constData(), [&] {
+    modErrorHandling::Member(m_kind.Source("SaveRowRanges").toLatin1().constData(), [&] {
         if (!Utilities::FileExists(path))
             throw KvError(KvErr::FileNotFound, {}, QStringLiteral("File Does Not Exist"));
         kdb::Database db = kdb::Database::Open(path, false, false);
@@ -334,13 +221,13 @@ void CNetworkProject::LoadCurrent()
 
 void CNetworkProject::SaveCurrent()
 {
-    modErrorHandling::Member(Source("SaveCurrent").toLatin1().constData(), [&] { SaveSnapshot(); });
+    modErrorHandling::Member(m_kind.Source("SaveCurrent").toLatin1().constData(), [&] { SaveSnapshot(); });
 }
 
 void CNetworkProject::NewProject(const QString& path)
 {
     const QString file = ProjectFileName().isEmpty() ? path : ProjectFileName();
-    Procedure(Title("NewProject"), [&] {
+    Procedure(m_kind.Title("NewProject"), [&] {
         const QString folder = QFileInfo(file).absolutePath();
         DataImport::RemoveLeftoverTemps(folder);
         const QString temp = DataImport::TempNameBeside(file);
@@ -359,19 +246,14 @@ void CNetworkProject::NewProject(const QString& path)
     });
 }
 
-void CNetworkProject::HideSplash()
-{
-    IgnoreErrors([] { NetworkHost::Current().HideSplash(); });
-}
-
 void CNetworkProject::ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, QString& tableName)
 {
     m_readDataFile.clear();
     m_readTableName.clear();
-    const std::vector<Setting> settings = Settings();
+    const std::vector<ConfigSetting> settings = Settings();
     for (const QString& key : ReadOrder()) {
         const auto it = std::find_if(settings.begin(), settings.end(),
-                                     [&](const Setting& s) { return s.key == key; });
+                                     [&](const ConfigSetting& s) { return s.key == key; });
         if (it == settings.end() || !it->read)
             continue;
         const QString text = GetProperty(db, key);
@@ -454,7 +336,7 @@ void CNetworkProject::OpenProject(const QString& path)
                 // after the open: the box says why, for both kinds.
                 if (!m_kind.openStopsAtFirstError) {
                     HideSplash();
-                    ErrorBox::ShowStandard(e, Title("OpenProject"));
+                    ErrorBox::ShowStandard(e, m_kind.Title("OpenProject"));
                 }
                 throw;
             }
@@ -477,7 +359,7 @@ void CNetworkProject::OpenProject(const QString& path)
         } catch (...) {
             const KvError e = ::CurrentError();
             HideSplash();
-            ErrorBox::ShowStandard(e, Title("OpenProject"));
+            ErrorBox::ShowStandard(e, m_kind.Title("OpenProject"));
         }
     } else {
         IgnoreErrors(run);
@@ -495,7 +377,7 @@ bool CNetworkProject::BuildArrays(int mode)
     m_trainBuilt = m_testBuilt = false;
     if (!m_ddo || !m_ddo->InitDone() || mode < 0 || mode > 2)
         return true;
-    return Procedure(Title("BuildArrays"), [&] {
+    return Procedure(m_kind.Title("BuildArrays"), [&] {
         if (mode == 0) {
             m_arrays.BuildLayout(*m_ddo, m_kind.predictRole, PatternKind());
             m_netReady = true;
@@ -542,7 +424,7 @@ CNetworkProject::EngineFileRead CNetworkProject::ReadEngineFile()
 
 void CNetworkProject::Revert()
 {
-    modErrorHandling::Member(Source("Revert").toLatin1().constData(), [&] {
+    modErrorHandling::Member(m_kind.Source("Revert").toLatin1().constData(), [&] {
         // Where the best network lives in the engine file, that file is the network: one that
         // vanished or that the engine refuses is a lost network, which the user must hear of
         // rather than find nothing happening.
@@ -578,7 +460,7 @@ void CNetworkProject::Revert()
                 + (m_netReady ? QStringLiteral("The network last saved with the project is used instead.")
                              : QStringLiteral("Train the network again."));
         m_networkLost = !m_netReady;
-        Prompts::MsgBox(text, MsgButtons::Ok, MsgIcon::Exclamation, Title("Revert"));
+        Prompts::MsgBox(text, MsgButtons::Ok, MsgIcon::Exclamation, m_kind.Title("Revert"));
     });
 }
 
@@ -599,7 +481,7 @@ void CNetworkProject::SaveSnapshot()
 {
     if (!m_netReady)
         return;
-    Procedure(Title("SaveSnapshot"), [&] {
+    Procedure(m_kind.Title("SaveSnapshot"), [&] {
         if (!SnapshotFileReady())
             return;
         kdb::Database db = kdb::Database::Open(ProjectFileName(), false, false);
@@ -610,7 +492,7 @@ void CNetworkProject::SaveSnapshot()
 void CNetworkProject::LoadSnapshot()
 {
     m_netReady = m_testBuilt = m_trainBuilt = false;
-    Procedure(Title("LoadSnapshot"), [&] {
+    Procedure(m_kind.Title("LoadSnapshot"), [&] {
         bool fromProject = false;
         if (!m_engineFile.HoldsNetwork()) {
             kdb::Database db = kdb::Database::Open(ProjectFileName(), false, true);
@@ -631,7 +513,7 @@ void CNetworkProject::LoadSnapshot()
             Prompts::MsgBox(QStringLiteral("The network saved with this project is damaged and could not be read.")
                                 + QStringLiteral("\r\n")
                                 + QStringLiteral("Train the network again; the project's other settings are kept."),
-                            MsgButtons::Ok, MsgIcon::Exclamation, Title("LoadSnapshot"));
+                            MsgButtons::Ok, MsgIcon::Exclamation, m_kind.Title("LoadSnapshot"));
         }
     });
 }

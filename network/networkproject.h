@@ -1,32 +1,25 @@
-// What the back-propagation and the SFAM project have in common: the project database with its
-// settings, the project's opening, creation and link to the source table, the normalised
-// arrays handed to the engine, and the saved network. The two kinds differ in data (texts,
-// roles, their settings tables) and in a few hooks; CBackProp and CSFam supply those.
+// The network project as the windows use it, whichever its kind: opening, creating, linking
+// and saving the project file, testing, the training calls and the saved network, with the
+// boxes they show. What it holds is ProjectState; CBackProp and CSFam supply the hooks of
+// INetworkKind (networkkind.h); TrainingPasses keeps a pass worked off in blocks.
 #pragma once
 
-#include "core/cproject.h"
 #include "kdb/kdb.h"
-#include "network/blockpacer.h"
 #include "network/enginefile.h"
 #include "network/networkconstants.h"
-#include "network/patternarrays.h"
+#include "network/networkkind.h"
+#include "network/projectstate.h"
 #include "network/testprogress.h"
+#include "network/trainingpasses.h"
 
 #include <QString>
-#include <algorithm>
 #include <QStringList>
-#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
 
-class CDataDef;
-namespace kvengine {
-class TrainPass;
-}
-
-class CNetworkProject {
+class CNetworkProject : public INetworkKind, public ProjectState {
 public:
     virtual ~CNetworkProject();
     CNetworkProject(const CNetworkProject&) = delete;
@@ -74,118 +67,26 @@ public:
     // Number of the first field with the kind's prediction role; -1 when there is none or no
     // data definition is set.
     int16_t PredictField() const;
-
-    // --- Settings ------------------------------------------------------------------------
-    // Writing a training limit forgets the network and both row sets; a testing limit only
-    // the testing rows.
-    int32_t TrainLow() const { return m_trainLow; }
-    void SetTrainLow(int32_t value);
-    int32_t TrainHigh() const { return m_trainHigh; }
-    void SetTrainHigh(int32_t value);
-    int32_t TestLow() const { return m_testLow; }
-    void SetTestLow(int32_t value);
-    int32_t TestHigh() const { return m_testHigh; }
-    void SetTestHigh(int32_t value);
-    int16_t ShuffleNum() const { return m_shuffleNum; }
-    void SetShuffleNum(int16_t value) { m_shuffleNum = value; }
-    QString WorkingDir() const { return m_workingDir; }
-    void SetWorkingDir(const QString& value) { m_workingDir = value; }
-    int32_t CyclesCompleted() const { return m_cyclesCompleted; }
-    // Error in percent of the last verification or test; -1 while none is known.
-    float CurrentError() const { return m_currentError; }
-    // Outcome of the last network creation: 0, DLLErrConstantField, DLLErrTooFewRows or
-    // (SFAM) the engine's code.
-    int16_t DLLError() const { return m_dllError; }
-    // After DLLErrConstantField: the input fields whose user range is empty or that hold one
-    // value in every usable training row, in field order.
-    const QStringList& ConstantFields() const { return m_constantFields; }
+    // The engine's working file of the network.
+    const QString& NetFileName() const { return m_engineFile.Name(); }
+    // The network kind as Config 'Type' holds it: "2" back-propagation, "1" SFAM.
+    QString TypeText() const { return QString::fromLatin1(m_kind.typeValue); }
 
     // --- Training in blocks ----------------------------------------------------------------
     // A training pass that the window works off in blocks of rows is open: the next training
     // block continues it.
-    bool PassOpen() const;
+    bool PassOpen() const { return m_passes.Open(); }
     // Ends an open pass with the network as at its beginning (a run ended half-way through).
-    void AbandonPass();
-    // Rows per block: 0 (the default) paces the blocks to about CBlockPacer::kTargetMs each; a
-    // number fixes it. The network comes out the same either way.
-    void SetTrainBlockRows(size_t rows) { m_blockRows = rows; }
-
-    // The project file: the first file of Project. Writing an empty text is ignored.
-    QString ProjectFileName() const;
-    void SetProjectFileName(const QString& fileName);
-    CProject& Project() { return m_project; }
-    QString TableName() const;
-    QString DatabaseFileName() const;
-    std::shared_ptr<CDataDef> DDO() const { return m_ddo; }
-    void SetDDO(std::shared_ptr<CDataDef> ddo) { m_ddo = std::move(ddo); }
-
-    // --- State for readers ---------------------------------------------------------------
-    bool NetReady() const { return m_netReady; }
-    bool TrainBuilt() const { return m_trainBuilt; }
-    bool TestBuilt() const { return m_testBuilt; }
-    // The arrays (see PatternArrays): Rows is the upper bound of their row dimension.
-    int32_t NumInputs() const { return m_arrays.m_numInputs; }
-    int64_t Rows() const { return m_arrays.m_rows; }
-    float Pattern(int32_t field, int64_t row) const { return m_arrays.Pattern(field, row); }
-    const std::vector<float>& Patterns() const { return m_arrays.m_patterns; }
-    int32_t PatternStride() const { return m_arrays.Stride(); }
-    const std::vector<int16_t>& InputFields() const { return m_arrays.m_inputFields; }
-    const std::vector<float>& FieldMinimums() const { return m_arrays.m_fieldMin; }
-    const std::vector<float>& FieldMaximums() const { return m_arrays.m_fieldMax; }
-    int16_t PredictFieldIndex() const { return m_arrays.m_predictField; }
-    const QString& NetFileName() const { return m_engineFile.Name(); }
-    // The network kind as Config 'Type' holds it: "2" back-propagation, "1" SFAM.
-    QString TypeText() const { return QString::fromLatin1(m_kind.typeValue); }
+    void AbandonPass() { m_passes.Abandon(); }
+    // Rows per block: 0 (the default) paces them (see TrainingPasses); a number fixes it.
+    void SetTrainBlockRows(size_t rows) { m_passes.SetBlockRows(rows); }
 
     // Mode 0 the field layout, 1 the training rows, 2 the testing rows. False after a failure
     // (shown in the box "<class>::BuildArrays"): the arrays are then not to be used.
     bool BuildArrays(int mode);
 
 protected:
-    // The texts and choices in which the two kinds differ.
-    struct Kind {
-        const char* className;          // box titles: className + "::" + member
-        const char* sourceName;         // error sources: sourceName + ":" + member + " Method"
-        const char* makeTablesSource;
-        const char* initializeSource;
-        const char* missingSettingText; // the missing-setting box...
-        bool missingSettingNamesKey;    // ...followed by the setting's name
-        const char* missingSettingTitle;
-        const char* typeValue;          // Config 'Type'
-        const char* bestErrorKey;       // Config key of the saved network's error
-        int16_t predictRole;            // FieldRole of the prediction field
-        bool exclusiveSave;             // SaveConfig opens the database exclusively
-        bool openStopsAtFirstError;     // else a failing step of the open is skipped
-        bool loadConfigRaises;          // LoadConfig passes errors on
-    };
-
-    // One Config setting: its key, its text form, and how the text is read back (empty: the
-    // setting is written only).
-    struct Setting {
-        QString key;
-        std::function<QString()> write;
-        std::function<void(const QString&)> read;
-    };
-
-    explicit CNetworkProject(const Kind& kind);
-
-    // --- What each kind supplies ---------------------------------------------------------
-    // The settings in writing order, and the keys in the order the open reads them.
-    virtual std::vector<Setting> Settings() = 0;
-    virtual QStringList ReadOrder() const = 0;
-    // Runs the engine routine of the kind on the current arrays (an open pass is abandoned
-    // first).
-    virtual int32_t CallEngine(EngineCommand command) = 0;
-    // Begins the kind's training pass on the current arrays; the engine's code.
-    virtual int32_t BeginEnginePass(kvengine::TrainPass& pass) = 0;
-    // The kind's rules for the arrays.
-    virtual IPatternKind& PatternKind() = 0;
-    // Whether the best network is kept in the engine file as training goes (so Revert reads
-    // it from there), whether SaveSnapshot must have the engine write the file first, and
-    // whether SaveConfig saves the network.
-    virtual bool BestKeptInEngineFile() const = 0;
-    virtual bool WritesEngineFileOnSave() const = 0;
-    virtual bool SavesSnapshotWithConfig() const = 0;
+    explicit CNetworkProject(const NetworkKindTexts& kind);
 
     // --- The project database ------------------------------------------------------------
     // Creates FieldConfig, Snapshots and Config (one transaction). Raises with the kind's
@@ -203,10 +104,6 @@ protected:
     // What SaveConfig writes, on a database the caller holds a transaction on; `snapshot`:
     // whether the engine file goes into Snapshots. Raises.
     void WriteConfig(kdb::Database& db, bool snapshot);
-    // Config 'Navigate' and 'Process' from the host's workflow step and flags, when it has them.
-    // Raises.
-    void WriteNavigation(kdb::Database& db);
-    void HideSplash();
 
     // --- Training and prediction -------------------------------------------------------
     // Builds the layout (and the training rows when asked) and has the engine create a network
@@ -227,10 +124,6 @@ protected:
     // clears the status text. True when the pass has ended or could not begin.
     bool TrainCall(bool whole, const QString& suffix, const QString& failureText, const QString& failureTitle,
                    const std::function<void(int32_t)>& answered);
-    // The critical box of a refused engine call: text + code, titled `title`.
-    static void EngineBox(const QString& text, int32_t code, const QString& title);
-    // What an engine result code means, in words ("" for a code without a meaning of its own).
-    static QString EngineFailureWords(int32_t code);
     // The reset of both kinds in the box titled `title`: DropSavedNetwork, the kind's
     // `defaults`, then counters, errors and flags cleared. When the saved network cannot be
     // dropped, the parameters keep their values. False then.
@@ -244,30 +137,7 @@ protected:
     // Forgets the trained network: the engine file emptied, the saved rows of Snapshots gone.
     // Raises.
     void DropSavedNetwork();
-    // A failing engine result as a negative 16-bit code.
-    static int16_t FailureCode(int32_t result);
 
-    // --- Testing hooks -------------------------------------------------------------------
-    // The status text while the engine runs, the test error of the engine's answer (showing
-    // the kind's boxes for a failure), the Test table's statement with its key column of
-    // type keyType, the kind's own tables of the rebuild, and the Test rows (false after its own error box).
-    virtual QString TestingText() const = 0;
-    virtual TestOutcome TestError(int32_t result, float& error) = 0;
-    virtual QString TestTableStatement(const QString& keyType) const = 0;
-    virtual bool RebuildKindTables(kdb::Database& db)
-    {
-        (void)db;
-        return true;
-    }
-    virtual bool SavePrediction(kdb::Database& db) = 0;
-    // The engine's run over the testing rows: one call. A kind whose answer adds up over parts
-    // of the rows may run them in blocks, telling m_testProgress after each; TestRunWeight is
-    // then its share of a test's time (reading the rows is 2, writing them 3).
-    virtual int32_t RunTest() { return CallEngine(EngineRun); }
-    virtual int TestRunWeight() const { return 0; }
-    // Column type of Test.MainPrimaryKey for the source's key: "Long" for whole numbers, the
-    // key's own kind of column otherwise (text compared exactly, number with fraction, date).
-    QString TestKeyType() const;
     // The testing range of the link in row order, positioned before its first row: column 0
     // the key, then `columns`. Raises 3021 when the table ends before the range starts.
     kdb::Reader TestingRows(kdb::Database& db, const QStringList& columns) const;
@@ -285,45 +155,14 @@ protected:
     enum class EngineFileRead { Read, NoLayout, Refused };
     EngineFileRead ReadEngineFile();
 
-    // Title and source texts of the kind.
-    QString Title(const char* member) const;
-    QString Source(const char* member) const;
+    // Settings over the project's own state.
+    ConfigSetting DataFileSetting();
+    ConfigSetting TableSetting();
+    ConfigSetting TypeSetting();
 
-    // Setting factories over members of the object.
-    Setting TextSetting(const char* key, QString& member);
-    Setting LongSetting(const char* key, int32_t& member);
-    Setting IntegerSetting(const char* key, int16_t& member);
-    Setting IntegerViaSingleSetting(const char* key, int16_t& member);
-    Setting SingleSetting(const char* key, float& member);
-    Setting BooleanSetting(const char* key, bool& member);
-    Setting DataFileSetting();
-    Setting TableSetting();
-    Setting TypeSetting();
-
-    const Kind& m_kind;
-    CProject m_project;
-    std::shared_ptr<CDataDef> m_ddo;
+    const NetworkKindTexts& m_kind;
     CEngineFile m_engineFile;
 
-    // Settings shared by both kinds.
-    int32_t m_trainLow = 1;
-    int32_t m_trainHigh = 1000;
-    int32_t m_testLow = 1;
-    int32_t m_testHigh = 1000;
-    int16_t m_shuffleNum = 0;
-    QString m_workingDir;
-    int32_t m_cyclesCompleted = 0;
-    float m_currentError = -1;
-    // BestError of a back-propagation project, BestTrainError of an SFAM project.
-    float m_bestError = -1;
-    int16_t m_dllError = 0;
-    QStringList m_constantFields;
-
-    // The arrays and their flags.
-    bool m_netReady = false;
-    bool m_trainBuilt = false;
-    bool m_testBuilt = false;
-    PatternArrays m_arrays;
     // The progress of the test under way; idle outside Test.
     TestProgress m_testProgress;
     // A test is under way: its progress display lets timers and posted events run, and none of
@@ -335,13 +174,8 @@ private:
     void MissingSettingBox(const QString& name);
     bool RebuildProject();
 
-    // Rows of the next training block when `remaining` are left.
-    size_t BlockRows(size_t remaining) const;
-
     bool m_opening = false;
-    std::unique_ptr<kvengine::TrainPass> m_pass;
-    CBlockPacer m_pacer;
-    size_t m_blockRows = 0;
+    TrainingPasses m_passes;
     TestProgress::Handler m_progressHandler;
     // The box about a saved network the engine refuses comes once per object.
     bool m_damagedNetworkShown = false;

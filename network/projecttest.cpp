@@ -13,6 +13,49 @@
 
 #include <QScopedValueRollback>
 
+namespace {
+
+// Column type of Test.MainPrimaryKey for the source's key: "Long" for whole numbers, the key's
+// own kind of column otherwise (text compared exactly, number with fraction, date).
+QString TestKeyType(const CDataDef* ddo)
+{
+    const int16_t key = ddo ? ddo->KeyField() : 0;
+    if (key == 0)
+        throw KvError(KvErr::ItemNotFound, {}, QStringLiteral("The source table has no key field."));
+    switch (ddo->FieldType(key)) {
+    case kdb::dbBoolean:
+    case kdb::dbByte:
+    case kdb::dbInteger:
+    case kdb::dbLong:
+    case kdb::dbBigInt:
+    case AutoIncrType:
+        return QStringLiteral("Long");
+    case kdb::dbCurrency:
+    case kdb::dbSingle:
+    case kdb::dbDouble:
+    case kdb::dbNumeric:
+    case kdb::dbDecimal:
+    case kdb::dbFloat:
+        return QStringLiteral("Double");
+    case kdb::dbDate:
+    case kdb::dbTime:
+    case kdb::dbTimeStamp:
+        return QStringLiteral("DateTime");
+    // Text keys compare exactly: the source keeps "a" and "A" apart when its own key does, and
+    // the table's usual case-blind text would take them for one key.
+    case kdb::dbMemo:
+        return QStringLiteral("LongText COLLATE BINARY");
+    case kdb::dbBinary:
+    case kdb::dbVarBinary:
+    case kdb::dbLongBinary:
+        return QStringLiteral("LongBinary");
+    default:
+        return QStringLiteral("Text(255) COLLATE BINARY");
+    }
+}
+
+} // namespace
+
 TestOutcome CNetworkProject::Test()
 {
     if (m_testing)
@@ -29,7 +72,7 @@ TestOutcome CNetworkProject::Test()
             ~EndProgress() { progress.End(); }
         } endProgress{m_testProgress};
         bool testingShown = false;
-        Procedure(Title("Test"), [&] {
+        Procedure(m_kind.Title("Test"), [&] {
             if (!m_testBuilt) {
                 Status::Message(QStringLiteral("Normalizing..."));
                 const bool built = BuildArrays(2) && m_testBuilt;
@@ -77,7 +120,7 @@ bool CNetworkProject::RebuildProject()
     }
     // The engine writes its file before the project's transaction begins.
     const bool snapshot = SavesSnapshotWithConfig() && SnapshotFileReady();
-    const QString keyType = TestKeyType();
+    const QString keyType = TestKeyType(m_ddo.get());
 
     bool written = false;
     {
@@ -97,7 +140,7 @@ bool CNetworkProject::RebuildProject()
             store.ReplaceTestTable(TestTableStatement(keyType));
             written = SavePrediction(db);
             if (written) {
-                WriteNavigation(db);
+                NetworkHost::WriteNavigation(db);
                 t.Commit();
             }
         }
@@ -107,43 +150,6 @@ bool CNetworkProject::RebuildProject()
             IgnoreErrors([&] { ProjectStore(db).CompactWhenMostlyFree(); });
     }
     return written;
-}
-
-QString CNetworkProject::TestKeyType() const
-{
-    const int16_t key = m_ddo ? m_ddo->KeyField() : 0;
-    if (key == 0)
-        throw KvError(KvErr::ItemNotFound, {}, QStringLiteral("The source table has no key field."));
-    switch (m_ddo->FieldType(key)) {
-    case kdb::dbBoolean:
-    case kdb::dbByte:
-    case kdb::dbInteger:
-    case kdb::dbLong:
-    case kdb::dbBigInt:
-    case AutoIncrType:
-        return QStringLiteral("Long");
-    case kdb::dbCurrency:
-    case kdb::dbSingle:
-    case kdb::dbDouble:
-    case kdb::dbNumeric:
-    case kdb::dbDecimal:
-    case kdb::dbFloat:
-        return QStringLiteral("Double");
-    case kdb::dbDate:
-    case kdb::dbTime:
-    case kdb::dbTimeStamp:
-        return QStringLiteral("DateTime");
-    // Text keys compare exactly: the source keeps "a" and "A" apart when its own key does, and
-    // the table's usual case-blind text would take them for one key.
-    case kdb::dbMemo:
-        return QStringLiteral("LongText COLLATE BINARY");
-    case kdb::dbBinary:
-    case kdb::dbVarBinary:
-    case kdb::dbLongBinary:
-        return QStringLiteral("LongBinary");
-    default:
-        return QStringLiteral("Text(255) COLLATE BINARY");
-    }
 }
 
 kdb::Reader CNetworkProject::TestingRows(kdb::Database& db, const QStringList& columns) const

@@ -19,9 +19,9 @@ namespace {
 const char* const kClassListSource = "ClassListSource";
 } // namespace
 
-const CNetworkProject::Kind& CSFam::KindData()
+const NetworkKindTexts& CSFam::KindData()
 {
-    static const Kind kind{
+    static const NetworkKindTexts kind{
         "CSFam",
         "SFam",
         "SFam::MakeTables Error",
@@ -43,7 +43,7 @@ CSFam::CSFam() : CNetworkProject(KindData()) {}
 
 CSFam::~CSFam() = default;
 
-std::vector<CNetworkProject::Setting> CSFam::Settings()
+std::vector<ConfigSetting> CSFam::Settings()
 {
     return {
         DataFileSetting(),
@@ -205,7 +205,7 @@ void CSFam::WriteClassList(kdb::Database& db)
 
 bool CSFam::BuildClassList()
 {
-    return Procedure(Title("BuildClassList"), [&] {
+    return Procedure(m_kind.Title("BuildClassList"), [&] {
         kdb::Database db = kdb::Database::Open(ProjectFileName(), false, false);
         WriteClassList(db);
     });

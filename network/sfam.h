@@ -63,7 +63,7 @@ public:
     const std::vector<int16_t>& Results() const { return m_arrays.m_classResults; }
 
 protected:
-    std::vector<Setting> Settings() override;
+    std::vector<ConfigSetting> Settings() override;
     QStringList ReadOrder() const override;
     int32_t CallEngine(EngineCommand command) override;
     int32_t BeginEnginePass(kvengine::TrainPass& pass) override;
@@ -102,7 +102,7 @@ protected:
     int16_t m_currentNodes = 0;
 
 private:
-    static const Kind& KindData();
+    static const NetworkKindTexts& KindData();
     bool TrainPart(bool whole);
     // The engine over rows first..first + count - 1 of the arrays only.
     int32_t EngineOverRows(EngineCommand command, int64_t first, int64_t count);

@@ -4,6 +4,7 @@
 
 #include "core/errorbox.h"
 #include "data/projectschema.h"
+#include "network/enginecodes.h"
 #include "network/projectstore.h"
 
 #include <sqlite3.h>
