@@ -1,0 +1,213 @@
+#!/usr/bin/env bash
+# What every real-input road shares: its own X server (Xvfb) and window manager (openbox), a
+# private home, the program's widget map, real clicks and keys (xdotool), pictures and checks.
+# A road script sources it after setting nothing but its usage:
+#
+#   . "$(dirname "$0")/roadlib.sh" "$@"      # <korvan program> [folder for pictures and logs]
+#
+# Then `start_program` starts the program and waits until it takes keys.
+set -u
+
+KORVAN=$(realpath "${1:?usage: realinput.sh <korvan program> [artifacts folder]}")
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/korvan-road.XXXXXX")
+ART=${2:-$WORK/artifacts}
+mkdir -p "$ART"
+LIMIT=${ROAD_STEP_SECONDS:-20}
+# The whole road ends well before CTest's own limit, so that it always cleans up after itself.
+TOTAL=${ROAD_TOTAL_SECONDS:-100}
+PIDS=()
+STEP="start"
+
+for tool in Xvfb openbox xdotool xlogo sqlite3 import compare xprop; do
+  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps installs it)"; exit 1; }
+done
+
+cleanup() {
+  local pid
+  for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
+    pid=${PIDS[$i]}
+    kill "$pid" 2>/dev/null
+  done
+  for pid in "${PIDS[@]}"; do
+    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$pid" 2>/dev/null
+  done
+  if [ -z "${KEEP_ROAD:-}" ]; then rm -rf "$WORK"; fi
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
+
+fail() {
+  echo "FAILED at step '$STEP': $*"
+  import -display "$DISPLAY" -window root "$ART/failed.png" 2>/dev/null && echo "picture: $ART/failed.png"
+  cp "${MAP:-/nonexistent}" "$ART/failed-map.txt" 2>/dev/null
+  echo "--- program output"; tail -20 "$WORK/korvan.log" 2>/dev/null
+  exit 1
+}
+
+step() { STEP=$1; echo "== $STEP"; }
+
+# Polls "$@" until it succeeds; fails the road after LIMIT seconds.
+waitfor() {
+  local what=$1; shift
+  local deadline=$((SECONDS + LIMIT))
+  until "$@"; do
+    [ $SECONDS -lt $deadline ] || fail "no $what after ${LIMIT}s"
+    [ $SECONDS -lt "$TOTAL" ] || fail "the road took more than ${TOTAL}s"
+    sleep 0.1
+  done
+}
+
+# --- The X server, the window manager and the program --------------------------------------
+# A free display number picked at random, so that runs side by side never meet.
+unset DISPLAY
+for attempt in 1 2 3 4 5; do
+  n=$((300 + RANDOM % 600))
+  [ -e "/tmp/.X$n-lock" ] && continue
+  Xvfb ":$n" -screen 0 1400x1000x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+  xpid=$!
+  deadline=$((SECONDS + 10))
+  until DISPLAY=":$n" xprop -root >/dev/null 2>&1 || ! kill -0 $xpid 2>/dev/null || [ $SECONDS -ge $deadline ]; do
+    sleep 0.1
+  done
+  if DISPLAY=":$n" xprop -root >/dev/null 2>&1; then
+    PIDS+=($xpid)
+    export DISPLAY=":$n"
+    break
+  fi
+  kill $xpid 2>/dev/null
+  wait $xpid 2>/dev/null
+done
+[ -n "${DISPLAY:-}" ] && [ "$DISPLAY" = ":${n:-}" ] || { echo "no X server could be started"; cat "$WORK/xvfb.log"; exit 1; }
+openbox >"$WORK/openbox.log" 2>&1 &
+PIDS+=($!)
+waitfor "window manager" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"'
+
+# A private home and settings: no other run's settings, lock or recent files.
+for d in home config data state cache runtime tmp work; do mkdir -p "$WORK/$d"; done
+chmod 700 "$WORK/runtime"
+export HOME=$WORK/home XDG_CONFIG_HOME=$WORK/config XDG_DATA_HOME=$WORK/data XDG_STATE_HOME=$WORK/state
+export XDG_CACHE_HOME=$WORK/cache XDG_RUNTIME_DIR=$WORK/runtime TMPDIR=$WORK/tmp
+export QT_QPA_PLATFORM=xcb
+MAP=$WORK/map.txt
+export KORVAN_WIDGET_MAP=$MAP
+W=$WORK/work
+
+# --- Reading the program's map ----------------------------------------------------------------
+# Fields: kind, name, class, x, y, width, height, enabled, active-or-checked, text.
+entry() { awk -F'\t' -v k="$1" -v n="$2" '$1==k && ($2==n || substr($2, length($2)-length(n)) == "/" n) {print; exit}' "$MAP" 2>/dev/null; }
+has() { [ -n "$(entry "$1" "$2")" ]; }
+enabled() { [ "$(entry "$1" "$2" | cut -f8)" = 1 ]; }
+field() { entry "$1" "$2" | cut -f"$3"; }
+# A top-level window by its exact title, the active one.
+window_active() { awk -F'\t' -v t="$1" '$1=="window" && $10==t && $9==1 {f=1} END {exit !f}' "$MAP" 2>/dev/null; }
+main_title() { awk -F'\t' '$1=="window" && $2=="frmMain" {print $10; exit}' "$MAP" 2>/dev/null; }
+main_title_is() { [ "$(main_title)" = "$1" ]; }
+main_active() { [ "$(field window frmMain 9)" = 1 ]; }
+child_up() { awk -F'\t' -v n="$1" '$1=="child" && ($2==n || $3==n) {f=1} END {exit !f}' "$MAP" 2>/dev/null; }
+# The active child of the main window, as the child area itself reports it.
+child_active() { awk -F'\t' -v n="$1" '$1=="child" && ($2==n || $3==n) && $9==1 {f=1} END {exit !f}' "$MAP" 2>/dev/null; }
+popup_up() { awk -F'\t' '$1=="window" && $3=="QMenu" {f=1} END {exit !f}' "$MAP" 2>/dev/null; }
+no_popup() { ! popup_up; }
+status_text() { field widget Main 10 | sed 's/^ *//; s/ *$//'; }
+
+# --- Real input --------------------------------------------------------------------------------
+# A click at the middle of a control (or at dx, dy from its top left corner).
+click() {
+  local kind=widget
+  has tool "$1" && kind=tool
+  has item "$1" && kind=item
+  local e; e=$(entry $kind "$1")
+  [ -n "$e" ] || fail "no control $1 to click"
+  local x y w h
+  IFS=$'\t' read -r _ _ _ x y w h _ <<<"$e"
+  local dx=${2:-$((w / 2))} dy=${3:-$((h / 2))}
+  xdotool mousemove --sync $((x + dx)) $((y + dy)) click "${4:-1}"
+}
+double_click() {
+  local e x y w h; e=$(entry widget "$1"); [ -n "$e" ] || fail "no control $1"
+  IFS=$'\t' read -r _ _ _ x y w h _ <<<"$e"
+  xdotool mousemove --sync $((x + w / 2)) $((y + h / 2)) click --repeat 2 --delay 60 1
+}
+right_click_at() { xdotool mousemove --sync "$1" "$2" click 3; }
+activate_main() {
+  local id; id=$(xdotool search --name '^Korvan Pro' | head -1)
+  [ -n "$id" ] || fail "no main window"
+  xdotool windowactivate --sync "$id" 2>/dev/null
+  waitfor "active main window" main_active
+}
+# A menu of the menu bar opened with its Alt key, then an item clicked by its tool name.
+menu() {
+  activate_main
+  xdotool key "alt+$1"
+  waitfor "item $2 of the menu" enabled item "$2"
+  click "$2"
+  waitfor "menu closed" no_popup
+}
+# Types a full path into the name box of the file dialog titled $1 and presses Enter.
+choose_file() {
+  waitfor "dialog '$1'" window_active "$1"
+  xdotool key --delay 30 ctrl+a
+  xdotool type --delay 15 "$2"
+  xdotool key Return
+}
+picture() { import -window root "$ART/$1.png" || fail "no picture $1"; }
+# A picture of a rectangle of the screen: name, x, y, width, height.
+picture_of() { import -window root -crop "${4}x${5}+${2}+${3}" +repage "$ART/$1.png" || fail "no picture $1"; }
+# The same rectangle taken until two pictures in a row agree: the window has done drawing.
+settled_picture() {
+  local deadline=$((SECONDS + LIMIT))
+  picture_of "$1" "$2" "$3" "$4" "$5"
+  while :; do
+    sleep 0.3
+    picture_of "$1-again" "$2" "$3" "$4" "$5"
+    same_pictures "$1" "$1-again" && { rm -f "$ART/$1-again.png"; return; }
+    mv "$ART/$1-again.png" "$ART/$1.png"
+    [ $SECONDS -lt $deadline ] || fail "the picture $1 never settled"
+  done
+}
+same_pictures() { [ "$(compare -metric AE "$ART/$1.png" "$ART/$2.png" null: 2>&1)" = 0 ]; }
+sql() { sqlite3 -readonly "$1" "$2" 2>/dev/null; }
+sql_is() { [ "$(sql "$1" "$2")" = "$3" ]; }
+config_of() { sql "$1" "SELECT sValue FROM Config WHERE Property='$2'"; }
+
+# The other program of the visits, each under a title of its own.
+VISITS=0
+visit_another_program() {
+  VISITS=$((VISITS + 1))
+  local title="another program $VISITS" logo
+  xlogo -title "$title" -geometry 200x200+1150+750 >/dev/null 2>&1 &
+  PIDS+=($!)
+  waitfor "the other program's window" sh -c "xdotool search --name '^$title\$' >/dev/null"
+  logo=$(xdotool search --name "^$title\$" | head -1)
+  xdotool windowactivate --sync "$logo" 2>/dev/null
+  waitfor "the program losing the user" sh -c "! awk -F'\t' '\$1==\"window\" && \$2==\"frmMain\" && \$9==1 {f=1} END {exit !f}' '$MAP'"
+  activate_main
+  kill "${PIDS[-1]}" 2>/dev/null
+}
+
+
+# Starts the program in the work folder and waits until it takes keys: the first click on the
+# status bar hides the splash window, and keys sent while the splash is up go nowhere.
+start_program() {
+  step "start"
+  (cd "$W" && exec "$KORVAN") >"$WORK/korvan.log" 2>&1 &
+  KPID=$!
+  PIDS+=($KPID)
+  waitfor "main window" main_title_is "Korvan Pro"
+  waitfor "status bar" has widget MainStatusBar
+  click MainStatusBar
+  waitfor "splash gone" sh -c "! grep -q $'^window\tfrmSplash' '$MAP'"
+  activate_main
+}
+
+# Ends the program through File > Exit and waits until it is gone.
+exit_program() {
+  step "exit"
+  activate_main
+  xdotool key alt+f
+  waitfor "item Exit of the menu" enabled item exit
+  click exit
+  for _ in $(seq $((LIMIT * 10))); do kill -0 $KPID 2>/dev/null || break; sleep 0.1; done
+  kill -0 $KPID 2>/dev/null && fail "the program did not end"
+}
