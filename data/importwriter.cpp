@@ -37,6 +37,8 @@ QString TypeWord(ColumnType t)
         return QStringLiteral("LONG, ");
     case ColumnType::Single:
         return QStringLiteral("SINGLE, ");
+    case ColumnType::Double:
+        return QStringLiteral("DOUBLE, ");
     case ColumnType::Text:
         break;
     }
@@ -151,7 +153,13 @@ bool IsWholeInSingle(double value)
     if (r < double(std::numeric_limits<int32_t>::min()) ||
         r > double(std::numeric_limits<int32_t>::max()))
         return false;
-    return double(float(value)) - r == 0.0;
+    // A fraction a single drops ("1.00000001") is no whole number.
+    return value == r && double(float(value)) - r == 0.0;
+}
+
+bool SingleHolds(double value)
+{
+    return AsSingle(value) == value;
 }
 
 double AsSingle(double value)
@@ -342,6 +350,10 @@ void WriteImport(const QString& outputFile, const ImportTable& table,
                 case ColumnType::Single:
                     ParseNumber(v, d);
                     insert.Bind(pos, AsSingle(d));
+                    break;
+                case ColumnType::Double:
+                    ParseNumber(v, d);
+                    insert.Bind(pos, d);
                     break;
                 case ColumnType::Text: {
                     std::string_view text = v;

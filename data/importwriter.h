@@ -14,8 +14,9 @@ namespace DataImport {
 
 using Items = std::vector<std::string_view>;
 
-// "I" 32-bit integer, "S" single-precision number, "T" text.
-enum class ColumnType : char { Integer = 'I', Single = 'S', Text = 'T' };
+// "I" 32-bit integer, "S" single-precision number, "D" double-precision number (numbers a
+// single would change), "T" text.
+enum class ColumnType : char { Integer = 'I', Single = 'S', Double = 'D', Text = 'T' };
 
 // The text without leading and trailing spaces (tabs stay).
 std::string_view TrimSpaces(std::string_view s);
@@ -25,9 +26,13 @@ enum class NumberKind { NotNumber, Number, OutOfRange };
 // exponent; always the point as decimal separator, so a file imports the same in every locale.
 // OutOfRange: beyond single precision.
 NumberKind ParseNumber(std::string_view text, double& value);
-// True when the number stays an integer column: its single-precision and its rounded 32-bit
-// forms agree. Whole numbers beyond 32 bits are not integers here (the column becomes "S").
+// True when the number stays an integer column: a whole number whose single-precision and
+// 32-bit forms agree. Whole numbers beyond 32 bits are not integers here (the column becomes a
+// "S" or a "D").
 bool IsWholeInSingle(double value);
+// True when a single-precision column gives the number back as the file wrote it: AsSingle
+// keeps it.
+bool SingleHolds(double value);
 // The value a single-precision column stores: the number rounded to single precision, kept as
 // the double that prints like the single ("0.1", not "0.100000001490116").
 double AsSingle(double value);

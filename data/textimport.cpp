@@ -111,6 +111,7 @@ public:
             case NumberKind::Number:
                 if (col.type == ColumnType::Integer && !IsWholeInSingle(d))
                     col.type = ColumnType::Single;
+                col.singleHoldsAll = col.singleHoldsAll && SingleHolds(d);
                 break;
             }
         }
@@ -122,8 +123,10 @@ public:
     std::vector<ColumnType> Types() const
     {
         std::vector<ColumnType> t;
+        // A single-precision column that would change one of its numbers ("16777217",
+        // "3.14159265358979") is a double one.
         for (const Column& c : m_cols)
-            t.push_back(c.type);
+            t.push_back(c.type == ColumnType::Single && !c.singleHoldsAll ? ColumnType::Double : c.type);
         return t;
     }
 
@@ -152,6 +155,7 @@ private:
     enum Stop { StopNone, StopMissing, StopOverflow };
     struct Column {
         ColumnType type = ColumnType::Integer;
+        bool singleHoldsAll = true;
         bool done = false;
         Stop stop = StopNone;
         int64_t stopRow = 0;

@@ -55,6 +55,8 @@ QString CatalogueText(int32_t number, const QString& arg);
 // "Database" or the file name for messages.
 constexpr const char* kLinksTable = "__kdb_links";
 constexpr const char* kOdbcModule = "kdb_odbc";
+// A table name that could mean tables of several schemas of an ODBC source.
+constexpr int32_t kAmbiguousTable = 3079;
 
 // ODBC (odbc.cpp).
 struct OdbcColumn {
@@ -81,7 +83,9 @@ public:
     // source with schemas is named "schema.table".
     QStringList Tables(QList<bool>* views = nullptr);
     // The table's name as Tables() spells it (exact, else ignoring case; a name without its
-    // schema finds the first table of that name); empty when missing.
+    // schema finds the table of that name the server reads under it); empty when missing.
+    // Raises kAmbiguousTable when the name could mean tables of several schemas and the
+    // server cannot tell which.
     QString FindTable(const QString& name);
     // The functions below take a name as Tables() spells it.
     QList<OdbcColumn> Columns(const QString& table);
@@ -119,6 +123,9 @@ private:
     OdbcConnection() = default;
     void LoadTables();
     const SourceTable* Find(const QString& name, bool reload);
+    // The one of `candidates` (tables of `name` in several schemas) that the server reads under
+    // the plain name; raises kAmbiguousTable, naming them all, when it cannot tell.
+    const SourceTable* ServersChoice(const QString& name, const QList<const SourceTable*>& candidates);
     SourceTable Resolve(const QString& table);
     void* m_dbc = nullptr;
     QString m_connect;

@@ -6,6 +6,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -504,17 +505,70 @@ const OdbcConnection::SourceTable* OdbcConnection::Find(const QString& name, boo
 {
     if (!m_tablesLoaded || reload)
         LoadTables();
-    // Exact, then ignoring case; the name with its schema, then (a project made before
-    // schemas were shown) without: the table of that name the source lists first.
-    for (const QString SourceTable::*part : {&SourceTable::display, &SourceTable::name}) {
-        for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
-            for (const SourceTable& t : m_tables) {
-                if ((t.*part).compare(name, cs) == 0)
-                    return &t;
+    // The name as the list spells it: exact, then ignoring case.
+    for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+        for (const SourceTable& t : m_tables) {
+            if (t.display.compare(name, cs) == 0)
+                return &t;
+        }
+    }
+    // A name without its schema (a project made before schemas were shown). Two schemas may
+    // each hold a table of that name, and taking the first listed would read another table's
+    // rows: the name means what the server reads under it.
+    for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
+        QList<const SourceTable*> same;
+        for (const SourceTable& t : m_tables) {
+            if (t.name.compare(name, cs) == 0)
+                same << &t;
+        }
+        if (same.size() == 1)
+            return same.front();
+        if (!same.isEmpty())
+            return ServersChoice(name, same);
+    }
+    return nullptr;
+}
+
+const OdbcConnection::SourceTable* OdbcConnection::ServersChoice(const QString& name,
+                                                                  const QList<const SourceTable*>& candidates)
+{
+    // The server resolves a plain name by its own rules (PostgreSQL's search_path, the login's
+    // default schema elsewhere); the schema of the table it read is the answer. The statement
+    // reads no row.
+    QString schema;
+    const QString spelling = candidates.front()->name;
+    const bool oneSpelling = std::all_of(candidates.begin(), candidates.end(),
+                                         [&](const SourceTable* t) { return t->name == spelling; });
+    if (oneSpelling) {
+        Stmt s(static_cast<SQLHDBC>(m_dbc));
+        QByteArray sql = utf8(QStringLiteral("SELECT * FROM ") + Quote(spelling) + QStringLiteral(" WHERE 1=0"));
+        SQLSMALLINT columns = 0;
+        if (SQL_SUCCEEDED(SQLExecDirect(s.h(), sqlChars(sql), SQLINTEGER(sql.size())))
+            && SQL_SUCCEEDED(SQLNumResultCols(s.h(), &columns))) {
+            // A computed column of a view comes from no table: the next one may say.
+            for (SQLSMALLINT c = 1; c <= columns && schema.isEmpty(); ++c) {
+                SQLCHAR text[512] = {};
+                SQLSMALLINT len = 0;
+                if (SQL_SUCCEEDED(SQLColAttribute(s.h(), SQLUSMALLINT(c), SQL_DESC_SCHEMA_NAME, text, sizeof text,
+                                                  &len, nullptr)))
+                    schema = QString::fromUtf8(reinterpret_cast<const char*>(text));
             }
         }
     }
-    return nullptr;
+    for (const SourceTable* t : candidates) {
+        if (!schema.isEmpty() && t->schema == schema)
+            return t;
+    }
+    // The server cannot tell (the name is off its search path, or the driver does not say
+    // where a column comes from): no guess, the user is told which tables the name could mean.
+    QStringList names;
+    for (const SourceTable* t : candidates)
+        names << t->display;
+    throw KvError(kAmbiguousTable, {},
+                  QStringLiteral("The table name '%1' could mean %2, and the data source does not say which: "
+                                 "nothing was opened. Put the wanted table's schema on the login's search path "
+                                 "(its default schema).")
+                      .arg(name, names.join(QStringLiteral(" or "))));
 }
 
 QString OdbcConnection::FindTable(const QString& name)

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -252,18 +253,46 @@ TEST(RawImport, OddFileAndFieldNamesWork)
     EXPECT_EQ(t.rows.size(), 1);
 }
 
+// Every number of the file comes back from the data file as the file wrote it: a column a
+// single would change ("16777217", "123456789" beside "1.1", "3.14159265358979") is a double
+// one, and what a single holds ("3000000000", "0.5", "1.25") stays single; both importers.
 TEST(RawImport, LargeWholeNumbersMakeASingleColumn)
 {
-    FakePrompter fp;
-    const QString raw = Source(QStringLiteral("big.raw"),
-                               "[TAGS]\na,b,c\n[PATTERNS]\n1,3000000000,16777217\n2,5,6\n");
-    Utilities::LoadRawFile(raw);
-    EXPECT_TRUE(fp.Boxes().empty());
-    const Imported t = ReadTable(MdbOf(raw), QStringLiteral("big"));
-    EXPECT_EQ(t.types[1], kdb::dbLong);
-    EXPECT_EQ(t.types[2], kdb::dbSingle);
-    EXPECT_EQ(t.types[3], kdb::dbSingle);
-    EXPECT_DOUBLE_EQ(t.values[0][2].toDouble(), 3e9);
+    const QList<QByteArrayList> rows = {
+        {"1", "3000000000", "16777217", "123456789", "2147483647", "3.14159265358979", "123456.789", "0.5", "7", "1.00000001"},
+        {"2", "5", "16777219", "1.1", "2147483648", "1", "2", "1.25", "8", "2"}};
+    const QList<int16_t> types = {kdb::dbLong,   kdb::dbSingle, kdb::dbDouble, kdb::dbDouble, kdb::dbDouble,
+                                  kdb::dbDouble, kdb::dbDouble, kdb::dbSingle, kdb::dbLong,   kdb::dbDouble};
+    QByteArray lines;
+    for (const QByteArrayList& row : rows)
+        lines += row.join(',') + '\n';
+    const QByteArray names = "a,b,c,d,e,f,g,h,i,j\n";
+    for (const bool pattern : {true, false}) {
+        SCOPED_TRACE(pattern ? "pattern file" : "text file");
+        FakePrompter fp;
+        const QString source = pattern ? Source(QStringLiteral("big.raw"), "[TAGS]\n" + names + "[PATTERNS]\n" + lines)
+                                       : Source(QStringLiteral("big.csv"), names + lines);
+        pattern ? Utilities::LoadRawFile(source) : Utilities::LoadTextFile(source);
+        EXPECT_TRUE(fp.Boxes().empty());
+        const Imported t = ReadTable(MdbOf(source), QStringLiteral("big"));
+        EXPECT_EQ(t.types.mid(1), types);
+
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(QFile::encodeName(MdbOf(source)).constData(), &db, SQLITE_OPEN_READONLY, nullptr),
+                  SQLITE_OK);
+        sqlite3_stmt* st = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT * FROM big ORDER BY 1", -1, &st, nullptr), SQLITE_OK);
+        for (const QByteArrayList& row : rows) {
+            ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+            for (int c = 0; c < int(row.size()); ++c)
+                EXPECT_EQ(QByteArray::number(sqlite3_column_double(st, c + 1), 'g', 17),
+                          QByteArray::number(std::strtod(row[c].constData(), nullptr), 'g', 17))
+                    << "column " << char('a' + c) << ": " << row[c].constData();
+        }
+        EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+    }
 }
 
 TEST(RawImport, TheOldFileIsKeptUntilTheNewOneIsComplete)

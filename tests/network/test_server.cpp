@@ -274,3 +274,78 @@ TEST_F(ServerRoad, FilesHoldingAPasswordAreTheOwnersAlone)
     EXPECT_EQ(again.DDO()->NumFields(), 5);
     EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
 }
+
+// An older project's plain table name means the table the server reads under it (its search
+// path), not the one of that name the source lists first (archive.road before public.road);
+// when only schemas off the path hold the name, one box names the tables and the project's
+// file stays as it was. Both kinds.
+TEST_F(ServerRoad, APlainTableNameMeansTheTableTheServerReadsUnderIt)
+{
+    MakeTwins(folder);
+    const QString connect = pgtest::Server::Get().Connect();
+    const QString sfamProject = folder + "/plainsfam.kvp";
+    const QString bpProject = folder + "/plainbp.kvp";
+    {
+        CSFam sf;
+        ConfigureSFam(sf, sfamProject, connect, "public.road");
+        CBackProp bp;
+        bp.Initialize(bpProject);
+        bp.Attach(connect, "public.road");
+        NetTest::Configure(bp, {{"X1", roleInput, 0, 11}, {"X2", roleInput, 0, 10}, {"Y", roleBPPredict, 4, 21}});
+        bp.SaveConfig();
+    }
+    ASSERT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
+    for (const QString& project : {sfamProject, bpProject})
+        StoreTableNameAs(project, "road");
+    // Fields and rows of the table each kind opens.
+    const auto opened = [&](const QString& project) {
+        const auto read = [](const CDataDef* ddo) {
+            return ddo ? QStringLiteral("%1 fields, %2 rows").arg(ddo->NumFields()).arg(ddo->RecordCount())
+                       : QStringLiteral("no definition");
+        };
+        if (project == sfamProject) {
+            CSFam sf;
+            sf.Initialize(project);
+            return read(sf.DDO().get());
+        }
+        CBackProp bp;
+        bp.Initialize(project);
+        return read(bp.DDO().get());
+    };
+
+    pgtest::Server::Get().Sql(R"(
+        CREATE SCHEMA archive;
+        CREATE TABLE archive.road (code text PRIMARY KEY, w real);
+        INSERT INTO archive.road VALUES ('a', 1), ('b', 2);
+    )");
+    for (const QString& project : {sfamProject, bpProject})
+        EXPECT_EQ(opened(project), QString("5 fields, 400 rows")) << project.toStdString();
+    // One layout, other rows.
+    pgtest::Server::Get().Sql(R"(
+        DROP TABLE archive.road;
+        CREATE TABLE archive.road AS SELECT * FROM public.road WHERE "ID" <= 40;
+        ALTER TABLE archive.road ADD PRIMARY KEY ("ID");
+    )");
+    for (const QString& project : {sfamProject, bpProject})
+        EXPECT_EQ(opened(project), QString("5 fields, 400 rows")) << project.toStdString();
+    EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
+
+    // Two tables of one layout, neither on the search path: the server cannot tell.
+    pgtest::Server::Get().Sql(R"(
+        CREATE SCHEMA y2023;
+        CREATE SCHEMA y2024;
+        CREATE TABLE y2023.sales AS SELECT * FROM public.road WHERE "ID" <= 200;
+        CREATE TABLE y2024.sales AS SELECT * FROM public.road WHERE "ID" > 200;
+    )");
+    for (const QString& project : {sfamProject, bpProject}) {
+        StoreTableNameAs(project, "sales");
+        const QByteArray before = Contents(project);
+        const size_t boxes = prompts.Boxes().size();
+        prompts.ExpectBox(MsgResult::Ok);
+        EXPECT_EQ(opened(project), QString("0 fields, 0 rows")) << project.toStdString();
+        ASSERT_EQ(prompts.Boxes().size(), boxes + 1);
+        const QString text = prompts.LastBox().text;
+        EXPECT_TRUE(text.contains("y2023.sales") && text.contains("y2024.sales")) << text.toStdString();
+        EXPECT_EQ(Contents(project), before);
+    }
+}
