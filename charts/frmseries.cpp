@@ -69,6 +69,7 @@ frmSeries::frmSeries(std::shared_ptr<CBackProp> net, QWidget* parent) : ResultVi
     });
 
     m_zoomButton = new ZoomButton(this);
+    m_zoomButton->setObjectName(QStringLiteral("picOutline"));
     connect(m_zoomButton, &ZoomButton::released, this, [this](bool right) { ZoomClick(right); });
 
     if (m_net) {
