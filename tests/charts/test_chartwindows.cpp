@@ -21,6 +21,7 @@
 #include <QSpinBox>
 #include <QTableView>
 #include <QTest>
+#include <array>
 
 namespace {
 
@@ -41,6 +42,26 @@ void closeAll()
 {
     modMenu::RemoveChildForms();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// A scripted project over eight rows (X1 = the row, Y = `y`): Y's user range is 0..20, rows
+// 1-4 train and 5-8 test; its arrays are built. Null when they cannot be.
+std::shared_ptr<ScriptedBackProp> eightRows(const QString& folder, const QString& name, const std::array<double, 8>& y)
+{
+    std::vector<QList<kdb::Value>> rows;
+    for (int i = 1; i <= 8; ++i)
+        rows.push_back({i, double(i), y[size_t(i - 1)]});
+    const QString source = NetTest::MakeSource(folder, "Data", "X1 REAL, Y REAL", rows);
+    auto bp = std::make_shared<ScriptedBackProp>();
+    bp->Initialize(folder + "/" + name + ".kvp");
+    bp->Attach(source, "Data");
+    NetTest::Configure(*bp, {{"X1", roleInput, 0, 10}, {"Y", roleBPPredict, 0, 20}});
+    bp->SetTrainLow(1);
+    bp->SetTrainHigh(4);
+    bp->SetTestLow(5);
+    bp->SetTestHigh(8);
+    bp->SaveConfig();
+    return bp->BuildArrays(0) ? bp : nullptr;
 }
 
 class ChartWindows : public ::testing::Test {
@@ -137,21 +158,8 @@ TEST_F(ChartWindows, ChartFiguresAreFilledWhenShownUnderTheHourglass)
 // row of each lies above it.
 TEST_F(ChartWindows, FiguresMeasureTheRowsOwnValuesAndTheCorrelationIsPearsonsR)
 {
-    const double y[] = {2, 4, 6, 40, 5, 10, 15, 30};
-    std::vector<QList<kdb::Value>> rows;
-    for (int i = 1; i <= 8; ++i)
-        rows.push_back({i, double(i), y[i - 1]});
-    const QString source = NetTest::MakeSource(folder, "Data", "X1 REAL, Y REAL", rows);
-    auto bp = std::make_shared<ScriptedBackProp>();
-    bp->Initialize(folder + "/hand.kvp");
-    bp->Attach(source, "Data");
-    NetTest::Configure(*bp, {{"X1", roleInput, 0, 10}, {"Y", roleBPPredict, 0, 20}});
-    bp->SetTrainLow(1);
-    bp->SetTrainHigh(4);
-    bp->SetTestLow(5);
-    bp->SetTestHigh(8);
-    bp->SaveConfig();
-    ASSERT_TRUE(bp->BuildArrays(0));
+    auto bp = eightRows(folder, "hand", {2, 4, 6, 40, 5, 10, 15, 30});
+    ASSERT_TRUE(bp);
     // The network predicts 3, 4, 5, 10 for the training rows and 6, 9, 15, 19 for the testing
     // rows; the engine's own error (over clamped targets) is not what the windows show.
     bp->onScripted = [](ScriptedBackProp& net, EngineCommand) {
@@ -212,21 +220,8 @@ TEST_F(ChartWindows, FiguresMeasureTheRowsOwnValuesAndTheCorrelationIsPearsonsR)
 // rows hold -4, 10, 15 and 30 and are predicted as 6, 9, 15 and 19.
 TEST_F(ChartWindows, ChartsDrawTheRowsOwnValuesOnScalesThatCoverThem)
 {
-    const double y[] = {2, 4, 6, 8, -4, 10, 15, 30};
-    std::vector<QList<kdb::Value>> rows;
-    for (int i = 1; i <= 8; ++i)
-        rows.push_back({i, double(i), y[i - 1]});
-    const QString source = NetTest::MakeSource(folder, "Data", "X1 REAL, Y REAL", rows);
-    auto bp = std::make_shared<ScriptedBackProp>();
-    bp->Initialize(folder + "/beyond.kvp");
-    bp->Attach(source, "Data");
-    NetTest::Configure(*bp, {{"X1", roleInput, 0, 10}, {"Y", roleBPPredict, 0, 20}});
-    bp->SetTrainLow(1);
-    bp->SetTrainHigh(4);
-    bp->SetTestLow(5);
-    bp->SetTestHigh(8);
-    bp->SaveConfig();
-    ASSERT_TRUE(bp->BuildArrays(0));
+    auto bp = eightRows(folder, "beyond", {2, 4, 6, 8, -4, 10, 15, 30});
+    ASSERT_TRUE(bp);
     bp->onScripted = [](ScriptedBackProp& net, EngineCommand) {
         net.Arrays().m_valueResults = {0, 0.3f, 0.45f, 0.75f, 0.95f};
     };
