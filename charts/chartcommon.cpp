@@ -5,6 +5,7 @@
 #include "core/widgets/winhelpers.h"
 #include "data/datadef.h"
 #include "network/backprop.h"
+#include "network/networkconstants.h"
 #include "network/teststats.h"
 
 #include <algorithm>
@@ -28,6 +29,50 @@ QString ChartFormat::AxisFormat(int16_t fieldType, double lo, double hi)
     if (r > 0.01)
         return QStringLiteral("0.000");
     return QStringLiteral("0.0000");
+}
+
+ChartFormat::ChartRows ChartFormat::RowsOf(const ChartHandover& data, float lo, float hi)
+{
+    ChartRows rows;
+    const size_t n = std::max<size_t>(data.predicted.size(), 1);
+    const size_t stride = size_t(std::max(1, data.stride));
+    // The rows' own values when the network kept them; otherwise the actual array's, which
+    // the user range clamps.
+    const bool own = data.actualValues.size() == data.predicted.size();
+    rows.actual.assign(n, std::nanf(""));
+    rows.predicted.assign(n, std::nanf(""));
+    for (size_t i = 1; i < data.predicted.size(); ++i) {
+        float actual = std::nanf("");
+        if (own)
+            actual = float(data.actualValues[i]);
+        else if (i * stride < data.actual.size())
+            actual = Denormalise(data.actual[i * stride], lo, hi);
+        const float p = data.predicted[i];
+        // A value beyond a single's range has no place on a scale either.
+        if (p == float(UnusableRow) || !std::isfinite(actual))
+            continue;
+        rows.actual[i] = actual;
+        rows.predicted[i] = Denormalise(p, lo, hi);
+    }
+    return rows;
+}
+
+ChartFormat::ValueScale ChartFormat::ScaleOf(const ChartRows& rows, float lo, float hi)
+{
+    ValueScale scale{lo, hi};
+    if (!(lo <= hi))
+        return scale;
+    for (int64_t i = 1; i <= rows.Count(); ++i) {
+        const float p = rows.predicted[size_t(i)];
+        if (std::isnan(p))
+            continue;
+        for (const float v : {p, rows.actual[size_t(i)]})
+            if (std::isfinite(v)) {
+                scale.lo = std::min(scale.lo, v);
+                scale.hi = std::max(scale.hi, v);
+            }
+    }
+    return scale;
 }
 
 ChartFormat::Statistics ChartFormat::StatisticTexts(float currentError, float rmsError, float unexplained,

@@ -3,6 +3,7 @@
 // produce the display list of the self-drawn controls (training/displaylist.h).
 #pragma once
 
+#include "network/charthandover.h"
 #include "training/displaylist.h"
 
 #include <QColor>
@@ -23,6 +24,23 @@ namespace ChartFormat {
 QString AxisFormat(int16_t fieldType, double lo, double hi);
 // n * (hi - lo) + lo in single precision.
 inline float Denormalise(float n, float lo, float hi) { return n * (hi - lo) + lo; }
+
+// The testing rows that both charts draw, in the prediction field's units, rows 1..Count()
+// (element 0 unused): each row's own actual value, which the user range does not clamp, and
+// the network's prediction de-normalised over lo..hi. A row the network did not use, or one
+// without a finite actual value, has NaN for its prediction: it is not drawn.
+struct ChartRows {
+    std::vector<float> actual{0.0f};
+    std::vector<float> predicted{0.0f};
+    int64_t Count() const { return int64_t(predicted.size()) - 1; }
+};
+ChartRows RowsOf(const ChartHandover& data, float lo, float hi);
+// The value scale of a chart: the user range lo..hi widened to every value it draws.
+struct ValueScale {
+    float lo = 0;
+    float hi = 0;
+};
+ValueScale ScaleOf(const ChartRows& rows, float lo, float hi);
 
 // The four statistic texts of both charts.
 struct Statistics {

@@ -36,22 +36,15 @@ frmScatter::frmScatter(std::shared_ptr<CBackProp> net, QWidget* parent) : Result
     m_graph = new ScatterPlot(this);
     if (m_net)
         m_range = ChartFormat::PredictionRange(*m_net);
+    m_scale = {m_range.lo, m_range.hi};
 }
 
 frmScatter::~frmScatter() = default;
 
 void frmScatter::SetData(const ChartHandover& data)
 {
-    // Only the actual values are plotted: element (0, i) of each row.
-    const size_t stride = size_t(std::max(1, data.stride));
-    m_predicted = data.predicted.empty() ? std::vector<float>{0.0f} : data.predicted;
-    // The two arrays must agree: a row the actual array lacks is not plotted.
-    const size_t rows = std::max<size_t>(1, std::min(m_predicted.size(), data.actual.size() / stride));
-    m_predicted.resize(rows);
-    m_actual.assign(rows, 0.0f);
-    for (size_t i = 0; i < rows; ++i)
-        m_actual[i] = data.actual[i * stride];
-    m_stride = 1;
+    m_rows = ChartFormat::RowsOf(data, m_range.lo, m_range.hi);
+    m_scale = ChartFormat::ScaleOf(m_rows, m_range.lo, m_range.hi);
     m_head.SetRows(data.trainedCaption, data.testedCaption);
     if (m_net)
         IgnoreErrors([&] { m_rmsError = m_net->ActualRMSError(); });
@@ -78,8 +71,8 @@ void frmScatter::layOut()
         return;
     ScatterLayout::Input in;
     in.client = QSize(Twips::FromPixels(width()), Twips::FromPixels(height()));
-    in.lo = m_range.lo;
-    in.hi = m_range.hi;
+    in.lo = m_scale.lo;
+    in.hi = m_scale.hi;
     in.format = m_range.format;
     in.fieldName = m_range.name;
     const FontTextMeasure measure(font(), titleFont());
@@ -100,13 +93,8 @@ void frmScatter::layOut()
 
 QImage frmScatter::Render(QSize sizePx) const
 {
-    ScatterLayout::Points points;
-    points.actual = m_actual.data();
-    points.stride = m_stride;
-    points.predicted = m_predicted.data();
-    points.count = int64_t(m_predicted.size()) - 1;
-    points.rmsError = m_rmsError;
-    return ScatterLayout::Render(points, m_range.lo, m_range.hi, sizePx);
+    const ScatterLayout::Points points{m_rows.actual.data(), m_rows.predicted.data(), m_rows.Count(), m_rmsError};
+    return ScatterLayout::Render(points, m_scale.lo, m_scale.hi, sizePx);
 }
 
 void frmScatter::resizeEvent(QResizeEvent* event)
@@ -124,7 +112,7 @@ void frmScatter::paintEvent(QPaintEvent*)
 void frmScatter::GraphMouseMove(QPointF pixel, bool buttons)
 {
     if (!buttons) {
-        const QPointF v = ScatterLayout::ValueAt(ScatterLayout::PlotScale(m_range.lo, m_range.hi), pixel, m_graph->size());
+        const QPointF v = ScatterLayout::ValueAt(ScatterLayout::PlotScale(m_scale.lo, m_scale.hi), pixel, m_graph->size());
         m_lastPredicted = float(v.x());
         m_lastActual = float(v.y());
         const QString& f = m_range.format;

@@ -64,9 +64,8 @@ private:
 
     std::shared_ptr<CBackProp> m_net;
     ChartFormat::FieldRange m_range;
-    std::vector<float> m_actual{0.0f};
-    int m_stride = 1;
-    std::vector<float> m_predicted{0.0f};
+    ChartFormat::ChartRows m_rows;
+    ChartFormat::ValueScale m_scale;
     float m_rmsError = 0;
     ScatterLayout::Result m_layout;
     ScatterPlot* m_graph = nullptr;

@@ -40,6 +40,7 @@ frmSeries::frmSeries(std::shared_ptr<CBackProp> net, QWidget* parent) : ResultVi
     m_graph->setPalette(white);
 
     hscGraph = new QScrollBar(Qt::Horizontal, this);
+    hscGraph->setObjectName(QStringLiteral("hscGraph"));
     hscGraph->setRange(0, SeriesLayout::ScrollMax(1));
     hscGraph->setPageStep(10);
     hscGraph->setSingleStep(1);
@@ -49,6 +50,7 @@ frmSeries::frmSeries(std::shared_ptr<CBackProp> net, QWidget* parent) : ResultVi
 
     Label9 = ChartLabel(this, QStringLiteral("Zoom"), {5880, 5040});
     updZoom = new QSpinBox(this);
+    updZoom->setObjectName(QStringLiteral("updZoom"));
     updZoom->setRange(1, SeriesLayout::MaxZoom);
     updZoom->setValue(1);
     updZoom->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
@@ -67,10 +69,12 @@ frmSeries::frmSeries(std::shared_ptr<CBackProp> net, QWidget* parent) : ResultVi
     });
 
     m_zoomButton = new ZoomButton(this);
+    m_zoomButton->setObjectName(QStringLiteral("picOutline"));
     connect(m_zoomButton, &ZoomButton::released, this, [this](bool right) { ZoomClick(right); });
 
     if (m_net) {
         m_range = ChartFormat::PredictionRange(*m_net);
+        m_scale = {m_range.lo, m_range.hi};
         IgnoreErrors([&] { m_rms = m_net->ActualRMSError(); });
     }
 }
@@ -79,15 +83,9 @@ frmSeries::~frmSeries() = default;
 
 void frmSeries::Bind(const ChartHandover& data)
 {
-    // Only the actual values are plotted: element (0, i) of each row.
-    const size_t stride = size_t(std::max(1, data.stride));
-    m_predicted = data.predicted.empty() ? std::vector<float>{0.0f} : data.predicted;
-    m_pointCount = int64_t(m_predicted.size()) - 1;
-    const size_t rows = std::min(m_predicted.size(), data.actual.size() / stride);
-    m_actual.assign(std::max<size_t>(rows, 1), 0.0f);
-    for (size_t i = 0; i < rows; ++i)
-        m_actual[i] = data.actual[i * stride];
-    m_stride = 1;
+    m_rows = ChartFormat::RowsOf(data, m_range.lo, m_range.hi);
+    m_scale = ChartFormat::ScaleOf(m_rows, m_range.lo, m_range.hi);
+    m_pointCount = m_rows.Count();
     m_head.SetRows(data.trainedCaption, data.testedCaption);
 }
 
@@ -117,14 +115,12 @@ void frmSeries::Redraw()
     }
     SeriesLayout::Input in;
     in.client = QSize(Twips::FromPixels(width()), Twips::FromPixels(height()));
-    in.lo = m_range.lo;
-    in.hi = m_range.hi;
+    in.lo = m_scale.lo;
+    in.hi = m_scale.hi;
     in.format = m_range.format;
     in.fieldName = m_range.name;
-    in.scrollValue = hscGraph->value();
     in.rows = SeriesLayout::Rows(m_pointCount, m_zoom, hscGraph->value(), hscGraph->minimum(), hscGraph->maximum(),
                                  testLow, testHigh);
-    in.testLow = testLow;
     const FontTextMeasure measure(font(), titleFont());
     in.measure = &measure;
     m_layout = SeriesLayout::Layout(in);
@@ -144,12 +140,8 @@ void frmSeries::Redraw()
     if (!m_layout.zoomButton.isEmpty())
         m_zoomButton->setGeometry(Twips::ToWholePixels(m_layout.zoomButton));
 
-    SeriesLayout::Points points;
-    points.actual = m_actual.data();
-    points.stride = m_stride;
-    points.predicted = m_predicted.data();
-    points.count = std::min<int64_t>(m_pointCount, int64_t(m_actual.size() / size_t(m_stride)) - 1);
-    m_plot = SeriesLayout::PlotSeries(points, in.rows.first, in.rows.last, testLow, m_range.lo, m_range.hi, m_rms,
+    const SeriesLayout::Points points{m_rows.actual.data(), m_rows.predicted.data(), m_pointCount};
+    m_plot = SeriesLayout::PlotSeries(points, in.rows.first, in.rows.last, testLow, m_scale.lo, m_scale.hi, m_rms,
                                       graph.size());
     m_graph->SetPlot(&m_plot);
     m_zoomButton->SetSunken(false);

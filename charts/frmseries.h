@@ -65,9 +65,8 @@ private:
     std::shared_ptr<CBackProp> m_net;
     ChartFormat::FieldRange m_range;
     float m_rms = 0;
-    std::vector<float> m_actual{0.0f};
-    int m_stride = 1;
-    std::vector<float> m_predicted{0.0f};
+    ChartFormat::ChartRows m_rows;
+    ChartFormat::ValueScale m_scale;
     int64_t m_pointCount = 0;
     float m_zoom = 1;
     int m_redraws = 0;

@@ -130,16 +130,13 @@ QImage ScatterLayout::Render(const Points& p, float lo, float hi, QSize sizePx)
 
     // Each point is binned to its pixel and set as a dot two pixels wide: one memory write
     // per point, whatever the count.
-    const float r = hi - lo;
     const QRgb red = qRgb(255, 0, 0);
     auto* bits = reinterpret_cast<QRgb*>(image.bits());
     const qsizetype line = image.bytesPerLine() / qsizetype(sizeof(QRgb));
     for (int64_t i = 1; i <= p.count; ++i) {
-        const float x = p.predicted[i] * r + lo;
-        const float y = p.actual[i * p.stride] * r + lo;
-        const double fx = (double(x) - s.left) * sx, fy = (s.top - double(y)) * sy;
+        const double fx = (double(p.predicted[i]) - s.left) * sx, fy = (s.top - double(p.actual[i])) * sy;
         if (!(fx >= -1 && fx < w + 1 && fy >= -1 && fy < h + 1))
-            continue; // also the unusable rows, which lie outside the scale
+            continue; // also a row without prediction (NaN)
         const int ix = int(std::floor(fx)) - 1, iy = int(std::floor(fy)) - 1;
         for (int yy = iy; yy <= iy + 1; ++yy) {
             if (yy < 0 || yy >= h)

@@ -51,18 +51,17 @@ Scale PlotScale(float lo, float hi);
 // The (predicted, actual) pair under a pixel of a plot of `sizePx`.
 QPointF ValueAt(const Scale& scale, QPointF pixel, QSize sizePx);
 
-// The points handed over by the network object (see charthandover.h).
+// The testing rows in the prediction field's units (ChartFormat::ChartRows), 1..count.
 struct Points {
-    const float* actual = nullptr; // element (0, i) at actual[i * stride]
-    int stride = 1;
-    const float* predicted = nullptr; // 0..count, element 0 unused
+    const float* actual = nullptr;
+    const float* predicted = nullptr; // NaN: a row without prediction, which has no point
     int64_t count = 0;
     float rmsError = 0;
 };
 
-// The plot: white, the yellow error band, every point as a red dot of two pixels, the blue
-// diagonal over them. Only the axes' frame is left to the window. A zero-size scale gives the
-// white plot alone.
+// The plot over the scale lo..hi on both axes: white, the yellow error band, every point as a
+// red dot of two pixels, the blue diagonal over them. Only the axes' frame is left to the
+// window. A zero-size scale gives the white plot alone.
 QImage Render(const Points& points, float lo, float hi, QSize sizePx);
 
 // The drill-down texts of a point: the shortest decimal form of each single.

@@ -22,12 +22,23 @@ SeriesLayout::RowWindow SeriesLayout::Rows(int64_t points, float zoom, int v, in
         w.last = testHigh;
     if (v == vMin)
         w.first = testLow;
+    // A step below half a row rounds to nothing: the window would start before TestLow or end
+    // before it starts, and its end labels would name rows that are not drawn.
+    if (testLow <= testHigh) {
+        w.first = std::clamp<int64_t>(w.first, testLow, testHigh);
+        w.last = std::clamp<int64_t>(w.last, w.first, testHigh);
+    }
     return w;
 }
 
-int64_t SeriesLayout::TickRow(const RowWindow& w, int v, int i, int32_t testLow)
+int64_t SeriesLayout::TickRow(const RowWindow& w, int i)
 {
-    return int64_t(std::floor(double(v + i) * double(w.step) + 0.5)) + testLow - 1;
+    return w.first + int64_t(std::floor(double(w.last - w.first) * i / 10.0 + 0.5));
+}
+
+double SeriesLayout::RowPlace(const RowWindow& w, int64_t row)
+{
+    return w.last == w.first ? 0.0 : double(row - w.first) / double(w.last - w.first);
 }
 
 int SeriesLayout::NextZoom(int zoom, bool rightButton)
@@ -129,24 +140,41 @@ SeriesLayout::Result SeriesLayout::Layout(const Input& in)
     const int pointEnd = right - xh.width() / 2 - gap;
     int valueFree = GraphTop + (yh.height() + 1) / 2 + gap / 2;
     const int valueEnd = bottom - yl.height() / 2 - gap / 2;
+    const RowWindow& rows = in.rows;
+    int64_t ticked = rows.first;
     for (int i = 0; i <= 10; ++i) {
         const int yi = GraphTop + int(std::lround(height * i / 10.0));
-        const int xi = graphLeft + int(std::lround(width * i / 10.0));
         list.Line(Role::ValueTick, graphLeft, yi, graphLeft - 90, yi, kBlue);
-        list.Line(Role::PointTick, xi, bottom, xi, bottom + 90, kBlue);
-        if (i == 0 || i == 10)
+        if (i == 0 || i == 10) {
+            const int xi = i == 0 ? graphLeft : right;
+            list.Line(Role::PointTick, xi, bottom, xi, bottom + 90, kBlue);
             continue;
+        }
         const QString v = NumFormat::Format(lo + (hi - lo) * (10 - i) / 10, in.format);
         const QSize vs = measure(v);
         if (yi - halfX >= valueFree && yi - halfX + vs.height() <= valueEnd) {
             list.Text(Role::ValueLabel, graphLeft - vs.width() - 120, yi - halfX, v, kBlue);
             valueFree = yi - halfX + vs.height() + gap / 2;
         }
-        const QString row = QString::number(TickRow(in.rows, in.scrollValue, i, in.testLow));
-        const int rowWidth = measure(row).width();
+        // The tick stands where the plot draws its row; the rows repeat or meet the ends only
+        // in a window of fewer than ten rows, and there each row has one tick. With no row
+        // between the ends the ticks keep their tenths, unlabelled.
+        if (rows.last - rows.first < 2) {
+            const int xi = graphLeft + int(std::lround(width * i / 10.0));
+            list.Line(Role::PointTick, xi, bottom, xi, bottom + 90, kBlue);
+            continue;
+        }
+        const int64_t row = TickRow(rows, i);
+        if (row <= ticked || row >= rows.last)
+            continue;
+        ticked = row;
+        const int xi = graphLeft + int(std::lround(width * RowPlace(rows, row)));
+        list.Line(Role::PointTick, xi, bottom, xi, bottom + 90, kBlue);
+        const QString text = QString::number(row);
+        const int rowWidth = measure(text).width();
         const int rowLeft = xi - rowWidth / 2;
         if (rowLeft >= pointFree && rowLeft + rowWidth <= pointEnd) {
-            list.Text(Role::PointLabel, rowLeft, xLabelTop, row, kBlue);
+            list.Text(Role::PointLabel, rowLeft, xLabelTop, text, kBlue);
             pointFree = rowLeft + rowWidth + gap;
         }
     }
@@ -246,9 +274,9 @@ SeriesLayout::Plot SeriesLayout::PlotSeries(const Points& points, int64_t first,
     const double sy = sizePx.height() / (double(hi) - double(lo));
     auto px = [&](int64_t r, float v) { return QPointF(double(r - first) * sx, (double(hi) - double(v)) * sy); };
     auto index = [&](int64_t r) { return r - testLow + 1; };
-    auto usable = [&](int64_t i) { return i >= 1 && i <= points.count && points.predicted[i] != -1.0f; };
-    auto predicted = [&](int64_t i) { return ChartFormat::Denormalise(points.predicted[i], lo, hi); };
-    auto actual = [&](int64_t i) { return ChartFormat::Denormalise(points.actual[i * points.stride], lo, hi); };
+    auto usable = [&](int64_t i) { return i >= 1 && i <= points.count && !std::isnan(points.predicted[i]); };
+    auto predicted = [&](int64_t i) { return points.predicted[i]; };
+    auto actual = [&](int64_t i) { return points.actual[i]; };
 
     // The four lines are drawn one after the other with one pen-lift flag: a line starts
     // lifted when the line before ended on a row without prediction. The rows are walked once
@@ -258,7 +286,8 @@ SeriesLayout::Plot SeriesLayout::PlotSeries(const Points& points, int64_t first,
     std::array<RunBuilder, 4> runs{RunBuilder(plot.lines[0]), RunBuilder(plot.lines[1]), RunBuilder(plot.lines[2]),
                                    RunBuilder(plot.lines[3])};
     const int64_t i0 = index(first);
-    const bool startKnown = i0 >= 1 && i0 <= points.count;
+    // A first row without prediction starts lifted: where its start stands draws nothing.
+    const bool startKnown = usable(i0);
     for (int line = 0; line < 4; ++line) {
         const float start = !startKnown ? lo : (line == 2 ? actual(i0) : predicted(i0));
         runs[size_t(line)].Start(px(first, start));
@@ -304,8 +333,8 @@ SeriesLayout::Plot SeriesLayout::PlotSeries(const Points& points, int64_t first,
     // a tight loop (a dense plot spends nearly all its rows here); returns the last row taken.
     const double top = double(hi);
     const int64_t lastUsable = std::min(last, points.count + testLow - 1);
-    auto gatherColumn = [&, actualRows = points.actual, predictedRows = points.predicted,
-                         stride = int64_t(points.stride)](int64_t r, long c, int64_t& at, Extent& p, Extent& a) {
+    auto gatherColumn = [&, actualRows = points.actual, predictedRows = points.predicted](int64_t r, long c, int64_t& at,
+                                                                                           Extent& p, Extent& a) {
         // Row r itself is already in the extents: it marks "no new row".
         Bounds pb{p.low.y(), p.high.y(), r, r}, ab{a.low.y(), a.high.y(), r, r};
         int64_t lastRow = r;
@@ -317,10 +346,10 @@ SeriesLayout::Plot SeriesLayout::PlotSeries(const Points& points, int64_t first,
                 break;
             const int64_t i = next + shift;
             const float n = predictedRows[i];
-            if (n == -1.0f)
+            if (std::isnan(n))
                 break;
-            pLast = (top - double(ChartFormat::Denormalise(n, lo, hi))) * sy;
-            aLast = (top - double(ChartFormat::Denormalise(actualRows[i * stride], lo, hi))) * sy;
+            pLast = (top - double(n)) * sy;
+            aLast = (top - double(actualRows[i])) * sy;
             pb.Add(pLast, next);
             ab.Add(aLast, next);
             lastRow = next;

@@ -25,15 +25,21 @@ constexpr int MaxZoom = 64;
 // The visible rows for `points` testing rows (TestLow..TestHigh), the zoom and the scroll
 // value v (of min..max): step = points / zoom / 10, first = Int(v * step + 0.5) + TestLow - 1,
 // last = Int((v + 10) * step + 0.5) + TestLow - 1; at the scroll range's ends the testing
-// range's ends stand instead.
+// range's ends stand instead. A window of less than a row (few rows, a high zoom) keeps to the
+// testing rows: TestLow <= first <= last <= TestHigh.
 struct RowWindow {
     float step = 0;
     int64_t first = 0;
     int64_t last = 0;
 };
 RowWindow Rows(int64_t points, float zoom, int v, int vMin, int vMax, int32_t testLow, int32_t testHigh);
-// The row number of middle tick i (1..9), not replaced at the ends.
-int64_t TickRow(const RowWindow& w, int v, int i, int32_t testLow);
+// The row at middle tick i (1..9): the whole row nearest i tenths of the way from first to
+// last. The plot draws the rows first..last evenly over its width, so a tick and its label
+// stand over the row they name. A row at an end, or the row of the tick before, has no tick of
+// its own (a window of fewer than ten rows).
+int64_t TickRow(const RowWindow& w, int i);
+// Where the plot draws `row`, as a share (0..1) of its width.
+double RowPlace(const RowWindow& w, int64_t row);
 // The scroll bar's maximum at a zoom.
 inline int ScrollMax(int zoom) { return (zoom - 1) * 10; }
 // The zoom button: left click doubles (64 wraps to 1), right click halves (1 wraps to 64); a
@@ -46,8 +52,6 @@ struct Input {
     QString format;
     QString fieldName;
     RowWindow rows;
-    int scrollValue = 0;
-    int32_t testLow = 1;
     const TextMeasure* measure = nullptr;
 };
 
@@ -63,17 +67,17 @@ struct Result {
 };
 Result Layout(const Input& in);
 
-// The rows handed over by the network object (see charthandover.h).
+// The testing rows in the prediction field's units (ChartFormat::ChartRows), 1..count.
 struct Points {
     const float* actual = nullptr;
-    int stride = 1;
-    const float* predicted = nullptr;
+    const float* predicted = nullptr; // NaN: a row without prediction
     int64_t count = 0;
 };
 
 // The four polylines (upper band, lower band, actual, predicted) in pixels of a plot of
-// `sizePx` over rows first..last: each a list of runs drawn without lifting the pen. A row
-// without prediction (-1), or outside the arrays, lifts the pen of all four.
+// `sizePx` over rows first..last and values lo (bottom) to hi (top): each a list of runs drawn
+// without lifting the pen. A row without prediction, or outside the arrays, lifts the pen of
+// all four.
 struct Plot {
     std::array<std::vector<std::vector<QPointF>>, 4> lines;
     size_t PointCount() const;

@@ -170,6 +170,7 @@ void CBackProp::HandOverCharts(bool series)
     data.actual = m_arrays.m_patterns;
     data.stride = PatternStride();
     data.predicted = m_arrays.m_valueResults;
+    data.actualValues = m_arrays.m_actuals;
     data.trainedCaption = QStringLiteral("Trained: ") + QString::number(m_trainLow) + QStringLiteral(" to ")
                           + QString::number(m_trainHigh);
     data.testedCaption = QStringLiteral(" Tested: ") + QString::number(m_testLow) + QStringLiteral(" to ")

@@ -16,6 +16,9 @@ struct ChartHandover {
     // Copy of the results: 0..Rows(), the normalised prediction of row i, -1 for a row the
     // network could not use. The upper bound (size - 1) is the number of points.
     std::vector<float> predicted;
+    // The prediction field's own value of each row 0..Rows() (NaN: none), which the user range
+    // does not clamp as it does the actual array; empty when the rows were built without them.
+    std::vector<double> actualValues;
     QString trainedCaption;   // "Trained: 1 to 800" (lblTrainRows)
     QString testedCaption;    // " Tested: 801 to 1000" (lblTestRows)
     QString rowsText;         // "200 Rows", for the second status panel

@@ -29,6 +29,7 @@
 #include <QTemporaryDir>
 #include <sqlite3.h>
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -121,13 +122,14 @@ int main(int argc, char** argv)
         std::vector<float> actual(kRows + 1), predicted(kRows + 1);
         QRandomGenerator rng(3);
         for (int i = 1; i <= kRows; ++i) {
-            actual[size_t(i)] = float(rng.generateDouble());
-            predicted[size_t(i)] = i % 5000 == 0 ? -1.0f : float(rng.generateDouble());
+            // Values of a field whose range is 0..100; every 5000th row has no prediction.
+            actual[size_t(i)] = float(rng.generateDouble() * 100);
+            predicted[size_t(i)] = i % 5000 == 0 ? std::nanf("") : float(rng.generateDouble() * 100);
         }
         const QSize size(1200, 700);
         for (int round = 0; round < 3; ++round) {
             timer.restart();
-            SeriesLayout::Points points{actual.data(), 1, predicted.data(), kRows};
+            SeriesLayout::Points points{actual.data(), predicted.data(), kRows};
             const SeriesLayout::Plot plot = SeriesLayout::PlotSeries(points, 1, kRows, 1, 0, 100, 5, size);
             const double lines = ms(timer);
             const QImage image = SeriesLayout::Render(plot, size);

@@ -7,6 +7,7 @@
 #include "charts/serieslayout.h"
 
 #include <QColor>
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -54,6 +55,30 @@ TEST(ChartRules, AxisFormatsAndStatistics)
     EXPECT_EQ(s.correlation, "0.90");
     EXPECT_EQ(ChartFormat::StatisticTexts(0, 0, 1.3f, -0.25).correlation, "-0.25");
     EXPECT_EQ(ChartFormat::StatisticTexts(0, 0, 0, std::nan("")).correlation, "N/A");
+}
+
+// The rows both charts draw: each row's own value, NaN where the network did not use the row,
+// the clamped actual array only when the network kept no values; the scale reaches them all.
+TEST(ChartRules, ChartRowsAreTheRowsOwnValuesOnAScaleThatCoversThem)
+{
+    ChartHandover data;
+    data.stride = 2;
+    data.actual = {0, 0, 0.25f, 0, 1.0f, 0, 0.5f, 0, 0, 0};
+    data.predicted = {0, 0.5f, 0.9f, -1.0f, 0.1f};
+    data.actualValues = {0, 5, 29.5, -40, std::nan("")};
+    ChartFormat::ChartRows rows = ChartFormat::RowsOf(data, 0, 20);
+    ASSERT_EQ(rows.Count(), 4);
+    EXPECT_EQ(rows.actual[2], 29.5f);
+    EXPECT_EQ(rows.predicted[2], 18.0f);
+    EXPECT_TRUE(std::isnan(rows.predicted[3])); // no prediction: its -40 is not drawn
+    EXPECT_TRUE(std::isnan(rows.predicted[4])); // no actual value
+    const ChartFormat::ValueScale scale = ChartFormat::ScaleOf(rows, 0, 20);
+    EXPECT_EQ(scale.lo, 0.0f);
+    EXPECT_EQ(scale.hi, 29.5f);
+    data.actualValues.clear();
+    rows = ChartFormat::RowsOf(data, 0, 20);
+    EXPECT_EQ(rows.actual[2], 20.0f);
+    EXPECT_EQ(ChartFormat::ScaleOf(rows, 0, 20).hi, 20.0f);
 }
 
 TEST(ChartRules, ScatterLayoutLabelsAndAxes)
@@ -104,10 +129,11 @@ TEST(ChartRules, ScatterScaleMapsPixelsAndRendersEveryPoint)
     EXPECT_DOUBLE_EQ(corner.x(), -0.5);
     EXPECT_DOUBLE_EQ(corner.y(), 100.5);
 
-    // Three rows: (P 0.2, A 0.8), an unusable row, (P 0.9, A 0.1). Stride 2 (one input).
-    const std::vector<float> actual{0, 0, 0.8f, 0, 0.5f, 0, 0.1f, 0};
-    const std::vector<float> predicted{0, 0.2f, -1.0f, 0.9f};
-    ScatterLayout::Points p{actual.data(), 2, predicted.data(), 3, 0};
+    // Three rows: (P 20, A 80), a row without prediction, (P 90, A 10).
+    const float none = std::nanf("");
+    const std::vector<float> actual{none, 80, 50, 10};
+    const std::vector<float> predicted{none, 20, none, 90};
+    ScatterLayout::Points p{actual.data(), predicted.data(), 3, 0};
     const QImage image = ScatterLayout::Render(p, 0, 100, QSize(201, 201));
     const auto px = [](double v) { return int((v + 0.5) / 101.0 * 201); };
     EXPECT_TRUE(isRed(image, px(20) - 1, 200 - px(80)));
@@ -116,7 +142,7 @@ TEST(ChartRules, ScatterScaleMapsPixelsAndRendersEveryPoint)
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             red += isRed(image, x, y);
-    EXPECT_EQ(red, 8); // two dots of 2 x 2; the unusable row lies outside the plot
+    EXPECT_EQ(red, 8); // two dots of 2 x 2; the row without prediction has none
 
     // A constant prediction field: no scale, no points, no division by zero.
     const QImage flat = ScatterLayout::Render(p, 7, 7, QSize(50, 50));
@@ -132,8 +158,8 @@ TEST(ChartRules, SeriesRowWindowAndZoomSteps)
     EXPECT_FLOAT_EQ(w.step, 25.0f);
     EXPECT_EQ(w.first, 125);
     EXPECT_EQ(w.last, 375);
-    EXPECT_EQ(SeriesLayout::TickRow(w, 5, 1, 1), 150);
-    EXPECT_EQ(SeriesLayout::TickRow(w, 5, 9, 1), 350);
+    EXPECT_EQ(SeriesLayout::TickRow(w, 1), 150);
+    EXPECT_EQ(SeriesLayout::TickRow(w, 9), 350);
     // Zoom 1: the whole testing range, whatever the step gives.
     const SeriesLayout::RowWindow all = SeriesLayout::Rows(333, 1, 0, 0, 0, 801, 1133);
     EXPECT_EQ(all.first, 801);
@@ -153,6 +179,88 @@ TEST(ChartRules, SeriesRowWindowAndZoomSteps)
     EXPECT_EQ(SeriesLayout::NextZoom(3, true), 3);
 }
 
+// Each row label stands centred on its tick over the row that the plot draws there, at every
+// zoom and scroll position, the ends of the scroll range included: a peak is read at its own
+// row. Rows 161..190 at zoom 4 gave 161, 161, 162, ... with the peak of row 167 over "166".
+TEST(ChartRules, SeriesRowLabelsNameTheRowsDrawnUnderThem)
+{
+    const FixedMeasure measure;
+    struct Case {
+        int64_t points;
+        int32_t testLow;
+        int zoom;
+    };
+    for (const Case c : {Case{30, 161, 4}, Case{30, 161, 1}, Case{62, 251, 1}, Case{62, 251, 4}, Case{62, 251, 64},
+                         Case{1000, 1, 4}, Case{1000, 1, 8}, Case{5, 1, 64}}) {
+        const int32_t testHigh = int32_t(c.testLow + c.points - 1);
+        const int vMax = SeriesLayout::ScrollMax(c.zoom);
+        for (int v = 0; v <= vMax; ++v) {
+            SCOPED_TRACE(testing::Message() << c.points << " rows from " << c.testLow << ", zoom " << c.zoom << ", v " << v);
+            SeriesLayout::Input in;
+            in.client = QSize(9375, 5625);
+            in.lo = 0;
+            in.hi = 10;
+            in.format = "0";
+            in.fieldName = "Rate";
+            in.rows = SeriesLayout::Rows(c.points, float(c.zoom), v, 0, vMax, c.testLow, testHigh);
+            in.measure = &measure;
+            const SeriesLayout::Result r = SeriesLayout::Layout(in);
+            const int64_t first = in.rows.first, last = in.rows.last;
+            ASSERT_GE(first, c.testLow);
+            ASSERT_LE(last, testHigh);
+            ASSERT_LE(first, last);
+            EXPECT_EQ(r.xlText, QString::number(first));
+            EXPECT_EQ(r.xhText, QString::number(last));
+            // A window of one row draws nothing: its two end labels are all there is.
+            if (first == last) {
+                EXPECT_EQ(r.list.Of(DisplayItem::Role::PointLabel).size(), 2u);
+                continue;
+            }
+            // Where the plot draws a row, in the layout's twips.
+            const auto rowX = [&](int64_t row) {
+                return r.graph.left() + r.graph.width() * double(row - first) / double(last - first);
+            };
+            std::vector<double> ticks;
+            for (const DisplayItem* tick : r.list.Of(DisplayItem::Role::PointTick))
+                ticks.push_back(tick->x1);
+            // From left to right, the end labels included.
+            auto labels = r.list.Of(DisplayItem::Role::PointLabel);
+            std::sort(labels.begin(), labels.end(), [](const DisplayItem* a, const DisplayItem* b) { return a->x1 < b->x1; });
+            int64_t previous = first - 1;
+            for (const DisplayItem* label : labels) {
+                const int64_t row = label->text.toLongLong();
+                const double centre = label->x1 + 50.0 * double(label->text.size());
+                EXPECT_GT(row, previous) << label->text.toStdString();
+                EXPECT_LE(row, last) << label->text.toStdString();
+                EXPECT_NEAR(centre, rowX(row), 1.0) << label->text.toStdString();
+                EXPECT_TRUE(std::any_of(ticks.begin(), ticks.end(), [&](double x) { return std::fabs(x - centre) <= 1.0; }))
+                    << label->text.toStdString();
+                previous = row;
+            }
+            if (c.points != 30 || c.zoom != 4 || v != 0)
+                continue;
+            // The peak of row 167 is drawn under the label "167".
+            std::vector<float> actual(size_t(c.points + 1), 2.0f), predicted(size_t(c.points + 1), 2.0f);
+            actual[167 - 161 + 1] = 9.0f;
+            SeriesLayout::Points p{actual.data(), predicted.data(), c.points};
+            const SeriesLayout::Plot plot =
+                SeriesLayout::PlotSeries(p, first, last, c.testLow, 0, 10, 0, r.graph.size());
+            double peakX = -1, peakY = 1e9;
+            for (const auto& run : plot.lines[2])
+                for (const QPointF& pt : run)
+                    if (pt.y() < peakY) {
+                        peakY = pt.y();
+                        peakX = pt.x();
+                    }
+            bool under = false;
+            for (const DisplayItem* label : r.list.Of(DisplayItem::Role::PointLabel))
+                if (label->text == "167")
+                    under = std::fabs(label->x1 + 150.0 - (r.graph.left() + peakX)) <= 1.0;
+            EXPECT_TRUE(under);
+        }
+    }
+}
+
 // Long row numbers in the designed window and a short plot: the axis labels never overlap;
 // the end labels always stand, and there is room for every label in a large window.
 TEST(ChartRules, SeriesAxisLabelsNeverOverlap)
@@ -165,11 +273,12 @@ TEST(ChartRules, SeriesAxisLabelsNeverOverlap)
         in.hi = 100000;
         in.format = "0";
         in.fieldName = "Sales";
-        in.testLow = 1000001;
         in.rows = SeriesLayout::Rows(9000000, 1, 0, 0, 0, 1000001, 9999999);
         in.measure = &measure;
+        // The layout outlives the pointers into its list.
+        const SeriesLayout::Result layout = SeriesLayout::Layout(in);
         std::vector<QRect> boxes;
-        for (const DisplayItem* item : SeriesLayout::Layout(in).list.Of(role))
+        for (const DisplayItem* item : layout.list.Of(role))
             boxes.emplace_back(int(item->x1), int(item->y1), int(100 * item->text.size()), 200);
         return boxes;
     };
@@ -186,10 +295,10 @@ TEST(ChartRules, SeriesAxisLabelsNeverOverlap)
 TEST(ChartRules, SeriesPenLiftsAtRowsWithoutPrediction)
 {
     // Rows 11..20 (TestLow 11); rows 14 and 15 have no prediction.
-    std::vector<float> actual(11, 0.5f), predicted(11, 0.4f);
+    std::vector<float> actual(11, 5.0f), predicted(11, 4.0f);
     predicted[0] = 0;
-    predicted[4] = predicted[5] = -1.0f;
-    SeriesLayout::Points p{actual.data(), 1, predicted.data(), 10};
+    predicted[4] = predicted[5] = std::nanf("");
+    SeriesLayout::Points p{actual.data(), predicted.data(), 10};
     const SeriesLayout::Plot plot = SeriesLayout::PlotSeries(p, 11, 20, 11, 0, 10, 0.5f, QSize(900, 100));
     for (size_t line = 0; line < 4; ++line) {
         ASSERT_EQ(plot.lines[line].size(), 2u) << line;
@@ -212,7 +321,7 @@ TEST(ChartRules, SeriesPenLiftsAtRowsWithoutPrediction)
     std::vector<float> many(1000001, 0.3f), values(1000001, 0.2f);
     for (size_t i = 0; i < many.size(); ++i)
         many[i] = float(i % 7) / 7.0f;
-    SeriesLayout::Points big{values.data(), 1, many.data(), 1000000};
+    SeriesLayout::Points big{values.data(), many.data(), 1000000};
     const SeriesLayout::Plot dense = SeriesLayout::PlotSeries(big, 1, 1000000, 1, 0, 1, 0.1f, QSize(600, 300));
     EXPECT_LE(dense.PointCount(), 4u * 4u * 602u);
 }
@@ -224,7 +333,7 @@ TEST(ChartRules, SeriesRenderPaintsColumnSpansInLineOrderCutAtTheImage)
     std::vector<float> actual(1001), predicted(1001, 0.5f);
     for (size_t i = 1; i < actual.size(); ++i)
         actual[i] = i % 2 == 1 ? 0.25f : 0.375f;
-    SeriesLayout::Points p{actual.data(), 1, predicted.data(), 1000};
+    SeriesLayout::Points p{actual.data(), predicted.data(), 1000};
     const QSize size(10, 100);
     const QImage image = SeriesLayout::Render(SeriesLayout::PlotSeries(p, 1, 1000, 1, 0, 1, 0.625f, size), size);
     ASSERT_EQ(image.size(), size);

@@ -7,6 +7,7 @@
 #include "charts/frmseries.h"
 #include "core/numformat.h"
 #include "core/status.h"
+#include "core/twips.h"
 #include "core/widgets/hourglass.h"
 #include "tests/charts/chartfixture.h"
 #include "tests/network/netscript.h"
@@ -20,6 +21,7 @@
 #include <QSpinBox>
 #include <QTableView>
 #include <QTest>
+#include <array>
 
 namespace {
 
@@ -40,6 +42,26 @@ void closeAll()
 {
     modMenu::RemoveChildForms();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// A scripted project over eight rows (X1 = the row, Y = `y`): Y's user range is 0..20, rows
+// 1-4 train and 5-8 test; its arrays are built. Null when they cannot be.
+std::shared_ptr<ScriptedBackProp> eightRows(const QString& folder, const QString& name, const std::array<double, 8>& y)
+{
+    std::vector<QList<kdb::Value>> rows;
+    for (int i = 1; i <= 8; ++i)
+        rows.push_back({i, double(i), y[size_t(i - 1)]});
+    const QString source = NetTest::MakeSource(folder, "Data", "X1 REAL, Y REAL", rows);
+    auto bp = std::make_shared<ScriptedBackProp>();
+    bp->Initialize(folder + "/" + name + ".kvp");
+    bp->Attach(source, "Data");
+    NetTest::Configure(*bp, {{"X1", roleInput, 0, 10}, {"Y", roleBPPredict, 0, 20}});
+    bp->SetTrainLow(1);
+    bp->SetTrainHigh(4);
+    bp->SetTestLow(5);
+    bp->SetTestHigh(8);
+    bp->SaveConfig();
+    return bp->BuildArrays(0) ? bp : nullptr;
 }
 
 class ChartWindows : public ::testing::Test {
@@ -136,21 +158,8 @@ TEST_F(ChartWindows, ChartFiguresAreFilledWhenShownUnderTheHourglass)
 // row of each lies above it.
 TEST_F(ChartWindows, FiguresMeasureTheRowsOwnValuesAndTheCorrelationIsPearsonsR)
 {
-    const double y[] = {2, 4, 6, 40, 5, 10, 15, 30};
-    std::vector<QList<kdb::Value>> rows;
-    for (int i = 1; i <= 8; ++i)
-        rows.push_back({i, double(i), y[i - 1]});
-    const QString source = NetTest::MakeSource(folder, "Data", "X1 REAL, Y REAL", rows);
-    auto bp = std::make_shared<ScriptedBackProp>();
-    bp->Initialize(folder + "/hand.kvp");
-    bp->Attach(source, "Data");
-    NetTest::Configure(*bp, {{"X1", roleInput, 0, 10}, {"Y", roleBPPredict, 0, 20}});
-    bp->SetTrainLow(1);
-    bp->SetTrainHigh(4);
-    bp->SetTestLow(5);
-    bp->SetTestHigh(8);
-    bp->SaveConfig();
-    ASSERT_TRUE(bp->BuildArrays(0));
+    auto bp = eightRows(folder, "hand", {2, 4, 6, 40, 5, 10, 15, 30});
+    ASSERT_TRUE(bp);
     // The network predicts 3, 4, 5, 10 for the training rows and 6, 9, 15, 19 for the testing
     // rows; the engine's own error (over clamped targets) is not what the windows show.
     bp->onScripted = [](ScriptedBackProp& net, EngineCommand) {
@@ -204,6 +213,62 @@ TEST_F(ChartWindows, FiguresMeasureTheRowsOwnValuesAndTheCorrelationIsPearsonsR)
     form->Activate();
     EXPECT_EQ(form->Statistic(3)->text(), "N/A");
     delete dialog;
+}
+
+// Both charts draw each testing row's own actual value, not its form clamped to the user
+// range, and their scales reach every value they draw: Y's user range is 0..20, the testing
+// rows hold -4, 10, 15 and 30 and are predicted as 6, 9, 15 and 19.
+TEST_F(ChartWindows, ChartsDrawTheRowsOwnValuesOnScalesThatCoverThem)
+{
+    auto bp = eightRows(folder, "beyond", {2, 4, 6, 8, -4, 10, 15, 30});
+    ASSERT_TRUE(bp);
+    bp->onScripted = [](ScriptedBackProp& net, EngineCommand) {
+        net.Arrays().m_valueResults = {0, 0.3f, 0.45f, 0.75f, 0.95f};
+    };
+    bp->Answer(EngineRun, {0});
+    ASSERT_EQ(bp->Test(), TestOutcome::Done);
+    gProjectType = ntBackProp;
+    gBackProp() = bp;
+
+    modMenu::ShowScatter();
+    frmScatter* scatter = findWindow<frmScatter>();
+    ASSERT_NE(scatter, nullptr);
+    EXPECT_EQ(scatter->Layout().ylText, "-4");
+    EXPECT_EQ(scatter->Layout().yhText, "30");
+    EXPECT_EQ(scatter->Layout().xhText, "30");
+    // The row (P 19, A 30) is a dot at its own place, not on the top edge at 20.
+    const QSize size(341, 341);
+    const QImage image = scatter->Render(size);
+    const ScatterLayout::Scale scale = ScatterLayout::PlotScale(-4, 30);
+    const int px = int((19 - scale.left) / (scale.right - scale.left) * size.width());
+    const int py = int((scale.top - 30) / (scale.top - scale.bottom) * size.height());
+    EXPECT_EQ(image.pixelColor(px, py), QColor(255, 0, 0));
+    EXPECT_EQ(image.pixelColor(px, int((scale.top - 20) / (scale.top - scale.bottom) * size.height())),
+              QColor(Qt::white));
+    closeAll();
+
+    modMenu::ShowSeries();
+    frmSeries* series = findWindow<frmSeries>();
+    ASSERT_NE(series, nullptr);
+    EXPECT_EQ(series->Layout().ylText, "-4");
+    EXPECT_EQ(series->Layout().yhText, "30");
+    // The actual line: -4 on the bottom edge, 30 on the top, 10 at 20/34 of the height.
+    const QSize plot = Twips::ToWholePixels(series->Layout().graph).size();
+    const auto actualAt = [&](int row) {
+        const double x = plot.width() * (row - 5) / 3.0;
+        double best = 1e9, at = -1;
+        for (const auto& run : series->PlotLines().lines[2])
+            for (const QPointF& p : run)
+                if (std::fabs(p.x() - x) < best) {
+                    best = std::fabs(p.x() - x);
+                    at = p.y();
+                }
+        return at;
+    };
+    EXPECT_NEAR(actualAt(5), plot.height(), 0.01);
+    EXPECT_NEAR(actualAt(6), plot.height() * 20.0 / 34.0, 0.01);
+    EXPECT_NEAR(actualAt(8), 0, 0.01);
+    EXPECT_TRUE(prompts.Boxes().empty());
 }
 
 TEST_F(ChartWindows, SeriesZoomWaitsForTheLastChangeAndKeepsTheScrollInRange)
