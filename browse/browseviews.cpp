@@ -59,15 +59,18 @@ void openResults(const std::function<frmBrowse*()>& builder)
 {
     CHourglass hourglass(true);
     removeChildForms();
-    // Any other kind of project builds nothing; the status text comes all the same.
+    frmBrowse* window = nullptr;
     if (gProjectType == ntSFam || gProjectType == ntBackProp) {
-        if (frmBrowse* window = builder()) {
+        window = builder();
+        if (window) {
             bind(window, resultBrowser());
             gNavigate().Navigate(navBrowsing);
             FindViews::AttachIMode();
         }
     }
-    Utilities::StatusMessage(QStringLiteral("Browsing results of tested data."));
+    // A builder that gave no window has said why in its box: no text speaks of a browse that
+    // is not there.
+    Utilities::StatusMessage(window ? QStringLiteral("Browsing results of tested data.") : QString());
 }
 
 void special(int kind, const QString& title, const QString& status)
@@ -75,17 +78,16 @@ void special(int kind, const QString& title, const QString& status)
     Procedure(title, [&] {
         CHourglass hourglass(true);
         removeChildForms();
-        if (gProjectType == ntSFam) {
-            if (frmBrowse* window = dbUtilities::BuildSpcBrowser(kind)) {
-                bind(window, std::shared_ptr<CBrowseBase>(std::make_shared<CSFamBrowse>()));
-                gNavigate().Navigate(navBrowsing);
-            }
+        frmBrowse* window = gProjectType == ntSFam ? dbUtilities::BuildSpcBrowser(kind) : nullptr;
+        if (window) {
+            bind(window, std::shared_ptr<CBrowseBase>(std::make_shared<CSFamBrowse>()));
+            gNavigate().Navigate(navBrowsing);
         }
         if (kind == BrowseIncorrect)
             gNavigate().Enable(ToolName::SFFindError);
         else
             gNavigate().Disable(ToolName::SFFindError);
-        Utilities::StatusMessage(status);
+        Utilities::StatusMessage(window ? status : QString());
     });
 }
 

@@ -9,6 +9,8 @@ QString ErrorBox::StandardText(const KvError& error)
 
 void ErrorBox::ShowStandard(const KvError& error, const QString& title)
 {
+    if (error.shown())
+        return;
     Prompts::MsgBox(StandardText(error), MsgButtons::Ok, MsgIcon::Critical, title);
 }
 
@@ -19,6 +21,8 @@ QString ErrorBox::PlainText(const KvError& error)
 
 void ErrorBox::ShowPlain(const KvError& error, const QString& title)
 {
+    if (error.shown())
+        return;
     Prompts::MsgBox(PlainText(error), MsgButtons::Ok, MsgIcon::None, title);
 }
 
@@ -29,5 +33,7 @@ QString ErrorBox::BareText(const KvError& error)
 
 void ErrorBox::ShowBare(const KvError& error, const QString& title)
 {
+    if (error.shown())
+        return;
     Prompts::MsgBox(BareText(error), MsgButtons::Ok, MsgIcon::Critical, title);
 }

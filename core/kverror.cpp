@@ -129,8 +129,11 @@ KvError CurrentError()
 
 void modErrorHandling::RaiseError(int32_t number, const QString& source)
 {
-    QString description;
-    if (std::current_exception())
-        description = CurrentError().description();
-    throw KvError(number, source, description);
+    if (!std::current_exception())
+        throw KvError(number, source);
+    const KvError current = CurrentError();
+    KvError raised(number, source, current.description());
+    if (current.shown())
+        raised.MarkShown();
+    throw raised;
 }

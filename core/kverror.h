@@ -17,11 +17,21 @@ public:
     const QString& description() const noexcept { return m_description; }
     const char* what() const noexcept override { return m_what.c_str(); }
 
+    // An error whose box the user has already seen (a helper showed why it could not go on and
+    // then raised it to end its caller): the procedures that trap it show no second box.
+    bool shown() const noexcept { return m_shown; }
+    KvError& MarkShown() noexcept
+    {
+        m_shown = true;
+        return *this;
+    }
+
 private:
     int32_t m_number;
     QString m_source;
     QString m_description;
     std::string m_what;
+    bool m_shown = false;
 };
 
 // Standard descriptions of the run-time and database error numbers the system raises or shows.
@@ -54,6 +64,7 @@ constexpr int32_t InvalidPropertyValue = 380;
 constexpr int32_t ObjectRequired = 424;
 constexpr int32_t KeyAlreadyUsed = 457;
 constexpr int32_t NoCurrentRecord = 3021;
+constexpr int32_t DiskFull = 3026;
 constexpr int32_t DuplicateKey = 3022;
 constexpr int32_t CannotFindFile = 3024;
 constexpr int32_t NotAValidPath = 3044;

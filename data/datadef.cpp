@@ -101,7 +101,7 @@ void CDataDef::Initialize(const QString& saDatabaseFileName, const QString& saTa
         m_dbFileName = saDatabaseFileName;
         kdb::Database db = Utilities::OpenDb(saDatabaseFileName, true);
         if (!db.IsOpen())
-            throw KvError(KvErr::ObjectNotSet);
+            throw KvError(KvErr::ObjectNotSet).MarkShown(); // OpenDb's box said why
 
         // The table as the source names it, found the way every other reader finds it (in
         // the same letter case): a name stored before tables carried their schema still finds
@@ -177,7 +177,7 @@ void CDataDef::GatherStats(bool Force)
         m_initDone = false;
         kdb::Database db = Utilities::OpenDb(m_dbFileName, true);
         if (!db.IsOpen())
-            throw KvError(KvErr::ObjectNotSet);
+            throw KvError(KvErr::ObjectNotSet).MarkShown(); // OpenDb's box said why
         const QList<kdb::FieldInfo> columns = db.Fields(m_tableName);
         const int16_t numFields = NumFields();
         bool keepGoing = true;

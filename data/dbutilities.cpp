@@ -20,7 +20,7 @@ kdb::Database requireOpen(const QString& name, bool readOnly)
 {
     kdb::Database db = Utilities::OpenDb(name, readOnly);
     if (!db)
-        throw KvError(KvErr::ObjectNotSet);
+        throw KvError(KvErr::ObjectNotSet).MarkShown(); // OpenDb's box said why
     return db;
 }
 
@@ -94,16 +94,19 @@ bool Utilities::IsProjectFile(const QString& fileName)
     }
 }
 
-void Utilities::CheckLink(const QString& projectFile)
+bool Utilities::CheckLink(const QString& projectFile)
 {
     if (projectFile.isEmpty())
-        return;
-    Procedure(QStringLiteral("Utilities::CheckLink"), [&] {
+        return true;
+    bool read = false;
+    const bool done = Procedure(QStringLiteral("Utilities::CheckLink"), [&] {
         QString dataFile;
         {
             kdb::Database db = requireOpen(projectFile, true);
             kdb::Reader r = db.Query(ProjectSchema::ConfigValueSelect(), {ProjectSchema::DatabaseFileNameKey()});
-            if (!r.Next())
+            const bool found = r.Next();
+            read = true;
+            if (!found)
                 throw KvError(KvErr::NoCurrentRecord);
             dataFile = r.Get(0).toText();
             // A project never configured has no data file and no link: nothing to re-point.
@@ -134,6 +137,7 @@ void Utilities::CheckLink(const QString& projectFile)
             throw e;
         }
     });
+    return done || read;
 }
 
 bool dbUtilities::HasPrimaryKey(const QString& source, const QString& tableName)

@@ -18,8 +18,10 @@ bool TableExists(const QString& dbFileName, const QString& tableName);
 // (a project never configured included). Never shows a message, never writes.
 bool IsProjectFile(const QString& fileName);
 // Re-points a project whose data file moved into the program folder's "data" folder. A
-// project without a data file yet is left alone.
-void CheckLink(const QString& projectFile);
+// project without a data file yet is left alone. A failure shows its box; answers false when
+// the project file itself could not be read (damaged, locked), which no later step would
+// read either.
+bool CheckLink(const QString& projectFile);
 }
 
 namespace dbUtilities {

@@ -14,6 +14,9 @@
 
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStorageInfo>
+
+#include <cerrno>
 
 #include <cmath>
 
@@ -55,6 +58,16 @@ QString ValueText(const kdb::Value& v, int16_t type)
     if (v.type() == kdb::Value::Type::Double)
         return QString::number(v.toDouble(), 'G', 15);
     return v.toText();
+}
+
+// A write of the export file that failed: for want of room it says so in the words the
+// database writes use ("Not enough space on disk."), whatever the file layer made of it.
+KvError writeFailure(const QSaveFile& out, int32_t number, int err)
+{
+    const QStorageInfo volume(QFileInfo(out.fileName()).absolutePath());
+    if (err == ENOSPC || err == EDQUOT || (volume.isValid() && volume.bytesAvailable() == 0))
+        return KvError(KvErr::DiskFull);
+    return KvError(number, {}, out.errorString());
 }
 
 } // namespace
@@ -205,13 +218,18 @@ void Utilities::ExportMarked(const QString& projectFile, const CDataDef* ddo)
             }
             line = fields.join(QLatin1Char(',')).toUtf8() + "\r\n";
             if (out.write(line) != line.size())
-                throw KvError(KvErr::DeviceIO, {}, out.errorString());
+                throw writeFailure(out, KvErr::DeviceIO, errno);
             ++written;
             Status::Progress(int(std::nearbyint(double(written) / total * 100.0)));
             rs.MoveNext();
         }
+        // The last lines are still in the file's buffer: a disk that is full refuses them here,
+        // and the commit alone would not always say so (it would put an empty file in place).
+        errno = 0;
+        if (!out.flush())
+            throw writeFailure(out, KvErr::DeviceIO, errno);
         if (!out.commit())
-            throw KvError(KvErr::PermissionDenied, {}, out.errorString());
+            throw writeFailure(out, KvErr::PermissionDenied, errno);
         db.Close();
         Status::Progress(-1);
         Status::Message(QStringLiteral("Export Completed."));

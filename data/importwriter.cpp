@@ -3,6 +3,7 @@
 #include "core/apppaths.h"
 #include "core/errorbox.h"
 #include "core/kverror.h"
+#include "kdb/backup.h"
 #include "kdb/kdb.h"
 
 #include <QCoreApplication>
@@ -190,7 +191,6 @@ TempFileGuard::~TempFileGuard()
 bool RemoveLeftoverTemps(const QString& folder)
 {
     static const QRegularExpression pattern(QStringLiteral("\\.~(\\d+)-\\d+\\.tmp(-journal|-wal|-shm)?$"));
-    const qint64 self = QCoreApplication::applicationPid();
     bool kept = false;
     QDirIterator it(folder, {QStringLiteral("*.~*-*.tmp*")}, QDir::Files | QDir::Hidden | QDir::System);
     while (it.hasNext()) {
@@ -200,16 +200,17 @@ bool RemoveLeftoverTemps(const QString& folder)
             continue;
         bool ok = false;
         const qint64 pid = m.captured(1).toLongLong(&ok);
-        if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max())
+        if (!ok || pid <= 0)
             continue;
         // A process that runs (ours or another user's) keeps its files.
-        if (pid == self || ::kill(pid_t(pid), 0) == 0 || errno == EPERM) {
+        if (kdb::ProcessRuns(pid)) {
             kept = true;
             continue;
         }
         QFile::remove(path);
     }
-    return kept;
+    // Snapshot copies killed half-way leave their parts in the same folders.
+    return kdb::RemoveLeftoverCopies(folder) || kept;
 }
 
 namespace {
@@ -241,6 +242,8 @@ bool SweptAtStart(const QString& folder)
     return folder == program || folder == program + QStringLiteral("/data");
 }
 
+} // namespace
+
 void RecordFolder(const QString& folder)
 {
     IgnoreErrors([&] {
@@ -251,8 +254,6 @@ void RecordFolder(const QString& folder)
             file.write(QFile::encodeName(folder) + '\n');
     });
 }
-
-} // namespace
 
 void RemoveRecordedLeftovers()
 {

@@ -63,6 +63,9 @@ void ReplaceFile(const QString& temp, const QString& target);
 // is gone: what a killed import or project creation left behind. Failures are ignored. True
 // when files of a process that still runs stay.
 bool RemoveLeftoverTemps(const QString& folder);
+// Remembers a folder outside the program's own where temporary files are made, for the
+// start-up sweep of RemoveRecordedLeftovers.
+void RecordFolder(const QString& folder);
 // The start-up sweep of the folders outside the program's own (which the start sweeps anyway)
 // where TempNameBeside made files: each is swept, and forgotten once nothing of it is left.
 void RemoveRecordedLeftovers();

@@ -5,11 +5,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <limits>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,7 +50,61 @@ void removeWithCompanions(const QString& path)
     QFile::remove(path + QStringLiteral("-shm"));
 }
 
+// A copy is built in the hidden file "." + the target's name + ".part" + the process id.
+QString partPrefix(const QString& targetName)
+{
+    return QLatin1Char('.') + targetName + QStringLiteral(".part");
+}
+
+// A part as a copy leaves it: still empty, or a database (a file of the user's that happens
+// to have such a name is no part).
+bool looksLikePart(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(16);
+    return head.isEmpty() || head == QByteArray("SQLite format 3\0", 16);
+}
+
+// Removes the parts in `folder` whose name starts with `prefix` and whose process has ended,
+// with their journals.
+bool removeDeadParts(const QString& folder, const QString& prefix)
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\..+\\.part(\\d+)$"));
+    bool kept = false;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System)) {
+        const QRegularExpressionMatch m = pattern.match(name);
+        if (!m.hasMatch())
+            continue;
+        bool ok = false;
+        const qint64 pid = m.captured(1).toLongLong(&ok);
+        if (!ok)
+            continue;
+        if (kdb::ProcessRuns(pid)) {
+            kept = true;
+            continue;
+        }
+        if (looksLikePart(dir.filePath(name)))
+            removeWithCompanions(dir.filePath(name));
+    }
+    return kept;
+}
+
 } // namespace
+
+bool kdb::ProcessRuns(qint64 pid)
+{
+    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max())
+        return false;
+    return pid == qint64(::getpid()) || ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
+
+bool kdb::RemoveLeftoverCopies(const QString& folder)
+{
+    return removeDeadParts(folder, QStringLiteral("."));
+}
 
 void kdb::KeepOwnerOnly(const QString& path)
 {
@@ -72,12 +129,12 @@ void kdb::CopyDatabaseFile(const QString& source, const QString& target)
 
     // The copy is built beside the target, so that the final rename stays on one file system.
     const QFileInfo targetInfo(target);
-    const QString partPrefix = QLatin1Char('.') + targetInfo.fileName() + QStringLiteral(".part");
-    const QString part = targetInfo.absolutePath() + QLatin1Char('/') + partPrefix + QString::number(::getpid());
-    // Copies of earlier runs that were killed half-way are of no use to anyone.
-    const QDir folder(targetInfo.absolutePath());
-    for (const QString& leftover : folder.entryList({partPrefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden))
-        QFile::remove(folder.filePath(leftover));
+    const QString prefix = partPrefix(targetInfo.fileName());
+    const QString part = targetInfo.absolutePath() + QLatin1Char('/') + prefix + QString::number(::getpid());
+    // Copies of earlier runs that were killed half-way are of no use to anyone; one that
+    // another process is making right now is its own.
+    removeDeadParts(targetInfo.absolutePath(), prefix);
+    removeWithCompanions(part);
     bool published = false;
     struct Cleanup {
         const QString& part;

@@ -14,6 +14,15 @@ namespace kdb {
 // first byte on: a project that holds a password is copied owner-only.
 void CopyDatabaseFile(const QString& source, const QString& target);
 
+// Removes from `folder` the half-built copies (and their journals) that copies killed half-way
+// left, those of processes that have ended; a copy still running keeps its file. True when
+// files of a running process stay.
+bool RemoveLeftoverCopies(const QString& folder);
+
+// True while the process `pid` exists (this one, or another user's that this one may not
+// signal): its temporary files are still in use.
+bool ProcessRuns(qint64 pid);
+
 // Makes a database file and its journal and log readable and writable by its owner alone
 // (mode 0600): the form of every file that holds a password. Failures are ignored.
 void KeepOwnerOnly(const QString& path);

@@ -171,11 +171,14 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
         modMenu::FileClose();
         return false;
     }
-    Utilities::CheckLink(path);
+    // A file its own box found unreadable is not read again for a second box.
+    if (!Utilities::CheckLink(path)) {
+        modMenu::FileClose();
+        return false;
+    }
     // Held while the project opens; the view it resumes in (a modal dialog among them) comes
     // after it, with the normal pointer.
     auto hourglass = std::make_unique<CHourglass>(true);
-    gVeltra().MRUList().Add(path);
     Utilities::SaveSetting(QStringLiteral("Config"), QStringLiteral("LastProjectPath"), folderOf(path));
 
     const ProjectFacts facts = readFacts(path);
@@ -223,6 +226,9 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
     gNavigate().Navigate(navOpened);
     gProcess().Load(path);
     m_flagsLoaded = true;
+    // Only a project that opened joins the recent files: a failed one would come back with its
+    // box at every start while Autoload is on.
+    gVeltra().MRUList().Add(path);
     hourglass.reset();
     resumeAtFurthestStep();
     return true;

@@ -12,6 +12,7 @@
 #include "core/widgets/statusmsg.h"
 #include "core/widgets/veltra.h"
 #include "data/exportmarked.h"
+#include "data/importwriter.h"
 #include "data/textimport.h"
 #include "kdb/backup.h"
 #include "shell/navigate.h"
@@ -95,6 +96,14 @@ void newProject(int32_t kind)
     });
 }
 
+// A whole-file copy between a project and its snapshot. A copy killed half-way leaves its part
+// beside the target: the folder is remembered so that the next start sweeps it.
+void copyProjectFile(const QString& from, const QString& to)
+{
+    DataImport::RecordFolder(QDir::cleanPath(QFileInfo(to).absolutePath()));
+    kdb::CopyDatabaseFile(from, to);
+}
+
 // Replaces the project file by its snapshot and reopens it; the snapshot goes only once the
 // project is open again.
 void revertTo(const QString& project, const QString& snap)
@@ -103,7 +112,7 @@ void revertTo(const QString& project, const QString& snap)
     // No browse window may keep reading the file that is about to be replaced.
     IgnoreErrors([] { modMenu::CloseBrowsers(); });
     try {
-        kdb::CopyDatabaseFile(snap, project);
+        copyProjectFile(snap, project);
     } catch (...) {
         const KvError error = CurrentError();
         ErrorBox::ShowStandard(KvError(error.number(), error.source(),
@@ -273,7 +282,7 @@ void modMenu::SaveSnapshot()
     Procedure(QStringLiteral("modMenu::SaveSnapshot"), [&] {
         CHourglass hourglass(true);
         const QString project = OpenNetwork::ProjectFileName();
-        kdb::CopyDatabaseFile(project, SnapshotName(project));
+        copyProjectFile(project, SnapshotName(project));
         Utilities::StatusMessage(QStringLiteral("Project snapshot saved."));
         gNavigate().Enable(ToolName::RevertSnap);
     });

@@ -119,15 +119,24 @@ TEST(Program, StartUpRemovesWhatAKilledCopyLeftBehind)
                                 program + QStringLiteral("/iris.mdb.~%1-2.tmp").arg(deadPid),
                                 elsewhere + QStringLiteral("/sales.mdb.~%1-1.tmp").arg(deadPid),
                                 elsewhere + QStringLiteral("/sales.mdb.~%1-1.tmp-journal").arg(deadPid)};
-    const QStringList others{temp + QStringLiteral("/~KVnotes.txt"), program + QStringLiteral("/iris.mdb.bak")};
-    for (const QString& path : leftovers + others)
+    // A snapshot copy killed half-way there, with its journal; a hidden file of the user's
+    // named like a part is no database and stays.
+    const QString part = elsewhere + QStringLiteral("/.sales.snap.part%1").arg(deadPid);
+    const QStringList others{temp + QStringLiteral("/~KVnotes.txt"), program + QStringLiteral("/iris.mdb.bak"),
+                             elsewhere + QStringLiteral("/.notes.part%1").arg(deadPid)};
+    for (const QString& path : leftovers + others + QStringList{part + QStringLiteral("-journal")})
         touch(path);
+    {
+        QFile file(part);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("SQLite format 3\0", 16) + QByteArray(84, '\0'));
+    }
 
     QProcess copy;
     start(copy, f, 300, {}, temp);
     ASSERT_TRUE(copy.waitForFinished(30000));
     EXPECT_EQ(copy.exitCode(), 0);
-    for (const QString& path : leftovers)
+    for (const QString& path : leftovers + QStringList{part, part + QStringLiteral("-journal")})
         EXPECT_FALSE(QFile::exists(path)) << path.toStdString();
     for (const QString& path : others)
         EXPECT_TRUE(QFile::exists(path)) << path.toStdString();

@@ -627,6 +627,7 @@ TEST_F(BrowseWindow, ASourceTableThatLostAFieldIsNamedAndNothingOpens)
     EXPECT_EQ(Current(), nullptr);
     EXPECT_EQ(gIMode(), nullptr);
     EXPECT_TRUE(main->findChildren<frmBrowse*>().isEmpty());
+    EXPECT_EQ(MainPanel(), QString()); // no text speaks of a browse that is not there
 
     prompts.ExpectBox(MsgResult::Ok);
     modMenu::ShowDefBrowser();

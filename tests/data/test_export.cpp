@@ -8,6 +8,10 @@
 #include "tests/support/testenv.h"
 
 #include <QDir>
+#include <QFile>
+
+#include <sys/mount.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 using DataTest::ReadFile;
@@ -199,6 +203,43 @@ TEST(ExportMarked, AnUnwritableFileIsReported)
     EXPECT_EQ(fp.LastBox().title, QStringLiteral("Export Marked"));
     EXPECT_EQ(status.messages.last(), QString());
     EXPECT_EQ(QDir(p.folder).entryList(QDir::Files).size(), 2);
+}
+
+// A disk that fills up under the export: the box says so in the database's words, and the old
+// file stays (the last buffered lines used to fail unseen, and an empty file replaced it).
+TEST(ExportMarked, AFullDiskIsReportedAsSuch)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "a small file system of its own takes the superuser to mount";
+    Project p = MakeProject();
+    const QString disk = p.folder + QStringLiteral("/disk");
+    ASSERT_TRUE(QDir().mkpath(disk));
+    const QByteArray where = QFile::encodeName(disk);
+    if (::mount("tmpfs", where.constData(), "tmpfs", 0, "size=16k") != 0)
+        GTEST_SKIP() << "cannot mount a file system here";
+    struct Unmount {
+        QByteArray path;
+        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
+    } unmount{where};
+    const QString out = disk + QStringLiteral("/out.txt");
+    WriteFile(out, "old");
+    {
+        QFile fill(disk + QStringLiteral("/fill"));
+        ASSERT_TRUE(fill.open(QIODevice::WriteOnly));
+        const QByteArray block(1024, 'x');
+        while (fill.write(block) == block.size() && fill.flush()) {
+        }
+    }
+    FakePrompter fp;
+    fp.ExpectFile(Chosen(out));
+    fp.ExpectBox(MsgResult::Yes); // overwrite
+    fp.ExpectBox(MsgResult::Ok);
+    StatusRecorder status;
+    Utilities::ExportMarked(p.project, &p.ddo);
+    ASSERT_EQ(fp.Boxes().size(), 2u) << fp.LastBox().text.toStdString();
+    EXPECT_EQ(fp.LastBox().text, QStringLiteral("Error: 3026. Not enough space on disk."));
+    EXPECT_EQ(fp.LastBox().title, QStringLiteral("Export Marked"));
+    EXPECT_EQ(ReadFile(out), QByteArray("old"));
 }
 
 TEST(ExportMarked, NeverWritesOverTheDatabasesItReads)

@@ -240,6 +240,43 @@ TEST_F(ServerRoad, PlainTableNamesOfOlderProjectsReopenAndAMissingTableLeavesThe
     }
 }
 
+// A server that refuses the login: the driver's box says why, once, for each kind; nothing
+// behind it shows a second box for the connection it did not get.
+TEST_F(ServerRoad, ARefusedLoginIsOneBox)
+{
+    MakeTwins(folder);
+    const pgtest::Server& server = pgtest::Server::Get();
+    server.Sql("DROP ROLE IF EXISTS guest; CREATE ROLE guest LOGIN; GRANT SELECT ON road TO guest;");
+    const QString connect = server.Connect().replace("UID=kv;", "UID=guest;");
+    const QString sfamProject = folder + "/guestsfam.kvp", bpProject = folder + "/guestbp.kvp";
+    {
+        CSFam sf;
+        ConfigureSFam(sf, sfamProject, connect, "public.road");
+        CBackProp bp;
+        bp.Initialize(bpProject);
+        bp.Attach(connect, "public.road");
+        NetTest::Configure(bp, {{"X1", roleInput, 0, 11}, {"Y", roleBPPredict, 4, 21}});
+        bp.SaveConfig();
+    }
+    ASSERT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
+    // The kept logins end with the right to log in: the next open must log in again.
+    server.Sql("ALTER ROLE guest NOLOGIN; SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE usename = 'guest';");
+    for (const QString& project : {sfamProject, bpProject}) {
+        prompts.Clear();
+        prompts.ExpectBox(MsgResult::Ok);
+        if (project == sfamProject) {
+            CSFam sf;
+            sf.Initialize(project);
+        } else {
+            CBackProp bp;
+            bp.Initialize(project);
+        }
+        ASSERT_EQ(prompts.Boxes().size(), 1u) << prompts.LastBox().title.toStdString() << ": "
+                                              << prompts.LastBox().text.toStdString();
+        EXPECT_EQ(prompts.LastBox().title, "Open Database (3151)");
+    }
+}
+
 // A connect string with a password makes every file that holds it owner-only: the project (from
 // the link on), its snapshot copy and the copy's temporary file.
 TEST_F(ServerRoad, FilesHoldingAPasswordAreTheOwnersAlone)

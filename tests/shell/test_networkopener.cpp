@@ -57,6 +57,13 @@ protected:
         kdb::Database db = kdb::Database::Open(path);
         db.Update("Config", {{"sValue", value}}, "Property", key);
     }
+    static bool InRecentFiles(const QString& path)
+    {
+        for (int i = 1; i <= gVeltra().MRUList().Count(); ++i)
+            if (gVeltra().MRUList().Item(i) == path)
+                return true;
+        return false;
+    }
     InstalledOpener opener;
     QString folder, source;
 };
@@ -187,6 +194,33 @@ TEST_F(OpenThroughNetwork, AnUnknownKindIsABadProjectType)
     EXPECT_EQ(prompts.LastBox().title, QStringLiteral("modMenu::FileOpen"));
     EXPECT_FALSE(CurrentNetwork());
     EXPECT_EQ(gProjectType, ntNone);
+    EXPECT_FALSE(InRecentFiles(path)); // only a project that opened is listed
+}
+
+TEST_F(OpenThroughNetwork, ADamagedProjectIsOneBoxAndNoRecentFile)
+{
+    // The settings' own pages zeroed: the file still lists its tables, but nothing reads them.
+    const QString path = MakeBackPropProject("damaged.kvp", CProcess::kConfigured);
+    qint64 page = 0, pageSize = 0;
+    {
+        kdb::Database db = kdb::Database::Open(path, false, true);
+        page = db.Scalar("SELECT rootpage FROM sqlite_master WHERE name = 'Config'").toInt();
+        pageSize = db.Scalar("PRAGMA page_size").toInt();
+    }
+    ASSERT_GT(page, 1);
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.seek((page - 1) * pageSize));
+        f.write(QByteArray(int(pageSize), '\0'));
+    }
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::FileOpen(path);
+    ASSERT_EQ(prompts.Boxes().size(), 1u) << prompts.LastBox().text.toStdString();
+    EXPECT_TRUE(prompts.LastBox().text.startsWith("Error: 3049.")) << prompts.LastBox().text.toStdString();
+    EXPECT_FALSE(CurrentNetwork());
+    EXPECT_EQ(gNavigate().Step(), navNoProject);
+    EXPECT_FALSE(InRecentFiles(path));
 }
 
 TEST_F(OpenThroughNetwork, AMissingDataFileIsReportedAndTheFlagsSurvive)
@@ -199,6 +233,7 @@ TEST_F(OpenThroughNetwork, AMissingDataFileIsReportedAndTheFlagsSurvive)
     EXPECT_TRUE(prompts.LastBox().text.startsWith(
         QStringLiteral("The data file for this project could not be found.\n(") + source + ")\n OR  ("));
     EXPECT_FALSE(CurrentNetwork());
+    EXPECT_FALSE(InRecentFiles(path));
     CProcess stored;
     stored.Load(path);
     EXPECT_TRUE(stored.IsSplit());

@@ -21,7 +21,9 @@
 #include "tests/shell/test_shell_support.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMenu>
@@ -479,7 +481,14 @@ TEST(SnapshotCopies, KilledCopyLeavesAFileThatOpens)
                 for (;;)
                     kdb::CopyDatabaseFile(d.from, d.to);
             }
-            QThread::msleep(3 + trial * 7);
+            // A loaded machine may start the child late: the kill waits until a copy is under
+            // way, then lands a little further into it each trial.
+            QElapsedTimer started;
+            started.start();
+            const QString ownPart = folder + "/." + QFileInfo(d.to).fileName() + ".part" + QString::number(child);
+            while (!QFile::exists(ownPart) && started.elapsed() < 5000)
+                QThread::usleep(200);
+            QThread::msleep(trial * 5);
             ::kill(child, SIGKILL);
             int status = 0;
             ::waitpid(child, &status, 0);
@@ -494,7 +503,9 @@ TEST(SnapshotCopies, KilledCopyLeavesAFileThatOpens)
         makeDb(snap, "snapshot");
     }
     EXPECT_GT(killedMidway, 0); // the kills did land inside copies
-    // The next copy clears what the killed ones left.
+    // The sweep of a start clears what the killed ones left, as the next copy does.
+    EXPECT_FALSE(kdb::RemoveLeftoverCopies(folder));
+    EXPECT_TRUE(QDir(folder).entryList({".*part*"}, QDir::Files | QDir::Hidden).isEmpty());
     kdb::CopyDatabaseFile(project, snap);
     kdb::CopyDatabaseFile(snap, project);
     EXPECT_TRUE(QDir(folder).entryList({".*part*"}, QDir::Files | QDir::Hidden).isEmpty());
