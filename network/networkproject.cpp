@@ -396,6 +396,9 @@ bool CNetworkProject::BuildArrays(int mode)
         std::optional<kdb::Database> db;
         const auto source = [&](const QStringList& columns, int64_t skip) {
             db.emplace(kdb::Database::Open(ProjectFileName(), false, true));
+            // A field the source lost is named here, once: read, it would come back as its own
+            // name in every row.
+            dbUtilities::RequireSourceFields(*db, columns, m_ddo->TableName());
             return db->ReadLinked(ProjectSchema::LinkTable(), columns, skip);
         };
         m_arrays.BuildRows(*m_ddo, range, source, m_testProgress, PatternKind());
