@@ -422,7 +422,8 @@ TEST_F(Training, SFamCreationCodesStayAsTheyCame)
     EXPECT_FALSE(sf.NetReady());
 }
 
-TEST_F(Training, SFamResetKeepsTheNodeCount)
+// The nodes were the forgotten network's: none are left, in the object and in the file.
+TEST_F(Training, SFamResetForgetsTheNodeCount)
 {
     TestSFam sf;
     OpenSFam(sf);
@@ -431,8 +432,11 @@ TEST_F(Training, SFamResetKeepsTheNodeCount)
     sf.Verify();
     const int16_t nodes = sf.CurrentNodes();
     ASSERT_GT(nodes, 0);
+    sf.SaveConfig();
+    ASSERT_EQ(NetTest::ConfigValue(sf.ProjectFileName(), "CurrentNodes").toText(), QString::number(nodes));
     sf.Reset();
-    EXPECT_EQ(sf.CurrentNodes(), nodes);
+    EXPECT_EQ(sf.CurrentNodes(), 0);
+    EXPECT_EQ(NetTest::ConfigValue(sf.ProjectFileName(), "CurrentNodes").toText(), "0");
     EXPECT_EQ(sf.VigBase(), 0.5f);
     EXPECT_EQ(sf.BestTrainError(), -1);
     EXPECT_EQ(sf.CyclesCompleted(), 0);
