@@ -50,15 +50,6 @@ protected:
     }
 };
 
-int CounterValue(const CTrainWindow* w)
-{
-    int value = 0;
-    const auto& digits = w->CounterDigits();
-    for (int i = int(digits.size()) - 1; i >= 0; --i)
-        value = value * 10 + digits[size_t(i)]->Value();
-    return value;
-}
-
 } // namespace
 
 // A reset is stored at once, whatever ends the window: no cycles, no nodes, no best error, no
