@@ -56,8 +56,8 @@ public:
     void JogWeights();
     // Forgets the training: engine file, saved network, parameters, counters and errors, the
     // project file told at once (see ForgetTraining). LayerJCount and BestLogging keep their
-    // values. Shows its own error box; false after a
-    // failure, which leaves the saved network and the parameters as they were.
+    // values. Shows its own error box; false after a failure, which leaves the saved network
+    // and the parameters as they were.
     bool Reset();
 
     // --- Prediction and results ----------------------------------------------------------
