@@ -5,6 +5,7 @@
 #include "core/errorbox.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
+#include "data/dbutilities.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
 #include "network/sfam.h"
@@ -13,7 +14,6 @@
 #include "shell/viewprocs.h"
 
 #include <QMdiSubWindow>
-#include <QSet>
 #include <QPointer>
 
 #include <functional>
@@ -52,24 +52,7 @@ void requireSourceFields(const QString& project, const BrowseQuery& query, const
             wanted << c.field;
     if (!query.keyField.isEmpty())
         wanted << query.keyField;
-    QSet<QString> present;
-    {
-        kdb::Database db = kdb::Database::Open(project, false, true);
-        for (const kdb::FieldInfo& f : db.Fields(ProjectSchema::LinkTable()))
-            present.insert(f.name.toLower());
-    }
-    QStringList missing;
-    for (const QString& field : wanted)
-        if (!present.contains(field.toLower()) && !missing.contains(field))
-            missing << field;
-    if (missing.isEmpty())
-        return;
-    const QString names = QStringLiteral("[") + missing.join(QStringLiteral("], [")) + QStringLiteral("]");
-    throw KvError(KvErr::ItemNotFound, {},
-                  QStringLiteral("The source table ") + table
-                      + (missing.size() == 1 ? QStringLiteral(" no longer has the field ")
-                                             : QStringLiteral(" no longer has the fields "))
-                      + names + QStringLiteral(" that this project uses."));
+    dbUtilities::RequireSourceFields(kdb::Database::Open(project, false, true), wanted, table);
 }
 
 using MakeQuery = std::function<std::optional<BrowseQuery>(const CDataDef&, bool sfam)>;

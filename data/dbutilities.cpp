@@ -7,6 +7,8 @@
 #include "core/prompts.h"
 #include "data/projectschema.h"
 
+#include <QSet>
+
 namespace {
 
 kdb::Database openNamed(const QString& name, bool exclusive, bool readOnly)
@@ -176,4 +178,24 @@ int16_t dbUtilities::ClassCount(const QString& projectFile)
         count = int16_t(n);
     });
     return count;
+}
+
+void dbUtilities::RequireSourceFields(const kdb::Database& project, const QStringList& fields,
+                                      const QString& tableName)
+{
+    QSet<QString> present;
+    for (const kdb::FieldInfo& f : project.Fields(ProjectSchema::LinkTable()))
+        present.insert(f.name.toLower());
+    QStringList missing;
+    for (const QString& field : fields)
+        if (!present.contains(field.toLower()) && !missing.contains(field))
+            missing << field;
+    if (missing.isEmpty())
+        return;
+    const QString names = QStringLiteral("[") + missing.join(QStringLiteral("], [")) + QStringLiteral("]");
+    throw KvError(KvErr::ItemNotFound, {},
+                  QStringLiteral("The source table ") + tableName
+                      + (missing.size() == 1 ? QStringLiteral(" no longer has the field ")
+                                             : QStringLiteral(" no longer has the fields "))
+                      + names + QStringLiteral(" that this project uses."));
 }

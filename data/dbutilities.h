@@ -29,4 +29,9 @@ namespace dbUtilities {
 bool HasPrimaryKey(const QString& source, const QString& tableName);
 // Rows of the project's "Classes" table; -1 when the file or the table is missing.
 int16_t ClassCount(const QString& projectFile);
+// Every field of `fields` must be a field of the project's link table (letter case aside):
+// raises 3265 naming those that are not, as "The source table <tableName> no longer has the
+// field [a] that this project uses." Reading a lost field would otherwise give a text in its
+// place, or fail one row at a time.
+void RequireSourceFields(const kdb::Database& project, const QStringList& fields, const QString& tableName);
 }

@@ -54,9 +54,10 @@ public:
     void Verify();
     // Perturbs the weights within JogMax; only while the training rows are built.
     void JogWeights();
-    // Forgets the training: engine file, saved network, parameters, counters and errors.
-    // LayerJCount and BestLogging keep their values. Shows its own error box; false after a
-    // failure, which leaves the saved network and the parameters as they were.
+    // Forgets the training: engine file, saved network, parameters, counters and errors, the
+    // project file told at once (see ForgetTraining). LayerJCount and BestLogging keep their
+    // values. Shows its own error box; false after a failure, which leaves the saved network
+    // and the parameters as they were.
     bool Reset();
 
     // --- Prediction and results ----------------------------------------------------------

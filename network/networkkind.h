@@ -76,6 +76,10 @@ protected:
     virtual bool BestKeptInEngineFile() const = 0;
     virtual bool WritesEngineFileOnSave() const = 0;
     virtual bool SavesSnapshotWithConfig() const = 0;
+    // The Config keys of the counts that belong to a trained network (besides its error under
+    // bestErrorKey): the cycles it took and, where the kind counts them, its nodes. A network
+    // brought back from the project brings them back; a reset stores them cleared.
+    virtual QStringList NetworkCountKeys() const { return {QStringLiteral("CyclesCompleted")}; }
 
     // --- Testing -------------------------------------------------------------------------
     // The status text while the engine runs, the test error of the engine's answer (showing

@@ -20,6 +20,7 @@
 #include <iterator>
 #include <limits>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -396,6 +397,9 @@ bool CNetworkProject::BuildArrays(int mode)
         std::optional<kdb::Database> db;
         const auto source = [&](const QStringList& columns, int64_t skip) {
             db.emplace(kdb::Database::Open(ProjectFileName(), false, true));
+            // A field the source lost is named here, once: read, it would come back as its own
+            // name in every row.
+            dbUtilities::RequireSourceFields(*db, columns, m_ddo->TableName());
             return db->ReadLinked(ProjectSchema::LinkTable(), columns, skip);
         };
         m_arrays.BuildRows(*m_ddo, range, source, m_testProgress, PatternKind());
@@ -494,17 +498,30 @@ void CNetworkProject::LoadSnapshot()
     m_netReady = m_testBuilt = m_trainBuilt = false;
     Procedure(m_kind.Title("LoadSnapshot"), [&] {
         bool fromProject = false;
+        // The counts stored with the saved network, as Config holds them.
+        std::vector<std::pair<QString, std::optional<QString>>> counts;
         if (!m_engineFile.HoldsNetwork()) {
             kdb::Database db = kdb::Database::Open(ProjectFileName(), false, true);
             m_bestError = ConfigText::ToSingle(GetProperty(db, QString::fromLatin1(m_kind.bestErrorKey)));
             if (!ProjectStore(db).RestoreSnapshot(m_engineFile.Name()))
                 return;
             fromProject = true;
+            for (const QString& key : NetworkCountKeys())
+                counts.emplace_back(key, ProjectStore(db).Property(key));
         }
         const EngineFileRead read = ReadEngineFile();
         if (read == EngineFileRead::Read) {
             m_currentError = m_bestError;
             m_netReady = true;
+            // The network saved with the project comes back with its own counts, as a reopened
+            // project has them, not with those of a newer network that was lost.
+            const std::vector<ConfigSetting> settings = Settings();
+            for (const auto& [key, text] : counts) {
+                const auto it = std::find_if(settings.begin(), settings.end(),
+                                             [&](const ConfigSetting& s) { return s.key == key; });
+                if (text && it != settings.end() && it->read)
+                    IgnoreErrors([&] { it->read(*text); });
+            }
         } else if (read == EngineFileRead::Refused && fromProject && !m_damagedNetworkShown) {
             // The project's other settings stay as they are; the next training replaces the row.
             m_damagedNetworkShown = true;

@@ -124,9 +124,11 @@ protected:
     // clears the status text. True when the pass has ended or could not begin.
     bool TrainCall(bool whole, const QString& suffix, const QString& failureText, const QString& failureTitle,
                    const std::function<void(int32_t)>& answered);
-    // The reset of both kinds in the box titled `title`: DropSavedNetwork, the kind's
-    // `defaults`, then counters, errors and flags cleared. When the saved network cannot be
-    // dropped, the parameters keep their values. False then.
+    // The reset of both kinds in the box titled `title`: the kind's `defaults`, counters and
+    // errors cleared, and the project file told in one transaction (its saved network gone,
+    // the settings the reset changed, the network's counts and error, and the host's workflow
+    // flags, which the caller has cleared). The engine file is emptied after. When the file
+    // cannot be written, nothing is forgotten and the parameters keep their values. False then.
     bool ForgetTraining(const QString& title, const std::function<void()>& defaults);
     // "Predicting <prediction field>..." (the field of the layout built last)
     QString PredictingText() const;
@@ -134,9 +136,6 @@ protected:
     // clears both built flags and runs the engine over it; the engine's answer. Raises 9 when
     // `values` misses an input field.
     int32_t RunOneRow(const std::vector<double>& values);
-    // Forgets the trained network: the engine file emptied, the saved rows of Snapshots gone.
-    // Raises.
-    void DropSavedNetwork();
 
     // The testing range of the link in row order, positioned before its first row: column 0
     // the key, then `columns`. Raises 3021 when the table ends before the range starts.

@@ -7,6 +7,8 @@
 #include "data/datadef.h"
 #include "engine/korvan_engine.h"
 #include "network/enginecodes.h"
+#include "network/networkhost.h"
+#include "network/process.h"
 #include "network/projectstore.h"
 
 #include <algorithm>
@@ -79,10 +81,41 @@ bool CNetworkProject::ReadyToTrain(const QString& suffix, const QString& failure
 bool CNetworkProject::ForgetTraining(const QString& title, const std::function<void()>& defaults)
 {
     return Procedure(title, [&] {
-        DropSavedNetwork();
+        const std::vector<ConfigSetting> settings = Settings();
+        std::vector<QString> before;
+        for (const ConfigSetting& s : settings)
+            before.push_back(s.write());
         defaults();
         m_cyclesCompleted = 0;
-        m_currentError = m_bestError = -1;
+        m_bestError = -1;
+        // The reset is stored with the saved network's removal, in one transaction: the file
+        // never keeps the counts or the error of a network it no longer has, whatever ends the
+        // program next. Stored are what the reset changed, the network's counts and error
+        // whatever they were, and the workflow flags as the host holds them.
+        QStringList keys = NetworkCountKeys();
+        keys << QString::fromLatin1(m_kind.bestErrorKey);
+        for (size_t i = 0; i < settings.size(); ++i)
+            if (settings[i].write() != before[i])
+                keys << settings[i].key;
+        try {
+            kdb::Database db = kdb::Database::Open(ProjectFileName(), false, false);
+            kdb::Transaction t(db);
+            ProjectStore(db).DropSnapshots();
+            WriteSettings(db, keys);
+            if (const CProcess* flags = NetworkHost::Current().WorkflowFlags())
+                flags->Write(db);
+            t.Commit();
+        } catch (...) {
+            // Nothing was forgotten: the object keeps what the file keeps.
+            for (size_t i = 0; i < settings.size(); ++i)
+                if (settings[i].read && settings[i].write() != before[i])
+                    IgnoreErrors([&] { settings[i].read(before[i]); });
+            throw;
+        }
+        // Only once the project has let it go: a project file that cannot be written keeps both.
+        if (m_engineFile.HoldsNetwork())
+            m_engineFile.Clear();
+        m_currentError = -1;
         m_trainBuilt = m_testBuilt = m_netReady = false;
         m_networkLost = false;
     });
@@ -129,15 +162,6 @@ int32_t CNetworkProject::RunOneRow(const std::vector<double>& values)
     m_arrays.BuildOneRow(values, PatternKind());
     m_trainBuilt = m_testBuilt = false;
     return CallEngine(EngineRun);
-}
-
-void CNetworkProject::DropSavedNetwork()
-{
-    kdb::Database db = kdb::Database::Open(ProjectFileName(), false, false);
-    ProjectStore(db).DropSnapshots();
-    // Only once the project has let it go: a project file that cannot be written keeps both.
-    if (m_engineFile.HoldsNetwork())
-        m_engineFile.Clear();
 }
 
 int16_t CNetworkProject::PredictField() const

@@ -40,9 +40,10 @@ public:
     // strictly lower one becomes BestTrainError and the network is written to the engine file.
     // Raises 11 when every training row was skipped. Does nothing before Train built the rows.
     void Verify();
-    // Forgets the training: engine file, saved network, parameters, counters and errors;
-    // CurrentNodes stays. Shows its own error box; false after a failure, which leaves the
-    // saved network and the parameters as they were.
+    // Forgets the training: engine file, saved network, parameters, counters (CurrentNodes
+    // included) and errors, the project file told at once (see ForgetTraining). Shows its own
+    // error box; false after a failure, which leaves the saved network and the parameters as
+    // they were.
     bool Reset();
     // The predicted class value for one row of values indexed by field number (only the
     // inputs are read); NoPredictionText() when no network can be made or the engine cannot
@@ -82,6 +83,10 @@ protected:
     bool BestKeptInEngineFile() const override { return true; }
     bool WritesEngineFileOnSave() const override { return true; }
     bool SavesSnapshotWithConfig() const override { return true; }
+    QStringList NetworkCountKeys() const override
+    {
+        return {QStringLiteral("CyclesCompleted"), QStringLiteral("CurrentNodes")};
+    }
     QString TestingText() const override;
     TestOutcome TestError(int32_t result, float& error) override;
     QString TestTableStatement(const QString& keyType) const override;

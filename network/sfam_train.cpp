@@ -70,6 +70,8 @@ bool CSFam::Reset()
         m_alpha = 0.001f;
         m_beta = 1.0f;
         m_epsilon = 0.0001f;
+        // The nodes were the forgotten network's.
+        m_currentNodes = 0;
     });
 }
 

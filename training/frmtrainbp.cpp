@@ -167,11 +167,10 @@ void frmTrainBP::ResetNet()
             return;
         if (!ConfirmReset(net->CyclesCompleted()))
             return;
-        net->Reset();
+        if (!ForgetTraining([&] { return net->Reset(); }))
+            return;
         SpinnersFromNet(*net);
         ClearHistory();
-        gProcess().SetIsTrained(false);
-        gProcess().SetIsTested(false);
         // A network reset after a run that ended at 0 % or on a failure can be trained again.
         TrainBarTools::Set(ToolName::TrainBPTrain, true);
     });

@@ -164,6 +164,8 @@ void frmTrainSF::Revert()
             SetErrorLabels(e, e);
             m_vigilance.updown->SetValue(TrainLayout::SpinnerValue(net->VigBase()));
             ShowCounter(net->CurrentNodes());
+            // A network brought back from the project has its own node count.
+            Utilities::SetNodesPanel(QString::number(net->CurrentNodes()));
             mHistory.clear();
             mHistory.blankPoints(1, mHistory.points() - 1);
         }
@@ -185,11 +187,11 @@ void frmTrainSF::ResetNet()
             return;
         if (!ConfirmReset(net->CyclesCompleted()))
             return;
-        net->Reset();
+        if (!ForgetTraining([&] { return net->Reset(); }))
+            return;
         m_vigilance.updown->SetValue(TrainLayout::SpinnerValue(net->VigBase()));
         ClearHistory();
-        gProcess().SetIsTested(false);
-        gProcess().SetIsTrained(false);
+        Utilities::SetNodesPanel(QString::number(net->CurrentNodes()));
         TrainBarTools::Set(ToolName::TrainBPTrain, true);
         Prompt(QStringLiteral("Press GO to train first cycle."));
     });

@@ -102,7 +102,8 @@ void Finish()
     const bool sfam = gProjectType == ntSFam;
     const QString file = net->ProjectFileName();
     net->Revert();
-    if (gProcess().IsTrained()) {
+    const bool trained = gProcess().IsTrained();
+    if (trained) {
         for (QLatin1StringView tool : {ToolName::TrainBPExit, ToolName::TrainBPJogWeights, ToolName::TrainBPReset,
                                        ToolName::TrainBPRevert, ToolName::TrainBPStop, ToolName::TrainBPTrain,
                                        ToolName::TrainBPGraphType, ToolName::TrainBPZoom})
@@ -154,7 +155,12 @@ void Finish()
         StandardBand();
     }
     Unload(current());
-    if (!gProcess().IsTested()) {
+    if (!trained && gProcess().IsTested()) {
+        // A run that failed leaves the project untrained, yet its last test and results stand.
+        Utilities::TmpEnableTools();
+        gNavigate().Navigate(navTested);
+        modMenu::BrowseTest();
+    } else if (!gProcess().IsTested()) {
         Utilities::TmpEnableTools();
         if (gProcess().IsSplit()) {
             gNavigate().Navigate(navSplit);

@@ -7,6 +7,7 @@
 #include "core/widgets/statusmsg.h"
 #include "core/widgets/veltra.h"
 #include "core/widgets/winhelpers.h"
+#include "network/process.h"
 #include "shell/modmenu.h"
 #include "training/led.h"
 #include "training/trainlayout.h"
@@ -347,6 +348,18 @@ bool CTrainWindow::ConfirmReset(int32_t cycles)
            || Prompts::MsgBox(QStringLiteral("Reset will destroy any previous training and testing.  Continue with Reset?"),
                               MsgButtons::YesNo, MsgIcon::Exclamation, QStringLiteral("Reset Warning"))
                   != MsgResult::No;
+}
+
+bool CTrainWindow::ForgetTraining(const std::function<bool()>& reset)
+{
+    CProcess& process = gProcess();
+    const CProcess before = process;
+    process.SetIsTrained(false);
+    process.SetIsTested(false);
+    if (reset())
+        return true;
+    process = before;
+    return false;
 }
 
 void CTrainWindow::GraphZoom()

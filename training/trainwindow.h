@@ -112,6 +112,9 @@ protected:
     void ShowTrainingRows(int32_t rows);
     // "Reset Warning" when cycles were completed; false when the user answers No.
     static bool ConfirmReset(int32_t cycles);
+    // The project neither trained nor tested any more, and `reset` (the network's Reset) stores
+    // that with the reset network. A reset that failed keeps the flags as they were; false then.
+    static bool ForgetTraining(const std::function<bool()>& reset);
     // After a reset: counter 0, empty labels, every history cell nothing, no mark, 0 to 100.
     void ClearHistory();
     // The chart from the history: mark, scale, data, drawn.

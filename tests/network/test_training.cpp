@@ -4,6 +4,7 @@
 #include "tests/network/netscript.h"
 
 #include <QFileInfo>
+#include <sqlite3.h>
 
 namespace {
 using kdb::Value;
@@ -244,7 +245,30 @@ TEST_F(Training, ResetForgetsTheTrainingButKeepsTheHiddenSize)
     bp.Verify();
     bp.SaveConfig();
     ASSERT_EQ(SnapshotRows(bp.ProjectFileName()), 1);
-    bp.Reset();
+    const int32_t cycles = bp.CyclesCompleted();
+
+    // A project file another program holds: nothing is forgotten, in the object or the file.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(bp.ProjectFileName().toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    prompts.ExpectBox(MsgResult::Ok);
+    EXPECT_FALSE(bp.Reset());
+    EXPECT_EQ(prompts.LastBox().title, "CBackProp::Reset");
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(bp.LearnRate(), 0.9f);
+    EXPECT_EQ(bp.CyclesCompleted(), cycles);
+    EXPECT_NE(bp.BestError(), -1);
+    EXPECT_TRUE(QFileInfo(bp.NetFileName()).size() > 0);
+    EXPECT_EQ(SnapshotRows(bp.ProjectFileName()), 1);
+    EXPECT_EQ(NetTest::ConfigValue(bp.ProjectFileName(), "CyclesCompleted").toText(), QString::number(cycles));
+    prompts.Clear();
+
+    EXPECT_TRUE(bp.Reset());
+    EXPECT_EQ(NetTest::ConfigValue(bp.ProjectFileName(), "CyclesCompleted").toText(), "0");
+    EXPECT_EQ(NetTest::ConfigValue(bp.ProjectFileName(), "BestError").toText(), "-1");
+    EXPECT_EQ(NetTest::ConfigValue(bp.ProjectFileName(), "LearnRate").toText(), "0.5");
     EXPECT_FALSE(QFileInfo(bp.NetFileName()).size() > 0);
     EXPECT_EQ(SnapshotRows(bp.ProjectFileName()), 0);
     EXPECT_FALSE(bp.NetReady() || bp.TrainBuilt() || bp.TestBuilt());
@@ -422,7 +446,8 @@ TEST_F(Training, SFamCreationCodesStayAsTheyCame)
     EXPECT_FALSE(sf.NetReady());
 }
 
-TEST_F(Training, SFamResetKeepsTheNodeCount)
+// The nodes were the forgotten network's: none are left, in the object and in the file.
+TEST_F(Training, SFamResetForgetsTheNodeCount)
 {
     TestSFam sf;
     OpenSFam(sf);
@@ -431,8 +456,11 @@ TEST_F(Training, SFamResetKeepsTheNodeCount)
     sf.Verify();
     const int16_t nodes = sf.CurrentNodes();
     ASSERT_GT(nodes, 0);
+    sf.SaveConfig();
+    ASSERT_EQ(NetTest::ConfigValue(sf.ProjectFileName(), "CurrentNodes").toText(), QString::number(nodes));
     sf.Reset();
-    EXPECT_EQ(sf.CurrentNodes(), nodes);
+    EXPECT_EQ(sf.CurrentNodes(), 0);
+    EXPECT_EQ(NetTest::ConfigValue(sf.ProjectFileName(), "CurrentNodes").toText(), "0");
     EXPECT_EQ(sf.VigBase(), 0.5f);
     EXPECT_EQ(sf.BestTrainError(), -1);
     EXPECT_EQ(sf.CyclesCompleted(), 0);

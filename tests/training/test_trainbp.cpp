@@ -35,15 +35,6 @@ protected:
     ScriptedBackProp* net = nullptr;
 };
 
-int CounterValue(const CTrainWindow* w)
-{
-    int value = 0;
-    const auto& digits = w->CounterDigits();
-    for (int i = int(digits.size()) - 1; i >= 0; --i)
-        value = value * 10 + digits[size_t(i)]->Value();
-    return value;
-}
-
 } // namespace
 
 TEST_F(TrainBP, TheViewOpensOnAnUntrainedNetwork)

@@ -116,3 +116,64 @@ TEST_F(TrainClose, TheSFamViewClosedByTheUserGivesTheToolsBackButNotWhenACommand
     EXPECT_EQ(gNavigate().Step(), navNoProject);
     EXPECT_FALSE(Tool(ToolName::TrainBP));
 }
+
+// A tested project whose source table lost a field it uses: Train says so in the one box the
+// result views give, and Finish on the project (no longer trained, still tested) gives the
+// tools back and leads to its results.
+TEST_F(TrainClose, ASourceThatLostAFieldStopsTheRunWithOneBoxAndFinishLeadsBackToTheResults)
+{
+    modMenu::Views().BrowseTest = [this] { views << "BrowseTest"; };
+    for (const bool sfam : {false, true}) {
+        SCOPED_TRACE(sfam ? "SFAM" : "back-propagation");
+        CNetworkProject& net = sfam ? static_cast<CNetworkProject&>(OpenSFam()) : OpenBackProp();
+        const QString source = net.DatabaseFileName();
+        const QString path = net.ProjectFileName();
+        gNavigate().Navigate(navSplit);
+        CTrainWindow* w = OpenView<CTrainWindow>();
+        ASSERT_TRUE(w);
+        modMenu::TrainBar(ToolName::TrainBPTrain);
+        for (int step = 0; step < 12 && w->RunActive(); ++step)
+            w->RunPendingStep();
+        modMenu::TrainBar(ToolName::TrainBPStop);
+        RunToEnd(w);
+        modMenu::TrainBar(ToolName::TrainBPExit);
+        Flush();
+        ASSERT_TRUE(gProcess().IsTested());
+        const QMap<QString, bool> tested = MainTools();
+
+        {
+            kdb::Database db = kdb::Database::Open(source, false, false);
+            db.Execute("ALTER TABLE Data RENAME COLUMN X2 TO X2b");
+        }
+        views.clear();
+        const size_t boxes = prompts.Boxes().size();
+        w = OpenView<CTrainWindow>();
+        ASSERT_TRUE(w);
+        EXPECT_FALSE(Tool(ToolName::Open));
+        prompts.ExpectBox(MsgResult::Ok);
+        modMenu::TrainBar(ToolName::TrainBPTrain);
+        RunToEnd(w);
+        ASSERT_EQ(prompts.Boxes().size(), boxes + 1);
+        EXPECT_EQ(prompts.LastBox().title, sfam ? "CSFam::BuildArrays" : "CBackProp::BuildArrays");
+        EXPECT_EQ(prompts.LastBox().text,
+                  "Error: 3265. \nThe source table Data no longer has the field [X2] that this project uses.");
+        EXPECT_FALSE(gProcess().IsTrained());
+
+        modMenu::TrainBar(ToolName::TrainBPExit);
+        Flush();
+        EXPECT_EQ(prompts.Boxes().size(), boxes + 1);
+        EXPECT_EQ(views, QStringList{"BrowseTest"});
+        EXPECT_EQ(TrainingViews::Window(), nullptr);
+        EXPECT_TRUE(StandardUp());
+        EXPECT_EQ(MainTools(), tested);
+        EXPECT_TRUE(Tool(ToolName::Open) && Tool(ToolName::New) && Tool(ToolName::TrainBP));
+        EXPECT_EQ(NetTest::ConfigValue(path, "Process").toText(),
+                  QString::number(CProcess::kConfigured | CProcess::kSplit | CProcess::kTested));
+
+        modMenu::RemoveChildForms();
+        Flush();
+        gBackProp().reset();
+        gSFam().reset();
+        gProcess() = CProcess();
+    }
+}

@@ -18,6 +18,7 @@
 #include "tests/network/netscript.h"
 #include "training/frmtrainbp.h"
 #include "training/frmtrainsf.h"
+#include "training/led.h"
 #include "core/numformat.h"
 #include "training/trainlayout.h"
 #include "training/trainingviews.h"
@@ -136,6 +137,16 @@ protected:
             ++steps;
         }
         return steps;
+    }
+
+    // The number the window's counter shows.
+    static int CounterValue(const CTrainWindow* w)
+    {
+        int value = 0;
+        const auto& digits = w->CounterDigits();
+        for (int i = int(digits.size()) - 1; i >= 0; --i)
+            value = value * 10 + digits[size_t(i)]->Value();
+        return value;
     }
 
     bool Tool(const QString& name) const { return main->MainToolBar()->Enabled(name); }
