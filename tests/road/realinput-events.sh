@@ -55,21 +55,7 @@ run_survives_minimise() { # stop-tool pictures
   enabled tool "$1" || fail "the run ended after the restore"
 }
 configure() { # key that picks the prediction field after the inputs have gone
-  waitfor "Browse button" enabled widget cmdBrowse
-  click cmdBrowse
-  choose_file "Select Data Source" "$W/events.mdb"
-  waitfor "fields of the table" enabled widget cmdAllToInput
-  click lstFields 30 8
-  xdotool key Down shift+Down
-  waitfor "the move button" enabled widget cmdOneToInput
-  click cmdOneToInput
-  waitfor "inputs" sh -c "[ \"\$(awk -F'\t' '\$2 ~ /cmdOneToInput\$/ {print \$8}' '$MAP')\" = 0 ]"
-  click lstFields 30 8
-  xdotool key "$1"
-  waitfor "the prediction button" enabled widget cmdToPrediction
-  click cmdToPrediction
-  waitfor "OK of the configuration" enabled widget cmdOk
-  click cmdOk
+  configure_roles "$W/events.mdb" "$1"
   waitfor "split dialog" window_active "Split The Data"
   double_click dsTrainSet/txtBottomNum
   xdotool key --delay 30 ctrl+a; xdotool type --delay 20 120; xdotool key Return
@@ -88,17 +74,6 @@ end_by_signal() {
   kill -0 "$KPID" 2>/dev/null && fail "the program did not end on SIG$1"
   wait "$KPID" 2>/dev/null
   echo "   ended $((SECONDS - t0))s after SIG$1"
-}
-# Starts the program again; the recent list reopens the last project where it was left, in the
-# window of the title given.
-restart_program() {
-  (cd "$W" && exec "$KORVAN") >"$WORK/korvan.log" 2>&1 &
-  KPID=$!
-  PIDS+=($KPID)
-  waitfor "the reopened project" main_title_is "$1"
-  click MainStatusBar
-  waitfor "splash gone" sh -c "! grep -q $'^window\tfrmSplash' '$MAP'"
-  activate_main
 }
 # The main window's place is written only by its close.
 forget_place() { sed -i '/^MainWidth=/d' "$XDG_CONFIG_HOME/Veltra/Korvan.conf"; }
@@ -140,7 +115,7 @@ end_by_signal TERM
 settings_saved || fail "the settings were not saved on SIGTERM"
 
 step "the BackProp project reopens in its training window"
-restart_program "Korvan Pro - Events - [BackProp Training]"
+start_program "Korvan Pro - Events - [BackProp Training]"
 
 step "the close box under the hourglass of Finish waits for the work"
 waitfor "Finish" enabled tool mnuTrainBPExit
@@ -156,7 +131,7 @@ kill -0 "$KPID" 2>/dev/null && fail "the program did not end after Finish"
 sql_is "$W/Events.kvp" "SELECT COUNT(*) FROM Test" $((ROWS - 120)) || fail "the test results are incomplete: $(sql "$W/Events.kvp" "SELECT COUNT(*) FROM Test")"
 [ "$(config_of "$W/Events.kvp" Process)" = 15 ] || fail "Events.kvp's flags after Finish: '$(config_of "$W/Events.kvp" Process)'"
 settings_saved || fail "the settings were not saved by the close after Finish"
-restart_program "Korvan Pro - Events - [Browse Test Results]"
+start_program "Korvan Pro - Events - [Browse Test Results]"
 
 step "an SFAM project"
 menu f mnuNewSFAM
