@@ -1,5 +1,6 @@
 // Korvan Pro: a development environment for neural networks used for data mining and
 // prediction.
+#include "app/sessionend.h"
 #include "app/submain.h"
 #include "app/widgetmap.h"
 #include "app/wiring.h"
@@ -71,6 +72,8 @@ int main(int argc, char* argv[])
 
     // Every service the libraries ask of the program, until the program ends.
     const AppWiring wiring;
+    // A logout, a shutdown or SIGTERM closes the main window as the user's close does.
+    const SessionEnd sessionEnd;
     armAutomaticQuit();
     // For runs driven with real input: where each control stands on the screen.
     WidgetMap::Start(qEnvironmentVariable("KORVAN_WIDGET_MAP"));

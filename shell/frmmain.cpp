@@ -3,6 +3,7 @@
 #include "core/errorbox.h"
 #include "core/regsettings.h"
 #include "core/widgets/commandbar.h"
+#include "core/widgets/hourglass.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
@@ -57,11 +58,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
     m_mdiArea->installEventFilter(this);
     setCentralWidget(m_mdiArea);
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
-        // The child area reports "none active" when the program loses the user, and the same
-        // child again when it comes back: neither is a change among the children.
-        if (!sub && QApplication::activeWindow() != this)
-            return;
-        if (sub == m_activeChild)
+        if (!IsChildChange(sub, m_activeChild, m_mdiArea->subWindowList()))
             return;
         QMdiSubWindow* before = m_activeChild;
         m_activeChild = sub;
@@ -100,6 +97,17 @@ std::optional<bool> frmMain::SettingBool(const QString& text)
     if (numeric)
         return value != 0;
     return std::nullopt;
+}
+
+bool frmMain::IsChildChange(const QMdiSubWindow* reported, const QMdiSubWindow* active,
+                            const QList<QMdiSubWindow*>& children)
+{
+    if (reported)
+        return reported != active;
+    // "None active" comes with every minimise and restore, of the main window or of a child,
+    // and whenever the program loses the user; the same child is reported again afterwards.
+    // Only a child that has left the area (closed, hidden, destroyed) leaves none active.
+    return active && (active->isHidden() || !children.contains(active));
 }
 
 QRect frmMain::ClampToScreen(const QRect& wanted, const QRect& available)
@@ -181,6 +189,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
     // the user came back to the main window from elsewhere or clicked it. When the user is let
     // in again, the child on top, the one opened last, is the active one.
     if (watched == m_mdiArea && event->type() == QEvent::EnabledChange && m_mdiArea->isEnabled()) {
+        closeIfPending();
         const QList<QMdiSubWindow*> stacked = m_mdiArea->subWindowList(QMdiArea::StackingOrder);
         for (auto it = stacked.crbegin(); it != stacked.crend(); ++it)
             if ((*it)->isVisible()) {
@@ -192,10 +201,28 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+void frmMain::closeIfPending()
+{
+    if (!m_closePending || m_unloaded || m_commandDepth > 0 || CHourglass::Busy())
+        return;
+    m_closePending = false;
+    // From the event loop, after the command or the work has returned.
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
 void frmMain::MainToolBar_Click(const QString& band, const QString& tool, int tag)
 {
     if (!mSplashUnloaded)
         HideSplash();
+    ++m_commandDepth;
+    struct Done {
+        frmMain& window;
+        ~Done()
+        {
+            --window.m_commandDepth;
+            window.closeIfPending();
+        }
+    } done{*this};
     Procedure(QStringLiteral("frmMain::MainToolBar_Click"), [&] {
         // While the training bar is the active band, only its commands take the clicks.
         if (band.toUpper() == QString(BandName::TrainBPBar).toUpper()) {
@@ -396,6 +423,14 @@ void frmMain::closeEvent(QCloseEvent* event)
 {
     if (m_unloaded) {
         event->accept();
+        return;
+    }
+    // Closing the project under a command that is still working on it would pull it from under
+    // the command: a close that comes while a command runs or the hourglass is up (the close
+    // box, a logout, the command's own Exit) waits, and the window closes once the work ends.
+    if (CHourglass::Busy() || m_commandDepth > 0) {
+        m_closePending = true;
+        event->ignore();
         return;
     }
     // A training run ends first; the window closes once it has.

@@ -3,6 +3,7 @@
 // the user's preferences and turns every click on a tool into its command.
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 #include <QPointer>
 #include <QRect>
@@ -54,6 +55,10 @@ public:
     // The main window's own commands (files, windows, help, preferences) into the table.
     static void AddCommands(CCommandTable& table);
 
+    // Whether the child area's report of `reported` as its active child (none when null) is a
+    // change of the active child among `children` from `active`, the one active until now.
+    static bool IsChildChange(const QMdiSubWindow* reported, const QMdiSubWindow* active,
+                              const QList<QMdiSubWindow*>& children);
     // A stored truth value: a number is true when not 0, and the words True and False in any
     // case; anything else gives nothing.
     static std::optional<bool> SettingBool(const QString& text);
@@ -71,13 +76,15 @@ signals:
     void Resize(int windowState);
     // The active child window changed: `now` (none once the last one has gone) after `before`.
     // This is what activating a child window means; the program losing and regaining the
-    // user (another program, a box of its own) changes no active child.
+    // user (another program, a box of its own) and a minimise, restore or maximise of the main
+    // window or of a child change no active child.
     void ChildActivated(QMdiSubWindow* now, QMdiSubWindow* before);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     // The unload: closes the project, saves the settings when the window had loaded and been
-    // shown, and closes every other window.
+    // shown, and closes every other window. A close while a command runs or the hourglass is
+    // up waits until the work has ended.
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -88,6 +95,8 @@ private:
     void MainToolBar_ComboSelChange(const QString& tool, int index);
     void arrangeChildren(int code);
     void saveSettings();
+    // A close that waited for a command or the hourglass, once neither holds the window.
+    void closeIfPending();
 
     CCommandBar* m_toolBar = nullptr;
     CMStatusBar* m_statusBar = nullptr;
@@ -99,4 +108,7 @@ private:
     bool m_resizing = false;
     // A close waits for the training run to end; the close after it goes through.
     bool m_closeAfterRun = false;
+    // Commands of the bars now running, and a close that waits for them or the hourglass.
+    int m_commandDepth = 0;
+    bool m_closePending = false;
 };

@@ -1,9 +1,11 @@
 // The start-up sequence run in-process: what it attaches to the main window, which project it
 // opens from the command line or the recent files, and the splash's minimum time.
+#include "app/sessionend.h"
 #include "app/submain.h"
 #include "core/apppaths.h"
 #include "core/regsettings.h"
 #include "core/widgets/commandbar.h"
+#include "core/widgets/hourglass.h"
 #include "core/widgets/splash.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/toolnames.h"
@@ -16,12 +18,16 @@
 #include "tests/shell/recordingopener.h"
 
 #include <QCoreApplication>
+#include <QDialog>
+#include <QTest>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
 #include <QPointer>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace {
 
@@ -238,4 +244,42 @@ TEST_F(Startup, AnOpenedProjectEndsTheSplashWait)
     ASSERT_NE(run(), nullptr);
     EXPECT_EQ(opener.opened, QStringList{project});
     EXPECT_LT(clock.elapsed(), 5000);
+}
+
+// A logout, a shutdown or a closed terminal (SIGTERM, SIGHUP) ends the program as its own close
+// does: the main window closes from the event loop, never inside the signal handler, with
+// its close steps and the settings saved.
+TEST_F(Startup, EndSignalsCloseTheMainWindowAsItsOwnCloseDoes)
+{
+    const SessionEnd sessionEnd;
+    ASSERT_TRUE(run());
+    ::raise(SIGTERM);
+    EXPECT_TRUE(main && !main->Unloaded());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return main.isNull(); }, 3000));
+    EXPECT_NE(gRegSettings().GetSetting(QStringLiteral("Window"), QStringLiteral("MainWidth"), QStringLiteral("<none>")),
+              QStringLiteral("<none>"));
+}
+
+// The end waits for work under the hourglass to finish, and closes a box that waits for an
+// answer as its close box does, so that the command behind it returns before the window goes.
+TEST_F(Startup, AnEndSignalWaitsForTheHourglassAndClosesAnOpenBox)
+{
+    const SessionEnd sessionEnd;
+    ASSERT_TRUE(run());
+    {
+        CHourglass busy(true);
+        ::raise(SIGHUP);
+        QTest::qWait(3 * SessionEnd::kRetryMs);
+        ASSERT_TRUE(main);
+        EXPECT_FALSE(main->Unloaded());
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return main.isNull(); }, 3000));
+
+    ASSERT_TRUE(run());
+    // The main window's close deletes every other window, as its own close does.
+    QPointer<QDialog> box = new QDialog;
+    QTimer::singleShot(10, [] { ::raise(SIGTERM); });
+    EXPECT_EQ(box->exec(), QDialog::Rejected);
+    ASSERT_TRUE(main) << "the window went while the box's command was still running";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return main.isNull(); }, 3000));
 }

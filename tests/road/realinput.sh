@@ -40,25 +40,7 @@ waitfor "the configuration window as the active child" child_active frmConfPrj
 [ "$(config_of "$W/Road.kvp" Type)" = 2 ] || fail "Road.kvp is no BackProp project"
 
 step "configure"
-configure() { # project inputs-then-prediction: the prediction's place in the list left after the inputs
-  waitfor "Browse button" enabled widget cmdBrowse
-  click cmdBrowse
-  choose_file "Select Data Source" "$W/sales.mdb"
-  waitfor "fields of the table" enabled widget cmdAllToInput
-  # The list reads IndexCounter1, x1, x2, cls, y: x1 and x2 become the inputs.
-  click lstFields 30 8
-  xdotool key Down shift+Down
-  waitfor "the move button" enabled widget cmdOneToInput
-  click cmdOneToInput
-  # Then IndexCounter1, cls, y: the prediction.
-  waitfor "inputs" sh -c "[ \"\$(awk -F'\t' '\$2 ~ /cmdOneToInput\$/ {print \$8}' '$MAP')\" = 0 ]"
-  click lstFields 30 8
-  xdotool key "$1"
-  waitfor "the prediction button" enabled widget cmdToPrediction
-  click cmdToPrediction
-  waitfor "OK of the configuration" enabled widget cmdOk
-  click cmdOk
-}
+configure() { configure_roles "$W/sales.mdb" "$1"; }
 configure End
 waitfor "split dialog" window_active "Split The Data"
 [ "$(config_of "$W/Road.kvp" TableName)" = sales ] || fail "the table is not in the project"

@@ -171,6 +171,27 @@ sql() { sqlite3 -readonly "$1" "$2" 2>/dev/null; }
 sql_is() { [ "$(sql "$1" "$2")" = "$3" ]; }
 config_of() { sql "$1" "SELECT sValue FROM Config WHERE Property='$2'"; }
 
+# The configuration window of a new project: the table of the database chosen through Browse,
+# whose fields read IndexCounter1, x1, x2, cls, y; x1 and x2 become the inputs, then the key
+# given (End for y, Down for cls) picks the prediction among IndexCounter1, cls, y; then OK.
+configure_roles() { # database key
+  waitfor "Browse button" enabled widget cmdBrowse
+  click cmdBrowse
+  choose_file "Select Data Source" "$1"
+  waitfor "fields of the table" enabled widget cmdAllToInput
+  click lstFields 30 8
+  xdotool key Down shift+Down
+  waitfor "the move button" enabled widget cmdOneToInput
+  click cmdOneToInput
+  waitfor "inputs" sh -c "[ \"\$(awk -F'\t' '\$2 ~ /cmdOneToInput\$/ {print \$8}' '$MAP')\" = 0 ]"
+  click lstFields 30 8
+  xdotool key "$2"
+  waitfor "the prediction button" enabled widget cmdToPrediction
+  click cmdToPrediction
+  waitfor "OK of the configuration" enabled widget cmdOk
+  click cmdOk
+}
+
 # The other program of the visits, each under a title of its own.
 VISITS=0
 visit_another_program() {
@@ -188,13 +209,14 @@ visit_another_program() {
 
 
 # Starts the program in the work folder and waits until it takes keys: the first click on the
-# status bar hides the splash window, and keys sent while the splash is up go nowhere.
+# status bar hides the splash window, and keys sent while the splash is up go nowhere. The main
+# window's title to wait for may be given (a project the recent list reopens).
 start_program() {
   step "start"
   (cd "$W" && exec "$KORVAN") >"$WORK/korvan.log" 2>&1 &
   KPID=$!
   PIDS+=($KPID)
-  waitfor "main window" main_title_is "Korvan Pro"
+  waitfor "main window" main_title_is "${1:-Korvan Pro}"
   waitfor "status bar" has widget MainStatusBar
   click MainStatusBar
   waitfor "splash gone" sh -c "! grep -q $'^window\tfrmSplash' '$MAP'"

@@ -123,3 +123,55 @@ TEST(ChildActivation, AChildShownUnderTheHourglassIsTheActiveOneAfterIt)
     EXPECT_EQ(changes.size(), afterCommand);
     EXPECT_EQ(area->activeSubWindow(), shown);
 }
+
+// A minimise and a restore, of the main window or of a child, and a maximise: the child area
+// reports "none active" and then the same child again while the program stays the active one,
+// which is no change among the children. A training window, the only child of its view, would
+// otherwise revert to its best network and lose its history.
+TEST(ChildActivation, MinimiseRestoreAndMaximiseChangeNothing)
+{
+    frmMain main;
+    main.show();
+    main.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+    QMdiArea* area = main.MdiArea();
+    QMdiSubWindow* only = area->addSubWindow(new QWidget);
+    only->showMaximized();
+    area->setActiveSubWindow(only);
+    QSignalSpy raw(area, &QMdiArea::subWindowActivated);
+    QSignalSpy changes(&main, &frmMain::ChildActivated);
+
+    main.showMinimized();
+    QTest::qWait(20);
+    main.showNormal();
+    main.activateWindow();
+    main.showMaximized();
+    QTest::qWait(20);
+    only->showMinimized();
+    only->showNormal();
+    only->showMaximized();
+    QTest::qWait(20);
+    ASSERT_GE(raw.size(), 2) << "the child area reported no minimise";
+    EXPECT_EQ(changes.size(), 0);
+    EXPECT_EQ(area->activeSubWindow(), only);
+
+    // The same rule as a plain function: a report of the remembered child, or of none while it
+    // is still in the area, is no change; another child, or none once it has gone, is.
+    QMdiSubWindow* other = area->addSubWindow(new QWidget);
+    other->show();
+    const QList<QMdiSubWindow*> both{only, other};
+    EXPECT_FALSE(frmMain::IsChildChange(only, only, both));
+    EXPECT_FALSE(frmMain::IsChildChange(nullptr, only, both));
+    EXPECT_TRUE(frmMain::IsChildChange(other, only, both));
+    EXPECT_TRUE(frmMain::IsChildChange(nullptr, only, {other}));
+    EXPECT_FALSE(frmMain::IsChildChange(nullptr, nullptr, both));
+
+    // A real change still counts, and so does closing the last child.
+    area->setActiveSubWindow(other);
+    ASSERT_EQ(changes.size(), 1);
+    only->close();
+    other->close();
+    ASSERT_EQ(changes.size(), 2);
+    EXPECT_EQ(changes.last().at(0).value<QMdiSubWindow*>(), nullptr);
+    EXPECT_EQ(changes.last().at(1).value<QMdiSubWindow*>(), other);
+}

@@ -2,11 +2,13 @@
 // and the dispatch of tool clicks to their commands.
 #include "core/regsettings.h"
 #include "core/widgets/commandbar.h"
+#include "core/widgets/hourglass.h"
 #include "core/widgets/programstyle.h"
 #include "core/widgets/splash.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
+#include "shell/commandtable.h"
 #include "shell/modmenu.h"
 #include "tests/shell/test_shell_support.h"
 #include "tests/support/modalanswerer.h"
@@ -133,6 +135,41 @@ TEST_F(MainWindow, UnloadClosesTheOtherWindows)
     FlushDeletes();
     EXPECT_EQ(other, nullptr);
     EXPECT_EQ(splash, nullptr);
+}
+
+// A close while the hourglass is up or a command runs (the close box clicked during a long
+// command, the command's own Exit) leaves the project to the command: nothing happens until
+// the work has ended, and then the window closes with its usual steps.
+TEST_F(MainWindow, ACloseWaitsForTheHourglassAndTheCommand)
+{
+    main->Load();
+    main->show();
+    {
+        CHourglass busy(true);
+        EXPECT_FALSE(main->close());
+        FlushDeletes();
+        ASSERT_NE(main, nullptr);
+        EXPECT_FALSE(main->Unloaded());
+        EXPECT_EQ(stored("Window", "MainLeft"), QStringLiteral("<none>"));
+    }
+    FlushDeletes();
+    EXPECT_EQ(main, nullptr);
+    EXPECT_NE(stored("Window", "MainLeft"), QStringLiteral("<none>"));
+
+    SetUp();
+    main->Load();
+    main->show();
+    bool unloadedInsideTheCommand = true;
+    QPointer<frmMain> window = main;
+    gCommands().Add(QLatin1StringView("TestCloseMidCommand"), [&](const CommandClick& click) {
+        click.window->close();
+        QCoreApplication::processEvents();
+        unloadedInsideTheCommand = window && window->Unloaded();
+    });
+    main->MainToolBar_Click(QStringLiteral("File"), QStringLiteral("TestCloseMidCommand"), 0);
+    EXPECT_FALSE(unloadedInsideTheCommand);
+    FlushDeletes();
+    EXPECT_EQ(main, nullptr);
 }
 
 TEST_F(MainWindow, FirstActionHidesTheSplash)
