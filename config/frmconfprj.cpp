@@ -273,7 +273,7 @@ void frmConfPrj::Activated()
 {
     IgnoreErrors([&] {
         if (m_tableChosen)
-            Utilities::StatusMessage(QStringLiteral("Setup the configuration of this project."));
+            Say(QStringLiteral("Setup the configuration of this project."));
         else
             Frame2->setEnabled(false);
     });
@@ -324,6 +324,7 @@ void frmConfPrj::closeEvent(QCloseEvent* event)
 void frmConfPrj::End(std::function<void()> then)
 {
     m_ending = true;
+    m_status.End();
     if (m_dataDef)
         m_dataDef->SetProgressHandler({});
     IgnoreErrors([] { Utilities::TmpEnableTools(); });
@@ -601,7 +602,7 @@ void frmConfPrj::ResetTableList()
 
 void frmConfPrj::ChooseTable(const QString& name)
 {
-    Utilities::StatusMessage(QString());
+    Say(QString());
     repaint();
     if (name == m_tableName && !name.isEmpty()) {
         SetChanged();
@@ -653,7 +654,7 @@ bool frmConfPrj::ChooseFirstTable(const QString& name)
     if (ddo->RecordCount() < net->TestHigh())
         net->SetTestHigh(ddo->RecordCount());
 
-    Utilities::StatusMessage(QStringLiteral("Gathering Statistics..."));
+    Say(QStringLiteral("Gathering Statistics..."));
     Utilities::Progress(0);
     ddo->SetProgressHandler([](int16_t percent, bool&) { Utilities::ShowWorkProgress(percent); });
     struct Unhook {
@@ -664,7 +665,7 @@ bool frmConfPrj::ChooseFirstTable(const QString& name)
     gVeltra().StatusBar().Message(QString::number(ddo->RecordCount()) + QStringLiteral(" Rows"), true);
     m_dataDef = ddo;
     Utilities::Progress(-1);
-    Utilities::StatusMessage(QStringLiteral("Table Selected..."));
+    Say(QStringLiteral("Table Selected..."));
 
     m_tableChosen = true;
     cmbTableList->hide();
@@ -785,17 +786,17 @@ void frmConfPrj::ListClicked(Place list)
         if (w->count() == 0 || !w->currentItem())
             return;
         const auto number = int16_t(w->currentItem()->data(Utilities::ItemDataRole).toInt());
-        Utilities::StatusMessage(CRoleRules::FieldStatusText(m_rules.NameOf(number), m_rules.TypeOf(number)));
+        Say(CRoleRules::FieldStatusText(m_rules.NameOf(number), m_rules.TypeOf(number)));
     });
 }
 
 void frmConfPrj::cmdOneToInput_Click()
 {
-    Utilities::StatusMessage(QString());
+    Say(QString());
     Procedure(QStringLiteral("frmConfPrj::MoveListBoxItemsToLB_Mod"), [&] {
         const QString status = m_rules.ToInputs(SelectedNumbers(lstFields));
         if (!status.isEmpty())
-            Utilities::StatusMessage(status);
+            Say(status);
     });
     ShowNodes();
     SetChanged();
@@ -804,11 +805,11 @@ void frmConfPrj::cmdOneToInput_Click()
 
 void frmConfPrj::cmdAllToInput_Click()
 {
-    Utilities::StatusMessage(QString());
+    Say(QString());
     Procedure(QStringLiteral("frmConfPrj::MoveListBoxItemsToLB_Mod"), [&] {
         const QString status = m_rules.ToInputs({}, true);
         if (!status.isEmpty())
-            Utilities::StatusMessage(status);
+            Say(status);
     });
     ShowNodes();
     SetChanged();
@@ -817,7 +818,7 @@ void frmConfPrj::cmdAllToInput_Click()
 
 void frmConfPrj::cmdOneFromInput_Click()
 {
-    Utilities::StatusMessage(QString());
+    Say(QString());
     m_rules.FromInputs(SelectedNumbers(lstInput));
     ShowNodes();
     SetChanged();
@@ -826,7 +827,7 @@ void frmConfPrj::cmdOneFromInput_Click()
 
 void frmConfPrj::cmdAllFromInput_Click()
 {
-    Utilities::StatusMessage(QString());
+    Say(QString());
     m_rules.FromInputs({}, true);
     ShowNodes();
     SetChanged();
@@ -835,13 +836,13 @@ void frmConfPrj::cmdAllFromInput_Click()
 
 void frmConfPrj::cmdToPrediction_Click()
 {
-    Utilities::StatusMessage(QString());
+    Say(QString());
     Procedure(QStringLiteral("frmConfPrj::cmdToPrediction_Click"), [&] {
         QListWidgetItem* item = lstFields->currentItem();
         const int16_t number = item ? int16_t(item->data(Utilities::ItemDataRole).toInt()) : int16_t(0);
         const QString refusal = m_rules.ToPrediction(Place::Fields, number);
         if (!refusal.isEmpty()) {
-            Utilities::StatusMessage(refusal);
+            Say(refusal);
             return;
         }
         SetChanged();
@@ -878,32 +879,32 @@ void frmConfPrj::DropOn(Place target, Place source)
                                                     : "frmConfPrj::lstFields_DragDrop";
     Procedure(QString::fromLatin1(title), [&] {
         if (target == Place::Inputs && source == Place::Fields) {
-            Utilities::StatusMessage(QString());
+            Say(QString());
             const QString status = m_rules.ToInputs(SelectedNumbers(lstFields));
             if (!status.isEmpty())
-                Utilities::StatusMessage(status);
+                Say(status);
             ShowNodes();
             SetChanged();
         } else if (target == Place::Inputs && source == Place::Prediction) {
             const QString status = m_rules.PredictionToInputs();
             if (!status.isEmpty())
-                Utilities::StatusMessage(status);
+                Say(status);
             ShowNodes();
         } else if (target == Place::Fields && source == Place::Prediction) {
             m_rules.FromPrediction();
         } else if (target == Place::Fields && source == Place::Inputs) {
-            Utilities::StatusMessage(QString());
+            Say(QString());
             m_rules.FromInputs(SelectedNumbers(lstInput));
             ShowNodes();
             SetChanged();
         } else if (target == Place::Prediction && (source == Place::Fields || source == Place::Inputs)) {
-            Utilities::StatusMessage(QString());
+            Say(QString());
             QListWidget* list = source == Place::Fields ? lstFields : lstInput;
             QListWidgetItem* item = list->currentItem();
             const int16_t number = item ? int16_t(item->data(Utilities::ItemDataRole).toInt()) : int16_t(0);
             const QString refusal = m_rules.ToPrediction(source, number);
             if (!refusal.isEmpty()) {
-                Utilities::StatusMessage(refusal);
+                Say(refusal);
                 return;
             }
             SetChanged();
@@ -1140,6 +1141,7 @@ void frmConfPrj::cmdCancel_Click()
 void frmConfPrj::Cancel(bool closing)
 {
     m_ending = true;
+    m_status.End();
     m_changed = false;
     m_tableChosen = false;
     // The node count moved with the inputs lives in this window: the panel shows the
