@@ -100,19 +100,22 @@ private:
 };
 
 // The number of distinct non-empty values of a field of the project's linked source table,
-// counted as the class list groups them (text ignoring case); read-only. -1 when it fails.
+// counted as the class list groups them (text ignoring case); read-only. A read that fails
+// raises: it is no count.
 int64_t SourceClassCount(const QString& projectFile, const QString& field)
 {
-    int64_t n = -1;
-    IgnoreErrors([&] {
-        kdb::Database db = kdb::Database::Open(projectFile, false, true);
-        const QString f = kdb::QuoteIdent(field);
-        n = db.Scalar(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM ") + ProjectSchema::LinkTable()
-                      + QStringLiteral(" WHERE ") + f
-                      + QStringLiteral(" IS NOT NULL GROUP BY ") + f + QStringLiteral(" COLLATE NOCASE)"))
-                .toInt();
-    });
-    return n;
+    kdb::Database db = kdb::Database::Open(projectFile, false, true);
+    const QString f = kdb::QuoteIdent(field);
+    return db.Scalar(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM ") + ProjectSchema::LinkTable()
+                     + QStringLiteral(" WHERE ") + f + QStringLiteral(" IS NOT NULL GROUP BY ") + f
+                     + QStringLiteral(" COLLATE NOCASE)"))
+        .toInt();
+}
+
+// The rows of the project's class list; raises when it cannot be read.
+int64_t ClassListCount(const QString& projectFile)
+{
+    return kdb::Database::Open(projectFile, false, true).RecordCount(ProjectSchema::ClassesTable());
 }
 
 QString ClassMessage(const QString& field, int64_t n)
@@ -450,6 +453,9 @@ void frmConfPrj::buildControls()
     connect(cmdFromPrediction, &QPushButton::clicked, this, [this] { cmdFromPrediction_Click(); });
     connect(lstFields, &QListWidget::itemSelectionChanged, this, [this] { ListClicked(Place::Fields); });
     connect(lstInput, &QListWidget::itemSelectionChanged, this, [this] { ListClicked(Place::Inputs); });
+    // A click on the entry already selected changes no selection, and is a click all the same.
+    connect(lstFields, &QListWidget::clicked, this, [this] { ListClicked(Place::Fields); });
+    connect(lstInput, &QListWidget::clicked, this, [this] { ListClicked(Place::Inputs); });
 }
 
 void frmConfPrj::ShowSourceLabel(bool italic)
@@ -1008,6 +1014,10 @@ void frmConfPrj::cmdOK_Click()
         if (limitsChanged)
             m_changed = true;
         if (!m_changed) {
+            // The view that follows reads the project file and its next step writes it: a file
+            // another program holds keeps the window open, with the one box that says so.
+            if (net)
+                RequireWritable(net->ProjectFileName());
             End([] {
                 CProcess& p = gProcess();
                 if (p.IsTested()) {
@@ -1049,6 +1059,9 @@ void frmConfPrj::cmdOK_Click()
         const QString projectFile = net->ProjectFileName();
         if (!Utilities::FileExists(projectFile))
             throw KvError(KvErr::FileNotFound, {}, QStringLiteral("File Does Not Exist"));
+        // Every step below reads or writes the project file: another program holding it stops
+        // OK here, with nothing changed and its one box.
+        RequireWritable(projectFile);
         // The class count of an SFAM prediction field is checked before anything is written,
         // so a refused field leaves the project as it was. The count after the class list is
         // built catches what this one cannot see.
@@ -1064,9 +1077,6 @@ void frmConfPrj::cmdOK_Click()
         };
         if (m_nnType == ntSFam && refusedClasses(SourceClassCount(projectFile, m_rules.PredictionName())))
             return;
-        // Every step below writes to the project file: another program holding it stops OK
-        // here, with nothing changed.
-        RequireWritable(projectFile);
         const CPointerGuard pointer(Qt::WaitCursor);
         CDataDef& ddo = *m_dataDef;
         DefinitionRollback rollback(ddo);
@@ -1097,9 +1107,8 @@ void frmConfPrj::cmdOK_Click()
             if (!sfam.BuildClassList())
                 return;
             QCoreApplication::processEvents();
-            if (refusedClasses(dbUtilities::ClassCount(projectFile)) || !sfam.SaveConfig())
+            if (refusedClasses(ClassListCount(projectFile)) || !sfam.SaveConfig())
                 return;
-            gNavigate().Navigate(navConfigured);
             Utilities::SetNodesPanel(QStringLiteral("0"));
         } else if (m_nnType == ntBackProp) {
             CBackProp& bp = *gBackProp();
@@ -1117,17 +1126,21 @@ void frmConfPrj::cmdOK_Click()
                 return;
             }
             Utilities::SetNodesPanel(QString::number(nodes));
-            gNavigate().Navigate(navConfigured);
         }
         rollback.Keep();
         IgnoreErrors([&] { gVeltra().MRUList().Add(projectFile); });
         gProcess().SetIsTested(false);
         gProcess().SetIsTrained(false);
         gProcess().SetIsConfigured(true);
+        const bool configured = m_nnType == ntSFam || m_nnType == ntBackProp;
         End([] {
             modMenu::RemoveChildForms();
             modMenu::SetLimits();
         });
+        // End gave back the tools as they stood when the window opened; the project has moved
+        // on since, and its tools are those of the step it reached.
+        if (configured)
+            gNavigate().Navigate(navConfigured);
     });
 }
 
