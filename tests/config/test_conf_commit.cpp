@@ -71,11 +71,12 @@ QLineEdit* OpenEditor(QTableView* pane, const QModelIndex& cell)
 
 class CommitTest : public ConfigTest {
 protected:
-    // A back-propagation project over `table` committed with `inputs` and `prediction`, its
-    // flags saved configured, split and trained, opened again.
-    QString TrainedProject(const QString& table, const QStringList& inputs, const QString& prediction)
+    // A new project of the kind over `table`, configured with `inputs` and `prediction`
+    // through the window and committed.
+    QString CommittedProject(int32_t kind, const QString& name, const QString& table, const QStringList& inputs,
+                             const QString& prediction)
     {
-        const QString project = NewProject(ntBackProp);
+        const QString project = NewProject(kind, name);
         frmConfPrj* w = OpenWindow(true);
         Browse(w, source);
         w->ChooseTable(table);
@@ -83,6 +84,13 @@ protected:
         w->cmdOK_Click();
         ConfTest::Flush();
         EXPECT_TRUE(gProcess().IsConfigured());
+        return project;
+    }
+    // A back-propagation project over `table` committed with `inputs` and `prediction`, its
+    // flags saved configured, split and trained, opened again.
+    QString TrainedProject(const QString& table, const QStringList& inputs, const QString& prediction)
+    {
+        const QString project = CommittedProject(ntBackProp, QStringLiteral("p.kvp"), table, inputs, prediction);
         gProcess().SetIsSplit(true);
         gProcess().SetIsTrained(true);
         gProcess().Save(project);
@@ -295,14 +303,9 @@ TEST_F(CommitTest, OkWithTheProjectFileLockedStopsWithOneBoxOnEveryRoad)
 {
     for (const int32_t kind : {ntSFam, ntBackProp}) {
         const bool sfam = kind == ntSFam;
-        const QString project = NewProject(kind, sfam ? QStringLiteral("sf.kvp") : QStringLiteral("bp.kvp"));
-        frmConfPrj* w = OpenWindow(true);
-        Browse(w, source);
-        w->ChooseTable(QStringLiteral("Order"));
-        GiveRoles(w, {QStringLiteral("Input A")}, sfam ? QStringLiteral("Class") : QStringLiteral("Target"));
-        w->cmdOK_Click();
-        ConfTest::Flush();
-        ASSERT_TRUE(gProcess().IsConfigured());
+        const QString prediction = sfam ? QStringLiteral("Class") : QStringLiteral("Target");
+        const QString project = CommittedProject(kind, sfam ? QStringLiteral("sf.kvp") : QStringLiteral("bp.kvp"),
+                                                 QStringLiteral("Order"), {QStringLiteral("Input A")}, prediction);
         gProcess().Save(project);
         OpenProject(kind, project);
 
@@ -312,10 +315,10 @@ TEST_F(CommitTest, OkWithTheProjectFileLockedStopsWithOneBoxOnEveryRoad)
             SCOPED_TRACE(std::string(sfam ? "SFAM" : "BackProp") + (change ? ", changed" : ", unchanged"));
             calls.clear();
             prompts.Clear();
-            w = OpenWindow(false);
+            frmConfPrj* w = OpenWindow(false);
             ASSERT_NE(w, nullptr);
             if (change)
-                GiveRoles(w, {QStringLiteral("Input B")}, sfam ? QStringLiteral("Class") : QStringLiteral("Target"));
+                GiveRoles(w, {QStringLiteral("Input B")}, prediction);
             kdb::Database other = kdb::Database::Open(project, false, false);
             other.Execute(QStringLiteral("BEGIN EXCLUSIVE"));
             const QByteArray bytes = ConfTest::Bytes(project);
@@ -350,14 +353,9 @@ TEST_F(CommitTest, AfterACommitTheToolsAreThoseOfTheConfiguredStep)
         SCOPED_TRACE(sfam ? "SFAM" : "BackProp");
         calls.clear();
         gNavigate().Navigate(navNoProject);
-        NewProject(kind, sfam ? QStringLiteral("sf.kvp") : QStringLiteral("bp.kvp"));
         ASSERT_FALSE(bar->Enabled(ToolName::Split));
-        frmConfPrj* w = OpenWindow(true);
-        Browse(w, source);
-        w->ChooseTable(QStringLiteral("Order"));
-        GiveRoles(w, {QStringLiteral("Input A")}, sfam ? QStringLiteral("Class") : QStringLiteral("Target"));
-        w->cmdOK_Click();
-        ConfTest::Flush();
+        CommittedProject(kind, sfam ? QStringLiteral("sf.kvp") : QStringLiteral("bp.kvp"), QStringLiteral("Order"),
+                         {QStringLiteral("Input A")}, sfam ? QStringLiteral("Class") : QStringLiteral("Target"));
         ASSERT_EQ(calls, QStringList{QStringLiteral("SetLimits")});
         // The row split may be left with Cancel: its tools must then be there to come back to.
         EXPECT_TRUE(bar->Enabled(ToolName::Split));
