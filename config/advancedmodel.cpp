@@ -168,7 +168,10 @@ bool CFieldLimitsModel::SetBound(int row, int column, const QString& input)
     double value = 0;
     if (r.fieldClass == fcDate) {
         if (text.isEmpty()) {
-            value = NoUserLimit;
+            // An emptied date goes back to the span the statistics gave, as a number does:
+            // the limits scale the training input, and the "no limit" marker as a bound
+            // would squeeze every date into one end of it.
+            value = isMin ? r.min : r.max;
         } else if (const std::optional<double> d = kdb::DateSerial(text)) {
             value = *d;
         } else {

@@ -52,9 +52,10 @@ public:
     // The text an editor of the cell starts from: the whole stored number, not its rounded
     // display form, so that leaving the editor unchanged stores the same value.
     QString EditText(int row, int column) const;
-    // Checks and stores an edited bound; an empty text is "no limit" for a date and the
-    // gathered value for a number. False, with RefusalText() set, when refused. A refused
-    // cell stays pending (PendingRefusal) until an accepted edit of it or ForgetRefusal.
+    // Checks and stores an edited bound; an empty text is the gathered value (a date's first
+    // or last, a number's mean less or plus two deviations). False, with RefusalText() set,
+    // when refused. A refused cell stays pending (PendingRefusal) until an accepted edit of it
+    // or ForgetRefusal.
     bool SetBound(int row, int column, const QString& text);
     QString RefusalText() const { return m_refusal; }
 

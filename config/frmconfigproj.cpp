@@ -72,12 +72,14 @@ frmConfigProj::frmConfigProj(frmConfPrj* owner, QWidget* parent) : CConfigWindow
                 [this, pane](QWidget*, QAbstractItemDelegate::EndEditHint hint) {
                     const CFieldLimitsModel::Refusal& r = m_model.PendingRefusal();
                     if (hint == QAbstractItemDelegate::RevertModelCache && pane->currentIndex().row() == r.row
-                        && pane->currentIndex().column() == r.column)
+                        && pane->currentIndex().column() == r.column) {
                         m_model.ForgetRefusal();
+                        m_status.End();
+                    }
                 });
     }
-    connect(&m_model, &CFieldLimitsModel::refused, this, [](const QString& text) { Utilities::StatusMessage(text); });
-    connect(&m_model, &QAbstractItemModel::dataChanged, this, [] { Utilities::StatusMessage(QString()); });
+    connect(&m_model, &CFieldLimitsModel::refused, this, [this](const QString& text) { m_status.Show(text); });
+    connect(&m_model, &QAbstractItemModel::dataChanged, this, [this] { m_status.End(); });
 
     lblNumNodes = new QLabel(QStringLiteral("Number of  Hidden Nodes:"), this);
     lblNumNodes->setObjectName(QStringLiteral("lblNumNodes"));
@@ -191,7 +193,7 @@ void frmConfigProj::Form_Activate()
                 txtNumNodes->setValue(0);
                 txtNumNodes->setEnabled(false);
                 cmdSuggest->setEnabled(false);
-                Utilities::StatusMessage(NoInputsText());
+                m_status.Show(NoInputsText());
             } else {
                 txtNumNodes->setEnabled(true);
                 const int16_t nodes = m_owner->Nodes();
@@ -239,7 +241,7 @@ bool frmConfigProj::ReturnToRefusal()
         editor->selectAll();
         editor->setFocus();
     }
-    Utilities::StatusMessage(refusal.message);
+    m_status.Show(refusal.message);
     return true;
 }
 
@@ -254,7 +256,7 @@ void frmConfigProj::cmdSuggest_Click()
             txtNumNodes->setValue(CRoleRules::DefaultNodes(n));
         } else {
             txtNumNodes->setValue(0);
-            Utilities::StatusMessage(NoInputsText());
+            m_status.Show(NoInputsText());
         }
     });
 }
@@ -263,7 +265,7 @@ void frmConfigProj::txtNumNodes_Change()
 {
     const int v = txtNumNodes->value();
     if (v > MaxHiddenNodes || v < MinHiddenNodes)
-        Utilities::StatusMessage(QStringLiteral("Number of nodes must be between 2 and 64."));
+        m_status.Show(QStringLiteral("Number of nodes must be between 2 and 64."));
     if (!m_loading)
         m_changed = true;
 }
@@ -322,6 +324,7 @@ void frmConfigProj::cmdCancel_Click()
 void frmConfigProj::closeEvent(QCloseEvent* event)
 {
     EnablePrint(false);
+    m_status.End();
     CConfigWindow::closeEvent(event);
 }
 

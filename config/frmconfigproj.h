@@ -7,6 +7,7 @@
 #include "config/advancedmodel.h"
 
 #include "config/configwindow.h"
+#include "core/status.h"
 
 #include <QPointer>
 #include <cstdint>
@@ -68,6 +69,9 @@ private:
     bool m_changed = false;
     bool m_setByHand = false;
     bool m_loading = true;
+    // The window's refusals and warnings: a text mended, given up (Escape) or left with the
+    // window gives the status bar back to the configuration window under it.
+    Status::CStatusText m_status{Status::CStatusText::OnEnd::Restore};
 
     CBrowseGrid* tgSFamCfg = nullptr;
     QLabel* lblNumNodes = nullptr;

@@ -100,19 +100,22 @@ private:
 };
 
 // The number of distinct non-empty values of a field of the project's linked source table,
-// counted as the class list groups them (text ignoring case); read-only. -1 when it fails.
+// counted as the class list groups them (text ignoring case); read-only. A read that fails
+// raises: it is no count.
 int64_t SourceClassCount(const QString& projectFile, const QString& field)
 {
-    int64_t n = -1;
-    IgnoreErrors([&] {
-        kdb::Database db = kdb::Database::Open(projectFile, false, true);
-        const QString f = kdb::QuoteIdent(field);
-        n = db.Scalar(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM ") + ProjectSchema::LinkTable()
-                      + QStringLiteral(" WHERE ") + f
-                      + QStringLiteral(" IS NOT NULL GROUP BY ") + f + QStringLiteral(" COLLATE NOCASE)"))
-                .toInt();
-    });
-    return n;
+    kdb::Database db = kdb::Database::Open(projectFile, false, true);
+    const QString f = kdb::QuoteIdent(field);
+    return db.Scalar(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM ") + ProjectSchema::LinkTable()
+                     + QStringLiteral(" WHERE ") + f + QStringLiteral(" IS NOT NULL GROUP BY ") + f
+                     + QStringLiteral(" COLLATE NOCASE)"))
+        .toInt();
+}
+
+// The rows of the project's class list; raises when it cannot be read.
+int64_t ClassListCount(const QString& projectFile)
+{
+    return kdb::Database::Open(projectFile, false, true).RecordCount(ProjectSchema::ClassesTable());
 }
 
 QString ClassMessage(const QString& field, int64_t n)
@@ -273,7 +276,7 @@ void frmConfPrj::Activated()
 {
     IgnoreErrors([&] {
         if (m_tableChosen)
-            Utilities::StatusMessage(QStringLiteral("Setup the configuration of this project."));
+            Say(QStringLiteral("Setup the configuration of this project."));
         else
             Frame2->setEnabled(false);
     });
@@ -324,6 +327,7 @@ void frmConfPrj::closeEvent(QCloseEvent* event)
 void frmConfPrj::End(std::function<void()> then)
 {
     m_ending = true;
+    m_status.End();
     if (m_dataDef)
         m_dataDef->SetProgressHandler({});
     IgnoreErrors([] { Utilities::TmpEnableTools(); });
@@ -449,6 +453,9 @@ void frmConfPrj::buildControls()
     connect(cmdFromPrediction, &QPushButton::clicked, this, [this] { cmdFromPrediction_Click(); });
     connect(lstFields, &QListWidget::itemSelectionChanged, this, [this] { ListClicked(Place::Fields); });
     connect(lstInput, &QListWidget::itemSelectionChanged, this, [this] { ListClicked(Place::Inputs); });
+    // A click on the entry already selected changes no selection, and is a click all the same.
+    connect(lstFields, &QListWidget::clicked, this, [this] { ListClicked(Place::Fields); });
+    connect(lstInput, &QListWidget::clicked, this, [this] { ListClicked(Place::Inputs); });
 }
 
 void frmConfPrj::ShowSourceLabel(bool italic)
@@ -601,7 +608,7 @@ void frmConfPrj::ResetTableList()
 
 void frmConfPrj::ChooseTable(const QString& name)
 {
-    Utilities::StatusMessage(QString());
+    Say(QString());
     repaint();
     if (name == m_tableName && !name.isEmpty()) {
         SetChanged();
@@ -653,7 +660,7 @@ bool frmConfPrj::ChooseFirstTable(const QString& name)
     if (ddo->RecordCount() < net->TestHigh())
         net->SetTestHigh(ddo->RecordCount());
 
-    Utilities::StatusMessage(QStringLiteral("Gathering Statistics..."));
+    Say(QStringLiteral("Gathering Statistics..."));
     Utilities::Progress(0);
     ddo->SetProgressHandler([](int16_t percent, bool&) { Utilities::ShowWorkProgress(percent); });
     struct Unhook {
@@ -664,7 +671,7 @@ bool frmConfPrj::ChooseFirstTable(const QString& name)
     gVeltra().StatusBar().Message(QString::number(ddo->RecordCount()) + QStringLiteral(" Rows"), true);
     m_dataDef = ddo;
     Utilities::Progress(-1);
-    Utilities::StatusMessage(QStringLiteral("Table Selected..."));
+    Say(QStringLiteral("Table Selected..."));
 
     m_tableChosen = true;
     cmbTableList->hide();
@@ -785,17 +792,17 @@ void frmConfPrj::ListClicked(Place list)
         if (w->count() == 0 || !w->currentItem())
             return;
         const auto number = int16_t(w->currentItem()->data(Utilities::ItemDataRole).toInt());
-        Utilities::StatusMessage(CRoleRules::FieldStatusText(m_rules.NameOf(number), m_rules.TypeOf(number)));
+        Say(CRoleRules::FieldStatusText(m_rules.NameOf(number), m_rules.TypeOf(number)));
     });
 }
 
 void frmConfPrj::cmdOneToInput_Click()
 {
-    Utilities::StatusMessage(QString());
+    Say(QString());
     Procedure(QStringLiteral("frmConfPrj::MoveListBoxItemsToLB_Mod"), [&] {
         const QString status = m_rules.ToInputs(SelectedNumbers(lstFields));
         if (!status.isEmpty())
-            Utilities::StatusMessage(status);
+            Say(status);
     });
     ShowNodes();
     SetChanged();
@@ -804,11 +811,11 @@ void frmConfPrj::cmdOneToInput_Click()
 
 void frmConfPrj::cmdAllToInput_Click()
 {
-    Utilities::StatusMessage(QString());
+    Say(QString());
     Procedure(QStringLiteral("frmConfPrj::MoveListBoxItemsToLB_Mod"), [&] {
         const QString status = m_rules.ToInputs({}, true);
         if (!status.isEmpty())
-            Utilities::StatusMessage(status);
+            Say(status);
     });
     ShowNodes();
     SetChanged();
@@ -817,7 +824,7 @@ void frmConfPrj::cmdAllToInput_Click()
 
 void frmConfPrj::cmdOneFromInput_Click()
 {
-    Utilities::StatusMessage(QString());
+    Say(QString());
     m_rules.FromInputs(SelectedNumbers(lstInput));
     ShowNodes();
     SetChanged();
@@ -826,7 +833,7 @@ void frmConfPrj::cmdOneFromInput_Click()
 
 void frmConfPrj::cmdAllFromInput_Click()
 {
-    Utilities::StatusMessage(QString());
+    Say(QString());
     m_rules.FromInputs({}, true);
     ShowNodes();
     SetChanged();
@@ -835,13 +842,13 @@ void frmConfPrj::cmdAllFromInput_Click()
 
 void frmConfPrj::cmdToPrediction_Click()
 {
-    Utilities::StatusMessage(QString());
+    Say(QString());
     Procedure(QStringLiteral("frmConfPrj::cmdToPrediction_Click"), [&] {
         QListWidgetItem* item = lstFields->currentItem();
         const int16_t number = item ? int16_t(item->data(Utilities::ItemDataRole).toInt()) : int16_t(0);
         const QString refusal = m_rules.ToPrediction(Place::Fields, number);
         if (!refusal.isEmpty()) {
-            Utilities::StatusMessage(refusal);
+            Say(refusal);
             return;
         }
         SetChanged();
@@ -878,32 +885,32 @@ void frmConfPrj::DropOn(Place target, Place source)
                                                     : "frmConfPrj::lstFields_DragDrop";
     Procedure(QString::fromLatin1(title), [&] {
         if (target == Place::Inputs && source == Place::Fields) {
-            Utilities::StatusMessage(QString());
+            Say(QString());
             const QString status = m_rules.ToInputs(SelectedNumbers(lstFields));
             if (!status.isEmpty())
-                Utilities::StatusMessage(status);
+                Say(status);
             ShowNodes();
             SetChanged();
         } else if (target == Place::Inputs && source == Place::Prediction) {
             const QString status = m_rules.PredictionToInputs();
             if (!status.isEmpty())
-                Utilities::StatusMessage(status);
+                Say(status);
             ShowNodes();
         } else if (target == Place::Fields && source == Place::Prediction) {
             m_rules.FromPrediction();
         } else if (target == Place::Fields && source == Place::Inputs) {
-            Utilities::StatusMessage(QString());
+            Say(QString());
             m_rules.FromInputs(SelectedNumbers(lstInput));
             ShowNodes();
             SetChanged();
         } else if (target == Place::Prediction && (source == Place::Fields || source == Place::Inputs)) {
-            Utilities::StatusMessage(QString());
+            Say(QString());
             QListWidget* list = source == Place::Fields ? lstFields : lstInput;
             QListWidgetItem* item = list->currentItem();
             const int16_t number = item ? int16_t(item->data(Utilities::ItemDataRole).toInt()) : int16_t(0);
             const QString refusal = m_rules.ToPrediction(source, number);
             if (!refusal.isEmpty()) {
-                Utilities::StatusMessage(refusal);
+                Say(refusal);
                 return;
             }
             SetChanged();
@@ -1007,6 +1014,10 @@ void frmConfPrj::cmdOK_Click()
         if (limitsChanged)
             m_changed = true;
         if (!m_changed) {
+            // The view that follows reads the project file and its next step writes it: a file
+            // another program holds keeps the window open, with the one box that says so.
+            if (net)
+                RequireWritable(net->ProjectFileName());
             End([] {
                 CProcess& p = gProcess();
                 if (p.IsTested()) {
@@ -1048,6 +1059,9 @@ void frmConfPrj::cmdOK_Click()
         const QString projectFile = net->ProjectFileName();
         if (!Utilities::FileExists(projectFile))
             throw KvError(KvErr::FileNotFound, {}, QStringLiteral("File Does Not Exist"));
+        // Every step below reads or writes the project file: another program holding it stops
+        // OK here, with nothing changed and its one box.
+        RequireWritable(projectFile);
         // The class count of an SFAM prediction field is checked before anything is written,
         // so a refused field leaves the project as it was. The count after the class list is
         // built catches what this one cannot see.
@@ -1063,9 +1077,6 @@ void frmConfPrj::cmdOK_Click()
         };
         if (m_nnType == ntSFam && refusedClasses(SourceClassCount(projectFile, m_rules.PredictionName())))
             return;
-        // Every step below writes to the project file: another program holding it stops OK
-        // here, with nothing changed.
-        RequireWritable(projectFile);
         const CPointerGuard pointer(Qt::WaitCursor);
         CDataDef& ddo = *m_dataDef;
         DefinitionRollback rollback(ddo);
@@ -1096,9 +1107,8 @@ void frmConfPrj::cmdOK_Click()
             if (!sfam.BuildClassList())
                 return;
             QCoreApplication::processEvents();
-            if (refusedClasses(dbUtilities::ClassCount(projectFile)) || !sfam.SaveConfig())
+            if (refusedClasses(ClassListCount(projectFile)) || !sfam.SaveConfig())
                 return;
-            gNavigate().Navigate(navConfigured);
             Utilities::SetNodesPanel(QStringLiteral("0"));
         } else if (m_nnType == ntBackProp) {
             CBackProp& bp = *gBackProp();
@@ -1116,17 +1126,21 @@ void frmConfPrj::cmdOK_Click()
                 return;
             }
             Utilities::SetNodesPanel(QString::number(nodes));
-            gNavigate().Navigate(navConfigured);
         }
         rollback.Keep();
         IgnoreErrors([&] { gVeltra().MRUList().Add(projectFile); });
         gProcess().SetIsTested(false);
         gProcess().SetIsTrained(false);
         gProcess().SetIsConfigured(true);
+        const bool configured = m_nnType == ntSFam || m_nnType == ntBackProp;
         End([] {
             modMenu::RemoveChildForms();
             modMenu::SetLimits();
         });
+        // End gave back the tools as they stood when the window opened; the project has moved
+        // on since, and its tools are those of the step it reached.
+        if (configured)
+            gNavigate().Navigate(navConfigured);
     });
 }
 
@@ -1140,6 +1154,7 @@ void frmConfPrj::cmdCancel_Click()
 void frmConfPrj::Cancel(bool closing)
 {
     m_ending = true;
+    m_status.End();
     m_changed = false;
     m_tableChosen = false;
     // The node count moved with the inputs lives in this window: the panel shows the

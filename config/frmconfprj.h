@@ -6,6 +6,7 @@
 #include "config/roles.h"
 
 #include "config/configwindow.h"
+#include "core/status.h"
 
 #include <QPointer>
 #include <QString>
@@ -90,6 +91,8 @@ private:
     void SyncLists();
     void ShowNodes();
     void SetChanged() { m_changed = true; }
+    // The window's own status texts: they go with the window.
+    void Say(const QString& text) { m_status.Show(text); }
     void ShowSourceLabel(bool italic);
     void ResetTableList();
     bool ChooseFirstTable(const QString& name);
@@ -112,6 +115,8 @@ private:
     bool m_ending = false;
     CRoleRules m_rules;
     QList<std::pair<double, double>> m_pendingLimits;
+    // The views that follow the window speak for themselves; none may find its texts.
+    Status::CStatusText m_status{Status::CStatusText::OnEnd::Clear};
 
     QWidget* Frame1 = nullptr;
     QWidget* Frame2 = nullptr;

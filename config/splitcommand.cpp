@@ -4,6 +4,7 @@
 #include "core/errorbox.h"
 #include "core/numformat.h"
 #include "core/prompts.h"
+#include "core/status.h"
 #include "core/widgets/hourglass.h"
 #include "core/widgets/pointerguard.h"
 #include "core/widgets/statusmsg.h"
@@ -91,7 +92,9 @@ void SplitCommand::SetLimits()
         modMenu::RemoveChildForms();
         const HeldNetwork open;
         CNetworkProject& net = *open.net;
-        Utilities::StatusMessage(DataSelectRules::SelectRowsText());
+        // The hint speaks of the dialog: a road that ends without a view of its own (No to
+        // the question, a testing range kept for later) does not leave it standing.
+        const Status::CStatusText hint(DataSelectRules::SelectRowsText(), Status::CStatusText::OnEnd::Clear);
 
         const Ranges before{net.TrainHigh(), net.TrainLow(), net.TestHigh(), net.TestLow()};
         Ranges chosen;
@@ -144,7 +147,7 @@ void SplitCommand::SetLimits()
             modMenu::MenuBProp();
             return;
 
-        case Road::TestingChanged:
+        case Road::TestingChanged: {
             hourglass = std::make_unique<CHourglass>(true);
             net.SetTestHigh(chosen.testHigh);
             net.SetTestLow(chosen.testLow);
@@ -157,7 +160,8 @@ void SplitCommand::SetLimits()
                 gNavigate().Disable(tool);
             modMenu::RemoveChildForms();
             QApplication::processEvents();
-            Utilities::StatusMessage(QStringLiteral("Testing Data..."));
+            // A test that fails says why in its own box, and its text goes with it.
+            const Status::CStatusText testing(QStringLiteral("Testing Data..."), Status::CStatusText::OnEnd::Restore);
             if (net.Test() == TestOutcome::Done) {
                 gNavigate().Navigate(navTested);
                 process.SetIsTested(true);
@@ -174,6 +178,7 @@ void SplitCommand::SetLimits()
                 gNavigate().Navigate(navTrained);
             }
             break;
+        }
 
         case Road::Unchanged:
             break;

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class IStatusSink {
 public:
     virtual ~IStatusSink() = default;
@@ -16,6 +18,8 @@ public:
     virtual void setProjectPanel(const QString& text) = 0;
     // The node count as text (shown as " <text> Nodes "); an empty text hides the panel.
     virtual void setNodesPanel(const QString& text) = 0;
+    // The text the message panel shows now, as it was given; none when the sink cannot tell.
+    virtual std::optional<QString> currentMessage() const { return std::nullopt; }
 };
 
 namespace Status {
@@ -28,4 +32,31 @@ void Message(const QString& text);
 void Progress(int percent);
 void SetProjectPanel(const QString& text);
 void SetNodesPanel(const QString& text);
+
+// A message that lasts only as long as the step or the window that shows it. When its owner
+// ends (or End is called), the panel is given back: Restore puts back the text it replaced
+// (work that changes no view: what stood before is still true), Clear empties it (a dialog or
+// a window that goes with the view it spoke of). Either only while the panel still shows this
+// text: a text another step has put there since is left alone. Owners that show several texts
+// one after another keep the text that stood before the first.
+class CStatusText {
+public:
+    enum class OnEnd { Restore, Clear };
+    explicit CStatusText(OnEnd onEnd) : m_onEnd(onEnd) {}
+    CStatusText(const QString& text, OnEnd onEnd);
+    ~CStatusText();
+    CStatusText(const CStatusText&) = delete;
+    CStatusText& operator=(const CStatusText&) = delete;
+
+    void Show(const QString& text);
+    void End();
+
+private:
+    bool StillShown() const;
+
+    OnEnd m_onEnd;
+    bool m_shown = false;
+    QString m_text;
+    QString m_replaced;
+};
 }

@@ -71,17 +71,18 @@ TestOutcome CNetworkProject::Test()
             TestProgress& progress;
             ~EndProgress() { progress.End(); }
         } endProgress{m_testProgress};
-        bool testingShown = false;
+        // The test changes no view: what the status said before it says so again after it,
+        // however the test ends.
+        Status::CStatusText working(Status::CStatusText::OnEnd::Restore);
         Procedure(m_kind.Title("Test"), [&] {
             if (!m_testBuilt) {
-                Status::Message(QStringLiteral("Normalizing..."));
+                working.Show(QStringLiteral("Normalizing..."));
                 const bool built = BuildArrays(2) && m_testBuilt;
-                Status::Message(QString());
+                working.End();
                 if (!built)
                     return;
             }
-            Status::Message(TestingText());
-            testingShown = true;
+            working.Show(TestingText());
             m_testProgress.Begin(TestProgress::Running, m_arrays.m_rows);
             const TestOutcome run = TestError(RunTest(), error);
             if (run != TestOutcome::Done) {
@@ -91,9 +92,7 @@ TestOutcome CNetworkProject::Test()
             if (RebuildProject())
                 outcome = TestOutcome::Done;
         });
-        // The test is over, however it ended: the status no longer says it is running.
-        if (testingShown)
-            Status::Message(QString());
+        working.End();
     }
     // A failed test shows no error: the callers print 100 - CurrentError as the success rate.
     if (outcome == TestOutcome::Done) {

@@ -372,6 +372,17 @@ void CVeltraStatusBar::message(const QString& text)
     IgnoreErrors([&] { bar().repaint(); });
 }
 
+std::optional<QString> CVeltraStatusBar::currentMessage() const
+{
+    if (!m_bar || m_bar->Count() < 1)
+        return std::nullopt;
+    // Message() framed the text with one blank on each side.
+    const QString shown = m_bar->Panel(1).Text();
+    return shown.size() >= 2 && shown.front() == QLatin1Char(' ') && shown.back() == QLatin1Char(' ')
+               ? shown.mid(1, shown.size() - 2)
+               : shown;
+}
+
 void CVeltraStatusBar::progress(int percent)
 {
     Utilities::Progress(percent);

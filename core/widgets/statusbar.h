@@ -161,6 +161,7 @@ public:
     void progress(int percent) override;
     void setProjectPanel(const QString& text) override;
     void setNodesPanel(const QString& text) override;
+    std::optional<QString> currentMessage() const override;
 
 private:
     CStatusPanels& bar() const;

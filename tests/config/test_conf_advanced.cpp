@@ -87,13 +87,18 @@ TEST_F(ConfigTest, AdvancedGridShowsAndChecksTheLimits)
     EXPECT_DOUBLE_EQ(m.RowAt(r150).userMin, d.UserMin(int16_t(r150 + 1)));
     EXPECT_NE(m.RowAt(r150).userMin, NoUserLimit);
 
-    // Dates: empty is "no limit" for that bound alone; a text that is no date is refused.
+    // Dates: an emptied bound is the field's own first or last date again, never the "no
+    // limit" marker (training scales every date by it); a text that is no date is refused.
     const QString dateMax = m.CellText(date, C::colUserMax);
     EXPECT_FALSE(m.SetBound(date, C::colUserMin, QStringLiteral("abc")));
+    EXPECT_TRUE(m.SetBound(date, C::colUserMin, QStringLiteral("2020-01-05")));
     EXPECT_TRUE(m.SetBound(date, C::colUserMin, QString()));
-    EXPECT_EQ(m.RowAt(date).userMin, NoUserLimit);
-    EXPECT_EQ(m.CellText(date, C::colUserMin), QString());
+    EXPECT_EQ(m.RowAt(date).userMin, m.RowAt(date).min);
+    EXPECT_NE(m.RowAt(date).userMin, NoUserLimit);
+    EXPECT_EQ(m.CellText(date, C::colUserMin), m.CellText(date, C::colMin));
     EXPECT_EQ(m.CellText(date, C::colUserMax), dateMax);
+    EXPECT_TRUE(m.SetBound(date, C::colUserMax, QString()));
+    EXPECT_EQ(m.RowAt(date).userMax, m.RowAt(date).max);
     EXPECT_TRUE(m.SetBound(date, C::colUserMin, QStringLiteral("2020-02-01")));
     EXPECT_EQ(m.CellText(date, C::colUserMin), QStringLiteral("2020-02-01"));
 

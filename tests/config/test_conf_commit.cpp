@@ -1,11 +1,14 @@
 // What a commit may never do: count a visit to a grid cell as a change and reset a trained
 // network for it, drop a refused entry in silence, go on after a step that failed (a project
-// file held by another connection), leave an SFAM project with an awkward prediction field
-// without its class list, or commit a table too small to train on.
+// file held by another connection, on every road of OK), leave an SFAM project with an awkward
+// prediction field without its class list, commit a table too small to train on, or leave the
+// tools of the step before it; nor may the advanced grid's refusals outlive what they refused.
 #include "config/advancedmodel.h"
 #include "config/frmconfigproj.h"
 #include "config/frmconfprj.h"
+#include "core/widgets/commandbar.h"
 #include "core/widgets/statusbar.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
 #include "data/projectschema.h"
@@ -14,6 +17,7 @@
 #include "network/process.h"
 #include "network/sfam.h"
 #include "shell/modmenu.h"
+#include "shell/navigate.h"
 #include "tests/config/test_conf_support.h"
 
 #include <QDir>
@@ -21,6 +25,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableView>
+#include <QTest>
 
 namespace {
 
@@ -66,11 +71,12 @@ QLineEdit* OpenEditor(QTableView* pane, const QModelIndex& cell)
 
 class CommitTest : public ConfigTest {
 protected:
-    // A back-propagation project over `table` committed with `inputs` and `prediction`, its
-    // flags saved configured, split and trained, opened again.
-    QString TrainedProject(const QString& table, const QStringList& inputs, const QString& prediction)
+    // A new project of the kind over `table`, configured with `inputs` and `prediction`
+    // through the window and committed.
+    QString CommittedProject(int32_t kind, const QString& name, const QString& table, const QStringList& inputs,
+                             const QString& prediction)
     {
-        const QString project = NewProject(ntBackProp);
+        const QString project = NewProject(kind, name);
         frmConfPrj* w = OpenWindow(true);
         Browse(w, source);
         w->ChooseTable(table);
@@ -78,6 +84,13 @@ protected:
         w->cmdOK_Click();
         ConfTest::Flush();
         EXPECT_TRUE(gProcess().IsConfigured());
+        return project;
+    }
+    // A back-propagation project over `table` committed with `inputs` and `prediction`, its
+    // flags saved configured, split and trained, opened again.
+    QString TrainedProject(const QString& table, const QStringList& inputs, const QString& prediction)
+    {
+        const QString project = CommittedProject(ntBackProp, QStringLiteral("p.kvp"), table, inputs, prediction);
         gProcess().SetIsSplit(true);
         gProcess().SetIsTrained(true);
         gProcess().Save(project);
@@ -284,4 +297,119 @@ TEST_F(CommitTest, ATableTooSmallToTrainOnIsRefusedBeforeAnythingIsWritten)
         w->cmdCancel_Click();
         ConfTest::Flush();
     }
+}
+
+TEST_F(CommitTest, OkWithTheProjectFileLockedStopsWithOneBoxOnEveryRoad)
+{
+    for (const int32_t kind : {ntSFam, ntBackProp}) {
+        const bool sfam = kind == ntSFam;
+        const QString prediction = sfam ? QStringLiteral("Class") : QStringLiteral("Target");
+        const QString project = CommittedProject(kind, sfam ? QStringLiteral("sf.kvp") : QStringLiteral("bp.kvp"),
+                                                 QStringLiteral("Order"), {QStringLiteral("Input A")}, prediction);
+        gProcess().Save(project);
+        OpenProject(kind, project);
+
+        // Nothing changed, then a field moved: another program holding the file (reads
+        // included) stops OK with its one box, the window open and no view after it.
+        for (const bool change : {false, true}) {
+            SCOPED_TRACE(std::string(sfam ? "SFAM" : "BackProp") + (change ? ", changed" : ", unchanged"));
+            calls.clear();
+            prompts.Clear();
+            frmConfPrj* w = OpenWindow(false);
+            ASSERT_NE(w, nullptr);
+            if (change)
+                GiveRoles(w, {QStringLiteral("Input B")}, prediction);
+            kdb::Database other = kdb::Database::Open(project, false, false);
+            other.Execute(QStringLiteral("BEGIN EXCLUSIVE"));
+            const QByteArray bytes = ConfTest::Bytes(project);
+            prompts.ExpectBox(MsgResult::Ok);
+            w->cmdOK_Click();
+            ConfTest::Flush();
+            ASSERT_EQ(prompts.Boxes().size(), 1u);
+            EXPECT_EQ(prompts.LastBox().title, QStringLiteral("frmConfPrj::cmdOK_Click"));
+            EXPECT_TRUE(prompts.LastBox().text.startsWith(QStringLiteral("Error: 3050. "))) << prompts.LastBox().text.toStdString();
+            EXPECT_EQ(frmConfPrj::Current(), w);
+            EXPECT_TRUE(calls.isEmpty());
+            EXPECT_TRUE(w->findChild<QPushButton*>(QStringLiteral("cmdOk"))->isEnabled());
+            other.Execute(QStringLiteral("ROLLBACK"));
+            other.Close();
+            EXPECT_EQ(ConfTest::Bytes(project), bytes);
+
+            // Free again, the same OK goes on to the row split.
+            w->cmdOK_Click();
+            ConfTest::Flush();
+            EXPECT_EQ(calls, QStringList{QStringLiteral("SetLimits")});
+            EXPECT_EQ(prompts.Boxes().size(), 1u);
+        }
+        CloseProject();
+    }
+}
+
+TEST_F(CommitTest, AfterACommitTheToolsAreThoseOfTheConfiguredStep)
+{
+    CCommandBar* bar = main->MainToolBar();
+    for (const int32_t kind : {ntSFam, ntBackProp}) {
+        const bool sfam = kind == ntSFam;
+        SCOPED_TRACE(sfam ? "SFAM" : "BackProp");
+        calls.clear();
+        gNavigate().Navigate(navNoProject);
+        ASSERT_FALSE(bar->Enabled(ToolName::Split));
+        CommittedProject(kind, sfam ? QStringLiteral("sf.kvp") : QStringLiteral("bp.kvp"), QStringLiteral("Order"),
+                         {QStringLiteral("Input A")}, sfam ? QStringLiteral("Class") : QStringLiteral("Target"));
+        ASSERT_EQ(calls, QStringList{QStringLiteral("SetLimits")});
+        // The row split may be left with Cancel: its tools must then be there to come back to.
+        EXPECT_TRUE(bar->Enabled(ToolName::Split));
+        EXPECT_TRUE(bar->Enabled(ToolName::ShowAll));
+        EXPECT_TRUE(bar->Enabled(sfam ? ToolName::SFShowAll : ToolName::BPShowAll));
+        EXPECT_FALSE(bar->Enabled(sfam ? ToolName::BPShowAll : ToolName::SFShowAll));
+        EXPECT_TRUE(bar->Enabled(ToolName::Configure));
+        EXPECT_TRUE(bar->Enabled(ToolName::Close));
+        EXPECT_EQ(gNavigate().Step(), navConfigured);
+        CloseProject();
+    }
+}
+
+TEST_F(CommitTest, TheAdvancedGridsTextsGoWithWhatTheySpokeOf)
+{
+    NewProject(ntBackProp);
+    frmConfPrj* w = OpenWindow(true);
+    Browse(w, source);
+    w->ChooseTable(QStringLiteral("Ranges"));
+    GiveRoles(w, {QStringLiteral("R150")}, QStringLiteral("X"));
+    const int row = gBackProp()->DDO()->FieldIndex(QStringLiteral("R5")) - 1;
+
+    // What may stand once a refusal is gone: the configuration window's own text, or none.
+    const auto configurationText = [] {
+        return StatusText().isEmpty() || StatusText() == QStringLiteral("Setup the configuration of this project.");
+    };
+    // Refused by OK, given up with Escape: the refusal goes, the grid then closed.
+    frmConfigProj* a = frmConfigProj::Open(w);
+    const QModelIndex max = a->Model().index(row, CFieldLimitsModel::colUserMax);
+    QLineEdit* editor = OpenEditor(Left(a), max);
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("12,5"));
+    a->cmdOK_Click();
+    ConfTest::Flush();
+    ASSERT_EQ(StatusText(), QStringLiteral("Not a number: 12,5"));
+    ASSERT_NE(Editor(Left(a)), nullptr);
+    QTest::keyClick(Editor(Left(a)), Qt::Key_Escape);
+    ConfTest::Flush();
+    EXPECT_EQ(Editor(Left(a)), nullptr);
+    EXPECT_TRUE(configurationText()) << StatusText().toStdString();
+    a->cmdCancel_Click();
+    ConfTest::Flush();
+    EXPECT_TRUE(configurationText()) << StatusText().toStdString();
+
+    // Refused with Enter and left standing: the grid's Cancel takes its text along.
+    a = frmConfigProj::Open(w);
+    editor = OpenEditor(Left(a), a->Model().index(row, CFieldLimitsModel::colUserMax));
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("12,5"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    ConfTest::Flush();
+    ASSERT_EQ(StatusText(), QStringLiteral("Not a number: 12,5"));
+    a->cmdCancel_Click();
+    ConfTest::Flush();
+    EXPECT_EQ(frmConfigProj::Current(), nullptr);
+    EXPECT_TRUE(configurationText()) << StatusText().toStdString();
 }

@@ -6,6 +6,7 @@
 #include "core/regsettings.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/statusbar.h"
+#include "core/widgets/statusmsg.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
 #include "data/projectschema.h"
@@ -179,6 +180,7 @@ TEST_F(ConfigTest, SfamClassLimitsRefuseWithoutChangingAnything)
     GiveRoles(w, {QStringLiteral("X")}, QStringLiteral("C257"));
     const QByteArray before = ConfTest::Bytes(project);
     const uint8_t flags = gProcess().Byte();
+    Select(w, "lstFields", {QStringLiteral("C1")});
 
     prompts.ExpectBox(MsgResult::Ok);
     w->cmdOK_Click();
@@ -195,6 +197,17 @@ TEST_F(ConfigTest, SfamClassLimitsRefuseWithoutChangingAnything)
     EXPECT_EQ(RoleOf(*gSFam()->DDO(), QStringLiteral("X")), roleUnused);
     EXPECT_EQ(RoleOf(*gSFam()->DDO(), QStringLiteral("C257")), roleUnused);
     EXPECT_EQ(frmConfPrj::Current(), w);
+
+    // A click on the field still selected is a click on the list: OK comes back, and the
+    // status speaks of that field.
+    Utilities::StatusMessage(QStringLiteral("an older text"));
+    QListWidget* fields = Child<QListWidget>(w, "lstFields");
+    QListWidgetItem* c1 = fields->findItems(QStringLiteral("C1"), Qt::MatchExactly).value(0);
+    ASSERT_TRUE(c1 && c1->isSelected());
+    QTest::mouseClick(fields->viewport(), Qt::LeftButton, {}, fields->visualItemRect(c1).center());
+    EXPECT_TRUE(c1->isSelected());
+    EXPECT_TRUE(Child<QPushButton>(w, "cmdOk")->isEnabled());
+    EXPECT_TRUE(PanelText("Main").contains(QStringLiteral("Field: [C1]"))) << PanelText("Main").toStdString();
 
     // One class: too few.
     Select(w, "lstFields", {QStringLiteral("C1")});

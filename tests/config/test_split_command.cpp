@@ -4,6 +4,7 @@
 #include "config/splitcommand.h"
 #include "config/splitdialog.h"
 #include "core/widgets/statusbar.h"
+#include "core/widgets/statusmsg.h"
 #include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "data/projectschema.h"
@@ -343,6 +344,8 @@ TEST_F(SplitCommandTest, ANewTestingRangeOfAnUntrainedProjectIsOnlyStored)
         modMenu::SetLimits();
     }
     EXPECT_TRUE(calls.isEmpty());
+    // No view follows, and the dialog's hint went with the dialog.
+    EXPECT_EQ(StatusText(), "");
     EXPECT_EQ(gBackProp()->TestLow(), 11);
     EXPECT_EQ(Config(path, "TestLow"), "11");
     EXPECT_EQ(Config(path, "TestHigh"), "20");
@@ -436,6 +439,49 @@ TEST_F(SplitCommandTest, ResetDataLimitsOfATestDialogRunsAfterItsExec)
     EXPECT_EQ(stillOpen->exec(), QDialog::Accepted);
     ASSERT_TRUE(stillOpen);
     delete stillOpen;
+}
+
+TEST_F(SplitCommandTest, TheSplitsTextsEndWithTheirSteps)
+{
+    const QString path = MakeProject(ntBackProp, true);
+    Open(path);
+    // No to the reset of the training, from the menu: no view follows, and the dialog's hint
+    // does not stand over the empty area.
+    {
+        ModalAnswerer answer;
+        answer.Then(Choose(1, 25, 31, 38));
+        prompts.ExpectBox(MsgResult::No);
+        modMenu::SetLimits();
+    }
+    EXPECT_EQ(calls, QStringList());
+    EXPECT_EQ(StatusText(), "");
+
+    // From a test dialog still in exec() ("Reset Data Limits"): the same No; then a new testing
+    // range, tested by the split, and tested again by the dialog for its own figures: the
+    // status under the new chart still says how the test went.
+    modMenu::Views().ShowScatter = [this] { calls << "ShowScatter"; }; // under the dialog
+    QPointer<QDialog> testDialog = new QDialog(main);
+    QString afterNo, complete, afterSecondTest;
+    QTimer::singleShot(0, testDialog, [&] {
+        ModalAnswerer answer;
+        answer.Then(Choose(1, 25, 31, 38)).Then(Choose(1, 30, 21, 30));
+        prompts.ExpectBox(MsgResult::No);
+        Utilities::StatusMessage("Test Set results");
+        modMenu::SetLimits();
+        afterNo = StatusText();
+        modMenu::SetLimits();
+        complete = StatusText();
+        gBackProp()->Test();
+        afterSecondTest = StatusText();
+        if (testDialog)
+            testDialog->done(QDialog::Accepted);
+    });
+    testDialog->exec();
+    delete testDialog;
+    EXPECT_EQ(afterNo, "");
+    EXPECT_EQ(complete, SplitCommand::BackPropCompleteText(gBackProp()->CurrentError()));
+    EXPECT_EQ(afterSecondTest, complete);
+    EXPECT_EQ(prompts.Boxes().size(), 2u);
 }
 
 TEST_F(SplitCommandTest, AProjectClosedWhileTheDialogIsUpIsLeftAlone)
