@@ -152,33 +152,24 @@ KV_ALWAYS_INLINE void UpdateBlocks(float* __restrict wb, float* __restrict db, s
             *At<T>(acc + q * L + v * W) = a[q][v];
 }
 
-// The hidden units' per-row steps work a block of L units as one vector of eight: the same
-// operations lane by lane as a loop over the units, without a loop's set-up for every row of a
-// small network.
-static_assert(L == 8, "a block of hidden units is one Float8");
-KV_ALWAYS_INLINE Float8 Load8(const float* p) { return *At<Wide>(p); }
-KV_ALWAYS_INLINE void Store8(float* p, Float8 v) { *At<Wide>(p) = v; }
-
 // The output unit over the hidden activations: eight partial sums added in a fixed order.
 KV_ALWAYS_INLINE float OutputOf(const float* w2, float b2, size_t nb, const float* hid)
 {
-    Float8 s = {};
+    float s[L] = {};
     for (size_t b = 0; b < nb; ++b)
-        s += Load8(w2 + b * L) * Load8(hid + b * L);
+        for (int32_t l = 0; l < L; ++l)
+            s[l] += w2[b * L + l] * hid[b * L + l];
     const float sum = ((s[0] + s[1]) + (s[2] + s[3])) + ((s[4] + s[5]) + (s[6] + s[7]));
     return Logistic(sum + b2);
 }
 
 // Hidden activations from the net inputs; padding units give 0 so they add nothing.
-KV_ALWAYS_INLINE void Activate(const float* acc, size_t h, size_t nb, float* hid)
+KV_ALWAYS_INLINE void Activate(const float* acc, size_t h, size_t hp, float* hid)
 {
-    for (size_t b = 0; b + 1 < nb; ++b)
-        Store8(hid + b * L, Logistic(Load8(acc + b * L)));
-    const size_t last = (nb - 1) * L;
-    typedef int32_t Lanes __attribute__((vector_size(32)));
-    const Lanes lane = {0, 1, 2, 3, 4, 5, 6, 7};
-    const Lanes real = lane < static_cast<int32_t>(h - last);
-    Store8(hid + last, real ? Logistic(Load8(acc + last)) : Float8{});
+    for (size_t k = 0; k < hp; ++k)
+        hid[k] = Logistic(acc[k]);
+    for (size_t k = h; k < hp; ++k)
+        hid[k] = 0.0f;
 }
 
 // `scratch` holds two rows of hidden units.
@@ -186,7 +177,7 @@ template <class T> KV_ALWAYS_INLINE float Forward(const View& w, const float* x,
 {
     const size_t hp = w.nb * L;
     NetInputs<T>(w.w1, w.n, w.nb, x, scratch);
-    Activate(scratch, w.h, w.nb, scratch + hp);
+    Activate(scratch, w.h, hp, scratch + hp);
     return OutputOf(w.w2, w.b2, w.nb, scratch + hp);
 }
 
@@ -213,24 +204,24 @@ KV_ALWAYS_INLINE void TrainRows(const Weights& w, const float* patterns, size_t 
                                 float* acc, float* hid, float* g)
 {
     const size_t stride = (w.n + 1) * L;
+    const size_t hp = w.nb * L;
     NetInputs<T>(w.w1, w.n, w.nb, patterns + static_cast<size_t>(rows[0]) * nFields, acc);
     for (size_t r = 0; r < count; ++r) {
         const float* x = patterns + static_cast<size_t>(rows[r]) * nFields;
         const float* xn = r + 1 < count ? patterns + static_cast<size_t>(rows[r + 1]) * nFields : x;
 
-        Activate(acc, w.h, w.nb, hid);
+        Activate(acc, w.h, hp, hid);
         const float y = OutputOf(w.w2, *w.b2, w.nb, hid);
         const float dOut = (x[0] - y) * y * (1.0f - y);
         const float gOut = lr * dOut;
 
-        // Hidden deltas from the output weights before their update, then that update.
-        for (size_t b = 0; b < w.nb; ++b) {
-            const Float8 hb = Load8(hid + b * L);
-            const Float8 w2 = Load8(w.w2 + b * L);
-            Store8(g + b * L, lr * (dOut * w2 * hb * (1.0f - hb)));
-            const Float8 d = gOut * hb + mom * Load8(w.d2 + b * L);
-            Store8(w.d2 + b * L, d);
-            Store8(w.w2 + b * L, w2 + d);
+        // Hidden deltas from the output weights before their update.
+        for (size_t k = 0; k < hp; ++k)
+            g[k] = lr * (dOut * w.w2[k] * hid[k] * (1.0f - hid[k]));
+        for (size_t k = 0; k < hp; ++k) {
+            const float d = gOut * hid[k] + mom * w.d2[k];
+            w.d2[k] = d;
+            w.w2[k] += d;
         }
         {
             const float d = gOut + mom * *w.db2;

@@ -1,29 +1,20 @@
 // Arithmetic kernels shared by the networks: a polynomial exponential and the logistic built
 // on it, written without library calls or tables so that loops over them vectorise and give
-// the same bits in a scalar and a vector build. Each works on a float or, lane by lane with the
-// same operations, on a vector of eight.
+// the same bits in a scalar and a vector build; and the vector of eight floats the SFAM choice
+// works in.
 #pragma once
 
 #include <bit>
 #include <cstdint>
 
-// The Float8 forms are meant to be inlined into kernels; gcc's note that such vectors would be
-// passed differently without AVX concerns calls that never happen.
+// Float8 values are used inside the kernels, never passed to a function that is not inlined;
+// gcc's note that such vectors would be passed differently without AVX does not apply.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace kvengine {
 
 typedef float Float8 __attribute__((vector_size(32)));
-typedef uint32_t Bits8 __attribute__((vector_size(32)));
-
-template <class F> struct BitsOf;
-template <> struct BitsOf<float> {
-    using Type = uint32_t;
-};
-template <> struct BitsOf<Float8> {
-    using Type = Bits8;
-};
 
 // v in every lane of F.
 template <class F> inline F Splat(float v)
@@ -35,39 +26,34 @@ template <class F> inline F Splat(float v)
 }
 
 // e^x for |x| <= 87 (clamped outside), within two units of the last place. A NaN gives NaN.
-template <class F> inline F ExpPoly(F x)
+inline float ExpPoly(float x)
 {
-    using U = typename BitsOf<F>::Type;
-    const F hi = Splat<F>(87.0f), lo = Splat<F>(-87.0f);
-    x = x > hi ? hi : x;
-    x = x < lo ? lo : x;
+    x = x > 87.0f ? 87.0f : x;
+    x = x < -87.0f ? -87.0f : x;
     // n = round(x / ln 2): adding and taking away 1.5 * 2^23 rounds to an integer without a
     // branch (the compiler may not reassociate it away: no fast-math here).
-    const F round = Splat<F>(12582912.0f);
-    const F shifted = x * 1.44269504088896341f + round;
-    const F n = shifted - round;
+    constexpr float kRound = 12582912.0f;
+    const float shifted = x * 1.44269504088896341f + kRound;
+    const float n = shifted - kRound;
     // x - n ln 2 in two steps: the first constant is exact in few bits, so n * it is exact.
-    F r = x - n * 0.693359375f;
+    float r = x - n * 0.693359375f;
     r = r + n * 2.12194440e-4f;
-    F p = Splat<F>(1.9875691500e-4f);
+    float p = 1.9875691500e-4f;
     p = p * r + 1.3981999507e-3f;
     p = p * r + 8.3334519073e-3f;
     p = p * r + 4.1665795894e-2f;
     p = p * r + 1.6666665459e-1f;
     p = p * r + 5.0000001201e-1f;
-    const F e = p * r * r + r + 1.0f;
-    // 2^n built from the bits of `shifted`, whose low bits hold n: integer arithmetic on bits
-    // is defined for every input, where converting a NaN (a diverged network) to int is not.
-    // A NaN makes e NaN, so whatever scale it gives, the result stays NaN.
-    const U exponent = (std::bit_cast<U>(shifted) - std::bit_cast<uint32_t>(12582912.0f) + 127u) << 23;
-    return e * std::bit_cast<F>(exponent);
+    const float e = p * r * r + r + 1.0f;
+    // 2^n from the bits of `shifted`, whose low bits hold n: integer arithmetic on bits is
+    // defined for every input, where converting a NaN (a diverged network) to int is not. A NaN
+    // makes e NaN, so whatever scale it gives, the result stays NaN.
+    const uint32_t exponent =
+        (std::bit_cast<uint32_t>(shifted) - std::bit_cast<uint32_t>(kRound) + 127u) << 23;
+    return e * std::bit_cast<float>(exponent);
 }
 
-template <class F> inline F Logistic(F x)
-{
-    const F one = Splat<F>(1.0f);
-    return one / (one + ExpPoly(-x));
-}
+inline float Logistic(float x) { return 1.0f / (1.0f + ExpPoly(-x)); }
 
 }  // namespace kvengine
 

@@ -68,30 +68,13 @@ TEST(BackPropArithmetic, LogisticIsAccurateAndBoundedEverywhere)
     EXPECT_EQ(kvengine::Logistic(1e30f), 1.0f);
 }
 
-// Float8 calls here are inlined like the kernels' own (see engine/fastmath.h).
-#pragma GCC diagnostic ignored "-Wpsabi"
-
-// A diverged network's net inputs are NaN: the logistic passes them on (the pass then reports
-// the divergence) with defined arithmetic, and eight lanes at once give each lane's own bits.
-TEST(BackPropArithmetic, VectorLanesAndNaNFollowTheScalar)
+// A diverged network's net inputs are NaN: the logistic passes them on with defined
+// arithmetic (the pass then reports the divergence).
+TEST(BackPropArithmetic, NaNStaysNaN)
 {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     EXPECT_TRUE(std::isnan(kvengine::ExpPoly(nan)));
     EXPECT_TRUE(std::isnan(kvengine::Logistic(nan)));
-    for (int step = -100000; step <= 100000; step += 8) {
-        kvengine::Float8 x;
-        for (int l = 0; l < 8; ++l)
-            x[l] = static_cast<float>(step + l) * 0.00097f;
-        x[3] = step % 64 == 0 ? nan : x[3];
-        const kvengine::Float8 y = kvengine::Logistic(x);
-        for (int l = 0; l < 8; ++l) {
-            const float one = kvengine::Logistic(x[l]);
-            if (std::isnan(one))
-                ASSERT_TRUE(std::isnan(y[l]));
-            else
-                ASSERT_EQ(std::bit_cast<uint32_t>(y[l]), std::bit_cast<uint32_t>(one)) << x[l];
-        }
-    }
 }
 
 TEST(BackPropLearning, LearnsXor)
