@@ -1,14 +1,31 @@
 // Arithmetic kernels shared by the networks: a polynomial exponential and the logistic built
 // on it, written without library calls or tables so that loops over them vectorise and give
-// the same bits in a scalar and a vector build.
+// the same bits in a scalar and a vector build; and the vector of eight floats the SFAM choice
+// works in.
 #pragma once
 
 #include <bit>
 #include <cstdint>
 
+// Float8 values are used inside the kernels, never passed to a function that is not inlined;
+// gcc's note that such vectors would be passed differently without AVX does not apply.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 namespace kvengine {
 
-// e^x for |x| <= 87 (clamped outside), within two units of the last place.
+typedef float Float8 __attribute__((vector_size(32)));
+
+// v in every lane of F.
+template <class F> inline F Splat(float v)
+{
+    if constexpr (sizeof(F) == sizeof(float))
+        return v;
+    else
+        return F{} + v;
+}
+
+// e^x for |x| <= 87 (clamped outside), within two units of the last place. A NaN gives NaN.
 inline float ExpPoly(float x)
 {
     x = x > 87.0f ? 87.0f : x;
@@ -16,7 +33,8 @@ inline float ExpPoly(float x)
     // n = round(x / ln 2): adding and taking away 1.5 * 2^23 rounds to an integer without a
     // branch (the compiler may not reassociate it away: no fast-math here).
     constexpr float kRound = 12582912.0f;
-    const float n = (x * 1.44269504088896341f + kRound) - kRound;
+    const float shifted = x * 1.44269504088896341f + kRound;
+    const float n = shifted - kRound;
     // x - n ln 2 in two steps: the first constant is exact in few bits, so n * it is exact.
     float r = x - n * 0.693359375f;
     r = r + n * 2.12194440e-4f;
@@ -27,13 +45,19 @@ inline float ExpPoly(float x)
     p = p * r + 1.6666665459e-1f;
     p = p * r + 5.0000001201e-1f;
     const float e = p * r * r + r + 1.0f;
-    const float scale = std::bit_cast<float>((static_cast<int32_t>(n) + 127) << 23);
-    return e * scale;
+    // 2^n from the bits of `shifted`, whose low bits hold n: integer arithmetic on bits is
+    // defined for every input, where converting a NaN (a diverged network) to int is not. A NaN
+    // makes e NaN, so whatever scale it gives, the result stays NaN.
+    const uint32_t exponent =
+        (std::bit_cast<uint32_t>(shifted) - std::bit_cast<uint32_t>(kRound) + 127u) << 23;
+    return e * std::bit_cast<float>(exponent);
 }
 
 inline float Logistic(float x) { return 1.0f / (1.0f + ExpPoly(-x)); }
 
 }  // namespace kvengine
+
+#pragma GCC diagnostic pop
 
 // A function marked so is built twice, for AVX2 and for any x86-64, and the loader picks one.
 // Both builds do the same operations in the same order without fused multiply-adds, so they

@@ -9,6 +9,7 @@
 #include "engine/trainpass.h"
 
 #include <algorithm>
+#include <chrono>
 #include <atomic>
 #include <cmath>
 #include <limits>
@@ -525,7 +526,7 @@ int32_t TrainPass::BeginSFam(const float* patterns, int32_t nFields, int32_t nRo
         m);
 }
 
-int32_t TrainPass::Next(size_t rows, int32_t* cyclesCompleted)
+int32_t TrainPass::Next(size_t rows, int32_t* cyclesCompleted, double budgetMs)
 {
     if (!m)
         return KV_ENGINE_ERR_NO_NETWORK;
@@ -541,16 +542,28 @@ int32_t TrainPass::Next(size_t rows, int32_t* cyclesCompleted)
     }
     PassState& s = *m;
     const size_t count = std::min(std::max<size_t>(rows, 1), s.rows.size() - s.done);
-    const int32_t* first = s.rows.data() + s.done;
-    int32_t code = KV_ENGINE_ERR_NUMERIC;
+    // Within a budget the rows go in steps this small, the clock read between them.
+    constexpr size_t kBudgetStep = 256;
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const auto spent = [&] {
+        return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    };
+    size_t trained = 0;
+    int32_t code = KV_ENGINE_SUCCESS;
     try {
-        if (s.bpBefore)
-            code = slot->bp->TrainPass(s.a.patterns, s.a.nFields, first, count, s.learnRate,
-                                       s.momentum)
-                       ? KV_ENGINE_SUCCESS
-                       : KV_ENGINE_ERR_NUMERIC;
-        else
-            code = slot->sfam->TrainPass(s.a.patterns, s.a.nFields, first, count, s.params);
+        while (code == KV_ENGINE_SUCCESS && trained < count && (trained == 0 || budgetMs <= 0.0 || spent() < budgetMs)) {
+            const size_t step = budgetMs > 0.0 ? std::min(kBudgetStep, count - trained) : count;
+            const int32_t* first = s.rows.data() + s.done + trained;
+            if (s.bpBefore)
+                code = slot->bp->TrainPass(s.a.patterns, s.a.nFields, first, step, s.learnRate,
+                                           s.momentum)
+                           ? KV_ENGINE_SUCCESS
+                           : KV_ENGINE_ERR_NUMERIC;
+            else
+                code = slot->sfam->TrainPass(s.a.patterns, s.a.nFields, first, step, s.params);
+            trained += step;
+        }
     } catch (...) {
         code = KV_ENGINE_ERR_NO_MEMORY;
     }
@@ -559,7 +572,7 @@ int32_t TrainPass::Next(size_t rows, int32_t* cyclesCompleted)
         m.reset();
         return code;
     }
-    s.done += count;
+    s.done += trained;
     s.changes = ++slot->changes;
     if (s.done < s.rows.size())
         return 0;

@@ -39,7 +39,12 @@ public:
     // rows remain. At the end of the pass: *cyclesCompleted += 1 and the Train command's
     // answer (1 back-propagation, the number of categories SFAM). A negative code when a block
     // fails: the network is as at the beginning. The pass is closed unless the answer is 0.
-    int32_t Next(size_t rows, int32_t* cyclesCompleted);
+    //
+    // With `budgetMs` > 0 the block also ends once that much time has gone, after a whole
+    // number of rows (fewer than asked, at least one): the time a row takes is not known
+    // beforehand (an SFAM row's grows with the categories the block itself adds), and the
+    // network comes out the same however the rows are split.
+    int32_t Next(size_t rows, int32_t* cyclesCompleted, double budgetMs = 0.0);
 
     bool Open() const;
     // Usable rows of the pass, and those trained so far.

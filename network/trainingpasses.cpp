@@ -41,5 +41,14 @@ int32_t TrainingPasses::Next(bool whole, int32_t* cyclesCompleted)
 {
     const size_t remaining = m_pass->Rows() - m_pass->RowsDone();
     const size_t rows = whole ? remaining : std::min(remaining, BlockRows(remaining));
-    return Timed(rows, [&] { return m_pass->Next(rows, cyclesCompleted); });
+    // The paced size is a guess from the blocks before; the time bound holds the block to the
+    // target when the rows grow slower within it (an SFAM network's categories).
+    const size_t doneBefore = m_pass->RowsDone();
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const double budget = whole || m_blockRows > 0 ? 0.0 : CBlockPacer::kTargetMs;
+    const int32_t answer = m_pass->Next(rows, cyclesCompleted, budget);
+    const size_t trained = answer == 0 ? m_pass->RowsDone() - doneBefore : rows;
+    m_pacer.Measured(trained, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    return answer;
 }

@@ -68,6 +68,15 @@ TEST(BackPropArithmetic, LogisticIsAccurateAndBoundedEverywhere)
     EXPECT_EQ(kvengine::Logistic(1e30f), 1.0f);
 }
 
+// A diverged network's net inputs are NaN: the logistic passes them on with defined
+// arithmetic (the pass then reports the divergence).
+TEST(BackPropArithmetic, NaNStaysNaN)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_TRUE(std::isnan(kvengine::ExpPoly(nan)));
+    EXPECT_TRUE(std::isnan(kvengine::Logistic(nan)));
+}
+
 TEST(BackPropLearning, LearnsXor)
 {
     Table t = Xor();

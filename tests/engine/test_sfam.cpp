@@ -1,11 +1,15 @@
 // The SFAM side of the engine: learning, vigilance, contradictory rows, class codes, the
 // category limit and the commands that need a trained network.
+#include "engine/netfile.h"
 #include "engine/rng.h"
+#include "engine/sfamnet.h"
 #include "tests/engine/enginetest.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
+#include <vector>
 
 using namespace enginetest;
 
@@ -229,4 +233,40 @@ TEST(SFamLimits, CategoryLimitLeavesTheNetworkAsBeforeThePass)
     EXPECT_EQ(s.cycles, 0);
     EXPECT_EQ(s(t, KV_ENGINE_RUN), KV_ENGINE_ERR_NO_NETWORK);  // still without a category
     VTRELEASE(s.file.c_str());
+}
+
+// Equal choices go to the first category of them wherever it lies: in a tile of categories
+// chosen side by side, in the shorter tile after them or one by one at the end, for a run of
+// many rows (chosen together) as for a single prediction.
+TEST(SFamRun, EqualChoicesGoToTheFirstCategory)
+{
+    constexpr int32_t kCategories = 43;
+    // One input of 0.4: a box [0.2, 0.6] holds it and has the highest choice, [0.5, 0.9] less.
+    const auto network = [&](int32_t firstBest) {
+        kvengine::ByteWriter out;
+        out.I32(1);
+        out.I32(kCategories);
+        for (int32_t j = 0; j < kCategories; ++j) {
+            out.I32(j);
+            out.F32(j < firstBest ? 0.5f : 0.2f);
+            out.F32(j < firstBest ? 0.1f : 0.4f);
+        }
+        std::unique_ptr<kvengine::SfamNet> net;
+        EXPECT_EQ(kvengine::SfamNet::FromPayload(out.Bytes(), net), KV_ENGINE_SUCCESS);
+        return net;
+    };
+    constexpr int32_t kRows = 11;
+    std::vector<float> patterns(2 * (kRows + 1), 0.4f);
+    std::vector<int32_t> rows;
+    for (int32_t r = 1; r <= kRows; ++r)
+        rows.push_back(r);
+    for (int32_t first = 0; first < kCategories; ++first) {
+        const auto net = network(first);
+        ASSERT_TRUE(net);
+        EXPECT_EQ(net->Predict(patterns.data() + 2, 0.001f), first);
+        std::vector<int16_t> results(kRows + 1, -1);
+        net->Run(patterns.data(), 2, rows.data(), rows.size(), 0.001f, results.data());
+        for (int32_t r = 1; r <= kRows; ++r)
+            ASSERT_EQ(results[static_cast<size_t>(r)], first) << r;
+    }
 }

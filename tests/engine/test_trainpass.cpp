@@ -52,10 +52,13 @@ Table Shells(int32_t rows)
 }
 
 // Block sizes that change from block to block: 1, 2, 3, ... up to `largest`, then again.
+// Largest 0: blocks of all the rows left, each held by a time budget too short for more than
+// the engine's first step of rows.
 struct Sizes {
     size_t largest;
     size_t next = 0;
-    size_t operator()() { return next = next % largest + 1; }
+    size_t operator()() { return largest == 0 ? 1000000 : next = next % largest + 1; }
+    double Budget() const { return largest == 0 ? 1e-9 : 0.0; }
 };
 
 int32_t BpPassInBlocks(kvengine::TrainPass& pass, Table& t, Bp& bp, Sizes sizes)
@@ -66,7 +69,7 @@ int32_t BpPassInBlocks(kvengine::TrainPass& pass, Table& t, Bp& bp, Sizes sizes)
     if (begun != KV_ENGINE_SUCCESS)
         return begun;
     int32_t answer = 0;
-    while ((answer = pass.Next(sizes(), &bp.cycles)) == 0) {
+    while ((answer = pass.Next(sizes(), &bp.cycles, sizes.Budget())) == 0) {
     }
     return answer;
 }
@@ -79,7 +82,7 @@ int32_t SFamPassInBlocks(kvengine::TrainPass& pass, Table& t, SFam& s, Sizes siz
     if (begun != KV_ENGINE_SUCCESS)
         return begun;
     int32_t answer = 0;
-    while ((answer = pass.Next(sizes(), &s.cycles)) == 0) {
+    while ((answer = pass.Next(sizes(), &s.cycles, sizes.Budget())) == 0) {
     }
     return answer;
 }
@@ -126,7 +129,7 @@ TEST(TrainInBlocks, BackPropNetworkErrorsAndCyclesAreThoseOfWholePasses)
     blocks.file = FileIn(NewFolder(), "blocks.tmp");
     // Nine hidden units: a full block of eight and a padded one.
     whole.hidden = blocks.hidden = 9;
-    ExpectWholeAndBlocksAlike(t, whole, blocks, {1, 7, 64, 100000}, BpPassInBlocks, &Table::bpResults);
+    ExpectWholeAndBlocksAlike(t, whole, blocks, {1, 7, 64, 100000, 0}, BpPassInBlocks, &Table::bpResults);
 }
 
 TEST(TrainInBlocks, SFamCategoriesErrorsAndCyclesAreThoseOfWholePasses)
@@ -137,7 +140,7 @@ TEST(TrainInBlocks, SFamCategoriesErrorsAndCyclesAreThoseOfWholePasses)
     blocks.file = FileIn(NewFolder(), "blocks.tmp");
     whole.vigBase = blocks.vigBase = 0.8f;
     whole.beta = blocks.beta = 0.7f;
-    ExpectWholeAndBlocksAlike(t, whole, blocks, {1, 13, 250}, SFamPassInBlocks, &Table::classResults);
+    ExpectWholeAndBlocksAlike(t, whole, blocks, {1, 13, 250, 0}, SFamPassInBlocks, &Table::classResults);
 }
 
 // The rows of the first blocks keep the weights finite; a row further on overflows them.
