@@ -2,6 +2,7 @@
 
 #include "browse/likepattern.h"
 #include "browse/rowsource.h"
+#include "core/numformat.h"
 #include "data/fieldtypes.h"
 #include "kdb/kdb.h"
 
@@ -64,9 +65,10 @@ Kind KindOfColumn(const BrowseQuery& query, const BrowseColumn& column, int16_t 
     return KindOfType(fieldType);
 }
 
-Criteria Make(const QString& text, bool matchCase, Kind kind)
+Criteria Make(const QString& text, bool matchCase, Kind kind, const ShownText& shown, int digits)
 {
     Criteria c;
+    const ShownText textOf = shown ? shown : ShownText([](const kdb::Value& v) { return v.toText(); });
     switch (kind) {
     case Kind::Date: {
         const auto serial = kdb::DateSerial(text);
@@ -82,22 +84,20 @@ Criteria Make(const QString& text, bool matchCase, Kind kind)
         return c;
     }
     case Kind::Number: {
-        const auto n = number(text);
-        if (n) {
-            const double wanted = *n;
+        if (const auto n = number(text)) {
+            // Equal as far as the field holds digits: a single-precision 14.9 is stored as
+            // 14.8999996..., which is 14.9 to its 7 digits.
+            const QString wanted = NumFormat::Plain(*n, digits);
+            const auto equal = [wanted, digits](const kdb::Value& v) {
+                const auto d = v.isNull() ? std::nullopt : v.ToDouble();
+                return d && NumFormat::Plain(*d, digits) == wanted;
+            };
             if (matchCase) {
-                c.match = [wanted](const kdb::Value& v) {
-                    const auto d = v.isNull() ? std::nullopt : v.ToDouble();
-                    return d && *d == wanted;
-                };
-                c.equals = kdb::Value(wanted);
+                c.match = equal;
             } else {
                 auto pattern = std::make_shared<LikePattern::Compiled>(text);
-                c.match = [wanted, pattern](const kdb::Value& v) {
-                    if (v.isNull())
-                        return false;
-                    const auto d = v.ToDouble();
-                    return (d && *d == wanted) || pattern->Matches(v.toText());
+                c.match = [equal, pattern, textOf](const kdb::Value& v) {
+                    return !v.isNull() && (equal(v) || pattern->Matches(textOf(v)));
                 };
             }
             return c;
@@ -117,7 +117,7 @@ Criteria Make(const QString& text, bool matchCase, Kind kind)
         break;
     }
     auto pattern = std::make_shared<LikePattern::Compiled>(text);
-    c.match = [pattern](const kdb::Value& v) { return !v.isNull() && pattern->Matches(v.toText()); };
+    c.match = [pattern, textOf](const kdb::Value& v) { return !v.isNull() && pattern->Matches(textOf(v)); };
     return c;
 }
 
