@@ -40,39 +40,12 @@ waitfor "the configuration window as the active child" child_active frmConfPrj
 [ "$(config_of "$W/Road.kvp" Type)" = 2 ] || fail "Road.kvp is no BackProp project"
 
 step "configure"
-configure() { # project inputs-then-prediction: the prediction's place in the list left after the inputs
-  waitfor "Browse button" enabled widget cmdBrowse
-  click cmdBrowse
-  choose_file "Select Data Source" "$W/sales.mdb"
-  waitfor "fields of the table" enabled widget cmdAllToInput
-  # The list reads IndexCounter1, x1, x2, cls, y: x1 and x2 become the inputs.
-  click lstFields 30 8
-  xdotool key Down shift+Down
-  waitfor "the move button" enabled widget cmdOneToInput
-  click cmdOneToInput
-  # Then IndexCounter1, cls, y: the prediction.
-  waitfor "inputs" sh -c "[ \"\$(awk -F'\t' '\$2 ~ /cmdOneToInput\$/ {print \$8}' '$MAP')\" = 0 ]"
-  click lstFields 30 8
-  xdotool key "$1"
-  waitfor "the prediction button" enabled widget cmdToPrediction
-  click cmdToPrediction
-  waitfor "OK of the configuration" enabled widget cmdOk
-  click cmdOk
-}
-configure End
+configure_project End "$W/sales.mdb"
 waitfor "split dialog" window_active "Split The Data"
 [ "$(config_of "$W/Road.kvp" TableName)" = sales ] || fail "the table is not in the project"
 
 step "split"
-split() {
-  double_click dsTrainSet/txtBottomNum
-  xdotool key --delay 30 ctrl+a; xdotool type --delay 20 90; xdotool key Return
-  double_click dsTestSet/txtTopNum
-  xdotool key --delay 30 ctrl+a; xdotool type --delay 20 91; xdotool key Return
-  waitfor "rows selected" sh -c "[ \"\$(awk -F'\t' '\$2 ~ /lblTestRows\$/ {print \$10}' '$MAP')\" = 30 ]"
-  click cmdOK
-}
-split
+split_rows
 waitfor "the training window" child_up frmTrainBP
 waitfor "the split in the project" sql_is "$W/Road.kvp" "SELECT sValue FROM Config WHERE Property IN ('TrainHigh','TestLow') ORDER BY Property" $'91\n90'
 
@@ -173,9 +146,9 @@ waitfor "the project's title" main_title_is "Korvan Pro - KVProject1"
 [ -z "$(config_of "$W/Road.kvp" Type | grep -v 2)" ] || fail "Road.kvp changed kind"
 
 step "configure, split and train the SFAM project"
-configure Down
+configure_project Down "$W/sales.mdb"
 waitfor "split dialog" window_active "Split The Data"
-split
+split_rows
 waitfor "the SFAM training window" child_up frmTrainSF
 waitfor "Train tool" enabled tool mnuTrainBPTrain
 click mnuTrainBPTrain

@@ -187,6 +187,42 @@ visit_another_program() {
 }
 
 
+# --- Steps of many roads ----------------------------------------------------------------------
+# In the open configuration window, over the table that a CSV whose first two fields are the
+# inputs made of the database $2: that database, the inputs (the second and third items of the
+# field list, after the import's counter), then the prediction, the item that the key $1
+# reaches from the first of the items left (End: the last field), and OK.
+configure_project() {
+  waitfor "Browse button" enabled widget cmdBrowse
+  click cmdBrowse
+  choose_file "Select Data Source" "$2"
+  waitfor "fields of the table" enabled widget cmdAllToInput
+  # The list reads IndexCounter1, the two inputs, the other fields.
+  click lstFields 30 8
+  xdotool key Down shift+Down
+  waitfor "the move button" enabled widget cmdOneToInput
+  click cmdOneToInput
+  # Then IndexCounter1 and the other fields: the prediction.
+  waitfor "inputs" sh -c "[ \"\$(awk -F'\t' '\$2 ~ /cmdOneToInput\$/ {print \$8}' '$MAP')\" = 0 ]"
+  click lstFields 30 8
+  xdotool key "$1"
+  waitfor "the prediction button" enabled widget cmdToPrediction
+  click cmdToPrediction
+  waitfor "OK of the configuration" enabled widget cmdOk
+  click cmdOk
+}
+
+# In the open split dialog over 120 rows: training rows up to 90, testing from 91, and OK.
+split_rows() {
+  double_click dsTrainSet/txtBottomNum
+  xdotool key --delay 30 ctrl+a; xdotool type --delay 20 90; xdotool key Return
+  double_click dsTestSet/txtTopNum
+  xdotool key --delay 30 ctrl+a; xdotool type --delay 20 91; xdotool key Return
+  waitfor "rows selected" sh -c "[ \"\$(awk -F'\t' '\$2 ~ /lblTestRows\$/ {print \$10}' '$MAP')\" = 30 ]"
+  click cmdOK
+}
+
+
 # Starts the program in the work folder and waits until it takes keys: the first click on the
 # status bar hides the splash window, and keys sent while the splash is up go nowhere.
 start_program() {
