@@ -29,6 +29,15 @@ class ColumnPane : public QTableView {
 public:
     using QTableView::QTableView;
 
+    // The pane takes the sideways range of `leader`, a pane of the same columns that may be
+    // narrower (it has a vertical scroll bar), so that it can stand wherever the leader stands.
+    void Follow(QTableView* leader)
+    {
+        m_leader = leader;
+        connect(leader->horizontalScrollBar(), &QScrollBar::rangeChanged, this, [this] { updateGeometries(); });
+        updateGeometries();
+    }
+
 protected:
     void scrollContentsBy(int dx, int dy) override
     {
@@ -38,6 +47,8 @@ protected:
     void updateGeometries() override
     {
         QTableView::updateGeometries();
+        if (m_leader)
+            horizontalScrollBar()->setRange(0, m_leader->horizontalScrollBar()->maximum());
         alignLeftColumn();
     }
 
@@ -56,6 +67,8 @@ private:
         if (header->offset() != before)
             viewport()->update();
     }
+
+    QPointer<QTableView> m_leader;
 };
 
 void preparePane(QTableView* view, QStyle* headerStyle)
@@ -188,6 +201,11 @@ void CBrowseGrid::ScrollDataTo(int column)
         if (!header->isSectionHidden(c))
             ++shownBefore;
     m_data->horizontalScrollBar()->setValue(shownBefore);
+}
+
+void CBrowseGrid::FollowScrolling(const CBrowseGrid& leader)
+{
+    static_cast<ColumnPane*>(m_data)->Follow(leader.m_data);
 }
 
 int CBrowseGrid::CurrentColumn() const

@@ -32,6 +32,9 @@ public:
     void SetColumnResizable(int column, bool on);
     // The data pane's leftmost column becomes `column`.
     void ScrollDataTo(int column);
+    // The data pane can scroll as far as the data pane of `leader`, which shows the same
+    // columns: the two stand column under column, the end of the range included.
+    void FollowScrolling(const CBrowseGrid& leader);
 
     int CurrentColumn() const;
     int CurrentRow() const;

@@ -283,6 +283,21 @@ TEST_F(BrowseWindow, TheDataPaneMovesByWholeColumnsOnEveryRoad)
         EXPECT_TRUE(ColumnWhole(pane, last) && LeftColumnWhole(pane)) << width;
     }
     EXPECT_GT(clicked, 5);
+
+    // The whole table's browser, the keys to its last column.
+    main->resize(480, 420);
+    modMenu::ShowDefBrowser();
+    frmBrowse* all = Current();
+    ASSERT_NE(all, nullptr);
+    QCoreApplication::processEvents();
+    QTableView* allPane = all->tgBrowse->DataPane();
+    ASSERT_GT(allPane->horizontalScrollBar()->maximum(), 0);
+    all->tgBrowse->SetCurrent(0, 1);
+    allPane->setFocus();
+    for (int c = 2; c < all->Model()->columnCount(); ++c) {
+        QTest::keyClick(allPane, Qt::Key_Right);
+        EXPECT_TRUE(ColumnWhole(allPane, c) && LeftColumnWhole(allPane)) << "column " << c;
+    }
 }
 
 // A click on a heading makes its column the current one, in either pane: the sort and the find
