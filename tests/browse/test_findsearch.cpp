@@ -331,5 +331,14 @@ TEST_F(FindSearch, ANumberIsFoundAsTheGridShowsIt)
             EXPECT_EQ(Caption(), "Find - '" + full + "' Found") << column << matchCase;
         }
     }
+
+    // The whole table's browser finds it the same way.
+    modMenu::ShowDefBrowser();
+    w = Current();
+    ASSERT_NE(w, nullptr);
+    const int allW = w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), "W", 2});
+    ASSERT_GT(allW, 0);
+    EXPECT_EQ(find(allW, "14.9", false), 38);
+    EXPECT_EQ(find(allW, "14.9", true), 38);
     EXPECT_TRUE(prompts.Boxes().empty());
 }
