@@ -49,6 +49,21 @@ protected:
         f->cmdFindNext->click();
     }
     QString Caption() const { return frmFind::Existing()->windowTitle(); }
+    // The results of a back-propagation project of `rows` rows, searched in the text column
+    // a]b from the first row with the find dialog open.
+    frmBrowse* FindInTextColumn(int rows = 40)
+    {
+        OpenBackProp(rows);
+        modMenu::BrowseTest();
+        frmBrowse* w = Current();
+        if (!w)
+            return nullptr;
+        textColumn = w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), "a]b", 4});
+        w->tgBrowse->SetCurrent(0, textColumn);
+        modMenu::MenuFind();
+        return w;
+    }
+    int textColumn = -1;
 };
 
 } // namespace
@@ -188,13 +203,8 @@ TEST_F(FindSearch, TheNextWrongPredictionWrapsRoundAndSaysWhenThereIsNone)
 TEST_F(FindSearch, TheLastRowOfALargeViewIsFoundRightAfterOpening)
 {
     // More rows than the browse reads at once: the rest of the key list is still coming.
-    OpenBackProp(1500);
-    modMenu::BrowseTest();
-    frmBrowse* w = Current();
+    frmBrowse* w = FindInTextColumn(1500);
     ASSERT_NE(w, nullptr);
-    const int ab = w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), "a]b", 4});
-    w->tgBrowse->SetCurrent(0, ab);
-    modMenu::MenuFind();
     Find("t1500", true);
     EXPECT_EQ(w->tgBrowse->CurrentRow(), 1499);
     EXPECT_EQ(Caption(), "Find - 't1500' Found");
@@ -238,13 +248,8 @@ TEST_F(FindSearch, WhatTheUserTypesReplacesTheLastSearch)
 // The box keeps what the user typed: no completion from the history while typing.
 TEST_F(FindSearch, TheBoxSearchesWhatWasTypedNotAnEarlierSearch)
 {
-    OpenBackProp();
-    modMenu::BrowseTest();
-    frmBrowse* w = Current();
+    frmBrowse* w = FindInTextColumn();
     ASSERT_NE(w, nullptr);
-    const int ab = w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), "a]b", 4});
-    w->tgBrowse->SetCurrent(0, ab);
-    modMenu::MenuFind();
     frmFind* f = frmFind::Existing();
     ASSERT_NE(f, nullptr);
     QLineEdit* box = f->cmbFind->lineEdit();
@@ -268,7 +273,7 @@ TEST_F(FindSearch, TheBoxSearchesWhatWasTypedNotAnEarlierSearch)
     f->chkMatchCase->setChecked(true);
     QTest::keyClick(box, Qt::Key_Return);
     EXPECT_EQ(Caption(), "Find - 't1' Found");
-    EXPECT_EQ(CellText(w, w->tgBrowse->CurrentRow(), ab), "t1");
+    EXPECT_EQ(CellText(w, w->tgBrowse->CurrentRow(), textColumn), "t1");
     EXPECT_EQ(frmFind::History().Entries(), QStringList({"t1", "t12", "t1*"}));
     // The history is still the list to choose from.
     EXPECT_EQ(f->cmbFind->count(), 3);
