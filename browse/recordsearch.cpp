@@ -6,6 +6,7 @@
 #include "data/fieldtypes.h"
 #include "kdb/kdb.h"
 
+#include <QRegularExpression>
 #include <sqlite3.h>
 
 #include <cmath>
@@ -38,6 +39,19 @@ void findMatchFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
 std::optional<double> number(const QString& text)
 {
     return kdb::Value(text).ToDouble();
+}
+
+// A plain decimal number typed ("4.79", "-12", ".5"; no pattern character, no exponent) is the
+// text of a cell only when the grid rounded the cell's value to that text's last digit: the
+// value lies within half a unit of that digit. The reach is the whole unit, to be safe; none
+// for any other text.
+std::optional<double> shownReach(const QString& text)
+{
+    static const QRegularExpression plain(QStringLiteral("^[-+]?(?=\\.?[0-9])[0-9]*(?:\\.([0-9]*))?$"));
+    const QRegularExpressionMatch m = plain.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    return std::pow(10.0, -double(m.capturedLength(1)));
 }
 
 } // namespace
@@ -86,20 +100,34 @@ Criteria Make(const QString& text, bool matchCase, Kind kind, const ShownText& s
     case Kind::Number: {
         if (const auto n = number(text)) {
             // Equal as far as the field holds digits: a single-precision 14.9 is stored as
-            // 14.8999996..., which is 14.9 to its 7 digits.
-            const QString wanted = NumFormat::Plain(*n, digits);
-            const auto equal = [wanted, digits](const kdb::Value& v) {
-                const auto d = v.isNull() ? std::nullopt : v.ToDouble();
-                return d && NumFormat::Plain(*d, digits) == wanted;
+            // 14.8999996..., which is 14.9 to its 7 digits. Two numbers of one text at `digits`
+            // lie within |n| x 10^(2 - digits) of each other; a value farther away is no
+            // match and is not written out (a search reads every row of the column).
+            const double wanted = *n;
+            const QString wantedText = NumFormat::Plain(wanted, digits);
+            const double equalReach = 2 * std::fabs(wanted) * std::pow(10.0, 2 - digits);
+            const auto equal = [wanted, wantedText, equalReach, digits](double d) {
+                return std::fabs(d - wanted) <= equalReach && NumFormat::Plain(d, digits) == wantedText;
             };
             if (matchCase) {
-                c.match = equal;
-            } else {
-                auto pattern = std::make_shared<LikePattern::Compiled>(text);
-                c.match = [equal, pattern, textOf](const kdb::Value& v) {
-                    return !v.isNull() && (equal(v) || pattern->Matches(textOf(v)));
+                c.match = [equal](const kdb::Value& v) {
+                    const auto d = v.isNull() ? std::nullopt : v.ToDouble();
+                    return d && equal(*d);
                 };
+                return c;
             }
+            auto pattern = std::make_shared<LikePattern::Compiled>(text);
+            const std::optional<double> reach = shownReach(text);
+            c.match = [equal, pattern, textOf, wanted, reach](const kdb::Value& v) {
+                if (v.isNull())
+                    return false;
+                const auto d = v.ToDouble();
+                if (d && equal(*d))
+                    return true;
+                if (d && reach && std::fabs(*d - wanted) > *reach)
+                    return false;
+                return pattern->Matches(textOf(v));
+            };
             return c;
         }
         if (matchCase) {
