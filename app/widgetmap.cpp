@@ -5,12 +5,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QSaveFile>
+#include <QTableView>
 #include <QTimer>
 #include <QToolBar>
 #include <QWidget>
@@ -79,6 +81,31 @@ bool flagOf(const QWidget* w)
     return w->hasFocus();
 }
 
+// The band of a named table's headings ("headings"), then each heading at least partly in it
+// ("heading", named by its column, flagged when its column is the current one), at the place
+// where it stands: a heading cut by the band's left edge starts before the band.
+QString headingsOf(const QTableView* table)
+{
+    const QHeaderView* header = table->horizontalHeader();
+    if (!header->isVisible() || !table->model())
+        return {};
+    const QWidget* band = header->viewport();
+    const QString path = pathOf(table);
+    QString out = entry("headings", path, "QHeaderView", globalRect(band), header->isEnabled(), false, {});
+    const QModelIndex current = table->currentIndex();
+    for (int c = 0; c < header->count(); ++c) {
+        const int x = header->sectionViewportPosition(c);
+        const int width = header->sectionSize(c);
+        if (header->isSectionHidden(c) || x + width <= 0 || x >= band->width())
+            continue;
+        out += entry("heading", path + QLatin1Char('/') + QString::number(c), "QHeaderView",
+                     QRect(band->mapToGlobal(QPoint(x, 0)), QSize(width, band->height())), true,
+                     current.isValid() && current.column() == c,
+                     table->model()->headerData(c, Qt::Horizontal).toString());
+    }
+    return out;
+}
+
 } // namespace
 
 QString WidgetMap::Current()
@@ -119,9 +146,12 @@ QString WidgetMap::Current()
                              action->isEnabled(), action->isChecked(), action->text());
             }
         }
-        if (!w->objectName().isEmpty())
+        if (!w->objectName().isEmpty()) {
             map += entry("widget", pathOf(w), w->metaObject()->className(), globalRect(w), w->isEnabled(),
                          flagOf(w), textOf(w));
+            if (auto* table = qobject_cast<QTableView*>(w))
+                map += headingsOf(table);
+        }
     }
     return map;
 }

@@ -3,7 +3,9 @@
 #include "core/twips.h"
 #include "core/widgets/winhelpers.h"
 
+#include <QApplication>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -12,19 +14,69 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <algorithm>
-
 #include <set>
+#include <utility>
 
 namespace {
 constexpr int kRowHeight = 20;        // pixels
 constexpr int kRecordSelector = 14;   // pixels
+
+// A pane that moves sideways by whole columns, whatever moves it (a click on a half-shown
+// column, the keys, the scroll bar, the wheel, a find, a sort): its leftmost column always
+// starts at the pane's left edge. A column cut at the left edge would leave its heading over
+// cells whose text is scrolled out of sight.
+class ColumnPane : public QTableView {
+public:
+    using QTableView::QTableView;
+
+    // The pane takes the sideways range of `leader`, a pane of the same columns that may be
+    // narrower (it has a vertical scroll bar), so that it can stand wherever the leader stands.
+    void Follow(QTableView* leader)
+    {
+        m_leader = leader;
+        connect(leader->horizontalScrollBar(), &QScrollBar::rangeChanged, this, [this] { updateGeometries(); });
+        updateGeometries();
+    }
+
+protected:
+    void scrollContentsBy(int dx, int dy) override
+    {
+        QTableView::scrollContentsBy(dx, dy);
+        alignLeftColumn();
+    }
+    void updateGeometries() override
+    {
+        QTableView::updateGeometries();
+        if (m_leader)
+            horizontalScrollBar()->setRange(0, m_leader->horizontalScrollBar()->maximum());
+        alignLeftColumn();
+    }
+
+private:
+    // At the end of its range a view that scrolls by columns puts the last column against the
+    // right edge, which cuts the leftmost one; here the leftmost column starts at the left edge
+    // and the space after the last column stays empty.
+    void alignLeftColumn()
+    {
+        const QScrollBar* bar = horizontalScrollBar();
+        if (horizontalScrollMode() != ScrollPerItem || bar->maximum() <= 0 || bar->value() != bar->maximum())
+            return;
+        QHeaderView* header = horizontalHeader();
+        const int before = header->offset();
+        header->setOffsetToSectionPosition(bar->value());
+        if (header->offset() != before)
+            viewport()->update();
+    }
+
+    QPointer<QTableView> m_leader;
+};
 
 void preparePane(QTableView* view, QStyle* headerStyle)
 {
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    view->setHorizontalScrollMode(QAbstractItemView::ScrollPerItem);
     view->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     view->setWordWrap(false);
     view->setCornerButtonEnabled(false);
@@ -51,8 +103,8 @@ CBrowseGrid::CBrowseGrid(QWidget* parent) : QWidget(parent)
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    m_fixed = new QTableView(this);
-    m_data = new QTableView(this);
+    m_fixed = new ColumnPane(this);
+    m_data = new ColumnPane(this);
     m_fixed->setObjectName(QStringLiteral("FixedPane"));
     m_data->setObjectName(QStringLiteral("DataPane"));
     preparePane(m_fixed, fusion);
@@ -75,13 +127,6 @@ CBrowseGrid::CBrowseGrid(QWidget* parent) : QWidget(parent)
                 [this, header](const QPoint& pos) { headingMenu(header, pos); });
         connect(header, &QHeaderView::sectionResized, this, [this] { fitFixedPane(); });
     }
-    // A pane that grows is not left cut inside a column (see ColumnEdgeAtMost). The range
-    // changes before the value is brought within it.
-    connect(m_data->horizontalScrollBar(), &QScrollBar::rangeChanged, this, [this](int, int max) {
-        QScrollBar* bar = m_data->horizontalScrollBar();
-        if (bar->value() > max)
-            bar->setValue(ColumnEdgeAtMost(max));
-    });
     // The record selector is part of its row: a double click on it is one on the row.
     connect(m_fixed->verticalHeader(), &QHeaderView::sectionDoubleClicked, this,
             [this](int row) { emit CellDoubleClicked(row, std::max(0, CurrentColumn())); });
@@ -149,26 +194,18 @@ void CBrowseGrid::ScrollDataTo(int column)
 {
     if (!m_model || column < 0 || column >= m_model->columnCount())
         return;
-    m_data->horizontalScrollBar()->setValue(ColumnEdgeAtMost(m_data->horizontalHeader()->sectionPosition(column)));
+    // The pane's scroll position counts its shown columns.
+    const QHeaderView* header = m_data->horizontalHeader();
+    int shownBefore = 0;
+    for (int c = 0; c < column; ++c)
+        if (!header->isSectionHidden(c))
+            ++shownBefore;
+    m_data->horizontalScrollBar()->setValue(shownBefore);
 }
 
-int CBrowseGrid::ColumnEdgeAtMost(int position) const
+void CBrowseGrid::FollowScrolling(const CBrowseGrid& leader)
 {
-    // The panes scroll by pixels; where a column cannot reach the left edge (the columns after
-    // it are narrower than the pane) the pane stops at the last column that can: a column cut
-    // at the left edge would show its heading over cells that look empty.
-    const QHeaderView* header = m_data->horizontalHeader();
-    const int limit = std::min(position, m_data->horizontalScrollBar()->maximum());
-    int edge = 0;
-    for (int c = 0; c < header->count(); ++c) {
-        if (header->isSectionHidden(c))
-            continue;
-        const int p = header->sectionPosition(c);
-        if (p > limit)
-            break;
-        edge = p;
-    }
-    return edge;
+    static_cast<ColumnPane*>(m_data)->Follow(leader.m_data);
 }
 
 int CBrowseGrid::CurrentColumn() const
@@ -216,6 +253,12 @@ bool CBrowseGrid::eventFilter(QObject* watched, QEvent* event)
             }
         }
         break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+        for (QTableView* pane : {m_fixed, m_data})
+            if (watched == pane->horizontalHeader()->viewport())
+                headingClick(pane, event);
+        break;
     case QEvent::KeyRelease:
         if (watched == m_fixed || watched == m_data)
             if (Utilities::ToolBarKeyUp(static_cast<QKeyEvent*>(event)))
@@ -235,6 +278,28 @@ void CBrowseGrid::fitFixedPane()
     for (int c = 0; c < m_fixedCount && c < m_model->columnCount(); ++c)
         width += m_fixed->columnWidth(c);
     m_fixed->setFixedWidth(width);
+}
+
+void CBrowseGrid::headingClick(QTableView* pane, QEvent* event)
+{
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton)
+        return;
+    const QPoint at = mouse->position().toPoint();
+    if (event->type() == QEvent::MouseButtonPress) {
+        m_headingPress = at;
+        return;
+    }
+    const QPoint press = std::exchange(m_headingPress, QPoint(-1, -1));
+    QHeaderView* header = pane->horizontalHeader();
+    const int column = header->logicalIndexAt(at);
+    if (column < 0 || press.x() < 0 || header->logicalIndexAt(press) != column
+        || (at - press).manhattanLength() >= QApplication::startDragDistance())
+        return;
+    // The sort and the find work on the current column: a heading clicked is the column chosen.
+    SetCurrent(std::max(0, CurrentRow()), column);
+    pane->setFocus();
+    emit HeadingClicked(column);
 }
 
 void CBrowseGrid::headingMenu(QHeaderView* header, const QPoint& pos)

@@ -32,6 +32,9 @@ public:
     void SetColumnResizable(int column, bool on);
     // The data pane's leftmost column becomes `column`.
     void ScrollDataTo(int column);
+    // The data pane can scroll as far as the data pane of `leader`, which shows the same
+    // columns: the two stand column under column, the end of the range included.
+    void FollowScrolling(const CBrowseGrid& leader);
 
     int CurrentColumn() const;
     int CurrentRow() const;
@@ -48,16 +51,17 @@ signals:
     void SpacePressed();
     // A right click in the headings: the column under the mouse, -1 when there is none.
     void HeadingRightClicked(int column);
+    // A left click on a heading, which has made that column the current one.
+    void HeadingClicked(int column);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void fitFixedPane();
-    // The left edge of the last shown column of the data pane that starts at or before
-    // `position` and within the pane's scroll range.
-    int ColumnEdgeAtMost(int position) const;
     void headingMenu(QHeaderView* header, const QPoint& pos);
+    // A press and release on one heading without a drag between (a drag resizes).
+    void headingClick(QTableView* pane, QEvent* event);
 
     QAbstractItemModel* m_model = nullptr;
     QTableView* m_fixed = nullptr;
@@ -65,4 +69,5 @@ private:
     int m_fixedCount = 0;
     int m_cellTips = 2;
     bool m_syncing = false;
+    QPoint m_headingPress{-1, -1};
 };

@@ -49,7 +49,7 @@ QString CellText(const kdb::Value& value, int digits)
 
 int FieldDigits(const CDataDef& ddo, int16_t field)
 {
-    return field > 0 && field <= ddo.NumFields() && ddo.FieldType(field) == kdb::dbSingle ? 7 : 15;
+    return field > 0 && field <= ddo.NumFields() && ddo.FieldType(field) == kdb::dbSingle ? SingleDigits : DoubleDigits;
 }
 
 QString HeadingTip()
@@ -95,6 +95,8 @@ Grid TestResults(const BrowseQuery& query, const CDataDef& ddo)
         col.caption = bc.field;
         if (!bc.IsTest())
             col.digits = FieldDigits(ddo, bc.fieldNumber);
+        else if (!classes && (bc.field == ProjectSchema::PredictedColumn() || bc.field == ProjectSchema::DifferenceColumn()))
+            col.digits = SingleDigits; // the results table keeps numbers in single precision
         if (c < g.fixedColumns) {
             col.fixedPane = true;
             col.heading = FixedHeading;

@@ -39,7 +39,10 @@ QString PredictionText(const kdb::Value& value, const QString& format);
 // The text of a cell the browser does not format: a number as a person writes it, to the
 // significant digits of its field (`FieldDigits`), never "1e+06"; anything else as stored.
 QString CellText(const kdb::Value& value, int digits);
-// 7 for a single-precision source field, else 15.
+// The significant digits a number field holds.
+constexpr int SingleDigits = 7;
+constexpr int DoubleDigits = 15;
+// SingleDigits for a single-precision source field, else DoubleDigits.
 int FieldDigits(const CDataDef& ddo, int16_t field);
 
 // The cell tips.
@@ -58,7 +61,7 @@ struct Column {
     bool formatted = false;             // cells through PredictionText
     bool resizable = true;
     bool markPicture = false;           // -1 shows the check picture, 0 nothing
-    int digits = 15;                    // significant digits of an unformatted number
+    int digits = DoubleDigits;          // significant digits the column's numbers hold
 };
 
 struct Grid {

@@ -94,6 +94,9 @@ frmFind::frmFind(QWidget* parent) : QDialog(parent)
     cmbFind->setObjectName(QStringLiteral("cmbFind"));
     cmbFind->setEditable(true);
     cmbFind->setInsertPolicy(QComboBox::NoInsert);
+    // The box searches what the user typed: an editable box would complete it from the history
+    // as one types ("1" becoming "12.675", "alpha" becoming "alpha*"). The list keeps the history.
+    cmbFind->setCompleter(nullptr);
     cmbFind->setMinimumWidth(220);
     chkMatchCase = new QCheckBox(QStringLiteral("Match Case"), this);
     chkMatchCase->setObjectName(QStringLiteral("chkMatchCase"));
@@ -307,7 +310,14 @@ void CBrowseBase::FindNext(const QString& text, bool matchCase, bool dirDown)
         if (!column.IsTest())
             if (CNetworkProject* net = Network(); net && net->DDO() && column.fieldNumber > 0)
                 type = net->DDO()->FieldType(column.fieldNumber);
-        const RecordSearch::Criteria c = RecordSearch::Make(text, matchCase, RecordSearch::KindOfColumn(q, column, type));
+        // The search compares what the grid shows in the column, through the grid's own texts.
+        const int searched = mCol;
+        const RecordSearch::ShownText shown = [this, searched](const kdb::Value& v) {
+            return CellData(-1, searched, &v, Qt::DisplayRole).toString();
+        };
+        const int digits = mCol < int(mLook.columns.size()) ? mLook.columns[size_t(mCol)].digits : 15;
+        const RecordSearch::Criteria c =
+            RecordSearch::Make(text, matchCase, RecordSearch::KindOfColumn(q, column, type), shown, digits);
         const QString quoted = QStringLiteral("Find - '") + text;
         if (c.outcome == RecordSearch::Criteria::Outcome::InvalidDate) {
             Prompts::MsgBox(QStringLiteral("Invalid Date."), MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Find"));

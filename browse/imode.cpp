@@ -345,6 +345,7 @@ void CIMode::hookSync()
     };
     mirrorScroll(mTGOld, mTGNew);
     mirrorScroll(mTGNew, mTGOld);
+    mTGNew->FollowScrolling(*mTGOld);
     // Another results row: the interactive row starts again from it.
     connect(mTGOld->DataPane()->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this] { IgnoreErrors([&] { LoadCurrentRow(); }); });

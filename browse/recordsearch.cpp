@@ -2,9 +2,11 @@
 
 #include "browse/likepattern.h"
 #include "browse/rowsource.h"
+#include "core/numformat.h"
 #include "data/fieldtypes.h"
 #include "kdb/kdb.h"
 
+#include <QRegularExpression>
 #include <sqlite3.h>
 
 #include <cmath>
@@ -39,6 +41,19 @@ std::optional<double> number(const QString& text)
     return kdb::Value(text).ToDouble();
 }
 
+// A plain decimal number typed ("4.79", "-12", ".5"; no pattern character, no exponent) is the
+// text of a cell only when the grid rounded the cell's value to that text's last digit: the
+// value lies within half a unit of that digit. The reach is the whole unit, to be safe; none
+// for any other text.
+std::optional<double> shownReach(const QString& text)
+{
+    static const QRegularExpression plain(QStringLiteral("^[-+]?(?=\\.?[0-9])[0-9]*(?:\\.([0-9]*))?$"));
+    const QRegularExpressionMatch m = plain.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    return std::pow(10.0, -double(m.capturedLength(1)));
+}
+
 } // namespace
 
 namespace RecordSearch {
@@ -64,9 +79,10 @@ Kind KindOfColumn(const BrowseQuery& query, const BrowseColumn& column, int16_t 
     return KindOfType(fieldType);
 }
 
-Criteria Make(const QString& text, bool matchCase, Kind kind)
+Criteria Make(const QString& text, bool matchCase, Kind kind, const ShownText& shown, int digits)
 {
     Criteria c;
+    const ShownText textOf = shown ? shown : ShownText([](const kdb::Value& v) { return v.toText(); });
     switch (kind) {
     case Kind::Date: {
         const auto serial = kdb::DateSerial(text);
@@ -82,24 +98,36 @@ Criteria Make(const QString& text, bool matchCase, Kind kind)
         return c;
     }
     case Kind::Number: {
-        const auto n = number(text);
-        if (n) {
+        if (const auto n = number(text)) {
+            // Equal as far as the field holds digits: a single-precision 14.9 is stored as
+            // 14.8999996..., which is 14.9 to its 7 digits. Two numbers of one text at `digits`
+            // lie within |n| x 10^(2 - digits) of each other; a value farther away is no
+            // match and is not written out (a search reads every row of the column).
             const double wanted = *n;
+            const QString wantedText = NumFormat::Plain(wanted, digits);
+            const double equalReach = 2 * std::fabs(wanted) * std::pow(10.0, 2 - digits);
+            const auto equal = [wanted, wantedText, equalReach, digits](double d) {
+                return std::fabs(d - wanted) <= equalReach && NumFormat::Plain(d, digits) == wantedText;
+            };
             if (matchCase) {
-                c.match = [wanted](const kdb::Value& v) {
+                c.match = [equal](const kdb::Value& v) {
                     const auto d = v.isNull() ? std::nullopt : v.ToDouble();
-                    return d && *d == wanted;
+                    return d && equal(*d);
                 };
-                c.equals = kdb::Value(wanted);
-            } else {
-                auto pattern = std::make_shared<LikePattern::Compiled>(text);
-                c.match = [wanted, pattern](const kdb::Value& v) {
-                    if (v.isNull())
-                        return false;
-                    const auto d = v.ToDouble();
-                    return (d && *d == wanted) || pattern->Matches(v.toText());
-                };
+                return c;
             }
+            auto pattern = std::make_shared<LikePattern::Compiled>(text);
+            const std::optional<double> reach = shownReach(text);
+            c.match = [equal, pattern, textOf, wanted, reach](const kdb::Value& v) {
+                if (v.isNull())
+                    return false;
+                const auto d = v.ToDouble();
+                if (d && equal(*d))
+                    return true;
+                if (d && reach && std::fabs(*d - wanted) > *reach)
+                    return false;
+                return pattern->Matches(textOf(v));
+            };
             return c;
         }
         if (matchCase) {
@@ -117,7 +145,7 @@ Criteria Make(const QString& text, bool matchCase, Kind kind)
         break;
     }
     auto pattern = std::make_shared<LikePattern::Compiled>(text);
-    c.match = [pattern](const kdb::Value& v) { return !v.isNull() && pattern->Matches(v.toText()); };
+    c.match = [pattern, textOf](const kdb::Value& v) { return !v.isNull() && pattern->Matches(textOf(v)); };
     return c;
 }
 

@@ -39,12 +39,17 @@ struct Criteria {
     std::optional<kdb::Value> equals;
 };
 
-// With Match Case a text column compares exactly and a number column by value; without it both
-// compare through the Like pattern (ignoring case), and a number column also finds the number
-// typed. A date column finds values equal to the typed date and time, whatever Match Case says.
-// Dates and numbers are read the way the grid shows them: "YYYY-MM-DD[ HH:MM[:SS]]" and a
-// number with a decimal point.
-Criteria Make(const QString& text, bool matchCase, Kind kind);
+// The text of a value as the grid shows it in the searched column.
+using ShownText = std::function<QString(const kdb::Value&)>;
+
+// With Match Case a text column compares exactly and a number column by value, to the
+// significant digits its field holds (`digits`: 7 for a single-precision field, 15 otherwise);
+// without it both compare the text the grid shows (`shown`; the stored text when empty) with
+// the Like pattern, ignoring case, and a number column also finds the number typed. A date
+// column finds values equal to the typed date and time, whatever Match Case says. Dates and
+// numbers are read the way the grid shows them: "YYYY-MM-DD[ HH:MM[:SS]]" and a number with a
+// decimal point.
+Criteria Make(const QString& text, bool matchCase, Kind kind, const ShownText& shown = {}, int digits = 15);
 
 // The row after `from` (before it when searching up) in the view's order whose key is one of
 // the matching ones, wrapping round to the other end; `from` -1 starts at the first (or last)

@@ -80,6 +80,9 @@ void CBrowseBase::Bind(CBrowseGrid* tg)
         });
     });
     connect(tg, &CBrowseGrid::HeadingRightClicked, this, [this](int column) { IgnoreErrors([&] { HeadingMenu(column); }); });
+    // A heading clicked is a column chosen, as one right-clicked is: the browsers that sort by
+    // the remembered column sort by it too.
+    connect(tg, &CBrowseGrid::HeadingClicked, this, [this](int column) { mCol = column; });
     tg->setUpdatesEnabled(false);
     IgnoreErrors([&] { FormatGrid(); });
     tg->setUpdatesEnabled(true);

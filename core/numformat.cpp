@@ -13,25 +13,35 @@ double NumFormat::RoundDecimal(double value, int decimals)
     if (!std::isfinite(value))
         return value;
     const bool negative = value < 0;
-    // The decimal value as 15 significant digits: d.dddddddddddddde±x
-    const QString text = QString::number(std::fabs(value), 'e', 14);
-    const qsizetype ePos = text.indexOf(QLatin1Char('e'));
-    QString digits = text.left(ePos);
-    digits.remove(QLatin1Char('.'));
-    const int exponent = text.mid(ePos + 1).toInt();
+    // The decimal value as 15 significant digits: d.dddddddddddddde±x. Plain characters, not
+    // QString: a search compares the text of every row of a column through here.
+    char text[64];
+    const char* end = std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::scientific, 14).ptr;
+    const char* ePos = std::find(static_cast<const char*>(text), end, 'e');
+    char digits[24];
+    int count = 0;
+    for (const char* c = text; c < ePos; ++c)
+        if (*c != '.')
+            digits[count++] = *c;
+    int exponent = 0;
+    std::from_chars(ePos + 1 + (ePos[1] == '+'), end, exponent);
     const int kept = exponent + 1 + decimals; // significant digits that stay
-    if (kept >= digits.size())
+    if (kept >= count)
         return value;
     if (kept < 0)
         return 0.0;
-    QString head = digits.left(kept);
-    const bool up = digits.at(kept) >= QLatin1Char('5');
     // The kept digits as a whole number, scaled back: value = head x 10^(exponent + 1 - kept).
-    double whole = head.isEmpty() ? 0.0 : head.toDouble();
-    if (up)
-        whole += 1.0;
-    const QString rebuilt = QStringLiteral("%1e%2").arg(QString::number(whole, 'f', 0)).arg(-decimals);
-    const double result = rebuilt.toDouble();
+    long long whole = 0;
+    for (int i = 0; i < kept; ++i)
+        whole = whole * 10 + (digits[i] - '0');
+    if (digits[kept] >= '5')
+        ++whole;
+    char rebuilt[48];
+    char* p = std::to_chars(rebuilt, rebuilt + 24, whole).ptr;
+    *p++ = 'e';
+    p = std::to_chars(p, rebuilt + sizeof rebuilt, -decimals).ptr;
+    double result = 0;
+    std::from_chars(rebuilt, p, result);
     return negative ? -result : result;
 }
 
@@ -84,24 +94,52 @@ QString NumFormat::Plain(double value, int digits)
     return QString::fromLatin1(out.data(), qsizetype(out.size()));
 }
 
-QString NumFormat::Format(double value, const QString& pattern)
+namespace {
+// A fixed pattern read once: "0", "0.0" ... with "%" and literal text after it.
+struct FixedPattern {
+    bool fixed = false;
+    int decimals = 0;
+    bool percent = false;
+    QString tail;
+};
+
+const FixedPattern& readPattern(const QString& pattern)
 {
+    // The pattern read last is kept: a column formats all its cells with one pattern.
+    thread_local bool known = false;
+    thread_local QString last;
+    thread_local FixedPattern read;
+    if (known && pattern == last)
+        return read;
     static const QRegularExpression fixed(QStringLiteral("^0(?:\\.(0+))?(%?)(.*)$"),
                                           QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch match = fixed.match(pattern);
-    if (pattern.isEmpty() || !match.hasMatch())
+    read = {};
+    read.fixed = !pattern.isEmpty() && match.hasMatch();
+    if (read.fixed) {
+        read.decimals = int(match.capturedLength(1));
+        read.percent = !match.captured(2).isEmpty();
+        read.tail = (read.percent ? QStringLiteral("%") : QString()) + match.captured(3);
+    }
+    last = pattern;
+    known = true;
+    return read;
+}
+} // namespace
+
+QString NumFormat::Format(double value, const QString& pattern)
+{
+    const FixedPattern& p = readPattern(pattern);
+    if (!p.fixed)
         return General(value);
-    const int decimals = int(match.capturedLength(1));
-    const bool percent = !match.captured(2).isEmpty();
-    if (percent)
+    if (p.percent)
         value *= 100.0;
     if (!std::isfinite(value))
         return General(value);
-    double rounded = RoundDecimal(value, decimals);
+    double rounded = RoundDecimal(value, p.decimals);
     if (rounded == 0)
         rounded = 0; // no "-0.00"
-    return QString::number(rounded, 'f', decimals) + (percent ? QStringLiteral("%") : QString())
-           + match.captured(3);
+    return QString::number(rounded, 'f', p.decimals) + p.tail;
 }
 
 double NumFormat::SingleAsDecimal(float value)

@@ -144,6 +144,14 @@ int main(int argc, char** argv)
     // the search stops at the first one after row 0.
     const auto [number, numberOk] = find(a, "27.5", true);
     std::printf("Find Next, number, first match:             %8.1f ms%s\n", number, numberOk ? "  (last row)" : "");
+    // Without Match Case a number column compares the grid's text of every value: a value no
+    // row shows reads the whole column.
+    const auto [shown, shownOk] = find(a, "27.51", false);
+    std::printf("Find Next, number as shown, no match:       %8.1f ms%s\n", shown, shownOk ? "  (last row)" : "");
+    const auto [predicted, predictedOk] = find(2, "-1", false);
+    std::printf("Find Next, prediction as shown, no match:   %8.1f ms%s\n", predicted, predictedOk ? "  (last row)" : "");
+    const auto [wild, wildOk] = find(2, "-1*", false);
+    std::printf("Find Next, prediction by pattern, no match: %8.1f ms%s\n", wild, wildOk ? "  (last row)" : "");
 
     // One what-if prediction: the edit checked, the row gathered, the network asked.
     IModeModel* m = gIMode()->Model();

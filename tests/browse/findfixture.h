@@ -6,6 +6,10 @@
 #include "browse/frmbrowse.h"
 #include "shell/viewprocs.h"
 
+#include <QHeaderView>
+#include <QTableView>
+#include <QTest>
+
 namespace FindTest {
 
 inline frmBrowse* Current()
@@ -19,6 +23,14 @@ inline QVariant Cell(frmBrowse* w, int row, int column, int role = Qt::DisplayRo
     m->data(m->index(row, column), role);
     m->FetchPending();
     return m->data(m->index(row, column), role);
+}
+
+// A left click on the heading of `column` in `pane`, as the mouse gives it.
+inline void ClickHeading(QTableView* pane, int column)
+{
+    QHeaderView* header = pane->horizontalHeader();
+    const QPoint at(header->sectionViewportPosition(column) + 4, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, at);
 }
 
 } // namespace FindTest

@@ -3,10 +3,12 @@
 // closing the browses before a test, and the lazy reading of rows.
 #include "browse/browsegrid.h"
 #include "browse/browsemodel.h"
+#include "browse/finddialog.h"
 #include "browse/testbrowse.h"
 #include "core/widgets/toolnames.h"
 #include "data/projectschema.h"
 #include "tests/browse/browsefixture.h"
+#include "tests/browse/findfixture.h"
 
 #include <QHeaderView>
 #include <QTest>
@@ -55,6 +57,26 @@ QVariant Cell(frmBrowse* w, int row, int column, int role = Qt::DisplayRole)
     m->data(m->index(row, column), role);
     m->FetchPending();
     return m->data(m->index(row, column), role);
+}
+
+// The data pane's leftmost column starts at the pane's left edge: no column is cut there.
+bool LeftColumnWhole(const QTableView* pane)
+{
+    const int c = pane->columnAt(0);
+    return c < 0 || pane->columnViewportPosition(c) == 0;
+}
+
+bool ColumnWhole(const QTableView* pane, int column)
+{
+    const int x = pane->columnViewportPosition(column);
+    return x >= 0 && x + pane->columnWidth(column) <= pane->viewport()->width();
+}
+
+// The column that the pane's right edge cuts, -1 when there is none.
+int HalfShownOnTheRight(const QTableView* pane)
+{
+    const int c = pane->columnAt(pane->viewport()->width() - 1);
+    return c >= 0 && !ColumnWhole(pane, c) ? c : -1;
 }
 
 class BrowseWindow : public BrowseTestBase {};
@@ -150,14 +172,11 @@ TEST_F(BrowseWindow, TheResultsBrowserLaysOutPanesFormatsAndMarks)
         main->resize(width, 600);
         QCoreApplication::processEvents();
         w->tgBrowse->ScrollDataTo(look.firstUsedColumn);
+        EXPECT_TRUE(LeftColumnWhole(data)) << width;
         // Laid out narrow, then grown: the pane that grows is not left inside a column.
         main->resize(width + 37, 600);
         QCoreApplication::processEvents();
-        const int at = data->horizontalScrollBar()->value();
-        bool boundary = at == 0;
-        for (int c = 4; c < w->Model()->columnCount(); ++c)
-            boundary = boundary || at == data->horizontalHeader()->sectionPosition(c);
-        EXPECT_TRUE(boundary) << width << " " << at;
+        EXPECT_TRUE(LeftColumnWhole(data)) << width;
     }
 
     // The heading band turns the tips off while it is open.
@@ -187,13 +206,129 @@ TEST_F(BrowseWindow, TheKeyColumnIsTheFirstShownAsTheBrowserOpensAndAfterASort)
     EXPECT_EQ(MainPanel(), "Sorted by:  [Predicted]");
     EXPECT_EQ(w->tgBrowse->DataPane()->columnAt(0), 4);
     // A row found is brought to the middle of the pane; sideways the pane moves only as far
-    // as the found cell needs, not past the key column.
+    // as the found cell needs, by whole columns: the key column goes out of sight whole, never
+    // cut with its heading over cells that look empty.
     auto* browser = dynamic_cast<CBrowseBase*>(gDataBrowse().get());
     ASSERT_NE(browser, nullptr);
+    ASSERT_LT(pane->columnViewportPosition(6) + pane->columnWidth(6), pane->viewport()->width() + pane->columnWidth(4));
     browser->ShowRow(w->Model()->rowCount() - 1, 6);
     QCoreApplication::processEvents();
-    EXPECT_EQ(w->tgBrowse->DataPane()->columnAt(0), 4);
+    EXPECT_TRUE(ColumnWhole(pane, 6));
+    EXPECT_EQ(pane->columnAt(0), ColumnWhole(pane, 4) ? 4 : 5);
+    EXPECT_TRUE(LeftColumnWhole(pane));
     EXPECT_EQ(w->tgBrowse->CurrentRow(), w->Model()->rowCount() - 1);
+}
+
+// Whatever moves the data pane sideways moves it by whole columns: a click on the half-shown
+// right-most column, the arrow keys, the scroll bar, a row found, a sort.
+TEST_F(BrowseWindow, TheDataPaneMovesByWholeColumnsOnEveryRoad)
+{
+    OpenBackProp();
+    modMenu::BrowseTest();
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    auto* browser = dynamic_cast<CBrowseBase*>(gDataBrowse().get());
+    ASSERT_NE(browser, nullptr);
+    QTableView* pane = w->tgBrowse->DataPane();
+    const int last = w->Model()->columnCount() - 1;
+    int clicked = 0;
+    for (int width = 480; width <= 900; width += 47) {
+        main->resize(width, 420);
+        QCoreApplication::processEvents();
+        w->tgBrowse->ScrollDataTo(4);
+        w->tgBrowse->SetCurrent(1, 4);
+        QCoreApplication::processEvents();
+        const int cut = HalfShownOnTheRight(pane);
+        if (cut < 0)
+            continue;
+        ++clicked;
+        // The click: the column comes whole into view, and so does the one on the left.
+        QTest::mouseClick(pane->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(pane->columnViewportPosition(cut) + 3, pane->rowViewportPosition(1) + 5));
+        EXPECT_EQ(w->tgBrowse->CurrentColumn(), cut) << width;
+        // The view scrolls after the double-click time, so that a double click scrolls once.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return ColumnWhole(pane, cut); }, 3000)) << width;
+        EXPECT_TRUE(LeftColumnWhole(pane)) << width;
+
+        // The keys, to the last column and back.
+        w->tgBrowse->SetCurrent(1, 4);
+        pane->setFocus();
+        for (int c = 5; c <= last; ++c) {
+            QTest::keyClick(pane, Qt::Key_Right);
+            EXPECT_EQ(w->tgBrowse->CurrentColumn(), c);
+            EXPECT_TRUE(ColumnWhole(pane, c) && LeftColumnWhole(pane)) << width << " column " << c;
+        }
+        QTest::keyClick(pane, Qt::Key_Home);
+        EXPECT_TRUE(LeftColumnWhole(pane)) << width;
+
+        // The scroll bar, at every place and at its end.
+        QScrollBar* bar = pane->horizontalScrollBar();
+        for (int v = bar->minimum(); v <= bar->maximum(); ++v) {
+            bar->setValue(v);
+            EXPECT_TRUE(LeftColumnWhole(pane)) << width << " at " << v;
+        }
+        bar->triggerAction(QAbstractSlider::SliderToMaximum);
+        EXPECT_TRUE(LeftColumnWhole(pane)) << width;
+        EXPECT_TRUE(ColumnWhole(pane, last)) << width;
+
+        // A row found in the last column, from the first.
+        bar->setValue(0);
+        browser->ShowRow(30, last);
+        EXPECT_TRUE(ColumnWhole(pane, last) && LeftColumnWhole(pane)) << width;
+
+        // A sort asked from the last column.
+        w->tgBrowse->SetCurrent(2, last);
+        modMenu::SortASC();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(ColumnWhole(pane, last) && LeftColumnWhole(pane)) << width;
+    }
+    EXPECT_GT(clicked, 5);
+
+    // The whole table's browser, the keys to its last column.
+    main->resize(480, 420);
+    modMenu::ShowDefBrowser();
+    frmBrowse* all = Current();
+    ASSERT_NE(all, nullptr);
+    QCoreApplication::processEvents();
+    QTableView* allPane = all->tgBrowse->DataPane();
+    ASSERT_GT(allPane->horizontalScrollBar()->maximum(), 0);
+    all->tgBrowse->SetCurrent(0, 1);
+    allPane->setFocus();
+    for (int c = 2; c < all->Model()->columnCount(); ++c) {
+        QTest::keyClick(allPane, Qt::Key_Right);
+        EXPECT_TRUE(ColumnWhole(allPane, c) && LeftColumnWhole(allPane)) << "column " << c;
+    }
+}
+
+// A click on a heading makes its column the current one, in either pane: the sort and the find
+// take it. A drag on a heading (a resize) chooses nothing.
+TEST_F(BrowseWindow, AHeadingClickedIsTheColumnTheSortAndTheFindTake)
+{
+    OpenBackProp();
+    modMenu::BrowseTest();
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    QCoreApplication::processEvents();
+    FindTest::ClickHeading(w->tgBrowse->FixedPane(), 3);
+    EXPECT_EQ(w->tgBrowse->CurrentColumn(), 3);
+    modMenu::SortASC();
+    EXPECT_EQ(MainPanel(), "Sorted by:  [Difference]");
+    FindTest::ClickHeading(w->tgBrowse->DataPane(), 6);
+    modMenu::SortDESC();
+    EXPECT_EQ(MainPanel(), "Sorted by:  [Predicted],  [Difference]");
+    EXPECT_EQ(w->tgBrowse->CurrentColumn(), 6);
+    FindTest::ClickHeading(w->tgBrowse->DataPane(), 5);
+    gDataBrowse()->ShowFind();
+    ASSERT_NE(frmFind::Existing(), nullptr);
+    EXPECT_EQ(frmFind::Existing()->windowTitle(), "Find in [Mark]");
+
+    QHeaderView* header = w->tgBrowse->DataPane()->horizontalHeader();
+    const int edge = header->sectionViewportPosition(4) + header->sectionSize(4) - 1;
+    QTest::mousePress(header->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(edge, 5));
+    QTest::mouseMove(header->viewport(), QPoint(edge + 30, 5));
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(edge + 30, 5));
+    EXPECT_EQ(w->tgBrowse->CurrentColumn(), 5);
+    EXPECT_TRUE(prompts.Boxes().empty());
 }
 
 TEST_F(BrowseWindow, SortingByAwkwardNamesOrdersRowsAndNamesTheKeys)

@@ -5,6 +5,7 @@
 #include "browse/likepattern.h"
 #include "browse/recordsearch.h"
 #include "browse/rowsource.h"
+#include "core/numformat.h"
 #include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "tests/support/testenv.h"
@@ -87,6 +88,20 @@ TEST(FindRules, TheSearchTextMeansWhatTheColumnTypeSays)
     EXPECT_FALSE(Make("5", true, Kind::Number).match(Value(55.0)));
     EXPECT_TRUE(Make("5.0", false, Kind::Number).match(Value(5LL)));
     EXPECT_TRUE(Make("5*", false, Kind::Number).match(Value(55.0)));
+    // Without Match Case the text the grid shows is compared (here two places), or the value
+    // to the digits its field holds; with it only the value.
+    const auto twoPlaces = [](const Value& v) { return NumFormat::Format(v.toDouble(), "0.00"); };
+    for (double shown : {4.785, 4.788337, 4.7949})
+        EXPECT_TRUE(Make("4.79", false, Kind::Number, twoPlaces, 7).match(Value(shown))) << shown;
+    EXPECT_FALSE(Make("4.79", false, Kind::Number, twoPlaces, 7).match(Value(4.795)));   // "4.80"
+    EXPECT_FALSE(Make("4.79", true, Kind::Number, twoPlaces, 7).match(Value(4.788337)));
+    EXPECT_TRUE(Make("4.7*", false, Kind::Number, twoPlaces, 7).match(Value(4.788337)));
+    EXPECT_TRUE(Make("4.788337", false, Kind::Number, twoPlaces, 7).match(Value(double(4.788337f))));
+    EXPECT_TRUE(Make("14.9", true, Kind::Number, {}, 7).match(Value(double(14.9f))));
+    EXPECT_FALSE(Make("14.9", true, Kind::Number, {}, 15).match(Value(double(14.9f))));   // a double's digits
+    EXPECT_TRUE(Make("0.3", true, Kind::Number, {}, 15).match(Value(0.1 + 0.2)));
+    EXPECT_TRUE(Make("0", true, Kind::Number, {}, 7).match(Value(0.0)));
+    EXPECT_FALSE(Make("0", true, Kind::Number, {}, 7).match(Value(1e-30)));
     // A text that is no number: not found at once with Match Case, a Like search without it.
     EXPECT_EQ(Make("abc", true, Kind::Number).outcome, Criteria::Outcome::NotSearched);
     const Criteria text = Make("1?", false, Kind::Number);

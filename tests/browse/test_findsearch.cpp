@@ -6,6 +6,7 @@
 #include "browse/finddialog.h"
 #include "browse/findviews.h"
 #include "browse/testbrowse.h"
+#include "core/numformat.h"
 #include "tests/browse/browsefixture.h"
 #include "tests/browse/findfixture.h"
 
@@ -48,6 +49,21 @@ protected:
         f->cmdFindNext->click();
     }
     QString Caption() const { return frmFind::Existing()->windowTitle(); }
+    // The results of a back-propagation project of `rows` rows, searched in the text column
+    // a]b from the first row with the find dialog open.
+    frmBrowse* FindInTextColumn(int rows = 40)
+    {
+        OpenBackProp(rows);
+        modMenu::BrowseTest();
+        frmBrowse* w = Current();
+        if (!w)
+            return nullptr;
+        textColumn = w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), "a]b", 4});
+        w->tgBrowse->SetCurrent(0, textColumn);
+        modMenu::MenuFind();
+        return w;
+    }
+    int textColumn = -1;
 };
 
 } // namespace
@@ -187,13 +203,8 @@ TEST_F(FindSearch, TheNextWrongPredictionWrapsRoundAndSaysWhenThereIsNone)
 TEST_F(FindSearch, TheLastRowOfALargeViewIsFoundRightAfterOpening)
 {
     // More rows than the browse reads at once: the rest of the key list is still coming.
-    OpenBackProp(1500);
-    modMenu::BrowseTest();
-    frmBrowse* w = Current();
+    frmBrowse* w = FindInTextColumn(1500);
     ASSERT_NE(w, nullptr);
-    const int ab = w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), "a]b", 4});
-    w->tgBrowse->SetCurrent(0, ab);
-    modMenu::MenuFind();
     Find("t1500", true);
     EXPECT_EQ(w->tgBrowse->CurrentRow(), 1499);
     EXPECT_EQ(Caption(), "Find - 't1500' Found");
@@ -232,4 +243,107 @@ TEST_F(FindSearch, WhatTheUserTypesReplacesTheLastSearch)
     EXPECT_EQ(Caption(), QString("Find - 'o'brien*' Found"));
     EXPECT_EQ(w->tgBrowse->CurrentRow(), 3);   // the next O'Brien row below the first
     EXPECT_EQ(frmFind::History().Entries(), QStringList({"o'brien*", "Zinc"}));
+}
+
+// The box keeps what the user typed: no completion from the history while typing.
+TEST_F(FindSearch, TheBoxSearchesWhatWasTypedNotAnEarlierSearch)
+{
+    frmBrowse* w = FindInTextColumn();
+    ASSERT_NE(w, nullptr);
+    frmFind* f = frmFind::Existing();
+    ASSERT_NE(f, nullptr);
+    QLineEdit* box = f->cmbFind->lineEdit();
+    ASSERT_NE(box, nullptr);
+    f->chkMatchCase->setChecked(false);
+    // Typed into the box of the active dialog, where a completer would act.
+    QApplication::setActiveWindow(f);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f));
+    f->cmbFind->setFocus();
+    ASSERT_TRUE(box->hasFocus());
+    for (const QString earlier : {"t1*", "t12"}) {
+        box->selectAll();
+        QTest::keyClicks(box, earlier);
+        f->cmdFindNext->click();
+    }
+    // "t1" after "t12" and "t1*": with Match Case still on offer, and searched as typed.
+    box->selectAll();
+    QTest::keyClicks(box, "t1");
+    EXPECT_EQ(f->cmbFind->currentText(), "t1");
+    EXPECT_TRUE(f->chkMatchCase->isEnabled());
+    f->chkMatchCase->setChecked(true);
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(Caption(), "Find - 't1' Found");
+    EXPECT_EQ(CellText(w, w->tgBrowse->CurrentRow(), textColumn), "t1");
+    EXPECT_EQ(frmFind::History().Entries(), QStringList({"t1", "t12", "t1*"}));
+    // The history is still the list to choose from.
+    EXPECT_EQ(f->cmbFind->count(), 3);
+}
+
+// Without Match Case a number is found by the text the grid shows (a single-precision field to
+// its 7 digits, a double to 15, a prediction in its format) or by its value; with Match Case by
+// its value, to the digits its field holds.
+TEST_F(FindSearch, ANumberIsFoundAsTheGridShowsIt)
+{
+    // W is a single-precision field: 14.9 is stored as 14.8999996185302734375.
+    const QString source = folder + "/single.mdb";
+    {
+        kdb::Database db = kdb::Database::Create(source);
+        db.Execute("CREATE TABLE Data (ID INTEGER PRIMARY KEY, W SINGLE, D DOUBLE, Y REAL)");
+        kdb::Statement ins = db.Prepare("INSERT INTO Data VALUES (?,?,?,?)");
+        for (int i = 1; i <= 40; ++i)
+            ins.Run({i, double(float(11.0 + i * 0.1)), i * 0.1 * 3, double(i % 7) * 0.7 + 1.3});
+    }
+    OpenTestedBackProp(source, "Data", {{"W", roleInput, 11, 15}, {"D", roleInput, 0, 12}, {"Y", roleBPPredict, 1, 6}},
+                       {1, 20, 1, 40}, 1);
+    modMenu::BrowseTest();
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    const int wColumn = w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), "W", 2});
+    const int dColumn = w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), "D", 3});
+    ASSERT_GT(wColumn, 3);
+    ASSERT_GT(dColumn, 3);
+    const auto find = [&](int column, const QString& text, bool matchCase) {
+        w->tgBrowse->SetCurrent(0, column);
+        modMenu::MenuFind();
+        Find(text, matchCase);
+        return Caption() == "Find - '" + text + "' Found" ? w->tgBrowse->CurrentRow() : -1;
+    };
+    // Row 38 is ID 39, W 14.9; row 36 is ID 37, D 11.1 (stored 11.100000000000001).
+    EXPECT_EQ(Cell(w, 38, wColumn).toString(), "14.9");
+    EXPECT_EQ(find(wColumn, "14.9", false), 38);
+    EXPECT_EQ(find(wColumn, "14.9", true), 38);
+    EXPECT_EQ(find(wColumn, "14.9*", false), 38);
+    EXPECT_EQ(find(wColumn, "14.91", false), -1);
+    EXPECT_EQ(find(wColumn, "14.91", true), -1);
+    EXPECT_EQ(Cell(w, 36, dColumn).toString(), "11.1");
+    EXPECT_EQ(find(dColumn, "11.1", false), 36);
+    EXPECT_EQ(find(dColumn, "11.1", true), 36);
+
+    // The prediction columns: by their text in the format of the prediction ("0.00", the range
+    // being 5) and by the value to single precision.
+    for (int column : {2, 3}) {
+        const QString shown = Cell(w, 0, column).toString();
+        const double stored = w->Data1().Read(0, 1).front()[column].toDouble();
+        ASSERT_EQ(shown, NumFormat::Format(stored, "0.00"));
+        w->tgBrowse->SetCurrent(39, column);
+        Find(shown, false);
+        EXPECT_EQ(Caption(), "Find - '" + shown + "' Found") << column;
+        EXPECT_EQ(Cell(w, w->tgBrowse->CurrentRow(), column).toString(), shown);
+        const QString full = NumFormat::Plain(stored, 7);
+        for (bool matchCase : {false, true}) {
+            w->tgBrowse->SetCurrent(39, column);
+            Find(full, matchCase);
+            EXPECT_EQ(Caption(), "Find - '" + full + "' Found") << column << matchCase;
+        }
+    }
+
+    // The whole table's browser finds it the same way.
+    modMenu::ShowDefBrowser();
+    w = Current();
+    ASSERT_NE(w, nullptr);
+    const int allW = w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), "W", 2});
+    ASSERT_GT(allW, 0);
+    EXPECT_EQ(find(allW, "14.9", false), 38);
+    EXPECT_EQ(find(allW, "14.9", true), 38);
+    EXPECT_TRUE(prompts.Boxes().empty());
 }

@@ -225,6 +225,17 @@ TEST_F(IModeTest, WidthsAndScrollingFollowEachOther)
     EXPECT_EQ(row->DataPane()->horizontalScrollBar()->value(), bar->value());
     row->DataPane()->horizontalScrollBar()->setValue(bar->value() / 2);
     EXPECT_EQ(bar->value(), row->DataPane()->horizontalScrollBar()->value());
+    // At every width of the window, the strip's columns stand under the grid's, the end of the
+    // range included.
+    for (int c = 4; c < w->RecordSource().columns.size(); ++c)
+        grid->DataPane()->setColumnWidth(c, 100);
+    for (int width = 500; width <= 1100; width += 7) {
+        main->resize(width, 500);
+        QCoreApplication::processEvents();
+        bar->triggerAction(QAbstractSlider::SliderToMaximum);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(row->DataPane()->horizontalHeader()->offset(), grid->DataPane()->horizontalHeader()->offset()) << width;
+    }
 }
 
 TEST_F(IModeTest, DateInputsAreReadAsTheGridShowsThemAndLimitsShownAsDates)

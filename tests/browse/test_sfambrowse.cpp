@@ -104,6 +104,23 @@ TEST_F(SFamBrowse, NumericClassesKeepTheirTextAndSortingUsesTheRememberedColumn)
     EXPECT_TRUE(prompts.Boxes().empty());
 }
 
+// The SFAM browser sorts by the column chosen last in the headings: a left click chooses as a
+// right click does, and a click on a cell later does not.
+TEST_F(SFamBrowse, AHeadingClickedIsTheColumnTheSortTakes)
+{
+    OpenSFam("Cls");
+    modMenu::BrowseTest();
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    QCoreApplication::processEvents();
+    ClickHeading(w->tgBrowse->FixedPane(), 2);
+    EXPECT_EQ(w->tgBrowse->CurrentColumn(), 2);
+    w->tgBrowse->SetCurrent(3, 5);
+    modMenu::SortASC();
+    EXPECT_EQ(MainPanel(), "Sorted by:  [Predicted]");
+    EXPECT_EQ(w->tgBrowse->CurrentColumn(), 2);
+}
+
 TEST_F(SFamBrowse, TheWholeTableColoursItsHeadingsByRole)
 {
     OpenBackProp();

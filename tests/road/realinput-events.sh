@@ -55,7 +55,7 @@ run_survives_minimise() { # stop-tool pictures
   enabled tool "$1" || fail "the run ended after the restore"
 }
 configure() { # key that picks the prediction field after the inputs have gone
-  configure_roles "$W/events.mdb" "$1"
+  configure_project "$1" "$W/events.mdb"
   waitfor "split dialog" window_active "Split The Data"
   double_click dsTrainSet/txtBottomNum
   xdotool key --delay 30 ctrl+a; xdotool type --delay 20 120; xdotool key Return

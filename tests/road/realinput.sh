@@ -40,21 +40,12 @@ waitfor "the configuration window as the active child" child_active frmConfPrj
 [ "$(config_of "$W/Road.kvp" Type)" = 2 ] || fail "Road.kvp is no BackProp project"
 
 step "configure"
-configure() { configure_roles "$W/sales.mdb" "$1"; }
-configure End
+configure_project End "$W/sales.mdb"
 waitfor "split dialog" window_active "Split The Data"
 [ "$(config_of "$W/Road.kvp" TableName)" = sales ] || fail "the table is not in the project"
 
 step "split"
-split() {
-  double_click dsTrainSet/txtBottomNum
-  xdotool key --delay 30 ctrl+a; xdotool type --delay 20 90; xdotool key Return
-  double_click dsTestSet/txtTopNum
-  xdotool key --delay 30 ctrl+a; xdotool type --delay 20 91; xdotool key Return
-  waitfor "rows selected" sh -c "[ \"\$(awk -F'\t' '\$2 ~ /lblTestRows\$/ {print \$10}' '$MAP')\" = 30 ]"
-  click cmdOK
-}
-split
+split_rows
 waitfor "the training window" child_up frmTrainBP
 waitfor "the split in the project" sql_is "$W/Road.kvp" "SELECT sValue FROM Config WHERE Property IN ('TrainHigh','TestLow') ORDER BY Property" $'91\n90'
 
@@ -155,9 +146,9 @@ waitfor "the project's title" main_title_is "Korvan Pro - KVProject1"
 [ -z "$(config_of "$W/Road.kvp" Type | grep -v 2)" ] || fail "Road.kvp changed kind"
 
 step "configure, split and train the SFAM project"
-configure Down
+configure_project Down "$W/sales.mdb"
 waitfor "split dialog" window_active "Split The Data"
-split
+split_rows
 waitfor "the SFAM training window" child_up frmTrainSF
 waitfor "Train tool" enabled tool mnuTrainBPTrain
 click mnuTrainBPTrain

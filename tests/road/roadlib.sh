@@ -174,23 +174,6 @@ config_of() { sql "$1" "SELECT sValue FROM Config WHERE Property='$2'"; }
 # The configuration window of a new project: the table of the database chosen through Browse,
 # whose fields read IndexCounter1, x1, x2, cls, y; x1 and x2 become the inputs, then the key
 # given (End for y, Down for cls) picks the prediction among IndexCounter1, cls, y; then OK.
-configure_roles() { # database key
-  waitfor "Browse button" enabled widget cmdBrowse
-  click cmdBrowse
-  choose_file "Select Data Source" "$1"
-  waitfor "fields of the table" enabled widget cmdAllToInput
-  click lstFields 30 8
-  xdotool key Down shift+Down
-  waitfor "the move button" enabled widget cmdOneToInput
-  click cmdOneToInput
-  waitfor "inputs" sh -c "[ \"\$(awk -F'\t' '\$2 ~ /cmdOneToInput\$/ {print \$8}' '$MAP')\" = 0 ]"
-  click lstFields 30 8
-  xdotool key "$2"
-  waitfor "the prediction button" enabled widget cmdToPrediction
-  click cmdToPrediction
-  waitfor "OK of the configuration" enabled widget cmdOk
-  click cmdOk
-}
 
 # The other program of the visits, each under a title of its own.
 VISITS=0
@@ -205,6 +188,42 @@ visit_another_program() {
   waitfor "the program losing the user" sh -c "! awk -F'\t' '\$1==\"window\" && \$2==\"frmMain\" && \$9==1 {f=1} END {exit !f}' '$MAP'"
   activate_main
   kill "${PIDS[-1]}" 2>/dev/null
+}
+
+
+# --- Steps of many roads ----------------------------------------------------------------------
+# In the open configuration window, over the table that a CSV whose first two fields are the
+# inputs made of the database $2: that database, the inputs (the second and third items of the
+# field list, after the import's counter), then the prediction, the item that the key $1
+# reaches from the first of the items left (End: the last field), and OK.
+configure_project() {
+  waitfor "Browse button" enabled widget cmdBrowse
+  click cmdBrowse
+  choose_file "Select Data Source" "$2"
+  waitfor "fields of the table" enabled widget cmdAllToInput
+  # The list reads IndexCounter1, the two inputs, the other fields.
+  click lstFields 30 8
+  xdotool key Down shift+Down
+  waitfor "the move button" enabled widget cmdOneToInput
+  click cmdOneToInput
+  # Then IndexCounter1 and the other fields: the prediction.
+  waitfor "inputs" sh -c "[ \"\$(awk -F'\t' '\$2 ~ /cmdOneToInput\$/ {print \$8}' '$MAP')\" = 0 ]"
+  click lstFields 30 8
+  xdotool key "$1"
+  waitfor "the prediction button" enabled widget cmdToPrediction
+  click cmdToPrediction
+  waitfor "OK of the configuration" enabled widget cmdOk
+  click cmdOk
+}
+
+# In the open split dialog over 120 rows: training rows up to 90, testing from 91, and OK.
+split_rows() {
+  double_click dsTrainSet/txtBottomNum
+  xdotool key --delay 30 ctrl+a; xdotool type --delay 20 90; xdotool key Return
+  double_click dsTestSet/txtTopNum
+  xdotool key --delay 30 ctrl+a; xdotool type --delay 20 91; xdotool key Return
+  waitfor "rows selected" sh -c "[ \"\$(awk -F'\t' '\$2 ~ /lblTestRows\$/ {print \$10}' '$MAP')\" = 30 ]"
+  click cmdOK
 }
 
 
