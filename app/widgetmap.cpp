@@ -10,6 +10,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QProgressBar>
 #include <QSaveFile>
 #include <QTimer>
 #include <QToolBar>
@@ -67,6 +68,8 @@ QString textOf(const QWidget* w)
         return e->text();
     if (auto* c = qobject_cast<const QComboBox*>(w))
         return c->currentText();
+    if (auto* p = qobject_cast<const QProgressBar*>(w))
+        return QString::number(p->value());
     if (w->isWindow())
         return w->windowTitle();
     return {};

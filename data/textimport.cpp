@@ -6,6 +6,7 @@
 #include "core/pathutils.h"
 #include "core/prompts.h"
 #include "core/status.h"
+#include "core/workprogress.h"
 #include "data/importwriter.h"
 #include "data/textlines.h"
 
@@ -243,6 +244,17 @@ void GeneralFailure(const QString& title)
     Status::Message(QStringLiteral("Import Failed."));
 }
 
+// An import reads its file twice: once to check and type the columns, once to write the rows,
+// which takes about three times as long. The status bar follows the bytes read.
+enum ImportStep { kTyping, kWriting };
+const std::vector<int> kImportWeights{1, 3};
+
+void TellReading(WorkProgress* progress, bool firstPass, const CTextLineReader& in)
+{
+    if (progress)
+        progress->Begin(firstPass ? kTyping : kWriting, in.Size());
+}
+
 // --- Pattern files --------------------------------------------------------------------------
 
 // One reading of a pattern file by its line rules. The first reading checks and types; the
@@ -254,6 +266,7 @@ struct RawReading {
     bool notUtf8 = false;
     std::vector<std::string> names;
     int rowsSection = -1;            // serial of the [PATTERNS] section whose rows are kept
+    WorkProgress* progress = nullptr;
 };
 
 template <class OnRow>
@@ -267,7 +280,10 @@ bool ReadRawFile(const QString& path, RawReading& st, ColumnTyper& typer, OnRow&
     int64_t sectionLine = 0;
     int sectionSerial = 0;
     size_t fieldCount = 0;
+    TellReading(st.progress, st.firstPass, in);
     while (in.Next(raw)) {
+        if (st.progress)
+            st.progress->Units(in.Consumed());
         if (st.firstPass && !st.notUtf8 && !IsValidUtf8(raw))
             st.notUtf8 = true;
         size_t p = raw.find(';');
@@ -351,6 +367,7 @@ struct TextReading {
     bool notUtf8 = false;
     std::vector<std::string> names;
     int64_t rows = 0;
+    WorkProgress* progress = nullptr;
 };
 
 template <class OnRow>
@@ -362,7 +379,10 @@ bool ReadTextFile(const QString& path, TextReading& st, ColumnTyper& typer, OnRo
     bool header = true;
     size_t fieldCount = 0;
     int64_t row = 0;
+    TellReading(st.progress, st.firstPass, in);
     while (in.Next(line)) {
+        if (st.progress)
+            st.progress->Units(in.Consumed());
         if (st.firstPass && !st.notUtf8 && !IsValidUtf8(line))
             st.notUtf8 = true;
         if (IsBlank(line))
@@ -432,6 +452,9 @@ void Utilities::LoadRawFile(const QString& fileName)
 
         ColumnTyper typer(false);
         RawReading st;
+        WorkProgress progress;
+        progress.Start(kImportWeights);
+        st.progress = &progress;
         if (!ReadRawFile(fileName, st, typer, [](const Items&) {}))
             return;
 
@@ -474,6 +497,9 @@ void Utilities::LoadTextFile(const QString& fileName)
     try {
         ColumnTyper typer(true);
         TextReading st;
+        WorkProgress progress;
+        progress.Start(kImportWeights);
+        st.progress = &progress;
         if (!ReadTextFile(fileName, st, typer, [](const Items&) {}))
             return;
 

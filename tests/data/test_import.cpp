@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -583,4 +584,43 @@ TEST(Import, TemporaryFilesOfEndedProcessesGoWhenTheNextImportWritesBesideThem)
     QFile::remove(mine);
     DataImport::RemoveRecordedLeftovers();
     EXPECT_FALSE(QFile::exists(record));
+}
+
+// --- Progress -------------------------------------------------------------------------------
+
+// Both importers tell the status bar how far they have come while they read and write: 0 at
+// the start, whole percents that only rise through the typing (below 25) and the writing, 100,
+// and -1 at the end.
+TEST(ImportProgress, TheStatusBarFollowsBothReadingsOfTheFile)
+{
+    QByteArray csv = "a,b,c\n";
+    QByteArray raw = "[TAGS]\na,b,c\n[PATTERNS]\n";
+    for (int i = 0; i < 4000; ++i) {
+        const QByteArray row = QByteArray::number(i) + ',' + QByteArray::number(i * 0.5) + ",x" +
+                               QByteArray::number(i % 7) + '\n';
+        csv += row;
+        raw += row;
+    }
+    const auto check = [](const std::vector<int>& heard) {
+        ASSERT_GE(heard.size(), 90u);
+        EXPECT_EQ(heard.front(), 0);
+        EXPECT_EQ(heard[heard.size() - 2], 100);
+        EXPECT_EQ(heard.back(), -1);
+        for (size_t i = 1; i + 1 < heard.size(); ++i)
+            EXPECT_GT(heard[i], heard[i - 1]) << i;
+        EXPECT_GE(std::count_if(heard.begin(), heard.end(), [](int p) { return p > 0 && p < 25; }), 20);
+        EXPECT_GE(std::count_if(heard.begin(), heard.end(), [](int p) { return p > 25 && p < 100; }), 60);
+    };
+    FakePrompter fp;
+    {
+        StatusRecorder status;
+        Utilities::LoadTextFile(Source(QStringLiteral("many.csv"), csv));
+        check(status.progressValues);
+    }
+    {
+        StatusRecorder status;
+        Utilities::LoadRawFile(Source(QStringLiteral("many.raw"), raw));
+        check(status.progressValues);
+    }
+    EXPECT_TRUE(fp.Boxes().empty());
 }
