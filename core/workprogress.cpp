@@ -3,14 +3,20 @@
 #include "core/status.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <numeric>
+#include <thread>
 #include <utility>
 
 namespace {
 // A step that cannot count its units is told at least this often, the same percent again if
 // need be: a window left undrawn longer than this looks hung.
 constexpr qint64 kQuietMs = 50;
+constexpr std::chrono::milliseconds kTellEvery{20};
 } // namespace
 
 WorkProgress::~WorkProgress()
@@ -63,6 +69,42 @@ void WorkProgress::Fraction(double fraction)
     report(int64_t(std::floor(units)));
     if (m_last == before && m_sinceTold.elapsed() >= kQuietMs)
         tell(m_last);
+}
+
+void WorkProgress::During(const std::function<void()>& call, double expectedSeconds)
+{
+    if (!m_running) {
+        call();
+        return;
+    }
+    std::exception_ptr error;
+    std::mutex lock;
+    std::condition_variable ended;
+    bool done = false;
+    std::jthread worker([&] {
+        try {
+            call();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        const std::lock_guard guard(lock);
+        done = true;
+        ended.notify_one();
+    });
+    const double expected = std::max(expectedSeconds, 0.01);
+    QElapsedTimer clock;
+    clock.start();
+    std::unique_lock wait(lock);
+    while (!ended.wait_for(wait, kTellEvery, [&] { return done; })) {
+        wait.unlock();
+        Fraction(1.0 - std::exp(-double(clock.nsecsElapsed()) / 1e9 / expected));
+        wait.lock();
+    }
+    wait.unlock();
+    worker.join();
+    if (error)
+        std::rethrow_exception(error);
+    Fraction(1.0);
 }
 
 void WorkProgress::report(int64_t done)

@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -36,6 +37,12 @@ public:
     // (0..1) of it is thought done. Told again though it did not rise, once no report was
     // heard for a while, so that the window is drawn while the call lasts.
     void Fraction(double fraction);
+    // Runs `call` (one call into a library that cannot report, usually `expectedSeconds`
+    // long) on a thread of its own while this thread tells the progress of the current step
+    // by the time gone, never quite reaching its end until the call is over; the call's error
+    // is passed on. The call must leave alone whatever this thread may touch while it waits
+    // (the windows drawn by the reports); a database connection used by nothing else serves.
+    void During(const std::function<void()>& call, double expectedSeconds);
 
 private:
     void report(int64_t done);

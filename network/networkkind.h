@@ -95,7 +95,8 @@ protected:
     // engine over rows first .. first + count - 1 of the arrays only, and the answer of one
     // call over all rows made from the answers of the blocks (each >= 0, with the block's
     // usable rows; none when every row was skipped). TestRunWeight is the run's share of a
-    // test's time (reading the rows is 2, clearing the old Test rows 1, writing them 3).
+    // test's time (reading the rows is 2, clearing the old Test rows 1, writing them 3, saving
+    // them 1).
     struct BlockAnswer {
         int32_t answer;
         int64_t usableRows;

@@ -8,25 +8,16 @@
 #include "core/workprogress.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <chrono>
-#include <cmath>
-#include <condition_variable>
-#include <exception>
-#include <mutex>
-#include <thread>
 
 namespace {
 // The saved network moves in pieces of this size.
 constexpr int kChunk = 2048;
 // A drop of an old Test table of fewer rows is over before anyone would miss the window.
 constexpr int64_t kRowsWorthTelling = 100000;
-// What a drop of a Test table usually takes, per row, and how often the progress is told
-// while it lasts.
+// What a drop of a Test table usually takes, per row.
 constexpr double kDropSecondsPerRow = 0.35e-6;
-constexpr std::chrono::milliseconds kTellEvery{20};
 constexpr int64_t kFractionUnits = 1000;
 
 QString linkConnect(const QString& source)
@@ -237,39 +228,10 @@ void ProjectStore::ReplaceTestTable(const QString& statement, WorkProgress* prog
 void ProjectStore::DropWhileTelling(const QString& drop, int64_t rows, WorkProgress& progress, int step)
 {
     // A drop reads every page of the table in one call, a few hundred milliseconds for a
-    // million rows. It runs on a thread of its own over this connection, which this thread
-    // leaves alone until the call is over, while this one tells the progress and so keeps the
-    // window drawn. How far the drop has come cannot be seen: the progress follows the time
-    // it usually takes, never quite reaching its end.
+    // million rows: it runs while the progress is told, over this connection, which nothing
+    // else uses meanwhile.
     progress.Begin(step, kFractionUnits);
-    std::exception_ptr error;
-    std::mutex lock;
-    std::condition_variable ended;
-    bool done = false;
-    std::jthread worker([&] {
-        try {
-            m_db.ExecuteJet(drop);
-        } catch (...) {
-            error = std::current_exception();
-        }
-        const std::lock_guard guard(lock);
-        done = true;
-        ended.notify_one();
-    });
-    const double expected = std::max(double(rows) * kDropSecondsPerRow, 0.01);
-    QElapsedTimer clock;
-    clock.start();
-    std::unique_lock wait(lock);
-    while (!ended.wait_for(wait, kTellEvery, [&] { return done; })) {
-        wait.unlock();
-        progress.Fraction(1.0 - std::exp(-double(clock.nsecsElapsed()) / 1e9 / expected));
-        wait.lock();
-    }
-    wait.unlock();
-    worker.join();
-    if (error)
-        std::rethrow_exception(error);
-    progress.Fraction(1.0);
+    progress.During([&] { m_db.ExecuteJet(drop); }, double(rows) * kDropSecondsPerRow);
 }
 
 kdb::Statement ProjectStore::BackPropTestRows()

@@ -16,6 +16,9 @@
 
 namespace {
 
+// What saving the rows of a test usually takes, per row.
+constexpr double kCommitSecondsPerRow = 0.15e-6;
+
 // Column type of Test.MainPrimaryKey for the source's key: "Long" for whole numbers, the key's
 // own kind of column otherwise (text compared exactly, number with fraction, date).
 QString TestKeyType(const CDataDef* ddo)
@@ -142,7 +145,9 @@ bool CNetworkProject::RebuildProject()
             written = SavePrediction(db);
             if (written) {
                 NetworkHost::WriteNavigation(db);
-                t.Commit();
+                // Saving a million new rows is one long call: the progress is told meanwhile.
+                m_testProgress.Begin(TestProgress::Saving, m_arrays.m_rows);
+                m_testProgress.During([&] { t.Commit(); }, double(m_arrays.m_rows) * kCommitSecondsPerRow);
             }
         }
         // The new rows reuse the pages the old ones freed; compaction, after a much smaller
@@ -159,7 +164,7 @@ int32_t CNetworkProject::RunTest()
     // blocks of rows give the answers of one call, with the progress told and the window drawn
     // between. Blocks of whole 8,192-row parts, so that the engine's threads share each block
     // evenly; without anyone to tell, one call.
-    constexpr int64_t kBlocks = 32;
+    constexpr int64_t kBlocks = 128;
     constexpr int64_t kPart = 8192;
     const int64_t rows = m_arrays.m_rows;
     const int64_t block = std::max<int64_t>(1, (rows + kBlocks * kPart - 1) / (kBlocks * kPart)) * kPart;

@@ -355,9 +355,9 @@ TEST_F(Testing, ProgressRisesToTheEndAndLeavesTheResultsAsTheyWere)
     bp.SetTestHigh(40000);   // the testing rows are read again
     ASSERT_FALSE(bp.TestBuilt());
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
-    // Reading 2, the engine's run in blocks 1, clearing the old rows 1, writing 3: 0..28,
-    // 28..42 with a rise after each of the five blocks, 42..57, 57..100.
-    ExpectRisingToTheEnd(heard, 28, 43, 4);
+    // Reading 2, the engine's run in blocks 1, clearing the old rows 1, writing 3, saving 1:
+    // 0..25, 25..37 with a rise after each of the five blocks, 37..50, 50..87, 87..100.
+    ExpectRisingToTheEnd(heard, 25, 38, 4);
     EXPECT_EQ(heard[1], 1);
     EXPECT_EQ(nested, std::vector<TestOutcome>{TestOutcome::Aborted});
     EXPECT_EQ(bp.CurrentError(), bareError);
@@ -397,9 +397,9 @@ TEST_F(Testing, AnSFamRunInBlocksPredictsAndCountsAsOneCall)
     sf.Train();
     ProgressListener listener;
     ASSERT_EQ(sf.Test(), TestOutcome::Done);
-    // Reading 2, running 3, clearing 1, writing 3: 0..22, 22..55, 55..66, 66..100; a rise
-    // after each block.
-    ExpectRisingToTheEnd(listener.heard, 22, 55, 2);
+    // Reading 2, running 3, clearing 1, writing 3, saving 1: 0..20, 20..50, 50..60, 60..90,
+    // 90..100; a rise after each block.
+    ExpectRisingToTheEnd(listener.heard, 20, 50, 2);
 
     const std::vector<int16_t> blocked = sf.Results();
     const float blockedError = sf.CurrentError();
