@@ -27,3 +27,4 @@ echo "bar values seen:$seen"
 waitfor "the bar hidden again" sh -c "! awk -F'\t' '\$1==\"widget\" && \$2 ~ /ProgressBar1\$/ {f=1} END {exit !f}' '$MAP'"
 
 exit_program
+echo "road walked to its end"

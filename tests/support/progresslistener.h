@@ -4,8 +4,21 @@
 
 #include "core/status.h"
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <vector>
+
+// What the status bar heard of one piece of work: 0 first, then only rising, 100, and -1 last.
+inline void ExpectRisingToTheEnd(const std::vector<int>& heard)
+{
+    ASSERT_GE(heard.size(), 3u);
+    EXPECT_EQ(heard.front(), 0);
+    EXPECT_EQ(heard[heard.size() - 2], 100);
+    EXPECT_EQ(heard.back(), -1);
+    for (size_t i = 1; i + 1 < heard.size(); ++i)
+        EXPECT_GT(heard[i], heard[i - 1]) << i;
+}
 
 class ProgressListener final : public IStatusSink {
 public:
