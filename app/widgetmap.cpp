@@ -11,6 +11,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QProgressBar>
 #include <QSaveFile>
 #include <QTableView>
 #include <QTimer>
@@ -69,6 +70,8 @@ QString textOf(const QWidget* w)
         return e->text();
     if (auto* c = qobject_cast<const QComboBox*>(w))
         return c->currentText();
+    if (auto* p = qobject_cast<const QProgressBar*>(w))
+        return QString::number(p->value());
     if (w->isWindow())
         return w->windowTitle();
     return {};

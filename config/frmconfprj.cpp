@@ -661,16 +661,10 @@ bool frmConfPrj::ChooseFirstTable(const QString& name)
         net->SetTestHigh(ddo->RecordCount());
 
     Say(QStringLiteral("Gathering Statistics..."));
-    Utilities::Progress(0);
-    ddo->SetProgressHandler([](int16_t percent, bool&) { Utilities::ShowWorkProgress(percent); });
-    struct Unhook {
-        std::shared_ptr<CDataDef> d;
-        ~Unhook() { d->SetProgressHandler({}); }
-    } unhook{ddo};
+    // The statistics show their own progress on the status bar while they read.
     ddo->GatherStats(false);
     gVeltra().StatusBar().Message(QString::number(ddo->RecordCount()) + QStringLiteral(" Rows"), true);
     m_dataDef = ddo;
-    Utilities::Progress(-1);
     Say(QStringLiteral("Table Selected..."));
 
     m_tableChosen = true;

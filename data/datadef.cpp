@@ -4,6 +4,7 @@
 #include "core/kverror.h"
 #include "core/pathutils.h"
 #include "core/prompts.h"
+#include "core/status.h"
 #include "data/columnstats.h"
 #include "data/dbutilities.h"
 
@@ -173,6 +174,11 @@ void CDataDef::GatherStats(bool Force)
         return;
     if (!Force && m_initDone)
         return;
+    // The status bar shows how far the reading has come, and hides the bar however it ends.
+    Status::Progress(0);
+    const struct HideProgress {
+        ~HideProgress() { Status::Progress(-1); }
+    } hideProgress;
     Member("VeltraDBCfg::GatherSTats Method", [&] {
         m_initDone = false;
         kdb::Database db = Utilities::OpenDb(m_dbFileName, true);
@@ -192,6 +198,7 @@ void CDataDef::GatherStats(bool Force)
             for (qsizetype c = 0; c < count && keepGoing; ++c) {
                 const int16_t i = int16_t(c + 1);
                 SetFieldStats(db, m_tableName, columns[c].name, i);
+                Status::Progress(percentOf(i));
                 if (m_progress)
                     m_progress(percentOf(i), keepGoing);
             }
@@ -200,6 +207,7 @@ void CDataDef::GatherStats(bool Force)
             db.Close();
             return;
         }
+        Status::Progress(100);
         if (m_progress)
             m_progress(100, keepGoing);
         db.Close();
@@ -251,6 +259,7 @@ CDataDef::OnePass CDataDef::GatherInOnePass(kdb::Database& db, const QList<kdb::
     int16_t told = -1;
     const auto tell = [&](int16_t percent) {
         told = percent;
+        Status::Progress(percent);
         if (m_progress)
             m_progress(percent, keepGoing);
     };

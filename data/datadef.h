@@ -44,8 +44,9 @@ struct DataField {
 
 class CDataDef {
 public:
-    // Told the progress of GatherStats (PercentDone 0..100, never going back); setting
-    // `continueGathering` false stops the gathering (InitDone then stays false).
+    // Told the progress of GatherStats (PercentDone 0..100, never going back), as the status
+    // bar is (Status::Progress, hidden again at the end); setting `continueGathering` false
+    // stops the gathering (InitDone then stays false).
     using ProgressHandler = std::function<void(int16_t percentDone, bool& continueGathering)>;
 
     CDataDef() = default;

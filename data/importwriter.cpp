@@ -306,7 +306,8 @@ void ReplaceFile(const QString& temp, const QString& target)
 }
 
 void WriteImport(const QString& outputFile, const ImportTable& table,
-                 const std::function<void(const RowSink&)>& feed)
+                 const std::function<void(const RowSink&)>& feed,
+                 const std::function<void(const std::function<void()>& save)>& saving)
 {
     RemoveLeftoverTemps(QFileInfo(outputFile).absolutePath());
     const QString temp = TempNameBeside(outputFile);
@@ -375,8 +376,14 @@ void WriteImport(const QString& outputFile, const ImportTable& table,
             insert.Step();
             insert.Reset();
         });
-        transaction.Commit();
-        db.Close();
+        const auto save = [&] {
+            transaction.Commit();
+            db.Close();
+        };
+        if (saving)
+            saving(save);
+        else
+            save();
     }
     ReplaceFile(temp, outputFile);
     guard.Release();

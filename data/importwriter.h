@@ -50,9 +50,11 @@ struct ImportTable {
 using RowSink = std::function<void(const Items&)>;
 // Creates the table in a new file beside `outputFile`, lets `feed` hand every row to the sink
 // (one transaction, one prepared insert), and then replaces `outputFile` with it. On any
-// failure the temporary file goes and `outputFile` is untouched.
+// failure the temporary file goes and `outputFile` is untouched. The saving of the rows (the
+// commit, a long call after many rows) is handed to `saving` when given, which must run it.
 void WriteImport(const QString& outputFile, const ImportTable& table,
-                 const std::function<void(const RowSink&)>& feed);
+                 const std::function<void(const RowSink&)>& feed,
+                 const std::function<void(const std::function<void()>& save)>& saving = {});
 
 // A fresh name for a temporary file in the folder of `target`: the target's name, ".~", this
 // process's id, "-", a counter and ".tmp".

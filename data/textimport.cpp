@@ -6,6 +6,7 @@
 #include "core/pathutils.h"
 #include "core/prompts.h"
 #include "core/status.h"
+#include "core/workprogress.h"
 #include "data/importwriter.h"
 #include "data/textlines.h"
 
@@ -247,6 +248,29 @@ void GeneralFailure(const QString& title)
     Status::Message(QStringLiteral("Import Failed."));
 }
 
+// An import reads its file twice: once to check and type the columns, once to write the rows,
+// which takes about four times as long; then the rows are saved. The status bar follows the
+// bytes read, and the time while they are saved.
+enum ImportStep { kTyping, kWriting, kSaving };
+const std::vector<int> kImportWeights{3, 13, 1};
+// What saving the rows usually takes, per byte of the file.
+constexpr double kSaveSecondsPerByte = 2e-9;
+
+void TellReading(WorkProgress* progress, bool firstPass, const CTextLineReader& in)
+{
+    if (progress)
+        progress->Begin(firstPass ? kTyping : kWriting, in.Size());
+}
+
+// How WriteImport saves the rows of a file of `bytes`: with the progress told meanwhile.
+std::function<void(const std::function<void()>&)> SavingTold(WorkProgress& progress, int64_t bytes)
+{
+    return [&progress, bytes](const std::function<void()>& save) {
+        progress.Begin(kSaving, 1000);
+        progress.During(save, double(bytes) * kSaveSecondsPerByte);
+    };
+}
+
 // --- Pattern files --------------------------------------------------------------------------
 
 // One reading of a pattern file by its line rules. The first reading checks and types; the
@@ -258,6 +282,7 @@ struct RawReading {
     bool notUtf8 = false;
     std::vector<std::string> names;
     int rowsSection = -1;            // serial of the [PATTERNS] section whose rows are kept
+    WorkProgress* progress = nullptr;
 };
 
 template <class OnRow>
@@ -271,7 +296,10 @@ bool ReadRawFile(const QString& path, RawReading& st, ColumnTyper& typer, OnRow&
     int64_t sectionLine = 0;
     int sectionSerial = 0;
     size_t fieldCount = 0;
+    TellReading(st.progress, st.firstPass, in);
     while (in.Next(raw)) {
+        if (st.progress)
+            st.progress->Units(in.Consumed());
         if (st.firstPass && !st.notUtf8 && !IsValidUtf8(raw))
             st.notUtf8 = true;
         size_t p = raw.find(';');
@@ -355,6 +383,7 @@ struct TextReading {
     bool notUtf8 = false;
     std::vector<std::string> names;
     int64_t rows = 0;
+    WorkProgress* progress = nullptr;
 };
 
 template <class OnRow>
@@ -366,7 +395,10 @@ bool ReadTextFile(const QString& path, TextReading& st, ColumnTyper& typer, OnRo
     bool header = true;
     size_t fieldCount = 0;
     int64_t row = 0;
+    TellReading(st.progress, st.firstPass, in);
     while (in.Next(line)) {
+        if (st.progress)
+            st.progress->Units(in.Consumed());
         if (st.firstPass && !st.notUtf8 && !IsValidUtf8(line))
             st.notUtf8 = true;
         if (IsBlank(line))
@@ -436,6 +468,9 @@ void Utilities::LoadRawFile(const QString& fileName)
 
         ColumnTyper typer(false);
         RawReading st;
+        WorkProgress progress;
+        progress.Start(kImportWeights);
+        st.progress = &progress;
         if (!ReadRawFile(fileName, st, typer, [](const Items&) {}))
             return;
 
@@ -464,9 +499,10 @@ void Utilities::LoadRawFile(const QString& fileName)
 
         st.firstPass = false;
         st.wantedSection = st.rowsSection;
-        WriteImport(outputFile, table, [&](const RowSink& sink) {
-            ReadRawFile(fileName, st, typer, [&](const Items& items) { sink(items); });
-        });
+        WriteImport(
+            outputFile, table,
+            [&](const RowSink& sink) { ReadRawFile(fileName, st, typer, [&](const Items& items) { sink(items); }); },
+            SavingTold(progress, QFileInfo(fileName).size()));
         Status::Message(QStringLiteral("Import to ") + outputFile + QStringLiteral(" successful."));
     } catch (...) {
         GeneralFailure(QStringLiteral("LoadRawFile"));
@@ -478,6 +514,9 @@ void Utilities::LoadTextFile(const QString& fileName)
     try {
         ColumnTyper typer(true);
         TextReading st;
+        WorkProgress progress;
+        progress.Start(kImportWeights);
+        st.progress = &progress;
         if (!ReadTextFile(fileName, st, typer, [](const Items&) {}))
             return;
 
@@ -514,9 +553,10 @@ void Utilities::LoadTextFile(const QString& fileName)
         table.encoding = encoding;
 
         st.firstPass = false;
-        WriteImport(outputFile, table, [&](const RowSink& sink) {
-            ReadTextFile(fileName, st, typer, [&](const Items& items) { sink(items); });
-        });
+        WriteImport(
+            outputFile, table,
+            [&](const RowSink& sink) { ReadTextFile(fileName, st, typer, [&](const Items& items) { sink(items); }); },
+            SavingTold(progress, QFileInfo(fileName).size()));
         Status::Message(QStringLiteral("Import to ") + outputFile + QStringLiteral(" successful."));
     } catch (...) {
         GeneralFailure(QStringLiteral("LoadTextFile"));

@@ -139,6 +139,7 @@ bool CTextLineReader::Fill()
         return false;
     }
     m_end += size_t(got);
+    m_read += got;
     return true;
 }
 

@@ -26,6 +26,10 @@ public:
     // The next line without its line end (a UTF-8 byte-order mark at the start is dropped);
     // valid until the next call. False at the end of the file.
     bool Next(std::string_view& line);
+    // Bytes of the file handed out so far (with their line ends), and the file's size: how
+    // far a reading has come.
+    int64_t Consumed() const { return m_read - int64_t(m_end - m_pos); }
+    int64_t Size() const { return m_file.size(); }
 
 private:
     bool Fill();    // reads more bytes; false at the end of the file
@@ -34,6 +38,7 @@ private:
     std::vector<char> m_buf;
     size_t m_pos = 0;
     size_t m_end = 0;
+    int64_t m_read = 0;   // bytes read from the file
     bool m_eof = false;
     bool m_first = true;
 };

@@ -7,6 +7,7 @@
 #include "engine/trainpass.h"
 
 #include <cmath>
+#include <limits>
 
 const NetworkKindTexts& CBackProp::KindData()
 {
@@ -69,11 +70,33 @@ QStringList CBackProp::ReadOrder() const
 int32_t CBackProp::CallEngine(EngineCommand command)
 {
     AbandonPass();
+    CheckArrays();
+    return EngineOverRows(command, 1, m_arrays.m_rows);
+}
+
+int32_t CBackProp::EngineOverRows(EngineCommand command, int64_t first, int64_t count)
+{
+    // Row first - 1 stands in for the engine's row 0, which it never reads nor writes.
+    const size_t before = size_t(first - 1);
     PatternArrays& a = m_arrays;
-    a.Check(a.m_valueResults.size());
-    return VTBACKPROP(a.m_patterns.data(), a.Stride(), int32_t(a.m_rows + 1), a.m_fieldMin.data(), a.m_fieldMax.data(),
-                      a.m_valueResults.data(), &m_cyclesCompleted, m_layerJCount, m_jogMax, m_initMax, m_learnRate,
-                      m_momentum, m_engineFile.NativeName(), command);
+    return VTBACKPROP(a.m_patterns.data() + before * size_t(a.Stride()), a.Stride(), int32_t(count + 1),
+                      a.m_fieldMin.data(), a.m_fieldMax.data(), a.m_valueResults.data() + before, &m_cyclesCompleted,
+                      m_layerJCount, m_jogMax, m_initMax, m_learnRate, m_momentum, m_engineFile.NativeName(), command);
+}
+
+int32_t CBackProp::JoinRunAnswers(const std::vector<BlockAnswer>& blocks) const
+{
+    // The answer is the mean error of the usable rows in ten-thousandths; a test reads only
+    // whether it is a failure, so the blocks' means weighted by their rows serve.
+    double sum = 0;
+    int64_t rows = 0;
+    for (const BlockAnswer& b : blocks) {
+        sum += double(b.answer) * double(b.usableRows);
+        rows += b.usableRows;
+    }
+    if (rows == 0)
+        return DLLErrTooFewRows;
+    return int32_t(std::min(std::nearbyint(sum / double(rows)), double(std::numeric_limits<int32_t>::max())));
 }
 
 int32_t CBackProp::BeginEnginePass(kvengine::TrainPass& pass)

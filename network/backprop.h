@@ -123,6 +123,10 @@ protected:
     TestOutcome TestError(int32_t result, float& error) override;
     QString TestTableStatement(const QString& keyType) const override;
     bool SavePrediction(kdb::Database& db) override;
+    int32_t EngineOverRows(EngineCommand command, int64_t first, int64_t count) override;
+    void CheckArrays() const override { m_arrays.Check(m_arrays.m_valueResults.size()); }
+    int32_t JoinRunAnswers(const std::vector<BlockAnswer>& blocks) const override;
+    int TestRunWeight() const override { return 1; }
 
     int16_t m_layerJCount = 0;
     int16_t m_jogMax = 25;

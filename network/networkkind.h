@@ -94,9 +94,21 @@ protected:
         return true;
     }
     virtual bool SavePrediction(kdb::Database& db) = 0;
-    // The engine's run over the testing rows: one call. A kind whose answer adds up over parts
-    // of the rows may run them in blocks, telling the test's progress after each; TestRunWeight
-    // is then its share of a test's time (reading the rows is 2, writing them 3).
-    virtual int32_t RunTest() { return CallEngine(EngineRun); }
-    virtual int TestRunWeight() const { return 0; }
+    // The engine's run over the testing rows. Each row's answer stands alone, so the shared
+    // project runs them in blocks while the test's progress is shown, through these two: the
+    // engine over rows first .. first + count - 1 of the arrays only, and the answer of one
+    // call over all rows made from the answers of the blocks (each >= 0, with the block's
+    // usable rows; none when every row was skipped). TestRunWeight is the run's share of a
+    // test's time (reading the rows is 2, clearing the old Test rows 1, writing them 3, saving
+    // them 1).
+    struct BlockAnswer {
+        int32_t answer;
+        int64_t usableRows;
+    };
+    virtual int32_t RunTest() = 0;
+    // Raises unless the arrays and the kind's results agree (see PatternArrays::Check).
+    virtual void CheckArrays() const = 0;
+    virtual int32_t EngineOverRows(EngineCommand command, int64_t first, int64_t count) = 0;
+    virtual int32_t JoinRunAnswers(const std::vector<BlockAnswer>& blocks) const = 0;
+    virtual int TestRunWeight() const = 0;
 };

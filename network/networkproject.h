@@ -58,12 +58,10 @@ public:
     // CurrentError and rewrites the project file from memory in one transaction: settings,
     // field definitions, the saved network, the kind's own tables and one Test row per
     // testing row. A failure rolls the file back; the testing arrays then count as not built.
-    // Shows its own messages.
+    // Shows its own messages. The status bar's progress tells how far it has come: 0 at its
+    // start, whole percents rising to 100 between rows and engine calls, then -1 however it
+    // ended.
     TestOutcome Test();
-    // Told how far each test has come: 0 at its start, whole percents rising to 100, then -1
-    // when it has ended, however it ended. Called between rows and between engine calls, on
-    // the caller's thread; none by default.
-    void SetProgressHandler(TestProgress::Handler handler) { m_progressHandler = std::move(handler); }
     // Number of the first field with the kind's prediction role; -1 when there is none or no
     // data definition is set.
     int16_t PredictField() const;
@@ -87,6 +85,8 @@ public:
 
 protected:
     explicit CNetworkProject(const NetworkKindTexts& kind);
+
+    int32_t RunTest() override;
 
     // --- The project database ------------------------------------------------------------
     // Creates FieldConfig, Snapshots and Config (one transaction). Raises with the kind's
@@ -175,7 +175,6 @@ private:
 
     bool m_opening = false;
     TrainingPasses m_passes;
-    TestProgress::Handler m_progressHandler;
     // The box about a saved network the engine refuses comes once per object.
     bool m_damagedNetworkShown = false;
     // The trained network was lost with its engine file, and none has come back since.

@@ -5,6 +5,8 @@
 #include "data/datadef.h"
 #include "data/projectschema.h"
 
+#include "core/workprogress.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +14,11 @@
 namespace {
 // The saved network moves in pieces of this size.
 constexpr int kChunk = 2048;
+// A drop of an old Test table of fewer rows is over before anyone would miss the window.
+constexpr int64_t kRowsWorthTelling = 100000;
+// What a drop of a Test table usually takes, per row.
+constexpr double kDropSecondsPerRow = 0.35e-6;
+constexpr int64_t kFractionUnits = 1000;
 
 QString linkConnect(const QString& source)
 {
@@ -205,11 +212,26 @@ void ProjectStore::DropSnapshots()
 
 // --- Test ----------------------------------------------------------------------------------
 
-void ProjectStore::ReplaceTestTable(const QString& statement)
+void ProjectStore::ReplaceTestTable(const QString& statement, WorkProgress* progress, int step)
 {
-    if (m_db.HasTable(ProjectSchema::TestTable(), false))
-        m_db.ExecuteJet(QStringLiteral("DROP TABLE ") + ProjectSchema::TestTable() + QLatin1Char(';'));
+    if (m_db.HasTable(ProjectSchema::TestTable(), false)) {
+        const QString drop = QStringLiteral("DROP TABLE ") + ProjectSchema::TestTable() + QLatin1Char(';');
+        const int64_t rows = m_db.Scalar(QStringLiteral("SELECT max(rowid) FROM ") + ProjectSchema::TestTable()).toInt();
+        if (progress && progress->Active() && rows >= kRowsWorthTelling)
+            DropWhileTelling(drop, rows, *progress, step);
+        else
+            m_db.ExecuteJet(drop);
+    }
     m_db.ExecuteJet(statement);
+}
+
+void ProjectStore::DropWhileTelling(const QString& drop, int64_t rows, WorkProgress& progress, int step)
+{
+    // A drop reads every page of the table in one call, a few hundred milliseconds for a
+    // million rows: it runs while the progress is told, over this connection, which nothing
+    // else uses meanwhile.
+    progress.Begin(step, kFractionUnits);
+    progress.During([&] { m_db.ExecuteJet(drop); }, double(rows) * kDropSecondsPerRow);
 }
 
 kdb::Statement ProjectStore::BackPropTestRows()

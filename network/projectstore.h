@@ -10,6 +10,7 @@
 #include <optional>
 
 class CDataDef;
+class WorkProgress;
 
 class ProjectStore {
 public:
@@ -65,8 +66,10 @@ public:
     void DropSnapshots();
 
     // --- Test ----------------------------------------------------------------------------
-    // Drops the Test table when there is one and creates it by `statement`.
-    void ReplaceTestTable(const QString& statement);
+    // Drops the Test table when there is one and creates it by `statement`. With `progress`
+    // running, the drop is its step `step`, and the caller's thread tells it while the drop
+    // lasts.
+    void ReplaceTestTable(const QString& statement, WorkProgress* progress = nullptr, int step = 0);
     // The INSERT of one Test row of each kind (Mark 0): key, predicted[, difference].
     kdb::Statement BackPropTestRows();
     kdb::Statement SFamTestRows();
@@ -80,5 +83,7 @@ public:
     bool ClassListCounted(const QString& stampKey, const QString& stamp);
 
 private:
+    void DropWhileTelling(const QString& drop, int64_t rows, WorkProgress& progress, int step);
+
     kdb::Database& m_db;
 };

@@ -9,11 +9,15 @@
 #include "data/dbutilities.h"
 #include "data/projectschema.h"
 #include "network/networkhost.h"
+#include "network/patternarrays.h"
 #include "network/projectstore.h"
 
 #include <QScopedValueRollback>
 
 namespace {
+
+// What saving the rows of a test usually takes, per row.
+constexpr double kCommitSecondsPerRow = 0.15e-6;
 
 // Column type of Test.MainPrimaryKey for the source's key: "Long" for whole numbers, the key's
 // own kind of column otherwise (text compared exactly, number with fraction, date).
@@ -65,7 +69,7 @@ TestOutcome CNetworkProject::Test()
     float error = -1;
     if (m_netReady) {
         outcome = TestOutcome::Aborted;
-        m_testProgress.Start(m_progressHandler, !m_testBuilt, TestRunWeight());
+        m_testProgress.Start(!m_testBuilt, TestRunWeight());
         // The handler hears of the end however the test ends.
         const struct EndProgress {
             TestProgress& progress;
@@ -136,11 +140,13 @@ bool CNetworkProject::RebuildProject()
                 WriteSnapshot(db);
             if (!RebuildKindTables(db))
                 return false;
-            store.ReplaceTestTable(TestTableStatement(keyType));
+            store.ReplaceTestTable(TestTableStatement(keyType), &m_testProgress, TestProgress::Clearing);
             written = SavePrediction(db);
             if (written) {
                 NetworkHost::WriteNavigation(db);
-                t.Commit();
+                // Saving a million new rows is one long call: the progress is told meanwhile.
+                m_testProgress.Begin(TestProgress::Saving, m_arrays.m_rows);
+                m_testProgress.During([&] { t.Commit(); }, double(m_arrays.m_rows) * kCommitSecondsPerRow);
             }
         }
         // The new rows reuse the pages the old ones freed; compaction, after a much smaller
@@ -149,6 +155,39 @@ bool CNetworkProject::RebuildProject()
             IgnoreErrors([&] { ProjectStore(db).CompactWhenMostlyFree(); });
     }
     return written;
+}
+
+int32_t CNetworkProject::RunTest()
+{
+    // The run is a long step of a test over many rows. Each row's answer stands alone, so
+    // blocks of rows give the answers of one call, with the progress told and the window drawn
+    // between. Blocks of whole 8,192-row parts, so that the engine's threads share each block
+    // evenly; without anyone to tell, one call.
+    constexpr int64_t kBlocks = 128;
+    constexpr int64_t kPart = 8192;
+    const int64_t rows = m_arrays.m_rows;
+    const int64_t block = std::max<int64_t>(1, (rows + kBlocks * kPart - 1) / (kBlocks * kPart)) * kPart;
+    if (rows <= block || !m_testProgress.Listening())
+        return CallEngine(EngineRun);
+    AbandonPass();
+    CheckArrays();
+    const IPatternKind& kind = PatternKind();
+    std::vector<BlockAnswer> answers;
+    for (int64_t first = 1; first <= rows; first += block) {
+        const int64_t count = std::min(block, rows - first + 1);
+        int64_t usable = 0;
+        for (int64_t r = first; r < first + count; ++r)
+            usable += kind.RowUsable(m_arrays, r) ? 1 : 0;
+        const int32_t result = EngineOverRows(EngineRun, first, count);
+        // A block of skipped rows only; one call fails so only when every row is skipped.
+        if (result != DLLErrTooFewRows || usable > 0) {
+            if (result < 0)
+                return result;
+            answers.push_back({result, usable});
+        }
+        m_testProgress.Rows(first + count - 1);
+    }
+    return JoinRunAnswers(answers);
 }
 
 kdb::Reader CNetworkProject::TestingRows(kdb::Database& db, const QStringList& columns) const

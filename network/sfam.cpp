@@ -77,7 +77,7 @@ QStringList CSFam::ReadOrder() const
 int32_t CSFam::CallEngine(EngineCommand command)
 {
     AbandonPass();
-    m_arrays.Check(m_arrays.m_classResults.size());
+    CheckArrays();
     return EngineOverRows(command, 1, m_arrays.m_rows);
 }
 
@@ -91,36 +91,15 @@ int32_t CSFam::EngineOverRows(EngineCommand command, int64_t first, int64_t coun
                   m_vigBase, m_alpha, m_beta, m_epsilon, m_engineFile.NativeName(), command);
 }
 
-int32_t CSFam::RunTest()
+int32_t CSFam::JoinRunAnswers(const std::vector<BlockAnswer>& blocks) const
 {
-    // The run is the longest step of a test over many rows. Its answer counts misclassified
-    // rows and each row's class stands alone, so blocks of rows give the predictions and
-    // (summed) the answer of one call, with the progress told and the window drawn between.
-    // Blocks of whole 8,192-row parts, so that the engine's threads share each block evenly;
-    // without anyone to tell, one call.
-    constexpr int64_t kBlocks = 32;
-    constexpr int64_t kPart = 8192;
-    const int64_t rows = m_arrays.m_rows;
-    const int64_t block = std::max<int64_t>(1, (rows + kBlocks * kPart - 1) / (kBlocks * kPart)) * kPart;
-    if (rows <= block || !m_testProgress.Listening())
-        return CallEngine(EngineRun);
-    AbandonPass();
-    m_arrays.Check(m_arrays.m_classResults.size());
+    // The answer counts the misclassified rows.
+    if (blocks.empty())
+        return DLLErrTooFewRows;
     int64_t wrong = 0;
-    bool usable = false;
-    for (int64_t first = 1; first <= rows; first += block) {
-        const int64_t count = std::min(block, rows - first + 1);
-        const int32_t result = EngineOverRows(EngineRun, first, count);
-        // A block of skipped rows only; one call fails so when every row is skipped.
-        if (result != DLLErrTooFewRows) {
-            if (result < 0)
-                return result;
-            wrong += result;
-            usable = true;
-        }
-        m_testProgress.Rows(first + count - 1);
-    }
-    return usable ? int32_t(std::min<int64_t>(wrong, std::numeric_limits<int32_t>::max())) : DLLErrTooFewRows;
+    for (const BlockAnswer& b : blocks)
+        wrong += b.answer;
+    return int32_t(std::min<int64_t>(wrong, std::numeric_limits<int32_t>::max()));
 }
 
 int32_t CSFam::BeginEnginePass(kvengine::TrainPass& pass)

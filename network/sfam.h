@@ -92,7 +92,9 @@ protected:
     QString TestTableStatement(const QString& keyType) const override;
     bool RebuildKindTables(kdb::Database& db) override;
     bool SavePrediction(kdb::Database& db) override;
-    int32_t RunTest() override;
+    int32_t EngineOverRows(EngineCommand command, int64_t first, int64_t count) override;
+    void CheckArrays() const override { m_arrays.Check(m_arrays.m_classResults.size()); }
+    int32_t JoinRunAnswers(const std::vector<BlockAnswer>& blocks) const override;
     int TestRunWeight() const override { return 3; }
     // The body of BuildClassList on an open database, in one (nested) transaction, which
     // also records the source's stamp in Config 'ClassListSource'. Raises.
@@ -109,8 +111,6 @@ protected:
 private:
     static const NetworkKindTexts& KindData();
     bool TrainPart(bool whole);
-    // The engine over rows first..first + count - 1 of the arrays only.
-    int32_t EngineOverRows(EngineCommand command, int64_t first, int64_t count);
     // What the class list depends on: the project file, the table its link reads and the
     // prediction field, and the source file's size, time and change counter. Empty when that
     // cannot be told (an ODBC source, a file that cannot be read): the list is then always

@@ -43,16 +43,6 @@ CNetworkProject* CurrentNetwork()
     return gSFam().get();
 }
 
-void ShowTestProgress(int16_t percent)
-{
-    static std::unique_ptr<CHourglass> busy;
-    if (percent >= 0 && !busy)
-        busy = std::make_unique<CHourglass>(true);
-    else if (percent < 0)
-        busy.reset();
-    Utilities::ShowWorkProgress(percent);
-}
-
 namespace {
 
 struct ProjectFacts {
@@ -125,7 +115,6 @@ template <class T>
 bool initializeInto(std::shared_ptr<T>& global, const QString& path, bool creating, bool configured = true)
 {
     auto project = std::make_shared<T>();
-    project->SetProgressHandler(ShowTestProgress);
     global = project;
     try {
         project->Initialize(path);

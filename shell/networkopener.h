@@ -18,10 +18,6 @@ std::shared_ptr<CBackProp>& gBackProp();
 std::shared_ptr<CSFam>& gSFam();
 // The open network object of either kind, or nullptr.
 CNetworkProject* CurrentNetwork();
-// The progress handler of every network object the opener makes: what a test shows while it
-// runs, whoever started it. The bar after the status text, the windows drawn between its rows,
-// the pointer busy and the user kept out of the main window until the test ends (-1).
-void ShowTestProgress(int16_t percent);
 
 // The program installs the opener into ProjectOpener and its HostService() into NetworkHost.
 class NetworkProjectOpener final : public IProjectOpener {

@@ -194,19 +194,57 @@ double cpuSeconds()
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-// The network object's test of every row, bare and with the program's progress display
-// (bare, shown, bare, shown: the machine's drift shows between the runs of one kind), wall
-// time and processor time.
-void timeTest(CNetworkProject& net)
-{
+// The status bar as the program has it, with its progress reports timed: how long showing
+// them took, the longest wait between two reports of the last piece of work and the report
+// that ended it, and, when KORVAN_BENCH_SHOTS names a folder and `shotName` is set, the main
+// window saved there once the work has come half-way.
+class TimedStatus final : public IStatusSink {
+public:
+    TimedStatus(IStatusSink& shown, QWidget* main) : m_shown(shown), m_main(main) {}
+    void message(const QString& text) override { m_shown.message(text); }
+    void setProjectPanel(const QString& text) override { m_shown.setProjectPanel(text); }
+    void setNodesPanel(const QString& text) override { m_shown.setNodesPanel(text); }
+    void progress(int percent) override
+    {
+        if (percent == 0) {
+            longestGapMs = 0;
+        } else if (m_gap.isValid() && m_gap.nsecsElapsed() / 1e6 > longestGapMs) {
+            longestGapMs = m_gap.nsecsElapsed() / 1e6;
+            gapEndedAt = percent;
+        }
+        display += seconds([&] { m_shown.progress(percent); });
+        ++reports;
+        m_gap.start();
+        const QString folder = qEnvironmentVariable("KORVAN_BENCH_SHOTS");
+        if (!folder.isEmpty() && !shotName.isEmpty() && percent >= 50) {
+            m_main->grab().save(folder + "/" + shotName);
+            shotName.clear();
+        }
+    }
+
     double display = 0;
     int reports = 0;
+    double longestGapMs = 0;
+    int gapEndedAt = 0;
+    QString shotName;
+
+private:
+    IStatusSink& m_shown;
+    QWidget* m_main;
+    QElapsedTimer m_gap;
+};
+
+TimedStatus* gTimed = nullptr;
+
+// The network object's test of every row, bare (no status bar to tell) and with the program's
+// progress display (bare, shown, bare, shown: the machine's drift shows between the runs of
+// one kind), wall time and processor time.
+void timeTest(CNetworkProject& net)
+{
+    gTimed->display = 0;
+    gTimed->reports = 0;
     const auto once = [&](bool shown, double& cpu) {
-        net.SetProgressHandler(shown ? TestProgress::Handler([&](int16_t percent) {
-            display += seconds([&] { ShowTestProgress(percent); });
-            ++reports;
-        })
-                                     : TestProgress::Handler());
+        const ScopedService status(&Status::Install, shown ? static_cast<IStatusSink*>(gTimed) : nullptr);
         net.SetTestHigh(kRows); // the testing rows are read again
         const double before = cpuSeconds();
         const double wall = seconds([&] { net.Test(); });
@@ -222,36 +260,8 @@ void timeTest(CNetworkProject& net)
     std::snprintf(beside, sizeof beside, "[%.3f / %.3f s; processor %.2f / %.2f s]", bare1, bare2, cpu[0], cpu[2]);
     line("network object's test, bare", std::min(bare1, bare2), "s", beside);
     std::snprintf(beside, sizeof beside, "[%.3f / %.3f s; processor %.2f / %.2f s; %d reports took %.3f s]", shown1,
-                  shown2, cpu[1], cpu[3], reports / 2, display / 2);
+                  shown2, cpu[1], cpu[3], gTimed->reports / 2, gTimed->display / 2);
     line("network object's test, progress shown", std::min(shown1, shown2), "s", beside);
-}
-
-// The longest time the window went undrawn between two progress reports of the last test, and
-// the report that ended it.
-double gLongestReportGapMs = 0;
-int gGapEndedAt = 0;
-
-// The handler the program gives the network objects, saving the main window once the test has
-// come half-way when KORVAN_BENCH_SHOTS names a folder.
-TestProgress::Handler shownAndShot(QWidget* main, const QString& name)
-{
-    const QString folder = qEnvironmentVariable("KORVAN_BENCH_SHOTS");
-    auto taken = std::make_shared<bool>(false);
-    auto gap = std::make_shared<QElapsedTimer>();
-    return [=](int16_t percent) {
-        if (percent == 0) {
-            gLongestReportGapMs = 0;
-        } else if (gap->nsecsElapsed() / 1e6 > gLongestReportGapMs) {
-            gLongestReportGapMs = gap->nsecsElapsed() / 1e6;
-            gGapEndedAt = percent;
-        }
-        ShowTestProgress(percent);
-        gap->start();
-        if (!folder.isEmpty() && !*taken && percent >= 50) {
-            *taken = true;
-            main->grab().save(folder + "/" + name);
-        }
-    };
 }
 
 // `passes` passes (or SFAM cycles) through the training window, then Finish.
@@ -292,8 +302,8 @@ void trainAndFinish(frmMain* main, int passes, bool sfam)
     });
     line(sfam ? "Finish: test and confusion matrix shown" : "Finish: test and scatter chart shown", finish, "s");
     char ended[48];
-    std::snprintf(ended, sizeof ended, "(ended by the report of %d %%)", gGapEndedAt);
-    line("  longest wait between two progress reports", gLongestReportGapMs, "ms", ended);
+    std::snprintf(ended, sizeof ended, "(ended by the report of %d %%)", gTimed->gapEndedAt);
+    line("  longest wait between two progress reports", gTimed->longestGapMs, "ms", ended);
 }
 
 } // namespace
@@ -317,6 +327,9 @@ int main(int argc, char** argv)
     gVeltra().SetMainForm(main);
     gVeltra().StatusBar().Initialize(main->MainStatusBar()->StatusBar());
     const ScopedService status(&Status::Install, &gVeltra().StatusBar());
+    TimedStatus timed(gVeltra().StatusBar(), main);
+    gTimed = &timed;
+    const ScopedService timedStatus(&Status::Install, static_cast<IStatusSink*>(&timed));
     gNavigate().Bind(main->MainToolBar());
     main->resize(1280, 1000);
     main->show();
@@ -346,7 +359,7 @@ int main(int argc, char** argv)
         bp->Verify();
         timeTest(*bp);
         bp->Reset();
-        bp->SetProgressHandler(shownAndShot(main, "bench-finish-bp.png"));
+        timed.shotName = "bench-finish-bp.png";
         gBackProp() = bp;
         gProjectType = ntBackProp;
         gProcess() = CProcess();
@@ -426,7 +439,7 @@ int main(int argc, char** argv)
         line("bare engine, second training cycle", seconds([&] { sf->Train(); }), "s");
         timeTest(*sf);
         sf->Reset();
-        sf->SetProgressHandler(shownAndShot(main, "bench-finish-sfam.png"));
+        timed.shotName = "bench-finish-sfam.png";
         gSFam() = sf;
         gProjectType = ntSFam;
         gProcess() = CProcess();

@@ -385,7 +385,9 @@ std::optional<QString> CVeltraStatusBar::currentMessage() const
 
 void CVeltraStatusBar::progress(int percent)
 {
-    Utilities::Progress(percent);
+    // Long work on the interface thread reports here (its callers keep the user out): each
+    // report lets the windows be drawn.
+    Utilities::ShowWorkProgress(percent);
 }
 
 void CVeltraStatusBar::setProjectPanel(const QString& text)

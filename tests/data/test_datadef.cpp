@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 
 using DataTest::MakeDb;
 
@@ -232,9 +233,13 @@ TEST(DataDefStats, ReportsProgressAndStopsWhenTheListenerSaysSo)
     d.Initialize(db, QStringLiteral("t"));
     std::vector<int> seen;
     d.SetProgressHandler([&](int16_t percent, bool&) { seen.push_back(percent); });
+    std::optional<StatusRecorder> status(std::in_place);
     d.GatherStats(false);
     EXPECT_EQ(seen, (std::vector<int>{25, 50, 75, 100}));
     EXPECT_TRUE(d.InitDone());
+    // The status bar hears the same, from its start to its end, with no listener's help.
+    EXPECT_EQ(status->progressValues, (std::vector<int>{0, 25, 50, 75, 100, -1}));
+    status.reset();
 
     // A completed definition is not gathered again unless forced.
     d.SetUserMin(2, 99);
@@ -250,8 +255,10 @@ TEST(DataDefStats, ReportsProgressAndStopsWhenTheListenerSaysSo)
         seen.push_back(percent);
         go = false;
     });
+    status.emplace();
     d.GatherStats(true);
     EXPECT_EQ(seen, (std::vector<int>{25}));
+    EXPECT_EQ(status->progressValues, (std::vector<int>{0, 25, -1}));
     EXPECT_FALSE(d.InitDone());
     EXPECT_EQ(d.UserMin(2), 99);
     EXPECT_EQ(d.UserMin(3), 77);

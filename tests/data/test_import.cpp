@@ -5,11 +5,13 @@
 #include "kdb/kdb.h"
 #include "tests/data/datatest.h"
 #include "tests/support/fakeprompter.h"
+#include "tests/support/progresslistener.h"
 #include "tests/support/testenv.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
+#include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -612,4 +614,39 @@ TEST(Import, TemporaryFilesOfEndedProcessesGoWhenTheNextImportWritesBesideThem)
     QFile::remove(mine);
     DataImport::RemoveRecordedLeftovers();
     EXPECT_FALSE(QFile::exists(record));
+}
+
+// --- Progress -------------------------------------------------------------------------------
+
+// Both importers tell the status bar how far they have come while they read, write and save:
+// 0 at the start, whole percents that only rise through the typing (to 17) and the writing (to
+// 94), 100, and -1 at the end.
+TEST(ImportProgress, TheStatusBarFollowsBothReadingsOfTheFile)
+{
+    QByteArray csv = "a,b,c\n";
+    QByteArray raw = "[TAGS]\na,b,c\n[PATTERNS]\n";
+    for (int i = 0; i < 4000; ++i) {
+        const QByteArray row = QByteArray::number(i) + ',' + QByteArray::number(i * 0.5) + ",x" +
+                               QByteArray::number(i % 7) + '\n';
+        csv += row;
+        raw += row;
+    }
+    const auto check = [](const std::vector<int>& heard) {
+        ASSERT_GE(heard.size(), 90u);
+        ExpectRisingToTheEnd(heard);
+        EXPECT_GE(std::count_if(heard.begin(), heard.end(), [](int p) { return p > 0 && p < 17; }), 12);
+        EXPECT_GE(std::count_if(heard.begin(), heard.end(), [](int p) { return p > 18 && p < 94; }), 60);
+    };
+    FakePrompter fp;
+    {
+        StatusRecorder status;
+        Utilities::LoadTextFile(Source(QStringLiteral("many.csv"), csv));
+        check(status.progressValues);
+    }
+    {
+        StatusRecorder status;
+        Utilities::LoadRawFile(Source(QStringLiteral("many.raw"), raw));
+        check(status.progressValues);
+    }
+    EXPECT_TRUE(fp.Boxes().empty());
 }

@@ -1,14 +1,17 @@
 // Testing of both kinds: the Test table and the rebuilt project file, failures that keep the
 // project as it was, the error statistics and the hand-over of the arrays to the charts.
 #include "core/errorbox.h"
+#include "core/workprogress.h"
 #include "data/projectschema.h"
 #include "network/projectstore.h"
 #include "network/teststats.h"
 #include "tests/network/netscript.h"
+#include "tests/support/progresslistener.h"
 
 #include <QFile>
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace {
 // The project file's link table.
@@ -320,12 +323,7 @@ TEST_F(Testing, MoreThan32767TestingRows)
 // between (reading, the engine's run when it has weight, writing) each seen on the way.
 void ExpectRisingToTheEnd(const std::vector<int>& heard, int runFrom, int runTo, int runSteps)
 {
-    ASSERT_GE(heard.size(), 3u);
-    EXPECT_EQ(heard.front(), 0);
-    EXPECT_EQ(heard[heard.size() - 2], 100);
-    EXPECT_EQ(heard.back(), -1);
-    for (size_t i = 1; i + 1 < heard.size(); ++i)
-        EXPECT_GT(heard[i], heard[i - 1]) << i;
+    ExpectRisingToTheEnd(heard);
     const auto seen = [&](int from, int to) {
         return std::count_if(heard.begin(), heard.end(), [&](int p) { return p > from && p < to; });
     };
@@ -342,26 +340,26 @@ TEST_F(Testing, ProgressRisesToTheEndAndLeavesTheResultsAsTheyWere)
     const QList<QList<Value>> bare = Rows(bp.ProjectFileName());
     const float bareError = bp.CurrentError();
 
-    std::vector<int> heard;
     std::vector<TestOutcome> nested;
-    bp.SetProgressHandler([&](int16_t percent) {
-        heard.push_back(percent);
+    ProgressListener listener([&](int percent) {
         // Whatever runs while the progress is shown cannot start a second test inside this one.
-        if (percent == 50)
+        if (percent > 40 && nested.empty())
             nested.push_back(bp.Test());
     });
+    const std::vector<int>& heard = listener.heard;
     bp.SetTestHigh(40000);   // the testing rows are read again
     ASSERT_FALSE(bp.TestBuilt());
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
-    // Reading 2, the engine's one call nothing, writing 3: 0..40, 40..100.
-    ExpectRisingToTheEnd(heard, 40, 40, 0);
+    // Reading 2, the engine's run in blocks 1, clearing the old rows 1, writing 3, saving 1:
+    // 0..25, 25..37 with a rise after each of the five blocks, 37..50, 50..87, 87..100.
+    ExpectRisingToTheEnd(heard, 25, 38, 4);
     EXPECT_EQ(heard[1], 1);
     EXPECT_EQ(nested, std::vector<TestOutcome>{TestOutcome::Aborted});
     EXPECT_EQ(bp.CurrentError(), bareError);
     EXPECT_EQ(Rows(bp.ProjectFileName()), bare);
 
     // A failed test ends the progress too.
-    heard.clear();
+    listener.heard.clear();
     bp.SetTestHigh(40001);
     prompts.ExpectBox(MsgResult::Ok);
     EXPECT_EQ(bp.Test(), TestOutcome::Aborted);
@@ -392,11 +390,11 @@ TEST_F(Testing, AnSFamRunInBlocksPredictsAndCountsAsOneCall)
     sf.SetTestHigh(20000);
     sf.SaveConfig();
     sf.Train();
-    std::vector<int> heard;
-    sf.SetProgressHandler([&](int16_t percent) { heard.push_back(percent); });
+    ProgressListener listener;
     ASSERT_EQ(sf.Test(), TestOutcome::Done);
-    // Reading 2, running 3, writing 3: 0..25, 25..62, 62..100; a rise after each block.
-    ExpectRisingToTheEnd(heard, 25, 62, 2);
+    // Reading 2, running 3, clearing 1, writing 3, saving 1: 0..20, 20..50, 50..60, 60..90,
+    // 90..100; a rise after each block.
+    ExpectRisingToTheEnd(listener.heard, 20, 50, 2);
 
     const std::vector<int16_t> blocked = sf.Results();
     const float blockedError = sf.CurrentError();
@@ -640,4 +638,37 @@ TEST_F(Testing, AChartWithoutANetworkRunsNoTest)
     EXPECT_FALSE(bp.NetReady());
     EXPECT_EQ(charts.calls, QStringList({"RemoveChildForms", "ShowScatter"}));
     EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+// The old Test table of a big test goes while the progress is told and the window drawn, and
+// still inside the rebuild's transaction: rolled back, it is there again with every row.
+TEST_F(Testing, ABigOldTestTableIsDroppedWithTheProgressToldAndInTheTransaction)
+{
+    const QString path = folder + "/drop.kvp";
+    {
+        kdb::Database db = kdb::Database::Create(path);
+        db.ExecuteJet(ProjectSchema::BackPropTestStatement("Long"));
+        db.Execute("WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM n WHERE k < 300000) "
+                   "INSERT INTO Test (MainPrimaryKey, Predicted, Difference, Mark) SELECT k, k * 0.5, 1, 0 FROM n");
+    }
+    std::vector<std::thread::id> tellers;
+    ProgressListener listener([&](int) { tellers.push_back(std::this_thread::get_id()); });
+    kdb::Database db = kdb::Database::Open(path, false, false);
+    {
+        kdb::Transaction t(db);
+        WorkProgress progress;
+        progress.Start({1, 1});
+        ProjectStore(db).ReplaceTestTable(ProjectSchema::SFamTestStatement("Long"), &progress, 0);
+        EXPECT_EQ(db.RecordCount("Test"), 0);
+        EXPECT_EQ(db.Fields("Test").size(), 3);
+        // The drop's step ran from 0 to its end at 50, told on this thread only.
+        ASSERT_GE(listener.heard.size(), 2u);
+        EXPECT_EQ(listener.heard.front(), 0);
+        EXPECT_EQ(listener.heard.back(), 50);
+        for (size_t i = 1; i < listener.heard.size(); ++i)
+            EXPECT_GE(listener.heard[i], listener.heard[i - 1]);
+        EXPECT_EQ(std::count(tellers.begin(), tellers.end(), std::this_thread::get_id()), tellers.size());
+    }
+    EXPECT_EQ(db.RecordCount("Test"), 300000);
+    EXPECT_EQ(db.Fields("Test").size(), 4);
 }

@@ -8,6 +8,7 @@
 #include "core/widgets/toolnames.h"
 #include "shell/navigate.h"
 #include "tests/charts/chartfixture.h"
+#include "tests/support/progresslistener.h"
 #include "tests/support/modalanswerer.h"
 #include "training/testdialogs.h"
 
@@ -98,7 +99,7 @@ TEST_F(TestDialogsTest, ResetDataLimitsTestsAgainOnTheDialogItselfOnlyForANewTes
         QString figure;
     };
     std::vector<Seen> seen;
-    bp->SetProgressHandler([&](int16_t percent) {
+    ProgressListener listener([&](int percent) {
         if (percent == 0 && shown)
             seen.push_back({shown->isVisible(), shown->isEnabled(), shown->TestingCaptionColour(),
                             shown->lblTrainStat[4]->text()});

@@ -5,6 +5,7 @@
 
 #include "training/led.h"
 #include "training/updown.h"
+#include "tests/support/progresslistener.h"
 #include "tests/support/programvisit.h"
 #include "tests/shell/installedopener.h"
 
@@ -345,7 +346,7 @@ TEST_F(TrainBP, AKillDuringTheTestOfFinishReopensTheProjectTrainedWithItsNetwork
 
     // A kill during the test leaves the project file as it is when the test begins.
     const QString killed = folder + "/killed.kvp";
-    gBackProp()->SetProgressHandler([&](int16_t percent) {
+    ProgressListener listener([&](int percent) {
         if (percent == 0 && !QFile::exists(killed))
             QFile::copy(path, killed);
     });

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The status bar's progress during a long import: a file of 1,000,000 rows imported through
+# File > Import while the window keeps being drawn; the bar is seen at several values on the
+# way (the widget map is rewritten only while the program turns its event loop) and pictured.
+. "$(dirname "$0")/roadlib.sh" "$@"
+
+awk 'BEGIN {print "a,b,c"; for (i = 1; i <= 1000000; i++) printf "%d,%.2f,%d\n", i, (i * 37) % 1000 / 10, i % 3}' >"$W/big.csv"
+
+start_program
+
+step "import 1,000,000 rows"
+menu f mnuImport
+choose_file "Import" "$W/big.csv"
+bar_value() { entry widget ProgressBar1 | cut -f10; }
+waitfor "the progress bar under way" sh -c "v=\$(awk -F'\t' '\$1==\"widget\" && \$2 ~ /ProgressBar1\$/ {print \$10}' '$MAP'); [ -n \"\$v\" ] && [ \"\$v\" -gt 0 ] && [ \"\$v\" -lt 60 ]"
+picture import-progress
+seen=""
+deadline=$((SECONDS + LIMIT))
+until sql_is "$W/big.mdb" "SELECT COUNT(*) FROM big" 1000000; do
+  v=$(bar_value)
+  [ -n "$v" ] && case " $seen " in *" $v "*) ;; *) seen="$seen $v" ;; esac
+  [ $SECONDS -lt $deadline ] || fail "the import did not end"
+  sleep 0.1
+done
+echo "bar values seen:$seen"
+[ "$(echo $seen | wc -w)" -ge 3 ] || fail "the bar stood still (values seen:$seen)"
+waitfor "the bar hidden again" sh -c "! awk -F'\t' '\$1==\"widget\" && \$2 ~ /ProgressBar1\$/ {f=1} END {exit !f}' '$MAP'"
+
+exit_program
+echo "road walked to its end"
