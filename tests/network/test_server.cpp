@@ -97,6 +97,18 @@ void StoreTableNameAs(const QString& project, const QString& name)
     db.Execute("UPDATE __kdb_links SET SourceTable = ? WHERE Name = '" + ProjectSchema::LinkTable() + "'", {name});
 }
 
+// Opens the project with the network object of its kind, and lets it go again.
+void OpenAndClose(const QString& project, bool sfam)
+{
+    if (sfam) {
+        CSFam sf;
+        sf.Initialize(project);
+    } else {
+        CBackProp bp;
+        bp.Initialize(project);
+    }
+}
+
 QByteArray Contents(const QString& path)
 {
     QFile f(path);
@@ -225,13 +237,7 @@ TEST_F(ServerRoad, PlainTableNamesOfOlderProjectsReopenAndAMissingTableLeavesThe
         const size_t boxes = prompts.Boxes().size();
         const int closed = host.closed;
         prompts.ExpectBox(MsgResult::Ok);
-        if (project == sfamProject) {
-            CSFam sf;
-            sf.Initialize(project);
-        } else {
-            CBackProp bp;
-            bp.Initialize(project);
-        }
+        OpenAndClose(project, project == sfamProject);
         ASSERT_EQ(prompts.Boxes().size(), boxes + 1);
         EXPECT_TRUE(prompts.LastBox().text.contains("roadgone")) << prompts.LastBox().text.toStdString();
         EXPECT_EQ(prompts.LastBox().title, "Project Open Error");
@@ -264,13 +270,7 @@ TEST_F(ServerRoad, ARefusedLoginIsOneBox)
     for (const QString& project : {sfamProject, bpProject}) {
         prompts.Clear();
         prompts.ExpectBox(MsgResult::Ok);
-        if (project == sfamProject) {
-            CSFam sf;
-            sf.Initialize(project);
-        } else {
-            CBackProp bp;
-            bp.Initialize(project);
-        }
+        OpenAndClose(project, project == sfamProject);
         ASSERT_EQ(prompts.Boxes().size(), 1u) << prompts.LastBox().title.toStdString() << ": "
                                               << prompts.LastBox().text.toStdString();
         EXPECT_EQ(prompts.LastBox().title, "Open Database (3151)");
