@@ -76,7 +76,8 @@ public:
     bool PassOpen() const { return m_passes.Open(); }
     // Ends an open pass with the network as at its beginning (a run ended half-way through).
     void AbandonPass() { m_passes.Abandon(); }
-    // Rows per block: 0 (the default) paces them (see TrainingPasses); a number fixes it.
+    // Rows per block: 0 (the default) paces them (see TrainingPasses); a number fixes it, for
+    // the blocks of RunBlock too.
     void SetTrainBlockRows(size_t rows) { m_passes.SetBlockRows(rows); }
 
     // Mode 0 the field layout, 1 the training rows, 2 the testing rows. False after a failure
@@ -87,6 +88,11 @@ protected:
     explicit CNetworkProject(const NetworkKindTexts& kind);
 
     int32_t RunTest() override;
+    // The engine's run over all rows of the arrays worked off in blocks of about
+    // CBlockPacer::kTargetMs, one block a call, so that a window's steps answer in between
+    // (`begin` starts it anew). True once the last block ran, with `answer` what one run over
+    // all rows answers; a failed block ends it with that block's code.
+    bool RunBlock(bool begin, int32_t& answer);
 
     // --- The project database ------------------------------------------------------------
     // Creates FieldConfig, Snapshots and Config (one transaction). Raises with the kind's
@@ -172,9 +178,16 @@ private:
     void ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, QString& tableName);
     void MissingSettingBox(const QString& name);
     bool RebuildProject();
+    // The engine's run over rows first .. first + count - 1 of the arrays, its answer appended
+    // to `answers` (nothing for a block of skipped rows only); 0, or the code of a failure.
+    int32_t RunRowsInto(int64_t first, int64_t count, std::vector<BlockAnswer>& answers);
 
     bool m_opening = false;
     TrainingPasses m_passes;
+    // The run that RunBlock works off: the next row, the blocks' answers, the pace.
+    int64_t m_runNext = 0;
+    std::vector<BlockAnswer> m_runAnswers;
+    CBlockPacer m_runPacer;
     // The box about a saved network the engine refuses comes once per object.
     bool m_damagedNetworkShown = false;
     // The trained network was lost with its engine file, and none has come back since.

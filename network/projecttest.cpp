@@ -14,6 +14,8 @@
 
 #include <QScopedValueRollback>
 
+#include <chrono>
+
 namespace {
 
 // What saving the rows of a test usually takes, per row.
@@ -171,23 +173,69 @@ int32_t CNetworkProject::RunTest()
         return CallEngine(EngineRun);
     AbandonPass();
     CheckArrays();
-    const IPatternKind& kind = PatternKind();
     std::vector<BlockAnswer> answers;
     for (int64_t first = 1; first <= rows; first += block) {
         const int64_t count = std::min(block, rows - first + 1);
-        int64_t usable = 0;
-        for (int64_t r = first; r < first + count; ++r)
-            usable += kind.RowUsable(m_arrays, r) ? 1 : 0;
-        const int32_t result = EngineOverRows(EngineRun, first, count);
-        // A block of skipped rows only; one call fails so only when every row is skipped.
-        if (result != DLLErrTooFewRows || usable > 0) {
-            if (result < 0)
-                return result;
-            answers.push_back({result, usable});
-        }
+        if (const int32_t failed = RunRowsInto(first, count, answers); failed < 0)
+            return failed;
         m_testProgress.Rows(first + count - 1);
     }
     return JoinRunAnswers(answers);
+}
+
+int32_t CNetworkProject::RunRowsInto(int64_t first, int64_t count, std::vector<BlockAnswer>& answers)
+{
+    const IPatternKind& kind = PatternKind();
+    int64_t usable = 0;
+    for (int64_t r = first; r < first + count; ++r)
+        usable += kind.RowUsable(m_arrays, r) ? 1 : 0;
+    const int32_t result = EngineOverRows(EngineRun, first, count);
+    // A block of skipped rows only; one call fails so only when every row is skipped.
+    if (result == DLLErrTooFewRows && usable == 0)
+        return 0;
+    if (result < 0)
+        return result;
+    answers.push_back({result, usable});
+    return 0;
+}
+
+bool CNetworkProject::RunBlock(bool begin, int32_t& answer)
+{
+    const int64_t rows = m_arrays.m_rows;
+    const size_t fixed = m_passes.FixedBlockRows();
+    const auto blockRows = [&](size_t remaining) {
+        return fixed > 0 ? std::min(remaining, fixed) : m_runPacer.NextBlock(remaining);
+    };
+    if (begin) {
+        m_runNext = 1;
+        m_runAnswers.clear();
+        // A run that fits one block is the Run command itself.
+        if (rows <= 0 || size_t(rows) <= blockRows(size_t(rows))) {
+            using Clock = std::chrono::steady_clock;
+            const auto start = Clock::now();
+            answer = CallEngine(EngineRun);
+            m_runPacer.Measured(size_t(std::max<int64_t>(rows, 0)),
+                                std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            m_runNext = 0;
+            return true;
+        }
+        AbandonPass();
+    }
+    CheckArrays();
+    if (m_runNext < 1 || m_runNext > rows)
+        throw KvError(KvErr::NoCurrentRecord);
+    const int64_t count = int64_t(blockRows(size_t(rows - m_runNext + 1)));
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const int32_t failed = RunRowsInto(m_runNext, count, m_runAnswers);
+    m_runPacer.Measured(size_t(count), std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    m_runNext += count;
+    if (failed >= 0 && m_runNext <= rows)
+        return false;
+    answer = failed < 0 ? failed : JoinRunAnswers(m_runAnswers);
+    m_runNext = 0;
+    m_runAnswers.clear();
+    return true;
 }
 
 kdb::Reader CNetworkProject::TestingRows(kdb::Database& db, const QStringList& columns) const

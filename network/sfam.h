@@ -40,6 +40,10 @@ public:
     // strictly lower one becomes BestTrainError and the network is written to the engine file.
     // Raises 11 when every training row was skipped. Does nothing before Train built the rows.
     void Verify();
+    // The same verification in blocks of rows, one block a call, for the training window's
+    // steps (`begin` for the first of a cycle): true once it has ended, having done what
+    // Verify does with the same answer.
+    bool VerifyBlock(bool begin);
     // Forgets the training: engine file, saved network, parameters, counters (CurrentNodes
     // included) and errors, the project file told at once (see ForgetTraining). Shows its own
     // error box; false after a failure, which leaves the saved network and the parameters as
@@ -111,6 +115,8 @@ protected:
 private:
     static const NetworkKindTexts& KindData();
     bool TrainPart(bool whole);
+    // The end of a verification with the engine's answer over all training rows.
+    void VerifyEnded(int32_t result);
     // What the class list depends on: the project file, the table its link reads and the
     // prediction field, and the source file's size, time and change counter. Empty when that
     // cannot be told (an ODBC source, a file that cannot be read): the list is then always

@@ -39,28 +39,47 @@ void CSFam::Verify()
         if (!m_trainBuilt)
             return;
         Status::Message(QStringLiteral("Verifying..."));
-        const int32_t result = CallEngine(EngineRun);
-        // Checked before the division: in floating point it would quietly give infinity.
-        const int64_t usable = m_arrays.m_rows - m_arrays.m_nullRows;
-        if (usable <= 0)
-            throw KvError(KvErr::DivisionByZero);
-        if (result < 0) {
-            // No error was measured: nothing to compare with the best one, no cycle's result to
-            // show, and the verification is over.
-            EngineBox(QStringLiteral("DLL Test Error.  Error #"), result, QStringLiteral("CSFam::Verify"));
-            Status::Message(QString());
-            return;
-        }
-        m_currentError = float(double(result) / double(usable) * 100.0);
-        if (m_bestError == -1 || m_currentError < m_bestError) {
-            m_bestError = m_currentError;
-            const int32_t written = CallEngine(EngineWrite);
-            if (written != 1)
-                EngineBox(QStringLiteral("DLL Write Error.  Error #"), written, QStringLiteral("CSFam::Verify"));
-        }
-        Status::Message(QStringLiteral("Train cycle complete.  ") + QString::number(100.0 - m_currentError, 'f', 2)
-                        + QStringLiteral("% success on training data."));
+        VerifyEnded(CallEngine(EngineRun));
     });
+}
+
+bool CSFam::VerifyBlock(bool begin)
+{
+    return Member("CSFamProject:Verify Method", [&] {
+        if (!m_trainBuilt)
+            return true;
+        if (begin)
+            Status::Message(QStringLiteral("Verifying..."));
+        int32_t result = 0;
+        if (!RunBlock(begin, result))
+            return false;
+        VerifyEnded(result);
+        return true;
+    });
+}
+
+void CSFam::VerifyEnded(int32_t result)
+{
+    // Checked before the division: in floating point it would quietly give infinity.
+    const int64_t usable = m_arrays.m_rows - m_arrays.m_nullRows;
+    if (usable <= 0)
+        throw KvError(KvErr::DivisionByZero);
+    if (result < 0) {
+        // No error was measured: nothing to compare with the best one, no cycle's result to
+        // show, and the verification is over.
+        EngineBox(QStringLiteral("DLL Test Error.  Error #"), result, QStringLiteral("CSFam::Verify"));
+        Status::Message(QString());
+        return;
+    }
+    m_currentError = float(double(result) / double(usable) * 100.0);
+    if (m_bestError == -1 || m_currentError < m_bestError) {
+        m_bestError = m_currentError;
+        const int32_t written = CallEngine(EngineWrite);
+        if (written != 1)
+            EngineBox(QStringLiteral("DLL Write Error.  Error #"), written, QStringLiteral("CSFam::Verify"));
+    }
+    Status::Message(QStringLiteral("Train cycle complete.  ") + QString::number(100.0 - m_currentError, 'f', 2)
+                    + QStringLiteral("% success on training data."));
 }
 
 bool CSFam::Reset()

@@ -25,6 +25,8 @@ public:
     // Rows per block: 0 (the default) paces the blocks to about CBlockPacer::kTargetMs each; a
     // number fixes it. The network comes out the same either way.
     void SetBlockRows(size_t rows) { m_blockRows = rows; }
+    // The fixed rows per block; 0 when paced.
+    size_t FixedBlockRows() const { return m_blockRows; }
     // Whether a pass over `rows` rows fits one block: it is then the Train command itself.
     bool FitsOneBlock(size_t rows) const { return rows <= BlockRows(rows); }
 

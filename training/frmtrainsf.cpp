@@ -228,7 +228,7 @@ bool frmTrainSF::RunStep()
     auto net = Net();
     if (!net)
         return false;
-    // A cycle of a large table takes a step per block of rows and one to verify; a stop lets
+    // A cycle of a large table takes a step per block of rows, then one per block to verify; a stop lets
     // the cycle finish.
     if (!m_verifyNext) {
         if (mStop && !net->PassOpen())
@@ -245,11 +245,19 @@ bool frmTrainSF::RunStep()
         ShowCounter(net->CurrentNodes());
         if (inBlocks) {
             m_verifyNext = true;
+            m_verifyBegun = false;
             return true;
         }
+        net->Verify();
+    } else {
+        // Checking every row over every category is as long as the pass: it too takes a step
+        // per block.
+        const bool begin = !m_verifyBegun;
+        m_verifyBegun = true;
+        if (!net->VerifyBlock(begin))
+            return true;
+        m_verifyNext = false;
     }
-    m_verifyNext = false;
-    net->Verify();
     m_c = DrawCycle(*net);
     // One cycle unless "Continuous"; a perfect fit, or a cycle without an error, ends the run.
     if (!m_continuous->isChecked() || m_c == 0 || m_c == -1)

@@ -49,6 +49,8 @@ private:
     // The error of the run's last cycle; -1 while none completed.
     float m_c = -1;
     bool m_stopShown = false;
-    // A cycle trained in several blocks verifies in a step of its own.
+    // A cycle trained in several blocks verifies in steps of its own.
     bool m_verifyNext = false;
+    // The verification of the cycle has run its first block.
+    bool m_verifyBegun = false;
 };

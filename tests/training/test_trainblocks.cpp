@@ -92,7 +92,7 @@ TEST_F(TrainBlocks, BackPropCallsTakeAStepABlockStopAndJogWaitForTheCallAndNothi
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(TrainBlocks, AnSFamCycleTakesAStepABlockAndAStopInAContinuousRunFinishesTheCycle)
+TEST_F(TrainBlocks, AnSFamCycleAndItsVerificationTakeAStepABlockAndAStopInAContinuousRunFinishesTheCycle)
 {
     ScriptedSFam& net = OpenSFam();
     auto* w = OpenView<frmTrainSF>();
@@ -115,7 +115,8 @@ TEST_F(TrainBlocks, AnSFamCycleTakesAStepABlockAndAStopInAContinuousRunFinishesT
         w->RunPendingStep();
     EXPECT_EQ(net.CyclesCompleted(), 0);
     modMenu::TrainBar(ToolName::TrainBPStop);
-    EXPECT_EQ(RunToEnd(w), 6); // the cycle's last five blocks, then it verifies and draws
+    // The cycle's last five blocks, then the verification's eight (the last one draws).
+    EXPECT_EQ(RunToEnd(w), 13);
     EXPECT_EQ(net.CyclesCompleted(), 1);
     EXPECT_EQ(w->History().lastPoint(), 0);
     EXPECT_EQ(net.CurrentError(), error);
