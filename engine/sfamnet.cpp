@@ -72,7 +72,7 @@ inline __attribute__((always_inline)) size_t ForEachChoice(const float* w, const
         Float8 s[K];
         MatchTile<K>(w, cap, input, dims, j, s);
 #pragma GCC unroll 8
-    for (int k = 0; k < K; ++k)
+        for (int k = 0; k < K; ++k)
             tile(j + 8 * k, s[k], s[k] / (a + Load8(wsum + j + 8 * k)));
     }
     for (; j + 8 <= count; j += 8) {
