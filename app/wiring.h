@@ -1,10 +1,9 @@
 // The one place where the program plugs its services into the libraries' process-wide slots:
-// the prompts, the status bar, the project opener and the network objects' host, the chart
-// windows, the ODBC data-source chooser and the windows' command procedures. The libraries
+// the prompts, the status bar, the project opener and the network objects' host, the ODBC
+// data-source chooser and the windows' command procedures. The libraries
 // only offer their slots and service objects; tests install fakes through the same slots.
 #pragma once
 
-#include "charts/chartviews.h"
 #include "core/prompts.h"
 #include "core/serviceslot.h"
 #include "core/status.h"
@@ -28,14 +27,12 @@ public:
 private:
     QtPrompter m_prompter;
     NetworkProjectOpener m_opener;
-    ChartWindowsHost m_chartHost;
 
     // Declared after the services they install, so that they end first.
     ScopedService<IPrompter*> m_prompts;
     ScopedService<IStatusSink*> m_status;
     ScopedService<IProjectOpener*> m_projects;
     ScopedService<INetworkHost*> m_networkHost;
-    ScopedService<IChartHost*> m_charts;
     ScopedService<kdb::DataSourceChooser> m_dataSources;
     ScopedService<modMenu::ViewProcedures> m_views;
 };

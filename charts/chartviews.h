@@ -1,17 +1,6 @@
-// The result views' command procedures (TestShow, ShowCMatrix, ShowScatter, ShowSeries) and
-// the chart host through which the network object opens the two charts.
+// The result views' command procedures: TestShow, ShowCMatrix, and ShowScatter and ShowSeries,
+// which build their window from the open project's tested results.
 #pragma once
-
-#include "network/charthandover.h"
-
-// The chart windows as the network objects reach them: the scatter and the series window as
-// children of the main window. The program installs it into ChartHost.
-class ChartWindowsHost final : public IChartHost {
-public:
-    void RemoveChildForms() override;
-    void ShowScatter(const ChartHandover& data) override;
-    void ShowSeries(const ChartHandover& data) override;
-};
 
 namespace ChartViews {
 // Installs the four procedures into modMenu::Views(). Idempotent.

@@ -225,19 +225,19 @@ void frmConfPrj::Form_Initialize()
 {
     IgnoreErrors([&] {
         CNetworkProject* net = CurrentNetwork();
-        m_nnType = NetworkKind();
+        m_nnType = CurrentKind();
         if (!net)
             return;
         m_rules = CRoleRules(m_nnType);
-        m_databaseFileName = net->DatabaseFileName();
-        m_tableName = net->TableName();
-        if (gBackProp())
-            m_rules.SetNodes(gBackProp()->CurrentNodes());
+        m_databaseFileName = net->State().DatabaseFileName();
+        m_tableName = net->State().TableName();
+        if (m_nnType == ntBackProp)
+            m_rules.SetNodes(net->CurrentNodes());
         if (m_tableName.isEmpty()) {
             Frame2->setEnabled(false);
             m_tableChosen = false;
         } else {
-            m_dataDef = net->DDO();
+            m_dataDef = net->State().DDO();
             m_tableChosen = true;
             gVeltra().StatusBar().Message(QString::number(m_dataDef->RecordCount()) + QStringLiteral(" Rows"), true);
         }
@@ -501,11 +501,15 @@ void frmConfPrj::cmdBrowse_Click()
         dialog.SetDialogTitle(QStringLiteral("Select Data Source"));
         dialog.SetFlags(dialog.Flags() + 4);
         dialog.SetFilter(dialog.Filter() + QStringLiteral("|ODBC () |"));
-        dialog.SetUserHook(&dbUtilities::FileDialogHook);
-        gOdbcChosen = false;
+        bool odbcChosen = false;
+        dialog.SetUserHook([&odbcChosen](int entry) {
+            const bool odbc = dbUtilities::FileDialogHook(entry);
+            odbcChosen = odbcChosen || odbc;
+            return odbc;
+        });
         dialog.SethWnd(this);
         dialog.ShowOpen();
-        if (gOdbcChosen) {
+        if (odbcChosen) {
             chkODBC->setChecked(true);
             OpenOdbcSource();
             return;
@@ -645,7 +649,7 @@ bool frmConfPrj::ChooseFirstTable(const QString& name)
     CNetworkProject* net = CurrentNetwork();
     if (!net)
         throw KvError(KvErr::ObjectNotSet);
-    std::shared_ptr<CDataDef> ddo = net->DDO();
+    std::shared_ptr<CDataDef> ddo = net->State().DDO();
     if (!ddo)
         throw KvError(KvErr::ObjectNotSet);
     net->Attach(m_databaseFileName, name);
@@ -655,10 +659,10 @@ bool frmConfPrj::ChooseFirstTable(const QString& name)
         return false;
     }
     m_tableName = name;
-    if (ddo->RecordCount() < net->TrainHigh())
-        net->SetTrainHigh(ddo->RecordCount());
-    if (ddo->RecordCount() < net->TestHigh())
-        net->SetTestHigh(ddo->RecordCount());
+    if (ddo->RecordCount() < net->State().TrainHigh())
+        net->State().SetTrainHigh(ddo->RecordCount());
+    if (ddo->RecordCount() < net->State().TestHigh())
+        net->State().SetTestHigh(ddo->RecordCount());
 
     Say(QStringLiteral("Gathering Statistics..."));
     // The statistics show their own progress on the status bar while they read.
@@ -1011,7 +1015,7 @@ void frmConfPrj::cmdOK_Click()
             // The view that follows reads the project file and its next step writes it: a file
             // another program holds keeps the window open, with the one box that says so.
             if (net)
-                RequireWritable(net->ProjectFileName());
+                RequireWritable(net->State().ProjectFileName());
             End([] {
                 CProcess& p = gProcess();
                 if (p.IsTested()) {
@@ -1050,7 +1054,7 @@ void frmConfPrj::cmdOK_Click()
                 return;
             hourglass.SetValue(true);
         }
-        const QString projectFile = net->ProjectFileName();
+        const QString projectFile = net->State().ProjectFileName();
         if (!Utilities::FileExists(projectFile))
             throw KvError(KvErr::FileNotFound, {}, QStringLiteral("File Does Not Exist"));
         // Every step below reads or writes the project file: another program holding it stops
@@ -1093,7 +1097,7 @@ void frmConfPrj::cmdOK_Click()
             gProcess().SetIsTrained(false);
         };
         if (m_nnType == ntSFam) {
-            CSFam& sfam = *gSFam();
+            CSFam& sfam = *CurrentNetworkAs<CSFam>();
             if (!sfam.Reset())
                 return;
             trainingGone();
@@ -1105,7 +1109,7 @@ void frmConfPrj::cmdOK_Click()
                 return;
             Utilities::SetNodesPanel(QStringLiteral("0"));
         } else if (m_nnType == ntBackProp) {
-            CBackProp& bp = *gBackProp();
+            CBackProp& bp = *CurrentNetworkAs<CBackProp>();
             if (!bp.Reset())
                 return;
             trainingGone();
@@ -1154,19 +1158,19 @@ void frmConfPrj::Cancel(bool closing)
     // The node count moved with the inputs lives in this window: the panel shows the
     // project's own again.
     IgnoreErrors([] {
-        if (gBackProp())
-            Utilities::SetNodesPanel(QString::number(gBackProp()->CurrentNodes()));
+        if (const auto bp = CurrentNetworkAs<CBackProp>())
+            Utilities::SetNodesPanel(QString::number(bp->CurrentNodes()));
     });
     CNetworkProject* net = CurrentNetwork();
     QString path;
     IgnoreErrors([&] {
         if (net)
-            path = net->ProjectFileName();
+            path = net->State().ProjectFileName();
     });
     const QPointer<frmConfPrj> self(this);
     const auto stillOurs = [net, path, self] {
         const frmConfPrj* open = frmConfPrj::Current();
-        return net && CurrentNetwork() == net && net->ProjectFileName() == path
+        return net && CurrentNetwork() == net && net->State().ProjectFileName() == path
                && (!open || open == self.data() || open->m_ending);
     };
     // Only the project this New command made, never committed, is removed.
