@@ -14,15 +14,12 @@
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
-#include "shell/viewprocs.h"
 #include "training/testdialogs.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
-namespace {
-
-void showCMatrix()
+void ChartViews::ShowCMatrix()
 {
     Procedure(QStringLiteral("modMenu::ShowCMatrix"), [&] {
         CHourglass hourglass(true);
@@ -45,8 +42,6 @@ void showCMatrix()
     });
 }
 
-} // namespace
-
 void ChartWindowsHost::RemoveChildForms()
 {
     modMenu::RemoveChildForms();
@@ -68,30 +63,33 @@ void ChartWindowsHost::ShowSeries(const ChartHandover& data)
     ChildWindow::SetRowsPanel(data.rowsText);
 }
 
+void ChartViews::ShowScatter()
+{
+    Procedure(QStringLiteral("modMenu::ShowScatter"), [] {
+        if (auto net = gBackProp())
+            net->ShowScatter();
+    });
+}
+
+void ChartViews::ShowSeries()
+{
+    Procedure(QStringLiteral("modMenu::ShowSeries"), [] {
+        if (auto net = gBackProp())
+            net->ShowSeries();
+    });
+}
+
 void ChartViews::Install()
 {
-    modMenu::ViewProcedures& v = modMenu::Views();
-    v.ShowScatter = [] {
-        Procedure(QStringLiteral("modMenu::ShowScatter"), [] {
-            if (auto net = gBackProp())
-                net->ShowScatter();
-        });
-    };
-    v.ShowSeries = [] {
-        Procedure(QStringLiteral("modMenu::ShowSeries"), [] {
-            if (auto net = gBackProp())
-                net->ShowSeries();
-        });
-    };
-    v.ShowCMatrix = showCMatrix;
-    v.TestShow = [] { TestDialogs::TestShow(); };
-
     CCommandTable& commands = gCommands();
-    commands.Add(ToolName::TestBP, modMenu::TestShow);
-    commands.Add(ToolName::Matrix, [](const CommandClick&) {
-        modMenu::ShowCMatrix();
-        Utilities::StatusMessage(QStringLiteral("SFAM Confusion Matrix - Double click any cell for details"));
+    commands.Add(ToolName::TestBP, TestDialogs::TestShow);
+    commands.Add(ToolName::Matrix, [](const CommandClick& click) {
+        ShowCMatrix();
+        // The hint answers the tool's click; a window that shows the matrix by name (Finish,
+        // the row split's test) keeps its own text.
+        if (click.window)
+            Utilities::StatusMessage(QStringLiteral("SFAM Confusion Matrix - Double click any cell for details"));
     });
-    commands.Add(ToolName::Scatter, modMenu::ShowScatter);
-    commands.Add(ToolName::Series, modMenu::ShowSeries);
+    commands.Add(ToolName::Scatter, ShowScatter);
+    commands.Add(ToolName::Series, ShowSeries);
 }

@@ -1,5 +1,5 @@
-// The result views' command procedures (TestShow, ShowCMatrix, ShowScatter, ShowSeries) and
-// the chart host through which the network object opens the two charts.
+// The result views' commands (the test, the confusion matrix, the scatter and the series chart)
+// and the chart host through which the network object opens the two charts.
 #pragma once
 
 #include "network/charthandover.h"
@@ -14,6 +14,11 @@ public:
 };
 
 namespace ChartViews {
-// Installs the four procedures into modMenu::Views(). Idempotent.
+// Adds the rows of the test and chart tools to the command table. Idempotent.
 void Install();
-}
+
+// The SFAM test's confusion matrix, the back-propagation test's scatter and series charts.
+void ShowCMatrix();
+void ShowScatter();
+void ShowSeries();
+} // namespace ChartViews

@@ -12,6 +12,7 @@
 #include "core/widgets/hourglass.h"
 #include "core/widgets/pointerguard.h"
 #include "core/widgets/statusmsg.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/toolstate.h"
 #include "core/widgets/veltra.h"
 #include "core/widgets/winhelpers.h"
@@ -21,11 +22,11 @@
 #include "network/backprop.h"
 #include "network/process.h"
 #include "network/sfam.h"
+#include "shell/commandtable.h"
 #include "shell/frmmain.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
-#include "shell/viewprocs.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -1016,16 +1017,16 @@ void frmConfPrj::cmdOK_Click()
                 CProcess& p = gProcess();
                 if (p.IsTested()) {
                     gNavigate().Navigate(navTested);
-                    modMenu::BrowseTest();
+                    modMenu::RunCommand(ToolName::BrowseTest);
                 } else if (p.IsSplit()) {
                     gNavigate().Navigate(navSplit);
-                    modMenu::MenuBProp();
+                    modMenu::RunCommand(ToolName::TrainBP);
                 } else if (p.IsConfigured()) {
                     gNavigate().Navigate(navConfigured);
-                    modMenu::SetLimits();
+                    modMenu::RunCommand(ToolName::Split);
                 } else {
                     gNavigate().Navigate(navOpened);
-                    modMenu::ShowDefBrowser();
+                    modMenu::RunCommand(ToolName::ShowAll);
                 }
             });
             return;
@@ -1129,7 +1130,7 @@ void frmConfPrj::cmdOK_Click()
         const bool configured = m_nnType == ntSFam || m_nnType == ntBackProp;
         End([] {
             modMenu::RemoveChildForms();
-            modMenu::SetLimits();
+            modMenu::RunCommand(ToolName::Split);
         });
         // End gave back the tools as they stood when the window opened; the project has moved
         // on since, and its tools are those of the step it reached.
@@ -1180,11 +1181,11 @@ void frmConfPrj::Cancel(bool closing)
     const auto view = [] {
         CProcess& p = gProcess();
         if (p.IsTested())
-            modMenu::BrowseTest();
+            modMenu::RunCommand(ToolName::BrowseTest);
         else if (p.IsSplit())
-            modMenu::MenuBProp();
+            modMenu::RunCommand(ToolName::TrainBP);
         else if (p.IsConfigured())
-            modMenu::SetLimits();
+            modMenu::RunCommand(ToolName::Split);
     };
     if (closing) {
         IgnoreErrors([] { Utilities::TmpEnableTools(); });
@@ -1206,9 +1207,4 @@ void frmConfPrj::Cancel(bool closing)
         return;
     }
     End(view);
-}
-
-void ConfigureViews::Install()
-{
-    modMenu::Views().ShowConfigure = [](bool createdByNew) { frmConfPrj::Open(createdByNew); };
 }

@@ -142,8 +142,3 @@ private:
     QPoint m_dragStart;
     bool m_dragEntered = false;
 };
-
-namespace ConfigureViews {
-// Installs the configuration window's opener into modMenu::Views().ShowConfigure.
-void Install();
-}

@@ -19,7 +19,6 @@
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
 #include "shell/opennetwork.h"
-#include "shell/viewprocs.h"
 
 #include <QApplication>
 
@@ -50,11 +49,11 @@ struct HeldNetwork {
 void currentView()
 {
     if (gProcess().IsTested())
-        modMenu::BrowseTest();
+        modMenu::RunCommand(ToolName::BrowseTest);
     else if (gProcess().IsSplit())
-        modMenu::MenuBProp();
+        modMenu::RunCommand(ToolName::TrainBP);
     else
-        modMenu::ShowDefBrowser();
+        modMenu::RunCommand(ToolName::ShowAll);
 }
 
 } // namespace
@@ -144,7 +143,7 @@ void SplitCommand::SetLimits()
             // the project closes with its flags saying "split".
             net.SaveRowRanges();
             gNavigate().Navigate(navSplit);
-            modMenu::MenuBProp();
+            modMenu::RunCommand(ToolName::TrainBP);
             return;
 
         case Road::TestingChanged: {
@@ -167,10 +166,10 @@ void SplitCommand::SetLimits()
                 process.SetIsTested(true);
                 if (open.backProp) {
                     Utilities::StatusMessage(BackPropCompleteText(net.CurrentError()));
-                    modMenu::ShowScatter();
+                    modMenu::RunCommand(ToolName::Scatter);
                 } else {
                     Utilities::StatusMessage(SFamCompleteText(net.CurrentError()));
-                    modMenu::ShowCMatrix();
+                    modMenu::RunCommand(ToolName::Matrix);
                 }
                 testedHere = true;
             } else {
@@ -193,7 +192,7 @@ void SplitCommand::SetLimits()
             process.SetIsTrained(false);
             process.SetIsTested(false);
             modMenu::RemoveChildForms();
-            modMenu::MenuBProp();
+            modMenu::RunCommand(ToolName::TrainBP);
         }
         gNavigate().Save(net.ProjectFileName());
         process.Save(net.ProjectFileName());
@@ -202,6 +201,5 @@ void SplitCommand::SetLimits()
 
 void SplitViews::Install()
 {
-    modMenu::Views().SetLimits = &SplitCommand::SetLimits;
-    gCommands().Add(ToolName::Split, modMenu::SetLimits);
+    gCommands().Add(ToolName::Split, &SplitCommand::SetLimits);
 }

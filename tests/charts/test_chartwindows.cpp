@@ -87,7 +87,7 @@ protected:
 TEST_F(ChartWindows, ScatterShowsTheTestAndDrillsDownAtThePoint)
 {
     auto bp = ChartTest::TestedBackProp(folder);
-    modMenu::ShowScatter();
+    ChartViews::ShowScatter();
     frmScatter* form = findWindow<frmScatter>();
     ASSERT_NE(form, nullptr);
     EXPECT_EQ(form->windowTitle(), "Scatter Graph Of Actual vs. Predicted");
@@ -135,7 +135,7 @@ TEST_F(ChartWindows, ChartFiguresAreFilledWhenShownUnderTheHourglass)
     auto bp = ChartTest::TestedBackProp(folder);
     {
         CHourglass busy(true);
-        modMenu::ShowScatter();
+        ChartViews::ShowScatter();
     }
     frmScatter* scatter = findWindow<frmScatter>();
     ASSERT_NE(scatter, nullptr);
@@ -144,7 +144,7 @@ TEST_F(ChartWindows, ChartFiguresAreFilledWhenShownUnderTheHourglass)
         EXPECT_FALSE(scatter->Statistic(k)->text().trimmed().isEmpty()) << k;
     {
         CHourglass busy(true);
-        modMenu::ShowSeries();
+        ChartViews::ShowSeries();
     }
     frmSeries* series = findWindow<frmSeries>();
     ASSERT_NE(series, nullptr);
@@ -191,7 +191,7 @@ TEST_F(ChartWindows, FiguresMeasureTheRowsOwnValuesAndTheCorrelationIsPearsonsR)
         EXPECT_NEAR(db.Scalar("SELECT AVG(Difference) FROM Test").toDouble() / 20 * 100, bp->CurrentError(), 1e-4);
     }
     // The scatter chart shows the same figures.
-    modMenu::ShowScatter();
+    ChartViews::ShowScatter();
     frmScatter* form = findWindow<frmScatter>();
     ASSERT_NE(form, nullptr);
     form->Activate();
@@ -207,7 +207,7 @@ TEST_F(ChartWindows, FiguresMeasureTheRowsOwnValuesAndTheCorrelationIsPearsonsR)
     dialog = new frmTestNetwork(bp);
     ASSERT_EQ(dialog->Start(), TestOutcome::Done);
     EXPECT_EQ(dialog->Figures()[7], "N/A");
-    modMenu::ShowScatter();
+    ChartViews::ShowScatter();
     form = findWindow<frmScatter>();
     ASSERT_NE(form, nullptr);
     form->Activate();
@@ -230,7 +230,7 @@ TEST_F(ChartWindows, ChartsDrawTheRowsOwnValuesOnScalesThatCoverThem)
     gProjectType = ntBackProp;
     gBackProp() = bp;
 
-    modMenu::ShowScatter();
+    ChartViews::ShowScatter();
     frmScatter* scatter = findWindow<frmScatter>();
     ASSERT_NE(scatter, nullptr);
     EXPECT_EQ(scatter->Layout().ylText, "-4");
@@ -247,7 +247,7 @@ TEST_F(ChartWindows, ChartsDrawTheRowsOwnValuesOnScalesThatCoverThem)
               QColor(Qt::white));
     closeAll();
 
-    modMenu::ShowSeries();
+    ChartViews::ShowSeries();
     frmSeries* series = findWindow<frmSeries>();
     ASSERT_NE(series, nullptr);
     EXPECT_EQ(series->Layout().ylText, "-4");
@@ -274,7 +274,7 @@ TEST_F(ChartWindows, ChartsDrawTheRowsOwnValuesOnScalesThatCoverThem)
 TEST_F(ChartWindows, SeriesZoomWaitsForTheLastChangeAndKeepsTheScrollInRange)
 {
     auto bp = ChartTest::TestedBackProp(folder, 5);
-    modMenu::ShowSeries();
+    ChartViews::ShowSeries();
     QTest::qWait(50); // the maximised window settles at its size
     frmSeries* form = findWindow<frmSeries>();
     ASSERT_NE(form, nullptr);
@@ -312,7 +312,7 @@ TEST_F(ChartWindows, SeriesZoomWaitsForTheLastChangeAndKeepsTheScrollInRange)
 TEST_F(ChartWindows, MatrixCountsScrollsTogetherAndDrillsDown)
 {
     auto sf = ChartTest::TestedSFam(folder);
-    modMenu::ShowCMatrix();
+    ChartViews::ShowCMatrix();
     frmMatrix* form = findWindow<frmMatrix>();
     ASSERT_NE(form, nullptr);
     const MatrixCount& m = form->Count();

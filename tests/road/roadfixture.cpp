@@ -13,7 +13,6 @@
 #include "network/sfam.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
-#include "shell/viewprocs.h"
 #include "tests/support/testenv.h"
 
 #include <QApplication>
@@ -50,7 +49,6 @@ void RoadTest::TearDown()
     gSFam().reset();
     gProjectType = ntNone;
     gProcess() = CProcess{};
-    modMenu::Views() = modMenu::ViewProcedures{};
 }
 
 void RoadTest::Flush()

@@ -58,7 +58,7 @@ TEST_F(TrainingPictures, BackPropagationOnWeeklySales)
     bp->SaveConfig();
     gBackProp() = bp;
     gProjectType = ntBackProp;
-    modMenu::MenuBProp();
+    TrainingViews::MenuBProp();
     Shot("trainbp-before");
     modMenu::TrainBar(ToolName::TrainBPTrain);
     Wait(2500);
@@ -87,7 +87,7 @@ TEST_F(TrainingPictures, SFamOnSeeds)
     sf->SaveConfig();
     gSFam() = sf;
     gProjectType = ntSFam;
-    modMenu::MenuBProp();
+    TrainingViews::MenuBProp();
     Shot("trainsf-before");
     auto* w = qobject_cast<frmTrainSF*>(TrainingViews::Window());
     ASSERT_TRUE(w);
