@@ -51,6 +51,9 @@ inline IndexInfo PrimaryIndex(const QStringList& key)
 // Catalogue text with its '|' filled in.
 KvError Error(int32_t number, const QString& arg = {});
 QString CatalogueText(int32_t number, const QString& arg);
+// The table of SQLite's "no such table: name" message, without its quotes or schema; empty for
+// any other message.
+QString MissingTable(const QString& message);
 
 // "Database" or the file name for messages.
 constexpr const char* kLinksTable = "__kdb_links";
