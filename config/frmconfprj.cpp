@@ -29,17 +29,10 @@
 #include "shell/viewprocs.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDrag>
-#include <QDragEnterEvent>
 #include <QFile>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QTimer>
@@ -314,7 +307,7 @@ void frmConfPrj::buildControls()
     connect(cmdAdvanced, &QPushButton::clicked, this, [this] { cmdAdvanced_Click(); });
 }
 
-// --- Data source and table -----------------------------------------------------------------
+// --- The chosen table: the source pane's choice tied to the data definition -------------
 
 void frmConfPrj::ChooseTable(const QString& name)
 {
