@@ -5,6 +5,7 @@
 #include "engine/netfile.h"
 #include "engine/parallel.h"
 
+#include <atomic>
 #include <cmath>
 
 namespace kvengine {
@@ -392,12 +393,13 @@ KV_ALWAYS_INLINE void Train(const Weights& w, const float* p, size_t f, const in
         TrainRows<T>(w, p, f, rows, n, lr, mom, acc, hid, g);
 }
 
-// Each kernel is built for AVX-512, for AVX2 and for any machine; the first call picks one.
+// Each kernel is built for AVX-512, for AVX2 and for any machine; the widest the machine has
+// is used unless a test chose another.
+using Isa = BpNet::Kernels;
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define KV_AVX512 __attribute__((target("avx512f")))
 #define KV_AVX2 __attribute__((target("avx2")))
-enum class Isa { Generic, Avx2, Avx512 };
-Isa Machine()
+Isa Detected()
 {
     static const Isa isa = __builtin_cpu_supports("avx512f") ? Isa::Avx512
                            : __builtin_cpu_supports("avx2")  ? Isa::Avx2
@@ -407,9 +409,16 @@ Isa Machine()
 #else
 #define KV_AVX512
 #define KV_AVX2
-enum class Isa { Generic, Avx2, Avx512 };
-Isa Machine() { return Isa::Generic; }
+Isa Detected() { return Isa::Generic; }
 #endif
+
+std::atomic<Isa>& Chosen()
+{
+    static std::atomic<Isa> isa{Detected()};
+    return isa;
+}
+
+Isa Machine() { return Chosen().load(std::memory_order_relaxed); }
 
 KV_AVX512 double Run512(const View& w, const float* p, size_t f, const int32_t* rows, size_t n,
                         float* results, float* scratch)
@@ -594,6 +603,10 @@ double BpNet::Run(const float* patterns, int32_t nFields, const int32_t* rows, s
         sum += p;
     return sum;
 }
+
+bool BpNet::Supported(Kernels k) { return k <= Detected(); }
+
+void BpNet::UseKernels(Kernels k) { Chosen() = Supported(k) ? k : Detected(); }
 
 bool BpNet::Finite() const
 {

@@ -71,6 +71,13 @@ public:
 
     bool Finite() const;
 
+    // The instruction sets the kernels are built for. Training and runs use the widest the
+    // machine has; tests make each in turn the one used, to check that all give the same bits.
+    enum class Kernels { Generic, Avx2, Avx512 };
+    static bool Supported(Kernels k);
+    // Process-wide; a set the machine lacks selects the widest it has.
+    static void UseKernels(Kernels k);
+
     std::vector<uint8_t> Payload() const;
     // 1 and a network, or the bad-file code.
     static int32_t FromPayload(const std::vector<uint8_t>& payload, std::unique_ptr<BpNet>& out);
