@@ -78,14 +78,17 @@ template <class T> KV_ALWAYS_INLINE typename T::Mem* At(float* p)
 // The vectors of G blocks of hidden units, held in registers.
 template <class T, int G> using Regs = typename T::V[G][T::kPerBlock];
 
-template <class T, int G> KV_ALWAYS_INLINE void Load(Regs<T, G>& r, const float* p)
+// Block q from p + q * stride: blocks side by side, or the same input's weights of blocks
+// kept apart.
+template <class T, int G>
+KV_ALWAYS_INLINE void Load(Regs<T, G>& r, const float* p, size_t stride = L)
 {
     constexpr int S = T::kPerBlock, W = L / S;
 #pragma GCC unroll 8
     for (int q = 0; q < G; ++q)
 #pragma GCC unroll 4
         for (int v = 0; v < S; ++v)
-            r[q][v] = *At<T>(p + q * L + v * W);
+            r[q][v] = *At<T>(p + q * stride + v * W);
 }
 template <class T, int G> KV_ALWAYS_INLINE void Store(const Regs<T, G>& r, float* p)
 {
@@ -104,11 +107,7 @@ KV_ALWAYS_INLINE void NetInputsOf(const float* __restrict wb, size_t stride, siz
                                   const float* __restrict x, Regs<T, G>& a)
 {
     constexpr int S = T::kPerBlock, W = L / S;
-#pragma GCC unroll 8
-    for (int q = 0; q < G; ++q)
-#pragma GCC unroll 4
-        for (int v = 0; v < S; ++v)
-            a[q][v] = *At<T>(wb + q * stride + v * W);
+    Load<T, G>(a, wb, stride);
     for (size_t i = 1; i <= n; ++i) {
         const float xi = x[i];
 #pragma GCC unroll 8
