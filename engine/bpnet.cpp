@@ -376,20 +376,18 @@ KV_ALWAYS_INLINE void TrainFixed(const Weights& w, const float* patterns, size_t
 }
 
 // A network of few blocks trains in registers, any other in memory.
-template <class T>
+template <class T, int G = 1>
 KV_ALWAYS_INLINE void Train(const Weights& w, const float* p, size_t f, const int32_t* rows,
                             size_t n, float lr, float mom, float* acc, float* hid, float* g)
 {
-    if (T::kFixed >= 1 && w.nb == 1)
-        TrainFixed<T, 1>(w, p, f, rows, n, lr, mom);
-    else if (T::kFixed >= 2 && w.nb == 2)
-        TrainFixed<T, (T::kFixed >= 2 ? 2 : 1)>(w, p, f, rows, n, lr, mom);
-    else if (T::kFixed >= 3 && w.nb == 3)
-        TrainFixed<T, (T::kFixed >= 3 ? 3 : 1)>(w, p, f, rows, n, lr, mom);
-    else if (T::kFixed >= 4 && w.nb == 4)
-        TrainFixed<T, (T::kFixed >= 4 ? 4 : 1)>(w, p, f, rows, n, lr, mom);
-    else
+    if constexpr (G <= T::kFixed) {
+        if (w.nb == G)
+            TrainFixed<T, G>(w, p, f, rows, n, lr, mom);
+        else
+            Train<T, G + 1>(w, p, f, rows, n, lr, mom, acc, hid, g);
+    } else {
         TrainRows<T>(w, p, f, rows, n, lr, mom, acc, hid, g);
+    }
 }
 
 // Each kernel is built for AVX-512, for AVX2 and for any machine; the widest the machine has
