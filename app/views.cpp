@@ -1,23 +1,53 @@
 #include "app/views.h"
 
 #include "browse/browseviews.h"
+#include "browse/builders.h"
 #include "browse/findviews.h"
 #include "charts/chartviews.h"
 #include "config/frmconfprj.h"
 #include "config/splitcommand.h"
-#include "core/serviceslot.h"
 #include "training/trainingviews.h"
 
 // Each window library adds its own Install call here.
-modMenu::ViewProcedures AppViews::Procedures()
+void AppViews::Install()
 {
-    // The libraries write into the installed table: an empty one stands in while they do.
-    const ScopedService gathering(&modMenu::InstallViews, modMenu::ViewProcedures{});
     BrowseViews::Install();
     FindViews::Install();
-    ConfigureViews::Install();
     SplitViews::Install();
     TrainingViews::Install();
     ChartViews::Install();
-    return modMenu::Views();
+}
+
+bool AppWindowCalls::ShowConfigure(bool createdByNew)
+{
+    frmConfPrj::Open(createdByNew);
+    return true;
+}
+
+bool AppWindowCalls::StopActiveRun(std::function<void()> then)
+{
+    return TrainingViews::StopActiveRun(std::move(then));
+}
+
+void AppWindowCalls::CloseBrowsers()
+{
+    dbUtilities::CloseBrowsers();
+}
+
+void AppWindowCalls::BrowseTestWorstFirst()
+{
+    BrowseViews::BrowseTestWorstFirst();
+}
+
+void AppWindowCalls::BrowseOutlyers(const QString& predicted, const QString& actual)
+{
+    BrowseViews::BrowseOutlyers(predicted, actual);
+}
+
+void AppWindowCalls::BrowseBand(bool open)
+{
+    if (open)
+        BrowseViews::BrowseMenuOpen();
+    else
+        BrowseViews::BrowseMenuClose();
 }

@@ -1,10 +1,21 @@
-// The command procedures of the windows of configuration, training, browsing and charts,
-// gathered into the one table the shell dispatches through.
+// The windows of configuration, training, browsing and charts as the shell reaches them: their
+// rows in the one command table, and the few calls with an argument or an answer.
 #pragma once
 
-#include "shell/viewprocs.h"
+#include "shell/windowcalls.h"
 
 namespace AppViews {
-// Every window library's procedures; the installed table is left as it was.
-modMenu::ViewProcedures Procedures();
+// Adds every window library's rows to the command table. Idempotent.
+void Install();
 }
+
+// The window calls as the program answers them, each in the library of its window.
+class AppWindowCalls final : public IWindowCalls {
+public:
+    bool ShowConfigure(bool createdByNew) override;
+    bool StopActiveRun(std::function<void()> then) override;
+    void CloseBrowsers() override;
+    void BrowseTestWorstFirst() override;
+    void BrowseOutlyers(const QString& predicted, const QString& actual) override;
+    void BrowseBand(bool open) override;
+};

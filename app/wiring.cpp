@@ -1,6 +1,5 @@
 #include "app/wiring.h"
 
-#include "app/views.h"
 #include "config/odbcchooser.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/veltra.h"
@@ -12,8 +11,9 @@ AppWiring::AppWiring()
       m_projects(&ProjectOpener::Install, &m_opener),
       m_networkHost(&NetworkHost::Install, &m_opener.HostService()),
       m_dataSources(&kdb::SetDataSourceChooser, &OdbcChooser::Choose),
-      m_views(&modMenu::InstallViews, AppViews::Procedures())
+      m_windows(&WindowCalls::Install, &m_windowCalls)
 {
+    AppViews::Install();
     // No box may stand hidden behind the splash window.
     m_prompter.SetBeforePrompt([] { modMenu::HideSplash(); });
 }

@@ -1,9 +1,11 @@
 // The one place where the program plugs its services into the libraries' process-wide slots:
 // the prompts, the status bar, the project opener and the network objects' host, the ODBC
-// data-source chooser and the windows' command procedures. The libraries
-// only offer their slots and service objects; tests install fakes through the same slots.
+// data-source chooser and the calls into the windows; and the windows' rows in the command
+// table. The libraries only offer their slots and service objects; tests install fakes
+// through the same slots.
 #pragma once
 
+#include "app/views.h"
 #include "core/prompts.h"
 #include "core/serviceslot.h"
 #include "core/status.h"
@@ -12,7 +14,7 @@
 #include "network/networkhost.h"
 #include "shell/networkopener.h"
 #include "shell/projectopener.h"
-#include "shell/viewprocs.h"
+#include "shell/windowcalls.h"
 
 // Installs every service for its lifetime and puts back what it replaced at its end. Made once
 // by main after the application object and before anything can show a box: none of the
@@ -27,6 +29,7 @@ public:
 private:
     QtPrompter m_prompter;
     NetworkProjectOpener m_opener;
+    AppWindowCalls m_windowCalls;
 
     // Declared after the services they install, so that they end first.
     ScopedService<IPrompter*> m_prompts;
@@ -34,5 +37,5 @@ private:
     ScopedService<IProjectOpener*> m_projects;
     ScopedService<INetworkHost*> m_networkHost;
     ScopedService<kdb::DataSourceChooser> m_dataSources;
-    ScopedService<modMenu::ViewProcedures> m_views;
+    ScopedService<IWindowCalls*> m_windows;
 };

@@ -15,8 +15,8 @@
 #include "shell/commandtable.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
+#include "shell/currentbrowse.h"
 #include "shell/networkopener.h"
-#include "shell/viewprocs.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -105,6 +105,10 @@ frmBrowse* currentWindow()
 {
     return qobject_cast<frmBrowse*>(gBrowseForm().data());
 }
+
+} // namespace
+
+namespace BrowseViews {
 
 void BrowseTest()
 {
@@ -212,40 +216,21 @@ void MarkSelected()
         w->Model()->SetCachedValue(row, markColumn, kdb::Value(-1));
 }
 
-} // namespace
-
-namespace BrowseViews {
-
 void Install()
 {
-    modMenu::ViewProcedures& v = modMenu::Views();
-    v.BrowseTest = BrowseTest;
-    v.BrowseTestWorstFirst = BrowseTestWorstFirst;
-    v.BrowseOutlyers = BrowseOutlyers;
-    v.MENU_SFShowErrors = MENU_SFShowErrors;
-    v.MENU_SFShowCorrect = MENU_SFShowCorrect;
-    v.ShowDefBrowser = ShowDefBrowser;
-    v.SortASC = SortASC;
-    v.SortDESC = SortDESC;
-    v.BrowseMenuOpen = BrowseMenuOpen;
-    v.BrowseMenuClose = BrowseMenuClose;
-    v.MarkAllCurrent = MarkAllCurrent;
-    v.MarkSelected = MarkSelected;
-    v.CloseBrowsers = dbUtilities::CloseBrowsers;
-
     CCommandTable& commands = gCommands();
-    commands.Add(ToolName::MarkAll, [](const CommandClick&) { modMenu::MarkAllCurrent(-1); });
-    commands.Add(ToolName::UnmarkAll, [](const CommandClick&) { modMenu::MarkAllCurrent(0); });
-    commands.Add(ToolName::ToggleMarks, [](const CommandClick&) { modMenu::MarkAllCurrent(1); });
-    commands.Add(ToolName::MarkSelected, modMenu::MarkSelected);
+    commands.Add(ToolName::MarkAll, [](const CommandClick&) { MarkAllCurrent(-1); });
+    commands.Add(ToolName::UnmarkAll, [](const CommandClick&) { MarkAllCurrent(0); });
+    commands.Add(ToolName::ToggleMarks, [](const CommandClick&) { MarkAllCurrent(1); });
+    commands.Add(ToolName::MarkSelected, MarkSelected);
     for (QLatin1StringView tool : {ToolName::SFBrowseTest, ToolName::BPBrowseTest, ToolName::BrowseTest})
-        commands.Add(tool, modMenu::BrowseTest);
+        commands.Add(tool, BrowseTest);
     for (QLatin1StringView tool : {ToolName::SFShowAll, ToolName::BPShowAll, ToolName::ShowAll})
-        commands.Add(tool, modMenu::ShowDefBrowser);
-    commands.Add(ToolName::SFShowErrors, modMenu::MENU_SFShowErrors);
-    commands.Add(ToolName::SFShowCorrect, modMenu::MENU_SFShowCorrect);
-    commands.Add(ToolName::SortAsc, modMenu::SortASC);
-    commands.Add(ToolName::SortDesc, modMenu::SortDESC);
+        commands.Add(tool, ShowDefBrowser);
+    commands.Add(ToolName::SFShowErrors, MENU_SFShowErrors);
+    commands.Add(ToolName::SFShowCorrect, MENU_SFShowCorrect);
+    commands.Add(ToolName::SortAsc, SortASC);
+    commands.Add(ToolName::SortDesc, SortDESC);
 }
 
 } // namespace BrowseViews

@@ -1,6 +1,7 @@
 #include "browse/builders.h"
 
 #include "browse/browsequery.h"
+#include "browse/browseviews.h"
 #include "browse/frmbrowse.h"
 #include "core/errorbox.h"
 #include "core/widgets/veltra.h"
@@ -11,7 +12,7 @@
 #include "network/sfam.h"
 #include "shell/modmenu.h"
 #include "shell/networkopener.h"
-#include "shell/viewprocs.h"
+#include "shell/currentbrowse.h"
 
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -170,7 +171,7 @@ void CloseBrowsers()
 
 void ShowOutliersAt(double predicted, double actual)
 {
-    modMenu::BrowseOutlyers(QString::number(predicted, 'g', 17), QString::number(actual, 'g', 17));
+    BrowseViews::BrowseOutlyers(QString::number(predicted, 'g', 17), QString::number(actual, 'g', 17));
 }
 
 } // namespace dbUtilities

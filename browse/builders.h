@@ -24,6 +24,6 @@ frmBrowse* BuildDefBrowser();
 // Closes every browse window now, letting the project file go, and clears gBrowseForm,
 // gDataBrowse and gIMode.
 void CloseBrowsers();
-// The scatter chart's drill-down: the rows nearest the point, through modMenu::BrowseOutlyers.
+// The scatter chart's drill-down: the rows nearest the point, through BrowseViews::BrowseOutlyers.
 void ShowOutliersAt(double predicted, double actual);
 }

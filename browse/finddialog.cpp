@@ -12,7 +12,7 @@
 #include "core/widgets/winhelpers.h"
 #include "data/datadef.h"
 #include "network/networkproject.h"
-#include "shell/viewprocs.h"
+#include "shell/currentbrowse.h"
 
 #include <QApplication>
 #include <QCheckBox>

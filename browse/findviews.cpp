@@ -12,7 +12,7 @@
 #include "core/widgets/veltra.h"
 #include "shell/commandtable.h"
 #include "shell/frmmain.h"
-#include "shell/viewprocs.h"
+#include "shell/currentbrowse.h"
 
 namespace FindViews {
 
@@ -59,11 +59,8 @@ void AttachIMode()
 
 void Install()
 {
-    modMenu::ViewProcedures& v = modMenu::Views();
-    v.MenuFind = MenuFind;
-    v.MENU_SFFindError = MENU_SFFindError;
-    gCommands().Add(ToolName::SFFindError, modMenu::MENU_SFFindError);
-    gCommands().Add(ToolName::Find, modMenu::MenuFind);
+    gCommands().Add(ToolName::SFFindError, MENU_SFFindError);
+    gCommands().Add(ToolName::Find, MenuFind);
 }
 
 } // namespace FindViews

@@ -1,9 +1,9 @@
-// The find commands of the main window and interactive mode of the results browse, installed
-// into modMenu::Views().
+// The find commands of the main window and interactive mode of the results browse; their rows
+// in the command table.
 #pragma once
 
 namespace FindViews {
-// Installs MenuFind and MENU_SFFindError. Idempotent.
+// Adds the rows of MenuFind and MENU_SFFindError to the command table. Idempotent.
 void Install();
 
 // The find dialog for the current browser.

@@ -16,15 +16,12 @@
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
-#include "shell/viewprocs.h"
 #include "training/testdialogs.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
-namespace {
-
-void showCMatrix()
+void ChartViews::ShowCMatrix()
 {
     Procedure(QStringLiteral("modMenu::ShowCMatrix"), [&] {
         CHourglass hourglass(true);
@@ -46,6 +43,8 @@ void showCMatrix()
         form->Start();
     });
 }
+
+namespace {
 
 // The scatter or the series window of the open back-propagation project, built from its tested
 // results (tested first when its testing rows are not built); nothing for another kind.
@@ -78,20 +77,27 @@ void showChart(bool series)
 
 } // namespace
 
+void ChartViews::ShowScatter()
+{
+    showChart(false);
+}
+
+void ChartViews::ShowSeries()
+{
+    showChart(true);
+}
+
 void ChartViews::Install()
 {
-    modMenu::ViewProcedures& v = modMenu::Views();
-    v.ShowScatter = [] { showChart(false); };
-    v.ShowSeries = [] { showChart(true); };
-    v.ShowCMatrix = showCMatrix;
-    v.TestShow = [] { TestDialogs::TestShow(); };
-
     CCommandTable& commands = gCommands();
-    commands.Add(ToolName::TestBP, modMenu::TestShow);
-    commands.Add(ToolName::Matrix, [](const CommandClick&) {
-        modMenu::ShowCMatrix();
-        Utilities::StatusMessage(QStringLiteral("SFAM Confusion Matrix - Double click any cell for details"));
+    commands.Add(ToolName::TestBP, TestDialogs::TestShow);
+    commands.Add(ToolName::Matrix, [](const CommandClick& click) {
+        ShowCMatrix();
+        // The hint answers the tool's click; a window that shows the matrix by name (Finish,
+        // the row split's test) keeps its own text.
+        if (click.window)
+            Utilities::StatusMessage(QStringLiteral("SFAM Confusion Matrix - Double click any cell for details"));
     });
-    commands.Add(ToolName::Scatter, modMenu::ShowScatter);
-    commands.Add(ToolName::Series, modMenu::ShowSeries);
+    commands.Add(ToolName::Scatter, ShowScatter);
+    commands.Add(ToolName::Series, ShowSeries);
 }

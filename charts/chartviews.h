@@ -1,8 +1,13 @@
-// The result views' command procedures: TestShow, ShowCMatrix, and ShowScatter and ShowSeries,
-// which build their window from the open project's tested results.
+// The result views' commands: the test, the confusion matrix, and the scatter and the series
+// chart, which build their window from the open project's tested results.
 #pragma once
 
 namespace ChartViews {
-// Installs the four procedures into modMenu::Views(). Idempotent.
+// Adds the rows of the test and chart tools to the command table. Idempotent.
 void Install();
-}
+
+// The SFAM test's confusion matrix, the back-propagation test's scatter and series charts.
+void ShowCMatrix();
+void ShowScatter();
+void ShowSeries();
+} // namespace ChartViews

@@ -7,7 +7,7 @@
 #include "core/widgets/winhelpers.h"
 #include "data/datadef.h"
 #include "network/sfam.h"
-#include "shell/viewprocs.h"
+#include "shell/windowcalls.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -407,7 +407,7 @@ int frmMatrix::WholeColumnsAtEnd(const QTableView* grid)
 void frmMatrix::browse(const QString& predicted, const QString& actual)
 {
     // The browse closes every child window, this one included: run it after this handler.
-    QTimer::singleShot(0, qApp, [predicted, actual] { modMenu::BrowseOutlyers(predicted, actual); });
+    QTimer::singleShot(0, qApp, [predicted, actual] { WindowCalls::Current().BrowseOutlyers(predicted, actual); });
 }
 
 bool frmMatrix::DrillGrid(int row, int column)

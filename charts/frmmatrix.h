@@ -63,7 +63,7 @@ public:
     QLabel* lblSumActErr = nullptr;
 
     // The drill-downs of a double click (the views' signals call these; tests do too). A
-    // header is row -1. Each posts modMenu::BrowseOutlyers and answers whether it did.
+    // header is row -1. Each posts the window calls' BrowseOutlyers and answers whether it did.
     bool DrillGrid(int row, int column);
     bool DrillClasses(int row);
     bool DrillSumPredicted(int row);

@@ -8,7 +8,7 @@
 #include "core/widgets/statusmsg.h"
 #include "core/widgets/winhelpers.h"
 #include "network/backprop.h"
-#include "shell/viewprocs.h"
+#include "shell/windowcalls.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -145,7 +145,7 @@ void frmScatter::GraphDoubleClick()
     const QString predicted = ScatterLayout::DrillText(m_lastPredicted);
     const QString actual = ScatterLayout::DrillText(m_lastActual);
     // The browse closes every child window, this one included: run it after this handler.
-    QTimer::singleShot(0, qApp, [predicted, actual] { modMenu::BrowseOutlyers(predicted, actual); });
+    QTimer::singleShot(0, qApp, [predicted, actual] { WindowCalls::Current().BrowseOutlyers(predicted, actual); });
 }
 
 void frmScatter::mouseMoveEvent(QMouseEvent* event)

@@ -177,7 +177,7 @@ MatrixCount MatrixCounting::Count(const QString& projectFile, const QString& pre
         while (classes.Next())
             m.classes.push_back(ClassValueText(classes.Get(0)));
     }
-    // An empty class list has nothing to count (the original failed on its last row).
+    // An empty class list has nothing to count: stop here rather than read past its last row.
     if (m.classes.empty())
         throw KvError(KvErr::NoCurrentRecord);
     m.cells.assign(m.classes.size() * m.classes.size(), 0);

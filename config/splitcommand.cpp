@@ -18,7 +18,6 @@
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
-#include "shell/viewprocs.h"
 
 #include <QApplication>
 
@@ -39,11 +38,11 @@ struct HeldNetwork {
 void currentView()
 {
     if (gProcess().IsTested())
-        modMenu::BrowseTest();
+        modMenu::RunCommand(ToolName::BrowseTest);
     else if (gProcess().IsSplit())
-        modMenu::MenuBProp();
+        modMenu::RunCommand(ToolName::TrainBP);
     else
-        modMenu::ShowDefBrowser();
+        modMenu::RunCommand(ToolName::ShowAll);
 }
 
 } // namespace
@@ -134,7 +133,7 @@ void SplitCommand::SetLimits()
             // the project closes with its flags saying "split".
             net.SaveRowRanges();
             gNavigate().Navigate(navSplit);
-            modMenu::MenuBProp();
+            modMenu::RunCommand(ToolName::TrainBP);
             return;
 
         case Road::TestingChanged: {
@@ -157,10 +156,10 @@ void SplitCommand::SetLimits()
                 process.SetIsTested(true);
                 if (open.backProp) {
                     Utilities::StatusMessage(BackPropCompleteText(net.State().CurrentError()));
-                    modMenu::ShowScatter();
+                    modMenu::RunCommand(ToolName::Scatter);
                 } else {
                     Utilities::StatusMessage(SFamCompleteText(net.State().CurrentError()));
-                    modMenu::ShowCMatrix();
+                    modMenu::RunCommand(ToolName::Matrix);
                 }
                 testedHere = true;
             } else {
@@ -183,7 +182,7 @@ void SplitCommand::SetLimits()
             process.SetIsTrained(false);
             process.SetIsTested(false);
             modMenu::RemoveChildForms();
-            modMenu::MenuBProp();
+            modMenu::RunCommand(ToolName::TrainBP);
         }
         gNavigate().Save(net.State().ProjectFileName());
         process.Save(net.State().ProjectFileName());
@@ -192,6 +191,5 @@ void SplitCommand::SetLimits()
 
 void SplitViews::Install()
 {
-    modMenu::Views().SetLimits = &SplitCommand::SetLimits;
-    gCommands().Add(ToolName::Split, modMenu::SetLimits);
+    gCommands().Add(ToolName::Split, &SplitCommand::SetLimits);
 }

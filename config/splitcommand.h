@@ -32,6 +32,6 @@ void SetLimits();
 }
 
 namespace SplitViews {
-// Installs SetLimits into modMenu::Views().
+// Adds the row of the Split tool (SetLimits) to the command table.
 void Install();
 }

@@ -1,4 +1,4 @@
-// Database helpers of the data subsystem: opening a source (file or ODBC), table existence,
+// Database helpers of the data library: opening a source (file or ODBC), table existence,
 // the project-file test, the re-link of a moved data file, the key test and the class count.
 #pragma once
 

@@ -8,14 +8,29 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace kvengine {
 
+// Allocates on 64-byte boundaries, so that a block of hidden units' weights is one cache line
+// and one aligned vector load.
+template <class T> struct CacheAligned {
+    typedef T value_type;
+    CacheAligned() = default;
+    template <class U> CacheAligned(const CacheAligned<U>&) {}
+    T* allocate(size_t n)
+    {
+        return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t(64)));
+    }
+    void deallocate(T* p, size_t) { ::operator delete(p, std::align_val_t(64)); }
+    template <class U> bool operator==(const CacheAligned<U>&) const { return true; }
+};
+
 class BpNet {
 public:
     // Hidden units are kept in blocks of this many, padded with units of zero weight.
-    static constexpr int32_t kLanes = 8;
+    static constexpr int32_t kLanes = 16;
 
     // All weights and momentum terms zero. Throws std::bad_alloc when memory runs out.
     BpNet(int32_t nInputs, int32_t nHidden);
@@ -56,6 +71,13 @@ public:
 
     bool Finite() const;
 
+    // The instruction sets the kernels are built for. Training and runs use the widest the
+    // machine has; tests make each in turn the one used, to check that all give the same bits.
+    enum class Kernels { Generic, Avx2, Avx512 };
+    static bool Supported(Kernels k);
+    // Process-wide; a set the machine lacks selects the widest it has.
+    static void UseKernels(Kernels k);
+
     std::vector<uint8_t> Payload() const;
     // 1 and a network, or the bad-file code.
     static int32_t FromPayload(const std::vector<uint8_t>& payload, std::unique_ptr<BpNet>& out);
@@ -82,8 +104,9 @@ private:
     int32_t mPadded;  // mHidden rounded up to whole blocks
     // Hidden weights block by block: block b holds, for i = 0..Inputs(), the kLanes weights
     // from input i into units b*kLanes .. b*kLanes+kLanes-1, so training streams them in order.
-    std::vector<float> mW1, mD1;
-    std::vector<float> mW2, mD2;  // mPadded entries; padding stays zero
+    typedef std::vector<float, CacheAligned<float>> Floats;
+    Floats mW1, mD1;
+    Floats mW2, mD2;  // mPadded entries; padding stays zero
     float mB2 = 0.0f, mDB2 = 0.0f;
     Pcg32 mRng;
 };

@@ -1,7 +1,7 @@
 // Arithmetic kernels shared by the networks: a polynomial exponential and the logistic built
 // on it, written without library calls or tables so that loops over them vectorise and give
-// the same bits in a scalar and a vector build; and the vector of eight floats the SFAM choice
-// works in.
+// the same bits in a scalar and a vector build, or are written on vectors directly; and the
+// vector of eight floats the SFAM choice works in.
 #pragma once
 
 #include <bit>
@@ -17,7 +17,7 @@ namespace kvengine {
 typedef float Float8 __attribute__((vector_size(32)));
 
 // v in every lane of F.
-template <class F> inline F Splat(float v)
+template <class F> constexpr F Splat(float v)
 {
     if constexpr (sizeof(F) == sizeof(float))
         return v;
@@ -25,35 +25,58 @@ template <class F> inline F Splat(float v)
         return F{} + v;
 }
 
-// e^x for |x| <= 87 (clamped outside), within two units of the last place. A NaN gives NaN.
-inline float ExpPoly(float x)
+// The unsigned integers of the size of F: the bits of a float, or of each lane of a vector.
+template <class F> struct BitsOf {
+    typedef uint32_t U __attribute__((vector_size(sizeof(F))));
+};
+template <> struct BitsOf<float> {
+    typedef uint32_t U;
+};
+
+// e^x for |x| <= 87, within two units of the last place, by the same operations on every lane
+// of F, a float or a vector of floats; outside that range the value is nonsense (it is the
+// caller's to clamp).
+template <class F> constexpr F ExpPolyCore(F x)
 {
-    x = x > 87.0f ? 87.0f : x;
-    x = x < -87.0f ? -87.0f : x;
+    typedef typename BitsOf<F>::U U;
     // n = round(x / ln 2): adding and taking away 1.5 * 2^23 rounds to an integer without a
     // branch (the compiler may not reassociate it away: no fast-math here).
     constexpr float kRound = 12582912.0f;
-    const float shifted = x * 1.44269504088896341f + kRound;
-    const float n = shifted - kRound;
+    const F shifted = x * 1.44269504088896341f + kRound;
+    const F n = shifted - kRound;
     // x - n ln 2 in two steps: the first constant is exact in few bits, so n * it is exact.
-    float r = x - n * 0.693359375f;
+    F r = x - n * 0.693359375f;
     r = r + n * 2.12194440e-4f;
-    float p = 1.9875691500e-4f;
+    F p = Splat<F>(1.9875691500e-4f);
     p = p * r + 1.3981999507e-3f;
     p = p * r + 8.3334519073e-3f;
     p = p * r + 4.1665795894e-2f;
     p = p * r + 1.6666665459e-1f;
     p = p * r + 5.0000001201e-1f;
-    const float e = p * r * r + r + 1.0f;
+    const F e = p * r * r + r + 1.0f;
     // 2^n from the bits of `shifted`, whose low bits hold n: integer arithmetic on bits is
     // defined for every input, where converting a NaN (a diverged network) to int is not. A NaN
     // makes e NaN, so whatever scale it gives, the result stays NaN.
-    const uint32_t exponent =
-        (std::bit_cast<uint32_t>(shifted) - std::bit_cast<uint32_t>(kRound) + 127u) << 23;
-    return e * std::bit_cast<float>(exponent);
+    const U exponent =
+        (std::bit_cast<U>(shifted) - std::bit_cast<uint32_t>(kRound) + 127u) << 23;
+    return e * std::bit_cast<F>(exponent);
 }
 
-inline float Logistic(float x) { return 1.0f / (1.0f + ExpPoly(-x)); }
+// e^x for |x| <= 87 (clamped outside), within two units of the last place. A NaN gives NaN.
+// The value of a clamped x is known beforehand, so it is chosen at the end instead of
+// clamping x at the start: the same bits, and the choice waits on nothing.
+template <class F> inline F ExpPolyOf(F x)
+{
+    constexpr float kHigh = ExpPolyCore(87.0f), kLow = ExpPolyCore(-87.0f);
+    const F e = ExpPolyCore(x);
+    const F low = x < Splat<F>(-87.0f) ? Splat<F>(kLow) : e;
+    return x > Splat<F>(87.0f) ? Splat<F>(kHigh) : low;
+}
+
+template <class F> inline F LogisticOf(F x) { return 1.0f / (1.0f + ExpPolyOf(-x)); }
+
+inline float ExpPoly(float x) { return ExpPolyOf(x); }
+inline float Logistic(float x) { return LogisticOf(x); }
 
 }  // namespace kvengine
 

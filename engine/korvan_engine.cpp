@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -96,18 +97,41 @@ template <class R> std::vector<int32_t> UsableRows(const R* results, int32_t nRo
     return rows;
 }
 
+// Whether none of n floats is infinite or NaN, from their bits: the exponent field all ones
+// carries into the top bit. Eight running ORs, which compilers keep in vector registers.
+bool SpanFinite(const float* p, size_t n)
+{
+    uint32_t any[8] = {};
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8)
+        for (int l = 0; l < 8; ++l)
+            any[l] |= (std::bit_cast<uint32_t>(p[i + l]) & 0x7f800000u) + 0x00800000u;
+    for (; i < n; ++i)
+        any[0] |= (std::bit_cast<uint32_t>(p[i]) & 0x7f800000u) + 0x00800000u;
+    uint32_t all = 0;
+    for (uint32_t a : any)
+        all |= a;
+    return (all & 0x80000000u) == 0;
+}
+
 // Every value of the rows, columns from `first` on, is finite. A large table is read by
-// several threads: on a big run this scan would otherwise cost a third of the time.
+// several threads: on a big run this scan would otherwise cost a third of the time. Rows that
+// follow each other in the array, the usual case, are scanned as one span.
 bool RowsFinite(const Arrays& a, const std::vector<int32_t>& rows, int32_t first)
 {
     std::atomic<bool> ok{true};
     const double work = 0.25 * static_cast<double>(rows.size()) * a.nFields;
+    const size_t width = static_cast<size_t>(a.nFields);
     ForEachChunk(rows.size(), 16384, ThreadsFor(work), [&](size_t, size_t begin, size_t end) {
         bool good = true;
-        for (size_t k = begin; k < end; ++k) {
-            const float* row = a.Row(rows[k]);
-            for (int32_t j = first; j < a.nFields; ++j)
-                good &= Finite(row[j]);
+        for (size_t k = begin; k < end && good;) {
+            size_t last = k;
+            if (first == 0)
+                while (last + 1 < end && rows[last + 1] == rows[last] + 1)
+                    ++last;
+            const size_t span = (last - k + 1) * width - static_cast<size_t>(first);
+            good = SpanFinite(a.Row(rows[k]) + first, span);
+            k = last + 1;
         }
         if (!good)
             ok = false;

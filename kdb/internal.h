@@ -51,6 +51,9 @@ inline IndexInfo PrimaryIndex(const QStringList& key)
 // Catalogue text with its '|' filled in.
 KvError Error(int32_t number, const QString& arg = {});
 QString CatalogueText(int32_t number, const QString& arg);
+// The table of SQLite's "no such table: name" message, without its quotes or schema; empty for
+// any other message.
+QString MissingTable(const QString& message);
 
 // "Database" or the file name for messages.
 constexpr const char* kLinksTable = "__kdb_links";
@@ -58,7 +61,7 @@ constexpr const char* kOdbcModule = "kdb_odbc";
 // A table name that could mean tables of several schemas of an ODBC source.
 constexpr int32_t kAmbiguousTable = 3079;
 
-// ODBC (odbc.cpp).
+// ODBC (odbc.cpp, odbctable.cpp, odbcreadahead.cpp).
 struct OdbcColumn {
     QString name;
     int sqlType = 0;
@@ -151,6 +154,11 @@ bool DataSourceKeepsPassword(const QString& dsn);
 // Raises the ODBC diagnostic of a failed call as 3146 (with the driver's text).
 [[noreturn]] void ThrowOdbc(int handleType, void* handle, int32_t number = 3146,
                             const QString& arg = {});
+// The driver's diagnostic texts of a failed call; `linkLost` is set when they say the
+// connection is gone.
+QString OdbcDiagnostic(int handleType, void* handle, bool* linkLost = nullptr);
+// Drops the program's kept logins (a source that went away): the next use logs in again.
+void ForgetSharedConnections();
 
 } // namespace kdb::detail
 

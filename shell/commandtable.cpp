@@ -1,5 +1,9 @@
 #include "shell/commandtable.h"
 
+#include "core/errorbox.h"
+#include "core/status.h"
+#include "core/widgets/commandbar.h"
+#include "core/widgets/veltra.h"
 #include "shell/frmmain.h"
 
 #include <algorithm>
@@ -53,4 +57,33 @@ CCommandTable& gCommands()
         return shell;
     }();
     return table;
+}
+
+bool ToggleClicked(const CommandClick& click)
+{
+    CCommandBar* bar = click.window->MainToolBar();
+    bar->SetChecked(click.tool, !bar->Checked(click.tool));
+    return bar->Checked(click.tool);
+}
+
+QString modMenu::NotAvailableText()
+{
+    return QStringLiteral("Not available yet");
+}
+
+void modMenu::RunCommand(QLatin1StringView tool)
+{
+    if (!gCommands().Run(CommandBar::Main, {nullptr, tool, 0}))
+        Status::Message(NotAvailableText());
+}
+
+void modMenu::TrainBar(const QString& toolName)
+{
+    if (!gCommands().HasRows(CommandBar::Training)) {
+        Status::Message(NotAvailableText());
+        return;
+    }
+    Procedure(QStringLiteral("modMenu::TrainBar"), [&] {
+        gCommands().Run(CommandBar::Training, {qobject_cast<frmMain*>(gVeltra().MainForm()), toolName, 0});
+    });
 }

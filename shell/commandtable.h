@@ -1,6 +1,7 @@
 // The commands behind the main window's tools: one table of rows, tool name to command, that
 // the shell and each window library fill for their own commands. The main bar and the training
-// bar dispatch from it; adding a command is a name in core/widgets/toolnames.h and a row here.
+// bar dispatch from it, and one window reaches another's command through it by the tool's name;
+// adding a command is a name in core/widgets/toolnames.h and a row here.
 #pragma once
 
 #include <QLatin1StringView>
@@ -17,7 +18,7 @@ enum class CommandBar { Main, Training };
 
 // One click as a command receives it.
 struct CommandClick {
-    frmMain* window = nullptr; // the main window clicked; null for a training command run by name
+    frmMain* window = nullptr; // the main window clicked; null for a command run by name (RunCommand)
     QString tool;              // the tool's name as the click gave it
     int tag = 0;               // the clicked copy's tag (the recent files keep their place here)
 };
@@ -53,3 +54,18 @@ private:
 
 // The program's one table, holding the main window's own commands from the start.
 CCommandTable& gCommands();
+
+// Flips the Checked state of the clicked tool of the main bar and answers the new state.
+bool ToggleClicked(const CommandClick& click);
+
+namespace modMenu {
+// "Not available yet": what a command says while no row holds it.
+QString NotAvailableText();
+// The main bar's command of `tool`, as another window or procedure asks for it (the click has
+// no window); "Not available yet" in the main status panel while the table holds no row of it.
+void RunCommand(QLatin1StringView tool);
+// The training bar's command of that tool from the command table, as a click on the training
+// bar runs it (a tool without one does nothing); "Not available yet" while the table holds no
+// training command. Errors show the box "modMenu::TrainBar".
+void TrainBar(const QString& toolName);
+} // namespace modMenu

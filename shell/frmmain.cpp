@@ -2,6 +2,7 @@
 
 #include "core/errorbox.h"
 #include "core/regsettings.h"
+#include "core/status.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/hourglass.h"
 #include "core/widgets/statusbar.h"
@@ -12,7 +13,7 @@
 #include "network/process.h"
 #include "shell/modmenu.h"
 #include "shell/networkopener.h"
-#include "shell/viewprocs.h"
+#include "shell/windowcalls.h"
 #include "core/widgets/statusmsg.h"
 
 #include <QApplication>
@@ -237,11 +238,6 @@ void frmMain::MainToolBar_Click(const QString& band, const QString& tool, int ta
 void frmMain::AddCommands(CCommandTable& table)
 {
     using C = const CommandClick&;
-    const auto toggle = [](C click) {
-        CCommandBar* bar = click.window->MainToolBar();
-        bar->SetChecked(click.tool, !bar->Checked(click.tool));
-        return bar->Checked(click.tool);
-    };
     table.Add(ToolName::New, [](C click) {
         // Opens the File menu, where the new-project commands are.
         CBand& menu = click.window->MainToolBar()->Band(BandName::MainMenu);
@@ -267,17 +263,21 @@ void frmMain::AddCommands(CCommandTable& table)
     table.Add(ToolName::HelpAbout, modMenu::ShowAbout);
     table.Add(ToolName::HelpContents, modMenu::ShowHelpContents);
     table.Add(ToolName::Configure, [](C) { modMenu::EditConfigure(); });
-    table.Add(ToolName::Autoload, [toggle](C click) { toggle(click); });
-    table.Add(ToolName::ShowIMode, [toggle](C click) {
-        toggle(click);
+    table.Add(ToolName::Autoload, [](C click) { ToggleClicked(click); });
+    table.Add(ToolName::ShowIMode, [](C click) {
+        ToggleClicked(click);
         // The results browser is rebuilt with or without the interactive mode.
         if (gProcess().IsTested())
-            modMenu::BrowseTest();
+            modMenu::RunCommand(ToolName::BrowseTest);
     });
     // Tools that no band carries, named by the commands that use them.
-    table.Add(ToolName::Date, [toggle](C click) { gVeltra().StatusBar().SetDatePanelVisible(toggle(click)); });
+    table.Add(ToolName::Date, [](C click) { gVeltra().StatusBar().SetDatePanelVisible(ToggleClicked(click)); });
     table.Add(ToolName::Zoom, [](C) {});
-    table.Add(ToolName::ShowGraph, [toggle](C click) { modMenu::ShowGraph(toggle(click)); });
+    // The training library's row passes the new state to its window.
+    table.Add(ToolName::ShowGraph, [](C click) {
+        ToggleClicked(click);
+        Status::Message(modMenu::NotAvailableText());
+    });
 }
 
 void frmMain::MainToolBar_BandOpen(const QString& band)
@@ -286,7 +286,7 @@ void frmMain::MainToolBar_BandOpen(const QString& band)
         HideSplash();
     Procedure(QStringLiteral("frmMain::MainToolBar_BandOpen"), [&] {
         if (band == BandName::Browse) {
-            modMenu::BrowseMenuOpen();
+            WindowCalls::Current().BrowseBand(true);
             return;
         }
         if (band == BandName::View) {
@@ -318,7 +318,7 @@ void frmMain::MainToolBar_BandClose(const QString& band)
 {
     IgnoreErrors([&] {
         if (band == BandName::Browse)
-            modMenu::BrowseMenuClose();
+            WindowCalls::Current().BrowseBand(false);
     });
 }
 
@@ -435,11 +435,11 @@ void frmMain::closeEvent(QCloseEvent* event)
         return;
     }
     // A training run ends first; the window closes once it has.
-    if (!m_closeAfterRun && modMenu::Views().StopActiveRun) {
+    if (!m_closeAfterRun) {
         QPointer<frmMain> self(this);
         bool stopping = false;
         IgnoreErrors([&] {
-            stopping = modMenu::Views().StopActiveRun([self] {
+            stopping = WindowCalls::Current().StopActiveRun([self] {
                 if (!self)
                     return;
                 self->m_closeAfterRun = true;

@@ -18,7 +18,7 @@
 #include "shell/frmmain.h"
 #include "shell/navigate.h"
 #include "shell/projectopener.h"
-#include "shell/viewprocs.h"
+#include "shell/currentbrowse.h"
 
 #include <QApplication>
 #include <QCursor>

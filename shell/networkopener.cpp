@@ -7,6 +7,7 @@
 #include "core/regsettings.h"
 #include "core/widgets/hourglass.h"
 #include "core/widgets/statusmsg.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
 #include "data/dbutilities.h"
@@ -15,9 +16,10 @@
 #include "network/backprop.h"
 #include "network/process.h"
 #include "network/sfam.h"
+#include "shell/commandtable.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
-#include "shell/viewprocs.h"
+#include "shell/windowcalls.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -105,13 +107,13 @@ void resumeAtFurthestStep()
     if (process.IsTested()) {
         gNavigate().Navigate(navTested);
         gNavigate().Navigate(navBrowsing);
-        modMenu::BrowseTest();
+        modMenu::RunCommand(ToolName::BrowseTest);
     } else if (process.IsTrained() || process.IsSplit()) {
         gNavigate().Navigate(navSplit);
-        modMenu::MenuBProp();
+        modMenu::RunCommand(ToolName::TrainBP);
     } else if (process.IsConfigured()) {
         gNavigate().Navigate(navConfigured);
-        modMenu::SetLimits();
+        modMenu::RunCommand(ToolName::Split);
     } else {
         modMenu::EditConfigure();
     }

@@ -18,7 +18,7 @@
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
 #include "shell/projectopener.h"
-#include "shell/viewprocs.h"
+#include "shell/windowcalls.h"
 
 #include <QApplication>
 #include <QDir>

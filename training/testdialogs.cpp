@@ -5,14 +5,16 @@
 #include "core/twips.h"
 #include "core/widgets/hourglass.h"
 #include "core/widgets/pointerguard.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "core/widgets/winhelpers.h"
 #include "network/sfam.h"
 #include "network/teststats.h"
+#include "shell/commandtable.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
-#include "shell/viewprocs.h"
+#include "shell/windowcalls.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -211,7 +213,7 @@ void frmTestNetwork::cmdSetLimits_Click()
         QPointer<frmTestNetwork> self(this);
         // The dialog stays up under the row split (the views it closes leave a shown modal
         // dialog alone).
-        modMenu::SetLimits();
+        modMenu::RunCommand(ToolName::Split);
         if (!self)
             return;
         // The main bar's shortcuts work under the row split: a project closed or opened
@@ -311,17 +313,17 @@ void testBackProp(const std::shared_ptr<CBackProp>& net)
     switch (outcome) {
     case frmTestNetwork::Outcome::Close:
         QCoreApplication::processEvents();
-        modMenu::BrowseTest();
+        modMenu::RunCommand(ToolName::BrowseTest);
         break;
     case frmTestNetwork::Outcome::Browse:
         QCoreApplication::processEvents();
-        modMenu::BrowseTestWorstFirst();
+        WindowCalls::Current().BrowseTestWorstFirst();
         break;
     case frmTestNetwork::Outcome::Scatter:
-        modMenu::ShowScatter();
+        modMenu::RunCommand(ToolName::Scatter);
         break;
     case frmTestNetwork::Outcome::Series:
-        modMenu::ShowSeries();
+        modMenu::RunCommand(ToolName::Series);
         break;
     case frmTestNetwork::Outcome::Untested:
         return; // back to training: the project is no longer tested

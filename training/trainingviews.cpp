@@ -17,7 +17,6 @@
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
-#include "shell/viewprocs.h"
 #include "training/frmtrainbp.h"
 #include "training/frmtrainsf.h"
 #include "training/trainbar.h"
@@ -143,11 +142,11 @@ void Finish()
         if (sfam) {
             Utilities::StatusMessage(QStringLiteral("Test complete:  ") + NumFormat::Format(NumFormat::SingleAsDecimal(100.0f - error), QStringLiteral("0.00"))
                                      + QStringLiteral("% correct predictions."));
-            modMenu::ShowCMatrix();
+            modMenu::RunCommand(ToolName::Matrix);
         } else {
             Utilities::StatusMessage(QStringLiteral("Test complete:  ") + TrainLayout::General(100.0f - error)
                                      + QStringLiteral("% success."));
-            modMenu::ShowScatter();
+            modMenu::RunCommand(ToolName::Scatter);
         }
         Utilities::TmpEnableTools();
         gNavigate().Navigate(navTested);
@@ -159,15 +158,15 @@ void Finish()
         // A run that failed leaves the project untrained, yet its last test and results stand.
         Utilities::TmpEnableTools();
         gNavigate().Navigate(navTested);
-        modMenu::BrowseTest();
+        modMenu::RunCommand(ToolName::BrowseTest);
     } else if (!gProcess().IsTested()) {
         Utilities::TmpEnableTools();
         if (gProcess().IsSplit()) {
             gNavigate().Navigate(navSplit);
-            modMenu::ShowDefBrowser();
+            modMenu::RunCommand(ToolName::ShowAll);
         } else if (gProcess().IsConfigured()) {
             gNavigate().Navigate(navConfigured);
-            modMenu::ShowDefBrowser();
+            modMenu::RunCommand(ToolName::ShowAll);
         } else {
             gNavigate().Navigate(navOpened);
         }
@@ -239,13 +238,9 @@ void ShowGraph(bool checked)
 
 void Install()
 {
-    modMenu::ViewProcedures& views = modMenu::Views();
-    views.MenuBProp = &TrainingViews::MenuBProp;
-    views.StopActiveRun = &TrainingViews::StopActiveRun;
-    views.ShowGraph = &TrainingViews::ShowGraph;
-
     CCommandTable& commands = gCommands();
-    commands.Add(ToolName::TrainBP, modMenu::MenuBProp);
+    commands.Add(ToolName::TrainBP, &TrainingViews::MenuBProp);
+    commands.Add(ToolName::ShowGraph, [](const CommandClick& click) { ShowGraph(ToggleClicked(click)); });
     // The training bar's commands act on the open training window.
     const auto train = [&commands](QLatin1StringView tool, void (*action)(CTrainWindow* window, bool idle)) {
         commands.Add(

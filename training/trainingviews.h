@@ -1,6 +1,6 @@
 // The training commands: the training view (MenuBProp), the training bar's commands with Finish,
 // the run-aware stop the main window asks for before it changes the view or closes
-// (StopActiveRun), and the Show Graph switch; installed into the command layer's tables.
+// (StopActiveRun), and the Show Graph switch; their rows in the command table.
 #pragma once
 
 #include <QString>
@@ -10,8 +10,8 @@
 class CTrainWindow;
 
 namespace TrainingViews {
-// Installs MenuBProp, StopActiveRun and ShowGraph into modMenu::Views(), and the Training tool
-// and the training bar's commands into the command table.
+// Adds the rows of the Training tool, the Show Graph switch and the training bar's commands to
+// the command table.
 void Install();
 
 // The open training window, or nullptr.

@@ -6,6 +6,7 @@
 #include "browse/browsegrid.h"
 #include "browse/browsemodel.h"
 #include "browse/browseviews.h"
+#include "shell/currentbrowse.h"
 #include "browse/builders.h"
 #include "browse/frmbrowse.h"
 #include "browse/testbrowse.h"
@@ -22,7 +23,8 @@
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
-#include "shell/viewprocs.h"
+#include "browse/browseviews.h"
+#include "shell/currentbrowse.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -180,7 +182,7 @@ int main(int argc, char** argv)
     const long rssBefore = rssKb();
     frmBrowse* w = nullptr;
     const double open = seconds([&] {
-        modMenu::BrowseTest();
+        BrowseViews::BrowseTest();
         w = qobject_cast<frmBrowse*>(gBrowseForm().data());
         if (w)
             showRow(w, 0);
@@ -213,7 +215,7 @@ int main(int argc, char** argv)
     const int x5 = w->RecordSource().ColumnIndex({kLink, "X5", 0});
     const double sort = seconds([&] {
         w->tgBrowse->SetCurrent(0, x5);
-        modMenu::SortASC();
+        BrowseViews::SortASC();
         showRow(w, 0);
     });
     std::printf("sort by a source column (X5):       %7.3f s  (target < 2 s)\n", sort);
@@ -233,7 +235,7 @@ int main(int argc, char** argv)
     w->SetRecordSource(filtered);
     w->Data1().WaitLoaded();
     const int64_t filteredRows = w->Data1().RowCount();
-    const double markAll = seconds([&] { modMenu::MarkAllCurrent(-1); });
+    const double markAll = seconds([&] { BrowseViews::MarkAllCurrent(-1); });
     std::printf("Mark All in a filtered view:        %7.3f s  (target < 2 s)  [%lld rows]\n", markAll,
                 static_cast<long long>(filteredRows));
 
@@ -244,7 +246,7 @@ int main(int argc, char** argv)
     w->SetRecordSource(some);
     w->Data1().WaitLoaded();
     const int64_t someRows = w->Data1().RowCount();
-    const double markSome = seconds([&] { modMenu::MarkAllCurrent(1); });
+    const double markSome = seconds([&] { BrowseViews::MarkAllCurrent(1); });
     std::printf("Mark All (toggle) in a smaller view: %7.3f s  (target < 2 s)  [%lld rows]\n", markSome,
                 static_cast<long long>(someRows));
 

@@ -6,6 +6,7 @@
 #include "browse/builders.h"
 #include "browse/finddialog.h"
 #include "browse/findviews.h"
+#include "shell/currentbrowse.h"
 #include "browse/frmbrowse.h"
 #include "browse/imode.h"
 #include "core/apppaths.h"
@@ -23,7 +24,9 @@
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
-#include "shell/viewprocs.h"
+#include "browse/browseviews.h"
+#include "browse/findviews.h"
+#include "shell/currentbrowse.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -108,7 +111,7 @@ int main(int argc, char** argv)
     BrowseViews::Install();
     FindViews::Install();
     main->MainToolBar()->SetChecked(ToolName::ShowIMode, true);
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     auto* w = qobject_cast<frmBrowse*>(gBrowseForm().data());
     if (!w || !gIMode()) {
         std::printf("the browse did not open\n");
@@ -122,7 +125,7 @@ int main(int argc, char** argv)
     // Find Next from the first row for what only the last row holds.
     auto find = [&](int column, const QString& text, bool matchCase) {
         w->tgBrowse->SetCurrent(0, column);
-        modMenu::MenuFind();
+        FindViews::MenuFind();
         frmFind* f = frmFind::Existing();
         f->cmbFind->setEditText(text);
         f->chkMatchCase->setChecked(matchCase);

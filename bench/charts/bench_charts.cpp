@@ -20,7 +20,8 @@
 #include "shell/frmmain.h"
 #include "shell/modmenu.h"
 #include "shell/networkopener.h"
-#include "shell/viewprocs.h"
+#include "charts/chartviews.h"
+#include "shell/windowcalls.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -152,7 +153,10 @@ int main(int argc, char** argv)
     main->show();
     ChartViews::Install();
     // Drill-downs and browses are not measured here.
-    modMenu::Views().CloseBrowsers = [] {};
+    struct : IWindowCalls {
+        void CloseBrowsers() override {}
+    } noBrowsers;
+    const ScopedService windows(&WindowCalls::Install, &noBrowsers);
 
     // --- Back-propagation: trained on 2,000 rows, tested on all 1,000,000 ------------------
     auto bp = std::make_shared<CBackProp>();
@@ -180,7 +184,7 @@ int main(int argc, char** argv)
 
     for (int round = 0; round < 2; ++round) {
         timer.restart();
-        modMenu::ShowScatter();
+        ChartViews::ShowScatter();
         frmScatter* scatter = child<frmScatter>(main);
         const QImage image = main->grab().toImage();
         std::printf("scatter chart opened and painted into an image (%dx%d): %.1f ms%s\n", image.width(),
@@ -198,7 +202,7 @@ int main(int argc, char** argv)
         flush();
     }
 
-    modMenu::ShowSeries();
+    ChartViews::ShowSeries();
     frmSeries* series = child<frmSeries>(main);
     if (!series)
         return 1;
@@ -266,7 +270,7 @@ int main(int argc, char** argv)
         }
         for (int round = 0; round < 2; ++round) {
             timer.restart();
-            modMenu::ShowCMatrix();
+            ChartViews::ShowCMatrix();
             QCoreApplication::processEvents();
             frmMatrix* matrix = child<frmMatrix>(main);
             std::printf("confusion matrix of %d classes counted and shown: %.0f ms (%d rows counted)%s\n",

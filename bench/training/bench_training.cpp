@@ -17,7 +17,7 @@
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
-#include "shell/viewprocs.h"
+#include "shell/commandtable.h"
 #include "training/frmtrainbp.h"
 #include "training/trainingviews.h"
 #include "training/updown.h"
@@ -105,7 +105,7 @@ WindowFigures RunWindow(const std::shared_ptr<CBackProp>& bp, int passes)
 {
     WindowFigures f;
     SetCurrentNetwork(bp);
-    modMenu::MenuBProp();
+    TrainingViews::MenuBProp();
     QCoreApplication::processEvents();
     auto* w = qobject_cast<frmTrainBP*>(TrainingViews::Window());
     if (!w) {

@@ -33,7 +33,10 @@
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
-#include "shell/viewprocs.h"
+#include "browse/browseviews.h"
+#include "shell/commandtable.h"
+#include "shell/currentbrowse.h"
+#include "shell/windowcalls.h"
 #include "training/frmtrainsf.h"
 #include "training/trainingviews.h"
 #include "training/trainwindow.h"
@@ -267,7 +270,7 @@ void timeTest(CNetworkProject& net)
 // `passes` passes (or SFAM cycles) through the training window, then Finish.
 void trainAndFinish(frmMain* main, int passes, bool sfam)
 {
-    modMenu::MenuBProp();
+    TrainingViews::MenuBProp();
     flush();
     CTrainWindow* w = TrainingViews::Window();
     if (!w) {
@@ -333,7 +336,9 @@ int main(int argc, char** argv)
     gNavigate().Bind(main->MainToolBar());
     main->resize(1280, 1000);
     main->show();
-    const ScopedService views(&modMenu::InstallViews, AppViews::Procedures());
+    AppViews::Install();
+    AppWindowCalls windowCalls;
+    const ScopedService windows(&WindowCalls::Install, &windowCalls);
     flush();
 
     // --- Back-propagation --------------------------------------------------------------------
@@ -369,7 +374,7 @@ int main(int argc, char** argv)
         line("scatter chart painted into an image", seconds([&] { scatter->Render(QSize(1000, 700)); }) * 1000, "ms");
     }
     for (int zoom : {1, 8, 64}) {
-        modMenu::ShowSeries();
+        ChartViews::ShowSeries();
         flush();
         frmSeries* series = window<frmSeries>(main);
         if (!series)
@@ -383,7 +388,7 @@ int main(int argc, char** argv)
     {
         frmBrowse* w = nullptr;
         const double open = seconds([&] {
-            modMenu::BrowseTest();
+            BrowseViews::BrowseTest();
             w = qobject_cast<frmBrowse*>(gBrowseForm().data());
             if (w)
                 showRow(w, 0);
@@ -402,7 +407,7 @@ int main(int argc, char** argv)
             const int x5 = w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), "X5", 0});
             line("sort by a source column (X5)", seconds([&] {
                      w->tgBrowse->SetCurrent(0, x5);
-                     modMenu::SortASC();
+                     BrowseViews::SortASC();
                      showRow(w, 0);
                  }), "s", "(target < 2 s)");
             if (auto* browser = dynamic_cast<CBrowseBase*>(gDataBrowse().get())) {

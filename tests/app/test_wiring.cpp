@@ -1,10 +1,12 @@
 // The program's wiring: after it, no process-wide slot is left at its fallback (prompts that
 // answer as cancelled, a status nobody sees, hosts that do nothing, no opener, no data-source
-// chooser, procedures "Not available yet"), and at its end every slot is back as it was.
+// chooser, window calls and commands "Not available yet"), and at its end every slot is back as it was.
 #include "app/wiring.h"
 
 #include "core/widgets/statusbar.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
+#include "shell/commandtable.h"
 #include "tests/support/fakeprompter.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +28,7 @@ struct Slots {
     IProjectOpener* projects = installed(&ProjectOpener::Install);
     INetworkHost* networkHost = installed(&NetworkHost::Install);
     bool dataSources = bool(installed(&kdb::SetDataSourceChooser));
-    modMenu::ViewProcedures views = installed(&modMenu::InstallViews);
+    IWindowCalls* windows = installed(&WindowCalls::Install);
 };
 
 } // namespace
@@ -45,13 +47,11 @@ TEST(Wiring, EverySlotHoldsTheProgramsServiceAndIsPutBackAtTheEnd)
         ASSERT_TRUE(opener);
         EXPECT_EQ(during.networkHost, &opener->HostService());
         EXPECT_TRUE(during.dataSources);
-        // One procedure of each window library; the road's test checks every one.
-        EXPECT_TRUE(during.views.ShowConfigure);
-        EXPECT_TRUE(during.views.SetLimits);
-        EXPECT_TRUE(during.views.MenuBProp);
-        EXPECT_TRUE(during.views.BrowseTest);
-        EXPECT_TRUE(during.views.MenuFind);
-        EXPECT_TRUE(during.views.ShowScatter);
+        EXPECT_TRUE(dynamic_cast<AppWindowCalls*>(during.windows));
+        // One command of each window library; the road's test checks every one.
+        for (QLatin1StringView tool :
+             {ToolName::Split, ToolName::TrainBP, ToolName::BrowseTest, ToolName::Find, ToolName::Scatter})
+            EXPECT_NE(gCommands().Find(CommandBar::Main, tool), nullptr) << tool.data();
     }
     const Slots after;
     EXPECT_EQ(after.prompts, &outer);
@@ -59,5 +59,5 @@ TEST(Wiring, EverySlotHoldsTheProgramsServiceAndIsPutBackAtTheEnd)
     EXPECT_EQ(after.projects, before.projects);
     EXPECT_EQ(after.networkHost, before.networkHost);
     EXPECT_EQ(after.dataSources, before.dataSources);
-    EXPECT_EQ(bool(after.views.ShowConfigure), bool(before.views.ShowConfigure));
+    EXPECT_EQ(after.windows, before.windows);
 }

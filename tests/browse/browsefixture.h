@@ -20,7 +20,8 @@
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
-#include "shell/viewprocs.h"
+#include "browse/browseviews.h"
+#include "shell/currentbrowse.h"
 #include "tests/support/fakeprompter.h"
 #include "tests/support/testenv.h"
 
@@ -49,7 +50,7 @@ public:
     void CloseBrowsers() override
     {
         ++closed;
-        modMenu::CloseBrowsers();
+        dbUtilities::CloseBrowsers();
     }
     int closed = 0;
 

@@ -4,7 +4,9 @@
 
 #include "browse/browsemodel.h"
 #include "browse/frmbrowse.h"
-#include "shell/viewprocs.h"
+#include "browse/browseviews.h"
+#include "browse/findviews.h"
+#include "shell/currentbrowse.h"
 
 #include <QHeaderView>
 #include <QTableView>

@@ -38,11 +38,11 @@ TEST_F(BrowseShot, ResultsBrowserOnTheSample)
     Exec("UPDATE Test SET Predicted = ? WHERE MainPrimaryKey = 255", {NoPrediction});
     Exec("UPDATE Test SET Mark = -1 WHERE MainPrimaryKey IN (253, 254, 258)");
     main->resize(1100, 640);
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     auto* w = qobject_cast<frmBrowse*>(gBrowseForm().data());
     ASSERT_NE(w, nullptr);
     w->tgBrowse->SetCurrent(3, 6);
-    modMenu::SortASC();   // by Advertising, underlined
+    BrowseViews::SortASC();   // by Advertising, underlined
     w->tgBrowse->SetCurrent(2, 2);
     for (int i = 0; i < 10; ++i) {
         QCoreApplication::processEvents();

@@ -86,7 +86,7 @@ class BrowseWindow : public BrowseTestBase {};
 TEST_F(BrowseWindow, EachBuilderGivesItsColumnsInOrderAndCountsItsRows)
 {
     OpenBackProp();
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(ColumnNames(w), QStringList({"Test.Mark", kLink + ".Y", "Test.Predicted", "Test.Difference",
@@ -136,7 +136,7 @@ TEST_F(BrowseWindow, TheResultsBrowserLaysOutPanesFormatsAndMarks)
     Exec("UPDATE Test SET Predicted = ? WHERE MainPrimaryKey = 3", {NoPrediction});   // stored as Single
     Exec("UPDATE Test SET Difference = NULL, Predicted = 7.25 WHERE MainPrimaryKey = 4");
     Exec("UPDATE Test SET Mark = -1 WHERE MainPrimaryKey = 5");
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     auto* browser = dynamic_cast<CBrowseBase*>(gDataBrowse().get());
@@ -180,9 +180,9 @@ TEST_F(BrowseWindow, TheResultsBrowserLaysOutPanesFormatsAndMarks)
     }
 
     // The heading band turns the tips off while it is open.
-    modMenu::BrowseMenuOpen();
+    BrowseViews::BrowseMenuOpen();
     EXPECT_EQ(w->tgBrowse->CellTips(), 0);
-    modMenu::BrowseMenuClose();
+    BrowseViews::BrowseMenuClose();
     EXPECT_EQ(w->tgBrowse->CellTips(), 2);
 }
 
@@ -192,7 +192,7 @@ TEST_F(BrowseWindow, TheKeyColumnIsTheFirstShownAsTheBrowserOpensAndAfterASort)
 {
     main->resize(520, 420);   // narrower than the data columns
     OpenBackProp();
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     QCoreApplication::processEvents();
@@ -201,7 +201,7 @@ TEST_F(BrowseWindow, TheKeyColumnIsTheFirstShownAsTheBrowserOpensAndAfterASort)
     EXPECT_EQ(pane->columnAt(0), 4);
     EXPECT_EQ(w->Model()->headerData(4, Qt::Horizontal, Qt::DisplayRole).toString(), "ID");
     w->tgBrowse->SetCurrent(0, 2);
-    modMenu::SortDESC();
+    BrowseViews::SortDESC();
     QCoreApplication::processEvents();
     EXPECT_EQ(MainPanel(), "Sorted by:  [Predicted]");
     EXPECT_EQ(w->tgBrowse->DataPane()->columnAt(0), 4);
@@ -224,7 +224,7 @@ TEST_F(BrowseWindow, TheKeyColumnIsTheFirstShownAsTheBrowserOpensAndAfterASort)
 TEST_F(BrowseWindow, TheDataPaneMovesByWholeColumnsOnEveryRoad)
 {
     OpenBackProp();
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     auto* browser = dynamic_cast<CBrowseBase*>(gDataBrowse().get());
@@ -278,7 +278,7 @@ TEST_F(BrowseWindow, TheDataPaneMovesByWholeColumnsOnEveryRoad)
 
         // A sort asked from the last column.
         w->tgBrowse->SetCurrent(2, last);
-        modMenu::SortASC();
+        BrowseViews::SortASC();
         QCoreApplication::processEvents();
         EXPECT_TRUE(ColumnWhole(pane, last) && LeftColumnWhole(pane)) << width;
     }
@@ -286,7 +286,7 @@ TEST_F(BrowseWindow, TheDataPaneMovesByWholeColumnsOnEveryRoad)
 
     // The whole table's browser, the keys to its last column.
     main->resize(480, 420);
-    modMenu::ShowDefBrowser();
+    BrowseViews::ShowDefBrowser();
     frmBrowse* all = Current();
     ASSERT_NE(all, nullptr);
     QCoreApplication::processEvents();
@@ -305,16 +305,16 @@ TEST_F(BrowseWindow, TheDataPaneMovesByWholeColumnsOnEveryRoad)
 TEST_F(BrowseWindow, AHeadingClickedIsTheColumnTheSortAndTheFindTake)
 {
     OpenBackProp();
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     QCoreApplication::processEvents();
     FindTest::ClickHeading(w->tgBrowse->FixedPane(), 3);
     EXPECT_EQ(w->tgBrowse->CurrentColumn(), 3);
-    modMenu::SortASC();
+    BrowseViews::SortASC();
     EXPECT_EQ(MainPanel(), "Sorted by:  [Difference]");
     FindTest::ClickHeading(w->tgBrowse->DataPane(), 6);
-    modMenu::SortDESC();
+    BrowseViews::SortDESC();
     EXPECT_EQ(MainPanel(), "Sorted by:  [Predicted],  [Difference]");
     EXPECT_EQ(w->tgBrowse->CurrentColumn(), 6);
     FindTest::ClickHeading(w->tgBrowse->DataPane(), 5);
@@ -334,13 +334,13 @@ TEST_F(BrowseWindow, AHeadingClickedIsTheColumnTheSortAndTheFindTake)
 TEST_F(BrowseWindow, SortingByAwkwardNamesOrdersRowsAndNamesTheKeys)
 {
     OpenBackProp();
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     Exec("UPDATE Test SET Mark = -1 WHERE MainPrimaryKey IN (7, 12, 33)");
     // The source's field Mark, ascending: 10, 20, 30, 40 (value 0) come first.
     w->tgBrowse->SetCurrent(0, 5);
-    modMenu::SortASC();
+    BrowseViews::SortASC();
     EXPECT_EQ(MainPanel(), "Sorted by:  [Mark]");
     auto rows = AllRows(w);
     for (size_t i = 1; i < rows.size(); ++i)
@@ -350,7 +350,7 @@ TEST_F(BrowseWindow, SortingByAwkwardNamesOrdersRowsAndNamesTheKeys)
     // Then Test's own Mark, ascending: the marked rows (-1) first, each group still by the
     // source's Mark.
     w->tgBrowse->SetCurrent(0, 0);
-    modMenu::SortASC();
+    BrowseViews::SortASC();
     EXPECT_EQ(MainPanel(), "Sorted by:  [Mark],  [Mark]");
     rows = AllRows(w);
     EXPECT_EQ(rows[0][4].toInt(), 12);   // source Mark 2
@@ -359,9 +359,9 @@ TEST_F(BrowseWindow, SortingByAwkwardNamesOrdersRowsAndNamesTheKeys)
     EXPECT_EQ(rows[3][4].toInt(), 10);
     // A field named a]b sorts as any other; the last key drops out after three.
     w->tgBrowse->SetCurrent(0, 7);
-    modMenu::SortDESC();
+    BrowseViews::SortDESC();
     w->tgBrowse->SetCurrent(0, 9);
-    modMenu::SortASC();
+    BrowseViews::SortASC();
     EXPECT_EQ(MainPanel(), "Sorted by:  [DateFrom],  [a]b],  [Mark]");
     // Nulls come first ascending and last descending, as SQLite orders them.
     {
@@ -370,10 +370,10 @@ TEST_F(BrowseWindow, SortingByAwkwardNamesOrdersRowsAndNamesTheKeys)
     }
     gDataBrowse()->Refresh();
     w->tgBrowse->SetCurrent(0, 6);
-    modMenu::SortDESC();
+    BrowseViews::SortDESC();
     EXPECT_EQ(AllRows(w).back()[4].toInt(), 17);
     EXPECT_EQ(AllRows(w).front()[4].toInt(), 40);
-    modMenu::SortASC();
+    BrowseViews::SortASC();
     EXPECT_EQ(AllRows(w).front()[4].toInt(), 17);
     EXPECT_EQ(AllRows(w)[1][4].toInt(), 1);
     // Refresh clears the keys.
@@ -393,13 +393,13 @@ TEST_F(BrowseWindow, TheTestDialogsBrowseListsTheWorstRowsFirstUntilASort)
         return d;
     };
     // The view of Close: the testing rows in their order, which is not the worst first.
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     ASSERT_NE(Current(), nullptr);
     const std::vector<double> plain = differences(AllRows(Current()));
     ASSERT_EQ(plain.size(), 40u);
     EXPECT_FALSE(std::is_sorted(plain.rbegin(), plain.rend()));
 
-    modMenu::BrowseTestWorstFirst();
+    BrowseViews::BrowseTestWorstFirst();
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     std::vector<double> worst = differences(AllRows(w));
@@ -409,7 +409,7 @@ TEST_F(BrowseWindow, TheTestDialogsBrowseListsTheWorstRowsFirstUntilASort)
     EXPECT_EQ(MainPanel(), "Browsing results of tested data.");
     // A sort replaces that order, as any other.
     w->tgBrowse->SetCurrent(0, 4);
-    modMenu::SortASC();
+    BrowseViews::SortASC();
     EXPECT_EQ(AllRows(w)[0][4].toInt(), 1);
     EXPECT_TRUE(prompts.Boxes().empty());
 }
@@ -417,12 +417,12 @@ TEST_F(BrowseWindow, TheTestDialogsBrowseListsTheWorstRowsFirstUntilASort)
 TEST_F(BrowseWindow, MarksAreWrittenByKeyAndKeptInTheProject)
 {
     OpenBackProp();
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     // A sorted view: the row on screen is found by its key, not its position.
     w->tgBrowse->SetCurrent(0, 6);
-    modMenu::SortDESC();   // the source's Predicted descending: ID 40 first
+    BrowseViews::SortDESC();   // the source's Predicted descending: ID 40 first
     Cell(w, 0, 0);
     emit w->tgBrowse->CellDoubleClicked(0, 3);
     EXPECT_EQ(Scalar("SELECT Mark FROM Test WHERE MainPrimaryKey = 40"), -1);
@@ -450,7 +450,7 @@ TEST_F(BrowseWindow, MarksAreWrittenByKeyAndKeptInTheProject)
     auto bp = std::make_shared<CBackProp>();
     bp->Initialize(file);
     SetCurrentNetwork(bp);
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     w = Current();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(Cell(w, 38, 4).toString(), "39");
@@ -462,7 +462,7 @@ TEST_F(BrowseWindow, MarkCommandsActOnTheViewInOneStatement)
     OpenBackProp();
     Exec("UPDATE Test SET Mark = -1 WHERE MainPrimaryKey % 4 = 0");
     Exec("UPDATE Test SET Mark = NULL WHERE MainPrimaryKey = 1");
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     const auto pattern = [&] {
@@ -474,17 +474,17 @@ TEST_F(BrowseWindow, MarkCommandsActOnTheViewInOneStatement)
         return p;
     };
     const QString before = pattern();
-    modMenu::MarkAllCurrent(1);
+    BrowseViews::MarkAllCurrent(1);
     EXPECT_EQ(pattern(), QString(before).replace('x', 'X').replace('.', 'x').replace('X', '.'));
-    modMenu::MarkAllCurrent(1);   // twice restores; Null stays Null
+    BrowseViews::MarkAllCurrent(1);   // twice restores; Null stays Null
     EXPECT_EQ(pattern(), before);
     // Sorted: the same rows.
     w->tgBrowse->SetCurrent(0, 8);
-    modMenu::SortASC();
-    modMenu::MarkAllCurrent(-1);
+    BrowseViews::SortASC();
+    BrowseViews::MarkAllCurrent(-1);
     EXPECT_EQ(pattern(), QString(40, 'x'));
     EXPECT_FALSE(Cell(w, 0, 0, Qt::DecorationRole).isNull());   // the grid shows the new marks
-    modMenu::MarkAllCurrent(0);
+    BrowseViews::MarkAllCurrent(0);
     EXPECT_EQ(pattern(), QString(40, '.'));
 
     // Marked selected: only the selected rows.
@@ -493,14 +493,14 @@ TEST_F(BrowseWindow, MarkCommandsActOnTheViewInOneStatement)
                                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
     const auto selected = w->tgBrowse->SelectedRows();
     ASSERT_EQ(selected.size(), 2u);
-    modMenu::MarkSelected();
+    BrowseViews::MarkSelected();
     EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test WHERE Mark = -1"), 2);
 
     // A failure half-way changes nothing.
     Exec("CREATE TRIGGER stop BEFORE UPDATE ON Test WHEN NEW.MainPrimaryKey = 30 "
          "BEGIN SELECT RAISE(ABORT, 'disk full'); END");
     prompts.ExpectBox(MsgResult::Ok);
-    modMenu::MarkAllCurrent(-1);
+    BrowseViews::MarkAllCurrent(-1);
     ASSERT_EQ(prompts.Boxes().size(), 1u);
     EXPECT_EQ(prompts.Boxes()[0].title, "modMenu::MarkAllCurrent");
     EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test WHERE Mark = -1"), 2);
@@ -514,7 +514,7 @@ TEST_F(BrowseWindow, BackPropDrillDownListsEveryRowNearestFirst)
         kdb::Database db = kdb::Database::Open(folder + "/bpsource.mdb", false, false);
         db.Execute("UPDATE Data SET Y = NULL WHERE ID = 7");
     }
-    modMenu::BrowseOutlyers("10,5", "9");   // predicted, actual
+    BrowseViews::BrowseOutlyers("10,5", "9");   // predicted, actual
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     const auto rows = AllRows(w);
@@ -537,11 +537,11 @@ TEST_F(BrowseWindow, BackPropDrillDownListsEveryRowNearestFirst)
     EXPECT_EQ(Current()->RecordSource().distanceFrom, std::make_pair(10.5, 9.0));
     w = Current();
     // Marks of a drill-down without filter act on every row.
-    modMenu::MarkAllCurrent(-1);
+    BrowseViews::MarkAllCurrent(-1);
     EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test WHERE Mark = -1"), 40);
     // A point that is no number shows a box and opens nothing.
     prompts.ExpectBox(MsgResult::Ok);
-    modMenu::BrowseOutlyers("x", "9");
+    BrowseViews::BrowseOutlyers("x", "9");
     EXPECT_EQ(prompts.Boxes().size(), 1u);
     EXPECT_EQ(Current(), nullptr);
 }
@@ -555,23 +555,23 @@ TEST_F(BrowseWindow, SFamDrillDownsFilterNumericAndTextClasses)
         db.Execute("UPDATE Test SET Predicted = CASE WHEN MainPrimaryKey % 3 = 0 THEN '9' "
                    "ELSE CAST(MainPrimaryKey % 3 + 1 AS TEXT) END");
     }
-    modMenu::BrowseOutlyers("2", "");   // predicted class 2
+    BrowseViews::BrowseOutlyers("2", "");   // predicted class 2
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(ColumnNames(w).mid(0, 4),
               QStringList({"Test.Mark", kLink + ".Cls", "Test.Predicted", kLink + ".ID"}));
     EXPECT_EQ(w->Data1().RowCount(), 10);
     EXPECT_EQ(Cell(w, 0, 2).toString(), "2");   // the class as the network wrote it
-    modMenu::BrowseOutlyers("", "1");   // actual class 1: IDs 3, 6, ... (all predicted 9)
+    BrowseViews::BrowseOutlyers("", "1");   // actual class 1: IDs 3, 6, ... (all predicted 9)
     w = Current();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->Data1().RowCount(), 10);
-    modMenu::BrowseOutlyers("9", "1");
+    BrowseViews::BrowseOutlyers("9", "1");
     EXPECT_EQ(Current()->Data1().RowCount(), 10);
-    modMenu::BrowseOutlyers("2", "1");
+    BrowseViews::BrowseOutlyers("2", "1");
     EXPECT_EQ(Current()->Data1().RowCount(), 0);
 
-    modMenu::MENU_SFShowErrors();
+    BrowseViews::MENU_SFShowErrors();
     w = Current();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->Data1().RowCount(), 10);
@@ -580,10 +580,10 @@ TEST_F(BrowseWindow, SFamDrillDownsFilterNumericAndTextClasses)
     EXPECT_EQ(MainPanel(), "Browsing incorrect predictions.");
     EXPECT_TRUE(main->MainToolBar()->Enabled(ToolName::SFFindError));
     // Marking all in the errors view marks only its rows.
-    modMenu::MarkAllCurrent(-1);
+    BrowseViews::MarkAllCurrent(-1);
     EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test WHERE Mark = -1"), 10);
     EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test WHERE Mark = -1 AND MainPrimaryKey % 3 <> 0"), 0);
-    modMenu::MENU_SFShowCorrect();
+    BrowseViews::MENU_SFShowCorrect();
     EXPECT_EQ(Current()->Data1().RowCount(), 20);
     EXPECT_EQ(Current()->windowTitle(), "Browse Test Results");
     EXPECT_FALSE(main->MainToolBar()->Enabled(ToolName::SFFindError));
@@ -603,13 +603,13 @@ TEST_F(BrowseWindow, SFamTextClassesWithQuotesAreFoundAsValues)
         db.Execute("UPDATE Test SET Predicted = ? WHERE MainPrimaryKey % 3 = 1", {briar});
         db.Execute("UPDATE Test SET Predicted = 'Amber' WHERE MainPrimaryKey % 3 <> 1");
     }
-    modMenu::BrowseOutlyers(briar, briar);
+    BrowseViews::BrowseOutlyers(briar, briar);
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->Data1().RowCount(), 10);
-    modMenu::BrowseOutlyers("", "amber");   // text compares ignoring case, as Jet does
+    BrowseViews::BrowseOutlyers("", "amber");   // text compares ignoring case, as Jet does
     EXPECT_EQ(Current()->Data1().RowCount(), 10);
-    modMenu::MENU_SFShowCorrect();
+    BrowseViews::MENU_SFShowCorrect();
     EXPECT_EQ(Current()->Data1().RowCount(), 20);   // Amber rows (ID % 3 = 0) and Briar rows
     EXPECT_TRUE(prompts.Boxes().empty());
 }
@@ -617,7 +617,7 @@ TEST_F(BrowseWindow, SFamTextClassesWithQuotesAreFoundAsValues)
 TEST_F(BrowseWindow, ClosingTheBrowsesBeforeATestLosesNoMarkAndLeavesNoStalePointer)
 {
     OpenBackProp();
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     Cell(w, 4, 0);
@@ -634,10 +634,10 @@ TEST_F(BrowseWindow, ClosingTheBrowsesBeforeATestLosesNoMarkAndLeavesNoStalePoin
     FlushDeletes();
     EXPECT_FALSE(guard);
     // The commands that act on the current browse do nothing now.
-    modMenu::SortASC();
-    modMenu::MarkAllCurrent(-1);
-    modMenu::MarkSelected();
-    modMenu::BrowseMenuOpen();
+    BrowseViews::SortASC();
+    BrowseViews::MarkAllCurrent(-1);
+    BrowseViews::MarkSelected();
+    BrowseViews::BrowseMenuOpen();
     EXPECT_TRUE(prompts.Boxes().empty());
     EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test"), 40);
 }
@@ -681,12 +681,12 @@ TEST_F(BrowseWindow, RowsAreReadLazilyAndTheWindowFollowsActivation)
     w->Deactivated();
     EXPECT_EQ(UserPanel(), "kept");
     // A sort while the loader runs, and a close while it runs, wait for nothing and lose no row.
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     frmBrowse* again = Current();
     ASSERT_NE(again, nullptr);
     EXPECT_TRUE(again->Data1().Loading());
     again->tgBrowse->SetCurrent(0, 5);
-    modMenu::SortASC();
+    BrowseViews::SortASC();
     EXPECT_FALSE(again->Data1().Loading());
     EXPECT_EQ(again->Data1().RowCount(), 600);
     frmBrowse* third = dbUtilities::BuildBrowser();
@@ -753,7 +753,7 @@ TEST_F(BrowseWindow, ASourceTableThatLostAFieldIsNamedAndNothingOpens)
     }
     main->MainToolBar()->SetChecked(ToolName::ShowIMode, true);
     prompts.ExpectBox(MsgResult::Ok);
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     FlushDeletes();
     ASSERT_EQ(prompts.Boxes().size(), 1u);
     EXPECT_EQ(prompts.LastBox().title, "dbUtilities::BuildBrowser");
@@ -765,7 +765,7 @@ TEST_F(BrowseWindow, ASourceTableThatLostAFieldIsNamedAndNothingOpens)
     EXPECT_EQ(MainPanel(), QString()); // no text speaks of a browse that is not there
 
     prompts.ExpectBox(MsgResult::Ok);
-    modMenu::ShowDefBrowser();
+    BrowseViews::ShowDefBrowser();
     FlushDeletes();
     ASSERT_EQ(prompts.Boxes().size(), 2u);
     EXPECT_EQ(prompts.LastBox().title, "dbUtilities::BuildDefBrowser");

@@ -54,13 +54,13 @@ protected:
     frmBrowse* FindInTextColumn(int rows = 40)
     {
         OpenBackProp(rows);
-        modMenu::BrowseTest();
+        BrowseViews::BrowseTest();
         frmBrowse* w = Current();
         if (!w)
             return nullptr;
         textColumn = w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), "a]b", 4});
         w->tgBrowse->SetCurrent(0, textColumn);
-        modMenu::MenuFind();
+        FindViews::MenuFind();
         return w;
     }
     int textColumn = -1;
@@ -71,11 +71,11 @@ protected:
 TEST_F(FindSearch, TextWithAnApostropheIsFoundAndTheSearchWrapsRound)
 {
     OpenSFam("Name");
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     w->tgBrowse->SetCurrent(0, 1);   // actual class column; row 0 is ID 1
-    modMenu::MenuFind();
+    FindViews::MenuFind();
     frmFind* f = frmFind::Existing();
     ASSERT_NE(f, nullptr);
     EXPECT_TRUE(f->isVisible());
@@ -128,7 +128,7 @@ TEST_F(FindSearch, TextWithAnApostropheIsFoundAndTheSearchWrapsRound)
 TEST_F(FindSearch, PatternCharactersSwitchMatchCaseOffAndTheMarkColumnIsNeverSearched)
 {
     OpenBackProp();
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     w->tgBrowse->SetCurrent(2, 0);   // the mark column
@@ -136,7 +136,7 @@ TEST_F(FindSearch, PatternCharactersSwitchMatchCaseOffAndTheMarkColumnIsNeverSea
     QKeyEvent f3(QEvent::KeyPress, Qt::Key_F3, Qt::NoModifier);
     QCoreApplication::sendEvent(w, &f3);
     EXPECT_EQ(w->tgBrowse->CurrentRow(), 2);
-    modMenu::MenuFind();
+    FindViews::MenuFind();
     frmFind* f = frmFind::Existing();
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(w->tgBrowse->CurrentColumn(), 1);
@@ -177,24 +177,24 @@ TEST_F(FindSearch, TheNextWrongPredictionWrapsRoundAndSaysWhenThereIsNone)
     // Every third row (ID 3, 6, ...) predicted wrongly.
     Exec("UPDATE Test SET Predicted = CASE WHEN MainPrimaryKey % 3 = 0 THEN '9' "
          "ELSE CAST(MainPrimaryKey % 3 + 1 AS TEXT) END");
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     w->tgBrowse->SetCurrent(0, 4);
-    modMenu::MENU_SFFindError();
+    FindViews::MENU_SFFindError();
     EXPECT_EQ(w->tgBrowse->CurrentRow(), 2);   // ID 3
-    modMenu::MENU_SFFindError();
+    FindViews::MENU_SFFindError();
     EXPECT_EQ(w->tgBrowse->CurrentRow(), 5);
     w->tgBrowse->SetCurrent(29, 4);            // ID 30, the last wrong row
-    modMenu::MENU_SFFindError();
+    FindViews::MENU_SFFindError();
     EXPECT_EQ(w->tgBrowse->CurrentRow(), 2);   // round from the top
 
     // The correct-predictions view has none: the status says so and the row stays.
-    modMenu::MENU_SFShowCorrect();
+    BrowseViews::MENU_SFShowCorrect();
     w = Current();
     ASSERT_NE(w, nullptr);
     w->tgBrowse->SetCurrent(4, 3);
-    modMenu::MENU_SFFindError();
+    FindViews::MENU_SFFindError();
     EXPECT_EQ(MainPanel(), "There are no incorect predictions in this test data.");
     EXPECT_EQ(w->tgBrowse->CurrentRow(), 4);
     EXPECT_TRUE(prompts.Boxes().empty());
@@ -213,11 +213,11 @@ TEST_F(FindSearch, TheLastRowOfALargeViewIsFoundRightAfterOpening)
 TEST_F(FindSearch, WhatTheUserTypesReplacesTheLastSearch)
 {
     OpenSFam("Name");
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     w->tgBrowse->SetCurrent(0, 1);
-    modMenu::MenuFind();
+    FindViews::MenuFind();
     frmFind* f = frmFind::Existing();
     ASSERT_NE(f, nullptr);
     f->chkMatchCase->setChecked(false);
@@ -236,7 +236,7 @@ TEST_F(FindSearch, WhatTheUserTypesReplacesTheLastSearch)
     EXPECT_EQ(type("o'brien*"), "o'brien*");
     f->cmdCancel->click();
     EXPECT_FALSE(f->isVisible());
-    modMenu::MenuFind();
+    FindViews::MenuFind();
     EXPECT_EQ(f->cmbFind->currentText(), "Zinc");
     EXPECT_EQ(type("o'brien*"), "o'brien*");
     f->cmdFindNext->click();
@@ -295,7 +295,7 @@ TEST_F(FindSearch, ANumberIsFoundAsTheGridShowsIt)
     }
     OpenTestedBackProp(source, "Data", {{"W", roleInput, 11, 15}, {"D", roleInput, 0, 12}, {"Y", roleBPPredict, 1, 6}},
                        {1, 20, 1, 40}, 1);
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     const int wColumn = w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), "W", 2});
@@ -304,7 +304,7 @@ TEST_F(FindSearch, ANumberIsFoundAsTheGridShowsIt)
     ASSERT_GT(dColumn, 3);
     const auto find = [&](int column, const QString& text, bool matchCase) {
         w->tgBrowse->SetCurrent(0, column);
-        modMenu::MenuFind();
+        FindViews::MenuFind();
         Find(text, matchCase);
         return Caption() == "Find - '" + text + "' Found" ? w->tgBrowse->CurrentRow() : -1;
     };
@@ -338,7 +338,7 @@ TEST_F(FindSearch, ANumberIsFoundAsTheGridShowsIt)
     }
 
     // The whole table's browser finds it the same way.
-    modMenu::ShowDefBrowser();
+    BrowseViews::ShowDefBrowser();
     w = Current();
     ASSERT_NE(w, nullptr);
     const int allW = w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), "W", 2});

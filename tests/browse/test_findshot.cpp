@@ -92,14 +92,14 @@ TEST_F(FindShot, SeedsSampleBrowsersFindAndInteractiveMode)
     main->resize(1100, 640);
 
     main->MainToolBar()->SetChecked(ToolName::ShowIMode, false);
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     Save("sfam-results.png");
 
     // The find dialog over the browse, after a search.
     auto* w = qobject_cast<frmBrowse*>(gBrowseForm().data());
     ASSERT_NE(w, nullptr);
     w->tgBrowse->SetCurrent(0, 1);
-    modMenu::MenuFind();
+    FindViews::MenuFind();
     Settle();   // the dialog's activation comes first, as it does for a user
     frmFind* f = frmFind::Existing();
     ASSERT_NE(f, nullptr);
@@ -110,7 +110,7 @@ TEST_F(FindShot, SeedsSampleBrowsersFindAndInteractiveMode)
 
     // Interactive mode with a prediction.
     main->MainToolBar()->SetChecked(ToolName::ShowIMode, true);
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     w = qobject_cast<frmBrowse*>(gBrowseForm().data());
     ASSERT_NE(gIMode(), nullptr);
     w->tgBrowse->SetCurrent(4, 4);
@@ -120,6 +120,6 @@ TEST_F(FindShot, SeedsSampleBrowsersFindAndInteractiveMode)
     Save("imode.png");
 
     // The whole table.
-    modMenu::ShowDefBrowser();
+    BrowseViews::ShowDefBrowser();
     Save("browse-all.png");
 }

@@ -28,7 +28,7 @@ protected:
     {
         OpenBackProp();
         main->MainToolBar()->SetChecked(ToolName::ShowIMode, true);
-        modMenu::BrowseTest();
+        BrowseViews::BrowseTest();
         w = Current();
         ASSERT_NE(w, nullptr);
         mode = gIMode().get();
@@ -53,13 +53,13 @@ TEST_F(IModeTest, TheStripShowsTheCurrentRowAndRefusesTheFixedCells)
 {
     OpenBackProp();
     main->MainToolBar()->SetChecked(ToolName::ShowIMode, false);
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     EXPECT_EQ(gIMode(), nullptr);
     EXPECT_FALSE(Current()->picIMode->isVisible());
     const int fullHeight = Current()->tgBrowse->height();
 
     main->MainToolBar()->SetChecked(ToolName::ShowIMode, true);
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     w = Current();
     ASSERT_NE(gIMode(), nullptr);
     EXPECT_TRUE(w->picIMode->isVisible());
@@ -79,7 +79,7 @@ TEST_F(IModeTest, TheStripShowsTheCurrentRowAndRefusesTheFixedCells)
     w->tgBrowse->SetCurrent(4, 5);
     EXPECT_EQ(m->Text(4), "5");
     // The view changes: the strip goes with the interactive object.
-    modMenu::ShowDefBrowser();
+    BrowseViews::ShowDefBrowser();
     EXPECT_EQ(gIMode(), nullptr);
 }
 
@@ -181,7 +181,7 @@ TEST_F(IModeTest, NumbersShowWithoutExponentInEveryGridAndTheInteractiveRow)
         {"Big", "1000000"}, {"Small", "0.0005"}, {"Huge", "1E+300"}, {"Tenth", "0.1"}};
 
     main->MainToolBar()->SetChecked(ToolName::ShowIMode, true);
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     w = Current();
     ASSERT_NE(w, nullptr);
     ASSERT_NE(gIMode(), nullptr);
@@ -190,7 +190,7 @@ TEST_F(IModeTest, NumbersShowWithoutExponentInEveryGridAndTheInteractiveRow)
         EXPECT_EQ(gIMode()->Model()->Text(Column(field)), text) << field.toStdString();
     }
 
-    modMenu::ShowDefBrowser();
+    BrowseViews::ShowDefBrowser();
     w = Current();
     ASSERT_NE(w, nullptr);
     for (const auto& [field, text] : expected)

@@ -51,7 +51,7 @@ TEST_F(SFamBrowse, MisclassifiedRowsAreRedBoldAndTheMarkerShowsNA)
         kdb::Database db = kdb::Database::Open(folder + "/sfsource.mdb", false, false);
         db.Execute("UPDATE Seeds SET Name = NULL WHERE ID = 3");
     }
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->windowTitle(), "Browse Test Results");
@@ -76,7 +76,7 @@ TEST_F(SFamBrowse, MisclassifiedRowsAreRedBoldAndTheMarkerShowsNA)
 TEST_F(SFamBrowse, NumericClassesKeepTheirTextAndSortingUsesTheRememberedColumn)
 {
     OpenSFam("Cls");
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     // A class 2 is shown as 2, not in a number format.
@@ -85,7 +85,7 @@ TEST_F(SFamBrowse, NumericClassesKeepTheirTextAndSortingUsesTheRememberedColumn)
         EXPECT_FALSE(predicted.contains('.')) << predicted.toStdString();
     }
     // Right after opening the sort key is Mark.
-    modMenu::SortASC();
+    BrowseViews::SortASC();
     EXPECT_EQ(MainPanel(), "Sorted by:  [Mark]");
     // A right click in the heading of column 4 (X1): the sort takes it even after a click
     // elsewhere.
@@ -93,7 +93,7 @@ TEST_F(SFamBrowse, NumericClassesKeepTheirTextAndSortingUsesTheRememberedColumn)
     ASSERT_NE(browser, nullptr);
     browser->HeadingMenu(4);
     w->tgBrowse->SetCurrent(2, 5);
-    modMenu::SortDESC();
+    BrowseViews::SortDESC();
     EXPECT_EQ(MainPanel(), "Sorted by:  [X1],  [Mark]");
     EXPECT_EQ(w->tgBrowse->CurrentColumn(), 4);
     EXPECT_EQ(w->RecordSource().sortKeys[0].column.field, "X1");
@@ -109,14 +109,14 @@ TEST_F(SFamBrowse, NumericClassesKeepTheirTextAndSortingUsesTheRememberedColumn)
 TEST_F(SFamBrowse, AHeadingClickedIsTheColumnTheSortTakes)
 {
     OpenSFam("Cls");
-    modMenu::BrowseTest();
+    BrowseViews::BrowseTest();
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     QCoreApplication::processEvents();
     ClickHeading(w->tgBrowse->FixedPane(), 2);
     EXPECT_EQ(w->tgBrowse->CurrentColumn(), 2);
     w->tgBrowse->SetCurrent(3, 5);
-    modMenu::SortASC();
+    BrowseViews::SortASC();
     EXPECT_EQ(MainPanel(), "Sorted by:  [Predicted]");
     EXPECT_EQ(w->tgBrowse->CurrentColumn(), 2);
 }
@@ -127,7 +127,7 @@ TEST_F(SFamBrowse, TheWholeTableColoursItsHeadingsByRole)
     // Predicted: the alternative input role, shown like an unused field.
     CDataDef& ddo = *CurrentNetworkAs<CBackProp>()->State().DDO();
     ddo.SetUserMatchType(ddo.FieldIndex("Predicted"), roleInputAlt);
-    modMenu::ShowDefBrowser();
+    BrowseViews::ShowDefBrowser();
     frmBrowse* w = Current();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->windowTitle(), "Browse All");
@@ -155,7 +155,7 @@ TEST_F(SFamBrowse, TheWholeTableColoursItsHeadingsByRole)
     EXPECT_EQ(Heading(w, 2, Qt::ToolTipRole).toString(), "Right Click Column Header To Sort");
     emit w->tgBrowse->CellDoubleClicked(0, 2);
     // The first sort is by the prediction field.
-    modMenu::SortASC();
+    BrowseViews::SortASC();
     EXPECT_EQ(MainPanel(), "Sorted by:  [Y]");
     EXPECT_TRUE(prompts.Boxes().empty());
 }

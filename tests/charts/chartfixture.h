@@ -12,7 +12,7 @@
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
-#include "shell/viewprocs.h"
+#include "charts/chartviews.h"
 #include "tests/network/netfixture.h"
 #include "tests/shell/recordingviews.h"
 

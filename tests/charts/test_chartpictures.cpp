@@ -52,7 +52,7 @@ T* child(QWidget* main)
 void finish()
 {
     gProcess().SetIsTrained(true);
-    modMenu::MenuBProp();
+    TrainingViews::MenuBProp();
     QCoreApplication::processEvents();
     modMenu::TrainBar(QString(ToolName::TrainBPExit).toUpper());
     QCoreApplication::processEvents();
@@ -148,6 +148,9 @@ TEST(ResultRoad, ShippedSamplesThroughFinishAndTheMenus)
                                      {"Variety", roleSFamPredict}});
     gNavigate().Navigate(navTrained);
     finish();
+    // Finish's matrix keeps the test's figure; the tool's click says how to drill down.
+    const auto statusText = [] { return gVeltra().StatusBar().StatusBar()->Panel(1).Text().trimmed(); };
+    EXPECT_TRUE(statusText().startsWith("Test complete:")) << statusText().toStdString();
     frmMatrix* matrix = child<frmMatrix>(window.main);
     ASSERT_NE(matrix, nullptr);
     EXPECT_EQ(matrix->Count().Count(), 3);
@@ -155,6 +158,7 @@ TEST(ResultRoad, ShippedSamplesThroughFinishAndTheMenus)
     save(window.main, "matrix");
     click(window.main, ToolName::Matrix);
     EXPECT_NE(child<frmMatrix>(window.main), nullptr);
+    EXPECT_EQ(statusText(), "SFAM Confusion Matrix - Double click any cell for details");
     {
         ModalAnswerer answer;
         answer.Then([](QWidget* w) {

@@ -84,7 +84,7 @@ protected:
 TEST_F(ChartWindows, ScatterShowsTheTestAndDrillsDownAtThePoint)
 {
     auto bp = ChartTest::TestedBackProp(folder);
-    modMenu::ShowScatter();
+    ChartViews::ShowScatter();
     frmScatter* form = findWindow<frmScatter>();
     ASSERT_NE(form, nullptr);
     EXPECT_EQ(form->windowTitle(), "Scatter Graph Of Actual vs. Predicted");
@@ -133,7 +133,7 @@ TEST_F(ChartWindows, ChartFiguresAreFilledWhenShownUnderTheHourglass)
     auto bp = ChartTest::TestedBackProp(folder);
     {
         CHourglass busy(true);
-        modMenu::ShowScatter();
+        ChartViews::ShowScatter();
     }
     frmScatter* scatter = findWindow<frmScatter>();
     ASSERT_NE(scatter, nullptr);
@@ -142,7 +142,7 @@ TEST_F(ChartWindows, ChartFiguresAreFilledWhenShownUnderTheHourglass)
         EXPECT_FALSE(scatter->Statistic(k)->text().trimmed().isEmpty()) << k;
     {
         CHourglass busy(true);
-        modMenu::ShowSeries();
+        ChartViews::ShowSeries();
     }
     frmSeries* series = findWindow<frmSeries>();
     ASSERT_NE(series, nullptr);
@@ -188,7 +188,7 @@ TEST_F(ChartWindows, FiguresMeasureTheRowsOwnValuesAndTheCorrelationIsPearsonsR)
         EXPECT_NEAR(db.Scalar("SELECT AVG(Difference) FROM Test").toDouble() / 20 * 100, bp->State().CurrentError(), 1e-4);
     }
     // The scatter chart shows the same figures.
-    modMenu::ShowScatter();
+    ChartViews::ShowScatter();
     frmScatter* form = findWindow<frmScatter>();
     ASSERT_NE(form, nullptr);
     form->Activate();
@@ -204,7 +204,7 @@ TEST_F(ChartWindows, FiguresMeasureTheRowsOwnValuesAndTheCorrelationIsPearsonsR)
     dialog = new frmTestNetwork(bp);
     ASSERT_EQ(dialog->Start(), TestOutcome::Done);
     EXPECT_EQ(dialog->Figures()[7], "N/A");
-    modMenu::ShowScatter();
+    ChartViews::ShowScatter();
     form = findWindow<frmScatter>();
     ASSERT_NE(form, nullptr);
     form->Activate();
@@ -226,7 +226,7 @@ TEST_F(ChartWindows, ChartsDrawTheRowsOwnValuesOnScalesThatCoverThem)
     ASSERT_EQ(bp->Test(), TestOutcome::Done);
     SetCurrentNetwork(bp);
 
-    modMenu::ShowScatter();
+    ChartViews::ShowScatter();
     frmScatter* scatter = findWindow<frmScatter>();
     ASSERT_NE(scatter, nullptr);
     EXPECT_EQ(scatter->Layout().ylText, "-4");
@@ -243,7 +243,7 @@ TEST_F(ChartWindows, ChartsDrawTheRowsOwnValuesOnScalesThatCoverThem)
               QColor(Qt::white));
     closeAll();
 
-    modMenu::ShowSeries();
+    ChartViews::ShowSeries();
     frmSeries* series = findWindow<frmSeries>();
     ASSERT_NE(series, nullptr);
     EXPECT_EQ(series->Layout().ylText, "-4");
@@ -270,7 +270,7 @@ TEST_F(ChartWindows, ChartsDrawTheRowsOwnValuesOnScalesThatCoverThem)
 TEST_F(ChartWindows, SeriesZoomWaitsForTheLastChangeAndKeepsTheScrollInRange)
 {
     auto bp = ChartTest::TestedBackProp(folder, 5);
-    modMenu::ShowSeries();
+    ChartViews::ShowSeries();
     QTest::qWait(50); // the maximised window settles at its size
     frmSeries* form = findWindow<frmSeries>();
     ASSERT_NE(form, nullptr);
@@ -308,7 +308,7 @@ TEST_F(ChartWindows, SeriesZoomWaitsForTheLastChangeAndKeepsTheScrollInRange)
 TEST_F(ChartWindows, MatrixCountsScrollsTogetherAndDrillsDown)
 {
     auto sf = ChartTest::TestedSFam(folder);
-    modMenu::ShowCMatrix();
+    ChartViews::ShowCMatrix();
     frmMatrix* form = findWindow<frmMatrix>();
     ASSERT_NE(form, nullptr);
     const MatrixCount& m = form->Count();

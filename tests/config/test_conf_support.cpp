@@ -14,7 +14,8 @@
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
-#include "shell/viewprocs.h"
+#include "shell/commandtable.h"
+#include "shell/windowcalls.h"
 #include "tests/support/testenv.h"
 
 #include <QApplication>
@@ -85,6 +86,32 @@ QStringList ConfTest::Listing(const QString& folder)
     return QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+namespace {
+
+// The configuration window as the program opens it.
+struct ConfigureCalls : IWindowCalls {
+    bool ShowConfigure(bool createdByNew) override
+    {
+        frmConfPrj::Open(createdByNew);
+        return true;
+    }
+};
+
+ConfigureCalls& configureCalls()
+{
+    static ConfigureCalls calls;
+    return calls;
+}
+
+// The command table as it was before the test's recording rows.
+std::vector<CommandRow>& savedRows()
+{
+    static std::vector<CommandRow> rows;
+    return rows;
+}
+
+} // namespace
+
 void ConfigTest::SetUp()
 {
     TestEnv::ClearSettings();
@@ -98,12 +125,15 @@ void ConfigTest::SetUp()
     gNavigate().Navigate(navNoProject);
     folder = TestEnv::NewFolder(QStringLiteral("conf"));
     source = ConfTest::MakeSource(folder);
-    ConfigureViews::Install();
-    auto& v = modMenu::Views();
-    v.SetLimits = [this] { calls << QStringLiteral("SetLimits"); };
-    v.MenuBProp = [this] { calls << QStringLiteral("MenuBProp"); };
-    v.BrowseTest = [this] { calls << QStringLiteral("BrowseTest"); };
-    v.ShowDefBrowser = [this] { calls << QStringLiteral("ShowDefBrowser"); };
+    WindowCalls::Install(&configureCalls());
+    savedRows() = gCommands().Rows();
+    const auto record = [this](QLatin1StringView tool, const char* name) {
+        gCommands().Add(tool, [this, name](const CommandClick&) { calls << QString::fromLatin1(name); });
+    };
+    record(ToolName::Split, "SetLimits");
+    record(ToolName::TrainBP, "MenuBProp");
+    record(ToolName::BrowseTest, "BrowseTest");
+    record(ToolName::ShowAll, "ShowDefBrowser");
 }
 
 void ConfigTest::TearDown()
@@ -115,7 +145,8 @@ void ConfigTest::TearDown()
     if (main)
         main->close();
     ConfTest::Flush();
-    modMenu::Views() = modMenu::ViewProcedures{};
+    gCommands().SetRows(std::move(savedRows()));
+    WindowCalls::Install(nullptr);
     SetCurrentNetwork(nullptr);
 }
 

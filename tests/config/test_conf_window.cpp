@@ -15,7 +15,7 @@
 #include "network/process.h"
 #include "network/sfam.h"
 #include "shell/modmenu.h"
-#include "shell/viewprocs.h"
+#include "shell/windowcalls.h"
 #include "shell/networkopener.h"
 #include "tests/config/test_conf_support.h"
 

@@ -12,7 +12,8 @@
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
-#include "shell/viewprocs.h"
+#include "config/splitcommand.h"
+#include "shell/commandtable.h"
 #include "tests/network/netfixture.h"
 #include "tests/shell/installedopener.h"
 #include "tests/shell/recordingviews.h"
@@ -50,12 +51,14 @@ protected:
     {
         ShellTest::SetUp();
         // No view may open while a dialog is still inside exec().
-        modMenu::ViewProcedures& v = modMenu::Views();
-        for (auto* slot : {&v.MenuBProp, &v.BrowseTest, &v.ShowDefBrowser, &v.ShowScatter, &v.ShowCMatrix}) {
-            *slot = [inner = *slot] {
+        for (QLatin1StringView tool :
+             {ToolName::TrainBP, ToolName::BrowseTest, ToolName::ShowAll, ToolName::Scatter, ToolName::Matrix}) {
+            const CommandRow* row = gCommands().Find(CommandBar::Main, tool);
+            ASSERT_NE(row, nullptr);
+            gCommands().Add(tool, [inner = row->action](const CommandClick& click) {
                 EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-                inner();
-            };
+                inner(click);
+            });
         }
         SplitViews::Install();
 
@@ -167,7 +170,7 @@ TEST_F(SplitCommandTest, CancelReturnsToTheCurrentViewAndSavesNothing)
         ModalAnswerer answer;
         answer.Then(ModalAnswerer::Reject());
         gProcess().SetIsTested(true);
-        modMenu::SetLimits();
+        SplitCommand::SetLimits();
         EXPECT_EQ(answer.Seen(), std::vector<QString>{"frmDataSelect"});
     }
     {
@@ -175,13 +178,13 @@ TEST_F(SplitCommandTest, CancelReturnsToTheCurrentViewAndSavesNothing)
         ModalAnswerer answer;
         answer.Then([](QWidget* w) { w->close(); });
         gProcess().SetIsTested(false);
-        modMenu::SetLimits();
+        SplitCommand::SetLimits();
     }
     {
         ModalAnswerer answer;
         answer.Then(ModalAnswerer::Reject());
         gProcess().SetIsSplit(false);
-        modMenu::SetLimits();
+        SplitCommand::SetLimits();
     }
     EXPECT_EQ(calls, QStringList({"BrowseTest", "MenuBProp", "ShowDefBrowser"}));
     EXPECT_EQ(ConfigRows(path), before);
@@ -202,7 +205,7 @@ TEST_F(SplitCommandTest, ANewTrainingRangeOnATrainedProjectAsksThenResets)
         ModalAnswerer answer;
         answer.Then(Choose(1, 25, 31, 38));
         prompts.ExpectBox(MsgResult::No);
-        modMenu::SetLimits();
+        SplitCommand::SetLimits();
     }
     ASSERT_EQ(prompts.Boxes().size(), 1u);
     EXPECT_EQ(prompts.LastBox().text, "This will reset your current Training.  Continue?");
@@ -220,7 +223,7 @@ TEST_F(SplitCommandTest, ANewTrainingRangeOnATrainedProjectAsksThenResets)
         ModalAnswerer answer;
         answer.Then(Choose(1, 25, 26, 40));
         prompts.ExpectBox(MsgResult::Yes);
-        modMenu::SetLimits();
+        SplitCommand::SetLimits();
     }
     EXPECT_EQ(prompts.Boxes().size(), 2u);
     EXPECT_EQ(calls, QStringList{"MenuBProp"});
@@ -247,7 +250,7 @@ TEST_F(SplitCommandTest, ANewTrainingRangeOfAnUntrainedSFamProjectIsKeptWithoutA
     {
         ModalAnswerer answer;
         answer.Then(Choose(5, 30, 31, 38));
-        modMenu::SetLimits();
+        SplitCommand::SetLimits();
     }
     EXPECT_TRUE(prompts.Boxes().empty());
     EXPECT_EQ(calls, QStringList{"MenuBProp"});
@@ -265,7 +268,7 @@ TEST_F(SplitCommandTest, ANewTestingRangeOnATrainedBackPropProjectTestsAgain)
     {
         ModalAnswerer answer;
         answer.Then(Choose(1, 30, 21, 30));
-        modMenu::SetLimits();
+        SplitCommand::SetLimits();
     }
     EXPECT_TRUE(prompts.Boxes().empty());
     EXPECT_EQ(calls, QStringList({"CloseBrowsers", "ShowScatter"}));   // the test rewrites the file
@@ -300,7 +303,7 @@ TEST_F(SplitCommandTest, ANewTestingRangeOnATrainedSFamProjectShowsTheMatrix)
     {
         ModalAnswerer answer;
         answer.Then(Choose(1, 30, 1, 30));
-        modMenu::SetLimits();
+        SplitCommand::SetLimits();
     }
     EXPECT_EQ(calls, QStringList({"CloseBrowsers", "ShowCMatrix"}));
     EXPECT_EQ(StatusText(), SplitCommand::SFamCompleteText(CurrentNetworkAs<CSFam>()->State().CurrentError()));
@@ -317,7 +320,7 @@ TEST_F(SplitCommandTest, AFailedTestLeavesTheProjectTrainedNotTested)
         ModalAnswerer answer;
         answer.Then(Choose(1, 30, 39, 40));   // no usable row
         prompts.ExpectBox(MsgResult::Ok);
-        modMenu::SetLimits();
+        SplitCommand::SetLimits();
     }
     ASSERT_EQ(prompts.Boxes().size(), 1u);
     EXPECT_EQ(prompts.LastBox().title, "Not Enough Data");
@@ -341,7 +344,7 @@ TEST_F(SplitCommandTest, ANewTestingRangeOfAnUntrainedProjectIsOnlyStored)
     {
         ModalAnswerer answer;
         answer.Then(Choose(1, 30, 11, 20));
-        modMenu::SetLimits();
+        SplitCommand::SetLimits();
     }
     EXPECT_TRUE(calls.isEmpty());
     // No view follows, and the dialog's hint went with the dialog.
@@ -358,7 +361,7 @@ TEST_F(SplitCommandTest, OkWithoutChangesOnAnUntrainedProjectOpensTraining)
     {
         ModalAnswerer answer;
         answer.Then([](QWidget* w) { qobject_cast<frmDataSelect*>(w)->cmdOK->click(); });
-        modMenu::SetLimits();
+        SplitCommand::SetLimits();
     }
     EXPECT_EQ(calls, QStringList{"MenuBProp"});
     EXPECT_EQ(gNavigate().Step(), navSplit);
@@ -394,7 +397,7 @@ TEST_F(SplitCommandTest, StaleRangesBeyondTheTableAreClampedAndSplitAgain)
 TEST_F(SplitCommandTest, WithoutAProjectTheCommandShowsItsError)
 {
     prompts.ExpectBox(MsgResult::Ok);
-    modMenu::SetLimits();
+    SplitCommand::SetLimits();
     ASSERT_EQ(prompts.Boxes().size(), 1u);
     EXPECT_EQ(prompts.LastBox().title, "modMenu::SetLimits");
     EXPECT_TRUE(prompts.LastBox().text.startsWith("Error: 91. "));
@@ -417,20 +420,20 @@ TEST_F(SplitCommandTest, ResetDataLimitsOfATestDialogRunsAfterItsExec)
     {
         ModalAnswerer answer;
         answer.Then(Choose(1, 30, 21, 30));
-        modMenu::SetLimits();
+        SplitCommand::SetLimits();
     }
     EXPECT_EQ(calls, QStringList({"CloseBrowsers", "ShowScatter"}));   // the test rewrites the file
     EXPECT_TRUE(gProcess().IsTested());
 
     // Run from inside a dialog still in exec(), the split closes the child windows but never
     // that dialog (its view then opens under the dialog).
-    modMenu::Views().BrowseTest = [this] { calls << "BrowseTest"; };   // under the dialog
+    gCommands().Add(ToolName::BrowseTest, [this](const CommandClick&) { calls << "BrowseTest"; }); // under the dialog
     QPointer<QDialog> stillOpen = new QDialog(main);
     QTimer::singleShot(0, stillOpen, [&] {
         ModalAnswerer answer;
         // The dialog in exec() is no dialog of the split's: the poller may see it between steps.
         answer.Then(ModalAnswerer::Reject());   // stillOpen was up before: never answered
-        modMenu::SetLimits();
+        SplitCommand::SetLimits();
         FlushDeletes();
         EXPECT_TRUE(stillOpen);
         if (stillOpen)
@@ -451,7 +454,7 @@ TEST_F(SplitCommandTest, TheSplitsTextsEndWithTheirSteps)
         ModalAnswerer answer;
         answer.Then(Choose(1, 25, 31, 38));
         prompts.ExpectBox(MsgResult::No);
-        modMenu::SetLimits();
+        SplitCommand::SetLimits();
     }
     EXPECT_EQ(calls, QStringList());
     EXPECT_EQ(StatusText(), "");
@@ -459,7 +462,7 @@ TEST_F(SplitCommandTest, TheSplitsTextsEndWithTheirSteps)
     // From a test dialog still in exec() ("Reset Data Limits"): the same No; then a new testing
     // range, tested by the split, and tested again by the dialog for its own figures: the
     // status under the new chart still says how the test went.
-    modMenu::Views().ShowScatter = [this] { calls << "ShowScatter"; }; // under the dialog
+    gCommands().Add(ToolName::Scatter, [this](const CommandClick&) { calls << "ShowScatter"; }); // under the dialog
     QPointer<QDialog> testDialog = new QDialog(main);
     QString afterNo, complete, afterSecondTest;
     QTimer::singleShot(0, testDialog, [&] {
@@ -467,9 +470,9 @@ TEST_F(SplitCommandTest, TheSplitsTextsEndWithTheirSteps)
         answer.Then(Choose(1, 25, 31, 38)).Then(Choose(1, 30, 21, 30));
         prompts.ExpectBox(MsgResult::No);
         Utilities::StatusMessage("Test Set results");
-        modMenu::SetLimits();
+        SplitCommand::SetLimits();
         afterNo = StatusText();
-        modMenu::SetLimits();
+        SplitCommand::SetLimits();
         complete = StatusText();
         CurrentNetworkAs<CBackProp>()->Test();
         afterSecondTest = StatusText();
@@ -498,7 +501,7 @@ TEST_F(SplitCommandTest, AProjectClosedWhileTheDialogIsUpIsLeftAlone)
             dialog->dsTestSet->SetValueLow(11);
             dialog->cmdOK->click();
         });
-        modMenu::SetLimits();
+        SplitCommand::SetLimits();
     }
     EXPECT_FALSE(CurrentNetwork());
     EXPECT_TRUE(calls.isEmpty());

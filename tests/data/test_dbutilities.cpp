@@ -1,4 +1,4 @@
-// Database helpers of the data subsystem and the field-type tables.
+// Database helpers of the data library and the field-type tables.
 #include "core/apppaths.h"
 #include "data/dbutilities.h"
 #include "data/fieldtypes.h"

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <functional>
@@ -219,6 +220,128 @@ TEST(BackPropRun, ManyRowsMatchSinglePredictions)
         differ += t.bpResults[static_cast<size_t>(r)] != net.Predict(t.Row(r));
     EXPECT_EQ(differ, 0);
     VTRELEASE(file.c_str());
+}
+
+namespace {
+
+// Online back-propagation written plainly, one unit at a time, every sum in the kernels'
+// order: a hidden unit's from its bias through its inputs, the output's in eight partial sums
+// (partial l over units l, l + 8, ...) added pairwise.
+struct PlainNet {
+    explicit PlainNet(const kvengine::BpNet& net) : n(net.Inputs()), h(net.Hidden())
+    {
+        for (int k = 0; k < h; ++k) {
+            for (int i = 0; i <= n; ++i)
+                w1.push_back(net.HiddenWeight(k, i));
+            w2.push_back(net.OutputWeight(k));
+        }
+        b2 = net.OutputBias();
+        d1.assign(w1.size(), 0.0f);
+        d2.assign(w2.size(), 0.0f);
+    }
+    float Forward(const float* x, std::vector<float>& hid) const
+    {
+        hid.assign(static_cast<size_t>(h), 0.0f);
+        float s[8] = {};
+        for (int k = 0; k < h; ++k) {
+            const float* w = &w1[static_cast<size_t>(k * (n + 1))];
+            float a = w[0];
+            for (int i = 1; i <= n; ++i)
+                a += x[i] * w[i];
+            hid[k] = kvengine::Logistic(a);
+            s[k % 8] += w2[k] * hid[k];
+        }
+        return kvengine::Logistic(((s[0] + s[1]) + (s[2] + s[3])) + ((s[4] + s[5]) + (s[6] + s[7]))
+                                  + b2);
+    }
+    void Train(const float* x, float lr, float mom)
+    {
+        std::vector<float> hid;
+        const float y = Forward(x, hid);
+        const float dOut = (x[0] - y) * y * (1.0f - y);
+        const float gOut = lr * dOut;
+        for (int k = 0; k < h; ++k) {
+            const float g = lr * (dOut * w2[k] * hid[k] * (1.0f - hid[k]));
+            d2[k] = gOut * hid[k] + mom * d2[k];
+            w2[k] += d2[k];
+            for (int i = 0; i <= n; ++i) {
+                const size_t o = static_cast<size_t>(k * (n + 1) + i);
+                d1[o] = (i == 0 ? g : g * x[i]) + mom * d1[o];
+                w1[o] += d1[o];
+            }
+        }
+        db2 = gOut + mom * db2;
+        b2 += db2;
+    }
+    int n, h;
+    std::vector<float> w1, d1, w2, d2;
+    float b2 = 0.0f, db2 = 0.0f;
+};
+
+}  // namespace
+
+// Every kernel this machine can run, on shapes trained in registers and in memory, with and
+// without padding units: training and runs give the plain reference's bits.
+TEST(BackPropKernels, EveryKernelGivesThePlainReferenceBits)
+{
+    using K = kvengine::BpNet::Kernels;
+    // Back to the widest set when the test ends, however it ends.
+    struct Widest {
+        ~Widest() { kvengine::BpNet::UseKernels(K::Avx512); }
+    } widest;
+    const int shapes[][2] = {{8, 16}, {20, 40}, {100, 200}, {3, 5}, {13, 70}};
+    for (const auto& shape : shapes) {
+        const int n = shape[0], h = shape[1], rows = 300;
+        Table t(n, rows);
+        kvengine::Pcg32 g(static_cast<uint64_t>(n * 1000 + h));
+        for (int32_t r = 1; r <= rows; ++r)
+            for (int32_t j = 0; j <= n; ++j)
+                t.Row(r)[j] = g.Unit();
+        std::vector<int32_t> order;  // every row but a few, so the rows are not one span
+        for (int32_t r = 1; r <= rows; ++r)
+            if (r % 7 != 3)
+                order.push_back(r);
+
+        kvengine::BpNet start(n, h);
+        start.Randomize(0.5f, 17);
+        PlainNet plain(start);
+        for (int pass = 0; pass < 2; ++pass)
+            for (int32_t r : order)
+                plain.Train(t.Row(r), 0.2f, 0.5f);
+
+        for (K kernels : {K::Generic, K::Avx2, K::Avx512}) {
+            if (!kvengine::BpNet::Supported(kernels))
+                continue;
+            SCOPED_TRACE(std::to_string(n) + "-" + std::to_string(h) + "-1, kernels "
+                         + std::to_string(static_cast<int>(kernels)));
+            kvengine::BpNet::UseKernels(kernels);
+            kvengine::BpNet net = start;
+            // One pass whole, one in blocks of rows as a paced pass trains them.
+            ASSERT_TRUE(net.TrainPass(t.patterns.data(), t.fields, order.data(), order.size(),
+                                      0.2f, 0.5f));
+            for (size_t b = 0; b < order.size(); b += 37)
+                ASSERT_TRUE(net.TrainPass(t.patterns.data(), t.fields, order.data() + b,
+                                          std::min<size_t>(37, order.size() - b), 0.2f, 0.5f));
+            int differ = 0;
+            for (int k = 0; k < h; ++k) {
+                for (int i = 0; i <= n; ++i)
+                    differ += std::bit_cast<uint32_t>(net.HiddenWeight(k, i))
+                              != std::bit_cast<uint32_t>(plain.w1[static_cast<size_t>(k * (n + 1) + i)]);
+                differ += std::bit_cast<uint32_t>(net.OutputWeight(k))
+                          != std::bit_cast<uint32_t>(plain.w2[static_cast<size_t>(k)]);
+            }
+            differ += std::bit_cast<uint32_t>(net.OutputBias()) != std::bit_cast<uint32_t>(plain.b2);
+            EXPECT_EQ(differ, 0) << "weights differ";
+
+            std::vector<float> results(static_cast<size_t>(t.rows), 0.0f), hid;
+            net.Run(t.patterns.data(), t.fields, order.data(), order.size(), results.data());
+            int outputs = 0;
+            for (int32_t r : order)
+                outputs += std::bit_cast<uint32_t>(results[static_cast<size_t>(r)])
+                           != std::bit_cast<uint32_t>(plain.Forward(t.Row(r), hid));
+            EXPECT_EQ(outputs, 0) << "outputs differ";
+        }
+    }
 }
 
 TEST(BackPropRun, UnusableRowsStayMarkedAndRowZeroUntouched)

@@ -99,7 +99,7 @@ TEST(NetFileBackProp, RoundTripGivesIdenticalRunsAndTraining)
     n.ExpectUnchanged();
 
     // The momentum terms travel too: training on from the copy matches training on from
-    // the original.
+    // the file it was copied from.
     Bp other = n.bp;
     other.file = FileIn(NewFolder(), "copy.tmp");
     std::filesystem::copy_file(n.bp.file, other.file);

@@ -242,6 +242,20 @@ TEST(KdbRecords, ForwardSnapshotAndKeyedWrites)
     EXPECT_EQ(r.Int(0), 4);
     EXPECT_EQ(r.Skip(100), 6);
     EXPECT_EQ(ErrorOf([&] { r.Get(0); }), 3021);
+    // A reader moved over one mid-read: the statement it held goes back to the cache, free for
+    // the next query of its text; a reader moved onto itself reads on.
+    Reader a = db.Query("SELECT k FROM t ORDER BY k");
+    ASSERT_TRUE(a.Next());
+    Reader b = db.Query("SELECT k FROM t ORDER BY k DESC");
+    ASSERT_TRUE(b.Next());
+    a = std::move(b);
+    Reader c = db.Query("SELECT k FROM t ORDER BY k");
+    ASSERT_TRUE(c.Next());
+    EXPECT_EQ(c.Int(0), 1);
+    Reader& same = a;
+    a = std::move(same);
+    ASSERT_TRUE(a.Next());
+    EXPECT_EQ(a.Int(0), 9);
 
     Snapshot s = db.OpenSnapshot("SELECT * FROM t");
     s.MoveLast();

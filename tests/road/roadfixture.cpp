@@ -13,7 +13,6 @@
 #include "network/sfam.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
-#include "shell/viewprocs.h"
 #include "tests/support/testenv.h"
 
 #include <QApplication>
@@ -48,7 +47,6 @@ void RoadTest::TearDown()
     Flush();
     SetCurrentNetwork(nullptr);
     gProcess() = CProcess{};
-    modMenu::Views() = modMenu::ViewProcedures{};
 }
 
 void RoadTest::Flush()

@@ -113,11 +113,15 @@ status_text() { field widget Main 10 | sed 's/^ *//; s/ *$//'; }
 
 # --- Real input --------------------------------------------------------------------------------
 # A click at the middle of a control (or at dx, dy from its top left corner).
+# A control is clicked once the map shows it, as a person waits to see it: during start-up and
+# a reopen the main window is laid out again, and a map written in between may lack it.
+control_kind() {
+  if has item "$1"; then echo item; elif has tool "$1"; then echo tool; elif has widget "$1"; then echo widget; else return 1; fi
+}
 click() {
-  local kind=widget
-  has tool "$1" && kind=tool
-  has item "$1" && kind=item
-  local e; e=$(entry $kind "$1")
+  waitfor "control $1 to click" control_kind "$1"
+  local kind e; kind=$(control_kind "$1") || fail "no control $1 to click"
+  e=$(entry $kind "$1")
   [ -n "$e" ] || fail "no control $1 to click"
   local x y w h
   IFS=$'\t' read -r _ _ _ x y w h _ <<<"$e"

@@ -1,54 +1,47 @@
-// Every installable view procedure replaced by one that records its name (and argument), for
-// the tests of the commands that lead to the windows above the shell. The procedures are emptied
-// and the command table is put back at the end.
+// The windows above the shell replaced by recorders, for the tests of the commands that lead to
+// them: every row of the command table that opens such a window records its procedure's name
+// (and argument), and the window calls record theirs. The command table and the window calls
+// are put back at the end.
 #pragma once
 
+#include "core/serviceslot.h"
+#include "core/widgets/toolnames.h"
 #include "shell/commandtable.h"
-#include "shell/viewprocs.h"
+#include "shell/windowcalls.h"
 
 #include <QStringList>
 
-class RecordingViews {
+class RecordingViews : public IWindowCalls {
 public:
     RecordingViews()
     {
-        auto& v = modMenu::Views();
-        v.ShowConfigure = [this](bool createdByNew) { calls << (createdByNew ? "ShowConfigure(new)" : "ShowConfigure"); };
-        v.SetLimits = rec("SetLimits");
-        v.MenuBProp = rec("MenuBProp");
-        v.StopActiveRun = [this](std::function<void()> then) {
-            calls << "StopActiveRun";
-            if (!runActive)
-                return false;
-            pendingAfterRun = std::move(then);
-            return true;
+        const auto rec = [this](std::initializer_list<QLatin1StringView> tools, const char* name) {
+            for (QLatin1StringView tool : tools)
+                gCommands().Add(tool, [this, name](const CommandClick&) { calls << QString::fromLatin1(name); });
         };
-        v.ShowGraph = [this](bool on) { calls << QStringLiteral("ShowGraph(%1)").arg(on); };
-        v.BrowseTest = rec("BrowseTest");
-        v.BrowseTestWorstFirst = rec("BrowseTestWorstFirst");
-        v.BrowseOutlyers = [this](const QString& p, const QString& a) { calls << "BrowseOutlyers(" + p + "," + a + ")"; };
-        v.MENU_SFShowErrors = rec("MENU_SFShowErrors");
-        v.MENU_SFShowCorrect = rec("MENU_SFShowCorrect");
-        v.ShowDefBrowser = rec("ShowDefBrowser");
-        v.SortASC = rec("SortASC");
-        v.SortDESC = rec("SortDESC");
-        v.MenuFind = rec("MenuFind");
-        v.MENU_SFFindError = rec("MENU_SFFindError");
-        v.BrowseMenuOpen = rec("BrowseMenuOpen");
-        v.BrowseMenuClose = rec("BrowseMenuClose");
-        v.MarkAllCurrent = [this](int mode) { calls << QStringLiteral("MarkAllCurrent(%1)").arg(mode); };
-        v.MarkSelected = rec("MarkSelected");
-        v.CloseBrowsers = rec("CloseBrowsers");
-        v.TestShow = rec("TestShow");
-        v.ShowCMatrix = rec("ShowCMatrix");
-        v.ShowScatter = rec("ShowScatter");
-        v.ShowSeries = rec("ShowSeries");
+        rec({ToolName::Split}, "SetLimits");
+        rec({ToolName::TrainBP}, "MenuBProp");
+        rec({ToolName::SFBrowseTest, ToolName::BPBrowseTest, ToolName::BrowseTest}, "BrowseTest");
+        rec({ToolName::SFShowErrors}, "MENU_SFShowErrors");
+        rec({ToolName::SFShowCorrect}, "MENU_SFShowCorrect");
+        rec({ToolName::SFShowAll, ToolName::BPShowAll, ToolName::ShowAll}, "ShowDefBrowser");
+        rec({ToolName::SortAsc}, "SortASC");
+        rec({ToolName::SortDesc}, "SortDESC");
+        rec({ToolName::Find}, "MenuFind");
+        rec({ToolName::SFFindError}, "MENU_SFFindError");
+        rec({ToolName::MarkAll}, "MarkAllCurrent(-1)");
+        rec({ToolName::UnmarkAll}, "MarkAllCurrent(0)");
+        rec({ToolName::ToggleMarks}, "MarkAllCurrent(1)");
+        rec({ToolName::MarkSelected}, "MarkSelected");
+        rec({ToolName::TestBP}, "TestShow");
+        rec({ToolName::Matrix}, "ShowCMatrix");
+        rec({ToolName::Scatter}, "ShowScatter");
+        rec({ToolName::Series}, "ShowSeries");
+        gCommands().Add(ToolName::ShowGraph, [this](const CommandClick& click) {
+            calls << QStringLiteral("ShowGraph(%1)").arg(ToggleClicked(click));
+        });
     }
-    ~RecordingViews()
-    {
-        modMenu::Views() = {};
-        gCommands().SetRows(m_commands);
-    }
+    ~RecordingViews() override { gCommands().SetRows(m_commands); }
     RecordingViews(const RecordingViews&) = delete;
     RecordingViews& operator=(const RecordingViews&) = delete;
 
@@ -61,16 +54,35 @@ public:
                 CommandBar::Training);
     }
 
+    bool ShowConfigure(bool createdByNew) override
+    {
+        calls << (createdByNew ? "ShowConfigure(new)" : "ShowConfigure");
+        if (onShowConfigure)
+            onShowConfigure();
+        return true;
+    }
+    bool StopActiveRun(std::function<void()> then) override
+    {
+        calls << "StopActiveRun";
+        if (!runActive)
+            return false;
+        pendingAfterRun = std::move(then);
+        return true;
+    }
+    void CloseBrowsers() override { calls << "CloseBrowsers"; }
+    void BrowseTestWorstFirst() override { calls << "BrowseTestWorstFirst"; }
+    void BrowseOutlyers(const QString& p, const QString& a) override { calls << "BrowseOutlyers(" + p + "," + a + ")"; }
+    void BrowseBand(bool open) override { calls << (open ? "BrowseMenuOpen" : "BrowseMenuClose"); }
+
     QStringList calls;
     // StopActiveRun answers true (a run is active) and keeps `then` for the test to call.
     bool runActive = false;
     std::function<void()> pendingAfterRun;
+    // Runs inside ShowConfigure, after the call is recorded.
+    std::function<void()> onShowConfigure;
 
 private:
     // The command table as it was, given back at the end.
     std::vector<CommandRow> m_commands = gCommands().Rows();
-    std::function<void()> rec(const char* name)
-    {
-        return [this, name] { calls << QString::fromLatin1(name); };
-    }
+    ScopedService<IWindowCalls*> m_installed{&WindowCalls::Install, this};
 };

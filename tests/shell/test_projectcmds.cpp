@@ -301,7 +301,7 @@ TEST_F(ProjectCommands, TheResumedViewOpensWithTheSplashHidden)
     QPointer<frmSplash> splash = new frmSplash;
     splash->show();
     bool splashUpAtTheView = true;
-    modMenu::Views().SetLimits = [&] { splashUpAtTheView = splash && splash->isVisible(); };
+    gCommands().Add(ToolName::Split, [&](const CommandClick&) { splashUpAtTheView = splash && splash->isVisible(); });
     modMenu::FileOpen(path);
     EXPECT_FALSE(splashUpAtTheView);
     delete splash;

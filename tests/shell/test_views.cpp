@@ -9,6 +9,7 @@
 #include "network/backprop.h"
 #include "network/sfam.h"
 #include "shell/modmenu.h"
+#include "shell/currentbrowse.h"
 #include "shell/networkopener.h"
 #include "tests/shell/installedopener.h"
 #include "tests/shell/recordingviews.h"
@@ -62,13 +63,10 @@ TEST_F(Views, ConfigurationReplacesTheChildWindowsAndHoldsTheToolsOff)
     QPointer<QWidget> old = new QWidget;
     main->MdiArea()->addSubWindow(old)->show();
     bool lockedWhileShown = false;
-    modMenu::Views().ShowConfigure = [&](bool createdByNew) {
-        views.calls << QStringLiteral("ShowConfigure(%1)").arg(createdByNew);
-        lockedWhileShown = !main->updatesEnabled();
-    };
+    views.onShowConfigure = [&] { lockedWhileShown = !main->updatesEnabled(); };
     main->MainToolBar_Click(BandName::Standard, ToolName::Configure, 0);
     FlushDeletes();
-    EXPECT_EQ(views.calls, QStringList{"ShowConfigure(0)"});
+    EXPECT_EQ(views.calls, QStringList{"ShowConfigure"});
     EXPECT_TRUE(lockedWhileShown);
     EXPECT_TRUE(main->updatesEnabled());
     EXPECT_EQ(old, nullptr);
@@ -77,7 +75,7 @@ TEST_F(Views, ConfigurationReplacesTheChildWindowsAndHoldsTheToolsOff)
     EXPECT_TRUE(bar->Enabled(ToolName::TrainBPTrain));
 
     // A failing window still gives the redrawing back and shows the command's box.
-    modMenu::Views().ShowConfigure = [](bool) { throw KvError(5); };
+    views.onShowConfigure = [] { throw KvError(5); };
     prompts.ExpectBox(MsgResult::Ok);
     modMenu::EditConfigure();
     EXPECT_EQ(prompts.LastBox().title, QStringLiteral("modMenu::EditConfigure"));

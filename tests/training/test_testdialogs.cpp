@@ -86,11 +86,11 @@ TEST_F(TestDialogsTest, ResetDataLimitsTestsAgainOnTheDialogItselfOnlyForANewTes
     auto bp = ChartTest::TestedBackProp(folder);
     std::array<QString, 8> first, unchanged, retested;
     int split = 0;
-    modMenu::Views().SetLimits = [&] {
+    gCommands().Add(ToolName::Split, [&](const CommandClick&) {
         // The first split changes nothing, the second ends the testing range earlier.
         if (++split == 2)
             bp->State().SetTestHigh(350);
-    };
+    });
     // What the user sees of the dialog when a test begins.
     QPointer<frmTestNetwork> shown;
     struct Seen {
@@ -120,9 +120,8 @@ TEST_F(TestDialogsTest, ResetDataLimitsTestsAgainOnTheDialogItselfOnlyForANewTes
             EXPECT_EQ(shown->TestingCaptionColour(), 0xFF0000u);
             shown->cmdExit->click();
         });
-        modMenu::Views().TestShow = [] { TestDialogs::TestShow(); };
         gNavigate().Navigate(navTrained);
-        modMenu::TestShow();
+        TestDialogs::TestShow();
         EXPECT_EQ(answers.Answered(), 1);
     }
     EXPECT_EQ(views.Count("CloseBrowsers"), 1);
@@ -143,18 +142,18 @@ TEST_F(TestDialogsTest, ResetDataLimitsTestsAgainOnTheDialogItselfOnlyForANewTes
     {
         ModalAnswerer answers;
         answers.Then(click(&frmTestNetwork::cmdBrowse));
-        modMenu::TestShow();
+        TestDialogs::TestShow();
     }
     EXPECT_EQ(views.Count("BrowseTestWorstFirst"), 1);
     EXPECT_EQ(views.Count("BrowseTest"), 1);
 
     // A new training range ends the command: no browser, no tested step.
     gNavigate().Navigate(navTrained);
-    modMenu::Views().SetLimits = [&] { bp->State().SetTrainHigh(250); };
+    gCommands().Add(ToolName::Split, [&](const CommandClick&) { bp->State().SetTrainHigh(250); });
     {
         ModalAnswerer answers;
         answers.Then(click(&frmTestNetwork::cmdSetLimits));
-        modMenu::TestShow();
+        TestDialogs::TestShow();
     }
     EXPECT_EQ(views.Count("BrowseTest"), 1);
     EXPECT_EQ(views.Count("BrowseTestWorstFirst"), 1);
@@ -174,8 +173,7 @@ TEST_F(TestDialogsTest, SFamDialogShowsBothErrors)
             shown = {dialog->lblTrainErr->text(), dialog->lblTestErr->text()};
             dialog->cmdClose->click();
         });
-        modMenu::Views().TestShow = [] { TestDialogs::TestShow(); };
-        modMenu::TestShow();
+        TestDialogs::TestShow();
     }
     EXPECT_EQ(shown.first, TestFigures::SFamError(sf->BestTrainError()));
     EXPECT_EQ(shown.second, TestFigures::SFamError(sf->State().CurrentError()));

@@ -214,7 +214,7 @@ TEST_F(TrainBP, SpinnerDigitsAndTheHiddenChart)
 
     // Show Graph off: the labels change, the history stays.
     w->udVerify()->SetValue(1);
-    modMenu::Views().ShowGraph(false);
+    TrainingViews::ShowGraph(false);
     modMenu::TrainBar(ToolName::TrainBPTrain);
     w->RunPendingStep();
     w->RunPendingStep();
@@ -222,7 +222,7 @@ TEST_F(TrainBP, SpinnerDigitsAndTheHiddenChart)
     EXPECT_FALSE(w->Graph()->isVisible());
     EXPECT_EQ(w->History().lastPoint(), -1);
     EXPECT_NE(w->CurrentErrorText(), "");
-    modMenu::Views().ShowGraph(true);
+    TrainingViews::ShowGraph(true);
     w->RunPendingStep();
     w->RunPendingStep();
     EXPECT_TRUE(w->Graph()->isVisible());

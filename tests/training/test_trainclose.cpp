@@ -122,7 +122,7 @@ TEST_F(TrainClose, TheSFamViewClosedByTheUserGivesTheToolsBackButNotWhenACommand
 // tools back and leads to its results.
 TEST_F(TrainClose, ASourceThatLostAFieldStopsTheRunWithOneBoxAndFinishLeadsBackToTheResults)
 {
-    modMenu::Views().BrowseTest = [this] { views << "BrowseTest"; };
+    Record(ToolName::BrowseTest, "BrowseTest");
     for (const bool sfam : {false, true}) {
         SCOPED_TRACE(sfam ? "SFAM" : "back-propagation");
         CNetworkProject& net = sfam ? static_cast<CNetworkProject&>(OpenSFam()) : OpenBackProp();

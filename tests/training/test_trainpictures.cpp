@@ -57,7 +57,7 @@ TEST_F(TrainingPictures, BackPropagationOnWeeklySales)
     bp->State().SetTestHigh(312);
     bp->SaveConfig();
     SetCurrentNetwork(bp);
-    modMenu::MenuBProp();
+    TrainingViews::MenuBProp();
     Shot("trainbp-before");
     modMenu::TrainBar(ToolName::TrainBPTrain);
     Wait(2500);
@@ -85,7 +85,7 @@ TEST_F(TrainingPictures, SFamOnSeeds)
     sf->State().SetTestHigh(300);
     sf->SaveConfig();
     SetCurrentNetwork(sf);
-    modMenu::MenuBProp();
+    TrainingViews::MenuBProp();
     Shot("trainsf-before");
     auto* w = qobject_cast<frmTrainSF*>(TrainingViews::Window());
     ASSERT_TRUE(w);

@@ -14,7 +14,8 @@
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
-#include "shell/viewprocs.h"
+#include "shell/commandtable.h"
+#include "shell/windowcalls.h"
 #include "tests/network/netscript.h"
 #include "training/frmtrainbp.h"
 #include "training/frmtrainsf.h"
@@ -41,11 +42,11 @@ protected:
         gVeltra().StatusBar().Initialize(main->MainStatusBar()->StatusBar());
         gNavigate().Bind(main->MainToolBar());
         gNavigate().Navigate(navNoProject);
-        modMenu::Views() = {};
+        rows = gCommands().Rows();
         TrainingViews::Install();
-        modMenu::Views().ShowScatter = [this] { views << "ShowScatter"; };
-        modMenu::Views().ShowCMatrix = [this] { views << "ShowCMatrix"; };
-        modMenu::Views().ShowDefBrowser = [this] { views << "ShowDefBrowser"; };
+        Record(ToolName::Scatter, "ShowScatter");
+        Record(ToolName::Matrix, "ShowCMatrix");
+        Record(ToolName::ShowAll, "ShowDefBrowser");
         gProcess() = CProcess();
         main->show();
     }
@@ -56,7 +57,7 @@ protected:
             main->close();
         Flush();
         SetCurrentNetwork(nullptr);
-        modMenu::Views() = {};
+        gCommands().SetRows(rows);
         gProcess() = CProcess();
     }
 
@@ -116,7 +117,7 @@ protected:
     template <class W>
     W* OpenView()
     {
-        modMenu::MenuBProp();
+        TrainingViews::MenuBProp();
         Flush();
         auto* w = qobject_cast<W*>(TrainingViews::Window());
         if (w)
@@ -154,4 +155,16 @@ protected:
     QPointer<frmMain> main;
     QString folder;
     QStringList views;
+    // The run-aware stop the main window asks for before it closes, as the program installs it.
+    struct TrainingCalls : IWindowCalls {
+        bool StopActiveRun(std::function<void()> then) override { return TrainingViews::StopActiveRun(std::move(then)); }
+    } trainingCalls;
+    ScopedService<IWindowCalls*> windowCalls{&WindowCalls::Install, &trainingCalls};
+    // The command table as it was before the test.
+    std::vector<CommandRow> rows;
+    // The main bar's command of `tool` records `name` in views.
+    void Record(QLatin1StringView tool, const char* name)
+    {
+        gCommands().Add(tool, [this, name](const CommandClick&) { views << QString::fromLatin1(name); });
+    }
 };

@@ -1,0 +1,19 @@
+#include "shell/currentbrowse.h"
+
+QPointer<QWidget>& gBrowseForm()
+{
+    static QPointer<QWidget> form;
+    return form;
+}
+
+std::shared_ptr<IDataBrowse>& gDataBrowse()
+{
+    static std::shared_ptr<IDataBrowse> browse;
+    return browse;
+}
+
+std::shared_ptr<CIMode>& gIMode()
+{
+    static std::shared_ptr<CIMode> mode;
+    return mode;
+}
