@@ -12,6 +12,18 @@ namespace RangeRead {
 
 namespace {
 constexpr std::chrono::milliseconds kPollEvery{25};
+
+// Whether `table` is an ordinary table (no view, virtual or shadow table) that has no rowid;
+// none when it is no ordinary table.
+std::optional<bool> WithoutRowid(kdb::Database& db, const QString& table)
+{
+    kdb::Reader kind = db.Query(
+        QStringLiteral("SELECT type, wr FROM pragma_table_list WHERE schema = 'main' AND name = ? COLLATE NOCASE"),
+        {table});
+    if (!kind.Next() || kind.Text(0) != QLatin1String("table"))
+        return std::nullopt;
+    return kind.Int(1) != 0;
+}
 } // namespace
 
 struct Shared {
@@ -39,9 +51,7 @@ std::vector<kdb::Database> Open(const QString& path, int count)
 
 std::optional<QString> RowidName(kdb::Database& db, const QString& table)
 {
-    kdb::Reader kind =
-        db.Query(QStringLiteral("SELECT type, wr FROM pragma_table_list WHERE schema = 'main' AND name = ?"), {table});
-    if (!kind.Next() || kind.Text(0) != QLatin1String("table") || kind.Int(1) != 0)
+    if (const std::optional<bool> withoutRowid = WithoutRowid(db, table); !withoutRowid || *withoutRowid)
         return std::nullopt;
     QStringList names;
     for (const kdb::FieldInfo& f : db.Fields(table))
@@ -135,22 +145,22 @@ std::optional<KeyRanges> PlanKeyRanges(kdb::Database& db, const QString& table, 
 {
     KeyRanges plan;
     plan.table = table;
-    {
-        kdb::Reader kind =
-            db.Query(QStringLiteral("SELECT type FROM pragma_table_list WHERE schema = 'main' AND name = ?"), {table});
-        if (!kind.Next() || kind.Text(0) != QLatin1String("table"))
-            return std::nullopt;
-    }
+    if (!WithoutRowid(db, table))
+        return std::nullopt;
     // The order a link reads in: the primary key's, else the rowid's.
     const QStringList key = db.PrimaryKey(table);
     if (key.size() > 1)
         return std::nullopt;
     if (key.size() == 1) {
         plan.key = kdb::QuoteIdent(key.front());
-    } else if (const std::optional<QString> rowid = RowidName(db, table)) {
-        plan.key = *rowid;
     } else {
-        return std::nullopt;
+        // A link orders such a table by _rowid_, which a column of that name would be.
+        if (!RowidName(db, table))
+            return std::nullopt;
+        for (const kdb::FieldInfo& f : db.Fields(table))
+            if (f.name.compare(QLatin1String("_rowid_"), Qt::CaseInsensitive) == 0)
+                return std::nullopt;
+        plan.key = QStringLiteral("_rowid_");
     }
     kdb::Reader first = db.Query(QStringLiteral("SELECT %1 FROM %2 ORDER BY %1 LIMIT 1 OFFSET ?")
                                      .arg(plan.key, kdb::QuoteIdent(table)),
@@ -162,14 +172,14 @@ std::optional<KeyRanges> PlanKeyRanges(kdb::Database& db, const QString& table, 
     // The guess ends at the largest key, and at the rows the file could hold (a cell takes at
     // least four bytes): a range far beyond a table of sparse keys is no guess for its rows.
     const __int128 start = first.Int(0);
-    kdb::Reader last = db.Query(QStringLiteral("SELECT max(%1), (SELECT page_count * page_size FROM "
-                                               "pragma_page_count(), pragma_page_size()) FROM %2")
-                                    .arg(plan.key, kdb::QuoteIdent(table)));
     __int128 end = start + std::max<int64_t>(rows, 0);
+    kdb::Reader last = db.Query(QStringLiteral("SELECT max(%1) FROM %2").arg(plan.key, kdb::QuoteIdent(table)));
     if (last.Next() && last.Type(0) == kdb::Value::Type::Integer)
         end = std::min(end, __int128(last.Int(0)) + 1);
-    if (last.Type(1) == kdb::Value::Type::Integer)
-        end = std::min(end, start + last.Int(1) / 4);
+    kdb::Reader bytes =
+        db.Query(QStringLiteral("SELECT page_count * page_size FROM pragma_page_count(), pragma_page_size()"));
+    if (bytes.Next())
+        end = std::min(end, start + bytes.Int(0) / 4);
     end = std::clamp<__int128>(end, start, std::numeric_limits<int64_t>::max());
     ranges = std::max(ranges, 1);
     for (int k = 0; k <= ranges; ++k)

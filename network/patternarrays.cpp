@@ -19,6 +19,8 @@ namespace {
 constexpr int64_t kFirstRows = 65536;
 // Ranges of a read on several connections: enough to keep every connection busy to the end.
 constexpr int kRanges = 64;
+// Steps in which the memory of a read in ranges is laid out, the window drawn between.
+constexpr int64_t kLayingSteps = 16;
 // Different class values a float target tells apart.
 constexpr size_t kMostPartClasses = size_t(1) << 24;
 
@@ -205,6 +207,17 @@ public:
             store.actuals.resize(size_t(rows) + 1);
     }
 
+    // Room for rows 0..rows in `store`, not laid out yet.
+    void Reserve(RowStore& store, int64_t rows) const
+    {
+        store.patterns.reserve((size_t(rows) + 1) * size_t(m_arrays.Stride()));
+        store.unusable.reserve(size_t(rows) + 1);
+        if (m_keys)
+            store.keys.reserve(size_t(rows) + 1);
+        if (m_actuals)
+            store.actuals.reserve(size_t(rows) + 1);
+    }
+
     // Up to `limit` rows of `reader` for `part`, as rows at + 1.. of `store`, which grows with
     // the rows read (`grows`, `expected` of them at a guess) or has room for `limit` rows (more
     // make the part full). `go(rows read)` before each row, false to stop. A failing row ends
@@ -291,14 +304,21 @@ public:
             return parts;
         for (size_t k = 0; k < parts.size(); ++k)
             parts[k].offset = bounds[k] - bounds.front();
-        Size(store, bounds.back() - bounds.front());
+        // New memory takes a while to be laid out: the window is drawn meanwhile.
+        const int64_t room = bounds.back() - bounds.front();
+        Reserve(store, room);
+        for (int64_t step = 1; step <= kLayingSteps; ++step) {
+            Size(store, room * step / kLayingSteps);
+            progress.Fraction(0.0);
+        }
         QStringList quoted;
         for (const QString& column : columns)
             quoted << kdb::QuoteIdent(column);
         const QString range = plan->Range(quoted);
         int64_t before = 0;
+        // Told again when the share does not rise, so that the window is drawn.
         const auto tell = [&](int64_t read) {
-            progress.Rows(before + read);
+            progress.Fraction(double(before + read) / double(rows));
             return true;
         };
         const auto read = [&](RowPart& part, RowStore& into, int64_t at, bool grows, RangeRead::Tally& tally,
