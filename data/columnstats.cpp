@@ -1,15 +1,11 @@
 #include "data/columnstats.h"
 
+#include "data/rangeread.h"
+
 #include <QStringList>
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
-#include <condition_variable>
-#include <exception>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 namespace ColumnStats {
 
@@ -81,42 +77,21 @@ namespace {
 // Enough ranges to keep every thread busy to the end; the count is fixed so that the sums, and
 // their rounding, never depend on the threads.
 constexpr int kRanges = 64;
-// Rows a thread reads before it adds them to the shared count and looks for a stop.
-constexpr int kRowsPerTell = 4096;
-constexpr std::chrono::milliseconds kPollEvery{25};
-
-// The name under which the table's rowid can be read, or none: only an ordinary table that has
-// rowids is split, and a column may hide an alias.
-std::optional<QString> RowidName(kdb::Database& db, const QString& table)
-{
-    kdb::Reader kind =
-        db.Query(QStringLiteral("SELECT type, wr FROM pragma_table_list WHERE schema = 'main' AND name = ?"), {table});
-    if (!kind.Next() || kind.Text(0) != QLatin1String("table") || kind.Int(1) != 0)
-        return std::nullopt;
-    QStringList names;
-    for (const kdb::FieldInfo& f : db.Fields(table))
-        names << f.name.toLower();
-    for (const char* alias : {"rowid", "_rowid_", "oid"})
-        if (!names.contains(QLatin1String(alias)))
-            return QString::fromLatin1(alias);
-    return std::nullopt;
-}
 
 } // namespace
 
 RangeOutcome ReadInRanges(const QString& path, const QString& table, const std::vector<Column>& columns,
                           int threads, const std::function<bool(int64_t)>& poll, std::vector<Accumulator>& out)
 {
-    // Every connection is opened here, before any thread starts: a file that cannot be opened
-    // again (held exclusively) is read the ordinary way.
-    std::vector<kdb::Database> connections;
+    // A file that cannot be opened again (held exclusively) is read the ordinary way.
+    std::vector<kdb::Database> connections = RangeRead::Open(path, 1);
+    if (connections.empty())
+        return RangeOutcome::NotSplit;
     std::optional<QString> rowid;
     int64_t lo = 0;
     int64_t hi = 0;
-    bool empty = false;
     try {
-        connections.push_back(kdb::Database::Open(path, kdb::OpenOptions{false, true}));
-        rowid = RowidName(connections.front(), table);
+        rowid = RangeRead::RowidName(connections.front(), table);
         if (!rowid)
             return RangeOutcome::NotSplit;
         // Two subqueries: each finds its end of the table at once, where one min() beside one
@@ -125,23 +100,17 @@ RangeOutcome ReadInRanges(const QString& path, const QString& table, const std::
         kdb::Reader span = connections.front().Query(QStringLiteral("SELECT (SELECT min(%1)").arg(*rowid) + from
                                                       + QStringLiteral("), (SELECT max(%1)").arg(*rowid) + from
                                                       + QStringLiteral(")"));
-        empty = !span.Next() || span.IsNull(0);
-        if (!empty) {
-            lo = span.Int(0);
-            hi = span.Int(1);
+        if (!span.Next() || span.IsNull(0)) {
+            out.assign(columns.size(), Accumulator{});
+            return RangeOutcome::Done;
         }
-        threads = std::clamp(threads, 1, kRanges);
-        while (!empty && int(connections.size()) < threads)
-            connections.push_back(kdb::Database::Open(path, kdb::OpenOptions{false, true}));
+        lo = span.Int(0);
+        hi = span.Int(1);
     } catch (...) {
-        if (connections.empty() || !rowid)
-            return RangeOutcome::NotSplit;
-        // Fewer connections than asked for: the ranges are shared among those that opened.
+        return RangeOutcome::NotSplit;
     }
-    if (empty) {
-        out.assign(columns.size(), Accumulator{});
-        return RangeOutcome::Done;
-    }
+    for (kdb::Database& more : RangeRead::Open(path, std::clamp(threads, 1, kRanges) - 1))
+        connections.push_back(std::move(more));
 
     // Range k holds the rowids start[k] .. start[k + 1] - 1.
     std::vector<int64_t> start(kRanges + 1);
@@ -155,68 +124,19 @@ RangeOutcome ReadInRanges(const QString& path, const QString& table, const std::
                         + kdb::QuoteIdent(table) + QStringLiteral(" WHERE %1 >= ? AND %1 <= ?").arg(*rowid);
 
     std::vector<std::vector<Accumulator>> parts(kRanges, std::vector<Accumulator>(columns.size()));
-    std::vector<std::exception_ptr> errors(kRanges);
-    std::atomic<int> nextRange{0};
-    std::atomic<int64_t> rowsRead{0};
-    std::atomic<bool> stop{false};
-    std::mutex lock;
-    std::condition_variable ended;
-    int running = int(connections.size());
-
-    const auto work = [&](kdb::Database& db) {
-        for (int k = nextRange++; k < kRanges && !stop; k = nextRange++) {
-            if (start[size_t(k)] == start[size_t(k) + 1])
-                continue;
-            try {
-                std::vector<Accumulator>& acc = parts[size_t(k)];
-                kdb::Reader r = db.Query(sql, {start[size_t(k)], start[size_t(k) + 1] - 1});
-                int unTold = 0;
-                while (r.Next()) {
-                    for (size_t c = 0; c < columns.size(); ++c)
-                        AddValue(r, int(c), columns[c].kind, acc[c]);
-                    if (++unTold == kRowsPerTell) {
-                        rowsRead += unTold;
-                        unTold = 0;
-                        if (stop)
-                            break;
-                    }
-                }
-                rowsRead += unTold;
-            } catch (...) {
-                errors[size_t(k)] = std::current_exception();
-                stop = true;
-            }
+    const auto read = [&](int k, kdb::Database& db, RangeRead::Tally& tally) {
+        if (start[size_t(k)] == start[size_t(k) + 1])
+            return;
+        std::vector<Accumulator>& acc = parts[size_t(k)];
+        kdb::Reader r = db.Query(sql, {start[size_t(k)], start[size_t(k) + 1] - 1});
+        while (r.Next()) {
+            for (size_t c = 0; c < columns.size(); ++c)
+                AddValue(r, int(c), columns[c].kind, acc[c]);
+            if (!tally.Row())
+                break;
         }
-        const std::lock_guard guard(lock);
-        --running;
-        ended.notify_one();
     };
-
-    bool stopped = false;
-    {
-        std::vector<std::jthread> pool;
-        for (kdb::Database& db : connections)
-            pool.emplace_back(work, std::ref(db));
-        std::unique_lock wait(lock);
-        while (!ended.wait_for(wait, kPollEvery, [&] { return running == 0; })) {
-            if (stopped)
-                continue;
-            wait.unlock();
-            try {
-                stopped = !poll(rowsRead.load());
-            } catch (...) {
-                stop = true; // the threads end before the error goes on
-                throw;
-            }
-            if (stopped)
-                stop = true;
-            wait.lock();
-        }
-    }
-    for (const std::exception_ptr& e : errors)
-        if (e)
-            std::rethrow_exception(e);
-    if (stopped)
+    if (!RangeRead::Run(connections, kRanges, read, poll))
         return RangeOutcome::Stopped;
     std::vector<Accumulator> total(columns.size());
     for (const std::vector<Accumulator>& part : parts)

@@ -7,11 +7,11 @@
 #include "core/status.h"
 #include "data/columnstats.h"
 #include "data/dbutilities.h"
+#include "data/rangeread.h"
 
 #include <algorithm>
 #include <cmath>
 #include <optional>
-#include <thread>
 #include <vector>
 
 using modErrorHandling::Member;
@@ -23,16 +23,8 @@ using StatKind = ColumnStats::Kind;
 using ColumnStats::AddValue;
 using ColumnStats::KindOf;
 
-// Tables from this many rows on are read on several connections at once: below it one read
-// takes a few tenths of a second at most.
-constexpr int32_t kRowsToSplit = 100000;
 // Rows between two looks at the whole percent of the rows read.
 constexpr int64_t kRowsPerPercentLook = 4096;
-
-int ReadThreads()
-{
-    return int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
-}
 
 // A number field's statistics as a server computed them.
 void StoreComputed(DataField& f, const kdb::Database::ColumnStats& s)
@@ -285,10 +277,10 @@ CDataDef::OnePass CDataDef::GatherInOnePass(kdb::Database& db, const QList<kdb::
     };
     try {
         ColumnStats::RangeOutcome split = ColumnStats::RangeOutcome::NotSplit;
-        if (!read.empty() && !db.IsOdbc() && m_recordCount >= kRowsToSplit) {
+        if (!read.empty() && !db.IsOdbc() && m_recordCount >= RangeRead::RowsToSplit) {
             std::vector<Accumulator> sums;
             split = ColumnStats::ReadInRanges(
-                m_dbFileName, m_tableName, read, ReadThreads(), [&](int64_t rows) { return tellRows(rows, true); },
+                m_dbFileName, m_tableName, read, RangeRead::Threads(), [&](int64_t rows) { return tellRows(rows, true); },
                 sums);
             if (split == ColumnStats::RangeOutcome::Stopped)
                 return OnePass::Stopped;

@@ -119,22 +119,18 @@ void CBackProp::SizeResults(PatternArrays& arrays, int64_t rows)
     arrays.m_valueResults.assign(size_t(rows + 1), 0.0f);
 }
 
-void CBackProp::GrowResults(PatternArrays& arrays, int64_t rows)
-{
-    arrays.m_valueResults.resize(size_t(rows + 1), 0.0f);
-}
-
 void CBackProp::MarkUnusable(PatternArrays& arrays, int64_t row)
 {
     arrays.m_valueResults[size_t(row)] = UnusableRow;
 }
 
-float CBackProp::Target(PatternArrays& arrays, kdb::Reader& reader, int column, int64_t row)
+float CBackProp::Target(const PatternArrays& arrays, kdb::Reader& reader, int column, int64_t, PartClasses&,
+                        bool& unusable) const
 {
     // A missing target makes the row unusable and counts as 0.
     bool isNull = false;
     const float value = PatternArrays::ColumnNumber(reader, column, isNull);
     if (isNull)
-        MarkUnusable(arrays, row);
+        unusable = true;
     return PatternArrays::Normalize(value, arrays.m_fieldMin[0], arrays.m_fieldMax[0]);
 }

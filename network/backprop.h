@@ -110,13 +110,13 @@ protected:
     IPatternKind& PatternKind() override { return *this; }
     void LayoutFinished(PatternArrays& arrays) override;
     void SizeResults(PatternArrays& arrays, int64_t rows) override;
-    void GrowResults(PatternArrays& arrays, int64_t rows) override;
     void MarkUnusable(PatternArrays& arrays, int64_t row) override;
     bool RowUsable(const PatternArrays& arrays, int64_t row) const override
     {
         return arrays.m_valueResults[size_t(row)] != UnusableRow;
     }
-    float Target(PatternArrays& arrays, kdb::Reader& reader, int column, int64_t row) override;
+    float Target(const PatternArrays& arrays, kdb::Reader& reader, int column, int64_t row, PartClasses& classes,
+                 bool& unusable) const override;
     bool BestKeptInEngineFile() const override { return m_bestLogging; }
     bool WritesEngineFileOnSave() const override { return !m_bestLogging; }
     bool SavesSnapshotWithConfig() const override { return m_bestLogging; }

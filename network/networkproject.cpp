@@ -401,7 +401,12 @@ bool CNetworkProject::BuildArrays(int mode)
             // A field the source lost is named here, once: read, it would come back as its own
             // name in every row.
             dbUtilities::RequireSourceFields(*db, columns, m_state.DDO()->TableName());
-            return db->ReadLinked(ProjectSchema::LinkTable(), columns, skip);
+            PatternArrays::OpenRows rows{db->ReadLinked(ProjectSchema::LinkTable(), columns, skip), {}, {}};
+            if (const std::optional<kdb::TableInfo> link = ProjectStore(*db).LinkInfo()) {
+                rows.file = ProjectStore::LinkedFile(*link);
+                rows.table = link->sourceTable;
+            }
+            return rows;
         };
         m_state.Arrays().BuildRows(*m_state.DDO(), range, source, m_testProgress, PatternKind());
         if (mode == 1)

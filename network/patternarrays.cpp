@@ -3,16 +3,26 @@
 #include "core/errorbox.h"
 #include "core/kverror.h"
 #include "data/datadef.h"
+#include "data/rangeread.h"
 #include "network/networkproject.h"
 #include "network/testprogress.h"
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
+#include <iterator>
 #include <limits>
+#include <optional>
 
 namespace {
-// Rows the arrays hold before they first grow while reading.
+// Rows a part holds before it first grows while reading.
 constexpr int64_t kFirstRows = 65536;
+// Ranges of a read on several connections: enough to keep every connection busy to the end.
+constexpr int kRanges = 64;
+// Steps in which the memory of a read in ranges is laid out, the window drawn between.
+constexpr int64_t kLayingSteps = 16;
+// Different class values a float target tells apart.
+constexpr size_t kMostPartClasses = size_t(1) << 24;
 
 QString folded(const QString& name)
 {
@@ -48,6 +58,30 @@ int16_t ClassNumbers::Number(const QString& name)
     m_exact.insert(name, int16_t(index));
     m_folded.insert(key, int16_t(index));
     return int16_t(index);
+}
+
+float PartClasses::Number(const QString& value, int64_t row)
+{
+    if (const auto it = m_numbers.constFind(value); it != m_numbers.constEnd())
+        return float(it.value());
+    if (m_values.size() >= kMostPartClasses)
+        throw KvError(KvErr::Overflow);
+    m_values.push_back(value);
+    m_firstRows.push_back(row);
+    const auto number = int32_t(m_values.size());
+    m_numbers.insert(value, number);
+    return float(number);
+}
+
+std::vector<float> PartClasses::Join(ClassNumbers& whole, int64_t rows) const
+{
+    std::vector<float> numbers;
+    for (size_t i = 0; i < m_values.size() && m_firstRows[i] <= rows; ++i) {
+        if (numbers.empty())
+            numbers.push_back(0.0f);
+        numbers.push_back(float(whole.Number(m_values[i])));
+    }
+    return numbers;
 }
 
 // --- Values ----------------------------------------------------------------------------------
@@ -129,6 +163,217 @@ void PatternArrays::BuildLayout(const CDataDef& ddo, int16_t predictRole, IPatte
     kind.LayoutFinished(*this);
 }
 
+// --- Row builds ------------------------------------------------------------------------------
+
+// Rows as a build reads them, laid out as the arrays are (row 0 empty), with a mark for each
+// row the engine must skip.
+struct PatternArrays::RowStore {
+    std::vector<float> patterns;
+    std::vector<uint8_t> unusable;
+    std::vector<kdb::Value> keys;
+    std::vector<double> actuals;
+};
+
+// One part of the rows of a build: where its rows lie, how many were read, the class values
+// first seen in them, and the failure of the row after the last.
+struct PatternArrays::RowPart {
+    // Rows offset + 1.. of the build's store; or, at -1, rows 1.. of `own`.
+    int64_t offset = 0;
+    int64_t rows = 0;
+    RowStore own;
+    PartClasses classes;
+    std::exception_ptr error;
+    // More rows came than the part had room for.
+    bool full = false;
+};
+
+// The reading of parts of the rows over the layout built last: from one reader, or in ranges
+// of the source's key on several connections at once.
+class PatternArrays::RowReading {
+public:
+    RowReading(const PatternArrays& arrays, const IPatternKind& kind, bool keys, bool actuals)
+        : m_arrays(arrays), m_kind(kind), m_keys(keys), m_actuals(actuals)
+    {
+    }
+
+    // Sizes `store` for rows 0..rows, the rows kept.
+    void Size(RowStore& store, int64_t rows) const
+    {
+        store.patterns.resize((size_t(rows) + 1) * size_t(m_arrays.Stride()), 0.0f);
+        store.unusable.resize(size_t(rows) + 1, 0);
+        if (m_keys)
+            store.keys.resize(size_t(rows) + 1);
+        if (m_actuals)
+            store.actuals.resize(size_t(rows) + 1);
+    }
+
+    // Room for rows 0..rows in `store`, not laid out yet.
+    void Reserve(RowStore& store, int64_t rows) const
+    {
+        store.patterns.reserve((size_t(rows) + 1) * size_t(m_arrays.Stride()));
+        store.unusable.reserve(size_t(rows) + 1);
+        if (m_keys)
+            store.keys.reserve(size_t(rows) + 1);
+        if (m_actuals)
+            store.actuals.reserve(size_t(rows) + 1);
+    }
+
+    // Up to `limit` rows of `reader` for `part`, as rows at + 1.. of `store`, which grows with
+    // the rows read (`grows`, `expected` of them at a guess) or has room for `limit` rows (more
+    // make the part full). `go(rows read)` before each row, false to stop. A failing row ends
+    // the part.
+    template <class Go>
+    void Read(kdb::Reader& reader, RowPart& part, RowStore& store, int64_t at, int64_t limit, bool grows,
+              int64_t expected, Go&& go) const
+    {
+        const int32_t numInputs = m_arrays.m_numInputs;
+        const size_t stride = size_t(m_arrays.Stride());
+        const int predictColumn = numInputs;
+        const float* fmin = m_arrays.m_fieldMin.data();
+        const float* fmax = m_arrays.m_fieldMax.data();
+        // A growing store grows with the rows read: a stored range far beyond the table (a
+        // stale or damaged setting) costs the rows that exist, not the range.
+        int64_t sized = limit;
+        if (grows) {
+            sized = std::clamp<int64_t>(std::min(expected, limit), 0, kFirstRows);
+            Size(store, at + sized);
+        }
+        try {
+            while (go(part.rows)) {
+                if (part.rows == limit) {
+                    part.full = !grows && reader.Next();
+                    break;
+                }
+                if (!reader.Next())
+                    break;
+                const int64_t r = part.rows + 1;
+                if (r > sized) {
+                    sized = std::min(limit, std::max<int64_t>(sized * 2, 1));
+                    Size(store, at + sized);
+                }
+                const size_t here = size_t(at + r);
+                float* row = store.patterns.data() + here * stride;
+                bool unusable = false;
+                for (int32_t j = 1; j <= numInputs; ++j) {
+                    bool isNull = false;
+                    const float v = ColumnNumber(reader, j - 1, isNull);
+                    if (isNull) {
+                        unusable = true;
+                        break;
+                    }
+                    row[j] = Normalize(v, fmin[j], fmax[j]);
+                }
+                row[0] = m_kind.Target(m_arrays, reader, predictColumn, r, part.classes, unusable);
+                store.unusable[here] = unusable ? 1 : 0;
+                if (m_keys)
+                    store.keys[here] = reader.Get(predictColumn + 1);
+                if (m_actuals) {
+                    bool isNull = false;
+                    const double actual = ColumnValue(reader, predictColumn, isNull);
+                    store.actuals[here] = isNull ? std::nan("") : actual;
+                }
+                part.rows = r;
+            }
+        } catch (...) {
+            part.error = std::current_exception();
+        }
+        if (grows)
+            Size(store, at + part.rows);
+    }
+
+    // Rows low..low + rows - 1 of `table` in the SQLite file at `file`, read in ranges of its
+    // key on several connections at once, each range straight into its place in `store` when
+    // the keys run one apart, with the rows read told to `progress`; the parts in row order.
+    // None when the table cannot be read so (the rows are then read the ordinary way).
+    std::vector<RowPart> InRanges(const QString& file, const QString& table, const QStringList& columns, int64_t low,
+                                  int64_t rows, TestProgress& progress, RowStore& store) const
+    {
+        std::vector<kdb::Database> connections = RangeRead::Open(file, RangeRead::Threads());
+        std::optional<RangeRead::KeyRanges> plan;
+        try {
+            if (!connections.empty())
+                plan = RangeRead::PlanKeyRanges(connections.front(), table, low, rows, kRanges);
+        } catch (...) {
+        }
+        if (!plan)
+            return {};
+        // A table that ends before the range gives no rows.
+        const std::vector<int64_t>& bounds = plan->bounds;
+        std::vector<RowPart> parts(std::max<size_t>(bounds.size(), 2) - 1);
+        if (bounds.empty())
+            return parts;
+        for (size_t k = 0; k < parts.size(); ++k)
+            parts[k].offset = bounds[k] - bounds.front();
+        // New memory takes a while to be laid out: the window is drawn meanwhile.
+        const int64_t room = bounds.back() - bounds.front();
+        Reserve(store, room);
+        for (int64_t step = 1; step <= kLayingSteps; ++step) {
+            Size(store, room * step / kLayingSteps);
+            progress.Fraction(0.0);
+        }
+        QStringList quoted;
+        for (const QString& column : columns)
+            quoted << kdb::QuoteIdent(column);
+        const QString range = plan->Range(quoted);
+        int64_t before = 0;
+        // Told again when the share does not rise, so that the window is drawn.
+        const auto tell = [&](int64_t read) {
+            progress.Fraction(double(before + read) / double(rows));
+            return true;
+        };
+        const auto read = [&](RowPart& part, RowStore& into, int64_t at, bool grows, RangeRead::Tally& tally,
+                              kdb::Database& db, const QString& sql, const QList<kdb::Value>& values, int64_t limit) {
+            try {
+                kdb::Reader reader = db.Query(sql, values);
+                Read(reader, part, into, at, limit, grows, limit, [&](int64_t) { return tally.Row(); });
+            } catch (...) {
+                part.error = std::current_exception();
+            }
+            if (part.error || part.full)
+                tally.Fail();
+        };
+        RangeRead::Run(
+            connections, int(parts.size()),
+            [&](int k, kdb::Database& db, RangeRead::Tally& tally) {
+                const int64_t from = bounds[size_t(k)];
+                const int64_t to = bounds[size_t(k) + 1];
+                RowPart& part = parts[size_t(k)];
+                if (from < to)
+                    read(part, store, part.offset, false, tally, db, range, {from, to}, to - from);
+            },
+            tell);
+        // Keys that are no whole numbers: the rows are read the ordinary way.
+        for (const RowPart& part : parts) {
+            if (part.full)
+                return {};
+            before += part.rows;
+            if (part.error)
+                return parts;
+        }
+        // Rows the ranges missed (gaps in the keys) follow them.
+        if (before >= rows)
+            return parts;
+        const int64_t missing = rows - before;
+        parts.emplace_back();
+        RowPart& rest = parts.back();
+        rest.offset = -1;
+        const QString restSql = plan->Rest(quoted);
+        RangeRead::Run(
+            connections, 1,
+            [&](int, kdb::Database& db, RangeRead::Tally& tally) {
+                read(rest, rest.own, 0, true, tally, db, restSql, {bounds.back(), missing}, missing);
+            },
+            tell);
+        return parts;
+    }
+
+private:
+    const PatternArrays& m_arrays;
+    const IPatternKind& m_kind;
+    bool m_keys;
+    bool m_actuals;
+};
+
 void PatternArrays::BuildRows(const CDataDef& ddo, const RowRange& range, const RowSource& source,
                               TestProgress& progress, IPatternKind& kind)
 {
@@ -141,72 +386,112 @@ void PatternArrays::BuildRows(const CDataDef& ddo, const RowRange& range, const 
     for (int32_t j = 1; j <= m_numInputs; ++j)
         columns << ddo.FieldName(m_inputFields[size_t(j)]);
     columns << ddo.FieldName(m_predictField);
-    m_testKeys.clear();
-    m_actuals.clear();
     const bool keys = range.testing && ddo.KeyField() != 0;
     if (keys)
         columns << ddo.KeyFieldName();
-    const bool actuals = range.actuals;
 
     // The rows before the range are passed over by the source (a server does not send them);
-    // a range past the table's end ends with "no current record" below.
-    kdb::Reader reader = source(columns, low - 1);
-
-    // The arrays grow with the rows read, up to the range: a stored range far beyond the
-    // table (a stale or damaged setting) then costs the rows that exist, not the range, and
-    // ends with "no current record" at the table's end.
-    const int32_t stride = Stride();
-    int64_t sized = std::min<int64_t>(rows, kFirstRows);
+    // a range past the table's end ends with "no current record" in the join.
+    OpenRows opened = source(columns, low - 1);
     m_rows = 0;
-    m_patterns.assign(size_t((sized + 1) * stride), 0.0f);
-    kind.SizeResults(*this, sized);
-    if (keys)
-        m_testKeys.resize(size_t(sized + 1));
-    if (actuals)
-        m_actuals.resize(size_t(sized + 1));
-    const int predictColumn = m_numInputs;
-    const float* fmin = m_fieldMin.data();
-    const float* fmax = m_fieldMax.data();
     if (range.testing)
         progress.Begin(TestProgress::Reading, rows);
-    for (int64_t r = 1; r <= rows; ++r) {
-        progress.Rows(r - 1);
-        if (!reader.Next())
-            throw KvError(KvErr::NoCurrentRecord);
-        if (r > sized) {
-            sized = std::min<int64_t>(rows, sized * 2);
-            m_patterns.resize(size_t((sized + 1) * stride), 0.0f);
-            kind.GrowResults(*this, sized);
-            if (keys)
-                m_testKeys.resize(size_t(sized + 1));
-            if (actuals)
-                m_actuals.resize(size_t(sized + 1));
-        }
-        float* row = m_patterns.data() + r * stride;
-        for (int32_t j = 1; j <= m_numInputs; ++j) {
-            bool isNull = false;
-            const float v = ColumnNumber(reader, j - 1, isNull);
-            if (isNull) {
-                kind.MarkUnusable(*this, r);
-                break;
-            }
-            row[j] = Normalize(v, fmin[j], fmax[j]);
-        }
-        row[0] = kind.Target(*this, reader, predictColumn, r);
-        if (keys)
-            m_testKeys[size_t(r)] = reader.Get(predictColumn + 1);
-        if (actuals) {
-            bool isNull = false;
-            const double actual = ColumnValue(reader, predictColumn, isNull);
-            m_actuals[size_t(r)] = isNull ? std::nan("") : actual;
-        }
+    // The rows are read into the arrays' own memory: a build after a build needs no new memory.
+    RowStore store;
+    store.patterns = std::move(m_patterns);
+    store.keys = std::move(m_testKeys);
+    store.actuals = std::move(m_actuals);
+    store.patterns.clear();
+    store.keys.clear();
+    store.actuals.clear();
+    const RowReading reading(*this, kind, keys, range.actuals);
+    std::vector<RowPart> parts;
+    if (rows >= RangeRead::RowsToSplit && !opened.file.isEmpty())
+        parts = reading.InRanges(opened.file, opened.table, columns, low, rows, progress, store);
+    if (parts.empty()) {
+        store.patterns.clear();
+        store.unusable.clear();
+        store.keys.clear();
+        store.actuals.clear();
+        parts.emplace_back();
+        reading.Read(opened.reader, parts.front(), store, 0, rows, true, rows, [&](int64_t done) {
+            progress.Rows(done);
+            return true;
+        });
     }
-    if (keys)
-        m_testKeys.resize(size_t(rows + 1));
-    if (actuals)
-        m_actuals.resize(size_t(rows + 1));
+    JoinParts(store, parts, rows, keys, range.actuals, kind);
     m_rows = rows;
     kind.RowsFinished(*this);
+}
+
+void PatternArrays::JoinParts(RowStore& store, std::vector<RowPart>& parts, int64_t rows, bool keys, bool actuals,
+                              IPatternKind& kind)
+{
+    // The rows the parts give, up to the range: a part that failed ends them.
+    int64_t total = 0;
+    for (const RowPart& part : parts) {
+        total += std::min(part.rows, rows - total);
+        if (total == rows || part.error)
+            break;
+    }
+    const size_t stride = size_t(Stride());
+    kind.SizeResults(*this, total);
+    std::exception_ptr error;
+    int64_t at = 0;
+    for (RowPart& part : parts) {
+        const int64_t take = std::min(part.rows, rows - at);
+        // A part after rows that were missing moves down to its place; one of its own comes in.
+        const RowStore& from = part.offset < 0 ? part.own : store;
+        const int64_t first = part.offset < 0 ? 0 : part.offset;
+        if (const size_t end = size_t(at + take) + 1; part.offset < 0 && store.unusable.size() < end) {
+            store.patterns.resize(end * stride, 0.0f);
+            store.unusable.resize(end, 0);
+            if (keys)
+                store.keys.resize(end);
+            if (actuals)
+                store.actuals.resize(end);
+        }
+        if (&from != &store || first != at) {
+            std::copy_n(from.patterns.begin() + ptrdiff_t(size_t(first + 1) * stride), size_t(take) * stride,
+                        store.patterns.begin() + ptrdiff_t(size_t(at + 1) * stride));
+            std::copy_n(from.unusable.begin() + first + 1, take, store.unusable.begin() + at + 1);
+            if (keys)
+                std::copy_n(from.keys.begin() + first + 1, take, store.keys.begin() + at + 1);
+            if (actuals)
+                std::copy_n(from.actuals.begin() + first + 1, take, store.actuals.begin() + at + 1);
+        }
+        // Class numbers are given in row order.
+        if (const std::vector<float> numbers = part.classes.Join(m_classes, take); !numbers.empty()) {
+            for (int64_t r = at + 1; r <= at + take; ++r) {
+                float& target = store.patterns[size_t(r) * stride];
+                target = numbers[size_t(target)];
+            }
+        }
+        for (int64_t r = at + 1; r <= at + take; ++r)
+            if (store.unusable[size_t(r)])
+                kind.MarkUnusable(*this, r);
+        at += take;
+        if (at == rows)
+            break;
+        if (part.error) {
+            error = part.error;
+            break;
+        }
+    }
+    m_patterns = std::move(store.patterns);
+    m_patterns.resize(size_t(at + 1) * stride);
+    if (keys) {
+        m_testKeys = std::move(store.keys);
+        m_testKeys.resize(size_t(at) + 1);
+    }
+    if (actuals) {
+        m_actuals = std::move(store.actuals);
+        m_actuals.resize(size_t(at) + 1);
+    }
+    if (error)
+        std::rethrow_exception(error);
+    if (at < rows)
+        throw KvError(KvErr::NoCurrentRecord);
 }
 
 void PatternArrays::BuildOneRow(const std::vector<double>& values, IPatternKind& kind)

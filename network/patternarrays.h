@@ -14,8 +14,27 @@
 #include <vector>
 
 class CDataDef;
+class ClassNumbers;
 class PatternArrays;
 class TestProgress;
+
+// The class values of one part of the rows in the order they first appear, numbered from 1
+// (0: none), for a kind whose targets are classes: the parts are read at once, and each takes
+// the numbers of the whole's class list as it joins the whole in row order.
+class PartClasses {
+public:
+    // The number of a class value, first seen at `row` of the part; raises 6 (overflow) past
+    // the 16,777,216 values a float tells apart.
+    float Number(const QString& value, int64_t row);
+    // The whole's class numbers of the values first seen in rows 1..rows, numbered in the order
+    // they were first seen, by part number (entry 0: 0); none when the part saw no value.
+    std::vector<float> Join(ClassNumbers& whole, int64_t rows) const;
+
+private:
+    QHash<QString, int32_t> m_numbers;
+    std::vector<QString> m_values;
+    std::vector<int64_t> m_firstRows;
+};
 
 // The rules of one network kind that the build of the arrays follows.
 class IPatternKind {
@@ -23,15 +42,16 @@ public:
     // Before the inputs of a layout are collected, and once their limits are set.
     virtual void LayoutStarting(PatternArrays&) {}
     virtual void LayoutFinished(PatternArrays&) {}
-    // The kind's result entries for rows 0..rows, zero (usable); then grown to rows 0..rows,
-    // keeping theirs.
+    // The kind's result entries for rows 0..rows, zero (usable).
     virtual void SizeResults(PatternArrays& arrays, int64_t rows) = 0;
-    virtual void GrowResults(PatternArrays& arrays, int64_t rows) = 0;
     // A row the engine must skip (possibly marked twice), and whether a row is not one.
     virtual void MarkUnusable(PatternArrays& arrays, int64_t row) = 0;
     virtual bool RowUsable(const PatternArrays& arrays, int64_t row) const = 0;
-    // The target of a row from the prediction field's value in `column`.
-    virtual float Target(PatternArrays& arrays, kdb::Reader& reader, int column, int64_t row) = 0;
+    // The target of `row` of a part of the rows from the prediction field's value in `column`,
+    // on the thread that reads the part: it touches nothing but `classes`, the part's class
+    // values. A row the engine must skip sets `unusable`.
+    virtual float Target(const PatternArrays& arrays, kdb::Reader& reader, int column, int64_t row,
+                         PartClasses& classes, bool& unusable) const = 0;
     // After the last row of a build.
     virtual void RowsFinished(PatternArrays&) {}
 
@@ -71,15 +91,24 @@ public:
         bool testing = false;
         bool actuals = false;
     };
-    // Opens the source's rows in row order with these columns, passing over `skip` rows.
-    using RowSource = std::function<kdb::Reader(const QStringList& columns, int64_t skip)>;
+    // The source's rows in row order with the columns asked for, `skip` rows passed over; and
+    // the SQLite file and table they come from, whose ranges of rows are then read on
+    // connections of their own (empty for any other source).
+    struct OpenRows {
+        kdb::Reader reader;
+        QString file;
+        QString table;
+    };
+    using RowSource = std::function<OpenRows(const QStringList& columns, int64_t skip)>;
 
     // The field layout without rows: the fields of role roleInput in field order with their
     // user limits, and the first field of `predictRole`, whose limits go in entry 0.
     void BuildLayout(const CDataDef& ddo, int16_t predictRole, IPatternKind& kind);
     // The rows of `range` over the layout built last. A row with a Null input or target is
     // marked unusable; any other value that is not a number or a date raises 13, a table that
-    // ends before the range 3021, a range that starts before row 1 or ends before it starts 9.
+    // ends before the range 3021, a range that starts before row 1 or ends before it starts 9;
+    // the first of these in row order. Many rows of a file's table are read in ranges of its
+    // key on several connections at once and joined in row order: the arrays are the same.
     void BuildRows(const CDataDef& ddo, const RowRange& range, const RowSource& source, TestProgress& progress,
                    IPatternKind& kind);
     // Replaces the rows by one row of the inputs of `values` (indexed by field number). Raises
@@ -127,4 +156,13 @@ public:
     // The predicted field's own value of each row (NaN: Null), when the build keeps them: the
     // Test rows need no second pass, and the error figures measure against it.
     std::vector<double> m_actuals;
+
+private:
+    struct RowStore;
+    struct RowPart;
+    class RowReading;
+    // The parts read, in row order, become rows 1..rows; raises the first failure of a row of
+    // the range, and 3021 when the parts end before it.
+    void JoinParts(RowStore& store, std::vector<RowPart>& parts, int64_t rows, bool keys, bool actuals,
+                   IPatternKind& kind);
 };

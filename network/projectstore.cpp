@@ -104,6 +104,14 @@ std::optional<kdb::TableInfo> ProjectStore::LinkInfo()
     return m_db.LinkInfo(ProjectSchema::LinkTable());
 }
 
+QString ProjectStore::LinkedFile(const kdb::TableInfo& link)
+{
+    const QString file = QStringLiteral(";DATABASE=");
+    if (kdb::IsOdbcConnect(link.connect) || !link.connect.startsWith(file))
+        return {};
+    return link.connect.mid(file.size());
+}
+
 void ProjectStore::LinkSource(const QString& source, const QString& table)
 {
     m_db.Link(ProjectSchema::LinkTable(), linkConnect(source), table);

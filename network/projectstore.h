@@ -38,6 +38,8 @@ public:
     // --- The link to the source table ----------------------------------------------------
     // The link as it is; none without one.
     std::optional<kdb::TableInfo> LinkInfo();
+    // The SQLite file a link reads; empty for a server source.
+    static QString LinkedFile(const kdb::TableInfo& link);
     // Links `table` of `source` (a file path or an ODBC connect text), replacing the old link
     // in one step: a source that cannot be reached keeps it.
     void LinkSource(const QString& source, const QString& table);

@@ -142,11 +142,6 @@ void CSFam::SizeResults(PatternArrays& arrays, int64_t rows)
     arrays.m_nullRows = 0;
 }
 
-void CSFam::GrowResults(PatternArrays& arrays, int64_t rows)
-{
-    arrays.m_classResults.resize(size_t(rows + 1), 0);
-}
-
 void CSFam::MarkUnusable(PatternArrays& arrays, int64_t row)
 {
     int16_t& entry = arrays.m_classResults[size_t(row)];
@@ -156,13 +151,14 @@ void CSFam::MarkUnusable(PatternArrays& arrays, int64_t row)
     }
 }
 
-float CSFam::Target(PatternArrays& arrays, kdb::Reader& reader, int column, int64_t row)
+float CSFam::Target(const PatternArrays&, kdb::Reader& reader, int column, int64_t row, PartClasses& classes,
+                    bool& unusable) const
 {
     if (reader.IsNull(column)) {
-        MarkUnusable(arrays, row);
+        unusable = true;
         return 0.0f;
     }
-    return float(arrays.m_classes.Number(ClassValueText(reader.Get(column))));
+    return classes.Number(ClassValueText(reader.Get(column)), row);
 }
 
 void CSFam::RowsFinished(PatternArrays&)
@@ -200,10 +196,9 @@ QString CSFam::ClassSourceStamp(kdb::Database& db) const
 {
     const std::optional<kdb::TableInfo> link = ProjectStore(db).LinkInfo();
     const QList<int16_t> predict = m_state.DDO() ? m_state.DDO()->FieldsWithRole(roleSFamPredict) : QList<int16_t>();
-    if (!link || kdb::IsOdbcConnect(link->connect) || !link->connect.startsWith(QStringLiteral(";DATABASE="))
-        || predict.isEmpty())
+    const QString source = link ? ProjectStore::LinkedFile(*link) : QString();
+    if (source.isEmpty() || predict.isEmpty())
         return {};
-    const QString source = link->connect.mid(10);
     const QFileInfo info(source);
     QFile file(source);
     if (!info.isFile() || !file.open(QIODevice::ReadOnly))

@@ -76,13 +76,13 @@ protected:
     void LayoutStarting(PatternArrays& arrays) override;
     void LayoutFinished(PatternArrays& arrays) override;
     void SizeResults(PatternArrays& arrays, int64_t rows) override;
-    void GrowResults(PatternArrays& arrays, int64_t rows) override;
     void MarkUnusable(PatternArrays& arrays, int64_t row) override;
     bool RowUsable(const PatternArrays& arrays, int64_t row) const override
     {
         return arrays.m_classResults[size_t(row)] != UnusableRow;
     }
-    float Target(PatternArrays& arrays, kdb::Reader& reader, int column, int64_t row) override;
+    float Target(const PatternArrays& arrays, kdb::Reader& reader, int column, int64_t row, PartClasses& classes,
+                 bool& unusable) const override;
     void RowsFinished(PatternArrays& arrays) override;
     bool BestKeptInEngineFile() const override { return true; }
     bool WritesEngineFileOnSave() const override { return true; }

@@ -1,6 +1,8 @@
 // The normalised arrays of both kinds, built from generated source tables.
 #include "tests/network/netfixture.h"
 
+#include <cmath>
+
 namespace {
 using kdb::Value;
 
@@ -261,4 +263,115 @@ TEST_F(SFamArrays, LayoutWithoutClassTableFails)
     EXPECT_FALSE(sf.BuildArrays(0));
     EXPECT_FALSE(sf.State().NetReady());
     EXPECT_EQ(prompts.LastBox().title, "CSFam::BuildArrays");
+}
+
+namespace {
+// The same rows in two files: keyed by a whole number, stored out of key order with gaps in
+// the key (read in ranges of the key on several connections), and keyed by that number as
+// text of eight digits (read by one reader).
+void MakeTwinSources(const QString& ranged, const QString& single)
+{
+    kdb::Database db = kdb::Database::Create(ranged);
+    db.Execute("CREATE TABLE Data (ID LONG PRIMARY KEY, X1 REAL, X2 REAL, Y REAL, C TEXT)");
+    db.Execute("INSERT INTO Data WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < 130000) "
+               "SELECT i, CASE WHEN i % 13 = 0 THEN NULL ELSE i * 37 % 1000 / 10.0 END, i * 11 % 100, "
+               "CASE WHEN i % 17 = 0 THEN NULL ELSE i % 50 END, "
+               "CASE WHEN i % 19 = 0 THEN NULL ELSE char(97 + i % 3) END FROM s ORDER BY i * 7919 % 130003");
+    db.Execute("DELETE FROM Data WHERE ID BETWEEN 40000 AND 40999 OR ID % 97 = 0");
+    db.Close();
+    kdb::Database twin = kdb::Database::Create(single);
+    twin.Execute("CREATE TABLE Data (K TEXT PRIMARY KEY, X1 REAL, X2 REAL, Y REAL, C TEXT)");
+    twin.Execute("ATTACH DATABASE ? AS a", {ranged});
+    twin.Execute("INSERT INTO Data SELECT printf('%08d', ID), X1, X2, Y, C FROM a.Data ORDER BY X2, ID DESC");
+}
+
+void Twice(const QString& ranged, const QString& single, const QString& sql)
+{
+    for (const QString& path : {ranged, single})
+        kdb::Database::Open(path).Execute(QString(sql).replace("$ID", path == ranged ? "ID" : "CAST(K AS INTEGER)"));
+}
+
+void ExpectSameArrays(PatternArrays& ranged, PatternArrays& single, bool keys)
+{
+    EXPECT_EQ(ranged.m_rows, single.m_rows);
+    EXPECT_EQ(ranged.m_patterns, single.m_patterns);
+    EXPECT_EQ(ranged.m_valueResults, single.m_valueResults);
+    EXPECT_EQ(ranged.m_classResults, single.m_classResults);
+    EXPECT_EQ(ranged.m_nullRows, single.m_nullRows);
+    EXPECT_EQ(ranged.m_classes.Names(), single.m_classes.Names());
+    ASSERT_EQ(ranged.m_actuals.size(), single.m_actuals.size());
+    for (size_t r = 1; r < ranged.m_actuals.size(); ++r)
+        ASSERT_TRUE(ranged.m_actuals[r] == single.m_actuals[r]
+                    || (std::isnan(ranged.m_actuals[r]) && std::isnan(single.m_actuals[r])))
+            << r;
+    ASSERT_EQ(ranged.m_testKeys.size(), keys ? size_t(ranged.m_rows + 1) : 0u);
+    ASSERT_EQ(single.m_testKeys.size(), ranged.m_testKeys.size());
+    for (size_t r = 1; r < ranged.m_testKeys.size(); ++r)
+        ASSERT_EQ(QString::number(ranged.m_testKeys[r].toInt()).rightJustified(8, '0'), single.m_testKeys[r].toText())
+            << r;
+}
+} // namespace
+
+// Many rows of a file's table are read in ranges of its key on several connections at once:
+// the arrays, the class numbers given as values first appear, and the failure reported must be
+// those of one read in key order.
+TEST_F(Arrays, RowsReadInRangesAreThoseOfOneRead)
+{
+    const QString ranged = folder + "/ranged.mdb";
+    const QString single = folder + "/single.mdb";
+    MakeTwinSources(ranged, single);
+    const int64_t rows = kdb::Database::Open(ranged).Scalar("SELECT count(*) FROM Data").toInt();
+    ASSERT_GT(rows, 120000);
+
+    TestBackProp bp[2];
+    TestSFam sf[2];
+    for (int i = 0; i < 2; ++i) {
+        const QString tag = i == 0 ? "ranged" : "single";
+        bp[i].Initialize(folder + "/bp-" + tag + ".kvp");
+        bp[i].Attach(i == 0 ? ranged : single, "Data");
+        NetTest::Configure(bp[i], {{"X1", roleInput, 0, 90}, {"X2", roleInput, 0, 100}, {"Y", roleBPPredict, 0, 40}});
+        sf[i].Initialize(folder + "/sf-" + tag + ".kvp");
+        sf[i].Attach(i == 0 ? ranged : single, "Data");
+        NetTest::Configure(sf[i], {{"X1", roleInput, 0, 100}, {"C", roleSFamPredict}});
+        sf[i].BuildClassList();
+    }
+    // Class values new to the list, some alike but for case and blanks, first seen in
+    // different ranges.
+    Twice(ranged, single,
+          "UPDATE Data SET C = CASE WHEN $ID % 1000 = 7 THEN 'zz' WHEN $ID % 1000 = 8 THEN ' ZZ' "
+          "WHEN $ID = 90001 THEN 'New' WHEN $ID = 20002 THEN 'nEW ' ELSE C END");
+    for (int i = 0; i < 2; ++i) {
+        bp[i].State().SetTrainLow(1);
+        bp[i].State().SetTrainHigh(int32_t(rows));
+        bp[i].State().SetTestLow(2001);
+        bp[i].State().SetTestHigh(int32_t(rows) + 5000);   // past the end
+        sf[i].State().SetTrainLow(1);
+        sf[i].State().SetTrainHigh(int32_t(rows));
+        ASSERT_TRUE(bp[i].BuildArrays(0) && bp[i].BuildArrays(1));
+        ASSERT_TRUE(sf[i].BuildArrays(0) && sf[i].BuildArrays(1));
+    }
+    ExpectSameArrays(bp[0].Arrays(), bp[1].Arrays(), false);
+    ExpectSameArrays(sf[0].Arrays(), sf[1].Arrays(), false);
+    EXPECT_GT(sf[0].ClassNames().size(), 5u);
+
+    // Past the table's end, and a value that is no number in the middle of the range before it.
+    QString reported[2];
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < 2; ++i) {
+            prompts.ExpectBox(MsgResult::Ok);
+            EXPECT_FALSE(bp[i].BuildArrays(2));
+            reported[i] = prompts.LastBox().text;
+        }
+        EXPECT_TRUE(reported[0].startsWith(round == 0 ? "Error: 3021. " : "Error: 13. "))
+            << reported[0].toStdString();
+        EXPECT_EQ(reported[0], reported[1]);
+        Twice(ranged, single, "UPDATE Data SET X2 = 'abc' WHERE $ID IN (70001, 110001)");
+    }
+    Twice(ranged, single, "UPDATE Data SET X2 = 5 WHERE $ID IN (70001, 110001)");
+    for (int i = 0; i < 2; ++i) {
+        bp[i].State().SetTestHigh(int32_t(rows));
+        ASSERT_TRUE(bp[i].BuildArrays(2));
+    }
+    ExpectSameArrays(bp[0].Arrays(), bp[1].Arrays(), true);
+    EXPECT_EQ(bp[0].State().Rows(), rows - 2000);
 }
