@@ -81,7 +81,8 @@ int32_t CBackProp::EngineOverRows(EngineCommand command, int64_t first, int64_t 
     PatternArrays& a = m_state.Arrays();
     return VTBACKPROP(a.m_patterns.data() + before * size_t(a.Stride()), a.Stride(), int32_t(count + 1),
                       a.m_fieldMin.data(), a.m_fieldMax.data(), a.m_valueResults.data() + before,
-                      m_state.CyclesCounter(), m_layerJCount, m_jogMax, m_initMax, m_learnRate, m_momentum, m_engineFile.NativeName(), command);
+                      m_state.CyclesCounter(), m_layerJCount, m_jogMax, m_initMax, m_learnRate, m_momentum,
+                      m_engineFile.NativeName(), command);
 }
 
 int32_t CBackProp::JoinRunAnswers(const std::vector<BlockAnswer>& blocks) const

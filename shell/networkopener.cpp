@@ -156,8 +156,8 @@ bool initializeOpen(int32_t kind, const QString& path, bool creating, bool confi
     // A new project must have its file; an opened one the data definition of its table, or
     // nothing can be done with it (its own box said why), unless it was never configured and
     // so has no table yet.
-    const bool usable = creating ? hasProjectTables(path)
-                                 : !configured || (project->State().DDO() && project->State().DDO()->NumFields() > 0);
+    const std::shared_ptr<CDataDef> ddo = project->State().DDO();
+    const bool usable = creating ? hasProjectTables(path) : !configured || (ddo && ddo->NumFields() > 0);
     if (!usable) {
         openNetwork().reset();
         return false;

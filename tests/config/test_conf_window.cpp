@@ -304,7 +304,8 @@ TEST_F(ConfigTest, AwkwardTableAndFieldNamesWork)
         ConfTest::Flush();
         EXPECT_TRUE(gProcess().IsConfigured()) << table.toStdString();
         EXPECT_EQ(kdb::Database::Open(project, false, true).RecordCount(ProjectSchema::ClassesTable()), 40);
-        EXPECT_EQ(CurrentNetworkAs<CSFam>()->State().DDO()->FieldMax(CurrentNetworkAs<CSFam>()->State().DDO()->FieldIndex(QStringLiteral("Input A"))), 20.0);
+        const CDataDef& ddo = *CurrentNetworkAs<CSFam>()->State().DDO();
+        EXPECT_EQ(ddo.FieldMax(ddo.FieldIndex(QStringLiteral("Input A"))), 20.0);
         CloseProject();
     }
 }

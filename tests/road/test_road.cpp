@@ -414,7 +414,8 @@ TEST_F(Road, BackPropagationOverWeeklySales)
     EXPECT_TRUE(main->MainToolBar()->Band(BandName::TrainBPBar).Visible());
     EXPECT_TRUE(On(ToolName::TrainBPTrain) && On(ToolName::TrainBPExit));
     EXPECT_FALSE(On(ToolName::TrainBPStop));
-    EXPECT_NEAR(CurrentNetworkAs<CBackProp>()->State().DDO()->UserMin(CurrentNetworkAs<CBackProp>()->State().DDO()->FieldIndex(QStringLiteral("Price"))), lowered, 1e-5);
+    const CDataDef& ddo = *CurrentNetworkAs<CBackProp>()->State().DDO();
+    EXPECT_NEAR(ddo.UserMin(ddo.FieldIndex(QStringLiteral("Price"))), lowered, 1e-5);
 
     TrainThenStop(w, 200);
     EXPECT_GE(CurrentNetworkAs<CBackProp>()->State().CyclesCompleted(), 200);
