@@ -113,13 +113,13 @@ status_text() { field widget Main 10 | sed 's/^ *//; s/ *$//'; }
 
 # --- Real input --------------------------------------------------------------------------------
 # A click at the middle of a control (or at dx, dy from its top left corner).
-# A control is clicked once the map shows it, as a person waits to see it: during start-up and
-# a reopen the main window is laid out again, and a map written in between may lack it.
+# A control is clicked once the map shows it, as a person waits to see it.
 control_kind() {
   if has item "$1"; then echo item; elif has tool "$1"; then echo tool; elif has widget "$1"; then echo widget; else return 1; fi
 }
+has_control() { control_kind "$1" >/dev/null; }
 click() {
-  waitfor "control $1 to click" control_kind "$1"
+  waitfor "control $1 to click" has_control "$1"
   local kind e; kind=$(control_kind "$1") || fail "no control $1 to click"
   e=$(entry $kind "$1")
   [ -n "$e" ] || fail "no control $1 to click"
@@ -236,6 +236,9 @@ split_rows() {
 # window's title to wait for may be given (a project the recent list reopens).
 start_program() {
   step "start"
+  # The map a program ended by a signal left behind would answer for the new one (the same
+  # title when a project reopens) until the new one writes its own.
+  rm -f "$MAP"
   (cd "$W" && exec "$KORVAN") >"$WORK/korvan.log" 2>&1 &
   KPID=$!
   PIDS+=($KPID)
