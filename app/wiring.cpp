@@ -10,7 +10,6 @@ AppWiring::AppWiring()
       m_status(&Status::Install, &gVeltra().StatusBar()),
       m_projects(&ProjectOpener::Install, &m_opener),
       m_networkHost(&NetworkHost::Install, &m_opener.HostService()),
-      m_charts(&ChartHost::Install, &m_chartHost),
       m_dataSources(&kdb::SetDataSourceChooser, &OdbcChooser::Choose),
       m_windows(&WindowCalls::Install, &m_windowCalls)
 {

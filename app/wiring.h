@@ -1,12 +1,11 @@
 // The one place where the program plugs its services into the libraries' process-wide slots:
-// the prompts, the status bar, the project opener and the network objects' host, the chart
-// windows, the ODBC data-source chooser and the calls into the windows; and the windows' rows
-// in the command table. The libraries only offer their slots and service objects; tests
-// install fakes through the same slots.
+// the prompts, the status bar, the project opener and the network objects' host, the ODBC
+// data-source chooser and the calls into the windows; and the windows' rows in the command
+// table. The libraries only offer their slots and service objects; tests install fakes
+// through the same slots.
 #pragma once
 
 #include "app/views.h"
-#include "charts/chartviews.h"
 #include "core/prompts.h"
 #include "core/serviceslot.h"
 #include "core/status.h"
@@ -30,7 +29,6 @@ public:
 private:
     QtPrompter m_prompter;
     NetworkProjectOpener m_opener;
-    ChartWindowsHost m_chartHost;
     AppWindowCalls m_windowCalls;
 
     // Declared after the services they install, so that they end first.
@@ -38,7 +36,6 @@ private:
     ScopedService<IStatusSink*> m_status;
     ScopedService<IProjectOpener*> m_projects;
     ScopedService<INetworkHost*> m_networkHost;
-    ScopedService<IChartHost*> m_charts;
     ScopedService<kdb::DataSourceChooser> m_dataSources;
     ScopedService<IWindowCalls*> m_windows;
 };

@@ -16,6 +16,7 @@
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/currentbrowse.h"
+#include "shell/networkopener.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -40,7 +41,7 @@ void removeChildForms()
 // The browser of the project's kind for test results.
 std::shared_ptr<CBrowseBase> resultBrowser()
 {
-    if (gProjectType == ntBackProp)
+    if (CurrentKind() == ntBackProp)
         return std::make_shared<CTestBrowse>();
     return std::make_shared<CSFamBrowse>();
 }
@@ -60,7 +61,7 @@ void openResults(const std::function<frmBrowse*()>& builder)
     CHourglass hourglass(true);
     removeChildForms();
     frmBrowse* window = nullptr;
-    if (gProjectType == ntSFam || gProjectType == ntBackProp) {
+    if (CurrentKind() != ntNone) {
         window = builder();
         if (window) {
             bind(window, resultBrowser());
@@ -78,7 +79,7 @@ void special(int kind, const QString& title, const QString& status)
     Procedure(title, [&] {
         CHourglass hourglass(true);
         removeChildForms();
-        frmBrowse* window = gProjectType == ntSFam ? dbUtilities::BuildSpcBrowser(kind) : nullptr;
+        frmBrowse* window = CurrentKind() == ntSFam ? dbUtilities::BuildSpcBrowser(kind) : nullptr;
         if (window) {
             bind(window, std::shared_ptr<CBrowseBase>(std::make_shared<CSFamBrowse>()));
             gNavigate().Navigate(navBrowsing);

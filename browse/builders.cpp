@@ -32,12 +32,8 @@ int64_t& lastKey()
 
 CNetworkProject* networkOfKind()
 {
-    CNetworkProject* net = nullptr;
-    if (gProjectType == ntSFam)
-        net = gSFam().get();
-    else if (gProjectType == ntBackProp)
-        net = gBackProp().get();
-    if (!net || !net->DDO())
+    CNetworkProject* net = CurrentNetwork();
+    if (!net || !net->State().DDO())
         throw KvError(KvErr::ObjectNotSet);
     return net;
 }
@@ -64,20 +60,20 @@ frmBrowse* build(const QString& title, bool closeFirst, bool testRows, const Mak
     QPointer<frmBrowse> window;
     const bool ok = Procedure(title, [&] {
         CNetworkProject* net = networkOfKind();
-        const bool sfam = gProjectType == ntSFam;
-        const std::optional<BrowseQuery> query = make(*net->DDO(), sfam);
+        const bool sfam = CurrentKind() == ntSFam;
+        const std::optional<BrowseQuery> query = make(*net->State().DDO(), sfam);
         if (!query)
             return;
-        requireSourceFields(net->ProjectFileName(), *query, net->DDO()->TableName());
+        requireSourceFields(net->State().ProjectFileName(), *query, net->State().DDO()->TableName());
         if (closeFirst)
             dbUtilities::CloseBrowsers();
         window = new frmBrowse();
         const QString key = QString::number(++lastKey());
         gVeltra().Project().Forms().push_back({key, window.data()});
         window->SetTag(key);
-        window->SetDatabaseName(net->ProjectFileName());
+        window->SetDatabaseName(net->State().ProjectFileName());
         if (testRows) {
-            window->SetRowCount(int64_t(net->TestHigh()) - net->TestLow() + 1);
+            window->SetRowCount(int64_t(net->State().TestHigh()) - net->State().TestLow() + 1);
             window->Data1().ExpectRows(window->RowCount());
         }
         if (!caption.isEmpty())

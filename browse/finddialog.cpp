@@ -308,8 +308,8 @@ void CBrowseBase::FindNext(const QString& text, bool matchCase, bool dirDown)
         const BrowseColumn& column = q.columns[mCol];
         int16_t type = 0;
         if (!column.IsTest())
-            if (CNetworkProject* net = Network(); net && net->DDO() && column.fieldNumber > 0)
-                type = net->DDO()->FieldType(column.fieldNumber);
+            if (CNetworkProject* net = Network(); net && net->State().DDO() && column.fieldNumber > 0)
+                type = net->State().DDO()->FieldType(column.fieldNumber);
         // The search compares what the grid shows in the column, through the grid's own texts.
         const int searched = mCol;
         const RecordSearch::ShownText shown = [this, searched](const kdb::Value& v) {

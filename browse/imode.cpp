@@ -265,14 +265,11 @@ void CIMode::Bind(IDataBrowse* browse)
 void CIMode::TGInit()
 {
     Procedure(QStringLiteral("CIMode::TGInit()"), [&] {
-        if (gProjectType != ntSFam && gProjectType != ntBackProp)
+        CNetworkProject* net = CurrentNetwork();
+        if (!net || !net->State().DDO() || !m_window || !m_browser || !mTGOld || !mTGNew)
             return;
-        CNetworkProject* net = gProjectType == ntSFam ? static_cast<CNetworkProject*>(gSFam().get())
-                                                      : static_cast<CNetworkProject*>(gBackProp().get());
-        if (!net || !net->DDO() || !m_window || !m_browser || !mTGOld || !mTGNew)
-            return;
-        m_sfam = gProjectType == ntSFam;
-        const CDataDef& ddo = *net->DDO();
+        m_sfam = CurrentKind() == ntSFam;
+        const CDataDef& ddo = *net->State().DDO();
         const int16_t p = net->PredictField();
         mNumFormat = p > 0 ? IModeRules::NumberFormat(ddo.FieldType(p), ddo.UserMin(p), ddo.UserMax(p))
                            : QStringLiteral("0.00000");
@@ -390,22 +387,21 @@ QString CIMode::predict(const std::vector<double>& values) const
     if (m_predictor)
         return m_predictor(values);
     if (m_sfam)
-        return CSFamBrowse::PredictedText(kdb::Value(gSFam()->Predict(values)));
-    return IModeRules::PredictionDisplay(gBackProp()->Predict(values), mNumFormat);
+        return CSFamBrowse::PredictedText(kdb::Value(CurrentNetworkAs<CSFam>()->Predict(values)));
+    return IModeRules::PredictionDisplay(CurrentNetworkAs<CBackProp>()->Predict(values), mNumFormat);
 }
 
 bool CIMode::EditCell(int column, const QString& text)
 {
     if (!m_window || !m_model || column < m_fixed)
         return false;
-    CNetworkProject* net = m_sfam ? static_cast<CNetworkProject*>(gSFam().get())
-                                  : static_cast<CNetworkProject*>(gBackProp().get());
-    if (!net || !net->DDO())
+    CNetworkProject* net = CurrentNetwork();
+    if (!net || !net->State().DDO())
         return false;
     const BrowseQuery& q = m_window->RecordSource();
     if (column >= q.columns.size())
         return false;
-    const CDataDef& ddo = *net->DDO();
+    const CDataDef& ddo = *net->State().DDO();
     const IModeRules::EditCheck check = IModeRules::CheckEdit(ddo, q.columns[column].field, text);
     Utilities::StatusMessage(check.message);
     mEditWarned = check.warned;

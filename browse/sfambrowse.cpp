@@ -58,11 +58,6 @@ void CRememberedColumnBrowse::sortRemembered(bool desc)
 
 // --- CSFamBrowse ------------------------------------------------------------------------
 
-CNetworkProject* CSFamBrowse::Network() const
-{
-    return gSFam().get();
-}
-
 BrowseLook::Grid CSFamBrowse::Layout() const
 {
     BrowseLook::Grid g = CBrowseBase::Layout();
@@ -109,13 +104,6 @@ QVariant CSFamBrowse::CellData(int64_t row, int column, const kdb::Value* value,
 
 // --- CBrowseAll -------------------------------------------------------------------------
 
-CNetworkProject* CBrowseAll::Network() const
-{
-    if (gProjectType == ntBackProp)
-        return gBackProp().get();
-    return gSFam().get();
-}
-
 BrowseLook::Grid CBrowseAll::AllDataLayout(const BrowseQuery& query, const CDataDef& ddo)
 {
     BrowseLook::Grid g;
@@ -155,9 +143,9 @@ BrowseLook::Grid CBrowseAll::Layout() const
 {
     frmBrowse* w = Window();
     CNetworkProject* net = Network();
-    if (!w || !net || !net->DDO())
+    if (!w || !net || !net->State().DDO())
         return {};
-    return AllDataLayout(w->RecordSource(), *net->DDO());
+    return AllDataLayout(w->RecordSource(), *net->State().DDO());
 }
 
 QVariant CBrowseAll::CellData(int64_t row, int column, const kdb::Value* value, int role) const

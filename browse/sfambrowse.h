@@ -44,7 +44,6 @@ public:
 
 protected:
     QString Caption() const override { return QStringLiteral("Browse Test Results"); }
-    CNetworkProject* Network() const override;
     BrowseLook::Grid Layout() const override;
     QString SortTitle() const override { return QStringLiteral("CSFamBrowse::BuildSort"); }
     QString FindTitle() const override { return QStringLiteral("CSFamBrowse::mFFind_FindNext"); }
@@ -69,7 +68,6 @@ public:
 
 protected:
     QString Caption() const override { return QStringLiteral("Browse All"); }
-    CNetworkProject* Network() const override;
     BrowseLook::Grid Layout() const override;
     QString SortTitle() const override { return QStringLiteral("CBrowseAll::BuildSort"); }
     QString FindTitle() const override { return QStringLiteral("CBrowseAll::mFFind_FindNext"); }

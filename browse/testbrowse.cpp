@@ -46,11 +46,6 @@ CNetworkProject* CBrowseBase::Network() const
     return CurrentNetwork();
 }
 
-CNetworkProject* CTestBrowse::Network() const
-{
-    return gBackProp().get();
-}
-
 frmBrowse* CBrowseBase::Window() const
 {
     return mTG ? qobject_cast<frmBrowse*>(mTG->parentWidget()) : nullptr;
@@ -122,9 +117,9 @@ BrowseLook::Grid CBrowseBase::Layout() const
 {
     frmBrowse* w = Window();
     CNetworkProject* net = Network();
-    if (!w || !net || !net->DDO())
+    if (!w || !net || !net->State().DDO())
         return {};
-    return BrowseLook::TestResults(w->RecordSource(), *net->DDO());
+    return BrowseLook::TestResults(w->RecordSource(), *net->State().DDO());
 }
 
 void CBrowseBase::FormatGrid()

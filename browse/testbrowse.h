@@ -63,7 +63,8 @@ protected:
     // What a kind of browser changes.
     // Empty: the window keeps the caption its builder gave it.
     virtual QString Caption() const { return {}; }
-    virtual CNetworkProject* Network() const;
+    // The open network object.
+    CNetworkProject* Network() const;
     virtual BrowseLook::Grid Layout() const;
     virtual QString SortTitle() const { return QStringLiteral("CBrowseBase::BuildSort"); }
     virtual QString FindTitle() const { return QStringLiteral("CBrowseBase::mFFind_FindNext"); }
@@ -83,7 +84,6 @@ class CTestBrowse : public CBrowseBase {
     Q_OBJECT
 protected:
     QString Caption() const override { return QStringLiteral("Browse Test Results"); }
-    CNetworkProject* Network() const override;
     QString SortTitle() const override { return QStringLiteral("CTestBrowse::BuildSort"); }
     QString FindTitle() const override { return QStringLiteral("CTestBrowse::mFFind_FindNext"); }
 };

@@ -90,8 +90,8 @@ ChartFormat::Statistics ChartFormat::StatisticTexts(CBackProp& net)
 {
     float error = -1, rms = -1, u = 0;
     double r = std::nan("");
-    IgnoreErrors([&] { error = net.CurrentError(); });
-    const bool rows = net.TrainBuilt() || net.TestBuilt();
+    IgnoreErrors([&] { error = net.State().CurrentError(); });
+    const bool rows = net.State().TrainBuilt() || net.State().TestBuilt();
     if (rows) {
         // One pass over the rows for the three figures.
         IgnoreErrors([&] {
@@ -122,7 +122,7 @@ ChartFormat::FieldRange ChartFormat::PredictionRange(CBackProp& net)
     FieldRange range;
     IgnoreErrors([&] {
         const int16_t f = net.PredictField();
-        auto ddo = net.DDO();
+        auto ddo = net.State().DDO();
         if (f < 1 || !ddo)
             return;
         range.lo = float(ddo->UserMin(f));

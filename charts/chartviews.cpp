@@ -5,11 +5,13 @@
 #include "charts/frmseries.h"
 #include "charts/childwindow.h"
 #include "core/errorbox.h"
+#include "core/status.h"
 #include "core/widgets/hourglass.h"
 #include "core/widgets/statusmsg.h"
 #include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "network/backprop.h"
+#include "network/sfam.h"
 #include "shell/commandtable.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
@@ -36,47 +38,53 @@ void ChartViews::ShowCMatrix()
             }
         } unlock{main};
         modMenu::RemoveChildForms();
-        auto* form = new frmMatrix(gSFam());
+        auto* form = new frmMatrix(CurrentNetworkAs<CSFam>());
         form->Display();
         form->Start();
     });
 }
 
-void ChartWindowsHost::RemoveChildForms()
+namespace {
+
+// The scatter or the series window of the open back-propagation project, built from its tested
+// results (tested first when its testing rows are not built); nothing for another kind.
+void showChart(bool series)
 {
-    modMenu::RemoveChildForms();
+    Procedure(series ? QStringLiteral("modMenu::ShowSeries") : QStringLiteral("modMenu::ShowScatter"), [&] {
+        const std::shared_ptr<CBackProp> net = CurrentNetworkAs<CBackProp>();
+        if (!net)
+            return;
+        Procedure(series ? QStringLiteral("CBackProp::ShowSeries") : QStringLiteral("CBackProp::ShowScatter"), [&] {
+            modMenu::RemoveChildForms();
+            const ChartHandover data = net->TestedResults();
+            Status::Message(QStringLiteral("Test Set results"));
+            // The scatter window shows the rows in the second status panel before it is
+            // displayed, the series window after.
+            if (series) {
+                auto* form = new frmSeries(net);
+                form->Bind(data);
+                form->Display();
+                ChildWindow::SetRowsPanel(data.rowsText);
+            } else {
+                auto* form = new frmScatter(net);
+                form->SetData(data);
+                ChildWindow::SetRowsPanel(data.rowsText);
+                form->Display();
+            }
+        });
+    });
 }
 
-void ChartWindowsHost::ShowScatter(const ChartHandover& data)
-{
-    auto* form = new frmScatter(gBackProp());
-    form->SetData(data);
-    ChildWindow::SetRowsPanel(data.rowsText);
-    form->Display();
-}
-
-void ChartWindowsHost::ShowSeries(const ChartHandover& data)
-{
-    auto* form = new frmSeries(gBackProp());
-    form->Bind(data);
-    form->Display();
-    ChildWindow::SetRowsPanel(data.rowsText);
-}
+} // namespace
 
 void ChartViews::ShowScatter()
 {
-    Procedure(QStringLiteral("modMenu::ShowScatter"), [] {
-        if (auto net = gBackProp())
-            net->ShowScatter();
-    });
+    showChart(false);
 }
 
 void ChartViews::ShowSeries()
 {
-    Procedure(QStringLiteral("modMenu::ShowSeries"), [] {
-        if (auto net = gBackProp())
-            net->ShowSeries();
-    });
+    showChart(true);
 }
 
 void ChartViews::Install()

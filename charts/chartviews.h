@@ -1,17 +1,6 @@
-// The result views' commands (the test, the confusion matrix, the scatter and the series chart)
-// and the chart host through which the network object opens the two charts.
+// The result views' commands: the test, the confusion matrix, and the scatter and the series
+// chart, which build their window from the open project's tested results.
 #pragma once
-
-#include "network/charthandover.h"
-
-// The chart windows as the network objects reach them: the scatter and the series window as
-// children of the main window. The program installs it into ChartHost.
-class ChartWindowsHost final : public IChartHost {
-public:
-    void RemoveChildForms() override;
-    void ShowScatter(const ChartHandover& data) override;
-    void ShowSeries(const ChartHandover& data) override;
-};
 
 namespace ChartViews {
 // Adds the rows of the test and chart tools to the command table. Idempotent.

@@ -250,7 +250,7 @@ void frmMatrix::activate()
 {
     IgnoreErrors([&] {
         if (m_net)
-            ChildWindow::SetRowsPanel(QString::number(int64_t(m_net->TestHigh()) - m_net->TestLow() + 1)
+            ChildWindow::SetRowsPanel(QString::number(int64_t(m_net->State().TestHigh()) - m_net->State().TestLow() + 1)
                                       + QStringLiteral(" Rows"));
     });
 }
@@ -258,10 +258,10 @@ void frmMatrix::activate()
 void frmMatrix::Start()
 {
     Procedure(QStringLiteral("frmMatrix::Start"), [&] {
-        if (!m_net || !m_net->DDO())
+        if (!m_net || !m_net->State().DDO())
             throw KvError(KvErr::ObjectNotSet);
         activate();
-        CDataDef& ddo = *m_net->DDO();
+        CDataDef& ddo = *m_net->State().DDO();
         const int16_t predict = m_net->PredictField();
         if (predict < 1)
             throw KvError(KvErr::InvalidCall);
@@ -269,7 +269,7 @@ void frmMatrix::Start()
         for (int16_t i = 1; i <= ddo.NumFields(); ++i)
             if (ddo.PrimaryKeyField(i))
                 key = ddo.FieldName(i);
-        MatrixCount count = MatrixCounting::Count(m_net->ProjectFileName(), ddo.FieldName(predict), key);
+        MatrixCount count = MatrixCounting::Count(m_net->State().ProjectFileName(), ddo.FieldName(predict), key);
         m_count = std::move(count);
         for (MatrixModel* model : m_models)
             model->Reset();
@@ -285,9 +285,9 @@ void frmMatrix::ShowMatrix()
     for (QTableView* v : {Grid, tdbClasses, tdbSumPredicted, tdbSumActual})
         v->hide();
     IgnoreErrors([&] {
-        if (lblFormTitle->text().isEmpty() && m_net && m_net->DDO())
-            lblFormTitle->setText(QStringLiteral("SFAM Confusion Matrix\n[") + m_net->DDO()->FieldName(m_net->PredictField())
-                                  + QStringLiteral("]"));
+        if (lblFormTitle->text().isEmpty() && m_net && m_net->State().DDO())
+            lblFormTitle->setText(QStringLiteral("SFAM Confusion Matrix\n[")
+                                  + m_net->State().DDO()->FieldName(m_net->PredictField()) + QStringLiteral("]"));
     });
     lblFormTitle->adjustSize();
     lblTitleActual->adjustSize();

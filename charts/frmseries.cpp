@@ -110,8 +110,8 @@ void frmSeries::Redraw()
     ++m_redraws;
     int32_t testLow = 1, testHigh = int32_t(m_pointCount);
     if (m_net) {
-        testLow = m_net->TestLow();
-        testHigh = m_net->TestHigh();
+        testLow = m_net->State().TestLow();
+        testHigh = m_net->State().TestHigh();
     }
     SeriesLayout::Input in;
     in.client = QSize(Twips::FromPixels(width()), Twips::FromPixels(height()));

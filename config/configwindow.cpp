@@ -4,7 +4,6 @@
 #include "core/widgets/winhelpers.h"
 #include "shell/frmmain.h"
 #include "shell/modmenu.h"
-#include "shell/networkopener.h"
 
 #include <QKeyEvent>
 #include <QMdiArea>
@@ -32,11 +31,6 @@ void CConfigWindow::ShowAsChild(CConfigWindow* window, QSize size, QPoint offset
     window->show();
     if (!main)
         window->Activated();
-}
-
-int32_t CConfigWindow::NetworkKind()
-{
-    return gSFam() ? ntSFam : gBackProp() ? ntBackProp : ntNone;
 }
 
 void CConfigWindow::Activate(QWidget* window)

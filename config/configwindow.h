@@ -15,8 +15,6 @@ public:
     // there is no main window); `offset` places it from the area's corner, none: the area's
     // own choice.
     static void ShowAsChild(CConfigWindow* window, QSize size, QPoint offset = {-1, -1});
-    // The kind of the open network object: 1 SFAM, 2 back-propagation, 0 without one.
-    static int32_t NetworkKind();
     // Brings an open window to the front.
     static void Activate(QWidget* window);
     // Closes the window, with its frame in the main window.

@@ -108,13 +108,13 @@ frmConfigProj::frmConfigProj(frmConfPrj* owner, QWidget* parent) : CConfigWindow
     // Form_Initialize and Form_Load.
     Procedure(QStringLiteral("frmConfigProj::Form_Initialize"), [&] {
         CNetworkProject* net = CurrentNetwork();
-        m_nnType = NetworkKind();
+        m_nnType = CurrentKind();
         if (!net)
             return;
-        m_databaseFileName = net->DatabaseFileName();
-        m_tableName = net->TableName();
+        m_databaseFileName = net->State().DatabaseFileName();
+        m_tableName = net->State().TableName();
         if (!m_tableName.isEmpty())
-            m_ddo = net->DDO();
+            m_ddo = net->State().DDO();
     });
     Procedure(QStringLiteral("frmConfigProj::Form_Load"), [&] {
         if (m_nnType == ntSFam) {

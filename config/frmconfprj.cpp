@@ -185,19 +185,19 @@ void frmConfPrj::Form_Initialize()
 {
     IgnoreErrors([&] {
         CNetworkProject* net = CurrentNetwork();
-        m_nnType = NetworkKind();
+        m_nnType = CurrentKind();
         if (!net)
             return;
         m_roles->Rules() = CRoleRules(m_nnType);
-        m_source->SetDatabaseFileName(net->DatabaseFileName());
-        m_source->SetTableName(net->TableName());
-        if (gBackProp())
-            m_roles->Rules().SetNodes(gBackProp()->CurrentNodes());
+        m_source->SetDatabaseFileName(net->State().DatabaseFileName());
+        m_source->SetTableName(net->State().TableName());
+        if (m_nnType == ntBackProp)
+            m_roles->Rules().SetNodes(net->CurrentNodes());
         if (m_source->TableName().isEmpty()) {
             m_roles->setEnabled(false);
             m_tableChosen = false;
         } else {
-            m_dataDef = net->DDO();
+            m_dataDef = net->State().DDO();
             m_tableChosen = true;
             gVeltra().StatusBar().Message(QString::number(m_dataDef->RecordCount()) + QStringLiteral(" Rows"), true);
         }
@@ -349,7 +349,7 @@ bool frmConfPrj::ChooseFirstTable(const QString& name)
     CNetworkProject* net = CurrentNetwork();
     if (!net)
         throw KvError(KvErr::ObjectNotSet);
-    std::shared_ptr<CDataDef> ddo = net->DDO();
+    std::shared_ptr<CDataDef> ddo = net->State().DDO();
     if (!ddo)
         throw KvError(KvErr::ObjectNotSet);
     net->Attach(m_source->DatabaseFileName(), name);
@@ -359,10 +359,10 @@ bool frmConfPrj::ChooseFirstTable(const QString& name)
         return false;
     }
     m_source->SetTableName(name);
-    if (ddo->RecordCount() < net->TrainHigh())
-        net->SetTrainHigh(ddo->RecordCount());
-    if (ddo->RecordCount() < net->TestHigh())
-        net->SetTestHigh(ddo->RecordCount());
+    if (ddo->RecordCount() < net->State().TrainHigh())
+        net->State().SetTrainHigh(ddo->RecordCount());
+    if (ddo->RecordCount() < net->State().TestHigh())
+        net->State().SetTestHigh(ddo->RecordCount());
 
     Say(QStringLiteral("Gathering Statistics..."));
     // The statistics show their own progress on the status bar while they read.
@@ -445,7 +445,7 @@ void frmConfPrj::cmdOK_Click()
             // The view that follows reads the project file and its next step writes it: a file
             // another program holds keeps the window open, with the one box that says so.
             if (net)
-                RequireWritable(net->ProjectFileName());
+                RequireWritable(net->State().ProjectFileName());
             End([] {
                 CProcess& p = gProcess();
                 if (p.IsTested()) {
@@ -484,7 +484,7 @@ void frmConfPrj::cmdOK_Click()
                 return;
             hourglass.SetValue(true);
         }
-        const QString projectFile = net->ProjectFileName();
+        const QString projectFile = net->State().ProjectFileName();
         if (!Utilities::FileExists(projectFile))
             throw KvError(KvErr::FileNotFound, {}, QStringLiteral("File Does Not Exist"));
         // Every step below reads or writes the project file: another program holding it stops
@@ -527,7 +527,7 @@ void frmConfPrj::cmdOK_Click()
             gProcess().SetIsTrained(false);
         };
         if (m_nnType == ntSFam) {
-            CSFam& sfam = *gSFam();
+            CSFam& sfam = *CurrentNetworkAs<CSFam>();
             if (!sfam.Reset())
                 return;
             trainingGone();
@@ -539,7 +539,7 @@ void frmConfPrj::cmdOK_Click()
                 return;
             Utilities::SetNodesPanel(QStringLiteral("0"));
         } else if (m_nnType == ntBackProp) {
-            CBackProp& bp = *gBackProp();
+            CBackProp& bp = *CurrentNetworkAs<CBackProp>();
             if (!bp.Reset())
                 return;
             trainingGone();
@@ -588,19 +588,19 @@ void frmConfPrj::Cancel(bool closing)
     // The node count moved with the inputs lives in this window: the panel shows the
     // project's own again.
     IgnoreErrors([] {
-        if (gBackProp())
-            Utilities::SetNodesPanel(QString::number(gBackProp()->CurrentNodes()));
+        if (const auto bp = CurrentNetworkAs<CBackProp>())
+            Utilities::SetNodesPanel(QString::number(bp->CurrentNodes()));
     });
     CNetworkProject* net = CurrentNetwork();
     QString path;
     IgnoreErrors([&] {
         if (net)
-            path = net->ProjectFileName();
+            path = net->State().ProjectFileName();
     });
     const QPointer<frmConfPrj> self(this);
     const auto stillOurs = [net, path, self] {
         const frmConfPrj* open = frmConfPrj::Current();
-        return net && CurrentNetwork() == net && net->ProjectFileName() == path
+        return net && CurrentNetwork() == net && net->State().ProjectFileName() == path
                && (!open || open == self.data() || open->m_ending);
     };
     // Only the project this New command made, never committed, is removed.

@@ -171,11 +171,15 @@ void CSourcePane::cmdBrowse_Click()
         dialog.SetDialogTitle(QStringLiteral("Select Data Source"));
         dialog.SetFlags(dialog.Flags() + 4);
         dialog.SetFilter(dialog.Filter() + QStringLiteral("|ODBC () |"));
-        dialog.SetUserHook(&dbUtilities::FileDialogHook);
-        gOdbcChosen = false;
+        bool odbcChosen = false;
+        dialog.SetUserHook([&odbcChosen](int entry) {
+            const bool odbc = dbUtilities::FileDialogHook(entry);
+            odbcChosen = odbcChosen || odbc;
+            return odbc;
+        });
         dialog.SethWnd(parentWidget());   // the window's dialog, placed over the window
         dialog.ShowOpen();
-        if (gOdbcChosen) {
+        if (odbcChosen) {
             chkODBC->setChecked(true);
             OpenOdbcSource();
             return;

@@ -18,7 +18,6 @@
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
-#include "shell/opennetwork.h"
 
 #include <QApplication>
 
@@ -27,22 +26,12 @@
 
 namespace {
 
-// The open network object of the kind gProjectType names, kept alive for the command: the
-// main bar's shortcuts still work while the dialog is up.
+// The open network object (raising 91 without one), kept alive for the command: the main
+// bar's shortcuts still work while the dialog is up.
 struct HeldNetwork {
-    std::shared_ptr<CNetworkProject> keep;
-    CNetworkProject* net = nullptr;
-    bool backProp = false;
-
-    HeldNetwork()
-    {
-        net = &OpenNetwork::Visit([](CNetworkProject& p) -> CNetworkProject& { return p; });
-        backProp = gProjectType == ntBackProp;
-        if (backProp)
-            keep = gBackProp();
-        else
-            keep = gSFam();
-    }
+    std::shared_ptr<CNetworkProject> keep = SharedNetwork();
+    CNetworkProject* net = &RequireNetwork();
+    bool backProp = CurrentKind() == ntBackProp;
 };
 
 // The view of the current workflow state.
@@ -95,12 +84,13 @@ void SplitCommand::SetLimits()
         // the question, a testing range kept for later) does not leave it standing.
         const Status::CStatusText hint(DataSelectRules::SelectRowsText(), Status::CStatusText::OnEnd::Clear);
 
-        const Ranges before{net.TrainHigh(), net.TrainLow(), net.TestHigh(), net.TestLow()};
+        const ProjectState& state = net.State();
+        const Ranges before{state.TrainHigh(), state.TrainLow(), state.TestHigh(), state.TestLow()};
         Ranges chosen;
         bool cancelled = true;
         {
             // The dialog ends before anything it chose is applied, and goes with this scope.
-            const std::shared_ptr<CDataDef> ddo = net.DDO();
+            const std::shared_ptr<CDataDef> ddo = net.State().DDO();
             if (!ddo)
                 throw KvError(KvErr::ObjectNotSet);
             // The default pointer while the user chooses, whatever guard is held around the command.
@@ -131,14 +121,14 @@ void SplitCommand::SetLimits()
                        == MsgResult::No)
                 return;
             hourglass = std::make_unique<CHourglass>(true);
-            net.SetTrainHigh(chosen.trainHigh);
-            net.SetTrainLow(chosen.trainLow);
-            net.SetTestHigh(chosen.testHigh);
-            net.SetTestLow(chosen.testLow);
+            net.State().SetTrainHigh(chosen.trainHigh);
+            net.State().SetTrainLow(chosen.trainLow);
+            net.State().SetTestHigh(chosen.testHigh);
+            net.State().SetTestLow(chosen.testLow);
             process.SetIsTested(false);
             process.SetIsTrained(false);
             process.SetIsSplit(true);
-            OpenNetwork::Reset();
+            RequireNetwork().Reset();
             // The new ranges reach the project file now: nothing else may save them before
             // the project closes with its flags saying "split".
             net.SaveRowRanges();
@@ -148,8 +138,8 @@ void SplitCommand::SetLimits()
 
         case Road::TestingChanged: {
             hourglass = std::make_unique<CHourglass>(true);
-            net.SetTestHigh(chosen.testHigh);
-            net.SetTestLow(chosen.testLow);
+            net.State().SetTestHigh(chosen.testHigh);
+            net.State().SetTestLow(chosen.testLow);
             process.SetIsTested(false);
             net.SaveRowRanges();
             if (!process.IsTrained())
@@ -165,10 +155,10 @@ void SplitCommand::SetLimits()
                 gNavigate().Navigate(navTested);
                 process.SetIsTested(true);
                 if (open.backProp) {
-                    Utilities::StatusMessage(BackPropCompleteText(net.CurrentError()));
+                    Utilities::StatusMessage(BackPropCompleteText(net.State().CurrentError()));
                     modMenu::RunCommand(ToolName::Scatter);
                 } else {
-                    Utilities::StatusMessage(SFamCompleteText(net.CurrentError()));
+                    Utilities::StatusMessage(SFamCompleteText(net.State().CurrentError()));
                     modMenu::RunCommand(ToolName::Matrix);
                 }
                 testedHere = true;
@@ -187,15 +177,15 @@ void SplitCommand::SetLimits()
             if (!testedHere)
                 currentView();
         } else {
-            OpenNetwork::Reset();
+            RequireNetwork().Reset();
             gNavigate().Navigate(navSplit);
             process.SetIsTrained(false);
             process.SetIsTested(false);
             modMenu::RemoveChildForms();
             modMenu::RunCommand(ToolName::TrainBP);
         }
-        gNavigate().Save(net.ProjectFileName());
-        process.Save(net.ProjectFileName());
+        gNavigate().Save(net.State().ProjectFileName());
+        process.Save(net.State().ProjectFileName());
     });
 }
 

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <limits>
 
-bool gOdbcChosen = false;
 
 namespace {
 constexpr int32_t kEnableHookFlag = 0x20;
@@ -174,8 +173,5 @@ void CCommonDialog::ShowHelp()
 
 bool dbUtilities::FileDialogHook(int typeListEntry)
 {
-    if (typeListEntry != 3)
-        return false;
-    gOdbcChosen = true;
-    return true;
+    return typeListEntry == 3;
 }

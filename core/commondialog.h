@@ -143,13 +143,9 @@ private:
     int32_t m_extendedError = 0;
 };
 
-// True once the data-source dialog's hook has seen the "ODBC () " entry picked; the
-// configuration window clears it before it opens the dialog.
-extern bool gOdbcChosen;
-
 namespace dbUtilities {
-// The hook of the data-source dialog: picking the fourth type-list entry (the "ODBC () "
-// entry) sets gOdbcChosen and closes the dialog as cancelled; other entries change only the
+// The rule of the data-source dialog's hook: picking the fourth type-list entry (the "ODBC () "
+// entry) answers true, which closes the dialog as cancelled; other entries change only the
 // listing.
 bool FileDialogHook(int typeListEntry);
 }

@@ -38,21 +38,21 @@ std::vector<ConfigSetting> CBackProp::Settings()
     return {
         DataFileSetting(),
         TableSetting(),
-        LongSetting("TrainHigh", m_trainHigh),
-        LongSetting("TrainLow", m_trainLow),
-        LongSetting("TestHigh", m_testHigh),
-        LongSetting("TestLow", m_testLow),
-        TextSetting("WorkingDir", m_workingDir),
+        m_state.Setting("TrainHigh"),
+        m_state.Setting("TrainLow"),
+        m_state.Setting("TestHigh"),
+        m_state.Setting("TestLow"),
+        m_state.Setting("WorkingDir"),
         IntegerViaSingleSetting("LayerJCount", m_layerJCount),
         IntegerViaSingleSetting("JogMax", m_jogMax),
         SingleSetting("InitMax", m_initMax),
         SingleSetting("LearnRate", m_learnRate),
         SingleSetting("Momentum", m_momentum),
-        LongSetting("CyclesCompleted", m_cyclesCompleted),
-        IntegerSetting("ShuffleNum", m_shuffleNum),
+        m_state.Setting("CyclesCompleted"),
+        m_state.Setting("ShuffleNum"),
         TypeSetting(),
         BooleanSetting("BestLogging", m_bestLogging),
-        SingleSetting("BestError", m_bestError),
+        m_state.Setting("BestError"),
         IntegerSetting("VerifyRate", m_verifyRate),
     };
 }
@@ -71,17 +71,18 @@ int32_t CBackProp::CallEngine(EngineCommand command)
 {
     AbandonPass();
     CheckArrays();
-    return EngineOverRows(command, 1, m_arrays.m_rows);
+    return EngineOverRows(command, 1, m_state.Arrays().m_rows);
 }
 
 int32_t CBackProp::EngineOverRows(EngineCommand command, int64_t first, int64_t count)
 {
     // Row first - 1 stands in for the engine's row 0, which it never reads nor writes.
     const size_t before = size_t(first - 1);
-    PatternArrays& a = m_arrays;
+    PatternArrays& a = m_state.Arrays();
     return VTBACKPROP(a.m_patterns.data() + before * size_t(a.Stride()), a.Stride(), int32_t(count + 1),
-                      a.m_fieldMin.data(), a.m_fieldMax.data(), a.m_valueResults.data() + before, &m_cyclesCompleted,
-                      m_layerJCount, m_jogMax, m_initMax, m_learnRate, m_momentum, m_engineFile.NativeName(), command);
+                      a.m_fieldMin.data(), a.m_fieldMax.data(), a.m_valueResults.data() + before,
+                      m_state.CyclesCounter(), m_layerJCount, m_jogMax, m_initMax, m_learnRate, m_momentum,
+                      m_engineFile.NativeName(), command);
 }
 
 int32_t CBackProp::JoinRunAnswers(const std::vector<BlockAnswer>& blocks) const
@@ -101,7 +102,7 @@ int32_t CBackProp::JoinRunAnswers(const std::vector<BlockAnswer>& blocks) const
 
 int32_t CBackProp::BeginEnginePass(kvengine::TrainPass& pass)
 {
-    PatternArrays& a = m_arrays;
+    PatternArrays& a = m_state.Arrays();
     a.Check(a.m_valueResults.size());
     return pass.BeginBackProp(a.m_patterns.data(), a.Stride(), int32_t(a.m_rows + 1), a.m_fieldMin.data(),
                               a.m_fieldMax.data(), a.m_valueResults.data(), m_learnRate, m_momentum,

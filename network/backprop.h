@@ -2,6 +2,7 @@
 // parameters of the back-propagation engine, and the best network logged as training goes.
 #pragma once
 
+#include "network/charthandover.h"
 #include "network/networkproject.h"
 #include "network/teststats.h"
 
@@ -18,7 +19,7 @@ public:
     // the same value.
     int16_t LayerJCount() const { return m_layerJCount; }
     void SetLayerJCount(int16_t value) { m_layerJCount = value; }
-    int16_t CurrentNodes() const { return m_layerJCount; }
+    int16_t CurrentNodes() const override { return m_layerJCount; }
     void SetCurrentNodes(int16_t value) { m_layerJCount = value; }
     int16_t JogMax() const { return m_jogMax; }
     void SetJogMax(int16_t value) { m_jogMax = value; }
@@ -34,7 +35,7 @@ public:
     void SetBestLogging(bool value) { m_bestLogging = value; }
     // The lowest verification error while logging; -1 for none. Writing it changes nothing:
     // only verification and the saved network set it.
-    float BestError() const { return m_bestError; }
+    float BestError() const { return m_state.BestError(); }
     void SetBestError(float) {}
 
     // --- Training, as the training window calls it -----------------------------------------
@@ -42,7 +43,7 @@ public:
     // creates the network from the training rows; the first after a test or a prediction
     // reads the training rows again. A call that the engine refuses, or whose rows cannot be
     // read, leaves DLLError negative so that the training loop stops.
-    void Train();
+    void Train() override;
     // The same pass in blocks of rows, one block a call, for the training window's steps: the
     // first call of a pass does what Train does before the engine trains, the last one what it
     // does after. True when the pass has ended (DLLError negative when it failed). The network
@@ -51,14 +52,14 @@ public:
     // The error over the training rows into CurrentError; with BestLogging a strictly lower
     // error becomes BestError and the network is written to the engine file. Does nothing
     // before Train has built the training rows.
-    void Verify();
+    void Verify() override;
     // Perturbs the weights within JogMax; only while the training rows are built.
     void JogWeights();
     // Forgets the training: engine file, saved network, parameters, counters and errors, the
     // project file told at once (see ForgetTraining). LayerJCount and BestLogging keep their
     // values. Shows its own error box; false after a failure, which leaves the saved network
     // and the parameters as they were.
-    bool Reset();
+    bool Reset() override;
 
     // --- Prediction and results ----------------------------------------------------------
     // The prediction in the prediction field's units for one row of values indexed by field
@@ -92,14 +93,14 @@ public:
         double correlation = std::nan("");
     };
     RowStatistics TrainingStatistics();
-    // Hand the testing rows to the chart host (see charthandover.h), testing first when the
-    // testing rows are not built. Show their own error boxes.
-    void ShowScatter();
-    void ShowSeries();
+    // Copies of the testing rows with their captions, for the chart windows (see
+    // charthandover.h); a network whose testing rows are not built is tested first. Raises
+    // what the copies raise; the test shows its own boxes.
+    ChartHandover TestedResults();
 
     // Per row 0..Rows(): 0 for a usable row and -1 for an unusable one going into the engine,
     // the normalised prediction after a run.
-    const std::vector<float>& Results() const { return m_arrays.m_valueResults; }
+    const std::vector<float>& Results() const { return m_state.Arrays().m_valueResults; }
 
 protected:
     std::vector<ConfigSetting> Settings() override;
@@ -124,7 +125,7 @@ protected:
     QString TestTableStatement(const QString& keyType) const override;
     bool SavePrediction(kdb::Database& db) override;
     int32_t EngineOverRows(EngineCommand command, int64_t first, int64_t count) override;
-    void CheckArrays() const override { m_arrays.Check(m_arrays.m_valueResults.size()); }
+    void CheckArrays() const override { m_state.Arrays().Check(m_state.Arrays().m_valueResults.size()); }
     int32_t JoinRunAnswers(const std::vector<BlockAnswer>& blocks) const override;
     int TestRunWeight() const override { return 1; }
 
@@ -139,7 +140,6 @@ protected:
 private:
     static const NetworkKindTexts& KindData();
     bool TrainPart(bool whole);
-    void HandOverCharts(bool series);
     // The figures of the rows the arrays hold; raises when they do not fit together.
     TestStats::Figures MeasureRows() const;
 };

@@ -4,10 +4,8 @@
 
 #include "core/errorbox.h"
 #include "core/prompts.h"
-#include "core/status.h"
 #include "data/datadef.h"
 #include "data/projectschema.h"
-#include "network/charthandover.h"
 #include "network/enginecodes.h"
 #include "network/projectstore.h"
 #include "network/teststats.h"
@@ -17,7 +15,7 @@
 
 QString CBackProp::TestingText() const
 {
-    return QStringLiteral("Testing ") + QString::number(m_arrays.m_rows) + QStringLiteral(" rows.");
+    return QStringLiteral("Testing ") + QString::number(m_state.Arrays().m_rows) + QStringLiteral(" rows.");
 }
 
 TestOutcome CBackProp::TestError(int32_t result, float& error)
@@ -45,24 +43,25 @@ QString CBackProp::TestTableStatement(const QString& keyType) const
 bool CBackProp::SavePrediction(kdb::Database& db)
 {
     return Procedure(QStringLiteral("CBackProp::SavePrediction"), [&] {
-        const int64_t n = int64_t(m_testHigh) - int64_t(m_testLow) + 1;
-        if (n != m_arrays.m_rows || m_arrays.m_valueResults.size() != size_t(n + 1))
+        const int64_t n = int64_t(m_state.TestHigh()) - int64_t(m_state.TestLow()) + 1;
+        if (n != m_state.Arrays().m_rows || m_state.Arrays().m_valueResults.size() != size_t(n + 1))
             throw KvError(KvErr::InvalidCall);
         // The keys and values came with the testing rows; the source is read again only without.
-        const bool kept = m_arrays.m_testKeys.size() == size_t(n + 1) && m_arrays.m_actuals.size() == size_t(n + 1);
+        const bool kept = m_state.Arrays().m_testKeys.size() == size_t(n + 1)
+                          && m_state.Arrays().m_actuals.size() == size_t(n + 1);
         std::optional<kdb::Reader> source;
         if (!kept)
-            source.emplace(TestingRows(db, {m_ddo->FieldName(m_arrays.m_predictField)}));
-        const double lo = m_ddo->UserMin(m_arrays.m_predictField);
-        const double hi = m_ddo->UserMax(m_arrays.m_predictField);
+            source.emplace(TestingRows(db, {m_state.DDO()->FieldName(m_state.Arrays().m_predictField)}));
+        const double lo = m_state.DDO()->UserMin(m_state.Arrays().m_predictField);
+        const double hi = m_state.DDO()->UserMax(m_state.Arrays().m_predictField);
         kdb::Statement insert = ProjectStore(db).BackPropTestRows();
         m_testProgress.Begin(TestProgress::Writing, n);
         for (int64_t i = 1; i <= n; ++i) {
             m_testProgress.Rows(i - 1);
             if (!kept && !source->Next())
                 throw KvError(KvErr::NoCurrentRecord);
-            insert.Bind(1, kept ? m_arrays.m_testKeys[size_t(i)] : source->Get(0));
-            const float r = m_arrays.m_valueResults[size_t(i)];
+            insert.Bind(1, kept ? m_state.Arrays().m_testKeys[size_t(i)] : source->Get(0));
+            const float r = m_state.Arrays().m_valueResults[size_t(i)];
             if (r == UnusableRow) {
                 insert.Bind(2, NoPrediction);
                 insert.BindNull(3);
@@ -73,7 +72,7 @@ bool CBackProp::SavePrediction(kdb::Database& db)
                 bool isNull = false;
                 double actual = 0;
                 if (kept) {
-                    actual = m_arrays.m_actuals[size_t(i)];
+                    actual = m_state.Arrays().m_actuals[size_t(i)];
                     isNull = std::isnan(actual);
                 } else {
                     actual = PatternArrays::ColumnValue(*source, 1, isNull);
@@ -93,36 +92,37 @@ bool CBackProp::SavePrediction(kdb::Database& db)
 
 TestStats::Figures CBackProp::MeasureRows() const
 {
-    if (!m_ddo)
+    if (!m_state.DDO())
         throw KvError(KvErr::ObjectNotSet);
-    m_arrays.Check(m_arrays.m_valueResults.size());
-    if (m_arrays.m_actuals.size() != m_arrays.m_valueResults.size())
+    m_state.Arrays().Check(m_state.Arrays().m_valueResults.size());
+    if (m_state.Arrays().m_actuals.size() != m_state.Arrays().m_valueResults.size())
         throw KvError(KvErr::InvalidCall);
     const int16_t field = PredictField();
     // lo and hi as the Test rows' predictions take them, so that the figures agree with the
     // Difference column.
-    return TestStats::Measure(m_arrays.m_actuals.data(), m_arrays.m_valueResults.data(), m_arrays.m_rows,
-                              m_ddo->UserMin(field), m_ddo->UserMax(field));
+    const PatternArrays& a = m_state.Arrays();
+    return TestStats::Measure(a.m_actuals.data(), a.m_valueResults.data(), a.m_rows, m_state.DDO()->UserMin(field),
+                              m_state.DDO()->UserMax(field));
 }
 
 std::optional<TestStats::Figures> CBackProp::RowFigures() const
 {
-    if (!m_trainBuilt && !m_testBuilt)
+    if (!m_state.TrainBuilt() && !m_state.TestBuilt())
         return std::nullopt;
     return MeasureRows();
 }
 
 float CBackProp::ActualRMSError()
 {
-    if (!m_trainBuilt && !m_testBuilt)
-        return m_netReady ? -1.0f : 0.0f;
+    if (!m_state.TrainBuilt() && !m_state.TestBuilt())
+        return m_state.NetReady() ? -1.0f : 0.0f;
     return float(MeasureRows().rmsError);
 }
 
 float CBackProp::UnexplainedVar()
 {
-    if (!m_trainBuilt && !m_testBuilt)
-        return m_netReady ? -1.0f : 0.0f;
+    if (!m_state.TrainBuilt() && !m_state.TestBuilt())
+        return m_state.NetReady() ? -1.0f : 0.0f;
     float answer = 0;
     Procedure(QStringLiteral("CBackProp::UnexplainedVar"), [&] { answer = float(MeasureRows().unexplained); });
     return answer;
@@ -131,7 +131,7 @@ float CBackProp::UnexplainedVar()
 double CBackProp::Correlation()
 {
     double answer = std::nan("");
-    if (m_trainBuilt || m_testBuilt)
+    if (m_state.TrainBuilt() || m_state.TestBuilt())
         IgnoreErrors([&] { answer = MeasureRows().correlation; });
     return answer;
 }
@@ -139,9 +139,9 @@ double CBackProp::Correlation()
 CBackProp::RowStatistics CBackProp::TrainingStatistics()
 {
     RowStatistics stats;
-    if (!m_netReady)
+    if (!m_state.NetReady())
         return stats;
-    if (!m_trainBuilt && (!BuildArrays(1) || !m_trainBuilt))
+    if (!m_state.TrainBuilt() && (!BuildArrays(1) || !m_state.TrainBuilt()))
         return stats;
     const int32_t result = CallEngine(EngineRun);
     if (result < 0) {
@@ -159,36 +159,20 @@ CBackProp::RowStatistics CBackProp::TrainingStatistics()
     return stats;
 }
 
-void CBackProp::HandOverCharts(bool series)
+ChartHandover CBackProp::TestedResults()
 {
-    IChartHost& host = ChartHost::Current();
-    host.RemoveChildForms();
     // Only a network that is there can be tested; a layout build must not pass for one.
-    if (!m_testBuilt && m_netReady && BuildArrays(0))
+    if (!m_state.TestBuilt() && m_state.NetReady() && BuildArrays(0))
         Test();
     ChartHandover data;
-    data.actual = m_arrays.m_patterns;
-    data.stride = PatternStride();
-    data.predicted = m_arrays.m_valueResults;
-    data.actualValues = m_arrays.m_actuals;
-    data.trainedCaption = QStringLiteral("Trained: ") + QString::number(m_trainLow) + QStringLiteral(" to ")
-                          + QString::number(m_trainHigh);
-    data.testedCaption = QStringLiteral(" Tested: ") + QString::number(m_testLow) + QStringLiteral(" to ")
-                         + QString::number(m_testHigh);
-    data.rowsText = QString::number(qsizetype(m_arrays.m_valueResults.size()) - 1) + QStringLiteral(" Rows");
-    Status::Message(QStringLiteral("Test Set results"));
-    if (series)
-        host.ShowSeries(data);
-    else
-        host.ShowScatter(data);
-}
-
-void CBackProp::ShowScatter()
-{
-    Procedure(QStringLiteral("CBackProp::ShowScatter"), [&] { HandOverCharts(false); });
-}
-
-void CBackProp::ShowSeries()
-{
-    Procedure(QStringLiteral("CBackProp::ShowSeries"), [&] { HandOverCharts(true); });
+    data.actual = m_state.Arrays().m_patterns;
+    data.stride = m_state.PatternStride();
+    data.predicted = m_state.Arrays().m_valueResults;
+    data.actualValues = m_state.Arrays().m_actuals;
+    data.trainedCaption = QStringLiteral("Trained: ") + QString::number(m_state.TrainLow()) + QStringLiteral(" to ")
+                          + QString::number(m_state.TrainHigh());
+    data.testedCaption = QStringLiteral(" Tested: ") + QString::number(m_state.TestLow()) + QStringLiteral(" to ")
+                         + QString::number(m_state.TestHigh());
+    data.rowsText = QString::number(qsizetype(m_state.Arrays().m_valueResults.size()) - 1) + QStringLiteral(" Rows");
+    return data;
 }

@@ -26,7 +26,7 @@ bool CBackProp::TrainPart(bool whole)
                              if (result != 1) {
                                  EngineBox(QStringLiteral("DLL Train Error. Error #"), result,
                                            QStringLiteral("CBackProp::Train"));
-                                 m_dllError = FailureCode(result);
+                                 m_state.SetDLLError(FailureCode(result));
                              }
                          });
     });
@@ -35,7 +35,7 @@ bool CBackProp::TrainPart(bool whole)
 void CBackProp::Verify()
 {
     Member("BackProp:Verify Method", [&] {
-        if (!m_trainBuilt)
+        if (!m_state.TrainBuilt())
             return;
         const int32_t result = CallEngine(EngineRun);
         if (result < 0) {
@@ -43,9 +43,9 @@ void CBackProp::Verify()
             EngineBox(QStringLiteral("DLL Test Error.  Error #"), result, QStringLiteral("CBackProp::Verify"));
             return;
         }
-        m_currentError = float(result / 100.0);
-        if (m_bestLogging && (m_bestError == -1 || m_currentError < m_bestError)) {
-            m_bestError = m_currentError;
+        m_state.SetCurrentError(float(result / 100.0));
+        if (m_bestLogging && (m_state.BestError() == -1 || m_state.CurrentError() < m_state.BestError())) {
+            m_state.SetBestError(m_state.CurrentError());
             const int32_t written = CallEngine(EngineWrite);
             if (written != 1)
                 EngineBox(QStringLiteral("DLL Write Error.  Error #"), written, QStringLiteral("CBackProp::Verify"));
@@ -56,7 +56,7 @@ void CBackProp::Verify()
 void CBackProp::JogWeights()
 {
     Member("BackProp:JogWeights Method", [&] {
-        if (!m_trainBuilt)
+        if (!m_state.TrainBuilt())
             return;
         const int16_t result = int16_t(CallEngine(EngineJog));
         if (result != 1)
@@ -78,19 +78,20 @@ bool CBackProp::Reset()
 double CBackProp::Predict(const std::vector<double>& values)
 {
     return Member("BackProp:Train Method", [&]() -> double {
-        if (!m_netReady) {
+        if (!m_state.NetReady()) {
             if (!CreateNetwork(false, QString(), QStringLiteral("DLL Failure.  Error #"), QStringLiteral("Error")))
                 return NoPrediction;
-            m_currentError = m_bestError = -1;
+            m_state.SetCurrentError(-1);
+            m_state.SetBestError(-1);
         }
         if (RunOneRow(values) < 0)
             return NoPrediction;
-        m_currentError = -1;
-        const float r = m_arrays.m_valueResults[1];
+        m_state.SetCurrentError(-1);
+        const float r = m_state.Arrays().m_valueResults[1];
         if (r == UnusableRow)
             return NoPrediction;
-        const double lo = m_ddo->UserMin(m_arrays.m_predictField);
-        const double hi = m_ddo->UserMax(m_arrays.m_predictField);
+        const double lo = m_state.DDO()->UserMin(m_state.Arrays().m_predictField);
+        const double hi = m_state.DDO()->UserMax(m_state.Arrays().m_predictField);
         return lo + double(r) * (hi - lo);
     });
 }

@@ -1,6 +1,5 @@
-// How a tested back-propagation network reaches the chart windows without this layer knowing
-// them: the windows' side installs an IChartHost, and ShowScatter/ShowSeries hand it copies of
-// the testing arrays with the captions. Without a host nothing is shown (tests fake it).
+// What the scatter and the series window of a tested back-propagation network show: copies of
+// its testing arrays with the captions, which CBackProp::TestedResults makes.
 #pragma once
 
 #include <QString>
@@ -23,21 +22,3 @@ struct ChartHandover {
     QString testedCaption;    // " Tested: 801 to 1000" (lblTestRows)
     QString rowsText;         // "200 Rows", for the second status panel
 };
-
-class IChartHost {
-public:
-    virtual ~IChartHost() = default;
-    // Closes every child window and releases the browse and interactive objects.
-    virtual void RemoveChildForms() {}
-    // Load the window, take the arrays and captions, then show it modeless. The scatter window
-    // shows rowsText in the second status panel before it is displayed, the series window
-    // after. The main status panel already reads "Test Set results".
-    virtual void ShowScatter(const ChartHandover& data) { (void)data; }
-    virtual void ShowSeries(const ChartHandover& data) { (void)data; }
-};
-
-namespace ChartHost {
-// Installs `host` (not owned) and returns the one it replaces; nullptr restores the default.
-IChartHost* Install(IChartHost* host);
-IChartHost& Current();
-}

@@ -54,13 +54,13 @@ CNetworkProject::~CNetworkProject() = default;
 
 ConfigSetting CNetworkProject::DataFileSetting()
 {
-    return {ProjectSchema::DatabaseFileNameKey(), [this] { return DatabaseFileName(); },
+    return {ProjectSchema::DatabaseFileNameKey(), [this] { return m_state.DatabaseFileName(); },
             [this](const QString& t) { m_readDataFile = t; }};
 }
 
 ConfigSetting CNetworkProject::TableSetting()
 {
-    return {ProjectSchema::TableNameKey(), [this] { return TableName(); },
+    return {ProjectSchema::TableNameKey(), [this] { return m_state.TableName(); },
             [this](const QString& t) { m_readTableName = t; }};
 }
 
@@ -115,7 +115,7 @@ void CNetworkProject::WriteSettings(kdb::Database& db, const QStringList& only)
 
 void CNetworkProject::Attach(const QString& saLinkDataSource, const QString& saLinkTableName)
 {
-    const QString path = ProjectFileName();
+    const QString path = m_state.ProjectFileName();
     if (path.isEmpty())
         return;
     Procedure(m_kind.Title("Attach"), [&] {
@@ -124,10 +124,10 @@ void CNetworkProject::Attach(const QString& saLinkDataSource, const QString& saL
         ProjectStore store(db);
         const std::optional<kdb::TableInfo> before = store.LinkInfo();
         store.LinkSource(saLinkDataSource, saLinkTableName);
-        if (!m_ddo)
+        if (!m_state.DDO())
             return;
         try {
-            m_ddo->Initialize(saLinkDataSource, saLinkTableName);
+            m_state.DDO()->Initialize(saLinkDataSource, saLinkTableName);
         } catch (...) {
             // A table the definition cannot take leaves the project linked as it was.
             IgnoreErrors([&] { store.RestoreLink(before); });
@@ -139,8 +139,8 @@ void CNetworkProject::Attach(const QString& saLinkDataSource, const QString& saL
 void CNetworkProject::WriteConfig(kdb::Database& db, bool snapshot)
 {
     WriteSettings(db, {});
-    if (m_ddo)
-        m_ddo->Write(db);
+    if (m_state.DDO())
+        m_state.DDO()->Write(db);
     if (snapshot)
         WriteSnapshot(db);
     NetworkHost::WriteNavigation(db);
@@ -148,15 +148,15 @@ void CNetworkProject::WriteConfig(kdb::Database& db, bool snapshot)
 
 bool CNetworkProject::SaveConfig()
 {
-    const QString path = ProjectFileName();
+    const QString path = m_state.ProjectFileName();
     if (path.isEmpty())
         return false;
     return Procedure(m_kind.Title("SaveConfig"), [&] {
         if (!Utilities::FileExists(path))
             throw KvError(KvErr::FileNotFound, {}, QStringLiteral("File Does Not Exist"));
         // The engine writes its file before the project's transaction begins.
-        const bool snapshot = SavesSnapshotWithConfig() && m_netReady && SnapshotFileReady();
-        ProtectPassword(path, DatabaseFileName());
+        const bool snapshot = SavesSnapshotWithConfig() && m_state.NetReady() && SnapshotFileReady();
+        ProtectPassword(path, m_state.DatabaseFileName());
         kdb::Database db = kdb::Database::Open(path, m_kind.exclusiveSave, false);
         kdb::Transaction t(db);
         ProjectStore(db).EnsureBaseTables();
@@ -167,7 +167,7 @@ bool CNetworkProject::SaveConfig()
 
 void CNetworkProject::SaveRowRanges()
 {
-    const QString path = ProjectFileName();
+    const QString path = m_state.ProjectFileName();
     if (path.isEmpty())
         return;
     modErrorHandling::Member(m_kind.Source("SaveRowRanges").toLatin1().constData(), [&] {
@@ -188,7 +188,7 @@ void CNetworkProject::Initialize(const QString& saProjectFileName)
     try {
         if (saProjectFileName.isEmpty())
             return;
-        m_project.AddFile(saProjectFileName);
+        m_state.Project().AddFile(saProjectFileName);
         if (Utilities::FileExists(saProjectFileName) && !ProjectStore::IsUnfinishedProject(saProjectFileName))
             OpenProject(saProjectFileName);
         else
@@ -200,7 +200,7 @@ void CNetworkProject::Initialize(const QString& saProjectFileName)
 
 void CNetworkProject::LoadConfig()
 {
-    const CFile* first = m_project.Item(1);
+    const CFile* first = m_state.Project().Item(1);
     if (!first) {
         if (m_kind.loadConfigRaises)
             throw KvError(KvErr::InvalidCall);
@@ -227,7 +227,7 @@ void CNetworkProject::SaveCurrent()
 
 void CNetworkProject::NewProject(const QString& path)
 {
-    const QString file = ProjectFileName().isEmpty() ? path : ProjectFileName();
+    const QString file = m_state.ProjectFileName().isEmpty() ? path : m_state.ProjectFileName();
     Procedure(m_kind.Title("NewProject"), [&] {
         const QString folder = QFileInfo(file).absolutePath();
         DataImport::RemoveLeftoverTemps(folder);
@@ -235,7 +235,7 @@ void CNetworkProject::NewProject(const QString& path)
         DataImport::TempFileGuard guard(temp);
         {
             kdb::Database db = kdb::Database::Create(temp);
-            ProtectPassword(temp, DatabaseFileName());
+            ProtectPassword(temp, m_state.DatabaseFileName());
             MakeTables(db);
             kdb::Transaction t(db);
             WriteConfig(db, false);
@@ -309,8 +309,8 @@ void CNetworkProject::OpenProject(const QString& path)
             }
             dataFile = candidate;
             step([&] {
-                if (m_ddo)
-                    m_ddo->SetDBFileName(candidate);
+                if (m_state.DDO())
+                    m_state.DDO()->SetDBFileName(candidate);
                 kdb::Database db = kdb::Database::Open(path, false, false);
                 ProjectStore(db).MoveDataFile(candidate);
             });
@@ -318,14 +318,14 @@ void CNetworkProject::OpenProject(const QString& path)
 
         bool tableMissing = false;
         step([&] {
-            if (!m_ddo)
+            if (!m_state.DDO())
                 return;
             try {
                 if (Utilities::TableExists(path, ProjectSchema::FieldConfigTable())) {
-                    m_ddo->Initialize(dataFile, tableName);
-                    m_ddo->Load(path);
+                    m_state.DDO()->Initialize(dataFile, tableName);
+                    m_state.DDO()->Load(path);
                 } else if (!dataFile.isEmpty() && !tableName.isEmpty()) {
-                    m_ddo->Initialize(dataFile, tableName);
+                    m_state.DDO()->Initialize(dataFile, tableName);
                 }
             } catch (...) {
                 const KvError e = ::CurrentError();
@@ -374,20 +374,21 @@ bool CNetworkProject::BuildArrays(int mode)
     // An open pass reads the arrays it began on.
     AbandonPass();
     if (mode == 0)
-        m_netReady = false;
-    m_trainBuilt = m_testBuilt = false;
-    if (!m_ddo || !m_ddo->InitDone() || mode < 0 || mode > 2)
+        m_state.SetNetReady(false);
+    m_state.SetTrainBuilt(false);
+    m_state.SetTestBuilt(false);
+    if (!m_state.DDO() || !m_state.DDO()->InitDone() || mode < 0 || mode > 2)
         return true;
     return Procedure(m_kind.Title("BuildArrays"), [&] {
         if (mode == 0) {
-            m_arrays.BuildLayout(*m_ddo, m_kind.predictRole, PatternKind());
-            m_netReady = true;
-            m_currentError = -1;
+            m_state.Arrays().BuildLayout(*m_state.DDO(), m_kind.predictRole, PatternKind());
+            m_state.SetNetReady(true);
+            m_state.SetCurrentError(-1);
             return;
         }
         PatternArrays::RowRange range;
-        range.low = mode == 1 ? m_trainLow : m_testLow;
-        range.high = mode == 1 ? m_trainHigh : m_testHigh;
+        range.low = mode == 1 ? m_state.TrainLow() : m_state.TestLow();
+        range.high = mode == 1 ? m_state.TrainHigh() : m_state.TestHigh();
         range.testing = mode == 2;
         // Numbers predicted (back-propagation) keep their own values: the Test rows and the error
         // figures are measured against them, not against their clamped normalised forms.
@@ -396,10 +397,10 @@ bool CNetworkProject::BuildArrays(int mode)
         // while the rows are read.
         std::optional<kdb::Database> db;
         const auto source = [&](const QStringList& columns, int64_t skip) {
-            db.emplace(kdb::Database::Open(ProjectFileName(), false, true));
+            db.emplace(kdb::Database::Open(m_state.ProjectFileName(), false, true));
             // A field the source lost is named here, once: read, it would come back as its own
             // name in every row.
-            dbUtilities::RequireSourceFields(*db, columns, m_ddo->TableName());
+            dbUtilities::RequireSourceFields(*db, columns, m_state.DDO()->TableName());
             PatternArrays::OpenRows rows{db->ReadLinked(ProjectSchema::LinkTable(), columns, skip), {}, {}};
             if (const std::optional<kdb::TableInfo> link = ProjectStore(*db).LinkInfo()) {
                 rows.file = ProjectStore::LinkedFile(*link);
@@ -407,11 +408,11 @@ bool CNetworkProject::BuildArrays(int mode)
             }
             return rows;
         };
-        m_arrays.BuildRows(*m_ddo, range, source, m_testProgress, PatternKind());
+        m_state.Arrays().BuildRows(*m_state.DDO(), range, source, m_testProgress, PatternKind());
         if (mode == 1)
-            m_trainBuilt = true;
+            m_state.SetTrainBuilt(true);
         else
-            m_testBuilt = true;
+            m_state.SetTestBuilt(true);
     });
 }
 
@@ -419,13 +420,13 @@ bool CNetworkProject::BuildArrays(int mode)
 
 CNetworkProject::EngineFileRead CNetworkProject::ReadEngineFile()
 {
-    if (!BuildArrays(0) || !m_netReady)
+    if (!BuildArrays(0) || !m_state.NetReady())
         return EngineFileRead::NoLayout;
     if (CallEngine(EngineRead) != 1 || !m_engineFile.HoldsNetwork()) {
         // A file the engine cannot read is no network: it must not pass for one later.
         m_engineFile.Clear();
-        m_netReady = false;
-        m_currentError = -1;
+        m_state.SetNetReady(false);
+        m_state.SetCurrentError(-1);
         return EngineFileRead::Refused;
     }
     return EngineFileRead::Read;
@@ -439,17 +440,18 @@ void CNetworkProject::Revert()
         // rather than find nothing happening.
         QString cause;
         if (BestKeptInEngineFile() && m_engineFile.Missing()) {
-            if (m_netReady || m_cyclesCompleted > 0)
+            if (m_state.NetReady() || m_state.CyclesCompleted() > 0)
                 cause = QStringLiteral("The working file of the trained network has been deleted:");
             m_engineFile.Clear();
         }
         if (cause.isEmpty() && BestKeptInEngineFile() && m_engineFile.HoldsNetwork()) {
-            m_netReady = m_trainBuilt = m_testBuilt = false;
+            m_state.ForgetArrays();
             const EngineFileRead read = ReadEngineFile();
             if (read == EngineFileRead::Read) {
-                m_currentError = m_bestError;
-                m_netReady = true;
-                m_trainBuilt = m_testBuilt = false;
+                m_state.SetCurrentError(m_state.BestError());
+                m_state.SetNetReady(true);
+                m_state.SetTrainBuilt(false);
+                m_state.SetTestBuilt(false);
                 m_networkLost = false;
                 return;
             }
@@ -466,9 +468,9 @@ void CNetworkProject::Revert()
         QString text = cause.isEmpty() ? QStringLiteral("The trained network is no longer available.")
                                        : cause + QStringLiteral("\r\n") + m_engineFile.Name();
         text += QStringLiteral("\r\n")
-                + (m_netReady ? QStringLiteral("The network last saved with the project is used instead.")
+                + (m_state.NetReady() ? QStringLiteral("The network last saved with the project is used instead.")
                              : QStringLiteral("Train the network again."));
-        m_networkLost = !m_netReady;
+        m_networkLost = !m_state.NetReady();
         Prompts::MsgBox(text, MsgButtons::Ok, MsgIcon::Exclamation, m_kind.Title("Revert"));
     });
 }
@@ -483,31 +485,31 @@ bool CNetworkProject::SnapshotFileReady()
 void CNetworkProject::WriteSnapshot(kdb::Database& db)
 {
     ProjectStore(db).WriteSnapshot(m_engineFile.Name(), QString::fromLatin1(m_kind.bestErrorKey),
-                                   ConfigText::FromSingle(m_bestError));
+                                   ConfigText::FromSingle(m_state.BestError()));
 }
 
 void CNetworkProject::SaveSnapshot()
 {
-    if (!m_netReady)
+    if (!m_state.NetReady())
         return;
     Procedure(m_kind.Title("SaveSnapshot"), [&] {
         if (!SnapshotFileReady())
             return;
-        kdb::Database db = kdb::Database::Open(ProjectFileName(), false, false);
+        kdb::Database db = kdb::Database::Open(m_state.ProjectFileName(), false, false);
         WriteSnapshot(db);
     });
 }
 
 void CNetworkProject::LoadSnapshot()
 {
-    m_netReady = m_testBuilt = m_trainBuilt = false;
+    m_state.ForgetArrays();
     Procedure(m_kind.Title("LoadSnapshot"), [&] {
         bool fromProject = false;
         // The counts stored with the saved network, as Config holds them.
         std::vector<std::pair<QString, std::optional<QString>>> counts;
         if (!m_engineFile.HoldsNetwork()) {
-            kdb::Database db = kdb::Database::Open(ProjectFileName(), false, true);
-            m_bestError = ConfigText::ToSingle(GetProperty(db, QString::fromLatin1(m_kind.bestErrorKey)));
+            kdb::Database db = kdb::Database::Open(m_state.ProjectFileName(), false, true);
+            m_state.SetBestError(ConfigText::ToSingle(GetProperty(db, QString::fromLatin1(m_kind.bestErrorKey))));
             if (!ProjectStore(db).RestoreSnapshot(m_engineFile.Name()))
                 return;
             fromProject = true;
@@ -516,8 +518,8 @@ void CNetworkProject::LoadSnapshot()
         }
         const EngineFileRead read = ReadEngineFile();
         if (read == EngineFileRead::Read) {
-            m_currentError = m_bestError;
-            m_netReady = true;
+            m_state.SetCurrentError(m_state.BestError());
+            m_state.SetNetReady(true);
             // The network saved with the project comes back with its own counts, as a reopened
             // project has them, not with those of a newer network that was lost.
             const std::vector<ConfigSetting> settings = Settings();

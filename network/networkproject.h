@@ -1,6 +1,6 @@
 // The network project as the windows use it, whichever its kind: opening, creating, linking
 // and saving the project file, testing, the training calls and the saved network, with the
-// boxes they show. What it holds is ProjectState; CBackProp and CSFam supply the hooks of
+// boxes they show. What it holds is its ProjectState; CBackProp and CSFam supply the hooks of
 // INetworkKind (networkkind.h); TrainingPasses keeps a pass worked off in blocks.
 #pragma once
 
@@ -19,11 +19,15 @@
 #include <memory>
 #include <vector>
 
-class CNetworkProject : public INetworkKind, public ProjectState {
+class CNetworkProject : public INetworkKind {
 public:
     virtual ~CNetworkProject();
     CNetworkProject(const CNetworkProject&) = delete;
     CNetworkProject& operator=(const CNetworkProject&) = delete;
+
+    // The project's files, settings, outcomes and arrays.
+    ProjectState& State() { return m_state; }
+    const ProjectState& State() const { return m_state; }
 
     // --- Lifecycle -----------------------------------------------------------------------
     // Opens the project file, or creates it when it does not exist. An empty path does
@@ -69,6 +73,18 @@ public:
     const QString& NetFileName() const { return m_engineFile.Name(); }
     // The network kind as Config 'Type' holds it: "2" back-propagation, "1" SFAM.
     QString TypeText() const { return QString::fromLatin1(m_kind.typeValue); }
+
+    // --- Training, whatever the kind (each kind's header says what its own calls do) --------
+    // One training pass; a refused call leaves DLLError negative.
+    virtual void Train() = 0;
+    // The error over the training rows into CurrentError.
+    virtual void Verify() = 0;
+    // Forgets the training, the project file told at once; false after a failure (its box
+    // shown).
+    virtual bool Reset() = 0;
+    // The network's nodes: hidden nodes of a back-propagation network, category nodes of an
+    // SFAM network.
+    virtual int16_t CurrentNodes() const = 0;
 
     // --- Training in blocks ----------------------------------------------------------------
     // A training pass that the window works off in blocks of rows is open: the next training
@@ -165,6 +181,7 @@ protected:
     ConfigSetting TableSetting();
     ConfigSetting TypeSetting();
 
+    ProjectState m_state;
     const NetworkKindTexts& m_kind;
     CEngineFile m_engineFile;
 

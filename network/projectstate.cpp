@@ -2,6 +2,7 @@
 
 #include "core/apppaths.h"
 #include "core/errorbox.h"
+#include "core/kverror.h"
 #include "data/datadef.h"
 
 ProjectState::ProjectState() : m_ddo(std::make_shared<CDataDef>())
@@ -20,13 +21,13 @@ ProjectState::~ProjectState() = default;
 void ProjectState::SetTrainLow(int32_t value)
 {
     m_trainLow = value;
-    m_netReady = m_trainBuilt = m_testBuilt = false;
+    ForgetArrays();
 }
 
 void ProjectState::SetTrainHigh(int32_t value)
 {
     m_trainHigh = value;
-    m_netReady = m_trainBuilt = m_testBuilt = false;
+    ForgetArrays();
 }
 
 void ProjectState::SetTestLow(int32_t value)
@@ -39,6 +40,28 @@ void ProjectState::SetTestHigh(int32_t value)
 {
     m_testHigh = value;
     m_testBuilt = false;
+}
+
+ConfigSetting ProjectState::Setting(const char* key)
+{
+    const QLatin1StringView name(key);
+    if (name == QLatin1StringView("TrainHigh"))
+        return LongSetting(key, m_trainHigh);
+    if (name == QLatin1StringView("TrainLow"))
+        return LongSetting(key, m_trainLow);
+    if (name == QLatin1StringView("TestHigh"))
+        return LongSetting(key, m_testHigh);
+    if (name == QLatin1StringView("TestLow"))
+        return LongSetting(key, m_testLow);
+    if (name == QLatin1StringView("WorkingDir"))
+        return TextSetting(key, m_workingDir);
+    if (name == QLatin1StringView("CyclesCompleted"))
+        return LongSetting(key, m_cyclesCompleted);
+    if (name == QLatin1StringView("ShuffleNum"))
+        return IntegerSetting(key, m_shuffleNum);
+    if (name == QLatin1StringView("BestError") || name == QLatin1StringView("BestTrainError"))
+        return SingleSetting(key, m_bestError);
+    throw KvError(KvErr::InvalidCall, QStringLiteral("ProjectState::Setting"), QString::fromLatin1(key));
 }
 
 QString ProjectState::ProjectFileName() const

@@ -1,9 +1,11 @@
 // What a network project holds for its windows to read and set: its file list and data
 // definition, the settings both kinds share, the outcome of the last network creation, and the
-// normalised arrays with the flags that say what they hold. CNetworkProject fills it.
+// normalised arrays with the flags that say what they hold. A CNetworkProject owns one and
+// writes it through the members below.
 #pragma once
 
 #include "core/cproject.h"
+#include "network/networkkind.h"
 #include "network/patternarrays.h"
 
 #include <QString>
@@ -16,6 +18,11 @@ class CDataDef;
 
 class ProjectState {
 public:
+    ProjectState();
+    ~ProjectState();
+    ProjectState(const ProjectState&) = delete;
+    ProjectState& operator=(const ProjectState&) = delete;
+
     // --- The project's files and data definition -------------------------------------------
     // The project file: the first file of Project. Writing an empty text is ignored.
     QString ProjectFileName() const;
@@ -42,19 +49,40 @@ public:
     QString WorkingDir() const { return m_workingDir; }
     void SetWorkingDir(const QString& value) { m_workingDir = value; }
     int32_t CyclesCompleted() const { return m_cyclesCompleted; }
+    void SetCyclesCompleted(int32_t value) { m_cyclesCompleted = value; }
+    // The count as the engine's calls advance it.
+    int32_t* CyclesCounter() { return &m_cyclesCompleted; }
     // Error in percent of the last verification or test; -1 while none is known.
     float CurrentError() const { return m_currentError; }
+    void SetCurrentError(float value) { m_currentError = value; }
+    // BestError of a back-propagation project, BestTrainError of an SFAM project; -1 for none.
+    float BestError() const { return m_bestError; }
+    void SetBestError(float value) { m_bestError = value; }
     // Outcome of the last network creation: 0, DLLErrConstantField, DLLErrTooFewRows or
     // (SFAM) the engine's code.
     int16_t DLLError() const { return m_dllError; }
+    void SetDLLError(int16_t value) { m_dllError = value; }
     // After DLLErrConstantField: the input fields whose user range is empty or that hold one
     // value in every usable training row, in field order.
     const QStringList& ConstantFields() const { return m_constantFields; }
+    void SetConstantFields(QStringList fields) { m_constantFields = std::move(fields); }
+    // The Config setting over one of the values above, under its key: TrainHigh, TrainLow,
+    // TestHigh, TestLow, WorkingDir, CyclesCompleted, ShuffleNum, or the kind's key of the best
+    // error (BestError, BestTrainError). Reading it back writes the value alone. Raises 5 for
+    // another key.
+    ConfigSetting Setting(const char* key);
 
     // --- The arrays and their flags ------------------------------------------------------
     bool NetReady() const { return m_netReady; }
+    void SetNetReady(bool value) { m_netReady = value; }
     bool TrainBuilt() const { return m_trainBuilt; }
+    void SetTrainBuilt(bool value) { m_trainBuilt = value; }
     bool TestBuilt() const { return m_testBuilt; }
+    void SetTestBuilt(bool value) { m_testBuilt = value; }
+    // The network and both row sets count as not built.
+    void ForgetArrays() { m_netReady = m_trainBuilt = m_testBuilt = false; }
+    PatternArrays& Arrays() { return m_arrays; }
+    const PatternArrays& Arrays() const { return m_arrays; }
     // The arrays (see PatternArrays): Rows is the upper bound of their row dimension.
     int32_t NumInputs() const { return m_arrays.m_numInputs; }
     int64_t Rows() const { return m_arrays.m_rows; }
@@ -66,10 +94,7 @@ public:
     const std::vector<float>& FieldMaximums() const { return m_arrays.m_fieldMax; }
     int16_t PredictFieldIndex() const { return m_arrays.m_predictField; }
 
-protected:
-    ProjectState();
-    ~ProjectState();
-
+private:
     CProject m_project;
     std::shared_ptr<CDataDef> m_ddo;
 

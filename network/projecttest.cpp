@@ -69,9 +69,9 @@ TestOutcome CNetworkProject::Test()
     const QScopedValueRollback<bool> testing(m_testing, true);
     TestOutcome outcome = TestOutcome::NoNetwork;
     float error = -1;
-    if (m_netReady) {
+    if (m_state.NetReady()) {
         outcome = TestOutcome::Aborted;
-        m_testProgress.Start(!m_testBuilt, TestRunWeight());
+        m_testProgress.Start(!m_state.TestBuilt(), TestRunWeight());
         // The handler hears of the end however the test ends.
         const struct EndProgress {
             TestProgress& progress;
@@ -81,15 +81,15 @@ TestOutcome CNetworkProject::Test()
         // however the test ends.
         Status::CStatusText working(Status::CStatusText::OnEnd::Restore);
         Procedure(m_kind.Title("Test"), [&] {
-            if (!m_testBuilt) {
+            if (!m_state.TestBuilt()) {
                 working.Show(QStringLiteral("Normalizing..."));
-                const bool built = BuildArrays(2) && m_testBuilt;
+                const bool built = BuildArrays(2) && m_state.TestBuilt();
                 working.End();
                 if (!built)
                     return;
             }
             working.Show(TestingText());
-            m_testProgress.Begin(TestProgress::Running, m_arrays.m_rows);
+            m_testProgress.Begin(TestProgress::Running, m_state.Arrays().m_rows);
             const TestOutcome run = TestError(RunTest(), error);
             if (run != TestOutcome::Done) {
                 outcome = run;
@@ -102,30 +102,30 @@ TestOutcome CNetworkProject::Test()
     }
     // A failed test shows no error: the callers print 100 - CurrentError as the success rate.
     if (outcome == TestOutcome::Done) {
-        m_currentError = error;
+        m_state.SetCurrentError(error);
     } else {
-        m_currentError = -1;
+        m_state.SetCurrentError(-1);
         if (outcome != TestOutcome::NoNetwork)
-            m_testBuilt = false;
+            m_state.SetTestBuilt(false);
     }
     return outcome;
 }
 
 bool CNetworkProject::RebuildProject()
 {
-    const QString path = ProjectFileName();
+    const QString path = m_state.ProjectFileName();
     if (!Utilities::FileExists(path))
         throw KvError(KvErr::FileNotFound, {}, QStringLiteral("File Does Not Exist"));
     NetworkHost::Current().CloseBrowsers();
     if (!Utilities::TableExists(path, ProjectSchema::LinkTable())) {
-        if (m_ddo)
-            Attach(m_ddo->DBFileName(), m_ddo->TableName());
+        if (m_state.DDO())
+            Attach(m_state.DDO()->DBFileName(), m_state.DDO()->TableName());
         if (!Utilities::TableExists(path, ProjectSchema::LinkTable()))
             throw KvError(KvErr::NoSuchTable);
     }
     // The engine writes its file before the project's transaction begins.
     const bool snapshot = SavesSnapshotWithConfig() && SnapshotFileReady();
-    const QString keyType = TestKeyType(m_ddo.get());
+    const QString keyType = TestKeyType(m_state.DDO().get());
 
     bool written = false;
     {
@@ -135,8 +135,8 @@ bool CNetworkProject::RebuildProject()
             ProjectStore store(db);
             store.EnsureBaseTables();
             WriteSettings(db, {});
-            if (m_ddo)
-                store.WriteFieldConfig(*m_ddo);
+            if (m_state.DDO())
+                store.WriteFieldConfig(*m_state.DDO());
             // Without a network to write, the saved one stays: a rebuilt file must not lose it.
             if (snapshot)
                 WriteSnapshot(db);
@@ -147,8 +147,8 @@ bool CNetworkProject::RebuildProject()
             if (written) {
                 NetworkHost::WriteNavigation(db);
                 // Saving a million new rows is one long call: the progress is told meanwhile.
-                m_testProgress.Begin(TestProgress::Saving, m_arrays.m_rows);
-                m_testProgress.During([&] { t.Commit(); }, double(m_arrays.m_rows) * kCommitSecondsPerRow);
+                m_testProgress.Begin(TestProgress::Saving, m_state.Arrays().m_rows);
+                m_testProgress.During([&] { t.Commit(); }, double(m_state.Arrays().m_rows) * kCommitSecondsPerRow);
             }
         }
         // The new rows reuse the pages the old ones freed; compaction, after a much smaller
@@ -167,7 +167,7 @@ int32_t CNetworkProject::RunTest()
     // evenly; without anyone to tell, one call.
     constexpr int64_t kBlocks = 128;
     constexpr int64_t kPart = 8192;
-    const int64_t rows = m_arrays.m_rows;
+    const int64_t rows = m_state.Arrays().m_rows;
     const int64_t block = std::max<int64_t>(1, (rows + kBlocks * kPart - 1) / (kBlocks * kPart)) * kPart;
     if (rows <= block || !m_testProgress.Listening())
         return CallEngine(EngineRun);
@@ -188,7 +188,7 @@ int32_t CNetworkProject::RunRowsInto(int64_t first, int64_t count, std::vector<B
     const IPatternKind& kind = PatternKind();
     int64_t usable = 0;
     for (int64_t r = first; r < first + count; ++r)
-        usable += kind.RowUsable(m_arrays, r) ? 1 : 0;
+        usable += kind.RowUsable(m_state.Arrays(), r) ? 1 : 0;
     const int32_t result = EngineOverRows(EngineRun, first, count);
     // A block of skipped rows only; one call fails so only when every row is skipped.
     if (result == DLLErrTooFewRows && usable == 0)
@@ -201,7 +201,7 @@ int32_t CNetworkProject::RunRowsInto(int64_t first, int64_t count, std::vector<B
 
 bool CNetworkProject::RunBlock(bool begin, int32_t& answer)
 {
-    const int64_t rows = m_arrays.m_rows;
+    const int64_t rows = m_state.Arrays().m_rows;
     const size_t fixed = m_passes.FixedBlockRows();
     const auto blockRows = [&](size_t remaining) {
         return fixed > 0 ? std::min(remaining, fixed) : m_runPacer.NextBlock(remaining);
@@ -240,9 +240,9 @@ bool CNetworkProject::RunBlock(bool begin, int32_t& answer)
 
 kdb::Reader CNetworkProject::TestingRows(kdb::Database& db, const QStringList& columns) const
 {
-    QStringList names{m_ddo->KeyFieldName()};
+    QStringList names{m_state.DDO()->KeyFieldName()};
     names << columns;
-    const int64_t skip = int64_t(m_testLow) - 1;
+    const int64_t skip = int64_t(m_state.TestLow()) - 1;
     if (skip < 0)
         throw KvError(KvErr::NoCurrentRecord);
     // The training rows before are passed over by the source, not read.

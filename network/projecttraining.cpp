@@ -16,7 +16,7 @@
 QString CNetworkProject::PredictingText() const
 {
     QString name;
-    IgnoreErrors([&] { name = m_ddo->FieldName(m_arrays.m_predictField); });
+    IgnoreErrors([&] { name = m_state.DDO()->FieldName(m_state.Arrays().m_predictField); });
     return QStringLiteral("Predicting ") + name + QStringLiteral("...");
 }
 
@@ -26,30 +26,30 @@ bool CNetworkProject::CreateNetwork(bool withTrainingRows, const QString& suffix
     Status::Message(QStringLiteral("Normalizing..."));
     // A layout without rows, or rows without a layout, is no ground for a network: the engine
     // is not asked, and the next call tries again.
-    if (!BuildArrays(0) || !m_netReady || (withTrainingRows && (!BuildArrays(1) || !m_trainBuilt))) {
-        m_netReady = false;
-        m_dllError = DLLErrNoArrays;
+    if (!BuildArrays(0) || !m_state.NetReady() || (withTrainingRows && (!BuildArrays(1) || !m_state.TrainBuilt()))) {
+        m_state.SetNetReady(false);
+        m_state.SetDLLError(DLLErrNoArrays);
         Status::Message(QString());
         return false;
     }
     Status::Message(PredictingText() + suffix);
-    m_dllError = 0;
-    m_constantFields.clear();
+    m_state.SetDLLError(0);
+    m_state.SetConstantFields({});
     const int32_t result = CallEngine(EngineInit);
     if (result == 1) {
         m_networkLost = false;
         return true;
     }
-    m_netReady = false;
+    m_state.SetNetReady(false);
     // No prediction is under way any more: the status must not say so beside the failure.
     Status::Message(QString());
     if (result == -8 || result == -7) {
-        m_dllError = DLLErrConstantField;
-        m_constantFields = m_arrays.ConstantFields(*m_ddo, withTrainingRows, PatternKind());
+        m_state.SetDLLError(DLLErrConstantField);
+        m_state.SetConstantFields(m_state.Arrays().ConstantFields(*m_state.DDO(), withTrainingRows, PatternKind()));
     } else if (result == DLLErrTooFewRows) {
-        m_dllError = DLLErrTooFewRows;
+        m_state.SetDLLError(DLLErrTooFewRows);
     } else {
-        m_dllError = FailureCode(result);
+        m_state.SetDLLError(FailureCode(result));
         EngineBox(failureText, result, failureTitle);
     }
     return false;
@@ -58,22 +58,23 @@ bool CNetworkProject::CreateNetwork(bool withTrainingRows, const QString& suffix
 bool CNetworkProject::ReadyToTrain(const QString& suffix, const QString& failureText, const QString& failureTitle)
 {
     // A failure of an earlier call must not stop a loop that now trains again.
-    m_dllError = 0;
-    if (!m_netReady) {
+    m_state.SetDLLError(0);
+    if (!m_state.NetReady()) {
         if (!CreateNetwork(true, suffix, failureText, failureTitle))
             return false;
-        m_currentError = m_bestError = -1;
+        m_state.SetCurrentError(-1);
+        m_state.SetBestError(-1);
         return true;
     }
-    if (!m_trainBuilt) {
+    if (!m_state.TrainBuilt()) {
         Status::Message(QStringLiteral("Normalizing..."));
-        if (!BuildArrays(1) || !m_trainBuilt) {
-            m_dllError = DLLErrNoArrays;
+        if (!BuildArrays(1) || !m_state.TrainBuilt()) {
+            m_state.SetDLLError(DLLErrNoArrays);
             Status::Message(QString());
             return false;
         }
         Status::Message(PredictingText() + suffix);
-        m_currentError = -1;
+        m_state.SetCurrentError(-1);
     }
     return true;
 }
@@ -86,8 +87,8 @@ bool CNetworkProject::ForgetTraining(const QString& title, const std::function<v
         for (const ConfigSetting& s : settings)
             before.push_back(s.write());
         defaults();
-        m_cyclesCompleted = 0;
-        m_bestError = -1;
+        m_state.SetCyclesCompleted(0);
+        m_state.SetBestError(-1);
         // The reset is stored with the saved network's removal, in one transaction: the file
         // never keeps the counts or the error of a network it no longer has, whatever ends the
         // program next. Stored are what the reset changed, the network's counts and error
@@ -98,7 +99,7 @@ bool CNetworkProject::ForgetTraining(const QString& title, const std::function<v
             if (settings[i].write() != before[i])
                 keys << settings[i].key;
         try {
-            kdb::Database db = kdb::Database::Open(ProjectFileName(), false, false);
+            kdb::Database db = kdb::Database::Open(m_state.ProjectFileName(), false, false);
             kdb::Transaction t(db);
             ProjectStore(db).DropSnapshots();
             WriteSettings(db, keys);
@@ -115,8 +116,8 @@ bool CNetworkProject::ForgetTraining(const QString& title, const std::function<v
         // Only once the project has let it go: a project file that cannot be written keeps both.
         if (m_engineFile.HoldsNetwork())
             m_engineFile.Clear();
-        m_currentError = -1;
-        m_trainBuilt = m_testBuilt = m_netReady = false;
+        m_state.SetCurrentError(-1);
+        m_state.ForgetArrays();
         m_networkLost = false;
     });
 }
@@ -127,29 +128,29 @@ bool CNetworkProject::TrainCall(bool whole, const QString& suffix, const QString
     // A refused training call ends the prediction the status speaks of, as a refused start does.
     const auto ended = [&](int32_t answer) {
         answered(answer);
-        if (m_dllError < 0)
+        if (m_state.DLLError() < 0)
             Status::Message(QString());
     };
     if (!PassOpen()) {
         if (!ReadyToTrain(suffix, failureText, failureTitle))
             return true;
         // A pass that fits one block is the Train command itself.
-        const size_t rows = size_t(std::max<int64_t>(m_arrays.m_rows, 0));
+        const size_t rows = size_t(std::max<int64_t>(m_state.Arrays().m_rows, 0));
         if (whole || m_passes.FitsOneBlock(rows)) {
             const int32_t answer = m_passes.Timed(rows, [&] { return CallEngine(EngineTrain); });
-            m_currentError = -1;
+            m_state.SetCurrentError(-1);
             ended(answer);
             return true;
         }
         const int32_t begun = m_passes.Begin([&](kvengine::TrainPass& pass) { return BeginEnginePass(pass); });
         if (begun != KV_ENGINE_SUCCESS) {
-            m_currentError = -1;
+            m_state.SetCurrentError(-1);
             ended(begun);
             return true;
         }
     }
-    const int32_t answer = m_passes.Next(whole, &m_cyclesCompleted);
-    m_currentError = -1;
+    const int32_t answer = m_passes.Next(whole, m_state.CyclesCounter());
+    m_state.SetCurrentError(-1);
     if (answer == 0)
         return false;
     ended(answer);
@@ -159,8 +160,9 @@ bool CNetworkProject::TrainCall(bool whole, const QString& suffix, const QString
 int32_t CNetworkProject::RunOneRow(const std::vector<double>& values)
 {
     AbandonPass();
-    m_arrays.BuildOneRow(values, PatternKind());
-    m_trainBuilt = m_testBuilt = false;
+    m_state.Arrays().BuildOneRow(values, PatternKind());
+    m_state.SetTrainBuilt(false);
+    m_state.SetTestBuilt(false);
     return CallEngine(EngineRun);
 }
 
@@ -168,10 +170,10 @@ int16_t CNetworkProject::PredictField() const
 {
     int16_t field = -1;
     IgnoreErrors([&] {
-        if (!m_ddo)
+        if (!m_state.DDO())
             return;
-        for (int16_t i = 1; i <= m_ddo->NumFields(); ++i) {
-            if (m_ddo->UserMatchType(i) == m_kind.predictRole) {
+        for (int16_t i = 1; i <= m_state.DDO()->NumFields(); ++i) {
+            if (m_state.DDO()->UserMatchType(i) == m_kind.predictRole) {
                 field = i;
                 return;
             }

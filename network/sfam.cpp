@@ -48,20 +48,20 @@ std::vector<ConfigSetting> CSFam::Settings()
     return {
         DataFileSetting(),
         TableSetting(),
-        LongSetting("TrainHigh", m_trainHigh),
-        LongSetting("TrainLow", m_trainLow),
-        LongSetting("TestHigh", m_testHigh),
-        LongSetting("TestLow", m_testLow),
-        TextSetting("WorkingDir", m_workingDir),
+        m_state.Setting("TrainHigh"),
+        m_state.Setting("TrainLow"),
+        m_state.Setting("TestHigh"),
+        m_state.Setting("TestLow"),
+        m_state.Setting("WorkingDir"),
         SingleSetting("VigBase", m_vigBase),
         SingleSetting("Alpha", m_alpha),
         SingleSetting("Beta", m_beta),
         SingleSetting("Epsilon", m_epsilon),
-        LongSetting("CyclesCompleted", m_cyclesCompleted),
-        IntegerSetting("ShuffleNum", m_shuffleNum),
+        m_state.Setting("CyclesCompleted"),
+        m_state.Setting("ShuffleNum"),
         TypeSetting(),
         IntegerSetting("CurrentNodes", m_currentNodes),
-        SingleSetting("BestTrainError", m_bestError),
+        m_state.Setting("BestTrainError"),
     };
 }
 
@@ -78,16 +78,16 @@ int32_t CSFam::CallEngine(EngineCommand command)
 {
     AbandonPass();
     CheckArrays();
-    return EngineOverRows(command, 1, m_arrays.m_rows);
+    return EngineOverRows(command, 1, m_state.Arrays().m_rows);
 }
 
 int32_t CSFam::EngineOverRows(EngineCommand command, int64_t first, int64_t count)
 {
     // Row first - 1 stands in for the engine's row 0, which it never reads nor writes.
     const size_t before = size_t(first - 1);
-    PatternArrays& a = m_arrays;
+    PatternArrays& a = m_state.Arrays();
     return VTSFAM(a.m_patterns.data() + before * size_t(a.Stride()), a.Stride(), int32_t(count + 1),
-                  a.m_fieldMin.data(), a.m_fieldMax.data(), a.m_classResults.data() + before, &m_cyclesCompleted,
+                  a.m_fieldMin.data(), a.m_fieldMax.data(), a.m_classResults.data() + before, m_state.CyclesCounter(),
                   m_vigBase, m_alpha, m_beta, m_epsilon, m_engineFile.NativeName(), command);
 }
 
@@ -104,7 +104,7 @@ int32_t CSFam::JoinRunAnswers(const std::vector<BlockAnswer>& blocks) const
 
 int32_t CSFam::BeginEnginePass(kvengine::TrainPass& pass)
 {
-    PatternArrays& a = m_arrays;
+    PatternArrays& a = m_state.Arrays();
     a.Check(a.m_classResults.size());
     return pass.BeginSFam(a.m_patterns.data(), a.Stride(), int32_t(a.m_rows + 1), a.m_fieldMin.data(),
                           a.m_fieldMax.data(), a.m_classResults.data(), m_vigBase, m_alpha, m_beta, m_epsilon,
@@ -118,7 +118,7 @@ void CSFam::LayoutStarting(PatternArrays& arrays)
 
 void CSFam::LayoutFinished(PatternArrays& arrays)
 {
-    kdb::Database db = kdb::Database::Open(ProjectFileName(), false, true);
+    kdb::Database db = kdb::Database::Open(m_state.ProjectFileName(), false, true);
     const kdb::Snapshot classes =
         db.OpenSnapshot(QStringLiteral("SELECT * FROM ") + ProjectSchema::ClassesTable() + QLatin1Char(';'));
     const int classColumn = classes.ColumnIndex(ProjectSchema::ClassColumn());
@@ -163,25 +163,26 @@ float CSFam::Target(const PatternArrays&, kdb::Reader& reader, int column, int64
 
 void CSFam::RowsFinished(PatternArrays&)
 {
-    m_currentError = -1;
+    m_state.SetCurrentError(-1);
 }
 
 void CSFam::WriteClassList(kdb::Database& db)
 {
     // Taken before the pass: a change made while it reads shows at the next comparison.
     const QString stamp = ClassSourceStamp(db);
-    if (!m_ddo)
+    if (!m_state.DDO())
         throw KvError(KvErr::ObjectNotSet);
-    const QList<int16_t> predict = m_ddo->FieldsWithRole(roleSFamPredict);
+    const QList<int16_t> predict = m_state.DDO()->FieldsWithRole(roleSFamPredict);
     if (predict.isEmpty())
         throw KvError(KvErr::SubscriptOutOfRange);
-    ProjectStore(db).WriteClassList(m_ddo->FieldName(predict.first()), QString::fromLatin1(kClassListSource), stamp);
+    ProjectStore(db).WriteClassList(m_state.DDO()->FieldName(predict.first()), QString::fromLatin1(kClassListSource),
+                                    stamp);
 }
 
 bool CSFam::BuildClassList()
 {
     return Procedure(m_kind.Title("BuildClassList"), [&] {
-        kdb::Database db = kdb::Database::Open(ProjectFileName(), false, false);
+        kdb::Database db = kdb::Database::Open(m_state.ProjectFileName(), false, false);
         WriteClassList(db);
     });
 }
@@ -194,7 +195,7 @@ bool CSFam::ClassListCurrent(kdb::Database& db) const
 QString CSFam::ClassSourceStamp(kdb::Database& db) const
 {
     const std::optional<kdb::TableInfo> link = ProjectStore(db).LinkInfo();
-    const QList<int16_t> predict = m_ddo ? m_ddo->FieldsWithRole(roleSFamPredict) : QList<int16_t>();
+    const QList<int16_t> predict = m_state.DDO() ? m_state.DDO()->FieldsWithRole(roleSFamPredict) : QList<int16_t>();
     const QString source = link ? ProjectStore::LinkedFile(*link) : QString();
     if (source.isEmpty() || predict.isEmpty())
         return {};
@@ -208,7 +209,8 @@ QString CSFam::ClassSourceStamp(kdb::Database& db) const
     if (header.size() < 28)
         return {};
     const QFileInfo wal(source + QStringLiteral("-wal"));
-    return QStringList{ProjectFileName(), info.absoluteFilePath(), link->sourceTable, m_ddo->FieldName(predict.first()),
+    return QStringList{m_state.ProjectFileName(), info.absoluteFilePath(), link->sourceTable,
+                       m_state.DDO()->FieldName(predict.first()),
                        QString::number(info.size()),
                        QString::number(info.lastModified().toMSecsSinceEpoch()),
                        QString::fromLatin1(header.mid(24, 4).toHex()),

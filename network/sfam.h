@@ -22,15 +22,15 @@ public:
     float Epsilon() const { return m_epsilon; }
     void SetEpsilon(float value) { m_epsilon = value; }
     // Category nodes reported by the last training call.
-    int16_t CurrentNodes() const { return m_currentNodes; }
+    int16_t CurrentNodes() const override { return m_currentNodes; }
     // The lowest verification error; -1 for none.
-    float BestTrainError() const { return m_bestError; }
+    float BestTrainError() const { return m_state.BestError(); }
 
     // --- Training, as the training window calls it -----------------------------------------
     // One training pass; the first call (and the first after Reset or a new training range)
     // creates the network. CurrentNodes takes the engine's answer. A refused call leaves
     // DLLError negative so that the training loop stops.
-    void Train();
+    void Train() override;
     // The same pass in blocks of rows, one block a call, for the training window's steps: the
     // first call of a pass does what Train does before the engine trains, the last one what it
     // does after. True when the pass has ended (DLLError negative when it failed). The network
@@ -39,7 +39,7 @@ public:
     // The share of misclassified training rows (skipped rows left out) into CurrentError; a
     // strictly lower one becomes BestTrainError and the network is written to the engine file.
     // Raises 11 when every training row was skipped. Does nothing before Train built the rows.
-    void Verify();
+    void Verify() override;
     // The same verification in blocks of rows, one block a call, for the training window's
     // steps (`begin` for the first of a cycle): true once it has ended, having done what
     // Verify does with the same answer.
@@ -48,7 +48,7 @@ public:
     // included) and errors, the project file told at once (see ForgetTraining). Shows its own
     // error box; false after a failure, which leaves the saved network and the parameters as
     // they were.
-    bool Reset();
+    bool Reset() override;
     // The predicted class value for one row of values indexed by field number (only the
     // inputs are read); NoPredictionText() when no network can be made or the engine cannot
     // use the row. Replaces the arrays (both built flags cleared).
@@ -61,11 +61,11 @@ public:
     bool BuildClassList();
 
     // Class value (ClassValueText) by class number; entry 0 stays empty.
-    const std::vector<QString>& ClassNames() const { return m_arrays.m_classes.Names(); }
+    const std::vector<QString>& ClassNames() const { return m_state.Arrays().m_classes.Names(); }
     // Rows of the last row build marked unusable.
-    int64_t NullRows() const { return m_arrays.m_nullRows; }
+    int64_t NullRows() const { return m_state.Arrays().m_nullRows; }
     // Per row 0..Rows(): 0 usable, -1 unusable going in; the predicted class after a run.
-    const std::vector<int16_t>& Results() const { return m_arrays.m_classResults; }
+    const std::vector<int16_t>& Results() const { return m_state.Arrays().m_classResults; }
 
 protected:
     std::vector<ConfigSetting> Settings() override;
@@ -97,7 +97,7 @@ protected:
     bool RebuildKindTables(kdb::Database& db) override;
     bool SavePrediction(kdb::Database& db) override;
     int32_t EngineOverRows(EngineCommand command, int64_t first, int64_t count) override;
-    void CheckArrays() const override { m_arrays.Check(m_arrays.m_classResults.size()); }
+    void CheckArrays() const override { m_state.Arrays().Check(m_state.Arrays().m_classResults.size()); }
     int32_t JoinRunAnswers(const std::vector<BlockAnswer>& blocks) const override;
     int TestRunWeight() const override { return 3; }
     // The body of BuildClassList on an open database, in one (nested) transaction, which

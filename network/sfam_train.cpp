@@ -26,7 +26,7 @@ bool CSFam::TrainPart(bool whole)
                              if (result < 0) {
                                  EngineBox(QStringLiteral("DLL Train Error.  Error #"), result,
                                            QStringLiteral("CSFam::Train"));
-                                 m_dllError = FailureCode(result);
+                                 m_state.SetDLLError(FailureCode(result));
                              }
                              m_currentNodes = int16_t(result);
                          });
@@ -36,7 +36,7 @@ bool CSFam::TrainPart(bool whole)
 void CSFam::Verify()
 {
     Member("CSFamProject:Verify Method", [&] {
-        if (!m_trainBuilt)
+        if (!m_state.TrainBuilt())
             return;
         Status::Message(QStringLiteral("Verifying..."));
         VerifyEnded(CallEngine(EngineRun));
@@ -46,7 +46,7 @@ void CSFam::Verify()
 bool CSFam::VerifyBlock(bool begin)
 {
     return Member("CSFamProject:Verify Method", [&] {
-        if (!m_trainBuilt)
+        if (!m_state.TrainBuilt())
             return true;
         if (begin)
             Status::Message(QStringLiteral("Verifying..."));
@@ -61,7 +61,7 @@ bool CSFam::VerifyBlock(bool begin)
 void CSFam::VerifyEnded(int32_t result)
 {
     // Checked before the division: in floating point it would quietly give infinity.
-    const int64_t usable = m_arrays.m_rows - m_arrays.m_nullRows;
+    const int64_t usable = m_state.Arrays().m_rows - m_state.Arrays().m_nullRows;
     if (usable <= 0)
         throw KvError(KvErr::DivisionByZero);
     if (result < 0) {
@@ -71,14 +71,14 @@ void CSFam::VerifyEnded(int32_t result)
         Status::Message(QString());
         return;
     }
-    m_currentError = float(double(result) / double(usable) * 100.0);
-    if (m_bestError == -1 || m_currentError < m_bestError) {
-        m_bestError = m_currentError;
+    m_state.SetCurrentError(float(double(result) / double(usable) * 100.0));
+    if (m_state.BestError() == -1 || m_state.CurrentError() < m_state.BestError()) {
+        m_state.SetBestError(m_state.CurrentError());
         const int32_t written = CallEngine(EngineWrite);
         if (written != 1)
             EngineBox(QStringLiteral("DLL Write Error.  Error #"), written, QStringLiteral("CSFam::Verify"));
     }
-    Status::Message(QStringLiteral("Train cycle complete.  ") + QString::number(100.0 - m_currentError, 'f', 2)
+    Status::Message(QStringLiteral("Train cycle complete.  ") + QString::number(100.0 - m_state.CurrentError(), 'f', 2)
                     + QStringLiteral("% success on training data."));
 }
 
@@ -97,15 +97,15 @@ bool CSFam::Reset()
 QString CSFam::Predict(const std::vector<double>& values)
 {
     return Member("BackProp:Train Method", [&]() -> QString {
-        if (!m_netReady
+        if (!m_state.NetReady()
             && !CreateNetwork(false, QString(), QStringLiteral("DLL Init Failure.  Error #"),
                               QStringLiteral("Error In CSFam::Train")))
             return NoPredictionText();
         if (RunOneRow(values) < 0)
             return NoPredictionText();
-        const int16_t k = m_arrays.m_classResults[1];
-        if (k < 0 || size_t(k) >= m_arrays.m_classes.Names().size())
+        const int16_t k = m_state.Arrays().m_classResults[1];
+        if (k < 0 || size_t(k) >= m_state.Arrays().m_classes.Names().size())
             return NoPredictionText();
-        return m_arrays.m_classes.Names()[size_t(k)];
+        return m_state.Arrays().m_classes.Names()[size_t(k)];
     });
 }

@@ -12,6 +12,7 @@
 #include "shell/mainbands.h"
 #include "network/process.h"
 #include "shell/modmenu.h"
+#include "shell/networkopener.h"
 #include "shell/windowcalls.h"
 #include "core/widgets/statusmsg.h"
 
@@ -289,7 +290,7 @@ void frmMain::MainToolBar_BandOpen(const QString& band)
             return;
         }
         if (band == BandName::View) {
-            MainBands::ShowViewEntriesOfKind(*m_toolBar, gProjectType);
+            MainBands::ShowViewEntriesOfKind(*m_toolBar, CurrentKind());
             return;
         }
         if (band != BandName::Network)
@@ -299,10 +300,10 @@ void frmMain::MainToolBar_BandOpen(const QString& band)
         if (at < 0)
             return;
         CBandTool& train = network.ToolAt(at);
-        if (gProjectType == ntSFam) {
+        if (CurrentKind() == ntSFam) {
             train.SetCaption(QStringLiteral("SFAM Training..."));
             m_toolBar->Band(BandName::Testing).SetCaption(QStringLiteral("SFAM Testing..."));
-        } else if (gProjectType == ntBackProp) {
+        } else if (CurrentKind() == ntBackProp) {
             train.SetCaption(QStringLiteral("BackProp Training..."));
             m_toolBar->Band(BandName::Testing).SetCaption(QStringLiteral("BackProp Testing..."));
         } else {

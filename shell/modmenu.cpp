@@ -30,8 +30,6 @@
 
 #include <vector>
 
-int32_t gProjectType = ntNone;
-
 namespace {
 
 frmMain* mainForm()
@@ -133,7 +131,6 @@ void modMenu::FileClose()
 {
     Procedure(QStringLiteral("modMenu::FileClose"), [&] {
         CHourglass hourglass(true);
-        IgnoreErrors([&] { gProjectType = ntNone; });
         IgnoreErrors([&] {
             if (frmMain* form = mainForm())
                 if (QMdiSubWindow* active = form->MdiArea()->activeSubWindow())

@@ -8,9 +8,8 @@
 
 class QWidget;
 
-// The kind of the open project, held in gProjectType.
+// The kinds of network project, as CurrentKind() (networkopener.h) tells the open one's.
 enum NetworkType : int32_t { ntNone = 0, ntSFam = 1, ntBackProp = 2 };
-extern int32_t gProjectType;
 
 namespace modMenu {
 // Opens a project file; an empty path asks for one with the dialog "Open Project". Checks the

@@ -9,6 +9,7 @@
 #include "kdb/kdb.h"
 #include "network/projectstore.h"
 #include "shell/modmenu.h"
+#include "shell/networkopener.h"
 #include "shell/projectopener.h"
 
 #include <initializer_list>
@@ -103,7 +104,7 @@ void CNavigate::ProcessNavigate(int32_t eNav)
             on({ToolName::SaveSnap, ToolName::Print});
             CheckForSnapshot();
             off(kResultViews);
-            on({gProjectType == ntBackProp ? ToolName::BPShowAll : ToolName::SFShowAll});
+            on({CurrentKind() == ntBackProp ? ToolName::BPShowAll : ToolName::SFShowAll});
             on({ToolName::ShowAll});
             break;
         case navSplit:
@@ -117,7 +118,7 @@ void CNavigate::ProcessNavigate(int32_t eNav)
         case navTested:
             stageCommon();
             on({ToolName::Split, ToolName::TrainBP, ToolName::TestBP});
-            if (gProjectType == ntBackProp)
+            if (CurrentKind() == ntBackProp)
                 on({ToolName::BPShowAll, ToolName::BPBrowseTest, ToolName::Scatter, ToolName::Series});
             else
                 on({ToolName::SFShowAll, ToolName::SFBrowseTest, ToolName::Matrix, ToolName::SFShowErrors,
@@ -129,7 +130,7 @@ void CNavigate::ProcessNavigate(int32_t eNav)
                 ToolName::Print});
             on(kMarkTools);
             on({ToolName::Find, ToolName::Export, ToolName::SortAsc, ToolName::SortDesc});
-            if (gProjectType == ntSFam)
+            if (CurrentKind() == ntSFam)
                 on({ToolName::SFShowErrors, ToolName::SFShowCorrect, ToolName::SFFindError});
             break;
         case navBrowseInactive:
@@ -142,7 +143,7 @@ void CNavigate::ProcessNavigate(int32_t eNav)
             off(kMarkTools);
             off({ToolName::Export});
             on({ToolName::Print});
-            if (gProjectType == ntSFam)
+            if (CurrentKind() == ntSFam)
                 off({ToolName::SFFindError});
             on({ToolName::Find, ToolName::SortAsc, ToolName::SortDesc});
             break;

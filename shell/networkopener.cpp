@@ -26,23 +26,46 @@
 
 #include <memory>
 
-std::shared_ptr<CBackProp>& gBackProp()
+namespace {
+
+std::shared_ptr<CNetworkProject>& openNetwork()
 {
-    static std::shared_ptr<CBackProp> project;
+    static std::shared_ptr<CNetworkProject> project;
     return project;
 }
 
-std::shared_ptr<CSFam>& gSFam()
-{
-    static std::shared_ptr<CSFam> project;
-    return project;
-}
+} // namespace
 
 CNetworkProject* CurrentNetwork()
 {
-    if (gBackProp())
-        return gBackProp().get();
-    return gSFam().get();
+    return openNetwork().get();
+}
+
+std::shared_ptr<CNetworkProject> SharedNetwork()
+{
+    return openNetwork();
+}
+
+CNetworkProject& RequireNetwork()
+{
+    if (!openNetwork())
+        throw KvError(KvErr::ObjectNotSet);
+    return *openNetwork();
+}
+
+int32_t CurrentKind()
+{
+    CNetworkProject* project = openNetwork().get();
+    if (dynamic_cast<CBackProp*>(project))
+        return ntBackProp;
+    if (dynamic_cast<CSFam*>(project))
+        return ntSFam;
+    return ntNone;
+}
+
+void SetCurrentNetwork(std::shared_ptr<CNetworkProject> project)
+{
+    openNetwork() = std::move(project);
 }
 
 namespace {
@@ -108,32 +131,35 @@ bool hasProjectTables(const QString& path)
     return found;
 }
 
-// A new network object of type T becomes `global` and opens or creates the project at path.
-// The object stays alive through Initialize even when it closes the project from inside.
+// A new network object of the kind becomes the open one and opens or creates the project at
+// path. The object stays alive through Initialize even when it closes the project from inside.
 // False when it did not come through: it closed the project itself, no project file was made,
-// or the opened project has no readable data definition; the global is then unset. An error is passed on with the global
-// unset, so that no half-opened object stays in use.
-template <class T>
-bool initializeInto(std::shared_ptr<T>& global, const QString& path, bool creating, bool configured = true)
+// or the opened project has no readable data definition; no object is then open. An error is
+// passed on with no object open, so that no half-opened object stays in use.
+bool initializeOpen(int32_t kind, const QString& path, bool creating, bool configured = true)
 {
-    auto project = std::make_shared<T>();
-    global = project;
+    std::shared_ptr<CNetworkProject> project;
+    if (kind == ntBackProp)
+        project = std::make_shared<CBackProp>();
+    else
+        project = std::make_shared<CSFam>();
+    openNetwork() = project;
     try {
         project->Initialize(path);
     } catch (...) {
-        if (global == project)
-            global.reset();
+        if (openNetwork() == project)
+            openNetwork().reset();
         throw;
     }
-    if (global != project)
+    if (openNetwork() != project)
         return false;
     // A new project must have its file; an opened one the data definition of its table, or
     // nothing can be done with it (its own box said why), unless it was never configured and
     // so has no table yet.
-    const bool usable = creating ? hasProjectTables(path)
-                                 : !configured || (project->DDO() && project->DDO()->NumFields() > 0);
+    const std::shared_ptr<CDataDef> ddo = project->State().DDO();
+    const bool usable = creating ? hasProjectTables(path) : !configured || (ddo && ddo->NumFields() > 0);
     if (!usable) {
-        global.reset();
+        openNetwork().reset();
         return false;
     }
     return true;
@@ -184,33 +210,21 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
         return false;
     }
 
-    const auto opened = [&](auto& global) {
-        bool ok = false;
-        try {
-            ok = initializeInto(global, path, false, !facts.dataFile.isEmpty());
-        } catch (...) {
-            IgnoreErrors([] { modMenu::FileClose(); });
-            throw;
-        }
-        if (!ok)
-            modMenu::FileClose();
-        return ok;
-    };
-    if (facts.kind == ntSFam) {
-        gProjectType = ntSFam;
-        if (!opened(gSFam()))
-            return false;
-        Utilities::SetProjectPanel(QStringLiteral("SFAM"));
-        Utilities::SetNodesPanel(QString::number(gSFam()->CurrentNodes()));
-    } else if (facts.kind == ntBackProp) {
-        gProjectType = ntBackProp;
-        if (!opened(gBackProp()))
-            return false;
-        Utilities::SetProjectPanel(QStringLiteral("Backprop"));
-        Utilities::SetNodesPanel(QString::number(gBackProp()->CurrentNodes()));
-    } else {
+    if (facts.kind != ntSFam && facts.kind != ntBackProp)
         throw KvError(999, QStringLiteral("modMenu::FileOpen"), QStringLiteral("Bad Project Type"));
+    bool ok = false;
+    try {
+        ok = initializeOpen(facts.kind, path, false, !facts.dataFile.isEmpty());
+    } catch (...) {
+        IgnoreErrors([] { modMenu::FileClose(); });
+        throw;
     }
+    if (!ok) {
+        modMenu::FileClose();
+        return false;
+    }
+    Utilities::SetProjectPanel(facts.kind == ntSFam ? QStringLiteral("SFAM") : QStringLiteral("Backprop"));
+    Utilities::SetNodesPanel(QString::number(openNetwork()->CurrentNodes()));
 
     if (QWidget* form = gVeltra().MainForm())
         form->setWindowTitle(modMenu::MainCaption(path));
@@ -227,8 +241,7 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
 
 bool NetworkProjectOpener::NewProject(const QString& path, int32_t kind)
 {
-    const bool created = kind == ntBackProp ? initializeInto(gBackProp(), path, true)
-                                            : initializeInto(gSFam(), path, true);
+    const bool created = initializeOpen(kind, path, true);
     m_flagsLoaded = created;
     return created;
 }
@@ -239,16 +252,11 @@ void NetworkProjectOpener::CloseProject()
     // while opening would otherwise get the cleared flags of the project closed before it.
     const bool saveFlags = m_flagsLoaded;
     m_flagsLoaded = false;
-    const auto release = [saveFlags](auto& project) {
-        if (!project)
-            return;
-        const auto keep = project; // the object may be running the member that closed it
-        project.reset();
+    if (const auto keep = openNetwork()) { // the object may be running the member that closed it
+        openNetwork().reset();
         if (saveFlags)
-            IgnoreErrors([&] { gProcess().Save(keep->ProjectFileName()); });
-    };
-    release(gSFam());
-    release(gBackProp());
+            IgnoreErrors([&] { gProcess().Save(keep->State().ProjectFileName()); });
+    }
     gProcess().SetIsConfigured(false);
     gProcess().SetIsSplit(false);
     gProcess().SetIsTrained(false);
@@ -258,7 +266,7 @@ void NetworkProjectOpener::CloseProject()
 QString NetworkProjectOpener::ProjectFileName() const
 {
     const CNetworkProject* project = CurrentNetwork();
-    return project ? project->ProjectFileName() : QString();
+    return project ? project->State().ProjectFileName() : QString();
 }
 
 void NetworkProjectOpener::Host::CloseProject()

@@ -1,23 +1,33 @@
-// The command layer's side of the network projects: the one open network object (gBackProp or
-// gSFam), the opening of a project file through it, and the host services the network objects
-// ask of the program (closing the project, the browse windows, the splash, the navigation).
+// The command layer's side of the network projects: the one open network object, the opening
+// of a project file through it, and the host services the network objects ask of the program
+// (closing the project, the browse windows, the splash, the navigation).
 #pragma once
 
 #include "network/networkhost.h"
+#include "network/networkproject.h"
 #include "shell/projectopener.h"
 
 #include <cstdint>
 #include <memory>
 
-class CBackProp;
-class CSFam;
-class CNetworkProject;
-
-// At most one of the two is set while a project is open.
-std::shared_ptr<CBackProp>& gBackProp();
-std::shared_ptr<CSFam>& gSFam();
-// The open network object of either kind, or nullptr.
+// The open network object of either kind, or nullptr. NetworkProjectOpener sets it when a
+// project opens or is made and clears it when the project closes.
 CNetworkProject* CurrentNetwork();
+// The same, shared: a caller keeps it alive through a step that may close the project.
+std::shared_ptr<CNetworkProject> SharedNetwork();
+// The open object, raising 91 when no project is open.
+CNetworkProject& RequireNetwork();
+// The kind of the open project: ntBackProp, ntSFam, or ntNone without one.
+int32_t CurrentKind();
+// The open object as its kind (CBackProp, CSFam), for the windows of one kind only; nullptr
+// while none or the other kind is open.
+template <class Kind>
+std::shared_ptr<Kind> CurrentNetworkAs()
+{
+    return std::dynamic_pointer_cast<Kind>(SharedNetwork());
+}
+// Makes `project` the open object (nullptr: none). The opener's own; tests put theirs here.
+void SetCurrentNetwork(std::shared_ptr<CNetworkProject> project);
 
 // The program installs the opener into ProjectOpener and its HostService() into NetworkHost.
 class NetworkProjectOpener final : public IProjectOpener {

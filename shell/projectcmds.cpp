@@ -16,7 +16,7 @@
 #include "data/textimport.h"
 #include "kdb/backup.h"
 #include "shell/navigate.h"
-#include "shell/opennetwork.h"
+#include "shell/networkopener.h"
 #include "shell/projectopener.h"
 #include "shell/windowcalls.h"
 
@@ -63,7 +63,6 @@ void newProject(int32_t kind)
         if (path.isEmpty())
             return;
         modMenu::FileClose();
-        gProjectType = kind;
         bool created = false;
         {
             ProgressReset reset;
@@ -262,8 +261,9 @@ bool modMenu::TestForRawFile(const QString& path)
 void modMenu::ExportMarkedRows()
 {
     // Without a project this raises to the caller's box: there is nothing to export from.
-    const QString project = OpenNetwork::ProjectFileName();
-    const std::shared_ptr<CDataDef> ddo = OpenNetwork::Visit([](CNetworkProject& p) { return p.DDO(); });
+    const CNetworkProject& net = RequireNetwork();
+    const QString project = net.State().ProjectFileName();
+    const std::shared_ptr<CDataDef> ddo = net.State().DDO();
     Utilities::ExportMarked(project, ddo.get());
 }
 
@@ -281,7 +281,7 @@ void modMenu::SaveSnapshot()
 {
     Procedure(QStringLiteral("modMenu::SaveSnapshot"), [&] {
         CHourglass hourglass(true);
-        const QString project = OpenNetwork::ProjectFileName();
+        const QString project = RequireNetwork().State().ProjectFileName();
         copyProjectFile(project, SnapshotName(project));
         Utilities::StatusMessage(QStringLiteral("Project snapshot saved."));
         gNavigate().Enable(ToolName::RevertSnap);
@@ -291,7 +291,7 @@ void modMenu::SaveSnapshot()
 void modMenu::RevertSnapshot()
 {
     Procedure(QStringLiteral("modMenu::RevertSnapshot"), [&] {
-        const QString project = OpenNetwork::ProjectFileName();
+        const QString project = RequireNetwork().State().ProjectFileName();
         const QString snap = SnapshotName(project);
         if (!Utilities::FileExists(snap))
             return;

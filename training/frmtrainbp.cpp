@@ -87,7 +87,7 @@ frmTrainBP::~frmTrainBP()
 
 std::shared_ptr<CBackProp> frmTrainBP::Net() const
 {
-    return gBackProp();
+    return CurrentNetworkAs<CBackProp>();
 }
 
 void frmTrainBP::SpinnersFromNet(CBackProp& net)
@@ -102,10 +102,10 @@ void frmTrainBP::ShowTrainingValues()
     auto net = Net();
     if (!net)
         return;
-    ShowCounter(net->CyclesCompleted());
+    ShowCounter(net->State().CyclesCompleted());
     SpinnersFromNet(*net);
-    if (net->BestError() != -1 && net->CurrentError() != -1)
-        SetErrorLabels(TrainLayout::Percent(net->CurrentError()), TrainLayout::Percent(net->BestError()));
+    if (net->BestError() != -1 && net->State().CurrentError() != -1)
+        SetErrorLabels(TrainLayout::Percent(net->State().CurrentError()), TrainLayout::Percent(net->BestError()));
     else
         SetErrorLabels(QString(), QString());
 }
@@ -123,14 +123,14 @@ void frmTrainBP::Activate()
     SpinnersFromNet(*net);
     SetErrorLabels(QString(), QString());
     ResetChart();
-    ShowTrainingRows(net->TrainHigh() - net->TrainLow() + 1);
+    ShowTrainingRows(net->State().TrainHigh() - net->State().TrainLow() + 1);
     ShowTrainingValues();
-    if (net->BestError() == -1 || net->CurrentError() == -1) {
+    if (net->BestError() == -1 || net->State().CurrentError() == -1) {
         mHistory.forgetChartBest();
-    } else if (net->CyclesCompleted() >= 1) {
+    } else if (net->State().CyclesCompleted() >= 1) {
         mHistory.setChartBest(net->BestError());
-        mHistory.seed(net->CyclesCompleted(), net->CurrentError());
-        const double e = net->CurrentError();
+        mHistory.seed(net->State().CyclesCompleted(), net->State().CurrentError());
+        const double e = net->State().CurrentError();
         ShowHistory({0, std::floor(e) + 10, std::floor(e / 10) + 1});
     }
     Revert();
@@ -145,13 +145,13 @@ void frmTrainBP::Revert()
             return;
         net->Revert();
         mHistory.forgetChartBest();
-        ShowCounter(net->CyclesCompleted());
+        ShowCounter(net->State().CyclesCompleted());
         mHistory.blank();
-        if (net->CyclesCompleted() != 0) {
+        if (net->State().CyclesCompleted() != 0) {
             // After the revert the current error is the best one.
-            const QString e = TrainLayout::Percent(net->CurrentError());
+            const QString e = TrainLayout::Percent(net->State().CurrentError());
             SetErrorLabels(e, e);
-            mHistory.seed(net->CyclesCompleted(), net->CurrentError());
+            mHistory.seed(net->State().CyclesCompleted(), net->State().CurrentError());
         }
         SpinnersFromNet(*net);
         mHistory.setMarkPoint(0);
@@ -165,7 +165,7 @@ void frmTrainBP::ResetNet()
         auto net = Net();
         if (!net)
             return;
-        if (!ConfirmReset(net->CyclesCompleted()))
+        if (!ConfirmReset(net->State().CyclesCompleted()))
             return;
         if (!ForgetTraining([&] { return net->Reset(); }))
             return;
@@ -200,7 +200,7 @@ bool frmTrainBP::BeginRun()
     m_verifyNext = false;
     m_passError = 0;
     m_jogAfterCall = false;
-    Utilities::StatusMessage(QStringLiteral("Predicting ") + net->DDO()->FieldName(net->PredictField())
+    Utilities::StatusMessage(QStringLiteral("Predicting ") + net->State().DDO()->FieldName(net->PredictField())
                              + QStringLiteral("...") + QStringLiteral("   ") + QStringLiteral("Press STOP to finish."));
     return true;
 }
@@ -236,7 +236,7 @@ bool frmTrainBP::RunStep()
     // A perfect fit ends the run; so does a pass without an error (-1), which is no fit at all.
     if (!(c > 0))
         mStop = true;
-    ShowCounter(net->CyclesCompleted());
+    ShowCounter(net->State().CyclesCompleted());
     return !mStop;
 }
 
@@ -248,7 +248,7 @@ bool frmTrainBP::TrainBlock(CBackProp& net)
         m_jogAfterCall = false;
         net.JogWeights();
     }
-    if (net.DLLError() < 0) {
+    if (net.State().DLLError() < 0) {
         EngineFailure(net);
         return false;
     }
@@ -260,13 +260,13 @@ bool frmTrainBP::TrainBlock(CBackProp& net)
 
 float frmTrainBP::ShowPass(CBackProp& net)
 {
-    const float c = net.CurrentError();
+    const float c = net.State().CurrentError();
     const float b = net.BestError();
     if (mShowGraph) {
         m_graph->setVisible(true);
         if (c == -1)
             return c;
-        mHistory.addPoint(net.CyclesCompleted(), c, b);
+        mHistory.addPoint(net.State().CyclesCompleted(), c, b);
         SetErrorLabels(TrainLayout::Percent(c), b == -1 ? QString() : TrainLayout::Percent(b));
         ShowHistory(mHistory.scale(mZoomed, CErrorHistory::BackProp.passHeadroom));
     } else {
@@ -283,10 +283,10 @@ float frmTrainBP::ShowPass(CBackProp& net)
 void frmTrainBP::EngineFailure(CBackProp& net)
 {
     // Other codes were shown by the network object itself.
-    switch (net.DLLError()) {
+    switch (net.State().DLLError()) {
     case DLLErrConstantField:
         Prompts::MsgBox(QStringLiteral("One of the fields contains data that ") + QStringLiteral("is all the same.")
-                            + QLatin1Char('\n') + TrainLayout::FieldsLine(net.ConstantFields())
+                            + QLatin1Char('\n') + TrainLayout::FieldsLine(net.State().ConstantFields())
                             + QStringLiteral("This field will need to be ")
                             + QStringLiteral("removed from the input list or the size of the training split ")
                             + QStringLiteral("should be increased."),
@@ -327,6 +327,6 @@ void frmTrainBP::SaveOnClose()
     if (!net)
         return;
     IgnoreErrors([&] { net->SaveConfig(); });
-    IgnoreErrors([&] { gNavigate().Save(net->ProjectFileName()); });
-    IgnoreErrors([&] { gProcess().Save(net->ProjectFileName()); });
+    IgnoreErrors([&] { gNavigate().Save(net->State().ProjectFileName()); });
+    IgnoreErrors([&] { gProcess().Save(net->State().ProjectFileName()); });
 }

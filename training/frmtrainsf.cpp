@@ -69,7 +69,7 @@ frmTrainSF::~frmTrainSF()
 
 std::shared_ptr<CSFam> frmTrainSF::Net() const
 {
-    return gSFam();
+    return CurrentNetworkAs<CSFam>();
 }
 
 void frmTrainSF::SetMessage(const QString& text)
@@ -102,9 +102,9 @@ void frmTrainSF::ShowTrainingValues()
     if (!net)
         return;
     IgnoreErrors([&] { m_vigilance.updown->SetValue(TrainLayout::SpinnerValue(net->VigBase())); });
-    if (net->BestTrainError() != -1 && net->CurrentError() != -1) {
+    if (net->BestTrainError() != -1 && net->State().CurrentError() != -1) {
         ShowCounter(net->CurrentNodes());
-        SetErrorLabels(TrainLayout::Percent(net->CurrentError()), TrainLayout::Percent(net->BestTrainError()));
+        SetErrorLabels(TrainLayout::Percent(net->State().CurrentError()), TrainLayout::Percent(net->BestTrainError()));
     } else {
         ShowCounter(0);
         SetErrorLabels(QString(), QString());
@@ -123,7 +123,7 @@ void frmTrainSF::Activate()
     Arrange(true);
     SetErrorLabels(QString(), QString());
     ResetChart();
-    ShowTrainingRows(net->TrainHigh() - net->TrainLow() + 1);
+    ShowTrainingRows(net->State().TrainHigh() - net->State().TrainLow() + 1);
     Utilities::StatusMessage(QStringLiteral("Loading best..."));
     {
         CRunPointer pointer;
@@ -133,19 +133,19 @@ void frmTrainSF::Activate()
     Utilities::StatusMessage(QString());
     SetMessage(QString());
     ShowTrainingValues();
-    if (net->CurrentError() != 0) {
+    if (net->State().CurrentError() != 0) {
         Prompt(QStringLiteral("Press GO to train next cycle"));
     } else {
         TrainBarTools::Set(ToolName::TrainBPTrain, false);
         Prompt(kCompleted);
     }
-    if (net->BestTrainError() == -1 || net->CurrentError() == -1) {
+    if (net->BestTrainError() == -1 || net->State().CurrentError() == -1) {
         mHistory.forgetChartBest();
         return;
     }
     mHistory.setChartBest(net->BestTrainError());
-    mHistory.seed(net->CyclesCompleted(), net->CurrentError());
-    const double e = net->CurrentError();
+    mHistory.seed(net->State().CyclesCompleted(), net->State().CurrentError());
+    const double e = net->State().CurrentError();
     IgnoreErrors([&] { ShowHistory({0, std::floor(e) + 1, std::floor(e / 10) + 1}); });
 }
 
@@ -156,11 +156,11 @@ void frmTrainSF::Revert()
         if (!net)
             return;
         repaint();
-        auto known = [&] { return net->BestTrainError() != -1 && net->CurrentError() != -1; };
+        auto known = [&] { return net->BestTrainError() != -1 && net->State().CurrentError() != -1; };
         if (known()) {
             net->Revert();
             mHistory.setChartBest(net->BestTrainError());
-            const QString e = TrainLayout::Percent(net->CurrentError());
+            const QString e = TrainLayout::Percent(net->State().CurrentError());
             SetErrorLabels(e, e);
             m_vigilance.updown->SetValue(TrainLayout::SpinnerValue(net->VigBase()));
             ShowCounter(net->CurrentNodes());
@@ -170,11 +170,11 @@ void frmTrainSF::Revert()
             mHistory.blankPoints(1, mHistory.points() - 1);
         }
         if (known()) {
-            mHistory.seed(net->CyclesCompleted(), net->CurrentError());
+            mHistory.seed(net->State().CyclesCompleted(), net->State().CurrentError());
             mHistory.setMarkPoint(0);
         }
         ShowHistory();
-        if (net->CurrentError() == 0)
+        if (net->State().CurrentError() == 0)
             TrainBarTools::Set(ToolName::TrainBPTrain, false);
     });
 }
@@ -185,7 +185,7 @@ void frmTrainSF::ResetNet()
         auto net = Net();
         if (!net)
             return;
-        if (!ConfirmReset(net->CyclesCompleted()))
+        if (!ConfirmReset(net->State().CyclesCompleted()))
             return;
         if (!ForgetTraining([&] { return net->Reset(); }))
             return;
@@ -206,7 +206,7 @@ bool frmTrainSF::BeginRun()
         return false;
     m_c = -1;
     m_verifyNext = false;
-    Prompt(QStringLiteral("Predicting ") + net->DDO()->FieldName(net->PredictField()) + QStringLiteral("..."));
+    Prompt(QStringLiteral("Predicting ") + net->State().DDO()->FieldName(net->PredictField()) + QStringLiteral("..."));
     // The run keeps its parameters; the pointer is busy, but Escape and a shown Stop tool still
     // reach the run between cycles (a continuous run would otherwise end only at 0 %).
     // The keyboard stays with the window when the frame that had it goes grey.
@@ -236,7 +236,7 @@ bool frmTrainSF::RunStep()
         const bool inBlocks = net->PassOpen();
         if (!net->TrainBlock())
             return true;
-        if (net->DLLError() < 0) {
+        if (net->State().DLLError() < 0) {
             EngineFailure(*net);
             return false;
         }
@@ -269,11 +269,11 @@ bool frmTrainSF::RunStep()
 float frmTrainSF::DrawCycle(CSFam& net)
 {
     m_graph->setVisible(true);
-    const float c = net.CurrentError();
+    const float c = net.State().CurrentError();
     const float b = net.BestTrainError();
     if (c == -1)
         return c;
-    mHistory.addPoint(net.CyclesCompleted(), c, b);
+    mHistory.addPoint(net.State().CyclesCompleted(), c, b);
     SetErrorLabels(TrainLayout::Percent(c), b == -1 ? QString() : TrainLayout::Percent(b));
     ShowHistory(mHistory.scale(mZoomed, CErrorHistory::SFam.passHeadroom));
     return c;
@@ -282,14 +282,15 @@ float frmTrainSF::DrawCycle(CSFam& net)
 void frmTrainSF::EngineFailure(CSFam& net)
 {
     // The network object showed the boxes of its other failures itself.
-    if (net.DLLError() == DLLErrConstantField)
+    if (net.State().DLLError() == DLLErrConstantField)
         Prompts::MsgBox(QStringLiteral("One of the fields used as an input contains data that ")
                             + QStringLiteral("is all the same.") + QLatin1Char('\n')
-                            + TrainLayout::FieldsLine(net.ConstantFields()) + QStringLiteral("This field will need to be ")
+                            + TrainLayout::FieldsLine(net.State().ConstantFields())
+                            + QStringLiteral("This field will need to be ")
                             + QStringLiteral("removed from the input list or the size of the training split ")
                             + QStringLiteral("should be increased."),
                         MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Normalizing Training Data"));
-    else if (net.DLLError() == DLLErrTooFewRows)
+    else if (net.State().DLLError() == DLLErrTooFewRows)
         Prompts::MsgBox(QStringLiteral("Unknown Korkan DLL Error"), MsgButtons::Ok, MsgIcon::Critical,
                         QStringLiteral("Training Error"));
     mStop = true;

@@ -51,7 +51,7 @@ struct Limits {
 
 Limits limitsOf(const CNetworkProject& net)
 {
-    return {net.TrainLow(), net.TrainHigh(), net.TestLow(), net.TestHigh()};
+    return {net.State().TrainLow(), net.State().TrainHigh(), net.State().TestLow(), net.State().TestHigh()};
 }
 
 void setTextColour(QWidget* w, uint32_t bgr)
@@ -182,7 +182,7 @@ TestOutcome frmTestNetwork::Start()
             float rms = -1, u = -1;
             IgnoreErrors([&] { rms = m_net->ActualRMSError(); });
             IgnoreErrors([&] { u = m_net->UnexplainedVar(); });
-            const auto column = TestFigures::Column(m_net->CurrentError(), rms, u, m_net->Correlation());
+            const auto column = TestFigures::Column(m_net->State().CurrentError(), rms, u, m_net->Correlation());
             for (size_t k = 0; k < 4; ++k)
                 lblTrainStat[k + 4]->setText(column[k]);
         } else {
@@ -218,7 +218,7 @@ void frmTestNetwork::cmdSetLimits_Click()
             return;
         // The main bar's shortcuts work under the row split: a project closed or opened
         // meanwhile is not the one this dialog tests.
-        if (gBackProp() != m_net) {
+        if (CurrentNetwork() != m_net.get()) {
             end(Outcome::Untested);
             return;
         }
@@ -286,7 +286,8 @@ void frmSFTest::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     // A failed test leaves CurrentError -1: "N/A", never a figure.
     IgnoreErrors([&] {
-        lblTestErr->setText(TestFigures::SFamError(m_outcome == TestOutcome::Done && m_net ? m_net->CurrentError() : -1.0f));
+        const bool tested = m_outcome == TestOutcome::Done && m_net;
+        lblTestErr->setText(TestFigures::SFamError(tested ? m_net->State().CurrentError() : -1.0f));
     });
 }
 
@@ -298,7 +299,7 @@ namespace {
 template <class Net>
 void ready(Net& net)
 {
-    if (!net.NetReady())
+    if (!net.State().NetReady())
         net.Revert();
 }
 
@@ -319,10 +320,10 @@ void testBackProp(const std::shared_ptr<CBackProp>& net)
         WindowCalls::Current().BrowseTestWorstFirst();
         break;
     case frmTestNetwork::Outcome::Scatter:
-        net->ShowScatter();
+        modMenu::RunCommand(ToolName::Scatter);
         break;
     case frmTestNetwork::Outcome::Series:
-        net->ShowSeries();
+        modMenu::RunCommand(ToolName::Series);
         break;
     case frmTestNetwork::Outcome::Untested:
         return; // back to training: the project is no longer tested
@@ -337,20 +338,14 @@ void testBackProp(const std::shared_ptr<CBackProp>& net)
 void TestDialogs::TestShow()
 {
     modMenu::CloseBrowsers();
-    if (gProjectType == ntSFam) {
-        auto net = gSFam();
-        if (!net)
-            return;
+    if (const auto net = CurrentNetworkAs<CSFam>()) {
         IgnoreErrors([&] { ready(*net); });
         QPointer<frmSFTest> dialog = new frmSFTest(net, gVeltra().MainForm());
         dialog->Start();
         dialog->exec();
         delete dialog;
         gNavigate().Navigate(navTested);
-    } else if (gProjectType == ntBackProp) {
-        auto net = gBackProp();
-        if (!net)
-            return;
+    } else if (const auto net = CurrentNetworkAs<CBackProp>()) {
         IgnoreErrors([&] { ready(*net); });
         testBackProp(net);
     }

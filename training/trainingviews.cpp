@@ -98,8 +98,8 @@ void Finish()
     CNetworkProject* net = CurrentNetwork();
     if (!net)
         return;
-    const bool sfam = gProjectType == ntSFam;
-    const QString file = net->ProjectFileName();
+    const bool sfam = CurrentKind() == ntSFam;
+    const QString file = net->State().ProjectFileName();
     net->Revert();
     const bool trained = gProcess().IsTrained();
     if (trained) {
@@ -138,7 +138,7 @@ void Finish()
         }
         gProcess().SetIsTested(true);
         StandardBand();
-        const float error = net->CurrentError();
+        const float error = net->State().CurrentError();
         if (sfam) {
             Utilities::StatusMessage(QStringLiteral("Test complete:  ") + NumFormat::Format(NumFormat::SingleAsDecimal(100.0f - error), QStringLiteral("0.00"))
                                      + QStringLiteral("% correct predictions."));
@@ -190,7 +190,7 @@ void MenuBProp()
         CHourglass hourglass(true);
         CUpdateLock lock(gVeltra().MainForm());
         modMenu::RemoveChildForms();
-        const bool sfam = gProjectType == ntSFam;
+        const bool sfam = CurrentKind() == ntSFam;
         TrainBarTools::SetVisible(ToolName::TrainBPJogWeights, !sfam);
         TrainBarTools::SetVisible(ToolName::TrainBPStop, !sfam);
         if (CCommandBar* bar = MainToolBar()) {
@@ -199,7 +199,7 @@ void MenuBProp()
             TrainBarTools::Refresh();
         }
         Utilities::TmpDisableTools();
-        if (gProjectType != ntSFam && gProjectType != ntBackProp)
+        if (CurrentKind() == ntNone)
             return;
         frmMain* main = mainForm();
         if (!main)

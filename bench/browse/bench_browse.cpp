@@ -144,7 +144,7 @@ int main(int argc, char** argv)
         auto bp = std::make_shared<CBackProp>();
         bp->Initialize(project);
         bp->Attach(source, "Data");
-        CDataDef& ddo = *bp->DDO();
+        CDataDef& ddo = *bp->State().DDO();
         ddo.GatherStats(false);
         for (int16_t i = 1; i <= ddo.NumFields(); ++i) {
             const QString name = ddo.FieldName(i);
@@ -152,10 +152,10 @@ int main(int argc, char** argv)
             ddo.SetUserMin(i, 0);
             ddo.SetUserMax(i, 100);
         }
-        bp->SetTrainLow(1);
-        bp->SetTrainHigh(2000);
-        bp->SetTestLow(1);
-        bp->SetTestHigh(kRows);
+        bp->State().SetTrainLow(1);
+        bp->State().SetTrainHigh(2000);
+        bp->State().SetTestLow(1);
+        bp->State().SetTestHigh(kRows);
         bp->SaveConfig();
         for (int i = 0; i < 5; ++i)
             bp->Train();
@@ -166,8 +166,7 @@ int main(int argc, char** argv)
             return 1;
         }
         std::printf("tested: %d Test rows in %.1f s\n\n", kRows, timer.nsecsElapsed() / 1e9);
-        gBackProp() = bp;
-        gProjectType = ntBackProp;
+        SetCurrentNetwork(bp);
     }
 
     auto* main = new frmMain();
@@ -255,7 +254,7 @@ int main(int argc, char** argv)
     std::printf("memory the open browse adds:        %7.1f MB (target < 150 MB)\n\n", (rssAfter - rssBefore) / 1024.0);
 
     // The same queries straight through sqlite3.
-    BrowseQuery plain = BrowseQueries::TestResults(*gBackProp()->DDO(), false);
+    BrowseQuery plain = BrowseQueries::TestResults(*CurrentNetworkAs<CBackProp>()->State().DDO(), false);
     QList<kdb::Value> p;
     std::printf("bare sqlite3, key list of the results:       %7.3f s\n", bare(project, source, plain.KeyListSql(p), p));
     QStringList cols;

@@ -77,7 +77,7 @@ int main(int argc, char** argv)
         auto bp = std::make_shared<CBackProp>();
         bp->Initialize(dir.path() + "/readings.kvp");
         bp->Attach(source, "Readings");
-        CDataDef& ddo = *bp->DDO();
+        CDataDef& ddo = *bp->State().DDO();
         ddo.GatherStats(false);
         for (int16_t i = 1; i <= ddo.NumFields(); ++i) {
             const QString name = ddo.FieldName(i);
@@ -85,10 +85,10 @@ int main(int argc, char** argv)
             ddo.SetUserMin(i, 0);
             ddo.SetUserMax(i, 100);
         }
-        bp->SetTrainLow(1);
-        bp->SetTrainHigh(2000);
-        bp->SetTestLow(1);
-        bp->SetTestHigh(kRows);
+        bp->State().SetTrainLow(1);
+        bp->State().SetTrainHigh(2000);
+        bp->State().SetTestLow(1);
+        bp->State().SetTestHigh(kRows);
         bp->SaveConfig();
         for (int i = 0; i < 5; ++i)
             bp->Train();
@@ -97,8 +97,7 @@ int main(int argc, char** argv)
             std::printf("test failed\n");
             return 1;
         }
-        gBackProp() = bp;
-        gProjectType = ntBackProp;
+        SetCurrentNetwork(bp);
     }
     std::printf("tested project of %d rows ready in %.1f s\n\n", kRows, timer.nsecsElapsed() / 1e9);
 

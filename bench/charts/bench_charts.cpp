@@ -62,7 +62,7 @@ void makeSource(const QString& path)
 template <class Net>
 void configure(Net& net, const QString& predict, int16_t role)
 {
-    CDataDef& ddo = *net.DDO();
+    CDataDef& ddo = *net.State().DDO();
     ddo.GatherStats(false);
     for (int16_t i = 1; i <= ddo.NumFields(); ++i) {
         const QString name = ddo.FieldName(i);
@@ -152,8 +152,6 @@ int main(int argc, char** argv)
     main->resize(1280, 900);
     main->show();
     ChartViews::Install();
-    ChartWindowsHost chartWindows;
-    const ScopedService charts(&ChartHost::Install, &chartWindows);
     // Drill-downs and browses are not measured here.
     struct : IWindowCalls {
         void CloseBrowsers() override {}
@@ -165,10 +163,10 @@ int main(int argc, char** argv)
     bp->Initialize(dir.path() + "/bp.kvp");
     bp->Attach(source, "Data");
     configure(*bp, "Y", roleBPPredict);
-    bp->SetTrainLow(1);
-    bp->SetTrainHigh(2000);
-    bp->SetTestLow(1);
-    bp->SetTestHigh(kRows);
+    bp->State().SetTrainLow(1);
+    bp->State().SetTrainHigh(2000);
+    bp->State().SetTestLow(1);
+    bp->State().SetTestHigh(kRows);
     bp->SaveConfig();
     for (int pass = 0; pass < 20; ++pass) {
         for (int k = 0; k < 5; ++k)
@@ -182,8 +180,7 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("back-propagation project tested (%d rows) in %.0f ms\n", kRows, ms(timer));
-    gProjectType = ntBackProp;
-    gBackProp() = bp;
+    SetCurrentNetwork(bp);
 
     for (int round = 0; round < 2; ++round) {
         timer.restart();
@@ -231,8 +228,8 @@ int main(int argc, char** argv)
     modMenu::RemoveChildForms();
     flush();
     std::printf("bare sqlite3 read of the %d joined rows (back-propagation): %.0f ms\n", kRows,
-                bareRead(bp->ProjectFileName(), source, "Y"));
-    gBackProp().reset();
+                bareRead(bp->State().ProjectFileName(), source, "Y"));
+    SetCurrentNetwork(nullptr);
 
     // --- SFAM: the class list from the source; Test filled as a test leaves it ---------------
     for (const QString& column : {QString("Kind3"), QString("Kind256")}) {
@@ -241,14 +238,14 @@ int main(int argc, char** argv)
         sf->Attach(source, "Data");
         configure(*sf, column, roleSFamPredict);
         sf->BuildClassList();
-        sf->SetTrainLow(1);
-        sf->SetTrainHigh(2000);
-        sf->SetTestLow(1);
-        sf->SetTestHigh(kRows);
+        sf->State().SetTrainLow(1);
+        sf->State().SetTrainHigh(2000);
+        sf->State().SetTestLow(1);
+        sf->State().SetTestHigh(kRows);
         sf->SaveConfig();
         {
             // Every tenth row predicted as the next class, one row in a thousand without prediction.
-            kdb::Database db = kdb::Database::Open(sf->ProjectFileName(), false, false);
+            kdb::Database db = kdb::Database::Open(sf->State().ProjectFileName(), false, false);
             db.Execute("DROP TABLE IF EXISTS Test");
             db.Execute("CREATE TABLE Test (MainPrimaryKey INTEGER PRIMARY KEY, Predicted TEXT, Mark INTEGER)");
             const int n = column == "Kind3" ? 3 : 256;
@@ -265,11 +262,10 @@ int main(int argc, char** argv)
             }
             t.Commit();
         }
-        gProjectType = ntSFam;
-        gSFam() = sf;
+        SetCurrentNetwork(sf);
         {
             timer.restart();
-            const MatrixCount count = MatrixCounting::Count(sf->ProjectFileName(), column, "ID");
+            const MatrixCount count = MatrixCounting::Count(sf->State().ProjectFileName(), column, "ID");
             std::printf("confusion matrix of %d classes counted: %.0f ms\n", count.Count(), ms(timer));
         }
         for (int round = 0; round < 2; ++round) {
@@ -284,8 +280,8 @@ int main(int argc, char** argv)
             flush();
         }
         std::printf("bare sqlite3 read of the %d joined rows (%s): %.0f ms\n", kRows, qPrintable(column),
-                    bareRead(sf->ProjectFileName(), source, column));
-        gSFam().reset();
+                    bareRead(sf->State().ProjectFileName(), source, column));
+        SetCurrentNetwork(nullptr);
     }
     main->close();
     delete main;

@@ -127,9 +127,8 @@ int main(int argc, char** argv)
     NetworkProjectOpener opener;
     FilePrompter prompter(source);
     Prompts::Install(&prompter);
-    gBackProp() = std::make_shared<CBackProp>();
-    gBackProp()->Initialize(dir.filePath(QStringLiteral("big.kvp")));
-    gProjectType = ntBackProp;
+    SetCurrentNetwork(std::make_shared<CBackProp>());
+    CurrentNetworkAs<CBackProp>()->Initialize(dir.filePath(QStringLiteral("big.kvp")));
 
     frmConfPrj* w = frmConfPrj::Open(true);
     QCoreApplication::processEvents();

@@ -106,7 +106,7 @@ void configure(BenchBackProp& bp, const QString& project, const QString& source,
 {
     bp.Initialize(project);
     bp.Attach(source, "Data");
-    CDataDef& ddo = *bp.DDO();
+    CDataDef& ddo = *bp.State().DDO();
     ddo.GatherStats(false);
     for (int16_t i = 1; i <= ddo.NumFields(); ++i) {
         const QString name = ddo.FieldName(i);
@@ -114,10 +114,10 @@ void configure(BenchBackProp& bp, const QString& project, const QString& source,
         ddo.SetUserMin(i, 0);
         ddo.SetUserMax(i, 100);
     }
-    bp.SetTrainLow(1);
-    bp.SetTrainHigh(rows);
-    bp.SetTestLow(1);
-    bp.SetTestHigh(rows);
+    bp.State().SetTrainLow(1);
+    bp.State().SetTrainHigh(rows);
+    bp.State().SetTestLow(1);
+    bp.State().SetTestHigh(rows);
 }
 
 // The training window's loop: VerifyRate training calls, then one verification.
@@ -136,14 +136,14 @@ double projectPasses(BenchBackProp& bp)
 // The same passes straight on the engine, over copies of the project's arrays.
 double barePasses(const BenchBackProp& bp, const QString& netFile)
 {
-    std::vector<float> patterns = bp.Patterns();
-    std::vector<float> fmin = bp.FieldMinimums();
-    std::vector<float> fmax = bp.FieldMaximums();
+    std::vector<float> patterns = bp.State().Patterns();
+    std::vector<float> fmin = bp.State().FieldMinimums();
+    std::vector<float> fmax = bp.State().FieldMaximums();
     std::vector<float> results = bp.Results();
     int32_t cycles = 0;
     const QByteArray name = QFile::encodeName(netFile);
     const auto call = [&](int16_t command) {
-        return VTBACKPROP(patterns.data(), bp.PatternStride(), int32_t(bp.Rows() + 1), fmin.data(), fmax.data(),
+        return VTBACKPROP(patterns.data(), bp.State().PatternStride(), int32_t(bp.State().Rows() + 1), fmin.data(), fmax.data(),
                           results.data(), &cycles, bp.LayerJCount(), bp.JogMax(), bp.InitMax(), bp.LearnRate(),
                           bp.Momentum(), name.constData(), command);
     };
@@ -176,8 +176,8 @@ void trainingAndTest(const QString& folder)
     timer.start();
     bp.Train();
     const double first = timer.nsecsElapsed() / 1e9;
-    if (bp.DLLError() != 0 || !bp.TrainBuilt()) {
-        std::printf("training failed (DLLError %d)\n", bp.DLLError());
+    if (bp.State().DLLError() != 0 || !bp.State().TrainBuilt()) {
+        std::printf("training failed (DLLError %d)\n", bp.State().DLLError());
         return;
     }
     // Best of two rounds each, taken in turn, so that neither side gets the warmer machine.
@@ -199,7 +199,7 @@ void trainingAndTest(const QString& folder)
     const TestOutcome outcome = bp.Test();
     const double test = timer.nsecsElapsed() / 1e9;
     std::printf("Test of %lld rows (arrays, run, rebuild, Test rows): %.3f s (target under 2 s)%s\n",
-                static_cast<long long>(bp.Rows()), test, outcome == TestOutcome::Done ? "" : "  FAILED");
+                static_cast<long long>(bp.State().Rows()), test, outcome == TestOutcome::Done ? "" : "  FAILED");
 }
 
 // The bare work of an SFAM test: the testing rows read into the engine's arrays, the engine's
@@ -241,8 +241,8 @@ double bareSFamTest(const CSFam& sf, const QString& source, const QString& netFi
 
     // Run.
     timer.restart();
-    std::vector<float> fmin = sf.FieldMinimums();
-    std::vector<float> fmax = sf.FieldMaximums();
+    std::vector<float> fmin = sf.State().FieldMinimums();
+    std::vector<float> fmax = sf.State().FieldMaximums();
     int32_t cycles = 0;
     const QByteArray name = QFile::encodeName(netFile);
     const auto call = [&](int16_t command) {
@@ -296,7 +296,7 @@ void sfamTest(const QString& folder)
     CSFam sf;
     sf.Initialize(folder + "/classes.kvp");
     sf.Attach(source, "Data");
-    CDataDef& ddo = *sf.DDO();
+    CDataDef& ddo = *sf.State().DDO();
     ddo.GatherStats(false);
     for (int16_t i = 1; i <= ddo.NumFields(); ++i) {
         const QString name = ddo.FieldName(i);
@@ -304,15 +304,15 @@ void sfamTest(const QString& folder)
         ddo.SetUserMin(i, 0);
         ddo.SetUserMax(i, 100);
     }
-    sf.SetTrainLow(1);
-    sf.SetTrainHigh(kSFamTrainRows);
-    sf.SetTestLow(1);
-    sf.SetTestHigh(kRows);
+    sf.State().SetTrainLow(1);
+    sf.State().SetTrainHigh(kSFamTrainRows);
+    sf.State().SetTestLow(1);
+    sf.State().SetTestHigh(kRows);
     sf.BuildClassList();
     sf.SaveConfig();
     sf.Train();
-    if (!sf.NetReady() || sf.DLLError() != 0) {
-        std::printf("SFAM training failed (DLLError %d)\n", sf.DLLError());
+    if (!sf.State().NetReady() || sf.State().DLLError() != 0) {
+        std::printf("SFAM training failed (DLLError %d)\n", sf.State().DLLError());
         return;
     }
     sf.SaveConfig();   // the engine file holds the network from here on
@@ -326,7 +326,7 @@ void sfamTest(const QString& folder)
     double bestParts[3] = {0, 0, 0};
     TestOutcome outcome = TestOutcome::Done;
     for (int round = 0; round < 2; ++round) {
-        sf.SetTestHigh(kRows);   // forgets the testing rows
+        sf.State().SetTestHigh(kRows);   // forgets the testing rows
         timer.restart();
         outcome = sf.Test();
         test = std::min(test, timer.nsecsElapsed() / 1e9);
@@ -347,7 +347,7 @@ void sfamTest(const QString& folder)
     std::printf("ratio:                         %.2fx (target within 2x)\n", test / bare);
 
     // A test after the project is opened again: the class list of the unchanged source stays.
-    const QString project = sf.ProjectFileName();
+    const QString project = sf.State().ProjectFileName();
     CSFam reopened;
     reopened.Initialize(project);
     timer.restart();
@@ -389,20 +389,20 @@ std::vector<Phase> road(const QString& project, const QString& source, const QSt
         bp.Initialize(project);
         bp.Attach(source, table);
     }));
-    phases.push_back(timed([&] { bp.DDO()->GatherStats(true); }));
-    CDataDef& ddo = *bp.DDO();
+    phases.push_back(timed([&] { bp.State().DDO()->GatherStats(true); }));
+    CDataDef& ddo = *bp.State().DDO();
     for (int16_t i = 1; i <= ddo.NumFields(); ++i) {
         const QString name = ddo.FieldName(i);
         ddo.SetUserMatchType(i, name.startsWith('X') ? roleInput : name == "Y" ? roleBPPredict : roleUnused);
     }
-    bp.SetTrainLow(1);
-    bp.SetTrainHigh(kRows * 7 / 10);
-    bp.SetTestLow(kRows * 7 / 10 + 1);
-    bp.SetTestHigh(kRows);
+    bp.State().SetTrainLow(1);
+    bp.State().SetTrainHigh(kRows * 7 / 10);
+    bp.State().SetTestLow(kRows * 7 / 10 + 1);
+    bp.State().SetTestHigh(kRows);
     bp.SaveConfig();
     phases.push_back(timed([&] { bp.Train(); }));
-    if (bp.DLLError() != 0)
-        std::printf("training failed (DLLError %d)\n", bp.DLLError());
+    if (bp.State().DLLError() != 0)
+        std::printf("training failed (DLLError %d)\n", bp.State().DLLError());
     phases.push_back(timed([&] {
         if (bp.Test() != TestOutcome::Done)
             std::printf("Test failed\n");
@@ -540,7 +540,7 @@ int main(int argc, char** argv)
     double bestBare = 1e9;
     for (int round = 0; round < 3; ++round) {
         timer.restart();
-        if (!bp.BuildArrays(1) || bp.Rows() != kRows) {
+        if (!bp.BuildArrays(1) || bp.State().Rows() != kRows) {
             std::printf("BuildArrays failed\n");
             return 1;
         }

@@ -56,14 +56,14 @@ std::shared_ptr<CBackProp> Project(const QString& project, const QString& source
     auto bp = std::make_shared<CBackProp>();
     bp->Initialize(project);
     bp->Attach(source, table);
-    CDataDef& ddo = *bp->DDO();
+    CDataDef& ddo = *bp->State().DDO();
     ddo.GatherStats(false);
     roles(ddo);
     bp->SetLayerJCount(7);
-    bp->SetTrainLow(1);
-    bp->SetTrainHigh(rows);
-    bp->SetTestLow(1);
-    bp->SetTestHigh(rows);
+    bp->State().SetTrainLow(1);
+    bp->State().SetTrainHigh(rows);
+    bp->State().SetTestLow(1);
+    bp->State().SetTestHigh(rows);
     bp->SaveConfig();
     return bp;
 }
@@ -104,8 +104,7 @@ struct WindowFigures {
 WindowFigures RunWindow(const std::shared_ptr<CBackProp>& bp, int passes)
 {
     WindowFigures f;
-    gBackProp() = bp;
-    gProjectType = ntBackProp;
+    SetCurrentNetwork(bp);
     TrainingViews::MenuBProp();
     QCoreApplication::processEvents();
     auto* w = qobject_cast<frmTrainBP*>(TrainingViews::Window());
@@ -123,10 +122,10 @@ WindowFigures RunWindow(const std::shared_ptr<CBackProp>& bp, int passes)
         ended = clock.nsecsElapsed();
         done = true;
     });
-    const int32_t base = bp->CyclesCompleted();
+    const int32_t base = bp->State().CyclesCompleted();
     int passSteps = 0;
     probe.onTick = [&] {
-        const int32_t cycles = bp->CyclesCompleted() - base;
+        const int32_t cycles = bp->State().CyclesCompleted() - base;
         if (f.firstCall == 0 && cycles >= 1) {
             f.firstCall = clock.nsecsElapsed() / 1e9;
             probe.measuring = true;
@@ -159,14 +158,14 @@ WindowFigures RunWindow(const std::shared_ptr<CBackProp>& bp, int passes)
 // single training call and the longest verification.
 double BarePasses(const CBackProp& bp, const QString& netFile, int passes, double& longestCall, double& longestRun)
 {
-    std::vector<float> patterns = bp.Patterns();
-    std::vector<float> fmin = bp.FieldMinimums();
-    std::vector<float> fmax = bp.FieldMaximums();
+    std::vector<float> patterns = bp.State().Patterns();
+    std::vector<float> fmin = bp.State().FieldMinimums();
+    std::vector<float> fmax = bp.State().FieldMaximums();
     std::vector<float> results = bp.Results();
     int32_t cycles = 0;
     const QByteArray name = QFile::encodeName(netFile);
     const auto call = [&](int16_t command) {
-        return VTBACKPROP(patterns.data(), bp.PatternStride(), int32_t(bp.Rows() + 1), fmin.data(), fmax.data(),
+        return VTBACKPROP(patterns.data(), bp.State().PatternStride(), int32_t(bp.State().Rows() + 1), fmin.data(), fmax.data(),
                           results.data(), &cycles, bp.LayerJCount(), bp.JogMax(), bp.InitMax(), bp.LearnRate(),
                           bp.Momentum(), name.constData(), command);
     };

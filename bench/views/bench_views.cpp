@@ -134,7 +134,7 @@ void makeSource(const QString& path)
 template <class Net>
 void configure(Net& net, const QString& predict, int16_t role)
 {
-    CDataDef& ddo = *net.DDO();
+    CDataDef& ddo = *net.State().DDO();
     ddo.GatherStats(false);
     for (int16_t i = 1; i <= ddo.NumFields(); ++i) {
         const QString name = ddo.FieldName(i);
@@ -142,10 +142,10 @@ void configure(Net& net, const QString& predict, int16_t role)
         ddo.SetUserMin(i, 0);
         ddo.SetUserMax(i, 100);
     }
-    net.SetTrainLow(1);
-    net.SetTrainHigh(kTrainRows);
-    net.SetTestLow(1);
-    net.SetTestHigh(kRows);
+    net.State().SetTrainLow(1);
+    net.State().SetTrainHigh(kTrainRows);
+    net.State().SetTestLow(1);
+    net.State().SetTestHigh(kRows);
 }
 
 template <class T>
@@ -248,7 +248,7 @@ void timeTest(CNetworkProject& net)
     gTimed->reports = 0;
     const auto once = [&](bool shown, double& cpu) {
         const ScopedService status(&Status::Install, shown ? static_cast<IStatusSink*>(gTimed) : nullptr);
-        net.SetTestHigh(kRows); // the testing rows are read again
+        net.State().SetTestHigh(kRows); // the testing rows are read again
         const double before = cpuSeconds();
         const double wall = seconds([&] { net.Test(); });
         cpu = cpuSeconds() - before;
@@ -283,15 +283,15 @@ void trainAndFinish(frmMain* main, int passes, bool sfam)
     }
     double stall = 0, firstCall = 0;
     modMenu::TrainBar(ToolName::TrainBPTrain);
-    const double run = loopUntil([&] { return !w->RunActive() || CurrentNetwork()->CyclesCompleted() >= passes; }, stall,
-                                 [] { return CurrentNetwork()->TrainBuilt(); }, &firstCall);
+    const double run = loopUntil([&] { return !w->RunActive() || CurrentNetwork()->State().CyclesCompleted() >= passes; }, stall,
+                                 [] { return CurrentNetwork()->State().TrainBuilt(); }, &firstCall);
     if (w->RunActive()) {
         modMenu::TrainBar(ToolName::TrainBPStop);
         double stopStall = 0;
         loopUntil([&] { return !w->RunActive(); }, stopStall);
         stall = std::max(stall, stopStall);
     }
-    const int done = CurrentNetwork()->CyclesCompleted();
+    const int done = CurrentNetwork()->State().CyclesCompleted();
     char beside[96];
     std::snprintf(beside, sizeof beside, "[%d %s, %.2f per s]", done, sfam ? "cycles" : "passes", done / run);
     line("training in the window", run, "s", beside);
@@ -339,8 +339,6 @@ int main(int argc, char** argv)
     AppViews::Install();
     AppWindowCalls windowCalls;
     const ScopedService windows(&WindowCalls::Install, &windowCalls);
-    ChartWindowsHost chartWindows;
-    const ScopedService charts(&ChartHost::Install, &chartWindows);
     flush();
 
     // --- Back-propagation --------------------------------------------------------------------
@@ -365,8 +363,7 @@ int main(int argc, char** argv)
         timeTest(*bp);
         bp->Reset();
         timed.shotName = "bench-finish-bp.png";
-        gBackProp() = bp;
-        gProjectType = ntBackProp;
+        SetCurrentNetwork(bp);
         gProcess() = CProcess();
         gProcess().SetIsConfigured(true);
         gProcess().SetIsSplit(true);
@@ -428,7 +425,7 @@ int main(int argc, char** argv)
     std::printf("  %-46s %9.1f MB\n", "peak memory so far", peakMb());
     modMenu::RemoveChildForms();
     flush();
-    gBackProp().reset();
+    SetCurrentNetwork(nullptr);
 
     // --- SFAM, 3 classes ---------------------------------------------------------------------
     std::printf("SFAM, 3 classes (training rows 1-%d, testing rows 1-%d)\n", kTrainRows, kRows);
@@ -445,8 +442,7 @@ int main(int argc, char** argv)
         timeTest(*sf);
         sf->Reset();
         timed.shotName = "bench-finish-sfam.png";
-        gSFam() = sf;
-        gProjectType = ntSFam;
+        SetCurrentNetwork(sf);
         gProcess() = CProcess();
         gProcess().SetIsConfigured(true);
         gProcess().SetIsSplit(true);

@@ -27,7 +27,6 @@ struct Slots {
     IStatusSink* status = installed(&Status::Install);
     IProjectOpener* projects = installed(&ProjectOpener::Install);
     INetworkHost* networkHost = installed(&NetworkHost::Install);
-    IChartHost* charts = installed(&ChartHost::Install);
     bool dataSources = bool(installed(&kdb::SetDataSourceChooser));
     IWindowCalls* windows = installed(&WindowCalls::Install);
 };
@@ -47,7 +46,6 @@ TEST(Wiring, EverySlotHoldsTheProgramsServiceAndIsPutBackAtTheEnd)
         auto* opener = dynamic_cast<NetworkProjectOpener*>(during.projects);
         ASSERT_TRUE(opener);
         EXPECT_EQ(during.networkHost, &opener->HostService());
-        EXPECT_TRUE(dynamic_cast<ChartWindowsHost*>(during.charts));
         EXPECT_TRUE(during.dataSources);
         EXPECT_TRUE(dynamic_cast<AppWindowCalls*>(during.windows));
         // One command of each window library; the road's test checks every one.
@@ -60,7 +58,6 @@ TEST(Wiring, EverySlotHoldsTheProgramsServiceAndIsPutBackAtTheEnd)
     EXPECT_EQ(after.status, before.status);
     EXPECT_EQ(after.projects, before.projects);
     EXPECT_EQ(after.networkHost, before.networkHost);
-    EXPECT_EQ(after.charts, before.charts);
     EXPECT_EQ(after.dataSources, before.dataSources);
     EXPECT_EQ(after.windows, before.windows);
 }

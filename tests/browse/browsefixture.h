@@ -100,7 +100,7 @@ inline QString MakeSFamSource(const QString& folder, int rows)
 
 inline void SetRoles(CNetworkProject& net, const std::vector<std::tuple<QString, int16_t, double, double>>& roles)
 {
-    CDataDef& ddo = *net.DDO();
+    CDataDef& ddo = *net.State().DDO();
     ddo.GatherStats(false);
     for (int16_t i = 1; i <= ddo.NumFields(); ++i)
         ddo.SetUserMatchType(i, roleUnused);
@@ -119,7 +119,7 @@ protected:
     {
         TestEnv::ClearSettings();
         prompts.AllowAnyBox(false);
-        gProjectType = ntNone;
+        SetCurrentNetwork(nullptr);
         main = new frmMain();
         gVeltra().SetMainForm(main);
         gVeltra().StatusBar().Initialize(main->MainStatusBar()->StatusBar());
@@ -133,9 +133,7 @@ protected:
     void TearDown() override
     {
         dbUtilities::CloseBrowsers();
-        gBackProp().reset();
-        gSFam().reset();
-        gProjectType = ntNone;
+        SetCurrentNetwork(nullptr);
         if (main)
             main->close();
         FlushDeletes();
@@ -163,18 +161,17 @@ protected:
         bp->Initialize(folder + "/" + table + ".kvp");
         bp->Attach(source, table);
         SetRoles(*bp, roles);
-        bp->SetTrainLow(r.trainLow);
-        bp->SetTrainHigh(r.trainHigh);
-        bp->SetTestLow(r.testLow);
-        bp->SetTestHigh(r.testHigh);
+        bp->State().SetTrainLow(r.trainLow);
+        bp->State().SetTrainHigh(r.trainHigh);
+        bp->State().SetTestLow(r.testLow);
+        bp->State().SetTestHigh(r.testHigh);
         bp->SaveConfig();
         for (int i = 0; i < passes; ++i)
             bp->Train();
         bp->Verify();
         ASSERT_EQ(bp->Test(), TestOutcome::Done);
-        gBackProp() = bp;
-        gProjectType = ntBackProp;
-        project = bp->ProjectFileName();
+        SetCurrentNetwork(bp);
+        project = bp->State().ProjectFileName();
     }
 
     // A tested SFAM project predicting `classField` (Cls or Name); Predicted then rewritten
@@ -187,17 +184,16 @@ protected:
         sf->Attach(source, "Seeds");
         SetRoles(*sf, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 3}, {classField, roleSFamPredict, 0, 0}});
         sf->BuildClassList();
-        sf->SetTrainLow(1);
-        sf->SetTrainHigh(rows);
-        sf->SetTestLow(1);
-        sf->SetTestHigh(rows);
+        sf->State().SetTrainLow(1);
+        sf->State().SetTrainHigh(rows);
+        sf->State().SetTestLow(1);
+        sf->State().SetTestHigh(rows);
         sf->SaveConfig();
         sf->Train();
         sf->Verify();
         ASSERT_EQ(sf->Test(), TestOutcome::Done);
-        gSFam() = sf;
-        gProjectType = ntSFam;
-        project = sf->ProjectFileName();
+        SetCurrentNetwork(sf);
+        project = sf->State().ProjectFileName();
     }
 
     int64_t Scalar(const QString& sql, const QList<kdb::Value>& params = {})

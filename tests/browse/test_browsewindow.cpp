@@ -445,11 +445,11 @@ TEST_F(BrowseWindow, MarksAreWrittenByKeyAndKeptInTheProject)
     // Closed and opened again, the project still has the mark.
     modMenu::RemoveChildForms();
     FlushDeletes();
-    const QString file = gBackProp()->ProjectFileName();
-    gBackProp().reset();
+    const QString file = CurrentNetworkAs<CBackProp>()->State().ProjectFileName();
+    SetCurrentNetwork(nullptr);
     auto bp = std::make_shared<CBackProp>();
     bp->Initialize(file);
-    gBackProp() = bp;
+    SetCurrentNetwork(bp);
     BrowseViews::BrowseTest();
     w = Current();
     ASSERT_NE(w, nullptr);
@@ -625,7 +625,7 @@ TEST_F(BrowseWindow, ClosingTheBrowsesBeforeATestLosesNoMarkAndLeavesNoStalePoin
     EXPECT_EQ(Scalar("SELECT Mark FROM Test WHERE MainPrimaryKey = 5"), -1);
     QPointer<frmBrowse> guard(w);
     host.closed = 0;
-    ASSERT_EQ(gBackProp()->Test(), TestOutcome::Done);   // rebuilds the project file
+    ASSERT_EQ(CurrentNetworkAs<CBackProp>()->Test(), TestOutcome::Done);   // rebuilds the project file
     EXPECT_EQ(host.closed, 1);
     EXPECT_FALSE(gBrowseForm());
     EXPECT_FALSE(gDataBrowse());

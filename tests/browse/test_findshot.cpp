@@ -74,18 +74,17 @@ TEST_F(FindShot, SeedsSampleBrowsersFindAndInteractiveMode)
                    {"Hardness", roleInput, 30, 70},
                    {"Variety", roleSFamPredict, 0, 0}});
     sf->BuildClassList();
-    sf->SetTrainLow(1);
-    sf->SetTrainHigh(200);
-    sf->SetTestLow(201);
-    sf->SetTestHigh(300);
+    sf->State().SetTrainLow(1);
+    sf->State().SetTrainHigh(200);
+    sf->State().SetTestLow(201);
+    sf->State().SetTestHigh(300);
     sf->SaveConfig();
     for (int i = 0; i < 3; ++i)
         sf->Train();
     sf->Verify();
     ASSERT_EQ(sf->Test(), TestOutcome::Done);
-    gSFam() = sf;
-    gProjectType = ntSFam;
-    project = sf->ProjectFileName();
+    SetCurrentNetwork(sf);
+    project = sf->State().ProjectFileName();
     // A few wrong predictions and one row without a prediction, so that the styles show.
     Exec("UPDATE Test SET Predicted = 'Cobalt' WHERE MainPrimaryKey IN (203, 207)");
     Exec("UPDATE Test SET Predicted = ? WHERE MainPrimaryKey = 205", {NoPredictionText()});

@@ -254,7 +254,7 @@ TEST_F(IModeTest, DateInputsAreReadAsTheGridShowsThemAndLimitsShownAsDates)
     const double low = *kdb::DateSerial(QString("2020-03-01"));
     const double high = *kdb::DateSerial(QString("2020-03-20"));
     SetRoles(*bp, {{"D", roleInput, low, high}, {"X", roleInput, 0, 20}, {"Y", roleBPPredict, 0, 4}});
-    const CDataDef& ddo = *bp->DDO();
+    const CDataDef& ddo = *bp->State().DDO();
     ASSERT_EQ(ddo.FieldType(ddo.FieldIndex("D")), kdb::dbDate);
 
     IModeRules::EditCheck c = IModeRules::CheckEdit(ddo, "D", "2020-02-31");

@@ -125,7 +125,7 @@ TEST_F(SFamBrowse, TheWholeTableColoursItsHeadingsByRole)
 {
     OpenBackProp();
     // Predicted: the alternative input role, shown like an unused field.
-    CDataDef& ddo = *gBackProp()->DDO();
+    CDataDef& ddo = *CurrentNetworkAs<CBackProp>()->State().DDO();
     ddo.SetUserMatchType(ddo.FieldIndex("Predicted"), roleInputAlt);
     BrowseViews::ShowDefBrowser();
     frmBrowse* w = Current();

@@ -25,7 +25,7 @@
 namespace ChartTest {
 
 // A back-propagation project over y = 10 + 5 sin(x1 / 3) + x2 / 2 (rows 1..400), trained a
-// little on rows 1..300 and tested on 301..400, installed as gBackProp.
+// little on rows 1..300 and tested on 301..400, installed as the open project.
 inline std::shared_ptr<CBackProp> TestedBackProp(const QString& folder, int passes = 30)
 {
     QRandomGenerator rng(7);
@@ -39,10 +39,10 @@ inline std::shared_ptr<CBackProp> TestedBackProp(const QString& folder, int pass
     bp->Initialize(folder + "/smooth.kvp");
     bp->Attach(source, "Data");
     NetTest::Configure(*bp, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 10}, {"Y", roleBPPredict, 4, 21}});
-    bp->SetTrainLow(1);
-    bp->SetTrainHigh(300);
-    bp->SetTestLow(301);
-    bp->SetTestHigh(400);
+    bp->State().SetTrainLow(1);
+    bp->State().SetTrainHigh(300);
+    bp->State().SetTestLow(301);
+    bp->State().SetTestHigh(400);
     bp->SaveConfig();
     for (int pass = 0; pass < passes; ++pass) {
         for (int k = 0; k < 5; ++k)
@@ -51,13 +51,12 @@ inline std::shared_ptr<CBackProp> TestedBackProp(const QString& folder, int pass
     }
     bp->Revert();
     EXPECT_EQ(bp->Test(), TestOutcome::Done);
-    gProjectType = ntBackProp;
-    gBackProp() = bp;
+    SetCurrentNetwork(bp);
     return bp;
 }
 
 // An SFAM project over `table` of `source` with `roles`, trained ten cycles on rows 1..200,
-// tested on rows 201..300 and installed as gSFam.
+// tested on rows 201..300 and installed as the open project.
 inline std::shared_ptr<CSFam> TestedSFam(const QString& project, const QString& source, const QString& table,
                                          const std::vector<NetTest::Role>& roles)
 {
@@ -66,10 +65,10 @@ inline std::shared_ptr<CSFam> TestedSFam(const QString& project, const QString& 
     sf->Attach(source, table);
     NetTest::Configure(*sf, roles);
     sf->BuildClassList();
-    sf->SetTrainLow(1);
-    sf->SetTrainHigh(200);
-    sf->SetTestLow(201);
-    sf->SetTestHigh(300);
+    sf->State().SetTrainLow(1);
+    sf->State().SetTrainHigh(200);
+    sf->State().SetTestLow(201);
+    sf->State().SetTestHigh(300);
     sf->SaveConfig();
     for (int cycle = 0; cycle < 10; ++cycle) {
         sf->Train();
@@ -77,13 +76,12 @@ inline std::shared_ptr<CSFam> TestedSFam(const QString& project, const QString& 
     }
     sf->Revert();
     EXPECT_EQ(sf->Test(), TestOutcome::Done);
-    gProjectType = ntSFam;
-    gSFam() = sf;
+    SetCurrentNetwork(sf);
     return sf;
 }
 
 // An SFAM project of three classes "Amber", "Briar", "Cobalt" by x1 (rows 1..300), tested on
-// rows 201..300, installed as gSFam.
+// rows 201..300, installed as the open project.
 inline std::shared_ptr<CSFam> TestedSFam(const QString& folder)
 {
     QRandomGenerator rng(11);
@@ -132,9 +130,7 @@ struct MainWindow {
 struct RecordingViews : ::RecordingViews {
     ~RecordingViews()
     {
-        gBackProp().reset();
-        gSFam().reset();
-        gProjectType = ntNone;
+        SetCurrentNetwork(nullptr);
     }
     int Count(const QString& call) const { return int(calls.count(call)); }
 };

@@ -76,8 +76,6 @@ TEST(ResultRoad, ShippedSamplesThroughFinishAndTheMenus)
     ChartTest::RecordingViews views;
     TrainingViews::Install();
     ChartViews::Install();
-    ChartWindowsHost chartWindows;
-    const ScopedService charts(&ChartHost::Install, &chartWindows);
     window.main->resize(1100, 760);
     const QString folder = TestEnv::NewFolder("chartpictures");
     const QString data = folder + "/KorvanSample.kvs";
@@ -94,10 +92,10 @@ TEST(ResultRoad, ShippedSamplesThroughFinishAndTheMenus)
                              {"Temperature", roleInput, -5, 30},
                              {"Promotion", roleInput, 0, 1},
                              {"Sales", roleBPPredict, 250, 575}});
-    bp->SetTrainLow(1);
-    bp->SetTrainHigh(250);
-    bp->SetTestLow(251);
-    bp->SetTestHigh(312);
+    bp->State().SetTrainLow(1);
+    bp->State().SetTrainHigh(250);
+    bp->State().SetTestLow(251);
+    bp->State().SetTestHigh(312);
     bp->SaveConfig();
     for (int pass = 0; pass < 150; ++pass) {
         for (int k = 0; k < 5; ++k)
@@ -105,12 +103,11 @@ TEST(ResultRoad, ShippedSamplesThroughFinishAndTheMenus)
         bp->Verify();
     }
     bp->Revert();
-    gProjectType = ntBackProp;
-    gBackProp() = bp;
+    SetCurrentNetwork(bp);
     gNavigate().Navigate(navTrained);
     // Finish tests and opens the scatter chart.
     finish();
-    ASSERT_EQ(bp->TestBuilt(), true);
+    ASSERT_EQ(bp->State().TestBuilt(), true);
     frmScatter* scatter = child<frmScatter>(window.main);
     ASSERT_NE(scatter, nullptr);
     scatter->GraphMouseMove(QPointF(scatter->Graph()->width() * 0.6, scatter->Graph()->height() * 0.4), false);
@@ -149,7 +146,6 @@ TEST(ResultRoad, ShippedSamplesThroughFinishAndTheMenus)
                                      {"Weight", roleInput, 5, 25},
                                      {"Hardness", roleInput, 20, 80},
                                      {"Variety", roleSFamPredict}});
-    gBackProp().reset();
     gNavigate().Navigate(navTrained);
     finish();
     // Finish's matrix keeps the test's figure; the tool's click says how to drill down.

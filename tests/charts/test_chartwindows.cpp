@@ -56,10 +56,10 @@ std::shared_ptr<ScriptedBackProp> eightRows(const QString& folder, const QString
     bp->Initialize(folder + "/" + name + ".kvp");
     bp->Attach(source, "Data");
     NetTest::Configure(*bp, {{"X1", roleInput, 0, 10}, {"Y", roleBPPredict, 0, 20}});
-    bp->SetTrainLow(1);
-    bp->SetTrainHigh(4);
-    bp->SetTestLow(5);
-    bp->SetTestHigh(8);
+    bp->State().SetTrainLow(1);
+    bp->State().SetTrainHigh(4);
+    bp->State().SetTestLow(5);
+    bp->State().SetTestHigh(8);
     bp->SaveConfig();
     return bp->BuildArrays(0) ? bp : nullptr;
 }
@@ -76,9 +76,6 @@ protected:
     ChartTest::MainWindow window;
     RecordingHost host;
     ChartTest::RecordingViews views;
-    // The chart windows as the program installs them.
-    ChartWindowsHost chartWindows;
-    ScopedService<IChartHost*> charts{&ChartHost::Install, &chartWindows};
     QString folder;
 };
 
@@ -91,11 +88,12 @@ TEST_F(ChartWindows, ScatterShowsTheTestAndDrillsDownAtThePoint)
     frmScatter* form = findWindow<frmScatter>();
     ASSERT_NE(form, nullptr);
     EXPECT_EQ(form->windowTitle(), "Scatter Graph Of Actual vs. Predicted");
+    EXPECT_EQ(gVeltra().StatusBar().Panel(1).Text().trimmed(), "Test Set results");
     EXPECT_EQ(form->lblTrainRows->text(), "Trained: 1 to 300");
     EXPECT_EQ(form->lblTestRows->text(), " Tested: 301 to 400");
     EXPECT_EQ(form->AxisFormat(), "0"); // range 4..21
     form->Activate();
-    EXPECT_EQ(form->Statistic(0)->text(), NumFormat::FormatSingle(bp->CurrentError(), "0.00") + "%");
+    EXPECT_EQ(form->Statistic(0)->text(), NumFormat::FormatSingle(bp->State().CurrentError(), "0.00") + "%");
     EXPECT_TRUE(form->Statistic(1)->text().endsWith("    "));
     EXPECT_FALSE(form->Statistic(3)->text().isEmpty());
 
@@ -139,7 +137,7 @@ TEST_F(ChartWindows, ChartFiguresAreFilledWhenShownUnderTheHourglass)
     }
     frmScatter* scatter = findWindow<frmScatter>();
     ASSERT_NE(scatter, nullptr);
-    EXPECT_EQ(scatter->Statistic(0)->text(), NumFormat::FormatSingle(bp->CurrentError(), "0.00") + "%");
+    EXPECT_EQ(scatter->Statistic(0)->text(), NumFormat::FormatSingle(bp->State().CurrentError(), "0.00") + "%");
     for (int k = 1; k < 4; ++k)
         EXPECT_FALSE(scatter->Statistic(k)->text().trimmed().isEmpty()) << k;
     {
@@ -163,12 +161,11 @@ TEST_F(ChartWindows, FiguresMeasureTheRowsOwnValuesAndTheCorrelationIsPearsonsR)
     // The network predicts 3, 4, 5, 10 for the training rows and 6, 9, 15, 19 for the testing
     // rows; the engine's own error (over clamped targets) is not what the windows show.
     bp->onScripted = [](ScriptedBackProp& net, EngineCommand) {
-        net.Arrays().m_valueResults = net.TrainBuilt() ? std::vector<float>{0, 0.15f, 0.2f, 0.25f, 0.5f}
+        net.Arrays().m_valueResults = net.State().TrainBuilt() ? std::vector<float>{0, 0.15f, 0.2f, 0.25f, 0.5f}
                                        : std::vector<float>{0, 0.3f, 0.45f, 0.75f, 0.95f};
     };
     bp->Answer(EngineRun, {375, 375});
-    gProjectType = ntBackProp;
-    gBackProp() = bp;
+    SetCurrentNetwork(bp);
 
     // Opening the chart closes the dialog windows; the dialog lives on the heap as in the program.
     QPointer<frmTestNetwork> dialog = new frmTestNetwork(bp);
@@ -181,14 +178,14 @@ TEST_F(ChartWindows, FiguresMeasureTheRowsOwnValuesAndTheCorrelationIsPearsonsR)
     //   r = 180 / sqrt(102.75 * 350) = 0.949.
     const std::array<QString, 8> expected{"40.00%", "15.02", "0.920", "0.985", "16.25%", "5.55", "0.351", "0.949"};
     EXPECT_EQ(dialog->Figures(), expected);
-    EXPECT_NEAR(bp->CurrentError(), 16.25, 1e-4);
+    EXPECT_NEAR(bp->State().CurrentError(), 16.25, 1e-4);
     EXPECT_NEAR(bp->ActualRMSError(), std::sqrt(123.0 / 4), 1e-4);
     EXPECT_NEAR(bp->UnexplainedVar(), 123.0 / 350, 1e-5);
     EXPECT_NEAR(bp->Correlation(), 180.0 / std::sqrt(102.75 * 350), 1e-5);
     // The figures agree with the Test rows' differences.
     {
-        kdb::Database db = kdb::Database::Open(bp->ProjectFileName(), false, true);
-        EXPECT_NEAR(db.Scalar("SELECT AVG(Difference) FROM Test").toDouble() / 20 * 100, bp->CurrentError(), 1e-4);
+        kdb::Database db = kdb::Database::Open(bp->State().ProjectFileName(), false, true);
+        EXPECT_NEAR(db.Scalar("SELECT AVG(Difference) FROM Test").toDouble() / 20 * 100, bp->State().CurrentError(), 1e-4);
     }
     // The scatter chart shows the same figures.
     ChartViews::ShowScatter();
@@ -227,8 +224,7 @@ TEST_F(ChartWindows, ChartsDrawTheRowsOwnValuesOnScalesThatCoverThem)
     };
     bp->Answer(EngineRun, {0});
     ASSERT_EQ(bp->Test(), TestOutcome::Done);
-    gProjectType = ntBackProp;
-    gBackProp() = bp;
+    SetCurrentNetwork(bp);
 
     ChartViews::ShowScatter();
     frmScatter* scatter = findWindow<frmScatter>();

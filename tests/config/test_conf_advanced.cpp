@@ -116,7 +116,7 @@ TEST_F(ConfigTest, AdvancedOkTellsTheWindowAndCancelDropsTheCopy)
     w->ChooseTable(QStringLiteral("Ranges"));
     w->cmdAllToInput_Click();
     ASSERT_EQ(w->InputCount(), 9); // every field but the text
-    auto& ddo = *gBackProp()->DDO();
+    auto& ddo = *CurrentNetworkAs<CBackProp>()->State().DDO();
     const int16_t r150 = ddo.FieldIndex(QStringLiteral("R150"));
     const double gathered = ddo.UserMin(r150);
 
@@ -146,7 +146,7 @@ TEST_F(ConfigTest, AdvancedOkTellsTheWindowAndCancelDropsTheCopy)
     EXPECT_TRUE(w->mMinMaxChanged);
     EXPECT_FALSE(w->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->isEnabled());
     EXPECT_EQ(w->Nodes(), 6);
-    EXPECT_EQ(gBackProp()->CurrentNodes(), 0); // the project's own count waits for OK
+    EXPECT_EQ(CurrentNetworkAs<CBackProp>()->CurrentNodes(), 0); // the project's own count waits for OK
 
     // A trained project whose limits changed: OK asks nothing and commits.
     gProcess().SetIsTrained(true);
@@ -162,7 +162,7 @@ TEST_F(ConfigTest, AdvancedOkTellsTheWindowAndCancelDropsTheCopy)
     EXPECT_EQ(calls, QStringList{QStringLiteral("SetLimits")});
     EXPECT_FALSE(gProcess().IsTrained());
     EXPECT_TRUE(gProcess().IsConfigured());
-    EXPECT_EQ(gBackProp()->CurrentNodes(), 3); // the window's count after the last input move
+    EXPECT_EQ(CurrentNetworkAs<CBackProp>()->CurrentNodes(), 3); // the window's count after the last input move
     EXPECT_EQ(ddo.UserMin(r150), 3.0);
 }
 

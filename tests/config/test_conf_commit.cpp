@@ -107,7 +107,7 @@ TEST_F(CommitTest, VisitingAGridCellChangesNothingAndKeepsTheTraining)
     const QString project =
         TrainedProject(QStringLiteral("Ranges"), {QStringLiteral("R150"), QStringLiteral("R5")}, QStringLiteral("X"));
     const QByteArray bytes = ConfTest::Bytes(project);
-    const CDataDef& ddo = *gBackProp()->DDO();
+    const CDataDef& ddo = *CurrentNetworkAs<CBackProp>()->State().DDO();
     const int16_t r150 = ddo.FieldIndex(QStringLiteral("R150"));
     const double stored = ddo.UserMin(r150);
 
@@ -156,7 +156,7 @@ TEST_F(CommitTest, AdvancedOkStaysOnARefusedEntry)
     w->ChooseTable(QStringLiteral("Ranges"));
     GiveRoles(w, {QStringLiteral("R150")}, QStringLiteral("X"));
     frmConfigProj* a = frmConfigProj::Open(w);
-    const int row = gBackProp()->DDO()->FieldIndex(QStringLiteral("R5")) - 1;
+    const int row = CurrentNetworkAs<CBackProp>()->State().DDO()->FieldIndex(QStringLiteral("R5")) - 1;
     const QModelIndex cell = a->Model().index(row, CFieldLimitsModel::colUserMax);
 
     // Typed into the open editor: OK checks it, refuses it and stays on it.
@@ -203,7 +203,7 @@ TEST_F(CommitTest, OkWithTheProjectFileHeldElsewhereChangesNothingAndStaysOpen)
     frmConfPrj* w = OpenWindow(false);
     Select(w, {QStringLiteral("Input B")});
     w->cmdOneToInput_Click();
-    const CDataDef& ddo = *gBackProp()->DDO();
+    const CDataDef& ddo = *CurrentNetworkAs<CBackProp>()->State().DDO();
     const int16_t inputB = ddo.FieldIndex(QStringLiteral("Input B"));
 
     // Another connection in the middle of writing to the project file.
@@ -261,12 +261,12 @@ TEST_F(CommitTest, SfamPredictionFieldWithABracketInItsNameTrains)
     EXPECT_TRUE(gProcess().IsConfigured());
     EXPECT_EQ(kdb::Database::Open(project, false, true).RecordCount(ProjectSchema::ClassesTable()), 3);
 
-    CSFam& sf = *gSFam();
-    sf.SetTrainLow(1);
-    sf.SetTrainHigh(60);
+    CSFam& sf = *CurrentNetworkAs<CSFam>();
+    sf.State().SetTrainLow(1);
+    sf.State().SetTrainHigh(60);
     sf.Train();
-    EXPECT_EQ(sf.DLLError(), 0);
-    EXPECT_TRUE(sf.NetReady());
+    EXPECT_EQ(sf.State().DLLError(), 0);
+    EXPECT_TRUE(sf.State().NetReady());
     EXPECT_EQ(sf.ClassNames().size(), 4u);
 }
 
@@ -376,7 +376,7 @@ TEST_F(CommitTest, TheAdvancedGridsTextsGoWithWhatTheySpokeOf)
     Browse(w, source);
     w->ChooseTable(QStringLiteral("Ranges"));
     GiveRoles(w, {QStringLiteral("R150")}, QStringLiteral("X"));
-    const int row = gBackProp()->DDO()->FieldIndex(QStringLiteral("R5")) - 1;
+    const int row = CurrentNetworkAs<CBackProp>()->State().DDO()->FieldIndex(QStringLiteral("R5")) - 1;
 
     // What may stand once a refusal is gone: the configuration window's own text, or none.
     const auto configurationText = [] {

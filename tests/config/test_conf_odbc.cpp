@@ -161,7 +161,7 @@ TEST_F(ConfigTest, BackPropOverOdbcCommittedAndReopened)
     gProcess().Save(project);
 
     OpenProject(ntBackProp, project);
-    EXPECT_EQ(gBackProp()->DatabaseFileName(), QStringLiteral("ODBC;DSN=") + kDsn);
+    EXPECT_EQ(CurrentNetworkAs<CBackProp>()->State().DatabaseFileName(), QStringLiteral("ODBC;DSN=") + kDsn);
     frmConfPrj* again = OpenWindow(false);
     EXPECT_EQ(again->findChild<QLabel*>(QStringLiteral("lblDatabase"))->text(), kDsn);
     EXPECT_TRUE(again->findChild<QCheckBox*>(QStringLiteral("chkODBC"))->isChecked());
@@ -206,8 +206,8 @@ TEST_F(ConfigTest, TheSourceLabelNeverShowsThePassword)
     NewProject(ntBackProp);
     const QString connect = QStringLiteral("ODBC;DRIVER=SQLite3;Database=") + source
                             + QStringLiteral(";pwd = {se;cret};NoCreat=1");
-    gBackProp()->Attach(connect, QStringLiteral("Order"));
-    ASSERT_EQ(gBackProp()->TableName(), QStringLiteral("Order"));
+    CurrentNetworkAs<CBackProp>()->Attach(connect, QStringLiteral("Order"));
+    ASSERT_EQ(CurrentNetworkAs<CBackProp>()->State().TableName(), QStringLiteral("Order"));
     frmConfPrj* w = OpenWindow(false);
     const QString label = w->findChild<QLabel*>(QStringLiteral("lblDatabase"))->text();
     EXPECT_EQ(label, QStringLiteral("DRIVER=SQLite3;Database=") + source + QStringLiteral(";NoCreat=1"));

@@ -55,6 +55,6 @@ TEST_F(ConfigTest, Pictures)
     QFile::copy(source, shots + QStringLiteral("/source.kvs"));
     CloseProject();
     MakeNetwork(ntBackProp, keep);
-    gBackProp()->Attach(shots + QStringLiteral("/source.kvs"), QStringLiteral("Order"));
-    gBackProp()->SaveConfig();
+    CurrentNetworkAs<CBackProp>()->Attach(shots + QStringLiteral("/source.kvs"), QStringLiteral("Order"));
+    CurrentNetworkAs<CBackProp>()->SaveConfig();
 }

@@ -115,7 +115,7 @@ std::vector<CommandRow>& savedRows()
 void ConfigTest::SetUp()
 {
     TestEnv::ClearSettings();
-    gProjectType = ntNone;
+    SetCurrentNetwork(nullptr);
     main = new frmMain();
     main->resize(1100, 800);
     gVeltra().SetMainForm(main);
@@ -147,7 +147,7 @@ void ConfigTest::TearDown()
     ConfTest::Flush();
     gCommands().SetRows(std::move(savedRows()));
     WindowCalls::Install(nullptr);
-    gProjectType = ntNone;
+    SetCurrentNetwork(nullptr);
 }
 
 QString ConfigTest::NewProject(int32_t kind, const QString& name)
@@ -161,21 +161,18 @@ QString ConfigTest::NewProject(int32_t kind, const QString& name)
 
 void ConfigTest::MakeNetwork(int32_t kind, const QString& path)
 {
-    if (kind == ntBackProp) {
-        gBackProp() = std::make_shared<CBackProp>();
-        gBackProp()->Initialize(path);
-    } else {
-        gSFam() = std::make_shared<CSFam>();
-        gSFam()->Initialize(path);
-    }
-    gProjectType = kind;
+    std::shared_ptr<CNetworkProject> net;
+    if (kind == ntBackProp)
+        net = std::make_shared<CBackProp>();
+    else
+        net = std::make_shared<CSFam>();
+    SetCurrentNetwork(net);
+    net->Initialize(path);
 }
 
 void ConfigTest::CloseProject()
 {
-    gBackProp().reset();
-    gSFam().reset();
-    gProjectType = ntNone;
+    SetCurrentNetwork(nullptr);
     gProcess() = CProcess{};
 }
 

@@ -135,7 +135,7 @@ TEST_F(ConfigTest, BackPropConfiguredCommittedAndReopened)
     EXPECT_EQ(Child<QLabel>(w, "lblPrediction")->text(), QStringLiteral("Target"));
     // The node count follows the inputs in the window; the project keeps its own until OK.
     EXPECT_EQ(PanelText("Nodes"), QStringLiteral(" 4 Nodes "));
-    EXPECT_EQ(gBackProp()->CurrentNodes(), 0);
+    EXPECT_EQ(CurrentNetworkAs<CBackProp>()->CurrentNodes(), 0);
     ASSERT_TRUE(Child<QPushButton>(w, "cmdOk")->isEnabled());
 
     w->cmdOK_Click();
@@ -143,16 +143,16 @@ TEST_F(ConfigTest, BackPropConfiguredCommittedAndReopened)
     EXPECT_EQ(calls, QStringList{QStringLiteral("SetLimits")});
     EXPECT_EQ(frmConfPrj::Current(), nullptr);
     EXPECT_TRUE(gProcess().IsConfigured());
-    EXPECT_EQ(gBackProp()->CurrentNodes(), 4);
+    EXPECT_EQ(CurrentNetworkAs<CBackProp>()->CurrentNodes(), 4);
 
     gProcess().Save(project);
     OpenProject(ntBackProp, project);
-    const CDataDef& d = *gBackProp()->DDO();
+    const CDataDef& d = *CurrentNetworkAs<CBackProp>()->State().DDO();
     EXPECT_EQ(RoleOf(d, QStringLiteral("Input A")), roleInput);
     EXPECT_EQ(RoleOf(d, QStringLiteral("When")), roleInput);
     EXPECT_EQ(RoleOf(d, QStringLiteral("Target")), roleBPPredict);
     EXPECT_EQ(RoleOf(d, QStringLiteral("Name")), roleUnused);
-    EXPECT_EQ(gBackProp()->CurrentNodes(), 4);
+    EXPECT_EQ(CurrentNetworkAs<CBackProp>()->CurrentNodes(), 4);
     EXPECT_TRUE(gProcess().IsConfigured());
 
     frmConfPrj* again = OpenWindow(false);
@@ -194,8 +194,8 @@ TEST_F(ConfigTest, SfamClassLimitsRefuseWithoutChangingAnything)
     EXPECT_EQ(ConfTest::Bytes(project), before);
     EXPECT_EQ(gProcess().Byte(), flags);
     EXPECT_FALSE(kdb::Database::Open(project, false, true).HasTable(ProjectSchema::ClassesTable()));
-    EXPECT_EQ(RoleOf(*gSFam()->DDO(), QStringLiteral("X")), roleUnused);
-    EXPECT_EQ(RoleOf(*gSFam()->DDO(), QStringLiteral("C257")), roleUnused);
+    EXPECT_EQ(RoleOf(*CurrentNetworkAs<CSFam>()->State().DDO(), QStringLiteral("X")), roleUnused);
+    EXPECT_EQ(RoleOf(*CurrentNetworkAs<CSFam>()->State().DDO(), QStringLiteral("C257")), roleUnused);
     EXPECT_EQ(frmConfPrj::Current(), w);
 
     // A click on the field still selected is a click on the list: OK comes back, and the
@@ -225,7 +225,7 @@ TEST_F(ConfigTest, SfamClassLimitsRefuseWithoutChangingAnything)
     ConfTest::Flush();
     EXPECT_EQ(calls, QStringList{QStringLiteral("SetLimits")});
     EXPECT_EQ(kdb::Database::Open(project, false, true).RecordCount(ProjectSchema::ClassesTable()), 256);
-    EXPECT_EQ(RoleOf(*gSFam()->DDO(), QStringLiteral("C256")), roleSFamPredict);
+    EXPECT_EQ(RoleOf(*CurrentNetworkAs<CSFam>()->State().DDO(), QStringLiteral("C256")), roleSFamPredict);
     EXPECT_EQ(PanelText("Nodes"), QStringLiteral(" 0 Nodes "));
 }
 
@@ -262,7 +262,7 @@ TEST_F(ConfiguredTest, CancelOfAConfiguredProjectChangesNothingAndCloseBoxIsCanc
     gProcess().Save(project);
     OpenProject(ntBackProp, project);
     const QByteArray bytes = ConfTest::Bytes(project);
-    const int16_t nodes = gBackProp()->CurrentNodes();
+    const int16_t nodes = CurrentNetworkAs<CBackProp>()->CurrentNodes();
 
     // The tools as they are before the window holds them off.
     CCommandBar* bar = main->MainToolBar();
@@ -283,9 +283,9 @@ TEST_F(ConfiguredTest, CancelOfAConfiguredProjectChangesNothingAndCloseBoxIsCanc
     EXPECT_EQ(frmConfPrj::Current(), nullptr);
     EXPECT_EQ(calls, QStringList{QStringLiteral("SetLimits")});
     EXPECT_EQ(ConfTest::Bytes(project), bytes);
-    EXPECT_EQ(gBackProp()->CurrentNodes(), nodes);
+    EXPECT_EQ(CurrentNetworkAs<CBackProp>()->CurrentNodes(), nodes);
     EXPECT_EQ(PanelText("Nodes"), QStringLiteral(" %1 Nodes ").arg(nodes));
-    EXPECT_EQ(RoleOf(*gBackProp()->DDO(), QStringLiteral("Input B")), roleUnused);
+    EXPECT_EQ(RoleOf(*CurrentNetworkAs<CBackProp>()->State().DDO(), QStringLiteral("Input B")), roleUnused);
     for (int i = 0; i < bar->ToolCount(); ++i)
         EXPECT_EQ(bar->Enabled(bar->ToolName(i)), tools[size_t(i)]) << bar->ToolName(i).toStdString();
 }
@@ -304,7 +304,8 @@ TEST_F(ConfigTest, AwkwardTableAndFieldNamesWork)
         ConfTest::Flush();
         EXPECT_TRUE(gProcess().IsConfigured()) << table.toStdString();
         EXPECT_EQ(kdb::Database::Open(project, false, true).RecordCount(ProjectSchema::ClassesTable()), 40);
-        EXPECT_EQ(gSFam()->DDO()->FieldMax(gSFam()->DDO()->FieldIndex(QStringLiteral("Input A"))), 20.0);
+        const CDataDef& ddo = *CurrentNetworkAs<CSFam>()->State().DDO();
+        EXPECT_EQ(ddo.FieldMax(ddo.FieldIndex(QStringLiteral("Input A"))), 20.0);
         CloseProject();
     }
 }
@@ -323,7 +324,7 @@ TEST_F(ConfiguredTest, TrainedProjectAsksBeforeResetting)
     EXPECT_EQ(prompts.LastBox().title, QStringLiteral("Project Configuration"));
     ConfTest::Flush();
     EXPECT_EQ(frmConfPrj::Current(), again);
-    EXPECT_EQ(RoleOf(*gBackProp()->DDO(), QStringLiteral("Input B")), roleUnused);
+    EXPECT_EQ(RoleOf(*CurrentNetworkAs<CBackProp>()->State().DDO(), QStringLiteral("Input B")), roleUnused);
     EXPECT_TRUE(gProcess().IsTrained());
 }
 

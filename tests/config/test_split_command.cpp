@@ -87,10 +87,10 @@ protected:
             net.Attach(source, "Data");
             NetTest::Configure(net, roles);
             if (!defaultRanges) {
-                net.SetTrainLow(1);
-                net.SetTrainHigh(30);
-                net.SetTestLow(31);
-                net.SetTestHigh(38);
+                net.State().SetTrainLow(1);
+                net.State().SetTrainHigh(30);
+                net.State().SetTestLow(31);
+                net.State().SetTestHigh(38);
             }
         };
         if (kind == ntBackProp) {
@@ -188,7 +188,7 @@ TEST_F(SplitCommandTest, CancelReturnsToTheCurrentViewAndSavesNothing)
     }
     EXPECT_EQ(calls, QStringList({"BrowseTest", "MenuBProp", "ShowDefBrowser"}));
     EXPECT_EQ(ConfigRows(path), before);
-    EXPECT_EQ(gBackProp()->TrainHigh(), 30);
+    EXPECT_EQ(CurrentNetworkAs<CBackProp>()->State().TrainHigh(), 30);
     EXPECT_TRUE(prompts.Boxes().empty());
 }
 
@@ -196,7 +196,7 @@ TEST_F(SplitCommandTest, ANewTrainingRangeOnATrainedProjectAsksThenResets)
 {
     const QString path = MakeProject(ntBackProp, true);
     Open(path);
-    ASSERT_TRUE(gBackProp()->NetReady());
+    ASSERT_TRUE(CurrentNetworkAs<CBackProp>()->State().NetReady());
     const int64_t snapshots = Count(path, ProjectSchema::SnapshotsTable());
     ASSERT_GT(snapshots, 0);
 
@@ -212,8 +212,8 @@ TEST_F(SplitCommandTest, ANewTrainingRangeOnATrainedProjectAsksThenResets)
     EXPECT_EQ(prompts.LastBox().title, "Training Data Selection");
     EXPECT_EQ(prompts.LastBox().buttons, MsgButtons::YesNo);
     EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Exclamation);
-    EXPECT_EQ(gBackProp()->TrainHigh(), 30);
-    EXPECT_TRUE(gBackProp()->NetReady());
+    EXPECT_EQ(CurrentNetworkAs<CBackProp>()->State().TrainHigh(), 30);
+    EXPECT_TRUE(CurrentNetworkAs<CBackProp>()->State().NetReady());
     EXPECT_TRUE(gProcess().IsTrained());
     EXPECT_TRUE(calls.isEmpty());
     EXPECT_EQ(Count(path, ProjectSchema::SnapshotsTable()), snapshots);
@@ -227,7 +227,7 @@ TEST_F(SplitCommandTest, ANewTrainingRangeOnATrainedProjectAsksThenResets)
     }
     EXPECT_EQ(prompts.Boxes().size(), 2u);
     EXPECT_EQ(calls, QStringList{"MenuBProp"});
-    EXPECT_FALSE(gBackProp()->NetReady());
+    EXPECT_FALSE(CurrentNetworkAs<CBackProp>()->State().NetReady());
     EXPECT_TRUE(gProcess().IsSplit());
     EXPECT_FALSE(gProcess().IsTrained());
     EXPECT_FALSE(gProcess().IsTested());
@@ -273,8 +273,8 @@ TEST_F(SplitCommandTest, ANewTestingRangeOnATrainedBackPropProjectTestsAgain)
     EXPECT_TRUE(prompts.Boxes().empty());
     EXPECT_EQ(calls, QStringList({"CloseBrowsers", "ShowScatter"}));   // the test rewrites the file
     EXPECT_TRUE(gProcess().IsTested());
-    EXPECT_GE(gBackProp()->CurrentError(), 0);
-    EXPECT_EQ(StatusText(), SplitCommand::BackPropCompleteText(gBackProp()->CurrentError()));
+    EXPECT_GE(CurrentNetworkAs<CBackProp>()->State().CurrentError(), 0);
+    EXPECT_EQ(StatusText(), SplitCommand::BackPropCompleteText(CurrentNetworkAs<CBackProp>()->State().CurrentError()));
     EXPECT_TRUE(StatusText().startsWith("Test complete:  "));
     EXPECT_TRUE(StatusText().endsWith("% success."));
     EXPECT_TRUE(main->MainToolBar()->Enabled(ToolName::Scatter));
@@ -288,9 +288,9 @@ TEST_F(SplitCommandTest, ANewTestingRangeOnATrainedBackPropProjectTestsAgain)
     // Reopened, the project resumes tested with the new testing rows.
     modMenu::FileClose();
     Open(path);
-    EXPECT_EQ(gBackProp()->TestLow(), 21);
-    EXPECT_EQ(gBackProp()->TestHigh(), 30);
-    EXPECT_EQ(gBackProp()->TrainHigh(), 30);
+    EXPECT_EQ(CurrentNetworkAs<CBackProp>()->State().TestLow(), 21);
+    EXPECT_EQ(CurrentNetworkAs<CBackProp>()->State().TestHigh(), 30);
+    EXPECT_EQ(CurrentNetworkAs<CBackProp>()->State().TrainHigh(), 30);
     EXPECT_TRUE(gProcess().IsTested());
     EXPECT_TRUE(gProcess().IsTrained());
 }
@@ -299,14 +299,14 @@ TEST_F(SplitCommandTest, ANewTestingRangeOnATrainedSFamProjectShowsTheMatrix)
 {
     const QString path = MakeProject(ntSFam, true);
     Open(path);
-    ASSERT_TRUE(gSFam()->NetReady());
+    ASSERT_TRUE(CurrentNetworkAs<CSFam>()->State().NetReady());
     {
         ModalAnswerer answer;
         answer.Then(Choose(1, 30, 1, 30));
         SplitCommand::SetLimits();
     }
     EXPECT_EQ(calls, QStringList({"CloseBrowsers", "ShowCMatrix"}));
-    EXPECT_EQ(StatusText(), SplitCommand::SFamCompleteText(gSFam()->CurrentError()));
+    EXPECT_EQ(StatusText(), SplitCommand::SFamCompleteText(CurrentNetworkAs<CSFam>()->State().CurrentError()));
     EXPECT_TRUE(StatusText().endsWith("% successful predictions."));
     EXPECT_TRUE(Stored(path).IsTested());
     EXPECT_EQ(Count(path, "Test"), 30);
@@ -349,7 +349,7 @@ TEST_F(SplitCommandTest, ANewTestingRangeOfAnUntrainedProjectIsOnlyStored)
     EXPECT_TRUE(calls.isEmpty());
     // No view follows, and the dialog's hint went with the dialog.
     EXPECT_EQ(StatusText(), "");
-    EXPECT_EQ(gBackProp()->TestLow(), 11);
+    EXPECT_EQ(CurrentNetworkAs<CBackProp>()->State().TestLow(), 11);
     EXPECT_EQ(Config(path, "TestLow"), "11");
     EXPECT_EQ(Config(path, "TestHigh"), "20");
 }
@@ -380,7 +380,7 @@ TEST_F(SplitCommandTest, StaleRangesBeyondTheTableAreClampedAndSplitAgain)
         answer.Then([&](QWidget* w) {
             auto* dialog = qobject_cast<frmDataSelect*>(w);
             ASSERT_TRUE(dialog);
-            EXPECT_EQ(gBackProp()->TrainHigh(), 1000);
+            EXPECT_EQ(CurrentNetworkAs<CBackProp>()->State().TrainHigh(), 1000);
             shownHigh = dialog->dsTrainSet->ValueHigh();
             dialog->cmdOK->click();
         });
@@ -388,8 +388,8 @@ TEST_F(SplitCommandTest, StaleRangesBeyondTheTableAreClampedAndSplitAgain)
     }
     EXPECT_EQ(shownHigh, 40);
     EXPECT_EQ(calls, QStringList{"MenuBProp"});
-    EXPECT_EQ(gBackProp()->TrainHigh(), 40);
-    EXPECT_EQ(gBackProp()->TestHigh(), 40);
+    EXPECT_EQ(CurrentNetworkAs<CBackProp>()->State().TrainHigh(), 40);
+    EXPECT_EQ(CurrentNetworkAs<CBackProp>()->State().TestHigh(), 40);
     EXPECT_EQ(Config(path, "TrainHigh"), "40");
     EXPECT_TRUE(gProcess().IsSplit());
 }
@@ -474,7 +474,7 @@ TEST_F(SplitCommandTest, TheSplitsTextsEndWithTheirSteps)
         afterNo = StatusText();
         SplitCommand::SetLimits();
         complete = StatusText();
-        gBackProp()->Test();
+        CurrentNetworkAs<CBackProp>()->Test();
         afterSecondTest = StatusText();
         if (testDialog)
             testDialog->done(QDialog::Accepted);
@@ -482,7 +482,7 @@ TEST_F(SplitCommandTest, TheSplitsTextsEndWithTheirSteps)
     testDialog->exec();
     delete testDialog;
     EXPECT_EQ(afterNo, "");
-    EXPECT_EQ(complete, SplitCommand::BackPropCompleteText(gBackProp()->CurrentError()));
+    EXPECT_EQ(complete, SplitCommand::BackPropCompleteText(CurrentNetworkAs<CBackProp>()->State().CurrentError()));
     EXPECT_EQ(afterSecondTest, complete);
     EXPECT_EQ(prompts.Boxes().size(), 2u);
 }

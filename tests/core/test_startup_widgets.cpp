@@ -246,14 +246,13 @@ TEST(RealFileDialog, FourthTypeEntrySetsOdbcChosenAndCancels)
     d.SetFilterIndex(1);
     d.SetFileName(QStringLiteral("*.mdb;*.kvs"));
     d.SetFlags(d.Flags() + 4);
-    d.SetUserHook(dbUtilities::FileDialogHook);
-    gOdbcChosen = false;
+    bool odbcChosen = false;
+    d.SetUserHook([&](int entry) { return odbcChosen = dbUtilities::FileDialogHook(entry); });
     ModalAnswerer answerer;
     answerer.Then(ModalAnswerer::PickFileType(3));
     d.ShowOpen();
-    EXPECT_TRUE(gOdbcChosen);
+    EXPECT_TRUE(odbcChosen);
     EXPECT_TRUE(d.UserCancel());
-    gOdbcChosen = false;
 }
 
 TEST(RealFileDialog, OtherTypeEntriesOnlyChangeTheListing)
@@ -261,8 +260,8 @@ TEST(RealFileDialog, OtherTypeEntriesOnlyChangeTheListing)
     RealDialogs real;
     CCommonDialog d;
     d.SetFilter(kSourceFilter + QStringLiteral("|ODBC () |"));
-    d.SetUserHook(dbUtilities::FileDialogHook);
-    gOdbcChosen = false;
+    bool odbcChosen = false;
+    d.SetUserHook([&](int entry) { return odbcChosen = dbUtilities::FileDialogHook(entry); });
     ModalAnswerer answerer;
     bool stillOpen = false;
     answerer.Then(ModalAnswerer::PickFileType(1, [&](QWidget* w) {
@@ -271,7 +270,7 @@ TEST(RealFileDialog, OtherTypeEntriesOnlyChangeTheListing)
     }));
     d.ShowOpen();
     EXPECT_TRUE(stillOpen);
-    EXPECT_FALSE(gOdbcChosen);
+    EXPECT_FALSE(odbcChosen);
     EXPECT_TRUE(d.UserCancel());
 }
 

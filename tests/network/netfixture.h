@@ -45,21 +45,21 @@ template <class Kind>
 class TestFace : public Kind {
 public:
     int32_t CallEngine(EngineCommand command) override { return Kind::CallEngine(command); }
-    void ForceBestError(float error) { this->m_bestError = error; }
-    void ForceCurrentError(float error) { this->m_currentError = error; }
-    void ForceNetReady(bool ready) { this->m_netReady = ready; }
+    void ForceBestError(float error) { this->m_state.SetBestError(error); }
+    void ForceCurrentError(float error) { this->m_state.SetCurrentError(error); }
+    void ForceNetReady(bool ready) { this->m_state.SetNetReady(ready); }
 };
 
 class TestBackProp : public TestFace<CBackProp> {
 public:
     // The arrays the engine takes, for tests that set rows up by hand.
-    PatternArrays& Arrays() { return this->m_arrays; }
+    PatternArrays& Arrays() { return this->m_state.Arrays(); }
 };
 
 class TestSFam : public TestFace<CSFam> {
 public:
     // The arrays the engine takes, for tests that set rows up by hand.
-    PatternArrays& Arrays() { return this->m_arrays; }
+    PatternArrays& Arrays() { return this->m_state.Arrays(); }
 };
 
 namespace NetTest {
@@ -96,7 +96,7 @@ struct Role {
 
 inline void Configure(CNetworkProject& net, const std::vector<Role>& roles)
 {
-    CDataDef& ddo = *net.DDO();
+    CDataDef& ddo = *net.State().DDO();
     ddo.GatherStats(false);
     for (int16_t i = 1; i <= ddo.NumFields(); ++i)
         ddo.SetUserMatchType(i, roleUnused);

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "core/status.h"
-#include "network/charthandover.h"
 #include "tests/network/netfixture.h"
 
 #include <algorithm>
@@ -61,26 +60,4 @@ public:
 
 private:
     IStatusSink* m_previous;
-};
-
-class RecordingCharts : public IChartHost {
-public:
-    RecordingCharts() : m_previous(ChartHost::Install(this)) {}
-    ~RecordingCharts() override { ChartHost::Install(m_previous); }
-    void RemoveChildForms() override { calls << "RemoveChildForms"; }
-    void ShowScatter(const ChartHandover& d) override
-    {
-        calls << "ShowScatter";
-        data = d;
-    }
-    void ShowSeries(const ChartHandover& d) override
-    {
-        calls << "ShowSeries";
-        data = d;
-    }
-    QStringList calls;
-    ChartHandover data;
-
-private:
-    IChartHost* m_previous;
 };

@@ -24,8 +24,8 @@ protected:
         bp.Initialize(folder + "/bp.kvp");
         bp.Attach(src, "Data");
         NetTest::Configure(bp, {{"X1", roleInput, 0, 4}, {"X2", roleInput, 0, 100}, {"Y", roleBPPredict, 0, 10}});
-        bp.SetTrainLow(1);
-        bp.SetTrainHigh(4);
+        bp.State().SetTrainLow(1);
+        bp.State().SetTrainHigh(4);
     }
     FakePrompter prompts;
     RecordingHost host;
@@ -38,16 +38,16 @@ TEST_F(Arrays, LayoutTakesInputsInFieldOrderAndTheDefaultHiddenSize)
     TestBackProp bp;
     OpenBackProp(bp, BackPropSource());
     ASSERT_TRUE(bp.BuildArrays(0));
-    EXPECT_TRUE(bp.NetReady());
-    EXPECT_EQ(bp.CurrentError(), -1);
-    EXPECT_EQ(bp.NumInputs(), 2);
-    EXPECT_EQ(bp.InputFields(), (std::vector<int16_t>{0, 2, 3}));
-    EXPECT_EQ(bp.PredictFieldIndex(), 4);
-    EXPECT_EQ(bp.FieldMinimums(), (std::vector<float>{0, 0, 0}));
-    EXPECT_EQ(bp.FieldMaximums(), (std::vector<float>{10, 4, 100}));
+    EXPECT_TRUE(bp.State().NetReady());
+    EXPECT_EQ(bp.State().CurrentError(), -1);
+    EXPECT_EQ(bp.State().NumInputs(), 2);
+    EXPECT_EQ(bp.State().InputFields(), (std::vector<int16_t>{0, 2, 3}));
+    EXPECT_EQ(bp.State().PredictFieldIndex(), 4);
+    EXPECT_EQ(bp.State().FieldMinimums(), (std::vector<float>{0, 0, 0}));
+    EXPECT_EQ(bp.State().FieldMaximums(), (std::vector<float>{10, 4, 100}));
     EXPECT_EQ(bp.LayerJCount(), 3);   // Int(2 * Sqr(3) + 0.5)
-    EXPECT_EQ(bp.Rows(), 0);
-    EXPECT_EQ(bp.Patterns().size(), 3u);
+    EXPECT_EQ(bp.State().Rows(), 0);
+    EXPECT_EQ(bp.State().Patterns().size(), 3u);
 }
 
 TEST_F(Arrays, RowsNormaliseClampAndMarkNulls)
@@ -56,26 +56,26 @@ TEST_F(Arrays, RowsNormaliseClampAndMarkNulls)
     OpenBackProp(bp, BackPropSource());
     ASSERT_TRUE(bp.BuildArrays(0));
     ASSERT_TRUE(bp.BuildArrays(1));
-    EXPECT_TRUE(bp.TrainBuilt());
-    ASSERT_EQ(bp.Rows(), 4);
+    EXPECT_TRUE(bp.State().TrainBuilt());
+    ASSERT_EQ(bp.State().Rows(), 4);
     // Row 1 (ID 1): plain values.
-    EXPECT_FLOAT_EQ(bp.Pattern(1, 1), 0.25f);
-    EXPECT_FLOAT_EQ(bp.Pattern(2, 1), 0.1f);
-    EXPECT_FLOAT_EQ(bp.Pattern(0, 1), 0.5f);
+    EXPECT_FLOAT_EQ(bp.State().Pattern(1, 1), 0.25f);
+    EXPECT_FLOAT_EQ(bp.State().Pattern(2, 1), 0.1f);
+    EXPECT_FLOAT_EQ(bp.State().Pattern(0, 1), 0.5f);
     EXPECT_EQ(bp.Results()[1], 0.0f);
     // Row 2 (ID 2): the first input is Null; the other input is not read, the target is.
     EXPECT_EQ(bp.Results()[2], -1.0f);
-    EXPECT_EQ(bp.Pattern(1, 2), 0.0f);
-    EXPECT_EQ(bp.Pattern(2, 2), 0.0f);
-    EXPECT_FLOAT_EQ(bp.Pattern(0, 2), 0.6f);
+    EXPECT_EQ(bp.State().Pattern(1, 2), 0.0f);
+    EXPECT_EQ(bp.State().Pattern(2, 2), 0.0f);
+    EXPECT_FLOAT_EQ(bp.State().Pattern(0, 2), 0.6f);
     // Row 3 (ID 3): second input and target Null.
-    EXPECT_FLOAT_EQ(bp.Pattern(1, 3), 0.75f);
+    EXPECT_FLOAT_EQ(bp.State().Pattern(1, 3), 0.75f);
     EXPECT_EQ(bp.Results()[3], -1.0f);
-    EXPECT_EQ(bp.Pattern(0, 3), 0.0f);
+    EXPECT_EQ(bp.State().Pattern(0, 3), 0.0f);
     // Row 4 (ID 4): outside the user range on both sides.
-    EXPECT_EQ(bp.Pattern(1, 4), 0.0f);
-    EXPECT_EQ(bp.Pattern(2, 4), 1.0f);
-    EXPECT_EQ(bp.Pattern(0, 4), 1.0f);
+    EXPECT_EQ(bp.State().Pattern(1, 4), 0.0f);
+    EXPECT_EQ(bp.State().Pattern(2, 4), 1.0f);
+    EXPECT_EQ(bp.State().Pattern(0, 4), 1.0f);
     EXPECT_EQ(bp.Results()[4], 0.0f);
 }
 
@@ -83,21 +83,21 @@ TEST_F(Arrays, TestingRowsReplaceTrainingRows)
 {
     TestBackProp bp;
     OpenBackProp(bp, BackPropSource());
-    bp.SetTestLow(3);
-    bp.SetTestHigh(4);
+    bp.State().SetTestLow(3);
+    bp.State().SetTestHigh(4);
     ASSERT_TRUE(bp.BuildArrays(0));
     ASSERT_TRUE(bp.BuildArrays(1));
     ASSERT_TRUE(bp.BuildArrays(2));
-    EXPECT_FALSE(bp.TrainBuilt());
-    EXPECT_TRUE(bp.TestBuilt());
-    EXPECT_EQ(bp.Rows(), 2);
-    EXPECT_FLOAT_EQ(bp.Pattern(1, 1), 0.75f);   // ID 3
-    bp.SetTrainLow(1);
-    bp.SetTrainHigh(0);
+    EXPECT_FALSE(bp.State().TrainBuilt());
+    EXPECT_TRUE(bp.State().TestBuilt());
+    EXPECT_EQ(bp.State().Rows(), 2);
+    EXPECT_FLOAT_EQ(bp.State().Pattern(1, 1), 0.75f);   // ID 3
+    bp.State().SetTrainLow(1);
+    bp.State().SetTrainHigh(0);
     ASSERT_TRUE(bp.BuildArrays(0));
     ASSERT_TRUE(bp.BuildArrays(1));
-    EXPECT_TRUE(bp.TrainBuilt());
-    EXPECT_EQ(bp.Rows(), 0);
+    EXPECT_TRUE(bp.State().TrainBuilt());
+    EXPECT_EQ(bp.State().Rows(), 0);
 }
 
 TEST_F(Arrays, EqualLimitsGiveZero)
@@ -114,8 +114,8 @@ TEST_F(Arrays, UninitialisedDefinitionBuildsNothing)
     TestBackProp bp;
     bp.Initialize(folder + "/none.kvp");
     EXPECT_TRUE(bp.BuildArrays(0));
-    EXPECT_FALSE(bp.NetReady());
-    EXPECT_EQ(bp.NumInputs(), 0);
+    EXPECT_FALSE(bp.State().NetReady());
+    EXPECT_EQ(bp.State().NumInputs(), 0);
     EXPECT_TRUE(prompts.Boxes().empty());
 }
 
@@ -126,15 +126,15 @@ TEST_F(Arrays, FailuresAreReportedAndLeaveNothingBuilt)
     OpenBackProp(bp, src);
     ASSERT_TRUE(bp.BuildArrays(0));
 
-    bp.SetTrainHigh(5);   // past the last row
+    bp.State().SetTrainHigh(5);   // past the last row
     ASSERT_TRUE(bp.BuildArrays(0));
     prompts.ExpectBox(MsgResult::Ok);
     EXPECT_FALSE(bp.BuildArrays(1));
-    EXPECT_FALSE(bp.TrainBuilt());
+    EXPECT_FALSE(bp.State().TrainBuilt());
     EXPECT_EQ(prompts.LastBox().title, "CBackProp::BuildArrays");
     EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Critical);
 
-    bp.SetTrainHigh(4);
+    bp.State().SetTrainHigh(4);
     {
         kdb::Database db = kdb::Database::Open(src);
         db.Execute("UPDATE Data SET X2 = 'abc' WHERE ID = 1");
@@ -149,7 +149,7 @@ TEST_F(Arrays, FailuresAreReportedAndLeaveNothingBuilt)
     }
     prompts.ExpectBox(MsgResult::Ok);
     EXPECT_FALSE(bp.BuildArrays(1));
-    EXPECT_FALSE(bp.TrainBuilt());
+    EXPECT_FALSE(bp.State().TrainBuilt());
 }
 
 TEST_F(Arrays, DatesAndNumbersInTextConvert)
@@ -160,12 +160,12 @@ TEST_F(Arrays, DatesAndNumbersInTextConvert)
     bp.Initialize(folder + "/dates.kvp");
     bp.Attach(src, "Data");
     NetTest::Configure(bp, {{"D", roleInput, 2, 3}, {"X", roleInput, 0, 4}, {"Y", roleBPPredict, 0, 2}});
-    bp.SetTrainHigh(2);
+    bp.State().SetTrainHigh(2);
     ASSERT_TRUE(bp.BuildArrays(0));
     ASSERT_TRUE(bp.BuildArrays(1));
-    EXPECT_FLOAT_EQ(bp.Pattern(1, 1), 0.0f);   // serial day 2
-    EXPECT_FLOAT_EQ(bp.Pattern(1, 2), 1.0f);   // serial day 3
-    EXPECT_FLOAT_EQ(bp.Pattern(2, 2), 0.75f);
+    EXPECT_FLOAT_EQ(bp.State().Pattern(1, 1), 0.0f);   // serial day 2
+    EXPECT_FLOAT_EQ(bp.State().Pattern(1, 2), 1.0f);   // serial day 3
+    EXPECT_FLOAT_EQ(bp.State().Pattern(2, 2), 0.75f);
 }
 
 namespace {
@@ -176,8 +176,8 @@ protected:
         sf.Initialize(folder + "/sf.kvp");
         sf.Attach(src, "Data");
         NetTest::Configure(sf, {{"X", roleInput, 0, 10}, {"C", roleSFamPredict}});
-        sf.SetTrainLow(1);
-        sf.SetTrainHigh(rows);
+        sf.State().SetTrainLow(1);
+        sf.State().SetTrainHigh(rows);
     }
 };
 } // namespace
@@ -201,17 +201,17 @@ TEST_F(SFamArrays, TargetsAreClassNumbersIgnoringCaseAndBlanks)
         return -100.0f;
     };
     ASSERT_TRUE(sf.BuildArrays(1));
-    EXPECT_EQ(sf.Pattern(0, 1), number("a"));
-    EXPECT_EQ(sf.Pattern(0, 3), number("a"));
-    EXPECT_EQ(sf.Pattern(0, 2), number("b"));
-    EXPECT_EQ(sf.Pattern(0, 5), number(" B "));
+    EXPECT_EQ(sf.State().Pattern(0, 1), number("a"));
+    EXPECT_EQ(sf.State().Pattern(0, 3), number("a"));
+    EXPECT_EQ(sf.State().Pattern(0, 2), number("b"));
+    EXPECT_EQ(sf.State().Pattern(0, 5), number(" B "));
     EXPECT_NE(number("a"), number("b"));
-    EXPECT_EQ(sf.Pattern(0, 6), 0.0f);   // the empty class text is entry 0
+    EXPECT_EQ(sf.State().Pattern(0, 6), 0.0f);   // the empty class text is entry 0
     EXPECT_EQ(sf.Results()[4], -1);
     EXPECT_EQ(sf.Results()[7], -1);
     EXPECT_EQ(sf.Results()[1], 0);
     EXPECT_EQ(sf.NullRows(), 2);        // row 4 has two Nulls and counts once
-    EXPECT_EQ(sf.CurrentError(), -1);
+    EXPECT_EQ(sf.State().CurrentError(), -1);
 }
 
 TEST_F(SFamArrays, NumericClassesAreNamedWithoutFraction)
@@ -224,7 +224,7 @@ TEST_F(SFamArrays, NumericClassesAreNamedWithoutFraction)
     ASSERT_TRUE(sf.BuildArrays(0));
     EXPECT_EQ(sf.ClassNames(), (std::vector<QString>{"", "1", "2"}));
     ASSERT_TRUE(sf.BuildArrays(1));
-    EXPECT_EQ(sf.Pattern(0, 3), 1.0f);
+    EXPECT_EQ(sf.State().Pattern(0, 3), 1.0f);
 }
 
 TEST_F(SFamArrays, NewClassesGrowTheListUpTo256)
@@ -242,13 +242,13 @@ TEST_F(SFamArrays, NewClassesGrowTheListUpTo256)
             db.Execute("INSERT INTO Data VALUES (?, ?, ?)", {i, double(i % 7), QString("class%1").arg(i)});
         t.Commit();
     }
-    sf.SetTrainHigh(258);
+    sf.State().SetTrainHigh(258);
     ASSERT_TRUE(sf.BuildArrays(0));
     ASSERT_TRUE(sf.BuildArrays(1));
-    EXPECT_EQ(sf.Pattern(0, 1), 1.0f);
-    EXPECT_EQ(sf.Pattern(0, 2), 2.0f);
-    EXPECT_EQ(sf.Pattern(0, 256), 256.0f);   // the 256th class
-    EXPECT_EQ(sf.Pattern(0, 257), -5.0f);    // the 257th has no number
+    EXPECT_EQ(sf.State().Pattern(0, 1), 1.0f);
+    EXPECT_EQ(sf.State().Pattern(0, 2), 2.0f);
+    EXPECT_EQ(sf.State().Pattern(0, 256), 256.0f);   // the 256th class
+    EXPECT_EQ(sf.State().Pattern(0, 257), -5.0f);    // the 257th has no number
     EXPECT_EQ(sf.ClassNames().size(), 257u);
     EXPECT_EQ(sf.Arrays().m_classes.Number("CLASS2"), 2);
     EXPECT_EQ(sf.Arrays().m_classes.Number("   "), 0);
@@ -261,7 +261,7 @@ TEST_F(SFamArrays, LayoutWithoutClassTableFails)
     OpenSFam(sf, src, 1);
     prompts.ExpectBox(MsgResult::Ok);
     EXPECT_FALSE(sf.BuildArrays(0));
-    EXPECT_FALSE(sf.NetReady());
+    EXPECT_FALSE(sf.State().NetReady());
     EXPECT_EQ(prompts.LastBox().title, "CSFam::BuildArrays");
 }
 
@@ -341,12 +341,12 @@ TEST_F(Arrays, RowsReadInRangesAreThoseOfOneRead)
           "UPDATE Data SET C = CASE WHEN $ID % 1000 = 7 THEN 'zz' WHEN $ID % 1000 = 8 THEN ' ZZ' "
           "WHEN $ID = 90001 THEN 'New' WHEN $ID = 20002 THEN 'nEW ' ELSE C END");
     for (int i = 0; i < 2; ++i) {
-        bp[i].SetTrainLow(1);
-        bp[i].SetTrainHigh(int32_t(rows));
-        bp[i].SetTestLow(2001);
-        bp[i].SetTestHigh(int32_t(rows) + 5000);   // past the end
-        sf[i].SetTrainLow(1);
-        sf[i].SetTrainHigh(int32_t(rows));
+        bp[i].State().SetTrainLow(1);
+        bp[i].State().SetTrainHigh(int32_t(rows));
+        bp[i].State().SetTestLow(2001);
+        bp[i].State().SetTestHigh(int32_t(rows) + 5000);   // past the end
+        sf[i].State().SetTrainLow(1);
+        sf[i].State().SetTrainHigh(int32_t(rows));
         ASSERT_TRUE(bp[i].BuildArrays(0) && bp[i].BuildArrays(1));
         ASSERT_TRUE(sf[i].BuildArrays(0) && sf[i].BuildArrays(1));
     }
@@ -369,9 +369,9 @@ TEST_F(Arrays, RowsReadInRangesAreThoseOfOneRead)
     }
     Twice(ranged, single, "UPDATE Data SET X2 = 5 WHERE $ID IN (70001, 110001)");
     for (int i = 0; i < 2; ++i) {
-        bp[i].SetTestHigh(int32_t(rows));
+        bp[i].State().SetTestHigh(int32_t(rows));
         ASSERT_TRUE(bp[i].BuildArrays(2));
     }
     ExpectSameArrays(bp[0].Arrays(), bp[1].Arrays(), true);
-    EXPECT_EQ(bp[0].Rows(), rows - 2000);
+    EXPECT_EQ(bp[0].State().Rows(), rows - 2000);
 }

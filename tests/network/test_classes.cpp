@@ -22,7 +22,7 @@ protected:
     }
     std::vector<ClassRow> Rows(const TestSFam& sf)
     {
-        kdb::Database db = kdb::Database::Open(sf.ProjectFileName(), false, true);
+        kdb::Database db = kdb::Database::Open(sf.State().ProjectFileName(), false, true);
         std::vector<ClassRow> rows;
         kdb::Reader r = db.Query("SELECT Class, Total, ClassNum FROM Classes ORDER BY ClassNum");
         while (r.Next())
@@ -41,7 +41,7 @@ TEST_F(Classes, DistinctNonNullValuesWithCountsAndNumbers)
                                             {{1, 1.0, "A"}, {2, 2.0, "B"}, {3, 3.0, "A"}, {4, 4.0, Value()}, {5, 5.0, "C"}});
     TestSFam sf;
     Open(sf, src);
-    sf.SetTrainHigh(2);   // the ranges play no part
+    sf.State().SetTrainHigh(2);   // the ranges play no part
     sf.BuildClassList();
     std::vector<ClassRow> rows = Rows(sf);
     ASSERT_EQ(rows.size(), 3u);
@@ -53,7 +53,7 @@ TEST_F(Classes, DistinctNonNullValuesWithCountsAndNumbers)
     EXPECT_EQ(rows[2].total, 1);
     for (size_t i = 0; i < rows.size(); ++i)
         EXPECT_EQ(rows[i].number, int64_t(i + 1));
-    EXPECT_EQ(dbUtilities::ClassCount(sf.ProjectFileName()), 3);
+    EXPECT_EQ(dbUtilities::ClassCount(sf.State().ProjectFileName()), 3);
 
     sf.BuildClassList();
     const std::vector<ClassRow> again = Rows(sf);
@@ -71,13 +71,13 @@ TEST_F(Classes, ValuesDifferingInCaseAreOneClass)
     const std::vector<ClassRow> rows = Rows(sf);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].total, 2);
-    sf.SetTrainHigh(2);
+    sf.State().SetTrainHigh(2);
     ASSERT_TRUE(sf.BuildArrays(0));
     EXPECT_EQ(sf.Arrays().m_classes.Number("A"), 1);
     EXPECT_EQ(sf.Arrays().m_classes.Number("a"), 1);
     ASSERT_TRUE(sf.BuildArrays(1));
-    EXPECT_EQ(sf.Pattern(0, 1), 1.0f);
-    EXPECT_EQ(sf.Pattern(0, 2), 1.0f);
+    EXPECT_EQ(sf.State().Pattern(0, 1), 1.0f);
+    EXPECT_EQ(sf.State().Pattern(0, 2), 1.0f);
 }
 
 TEST_F(Classes, FieldNameWithABlank)
@@ -97,7 +97,7 @@ TEST_F(Classes, AFailedRebuildKeepsTheOldList)
     TestSFam sf;
     Open(sf, src);
     sf.BuildClassList();
-    CDataDef& ddo = *sf.DDO();
+    CDataDef& ddo = *sf.State().DDO();
     ddo.SetUserMatchType(ddo.FieldIndex("C"), roleUnused);
     prompts.ExpectBox(MsgResult::Ok);
     sf.BuildClassList();
@@ -127,12 +127,12 @@ TEST_F(Classes, ATestKeepsTheListOfAnUnchangedSourceAndRebuildsItAfterAChange)
     }
     TestSFam sf;
     Open(sf, src);
-    sf.SetTrainHigh(30);
-    sf.SetTestHigh(30);
+    sf.State().SetTrainHigh(30);
+    sf.State().SetTestHigh(30);
     sf.BuildClassList();
     sf.SaveConfig();
     sf.Train();
-    ASSERT_TRUE(sf.NetReady());
+    ASSERT_TRUE(sf.State().NetReady());
     ASSERT_EQ(sf.Test(), TestOutcome::Done);
     ASSERT_EQ(Rows(sf).size(), 2u);
     EXPECT_EQ(Rows(sf)[0].total + Rows(sf)[1].total, 30);

@@ -24,10 +24,10 @@ void TrainLoop(Net& net, int verifyRate, int passes, float enough)
     for (int pass = 0; pass < passes; ++pass) {
         for (int k = 0; k < verifyRate; ++k) {
             net.Train();
-            ASSERT_GE(net.DLLError(), 0) << "pass " << pass;
+            ASSERT_GE(net.State().DLLError(), 0) << "pass " << pass;
         }
         net.Verify();
-        if (net.CurrentError() >= 0 && net.CurrentError() <= enough)
+        if (net.State().CurrentError() >= 0 && net.State().CurrentError() <= enough)
             return;
     }
 }
@@ -37,7 +37,6 @@ protected:
     void SetUp() override { folder = TestEnv::NewFolder("endtoend"); }
     FakePrompter prompts;
     RecordingHost host;
-    RecordingCharts charts;
     QString folder;
 };
 } // namespace
@@ -60,10 +59,10 @@ TEST_F(EndToEnd, BackPropagationLearnsASmoothFunction)
         bp.Initialize(project);
         bp.Attach(source, "Data");
         NetTest::Configure(bp, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 10}, {"Y", roleBPPredict, 4, 21}});
-        bp.SetTrainLow(1);
-        bp.SetTrainHigh(450);
-        bp.SetTestLow(451);
-        bp.SetTestHigh(600);
+        bp.State().SetTrainLow(1);
+        bp.State().SetTrainHigh(450);
+        bp.State().SetTestLow(451);
+        bp.State().SetTestHigh(600);
         bp.SaveConfig();
 
         TrainLoop(bp, bp.VerifyRate(), 20, 0);
@@ -71,13 +70,13 @@ TEST_F(EndToEnd, BackPropagationLearnsASmoothFunction)
         TrainLoop(bp, bp.VerifyRate(), 400, 2.0f);
         ASSERT_GT(bp.BestError(), 0);
         EXPECT_LT(bp.BestError(), 5.0f);
-        EXPECT_LE(bp.BestError(), bp.CurrentError());
+        EXPECT_LE(bp.BestError(), bp.State().CurrentError());
 
         // The finish-and-test tool: back to the best network, test, results.
         bp.Revert();
-        EXPECT_EQ(bp.CurrentError(), bp.BestError());
+        EXPECT_EQ(bp.State().CurrentError(), bp.BestError());
         ASSERT_EQ(bp.Test(), TestOutcome::Done);
-        EXPECT_LT(bp.CurrentError(), 5.0f);
+        EXPECT_LT(bp.State().CurrentError(), 5.0f);
         gProcess().SetIsTrained(true);
         gProcess().SetIsTested(true);
         gProcess().Save(project);
@@ -85,17 +84,16 @@ TEST_F(EndToEnd, BackPropagationLearnsASmoothFunction)
         EXPECT_GT(rms, 0);
         EXPECT_LT(rms, 0.05f * 17);   // within 5% of the field's range
         EXPECT_LT(bp.UnexplainedVar(), 0.05f);
-        bp.ShowScatter();
-        EXPECT_EQ(charts.data.predicted.size(), 151u);
+        EXPECT_EQ(bp.TestedResults().predicted.size(), 151u);
         {
             kdb::Database db = kdb::Database::Open(project, false, true);
             EXPECT_EQ(db.RecordCount("Test"), 150);
             EXPECT_LT(db.Scalar("SELECT AVG(Difference) FROM Test").toDouble(), 0.05 * 17);
         }
 
-        probe.assign(size_t(bp.DDO()->NumFields()) + 1, 0.0);
-        probe[size_t(bp.DDO()->FieldIndex("X1"))] = 4.0;
-        probe[size_t(bp.DDO()->FieldIndex("X2"))] = 6.0;
+        probe.assign(size_t(bp.State().DDO()->NumFields()) + 1, 0.0);
+        probe[size_t(bp.State().DDO()->FieldIndex("X1"))] = 4.0;
+        probe[size_t(bp.State().DDO()->FieldIndex("X2"))] = 6.0;
         before = bp.Predict(probe);
         EXPECT_NEAR(before, smooth(4.0, 6.0), 1.0);
         bp.SaveConfig();
@@ -104,13 +102,13 @@ TEST_F(EndToEnd, BackPropagationLearnsASmoothFunction)
     // Reopened, the project brings its best network back and predicts the same.
     CBackProp again;
     again.Initialize(project);
-    ASSERT_TRUE(again.NetReady());
+    ASSERT_TRUE(again.State().NetReady());
     EXPECT_NEAR(again.Predict(probe), before, 1e-9);
     gProcess().Load(project);
     EXPECT_TRUE(gProcess().IsTested());
 
     again.Reset();
-    EXPECT_FALSE(again.NetReady());
+    EXPECT_FALSE(again.State().NetReady());
     EXPECT_EQ(again.Predict(probe), NoPrediction);
     EXPECT_TRUE(prompts.Boxes().empty());
 }
@@ -134,10 +132,10 @@ TEST_F(EndToEnd, SFamSeparatesTwoClasses)
     sf.Attach(source, "Data");
     NetTest::Configure(sf, {{"X1", roleInput, 0, 11}, {"X2", roleInput, 0, 10}, {"Side", roleSFamPredict}});
     sf.BuildClassList();
-    sf.SetTrainLow(1);
-    sf.SetTrainHigh(300);
-    sf.SetTestLow(301);
-    sf.SetTestHigh(400);
+    sf.State().SetTrainLow(1);
+    sf.State().SetTrainHigh(300);
+    sf.State().SetTestLow(301);
+    sf.State().SetTestHigh(400);
     sf.SaveConfig();
 
     TrainLoop(sf, 1, 50, 0);
@@ -145,7 +143,7 @@ TEST_F(EndToEnd, SFamSeparatesTwoClasses)
     EXPECT_GT(sf.CurrentNodes(), 0);
     sf.Revert();
     ASSERT_EQ(sf.Test(), TestOutcome::Done);
-    EXPECT_LT(sf.CurrentError(), 10.0f);   // above 90% correct
+    EXPECT_LT(sf.State().CurrentError(), 10.0f);   // above 90% correct
     {
         kdb::Database db = kdb::Database::Open(project, false, true);
         EXPECT_EQ(db.RecordCount("Test"), 100);
@@ -156,11 +154,11 @@ TEST_F(EndToEnd, SFamSeparatesTwoClasses)
                                   .toInt();
         EXPECT_GT(right, 90);
     }
-    std::vector<double> probe(size_t(sf.DDO()->NumFields()) + 1, 0.0);
-    probe[size_t(sf.DDO()->FieldIndex("X1"))] = 1.0;
-    probe[size_t(sf.DDO()->FieldIndex("X2"))] = 5.0;
+    std::vector<double> probe(size_t(sf.State().DDO()->NumFields()) + 1, 0.0);
+    probe[size_t(sf.State().DDO()->FieldIndex("X1"))] = 1.0;
+    probe[size_t(sf.State().DDO()->FieldIndex("X2"))] = 5.0;
     EXPECT_EQ(sf.Predict(probe), "left");
-    probe[size_t(sf.DDO()->FieldIndex("X1"))] = 9.0;
+    probe[size_t(sf.State().DDO()->FieldIndex("X1"))] = 9.0;
     EXPECT_EQ(sf.Predict(probe), "right");
     EXPECT_TRUE(prompts.Boxes().empty());
 }
@@ -179,8 +177,8 @@ TEST_F(EndToEnd, SFamOverTheCategoryLimitSaysWhy)
     sf.Attach(source, "Many");
     NetTest::Configure(sf, {{"X1", roleInput, 0, 255}, {"X2", roleInput, 0, 130}, {"Side", roleSFamPredict}});
     sf.BuildClassList();
-    sf.SetTrainLow(1);
-    sf.SetTrainHigh(count);
+    sf.State().SetTrainLow(1);
+    sf.State().SetTrainHigh(count);
     sf.SetVigBase(1.0f);
     prompts.ExpectBox(MsgResult::Ok);
     sf.Train();
@@ -188,5 +186,5 @@ TEST_F(EndToEnd, SFamOverTheCategoryLimitSaysWhy)
     const QString text = prompts.LastBox().text;
     EXPECT_TRUE(text.startsWith("DLL Train Error.  Error #-13\r\n")) << text.toStdString();
     EXPECT_TRUE(text.contains("more than 32767 category nodes")) << text.toStdString();
-    EXPECT_EQ(sf.DLLError(), -13);
+    EXPECT_EQ(sf.State().DLLError(), -13);
 }

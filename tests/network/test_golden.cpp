@@ -158,14 +158,14 @@ public:
 protected:
     int32_t CallEngine(EngineCommand command) override
     {
-        const QString in = State();
+        const QString in = Before();
         const int32_t result = Base::CallEngine(command);
         m_log << QStringLiteral("  engine %1 [%2] -> %3 [%4]").arg(Name(command), in).arg(result).arg(After());
         return result;
     }
     int32_t BeginEnginePass(kvengine::TrainPass& pass) override
     {
-        const QString in = State();
+        const QString in = Before();
         const int32_t result = Base::BeginEnginePass(pass);
         m_log << QStringLiteral("  begin pass [%1] -> %2 (pass rows %3)").arg(in).arg(result).arg(pass.Rows());
         return result;
@@ -190,18 +190,18 @@ private:
         }
         return QString::number(int(command));
     }
-    QString State() const
+    QString Before() const
     {
         return QStringLiteral("rows %1 inputs %2 patterns %3 results %4 cycles %5")
-            .arg(this->Rows())
-            .arg(this->NumInputs())
-            .arg(HashOf(this->Patterns()))
+            .arg(this->State().Rows())
+            .arg(this->State().NumInputs())
+            .arg(HashOf(this->State().Patterns()))
             .arg(HashOf(this->Results()))
-            .arg(this->CyclesCompleted());
+            .arg(this->State().CyclesCompleted());
     }
     QString After() const
     {
-        return QStringLiteral("results %1 cycles %2").arg(HashOf(this->Results())).arg(this->CyclesCompleted());
+        return QStringLiteral("results %1 cycles %2").arg(HashOf(this->Results())).arg(this->State().CyclesCompleted());
     }
     QStringList& m_log;
 };
@@ -234,12 +234,12 @@ protected:
     void MarkErrors(const Net& net, const QString& what)
     {
         log << QStringLiteral("%1: current %2 best %3 dll %4 net %5 train %6 test %7 rows %8")
-                   .arg(what, Number(net.CurrentError()), Number(BestOf(net)))
-                   .arg(net.DLLError())
-                   .arg(net.NetReady())
-                   .arg(net.TrainBuilt())
-                   .arg(net.TestBuilt())
-                   .arg(net.Rows());
+                   .arg(what, Number(net.State().CurrentError()), Number(BestOf(net)))
+                   .arg(net.State().DLLError())
+                   .arg(net.State().NetReady())
+                   .arg(net.State().TrainBuilt())
+                   .arg(net.State().TestBuilt())
+                   .arg(net.State().Rows());
     }
     static double BestOf(const CBackProp& net) { return net.BestError(); }
     static double BestOf(const CSFam& net) { return net.BestTrainError(); }
@@ -320,10 +320,10 @@ TEST_F(Golden, BackPropagationProject)
         bp.Initialize(project);
         bp.Attach(source, "Data");
         NetTest::Configure(bp, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 11}, {"Y", roleBPPredict, -6, 19}});
-        bp.SetTrainLow(1);
-        bp.SetTrainHigh(60);
-        bp.SetTestLow(61);
-        bp.SetTestHigh(80);
+        bp.State().SetTrainLow(1);
+        bp.State().SetTrainHigh(60);
+        bp.State().SetTestLow(61);
+        bp.State().SetTestHigh(80);
         bp.SetVerifyRate(3);
         Mark("save configuration");
         ASSERT_TRUE(bp.SaveConfig());
@@ -363,9 +363,9 @@ TEST_F(Golden, BackPropagationProject)
         Mark("save configuration");
         ASSERT_TRUE(bp.SaveConfig());
 
-        std::vector<double> probe(size_t(bp.DDO()->NumFields()) + 1, 0.0);
-        probe[size_t(bp.DDO()->FieldIndex("X1"))] = 4.0;
-        probe[size_t(bp.DDO()->FieldIndex("X2"))] = 6.0;
+        std::vector<double> probe(size_t(bp.State().DDO()->NumFields()) + 1, 0.0);
+        probe[size_t(bp.State().DDO()->FieldIndex("X1"))] = 4.0;
+        probe[size_t(bp.State().DDO()->FieldIndex("X2"))] = 6.0;
         Mark("predict");
         log << QStringLiteral("prediction %1").arg(Number(bp.Predict(probe)));
     }
@@ -386,10 +386,10 @@ TEST_F(Golden, SFamProject)
         NetTest::Configure(sf, {{"X1", roleInput, 0, 10.1}, {"X2", roleInput, 0, 11}, {"Class", roleSFamPredict}});
         Mark("class list");
         ASSERT_TRUE(sf.BuildClassList());
-        sf.SetTrainLow(1);
-        sf.SetTrainHigh(64);
-        sf.SetTestLow(65);
-        sf.SetTestHigh(80);
+        sf.State().SetTrainLow(1);
+        sf.State().SetTrainHigh(64);
+        sf.State().SetTestLow(65);
+        sf.State().SetTestHigh(80);
         sf.SetVigBase(0.2f);
         Mark("save configuration");
         ASSERT_TRUE(sf.SaveConfig());
@@ -420,9 +420,9 @@ TEST_F(Golden, SFamProject)
         Mark("save configuration");
         ASSERT_TRUE(sf.SaveConfig());
 
-        std::vector<double> probe(size_t(sf.DDO()->NumFields()) + 1, 0.0);
-        probe[size_t(sf.DDO()->FieldIndex("X1"))] = 1.0;
-        probe[size_t(sf.DDO()->FieldIndex("X2"))] = 2.0;
+        std::vector<double> probe(size_t(sf.State().DDO()->NumFields()) + 1, 0.0);
+        probe[size_t(sf.State().DDO()->FieldIndex("X1"))] = 1.0;
+        probe[size_t(sf.State().DDO()->FieldIndex("X2"))] = 2.0;
         Mark("predict");
         log << QStringLiteral("prediction %1").arg(sf.Predict(probe));
     }

@@ -38,7 +38,7 @@ TEST_F(Project, InitializeWithoutPathDoesNothing)
 {
     CBackProp bp;
     bp.Initialize("");
-    EXPECT_EQ(bp.Project().Count(), 0);
+    EXPECT_EQ(bp.State().Project().Count(), 0);
     EXPECT_TRUE(QDir(folder).entryList({"*.kvp"}).isEmpty());
 }
 
@@ -47,7 +47,7 @@ TEST_F(Project, NewProjectHoldsTheBaseTablesAndTheInitialSettings)
     const QString path = folder + "/new.kvp";
     CBackProp bp;
     bp.Initialize(path);
-    EXPECT_EQ(bp.ProjectFileName(), path);
+    EXPECT_EQ(bp.State().ProjectFileName(), path);
     EXPECT_EQ(Tables(path), QStringList({"FieldConfig", "Snapshots", "Config"}));
     const std::vector<std::pair<const char*, const char*>> expected = {
         {"TrainHigh", "1000"}, {"TrainLow", "1"}, {"TestHigh", "1000"}, {"TestLow", "1"},
@@ -94,17 +94,17 @@ TEST_F(Project, SettingsRoundTripThroughAFile)
         CBackProp bp;
         bp.Initialize(path);
         bp.Attach(source, "Data");
-        bp.SetTrainLow(2);
-        bp.SetTrainHigh(3);
-        bp.SetTestLow(1);
-        bp.SetTestHigh(2);
-        bp.SetWorkingDir(longDir);
+        bp.State().SetTrainLow(2);
+        bp.State().SetTrainHigh(3);
+        bp.State().SetTestLow(1);
+        bp.State().SetTestHigh(2);
+        bp.State().SetWorkingDir(longDir);
         bp.SetLayerJCount(7);
         bp.SetJogMax(12);
         bp.SetInitMax(0.25f);
         bp.SetLearnRate(0.125f);
         bp.SetMomentum(0.9f);
-        bp.SetShuffleNum(3);
+        bp.State().SetShuffleNum(3);
         bp.SetVerifyRate(9);
         bp.SetBestLogging(false);
         bp.SaveConfig();
@@ -115,21 +115,21 @@ TEST_F(Project, SettingsRoundTripThroughAFile)
     CBackProp bp;
     bp.Initialize(path);
     EXPECT_TRUE(prompts.Boxes().empty());
-    EXPECT_EQ(bp.TrainLow(), 2);
-    EXPECT_EQ(bp.TrainHigh(), 3);
-    EXPECT_EQ(bp.TestHigh(), 2);
-    EXPECT_EQ(bp.WorkingDir(), longDir);
+    EXPECT_EQ(bp.State().TrainLow(), 2);
+    EXPECT_EQ(bp.State().TrainHigh(), 3);
+    EXPECT_EQ(bp.State().TestHigh(), 2);
+    EXPECT_EQ(bp.State().WorkingDir(), longDir);
     EXPECT_EQ(bp.LayerJCount(), 7);
     EXPECT_EQ(bp.JogMax(), 12);
     EXPECT_EQ(bp.InitMax(), 0.25f);
     EXPECT_EQ(bp.LearnRate(), 0.125f);
     EXPECT_EQ(bp.Momentum(), 0.9f);
-    EXPECT_EQ(bp.ShuffleNum(), 3);
+    EXPECT_EQ(bp.State().ShuffleNum(), 3);
     EXPECT_EQ(bp.VerifyRate(), 9);
     EXPECT_FALSE(bp.BestLogging());
-    EXPECT_EQ(bp.DatabaseFileName(), source);
-    EXPECT_EQ(bp.TableName(), "Data");
-    EXPECT_TRUE(bp.DDO()->InitDone() || bp.DDO()->NumFields() == 4);
+    EXPECT_EQ(bp.State().DatabaseFileName(), source);
+    EXPECT_EQ(bp.State().TableName(), "Data");
+    EXPECT_TRUE(bp.State().DDO()->InitDone() || bp.State().DDO()->NumFields() == 4);
 }
 
 TEST_F(Project, MissingBackPropSettingKeepsItsDefaultAfterOneBox)
@@ -179,7 +179,7 @@ TEST_F(Project, MissingSFamSettingStopsTheOpen)
     EXPECT_TRUE(prompts.Boxes()[1].text.startsWith("Error: 13. \r\n") || prompts.Boxes()[1].text.startsWith("Error: 13. \n"))
         << prompts.Boxes()[1].text.toStdString();
     EXPECT_EQ(sf.VigBase(), 0.75f);
-    EXPECT_EQ(sf.DDO()->NumFields(), 0);
+    EXPECT_EQ(sf.State().DDO()->NumFields(), 0);
 }
 
 TEST_F(Project, SaveConfigOfAVanishedFileShowsError53AndWritesNothing)
@@ -225,7 +225,7 @@ TEST_F(Project, AttachWithoutProjectFileDoesNothing)
 {
     CSFam sf;
     sf.Attach(source, "Data");
-    EXPECT_EQ(sf.DDO()->NumFields(), 0);
+    EXPECT_EQ(sf.State().DDO()->NumFields(), 0);
 }
 
 TEST_F(Project, GetAndPutPropertyOfOneRow)
@@ -271,8 +271,8 @@ TEST_F(Project, MovedDataFileIsFoundInTheProgramDataFolderAndRelinked)
     kdb::Database db = kdb::Database::Open(path, false, true);
     EXPECT_EQ(db.LinkInfo(kLink)->connect, ";DATABASE=" + moved);
     EXPECT_EQ(db.RecordCount(kLink), 2);
-    EXPECT_EQ(bp.DatabaseFileName(), moved);
-    EXPECT_TRUE(bp.DDO()->InitDone());
+    EXPECT_EQ(bp.State().DatabaseFileName(), moved);
+    EXPECT_TRUE(bp.State().DDO()->InitDone());
     QFile::remove(moved);
 }
 
@@ -308,8 +308,8 @@ TEST_F(Project, UnconfiguredProjectOpensWithoutDefinition)
     CBackProp bp;
     bp.Initialize(path);
     EXPECT_TRUE(prompts.Boxes().empty());
-    EXPECT_EQ(bp.DDO()->NumFields(), 0);
-    EXPECT_FALSE(bp.NetReady());
+    EXPECT_EQ(bp.State().DDO()->NumFields(), 0);
+    EXPECT_FALSE(bp.State().NetReady());
 }
 
 TEST_F(Project, RangesClearWhatDependsOnThem)
@@ -319,26 +319,26 @@ TEST_F(Project, RangesClearWhatDependsOnThem)
     bp.Initialize(path);
     bp.Attach(source, "Data");
     NetTest::Configure(bp, {{"X1", roleInput, 0, 4}, {"Y", roleBPPredict, 0, 10}});
-    bp.SetTrainHigh(3);
-    bp.SetTestHigh(3);
+    bp.State().SetTrainHigh(3);
+    bp.State().SetTestHigh(3);
     ASSERT_TRUE(bp.BuildArrays(0));
     ASSERT_TRUE(bp.BuildArrays(1));
-    bp.SetTestLow(2);
-    EXPECT_TRUE(bp.NetReady());
-    EXPECT_TRUE(bp.TrainBuilt());
-    bp.SetTrainLow(bp.TrainLow());
-    EXPECT_FALSE(bp.NetReady() || bp.TrainBuilt() || bp.TestBuilt());
+    bp.State().SetTestLow(2);
+    EXPECT_TRUE(bp.State().NetReady());
+    EXPECT_TRUE(bp.State().TrainBuilt());
+    bp.State().SetTrainLow(bp.State().TrainLow());
+    EXPECT_FALSE(bp.State().NetReady() || bp.State().TrainBuilt() || bp.State().TestBuilt());
 }
 
 TEST_F(Project, ProjectFileNameReplacesTheFirstFile)
 {
     CSFam sf;
-    sf.SetProjectFileName(folder + "/a.kvp");
-    sf.SetProjectFileName("");
-    EXPECT_EQ(sf.ProjectFileName(), folder + "/a.kvp");
-    sf.SetProjectFileName(folder + "/b.kvp");
-    EXPECT_EQ(sf.ProjectFileName(), folder + "/b.kvp");
-    EXPECT_EQ(sf.Project().Count(), 1);
+    sf.State().SetProjectFileName(folder + "/a.kvp");
+    sf.State().SetProjectFileName("");
+    EXPECT_EQ(sf.State().ProjectFileName(), folder + "/a.kvp");
+    sf.State().SetProjectFileName(folder + "/b.kvp");
+    EXPECT_EQ(sf.State().ProjectFileName(), folder + "/b.kvp");
+    EXPECT_EQ(sf.State().Project().Count(), 1);
 }
 
 TEST_F(Project, OdbcSourceIsLinkedByItsConnectStringAndNeverSearched)
@@ -362,7 +362,7 @@ TEST_F(Project, OdbcSourceIsLinkedByItsConnectStringAndNeverSearched)
     CBackProp bp;
     bp.Initialize(path);
     EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
-    EXPECT_EQ(bp.DatabaseFileName(), connect);
+    EXPECT_EQ(bp.State().DatabaseFileName(), connect);
     EXPECT_EQ(host.closed, 0);
 
     CBackProp lower;

@@ -19,7 +19,6 @@ protected:
     void SetUp() override { folder = TestEnv::NewFolder("serverroad"); }
     FakePrompter prompts;
     RecordingHost host;
-    RecordingCharts charts;
     QString folder;
 };
 
@@ -55,10 +54,10 @@ void ConfigureSFam(CSFam& sf, const QString& project, const QString& source, con
     sf.Attach(source, table);
     NetTest::Configure(sf, {{"X1", roleInput, 0, 11}, {"X2", roleInput, 0, 10}, {"Side", roleSFamPredict}});
     sf.BuildClassList();
-    sf.SetTrainLow(1);
-    sf.SetTrainHigh(300);
-    sf.SetTestLow(301);
-    sf.SetTestHigh(400);
+    sf.State().SetTrainLow(1);
+    sf.State().SetTrainHigh(300);
+    sf.State().SetTestLow(301);
+    sf.State().SetTestHigh(400);
     sf.SaveConfig();
 }
 
@@ -68,12 +67,12 @@ QStringList TrainAndTest(CSFam& sf, const QString& project)
     for (int pass = 0; pass < 50; ++pass) {
         sf.Train();
         sf.Verify();
-        if (sf.CurrentError() == 0)
+        if (sf.State().CurrentError() == 0)
             break;
     }
     sf.Revert();
     EXPECT_EQ(sf.Test(), TestOutcome::Done);
-    EXPECT_LT(sf.CurrentError(), 10.0f);
+    EXPECT_LT(sf.State().CurrentError(), 10.0f);
     kdb::Database db = kdb::Database::Open(project, false, true);
     QStringList predicted;
     for (kdb::Reader r = db.Query("SELECT MainPrimaryKey, Predicted FROM Test ORDER BY MainPrimaryKey"); r.Next();)
@@ -136,12 +135,12 @@ TEST_F(ServerRoad, BothKindsTrainTestAndReopenOverTheServerAsOverTheFile)
         bp.Initialize(project);
         bp.Attach(connect, "public.road");
         ASSERT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
-        EXPECT_EQ(bp.DDO()->RecordCount(), 400);
+        EXPECT_EQ(bp.State().DDO()->RecordCount(), 400);
         NetTest::Configure(bp, {{"X1", roleInput, 0, 11}, {"X2", roleInput, 0, 10}, {"Y", roleBPPredict, 4, 21}});
-        bp.SetTrainLow(1);
-        bp.SetTrainHigh(300);
-        bp.SetTestLow(301);
-        bp.SetTestHigh(400);
+        bp.State().SetTrainLow(1);
+        bp.State().SetTrainHigh(300);
+        bp.State().SetTestLow(301);
+        bp.State().SetTestHigh(400);
         bp.SaveConfig();
         for (int pass = 0; pass < 40; ++pass) {
             for (int k = 0; k < bp.VerifyRate(); ++k)
@@ -165,16 +164,16 @@ TEST_F(ServerRoad, BothKindsTrainTestAndReopenOverTheServerAsOverTheFile)
             // The testing rows are the last hundred keys of the server's table.
             EXPECT_EQ(db.Scalar("SELECT MIN(MainPrimaryKey) FROM Test").toInt(), 301);
         }
-        probe.assign(size_t(bp.DDO()->NumFields()) + 1, 0.0);
-        probe[size_t(bp.DDO()->FieldIndex("X1"))] = 4.0;
-        probe[size_t(bp.DDO()->FieldIndex("X2"))] = 6.0;
+        probe.assign(size_t(bp.State().DDO()->NumFields()) + 1, 0.0);
+        probe[size_t(bp.State().DDO()->FieldIndex("X1"))] = 4.0;
+        probe[size_t(bp.State().DDO()->FieldIndex("X2"))] = 6.0;
         before = bp.Predict(probe);
         bp.SaveConfig();
     }
     CBackProp again;
     again.Initialize(project);
-    ASSERT_TRUE(again.NetReady());
-    EXPECT_EQ(again.DatabaseFileName(), connect);
+    ASSERT_TRUE(again.State().NetReady());
+    EXPECT_EQ(again.State().DatabaseFileName(), connect);
     EXPECT_NEAR(again.Predict(probe), before, 1e-9);
     EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
 }
@@ -197,8 +196,8 @@ TEST_F(ServerRoad, PlainTableNamesOfOlderProjectsReopenAndAMissingTableLeavesThe
         CSFam sf;
         sf.Initialize(sfamProject);
         ASSERT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
-        ASSERT_EQ(sf.DDO()->NumFields(), 5);
-        EXPECT_EQ(sf.DDO()->RecordCount(), 400);
+        ASSERT_EQ(sf.State().DDO()->NumFields(), 5);
+        EXPECT_EQ(sf.State().DDO()->RecordCount(), 400);
         EXPECT_EQ(TrainAndTest(sf, sfamProject), onFile);
     }
 
@@ -215,7 +214,7 @@ TEST_F(ServerRoad, PlainTableNamesOfOlderProjectsReopenAndAMissingTableLeavesThe
         CBackProp bp;
         bp.Initialize(bpProject);
         EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
-        EXPECT_EQ(bp.DDO()->NumFields(), 5);
+        EXPECT_EQ(bp.State().DDO()->NumFields(), 5);
         EXPECT_EQ(host.closed, 0);
 
         // A table name that finds nothing keeps the project's link and definition.
@@ -308,7 +307,7 @@ TEST_F(ServerRoad, FilesHoldingAPasswordAreTheOwnersAlone)
     EXPECT_TRUE(ownerOnly(back));
     CBackProp again;
     again.Initialize(back);
-    EXPECT_EQ(again.DDO()->NumFields(), 5);
+    EXPECT_EQ(again.State().DDO()->NumFields(), 5);
     EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
 }
 
@@ -343,11 +342,11 @@ TEST_F(ServerRoad, APlainTableNameMeansTheTableTheServerReadsUnderIt)
         if (project == sfamProject) {
             CSFam sf;
             sf.Initialize(project);
-            return read(sf.DDO().get());
+            return read(sf.State().DDO().get());
         }
         CBackProp bp;
         bp.Initialize(project);
-        return read(bp.DDO().get());
+        return read(bp.State().DDO().get());
     };
 
     pgtest::Server::Get().Sql(R"(

@@ -20,8 +20,8 @@ protected:
         bp.Initialize(folder + "/" + name);
         bp.Attach(source, "Data");
         NetTest::Configure(bp, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 13}, {"Y", roleBPPredict, 0, 20}});
-        bp.SetTrainHigh(40);
-        bp.SetTestHigh(40);
+        bp.State().SetTrainHigh(40);
+        bp.State().SetTestHigh(40);
         bp.SaveConfig();
     }
     // A real network in the engine and its file, as training leaves them.
@@ -68,12 +68,12 @@ TEST_F(Snapshots, FilesOfAnySizeAreStoredByteForByte)
             bytes[i] = char(QRandomGenerator::global()->bounded(256));
         WriteBytes(bp.NetFileName(), bytes);
         bp.SaveCurrent();
-        EXPECT_EQ(Stored(bp.ProjectFileName()), bytes) << size;
+        EXPECT_EQ(Stored(bp.State().ProjectFileName()), bytes) << size;
     }
-    kdb::Database db = kdb::Database::Open(bp.ProjectFileName(), false, true);
+    kdb::Database db = kdb::Database::Open(bp.State().ProjectFileName(), false, true);
     EXPECT_EQ(db.RecordCount(ProjectSchema::SnapshotsTable()), 1);
     EXPECT_TRUE(db.Scalar("SELECT ErrorAtSave FROM Snapshots").isNull());
-    EXPECT_EQ(NetTest::ConfigValue(bp.ProjectFileName(), "BestError").toText(), "-1");
+    EXPECT_EQ(NetTest::ConfigValue(bp.State().ProjectFileName(), "BestError").toText(), "-1");
 }
 
 TEST_F(Snapshots, SecondSaveEditsTheRow)
@@ -83,15 +83,15 @@ TEST_F(Snapshots, SecondSaveEditsTheRow)
     ASSERT_TRUE(bp.BuildArrays(0));
     WriteBytes(bp.NetFileName(), "one");
     bp.SaveCurrent();
-    kdb::Database db = kdb::Database::Open(bp.ProjectFileName(), false, true);
+    kdb::Database db = kdb::Database::Open(bp.State().ProjectFileName(), false, true);
     const QString first = db.Scalar("SELECT DateSaved FROM Snapshots").toText();
     db.Close();
     WriteBytes(bp.NetFileName(), "two");
     bp.SaveCurrent();
-    db = kdb::Database::Open(bp.ProjectFileName(), false, true);
+    db = kdb::Database::Open(bp.State().ProjectFileName(), false, true);
     EXPECT_EQ(db.RecordCount(ProjectSchema::SnapshotsTable()), 1);
     EXPECT_GE(db.Scalar("SELECT DateSaved FROM Snapshots").toText(), first);
-    EXPECT_EQ(Stored(bp.ProjectFileName()), QByteArray("two"));
+    EXPECT_EQ(Stored(bp.State().ProjectFileName()), QByteArray("two"));
 }
 
 TEST_F(Snapshots, NothingToSaveSavesNothing)
@@ -103,7 +103,7 @@ TEST_F(Snapshots, NothingToSaveSavesNothing)
     ASSERT_TRUE(bp.BuildArrays(0));
     QFile(bp.NetFileName()).resize(0);
     bp.SaveCurrent();   // logging on and no engine file
-    kdb::Database db = kdb::Database::Open(bp.ProjectFileName(), false, true);
+    kdb::Database db = kdb::Database::Open(bp.State().ProjectFileName(), false, true);
     EXPECT_EQ(db.RecordCount(ProjectSchema::SnapshotsTable()), 0);
     EXPECT_TRUE(prompts.Boxes().empty());
 }
@@ -119,7 +119,7 @@ TEST_F(Snapshots, TrainedNetworkComesBackWithTheProject)
         network = FileBytes(bp.NetFileName());
         ASSERT_GT(network.size(), 0);
         bp.SaveConfig();
-        project = bp.ProjectFileName();
+        project = bp.State().ProjectFileName();
     }
     EXPECT_EQ(Stored(project), network);
     EXPECT_EQ(NetTest::ConfigValue(project, "BestError").toText(), "12.5");
@@ -127,9 +127,9 @@ TEST_F(Snapshots, TrainedNetworkComesBackWithTheProject)
     TestBackProp bp;
     bp.Initialize(project);   // opens and reverts to the saved network
     EXPECT_TRUE(prompts.Boxes().empty());
-    EXPECT_TRUE(bp.NetReady());
-    EXPECT_FALSE(bp.TrainBuilt() || bp.TestBuilt());
-    EXPECT_EQ(bp.CurrentError(), 12.5f);
+    EXPECT_TRUE(bp.State().NetReady());
+    EXPECT_FALSE(bp.State().TrainBuilt() || bp.State().TestBuilt());
+    EXPECT_EQ(bp.State().CurrentError(), 12.5f);
     EXPECT_EQ(bp.BestError(), 12.5f);
     EXPECT_EQ(FileBytes(bp.NetFileName()), network);
     ASSERT_TRUE(bp.BuildArrays(2));
@@ -149,7 +149,7 @@ TEST_F(Snapshots, SFamSavesAndRestoresItsNetworkToo)
         sf.Initialize(project);
         sf.Attach(src, "Data");
         NetTest::Configure(sf, {{"X", roleInput, 0, 9}, {"C", roleSFamPredict}});
-        sf.SetTrainHigh(30);
+        sf.State().SetTrainHigh(30);
         sf.BuildClassList();
         ASSERT_TRUE(sf.BuildArrays(0));
         ASSERT_TRUE(sf.BuildArrays(1));
@@ -164,7 +164,7 @@ TEST_F(Snapshots, SFamSavesAndRestoresItsNetworkToo)
     TestSFam sf;
     sf.Initialize(project);
     EXPECT_TRUE(prompts.Boxes().empty());
-    EXPECT_TRUE(sf.NetReady());
+    EXPECT_TRUE(sf.State().NetReady());
     EXPECT_EQ(sf.BestTrainError(), 3.25f);
     EXPECT_EQ(FileBytes(sf.NetFileName()), network);
 }
@@ -181,8 +181,8 @@ TEST_F(Snapshots, DamagedNetworkMeansNoNetwork)
     // The saved network is refused: one clear message, no network.
     prompts.ExpectBox(MsgResult::Ok);
     bp.LoadCurrent();
-    EXPECT_FALSE(bp.NetReady());
-    EXPECT_EQ(bp.CurrentError(), -1);
+    EXPECT_FALSE(bp.State().NetReady());
+    EXPECT_EQ(bp.State().CurrentError(), -1);
     EXPECT_EQ(QFile(bp.NetFileName()).size(), 0);
     ASSERT_EQ(prompts.Boxes().size(), 1u);
     EXPECT_EQ(prompts.LastBox().title, "CBackProp::LoadSnapshot");
@@ -193,7 +193,7 @@ TEST_F(Snapshots, DamagedNetworkMeansNoNetwork)
     WriteBytes(bp.NetFileName(), "garbage");
     prompts.ExpectBox(MsgResult::Ok);
     bp.Revert();
-    EXPECT_FALSE(bp.NetReady());
+    EXPECT_FALSE(bp.State().NetReady());
     EXPECT_EQ(QFile(bp.NetFileName()).size(), 0);
     ASSERT_EQ(prompts.Boxes().size(), 2u);
     EXPECT_EQ(prompts.LastBox().title, "CBackProp::Revert");
@@ -208,12 +208,12 @@ TEST_F(Snapshots, AProjectWithADamagedSavedNetworkOpensWithOneMessage)
         sf.Initialize(folder + "/damaged.kvp");
         sf.Attach(source, "Data");
         NetTest::Configure(sf, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 13}, {"Y", roleSFamPredict}});
-        sf.SetTrainHigh(40);
-        sf.SetTestHigh(40);
+        sf.State().SetTrainHigh(40);
+        sf.State().SetTestHigh(40);
         sf.SetAlpha(0.25f);
         sf.BuildClassList();
         sf.SaveConfig();
-        path = sf.ProjectFileName();
+        path = sf.State().ProjectFileName();
         kdb::Database db = kdb::Database::Open(path, false, false);
         db.Execute("INSERT INTO Snapshots (DateSaved, Snapshot) VALUES ('2026-01-01 00:00:00', ?)",
                    {QByteArray("KVNET damaged beyond reading")});
@@ -223,9 +223,9 @@ TEST_F(Snapshots, AProjectWithADamagedSavedNetworkOpensWithOneMessage)
     sf.Initialize(path);
     ASSERT_EQ(prompts.Boxes().size(), 1u);
     EXPECT_EQ(prompts.LastBox().title, "CSFam::LoadSnapshot");
-    EXPECT_FALSE(sf.NetReady());
+    EXPECT_FALSE(sf.State().NetReady());
     EXPECT_EQ(sf.Alpha(), 0.25f);   // the other settings as they were
-    EXPECT_EQ(sf.TableName(), "Data");
+    EXPECT_EQ(sf.State().TableName(), "Data");
     EXPECT_EQ(sf.Test(), TestOutcome::NoNetwork);
     sf.Revert();   // once per project
     EXPECT_EQ(prompts.Boxes().size(), 1u);
@@ -240,8 +240,8 @@ TEST_F(Snapshots, LoadingWhileTheEngineFileHoldsANetworkKeepsTheBestErrorInMemor
     bp.SaveConfig();
     bp.ForceBestError(4.0f);
     bp.LoadCurrent();
-    EXPECT_TRUE(bp.NetReady());
-    EXPECT_EQ(bp.CurrentError(), 4.0f);
+    EXPECT_TRUE(bp.State().NetReady());
+    EXPECT_EQ(bp.State().CurrentError(), 4.0f);
 }
 
 // The best network lives in the working file while training goes: a file deleted from outside
@@ -256,7 +256,7 @@ TEST_F(Snapshots, AWorkingFileDeletedFromOutsideIsToldAtEveryRevertUntilANetwork
     for (int i = 0; i < 3; ++i)
         bp.Train();
     bp.Verify();
-    ASSERT_TRUE(bp.NetReady());
+    ASSERT_TRUE(bp.State().NetReady());
     ASSERT_GT(QFile(bp.NetFileName()).size(), 0);
     ASSERT_TRUE(QFile::remove(bp.NetFileName()));
 
@@ -267,7 +267,7 @@ TEST_F(Snapshots, AWorkingFileDeletedFromOutsideIsToldAtEveryRevertUntilANetwork
     EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Exclamation);
     EXPECT_EQ(prompts.LastBox().text, "The working file of the trained network has been deleted:\r\n" + bp.NetFileName()
                                           + "\r\nTrain the network again.");
-    EXPECT_FALSE(bp.NetReady());
+    EXPECT_FALSE(bp.State().NetReady());
     EXPECT_EQ(bp.Test(), TestOutcome::NoNetwork);
     prompts.ExpectBox(MsgResult::Ok);
     bp.Revert();
@@ -280,7 +280,7 @@ TEST_F(Snapshots, AWorkingFileDeletedFromOutsideIsToldAtEveryRevertUntilANetwork
         bp.Train();
     bp.Verify();
     bp.SaveConfig();
-    const QByteArray saved = Stored(bp.ProjectFileName());
+    const QByteArray saved = Stored(bp.State().ProjectFileName());
     ASSERT_GT(saved.size(), 0);
     bp.Revert();
     EXPECT_EQ(prompts.Boxes().size(), 2u);   // the network is back: nothing to tell
@@ -289,7 +289,7 @@ TEST_F(Snapshots, AWorkingFileDeletedFromOutsideIsToldAtEveryRevertUntilANetwork
     bp.Revert();
     ASSERT_EQ(prompts.Boxes().size(), 3u);
     EXPECT_TRUE(prompts.LastBox().text.endsWith("\r\nThe network last saved with the project is used instead."));
-    EXPECT_TRUE(bp.NetReady());
+    EXPECT_TRUE(bp.State().NetReady());
     EXPECT_EQ(FileBytes(bp.NetFileName()), saved);
     EXPECT_EQ(bp.Test(), TestOutcome::Done);
     bp.Revert();

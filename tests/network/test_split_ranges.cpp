@@ -17,10 +17,10 @@ TEST(SaveRowRanges, WritesTheFourBoundsAndNothingElse)
     bp.Attach(source, "Data");
     bp.SaveConfig();
     const QString cycles = NetTest::ConfigValue(path, "VerifyRate").toText();
-    bp.SetTrainLow(2);
-    bp.SetTrainHigh(15);
-    bp.SetTestLow(16);
-    bp.SetTestHigh(20);
+    bp.State().SetTrainLow(2);
+    bp.State().SetTrainHigh(15);
+    bp.State().SetTestLow(16);
+    bp.State().SetTestHigh(20);
     bp.SetVerifyRate(9);
     bp.SaveRowRanges();
     EXPECT_EQ(NetTest::ConfigValue(path, "TrainLow").toText(), "2");

@@ -77,12 +77,12 @@ void PrepareProject(const QString& folder)
     sf.Initialize(Project(folder));
     sf.Attach(source, "Data");
     Configure(sf, false);
-    sf.SetTrainHigh(kSourceRows);
-    sf.SetTestHigh(kSourceRows);
+    sf.State().SetTrainHigh(kSourceRows);
+    sf.State().SetTestHigh(kSourceRows);
     sf.BuildClassList();
     sf.SaveConfig();
     sf.Train();
-    ASSERT_TRUE(sf.NetReady());
+    ASSERT_TRUE(sf.State().NetReady());
     ASSERT_EQ(sf.Test(), TestOutcome::Done);
 }
 
@@ -115,7 +115,7 @@ void RunChild(const QString& op, const QString& folder)
                 Configure(sf, v);
                 sf.SaveConfig();
             } else {
-                sf.SetTestHigh(v ? kSourceRows - 10 : kSourceRows);
+                sf.State().SetTestHigh(v ? kSourceRows - 10 : kSourceRows);
                 sf.Test();
             }
         }
@@ -188,7 +188,7 @@ protected:
         ExpectNoTemporaryFiles(folder);
         TestSFam sf;
         sf.Initialize(Project(folder));
-        EXPECT_TRUE(sf.NetReady()) << "trial " << trial;
+        EXPECT_TRUE(sf.State().NetReady()) << "trial " << trial;
         if (test) {
             EXPECT_EQ(sf.Test(), TestOutcome::Done) << "trial " << trial;
         }
@@ -340,7 +340,7 @@ TEST_F(Survival, RangesFarBeyondTheTableCostNothingAndAreRefused)
     }
     TestSFam sf;
     sf.Initialize(Project(folder));
-    ASSERT_TRUE(sf.NetReady());
+    ASSERT_TRUE(sf.State().NetReady());
 
     prompts.ExpectBox(MsgResult::Ok);
     EXPECT_EQ(sf.Test(), TestOutcome::Aborted);
@@ -355,10 +355,10 @@ TEST_F(Survival, RangesFarBeyondTheTableCostNothingAndAreRefused)
     EXPECT_EQ(prompts.LastBox().title, "CSFam::BuildArrays");
     EXPECT_TRUE(prompts.LastBox().text.startsWith("Error: 3021. "));
     EXPECT_LT(sf.Arrays().m_patterns.capacity(), size_t(1) << 20);
-    EXPECT_FALSE(sf.TrainBuilt());
+    EXPECT_FALSE(sf.State().TrainBuilt());
 
     // Within the table the same project tests as before.
-    sf.SetTestHigh(kSourceRows);
+    sf.State().SetTestHigh(kSourceRows);
     EXPECT_EQ(sf.Test(), TestOutcome::Done);
-    EXPECT_EQ(sf.Rows(), kSourceRows);
+    EXPECT_EQ(sf.State().Rows(), kSourceRows);
 }

@@ -55,9 +55,9 @@ protected:
         bp.Initialize(folder + "/" + name);
         bp.Attach(data, table);
         NetTest::Configure(bp, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 13}, {"Y", roleBPPredict, 0, 20}});
-        bp.SetTrainHigh(30);
-        bp.SetTestLow(21);
-        bp.SetTestHigh(40);
+        bp.State().SetTrainHigh(30);
+        bp.State().SetTestLow(21);
+        bp.State().SetTestHigh(40);
         bp.SaveConfig();
     }
     template <class BP>
@@ -74,8 +74,8 @@ protected:
         for (int i = 1; i <= 40000; ++i)
             rows.push_back({i, double(i % 10), double((i * 7) % 13), double(i % 10) * 2.0 + 1.0});
         Open(bp, NetTest::MakeSource(folder, "Data", "X1 REAL, X2 REAL, Y REAL", rows, "big.mdb"));
-        bp.SetTestLow(1);
-        bp.SetTestHigh(40000);
+        bp.State().SetTestLow(1);
+        bp.State().SetTestHigh(40000);
         bp.Train();
     }
     static QList<QList<Value>> Rows(const QString& project, const QString& sql = "SELECT * FROM Test ORDER BY MainPrimaryKey")
@@ -104,13 +104,13 @@ TEST_F(Testing, TheTestTableHoldsOneRowPerTestingRow)
 {
     ScriptedBackProp bp;
     OpenAndTrain(bp);
-    const QString path = bp.ProjectFileName();
+    const QString path = bp.State().ProjectFileName();
     status.messages.clear();
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
     // The running text goes when the test is over.
     EXPECT_EQ(status.messages, QStringList({"Normalizing...", "", "Testing 20 rows.", ""}));
-    EXPECT_GE(bp.CurrentError(), 0);
-    EXPECT_TRUE(bp.TestBuilt());
+    EXPECT_GE(bp.State().CurrentError(), 0);
+    EXPECT_TRUE(bp.State().TestBuilt());
     EXPECT_EQ(host.browsersClosed, 1);
 
     const QList<QList<Value>> rows = Rows(path);
@@ -141,7 +141,7 @@ TEST_F(Testing, TheRebuiltProjectHoldsWhatMemoryHoldsAndKeepsOtherRows)
 {
     TestBackProp bp;
     OpenAndTrain(bp);
-    const QString path = bp.ProjectFileName();
+    const QString path = bp.State().ProjectFileName();
     {
         kdb::Database db = kdb::Database::Open(path, false, false);
         ProjectStore(db).WriteProperty("Process", "5");
@@ -157,7 +157,7 @@ TEST_F(Testing, TheRebuiltProjectHoldsWhatMemoryHoldsAndKeepsOtherRows)
     // The second test's rows took the pages the first one's freed.
     EXPECT_LE(db.Scalar("PRAGMA freelist_count").toInt(-1) * 4, db.Scalar("PRAGMA page_count").toInt());
     EXPECT_EQ(db.RecordCount("Test"), 20);
-    EXPECT_EQ(db.RecordCount(ProjectSchema::FieldConfigTable()), bp.DDO()->NumFields());
+    EXPECT_EQ(db.RecordCount(ProjectSchema::FieldConfigTable()), bp.State().DDO()->NumFields());
     EXPECT_EQ(db.RecordCount(ProjectSchema::SnapshotsTable()), 1);
     EXPECT_TRUE(db.HasTable(kLink));
     EXPECT_EQ(db.Fields("Test")[0].type, kdb::dbLong);
@@ -183,7 +183,7 @@ TEST_F(Testing, AKeyThatIsNotTheFirstFieldIsFound)
     Open(bp, path);
     bp.Train();
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
-    const QList<QList<Value>> rows = Rows(bp.ProjectFileName());
+    const QList<QList<Value>> rows = Rows(bp.State().ProjectFileName());
     ASSERT_EQ(rows.size(), 20);
     EXPECT_EQ(rows.first()[0].toInt(), 121);
     EXPECT_EQ(rows.last()[0].toInt(), 140);
@@ -203,7 +203,7 @@ TEST_F(Testing, ATextKeyGetsATextColumnAndJoinsItsRows)
     Open(bp, path);
     bp.Train();
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
-    const QString project = bp.ProjectFileName();
+    const QString project = bp.State().ProjectFileName();
     const QList<QList<Value>> rows = Rows(project);
     ASSERT_EQ(rows.size(), 20);
     EXPECT_EQ(rows.first()[0].toText(), "row-021");
@@ -232,11 +232,11 @@ TEST_F(Testing, TextKeysDifferingOnlyInCaseAreRowsOfTheirOwn)
     }
     TestBackProp bp;
     Open(bp, path);
-    bp.SetTestLow(1);
+    bp.State().SetTestLow(1);
     bp.Train();
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
     EXPECT_TRUE(prompts.Boxes().empty());
-    kdb::Database db = kdb::Database::Open(bp.ProjectFileName(), false, true);
+    kdb::Database db = kdb::Database::Open(bp.State().ProjectFileName(), false, true);
     EXPECT_EQ(db.RecordCount("Test"), 40);
     // Each Test row joins exactly its own source row, from either side of the join.
     for (const QString& on : {"Test.MainPrimaryKey = " + kLink + ".Name", kLink + ".Name = Test.MainPrimaryKey"})
@@ -247,7 +247,7 @@ TEST_F(Testing, EngineFailuresKeepTheOldProjectAndNoError)
 {
     ScriptedBackProp bp;
     OpenAndTrain(bp);
-    const QString path = bp.ProjectFileName();
+    const QString path = bp.State().ProjectFileName();
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
     const QList<QList<Value>> before = Rows(path);
     bp.SetLearnRate(0.9f);
@@ -258,15 +258,15 @@ TEST_F(Testing, EngineFailuresKeepTheOldProjectAndNoError)
     EXPECT_EQ(prompts.LastBox().text, "Not enough data was selected for testing.  Please select more.");
     EXPECT_EQ(prompts.LastBox().title, "Not Enough Data");
     EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Exclamation);
-    EXPECT_EQ(bp.CurrentError(), -1);
-    EXPECT_FALSE(bp.TestBuilt());
+    EXPECT_EQ(bp.State().CurrentError(), -1);
+    EXPECT_FALSE(bp.State().TestBuilt());
 
     prompts.ExpectBox(MsgResult::Ok);
     EXPECT_EQ(bp.Test(), TestOutcome::EngineFailure);
     EXPECT_EQ(prompts.LastBox().text.section("\r\n", 0, 0), "DLL Test Error.  Error #-4");
     EXPECT_EQ(prompts.LastBox().title, "CBackProp::Test");
     EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Critical);
-    EXPECT_EQ(bp.CurrentError(), -1);
+    EXPECT_EQ(bp.State().CurrentError(), -1);
 
     EXPECT_EQ(Rows(path), before);
     EXPECT_EQ(NetTest::ConfigValue(path, "LearnRate").toText(), "0.5");
@@ -276,17 +276,17 @@ TEST_F(Testing, AFailureWhileWritingTheRowsRollsTheWholeFileBack)
 {
     FailingRows bp;
     OpenAndTrain(bp);
-    const QString path = bp.ProjectFileName();
+    const QString path = bp.State().ProjectFileName();
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
     const QList<QList<Value>> before = Rows(path);
     bp.SetLearnRate(0.9f);
-    bp.SetTestLow(1);   // a different range, so the new table would differ
+    bp.State().SetTestLow(1);   // a different range, so the new table would differ
     bp.failRows = true;
     prompts.ExpectBox(MsgResult::Ok);
     EXPECT_EQ(bp.Test(), TestOutcome::Aborted);
     EXPECT_EQ(prompts.LastBox().title, "CBackProp::SavePrediction");
-    EXPECT_EQ(bp.CurrentError(), -1);
-    EXPECT_FALSE(bp.TestBuilt());
+    EXPECT_EQ(bp.State().CurrentError(), -1);
+    EXPECT_FALSE(bp.State().TestBuilt());
     EXPECT_EQ(Rows(path), before);
     EXPECT_EQ(NetTest::ConfigValue(path, "LearnRate").toText(), "0.5");
     EXPECT_EQ(NetTest::ConfigValue(path, "TestLow").toText(), "21");
@@ -296,12 +296,12 @@ TEST_F(Testing, WithoutANetworkNothingRunsAndNoOldErrorRemains)
 {
     TestBackProp bp;
     Open(bp, source);
-    const QByteArray before = Bytes(bp.ProjectFileName());
+    const QByteArray before = Bytes(bp.State().ProjectFileName());
     bp.ForceCurrentError(12.0f);
     EXPECT_EQ(bp.Test(), TestOutcome::NoNetwork);
-    EXPECT_EQ(bp.CurrentError(), -1);
+    EXPECT_EQ(bp.State().CurrentError(), -1);
     EXPECT_TRUE(prompts.Boxes().empty());
-    EXPECT_EQ(Bytes(bp.ProjectFileName()), before);
+    EXPECT_EQ(Bytes(bp.State().ProjectFileName()), before);
 }
 
 TEST_F(Testing, MoreThan32767TestingRows)
@@ -309,7 +309,7 @@ TEST_F(Testing, MoreThan32767TestingRows)
     TestBackProp bp;
     OpenBigAndTrain(bp);
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
-    kdb::Database db = kdb::Database::Open(bp.ProjectFileName(), false, true);
+    kdb::Database db = kdb::Database::Open(bp.State().ProjectFileName(), false, true);
     EXPECT_EQ(db.RecordCount("Test"), 40000);
     EXPECT_EQ(db.Scalar("SELECT MAX(MainPrimaryKey) FROM Test").toInt(), 40000);
     const float rms = bp.ActualRMSError();
@@ -337,8 +337,8 @@ TEST_F(Testing, ProgressRisesToTheEndAndLeavesTheResultsAsTheyWere)
     TestBackProp bp;
     OpenBigAndTrain(bp);
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
-    const QList<QList<Value>> bare = Rows(bp.ProjectFileName());
-    const float bareError = bp.CurrentError();
+    const QList<QList<Value>> bare = Rows(bp.State().ProjectFileName());
+    const float bareError = bp.State().CurrentError();
 
     std::vector<TestOutcome> nested;
     ProgressListener listener([&](int percent) {
@@ -347,20 +347,20 @@ TEST_F(Testing, ProgressRisesToTheEndAndLeavesTheResultsAsTheyWere)
             nested.push_back(bp.Test());
     });
     const std::vector<int>& heard = listener.heard;
-    bp.SetTestHigh(40000);   // the testing rows are read again
-    ASSERT_FALSE(bp.TestBuilt());
+    bp.State().SetTestHigh(40000);   // the testing rows are read again
+    ASSERT_FALSE(bp.State().TestBuilt());
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
     // Reading 2, the engine's run in blocks 1, clearing the old rows 1, writing 3, saving 1:
     // 0..25, 25..37 with a rise after each of the five blocks, 37..50, 50..87, 87..100.
     ExpectRisingToTheEnd(heard, 25, 38, 4);
     EXPECT_EQ(heard[1], 1);
     EXPECT_EQ(nested, std::vector<TestOutcome>{TestOutcome::Aborted});
-    EXPECT_EQ(bp.CurrentError(), bareError);
-    EXPECT_EQ(Rows(bp.ProjectFileName()), bare);
+    EXPECT_EQ(bp.State().CurrentError(), bareError);
+    EXPECT_EQ(Rows(bp.State().ProjectFileName()), bare);
 
     // A failed test ends the progress too.
     listener.heard.clear();
-    bp.SetTestHigh(40001);
+    bp.State().SetTestHigh(40001);
     prompts.ExpectBox(MsgResult::Ok);
     EXPECT_EQ(bp.Test(), TestOutcome::Aborted);
     ASSERT_FALSE(heard.empty());
@@ -384,10 +384,10 @@ TEST_F(Testing, AnSFamRunInBlocksPredictsAndCountsAsOneCall)
     sf.Attach(data, "Data");
     NetTest::Configure(sf, {{"X1", roleInput, 0, 100}, {"X2", roleInput, 0, 13}, {"C", roleSFamPredict}});
     sf.BuildClassList();
-    sf.SetTrainLow(1);
-    sf.SetTrainHigh(2000);
-    sf.SetTestLow(1);
-    sf.SetTestHigh(20000);
+    sf.State().SetTrainLow(1);
+    sf.State().SetTrainHigh(2000);
+    sf.State().SetTestLow(1);
+    sf.State().SetTestHigh(20000);
     sf.SaveConfig();
     sf.Train();
     ProgressListener listener;
@@ -397,12 +397,12 @@ TEST_F(Testing, AnSFamRunInBlocksPredictsAndCountsAsOneCall)
     ExpectRisingToTheEnd(listener.heard, 20, 50, 2);
 
     const std::vector<int16_t> blocked = sf.Results();
-    const float blockedError = sf.CurrentError();
+    const float blockedError = sf.State().CurrentError();
     const int32_t wrong = sf.CallEngine(EngineRun);
     ASSERT_GT(wrong, 0);
     EXPECT_EQ(sf.Results(), blocked);
     EXPECT_EQ(std::count(blocked.begin() + 8193, blocked.begin() + 16385, UnusableRow), 8192);
-    EXPECT_EQ(blockedError, float(double(wrong) / double(sf.Rows() - sf.NullRows()) * 100.0));
+    EXPECT_EQ(blockedError, float(double(wrong) / double(sf.State().Rows() - sf.NullRows()) * 100.0));
 }
 
 TEST_F(Testing, WithoutBestLoggingTheSavedNetworkSurvivesATest)
@@ -410,7 +410,7 @@ TEST_F(Testing, WithoutBestLoggingTheSavedNetworkSurvivesATest)
     TestBackProp bp;
     OpenAndTrain(bp);
     bp.SaveConfig();
-    const QString path = bp.ProjectFileName();
+    const QString path = bp.State().ProjectFileName();
     const QList<QList<Value>> saved = Rows(path, "SELECT Snapshot FROM Snapshots");
     ASSERT_EQ(saved.size(), 1);
     bp.SetBestLogging(false);
@@ -440,10 +440,10 @@ protected:
         sf.Attach(classes, "Data");
         NetTest::Configure(sf, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 7}, {"C", roleSFamPredict}});
         sf.BuildClassList();
-        sf.SetTrainLow(11);
-        sf.SetTrainHigh(50);
-        sf.SetTestLow(1);
-        sf.SetTestHigh(50);
+        sf.State().SetTrainLow(11);
+        sf.State().SetTrainHigh(50);
+        sf.State().SetTestLow(1);
+        sf.State().SetTestHigh(50);
         sf.SaveConfig();
         sf.Train();
         sf.Verify();
@@ -459,15 +459,15 @@ TEST_F(SFamTesting, TheErrorLeavesSkippedRowsOutAndTheRowsNameTheirClass)
     sf.Answer(EngineRun, {3});
     sf.onScripted = [](ScriptedSFam& s, EngineCommand) {
         std::vector<int16_t>& results = s.Arrays().m_classResults;
-        for (int64_t i = 1; i <= s.Rows(); ++i)
+        for (int64_t i = 1; i <= s.State().Rows(); ++i)
             if (results[size_t(i)] != UnusableRow)
-                results[size_t(i)] = int16_t(s.Pattern(0, i));
+                results[size_t(i)] = int16_t(s.State().Pattern(0, i));
     };
     status.messages.clear();
     ASSERT_EQ(sf.Test(), TestOutcome::Done);
-    EXPECT_FLOAT_EQ(sf.CurrentError(), 7.5f);   // 3 of the 40 rows not skipped
+    EXPECT_FLOAT_EQ(sf.State().CurrentError(), 7.5f);   // 3 of the 40 rows not skipped
     EXPECT_EQ(status.messages.mid(status.messages.size() - 2), QStringList({"Running testing cycle...", ""}));
-    const QList<QList<Value>> rows = Rows(sf.ProjectFileName());
+    const QList<QList<Value>> rows = Rows(sf.State().ProjectFileName());
     ASSERT_EQ(rows.size(), 50);
     for (int i = 0; i < 50; ++i) {
         const int key = i + 1;
@@ -475,7 +475,7 @@ TEST_F(SFamTesting, TheErrorLeavesSkippedRowsOutAndTheRowsNameTheirClass)
         EXPECT_EQ(rows[i][1].toText(), key <= 10 ? "-123.456" : key % 10 < 5 ? "low" : "high") << key;
         EXPECT_EQ(rows[i][2].toInt(-9), 0);
     }
-    kdb::Database db = kdb::Database::Open(sf.ProjectFileName(), false, true);
+    kdb::Database db = kdb::Database::Open(sf.State().ProjectFileName(), false, true);
     EXPECT_EQ(db.RecordCount(ProjectSchema::ClassesTable()), 2);
     EXPECT_EQ(db.Fields("Test")[1].type, kdb::dbText);
 }
@@ -484,15 +484,15 @@ TEST_F(SFamTesting, EveryRowSkippedIsADivisionByZeroAndChangesNothing)
 {
     TestSFam sf;
     OpenSFam(sf);
-    sf.SetTestHigh(10);
-    const QByteArray before = Bytes(sf.ProjectFileName());
+    sf.State().SetTestHigh(10);
+    const QByteArray before = Bytes(sf.State().ProjectFileName());
     prompts.ExpectBox(MsgResult::Ok);
     EXPECT_EQ(sf.Test(), TestOutcome::NotEnoughData);
     EXPECT_EQ(prompts.LastBox().title, "CSFam::Test");
     EXPECT_TRUE(prompts.LastBox().text.startsWith("Error: 11. "));
     EXPECT_TRUE(prompts.LastBox().text.endsWith("Division by zero"));
-    EXPECT_EQ(sf.CurrentError(), -1);
-    EXPECT_EQ(Bytes(sf.ProjectFileName()), before);
+    EXPECT_EQ(sf.State().CurrentError(), -1);
+    EXPECT_EQ(Bytes(sf.State().ProjectFileName()), before);
 }
 
 TEST_F(SFamTesting, ARefusedRunIsAnEngineFailure)
@@ -504,7 +504,7 @@ TEST_F(SFamTesting, ARefusedRunIsAnEngineFailure)
     EXPECT_EQ(sf.Test(), TestOutcome::EngineFailure);
     EXPECT_EQ(prompts.LastBox().text.section("\r\n", 0, 0), "DLL Test Error.  Error #-2");
     EXPECT_EQ(prompts.LastBox().title, "CSFam::Test");
-    EXPECT_EQ(sf.CurrentError(), -1);
+    EXPECT_EQ(sf.State().CurrentError(), -1);
 }
 
 // --- Statistics, prediction field, charts ------------------------------------------------------
@@ -567,7 +567,7 @@ TEST_F(Testing, StatisticsFollowWhatTheArraysHold)
     ASSERT_TRUE(bp.BuildArrays(0));
     EXPECT_EQ(bp.ActualRMSError(), -1);   // a network, but no rows
     EXPECT_EQ(bp.UnexplainedVar(), -1);
-    bp.DDO()->SetUserMax(bp.PredictField(), 100);
+    bp.State().DDO()->SetUserMax(bp.PredictField(), 100);
     // Testing rows built, then replaced by three rows set by hand.
     ASSERT_TRUE(bp.BuildArrays(2));
     PatternArrays& arrays = bp.Arrays();
@@ -575,7 +575,7 @@ TEST_F(Testing, StatisticsFollowWhatTheArraysHold)
     arrays.m_patterns = {0, 0, 0, 0.1f, 0, 0, 0.2f, 0, 0, 0.3f, 0, 0};
     arrays.m_actuals = {0, 10, 20, 30};
     arrays.m_valueResults = {0, 0.12f, 0.18f, 0.33f};
-    ASSERT_TRUE(bp.TestBuilt());
+    ASSERT_TRUE(bp.State().TestBuilt());
     EXPECT_NEAR(bp.ActualRMSError(), 2.380, 1e-3);
     EXPECT_NEAR(bp.UnexplainedVar(), 0.085, 1e-5);
 }
@@ -584,59 +584,50 @@ TEST_F(Testing, ThePredictionFieldIsTheFirstOfTheKindsRole)
 {
     TestBackProp bp;
     Open(bp, source);
-    EXPECT_EQ(bp.PredictField(), bp.DDO()->FieldIndex("Y"));
+    EXPECT_EQ(bp.PredictField(), bp.State().DDO()->FieldIndex("Y"));
     TestSFam sf;
-    sf.SetDDO(bp.DDO());
+    sf.State().SetDDO(bp.State().DDO());
     EXPECT_EQ(sf.PredictField(), -1);   // role 16 is not the SFAM prediction role
-    bp.SetDDO(nullptr);
+    bp.State().SetDDO(nullptr);
     EXPECT_EQ(bp.PredictField(), -1);
 }
 
 TEST_F(Testing, ChartsGetTheTestedArraysWithoutTestingAgain)
 {
-    RecordingCharts charts;
     ScriptedBackProp bp;
     OpenAndTrain(bp);
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
-    const QByteArray before = Bytes(bp.ProjectFileName());
+    const QByteArray before = Bytes(bp.State().ProjectFileName());
     bp.calls.clear();
-    status.messages.clear();
-    bp.ShowScatter();
+    const ChartHandover data = bp.TestedResults();
     EXPECT_TRUE(bp.calls.empty());
-    EXPECT_EQ(Bytes(bp.ProjectFileName()), before);
-    EXPECT_EQ(charts.calls, QStringList({"RemoveChildForms", "ShowScatter"}));
-    EXPECT_EQ(charts.data.trainedCaption, "Trained: 1 to 30");
-    EXPECT_EQ(charts.data.testedCaption, " Tested: 21 to 40");
-    EXPECT_EQ(charts.data.rowsText, "20 Rows");
-    EXPECT_EQ(charts.data.stride, 3);
-    EXPECT_EQ(charts.data.actual, bp.Patterns());
-    EXPECT_EQ(charts.data.predicted, bp.Results());
-    EXPECT_EQ(status.messages, QStringList{"Test Set results"});
-    bp.ShowSeries();
-    EXPECT_EQ(charts.calls.last(), "ShowSeries");
+    EXPECT_EQ(Bytes(bp.State().ProjectFileName()), before);
+    EXPECT_EQ(data.trainedCaption, "Trained: 1 to 30");
+    EXPECT_EQ(data.testedCaption, " Tested: 21 to 40");
+    EXPECT_EQ(data.rowsText, "20 Rows");
+    EXPECT_EQ(data.stride, 3);
+    EXPECT_EQ(data.actual, bp.State().Patterns());
+    EXPECT_EQ(data.predicted, bp.Results());
 }
 
 TEST_F(Testing, AChartWithoutTestingRowsTestsFirst)
 {
-    RecordingCharts charts;
     TestBackProp bp;
     OpenAndTrain(bp);
-    ASSERT_TRUE(bp.TrainBuilt());
-    bp.ShowSeries();
-    EXPECT_TRUE(bp.TestBuilt());
-    EXPECT_EQ(charts.data.predicted.size(), 21u);
-    EXPECT_EQ(Rows(bp.ProjectFileName()).size(), 20);
+    ASSERT_TRUE(bp.State().TrainBuilt());
+    const ChartHandover data = bp.TestedResults();
+    EXPECT_TRUE(bp.State().TestBuilt());
+    EXPECT_EQ(data.predicted.size(), 21u);
+    EXPECT_EQ(Rows(bp.State().ProjectFileName()).size(), 20);
 }
 
 TEST_F(Testing, AChartWithoutANetworkRunsNoTest)
 {
-    RecordingCharts charts;
     ScriptedBackProp bp;
     Open(bp, source);
-    bp.ShowScatter();
+    bp.TestedResults();
     EXPECT_TRUE(bp.calls.empty());
-    EXPECT_FALSE(bp.NetReady());
-    EXPECT_EQ(charts.calls, QStringList({"RemoveChildForms", "ShowScatter"}));
+    EXPECT_FALSE(bp.State().NetReady());
     EXPECT_TRUE(prompts.Boxes().empty());
 }
 

@@ -28,8 +28,8 @@ protected:
         bp.Initialize(folder + "/bp.kvp");
         bp.Attach(source, "Data");
         NetTest::Configure(bp, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 13}, {"Y", roleBPPredict, 10, 30}});
-        bp.SetTrainHigh(36);
-        bp.SetTestHigh(40);
+        bp.State().SetTrainHigh(36);
+        bp.State().SetTestHigh(40);
         bp.SaveConfig();
     }
     template <class SF>
@@ -39,8 +39,8 @@ protected:
         sf.Attach(source, "Data");
         NetTest::Configure(sf, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 13}, {"C", roleSFamPredict}});
         sf.BuildClassList();
-        sf.SetTrainHigh(40);
-        sf.SetTestHigh(40);
+        sf.State().SetTrainHigh(40);
+        sf.State().SetTestHigh(40);
         sf.SaveConfig();
     }
     int64_t SnapshotRows(const QString& project)
@@ -63,7 +63,7 @@ TEST_F(Training, VerifyAndJogDoNothingBeforeTheFirstTrain)
     bp.Verify();
     bp.JogWeights();
     EXPECT_TRUE(bp.calls.empty());
-    EXPECT_EQ(bp.CurrentError(), -1);
+    EXPECT_EQ(bp.State().CurrentError(), -1);
 }
 
 TEST_F(Training, FirstTrainCreatesTheNetworkAndLaterCallsOnlyTrain)
@@ -73,11 +73,11 @@ TEST_F(Training, FirstTrainCreatesTheNetworkAndLaterCallsOnlyTrain)
     bp.calls.clear();
     bp.Train();
     EXPECT_EQ(bp.calls, (std::vector<EngineCommand>{EngineInit, EngineTrain}));
-    EXPECT_TRUE(bp.NetReady());
-    EXPECT_TRUE(bp.TrainBuilt());
-    EXPECT_EQ(bp.DLLError(), 0);
-    EXPECT_EQ(bp.CyclesCompleted(), 1);
-    EXPECT_EQ(bp.CurrentError(), -1);
+    EXPECT_TRUE(bp.State().NetReady());
+    EXPECT_TRUE(bp.State().TrainBuilt());
+    EXPECT_EQ(bp.State().DLLError(), 0);
+    EXPECT_EQ(bp.State().CyclesCompleted(), 1);
+    EXPECT_EQ(bp.State().CurrentError(), -1);
     EXPECT_EQ(status.messages.first(), "Normalizing...");
     EXPECT_EQ(status.messages.last(), "Predicting Y...   Press STOP to finish.");
 
@@ -86,11 +86,11 @@ TEST_F(Training, FirstTrainCreatesTheNetworkAndLaterCallsOnlyTrain)
     bp.Train();
     EXPECT_EQ(bp.calls, std::vector<EngineCommand>{EngineTrain});
     EXPECT_TRUE(status.messages.isEmpty());   // the arrays are not built again
-    EXPECT_EQ(bp.CyclesCompleted(), 2);
+    EXPECT_EQ(bp.State().CyclesCompleted(), 2);
 
     bp.Verify();
-    EXPECT_GE(bp.CurrentError(), 0);
-    EXPECT_EQ(bp.BestError(), bp.CurrentError());
+    EXPECT_GE(bp.State().CurrentError(), 0);
+    EXPECT_EQ(bp.BestError(), bp.State().CurrentError());
     EXPECT_TRUE(QFileInfo(bp.NetFileName()).size() > 0);
     EXPECT_TRUE(prompts.Boxes().empty());
 }
@@ -104,7 +104,7 @@ TEST_F(Training, OnlyAStrictlyLowerErrorIsANewBest)
     bp.Answer(EngineWrite, {1, 1});
     bp.calls.clear();
     bp.Verify();
-    EXPECT_FLOAT_EQ(bp.CurrentError(), 5.0f);
+    EXPECT_FLOAT_EQ(bp.State().CurrentError(), 5.0f);
     EXPECT_FLOAT_EQ(bp.BestError(), 5.0f);
     EXPECT_EQ(bp.Count(EngineWrite), 1);
     bp.Verify();
@@ -113,7 +113,7 @@ TEST_F(Training, OnlyAStrictlyLowerErrorIsANewBest)
     EXPECT_FLOAT_EQ(bp.BestError(), 4.0f);
     EXPECT_EQ(bp.Count(EngineWrite), 2);
     bp.Verify();
-    EXPECT_FLOAT_EQ(bp.CurrentError(), 4.5f);
+    EXPECT_FLOAT_EQ(bp.State().CurrentError(), 4.5f);
     EXPECT_FLOAT_EQ(bp.BestError(), 4.0f);
     EXPECT_EQ(bp.Count(EngineWrite), 2);
 }
@@ -129,7 +129,7 @@ TEST_F(Training, WithoutBestLoggingVerifyNeverWrites)
     bp.Verify();
     EXPECT_EQ(bp.Count(EngineWrite), 0);
     EXPECT_EQ(bp.BestError(), -1);
-    EXPECT_GE(bp.CurrentError(), 0);
+    EXPECT_GE(bp.State().CurrentError(), 0);
 }
 
 TEST_F(Training, AFailedVerificationIsNoBestError)
@@ -145,7 +145,7 @@ TEST_F(Training, AFailedVerificationIsNoBestError)
     bp.Verify();
     EXPECT_EQ(bp.Count(EngineWrite), 0);
     EXPECT_FLOAT_EQ(bp.BestError(), 3.0f);
-    EXPECT_EQ(bp.CurrentError(), -1);
+    EXPECT_EQ(bp.State().CurrentError(), -1);
     ASSERT_EQ(prompts.Boxes().size(), 1u);
     EXPECT_EQ(prompts.LastBox().text.section("\r\n", 0, 0), "DLL Test Error.  Error #-9");
     EXPECT_EQ(prompts.LastBox().title, "CBackProp::Verify");
@@ -157,23 +157,23 @@ TEST_F(Training, CreationFailuresLeaveTheirCodeAndNoNetwork)
     OpenBackProp(bp);
     bp.Answer(EngineInit, {-7, -3, -5});
     bp.Train();
-    EXPECT_EQ(bp.DLLError(), DLLErrConstantField);   // -7 is reported as -8
-    EXPECT_FALSE(bp.NetReady());
+    EXPECT_EQ(bp.State().DLLError(), DLLErrConstantField);   // -7 is reported as -8
+    EXPECT_FALSE(bp.State().NetReady());
     bp.Train();
-    EXPECT_EQ(bp.DLLError(), DLLErrTooFewRows);
+    EXPECT_EQ(bp.State().DLLError(), DLLErrTooFewRows);
     EXPECT_TRUE(prompts.Boxes().empty());
     prompts.ExpectBox(MsgResult::Ok);
     bp.Train();
     // Another code shows its box and stays visible, so the training loop stops.
-    EXPECT_EQ(bp.DLLError(), -5);
+    EXPECT_EQ(bp.State().DLLError(), -5);
     ASSERT_EQ(prompts.Boxes().size(), 1u);
     EXPECT_EQ(prompts.LastBox().text, "DLL Failure.  Error #-5");
     EXPECT_EQ(prompts.LastBox().title, "Error");
     EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Critical);
     EXPECT_EQ(bp.Count(EngineTrain), 0);
     bp.Train();   // the next creation starts from 0 and succeeds
-    EXPECT_EQ(bp.DLLError(), 0);
-    EXPECT_TRUE(bp.NetReady());
+    EXPECT_EQ(bp.State().DLLError(), 0);
+    EXPECT_TRUE(bp.State().NetReady());
 }
 
 TEST_F(Training, ARefusedTrainingCallStopsTheLoop)
@@ -185,33 +185,33 @@ TEST_F(Training, ARefusedTrainingCallStopsTheLoop)
     bp.Train();
     EXPECT_EQ(prompts.LastBox().text.section("\r\n", 0, 0), "DLL Train Error. Error #-9");
     EXPECT_EQ(prompts.LastBox().title, "CBackProp::Train");
-    EXPECT_LT(bp.DLLError(), 0);
+    EXPECT_LT(bp.State().DLLError(), 0);
     bp.Train();
-    EXPECT_EQ(bp.DLLError(), 0);
+    EXPECT_EQ(bp.State().DLLError(), 0);
 }
 
 TEST_F(Training, RowsThatCannotBeReadStopTheLoopWithoutAnEngineCall)
 {
     ScriptedBackProp bp;
     OpenBackProp(bp);
-    bp.SetTrainHigh(41);   // one row past the end of the table
+    bp.State().SetTrainHigh(41);   // one row past the end of the table
     prompts.ExpectBox(MsgResult::Ok);
     bp.calls.clear();
     status.messages.clear();
     bp.Train();
     EXPECT_EQ(prompts.LastBox().title, "CBackProp::BuildArrays");
-    EXPECT_EQ(bp.DLLError(), DLLErrNoArrays);
-    EXPECT_FALSE(bp.NetReady());
+    EXPECT_EQ(bp.State().DLLError(), DLLErrNoArrays);
+    EXPECT_FALSE(bp.State().NetReady());
     EXPECT_TRUE(bp.calls.empty());
     // Nothing is being normalised any more.
     EXPECT_EQ(status.messages, QStringList({"Normalizing...", ""}));
 
     // The same for the testing rows.
-    bp.SetTrainHigh(20);
+    bp.State().SetTrainHigh(20);
     bp.Train();
-    ASSERT_TRUE(bp.NetReady());
-    bp.SetTestLow(21);
-    bp.SetTestHigh(41);
+    ASSERT_TRUE(bp.State().NetReady());
+    bp.State().SetTestLow(21);
+    bp.State().SetTestHigh(41);
     prompts.ExpectBox(MsgResult::Ok);
     status.messages.clear();
     bp.Test();
@@ -244,12 +244,12 @@ TEST_F(Training, ResetForgetsTheTrainingButKeepsTheHiddenSize)
     bp.Train();
     bp.Verify();
     bp.SaveConfig();
-    ASSERT_EQ(SnapshotRows(bp.ProjectFileName()), 1);
-    const int32_t cycles = bp.CyclesCompleted();
+    ASSERT_EQ(SnapshotRows(bp.State().ProjectFileName()), 1);
+    const int32_t cycles = bp.State().CyclesCompleted();
 
     // A project file another program holds: nothing is forgotten, in the object or the file.
     sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(bp.ProjectFileName().toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(bp.State().ProjectFileName().toUtf8().constData(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr),
               SQLITE_OK);
     prompts.ExpectBox(MsgResult::Ok);
@@ -258,30 +258,30 @@ TEST_F(Training, ResetForgetsTheTrainingButKeepsTheHiddenSize)
     sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(other);
     EXPECT_EQ(bp.LearnRate(), 0.9f);
-    EXPECT_EQ(bp.CyclesCompleted(), cycles);
+    EXPECT_EQ(bp.State().CyclesCompleted(), cycles);
     EXPECT_NE(bp.BestError(), -1);
     EXPECT_TRUE(QFileInfo(bp.NetFileName()).size() > 0);
-    EXPECT_EQ(SnapshotRows(bp.ProjectFileName()), 1);
-    EXPECT_EQ(NetTest::ConfigValue(bp.ProjectFileName(), "CyclesCompleted").toText(), QString::number(cycles));
+    EXPECT_EQ(SnapshotRows(bp.State().ProjectFileName()), 1);
+    EXPECT_EQ(NetTest::ConfigValue(bp.State().ProjectFileName(), "CyclesCompleted").toText(), QString::number(cycles));
     prompts.Clear();
 
     EXPECT_TRUE(bp.Reset());
-    EXPECT_EQ(NetTest::ConfigValue(bp.ProjectFileName(), "CyclesCompleted").toText(), "0");
-    EXPECT_EQ(NetTest::ConfigValue(bp.ProjectFileName(), "BestError").toText(), "-1");
-    EXPECT_EQ(NetTest::ConfigValue(bp.ProjectFileName(), "LearnRate").toText(), "0.5");
+    EXPECT_EQ(NetTest::ConfigValue(bp.State().ProjectFileName(), "CyclesCompleted").toText(), "0");
+    EXPECT_EQ(NetTest::ConfigValue(bp.State().ProjectFileName(), "BestError").toText(), "-1");
+    EXPECT_EQ(NetTest::ConfigValue(bp.State().ProjectFileName(), "LearnRate").toText(), "0.5");
     EXPECT_FALSE(QFileInfo(bp.NetFileName()).size() > 0);
-    EXPECT_EQ(SnapshotRows(bp.ProjectFileName()), 0);
-    EXPECT_FALSE(bp.NetReady() || bp.TrainBuilt() || bp.TestBuilt());
+    EXPECT_EQ(SnapshotRows(bp.State().ProjectFileName()), 0);
+    EXPECT_FALSE(bp.State().NetReady() || bp.State().TrainBuilt() || bp.State().TestBuilt());
     EXPECT_EQ(bp.LearnRate(), 0.5f);
     EXPECT_EQ(bp.JogMax(), 25);
     EXPECT_EQ(bp.VerifyRate(), 5);
-    EXPECT_EQ(bp.CyclesCompleted(), 0);
-    EXPECT_EQ(bp.CurrentError(), -1);
+    EXPECT_EQ(bp.State().CyclesCompleted(), 0);
+    EXPECT_EQ(bp.State().CurrentError(), -1);
     EXPECT_EQ(bp.BestError(), -1);
     EXPECT_EQ(bp.LayerJCount(), 6);
     EXPECT_TRUE(bp.BestLogging());
     bp.Revert();   // nothing saved any more
-    EXPECT_FALSE(bp.NetReady());
+    EXPECT_FALSE(bp.State().NetReady());
     EXPECT_TRUE(prompts.Boxes().empty());
 }
 
@@ -303,13 +303,13 @@ TEST_F(Training, TrainingAfterATestReadsTheTrainingRowsAgain)
     OpenBackProp(bp);
     bp.Train();
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
-    EXPECT_FALSE(bp.TrainBuilt());
+    EXPECT_FALSE(bp.State().TrainBuilt());
     bp.Verify();   // the arrays hold the testing rows: nothing to verify
     bp.calls.clear();
     status.messages.clear();
     bp.Train();
-    EXPECT_TRUE(bp.TrainBuilt());
-    EXPECT_EQ(bp.Rows(), 36);
+    EXPECT_TRUE(bp.State().TrainBuilt());
+    EXPECT_EQ(bp.State().Rows(), 36);
     EXPECT_EQ(bp.calls, std::vector<EngineCommand>{EngineTrain});
     EXPECT_EQ(status.messages, QStringList({"Normalizing...", "Predicting Y...   Press STOP to finish."}));
 }
@@ -321,14 +321,14 @@ TEST_F(Training, APredictionIsInTheUnitsOfThePredictionField)
     bp.Train();
     bp.onScripted = [](ScriptedBackProp& b, EngineCommand) { b.Arrays().m_valueResults[1] = 0.25f; };
     bp.Answer(EngineRun, {0});
-    std::vector<double> values(bp.DDO()->NumFields() + 1, 0.0);
-    values[bp.DDO()->FieldIndex("X1")] = 25.0;   // above the user range 0..10
-    values[bp.DDO()->FieldIndex("X2")] = 6.5;
+    std::vector<double> values(bp.State().DDO()->NumFields() + 1, 0.0);
+    values[bp.State().DDO()->FieldIndex("X1")] = 25.0;   // above the user range 0..10
+    values[bp.State().DDO()->FieldIndex("X2")] = 6.5;
     EXPECT_DOUBLE_EQ(bp.Predict(values), 15.0);   // 10 + 0.25 * (30 - 10)
-    EXPECT_EQ(bp.Rows(), 1);
-    EXPECT_EQ(bp.Pattern(1, 1), 1.0f);   // clamped before the run
-    EXPECT_FLOAT_EQ(bp.Pattern(2, 1), 0.5f);
-    EXPECT_FALSE(bp.TrainBuilt());
+    EXPECT_EQ(bp.State().Rows(), 1);
+    EXPECT_EQ(bp.State().Pattern(1, 1), 1.0f);   // clamped before the run
+    EXPECT_FLOAT_EQ(bp.State().Pattern(2, 1), 0.5f);
+    EXPECT_FALSE(bp.State().TrainBuilt());
     bp.calls.clear();
     bp.Verify();
     EXPECT_TRUE(bp.calls.empty());
@@ -347,11 +347,11 @@ TEST_F(Training, PredictionWithoutANetworkGivesTheMarkerNotZero)
 {
     TestBackProp bp;
     OpenBackProp(bp);
-    std::vector<double> values(bp.DDO()->NumFields() + 1, 1.0);
+    std::vector<double> values(bp.State().DDO()->NumFields() + 1, 1.0);
     // The layout alone holds no rows to make a network of.
     EXPECT_EQ(bp.Predict(values), NoPrediction);
-    EXPECT_EQ(bp.DLLError(), DLLErrTooFewRows);
-    EXPECT_FALSE(bp.NetReady());
+    EXPECT_EQ(bp.State().DLLError(), DLLErrTooFewRows);
+    EXPECT_FALSE(bp.State().NetReady());
     EXPECT_TRUE(prompts.Boxes().empty());
 }
 
@@ -376,14 +376,14 @@ TEST_F(Training, SFamErrorLeavesSkippedRowsOut)
     ScriptedSFam sf;
     OpenSFam(sf);
     sf.Train();
-    ASSERT_TRUE(sf.TrainBuilt());
-    ASSERT_EQ(sf.Rows(), 40);
+    ASSERT_TRUE(sf.State().TrainBuilt());
+    ASSERT_EQ(sf.State().Rows(), 40);
     ASSERT_EQ(sf.NullRows(), 4);
     sf.Answer(EngineRun, {3});
     status.messages.clear();
     sf.Verify();
-    EXPECT_NEAR(sf.CurrentError(), 8.333f, 0.001f);   // 3 / 36 * 100
-    EXPECT_EQ(sf.BestTrainError(), sf.CurrentError());
+    EXPECT_NEAR(sf.State().CurrentError(), 8.333f, 0.001f);   // 3 / 36 * 100
+    EXPECT_EQ(sf.BestTrainError(), sf.State().CurrentError());
     EXPECT_EQ(status.messages,
               QStringList({"Verifying...", "Train cycle complete.  91.67% success on training data."}));
 
@@ -419,16 +419,16 @@ TEST_F(Training, SFamNodesComeFromTheTrainingAnswer)
     sf.Answer(EngineTrain, {17, -9});
     sf.Train();
     EXPECT_EQ(sf.CurrentNodes(), 17);
-    EXPECT_EQ(sf.DLLError(), 0);
+    EXPECT_EQ(sf.State().DLLError(), 0);
     prompts.ExpectBox(MsgResult::Ok);
     sf.Train();
     EXPECT_EQ(sf.CurrentNodes(), -9);
-    EXPECT_EQ(sf.DLLError(), -9);
+    EXPECT_EQ(sf.State().DLLError(), -9);
     EXPECT_EQ(prompts.LastBox().text.section("\r\n", 0, 0), "DLL Train Error.  Error #-9");
     EXPECT_EQ(prompts.LastBox().title, "CSFam::Train");
     sf.Train();   // the real engine: category nodes
     EXPECT_GT(sf.CurrentNodes(), 0);
-    EXPECT_EQ(sf.DLLError(), 0);
+    EXPECT_EQ(sf.State().DLLError(), 0);
 }
 
 TEST_F(Training, SFamCreationCodesStayAsTheyCame)
@@ -438,12 +438,12 @@ TEST_F(Training, SFamCreationCodesStayAsTheyCame)
     sf.Answer(EngineInit, {-5, -7});
     prompts.ExpectBox(MsgResult::Ok);
     sf.Train();
-    EXPECT_EQ(sf.DLLError(), -5);
+    EXPECT_EQ(sf.State().DLLError(), -5);
     EXPECT_EQ(prompts.LastBox().text, "DLL Init Failure.  Error #-5");
     EXPECT_EQ(prompts.LastBox().title, "Error In CSFam::Train");
     sf.Train();
-    EXPECT_EQ(sf.DLLError(), DLLErrConstantField);
-    EXPECT_FALSE(sf.NetReady());
+    EXPECT_EQ(sf.State().DLLError(), DLLErrConstantField);
+    EXPECT_FALSE(sf.State().NetReady());
 }
 
 // The nodes were the forgotten network's: none are left, in the object and in the file.
@@ -457,15 +457,15 @@ TEST_F(Training, SFamResetForgetsTheNodeCount)
     const int16_t nodes = sf.CurrentNodes();
     ASSERT_GT(nodes, 0);
     sf.SaveConfig();
-    ASSERT_EQ(NetTest::ConfigValue(sf.ProjectFileName(), "CurrentNodes").toText(), QString::number(nodes));
+    ASSERT_EQ(NetTest::ConfigValue(sf.State().ProjectFileName(), "CurrentNodes").toText(), QString::number(nodes));
     sf.Reset();
     EXPECT_EQ(sf.CurrentNodes(), 0);
-    EXPECT_EQ(NetTest::ConfigValue(sf.ProjectFileName(), "CurrentNodes").toText(), "0");
+    EXPECT_EQ(NetTest::ConfigValue(sf.State().ProjectFileName(), "CurrentNodes").toText(), "0");
     EXPECT_EQ(sf.VigBase(), 0.5f);
     EXPECT_EQ(sf.BestTrainError(), -1);
-    EXPECT_EQ(sf.CyclesCompleted(), 0);
-    EXPECT_FALSE(sf.NetReady());
-    EXPECT_EQ(SnapshotRows(sf.ProjectFileName()), 0);
+    EXPECT_EQ(sf.State().CyclesCompleted(), 0);
+    EXPECT_FALSE(sf.State().NetReady());
+    EXPECT_EQ(SnapshotRows(sf.State().ProjectFileName()), 0);
 }
 
 TEST_F(Training, SFamVerifyWithEveryRowSkippedRaisesDivisionByZero)
@@ -473,11 +473,11 @@ TEST_F(Training, SFamVerifyWithEveryRowSkippedRaisesDivisionByZero)
     ScriptedSFam sf;
     OpenSFam(sf);
     sf.Train();
-    sf.SetTrainLow(37);   // rows 37..40 all miss an input
+    sf.State().SetTrainLow(37);   // rows 37..40 all miss an input
     sf.ForceNetReady(true);
     sf.Answer(EngineTrain, {5});
     sf.Train();
-    ASSERT_EQ(sf.NullRows(), sf.Rows());
+    ASSERT_EQ(sf.NullRows(), sf.State().Rows());
     try {
         sf.Verify();
         FAIL() << "no error";
@@ -492,7 +492,7 @@ TEST_F(Training, SFamPredictionNamesTheClass)
     ScriptedSFam sf;
     OpenSFam(sf);
     sf.Train();
-    std::vector<double> values(sf.DDO()->NumFields() + 1, 3.0);
+    std::vector<double> values(sf.State().DDO()->NumFields() + 1, 3.0);
     int16_t answer = 2;
     sf.onScripted = [&](ScriptedSFam& s, EngineCommand) { s.Arrays().m_classResults[1] = answer; };
     sf.Answer(EngineRun, {0, 0, 0, 0});

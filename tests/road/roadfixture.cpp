@@ -25,7 +25,7 @@
 void RoadTest::SetUp()
 {
     TestEnv::ClearSettings();
-    gProjectType = ntNone;
+    SetCurrentNetwork(nullptr);
     folder = TestEnv::NewFolder(QStringLiteral("road"));
     sample = folder + QStringLiteral("/KorvanSample.kvs");
     ASSERT_TRUE(QFile::copy(AppPaths::InstallDataFolder() + QStringLiteral("/samples/KorvanSample.kvs"), sample))
@@ -45,9 +45,7 @@ void RoadTest::TearDown()
     if (main)
         main->close();
     Flush();
-    gBackProp().reset();
-    gSFam().reset();
-    gProjectType = ntNone;
+    SetCurrentNetwork(nullptr);
     gProcess() = CProcess{};
 }
 

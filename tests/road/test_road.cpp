@@ -205,7 +205,7 @@ protected:
         Click(ToolName::TrainBPTrain, false);
         EXPECT_TRUE(w->RunActive());
         EXPECT_FALSE(On(ToolName::TrainBPTrain) || On(ToolName::TrainBPExit));
-        EXPECT_TRUE(WaitFor([&] { return !w->RunActive() || CurrentNetwork()->CyclesCompleted() >= passes; }));
+        EXPECT_TRUE(WaitFor([&] { return !w->RunActive() || CurrentNetwork()->State().CyclesCompleted() >= passes; }));
         Shot(Kind() + QStringLiteral("-training"));
         if (w->RunActive()) {
             EXPECT_TRUE(On(ToolName::TrainBPStop));
@@ -275,7 +275,7 @@ protected:
         const int col = ColumnOf(w, table, field);
         ASSERT_GE(col, 0);
         EXPECT_EQ(HelpWindow::PageFor(modMenu::HelpContextOf(w)),
-                  gProjectType == ntBackProp ? QStringLiteral("qrc:/help/test-results.html") : QStringLiteral("qrc:/help/sfam-results.html"));
+                  CurrentKind() == ntBackProp ? QStringLiteral("qrc:/help/test-results.html") : QStringLiteral("qrc:/help/sfam-results.html"));
 
         // Find: a value that stands once in the column, searched downwards from the top. (The
         // SFAM browser sorts by the column the find dialog searched last.)
@@ -346,7 +346,7 @@ protected:
         Click(ToolName::MRUList);
         EXPECT_TRUE(WaitFor([] { return Browser() != nullptr; }, 10000));
         ASSERT_TRUE(CurrentNetwork());
-        EXPECT_EQ(CurrentNetwork()->ProjectFileName(), path);
+        EXPECT_EQ(CurrentNetwork()->State().ProjectFileName(), path);
         EXPECT_EQ(Browser()->windowTitle(), ResultsTitle());
         EXPECT_EQ(Marked(path), 3);
         EXPECT_TRUE(On(ToolName::SaveSnap));
@@ -369,7 +369,7 @@ protected:
         EXPECT_TRUE(gProcess().IsTested());
         EXPECT_EQ(Config(path, QStringLiteral("TestHigh")), QString::number(rows - 12));
         EXPECT_EQ(Rows(path, QStringLiteral("Test")), rows - 12 - trainHigh);
-        EXPECT_TRUE(gProjectType == ntBackProp ? Window<frmScatter>() != nullptr : Window<frmMatrix>() != nullptr);
+        EXPECT_TRUE(CurrentKind() == ntBackProp ? Window<frmScatter>() != nullptr : Window<frmMatrix>() != nullptr);
         EXPECT_EQ(Marked(path), 0);
         EXPECT_TRUE(On(ToolName::RevertSnap));
 
@@ -414,10 +414,11 @@ TEST_F(Road, BackPropagationOverWeeklySales)
     EXPECT_TRUE(main->MainToolBar()->Band(BandName::TrainBPBar).Visible());
     EXPECT_TRUE(On(ToolName::TrainBPTrain) && On(ToolName::TrainBPExit));
     EXPECT_FALSE(On(ToolName::TrainBPStop));
-    EXPECT_NEAR(gBackProp()->DDO()->UserMin(gBackProp()->DDO()->FieldIndex(QStringLiteral("Price"))), lowered, 1e-5);
+    const CDataDef& ddo = *CurrentNetworkAs<CBackProp>()->State().DDO();
+    EXPECT_NEAR(ddo.UserMin(ddo.FieldIndex(QStringLiteral("Price"))), lowered, 1e-5);
 
     TrainThenStop(w, 200);
-    EXPECT_GE(gBackProp()->CyclesCompleted(), 200);
+    EXPECT_GE(CurrentNetworkAs<CBackProp>()->State().CyclesCompleted(), 200);
     EXPECT_FALSE(w->CurrentErrorText().isEmpty());
     EXPECT_TRUE(gProcess().IsTrained());
 
@@ -471,7 +472,7 @@ TEST_F(Road, SfamOverSeeds)
     EXPECT_FALSE(Shown(ToolName::TrainBPStop));
     sf->chkContinuous()->setChecked(true);
     TrainThenStop(w, 3);
-    EXPECT_GE(gSFam()->CyclesCompleted(), 1);
+    EXPECT_GE(CurrentNetworkAs<CSFam>()->State().CyclesCompleted(), 1);
     EXPECT_TRUE(gProcess().IsTrained());
 
     FinishSfam(path);

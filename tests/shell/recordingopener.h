@@ -1,6 +1,8 @@
-// A project opener for tests: records what it is asked to open and answers as told.
+// A project opener for tests: records what it is asked to open and answers as told; closing
+// releases the open network object as the program's opener does.
 #pragma once
 
+#include "shell/networkopener.h"
 #include "shell/projectopener.h"
 
 #include <QStringList>
@@ -23,6 +25,7 @@ public:
     {
         ++closed;
         current.clear();
+        SetCurrentNetwork(nullptr);
     }
     QString ProjectFileName() const override { return current; }
 

@@ -8,6 +8,7 @@
 #include "network/process.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
+#include "shell/networkopener.h"
 #include "tests/shell/recordingviews.h"
 #include "tests/shell/test_shell_support.h"
 
@@ -138,7 +139,7 @@ TEST_F(Dispatch, MenuEntriesKeepTheirCaptionsThroughToolStateChanges)
     CCommandBar* bar = main->MainToolBar();
     CBand& network = bar->Band(BandName::Network);
     QAction* testing = network.ToolAt(network.IndexOf(ToolName::Test)).Action();
-    gProjectType = ntBackProp;
+    OpenKind(ntBackProp);
     emit bar->BandOpened(BandName::Network);
     EXPECT_EQ(testing->text(), QStringLiteral("BackProp Testing..."));
     gNavigate().Navigate(navNoProject);
@@ -148,7 +149,7 @@ TEST_F(Dispatch, MenuEntriesKeepTheirCaptionsThroughToolStateChanges)
     EXPECT_EQ(network.ToolAt(network.IndexOf(ToolName::Test)).Caption(), QStringLiteral("BackProp Testing..."));
     EXPECT_EQ(network.ToolAt(network.IndexOf(ToolName::Split)).Action()->text(),
               QStringLiteral("Split The Data..."));
-    gProjectType = ntNone;
+    SetCurrentNetwork(nullptr);
 }
 
 // The View menu opened for each kind of project lists each entry once, in its groups.
@@ -163,12 +164,12 @@ TEST_F(Dispatch, TheViewMenuListsTheEntriesOfTheProjectsKindOnce)
                 entries << (a->isSeparator() ? QStringLiteral("|") : a->text());
         return entries;
     };
-    gProjectType = ntBackProp;
+    OpenKind(ntBackProp);
     emit bar->BandOpened(BandName::View);
     EXPECT_EQ(shown(), (QStringList{"Browse All Data", "Browse Test Data", "Scatter Graph", "Time Series Graph", "|",
                                     "Browse Incorrect Predictions", "Browse Correct Predictions", "Confusion Matrix"}));
     for (int kind : {int(ntSFam), int(ntNone)}) {
-        gProjectType = NetworkType(kind);
+        OpenKind(NetworkType(kind));
         emit bar->BandOpened(BandName::View);
         EXPECT_EQ(shown(), (QStringList{"Scatter Graph", "Time Series Graph", "|", "Browse All Data", "Browse Test Data",
                                         "Browse Incorrect Predictions", "Browse Correct Predictions",
@@ -178,7 +179,7 @@ TEST_F(Dispatch, TheViewMenuListsTheEntriesOfTheProjectsKindOnce)
     // The hidden pair still answers its commands' state changes.
     bar->SetEnabled(ToolName::BPShowAll, true);
     EXPECT_TRUE(bar->Enabled(ToolName::BPShowAll));
-    gProjectType = ntNone;
+    SetCurrentNetwork(nullptr);
 }
 
 TEST_F(Dispatch, BandsOpenWithTheCaptionsOfTheProjectsKindAndTheBrowseMenu)
@@ -186,15 +187,15 @@ TEST_F(Dispatch, BandsOpenWithTheCaptionsOfTheProjectsKindAndTheBrowseMenu)
     CCommandBar* bar = main->MainToolBar();
     CBand& network = bar->Band(BandName::Network);
     CBandTool& train = network.ToolAt(network.IndexOf(ToolName::TrainBP));
-    gProjectType = ntBackProp;
+    OpenKind(ntBackProp);
     emit bar->BandOpened(BandName::Network);
     EXPECT_EQ(train.Caption(), QStringLiteral("BackProp Training..."));
     EXPECT_EQ(bar->Band(BandName::Testing).Caption(), QStringLiteral("BackProp Testing..."));
-    gProjectType = ntSFam;
+    OpenKind(ntSFam);
     emit bar->BandOpened(BandName::Network);
     EXPECT_EQ(train.Caption(), QStringLiteral("SFAM Training..."));
     EXPECT_EQ(bar->Band(BandName::Testing).Caption(), QStringLiteral("SFAM Testing..."));
-    gProjectType = ntNone;
+    SetCurrentNetwork(nullptr);
     train.SetEnabled(true);
     emit bar->BandOpened(BandName::Network);
     EXPECT_FALSE(train.Enabled());
@@ -288,7 +289,7 @@ TEST_F(Dispatch, ToolNamesAreWrittenOnlyWhereTheyAreDefined)
 
     // Every workflow step of both kinds: an unknown name would show the step's error box.
     for (int kind : {ntNone, ntSFam, ntBackProp}) {
-        gProjectType = kind;
+        OpenKind(kind);
         for (int step = navNoProject; step <= navNoGrid; ++step)
             gNavigate().Navigate(step);
     }

@@ -248,7 +248,7 @@ TEST_F(MainWindow, RunMenuNamesTheTrainingOfTheProjectsKind)
     emit main->MainToolBar()->BandOpened(BandName::Network);
     EXPECT_FALSE(train.Enabled());
 
-    gProjectType = ntSFam;
+    OpenKind(ntSFam);
     emit main->MainToolBar()->BandOpened(BandName::Network);
     EXPECT_EQ(train.Caption(), QStringLiteral("SFAM Training..."));
     EXPECT_EQ(main->MainToolBar()->Band(BandName::Testing).Caption(), QStringLiteral("SFAM Testing..."));

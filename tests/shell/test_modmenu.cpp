@@ -9,6 +9,7 @@
 #include "core/widgets/veltra.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
+#include "shell/networkopener.h"
 #include "tests/shell/test_shell_support.h"
 #include "tests/support/testenv.h"
 
@@ -123,7 +124,7 @@ TEST_F(ModMenu, WithoutAnOpenerNothingOpens)
 TEST_F(ModMenu, FileCloseReturnsToTheStateWithoutAProject)
 {
     RecordingOpener opener;
-    gProjectType = ntBackProp;
+    OpenKind(ntBackProp);
     main->setWindowTitle(modMenu::MainCaption(QStringLiteral("/p/Sales.kvp")));
     CCommandBar* bar = main->MainToolBar();
     bar->SetEnabled(ToolName::Close, true);
@@ -133,7 +134,7 @@ TEST_F(ModMenu, FileCloseReturnsToTheStateWithoutAProject)
     gVeltra().StatusBar().Message(QStringLiteral("user"), true);
 
     modMenu::FileClose();
-    EXPECT_EQ(gProjectType, ntNone);
+    EXPECT_EQ(CurrentKind(), ntNone);
     EXPECT_EQ(opener.closed, 1);
     EXPECT_EQ(main->windowTitle(), QStringLiteral("Korvan Pro"));
     EXPECT_FALSE(bar->Enabled(ToolName::Close));

@@ -6,6 +6,7 @@
 #include "kdb/kdb.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
+#include "shell/networkopener.h"
 #include "tests/shell/test_shell_support.h"
 #include "tests/support/testenv.h"
 
@@ -67,13 +68,13 @@ TEST_F(Navigation, StepsChangeOnlyTheToolsTheyName)
 
 TEST_F(Navigation, ConfiguredStepOffersTheBrowserOfTheProjectsKind)
 {
-    gProjectType = ntNone;
+    SetCurrentNetwork(nullptr);
     gNavigate().Navigate(navConfigured);
     EXPECT_TRUE(on(main, ToolName::SFShowAll));
     EXPECT_FALSE(on(main, ToolName::BPShowAll));
     EXPECT_TRUE(on(main, ToolName::ShowAll));
 
-    gProjectType = ntBackProp;
+    OpenKind(ntBackProp);
     gNavigate().Navigate(navConfigured);
     EXPECT_TRUE(on(main, ToolName::BPShowAll));
     EXPECT_FALSE(on(main, ToolName::SFShowAll));

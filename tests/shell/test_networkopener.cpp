@@ -123,9 +123,9 @@ TEST_F(OpenThroughNetwork, ProjectOpensResumesAndClosesKeepingItsFlags)
 {
     const QString path = MakeBackPropProject("sales.kvp", CProcess::kConfigured | CProcess::kSplit);
     modMenu::FileOpen(path);
-    ASSERT_TRUE(gBackProp());
-    EXPECT_FALSE(gSFam());
-    EXPECT_EQ(gProjectType, ntBackProp);
+    ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
+    EXPECT_FALSE(CurrentNetworkAs<CSFam>());
+    EXPECT_EQ(CurrentKind(), ntBackProp);
     EXPECT_EQ(opener->ProjectFileName(), path);
     EXPECT_EQ(main->windowTitle(), QStringLiteral("Korvan Pro - sales"));
     EXPECT_EQ(gVeltra().MRUList().Item(1), path);
@@ -134,8 +134,8 @@ TEST_F(OpenThroughNetwork, ProjectOpensResumesAndClosesKeepingItsFlags)
     EXPECT_EQ(gNavigate().Step(), navSplit);
 
     modMenu::FileClose();
-    EXPECT_FALSE(gBackProp());
-    EXPECT_EQ(gProjectType, ntNone);
+    EXPECT_FALSE(CurrentNetworkAs<CBackProp>());
+    EXPECT_EQ(CurrentKind(), ntNone);
     EXPECT_FALSE(gProcess().IsConfigured());
     CProcess stored;
     stored.Load(path);
@@ -164,7 +164,7 @@ TEST_F(OpenThroughNetwork, AFileThatIsNoProjectIsRefusedWithOneBox)
     const QString project = MakeBackPropProject("open.kvp", CProcess::kConfigured);
     for (const QString& path : {text, empty, plain, source}) {
         modMenu::FileOpen(project);
-        ASSERT_TRUE(gBackProp());
+        ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
         const QByteArray before = [&] {
             QFile f(path);
             return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -193,7 +193,7 @@ TEST_F(OpenThroughNetwork, AnUnknownKindIsABadProjectType)
     EXPECT_EQ(prompts.LastBox().text, QStringLiteral("Error: 999. \nBad Project Type"));
     EXPECT_EQ(prompts.LastBox().title, QStringLiteral("modMenu::FileOpen"));
     EXPECT_FALSE(CurrentNetwork());
-    EXPECT_EQ(gProjectType, ntNone);
+    EXPECT_EQ(CurrentKind(), ntNone);
     EXPECT_FALSE(InRecentFiles(path)); // only a project that opened is listed
 }
 
@@ -271,6 +271,6 @@ TEST_F(OpenThroughNetwork, AProjectThatCannotBeWrittenIsRefusedWithOneBox)
     }
     prompts.Clear();
     modMenu::FileOpen(path);
-    EXPECT_TRUE(gBackProp());
+    EXPECT_TRUE(CurrentNetworkAs<CBackProp>());
     EXPECT_TRUE(prompts.Boxes().empty());
 }

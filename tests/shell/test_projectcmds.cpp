@@ -15,7 +15,6 @@
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
 #include "tests/shell/installedopener.h"
-#include "shell/opennetwork.h"
 #include "tests/network/netfixture.h"
 #include "tests/shell/recordingviews.h"
 #include "tests/shell/test_shell_support.h"
@@ -97,10 +96,10 @@ protected:
         bp.Initialize(path);
         bp.Attach(source, "Data");
         NetTest::Configure(bp, {{"X", roleInput, 0, 30}, {"Y", roleBPPredict, 0, 130}});
-        bp.SetTrainLow(1);
-        bp.SetTrainHigh(40);
-        bp.SetTestLow(41);
-        bp.SetTestHigh(60);
+        bp.State().SetTrainLow(1);
+        bp.State().SetTrainHigh(40);
+        bp.State().SetTestLow(41);
+        bp.State().SetTestHigh(60);
         bp.SaveConfig();
         if (tested) {
             for (int i = 0; i < 5; ++i)
@@ -146,8 +145,8 @@ TEST_F(ProjectCommands, NewBackPropProjectUnderAFreeNameOpensItsConfiguration)
     EXPECT_EQ(asked.flags, 4);
     EXPECT_TRUE(prompts.Boxes().empty());
 
-    ASSERT_TRUE(gBackProp());
-    EXPECT_EQ(gProjectType, ntBackProp);
+    ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
+    EXPECT_EQ(CurrentKind(), ntBackProp);
     EXPECT_EQ(NetTest::ConfigValue(path, "Type").toText(), QStringLiteral("2"));
     EXPECT_EQ(views.calls, QStringList{"ShowConfigure(new)"});
     EXPECT_EQ(gNavigate().Step(), navOpened);
@@ -161,7 +160,7 @@ TEST_F(ProjectCommands, NewBackPropProjectUnderAFreeNameOpensItsConfiguration)
     EXPECT_TRUE(bar->Enabled(ToolName::HelpContents));
 
     modMenu::FileClose();
-    EXPECT_FALSE(gBackProp());
+    EXPECT_FALSE(CurrentNetworkAs<CBackProp>());
     EXPECT_TRUE(bar->Enabled(ToolName::Open));
 }
 
@@ -170,9 +169,9 @@ TEST_F(ProjectCommands, NewSFamProjectThatCannotBeCreatedLeavesNothingOpen)
     prompts.AllowAnyBox();
     prompts.ExpectFile(choose(folder + "/no/such/folder/x.kvp"));
     modMenu::NewSFam();
-    EXPECT_FALSE(gSFam());
-    EXPECT_FALSE(gBackProp());
-    EXPECT_EQ(gProjectType, ntNone);
+    EXPECT_FALSE(CurrentNetworkAs<CSFam>());
+    EXPECT_FALSE(CurrentNetworkAs<CBackProp>());
+    EXPECT_EQ(CurrentKind(), ntNone);
     EXPECT_EQ(gNavigate().Step(), navNoProject);
     EXPECT_TRUE(views.calls.isEmpty()); // no configuration of a dead project
     EXPECT_FALSE(prompts.Boxes().empty());
@@ -206,14 +205,14 @@ TEST_F(ProjectCommands, GetFileNewAsksBeforeOverwritingAndNeverDeletesTheOpenPro
     // The open project's own file is refused.
     const QString open = MakeProject("open.kvp", CProcess::kConfigured);
     modMenu::FileOpen(open);
-    ASSERT_TRUE(gBackProp());
+    ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
     prompts.Clear();
     prompts.ExpectFile(choose(open));
     prompts.ExpectBox(MsgResult::Ok);
     prompts.ExpectFile({});
     EXPECT_EQ(modMenu::GetFileNew(ntBackProp), QString());
     EXPECT_TRUE(prompts.LastBox().text.contains("is the open project"));
-    EXPECT_TRUE(gBackProp());
+    EXPECT_TRUE(CurrentNetworkAs<CBackProp>());
     EXPECT_TRUE(Utilities::IsProjectFile(open));
 
     // A file that cannot be deleted: the error, and no path (the old file is never opened as
@@ -237,7 +236,7 @@ TEST_F(ProjectCommands, ANewProjectOverAnOldOneTakesItsSnapshotAndReopensUnconfi
     const QString path = MakeProject("sales.kvp", CProcess::kConfigured);
     const QString snap = folder + "/sales.snap";
     modMenu::FileOpen(path);
-    ASSERT_TRUE(gBackProp());
+    ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
     modMenu::SaveSnapshot();
     ASSERT_TRUE(QFile::exists(snap));
     CCommandBar* bar = main->MainToolBar();
@@ -247,7 +246,7 @@ TEST_F(ProjectCommands, ANewProjectOverAnOldOneTakesItsSnapshotAndReopensUnconfi
     prompts.ExpectFile(choose(path));
     prompts.ExpectBox(MsgResult::Yes);
     modMenu::NewBP();
-    ASSERT_TRUE(gBackProp());
+    ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
     EXPECT_FALSE(QFile::exists(snap));
     EXPECT_FALSE(bar->Enabled(ToolName::RevertSnap));
     modMenu::FileClose();
@@ -256,8 +255,8 @@ TEST_F(ProjectCommands, ANewProjectOverAnOldOneTakesItsSnapshotAndReopensUnconfi
     prompts.Clear();
     modMenu::FileOpen(path);
     EXPECT_TRUE(prompts.Boxes().empty());
-    ASSERT_TRUE(gBackProp());
-    EXPECT_TRUE(gBackProp()->DatabaseFileName().isEmpty());
+    ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
+    EXPECT_TRUE(CurrentNetworkAs<CBackProp>()->State().DatabaseFileName().isEmpty());
     EXPECT_EQ(views.calls, QStringList{"ShowConfigure"});
     EXPECT_EQ(gNavigate().Step(), navOpened);
     EXPECT_EQ(main->windowTitle(), QStringLiteral("Korvan Pro - sales"));
@@ -286,7 +285,7 @@ TEST_F(ProjectCommands, ReopeningResumesAtTheFurthestFinishedStep)
         const QString path = MakeProject(QString::fromLatin1(c.name), c.flags);
         views.calls.clear();
         modMenu::FileOpen(path);
-        ASSERT_TRUE(gBackProp()) << c.name;
+        ASSERT_TRUE(CurrentNetworkAs<CBackProp>()) << c.name;
         EXPECT_EQ(views.calls, QStringList{QString::fromLatin1(c.view)}) << c.name;
         EXPECT_EQ(gNavigate().Step(), c.step) << c.name;
         modMenu::FileClose();
@@ -329,9 +328,9 @@ TEST_F(ProjectCommands, AProjectThatFailsToOpenLeavesNoNetworkObjectInUse)
         prompts.Clear();
         modMenu::FileOpen(project);
         EXPECT_FALSE(prompts.Boxes().empty());
-        EXPECT_FALSE(gBackProp());
-        EXPECT_FALSE(gSFam());
-        EXPECT_EQ(gProjectType, ntNone);
+        EXPECT_FALSE(CurrentNetworkAs<CBackProp>());
+        EXPECT_FALSE(CurrentNetworkAs<CSFam>());
+        EXPECT_EQ(CurrentKind(), ntNone);
         EXPECT_EQ(gNavigate().Step(), navNoProject);
         EXPECT_TRUE(views.calls.isEmpty());
         EXPECT_EQ(main->windowTitle(), QStringLiteral("Korvan Pro"));
@@ -351,7 +350,7 @@ TEST_F(ProjectCommands, SnapshotSavedAndRevertedOnARealProject)
     const QString path = MakeProject("sales.kvp", CProcess::kConfigured);
     const QString snap = folder + "/sales.snap";
     modMenu::FileOpen(path);
-    ASSERT_TRUE(gBackProp());
+    ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
     CCommandBar* bar = main->MainToolBar();
     EXPECT_FALSE(bar->Enabled(ToolName::RevertSnap));
 
@@ -370,14 +369,14 @@ TEST_F(ProjectCommands, SnapshotSavedAndRevertedOnARealProject)
     main->MainToolBar_Click(BandName::File, ToolName::RevertSnap, 0);
     EXPECT_EQ(prompts.LastBox().title, QStringLiteral("Revert To Snapshot"));
     EXPECT_EQ(marker(path), QStringLiteral("third"));
-    EXPECT_TRUE(gBackProp());
+    EXPECT_TRUE(CurrentNetworkAs<CBackProp>());
 
     prompts.ExpectBox(MsgResult::Yes);
     views.calls.clear();
     modMenu::RevertSnapshot();
     EXPECT_EQ(marker(path), QStringLiteral("second"));
     EXPECT_FALSE(QFile::exists(snap));
-    EXPECT_TRUE(gBackProp()); // open again, at its step
+    EXPECT_TRUE(CurrentNetworkAs<CBackProp>()); // open again, at its step
     EXPECT_EQ(views.calls, (QStringList{"CloseBrowsers", "SetLimits"}));
     EXPECT_EQ(mainPanel(), QStringLiteral("Project reverted to snapshot."));
     EXPECT_FALSE(bar->Enabled(ToolName::RevertSnap));
@@ -397,7 +396,7 @@ TEST_F(ProjectCommands, SnapshotOfAProjectInsideAWriteTransactionIsConsistent)
 {
     const QString path = MakeProject("busy.kvp", CProcess::kConfigured);
     modMenu::FileOpen(path);
-    ASSERT_TRUE(gBackProp());
+    ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
     setMarker(path, "committed");
     kdb::Database writer = kdb::Database::Open(path);
     {
@@ -420,7 +419,7 @@ TEST_F(ProjectCommands, FailedCopiesAreReportedAndLoseNothing)
     const QString path = MakeProject("keep.kvp", CProcess::kConfigured);
     const QString snap = folder + "/keep.snap";
     modMenu::FileOpen(path);
-    ASSERT_TRUE(gBackProp());
+    ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
 
     // A snapshot place that cannot be replaced: the error, never "saved".
     QDir().mkpath(snap);
@@ -444,7 +443,7 @@ TEST_F(ProjectCommands, FailedCopiesAreReportedAndLoseNothing)
     EXPECT_EQ(marker(path), QStringLiteral("mine"));
     EXPECT_EQ(integrity(path), QStringLiteral("ok"));
     EXPECT_TRUE(QFile::exists(snap));
-    EXPECT_TRUE(gBackProp());
+    EXPECT_TRUE(CurrentNetworkAs<CBackProp>());
     EXPECT_NE(mainPanel(), QStringLiteral("Project reverted to snapshot."));
 }
 
@@ -557,7 +556,7 @@ TEST_F(ProjectCommands, ImportOfPatternAndCommaFilesFromTheFileMenu)
     EXPECT_EQ(kdb::Database::Open(folder + "/plants.mdb", false, true).RecordCount("plants"), 3);
     EXPECT_EQ(kdb::Database::Open(folder + "/shops.mdb", false, true).RecordCount("shops"), 2);
     // No project was opened or created by it.
-    EXPECT_EQ(gProjectType, ntNone);
+    EXPECT_EQ(CurrentKind(), ntNone);
     EXPECT_TRUE(views.calls.isEmpty());
 }
 
@@ -570,7 +569,7 @@ TEST_F(ProjectCommands, ExportOfMarkedRowsEndToEnd)
         db.Execute("UPDATE Test SET Mark = -1 WHERE MainPrimaryKey IN (41, 45, 50)");
     }
     modMenu::FileOpen(path);
-    ASSERT_TRUE(gBackProp());
+    ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
     EXPECT_EQ(views.calls.last(), QStringLiteral("BrowseTest"));
     const QString out = folder + "/marked-out.txt";
     prompts.ExpectFile(choose(out));
@@ -592,7 +591,7 @@ TEST_F(ProjectCommands, DISABLED_PicturesOfTheMainWindowWithItsMenus)
     main->setGeometry(0, 0, 900, 600);
     main->show();
     modMenu::FileOpen(path);
-    ASSERT_TRUE(gBackProp());
+    ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
     modMenu::SaveSnapshot();
     CCommandBar* bar = main->MainToolBar();
     CBand& menus = bar->Band(BandName::MainMenu);

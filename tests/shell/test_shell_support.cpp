@@ -5,7 +5,10 @@
 #include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "shell/modmenu.h"
+#include "network/backprop.h"
+#include "network/sfam.h"
 #include "shell/navigate.h"
+#include "shell/networkopener.h"
 #include "tests/support/testenv.h"
 
 #include <QApplication>
@@ -18,10 +21,20 @@ void FlushDeletes()
     }
 }
 
+void OpenKind(int32_t kind)
+{
+    if (kind == ntBackProp)
+        SetCurrentNetwork(std::make_shared<CBackProp>());
+    else if (kind == ntSFam)
+        SetCurrentNetwork(std::make_shared<CSFam>());
+    else
+        SetCurrentNetwork(nullptr);
+}
+
 void ShellTest::SetUp()
 {
     TestEnv::ClearSettings();
-    gProjectType = ntNone;
+    SetCurrentNetwork(nullptr);
     main = new frmMain();
     gVeltra().SetMainForm(main);
     gVeltra().StatusBar().Initialize(main->MainStatusBar()->StatusBar());
@@ -35,5 +48,5 @@ void ShellTest::TearDown()
     if (main)
         main->close();
     FlushDeletes();
-    gProjectType = ntNone;
+    SetCurrentNetwork(nullptr);
 }

@@ -16,6 +16,9 @@
 
 // Deletes what deleteLater left.
 void FlushDeletes();
+// Makes a new network object of the kind (none for ntNone) the open one, without a project
+// file: for what asks only the open project's kind.
+void OpenKind(int32_t kind);
 
 class ShellTest : public ::testing::Test {
 protected:

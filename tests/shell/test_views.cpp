@@ -6,11 +6,12 @@
 #include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "network/networkhost.h"
+#include "network/backprop.h"
+#include "network/sfam.h"
 #include "shell/modmenu.h"
 #include "shell/currentbrowse.h"
 #include "shell/networkopener.h"
 #include "tests/shell/installedopener.h"
-#include "shell/opennetwork.h"
 #include "tests/shell/recordingviews.h"
 #include "tests/shell/test_shell_support.h"
 
@@ -103,20 +104,19 @@ TEST_F(Views, NetworkObjectsCloseTheBrowseWindowsThroughTheInstalledProcedure)
 
 TEST_F(Views, OneWayToTheOpenNetworkObject)
 {
-    EXPECT_THROW(OpenNetwork::CurrentNodes(), KvError);
-    gBackProp() = std::make_shared<CBackProp>();
-    gProjectType = ntBackProp;
-    gBackProp()->SetCurrentNodes(7);
-    EXPECT_EQ(OpenNetwork::CurrentNodes(), 7);
-    OpenNetwork::BuildClassList(); // nothing for a back-propagation project
+    EXPECT_THROW(RequireNetwork(), KvError);
+    EXPECT_EQ(CurrentKind(), ntNone);
+    const auto bp = std::make_shared<CBackProp>();
+    SetCurrentNetwork(bp);
+    bp->SetCurrentNodes(7);
+    EXPECT_EQ(RequireNetwork().CurrentNodes(), 7);
+    EXPECT_EQ(CurrentKind(), ntBackProp);
+    EXPECT_FALSE(CurrentNetworkAs<CSFam>());
 
-    // The kind decides, as the commands decide it: the SFAM object is not set.
-    gProjectType = ntSFam;
-    EXPECT_THROW(OpenNetwork::ProjectFileName(), KvError);
-    gBackProp().reset();
-    gSFam() = std::make_shared<CSFam>();
-    EXPECT_EQ(OpenNetwork::CurrentNodes(), 0);
-    OpenNetwork::JogWeights(); // an SFAM network has no weights
-    gSFam().reset();
-    gProjectType = ntNone;
+    // The kind is the open object's own: no second value to agree with it.
+    SetCurrentNetwork(std::make_shared<CSFam>());
+    EXPECT_EQ(RequireNetwork().CurrentNodes(), 0);
+    EXPECT_EQ(CurrentKind(), ntSFam);
+    EXPECT_FALSE(CurrentNetworkAs<CBackProp>());
+    SetCurrentNetwork(nullptr);
 }

@@ -55,7 +55,7 @@ TEST_F(TestDialogsTest, TrainingColumnIsTheTrainingRowsAndAFailedTestShowsNoFigu
 {
     auto bp = ChartTest::TestedBackProp(folder);
     // After the test the arrays hold the testing rows; the training column must not show them.
-    const float testing = bp->CurrentError();
+    const float testing = bp->State().CurrentError();
     const CBackProp::RowStatistics expected = [&] {
         CBackProp::RowStatistics s = bp->TrainingStatistics();
         bp->Test();
@@ -67,8 +67,8 @@ TEST_F(TestDialogsTest, TrainingColumnIsTheTrainingRowsAndAFailedTestShowsNoFigu
     EXPECT_EQ(dialog.lblTrainStat[0]->text(), NumFormat::FormatSingle(expected.error, "0.00") + "%");
     EXPECT_EQ(dialog.lblTrainStat[2]->text(), NumFormat::FormatSingle(expected.unexplained, "0.000"));
     ASSERT_EQ(dialog.Start(), TestOutcome::Done);
-    EXPECT_EQ(dialog.lblTrainStat[4]->text(), NumFormat::FormatSingle(bp->CurrentError(), "0.00") + "%");
-    EXPECT_FLOAT_EQ(bp->CurrentError(), testing);
+    EXPECT_EQ(dialog.lblTrainStat[4]->text(), NumFormat::FormatSingle(bp->State().CurrentError(), "0.00") + "%");
+    EXPECT_FLOAT_EQ(bp->State().CurrentError(), testing);
     EXPECT_NE(dialog.lblTrainStat[4]->text(), dialog.lblTrainStat[0]->text());
 
     // No network: no training figures (grey captions), and the failed test shows "N/A".
@@ -78,7 +78,7 @@ TEST_F(TestDialogsTest, TrainingColumnIsTheTrainingRowsAndAFailedTestShowsNoFigu
     EXPECT_NE(failed.Start(), TestOutcome::Done);
     for (size_t k = 4; k < 8; ++k)
         EXPECT_EQ(failed.lblTrainStat[k]->text(), "N/A");
-    EXPECT_EQ(bp->CurrentError(), -1.0f);
+    EXPECT_EQ(bp->State().CurrentError(), -1.0f);
 }
 
 TEST_F(TestDialogsTest, ResetDataLimitsTestsAgainOnTheDialogItselfOnlyForANewTestingRange)
@@ -89,7 +89,7 @@ TEST_F(TestDialogsTest, ResetDataLimitsTestsAgainOnTheDialogItselfOnlyForANewTes
     gCommands().Add(ToolName::Split, [&](const CommandClick&) {
         // The first split changes nothing, the second ends the testing range earlier.
         if (++split == 2)
-            bp->SetTestHigh(350);
+            bp->State().SetTestHigh(350);
     });
     // What the user sees of the dialog when a test begins.
     QPointer<frmTestNetwork> shown;
@@ -149,7 +149,7 @@ TEST_F(TestDialogsTest, ResetDataLimitsTestsAgainOnTheDialogItselfOnlyForANewTes
 
     // A new training range ends the command: no browser, no tested step.
     gNavigate().Navigate(navTrained);
-    gCommands().Add(ToolName::Split, [&](const CommandClick&) { bp->SetTrainHigh(250); });
+    gCommands().Add(ToolName::Split, [&](const CommandClick&) { bp->State().SetTrainHigh(250); });
     {
         ModalAnswerer answers;
         answers.Then(click(&frmTestNetwork::cmdSetLimits));
@@ -176,7 +176,7 @@ TEST_F(TestDialogsTest, SFamDialogShowsBothErrors)
         TestDialogs::TestShow();
     }
     EXPECT_EQ(shown.first, TestFigures::SFamError(sf->BestTrainError()));
-    EXPECT_EQ(shown.second, TestFigures::SFamError(sf->CurrentError()));
+    EXPECT_EQ(shown.second, TestFigures::SFamError(sf->State().CurrentError()));
     EXPECT_TRUE(shown.second.endsWith('%'));
     EXPECT_EQ(views.Count("BrowseTest"), 0);
 }

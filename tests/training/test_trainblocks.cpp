@@ -41,11 +41,11 @@ TEST_F(TrainBlocks, BackPropCallsTakeAStepABlockStopAndJogWaitForTheCallAndNothi
             if (pass == 1 && step == 0)
                 modMenu::TrainBar(ToolName::TrainBPJogWeights);
         }
-        whole.push_back(net.CurrentError());
+        whole.push_back(net.State().CurrentError());
     }
     modMenu::TrainBar(ToolName::TrainBPStop);
     RunToEnd(w);
-    ASSERT_EQ(net.CyclesCompleted(), 6);
+    ASSERT_EQ(net.State().CyclesCompleted(), 6);
     const QByteArray wholeFile = EngineFile(net);
     const std::vector<float> wholeResults = net.Results();
     ASSERT_FALSE(wholeFile.isEmpty());
@@ -73,17 +73,17 @@ TEST_F(TrainBlocks, BackPropCallsTakeAStepABlockStopAndJogWaitForTheCallAndNothi
                 ASSERT_TRUE(w->RunActive());
                 EXPECT_EQ(net.PassOpen(), block > 1);
                 w->RunPendingStep();
-                EXPECT_EQ(net.CyclesCompleted(), 2 * pass + call + (block == 8 ? 1 : 0));
+                EXPECT_EQ(net.State().CyclesCompleted(), 2 * pass + call + (block == 8 ? 1 : 0));
             }
         }
         EXPECT_EQ(w->History().lastPoint(), pass - 1);
         w->RunPendingStep(); // verify and draw
         EXPECT_EQ(w->History().lastPoint(), pass);
-        blocks.push_back(net.CurrentError());
+        blocks.push_back(net.State().CurrentError());
     }
     EXPECT_FALSE(w->RunActive());
     EXPECT_EQ(w->StepCount() - start, 1 + 3 * (2 * 8 + 1));
-    EXPECT_EQ(net.CyclesCompleted(), 6);
+    EXPECT_EQ(net.State().CyclesCompleted(), 6);
     EXPECT_EQ(blocks, whole);
     EXPECT_EQ(net.Results(), wholeResults);
     EXPECT_EQ(EngineFile(net), wholeFile);
@@ -100,7 +100,7 @@ TEST_F(TrainBlocks, AnSFamCycleAndItsVerificationTakeAStepABlockAndAStopInAConti
     w->chkContinuous()->setChecked(false);
     modMenu::TrainBar(ToolName::TrainBPTrain);
     EXPECT_EQ(RunToEnd(w), 2);
-    const float error = net.CurrentError();
+    const float error = net.State().CurrentError();
     const int16_t nodes = net.CurrentNodes();
     const QByteArray wholeFile = EngineFile(net);
     ASSERT_FALSE(wholeFile.isEmpty());
@@ -113,13 +113,13 @@ TEST_F(TrainBlocks, AnSFamCycleAndItsVerificationTakeAStepABlockAndAStopInAConti
     w->RunPendingStep();
     for (int block = 1; block <= 3; ++block)
         w->RunPendingStep();
-    EXPECT_EQ(net.CyclesCompleted(), 0);
+    EXPECT_EQ(net.State().CyclesCompleted(), 0);
     modMenu::TrainBar(ToolName::TrainBPStop);
     // The cycle's last five blocks, then the verification's eight (the last one draws).
     EXPECT_EQ(RunToEnd(w), 13);
-    EXPECT_EQ(net.CyclesCompleted(), 1);
+    EXPECT_EQ(net.State().CyclesCompleted(), 1);
     EXPECT_EQ(w->History().lastPoint(), 0);
-    EXPECT_EQ(net.CurrentError(), error);
+    EXPECT_EQ(net.State().CurrentError(), error);
     EXPECT_EQ(net.CurrentNodes(), nodes);
     EXPECT_EQ(EngineFile(net), wholeFile);
     EXPECT_FALSE(main->MainToolBar()->Visible(ToolName::TrainBPStop));

@@ -64,7 +64,7 @@ TEST_F(TrainBP, VerifyRateOneGivesAPointPerCallAndStopMidPassStillCountsThePass)
     EXPECT_TRUE(w->RunActive());
     EXPECT_FALSE(Tool(ToolName::TrainBPTrain) || Tool(ToolName::TrainBPExit) || Tool(ToolName::TrainBPReset));
     EXPECT_TRUE(Tool(ToolName::TrainBPStop) && Tool(ToolName::TrainBPJogWeights));
-    EXPECT_EQ(net->CyclesCompleted(), 0); // the click returns before the run begins
+    EXPECT_EQ(net->State().CyclesCompleted(), 0); // the click returns before the run begins
 
     w->RunPendingStep(); // the start tick
     EXPECT_EQ(StatusText(), "Predicting Y...   Press STOP to finish.");
@@ -73,11 +73,11 @@ TEST_F(TrainBP, VerifyRateOneGivesAPointPerCallAndStopMidPassStillCountsThePass)
         EXPECT_EQ(w->History().lastPoint(), pass - 2);
         w->RunPendingStep(); // verify and draw
         EXPECT_EQ(w->History().lastPoint(), pass - 1);
-        EXPECT_EQ(CounterValue(w), net->CyclesCompleted());
+        EXPECT_EQ(CounterValue(w), net->State().CyclesCompleted());
     }
-    EXPECT_EQ(net->CyclesCompleted(), 3);
+    EXPECT_EQ(net->State().CyclesCompleted(), 3);
     EXPECT_EQ(w->History().cell(0, 2), ChartCell(QStringLiteral(" 3 ")));
-    EXPECT_EQ(w->CurrentErrorText(), TrainLayout::Percent(net->CurrentError()));
+    EXPECT_EQ(w->CurrentErrorText(), TrainLayout::Percent(net->State().CurrentError()));
     EXPECT_TRUE(gProcess().IsTrained());
 
     // Verify rate 4; Stop after the first call of the pass.
@@ -89,7 +89,7 @@ TEST_F(TrainBP, VerifyRateOneGivesAPointPerCallAndStopMidPassStillCountsThePass)
     EXPECT_NE(QApplication::overrideCursor(), nullptr);
     w->RunPendingStep(); // the pass still verifies and draws
     EXPECT_FALSE(w->RunActive());
-    EXPECT_EQ(net->CyclesCompleted(), 4);
+    EXPECT_EQ(net->State().CyclesCompleted(), 4);
     EXPECT_EQ(w->History().lastPoint(), 3);
     EXPECT_EQ(CounterValue(w), 4);
     EXPECT_TRUE(Tool(ToolName::TrainBPTrain) && Tool(ToolName::TrainBPExit) && Tool(ToolName::TrainBPReset) && Tool(ToolName::TrainBPRevert));
@@ -114,10 +114,10 @@ TEST_F(TrainBP, AnErrorOfZeroEndsWithTrainOffAndFinishOn)
     prompts.ExpectBox(MsgResult::No);
     modMenu::TrainBar(ToolName::TrainBPReset);
     EXPECT_EQ(prompts.LastBox().title, "Reset Warning");
-    EXPECT_EQ(net->CyclesCompleted(), 1);
+    EXPECT_EQ(net->State().CyclesCompleted(), 1);
     prompts.ExpectBox(MsgResult::Yes);
     modMenu::TrainBar(ToolName::TrainBPReset);
-    EXPECT_EQ(net->CyclesCompleted(), 0);
+    EXPECT_EQ(net->State().CyclesCompleted(), 0);
     EXPECT_TRUE(Tool(ToolName::TrainBPTrain));
     EXPECT_FALSE(gProcess().IsTrained());
     EXPECT_EQ(CounterValue(w), 0);
@@ -136,7 +136,7 @@ TEST_F(TrainBP, EngineFailuresEndTheRunWithOneBox)
     frmTrainBP* w = Open();
     // A constant field at the first call (X1's user range is empty): the window's box naming
     // it, no point, Train off, Finish on.
-    net->DDO()->SetUserMin(net->DDO()->FieldIndex("X1"), 10);
+    net->State().DDO()->SetUserMin(net->State().DDO()->FieldIndex("X1"), 10);
     prompts.ExpectBox(MsgResult::Ok);
     modMenu::TrainBar(ToolName::TrainBPTrain);
     RunToEnd(w);
@@ -144,7 +144,7 @@ TEST_F(TrainBP, EngineFailuresEndTheRunWithOneBox)
     EXPECT_EQ(prompts.LastBox().title, "Normalizing Training Data");
     EXPECT_TRUE(prompts.LastBox().text.startsWith("One of the fields contains data that is all the same.\n[X1]\nThis"))
         << prompts.LastBox().text.toStdString();
-    net->DDO()->SetUserMin(net->DDO()->FieldIndex("X1"), 0);
+    net->State().DDO()->SetUserMin(net->State().DDO()->FieldIndex("X1"), 0);
     EXPECT_EQ(w->History().lastPoint(), -1);
     EXPECT_FALSE(Tool(ToolName::TrainBPTrain));
     EXPECT_TRUE(Tool(ToolName::TrainBPExit));
@@ -251,7 +251,7 @@ TEST_F(TrainBP, FinishTestsTheTrainedNetworkAndOpensTheScatterChart)
     EXPECT_TRUE(gProcess().IsTested());
     EXPECT_TRUE(StatusText().startsWith("Test complete:  "));
     EXPECT_TRUE(StatusText().endsWith("% success."));
-    EXPECT_EQ(StatusText(), "Test complete:  " + TrainLayout::General(100.0f - net->CurrentError()) + "% success.");
+    EXPECT_EQ(StatusText(), "Test complete:  " + TrainLayout::General(100.0f - net->State().CurrentError()) + "% success.");
     EXPECT_TRUE(main->MainToolBar()->Band(BandName::Standard).Visible());
     EXPECT_FALSE(main->MainToolBar()->Band(BandName::TrainBPBar).Visible());
     EXPECT_FALSE(guard);
@@ -320,7 +320,7 @@ TEST_F(TrainBP, FinishAfterTheWorkingFileWasDeletedSaysSoAndLeavesTheWindowUsabl
     w->RunPendingStep();
     modMenu::TrainBar(ToolName::TrainBPStop);
     RunToEnd(w);
-    EXPECT_TRUE(net->NetReady());
+    EXPECT_TRUE(net->State().NetReady());
     modMenu::TrainBar(ToolName::TrainBPExit);
     Flush();
     EXPECT_EQ(views, QStringList{"ShowScatter"});
@@ -335,13 +335,13 @@ TEST_F(TrainBP, AKillDuringTheTestOfFinishReopensTheProjectTrainedWithItsNetwork
     OpenBackProp();
     const QString path = folder + "/bp.kvp";
     gProcess().Save(path);
-    gBackProp().reset();
+    SetCurrentNetwork(nullptr);
     ASSERT_TRUE(opener->OpenProject(path));
     auto* w = qobject_cast<frmTrainBP*>(TrainingViews::Window());
     ASSERT_TRUE(w);
     w->SetManualSteps(true);
     TrainAndStop(w, 6);
-    const int32_t cycles = gBackProp()->CyclesCompleted();
+    const int32_t cycles = CurrentNetworkAs<CBackProp>()->State().CyclesCompleted();
     ASSERT_GT(cycles, 0);
 
     // A kill during the test leaves the project file as it is when the test begins.
@@ -366,8 +366,8 @@ TEST_F(TrainBP, AKillDuringTheTestOfFinishReopensTheProjectTrainedWithItsNetwork
     EXPECT_EQ(NetTest::ConfigValue(killed, "Navigate").toText(), QString::number(navTrained));
     auto* again = qobject_cast<frmTrainBP*>(TrainingViews::Window());
     ASSERT_TRUE(again);
-    EXPECT_EQ(gBackProp()->CyclesCompleted(), cycles);
-    EXPECT_TRUE(gBackProp()->NetReady());
+    EXPECT_EQ(CurrentNetworkAs<CBackProp>()->State().CyclesCompleted(), cycles);
+    EXPECT_TRUE(CurrentNetworkAs<CBackProp>()->State().NetReady());
     EXPECT_EQ(CounterValue(again), cycles);
     EXPECT_NE(again->CurrentErrorText(), "");
     // And its Finish tests it.
@@ -401,7 +401,7 @@ TEST_F(TrainBP, TheCloseBoxWaitsForTheRunAndAReopenedWindowShowsTheSavedNetwork)
     frmTrainBP* again = OpenView<frmTrainBP>();
     ASSERT_TRUE(again);
     EXPECT_EQ(again->History().lastPoint(), 0);
-    EXPECT_EQ(again->History().cell(0, 0), ChartCell(int(net->CyclesCompleted())));
+    EXPECT_EQ(again->History().cell(0, 0), ChartCell(int(net->State().CyclesCompleted())));
     EXPECT_EQ(again->Graph()->MarkPoint(), 0);
     EXPECT_EQ(again->CurrentErrorText(), again->BestErrorText());
     EXPECT_NE(again->CurrentErrorText(), "");
@@ -433,14 +433,14 @@ TEST_F(TrainBP, AVisitToAnotherProgramKeepsTheIdleWindowAsItWas)
     TrainAndStop(w, 7);
     ASSERT_FALSE(w->RunActive());
     const int lastPoint = w->History().lastPoint();
-    const int32_t cycles = net->CyclesCompleted();
+    const int32_t cycles = net->State().CyclesCompleted();
     const QString status = StatusText();
     ASSERT_GE(lastPoint, 2);
 
     TestEnv::VisitAnotherProgram(main);
     Flush();
     EXPECT_EQ(w->History().lastPoint(), lastPoint);
-    EXPECT_EQ(net->CyclesCompleted(), cycles);
+    EXPECT_EQ(net->State().CyclesCompleted(), cycles);
     EXPECT_EQ(StatusText(), status);
     EXPECT_TRUE(Tool(ToolName::TrainBPTrain) && Tool(ToolName::TrainBPExit));
 }

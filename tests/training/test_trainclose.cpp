@@ -56,7 +56,7 @@ TEST_F(TrainClose, TheCloseBoxOfTheBackPropViewSavesAndGivesTheToolsBackEvenAfte
     RunToEnd(w);
     Flush();
     EXPECT_FALSE(guard);
-    EXPECT_GT(net.CyclesCompleted(), 0);
+    EXPECT_GT(net.State().CyclesCompleted(), 0);
     EXPECT_FALSE(TrainBandUp());
     EXPECT_TRUE(StandardUp());
     EXPECT_EQ(gNavigate().Step(), navSplit);
@@ -126,8 +126,8 @@ TEST_F(TrainClose, ASourceThatLostAFieldStopsTheRunWithOneBoxAndFinishLeadsBackT
     for (const bool sfam : {false, true}) {
         SCOPED_TRACE(sfam ? "SFAM" : "back-propagation");
         CNetworkProject& net = sfam ? static_cast<CNetworkProject&>(OpenSFam()) : OpenBackProp();
-        const QString source = net.DatabaseFileName();
-        const QString path = net.ProjectFileName();
+        const QString source = net.State().DatabaseFileName();
+        const QString path = net.State().ProjectFileName();
         gNavigate().Navigate(navSplit);
         CTrainWindow* w = OpenView<CTrainWindow>();
         ASSERT_TRUE(w);
@@ -172,8 +172,7 @@ TEST_F(TrainClose, ASourceThatLostAFieldStopsTheRunWithOneBoxAndFinishLeadsBackT
 
         modMenu::RemoveChildForms();
         Flush();
-        gBackProp().reset();
-        gSFam().reset();
+        SetCurrentNetwork(nullptr);
         gProcess() = CProcess();
     }
 }

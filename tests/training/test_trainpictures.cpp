@@ -52,12 +52,11 @@ TEST_F(TrainingPictures, BackPropagationOnWeeklySales)
                              {"Temperature", roleInput, -5, 30},
                              {"Promotion", roleInput, 0, 1},
                              {"Sales", roleBPPredict, 250, 600}});
-    bp->SetTrainHigh(250);
-    bp->SetTestLow(251);
-    bp->SetTestHigh(312);
+    bp->State().SetTrainHigh(250);
+    bp->State().SetTestLow(251);
+    bp->State().SetTestHigh(312);
     bp->SaveConfig();
-    gBackProp() = bp;
-    gProjectType = ntBackProp;
+    SetCurrentNetwork(bp);
     TrainingViews::MenuBProp();
     Shot("trainbp-before");
     modMenu::TrainBar(ToolName::TrainBPTrain);
@@ -81,12 +80,11 @@ TEST_F(TrainingPictures, SFamOnSeeds)
                              {"Hardness", roleInput, 30, 75},
                              {"Variety", roleSFamPredict}});
     sf->BuildClassList();
-    sf->SetTrainHigh(240);
-    sf->SetTestLow(241);
-    sf->SetTestHigh(300);
+    sf->State().SetTrainHigh(240);
+    sf->State().SetTestLow(241);
+    sf->State().SetTestHigh(300);
     sf->SaveConfig();
-    gSFam() = sf;
-    gProjectType = ntSFam;
+    SetCurrentNetwork(sf);
     TrainingViews::MenuBProp();
     Shot("trainsf-before");
     auto* w = qobject_cast<frmTrainSF*>(TrainingViews::Window());

@@ -43,9 +43,7 @@ protected:
     {
         modMenu::RemoveChildForms();
         Flush();
-        gBackProp().reset();
-        gSFam().reset();
-        gProjectType = ntNone;
+        SetCurrentNetwork(nullptr);
         gProcess() = CProcess();
     }
 };
@@ -61,7 +59,7 @@ TEST_F(TrainReset, AResetProjectIsStoredAsReset)
     for (const bool sfam : {false, true}) {
         SCOPED_TRACE(sfam ? "SFAM" : "back-propagation");
         // Opened as the program opens it, into the training view.
-        const QString path = OpenKind(sfam).ProjectFileName();
+        const QString path = OpenKind(sfam).State().ProjectFileName();
         gProcess().Save(path);
         Release();
         ASSERT_TRUE(opener->OpenProject(path));
@@ -130,14 +128,14 @@ TEST_F(TrainReset, ARevertToTheSavedNetworkTakesItsCounts)
     for (const bool sfam : {false, true}) {
         SCOPED_TRACE(sfam ? "SFAM" : "back-propagation");
         CNetworkProject& net = OpenKind(sfam);
-        const QString path = net.ProjectFileName();
+        const QString path = net.State().ProjectFileName();
         CTrainWindow* w = OpenView<CTrainWindow>();
         ASSERT_TRUE(w);
         Train(w, 2);
         modMenu::TrainBar(ToolName::TrainBPExit);
         Flush();
         ASSERT_TRUE(gProcess().IsTested());
-        const int32_t savedCycles = net.CyclesCompleted();
+        const int32_t savedCycles = net.State().CyclesCompleted();
         ASSERT_EQ(Config(path, "CyclesCompleted"), QString::number(savedCycles));
         const QString savedNodes = Config(path, "CurrentNodes");
 
@@ -148,7 +146,7 @@ TEST_F(TrainReset, ARevertToTheSavedNetworkTakesItsCounts)
             qobject_cast<frmTrainSF*>(w)->udtMomentum()->SetValue(90);
         }
         Train(w, 3);
-        ASSERT_GT(net.CyclesCompleted(), savedCycles);
+        ASSERT_GT(net.State().CyclesCompleted(), savedCycles);
         ASSERT_TRUE(QFile::remove(net.NetFileName()));
 
         prompts.ExpectBox(MsgResult::Ok);
@@ -156,8 +154,8 @@ TEST_F(TrainReset, ARevertToTheSavedNetworkTakesItsCounts)
         modMenu::TrainBar(ToolName::TrainBPRevert);
         ASSERT_EQ(prompts.Boxes().size(), boxes + 1);
         EXPECT_TRUE(prompts.LastBox().text.endsWith("The network last saved with the project is used instead."));
-        EXPECT_TRUE(net.NetReady());
-        EXPECT_EQ(net.CyclesCompleted(), savedCycles);
+        EXPECT_TRUE(net.State().NetReady());
+        EXPECT_EQ(net.State().CyclesCompleted(), savedCycles);
         if (sfam) {
             auto& sf = static_cast<CSFam&>(net);
             EXPECT_EQ(QString::number(sf.CurrentNodes()), savedNodes);

@@ -44,10 +44,10 @@ TEST_F(TrainSF, SingleCyclesThenAContinuousRunThatEscapeStopsAndOneThatEndsAtZer
     w->chkContinuous()->setChecked(false);
     modMenu::TrainBar(ToolName::TrainBPTrain);
     EXPECT_EQ(RunToEnd(w), 2);
-    EXPECT_EQ(net->CyclesCompleted(), 1);
+    EXPECT_EQ(net->State().CyclesCompleted(), 1);
     EXPECT_EQ(w->History().lastPoint(), 0);
     EXPECT_EQ(w->History().markPoint(), 0); // the first cycle marks its point (best 301)
-    EXPECT_EQ(Message(w), net->CurrentError() == 0 ? kCompleted : QStringLiteral("Press GO to train another cycle."));
+    EXPECT_EQ(Message(w), net->State().CurrentError() == 0 ? kCompleted : QStringLiteral("Press GO to train another cycle."));
     EXPECT_TRUE(Tool(ToolName::TrainBPExit) && Tool(ToolName::TrainBPReset));
     EXPECT_FALSE(Tool(ToolName::TrainBPStop));
     EXPECT_TRUE(gProcess().IsTrained());
@@ -68,7 +68,7 @@ TEST_F(TrainSF, SingleCyclesThenAContinuousRunThatEscapeStopsAndOneThatEndsAtZer
     QApplication::sendEvent(w, &escape);
     EXPECT_TRUE(w->StopRequested());
     RunToEnd(w);
-    EXPECT_EQ(net->CyclesCompleted(), 0); // stopped before its first cycle
+    EXPECT_EQ(net->State().CyclesCompleted(), 0); // stopped before its first cycle
     EXPECT_FALSE(main->MainToolBar()->Visible(ToolName::TrainBPStop));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
@@ -76,8 +76,8 @@ TEST_F(TrainSF, SingleCyclesThenAContinuousRunThatEscapeStopsAndOneThatEndsAtZer
     modMenu::TrainBar(ToolName::TrainBPTrain);
     RunToEnd(w, 200);
     ASSERT_FALSE(w->RunActive());
-    EXPECT_EQ(net->CurrentError(), 0);
-    EXPECT_EQ(w->History().lastPoint(), net->CyclesCompleted() - 1);
+    EXPECT_EQ(net->State().CurrentError(), 0);
+    EXPECT_EQ(w->History().lastPoint(), net->State().CyclesCompleted() - 1);
     EXPECT_FALSE(Tool(ToolName::TrainBPTrain));
     EXPECT_TRUE(Tool(ToolName::TrainBPExit));
     EXPECT_EQ(Message(w), kCompleted);
@@ -86,7 +86,7 @@ TEST_F(TrainSF, SingleCyclesThenAContinuousRunThatEscapeStopsAndOneThatEndsAtZer
     // Opened again: the chart is seeded from the saved network, headroom 1.
     frmTrainSF* again = OpenView<frmTrainSF>();
     ASSERT_TRUE(again);
-    EXPECT_EQ(again->History().cell(0, 0), ChartCell(int(net->CyclesCompleted())));
+    EXPECT_EQ(again->History().cell(0, 0), ChartCell(int(net->State().CyclesCompleted())));
     EXPECT_EQ(again->Graph()->MarkPoint(), 0);
     EXPECT_DOUBLE_EQ(again->Graph()->HighScale(), 1); // Int(0) + 1
     EXPECT_FALSE(Tool(ToolName::TrainBPTrain));
@@ -164,7 +164,7 @@ TEST_F(TrainSF, FailureOnTheFirstCycleAndTheVigilanceSpinner)
     prompts.ExpectBox(MsgResult::Ok);
     modMenu::TrainBar(ToolName::TrainBPTrain);
     RunToEnd(w);
-    EXPECT_EQ(net->DLLError(), DLLErrConstantField);
+    EXPECT_EQ(net->State().DLLError(), DLLErrConstantField);
     EXPECT_EQ(prompts.LastBox().text, "One of the fields used as an input contains data that is all the same.\n"
                                       "[X2]\n"
                                       "This field will need to be removed from the input list or the size of the "
@@ -200,7 +200,7 @@ TEST_F(TrainSF, FinishTestsAndOpensTheConfusionMatrix)
     EXPECT_EQ(views, QStringList{"ShowCMatrix"});
     EXPECT_TRUE(gProcess().IsTested());
     EXPECT_EQ(StatusText(), "Test complete:  "
-                                + NumFormat::Format(NumFormat::SingleAsDecimal(100.0f - net->CurrentError()), "0.00")
+                                + NumFormat::Format(NumFormat::SingleAsDecimal(100.0f - net->State().CurrentError()), "0.00")
                                 + "% correct predictions.");
     EXPECT_EQ(TrainingViews::Window(), nullptr);
 }

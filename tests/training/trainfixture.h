@@ -56,9 +56,7 @@ protected:
         if (main)
             main->close();
         Flush();
-        gBackProp().reset();
-        gSFam().reset();
-        gProjectType = ntNone;
+        SetCurrentNetwork(nullptr);
         gCommands().SetRows(rows);
         gProcess() = CProcess();
     }
@@ -88,12 +86,11 @@ protected:
         bp->Initialize(folder + "/bp.kvp");
         bp->Attach(Source(), "Data");
         NetTest::Configure(*bp, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 13}, {"Y", roleBPPredict, 0, 30}});
-        bp->SetTrainHigh(50);
-        bp->SetTestLow(51);
-        bp->SetTestHigh(60);
+        bp->State().SetTrainHigh(50);
+        bp->State().SetTestLow(51);
+        bp->State().SetTestHigh(60);
         bp->SaveConfig();
-        gBackProp() = bp;
-        gProjectType = ntBackProp;
+        SetCurrentNetwork(bp);
         gProcess().SetIsConfigured(true);
         gProcess().SetIsSplit(true);
         return *bp;
@@ -106,12 +103,11 @@ protected:
         sf->Attach(Source(), "Data");
         NetTest::Configure(*sf, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 13}, {"C", roleSFamPredict}});
         sf->BuildClassList();
-        sf->SetTrainHigh(50);
-        sf->SetTestLow(51);
-        sf->SetTestHigh(60);
+        sf->State().SetTrainHigh(50);
+        sf->State().SetTestLow(51);
+        sf->State().SetTestHigh(60);
         sf->SaveConfig();
-        gSFam() = sf;
-        gProjectType = ntSFam;
+        SetCurrentNetwork(sf);
         gProcess().SetIsConfigured(true);
         gProcess().SetIsSplit(true);
         return *sf;
