@@ -4,7 +4,7 @@
 #include "browse/builders.h"
 #include "browse/findviews.h"
 #include "charts/chartviews.h"
-#include "config/frmconfprj.h"
+#include "config/configureproject.h"
 #include "config/splitcommand.h"
 #include "training/trainingviews.h"
 

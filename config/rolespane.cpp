@@ -1,7 +1,7 @@
 // The configuration window's field-roles pane: its lists, arrow buttons and drags.
 #include "config/rolespane.h"
 
-#include "config/confprjlook.h"
+#include "config/configurelook.h"
 #include "core/errorbox.h"
 #include "core/widgets/statusmsg.h"
 #include "core/widgets/toolstate.h"

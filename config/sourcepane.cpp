@@ -1,7 +1,7 @@
 // The configuration window's data-source pane: Browse, the ODBC choice and the table list.
 #include "config/sourcepane.h"
 
-#include "config/confprjlook.h"
+#include "config/configurelook.h"
 #include "core/apppaths.h"
 #include "core/cfile.h"
 #include "core/commondialog.h"

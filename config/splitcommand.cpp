@@ -12,7 +12,7 @@
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
 #include "network/backprop.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "network/sfam.h"
 #include "shell/commandtable.h"
 #include "shell/modmenu.h"

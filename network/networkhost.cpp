@@ -1,7 +1,7 @@
 #include "network/networkhost.h"
 
 #include "core/serviceslot.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "network/projectstore.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "engine/korvan_engine.h"
 #include "network/enginecodes.h"
 #include "network/networkhost.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "network/projectstore.h"
 
 #include <algorithm>

@@ -10,7 +10,7 @@
 #include "core/widgets/veltra.h"
 #include "shell/commandtable.h"
 #include "shell/mainbands.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "shell/modmenu.h"
 #include "shell/networkopener.h"
 #include "shell/windowcalls.h"

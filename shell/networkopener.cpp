@@ -14,7 +14,7 @@
 #include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "network/sfam.h"
 #include "shell/commandtable.h"
 #include "shell/modmenu.h"

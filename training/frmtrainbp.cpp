@@ -8,7 +8,7 @@
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
 #include "network/backprop.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
 #include "training/led.h"

@@ -10,7 +10,7 @@
 #include "core/widgets/updatelock.h"
 #include "core/widgets/veltra.h"
 #include "network/backprop.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "network/sfam.h"
 #include "shell/commandtable.h"
 #include "shell/frmmain.h"

@@ -7,7 +7,7 @@
 #include "core/widgets/statusmsg.h"
 #include "core/widgets/veltra.h"
 #include "core/widgets/winhelpers.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "shell/modmenu.h"
 #include "training/led.h"
 #include "training/trainlayout.h"

@@ -4,7 +4,7 @@
 // read; after it: the statistics gathered); then the same statistics in one read on one
 // connection of the bare sqlite3 API.
 #include "bench/support/benchsource.h"
-#include "config/frmconfprj.h"
+#include "config/configureproject.h"
 #include "core/prompts.h"
 #include "core/serviceslot.h"
 #include "core/status.h"

@@ -27,7 +27,7 @@
 #include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "network/sfam.h"
 #include "shell/frmmain.h"
 #include "shell/modmenu.h"

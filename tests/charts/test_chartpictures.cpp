@@ -10,7 +10,7 @@
 #include "tests/charts/chartfixture.h"
 #include "tests/support/fakeprompter.h"
 #include "tests/support/testenv.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "tests/support/modalanswerer.h"
 #include "training/testdialogs.h"
 #include "training/trainingviews.h"

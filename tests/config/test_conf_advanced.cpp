@@ -1,13 +1,13 @@
 // The advanced grid: the number formats by range, the checks of an edited bound, and the
 // window's OK (applies the working copy, tells the configuration window) and Cancel (drops it).
 #include "config/advancedmodel.h"
-#include "config/frmconfigproj.h"
-#include "config/frmconfprj.h"
+#include "config/advancedconfiguration.h"
+#include "config/configureproject.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
 #include "network/backprop.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "shell/modmenu.h"
 #include "tests/config/test_conf_support.h"
 

@@ -4,8 +4,8 @@
 // prediction field without its class list, commit a table too small to train on, or leave the
 // tools of the step before it; nor may the advanced grid's refusals outlive what they refused.
 #include "config/advancedmodel.h"
-#include "config/frmconfigproj.h"
-#include "config/frmconfprj.h"
+#include "config/advancedconfiguration.h"
+#include "config/configureproject.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/toolnames.h"
@@ -14,7 +14,7 @@
 #include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "network/sfam.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"

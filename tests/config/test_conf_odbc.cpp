@@ -1,7 +1,7 @@
 // The configuration over ODBC: the data-source choice through the file dialog's ODBC entry and
 // the program's chooser, a project committed over a table reached through the SQLite ODBC
 // driver (a DSN in a private odbc.ini) and reopened; the chooser's dialog and connect text.
-#include "config/frmconfprj.h"
+#include "config/configureproject.h"
 #include "config/odbcchooser.h"
 #include "core/prompts.h"
 #include "core/widgets/statusbar.h"
@@ -10,7 +10,7 @@
 #include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "network/sfam.h"
 #include "shell/modmenu.h"
 #include "tests/config/test_conf_support.h"

@@ -1,7 +1,7 @@
 // Pictures of the configuration windows for a person to look at: taken only when
 // KORVAN_CONF_SHOTS names a folder (run under a real display server), skipped otherwise.
-#include "config/frmconfigproj.h"
-#include "config/frmconfprj.h"
+#include "config/advancedconfiguration.h"
+#include "config/configureproject.h"
 #include "network/backprop.h"
 #include "shell/modmenu.h"
 #include "shell/networkopener.h"

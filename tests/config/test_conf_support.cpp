@@ -1,7 +1,7 @@
 #include "tests/config/test_conf_support.h"
 
-#include "config/frmconfigproj.h"
-#include "config/frmconfprj.h"
+#include "config/advancedconfiguration.h"
+#include "config/configureproject.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/toolnames.h"
@@ -9,7 +9,7 @@
 #include "core/widgets/veltra.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "network/sfam.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"

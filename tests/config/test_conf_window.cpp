@@ -1,7 +1,7 @@
 // The configuration window end to end: a data source and table chosen, roles given, committed
 // and reopened; the SFAM class limits with a refusal that changes nothing; the Cancel paths;
 // awkward table and field names; the confirmation of a trained project.
-#include "config/frmconfprj.h"
+#include "config/configureproject.h"
 #include "core/prompts.h"
 #include "core/regsettings.h"
 #include "core/widgets/commandbar.h"
@@ -12,7 +12,7 @@
 #include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "network/sfam.h"
 #include "shell/modmenu.h"
 #include "shell/windowcalls.h"

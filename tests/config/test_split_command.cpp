@@ -8,7 +8,7 @@
 #include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "data/projectschema.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"

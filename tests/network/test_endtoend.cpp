@@ -2,7 +2,7 @@
 // passes of VerifyRate calls and a verification, jog, keep the best network, revert, test,
 // chart, predict, save, reopen, reset.
 #include "data/projectschema.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "tests/network/netscript.h"
 
 #include <QRandomGenerator>

@@ -16,7 +16,7 @@
 #include "tests/network/netscript.h"
 
 #include "engine/trainpass.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

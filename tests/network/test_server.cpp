@@ -2,7 +2,7 @@
 // trained, tested and reopened as over the same table in a data file.
 #include "data/projectschema.h"
 #include "kdb/backup.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "tests/kdb/pgserver.h"
 #include "tests/network/netscript.h"
 

@@ -1,7 +1,7 @@
 #include "tests/road/roadfixture.h"
 
 #include "app/submain.h"
-#include "config/frmconfprj.h"
+#include "config/configureproject.h"
 #include "core/apppaths.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/statusbar.h"
@@ -9,7 +9,7 @@
 #include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "network/sfam.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"

@@ -5,7 +5,7 @@
 #include "core/widgets/statusbar.h"
 #include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"

@@ -2,7 +2,7 @@
 #include "core/regsettings.h"
 #include "core/widgets/mrulist.h"
 #include "core/widgets/veltra.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"

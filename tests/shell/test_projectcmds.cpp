@@ -10,7 +10,7 @@
 #include "data/dbutilities.h"
 #include "data/projectschema.h"
 #include "kdb/backup.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"

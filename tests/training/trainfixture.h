@@ -9,7 +9,7 @@
 #include "core/widgets/commandbar.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/veltra.h"
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "shell/frmmain.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"

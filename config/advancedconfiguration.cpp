@@ -1,7 +1,7 @@
-#include "config/frmconfigproj.h"
+#include "config/advancedconfiguration.h"
 
 #include "browse/browsegrid.h"
-#include "config/frmconfprj.h"
+#include "config/configureproject.h"
 #include "core/errorbox.h"
 #include "config/twipsrect.h"
 #include "core/widgets/statusmsg.h"

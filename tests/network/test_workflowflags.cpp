@@ -1,4 +1,4 @@
-#include "network/process.h"
+#include "network/workflowflags.h"
 #include "data/projectschema.h"
 #include "tests/network/netfixture.h"
 

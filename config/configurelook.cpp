@@ -1,5 +1,5 @@
 // The configuration window's shared look: fonts, colours, placed labels and buttons.
-#include "config/confprjlook.h"
+#include "config/configurelook.h"
 
 #include "config/twipsrect.h"
 #include "core/widgets/winhelpers.h"

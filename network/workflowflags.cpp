@@ -1,4 +1,4 @@
-#include "network/process.h"
+#include "network/workflowflags.h"
 
 #include "core/errorbox.h"
 #include "core/pathutils.h"
