@@ -375,8 +375,21 @@ void BenchSfamChoice()
 
 int main(int argc, char** argv)
 {
-    // An optional argument sets the passes of the back-propagation cases (default 100).
+    // An optional argument sets the passes of the back-propagation cases (default 100); a
+    // second chooses the kernels (avx512, avx2 or generic; default the widest the machine has),
+    // so that one machine also shows the figures of machines with fewer instruction sets.
     const int32_t passes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
+    using Kernels = kvengine::BpNet::Kernels;
+    const Kernels widest = kvengine::BpNet::Supported(Kernels::Avx512) ? Kernels::Avx512
+                           : kvengine::BpNet::Supported(Kernels::Avx2) ? Kernels::Avx2
+                                                                       : Kernels::Generic;
+    const std::string asked = argc > 2 ? argv[2] : "";
+    const Kernels wanted = asked == "avx512" ? Kernels::Avx512
+                           : asked == "avx2" ? Kernels::Avx2
+                           : asked == "generic" ? Kernels::Generic
+                                                : widest;
+    const Kernels used = kvengine::BpNet::Supported(wanted) ? wanted : widest;
+    kvengine::BpNet::UseKernels(used);
     std::printf("bench_engine: learning rate %.2f, momentum %.2f, initial weights +-%.2f%s\n",
                 kLearnRate, kMomentum, kInitMax,
 #ifdef KORVAN_HAVE_FANN
@@ -385,7 +398,9 @@ int main(int argc, char** argv)
                 ", FANN not built in"
 #endif
     );
-    std::printf("CPU: %s\n", __builtin_cpu_supports("avx2") ? "AVX2 kernels" : "generic kernels");
+    std::printf("CPU: %s kernels for back-propagation\n", used == Kernels::Avx512 ? "AVX-512"
+                                                            : used == Kernels::Avx2 ? "AVX2"
+                                                                                    : "generic");
     const BpCase cases[] = {{8, 16, 10000, passes}, {20, 40, 10000, passes},
                             {100, 200, 10000, passes}};
     for (const BpCase& c : cases)
