@@ -67,13 +67,6 @@ QStringList CBackProp::ReadOrder() const
             ProjectSchema::DatabaseFileNameKey(), ProjectSchema::TableNameKey()};
 }
 
-int32_t CBackProp::CallEngine(EngineCommand command)
-{
-    AbandonPass();
-    CheckArrays();
-    return EngineOverRows(command, 1, m_state.Arrays().m_rows);
-}
-
 int32_t CBackProp::EngineOverRows(EngineCommand command, int64_t first, int64_t count)
 {
     // Row first - 1 stands in for the engine's row 0, which it never reads nor writes.

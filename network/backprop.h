@@ -105,7 +105,6 @@ public:
 protected:
     std::vector<ConfigSetting> Settings() override;
     QStringList ReadOrder() const override;
-    int32_t CallEngine(EngineCommand command) override;
     int32_t BeginEnginePass(kvengine::TrainPass& pass) override;
     IPatternKind& PatternKind() override { return *this; }
     void LayoutFinished(PatternArrays& arrays) override;

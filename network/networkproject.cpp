@@ -541,3 +541,10 @@ void CNetworkProject::LoadSnapshot()
         }
     });
 }
+
+int32_t CNetworkProject::CallEngine(EngineCommand command)
+{
+    AbandonPass();
+    CheckArrays();
+    return EngineOverRows(command, 1, m_state.Arrays().m_rows);
+}

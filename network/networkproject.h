@@ -92,6 +92,8 @@ public:
     bool PassOpen() const { return m_passes.Open(); }
     // Ends an open pass with the network as at its beginning (a run ended half-way through).
     void AbandonPass() { m_passes.Abandon(); }
+    // The kind's engine routine over all the arrays' rows, an open pass abandoned first.
+    int32_t CallEngine(EngineCommand command) override;
     // Rows per block: 0 (the default) paces them (see TrainingPasses); a number fixes it, for
     // the blocks of RunBlock too.
     void SetTrainBlockRows(size_t rows) { m_passes.SetBlockRows(rows); }

@@ -74,13 +74,6 @@ QStringList CSFam::ReadOrder() const
             ProjectSchema::DatabaseFileNameKey(), ProjectSchema::TableNameKey(), QStringLiteral("BestTrainError")};
 }
 
-int32_t CSFam::CallEngine(EngineCommand command)
-{
-    AbandonPass();
-    CheckArrays();
-    return EngineOverRows(command, 1, m_state.Arrays().m_rows);
-}
-
 int32_t CSFam::EngineOverRows(EngineCommand command, int64_t first, int64_t count)
 {
     // Row first - 1 stands in for the engine's row 0, which it never reads nor writes.
