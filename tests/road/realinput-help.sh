@@ -43,14 +43,7 @@ step "configure, split, train, finish"
 configure_project End "$W/sales.mdb"
 waitfor "split dialog" window_active "Split The Data"
 split_rows
-waitfor "the training window" child_up frmTrainBP
-waitfor "Train tool" enabled tool mnuTrainBPTrain
-click mnuTrainBPTrain
-waitfor "a running training" enabled tool mnuTrainBPStop
-click mnuTrainBPStop
-waitfor "Finish" enabled tool mnuTrainBPExit
-click mnuTrainBPExit
-waitfor "the test results" sql_is "$W/Help.kvp" "SELECT COUNT(*) FROM Test" 30
+train_stop_finish "$W/Help.kvp"
 
 step "F1 on the test results"
 menu v mnuBPBrowseTest
