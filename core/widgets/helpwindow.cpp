@@ -24,6 +24,8 @@ static void registerPages()
 
 QString HelpWindow::PageFor(int context)
 {
+    // The address answered must lead to the page, whoever opens it.
+    registerPages();
     static const std::map<int, QString> pages = {
         {1, QStringLiteral("contents.html")},
         {5410, QStringLiteral("browse-all.html")},

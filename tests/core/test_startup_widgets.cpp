@@ -340,7 +340,7 @@ TEST(HelpWindow, ContextNumbersAddressTheirPages)
     ASSERT_NE(help, nullptr);
     EXPECT_TRUE(help->isVisible());
     EXPECT_EQ(help->CurrentPage(), QStringLiteral("qrc:/help/test-results.html"));
-    EXPECT_TRUE(help->Browser()->toPlainText().contains(QStringLiteral("test results")));
+    EXPECT_TRUE(help->Browser()->toPlainText().contains(QStringLiteral("Browse Test Results")));
     // The one window is reused.
     EXPECT_EQ(HelpWindow::Show(1), help);
     EXPECT_TRUE(help->Browser()->toPlainText().contains(QStringLiteral("User Manual")));

@@ -64,14 +64,7 @@ waitfor "the configuration window" child_up frmConfPrj
 configure_project End "$W/wide.mdb"
 waitfor "split dialog" window_active "Split The Data"
 split_rows
-waitfor "the training window" child_up frmTrainBP
-waitfor "Train tool" enabled tool mnuTrainBPTrain
-click mnuTrainBPTrain
-waitfor "a running training" enabled tool mnuTrainBPStop
-click mnuTrainBPStop
-waitfor "Finish" enabled tool mnuTrainBPExit
-click mnuTrainBPExit
-waitfor "the test results" sql_is "$W/Grid.kvp" "SELECT COUNT(*) FROM Test" 30
+train_stop_finish "$W/Grid.kvp"
 menu v mnuBPBrowseTest
 waitfor "the results browser" main_title_is "Korvan Pro - Grid - [Browse Test Results]"
 

@@ -259,3 +259,16 @@ exit_program() {
   for _ in $(seq $((LIMIT * 10))); do kill -0 $KPID 2>/dev/null || break; sleep 0.1; done
   kill -0 $KPID 2>/dev/null && fail "the program did not end"
 }
+
+# In the open training window of a BackProp project just split by split_rows: Train, Stop at
+# once, Finish, and wait for the 30 test rows in the project $1.
+train_stop_finish() {
+  waitfor "the training window" child_up frmTrainBP
+  waitfor "Train tool" enabled tool mnuTrainBPTrain
+  click mnuTrainBPTrain
+  waitfor "a running training" enabled tool mnuTrainBPStop
+  click mnuTrainBPStop
+  waitfor "Finish" enabled tool mnuTrainBPExit
+  click mnuTrainBPExit
+  waitfor "the test results" sql_is "$1" "SELECT COUNT(*) FROM Test" 30
+}

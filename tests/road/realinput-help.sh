@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# F1 in the real program, pressed with real X keys on two windows of a tested project.
+#
+#   realinput-help.sh <korvan program> [folder for pictures and logs]
+#
+# Walk: a BackProp project over an imported CSV, configured, split, trained, stopped and
+# finished; then F1 on the test results browser and F1 on the whole-table browser: each time
+# the help window comes up in front, and a picture of it is kept (help-test-results,
+# help-browse-all).
+. "$(dirname "$0")/roadlib.sh" "$@"
+
+awk 'BEGIN {print "x1,x2,cls,y"; for (i = 1; i <= 120; i++) {a = (i * 37) % 100 / 10; b = (i * 53) % 100 / 10;
+     printf "%.1f,%.1f,%d,%.3f\n", a, b, (a > b) ? 1 : 2, 0.3 * a + 0.5 * b}}' >"$W/sales.csv"
+
+help_up() { window_active "Korvan Pro Help"; }
+help_gone() { ! awk -F'\t' '$1=="window" && $10=="Korvan Pro Help" {f=1} END {exit !f}' "$MAP" 2>/dev/null; }
+# F1 with the child window $1 active; the help window comes up in front and is pictured as $2,
+# then closed with its close keys.
+f1_on() {
+  waitfor "$1 as the active child" child_active "$1"
+  xdotool key F1
+  waitfor "the help window" help_up
+  local e x y w h
+  e=$(awk -F'\t' '$1=="window" && $10=="Korvan Pro Help" {print; exit}' "$MAP")
+  IFS=$'\t' read -r _ _ _ x y w h _ <<<"$e"
+  settled_picture "$2" "$x" "$y" "$w" "$h"
+  xdotool key alt+F4
+  waitfor "the help window closed" help_gone
+  activate_main
+}
+
+start_program
+
+step "import and a new BackProp project"
+menu f mnuImport
+choose_file "Import" "$W/sales.csv"
+waitfor "the imported database" sql_is "$W/sales.mdb" "SELECT COUNT(*) FROM sales" 120
+menu f mnuNewBP
+choose_file "Create New BackProp Project" "$W/Help.kvp"
+waitfor "the configuration window" child_active frmConfPrj
+
+step "configure, split, train, finish"
+configure_project End "$W/sales.mdb"
+waitfor "split dialog" window_active "Split The Data"
+split_rows
+train_stop_finish "$W/Help.kvp"
+
+step "F1 on the test results"
+menu v mnuBPBrowseTest
+waitfor "the results browser" main_title_is "Korvan Pro - Help - [Browse Test Results]"
+f1_on frmBrowse help-test-results
+
+step "F1 on the whole table"
+menu v mnuBPShowAll
+waitfor "the whole-table browser" main_title_is "Korvan Pro - Help - [Browse All]"
+f1_on frmBrowse help-browse-all
+
+exit_program
+echo "road walked to its end"
