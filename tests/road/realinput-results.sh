@@ -23,21 +23,21 @@ child_height() { child_field "$1" 7; }
 # maximises.
 restore_button() {
   local x y w h
-  read -r x y w h <<<"$(entry widget ControllerWidget | cut -f4-7 | tr '\t' ' ')"
+  read -r x y w h <<<"$(entry widget MainMenu/TopRightCorner | cut -f4-7 | tr '\t' ' ')"
   [ -n "${w:-}" ] || fail "no frame buttons of a maximised child in the menu bar"
   xdotool mousemove --sync $((x + w / 2)) $((y + h / 2)) click 1
 }
 normal_child() { # child, least width, least height
   local w h; w=$(child_width "$1"); h=$(child_height "$1")
-  [ -n "$w" ] && [ "$w" -ge "$2" ] && [ "$h" -ge "$3" ] && ! has widget ControllerWidget
+  [ -n "$w" ] && [ "$w" -ge "$2" ] && [ "$h" -ge "$3" ] && ! has widget MainMenu/TopRightCorner
 }
-maximised_child() { [ "$(child_width "$1")" -ge "$2" ] && has widget ControllerWidget; }
+maximised_child() { [ "$(child_width "$1")" -ge "$2" ] && has widget MainMenu/TopRightCorner; }
 # Restores a maximised child with its frame button, maximises it again with a double click on
 # its title bar and restores it once more: both restores give it the size of the first.
 maximise_and_restore() { # child, least width, least height, picture
   local full size
   full=$(child_width "$1")
-  waitfor "the frame buttons of the maximised $1" has widget ControllerWidget
+  waitfor "the frame buttons of the maximised $1" has widget MainMenu/TopRightCorner
   restore_button
   waitfor "a restored $1 of at least $2 x $3" normal_child "$1" "$2" "$3"
   size="$(child_width "$1") $(child_height "$1")"
