@@ -11,6 +11,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QSaveFile>
 #include <QTableView>
@@ -149,6 +150,12 @@ QString WidgetMap::Current()
                              action->isEnabled(), action->isChecked(), action->text());
             }
         }
+        // A maximised child's frame buttons (minimise, restore, close) stand in the menu bar's
+        // corner, unnamed.
+        if (auto* bar = qobject_cast<QMenuBar*>(w); bar && !bar->objectName().isEmpty())
+            if (QWidget* corner = bar->cornerWidget(Qt::TopRightCorner); corner && corner->isVisible())
+                map += entry("widget", pathOf(bar) + QStringLiteral("/TopRightCorner"), corner->metaObject()->className(),
+                             globalRect(corner), corner->isEnabled(), false, {});
         if (!w->objectName().isEmpty()) {
             map += entry("widget", pathOf(w), w->metaObject()->className(), globalRect(w), w->isEnabled(),
                          flagOf(w), textOf(w));

@@ -118,8 +118,7 @@ void frmBrowse::ShowInMainWindow()
     auto* main = qobject_cast<frmMain*>(gVeltra().MainForm());
     if (main && main->MdiArea()) {
         QMdiArea* area = main->MdiArea();
-        m_sub = area->addSubWindow(this);
-        m_sub->setAttribute(Qt::WA_DeleteOnClose);
+        m_sub = main->AddChild(this);
         connect(main, &frmMain::ChildActivated, this, [this](QMdiSubWindow* sub) {
             if (!m_sub || m_closed)
                 return;

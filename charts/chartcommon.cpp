@@ -81,8 +81,8 @@ ChartFormat::Statistics ChartFormat::StatisticTexts(float currentError, float rm
     Statistics s;
     s.error = NumFormat::FormatSingle(currentError, QStringLiteral("0.00")) + QLatin1Char('%');
     s.rms = NumFormat::FormatSingle(rmsError, QStringLiteral("0.00    "));
-    s.unexplained = NumFormat::FormatSingle(unexplained, QStringLiteral("0.00"));
-    s.correlation = TestStats::CorrelationText(correlation, QStringLiteral("0.00"));
+    s.unexplained = TestStats::FigureText(unexplained, QStringLiteral("0.00"));
+    s.correlation = TestStats::FigureText(correlation, QStringLiteral("0.00"));
     return s;
 }
 

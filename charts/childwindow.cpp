@@ -21,8 +21,7 @@ void ChildWindow::Show(QWidget* view, bool maximised, std::function<void()> onAc
         return;
     }
     const QSize designed = view->size();
-    QMdiSubWindow* sub = main->MdiArea()->addSubWindow(view);
-    sub->setAttribute(Qt::WA_DeleteOnClose);
+    QMdiSubWindow* sub = main->AddChild(view);
     sub->setWindowTitle(view->windowTitle());
     sub->setWindowIcon(view->windowIcon());
     if (onActivate) {

@@ -38,7 +38,8 @@ int64_t SeriesLayout::TickRow(const RowWindow& w, int i)
 
 double SeriesLayout::RowPlace(const RowWindow& w, int64_t row)
 {
-    return w.last == w.first ? 0.0 : double(row - w.first) / double(w.last - w.first);
+    // A window of one row shows it in the middle of the plot.
+    return w.last == w.first ? 0.5 : double(row - w.first) / double(w.last - w.first);
 }
 
 int SeriesLayout::NextZoom(int zoom, bool rightButton)
@@ -111,8 +112,13 @@ SeriesLayout::Result SeriesLayout::Layout(const Input& in)
 
     const int xLabelTop = bottom + 120;
     const QSize xl = measure(r.xlText), xh = measure(r.xhText);
-    list.Text(Role::PointLabel, graphLeft - xl.width() / 2, xLabelTop, r.xlText, kBlue);
-    list.Text(Role::PointLabel, right - xh.width() / 2, xLabelTop, r.xhText, kBlue);
+    // A window of one row names it once, under the middle where the plot draws it; the ends
+    // of the axis stand for no row then.
+    const bool oneRow = in.rows.first == in.rows.last;
+    if (!oneRow) {
+        list.Text(Role::PointLabel, graphLeft - xl.width() / 2, xLabelTop, r.xlText, kBlue);
+        list.Text(Role::PointLabel, right - xh.width() / 2, xLabelTop, r.xhText, kBlue);
+    }
     list.Text(Role::ValueLabel, yhAt.x(), GraphTop - yh.height() / 2, r.yhText, kBlue);
     list.Text(Role::ValueLabel, ylAt.x(), bottom - yl.height() / 2, r.ylText, kBlue);
     r.scroll = QRect(graphLeft, xLabelTop + xl.height() + 60, width, ScrollHeight);
@@ -162,6 +168,8 @@ SeriesLayout::Result SeriesLayout::Layout(const Input& in)
         if (rows.last - rows.first < 2) {
             const int xi = graphLeft + int(std::lround(width * i / 10.0));
             list.Line(Role::PointTick, xi, bottom, xi, bottom + 90, kBlue);
+            if (oneRow && i == 5)
+                list.Text(Role::PointLabel, xi - xl.width() / 2, xLabelTop, r.xlText, kBlue);
             continue;
         }
         const int64_t row = TickRow(rows, i);
@@ -268,8 +276,25 @@ SeriesLayout::Plot SeriesLayout::PlotSeries(const Points& points, int64_t first,
                                             float lo, float hi, float rms, QSize sizePx)
 {
     Plot plot;
-    if (first == last || hi == lo || sizePx.width() <= 0 || sizePx.height() <= 0)
+    if (hi == lo || sizePx.width() <= 0 || sizePx.height() <= 0)
         return plot;
+    if (first == last) {
+        // One row has no length to draw along: each of its four values becomes a short level
+        // stroke, a tenth of the plot wide, in the middle where the axis names the row.
+        const int64_t i = first - testLow + 1;
+        if (i < 1 || i > points.count || std::isnan(points.predicted[i]))
+            return plot;
+        const double sy = sizePx.height() / (double(hi) - double(lo));
+        const double yp = (double(hi) - double(points.predicted[i])) * sy;
+        const double ya = (double(hi) - double(points.actual[i])) * sy;
+        const double band = double(rms) * sy;
+        const double mid = sizePx.width() / 2.0;
+        const double half = std::max(2.0, sizePx.width() / 20.0);
+        const double ys[4] = {yp - band, yp + band, ya, yp};
+        for (size_t line = 0; line < 4; ++line)
+            plot.lines[line].push_back({QPointF(mid - half, ys[line]), QPointF(mid + half, ys[line])});
+        return plot;
+    }
     const double sx = sizePx.width() / double(last - first);
     const double sy = sizePx.height() / (double(hi) - double(lo));
     auto px = [&](int64_t r, float v) { return QPointF(double(r - first) * sx, (double(hi) - double(v)) * sy); };

@@ -38,7 +38,7 @@ RowWindow Rows(int64_t points, float zoom, int v, int vMin, int vMax, int32_t te
 // stand over the row they name. A row at an end, or the row of the tick before, has no tick of
 // its own (a window of fewer than ten rows).
 int64_t TickRow(const RowWindow& w, int i);
-// Where the plot draws `row`, as a share (0..1) of its width.
+// Where the plot draws `row`, as a share (0..1) of its width; the middle in a window of one row.
 double RowPlace(const RowWindow& w, int64_t row);
 // The scroll bar's maximum at a zoom.
 inline int ScrollMax(int zoom) { return (zoom - 1) * 10; }
@@ -77,7 +77,7 @@ struct Points {
 // The four polylines (upper band, lower band, actual, predicted) in pixels of a plot of
 // `sizePx` over rows first..last and values lo (bottom) to hi (top): each a list of runs drawn
 // without lifting the pen. A row without prediction, or outside the arrays, lifts the pen of
-// all four.
+// all four. A window of one row draws its four values as level strokes in the middle.
 struct Plot {
     std::array<std::vector<std::vector<QPointF>>, 4> lines;
     size_t PointCount() const;

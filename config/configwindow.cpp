@@ -15,8 +15,7 @@ void CConfigWindow::ShowAsChild(CConfigWindow* window, QSize size, QPoint offset
 {
     auto* main = qobject_cast<frmMain*>(gVeltra().MainForm());
     if (main) {
-        QMdiSubWindow* sub = main->MdiArea()->addSubWindow(window);
-        sub->setAttribute(Qt::WA_DeleteOnClose);
+        QMdiSubWindow* sub = main->AddChild(window);
         sub->resize(size);
         if (offset != QPoint(-1, -1))
             sub->move(offset);

@@ -71,7 +71,8 @@ public:
     // units, over the rows the arrays hold (training rows after Verify, testing rows after
     // Test), measured against the rows' own actual values; rows without prediction count in
     // neither. -1 with a network but no rows built, 0 without either. ActualRMSError raises;
-    // UnexplainedVar shows its error box and gives 0. After a test CurrentError is measured
+    // UnexplainedVar shows its error box and gives 0; it is NaN when the actual values do not
+    // vary (no share of no variance). After a test CurrentError is measured
     // the same way (the mean absolute error in percent of the user range).
     float ActualRMSError();
     float UnexplainedVar();

@@ -49,13 +49,18 @@ TestStats::Figures TestStats::Measure(const double* actuals, const float* result
     const double sst = std::max(0.0, saa - sa * sa / count);
     const double spt = std::max(0.0, spp - sp * sp / count);
     const double cov = sap - sa * sp / count;
-    f.unexplained = sst == 0 ? 0.0 : sse / sst;
+    f.unexplained = sst == 0 ? std::numeric_limits<double>::quiet_NaN() : sse / sst;
     if (n > 1 && sst > 0 && spt > 0)
         f.correlation = std::clamp(cov / std::sqrt(sst * spt), -1.0, 1.0);
     return f;
 }
 
-QString TestStats::CorrelationText(double r, const QString& pattern)
+QString TestStats::FigureText(double figure, const QString& pattern)
 {
-    return std::isnan(r) ? QStringLiteral("N/A") : NumFormat::Format(r, pattern);
+    return std::isnan(figure) ? QStringLiteral("N/A") : NumFormat::Format(figure, pattern);
+}
+
+QString TestStats::FigureText(float figure, const QString& pattern)
+{
+    return std::isnan(figure) ? QStringLiteral("N/A") : NumFormat::FormatSingle(figure, pattern);
 }

@@ -12,7 +12,8 @@ struct Figures {
     double error = 0;
     // Root-mean-square error.
     double rmsError = 0;
-    // SSE / SST; 0 when the actual values do not vary.
+    // SSE / SST; NaN when the actual values do not vary (SST 0): no share of no variance can
+    // be told, and 0 would read as a perfect model.
     double unexplained = 0;
     // Pearson's r of predicted against actual; NaN when either side does not vary (or fewer
     // than two rows count).
@@ -24,7 +25,8 @@ struct Figures {
 // lo + (hi - lo) * v. A row counts when it has both. With no row counting every figure is 0
 // and the correlation NaN. Sums are kept in double precision.
 Figures Measure(const double* actuals, const float* results, int64_t rows, double lo, double hi);
-// The correlation coefficient as the windows show it: r by the number pattern, "N/A" when r is
-// undefined (NaN).
-QString CorrelationText(double r, const QString& pattern);
+// The unexplained variance and the correlation coefficient as the windows show them: by the
+// number pattern (a Single's figure as a Single), "N/A" when the figure is undefined (NaN).
+QString FigureText(double figure, const QString& pattern);
+QString FigureText(float figure, const QString& pattern);
 }

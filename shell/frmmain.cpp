@@ -23,7 +23,9 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QScreen>
+#include <QStyle>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -333,6 +335,30 @@ void frmMain::MainToolBar_ComboSelChange(const QString& tool, int index)
         mNumRecents = int16_t(n);
         gVeltra().MRUList().SetMaxItems(n);
     });
+}
+
+QMdiSubWindow* frmMain::AddChild(QWidget* view)
+{
+    const QSize designed = view->testAttribute(Qt::WA_Resized) ? view->size() : view->sizeHint();
+    QMdiSubWindow* sub = m_mdiArea->addSubWindow(view);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    // The frame as the style draws it: the title bar above, the border round the rest.
+    const QStyle* style = sub->style();
+    const int border = style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, sub);
+    const int title = style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub);
+    const QSize frame(2 * border, title + border);
+    sub->resize(ChildNormalSize(designed, frame, m_mdiArea->viewport()->size()));
+    return sub;
+}
+
+QSize frmMain::ChildNormalSize(QSize designed, QSize frame, QSize area)
+{
+    QSize size = designed.expandedTo(QSize(0, 0)) + frame;
+    if (area.width() > 0)
+        size.setWidth(std::min(size.width(), area.width()));
+    if (area.height() > 0)
+        size.setHeight(std::min(size.height(), area.height()));
+    return size;
 }
 
 void frmMain::arrangeChildren(int code)

@@ -35,6 +35,15 @@ public:
     CCommandBar* MainToolBar() const { return m_toolBar; }
     CMStatusBar* MainStatusBar() const { return m_statusBar; }
     QMdiArea* MdiArea() const { return m_mdiArea; }
+    // Makes `view` a child window (deleted when it closes) with its normal size: the view's
+    // designed size (what it was resized to before, or what it asks for) plus the frame, kept
+    // within the child area. The caller shows it, normal or maximised; a child shown maximised
+    // at once is restored to that size, never to the few pixels of a frame that was never
+    // shown normal.
+    QMdiSubWindow* AddChild(QWidget* view);
+    // The outer size of a child whose view is `designed` inside a frame of `frame`, within
+    // `area` (an area not laid out yet, of no size, bounds nothing).
+    static QSize ChildNormalSize(QSize designed, QSize frame, QSize area);
 
     // Restores place and size (Window/MainLeft, MainTop, MainWidth, MainHeight, clamped to the
     // screen) and reads Config/NumRecents and Config/ShowIMode. Each step goes on when the one

@@ -103,8 +103,10 @@ void copyProjectFile(const QString& from, const QString& to)
     kdb::CopyDatabaseFile(from, to);
 }
 
-// Replaces the project file by its snapshot and reopens it; the snapshot goes only once the
-// project is open again.
+// Replaces the project file by its snapshot, removes the snapshot and reopens the project. The
+// snapshot goes before the reopen: the reopened project's first step looks for it, and a window
+// that the reopen shows (configuration, training) keeps the tool states of that moment and gives
+// them back when it closes. The project file already holds the snapshot's content then.
 void revertTo(const QString& project, const QString& snap)
 {
     modMenu::FileClose();
@@ -120,13 +122,18 @@ void revertTo(const QString& project, const QString& snap)
         modMenu::FileOpen(project);
         return;
     }
+    QFile snapFile(snap);
+    const bool removed = snapFile.remove();
+    const QString removeError = snapFile.errorString();
+    // The project is open again in any case; a snapshot that stayed is reported after.
     modMenu::FileOpen(project);
+    if (!removed)
+        throw KvError(KvErr::PermissionDenied, QStringLiteral("modMenu::RevertSnapshot"),
+                      QStringLiteral("Permission denied: ") + snap + QStringLiteral(" (") + removeError
+                          + QLatin1Char(')'));
     const IProjectOpener* opener = ProjectOpener::Current();
     if (!opener || !sameFile(opener->ProjectFileName(), project))
         return;
-    if (!QFile::remove(snap))
-        throw KvError(KvErr::PermissionDenied, QStringLiteral("modMenu::RevertSnapshot"),
-                      QStringLiteral("Permission denied: ") + snap);
     Utilities::StatusMessage(QStringLiteral("Project reverted to snapshot."));
     gNavigate().Disable(ToolName::RevertSnap);
 }

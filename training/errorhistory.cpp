@@ -1,5 +1,6 @@
 #include "training/errorhistory.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -26,6 +27,15 @@ bool Less(const ChartCell& a, const ChartCell& b)
 {
     const auto x = Number(a), y = Number(b);
     return x && y && *x < *y;
+}
+
+// The chart labels a scale that is not whole with two decimals: a tick of less than a hundredth,
+// or one between hundredths, repeats labels (8.94, 8.94, 8.95 ...). The tick is taken up to whole
+// hundredths, so that every tick lies on its own label; the scale's ends stay.
+double LabelledTick(double tick)
+{
+    const double hundredths = std::ceil(tick * 100 - 1e-6);
+    return std::max(1.0, hundredths) / 100;
 }
 
 } // namespace
@@ -149,7 +159,7 @@ HistoryScale CErrorHistory::scale(bool zoomed, int headroom) const
             low = 0;
         s.high = high;
         s.low = low;
-        s.tick = (s.high - s.low) / 10;
+        s.tick = LabelledTick((s.high - s.low) / 10);
     } else {
         s.high = std::floor(*top) + headroom;
         s.tick = std::floor(*top / 10) + 1;

@@ -69,7 +69,9 @@ public:
     // remembered (it is not marked later). `best` -1 clears the mark.
     void notePass(float best);
 
-    // The scale rule over points 0..lastIndex: zoomed, or with the unzoomed headroom given.
+    // The scale rule over points 0..lastIndex: zoomed, or with the unzoomed headroom given. The
+    // zoomed tick is a tenth of the scale taken up to whole hundredths, so that the chart's
+    // two-decimal labels never repeat.
     HistoryScale scale(bool zoomed, int headroom) const;
     // The label text of a pass: " n ".
     static QString PassLabel(int32_t cycles);

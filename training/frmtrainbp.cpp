@@ -155,7 +155,7 @@ void frmTrainBP::Revert()
         }
         SpinnersFromNet(*net);
         mHistory.setMarkPoint(0);
-        ShowHistory();
+        ShowRevertedHistory();
     });
 }
 

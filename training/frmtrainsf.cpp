@@ -173,7 +173,7 @@ void frmTrainSF::Revert()
             mHistory.seed(net->State().CyclesCompleted(), net->State().CurrentError());
             mHistory.setMarkPoint(0);
         }
-        ShowHistory();
+        ShowRevertedHistory();
         if (net->State().CurrentError() == 0)
             TrainBarTools::Set(ToolName::TrainBPTrain, false);
     });

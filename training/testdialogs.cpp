@@ -68,8 +68,8 @@ std::array<QString, 4> TestFigures::Column(float error, float rmsError, float un
 {
     return {NumFormat::FormatSingle(error, QStringLiteral("0.00")) + QLatin1Char('%'),
             NumFormat::FormatSingle(rmsError, QStringLiteral("0.00")),
-            NumFormat::FormatSingle(unexplained, QStringLiteral("0.000")),
-            TestStats::CorrelationText(correlation, QStringLiteral("0.000"))};
+            TestStats::FigureText(unexplained, QStringLiteral("0.000")),
+            TestStats::FigureText(correlation, QStringLiteral("0.000"))};
 }
 
 QString TestFigures::SFamError(float error)

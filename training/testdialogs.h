@@ -20,7 +20,7 @@ class QPushButton;
 
 namespace TestFigures {
 // The four figures of one column: Format(error, "0.00") & "%", Format(rms, "0.00"),
-// Format(u, "0.000") and the correlation coefficient r as "0.000" ("N/A" when undefined).
+// Format(u, "0.000") and the correlation coefficient r as "0.000" (each "N/A" when undefined).
 std::array<QString, 4> Column(float error, float rmsError, float unexplained, double correlation);
 // An SFAM error: "0.00%", or "N/A" when there is none (-1).
 QString SFamError(float error);

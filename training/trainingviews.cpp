@@ -207,8 +207,7 @@ void MenuBProp()
         CTrainWindow* window = sfam ? static_cast<CTrainWindow*>(new frmTrainSF) : new frmTrainBP;
         current() = window;
         QObject::connect(window, &CTrainWindow::closedByUser, window, &GiveToolsBack);
-        QMdiSubWindow* sub = main->MdiArea()->addSubWindow(window);
-        sub->setAttribute(Qt::WA_DeleteOnClose);
+        QMdiSubWindow* sub = main->AddChild(window);
         // Only a change of the active child counts: a box, a pop-up menu or a visit to another
         // program never reverts.
         QObject::connect(main, &frmMain::ChildActivated, window, [window](QMdiSubWindow* active) {

@@ -12,6 +12,10 @@ namespace TrainLayout {
 
 // The side frames show from this window width on.
 constexpr int kFramesFromWidth = 8500;
+// The window's designed size, its size when it is not maximised: the frames and a readable
+// chart of the last passes.
+constexpr int kDesignWidth = 9600;
+constexpr int kDesignHeight = 6600;
 
 struct Sizes {
     int width = 0;              // the window

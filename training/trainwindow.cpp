@@ -60,6 +60,7 @@ CTrainWindow::CTrainWindow(const CErrorHistory::Shape& shape, int startDelayMs, 
     setAttribute(Qt::WA_DeleteOnClose);
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(200, 150);
+    resize(ToPx(TrainLayout::kDesignWidth), ToPx(TrainLayout::kDesignHeight));
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &CTrainWindow::Tick);
 
@@ -302,6 +303,14 @@ void CTrainWindow::ShowHistory()
     m_graph->SetMarkPoint(mHistory.markPoint());
     m_graph->RegisterData(mHistory.table());
     m_graph->Refresh();
+}
+
+void CTrainWindow::ShowRevertedHistory()
+{
+    if (mZoomed)
+        ShowHistory(mHistory.scale(true, CErrorHistory::kZoomHeadroom));
+    else
+        ShowHistory();
 }
 
 void CTrainWindow::InitChart()

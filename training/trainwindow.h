@@ -120,6 +120,10 @@ protected:
     // The chart from the history: mark, scale, data, drawn.
     void ShowHistory(const HistoryScale& scale);
     void ShowHistory();
+    // The history a revert has rebuilt: a zoomed chart takes the zoomed scale of it at once (the
+    // old scale, widened to the best point, would crowd its axis with labels and flatten the
+    // point); an unzoomed one keeps its scale.
+    void ShowRevertedHistory();
     void SetErrorLabels(const QString& current, const QString& best);
     void ShowCounter(int64_t number);
     // Twips layout of the counter, the frames and the chart for the window's size.

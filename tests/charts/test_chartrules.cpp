@@ -211,9 +211,13 @@ TEST(ChartRules, SeriesRowLabelsNameTheRowsDrawnUnderThem)
             ASSERT_LE(first, last);
             EXPECT_EQ(r.xlText, QString::number(first));
             EXPECT_EQ(r.xhText, QString::number(last));
-            // A window of one row draws nothing: its two end labels are all there is.
+            // A window of one row names it once, in the middle where the plot draws it.
             if (first == last) {
-                EXPECT_EQ(r.list.Of(DisplayItem::Role::PointLabel).size(), 2u);
+                const auto labels = r.list.Of(DisplayItem::Role::PointLabel);
+                ASSERT_EQ(labels.size(), 1u);
+                EXPECT_EQ(labels[0]->text, QString::number(first));
+                EXPECT_NEAR(labels[0]->x1 + 50.0 * double(labels[0]->text.size()),
+                            r.graph.left() + r.graph.width() * SeriesLayout::RowPlace(in.rows, first), 1.0);
                 continue;
             }
             // Where the plot draws a row, in the layout's twips.
@@ -313,8 +317,24 @@ TEST(ChartRules, SeriesPenLiftsAtRowsWithoutPrediction)
     EXPECT_DOUBLE_EQ(plot.lines[0][1].front().y(), 60.0);
     EXPECT_DOUBLE_EQ(plot.lines[2][1].front().y(), 50.0);
 
-    // A window narrower than a row, or a constant field, draws nothing.
-    EXPECT_EQ(SeriesLayout::PlotSeries(p, 12, 12, 11, 0, 10, 0.5f, QSize(900, 100)).PointCount(), 0u);
+    // A window of one row (a one-row testing range, a high zoom) draws its four values as
+    // level strokes across the middle: once a line of one point, with no length, drawn empty.
+    const SeriesLayout::Plot one = SeriesLayout::PlotSeries(p, 12, 12, 11, 0, 10, 0.5f, QSize(900, 100));
+    const double ys[4] = {55.0, 65.0, 50.0, 60.0};
+    for (size_t line = 0; line < 4; ++line) {
+        ASSERT_EQ(one.lines[line].size(), 1u) << line;
+        const auto& run = one.lines[line][0];
+        ASSERT_EQ(run.size(), 2u);
+        EXPECT_DOUBLE_EQ(run[0].y(), ys[line]);
+        EXPECT_DOUBLE_EQ(run[1].y(), ys[line]);
+        EXPECT_LT(run[0].x(), 450.0);
+        EXPECT_GT(run[1].x(), 450.0);
+    }
+    const QImage drawn = SeriesLayout::Render(one, QSize(900, 100));
+    EXPECT_EQ(drawn.pixel(450, 50) & 0xFFFFFF, 0x0000FFu); // the actual value, blue
+    EXPECT_EQ(drawn.pixel(450, 60) & 0xFFFFFF, 0xFF0000u); // the prediction, red
+    // The one row without prediction, or a constant field, draws nothing.
+    EXPECT_EQ(SeriesLayout::PlotSeries(p, 14, 14, 11, 0, 10, 0.5f, QSize(900, 100)).PointCount(), 0u);
     EXPECT_EQ(SeriesLayout::PlotSeries(p, 11, 20, 11, 5, 5, 0.5f, QSize(900, 100)).PointCount(), 0u);
 
     // A million rows on 600 pixels: at most four points a pixel column and line.

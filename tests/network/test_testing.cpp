@@ -533,19 +533,23 @@ TEST(TestStatistics, FiguresInFieldUnitsAndPearsonsR)
     // Predictions mean 64 / 3: r = 320 / sqrt(1664 / 3 * 200).
     EXPECT_NEAR(f.correlation, 320.0 / std::sqrt(1664.0 / 3.0 * 200.0), 1e-5);
 
-    // Undefined: constant predictions, constant actual values (unexplained 0), no rows at all.
+    // Undefined: constant predictions, constant actual values, no rows at all. Actual values
+    // that never vary leave no variance to explain: the share is undefined, never 0 (a perfect
+    // model) while the predictions spread.
     const std::vector<float> flat{0, 0.5f, 0.5f, 0.5f};
     EXPECT_TRUE(std::isnan(TestStats::Measure(spread.data(), flat.data(), 3, 0, 100).correlation));
     const std::vector<double> same{0, 7, 7, 7};
     f = TestStats::Measure(same.data(), wide.data(), 3, 0, 100);
     EXPECT_TRUE(std::isnan(f.correlation));
-    EXPECT_EQ(f.unexplained, 0);
+    EXPECT_TRUE(std::isnan(f.unexplained));
+    EXPECT_EQ(TestStats::FigureText(float(f.unexplained), "0.000"), "N/A");
+    EXPECT_EQ(TestStats::FigureText(0.0851f, "0.000"), "0.085");
     const std::vector<float> none{0, -1, -1, -1};
     f = TestStats::Measure(spread.data(), none.data(), 3, 0, 100);
     EXPECT_EQ(f.rmsError, 0);
     EXPECT_TRUE(std::isnan(f.correlation));
-    EXPECT_EQ(TestStats::CorrelationText(f.correlation, "0.00"), "N/A");
-    EXPECT_EQ(TestStats::CorrelationText(-0.456, "0.00"), "-0.46");
+    EXPECT_EQ(TestStats::FigureText(f.correlation, "0.00"), "N/A");
+    EXPECT_EQ(TestStats::FigureText(-0.456, "0.00"), "-0.46");
 }
 
 TEST(TestStatistics, TheMarkerIsRecognisedInEveryStoredForm)

@@ -6,6 +6,7 @@
 #include "core/widgets/splash.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/toolnames.h"
+#include "core/widgets/toolstate.h"
 #include "core/widgets/veltra.h"
 #include "data/dbutilities.h"
 #include "data/projectschema.h"
@@ -390,6 +391,39 @@ TEST_F(ProjectCommands, SnapshotSavedAndRevertedOnARealProject)
     modMenu::FileClose();
     modMenu::FileOpen(path);
     EXPECT_TRUE(bar->Enabled(ToolName::RevertSnap));
+}
+
+// A revert that reopens into a window holding the tools off (configuration, training): the
+// states that window gives back when it closes have the revert tool off, the snapshot gone.
+TEST_F(ProjectCommands, RevertLeavesTheToolOffBehindTheWindowItReopensInto)
+{
+    CCommandBar* bar = main->MainToolBar();
+    for (const uint8_t flags : {uint8_t(0), uint8_t(CProcess::kConfigured | CProcess::kSplit)}) {
+        SCOPED_TRACE(int(flags));
+        const QString path = MakeProject(flags ? "split.kvp" : "fresh.kvp", flags);
+        const QString snap = modMenu::SnapshotName(path);
+        modMenu::FileOpen(path);
+        ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
+        modMenu::SaveSnapshot();
+        ASSERT_TRUE(bar->Enabled(ToolName::RevertSnap));
+        // What the windows do when they open: keep the tools' states and switch them off.
+        bool snapshotThere = true;
+        const auto opening = [&] {
+            snapshotThere = QFile::exists(snap);
+            Utilities::TmpDisableTools();
+        };
+        views.onShowConfigure = opening;
+        gCommands().Add(ToolName::TrainBP, [&](const CommandClick&) { opening(); });
+        prompts.ExpectBox(MsgResult::Yes);
+        modMenu::RevertSnapshot();
+        EXPECT_FALSE(snapshotThere);
+        Utilities::TmpEnableTools(); // the window's Cancel or Finish
+        EXPECT_FALSE(bar->Enabled(ToolName::RevertSnap));
+        EXPECT_FALSE(QFile::exists(snap));
+        EXPECT_EQ(mainPanel(), QStringLiteral("Project reverted to snapshot."));
+        views.onShowConfigure = nullptr;
+        modMenu::FileClose();
+    }
 }
 
 TEST_F(ProjectCommands, SnapshotOfAProjectInsideAWriteTransactionIsConsistent)

@@ -3,6 +3,7 @@
 #include "core/widgets/toolnames.h"
 #include "tests/training/trainfixture.h"
 
+#include "core/twips.h"
 #include "training/led.h"
 #include "training/updown.h"
 #include "tests/support/progresslistener.h"
@@ -10,6 +11,9 @@
 #include "tests/shell/installedopener.h"
 
 #include <QCursor>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QSet>
 #include <QTest>
 
 namespace {
@@ -125,7 +129,7 @@ TEST_F(TrainBP, AnErrorOfZeroEndsWithTrainOffAndFinishOn)
     modMenu::TrainBar(ToolName::TrainBPZoom);
     EXPECT_DOUBLE_EQ(w->Graph()->HighScale(), 0.125);
     EXPECT_DOUBLE_EQ(w->Graph()->LowScale(), 0);
-    EXPECT_DOUBLE_EQ(w->Graph()->VerticalTickInterval(), 0.0125);
+    EXPECT_DOUBLE_EQ(w->Graph()->VerticalTickInterval(), 0.02);
     modMenu::TrainBar(ToolName::TrainBPZoom);
     EXPECT_DOUBLE_EQ(w->Graph()->HighScale(), 10);
     EXPECT_DOUBLE_EQ(w->Graph()->VerticalTickInterval(), 1);
@@ -443,4 +447,70 @@ TEST_F(TrainBP, AVisitToAnotherProgramKeepsTheIdleWindowAsItWas)
     EXPECT_EQ(net->State().CyclesCompleted(), cycles);
     EXPECT_EQ(StatusText(), status);
     EXPECT_TRUE(Tool(ToolName::TrainBPTrain) && Tool(ToolName::TrainBPExit));
+}
+
+// Revert with the chart zoomed, in both windows: the best network's point (here away from every
+// point drawn since, as after a jog or a reopened window) is drawn inside a scale made for it,
+// with distinct labels; the old zoomed scale widened to it once crowded ~45 labels over a flat
+// point.
+TEST_F(TrainingTest, RevertWithTheChartZoomedFitsTheScaleToTheBestPoint)
+{
+    for (const bool sfam : {false, true}) {
+        SCOPED_TRACE(sfam ? "SFAM" : "back-propagation");
+        CNetworkProject* net = nullptr;
+        CTrainWindow* w = nullptr;
+        if (sfam) {
+            net = &OpenSFam();
+            w = OpenView<frmTrainSF>();
+        } else {
+            net = &OpenBackProp();
+            w = OpenView<frmTrainBP>();
+            static_cast<frmTrainBP*>(w)->udVerify()->SetValue(1);
+        }
+        ASSERT_TRUE(w);
+        modMenu::TrainBar(ToolName::TrainBPZoom);
+        modMenu::TrainBar(ToolName::TrainBPTrain);
+        for (int step = 0; step < 12 && w->RunActive(); ++step)
+            w->RunPendingStep();
+        modMenu::TrainBar(ToolName::TrainBPStop);
+        RunToEnd(w);
+        ASSERT_GE(w->History().lastPoint(), 0);
+        // Half a percent away from every point drawn (the SFAM table is learnt at once: 0).
+        const float drawn = net->State().BestError();
+        const float best = drawn > 0.6f ? drawn - 0.5f : drawn + 0.5f;
+        net->State().SetBestError(best);
+        modMenu::TrainBar(ToolName::TrainBPRevert);
+        ASSERT_TRUE(w->Zoomed());
+        ASSERT_NEAR(net->State().CurrentError(), best, 1e-6);
+        EXPECT_LT(w->Graph()->LowScale(), best);
+        EXPECT_GT(w->Graph()->HighScale(), best);
+        QStringList labels;
+        for (const DisplayItem* item : w->Graph()->Display().Of(DisplayItem::Role::ValueLabel))
+            labels << item->text;
+        EXPECT_LE(labels.size(), 12) << labels.join(' ').toStdString();
+        EXPECT_EQ(QSet<QString>(labels.begin(), labels.end()).size(), labels.size()) << labels.join(' ').toStdString();
+        modMenu::RemoveChildForms();
+        Flush();
+    }
+}
+
+// The training window opens maximised; restored, it has its designed size (within the child
+// area), not the 208 x 178 pixels of a frame that was never shown normal.
+TEST_F(TrainBP, ARestoredTrainingWindowHasItsDesignedSize)
+{
+    main->show();
+    frmTrainBP* w = Open();
+    ASSERT_TRUE(w);
+    QMdiSubWindow* sub = w->SubWindow();
+    ASSERT_TRUE(sub);
+    EXPECT_TRUE(sub->isMaximized());
+    sub->showNormal();
+    Flush();
+    const QSize area = main->MdiArea()->viewport()->size();
+    EXPECT_GE(w->width(), std::min(Twips::ToWholePixels(TrainLayout::kDesignWidth), area.width() - 20));
+    EXPECT_GE(w->height(), std::min(Twips::ToWholePixels(TrainLayout::kDesignHeight), area.height() - 40));
+    sub->showMaximized();
+    sub->showNormal();
+    Flush();
+    EXPECT_GE(w->width(), std::min(Twips::ToWholePixels(TrainLayout::kDesignWidth), area.width() - 20));
 }

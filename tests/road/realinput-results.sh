@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# A back-propagation project's road to its results as a person walks it: a revert to the
+# project's snapshot from the File menu that reopens the project in its training window (after
+# Finish the revert tool stays off, and no snapshot is left); the training window's zoomed chart
+# before and after the window's Revert; the training window and the whole-data browser, opened
+# maximised, restored and maximised again with the buttons of their frames; the charts of a
+# testing range of one row.
+#
+#   realinput-results.sh <korvan program> [folder for pictures and logs]
+. "$(dirname "$0")/roadlib.sh" "$@"
+step() { STEP=$1; echo "== $STEP (${SECONDS}s)"; }
+
+# 167 rows; the last one alone is the testing range.
+ROWS=167
+awk -v n=$ROWS 'BEGIN {print "x1,x2,cls,y"; for (i = 1; i <= n; i++) {a = (i * 37) % 100 / 10; b = (i * 53) % 100 / 10;
+     printf "%.1f,%.1f,%d,%.3f\n", a, b, 1 + (i * 7) % 3, 0.3 * a + 0.5 * b}}' >"$W/results.csv"
+
+child_field() { entry child "$1" | cut -f"$2"; }
+child_width() { child_field "$1" 6; }
+child_height() { child_field "$1" 7; }
+# A maximised child's frame buttons stand at the right end of the main window's menu bar
+# (minimise, restore, close); a normal child's in its own title bar, which a double click
+# maximises.
+restore_button() {
+  local x y w h
+  read -r x y w h <<<"$(entry widget MainMenu/TopRightCorner | cut -f4-7 | tr '\t' ' ')"
+  [ -n "${w:-}" ] || fail "no frame buttons of a maximised child in the menu bar"
+  xdotool mousemove --sync $((x + w / 2)) $((y + h / 2)) click 1
+}
+normal_child() { # child, least width, least height
+  local w h; w=$(child_width "$1"); h=$(child_height "$1")
+  [ -n "$w" ] && [ "$w" -ge "$2" ] && [ "$h" -ge "$3" ] && ! has widget MainMenu/TopRightCorner
+}
+maximised_child() { [ "$(child_width "$1")" -ge "$2" ] && has widget MainMenu/TopRightCorner; }
+# Restores a maximised child with its frame button, maximises it again with a double click on
+# its title bar and restores it once more: both restores give it the size of the first.
+maximise_and_restore() { # child, least width, least height, picture
+  local full size
+  full=$(child_width "$1")
+  waitfor "the frame buttons of the maximised $1" has widget MainMenu/TopRightCorner
+  restore_button
+  waitfor "a restored $1 of at least $2 x $3" normal_child "$1" "$2" "$3"
+  size="$(child_width "$1") $(child_height "$1")"
+  echo "   restored: $size (maximised: $full wide)"
+  picture "$4"
+  read -r x y _ _ <<<"$(entry child "$1" | cut -f4-7 | tr '\t' ' ')"
+  xdotool mousemove --sync $((x + 60)) $((y + 8)) click --repeat 2 --delay 60 1
+  waitfor "the maximised $1 again" maximised_child "$1" "$full"
+  restore_button
+  waitfor "the restored $1 again" normal_child "$1" "$2" "$3"
+  [ "$(child_width "$1") $(child_height "$1")" = "$size" ] || fail "restored again at $(child_width "$1") x $(child_height "$1"), first at $size"
+  xdotool mousemove --sync $((x + 60)) $((y + 8)) click --repeat 2 --delay 60 1
+  waitfor "the maximised $1 at last" maximised_child "$1" "$full"
+}
+graph_picture() {
+  local gx gy gw gh
+  read -r gx gy gw gh <<<"$(entry widget Graph | cut -f4-7 | tr '\t' ' ')"
+  settled_picture "$1" "$gx" "$gy" "$gw" "$gh"
+}
+revert_tool_off() {
+  activate_main
+  xdotool key alt+f
+  waitfor "the File menu" enabled item mnuSaveSnap
+  local on; on=$(field item mnuRevertSnap 8)
+  xdotool key Escape
+  waitfor "menu closed" no_popup
+  [ "$on" = 0 ] || fail "Revert To Latest Snapshot is on with no snapshot"
+}
+
+start_program
+
+step "a BackProp project whose one testing row is the last"
+menu f mnuImport
+choose_file "Import" "$W/results.csv"
+waitfor "the imported database" sql_is "$W/results.mdb" "SELECT COUNT(*) FROM results" $ROWS
+menu f mnuNewBP
+choose_file "Create New BackProp Project" "$W/Results.kvp"
+waitfor "the configuration window" child_up frmConfPrj
+configure_project End "$W/results.mdb"
+waitfor "split dialog" window_active "Split The Data"
+double_click dsTrainSet/txtBottomNum
+xdotool key --delay 30 ctrl+a; xdotool type --delay 20 166; xdotool key Return
+double_click dsTestSet/txtTopNum
+xdotool key --delay 30 ctrl+a; xdotool type --delay 20 $ROWS; xdotool key Return
+double_click dsTestSet/txtBottomNum
+xdotool key --delay 30 ctrl+a; xdotool type --delay 20 $ROWS; xdotool key Return
+waitfor "one testing row" sh -c "[ \"\$(awk -F'\t' '\$2 ~ /lblTestRows\$/ {print \$10}' '$MAP')\" = 1 ]"
+click cmdOK
+waitfor "the training window" child_up frmTrainBP
+
+step "a snapshot of the split project, reverted from the File menu"
+waitfor "Finish" enabled tool mnuTrainBPExit
+click mnuTrainBPExit
+waitfor "the whole-data browser" child_up frmBrowse
+menu f mnuSaveSnap
+waitfor "the snapshot" test -s "$W/Results.snap"
+menu f mnuRevertSnap
+waitfor "the revert question" window_active "Revert To Snapshot"
+xdotool key Return
+waitfor "the training window of the reopened project" child_up frmTrainBP
+[ -e "$W/Results.snap" ] && fail "the snapshot is still there after the revert"
+waitfor "Finish" enabled tool mnuTrainBPExit
+click mnuTrainBPExit
+waitfor "the whole-data browser" child_up frmBrowse
+revert_tool_off
+
+step "the whole-data browser, restored and maximised by its frame's buttons"
+maximise_and_restore frmBrowse 560 360 browse-restored
+
+step "train, zoom the chart, revert"
+menu r mnuTrainBP
+waitfor "the training window" child_up frmTrainBP
+waitfor "Train" enabled tool mnuTrainBPTrain
+click mnuTrainBPTrain
+waitfor "a running training" enabled tool mnuTrainBPStop
+sleep 2
+click mnuTrainBPStop
+waitfor "an idle training window" enabled tool mnuTrainBPTrain
+click mnuTrainBPZoom
+graph_picture trainbp-zoomed
+click mnuTrainBPRevert
+graph_picture trainbp-zoomed-after-revert
+same_pictures trainbp-zoomed trainbp-zoomed-after-revert && fail "Revert left the zoomed chart as it was"
+
+step "the training window, restored and maximised by its frame's buttons"
+maximise_and_restore frmTrainBP 600 400 trainbp-restored
+graph_picture trainbp-maximised-again
+
+step "Finish: the scatter chart of one testing row, then its time series"
+click mnuTrainBPExit
+waitfor "the scatter chart" child_up frmScatter
+sql_is "$W/Results.kvp" "SELECT COUNT(*) FROM Test" 1 || fail "the test results are not one row"
+picture scatter-one-row
+menu v mnuSeries
+waitfor "the time-series chart" child_up frmSeries
+sleep 0.5
+picture series-one-row
+exit_program
+echo "road walked to its end"
