@@ -1,9 +1,7 @@
 #include "browse/browsemodel.h"
 
 #include "browse/browsegrid.h"
-
 #include "browse/browselook.h"
-
 #include "browse/rowsource.h"
 #include "core/errorbox.h"
 
