@@ -1,5 +1,6 @@
 #include "browse/browsegrid.h"
 
+#include "core/numformat.h"
 #include "core/twips.h"
 #include "core/widgets/winhelpers.h"
 
@@ -12,6 +13,7 @@
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QStyleFactory>
 #include <algorithm>
 #include <set>
@@ -71,8 +73,53 @@ private:
     QPointer<QTableView> m_leader;
 };
 
+// Cells as the style draws them, but a number wider than its cell is shortened as a number.
+class NumberCellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (option->text.isEmpty() || !index.data(CBrowseGrid::NumberRole).toBool())
+            return;
+        const QWidget* widget = option->widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        // The text's room as the style lays the cell out (margins, a picture beside it).
+        const QRect room = style->subElementRect(QStyle::SE_ItemViewItemText, option, widget);
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const int width = room.width() - 2 * margin;
+        const QFontMetrics metrics(option->font);
+        option->text = NumFormat::FitNumber(option->text, [&](const QString& t) {
+            return metrics.horizontalAdvance(t) <= width;
+        });
+    }
+};
+
+// Headings as the style draws them, but a caption wider than its column keeps its start and
+// loses its end, marked: a centred caption would be cut at both ends.
+class HeadingView : public QHeaderView {
+public:
+    using QHeaderView::QHeaderView;
+
+protected:
+    void initStyleOptionForIndex(QStyleOptionHeader* option, int logicalIndex) const override
+    {
+        QHeaderView::initStyleOptionForIndex(option, logicalIndex);
+        const int margin = style()->pixelMetric(QStyle::PM_HeaderMargin, option, this);
+        const int room = sectionSize(logicalIndex) - 2 * margin;
+        if (option->text.isEmpty() || option->fontMetrics.horizontalAdvance(option->text) <= room)
+            return;
+        option->text = option->fontMetrics.elidedText(option->text, Qt::ElideRight, std::max(room, 0));
+        option->textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    }
+};
+
 void preparePane(QTableView* view, QStyle* headerStyle)
 {
+    view->setHorizontalHeader(new HeadingView(Qt::Horizontal, view));
+    view->setItemDelegate(new NumberCellDelegate(view));
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -17,6 +17,10 @@ class QHeaderView;
 class CBrowseGrid : public QWidget {
     Q_OBJECT
 public:
+    // A model answers true for a cell whose text is a number: one too wide for its column is
+    // rounded or shown in the exponent form, never cut to its first digits.
+    static constexpr int NumberRole = Qt::UserRole + 40;
+
     explicit CBrowseGrid(QWidget* parent = nullptr);
 
     void SetModel(QAbstractItemModel* model);

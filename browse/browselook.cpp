@@ -37,7 +37,7 @@ QString PredictionText(const kdb::Value& value, const QString& format)
     const QString text = value.toText();
     if (text.isEmpty() || !number || format.isEmpty())
         return text;
-    return NumFormat::Format(*number, format);
+    return NumFormat::Shown(*number, format);
 }
 
 QString CellText(const kdb::Value& value, int digits)

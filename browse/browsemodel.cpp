@@ -1,7 +1,7 @@
 #include "browse/browsemodel.h"
 
+#include "browse/browsegrid.h"
 #include "browse/browselook.h"
-
 #include "browse/rowsource.h"
 #include "core/errorbox.h"
 
@@ -90,6 +90,8 @@ QVariant BrowseModel::data(const QModelIndex& index, int role) const
         request(m_cache.BlockOf(index.row()));
     if (role == ValueRole)
         return value ? QVariant::fromValue(*value) : QVariant();
+    if (role == CBrowseGrid::NumberRole)
+        return value && value->isNumber();
     if (m_look)
         return m_look->CellData(index.row(), index.column(), value, role);
     if (role == Qt::DisplayRole && value)

@@ -30,13 +30,6 @@ QString unusedText()
     return QStringLiteral("Unused Field.  Value Ignored.");
 }
 
-QString limitText(const CDataDef& ddo, int16_t i, double limit)
-{
-    if (ddo.FieldType(i) == kdb::dbDate)
-        return kdb::DateText(limit, true);
-    return NumFormat::Plain(limit, BrowseLook::FieldDigits(ddo, i));
-}
-
 } // namespace
 
 namespace IModeRules {
@@ -74,11 +67,11 @@ EditCheck CheckEdit(const CDataDef& ddo, const QString& fieldName, const QString
         }
         const QString name = QLatin1Char('[') + fieldName + QLatin1Char(']');
         if (*v < ddo.UserMin(i)) {
-            r.message = name + QStringLiteral(" out of range value forced to Min: (") + limitText(ddo, i, ddo.UserMin(i))
+            r.message = name + QStringLiteral(" out of range value forced to Min: (") + FieldValueText(ddo, i, ddo.UserMin(i))
                 + QLatin1Char(')');
             r.warned = true;
         } else if (*v > ddo.UserMax(i)) {
-            r.message = name + QStringLiteral(" out of range value forced to Max: (") + limitText(ddo, i, ddo.UserMax(i))
+            r.message = name + QStringLiteral(" out of range value forced to Max: (") + FieldValueText(ddo, i, ddo.UserMax(i))
                 + QLatin1Char(')');
             r.warned = true;
         } else {
@@ -120,7 +113,7 @@ QString PredictionDisplay(double value, const QString& format)
 {
     if (IsNoPrediction(value))
         return QStringLiteral("N/A");
-    return NumFormat::Format(value, format);
+    return NumFormat::Shown(value, format);
 }
 
 } // namespace IModeRules
@@ -183,6 +176,8 @@ QVariant IModeModel::data(const QModelIndex& index, int role) const
         if (c >= m_fixed)
             return QStringLiteral("Interactive mode. Experiment with field values.");
         return {};
+    case CBrowseGrid::NumberRole:
+        return c < int(m_numbers.size()) && m_numbers[size_t(c)];
     case Qt::TextAlignmentRole:
         return int(c < m_fixed ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::BackgroundRole:
@@ -285,6 +280,16 @@ void CIMode::TGInit()
             m_model->SetEditHook([this](int column, const QString& text) { return EditCell(column, text); });
         }
         m_model->SetShape(int(q.columns.size()), m_fixed, editable);
+        // Numbers: a back-propagation prediction and its difference, and the numeric fields.
+        std::vector<bool> numbers;
+        for (const BrowseColumn& column : q.columns) {
+            if (column.IsTest())
+                numbers.push_back(!m_sfam && (column.field == ProjectSchema::PredictedColumn()
+                                              || column.field == ProjectSchema::DifferenceColumn()));
+            else
+                numbers.push_back(column.fieldNumber > 0 && ddo.VeltraMatchType(column.fieldNumber) == fcNumeric);
+        }
+        m_model->SetNumberColumns(std::move(numbers));
         mTGNew->SetModel(m_model);
         mTGNew->SetFixedColumns(m_fixed);
         for (QTableView* pane : {mTGNew->FixedPane(), mTGNew->DataPane()}) {

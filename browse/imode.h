@@ -57,6 +57,8 @@ public:
     explicit IModeModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
 
     void SetShape(int columns, int fixedColumns, std::vector<bool> editable);
+    // The columns that hold numbers (CBrowseGrid::NumberRole).
+    void SetNumberColumns(std::vector<bool> numbers) { m_numbers = std::move(numbers); }
     void SetRow(const QStringList& texts);
     QString Text(int column) const;
     void SetText(int column, const QString& text);
@@ -72,6 +74,7 @@ public:
 private:
     QStringList m_texts;
     std::vector<bool> m_editable;
+    std::vector<bool> m_numbers;
     int m_fixed = 0;
     EditHook m_hook;
 };

@@ -57,10 +57,12 @@ frmConfigProj::frmConfigProj(frmConfPrj* owner, QWidget* parent) : CConfigWindow
     tgSFamCfg->setObjectName(QStringLiteral("tgSFamCfg"));
     tgSFamCfg->SetModel(&m_model);
     tgSFamCfg->SetFixedColumns(CFieldLimitsModel::colMin);
+    // Every column can be widened: a long name or a number of many digits can be read whole.
     for (int c = 0; c < CFieldLimitsModel::colCount; ++c) {
         tgSFamCfg->SetColumnWidth(c, kWidths[c]);
-        tgSFamCfg->SetColumnResizable(c, false);
+        tgSFamCfg->SetColumnResizable(c, true);
     }
+    connect(LeftPane()->horizontalHeader(), &QHeaderView::sectionResized, this, [this] { LayOut(); });
     for (QTableView* pane : {LeftPane(), RightPane()}) {
         pane->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
                               | QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
@@ -72,11 +74,12 @@ frmConfigProj::frmConfigProj(frmConfPrj* owner, QWidget* parent) : CConfigWindow
                 [this, pane](QWidget*, QAbstractItemDelegate::EndEditHint hint) {
                     const CFieldLimitsModel::Refusal& r = m_model.PendingRefusal();
                     if (hint == QAbstractItemDelegate::RevertModelCache && pane->currentIndex().row() == r.row
-                        && pane->currentIndex().column() == r.column) {
-                        m_model.ForgetRefusal();
-                        m_status.End();
-                    }
+                        && pane->currentIndex().column() == r.column)
+                        DropRefusal();
                 });
+        // An editor closed otherwise (Return, Tab, a click elsewhere) leaves the refusal
+        // waiting: the grid's own Escape drops it.
+        pane->installEventFilter(this);
     }
     connect(&m_model, &CFieldLimitsModel::refused, this, [this](const QString& text) { m_status.Show(text); });
     connect(&m_model, &QAbstractItemModel::dataChanged, this, [this] { m_status.End(); });
@@ -224,6 +227,32 @@ void frmConfigProj::CommitEdit()
     }
 }
 
+void frmConfigProj::DropRefusal()
+{
+    m_model.ForgetRefusal();
+    m_status.End();
+}
+
+bool frmConfigProj::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape
+        && (watched == LeftPane() || watched == RightPane()) && m_model.PendingRefusal().row >= 0) {
+        DropRefusal();
+        return true;
+    }
+    return CConfigWindow::eventFilter(watched, event);
+}
+
+void frmConfigProj::keyPressEvent(QKeyEvent* event)
+{
+    // Escape in the window's other controls, which leave it to the window.
+    if (event->key() == Qt::Key_Escape && m_model.PendingRefusal().row >= 0) {
+        DropRefusal();
+        return;
+    }
+    CConfigWindow::keyPressEvent(event);
+}
+
 bool frmConfigProj::ReturnToRefusal()
 {
     const CFieldLimitsModel::Refusal refusal = m_model.PendingRefusal();
@@ -331,6 +360,11 @@ void frmConfigProj::closeEvent(QCloseEvent* event)
 void frmConfigProj::resizeEvent(QResizeEvent* event)
 {
     CConfigWindow::resizeEvent(event);
+    LayOut();
+}
+
+void frmConfigProj::LayOut()
+{
     IgnoreErrors([&] {
         const int w = Twips::FromPixels(width());
         const int h = Twips::FromPixels(height());

@@ -50,13 +50,19 @@ protected:
     void Activated() override { Form_Activate(); }
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void Form_Activate();
+    // Places the grid, the buttons and the node count in the window's size.
+    void LayOut();
     void CommitEdit();
     // The cell of a refused edit that nothing has mended gets its editor back, holding the
     // refused text, with the refusal in the status bar. False when there is none.
     bool ReturnToRefusal();
+    // The refused entry is given up: the cell keeps its value, the status its text.
+    void DropRefusal();
     void EnablePrint(bool on);
 
     QPointer<frmConfPrj> m_owner;

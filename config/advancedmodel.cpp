@@ -1,5 +1,6 @@
 #include "config/advancedmodel.h"
 
+#include "browse/browsegrid.h"
 #include "core/numformat.h"
 #include "data/datadef.h"
 #include "data/fieldtypes.h"
@@ -68,26 +69,6 @@ void CFieldLimitsModel::SetUserLimits(const QList<std::pair<double, double>>& li
         emit dataChanged(index(0, colUserMin), index(int(m_rows.size()) - 1, colUserMax));
 }
 
-int CFieldLimitsModel::Decimals(int16_t type, double min, double max)
-{
-    if (type == 1 || type == 2)
-        return 0;
-    if (type == 5)
-        return 2;
-    const double r = max - min;
-    if (r > 100)
-        return 0;
-    if (r > 10)
-        return 1;
-    if (r > 1)
-        return 2;
-    if (r > 0.1)
-        return 3;
-    if (r > 0.01)
-        return 4;
-    return 5;
-}
-
 QString CFieldLimitsModel::TypeName(int16_t type)
 {
     if (type == AutoIncrType)
@@ -99,11 +80,6 @@ QString CFieldLimitsModel::TypeName(int16_t type)
 bool CFieldLimitsModel::LimitEditable(int16_t type)
 {
     return (type >= 2 && type <= 8) || (type >= 19 && type <= 23) || type == AutoIncrType;
-}
-
-QString CFieldLimitsModel::Pattern(int decimals)
-{
-    return decimals <= 0 ? QStringLiteral("0") : QStringLiteral("0.") + QString(decimals, QLatin1Char('0'));
 }
 
 QString CFieldLimitsModel::CellText(int row, int column) const
@@ -126,7 +102,7 @@ QString CFieldLimitsModel::CellText(int row, int column) const
     default: return {};
     }
     if (r.fieldClass == fcNumeric)
-        return NumFormat::Format(value, Pattern(Decimals(r.type, r.min, r.max)));
+        return NumFormat::Shown(value, NumFormat::Pattern(dbUtilities::FieldDecimals(r.type, r.min, r.max)));
     if (r.fieldClass == fcDate) {
         if (value == NoUserLimit)
             return {};
@@ -225,6 +201,8 @@ QVariant CFieldLimitsModel::data(const QModelIndex& index, int role) const
         return CellText(index.row(), column);
     case Qt::EditRole:
         return EditText(index.row(), column);
+    case CBrowseGrid::NumberRole:
+        return column >= colUserMin && m_rows[index.row()].fieldClass == fcNumeric;
     case Qt::TextAlignmentRole:
         return column == colName ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
     case Qt::BackgroundRole:

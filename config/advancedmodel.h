@@ -38,15 +38,10 @@ public:
     bool Changed() const { return UserLimits() != m_loaded; }
     const Row& RowAt(int row) const { return m_rows.at(row); }
 
-    // Digits after the point of a row's numbers: by the type (Boolean and Byte 0, Currency 2),
-    // else by the range max - min.
-    static int Decimals(int16_t type, double min, double max);
     // The type's name in the grid ("AutoIncr" for an auto-increment column).
     static QString TypeName(int16_t type);
     // The types whose user range may be edited.
     static bool LimitEditable(int16_t type);
-    // The number pattern of that many digits after the point ("0", "0.0", ... "0.00000").
-    static QString Pattern(int decimals);
     // A cell's text: numbers by the row's format, dates as dates (empty for "no limit").
     QString CellText(int row, int column) const;
     // The text an editor of the cell starts from: the whole stored number, not its rounded

@@ -111,12 +111,15 @@ void CRolesPane::SyncLists()
         for (const RoleItem& item : items) {
             auto* entry = new QListWidgetItem(item.name, list);
             entry->setData(Utilities::ItemDataRole, int(item.number));
+            // A name longer than the list is wide can still be read whole.
+            entry->setToolTip(item.name);
             entry->setSelected(selected.contains(item.number));
         }
     };
     fill(lstFields, m_rules.Fields());
     fill(lstInput, m_rules.Inputs());
     lblPrediction->setText(m_rules.PredictionName());
+    lblPrediction->setToolTip(m_rules.PredictionName());
     UpdateArrowButtons();
 }
 

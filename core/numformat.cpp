@@ -157,3 +157,74 @@ QString NumFormat::FormatSingle(float value, const QString& pattern)
 {
     return Format(SingleAsDecimal(value), pattern);
 }
+
+QString NumFormat::Pattern(int decimals)
+{
+    return decimals <= 0 ? QStringLiteral("0") : QStringLiteral("0.") + QString(decimals, QLatin1Char('0'));
+}
+
+QString NumFormat::Shown(double value, const QString& pattern)
+{
+    const QString text = Format(value, pattern);
+    if (value == 0 || !std::isfinite(value) || !readPattern(pattern).fixed)
+        return text;
+    // The pattern's digits all zero: the value is not there to read.
+    for (const QChar c : text) {
+        if (c >= QLatin1Char('1') && c <= QLatin1Char('9'))
+            return text;
+    }
+    return General(readPattern(pattern).percent ? value * 100.0 : value) + readPattern(pattern).tail;
+}
+
+QString NumFormat::FitNumber(const QString& text, const std::function<bool(const QString&)>& fits)
+{
+    if (fits(text))
+        return text;
+    static const QRegularExpression number(QStringLiteral("^\\s*(-?)(\\d+)(?:\\.(\\d+))?(?:E([+-]\\d+))?(%?)\\s*$"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = number.match(text);
+    if (!m.hasMatch())
+        return text;
+    const QString percent = m.captured(5);
+    const int decimals = int(m.capturedLength(3));
+    bool ok = false;
+    const double value = QString(m.captured(1) + m.captured(2) + QLatin1Char('.') + m.captured(3) + QLatin1Char('e')
+                                 + (m.captured(4).isEmpty() ? QStringLiteral("0") : m.captured(4)))
+                             .toDouble(&ok);
+    if (!ok)
+        return text;
+    // Fewer decimals, as long as the digits that stay still show the value.
+    if (m.captured(4).isEmpty()) {
+        for (int d = decimals - 1; d >= 0; --d) {
+            const double rounded = RoundDecimal(value, d);
+            if (value != 0 && rounded == 0)
+                break;
+            const QString shorter = QString::number(rounded == 0 ? 0.0 : rounded, 'f', d) + percent;
+            if (fits(shorter))
+                return shorter;
+        }
+    }
+    // The exponent form, its digits cut from the end with rounding.
+    if (value != 0 && std::isfinite(value)) {
+        for (int digits = 15; digits >= 1; --digits) {
+            QString e = QString::number(value, 'E', digits - 1);
+            // 9.0072E+15: no zeros at the end of the digits, two digits of exponent at least.
+            const qsizetype ePos = e.indexOf(QLatin1Char('E'));
+            QString mantissa = e.left(ePos);
+            if (mantissa.contains(QLatin1Char('.'))) {
+                while (mantissa.endsWith(QLatin1Char('0')))
+                    mantissa.chop(1);
+                if (mantissa.endsWith(QLatin1Char('.')))
+                    mantissa.chop(1);
+            }
+            e = mantissa + e.mid(ePos) + percent;
+            if (fits(e))
+                return e;
+        }
+    }
+    // Not even one digit fits: a mark that reads as no number at all.
+    QString hashes(qMax<qsizetype>(1, text.trimmed().size()), QLatin1Char('#'));
+    while (hashes.size() > 1 && !fits(hashes))
+        hashes.chop(1);
+    return hashes;
+}

@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace NumFormat {
 // `pattern` empty: the general form (up to 15 significant digits, no trailing zeros, an
 // exponent "E+nn"/"E-nn" only for very large or small values). A pattern it does not know is
@@ -26,4 +28,14 @@ QString General(double value);
 QString Plain(double value, int digits = 15);
 // `value` rounded to `decimals` places on its decimal value, ties away from zero.
 double RoundDecimal(double value, int decimals);
+// The pattern of that many digits after the point ("0", "0.0", ... "0.00000").
+QString Pattern(int decimals);
+// A number by `pattern` for a person to read: as Format, but a value other than zero that the
+// pattern would round to nothing (0.1234 by "0") shows the digits it has, in the general form.
+QString Shown(double value, const QString& pattern);
+// The text of a number cell in a place too narrow for it: `text` itself when `fits` it, else
+// the same number rounded to fewer decimals, then in the exponent form with fewer digits
+// ("-2.147E+09"), else a run of '#'. Never the first digits of a longer number, which read as
+// another number. A text that is no number comes back as it is.
+QString FitNumber(const QString& text, const std::function<bool(const QString&)>& fits);
 }

@@ -2,6 +2,7 @@
 
 #include "core/errorbox.h"
 #include "core/kverror.h"
+#include "core/numformat.h"
 #include "core/pathutils.h"
 #include "core/prompts.h"
 #include "core/status.h"
@@ -486,4 +487,13 @@ kdb::Database CDataDef::OpenSource() const
 kdb::Reader CDataDef::ReadSourceRows(kdb::Database& db, const QStringList& columns) const
 {
     return db.ReadLinked(m_tableName, columns);
+}
+
+QString FieldValueText(const CDataDef& ddo, int16_t field, double value)
+{
+    const int16_t type = ddo.FieldType(field);
+    if (dbUtilities::FieldTypeClass(type) == fcDate)
+        return kdb::DateText(value, true);
+    return NumFormat::Shown(value, NumFormat::Pattern(dbUtilities::FieldDecimals(type, ddo.FieldMin(field),
+                                                                                  ddo.FieldMax(field))));
 }

@@ -158,3 +158,7 @@ private:
     bool m_initDone = false;
     ProgressHandler m_progress;
 };
+
+// A value of field `field` (a user limit, a statistic) as the configuration grid shows it: a
+// date as a date, a number to the decimals of the field's range (dbUtilities::FieldDecimals).
+QString FieldValueText(const CDataDef& ddo, int16_t field, double value);

@@ -63,3 +63,23 @@ QString dbUtilities::FieldCategoryName(int16_t fieldType)
     const TypeRow* row = find(fieldType);
     return QString::fromLatin1(row ? row->category : "Unknown");
 }
+
+int dbUtilities::FieldDecimals(int16_t fieldType, double min, double max)
+{
+    if (fieldType == 1 || fieldType == 2)
+        return 0;
+    if (fieldType == 5)
+        return 2;
+    const double r = max - min;
+    if (r > 100)
+        return 0;
+    if (r > 10)
+        return 1;
+    if (r > 1)
+        return 2;
+    if (r > 0.1)
+        return 3;
+    if (r > 0.01)
+        return 4;
+    return 5;
+}

@@ -20,4 +20,8 @@ namespace dbUtilities {
 FieldClass FieldTypeClass(int16_t fieldType);
 QString FieldTypeName(int16_t fieldType);
 QString FieldCategoryName(int16_t fieldType);
+// Digits after the point of a field's numbers in the configuration grid: by the type (Boolean
+// and Byte 0, Currency 2), else by the range max - min (> 100: 0, > 10: 1, > 1: 2, > 0.1: 3,
+// > 0.01: 4, else 5).
+int FieldDecimals(int16_t fieldType, double min, double max);
 }

@@ -162,6 +162,9 @@ using DataSourceChooser = std::function<std::optional<QString>(const QList<DataS
 DataSourceChooser SetDataSourceChooser(DataSourceChooser chooser);
 // The ODBC data sources (user and system) unixODBC knows.
 QList<DataSourceEntry> DataSources();
+// The logins to data sources that the program keeps for the next open are let go: each ends
+// with its last user, and the next open logs in anew, with the login's settings of then.
+void EndKeptLogins();
 
 // True when the text is an ODBC connect string (contains "ODBC;", exact case).
 bool IsOdbcConnect(const QString& nameOrConnect);
@@ -393,8 +396,8 @@ public:
     // The table's own name as this layer finds a table everywhere (Fields, links, SQL): the
     // exact name, else the name ignoring case; on an ODBC source also a name without its
     // schema (a project made before tables were named "schema.table"): the first table of
-    // that name the source lists. With exactCase only names of the same letter case count.
-    // Empty when there is none.
+    // that name the source lists. With exactCase only a file's names of the same letter case
+    // count; a server's table is found as its links find it. Empty when there is none.
     QString FindTable(const QString& name, bool exactCase = false) const;
     // Fields in table order; 3078 for an unknown table.
     QList<FieldInfo> Fields(const QString& table) const;

@@ -253,6 +253,11 @@ void ForgetSharedConnections()
 
 } // namespace kdb::detail
 
+void kdb::EndKeptLogins()
+{
+    detail::ForgetSharedConnections();
+}
+
 QList<kdb::ConnectAttribute> kdb::ParseConnect(const QString& connect)
 {
     QList<ConnectAttribute> list;

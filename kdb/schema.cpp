@@ -490,11 +490,10 @@ QString Database::FindTable(const QString& name, bool exactCase) const
     Require();
     ConnectionImpl* c = m_conn.get();
     if (c->odbc) {
-        // Exact spellings are found before the others: one of another case is none.
-        const QString found = c->odbcConn->FindTable(name);
-        if (exactCase && found != name && !found.endsWith(u'.' + name))
-            return {};
-        return found;
+        // A server's table is the one its links and statements read under the name, whatever
+        // the letters: a plain name is the server's to resolve (ROAD is road), and a name
+        // that could mean several tables is refused there.
+        return c->odbcConn->FindTable(name);
     }
     const QList<TableInfo> tables = Tables();
     for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {

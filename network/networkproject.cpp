@@ -48,7 +48,12 @@ void HideSplash()
 
 CNetworkProject::CNetworkProject(const NetworkKindTexts& kind) : m_kind(kind) {}
 
-CNetworkProject::~CNetworkProject() = default;
+CNetworkProject::~CNetworkProject()
+{
+    // A closed project keeps no server session: the next open sees the server as it is then
+    // (a login's changed search path, its default schema).
+    kdb::EndKeptLogins();
+}
 
 // --- Settings over the project's state ---------------------------------------------------
 

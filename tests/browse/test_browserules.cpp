@@ -44,7 +44,7 @@ TEST(BrowseRules, PredictionCellsShowNAForTheMarkerAndNull)
     EXPECT_EQ(PredictionText(kdb::Value(-123.4), "0.0"), "-123.4");
     EXPECT_EQ(PredictionText(kdb::Value(2.675), "0.00"), "2.68");
     EXPECT_EQ(PredictionText(kdb::Value(0.125), "0.00"), "0.13");
-    EXPECT_EQ(PredictionText(kdb::Value(-0.0004), "0.000"), "0.000");
+    EXPECT_EQ(PredictionText(kdb::Value(-0.0004), "0.000"), "-0.0004");   // not rounded to nothing
     EXPECT_EQ(PredictionText(kdb::Value(999.96), "0.0"), "1000.0");
     EXPECT_EQ(PredictionText(kdb::Value(12345.5), "0"), "12346");
     EXPECT_EQ(PredictionText(kdb::Value("low"), "0"), "low");

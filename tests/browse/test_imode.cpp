@@ -103,12 +103,12 @@ TEST_F(IModeTest, EditsAreCheckedAndTheRowGoesToPredict)
 
     // Above the user range: reported, still predicted with the typed value.
     EXPECT_TRUE(m->setData(m->index(0, mark), "12"));
-    EXPECT_EQ(MainPanel(), "[Mark] out of range value forced to Max: (10)");
+    EXPECT_EQ(MainPanel(), "[Mark] out of range value forced to Max: (10.00)");
     EXPECT_TRUE(mode->EditWarned());
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[1][2], 12);
     EXPECT_TRUE(m->setData(m->index(0, key), "-1.5"));
-    EXPECT_EQ(MainPanel(), "[MainPrimaryKey] out of range value forced to Min: (0)");
+    EXPECT_EQ(MainPanel(), "[MainPrimaryKey] out of range value forced to Min: (0.0)");
     EXPECT_TRUE(m->setData(m->index(0, key), "2.5"));
     EXPECT_EQ(MainPanel(), "");
     EXPECT_FALSE(mode->EditWarned());
@@ -281,4 +281,25 @@ TEST_F(IModeTest, DateInputsAreReadAsTheGridShowsThemAndLimitsShownAsDates)
     EXPECT_DOUBLE_EQ(values[3], 2.5);
     EXPECT_EQ(values[1], 0);
     EXPECT_EQ(values[4], 0);
+}
+
+// A number's limit reads as the configuration grid shows it: a Long field of range 1 to 5
+// shows two decimals, not the fifteen digits a gathered limit holds.
+TEST_F(IModeTest, ANumberLimitIsShownAsTheConfigurationGridShowsIt)
+{
+    const QString source = folder + "/rates.mdb";
+    {
+        kdb::Database db = kdb::Database::Create(source);
+        db.Execute("CREATE TABLE Rates (ID INTEGER PRIMARY KEY, R INTEGER, Y REAL)");
+        for (int i = 1; i <= 20; ++i)
+            db.Execute("INSERT INTO Rates VALUES (?, ?, ?)", {i, i % 5 + 1, double(i % 3)});
+    }
+    auto bp = std::make_shared<CBackProp>();
+    bp->Initialize(folder + "/rates.kvp");
+    bp->Attach(source, "Rates");
+    SetRoles(*bp, {{"R", roleInput, 2.18678579987308, 4.81321420012692}, {"Y", roleBPPredict, 0, 2}});
+    const CDataDef& ddo = *bp->State().DDO();
+    ASSERT_EQ(ddo.FieldType(ddo.FieldIndex("R")), kdb::dbLong);
+    EXPECT_EQ(IModeRules::CheckEdit(ddo, "R", "1").message, "[R] out of range value forced to Min: (2.19)");
+    EXPECT_EQ(IModeRules::CheckEdit(ddo, "R", "7").message, "[R] out of range value forced to Max: (4.81)");
 }

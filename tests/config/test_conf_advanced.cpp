@@ -3,6 +3,7 @@
 #include "config/advancedmodel.h"
 #include "config/advancedconfiguration.h"
 #include "config/configureproject.h"
+#include "core/numformat.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
@@ -29,17 +30,17 @@ int RowOf(const CFieldLimitsModel& m, const QString& name)
 
 TEST(ConfAdvancedModel, FormatsByTypeAndRange)
 {
-    EXPECT_EQ(CFieldLimitsModel::Decimals(7, 0, 150), 0);
-    EXPECT_EQ(CFieldLimitsModel::Decimals(7, 10, 15), 2);
-    EXPECT_EQ(CFieldLimitsModel::Decimals(7, 1, 1.05), 4);
-    EXPECT_EQ(CFieldLimitsModel::Decimals(7, 0, 20), 1);
-    EXPECT_EQ(CFieldLimitsModel::Decimals(7, 0, 0.5), 3);
-    EXPECT_EQ(CFieldLimitsModel::Decimals(7, 0, 0), 5);
-    EXPECT_EQ(CFieldLimitsModel::Decimals(2, 0, 0.05), 0); // Byte
-    EXPECT_EQ(CFieldLimitsModel::Decimals(1, 0, 1), 0);    // Boolean
-    EXPECT_EQ(CFieldLimitsModel::Decimals(5, 0, 1000), 2); // Currency
-    EXPECT_EQ(CFieldLimitsModel::Pattern(0), QStringLiteral("0"));
-    EXPECT_EQ(CFieldLimitsModel::Pattern(4), QStringLiteral("0.0000"));
+    EXPECT_EQ(dbUtilities::FieldDecimals(7, 0, 150), 0);
+    EXPECT_EQ(dbUtilities::FieldDecimals(7, 10, 15), 2);
+    EXPECT_EQ(dbUtilities::FieldDecimals(7, 1, 1.05), 4);
+    EXPECT_EQ(dbUtilities::FieldDecimals(7, 0, 20), 1);
+    EXPECT_EQ(dbUtilities::FieldDecimals(7, 0, 0.5), 3);
+    EXPECT_EQ(dbUtilities::FieldDecimals(7, 0, 0), 5);
+    EXPECT_EQ(dbUtilities::FieldDecimals(2, 0, 0.05), 0); // Byte
+    EXPECT_EQ(dbUtilities::FieldDecimals(1, 0, 1), 0);    // Boolean
+    EXPECT_EQ(dbUtilities::FieldDecimals(5, 0, 1000), 2); // Currency
+    EXPECT_EQ(NumFormat::Pattern(0), QStringLiteral("0"));
+    EXPECT_EQ(NumFormat::Pattern(4), QStringLiteral("0.0000"));
     EXPECT_EQ(CFieldLimitsModel::TypeName(AutoIncrType), QStringLiteral("AutoIncr"));
     EXPECT_EQ(CFieldLimitsModel::TypeName(8), QStringLiteral("Date/Time"));
     EXPECT_EQ(CFieldLimitsModel::TypeName(16), QStringLiteral("Big Integer"));

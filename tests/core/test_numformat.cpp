@@ -36,3 +36,26 @@ TEST(NumberFormat, SingleRoundsFromItsOwnDigits)
     EXPECT_EQ(NumFormat::FormatSingle(12.345f, "0.00"), "12.35");
     EXPECT_EQ(NumFormat::FormatSingle(0.19f, "0.000"), "0.190");
 }
+
+// A number that does not fit its cell is rounded or put in the exponent form, never cut to its
+// first digits (which read as another number); a number the pattern rounds to nothing shows
+// its own digits.
+TEST(NumberFormat, ANumberIsShownWholeOrVisiblyShortened)
+{
+    const auto width = [](int chars) { return [chars](const QString& s) { return s.size() <= chars; }; };
+    EXPECT_EQ(NumFormat::FitNumber("-2147483648", width(8)), "-2.1E+09");
+    EXPECT_EQ(NumFormat::FitNumber("9007199254740992", width(8)), "9.01E+15");
+    EXPECT_EQ(NumFormat::FitNumber(NumFormat::Format(3.4e38, "0"), width(8)), "3.4E+38");
+    EXPECT_EQ(NumFormat::FitNumber("12345.678", width(7)), "12345.7");
+    EXPECT_EQ(NumFormat::FitNumber("-0.000123", width(6)), "-1E-04");
+    EXPECT_EQ(NumFormat::FitNumber("12.50%", width(4)), "13%");
+    EXPECT_EQ(NumFormat::FitNumber("123456", width(6)), "123456");
+    EXPECT_EQ(NumFormat::FitNumber("123456", width(2)), "##");
+    EXPECT_EQ(NumFormat::FitNumber("Smith-Jones", width(4)), "Smith-Jones"); // a text is the view's to cut
+
+    EXPECT_EQ(NumFormat::Shown(0.1234, "0"), "0.1234");
+    EXPECT_EQ(NumFormat::Shown(-0.3, "0"), "-0.3");
+    EXPECT_EQ(NumFormat::Shown(0.00001, "0.00%"), "0.001%");
+    EXPECT_EQ(NumFormat::Shown(1.4, "0"), "1");
+    EXPECT_EQ(NumFormat::Shown(0, "0.00"), "0.00");
+}

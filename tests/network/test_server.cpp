@@ -108,6 +108,37 @@ void OpenAndClose(const QString& project, bool sfam)
     }
 }
 
+// An SFAM and a back-propagation project over the server's public.road, configured and saved.
+void ConfigureBothOverTheServer(const QString& sfamProject, const QString& bpProject)
+{
+    const QString connect = pgtest::Server::Get().Connect();
+    CSFam sf;
+    ConfigureSFam(sf, sfamProject, connect, "public.road");
+    CBackProp bp;
+    bp.Initialize(bpProject);
+    bp.Attach(connect, "public.road");
+    NetTest::Configure(bp, {{"X1", roleInput, 0, 11}, {"X2", roleInput, 0, 10}, {"Y", roleBPPredict, 4, 21}});
+    bp.SaveConfig();
+}
+
+// Opens the project with the network object of its kind: the fields and rows of the table it
+// opened.
+QString OpenedTable(const QString& project, bool sfam)
+{
+    const auto read = [](const CDataDef* ddo) {
+        return ddo ? QStringLiteral("%1 fields, %2 rows").arg(ddo->NumFields()).arg(ddo->RecordCount())
+                   : QStringLiteral("no definition");
+    };
+    if (sfam) {
+        CSFam sf;
+        sf.Initialize(project);
+        return read(sf.State().DDO().get());
+    }
+    CBackProp bp;
+    bp.Initialize(project);
+    return read(bp.State().DDO().get());
+}
+
 QByteArray Contents(const QString& path)
 {
     QFile f(path);
@@ -318,36 +349,13 @@ TEST_F(ServerRoad, FilesHoldingAPasswordAreTheOwnersAlone)
 TEST_F(ServerRoad, APlainTableNameMeansTheTableTheServerReadsUnderIt)
 {
     MakeTwins(folder);
-    const QString connect = pgtest::Server::Get().Connect();
     const QString sfamProject = folder + "/plainsfam.kvp";
     const QString bpProject = folder + "/plainbp.kvp";
-    {
-        CSFam sf;
-        ConfigureSFam(sf, sfamProject, connect, "public.road");
-        CBackProp bp;
-        bp.Initialize(bpProject);
-        bp.Attach(connect, "public.road");
-        NetTest::Configure(bp, {{"X1", roleInput, 0, 11}, {"X2", roleInput, 0, 10}, {"Y", roleBPPredict, 4, 21}});
-        bp.SaveConfig();
-    }
+    ConfigureBothOverTheServer(sfamProject, bpProject);
     ASSERT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
     for (const QString& project : {sfamProject, bpProject})
         StoreTableNameAs(project, "road");
-    // Fields and rows of the table each kind opens.
-    const auto opened = [&](const QString& project) {
-        const auto read = [](const CDataDef* ddo) {
-            return ddo ? QStringLiteral("%1 fields, %2 rows").arg(ddo->NumFields()).arg(ddo->RecordCount())
-                       : QStringLiteral("no definition");
-        };
-        if (project == sfamProject) {
-            CSFam sf;
-            sf.Initialize(project);
-            return read(sf.State().DDO().get());
-        }
-        CBackProp bp;
-        bp.Initialize(project);
-        return read(bp.State().DDO().get());
-    };
+    const auto opened = [&](const QString& project) { return OpenedTable(project, project == sfamProject); };
 
     pgtest::Server::Get().Sql(R"(
         CREATE SCHEMA archive;
@@ -384,4 +392,33 @@ TEST_F(ServerRoad, APlainTableNameMeansTheTableTheServerReadsUnderIt)
         EXPECT_TRUE(text.contains("y2023.sales") && text.contains("y2024.sales")) << text.toStdString();
         EXPECT_EQ(Contents(project), before);
     }
+}
+
+// A plain name stored in other letters than the server's table is the table the server reads
+// under it, as the link reads it; and a project closed lets its login go, so that the next
+// open reads the login's settings (here its search_path) anew.
+TEST_F(ServerRoad, APlainNameInOtherLettersOpensAndAClosedProjectLetsItsLoginGo)
+{
+    MakeTwins(folder);
+    const QString sfamProject = folder + "/uppersfam.kvp";
+    const QString bpProject = folder + "/upperbp.kvp";
+    ConfigureBothOverTheServer(sfamProject, bpProject);
+    pgtest::Server::Get().Sql(R"(
+        CREATE SCHEMA IF NOT EXISTS archive;
+        DROP TABLE IF EXISTS archive.road;
+        CREATE TABLE archive.road AS SELECT * FROM public.road WHERE "ID" <= 40;
+        ALTER TABLE archive.road ADD PRIMARY KEY ("ID");
+    )");
+    const auto opened = [&](const QString& project) { return OpenedTable(project, project == sfamProject); };
+    for (const QString& project : {sfamProject, bpProject}) {
+        StoreTableNameAs(project, "ROAD");
+        EXPECT_EQ(opened(project), QString("5 fields, 400 rows")) << project.toStdString();
+        EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
+    }
+    // The login now reads the archive first: the next open of either kind reads its rows.
+    pgtest::Server::Get().Sql("ALTER ROLE kv SET search_path TO archive, public;");
+    for (const QString& project : {sfamProject, bpProject})
+        EXPECT_EQ(opened(project), QString("5 fields, 40 rows")) << project.toStdString();
+    pgtest::Server::Get().Sql("ALTER ROLE kv RESET search_path; DROP TABLE archive.road;");
+    EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
 }

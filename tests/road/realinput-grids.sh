@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# The advanced configuration grid and the data grids under the window system's own events
+# (Xvfb, openbox, xdotool): an entry the grid refuses is given up by one Escape, whether its
+# editor closed by Return or by a click on another cell, and OK then closes the window; a
+# statistics column is widened by dragging its heading's edge. Pictures: the field lists with
+# a long name and its tip, the advanced grid with numbers of many digits, the whole-table
+# browser's headings.
+#
+#   realinput-grids.sh <korvan program> [folder for pictures and logs]
+. "$(dirname "$0")/roadlib.sh" "$@"
+
+# Fields: the key, an input, a long-named input, numbers of 10 and 16 digits, one near the
+# largest single-precision value, one whose mean rounds to nothing in a grid without decimals,
+# and the prediction.
+sqlite3 "$W/wide.mdb" "CREATE TABLE Accounts (ID INTEGER PRIMARY KEY, x1 REAL,
+     customer_account_balance_at_year_end REAL, Big INTEGER, Huge REAL, Rare REAL, y REAL);" \
+  "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300)
+   INSERT INTO Accounts SELECT i, (i * 37) % 100 / 10.0, i * 1000.5,
+          CASE i % 2 WHEN 0 THEN -2147483648 ELSE 9007199254740992 END, 3.4e38 - i * 1e31,
+          CASE i WHEN 7 THEN 100.5 WHEN 8 THEN -0.5 ELSE 0 END, (i * 53) % 100 / 10.0 FROM n;" || fail "no data file"
+
+# The headings of pane $2 (FixedPane or DataPane) of grid $1, left to right: column, x, y,
+# width, height, current, caption; tab-separated.
+headings_of() {
+  awk -F'\t' -v p="$1/$2/" '$1=="heading" && index($2, p) {n = split($2, part, "/");
+      print part[n] "\t" $4 "\t" $5 "\t" $6 "\t" $7 "\t" $9 "\t" $10}' "$MAP" 2>/dev/null | sort -t$'\t' -k2 -n
+}
+heading() { headings_of "$1" "$2" | awk -F'\t' -v c="$3" '$1 == c'; }
+has_headings() { [ -n "$(headings_of "$1" "$2")" ]; }
+# A click in the cell of row $3 (from 0) under heading $4 of pane $2 of grid $1; rows are 20
+# pixels high below the headings.
+click_cell() {
+  local col x y w h
+  IFS=$'\t' read -r col x y w h _ <<<"$(heading "$1" "$2" "$4")"
+  [ -n "$col" ] || fail "no heading $4 in $1/$2"
+  xdotool mousemove --sync $((x + w / 2)) $((y + h + 20 * $3 + 10)) click 1
+}
+refusal_shown() { [ "$(status_text)" = "Not a number: 12,5" ]; }
+no_refusal() { ! refusal_shown; }
+advanced_up() { child_up frmConfigProj; }
+advanced_gone() { ! child_up frmConfigProj; }
+width_of() { heading "$1" "$2" "$3" | cut -f4; }
+
+start_program
+
+step "a new project over the table: its field lists"
+menu f mnuNewBP
+choose_file "Create New BackProp Project" "$W/Wide.kvp"
+waitfor "the configuration window" child_up frmConfPrj
+waitfor "Browse button" enabled widget cmdBrowse
+click cmdBrowse
+choose_file "Select Data Source" "$W/wide.mdb"
+waitfor "fields of the table" enabled widget cmdAllToInput
+# ID, x1, the long name, Big, Huge, Rare, y: x1 to Rare become the inputs, y the prediction.
+click lstFields 30 8
+xdotool key Down shift+Down shift+Down shift+Down shift+Down
+waitfor "the move button" enabled widget cmdOneToInput
+click cmdOneToInput
+waitfor "inputs" sh -c "[ \"\$(awk -F'\t' '\$2 ~ /cmdOneToInput\$/ {print \$8}' '$MAP')\" = 0 ]"
+click lstFields 30 8
+xdotool key End
+waitfor "the prediction button" enabled widget cmdToPrediction
+click cmdToPrediction
+waitfor "OK of the configuration" enabled widget cmdOk
+# The long name's tip, over the second entry of the input list.
+click lstInput 30 8
+xdotool mousemove --sync 5 5
+read -r _ _ _ lx ly _ _ _ <<<"$(entry widget lstInput | tr '\t' ' ')"
+xdotool mousemove --sync $((lx + 60)) $((ly + 26))
+sleep 1.5
+read -r _ _ _ cx cy cw ch _ <<<"$(entry child frmConfPrj | tr '\t' ' ')"
+picture_of field-lists-long-name "$cx" "$cy" "$((cw + 250))" "$((ch + 40))"
+
+step "the advanced grid"
+click cmdAdvanced
+waitfor "the advanced window" advanced_up
+waitfor "the grid's headings" has_headings tgSFamCfg DataPane
+waitfor "the grid's left headings" has_headings tgSFamCfg FixedPane
+read -r _ _ _ ax ay aw ah _ <<<"$(entry child frmConfigProj | tr '\t' ' ')"
+settled_picture advanced-grid "$ax" "$ay" "$aw" "$ah"
+
+step "a statistics column widened by its heading's edge"
+IFS=$'\t' read -r _ hx hy hw hh _ <<<"$(heading tgSFamCfg DataPane 6)"
+[ -n "${hx:-}" ] || fail "no heading Avg"
+before=$hw
+xdotool mousemove --sync $((hx + hw - 1)) $((hy + hh / 2)) mousedown 1
+xdotool mousemove --sync $((hx + hw + 30)) $((hy + hh / 2))
+xdotool mousemove --sync $((hx + hw + 60)) $((hy + hh / 2)) mouseup 1
+widened() { [ "$(width_of tgSFamCfg DataPane 6)" -gt "$before" ]; }
+waitfor "the Avg column wider than $before pixels" widened
+settled_picture advanced-grid-widened "$ax" "$ay" "$aw" "$ah"
+
+step "a refused entry closed by Return, then Escape"
+click_cell tgSFamCfg FixedPane 1 2 # User Min of x1
+xdotool type --delay 40 "12,5"
+xdotool key Return
+waitfor "the refusal in the status bar" refusal_shown
+xdotool key Escape
+waitfor "the refusal given up by Escape" no_refusal
+
+step "a refused entry closed by a click on another cell, then Escape"
+click_cell tgSFamCfg FixedPane 1 3 # User Max of x1
+xdotool type --delay 40 "12,5"
+click_cell tgSFamCfg FixedPane 1 0
+waitfor "the refusal in the status bar" refusal_shown
+xdotool key Escape
+waitfor "the refusal given up by Escape" no_refusal
+
+step "OK closes the window"
+click cmdOK
+waitfor "the advanced window closed" advanced_gone
+
+step "the whole-table browser"
+click cmdOk
+waitfor "split dialog" window_active "Split The Data"
+xdotool key Escape
+waitfor "the split dialog closed" sh -c "! awk -F'\t' '\$1==\"window\" && \$10==\"Split The Data\" {f=1} END {exit !f}' '$MAP'"
+waitfor "Browse All Data" enabled tool mnuShowAll
+click mnuShowAll
+waitfor "the browser's headings" has_headings tgBrowse DataPane
+read -r _ _ _ bx by bw bh _ <<<"$(awk -F'\t' '$1=="child" {print; exit}' "$MAP" | tr '\t' ' ')"
+settled_picture whole-table-headings "$bx" "$by" "$bw" "$bh"
+
+exit_program
+echo "road walked to its end"
