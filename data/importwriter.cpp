@@ -48,15 +48,9 @@ QString TypeWord(ColumnType t)
 
 // The database's own words for a name it cannot take ("unrecognized token", "too many
 // columns on ...") say nothing about the file: these say what is wrong with it.
-void CheckNames(kdb::Database& db, const ImportTable& table)
+void CheckNames(const ImportTable& table)
 {
-    // One column goes to the key.
-    const qsizetype most = qsizetype(sqlite3_limit(db.handle(), SQLITE_LIMIT_COLUMN, -1)) - 1;
-    if (table.fieldNames.size() > most)
-        throw KvError(3190, {},
-                      QStringLiteral("Too many fields defined: the file has %1 columns, a table holds at most %2.")
-                          .arg(table.fieldNames.size())
-                          .arg(most));
+    CheckFieldCount(table.fieldNames.size());
     for (qsizetype i = 0; i < table.fieldNames.size(); ++i) {
         if (table.fieldNames[i].contains(QChar(0)))
             throw KvError(3125, {},
@@ -99,6 +93,30 @@ void CheckNames(kdb::Database& db, const ImportTable& table)
 }
 
 } // namespace
+
+qsizetype MostImportFields()
+{
+    static const qsizetype most = [] {
+        sqlite3* db = nullptr;
+        int columns = 2000;
+        if (sqlite3_open(":memory:", &db) == SQLITE_OK)
+            columns = sqlite3_limit(db, SQLITE_LIMIT_COLUMN, -1);
+        sqlite3_close(db);
+        // One column goes to the key.
+        return qsizetype(columns) - 1;
+    }();
+    return most;
+}
+
+void CheckFieldCount(qsizetype count)
+{
+    const qsizetype most = MostImportFields();
+    if (count > most)
+        throw KvError(3190, {},
+                      QStringLiteral("Too many fields defined: the file has %1 columns, a table holds at most %2.")
+                          .arg(count)
+                          .arg(most));
+}
 
 std::string_view TrimSpaces(std::string_view s)
 {
@@ -317,7 +335,7 @@ void WriteImport(const QString& outputFile, const ImportTable& table,
         // an SQLite file holds UTF-8 text and its text columns compare ignoring case, which
         // is what that locale gave.
         kdb::Database db = kdb::Database::Create(temp);
-        CheckNames(db, table);
+        CheckNames(table);
         QString create = QStringLiteral("CREATE TABLE ") + kdb::QuoteIdent(table.name) +
                          QStringLiteral(" (") + table.keyColumnText;
         QString columns;

@@ -47,6 +47,12 @@ struct ImportTable {
     TextEncoding encoding = TextEncoding::Utf8;
 };
 
+// The most fields an imported table takes beside its key column.
+qsizetype MostImportFields();
+// Raises KvError 3190 when a file of `count` columns cannot become a table: checked as soon as
+// the line of names is read, so a line of a million names is refused without more work.
+void CheckFieldCount(qsizetype count);
+
 using RowSink = std::function<void(const Items&)>;
 // Creates the table in a new file beside `outputFile`, lets `feed` hand every row to the sink
 // (one transaction, one prepared insert), and then replaces `outputFile` with it. On any

@@ -325,6 +325,7 @@ bool ReadRawFile(const QString& path, RawReading& st, ColumnTyper& typer, OnRow&
             if (sectionLine == 0) {
                 fieldCount = items.size();
                 if (st.firstPass) {
+                    CheckFieldCount(qsizetype(fieldCount));
                     st.names.clear();
                     for (const std::string_view it : items)
                         st.names.emplace_back(TrimSpaces(it));
@@ -408,6 +409,7 @@ bool ReadTextFile(const QString& path, TextReading& st, ColumnTyper& typer, OnRo
             header = false;
             fieldCount = items.size();
             if (st.firstPass) {
+                CheckFieldCount(qsizetype(fieldCount));
                 for (const std::string_view it : items)
                     st.names.emplace_back(TrimSpaces(it));
                 typer.Reset(fieldCount);

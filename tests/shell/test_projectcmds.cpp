@@ -560,6 +560,26 @@ TEST_F(ProjectCommands, ImportOfPatternAndCommaFilesFromTheFileMenu)
     EXPECT_TRUE(views.calls.isEmpty());
 }
 
+// An import the file refuses says so in its box and leaves no "Importing ..." behind, as if
+// it still ran: the panel shows again what it showed before. Both kinds of file.
+TEST_F(ProjectCommands, AFailedImportLeavesNoImportingTextInTheStatusBar)
+{
+    const QString csv = folder + "/empty.csv";
+    writeFile(csv, "a,b\n1,2\n3,\n");
+    const QString raw = folder + "/short.raw";
+    writeFile(raw, "[TAGS]\na, b\n[PATTERNS]\n1, 2\n3\n");
+    for (const QString& source : {csv, raw}) {
+        SCOPED_TRACE(source.toStdString());
+        Utilities::StatusMessage(QStringLiteral("Ready"));
+        prompts.ExpectFile(choose(source));
+        prompts.ExpectBox(MsgResult::Ok);
+        main->MainToolBar_Click(BandName::File, ToolName::Import, 0);
+        ASSERT_EQ(prompts.Boxes().size(), 1u);
+        EXPECT_EQ(mainPanel(), QStringLiteral("Ready"));
+        prompts.Clear();
+    }
+}
+
 TEST_F(ProjectCommands, ExportOfMarkedRowsEndToEnd)
 {
     const QString path = MakeProject("marked.kvp", CProcess::kConfigured | CProcess::kSplit | CProcess::kTrained
