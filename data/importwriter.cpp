@@ -36,6 +36,8 @@ QString TypeWord(ColumnType t)
     switch (t) {
     case ColumnType::Integer:
         return QStringLiteral("LONG, ");
+    case ColumnType::BigInt:
+        return QStringLiteral("BIGINT, ");
     case ColumnType::Single:
         return QStringLiteral("SINGLE, ");
     case ColumnType::Double:
@@ -164,6 +166,34 @@ NumberKind ParseNumber(std::string_view text, double& value)
         return NumberKind::OutOfRange;
     value = negative ? -d : d;
     return NumberKind::Number;
+}
+
+WholeKind ParseWhole(std::string_view text, int64_t& value)
+{
+    text = TrimSpaces(text);
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    const size_t digits = !text.empty() && text.front() == '-' ? 1 : 0;
+    if (text.size() == digits)
+        return WholeKind::NotWhole;
+    for (size_t i = digits; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return WholeKind::NotWhole;
+    }
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc::result_out_of_range)
+        return WholeKind::TooBig;
+    return ec == std::errc() && ptr == text.data() + text.size() ? WholeKind::Whole : WholeKind::NotWhole;
+}
+
+bool DoubleHolds(int64_t value)
+{
+    constexpr int64_t kExact = int64_t(1) << 53;
+    if (value >= -kExact && value <= kExact)
+        return true;
+    // 2 to the 63rd is no int64: the comparison goes through long double where it is wider.
+    const double d = double(value);
+    return d < 9223372036854775808.0 && int64_t(d) == value;
 }
 
 bool IsWholeInSingle(double value)
@@ -364,9 +394,16 @@ void WriteImport(const QString& outputFile, const ImportTable& table,
                 double d = 0;
                 switch (table.types[c]) {
                 case ColumnType::Integer:
-                    ParseNumber(v, d);
-                    insert.Bind(pos, AsInteger(d));
+                case ColumnType::BigInt: {
+                    // Digits are taken exactly; "2.0" or "1e1" through the number.
+                    int64_t whole = 0;
+                    if (ParseWhole(v, whole) != WholeKind::Whole) {
+                        ParseNumber(v, d);
+                        whole = AsInteger(d);
+                    }
+                    insert.Bind(pos, whole);
                     break;
+                }
                 case ColumnType::Single:
                     ParseNumber(v, d);
                     insert.Bind(pos, AsSingle(d));

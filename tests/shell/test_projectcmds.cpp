@@ -6,6 +6,7 @@
 #include "core/widgets/splash.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/toolnames.h"
+#include "core/widgets/statusmsg.h"
 #include "core/widgets/veltra.h"
 #include "data/dbutilities.h"
 #include "data/projectschema.h"
