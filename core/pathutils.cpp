@@ -7,6 +7,9 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 void Utilities::GetDirExt(const QString& path, int& nameStart, int& folderEnd, int& extStart)
@@ -127,6 +130,22 @@ bool Utilities::FileExists(const QString& fileName)
         return false;
     }
     return exists;
+}
+
+QString Utilities::UnreadableReason(const QString& fileName)
+{
+    if (fileName.isEmpty())
+        return QString::fromLocal8Bit(std::strerror(ENOENT));
+    if (fileName.contains(QChar(0)))
+        return QString::fromLocal8Bit(std::strerror(EINVAL));
+    const QByteArray native = QFile::encodeName(fileName);
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    struct stat st {};
+    const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+    ::close(fd);
+    return folder ? QString::fromLocal8Bit(std::strerror(EISDIR)) : QString();
 }
 
 bool Utilities::CanWriteInPlace(const QString& fileName)
