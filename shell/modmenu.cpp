@@ -136,6 +136,8 @@ void modMenu::FileOpen(const QString& requested)
 
 void modMenu::FileClose()
 {
+    // The windows and the project each save on closing: a failure they share is told once.
+    const ErrorBox::COneBoxPerFailure oneBox;
     Procedure(QStringLiteral("modMenu::FileClose"), [&] {
         CHourglass hourglass(true);
         IgnoreErrors([&] {

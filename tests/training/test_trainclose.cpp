@@ -1,6 +1,7 @@
 // Closing a training window: by the user it saves and gives the main window back its standard
 // bar and tools at the project's step; unloaded by a command it leaves the bars to that command.
 #include "core/widgets/toolnames.h"
+#include "tests/support/fulldisk.h"
 #include "tests/training/trainfixture.h"
 
 #include <QMap>
@@ -175,4 +176,36 @@ TEST_F(TrainClose, ASourceThatLostAFieldStopsTheRunWithOneBoxAndFinishLeadsBackT
         SetCurrentNetwork(nullptr);
         gProcess() = CProcess();
     }
+}
+
+// Finish on a full disk: its saves and the test each fail with "Not enough space on disk", and
+// the user is told once; closing the project then tells it once more, not once per save.
+TEST_F(TrainClose, FinishOnAFullDiskSaysItOnce)
+{
+    FullDisk disk;
+    OpenBackProp();
+    gNavigate().Navigate(navSplit);
+    CTrainWindow* w = OpenView<CTrainWindow>();
+    ASSERT_TRUE(w);
+    modMenu::TrainBar(ToolName::TrainBPTrain);
+    for (int step = 0; step < 12 && w->RunActive(); ++step)
+        w->RunPendingStep();
+    modMenu::TrainBar(ToolName::TrainBPStop);
+    RunToEnd(w);
+    ASSERT_TRUE(gProcess().IsTrained());
+    prompts.AllowAnyBox();
+    const size_t before = prompts.Boxes().size();
+    FullDisk::Arm(true);
+    modMenu::TrainBar(ToolName::TrainBPExit);
+    Flush();
+    ASSERT_EQ(prompts.Boxes().size(), before + 1);
+    EXPECT_TRUE(prompts.LastBox().text.startsWith(QStringLiteral("Error: 3026."))) << prompts.LastBox().text.toStdString();
+    EXPECT_FALSE(gProcess().IsTested());
+    modMenu::FileClose();
+    Flush();
+    EXPECT_LE(prompts.Boxes().size(), before + 2);
+    FullDisk::Arm(false);
+    modMenu::RemoveChildForms();
+    Flush();
+    SetCurrentNetwork(nullptr);
 }
