@@ -150,6 +150,8 @@ private:
 
     // The reading of Initialize, which leaves the definition as it was when it fails.
     void InitializeFrom(const QString& saDatabaseFileName, const QString& saTableName);
+    // The reading of Load, which leaves no definition when it fails.
+    void LoadFrom(const QString& ConfigDBFile);
 
     QString m_dbFileName;
     QString m_tableName;

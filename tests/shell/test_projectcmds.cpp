@@ -308,6 +308,52 @@ TEST_F(ProjectCommands, TheResumedViewOpensWithTheSplashHidden)
     delete splash;
 }
 
+// Project files damaged in their settings: the box says what is wrong in the file, and the
+// open writes nothing into it. Settings tables of another program's columns, a field list with
+// doubled rows, a workflow step that is no number.
+TEST_F(ProjectCommands, DamagedSettingsAreNamedAndTheOpenWritesNothing)
+{
+    prompts.AllowAnyBox();
+    const QString columns = MakeProject("columns.kvp", CProcess::kConfigured);
+    {
+        kdb::Database db = kdb::Database::Open(columns);
+        db.Execute("ALTER TABLE Config RENAME COLUMN sValue TO Setting");
+    }
+    const QString doubled = MakeProject("doubled.kvp", CProcess::kConfigured);
+    {
+        kdb::Database db = kdb::Database::Open(doubled);
+        // As another program writes it: without the key that keeps each field once.
+        db.Execute("CREATE TABLE Twice AS SELECT * FROM FieldConfig");
+        db.Execute("INSERT INTO Twice SELECT * FROM FieldConfig");
+        db.Execute("DROP TABLE FieldConfig");
+        db.Execute("ALTER TABLE Twice RENAME TO FieldConfig");
+    }
+    const QString step = MakeProject("step.kvp", CProcess::kConfigured);
+    setMarker(step, "kept");
+    {
+        kdb::Database db = kdb::Database::Open(step);
+        db.Upsert("Config", {{"sValue", "abc"}}, "Property", "Process");
+    }
+    const struct {
+        QString path;
+        QString says;
+    } cases[] = {
+        {columns, columns + QStringLiteral(":  is not a valid Korvan Project.")},
+        {doubled, QStringLiteral("holds field #1 more than once: the project file is damaged.")},
+        {step, QStringLiteral("Type mismatch: the project's workflow step (setting Process) reads \"abc\"")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        const QByteArray before = bytesOf(c.path);
+        prompts.Clear();
+        modMenu::FileOpen(c.path);
+        modMenu::FileClose();
+        ASSERT_EQ(prompts.Boxes().size(), 1u);
+        EXPECT_TRUE(prompts.LastBox().text.contains(c.says)) << prompts.LastBox().text.toStdString();
+        EXPECT_EQ(bytesOf(c.path), before);
+    }
+}
+
 TEST_F(ProjectCommands, AProjectThatFailsToOpenLeavesNoNetworkObjectInUse)
 {
     const QString path = folder + "/broken.kvp";
