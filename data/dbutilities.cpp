@@ -105,7 +105,7 @@ bool Utilities::IsProjectFile(const QString& fileName)
         };
         return hasColumns(ProjectSchema::ConfigTable(), {ProjectSchema::PropertyColumn(), ProjectSchema::ValueColumn()})
                && hasColumns(ProjectSchema::FieldConfigTable(),
-                             ProjectSchema::FieldConfigColumns().split(QStringLiteral(", ")));
+                             {ProjectSchema::FieldOrderColumn(), ProjectSchema::FieldNameColumn()});
     } catch (...) {
         return false;
     }

@@ -92,8 +92,8 @@ void CDataDef::LoadFrom(const QString& ConfigDBFile)
         const int count = rs.RecordCount();
         if (count > std::numeric_limits<int16_t>::max())
             throw KvError(KvErr::Overflow);
-        // Each field once, numbered 1 to the count: rows doubled or missing would leave fields
-        // without names that the source is then said to lack.
+        // Each field once: doubled rows would leave fields without names that the source is
+        // then said to lack.
         std::vector<int> seen(size_t(count) + 1, 0);
         for (rs.MoveFirst(); !rs.AtEnd(); rs.MoveNext()) {
             const kdb::Value order = rs[ProjectSchema::FieldOrderColumn()];
@@ -103,13 +103,6 @@ void CDataDef::LoadFrom(const QString& ConfigDBFile)
                               QStringLiteral("The project's field list (FieldConfig) holds field #%1 more than once: "
                                              "the project file is damaged.")
                                   .arg(int(n)));
-        }
-        for (int i = 1; i <= count; ++i) {
-            if (seen[size_t(i)] == 0)
-                throw KvError(KvErr::ItemNotFound, {},
-                              QStringLiteral("The project's field list (FieldConfig) has no field #%1: the project "
-                                             "file is damaged.")
-                                  .arg(i));
         }
         Redim(int16_t(count));
         rs.MoveFirst();
