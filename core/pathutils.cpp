@@ -118,10 +118,11 @@ bool Utilities::FileExists(const QString& fileName)
         const QByteArray native = QFile::encodeName(fileName);
         if (::access(native.constData(), R_OK) == 0) {
             exists = true;
-        } else if (errno == ENAMETOOLONG || errno == ELOOP) {
+        } else if (errno == ENAMETOOLONG) {
             throw KvError(KvErr::BadFileName, QStringLiteral("Utilities::FileExists"));
         }
-        // Missing file or folder, or no permission to read it: the file counts as missing.
+        // Missing file or folder, no permission to read it, a loop of links: the file counts as
+        // missing, and the caller's own box (which may ask UnreadableReason) is the one shown.
         if (exists && QFileInfo(fileName).isDir())
             exists = false;
     } catch (...) {

@@ -12,7 +12,9 @@
 #include <QDir>
 #include <QProcess>
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -510,6 +512,16 @@ TEST(Import, BoxesSayWhatIsWrongWithTheFile)
     Utilities::LoadTextFile(Source(QStringLiteral("n.csv"), "a,b\n1,2\n3," + huge + "\n"));
     EXPECT_EQ(fp.LastBox().text,
               QStringLiteral("Error: 6. \nOverflow: the number in Row #2, Column #2 is beyond what a number column holds."));
+    // A loop of links is there but cannot be read: one box that says so.
+    fp.Clear();
+    const QString loop = QFileInfo(Source(QStringLiteral("other.csv"), "a\n1\n")).path() + QStringLiteral("/loop.csv");
+    QFile::remove(QFileInfo(loop).path() + QStringLiteral("/other.csv"));
+    ASSERT_TRUE(QFile::link(QFileInfo(loop).path() + QStringLiteral("/other.csv"), loop));
+    ASSERT_TRUE(QFile::link(loop, QFileInfo(loop).path() + QStringLiteral("/other.csv")));
+    Utilities::LoadTextFile(loop);
+    ASSERT_EQ(fp.Boxes().size(), 1u);
+    EXPECT_EQ(fp.LastBox().text,
+              QStringLiteral("Error: 75. \nPath/File access error: ") + QString::fromLocal8Bit(std::strerror(ELOOP)));
     // Rows before [TAGS]: the one box that says so, not a second about the row.
     fp.Clear();
     Utilities::LoadRawFile(Source(QStringLiteral("p.raw"), "[PATTERNS]\n1,2\n[TAGS]\na,b\n"));
