@@ -25,6 +25,22 @@ protected:
         return states;
     }
 
+    // The training view of the split project, trained a few steps and stopped; none when it
+    // did not open.
+    CTrainWindow* TrainAWhile()
+    {
+        gNavigate().Navigate(navSplit);
+        CTrainWindow* w = OpenView<CTrainWindow>();
+        if (!w)
+            return nullptr;
+        modMenu::TrainBar(ToolName::TrainBPTrain);
+        for (int step = 0; step < 12 && w->RunActive(); ++step)
+            w->RunPendingStep();
+        modMenu::TrainBar(ToolName::TrainBPStop);
+        RunToEnd(w);
+        return w;
+    }
+
     bool TrainBandUp() const { return main->MainToolBar()->Band(BandName::TrainBPBar).Visible(); }
     bool StandardUp() const { return main->MainToolBar()->Band(BandName::Standard).Visible(); }
 };
@@ -129,14 +145,8 @@ TEST_F(TrainClose, ASourceThatLostAFieldStopsTheRunWithOneBoxAndFinishLeadsBackT
         CNetworkProject& net = sfam ? static_cast<CNetworkProject&>(OpenSFam()) : OpenBackProp();
         const QString source = net.State().DatabaseFileName();
         const QString path = net.State().ProjectFileName();
-        gNavigate().Navigate(navSplit);
-        CTrainWindow* w = OpenView<CTrainWindow>();
+        CTrainWindow* w = TrainAWhile();
         ASSERT_TRUE(w);
-        modMenu::TrainBar(ToolName::TrainBPTrain);
-        for (int step = 0; step < 12 && w->RunActive(); ++step)
-            w->RunPendingStep();
-        modMenu::TrainBar(ToolName::TrainBPStop);
-        RunToEnd(w);
         modMenu::TrainBar(ToolName::TrainBPExit);
         Flush();
         ASSERT_TRUE(gProcess().IsTested());
@@ -184,14 +194,7 @@ TEST_F(TrainClose, FinishOnAFullDiskSaysItOnce)
 {
     FullDisk disk;
     OpenBackProp();
-    gNavigate().Navigate(navSplit);
-    CTrainWindow* w = OpenView<CTrainWindow>();
-    ASSERT_TRUE(w);
-    modMenu::TrainBar(ToolName::TrainBPTrain);
-    for (int step = 0; step < 12 && w->RunActive(); ++step)
-        w->RunPendingStep();
-    modMenu::TrainBar(ToolName::TrainBPStop);
-    RunToEnd(w);
+    ASSERT_TRUE(TrainAWhile());
     ASSERT_TRUE(gProcess().IsTrained());
     prompts.AllowAnyBox();
     const size_t before = prompts.Boxes().size();
