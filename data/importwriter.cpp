@@ -191,7 +191,7 @@ bool DoubleHolds(int64_t value)
     constexpr int64_t kExact = int64_t(1) << 53;
     if (value >= -kExact && value <= kExact)
         return true;
-    // 2 to the 63rd is no int64: the comparison goes through long double where it is wider.
+    // The largest int64 rounds up to 2 to the 63rd, which is no int64 to compare with.
     const double d = double(value);
     return d < 9223372036854775808.0 && int64_t(d) == value;
 }
