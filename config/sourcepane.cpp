@@ -1,6 +1,8 @@
 // The configuration window's data-source pane: Browse, the ODBC choice and the table list.
 #include "config/sourcepane.h"
 
+#include <QFileInfo>
+
 #include "config/configurelook.h"
 #include "core/apppaths.h"
 #include "core/cfile.h"
@@ -244,8 +246,14 @@ bool CSourcePane::FillList()
             m_tableName.clear();
             return false;
         }
-        if (!Utilities::FileExists(m_databaseFileName))
-            throw KvError(KvErr::NotAValidPath, QStringLiteral("frmTableList"), QStringLiteral("File Does Not Exist"));
+        if (!Utilities::FileExists(m_databaseFileName)) {
+            const QFileInfo info(m_databaseFileName);
+            const QString why = Utilities::UnreadableReason(m_databaseFileName);
+            throw KvError(KvErr::NotAValidPath, QStringLiteral("frmTableList"),
+                          (info.exists() || info.isSymLink()) && !why.isEmpty()
+                              ? QStringLiteral("File Cannot Be Read: ") + why
+                              : QStringLiteral("File Does Not Exist"));
+        }
         kdb::Database db = kdb::Database::OpenSource(m_databaseFileName, true);
         for (const QString& name : db.TableNames()) {
             cmbTableList->addItem(name);

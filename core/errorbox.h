@@ -17,6 +17,18 @@ void ShowPlain(const KvError& error, const QString& title);
 // description, critical icon.
 QString BareText(const KvError& error);
 void ShowBare(const KvError& error, const QString& title);
+
+// One user action whose steps fail for one reason (every write of a Finish on a full disk, each
+// field of a damaged file) says it once: while a guard lives, an error box of the same number
+// as one already shown in its action is not shown again. Guards nest; the outermost one is
+// the action.
+class COneBoxPerFailure {
+public:
+    COneBoxPerFailure();
+    ~COneBoxPerFailure();
+    COneBoxPerFailure(const COneBoxPerFailure&) = delete;
+    COneBoxPerFailure& operator=(const COneBoxPerFailure&) = delete;
+};
 }
 
 // Runs a procedure body; on any failure shows the standard form titled `title`

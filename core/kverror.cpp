@@ -51,7 +51,7 @@ const std::map<int32_t, const char*>& catalogue()
         {482, "Printer error"},
         {3000, "Reserved error (|); there is no message for this error."},
         {3010, "Table '|' already exists."},
-        {3011, "The Microsoft Jet database engine could not find the object '|'."},
+        {3011, "The data file has no table or object named '|'."},
         {3021, "No current record."},
         {3022, "The changes you requested to the table were not successful because they would "
                "create duplicate values in the index, primary key, or relationship."},
@@ -63,13 +63,13 @@ const std::map<int32_t, const char*>& catalogue()
         {3049, "Can't open database '|'.  It may not be a database that your application "
                "recognizes, or the file may be corrupt."},
         {3050, "Couldn't lock file."},
-        {3051, "The Microsoft Jet database engine cannot open the file '|'.  It is already "
-               "opened exclusively by another user, or you need permission to view its data."},
+        {3051, "Cannot open the file '|'.  Another program holds it open for its own use, or you "
+               "have no permission to read it."},
         {3059, "Operation canceled by user."},
         {3061, "Too few parameters. Expected |."},
         {3075, "Syntax error in query expression '|'."},
-        {3078, "The Microsoft Jet database engine cannot find the input table or query '|'.  "
-               "Make sure it exists and that its name is spelled correctly."},
+        {3078, "The data file has no table or query named '|'.  Make sure it exists and that "
+               "its name is spelled correctly."},
         {3146, "ODBC--call failed."},
         {3151, "ODBC--connection to '|' failed."},
         {3163, "The field is too small to accept the amount of data you attempted to add."},

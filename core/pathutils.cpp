@@ -7,6 +7,9 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 void Utilities::GetDirExt(const QString& path, int& nameStart, int& folderEnd, int& extStart)
@@ -115,10 +118,11 @@ bool Utilities::FileExists(const QString& fileName)
         const QByteArray native = QFile::encodeName(fileName);
         if (::access(native.constData(), R_OK) == 0) {
             exists = true;
-        } else if (errno == ENAMETOOLONG || errno == ELOOP) {
+        } else if (errno == ENAMETOOLONG) {
             throw KvError(KvErr::BadFileName, QStringLiteral("Utilities::FileExists"));
         }
-        // Missing file or folder, or no permission to read it: the file counts as missing.
+        // Missing file or folder, no permission to read it, a loop of links: the file counts as
+        // missing, and the caller's own box (which may ask UnreadableReason) is the one shown.
         if (exists && QFileInfo(fileName).isDir())
             exists = false;
     } catch (...) {
@@ -127,6 +131,22 @@ bool Utilities::FileExists(const QString& fileName)
         return false;
     }
     return exists;
+}
+
+QString Utilities::UnreadableReason(const QString& fileName)
+{
+    if (fileName.isEmpty())
+        return QString::fromLocal8Bit(std::strerror(ENOENT));
+    if (fileName.contains(QChar(0)))
+        return QString::fromLocal8Bit(std::strerror(EINVAL));
+    const QByteArray native = QFile::encodeName(fileName);
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    struct stat st {};
+    const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+    ::close(fd);
+    return folder ? QString::fromLocal8Bit(std::strerror(EISDIR)) : QString();
 }
 
 bool Utilities::CanWriteInPlace(const QString& fileName)

@@ -16,6 +16,9 @@ QString GetLongFileName(const QString& path);
 
 // True for an existing, readable file, and for any text holding "ODBC;" (a connect string).
 bool FileExists(const QString& fileName);
+// Why a file cannot be opened for reading, in the system's words ("Permission denied", "Too
+// many levels of symbolic links", "Is a directory"); empty when it can. Shows nothing.
+QString UnreadableReason(const QString& fileName);
 
 // True when the file can be changed where it stands: the file itself writable, and its folder
 // too, where the database keeps the journal of every change.

@@ -131,6 +131,12 @@ IPrompter& Current();
 // Installs `prompter` (not owned) and returns the one it replaces; nullptr restores the default.
 IPrompter* Install(IPrompter* prompter);
 
+// The text as a box shows it: a run of characters without a blank longer than a box can wrap
+// (a field name of a hundred thousand characters) keeps its start and end around an
+// ellipsis, and so does a text too long or of too many lines for a screen. Every box's text
+// and title go through it.
+QString Shortened(const QString& text);
+
 MsgResult MsgBox(const QString& text, MsgButtons buttons = MsgButtons::Ok,
                  MsgIcon icon = MsgIcon::None, const QString& title = {}, int defaultButton = 1);
 }

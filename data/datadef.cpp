@@ -89,6 +89,31 @@ void CDataDef::Initialize(const QString& saDatabaseFileName, const QString& saTa
                         MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Error"));
         return;
     }
+    // A source that cannot be read is not taken: on any failure the definition stays as it was,
+    // not half made of the fields read before the failure.
+    struct Kept {
+        QString dbFileName, tableName;
+        QList<DataField> fields;
+        bool dimensioned;
+        int32_t recordCount;
+    } const kept{m_dbFileName, m_tableName, m_fields, m_dimensioned, m_recordCount};
+    const auto restore = [&] {
+        m_dbFileName = kept.dbFileName;
+        m_tableName = kept.tableName;
+        m_fields = kept.fields;
+        m_dimensioned = kept.dimensioned;
+        m_recordCount = kept.recordCount;
+    };
+    try {
+        InitializeFrom(saDatabaseFileName, saTableName);
+    } catch (...) {
+        restore();
+        throw;
+    }
+}
+
+void CDataDef::InitializeFrom(const QString& saDatabaseFileName, const QString& saTableName)
+{
     Member("VeltraDBCfg:Initialize Method", [&] {
         if (!Utilities::FileExists(saDatabaseFileName))
             throw KvError(KvErr::FileNotFound, {}, QStringLiteral("No such database file"));
@@ -187,6 +212,9 @@ void CDataDef::GatherStats(bool Force)
         };
         const OnePass pass = GatherInOnePass(db, columns, count, percentOf, keepGoing);
         if (pass == OnePass::Failed) {
+            // A table that cannot be read through (a damaged file, a disk error) fails here
+            // once, not once for every field below.
+            db.RecordCount(m_tableName);
             // Field by field, each failure shown and skipped on its own.
             for (qsizetype c = 0; c < count && keepGoing; ++c) {
                 const int16_t i = int16_t(c + 1);

@@ -148,6 +148,11 @@ private:
                             const std::function<int16_t(qsizetype)>& percentOf, bool& keepGoing);
     kdb::Database MakeSupportDB(const QString& ConfigDBFile);
 
+    // The reading of Initialize, which leaves the definition as it was when it fails.
+    void InitializeFrom(const QString& saDatabaseFileName, const QString& saTableName);
+    // The reading of Load, which leaves no definition when it fails.
+    void LoadFrom(const QString& ConfigDBFile);
+
     QString m_dbFileName;
     QString m_tableName;
     std::shared_ptr<kdb::Snapshot> m_rsMain;

@@ -90,7 +90,22 @@ bool Utilities::IsProjectFile(const QString& fileName)
             if (t.name == ProjectSchema::FieldConfigTable() || t.name == ProjectSchema::ConfigTable())
                 ++found;
         }
-        return found == 2;
+        if (found != 2)
+            return false;
+        // Tables of those names with other columns are another program's: every read of the
+        // settings would fail with the database's words about a missing column.
+        const auto hasColumns = [&](const QString& table, const QStringList& wanted) {
+            QSet<QString> present;
+            for (const kdb::FieldInfo& f : db.Fields(table))
+                present.insert(f.name.toLower());
+            for (const QString& column : wanted)
+                if (!present.contains(column.toLower()))
+                    return false;
+            return true;
+        };
+        return hasColumns(ProjectSchema::ConfigTable(), {ProjectSchema::PropertyColumn(), ProjectSchema::ValueColumn()})
+               && hasColumns(ProjectSchema::FieldConfigTable(),
+                             {ProjectSchema::FieldOrderColumn(), ProjectSchema::FieldNameColumn()});
     } catch (...) {
         return false;
     }

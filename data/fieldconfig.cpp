@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 using modErrorHandling::Member;
 
@@ -60,6 +61,20 @@ bool ToBool(const kdb::Value& v)
 
 void CDataDef::Load(const QString& ConfigDBFile)
 {
+    try {
+        LoadFrom(ConfigDBFile);
+    } catch (...) {
+        // A field list that cannot be read leaves no definition to work on, not the fields of
+        // the table with the project's settings missing.
+        m_fields.clear();
+        m_dimensioned = false;
+        m_initDone = false;
+        throw;
+    }
+}
+
+void CDataDef::LoadFrom(const QString& ConfigDBFile)
+{
     Member("VeltraDBCfg:Load Method", [&] {
         if (!Utilities::FileExists(ConfigDBFile))
             return;
@@ -77,6 +92,18 @@ void CDataDef::Load(const QString& ConfigDBFile)
         const int count = rs.RecordCount();
         if (count > std::numeric_limits<int16_t>::max())
             throw KvError(KvErr::Overflow);
+        // Each field once: doubled rows would leave fields without names that the source is
+        // then said to lack.
+        std::vector<int> seen(size_t(count) + 1, 0);
+        for (rs.MoveFirst(); !rs.AtEnd(); rs.MoveNext()) {
+            const kdb::Value order = rs[ProjectSchema::FieldOrderColumn()];
+            const double n = order.isNull() ? 0 : ToDouble(order);
+            if (n >= 1 && n <= count && n == std::floor(n) && ++seen[size_t(n)] > 1)
+                throw KvError(3022, {},
+                              QStringLiteral("The project's field list (FieldConfig) holds field #%1 more than once: "
+                                             "the project file is damaged.")
+                                  .arg(int(n)));
+        }
         Redim(int16_t(count));
         rs.MoveFirst();
         for (int16_t i = 1; i <= count; ++i) {

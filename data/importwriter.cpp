@@ -36,6 +36,8 @@ QString TypeWord(ColumnType t)
     switch (t) {
     case ColumnType::Integer:
         return QStringLiteral("LONG, ");
+    case ColumnType::BigInt:
+        return QStringLiteral("BIGINT, ");
     case ColumnType::Single:
         return QStringLiteral("SINGLE, ");
     case ColumnType::Double:
@@ -48,15 +50,9 @@ QString TypeWord(ColumnType t)
 
 // The database's own words for a name it cannot take ("unrecognized token", "too many
 // columns on ...") say nothing about the file: these say what is wrong with it.
-void CheckNames(kdb::Database& db, const ImportTable& table)
+void CheckNames(const ImportTable& table)
 {
-    // One column goes to the key.
-    const qsizetype most = qsizetype(sqlite3_limit(db.handle(), SQLITE_LIMIT_COLUMN, -1)) - 1;
-    if (table.fieldNames.size() > most)
-        throw KvError(3190, {},
-                      QStringLiteral("Too many fields defined: the file has %1 columns, a table holds at most %2.")
-                          .arg(table.fieldNames.size())
-                          .arg(most));
+    CheckFieldCount(table.fieldNames.size());
     for (qsizetype i = 0; i < table.fieldNames.size(); ++i) {
         if (table.fieldNames[i].contains(QChar(0)))
             throw KvError(3125, {},
@@ -99,6 +95,30 @@ void CheckNames(kdb::Database& db, const ImportTable& table)
 }
 
 } // namespace
+
+qsizetype MostImportFields()
+{
+    static const qsizetype most = [] {
+        sqlite3* db = nullptr;
+        int columns = 2000;
+        if (sqlite3_open(":memory:", &db) == SQLITE_OK)
+            columns = sqlite3_limit(db, SQLITE_LIMIT_COLUMN, -1);
+        sqlite3_close(db);
+        // One column goes to the key.
+        return qsizetype(columns) - 1;
+    }();
+    return most;
+}
+
+void CheckFieldCount(qsizetype count)
+{
+    const qsizetype most = MostImportFields();
+    if (count > most)
+        throw KvError(3190, {},
+                      QStringLiteral("Too many fields defined: the file has %1 columns, a table holds at most %2.")
+                          .arg(count)
+                          .arg(most));
+}
 
 std::string_view TrimSpaces(std::string_view s)
 {
@@ -146,6 +166,34 @@ NumberKind ParseNumber(std::string_view text, double& value)
         return NumberKind::OutOfRange;
     value = negative ? -d : d;
     return NumberKind::Number;
+}
+
+WholeKind ParseWhole(std::string_view text, int64_t& value)
+{
+    text = TrimSpaces(text);
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    const size_t digits = !text.empty() && text.front() == '-' ? 1 : 0;
+    if (text.size() == digits)
+        return WholeKind::NotWhole;
+    for (size_t i = digits; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return WholeKind::NotWhole;
+    }
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc::result_out_of_range)
+        return WholeKind::TooBig;
+    return ec == std::errc() && ptr == text.data() + text.size() ? WholeKind::Whole : WholeKind::NotWhole;
+}
+
+bool DoubleHolds(int64_t value)
+{
+    constexpr int64_t kExact = int64_t(1) << 53;
+    if (value >= -kExact && value <= kExact)
+        return true;
+    // The largest int64 rounds up to 2 to the 63rd, which is no int64 to compare with.
+    const double d = double(value);
+    return d < 9223372036854775808.0 && int64_t(d) == value;
 }
 
 bool IsWholeInSingle(double value)
@@ -317,7 +365,7 @@ void WriteImport(const QString& outputFile, const ImportTable& table,
         // an SQLite file holds UTF-8 text and its text columns compare ignoring case, which
         // is what that locale gave.
         kdb::Database db = kdb::Database::Create(temp);
-        CheckNames(db, table);
+        CheckNames(table);
         QString create = QStringLiteral("CREATE TABLE ") + kdb::QuoteIdent(table.name) +
                          QStringLiteral(" (") + table.keyColumnText;
         QString columns;
@@ -346,9 +394,16 @@ void WriteImport(const QString& outputFile, const ImportTable& table,
                 double d = 0;
                 switch (table.types[c]) {
                 case ColumnType::Integer:
-                    ParseNumber(v, d);
-                    insert.Bind(pos, AsInteger(d));
+                case ColumnType::BigInt: {
+                    // Digits are taken exactly; "2.0" or "1e1" through the number.
+                    int64_t whole = 0;
+                    if (ParseWhole(v, whole) != WholeKind::Whole) {
+                        ParseNumber(v, d);
+                        whole = AsInteger(d);
+                    }
+                    insert.Bind(pos, whole);
                     break;
+                }
                 case ColumnType::Single:
                     ParseNumber(v, d);
                     insert.Bind(pos, AsSingle(d));

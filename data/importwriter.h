@@ -14,9 +14,9 @@ namespace DataImport {
 
 using Items = std::vector<std::string_view>;
 
-// "I" 32-bit integer, "S" single-precision number, "D" double-precision number (numbers a
-// single would change), "T" text.
-enum class ColumnType : char { Integer = 'I', Single = 'S', Double = 'D', Text = 'T' };
+// "I" 32-bit integer, "B" 64-bit integer (whole numbers beyond 32 bits), "S" single-precision
+// number, "D" double-precision number (numbers a single would change), "T" text.
+enum class ColumnType : char { Integer = 'I', BigInt = 'B', Single = 'S', Double = 'D', Text = 'T' };
 
 // The text without leading and trailing spaces (tabs stay).
 std::string_view TrimSpaces(std::string_view s);
@@ -26,6 +26,12 @@ enum class NumberKind { NotNumber, Number, OutOfRange };
 // exponent; always the point as decimal separator, so a file imports the same in every locale.
 // OutOfRange: beyond single precision.
 NumberKind ParseNumber(std::string_view text, double& value);
+enum class WholeKind { NotWhole, Whole, TooBig };
+// A whole number written as digits alone (blanks around, a sign): its exact value. TooBig: it
+// does not fit in 64 bits.
+WholeKind ParseWhole(std::string_view text, int64_t& value);
+// True when a double holds the whole number exactly (every one up to 2 to the 53rd does).
+bool DoubleHolds(int64_t value);
 // True when the number stays an integer column: a whole number whose single-precision and
 // 32-bit forms agree. Whole numbers beyond 32 bits are not integers here (the column becomes a
 // "S" or a "D").
@@ -46,6 +52,12 @@ struct ImportTable {
     std::vector<ColumnType> types;
     TextEncoding encoding = TextEncoding::Utf8;
 };
+
+// The most fields an imported table takes beside its key column.
+qsizetype MostImportFields();
+// Raises KvError 3190 when a file of `count` columns cannot become a table: checked as soon as
+// the line of names is read, so a line of a million names is refused without more work.
+void CheckFieldCount(qsizetype count);
 
 using RowSink = std::function<void(const Items&)>;
 // Creates the table in a new file beside `outputFile`, lets `feed` hand every row to the sink

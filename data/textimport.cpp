@@ -98,6 +98,24 @@ public:
                 col.stopRow = m_rows;
                 continue;
             }
+            // Whole numbers written as digits are kept exactly: a 64-bit integer column holds
+            // every one; beyond 64 bits the column keeps them as text.
+            int64_t whole = 0;
+            const WholeKind wk = ParseWhole(v, whole);
+            if (wk == WholeKind::TooBig) {
+                col.type = ColumnType::Text;
+                col.done = true;
+                continue;
+            }
+            if (wk == WholeKind::Whole) {
+                if (whole < std::numeric_limits<int32_t>::min() || whole > std::numeric_limits<int32_t>::max())
+                    col.beyond32 = true;
+                if (DoubleHolds(whole))
+                    col.singleHoldsAll = col.singleHoldsAll && SingleHolds(double(whole));
+                else
+                    col.beyondDouble = true;
+                continue;
+            }
             double d = 0;
             switch (ParseNumber(v, d)) {
             case NumberKind::NotNumber:
@@ -124,23 +142,23 @@ public:
     std::vector<ColumnType> Types() const
     {
         std::vector<ColumnType> t;
-        // A single-precision column that would change one of its numbers ("16777217",
-        // "3.14159265358979") is a double one.
-        for (const Column& c : m_cols)
-            t.push_back(c.type == ColumnType::Single && !c.singleHoldsAll ? ColumnType::Double : c.type);
+        // A single-precision column that would change one of its numbers ("16777217" beside
+        // "0.5", "3.14159265358979") is a double one; whole numbers a double would round as
+        // well ("9007199254740993" beside "0.5") keep the column as text, as written.
+        for (const Column& c : m_cols) {
+            if (c.type == ColumnType::Integer)
+                t.push_back(c.beyond32 ? ColumnType::BigInt : ColumnType::Integer);
+            else if (c.type == ColumnType::Text || c.beyondDouble)
+                t.push_back(ColumnType::Text);
+            else
+                t.push_back(c.singleHoldsAll ? ColumnType::Single : ColumnType::Double);
+        }
         return t;
     }
 
     // The first stop in column order: its column and row (0-based), false when none.
-    // Without rows the first value of the first column is the missing one.
     bool FirstMissing(size_t& column, int64_t& row, bool& overflow) const
     {
-        if (m_rows == 0) {
-            column = 0;
-            row = 0;
-            overflow = false;
-            return true;
-        }
         for (size_t c = 0; c < m_cols.size(); ++c) {
             if (m_cols[c].stop != StopNone) {
                 column = c;
@@ -157,6 +175,8 @@ private:
     struct Column {
         ColumnType type = ColumnType::Integer;
         bool singleHoldsAll = true;
+        bool beyond32 = false;      // a whole number outside 32 bits
+        bool beyondDouble = false;  // a whole number a double would round
         bool done = false;
         Stop stop = StopNone;
         int64_t stopRow = 0;
@@ -166,6 +186,15 @@ private:
     bool m_blankIsMissing;
 };
 
+
+// A number beyond what a number column holds, named by where it stands.
+[[noreturn]] void ThrowOverflow(int64_t row, size_t column)
+{
+    throw KvError(KvErr::Overflow, {},
+                  QStringLiteral("Overflow: the number in Row #%1, Column #%2 is beyond what a number column holds.")
+                      .arg(row + 1)
+                      .arg(column + 1));
+}
 
 void GiveEmptyNamesNumbers(QStringList& names)
 {
@@ -325,6 +354,7 @@ bool ReadRawFile(const QString& path, RawReading& st, ColumnTyper& typer, OnRow&
             if (sectionLine == 0) {
                 fieldCount = items.size();
                 if (st.firstPass) {
+                    CheckFieldCount(qsizetype(fieldCount));
                     st.names.clear();
                     for (const std::string_view it : items)
                         st.names.emplace_back(TrimSpaces(it));
@@ -337,6 +367,9 @@ bool ReadRawFile(const QString& path, RawReading& st, ColumnTyper& typer, OnRow&
                 if (st.firstPass) {
                     if (fieldCount < 2)
                         Prompts::MsgBox(kTagsMissing, MsgButtons::Ok, MsgIcon::None, kAppTitle);
+                    // Without any [TAGS] line no row can match: that one box says it all.
+                    if (fieldCount == 0)
+                        return false;
                     typer.Reset(fieldCount);
                     st.rowsSection = sectionSerial;
                 }
@@ -408,6 +441,7 @@ bool ReadTextFile(const QString& path, TextReading& st, ColumnTyper& typer, OnRo
             header = false;
             fieldCount = items.size();
             if (st.firstPass) {
+                CheckFieldCount(qsizetype(fieldCount));
                 for (const std::string_view it : items)
                     st.names.emplace_back(TrimSpaces(it));
                 typer.Reset(fieldCount);
@@ -474,12 +508,18 @@ void Utilities::LoadRawFile(const QString& fileName)
         if (!ReadRawFile(fileName, st, typer, [](const Items&) {}))
             return;
 
+        if (typer.Rows() == 0) {
+            Prompts::MsgBox(QStringLiteral("Invalid .raw file.\nNo data rows after [PATTERNS].  Import stoped."),
+                            MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Import Failed"));
+            Status::Message(QStringLiteral("Import failed."));
+            return;
+        }
         size_t column = 0;
         int64_t row = 0;
         bool overflow = false;
         if (typer.FirstMissing(column, row, overflow)) {
             if (overflow)
-                throw KvError(KvErr::Overflow);
+                ThrowOverflow(row, column);
             Prompts::MsgBox(QStringLiteral("Invalid .raw file.\nMissing value in row #")
                                 + QString::number(row + 1) + QStringLiteral(".  Import stoped."),
                             MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Import Failed"));
@@ -520,12 +560,17 @@ void Utilities::LoadTextFile(const QString& fileName)
         if (!ReadTextFile(fileName, st, typer, [](const Items&) {}))
             return;
 
+        if (typer.Rows() == 0) {
+            Prompts::MsgBox(QStringLiteral("No data rows: the file holds only the line of field names.  Import stoped."),
+                            MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Bad Data"));
+            return;
+        }
         size_t column = 0;
         int64_t row = 0;
         bool overflow = false;
         if (typer.FirstMissing(column, row, overflow)) {
             if (overflow)
-                throw KvError(KvErr::Overflow);
+                ThrowOverflow(row, column);
             Prompts::MsgBox(QStringLiteral("Missing value in Row #") + QString::number(row + 1)
                                 + QStringLiteral(", Column #") + QString::number(column + 1)
                                 + QStringLiteral(" .  Import stoped."),

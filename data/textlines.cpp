@@ -1,6 +1,7 @@
 #include "data/textlines.h"
 
 #include "core/kverror.h"
+#include "core/pathutils.h"
 
 #include <QFileInfo>
 #include <cstring>
@@ -113,10 +114,15 @@ void AppendAsUtf8(std::string& out, std::string_view bytes, TextEncoding encodin
 CTextLineReader::CTextLineReader(const QString& path) : m_file(path)
 {
     const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists())
+    if (path.isEmpty() || (!info.exists() && !info.isSymLink()))
         throw KvError(KvErr::FileNotFound);
-    if (info.isDir() || !m_file.open(QIODevice::ReadOnly))
-        throw KvError(KvErr::PathFileAccess);
+    // A file that is there but cannot be read says why (a loop of links, no permission).
+    const QString why = Utilities::UnreadableReason(path);
+    if (!why.isEmpty() || !m_file.open(QIODevice::ReadOnly)) {
+        const KvError access(KvErr::PathFileAccess);
+        throw KvError(access.number(), {},
+                      access.description() + QStringLiteral(": ") + (why.isEmpty() ? m_file.errorString() : why));
+    }
     m_buf.resize(kChunk);
 }
 

@@ -50,17 +50,26 @@ void CProcess::Write(kdb::Database& db) const
     ProjectStore(db).WriteProperty(ProjectSchema::ProcessKey(), ConfigText::FromLong(Byte()));
 }
 
-void CProcess::Load(const QString& saDBFileName)
+bool CProcess::Load(const QString& saDBFileName)
 {
     m_configured = m_split = m_trained = m_tested = false;
     if (!hasConfig(saDBFileName))
-        return;
-    Procedure(QStringLiteral("CProcess::Load"), [&] {
+        return true;
+    return Procedure(QStringLiteral("CProcess::Load"), [&] {
         kdb::Database db = kdb::Database::Open(saDBFileName, false, true);
         const std::optional<QString> v = ProjectStore(db).Property(ProjectSchema::ProcessKey());
         if (!v)
             return;
-        const uint8_t b = ConfigText::ToByte(*v);
+        uint8_t b = 0;
+        try {
+            b = ConfigText::ToByte(*v);
+        } catch (const KvError& e) {
+            // Which setting and what it holds, so the box tells what in the file is wrong.
+            throw KvError(e.number(), {},
+                          e.description() + QStringLiteral(": the project's workflow step (setting ")
+                              + ProjectSchema::ProcessKey() + QStringLiteral(") reads \"") + v->left(40)
+                              + QStringLiteral("\", not a number from 0 to 255."));
+        }
         m_configured = b & kConfigured;
         m_split = b & kSplit;
         m_trained = b & kTrained;

@@ -24,7 +24,9 @@ public:
     void Write(kdb::Database& db) const;
     // Clears the four flags, then sets them from Config 'Process'; a missing file, table, row
     // or value leaves them clear.
-    void Load(const QString& saDBFileName);
+    // False when the stored flags could not be read (its box said why): they are then not the
+    // project's, and nothing is to write them back over what the file holds.
+    bool Load(const QString& saDBFileName);
 
     bool IsConfigured() const { return m_configured; }
     void SetIsConfigured(bool value) { m_configured = value; }

@@ -105,10 +105,17 @@ void modMenu::FileOpen(const QString& requested)
             path = dialog.FileName();
         }
         FileClose();
-        if (!Utilities::FileExists(path)) {
+        // One box that says why: a file that is there but cannot be read (no permission, a loop of
+        // links, a folder) is not a missing one.
+        const QString unreadable = Utilities::UnreadableReason(path);
+        if (!unreadable.isEmpty()) {
             HideSplash();
-            Prompts::MsgBox(QStringLiteral("Cannot Find File: ") + QLatin1Char('\n') + path, MsgButtons::Ok,
-                            MsgIcon::Exclamation, QStringLiteral("File Open Error"));
+            const QFileInfo info(path);
+            const bool missing = !info.exists() && !info.isSymLink();
+            Prompts::MsgBox(missing ? QStringLiteral("Cannot Find File: ") + QLatin1Char('\n') + path
+                                    : QStringLiteral("Cannot Read File: ") + QLatin1Char('\n') + path
+                                          + QLatin1Char('\n') + unreadable,
+                            MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("File Open Error"));
             return;
         }
         IProjectOpener* opener = ProjectOpener::Current();
@@ -129,6 +136,8 @@ void modMenu::FileOpen(const QString& requested)
 
 void modMenu::FileClose()
 {
+    // The windows and the project each save on closing: a failure they share is told once.
+    const ErrorBox::COneBoxPerFailure oneBox;
     Procedure(QStringLiteral("modMenu::FileClose"), [&] {
         CHourglass hourglass(true);
         IgnoreErrors([&] {

@@ -229,8 +229,8 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
     if (QWidget* form = gVeltra().MainForm())
         form->setWindowTitle(modMenu::MainCaption(path));
     gNavigate().Navigate(navOpened);
-    gProcess().Load(path);
-    m_flagsLoaded = true;
+    // Flags that could not be read are not written back over the file's own when it closes.
+    m_flagsLoaded = gProcess().Load(path);
     // Only a project that opened joins the recent files: a failed one would come back with its
     // box at every start while Autoload is on.
     gVeltra().MRUList().Add(path);

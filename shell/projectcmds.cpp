@@ -7,6 +7,7 @@
 #include "core/errorbox.h"
 #include "core/pathutils.h"
 #include "core/prompts.h"
+#include "core/status.h"
 #include "core/regsettings.h"
 #include "core/widgets/hourglass.h"
 #include "core/widgets/statusmsg.h"
@@ -229,7 +230,9 @@ void modMenu::Import()
             return;
         CHourglass hourglass(true);
         const QString path = dialog.FileName();
-        Utilities::StatusMessage(QStringLiteral("Importing ") + path + QStringLiteral("..."));
+        // An import that ends without a text of its own (a refused file) gives the panel back.
+        const Status::CStatusText importing(QStringLiteral("Importing ") + path + QStringLiteral("..."),
+                                            Status::CStatusText::OnEnd::Restore);
         const QString title = dialog.FileTitle().isEmpty() ? QFileInfo(path).fileName() : dialog.FileTitle();
         if (title.toUpper().contains(QStringLiteral(".RAW"))) {
             if (TestForRawFile(path)) {

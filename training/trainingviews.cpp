@@ -98,6 +98,8 @@ void Finish()
     CNetworkProject* net = CurrentNetwork();
     if (!net)
         return;
+    // Its saves and the test all write the project file: a disk that is full says so once.
+    const ErrorBox::COneBoxPerFailure oneBox;
     const bool sfam = CurrentKind() == ntSFam;
     const QString file = net->State().ProjectFileName();
     net->Revert();

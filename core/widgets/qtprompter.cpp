@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QFileDialog>
@@ -21,6 +23,44 @@
 #include <QSpacerItem>
 
 namespace {
+
+// The non-native file dialog, taking a typed path with a double quote in it as the one path it
+// is (see TypedPathWithQuote).
+class FileDialog final : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    // The path taken as typed; empty when the dialog chose by its own reading.
+    const QString& TypedPath() const { return m_typed; }
+
+    void accept() override
+    {
+        m_typed.clear();
+        const auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        const QString path = edit ? TypedPathWithQuote(edit->text(), directory().absolutePath(),
+                                                       fileMode() == QFileDialog::ExistingFile)
+                                  : QString();
+        if (path.isEmpty()) {
+            QFileDialog::accept();
+            return;
+        }
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            setDirectory(path);
+            if (auto* e = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                e->clear();
+            return;
+        }
+        m_typed = path;
+        // A new file typed without a suffix gets the default one, as the dialog gives it.
+        if (!info.exists() && !defaultSuffix().isEmpty() && !info.fileName().contains(QLatin1Char('.')))
+            m_typed += QLatin1Char('.') + defaultSuffix();
+        QDialog::accept();
+    }
+
+private:
+    QString m_typed;
+};
 
 // Room beside a window title for the frame's icon, its buttons and margins (pixels).
 constexpr int kTitleFrameAllowance = 140;
@@ -112,6 +152,21 @@ MsgResult QtPrompter::messageBox(const MessageRequest& request)
     return specs.size() == 1 ? specs.front().result : specs.back().result;
 }
 
+QString TypedPathWithQuote(const QString& typed, const QString& folder, bool mustExist)
+{
+    if (!typed.contains(QLatin1Char('"')))
+        return {};
+    QString path = typed;
+    if (path.startsWith(QStringLiteral("~/")))
+        path = QDir::homePath() + path.mid(1);
+    const QFileInfo info(QDir(folder).absoluteFilePath(path));
+    if (info.exists())
+        return info.absoluteFilePath();
+    if (mustExist || typed.startsWith(QLatin1Char('"')) || !QFileInfo(info.absolutePath()).isDir())
+        return {};
+    return info.absoluteFilePath();
+}
+
 QStringList QtNameFilters(const QString& classicFilter)
 {
     QStringList filters;
@@ -142,7 +197,7 @@ FileDialogResult QtPrompter::fileDialog(const FileDialogRequest& request)
 {
     if (m_beforePrompt)
         m_beforePrompt();
-    QFileDialog dialog(ParentFor(request.owner), request.title, request.initialDir);
+    FileDialog dialog(ParentFor(request.owner), request.title, request.initialDir);
     dialog.setObjectName(QStringLiteral("dlgFile"));
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     // The callers ask their own overwrite question.
@@ -209,10 +264,15 @@ FileDialogResult QtPrompter::fileDialog(const FileDialogRequest& request)
     }
 
     FileDialogResult result;
-    if (dialog.exec() != QDialog::Accepted || closedByHook || dialog.selectedFiles().isEmpty())
+    if (dialog.exec() != QDialog::Accepted || closedByHook)
         return result;
+    result.fileName = dialog.TypedPath();
+    if (result.fileName.isEmpty()) {
+        if (dialog.selectedFiles().isEmpty())
+            return result;
+        result.fileName = dialog.selectedFiles().constFirst();
+    }
     result.cancelled = false;
-    result.fileName = dialog.selectedFiles().constFirst();
     result.filterIndex = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
     if (readOnly && readOnly->isChecked())
         result.flags |= 1;

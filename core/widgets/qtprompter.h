@@ -36,3 +36,10 @@ private:
 // pair; a pair without patterns keeps its description alone.
 QStringList QtNameFilters(const QString& classicFilter);
 
+
+// The file meant by a name typed into a file dialog that holds a double quote. The dialog reads
+// such a text as a list of quoted names ("a.csv" "b.csv"), but a person types one path: the
+// path as typed (from `folder` when relative) when it names an existing file or folder, or,
+// when the file need not exist yet, when its folder exists and the text does not begin with a
+// quote. Empty: the dialog's own reading stands.
+QString TypedPathWithQuote(const QString& typed, const QString& folder, bool mustExist);

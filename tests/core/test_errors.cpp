@@ -20,6 +20,32 @@ TEST(ErrorConvention, StandardFormShowsNumberDescriptionAndTitle)
     EXPECT_EQ(prompts.LastBox().buttons, MsgButtons::Ok);
 }
 
+// A name a hundred thousand characters long in a message: the box gets its start and end, so
+// that it fits on the screen with its button; what is short stays as it is.
+TEST(ErrorConvention, EveryBoxShortensWhatNoScreenShows)
+{
+    FakePrompter prompts;
+    prompts.AllowAnyBox();
+    const QString name = QStringLiteral("head") + QString(100000, QLatin1Char('x')) + QStringLiteral("tail");
+    Procedure(QStringLiteral("CDataDef::Load"), [&] {
+        throw KvError(3265, {}, QStringLiteral("The table has no field [") + name + QStringLiteral("] any more."));
+    });
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    const QString shown = prompts.LastBox().text;
+    EXPECT_LT(shown.size(), 200);
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("Error: 3265. \nThe table has no field [headxxx"))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("xxxtail] any more."))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("\u2026")));
+    // Many lines, and a long text of short words.
+    QStringList many;
+    for (int i = 0; i < 1000; ++i)
+        many << QStringLiteral("line %1").arg(i);
+    EXPECT_LE(Prompts::Shortened(many.join(QLatin1Char('\n'))).count(QLatin1Char('\n')), 30);
+    EXPECT_LE(Prompts::Shortened(QStringLiteral("word ").repeated(20000)).size(), 1500);
+    const QString ordinary = QStringLiteral("Error: 13. \nType mismatch");
+    EXPECT_EQ(Prompts::Shortened(ordinary), ordinary);
+}
+
 TEST(ErrorConvention, PlainFormHasNoLineBreakAndNoIcon)
 {
     FakePrompter prompts;

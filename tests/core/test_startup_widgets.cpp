@@ -154,6 +154,40 @@ TEST(RealFileDialog, AnOpenDialogTakesANameThatDoesNotExistYetUnlessItMustExist)
     EXPECT_TRUE(existing.UserCancel());
 }
 
+// A double quote in a typed path: the path, not a list of quoted names. An existing file by
+// its full path and by its name alone, and a new file whose name holds quotes.
+TEST(RealFileDialog, ATypedPathWithADoubleQuoteIsThatPath)
+{
+    RealDialogs real;
+    const QString folder = TestEnv::NewFolder(QStringLiteral("quote \"dir\""));
+    const QString there = touch(folder, QStringLiteral("say \"hi\".csv"));
+    const QString fresh = folder + QStringLiteral("/new \"q\".kvp");
+    const struct {
+        QString typed;
+        int flags;
+        QString taken;
+    } cases[] = {{there, 4 | 0x1000, there},
+                 {QStringLiteral("say \"hi\".csv"), 4 | 0x1000, there},
+                 {folder + QStringLiteral("/new \"q\""), 4, fresh}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        CCommonDialog d;
+        d.SetInitDir(folder);
+        d.SetDefaultExt(QStringLiteral("*.kvp"));
+        d.SetFlags(c.flags);
+        {
+            ModalAnswerer answerer(3000);
+            answerer.Then(ModalAnswerer::ChooseFile(c.typed));
+            d.ShowOpen();
+            EXPECT_EQ(answerer.Answered(), 1);
+        }
+        ASSERT_FALSE(d.UserCancel());
+        EXPECT_EQ(d.FileName(), c.taken);
+    }
+    // The dialog's own quoted list still means the names in it.
+    EXPECT_EQ(TypedPathWithQuote(QStringLiteral("\"gone.csv\""), folder, false), QString());
+}
+
 TEST(RealFileDialog, CancelSetsUserCancel)
 {
     RealDialogs real;

@@ -12,7 +12,9 @@
 #include <QDir>
 #include <QProcess>
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -166,14 +168,6 @@ TEST(RawImport, MissingValuesStopTheImportUnlessTheColumnIsText)
         EXPECT_EQ(t.types[2], kdb::dbText);
         EXPECT_EQ(t.rows[1][2], QStringLiteral(" "));
     }
-    {
-        // No rows at all: row 1 is missing.
-        FakePrompter fp;
-        fp.ExpectBox(MsgResult::Ok);
-        Utilities::LoadRawFile(Source(QStringLiteral("n.raw"), "[TAGS]\na,b\n[PATTERNS]\n"));
-        EXPECT_EQ(fp.LastBox().text,
-                  QStringLiteral("Invalid .raw file.\nMissing value in row #1.  Import stoped."));
-    }
 }
 
 TEST(RawImport, SectionMistakesAreReported)
@@ -255,20 +249,23 @@ TEST(RawImport, OddFileAndFieldNamesWork)
     EXPECT_EQ(t.rows.size(), 1);
 }
 
-// Every number of the file comes back from the data file as the file wrote it: a column a
-// single would change ("16777217", "123456789" beside "1.1", "3.14159265358979") is a double
-// one, and what a single holds ("3000000000", "0.5", "1.25") stays single; both importers.
-TEST(RawImport, LargeWholeNumbersMakeASingleColumn)
+// Every number of the file comes back from the data file as the file wrote it: whole numbers
+// in an integer column (64 bits where 32 do not hold them), a column a single would change
+// ("123456789" beside "1.1", "3.14159265358979") is a double one, and what a single holds
+// ("0.5", "1.25") stays single; both importers. Whole numbers no number column holds exactly
+// keep their column as text.
+TEST(RawImport, EveryNumberIsStoredAsTheFileWroteIt)
 {
     const QList<QByteArrayList> rows = {
-        {"1", "3000000000", "16777217", "123456789", "2147483647", "3.14159265358979", "123456.789", "0.5", "7", "1.00000001"},
-        {"2", "5", "16777219", "1.1", "2147483648", "1", "2", "1.25", "8", "2"}};
-    const QList<int16_t> types = {kdb::dbLong,   kdb::dbSingle, kdb::dbDouble, kdb::dbDouble, kdb::dbDouble,
-                                  kdb::dbDouble, kdb::dbDouble, kdb::dbSingle, kdb::dbLong,   kdb::dbDouble};
+        {"1", "3000000000", "16777217", "123456789", "2147483647", "3.14159265358979", "123456.789", "0.5", "7", "1.00000001",
+         "9007199254740993", "-9223372036854775808"},
+        {"2", "5", "16777219", "1.1", "2147483648", "1", "2", "1.25", "8", "2", "12345678901234567", "9223372036854775807"}};
+    const QList<int16_t> types = {kdb::dbLong,   kdb::dbBigInt, kdb::dbLong,   kdb::dbDouble, kdb::dbBigInt, kdb::dbDouble,
+                                  kdb::dbDouble, kdb::dbSingle, kdb::dbLong,   kdb::dbDouble, kdb::dbBigInt, kdb::dbBigInt};
     QByteArray lines;
     for (const QByteArrayList& row : rows)
         lines += row.join(',') + '\n';
-    const QByteArray names = "a,b,c,d,e,f,g,h,i,j\n";
+    const QByteArray names = "a,b,c,d,e,f,g,h,i,j,k,l\n";
     for (const bool pattern : {true, false}) {
         SCOPED_TRACE(pattern ? "pattern file" : "text file");
         FakePrompter fp;
@@ -286,14 +283,45 @@ TEST(RawImport, LargeWholeNumbersMakeASingleColumn)
         ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT * FROM big ORDER BY 1", -1, &st, nullptr), SQLITE_OK);
         for (const QByteArrayList& row : rows) {
             ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
-            for (int c = 0; c < int(row.size()); ++c)
-                EXPECT_EQ(QByteArray::number(sqlite3_column_double(st, c + 1), 'g', 17),
-                          QByteArray::number(std::strtod(row[c].constData(), nullptr), 'g', 17))
-                    << "column " << char('a' + c) << ": " << row[c].constData();
+            for (int c = 0; c < int(row.size()); ++c) {
+                if (sqlite3_column_type(st, c + 1) == SQLITE_INTEGER)
+                    EXPECT_EQ(QByteArray::number(qlonglong(sqlite3_column_int64(st, c + 1))), row[c])
+                        << "column " << char('a' + c);
+                else
+                    EXPECT_EQ(QByteArray::number(sqlite3_column_double(st, c + 1), 'g', 17),
+                              QByteArray::number(std::strtod(row[c].constData(), nullptr), 'g', 17))
+                        << "column " << char('a' + c) << ": " << row[c].constData();
+            }
         }
         EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
         sqlite3_finalize(st);
         sqlite3_close(db);
+    }
+    FakePrompter fp;
+    const QString csv = Source(QStringLiteral("wide.csv"), "a,b\n9007199254740993,123456789012345678901234\n0.5,7\n");
+    Utilities::LoadTextFile(csv);
+    const Imported t = ReadTable(MdbOf(csv), QStringLiteral("wide"));
+    EXPECT_EQ(t.types.mid(1), (QList<int16_t>{kdb::dbText, kdb::dbText}));
+    EXPECT_EQ(t.rows[0].mid(1), (QStringList{QStringLiteral("9007199254740993"), QStringLiteral("123456789012345678901234")}));
+}
+
+// A line of more names than a table takes is refused as soon as it is read: the rows after it
+// (here one of the wrong length) are not looked at. Both importers.
+TEST(Import, TooManyColumnsAreRefusedAtTheLineOfNames)
+{
+    QByteArray header;
+    for (int i = 1; i <= 5000; ++i)
+        header += (i > 1 ? "," : "") + QByteArray("c") + QByteArray::number(i);
+    for (const bool pattern : {true, false}) {
+        SCOPED_TRACE(pattern ? "pattern file" : "text file");
+        FakePrompter fp;
+        fp.ExpectBox(MsgResult::Ok);
+        const QString path = pattern ? Source(QStringLiteral("w.raw"), "[TAGS]\n" + header + "\n[PATTERNS]\n1,2\n")
+                                     : Source(QStringLiteral("w.csv"), header + "\n1,2\n");
+        pattern ? Utilities::LoadRawFile(path) : Utilities::LoadTextFile(path);
+        ASSERT_EQ(fp.Boxes().size(), 1u);
+        EXPECT_TRUE(fp.LastBox().text.startsWith(QStringLiteral("Error: 3190. \nToo many fields defined: the file has 5000")))
+            << fp.LastBox().text.toStdString();
     }
 }
 
@@ -459,16 +487,47 @@ TEST(TextImport, BlankValuesAreMissing)
 {
     FakePrompter fp;
     fp.ExpectBox(MsgResult::Ok);
-    fp.ExpectBox(MsgResult::Ok);
     StatusRecorder status;
     Utilities::LoadTextFile(Source(QStringLiteral("m.csv"), "a,b\n1,2\n3,  \n"));
     EXPECT_EQ(fp.LastBox().text, QStringLiteral("Missing value in Row #2, Column #2 .  Import stoped."));
     EXPECT_EQ(fp.LastBox().title, QStringLiteral("Bad Data"));
     EXPECT_EQ(fp.LastBox().icon, MsgIcon::Exclamation);
-    // A header alone: row 1, column 1.
-    Utilities::LoadTextFile(Source(QStringLiteral("h.csv"), "a,b\n"));
-    EXPECT_EQ(fp.LastBox().text, QStringLiteral("Missing value in Row #1, Column #1 .  Import stoped."));
     EXPECT_TRUE(status.messages.isEmpty());
+}
+
+// What the box says is what is wrong: a file of names and no rows (or one long line) has no
+// missing value, and a number too large names where it stands. Both importers.
+TEST(Import, BoxesSayWhatIsWrongWithTheFile)
+{
+    FakePrompter fp;
+    fp.AllowAnyBox();
+    StatusRecorder status;
+    Utilities::LoadTextFile(Source(QStringLiteral("h.csv"), "a,b\n"));
+    EXPECT_EQ(fp.LastBox().text,
+              QStringLiteral("No data rows: the file holds only the line of field names.  Import stoped."));
+    EXPECT_EQ(fp.LastBox().title, QStringLiteral("Bad Data"));
+    Utilities::LoadRawFile(Source(QStringLiteral("h.raw"), "[TAGS]\na,b\n[PATTERNS]\n"));
+    EXPECT_EQ(fp.LastBox().text, QStringLiteral("Invalid .raw file.\nNo data rows after [PATTERNS].  Import stoped."));
+    const QByteArray huge = "1." + QByteArray(400, '7') + "e400";
+    Utilities::LoadTextFile(Source(QStringLiteral("n.csv"), "a,b\n1,2\n3," + huge + "\n"));
+    EXPECT_EQ(fp.LastBox().text,
+              QStringLiteral("Error: 6. \nOverflow: the number in Row #2, Column #2 is beyond what a number column holds."));
+    // A loop of links is there but cannot be read: one box that says so.
+    fp.Clear();
+    const QString loop = QFileInfo(Source(QStringLiteral("other.csv"), "a\n1\n")).path() + QStringLiteral("/loop.csv");
+    QFile::remove(QFileInfo(loop).path() + QStringLiteral("/other.csv"));
+    ASSERT_TRUE(QFile::link(QFileInfo(loop).path() + QStringLiteral("/other.csv"), loop));
+    ASSERT_TRUE(QFile::link(loop, QFileInfo(loop).path() + QStringLiteral("/other.csv")));
+    Utilities::LoadTextFile(loop);
+    ASSERT_EQ(fp.Boxes().size(), 1u);
+    EXPECT_EQ(fp.LastBox().text,
+              QStringLiteral("Error: 75. \nPath/File access error: ") + QString::fromLocal8Bit(std::strerror(ELOOP)));
+    // Rows before [TAGS]: the one box that says so, not a second about the row.
+    fp.Clear();
+    Utilities::LoadRawFile(Source(QStringLiteral("p.raw"), "[PATTERNS]\n1,2\n[TAGS]\na,b\n"));
+    ASSERT_EQ(fp.Boxes().size(), 1u);
+    EXPECT_EQ(fp.LastBox().text,
+              QStringLiteral("Section [TAGS] NOT defined (properly) in .RAW file.  Must come before [PATTERNS]"));
 }
 
 TEST(TextImport, QuotesTabsAndLongNamesAreOrdinary)

@@ -14,11 +14,14 @@
 #include "tests/support/testenv.h"
 
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPrinterInfo>
 #include <QPushButton>
+
+#include <unistd.h>
 
 namespace {
 QString touch(const QString& folder, const QString& name)
@@ -94,6 +97,35 @@ TEST_F(ModMenu, MissingFileIsReportedAfterTheOpenProjectIsClosed)
     EXPECT_EQ(opener.closed, 1);
     EXPECT_EQ(prompts.LastBox().text, QStringLiteral("Cannot Find File: \n/no/such/New.kvp"));
     EXPECT_EQ(prompts.LastBox().title, QStringLiteral("File Open Error"));
+    EXPECT_TRUE(opener.opened.isEmpty());
+}
+
+// A project that is there but cannot be read is not "not found", and one box says so: a loop
+// of links, a folder, no permission (where the user is not the superuser).
+TEST_F(ModMenu, AFileThatCannotBeReadIsReportedOnceWithItsReason)
+{
+    RecordingOpener opener;
+    prompts.AllowAnyBox();
+    const QString folder = TestEnv::NewFolder(QStringLiteral("unreadable"));
+    const QString loop = folder + QStringLiteral("/Loop.kvp");
+    ASSERT_TRUE(QFile::link(folder + QStringLiteral("/Other.kvp"), loop));
+    ASSERT_TRUE(QFile::link(loop, folder + QStringLiteral("/Other.kvp")));
+    const QString dir = folder + QStringLiteral("/Dir.kvp");
+    ASSERT_TRUE(QDir().mkdir(dir));
+    const QString locked = touch(folder, QStringLiteral("Locked.kvp"));
+    QFile::setPermissions(locked, QFileDevice::Permissions());
+    QStringList paths{loop, dir};
+    if (::geteuid() != 0)
+        paths << locked;
+    for (const QString& path : paths) {
+        SCOPED_TRACE(path.toStdString());
+        prompts.Clear();
+        modMenu::FileOpen(path);
+        ASSERT_EQ(prompts.Boxes().size(), 1u);
+        EXPECT_TRUE(prompts.LastBox().text.startsWith(QStringLiteral("Cannot Read File: \n") + path + QLatin1Char('\n')))
+            << prompts.LastBox().text.toStdString();
+        EXPECT_EQ(prompts.LastBox().title, QStringLiteral("File Open Error"));
+    }
     EXPECT_TRUE(opener.opened.isEmpty());
 }
 

@@ -6,6 +6,7 @@
 #include "core/widgets/splash.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/toolnames.h"
+#include "core/widgets/statusmsg.h"
 #include "core/widgets/toolstate.h"
 #include "core/widgets/veltra.h"
 #include "data/dbutilities.h"
@@ -308,6 +309,52 @@ TEST_F(ProjectCommands, TheResumedViewOpensWithTheSplashHidden)
     delete splash;
 }
 
+// Project files damaged in their settings: the box says what is wrong in the file, and the
+// open writes nothing into it. Settings tables of another program's columns, a field list with
+// doubled rows, a workflow step that is no number.
+TEST_F(ProjectCommands, DamagedSettingsAreNamedAndTheOpenWritesNothing)
+{
+    prompts.AllowAnyBox();
+    const QString columns = MakeProject("columns.kvp", CProcess::kConfigured);
+    {
+        kdb::Database db = kdb::Database::Open(columns);
+        db.Execute("ALTER TABLE Config RENAME COLUMN sValue TO Setting");
+    }
+    const QString doubled = MakeProject("doubled.kvp", CProcess::kConfigured);
+    {
+        kdb::Database db = kdb::Database::Open(doubled);
+        // As another program writes it: without the key that keeps each field once.
+        db.Execute("CREATE TABLE Twice AS SELECT * FROM FieldConfig");
+        db.Execute("INSERT INTO Twice SELECT * FROM FieldConfig");
+        db.Execute("DROP TABLE FieldConfig");
+        db.Execute("ALTER TABLE Twice RENAME TO FieldConfig");
+    }
+    const QString step = MakeProject("step.kvp", CProcess::kConfigured);
+    setMarker(step, "kept");
+    {
+        kdb::Database db = kdb::Database::Open(step);
+        db.Upsert("Config", {{"sValue", "abc"}}, "Property", "Process");
+    }
+    const struct {
+        QString path;
+        QString says;
+    } cases[] = {
+        {columns, columns + QStringLiteral(":  is not a valid Korvan Project.")},
+        {doubled, QStringLiteral("holds field #1 more than once: the project file is damaged.")},
+        {step, QStringLiteral("Type mismatch: the project's workflow step (setting Process) reads \"abc\"")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        const QByteArray before = bytesOf(c.path);
+        prompts.Clear();
+        modMenu::FileOpen(c.path);
+        modMenu::FileClose();
+        ASSERT_EQ(prompts.Boxes().size(), 1u);
+        EXPECT_TRUE(prompts.LastBox().text.contains(c.says)) << prompts.LastBox().text.toStdString();
+        EXPECT_EQ(bytesOf(c.path), before);
+    }
+}
+
 TEST_F(ProjectCommands, AProjectThatFailsToOpenLeavesNoNetworkObjectInUse)
 {
     const QString path = folder + "/broken.kvp";
@@ -592,6 +639,26 @@ TEST_F(ProjectCommands, ImportOfPatternAndCommaFilesFromTheFileMenu)
     // No project was opened or created by it.
     EXPECT_EQ(CurrentKind(), ntNone);
     EXPECT_TRUE(views.calls.isEmpty());
+}
+
+// An import the file refuses says so in its box and leaves no "Importing ..." behind, as if
+// it still ran: the panel shows again what it showed before. Both kinds of file.
+TEST_F(ProjectCommands, AFailedImportLeavesNoImportingTextInTheStatusBar)
+{
+    const QString csv = folder + "/empty.csv";
+    writeFile(csv, "a,b\n1,2\n3,\n");
+    const QString raw = folder + "/short.raw";
+    writeFile(raw, "[TAGS]\na, b\n[PATTERNS]\n1, 2\n3\n");
+    for (const QString& source : {csv, raw}) {
+        SCOPED_TRACE(source.toStdString());
+        Utilities::StatusMessage(QStringLiteral("Ready"));
+        prompts.ExpectFile(choose(source));
+        prompts.ExpectBox(MsgResult::Ok);
+        main->MainToolBar_Click(BandName::File, ToolName::Import, 0);
+        ASSERT_EQ(prompts.Boxes().size(), 1u);
+        EXPECT_EQ(mainPanel(), QStringLiteral("Ready"));
+        prompts.Clear();
+    }
 }
 
 TEST_F(ProjectCommands, ExportOfMarkedRowsEndToEnd)

@@ -1,6 +1,7 @@
 // Closing a training window: by the user it saves and gives the main window back its standard
 // bar and tools at the project's step; unloaded by a command it leaves the bars to that command.
 #include "core/widgets/toolnames.h"
+#include "tests/support/fulldisk.h"
 #include "tests/training/trainfixture.h"
 
 #include <QMap>
@@ -22,6 +23,22 @@ protected:
             if (!train.contains(name))
                 states[name] = bar->Enabled(name);
         return states;
+    }
+
+    // The training view of the split project, trained a few steps and stopped; none when it
+    // did not open.
+    CTrainWindow* TrainAWhile()
+    {
+        gNavigate().Navigate(navSplit);
+        CTrainWindow* w = OpenView<CTrainWindow>();
+        if (!w)
+            return nullptr;
+        modMenu::TrainBar(ToolName::TrainBPTrain);
+        for (int step = 0; step < 12 && w->RunActive(); ++step)
+            w->RunPendingStep();
+        modMenu::TrainBar(ToolName::TrainBPStop);
+        RunToEnd(w);
+        return w;
     }
 
     bool TrainBandUp() const { return main->MainToolBar()->Band(BandName::TrainBPBar).Visible(); }
@@ -128,14 +145,8 @@ TEST_F(TrainClose, ASourceThatLostAFieldStopsTheRunWithOneBoxAndFinishLeadsBackT
         CNetworkProject& net = sfam ? static_cast<CNetworkProject&>(OpenSFam()) : OpenBackProp();
         const QString source = net.State().DatabaseFileName();
         const QString path = net.State().ProjectFileName();
-        gNavigate().Navigate(navSplit);
-        CTrainWindow* w = OpenView<CTrainWindow>();
+        CTrainWindow* w = TrainAWhile();
         ASSERT_TRUE(w);
-        modMenu::TrainBar(ToolName::TrainBPTrain);
-        for (int step = 0; step < 12 && w->RunActive(); ++step)
-            w->RunPendingStep();
-        modMenu::TrainBar(ToolName::TrainBPStop);
-        RunToEnd(w);
         modMenu::TrainBar(ToolName::TrainBPExit);
         Flush();
         ASSERT_TRUE(gProcess().IsTested());
@@ -175,4 +186,29 @@ TEST_F(TrainClose, ASourceThatLostAFieldStopsTheRunWithOneBoxAndFinishLeadsBackT
         SetCurrentNetwork(nullptr);
         gProcess() = CProcess();
     }
+}
+
+// Finish on a full disk: its saves and the test each fail with "Not enough space on disk", and
+// the user is told once; closing the project then tells it once more, not once per save.
+TEST_F(TrainClose, FinishOnAFullDiskSaysItOnce)
+{
+    FullDisk disk;
+    OpenBackProp();
+    ASSERT_TRUE(TrainAWhile());
+    ASSERT_TRUE(gProcess().IsTrained());
+    prompts.AllowAnyBox();
+    const size_t before = prompts.Boxes().size();
+    FullDisk::Arm(true);
+    modMenu::TrainBar(ToolName::TrainBPExit);
+    Flush();
+    ASSERT_EQ(prompts.Boxes().size(), before + 1);
+    EXPECT_TRUE(prompts.LastBox().text.startsWith(QStringLiteral("Error: 3026."))) << prompts.LastBox().text.toStdString();
+    EXPECT_FALSE(gProcess().IsTested());
+    modMenu::FileClose();
+    Flush();
+    EXPECT_LE(prompts.Boxes().size(), before + 2);
+    FullDisk::Arm(false);
+    modMenu::RemoveChildForms();
+    Flush();
+    SetCurrentNetwork(nullptr);
 }

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Hostile input through the real windows: a path holding double quotes typed into the Import
+# dialog is the file it names, and a box about a field name of 100,000 characters fits on the
+# screen with its OK button in reach.
+. "$(dirname "$0")/roadlib.sh" "$@"
+
+mkdir -p "$W/say \"hi\""
+CSV="$W/say \"hi\"/data \"q\".csv"
+printf 'a,b\n1,2\n3,4\n' >"$CSV"
+LONG=$(head -c 100000 /dev/zero | tr '\0' x)
+printf '[TAGS]\n%s, %s\n[PATTERNS]\n1, 2\n' "$LONG" "${LONG^^}" >"$W/long.raw"
+
+start_program
+
+step "import a file whose path holds double quotes, typed into the dialog"
+menu f mnuImport
+choose_file "Import" "$CSV"
+waitfor "the imported table" sql_is "$W/say \"hi\"/data \"q\".mdb" 'SELECT COUNT(*) FROM "data_""q"""' 2
+import_done() { case "$(status_text)" in "Import to "*" successful.") return 0 ;; esac; return 1; }
+waitfor "the status of a finished import" import_done
+picture quoted-path-imported
+
+step "a box that names a field of 100,000 characters"
+menu f mnuImport
+choose_file "Import" "$W/long.raw"
+waitfor "the box" sh -c "xdotool search --name '^LoadRawFile\$' >/dev/null"
+BOX=$(xdotool search --name '^LoadRawFile$' | head -1)
+xdotool windowactivate --sync "$BOX" 2>/dev/null
+eval "$(xdotool getwindowgeometry --shell "$BOX")"
+SCREEN_W=$(xdotool getdisplaygeometry | cut -d' ' -f1)
+echo "box ${WIDTH}x${HEIGHT} at $X,$Y on a screen $SCREEN_W wide"
+picture long-name-box
+[ "$WIDTH" -le "$SCREEN_W" ] && [ "$X" -ge 0 ] && [ $((X + WIDTH)) -le "$SCREEN_W" ] \
+  || fail "the box is ${WIDTH} wide at x $X on a screen $SCREEN_W wide"
+xdotool key Return
+waitfor "the box closed" sh -c "! xdotool search --name '^LoadRawFile\$' >/dev/null"
+[ -e "$W/long.mdb" ] && fail "a data file was made of the refused file"
+
+exit_program
+echo "road walked to its end"
