@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# A project killed (kill -9) inside Finish, over a table of 1,000,000 rows, opens at the
+# program's next start through File > Open, as a person opens it: the open finishes what the
+# killed program left (the project's journal) and the project comes back trained.
+#
+#   realinput-recovery.sh <korvan program> [folder for pictures and logs]
+#
+# The kill lands inside Finish's writes on any machine: once the project's journal is there the
+# program is stopped, and it is killed only when the journal is still there while it stands
+# still; otherwise it goes on, and the next write of Finish is waited for.
+. "$(dirname "$0")/roadlib.sh" "$@"
+
+sqlite3 "$W/big.mdb" "CREATE TABLE big (ID INTEGER PRIMARY KEY, x1 REAL, x2 REAL, y REAL);" \
+  "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000)
+   INSERT INTO big SELECT i, (i * 37) % 100 / 10.0, (i * 53) % 100 / 10.0,
+          0.3 * ((i * 37) % 100 / 10.0) + 0.5 * ((i * 53) % 100 / 10.0) FROM n;" || fail "no data file"
+P=$W/Big.kvp
+J=$P-journal
+
+start_program
+
+step "new BackProp project over 1,000,000 rows"
+menu f mnuNewBP
+choose_file "Create New BackProp Project" "$P"
+waitfor "the configuration window" child_up frmConfPrj
+configure_project End "$W/big.mdb"
+waitfor "split dialog" window_active "Split The Data"
+
+step "split: the last 32,000 rows tested"
+double_click dsTestSet/txtBottomNum
+xdotool key --delay 30 ctrl+a; xdotool type --delay 20 1000000; xdotool key Return
+double_click dsTestSet/txtTopNum
+xdotool key --delay 30 ctrl+a; xdotool type --delay 20 968001; xdotool key Return
+waitfor "rows selected" sh -c "[ \"\$(awk -F'\t' '\$2 ~ /lblTestRows\$/ {print \$10}' '$MAP')\" = 32000 ]"
+picture split
+click cmdOK
+waitfor "the training window" child_up frmTrainBP
+
+step "train, stop"
+waitfor "Train tool" enabled tool mnuTrainBPTrain
+click mnuTrainBPTrain
+waitfor "a running training" enabled tool mnuTrainBPStop
+click mnuTrainBPStop
+waitfor "an idle training window" enabled tool mnuTrainBPTrain
+waitfor "Finish" enabled tool mnuTrainBPExit
+[ -e "$J" ] && fail "a journal before Finish"
+
+step "finish, killed inside its writes"
+click mnuTrainBPExit
+deadline=$((SECONDS + LIMIT))
+killed=""
+while [ -z "$killed" ]; do
+  # Builtins only: the wait for the journal takes no time of its own.
+  while [ ! -e "$J" ]; do
+    [ $SECONDS -lt $deadline ] || fail "Finish wrote nothing within ${LIMIT}s"
+  done
+  kill -STOP "$KPID"
+  if [ "$(od -An -tx1 -N8 "$J" 2>/dev/null | tr -d ' \n')" = d9d505f920a163d7 ]; then
+    kill -KILL "$KPID"
+    killed=1
+  else
+    kill -CONT "$KPID"
+  fi
+done
+wait "$KPID" 2>/dev/null
+[ "$(od -An -tx1 -N8 "$J" | tr -d ' \n')" = d9d505f920a163d7 ] || fail "no journal left by the kill"
+cp "$P" "$ART/killed.kvp"; cp "$J" "$ART/killed.kvp-journal"
+
+step "start again and open the project through File > Open"
+# Nothing touches the file before the program does.
+start_program
+menu f open
+choose_file "Open Project" "$P"
+waitfor "the reopened project" sh -c "case \"\$(awk -F'\t' '\$1==\"window\" && \$2==\"frmMain\" {print \$10}' '$MAP')\" in 'Korvan Pro - Big'*) true;; *) false;; esac"
+picture reopened
+awk -F'\t' '$1=="window" && $10=="Open Project" {f=1} END {exit !f}' "$MAP" && fail "a box titled Open Project at the open"
+[ -e "$J" ] && fail "the journal is still there"
+[ "$(sql "$P" "PRAGMA integrity_check")" = ok ] || fail "the reopened project is damaged"
+[ "$(config_of "$P" TrainHigh)" -gt 0 ] || fail "the split was lost"
+
+exit_program
+echo "road walked to its end"
