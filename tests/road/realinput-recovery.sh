@@ -70,6 +70,25 @@ wait "$KPID" 2>/dev/null
 [ "$(od -An -tx1 -N8 "$J" | tr -d ' \n')" = d9d505f920a163d7 ] || fail "no journal left by the kill"
 cp "$P" "$ART/killed.kvp"; cp "$J" "$ART/killed.kvp-journal"
 
+step "start again in a folder that cannot be written: one box says why"
+# The superuser, whom no mode stops, gets the immutable flag.
+writable() {
+  if [ "$(id -u)" = 0 ]; then chattr "$1" "$W"; else chmod "${1/i/w}" "$W"; fi
+}
+trap 'writable -i 2>/dev/null; cleanup' EXIT
+writable +i || fail "the folder could not be made read-only"
+rm -f "$MAP"
+(cd "$W" && exec "$KORVAN") >"$WORK/korvan.log" 2>&1 &
+KPID=$!
+PIDS+=($KPID)
+waitfor "the box of the project that cannot be recovered" window_active "Open Project"
+picture cannot-recover
+xdotool key Return
+waitfor "no project" main_title_is "Korvan Pro"
+[ "$(od -An -tx1 -N8 "$J" | tr -d ' \n')" = d9d505f920a163d7 ] || fail "the journal was lost"
+writable -i
+exit_program
+
 step "start again: the project comes back"
 # Nothing touches the file before the program does. The project is the first of the recent
 # files, which the program reopens at its start (Autoload) through File > Open's own road.
