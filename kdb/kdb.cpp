@@ -192,7 +192,7 @@ void detail::RecoverInterruptedWrite(const QString& path)
                              nullptr);
     if (rc == SQLITE_OK) {
         sqlite3_extended_result_codes(db, 1);
-        sqlite3_busy_timeout(db, 2000);
+        sqlite3_busy_timeout(db, 300);
         rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     }
     const QString failure = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));

@@ -1,6 +1,8 @@
 // Projects whose writer was killed inside Test or SaveConfig keep a hot journal beside them:
 // File Open finishes what was left and opens them; where the file cannot be written, one box
 // says why. The kill lands where the child is writing, whatever the machine.
+#include "data/importwriter.h"
+#include "kdb/backup.h"
 #include "network/workflowflags.h"
 #include "shell/modmenu.h"
 #include "shell/networkopener.h"
@@ -10,9 +12,13 @@
 #include "tests/support/killpoint.h"
 #include "tests/support/unwritable.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -148,4 +154,49 @@ TEST_F(KilledWriters, ProjectsKilledInsideTestOrSaveConfigOpenThroughFileOpen)
         EXPECT_EQ(CurrentKind(), ntSFam);
         EXPECT_EQ(prompts.Boxes().size(), 1u);
     }
+}
+
+// Not a test: the figures of kills at random moments, for a run by hand
+// (--gtest_also_run_disabled_tests, KORVAN_KILL_TRIALS kills of each kind of work).
+TEST_F(KilledWriters, DISABLED_RandomMomentFigures)
+{
+    const int trials = std::max(1, qEnvironmentVariableIntValue("KORVAN_KILL_TRIALS"));
+    int kills = 0, inside = 0, opened = 0, hidden = 0;
+    for (const int kind : {ntBackProp, ntSFam}) {
+        const QString folder = TestEnv::NewFolder("figures");
+        prepare(folder, kind);
+        const QString path = project(folder);
+        for (const QString op : {"test", "save", "snapshot", "revert"}) {
+            for (int trial = 0; trial < trials; ++trial) {
+                const bool copy = op == "snapshot" || op == "revert";
+                const QString from = op == "revert" ? folder + "/p.snap" : path;
+                const QString to = op == "revert" ? path : folder + "/p.snap";
+                if (copy && !QFileInfo::exists(folder + "/p.snap"))
+                    kdb::CopyDatabaseFile(path, folder + "/p.snap");
+                QFile::remove(folder + "/started");
+                const pid_t child = copy ? KillPoint::Repeat([&] { kdb::CopyDatabaseFile(from, to); })
+                                         : KillPoint::RunSelf("DISABLED_KilledWriterChild.Run",
+                                                              {QString("%1=%2").arg(kKindVar).arg(kind),
+                                                               QString("%1=%2").arg(kOpVar, op),
+                                                               QString("%1=%2").arg(kDirVar, folder)});
+                if (!copy)
+                    while (!QFileInfo::exists(folder + "/started"))
+                        ::usleep(1000);
+                ::usleep(useconds_t(std::rand() % 100000));
+                KillPoint::KillWhen(child, [] { return true; });
+                ++kills;
+                const QStringList parts = QDir(folder).entryList({".*part*"}, QDir::Files | QDir::Hidden);
+                inside += copy ? !parts.isEmpty() : KillPoint::IsLiveJournal(path + "-journal");
+                prompts.AllowAnyBox();
+                const size_t boxes = prompts.Boxes().size();
+                modMenu::FileOpen(path);
+                opened += CurrentKind() == kind && prompts.Boxes().size() == boxes;
+                modMenu::FileClose();
+                DataImport::RemoveLeftoverTemps(folder);
+                hidden += QDir(folder).entryList({".*"}, QDir::Files | QDir::Hidden).size();
+            }
+        }
+    }
+    std::printf("kills %d, inside an operation %d, projects that opened at the next start %d, hidden files "
+                "left after the sweep %d\n", kills, inside, opened, hidden);
 }
