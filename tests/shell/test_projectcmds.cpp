@@ -30,7 +30,6 @@
 #include <QScreen>
 #include <QThread>
 
-
 namespace {
 
 QString mainPanel()

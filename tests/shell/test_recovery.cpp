@@ -67,6 +67,15 @@ void prepare(const QString& folder, int kind)
     flags.Save(project(folder));
 }
 
+// The child that repeats `op` ("test" or "save") on the project of the kind in `folder`.
+pid_t startWriter(const QString& folder, int kind, const QString& op)
+{
+    QFile::remove(folder + "/started");
+    return KillPoint::RunSelf("DISABLED_KilledWriterChild.Run",
+                              {QString("%1=%2").arg(kKindVar).arg(kind), QString("%1=%2").arg(kOpVar, op),
+                               QString("%1=%2").arg(kDirVar, folder)});
+}
+
 class KilledWriters : public ShellTest {
 protected:
     void TearDown() override
@@ -78,10 +87,7 @@ protected:
     static void killInside(const QString& folder, int kind, const QString& op)
     {
         const QString started = folder + "/started";
-        QFile::remove(started);
-        const pid_t child = KillPoint::RunSelf("DISABLED_KilledWriterChild.Run",
-                                               {QString("%1=%2").arg(kKindVar).arg(kind),
-                                                QString("%1=%2").arg(kOpVar, op), QString("%1=%2").arg(kDirVar, folder)});
+        const pid_t child = startWriter(folder, kind, op);
         const QString journal = project(folder) + "-journal";
         ASSERT_TRUE(KillPoint::KillWhen(child, [&] {
             return QFileInfo::exists(started) && KillPoint::IsLiveJournal(journal);
@@ -173,12 +179,8 @@ TEST_F(KilledWriters, DISABLED_RandomMomentFigures)
                 const QString to = op == "revert" ? path : folder + "/p.snap";
                 if (copy && !QFileInfo::exists(folder + "/p.snap"))
                     kdb::CopyDatabaseFile(path, folder + "/p.snap");
-                QFile::remove(folder + "/started");
                 const pid_t child = copy ? KillPoint::Repeat([&] { kdb::CopyDatabaseFile(from, to); })
-                                         : KillPoint::RunSelf("DISABLED_KilledWriterChild.Run",
-                                                              {QString("%1=%2").arg(kKindVar).arg(kind),
-                                                               QString("%1=%2").arg(kOpVar, op),
-                                                               QString("%1=%2").arg(kDirVar, folder)});
+                                         : startWriter(folder, kind, op);
                 if (!copy)
                     while (!QFileInfo::exists(folder + "/started"))
                         ::usleep(1000);
