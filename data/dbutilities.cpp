@@ -107,6 +107,10 @@ bool Utilities::IsProjectFile(const QString& fileName)
                && hasColumns(ProjectSchema::FieldConfigTable(),
                              {ProjectSchema::FieldOrderColumn(), ProjectSchema::FieldNameColumn()});
     } catch (...) {
+        // A file that may not be opened (unreadable, or left unfinished by a killed writer in
+        // a place that cannot be written) is no proof that it is no project: its reason goes on.
+        if (CurrentError().number() == KvErr::CannotOpenFile)
+            throw;
         return false;
     }
 }

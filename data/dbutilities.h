@@ -15,7 +15,9 @@ kdb::Database OpenDb(const QString& name, bool readOnly);
 // tables included. Errors show the "Error In TableExists" box and answer False.
 bool TableExists(const QString& dbFileName, const QString& tableName);
 // True when the file is a project database: it holds the tables "Config" and "FieldConfig"
-// (a project never configured included). Never shows a message, never writes.
+// (a project never configured included). Never shows a message; writes only to finish what a
+// killed writer left (its journal). Raises 3051 with the reason when the file may not be opened
+// at all (unreadable, or left unfinished where it cannot be written).
 bool IsProjectFile(const QString& fileName);
 // Re-points a project whose data file moved into the program folder's "data" folder. A
 // project without a data file yet is left alone. A failure shows its box; answers false when

@@ -1,6 +1,7 @@
 #include "kdb/backup.h"
 
 #include "core/kverror.h"
+#include "kdb/internal.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,6 +26,16 @@ struct Connection {
     ~Connection() { sqlite3_close_v2(db); }
 };
 
+int pageSize(sqlite3* db)
+{
+    sqlite3_stmt* st = nullptr;
+    int size = 4096;
+    if (sqlite3_prepare_v2(db, "PRAGMA page_size", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        size = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+    return size;
+}
+
 [[noreturn]] void fail(int number, const QString& text)
 {
     throw KvError(number, QStringLiteral("kdb::CopyDatabaseFile"), text);
@@ -42,12 +53,14 @@ bool syncPath(const QString& path, bool folder)
     return ok;
 }
 
+// The companions go first: a removal cut short leaves the file itself, which a sweep still
+// recognises, never a journal without it.
 void removeWithCompanions(const QString& path)
 {
-    QFile::remove(path);
     QFile::remove(path + QStringLiteral("-journal"));
     QFile::remove(path + QStringLiteral("-wal"));
     QFile::remove(path + QStringLiteral("-shm"));
+    QFile::remove(path);
 }
 
 // A copy is built in the hidden file "." + the target's name + ".part" + the process id.
@@ -56,22 +69,39 @@ QString partPrefix(const QString& targetName)
     return QLatin1Char('.') + targetName + QStringLiteral(".part");
 }
 
-// A part as a copy leaves it: still empty, or a database (a file of the user's that happens
-// to have such a name is no part).
+// A part's journal: empty, or a rollback journal by its header (the journal's magic, or zeroes
+// once its transaction ended).
+bool looksLikeJournal(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(8);
+    return head.isEmpty() || head == QByteArray(8, '\0')
+           || head == QByteArray("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8);
+}
+
+// A part as a copy leaves it, whenever it was killed: still empty, or a database (its first
+// page is written before the copy begins, and the copy writes the source's first page only when
+// it ends). Copies made before the first page came first left a first page of zeroes, with the
+// copy's journal beside it. A file of the user's that happens to have such a name is no part.
 bool looksLikePart(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray head = file.read(16);
-    return head.isEmpty() || head == QByteArray("SQLite format 3\0", 16);
+    const QByteArray head = file.read(100);
+    if (head.isEmpty() || head.startsWith(QByteArray("SQLite format 3\0", 16)))
+        return true;
+    const QString journal = path + QStringLiteral("-journal");
+    return head == QByteArray(100, '\0') && QFileInfo(journal).size() > 0 && looksLikeJournal(journal);
 }
 
 // Removes the parts in `folder` whose name starts with `prefix` and whose process has ended,
 // with their journals.
 bool removeDeadParts(const QString& folder, const QString& prefix)
 {
-    static const QRegularExpression pattern(QStringLiteral("^\\..+\\.part(\\d+)$"));
+    static const QRegularExpression pattern(QStringLiteral("^\\..+\\.part(\\d+)(-journal)?$"));
     bool kept = false;
     const QDir dir(folder);
     for (const QString& name : dir.entryList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System)) {
@@ -86,8 +116,13 @@ bool removeDeadParts(const QString& folder, const QString& prefix)
             kept = true;
             continue;
         }
-        if (looksLikePart(dir.filePath(name)))
-            removeWithCompanions(dir.filePath(name));
+        const QString path = dir.filePath(name);
+        if (m.captured(2).isEmpty()) {
+            if (looksLikePart(path))
+                removeWithCompanions(path);
+        } else if (!QFileInfo::exists(path.chopped(m.captured(2).size())) && looksLikeJournal(path)) {
+            QFile::remove(path);
+        }
     }
     return kept;
 }
@@ -119,6 +154,13 @@ void kdb::CopyDatabaseFile(const QString& source, const QString& target)
     if (!QFileInfo(source).isFile())
         fail(3024, QStringLiteral("Could not find file '%1'.").arg(source));
 
+    // The source is read through a read-only connection, which cannot play back the journal of
+    // a writer that was killed.
+    try {
+        kdb::detail::RecoverInterruptedWrite(source);
+    } catch (const KvError& e) {
+        fail(e.number(), e.description());
+    }
     Connection from;
     if (sqlite3_open_v2(QFile::encodeName(source).constData(), &from.db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
         fail(3343, QStringLiteral("Unrecognized database format '%1'.").arg(source));
@@ -158,8 +200,14 @@ void kdb::CopyDatabaseFile(const QString& source, const QString& target)
             fail(3051, QStringLiteral("Could not write the file '%1'.").arg(target));
         ::close(fd);
         Connection to;
+        // An empty database with the source's page size first: the copy spills its pages 2..N
+        // as its cache fills, and a part killed then must still begin with a database header.
+        const QByteArray header = QStringLiteral("PRAGMA page_size = %1; PRAGMA user_version = 0")
+                                      .arg(pageSize(from.db))
+                                      .toLatin1();
         if (sqlite3_open_v2(QFile::encodeName(part).constData(), &to.db,
-                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK
+            || sqlite3_exec(to.db, header.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
             fail(3051, QStringLiteral("Could not write the file '%1'.").arg(target));
         sqlite3_backup* backup = sqlite3_backup_init(to.db, "main", from.db, "main");
         if (!backup)

@@ -51,6 +51,11 @@ inline IndexInfo PrimaryIndex(const QStringList& key)
 // Catalogue text with its '|' filled in.
 KvError Error(int32_t number, const QString& arg = {});
 QString CatalogueText(int32_t number, const QString& arg);
+// A database file whose writer was killed inside a write keeps a hot journal beside it, which
+// only a connection that may write can play back: this plays it back through a brief such
+// connection before a read-only one meets it. Raises 3051 with the reason when the file or its
+// folder cannot be written; any other failure is left to the open that follows.
+void RecoverInterruptedWrite(const QString& path);
 // The table of SQLite's "no such table: name" message, without its quotes or schema; empty for
 // any other message.
 QString MissingTable(const QString& message);

@@ -8,6 +8,7 @@
 #include <QUrl>
 #include <cmath>
 #include <mutex>
+#include <unistd.h>
 
 namespace kdb {
 
@@ -179,6 +180,41 @@ bool fileHasSqliteHeader(const QString& path, bool* empty = nullptr)
 
 } // namespace
 
+void detail::RecoverInterruptedWrite(const QString& path)
+{
+    const QString journal = path + QStringLiteral("-journal");
+    if (!QFileInfo::exists(journal))
+        return;
+    // A journal of a writer still at work is not hot while that writer holds its lock: the
+    // read below then leaves it alone.
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                             nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_extended_result_codes(db, 1);
+        sqlite3_busy_timeout(db, 300);
+        rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    }
+    const QString failure = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+    sqlite3_close_v2(db);
+    const int primary = rc & 0xff;
+    if (rc == SQLITE_OK || (primary != SQLITE_READONLY && primary != SQLITE_IOERR && primary != SQLITE_CANTOPEN))
+        return;
+    const QString folder = QFileInfo(path).absolutePath();
+    QString reason;
+    if (::access(QFile::encodeName(path).constData(), W_OK) != 0)
+        reason = QStringLiteral("the file itself cannot be written");
+    else if (::access(QFile::encodeName(folder).constData(), W_OK) != 0)
+        reason = QStringLiteral("its folder '%1' cannot be written").arg(QDir::toNativeSeparators(folder));
+    else
+        reason = QStringLiteral("that failed (%1)").arg(failure);
+    throw KvError(3051, {},
+                  QStringLiteral("The file '%1' was being changed when the program writing it ended. It is whole, "
+                                 "but its unfinished change must first be undone from the file '%2' beside it, "
+                                 "and %3. Make the file and its folder writable, then open it again.")
+                      .arg(QDir::toNativeSeparators(path), QFileInfo(journal).fileName(), reason));
+}
+
 bool IsDatabaseFile(const QString& path)
 {
     return fileHasSqliteHeader(path);
@@ -285,6 +321,9 @@ std::shared_ptr<ConnectionImpl> openSqlite(const QString& path, bool exclusive, 
     registerOpen(key, exclusive, path);
     c->registryKey = key;
 
+    // A connection that may write recovers the file itself, unless the file cannot be written.
+    if (!create)
+        detail::RecoverInterruptedWrite(path);
     int flags = SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX;
     flags |= readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
     if (create)

@@ -279,6 +279,8 @@ QString attachFileSource(ConnectionImpl* c, LinkState& link)
         throw Error(3024, path);
     if (!IsDatabaseFile(path))
         throw Error(3343, path);
+    // Attached read-only: a data file whose writer was killed is recovered first.
+    detail::RecoverInterruptedWrite(path);
     const QString alias = QStringLiteral("kdb_src_%1").arg(++c->attachCounter);
     sqlite3_stmt* s = PrepareRaw(c, QStringLiteral("ATTACH DATABASE ? AS %1").arg(QuoteIdent(alias)));
     BindValue(s, 1, roUri(path));

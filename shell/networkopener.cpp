@@ -169,8 +169,19 @@ bool initializeOpen(int32_t kind, const QString& path, bool creating, bool confi
 
 bool NetworkProjectOpener::OpenProject(const QString& path)
 {
-    // A file that is no project gets its one box before anything else reads it as one.
-    if (!Utilities::IsProjectFile(path)) {
+    // A file that is no project gets its one box before anything else reads it as one; so does
+    // one that cannot be opened at all, with its reason.
+    bool isProject = false;
+    try {
+        isProject = Utilities::IsProjectFile(path);
+    } catch (...) {
+        const KvError error = CurrentError();
+        modMenu::HideSplash();
+        Prompts::MsgBox(error.description(), MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Open Project"));
+        modMenu::FileClose();
+        return false;
+    }
+    if (!isProject) {
         modMenu::HideSplash();
         Prompts::MsgBox(path + QStringLiteral(":  is not a valid Korvan Project."), MsgButtons::Ok,
                         MsgIcon::Critical, QStringLiteral("Open Project"));

@@ -1,10 +1,14 @@
 // The program run from outside, offscreen, with private settings, lock and data folders: a
 // second copy ends at once and writes nothing; the first runs and ends by itself.
+#include "kdb/backup.h"
+#include "kdb/kdb.h"
+#include "tests/support/killpoint.h"
 #include "tests/support/testenv.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSettings>
@@ -41,6 +45,28 @@ void start(QProcess& process, const Folders& f, int quitAfterMs, const QStringLi
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(f.data);
     process.start(QStringLiteral(KORVAN_PROGRAM), arguments);
+}
+
+// What a snapshot copy killed half-way leaves beside its target: the part, pages of the copy in
+// it, and its journal.
+QString killedCopy(const QString& folder)
+{
+    const QString source = folder + QStringLiteral("/sales.kvp");
+    {
+        kdb::Database db = kdb::Database::Create(source);
+        db.Execute(QStringLiteral("CREATE TABLE Bulk (Data BLOB)"));
+        kdb::Transaction t(db);
+        kdb::Statement ins = db.Prepare(QStringLiteral("INSERT INTO Bulk (Data) VALUES (?)"));
+        for (int i = 0; i < 256; ++i)
+            ins.Run({kdb::Value(QByteArray(64 * 1024, 's'))});
+        t.Commit();
+    }
+    const pid_t child = KillPoint::Repeat([&] { kdb::CopyDatabaseFile(source, folder + QStringLiteral("/sales.snap")); });
+    const QString part = folder + QStringLiteral("/.sales.snap.part%1").arg(child);
+    EXPECT_TRUE(KillPoint::KillWhen(child, [&] {
+        return QFileInfo(part).size() >= 8 * 1024 * 1024 && QFileInfo::exists(part + QStringLiteral("-journal"));
+    }));
+    return part;
 }
 
 QString settingsFile(const Folders& f)
@@ -119,24 +145,30 @@ TEST(Program, StartUpRemovesWhatAKilledCopyLeftBehind)
                                 program + QStringLiteral("/iris.mdb.~%1-2.tmp").arg(deadPid),
                                 elsewhere + QStringLiteral("/sales.mdb.~%1-1.tmp").arg(deadPid),
                                 elsewhere + QStringLiteral("/sales.mdb.~%1-1.tmp-journal").arg(deadPid)};
-    // A snapshot copy killed half-way there, with its journal; a hidden file of the user's
+    // A snapshot copy killed half-way there, with its journal, and one that a version which
+    // wrote the first page last left (zeroes, a journal beside); a hidden file of the user's
     // named like a part is no database and stays.
-    const QString part = elsewhere + QStringLiteral("/.sales.snap.part%1").arg(deadPid);
+    const QString part = killedCopy(elsewhere);
+    const QString oldPart = elsewhere + QStringLiteral("/.old.snap.part%1").arg(deadPid);
     const QStringList others{temp + QStringLiteral("/~KVnotes.txt"), program + QStringLiteral("/iris.mdb.bak"),
                              elsewhere + QStringLiteral("/.notes.part%1").arg(deadPid)};
-    for (const QString& path : leftovers + others + QStringList{part + QStringLiteral("-journal")})
+    for (const QString& path : leftovers + others)
         touch(path);
     {
-        QFile file(part);
+        QFile file(oldPart);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray("SQLite format 3\0", 16) + QByteArray(84, '\0'));
+        file.write(QByteArray(8192, '\0') + QByteArray(4096, 'x'));
+        QFile journal(oldPart + QStringLiteral("-journal"));
+        ASSERT_TRUE(journal.open(QIODevice::WriteOnly));
+        journal.write(QByteArray("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8) + QByteArray(504, '\0'));
     }
 
     QProcess copy;
     start(copy, f, 300, {}, temp);
     ASSERT_TRUE(copy.waitForFinished(30000));
     EXPECT_EQ(copy.exitCode(), 0);
-    for (const QString& path : leftovers + QStringList{part, part + QStringLiteral("-journal")})
+    for (const QString& path : leftovers + QStringList{part, part + QStringLiteral("-journal"), oldPart,
+                                                       oldPart + QStringLiteral("-journal")})
         EXPECT_FALSE(QFile::exists(path)) << path.toStdString();
     for (const QString& path : others)
         EXPECT_TRUE(QFile::exists(path)) << path.toStdString();

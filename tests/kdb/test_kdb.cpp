@@ -1,5 +1,8 @@
 // The kdb layer on plain database files: opening, SQL, record sets, definitions, errors.
 #include "kdbtestutil.h"
+#include "kdb/backup.h"
+#include "tests/support/killpoint.h"
+#include "tests/support/unwritable.h"
 
 #include <QFileInfo>
 
@@ -421,4 +424,101 @@ TEST(KdbOpen, AJournalLeftWithNothingToPlayBackGoesAtTheNextWritableOpen)
     EXPECT_FALSE(QFileInfo::exists(journal));
     EXPECT_EQ(db.Scalar(QStringLiteral("SELECT COUNT(*) FROM t")).toInt(), 2);
     EXPECT_EQ(db.Scalar(QStringLiteral("PRAGMA integrity_check")).toText(), QStringLiteral("ok"));
+}
+
+namespace {
+
+// A database with a table Marker ('old') and, beside it, the hot journal of a writer killed
+// while it changed Marker to 'new' and grew a table: the writer says where it is, and the
+// kill lands there.
+void LeaveHotJournal(const QString& path)
+{
+    QFile::remove(path);
+    {
+        Database db = Database::Create(path);
+        db.Execute(QStringLiteral("CREATE TABLE Marker (v TEXT)"));
+        db.Execute(QStringLiteral("CREATE TABLE Bulk (b BLOB)"));
+        db.Execute(QStringLiteral("INSERT INTO Marker VALUES ('old')"));
+    }
+    const QString point = path + QStringLiteral(".inside");
+    QFile::remove(point);
+    const pid_t child = KillPoint::Repeat([&] {
+        Database db = Database::Open(path);
+        Transaction t(db);
+        db.Execute(QStringLiteral("UPDATE Marker SET v = 'new'"));
+        db.Execute(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                                  "INSERT INTO Bulk SELECT randomblob(1000) FROM n"));
+        db.Execute(QStringLiteral("PRAGMA cache_size = 10"));
+        db.Execute(QStringLiteral("UPDATE Bulk SET b = randomblob(900)"));   // spills into the file
+        QFile(point).open(QIODevice::WriteOnly);
+        for (;;)
+            ::pause();
+    });
+    ASSERT_TRUE(KillPoint::KillWhen(child, [&] {
+        return QFileInfo::exists(point) && KillPoint::IsLiveJournal(path + QStringLiteral("-journal"));
+    }));
+    QFile::remove(point);
+    ASSERT_TRUE(KillPoint::IsLiveJournal(path + QStringLiteral("-journal")));
+}
+
+} // namespace
+
+// Every read-only road finishes what a killed writer left (its hot journal) and reads the last
+// committed state; where the file cannot be written, the open says so and leaves it as it was.
+TEST(KdbOpen, ReadOnlyRoadsRecoverAFileWhoseWriterWasKilled)
+{
+    const QString path = NewPath(QStringLiteral("killed.db"));
+    const QString journal = path + QStringLiteral("-journal");
+    LeaveHotJournal(path);
+    {
+        Database db = Database::Open(path, false, true);
+        EXPECT_EQ(db.Scalar(QStringLiteral("SELECT v FROM Marker")).toText(), QStringLiteral("old"));
+        EXPECT_EQ(db.RecordCount(QStringLiteral("Bulk")), 0);
+    }
+    EXPECT_FALSE(QFileInfo::exists(journal));
+
+    // A data file reached through a link, read-only.
+    LeaveHotJournal(path);
+    {
+        const QString project = QFileInfo(path).absolutePath() + QStringLiteral("/project.db");
+        Database db = Database::Create(project);
+        db.Link(QStringLiteral("Source"), QStringLiteral(";DATABASE=") + path, QStringLiteral("Marker"));
+        EXPECT_EQ(db.Scalar(QStringLiteral("SELECT v FROM Source")).toText(), QStringLiteral("old"));
+    }
+    EXPECT_FALSE(QFileInfo::exists(journal));
+
+    // The source of a whole-file copy.
+    LeaveHotJournal(path);
+    const QString copy = QFileInfo(path).absolutePath() + QStringLiteral("/copy.db");
+    CopyDatabaseFile(path, copy);
+    EXPECT_EQ(Database::Open(copy, false, true).Scalar(QStringLiteral("SELECT v FROM Marker")).toText(),
+              QStringLiteral("old"));
+
+    // A file or a folder that cannot be written: one clear reason, nothing changed.
+    for (const QString& locked : {path, QFileInfo(path).absolutePath()}) {
+        LeaveHotJournal(path);
+        const QByteArray before = [&] {
+            QFile f(journal);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        {
+            Unwritable guard(locked);
+            ASSERT_TRUE(guard.Done());
+            try {
+                Database::Open(path, false, true);
+                ADD_FAILURE() << "opened";
+            } catch (const KvError& e) {
+                EXPECT_EQ(e.number(), 3051);
+                EXPECT_TRUE(e.description().contains(QStringLiteral("killed.db-journal"))) << e.what();
+                EXPECT_TRUE(e.description().contains(locked == path ? QStringLiteral("the file itself cannot be written")
+                                                                    : QStringLiteral("its folder")))
+                    << e.what();
+            }
+            EXPECT_EQ(ErrorOf([&] { CopyDatabaseFile(path, copy); }), 3051);
+            QFile f(journal);
+            EXPECT_TRUE(f.open(QIODevice::ReadOnly) && f.readAll() == before);
+        }
+        EXPECT_EQ(Database::Open(path, false, true).Scalar(QStringLiteral("SELECT v FROM Marker")).toText(),
+                  QStringLiteral("old"));
+    }
 }

@@ -156,8 +156,15 @@ void KillOnce(const QString& op, const QString& folder, int maxDelayMs)
     ASSERT_TRUE(child.waitForFinished(10000));
 }
 
-bool IntegrityOk(const QString& path)
+// After a kill the file is opened first as the program opens it (File Open's project test, a
+// data file's read-only open): a writable open or an integrity check before it would play a
+// hot journal back and hide a file that the program refuses.
+bool IntegrityOk(const QString& path, bool project = true)
 {
+    if (project && !Utilities::IsProjectFile(path))
+        return false;
+    if (!project && kdb::Database::Open(path, false, true).Tables().isEmpty())
+        return false;
     kdb::Database db = kdb::Database::Open(path, false, false);
     return db.Scalar("PRAGMA integrity_check").toText() == "ok";
 }
@@ -274,7 +281,7 @@ TEST_F(Survival, AKilledImportLeavesTheOldOrTheNewTable)
             KillOnce(op, folder, 80);
             if (!QFile::exists(output))
                 continue;   // killed before the first import ended
-            ASSERT_TRUE(IntegrityOk(output)) << op << " trial " << trial;
+            ASSERT_TRUE(IntegrityOk(output, false)) << op << " trial " << trial;
             kdb::Database db = kdb::Database::Open(output, false, true);
             const int64_t rows = db.RecordCount("imp");
             EXPECT_TRUE(rows == 300 || rows == 500) << op << " trial " << trial << ": " << rows;

@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# A project killed (kill -9) inside Finish, over a table of 1,000,000 rows, opens at the
+# program's next start through File > Open, as a person opens it: the open finishes what the
+# killed program left (the project's journal) and the project comes back trained.
+#
+#   realinput-recovery.sh <korvan program> [folder for pictures and logs]
+#
+# The kill lands inside Finish's writes on any machine: once the project's journal is there the
+# program is stopped, and it is killed only when the journal is still there while it stands
+# still; otherwise it goes on, and the next write of Finish is waited for.
+. "$(dirname "$0")/roadlib.sh" "$@"
+
+sqlite3 "$W/big.mdb" "CREATE TABLE big (ID INTEGER PRIMARY KEY, x1 REAL, x2 REAL, y REAL);" \
+  "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000)
+   INSERT INTO big SELECT i, (i * 37) % 100 / 10.0, (i * 53) % 100 / 10.0,
+          0.3 * ((i * 37) % 100 / 10.0) + 0.5 * ((i * 53) % 100 / 10.0) FROM n;" || fail "no data file"
+P=$W/Big.kvp
+J=$P-journal
+
+start_program
+
+step "new BackProp project over 1,000,000 rows"
+menu f mnuNewBP
+choose_file "Create New BackProp Project" "$P"
+waitfor "the configuration window" child_up frmConfPrj
+configure_project End "$W/big.mdb"
+waitfor "split dialog" window_active "Split The Data"
+
+step "split: the first 32,000 rows trained, the last 32,000 tested"
+# The span of 32,000 rows pulls the low end of the testing rows up to 968,001.
+for range in dsTrainSet:32000 dsTestSet:1000000; do
+  double_click "${range%%:*}/txtBottomNum"
+  xdotool key --delay 30 ctrl+a; xdotool type --delay 20 "${range#*:}"; xdotool key Return
+done
+rows_are() { [ "$(field widget "$1" 10)" = "$2" ]; }
+waitfor "training rows selected" rows_are lblTrainRows 32000
+waitfor "testing rows selected" rows_are lblTestRows 32000
+[ "$(field widget dsTestSet/txtTopNum 10)" = 968001 ] || fail "testing rows from $(field widget dsTestSet/txtTopNum 10)"
+picture split
+click cmdOK
+waitfor "the training window" child_up frmTrainBP
+
+step "train, stop"
+waitfor "Train tool" enabled tool mnuTrainBPTrain
+click mnuTrainBPTrain
+waitfor "a running training" enabled tool mnuTrainBPStop
+click mnuTrainBPStop
+waitfor "an idle training window" enabled tool mnuTrainBPTrain
+waitfor "Finish" enabled tool mnuTrainBPExit
+[ -e "$J" ] && fail "a journal before Finish"
+
+step "finish, killed inside its writes"
+click mnuTrainBPExit
+deadline=$((SECONDS + LIMIT))
+killed=""
+while [ -z "$killed" ]; do
+  # Builtins only: the wait for the journal takes no time of its own.
+  while [ ! -e "$J" ]; do
+    [ $SECONDS -lt $deadline ] || fail "Finish wrote nothing within ${LIMIT}s"
+  done
+  kill -STOP "$KPID"
+  if [ "$(od -An -tx1 -N8 "$J" 2>/dev/null | tr -d ' \n')" = d9d505f920a163d7 ]; then
+    kill -KILL "$KPID"
+    killed=1
+  else
+    kill -CONT "$KPID"
+  fi
+done
+wait "$KPID" 2>/dev/null
+[ "$(od -An -tx1 -N8 "$J" | tr -d ' \n')" = d9d505f920a163d7 ] || fail "no journal left by the kill"
+cp "$P" "$ART/killed.kvp"; cp "$J" "$ART/killed.kvp-journal"
+
+step "start again in a folder that cannot be written: one box says why"
+# The superuser, whom no mode stops, gets the immutable flag.
+writable() {
+  if [ "$(id -u)" = 0 ]; then chattr "$1" "$W"; else chmod "${1/i/w}" "$W"; fi
+}
+trap 'writable -i 2>/dev/null; cleanup' EXIT
+writable +i || fail "the folder could not be made read-only"
+rm -f "$MAP"
+(cd "$W" && exec "$KORVAN") >"$WORK/korvan.log" 2>&1 &
+KPID=$!
+PIDS+=($KPID)
+waitfor "the box of the project that cannot be recovered" window_active "Open Project"
+picture cannot-recover
+xdotool key Return
+waitfor "no project" main_title_is "Korvan Pro"
+[ "$(od -An -tx1 -N8 "$J" | tr -d ' \n')" = d9d505f920a163d7 ] || fail "the journal was lost"
+writable -i
+exit_program
+
+step "start again: the project comes back"
+# Nothing touches the file before the program does. The project is the first of the recent
+# files, which the program reopens at its start (Autoload) through File > Open's own road.
+grep -q "Big.kvp" "$XDG_CONFIG_HOME/Veltra/Korvan.conf" || fail "the project is not among the recent files"
+rm -f "$MAP"
+(cd "$W" && exec "$KORVAN") >"$WORK/korvan.log" 2>&1 &
+KPID=$!
+PIDS+=($KPID)
+reopened() { case "$(main_title)" in "Korvan Pro - Big"*) true ;; *) false ;; esac; }
+waitfor "the reopened project" reopened
+waitfor "status bar" has widget MainStatusBar
+click MainStatusBar
+waitfor "splash gone" sh -c "! grep -q $'^window\tfrmSplash' '$MAP'"
+picture reopened
+awk -F'\t' '$1=="window" && $10=="Open Project" {f=1} END {exit !f}' "$MAP" && fail "a box titled Open Project at the start"
+[ -e "$J" ] && fail "the journal is still there"
+[ "$(sql "$P" "PRAGMA integrity_check")" = ok ] || fail "the reopened project is damaged"
+[ "$(config_of "$P" TrainHigh)" = 32000 ] || fail "the split was lost"
+
+step "the reopened project finishes"
+waitfor "Finish" enabled tool mnuTrainBPExit
+click mnuTrainBPExit
+waitfor "the test results" sql_is "$P" "SELECT COUNT(*) FROM Test" 32000
+waitfor "the scatter chart" main_title_is "Korvan Pro - Big - [Scatter Graph Of Actual vs. Predicted]"
+
+exit_program
+echo "road walked to its end in ${SECONDS}s"
