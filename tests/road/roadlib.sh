@@ -269,6 +269,6 @@ no_sanitizer_report() {
   if grep -q -e '^==[0-9]*==ERROR: ' -e ' runtime error: ' "$WORK/korvan.log" 2>/dev/null; then
     echo "--- sanitizer report"
     cat "$WORK/korvan.log"
-    fail "the program reported a fault of its own"
+    fail "the program reported a fault"
   fi
 }
