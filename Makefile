@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= Release
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test test-asan bench clean
 
 all: build
 
@@ -28,6 +28,15 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 120
+
+# The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer, in their own folder.
+ASAN_BUILD_DIR ?= build-asan
+
+test-asan: deps
+	@if [ ! -f $(ASAN_BUILD_DIR)/CMakeCache.txt ]; then \
+	  cmake -S . -B $(ASAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DKORVAN_SANITIZE=ON; fi
+	cmake --build $(ASAN_BUILD_DIR) -j $(JOBS)
+	cd $(ASAN_BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 480
 
 bench: build
 	@bash scripts/run-benchmarks $(BUILD_DIR)

@@ -87,7 +87,14 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
     });
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // QWidget's destructor deletes the child area only after this one has run, and the area
+    // reports its children leaving as it goes: nothing of it may reach this window by then.
+    disconnect(m_mdiArea, nullptr, this, nullptr);
+    m_mdiArea->removeEventFilter(this);
+    m_mdiArea->viewport()->removeEventFilter(this);
+}
 
 std::optional<bool> frmMain::SettingBool(const QString& text)
 {

@@ -158,4 +158,5 @@ end_by_signal HUP
 [ "$(config_of "$W/EventsSF.kvp" CyclesCompleted)" -gt 1 ] || fail "EventsSF.kvp's cycles after SIGHUP: '$(config_of "$W/EventsSF.kvp" CyclesCompleted)'"
 [ "$(config_of "$W/EventsSF.kvp" Process)" = 7 ] || fail "EventsSF.kvp's flags after SIGHUP: '$(config_of "$W/EventsSF.kvp" Process)'"
 settings_saved || fail "the settings were not saved on SIGHUP"
+no_sanitizer_report
 echo "road walked to its end"

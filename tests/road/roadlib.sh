@@ -239,6 +239,7 @@ start_program() {
   # The map a program ended by a signal left behind would answer for the new one (the same
   # title when a project reopens) until the new one writes its own.
   rm -f "$MAP"
+  no_sanitizer_report
   (cd "$W" && exec "$KORVAN") >"$WORK/korvan.log" 2>&1 &
   KPID=$!
   PIDS+=($KPID)
@@ -258,6 +259,18 @@ exit_program() {
   click exit
   for _ in $(seq $((LIMIT * 10))); do kill -0 $KPID 2>/dev/null || break; sleep 0.1; done
   kill -0 $KPID 2>/dev/null && fail "the program did not end"
+  wait $KPID || fail "the program ended with status $?"
+  no_sanitizer_report
+}
+
+# A sanitized build's program writes its reports into its output and may still end as asked:
+# a road that saw one fails, with the whole report.
+no_sanitizer_report() {
+  if grep -q -e '^==[0-9]*==ERROR: ' -e ' runtime error: ' "$WORK/korvan.log" 2>/dev/null; then
+    echo "--- sanitizer report"
+    cat "$WORK/korvan.log"
+    fail "the program reported a fault"
+  fi
 }
 
 # In the open training window of a BackProp project just split by split_rows: Train, Stop at
