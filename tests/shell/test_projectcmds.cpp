@@ -442,20 +442,23 @@ TEST_F(ProjectCommands, SnapshotSavedAndRevertedOnARealProject)
 TEST_F(ProjectCommands, RevertLeavesTheToolOffBehindTheWindowItReopensInto)
 {
     CCommandBar* bar = main->MainToolBar();
+    // What the windows do when they open: keep the tools' states and switch them off. The
+    // training row stays in the command table past one round, so what it reads outlives the loop.
+    QString snap;
+    bool snapshotThere = true;
+    const auto opening = [&] {
+        snapshotThere = QFile::exists(snap);
+        Utilities::TmpDisableTools();
+    };
     for (const uint8_t flags : {uint8_t(0), uint8_t(CProcess::kConfigured | CProcess::kSplit)}) {
         SCOPED_TRACE(int(flags));
         const QString path = MakeProject(flags ? "split.kvp" : "fresh.kvp", flags);
-        const QString snap = modMenu::SnapshotName(path);
+        snap = modMenu::SnapshotName(path);
         modMenu::FileOpen(path);
         ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
         modMenu::SaveSnapshot();
         ASSERT_TRUE(bar->Enabled(ToolName::RevertSnap));
-        // What the windows do when they open: keep the tools' states and switch them off.
-        bool snapshotThere = true;
-        const auto opening = [&] {
-            snapshotThere = QFile::exists(snap);
-            Utilities::TmpDisableTools();
-        };
+        snapshotThere = true;
         views.onShowConfigure = opening;
         gCommands().Add(ToolName::TrainBP, [&](const CommandClick&) { opening(); });
         prompts.ExpectBox(MsgResult::Yes);
