@@ -125,10 +125,10 @@ start_program "Korvan Pro - Events - [BackProp Training]"
 step "the close box under the hourglass of Finish waits for the work"
 waitfor "Finish" enabled tool mnuTrainBPExit
 forget_place
-read -r fx fy fw _ <<<"$(entry window frmMain | cut -f4-7 | tr '\t' ' ')"
+read -r cx cy <<<"$(close_box_of "$(main_title)")"
 # Finish tests the network under the hourglass; the close box is clicked while it works.
 click mnuTrainBPExit
-xdotool mousemove --sync $((fx + fw - 12)) $((fy + 10)) click 1
+xdotool mousemove --sync "$cx" "$cy" click 1
 picture close-box-under-hourglass
 # The program ends once Finish has done its work: tested, and the settings saved.
 waitfor "the program's end after Finish" program_ended

@@ -21,7 +21,7 @@ PIDS=()
 STEP="start"
 WAITED=""
 
-for tool in Xvfb openbox xdotool xlogo sqlite3 import compare xprop timeout; do
+for tool in Xvfb openbox xdotool xlogo sqlite3 import compare xprop xwininfo timeout; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps installs it)"; exit 1; }
 done
 
@@ -327,3 +327,22 @@ exit_program() {
   waitfor "the program's end" program_ended
 }
 program_ended() { ! kill -0 "$KPID" 2>/dev/null; }
+
+# Where the window manager's close box of the top-level window titled $1 stands ("x y"), from
+# the window system's own account of the window and of its frame: the program's own idea of its
+# frame can lag behind the window manager's, or stay wrong, on a busy machine.
+title_pattern() { printf '^%s$' "$(printf '%s' "$1" | sed 's/[][\\.*^$+?(){}|]/\\&/g')"; }
+frame_known() {
+  local id; id=$(command xdotool search --name "$(title_pattern "$1")" 2>/dev/null | head -1)
+  [ -n "$id" ] && xprop -id "$id" _NET_FRAME_EXTENTS 2>/dev/null | grep -q '= [0-9]'
+}
+close_box_of() {
+  waitfor "the window manager's frame of '$1'" frame_known "$1"
+  local id x y w left right top
+  id=$(command xdotool search --name "$(title_pattern "$1")" | head -1)
+  # xwininfo, not xdotool, tells where a framed window stands: xdotool adds the frame twice.
+  read -r x y w <<<"$(xwininfo -id "$id" | awk -F: '/Absolute upper-left X/ {x = $2} /Absolute upper-left Y/ {y = $2}
+                                                  /^ *Width/ {w = $2} END {print x, y, w}')"
+  IFS=', ' read -r left right top _ <<<"$(xprop -id "$id" _NET_FRAME_EXTENTS | sed 's/.*= //')"
+  echo "$((x + w + right - 12)) $((y - top + 10))"
+}
