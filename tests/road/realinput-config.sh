@@ -105,7 +105,8 @@ waitfor "split dialog" window_active "Split The Data"
 
 step "the split dialog's close box"
 read -r cx cy <<<"$(close_box_of "Split The Data")"
-xdotool mousemove --sync "$cx" "$cy" click 1
+pointer_to "$cx" "$cy"
+xdotool click 1
 waitfor "the split dialog closed" sh -c "! awk -F'\t' '\$1==\"window\" && \$10==\"Split The Data\" {f=1} END {exit !f}' '$MAP'"
 waitfor "the tools of the configured step" configured_tools
 

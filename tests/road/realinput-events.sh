@@ -128,7 +128,8 @@ forget_place
 read -r cx cy <<<"$(close_box_of "$(main_title)")"
 # Finish tests the network under the hourglass; the close box is clicked while it works.
 click mnuTrainBPExit
-xdotool mousemove --sync "$cx" "$cy" click 1
+pointer_to "$cx" "$cy"
+xdotool click 1
 picture close-box-under-hourglass
 # The program ends once Finish has done its work: tested, and the settings saved.
 waitfor "the program's end after Finish" program_ended

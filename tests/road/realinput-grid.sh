@@ -40,7 +40,8 @@ click_heading() {
   IFS=$'\t' read -r col x y w h _ <<<"$(heading "$1" "$2")"
   [ -n "$col" ] || fail "no heading of column $2 in $1"
   local right=$((x + w < bx + bw ? x + w : bx + bw))
-  xdotool mousemove --sync $(((x + right) / 2)) $((y + h / 2)) click 1
+  pointer_to $(((x + right) / 2)) $((y + h / 2))
+  xdotool click 1
 }
 status_is() { [ "$(status_text)" = "$1" ]; }
 find_text_is() { [ "$(field widget cmbFind 10)" = "$1" ]; }
@@ -86,7 +87,8 @@ step "a click on the half-shown right-most column"
 IFS=$'\t' read -r bx bw <<<"$(band_of DataPane)"
 IFS=$'\t' read -r last hx hy hw hh _ caption <<<"$(headings_of DataPane | tail -1)"
 [ $((hx + hw)) -gt $((bx + bw)) ] || fail "the right-most column $caption is whole: the table is not wider than the grid"
-xdotool mousemove --sync $(((hx + bx + bw) / 2)) $((hy + hh + 30)) click 1
+pointer_to $(((hx + bx + bw) / 2)) $((hy + hh + 30))
+xdotool click 1
 waitfor "the clicked column $caption current" current_column_is DataPane "$last"
 waitfor "the clicked column $caption whole" column_whole "$last"
 sleep 0.3

@@ -185,6 +185,13 @@ control_kind() {
   if has item "$1"; then echo item; elif has tool "$1"; then echo tool; elif has widget "$1"; then echo widget; else return 1; fi
 }
 has_control() { control_kind "$1" >/dev/null; }
+# The pointer moved to x, y. xdotool's --sync waits for the pointer to be seen moving: 15 s
+# when it stands there already (a second click on the same spot).
+pointer_to() {
+  local X Y SCREEN WINDOW
+  eval "$(xdotool getmouselocation --shell)"
+  [ "$X" = "$1" ] && [ "$Y" = "$2" ] || xdotool mousemove --sync "$1" "$2"
+}
 click() {
   waitfor "control $1 to click" has_control "$1"
   local kind e; kind=$(control_kind "$1") || fail "no control $1 to click"
@@ -193,15 +200,17 @@ click() {
   local x y w h
   IFS=$'\t' read -r _ _ _ x y w h _ <<<"$e"
   local dx=${2:-$((w / 2))} dy=${3:-$((h / 2))}
-  xdotool mousemove --sync $((x + dx)) $((y + dy)) click "${4:-1}"
+  pointer_to $((x + dx)) $((y + dy))
+  xdotool click "${4:-1}"
 }
 double_click() {
   waitfor "control $1 to double-click" has widget "$1"
   local e x y w h; e=$(entry widget "$1"); [ -n "$e" ] || fail "no control $1"
   IFS=$'\t' read -r _ _ _ x y w h _ <<<"$e"
-  xdotool mousemove --sync $((x + w / 2)) $((y + h / 2)) click --repeat 2 --delay 60 1
+  pointer_to $((x + w / 2)) $((y + h / 2))
+  xdotool click --repeat 2 --delay 60 1
 }
-right_click_at() { xdotool mousemove --sync "$1" "$2" click 3; }
+right_click_at() { pointer_to "$1" "$2"; xdotool click 3; }
 activate_main() {
   local id; id=$(xdotool search --name '^Korvan Pro' | head -1)
   [ -n "$id" ] || fail "no main window"
