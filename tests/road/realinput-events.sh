@@ -19,7 +19,8 @@ main_window() { xdotool search --name '^Korvan Pro' | head -1; }
 main_shown() { [ "$(xprop -id "$(main_window)" WM_STATE 2>/dev/null | awk '/window state/ {print $3}')" = "$1" ]; }
 # The window manager iconifies the main window, then the user brings it back from the task list.
 minimise_and_restore() {
-  local id; id=$(main_window)
+  waitfor "the main window among the X windows" main_window_found
+  local id=$MAINID
   xdotool windowminimize --sync "$id"
   waitfor "the minimised main window" main_shown Iconic
   sleep 0.5

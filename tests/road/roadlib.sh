@@ -211,10 +211,14 @@ double_click() {
   xdotool click --repeat 2 --delay 60 1
 }
 right_click_at() { pointer_to "$1" "$2"; xdotool click 3; }
+# The X window of the main window in MAINID. xdotool's search gives up on the first window that
+# goes while it walks the tree (a dialog that closes), so it is tried again.
+main_window_found() { MAINID=$(command xdotool search --name '^Korvan Pro' 2>/dev/null | head -1); [ -n "$MAINID" ]; }
+# The X window titled exactly $1 in FOUND.
+window_found() { FOUND=$(command xdotool search --name "$(title_pattern "$1")" 2>/dev/null | head -1); [ -n "$FOUND" ]; }
 activate_main() {
-  local id; id=$(xdotool search --name '^Korvan Pro' | head -1)
-  [ -n "$id" ] || fail "no main window"
-  xdotool windowactivate --sync "$id" 2>/dev/null
+  waitfor "the main window among the X windows" main_window_found
+  xdotool windowactivate --sync "$MAINID" 2>/dev/null
   waitfor "active main window" main_active
 }
 # A menu of the menu bar opened with its Alt key, then an item clicked by its tool name.
@@ -260,12 +264,11 @@ config_of() { sql "$1" "SELECT sValue FROM Config WHERE Property='$2'"; }
 VISITS=0
 visit_another_program() {
   VISITS=$((VISITS + 1))
-  local title="another program $VISITS" logo
+  local title="another program $VISITS"
   xlogo -title "$title" -geometry 200x200+1150+750 >/dev/null 2>&1 &
   PIDS+=($!)
-  waitfor "the other program's window" sh -c "xdotool search --name '^$title\$' >/dev/null"
-  logo=$(xdotool search --name "^$title\$" | head -1)
-  xdotool windowactivate --sync "$logo" 2>/dev/null
+  waitfor "the other program's window" window_found "$title"
+  xdotool windowactivate --sync "$FOUND" 2>/dev/null
   waitfor "the program losing the user" sh -c "! awk -F'\t' '\$1==\"window\" && \$2==\"frmMain\" && \$9==1 {f=1} END {exit !f}' '$MAP'"
   activate_main
   kill "${PIDS[-1]}" 2>/dev/null
@@ -342,13 +345,12 @@ program_ended() { ! kill -0 "$KPID" 2>/dev/null; }
 # frame can lag behind the window manager's, or stay wrong, on a busy machine.
 title_pattern() { printf '^%s$' "$(printf '%s' "$1" | sed 's/[][\\.*^$+?(){}|]/\\&/g')"; }
 frame_known() {
-  local id; id=$(command xdotool search --name "$(title_pattern "$1")" 2>/dev/null | head -1)
-  [ -n "$id" ] && xprop -id "$id" _NET_FRAME_EXTENTS 2>/dev/null | grep -q '= [0-9]'
+  FRAMED=$(command xdotool search --name "$(title_pattern "$1")" 2>/dev/null | head -1)
+  [ -n "$FRAMED" ] && xprop -id "$FRAMED" _NET_FRAME_EXTENTS 2>/dev/null | grep -q '= [0-9]'
 }
 close_box_of() {
   waitfor "the window manager's frame of '$1'" frame_known "$1"
-  local id x y w left right top
-  id=$(command xdotool search --name "$(title_pattern "$1")" | head -1)
+  local id=$FRAMED x y w left right top
   # xwininfo, not xdotool, tells where a framed window stands: xdotool adds the frame twice.
   read -r x y w <<<"$(xwininfo -id "$id" | awk -F: '/Absolute upper-left X/ {x = $2} /Absolute upper-left Y/ {y = $2}
                                                   /^ *Width/ {w = $2} END {print x, y, w}')"
