@@ -104,9 +104,9 @@ click cmdOk
 waitfor "split dialog" window_active "Split The Data"
 
 step "the split dialog's close box"
-read -r _ _ _ dx dy dw _ <<<"$(awk -F'\t' '$1=="window" && $10=="Split The Data" {print; exit}' "$MAP" | tr '\t' ' ')"
-# The close button stands at the right end of the window manager's title bar.
-xdotool mousemove --sync $((dx + dw - 12)) $((dy + 10)) click 1
+read -r cx cy <<<"$(close_box_of "Split The Data")"
+pointer_to "$cx" "$cy"
+xdotool click 1
 waitfor "the split dialog closed" sh -c "! awk -F'\t' '\$1==\"window\" && \$10==\"Split The Data\" {f=1} END {exit !f}' '$MAP'"
 waitfor "the tools of the configured step" configured_tools
 

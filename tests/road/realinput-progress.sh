@@ -12,16 +12,20 @@ step "import 1,000,000 rows"
 menu f mnuImport
 choose_file "Import" "$W/big.csv"
 bar_value() { entry widget ProgressBar1 | cut -f10; }
-waitfor "the progress bar under way" sh -c "v=\$(awk -F'\t' '\$1==\"widget\" && \$2 ~ /ProgressBar1\$/ {print \$10}' '$MAP'); [ -n \"\$v\" ] && [ \"\$v\" -gt 0 ] && [ \"\$v\" -lt 60 ]"
-picture import-progress
+# Every value the bar shows while the rows go in, as the road reads the map; the import is over
+# once the database holds every row. A slow machine takes longer over it, and the bar is drawn
+# at each new percent however long it takes: the road sees it move all the same.
 seen=""
-deadline=$((SECONDS + LIMIT))
-until sql_is "$W/big.mdb" "SELECT COUNT(*) FROM big" 1000000; do
-  v=$(bar_value)
-  [ -n "$v" ] && case " $seen " in *" $v "*) ;; *) seen="$seen $v" ;; esac
-  [ $SECONDS -lt $deadline ] || fail "the import did not end"
-  sleep 0.1
-done
+note_bar_until_imported() {
+  local v; v=$(bar_value)
+  if [ -n "$v" ] && [ "$v" -gt 0 ]; then
+    case " $seen " in *" $v "*) ;; *) seen="$seen $v" ;; esac
+    [ -e "$ART/import-progress.png" ] || picture import-progress
+  fi
+  sql_is "$W/big.mdb" "SELECT COUNT(*) FROM big" 1000000
+}
+note_bar_until_imported_saw() { echo "bar values seen:$seen; rows in big.mdb: $(sql "$W/big.mdb" "SELECT COUNT(*) FROM big")"; }
+LIMIT=$((LIMIT * 3)) waitfor "the end of the import" note_bar_until_imported
 echo "bar values seen:$seen"
 [ "$(echo $seen | wc -w)" -ge 3 ] || fail "the bar stood still (values seen:$seen)"
 waitfor "the bar hidden again" sh -c "! awk -F'\t' '\$1==\"widget\" && \$2 ~ /ProgressBar1\$/ {f=1} END {exit !f}' '$MAP'"

@@ -12,18 +12,22 @@ KORVAN=$(realpath "${1:?usage: realinput.sh <korvan program> [artifacts folder]}
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/korvan-road.XXXXXX")
 ART=${2:-$WORK/artifacts}
 mkdir -p "$ART"
-LIMIT=${ROAD_STEP_SECONDS:-20}
+# A step's wait: what normally comes in a moment may take many seconds on a machine whose cores
+# are all busy; the limit only tells how long a road that has really failed takes to say so.
+LIMIT=${ROAD_STEP_SECONDS:-60}
 # The whole road ends well before CTest's own limit, so that it always cleans up after itself.
-TOTAL=${ROAD_TOTAL_SECONDS:-100}
+TOTAL=${ROAD_TOTAL_SECONDS:-200}
 PIDS=()
 STEP="start"
+WAITED=""
 
-for tool in Xvfb openbox xdotool xlogo sqlite3 import compare xprop; do
+for tool in Xvfb openbox xdotool xlogo sqlite3 import compare xprop xwininfo timeout; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps installs it)"; exit 1; }
 done
 
 cleanup() {
   local pid
+  [ -n "${WATCHDOG:-}" ] && kill "$WATCHDOG" 2>/dev/null
   for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
     pid=${PIDS[$i]}
     kill "$pid" 2>/dev/null
@@ -37,61 +41,124 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-fail() {
-  echo "FAILED at step '$STEP': $*"
-  import -display "$DISPLAY" -window root "$ART/failed.png" 2>/dev/null && echo "picture: $ART/failed.png"
-  cp "${MAP:-/nonexistent}" "$ART/failed-map.txt" 2>/dev/null
-  echo "--- program output"; tail -20 "$WORK/korvan.log" 2>/dev/null
-  exit 1
+# What the road sees when it stops: the program's windows as its map tells them, the window the
+# window manager holds active, and whether the program, the window manager and the X server
+# still run.
+saw() {
+  echo "--- what the road saw (${SECONDS}s into the road)"
+  if [ -s "${MAP:-/nonexistent}" ]; then
+    awk -F'\t' '$1=="window" {printf "window %s (%s)%s \"%s\"\n", $2, $3, ($9==1 ? " active" : ""), $10}
+                $1=="child" {printf "child %s%s \"%s\"\n", $2, ($9==1 ? " active" : ""), $10}' "$MAP"
+    echo "status text: \"$(status_text)\""
+  else
+    echo "no widget map yet"
+  fi
+  if [ -n "${DISPLAY:-}" ]; then
+    echo "window manager's active window: \"$(timeout 5 xdotool getactivewindow getwindowname 2>&1)\""
+  fi
+  [ -n "${KPID:-}" ] && { kill -0 "$KPID" 2>/dev/null && echo "program running" || echo "program ended"; }
+  [ -n "${WMPID:-}" ] && { kill -0 "$WMPID" 2>/dev/null || echo "window manager ended"; }
+  [ -n "${XPID:-}" ] && { kill -0 "$XPID" 2>/dev/null || echo "X server ended"; }
 }
 
-step() { STEP=$1; echo "== $STEP"; }
+fail() {
+  echo "FAILED at step '$STEP': $*"
+  [ -n "$WAITED" ] && echo "$WAITED"
+  saw
+  [ -n "${DISPLAY:-}" ] && timeout 20 import -display "$DISPLAY" -window root "$ART/failed.png" 2>/dev/null &&
+    echo "picture: $ART/failed.png"
+  cp "${MAP:-/nonexistent}" "$ART/failed-map.txt" 2>/dev/null && echo "map: $ART/failed-map.txt"
+  local log
+  for log in xvfb openbox korvan; do
+    [ -s "$WORK/$log.log" ] && { echo "--- $log output"; tail -20 "$WORK/$log.log"; }
+  done
+  exit 1
+}
+# The watchdog's signal: the road has run out of its time wherever it stands.
+trap 'fail "the road took more than ${TOTAL}s"' USR1
+
+step() { STEP=$1; echo "== $STEP (${SECONDS}s)"; }
+
+# What a condition of waitfor stands at now, for the report of a wait that ran out. A road's own
+# condition may tell it through a function of its name followed by _saw.
+condition_now() {
+  if declare -F "$1_saw" >/dev/null; then "$1_saw" "${@:2}"; return; fi
+  case "$1" in
+    sql_is) echo "the query gives \"$(sql "$2" "$3" | tr '\n' ' ')\", wanted \"$(echo $4)\"" ;;
+    main_title_is) echo "the main window's title is \"$(main_title)\"" ;;
+    enabled | has) local e; e=$(entry "$2" "$3")
+      [ -n "$e" ] && echo "$2 $3: $(echo "$e" | cut -f3-9 | tr '\t' ' ') \"$(echo "$e" | cut -f10)\"" || echo "no $2 $3 in the map" ;;
+    has_control) has_control "$2" || echo "no control $2 in the map" ;;
+    *) echo "the check ($*) still fails" ;;
+  esac
+}
 
 # Polls "$@" until it succeeds; fails the road after LIMIT seconds.
 waitfor() {
   local what=$1; shift
   local deadline=$((SECONDS + LIMIT))
   until "$@"; do
-    [ $SECONDS -lt $deadline ] || fail "no $what after ${LIMIT}s"
-    [ $SECONDS -lt "$TOTAL" ] || fail "the road took more than ${TOTAL}s"
+    if [ $SECONDS -ge $deadline ] || [ $SECONDS -ge "$TOTAL" ]; then
+      WAITED="waited for: $what; $(condition_now "$@")"
+      [ $SECONDS -ge $deadline ] && fail "no $what after ${LIMIT}s"
+      fail "the road took more than ${TOTAL}s"
+    fi
     sleep 0.1
   done
 }
 
-# --- The X server, the window manager and the program --------------------------------------
-# A free display number picked at random, so that runs side by side never meet.
-unset DISPLAY
-for attempt in 1 2 3 4 5; do
-  n=$((300 + RANDOM % 600))
-  [ -e "/tmp/.X$n-lock" ] && continue
-  Xvfb ":$n" -screen 0 1400x1000x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-  xpid=$!
-  deadline=$((SECONDS + 10))
-  until DISPLAY=":$n" xprop -root >/dev/null 2>&1 || ! kill -0 $xpid 2>/dev/null || [ $SECONDS -ge $deadline ]; do
-    sleep 0.1
-  done
-  if DISPLAY=":$n" xprop -root >/dev/null 2>&1; then
-    PIDS+=($xpid)
-    export DISPLAY=":$n"
-    break
-  fi
-  kill $xpid 2>/dev/null
-  wait $xpid 2>/dev/null
-done
-[ -n "${DISPLAY:-}" ] && [ "$DISPLAY" = ":${n:-}" ] || { echo "no X server could be started"; cat "$WORK/xvfb.log"; exit 1; }
-openbox >"$WORK/openbox.log" 2>&1 &
-PIDS+=($!)
-waitfor "window manager" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"'
+# xdotool's --sync waits on the X server without an end of its own: every call is bounded.
+xdotool() {
+  timeout "$LIMIT" xdotool "$@"
+  local rc=$?
+  [ $rc = 124 ] && fail "xdotool $* did not return within ${LIMIT}s"
+  return $rc
+}
 
-# A private home and settings: no other run's settings, lock or recent files.
+# A private home and settings for everything the road starts, the window manager too: no other
+# run's settings, lock or recent files, and no user's own window manager settings.
 for d in home config data state cache runtime tmp work; do mkdir -p "$WORK/$d"; done
 chmod 700 "$WORK/runtime"
 export HOME=$WORK/home XDG_CONFIG_HOME=$WORK/config XDG_DATA_HOME=$WORK/data XDG_STATE_HOME=$WORK/state
 export XDG_CACHE_HOME=$WORK/cache XDG_RUNTIME_DIR=$WORK/runtime TMPDIR=$WORK/tmp
+unset SESSION_MANAGER
+
+( trap 'kill $s 2>/dev/null; exit 0' TERM; sleep "$TOTAL" & s=$!; wait $s && kill -USR1 $$ ) &
+WATCHDOG=$!
+
+# --- The X server and the window manager -----------------------------------------------------
+# The X server picks a free display itself and names it once it takes clients. It never resets:
+# by default it resets whenever its last client leaves, and a client that connects while it
+# does is refused - on a busy machine the window manager, started just after the check that
+# the server answers, often was.
+unset DISPLAY
+step "X server and window manager"
+Xvfb -displayfd 3 -noreset -screen 0 1400x1000x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+XPID=$!
+PIDS+=($XPID)
+x_named() {
+  grep -q '^[0-9][0-9]*$' "$WORK/display" 2>/dev/null && return
+  kill -0 "$XPID" 2>/dev/null || fail "the X server ended at its start"
+  return 1
+}
+waitfor "the X server's display number" x_named
+export DISPLAY=":$(cat "$WORK/display")"
+openbox >"$WORK/openbox.log" 2>&1 &
+WMPID=$!
+PIDS+=($WMPID)
+# A window manager is there when the root names its check window and that window names itself
+# (the window managers' own convention), and it still runs.
+wm_ready() {
+  local w
+  kill -0 "$WMPID" 2>/dev/null || fail "the window manager ended at its start"
+  w=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | awk '/window id/ {print $NF}')
+  [ -n "$w" ] && [ "$(xprop -id "$w" _NET_SUPPORTING_WM_CHECK 2>/dev/null | awk '/window id/ {print $NF}')" = "$w" ]
+}
+waitfor "window manager" wm_ready
+W=$WORK/work
 export QT_QPA_PLATFORM=xcb
 MAP=$WORK/map.txt
 export KORVAN_WIDGET_MAP=$MAP
-W=$WORK/work
 
 # --- Reading the program's map ----------------------------------------------------------------
 # Fields: kind, name, class, x, y, width, height, enabled, active-or-checked, text.
@@ -118,6 +185,13 @@ control_kind() {
   if has item "$1"; then echo item; elif has tool "$1"; then echo tool; elif has widget "$1"; then echo widget; else return 1; fi
 }
 has_control() { control_kind "$1" >/dev/null; }
+# The pointer moved to x, y. xdotool's --sync waits for the pointer to be seen moving: 15 s
+# when it stands there already (a second click on the same spot).
+pointer_to() {
+  local X Y SCREEN WINDOW
+  eval "$(xdotool getmouselocation --shell)"
+  [ "$X" = "$1" ] && [ "$Y" = "$2" ] || xdotool mousemove --sync "$1" "$2"
+}
 click() {
   waitfor "control $1 to click" has_control "$1"
   local kind e; kind=$(control_kind "$1") || fail "no control $1 to click"
@@ -126,18 +200,25 @@ click() {
   local x y w h
   IFS=$'\t' read -r _ _ _ x y w h _ <<<"$e"
   local dx=${2:-$((w / 2))} dy=${3:-$((h / 2))}
-  xdotool mousemove --sync $((x + dx)) $((y + dy)) click "${4:-1}"
+  pointer_to $((x + dx)) $((y + dy))
+  xdotool click "${4:-1}"
 }
 double_click() {
+  waitfor "control $1 to double-click" has widget "$1"
   local e x y w h; e=$(entry widget "$1"); [ -n "$e" ] || fail "no control $1"
   IFS=$'\t' read -r _ _ _ x y w h _ <<<"$e"
-  xdotool mousemove --sync $((x + w / 2)) $((y + h / 2)) click --repeat 2 --delay 60 1
+  pointer_to $((x + w / 2)) $((y + h / 2))
+  xdotool click --repeat 2 --delay 60 1
 }
-right_click_at() { xdotool mousemove --sync "$1" "$2" click 3; }
+right_click_at() { pointer_to "$1" "$2"; xdotool click 3; }
+# The X window of the main window in MAINID. xdotool's search gives up on the first window that
+# goes while it walks the tree (a dialog that closes), so it is tried again.
+main_window_found() { MAINID=$(command xdotool search --name '^Korvan Pro' 2>/dev/null | head -1); [ -n "$MAINID" ]; }
+# The X window titled exactly $1 in FOUND.
+window_found() { FOUND=$(command xdotool search --name "$(title_pattern "$1")" 2>/dev/null | head -1); [ -n "$FOUND" ]; }
 activate_main() {
-  local id; id=$(xdotool search --name '^Korvan Pro' | head -1)
-  [ -n "$id" ] || fail "no main window"
-  xdotool windowactivate --sync "$id" 2>/dev/null
+  waitfor "the main window among the X windows" main_window_found
+  xdotool windowactivate --sync "$MAINID" 2>/dev/null
   waitfor "active main window" main_active
 }
 # A menu of the menu bar opened with its Alt key, then an item clicked by its tool name.
@@ -155,9 +236,9 @@ choose_file() {
   xdotool type --delay 15 "$2"
   xdotool key Return
 }
-picture() { import -window root "$ART/$1.png" || fail "no picture $1"; }
+picture() { timeout "$LIMIT" import -window root "$ART/$1.png" || fail "no picture $1"; }
 # A picture of a rectangle of the screen: name, x, y, width, height.
-picture_of() { import -window root -crop "${4}x${5}+${2}+${3}" +repage "$ART/$1.png" || fail "no picture $1"; }
+picture_of() { timeout "$LIMIT" import -window root -crop "${4}x${5}+${2}+${3}" +repage "$ART/$1.png" || fail "no picture $1"; }
 # The same rectangle taken until two pictures in a row agree: the window has done drawing.
 settled_picture() {
   local deadline=$((SECONDS + LIMIT))
@@ -183,12 +264,11 @@ config_of() { sql "$1" "SELECT sValue FROM Config WHERE Property='$2'"; }
 VISITS=0
 visit_another_program() {
   VISITS=$((VISITS + 1))
-  local title="another program $VISITS" logo
+  local title="another program $VISITS"
   xlogo -title "$title" -geometry 200x200+1150+750 >/dev/null 2>&1 &
   PIDS+=($!)
-  waitfor "the other program's window" sh -c "xdotool search --name '^$title\$' >/dev/null"
-  logo=$(xdotool search --name "^$title\$" | head -1)
-  xdotool windowactivate --sync "$logo" 2>/dev/null
+  waitfor "the other program's window" window_found "$title"
+  xdotool windowactivate --sync "$FOUND" 2>/dev/null
   waitfor "the program losing the user" sh -c "! awk -F'\t' '\$1==\"window\" && \$2==\"frmMain\" && \$9==1 {f=1} END {exit !f}' '$MAP'"
   activate_main
   kill "${PIDS[-1]}" 2>/dev/null
@@ -257,10 +337,28 @@ exit_program() {
   xdotool key alt+f
   waitfor "item Exit of the menu" enabled item exit
   click exit
-  for _ in $(seq $((LIMIT * 10))); do kill -0 $KPID 2>/dev/null || break; sleep 0.1; done
-  kill -0 $KPID 2>/dev/null && fail "the program did not end"
+  waitfor "the program's end" program_ended
   wait $KPID || fail "the program ended with status $?"
   no_sanitizer_report
+}
+program_ended() { ! kill -0 "$KPID" 2>/dev/null; }
+
+# Where the window manager's close box of the top-level window titled $1 stands ("x y"), from
+# the window system's own account of the window and of its frame: the program's own idea of its
+# frame can lag behind the window manager's, or stay wrong, on a busy machine.
+title_pattern() { printf '^%s$' "$(printf '%s' "$1" | sed 's/[][\\.*^$+?(){}|]/\\&/g')"; }
+frame_known() {
+  FRAMED=$(command xdotool search --name "$(title_pattern "$1")" 2>/dev/null | head -1)
+  [ -n "$FRAMED" ] && xprop -id "$FRAMED" _NET_FRAME_EXTENTS 2>/dev/null | grep -q '= [0-9]'
+}
+close_box_of() {
+  waitfor "the window manager's frame of '$1'" frame_known "$1"
+  local id=$FRAMED x y w left right top
+  # xwininfo, not xdotool, tells where a framed window stands: xdotool adds the frame twice.
+  read -r x y w <<<"$(xwininfo -id "$id" | awk -F: '/Absolute upper-left X/ {x = $2} /Absolute upper-left Y/ {y = $2}
+                                                  /^ *Width/ {w = $2} END {print x, y, w}')"
+  IFS=', ' read -r left right top _ <<<"$(xprop -id "$id" _NET_FRAME_EXTENTS | sed 's/.*= //')"
+  echo "$((x + w + right - 12)) $((y - top + 10))"
 }
 
 # A sanitized build's program writes its reports into its output and may still end as asked:
