@@ -29,8 +29,7 @@ waitfor "split dialog" window_active "Split The Data"
 step "split: the first 32,000 rows trained, the last 32,000 tested"
 # The span of 32,000 rows pulls the low end of the testing rows up to 968,001.
 for range in dsTrainSet:32000 dsTestSet:1000000; do
-  double_click "${range%%:*}/txtBottomNum"
-  xdotool key --delay 30 ctrl+a; xdotool type --delay 20 "${range#*:}"; xdotool key Return
+  edit_box "${range%%:*}/txtBottomNum" "${range#*:}"
 done
 rows_are() { [ "$(field widget "$1" 10)" = "$2" ]; }
 waitfor "training rows selected" rows_are lblTrainRows 32000

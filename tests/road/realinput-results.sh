@@ -27,13 +27,21 @@ restore_button() {
   pointer_to $((x + w / 2)) $((y + h / 2))
   xdotool click 1
 }
-# A double click on the title bar of the child $1 where it stands now.
-title_double_click() {
-  local x y
-  read -r x y <<<"$(entry child "$1" | cut -f4-5 | tr '\t' ' ')"
-  pointer_to $((x + 60)) $((y + 8))
-  xdotool click --repeat 2 --delay 60 1
+# A double click on the title bar of the restored child $1 where it stands now, sent again while
+# the child stays as it is (xdotool held between its clicks longer than a double click lasts)
+# until it is maximised as wide as $2.
+title_double_clicked() {
+  maximised_child "$1" "$2" && return
+  if [ $SECONDS -ge "$TITLE_AGAIN" ] && normal_child "$1" 1 1; then
+    local x y
+    read -r x y <<<"$(entry child "$1" | cut -f4-5 | tr '\t' ' ')"
+    pointer_to $((x + 60)) $((y + 8))
+    xdotool click --repeat 2 --delay 60 1
+    TITLE_AGAIN=$((SECONDS + 10))
+  fi
+  return 1
 }
+maximise_by_title() { TITLE_AGAIN=0; waitfor "$3" title_double_clicked "$1" "$2"; }
 normal_child() { # child, least width, least height
   local w h; w=$(child_width "$1"); h=$(child_height "$1")
   [ -n "$w" ] && [ "$w" -ge "$2" ] && [ "$h" -ge "$3" ] && ! has widget MainMenu/TopRightCorner
@@ -50,13 +58,11 @@ maximise_and_restore() { # child, least width, least height, picture
   size="$(child_width "$1") $(child_height "$1")"
   echo "   restored: $size (maximised: $full wide)"
   picture "$4"
-  title_double_click "$1"
-  waitfor "the maximised $1 again" maximised_child "$1" "$full"
+  maximise_by_title "$1" "$full" "the maximised $1 again"
   restore_button
   waitfor "the restored $1 again" normal_child "$1" "$2" "$3"
   [ "$(child_width "$1") $(child_height "$1")" = "$size" ] || fail "restored again at $(child_width "$1") x $(child_height "$1"), first at $size"
-  title_double_click "$1"
-  waitfor "the maximised $1 at last" maximised_child "$1" "$full"
+  maximise_by_title "$1" "$full" "the maximised $1 at last"
 }
 graph_picture() {
   local gx gy gw gh
@@ -109,12 +115,9 @@ choose_file "Create New BackProp Project" "$W/Results.kvp"
 waitfor "the configuration window" child_up frmConfPrj
 configure_project End "$W/results.mdb"
 waitfor "split dialog" window_active "Split The Data"
-double_click dsTrainSet/txtBottomNum
-xdotool key --delay 30 ctrl+a; xdotool type --delay 20 166; xdotool key Return
-double_click dsTestSet/txtTopNum
-xdotool key --delay 30 ctrl+a; xdotool type --delay 20 $ROWS; xdotool key Return
-double_click dsTestSet/txtBottomNum
-xdotool key --delay 30 ctrl+a; xdotool type --delay 20 $ROWS; xdotool key Return
+edit_box dsTrainSet/txtBottomNum 166
+edit_box dsTestSet/txtTopNum $ROWS
+edit_box dsTestSet/txtBottomNum $ROWS
 waitfor "one testing row" sh -c "[ \"\$(awk -F'\t' '\$2 ~ /lblTestRows\$/ {print \$10}' '$MAP')\" = 1 ]"
 click cmdOK
 waitfor "the training window" child_up frmTrainBP
