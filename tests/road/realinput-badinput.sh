@@ -23,8 +23,13 @@ picture quoted-path-imported
 step "a box that names a field of 100,000 characters"
 menu f mnuImport
 choose_file "Import" "$W/long.raw"
-waitfor "the box" sh -c "xdotool search --name '^LoadRawFile\$' >/dev/null"
-BOX=$(xdotool search --name '^LoadRawFile$' | head -1)
+box_shown() { awk -F'\t' '$1=="window" && $10=="LoadRawFile" {f=1} END {exit !f}' "$MAP" 2>/dev/null; }
+box_gone() { ! box_shown; }
+waitfor "the box" window_found LoadRawFile
+BOX=$FOUND
+# The program's own account of the box tells when it is gone: a search of the X windows that
+# gives up would tell it gone too.
+waitfor "the box in the program's map" box_shown
 xdotool windowactivate --sync "$BOX" 2>/dev/null
 eval "$(xdotool getwindowgeometry --shell "$BOX")"
 SCREEN_W=$(xdotool getdisplaygeometry | cut -d' ' -f1)
@@ -32,8 +37,9 @@ echo "box ${WIDTH}x${HEIGHT} at $X,$Y on a screen $SCREEN_W wide"
 picture long-name-box
 [ "$WIDTH" -le "$SCREEN_W" ] && [ "$X" -ge 0 ] && [ $((X + WIDTH)) -le "$SCREEN_W" ] \
   || fail "the box is ${WIDTH} wide at x $X on a screen $SCREEN_W wide"
+waitfor "the box taking keys" window_active LoadRawFile
 xdotool key Return
-waitfor "the box closed" sh -c "! xdotool search --name '^LoadRawFile\$' >/dev/null"
+waitfor "the box closed" box_gone
 [ -e "$W/long.mdb" ] && fail "a data file was made of the refused file"
 
 exit_program

@@ -64,12 +64,9 @@ chart_moved_saw() { echo "the same chart in ${CHART%% *}-running-after-restore.p
 configure() { # key that picks the prediction field after the inputs have gone
   configure_project "$1" "$W/events.mdb"
   waitfor "split dialog" window_active "Split The Data"
-  double_click dsTrainSet/txtBottomNum
-  xdotool key --delay 30 ctrl+a; xdotool type --delay 20 120; xdotool key Return
-  double_click dsTestSet/txtTopNum
-  xdotool key --delay 30 ctrl+a; xdotool type --delay 20 121; xdotool key Return
-  double_click dsTestSet/txtBottomNum
-  xdotool key --delay 30 ctrl+a; xdotool type --delay 20 $ROWS; xdotool key Return
+  edit_box dsTrainSet/txtBottomNum 120
+  edit_box dsTestSet/txtTopNum 121
+  edit_box dsTestSet/txtBottomNum $ROWS
   waitfor "rows selected" sh -c "[ \"\$(awk -F'\t' '\$2 ~ /lblTestRows\$/ {print \$10}' '$MAP')\" = $((ROWS - 120)) ]"
   click cmdOK
 }

@@ -33,7 +33,8 @@ click_cell() {
   local col x y w h
   IFS=$'\t' read -r col x y w h _ <<<"$(heading "$1" "$2" "$4")"
   [ -n "$col" ] || fail "no heading $4 in $1/$2"
-  xdotool mousemove --sync $((x + w / 2)) $((y + h + 20 * $3 + 10)) click 1
+  pointer_to $((x + w / 2)) $((y + h + 20 * $3 + 10))
+  xdotool click 1
 }
 refusal_shown() { [ "$(status_text)" = "Not a number: 12,5" ]; }
 no_refusal() { ! refusal_shown; }
@@ -64,12 +65,13 @@ click cmdToPrediction
 waitfor "OK of the configuration" enabled widget cmdOk
 # The long name's tip, over the second entry of the input list.
 click lstInput 30 8
-xdotool mousemove --sync 5 5
+pointer_to 5 5
 read -r _ _ _ lx ly _ _ _ <<<"$(entry widget lstInput | tr '\t' ' ')"
-xdotool mousemove --sync $((lx + 60)) $((ly + 26))
-sleep 1.5
+pointer_to $((lx + 60)) $((ly + 26))
+tip_up() { awk -F'\t' '$1=="window" && $3=="QTipLabel" {f=1} END {exit !f}' "$MAP" 2>/dev/null; }
+waitfor "the long name's tip" tip_up
 read -r _ _ _ cx cy cw ch _ <<<"$(entry child frmConfPrj | tr '\t' ' ')"
-picture_of field-lists-long-name "$cx" "$cy" "$((cw + 250))" "$((ch + 40))"
+settled_picture field-lists-long-name "$cx" "$cy" "$((cw + 250))" "$((ch + 40))"
 
 step "the advanced grid"
 click cmdAdvanced
@@ -83,9 +85,11 @@ step "a statistics column widened by its heading's edge"
 IFS=$'\t' read -r _ hx hy hw hh _ <<<"$(heading tgSFamCfg DataPane 6)"
 [ -n "${hx:-}" ] || fail "no heading Avg"
 before=$hw
-xdotool mousemove --sync $((hx + hw - 1)) $((hy + hh / 2)) mousedown 1
-xdotool mousemove --sync $((hx + hw + 30)) $((hy + hh / 2))
-xdotool mousemove --sync $((hx + hw + 60)) $((hy + hh / 2)) mouseup 1
+pointer_to $((hx + hw - 1)) $((hy + hh / 2))
+xdotool mousedown 1
+pointer_to $((hx + hw + 30)) $((hy + hh / 2))
+pointer_to $((hx + hw + 60)) $((hy + hh / 2))
+xdotool mouseup 1
 widened() { [ "$(width_of tgSFamCfg DataPane 6)" -gt "$before" ]; }
 waitfor "the Avg column wider than $before pixels" widened
 settled_picture advanced-grid-widened "$ax" "$ay" "$aw" "$ah"
