@@ -73,6 +73,9 @@ SessionEnd::~SessionEnd()
 void SessionEnd::Request()
 {
     m_requested = true;
+    // Each request ends with the main window there when it is first tried.
+    m_hadMain = false;
+    m_main = nullptr;
     // Never inside the caller: the close runs its steps from the event loop.
     QTimer::singleShot(0, this, &SessionEnd::tryEnd);
 }
@@ -84,13 +87,17 @@ void SessionEnd::tryEnd()
     QPointer<frmMain> main = qobject_cast<frmMain*>(gVeltra().MainForm());
     if (main && main->Unloaded())
         main = nullptr;
-    if (!main && m_hadMain) {
+    if (m_hadMain && (!m_main || m_main != main)) {
         // The window has closed: the program ends with it.
         m_requested = false;
         m_hadMain = false;
+        m_main = nullptr;
         return;
     }
-    m_hadMain = m_hadMain || main;
+    if (main) {
+        m_hadMain = true;
+        m_main = main.data();
+    }
     // A box or dialog waits for an answer in a loop of its own: it is closed as its close box
     // closes it, and the main window follows once the command behind it has returned.
     if (QWidget* modal = QApplication::activeModalWidget())

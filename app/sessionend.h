@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 class QSocketNotifier;
@@ -32,6 +33,8 @@ private:
     QSocketNotifier* m_notifier = nullptr;
     QTimer m_retry;
     bool m_requested = false;
-    // A main window was there since the request: its going ends the request.
+    // The main window the request has seen: its going (by any way) ends the request, so that
+    // a retry still due never reaches a window that came after it.
+    QPointer<QWidget> m_main;
     bool m_hadMain = false;
 };

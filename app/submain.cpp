@@ -110,6 +110,9 @@ frmMain* SubMain::Main(const StartupOptions& options)
 
         main = new frmMain();
         gVeltra().SetMainForm(main);
+        // Bound before the first pump: a window closed from there on (a logout, a signal) runs
+        // its close steps, which navigate, against its own bar.
+        gNavigate().Bind(main->MainToolBar());
         main->Load();
         pump();
 
@@ -133,7 +136,6 @@ frmMain* SubMain::Main(const StartupOptions& options)
         project.SetExtFilter(QStringLiteral("Access DB (*.mdb)|*.MDB"));
         project.SetExtAllowed(QStringLiteral("*.MDB"));
 
-        gNavigate().Bind(main->MainToolBar());
         gNavigate().Navigate(navNoProject);
 
         main->MainToolBar()->SetChecked(

@@ -17,6 +17,7 @@
 #include "tests/support/testenv.h"
 #include "tests/shell/recordingopener.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QTest>
@@ -282,4 +283,52 @@ TEST_F(Startup, AnEndSignalWaitsForTheHourglassAndClosesAnOpenBox)
     EXPECT_EQ(box->exec(), QDialog::Rejected);
     ASSERT_TRUE(main) << "the window went while the box's command was still running";
     EXPECT_TRUE(QTest::qWaitFor([&] { return main.isNull(); }, 3000));
+}
+
+// An end that comes while start-up still pumps messages, before its last steps, closes the
+// main window in silence: its close steps find the bar they need.
+TEST_F(Startup, AnEndDuringStartUpClosesWithoutABox)
+{
+    SessionEnd sessionEnd;
+    struct FirstEventOfTheMainWindow : QObject {
+        SessionEnd& end;
+        bool sent = false;
+        explicit FirstEventOfTheMainWindow(SessionEnd& e) : end(e) {}
+        bool eventFilter(QObject* watched, QEvent*) override
+        {
+            if (!sent && qobject_cast<frmMain*>(watched) && gVeltra().MainForm() == watched) {
+                sent = true;
+                end.Request();
+            }
+            return false;
+        }
+    } filter(sessionEnd);
+    qApp->installEventFilter(&filter);
+    EXPECT_EQ(run(), nullptr);
+    qApp->removeEventFilter(&filter);
+    EXPECT_TRUE(filter.sent);
+    EXPECT_TRUE(prompts.Boxes().empty()) << prompts.Boxes().front().title.toStdString() << ": "
+                                         << prompts.Boxes().front().text.toStdString();
+}
+
+// A request ends with the window it closed: a retry still due when that window has gone by
+// another way leaves a main window that comes after it alone.
+TEST_F(Startup, AnEndRequestDoesNotOutliveItsWindow)
+{
+    const SessionEnd sessionEnd;
+    ASSERT_TRUE(run());
+    {
+        CHourglass busy(true);
+        ::raise(SIGHUP);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return sessionEnd.Requested(); }, 3000));
+        main->close();
+    }
+    // The window closes as the hourglass drops, before the end's next try.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return main.isNull(); }, 3000));
+    QPointer<frmMain> next = new frmMain;
+    gVeltra().SetMainForm(next);
+    QTest::qWait(3 * SessionEnd::kRetryMs);
+    EXPECT_TRUE(next && !next->Unloaded()) << "the end of the first window closed the next one";
+    EXPECT_FALSE(sessionEnd.Requested());
+    delete next;
 }

@@ -119,8 +119,7 @@ TEST(ResultRoad, ShippedSamplesThroughFinishAndTheMenus)
     EXPECT_EQ(child<frmScatter>(window.main), nullptr); // one result view at a time
     save(window.main, "series-zoom1");
     series->updZoom->setValue(8);
-    QTest::qWait(200);
-    EXPECT_EQ(series->Zoom(), 8.0f);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return series->Zoom() == 8.0f; }, 5000));
     save(window.main, "series-zoom8");
     click(window.main, ToolName::Scatter);
     EXPECT_NE(child<frmScatter>(window.main), nullptr);
