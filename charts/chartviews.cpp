@@ -9,6 +9,7 @@
 #include "core/widgets/hourglass.h"
 #include "core/widgets/statusmsg.h"
 #include "core/widgets/toolnames.h"
+#include "core/widgets/updatelock.h"
 #include "core/widgets/veltra.h"
 #include "network/backprop.h"
 #include "network/sfam.h"
@@ -19,24 +20,13 @@
 #include "training/testdialogs.h"
 
 #include <QMainWindow>
-#include <QPointer>
 
 void ChartViews::ShowCMatrix()
 {
     Procedure(QStringLiteral("modMenu::ShowCMatrix"), [&] {
         CHourglass hourglass(true);
         // Drawing of the main window waits until the matrix is laid out.
-        QPointer<QWidget> main = gVeltra().MainForm();
-        if (main)
-            main->setUpdatesEnabled(false);
-        struct Unlock {
-            QPointer<QWidget> w;
-            ~Unlock()
-            {
-                if (w)
-                    w->setUpdatesEnabled(true);
-            }
-        } unlock{main};
+        CUpdateLock lock(gVeltra().MainForm());
         modMenu::RemoveChildForms();
         auto* form = new frmMatrix(CurrentNetworkAs<CSFam>());
         form->Display();

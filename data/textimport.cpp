@@ -285,12 +285,6 @@ const std::vector<int> kImportWeights{3, 13, 1};
 // What saving the rows usually takes, per byte of the file.
 constexpr double kSaveSecondsPerByte = 2e-9;
 
-void TellReading(WorkProgress* progress, bool firstPass, const CTextLineReader& in)
-{
-    if (progress)
-        progress->Begin(firstPass ? kTyping : kWriting, in.Size());
-}
-
 // How WriteImport saves the rows of a file of `bytes`: with the progress told meanwhile.
 std::function<void(const std::function<void()>&)> SavingTold(WorkProgress& progress, int64_t bytes)
 {
@@ -300,24 +294,66 @@ std::function<void(const std::function<void()>&)> SavingTold(WorkProgress& progr
     };
 }
 
-// --- Pattern files --------------------------------------------------------------------------
+// --- The readings ---------------------------------------------------------------------------
 
-// One reading of a pattern file by its line rules. The first reading checks and types; the
-// second hands the rows of the section that ended up in the grid to `onRow`.
-struct RawReading {
+// One reading of a file to import. The first checks the lines and types the columns; the second
+// hands the rows that go into the table to its `onRow`.
+struct Reading {
+    explicit Reading(WorkProgress& told) : progress(told) {}
     bool firstPass = true;
-    int wantedSection = -1;          // second reading: serial of the rows' section
     // Results of the first reading.
     bool notUtf8 = false;
     std::vector<std::string> names;
-    int rowsSection = -1;            // serial of the [PATTERNS] section whose rows are kept
-    WorkProgress* progress = nullptr;
+    int rowsSection = -1;            // pattern files: serial of the [PATTERNS] section kept
+    WorkProgress& progress;
 };
 
-template <class OnRow>
-bool ReadRawFile(const QString& path, RawReading& st, ColumnTyper& typer, OnRow&& onRow)
+using ReadFile = bool (*)(const QString& path, Reading& st, ColumnTyper& typer, const RowSink& onRow);
+
+// The lines of a file as a reading takes them: the bytes read told to the status bar, and on
+// the first reading any line that is no UTF-8 noted.
+class LineSource {
+public:
+    LineSource(const QString& path, Reading& st) : m_in(path), m_st(st)
+    {
+        m_st.progress.Begin(m_st.firstPass ? kTyping : kWriting, m_in.Size());
+    }
+    bool Next(std::string_view& line)
+    {
+        if (!m_in.Next(line))
+            return false;
+        m_st.progress.Units(m_in.Consumed());
+        if (m_st.firstPass && !m_st.notUtf8 && !IsValidUtf8(line))
+            m_st.notUtf8 = true;
+        return true;
+    }
+
+private:
+    CTextLineReader m_in;
+    Reading& m_st;
+};
+
+// The line of field names of the first reading.
+void TakeNames(const Items& items, Reading& st, ColumnTyper& typer)
 {
-    CTextLineReader in(path);
+    CheckFieldCount(qsizetype(items.size()));
+    st.names.clear();
+    for (const std::string_view it : items)
+        st.names.emplace_back(TrimSpaces(it));
+    typer.Reset(items.size());
+}
+
+// A row whose item count the first reading had checked no longer has it.
+[[noreturn]] void ThrowFileChanged()
+{
+    throw KvError(KvErr::DeviceIO, {}, QStringLiteral("The file changed while it was imported."));
+}
+
+// A pattern file by its line rules: [TAGS] names the fields, the rows of the last [PATTERNS]
+// section after it go into the table.
+bool ReadRawFile(const QString& path, Reading& st, ColumnTyper& typer, const RowSink& onRow)
+{
+    LineSource in(path, st);
     std::string_view raw;
     std::string work;
     Items items;
@@ -325,12 +361,7 @@ bool ReadRawFile(const QString& path, RawReading& st, ColumnTyper& typer, OnRow&
     int64_t sectionLine = 0;
     int sectionSerial = 0;
     size_t fieldCount = 0;
-    TellReading(st.progress, st.firstPass, in);
     while (in.Next(raw)) {
-        if (st.progress)
-            st.progress->Units(in.Consumed());
-        if (st.firstPass && !st.notUtf8 && !IsValidUtf8(raw))
-            st.notUtf8 = true;
         size_t p = raw.find(';');
         if (p != std::string_view::npos)
             raw = raw.substr(0, p);
@@ -354,11 +385,7 @@ bool ReadRawFile(const QString& path, RawReading& st, ColumnTyper& typer, OnRow&
             if (sectionLine == 0) {
                 fieldCount = items.size();
                 if (st.firstPass) {
-                    CheckFieldCount(qsizetype(fieldCount));
-                    st.names.clear();
-                    for (const std::string_view it : items)
-                        st.names.emplace_back(TrimSpaces(it));
-                    typer.Reset(fieldCount);
+                    TakeNames(items, st, typer);
                     st.rowsSection = -1;
                 }
             }
@@ -376,15 +403,14 @@ bool ReadRawFile(const QString& path, RawReading& st, ColumnTyper& typer, OnRow&
             }
             if (items.size() != fieldCount) {
                 if (!st.firstPass)
-                    throw KvError(KvErr::DeviceIO, {},
-                                  QStringLiteral("The file changed while it was imported."));
+                    ThrowFileChanged();
                 Prompts::MsgBox(kItemCountWrong + QString::number(sectionLine),
                                 MsgButtons::Ok, MsgIcon::None, kAppTitle);
                 return false;
             }
             if (st.firstPass)
                 typer.Add(items);
-            else if (sectionSerial == st.wantedSection)
+            else if (sectionSerial == st.rowsSection)
                 onRow(items);
         }
 
@@ -409,50 +435,30 @@ bool ReadRawFile(const QString& path, RawReading& st, ColumnTyper& typer, OnRow&
     return true;
 }
 
-// --- Delimited text files -------------------------------------------------------------------
-
-struct TextReading {
-    bool firstPass = true;
-    bool notUtf8 = false;
-    std::vector<std::string> names;
-    int64_t rows = 0;
-    WorkProgress* progress = nullptr;
-};
-
-template <class OnRow>
-bool ReadTextFile(const QString& path, TextReading& st, ColumnTyper& typer, OnRow&& onRow)
+// A comma-delimited text file: the first line names the fields, every other line is a row.
+bool ReadTextFile(const QString& path, Reading& st, ColumnTyper& typer, const RowSink& onRow)
 {
-    CTextLineReader in(path);
+    LineSource in(path, st);
     std::string_view line;
     Items items;
     bool header = true;
     size_t fieldCount = 0;
     int64_t row = 0;
-    TellReading(st.progress, st.firstPass, in);
     while (in.Next(line)) {
-        if (st.progress)
-            st.progress->Units(in.Consumed());
-        if (st.firstPass && !st.notUtf8 && !IsValidUtf8(line))
-            st.notUtf8 = true;
         if (IsBlank(line))
             continue;
         SplitBytes(line, ',', items);
         if (header) {
             header = false;
             fieldCount = items.size();
-            if (st.firstPass) {
-                CheckFieldCount(qsizetype(fieldCount));
-                for (const std::string_view it : items)
-                    st.names.emplace_back(TrimSpaces(it));
-                typer.Reset(fieldCount);
-            }
+            if (st.firstPass)
+                TakeNames(items, st, typer);
             continue;
         }
         ++row;
         if (items.size() != fieldCount) {
             if (!st.firstPass)
-                throw KvError(KvErr::DeviceIO, {},
-                              QStringLiteral("The file changed while it was imported."));
+                ThrowFileChanged();
             Prompts::MsgBox(
                 QStringLiteral("Number of fields Does Not match number of field names at row #")
                     + QString::number(row),
@@ -464,8 +470,94 @@ bool ReadTextFile(const QString& path, TextReading& st, ColumnTyper& typer, OnRo
         else
             onRow(items);
     }
-    st.rows = row;
     return true;
+}
+
+// --- The import -----------------------------------------------------------------------------
+
+// What sets the two importers apart; the rest of an import is the same for both.
+struct ImportKind {
+    QString title;                // of the general failure's box
+    ReadFile read;
+    bool blankIsMissing;          // a value of blanks is missing, not a text
+    bool askBeforeReading;        // an old output file is asked about before the file is read
+    bool cleanNames;              // characters the database misreads in names become "_"
+    QString keyColumnText;
+    // A file that holds no rows or misses a value: the box's title and texts, and whether
+    // the status bar says so too.
+    QString badDataTitle;
+    QString noRowsText;
+    QString (*missingText)(int64_t row, size_t column);
+    bool statusOnBadData;
+};
+
+void BadData(const ImportKind& kind, const QString& text)
+{
+    Prompts::MsgBox(text, MsgButtons::Ok, MsgIcon::Exclamation, kind.badDataTitle);
+    if (kind.statusOnBadData)
+        Status::Message(QStringLiteral("Import failed."));
+}
+
+// The file read twice (typing, then the rows into the new table) and the table written so
+// that the old output file goes only once the new one is complete.
+void Import(const QString& fileName, const ImportKind& kind)
+{
+    try {
+        QString bareName;
+        QString outputFile;
+        const auto mayWrite = [&] {
+            OutputNames(fileName, bareName, outputFile);
+            return AgreeToOverwrite(outputFile);
+        };
+        if (kind.askBeforeReading && !mayWrite())
+            return;
+
+        ColumnTyper typer(kind.blankIsMissing);
+        WorkProgress progress;
+        progress.Start(kImportWeights);
+        Reading st(progress);
+        if (!kind.read(fileName, st, typer, [](const Items&) {}))
+            return;
+
+        if (typer.Rows() == 0) {
+            BadData(kind, kind.noRowsText);
+            return;
+        }
+        size_t column = 0;
+        int64_t row = 0;
+        bool overflow = false;
+        if (typer.FirstMissing(column, row, overflow)) {
+            if (overflow)
+                ThrowOverflow(row, column);
+            BadData(kind, kind.missingText(row, column));
+            return;
+        }
+
+        const TextEncoding encoding = st.notUtf8 ? TextEncoding::Windows1252 : TextEncoding::Utf8;
+        QStringList names = FieldNames(st.names, encoding);
+        if (!kind.askBeforeReading && !mayWrite())
+            return;
+
+        ImportTable table;
+        table.name = bareName;
+        if (kind.cleanNames) {
+            for (QString& n : names)
+                n = CleanName(n.left(64), false);
+            table.name = CleanName(bareName, true);
+        }
+        table.keyColumnText = kind.keyColumnText;
+        table.fieldNames = names;
+        table.types = typer.Types();
+        table.encoding = encoding;
+
+        st.firstPass = false;
+        WriteImport(
+            outputFile, table, [&](const RowSink& sink) { kind.read(fileName, st, typer, sink); },
+            SavingTold(progress, QFileInfo(fileName).size()));
+        Status::Message(QStringLiteral("Import to ") + outputFile + QStringLiteral(" successful."));
+    } catch (...) {
+        GeneralFailure(kind.title);
+    }
 }
 
 } // namespace
@@ -493,117 +585,39 @@ int Utilities::Split(const QString& delimiter, const QString& text, QStringList&
 
 void Utilities::LoadRawFile(const QString& fileName)
 {
-    try {
-        QString bareName;
-        QString outputFile;
-        OutputNames(fileName, bareName, outputFile);
-        if (!AgreeToOverwrite(outputFile))
-            return;
-
-        ColumnTyper typer(false);
-        RawReading st;
-        WorkProgress progress;
-        progress.Start(kImportWeights);
-        st.progress = &progress;
-        if (!ReadRawFile(fileName, st, typer, [](const Items&) {}))
-            return;
-
-        if (typer.Rows() == 0) {
-            Prompts::MsgBox(QStringLiteral("Invalid .raw file.\nNo data rows after [PATTERNS].  Import stoped."),
-                            MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Import Failed"));
-            Status::Message(QStringLiteral("Import failed."));
-            return;
-        }
-        size_t column = 0;
-        int64_t row = 0;
-        bool overflow = false;
-        if (typer.FirstMissing(column, row, overflow)) {
-            if (overflow)
-                ThrowOverflow(row, column);
-            Prompts::MsgBox(QStringLiteral("Invalid .raw file.\nMissing value in row #")
-                                + QString::number(row + 1) + QStringLiteral(".  Import stoped."),
-                            MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Import Failed"));
-            Status::Message(QStringLiteral("Import failed."));
-            return;
-        }
-
-        const TextEncoding encoding = st.notUtf8 ? TextEncoding::Windows1252 : TextEncoding::Utf8;
-        QStringList names = FieldNames(st.names, encoding);
-
-        ImportTable table;
-        table.name = bareName;
-        table.keyColumnText = QStringLiteral(" Count AUTOINCREMENT CONSTRAINT PrimaryKey PRIMARY KEY, ");
-        table.fieldNames = names;
-        table.types = typer.Types();
-        table.encoding = encoding;
-
-        st.firstPass = false;
-        st.wantedSection = st.rowsSection;
-        WriteImport(
-            outputFile, table,
-            [&](const RowSink& sink) { ReadRawFile(fileName, st, typer, [&](const Items& items) { sink(items); }); },
-            SavingTold(progress, QFileInfo(fileName).size()));
-        Status::Message(QStringLiteral("Import to ") + outputFile + QStringLiteral(" successful."));
-    } catch (...) {
-        GeneralFailure(QStringLiteral("LoadRawFile"));
-    }
+    Import(fileName,
+           {.title = QStringLiteral("LoadRawFile"),
+            .read = ReadRawFile,
+            .blankIsMissing = false,
+            .askBeforeReading = true,
+            .cleanNames = false,
+            .keyColumnText = QStringLiteral(" Count AUTOINCREMENT CONSTRAINT PrimaryKey PRIMARY KEY, "),
+            .badDataTitle = QStringLiteral("Import Failed"),
+            .noRowsText = QStringLiteral("Invalid .raw file.\nNo data rows after [PATTERNS].  Import stoped."),
+            .missingText =
+                [](int64_t row, size_t) {
+                    return QStringLiteral("Invalid .raw file.\nMissing value in row #") + QString::number(row + 1)
+                           + QStringLiteral(".  Import stoped.");
+                },
+            .statusOnBadData = true});
 }
 
 void Utilities::LoadTextFile(const QString& fileName)
 {
-    try {
-        ColumnTyper typer(true);
-        TextReading st;
-        WorkProgress progress;
-        progress.Start(kImportWeights);
-        st.progress = &progress;
-        if (!ReadTextFile(fileName, st, typer, [](const Items&) {}))
-            return;
-
-        if (typer.Rows() == 0) {
-            Prompts::MsgBox(QStringLiteral("No data rows: the file holds only the line of field names.  Import stoped."),
-                            MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Bad Data"));
-            return;
-        }
-        size_t column = 0;
-        int64_t row = 0;
-        bool overflow = false;
-        if (typer.FirstMissing(column, row, overflow)) {
-            if (overflow)
-                ThrowOverflow(row, column);
-            Prompts::MsgBox(QStringLiteral("Missing value in Row #") + QString::number(row + 1)
-                                + QStringLiteral(", Column #") + QString::number(column + 1)
-                                + QStringLiteral(" .  Import stoped."),
-                            MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Bad Data"));
-            return;
-        }
-
-        const TextEncoding encoding = st.notUtf8 ? TextEncoding::Windows1252 : TextEncoding::Utf8;
-        QStringList names = FieldNames(st.names, encoding);
-
-        QString bareName;
-        QString outputFile;
-        OutputNames(fileName, bareName, outputFile);
-        if (!AgreeToOverwrite(outputFile))
-            return;
-
-        for (QString& n : names)
-            n = CleanName(n.left(64), false);
-        ImportTable table;
-        table.name = CleanName(bareName, true);
-        table.keyColumnText =
-            QStringLiteral(" IndexCounter1 AUTOINCREMENT CONSTRAINT PrimaryKey PRIMARY KEY, ");
-        table.fieldNames = names;
-        table.types = typer.Types();
-        table.encoding = encoding;
-
-        st.firstPass = false;
-        WriteImport(
-            outputFile, table,
-            [&](const RowSink& sink) { ReadTextFile(fileName, st, typer, [&](const Items& items) { sink(items); }); },
-            SavingTold(progress, QFileInfo(fileName).size()));
-        Status::Message(QStringLiteral("Import to ") + outputFile + QStringLiteral(" successful."));
-    } catch (...) {
-        GeneralFailure(QStringLiteral("LoadTextFile"));
-    }
+    Import(fileName,
+           {.title = QStringLiteral("LoadTextFile"),
+            .read = ReadTextFile,
+            .blankIsMissing = true,
+            .askBeforeReading = false,
+            .cleanNames = true,
+            .keyColumnText = QStringLiteral(" IndexCounter1 AUTOINCREMENT CONSTRAINT PrimaryKey PRIMARY KEY, "),
+            .badDataTitle = QStringLiteral("Bad Data"),
+            .noRowsText = QStringLiteral("No data rows: the file holds only the line of field names.  Import stoped."),
+            .missingText =
+                [](int64_t row, size_t column) {
+                    return QStringLiteral("Missing value in Row #") + QString::number(row + 1)
+                           + QStringLiteral(", Column #") + QString::number(column + 1)
+                           + QStringLiteral(" .  Import stoped.");
+                },
+            .statusOnBadData = false});
 }

@@ -119,15 +119,11 @@ void resumeAtFurthestStep()
     }
 }
 
-// A project database was made: the file holds the base tables (a new project has no data
-// file yet, so IsProjectFile does not answer for it).
+// The new project's file was made; one that cannot even be opened (3051) was not.
 bool hasProjectTables(const QString& path)
 {
     bool found = false;
-    IgnoreErrors([&] {
-        const kdb::Database db = kdb::Database::Open(path, false, true);
-        found = db.HasTable(ProjectSchema::ConfigTable()) && db.HasTable(ProjectSchema::FieldConfigTable());
-    });
+    IgnoreErrors([&] { found = Utilities::IsProjectFile(path); });
     return found;
 }
 

@@ -20,7 +20,6 @@
 #include <QLabel>
 #include <QMdiSubWindow>
 
-#include <cmath>
 #include <span>
 
 namespace {
@@ -104,35 +103,16 @@ void frmTrainBP::ShowTrainingValues()
         return;
     ShowCounter(net->State().CyclesCompleted());
     SpinnersFromNet(*net);
-    if (net->BestError() != -1 && net->State().CurrentError() != -1)
-        SetErrorLabels(TrainLayout::Percent(net->State().CurrentError()), TrainLayout::Percent(net->BestError()));
-    else
-        SetErrorLabels(QString(), QString());
+    ShowKnownErrors(net->State());
 }
 
 void frmTrainBP::Activate()
 {
-    if (RunActive())
-        return;
     auto net = Net();
-    if (!net) {
-        CloseSelf();
+    if (!BeginActivate(net.get()))
         return;
-    }
-    Arrange(false);
-    SpinnersFromNet(*net);
-    SetErrorLabels(QString(), QString());
-    ResetChart();
-    ShowTrainingRows(net->State().TrainHigh() - net->State().TrainLow() + 1);
     ShowTrainingValues();
-    if (net->BestError() == -1 || net->State().CurrentError() == -1) {
-        mHistory.forgetChartBest();
-    } else if (net->State().CyclesCompleted() >= 1) {
-        mHistory.setChartBest(net->BestError());
-        mHistory.seed(net->State().CyclesCompleted(), net->State().CurrentError());
-        const double e = net->State().CurrentError();
-        ShowHistory({0, std::floor(e) + 10, std::floor(e / 10) + 1});
-    }
+    SeedChart(net->State(), true);
     Revert();
     Utilities::StatusMessage(QStringLiteral("Press GO to begin training."));
 }
@@ -162,17 +142,8 @@ void frmTrainBP::Revert()
 void frmTrainBP::ResetNet()
 {
     Procedure(QStringLiteral("frmTrainBP::ResetNet"), [&] {
-        auto net = Net();
-        if (!net)
-            return;
-        if (!ConfirmReset(net->State().CyclesCompleted()))
-            return;
-        if (!ForgetTraining([&] { return net->Reset(); }))
-            return;
-        SpinnersFromNet(*net);
-        ClearHistory();
-        // A network reset after a run that ended at 0 % or on a failure can be trained again.
-        TrainBarTools::Set(ToolName::TrainBPTrain, true);
+        if (auto net = Net())
+            ResetTraining(*net, [&] { SpinnersFromNet(*net); });
     });
 }
 
@@ -300,21 +271,12 @@ void frmTrainBP::EngineFailure(CBackProp& net)
     default:
         break;
     }
-    mStop = true;
-    gProcess().SetIsTrained(false);
-    TrainBarTools::Set(ToolName::TrainBPExit, true);
+    EndOnEngineFailure();
 }
 
 void frmTrainBP::EndOfRun()
 {
-    // Only a run that ended by an error leaves a call half-way: its blocks are undone.
-    if (auto net = Net())
-        net->AbandonPass();
-    TrainBarTools::Set(ToolName::TrainBPExit, true);
-    TrainBarTools::Set(ToolName::TrainBPJogWeights, false);
-    TrainBarTools::Set(ToolName::TrainBPReset, true);
-    TrainBarTools::Set(ToolName::TrainBPRevert, true);
-    TrainBarTools::Set(ToolName::TrainBPStop, false);
+    RestoreToolsAfterRun(Net().get());
     // Off after a perfect fit or when no pass completed; a pass without an error leaves it on.
     TrainBarTools::Set(ToolName::TrainBPTrain, m_passError > 0 || m_passError == -1);
     TrainBarTools::Refresh();

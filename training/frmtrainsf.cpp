@@ -23,7 +23,6 @@
 #include <QLabel>
 #include <QMdiSubWindow>
 
-#include <cmath>
 #include <span>
 
 namespace {
@@ -102,28 +101,14 @@ void frmTrainSF::ShowTrainingValues()
     if (!net)
         return;
     IgnoreErrors([&] { m_vigilance.updown->SetValue(TrainLayout::SpinnerValue(net->VigBase())); });
-    if (net->BestTrainError() != -1 && net->State().CurrentError() != -1) {
-        ShowCounter(net->CurrentNodes());
-        SetErrorLabels(TrainLayout::Percent(net->State().CurrentError()), TrainLayout::Percent(net->BestTrainError()));
-    } else {
-        ShowCounter(0);
-        SetErrorLabels(QString(), QString());
-    }
+    ShowCounter(ShowKnownErrors(net->State()) ? net->CurrentNodes() : 0);
 }
 
 void frmTrainSF::Activate()
 {
-    if (RunActive())
-        return;
     auto net = Net();
-    if (!net) {
-        CloseSelf();
+    if (!BeginActivate(net.get()))
         return;
-    }
-    Arrange(true);
-    SetErrorLabels(QString(), QString());
-    ResetChart();
-    ShowTrainingRows(net->State().TrainHigh() - net->State().TrainLow() + 1);
     Utilities::StatusMessage(QStringLiteral("Loading best..."));
     {
         CRunPointer pointer;
@@ -139,14 +124,7 @@ void frmTrainSF::Activate()
         TrainBarTools::Set(ToolName::TrainBPTrain, false);
         Prompt(kCompleted);
     }
-    if (net->BestTrainError() == -1 || net->State().CurrentError() == -1) {
-        mHistory.forgetChartBest();
-        return;
-    }
-    mHistory.setChartBest(net->BestTrainError());
-    mHistory.seed(net->State().CyclesCompleted(), net->State().CurrentError());
-    const double e = net->State().CurrentError();
-    IgnoreErrors([&] { ShowHistory({0, std::floor(e) + 1, std::floor(e / 10) + 1}); });
+    SeedChart(net->State(), false);
 }
 
 void frmTrainSF::Revert()
@@ -156,8 +134,7 @@ void frmTrainSF::Revert()
         if (!net)
             return;
         repaint();
-        auto known = [&] { return net->BestTrainError() != -1 && net->State().CurrentError() != -1; };
-        if (known()) {
+        if (ErrorsKnown(net->State())) {
             net->Revert();
             mHistory.setChartBest(net->BestTrainError());
             const QString e = TrainLayout::Percent(net->State().CurrentError());
@@ -169,7 +146,7 @@ void frmTrainSF::Revert()
             mHistory.clear();
             mHistory.blankPoints(1, mHistory.points() - 1);
         }
-        if (known()) {
+        if (ErrorsKnown(net->State())) {
             mHistory.seed(net->State().CyclesCompleted(), net->State().CurrentError());
             mHistory.setMarkPoint(0);
         }
@@ -183,16 +160,10 @@ void frmTrainSF::ResetNet()
 {
     Procedure(QStringLiteral("frmTrainSF::ResetNet"), [&] {
         auto net = Net();
-        if (!net)
+        const auto showVigilance = [&] { m_vigilance.updown->SetValue(TrainLayout::SpinnerValue(net->VigBase())); };
+        if (!net || !ResetTraining(*net, showVigilance))
             return;
-        if (!ConfirmReset(net->State().CyclesCompleted()))
-            return;
-        if (!ForgetTraining([&] { return net->Reset(); }))
-            return;
-        m_vigilance.updown->SetValue(TrainLayout::SpinnerValue(net->VigBase()));
-        ClearHistory();
         Utilities::SetNodesPanel(QString::number(net->CurrentNodes()));
-        TrainBarTools::Set(ToolName::TrainBPTrain, true);
         Prompt(QStringLiteral("Press GO to train first cycle."));
     });
 }
@@ -293,23 +264,14 @@ void frmTrainSF::EngineFailure(CSFam& net)
     else if (net.State().DLLError() == DLLErrTooFewRows)
         Prompts::MsgBox(QStringLiteral("Unknown Korkan DLL Error"), MsgButtons::Ok, MsgIcon::Critical,
                         QStringLiteral("Training Error"));
-    mStop = true;
-    gProcess().SetIsTrained(false);
-    TrainBarTools::Set(ToolName::TrainBPExit, true);
+    EndOnEngineFailure();
 }
 
 void frmTrainSF::EndOfRun()
 {
-    // Only a run that ended by an error leaves a cycle half-way: its blocks are undone.
-    if (auto net = Net())
-        net->AbandonPass();
+    RestoreToolsAfterRun(Net().get());
     qApp->removeEventFilter(this);
     m_personality->setEnabled(true);
-    TrainBarTools::Set(ToolName::TrainBPExit, true);
-    TrainBarTools::Set(ToolName::TrainBPJogWeights, false);
-    TrainBarTools::Set(ToolName::TrainBPReset, true);
-    TrainBarTools::Set(ToolName::TrainBPRevert, true);
-    TrainBarTools::Set(ToolName::TrainBPStop, false);
     TrainBarTools::Set(ToolName::TrainBPTrain, true);
     if (m_stopShown) {
         m_stopShown = false;

@@ -5,11 +5,14 @@
 #include "core/widgets/statusbar.h"
 #include "core/twips.h"
 #include "core/widgets/statusmsg.h"
+#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "core/widgets/winhelpers.h"
+#include "network/networkproject.h"
 #include "network/workflowflags.h"
 #include "shell/modmenu.h"
 #include "training/led.h"
+#include "training/trainbar.h"
 #include "training/trainlayout.h"
 #include "training/updown.h"
 #include "training/varedodozpro.h"
@@ -21,6 +24,7 @@
 #include <QLabel>
 #include <QMdiSubWindow>
 
+#include <cmath>
 #include <span>
 
 namespace {
@@ -351,24 +355,89 @@ void CTrainWindow::ShowTrainingRows(int32_t rows)
     IgnoreErrors([&] { gVeltra().StatusBar().Message(QString::number(rows) + QStringLiteral(" Rows"), true); });
 }
 
-bool CTrainWindow::ConfirmReset(int32_t cycles)
+bool CTrainWindow::BeginActivate(const CNetworkProject* net)
 {
-    return cycles <= 0
-           || Prompts::MsgBox(QStringLiteral("Reset will destroy any previous training and testing.  Continue with Reset?"),
-                              MsgButtons::YesNo, MsgIcon::Exclamation, QStringLiteral("Reset Warning"))
-                  != MsgResult::No;
+    if (RunActive())
+        return false;
+    if (!net) {
+        CloseSelf();
+        return false;
+    }
+    Arrange(ChartOnlyWhenRoom());
+    SetErrorLabels(QString(), QString());
+    ResetChart();
+    ShowTrainingRows(net->State().TrainHigh() - net->State().TrainLow() + 1);
+    return true;
 }
 
-bool CTrainWindow::ForgetTraining(const std::function<bool()>& reset)
+bool CTrainWindow::ErrorsKnown(const ProjectState& state)
 {
+    return state.BestError() != -1 && state.CurrentError() != -1;
+}
+
+bool CTrainWindow::ShowKnownErrors(const ProjectState& state)
+{
+    if (!ErrorsKnown(state)) {
+        SetErrorLabels(QString(), QString());
+        return false;
+    }
+    SetErrorLabels(TrainLayout::Percent(state.CurrentError()), TrainLayout::Percent(state.BestError()));
+    return true;
+}
+
+void CTrainWindow::SeedChart(const ProjectState& state, bool onlyAfterACycle)
+{
+    if (!ErrorsKnown(state)) {
+        mHistory.forgetChartBest();
+        return;
+    }
+    if (onlyAfterACycle && state.CyclesCompleted() < 1)
+        return;
+    mHistory.setChartBest(state.BestError());
+    mHistory.seed(state.CyclesCompleted(), state.CurrentError());
+    const double e = state.CurrentError();
+    const double top = std::floor(e) + mHistory.shape().passHeadroom;
+    IgnoreErrors([&] { ShowHistory({0, top, std::floor(e / 10) + 1}); });
+}
+
+bool CTrainWindow::ResetTraining(CNetworkProject& net, const std::function<void()>& showSettings)
+{
+    if (net.State().CyclesCompleted() > 0
+        && Prompts::MsgBox(QStringLiteral("Reset will destroy any previous training and testing.  Continue with Reset?"),
+                           MsgButtons::YesNo, MsgIcon::Exclamation, QStringLiteral("Reset Warning"))
+               == MsgResult::No)
+        return false;
     CProcess& process = gProcess();
     const CProcess before = process;
     process.SetIsTrained(false);
     process.SetIsTested(false);
-    if (reset())
-        return true;
-    process = before;
-    return false;
+    if (!net.Reset()) {
+        process = before;
+        return false;
+    }
+    showSettings();
+    ClearHistory();
+    // A network reset after a run that ended at 0 % or on a failure can be trained again.
+    TrainBarTools::Set(ToolName::TrainBPTrain, true);
+    return true;
+}
+
+void CTrainWindow::EndOnEngineFailure()
+{
+    mStop = true;
+    gProcess().SetIsTrained(false);
+    TrainBarTools::Set(ToolName::TrainBPExit, true);
+}
+
+void CTrainWindow::RestoreToolsAfterRun(CNetworkProject* net)
+{
+    if (net)
+        net->AbandonPass();
+    TrainBarTools::Set(ToolName::TrainBPExit, true);
+    TrainBarTools::Set(ToolName::TrainBPJogWeights, false);
+    TrainBarTools::Set(ToolName::TrainBPReset, true);
+    TrainBarTools::Set(ToolName::TrainBPRevert, true);
+    TrainBarTools::Set(ToolName::TrainBPStop, false);
 }
 
 void CTrainWindow::GraphZoom()

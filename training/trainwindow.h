@@ -14,8 +14,10 @@
 #include <functional>
 #include <vector>
 
+class CNetworkProject;
 class CUpDown;
 class LED;
+class ProjectState;
 class QLabel;
 class QMdiSubWindow;
 class VaredOdozPro;
@@ -110,11 +112,29 @@ protected:
     void CloseSelf();
     // The number of training rows in the status bar's second panel.
     void ShowTrainingRows(int32_t rows);
-    // "Reset Warning" when cycles were completed; false when the user answers No.
-    static bool ConfirmReset(int32_t cycles);
-    // The project neither trained nor tested any more, and `reset` (the network's Reset) stores
-    // that with the reset network. A reset that failed keeps the flags as they were; false then.
-    static bool ForgetTraining(const std::function<bool()>& reset);
+    // The opening of either kind's Activate: false while a run is active, or when no network of
+    // the window's kind is open (the window closes then); otherwise the frames laid out, the
+    // error labels blank, the chart back at its start and the training rows told.
+    bool BeginActivate(const CNetworkProject* net);
+    // The network has a best and a current error (trained, or brought back from its project).
+    static bool ErrorsKnown(const ProjectState& state);
+    // The error labels from the network's errors, blank while they are not known; answers
+    // whether they are.
+    bool ShowKnownErrors(const ProjectState& state);
+    // An activation's chart from the network's errors: the history seeded with the current
+    // error and drawn from 0 to it plus the kind's headroom; while they are not known the chart
+    // has no best point. `onlyAfterACycle`: a network without a completed cycle draws nothing.
+    void SeedChart(const ProjectState& state, bool onlyAfterACycle);
+    // The reset of either kind: "Reset Warning" when cycles were completed; the project neither
+    // trained nor tested any more, stored with the reset network (a reset that failed keeps the
+    // flags as they were); `showSettings` puts the network's settings on the kind's spinners;
+    // the history cleared and Train on again. False when nothing was reset.
+    bool ResetTraining(CNetworkProject& net, const std::function<void()>& showSettings);
+    // An engine call failed (its box shown): the run ends and the project counts as untrained.
+    void EndOnEngineFailure();
+    // The tools of either kind once a run has ended, after the pass it left half-way (only a
+    // run ended by an error does) is undone: Exit, Reset and Revert on, Jog Weights and Stop off.
+    void RestoreToolsAfterRun(CNetworkProject* net);
     // After a reset: counter 0, empty labels, every history cell nothing, no mark, 0 to 100.
     void ClearHistory();
     // The chart from the history: mark, scale, data, drawn.
