@@ -2,10 +2,12 @@
 
 #include "browse/browseviews.h"
 #include "browse/builders.h"
+#include "browse/currentbrowse.h"
 #include "browse/findviews.h"
 #include "charts/chartviews.h"
 #include "config/configureproject.h"
 #include "config/splitcommand.h"
+#include "shell/modmenu.h"
 #include "training/trainingviews.h"
 
 // Each window library adds its own Install call here.
@@ -34,6 +36,11 @@ void AppWindowCalls::CloseBrowsers()
     dbUtilities::CloseBrowsers();
 }
 
+void AppWindowCalls::ReleaseWindowState()
+{
+    CurrentBrowse::Release();
+}
+
 void AppWindowCalls::BrowseTestWorstFirst()
 {
     BrowseViews::BrowseTestWorstFirst();
@@ -50,4 +57,19 @@ void AppWindowCalls::BrowseBand(bool open)
         BrowseViews::BrowseMenuOpen();
     else
         BrowseViews::BrowseMenuClose();
+}
+
+void AppNetworkHost::CloseProject()
+{
+    modMenu::FileClose();
+}
+
+void AppNetworkHost::CloseBrowsers()
+{
+    dbUtilities::CloseBrowsers();
+}
+
+void AppNetworkHost::HideSplash()
+{
+    modMenu::HideSplash();
 }

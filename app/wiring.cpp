@@ -9,7 +9,7 @@ AppWiring::AppWiring()
     : m_prompts(&Prompts::Install, &m_prompter),
       m_status(&Status::Install, &gVeltra().StatusBar()),
       m_projects(&ProjectOpener::Install, &m_opener),
-      m_networkHost(&NetworkHost::Install, &m_opener.HostService()),
+      m_networkHost(&NetworkHost::Install, &m_networkHostService),
       m_dataSources(&kdb::SetDataSourceChooser, &OdbcChooser::Choose),
       m_windows(&WindowCalls::Install, &m_windowCalls)
 {

@@ -29,6 +29,7 @@ public:
 private:
     QtPrompter m_prompter;
     NetworkProjectOpener m_opener;
+    AppNetworkHost m_networkHostService;
     AppWindowCalls m_windowCalls;
 
     // Declared after the services they install, so that they end first.

@@ -3,6 +3,7 @@
 #include "browse/browsegrid.h"
 #include "browse/browsemodel.h"
 #include "browse/builders.h"
+#include "browse/currentbrowse.h"
 #include "browse/findviews.h"
 #include "browse/frmbrowse.h"
 #include "browse/sfambrowse.h"
@@ -15,7 +16,6 @@
 #include "shell/commandtable.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
-#include "shell/currentbrowse.h"
 #include "shell/networkopener.h"
 
 #include <QCoreApplication>
@@ -25,16 +25,9 @@
 
 namespace {
 
-void releaseViewState()
-{
-    gIMode().reset();
-    gDataBrowse().reset();
-    gBrowseForm() = nullptr;
-}
-
 void removeChildForms()
 {
-    releaseViewState();
+    CurrentBrowse::Release();
     modMenu::RemoveChildForms();
 }
 

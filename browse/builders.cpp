@@ -2,6 +2,7 @@
 
 #include "browse/browsequery.h"
 #include "browse/browseviews.h"
+#include "browse/currentbrowse.h"
 #include "browse/frmbrowse.h"
 #include "core/errorbox.h"
 #include "core/widgets/veltra.h"
@@ -12,7 +13,6 @@
 #include "network/sfam.h"
 #include "shell/modmenu.h"
 #include "shell/networkopener.h"
-#include "shell/currentbrowse.h"
 
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -148,9 +148,7 @@ frmBrowse* BuildDefBrowser()
 void CloseBrowsers()
 {
     // The view state goes first, so that nothing drives a grid that is closing.
-    IgnoreErrors([] { gIMode().reset(); });
-    IgnoreErrors([] { gDataBrowse().reset(); });
-    IgnoreErrors([] { gBrowseForm() = nullptr; });
+    CurrentBrowse::Release();
     std::vector<QPointer<frmBrowse>> windows;
     for (const CProject::FormEntry& e : gVeltra().Project().Forms())
         if (auto* w = qobject_cast<frmBrowse*>(e.form.data()))

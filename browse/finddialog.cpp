@@ -1,6 +1,7 @@
 #include "browse/finddialog.h"
 
 #include "browse/browsegrid.h"
+#include "browse/currentbrowse.h"
 #include "browse/frmbrowse.h"
 #include "browse/likepattern.h"
 #include "browse/recordsearch.h"
@@ -12,7 +13,6 @@
 #include "core/widgets/winhelpers.h"
 #include "data/datadef.h"
 #include "network/networkproject.h"
-#include "shell/currentbrowse.h"
 
 #include <QApplication>
 #include <QCheckBox>

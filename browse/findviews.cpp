@@ -1,6 +1,7 @@
 #include "browse/findviews.h"
 
 #include "browse/browsegrid.h"
+#include "browse/currentbrowse.h"
 #include "browse/frmbrowse.h"
 #include "browse/imode.h"
 #include "browse/recordsearch.h"
@@ -12,7 +13,6 @@
 #include "core/widgets/veltra.h"
 #include "shell/commandtable.h"
 #include "shell/frmmain.h"
-#include "shell/currentbrowse.h"
 
 namespace FindViews {
 

@@ -17,7 +17,6 @@
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
-#include "training/testdialogs.h"
 
 #include <QMainWindow>
 
@@ -80,7 +79,6 @@ void ChartViews::ShowSeries()
 void ChartViews::Install()
 {
     CCommandTable& commands = gCommands();
-    commands.Add(ToolName::TestBP, TestDialogs::TestShow);
     commands.Add(ToolName::Matrix, [](const CommandClick& click) {
         ShowCMatrix();
         // The hint answers the tool's click; a window that shows the matrix by name (Finish,

@@ -12,6 +12,7 @@
 #include "network/configtext.h"
 #include "network/networkhost.h"
 #include "network/projectstore.h"
+#include "network/workflowflags.h"
 
 #include <QFileInfo>
 
@@ -148,7 +149,7 @@ void CNetworkProject::WriteConfig(kdb::Database& db, bool snapshot)
         m_state.DDO()->Write(db);
     if (snapshot)
         WriteSnapshot(db);
-    NetworkHost::WriteNavigation(db);
+    Workflow::Write(db);
 }
 
 bool CNetworkProject::SaveConfig()

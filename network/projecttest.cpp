@@ -11,6 +11,7 @@
 #include "network/networkhost.h"
 #include "network/patternarrays.h"
 #include "network/projectstore.h"
+#include "network/workflowflags.h"
 
 #include <QScopedValueRollback>
 
@@ -145,7 +146,7 @@ bool CNetworkProject::RebuildProject()
             store.ReplaceTestTable(TestTableStatement(keyType), &m_testProgress, TestProgress::Clearing);
             written = SavePrediction(db);
             if (written) {
-                NetworkHost::WriteNavigation(db);
+                Workflow::Write(db);
                 // Saving a million new rows is one long call: the progress is told meanwhile.
                 m_testProgress.Begin(TestProgress::Saving, m_state.Arrays().m_rows);
                 m_testProgress.During([&] { t.Commit(); }, double(m_state.Arrays().m_rows) * kCommitSecondsPerRow);

@@ -7,7 +7,6 @@
 #include "data/datadef.h"
 #include "engine/korvan_engine.h"
 #include "network/enginecodes.h"
-#include "network/networkhost.h"
 #include "network/workflowflags.h"
 #include "network/projectstore.h"
 
@@ -92,7 +91,7 @@ bool CNetworkProject::ForgetTraining(const QString& title, const std::function<v
         // The reset is stored with the saved network's removal, in one transaction: the file
         // never keeps the counts or the error of a network it no longer has, whatever ends the
         // program next. Stored are what the reset changed, the network's counts and error
-        // whatever they were, and the workflow flags as the host holds them.
+        // whatever they were, and the workflow flags when they are the project's.
         QStringList keys = NetworkCountKeys();
         keys << QString::fromLatin1(m_kind.bestErrorKey);
         for (size_t i = 0; i < settings.size(); ++i)
@@ -103,8 +102,8 @@ bool CNetworkProject::ForgetTraining(const QString& title, const std::function<v
             kdb::Transaction t(db);
             ProjectStore(db).DropSnapshots();
             WriteSettings(db, keys);
-            if (const CProcess* flags = NetworkHost::Current().WorkflowFlags())
-                flags->Write(db);
+            if (gProcess().OfOpenProject())
+                gProcess().Write(db);
             t.Commit();
         } catch (...) {
             // Nothing was forgotten: the object keeps what the file keeps.

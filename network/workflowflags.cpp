@@ -21,6 +21,20 @@ CProcess& gProcess()
     return process;
 }
 
+std::optional<int32_t>& gWorkflowStep()
+{
+    static std::optional<int32_t> step;
+    return step;
+}
+
+void Workflow::Write(kdb::Database& db)
+{
+    if (const std::optional<int32_t> step = gWorkflowStep())
+        ProjectStore(db).WriteNavigation(*step);
+    if (gProcess().OfOpenProject())
+        gProcess().Write(db);
+}
+
 uint8_t CProcess::Byte() const
 {
     uint8_t b = 0;

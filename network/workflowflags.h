@@ -1,10 +1,12 @@
 // The workflow flags of the open project (configured, split, trained, tested), kept as one
-// byte in the project's Config row 'Process' so that a reopened project resumes where it was.
-// `gProcess` is the one instance; its members show their own errors and never raise.
+// byte in the project's Config row 'Process' so that a reopened project resumes where it was,
+// and the workflow step kept in Config 'Navigate'. `gProcess` is the one instance of the flags;
+// its members show their own errors and never raise.
 #pragma once
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace kdb {
 class Database;
@@ -37,6 +39,12 @@ public:
     bool IsTested() const { return m_tested; }
     void SetIsTested(bool value) { m_tested = value; }
 
+    // The flags are the open project's: read from its file, or made with it. Only then does the
+    // project write them with its settings, never flags cleared or left by another project. The
+    // opener says so; a default object's flags are no project's.
+    bool OfOpenProject() const { return m_ofOpenProject; }
+    void SetOfOpenProject(bool value) { m_ofOpenProject = value; }
+
     // The byte Save writes for the current flags.
     uint8_t Byte() const;
 
@@ -45,6 +53,18 @@ private:
     bool m_split = false;
     bool m_trained = false;
     bool m_tested = false;
+    bool m_ofOpenProject = false;
 };
 
 CProcess& gProcess();
+
+// The workflow step the main bar was last put at (CNavigate keeps it here); none until one is
+// set.
+std::optional<int32_t>& gWorkflowStep();
+
+namespace Workflow {
+// Config 'Navigate' from gWorkflowStep, when there is one, and 'Process' from gProcess, when
+// they are the open project's flags, on an open project database inside the caller's
+// transaction; what is not there leaves its row as it is. Raises.
+void Write(kdb::Database& db);
+}

@@ -18,7 +18,7 @@
 #include "shell/frmmain.h"
 #include "shell/navigate.h"
 #include "shell/projectopener.h"
-#include "shell/currentbrowse.h"
+#include "shell/windowcalls.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -180,10 +180,8 @@ void modMenu::FileClose()
 void modMenu::RemoveChildForms()
 {
     Procedure(QStringLiteral("modMenu::RemoveChildForms"), [&] {
-        // The interactive mode works on the browser, and the browser on its window.
-        gIMode().reset();
-        gDataBrowse().reset();
-        gBrowseForm() = nullptr;
+        // Nothing may drive a window that is closing.
+        WindowCalls::Current().ReleaseWindowState();
         std::vector<QPointer<QWidget>> forms;
         if (frmMain* form = mainForm())
             for (QMdiSubWindow* sub : form->MdiArea()->subWindowList())

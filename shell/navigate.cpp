@@ -8,6 +8,7 @@
 #include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/projectstore.h"
+#include "network/workflowflags.h"
 #include "shell/modmenu.h"
 #include "shell/networkopener.h"
 #include "shell/projectopener.h"
@@ -56,10 +57,15 @@ void CNavigate::Disable(const QString& sToolName)
     bar().SetEnabled(sToolName, false);
 }
 
+int32_t CNavigate::Step() const
+{
+    return gWorkflowStep().value_or(navNoProject);
+}
+
 void CNavigate::Navigate(int32_t eNav)
 {
     if (eNav < navTested || eNav > navNoGrid)
-        mStep = eNav;
+        gWorkflowStep() = eNav;
     ProcessNavigate(eNav);
 }
 
@@ -164,7 +170,7 @@ void CNavigate::Save(const QString& sDBFileName)
 {
     Procedure(QStringLiteral("CNavigate::Save"), [&] {
         kdb::Database db = kdb::Database::Open(sDBFileName, false, false);
-        ProjectStore(db).WriteNavigation(mStep);
+        ProjectStore(db).WriteNavigation(Step());
     });
 }
 

@@ -30,8 +30,9 @@ public:
     // Remembers the step when it is a workflow stage (below 5, or above 9) and applies it.
     void Navigate(int32_t eNav);
     bool HasVisited(int32_t) const { return false; }
-    // The remembered step.
-    int32_t Step() const { return mStep; }
+    // The remembered step (gWorkflowStep, network/workflowflags.h, where the project writes it
+    // from); navNoProject before any.
+    int32_t Step() const;
 
     // The remembered step into, and back from, the project's Config row 'Navigate'. Failures
     // show the boxes "CNavigate::Save" and "CNavigate::Load".
@@ -49,7 +50,6 @@ private:
     CCommandBar& bar() const;
 
     QPointer<CCommandBar> mToolBar;
-    int32_t mStep = navNoProject;
 };
 
 CNavigate& gNavigate();

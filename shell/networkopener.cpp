@@ -237,7 +237,7 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
         form->setWindowTitle(modMenu::MainCaption(path));
     gNavigate().Navigate(navOpened);
     // Flags that could not be read are not written back over the file's own when it closes.
-    m_flagsLoaded = gProcess().Load(path);
+    gProcess().SetOfOpenProject(gProcess().Load(path));
     // Only a project that opened joins the recent files: a failed one would come back with its
     // box at every start while Autoload is on.
     gVeltra().MRUList().Add(path);
@@ -249,7 +249,7 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
 bool NetworkProjectOpener::NewProject(const QString& path, int32_t kind)
 {
     const bool created = initializeOpen(kind, path, true);
-    m_flagsLoaded = created;
+    gProcess().SetOfOpenProject(created);
     return created;
 }
 
@@ -257,8 +257,8 @@ void NetworkProjectOpener::CloseProject()
 {
     // Flags are written back only for a project whose flags were read: a project that fails
     // while opening would otherwise get the cleared flags of the project closed before it.
-    const bool saveFlags = m_flagsLoaded;
-    m_flagsLoaded = false;
+    const bool saveFlags = gProcess().OfOpenProject();
+    gProcess().SetOfOpenProject(false);
     if (const auto keep = openNetwork()) { // the object may be running the member that closed it
         openNetwork().reset();
         if (saveFlags)
@@ -274,29 +274,4 @@ QString NetworkProjectOpener::ProjectFileName() const
 {
     const CNetworkProject* project = CurrentNetwork();
     return project ? project->State().ProjectFileName() : QString();
-}
-
-void NetworkProjectOpener::Host::CloseProject()
-{
-    modMenu::FileClose();
-}
-
-void NetworkProjectOpener::Host::CloseBrowsers()
-{
-    modMenu::CloseBrowsers();
-}
-
-void NetworkProjectOpener::Host::HideSplash()
-{
-    modMenu::HideSplash();
-}
-
-std::optional<int32_t> NetworkProjectOpener::Host::NavigationStep()
-{
-    return gNavigate().Step();
-}
-
-const CProcess* NetworkProjectOpener::Host::WorkflowFlags()
-{
-    return m_flagsLoaded ? &gProcess() : nullptr;
 }

@@ -1,9 +1,7 @@
-// The command layer's side of the network projects: the one open network object, the opening
-// of a project file through it, and the host services the network objects ask of the program
-// (closing the project, the browse windows, the splash, the navigation).
+// The command layer's side of the network projects: the one open network object and the opening
+// of a project file through it.
 #pragma once
 
-#include "network/networkhost.h"
 #include "network/networkproject.h"
 #include "shell/projectopener.h"
 
@@ -29,14 +27,10 @@ std::shared_ptr<Kind> CurrentNetworkAs()
 // Makes `project` the open object (nullptr: none). The opener's own; tests put theirs here.
 void SetCurrentNetwork(std::shared_ptr<CNetworkProject> project);
 
-// The program installs the opener into ProjectOpener and its HostService() into NetworkHost.
+// The program installs the opener into ProjectOpener. It tells gProcess whether its flags are
+// the open project's (read from its file, or made with it).
 class NetworkProjectOpener final : public IProjectOpener {
 public:
-    NetworkProjectOpener() = default;
-    // Its host keeps a reference into it.
-    NetworkProjectOpener(const NetworkProjectOpener&) = delete;
-    NetworkProjectOpener& operator=(const NetworkProjectOpener&) = delete;
-
     // Re-links a moved data file, tests the project file, reads the network kind and lets a
     // new network object of that kind open the project; then resumes at the project's
     // furthest workflow step.
@@ -46,24 +40,4 @@ public:
     // Saves the workflow flags into the project file and releases the network object.
     void CloseProject() override;
     QString ProjectFileName() const override;
-
-    // The host services of the network objects, for NetworkHost.
-    INetworkHost& HostService() { return m_host; }
-
-private:
-    class Host final : public INetworkHost {
-    public:
-        explicit Host(const bool& flagsLoaded) : m_flagsLoaded(flagsLoaded) {}
-        void CloseProject() override;
-        void CloseBrowsers() override;
-        void HideSplash() override;
-        std::optional<int32_t> NavigationStep() override;
-        // gProcess, once the open project's flags were read (never the flags of another).
-        const CProcess* WorkflowFlags() override;
-
-    private:
-        const bool& m_flagsLoaded;
-    };
-    bool m_flagsLoaded = false;
-    Host m_host{m_flagsLoaded};
 };

@@ -30,17 +30,6 @@ bool IWindowCalls::StopActiveRun(std::function<void()>)
     return false;
 }
 
-void IWindowCalls::CloseBrowsers()
-{
-    // No browse window may hold the project file open.
-    for (auto& entry : gVeltra().Project().Forms()) {
-        IgnoreErrors([&] {
-            if (entry.form && entry.form->objectName() == QLatin1String("frmBrowse"))
-                entry.form->deleteLater();
-        });
-    }
-}
-
 void IWindowCalls::BrowseTestWorstFirst()
 {
     Status::Message(modMenu::NotAvailableText());

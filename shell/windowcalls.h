@@ -19,8 +19,12 @@ public:
     // run has ended) and answers true. Answers false when no run is active (`then` is not called).
     virtual bool StopActiveRun(std::function<void()> then);
     // browse/: closes every browse window and releases its database handles (before the project
-    // file is rewritten). Without the browse library every registered browse window closes.
-    virtual void CloseBrowsers();
+    // is tested or its file replaced). Without the browse library there is none to close.
+    virtual void CloseBrowsers() {}
+    // browse/: RemoveChildForms asks this first, before any child window closes: the window
+    // libraries let go of what they keep over their windows (the interactive mode, then the
+    // browser, then the current browse window). Nothing without them.
+    virtual void ReleaseWindowState() {}
     // browse/: the back-propagation test dialog's "Browse Test Results": the results, worst first.
     virtual void BrowseTestWorstFirst();
     // browse/: the rows of a chart's point or cell, by predicted and actual value.

@@ -19,6 +19,7 @@
 #include "shell/networkopener.h"
 #include "training/frmtrainbp.h"
 #include "training/frmtrainsf.h"
+#include "training/testdialogs.h"
 #include "training/trainbar.h"
 #include "training/trainlayout.h"
 
@@ -242,6 +243,7 @@ void Install()
     CCommandTable& commands = gCommands();
     commands.Add(ToolName::TrainBP, &TrainingViews::MenuBProp);
     commands.Add(ToolName::ShowGraph, [](const CommandClick& click) { ShowGraph(ToggleClicked(click)); });
+    commands.Add(ToolName::TestBP, TestDialogs::TestShow);
     // The training bar's commands act on the open training window.
     const auto train = [&commands](QLatin1StringView tool, void (*action)(CTrainWindow* window, bool idle)) {
         commands.Add(

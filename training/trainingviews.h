@@ -1,6 +1,7 @@
 // The training commands: the training view (MenuBProp), the training bar's commands with Finish,
 // the run-aware stop the main window asks for before it changes the view or closes
-// (StopActiveRun), and the Show Graph switch; their rows in the command table.
+// (StopActiveRun), the Show Graph switch and the test (TestDialogs::TestShow); their rows in the
+// command table.
 #pragma once
 
 #include <QString>
@@ -10,8 +11,8 @@
 class CTrainWindow;
 
 namespace TrainingViews {
-// Adds the rows of the Training tool, the Show Graph switch and the training bar's commands to
-// the command table.
+// Adds the rows of the Training tool, the Show Graph switch, the test and the training bar's
+// commands to the command table.
 void Install();
 
 // The open training window, or nullptr.

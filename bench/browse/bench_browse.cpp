@@ -6,7 +6,7 @@
 #include "browse/browsegrid.h"
 #include "browse/browsemodel.h"
 #include "browse/browseviews.h"
-#include "shell/currentbrowse.h"
+#include "browse/currentbrowse.h"
 #include "browse/builders.h"
 #include "browse/frmbrowse.h"
 #include "browse/testbrowse.h"
@@ -24,7 +24,7 @@
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
 #include "browse/browseviews.h"
-#include "shell/currentbrowse.h"
+#include "browse/currentbrowse.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

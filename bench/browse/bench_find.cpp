@@ -6,7 +6,7 @@
 #include "browse/builders.h"
 #include "browse/finddialog.h"
 #include "browse/findviews.h"
-#include "shell/currentbrowse.h"
+#include "browse/currentbrowse.h"
 #include "browse/frmbrowse.h"
 #include "browse/imode.h"
 #include "core/apppaths.h"
@@ -26,7 +26,7 @@
 #include "shell/networkopener.h"
 #include "browse/browseviews.h"
 #include "browse/findviews.h"
-#include "shell/currentbrowse.h"
+#include "browse/currentbrowse.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -35,7 +35,7 @@
 #include "shell/networkopener.h"
 #include "browse/browseviews.h"
 #include "shell/commandtable.h"
-#include "shell/currentbrowse.h"
+#include "browse/currentbrowse.h"
 #include "shell/windowcalls.h"
 #include "training/frmtrainsf.h"
 #include "training/trainingviews.h"
@@ -325,7 +325,8 @@ int main(int argc, char** argv)
 
     NetworkProjectOpener opener;
     const ScopedService projects(&ProjectOpener::Install, &opener);
-    const ScopedService networkHost(&NetworkHost::Install, &opener.HostService());
+    AppNetworkHost host;
+    const ScopedService networkHost(&NetworkHost::Install, static_cast<INetworkHost*>(&host));
     auto* main = new frmMain();
     gVeltra().SetMainForm(main);
     gVeltra().StatusBar().Initialize(main->MainStatusBar()->StatusBar());

@@ -21,7 +21,7 @@
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
 #include "browse/browseviews.h"
-#include "shell/currentbrowse.h"
+#include "browse/currentbrowse.h"
 #include "tests/support/fakeprompter.h"
 #include "tests/support/testenv.h"
 

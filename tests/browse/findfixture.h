@@ -6,7 +6,7 @@
 #include "browse/frmbrowse.h"
 #include "browse/browseviews.h"
 #include "browse/findviews.h"
-#include "shell/currentbrowse.h"
+#include "browse/currentbrowse.h"
 
 #include <QHeaderView>
 #include <QTableView>

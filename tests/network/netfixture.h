@@ -8,35 +8,37 @@
 #include "network/backprop.h"
 #include "network/networkhost.h"
 #include "network/sfam.h"
+#include "network/workflowflags.h"
 #include "tests/support/fakeprompter.h"
 #include "tests/support/testenv.h"
 
 #include <QFile>
 #include <QString>
 #include <gtest/gtest.h>
+#include <utility>
 #include <vector>
 
+// Counts what the network objects ask of the program; the workflow step the project writes is 3
+// while it lives (gWorkflowStep), as the program's navigation would keep it.
 class RecordingHost : public INetworkHost {
 public:
-    RecordingHost() : m_previous(NetworkHost::Install(this)) {}
-    ~RecordingHost() override { NetworkHost::Install(m_previous); }
+    RecordingHost() : m_previous(NetworkHost::Install(this)), m_step(std::exchange(gWorkflowStep(), 3)) {}
+    ~RecordingHost() override
+    {
+        gWorkflowStep() = m_step;
+        NetworkHost::Install(m_previous);
+    }
     void CloseProject() override { ++closed; }
     void CloseBrowsers() override { ++browsersClosed; }
     void HideSplash() override { ++splashHidden; }
-    std::optional<int32_t> NavigationStep() override
-    {
-        ++navigationAsked;
-        return step;
-    }
 
     int closed = 0;
     int browsersClosed = 0;
     int splashHidden = 0;
-    int navigationAsked = 0;
-    std::optional<int32_t> step = 3;
 
 private:
     INetworkHost* m_previous;
+    std::optional<int32_t> m_step;
 };
 
 // What a test drives by hand on a project of either kind: the engine routine over the current

@@ -142,11 +142,12 @@ QString DumpFile(const QString& path, const Masks& masks)
     return out;
 }
 
-// The host of the program as far as the project file sees it: a workflow step and the flags.
+// The program as far as the project file sees it: a workflow step and the open project's flags.
 class GoldenHost : public RecordingHost {
 public:
-    const CProcess* WorkflowFlags() override { return &flags; }
-    CProcess flags;
+    GoldenHost() { flags.SetOfOpenProject(true); }
+    ~GoldenHost() override { flags = CProcess(); }
+    CProcess& flags = gProcess();
 };
 
 // A network object that writes down each engine call with what went in and what came out.
@@ -224,7 +225,7 @@ protected:
             rows.push_back(row);
         }
         source = NetTest::MakeSource(folder, "Data", "X1 REAL, X2 DOUBLE, Y REAL, Class TEXT", rows);
-        host.step = 4;
+        gWorkflowStep() = 4;
         host.flags.SetIsConfigured(true);
         host.flags.SetIsSplit(true);
     }

@@ -147,7 +147,7 @@ TEST_F(Testing, TheRebuiltProjectHoldsWhatMemoryHoldsAndKeepsOtherRows)
         ProjectStore(db).WriteProperty("Process", "5");
     }
     bp.SetLearnRate(0.7f);
-    host.step = 7;
+    gWorkflowStep() = 7;
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
     ASSERT_EQ(bp.Test(), TestOutcome::Done);   // the second one replaces the first one's rows
     EXPECT_EQ(NetTest::ConfigValue(path, "LearnRate").toText(), "0.7");

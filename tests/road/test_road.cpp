@@ -27,7 +27,7 @@
 #include "network/sfam.h"
 #include "shell/modmenu.h"
 #include "shell/networkopener.h"
-#include "shell/currentbrowse.h"
+#include "browse/currentbrowse.h"
 #include "shell/windowcalls.h"
 #include "tests/support/modalanswerer.h"
 #include "tests/support/testenv.h"

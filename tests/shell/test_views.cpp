@@ -1,17 +1,14 @@
 // The procedures of the windows above the shell as the shell calls them: the configuration
-// command, the release order of the browse globals, the browse windows closed for the network
-// objects, and the one way to the open network object.
+// command, the window libraries letting go of their windows' objects before the child windows
+// close, and the one way to the open network object.
 #include "core/widgets/commandbar.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
-#include "network/networkhost.h"
 #include "network/backprop.h"
 #include "network/sfam.h"
 #include "shell/modmenu.h"
-#include "shell/currentbrowse.h"
 #include "shell/networkopener.h"
-#include "tests/shell/installedopener.h"
 #include "tests/shell/recordingviews.h"
 #include "tests/shell/test_shell_support.h"
 
@@ -27,23 +24,30 @@ QString mainPanel()
 }
 } // namespace
 
-TEST_F(Views, RemoveChildFormsReleasesTheBrowseGlobalsInOrder)
+TEST_F(Views, RemoveChildFormsLetsTheWindowLibrariesGoBeforeAnyWindowCloses)
 {
-    QStringList released;
-    gIMode() = std::shared_ptr<CIMode>(static_cast<CIMode*>(nullptr), [&](CIMode*) { released << "IMode"; });
-    gDataBrowse() =
-        std::shared_ptr<IDataBrowse>(static_cast<IDataBrowse*>(nullptr), [&](IDataBrowse*) { released << "DataBrowse"; });
-    QPointer<QWidget> form = new QWidget;
-    QObject::connect(form, &QObject::destroyed, [&] { released << "BrowseForm"; });
+    RecordingViews views;
+    struct Releasing : RecordingViews {
+        explicit Releasing(QStringList& log) : m_log(log) {}
+        void ReleaseWindowState() override { m_log << "ReleaseWindowState"; }
+        QStringList& m_log;
+    } releasing(views.calls);
+    struct Form : QWidget {
+        explicit Form(QStringList& log) : m_log(log) {}
+        void closeEvent(QCloseEvent* event) override
+        {
+            m_log << "closed";
+            QWidget::closeEvent(event);
+        }
+        QStringList& m_log;
+    };
+    QPointer<QWidget> form = new Form(views.calls);
     main->MdiArea()->addSubWindow(form)->show();
-    gBrowseForm() = form;
 
     modMenu::RemoveChildForms();
-    EXPECT_FALSE(gIMode());
-    EXPECT_FALSE(gDataBrowse());
-    EXPECT_TRUE(gBrowseForm().isNull());
+    EXPECT_EQ(views.calls, (QStringList{"ReleaseWindowState", "closed"}));
     FlushDeletes();
-    EXPECT_EQ(released, (QStringList{"IMode", "DataBrowse", "BrowseForm"}));
+    EXPECT_TRUE(form.isNull());
 }
 
 TEST_F(Views, ConfigurationWithoutItsWindowSaysSoAndKeepsTheTools)
@@ -80,26 +84,6 @@ TEST_F(Views, ConfigurationReplacesTheChildWindowsAndHoldsTheToolsOff)
     modMenu::EditConfigure();
     EXPECT_EQ(prompts.LastBox().title, QStringLiteral("modMenu::EditConfigure"));
     EXPECT_TRUE(main->updatesEnabled());
-}
-
-TEST_F(Views, NetworkObjectsCloseTheBrowseWindowsThroughTheInstalledProcedure)
-{
-    InstalledOpener opener;
-    // Without the browse library the registered browse windows close.
-    QPointer<QWidget> browse = new QWidget;
-    browse->setObjectName("frmBrowse");
-    QPointer<QWidget> other = new QWidget;
-    gVeltra().Project().Forms().push_back({"1", browse.data()});
-    gVeltra().Project().Forms().push_back({"2", other.data()});
-    NetworkHost::Current().CloseBrowsers();
-    FlushDeletes();
-    EXPECT_EQ(browse, nullptr);
-    EXPECT_NE(other, nullptr);
-    delete other;
-
-    RecordingViews views;
-    NetworkHost::Current().CloseBrowsers();
-    EXPECT_EQ(views.calls, QStringList{"CloseBrowsers"});
 }
 
 TEST_F(Views, OneWayToTheOpenNetworkObject)

@@ -1,4 +1,6 @@
-#include "shell/currentbrowse.h"
+#include "browse/currentbrowse.h"
+
+#include "core/errorbox.h"
 
 QPointer<QWidget>& gBrowseForm()
 {
@@ -16,4 +18,11 @@ std::shared_ptr<CIMode>& gIMode()
 {
     static std::shared_ptr<CIMode> mode;
     return mode;
+}
+
+void CurrentBrowse::Release()
+{
+    IgnoreErrors([] { gIMode().reset(); });
+    IgnoreErrors([] { gDataBrowse().reset(); });
+    IgnoreErrors([] { gBrowseForm() = nullptr; });
 }
