@@ -101,7 +101,7 @@ public:
 
     // Per row 0..Rows(): 0 for a usable row and -1 for an unusable one going into the engine,
     // the normalised prediction after a run.
-    const std::vector<float>& Results() const { return m_state.Arrays().m_valueResults; }
+    const std::vector<float>& Results() const { return m_state.Arrays().valueResults; }
 
 protected:
     std::vector<ConfigSetting> Settings() override;
@@ -113,7 +113,7 @@ protected:
     void MarkUnusable(PatternArrays& arrays, int64_t row) override;
     bool RowUsable(const PatternArrays& arrays, int64_t row) const override
     {
-        return arrays.m_valueResults[size_t(row)] != UnusableRow;
+        return arrays.valueResults[size_t(row)] != UnusableRow;
     }
     float Target(const PatternArrays& arrays, kdb::Reader& reader, int column, int64_t row, PartClasses& classes,
                  bool& unusable) const override;
@@ -125,7 +125,7 @@ protected:
     QString TestTableStatement(const QString& keyType) const override;
     bool SavePrediction(kdb::Database& db) override;
     int32_t EngineOverRows(EngineCommand command, int64_t first, int64_t count) override;
-    void CheckArrays() const override { m_state.Arrays().Check(m_state.Arrays().m_valueResults.size()); }
+    void CheckArrays() const override { m_state.Arrays().Check(m_state.Arrays().valueResults.size()); }
     int32_t JoinRunAnswers(const std::vector<BlockAnswer>& blocks) const override;
     int TestRunWeight() const override { return 1; }
 
