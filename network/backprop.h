@@ -2,7 +2,7 @@
 // parameters of the back-propagation engine, and the best network logged as training goes.
 #pragma once
 
-#include "network/charthandover.h"
+#include "network/testedpredictions.h"
 #include "network/networkproject.h"
 #include "network/teststats.h"
 
@@ -94,10 +94,9 @@ public:
         double correlation = std::nan("");
     };
     RowStatistics TrainingStatistics();
-    // Copies of the testing rows with their captions, for the chart windows (see
-    // charthandover.h); a network whose testing rows are not built is tested first. Raises
+    // The testing rows as the chart windows draw them (see testedpredictions.h); a network whose testing rows are not built is tested first. Raises
     // what the copies raise; the test shows its own boxes.
-    ChartHandover TestedResults();
+    TestedPredictions TestedResults();
 
     // Per row 0..Rows(): 0 for a usable row and -1 for an unusable one going into the engine,
     // the normalised prediction after a run.

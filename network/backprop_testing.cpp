@@ -159,14 +159,18 @@ CBackProp::RowStatistics CBackProp::TrainingStatistics()
     return stats;
 }
 
-ChartHandover CBackProp::TestedResults()
+TestedPredictions CBackProp::TestedResults()
 {
     // Only a network that is there can be tested; a layout build must not pass for one.
     if (!m_state.TestBuilt() && m_state.NetReady() && BuildArrays(0))
         Test();
-    ChartHandover data;
-    data.actual = m_state.Arrays().patterns;
-    data.stride = m_state.PatternStride();
+    TestedPredictions data;
+    // The charts draw the target column only.
+    const std::vector<float>& patterns = m_state.Arrays().patterns;
+    const size_t stride = size_t(m_state.PatternStride());
+    data.actual.reserve(patterns.size() / stride);
+    for (size_t i = 0; i < patterns.size(); i += stride)
+        data.actual.push_back(patterns[i]);
     data.predicted = m_state.Arrays().valueResults;
     data.actualValues = m_state.Arrays().actuals;
     data.trainedCaption = QStringLiteral("Trained: ") + QString::number(m_state.TrainLow()) + QStringLiteral(" to ")

@@ -603,14 +603,16 @@ TEST_F(Testing, ChartsGetTheTestedArraysWithoutTestingAgain)
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
     const QByteArray before = Bytes(bp.State().ProjectFileName());
     bp.calls.clear();
-    const ChartHandover data = bp.TestedResults();
+    const TestedPredictions data = bp.TestedResults();
     EXPECT_TRUE(bp.calls.empty());
     EXPECT_EQ(Bytes(bp.State().ProjectFileName()), before);
     EXPECT_EQ(data.trainedCaption, "Trained: 1 to 30");
     EXPECT_EQ(data.testedCaption, " Tested: 21 to 40");
     EXPECT_EQ(data.rowsText, "20 Rows");
-    EXPECT_EQ(data.stride, 3);
-    EXPECT_EQ(data.actual, bp.State().Patterns());
+    std::vector<float> targets;   // the target column of three values a row
+    for (size_t i = 0; i < bp.State().Patterns().size(); i += 3)
+        targets.push_back(bp.State().Patterns()[i]);
+    EXPECT_EQ(data.actual, targets);
     EXPECT_EQ(data.predicted, bp.Results());
 }
 
@@ -619,7 +621,7 @@ TEST_F(Testing, AChartWithoutTestingRowsTestsFirst)
     TestBackProp bp;
     OpenAndTrain(bp);
     ASSERT_TRUE(bp.State().TrainBuilt());
-    const ChartHandover data = bp.TestedResults();
+    const TestedPredictions data = bp.TestedResults();
     EXPECT_TRUE(bp.State().TestBuilt());
     EXPECT_EQ(data.predicted.size(), 21u);
     EXPECT_EQ(Rows(bp.State().ProjectFileName()).size(), 20);
