@@ -5,6 +5,9 @@
 #include "app/views.h"
 #include "browse/browsegrid.h"
 #include "browse/finddialog.h"
+#include "charts/frmmatrix.h"
+#include "charts/frmscatter.h"
+#include "charts/frmseries.h"
 #include "config/configureproject.h"
 #include "core/serviceslot.h"
 #include "core/widgets/commandbar.h"
@@ -23,8 +26,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QItemSelectionModel>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QRegularExpression>
 #include <QTableView>
 #include <gtest/gtest.h>
@@ -97,16 +98,7 @@ TEST_F(NothingLeftOnTheBar, ViewCommandsReachTheirProceduresWhateverTheCase)
         Flush();
         return answer.Seen().empty() ? QString() : answer.Seen().front();
     };
-    const auto showing = [this](const char* className) {
-        for (QMdiSubWindow* sub : main->MdiArea()->subWindowList())
-            if (sub->widget() && sub->widget()->inherits(className))
-                return true;
-        return false;
-    };
     const auto browser = [] { return qobject_cast<frmBrowse*>(gBrowseForm().data()); };
-    const auto marked = [](const QString& path) {
-        return kdb::Database::Open(path, false, true).Scalar(QStringLiteral("SELECT COUNT(*) FROM Test WHERE Mark <> 0")).ToInt().value_or(-1);
-    };
     const QString results = QStringLiteral("Browsing results of tested data.");
     const QString everything = QStringLiteral("Browsing entire data set.");
 
@@ -130,17 +122,17 @@ TEST_F(NothingLeftOnTheBar, ViewCommandsReachTheirProceduresWhateverTheCase)
     frmBrowse* w = browser();
     ASSERT_TRUE(w);
     click(ToolName::MarkAll);
-    EXPECT_EQ(marked(path), rows);
+    EXPECT_EQ(Marked(path), rows);
     click(ToolName::UnmarkAll);
-    EXPECT_EQ(marked(path), 0);
+    EXPECT_EQ(Marked(path), 0);
     click(ToolName::ToggleMarks);
-    EXPECT_EQ(marked(path), rows);
+    EXPECT_EQ(Marked(path), rows);
     click(ToolName::UnmarkAll);
     QTableView* pane = w->tgBrowse->DataPane();
     for (int r = 1; r <= 3; ++r)
         pane->selectionModel()->select(pane->model()->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     click(ToolName::MarkSelected);
-    EXPECT_EQ(marked(path), 3);
+    EXPECT_EQ(Marked(path), 3);
 
     int column = -1;
     for (qsizetype i = 0; i < w->RecordSource().columns.size(); ++i)
@@ -159,9 +151,9 @@ TEST_F(NothingLeftOnTheBar, ViewCommandsReachTheirProceduresWhateverTheCase)
     frmFind::Existing()->close();
 
     click(ToolName::Scatter);
-    EXPECT_TRUE(showing("frmScatter"));
+    EXPECT_TRUE(Window<frmScatter>());
     click(ToolName::Series);
-    EXPECT_TRUE(showing("frmSeries"));
+    EXPECT_TRUE(Window<frmSeries>());
     EXPECT_EQ(dialogOf(ToolName::TestBP), QStringLiteral("frmTestNetwork"));
     EXPECT_EQ(dialogOf(ToolName::Split), QStringLiteral("frmDataSelect"));
     click(ToolName::Configure);
@@ -188,7 +180,7 @@ TEST_F(NothingLeftOnTheBar, ViewCommandsReachTheirProceduresWhateverTheCase)
     click(ToolName::SFFindError);
     EXPECT_GT(browser()->tgBrowse->CurrentRow(), 0);
     click(ToolName::Matrix);
-    EXPECT_TRUE(showing("frmMatrix"));
+    EXPECT_TRUE(Window<frmMatrix>());
     EXPECT_TRUE(prompts.Boxes().empty());
 }
 

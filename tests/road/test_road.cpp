@@ -208,20 +208,6 @@ protected:
         Finish(path, 300 - trainHigh);
     }
 
-    template <class T>
-    T* Window() const
-    {
-        for (QMdiSubWindow* sub : main->MdiArea()->subWindowList())
-            if (auto* w = qobject_cast<T*>(sub->widget()))
-                return w;
-        return nullptr;
-    }
-
-    int64_t Marked(const QString& path) const
-    {
-        return kdb::Database::Open(path, false, true).Scalar(QStringLiteral("SELECT COUNT(*) FROM Test WHERE Mark <> 0")).ToInt().value_or(-1);
-    }
-
     // The results browser: sorted by a source column, one row marked with a double click,
     // Mark All and Unmark All, three rows selected and marked, those exported.
     void SortMarkExport(const QString& path, const QString& table, const QString& field, int64_t rows)
