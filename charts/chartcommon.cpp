@@ -31,11 +31,10 @@ QString ChartFormat::AxisFormat(int16_t fieldType, double lo, double hi)
     return QStringLiteral("0.0000");
 }
 
-ChartFormat::ChartRows ChartFormat::RowsOf(const ChartHandover& data, float lo, float hi)
+ChartFormat::ChartRows ChartFormat::RowsOf(const TestedPredictions& data, float lo, float hi)
 {
     ChartRows rows;
     const size_t n = std::max<size_t>(data.predicted.size(), 1);
-    const size_t stride = size_t(std::max(1, data.stride));
     // The rows' own values when the network kept them; otherwise the actual array's, which
     // the user range clamps.
     const bool own = data.actualValues.size() == data.predicted.size();
@@ -45,8 +44,8 @@ ChartFormat::ChartRows ChartFormat::RowsOf(const ChartHandover& data, float lo, 
         float actual = std::nanf("");
         if (own)
             actual = float(data.actualValues[i]);
-        else if (i * stride < data.actual.size())
-            actual = Denormalise(data.actual[i * stride], lo, hi);
+        else if (i < data.actual.size())
+            actual = Denormalise(data.actual[i], lo, hi);
         const float p = data.predicted[i];
         // A value beyond a single's range has no place on a scale either.
         if (p == float(UnusableRow) || !std::isfinite(actual))

@@ -3,7 +3,7 @@
 // produce the display list of the self-drawn controls (training/displaylist.h).
 #pragma once
 
-#include "network/charthandover.h"
+#include "network/testedpredictions.h"
 #include "training/displaylist.h"
 
 #include <QColor>
@@ -34,7 +34,7 @@ struct ChartRows {
     std::vector<float> predicted{0.0f};
     int64_t Count() const { return int64_t(predicted.size()) - 1; }
 };
-ChartRows RowsOf(const ChartHandover& data, float lo, float hi);
+ChartRows RowsOf(const TestedPredictions& data, float lo, float hi);
 // The value scale of a chart: the user range lo..hi widened to every value it draws.
 struct ValueScale {
     float lo = 0;

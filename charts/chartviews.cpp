@@ -45,7 +45,7 @@ void showChart(bool series)
             return;
         Procedure(series ? QStringLiteral("CBackProp::ShowSeries") : QStringLiteral("CBackProp::ShowScatter"), [&] {
             modMenu::RemoveChildForms();
-            const ChartHandover data = net->TestedResults();
+            const TestedPredictions data = net->TestedResults();
             Status::Message(QStringLiteral("Test Set results"));
             // The scatter window shows the rows in the second status panel before it is
             // displayed, the series window after.

@@ -41,7 +41,7 @@ frmScatter::frmScatter(std::shared_ptr<CBackProp> net, QWidget* parent) : Result
 
 frmScatter::~frmScatter() = default;
 
-void frmScatter::SetData(const ChartHandover& data)
+void frmScatter::SetData(const TestedPredictions& data)
 {
     m_rows = ChartFormat::RowsOf(data, m_range.lo, m_range.hi);
     m_scale = ChartFormat::ScaleOf(m_rows, m_range.lo, m_range.hi);

@@ -7,7 +7,7 @@
 #include "charts/chartcommon.h"
 #include "charts/charthead.h"
 #include "charts/scatterlayout.h"
-#include "network/charthandover.h"
+#include "network/testedpredictions.h"
 
 #include <QImage>
 #include <QFont>
@@ -29,7 +29,7 @@ public:
     ~frmScatter() override;
 
     // The arrays and captions handed over by the network object.
-    void SetData(const ChartHandover& data);
+    void SetData(const TestedPredictions& data);
     // Saves the main status text and shows the window.
     void Display();
     // The statistics, read again (each activation).

@@ -81,7 +81,7 @@ frmSeries::frmSeries(std::shared_ptr<CBackProp> net, QWidget* parent) : ResultVi
 
 frmSeries::~frmSeries() = default;
 
-void frmSeries::Bind(const ChartHandover& data)
+void frmSeries::Bind(const TestedPredictions& data)
 {
     m_rows = ChartFormat::RowsOf(data, m_range.lo, m_range.hi);
     m_scale = ChartFormat::ScaleOf(m_rows, m_range.lo, m_range.hi);

@@ -7,7 +7,7 @@
 #include "charts/chartcommon.h"
 #include "charts/charthead.h"
 #include "charts/serieslayout.h"
-#include "network/charthandover.h"
+#include "network/testedpredictions.h"
 
 #include <QFont>
 #include "charts/resultview.h"
@@ -31,7 +31,7 @@ public:
     ~frmSeries() override;
 
     // Copies of the arrays; draws nothing.
-    void Bind(const ChartHandover& data);
+    void Bind(const TestedPredictions& data);
     void Display();
     // Statistics and the status text, read again (each activation).
     void Activate();

@@ -40,7 +40,8 @@ void CCommonDialog::ShowFileDialog(FileKind kind)
         request.filter = m_filter;
         request.filterIndex = m_filterIndex;
         request.initialDir = m_initDir;
-        // The name handed over is cut to what the name box of the classic dialog holds.
+        // The name handed over is cut to the room the caller gives it (MaxFileSize, one place
+        // of which ends the name).
         request.fileName = m_maxFileSize > 1 ? m_fileName.left(m_maxFileSize - 1) : QString();
         request.defaultExt = m_defaultExt;
         request.flags = m_flags;

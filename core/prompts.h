@@ -9,8 +9,8 @@
 
 class QObject;
 
-// Button sets, icons and answers keep the numeric values of the classic message-box calls, so
-// that code reading `vbYes`-style answers translates one to one.
+// Button sets, icons and answers, with fixed numbers: an answer names one button whatever the
+// set it came from.
 enum class MsgButtons { Ok = 0, OkCancel = 1, AbortRetryIgnore = 2, YesNoCancel = 3, YesNo = 4, RetryCancel = 5 };
 enum class MsgIcon { None = 0, Critical = 16, Question = 32, Exclamation = 48, Information = 64 };
 enum class MsgResult { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
@@ -20,11 +20,11 @@ struct MessageRequest {
     QString title;
     MsgButtons buttons = MsgButtons::Ok;
     MsgIcon icon = MsgIcon::None;
-    int defaultButton = 1; // 1-based, as in the classic call
+    int defaultButton = 1; // 1-based: the set's first button is 1
 };
 
-// A file dialog as the system asks for it. `filter` is the classic form
-// "Description|*.a;*.b|Other|*.c"; `filterIndex` is 1-based.
+// A file dialog as the system asks for it. `filter` is the pairs of description and patterns
+// "Description|*.a;*.b|Other|*.c" that every caller writes; `filterIndex` is 1-based.
 struct FileDialogRequest {
     enum class Kind { Open, Save };
     Kind kind = Kind::Open;

@@ -9,7 +9,8 @@
 namespace Twips {
 constexpr int PerPixel = 15;
 
-// Nearest whole number with halves to the even one, as the classic Long conversion rounds.
+// Nearest whole number with halves to the even one: every layout rounds twips the same way, so
+// the windows and the figures the tests compute agree to the pixel.
 inline double RoundEven(double value) { return std::nearbyint(value); }
 inline int Round(double value) { return int(std::nearbyint(value)); }
 

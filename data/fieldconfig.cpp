@@ -15,8 +15,9 @@ using modErrorHandling::Member;
 
 namespace {
 
-// Conversions of stored values the way the old runtime made them: Null is refused (94), text
-// must read as a number (13), a 16-bit value must fit (6).
+// Conversions of the values a project file stores: Null is refused (94), text must read as a
+// number (13), a 16-bit value must fit (6), so that a damaged file is reported rather than read
+// as a zero or a cut number.
 double ToDouble(const kdb::Value& v)
 {
     if (v.isNull())

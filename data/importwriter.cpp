@@ -361,9 +361,9 @@ void WriteImport(const QString& outputFile, const ImportTable& table,
     const QString temp = TempNameBeside(outputFile);
     TempFileGuard guard(temp);
     {
-        // The old engine created the file with the locale ";LANGID=0x0409;CP=1252;COUNTRY=0";
-        // an SQLite file holds UTF-8 text and its text columns compare ignoring case, which
-        // is what that locale gave.
+        // The file holds its text as UTF-8, and the text columns the program's SQL makes
+        // compare ignoring case: a project over the table finds, groups and sorts the
+        // imported values however they were typed.
         kdb::Database db = kdb::Database::Create(temp);
         CheckNames(table);
         QString create = QStringLiteral("CREATE TABLE ") + kdb::QuoteIdent(table.name) +

@@ -246,7 +246,8 @@ void OutputNames(const QString& fileName, QString& bareName, QString& outputFile
         bareName = file.Name();
         outputFile = file.Path() + file.Name() + QStringLiteral(".mdb");
     } else {
-        // Names the file object refuses (characters that were illegal on the old platform).
+        // A name the file object refuses (a control character, '"', '*', '<', '=', '?' or '|'
+        // in it) still imports, beside its file under the same bare name.
         const QFileInfo info(fileName);
         bareName = info.completeBaseName();
         const QString folder = info.path();

@@ -72,8 +72,8 @@ int32_t CBackProp::EngineOverRows(EngineCommand command, int64_t first, int64_t 
     // Row first - 1 stands in for the engine's row 0, which it never reads nor writes.
     const size_t before = size_t(first - 1);
     PatternArrays& a = m_state.Arrays();
-    return VTBACKPROP(a.m_patterns.data() + before * size_t(a.Stride()), a.Stride(), int32_t(count + 1),
-                      a.m_fieldMin.data(), a.m_fieldMax.data(), a.m_valueResults.data() + before,
+    return VTBACKPROP(a.patterns.data() + before * size_t(a.Stride()), a.Stride(), int32_t(count + 1),
+                      a.fieldMin.data(), a.fieldMax.data(), a.valueResults.data() + before,
                       m_state.CyclesCounter(), m_layerJCount, m_jogMax, m_initMax, m_learnRate, m_momentum,
                       m_engineFile.NativeName(), command);
 }
@@ -96,26 +96,26 @@ int32_t CBackProp::JoinRunAnswers(const std::vector<BlockAnswer>& blocks) const
 int32_t CBackProp::BeginEnginePass(kvengine::TrainPass& pass)
 {
     PatternArrays& a = m_state.Arrays();
-    a.Check(a.m_valueResults.size());
-    return pass.BeginBackProp(a.m_patterns.data(), a.Stride(), int32_t(a.m_rows + 1), a.m_fieldMin.data(),
-                              a.m_fieldMax.data(), a.m_valueResults.data(), m_learnRate, m_momentum,
+    a.Check(a.valueResults.size());
+    return pass.BeginBackProp(a.patterns.data(), a.Stride(), int32_t(a.rows + 1), a.fieldMin.data(),
+                              a.fieldMax.data(), a.valueResults.data(), m_learnRate, m_momentum,
                               m_engineFile.NativeName());
 }
 
 void CBackProp::LayoutFinished(PatternArrays& arrays)
 {
     if (m_layerJCount == 0)
-        m_layerJCount = DefaultHiddenNodes(arrays.m_numInputs);
+        m_layerJCount = DefaultHiddenNodes(arrays.numInputs);
 }
 
 void CBackProp::SizeResults(PatternArrays& arrays, int64_t rows)
 {
-    arrays.m_valueResults.assign(size_t(rows + 1), 0.0f);
+    arrays.valueResults.assign(size_t(rows + 1), 0.0f);
 }
 
 void CBackProp::MarkUnusable(PatternArrays& arrays, int64_t row)
 {
-    arrays.m_valueResults[size_t(row)] = UnusableRow;
+    arrays.valueResults[size_t(row)] = UnusableRow;
 }
 
 float CBackProp::Target(const PatternArrays& arrays, kdb::Reader& reader, int column, int64_t, PartClasses&,
@@ -126,5 +126,5 @@ float CBackProp::Target(const PatternArrays& arrays, kdb::Reader& reader, int co
     const float value = PatternArrays::ColumnNumber(reader, column, isNull);
     if (isNull)
         unusable = true;
-    return PatternArrays::Normalize(value, arrays.m_fieldMin[0], arrays.m_fieldMax[0]);
+    return PatternArrays::Normalize(value, arrays.fieldMin[0], arrays.fieldMax[0]);
 }

@@ -2,7 +2,7 @@
 // parameters of the back-propagation engine, and the best network logged as training goes.
 #pragma once
 
-#include "network/charthandover.h"
+#include "network/testedpredictions.h"
 #include "network/networkproject.h"
 #include "network/teststats.h"
 
@@ -94,14 +94,13 @@ public:
         double correlation = std::nan("");
     };
     RowStatistics TrainingStatistics();
-    // Copies of the testing rows with their captions, for the chart windows (see
-    // charthandover.h); a network whose testing rows are not built is tested first. Raises
+    // The testing rows as the chart windows draw them (see testedpredictions.h); a network whose testing rows are not built is tested first. Raises
     // what the copies raise; the test shows its own boxes.
-    ChartHandover TestedResults();
+    TestedPredictions TestedResults();
 
     // Per row 0..Rows(): 0 for a usable row and -1 for an unusable one going into the engine,
     // the normalised prediction after a run.
-    const std::vector<float>& Results() const { return m_state.Arrays().m_valueResults; }
+    const std::vector<float>& Results() const { return m_state.Arrays().valueResults; }
 
 protected:
     std::vector<ConfigSetting> Settings() override;
@@ -113,7 +112,7 @@ protected:
     void MarkUnusable(PatternArrays& arrays, int64_t row) override;
     bool RowUsable(const PatternArrays& arrays, int64_t row) const override
     {
-        return arrays.m_valueResults[size_t(row)] != UnusableRow;
+        return arrays.valueResults[size_t(row)] != UnusableRow;
     }
     float Target(const PatternArrays& arrays, kdb::Reader& reader, int column, int64_t row, PartClasses& classes,
                  bool& unusable) const override;
@@ -125,7 +124,7 @@ protected:
     QString TestTableStatement(const QString& keyType) const override;
     bool SavePrediction(kdb::Database& db) override;
     int32_t EngineOverRows(EngineCommand command, int64_t first, int64_t count) override;
-    void CheckArrays() const override { m_state.Arrays().Check(m_state.Arrays().m_valueResults.size()); }
+    void CheckArrays() const override { m_state.Arrays().Check(m_state.Arrays().valueResults.size()); }
     int32_t JoinRunAnswers(const std::vector<BlockAnswer>& blocks) const override;
     int TestRunWeight() const override { return 1; }
 

@@ -15,7 +15,7 @@
 
 QString CBackProp::TestingText() const
 {
-    return QStringLiteral("Testing ") + QString::number(m_state.Arrays().m_rows) + QStringLiteral(" rows.");
+    return QStringLiteral("Testing ") + QString::number(m_state.Arrays().rows) + QStringLiteral(" rows.");
 }
 
 TestOutcome CBackProp::TestError(int32_t result, float& error)
@@ -44,24 +44,24 @@ bool CBackProp::SavePrediction(kdb::Database& db)
 {
     return Procedure(QStringLiteral("CBackProp::SavePrediction"), [&] {
         const int64_t n = int64_t(m_state.TestHigh()) - int64_t(m_state.TestLow()) + 1;
-        if (n != m_state.Arrays().m_rows || m_state.Arrays().m_valueResults.size() != size_t(n + 1))
+        if (n != m_state.Arrays().rows || m_state.Arrays().valueResults.size() != size_t(n + 1))
             throw KvError(KvErr::InvalidCall);
         // The keys and values came with the testing rows; the source is read again only without.
-        const bool kept = m_state.Arrays().m_testKeys.size() == size_t(n + 1)
-                          && m_state.Arrays().m_actuals.size() == size_t(n + 1);
+        const bool kept = m_state.Arrays().testKeys.size() == size_t(n + 1)
+                          && m_state.Arrays().actuals.size() == size_t(n + 1);
         std::optional<kdb::Reader> source;
         if (!kept)
-            source.emplace(TestingRows(db, {m_state.DDO()->FieldName(m_state.Arrays().m_predictField)}));
-        const double lo = m_state.DDO()->UserMin(m_state.Arrays().m_predictField);
-        const double hi = m_state.DDO()->UserMax(m_state.Arrays().m_predictField);
+            source.emplace(TestingRows(db, {m_state.DDO()->FieldName(m_state.Arrays().predictField)}));
+        const double lo = m_state.DDO()->UserMin(m_state.Arrays().predictField);
+        const double hi = m_state.DDO()->UserMax(m_state.Arrays().predictField);
         kdb::Statement insert = ProjectStore(db).BackPropTestRows();
         m_testProgress.Begin(TestProgress::Writing, n);
         for (int64_t i = 1; i <= n; ++i) {
             m_testProgress.Rows(i - 1);
             if (!kept && !source->Next())
                 throw KvError(KvErr::NoCurrentRecord);
-            insert.Bind(1, kept ? m_state.Arrays().m_testKeys[size_t(i)] : source->Get(0));
-            const float r = m_state.Arrays().m_valueResults[size_t(i)];
+            insert.Bind(1, kept ? m_state.Arrays().testKeys[size_t(i)] : source->Get(0));
+            const float r = m_state.Arrays().valueResults[size_t(i)];
             if (r == UnusableRow) {
                 insert.Bind(2, NoPrediction);
                 insert.BindNull(3);
@@ -72,7 +72,7 @@ bool CBackProp::SavePrediction(kdb::Database& db)
                 bool isNull = false;
                 double actual = 0;
                 if (kept) {
-                    actual = m_state.Arrays().m_actuals[size_t(i)];
+                    actual = m_state.Arrays().actuals[size_t(i)];
                     isNull = std::isnan(actual);
                 } else {
                     actual = PatternArrays::ColumnValue(*source, 1, isNull);
@@ -94,14 +94,14 @@ TestStats::Figures CBackProp::MeasureRows() const
 {
     if (!m_state.DDO())
         throw KvError(KvErr::ObjectNotSet);
-    m_state.Arrays().Check(m_state.Arrays().m_valueResults.size());
-    if (m_state.Arrays().m_actuals.size() != m_state.Arrays().m_valueResults.size())
+    m_state.Arrays().Check(m_state.Arrays().valueResults.size());
+    if (m_state.Arrays().actuals.size() != m_state.Arrays().valueResults.size())
         throw KvError(KvErr::InvalidCall);
     const int16_t field = PredictField();
     // lo and hi as the Test rows' predictions take them, so that the figures agree with the
     // Difference column.
     const PatternArrays& a = m_state.Arrays();
-    return TestStats::Measure(a.m_actuals.data(), a.m_valueResults.data(), a.m_rows, m_state.DDO()->UserMin(field),
+    return TestStats::Measure(a.actuals.data(), a.valueResults.data(), a.rows, m_state.DDO()->UserMin(field),
                               m_state.DDO()->UserMax(field));
 }
 
@@ -159,20 +159,24 @@ CBackProp::RowStatistics CBackProp::TrainingStatistics()
     return stats;
 }
 
-ChartHandover CBackProp::TestedResults()
+TestedPredictions CBackProp::TestedResults()
 {
     // Only a network that is there can be tested; a layout build must not pass for one.
     if (!m_state.TestBuilt() && m_state.NetReady() && BuildArrays(0))
         Test();
-    ChartHandover data;
-    data.actual = m_state.Arrays().m_patterns;
-    data.stride = m_state.PatternStride();
-    data.predicted = m_state.Arrays().m_valueResults;
-    data.actualValues = m_state.Arrays().m_actuals;
+    TestedPredictions data;
+    // The charts draw the target column only.
+    const std::vector<float>& patterns = m_state.Arrays().patterns;
+    const size_t stride = size_t(m_state.PatternStride());
+    data.actual.reserve(patterns.size() / stride);
+    for (size_t i = 0; i < patterns.size(); i += stride)
+        data.actual.push_back(patterns[i]);
+    data.predicted = m_state.Arrays().valueResults;
+    data.actualValues = m_state.Arrays().actuals;
     data.trainedCaption = QStringLiteral("Trained: ") + QString::number(m_state.TrainLow()) + QStringLiteral(" to ")
                           + QString::number(m_state.TrainHigh());
     data.testedCaption = QStringLiteral(" Tested: ") + QString::number(m_state.TestLow()) + QStringLiteral(" to ")
                          + QString::number(m_state.TestHigh());
-    data.rowsText = QString::number(qsizetype(m_state.Arrays().m_valueResults.size()) - 1) + QStringLiteral(" Rows");
+    data.rowsText = QString::number(qsizetype(m_state.Arrays().valueResults.size()) - 1) + QStringLiteral(" Rows");
     return data;
 }

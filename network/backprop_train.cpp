@@ -87,11 +87,11 @@ double CBackProp::Predict(const std::vector<double>& values)
         if (RunOneRow(values) < 0)
             return NoPrediction;
         m_state.SetCurrentError(-1);
-        const float r = m_state.Arrays().m_valueResults[1];
+        const float r = m_state.Arrays().valueResults[1];
         if (r == UnusableRow)
             return NoPrediction;
-        const double lo = m_state.DDO()->UserMin(m_state.Arrays().m_predictField);
-        const double hi = m_state.DDO()->UserMax(m_state.Arrays().m_predictField);
+        const double lo = m_state.DDO()->UserMin(m_state.Arrays().predictField);
+        const double hi = m_state.DDO()->UserMax(m_state.Arrays().predictField);
         return lo + double(r) * (hi - lo);
     });
 }

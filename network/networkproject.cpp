@@ -552,5 +552,5 @@ int32_t CNetworkProject::CallEngine(EngineCommand command)
 {
     AbandonPass();
     CheckArrays();
-    return EngineOverRows(command, 1, m_state.Arrays().m_rows);
+    return EngineOverRows(command, 1, m_state.Arrays().rows);
 }

@@ -127,38 +127,38 @@ float PatternArrays::ColumnNumber(kdb::Reader& reader, int column, bool& isNull)
 void PatternArrays::Check(size_t resultCount) const
 {
     const size_t stride = size_t(Stride());
-    if (m_rows < 0 || m_rows + 1 > std::numeric_limits<int32_t>::max() || resultCount != size_t(m_rows + 1)
-        || m_patterns.size() != stride * size_t(m_rows + 1) || m_fieldMin.size() != stride
-        || m_fieldMax.size() != stride)
+    if (rows < 0 || rows + 1 > std::numeric_limits<int32_t>::max() || resultCount != size_t(rows + 1)
+        || patterns.size() != stride * size_t(rows + 1) || fieldMin.size() != stride
+        || fieldMax.size() != stride)
         throw KvError(KvErr::InvalidCall);
 }
 
 void PatternArrays::BuildLayout(const CDataDef& ddo, int16_t predictRole, IPatternKind& kind)
 {
-    m_testKeys.clear();
-    m_actuals.clear();
-    m_numInputs = 0;
-    m_predictField = 0;
-    m_inputFields.assign(1, 0);
-    m_fieldMin.assign(1, 0.0f);
-    m_fieldMax.assign(1, 0.0f);
+    testKeys.clear();
+    actuals.clear();
+    numInputs = 0;
+    predictField = 0;
+    inputFields.assign(1, 0);
+    fieldMin.assign(1, 0.0f);
+    fieldMax.assign(1, 0.0f);
     kind.LayoutStarting(*this);
     const int16_t n = ddo.NumFields();
     for (int16_t i = 1; i <= n; ++i) {
         const int16_t role = ddo.UserMatchType(i);
         if (role == roleInput) {
-            ++m_numInputs;
-            m_inputFields.push_back(i);
-            m_fieldMin.push_back(float(ddo.UserMin(i)));
-            m_fieldMax.push_back(float(ddo.UserMax(i)));
+            ++numInputs;
+            inputFields.push_back(i);
+            fieldMin.push_back(float(ddo.UserMin(i)));
+            fieldMax.push_back(float(ddo.UserMax(i)));
         } else if (role == predictRole) {
-            m_predictField = i;
+            predictField = i;
         }
     }
-    m_fieldMax[0] = float(ddo.UserMax(m_predictField));
-    m_fieldMin[0] = float(ddo.UserMin(m_predictField));
-    m_rows = 0;
-    m_patterns.assign(size_t(Stride()), 0.0f);
+    fieldMax[0] = float(ddo.UserMax(predictField));
+    fieldMin[0] = float(ddo.UserMin(predictField));
+    rows = 0;
+    patterns.assign(size_t(Stride()), 0.0f);
     kind.SizeResults(*this, 0);
     kind.LayoutFinished(*this);
 }
@@ -226,11 +226,11 @@ public:
     void Read(kdb::Reader& reader, RowPart& part, RowStore& store, int64_t at, int64_t limit, bool grows,
               int64_t expected, Go&& go) const
     {
-        const int32_t numInputs = m_arrays.m_numInputs;
+        const int32_t numInputs = m_arrays.numInputs;
         const size_t stride = size_t(m_arrays.Stride());
         const int predictColumn = numInputs;
-        const float* fmin = m_arrays.m_fieldMin.data();
-        const float* fmax = m_arrays.m_fieldMax.data();
+        const float* fmin = m_arrays.fieldMin.data();
+        const float* fmax = m_arrays.fieldMax.data();
         // A growing store grows with the rows read: a stored range far beyond the table (a
         // stale or damaged setting) costs the rows that exist, not the range.
         int64_t sized = limit;
@@ -378,14 +378,14 @@ void PatternArrays::BuildRows(const CDataDef& ddo, const RowRange& range, const 
                               TestProgress& progress, IPatternKind& kind)
 {
     const int64_t low = range.low;
-    const int64_t rows = range.high - low + 1;
-    if (low < 1 || rows < 0)
+    const int64_t count = range.high - low + 1;
+    if (low < 1 || count < 0)
         throw KvError(KvErr::SubscriptOutOfRange);
 
     QStringList columns;
-    for (int32_t j = 1; j <= m_numInputs; ++j)
-        columns << ddo.FieldName(m_inputFields[size_t(j)]);
-    columns << ddo.FieldName(m_predictField);
+    for (int32_t j = 1; j <= numInputs; ++j)
+        columns << ddo.FieldName(inputFields[size_t(j)]);
+    columns << ddo.FieldName(predictField);
     const bool keys = range.testing && ddo.KeyField() != 0;
     if (keys)
         columns << ddo.KeyFieldName();
@@ -393,45 +393,45 @@ void PatternArrays::BuildRows(const CDataDef& ddo, const RowRange& range, const 
     // The rows before the range are passed over by the source (a server does not send them);
     // a range past the table's end ends with "no current record" in the join.
     OpenRows opened = source(columns, low - 1);
-    m_rows = 0;
+    rows = 0;
     if (range.testing)
-        progress.Begin(TestProgress::Reading, rows);
+        progress.Begin(TestProgress::Reading, count);
     // The rows are read into the arrays' own memory: a build after a build needs no new memory.
     RowStore store;
-    store.patterns = std::move(m_patterns);
-    store.keys = std::move(m_testKeys);
-    store.actuals = std::move(m_actuals);
+    store.patterns = std::move(patterns);
+    store.keys = std::move(testKeys);
+    store.actuals = std::move(actuals);
     store.patterns.clear();
     store.keys.clear();
     store.actuals.clear();
     const RowReading reading(*this, kind, keys, range.actuals);
     std::vector<RowPart> parts;
-    if (rows >= RangeRead::RowsToSplit && !opened.file.isEmpty())
-        parts = reading.InRanges(opened.file, opened.table, columns, low, rows, progress, store);
+    if (count >= RangeRead::RowsToSplit && !opened.file.isEmpty())
+        parts = reading.InRanges(opened.file, opened.table, columns, low, count, progress, store);
     if (parts.empty()) {
         store.patterns.clear();
         store.unusable.clear();
         store.keys.clear();
         store.actuals.clear();
         parts.emplace_back();
-        reading.Read(opened.reader, parts.front(), store, 0, rows, true, rows, [&](int64_t done) {
+        reading.Read(opened.reader, parts.front(), store, 0, count, true, count, [&](int64_t done) {
             progress.Rows(done);
             return true;
         });
     }
-    JoinParts(store, parts, rows, keys, range.actuals, kind);
-    m_rows = rows;
+    JoinParts(store, parts, count, keys, range.actuals, kind);
+    rows = count;
     kind.RowsFinished(*this);
 }
 
-void PatternArrays::JoinParts(RowStore& store, std::vector<RowPart>& parts, int64_t rows, bool keys, bool actuals,
+void PatternArrays::JoinParts(RowStore& store, std::vector<RowPart>& parts, int64_t count, bool keys, bool keepActuals,
                               IPatternKind& kind)
 {
     // The rows the parts give, up to the range: a part that failed ends them.
     int64_t total = 0;
     for (const RowPart& part : parts) {
-        total += std::min(part.rows, rows - total);
-        if (total == rows || part.error)
+        total += std::min(part.rows, count - total);
+        if (total == count || part.error)
             break;
     }
     const size_t stride = size_t(Stride());
@@ -439,7 +439,7 @@ void PatternArrays::JoinParts(RowStore& store, std::vector<RowPart>& parts, int6
     std::exception_ptr error;
     int64_t at = 0;
     for (RowPart& part : parts) {
-        const int64_t take = std::min(part.rows, rows - at);
+        const int64_t take = std::min(part.rows, count - at);
         // A part after rows that were missing moves down to its place; one of its own comes in.
         const RowStore& from = part.offset < 0 ? part.own : store;
         const int64_t first = part.offset < 0 ? 0 : part.offset;
@@ -448,7 +448,7 @@ void PatternArrays::JoinParts(RowStore& store, std::vector<RowPart>& parts, int6
             store.unusable.resize(end, 0);
             if (keys)
                 store.keys.resize(end);
-            if (actuals)
+            if (keepActuals)
                 store.actuals.resize(end);
         }
         if (&from != &store || first != at) {
@@ -457,11 +457,11 @@ void PatternArrays::JoinParts(RowStore& store, std::vector<RowPart>& parts, int6
             std::copy_n(from.unusable.begin() + first + 1, take, store.unusable.begin() + at + 1);
             if (keys)
                 std::copy_n(from.keys.begin() + first + 1, take, store.keys.begin() + at + 1);
-            if (actuals)
+            if (keepActuals)
                 std::copy_n(from.actuals.begin() + first + 1, take, store.actuals.begin() + at + 1);
         }
         // Class numbers are given in row order.
-        if (const std::vector<float> numbers = part.classes.Join(m_classes, take); !numbers.empty()) {
+        if (const std::vector<float> numbers = part.classes.Join(classes, take); !numbers.empty()) {
             for (int64_t r = at + 1; r <= at + take; ++r) {
                 float& target = store.patterns[size_t(r) * stride];
                 target = numbers[size_t(target)];
@@ -471,43 +471,43 @@ void PatternArrays::JoinParts(RowStore& store, std::vector<RowPart>& parts, int6
             if (store.unusable[size_t(r)])
                 kind.MarkUnusable(*this, r);
         at += take;
-        if (at == rows)
+        if (at == count)
             break;
         if (part.error) {
             error = part.error;
             break;
         }
     }
-    m_patterns = std::move(store.patterns);
-    m_patterns.resize(size_t(at + 1) * stride);
+    patterns = std::move(store.patterns);
+    patterns.resize(size_t(at + 1) * stride);
     if (keys) {
-        m_testKeys = std::move(store.keys);
-        m_testKeys.resize(size_t(at) + 1);
+        testKeys = std::move(store.keys);
+        testKeys.resize(size_t(at) + 1);
     }
-    if (actuals) {
-        m_actuals = std::move(store.actuals);
-        m_actuals.resize(size_t(at) + 1);
+    if (keepActuals) {
+        actuals = std::move(store.actuals);
+        actuals.resize(size_t(at) + 1);
     }
     if (error)
         std::rethrow_exception(error);
-    if (at < rows)
+    if (at < count)
         throw KvError(KvErr::NoCurrentRecord);
 }
 
 void PatternArrays::BuildOneRow(const std::vector<double>& values, IPatternKind& kind)
 {
-    for (int32_t i = 1; i <= m_numInputs; ++i) {
-        const int16_t field = m_inputFields[size_t(i)];
+    for (int32_t i = 1; i <= numInputs; ++i) {
+        const int16_t field = inputFields[size_t(i)];
         if (field < 0 || size_t(field) >= values.size())
             throw KvError(KvErr::SubscriptOutOfRange);
     }
     const int32_t stride = Stride();
-    m_rows = 1;
-    m_patterns.assign(size_t(2 * stride), 0.0f);
+    rows = 1;
+    patterns.assign(size_t(2 * stride), 0.0f);
     kind.SizeResults(*this, 1);
-    for (int32_t i = 1; i <= m_numInputs; ++i)
-        m_patterns[size_t(stride + i)] =
-            Normalize(float(values[size_t(m_inputFields[size_t(i)])]), m_fieldMin[size_t(i)], m_fieldMax[size_t(i)]);
+    for (int32_t i = 1; i <= numInputs; ++i)
+        patterns[size_t(stride + i)] =
+            Normalize(float(values[size_t(inputFields[size_t(i)])]), fieldMin[size_t(i)], fieldMax[size_t(i)]);
 }
 
 QStringList PatternArrays::ConstantFields(const CDataDef& ddo, bool withRows, const IPatternKind& kind) const
@@ -517,18 +517,18 @@ QStringList PatternArrays::ConstantFields(const CDataDef& ddo, bool withRows, co
         const int32_t stride = Stride();
         std::vector<char> varies(size_t(stride), 0);
         const float* first = nullptr;
-        for (int64_t r = 1; withRows && r <= m_rows; ++r) {
+        for (int64_t r = 1; withRows && r <= rows; ++r) {
             if (!kind.RowUsable(*this, r))
                 continue;
-            const float* row = m_patterns.data() + r * stride;
+            const float* row = patterns.data() + r * stride;
             if (!first)
                 first = row;
-            for (int32_t j = 1; j <= m_numInputs; ++j)
+            for (int32_t j = 1; j <= numInputs; ++j)
                 varies[size_t(j)] |= row[j] != first[j];
         }
-        for (int32_t j = 1; j <= m_numInputs; ++j)
-            if (m_fieldMin[size_t(j)] == m_fieldMax[size_t(j)] || (first && !varies[size_t(j)]))
-                names << ddo.FieldName(m_inputFields[size_t(j)]);
+        for (int32_t j = 1; j <= numInputs; ++j)
+            if (fieldMin[size_t(j)] == fieldMax[size_t(j)] || (first && !varies[size_t(j)]))
+                names << ddo.FieldName(inputFields[size_t(j)]);
     });
     return names;
 }

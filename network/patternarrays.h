@@ -15,7 +15,7 @@
 
 class CDataDef;
 class ClassNumbers;
-class PatternArrays;
+struct PatternArrays;
 class TestProgress;
 
 // The class values of one part of the rows in the order they first appear, numbered from 1
@@ -79,9 +79,9 @@ private:
 };
 
 // The arrays as the engine takes them, with their build from the data definition's layout and
-// the source's rows. A plain value: the project holds one, and each build replaces its parts.
-class PatternArrays {
-public:
+// the source's rows. A plain value whose parts anyone reads: the project holds one, each build
+// replaces its parts.
+struct PatternArrays {
     // What a row build reads: rows low..high of the source; testing rows keep their keys (when
     // the source has a key field) and report their reading; `actuals` keeps the predicted
     // field's own values.
@@ -122,9 +122,9 @@ public:
     // the engine's 32-bit row count.
     void Check(size_t resultCount) const;
 
-    int32_t Stride() const { return m_numInputs + 1; }
-    // Element (field, row): field 0 the target, 1..m_numInputs the inputs.
-    float Pattern(int32_t field, int64_t row) const { return m_patterns[size_t(row * Stride() + field)]; }
+    int32_t Stride() const { return numInputs + 1; }
+    // Element (field, row): field 0 the target, 1..numInputs the inputs.
+    float Pattern(int32_t field, int64_t row) const { return patterns[size_t(row * Stride() + field)]; }
 
     // One value scaled into 0..1 by the limits; 0 when they are equal or the arithmetic fails.
     static float Normalize(float value, float min, float max);
@@ -133,29 +133,30 @@ public:
     static double ColumnValue(kdb::Reader& reader, int column, bool& isNull);
     static float ColumnNumber(kdb::Reader& reader, int column, bool& isNull);
 
-    int32_t m_numInputs = 0;
-    std::vector<int16_t> m_inputFields{0};
-    int16_t m_predictField = 0;
-    std::vector<float> m_fieldMin{0.0f};
-    std::vector<float> m_fieldMax{0.0f};
-    // (0..m_numInputs, 0..m_rows), row-contiguous as the engine takes it; row 0 stays empty.
-    std::vector<float> m_patterns{0.0f};
-    int64_t m_rows = 0;
-    // Per row 0..m_rows: 0 for a usable row and UnusableRow for one the engine skips going in,
+    // The layout and the rows of the last build; the kind and the engine write the results.
+    int32_t numInputs = 0;
+    std::vector<int16_t> inputFields{0};
+    int16_t predictField = 0;
+    std::vector<float> fieldMin{0.0f};
+    std::vector<float> fieldMax{0.0f};
+    // (0..numInputs, 0..rows), row-contiguous as the engine takes it; row 0 stays empty.
+    std::vector<float> patterns{0.0f};
+    int64_t rows = 0;
+    // Per row 0..rows: 0 for a usable row and UnusableRow for one the engine skips going in,
     // the engine's answer after a run: a back-propagation project's normalised predictions,
     // an SFAM project's class numbers. Each kind sizes its own; the other stays as it is.
-    std::vector<float> m_valueResults{0.0f};
-    std::vector<int16_t> m_classResults{0};
+    std::vector<float> valueResults{0.0f};
+    std::vector<int16_t> classResults{0};
     // SFAM: rows of the last row build marked unusable, and the class numbers of the targets.
-    int64_t m_nullRows = 0;
-    ClassNumbers m_classes;
-    // The key of each testing row (0..m_rows), read with the testing rows so that the Test
+    int64_t nullRows = 0;
+    ClassNumbers classes;
+    // The key of each testing row (0..rows), read with the testing rows so that the Test
     // rows need no second pass over the source; empty unless testing rows are built and the
     // source has a key field.
-    std::vector<kdb::Value> m_testKeys;
+    std::vector<kdb::Value> testKeys;
     // The predicted field's own value of each row (NaN: Null), when the build keeps them: the
     // Test rows need no second pass, and the error figures measure against it.
-    std::vector<double> m_actuals;
+    std::vector<double> actuals;
 
 private:
     struct RowStore;

@@ -84,15 +84,15 @@ public:
     PatternArrays& Arrays() { return m_arrays; }
     const PatternArrays& Arrays() const { return m_arrays; }
     // The arrays (see PatternArrays): Rows is the upper bound of their row dimension.
-    int32_t NumInputs() const { return m_arrays.m_numInputs; }
-    int64_t Rows() const { return m_arrays.m_rows; }
+    int32_t NumInputs() const { return m_arrays.numInputs; }
+    int64_t Rows() const { return m_arrays.rows; }
     float Pattern(int32_t field, int64_t row) const { return m_arrays.Pattern(field, row); }
-    const std::vector<float>& Patterns() const { return m_arrays.m_patterns; }
+    const std::vector<float>& Patterns() const { return m_arrays.patterns; }
     int32_t PatternStride() const { return m_arrays.Stride(); }
-    const std::vector<int16_t>& InputFields() const { return m_arrays.m_inputFields; }
-    const std::vector<float>& FieldMinimums() const { return m_arrays.m_fieldMin; }
-    const std::vector<float>& FieldMaximums() const { return m_arrays.m_fieldMax; }
-    int16_t PredictFieldIndex() const { return m_arrays.m_predictField; }
+    const std::vector<int16_t>& InputFields() const { return m_arrays.inputFields; }
+    const std::vector<float>& FieldMinimums() const { return m_arrays.fieldMin; }
+    const std::vector<float>& FieldMaximums() const { return m_arrays.fieldMax; }
+    int16_t PredictFieldIndex() const { return m_arrays.predictField; }
 
 private:
     CProject m_project;

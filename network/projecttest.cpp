@@ -90,7 +90,7 @@ TestOutcome CNetworkProject::Test()
                     return;
             }
             working.Show(TestingText());
-            m_testProgress.Begin(TestProgress::Running, m_state.Arrays().m_rows);
+            m_testProgress.Begin(TestProgress::Running, m_state.Arrays().rows);
             const TestOutcome run = TestError(RunTest(), error);
             if (run != TestOutcome::Done) {
                 outcome = run;
@@ -148,8 +148,8 @@ bool CNetworkProject::RebuildProject()
             if (written) {
                 Workflow::Write(db);
                 // Saving a million new rows is one long call: the progress is told meanwhile.
-                m_testProgress.Begin(TestProgress::Saving, m_state.Arrays().m_rows);
-                m_testProgress.During([&] { t.Commit(); }, double(m_state.Arrays().m_rows) * kCommitSecondsPerRow);
+                m_testProgress.Begin(TestProgress::Saving, m_state.Arrays().rows);
+                m_testProgress.During([&] { t.Commit(); }, double(m_state.Arrays().rows) * kCommitSecondsPerRow);
             }
         }
         // The new rows reuse the pages the old ones freed; compaction, after a much smaller
@@ -168,7 +168,7 @@ int32_t CNetworkProject::RunTest()
     // evenly; without anyone to tell, one call.
     constexpr int64_t kBlocks = 128;
     constexpr int64_t kPart = 8192;
-    const int64_t rows = m_state.Arrays().m_rows;
+    const int64_t rows = m_state.Arrays().rows;
     const int64_t block = std::max<int64_t>(1, (rows + kBlocks * kPart - 1) / (kBlocks * kPart)) * kPart;
     if (rows <= block || !m_testProgress.Listening())
         return CallEngine(EngineRun);
@@ -202,7 +202,7 @@ int32_t CNetworkProject::RunRowsInto(int64_t first, int64_t count, std::vector<B
 
 bool CNetworkProject::RunBlock(bool begin, int32_t& answer)
 {
-    const int64_t rows = m_state.Arrays().m_rows;
+    const int64_t rows = m_state.Arrays().rows;
     const size_t fixed = m_passes.FixedBlockRows();
     const auto blockRows = [&](size_t remaining) {
         return fixed > 0 ? std::min(remaining, fixed) : m_runPacer.NextBlock(remaining);

@@ -15,7 +15,7 @@
 QString CNetworkProject::PredictingText() const
 {
     QString name;
-    IgnoreErrors([&] { name = m_state.DDO()->FieldName(m_state.Arrays().m_predictField); });
+    IgnoreErrors([&] { name = m_state.DDO()->FieldName(m_state.Arrays().predictField); });
     return QStringLiteral("Predicting ") + name + QStringLiteral("...");
 }
 
@@ -134,7 +134,7 @@ bool CNetworkProject::TrainCall(bool whole, const QString& suffix, const QString
         if (!ReadyToTrain(suffix, failureText, failureTitle))
             return true;
         // A pass that fits one block is the Train command itself.
-        const size_t rows = size_t(std::max<int64_t>(m_state.Arrays().m_rows, 0));
+        const size_t rows = size_t(std::max<int64_t>(m_state.Arrays().rows, 0));
         if (whole || m_passes.FitsOneBlock(rows)) {
             const int32_t answer = m_passes.Timed(rows, [&] { return CallEngine(EngineTrain); });
             m_state.SetCurrentError(-1);

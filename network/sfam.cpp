@@ -79,8 +79,8 @@ int32_t CSFam::EngineOverRows(EngineCommand command, int64_t first, int64_t coun
     // Row first - 1 stands in for the engine's row 0, which it never reads nor writes.
     const size_t before = size_t(first - 1);
     PatternArrays& a = m_state.Arrays();
-    return VTSFAM(a.m_patterns.data() + before * size_t(a.Stride()), a.Stride(), int32_t(count + 1),
-                  a.m_fieldMin.data(), a.m_fieldMax.data(), a.m_classResults.data() + before, m_state.CyclesCounter(),
+    return VTSFAM(a.patterns.data() + before * size_t(a.Stride()), a.Stride(), int32_t(count + 1),
+                  a.fieldMin.data(), a.fieldMax.data(), a.classResults.data() + before, m_state.CyclesCounter(),
                   m_vigBase, m_alpha, m_beta, m_epsilon, m_engineFile.NativeName(), command);
 }
 
@@ -98,15 +98,15 @@ int32_t CSFam::JoinRunAnswers(const std::vector<BlockAnswer>& blocks) const
 int32_t CSFam::BeginEnginePass(kvengine::TrainPass& pass)
 {
     PatternArrays& a = m_state.Arrays();
-    a.Check(a.m_classResults.size());
-    return pass.BeginSFam(a.m_patterns.data(), a.Stride(), int32_t(a.m_rows + 1), a.m_fieldMin.data(),
-                          a.m_fieldMax.data(), a.m_classResults.data(), m_vigBase, m_alpha, m_beta, m_epsilon,
+    a.Check(a.classResults.size());
+    return pass.BeginSFam(a.patterns.data(), a.Stride(), int32_t(a.rows + 1), a.fieldMin.data(),
+                          a.fieldMax.data(), a.classResults.data(), m_vigBase, m_alpha, m_beta, m_epsilon,
                           m_engineFile.NativeName());
 }
 
 void CSFam::LayoutStarting(PatternArrays& arrays)
 {
-    arrays.m_classes.Reset({QString()});
+    arrays.classes.Reset({QString()});
 }
 
 void CSFam::LayoutFinished(PatternArrays& arrays)
@@ -126,21 +126,21 @@ void CSFam::LayoutFinished(PatternArrays& arrays)
             throw KvError(KvErr::SubscriptOutOfRange);
         names[size_t(number)] = ClassValueText(row.at(classColumn));
     }
-    arrays.m_classes.Reset(std::move(names));
+    arrays.classes.Reset(std::move(names));
 }
 
 void CSFam::SizeResults(PatternArrays& arrays, int64_t rows)
 {
-    arrays.m_classResults.assign(size_t(rows + 1), 0);
-    arrays.m_nullRows = 0;
+    arrays.classResults.assign(size_t(rows + 1), 0);
+    arrays.nullRows = 0;
 }
 
 void CSFam::MarkUnusable(PatternArrays& arrays, int64_t row)
 {
-    int16_t& entry = arrays.m_classResults[size_t(row)];
+    int16_t& entry = arrays.classResults[size_t(row)];
     if (entry != UnusableRow) {
         entry = UnusableRow;
-        ++arrays.m_nullRows;
+        ++arrays.nullRows;
     }
 }
 

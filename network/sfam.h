@@ -61,11 +61,11 @@ public:
     bool BuildClassList();
 
     // Class value (ClassValueText) by class number; entry 0 stays empty.
-    const std::vector<QString>& ClassNames() const { return m_state.Arrays().m_classes.Names(); }
+    const std::vector<QString>& ClassNames() const { return m_state.Arrays().classes.Names(); }
     // Rows of the last row build marked unusable.
-    int64_t NullRows() const { return m_state.Arrays().m_nullRows; }
+    int64_t NullRows() const { return m_state.Arrays().nullRows; }
     // Per row 0..Rows(): 0 usable, -1 unusable going in; the predicted class after a run.
-    const std::vector<int16_t>& Results() const { return m_state.Arrays().m_classResults; }
+    const std::vector<int16_t>& Results() const { return m_state.Arrays().classResults; }
 
 protected:
     std::vector<ConfigSetting> Settings() override;
@@ -78,7 +78,7 @@ protected:
     void MarkUnusable(PatternArrays& arrays, int64_t row) override;
     bool RowUsable(const PatternArrays& arrays, int64_t row) const override
     {
-        return arrays.m_classResults[size_t(row)] != UnusableRow;
+        return arrays.classResults[size_t(row)] != UnusableRow;
     }
     float Target(const PatternArrays& arrays, kdb::Reader& reader, int column, int64_t row, PartClasses& classes,
                  bool& unusable) const override;
@@ -96,7 +96,7 @@ protected:
     bool RebuildKindTables(kdb::Database& db) override;
     bool SavePrediction(kdb::Database& db) override;
     int32_t EngineOverRows(EngineCommand command, int64_t first, int64_t count) override;
-    void CheckArrays() const override { m_state.Arrays().Check(m_state.Arrays().m_classResults.size()); }
+    void CheckArrays() const override { m_state.Arrays().Check(m_state.Arrays().classResults.size()); }
     int32_t JoinRunAnswers(const std::vector<BlockAnswer>& blocks) const override;
     int TestRunWeight() const override { return 3; }
     // The body of BuildClassList on an open database, in one (nested) transaction, which

@@ -19,7 +19,7 @@ QString CSFam::TestingText() const
 TestOutcome CSFam::TestError(int32_t result, float& error)
 {
     // Checked before the division: in floating point it would quietly give infinity.
-    const int64_t usable = m_state.Arrays().m_rows - m_state.Arrays().m_nullRows;
+    const int64_t usable = m_state.Arrays().rows - m_state.Arrays().nullRows;
     if (usable <= 0) {
         ErrorBox::ShowStandard(KvError(KvErr::DivisionByZero), QStringLiteral("CSFam::Test"));
         return TestOutcome::NotEnoughData;
@@ -51,31 +51,31 @@ bool CSFam::SavePrediction(kdb::Database& db)
 {
     return Procedure(QStringLiteral("CSFam::SavePrediction"), [&] {
         const int64_t n = int64_t(m_state.TestHigh()) - int64_t(m_state.TestLow()) + 1;
-        if (n != m_state.Arrays().m_rows || m_state.Arrays().m_classResults.size() != size_t(n + 1))
+        if (n != m_state.Arrays().rows || m_state.Arrays().classResults.size() != size_t(n + 1))
             throw KvError(KvErr::InvalidCall);
         // The keys came with the testing rows; the source is read again only without them.
-        const bool keysKept = m_state.Arrays().m_testKeys.size() == size_t(n + 1);
+        const bool keysKept = m_state.Arrays().testKeys.size() == size_t(n + 1);
         std::optional<kdb::Reader> source;
         if (!keysKept)
             source.emplace(TestingRows(db, {}));
         kdb::Statement insert = ProjectStore(db).SFamTestRows();
         // The class texts once, not once per row.
         std::vector<QByteArray> names;
-        names.reserve(m_state.Arrays().m_classes.Names().size());
-        for (const QString& name : m_state.Arrays().m_classes.Names())
+        names.reserve(m_state.Arrays().classes.Names().size());
+        for (const QString& name : m_state.Arrays().classes.Names())
             names.push_back(name.toUtf8());
         const QByteArray marker = NoPredictionText().toUtf8();
         m_testProgress.Begin(TestProgress::Writing, n);
         for (int64_t i = 1; i <= n; ++i) {
             m_testProgress.Rows(i - 1);
             if (keysKept) {
-                insert.Bind(1, m_state.Arrays().m_testKeys[size_t(i)]);
+                insert.Bind(1, m_state.Arrays().testKeys[size_t(i)]);
             } else {
                 if (!source->Next())
                     throw KvError(KvErr::NoCurrentRecord);
                 insert.Bind(1, source->Get(0));
             }
-            const int16_t r = m_state.Arrays().m_classResults[size_t(i)];
+            const int16_t r = m_state.Arrays().classResults[size_t(i)];
             const QByteArray& text = r < 0 || size_t(r) >= names.size() ? marker : names[size_t(r)];
             if (sqlite3_bind_text(insert.handle(), 2, text.constData(), int(text.size()), SQLITE_STATIC) != SQLITE_OK)
                 throw KvError(KvErr::OutOfMemory);

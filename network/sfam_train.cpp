@@ -61,7 +61,7 @@ bool CSFam::VerifyBlock(bool begin)
 void CSFam::VerifyEnded(int32_t result)
 {
     // Checked before the division: in floating point it would quietly give infinity.
-    const int64_t usable = m_state.Arrays().m_rows - m_state.Arrays().m_nullRows;
+    const int64_t usable = m_state.Arrays().rows - m_state.Arrays().nullRows;
     if (usable <= 0)
         throw KvError(KvErr::DivisionByZero);
     if (result < 0) {
@@ -103,9 +103,9 @@ QString CSFam::Predict(const std::vector<double>& values)
             return NoPredictionText();
         if (RunOneRow(values) < 0)
             return NoPredictionText();
-        const int16_t k = m_state.Arrays().m_classResults[1];
-        if (k < 0 || size_t(k) >= m_state.Arrays().m_classes.Names().size())
+        const int16_t k = m_state.Arrays().classResults[1];
+        if (k < 0 || size_t(k) >= m_state.Arrays().classes.Names().size())
             return NoPredictionText();
-        return m_state.Arrays().m_classes.Names()[size_t(k)];
+        return m_state.Arrays().classes.Names()[size_t(k)];
     });
 }

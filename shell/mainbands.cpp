@@ -63,8 +63,9 @@ void MainBands::Build(CCommandBar& bar)
         define(spec({ToolName::Test, "Testing", "", false, BandName::Testing}));
         define(spec({ToolName::Util, "&Utilities", "", false, BandName::UtilPopup}));
         define(spec({ToolName::TrainBPGraphType, "Graph Type", "Toggle graph type"}));
-        // Commands that no band carries: the status bar's date panel, the graph zoom of the
-        // old menus, and the training chart shown or hidden.
+        // Commands that no band carries: the status bar's date panel, a Zoom that answers its
+        // name with nothing (the training bar's Graph Zoom zooms the chart), and the training
+        // chart shown or hidden.
         ToolSpec date = spec({ToolName::Date, "Date"});
         date.checkable = true;
         date.checked = true;

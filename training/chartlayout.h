@@ -72,7 +72,8 @@ private:
 namespace ChartDefaults {
 constexpr int SeriesSlots = 16;
 constexpr int32_t Unset = -1;
-// The classic text-mode colours 0 to 15 as 0x00BBGGRR; series s takes number s - 1.
+// The sixteen colours a series can take, numbered 0 to 15, as 0x00BBGGRR; series s takes
+// number s - 1.
 constexpr std::array<int32_t, 16> SeriesColors{
     0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xC0C0C0,
     0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};

@@ -204,9 +204,9 @@ FileDialogResult QtPrompter::fileDialog(const FileDialogRequest& request)
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     const bool save = request.kind == FileDialogRequest::Kind::Save;
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    // As in the classic open dialog, a name that does not exist yet is taken unless the caller
-    // asks for an existing file: the new-project dialog is an open dialog that names a file to
-    // create, and the other callers say themselves when a chosen file is missing.
+    // A name that does not exist yet is taken unless the caller asks for an existing file: the
+    // new-project dialog is an open dialog that names a file to create, and the other callers
+    // say themselves when a chosen file is missing.
     constexpr int32_t kFileMustExist = 0x1000;
     dialog.setFileMode(!save && (request.flags & kFileMustExist) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     // Name filters match without regard to case, as the data files come from other systems
@@ -228,7 +228,8 @@ FileDialogResult QtPrompter::fileDialog(const FileDialogRequest& request)
     }
     if (request.fileName.contains(QLatin1Char('*')) || request.fileName.contains(QLatin1Char('?'))) {
         // A name of wildcards ("*.mdb;*.kvs") lists what it matches until another file type
-        // is chosen, as the classic dialog does, whatever type the list shows first.
+        // is chosen, whatever type the list shows first: the data-source choice offers the
+        // sample data (.kvs) beside the .mdb files.
         QStringList patterns;
         for (const QString& pattern : request.fileName.split(QLatin1Char(';'), Qt::SkipEmptyParts))
             patterns << pattern.trimmed();

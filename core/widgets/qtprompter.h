@@ -32,7 +32,7 @@ private:
     std::function<void()> m_beforePrompt;
 };
 
-// Converts the classic filter text "Desc|*.a;*.b|Other|*.c" into Qt's name filters, one per
+// Converts a request's filter text "Desc|*.a;*.b|Other|*.c" into Qt's name filters, one per
 // pair; a pair without patterns keeps its description alone.
 QStringList QtNameFilters(const QString& classicFilter);
 

@@ -1,7 +1,7 @@
 // The main window's status bar: `CMStatusBar` is the control on the window (a panel strip with
 // a progress bar laid over it); `CVeltraStatusBar` is the application's wrapper that lays out
 // the seven panels ("Main", "User", "Edit", "Project", "Nodes", "Date", "Space") and switches
-// single panels. Sizes are pixels; the classic twips figures convert at 15 twips a pixel.
+// single panels. Sizes are pixels; figures given in twips convert at 15 twips a pixel.
 #pragma once
 
 #include "core/status.h"

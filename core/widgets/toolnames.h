@@ -83,8 +83,8 @@ inline constexpr QLatin1StringView TrainBPStop{"mnuTrainBPStop"};
 inline constexpr QLatin1StringView TrainBPTrain{"mnuTrainBPTrain"};
 inline constexpr QLatin1StringView TrainBPZoom{"mnuTrainBPZoom"};
 
-// Commands that no band carries: the status bar's date panel, the graph zoom of the old menus
-// and the training chart shown or hidden.
+// Commands that no band carries: the status bar's date panel, a Zoom that answers its name with
+// nothing (the training bar's Graph Zoom zooms the chart) and the training chart shown or hidden.
 inline constexpr QLatin1StringView Date{"miDate"};
 inline constexpr QLatin1StringView Zoom{"ZOOM"};
 inline constexpr QLatin1StringView ShowGraph{"mnuShowGraph"};

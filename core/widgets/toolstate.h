@@ -33,7 +33,7 @@ namespace Utilities {
 void TmpDisableTools();
 void TmpEnableTools();
 
-// The role in which list entries carry their number (the classic ItemData).
+// The role in which list entries carry their number (a field's number beside its name).
 constexpr int ItemDataRole = 0x0100; // Qt::UserRole
 
 // Moves entries with their numbers from `source` to `target`: all (from the last, appended), or

@@ -15,7 +15,8 @@ namespace Utilities {
 constexpr uint32_t GradientTop = 0xFF8000;
 constexpr uint32_t GradientBottom = 0x400000;
 
-// A classic 0x00BBGGRR colour value as a QColor. A high byte 0x80 names a system colour by its
+// A 0x00BBGGRR colour value (the form of the program's colour settings and constants) as a
+// QColor. A high byte 0x80 names a system colour by its
 // index (0x0F button face, 0x12 button text, 0x11 grey text ...), taken from the palette; a high
 // byte 0x02 (palette-relative) is ignored.
 QColor ColorFromBgr(uint32_t bgr);

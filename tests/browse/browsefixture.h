@@ -113,6 +113,55 @@ inline void SetRoles(CNetworkProject& net, const std::vector<std::tuple<QString,
     }
 }
 
+struct Ranges {
+    int trainLow, trainHigh, testLow, testHigh;
+};
+
+// A back-propagation project in `folder` over `table` of `source`, trained `passes` times and
+// tested; null (the test failed) when its test is not done.
+inline std::shared_ptr<CBackProp> TestedBackProp(const QString& folder, const QString& source, const QString& table,
+                                                 const std::vector<std::tuple<QString, int16_t, double, double>>& roles,
+                                                 Ranges r, int passes)
+{
+    auto bp = std::make_shared<CBackProp>();
+    bp->Initialize(folder + "/" + table + ".kvp");
+    bp->Attach(source, table);
+    SetRoles(*bp, roles);
+    bp->State().SetTrainLow(r.trainLow);
+    bp->State().SetTrainHigh(r.trainHigh);
+    bp->State().SetTestLow(r.testLow);
+    bp->State().SetTestHigh(r.testHigh);
+    bp->SaveConfig();
+    for (int i = 0; i < passes; ++i)
+        bp->Train();
+    bp->Verify();
+    const TestOutcome tested = bp->Test();
+    EXPECT_EQ(tested, TestOutcome::Done);
+    return tested == TestOutcome::Done ? bp : nullptr;
+}
+
+// A tested SFAM project in `folder` over MakeSFamSource's `rows` rows, predicting `classField`
+// (Cls or Name); null (the test failed) when its test is not done.
+inline std::shared_ptr<CSFam> TestedSFam(const QString& folder, const QString& classField, int rows)
+{
+    const QString source = MakeSFamSource(folder, rows);
+    auto sf = std::make_shared<CSFam>();
+    sf->Initialize(folder + "/sf" + classField + ".kvp");
+    sf->Attach(source, "Seeds");
+    SetRoles(*sf, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 3}, {classField, roleSFamPredict, 0, 0}});
+    sf->BuildClassList();
+    sf->State().SetTrainLow(1);
+    sf->State().SetTrainHigh(rows);
+    sf->State().SetTestLow(1);
+    sf->State().SetTestHigh(rows);
+    sf->SaveConfig();
+    sf->Train();
+    sf->Verify();
+    const TestOutcome tested = sf->Test();
+    EXPECT_EQ(tested, TestOutcome::Done);
+    return tested == TestOutcome::Done ? sf : nullptr;
+}
+
 class BrowseTestBase : public ::testing::Test {
 protected:
     void SetUp() override
@@ -148,28 +197,14 @@ protected:
                            {1, rows / 2, 1, rows}, 1);
     }
 
-    struct Ranges {
-        int trainLow, trainHigh, testLow, testHigh;
-    };
     // A back-propagation project over `table` of `source`, trained `passes` times and tested;
     // it becomes the open project.
     void OpenTestedBackProp(const QString& source, const QString& table,
                             const std::vector<std::tuple<QString, int16_t, double, double>>& roles, Ranges r,
                             int passes)
     {
-        auto bp = std::make_shared<CBackProp>();
-        bp->Initialize(folder + "/" + table + ".kvp");
-        bp->Attach(source, table);
-        SetRoles(*bp, roles);
-        bp->State().SetTrainLow(r.trainLow);
-        bp->State().SetTrainHigh(r.trainHigh);
-        bp->State().SetTestLow(r.testLow);
-        bp->State().SetTestHigh(r.testHigh);
-        bp->SaveConfig();
-        for (int i = 0; i < passes; ++i)
-            bp->Train();
-        bp->Verify();
-        ASSERT_EQ(bp->Test(), TestOutcome::Done);
+        const std::shared_ptr<CBackProp> bp = TestedBackProp(folder, source, table, roles, r, passes);
+        ASSERT_TRUE(bp);
         SetCurrentNetwork(bp);
         project = bp->State().ProjectFileName();
     }
@@ -178,20 +213,8 @@ protected:
     // so that every third row is wrong.
     void OpenSFam(const QString& classField, int rows = 30)
     {
-        const QString source = MakeSFamSource(folder, rows);
-        auto sf = std::make_shared<CSFam>();
-        sf->Initialize(folder + "/sf" + classField + ".kvp");
-        sf->Attach(source, "Seeds");
-        SetRoles(*sf, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 3}, {classField, roleSFamPredict, 0, 0}});
-        sf->BuildClassList();
-        sf->State().SetTrainLow(1);
-        sf->State().SetTrainHigh(rows);
-        sf->State().SetTestLow(1);
-        sf->State().SetTestHigh(rows);
-        sf->SaveConfig();
-        sf->Train();
-        sf->Verify();
-        ASSERT_EQ(sf->Test(), TestOutcome::Done);
+        const std::shared_ptr<CSFam> sf = TestedSFam(folder, classField, rows);
+        ASSERT_TRUE(sf);
         SetCurrentNetwork(sf);
         project = sf->State().ProjectFileName();
     }

@@ -7,6 +7,7 @@
 #include "browse/browseviews.h"
 #include "browse/findviews.h"
 #include "browse/currentbrowse.h"
+#include "tests/support/browsecell.h"
 
 #include <QHeaderView>
 #include <QTableView>
@@ -17,14 +18,6 @@ namespace FindTest {
 inline frmBrowse* Current()
 {
     return qobject_cast<frmBrowse*>(gBrowseForm().data());
-}
-
-inline QVariant Cell(frmBrowse* w, int row, int column, int role = Qt::DisplayRole)
-{
-    BrowseModel* m = w->Model();
-    m->data(m->index(row, column), role);
-    m->FetchPending();
-    return m->data(m->index(row, column), role);
 }
 
 // A left click on the heading of `column` in `pane`, as the mouse gives it.

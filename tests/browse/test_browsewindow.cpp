@@ -50,15 +50,6 @@ frmBrowse* Current()
     return qobject_cast<frmBrowse*>(gBrowseForm().data());
 }
 
-// Reads every block of the model now (as the event loop would while scrolling).
-QVariant Cell(frmBrowse* w, int row, int column, int role = Qt::DisplayRole)
-{
-    BrowseModel* m = w->Model();
-    m->data(m->index(row, column), role);
-    m->FetchPending();
-    return m->data(m->index(row, column), role);
-}
-
 // The data pane's leftmost column starts at the pane's left edge: no column is cut there.
 bool LeftColumnWhole(const QTableView* pane)
 {

@@ -61,9 +61,8 @@ TEST(ChartRules, AxisFormatsAndStatistics)
 // the clamped actual array only when the network kept no values; the scale reaches them all.
 TEST(ChartRules, ChartRowsAreTheRowsOwnValuesOnAScaleThatCoversThem)
 {
-    ChartHandover data;
-    data.stride = 2;
-    data.actual = {0, 0, 0.25f, 0, 1.0f, 0, 0.5f, 0, 0, 0};
+    TestedPredictions data;
+    data.actual = {0, 0.25f, 1.0f, 0.5f, 0};
     data.predicted = {0, 0.5f, 0.9f, -1.0f, 0.1f};
     data.actualValues = {0, 5, 29.5, -40, std::nan("")};
     ChartFormat::ChartRows rows = ChartFormat::RowsOf(data, 0, 20);

@@ -161,7 +161,7 @@ TEST_F(ChartWindows, FiguresMeasureTheRowsOwnValuesAndTheCorrelationIsPearsonsR)
     // The network predicts 3, 4, 5, 10 for the training rows and 6, 9, 15, 19 for the testing
     // rows; the engine's own error (over clamped targets) is not what the windows show.
     bp->onScripted = [](ScriptedBackProp& net, EngineCommand) {
-        net.Arrays().m_valueResults = net.State().TrainBuilt() ? std::vector<float>{0, 0.15f, 0.2f, 0.25f, 0.5f}
+        net.Arrays().valueResults = net.State().TrainBuilt() ? std::vector<float>{0, 0.15f, 0.2f, 0.25f, 0.5f}
                                        : std::vector<float>{0, 0.3f, 0.45f, 0.75f, 0.95f};
     };
     bp->Answer(EngineRun, {375, 375});
@@ -199,7 +199,7 @@ TEST_F(ChartWindows, FiguresMeasureTheRowsOwnValuesAndTheCorrelationIsPearsonsR)
     closeAll();
 
     // Predictions that do not vary have no correlation: "N/A", not a number.
-    bp->onScripted = [](ScriptedBackProp& net, EngineCommand) { net.Arrays().m_valueResults = {0, 0.5f, 0.5f, 0.5f, 0.5f}; };
+    bp->onScripted = [](ScriptedBackProp& net, EngineCommand) { net.Arrays().valueResults = {0, 0.5f, 0.5f, 0.5f, 0.5f}; };
     bp->Answer(EngineRun, {0, 0});
     dialog = new frmTestNetwork(bp);
     ASSERT_EQ(dialog->Start(), TestOutcome::Done);
@@ -220,7 +220,7 @@ TEST_F(ChartWindows, ChartsDrawTheRowsOwnValuesOnScalesThatCoverThem)
     auto bp = eightRows(folder, "beyond", {2, 4, 6, 8, -4, 10, 15, 30});
     ASSERT_TRUE(bp);
     bp->onScripted = [](ScriptedBackProp& net, EngineCommand) {
-        net.Arrays().m_valueResults = {0, 0.3f, 0.45f, 0.75f, 0.95f};
+        net.Arrays().valueResults = {0, 0.3f, 0.45f, 0.75f, 0.95f};
     };
     bp->Answer(EngineRun, {0});
     ASSERT_EQ(bp->Test(), TestOutcome::Done);

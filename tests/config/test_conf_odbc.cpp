@@ -15,6 +15,7 @@
 #include "shell/modmenu.h"
 #include "tests/config/test_conf_support.h"
 #include "tests/support/modalanswerer.h"
+#include "tests/support/odbcentryprompter.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -29,27 +30,6 @@
 namespace {
 
 const QString kDsn = QStringLiteral("KorvanConfTest");
-
-// Picks the "ODBC () " entry of the data-source dialog as the user would; message boxes go to
-// the scripted prompter.
-class OdbcEntryPrompter final : public IPrompter {
-public:
-    explicit OdbcEntryPrompter(IPrompter& boxes) : m_boxes(boxes), m_previous(Prompts::Install(this)) {}
-    ~OdbcEntryPrompter() override { Prompts::Install(m_previous); }
-    MsgResult messageBox(const MessageRequest& r) override { return m_boxes.messageBox(r); }
-    FileDialogResult fileDialog(const FileDialogRequest& r) override
-    {
-        ++dialogs;
-        if (r.filterHook)
-            r.filterHook(3);
-        return {};
-    }
-    int dialogs = 0;
-
-private:
-    IPrompter& m_boxes;
-    IPrompter* m_previous;
-};
 
 // A user DSN for the source file, read by unixODBC from $ODBCINI (set before the first ODBC
 // call of the process: each test runs in a process of its own).

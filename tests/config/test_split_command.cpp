@@ -19,6 +19,7 @@
 #include "tests/shell/recordingviews.h"
 #include "tests/shell/test_shell_support.h"
 #include "tests/support/modalanswerer.h"
+#include "tests/support/splitanswer.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -27,23 +28,6 @@
 namespace {
 
 using kdb::Value;
-
-// The dialog's answer: the four bounds set as a user would leave them, then OK.
-ModalAnswerer::Answer Choose(int32_t trainLow, int32_t trainHigh, int32_t testLow, int32_t testHigh)
-{
-    return [=](QWidget* w) {
-        auto* dialog = qobject_cast<frmDataSelect*>(w);
-        ASSERT_TRUE(dialog);
-        // Moving up, the high end goes first so that the low end never crosses it.
-        dialog->dsTrainSet->SetValueHigh(std::max(trainHigh, dialog->dsTrainSet->ValueHigh()));
-        dialog->dsTrainSet->SetValueLow(trainLow);
-        dialog->dsTrainSet->SetValueHigh(trainHigh);
-        dialog->dsTestSet->SetValueHigh(std::max(testHigh, dialog->dsTestSet->ValueHigh()));
-        dialog->dsTestSet->SetValueLow(testLow);
-        dialog->dsTestSet->SetValueHigh(testHigh);
-        dialog->cmdOK->click();
-    };
-}
 
 class SplitCommandTest : public ShellTest {
 protected:
@@ -203,7 +187,7 @@ TEST_F(SplitCommandTest, ANewTrainingRangeOnATrainedProjectAsksThenResets)
     // No: nothing changes, nothing is saved.
     {
         ModalAnswerer answer;
-        answer.Then(Choose(1, 25, 31, 38));
+        answer.Then(SplitAnswer(1, 25, 31, 38));
         prompts.ExpectBox(MsgResult::No);
         SplitCommand::SetLimits();
     }
@@ -221,7 +205,7 @@ TEST_F(SplitCommandTest, ANewTrainingRangeOnATrainedProjectAsksThenResets)
     // Yes, with both ranges new: one question, the training reset, no test.
     {
         ModalAnswerer answer;
-        answer.Then(Choose(1, 25, 26, 40));
+        answer.Then(SplitAnswer(1, 25, 26, 40));
         prompts.ExpectBox(MsgResult::Yes);
         SplitCommand::SetLimits();
     }
@@ -249,7 +233,7 @@ TEST_F(SplitCommandTest, ANewTrainingRangeOfAnUntrainedSFamProjectIsKeptWithoutA
     Open(path);
     {
         ModalAnswerer answer;
-        answer.Then(Choose(5, 30, 31, 38));
+        answer.Then(SplitAnswer(5, 30, 31, 38));
         SplitCommand::SetLimits();
     }
     EXPECT_TRUE(prompts.Boxes().empty());
@@ -267,7 +251,7 @@ TEST_F(SplitCommandTest, ANewTestingRangeOnATrainedBackPropProjectTestsAgain)
     Open(path);
     {
         ModalAnswerer answer;
-        answer.Then(Choose(1, 30, 21, 30));
+        answer.Then(SplitAnswer(1, 30, 21, 30));
         SplitCommand::SetLimits();
     }
     EXPECT_TRUE(prompts.Boxes().empty());
@@ -302,7 +286,7 @@ TEST_F(SplitCommandTest, ANewTestingRangeOnATrainedSFamProjectShowsTheMatrix)
     ASSERT_TRUE(CurrentNetworkAs<CSFam>()->State().NetReady());
     {
         ModalAnswerer answer;
-        answer.Then(Choose(1, 30, 1, 30));
+        answer.Then(SplitAnswer(1, 30, 1, 30));
         SplitCommand::SetLimits();
     }
     EXPECT_EQ(calls, QStringList({"CloseBrowsers", "ShowCMatrix"}));
@@ -318,7 +302,7 @@ TEST_F(SplitCommandTest, AFailedTestLeavesTheProjectTrainedNotTested)
     Open(path);
     {
         ModalAnswerer answer;
-        answer.Then(Choose(1, 30, 39, 40));   // no usable row
+        answer.Then(SplitAnswer(1, 30, 39, 40));   // no usable row
         prompts.ExpectBox(MsgResult::Ok);
         SplitCommand::SetLimits();
     }
@@ -343,7 +327,7 @@ TEST_F(SplitCommandTest, ANewTestingRangeOfAnUntrainedProjectIsOnlyStored)
     Open(path);
     {
         ModalAnswerer answer;
-        answer.Then(Choose(1, 30, 11, 20));
+        answer.Then(SplitAnswer(1, 30, 11, 20));
         SplitCommand::SetLimits();
     }
     EXPECT_TRUE(calls.isEmpty());
@@ -419,7 +403,7 @@ TEST_F(SplitCommandTest, ResetDataLimitsOfATestDialogRunsAfterItsExec)
     delete dialog;
     {
         ModalAnswerer answer;
-        answer.Then(Choose(1, 30, 21, 30));
+        answer.Then(SplitAnswer(1, 30, 21, 30));
         SplitCommand::SetLimits();
     }
     EXPECT_EQ(calls, QStringList({"CloseBrowsers", "ShowScatter"}));   // the test rewrites the file
@@ -452,7 +436,7 @@ TEST_F(SplitCommandTest, TheSplitsTextsEndWithTheirSteps)
     // does not stand over the empty area.
     {
         ModalAnswerer answer;
-        answer.Then(Choose(1, 25, 31, 38));
+        answer.Then(SplitAnswer(1, 25, 31, 38));
         prompts.ExpectBox(MsgResult::No);
         SplitCommand::SetLimits();
     }
@@ -467,7 +451,7 @@ TEST_F(SplitCommandTest, TheSplitsTextsEndWithTheirSteps)
     QString afterNo, complete, afterSecondTest;
     QTimer::singleShot(0, testDialog, [&] {
         ModalAnswerer answer;
-        answer.Then(Choose(1, 25, 31, 38)).Then(Choose(1, 30, 21, 30));
+        answer.Then(SplitAnswer(1, 25, 31, 38)).Then(SplitAnswer(1, 30, 21, 30));
         prompts.ExpectBox(MsgResult::No);
         Utilities::StatusMessage("Test Set results");
         SplitCommand::SetLimits();

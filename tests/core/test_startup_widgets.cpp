@@ -119,7 +119,7 @@ TEST(RealFileDialog, ChosenFileGivesFileNameAndTitle)
 TEST(RealFileDialog, AnOpenDialogTakesANameThatDoesNotExistYetUnlessItMustExist)
 {
     // The new-project dialog is an open dialog naming the file to create: a name typed there
-    // is taken as the classic dialog takes it. Only the must-exist flag (0x1000) asks for an
+    // is taken although no such file exists yet. Only the must-exist flag (0x1000) asks for an
     // existing file.
     RealDialogs real;
     const QString folder = TestEnv::NewFolder(QStringLiteral("newname"));
@@ -245,7 +245,7 @@ TEST(RealFileDialog, FiltersMatchWithoutRegardToCase)
 TEST(RealFileDialog, AWildcardNameListsWhatItMatchesWhateverTypeIsShownFirst)
 {
     // The data-source choice: the first type is Access files, the name "*.mdb;*.kvs"; the
-    // sample data (.kvs) must be there to pick, as in the classic dialog.
+    // sample data (.kvs) must be there to pick although the type shown first is .mdb.
     RealDialogs real;
     const QString folder = TestEnv::NewFolder(QStringLiteral("wildcards"));
     touch(folder, QStringLiteral("Sales.MDB"));

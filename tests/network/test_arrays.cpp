@@ -250,8 +250,8 @@ TEST_F(SFamArrays, NewClassesGrowTheListUpTo256)
     EXPECT_EQ(sf.State().Pattern(0, 256), 256.0f);   // the 256th class
     EXPECT_EQ(sf.State().Pattern(0, 257), -5.0f);    // the 257th has no number
     EXPECT_EQ(sf.ClassNames().size(), 257u);
-    EXPECT_EQ(sf.Arrays().m_classes.Number("CLASS2"), 2);
-    EXPECT_EQ(sf.Arrays().m_classes.Number("   "), 0);
+    EXPECT_EQ(sf.Arrays().classes.Number("CLASS2"), 2);
+    EXPECT_EQ(sf.Arrays().classes.Number("   "), 0);
 }
 
 TEST_F(SFamArrays, LayoutWithoutClassTableFails)
@@ -293,21 +293,21 @@ void Twice(const QString& ranged, const QString& single, const QString& sql)
 
 void ExpectSameArrays(PatternArrays& ranged, PatternArrays& single, bool keys)
 {
-    EXPECT_EQ(ranged.m_rows, single.m_rows);
-    EXPECT_EQ(ranged.m_patterns, single.m_patterns);
-    EXPECT_EQ(ranged.m_valueResults, single.m_valueResults);
-    EXPECT_EQ(ranged.m_classResults, single.m_classResults);
-    EXPECT_EQ(ranged.m_nullRows, single.m_nullRows);
-    EXPECT_EQ(ranged.m_classes.Names(), single.m_classes.Names());
-    ASSERT_EQ(ranged.m_actuals.size(), single.m_actuals.size());
-    for (size_t r = 1; r < ranged.m_actuals.size(); ++r)
-        ASSERT_TRUE(ranged.m_actuals[r] == single.m_actuals[r]
-                    || (std::isnan(ranged.m_actuals[r]) && std::isnan(single.m_actuals[r])))
+    EXPECT_EQ(ranged.rows, single.rows);
+    EXPECT_EQ(ranged.patterns, single.patterns);
+    EXPECT_EQ(ranged.valueResults, single.valueResults);
+    EXPECT_EQ(ranged.classResults, single.classResults);
+    EXPECT_EQ(ranged.nullRows, single.nullRows);
+    EXPECT_EQ(ranged.classes.Names(), single.classes.Names());
+    ASSERT_EQ(ranged.actuals.size(), single.actuals.size());
+    for (size_t r = 1; r < ranged.actuals.size(); ++r)
+        ASSERT_TRUE(ranged.actuals[r] == single.actuals[r]
+                    || (std::isnan(ranged.actuals[r]) && std::isnan(single.actuals[r])))
             << r;
-    ASSERT_EQ(ranged.m_testKeys.size(), keys ? size_t(ranged.m_rows + 1) : 0u);
-    ASSERT_EQ(single.m_testKeys.size(), ranged.m_testKeys.size());
-    for (size_t r = 1; r < ranged.m_testKeys.size(); ++r)
-        ASSERT_EQ(QString::number(ranged.m_testKeys[r].toInt()).rightJustified(8, '0'), single.m_testKeys[r].toText())
+    ASSERT_EQ(ranged.testKeys.size(), keys ? size_t(ranged.rows + 1) : 0u);
+    ASSERT_EQ(single.testKeys.size(), ranged.testKeys.size());
+    for (size_t r = 1; r < ranged.testKeys.size(); ++r)
+        ASSERT_EQ(QString::number(ranged.testKeys[r].toInt()).rightJustified(8, '0'), single.testKeys[r].toText())
             << r;
 }
 } // namespace

@@ -73,8 +73,8 @@ TEST_F(Classes, ValuesDifferingInCaseAreOneClass)
     EXPECT_EQ(rows[0].total, 2);
     sf.State().SetTrainHigh(2);
     ASSERT_TRUE(sf.BuildArrays(0));
-    EXPECT_EQ(sf.Arrays().m_classes.Number("A"), 1);
-    EXPECT_EQ(sf.Arrays().m_classes.Number("a"), 1);
+    EXPECT_EQ(sf.Arrays().classes.Number("A"), 1);
+    EXPECT_EQ(sf.Arrays().classes.Number("a"), 1);
     ASSERT_TRUE(sf.BuildArrays(1));
     EXPECT_EQ(sf.State().Pattern(0, 1), 1.0f);
     EXPECT_EQ(sf.State().Pattern(0, 2), 1.0f);

@@ -354,14 +354,14 @@ TEST_F(Survival, RangesFarBeyondTheTableCostNothingAndAreRefused)
     ASSERT_EQ(prompts.Boxes().size(), 1u);
     EXPECT_EQ(prompts.LastBox().title, "CSFam::BuildArrays");
     EXPECT_TRUE(prompts.LastBox().text.startsWith("Error: 3021. ")) << prompts.LastBox().text.toStdString();
-    EXPECT_LT(sf.Arrays().m_patterns.capacity(), size_t(1) << 20);   // the rows that exist, not the range
-    EXPECT_LT(sf.Arrays().m_classResults.capacity(), size_t(1) << 20);
+    EXPECT_LT(sf.Arrays().patterns.capacity(), size_t(1) << 20);   // the rows that exist, not the range
+    EXPECT_LT(sf.Arrays().classResults.capacity(), size_t(1) << 20);
 
     prompts.ExpectBox(MsgResult::Ok);
     EXPECT_FALSE(sf.BuildArrays(1));
     EXPECT_EQ(prompts.LastBox().title, "CSFam::BuildArrays");
     EXPECT_TRUE(prompts.LastBox().text.startsWith("Error: 3021. "));
-    EXPECT_LT(sf.Arrays().m_patterns.capacity(), size_t(1) << 20);
+    EXPECT_LT(sf.Arrays().patterns.capacity(), size_t(1) << 20);
     EXPECT_FALSE(sf.State().TrainBuilt());
 
     // Within the table the same project tests as before.

@@ -458,7 +458,7 @@ TEST_F(SFamTesting, TheErrorLeavesSkippedRowsOutAndTheRowsNameTheirClass)
     OpenSFam(sf);
     sf.Answer(EngineRun, {3});
     sf.onScripted = [](ScriptedSFam& s, EngineCommand) {
-        std::vector<int16_t>& results = s.Arrays().m_classResults;
+        std::vector<int16_t>& results = s.Arrays().classResults;
         for (int64_t i = 1; i <= s.State().Rows(); ++i)
             if (results[size_t(i)] != UnusableRow)
                 results[size_t(i)] = int16_t(s.State().Pattern(0, i));
@@ -575,10 +575,10 @@ TEST_F(Testing, StatisticsFollowWhatTheArraysHold)
     // Testing rows built, then replaced by three rows set by hand.
     ASSERT_TRUE(bp.BuildArrays(2));
     PatternArrays& arrays = bp.Arrays();
-    arrays.m_rows = 3;
-    arrays.m_patterns = {0, 0, 0, 0.1f, 0, 0, 0.2f, 0, 0, 0.3f, 0, 0};
-    arrays.m_actuals = {0, 10, 20, 30};
-    arrays.m_valueResults = {0, 0.12f, 0.18f, 0.33f};
+    arrays.rows = 3;
+    arrays.patterns = {0, 0, 0, 0.1f, 0, 0, 0.2f, 0, 0, 0.3f, 0, 0};
+    arrays.actuals = {0, 10, 20, 30};
+    arrays.valueResults = {0, 0.12f, 0.18f, 0.33f};
     ASSERT_TRUE(bp.State().TestBuilt());
     EXPECT_NEAR(bp.ActualRMSError(), 2.380, 1e-3);
     EXPECT_NEAR(bp.UnexplainedVar(), 0.085, 1e-5);
@@ -603,14 +603,16 @@ TEST_F(Testing, ChartsGetTheTestedArraysWithoutTestingAgain)
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
     const QByteArray before = Bytes(bp.State().ProjectFileName());
     bp.calls.clear();
-    const ChartHandover data = bp.TestedResults();
+    const TestedPredictions data = bp.TestedResults();
     EXPECT_TRUE(bp.calls.empty());
     EXPECT_EQ(Bytes(bp.State().ProjectFileName()), before);
     EXPECT_EQ(data.trainedCaption, "Trained: 1 to 30");
     EXPECT_EQ(data.testedCaption, " Tested: 21 to 40");
     EXPECT_EQ(data.rowsText, "20 Rows");
-    EXPECT_EQ(data.stride, 3);
-    EXPECT_EQ(data.actual, bp.State().Patterns());
+    std::vector<float> targets;   // the target column of three values a row
+    for (size_t i = 0; i < bp.State().Patterns().size(); i += 3)
+        targets.push_back(bp.State().Patterns()[i]);
+    EXPECT_EQ(data.actual, targets);
     EXPECT_EQ(data.predicted, bp.Results());
 }
 
@@ -619,7 +621,7 @@ TEST_F(Testing, AChartWithoutTestingRowsTestsFirst)
     TestBackProp bp;
     OpenAndTrain(bp);
     ASSERT_TRUE(bp.State().TrainBuilt());
-    const ChartHandover data = bp.TestedResults();
+    const TestedPredictions data = bp.TestedResults();
     EXPECT_TRUE(bp.State().TestBuilt());
     EXPECT_EQ(data.predicted.size(), 21u);
     EXPECT_EQ(Rows(bp.State().ProjectFileName()).size(), 20);

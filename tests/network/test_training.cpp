@@ -319,7 +319,7 @@ TEST_F(Training, APredictionIsInTheUnitsOfThePredictionField)
     ScriptedBackProp bp;
     OpenBackProp(bp);
     bp.Train();
-    bp.onScripted = [](ScriptedBackProp& b, EngineCommand) { b.Arrays().m_valueResults[1] = 0.25f; };
+    bp.onScripted = [](ScriptedBackProp& b, EngineCommand) { b.Arrays().valueResults[1] = 0.25f; };
     bp.Answer(EngineRun, {0});
     std::vector<double> values(bp.State().DDO()->NumFields() + 1, 0.0);
     values[bp.State().DDO()->FieldIndex("X1")] = 25.0;   // above the user range 0..10
@@ -333,7 +333,7 @@ TEST_F(Training, APredictionIsInTheUnitsOfThePredictionField)
     bp.Verify();
     EXPECT_TRUE(bp.calls.empty());
     // An unusable answer and a refused run give the marker.
-    bp.onScripted = [](ScriptedBackProp& b, EngineCommand) { b.Arrays().m_valueResults[1] = -1.0f; };
+    bp.onScripted = [](ScriptedBackProp& b, EngineCommand) { b.Arrays().valueResults[1] = -1.0f; };
     bp.Answer(EngineRun, {0, -2});
     EXPECT_EQ(bp.Predict(values), NoPrediction);
     EXPECT_EQ(bp.Predict(values), NoPrediction);
@@ -494,7 +494,7 @@ TEST_F(Training, SFamPredictionNamesTheClass)
     sf.Train();
     std::vector<double> values(sf.State().DDO()->NumFields() + 1, 3.0);
     int16_t answer = 2;
-    sf.onScripted = [&](ScriptedSFam& s, EngineCommand) { s.Arrays().m_classResults[1] = answer; };
+    sf.onScripted = [&](ScriptedSFam& s, EngineCommand) { s.Arrays().classResults[1] = answer; };
     sf.Answer(EngineRun, {0, 0, 0, 0});
     EXPECT_EQ(sf.Predict(values), sf.ClassNames()[2]);
     answer = 0;

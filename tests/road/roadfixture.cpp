@@ -169,6 +169,14 @@ int64_t RoadTest::Rows(const QString& project, const QString& table)
     return kdb::Database::Open(project, false, true).RecordCount(table);
 }
 
+int64_t RoadTest::Marked(const QString& project)
+{
+    return kdb::Database::Open(project, false, true)
+        .Scalar(QStringLiteral("SELECT COUNT(*) FROM Test WHERE Mark <> 0"))
+        .ToInt()
+        .value_or(-1);
+}
+
 RoadTest::Steps RoadTest::StepsOf(const QString& project)
 {
     CProcess p;

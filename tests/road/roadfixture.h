@@ -8,6 +8,8 @@
 #include "shell/frmmain.h"
 #include "tests/support/fakeprompter.h"
 
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPointer>
 #include <QString>
 #include <functional>
@@ -50,6 +52,17 @@ protected:
     // A setting of the project file's Config table ("" when missing).
     static QString Config(const QString& project, const QString& property);
     static int64_t Rows(const QString& project, const QString& table);
+    // The rows of the project's Test table that carry a mark.
+    static int64_t Marked(const QString& project);
+    // The main window's child window of class T, if one is open.
+    template <class T>
+    T* Window() const
+    {
+        for (QMdiSubWindow* sub : main->MdiArea()->subWindowList())
+            if (auto* w = qobject_cast<T*>(sub->widget()))
+                return w;
+        return nullptr;
+    }
     // The project's remembered steps, read from the file as the next open reads them.
     struct Steps {
         bool configured, split, trained, tested;

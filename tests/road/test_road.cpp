@@ -29,7 +29,10 @@
 #include "shell/networkopener.h"
 #include "browse/currentbrowse.h"
 #include "shell/windowcalls.h"
+#include "tests/support/browsecell.h"
 #include "tests/support/modalanswerer.h"
+#include "tests/support/odbcentryprompter.h"
+#include "tests/support/splitanswer.h"
 #include "tests/support/testenv.h"
 #include "training/frmtrainbp.h"
 #include "training/frmtrainsf.h"
@@ -51,42 +54,7 @@
 
 namespace {
 
-// The split dialog's answer: the four bounds set as a user leaves them, then OK.
-ModalAnswerer::Answer Split(int32_t trainLow, int32_t trainHigh, int32_t testLow, int32_t testHigh)
-{
-    return [=](QWidget* w) {
-        auto* dialog = qobject_cast<frmDataSelect*>(w);
-        ASSERT_TRUE(dialog);
-        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Split The Data"));
-        dialog->dsTrainSet->SetValueHigh(std::max(trainHigh, dialog->dsTrainSet->ValueHigh()));
-        dialog->dsTrainSet->SetValueLow(trainLow);
-        dialog->dsTrainSet->SetValueHigh(trainHigh);
-        dialog->dsTestSet->SetValueHigh(std::max(testHigh, dialog->dsTestSet->ValueHigh()));
-        dialog->dsTestSet->SetValueLow(testLow);
-        dialog->dsTestSet->SetValueHigh(testHigh);
-        dialog->cmdOK->click();
-    };
-}
-
 const QString kDsn = QStringLiteral("KorvanRoad");
-
-// The data-source dialog's "ODBC" entry picked as the user picks it; boxes go to the script.
-class OdbcEntryPrompter final : public IPrompter {
-public:
-    explicit OdbcEntryPrompter(IPrompter& boxes) : m_boxes(boxes), m_previous(Prompts::Install(this)) {}
-    ~OdbcEntryPrompter() override { Prompts::Install(m_previous); }
-    MsgResult messageBox(const MessageRequest& r) override { return m_boxes.messageBox(r); }
-    FileDialogResult fileDialog(const FileDialogRequest& r) override
-    {
-        if (r.filterHook)
-            r.filterHook(3);
-        return {};
-    }
-
-private:
-    IPrompter& m_boxes;
-    IPrompter* m_previous;
-};
 
 // A button of the window pressed as the user presses it.
 void Press(QWidget* w, const char* name)
@@ -101,15 +69,6 @@ void Press(QWidget* w, const char* name)
 frmBrowse* Browser()
 {
     return qobject_cast<frmBrowse*>(gBrowseForm().data());
-}
-
-// A cell's text once its block is read (as the event loop reads it while scrolling).
-QVariant Cell(frmBrowse* w, int row, int column, int role = Qt::DisplayRole)
-{
-    BrowseModel* m = w->Model();
-    m->data(m->index(row, column), role);
-    m->FetchPending();
-    return m->data(m->index(row, column), role);
 }
 
 int ColumnOf(frmBrowse* w, const QString& table, const QString& field)
@@ -177,7 +136,7 @@ protected:
             ModalAnswerer answer;
             answer.Then([this, rows](QWidget* d) {
                 Shot(Kind() + QStringLiteral("-split"), d);
-                Split(1, trainHigh, trainHigh + 1, rows)(d);
+                SplitAnswer(1, trainHigh, trainHigh + 1, rows)(d);
             });
             Press(w, "cmdOk");
             EXPECT_TRUE(WaitFor([] { return TrainingViews::Window() != nullptr; }, 15000));
@@ -247,20 +206,6 @@ protected:
     void FinishSfam(const QString& path)
     {
         Finish(path, 300 - trainHigh);
-    }
-
-    template <class T>
-    T* Window() const
-    {
-        for (QMdiSubWindow* sub : main->MdiArea()->subWindowList())
-            if (auto* w = qobject_cast<T*>(sub->widget()))
-                return w;
-        return nullptr;
-    }
-
-    int64_t Marked(const QString& path) const
-    {
-        return kdb::Database::Open(path, false, true).Scalar(QStringLiteral("SELECT COUNT(*) FROM Test WHERE Mark <> 0")).ToInt().value_or(-1);
     }
 
     // The results browser: sorted by a source column, one row marked with a double click,
@@ -361,7 +306,7 @@ protected:
         EXPECT_TRUE(On(ToolName::RevertSnap));
         {
             ModalAnswerer answer;
-            answer.Then(Split(1, trainHigh, trainHigh + 1, rows - 12));
+            answer.Then(SplitAnswer(1, trainHigh, trainHigh + 1, rows - 12));
             Click(ToolName::Split);
             EXPECT_TRUE(WaitFor([&] { return answer.Answered() == 1 && QApplication::activeModalWidget() == nullptr; }, 10000));
             Flush();
