@@ -8,11 +8,15 @@
 #include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/projectstore.h"
+#include "network/workflowflags.h"
+#include "shell/commandtable.h"
 #include "shell/modmenu.h"
 #include "shell/networkopener.h"
 #include "shell/projectopener.h"
 
+#include <array>
 #include <initializer_list>
+#include <optional>
 
 namespace {
 using Names = std::initializer_list<QLatin1StringView>;
@@ -26,6 +30,66 @@ constexpr Names kSplitOff = {ToolName::TestBP, ToolName::SFBrowseTest, ToolName:
                              ToolName::BPShowAll, ToolName::SFShowAll, ToolName::SFShowErrors, ToolName::SFShowCorrect,
                              ToolName::SFFindError, ToolName::Scatter, ToolName::Series, ToolName::Matrix};
 constexpr Names kMarkTools = {ToolName::MarkAll, ToolName::UnmarkAll, ToolName::ToggleMarks, ToolName::MarkSelected};
+
+// What a return to the road does at one stage: the steps it enters, in order, then the command
+// of the view it opens (none when empty).
+struct ResumeRung {
+    std::array<std::optional<NavigateStep>, 2> steps;
+    QLatin1StringView view;
+};
+
+struct ResumeRoad {
+    ResumeFrom from;
+    bool trainedCountsAsSplit;
+    ResumeRung tested, split, configured, unconfigured;
+};
+
+// The places side by side, their rungs furthest stage first. Only opening a project takes a
+// trained one for split and enters the browsing step after the tested one; the configuration's
+// Cancel and the row split change no step; the row split has no view of the configured stage
+// of its own; Finish opens the all-data browser for a split or configured project.
+constexpr ResumeRoad kRoads[] = {
+    {ResumeFrom::Opening, true,
+     {{navTested, navBrowsing}, ToolName::BrowseTest},
+     {{navSplit}, ToolName::TrainBP},
+     {{navConfigured}, ToolName::Split},
+     {{}, ToolName::Configure}},
+    {ResumeFrom::ConfigurationUnchanged, false,
+     {{navTested}, ToolName::BrowseTest},
+     {{navSplit}, ToolName::TrainBP},
+     {{navConfigured}, ToolName::Split},
+     {{navOpened}, ToolName::ShowAll}},
+    {ResumeFrom::ConfigurationCancelled, false,
+     {{}, ToolName::BrowseTest},
+     {{}, ToolName::TrainBP},
+     {{}, ToolName::Split},
+     {{}, {}}},
+    {ResumeFrom::RowSplit, false,
+     {{}, ToolName::BrowseTest},
+     {{}, ToolName::TrainBP},
+     {{}, ToolName::ShowAll},
+     {{}, ToolName::ShowAll}},
+    {ResumeFrom::TrainingFinished, false,
+     {{navTested}, ToolName::BrowseTest},
+     {{navSplit}, ToolName::ShowAll},
+     {{navConfigured}, ToolName::ShowAll},
+     {{navOpened}, {}}},
+};
+
+const ResumeRung& rungOf(const ResumeRoad& road, WorkflowStage stage)
+{
+    switch (stage) {
+    case WorkflowStage::Tested:
+        return road.tested;
+    case WorkflowStage::Split:
+        return road.split;
+    case WorkflowStage::Configured:
+        return road.configured;
+    case WorkflowStage::Unconfigured:
+        break;
+    }
+    return road.unconfigured;
+}
 } // namespace
 
 CNavigate& gNavigate()
@@ -193,4 +257,24 @@ void CNavigate::CheckForSnapshot()
         if (Utilities::FileExists(modMenu::SnapshotName(path)))
             Enable(ToolName::RevertSnap);
     });
+}
+
+void ResumeAtFurthestStep(ResumeFrom from)
+{
+    for (const ResumeRoad& road : kRoads) {
+        if (road.from != from)
+            continue;
+        const ResumeRung& rung = rungOf(road, gProcess().FurthestStage(road.trainedCountsAsSplit));
+        for (const std::optional<NavigateStep>& step : rung.steps)
+            if (step)
+                gNavigate().Navigate(*step);
+        if (!rung.view.isEmpty())
+            modMenu::RunCommand(rung.view);
+        return;
+    }
+}
+
+void ShowTestResults(bool sfam)
+{
+    modMenu::RunCommand(sfam ? ToolName::Matrix : ToolName::Scatter);
 }

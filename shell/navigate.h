@@ -53,3 +53,19 @@ private:
 };
 
 CNavigate& gNavigate();
+
+// The places that take a project's road up again at the furthest stage its workflow flags
+// reach; each enters its own navigation steps and opens its own view (navigate.cpp holds them
+// side by side).
+enum class ResumeFrom {
+    Opening,                // a project file opened
+    ConfigurationUnchanged, // OK in the configuration window with nothing changed
+    ConfigurationCancelled, // Cancel in the configuration window of a project that stays
+    RowSplit,               // the row split cancelled, or kept on a trained project
+    TrainingFinished,       // Finish that ran no test (after the tools came back)
+};
+void ResumeAtFurthestStep(ResumeFrom from);
+
+// The view a good test ends in: the confusion matrix of an SFAM project, the scatter chart of
+// a back-propagation one.
+void ShowTestResults(bool sfam);

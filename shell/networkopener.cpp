@@ -98,27 +98,6 @@ QString folderOf(const QString& path)
     return QFileInfo(path).absolutePath() + QLatin1Char('/');
 }
 
-// Leads the user to the view of the furthest finished step of the project's road.
-void resumeAtFurthestStep()
-{
-    // The splash stays on top and would hide the view (the row split is a modal dialog).
-    modMenu::HideSplash();
-    CProcess& process = gProcess();
-    if (process.IsTested()) {
-        gNavigate().Navigate(navTested);
-        gNavigate().Navigate(navBrowsing);
-        modMenu::RunCommand(ToolName::BrowseTest);
-    } else if (process.IsTrained() || process.IsSplit()) {
-        gNavigate().Navigate(navSplit);
-        modMenu::RunCommand(ToolName::TrainBP);
-    } else if (process.IsConfigured()) {
-        gNavigate().Navigate(navConfigured);
-        modMenu::RunCommand(ToolName::Split);
-    } else {
-        modMenu::EditConfigure();
-    }
-}
-
 // A project database was made: the file holds the base tables (a new project has no data
 // file yet, so IsProjectFile does not answer for it).
 bool hasProjectTables(const QString& path)
@@ -246,7 +225,9 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
     // box at every start while Autoload is on.
     gVeltra().MRUList().Add(path);
     hourglass.reset();
-    resumeAtFurthestStep();
+    // The splash stays on top and would hide the view (the row split is a modal dialog).
+    modMenu::HideSplash();
+    ResumeAtFurthestStep(ResumeFrom::Opening);
     return true;
 }
 
