@@ -14,9 +14,7 @@
 #include "shell/networkopener.h"
 #include "shell/projectopener.h"
 
-#include <array>
 #include <initializer_list>
-#include <optional>
 
 namespace {
 using Names = std::initializer_list<QLatin1StringView>;
@@ -31,13 +29,7 @@ constexpr Names kSplitOff = {ToolName::TestBP, ToolName::SFBrowseTest, ToolName:
                              ToolName::SFFindError, ToolName::Scatter, ToolName::Series, ToolName::Matrix};
 constexpr Names kMarkTools = {ToolName::MarkAll, ToolName::UnmarkAll, ToolName::ToggleMarks, ToolName::MarkSelected};
 
-// What a return to the road does at one stage: the steps it enters, in order, then the command
-// of the view it opens (none when empty).
-struct ResumeRung {
-    std::array<std::optional<NavigateStep>, 2> steps;
-    QLatin1StringView view;
-};
-
+// One place's road: whether a trained project not marked split counts as split, and its rungs.
 struct ResumeRoad {
     ResumeFrom from;
     bool trainedCountsAsSplit;
@@ -75,6 +67,16 @@ constexpr ResumeRoad kRoads[] = {
      {{navConfigured}, ToolName::ShowAll},
      {{navOpened}, {}}},
 };
+
+// Each place has its road, at its own index.
+constexpr bool oneRoadPerPlace()
+{
+    for (size_t i = 0; i < std::size(kRoads); ++i)
+        if (size_t(kRoads[i].from) != i)
+            return false;
+    return std::size(kRoads) == size_t(ResumeFrom::TrainingFinished) + 1;
+}
+static_assert(oneRoadPerPlace());
 
 const ResumeRung& rungOf(const ResumeRoad& road, WorkflowStage stage)
 {
@@ -259,19 +261,20 @@ void CNavigate::CheckForSnapshot()
     });
 }
 
+const ResumeRung& ResumeRungOf(ResumeFrom from, const CProcess& flags)
+{
+    const ResumeRoad& road = kRoads[size_t(from)];
+    return rungOf(road, flags.FurthestStage(road.trainedCountsAsSplit));
+}
+
 void ResumeAtFurthestStep(ResumeFrom from)
 {
-    for (const ResumeRoad& road : kRoads) {
-        if (road.from != from)
-            continue;
-        const ResumeRung& rung = rungOf(road, gProcess().FurthestStage(road.trainedCountsAsSplit));
-        for (const std::optional<NavigateStep>& step : rung.steps)
-            if (step)
-                gNavigate().Navigate(*step);
-        if (!rung.view.isEmpty())
-            modMenu::RunCommand(rung.view);
-        return;
-    }
+    const ResumeRung& rung = ResumeRungOf(from, gProcess());
+    for (const std::optional<NavigateStep>& step : rung.steps)
+        if (step)
+            gNavigate().Navigate(*step);
+    if (!rung.view.isEmpty())
+        modMenu::RunCommand(rung.view);
 }
 
 void ShowTestResults(bool sfam)

@@ -101,17 +101,3 @@ TEST_F(Process, UnconvertibleValuesShowTheBoxAndLeaveAllClear)
         EXPECT_TRUE(prompts.LastBox().text.startsWith("Error: ")) << prompts.LastBox().text.toStdString();
     }
 }
-
-// The road's ladder over every flag byte (bit 1 configured, 2 split, 4 trained, 8 tested):
-// tested first, then split (or trained, where that counts), then configured.
-TEST_F(Process, TheFurthestStageOfEveryFlagByte)
-{
-    const auto letter = [](WorkflowStage stage) { return "UCST"[int(stage)]; };
-    const std::string bySplitAlone = "UCSSUCSSTTTTTTTT";
-    const std::string trainedCountsToo = "UCSSSSSSTTTTTTTT";
-    for (int b = 0; b < 16; ++b) {
-        SetAll(b & CProcess::kConfigured, b & CProcess::kSplit, b & CProcess::kTrained, b & CProcess::kTested);
-        EXPECT_EQ(letter(p.FurthestStage(false)), bySplitAlone[b]) << b;
-        EXPECT_EQ(letter(p.FurthestStage(true)), trainedCountsToo[b]) << b;
-    }
-}

@@ -4,6 +4,7 @@
 #include "core/widgets/toolnames.h"
 #include "data/projectschema.h"
 #include "kdb/kdb.h"
+#include "network/workflowflags.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
@@ -159,4 +160,38 @@ TEST_F(Navigation, SaveIntoAMissingProjectShowsItsBox)
     gNavigate().Save(QStringLiteral("/no/such/project.kvp"));
     EXPECT_EQ(prompts.LastBox().title, QStringLiteral("CNavigate::Save"));
     EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Critical);
+}
+
+// Every place that takes a project's road up again, at each rung of the ladder: the steps it
+// enters, then the view it opens. The flag bytes: all four, configured and split, configured
+// and trained but not marked split, configured alone, none.
+TEST(ResumeRoads, EachPlaceTakesUpItsOwnRungOfTheLadder)
+{
+    const auto rung = [](ResumeFrom from, int byte) {
+        CProcess flags;
+        flags.SetIsConfigured(byte & CProcess::kConfigured);
+        flags.SetIsSplit(byte & CProcess::kSplit);
+        flags.SetIsTrained(byte & CProcess::kTrained);
+        flags.SetIsTested(byte & CProcess::kTested);
+        const ResumeRung& r = ResumeRungOf(from, flags);
+        QStringList parts;
+        for (const std::optional<NavigateStep>& step : r.steps)
+            if (step)
+                parts << QString::number(*step);
+        if (!r.view.isEmpty())
+            parts << r.view;
+        return parts.join(QLatin1Char(' '));
+    };
+    const int bytes[] = {15, 3, 5, 1, 0};
+    using enum ResumeFrom;
+    const std::pair<ResumeFrom, std::array<const char*, 5>> roads[] = {
+        {Opening, {"5 6 mnuBrowseTest", "3 mnuTrainBP", "3 mnuTrainBP", "2 mnuSplit", "mnuConfigure"}},
+        {ConfigurationUnchanged, {"5 mnuBrowseTest", "3 mnuTrainBP", "2 mnuSplit", "2 mnuSplit", "1 mnuShowAll"}},
+        {ConfigurationCancelled, {"mnuBrowseTest", "mnuTrainBP", "mnuSplit", "mnuSplit", ""}},
+        {RowSplit, {"mnuBrowseTest", "mnuTrainBP", "mnuShowAll", "mnuShowAll", "mnuShowAll"}},
+        {TrainingFinished, {"5 mnuBrowseTest", "3 mnuShowAll", "2 mnuShowAll", "2 mnuShowAll", "1"}},
+    };
+    for (const auto& [from, rungs] : roads)
+        for (size_t i = 0; i < std::size(bytes); ++i)
+            EXPECT_EQ(rung(from, bytes[i]), QString::fromLatin1(rungs[i])) << int(from) << " flags " << bytes[i];
 }
