@@ -174,24 +174,28 @@ TEST(ResumeRoads, EachPlaceTakesUpItsOwnRungOfTheLadder)
         flags.SetIsTrained(byte & CProcess::kTrained);
         flags.SetIsTested(byte & CProcess::kTested);
         const ResumeRung& r = ResumeRungOf(from, flags);
-        QStringList parts;
+        QStringList steps;
         for (const std::optional<NavigateStep>& step : r.steps)
             if (step)
-                parts << QString::number(*step);
-        if (!r.view.isEmpty())
-            parts << r.view;
-        return parts.join(QLatin1Char(' '));
+                steps << QString::number(*step);
+        return steps.join(QLatin1Char(' ')) + QLatin1Char('>') + r.view;
+    };
+    struct Cell {
+        const char* steps;
+        QLatin1StringView view;
     };
     const int bytes[] = {15, 3, 5, 1, 0};
     using enum ResumeFrom;
-    const std::pair<ResumeFrom, std::array<const char*, 5>> roads[] = {
-        {Opening, {"5 6 mnuBrowseTest", "3 mnuTrainBP", "3 mnuTrainBP", "2 mnuSplit", "mnuConfigure"}},
-        {ConfigurationUnchanged, {"5 mnuBrowseTest", "3 mnuTrainBP", "2 mnuSplit", "2 mnuSplit", "1 mnuShowAll"}},
-        {ConfigurationCancelled, {"mnuBrowseTest", "mnuTrainBP", "mnuSplit", "mnuSplit", ""}},
-        {RowSplit, {"mnuBrowseTest", "mnuTrainBP", "mnuShowAll", "mnuShowAll", "mnuShowAll"}},
-        {TrainingFinished, {"5 mnuBrowseTest", "3 mnuShowAll", "2 mnuShowAll", "2 mnuShowAll", "1"}},
+    using namespace ToolName;
+    const std::pair<ResumeFrom, std::array<Cell, 5>> roads[] = {
+        {Opening, {{{"5 6", BrowseTest}, {"3", TrainBP}, {"3", TrainBP}, {"2", Split}, {"", Configure}}}},
+        {ConfigurationUnchanged, {{{"5", BrowseTest}, {"3", TrainBP}, {"2", Split}, {"2", Split}, {"1", ShowAll}}}},
+        {ConfigurationCancelled, {{{"", BrowseTest}, {"", TrainBP}, {"", Split}, {"", Split}, {"", {}}}}},
+        {RowSplit, {{{"", BrowseTest}, {"", TrainBP}, {"", ShowAll}, {"", ShowAll}, {"", ShowAll}}}},
+        {TrainingFinished, {{{"5", BrowseTest}, {"3", ShowAll}, {"2", ShowAll}, {"2", ShowAll}, {"1", {}}}}},
     };
-    for (const auto& [from, rungs] : roads)
+    for (const auto& [from, cells] : roads)
         for (size_t i = 0; i < std::size(bytes); ++i)
-            EXPECT_EQ(rung(from, bytes[i]), QString::fromLatin1(rungs[i])) << int(from) << " flags " << bytes[i];
+            EXPECT_EQ(rung(from, bytes[i]), QString::fromLatin1(cells[i].steps) + QLatin1Char('>') + cells[i].view)
+                << int(from) << " flags " << bytes[i];
 }
