@@ -7,7 +7,6 @@
 #include "core/regsettings.h"
 #include "core/widgets/hourglass.h"
 #include "core/widgets/statusmsg.h"
-#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
 #include "data/dbutilities.h"
