@@ -97,6 +97,14 @@ QString folderOf(const QString& path)
     return QFileInfo(path).absolutePath() + QLatin1Char('/');
 }
 
+// Leads the user to the view of the furthest finished step of the project's road.
+void resumeAtFurthestStep()
+{
+    // The splash stays on top and would hide the view (the row split is a modal dialog).
+    modMenu::HideSplash();
+    ResumeAtFurthestStep(ResumeFrom::Opening);
+}
+
 // A project database was made: the file holds the base tables (a new project has no data
 // file yet, so IsProjectFile does not answer for it).
 bool hasProjectTables(const QString& path)
@@ -224,9 +232,7 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
     // box at every start while Autoload is on.
     gVeltra().MRUList().Add(path);
     hourglass.reset();
-    // The splash stays on top and would hide the view (the row split is a modal dialog).
-    modMenu::HideSplash();
-    ResumeAtFurthestStep(ResumeFrom::Opening);
+    resumeAtFurthestStep();
     return true;
 }
 
