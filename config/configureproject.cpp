@@ -446,22 +446,7 @@ void frmConfPrj::cmdOK_Click()
             // another program holds keeps the window open, with the one box that says so.
             if (net)
                 RequireWritable(net->State().ProjectFileName());
-            End([] {
-                CProcess& p = gProcess();
-                if (p.IsTested()) {
-                    gNavigate().Navigate(navTested);
-                    modMenu::RunCommand(ToolName::BrowseTest);
-                } else if (p.IsSplit()) {
-                    gNavigate().Navigate(navSplit);
-                    modMenu::RunCommand(ToolName::TrainBP);
-                } else if (p.IsConfigured()) {
-                    gNavigate().Navigate(navConfigured);
-                    modMenu::RunCommand(ToolName::Split);
-                } else {
-                    gNavigate().Navigate(navOpened);
-                    modMenu::RunCommand(ToolName::ShowAll);
-                }
-            });
+            End([] { ResumeAtFurthestStep(ResumeFrom::ConfigurationUnchanged); });
             return;
         }
         if (!net || !m_dataDef)
@@ -611,15 +596,7 @@ void frmConfPrj::Cancel(bool closing)
         IgnoreErrors([&] { QFile::remove(path); });
         IgnoreErrors([] { Utilities::StatusMessage(QString()); });
     };
-    const auto view = [] {
-        CProcess& p = gProcess();
-        if (p.IsTested())
-            modMenu::RunCommand(ToolName::BrowseTest);
-        else if (p.IsSplit())
-            modMenu::RunCommand(ToolName::TrainBP);
-        else if (p.IsConfigured())
-            modMenu::RunCommand(ToolName::Split);
-    };
+    const auto view = [] { ResumeAtFurthestStep(ResumeFrom::ConfigurationCancelled); };
     if (closing) {
         IgnoreErrors([] { Utilities::TmpEnableTools(); });
         if (frmConfigProj* advanced = frmConfigProj::Current())

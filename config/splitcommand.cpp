@@ -37,12 +37,7 @@ struct HeldNetwork {
 // The view of the current workflow state.
 void currentView()
 {
-    if (gProcess().IsTested())
-        modMenu::RunCommand(ToolName::BrowseTest);
-    else if (gProcess().IsSplit())
-        modMenu::RunCommand(ToolName::TrainBP);
-    else
-        modMenu::RunCommand(ToolName::ShowAll);
+    ResumeAtFurthestStep(ResumeFrom::RowSplit);
 }
 
 } // namespace
@@ -154,13 +149,11 @@ void SplitCommand::SetLimits()
             if (net.Test() == TestOutcome::Done) {
                 gNavigate().Navigate(navTested);
                 process.SetIsTested(true);
-                if (open.backProp) {
+                if (open.backProp)
                     Utilities::StatusMessage(BackPropCompleteText(net.State().CurrentError()));
-                    modMenu::RunCommand(ToolName::Scatter);
-                } else {
+                else
                     Utilities::StatusMessage(SFamCompleteText(net.State().CurrentError()));
-                    modMenu::RunCommand(ToolName::Matrix);
-                }
+                ShowTestResults(!open.backProp);
                 testedHere = true;
             } else {
                 // The test said why it failed; the project stays trained and untested.

@@ -49,6 +49,17 @@ uint8_t CProcess::Byte() const
     return b;
 }
 
+WorkflowStage CProcess::FurthestStage(bool trainedCountsAsSplit) const
+{
+    if (m_tested)
+        return WorkflowStage::Tested;
+    if (m_split || (trainedCountsAsSplit && m_trained))
+        return WorkflowStage::Split;
+    if (m_configured)
+        return WorkflowStage::Configured;
+    return WorkflowStage::Unconfigured;
+}
+
 void CProcess::Save(const QString& saDBFileName)
 {
     if (!hasConfig(saDBFileName))

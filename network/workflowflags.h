@@ -12,6 +12,9 @@ namespace kdb {
 class Database;
 }
 
+// The stages of a project's road that the views take it up again at, nearest first.
+enum class WorkflowStage : uint8_t { Unconfigured, Configured, Split, Tested };
+
 class CProcess {
 public:
     // Bit values of the stored byte.
@@ -47,6 +50,11 @@ public:
 
     // The byte Save writes for the current flags.
     uint8_t Byte() const;
+
+    // The furthest stage the flags reach: tested, else split, else configured. The flags are
+    // independent, so a project may be trained without being marked split: it counts as split
+    // only where `trainedCountsAsSplit` says so (opening a project resumes its training).
+    WorkflowStage FurthestStage(bool trainedCountsAsSplit) const;
 
 private:
     bool m_configured = false;

@@ -9,6 +9,7 @@
 #include "kdb/kdb.h"
 #include "network/projectstore.h"
 #include "network/workflowflags.h"
+#include "shell/commandtable.h"
 #include "shell/modmenu.h"
 #include "shell/networkopener.h"
 #include "shell/projectopener.h"
@@ -27,6 +28,70 @@ constexpr Names kSplitOff = {ToolName::TestBP, ToolName::SFBrowseTest, ToolName:
                              ToolName::BPShowAll, ToolName::SFShowAll, ToolName::SFShowErrors, ToolName::SFShowCorrect,
                              ToolName::SFFindError, ToolName::Scatter, ToolName::Series, ToolName::Matrix};
 constexpr Names kMarkTools = {ToolName::MarkAll, ToolName::UnmarkAll, ToolName::ToggleMarks, ToolName::MarkSelected};
+
+// One place's road: whether a trained project not marked split counts as split, and its rungs.
+struct ResumeRoad {
+    ResumeFrom from;
+    bool trainedCountsAsSplit;
+    ResumeRung tested, split, configured, unconfigured;
+};
+
+// The places side by side, their rungs furthest stage first. Only opening a project takes a
+// trained one for split and enters the browsing step after the tested one; the configuration's
+// Cancel and the row split change no step; the row split has no view of the configured stage
+// of its own; Finish opens the all-data browser for a split or configured project.
+constexpr ResumeRoad kRoads[] = {
+    {ResumeFrom::Opening, true,
+     {{navTested, navBrowsing}, ToolName::BrowseTest},
+     {{navSplit}, ToolName::TrainBP},
+     {{navConfigured}, ToolName::Split},
+     {{}, ToolName::Configure}},
+    {ResumeFrom::ConfigurationUnchanged, false,
+     {{navTested}, ToolName::BrowseTest},
+     {{navSplit}, ToolName::TrainBP},
+     {{navConfigured}, ToolName::Split},
+     {{navOpened}, ToolName::ShowAll}},
+    {ResumeFrom::ConfigurationCancelled, false,
+     {{}, ToolName::BrowseTest},
+     {{}, ToolName::TrainBP},
+     {{}, ToolName::Split},
+     {{}, {}}},
+    {ResumeFrom::RowSplit, false,
+     {{}, ToolName::BrowseTest},
+     {{}, ToolName::TrainBP},
+     {{}, ToolName::ShowAll},
+     {{}, ToolName::ShowAll}},
+    {ResumeFrom::TrainingFinished, false,
+     {{navTested}, ToolName::BrowseTest},
+     {{navSplit}, ToolName::ShowAll},
+     {{navConfigured}, ToolName::ShowAll},
+     {{navOpened}, {}}},
+};
+
+// Each place has its road, at its own index.
+constexpr bool oneRoadPerPlace()
+{
+    for (size_t i = 0; i < std::size(kRoads); ++i)
+        if (size_t(kRoads[i].from) != i)
+            return false;
+    return std::size(kRoads) == size_t(ResumeFrom::TrainingFinished) + 1;
+}
+static_assert(oneRoadPerPlace());
+
+const ResumeRung& rungOf(const ResumeRoad& road, WorkflowStage stage)
+{
+    switch (stage) {
+    case WorkflowStage::Tested:
+        return road.tested;
+    case WorkflowStage::Split:
+        return road.split;
+    case WorkflowStage::Configured:
+        return road.configured;
+    case WorkflowStage::Unconfigured:
+        break;
+    }
+    return road.unconfigured;
+}
 } // namespace
 
 CNavigate& gNavigate()
@@ -199,4 +264,25 @@ void CNavigate::CheckForSnapshot()
         if (Utilities::FileExists(modMenu::SnapshotName(path)))
             Enable(ToolName::RevertSnap);
     });
+}
+
+const ResumeRung& ResumeRungOf(ResumeFrom from, const CProcess& flags)
+{
+    const ResumeRoad& road = kRoads[size_t(from)];
+    return rungOf(road, flags.FurthestStage(road.trainedCountsAsSplit));
+}
+
+void ResumeAtFurthestStep(ResumeFrom from)
+{
+    const ResumeRung& rung = ResumeRungOf(from, gProcess());
+    for (const std::optional<NavigateStep>& step : rung.steps)
+        if (step)
+            gNavigate().Navigate(*step);
+    if (!rung.view.isEmpty())
+        modMenu::RunCommand(rung.view);
+}
+
+void ShowTestResults(bool sfam)
+{
+    modMenu::RunCommand(sfam ? ToolName::Matrix : ToolName::Scatter);
 }

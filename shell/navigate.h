@@ -2,11 +2,15 @@
 // and off for each step of a project's road, and remembers the last workflow stage.
 #pragma once
 
+#include <QLatin1StringView>
 #include <QPointer>
 #include <QString>
+#include <array>
 #include <cstdint>
+#include <optional>
 
 class CCommandBar;
+class CProcess;
 
 enum NavigateStep : int32_t {
     navNoProject = 0,
@@ -53,3 +57,27 @@ private:
 };
 
 CNavigate& gNavigate();
+
+// The places that take a project's road up again at the furthest stage its workflow flags
+// reach; each enters its own navigation steps and opens its own view (navigate.cpp holds them
+// side by side).
+enum class ResumeFrom {
+    Opening,                // a project file opened
+    ConfigurationUnchanged, // OK in the configuration window with nothing changed
+    ConfigurationCancelled, // Cancel in the configuration window of a project that stays
+    RowSplit,               // the row split cancelled, or kept on a trained project
+    TrainingFinished,       // Finish that ran no test (after the tools came back)
+};
+// What one of them does at the stage it takes up: the steps it enters, in order, then the
+// command of the view it opens (none when empty).
+struct ResumeRung {
+    std::array<std::optional<NavigateStep>, 2> steps;
+    QLatin1StringView view;
+};
+const ResumeRung& ResumeRungOf(ResumeFrom from, const CProcess& flags);
+// Enters the steps and opens the view of the rung the open project's flags give.
+void ResumeAtFurthestStep(ResumeFrom from);
+
+// The view a good test ends in: the confusion matrix of an SFAM project, the scatter chart of
+// a back-propagation one.
+void ShowTestResults(bool sfam);

@@ -7,7 +7,6 @@
 #include "core/regsettings.h"
 #include "core/widgets/hourglass.h"
 #include "core/widgets/statusmsg.h"
-#include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
 #include "data/dbutilities.h"
@@ -103,20 +102,7 @@ void resumeAtFurthestStep()
 {
     // The splash stays on top and would hide the view (the row split is a modal dialog).
     modMenu::HideSplash();
-    CProcess& process = gProcess();
-    if (process.IsTested()) {
-        gNavigate().Navigate(navTested);
-        gNavigate().Navigate(navBrowsing);
-        modMenu::RunCommand(ToolName::BrowseTest);
-    } else if (process.IsTrained() || process.IsSplit()) {
-        gNavigate().Navigate(navSplit);
-        modMenu::RunCommand(ToolName::TrainBP);
-    } else if (process.IsConfigured()) {
-        gNavigate().Navigate(navConfigured);
-        modMenu::RunCommand(ToolName::Split);
-    } else {
-        modMenu::EditConfigure();
-    }
+    ResumeAtFurthestStep(ResumeFrom::Opening);
 }
 
 // The new project's file was made; one that cannot even be opened (3051) was not.

@@ -142,37 +142,24 @@ void Finish()
         gProcess().SetIsTested(true);
         StandardBand();
         const float error = net->State().CurrentError();
-        if (sfam) {
+        if (sfam)
             Utilities::StatusMessage(QStringLiteral("Test complete:  ") + NumFormat::Format(NumFormat::SingleAsDecimal(100.0f - error), QStringLiteral("0.00"))
                                      + QStringLiteral("% correct predictions."));
-            modMenu::RunCommand(ToolName::Matrix);
-        } else {
+        else
             Utilities::StatusMessage(QStringLiteral("Test complete:  ") + TrainLayout::General(100.0f - error)
                                      + QStringLiteral("% success."));
-            modMenu::RunCommand(ToolName::Scatter);
-        }
+        ShowTestResults(sfam);
         Utilities::TmpEnableTools();
         gNavigate().Navigate(navTested);
     } else {
         StandardBand();
     }
     Unload(current());
-    if (!trained && gProcess().IsTested()) {
-        // A run that failed leaves the project untrained, yet its last test and results stand.
+    // A test run here has shown its results. Without one the road takes up again; a run that
+    // failed leaves the project untrained, yet its last test and results stand.
+    if (!trained || !gProcess().IsTested()) {
         Utilities::TmpEnableTools();
-        gNavigate().Navigate(navTested);
-        modMenu::RunCommand(ToolName::BrowseTest);
-    } else if (!gProcess().IsTested()) {
-        Utilities::TmpEnableTools();
-        if (gProcess().IsSplit()) {
-            gNavigate().Navigate(navSplit);
-            modMenu::RunCommand(ToolName::ShowAll);
-        } else if (gProcess().IsConfigured()) {
-            gNavigate().Navigate(navConfigured);
-            modMenu::RunCommand(ToolName::ShowAll);
-        } else {
-            gNavigate().Navigate(navOpened);
-        }
+        ResumeAtFurthestStep(ResumeFrom::TrainingFinished);
     }
     gNavigate().Save(file);
     gProcess().Save(file);

@@ -4,6 +4,7 @@
 #include "core/widgets/toolnames.h"
 #include "data/projectschema.h"
 #include "kdb/kdb.h"
+#include "network/workflowflags.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
@@ -159,4 +160,42 @@ TEST_F(Navigation, SaveIntoAMissingProjectShowsItsBox)
     gNavigate().Save(QStringLiteral("/no/such/project.kvp"));
     EXPECT_EQ(prompts.LastBox().title, QStringLiteral("CNavigate::Save"));
     EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Critical);
+}
+
+// Every place that takes a project's road up again, at each rung of the ladder: the steps it
+// enters, then the view it opens. The flag bytes: all four, configured and split, configured
+// and trained but not marked split, configured alone, none.
+TEST(ResumeRoads, EachPlaceTakesUpItsOwnRungOfTheLadder)
+{
+    const auto rung = [](ResumeFrom from, int byte) {
+        CProcess flags;
+        flags.SetIsConfigured(byte & CProcess::kConfigured);
+        flags.SetIsSplit(byte & CProcess::kSplit);
+        flags.SetIsTrained(byte & CProcess::kTrained);
+        flags.SetIsTested(byte & CProcess::kTested);
+        const ResumeRung& r = ResumeRungOf(from, flags);
+        QStringList steps;
+        for (const std::optional<NavigateStep>& step : r.steps)
+            if (step)
+                steps << QString::number(*step);
+        return steps.join(QLatin1Char(' ')) + QLatin1Char('>') + r.view;
+    };
+    struct Cell {
+        const char* steps;
+        QLatin1StringView view;
+    };
+    const int bytes[] = {15, 3, 5, 1, 0};
+    using enum ResumeFrom;
+    using namespace ToolName;
+    const std::pair<ResumeFrom, std::array<Cell, 5>> roads[] = {
+        {Opening, {{{"5 6", BrowseTest}, {"3", TrainBP}, {"3", TrainBP}, {"2", Split}, {"", Configure}}}},
+        {ConfigurationUnchanged, {{{"5", BrowseTest}, {"3", TrainBP}, {"2", Split}, {"2", Split}, {"1", ShowAll}}}},
+        {ConfigurationCancelled, {{{"", BrowseTest}, {"", TrainBP}, {"", Split}, {"", Split}, {"", {}}}}},
+        {RowSplit, {{{"", BrowseTest}, {"", TrainBP}, {"", ShowAll}, {"", ShowAll}, {"", ShowAll}}}},
+        {TrainingFinished, {{{"5", BrowseTest}, {"3", ShowAll}, {"2", ShowAll}, {"2", ShowAll}, {"1", {}}}}},
+    };
+    for (const auto& [from, cells] : roads)
+        for (size_t i = 0; i < std::size(bytes); ++i)
+            EXPECT_EQ(rung(from, bytes[i]), QString::fromLatin1(cells[i].steps) + QLatin1Char('>') + cells[i].view)
+                << int(from) << " flags " << bytes[i];
 }
