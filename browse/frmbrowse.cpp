@@ -3,6 +3,7 @@
 #include "browse/browsegrid.h"
 #include "browse/browselayout.h"
 #include "browse/browsemodel.h"
+#include "browse/currentbrowse.h"
 #include "core/errorbox.h"
 #include "core/twips.h"
 #include "core/widgets/veltra.h"
@@ -40,6 +41,11 @@ frmBrowse::frmBrowse(QWidget* parent) : QWidget(parent)
 
 frmBrowse::~frmBrowse()
 {
+    // However the window goes (its close box, the main window's end, a closing project), the
+    // view state that drives it goes first: the interactive mode watches this window's grids
+    // and must not see them while they are being destroyed.
+    if (gBrowseForm() == this)
+        CurrentBrowse::Release();
     m_data.Release();
 }
 

@@ -14,6 +14,7 @@
 
 #include <QFocusEvent>
 #include <QHeaderView>
+#include <QMdiSubWindow>
 #include <QScrollBar>
 #include <QTableView>
 
@@ -81,6 +82,17 @@ TEST_F(IModeTest, TheStripShowsTheCurrentRowAndRefusesTheFixedCells)
     // The view changes: the strip goes with the interactive object.
     BrowseViews::ShowDefBrowser();
     EXPECT_EQ(gIMode(), nullptr);
+    // The window's own close box: the interactive object goes with the window, before its
+    // grids do, whatever the program around it installed.
+    BrowseViews::BrowseTest();
+    ASSERT_NE(gIMode(), nullptr);
+    auto* frame = qobject_cast<QMdiSubWindow*>(Current()->parentWidget());
+    ASSERT_NE(frame, nullptr);
+    frame->close();
+    FlushDeletes();
+    EXPECT_EQ(gBrowseForm(), nullptr);
+    EXPECT_EQ(gIMode(), nullptr);
+    EXPECT_EQ(gDataBrowse(), nullptr);
 }
 
 TEST_F(IModeTest, EditsAreCheckedAndTheRowGoesToPredict)
