@@ -9,8 +9,8 @@
 # Walk: start; import a CSV into a new database; New BackProp Project under a new name;
 # configure; split; train; visit another program and come back while training and while idle
 # (the history stays); right clicks on the bars (no menu of bars); Stop; Finish; results
-# browser; Mark All; export; close; reopen from the recent list; the training window opened from
-# the results and a visit while it is idle. Then a new SFAM project under
+# browser; Mark All; export; the results browser closed by its close box; close; reopen from
+# the recent list; the training window opened from the results and a visit while it is idle. Then a new SFAM project under
 # the proposed name, trained and tested, to the confusion matrix.
 #
 # The program writes where its controls stand (KORVAN_WIDGET_MAP): child windows of the main
@@ -102,6 +102,16 @@ menu f mnuExport
 choose_file "Export Marked Rows" "$W/marked.txt"
 waitfor "the export file" sh -c "[ -s '$W/marked.txt' ] && [ \$(wc -l < '$W/marked.txt') -eq 31 ]"
 head -1 "$W/marked.txt" | grep -q x1 || fail "the export has no header line: $(head -1 "$W/marked.txt")"
+
+not_up() { ! child_up "$1"; }
+step "the results browser closed by its own close box, its interactive row with it"
+child_up frmBrowse || fail "no results browser to close"
+read -r bx by bw bh <<<"$(entry widget MainMenu/TopRightCorner | cut -f4-7 | tr '\t' ' ')"
+[ -n "${bh:-}" ] || fail "no frame buttons of the maximised results browser in the menu bar"
+# The frame's buttons are minimise, restore and close, in that order.
+pointer_to $((bx + bw - bw / 6)) $((by + bh / 2))
+xdotool click 1
+waitfor "the results browser closed" not_up frmBrowse
 
 step "close"
 menu f close
