@@ -150,9 +150,9 @@ void SplitCommand::SetLimits()
                 gNavigate().Navigate(navTested);
                 process.SetIsTested(true);
                 if (open.backProp)
-                    Utilities::StatusMessage(BackPropCompleteText(net.State().CurrentError()));
+                    Status::Outcome(BackPropCompleteText(net.State().CurrentError()));
                 else
-                    Utilities::StatusMessage(SFamCompleteText(net.State().CurrentError()));
+                    Status::Outcome(SFamCompleteText(net.State().CurrentError()));
                 ShowTestResults(!open.backProp);
                 testedHere = true;
             } else {

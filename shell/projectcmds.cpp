@@ -135,7 +135,7 @@ void revertTo(const QString& project, const QString& snap)
     const IProjectOpener* opener = ProjectOpener::Current();
     if (!opener || !sameFile(opener->ProjectFileName(), project))
         return;
-    Utilities::StatusMessage(QStringLiteral("Project reverted to snapshot."));
+    Status::Outcome(QStringLiteral("Project reverted to snapshot."));
     gNavigate().Disable(ToolName::RevertSnap);
 }
 
@@ -293,7 +293,7 @@ void modMenu::SaveSnapshot()
         CHourglass hourglass(true);
         const QString project = RequireNetwork().State().ProjectFileName();
         copyProjectFile(project, SnapshotName(project));
-        Utilities::StatusMessage(QStringLiteral("Project snapshot saved."));
+        Status::Outcome(QStringLiteral("Project snapshot saved."));
         gNavigate().Enable(ToolName::RevertSnap);
     });
 }

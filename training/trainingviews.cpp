@@ -2,6 +2,7 @@
 
 #include "core/errorbox.h"
 #include "core/numformat.h"
+#include "core/status.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/hourglass.h"
 #include "core/widgets/statusmsg.h"
@@ -143,10 +144,10 @@ void Finish()
         StandardBand();
         const float error = net->State().CurrentError();
         if (sfam)
-            Utilities::StatusMessage(QStringLiteral("Test complete:  ") + NumFormat::Format(NumFormat::SingleAsDecimal(100.0f - error), QStringLiteral("0.00"))
+            Status::Outcome(QStringLiteral("Test complete:  ") + NumFormat::Format(NumFormat::SingleAsDecimal(100.0f - error), QStringLiteral("0.00"))
                                      + QStringLiteral("% correct predictions."));
         else
-            Utilities::StatusMessage(QStringLiteral("Test complete:  ") + TrainLayout::General(100.0f - error)
+            Status::Outcome(QStringLiteral("Test complete:  ") + TrainLayout::General(100.0f - error)
                                      + QStringLiteral("% success."));
         ShowTestResults(sfam);
         Utilities::TmpEnableTools();

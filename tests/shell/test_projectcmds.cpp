@@ -502,7 +502,11 @@ TEST_F(ProjectCommands, FailedCopiesAreReportedAndLoseNothing)
     modMenu::FileOpen(path);
     ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
 
-    // A snapshot place that cannot be replaced: the error, never "saved".
+    // A snapshot place that cannot be replaced: the error, never "saved", not even the text
+    // of the snapshot saved before.
+    modMenu::SaveSnapshot();
+    ASSERT_EQ(mainPanel(), QStringLiteral("Project snapshot saved."));
+    QFile::remove(snap);
     QDir().mkpath(snap);
     writeFile(snap + "/inside", "x");
     prompts.ExpectBox(MsgResult::Ok);
@@ -628,13 +632,16 @@ TEST_F(ProjectCommands, ImportOfPatternAndCommaFilesFromTheFileMenu)
 }
 
 // An import the file refuses says so in its box and leaves no "Importing ..." behind, as if
-// it still ran: the panel shows again what it showed before. Both kinds of file.
+// it still ran: the panel shows again what it showed before, unless that was an earlier
+// import's success, which would read as this one's. Both kinds of file.
 TEST_F(ProjectCommands, AFailedImportLeavesNoImportingTextInTheStatusBar)
 {
     const QString csv = folder + "/empty.csv";
     writeFile(csv, "a,b\n1,2\n3,\n");
     const QString raw = folder + "/short.raw";
     writeFile(raw, "[TAGS]\na, b\n[PATTERNS]\n1, 2\n3\n");
+    const QString good = folder + "/shops.csv";
+    writeFile(good, "Name,Sales\nNorth,10\nSouth,20\n");
     for (const QString& source : {csv, raw}) {
         SCOPED_TRACE(source.toStdString());
         Utilities::StatusMessage(QStringLiteral("Ready"));
@@ -643,6 +650,16 @@ TEST_F(ProjectCommands, AFailedImportLeavesNoImportingTextInTheStatusBar)
         main->MainToolBar_Click(BandName::File, ToolName::Import, 0);
         ASSERT_EQ(prompts.Boxes().size(), 1u);
         EXPECT_EQ(mainPanel(), QStringLiteral("Ready"));
+
+        QFile::remove(folder + "/shops.mdb");
+        prompts.ExpectFile(choose(good));
+        main->MainToolBar_Click(BandName::File, ToolName::Import, 0);
+        ASSERT_EQ(mainPanel(), "Import to " + folder + "/shops.mdb successful.");
+        prompts.ExpectFile(choose(source));
+        prompts.ExpectBox(MsgResult::Ok);
+        main->MainToolBar_Click(BandName::File, ToolName::Import, 0);
+        ASSERT_EQ(prompts.Boxes().size(), 2u);
+        EXPECT_EQ(mainPanel(), QString());
         prompts.Clear();
     }
 }
