@@ -332,6 +332,11 @@ TEST_F(ProjectCommands, DamagedSettingsAreNamedAndTheOpenWritesNothing)
         kdb::Database db = kdb::Database::Open(step);
         db.Upsert("Config", {{"sValue", "abc"}}, "Property", "Process");
     }
+    const QString nodes = MakeProject("nodes.kvp", CProcess::kConfigured);
+    {
+        kdb::Database db = kdb::Database::Open(nodes);
+        db.Upsert("Config", {{"sValue", "-3"}}, "Property", "LayerJCount");
+    }
     const struct {
         QString path;
         QString says;
@@ -350,6 +355,15 @@ TEST_F(ProjectCommands, DamagedSettingsAreNamedAndTheOpenWritesNothing)
         EXPECT_TRUE(prompts.LastBox().text.contains(c.says)) << prompts.LastBox().text.toStdString();
         EXPECT_EQ(bytesOf(c.path), before);
     }
+    // A setting that cannot be: named, and the open goes on without it.
+    prompts.Clear();
+    modMenu::FileOpen(nodes);
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_TRUE(prompts.LastBox().text.contains(
+        QStringLiteral("Overflow: the project's setting LayerJCount reads \"-3\", not a whole number from 0 to 32767.")))
+        << prompts.LastBox().text.toStdString();
+    ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
+    EXPECT_EQ(gVeltra().StatusBar().StatusBar()->Panel(5).Text().trimmed(), QStringLiteral("0 Nodes"));
 }
 
 TEST_F(ProjectCommands, AProjectThatFailsToOpenLeavesNoNetworkObjectInUse)
