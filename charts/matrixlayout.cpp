@@ -64,8 +64,10 @@ std::vector<QString> MatrixLayout::ClassLabels(const std::vector<QString>& names
         for (size_t j = 0; j < names.size(); ++j)
             if (j != i && labels[j] == labels[i])
                 from = std::max(from, commonStart(names[i], names[j]));
+        // From the start of the word in which they part: "…Mills", "…Motors".
+        const qsizetype space = names[i].left(from).lastIndexOf(QLatin1Char(' '));
         if (from > 0 && from < names[i].size())
-            parted[i] = fitted(kCut, names[i].mid(from), room, widthOf);
+            parted[i] = fitted(kCut, names[i].mid(space >= 0 ? space + 1 : from), room, widthOf);
     }
     labels = parted;
     for (size_t i = 0; i < names.size(); ++i)

@@ -37,8 +37,8 @@ Size SizeGrids(const SizeInput& in);
 
 // The class names as a column `room` wide shows them, `widthOf` measuring a text in the
 // column's units. A name that fits stands whole; a longer one is cut at its end with "…".
-// Names that would then read alike are shown from where they part ("…Electric",
-// "…Motors"); any still alike are led by their number in the list ("#3 …"). No two
+// Names that would then read alike are shown from the word in which they part ("…Electric",
+// "…Motors", "…Mills"); any still alike are led by their number in the list ("#3 …"). No two
 // labels are the same, so no two classes look alike.
 std::vector<QString> ClassLabels(const std::vector<QString>& names, int room,
                                  const std::function<int(const QString&)>& widthOf);

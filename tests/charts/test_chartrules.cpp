@@ -430,8 +430,9 @@ TEST(ChartRules, MatrixClassLabelsNeverReadAlike)
     // Short names stand whole; a long one alone is cut at its end.
     EXPECT_EQ(labels({"Ford", "General Electric"}, 90), (std::vector<QString>{"Ford", "General …"}));
     // Two that would both read "General …" show where they part.
-    EXPECT_EQ(labels({"General Electric", "General Motors", "Ford"}, 90),
-              (std::vector<QString>{"…Electric", "…Motors", "Ford"}));
+    EXPECT_EQ(labels({"General Electric", "General Motors", "Ford", "General Mills"}, 90),
+              (std::vector<QString>{"…Electric", "…Motors", "Ford", "…Mills"}));
+    EXPECT_EQ(labels({"Batch0000017", "Batch0000018"}, 90), (std::vector<QString>{"…7", "…8"}));
     EXPECT_EQ(labels({"General Electric Company", "General Motors Company"}, 90),
               (std::vector<QString>{"…Electri…", "…Motors …"}));
     // Alike even from where they part: each is led by its number.
