@@ -232,11 +232,11 @@ void modMenu::Import()
                                             Status::CStatusText::OnEnd::Restore);
         const QString title = dialog.FileTitle().isEmpty() ? QFileInfo(path).fileName() : dialog.FileTitle();
         if (title.toUpper().contains(QStringLiteral(".RAW"))) {
-            // A file that could not be read at all had its one box say why.
-            const bool readable = Utilities::UnreadableReason(path).isEmpty();
+            // A pipe or a device had its one box say what it is: it is no corrupt file.
+            const bool notAFile = !Utilities::NotAFileReason(path).isEmpty();
             if (TestForRawFile(path)) {
                 Utilities::LoadRawFile(path);
-            } else if (!readable) {
+            } else if (notAFile) {
                 Utilities::StatusMessage(QStringLiteral("Import failed."));
             } else {
                 Prompts::MsgBox(QStringLiteral("Invalid or corrupt .raw file."), MsgButtons::Ok, MsgIcon::Critical,
