@@ -54,17 +54,6 @@ std::optional<double> shownReach(const QString& text)
     return std::pow(10.0, -double(m.capturedLength(1)));
 }
 
-// The number of a text that is a plain whole number ("12", "-3"), held exactly; none for any
-// other text.
-std::optional<int64_t> wholeNumber(const QString& text)
-{
-    static const QRegularExpression digits(QStringLiteral("^[-+]?[0-9]+$"));
-    const QString t = text.trimmed();
-    bool ok = false;
-    const qlonglong n = digits.match(t).hasMatch() ? t.toLongLong(&ok) : 0;
-    return ok ? std::optional<int64_t>(n) : std::nullopt;
-}
-
 } // namespace
 
 namespace RecordSearch {
@@ -119,7 +108,7 @@ Criteria Make(const QString& text, bool matchCase, Kind kind, const ShownText& s
             const double wanted = *n;
             const QString wantedText = NumFormat::Plain(wanted, digits);
             const double equalReach = 2 * std::fabs(wanted) * std::pow(10.0, 2 - digits);
-            const std::optional<int64_t> whole = wholeNumber(text);
+            const std::optional<int64_t> whole = BrowseQueries::WholeNumber(text);
             const auto equal = [wanted, wantedText, equalReach, digits, whole](const kdb::Value& v, double d) {
                 if (whole && v.type() == kdb::Value::Type::Integer)
                     return v.toInt() == *whole;
