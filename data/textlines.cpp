@@ -3,7 +3,6 @@
 #include "core/kverror.h"
 #include "core/pathutils.h"
 
-#include <QFileInfo>
 #include <cstring>
 
 namespace {
@@ -113,16 +112,8 @@ void AppendAsUtf8(std::string& out, std::string_view bytes, TextEncoding encodin
 
 CTextLineReader::CTextLineReader(const QString& path) : m_file(path)
 {
-    const QFileInfo info(path);
-    if (path.isEmpty() || (!info.exists() && !info.isSymLink()))
-        throw KvError(KvErr::FileNotFound);
-    // A file that is there but cannot be read says why (a loop of links, no permission).
-    const QString why = Utilities::UnreadableReason(path);
-    if (!why.isEmpty() || !m_file.open(QIODevice::ReadOnly)) {
-        const KvError access(KvErr::PathFileAccess);
-        throw KvError(access.number(), {},
-                      access.description() + QStringLiteral(": ") + (why.isEmpty() ? m_file.errorString() : why));
-    }
+    // A file that is there but cannot be read says why (a loop of links, no permission, a pipe).
+    Utilities::OpenForReading(m_file);
     m_buf.resize(kChunk);
     const QByteArray mark = m_file.peek(2);
     if (mark == QByteArrayLiteral("\xFF\xFE") || mark == QByteArrayLiteral("\xFE\xFF")) {

@@ -2,6 +2,8 @@
 // share/exclusive registry, and the SQL functions every connection has.
 #include "kdb/internal.h"
 
+#include "core/pathutils.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -167,11 +169,29 @@ void registerFunctions(sqlite3* db)
                                stdevFinalPopulation, nullptr);
 }
 
+// Why a file may not be opened as a database: it, or the journal beside it that every open
+// looks into, is no regular file; empty when it may. A pipe there would be waited on for good.
+QString notAFileReason(const QString& path)
+{
+    const QString opening = QStringLiteral("Cannot open the file '%1'.  ").arg(QDir::toNativeSeparators(path));
+    if (const QString why = Utilities::NotAFileReason(path); !why.isEmpty())
+        return opening + why + u'.';
+    const QString journal = path + QStringLiteral("-journal");
+    if (const QString why = Utilities::NotAFileReason(journal); !why.isEmpty())
+        return opening + QStringLiteral("The journal '%1' beside it: ").arg(QFileInfo(journal).fileName()) + why + u'.';
+    return {};
+}
+
 bool fileHasSqliteHeader(const QString& path, bool* empty = nullptr)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    if (!notAFileReason(path).isEmpty())
         return false;
+    QFile f(path);
+    try {
+        Utilities::OpenForReading(f);
+    } catch (...) {
+        return false;
+    }
     const QByteArray head = f.read(16);
     if (empty)
         *empty = head.isEmpty();
@@ -408,6 +428,8 @@ Database Database::Open(const QString& path, OpenOptions options)
             throw Error(3044, fi.absolutePath());
         throw Error(3024, path);
     }
+    if (const QString why = notAFileReason(path); !why.isEmpty())
+        throw KvError(KvErr::CannotOpenFile, {}, why);
     bool empty = false;
     if (!fileHasSqliteHeader(path, &empty)) {
         if (!QFileInfo(path).isReadable())

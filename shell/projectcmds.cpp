@@ -232,8 +232,12 @@ void modMenu::Import()
                                             Status::CStatusText::OnEnd::Restore);
         const QString title = dialog.FileTitle().isEmpty() ? QFileInfo(path).fileName() : dialog.FileTitle();
         if (title.toUpper().contains(QStringLiteral(".RAW"))) {
+            // A pipe or a device had its one box say what it is: it is no corrupt file.
+            const bool notAFile = !Utilities::NotAFileReason(path).isEmpty();
             if (TestForRawFile(path)) {
                 Utilities::LoadRawFile(path);
+            } else if (notAFile) {
+                Utilities::StatusMessage(QStringLiteral("Import failed."));
             } else {
                 Prompts::MsgBox(QStringLiteral("Invalid or corrupt .raw file."), MsgButtons::Ok, MsgIcon::Critical,
                                 QStringLiteral("Import Failed"));
@@ -250,8 +254,7 @@ bool modMenu::TestForRawFile(const QString& path)
     int found = 0;
     Procedure(QStringLiteral("modMenu::TestForRawFile"), [&] {
         QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            throw KvError(KvErr::FileNotFound, QStringLiteral("modMenu::TestForRawFile"));
+        Utilities::OpenForReading(file);
         if (file.atEnd())
             throw KvError(KvErr::InputPastEnd, QStringLiteral("modMenu::TestForRawFile"));
         while (!file.atEnd() && found < 2) {

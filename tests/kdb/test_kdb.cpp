@@ -2,6 +2,7 @@
 #include "kdbtestutil.h"
 #include "kdb/backup.h"
 #include "tests/support/hotjournal.h"
+#include "tests/support/namedpipe.h"
 #include "tests/support/unwritable.h"
 
 #include <QFileInfo>
@@ -84,6 +85,25 @@ TEST(KdbOpen, RefusesWhatIsNotADatabaseAndNeverCreates)
     EXPECT_TRUE(IsDatabaseFile(fresh));   // a new database is recognisable at once
     EXPECT_EQ(ErrorOf([&] { Database::Create(fresh); }), 3204);
     EXPECT_TRUE(Database::Open(fresh).IsOpen());
+
+    // A pipe is never opened, nor a database whose journal is one: each open would wait on it
+    // for good (the data file of a link is read the same way).
+    const QString pipePath = NewPath(QStringLiteral("pipe.mdb"));
+    const NamedPipe pipe(pipePath);
+    const NamedPipe journal(fresh + QStringLiteral("-journal"));
+    ASSERT_TRUE(pipe.Made() && journal.Made());
+    for (const QString& path : {pipePath, fresh}) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_FALSE(IsDatabaseFile(path));
+        try {
+            Database::Open(path, false, true);
+            ADD_FAILURE() << "opened";
+        } catch (const KvError& e) {
+            EXPECT_EQ(e.number(), 3051);
+            EXPECT_TRUE(e.description().endsWith(QStringLiteral("Not a regular file (a named pipe)."))) << e.description().toStdString();
+        }
+    }
+    EXPECT_FALSE(pipe.Waited() || journal.Waited());
 }
 
 TEST(KdbOpen, ExclusiveAndReadOnly)

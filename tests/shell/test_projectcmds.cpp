@@ -14,6 +14,7 @@
 #include "kdb/backup.h"
 #include "data/importwriter.h"
 #include "tests/support/hotjournal.h"
+#include "tests/support/namedpipe.h"
 #include "network/workflowflags.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
@@ -673,6 +674,33 @@ TEST_F(ProjectCommands, AFailedImportLeavesNoImportingTextInTheStatusBar)
     }
 }
 
+// A pipe chosen to import from, or as the data source of a configuration, is never opened (the
+// program would wait on it for good): one box says what it is, and nothing was written.
+TEST_F(ProjectCommands, APipeChosenToReadFromGetsOneBox)
+{
+    const NamedPipe csv(folder + "/pipe.csv");
+    const NamedPipe raw(folder + "/pipe.raw");
+    ASSERT_TRUE(csv.Made() && raw.Made());
+    for (const QString& source : {folder + "/pipe.csv", folder + "/pipe.raw"}) {
+        SCOPED_TRACE(source.toStdString());
+        prompts.Clear();
+        prompts.ExpectFile(choose(source));
+        prompts.ExpectBox(MsgResult::Ok);
+        main->MainToolBar_Click(BandName::File, ToolName::Import, 0);
+        ASSERT_EQ(prompts.Boxes().size(), 1u);
+        EXPECT_TRUE(prompts.LastBox().text.contains(QStringLiteral("Not a regular file (a named pipe)")))
+            << prompts.LastBox().text.toStdString();
+        EXPECT_EQ(mainPanel().toLower(), QStringLiteral("import failed."));
+    }
+    prompts.Clear();
+    prompts.ExpectBox(MsgResult::Ok);
+    EXPECT_FALSE(Utilities::OpenDb(folder + "/pipe.csv", true).IsOpen());
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("Open Database (3051)"));
+    EXPECT_FALSE(csv.Waited() || raw.Waited());
+    EXPECT_FALSE(QFileInfo::exists(folder + "/pipe.mdb"));
+}
+
 TEST_F(ProjectCommands, ExportOfMarkedRowsEndToEnd)
 {
     const QString path = MakeProject("marked.kvp", CProcess::kConfigured | CProcess::kSplit | CProcess::kTrained
@@ -684,6 +712,16 @@ TEST_F(ProjectCommands, ExportOfMarkedRowsEndToEnd)
     modMenu::FileOpen(path);
     ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
     EXPECT_EQ(views.calls.last(), QStringLiteral("BrowseTest"));
+    // A pipe in the place of the file is neither asked about nor replaced.
+    const QString pipePath = folder + "/marked-pipe.txt";
+    const NamedPipe pipe(pipePath);
+    prompts.ExpectFile(choose(pipePath));
+    prompts.ExpectBox(MsgResult::Ok);
+    main->MainToolBar_Click(BandName::File, ToolName::Export, 0);
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_TRUE(prompts.LastBox().text.contains(QStringLiteral("Not a regular file (a named pipe)")));
+    EXPECT_FALSE(QFileInfo(pipePath).isFile());
+    prompts.Clear();
     const QString out = folder + "/marked-out.txt";
     prompts.ExpectFile(choose(out));
     main->MainToolBar_Click(BandName::File, ToolName::Export, 0);
