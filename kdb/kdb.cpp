@@ -205,6 +205,9 @@ void detail::RecoverInterruptedWrite(const QString& path)
     const QString journal = path + QStringLiteral("-journal");
     if (!QFileInfo::exists(journal))
         return;
+    // The copy and the replacement recover a file before any open of theirs looks at it.
+    if (const QString why = notAFileReason(path); !why.isEmpty())
+        throw KvError(KvErr::CannotOpenFile, {}, why);
     const QString folder = QFileInfo(path).absolutePath();
     const bool fileWritable = ::access(QFile::encodeName(path).constData(), W_OK) == 0;
     const bool folderWritable = ::access(QFile::encodeName(folder).constData(), W_OK) == 0;

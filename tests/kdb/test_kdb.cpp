@@ -103,6 +103,12 @@ TEST(KdbOpen, RefusesWhatIsNotADatabaseAndNeverCreates)
             EXPECT_TRUE(e.description().endsWith(QStringLiteral("Not a regular file (a named pipe)."))) << e.description().toStdString();
         }
     }
+    // The snapshot's copy and a replacement recover the old file first: that waits on nothing either.
+    const QString copy = NewPath(QStringLiteral("copy.kvp"));
+    EXPECT_EQ(ErrorOf([&] { kdb::CopyDatabaseFile(fresh, copy); }), 3051);
+    Database::Create(copy).Close();
+    EXPECT_EQ(ErrorOf([&] { kdb::CopyDatabaseFile(copy, fresh); }), 3051);
+    EXPECT_TRUE(IsDatabaseFile(copy));
     EXPECT_FALSE(pipe.Waited() || journal.Waited());
 }
 
