@@ -71,6 +71,9 @@ QString SplitCommand::SFamCompleteText(float currentError)
 
 void SplitCommand::SetLimits()
 {
+    // The ranges, a test and the step and flags all write the project file: a disk that is
+    // full says so once.
+    const ErrorBox::COneBoxPerFailure oneBox;
     Procedure(QStringLiteral("modMenu::SetLimits"), [&] {
         modMenu::RemoveChildForms();
         const HeldNetwork open;

@@ -18,6 +18,7 @@
 #include "tests/shell/installedopener.h"
 #include "tests/shell/recordingviews.h"
 #include "tests/shell/test_shell_support.h"
+#include "tests/support/fulldisk.h"
 #include "tests/support/modalanswerer.h"
 #include "tests/support/splitanswer.h"
 
@@ -319,6 +320,31 @@ TEST_F(SplitCommandTest, AFailedTestLeavesTheProjectTrainedNotTested)
     EXPECT_TRUE(stored.IsTrained());
     EXPECT_FALSE(stored.IsTested());
     EXPECT_EQ(Config(path, "TestLow"), "39");
+}
+
+// OK on a full disk: the ranges, the test and the step and flags each fail to be written for
+// the same reason, and the user is told once, whichever road the choice takes.
+TEST_F(SplitCommandTest, OkOnAFullDiskSaysItOnce)
+{
+    FullDisk disk;
+    const QString path = MakeProject(ntBackProp, true);
+    Open(path);
+    prompts.AllowAnyBox();
+    FullDisk::Arm(true);
+    {
+        ModalAnswerer answer;
+        answer.Then(SplitAnswer(1, 30, 21, 30));   // a new testing range: saved, then tested
+        SplitCommand::SetLimits();
+    }
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_TRUE(prompts.LastBox().text.startsWith("Error: 3026.")) << prompts.LastBox().text.toStdString();
+    {
+        ModalAnswerer answer;
+        answer.Then([](QWidget* w) { qobject_cast<frmDataSelect*>(w)->cmdOK->click(); });   // nothing new
+        SplitCommand::SetLimits();
+    }
+    EXPECT_EQ(prompts.Boxes().size(), 2u);
+    FullDisk::Arm(false);
 }
 
 TEST_F(SplitCommandTest, ANewTestingRangeOfAnUntrainedProjectIsOnlyStored)
