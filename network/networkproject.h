@@ -201,9 +201,11 @@ protected:
 private:
     void ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, QString& tableName);
     void MissingSettingBox(const QString& name);
-    // The test of Test and RetestIfNotBuilt; `keepMarks`: the user's marks stay on their keys.
-    TestOutcome RunTestAndSave(bool keepMarks);
-    bool RebuildProject(bool keepMarks);
+    // What a test does with the marks on the Test rows it replaces.
+    enum class Marks { Cleared, KeptByKey };
+    // The test of Test and RetestIfNotBuilt.
+    TestOutcome RunTestAndSave(Marks marks);
+    bool RebuildProject(Marks marks);
     // The engine's run over rows first .. first + count - 1 of the arrays, its answer appended
     // to `answers` (nothing for a block of skipped rows only); 0, or the code of a failure.
     int32_t RunRowsInto(int64_t first, int64_t count, std::vector<BlockAnswer>& answers);

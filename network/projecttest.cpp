@@ -65,7 +65,7 @@ QString TestKeyType(const CDataDef* ddo)
 
 TestOutcome CNetworkProject::Test()
 {
-    return RunTestAndSave(true);
+    return RunTestAndSave(Marks::Cleared);
 }
 
 TestOutcome CNetworkProject::RetestIfNotBuilt()
@@ -75,10 +75,10 @@ TestOutcome CNetworkProject::RetestIfNotBuilt()
     // Only a network that is there can be tested; a layout build must not pass for one.
     if (!m_state.NetReady() || !BuildArrays(0))
         return TestOutcome::NoNetwork;
-    return RunTestAndSave(true);
+    return RunTestAndSave(Marks::KeptByKey);
 }
 
-TestOutcome CNetworkProject::RunTestAndSave(bool keepMarks)
+TestOutcome CNetworkProject::RunTestAndSave(Marks marks)
 {
     if (m_testing)
         return TestOutcome::Aborted;
@@ -111,7 +111,7 @@ TestOutcome CNetworkProject::RunTestAndSave(bool keepMarks)
                 outcome = run;
                 return;
             }
-            if (RebuildProject(keepMarks))
+            if (RebuildProject(marks))
                 outcome = TestOutcome::Done;
         });
         working.End();
@@ -127,7 +127,7 @@ TestOutcome CNetworkProject::RunTestAndSave(bool keepMarks)
     return outcome;
 }
 
-bool CNetworkProject::RebuildProject(bool keepMarks)
+bool CNetworkProject::RebuildProject(Marks marks)
 {
     const QString path = m_state.ProjectFileName();
     if (!Utilities::FileExists(path))
@@ -158,12 +158,12 @@ bool CNetworkProject::RebuildProject(bool keepMarks)
                 WriteSnapshot(db);
             if (!RebuildKindTables(db))
                 return false;
-            if (keepMarks)
+            if (marks == Marks::KeptByKey)
                 store.KeepMarks();
             store.ReplaceTestTable(TestTableStatement(keyType), &m_testProgress, TestProgress::Clearing);
             written = SavePrediction(db);
             if (written) {
-                if (keepMarks)
+                if (marks == Marks::KeptByKey)
                     store.PutBackMarks();
                 Workflow::Write(db);
                 // Saving a million new rows is one long call: the progress is told meanwhile.
