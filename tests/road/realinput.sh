@@ -10,8 +10,9 @@
 # configure; split; train; visit another program and come back while training and while idle
 # (the history stays); right clicks on the bars (no menu of bars); Stop; Finish; results
 # browser; Mark All; export; the results browser closed by its close box; close; reopen from
-# the recent list; one row unmarked, a what-if and the scatter chart (the marks stay); the training window opened from the results and a visit while it is idle. Then a new SFAM project under
-# the proposed name, trained and tested, to the confusion matrix.
+# the recent list; one row unmarked, a what-if and the scatter chart (the marks stay); the
+# training window opened from the results and a visit while it is idle. Then a new SFAM project
+# under the proposed name, trained and tested, to the confusion matrix.
 #
 # The program writes where its controls stand (KORVAN_WIDGET_MAP): child windows of the main
 # window are no X windows, so that map is how the driver finds what it clicks.
