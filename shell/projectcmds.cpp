@@ -16,6 +16,7 @@
 #include "data/importwriter.h"
 #include "data/textimport.h"
 #include "kdb/backup.h"
+#include "network/workflowflags.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
 #include "shell/projectopener.h"
@@ -292,6 +293,9 @@ void modMenu::SaveSnapshot()
     Procedure(QStringLiteral("modMenu::SaveSnapshot"), [&] {
         CHourglass hourglass(true);
         const QString project = RequireNetwork().State().ProjectFileName();
+        // The snapshot holds the project as it stands: the workflow step and flags, which the
+        // file otherwise gets at close, go in first. A revert must be able to go on from it.
+        Workflow::Save(project);
         copyProjectFile(project, SnapshotName(project));
         Utilities::StatusMessage(QStringLiteral("Project snapshot saved."));
         gNavigate().Enable(ToolName::RevertSnap);

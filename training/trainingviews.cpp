@@ -1,7 +1,6 @@
 #include "training/trainingviews.h"
 
 #include "core/errorbox.h"
-#include "core/numformat.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/hourglass.h"
 #include "core/widgets/statusmsg.h"
@@ -21,7 +20,6 @@
 #include "training/frmtrainsf.h"
 #include "training/testdialogs.h"
 #include "training/trainbar.h"
-#include "training/trainlayout.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -141,13 +139,8 @@ void Finish()
         }
         gProcess().SetIsTested(true);
         StandardBand();
-        const float error = net->State().CurrentError();
-        if (sfam)
-            Utilities::StatusMessage(QStringLiteral("Test complete:  ") + NumFormat::Format(NumFormat::SingleAsDecimal(100.0f - error), QStringLiteral("0.00"))
-                                     + QStringLiteral("% correct predictions."));
-        else
-            Utilities::StatusMessage(QStringLiteral("Test complete:  ") + TrainLayout::General(100.0f - error)
-                                     + QStringLiteral("% success."));
+        Utilities::StatusMessage(
+            TestCompleteText(sfam, net->State().CurrentError(), QStringLiteral("% correct predictions.")));
         ShowTestResults(sfam);
         Utilities::TmpEnableTools();
         gNavigate().Navigate(navTested);

@@ -500,12 +500,65 @@ TEST_F(ProjectCommands, RevertLeavesTheToolOffBehindTheWindowItReopensInto)
     }
 }
 
+// A snapshot holds the project as it stands right after each step, before anything saved the
+// step's flags (they reach the file at close): reverted, the project goes on from that step.
+// The marks set on the results are in it too.
+TEST_F(ProjectCommands, ASnapshotAfterEachStepRevertsToThatStep)
+{
+    const QString path = MakeProject("steps.kvp", 0, true);
+    const QString snap = modMenu::SnapshotName(path);
+    modMenu::FileOpen(path);
+    ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
+    struct Step {
+        const char* name;
+        void (CProcess::*flag)(bool);
+        NavigateStep step;
+        const char* view;   // where the reverted project goes on
+    };
+    for (const Step& s : {Step{"configured", &CProcess::SetIsConfigured, navConfigured, "SetLimits"},
+                          Step{"split", &CProcess::SetIsSplit, navSplit, "MenuBProp"},
+                          Step{"trained", &CProcess::SetIsTrained, navTrained, "MenuBProp"},
+                          Step{"tested", &CProcess::SetIsTested, navTested, "BrowseTest"}}) {
+        SCOPED_TRACE(s.name);
+        (gProcess().*s.flag)(true);
+        gNavigate().Navigate(s.step);
+        const uint8_t flags = gProcess().Byte();
+        const int32_t step = gNavigate().Step();
+        modMenu::SaveSnapshot();
+        EXPECT_EQ(NetTest::ConfigValue(snap, "Process").toText(), QString::number(flags));
+        EXPECT_EQ(NetTest::ConfigValue(snap, "Navigate").toText(), QString::number(step));
+        views.calls.clear();
+        prompts.ExpectBox(MsgResult::Yes);
+        modMenu::RevertSnapshot();
+        ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
+        EXPECT_EQ(gProcess().Byte(), flags);
+        EXPECT_TRUE(views.calls.contains(QString::fromLatin1(s.view))) << views.calls.join(' ').toStdString();
+    }
+
+    // Marks changed on the results: the snapshot has them, and the revert brings them back.
+    const auto marks = [&] {
+        return kdb::Database::Open(path, false, true).Scalar("SELECT COUNT(*) FROM Test WHERE Mark <> 0").toInt();
+    };
+    kdb::Database::Open(path).Execute("UPDATE Test SET Mark = -1 WHERE MainPrimaryKey IN (41, 50)");
+    modMenu::SaveSnapshot();
+    kdb::Database::Open(path).Execute("UPDATE Test SET Mark = 0");
+    ASSERT_EQ(marks(), 0);
+    prompts.ExpectBox(MsgResult::Yes);
+    modMenu::RevertSnapshot();
+    EXPECT_EQ(marks(), 2);
+    EXPECT_TRUE(gProcess().IsTested());
+    EXPECT_EQ(prompts.Boxes().size(), 5u);   // the five revert questions, nothing else
+}
+
 TEST_F(ProjectCommands, SnapshotOfAProjectInsideAWriteTransactionIsConsistent)
 {
     const QString path = MakeProject("busy.kvp", CProcess::kConfigured);
     modMenu::FileOpen(path);
     ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
     setMarker(path, "committed");
+    // The first snapshot writes the workflow state the open left in memory; the file then
+    // holds it, and a snapshot needs no lock of its own.
+    modMenu::SaveSnapshot();
     kdb::Database writer = kdb::Database::Open(path);
     {
         kdb::Transaction t(writer);
@@ -520,6 +573,24 @@ TEST_F(ProjectCommands, SnapshotOfAProjectInsideAWriteTransactionIsConsistent)
     EXPECT_EQ(marker(snap), QStringLiteral("committed"));
     EXPECT_FALSE(kdb::Database::Open(snap, false, true).HasTable("Half"));
     EXPECT_TRUE(prompts.Boxes().empty());
+
+    // A workflow step the file does not hold yet cannot be written past the other writer: no
+    // snapshot then, rather than one the project cannot go on from; the earlier one stays.
+    const QString process = NetTest::ConfigValue(snap, "Process").toText();
+    gProcess().SetIsSplit(true);
+    {
+        kdb::Transaction t(writer);
+        writer.Upsert("Config", {{"sValue", QString("uncommitted")}}, "Property", "Marker");
+        Utilities::StatusMessage(QString());
+        prompts.ExpectBox(MsgResult::Ok);
+        modMenu::SaveSnapshot();
+        t.Rollback();
+    }
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("modMenu::SaveSnapshot"));
+    EXPECT_NE(mainPanel(), QStringLiteral("Project snapshot saved."));
+    EXPECT_EQ(NetTest::ConfigValue(snap, "Process").toText(), process);
+    EXPECT_EQ(integrity(snap), QStringLiteral("ok"));
 }
 
 TEST_F(ProjectCommands, FailedCopiesAreReportedAndLoseNothing)
