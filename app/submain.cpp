@@ -80,7 +80,10 @@ QString SubMain::ProjectArgument(const QString& commandLine, const QString& curr
     // Both tests are made, the extension's first.
     const bool projectExtension = path.right(3).toUpper() == QLatin1String("KVP");
     const bool exists = Utilities::FileExists(path);
-    if (!projectExtension || !exists)
+    // A pipe or a device of that name is no project, yet the user named it: the open's one box
+    // says so, and it is never read.
+    const bool notAFile = !exists && !Utilities::NotAFileReason(path).isEmpty();
+    if (!projectExtension || (!exists && !notAFile))
         return {};
     return Utilities::GetLongFileName(path);
 }

@@ -3,6 +3,7 @@
 #include "core/kverror.h"
 #include "data/datadef.h"
 #include "data/fieldtypes.h"
+#include "data/importwriter.h"
 #include "kdb/kdb.h"
 #include "network/classvalue.h"
 
@@ -294,6 +295,13 @@ std::optional<double> DrillNumber(const QString& text)
     return d;
 }
 
+std::optional<int64_t> WholeNumber(const QString& text)
+{
+    int64_t n = 0;
+    return DataImport::ParseWhole(text.toStdString(), n) == DataImport::WholeKind::Whole ? std::optional<int64_t>(n)
+                                                                                        : std::nullopt;
+}
+
 std::optional<BrowseQuery> Outlyers(const CDataDef& ddo, bool sfam, const QString& actual, const QString& predicted)
 {
     if (actual.isEmpty() && predicted.isEmpty())
@@ -302,12 +310,16 @@ std::optional<BrowseQuery> Outlyers(const CDataDef& ddo, bool sfam, const QStrin
     if (sfam) {
         q.filter = BrowseQuery::Filter::ClassPair;
         if (!actual.isEmpty()) {
-            // A numeric class field compares as a number, any other as text.
+            // A numeric class field compares as a number (a whole one exactly), any other as
+            // text.
             const auto number = DrillNumber(actual);
-            if (dbUtilities::FieldTypeClass(ddo.FieldType(q.predictColumn.fieldNumber)) == fcNumeric && number)
-                q.actualValue = kdb::Value(*number);
-            else
+            const auto whole = WholeNumber(actual);
+            if (dbUtilities::FieldTypeClass(ddo.FieldType(q.predictColumn.fieldNumber)) != fcNumeric || !number)
                 q.actualValue = kdb::Value(actual);
+            else if (whole)
+                q.actualValue = kdb::Value(qlonglong(*whole));
+            else
+                q.actualValue = kdb::Value(*number);
         }
         if (!predicted.isEmpty())
             q.predictedValue = predicted;

@@ -115,6 +115,9 @@ BrowseQuery Special(const CDataDef& ddo, bool sfam, int kind);
 BrowseQuery WholeTable(const CDataDef& ddo, bool sfam);
 // A text as a number the way the drill-downs pass them ("2,5" and "2.5" give 2.5).
 std::optional<double> DrillNumber(const QString& text);
+// A text that is a plain whole number ("12", " -3 "), held exactly as an import reads it, past
+// what a double tells apart too; none for any other text.
+std::optional<int64_t> WholeNumber(const QString& text);
 }
 
 constexpr int BrowseIncorrect = 2;

@@ -103,16 +103,21 @@ Criteria Make(const QString& text, bool matchCase, Kind kind, const ShownText& s
             // 14.8999996..., which is 14.9 to its 7 digits. Two numbers of one text at `digits`
             // lie within |n| x 10^(2 - digits) of each other; a value farther away is no
             // match and is not written out (a search reads every row of the column).
+            // A whole number typed and a whole number stored compare exactly: past 2^53 a
+            // double takes neighbours for one number.
             const double wanted = *n;
             const QString wantedText = NumFormat::Plain(wanted, digits);
             const double equalReach = 2 * std::fabs(wanted) * std::pow(10.0, 2 - digits);
-            const auto equal = [wanted, wantedText, equalReach, digits](double d) {
+            const std::optional<int64_t> whole = BrowseQueries::WholeNumber(text);
+            const auto equal = [wanted, wantedText, equalReach, digits, whole](const kdb::Value& v, double d) {
+                if (whole && v.type() == kdb::Value::Type::Integer)
+                    return v.toInt() == *whole;
                 return std::fabs(d - wanted) <= equalReach && NumFormat::Plain(d, digits) == wantedText;
             };
             if (matchCase) {
                 c.match = [equal](const kdb::Value& v) {
                     const auto d = v.isNull() ? std::nullopt : v.ToDouble();
-                    return d && equal(*d);
+                    return d && equal(v, *d);
                 };
                 return c;
             }
@@ -122,7 +127,7 @@ Criteria Make(const QString& text, bool matchCase, Kind kind, const ShownText& s
                 if (v.isNull())
                     return false;
                 const auto d = v.ToDouble();
-                if (d && equal(*d))
+                if (d && equal(v, *d))
                     return true;
                 if (d && reach && std::fabs(*d - wanted) > *reach)
                     return false;

@@ -36,7 +36,8 @@ void ChartViews::ShowCMatrix()
 namespace {
 
 // The scatter or the series window of the open back-propagation project, built from its tested
-// results (tested first when its testing rows are not built); nothing for another kind.
+// results (tested again, the marks kept, when its testing rows are not built); nothing for
+// another kind.
 void showChart(bool series)
 {
     Procedure(series ? QStringLiteral("modMenu::ShowSeries") : QStringLiteral("modMenu::ShowScatter"), [&] {
@@ -45,6 +46,7 @@ void showChart(bool series)
             return;
         Procedure(series ? QStringLiteral("CBackProp::ShowSeries") : QStringLiteral("CBackProp::ShowScatter"), [&] {
             modMenu::RemoveChildForms();
+            net->RetestIfNotBuilt();
             const TestedPredictions data = net->TestedResults();
             Status::Message(QStringLiteral("Test Set results"));
             // The scatter window shows the rows in the second status panel before it is

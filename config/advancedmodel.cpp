@@ -79,7 +79,8 @@ QString CFieldLimitsModel::TypeName(int16_t type)
 
 bool CFieldLimitsModel::LimitEditable(int16_t type)
 {
-    return (type >= 2 && type <= 8) || (type >= 19 && type <= 23) || type == AutoIncrType;
+    // A Boolean's range is always 0 to 1.
+    return type != kdb::dbBoolean && dbUtilities::NetworkReads(type);
 }
 
 QString CFieldLimitsModel::CellText(int row, int column) const

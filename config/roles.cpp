@@ -8,12 +8,12 @@
 
 bool CRoleRules::InputAllowed(int16_t type)
 {
-    return (type >= 1 && type <= 8) || (type >= 19 && type <= 23) || type == AutoIncrType;
+    return dbUtilities::NetworkReads(type);
 }
 
 bool CRoleRules::BPPredictionAllowed(int16_t type)
 {
-    return (type >= 1 && type <= 8) || (type >= 19 && type <= 23);
+    return type != AutoIncrType && dbUtilities::NetworkReads(type);
 }
 
 QString CRoleRules::PredictionRefusal(int16_t type) const

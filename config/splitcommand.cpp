@@ -2,7 +2,6 @@
 
 #include "config/splitdialog.h"
 #include "core/errorbox.h"
-#include "core/numformat.h"
 #include "core/prompts.h"
 #include "core/status.h"
 #include "core/widgets/hourglass.h"
@@ -21,7 +20,6 @@
 
 #include <QApplication>
 
-#include <charconv>
 #include <memory>
 
 namespace {
@@ -53,24 +51,11 @@ SplitCommand::Road SplitCommand::Decide(bool cancelled, const Ranges& chosen, co
     return Road::Unchanged;
 }
 
-QString SplitCommand::BackPropCompleteText(float currentError)
-{
-    // The shortest text that reads back as the same single-precision value.
-    const float success = 100.0f - currentError;
-    char text[32] = {};
-    const auto end = std::to_chars(text, text + sizeof text - 1, success).ptr;
-    return QStringLiteral("Test complete:  ") + QString::fromLatin1(text, end - text) + QStringLiteral("% success.");
-}
-
-QString SplitCommand::SFamCompleteText(float currentError)
-{
-    const float success = 100.0f - currentError;
-    return QStringLiteral("Test complete:  ") + NumFormat::Format(double(success), QStringLiteral("0.00"))
-           + QStringLiteral("% successful predictions.");
-}
-
 void SplitCommand::SetLimits()
 {
+    // The ranges, a test and the step and flags all write the project file: a disk that is
+    // full says so once.
+    const ErrorBox::COneBoxPerFailure oneBox;
     Procedure(QStringLiteral("modMenu::SetLimits"), [&] {
         modMenu::RemoveChildForms();
         const HeldNetwork open;
@@ -149,10 +134,8 @@ void SplitCommand::SetLimits()
             if (net.Test() == TestOutcome::Done) {
                 gNavigate().Navigate(navTested);
                 process.SetIsTested(true);
-                if (open.backProp)
-                    Status::Outcome(BackPropCompleteText(net.State().CurrentError()));
-                else
-                    Status::Outcome(SFamCompleteText(net.State().CurrentError()));
+                Status::Outcome(TestCompleteText(!open.backProp, net.State().CurrentError(),
+                                                 QStringLiteral("% successful predictions.")));
                 ShowTestResults(!open.backProp);
                 testedHere = true;
             } else {

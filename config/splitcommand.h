@@ -22,11 +22,6 @@ struct Ranges {
 };
 Road Decide(bool cancelled, const Ranges& chosen, const Ranges& project);
 
-// "Test complete:  " and the success rate of a back-propagation test (87.5, 100) or of an SFAM
-// test ("90.00"), from the test's error in percent.
-QString BackPropCompleteText(float currentError);
-QString SFamCompleteText(float currentError);
-
 // The whole command; errors are shown in the box "modMenu::SetLimits".
 void SetLimits();
 }

@@ -6,11 +6,16 @@
 using modErrorHandling::Member;
 
 namespace {
+// A Linux file name may hold any character but the null one ('"', '*', '?', '|', '=' and the
+// control characters included); a connect string is the one text that is no file name at all.
 bool isRejected(QChar c)
 {
-    const ushort u = c.unicode();
-    return u < 32 || c == QLatin1Char('"') || c == QLatin1Char('*') || c == QLatin1Char('<')
-           || c == QLatin1Char('=') || c == QLatin1Char('?') || c == QLatin1Char('|');
+    return c.unicode() == 0;
+}
+
+bool isConnectString(const QString& s)
+{
+    return s.contains(QLatin1String("ODBC;"));
 }
 
 // Cuts that never split a character written with two UTF-16 units (an emoji in a folder name).
@@ -119,6 +124,8 @@ bool CFile::ParseProject(const QString& name)
         m_name.clear();
         m_exists = m_dirty = m_isOpen = false;
         m_fileName = s;
+        if (isConnectString(s))
+            return;
 
         const int length = int(s.size());
         int extStart = 0;

@@ -4,6 +4,7 @@
 #include "core/errorbox.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -105,6 +106,68 @@ QString Utilities::GetLongFileName(const QString& path)
     return result;
 }
 
+namespace {
+QString systemText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The box's words for what is there but is no regular file; empty for a regular file or a folder.
+QString notAFileText(mode_t mode)
+{
+    if (S_ISREG(mode) || S_ISDIR(mode))
+        return {};
+    QString kind = QStringLiteral("a special file");
+    if (S_ISFIFO(mode))
+        kind = QStringLiteral("a named pipe");
+    else if (S_ISSOCK(mode))
+        kind = QStringLiteral("a socket");
+    else if (S_ISCHR(mode) || S_ISBLK(mode))
+        kind = QStringLiteral("a device");
+    return QStringLiteral("Not a regular file (") + kind + QLatin1Char(')');
+}
+
+// A regular file opened for reading, or -1 and why not. What the name turns out to be is never
+// waited on: it is looked at before the open (opening a device may already act on it), and the
+// open itself does not wait, for a name that was given to a pipe in between.
+int openRegular(const QString& fileName, QString& why)
+{
+    why.clear();
+    if (fileName.isEmpty()) {
+        why = systemText(ENOENT);
+        return -1;
+    }
+    if (fileName.contains(QChar(0))) {
+        why = systemText(EINVAL);
+        return -1;
+    }
+    const QByteArray native = QFile::encodeName(fileName);
+    struct stat st {};
+    if (::stat(native.constData(), &st) == 0) {
+        why = notAFileText(st.st_mode);
+        if (!why.isEmpty())
+            return -1;
+    }
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        why = systemText(errno);
+        return -1;
+    }
+    if (::fstat(fd, &st) != 0)
+        why = systemText(errno);
+    else if (S_ISDIR(st.st_mode))
+        why = systemText(EISDIR);
+    else
+        why = notAFileText(st.st_mode);
+    if (!why.isEmpty()) {
+        ::close(fd);
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+} // namespace
+
 bool Utilities::FileExists(const QString& fileName)
 {
     if (fileName.contains(QLatin1String("ODBC;")))
@@ -123,8 +186,10 @@ bool Utilities::FileExists(const QString& fileName)
         }
         // Missing file or folder, no permission to read it, a loop of links: the file counts as
         // missing, and the caller's own box (which may ask UnreadableReason) is the one shown.
-        if (exists && QFileInfo(fileName).isDir())
-            exists = false;
+        // So do a folder, a pipe, a socket and a device: no data file, and never to be opened.
+        struct stat st {};
+        if (exists)
+            exists = ::stat(native.constData(), &st) == 0 && S_ISREG(st.st_mode);
     } catch (...) {
         const KvError e = CurrentError();
         ErrorBox::ShowBare(e, e.source().isEmpty() ? QStringLiteral("Utilities::FileExists") : e.source());
@@ -133,20 +198,39 @@ bool Utilities::FileExists(const QString& fileName)
     return exists;
 }
 
+QString Utilities::NotAFileReason(const QString& fileName)
+{
+    struct stat st {};
+    if (fileName.isEmpty() || fileName.contains(QChar(0)) || ::stat(QFile::encodeName(fileName).constData(), &st) != 0)
+        return {};
+    return notAFileText(st.st_mode);
+}
+
 QString Utilities::UnreadableReason(const QString& fileName)
 {
-    if (fileName.isEmpty())
-        return QString::fromLocal8Bit(std::strerror(ENOENT));
-    if (fileName.contains(QChar(0)))
-        return QString::fromLocal8Bit(std::strerror(EINVAL));
-    const QByteArray native = QFile::encodeName(fileName);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    struct stat st {};
-    const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
-    ::close(fd);
-    return folder ? QString::fromLocal8Bit(std::strerror(EISDIR)) : QString();
+    QString why;
+    const int fd = openRegular(fileName, why);
+    if (fd >= 0)
+        ::close(fd);
+    return why;
+}
+
+void Utilities::OpenForReading(QFile& file)
+{
+    const QString path = file.fileName();
+    const QFileInfo info(path);
+    if (path.isEmpty() || (!info.exists() && !info.isSymLink()))
+        throw KvError(KvErr::FileNotFound);
+    QString why;
+    const int fd = openRegular(path, why);
+    if (fd >= 0 && !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        why = file.errorString();
+        ::close(fd);
+    }
+    if (!why.isEmpty()) {
+        const KvError access(KvErr::PathFileAccess);
+        throw KvError(access.number(), {}, access.description() + QStringLiteral(": ") + why);
+    }
 }
 
 bool Utilities::CanWriteInPlace(const QString& fileName)

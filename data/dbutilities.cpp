@@ -109,8 +109,14 @@ bool Utilities::IsProjectFile(const QString& fileName)
     } catch (...) {
         // A file that may not be opened (unreadable, or left unfinished by a killed writer in
         // a place that cannot be written) is no proof that it is no project: its reason goes on.
-        if (CurrentError().number() == KvErr::CannotOpenFile)
+        const int32_t number = CurrentError().number();
+        if (number == KvErr::CannotOpenFile)
             throw;
+        // Nor is a file that another program is writing right now: it opens once that is done.
+        if (number == KvErr::CouldNotLockFile || number == KvErr::FileInUse)
+            throw KvError(KvErr::FileInUse, {},
+                          ErrorCatalogue::Description(KvErr::FileInUse).replace(u'|', fileName)
+                              + QStringLiteral("  Another program is writing it: try again when it has finished."));
         return false;
     }
 }

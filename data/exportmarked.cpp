@@ -155,12 +155,7 @@ void Utilities::ExportMarked(const QString& projectFile, const CDataDef* ddo)
 
         CFile project;
         project.SetFileName(projectFile);
-        QString defaultName = project.Path() + project.Name() + QStringLiteral(".txt");
-        if (project.Name().isEmpty()) {
-            const QFileInfo info(projectFile);
-            defaultName = info.path() + QLatin1Char('/') + info.completeBaseName() +
-                          QStringLiteral(".txt");
-        }
+        const QString defaultName = project.Path() + project.Name() + QStringLiteral(".txt");
         CCommonDialog dialog;
         dialog.SetFileName(defaultName);
         dialog.SetDialogTitle(QStringLiteral("Export Marked Rows"));
@@ -170,6 +165,10 @@ void Utilities::ExportMarked(const QString& projectFile, const CDataDef* ddo)
         if (dialog.UserCancel())
             return;
         const QString outputFile = dialog.FileName();
+        // A pipe or a device in the file's place is no file to replace, and is never opened.
+        if (const QString why = Utilities::NotAFileReason(outputFile); !why.isEmpty())
+            throw KvError(KvErr::PathFileAccess, {},
+                          KvError(KvErr::PathFileAccess).description() + QStringLiteral(": ") + why);
         if (Utilities::FileExists(outputFile) &&
             Prompts::MsgBox(outputFile + QStringLiteral(" Exists.  Overwrite?"), MsgButtons::YesNo,
                             MsgIcon::Exclamation, QStringLiteral("Warning!"))

@@ -52,6 +52,12 @@ FieldClass dbUtilities::FieldTypeClass(int16_t fieldType)
     return row ? row->cls : fcUnusable;
 }
 
+bool dbUtilities::NetworkReads(int16_t fieldType)
+{
+    const FieldClass c = FieldTypeClass(fieldType);
+    return c == fcNumeric || c == fcDate;
+}
+
 QString dbUtilities::FieldTypeName(int16_t fieldType)
 {
     const TypeRow* row = find(fieldType);

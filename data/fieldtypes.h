@@ -18,6 +18,9 @@ constexpr int16_t AutoIncrType = -4;
 
 namespace dbUtilities {
 FieldClass FieldTypeClass(int16_t fieldType);
+// Whether the networks read a field's values: every number, whole numbers of any width
+// included, and every date. The roles and the user limits both follow it.
+bool NetworkReads(int16_t fieldType);
 QString FieldTypeName(int16_t fieldType);
 QString FieldCategoryName(int16_t fieldType);
 // Digits after the point of a field's numbers in the configuration grid: by the type (Boolean

@@ -242,20 +242,8 @@ void OutputNames(const QString& fileName, QString& bareName, QString& outputFile
 {
     CFile file;
     file.SetFileName(fileName);
-    if (!file.Name().isEmpty()) {
-        bareName = file.Name();
-        outputFile = file.Path() + file.Name() + QStringLiteral(".mdb");
-    } else {
-        // A name the file object refuses (a control character, '"', '*', '<', '=', '?' or '|'
-        // in it) still imports, beside its file under the same bare name.
-        const QFileInfo info(fileName);
-        bareName = info.completeBaseName();
-        const QString folder = info.path();
-        outputFile = (folder == QLatin1String(".") && !fileName.contains(QLatin1Char('/'))
-                          ? QString()
-                          : folder + QLatin1Char('/'))
-                     + bareName + QStringLiteral(".mdb");
-    }
+    bareName = file.Name();
+    outputFile = file.Path() + file.Name() + QStringLiteral(".mdb");
     // A file named only by its extension (".csv") would give a table without a name.
     if (bareName.trimmed().isEmpty())
         throw KvError(KvErr::BadFileName);

@@ -3,7 +3,6 @@
 #include "core/kverror.h"
 #include "core/pathutils.h"
 
-#include <QFileInfo>
 #include <cstring>
 
 namespace {
@@ -113,17 +112,15 @@ void AppendAsUtf8(std::string& out, std::string_view bytes, TextEncoding encodin
 
 CTextLineReader::CTextLineReader(const QString& path) : m_file(path)
 {
-    const QFileInfo info(path);
-    if (path.isEmpty() || (!info.exists() && !info.isSymLink()))
-        throw KvError(KvErr::FileNotFound);
-    // A file that is there but cannot be read says why (a loop of links, no permission).
-    const QString why = Utilities::UnreadableReason(path);
-    if (!why.isEmpty() || !m_file.open(QIODevice::ReadOnly)) {
-        const KvError access(KvErr::PathFileAccess);
-        throw KvError(access.number(), {},
-                      access.description() + QStringLiteral(": ") + (why.isEmpty() ? m_file.errorString() : why));
-    }
+    // A file that is there but cannot be read says why (a loop of links, no permission, a pipe).
+    Utilities::OpenForReading(m_file);
     m_buf.resize(kChunk);
+    const QByteArray mark = m_file.peek(2);
+    if (mark == QByteArrayLiteral("\xFF\xFE") || mark == QByteArrayLiteral("\xFE\xFF")) {
+        m_utf16.emplace(mark[0] == '\xFF' ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+        m_read = m_file.read(2).size();
+        m_added = m_read;
+    }
 }
 
 bool CTextLineReader::Fill()
@@ -137,6 +134,30 @@ bool CTextLineReader::Fill()
     }
     if (m_end == m_buf.size())
         m_buf.resize(m_buf.size() * 2);
+    if (m_utf16) {
+        const QByteArray raw = m_file.read(qint64(kChunk));
+        if (raw.isEmpty() && m_file.error() != QFileDevice::NoError)
+            throw KvError(KvErr::DeviceIO);
+        QString decoded = m_highHalf + QString((*m_utf16)(raw));
+        m_highHalf.clear();
+        if (raw.isEmpty() && decoded.isEmpty()) {
+            m_eof = true;
+            return false;
+        }
+        // The first half of a character beyond 16 bits waits for its second half.
+        if (!raw.isEmpty() && !decoded.isEmpty() && decoded.back().isHighSurrogate()) {
+            m_highHalf = decoded.back();
+            decoded.chop(1);
+        }
+        const QByteArray text = decoded.toUtf8();
+        if (m_buf.size() - m_end < size_t(text.size()))
+            m_buf.resize(m_end + size_t(text.size()));
+        std::memcpy(m_buf.data() + m_end, text.constData(), size_t(text.size()));
+        m_end += size_t(text.size());
+        m_read += raw.size();
+        m_added += text.size();
+        return true;
+    }
     const qint64 got = m_file.read(m_buf.data() + m_end, qint64(m_buf.size() - m_end));
     if (got < 0)
         throw KvError(KvErr::DeviceIO);
@@ -146,6 +167,7 @@ bool CTextLineReader::Fill()
     }
     m_end += size_t(got);
     m_read += got;
+    m_added += got;
     return true;
 }
 

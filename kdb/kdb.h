@@ -331,7 +331,9 @@ public:
     // Creates a new empty database file; 3204 when the file exists.
     static Database Create(const QString& path);
     // Opens an existing database file; never creates one. 3024 missing, 3343 not a database,
-    // 3050 locked (exclusive wanted, or held exclusively elsewhere). Links are re-created.
+    // 3050 locked (exclusive wanted, or held exclusively elsewhere), 3051 unreadable or no
+    // regular file (a pipe, a socket, a device; or such a thing as its journal), which is then
+    // never opened. Links are re-created.
     static Database Open(const QString& path, OpenOptions options = {});
     static Database Open(const QString& path, bool exclusive, bool readOnly);
     // Opens an ODBC source: the connect string with or without its "ODBC;" prefix, passed to

@@ -94,9 +94,9 @@ public:
         double correlation = std::nan("");
     };
     RowStatistics TrainingStatistics();
-    // The testing rows as the chart windows draw them (see testedpredictions.h); a network whose testing rows are not built is tested first. Raises
-    // what the copies raise; the test shows its own boxes.
-    TestedPredictions TestedResults();
+    // The rows the arrays hold as the chart windows draw them (see testedpredictions.h): the
+    // testing rows once they are built (RetestIfNotBuilt). Raises what the copies raise.
+    TestedPredictions TestedResults() const;
 
     // Per row 0..Rows(): 0 for a usable row and -1 for an unusable one going into the engine,
     // the normalised prediction after a run.

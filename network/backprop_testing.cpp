@@ -159,11 +159,8 @@ CBackProp::RowStatistics CBackProp::TrainingStatistics()
     return stats;
 }
 
-TestedPredictions CBackProp::TestedResults()
+TestedPredictions CBackProp::TestedResults() const
 {
-    // Only a network that is there can be tested; a layout build must not pass for one.
-    if (!m_state.TestBuilt() && m_state.NetReady() && BuildArrays(0))
-        Test();
     TestedPredictions data;
     // The charts draw the target column only.
     const std::vector<float>& patterns = m_state.Arrays().patterns;

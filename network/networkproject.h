@@ -64,8 +64,13 @@ public:
     // testing row. A failure rolls the file back; the testing arrays then count as not built.
     // Shows its own messages. The status bar's progress tells how far it has come: 0 at its
     // start, whole percents rising to 100 between rows and engine calls, then -1 however it
-    // ended.
+    // ended. The new Test rows are all unmarked: the test the user asks for starts them anew.
     TestOutcome Test();
+    // For a view that needs the tested rows while they are not built (a reopened project, or
+    // after a one-row prediction): the same network tested again over the same rows, as Test
+    // does, except that each row keeps the mark the user set on its key. Tests nothing while
+    // the rows are built or without a network (NoNetwork then).
+    TestOutcome RetestIfNotBuilt();
     // Number of the first field with the kind's prediction role; -1 when there is none or no
     // data definition is set.
     int16_t PredictField() const;
@@ -197,7 +202,11 @@ protected:
 private:
     void ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, QString& tableName);
     void MissingSettingBox(const QString& name);
-    bool RebuildProject();
+    // What a test does with the marks on the Test rows it replaces.
+    enum class Marks { Cleared, KeptByKey };
+    // The test of Test and RetestIfNotBuilt.
+    TestOutcome RunTestAndSave(Marks marks);
+    bool RebuildProject(Marks marks);
     // The engine's run over rows first .. first + count - 1 of the arrays, its answer appended
     // to `answers` (nothing for a block of skipped rows only); 0, or the code of a failure.
     int32_t RunRowsInto(int64_t first, int64_t count, std::vector<BlockAnswer>& answers);

@@ -233,6 +233,31 @@ void ProjectStore::ReplaceTestTable(const QString& statement, WorkProgress* prog
     m_db.ExecuteJet(statement);
 }
 
+void ProjectStore::KeepMarks()
+{
+    // Beside the project, on this connection only: nothing of it reaches the file.
+    m_db.Execute(QStringLiteral("DROP TABLE IF EXISTS temp.KeptMarks;"));
+    m_db.Execute(QStringLiteral("CREATE TEMP TABLE KeptMarks (MainPrimaryKey PRIMARY KEY, Mark);"));
+    const QString test = m_db.FindTable(ProjectSchema::TestTable());
+    if (test.isEmpty())
+        return;
+    bool marked = false;
+    for (const kdb::FieldInfo& f : m_db.Fields(test))
+        marked = marked || f.name.compare(ProjectSchema::MarkColumn(), Qt::CaseInsensitive) == 0;
+    if (!marked)
+        return;
+    m_db.Execute(QStringLiteral("INSERT OR IGNORE INTO temp.KeptMarks SELECT MainPrimaryKey, Mark FROM main.")
+                 + kdb::QuoteIdent(test) + QStringLiteral(" WHERE Mark <> 0;"));
+}
+
+void ProjectStore::PutBackMarks()
+{
+    m_db.Execute(QStringLiteral("UPDATE main.Test SET Mark = (SELECT k.Mark FROM temp.KeptMarks k "
+                                "WHERE k.MainPrimaryKey = main.Test.MainPrimaryKey) "
+                                "WHERE MainPrimaryKey IN (SELECT MainPrimaryKey FROM temp.KeptMarks);"));
+    m_db.Execute(QStringLiteral("DROP TABLE temp.KeptMarks;"));
+}
+
 void ProjectStore::DropWhileTelling(const QString& drop, int64_t rows, WorkProgress& progress, int step)
 {
     // A drop reads every page of the table in one call, a few hundred milliseconds for a

@@ -72,6 +72,12 @@ public:
     // running, the drop is its step `step`, and the caller's thread tells it while the drop
     // lasts.
     void ReplaceTestTable(const QString& statement, WorkProgress* progress = nullptr, int step = 0);
+    // The marks the user set on the Test rows, kept by key across a replacement of the table:
+    // KeepMarks before ReplaceTestTable, PutBackMarks once the new rows are written, both
+    // inside the caller's transaction (a rollback takes the kept marks with it). A key that is
+    // no longer tested loses its mark; a new key has none.
+    void KeepMarks();
+    void PutBackMarks();
     // The INSERT of one Test row of each kind (Mark 0): key, predicted[, difference].
     kdb::Statement BackPropTestRows();
     kdb::Statement SFamTestRows();

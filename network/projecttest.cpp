@@ -65,6 +65,21 @@ QString TestKeyType(const CDataDef* ddo)
 
 TestOutcome CNetworkProject::Test()
 {
+    return RunTestAndSave(Marks::Cleared);
+}
+
+TestOutcome CNetworkProject::RetestIfNotBuilt()
+{
+    if (m_state.TestBuilt())
+        return TestOutcome::Done;
+    // Only a network that is there can be tested; a layout build must not pass for one.
+    if (!m_state.NetReady() || !BuildArrays(0))
+        return TestOutcome::NoNetwork;
+    return RunTestAndSave(Marks::KeptByKey);
+}
+
+TestOutcome CNetworkProject::RunTestAndSave(Marks marks)
+{
     if (m_testing)
         return TestOutcome::Aborted;
     const QScopedValueRollback<bool> testing(m_testing, true);
@@ -96,7 +111,7 @@ TestOutcome CNetworkProject::Test()
                 outcome = run;
                 return;
             }
-            if (RebuildProject())
+            if (RebuildProject(marks))
                 outcome = TestOutcome::Done;
         });
         working.End();
@@ -112,7 +127,7 @@ TestOutcome CNetworkProject::Test()
     return outcome;
 }
 
-bool CNetworkProject::RebuildProject()
+bool CNetworkProject::RebuildProject(Marks marks)
 {
     const QString path = m_state.ProjectFileName();
     if (!Utilities::FileExists(path))
@@ -143,9 +158,13 @@ bool CNetworkProject::RebuildProject()
                 WriteSnapshot(db);
             if (!RebuildKindTables(db))
                 return false;
+            if (marks == Marks::KeptByKey)
+                store.KeepMarks();
             store.ReplaceTestTable(TestTableStatement(keyType), &m_testProgress, TestProgress::Clearing);
             written = SavePrediction(db);
             if (written) {
+                if (marks == Marks::KeptByKey)
+                    store.PutBackMarks();
                 Workflow::Write(db);
                 // Saving a million new rows is one long call: the progress is told meanwhile.
                 m_testProgress.Begin(TestProgress::Saving, m_state.Arrays().rows);

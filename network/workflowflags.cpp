@@ -35,6 +35,23 @@ void Workflow::Write(kdb::Database& db)
         gProcess().Write(db);
 }
 
+void Workflow::Save(const QString& projectFile)
+{
+    kdb::Database db = kdb::Database::Open(projectFile, false, false);
+    ProjectStore store(db);
+    // A file that holds them already is not written: it may be busy with another program's
+    // write, and reading it needs no lock.
+    const std::optional<int32_t> step = gWorkflowStep();
+    const bool stepHeld = !step || store.Property(ProjectSchema::NavigateKey()) == QString::number(*step);
+    const bool flagsHeld = !gProcess().OfOpenProject()
+                           || store.Property(ProjectSchema::ProcessKey()) == ConfigText::FromLong(gProcess().Byte());
+    if (stepHeld && flagsHeld)
+        return;
+    kdb::Transaction t(db);
+    Write(db);
+    t.Commit();
+}
+
 uint8_t CProcess::Byte() const
 {
     uint8_t b = 0;

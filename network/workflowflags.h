@@ -75,4 +75,7 @@ namespace Workflow {
 // they are the open project's flags, on an open project database inside the caller's
 // transaction; what is not there leaves its row as it is. Raises.
 void Write(kdb::Database& db);
+// The same on the project file, in a transaction of its own, when the file does not hold them
+// already. Raises.
+void Save(const QString& projectFile);
 }

@@ -1,6 +1,7 @@
 #include "shell/navigate.h"
 
 #include "core/errorbox.h"
+#include "core/numformat.h"
 #include "core/pathutils.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/toolnames.h"
@@ -285,4 +286,14 @@ void ResumeAtFurthestStep(ResumeFrom from)
 void ShowTestResults(bool sfam)
 {
     modMenu::RunCommand(sfam ? ToolName::Matrix : ToolName::Scatter);
+}
+
+QString TestCompleteText(bool sfam, float currentError, QStringView sfamEnd)
+{
+    const float success = 100.0f - currentError;
+    if (sfam)
+        return QStringLiteral("Test complete:  ") + NumFormat::FormatSingle(success, QStringLiteral("0.00"))
+               + sfamEnd.toString();
+    return QStringLiteral("Test complete:  ") + NumFormat::General(NumFormat::SingleAsDecimal(success))
+           + QStringLiteral("% success.");
 }

@@ -81,3 +81,8 @@ void ResumeAtFurthestStep(ResumeFrom from);
 // The view a good test ends in: the confusion matrix of an SFAM project, the scatter chart of
 // a back-propagation one.
 void ShowTestResults(bool sfam);
+// The status text that comes with it: "Test complete:  " and the success rate, 100 less the
+// test's error in percent; a back-propagation rate in its shortest general form (87.5, 100,
+// 7.6293945E-06) then "% success.", an SFAM rate as "0.00" then `sfamEnd` (the roads word it
+// differently).
+QString TestCompleteText(bool sfam, float currentError, QStringView sfamEnd);

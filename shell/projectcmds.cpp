@@ -16,6 +16,7 @@
 #include "data/importwriter.h"
 #include "data/textimport.h"
 #include "kdb/backup.h"
+#include "network/workflowflags.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
 #include "shell/projectopener.h"
@@ -25,6 +26,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <optional>
 
 namespace {
 
@@ -123,15 +126,17 @@ void revertTo(const QString& project, const QString& snap)
         modMenu::FileOpen(project);
         return;
     }
-    QFile snapFile(snap);
-    const bool removed = snapFile.remove();
-    const QString removeError = snapFile.errorString();
+    // The snapshot's removal lasts: one that came back would offer the revert again.
+    std::optional<KvError> stayed;
+    try {
+        kdb::RemoveDatabaseFile(snap);
+    } catch (const KvError& e) {
+        stayed = e;
+    }
     // The project is open again in any case; a snapshot that stayed is reported after.
     modMenu::FileOpen(project);
-    if (!removed)
-        throw KvError(KvErr::PermissionDenied, QStringLiteral("modMenu::RevertSnapshot"),
-                      QStringLiteral("Permission denied: ") + snap + QStringLiteral(" (") + removeError
-                          + QLatin1Char(')'));
+    if (stayed)
+        throw KvError(stayed->number(), QStringLiteral("modMenu::RevertSnapshot"), stayed->description());
     const IProjectOpener* opener = ProjectOpener::Current();
     if (!opener || !sameFile(opener->ProjectFileName(), project))
         return;
@@ -181,19 +186,12 @@ QString modMenu::GetFileNew(int32_t kind)
                     != MsgResult::Yes)
                     continue;
                 FileClose();
-                // The old project's snapshot goes with it (first, so that a failure leaves the
-                // old project whole): it must never bring the old project back over the new.
-                const QString snap = SnapshotName(path);
-                QFile oldSnap(snap);
-                if (oldSnap.exists() && !oldSnap.remove())
-                    throw KvError(KvErr::PermissionDenied, QStringLiteral("modMenu::GetFileNew"),
-                                  QStringLiteral("Permission denied: ") + snap + QStringLiteral(" (")
-                                      + oldSnap.errorString() + QLatin1Char(')'));
-                QFile old(path);
-                if (!old.remove())
-                    throw KvError(KvErr::PermissionDenied, QStringLiteral("modMenu::GetFileNew"),
-                                  QStringLiteral("Permission denied: ") + path + QStringLiteral(" (")
-                                      + old.errorString() + QLatin1Char(')'));
+                // The old project's snapshot goes with it, and for good before the project
+                // does (so that a failure or a power cut leaves the old project whole): it must
+                // never bring the old project back over the new. The project goes with its
+                // journal, both for good before the new project is made.
+                kdb::RemoveDatabaseFile(SnapshotName(path));
+                kdb::RemoveDatabaseFile(path);
             }
             Utilities::SaveSetting(QStringLiteral("Config"), QStringLiteral("LastProjectPath"),
                                    QFileInfo(path).absolutePath() + QLatin1Char('/'));
@@ -235,8 +233,12 @@ void modMenu::Import()
                                             Status::CStatusText::OnEnd::Restore);
         const QString title = dialog.FileTitle().isEmpty() ? QFileInfo(path).fileName() : dialog.FileTitle();
         if (title.toUpper().contains(QStringLiteral(".RAW"))) {
+            // A pipe or a device had its one box say what it is: it is no corrupt file.
+            const bool notAFile = !Utilities::NotAFileReason(path).isEmpty();
             if (TestForRawFile(path)) {
                 Utilities::LoadRawFile(path);
+            } else if (notAFile) {
+                Utilities::StatusMessage(QStringLiteral("Import failed."));
             } else {
                 Prompts::MsgBox(QStringLiteral("Invalid or corrupt .raw file."), MsgButtons::Ok, MsgIcon::Critical,
                                 QStringLiteral("Import Failed"));
@@ -253,8 +255,7 @@ bool modMenu::TestForRawFile(const QString& path)
     int found = 0;
     Procedure(QStringLiteral("modMenu::TestForRawFile"), [&] {
         QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            throw KvError(KvErr::FileNotFound, QStringLiteral("modMenu::TestForRawFile"));
+        Utilities::OpenForReading(file);
         if (file.atEnd())
             throw KvError(KvErr::InputPastEnd, QStringLiteral("modMenu::TestForRawFile"));
         while (!file.atEnd() && found < 2) {
@@ -292,6 +293,9 @@ void modMenu::SaveSnapshot()
     Procedure(QStringLiteral("modMenu::SaveSnapshot"), [&] {
         CHourglass hourglass(true);
         const QString project = RequireNetwork().State().ProjectFileName();
+        // The snapshot holds the project as it stands: the workflow step and flags, which the
+        // file otherwise gets at close, go in first. A revert must be able to go on from it.
+        Workflow::Save(project);
         copyProjectFile(project, SnapshotName(project));
         Status::Outcome(QStringLiteral("Project snapshot saved."));
         gNavigate().Enable(ToolName::RevertSnap);

@@ -1,7 +1,6 @@
 #include "training/trainingviews.h"
 
 #include "core/errorbox.h"
-#include "core/numformat.h"
 #include "core/status.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/hourglass.h"
@@ -22,7 +21,6 @@
 #include "training/frmtrainsf.h"
 #include "training/testdialogs.h"
 #include "training/trainbar.h"
-#include "training/trainlayout.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -142,13 +140,7 @@ void Finish()
         }
         gProcess().SetIsTested(true);
         StandardBand();
-        const float error = net->State().CurrentError();
-        if (sfam)
-            Status::Outcome(QStringLiteral("Test complete:  ") + NumFormat::Format(NumFormat::SingleAsDecimal(100.0f - error), QStringLiteral("0.00"))
-                                     + QStringLiteral("% correct predictions."));
-        else
-            Status::Outcome(QStringLiteral("Test complete:  ") + TrainLayout::General(100.0f - error)
-                                     + QStringLiteral("% success."));
+        Status::Outcome(TestCompleteText(sfam, net->State().CurrentError(), QStringLiteral("% correct predictions.")));
         ShowTestResults(sfam);
         Utilities::TmpEnableTools();
         gNavigate().Navigate(navTested);

@@ -30,11 +30,6 @@ QString Percent(float value)
     return NumFormat::FormatSingle(value, QStringLiteral("0.00")) + QLatin1Char('%');
 }
 
-QString General(float value)
-{
-    return NumFormat::General(NumFormat::SingleAsDecimal(value));
-}
-
 int SpinnerValue(float parameter)
 {
     return int(std::nearbyint(parameter * 100.0f));

@@ -44,8 +44,6 @@ QString Percent(float value);
 // The fields a message names, on a line of their own: "[A], [B]" followed by a line break;
 // nothing when there are none.
 QString FieldsLine(const QStringList& fields);
-// A single-precision value in its shortest general form ("95", "95.7").
-QString General(float value);
 
 // A spinner value from a network parameter: x 100, to the nearest whole number, halves to even.
 int SpinnerValue(float parameter);

@@ -29,6 +29,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/stat.h>
 
 namespace {
 
@@ -90,6 +91,9 @@ TEST(StartupRules, ProjectArgument)
     EXPECT_EQ(SubMain::ProjectArgument(QStringLiteral("UPPER.KVP"), folder), upper);
     EXPECT_TRUE(SubMain::ProjectArgument(QStringLiteral("notes.txt"), folder).isEmpty());
     EXPECT_TRUE(SubMain::ProjectArgument(QStringLiteral("Missing.kvp"), folder).isEmpty());
+    // A pipe of a project's name goes to the open, whose one box says it is no file.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder + QStringLiteral("/Pipe.kvp")).constData(), 0600), 0);
+    EXPECT_EQ(SubMain::ProjectArgument(QStringLiteral("Pipe.kvp"), folder), folder + QStringLiteral("/Pipe.kvp"));
     // Quotes stay part of the name, which then does not end in the extension.
     EXPECT_TRUE(SubMain::ProjectArgument(QLatin1Char('"') + project + QLatin1Char('"'), QString()).isEmpty());
     EXPECT_TRUE(SubMain::ProjectArgument(QString(), folder).isEmpty());

@@ -561,6 +561,14 @@ TEST_F(BrowseWindow, SFamDrillDownsFilterNumericAndTextClasses)
     EXPECT_EQ(Current()->Data1().RowCount(), 10);
     BrowseViews::BrowseOutlyers("2", "1");
     EXPECT_EQ(Current()->Data1().RowCount(), 0);
+    // A whole-number class past 2^53 is told from its neighbour, which a double takes it for.
+    {
+        kdb::Database db = kdb::Database::Open(folder + "/sfsource.mdb", false, false);
+        db.Execute("UPDATE Seeds SET Cls = 9007199254740993 WHERE Cls = 1");
+        db.Execute("UPDATE Seeds SET Cls = 9007199254740992 WHERE ID = 3");
+    }
+    BrowseViews::BrowseOutlyers("", "9007199254740993");
+    EXPECT_EQ(Current()->Data1().RowCount(), 9);
 
     BrowseViews::MENU_SFShowErrors();
     w = Current();

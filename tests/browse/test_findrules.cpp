@@ -102,6 +102,13 @@ TEST(FindRules, TheSearchTextMeansWhatTheColumnTypeSays)
     EXPECT_TRUE(Make("0.3", true, Kind::Number, {}, 15).match(Value(0.1 + 0.2)));
     EXPECT_TRUE(Make("0", true, Kind::Number, {}, 7).match(Value(0.0)));
     EXPECT_FALSE(Make("0", true, Kind::Number, {}, 7).match(Value(1e-30)));
+    // Whole numbers are compared as whole numbers, past what a double tells apart too.
+    const qlonglong odd = (1LL << 53) + 1;
+    for (bool matchCase : {false, true}) {
+        EXPECT_TRUE(Make("9007199254740993", matchCase, Kind::Number).match(Value(odd))) << matchCase;
+        EXPECT_FALSE(Make("9007199254740993", matchCase, Kind::Number).match(Value(odd - 1))) << matchCase;
+        EXPECT_TRUE(Make("3000000000", matchCase, Kind::Number).match(Value(3000000000LL))) << matchCase;
+    }
     // A text that is no number: not found at once with Match Case, a Like search without it.
     EXPECT_EQ(Make("abc", true, Kind::Number).outcome, Criteria::Outcome::NotSearched);
     const Criteria text = Make("1?", false, Kind::Number);

@@ -1,5 +1,6 @@
 // The role rules of the configuration window with the cases the design names: mixed types,
 // ordered insertion, node counts, auto-increment, a second prediction, the button states.
+#include "config/advancedmodel.h"
 #include "config/roles.h"
 #include "data/fieldtypes.h"
 #include "tests/support/testenv.h"
@@ -55,10 +56,10 @@ TEST(ConfRoles, MixedTypesAndOrderedInsertion)
     EXPECT_EQ(r.ToInputs({2, 5, 7}), CRoleRules::OnlyNumericInputsText());
     EXPECT_EQ(Numbers(r.Inputs()), (QList<int16_t>{2, 7}));
     EXPECT_TRUE(Numbers(r.Fields()).contains(5));
-    // ">>" takes every field that passes, the text and Big Integer stay.
+    // ">>" takes every field that passes, the Big Integer too; the text stays.
     EXPECT_EQ(r.ToInputs({}, true), CRoleRules::OnlyNumericInputsText());
-    EXPECT_EQ(Numbers(r.Fields()), (QList<int16_t>{5, 8}));
-    EXPECT_EQ(Numbers(r.Inputs()), (QList<int16_t>{1, 2, 3, 4, 6, 7, 9}));
+    EXPECT_EQ(Numbers(r.Fields()), (QList<int16_t>{5}));
+    EXPECT_EQ(Numbers(r.Inputs()), (QList<int16_t>{1, 2, 3, 4, 6, 7, 8, 9}));
 
     // Field 4 back to a field list holding 1, 3, 6: between 3 and 6.
     CRoleRules s(2);
@@ -123,10 +124,18 @@ TEST(ConfRoles, TypeRulesOfEachKind)
     EXPECT_EQ(bp.ToInputs({3}), QString());
     EXPECT_EQ(bp.ToPrediction(Place::Fields, 6), QString());
     EXPECT_EQ(bp.PredictionNumber(), 6);
-    // Big Integer: refused as both in a back-propagation project.
-    EXPECT_EQ(bp.ToInputs({8}), CRoleRules::OnlyNumericInputsText());
-    EXPECT_EQ(bp.ToPrediction(Place::Fields, 8), QStringLiteral("Only Numeric fields allowed for BackProp Prediction"));
-    EXPECT_EQ(bp.PredictionNumber(), 6); // nothing moved
+    // A whole number past 32 bits is a number like any other: an input, the prediction, and
+    // its limits are the user's to set.
+    EXPECT_EQ(bp.ToInputs({8}), QString());
+    EXPECT_EQ(Numbers(bp.Inputs()), (QList<int16_t>{3, 8}));
+    EXPECT_EQ(bp.ToPrediction(Place::Inputs, 8), QString());
+    EXPECT_EQ(bp.PredictionNumber(), 8);
+    EXPECT_TRUE(CFieldLimitsModel::LimitEditable(16));
+    EXPECT_FALSE(CFieldLimitsModel::LimitEditable(1)); // a Boolean's range is fixed
+    // Text is neither.
+    EXPECT_EQ(bp.ToInputs({5}), CRoleRules::OnlyNumericInputsText());
+    EXPECT_EQ(bp.ToPrediction(Place::Fields, 5), QStringLiteral("Only Numeric fields allowed for BackProp Prediction"));
+    EXPECT_EQ(bp.PredictionNumber(), 8); // nothing moved
     // Auto-increment: an input, never the prediction.
     EXPECT_EQ(bp.ToPrediction(Place::Fields, 9), QStringLiteral("AutoIncrement fields not allowed for Prediction"));
     EXPECT_EQ(bp.DragEnter(Place::Prediction, Place::Fields, 9), CRoleRules::DragIcon::NotDrop);

@@ -272,7 +272,7 @@ TEST_F(ConfiguredTest, CancelOfAConfiguredProjectChangesNothingAndCloseBoxIsCanc
 
     calls.clear();
     frmConfPrj* again = OpenWindow(false);
-    Select(again, "lstFields", {QStringLiteral("Input B"), QStringLiteral("When"), QStringLiteral("Big")});
+    Select(again, "lstFields", {QStringLiteral("Input B"), QStringLiteral("When"), QStringLiteral("Name")});
     again->cmdOneToInput_Click();
     EXPECT_EQ(gVeltra().StatusBar().Panel(1).Text(), QStringLiteral(" Only Numeric fields allowed as inputs. "));
     EXPECT_EQ(PanelText("Nodes"), QStringLiteral(" 4 Nodes "));

@@ -18,6 +18,7 @@
 #include "tests/shell/installedopener.h"
 #include "tests/shell/recordingviews.h"
 #include "tests/shell/test_shell_support.h"
+#include "tests/support/fulldisk.h"
 #include "tests/support/modalanswerer.h"
 #include "tests/support/splitanswer.h"
 
@@ -258,7 +259,7 @@ TEST_F(SplitCommandTest, ANewTestingRangeOnATrainedBackPropProjectTestsAgain)
     EXPECT_EQ(calls, QStringList({"CloseBrowsers", "ShowScatter"}));   // the test rewrites the file
     EXPECT_TRUE(gProcess().IsTested());
     EXPECT_GE(CurrentNetworkAs<CBackProp>()->State().CurrentError(), 0);
-    EXPECT_EQ(StatusText(), SplitCommand::BackPropCompleteText(CurrentNetworkAs<CBackProp>()->State().CurrentError()));
+    EXPECT_EQ(StatusText(), TestCompleteText(false, CurrentNetworkAs<CBackProp>()->State().CurrentError(), {}));
     EXPECT_TRUE(StatusText().startsWith("Test complete:  "));
     EXPECT_TRUE(StatusText().endsWith("% success."));
     EXPECT_TRUE(main->MainToolBar()->Enabled(ToolName::Scatter));
@@ -290,7 +291,7 @@ TEST_F(SplitCommandTest, ANewTestingRangeOnATrainedSFamProjectShowsTheMatrix)
         SplitCommand::SetLimits();
     }
     EXPECT_EQ(calls, QStringList({"CloseBrowsers", "ShowCMatrix"}));
-    EXPECT_EQ(StatusText(), SplitCommand::SFamCompleteText(CurrentNetworkAs<CSFam>()->State().CurrentError()));
+    EXPECT_EQ(StatusText(), TestCompleteText(true, CurrentNetworkAs<CSFam>()->State().CurrentError(), u"% successful predictions."));
     EXPECT_TRUE(StatusText().endsWith("% successful predictions."));
     EXPECT_TRUE(Stored(path).IsTested());
     EXPECT_EQ(Count(path, "Test"), 30);
@@ -319,6 +320,31 @@ TEST_F(SplitCommandTest, AFailedTestLeavesTheProjectTrainedNotTested)
     EXPECT_TRUE(stored.IsTrained());
     EXPECT_FALSE(stored.IsTested());
     EXPECT_EQ(Config(path, "TestLow"), "39");
+}
+
+// OK on a full disk: the ranges, the test and the step and flags each fail to be written for
+// the same reason, and the user is told once, whichever road the choice takes.
+TEST_F(SplitCommandTest, OkOnAFullDiskSaysItOnce)
+{
+    FullDisk disk;
+    const QString path = MakeProject(ntBackProp, true);
+    Open(path);
+    prompts.AllowAnyBox();
+    FullDisk::Arm(true);
+    {
+        ModalAnswerer answer;
+        answer.Then(SplitAnswer(1, 30, 21, 30));   // a new testing range: saved, then tested
+        SplitCommand::SetLimits();
+    }
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_TRUE(prompts.LastBox().text.startsWith("Error: 3026.")) << prompts.LastBox().text.toStdString();
+    {
+        ModalAnswerer answer;
+        answer.Then([](QWidget* w) { qobject_cast<frmDataSelect*>(w)->cmdOK->click(); });   // nothing new
+        SplitCommand::SetLimits();
+    }
+    EXPECT_EQ(prompts.Boxes().size(), 2u);
+    FullDisk::Arm(false);
 }
 
 TEST_F(SplitCommandTest, ANewTestingRangeOfAnUntrainedProjectIsOnlyStored)
@@ -466,7 +492,7 @@ TEST_F(SplitCommandTest, TheSplitsTextsEndWithTheirSteps)
     testDialog->exec();
     delete testDialog;
     EXPECT_EQ(afterNo, "");
-    EXPECT_EQ(complete, SplitCommand::BackPropCompleteText(CurrentNetworkAs<CBackProp>()->State().CurrentError()));
+    EXPECT_EQ(complete, TestCompleteText(false, CurrentNetworkAs<CBackProp>()->State().CurrentError(), {}));
     EXPECT_EQ(afterSecondTest, complete);
     EXPECT_EQ(prompts.Boxes().size(), 2u);
 
@@ -502,10 +528,18 @@ TEST_F(SplitCommandTest, AProjectClosedWhileTheDialogIsUpIsLeftAlone)
     EXPECT_EQ(ConfigRows(path), before);
 }
 
+// The texts after a good test, of the row split and of Finish alike (one formatter): a
+// back-propagation rate in its shortest general form, an SFAM rate with two decimals.
 TEST(SplitCommandRules, CompletionTexts)
 {
-    EXPECT_EQ(SplitCommand::BackPropCompleteText(12.5f), "Test complete:  87.5% success.");
-    EXPECT_EQ(SplitCommand::BackPropCompleteText(0.0f), "Test complete:  100% success.");
-    EXPECT_EQ(SplitCommand::BackPropCompleteText(12.35f), "Test complete:  87.65% success.");
-    EXPECT_EQ(SplitCommand::SFamCompleteText(10.0f), "Test complete:  90.00% successful predictions.");
+    EXPECT_EQ(TestCompleteText(false, 12.5f, {}), "Test complete:  87.5% success.");
+    EXPECT_EQ(TestCompleteText(false, 0.0f, {}), "Test complete:  100% success.");
+    EXPECT_EQ(TestCompleteText(false, 12.35f, {}), "Test complete:  87.65% success.");
+    EXPECT_EQ(TestCompleteText(false, 5.0f, {}), "Test complete:  95% success.");
+    EXPECT_EQ(TestCompleteText(false, 4.3f, {}), "Test complete:  95.7% success.");
+    // 100 less the largest error below 100 that a single holds: the exponent as in every other
+    // general figure.
+    EXPECT_EQ(TestCompleteText(false, 100.0f - 0x1p-17f, {}), "Test complete:  7.6293945E-06% success.");
+    EXPECT_EQ(TestCompleteText(true, 10.0f, u"% successful predictions."), "Test complete:  90.00% successful predictions.");
+    EXPECT_EQ(TestCompleteText(true, 12.5f, u"% correct predictions."), "Test complete:  87.50% correct predictions.");
 }

@@ -1,12 +1,17 @@
 #include "core/cfile.h"
 #include "core/cproject.h"
+#include "core/kverror.h"
 #include "core/pathutils.h"
 #include "tests/support/fakeprompter.h"
+#include "tests/support/namedpipe.h"
 #include "tests/support/testenv.h"
 
 #include <QDir>
 #include <QFile>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 
 namespace {
 QString touch(const QString& folder, const QString& name)
@@ -52,19 +57,23 @@ TEST(FileName, TakesPosixPathsApart)
     EXPECT_EQ(f.Path(), QString());
 }
 
-TEST(FileName, RejectsConnectStringsAndBadCharacters)
+TEST(FileName, RejectsConnectStringsAndTakesEveryNameLinuxAllows)
 {
     CFile f;
     f.SetFileName(QStringLiteral("/home/a/good.kvp"));
     f.SetFileName(QStringLiteral("ODBC;DSN=sales;UID=me"));
     EXPECT_FALSE(f.Exists());
     EXPECT_NE(f.FileName(), QStringLiteral("/home/a/good.kvp")); // the parse went as far as it did
-    CFile g;
-    g.SetFileName(QStringLiteral("/a|b.txt"));
-    EXPECT_EQ(g.Name(), QString());
-    CFile h;
-    h.SetFileName(QStringLiteral("/a>b.txt"));
-    EXPECT_EQ(h.Name(), QStringLiteral("a>b"));
+    EXPECT_EQ(f.Name(), QString());
+    // Characters another system keeps out of names are a Linux name's own, and shown.
+    for (const QString& name : {QStringLiteral("say \"hi\""), QStringLiteral("a|b"), QStringLiteral("a>b"),
+                                QStringLiteral("x=1 *?<")}) {
+        CFile g;
+        g.SetFileName(QStringLiteral("/home/a/") + name + QStringLiteral(".kvp"));
+        EXPECT_EQ(g.Name(), name);
+        EXPECT_EQ(g.Ext(), QStringLiteral("kvp"));
+        EXPECT_EQ(Utilities::GetBaseName(g.FileName()), name);
+    }
 }
 
 TEST(FileName, BlankNameChangesNothingAndExistsIsTested)
@@ -173,6 +182,54 @@ TEST(PathHelpers, FileExistsRules)
     prompts.ExpectBox(MsgResult::Ok);
     EXPECT_FALSE(Utilities::FileExists(QStringLiteral("/") + QString(5000, QLatin1Char('n'))));
     EXPECT_EQ(prompts.LastBox().text, QStringLiteral("Error: 52\nBad file name or number"));
+}
+
+// A pipe, a socket or a device is no file: never counted as one and never opened, for a read of
+// a pipe waits for a writer that may never come. A link to a regular file is that file.
+TEST(PathHelpers, WhatIsNoRegularFileIsNeverOpened)
+{
+    FakePrompter prompts;
+    const QString folder = TestEnv::NewFolder("special");
+    const QString pipePath = folder + QStringLiteral("/x.kvp");
+    NamedPipe pipe(pipePath);
+    ASSERT_TRUE(pipe.Made());
+    const QString socketPath = folder + QStringLiteral("/s.kvp");
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, QFile::encodeName(socketPath).constData(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const QString link = folder + QStringLiteral("/link.csv");
+    ASSERT_TRUE(QFile::link(touch(folder, "real.csv"), link));
+
+    const QList<std::pair<QString, QString>> special{{pipePath, QStringLiteral("Not a regular file (a named pipe)")},
+                                                     {socketPath, QStringLiteral("Not a regular file (a socket)")},
+                                                     {QStringLiteral("/dev/null"), QStringLiteral("Not a regular file (a device)")}};
+    for (const auto& [path, why] : special) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_FALSE(Utilities::FileExists(path));
+        EXPECT_EQ(Utilities::NotAFileReason(path), why);
+        EXPECT_EQ(Utilities::UnreadableReason(path), why);
+        QFile file(path);
+        try {
+            Utilities::OpenForReading(file);
+            ADD_FAILURE() << "opened";
+        } catch (const KvError& e) {
+            EXPECT_EQ(e.number(), KvErr::PathFileAccess);
+            EXPECT_TRUE(e.description().endsWith(why)) << e.description().toStdString();
+        }
+        EXPECT_FALSE(file.isOpen());
+    }
+    EXPECT_FALSE(pipe.Waited());
+    ::close(sock);
+
+    EXPECT_TRUE(Utilities::FileExists(link));
+    EXPECT_EQ(Utilities::NotAFileReason(link), QString());
+    EXPECT_EQ(Utilities::UnreadableReason(link), QString());
+    QFile file(link);
+    Utilities::OpenForReading(file);
+    EXPECT_EQ(file.readAll(), QByteArray("x"));
+    EXPECT_TRUE(prompts.Boxes().empty());
 }
 
 TEST(ProjectFileList, KeysPositionsAndRemove)

@@ -5,6 +5,7 @@
 #include "kdb/kdb.h"
 #include "tests/data/datatest.h"
 #include "tests/support/fakeprompter.h"
+#include "tests/support/hotjournal.h"
 #include "tests/support/progresslistener.h"
 #include "tests/support/testenv.h"
 
@@ -374,7 +375,7 @@ TEST(RawImport, TheOldFileIsKeptUntilTheNewOneIsComplete)
     }
 }
 
-TEST(TextImport, ALogLeftBesideTheOldFileIsNotPlayedIntoTheNewOne)
+TEST(TextImport, ALogOrJournalLeftBesideTheOldFileIsNotPlayedIntoTheNewOne)
 {
     // A program that crashed while it wrote the old file left its write-ahead log: it belongs
     // to the old file and must not turn up in the new one.
@@ -400,6 +401,34 @@ TEST(TextImport, ALogLeftBesideTheOldFileIsNotPlayedIntoTheNewOne)
     Utilities::LoadTextFile(csv);
     EXPECT_EQ(status.Last(), QStringLiteral("Import to ") + mdb + QStringLiteral(" successful."));
     EXPECT_EQ(kdb::Database::Open(mdb).TableNames(), QStringList{QStringLiteral("crashed")});
+    EXPECT_EQ(ReadTable(mdb, QStringLiteral("crashed")).rows.size(), 1);
+
+    // A writer killed inside a change that grew the old file left its journal: a kill after
+    // any step of the replacement leaves the old file whole or the new one, each opened as the
+    // next start opens it.
+    {
+        kdb::Database db = kdb::Database::Open(mdb);
+        db.Execute(QStringLiteral("CREATE TABLE Bulk (b BLOB)"));
+    }
+    KillPoint::LeaveHotJournal(mdb, QStringLiteral("DROP TABLE crashed"));
+    fp.ExpectBox(MsgResult::Yes);
+    QStringList seen;
+    {
+        KillPoint::StepCopies steps(QFileInfo(mdb).absolutePath(), {QFileInfo(mdb).fileName()});
+        Utilities::LoadTextFile(csv);
+        for (const QString& copy : steps.Folders()) {
+            kdb::Database db = kdb::Database::Open(copy + u'/' + QFileInfo(mdb).fileName());
+            EXPECT_EQ(db.Scalar(QStringLiteral("PRAGMA integrity_check")).toText(), QStringLiteral("ok"));
+            QStringList names = db.TableNames();
+            names.sort();
+            seen << names.join(u' ');
+            if (db.TableNames().contains(QStringLiteral("Bulk")))
+                seen << QString::number(db.RecordCount(QStringLiteral("Bulk")));
+        }
+    }
+    EXPECT_EQ(seen, (QStringList{"Bulk crashed", "0", "Bulk crashed", "0", "crashed"}));
+    EXPECT_EQ(status.Last(), QStringLiteral("Import to ") + mdb + QStringLiteral(" successful."));
+    EXPECT_FALSE(QFileInfo::exists(mdb + QStringLiteral("-journal")));
     EXPECT_EQ(ReadTable(mdb, QStringLiteral("crashed")).rows.size(), 1);
 }
 
@@ -595,6 +624,45 @@ TEST(TextImport, ReadsUtf8AndFallsBackToWindows1252)
     const Imported u = ReadTable(MdbOf(utf8), QStringLiteral("utf8"));
     EXPECT_EQ(u.names[1], QStringLiteral("café"));
     EXPECT_EQ(u.rows[0][1], QStringLiteral("crème €"));
+
+    // UTF-16 with its byte-order mark, either order: a text file as Windows editors save it
+    // (CR LF), and a pattern file. The character beyond 16 bits stands across the end of the
+    // first block read (2 + 2^20 bytes), its two halves in two reads.
+    QString text = QStringLiteral("café,v\r\n");
+    while (text.size() < (1 << 19) - 40)
+        text += QStringLiteral("x,1\r\n");
+    text += QString(int((1 << 19) - 1 - text.size()), QLatin1Char('y'));
+    text += QStringLiteral("\U0001D11E €,2\r\ncrème,3\r\n");
+    ASSERT_TRUE(text.at((1 << 19) - 1).isHighSurrogate());
+    const auto utf16 = [](const QString& t, bool little) {
+        QByteArray bytes = little ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
+        for (const QChar c : t) {
+            const char lo = char(c.unicode() & 0xFF), hi = char(c.unicode() >> 8);
+            bytes.append(little ? lo : hi).append(little ? hi : lo);
+        }
+        return bytes;
+    };
+    const QString le = Source(QStringLiteral("utf16.csv"), utf16(text, true));
+    Utilities::LoadTextFile(le);
+    ASSERT_TRUE(fp.Boxes().empty()) << fp.LastBox().text.toStdString();
+    const Imported w = ReadTable(MdbOf(le), QStringLiteral("utf16"));
+    ASSERT_GE(w.rows.size(), 2);
+    EXPECT_EQ(w.names[1], QStringLiteral("café"));
+    EXPECT_EQ(w.types[2], kdb::dbLong);
+    EXPECT_EQ(w.rows[w.rows.size() - 2][1], QString(int((1 << 19) - 1 - text.indexOf(QLatin1Char('y'))), QLatin1Char('y'))
+                                               + QStringLiteral("\U0001D11E €"));
+    EXPECT_EQ(w.rows.last()[1], QStringLiteral("crème"));
+    EXPECT_EQ(w.rows.last()[2], QStringLiteral("3"));
+
+    const QString be = Source(QStringLiteral("utf16.raw"),
+                              utf16(QStringLiteral("[TAGS]\r\nnamé,n\r\n[PATTERNS]\r\nœuvre,1\r\nx,2\r\n"), false));
+    Utilities::LoadRawFile(be);
+    ASSERT_TRUE(fp.Boxes().empty()) << fp.LastBox().text.toStdString();
+    const Imported r = ReadTable(MdbOf(be), QStringLiteral("utf16"));
+    ASSERT_EQ(r.rows.size(), 2);
+    EXPECT_EQ(r.names[1], QStringLiteral("namé"));
+    EXPECT_EQ(r.rows[0][1], QStringLiteral("œuvre"));
+    EXPECT_EQ(r.rows[1][2], QStringLiteral("2"));
     EXPECT_TRUE(fp.Boxes().empty());
 }
 

@@ -603,6 +603,7 @@ TEST_F(Testing, ChartsGetTheTestedArraysWithoutTestingAgain)
     ASSERT_EQ(bp.Test(), TestOutcome::Done);
     const QByteArray before = Bytes(bp.State().ProjectFileName());
     bp.calls.clear();
+    EXPECT_EQ(bp.RetestIfNotBuilt(), TestOutcome::Done);
     const TestedPredictions data = bp.TestedResults();
     EXPECT_TRUE(bp.calls.empty());
     EXPECT_EQ(Bytes(bp.State().ProjectFileName()), before);
@@ -616,21 +617,62 @@ TEST_F(Testing, ChartsGetTheTestedArraysWithoutTestingAgain)
     EXPECT_EQ(data.predicted, bp.Results());
 }
 
-TEST_F(Testing, AChartWithoutTestingRowsTestsFirst)
+// A view that needs the testing rows while they are not built tests again: after a one-row
+// prediction, after a reopen, after a new testing range. Each row keeps the user's mark by its
+// key; a test the user asks for starts the marks anew.
+TEST_F(Testing, ARetestForAViewKeepsTheMarksByKey)
 {
     TestBackProp bp;
     OpenAndTrain(bp);
-    ASSERT_TRUE(bp.State().TrainBuilt());
-    const TestedPredictions data = bp.TestedResults();
+    ASSERT_EQ(bp.Test(), TestOutcome::Done);
+    const QString path = bp.State().ProjectFileName();
+    const auto marked = [&] {
+        QList<int> keys;
+        for (const QList<Value>& row : Rows(path, "SELECT MainPrimaryKey FROM Test WHERE Mark <> 0 ORDER BY 1"))
+            keys << int(row[0].toInt());
+        return keys;
+    };
+    const auto predicted = [&] { return Rows(path, "SELECT MainPrimaryKey, Predicted FROM Test ORDER BY 1"); };
+    {
+        kdb::Database db = kdb::Database::Open(path, false, false);
+        db.Execute("UPDATE Test SET Mark = -1 WHERE MainPrimaryKey IN (22, 35)");
+    }
+    const auto tested = predicted();
+
+    std::vector<double> probe(size_t(bp.State().DDO()->NumFields()) + 1, 1.0);
+    bp.Predict(probe);
+    ASSERT_FALSE(bp.State().TestBuilt());
+    ASSERT_EQ(bp.RetestIfNotBuilt(), TestOutcome::Done);
     EXPECT_TRUE(bp.State().TestBuilt());
-    EXPECT_EQ(data.predicted.size(), 21u);
-    EXPECT_EQ(Rows(bp.State().ProjectFileName()).size(), 20);
+    EXPECT_EQ(bp.TestedResults().predicted.size(), 21u);
+    EXPECT_EQ(Rows(path).size(), 20);
+    EXPECT_EQ(marked(), QList<int>({22, 35}));
+    EXPECT_EQ(predicted(), tested);
+    bp.SaveConfig();
+
+    TestBackProp again;
+    again.Initialize(path);
+    ASSERT_TRUE(again.State().NetReady());
+    ASSERT_FALSE(again.State().TestBuilt());
+    ASSERT_EQ(again.RetestIfNotBuilt(), TestOutcome::Done);
+    EXPECT_EQ(marked(), QList<int>({22, 35}));
+    EXPECT_EQ(predicted(), tested);
+
+    again.State().SetTestLow(30);
+    ASSERT_EQ(again.RetestIfNotBuilt(), TestOutcome::Done);
+    EXPECT_EQ(Rows(path).size(), 11);
+    EXPECT_EQ(marked(), QList<int>{35});
+
+    ASSERT_EQ(again.Test(), TestOutcome::Done);
+    EXPECT_EQ(marked(), QList<int>());
+    EXPECT_TRUE(prompts.Boxes().empty());
 }
 
-TEST_F(Testing, AChartWithoutANetworkRunsNoTest)
+TEST_F(Testing, AViewWithoutANetworkRunsNoTest)
 {
     ScriptedBackProp bp;
     Open(bp, source);
+    EXPECT_EQ(bp.RetestIfNotBuilt(), TestOutcome::NoNetwork);
     bp.TestedResults();
     EXPECT_TRUE(bp.calls.empty());
     EXPECT_FALSE(bp.State().NetReady());

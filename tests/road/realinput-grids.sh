@@ -9,11 +9,11 @@
 #   realinput-grids.sh <korvan program> [folder for pictures and logs]
 . "$(dirname "$0")/roadlib.sh" "$@"
 
-# Fields: the key, an input, a long-named input, numbers of 10 and 16 digits, one near the
-# largest single-precision value, one whose mean rounds to nothing in a grid without decimals,
-# and the prediction.
+# Fields: the key, an input, a long-named input, whole numbers of 10 and 16 digits declared
+# BIGINT (an input like any number), one near the largest single-precision value, one whose
+# mean rounds to nothing in a grid without decimals, and the prediction.
 sqlite3 "$W/wide.mdb" "CREATE TABLE Accounts (ID INTEGER PRIMARY KEY, x1 REAL,
-     customer_account_balance_at_year_end REAL, Big INTEGER, Huge REAL, Rare REAL, y REAL);" \
+     customer_account_balance_at_year_end REAL, Big BIGINT, Huge REAL, Rare REAL, y REAL);" \
   "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300)
    INSERT INTO Accounts SELECT i, (i * 37) % 100 / 10.0, i * 1000.5,
           CASE i % 2 WHEN 0 THEN -2147483648 ELSE 9007199254740992 END, 3.4e38 - i * 1e31,

@@ -10,8 +10,9 @@
 # configure; split; train; visit another program and come back while training and while idle
 # (the history stays); right clicks on the bars (no menu of bars); Stop; Finish; results
 # browser; Mark All; export; the results browser closed by its close box; close; reopen from
-# the recent list; the training window opened from the results and a visit while it is idle. Then a new SFAM project under
-# the proposed name, trained and tested, to the confusion matrix.
+# the recent list; one row unmarked, a what-if and the scatter chart (the marks stay); the
+# training window opened from the results and a visit while it is idle. Then a new SFAM project
+# under the proposed name, trained and tested, to the confusion matrix.
 #
 # The program writes where its controls stand (KORVAN_WIDGET_MAP): child windows of the main
 # window are no X windows, so that map is how the driver finds what it clicks.
@@ -124,6 +125,34 @@ step "reopen from the recent list"
 menu f miMRUList
 waitfor "the reopened project in its results" main_title_is "Korvan Pro - Road - [Browse Test Results]"
 sql_is "$W/Road.kvp" "SELECT COUNT(*) FROM Test WHERE Mark <> 0" 30 || fail "the marks were lost"
+
+step "a mark, a what-if and a chart of the reopened project: the marks stay as the user set them"
+# The column x1 of the results' data pane: its heading, and under it the first row.
+read -r hx hy hw hh <<<"$(awk -F'\t' '$1=="heading" && index($2, "tgBrowse/DataPane/") && $10=="x1" {print $4, $5, $6, $7; exit}' "$MAP")"
+[ -n "${hh:-}" ] || fail "no heading x1 in the results' data pane"
+pointer_to $((hx + hw / 2)) $((hy + hh + 5))
+xdotool click 1
+# The space bar on the second row takes its mark off.
+xdotool key Down space
+waitfor "one row unmarked" sql_is "$W/Road.kvp" "SELECT COUNT(*) FROM Test WHERE Mark = 0" 1
+unmarked=$(sql "$W/Road.kvp" "SELECT MainPrimaryKey FROM Test WHERE Mark = 0")
+# A what-if in the interactive row, in the same column: the network predicts that one row.
+read -r ix iy iw ih <<<"$(entry widget tgIMode | cut -f4-7 | tr '\t' ' ')"
+[ -n "${ih:-}" ] || fail "no interactive row under the results"
+settled_picture whatif-before "$ix" "$iy" "$iw" "$ih"
+pointer_to $((hx + hw / 2)) $((iy + ih / 2))
+xdotool click 1
+xdotool type --delay 30 7.5
+xdotool key Return
+whatif_predicted() { settled_picture whatif-after "$ix" "$iy" "$iw" "$ih"; ! same_pictures whatif-before whatif-after; }
+waitfor "the what-if prediction" whatif_predicted
+menu v mnuScatter
+waitfor "the scatter chart" main_title_is "Korvan Pro - Road - [Scatter Graph Of Actual vs. Predicted]"
+sql_is "$W/Road.kvp" "SELECT COUNT(*) FROM Test WHERE Mark <> 0" 29 ||
+  fail "the chart changed the marks: $(sql "$W/Road.kvp" "SELECT COUNT(*) FROM Test WHERE Mark <> 0") marked rows, 29 before"
+sql_is "$W/Road.kvp" "SELECT MainPrimaryKey FROM Test WHERE Mark = 0" "$unmarked" || fail "the unmarked row is no longer $unmarked"
+menu v mnuBPBrowseTest
+waitfor "the results browser again" main_title_is "Korvan Pro - Road - [Browse Test Results]"
 
 step "training opened from the results: a visit keeps it as it was"
 # The training window comes up while the hourglass holds the main window: the visit must

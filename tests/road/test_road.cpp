@@ -9,6 +9,7 @@
 #include "browse/browsemodel.h"
 #include "browse/browsegrid.h"
 #include "browse/finddialog.h"
+#include "browse/imode.h"
 #include "browse/frmbrowse.h"
 #include "charts/frmmatrix.h"
 #include "charts/frmscatter.h"
@@ -123,7 +124,7 @@ protected:
                     row = r;
             EXPECT_GE(row, 0);
             lowered = a->Model().RowAt(row).userMin - 1.0;
-            EXPECT_TRUE(a->Model().SetBound(row, CFieldLimitsModel::colUserMin, QString::number(lowered)));
+            EXPECT_TRUE(a->Model().SetBound(row, CFieldLimitsModel::colUserMin, QString::number(lowered, 'g', 17)));
             Shot(Kind() + QStringLiteral("-advanced"));
             Press(a, "cmdOK");
             Flush();
@@ -495,4 +496,73 @@ TEST_F(Road, BackPropagationOverOdbc)
     SortMarkExport(path, ProjectSchema::LinkTable(), QStringLiteral("Price"), 312 - trainHigh);
     CloseAndCheck(path);
     Reopen(path);
+}
+
+// Whole numbers past 32 bits, imported from a text file, are numbers on every road: an input,
+// the prediction, their limits, training, the test, the what-if row, Find, the marks and the
+// export, each value shown and written as it stands in the file.
+TEST_F(Road, BackPropagationOverBigWholeNumbers)
+{
+    const QString csv = folder + QStringLiteral("/bigwhole.csv");
+    QStringList bigs;
+    {
+        QFile f(csv);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("Big,X,Total\n");
+        for (int i = 1; i <= 200; ++i) {
+            // Small numbers, then 3000000000 and beyond.
+            const qint64 big = i <= 150 ? i * 7 : 3000000000LL + (i - 150) * 20000000LL;
+            bigs << QString::number(big);
+            f.write(QStringLiteral("%1,%2,%3\n").arg(big).arg(i % 9).arg(big * 2 + i % 9).toUtf8());
+        }
+    }
+    FileDialogResult chosen;
+    chosen.cancelled = false;
+    chosen.fileName = csv;
+    prompts.ExpectFile(chosen);
+    Click(ToolName::Import);
+    const QString data = folder + QStringLiteral("/bigwhole.mdb");
+    EXPECT_EQ(Status(), QStringLiteral("Import to %1 successful.").arg(data));
+
+    trainHigh = 150;
+    const QString project = QStringLiteral("bigwhole.kvp");
+    const QString path = folder + QLatin1Char('/') + project;
+    CTrainWindow* w = Configure(ToolName::NewBP, project, QStringLiteral("bigwhole"),
+                                {QStringLiteral("Big"), QStringLiteral("X")}, QStringLiteral("Total"), 200,
+                                [&](frmConfPrj* c) { Browse(c, data); });
+    ASSERT_TRUE(qobject_cast<frmTrainBP*>(w));
+    const CDataDef& ddo = *CurrentNetworkAs<CBackProp>()->State().DDO();
+    const int16_t big = ddo.FieldIndex(QStringLiteral("Big"));
+    EXPECT_EQ(ddo.FieldType(big), kdb::dbBigInt);
+    EXPECT_EQ(ddo.FieldMax(big), 4000000000.0);
+    EXPECT_NEAR(ddo.UserMin(big), lowered, 1e-3);
+    TrainThenStop(w, 50);
+    Finish(path, 200 - trainHigh);
+    ASSERT_TRUE(Window<frmScatter>());
+    Click(ToolName::BPBrowseTest);
+    frmBrowse* b = Browser();
+    ASSERT_TRUE(b);
+    const int col = ColumnOf(b, ProjectSchema::LinkTable(), QStringLiteral("Big"));
+    ASSERT_GE(col, 0);
+    for (int r = 0; r < b->RowCount(); ++r)
+        EXPECT_EQ(Cell(b, r, col).toString(), bigs[trainHigh + r]) << r;
+
+    // The what-if row (on from the start): a value past 32 bits typed into the input is
+    // predicted from.
+    CIMode* mode = gIMode().get();
+    ASSERT_TRUE(mode);
+    EXPECT_EQ(mode->Model()->Text(col), bigs[trainHigh]);
+    EXPECT_TRUE(mode->Model()->setData(mode->Model()->index(0, col), QStringLiteral("3500000000")));
+    const QString predicted = mode->Model()->Text(mode->PredictedColumn());
+    EXPECT_FALSE(predicted.isEmpty() || predicted == QStringLiteral("N/A")) << predicted.toStdString();
+    EXPECT_EQ(Status(), QString());
+
+    SortMarkExport(path, ProjectSchema::LinkTable(), QStringLiteral("Big"), 200 - trainHigh);
+    // The rows marked and exported are the sorted rows 1 to 3, their big numbers as written.
+    QFile f(folder + QStringLiteral("/marked.txt"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString exported = QString::fromUtf8(f.readAll());
+    for (int r = 1; r <= 3; ++r)
+        EXPECT_TRUE(exported.contains(QLatin1Char(',') + bigs[trainHigh + r] + QLatin1Char(','))) << r;
+    CloseAndCheck(path);
 }

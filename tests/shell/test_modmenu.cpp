@@ -11,6 +11,7 @@
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
 #include "tests/shell/test_shell_support.h"
+#include "tests/support/namedpipe.h"
 #include "tests/support/testenv.h"
 
 #include <QDialog>
@@ -46,6 +47,7 @@ TEST(ModMenuRules, CaptionCarriesTheProjectsShortName)
     EXPECT_EQ(modMenu::MainCaption(QStringLiteral("/p/Sales.kvp")), QStringLiteral("Korvan Pro - Sales"));
     EXPECT_EQ(modMenu::MainCaption(QStringLiteral("/p/ProjectNumberOne.kvp")), QStringLiteral("Korvan Pro - ProjectNu..."));
     EXPECT_EQ(modMenu::MainCaption(QStringLiteral("/p/TwelveChars1.kvp")), QStringLiteral("Korvan Pro - TwelveChars1"));
+    EXPECT_EQ(modMenu::MainCaption(QStringLiteral("/p/say \"hi\".kvp")), QStringLiteral("Korvan Pro - say \"hi\""));
 }
 
 TEST(ModMenuRules, HelpContextText)
@@ -101,7 +103,8 @@ TEST_F(ModMenu, MissingFileIsReportedAfterTheOpenProjectIsClosed)
 }
 
 // A project that is there but cannot be read is not "not found", and one box says so: a loop
-// of links, a folder, no permission (where the user is not the superuser).
+// of links, a folder, a pipe (never opened: it would hold the program until a writer came),
+// no permission (where the user is not the superuser).
 TEST_F(ModMenu, AFileThatCannotBeReadIsReportedOnceWithItsReason)
 {
     RecordingOpener opener;
@@ -114,7 +117,9 @@ TEST_F(ModMenu, AFileThatCannotBeReadIsReportedOnceWithItsReason)
     ASSERT_TRUE(QDir().mkdir(dir));
     const QString locked = touch(folder, QStringLiteral("Locked.kvp"));
     QFile::setPermissions(locked, QFileDevice::Permissions());
-    QStringList paths{loop, dir};
+    const NamedPipe pipe(folder + QStringLiteral("/Pipe.kvp"));
+    ASSERT_TRUE(pipe.Made());
+    QStringList paths{loop, dir, folder + QStringLiteral("/Pipe.kvp")};
     if (::geteuid() != 0)
         paths << locked;
     for (const QString& path : paths) {
@@ -125,7 +130,11 @@ TEST_F(ModMenu, AFileThatCannotBeReadIsReportedOnceWithItsReason)
         EXPECT_TRUE(prompts.LastBox().text.startsWith(QStringLiteral("Cannot Read File: \n") + path + QLatin1Char('\n')))
             << prompts.LastBox().text.toStdString();
         EXPECT_EQ(prompts.LastBox().title, QStringLiteral("File Open Error"));
+        if (path.endsWith(QStringLiteral("Pipe.kvp"))) {
+            EXPECT_TRUE(prompts.LastBox().text.endsWith(QStringLiteral("\nNot a regular file (a named pipe)")));
+        }
     }
+    EXPECT_FALSE(pipe.Waited());
     EXPECT_TRUE(opener.opened.isEmpty());
 }
 

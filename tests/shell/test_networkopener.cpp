@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <sqlite3.h>
 
 
 namespace {
@@ -129,6 +130,32 @@ TEST_F(OpenThroughNetwork, AFileThatIsNoProjectIsRefusedWithOneBox)
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_EQ(f.readAll(), before) << path.toStdString();
     }
+}
+
+// A project that another program is writing right now (a second copy inside Finish, a sqlite3
+// shell in a transaction) is no bad file: one box says it is in use, and it opens once the
+// writer is done.
+TEST_F(OpenThroughNetwork, AProjectAnotherProgramIsWritingIsInUse)
+{
+    const QString project = MakeBackPropProject("busy.kvp", CProcess::kConfigured);
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(project).constData(), &writer), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(writer, "BEGIN EXCLUSIVE; UPDATE Config SET sValue = sValue", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::FileOpen(project);
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.LastBox().text, "Couldn't use '" + project
+                                          + "'; file already in use.  Another program is writing it: try again when "
+                                            "it has finished.");
+    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("Open Project"));
+    EXPECT_FALSE(CurrentNetwork());
+    sqlite3_exec(writer, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(writer);
+    prompts.Clear();
+    modMenu::FileOpen(project);
+    EXPECT_TRUE(CurrentNetworkAs<CBackProp>());
+    EXPECT_TRUE(prompts.Boxes().empty());
 }
 
 TEST_F(OpenThroughNetwork, AnUnknownKindIsABadProjectType)

@@ -13,7 +13,8 @@
 #include "data/projectschema.h"
 #include "kdb/backup.h"
 #include "data/importwriter.h"
-#include "tests/support/killpoint.h"
+#include "tests/support/hotjournal.h"
+#include "tests/support/namedpipe.h"
 #include "network/workflowflags.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
@@ -227,9 +228,11 @@ TEST_F(ProjectCommands, GetFileNewAsksBeforeOverwritingAndNeverDeletesTheOpenPro
     EXPECT_EQ(prompts.LastBox().title, QStringLiteral("modMenu::GetFileNew"));
 }
 
-// New over an existing project: the old project's snapshot goes with it, and the new project,
-// closed before it was ever configured (the main window closed under its configuration),
-// reopens in its configuration, also from the command line's road.
+// New over an existing project, one whose writer was killed: the old project's snapshot goes
+// with it, and the new project, closed before it was ever configured (the main window closed
+// under its configuration), reopens in its configuration, also from the command line's road.
+// Killed after any step, the folder holds the old project whole, with or without its
+// snapshot, or no project, or the new one alone: never a snapshot beside another project.
 TEST_F(ProjectCommands, ANewProjectOverAnOldOneTakesItsSnapshotAndReopensUnconfigured)
 {
     const QString path = MakeProject("sales.kvp", CProcess::kConfigured);
@@ -241,14 +244,38 @@ TEST_F(ProjectCommands, ANewProjectOverAnOldOneTakesItsSnapshotAndReopensUnconfi
     CCommandBar* bar = main->MainToolBar();
     EXPECT_TRUE(bar->Enabled(ToolName::RevertSnap));
     modMenu::FileClose();
+    KillPoint::LeaveHotJournal(path);
 
     prompts.ExpectFile(choose(path));
     prompts.ExpectBox(MsgResult::Yes);
-    modMenu::NewBP();
+    QStringList moments;
+    {
+        KillPoint::StepCopies steps(folder, {"sales.kvp", "sales.snap"});
+        modMenu::NewBP();
+        ASSERT_EQ(steps.Steps(), (QStringList{"removed", "removed", "recovered", "cleared", "renamed"}));
+        moments = steps.Folders();
+    }
     ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
     EXPECT_FALSE(QFile::exists(snap));
+    EXPECT_FALSE(QFile::exists(path + "-journal"));
     EXPECT_FALSE(bar->Enabled(ToolName::RevertSnap));
     modMenu::FileClose();
+    QStringList seen;
+    for (const QString& moment : moments) {
+        const QString copy = moment + "/sales.kvp";
+        QString what = QFile::exists(moment + "/sales.snap") ? "snapshot beside " : "";
+        if (!QFile::exists(copy)) {
+            seen << what + "none";
+            continue;
+        }
+        modMenu::FileOpen(copy);
+        const auto net = CurrentNetworkAs<CBackProp>();
+        seen << what + (!net ? "damaged" : net->State().DatabaseFileName().isEmpty() ? "new" : "old");
+        EXPECT_TRUE(net && !QFile::exists(copy + "-journal")) << copy.toStdString();
+        modMenu::FileClose();
+    }
+    EXPECT_EQ(seen, (QStringList{"old", "none", "none", "none", "new"}));
+    EXPECT_EQ(prompts.Boxes().size(), 1u) << prompts.LastBox().text.toStdString();
 
     views.calls.clear();
     prompts.Clear();
@@ -487,12 +514,65 @@ TEST_F(ProjectCommands, RevertLeavesTheToolOffBehindTheWindowItReopensInto)
     }
 }
 
+// A snapshot holds the project as it stands right after each step, before anything saved the
+// step's flags (they reach the file at close): reverted, the project goes on from that step.
+// The marks set on the results are in it too.
+TEST_F(ProjectCommands, ASnapshotAfterEachStepRevertsToThatStep)
+{
+    const QString path = MakeProject("steps.kvp", 0, true);
+    const QString snap = modMenu::SnapshotName(path);
+    modMenu::FileOpen(path);
+    ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
+    struct Step {
+        const char* name;
+        void (CProcess::*flag)(bool);
+        NavigateStep step;
+        const char* view;   // where the reverted project goes on
+    };
+    for (const Step& s : {Step{"configured", &CProcess::SetIsConfigured, navConfigured, "SetLimits"},
+                          Step{"split", &CProcess::SetIsSplit, navSplit, "MenuBProp"},
+                          Step{"trained", &CProcess::SetIsTrained, navTrained, "MenuBProp"},
+                          Step{"tested", &CProcess::SetIsTested, navTested, "BrowseTest"}}) {
+        SCOPED_TRACE(s.name);
+        (gProcess().*s.flag)(true);
+        gNavigate().Navigate(s.step);
+        const uint8_t flags = gProcess().Byte();
+        const int32_t step = gNavigate().Step();
+        modMenu::SaveSnapshot();
+        EXPECT_EQ(NetTest::ConfigValue(snap, "Process").toText(), QString::number(flags));
+        EXPECT_EQ(NetTest::ConfigValue(snap, "Navigate").toText(), QString::number(step));
+        views.calls.clear();
+        prompts.ExpectBox(MsgResult::Yes);
+        modMenu::RevertSnapshot();
+        ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
+        EXPECT_EQ(gProcess().Byte(), flags);
+        EXPECT_TRUE(views.calls.contains(QString::fromLatin1(s.view))) << views.calls.join(' ').toStdString();
+    }
+
+    // Marks changed on the results: the snapshot has them, and the revert brings them back.
+    const auto marks = [&] {
+        return kdb::Database::Open(path, false, true).Scalar("SELECT COUNT(*) FROM Test WHERE Mark <> 0").toInt();
+    };
+    kdb::Database::Open(path).Execute("UPDATE Test SET Mark = -1 WHERE MainPrimaryKey IN (41, 50)");
+    modMenu::SaveSnapshot();
+    kdb::Database::Open(path).Execute("UPDATE Test SET Mark = 0");
+    ASSERT_EQ(marks(), 0);
+    prompts.ExpectBox(MsgResult::Yes);
+    modMenu::RevertSnapshot();
+    EXPECT_EQ(marks(), 2);
+    EXPECT_TRUE(gProcess().IsTested());
+    EXPECT_EQ(prompts.Boxes().size(), 5u);   // the five revert questions, nothing else
+}
+
 TEST_F(ProjectCommands, SnapshotOfAProjectInsideAWriteTransactionIsConsistent)
 {
     const QString path = MakeProject("busy.kvp", CProcess::kConfigured);
     modMenu::FileOpen(path);
     ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
     setMarker(path, "committed");
+    // The first snapshot writes the workflow state the open left in memory; the file then
+    // holds it, and a snapshot needs no lock of its own.
+    modMenu::SaveSnapshot();
     kdb::Database writer = kdb::Database::Open(path);
     {
         kdb::Transaction t(writer);
@@ -507,6 +587,24 @@ TEST_F(ProjectCommands, SnapshotOfAProjectInsideAWriteTransactionIsConsistent)
     EXPECT_EQ(marker(snap), QStringLiteral("committed"));
     EXPECT_FALSE(kdb::Database::Open(snap, false, true).HasTable("Half"));
     EXPECT_TRUE(prompts.Boxes().empty());
+
+    // A workflow step the file does not hold yet cannot be written past the other writer: no
+    // snapshot then, rather than one the project cannot go on from; the earlier one stays.
+    const QString process = NetTest::ConfigValue(snap, "Process").toText();
+    gProcess().SetIsSplit(true);
+    {
+        kdb::Transaction t(writer);
+        writer.Upsert("Config", {{"sValue", QString("uncommitted")}}, "Property", "Marker");
+        Utilities::StatusMessage(QString());
+        prompts.ExpectBox(MsgResult::Ok);
+        modMenu::SaveSnapshot();
+        t.Rollback();
+    }
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("modMenu::SaveSnapshot"));
+    EXPECT_NE(mainPanel(), QStringLiteral("Project snapshot saved."));
+    EXPECT_EQ(NetTest::ConfigValue(snap, "Process").toText(), process);
+    EXPECT_EQ(integrity(snap), QStringLiteral("ok"));
 }
 
 TEST_F(ProjectCommands, FailedCopiesAreReportedAndLoseNothing)
@@ -678,6 +776,33 @@ TEST_F(ProjectCommands, AFailedImportLeavesNoImportingTextInTheStatusBar)
     }
 }
 
+// A pipe chosen to import from, or as the data source of a configuration, is never opened (the
+// program would wait on it for good): one box says what it is, and nothing was written.
+TEST_F(ProjectCommands, APipeChosenToReadFromGetsOneBox)
+{
+    const NamedPipe csv(folder + "/pipe.csv");
+    const NamedPipe raw(folder + "/pipe.raw");
+    ASSERT_TRUE(csv.Made() && raw.Made());
+    for (const QString& source : {folder + "/pipe.csv", folder + "/pipe.raw"}) {
+        SCOPED_TRACE(source.toStdString());
+        prompts.Clear();
+        prompts.ExpectFile(choose(source));
+        prompts.ExpectBox(MsgResult::Ok);
+        main->MainToolBar_Click(BandName::File, ToolName::Import, 0);
+        ASSERT_EQ(prompts.Boxes().size(), 1u);
+        EXPECT_TRUE(prompts.LastBox().text.contains(QStringLiteral("Not a regular file (a named pipe)")))
+            << prompts.LastBox().text.toStdString();
+        EXPECT_EQ(mainPanel().toLower(), QStringLiteral("import failed."));
+    }
+    prompts.Clear();
+    prompts.ExpectBox(MsgResult::Ok);
+    EXPECT_FALSE(Utilities::OpenDb(folder + "/pipe.csv", true).IsOpen());
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("Open Database (3051)"));
+    EXPECT_FALSE(csv.Waited() || raw.Waited());
+    EXPECT_FALSE(QFileInfo::exists(folder + "/pipe.mdb"));
+}
+
 TEST_F(ProjectCommands, ExportOfMarkedRowsEndToEnd)
 {
     const QString path = MakeProject("marked.kvp", CProcess::kConfigured | CProcess::kSplit | CProcess::kTrained
@@ -689,6 +814,16 @@ TEST_F(ProjectCommands, ExportOfMarkedRowsEndToEnd)
     modMenu::FileOpen(path);
     ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
     EXPECT_EQ(views.calls.last(), QStringLiteral("BrowseTest"));
+    // A pipe in the place of the file is neither asked about nor replaced.
+    const QString pipePath = folder + "/marked-pipe.txt";
+    const NamedPipe pipe(pipePath);
+    prompts.ExpectFile(choose(pipePath));
+    prompts.ExpectBox(MsgResult::Ok);
+    main->MainToolBar_Click(BandName::File, ToolName::Export, 0);
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_TRUE(prompts.LastBox().text.contains(QStringLiteral("Not a regular file (a named pipe)")));
+    EXPECT_FALSE(QFileInfo(pipePath).isFile());
+    prompts.Clear();
     const QString out = folder + "/marked-out.txt";
     prompts.ExpectFile(choose(out));
     main->MainToolBar_Click(BandName::File, ToolName::Export, 0);

@@ -255,7 +255,7 @@ TEST_F(TrainBP, FinishTestsTheTrainedNetworkAndOpensTheScatterChart)
     EXPECT_TRUE(gProcess().IsTested());
     EXPECT_TRUE(StatusText().startsWith("Test complete:  "));
     EXPECT_TRUE(StatusText().endsWith("% success."));
-    EXPECT_EQ(StatusText(), "Test complete:  " + TrainLayout::General(100.0f - net->State().CurrentError()) + "% success.");
+    EXPECT_EQ(StatusText(), TestCompleteText(false, net->State().CurrentError(), {}));
     EXPECT_TRUE(main->MainToolBar()->Band(BandName::Standard).Visible());
     EXPECT_FALSE(main->MainToolBar()->Band(BandName::TrainBPBar).Visible());
     EXPECT_FALSE(guard);

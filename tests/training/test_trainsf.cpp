@@ -199,8 +199,6 @@ TEST_F(TrainSF, FinishTestsAndOpensTheConfusionMatrix)
     Flush();
     EXPECT_EQ(views, QStringList{"ShowCMatrix"});
     EXPECT_TRUE(gProcess().IsTested());
-    EXPECT_EQ(StatusText(), "Test complete:  "
-                                + NumFormat::Format(NumFormat::SingleAsDecimal(100.0f - net->State().CurrentError()), "0.00")
-                                + "% correct predictions.");
+    EXPECT_EQ(StatusText(), TestCompleteText(true, net->State().CurrentError(), u"% correct predictions."));
     EXPECT_EQ(TrainingViews::Window(), nullptr);
 }
