@@ -67,8 +67,9 @@ QString textOf(const QWidget* w)
         return b->text();
     if (auto* l = qobject_cast<const QLabel*>(w))
         return l->text();
+    // What a field shows as dots stays out of a file others may read.
     if (auto* e = qobject_cast<const QLineEdit*>(w))
-        return e->text();
+        return e->echoMode() == QLineEdit::Normal ? e->text() : QString();
     if (auto* c = qobject_cast<const QComboBox*>(w))
         return c->currentText();
     if (auto* p = qobject_cast<const QProgressBar*>(w))

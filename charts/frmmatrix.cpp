@@ -10,10 +10,12 @@
 #include "shell/windowcalls.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 
@@ -51,7 +53,18 @@ MatrixModel::MatrixModel(Kind kind, const MatrixCount* count, QObject* parent)
 void MatrixModel::Reset()
 {
     beginResetModel();
+    m_labels.clear();
     endResetModel();
+}
+
+void MatrixModel::SetLabels(std::vector<QString> labels)
+{
+    m_labels = std::move(labels);
+}
+
+QString MatrixModel::label(int index) const
+{
+    return size_t(index) < m_labels.size() ? m_labels[size_t(index)] : m_count->classes[size_t(index)];
 }
 
 int MatrixModel::rowCount(const QModelIndex& parent) const
@@ -92,13 +105,15 @@ QVariant MatrixModel::data(const QModelIndex& index, int role) const
         if (role == Qt::ForegroundRole && r == c)
             return Utilities::ColorFromBgr(kBlue);
     }
+    if (m_kind == Classes && role == Qt::ToolTipRole)
+        return m_count->classes[size_t(r)];
     if (role != Qt::DisplayRole)
         return {};
     switch (m_kind) {
     case Matrix:
         return QString::number(m_count->At(r, c));
     case Classes:
-        return m_count->classes[size_t(r)];
+        return label(r);
     case SumPredicted:
         return c == 0 ? QString::number(m_count->sumPredicted[size_t(r)]) : m_count->RowRate(r);
     case SumActual:
@@ -109,9 +124,12 @@ QVariant MatrixModel::data(const QModelIndex& index, int role) const
 
 QVariant MatrixModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (m_kind == Matrix && orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0
-        && section < m_count->Count())
-        return m_count->classes[size_t(section)];
+    if (m_kind == Matrix && orientation == Qt::Horizontal && section >= 0 && section < m_count->Count()) {
+        if (role == Qt::DisplayRole)
+            return label(section);
+        if (role == Qt::ToolTipRole)
+            return m_count->classes[size_t(section)];
+    }
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
@@ -188,6 +206,8 @@ QTableView* frmMatrix::makeGrid(MatrixModel::Kind kind, bool header)
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setSelectionMode(QAbstractItemView::NoSelection);
     view->setFocusPolicy(Qt::NoFocus);
+    view->setTextElideMode(Qt::ElideNone);
+    view->horizontalHeader()->setTextElideMode(Qt::ElideNone);
     view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view->setHorizontalScrollMode(QAbstractItemView::ScrollPerItem);
@@ -324,6 +344,8 @@ void frmMatrix::ShowMatrix()
     tdbClasses->setColumnWidth(0, px(kSumColumn));
     tdbSumPredicted->setColumnWidth(0, px(kSumColumn));
     tdbSumPredicted->setColumnWidth(1, px(kSumColumn));
+    labelClasses(Grid, px(m_size.columnWidth), 2 * (style()->pixelMetric(QStyle::PM_HeaderMargin) + 2));
+    labelClasses(tdbClasses, px(kSumColumn), 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 2));
 
     const int classesLeft = (W - (kSumPredictedWidth + kClassesWidth + m_size.gridWidth)) / 2;
     const int gridLeft = classesLeft + kClassesWidth - 15;
@@ -387,6 +409,18 @@ void frmMatrix::ShowMatrix()
     tdbSumPredicted->verticalScrollBar()->setValue(0);
     hscCol->setValue(0);
     vscRow->setValue(0);
+}
+
+void frmMatrix::labelClasses(QTableView* view, int width, int margin)
+{
+    // The grids' texts are bold; the cut is made here, where names that would read alike are
+    // told apart, never again by the view.
+    QFont bold = view->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    static_cast<MatrixModel*>(view->model())
+        ->SetLabels(MatrixLayout::ClassLabels(m_count.classes, width - margin,
+                                              [&](const QString& text) { return metrics.horizontalAdvance(text); }));
 }
 
 int frmMatrix::WholeColumnsAtEnd(const QTableView* grid)

@@ -25,14 +25,20 @@ public:
     enum Kind { Matrix, Classes, SumPredicted, SumActual };
     MatrixModel(Kind kind, const MatrixCount* count, QObject* parent);
     void Reset();
+    // The class names as the grid shows them (MatrixLayout::ClassLabels); the whole name is the
+    // tip. Until set, the names stand as they are.
+    void SetLabels(std::vector<QString> labels);
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
+    QString label(int index) const;
+
     Kind m_kind;
     const MatrixCount* m_count;
+    std::vector<QString> m_labels;
 };
 
 class frmMatrix : public ResultView {
@@ -78,6 +84,8 @@ private:
     void browse(const QString& predicted, const QString& actual);
     // How many columns, counted from the last, the grid shows whole (at least 1).
     static int WholeColumnsAtEnd(const QTableView* grid);
+    // Gives `view`'s model the labels of the class names for its columns `width` pixels wide.
+    void labelClasses(QTableView* view, int width, int margin);
     QTableView* makeGrid(MatrixModel::Kind kind, bool header);
     void synchronise();
 

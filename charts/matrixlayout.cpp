@@ -9,7 +9,72 @@ int32_t whole(double v)
 {
     return int32_t(std::nearbyint(v));
 }
+
+const QString kCut(QChar(0x2026));
+using Measure = std::function<int(const QString&)>;
+
+// `lead` and as much of the start of `text` as fits in `room`, marked as cut when not all did.
+QString fitted(const QString& lead, const QString& text, int room, const Measure& widthOf)
+{
+    if (widthOf(lead + text) <= room)
+        return lead + text;
+    qsizetype lo = 0, hi = text.size();
+    while (lo < hi) {
+        const qsizetype mid = (lo + hi + 1) / 2;
+        if (widthOf(lead + text.left(mid) + kCut) <= room)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    // Never half a character outside the basic plane.
+    if (lo > 0 && text.at(lo - 1).isHighSurrogate())
+        --lo;
+    return lead + text.left(lo) + kCut;
+}
+
+qsizetype commonStart(const QString& a, const QString& b)
+{
+    qsizetype n = 0;
+    while (n < a.size() && n < b.size() && a.at(n) == b.at(n))
+        ++n;
+    return n;
+}
+
+// Whether another label reads as label `i`.
+bool alike(const std::vector<QString>& labels, size_t i)
+{
+    for (size_t j = 0; j < labels.size(); ++j)
+        if (j != i && labels[j] == labels[i])
+            return true;
+    return false;
+}
 } // namespace
+
+std::vector<QString> MatrixLayout::ClassLabels(const std::vector<QString>& names, int room, const Measure& widthOf)
+{
+    std::vector<QString> labels;
+    for (const QString& name : names)
+        labels.push_back(fitted({}, name, room, widthOf));
+    // Names cut to one text: each from the place where it parts from those it met.
+    std::vector<QString> parted = labels;
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (!alike(labels, i))
+            continue;
+        qsizetype from = 0;
+        for (size_t j = 0; j < names.size(); ++j)
+            if (j != i && labels[j] == labels[i])
+                from = std::max(from, commonStart(names[i], names[j]));
+        // From the start of the word in which they part: "…Mills", "…Motors".
+        const qsizetype space = names[i].left(from).lastIndexOf(QLatin1Char(' '));
+        if (from > 0 && from < names[i].size())
+            parted[i] = fitted(kCut, names[i].mid(space >= 0 ? space + 1 : from), room, widthOf);
+    }
+    labels = parted;
+    for (size_t i = 0; i < names.size(); ++i)
+        if (alike(parted, i))
+            labels[i] = fitted(QLatin1Char('#') + QString::number(i + 1) + QLatin1Char(' '), names[i], room, widthOf);
+    return labels;
+}
 
 MatrixLayout::Size MatrixLayout::SizeGrids(const SizeInput& in)
 {

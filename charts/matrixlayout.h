@@ -1,8 +1,12 @@
 // The confusion matrix window's sizing rule without widgets: the class-column width and the
-// matrix grid's size for a window size, in twips.
+// matrix grid's size for a window size, in twips; and the class names as its columns show them.
 #pragma once
 
+#include <QString>
+
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 namespace MatrixLayout {
 
@@ -30,5 +34,13 @@ struct Size {
 // the remainder is half a column or more); the height grows to the next whole row. Values go
 // to the nearest twip, halves to even. A zero row height or no classes divide by nothing.
 Size SizeGrids(const SizeInput& in);
+
+// The class names as a column `room` wide shows them, `widthOf` measuring a text in the
+// column's units. A name that fits stands whole; a longer one is cut at its end with "…".
+// Names that would then read alike are shown from the word in which they part ("…Electric",
+// "…Motors", "…Mills"); any still alike are led by their number in the list ("#3 …"). No two
+// labels are the same, so no two classes look alike.
+std::vector<QString> ClassLabels(const std::vector<QString>& names, int room,
+                                 const std::function<int(const QString&)>& widthOf);
 
 } // namespace MatrixLayout

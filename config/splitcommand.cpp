@@ -134,8 +134,8 @@ void SplitCommand::SetLimits()
             if (net.Test() == TestOutcome::Done) {
                 gNavigate().Navigate(navTested);
                 process.SetIsTested(true);
-                Utilities::StatusMessage(TestCompleteText(!open.backProp, net.State().CurrentError(),
-                                                          QStringLiteral("% successful predictions.")));
+                Status::Outcome(TestCompleteText(!open.backProp, net.State().CurrentError(),
+                                                 QStringLiteral("% successful predictions.")));
                 ShowTestResults(!open.backProp);
                 testedHere = true;
             } else {

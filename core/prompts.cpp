@@ -1,6 +1,7 @@
 #include "core/prompts.h"
 
 #include "core/serviceslot.h"
+#include "core/status.h"
 
 #include <QStringList>
 
@@ -96,5 +97,8 @@ MsgResult Prompts::MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon,
     request.buttons = buttons;
     request.icon = icon;
     request.defaultButton = defaultButton;
+    // A box that only tells is an error or a refusal: no command's success may stand beside it.
+    if (buttons == MsgButtons::Ok && icon != MsgIcon::Information)
+        Status::Failed();
     return Current().messageBox(request);
 }

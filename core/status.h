@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 
 class IStatusSink {
@@ -33,6 +34,14 @@ void Progress(int percent);
 void SetProjectPanel(const QString& text);
 void SetNodesPanel(const QString& text);
 
+// A command's own result ("Import to ... successful."), shown as Message shows it. A failure
+// told while it stands takes it away, and a later step's CStatusText in which a failure was
+// told does not give it back, so that it never reads as the result of something that failed.
+void Outcome(const QString& text);
+// A failure or refusal is being told (every box that only tells does this): a command's
+// result still on the panel goes.
+void Failed();
+
 // A message that lasts only as long as the step or the window that shows it. When its owner
 // ends (or End is called), the panel is given back: Restore puts back the text it replaced
 // (work that changes no view: what stood before is still true), Clear empties it (a dialog or
@@ -58,5 +67,7 @@ private:
     bool m_shown = false;
     QString m_text;
     QString m_replaced;
+    bool m_replacedOutcome = false;
+    uint64_t m_failuresBefore = 0;
 };
 }

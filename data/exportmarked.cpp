@@ -231,7 +231,7 @@ void Utilities::ExportMarked(const QString& projectFile, const CDataDef* ddo)
             throw writeFailure(out, KvErr::PermissionDenied, errno);
         db.Close();
         Status::Progress(-1);
-        Status::Message(QStringLiteral("Export Completed."));
+        Status::Outcome(QStringLiteral("Export Completed."));
     } catch (...) {
         const KvError e = CurrentError();
         Status::Message(QString());

@@ -543,7 +543,7 @@ void Import(const QString& fileName, const ImportKind& kind)
         WriteImport(
             outputFile, table, [&](const RowSink& sink) { kind.read(fileName, st, typer, sink); },
             SavingTold(progress, QFileInfo(fileName).size()));
-        Status::Message(QStringLiteral("Import to ") + outputFile + QStringLiteral(" successful."));
+        Status::Outcome(QStringLiteral("Import to ") + outputFile + QStringLiteral(" successful."));
     } catch (...) {
         GeneralFailure(kind.title);
     }

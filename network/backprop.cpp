@@ -43,8 +43,8 @@ std::vector<ConfigSetting> CBackProp::Settings()
         m_state.Setting("TestHigh"),
         m_state.Setting("TestLow"),
         m_state.Setting("WorkingDir"),
-        IntegerViaSingleSetting("LayerJCount", m_layerJCount),
-        IntegerViaSingleSetting("JogMax", m_jogMax),
+        CountViaSingleSetting("LayerJCount", m_layerJCount),
+        CountViaSingleSetting("JogMax", m_jogMax),
         SingleSetting("InitMax", m_initMax),
         SingleSetting("LearnRate", m_learnRate),
         SingleSetting("Momentum", m_momentum),
@@ -53,7 +53,7 @@ std::vector<ConfigSetting> CBackProp::Settings()
         TypeSetting(),
         BooleanSetting("BestLogging", m_bestLogging),
         m_state.Setting("BestError"),
-        IntegerSetting("VerifyRate", m_verifyRate),
+        CountSetting("VerifyRate", m_verifyRate),
     };
 }
 

@@ -117,3 +117,10 @@ bool ConfigText::ToBoolean(const QString& text)
         return false;
     return parseNumber(t) != 0.0;
 }
+
+KvError ConfigText::BadSetting(const KvError& error, const QString& what, const QString& text, const QString& expected)
+{
+    return KvError(error.number(), {},
+                   error.description() + QStringLiteral(": the project's ") + what + QStringLiteral(" reads \"")
+                       + text.left(40) + QStringLiteral("\", not ") + expected + QLatin1Char('.'));
+}

@@ -2,6 +2,8 @@
 // Config table and converted back, the same on every machine (C locale, no regional forms).
 #pragma once
 
+#include "core/kverror.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -26,4 +28,10 @@ uint8_t ToByte(const QString& text);
 float ToSingle(const QString& text);
 // "True"/"False" in any case, or a number (non-zero is true).
 bool ToBoolean(const QString& text);
+
+// A setting whose stored text cannot be used, said so that the box tells what in the file is
+// wrong: `error`'s number, its description, which setting (`what`: "setting LayerJCount"),
+// what it reads and what it must be ("Overflow: the project's setting LayerJCount reads "-3",
+// not a whole number from 0 to 32767.").
+KvError BadSetting(const KvError& error, const QString& what, const QString& text, const QString& expected);
 }

@@ -47,11 +47,15 @@ struct ConfigSetting {
 };
 
 // Settings over a variable, in the text form Config keeps for its type (see ConfigText); the
-// variable must outlive the setting.
+// variable must outlive the setting. A stored text that cannot be read raises an error that
+// names the setting, what it reads and what it must be (ConfigText::BadSetting), and leaves
+// the variable as it was. A count (rows, nodes, cycles) is a Long or an Integer that is never
+// negative; CountViaSingleSetting reads it as a Single first, as older files wrote decimals.
 ConfigSetting TextSetting(const char* key, QString& member);
-ConfigSetting LongSetting(const char* key, int32_t& member);
+ConfigSetting CountSetting(const char* key, int32_t& member);
+ConfigSetting CountSetting(const char* key, int16_t& member);
+ConfigSetting CountViaSingleSetting(const char* key, int16_t& member);
 ConfigSetting IntegerSetting(const char* key, int16_t& member);
-ConfigSetting IntegerViaSingleSetting(const char* key, int16_t& member);
 ConfigSetting SingleSetting(const char* key, float& member);
 ConfigSetting BooleanSetting(const char* key, bool& member);
 

@@ -96,18 +96,22 @@ void CNetworkProject::MissingSettingBox(const QString& name)
     Prompts::MsgBox(text, MsgButtons::Ok, MsgIcon::Critical, QString::fromLatin1(m_kind.missingSettingTitle));
 }
 
-QString CNetworkProject::GetProperty(kdb::Database& db, const QString& name)
+QString CNetworkProject::GetProperty(kdb::Database& db, const QString& name, bool* told)
 {
+    if (told)
+        *told = false;
     if (!db.IsOpen() || name.isEmpty())
         return {};
     std::optional<QString> value;
     bool missing = false;
-    Procedure(m_kind.Title("GetProperty"), [&] {
+    const bool read = Procedure(m_kind.Title("GetProperty"), [&] {
         value = ProjectStore(db).Property(name);
         missing = !value;
     });
     if (missing)
         MissingSettingBox(name);
+    if (told)
+        *told = missing || !read;
     return value.value_or(QString());
 }
 
@@ -258,17 +262,35 @@ void CNetworkProject::ReadSettingsOfOpen(kdb::Database& db, QString& dataFile, Q
     m_readDataFile.clear();
     m_readTableName.clear();
     const std::vector<ConfigSetting> settings = Settings();
+    // The back-propagation kind goes on past a setting it cannot use, which keeps the value a
+    // new project starts with; every such setting is named in one box after the reading.
+    std::optional<KvError> unusable;
     for (const QString& key : ReadOrder()) {
         const auto it = std::find_if(settings.begin(), settings.end(),
                                      [&](const ConfigSetting& s) { return s.key == key; });
         if (it == settings.end() || !it->read)
             continue;
-        const QString text = GetProperty(db, key);
+        bool told = false;
+        const QString text = GetProperty(db, key, &told);
         if (m_kind.openStopsAtFirstError) {
             it->read(text);   // a failed conversion ends the open
-        } else {
-            IgnoreErrors([&] { it->read(text); });
+            continue;
         }
+        try {
+            it->read(text);
+        } catch (const KvError& e) {
+            if (told)
+                continue;   // its box has been shown
+            unusable = unusable ? KvError(unusable->number(), {}, unusable->description() + QLatin1Char('\n') + e.description())
+                                : e;
+        }
+    }
+    if (unusable) {
+        HideSplash();
+        ErrorBox::ShowStandard(KvError(unusable->number(), {},
+                                       unusable->description()
+                                           + QStringLiteral("\nEach of these settings keeps the value of a new project.")),
+                               m_kind.Title("OpenProject"));
     }
     dataFile = m_readDataFile;
     tableName = m_readTableName;

@@ -121,8 +121,9 @@ protected:
     // Creates FieldConfig, Snapshots and Config (one transaction). Raises with the kind's
     // MakeTables source.
     void MakeTables(kdb::Database& db);
-    // One Config value, or the empty text after the missing-setting box.
-    QString GetProperty(kdb::Database& db, const QString& name);
+    // One Config value, or the empty text after the missing-setting box (or the error box of a
+    // failed read); `told`, when given, says whether such a box was shown.
+    QString GetProperty(kdb::Database& db, const QString& name, bool* told = nullptr);
     // The settings into Config: those whose keys `only` names, or all when it is empty. Raises.
     void WriteSettings(kdb::Database& db, const QStringList& only);
 

@@ -46,17 +46,17 @@ ConfigSetting ProjectState::Setting(const char* key)
 {
     const QLatin1StringView name(key);
     if (name == QLatin1StringView("TrainHigh"))
-        return LongSetting(key, m_trainHigh);
+        return CountSetting(key, m_trainHigh);
     if (name == QLatin1StringView("TrainLow"))
-        return LongSetting(key, m_trainLow);
+        return CountSetting(key, m_trainLow);
     if (name == QLatin1StringView("TestHigh"))
-        return LongSetting(key, m_testHigh);
+        return CountSetting(key, m_testHigh);
     if (name == QLatin1StringView("TestLow"))
-        return LongSetting(key, m_testLow);
+        return CountSetting(key, m_testLow);
     if (name == QLatin1StringView("WorkingDir"))
         return TextSetting(key, m_workingDir);
     if (name == QLatin1StringView("CyclesCompleted"))
-        return LongSetting(key, m_cyclesCompleted);
+        return CountSetting(key, m_cyclesCompleted);
     if (name == QLatin1StringView("ShuffleNum"))
         return IntegerSetting(key, m_shuffleNum);
     if (name == QLatin1StringView("BestError") || name == QLatin1StringView("BestTrainError"))

@@ -60,7 +60,7 @@ std::vector<ConfigSetting> CSFam::Settings()
         m_state.Setting("CyclesCompleted"),
         m_state.Setting("ShuffleNum"),
         TypeSetting(),
-        IntegerSetting("CurrentNodes", m_currentNodes),
+        CountSetting("CurrentNodes", m_currentNodes),
         m_state.Setting("BestTrainError"),
     };
 }

@@ -27,6 +27,8 @@ bool CSFam::TrainPart(bool whole)
                                  EngineBox(QStringLiteral("DLL Train Error.  Error #"), result,
                                            QStringLiteral("CSFam::Train"));
                                  m_state.SetDLLError(FailureCode(result));
+                                 // A failure's code is no count of nodes: the nodes stay.
+                                 return;
                              }
                              m_currentNodes = int16_t(result);
                          });

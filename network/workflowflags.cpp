@@ -106,11 +106,8 @@ bool CProcess::Load(const QString& saDBFileName)
         try {
             b = ConfigText::ToByte(*v);
         } catch (const KvError& e) {
-            // Which setting and what it holds, so the box tells what in the file is wrong.
-            throw KvError(e.number(), {},
-                          e.description() + QStringLiteral(": the project's workflow step (setting ")
-                              + ProjectSchema::ProcessKey() + QStringLiteral(") reads \"") + v->left(40)
-                              + QStringLiteral("\", not a number from 0 to 255."));
+            throw ConfigText::BadSetting(e, QStringLiteral("workflow step (setting ") + ProjectSchema::ProcessKey() + QLatin1Char(')'),
+                                         *v, QStringLiteral("a number from 0 to 255"));
         }
         m_configured = b & kConfigured;
         m_split = b & kSplit;

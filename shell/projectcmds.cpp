@@ -140,7 +140,7 @@ void revertTo(const QString& project, const QString& snap)
     const IProjectOpener* opener = ProjectOpener::Current();
     if (!opener || !sameFile(opener->ProjectFileName(), project))
         return;
-    Utilities::StatusMessage(QStringLiteral("Project reverted to snapshot."));
+    Status::Outcome(QStringLiteral("Project reverted to snapshot."));
     gNavigate().Disable(ToolName::RevertSnap);
 }
 
@@ -297,7 +297,7 @@ void modMenu::SaveSnapshot()
         // file otherwise gets at close, go in first. A revert must be able to go on from it.
         Workflow::Save(project);
         copyProjectFile(project, SnapshotName(project));
-        Utilities::StatusMessage(QStringLiteral("Project snapshot saved."));
+        Status::Outcome(QStringLiteral("Project snapshot saved."));
         gNavigate().Enable(ToolName::RevertSnap);
     });
 }

@@ -20,6 +20,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -236,6 +237,18 @@ void frmTestNetwork::end(Outcome outcome)
     done(QDialog::Accepted);
 }
 
+void frmTestNetwork::keyPressEvent(QKeyEvent* event)
+{
+    if (!Utilities::ToolBarKeyDown(event))
+        QDialog::keyPressEvent(event);
+}
+
+void frmTestNetwork::keyReleaseEvent(QKeyEvent* event)
+{
+    if (!Utilities::ToolBarKeyUp(event))
+        QDialog::keyReleaseEvent(event);
+}
+
 // --- frmSFTest ---------------------------------------------------------------------------
 
 frmSFTest::frmSFTest(std::shared_ptr<CSFam> net, QWidget* parent) : QDialog(parent), m_net(std::move(net))
@@ -279,6 +292,18 @@ TestOutcome frmSFTest::Start()
             m_outcome = m_net->Test();
     });
     return m_outcome;
+}
+
+void frmSFTest::keyPressEvent(QKeyEvent* event)
+{
+    if (!Utilities::ToolBarKeyDown(event))
+        QDialog::keyPressEvent(event);
+}
+
+void frmSFTest::keyReleaseEvent(QKeyEvent* event)
+{
+    if (!Utilities::ToolBarKeyUp(event))
+        QDialog::keyReleaseEvent(event);
 }
 
 void frmSFTest::showEvent(QShowEvent* event)

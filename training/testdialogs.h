@@ -58,6 +58,11 @@ public:
     QPushButton* cmdSetLimits = nullptr;
     QPushButton* cmdExit = nullptr;
 
+protected:
+    // The main bar's keys (F1: help) work here too.
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
 private:
     void end(Outcome outcome);
     void setFrameColour(QGroupBox* frame, uint32_t bgr);
@@ -79,6 +84,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // The main bar's keys (F1: help) work here too.
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
     std::shared_ptr<CSFam> m_net;

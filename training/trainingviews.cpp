@@ -1,6 +1,7 @@
 #include "training/trainingviews.h"
 
 #include "core/errorbox.h"
+#include "core/status.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/hourglass.h"
 #include "core/widgets/statusmsg.h"
@@ -139,8 +140,7 @@ void Finish()
         }
         gProcess().SetIsTested(true);
         StandardBand();
-        Utilities::StatusMessage(
-            TestCompleteText(sfam, net->State().CurrentError(), QStringLiteral("% correct predictions.")));
+        Status::Outcome(TestCompleteText(sfam, net->State().CurrentError(), QStringLiteral("% correct predictions.")));
         ShowTestResults(sfam);
         Utilities::TmpEnableTools();
         gNavigate().Navigate(navTested);

@@ -1,6 +1,8 @@
 #include "core/widgets/helpwindow.h"
 
+#include <QApplication>
 #include <QPointer>
+#include <QWindow>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -65,6 +67,16 @@ frmHelp* HelpWindow::Show(int context)
     if (!g_help)
         g_help = new frmHelp();
     g_help->ShowContext(context);
+    // Over a modal dialog the help window belongs to the dialog: a window of its own would be
+    // blocked by the dialog and stack under the main window until the dialog ends. The window
+    // system hears of a new owner when the window is shown again.
+    const QWidget* modal = QApplication::activeModalWidget();
+    QWindow* owner = modal ? modal->windowHandle() : nullptr;
+    g_help->winId();
+    if (QWindow* window = g_help->windowHandle(); window && window->transientParent() != owner) {
+        g_help->hide();
+        window->setTransientParent(owner);
+    }
     g_help->show();
     g_help->raise();
     g_help->activateWindow();

@@ -25,7 +25,8 @@ namespace HelpWindow {
 // The page that belongs to a help context number ("qrc:/help/contents.html" for 1 and for
 // every number without a page of its own).
 QString PageFor(int context);
-// Opens the one help window (not modal) at the page of `context` and brings it to the front.
+// Opens the one help window (not modal) at the page of `context` and brings it to the front,
+// above a modal dialog that is up, and usable there.
 frmHelp* Show(int context);
 // The open help window, or nullptr.
 frmHelp* Current();

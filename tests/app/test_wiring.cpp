@@ -3,10 +3,12 @@
 // chooser, window calls and commands "Not available yet"), and at its end every slot is back as it was.
 // Through it the shell's closing of the child windows and the network objects' test reach the
 // browse library's own objects and windows.
+#include "app/widgetmap.h"
 #include "app/wiring.h"
 
 #include "browse/currentbrowse.h"
 #include "browse/frmbrowse.h"
+#include "config/odbcchooser.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
@@ -17,6 +19,7 @@
 #include "tests/support/fakeprompter.h"
 
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QPointer>
 #include <gtest/gtest.h>
 
@@ -119,4 +122,19 @@ TEST(Wiring, TheBrowseObjectsGoFirstAndATestClosesTheBrowseWindowsInTheBrowseLib
     gVeltra().Project().Forms().clear();
     EXPECT_TRUE(prompts.Boxes().empty());
     delete main;
+}
+
+TEST(Wiring, TheWidgetMapNeverHoldsATypedPassword)
+{
+    CDataSourceDialog dialog({{QStringLiteral("Sales"), QStringLiteral("SQLite3")}});
+    dialog.findChild<QLineEdit*>(QStringLiteral("txtUser"))->setText(QStringLiteral("ann"));
+    dialog.findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText(QStringLiteral("Wr0ngHorse"));
+    dialog.show();
+    const QStringList map = WidgetMap::Current().split(QLatin1Char('\n'));
+    EXPECT_FALSE(map.join(QLatin1Char('\n')).contains(QStringLiteral("Wr0ngHorse")));
+    // The field itself is still on the map, for a driver to click into; the user's name is shown.
+    EXPECT_FALSE(map.filter(QStringLiteral("\ttxtPassword\tQLineEdit\t")).isEmpty());
+    const QStringList user = map.filter(QStringLiteral("\ttxtUser\tQLineEdit\t"));
+    ASSERT_EQ(user.size(), 1);
+    EXPECT_TRUE(user.front().endsWith(QStringLiteral("\tann")));
 }

@@ -419,3 +419,31 @@ TEST(ChartRules, MatrixSizeGrids)
     EXPECT_EQ(s.visibleRows, 0);
     EXPECT_EQ(s.visibleColumns, 0);
 }
+
+// Ten units a character: "General …" is nine characters, 90 units.
+TEST(ChartRules, MatrixClassLabelsNeverReadAlike)
+{
+    const auto widthOf = [](const QString& t) { return int(t.size()) * 10; };
+    const auto labels = [&](const std::vector<QString>& names, int room) {
+        return MatrixLayout::ClassLabels(names, room, widthOf);
+    };
+    // Short names stand whole; a long one alone is cut at its end.
+    EXPECT_EQ(labels({"Ford", "General Electric"}, 90), (std::vector<QString>{"Ford", "General …"}));
+    // Two that would both read "General …" show where they part.
+    EXPECT_EQ(labels({"General Electric", "General Motors", "Ford", "General Mills"}, 90),
+              (std::vector<QString>{"…Electric", "…Motors", "Ford", "…Mills"}));
+    EXPECT_EQ(labels({"Batch0000017", "Batch0000018"}, 90), (std::vector<QString>{"…7", "…8"}));
+    EXPECT_EQ(labels({"General Electric Company", "General Motors Company"}, 90),
+              (std::vector<QString>{"…Electri…", "…Motors …"}));
+    // Alike even from where they part: each is led by its number.
+    EXPECT_EQ(labels({"Big Red Car 1", "Big Red Boat 2", "Big Blue Car 3", "Big Blue Boat 4"}, 60),
+              (std::vector<QString>{"…Car 1", "#2 Bi…", "…Car 3", "#4 Bi…"}));
+    // A label never equals another class's whole name, whatever the room.
+    for (int room : {10, 30, 60, 90, 200}) {
+        const std::vector<QString> names{"North", "Northern", "Northern Lights", "Northern Light", "N", "No"};
+        const auto shown = labels(names, room);
+        for (size_t i = 0; i < shown.size(); ++i)
+            for (size_t j = i + 1; j < shown.size(); ++j)
+                EXPECT_NE(shown[i], shown[j]) << room << ": " << names[i].toStdString() << " / " << names[j].toStdString();
+    }
+}

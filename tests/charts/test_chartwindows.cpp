@@ -16,6 +16,9 @@
 #include "tests/support/testenv.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QRandomGenerator>
+#include <QSet>
 #include <QLabel>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -362,5 +365,48 @@ TEST_F(ChartWindows, MatrixCountsScrollsTogetherAndDrillsDown)
     QCoreApplication::processEvents();
     EXPECT_EQ(views.calls, QStringList({"BrowseOutlyers(Amber,Amber)", "BrowseOutlyers(,Cobalt)", "BrowseOutlyers(Briar,)",
                                         "BrowseOutlyers(Cobalt,)", "BrowseOutlyers(,Briar)"}));
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+TEST_F(ChartWindows, MatrixNamesOfOneStartNeverReadAlike)
+{
+    QRandomGenerator rng(5);
+    const QString names[] = {"General Electric", "General Motors", "General Mills"};
+    std::vector<QList<kdb::Value>> rows;
+    for (int i = 1; i <= 300; ++i) {
+        const int c = int(rng.bounded(3));
+        rows.push_back({i, c * 4 + rng.generateDouble() * 3, rng.generateDouble() * 10, names[c]});
+    }
+    const QString source = NetTest::MakeSource(folder, "Data", "X1 REAL, X2 REAL, Maker TEXT", rows);
+    ChartTest::TestedSFam(folder + "/makers.kvp", source, "Data",
+                          {{"X1", roleInput, 0, 12}, {"X2", roleInput, 0, 10}, {"Maker", roleSFamPredict}});
+    ChartViews::ShowCMatrix();
+    frmMatrix* form = findWindow<frmMatrix>();
+    ASSERT_NE(form, nullptr);
+    ASSERT_EQ(form->Count().Count(), 3);
+    QFont bold = form->Grid->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    // Shown across the top and down the left; each stands whole in its column, apart from the
+    // others, with the whole name as its tip.
+    const auto shown = [&](QTableView* view, bool heading) {
+        QStringList texts;
+        for (int i = 0; i < 3; ++i) {
+            const auto at = [&](int role) {
+                return heading ? view->model()->headerData(i, Qt::Horizontal, role)
+                               : view->model()->index(i, 0).data(role);
+            };
+            const QString text = at(Qt::DisplayRole).toString();
+            EXPECT_LT(metrics.horizontalAdvance(text), view->columnWidth(heading ? i : 0)) << text.toStdString();
+            EXPECT_EQ(at(Qt::ToolTipRole).toString(), form->Count().classes[size_t(i)]);
+            texts << text;
+        }
+        return texts;
+    };
+    for (const QStringList& texts : {shown(form->Grid, true), shown(form->tdbClasses, false)}) {
+        EXPECT_EQ(QSet<QString>(texts.begin(), texts.end()).size(), 3) << texts.join(" | ").toStdString();
+        for (const QString& text : texts)
+            EXPECT_FALSE(text.startsWith("General")) << text.toStdString();
+    }
     EXPECT_TRUE(prompts.Boxes().empty());
 }

@@ -495,6 +495,15 @@ TEST_F(SplitCommandTest, TheSplitsTextsEndWithTheirSteps)
     EXPECT_EQ(complete, TestCompleteText(false, CurrentNetworkAs<CBackProp>()->State().CurrentError(), {}));
     EXPECT_EQ(afterSecondTest, complete);
     EXPECT_EQ(prompts.Boxes().size(), 2u);
+
+    // A test that fails after them takes that text away: it would read as the failed test's.
+    ASSERT_EQ(StatusText(), complete);
+    CurrentNetworkAs<CBackProp>()->State().SetTestLow(500);
+    CurrentNetworkAs<CBackProp>()->State().SetTestHigh(600);
+    prompts.ExpectBox(MsgResult::Ok);
+    EXPECT_NE(CurrentNetworkAs<CBackProp>()->Test(), TestOutcome::Done);
+    EXPECT_EQ(prompts.Boxes().size(), 3u);
+    EXPECT_EQ(StatusText(), "");
 }
 
 TEST_F(SplitCommandTest, AProjectClosedWhileTheDialogIsUpIsLeftAlone)

@@ -132,7 +132,7 @@ TEST_F(Project, SettingsRoundTripThroughAFile)
     EXPECT_TRUE(bp.State().DDO()->InitDone() || bp.State().DDO()->NumFields() == 4);
 }
 
-TEST_F(Project, MissingBackPropSettingKeepsItsDefaultAfterOneBox)
+TEST_F(Project, MissingOrUnusableSettingsAreNamedAndKeepTheirDefaults)
 {
     const QString path = folder + "/nojog.kvp";
     {
@@ -143,17 +143,53 @@ TEST_F(Project, MissingBackPropSettingKeepsItsDefaultAfterOneBox)
         kdb::Database db = kdb::Database::Open(path);
         db.Execute("DELETE FROM Config WHERE Property = 'JogMax'");
         db.Execute("UPDATE Config SET sValue = 'abc' WHERE Property = 'VerifyRate'");
+        db.Execute("UPDATE Config SET sValue = '-3' WHERE Property = 'LayerJCount'");
+        db.Execute("UPDATE Config SET sValue = '-5' WHERE Property = 'TrainHigh'");
+        db.Execute("UPDATE Config SET sValue = '99999999999' WHERE Property = 'TestHigh'");
     }
+    prompts.ExpectBox(MsgResult::Ok);
     prompts.ExpectBox(MsgResult::Ok);
     CBackProp bp;
     bp.Initialize(path);
-    ASSERT_EQ(prompts.Boxes().size(), 1u);
-    EXPECT_EQ(prompts.LastBox().text, "Error\r\nBad property: JogMax");
-    EXPECT_EQ(prompts.LastBox().title, "CBackProp::GetProperty");
-    EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Critical);
+    ASSERT_EQ(prompts.Boxes().size(), 2u);
+    EXPECT_EQ(prompts.Boxes()[0].text, "Error\r\nBad property: JogMax");
+    EXPECT_EQ(prompts.Boxes()[0].title, "CBackProp::GetProperty");
+    EXPECT_EQ(prompts.Boxes()[0].icon, MsgIcon::Critical);
+    // The settings that cannot be, in one box, in the order they are read.
+    EXPECT_EQ(prompts.Boxes()[1].title, "CBackProp::OpenProject");
+    EXPECT_EQ(prompts.Boxes()[1].text,
+              "Error: 6. \n"
+              "Overflow: the project's setting TrainHigh reads \"-5\", not a whole number from 0 to 2147483647.\n"
+              "Overflow: the project's setting TestHigh reads \"99999999999\", not a whole number from 0 to 2147483647.\n"
+              "Overflow: the project's setting LayerJCount reads \"-3\", not a whole number from 0 to 32767.\n"
+              "Type mismatch: the project's setting VerifyRate reads \"abc\", not a whole number from 0 to 32767.\n"
+              "Each of these settings keeps the value of a new project.");
     EXPECT_EQ(bp.JogMax(), 25);
     EXPECT_EQ(bp.VerifyRate(), 5);
+    EXPECT_EQ(bp.LayerJCount(), 0);
+    EXPECT_EQ(bp.CurrentNodes(), 0);
+    EXPECT_EQ(bp.State().TrainHigh(), 1000);
+    EXPECT_EQ(bp.State().TestHigh(), 1000);
     EXPECT_GE(host.splashHidden, 1);
+
+    // The SFAM kind stops at the first, and names it.
+    const QString sfam = folder + "/nodes.kvp";
+    {
+        CSFam sf;
+        sf.Initialize(sfam);
+        sf.SaveConfig();
+        kdb::Database db = kdb::Database::Open(sfam);
+        db.Execute("UPDATE Config SET sValue = '-2' WHERE Property = 'CurrentNodes'");
+    }
+    prompts.Clear();
+    prompts.ExpectBox(MsgResult::Ok);
+    CSFam sf;
+    sf.Initialize(sfam);
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.LastBox().title, "CSFam::OpenProject");
+    EXPECT_EQ(prompts.LastBox().text,
+              "Error: 6. \nOverflow: the project's setting CurrentNodes reads \"-2\", not a whole number from 0 to 32767.");
+    EXPECT_EQ(sf.CurrentNodes(), 0);
 }
 
 TEST_F(Project, MissingSFamSettingStopsTheOpen)

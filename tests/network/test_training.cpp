@@ -422,7 +422,7 @@ TEST_F(Training, SFamNodesComeFromTheTrainingAnswer)
     EXPECT_EQ(sf.State().DLLError(), 0);
     prompts.ExpectBox(MsgResult::Ok);
     sf.Train();
-    EXPECT_EQ(sf.CurrentNodes(), -9);
+    EXPECT_EQ(sf.CurrentNodes(), 17);   // a failure's code is no count of nodes
     EXPECT_EQ(sf.State().DLLError(), -9);
     EXPECT_EQ(prompts.LastBox().text.section("\r\n", 0, 0), "DLL Train Error.  Error #-9");
     EXPECT_EQ(prompts.LastBox().title, "CSFam::Train");

@@ -359,6 +359,11 @@ TEST_F(ProjectCommands, DamagedSettingsAreNamedAndTheOpenWritesNothing)
         kdb::Database db = kdb::Database::Open(step);
         db.Upsert("Config", {{"sValue", "abc"}}, "Property", "Process");
     }
+    const QString nodes = MakeProject("nodes.kvp", CProcess::kConfigured);
+    {
+        kdb::Database db = kdb::Database::Open(nodes);
+        db.Upsert("Config", {{"sValue", "-3"}}, "Property", "LayerJCount");
+    }
     const struct {
         QString path;
         QString says;
@@ -377,6 +382,15 @@ TEST_F(ProjectCommands, DamagedSettingsAreNamedAndTheOpenWritesNothing)
         EXPECT_TRUE(prompts.LastBox().text.contains(c.says)) << prompts.LastBox().text.toStdString();
         EXPECT_EQ(bytesOf(c.path), before);
     }
+    // A setting that cannot be: named, and the open goes on without it.
+    prompts.Clear();
+    modMenu::FileOpen(nodes);
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_TRUE(prompts.LastBox().text.contains(
+        QStringLiteral("Overflow: the project's setting LayerJCount reads \"-3\", not a whole number from 0 to 32767.")))
+        << prompts.LastBox().text.toStdString();
+    ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
+    EXPECT_EQ(gVeltra().StatusBar().StatusBar()->Panel(5).Text().trimmed(), QStringLiteral("0 Nodes"));
 }
 
 TEST_F(ProjectCommands, AProjectThatFailsToOpenLeavesNoNetworkObjectInUse)
@@ -600,7 +614,11 @@ TEST_F(ProjectCommands, FailedCopiesAreReportedAndLoseNothing)
     modMenu::FileOpen(path);
     ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
 
-    // A snapshot place that cannot be replaced: the error, never "saved".
+    // A snapshot place that cannot be replaced: the error, never "saved", not even the text
+    // of the snapshot saved before.
+    modMenu::SaveSnapshot();
+    ASSERT_EQ(mainPanel(), QStringLiteral("Project snapshot saved."));
+    QFile::remove(snap);
     QDir().mkpath(snap);
     writeFile(snap + "/inside", "x");
     prompts.ExpectBox(MsgResult::Ok);
@@ -726,13 +744,16 @@ TEST_F(ProjectCommands, ImportOfPatternAndCommaFilesFromTheFileMenu)
 }
 
 // An import the file refuses says so in its box and leaves no "Importing ..." behind, as if
-// it still ran: the panel shows again what it showed before. Both kinds of file.
+// it still ran: the panel shows again what it showed before, unless that was an earlier
+// import's success, which would read as this one's. Both kinds of file.
 TEST_F(ProjectCommands, AFailedImportLeavesNoImportingTextInTheStatusBar)
 {
     const QString csv = folder + "/empty.csv";
     writeFile(csv, "a,b\n1,2\n3,\n");
     const QString raw = folder + "/short.raw";
     writeFile(raw, "[TAGS]\na, b\n[PATTERNS]\n1, 2\n3\n");
+    const QString good = folder + "/shops.csv";
+    writeFile(good, "Name,Sales\nNorth,10\nSouth,20\n");
     for (const QString& source : {csv, raw}) {
         SCOPED_TRACE(source.toStdString());
         Utilities::StatusMessage(QStringLiteral("Ready"));
@@ -741,6 +762,16 @@ TEST_F(ProjectCommands, AFailedImportLeavesNoImportingTextInTheStatusBar)
         main->MainToolBar_Click(BandName::File, ToolName::Import, 0);
         ASSERT_EQ(prompts.Boxes().size(), 1u);
         EXPECT_EQ(mainPanel(), QStringLiteral("Ready"));
+
+        QFile::remove(folder + "/shops.mdb");
+        prompts.ExpectFile(choose(good));
+        main->MainToolBar_Click(BandName::File, ToolName::Import, 0);
+        ASSERT_EQ(mainPanel(), "Import to " + folder + "/shops.mdb successful.");
+        prompts.ExpectFile(choose(source));
+        prompts.ExpectBox(MsgResult::Ok);
+        main->MainToolBar_Click(BandName::File, ToolName::Import, 0);
+        ASSERT_EQ(prompts.Boxes().size(), 2u);
+        EXPECT_EQ(mainPanel(), QString());
         prompts.Clear();
     }
 }
