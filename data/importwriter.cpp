@@ -18,10 +18,8 @@
 #include <sqlite3.h>
 
 #include <atomic>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <string>
 
@@ -338,21 +336,6 @@ QString TempNameBeside(const QString& target)
     }
 }
 
-void ReplaceFile(const QString& temp, const QString& target)
-{
-    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData())
-        != 0) {
-        const int err = errno;
-        throw KvError(err == EACCES || err == EPERM || err == EROFS ? KvErr::PermissionDenied
-                                                                   : KvErr::PathFileAccess);
-    }
-    // A rollback journal or write-ahead log left beside the old file (by a program that
-    // crashed while writing it) would be played into the new one on its next open. They go
-    // only now: had the move failed, the old file would still need them.
-    for (const char* suffix : {"-journal", "-wal", "-shm"})
-        QFile::remove(target + QLatin1String(suffix));
-}
-
 void WriteImport(const QString& outputFile, const ImportTable& table,
                  const std::function<void(const RowSink&)>& feed,
                  const std::function<void(const std::function<void()>& save)>& saving)
@@ -440,7 +423,7 @@ void WriteImport(const QString& outputFile, const ImportTable& table,
         else
             save();
     }
-    ReplaceFile(temp, outputFile);
+    kdb::ReplaceDatabaseFile(temp, outputFile);
     guard.Release();
 }
 

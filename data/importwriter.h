@@ -71,8 +71,6 @@ void WriteImport(const QString& outputFile, const ImportTable& table,
 // A fresh name for a temporary file in the folder of `target`: the target's name, ".~", this
 // process's id, "-", a counter and ".tmp".
 QString TempNameBeside(const QString& target);
-// Moves `temp` over `target` in one step; raises KvError when it cannot.
-void ReplaceFile(const QString& temp, const QString& target);
 // Removes the temporary files of TempNameBeside (and their journals) in `folder` whose process
 // is gone: what a killed import or project creation left behind. Failures are ignored. True
 // when files of a process that still runs stay.

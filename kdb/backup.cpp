@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <limits>
 #include <sqlite3.h>
@@ -41,8 +42,6 @@ int pageSize(sqlite3* db)
     throw KvError(number, QStringLiteral("kdb::CopyDatabaseFile"), text);
 }
 
-// Forces a file (or a folder's entry list) to the disk, so that a rename never publishes a
-// copy whose bytes are still only in memory.
 bool syncPath(const QString& path, bool folder)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), folder ? O_RDONLY | O_DIRECTORY : O_RDONLY);
@@ -53,13 +52,34 @@ bool syncPath(const QString& path, bool folder)
     return ok;
 }
 
+kdb::detail::FileStepWatcher& stepWatcher()
+{
+    static kdb::detail::FileStepWatcher watcher;
+    return watcher;
+}
+
+void stepDone(const char* step)
+{
+    if (stepWatcher())
+        stepWatcher()(step);
+}
+
+constexpr const char* kCompanions[] = {"-journal", "-wal", "-shm"};
+
+// Removes what SQLite keeps beside `path`; true when anything went.
+bool removeCompanions(const QString& path)
+{
+    bool removed = false;
+    for (const char* suffix : kCompanions)
+        removed = QFile::remove(path + QLatin1String(suffix)) || removed;
+    return removed;
+}
+
 // The companions go first: a removal cut short leaves the file itself, which a sweep still
 // recognises, never a journal without it.
 void removeWithCompanions(const QString& path)
 {
-    QFile::remove(path + QStringLiteral("-journal"));
-    QFile::remove(path + QStringLiteral("-wal"));
-    QFile::remove(path + QStringLiteral("-shm"));
+    removeCompanions(path);
     QFile::remove(path);
 }
 
@@ -227,15 +247,68 @@ void kdb::CopyDatabaseFile(const QString& source, const QString& target)
         if (rc != SQLITE_DONE || finished != SQLITE_OK)
             fail(3051, QString::fromUtf8(sqlite3_errmsg(to.db)));
     }
-    if (!syncPath(part, false))
-        fail(3051, QStringLiteral("Could not write the file '%1'.").arg(target));
-    // A journal or log left by an earlier crash beside the target would be played into the
-    // new file when it is next opened.
-    QFile::remove(target + QStringLiteral("-journal"));
-    QFile::remove(target + QStringLiteral("-wal"));
-    QFile::remove(target + QStringLiteral("-shm"));
-    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(target).constData()) != 0)
-        fail(3051, QStringLiteral("Could not replace the file '%1'.").arg(target));
+    try {
+        kdb::ReplaceDatabaseFile(part, target);
+    } catch (const KvError& e) {
+        fail(e.number(), e.description());
+    }
     published = true;
-    syncPath(targetInfo.absolutePath(), true);
+}
+
+bool kdb::detail::SyncFile(const QString& path)
+{
+    return syncPath(path, false);
+}
+
+bool kdb::detail::SyncFolder(const QString& folder)
+{
+    return syncPath(folder, true);
+}
+
+void kdb::detail::SetFileStepWatcher(FileStepWatcher watcher)
+{
+    stepWatcher() = std::move(watcher);
+}
+
+void kdb::ReplaceDatabaseFile(const QString& temp, const QString& target)
+{
+    const QString folder = QFileInfo(target).absolutePath();
+    // A rename must never publish a file whose bytes are still only in memory.
+    if (!syncPath(temp, false))
+        throw KvError(3051, {}, QStringLiteral("Could not write the file '%1'.").arg(target));
+    // Until the rename the name keeps the old file, and that must be whole by itself at every
+    // moment: its journal is played back into it first, durably, rather than removed (the old
+    // file without it would be damaged) or left (it would be played into the new file).
+    if (QFileInfo::exists(target))
+        detail::RecoverInterruptedWrite(target);
+    stepDone("recovered");
+    // What is left beside the old file holds nothing to play back, but is no part of the new one.
+    if (removeCompanions(target))
+        syncPath(folder, true);
+    stepDone("cleared");
+    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) != 0) {
+        const int err = errno;
+        throw KvError(err == EACCES || err == EPERM || err == EROFS ? KvErr::PermissionDenied : KvErr::PathFileAccess,
+                      {}, QStringLiteral("Could not replace the file '%1' (%2).").arg(target, QString::fromLocal8Bit(std::strerror(err))));
+    }
+    stepDone("renamed");
+    syncPath(folder, true);
+}
+
+void kdb::RemoveDatabaseFile(const QString& path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    QFile file(path);
+    // The file goes first and for good: a journal that stayed beside it must never have lost
+    // it, and the journal alone is harmless.
+    if (QFileInfo(path).exists() || QFileInfo(path).isSymLink()) {
+        if (!file.remove())
+            throw KvError(KvErr::PermissionDenied, {},
+                          QStringLiteral("Permission denied: ") + path + QStringLiteral(" (") + file.errorString()
+                              + QLatin1Char(')'));
+        syncPath(folder, true);
+    }
+    stepDone("removed");
+    if (removeCompanions(path))
+        syncPath(folder, true);
 }

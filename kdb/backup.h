@@ -14,6 +14,22 @@ namespace kdb {
 // first byte on: a project that holds a password is copied owner-only.
 void CopyDatabaseFile(const QString& source, const QString& target);
 
+// Puts the complete database file `temp` (in the folder of `target`) in the place of `target`,
+// so that a crash or a power cut at any moment leaves under that name the old file whole or the
+// new one whole, never a file beside the journal of another. The new file's bytes reach the
+// disk first; a journal that a killed writer left beside the old file is played back into it
+// and that made durable; what else SQLite keeps beside the old file goes; the rename follows
+// and is made durable. Raises KvError and leaves both files as they were when the old file's
+// journal cannot be played back (3051) or the rename fails (70 not allowed, 75 any other
+// reason).
+void ReplaceDatabaseFile(const QString& temp, const QString& target);
+
+// Removes a database file and the journal and log beside it, each removal durable before the
+// next: a cut in between leaves the file with its journal, or the journal alone (which no file
+// of that name ever meets, see ReplaceDatabaseFile), never the file without the journal it
+// needs (a journal alone goes when a file of that name next takes its place). Raises KvError 70 when the file cannot be removed, and then removes nothing.
+void RemoveDatabaseFile(const QString& path);
+
 // Removes from `folder` the half-built copies (and their journals) that copies killed half-way
 // left, those of processes that have ended; a copy still running keeps its file. True when
 // files of a running process stay.

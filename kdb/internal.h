@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <functional>
 #include <map>
 #include <optional>
 #include <memory>
@@ -56,6 +57,14 @@ QString CatalogueText(int32_t number, const QString& arg);
 // connection before a read-only one meets it. Raises 3051 with the reason when the file or its
 // folder cannot be written; any other failure is left to the open that follows.
 void RecoverInterruptedWrite(const QString& path);
+// Force a file's bytes, or a folder's list of names, to the disk: false when that failed.
+bool SyncFile(const QString& path);
+bool SyncFolder(const QString& folder);
+// Called between the steps of ReplaceDatabaseFile and RemoveDatabaseFile with the step just
+// done ("recovered", "cleared", "renamed", "removed"), when set: the moments a kill or a power
+// cut may choose, which tests stop at. Empty by default.
+using FileStepWatcher = std::function<void(const char* step)>;
+void SetFileStepWatcher(FileStepWatcher watcher);
 // The table of SQLite's "no such table: name" message, without its quotes or schema; empty for
 // any other message.
 QString MissingTable(const QString& message);

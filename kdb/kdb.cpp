@@ -185,11 +185,17 @@ void detail::RecoverInterruptedWrite(const QString& path)
     const QString journal = path + QStringLiteral("-journal");
     if (!QFileInfo::exists(journal))
         return;
+    const QString folder = QFileInfo(path).absolutePath();
+    const bool fileWritable = ::access(QFile::encodeName(path).constData(), W_OK) == 0;
+    const bool folderWritable = ::access(QFile::encodeName(folder).constData(), W_OK) == 0;
     // A journal of a writer still at work is not hot while that writer holds its lock: the
-    // read below then leaves it alone.
+    // reads below then leave it alone. Where the journal could not be removed after its
+    // playback, the file would be left undone beside a journal that still claims it: a reader
+    // that cannot write only asks whether the journal is hot, and the file stays as it is.
+    const bool mayRecover = fileWritable && folderWritable;
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
+    int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
+                             (mayRecover ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc == SQLITE_OK) {
         sqlite3_extended_result_codes(db, 1);
         sqlite3_busy_timeout(db, 300);
@@ -197,14 +203,19 @@ void detail::RecoverInterruptedWrite(const QString& path)
     }
     const QString failure = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
     sqlite3_close_v2(db);
+    if (rc == SQLITE_OK && mayRecover && !QFileInfo::exists(journal)) {
+        // Played back: the journal's removal must last, or a power cut brings it back and the
+        // file's next reader undoes the change once more, over whatever came after.
+        SyncFile(path);
+        SyncFolder(folder);
+    }
     const int primary = rc & 0xff;
     if (rc == SQLITE_OK || (primary != SQLITE_READONLY && primary != SQLITE_IOERR && primary != SQLITE_CANTOPEN))
         return;
-    const QString folder = QFileInfo(path).absolutePath();
     QString reason;
-    if (::access(QFile::encodeName(path).constData(), W_OK) != 0)
+    if (!fileWritable)
         reason = QStringLiteral("the file itself cannot be written");
-    else if (::access(QFile::encodeName(folder).constData(), W_OK) != 0)
+    else if (!folderWritable)
         reason = QStringLiteral("its folder '%1' cannot be written").arg(QDir::toNativeSeparators(folder));
     else
         reason = QStringLiteral("that failed (%1)").arg(failure);
@@ -337,6 +348,10 @@ std::shared_ptr<ConnectionImpl> openSqlite(const QString& path, bool exclusive, 
     }
     sqlite3_extended_result_codes(c->db, 1);
     sqlite3_busy_timeout(c->db, 300);
+    // A commit reported as done must outlive a power cut: in the journal mode every stored file
+    // keeps (DELETE), the commit is the journal's removal, which only EXTRA makes durable.
+    if (!readOnly)
+        c->Exec("PRAGMA synchronous = EXTRA");
     registerFunctions(c->db);
     detail::RegisterOdbcModule(c->db, c.get());
     if (create)
@@ -373,6 +388,8 @@ Database Database::Create(const QString& path)
     if (!fi.absoluteDir().exists())
         throw Error(3044, QDir::toNativeSeparators(fi.absolutePath()));
     Database db(openSqlite(path, false, false, true));
+    // A file reported as made is in its folder for good.
+    detail::SyncFolder(fi.absolutePath());
     return db;
 }
 

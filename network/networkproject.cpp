@@ -248,7 +248,7 @@ void CNetworkProject::NewProject(const QString& path)
             t.Commit();
         }
         // A file of that name here is the remnant of a creation that did not end.
-        DataImport::ReplaceFile(temp, file);
+        kdb::ReplaceDatabaseFile(temp, file);
         guard.Release();
     });
 }

@@ -26,6 +26,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <optional>
+
 namespace {
 
 const QString kProjectFilter = QStringLiteral("Korvan Projects (*.kvp)|*.kvp");
@@ -123,15 +125,17 @@ void revertTo(const QString& project, const QString& snap)
         modMenu::FileOpen(project);
         return;
     }
-    QFile snapFile(snap);
-    const bool removed = snapFile.remove();
-    const QString removeError = snapFile.errorString();
+    // The snapshot's removal lasts: one that came back would offer the revert again.
+    std::optional<KvError> stayed;
+    try {
+        kdb::RemoveDatabaseFile(snap);
+    } catch (const KvError& e) {
+        stayed = e;
+    }
     // The project is open again in any case; a snapshot that stayed is reported after.
     modMenu::FileOpen(project);
-    if (!removed)
-        throw KvError(KvErr::PermissionDenied, QStringLiteral("modMenu::RevertSnapshot"),
-                      QStringLiteral("Permission denied: ") + snap + QStringLiteral(" (") + removeError
-                          + QLatin1Char(')'));
+    if (stayed)
+        throw KvError(stayed->number(), QStringLiteral("modMenu::RevertSnapshot"), stayed->description());
     const IProjectOpener* opener = ProjectOpener::Current();
     if (!opener || !sameFile(opener->ProjectFileName(), project))
         return;
@@ -181,19 +185,12 @@ QString modMenu::GetFileNew(int32_t kind)
                     != MsgResult::Yes)
                     continue;
                 FileClose();
-                // The old project's snapshot goes with it (first, so that a failure leaves the
-                // old project whole): it must never bring the old project back over the new.
-                const QString snap = SnapshotName(path);
-                QFile oldSnap(snap);
-                if (oldSnap.exists() && !oldSnap.remove())
-                    throw KvError(KvErr::PermissionDenied, QStringLiteral("modMenu::GetFileNew"),
-                                  QStringLiteral("Permission denied: ") + snap + QStringLiteral(" (")
-                                      + oldSnap.errorString() + QLatin1Char(')'));
-                QFile old(path);
-                if (!old.remove())
-                    throw KvError(KvErr::PermissionDenied, QStringLiteral("modMenu::GetFileNew"),
-                                  QStringLiteral("Permission denied: ") + path + QStringLiteral(" (")
-                                      + old.errorString() + QLatin1Char(')'));
+                // The old project's snapshot goes with it, and for good before the project
+                // does (so that a failure or a power cut leaves the old project whole): it must
+                // never bring the old project back over the new. The project goes with its
+                // journal, both for good before the new project is made.
+                kdb::RemoveDatabaseFile(SnapshotName(path));
+                kdb::RemoveDatabaseFile(path);
             }
             Utilities::SaveSetting(QStringLiteral("Config"), QStringLiteral("LastProjectPath"),
                                    QFileInfo(path).absolutePath() + QLatin1Char('/'));

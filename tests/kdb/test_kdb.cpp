@@ -1,7 +1,7 @@
 // The kdb layer on plain database files: opening, SQL, record sets, definitions, errors.
 #include "kdbtestutil.h"
 #include "kdb/backup.h"
-#include "tests/support/killpoint.h"
+#include "tests/support/hotjournal.h"
 #include "tests/support/unwritable.h"
 
 #include <QFileInfo>
@@ -98,6 +98,11 @@ TEST(KdbOpen, ExclusiveAndReadOnly)
         Database alone = Database::Open(path, true, false);
         EXPECT_EQ(ErrorOf([&] { Database::Open(path); }), 3045);
     }
+    // A commit that writers report as done outlives a power cut: the journal's removal that
+    // ends it is made durable.
+    EXPECT_EQ(Database::Open(path).Scalar("PRAGMA synchronous").toInt(), 3);
+    EXPECT_EQ(Database::Open(path, true, false).Scalar("PRAGMA synchronous").toInt(), 3);
+    EXPECT_EQ(Database::Create(path + ".new").Scalar("PRAGMA synchronous").toInt(), 3);
     Database ro = Database::Open(path, false, true);
     EXPECT_TRUE(ro.ReadOnly());
     EXPECT_EQ(ErrorOf([&] { ro.Execute("INSERT INTO t VALUES (1)"); }), 3027);
@@ -429,8 +434,7 @@ TEST(KdbOpen, AJournalLeftWithNothingToPlayBackGoesAtTheNextWritableOpen)
 namespace {
 
 // A database with a table Marker ('old') and, beside it, the hot journal of a writer killed
-// while it changed Marker to 'new' and grew a table: the writer says where it is, and the
-// kill lands there.
+// while it changed Marker to 'new' and grew a table.
 void LeaveHotJournal(const QString& path)
 {
     QFile::remove(path);
@@ -440,25 +444,7 @@ void LeaveHotJournal(const QString& path)
         db.Execute(QStringLiteral("CREATE TABLE Bulk (b BLOB)"));
         db.Execute(QStringLiteral("INSERT INTO Marker VALUES ('old')"));
     }
-    const QString point = path + QStringLiteral(".inside");
-    QFile::remove(point);
-    const pid_t child = KillPoint::Repeat([&] {
-        Database db = Database::Open(path);
-        Transaction t(db);
-        db.Execute(QStringLiteral("UPDATE Marker SET v = 'new'"));
-        db.Execute(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
-                                  "INSERT INTO Bulk SELECT randomblob(1000) FROM n"));
-        db.Execute(QStringLiteral("PRAGMA cache_size = 10"));
-        db.Execute(QStringLiteral("UPDATE Bulk SET b = randomblob(900)"));   // spills into the file
-        QFile(point).open(QIODevice::WriteOnly);
-        for (;;)
-            ::pause();
-    });
-    ASSERT_TRUE(KillPoint::KillWhen(child, [&] {
-        return QFileInfo::exists(point) && KillPoint::IsLiveJournal(path + QStringLiteral("-journal"));
-    }));
-    QFile::remove(point);
-    ASSERT_TRUE(KillPoint::IsLiveJournal(path + QStringLiteral("-journal")));
+    KillPoint::LeaveHotJournal(path, QStringLiteral("UPDATE Marker SET v = 'new'"));
 }
 
 } // namespace
@@ -494,13 +480,16 @@ TEST(KdbOpen, ReadOnlyRoadsRecoverAFileWhoseWriterWasKilled)
     EXPECT_EQ(Database::Open(copy, false, true).Scalar(QStringLiteral("SELECT v FROM Marker")).toText(),
               QStringLiteral("old"));
 
-    // A file or a folder that cannot be written: one clear reason, nothing changed.
+    // A file or a folder that cannot be written: one clear reason, nothing changed, neither the
+    // journal nor the file (played back, its journal could not be removed after).
+    const auto bytes = [](const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
     for (const QString& locked : {path, QFileInfo(path).absolutePath()}) {
         LeaveHotJournal(path);
-        const QByteArray before = [&] {
-            QFile f(journal);
-            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-        }();
+        const QByteArray before = bytes(journal);
+        const QByteArray file = bytes(path);
         {
             Unwritable guard(locked);
             ASSERT_TRUE(guard.Done());
@@ -515,10 +504,59 @@ TEST(KdbOpen, ReadOnlyRoadsRecoverAFileWhoseWriterWasKilled)
                     << e.what();
             }
             EXPECT_EQ(ErrorOf([&] { CopyDatabaseFile(path, copy); }), 3051);
-            QFile f(journal);
-            EXPECT_TRUE(f.open(QIODevice::ReadOnly) && f.readAll() == before);
+            EXPECT_TRUE(bytes(journal) == before);
+            EXPECT_TRUE(bytes(path) == file);
         }
         EXPECT_EQ(Database::Open(path, false, true).Scalar(QStringLiteral("SELECT v FROM Marker")).toText(),
                   QStringLiteral("old"));
     }
+}
+
+// A file replaced or removed while a killed writer's journal lies beside it: a kill after any
+// step leaves under its name the old file whole (its journal played back or still beside it),
+// the new file alone, or nothing, never a file beside another's journal. Each copy is opened
+// as the next start opens it.
+TEST(KdbReplace, AKillAtAnyStepLeavesOneWholeFile)
+{
+    const QString path = NewPath(QStringLiteral("target.db"));
+    const QString folder = QFileInfo(path).absolutePath();
+    const auto marker = [](const QString& file) {
+        Database db = Database::Open(file);
+        const QString v = db.Scalar(QStringLiteral("SELECT v FROM Marker")).toText();
+        EXPECT_EQ(db.Scalar(QStringLiteral("PRAGMA integrity_check")).toText(), QStringLiteral("ok")) << file.toStdString();
+        if (v == QStringLiteral("old")) {
+            EXPECT_EQ(db.RecordCount(QStringLiteral("Bulk")), 0) << file.toStdString();
+        }
+        return v;
+    };
+    LeaveHotJournal(path);
+    const QString temp = folder + QStringLiteral("/new.tmp");
+    {
+        Database db = Database::Create(temp);
+        db.Execute(QStringLiteral("CREATE TABLE Marker (v TEXT)"));
+        db.Execute(QStringLiteral("INSERT INTO Marker VALUES ('replacement')"));
+    }
+    QStringList seen;
+    {
+        KillPoint::StepCopies steps(folder, {QStringLiteral("target.db")});
+        ReplaceDatabaseFile(temp, path);
+        ASSERT_EQ(steps.Steps(), (QStringList{"recovered", "cleared", "renamed"}));
+        for (const QString& copy : steps.Folders())
+            seen << marker(copy + QStringLiteral("/target.db"));
+    }
+    EXPECT_EQ(seen, (QStringList{"old", "old", "replacement"}));
+    EXPECT_FALSE(QFileInfo::exists(temp));
+    EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral("-journal")));
+    EXPECT_EQ(marker(path), QStringLiteral("replacement"));
+
+    // Removed: the file goes for good before its journal does.
+    LeaveHotJournal(path);
+    {
+        KillPoint::StepCopies steps(folder, {QStringLiteral("target.db")});
+        RemoveDatabaseFile(path);
+        ASSERT_EQ(steps.Steps(), QStringList{"removed"});
+        EXPECT_FALSE(QFileInfo::exists(steps.Folders()[0] + QStringLiteral("/target.db")));
+    }
+    EXPECT_TRUE(QDir(folder).entryList(QDir::Files | QDir::Hidden).isEmpty())
+        << QDir(folder).entryList(QDir::Files | QDir::Hidden).join(u' ').toStdString();
 }

@@ -13,7 +13,7 @@
 #include "data/projectschema.h"
 #include "kdb/backup.h"
 #include "data/importwriter.h"
-#include "tests/support/killpoint.h"
+#include "tests/support/hotjournal.h"
 #include "network/workflowflags.h"
 #include "shell/modmenu.h"
 #include "shell/navigate.h"
@@ -227,9 +227,11 @@ TEST_F(ProjectCommands, GetFileNewAsksBeforeOverwritingAndNeverDeletesTheOpenPro
     EXPECT_EQ(prompts.LastBox().title, QStringLiteral("modMenu::GetFileNew"));
 }
 
-// New over an existing project: the old project's snapshot goes with it, and the new project,
-// closed before it was ever configured (the main window closed under its configuration),
-// reopens in its configuration, also from the command line's road.
+// New over an existing project, one whose writer was killed: the old project's snapshot goes
+// with it, and the new project, closed before it was ever configured (the main window closed
+// under its configuration), reopens in its configuration, also from the command line's road.
+// Killed after any step, the folder holds the old project whole, with or without its
+// snapshot, or no project, or the new one alone: never a snapshot beside another project.
 TEST_F(ProjectCommands, ANewProjectOverAnOldOneTakesItsSnapshotAndReopensUnconfigured)
 {
     const QString path = MakeProject("sales.kvp", CProcess::kConfigured);
@@ -241,14 +243,38 @@ TEST_F(ProjectCommands, ANewProjectOverAnOldOneTakesItsSnapshotAndReopensUnconfi
     CCommandBar* bar = main->MainToolBar();
     EXPECT_TRUE(bar->Enabled(ToolName::RevertSnap));
     modMenu::FileClose();
+    KillPoint::LeaveHotJournal(path);
 
     prompts.ExpectFile(choose(path));
     prompts.ExpectBox(MsgResult::Yes);
-    modMenu::NewBP();
+    QStringList moments;
+    {
+        KillPoint::StepCopies steps(folder, {"sales.kvp", "sales.snap"});
+        modMenu::NewBP();
+        ASSERT_EQ(steps.Steps(), (QStringList{"removed", "removed", "recovered", "cleared", "renamed"}));
+        moments = steps.Folders();
+    }
     ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
     EXPECT_FALSE(QFile::exists(snap));
+    EXPECT_FALSE(QFile::exists(path + "-journal"));
     EXPECT_FALSE(bar->Enabled(ToolName::RevertSnap));
     modMenu::FileClose();
+    QStringList seen;
+    for (const QString& moment : moments) {
+        const QString copy = moment + "/sales.kvp";
+        QString what = QFile::exists(moment + "/sales.snap") ? "snapshot beside " : "";
+        if (!QFile::exists(copy)) {
+            seen << what + "none";
+            continue;
+        }
+        modMenu::FileOpen(copy);
+        const auto net = CurrentNetworkAs<CBackProp>();
+        seen << what + (!net ? "damaged" : net->State().DatabaseFileName().isEmpty() ? "new" : "old");
+        EXPECT_TRUE(net && !QFile::exists(copy + "-journal")) << copy.toStdString();
+        modMenu::FileClose();
+    }
+    EXPECT_EQ(seen, (QStringList{"old", "none", "none", "none", "new"}));
+    EXPECT_EQ(prompts.Boxes().size(), 1u) << prompts.LastBox().text.toStdString();
 
     views.calls.clear();
     prompts.Clear();

@@ -9,7 +9,7 @@
 #include "tests/network/netfixture.h"
 #include "tests/shell/installedopener.h"
 #include "tests/shell/test_shell_support.h"
-#include "tests/support/killpoint.h"
+#include "tests/support/hotjournal.h"
 #include "tests/support/unwritable.h"
 
 #include <QDir>
@@ -142,8 +142,14 @@ TEST_F(KilledWriters, ProjectsKilledInsideTestOrSaveConfigOpenThroughFileOpen)
         if (kind != ntSFam)
             continue;
         // Where the file cannot be written the journal cannot be played back: one box says so,
-        // and the project is left as it is until its folder can be written again.
-        killInside(folder, kind, "test");
+        // and the project is left as it is, to its last byte, until its folder can be written
+        // again. Its writer was killed inside a change that had grown the file.
+        KillPoint::LeaveHotJournal(path);
+        const auto bytes = [](const QString& file) {
+            QFile f(file);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        const QByteArray before = bytes(path);
         {
             Unwritable guard(folder);
             ASSERT_TRUE(guard.Done());
@@ -155,6 +161,7 @@ TEST_F(KilledWriters, ProjectsKilledInsideTestOrSaveConfigOpenThroughFileOpen)
             EXPECT_TRUE(prompts.LastBox().text.contains("p.kvp-journal"));
             EXPECT_EQ(CurrentKind(), ntNone);
             EXPECT_TRUE(KillPoint::IsLiveJournal(path + "-journal"));
+            EXPECT_TRUE(bytes(path) == before);
         }
         modMenu::FileOpen(path);
         EXPECT_EQ(CurrentKind(), ntSFam);
