@@ -21,7 +21,7 @@
 #include "shell/modmenu.h"
 #include "shell/networkopener.h"
 #include "tests/network/netfixture.h"
-#include "tests/support/killpoint.h"
+#include "tests/support/hotjournal.h"
 #include "tests/support/modalanswerer.h"
 #include "tests/support/splitanswer.h"
 #include "tests/support/testenv.h"
@@ -32,10 +32,8 @@
 #include <QFileInfo>
 #include <QProcess>
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace {
 
@@ -90,30 +88,6 @@ QByteArray RawFile(int rows)
     for (int i = 1; i <= rows; ++i)
         text += QByteArray::number(i) + ", " + QByteArray::number(i * 2) + ", " + QByteArray::number(i % 7) + "\r\n";
     return text;
-}
-
-// Beside `path`, the journal of a writer killed inside a transaction that had already spilled
-// changed pages into the file: the file is whole only once that journal is played back.
-void LeaveHotJournal(const QString& path, const QString& table)
-{
-    const QString point = path + ".inside";
-    const pid_t child = KillPoint::Repeat([&] {
-        kdb::Database db = kdb::Database::Open(path);
-        kdb::Transaction t(db);
-        db.Execute("CREATE TABLE Spill (b BLOB)");
-        db.Execute("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
-                   "INSERT INTO Spill SELECT randomblob(1000) FROM n");
-        db.Execute("PRAGMA cache_size = 10");
-        db.Execute("UPDATE " + kdb::QuoteIdent(table) + " SET rowid = rowid + 100000");
-        db.Execute("UPDATE Spill SET b = randomblob(900)");
-        QFile(point).open(QIODevice::WriteOnly);
-        for (;;)
-            ::pause();
-    });
-    ASSERT_TRUE(KillPoint::KillWhen(child, [&] {
-        return QFileInfo::exists(point) && KillPoint::IsLiveJournal(path + "-journal");
-    }));
-    QFile::remove(point);
 }
 
 void CopyFolder(const QString& from, const QString& to)
@@ -316,8 +290,8 @@ protected:
         Write(input, raw ? RawFile(kNewImport) : TextFile(kNewImport));
     }
 
-    // A trial's start: the template's files, the program's next start (its sweep), and the files
-    // the sweep would remove. `reported` tells whether the operation had reported done.
+    // Opens a trial's files after the cut; `reported` tells whether the operation had reported
+    // done before it.
     using Check = std::function<void(bool reported)>;
 
     // The child for one cut: `n` the event (0 none, -1 after the report), `seed` the coin. Answers
@@ -358,9 +332,6 @@ protected:
             QFile f(count);
             *events = f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toLong() : 0;
         }
-        for (const QString& line : out.split('\n'))
-            if (line.startsWith("box: "))
-                std::printf("  %s\n", qPrintable(line));
         return out.contains(QLatin1String(kReported));
     }
 
@@ -483,7 +454,7 @@ TEST_F(PowerCut, ImportsOverAnEarlierTable)
         QDir().mkpath(tmpl);
         MakeImport(raw ? "imp.raw" : "imp.csv", raw);
         if (!raw)
-            LeaveHotJournal(tmpl + "/imp.mdb", "imp");
+            KillPoint::LeaveHotJournal(tmpl + "/imp.mdb", "UPDATE imp SET rowid = rowid + 100000");
         const QString output = trial + "/imp.mdb";
         Trials(op, [&](bool reported) {
             ASSERT_TRUE(QFileInfo::exists(output));
@@ -492,7 +463,7 @@ TEST_F(PowerCut, ImportsOverAnEarlierTable)
             const int64_t rows = db.RecordCount("imp");
             EXPECT_TRUE(rows == kNewImport || (!reported && rows == kOldImport)) << rows;
             EXPECT_EQ(db.Scalar("SELECT MAX(A) FROM imp").toInt(), rows);
-            EXPECT_FALSE(db.HasTable("Spill"));
+            EXPECT_FALSE(db.HasTable("Bulk"));
             db.Close();
             EXPECT_EQ(Integrity(output), "ok");
         });
@@ -525,7 +496,7 @@ TEST_F(PowerCut, SnapshotRevertAndNewProjectOverAnOldOne)
             EXPECT_FALSE(On(ToolName::RevertSnap));
         }
     });
-    LeaveHotJournal(tmpl + "/tested.kvp", "Test");
+    KillPoint::LeaveHotJournal(tmpl + "/tested.kvp", "UPDATE Test SET rowid = rowid + 100000");
     Trials("newover", [&](bool reported) {
         EXPECT_TRUE(QFileInfo::exists(project) || !reported);
         bool fresh = true;
@@ -537,7 +508,7 @@ TEST_F(PowerCut, SnapshotRevertAndNewProjectOverAnOldOne)
                 EXPECT_EQ(Marker(project), "new");
                 EXPECT_EQ(TestRows(project), kTestRows);
             }
-            EXPECT_FALSE(kdb::Database::Open(project, false, true).HasTable("Spill"));
+            EXPECT_FALSE(kdb::Database::Open(project, false, true).HasTable("Bulk"));
         }
         // The old project's snapshot never stays beside a new project, nor alone.
         if (fresh) {
