@@ -20,6 +20,7 @@
 #include "data/datadef.h"
 #include "data/dbutilities.h"
 #include "data/projectschema.h"
+#include "kdb/backup.h"
 #include "network/backprop.h"
 #include "network/workflowflags.h"
 #include "network/sfam.h"
@@ -30,7 +31,6 @@
 #include "shell/networkopener.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -593,7 +593,7 @@ void frmConfPrj::Cancel(bool closing)
     const auto removeProject = [path] {
         IgnoreErrors([] { Utilities::StatusMessage(QStringLiteral("Removing empty project...")); });
         IgnoreErrors([] { modMenu::FileClose(); });
-        IgnoreErrors([&] { QFile::remove(path); });
+        IgnoreErrors([&] { kdb::RemoveDatabaseFile(path); });
         IgnoreErrors([] { Utilities::StatusMessage(QString()); });
     };
     const auto view = [] { ResumeAtFurthestStep(ResumeFrom::ConfigurationCancelled); };

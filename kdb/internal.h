@@ -54,8 +54,9 @@ KvError Error(int32_t number, const QString& arg = {});
 QString CatalogueText(int32_t number, const QString& arg);
 // A database file whose writer was killed inside a write keeps a hot journal beside it, which
 // only a connection that may write can play back: this plays it back through a brief such
-// connection before a read-only one meets it. Raises 3051 with the reason when the file or its
-// folder cannot be written; any other failure is left to the open that follows.
+// connection before a read-only one meets it, and makes that lasting. Raises 3051 with the
+// reason when the file or its folder cannot be written, and then has touched neither the file
+// nor its journal; any other failure is left to the open that follows.
 void RecoverInterruptedWrite(const QString& path);
 // Force a file's bytes, or a folder's list of names, to the disk: false when that failed.
 bool SyncFile(const QString& path);

@@ -5,6 +5,7 @@
 #include "kdb/kdb.h"
 #include "tests/data/datatest.h"
 #include "tests/support/fakeprompter.h"
+#include "tests/support/hotjournal.h"
 #include "tests/support/progresslistener.h"
 #include "tests/support/testenv.h"
 
@@ -374,7 +375,7 @@ TEST(RawImport, TheOldFileIsKeptUntilTheNewOneIsComplete)
     }
 }
 
-TEST(TextImport, ALogLeftBesideTheOldFileIsNotPlayedIntoTheNewOne)
+TEST(TextImport, ALogOrJournalLeftBesideTheOldFileIsNotPlayedIntoTheNewOne)
 {
     // A program that crashed while it wrote the old file left its write-ahead log: it belongs
     // to the old file and must not turn up in the new one.
@@ -400,6 +401,34 @@ TEST(TextImport, ALogLeftBesideTheOldFileIsNotPlayedIntoTheNewOne)
     Utilities::LoadTextFile(csv);
     EXPECT_EQ(status.Last(), QStringLiteral("Import to ") + mdb + QStringLiteral(" successful."));
     EXPECT_EQ(kdb::Database::Open(mdb).TableNames(), QStringList{QStringLiteral("crashed")});
+    EXPECT_EQ(ReadTable(mdb, QStringLiteral("crashed")).rows.size(), 1);
+
+    // A writer killed inside a change that grew the old file left its journal: a kill after
+    // any step of the replacement leaves the old file whole or the new one, each opened as the
+    // next start opens it.
+    {
+        kdb::Database db = kdb::Database::Open(mdb);
+        db.Execute(QStringLiteral("CREATE TABLE Bulk (b BLOB)"));
+    }
+    KillPoint::LeaveHotJournal(mdb, QStringLiteral("DROP TABLE crashed"));
+    fp.ExpectBox(MsgResult::Yes);
+    QStringList seen;
+    {
+        KillPoint::StepCopies steps(QFileInfo(mdb).absolutePath(), {QFileInfo(mdb).fileName()});
+        Utilities::LoadTextFile(csv);
+        for (const QString& copy : steps.Folders()) {
+            kdb::Database db = kdb::Database::Open(copy + u'/' + QFileInfo(mdb).fileName());
+            EXPECT_EQ(db.Scalar(QStringLiteral("PRAGMA integrity_check")).toText(), QStringLiteral("ok"));
+            QStringList names = db.TableNames();
+            names.sort();
+            seen << names.join(u' ');
+            if (db.TableNames().contains(QStringLiteral("Bulk")))
+                seen << QString::number(db.RecordCount(QStringLiteral("Bulk")));
+        }
+    }
+    EXPECT_EQ(seen, (QStringList{"Bulk crashed", "0", "Bulk crashed", "0", "crashed"}));
+    EXPECT_EQ(status.Last(), QStringLiteral("Import to ") + mdb + QStringLiteral(" successful."));
+    EXPECT_FALSE(QFileInfo::exists(mdb + QStringLiteral("-journal")));
     EXPECT_EQ(ReadTable(mdb, QStringLiteral("crashed")).rows.size(), 1);
 }
 
