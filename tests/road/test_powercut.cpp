@@ -11,6 +11,7 @@
 #include "browse/currentbrowse.h"
 #include "config/splitcommand.h"
 #include "core/errorbox.h"
+#include "core/kverror.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/toolnames.h"
 #include "data/importwriter.h"
@@ -337,7 +338,11 @@ protected:
         const QStringList swept = QDir(trial).entryList({"*.~*-*.tmp*", ".*.part*"}, QDir::Files | QDir::Hidden);
         CEngineFile::RemoveLeftovers(trial);
         DataImport::RemoveLeftoverTemps(trial);
-        check(reported);
+        try {
+            check(reported);
+        } catch (const KvError& e) {   // the file refused: a damaged one
+            ADD_FAILURE() << "Error " << e.number() << ": " << e.description().toStdString();
+        }
         IgnoreErrors([] { modMenu::FileClose(); });
         Flush();
         const bool failed = ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count() > before;
