@@ -3,9 +3,10 @@
 // over 100,000 rows of 10 inputs, times 100 training passes through Train/Verify (as the
 // training window makes them) against the bare engine on the same arrays, and one Test;
 // last, the Test of an SFAM project over 1,000,000 rows against the bare work it contains
-// (the read of the testing rows, the engine's run and the insert of the Test rows); and the
-// whole road (attach, statistics, first Train, Test) over 1,000,000 rows on a PostgreSQL
-// server the bench starts, beside the same road over the data file and the bare driver.
+// (the read of the testing rows, the engine's run and the insert of the Test rows) and what
+// Finish writes there (settings, Test, steps); and the whole road (attach, statistics, first
+// Train, Test) over 1,000,000 rows on a PostgreSQL server the bench starts, beside the same
+// road over the data file and the bare driver.
 #include "core/apppaths.h"
 #include "core/prompts.h"
 #include "data/datadef.h"
@@ -13,6 +14,7 @@
 #include "engine/korvan_engine.h"
 #include "network/backprop.h"
 #include "network/sfam.h"
+#include "network/workflowflags.h"
 #include "bench/peakmemory.h"
 #include "bench/support/benchsource.h"
 #include "tests/kdb/pgserver.h"
@@ -353,6 +355,16 @@ void sfamTest(const QString& folder)
     timer.restart();
     outcome = reopened.Test();
     std::printf("first Test after opening:      %.3f s%s\n", timer.nsecsElapsed() / 1e9,
+                outcome == TestOutcome::Done ? "" : "  FAILED");
+    // What Finish writes after a training: the settings and the network, the test, the steps.
+    timer.restart();
+    reopened.SaveConfig();
+    outcome = reopened.Test();
+    CProcess steps;
+    steps.Load(project);
+    steps.SetIsTested(true);
+    steps.Save(project);
+    std::printf("Finish (settings, Test, steps): %.3f s%s\n", timer.nsecsElapsed() / 1e9,
                 outcome == TestOutcome::Done ? "" : "  FAILED");
     // What a test adds when the source changed: the classes counted over the whole table.
     timer.restart();
