@@ -41,8 +41,11 @@ struct Slot {
 std::mutex gRegistryLock;
 std::map<std::string, std::shared_ptr<Slot>>& Registry()
 {
-    static std::map<std::string, std::shared_ptr<Slot>> registry;
-    return registry;
+    // Never destroyed: a network object that outlives main() (one still open when the process
+    // ends) releases its file through here from its own destructor, whatever the order in which
+    // the statics go.
+    static auto* registry = new std::map<std::string, std::shared_ptr<Slot>>;
+    return *registry;
 }
 
 std::shared_ptr<Slot> FindSlot(const std::string& name)

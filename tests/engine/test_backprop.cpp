@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <functional>
 #include <memory>
@@ -594,4 +595,24 @@ TEST(BackPropThreads, NetworksOfDifferentNamesTrainSideBySide)
         th.join();
     for (const auto& out : outs)
         EXPECT_EQ(out, alone);
+}
+
+// A network object still held when the process ends goes after the statics, and releases its
+// file from its destructor then: the engine must still know its files. The child starts afresh,
+// so that the engine's first use comes after the release is arranged, as in the program.
+TEST(BackPropRelease, ANetworkLetGoAfterTheStaticsAtExit)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            static char file[4096];
+            std::atexit([] { VTRELEASE(file); });
+            Table t = Xor();
+            Bp bp = NewBp();
+            bp.file.copy(file, sizeof file - 1);
+            if (bp(t, KV_ENGINE_INIT) != 1)
+                std::_Exit(3);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
