@@ -117,6 +117,30 @@ inline kdb::Value ConfigValue(const QString& project, const QString& key)
     return db.Scalar(ProjectSchema::ConfigValueSelect(), {key});
 }
 
+// A value of the tests' own in Config, to tell one version of a project from another.
+inline QString Marker(const QString& project)
+{
+    return ConfigValue(project, "Marker").toText();
+}
+
+inline void SetMarker(const QString& project, const QString& value)
+{
+    kdb::Database db = kdb::Database::Open(project);
+    db.Upsert("Config", {{"sValue", value}}, "Property", "Marker");
+}
+
+inline QString Integrity(const QString& path)
+{
+    return kdb::Database::Open(path, false, true).Scalar("PRAGMA integrity_check").toText();
+}
+
+inline void WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
 inline int64_t ConfigRows(const QString& project)
 {
     kdb::Database db = kdb::Database::Open(project, false, true);

@@ -61,13 +61,6 @@ QByteArray TextFile(int rows)
     return text;
 }
 
-void Write(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
 // A configured SFAM project with a trained network and one test, as the parent prepares it
 // for the kills of SaveConfig and Test.
 void PrepareProject(const QString& folder)
@@ -123,7 +116,7 @@ void RunChild(const QString& op, const QString& folder)
         const QString input = folder + (op == "raw" ? "/imp.raw" : "/imp.csv");
         go();
         for (bool v = true;; v = !v) {
-            Write(input, op == "raw" ? RawFile(v ? 300 : 500) : TextFile(v ? 300 : 500));
+            NetTest::WriteBytes(input, op == "raw" ? RawFile(v ? 300 : 500) : TextFile(v ? 300 : 500));
             if (op == "raw")
                 Utilities::LoadRawFile(input);
             else

@@ -46,33 +46,10 @@ constexpr int kSpreadCuts = 8;   // over its file events
 constexpr int kTestRows = 20;    // rows 41..60 are tested
 constexpr int kOldImport = 1000, kNewImport = 300;
 
-QString Marker(const QString& db)
-{
-    return NetTest::ConfigValue(db, "Marker").toText();
-}
-
-void SetMarker(const QString& project, const QString& value)
-{
-    kdb::Database db = kdb::Database::Open(project);
-    db.Upsert("Config", {{"sValue", value}}, "Property", "Marker");
-}
-
-QString Integrity(const QString& path)
-{
-    return kdb::Database::Open(path, false, true).Scalar("PRAGMA integrity_check").toText();
-}
-
 int64_t TestRows(const QString& project)
 {
     kdb::Database db = kdb::Database::Open(project, false, true);
     return db.HasTable("Test") ? db.RecordCount("Test") : 0;
-}
-
-void Write(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
 }
 
 QByteArray TextFile(int rows)
@@ -276,13 +253,13 @@ protected:
     void MakeImport(const QString& name, bool raw)
     {
         const QString input = tmpl + "/" + name;
-        Write(input, raw ? RawFile(kOldImport) : TextFile(kOldImport));
+        NetTest::WriteBytes(input, raw ? RawFile(kOldImport) : TextFile(kOldImport));
         if (raw)
             Utilities::LoadRawFile(input);
         else
             Utilities::LoadTextFile(input);
         ASSERT_EQ(kdb::Database::Open(tmpl + "/imp.mdb", false, true).RecordCount("imp"), kOldImport);
-        Write(input, raw ? RawFile(kNewImport) : TextFile(kNewImport));
+        NetTest::WriteBytes(input, raw ? RawFile(kNewImport) : TextFile(kNewImport));
     }
 
     // Opens a trial's files after the cut; `reported` tells whether the operation had reported
@@ -383,7 +360,7 @@ protected:
         modMenu::FileOpen(path);
         Flush();
         ASSERT_TRUE(CurrentNetwork()) << path.toStdString();
-        EXPECT_EQ(Integrity(path), "ok");
+        EXPECT_EQ(NetTest::Integrity(path), "ok");
         EXPECT_FALSE(QFileInfo::exists(path + "-journal"));
     }
 
@@ -464,7 +441,7 @@ TEST_F(PowerCut, ImportsOverAnEarlierTable)
             EXPECT_EQ(db.Scalar("SELECT MAX(A) FROM imp").toInt(), rows);
             EXPECT_FALSE(db.HasTable("Bulk"));
             db.Close();
-            EXPECT_EQ(Integrity(output), "ok");
+            EXPECT_EQ(NetTest::Integrity(output), "ok");
         });
     }
 }
@@ -475,19 +452,19 @@ TEST_F(PowerCut, SnapshotRevertAndNewProjectOverAnOldOne)
 {
     MakeProjects();
     const QString project = trial + "/tested.kvp", snap = trial + "/tested.snap";
-    SetMarker(tmpl + "/tested.kvp", "old");
+    NetTest::SetMarker(tmpl + "/tested.kvp", "old");
     ASSERT_TRUE(QFile::copy(tmpl + "/tested.kvp", tmpl + "/tested.snap"));
-    SetMarker(tmpl + "/tested.kvp", "new");
+    NetTest::SetMarker(tmpl + "/tested.kvp", "new");
     Trials("snapshot", [&](bool reported) {
         OpenProject(project);
         EXPECT_TRUE(On(ToolName::RevertSnap));
-        EXPECT_EQ(Integrity(snap), "ok");
-        const QString m = Marker(snap);
+        EXPECT_EQ(NetTest::Integrity(snap), "ok");
+        const QString m = NetTest::Marker(snap);
         EXPECT_TRUE(m == "new" || (!reported && m == "old")) << m.toStdString();
     });
     Trials("revert", [&](bool reported) {
         OpenProject(project);
-        const QString m = Marker(project);
+        const QString m = NetTest::Marker(project);
         EXPECT_TRUE(m == "old" || (!reported && m == "new")) << m.toStdString();
         // Once reverted, the snapshot is gone and Revert is not offered again.
         if (reported) {
@@ -504,7 +481,7 @@ TEST_F(PowerCut, SnapshotRevertAndNewProjectOverAnOldOne)
             fresh = Config(project, "DatabaseFileName").isEmpty();
             EXPECT_TRUE(fresh || !reported);
             if (!fresh) {   // the old project, whole
-                EXPECT_EQ(Marker(project), "new");
+                EXPECT_EQ(NetTest::Marker(project), "new");
                 EXPECT_EQ(TestRows(project), kTestRows);
             }
             EXPECT_FALSE(kdb::Database::Open(project, false, true).HasTable("Bulk"));

@@ -46,30 +46,6 @@ QByteArray bytesOf(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-QString marker(const QString& project)
-{
-    return NetTest::ConfigValue(project, "Marker").toText();
-}
-
-void setMarker(const QString& project, const QString& value)
-{
-    kdb::Database db = kdb::Database::Open(project);
-    db.Upsert("Config", {{"sValue", value}}, "Property", "Marker");
-}
-
-QString integrity(const QString& path)
-{
-    kdb::Database db = kdb::Database::Open(path, false, true);
-    return db.Scalar("PRAGMA integrity_check").toText();
-}
-
 class ProjectCommands : public ShellTest {
 protected:
     void SetUp() override
@@ -131,8 +107,8 @@ protected:
 
 TEST_F(ProjectCommands, NewBackPropProjectUnderAFreeNameOpensItsConfiguration)
 {
-    writeFile(folder + "/KVProject1.kvp", "x");
-    writeFile(folder + "/KVProject2.kvp", "x");
+    NetTest::WriteBytes(folder + "/KVProject1.kvp", "x");
+    NetTest::WriteBytes(folder + "/KVProject2.kvp", "x");
     const QString path = folder + "/KVProject3.kvp";
     prompts.ExpectFile(choose(path));
     main->MainToolBar_Click(BandName::File, ToolName::NewBP, 0);
@@ -181,7 +157,7 @@ TEST_F(ProjectCommands, NewSFamProjectThatCannotBeCreatedLeavesNothingOpen)
 TEST_F(ProjectCommands, GetFileNewAsksBeforeOverwritingAndNeverDeletesTheOpenProject)
 {
     const QString old = folder + "/old.kvp";
-    writeFile(old, "old");
+    NetTest::WriteBytes(old, "old");
     // A wrong extension, then No to the overwrite question: asked again each time; cancel.
     prompts.ExpectFile(choose(folder + "/a.txt"));
     prompts.ExpectBox(MsgResult::Ok);
@@ -219,7 +195,7 @@ TEST_F(ProjectCommands, GetFileNewAsksBeforeOverwritingAndNeverDeletesTheOpenPro
     // the new project).
     const QString stuck = folder + "/stuck.kvp";
     QDir().mkpath(stuck);
-    writeFile(stuck + "/inside", "x");
+    NetTest::WriteBytes(stuck + "/inside", "x");
     prompts.Clear();
     prompts.ExpectFile(choose(stuck));
     prompts.ExpectBox(MsgResult::Yes);
@@ -354,7 +330,7 @@ TEST_F(ProjectCommands, DamagedSettingsAreNamedAndTheOpenWritesNothing)
         db.Execute("ALTER TABLE Twice RENAME TO FieldConfig");
     }
     const QString step = MakeProject("step.kvp", CProcess::kConfigured);
-    setMarker(step, "kept");
+    NetTest::SetMarker(step, "kept");
     {
         kdb::Database db = kdb::Database::Open(step);
         db.Upsert("Config", {{"sValue", "abc"}}, "Property", "Process");
@@ -408,7 +384,7 @@ TEST_F(ProjectCommands, AProjectThatFailsToOpenLeavesNoNetworkObjectInUse)
     process.Save(path);
     const QString bp = MakeProject("brokenbp.kvp", CProcess::kConfigured);
     // The data file can no longer be read: both kinds say so and nothing stays open.
-    writeFile(source, "this data file is no database");
+    NetTest::WriteBytes(source, "this data file is no database");
     prompts.AllowAnyBox();
     for (const QString& project : {path, bp}) {
         prompts.Clear();
@@ -440,27 +416,27 @@ TEST_F(ProjectCommands, SnapshotSavedAndRevertedOnARealProject)
     CCommandBar* bar = main->MainToolBar();
     EXPECT_FALSE(bar->Enabled(ToolName::RevertSnap));
 
-    setMarker(path, "first");
+    NetTest::SetMarker(path, "first");
     main->MainToolBar_Click(BandName::File, ToolName::SaveSnap, 0);
     EXPECT_EQ(mainPanel(), QStringLiteral("Project snapshot saved."));
     EXPECT_TRUE(bar->Enabled(ToolName::RevertSnap));
-    setMarker(path, "second");
+    NetTest::SetMarker(path, "second");
     modMenu::SaveSnapshot(); // a second save keeps only the newer copy
-    EXPECT_EQ(marker(snap), QStringLiteral("second"));
-    EXPECT_EQ(integrity(snap), QStringLiteral("ok"));
+    EXPECT_EQ(NetTest::Marker(snap), QStringLiteral("second"));
+    EXPECT_EQ(NetTest::Integrity(snap), QStringLiteral("ok"));
 
     // No leaves everything as it was.
-    setMarker(path, "third");
+    NetTest::SetMarker(path, "third");
     prompts.ExpectBox(MsgResult::No);
     main->MainToolBar_Click(BandName::File, ToolName::RevertSnap, 0);
     EXPECT_EQ(prompts.LastBox().title, QStringLiteral("Revert To Snapshot"));
-    EXPECT_EQ(marker(path), QStringLiteral("third"));
+    EXPECT_EQ(NetTest::Marker(path), QStringLiteral("third"));
     EXPECT_TRUE(CurrentNetworkAs<CBackProp>());
 
     prompts.ExpectBox(MsgResult::Yes);
     views.calls.clear();
     modMenu::RevertSnapshot();
-    EXPECT_EQ(marker(path), QStringLiteral("second"));
+    EXPECT_EQ(NetTest::Marker(path), QStringLiteral("second"));
     EXPECT_FALSE(QFile::exists(snap));
     EXPECT_TRUE(CurrentNetworkAs<CBackProp>()); // open again, at its step
     EXPECT_EQ(views.calls, (QStringList{"CloseBrowsers", "SetLimits"}));
@@ -569,7 +545,7 @@ TEST_F(ProjectCommands, SnapshotOfAProjectInsideAWriteTransactionIsConsistent)
     const QString path = MakeProject("busy.kvp", CProcess::kConfigured);
     modMenu::FileOpen(path);
     ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
-    setMarker(path, "committed");
+    NetTest::SetMarker(path, "committed");
     // The first snapshot writes the workflow state the open left in memory; the file then
     // holds it, and a snapshot needs no lock of its own.
     modMenu::SaveSnapshot();
@@ -583,8 +559,8 @@ TEST_F(ProjectCommands, SnapshotOfAProjectInsideAWriteTransactionIsConsistent)
         t.Rollback();
     }
     const QString snap = folder + "/busy.snap";
-    EXPECT_EQ(integrity(snap), QStringLiteral("ok"));
-    EXPECT_EQ(marker(snap), QStringLiteral("committed"));
+    EXPECT_EQ(NetTest::Integrity(snap), QStringLiteral("ok"));
+    EXPECT_EQ(NetTest::Marker(snap), QStringLiteral("committed"));
     EXPECT_FALSE(kdb::Database::Open(snap, false, true).HasTable("Half"));
     EXPECT_TRUE(prompts.Boxes().empty());
 
@@ -604,7 +580,7 @@ TEST_F(ProjectCommands, SnapshotOfAProjectInsideAWriteTransactionIsConsistent)
     EXPECT_EQ(prompts.LastBox().title, QStringLiteral("modMenu::SaveSnapshot"));
     EXPECT_NE(mainPanel(), QStringLiteral("Project snapshot saved."));
     EXPECT_EQ(NetTest::ConfigValue(snap, "Process").toText(), process);
-    EXPECT_EQ(integrity(snap), QStringLiteral("ok"));
+    EXPECT_EQ(NetTest::Integrity(snap), QStringLiteral("ok"));
 }
 
 TEST_F(ProjectCommands, FailedCopiesAreReportedAndLoseNothing)
@@ -620,7 +596,7 @@ TEST_F(ProjectCommands, FailedCopiesAreReportedAndLoseNothing)
     ASSERT_EQ(mainPanel(), QStringLiteral("Project snapshot saved."));
     QFile::remove(snap);
     QDir().mkpath(snap);
-    writeFile(snap + "/inside", "x");
+    NetTest::WriteBytes(snap + "/inside", "x");
     prompts.ExpectBox(MsgResult::Ok);
     modMenu::SaveSnapshot();
     EXPECT_EQ(prompts.LastBox().title, QStringLiteral("modMenu::SaveSnapshot"));
@@ -630,15 +606,15 @@ TEST_F(ProjectCommands, FailedCopiesAreReportedAndLoseNothing)
 
     // A snapshot that is no database: the project file stays as it was, the snapshot too,
     // and the project is open again.
-    writeFile(snap, "this is not a database");
-    setMarker(path, "mine");
+    NetTest::WriteBytes(snap, "this is not a database");
+    NetTest::SetMarker(path, "mine");
     prompts.ExpectBox(MsgResult::Yes);
     prompts.ExpectBox(MsgResult::Ok);
     modMenu::RevertSnapshot();
     EXPECT_EQ(prompts.LastBox().title, QStringLiteral("modMenu::RevertSnapshot"));
     EXPECT_TRUE(prompts.LastBox().text.contains("not reverted"));
-    EXPECT_EQ(marker(path), QStringLiteral("mine"));
-    EXPECT_EQ(integrity(path), QStringLiteral("ok"));
+    EXPECT_EQ(NetTest::Marker(path), QStringLiteral("mine"));
+    EXPECT_EQ(NetTest::Integrity(path), QStringLiteral("ok"));
     EXPECT_TRUE(QFile::exists(snap));
     EXPECT_TRUE(CurrentNetworkAs<CBackProp>());
     EXPECT_NE(mainPanel(), QStringLiteral("Project reverted to snapshot."));
@@ -680,9 +656,9 @@ TEST(SnapshotCopies, KilledCopyLeavesAFileThatOpens)
             })) << reached;
             ASSERT_TRUE(QFileInfo::exists(part));
             // Opened as the program opens it, first.
-            const QString m = marker(d.to);
+            const QString m = NetTest::Marker(d.to);
             EXPECT_TRUE(m == "project" || m == "snapshot") << m.toStdString();
-            EXPECT_EQ(integrity(d.to), QStringLiteral("ok"));
+            EXPECT_EQ(NetTest::Integrity(d.to), QStringLiteral("ok"));
         }
     }
     // The sweep of the next start leaves nothing hidden behind.
@@ -690,14 +666,14 @@ TEST(SnapshotCopies, KilledCopyLeavesAFileThatOpens)
     EXPECT_TRUE(QDir(folder).entryList({".*"}, QDir::Files | QDir::Hidden).isEmpty())
         << QDir(folder).entryList({".*"}, QDir::Files | QDir::Hidden).join(", ").toStdString();
     kdb::CopyDatabaseFile(project, snap);
-    EXPECT_EQ(marker(snap), marker(project));
+    EXPECT_EQ(NetTest::Marker(snap), NetTest::Marker(project));
 }
 
 TEST_F(ProjectCommands, PatternFileTestLooksAtEveryLine)
 {
     auto raw = [&](const QString& name, const QByteArray& text) {
         const QString p = folder + "/" + name;
-        writeFile(p, text);
+        NetTest::WriteBytes(p, text);
         return p;
     };
     EXPECT_TRUE(modMenu::TestForRawFile(raw("two.raw", "[TAGS]\n[PATTERNS]")));
@@ -723,9 +699,9 @@ TEST_F(ProjectCommands, PatternFileTestLooksAtEveryLine)
 TEST_F(ProjectCommands, ImportOfPatternAndCommaFilesFromTheFileMenu)
 {
     const QString raw = folder + "/plants.raw";
-    writeFile(raw, "[TAGS]\nheight, width\n[PATTERNS]\n1, 2\n3, 4\n5, 6\n");
+    NetTest::WriteBytes(raw, "[TAGS]\nheight, width\n[PATTERNS]\n1, 2\n3, 4\n5, 6\n");
     const QString csv = folder + "/shops.csv";
-    writeFile(csv, "Name,Sales\nNorth,10\nSouth,20\n");
+    NetTest::WriteBytes(csv, "Name,Sales\nNorth,10\nSouth,20\n");
     prompts.ExpectFile(choose(raw));
     prompts.ExpectFile(choose(csv));
     main->MainToolBar_Click(BandName::File, ToolName::Import, 0);
@@ -749,11 +725,11 @@ TEST_F(ProjectCommands, ImportOfPatternAndCommaFilesFromTheFileMenu)
 TEST_F(ProjectCommands, AFailedImportLeavesNoImportingTextInTheStatusBar)
 {
     const QString csv = folder + "/empty.csv";
-    writeFile(csv, "a,b\n1,2\n3,\n");
+    NetTest::WriteBytes(csv, "a,b\n1,2\n3,\n");
     const QString raw = folder + "/short.raw";
-    writeFile(raw, "[TAGS]\na, b\n[PATTERNS]\n1, 2\n3\n");
+    NetTest::WriteBytes(raw, "[TAGS]\na, b\n[PATTERNS]\n1, 2\n3\n");
     const QString good = folder + "/shops.csv";
-    writeFile(good, "Name,Sales\nNorth,10\nSouth,20\n");
+    NetTest::WriteBytes(good, "Name,Sales\nNorth,10\nSouth,20\n");
     for (const QString& source : {csv, raw}) {
         SCOPED_TRACE(source.toStdString());
         Utilities::StatusMessage(QStringLiteral("Ready"));
