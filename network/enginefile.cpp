@@ -77,24 +77,30 @@ CEngineFile::CEngineFile()
     try {
         const QString folder = QDir::cleanPath(AppPaths::TempFolder());
         QDir().mkpath(folder);
-        for (int i = 0; i < kAttempts; ++i) {
-            const QString digits = candidateDigits();
+        const auto reserve = [&](const QString& digits) {
             m_name = workingName(folder, digits);
             const QString lock = lockName(folder, digits);
             const int fd = takeLock(lock, true);
             if (fd < 0)
-                continue;
+                return false;
             // The digits are ours now; a file left under them by a copy that ended is taken over.
             QFile f(m_name);
             if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
                 dropLock(lock, fd);
-                continue;
+                return false;
             }
             m_lockName = lock;
             m_lockFd = fd;
             m_reserved = true;
-            break;
-        }
+            return true;
+        };
+        for (int i = 0; i < kAttempts && !m_reserved; ++i)
+            reserve(candidateDigits());
+        // The draws cover only the digits near the time of day: where copies that were killed
+        // left those taken, every other name is tried before this one settles for a name that
+        // may be another's.
+        for (int digits = 0; digits < 100000 && !m_reserved; ++digits)
+            reserve(QStringLiteral("%1").arg(digits, 5, 10, QLatin1Char('0')));
     } catch (...) {
     }
     m_native = QFile::encodeName(m_name);

@@ -10,6 +10,8 @@
 #include <QThread>
 
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 TEST(EngineFile, EachObjectReservesItsOwnNameAndRemovesOnlyIt)
 {
@@ -47,6 +49,31 @@ TEST(EngineFile, ManyObjectsNeverShareAName)
         names.insert(nets.back()->NetFileName());
     }
     EXPECT_EQ(names.size(), 50);
+}
+
+// Copies that were killed leave their names taken; every free name is found all the same, and
+// none that another holds is ever used.
+TEST(EngineFile, AFreeNameIsFoundWhereKilledCopiesTookTheRest)
+{
+    const QString folder = TestEnv::NewFolder("crowded");
+    const QByteArray before = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(folder));
+    for (int digits = 0; digits < 100000; ++digits) {
+        if (digits == 77777)
+            continue;
+        const QByteArray lock = QFile::encodeName(folder + QStringLiteral("/~KV%1.Lck").arg(digits, 5, 10, QLatin1Char('0')));
+        ::close(::open(lock.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
+    }
+    {
+        CSFam net;
+        EXPECT_EQ(net.NetFileName(), folder + "/~KV77777.Tmp");
+        EXPECT_TRUE(QFile::exists(net.NetFileName()));
+    }
+    if (before.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", before);
+    QDir(folder).removeRecursively();
 }
 
 namespace {

@@ -273,10 +273,16 @@ protected:
         CopyFolder(tmpl, trial);
         QDir(stash).removeRecursively();
         QDir().mkpath(stash);
+        // A cut child leaves its engine files and test folders behind, as a power cut does: in a
+        // folder of its own, cleared for the next, not in the temporary folder everyone shares.
+        const QString temp = base + "/temp";
+        QDir(temp).removeRecursively();
+        QDir().mkpath(temp);
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(kOpVar, op);
         env.insert(kFolderVar, trial);
+        env.insert("TMPDIR", temp);
         env.insert("LD_PRELOAD", KORVAN_PCSHIM);
         env.insert("PC_DIR", trial);
         env.insert("PC_N", QString::number(n));
@@ -345,7 +351,7 @@ protected:
         }
         for (int seed = 1; seed <= kEndCuts; ++seed) {
             const bool reported = RunChild(op, -1, 100 + seed);
-            EXPECT_TRUE(reported) << op.toStdString() << " seed " << seed;
+            EXPECT_TRUE(reported) << op.toStdString() << " seed " << seed << ":\n" << lastOutput.toStdString();
             endFailed += Inspect(QStringLiteral("%1 cut after its end, seed %2").arg(op).arg(100 + seed), reported, check);
         }
         std::printf("[power cut] %s: %ld events; %d of %d cuts after the end failed, %d of %d cuts during it\n",
