@@ -17,6 +17,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <cmath>
@@ -92,7 +93,135 @@ void CheckNames(const ImportTable& table)
     }
 }
 
+// What a number column of each type takes, as the typing settled it.
+QString TypeTakes(ColumnType t)
+{
+    switch (t) {
+    case ColumnType::Integer:
+        return QStringLiteral("whole numbers of 32 bits");
+    case ColumnType::BigInt:
+        return QStringLiteral("whole numbers of 64 bits");
+    case ColumnType::Single:
+        return QStringLiteral("numbers of single precision");
+    case ColumnType::Double:
+    case ColumnType::Text:
+        break;
+    }
+    return QStringLiteral("numbers");
+}
+
+[[noreturn]] void ThrowValueChanged(const ImportTable& table, int64_t row, size_t column, std::string_view value)
+{
+    QString shown = DecodeText(value.substr(0, 60), table.encoding);
+    if (value.size() > 60)
+        shown += QStringLiteral("...");
+    ThrowFileChanged(QStringLiteral("Row #%1, Column #%2 (%3) now holds \"%4\", where the column takes %5.")
+                         .arg(row + 1)
+                         .arg(column + 1)
+                         .arg(table.fieldNames.value(qsizetype(column)), shown, TypeTakes(table.types[column])));
+}
+
+[[noreturn]] void ThrowRowsChanged(int64_t rows, int64_t typed)
+{
+    ThrowFileChanged(rows > typed ? QStringLiteral("it now holds more than the %1 rows it held.").arg(typed)
+                                  : QStringLiteral("it now holds %1 rows, where it held %2.").arg(rows).arg(typed));
+}
+
+// The rows of an import written many to one INSERT: the statement's run, and the update of the
+// auto-numbered key's counter that goes with it, once a batch rather than once a row.
+class BatchInsert {
+public:
+    // `head` is "INSERT INTO t (a, b) VALUES ", `row` the marks of one row, "(?,?)".
+    BatchInsert(kdb::Database& db, QString head, QString row, size_t columns)
+        : m_db(db), m_head(std::move(head)), m_row(std::move(row)), m_columns(columns),
+          m_batch(std::max<size_t>(1, std::min<size_t>(50, 999 / std::max<size_t>(1, columns))))
+    {
+        m_full = m_db.Prepare(Sql(m_batch));
+        m_cells.reserve(m_batch * m_columns);
+    }
+    void Whole(int64_t v) { m_cells.push_back({Cell::Whole, v, 0, 0, 0}); }
+    void Number(double v) { m_cells.push_back({Cell::Number, 0, v, 0, 0}); }
+    void Text(std::string_view v)
+    {
+        m_cells.push_back({Cell::Text, 0, 0, m_text.size(), v.size()});
+        m_text.append(v);
+    }
+    void EndRow()
+    {
+        if (++m_rows == m_batch)
+            Run(m_full);
+    }
+    // Writes the rows of a batch not yet full.
+    void Finish()
+    {
+        if (m_rows > 0) {
+            kdb::Statement rest = m_db.Prepare(Sql(m_rows));
+            Run(rest);
+        }
+    }
+
+private:
+    struct Cell {
+        enum Kind : uint8_t { Whole, Number, Text } kind;
+        int64_t whole;
+        double number;
+        size_t offset;
+        size_t size;
+    };
+    QString Sql(size_t rows) const
+    {
+        QString sql = m_head + m_row;
+        for (size_t r = 1; r < rows; ++r)
+            sql += QLatin1Char(',') + m_row;
+        return sql;
+    }
+    // Every mark of the statement is bound again before each run: a text bound without a copy
+    // is read only while its batch is.
+    void Run(kdb::Statement& statement)
+    {
+        sqlite3_stmt* st = statement.handle();
+        for (size_t i = 0; i < m_cells.size(); ++i) {
+            const Cell& cell = m_cells[i];
+            const int pos = int(i + 1);
+            int rc = SQLITE_OK;
+            switch (cell.kind) {
+            case Cell::Whole:
+                rc = sqlite3_bind_int64(st, pos, cell.whole);
+                break;
+            case Cell::Number:
+                rc = sqlite3_bind_double(st, pos, cell.number);
+                break;
+            case Cell::Text:
+                rc = sqlite3_bind_text(st, pos, m_text.data() + cell.offset, int(cell.size), SQLITE_STATIC);
+                break;
+            }
+            if (rc != SQLITE_OK)
+                throw KvError(KvErr::OutOfMemory);
+        }
+        statement.Step();
+        statement.Reset();
+        m_cells.clear();
+        m_text.clear();
+        m_rows = 0;
+    }
+
+    kdb::Database& m_db;
+    QString m_head;
+    QString m_row;
+    size_t m_columns;
+    size_t m_batch;
+    kdb::Statement m_full;
+    std::vector<Cell> m_cells;
+    std::string m_text;
+    size_t m_rows = 0;
+};
+
 } // namespace
+
+void ThrowFileChanged(const QString& what)
+{
+    throw KvError(KvErr::DeviceIO, {}, QStringLiteral("The file changed while it was imported: ") + what);
+}
 
 qsizetype MostImportFields()
 {
@@ -224,6 +353,68 @@ double AsSingle(double value)
 int64_t AsInteger(double value)
 {
     return int64_t(std::nearbyint(value));
+}
+
+namespace {
+
+// True when the number written as `text` has at most six significant digits and a size a
+// single keeps them at (a normal single below 2 to the 24th): such a number comes back from a
+// single as written, so SingleHolds, which prints and reads it back, is not needed. Checked for
+// every six-digit number over the whole range.
+bool SixDigitsSingleHolds(std::string_view text, double value)
+{
+    const double size = std::fabs(value);
+    if (size >= 16777216.0 || (size < double(std::numeric_limits<float>::min()) && value != 0))
+        return false;
+    int digits = 0;
+    int zeros = 0;   // zeros after the last other digit so far: no significant digits
+    for (const char ch : text) {
+        if (ch == 'e' || ch == 'E')
+            break;
+        if (ch < '0' || ch > '9')
+            continue;
+        if (ch == '0') {
+            if (digits > 0)
+                ++zeros;
+            continue;
+        }
+        digits += zeros + 1;
+        zeros = 0;
+    }
+    return digits <= 6;
+}
+
+} // namespace
+
+NumberRead ReadNumber(std::string_view text)
+{
+    NumberRead r;
+    switch (ParseWhole(text, r.whole)) {
+    case WholeKind::TooBig:
+        r.kind = NumberRead::TooBig;
+        return r;
+    case WholeKind::Whole:
+        r.kind = NumberRead::Whole;
+        r.inDouble = DoubleHolds(r.whole);
+        r.number = double(r.whole);
+        r.singleHolds = r.inDouble && SingleHolds(r.number);
+        return r;
+    case WholeKind::NotWhole:
+        break;
+    }
+    switch (ParseNumber(text, r.number)) {
+    case NumberKind::NotNumber:
+        r.kind = NumberRead::NotNumber;
+        break;
+    case NumberKind::OutOfRange:
+        r.kind = NumberRead::OutOfRange;
+        break;
+    case NumberKind::Number:
+        r.kind = NumberRead::Number;
+        r.singleHolds = SixDigitsSingleHolds(text, r.number) || SingleHolds(r.number);
+        break;
+    }
+    return r;
 }
 
 TempFileGuard::~TempFileGuard()
@@ -364,56 +555,62 @@ void WriteImport(const QString& outputFile, const ImportTable& table,
         db.ExecuteJet(create);
 
         kdb::Transaction transaction(db);
-        kdb::Statement insert = db.Prepare(QStringLiteral("INSERT INTO ") +
-                                           kdb::QuoteIdent(table.name) + QStringLiteral(" (") +
-                                           columns + QStringLiteral(") VALUES (") + marks +
-                                           QStringLiteral(")"));
+        BatchInsert insert(db, QStringLiteral("INSERT INTO ") + kdb::QuoteIdent(table.name) + QStringLiteral(" (")
+                                   + columns + QStringLiteral(") VALUES "),
+                           QStringLiteral("(") + marks + QStringLiteral(")"), table.types.size());
         const size_t n = table.types.size();
         std::string converted;
+        int64_t row = 0;
         feed([&](const Items& items) {
+            if (row == table.rows)
+                ThrowRowsChanged(table.rows + 1, table.rows);
             for (size_t c = 0; c < n; ++c) {
-                const int pos = int(c + 1);
                 const std::string_view v = items[c];
-                double d = 0;
-                switch (table.types[c]) {
+                const ColumnType type = table.types[c];
+                switch (type) {
                 case ColumnType::Integer:
                 case ColumnType::BigInt: {
                     // Digits are taken exactly; "2.0" or "1e1" through the number.
-                    int64_t whole = 0;
-                    if (ParseWhole(v, whole) != WholeKind::Whole) {
-                        ParseNumber(v, d);
-                        whole = AsInteger(d);
-                    }
-                    insert.Bind(pos, whole);
+                    const NumberRead r = ReadNumber(v);
+                    int64_t whole = r.whole;
+                    if (r.kind == NumberRead::Number && IsWholeInSingle(r.number))
+                        whole = AsInteger(r.number);
+                    else if (r.kind != NumberRead::Whole)
+                        ThrowValueChanged(table, row, c, v);
+                    if (type == ColumnType::Integer
+                        && (whole < std::numeric_limits<int32_t>::min() || whole > std::numeric_limits<int32_t>::max()))
+                        ThrowValueChanged(table, row, c, v);
+                    insert.Whole(whole);
                     break;
                 }
                 case ColumnType::Single:
-                    ParseNumber(v, d);
-                    insert.Bind(pos, AsSingle(d));
+                case ColumnType::Double: {
+                    // A single column holds only numbers it gives back as written: AsSingle
+                    // would change none of them.
+                    const NumberRead r = ReadNumber(v);
+                    const bool number = r.kind == NumberRead::Number || (r.kind == NumberRead::Whole && r.inDouble);
+                    if (!number || (type == ColumnType::Single && !r.singleHolds))
+                        ThrowValueChanged(table, row, c, v);
+                    insert.Number(r.number);
                     break;
-                case ColumnType::Double:
-                    ParseNumber(v, d);
-                    insert.Bind(pos, d);
-                    break;
-                case ColumnType::Text: {
-                    std::string_view text = v;
+                }
+                case ColumnType::Text:
                     if (table.encoding != TextEncoding::Utf8) {
                         converted.clear();
                         AppendAsUtf8(converted, v, table.encoding);
-                        text = converted;
+                        insert.Text(converted);
+                    } else {
+                        insert.Text(v);
                     }
-                    // Straight from the line's bytes: one copy, no text object per value.
-                    if (sqlite3_bind_text(insert.handle(), pos, text.data(), int(text.size()),
-                                          SQLITE_TRANSIENT)
-                        != SQLITE_OK)
-                        throw KvError(KvErr::OutOfMemory);
                     break;
                 }
-                }
             }
-            insert.Step();
-            insert.Reset();
+            insert.EndRow();
+            ++row;
         });
+        insert.Finish();
+        if (row != table.rows)
+            ThrowRowsChanged(row, table.rows);
         const auto save = [&] {
             transaction.Commit();
             db.Close();

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <functional>
 #include <string_view>
 #include <vector>
@@ -45,12 +46,27 @@ double AsSingle(double value);
 // 32-bit integer rounding: to the nearest, halves to the even neighbour.
 int64_t AsInteger(double value);
 
+// One value of a file as a number column reads it: the column typing and the writing of the
+// rows both read values this way, so that what the typing accepted is what is written.
+struct NumberRead {
+    enum Kind : uint8_t { NotNumber, Whole, Number, TooBig, OutOfRange };
+    Kind kind = NotNumber;  // Whole and TooBig as ParseWhole, the rest as ParseNumber
+    bool inDouble = false;    // a Whole that a double holds exactly (DoubleHolds)
+    bool singleHolds = false; // a Whole a double holds, or a Number, that SingleHolds
+    int64_t whole = 0;        // of a Whole
+    double number = 0;        // of a Number, and of a Whole a double holds
+};
+NumberRead ReadNumber(std::string_view text);
+
 struct ImportTable {
     QString name;                    // table name as it goes into the file
     QString keyColumnText;           // " Count AUTOINCREMENT CONSTRAINT PrimaryKey PRIMARY KEY, "
     QStringList fieldNames;
     std::vector<ColumnType> types;
     TextEncoding encoding = TextEncoding::Utf8;
+    // The rows the typing read; the rows fed must be as many, each value of the kind its
+    // column was typed by. The file read again may have changed meanwhile.
+    int64_t rows = 0;
 };
 
 // The most fields an imported table takes beside its key column.
@@ -59,10 +75,16 @@ qsizetype MostImportFields();
 // the line of names is read, so a line of a million names is refused without more work.
 void CheckFieldCount(qsizetype count);
 
+// Fails an import whose file, read again for its rows, is no longer the file the typing read:
+// "The file changed while it was imported: " and `what`.
+[[noreturn]] void ThrowFileChanged(const QString& what);
+
 using RowSink = std::function<void(const Items&)>;
 // Creates the table in a new file beside `outputFile`, lets `feed` hand every row to the sink
-// (one transaction, one prepared insert), and then replaces `outputFile` with it. On any
-// failure the temporary file goes and `outputFile` is untouched. The saving of the rows (the
+// (one transaction, one prepared insert), and then replaces `outputFile` with it. A value its
+// column's type does not take, or another number of rows than `table.rows`, fails the import
+// naming where (the file changed after it was typed). On any failure the temporary file goes
+// and `outputFile` is untouched. The saving of the rows (the
 // commit, a long call after many rows) is handed to `saving` when given, which must run it.
 void WriteImport(const QString& outputFile, const ImportTable& table,
                  const std::function<void(const RowSink&)>& feed,

@@ -100,37 +100,30 @@ public:
             }
             // Whole numbers written as digits are kept exactly: a 64-bit integer column holds
             // every one; beyond 64 bits the column keeps them as text.
-            int64_t whole = 0;
-            const WholeKind wk = ParseWhole(v, whole);
-            if (wk == WholeKind::TooBig) {
-                col.type = ColumnType::Text;
-                col.done = true;
-                continue;
-            }
-            if (wk == WholeKind::Whole) {
-                if (whole < std::numeric_limits<int32_t>::min() || whole > std::numeric_limits<int32_t>::max())
-                    col.beyond32 = true;
-                if (DoubleHolds(whole))
-                    col.singleHoldsAll = col.singleHoldsAll && SingleHolds(double(whole));
-                else
-                    col.beyondDouble = true;
-                continue;
-            }
-            double d = 0;
-            switch (ParseNumber(v, d)) {
-            case NumberKind::NotNumber:
+            const NumberRead r = ReadNumber(v);
+            switch (r.kind) {
+            case NumberRead::TooBig:
+            case NumberRead::NotNumber:
                 col.type = ColumnType::Text;
                 col.done = true;
                 break;
-            case NumberKind::OutOfRange:
+            case NumberRead::Whole:
+                if (r.whole < std::numeric_limits<int32_t>::min() || r.whole > std::numeric_limits<int32_t>::max())
+                    col.beyond32 = true;
+                if (r.inDouble)
+                    col.singleHoldsAll = col.singleHoldsAll && r.singleHolds;
+                else
+                    col.beyondDouble = true;
+                break;
+            case NumberRead::OutOfRange:
                 col.done = true;
                 col.stop = StopOverflow;
                 col.stopRow = m_rows;
                 break;
-            case NumberKind::Number:
-                if (col.type == ColumnType::Integer && !IsWholeInSingle(d))
+            case NumberRead::Number:
+                if (col.type == ColumnType::Integer && !IsWholeInSingle(r.number))
                     col.type = ColumnType::Single;
-                col.singleHoldsAll = col.singleHoldsAll && SingleHolds(d);
+                col.singleHoldsAll = col.singleHoldsAll && r.singleHolds;
                 break;
             }
         }
@@ -333,9 +326,12 @@ void TakeNames(const Items& items, Reading& st, ColumnTyper& typer)
 }
 
 // A row whose item count the first reading had checked no longer has it.
-[[noreturn]] void ThrowFileChanged()
+[[noreturn]] void ThrowItemsChanged(int64_t row, size_t items, size_t fields)
 {
-    throw KvError(KvErr::DeviceIO, {}, QStringLiteral("The file changed while it was imported."));
+    ThrowFileChanged(QStringLiteral("row #%1 now holds %2 values, where the file names %3 fields.")
+                         .arg(row)
+                         .arg(items)
+                         .arg(fields));
 }
 
 // A pattern file by its line rules: [TAGS] names the fields, the rows of the last [PATTERNS]
@@ -392,7 +388,7 @@ bool ReadRawFile(const QString& path, Reading& st, ColumnTyper& typer, const Row
             }
             if (items.size() != fieldCount) {
                 if (!st.firstPass)
-                    ThrowFileChanged();
+                    ThrowItemsChanged(sectionLine + 1, items.size(), fieldCount);
                 Prompts::MsgBox(kItemCountWrong + QString::number(sectionLine),
                                 MsgButtons::Ok, MsgIcon::None, kAppTitle);
                 return false;
@@ -447,7 +443,7 @@ bool ReadTextFile(const QString& path, Reading& st, ColumnTyper& typer, const Ro
         ++row;
         if (items.size() != fieldCount) {
             if (!st.firstPass)
-                ThrowFileChanged();
+                ThrowItemsChanged(row, items.size(), fieldCount);
             Prompts::MsgBox(
                 QStringLiteral("Number of fields Does Not match number of field names at row #")
                     + QString::number(row),
@@ -538,6 +534,7 @@ void Import(const QString& fileName, const ImportKind& kind)
         table.fieldNames = names;
         table.types = typer.Types();
         table.encoding = encoding;
+        table.rows = typer.Rows();
 
         st.firstPass = false;
         WriteImport(

@@ -14,8 +14,10 @@
 #include <QProcess>
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -430,6 +432,79 @@ TEST(TextImport, ALogOrJournalLeftBesideTheOldFileIsNotPlayedIntoTheNewOne)
     EXPECT_EQ(status.Last(), QStringLiteral("Import to ") + mdb + QStringLiteral(" successful."));
     EXPECT_FALSE(QFileInfo::exists(mdb + QStringLiteral("-journal")));
     EXPECT_EQ(ReadTable(mdb, QStringLiteral("crashed")).rows.size(), 1);
+}
+
+// Answers the overwrite question Yes after `change` ran: the moment between the two readings
+// of a text import, when another program may change the file; every box is kept.
+class ChangingPrompter final : public IPrompter {
+public:
+    explicit ChangingPrompter(std::function<void()> change) : m_change(std::move(change))
+    {
+        m_previous = Prompts::Install(this);
+    }
+    ~ChangingPrompter() override { Prompts::Install(m_previous); }
+    MsgResult messageBox(const MessageRequest& request) override
+    {
+        boxes.push_back(request);
+        if (!request.text.endsWith(QStringLiteral(" Exists.  Overwrite?")))
+            return MsgResult::Ok;
+        m_change();
+        return MsgResult::Yes;
+    }
+    FileDialogResult fileDialog(const FileDialogRequest&) override { return {}; }
+    std::vector<MessageRequest> boxes;
+
+private:
+    std::function<void()> m_change;
+    IPrompter* m_previous = nullptr;
+};
+
+// A file changed by another program after the typing read it: a value its column does not
+// take, or fewer rows, fails the import in one box that says where, and the old file stays.
+TEST(Import, AFileChangedBetweenItsTwoReadingsFailsAndKeepsTheOldFile)
+{
+    const QByteArray rows = "x1,name,w\n1,a,0.5\n2,b,1.25\n3,c,2\n";
+    const QString csv = Source(QStringLiteral("changed.csv"), rows);
+    const auto failsWith = [&](const QByteArray& changed, const QString& text) {
+        const QString mdb = MdbOf(csv);
+        WriteFile(csv, rows);
+        WriteFile(mdb, "old contents");
+        ChangingPrompter prompter([&] { WriteFile(csv, changed); });
+        StatusRecorder status;
+        Utilities::LoadTextFile(csv);
+        ASSERT_EQ(prompter.boxes.size(), 2u);
+        EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("Error: 57. \nThe file changed while it was imported: ") + text);
+        EXPECT_EQ(status.Last(), QStringLiteral("Import Failed."));
+        EXPECT_EQ(ReadFile(mdb), QByteArray("old contents"));
+        EXPECT_EQ(FolderEntries(csv).size(), 2);
+    };
+    failsWith("x1,name,w\n1,a,0.5\nabc,b,1.25\n3,c,2\n",
+              QStringLiteral("Row #2, Column #1 (x1) now holds \"abc\", where the column takes whole numbers of 32 bits."));
+    failsWith("x1,name,w\n1,a,0.5\n2,b,   \n3,c,2\n",
+              QStringLiteral("Row #2, Column #3 (w) now holds \"   \", where the column takes numbers of single precision."));
+    failsWith("x1,name,w\n1,a,0.5\n2,b,1.25\n", QStringLiteral("it now holds 2 rows, where it held 3."));
+    failsWith(rows + "4,d,1\n", QStringLiteral("it now holds more than the 3 rows it held."));
+
+    // A pattern file asks before it is read: the file is replaced when the typing has read
+    // its last line (17 %), before the rows are read again.
+    const QString raw = Source(QStringLiteral("changed.raw"), "[TAGS]\nx, y\n[PATTERNS]\n1, 2\n3, 4\n5, 6\n");
+    const QString next = raw + QStringLiteral(".next");
+    WriteFile(next, "[TAGS]\nx, y\n[PATTERNS]\n1, 2\n3, 4.5\n5, 6\n");
+    FakePrompter fp;
+    fp.ExpectBox(MsgResult::Ok);
+    bool replaced = false;
+    StatusRecorder status;
+    ProgressListener listener([&](int percent) {
+        if (percent >= 17 && !replaced)
+            replaced = std::rename(QFile::encodeName(next).constData(), QFile::encodeName(raw).constData()) == 0;
+    });
+    Utilities::LoadRawFile(raw);
+    EXPECT_TRUE(replaced);
+    ASSERT_EQ(fp.Boxes().size(), 1u);
+    EXPECT_EQ(fp.LastBox().text, QStringLiteral("Error: 57. \nThe file changed while it was imported: Row #2, Column #2 (y) "
+                                                "now holds \" 4.5\", where the column takes whole numbers of 32 bits."));
+    EXPECT_EQ(status.Last(), QStringLiteral("Import Failed."));
+    EXPECT_EQ(FolderEntries(raw), QStringList{QStringLiteral("changed.raw")});
 }
 
 TEST(RawImport, AMissingFileGoesThroughTheGeneralFailure)
