@@ -23,6 +23,64 @@ char16_t Cp1252(unsigned char b)
 
 constexpr size_t kChunk = 1 << 20;
 
+// UTF-32's little-endian byte-order mark begins as UTF-16's does; without a mark, a first
+// character below 256 shows the encoding by its zero bytes ("a" is 61 00 in UTF-16LE, 00 00 00
+// 61 in UTF-32BE). Returns the size of the mark.
+template <typename Wide>
+int WideEncoding(const QByteArray& head, Wide& wide)
+{
+    const auto at = [&](qsizetype i) { return i < head.size() ? int(uchar(head[i])) : -1; };
+    const bool four = head.size() >= 4;
+    const bool two = head.size() >= 2;
+    struct Form {
+        bool matches;
+        Wide wide;
+        int mark;
+    };
+    const Form forms[] = {
+        {four && at(0) == 0xFF && at(1) == 0xFE && at(2) == 0 && at(3) == 0, Wide::Utf32LE, 4},
+        {four && at(0) == 0 && at(1) == 0 && at(2) == 0xFE && at(3) == 0xFF, Wide::Utf32BE, 4},
+        {at(0) == 0xFF && at(1) == 0xFE, Wide::Utf16LE, 2},
+        {at(0) == 0xFE && at(1) == 0xFF, Wide::Utf16BE, 2},
+        {four && at(0) != 0 && at(1) == 0 && at(2) == 0 && at(3) == 0, Wide::Utf32LE, 0},
+        {four && at(0) == 0 && at(1) == 0 && at(2) == 0 && at(3) != 0, Wide::Utf32BE, 0},
+        {two && at(0) == 0 && at(1) != 0, Wide::Utf16BE, 0},
+        {two && at(0) != 0 && at(1) == 0, Wide::Utf16LE, 0},
+    };
+    for (const Form& f : forms) {
+        if (f.matches) {
+            wide = f.wide;
+            return f.mark;
+        }
+    }
+    return 0;
+}
+
+// Writes the character as UTF-8 at `d` (room for four bytes); returns the bytes written.
+size_t EncodeUtf8(uint32_t cp, char* d)
+{
+    if (cp < 0x80) {
+        d[0] = char(cp);
+        return 1;
+    }
+    if (cp < 0x800) {
+        d[0] = char(0xC0 | (cp >> 6));
+        d[1] = char(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000) {
+        d[0] = char(0xE0 | (cp >> 12));
+        d[1] = char(0x80 | ((cp >> 6) & 0x3F));
+        d[2] = char(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    d[0] = char(0xF0 | (cp >> 18));
+    d[1] = char(0x80 | ((cp >> 12) & 0x3F));
+    d[2] = char(0x80 | ((cp >> 6) & 0x3F));
+    d[3] = char(0x80 | (cp & 0x3F));
+    return 4;
+}
+
 } // namespace
 
 bool IsValidUtf8(std::string_view bytes)
@@ -98,15 +156,8 @@ void AppendAsUtf8(std::string& out, std::string_view bytes, TextEncoding encodin
             out.push_back(ch);
             continue;
         }
-        const char16_t cp = Cp1252(b);
-        if (cp < 0x800) {
-            out.push_back(char(0xC0 | (cp >> 6)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(char(0xE0 | (cp >> 12)));
-            out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        }
+        char utf8[4];
+        out.append(utf8, EncodeUtf8(Cp1252(b), utf8));
     }
 }
 
@@ -115,12 +166,9 @@ CTextLineReader::CTextLineReader(const QString& path) : m_file(path)
     // A file that is there but cannot be read says why (a loop of links, no permission, a pipe).
     Utilities::OpenForReading(m_file);
     m_buf.resize(kChunk);
-    const QByteArray mark = m_file.peek(2);
-    if (mark == QByteArrayLiteral("\xFF\xFE") || mark == QByteArrayLiteral("\xFE\xFF")) {
-        m_utf16.emplace(mark[0] == '\xFF' ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
-        m_read = m_file.read(2).size();
-        m_added = m_read;
-    }
+    const int mark = WideEncoding(m_file.peek(4), m_wide);
+    m_read = m_file.read(mark).size();
+    m_added = m_read;
 }
 
 bool CTextLineReader::Fill()
@@ -134,28 +182,17 @@ bool CTextLineReader::Fill()
     }
     if (m_end == m_buf.size())
         m_buf.resize(m_buf.size() * 2);
-    if (m_utf16) {
+    if (m_wide != Wide::No) {
         const QByteArray raw = m_file.read(qint64(kChunk));
         if (raw.isEmpty() && m_file.error() != QFileDevice::NoError)
             throw KvError(KvErr::DeviceIO);
-        QString decoded = m_highHalf + QString((*m_utf16)(raw));
-        m_highHalf.clear();
-        if (raw.isEmpty() && decoded.isEmpty()) {
+        if (raw.isEmpty()) {
+            if (!m_partial.empty())
+                ThrowNotWide(m_wide, m_read - int64_t(m_partial.size()));
             m_eof = true;
             return false;
         }
-        // The first half of a character beyond 16 bits waits for its second half.
-        if (!raw.isEmpty() && !decoded.isEmpty() && decoded.back().isHighSurrogate()) {
-            m_highHalf = decoded.back();
-            decoded.chop(1);
-        }
-        const QByteArray text = decoded.toUtf8();
-        if (m_buf.size() - m_end < size_t(text.size()))
-            m_buf.resize(m_end + size_t(text.size()));
-        std::memcpy(m_buf.data() + m_end, text.constData(), size_t(text.size()));
-        m_end += size_t(text.size());
-        m_read += raw.size();
-        m_added += text.size();
+        AddWide(raw);
         return true;
     }
     const qint64 got = m_file.read(m_buf.data() + m_end, qint64(m_buf.size() - m_end));
@@ -169,6 +206,67 @@ bool CTextLineReader::Fill()
     m_read += got;
     m_added += got;
     return true;
+}
+
+[[noreturn]] void CTextLineReader::ThrowNotWide(Wide wide, int64_t at)
+{
+    static const char* const names[] = {"", "UTF-16LE", "UTF-16BE", "UTF-32LE", "UTF-32BE"};
+    throw KvError(KvErr::DeviceIO, {},
+                  QStringLiteral("The file is not %1 text throughout: the bytes at byte %2 are no character of it.")
+                      .arg(QLatin1String(names[int(wide)]))
+                      .arg(at));
+}
+
+// The characters of the bytes read, with those of the last read that waited for these, go into
+// the buffer as UTF-8. A value the encoding cannot hold (half a character, a number beyond
+// Unicode) is refused rather than imported changed.
+void CTextLineReader::AddWide(const QByteArray& raw)
+{
+    const int64_t partialAt = m_read - int64_t(m_partial.size());
+    m_partial.append(raw.constData(), size_t(raw.size()));
+    const auto* p = reinterpret_cast<const unsigned char*>(m_partial.data());
+    const size_t n = m_partial.size();
+    // Two bytes become at most three of UTF-8, four at most four.
+    if (m_buf.size() - m_end < n * 3 / 2 + 4)
+        m_buf.resize(m_end + n * 3 / 2 + 4);
+    const bool little = m_wide == Wide::Utf16LE || m_wide == Wide::Utf32LE;
+    const auto unit16 = [&](size_t i) {
+        return little ? uint32_t(p[i]) | uint32_t(p[i + 1]) << 8 : uint32_t(p[i]) << 8 | uint32_t(p[i + 1]);
+    };
+    const size_t before = m_end;
+    size_t i = 0;
+    if (m_wide == Wide::Utf16LE || m_wide == Wide::Utf16BE) {
+        while (i + 2 <= n) {
+            uint32_t cp = unit16(i);
+            size_t size = 2;
+            if (cp >= 0xD800 && cp < 0xDC00) {
+                if (i + 4 > n)
+                    break;
+                const uint32_t low = unit16(i + 2);
+                if (low < 0xDC00 || low > 0xDFFF)
+                    ThrowNotWide(m_wide, partialAt + int64_t(i));
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                size = 4;
+            } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
+                ThrowNotWide(m_wide, partialAt + int64_t(i));
+            }
+            m_end += EncodeUtf8(cp, m_buf.data() + m_end);
+            i += size;
+        }
+    } else {
+        for (; i + 4 <= n; i += 4) {
+            const uint32_t cp = little ? uint32_t(p[i]) | uint32_t(p[i + 1]) << 8 | uint32_t(p[i + 2]) << 16
+                                             | uint32_t(p[i + 3]) << 24
+                                       : uint32_t(p[i]) << 24 | uint32_t(p[i + 1]) << 16
+                                             | uint32_t(p[i + 2]) << 8 | uint32_t(p[i + 3]);
+            if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+                ThrowNotWide(m_wide, partialAt + int64_t(i));
+            m_end += EncodeUtf8(cp, m_buf.data() + m_end);
+        }
+    }
+    m_partial.erase(0, i);
+    m_read += raw.size();
+    m_added += int64_t(m_end - before);
 }
 
 bool CTextLineReader::Next(std::string_view& line)

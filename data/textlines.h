@@ -1,13 +1,12 @@
 // Reading text files line by line for the importers: any line end (LF, CRLF, CR), lines of
 // any length, bytes handed out undecoded, and the decoding of UTF-8 with a Windows-1252
-// fallback for files that are not valid UTF-8. A file that starts with a UTF-16 byte-order
-// mark (either byte order) is handed out as UTF-8.
+// fallback for files that are not valid UTF-8. A UTF-16 or UTF-32 file (either byte order) is
+// handed out as UTF-8: known by its byte-order mark, or without one by the zero bytes of its
+// first character, which in a file of names and numbers is below 256.
 #pragma once
 
 #include <QFile>
 #include <QString>
-#include <QStringDecoder>
-#include <optional>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,12 +24,14 @@ void AppendAsUtf8(std::string& out, std::string_view bytes, TextEncoding encodin
 class CTextLineReader {
 public:
     // Opens the file; raises KvError 53 when it is missing and 75 when it cannot be read.
+    // Reading a UTF-16 or UTF-32 file that breaks its encoding's rules raises KvError 57.
     explicit CTextLineReader(const QString& path);
     // The next line without its line end (a UTF-8 byte-order mark at the start is dropped);
     // valid until the next call. False at the end of the file.
     bool Next(std::string_view& line);
     // Bytes of the file handed out so far (with their line ends), and the file's size: how
-    // far a reading has come. Of a UTF-16 file, in the proportion of its bytes to theirs.
+    // far a reading has come. Of a UTF-16 or UTF-32 file, in the proportion of its bytes to
+    // theirs.
     int64_t Consumed() const
     {
         const size_t waiting = m_end - m_pos;
@@ -47,10 +48,13 @@ private:
     size_t m_pos = 0;
     size_t m_end = 0;
     int64_t m_read = 0;    // bytes read from the file
-    int64_t m_added = 0;   // bytes put into the buffer (more than read of a UTF-16 file)
+    int64_t m_added = 0;   // bytes put into the buffer (not as many as read of a wide file)
     bool m_eof = false;
     bool m_first = true;
-    // Set for a UTF-16 file: its text, decoded across the reads, goes into the buffer as UTF-8.
-    std::optional<QStringDecoder> m_utf16;
-    QString m_highHalf;
+    // Set for a UTF-16 or UTF-32 file: its text goes into the buffer as UTF-8.
+    enum class Wide : uint8_t { No, Utf16LE, Utf16BE, Utf32LE, Utf32BE };
+    Wide m_wide = Wide::No;
+    std::string m_partial;   // bytes read of a character whose other bytes come with the next read
+    void AddWide(const QByteArray& raw);
+    [[noreturn]] static void ThrowNotWide(Wide wide, int64_t at);
 };

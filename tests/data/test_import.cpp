@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
+#include <QStringEncoder>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -739,6 +740,45 @@ TEST(TextImport, ReadsUtf8AndFallsBackToWindows1252)
     EXPECT_EQ(r.rows[0][1], QStringLiteral("œuvre"));
     EXPECT_EQ(r.rows[1][2], QStringLiteral("2"));
     EXPECT_TRUE(fp.Boxes().empty());
+
+    // UTF-16 saved without its mark and UTF-32 with or without it, either byte order: read by
+    // the zero bytes of the first character, every value kept.
+    const QString wideText = QStringLiteral("namé,n\r\nœuvre \U0001D11E,1\r\nx,2\r\n");
+    for (const auto encoding : {QStringConverter::Utf16LE, QStringConverter::Utf16BE, QStringConverter::Utf32LE,
+                                QStringConverter::Utf32BE}) {
+        for (const bool mark : {false, true}) {
+            QStringEncoder encode(encoding, mark ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
+            const QString file = Source(QStringLiteral("wide.csv"), encode(wideText));
+            Utilities::LoadTextFile(file);
+            ASSERT_TRUE(fp.Boxes().empty()) << encode.name() << mark << fp.LastBox().text.toStdString();
+            const Imported t = ReadTable(MdbOf(file), QStringLiteral("wide"));
+            ASSERT_EQ(t.rows.size(), 2) << encode.name() << mark;
+            EXPECT_EQ(t.names[1], QStringLiteral("namé"));
+            EXPECT_EQ(t.types[2], kdb::dbLong);
+            EXPECT_EQ(t.rows[0][1], QStringLiteral("œuvre \U0001D11E"));
+            EXPECT_EQ(t.rows[1][2], QStringLiteral("2"));
+        }
+        // The pattern import reads its lines the same way.
+        QStringEncoder encode(encoding);
+        const QString raw = Source(QStringLiteral("wide.raw"), encode(QStringLiteral("[TAGS]\r\n") + wideText.section(u'\n', 0, 0)
+                                                                      + QStringLiteral("\n[PATTERNS]\r\n")
+                                                                      + wideText.section(u'\n', 1)));
+        Utilities::LoadRawFile(raw);
+        ASSERT_TRUE(fp.Boxes().empty()) << encode.name() << fp.LastBox().text.toStdString();
+        const Imported r = ReadTable(MdbOf(raw), QStringLiteral("wide"));
+        ASSERT_EQ(r.rows.size(), 2) << encode.name();
+        EXPECT_EQ(r.rows[0][1], QStringLiteral("œuvre \U0001D11E"));
+    }
+    // What breaks its encoding's rules is refused, not imported with the character lost.
+    fp.ExpectBox(MsgResult::Ok);
+    StatusRecorder status;
+    const QString broken = Source(QStringLiteral("broken.csv"), QByteArray("\xFF\xFE\0\0a\0\0\0\n\0\0\0\0\0\x11\0", 16));
+    Utilities::LoadTextFile(broken);
+    ASSERT_EQ(fp.Boxes().size(), 1u);
+    EXPECT_EQ(fp.LastBox().text,
+              QStringLiteral("Error: 57. \nThe file is not UTF-32LE text throughout: the bytes at byte 12 are no character of it."));
+    EXPECT_EQ(status.Last(), QStringLiteral("Import Failed."));
+    EXPECT_FALSE(QFileInfo::exists(MdbOf(broken)));
 }
 
 // --- Names the database cannot take, and what killed imports leave -------------------------
