@@ -104,8 +104,9 @@ QString TypeTakes(ColumnType t)
     case ColumnType::Single:
         return QStringLiteral("numbers of single precision");
     case ColumnType::Double:
-    case ColumnType::Text:
         break;
+    case ColumnType::Text:
+        return QStringLiteral("UTF-8 text");
     }
     return QStringLiteral("numbers");
 }
@@ -595,6 +596,9 @@ void WriteImport(const QString& outputFile, const ImportTable& table,
                     break;
                 }
                 case ColumnType::Text:
+                    // The typing found every line UTF-8: bytes that are not would go in broken.
+                    if (table.encoding == TextEncoding::Utf8 && !IsValidUtf8(v))
+                        ThrowValueChanged(table, row, c, v);
                     if (table.encoding != TextEncoding::Utf8) {
                         converted.clear();
                         AppendAsUtf8(converted, v, table.encoding);

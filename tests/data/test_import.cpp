@@ -483,6 +483,8 @@ TEST(Import, AFileChangedBetweenItsTwoReadingsFailsAndKeepsTheOldFile)
               QStringLiteral("Row #2, Column #1 (x1) now holds \"abc\", where the column takes whole numbers of 32 bits."));
     failsWith("x1,name,w\n1,a,0.5\n2,b,   \n3,c,2\n",
               QStringLiteral("Row #2, Column #3 (w) now holds \"   \", where the column takes numbers of single precision."));
+    failsWith("x1,name,w\n1,a,0.5\n2,b\xff,1.25\n3,c,2\n",
+              QStringLiteral("Row #2, Column #2 (name) now holds \"b\uFFFD\", where the column takes UTF-8 text."));
     failsWith("x1,name,w\n1,a,0.5\n2,b,1.25\n", QStringLiteral("it now holds 2 rows, where it held 3."));
     failsWith(rows + "4,d,1\n", QStringLiteral("it now holds more than the 3 rows it held."));
 
@@ -873,7 +875,9 @@ TEST(ImportProgress, TheStatusBarFollowsBothReadingsOfTheFile)
         csv += row;
         raw += row;
     }
-    const auto check = [](const std::vector<int>& heard) {
+    const auto check = [](std::vector<int> heard) {
+        // A save that lasts (a slow disk, a busy machine) hears its percent again now and then.
+        heard.erase(std::unique(heard.begin(), heard.end()), heard.end());
         ASSERT_GE(heard.size(), 90u);
         ExpectRisingToTheEnd(heard);
         EXPECT_GE(std::count_if(heard.begin(), heard.end(), [](int p) { return p > 0 && p < 17; }), 12);
