@@ -81,11 +81,11 @@ void CheckFieldCount(qsizetype count);
 
 using RowSink = std::function<void(const Items&)>;
 // Creates the table in a new file beside `outputFile`, lets `feed` hand every row to the sink
-// (one transaction, one prepared insert), and then replaces `outputFile` with it. A value its
-// column's type does not take, or another number of rows than `table.rows`, fails the import
-// naming where (the file changed after it was typed). On any failure the temporary file goes
-// and `outputFile` is untouched. The saving of the rows (the
-// commit, a long call after many rows) is handed to `saving` when given, which must run it.
+// (one transaction, many rows to each insert), and then replaces `outputFile` with it. A value
+// its column's type does not take, or another number of rows than `table.rows`, fails the
+// import naming where (the file changed after it was typed). On any failure the temporary file
+// goes and `outputFile` is untouched. The saving of the rows (the commit, a long call after
+// many rows) is handed to `saving` when given, which must run it.
 void WriteImport(const QString& outputFile, const ImportTable& table,
                  const std::function<void(const RowSink&)>& feed,
                  const std::function<void(const std::function<void()>& save)>& saving = {});

@@ -328,7 +328,7 @@ void TakeNames(const Items& items, Reading& st, ColumnTyper& typer)
 // A row whose item count the first reading had checked no longer has it.
 [[noreturn]] void ThrowItemsChanged(int64_t row, size_t items, size_t fields)
 {
-    ThrowFileChanged(QStringLiteral("row #%1 now holds %2 values, where the file names %3 fields.")
+    ThrowFileChanged(QStringLiteral("Row #%1 now holds %2 values, where the file names %3 fields.")
                          .arg(row)
                          .arg(items)
                          .arg(fields));

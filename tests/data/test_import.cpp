@@ -486,6 +486,7 @@ TEST(Import, AFileChangedBetweenItsTwoReadingsFailsAndKeepsTheOldFile)
     failsWith("x1,name,w\n1,a,0.5\n2,b\xff,1.25\n3,c,2\n",
               QStringLiteral("Row #2, Column #2 (name) now holds \"b\uFFFD\", where the column takes UTF-8 text."));
     failsWith("x1,name,w\n1,a,0.5\n2,b,1.25\n", QStringLiteral("it now holds 2 rows, where it held 3."));
+    failsWith("x1,name,w\n1,a,0.5\n2,b", QStringLiteral("Row #2 now holds 2 values, where the file names 3 fields."));
     failsWith(rows + "4,d,1\n", QStringLiteral("it now holds more than the 3 rows it held."));
 
     // A pattern file asks before it is read: the file is replaced when the typing has read
