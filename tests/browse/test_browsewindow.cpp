@@ -741,6 +741,70 @@ TEST_F(BrowseWindow, AFailedBackgroundReadKeepsItsRowsAndSaysSo)
     EXPECT_EQ(w->Model()->rowCount(), 512);
 }
 
+// Another program holds the project file, both kinds: rows that cannot be read are said once,
+// never cached as blank rows, and read when the grid next shows them; a mark toggled then
+// says why it was not set, and the grid and the file keep the old one.
+TEST_F(BrowseWindow, RowsAndMarksUnderAnotherProgramsLockSayItOnceAndAreReadAgain)
+{
+    for (const bool sfam : {false, true}) {
+        SCOPED_TRACE(sfam ? "SFAM" : "back-propagation");
+        if (sfam)
+            OpenSFam("Cls");
+        else
+            OpenBackProp();
+        prompts.Clear();
+        BrowseViews::BrowseTest();
+        frmBrowse* w = Current();
+        ASSERT_NE(w, nullptr);
+        BrowseModel* m = w->Model();
+        const int key = sfam ? 3 : 4;
+        kdb::Database other = kdb::Database::Open(project, false, false);
+        other.Execute("BEGIN EXCLUSIVE");
+        prompts.ExpectBox(MsgResult::Ok);
+        EXPECT_EQ(Cell(w, 1, key).toString(), "#Error");
+        ASSERT_EQ(prompts.Boxes().size(), 1u);
+        EXPECT_EQ(prompts.LastBox().title, "frmBrowse::Data1");
+        // Asked again while the lock holds: no second box, nothing cached.
+        EXPECT_EQ(Cell(w, 1, key).toString(), "#Error");
+        EXPECT_EQ(prompts.Boxes().size(), 1u);
+        EXPECT_FALSE(m->Cache().HasBlock(0));
+        // The space bar on a row that cannot be read says so.
+        prompts.ExpectBox(MsgResult::Ok);
+        w->tgBrowse->SetCurrent(1, key);
+        emit w->tgBrowse->SpacePressed();
+        ASSERT_EQ(prompts.Boxes().size(), 2u);
+        EXPECT_EQ(prompts.LastBox().title, sfam ? "CSFamBrowse::ToggleMark" : "CTestBrowse::ToggleMark");
+        other.Execute("ROLLBACK");
+        // The lock gone, the rows are read when the grid next shows them.
+        EXPECT_EQ(Cell(w, 1, key).toString(), "2");
+        EXPECT_TRUE(Cell(w, 1, 0, Qt::DecorationRole).isNull());
+
+        // A write lock: the mark toggled says it was not set and the grid keeps the old one.
+        other.Execute("BEGIN IMMEDIATE");
+        prompts.ExpectBox(MsgResult::Ok);
+        emit w->tgBrowse->SpacePressed();
+        ASSERT_EQ(prompts.Boxes().size(), 3u);
+        EXPECT_EQ(prompts.LastBox().title, sfam ? "CSFamBrowse::ToggleMark" : "CTestBrowse::ToggleMark");
+        EXPECT_TRUE(Cell(w, 1, 0, Qt::DecorationRole).isNull());
+        other.Execute("ROLLBACK");
+        EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test WHERE Mark <> 0"), 0);
+        emit w->tgBrowse->SpacePressed();
+        EXPECT_EQ(Scalar("SELECT Mark FROM Test WHERE MainPrimaryKey = 2"), -1);
+        EXPECT_FALSE(Cell(w, 1, 0, Qt::DecorationRole).isNull());
+
+        // A later failure, after reads that went through, is said again.
+        m->Invalidate();
+        other.Execute("BEGIN EXCLUSIVE");
+        prompts.ExpectBox(MsgResult::Ok);
+        EXPECT_EQ(Cell(w, 1, key).toString(), "#Error");
+        EXPECT_EQ(prompts.Boxes().size(), 4u);
+        other.Execute("ROLLBACK");
+        EXPECT_EQ(Cell(w, 1, key).toString(), "2");
+        dbUtilities::CloseBrowsers();
+        FlushDeletes();
+    }
+}
+
 // A source table that lost a field the views read: one box names the field, and no window
 // opens (neither the results grid nor its interactive row).
 TEST_F(BrowseWindow, ASourceTableThatLostAFieldIsNamedAndNothingOpens)
