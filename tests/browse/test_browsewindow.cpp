@@ -9,6 +9,7 @@
 #include "data/projectschema.h"
 #include "tests/browse/browsefixture.h"
 #include "tests/browse/findfixture.h"
+#include "tests/kdb/pgserver.h"
 
 #include <QHeaderView>
 #include <QTest>
@@ -803,6 +804,33 @@ TEST_F(BrowseWindow, RowsAndMarksUnderAnotherProgramsLockSayItOnceAndAreReadAgai
         dbUtilities::CloseBrowsers();
         FlushDeletes();
     }
+}
+
+// The same over a table on a database server that stops: the rows it cannot give are said once
+// and read when the grid next shows them after the server is back.
+TEST_F(BrowseWindow, RowsOfAStoppedServerAreSaidOnceAndReadWhenItIsBack)
+{
+    pgtest::Server& server = pgtest::Server::Get();
+    QStringList values;
+    for (int i = 1; i <= 300; ++i)
+        values << QStringLiteral("(%1, %2, %3)").arg(i).arg(i % 10).arg(double(i % 10) * 2.0 + 1.0);
+    server.Sql("DROP TABLE IF EXISTS rows300; CREATE TABLE rows300 (\"ID\" integer PRIMARY KEY, \"X\" double precision, "
+               "\"Y\" double precision); INSERT INTO rows300 VALUES " + values.join(',') + ";");
+    OpenTestedBackProp(server.Connect(), "public.rows300", {{"X", roleInput, 0, 10}, {"Y", roleBPPredict, 0, 20}},
+                       {1, 150, 1, 300}, 1);
+    BrowseViews::BrowseTest();
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    w->Data1().WaitLoaded();
+    EXPECT_EQ(Cell(w, 1, 4).toString(), "2");
+    server.Stop();
+    prompts.ExpectBox(MsgResult::Ok);
+    EXPECT_EQ(Cell(w, 200, 4).toString(), "#Error");
+    EXPECT_EQ(Cell(w, 200, 4).toString(), "#Error");
+    EXPECT_EQ(prompts.Boxes().size(), 1u);
+    server.Start();
+    EXPECT_EQ(Cell(w, 200, 4).toString(), "201");
+    EXPECT_EQ(prompts.Boxes().size(), 1u);
 }
 
 // A source table that lost a field the views read: one box names the field, and no window
