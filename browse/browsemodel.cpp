@@ -101,9 +101,12 @@ QVariant BrowseModel::data(const QModelIndex& index, int role) const
         value = &(*row)[index.column()];
     } else if (!row) {
         const int64_t block = m_cache.BlockOf(index.row());
-        request(block);
+        const bool failed = m_failed.contains(block);
+        // Behind the box of a failure the grid repaints: it asks for nothing until the box goes.
+        if (!failed || !m_saying)
+            request(block);
         // Blank is a row on its way; one that could not be read must not pass for empty data.
-        if (role == Qt::DisplayRole && m_failed.contains(block))
+        if (role == Qt::DisplayRole && failed)
             return QStringLiteral("#Error");
     }
     if (role == ValueRole)
@@ -188,6 +191,11 @@ void BrowseModel::FetchPending()
     }
     if (failure && !m_failureSaid) {
         m_failureSaid = true;
+        m_saying = true;
+        const struct Said {
+            bool& saying;
+            ~Said() { saying = false; }
+        } said{m_saying};
         ErrorBox::ShowStandard(KvError(failure->number(), failure->source(),
                                        failure->description()
                                            + QStringLiteral("\nThe rows that could not be read show #Error; they are "

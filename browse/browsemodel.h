@@ -66,6 +66,7 @@ private:
     mutable bool m_armed = false;
     QSet<int64_t> m_failed;      // blocks whose last read failed
     bool m_failureSaid = false;  // a failed read was said since the last one that went through
+    bool m_saying = false;       // its box is up
     uint64_t m_generation = 0;
     int m_rows = 0;
     int m_columns = 0;
