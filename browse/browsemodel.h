@@ -1,7 +1,9 @@
 // The table model of a browse grid. data() does no I/O: a row that is not cached shows blank
 // and asks for its block, which is read at the next turn of the event loop; a generation
-// counter, bumped by every reset, drops requests made before it. What a cell shows (texts,
-// colours, pictures, tips) comes from the bound browser through IBrowseLook.
+// counter, bumped by every reset, drops requests made before it. A block that cannot be read
+// is never cached: its rows show "#Error" and are asked for again when the grid next shows
+// them, and the failure is said once until a read goes through again. What a cell shows
+// (texts, colours, pictures, tips) comes from the bound browser through IBrowseLook.
 #pragma once
 
 #include "browse/blockcache.h"
@@ -34,11 +36,15 @@ public:
     void RowsLoaded();
     // The cached row, or nullptr (no read is made or asked for).
     const BlockCache::Row* CachedRow(int64_t row) const;
+    // The row, its block read now when it is not cached; nullptr past the last row. Raises
+    // KvError when the block cannot be read.
+    const BlockCache::Row* ReadRow(int64_t row);
     // Changes a cached value and repaints its cell.
     void SetCachedValue(int64_t row, int column, const kdb::Value& value);
     // Drops every cached row and repaints (after a statement changed many rows).
     void Invalidate();
-    // Reads the asked-for blocks now (the event loop does it otherwise).
+    // Reads the asked-for blocks now (the event loop does it otherwise). A failed read shows
+    // its box here, unless one was shown since the last read that went through.
     void FetchPending();
     uint64_t Generation() const { return m_generation; }
     const BlockCache& Cache() const { return m_cache; }
@@ -50,12 +56,17 @@ public:
 
 private:
     void request(int64_t block) const;
+    // Reads one block into the cache and repaints its rows. Raises KvError.
+    void readBlock(int64_t block);
 
     BrowseRowSource& m_source;
     const IBrowseLook* m_look = nullptr;
     mutable BlockCache m_cache;
     mutable QSet<int64_t> m_pending;
     mutable bool m_armed = false;
+    QSet<int64_t> m_failed;      // blocks whose last read failed
+    bool m_failureSaid = false;  // a failed read was said since the last one that went through
+    bool m_saying = false;       // its box is up
     uint64_t m_generation = 0;
     int m_rows = 0;
     int m_columns = 0;

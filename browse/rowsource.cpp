@@ -393,6 +393,18 @@ kdb::Value BrowseRowSource::Key(int64_t row) const
 
 std::vector<BlockCache::Row> BrowseRowSource::Read(int64_t first, int count)
 {
+    try {
+        return readRows(first, count);
+    } catch (...) {
+        // The connection may hold a link to a server that went away: the next read opens a
+        // new one, which logs in again once the server is back.
+        m_db.Close();
+        throw;
+    }
+}
+
+std::vector<BlockCache::Row> BrowseRowSource::readRows(int64_t first, int count)
+{
     std::vector<BlockCache::Row> rows;
     if (first < 0 || first >= RowCount() || count <= 0)
         return rows;

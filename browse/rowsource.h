@@ -53,7 +53,8 @@ public:
     kdb::Value Key(int64_t row) const;
 
     // Rows first .. first + count - 1 (as many as exist), the query's columns in order; a row
-    // whose key no longer matches comes back empty. Raises KvError.
+    // whose key no longer matches comes back empty. Raises KvError, and lets the connection
+    // go: the next read opens a new one.
     std::vector<BlockCache::Row> Read(int64_t first, int count);
 
     // Marks by key, each call one transaction. Raise KvError (nothing is then changed).
@@ -93,6 +94,7 @@ public:
 
 private:
     kdb::Database& connection();
+    std::vector<BlockCache::Row> readRows(int64_t first, int count);
     void startLoader(const QString& sql, const QList<kdb::Value>& params);
     void stopLoader();
     void adopt();

@@ -47,6 +47,7 @@ protected:
     BrowseLook::Grid Layout() const override;
     QString SortTitle() const override { return QStringLiteral("CSFamBrowse::BuildSort"); }
     QString FindTitle() const override { return QStringLiteral("CSFamBrowse::mFFind_FindNext"); }
+    QString MarkTitle() const override { return QStringLiteral("CSFamBrowse::ToggleMark"); }
     int HelpContextID() const override { return HelpContext; }
 };
 

@@ -66,10 +66,12 @@ void CBrowseBase::Bind(CBrowseGrid* tg)
         if (w && !Caption().isEmpty())
             w->setWindowTitle(Caption());
     });
+    // A mark that could not be written says so, as the mark commands do: it is the user's
+    // change, and the grid keeps showing the mark the file holds.
     connect(tg, &CBrowseGrid::CellDoubleClicked, this,
-            [this](int row, int) { IgnoreErrors([&] { ToggleMark(row); }); });
+            [this](int row, int) { Procedure(MarkTitle(), [&] { ToggleMark(row); }); });
     connect(tg, &CBrowseGrid::SpacePressed, this, [this] {
-        IgnoreErrors([&] {
+        Procedure(MarkTitle(), [&] {
             if (mTG)
                 ToggleMark(mTG->CurrentRow());
         });
@@ -180,7 +182,7 @@ void CBrowseBase::ToggleMark(int64_t row)
     if (!q.HasMarks() || markColumn < 0)
         return;
     BrowseModel* model = w->Model();
-    const BlockCache::Row* cached = model->CachedRow(row);
+    const BlockCache::Row* cached = model->ReadRow(row);
     if (!cached || markColumn >= cached->size())
         return;
     const kdb::Value current = (*cached)[markColumn];

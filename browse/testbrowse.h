@@ -45,8 +45,9 @@ public:
     // The column remembered for find and sort (-1: none).
     int RememberedColumn() const { return mCol; }
 
-    // The mark of one row flips (0 <-> -1) and is written at once; a view without marks, or a
-    // row not read yet, is left alone. Raises KvError when the write fails.
+    // The mark of one row flips (0 <-> -1) and is written at once; a row not read yet is read
+    // first; a view without marks is left alone. Raises KvError when the read or the write
+    // fails (the mark is then unchanged).
     void ToggleMark(int64_t row);
     // The heading pop-up: the column becomes the remembered and current column and the band
     // "mnuBrowse" pops up at the mouse; -1 does nothing more.
@@ -68,6 +69,7 @@ protected:
     virtual BrowseLook::Grid Layout() const;
     virtual QString SortTitle() const { return QStringLiteral("CBrowseBase::BuildSort"); }
     virtual QString FindTitle() const { return QStringLiteral("CBrowseBase::mFFind_FindNext"); }
+    virtual QString MarkTitle() const { return QStringLiteral("CBrowseBase::ToggleMark"); }
 
     // Lays the grid out again from the network's data definition and the query.
     void FormatGrid();
@@ -86,4 +88,5 @@ protected:
     QString Caption() const override { return QStringLiteral("Browse Test Results"); }
     QString SortTitle() const override { return QStringLiteral("CTestBrowse::BuildSort"); }
     QString FindTitle() const override { return QStringLiteral("CTestBrowse::mFFind_FindNext"); }
+    QString MarkTitle() const override { return QStringLiteral("CTestBrowse::ToggleMark"); }
 };

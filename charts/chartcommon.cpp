@@ -31,9 +31,16 @@ QString ChartFormat::AxisFormat(int16_t fieldType, double lo, double hi)
     return QStringLiteral("0.0000");
 }
 
-ChartFormat::ChartRows ChartFormat::RowsOf(const TestedPredictions& data, float lo, float hi)
+ChartFormat::AxisText ChartFormat::NumberText(const QString& format)
+{
+    return [format](double value) { return NumFormat::Format(value, format); };
+}
+
+ChartFormat::ChartRows ChartFormat::RowsOf(const TestedPredictions& data, double lo, double hi)
 {
     ChartRows rows;
+    rows.origin = lo;
+    const double range = hi - lo;
     const size_t n = std::max<size_t>(data.predicted.size(), 1);
     // The rows' own values when the network kept them; otherwise the actual array's, which
     // the user range clamps.
@@ -43,35 +50,56 @@ ChartFormat::ChartRows ChartFormat::RowsOf(const TestedPredictions& data, float 
     for (size_t i = 1; i < data.predicted.size(); ++i) {
         float actual = std::nanf("");
         if (own)
-            actual = float(data.actualValues[i]);
+            actual = float(data.actualValues[i] - lo);
         else if (i < data.actual.size())
-            actual = Denormalise(data.actual[i], lo, hi);
+            actual = float(double(data.actual[i]) * range);
         const float p = data.predicted[i];
         // A value beyond a single's range has no place on a scale either.
         if (p == float(UnusableRow) || !std::isfinite(actual))
             continue;
         rows.actual[i] = actual;
-        rows.predicted[i] = Denormalise(p, lo, hi);
+        rows.predicted[i] = float(double(p) * range);
     }
     return rows;
 }
 
-ChartFormat::ValueScale ChartFormat::ScaleOf(const ChartRows& rows, float lo, float hi)
+ChartFormat::ValueScale ChartFormat::ScaleOf(const ChartRows& rows, double lo, double hi)
 {
     ValueScale scale{lo, hi};
     if (!(lo <= hi))
         return scale;
+    // Compared as the rows hold them: a value on a limit is that limit, not its rounding.
+    float low = 0, high = float(hi - rows.origin);
+    const float top = high;
     for (int64_t i = 1; i <= rows.Count(); ++i) {
         const float p = rows.predicted[size_t(i)];
         if (std::isnan(p))
             continue;
         for (const float v : {p, rows.actual[size_t(i)]})
             if (std::isfinite(v)) {
-                scale.lo = std::min(scale.lo, v);
-                scale.hi = std::max(scale.hi, v);
+                low = std::min(low, v);
+                high = std::max(high, v);
             }
     }
+    if (low < 0)
+        scale.lo = rows.origin + double(low);
+    if (high > top)
+        scale.hi = rows.origin + double(high);
     return scale;
+}
+
+int ChartFormat::LabelStep(const std::array<std::pair<double, double>, 11>& spans, double gap)
+{
+    for (const int step : {1, 2, 5}) {
+        bool clear = true;
+        for (int i = 0; i < 10 && clear; i += step) {
+            const int next = std::min(i + step, 10);
+            clear = spans[size_t(i)].second + gap <= spans[size_t(next)].first;
+        }
+        if (clear)
+            return step;
+    }
+    return 10;
 }
 
 ChartFormat::Statistics ChartFormat::StatisticTexts(float currentError, float rmsError, float unexplained,
@@ -124,9 +152,10 @@ ChartFormat::FieldRange ChartFormat::PredictionRange(CBackProp& net)
         auto ddo = net.State().DDO();
         if (f < 1 || !ddo)
             return;
-        range.lo = float(ddo->UserMin(f));
-        range.hi = float(ddo->UserMax(f));
-        range.format = AxisFormat(ddo->FieldType(f), ddo->UserMin(f), ddo->UserMax(f));
+        range.lo = ddo->UserMin(f);
+        range.hi = ddo->UserMax(f);
+        range.format = AxisFormat(ddo->FieldType(f), range.lo, range.hi);
+        range.text = NumberText(range.format);
         range.name = ddo->FieldName(f);
         range.valid = true;
     });

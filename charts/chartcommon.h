@@ -10,8 +10,10 @@
 #include <QPoint>
 #include <QSize>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 class CBackProp;
@@ -22,25 +24,37 @@ namespace ChartFormat {
 // hi - lo (strictly above 100 or 10 "0", above 1 "0.0", above 0.1 "0.00", above 0.01 "0.000",
 // otherwise "0.0000").
 QString AxisFormat(int16_t fieldType, double lo, double hi);
-// n * (hi - lo) + lo in single precision.
-inline float Denormalise(float n, float lo, float hi) { return n * (hi - lo) + lo; }
+// How a value of the prediction field reads on an axis and in the read-out.
+using AxisText = std::function<QString(double)>;
+// The number form of `format` (an axis format).
+AxisText NumberText(const QString& format);
 
-// The testing rows that both charts draw, in the prediction field's units, rows 1..Count()
-// (element 0 unused): each row's own actual value, which the user range does not clamp, and
-// the network's prediction de-normalised over lo..hi. A row the network did not use, or one
-// without a finite actual value, has NaN for its prediction: it is not drawn.
+// The testing rows that both charts draw, rows 1..Count() (element 0 unused): each row's own
+// actual value, which the user range does not clamp, and the network's prediction
+// de-normalised over lo..hi. The values are kept as offsets from `origin` (the user minimum),
+// so that single precision holds the differences a plot shows, whatever the values' size. A
+// row the network did not use, or one without a finite actual value, has NaN for its
+// prediction: it is not drawn.
 struct ChartRows {
+    double origin = 0;
     std::vector<float> actual{0.0f};
     std::vector<float> predicted{0.0f};
     int64_t Count() const { return int64_t(predicted.size()) - 1; }
 };
-ChartRows RowsOf(const TestedPredictions& data, float lo, float hi);
-// The value scale of a chart: the user range lo..hi widened to every value it draws.
+ChartRows RowsOf(const TestedPredictions& data, double lo, double hi);
+// The value scale of a chart in the field's units: the user range lo..hi, widened to every
+// value it draws beyond it.
 struct ValueScale {
-    float lo = 0;
-    float hi = 0;
+    double lo = 0;
+    double hi = 0;
 };
-ValueScale ScaleOf(const ChartRows& rows, float lo, float hi);
+ValueScale ScaleOf(const ChartRows& rows, double lo, double hi);
+
+// Which middle ticks (1..9) of an axis of eleven carry their label: every `step`-th one, the
+// step the smallest of 1, 2, 5 and 10 that keeps every label shown `gap` clear of the next
+// one, the end labels (ticks 0 and 10) included. `spans[i]` is where label i stands along
+// the axis, from its start to its end, in the axis's order.
+int LabelStep(const std::array<std::pair<double, double>, 11>& spans, double gap);
 
 // The four statistic texts of both charts.
 struct Statistics {
@@ -55,9 +69,10 @@ Statistics StatisticTexts(CBackProp& net);
 
 // The prediction field's range and format, read from the network object.
 struct FieldRange {
-    float lo = 0;
-    float hi = 0;
+    double lo = 0;
+    double hi = 0;
     QString format = QStringLiteral("0.0000");
+    AxisText text = NumberText(QStringLiteral("0.0000"));
     QString name;
     bool valid = false;
 };

@@ -73,7 +73,7 @@ void frmScatter::layOut()
     in.client = QSize(Twips::FromPixels(width()), Twips::FromPixels(height()));
     in.lo = m_scale.lo;
     in.hi = m_scale.hi;
-    in.format = m_range.format;
+    in.text = m_range.text;
     in.fieldName = m_range.name;
     const FontTextMeasure measure(font(), titleFont());
     in.measure = &measure;
@@ -93,7 +93,8 @@ void frmScatter::layOut()
 
 QImage frmScatter::Render(QSize sizePx) const
 {
-    const ScatterLayout::Points points{m_rows.actual.data(), m_rows.predicted.data(), m_rows.Count(), m_rmsError};
+    const ScatterLayout::Points points{m_rows.actual.data(), m_rows.predicted.data(), m_rows.Count(), m_rmsError,
+                                       m_rows.origin};
     return ScatterLayout::Render(points, m_scale.lo, m_scale.hi, sizePx);
 }
 
@@ -113,12 +114,13 @@ void frmScatter::GraphMouseMove(QPointF pixel, bool buttons)
 {
     if (!buttons) {
         const QPointF v = ScatterLayout::ValueAt(ScatterLayout::PlotScale(m_scale.lo, m_scale.hi), pixel, m_graph->size());
-        m_lastPredicted = float(v.x());
-        m_lastActual = float(v.y());
-        const QString& f = m_range.format;
-        lblPos->setText(QStringLiteral("(P=") + NumFormat::FormatSingle(m_lastPredicted, f) + QStringLiteral(", A=")
-                        + NumFormat::FormatSingle(m_lastActual, f) + QStringLiteral(", D=")
-                        + NumFormat::Format(float(std::fabs(m_lastActual - m_lastPredicted)), f) + QStringLiteral(")"));
+        // In double precision: a single cannot tell apart the places of a plot over large values.
+        m_lastPredicted = v.x();
+        m_lastActual = v.y();
+        const ChartFormat::AxisText& text = m_range.text;
+        const QString difference = NumFormat::Format(std::fabs(m_lastActual - m_lastPredicted), m_range.format);
+        lblPos->setText(QStringLiteral("(P=") + text(m_lastPredicted) + QStringLiteral(", A=") + text(m_lastActual)
+                        + QStringLiteral(", D=") + difference + QStringLiteral(")"));
         lblPos->adjustSize();
         lblPos->setVisible(true);
         lblPos->move(Twips::ToWholePixels(m_layout.rightEdge) - lblPos->width(), lblPos->y());

@@ -42,8 +42,8 @@ public:
     const ScatterLayout::Result& Layout() const { return m_layout; }
     const QString& AxisFormat() const { return m_range.format; }
     ScatterPlot* Graph() const { return m_graph; }
-    float LastPredicted() const { return m_lastPredicted; }
-    float LastActual() const { return m_lastActual; }
+    double LastPredicted() const { return m_lastPredicted; }
+    double LastActual() const { return m_lastActual; }
 
     // Mouse over the plot at a pixel of it (buttons: any pressed), over the window elsewhere,
     // and the double click. The widget events call these; tests do too.
@@ -72,8 +72,8 @@ private:
     ChartHead m_head;
     QLabel* m_coords = nullptr;
     QPushButton* cmdOK = nullptr;
-    float m_lastPredicted = 0;
-    float m_lastActual = 0;
+    double m_lastPredicted = 0;
+    double m_lastActual = 0;
     bool m_statusReplaced = false;
     QString m_savedStatus;
 };

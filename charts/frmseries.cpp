@@ -117,7 +117,7 @@ void frmSeries::Redraw()
     in.client = QSize(Twips::FromPixels(width()), Twips::FromPixels(height()));
     in.lo = m_scale.lo;
     in.hi = m_scale.hi;
-    in.format = m_range.format;
+    in.text = m_range.text;
     in.fieldName = m_range.name;
     in.rows = SeriesLayout::Rows(m_pointCount, m_zoom, hscGraph->value(), hscGraph->minimum(), hscGraph->maximum(),
                                  testLow, testHigh);
@@ -140,7 +140,7 @@ void frmSeries::Redraw()
     if (!m_layout.zoomButton.isEmpty())
         m_zoomButton->setGeometry(Twips::ToWholePixels(m_layout.zoomButton));
 
-    const SeriesLayout::Points points{m_rows.actual.data(), m_rows.predicted.data(), m_pointCount};
+    const SeriesLayout::Points points{m_rows.actual.data(), m_rows.predicted.data(), m_pointCount, m_rows.origin};
     m_plot = SeriesLayout::PlotSeries(points, in.rows.first, in.rows.last, testLow, m_scale.lo, m_scale.hi, m_rms,
                                       graph.size());
     m_graph->SetPlot(&m_plot);

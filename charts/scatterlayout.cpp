@@ -1,8 +1,7 @@
 #include "charts/scatterlayout.h"
 
-#include "core/numformat.h"
-
 #include <QPainter>
+#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -22,8 +21,9 @@ ScatterLayout::Result ScatterLayout::Layout(const Input& in)
     };
     using Role = DisplayItem::Role;
     constexpr auto TitleFont = DisplayItem::FontRole::Title;
-    r.ylText = r.xlText = NumFormat::FormatSingle(in.lo, in.format);
-    r.yhText = r.xhText = NumFormat::FormatSingle(in.hi, in.format);
+    const auto text = in.text ? in.text : ChartFormat::NumberText({});
+    r.ylText = r.xlText = text(lo);
+    r.yhText = r.xhText = text(hi);
     const QSize yl = measure(r.ylText), yh = measure(r.yhText);
     const QSize xl = measure(r.xlText), xh = measure(r.xhText);
 
@@ -65,15 +65,37 @@ ScatterLayout::Result ScatterLayout::Layout(const Input& in)
     list.Line(Role::Frame, graphLeft, GraphTop + 30, graphLeft, bottom, kBlue, 3);
     list.Line(Role::Frame, graphLeft, bottom, graphLeft + width - 30, bottom, kBlue, 3);
     const int halfX = measure(QStringLiteral("X")).height() / 2;
+    // The tick labels, i tenths from lo (left, bottom) to hi; the ends are the end labels. Long
+    // numbers on a small plot label every second, fifth or no middle tick, so that no label
+    // runs into the next.
+    std::array<QString, 11> texts;
+    std::array<QSize, 11> sizes;
+    std::array<std::pair<double, double>, 11> across, up;
+    for (int i = 0; i <= 10; ++i) {
+        texts[size_t(i)] = i == 0 ? r.xlText : i == 10 ? r.xhText : text(lo + (hi - lo) * i / 10);
+        sizes[size_t(i)] = measure(texts[size_t(i)]);
+        const QSize size = sizes[size_t(i)];
+        const int left = graphLeft + int(std::lround(i / 10.0 * width)) - size.width() / 2;
+        const int top = GraphTop + int(std::lround((10 - i) / 10.0 * height)) - halfX;
+        across[size_t(i)] = {left, left + size.width()};
+        // Upwards: from the label's bottom to its top, as the axis climbs.
+        up[size_t(i)] = {-(top + size.height()), -top};
+    }
+    constexpr int gap = 60;
+    const int acrossStep = ChartFormat::LabelStep(across, gap);
+    const int upStep = ChartFormat::LabelStep(up, gap / 2);
     for (int i = 0; i <= 10; ++i) {
         const int y = GraphTop + int(std::lround(i / 10.0 * height));
         const int x = graphLeft + int(std::lround(i / 10.0 * width));
         list.Line(Role::ValueTick, graphLeft, y, graphLeft - 90, y, kBlue);
         list.Line(Role::PointTick, x, bottom, x, bottom + 90, kBlue);
-        const QString v = NumFormat::Format(lo + (hi - lo) * (10 - i) / 10, in.format);
-        list.Text(Role::ValueLabel, graphLeft - measure(v).width() - 120, y - halfX, v, kBlue);
-        const QString h = NumFormat::Format(lo + (hi - lo) * i / 10, in.format);
-        list.Text(Role::PointLabel, x - measure(h).width() / 2, r.xLabelTop, h, kBlue);
+        if (i == 0 || i == 10)
+            continue;
+        const size_t v = size_t(10 - i);
+        if (int(v) % upStep == 0)
+            list.Text(Role::ValueLabel, graphLeft - sizes[v].width() - 120, y - halfX, texts[v], kBlue);
+        if (i % acrossStep == 0)
+            list.Text(Role::PointLabel, int(across[size_t(i)].first), r.xLabelTop, texts[size_t(i)], kBlue);
     }
     list.Text(Role::Title, r.title.x(), r.title.y(), r.titleText, 0x800000, TitleFont);
     // The end values, as the plot's captions give them.
@@ -95,9 +117,9 @@ ScatterLayout::Result ScatterLayout::Layout(const Input& in)
     return r;
 }
 
-ScatterLayout::Scale ScatterLayout::PlotScale(float lo, float hi)
+ScatterLayout::Scale ScatterLayout::PlotScale(double lo, double hi)
 {
-    const double r = double(hi) - double(lo);
+    const double r = hi - lo;
     const double m = r * 0.005;
     return {lo - m, hi + m, hi + m, lo - m};
 }
@@ -110,7 +132,7 @@ QPointF ScatterLayout::ValueAt(const Scale& s, QPointF pixel, QSize sizePx)
             s.top - pixel.y() / sizePx.height() * (s.top - s.bottom)};
 }
 
-QImage ScatterLayout::Render(const Points& p, float lo, float hi, QSize sizePx)
+QImage ScatterLayout::Render(const Points& p, double lo, double hi, QSize sizePx)
 {
     QImage image(sizePx.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -120,6 +142,8 @@ QImage ScatterLayout::Render(const Points& p, float lo, float hi, QSize sizePx)
     const int w = image.width(), h = image.height();
     const double sx = w / (s.right - s.left), sy = h / (s.top - s.bottom);
     auto toPx = [&](double x, double y) { return QPointF((x - s.left) * sx, (s.top - y) * sy); };
+    // The points are offsets from the origin: the scale's edges are taken the same way.
+    const double left = s.left - p.origin, top = s.top - p.origin;
 
     QPainter painter(&image);
     painter.setPen(QPen(QColor(255, 255, 0), 1));
@@ -134,7 +158,7 @@ QImage ScatterLayout::Render(const Points& p, float lo, float hi, QSize sizePx)
     auto* bits = reinterpret_cast<QRgb*>(image.bits());
     const qsizetype line = image.bytesPerLine() / qsizetype(sizeof(QRgb));
     for (int64_t i = 1; i <= p.count; ++i) {
-        const double fx = (double(p.predicted[i]) - s.left) * sx, fy = (s.top - double(p.actual[i])) * sy;
+        const double fx = (double(p.predicted[i]) - left) * sx, fy = (top - double(p.actual[i])) * sy;
         if (!(fx >= -1 && fx < w + 1 && fy >= -1 && fy < h + 1))
             continue; // also a row without prediction (NaN)
         const int ix = int(std::floor(fx)) - 1, iy = int(std::floor(fy)) - 1;
@@ -155,7 +179,7 @@ QImage ScatterLayout::Render(const Points& p, float lo, float hi, QSize sizePx)
     return image;
 }
 
-QString ScatterLayout::DrillText(float value)
+QString ScatterLayout::DrillText(double value)
 {
     char buffer[64];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, value);

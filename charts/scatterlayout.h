@@ -21,8 +21,8 @@ constexpr int TitleTop = 720;
 
 struct Input {
     QSize client;       // the window's client area, twips
-    float lo = 0, hi = 0;
-    QString format;     // the axis format
+    double lo = 0, hi = 0;
+    ChartFormat::AxisText text; // a value as the axis reads it
     QString fieldName;  // the prediction field
     const TextMeasure* measure = nullptr;
 };
@@ -47,24 +47,26 @@ struct Scale {
     double left = 0, right = 0, top = 0, bottom = 0;
     bool Empty() const { return right == left || top == bottom; }
 };
-Scale PlotScale(float lo, float hi);
+Scale PlotScale(double lo, double hi);
 // The (predicted, actual) pair under a pixel of a plot of `sizePx`.
 QPointF ValueAt(const Scale& scale, QPointF pixel, QSize sizePx);
 
-// The testing rows in the prediction field's units (ChartFormat::ChartRows), 1..count.
+// The testing rows as offsets from `origin` in the prediction field's units
+// (ChartFormat::ChartRows), 1..count.
 struct Points {
     const float* actual = nullptr;
     const float* predicted = nullptr; // NaN: a row without prediction, which has no point
     int64_t count = 0;
     float rmsError = 0;
+    double origin = 0;
 };
 
 // The plot over the scale lo..hi on both axes: white, the yellow error band, every point as a
 // red dot of two pixels, the blue diagonal over them. Only the axes' frame is left to the
 // window. A zero-size scale gives the white plot alone.
-QImage Render(const Points& points, float lo, float hi, QSize sizePx);
+QImage Render(const Points& points, double lo, double hi, QSize sizePx);
 
-// The drill-down texts of a point: the shortest decimal form of each single.
-QString DrillText(float value);
+// The drill-down texts of a point: the shortest decimal form that reads back as the value.
+QString DrillText(double value);
 
 } // namespace ScatterLayout

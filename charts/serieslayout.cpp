@@ -1,9 +1,8 @@
 #include "charts/serieslayout.h"
 
-#include "core/numformat.h"
-
 #include <QPainter>
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace {
@@ -62,8 +61,9 @@ SeriesLayout::Result SeriesLayout::Layout(const Input& in)
     };
     using Role = DisplayItem::Role;
     constexpr auto TitleFont = DisplayItem::FontRole::Title;
-    r.ylText = NumFormat::FormatSingle(in.lo, in.format);
-    r.yhText = NumFormat::FormatSingle(in.hi, in.format);
+    const auto text = in.text ? in.text : ChartFormat::NumberText({});
+    r.ylText = text(in.lo);
+    r.yhText = text(in.hi);
     r.xlText = QString::number(in.rows.first);
     r.xhText = QString::number(in.rows.last);
     const QSize yl = measure(r.ylText), yh = measure(r.yhText);
@@ -140,12 +140,21 @@ SeriesLayout::Result SeriesLayout::Layout(const Input& in)
     const int halfX = measure(QStringLiteral("X")).height() / 2;
     const double lo = in.lo, hi = in.hi;
     // A middle label that would run into the one before it or into the end label is left out
-    // (long row numbers, a short or narrow plot): the ticks stay.
+    // (long row numbers, a short or narrow plot): the ticks stay. The value labels keep one
+    // step, as the scatter's do.
     constexpr int gap = 60;
     int pointFree = graphLeft + (xl.width() + 1) / 2 + gap;
     const int pointEnd = right - xh.width() / 2 - gap;
-    int valueFree = GraphTop + (yh.height() + 1) / 2 + gap / 2;
-    const int valueEnd = bottom - yl.height() / 2 - gap / 2;
+    std::array<QString, 11> values;
+    std::array<std::pair<double, double>, 11> up;
+    for (int v = 0; v <= 10; ++v) {
+        values[size_t(v)] = v == 0 ? r.ylText : v == 10 ? r.yhText : text(lo + (hi - lo) * v / 10);
+        const int top = v == 10 ? GraphTop - yh.height() / 2
+                      : v == 0  ? bottom - yl.height() / 2
+                                : GraphTop + int(std::lround(height * (10 - v) / 10.0)) - halfX;
+        up[size_t(v)] = {-(top + measure(values[size_t(v)]).height()), -top};
+    }
+    const int valueStep = ChartFormat::LabelStep(up, gap / 2);
     const RowWindow& rows = in.rows;
     int64_t ticked = rows.first;
     for (int i = 0; i <= 10; ++i) {
@@ -156,11 +165,9 @@ SeriesLayout::Result SeriesLayout::Layout(const Input& in)
             list.Line(Role::PointTick, xi, bottom, xi, bottom + 90, kBlue);
             continue;
         }
-        const QString v = NumFormat::Format(lo + (hi - lo) * (10 - i) / 10, in.format);
-        const QSize vs = measure(v);
-        if (yi - halfX >= valueFree && yi - halfX + vs.height() <= valueEnd) {
-            list.Text(Role::ValueLabel, graphLeft - vs.width() - 120, yi - halfX, v, kBlue);
-            valueFree = yi - halfX + vs.height() + gap / 2;
+        if ((10 - i) % valueStep == 0) {
+            const QString& v = values[size_t(10 - i)];
+            list.Text(Role::ValueLabel, graphLeft - measure(v).width() - 120, yi - halfX, v, kBlue);
         }
         // The tick stands where the plot draws its row; the rows repeat or meet the ends only
         // in a window of fewer than ten rows, and there each row has one tick. With no row
@@ -273,20 +280,22 @@ private:
 } // namespace
 
 SeriesLayout::Plot SeriesLayout::PlotSeries(const Points& points, int64_t first, int64_t last, int32_t testLow,
-                                            float lo, float hi, float rms, QSize sizePx)
+                                            double lo, double hi, float rms, QSize sizePx)
 {
     Plot plot;
     if (hi == lo || sizePx.width() <= 0 || sizePx.height() <= 0)
         return plot;
+    // The points are offsets from the origin: the top edge is taken the same way.
+    const double top = hi - points.origin;
     if (first == last) {
         // One row has no length to draw along: each of its four values becomes a short level
         // stroke, a tenth of the plot wide, in the middle where the axis names the row.
         const int64_t i = first - testLow + 1;
         if (i < 1 || i > points.count || std::isnan(points.predicted[i]))
             return plot;
-        const double sy = sizePx.height() / (double(hi) - double(lo));
-        const double yp = (double(hi) - double(points.predicted[i])) * sy;
-        const double ya = (double(hi) - double(points.actual[i])) * sy;
+        const double sy = sizePx.height() / (hi - lo);
+        const double yp = (top - double(points.predicted[i])) * sy;
+        const double ya = (top - double(points.actual[i])) * sy;
         const double band = double(rms) * sy;
         const double mid = sizePx.width() / 2.0;
         const double half = std::max(2.0, sizePx.width() / 20.0);
@@ -296,8 +305,8 @@ SeriesLayout::Plot SeriesLayout::PlotSeries(const Points& points, int64_t first,
         return plot;
     }
     const double sx = sizePx.width() / double(last - first);
-    const double sy = sizePx.height() / (double(hi) - double(lo));
-    auto px = [&](int64_t r, float v) { return QPointF(double(r - first) * sx, (double(hi) - double(v)) * sy); };
+    const double sy = sizePx.height() / (hi - lo);
+    auto px = [&](int64_t r, float v) { return QPointF(double(r - first) * sx, (top - double(v)) * sy); };
     auto index = [&](int64_t r) { return r - testLow + 1; };
     auto usable = [&](int64_t i) { return i >= 1 && i <= points.count && !std::isnan(points.predicted[i]); };
     auto predicted = [&](int64_t i) { return points.predicted[i]; };
@@ -314,7 +323,7 @@ SeriesLayout::Plot SeriesLayout::PlotSeries(const Points& points, int64_t first,
     // A first row without prediction starts lifted: where its start stands draws nothing.
     const bool startKnown = usable(i0);
     for (int line = 0; line < 4; ++line) {
-        const float start = !startKnown ? lo : (line == 2 ? actual(i0) : predicted(i0));
+        const float start = !startKnown ? float(lo - points.origin) : (line == 2 ? actual(i0) : predicted(i0));
         runs[size_t(line)].Start(px(first, start));
     }
     // Rows of one pixel column are gathered first (first, lowest, highest and last of the
@@ -356,7 +365,6 @@ SeriesLayout::Plot SeriesLayout::PlotSeries(const Points& points, int64_t first,
     };
     // The rows after r that fall into the same pixel column and have a prediction, gathered in
     // a tight loop (a dense plot spends nearly all its rows here); returns the last row taken.
-    const double top = double(hi);
     const int64_t lastUsable = std::min(last, points.count + testLow - 1);
     auto gatherColumn = [&, actualRows = points.actual, predictedRows = points.predicted](int64_t r, long c, int64_t& at,
                                                                                            Extent& p, Extent& a) {
@@ -433,8 +441,8 @@ SeriesLayout::Plot SeriesLayout::PlotSeries(const Points& points, int64_t first,
         } else {
             const float p = predicted(i);
             const double x = double(r - first) * sx;
-            const double yp = (double(hi) - double(p)) * sy;
-            const double ya = (double(hi) - double(actual(i))) * sy;
+            const double yp = (top - double(p)) * sy;
+            const double ya = (top - double(actual(i))) * sy;
             if (lifted[0] || lifted[1] || lifted[2] || lifted[3]) {
                 // Where a line resumes (or starts lifted), the row is handed over on its own.
                 close();

@@ -48,8 +48,8 @@ int NextZoom(int zoom, bool rightButton);
 
 struct Input {
     QSize client;
-    float lo = 0, hi = 0;
-    QString format;
+    double lo = 0, hi = 0;
+    ChartFormat::AxisText text; // a value as the axis reads it
     QString fieldName;
     RowWindow rows;
     const TextMeasure* measure = nullptr;
@@ -67,11 +67,13 @@ struct Result {
 };
 Result Layout(const Input& in);
 
-// The testing rows in the prediction field's units (ChartFormat::ChartRows), 1..count.
+// The testing rows as offsets from `origin` in the prediction field's units
+// (ChartFormat::ChartRows), 1..count.
 struct Points {
     const float* actual = nullptr;
     const float* predicted = nullptr; // NaN: a row without prediction
     int64_t count = 0;
+    double origin = 0;
 };
 
 // The four polylines (upper band, lower band, actual, predicted) in pixels of a plot of
@@ -82,7 +84,7 @@ struct Plot {
     std::array<std::vector<std::vector<QPointF>>, 4> lines;
     size_t PointCount() const;
 };
-Plot PlotSeries(const Points& points, int64_t first, int64_t last, int32_t testLow, float lo, float hi, float rms,
+Plot PlotSeries(const Points& points, int64_t first, int64_t last, int32_t testLow, double lo, double hi, float rms,
                 QSize sizePx);
 // The four lines on white, in that order: the yellow band, the blue actual and the red
 // prediction.

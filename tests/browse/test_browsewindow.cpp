@@ -9,6 +9,7 @@
 #include "data/projectschema.h"
 #include "tests/browse/browsefixture.h"
 #include "tests/browse/findfixture.h"
+#include "tests/kdb/pgserver.h"
 
 #include <QHeaderView>
 #include <QTest>
@@ -739,6 +740,97 @@ TEST_F(BrowseWindow, AFailedBackgroundReadKeepsItsRowsAndSaysSo)
     EXPECT_EQ(prompts.Boxes().size(), 2u);
     EXPECT_TRUE(prompts.LastBox().text.endsWith("the first 512 rows only."));
     EXPECT_EQ(w->Model()->rowCount(), 512);
+}
+
+// Another program holds the project file, both kinds: rows that cannot be read are said once,
+// never cached as blank rows, and read when the grid next shows them; a mark toggled then
+// says why it was not set, and the grid and the file keep the old one.
+TEST_F(BrowseWindow, RowsAndMarksUnderAnotherProgramsLockSayItOnceAndAreReadAgain)
+{
+    for (const bool sfam : {false, true}) {
+        SCOPED_TRACE(sfam ? "SFAM" : "back-propagation");
+        if (sfam)
+            OpenSFam("Cls");
+        else
+            OpenBackProp();
+        prompts.Clear();
+        BrowseViews::BrowseTest();
+        frmBrowse* w = Current();
+        ASSERT_NE(w, nullptr);
+        BrowseModel* m = w->Model();
+        const int key = sfam ? 3 : 4;
+        kdb::Database other = kdb::Database::Open(project, false, false);
+        other.Execute("BEGIN EXCLUSIVE");
+        prompts.ExpectBox(MsgResult::Ok);
+        EXPECT_EQ(Cell(w, 1, key).toString(), "#Error");
+        ASSERT_EQ(prompts.Boxes().size(), 1u);
+        EXPECT_EQ(prompts.LastBox().title, "frmBrowse::Data1");
+        // Asked again while the lock holds: no second box, nothing cached.
+        EXPECT_EQ(Cell(w, 1, key).toString(), "#Error");
+        EXPECT_EQ(prompts.Boxes().size(), 1u);
+        EXPECT_FALSE(m->Cache().HasBlock(0));
+        // The space bar on a row that cannot be read says so.
+        prompts.ExpectBox(MsgResult::Ok);
+        w->tgBrowse->SetCurrent(1, key);
+        emit w->tgBrowse->SpacePressed();
+        ASSERT_EQ(prompts.Boxes().size(), 2u);
+        EXPECT_EQ(prompts.LastBox().title, sfam ? "CSFamBrowse::ToggleMark" : "CTestBrowse::ToggleMark");
+        other.Execute("ROLLBACK");
+        // The lock gone, the rows are read when the grid next shows them.
+        EXPECT_EQ(Cell(w, 1, key).toString(), "2");
+        EXPECT_TRUE(Cell(w, 1, 0, Qt::DecorationRole).isNull());
+
+        // A write lock: the mark toggled says it was not set and the grid keeps the old one.
+        other.Execute("BEGIN IMMEDIATE");
+        prompts.ExpectBox(MsgResult::Ok);
+        emit w->tgBrowse->SpacePressed();
+        ASSERT_EQ(prompts.Boxes().size(), 3u);
+        EXPECT_EQ(prompts.LastBox().title, sfam ? "CSFamBrowse::ToggleMark" : "CTestBrowse::ToggleMark");
+        EXPECT_TRUE(Cell(w, 1, 0, Qt::DecorationRole).isNull());
+        other.Execute("ROLLBACK");
+        EXPECT_EQ(Scalar("SELECT COUNT(*) FROM Test WHERE Mark <> 0"), 0);
+        emit w->tgBrowse->SpacePressed();
+        EXPECT_EQ(Scalar("SELECT Mark FROM Test WHERE MainPrimaryKey = 2"), -1);
+        EXPECT_FALSE(Cell(w, 1, 0, Qt::DecorationRole).isNull());
+
+        // A later failure, after reads that went through, is said again.
+        m->Invalidate();
+        other.Execute("BEGIN EXCLUSIVE");
+        prompts.ExpectBox(MsgResult::Ok);
+        EXPECT_EQ(Cell(w, 1, key).toString(), "#Error");
+        EXPECT_EQ(prompts.Boxes().size(), 4u);
+        other.Execute("ROLLBACK");
+        EXPECT_EQ(Cell(w, 1, key).toString(), "2");
+        dbUtilities::CloseBrowsers();
+        FlushDeletes();
+    }
+}
+
+// The same over a table on a database server that stops: the rows it cannot give are said once
+// and read when the grid next shows them after the server is back.
+TEST_F(BrowseWindow, RowsOfAStoppedServerAreSaidOnceAndReadWhenItIsBack)
+{
+    pgtest::Server& server = pgtest::Server::Get();
+    QStringList values;
+    for (int i = 1; i <= 300; ++i)
+        values << QStringLiteral("(%1, %2, %3)").arg(i).arg(i % 10).arg(double(i % 10) * 2.0 + 1.0);
+    server.Sql("DROP TABLE IF EXISTS rows300; CREATE TABLE rows300 (\"ID\" integer PRIMARY KEY, \"X\" double precision, "
+               "\"Y\" double precision); INSERT INTO rows300 VALUES " + values.join(',') + ";");
+    OpenTestedBackProp(server.Connect(), "public.rows300", {{"X", roleInput, 0, 10}, {"Y", roleBPPredict, 0, 20}},
+                       {1, 150, 1, 300}, 1);
+    BrowseViews::BrowseTest();
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    w->Data1().WaitLoaded();
+    EXPECT_EQ(Cell(w, 1, 4).toString(), "2");
+    server.Stop();
+    prompts.ExpectBox(MsgResult::Ok);
+    EXPECT_EQ(Cell(w, 200, 4).toString(), "#Error");
+    EXPECT_EQ(Cell(w, 200, 4).toString(), "#Error");
+    EXPECT_EQ(prompts.Boxes().size(), 1u);
+    server.Start();
+    EXPECT_EQ(Cell(w, 200, 4).toString(), "201");
+    EXPECT_EQ(prompts.Boxes().size(), 1u);
 }
 
 // A source table that lost a field the views read: one box names the field, and no window

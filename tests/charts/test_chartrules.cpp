@@ -78,6 +78,17 @@ TEST(ChartRules, ChartRowsAreTheRowsOwnValuesOnAScaleThatCoversThem)
     rows = ChartFormat::RowsOf(data, 0, 20);
     EXPECT_EQ(rows.actual[2], 20.0f);
     EXPECT_EQ(ChartFormat::ScaleOf(rows, 0, 20).hi, 20.0f);
+
+    // Ten-digit values on the limits: the scale is the limits themselves, and a difference of
+    // one stays a difference (a single holds neither).
+    data.actual = {0, 0, 1, 0};
+    data.predicted = {0, 0, 1, 0.5f};
+    data.actualValues = {0, 2999923290, 3000000000, 2999923291};
+    rows = ChartFormat::RowsOf(data, 2999923290, 3000000000);
+    const ChartFormat::ValueScale tenDigits = ChartFormat::ScaleOf(rows, 2999923290, 3000000000);
+    EXPECT_EQ(tenDigits.lo, 2999923290.0);
+    EXPECT_EQ(tenDigits.hi, 3000000000.0);
+    EXPECT_EQ(rows.origin + double(rows.actual[3]), 2999923291.0);
 }
 
 TEST(ChartRules, ScatterLayoutLabelsAndAxes)
@@ -86,7 +97,7 @@ TEST(ChartRules, ScatterLayoutLabelsAndAxes)
     in.client = QSize(9000, 7000);
     in.lo = 0;
     in.hi = 50;
-    in.format = "0";
+    in.text = ChartFormat::NumberText("0");
     in.fieldName = "Sales";
     const FixedMeasure measure;
     in.measure = &measure;
@@ -199,7 +210,7 @@ TEST(ChartRules, SeriesRowLabelsNameTheRowsDrawnUnderThem)
             in.client = QSize(9375, 5625);
             in.lo = 0;
             in.hi = 10;
-            in.format = "0";
+            in.text = ChartFormat::NumberText("0");
             in.fieldName = "Rate";
             in.rows = SeriesLayout::Rows(c.points, float(c.zoom), v, 0, vMax, c.testLow, testHigh);
             in.measure = &measure;
@@ -264,34 +275,77 @@ TEST(ChartRules, SeriesRowLabelsNameTheRowsDrawnUnderThem)
     }
 }
 
-// Long row numbers in the designed window and a short plot: the axis labels never overlap;
-// the end labels always stand, and there is room for every label in a large window.
-TEST(ChartRules, SeriesAxisLabelsNeverOverlap)
+// Both charts, values of every size in their designed windows: no text runs into another (the
+// tick labels thinned to every second, fifth or no middle tick, long row numbers left out),
+// the end labels are the limits in double precision, and a large window labels every tick.
+TEST(ChartRules, AxisLabelsNeverOverlapAndTheirEndsAreTheLimits)
 {
     const FixedMeasure measure;
-    auto labels = [&](QSize client, DisplayItem::Role role) {
-        SeriesLayout::Input in;
-        in.client = client;
-        in.lo = 0;
-        in.hi = 100000;
-        in.format = "0";
-        in.fieldName = "Sales";
-        in.rows = SeriesLayout::Rows(9000000, 1, 0, 0, 0, 1000001, 9999999);
-        in.measure = &measure;
-        // The layout outlives the pointers into its list.
-        const SeriesLayout::Result layout = SeriesLayout::Layout(in);
-        std::vector<QRect> boxes;
-        for (const DisplayItem* item : layout.list.Of(role))
-            boxes.emplace_back(int(item->x1), int(item->y1), int(100 * item->text.size()), 200);
-        return boxes;
+    struct Limits {
+        double lo, hi;
+        const char* loText;
+        const char* hiText;
     };
-    for (auto role : {DisplayItem::Role::PointLabel, DisplayItem::Role::ValueLabel}) {
-        const auto boxes = labels(QSize(9375, 4500), role);
-        EXPECT_GE(boxes.size(), 2u);
-        for (size_t a = 0; a < boxes.size(); ++a)
-            for (size_t b = a + 1; b < boxes.size(); ++b)
-                EXPECT_FALSE(boxes[a].intersects(boxes[b])) << int(role) << ": " << a << " and " << b;
-        EXPECT_EQ(labels(QSize(30000, 20000), role).size(), 11u) << int(role);
+    const Limits cases[] = {{0.29, 0.96, "0.29", "0.96"},
+                            {29999.5, 50100, "30000", "50100"},
+                            {2999923290, 3000000000, "2999923290", "3000000000"},
+                            {5000000000, 5200000000, "5000000000", "5200000000"},
+                            {1000000000000001, 1000000100000000, "1000000000000001", "1000000100000000"},
+                            {-5e15, 5e15, "-5000000000000000", "5000000000000000"}};
+    // Every text of the list as a box of the fixed measure.
+    const auto boxes = [](const DisplayList& list) {
+        std::vector<std::pair<QRect, QString>> b;
+        for (const DisplayItem& item : list.items)
+            if (item.kind == DisplayItem::Kind::Text)
+                b.push_back({QRect(int(item.x1), int(item.y1), int(100 * item.text.size()), 200), item.text});
+        return b;
+    };
+    const auto expectApart = [](const std::vector<std::pair<QRect, QString>>& b) {
+        for (size_t i = 0; i < b.size(); ++i)
+            for (size_t j = i + 1; j < b.size(); ++j)
+                EXPECT_FALSE(b[i].first.intersects(b[j].first))
+                    << b[i].second.toStdString() << " and " << b[j].second.toStdString();
+    };
+    for (const Limits& c : cases) {
+        SCOPED_TRACE(c.loText);
+        const QString format = ChartFormat::AxisFormat(7, c.lo, c.hi);
+        for (const QSize client : {QSize(10200, 7800), QSize(30000, 20000)}) {
+            ScatterLayout::Input in;
+            in.client = client;
+            in.lo = c.lo;
+            in.hi = c.hi;
+            in.text = ChartFormat::NumberText(format);
+            in.fieldName = "Sales";
+            in.measure = &measure;
+            const ScatterLayout::Result r = ScatterLayout::Layout(in);
+            EXPECT_EQ(r.ylText, c.loText);
+            EXPECT_EQ(r.xlText, c.loText);
+            EXPECT_EQ(r.yhText, c.hiText);
+            EXPECT_EQ(r.xhText, c.hiText);
+            expectApart(boxes(r.list));
+            if (client.width() == 30000) {
+                EXPECT_EQ(r.list.Of(DisplayItem::Role::ValueLabel).size(), 11u);
+                EXPECT_EQ(r.list.Of(DisplayItem::Role::PointLabel).size(), 11u);
+            }
+        }
+        for (const QSize client : {QSize(9375, 5625), QSize(9375, 4500), QSize(30000, 20000)}) {
+            SeriesLayout::Input in;
+            in.client = client;
+            in.lo = c.lo;
+            in.hi = c.hi;
+            in.text = ChartFormat::NumberText(format);
+            in.fieldName = "Sales";
+            in.rows = SeriesLayout::Rows(9000000, 1, 0, 0, 0, 1000001, 9999999);
+            in.measure = &measure;
+            const SeriesLayout::Result r = SeriesLayout::Layout(in);
+            EXPECT_EQ(r.ylText, c.loText);
+            EXPECT_EQ(r.yhText, c.hiText);
+            expectApart(boxes(r.list));
+            if (client.width() == 30000) {
+                EXPECT_EQ(r.list.Of(DisplayItem::Role::ValueLabel).size(), 11u);
+                EXPECT_EQ(r.list.Of(DisplayItem::Role::PointLabel).size(), 11u);
+            }
+        }
     }
 }
 

@@ -115,7 +115,7 @@ TEST_F(ChartWindows, ScatterShowsTheTestAndDrillsDownAtThePoint)
     EXPECT_FALSE(form->lblPos->isVisible());
 
     form->GraphMouseMove(QPointF(0, 0), false);
-    const float p = form->LastPredicted(), a = form->LastActual();
+    const double p = form->LastPredicted(), a = form->LastActual();
     EXPECT_NEAR(p, 4 - 17 * 0.005, 1e-4);
     EXPECT_NEAR(a, 21 + 17 * 0.005, 1e-4);
     form->GraphDoubleClick();
@@ -124,8 +124,8 @@ TEST_F(ChartWindows, ScatterShowsTheTestAndDrillsDownAtThePoint)
     ASSERT_EQ(views.calls.size(), 1);
     const QStringList args = views.calls[0].mid(15).chopped(1).split(','); // BrowseOutlyers(p,a)
     ASSERT_EQ(args.size(), 2);
-    EXPECT_EQ(args[0].toFloat(), p);
-    EXPECT_EQ(args[1].toFloat(), a);
+    EXPECT_EQ(args[0].toDouble(), p);
+    EXPECT_EQ(args[1].toDouble(), a);
     EXPECT_TRUE(prompts.Boxes().empty());
 }
 

@@ -10,9 +10,10 @@
 # configure; split; train; visit another program and come back while training and while idle
 # (the history stays); right clicks on the bars (no menu of bars); Stop; Finish; results
 # browser; Mark All; export; the results browser closed by its close box; close; reopen from
-# the recent list; one row unmarked, a what-if and the scatter chart (the marks stay); the
-# training window opened from the results and a visit while it is idle. Then a new SFAM project
-# under the proposed name, trained and tested, to the confusion matrix.
+# the recent list; one row unmarked, and under another program's write lock a mark refused with
+# a box; a what-if and the scatter chart (the marks stay); the training window opened from the
+# results and a visit while it is idle. Then a new SFAM project under the proposed name, trained
+# and tested, to the confusion matrix.
 #
 # The program writes where its controls stand (KORVAN_WIDGET_MAP): child windows of the main
 # window are no X windows, so that map is how the driver finds what it clicks.
@@ -136,6 +137,28 @@ xdotool click 1
 xdotool key Down space
 waitfor "one row unmarked" sql_is "$W/Road.kvp" "SELECT COUNT(*) FROM Test WHERE Mark = 0" 1
 unmarked=$(sql "$W/Road.kvp" "SELECT MainPrimaryKey FROM Test WHERE Mark = 0")
+# Another program holds a write lock on the project: the space bar's mark says it was not set,
+# and the file keeps the marks it had.
+mkfifo "$W/lock.sql"
+sqlite3 "$W/Road.kvp" <"$W/lock.sql" >/dev/null 2>&1 &
+PIDS+=($!)
+LOCKPID=$!
+exec 7>"$W/lock.sql"
+echo "BEGIN IMMEDIATE;" >&7
+project_locked() { ! sqlite3 "$W/Road.kvp" "BEGIN IMMEDIATE; ROLLBACK;" >/dev/null 2>&1; }
+waitfor "another program's write lock" project_locked
+xdotool key space
+mark_box_shown() { awk -F'\t' '$1=="window" && $10=="CTestBrowse::ToggleMark" {f=1} END {exit !f}' "$MAP" 2>/dev/null; }
+mark_box_gone() { ! mark_box_shown; }
+waitfor "the box of the mark not set" mark_box_shown
+waitfor "the box taking keys" window_active "CTestBrowse::ToggleMark"
+picture mark-locked-box
+xdotool key Return
+waitfor "the box closed" mark_box_gone
+echo "ROLLBACK;" >&7
+exec 7>&-
+wait "$LOCKPID"
+sql_is "$W/Road.kvp" "SELECT MainPrimaryKey FROM Test WHERE Mark = 0" "$unmarked" || fail "the marks changed under the lock"
 # A what-if in the interactive row, in the same column: the network predicts that one row.
 read -r ix iy iw ih <<<"$(entry widget tgIMode | cut -f4-7 | tr '\t' ' ')"
 [ -n "${ih:-}" ] || fail "no interactive row under the results"
