@@ -12,6 +12,7 @@
 #include "tests/browse/browsefixture.h"
 #include "tests/browse/findfixture.h"
 
+#include <QFontMetrics>
 #include <QHelpEvent>
 #include <QToolTip>
 #include <QFocusEvent>
@@ -205,8 +206,12 @@ TEST_F(IModeTest, NumbersShowWithoutExponentInEveryGridAndTheInteractiveRow)
         EXPECT_EQ(Cell(w, 0, Column(field)).toString(), text) << field.toStdString();
         EXPECT_EQ(gIMode()->Model()->Text(Column(field)), text) << field.toStdString();
     }
-    // Whole numbers one apart shortened alike in a narrow column ("9.0E+15"): the tip over a
-    // cell shows its whole value, in the grid and in the interactive row.
+    // Whole numbers one apart shortened alike in a column made narrow ("9.0E+15"): the tip
+    // over a cell shows its whole value, in the grid and in the interactive row.
+    // They open wide enough to tell apart.
+    const int wholeWidth = w->tgBrowse->DataPane()->columnWidth(Column("Whole"));
+    EXPECT_GE(wholeWidth, QFontMetrics(w->tgBrowse->DataPane()->font()).horizontalAdvance("-9223372036854775808"));
+    EXPECT_EQ(w->tgIMode->DataPane()->columnWidth(Column("Whole")), wholeWidth);
     for (CBrowseGrid* grid : {w->tgBrowse, w->tgIMode}) {
         QTableView* pane = grid->DataPane();
         const int col = Column("Whole");
