@@ -187,37 +187,14 @@ TEST_F(Arrays, WholeNumbersPast2To53AndShortTimesKeepTheirDifferences)
                                              {4, big + 3, "23:50", 4.0, "b"}});
     const std::vector<NetTest::Role> inputs{{"B", roleInput, double(big - 1), double(big + 3)},
                                             {"T", roleInput, 0, 1}};
-    const auto expect = [](const PatternArrays& a) {
-        ASSERT_EQ(a.rows, 4);
-        for (int r = 1; r <= 4; ++r)
-            EXPECT_EQ(a.Pattern(1, r), float(r) / 4) << r;   // (big - 1 + r - 2^53) / 4
-        EXPECT_EQ(a.Pattern(2, 1), float((8 * 60 + 50) / 1440.0));
-        EXPECT_EQ(a.Pattern(2, 2), a.Pattern(2, 1));
-    };
-    TestBackProp bp;
-    bp.Initialize(folder + "/bigbp.kvp");
-    bp.Attach(src, "Data");
-    std::vector<NetTest::Role> roles = inputs;
-    roles.push_back({"Y", roleBPPredict, 0, 4});
-    NetTest::Configure(bp, roles);
-    bp.State().SetTrainHigh(4);
-    ASSERT_TRUE(bp.BuildArrays(0));
-    ASSERT_TRUE(bp.BuildArrays(1));
-    expect(bp.Arrays());
-    EXPECT_EQ(bp.CallEngine(EngineInit), 1);
-
-    TestSFam sf;
-    sf.Initialize(folder + "/bigsf.kvp");
-    sf.Attach(src, "Data");
-    roles = inputs;
-    roles.push_back({"C", roleSFamPredict});
-    NetTest::Configure(sf, roles);
-    sf.State().SetTrainHigh(4);
-    sf.BuildClassList();
-    ASSERT_TRUE(sf.BuildArrays(0));
-    ASSERT_TRUE(sf.BuildArrays(1));
-    expect(sf.Arrays());
-    EXPECT_EQ(sf.CallEngine(EngineInit), 1);
+    NetTest::BuildOnBothKinds(folder, src, "Data", inputs, {"Y", roleBPPredict, 0, 4}, {"C", roleSFamPredict}, 4,
+                              [](CNetworkProject&, const PatternArrays& a) {
+                                  ASSERT_EQ(a.rows, 4);
+                                  for (int r = 1; r <= 4; ++r)
+                                      EXPECT_EQ(a.Pattern(1, r), float(r) / 4) << r; // (big - 1 + r - 2^53) / 4
+                                  EXPECT_EQ(a.Pattern(2, 1), float((8 * 60 + 50) / 1440.0));
+                                  EXPECT_EQ(a.Pattern(2, 2), a.Pattern(2, 1));
+                              });
     EXPECT_TRUE(prompts.Boxes().empty());
 }
 

@@ -445,40 +445,17 @@ TEST_F(ServerRoad, WholeNumbersPast2To53AndTimesTrainOnBothKinds)
     const QString connect = pgtest::Server::Get().Connect();
     const std::vector<NetTest::Role> inputs{{"Big", roleInput, double(big - 1), double(big + 39)},
                                             {"Clock", roleInput, 0.25, 0.75}};
-    const auto expect = [&](PatternArrays& a, const CDataDef& ddo) {
-        ASSERT_EQ(a.rows, 40);
-        for (int r = 1; r <= 40; ++r)
-            EXPECT_EQ(a.Pattern(1, r), float(((long double)(big + (r * 7) % 40) - (long double)(big - 1)) / 40)) << r;
-        EXPECT_DOUBLE_EQ(ddo.FieldStdDev(ddo.FieldIndex("Big")), std::sqrt(40.0 * 41.0 / 12.0));
-        EXPECT_EQ(ddo.FieldMin(ddo.FieldIndex("Big")), double(big));
-    };
-    TestBackProp bp;
-    bp.Initialize(folder + "/widebp.kvp");
-    bp.Attach(connect, "public.wide");
-    std::vector<NetTest::Role> roles = inputs;
-    roles.push_back({"Y", roleBPPredict, 0, 10});
-    NetTest::Configure(bp, roles);
-    bp.State().SetTrainHigh(40);
-    ASSERT_TRUE(bp.BuildArrays(0));
-    ASSERT_TRUE(bp.BuildArrays(1));
-    expect(bp.Arrays(), *bp.State().DDO());
-    EXPECT_EQ(bp.CallEngine(EngineInit), 1);
-    {
-        kdb::Database db = kdb::Database::Open(folder + "/widebp.kvp", false, true);
-        EXPECT_FALSE(ColumnStats::FirstUnreadable(db, ProjectSchema::LinkTable(), {"Big", "Clock", "Y"}, "ID"));
-    }
-
-    TestSFam sf;
-    sf.Initialize(folder + "/widesf.kvp");
-    sf.Attach(connect, "public.wide");
-    roles = inputs;
-    roles.push_back({"C", roleSFamPredict});
-    NetTest::Configure(sf, roles);
-    sf.State().SetTrainHigh(40);
-    sf.BuildClassList();
-    ASSERT_TRUE(sf.BuildArrays(0));
-    ASSERT_TRUE(sf.BuildArrays(1));
-    expect(sf.Arrays(), *sf.State().DDO());
-    EXPECT_EQ(sf.CallEngine(EngineInit), 1);
+    NetTest::BuildOnBothKinds(
+        folder, connect, "public.wide", inputs, {"Y", roleBPPredict, 0, 10}, {"C", roleSFamPredict}, 40,
+        [&](CNetworkProject& net, const PatternArrays& a) {
+            ASSERT_EQ(a.rows, 40);
+            for (int r = 1; r <= 40; ++r)
+                EXPECT_EQ(a.Pattern(1, r), float(((long double)(big + (r * 7) % 40) - (long double)(big - 1)) / 40)) << r;
+            const CDataDef& ddo = *net.State().DDO();
+            EXPECT_DOUBLE_EQ(ddo.FieldStdDev(ddo.FieldIndex("Big")), std::sqrt(40.0 * 41.0 / 12.0));
+            EXPECT_EQ(ddo.FieldMin(ddo.FieldIndex("Big")), double(big));
+            kdb::Database db = kdb::Database::Open(net.State().ProjectFileName(), false, true);
+            EXPECT_FALSE(ColumnStats::FirstUnreadable(db, ProjectSchema::LinkTable(), {"Big", "Clock", "Y"}, "ID"));
+        });
     EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
 }

@@ -291,6 +291,18 @@ protected:
         Shot(Kind() + QStringLiteral("-results"));
     }
 
+    // The scatter chart after Finish, then Browse Test Results: the browser and the column of
+    // the source's `field` in it.
+    void ResultsColumn(const QString& field, frmBrowse*& browser, int& column)
+    {
+        ASSERT_TRUE(Window<frmScatter>());
+        Click(ToolName::BPBrowseTest);
+        browser = Browser();
+        ASSERT_TRUE(browser);
+        column = ColumnOf(browser, ProjectSchema::LinkTable(), field);
+        ASSERT_GE(column, 0);
+    }
+
     // Reopened from the recent-file list: the project resumes at its results.
     void Reopen(const QString& path)
     {
@@ -543,12 +555,10 @@ TEST_F(Road, BackPropagationOverBigWholeNumbers)
     EXPECT_NEAR(ddo.UserMin(big), lowered, 1e-3);
     TrainThenStop(w, 50);
     Finish(path, 200 - trainHigh);
-    ASSERT_TRUE(Window<frmScatter>());
-    Click(ToolName::BPBrowseTest);
-    frmBrowse* b = Browser();
-    ASSERT_TRUE(b);
-    const int col = ColumnOf(b, ProjectSchema::LinkTable(), QStringLiteral("Big"));
-    ASSERT_GE(col, 0);
+    frmBrowse* b = nullptr;
+    int col = -1;
+    ResultsColumn(QStringLiteral("Big"), b, col);
+    ASSERT_TRUE(b && col >= 0);
     for (int r = 0; r < b->RowCount(); ++r)
         EXPECT_EQ(Cell(b, r, col).toString(), bigs[trainHigh + r]) << r;
 
@@ -681,13 +691,15 @@ TEST_F(Road, BackPropagationOverEveryType)
         }
     }
 
-    // Sort and Find in the results: the whole numbers in their exact order, each as written.
-    ASSERT_TRUE(Window<frmScatter>());
-    Click(ToolName::BPBrowseTest);
-    frmBrowse* b = Browser();
-    ASSERT_TRUE(b);
-    const int col = ColumnOf(b, ProjectSchema::LinkTable(), QStringLiteral("Big"));
-    ASSERT_GE(col, 0);
+    // Sort and Find in the results: the whole numbers in their exact order, each as written,
+    // and the decimal of more digits than a double holds as it was written.
+    frmBrowse* b = nullptr;
+    int col = -1;
+    ResultsColumn(QStringLiteral("Big"), b, col);
+    ASSERT_TRUE(b && col >= 0);
+    const int exact = ColumnOf(b, ProjectSchema::LinkTable(), QStringLiteral("Exact"));
+    for (int r = 0; r < b->RowCount(); ++r)
+        EXPECT_EQ(Cell(b, r, exact).toString(), QStringLiteral("12345677901234.5689%1").arg(trainHigh + 1 + r)) << r;
     b->tgBrowse->SetCurrent(0, col);
     Click(ToolName::SortAsc);
     std::vector<int64_t> expected;
