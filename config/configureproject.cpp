@@ -492,13 +492,17 @@ void frmConfPrj::cmdOK_Click()
         if (m_nnType == ntSFam && refusedClasses(SourceClassCount(projectFile, Rules().PredictionName())))
             return;
         // A value the networks cannot read would stop the training with nothing to go on: the
-        // column is refused here, with the row and the value.
+        // column is refused here, with the row and the value. A file's column takes any value
+        // whatever its declared type; a server's typed number and date columns hold none such,
+        // and are not read through once more.
         QStringList numeric;
         for (const RoleItem& item : Rules().Inputs())
             numeric << item.name;
         if (m_nnType == ntBackProp)
             numeric << Rules().PredictionName();
-        const auto bad = [&] {
+        const auto bad = [&]() -> std::optional<ColumnStats::Unreadable> {
+            if (kdb::IsOdbcConnect(m_dataDef->DBFileName()))
+                return std::nullopt;
             kdb::Database source = kdb::Database::Open(projectFile, false, true);
             return ColumnStats::FirstUnreadable(source, ProjectSchema::LinkTable(), numeric, m_dataDef->KeyFieldName());
         }();
