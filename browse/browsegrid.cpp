@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QMouseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -94,6 +96,26 @@ protected:
         option->text = NumFormat::FitNumber(option->text, [&](const QString& t) {
             return metrics.horizontalAdvance(t) <= width;
         });
+    }
+
+    // A number shortened to fit its cell reads like its neighbours ("9.007199E+15" for every
+    // Big Integer past 2^53): its tip shows the whole value, above the cell's own tip.
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override
+    {
+        if (event && view && event->type() == QEvent::ToolTip && index.isValid()
+            && index.data(CBrowseGrid::NumberRole).toBool()) {
+            QStyleOptionViewItem shown = option;
+            initStyleOption(&shown, index);
+            const QString whole = index.data(Qt::DisplayRole).toString();
+            if (shown.text != whole) {
+                const QString own = index.data(Qt::ToolTipRole).toString();
+                QToolTip::showText(event->globalPos(), own.isEmpty() ? whole : whole + QLatin1Char('\n') + own, view,
+                                   option.rect);
+                return true;
+            }
+        }
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
     }
 };
 

@@ -52,6 +52,12 @@ int FieldDigits(const CDataDef& ddo, int16_t field)
     return field > 0 && field <= ddo.NumFields() && ddo.FieldType(field) == kdb::dbSingle ? SingleDigits : DoubleDigits;
 }
 
+int FieldWidth(const CDataDef& ddo, int16_t field, int otherwise)
+{
+    return field > 0 && field <= ddo.NumFields() && ddo.FieldType(field) == kdb::dbBigInt ? WholeNumberWidth
+                                                                                           : otherwise;
+}
+
 QString HeadingTip()
 {
     return QStringLiteral("Right Click Column Header To Sort");
@@ -113,6 +119,7 @@ Grid TestResults(const BrowseQuery& query, const CDataDef& ddo)
                     && (bc.field == ProjectSchema::PredictedColumn() || bc.field == ProjectSchema::DifferenceColumn());
             }
         } else if (!bc.IsTest()) {
+            col.widthTwips = FieldWidth(ddo, bc.fieldNumber, col.widthTwips);
             const auto it = used.constFind(bc.field);
             if (it != used.constEnd()) {
                 if (*it) {

@@ -44,6 +44,10 @@ constexpr int SingleDigits = 7;
 constexpr int DoubleDigits = 15;
 // SingleDigits for a single-precision source field, else DoubleDigits.
 int FieldDigits(const CDataDef& ddo, int16_t field);
+// The width a source field's column opens with: wide enough for a Big Integer's 19 digits and
+// its sign (shortened, its numbers past 2^53 would read alike), else `otherwise`.
+constexpr int WholeNumberWidth = 2400;       // twips
+int FieldWidth(const CDataDef& ddo, int16_t field, int otherwise);
 
 // The cell tips.
 QString HeadingTip();  // "Right Click Column Header To Sort"

@@ -12,11 +12,37 @@ namespace {
 // value compares the way SQLite orders a column: Null first, then numbers, then text (ignoring
 // ASCII case unless the column compares exactly; the text itself lives in a pool), then bytes.
 constexpr int kMaxSortKeys = 3;
+// A number as the source holds it: a whole number keeps all its 64 bits (past 2^53 a double
+// would make neighbours equal), any other is a double; which one, the holder keeps beside it.
+union SortNumber {
+    double real;
+    int64_t whole;
+};
+
+// Exact for every pair: a long double holds each 64-bit whole number and each double.
+bool numberLess(SortNumber a, bool aWhole, SortNumber b, bool bWhole)
+{
+    if (aWhole && bWhole)
+        return a.whole < b.whole;
+    if (!aWhole && !bWhole)
+        return a.real < b.real;
+    return (aWhole ? (long double)a.whole : (long double)a.real) < (bWhole ? (long double)b.whole : (long double)b.real);
+}
+
 struct SortEntry {
     uint32_t row = 0;
     int8_t cls[kMaxSortKeys] = {0, 0, 0};
-    double number[kMaxSortKeys] = {0, 0, 0};
+    bool whole[kMaxSortKeys] = {false, false, false};
+    SortNumber number[kMaxSortKeys] = {};
     uint32_t text[kMaxSortKeys] = {0, 0, 0};
+};
+
+// One row of a column of numbers, small enough for a fast sort.
+struct NumberRow {
+    SortNumber number;
+    uint32_t row;
+    bool whole;
+    bool operator<(const NumberRow& o) const { return numberLess(number, whole, o.number, o.whole); }
 };
 
 void readSortValue(const kdb::Reader& r, int column, SortEntry& e, int j, std::vector<QString>& pool)
@@ -26,9 +52,13 @@ void readSortValue(const kdb::Reader& r, int column, SortEntry& e, int j, std::v
         e.cls[j] = 0;
         break;
     case kdb::Value::Type::Integer:
+        e.cls[j] = 1;
+        e.number[j].whole = r.Int(column);
+        e.whole[j] = true;
+        break;
     case kdb::Value::Type::Double:
         e.cls[j] = 1;
-        e.number[j] = r.Double(column);
+        e.number[j].real = r.Double(column);
         break;
     case kdb::Value::Type::Text:
         e.cls[j] = 2;
@@ -65,7 +95,9 @@ int compareValues(const SortEntry& a, const SortEntry& b, int j, bool exact, con
         return a.cls[j] < b.cls[j] ? -1 : 1;
     switch (a.cls[j]) {
     case 1:
-        return a.number[j] < b.number[j] ? -1 : (b.number[j] < a.number[j] ? 1 : 0);
+        return numberLess(a.number[j], a.whole[j], b.number[j], b.whole[j])
+                   ? -1
+                   : (numberLess(b.number[j], b.whole[j], a.number[j], a.whole[j]) ? 1 : 0);
     case 2:
         return exact ? pool[a.text[j]].compare(pool[b.text[j]]) : foldedCompare(pool[a.text[j]], pool[b.text[j]]);
     case 3:
@@ -337,29 +369,28 @@ int64_t BrowseRowSource::Load(const BrowseQuery& query)
                                  });
         if (numbersOnly) {
             // One column of numbers (and Nulls): small pairs sort much faster than whole entries.
-            std::vector<std::pair<double, uint32_t>> numbers;
+            std::vector<NumberRow> numbers;
             std::vector<uint32_t> nulls;
             numbers.reserve(n);
             for (const SortEntry& e : entries) {
                 if (e.cls[0] == 0)
                     nulls.push_back(e.row);
                 else
-                    numbers.emplace_back(e.number[0], e.row);
+                    numbers.push_back({e.number[0], e.row, e.whole[0]});
             }
             entries = {};
             if (desc[0])
                 std::stable_sort(numbers.begin(), numbers.end(),
-                                 [](const auto& a, const auto& b) { return b.first < a.first; });
+                                 [](const NumberRow& a, const NumberRow& b) { return b < a; });
             else
-                std::stable_sort(numbers.begin(), numbers.end(),
-                                 [](const auto& a, const auto& b) { return a.first < b.first; });
+                std::stable_sort(numbers.begin(), numbers.end());
             // Nulls come first ascending and last descending, as SQLite orders them.
             size_t at = 0;
             if (!desc[0])
                 for (uint32_t row : nulls)
                     order[at++] = row;
-            for (const auto& [number, row] : numbers)
-                order[at++] = row;
+            for (const NumberRow& number : numbers)
+                order[at++] = number.row;
             if (desc[0])
                 for (uint32_t row : nulls)
                     order[at++] = row;

@@ -122,7 +122,7 @@ BrowseLook::Grid CBrowseAll::AllDataLayout(const BrowseQuery& query, const CData
         BrowseLook::Column col;
         col.caption = bc.field;
         col.digits = BrowseLook::FieldDigits(ddo, bc.fieldNumber);
-        col.widthTwips = BrowseLook::ResultWidth;
+        col.widthTwips = BrowseLook::FieldWidth(ddo, bc.fieldNumber, BrowseLook::ResultWidth);
         if (c == 0) {
             col.fixedPane = true;
             col.heading = BrowseLook::FixedHeading;

@@ -17,6 +17,7 @@
 #include "core/widgets/toolstate.h"
 #include "core/widgets/veltra.h"
 #include "core/widgets/winhelpers.h"
+#include "data/columnstats.h"
 #include "data/datadef.h"
 #include "data/dbutilities.h"
 #include "data/projectschema.h"
@@ -490,6 +491,27 @@ void frmConfPrj::cmdOK_Click()
         };
         if (m_nnType == ntSFam && refusedClasses(SourceClassCount(projectFile, Rules().PredictionName())))
             return;
+        // A value the networks cannot read would stop the training with nothing to go on: the
+        // column is refused here, with the row and the value. A file's column takes any value
+        // whatever its declared type; a server's typed number and date columns hold none such,
+        // and are not read through once more.
+        QStringList numeric;
+        for (const RoleItem& item : Rules().Inputs())
+            numeric << item.name;
+        if (m_nnType == ntBackProp)
+            numeric << Rules().PredictionName();
+        const auto bad = [&]() -> std::optional<ColumnStats::Unreadable> {
+            if (kdb::IsOdbcConnect(m_dataDef->DBFileName()))
+                return std::nullopt;
+            kdb::Database source = kdb::Database::Open(projectFile, false, true);
+            return ColumnStats::FirstUnreadable(source, ProjectSchema::LinkTable(), numeric, m_dataDef->KeyFieldName());
+        }();
+        if (bad) {
+            Prompts::MsgBox(ColumnStats::UnreadableText(bad->field, bad->where, bad->value)
+                                + QStringLiteral("\r\n\r\nPlease correct the value or select a different field."),
+                            MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Unreadable Value"));
+            return;
+        }
         const CPointerGuard pointer(Qt::WaitCursor);
         CDataDef& ddo = *m_dataDef;
         DefinitionRollback rollback(ddo);

@@ -37,16 +37,21 @@ Kind KindOf(int16_t code)
 
 void Accumulator::Merge(const Accumulator& later)
 {
-    if (later.n == 0)
+    const int64_t unreadBoth = unread + later.unread;
+    if (later.n == 0) {
+        unread = unreadBoth;
         return;
+    }
     if (n == 0) {
         *this = later;
+        unread = unreadBoth;
         return;
     }
     min = std::min(min, later.min);
     max = std::max(max, later.max);
+    unread = unreadBoth;
     // The later sums are shifted by their own first value: move them onto this one's.
-    const long double delta = (long double)later.shift - shift;
+    const long double delta = later.shift - shift;
     const auto count = (long double)later.n;
     sumSq += later.sumSq + 2 * delta * later.sum + count * delta * delta;
     sum += later.sum + count * delta;
@@ -61,15 +66,89 @@ double Accumulator::StdDev() const
     return m2 > 0 ? double(std::sqrt(m2 / (n - 1))) : 0.0;
 }
 
+std::optional<long double> ReadNumber(const kdb::Reader& r, int column)
+{
+    switch (r.Type(column)) {
+    case kdb::Value::Type::Integer:
+        return (long double)r.Int(column);
+    case kdb::Value::Type::Double:
+        if (const double d = r.Double(column); std::isfinite(d))
+            return d;
+        return std::nullopt;
+    case kdb::Value::Type::Text: {
+        const kdb::Value v = r.Get(column);
+        bool whole = false;
+        const qlonglong i = v.toText().trimmed().toLongLong(&whole);
+        if (whole)
+            return (long double)i;
+        if (const std::optional<double> d = v.ToDouble())
+            return *d;
+        if (const std::optional<double> d = kdb::DateSerial(v.toText()))
+            return *d;
+        return std::nullopt;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+QString ReadableForms()
+{
+    return QStringLiteral("Values read: numbers (12, -3.5, 1e3); dates yyyy-mm-dd; times h:mm or h:mm:ss "
+                          "(with fractions of a second); dates with times yyyy-mm-dd h:mm:ss.");
+}
+
+QString UnreadableText(const QString& field, const QString& where, const QString& value)
+{
+    const QString crlf = QStringLiteral("\r\n");
+    return QStringLiteral("The field: [") + field + QStringLiteral("] holds a value that cannot be read as a number, "
+                                                                 "a date or a time.")
+           + crlf + (where.isEmpty() ? QString() : QStringLiteral("Row: ") + where + QStringLiteral("   "))
+           + QStringLiteral("Value: \"") + value + QLatin1Char('"') + crlf + crlf + ReadableForms();
+}
+
 void AddValue(const kdb::Reader& r, int column, Kind kind, Accumulator& acc)
 {
-    if (kind == Kind::Numeric) {
-        if (const std::optional<double> v = r.ToDouble(column); v && std::isfinite(*v))
-            acc.Add(*v);
-    } else if (kind == Kind::Date && !r.IsNull(column)) {
-        if (const std::optional<double> d = kdb::DateSerial(r.Get(column)))
-            acc.Add(*d);
+    if (kind == Kind::None)
+        return;
+    if (const std::optional<long double> v = ReadNumber(r, column))
+        acc.Add(*v);
+    else if (!r.IsNull(column))
+        ++acc.unread;
+}
+
+std::optional<Unreadable> FirstUnreadable(kdb::Database& db, const QString& table, const QStringList& fields,
+                                          const QString& keyField)
+{
+    if (fields.isEmpty())
+        return std::nullopt;
+    // Only text, bytes and infinite numbers can fail to be read: the rows that hold none are
+    // passed over without being handed out.
+    QStringList selected;
+    QStringList doubtful;
+    for (const QString& f : fields) {
+        const QString q = kdb::QuoteIdent(f);
+        selected << q;
+        doubtful << QStringLiteral("typeof(%1) IN ('text', 'blob') OR abs(%1) = 9e999").arg(q);
     }
+    const bool keyed = !keyField.isEmpty();
+    if (keyed)
+        selected << kdb::QuoteIdent(keyField);
+    // The place of a row without a key is counted over every row.
+    const QString where = keyed ? QStringLiteral(" WHERE ") + doubtful.join(QStringLiteral(" OR ")) : QString();
+    kdb::Reader r = db.Query(QStringLiteral("SELECT ") + selected.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
+                             + kdb::QuoteIdent(table) + where);
+    int64_t place = 0;
+    while (r.Next()) {
+        ++place;
+        for (qsizetype c = 0; c < fields.size(); ++c) {
+            if (r.IsNull(int(c)) || ReadNumber(r, int(c)))
+                continue;
+            const QString at = keyed ? r.Get(int(fields.size())).toText() : QString::number(place);
+            return Unreadable{fields[c], at, r.Get(int(c)).toText()};
+        }
+    }
+    return std::nullopt;
 }
 
 namespace {

@@ -50,8 +50,8 @@ void StoreStats(DataField& f, StatKind kind, const Accumulator& acc)
         f.max = f.min = f.avg = f.stdDev = f.userMax = f.userMin = 0;
     } else if (kind == StatKind::Numeric) {
         if (acc.n > 0) {
-            f.min = acc.min;
-            f.max = acc.max;
+            f.min = double(acc.min);
+            f.max = double(acc.max);
             f.avg = double(acc.Mean());
             f.stdDev = acc.StdDev();
         } else {
@@ -61,8 +61,8 @@ void StoreStats(DataField& f, StatKind kind, const Accumulator& acc)
         f.userMax = f.avg + d;
         f.userMin = f.avg - d;
     } else {
-        f.max = acc.n > 0 ? acc.max : NoUserLimit;
-        f.min = acc.n > 0 ? acc.min : NoUserLimit;
+        f.max = acc.n > 0 ? double(acc.max) : NoUserLimit;
+        f.min = acc.n > 0 ? double(acc.min) : NoUserLimit;
         f.avg = acc.n > 0 ? double(acc.Mean()) : NoUserLimit;
         f.stdDev = acc.HasStdDev() ? acc.StdDev() : NoUserLimit;
         f.userMax = f.max;

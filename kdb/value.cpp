@@ -114,22 +114,24 @@ std::optional<double> DateSerial(const QString& text)
     }
     double days = 0.0;
     if (!datePart.isEmpty()) {
-        const QDate d = QDate::fromString(datePart, QStringLiteral("yyyy-MM-dd"));
+        // One or two digits of month and day: the year first, the order is never in doubt.
+        const QDate d = QDate::fromString(datePart, QStringLiteral("yyyy-M-d"));
         if (!d.isValid())
             return std::nullopt;
         days = double(kEpoch.daysTo(d));
     }
     if (!timePart.isEmpty()) {
-        QTime tm = QTime::fromString(timePart, QStringLiteral("HH:mm:ss.zzz"));
+        // The hour with or without its leading zero ("8:50", "08:50:00").
+        QTime tm = QTime::fromString(timePart, QStringLiteral("H:mm:ss.zzz"));
         if (!tm.isValid())
-            tm = QTime::fromString(timePart, QStringLiteral("HH:mm:ss"));
+            tm = QTime::fromString(timePart, QStringLiteral("H:mm:ss"));
         if (!tm.isValid())
-            tm = QTime::fromString(timePart, QStringLiteral("HH:mm"));
+            tm = QTime::fromString(timePart, QStringLiteral("H:mm"));
         if (!tm.isValid()) {
             // fractions of other lengths ("10:00:00.5", "10:00:00.123456")
             const qsizetype dot = timePart.indexOf(u'.');
             if (dot > 0)
-                tm = QTime::fromString(timePart.left(dot), QStringLiteral("HH:mm:ss"));
+                tm = QTime::fromString(timePart.left(dot), QStringLiteral("H:mm:ss"));
             if (!tm.isValid())
                 return std::nullopt;
             const double frac = ("0" + timePart.mid(dot)).toDouble();

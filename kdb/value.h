@@ -58,7 +58,9 @@ private:
 
 // Jet date values are serial days: days since 1899-12-30, the time of day as the fraction.
 // Text dates as SQLite and ODBC give them: "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS[.fff]",
-// "YYYY-MM-DDTHH:MM:SS", "HH:MM:SS". Numbers are taken as serial days already.
+// "YYYY-MM-DDTHH:MM:SS", "HH:MM:SS", and the unambiguous shorter forms (month, day and hour
+// with one digit: "1973-5-1", "8:50"). A form whose order of day and month is open to doubt
+// ("05/01/1973") is no date. Numbers are taken as serial days already.
 std::optional<double> DateSerial(const Value& v);
 std::optional<double> DateSerial(const QString& text);
 double DateSerial(const QDateTime& dt);

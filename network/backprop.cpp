@@ -123,8 +123,8 @@ float CBackProp::Target(const PatternArrays& arrays, kdb::Reader& reader, int co
 {
     // A missing target makes the row unusable and counts as 0.
     bool isNull = false;
-    const float value = PatternArrays::ColumnNumber(reader, column, isNull);
+    const long double value = PatternArrays::ColumnNumber(reader, column, isNull);
     if (isNull)
         unusable = true;
-    return PatternArrays::Normalize(value, arrays.fieldMin[0], arrays.fieldMax[0]);
+    return arrays.Scale(0, value);
 }

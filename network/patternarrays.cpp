@@ -2,6 +2,7 @@
 
 #include "core/errorbox.h"
 #include "core/kverror.h"
+#include "data/columnstats.h"
 #include "data/datadef.h"
 #include "data/rangeread.h"
 #include "network/networkproject.h"
@@ -101,25 +102,33 @@ float PatternArrays::Normalize(float value, float min, float max)
     return v;
 }
 
-double PatternArrays::ColumnValue(kdb::Reader& reader, int column, bool& isNull)
+float PatternArrays::Scale(int32_t field, long double value) const
 {
-    if (const std::optional<double> d = reader.ToDouble(column)) {
-        isNull = false;
-        return *d;
-    }
-    if (reader.IsNull(column)) {
-        isNull = true;
-        return 0.0;
-    }
-    isNull = false;
-    if (const std::optional<double> serial = kdb::DateSerial(reader.Get(column)))
-        return *serial;
-    throw KvError(KvErr::TypeMismatch);
+    const auto j = size_t(field);
+    if (!scaledExactly[j])
+        return Normalize(float(double(value)), fieldMin[j], fieldMax[j]);
+    const long double v = (value - userMin[j]) / ((long double)userMax[j] - userMin[j]);
+    if (!std::isfinite(v) || v < 0)
+        return 0.0f;
+    return v > 1 ? 1.0f : float(v);
 }
 
-float PatternArrays::ColumnNumber(kdb::Reader& reader, int column, bool& isNull)
+long double PatternArrays::ColumnNumber(kdb::Reader& reader, int column, bool& isNull)
 {
-    return float(ColumnValue(reader, column, isNull));
+    if (const std::optional<long double> v = ColumnStats::ReadNumber(reader, column)) {
+        isNull = false;
+        return *v;
+    }
+    isNull = reader.IsNull(column);
+    if (isNull)
+        return 0.0L;
+    throw KvError(KvErr::TypeMismatch, {},
+                  ColumnStats::UnreadableText(reader.ColumnName(column), QString(), reader.Get(column).toText()));
+}
+
+double PatternArrays::ColumnValue(kdb::Reader& reader, int column, bool& isNull)
+{
+    return double(ColumnNumber(reader, column, isNull));
 }
 
 // --- Builds ----------------------------------------------------------------------------------
@@ -140,8 +149,8 @@ void PatternArrays::BuildLayout(const CDataDef& ddo, int16_t predictRole, IPatte
     numInputs = 0;
     predictField = 0;
     inputFields.assign(1, 0);
-    fieldMin.assign(1, 0.0f);
-    fieldMax.assign(1, 0.0f);
+    userMin.assign(1, 0.0);
+    userMax.assign(1, 0.0);
     kind.LayoutStarting(*this);
     const int16_t n = ddo.NumFields();
     for (int16_t i = 1; i <= n; ++i) {
@@ -149,14 +158,29 @@ void PatternArrays::BuildLayout(const CDataDef& ddo, int16_t predictRole, IPatte
         if (role == roleInput) {
             ++numInputs;
             inputFields.push_back(i);
-            fieldMin.push_back(float(ddo.UserMin(i)));
-            fieldMax.push_back(float(ddo.UserMax(i)));
+            userMin.push_back(ddo.UserMin(i));
+            userMax.push_back(ddo.UserMax(i));
         } else if (role == predictRole) {
             predictField = i;
         }
     }
-    fieldMax[0] = float(ddo.UserMax(predictField));
-    fieldMin[0] = float(ddo.UserMin(predictField));
+    userMax[0] = ddo.UserMax(predictField);
+    userMin[0] = ddo.UserMin(predictField);
+    // A field whose values lie more than 2^8 times their spread from 0 keeps fewer than 16 of
+    // single precision's 24 bits through the subtraction (past 2^24 times, none: every value
+    // becomes the same float): it is scaled from its difference to the minimum instead. Every
+    // other field is scaled as it always was, so that its arrays stay the same to the bit.
+    const size_t stride = size_t(Stride());
+    fieldMin.assign(stride, 0.0f);
+    fieldMax.assign(stride, 0.0f);
+    scaledExactly.assign(stride, 0);
+    for (size_t j = 0; j < stride; ++j) {
+        const long double span = (long double)userMax[j] - userMin[j];
+        const long double far = std::max(std::fabs((long double)userMin[j]), std::fabs((long double)userMax[j]));
+        scaledExactly[j] = span > 0 && std::isfinite(span) && far > span * 256;
+        fieldMin[j] = scaledExactly[j] ? 0.0f : float(userMin[j]);
+        fieldMax[j] = scaledExactly[j] ? 1.0f : float(userMax[j]);
+    }
     rows = 0;
     patterns.assign(size_t(Stride()), 0.0f);
     kind.SizeResults(*this, 0);
@@ -229,8 +253,6 @@ public:
         const int32_t numInputs = m_arrays.numInputs;
         const size_t stride = size_t(m_arrays.Stride());
         const int predictColumn = numInputs;
-        const float* fmin = m_arrays.fieldMin.data();
-        const float* fmax = m_arrays.fieldMax.data();
         // A growing store grows with the rows read: a stored range far beyond the table (a
         // stale or damaged setting) costs the rows that exist, not the range.
         int64_t sized = limit;
@@ -256,12 +278,12 @@ public:
                 bool unusable = false;
                 for (int32_t j = 1; j <= numInputs; ++j) {
                     bool isNull = false;
-                    const float v = ColumnNumber(reader, j - 1, isNull);
+                    const long double v = ColumnNumber(reader, j - 1, isNull);
                     if (isNull) {
                         unusable = true;
                         break;
                     }
-                    row[j] = Normalize(v, fmin[j], fmax[j]);
+                    row[j] = m_arrays.Scale(j, v);
                 }
                 row[0] = m_kind.Target(m_arrays, reader, predictColumn, r, part.classes, unusable);
                 store.unusable[here] = unusable ? 1 : 0;
@@ -506,8 +528,7 @@ void PatternArrays::BuildOneRow(const std::vector<double>& values, IPatternKind&
     patterns.assign(size_t(2 * stride), 0.0f);
     kind.SizeResults(*this, 1);
     for (int32_t i = 1; i <= numInputs; ++i)
-        patterns[size_t(stride + i)] =
-            Normalize(float(values[size_t(inputFields[size_t(i)])]), fieldMin[size_t(i)], fieldMax[size_t(i)]);
+        patterns[size_t(stride + i)] = Scale(i, values[size_t(inputFields[size_t(i)])]);
 }
 
 QStringList PatternArrays::ConstantFields(const CDataDef& ddo, bool withRows, const IPatternKind& kind) const

@@ -126,19 +126,32 @@ struct PatternArrays {
     // Element (field, row): field 0 the target, 1..numInputs the inputs.
     float Pattern(int32_t field, int64_t row) const { return patterns[size_t(row * Stride() + field)]; }
 
-    // One value scaled into 0..1 by the limits; 0 when they are equal or the arithmetic fails.
+    // One value scaled into 0..1 by the limits in single precision; 0 when they are equal or
+    // the arithmetic fails.
     static float Normalize(float value, float min, float max);
-    // A source value as a number: numbers as they are, dates as serial days; Null sets isNull
-    // and gives 0; any other text raises 13 (type mismatch).
+    // A value of `field` (0 the target, 1..numInputs the inputs) scaled into 0..1 by the
+    // field's limits: in single precision, or, for a field whose values lie far from 0 beside
+    // their spread, from the difference to the minimum taken in the value's own precision.
+    float Scale(int32_t field, long double value) const;
+    // A source value as a number (ColumnStats::ReadNumber): numbers as they are, whole numbers
+    // exactly, dates and times as serial days; Null sets isNull and gives 0; anything else
+    // raises 13 (type mismatch) naming the value.
     static double ColumnValue(kdb::Reader& reader, int column, bool& isNull);
-    static float ColumnNumber(kdb::Reader& reader, int column, bool& isNull);
+    static long double ColumnNumber(kdb::Reader& reader, int column, bool& isNull);
 
     // The layout and the rows of the last build; the kind and the engine write the results.
     int32_t numInputs = 0;
     std::vector<int16_t> inputFields{0};
     int16_t predictField = 0;
+    // The limits the engine checks: the user limits in single precision, or 0 and 1 for a
+    // field scaled from its difference to the minimum, whose limits could read alike there.
     std::vector<float> fieldMin{0.0f};
     std::vector<float> fieldMax{0.0f};
+    // Each field's user limits as the data definition holds them, and whether it is scaled
+    // from its difference to the minimum (Scale).
+    std::vector<double> userMin{0.0};
+    std::vector<double> userMax{0.0};
+    std::vector<char> scaledExactly{0};
     // (0..numInputs, 0..rows), row-contiguous as the engine takes it; row 0 stays empty.
     std::vector<float> patterns{0.0f};
     int64_t rows = 0;

@@ -12,6 +12,9 @@
 #include "tests/browse/browsefixture.h"
 #include "tests/browse/findfixture.h"
 
+#include <QFontMetrics>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QMdiSubWindow>
@@ -185,6 +188,8 @@ TEST_F(IModeTest, NumbersShowWithoutExponentInEveryGridAndTheInteractiveRow)
         db.Execute("ALTER TABLE Data ADD COLUMN Huge REAL");
         db.Execute("ALTER TABLE Data ADD COLUMN Tenth SINGLE");
         db.Execute("UPDATE Data SET Big = 1000000, Small = 0.0005, Huge = 1e300, Tenth = ?", {double(0.1f)});
+        db.Execute("ALTER TABLE Data ADD COLUMN Whole BIGINT");
+        db.Execute("UPDATE Data SET Whole = 9007199254740992 + ID");
     }
     OpenTestedBackProp(source, "Data",
                        {{"Mark", roleInput, 0, 10}, {"MainPrimaryKey", roleInput, 0, 13}, {"Y", roleBPPredict, 0, 20}},
@@ -200,6 +205,26 @@ TEST_F(IModeTest, NumbersShowWithoutExponentInEveryGridAndTheInteractiveRow)
     for (const auto& [field, text] : expected) {
         EXPECT_EQ(Cell(w, 0, Column(field)).toString(), text) << field.toStdString();
         EXPECT_EQ(gIMode()->Model()->Text(Column(field)), text) << field.toStdString();
+    }
+    // Whole numbers one apart shortened alike in a column made narrow ("9.0E+15"): the tip
+    // over a cell shows its whole value, in the grid and in the interactive row.
+    // They open wide enough to tell apart.
+    const int wholeWidth = w->tgBrowse->DataPane()->columnWidth(Column("Whole"));
+    EXPECT_GE(wholeWidth, QFontMetrics(w->tgBrowse->DataPane()->font()).horizontalAdvance("-9223372036854775808"));
+    EXPECT_EQ(w->tgIMode->DataPane()->columnWidth(Column("Whole")), wholeWidth);
+    for (CBrowseGrid* grid : {w->tgBrowse, w->tgIMode}) {
+        QTableView* pane = grid->DataPane();
+        const int col = Column("Whole");
+        pane->setColumnWidth(col, 50);
+        QCoreApplication::processEvents();
+        const QRect cell = pane->visualRect(pane->model()->index(0, col));
+        ASSERT_TRUE(cell.isValid());
+        QHelpEvent tip(QEvent::ToolTip, cell.center(), pane->viewport()->mapToGlobal(cell.center()));
+        QCoreApplication::sendEvent(pane->viewport(), &tip);
+        const QString whole = pane->model()->index(0, col).data().toString();
+        EXPECT_TRUE(whole.startsWith("900719925474099")) << whole.toStdString();
+        EXPECT_TRUE(QToolTip::text().startsWith(whole)) << QToolTip::text().toStdString();
+        QToolTip::hideText();
     }
 
     BrowseViews::ShowDefBrowser();

@@ -8,6 +8,7 @@
 #include "core/widgets/statusbar.h"
 #include "core/widgets/statusmsg.h"
 #include "core/widgets/veltra.h"
+#include "data/columnstats.h"
 #include "data/datadef.h"
 #include "data/projectschema.h"
 #include "kdb/kdb.h"
@@ -227,6 +228,49 @@ TEST_F(ConfigTest, SfamClassLimitsRefuseWithoutChangingAnything)
     EXPECT_EQ(kdb::Database::Open(project, false, true).RecordCount(ProjectSchema::ClassesTable()), 256);
     EXPECT_EQ(RoleOf(*CurrentNetworkAs<CSFam>()->State().DDO(), QStringLiteral("C256")), roleSFamPredict);
     EXPECT_EQ(PanelText("Nodes"), QStringLiteral(" 0 Nodes "));
+}
+
+// A value the networks cannot read (a date whose day and month are open to doubt) is refused
+// at OK on both kinds, in one box naming the field, the row's key, the value and the forms
+// read, before anything is written; once it reads, OK goes on.
+TEST_F(ConfigTest, AnUnreadableValueIsRefusedAtOkNamingItsFieldKeyAndValue)
+{
+    {
+        kdb::Database db = kdb::Database::Open(source);
+        db.Execute(QStringLiteral("UPDATE \"Ranges\" SET \"D\" = '05/01/1973' WHERE \"K\" = 7"));
+    }
+    for (const int kind : {ntBackProp, ntSFam}) {
+        const QString project = NewProject(kind);
+        frmConfPrj* w = OpenWindow(true);
+        Browse(w, source);
+        w->ChooseTable(QStringLiteral("Ranges"));
+        GiveRoles(w, {QStringLiteral("X"), QStringLiteral("D")}, kind == ntSFam ? QStringLiteral("B") : QStringLiteral("R150"));
+        const QByteArray before = ConfTest::Bytes(project);
+        prompts.ExpectBox(MsgResult::Ok);
+        w->cmdOK_Click();
+        EXPECT_EQ(prompts.LastBox().title, QStringLiteral("Unreadable Value"));
+        EXPECT_EQ(prompts.LastBox().text,
+                  ColumnStats::UnreadableText(QStringLiteral("D"), QStringLiteral("7"), QStringLiteral("05/01/1973"))
+                      + QStringLiteral("\r\n\r\nPlease correct the value or select a different field."));
+        EXPECT_TRUE(prompts.LastBox().text.contains(QStringLiteral("Row: 7   Value: \"05/01/1973\"")));
+        EXPECT_EQ(ConfTest::Bytes(project), before);
+        EXPECT_FALSE(gProcess().IsConfigured());
+        EXPECT_EQ(frmConfPrj::Current(), w);
+        w->cmdCancel_Click();
+        ConfTest::Flush();
+    }
+    {
+        kdb::Database db = kdb::Database::Open(source);
+        db.Execute(QStringLiteral("UPDATE \"Ranges\" SET \"D\" = '1973-5-1' WHERE \"K\" = 7"));
+    }
+    NewProject(ntBackProp);
+    frmConfPrj* w = OpenWindow(true);
+    Browse(w, source);
+    w->ChooseTable(QStringLiteral("Ranges"));
+    GiveRoles(w, {QStringLiteral("X"), QStringLiteral("D")}, QStringLiteral("R150"));
+    w->cmdOK_Click();
+    ConfTest::Flush();
+    EXPECT_TRUE(gProcess().IsConfigured());
 }
 
 TEST_F(ConfigTest, CancelOfANewProjectRemovesOnlyThatProject)

@@ -163,3 +163,37 @@ TEST(DataDefStats, ABigTableKeepsTheProgressMovingAndStopsWhenTold)
         EXPECT_EQ(d.UserMin(2), 99);
     }
 }
+
+// Whole numbers past 2^53 keep their differences (a double takes 2^53 + 1 for 2^53), a time
+// without the hour's leading zero counts, and a value that is read as nothing is counted as
+// such, on one read and on the read in ranges, and found with its row's key.
+TEST(ColumnStatsRanges, WholeNumbersPast2To53ShortTimesAndUnreadValues)
+{
+    const QStringList rows{
+        QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY, big DOUBLE, whole BIGINT, flag BIT, day TIME)"),
+        QStringLiteral("INSERT INTO t WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < 4000) "
+                       "SELECT i, i % 2, 9007199254740992 + i % 2, 0, "
+                       "CASE WHEN i = 2222 THEN '05/01/1973' WHEN i % 2 THEN '8:50' ELSE '10:00:00' END FROM s")};
+    const QString path = DataTest::MakeDb(QStringLiteral("columnstats"), QStringLiteral("exact.kvs"), rows);
+    const std::vector<Accumulator> one = OneRead(path, QStringLiteral("t"));
+    const std::vector<Accumulator> ranged = Ranged(path, QStringLiteral("t"), 3);
+    for (const std::vector<Accumulator>* acc : {&one, &ranged}) {
+        const Accumulator& whole = (*acc)[1];
+        EXPECT_EQ(whole.n, 4000);
+        EXPECT_EQ(whole.max - whole.min, 1);
+        EXPECT_EQ(whole.Mean(), 9007199254740992.5L);
+        EXPECT_DOUBLE_EQ(whole.StdDev(), std::sqrt(1000.0 / 3999.0)); // 4000 values half 0, half 1
+        const Accumulator& day = (*acc)[3];
+        EXPECT_EQ(day.n, 3999);
+        EXPECT_EQ(day.unread, 1);
+        EXPECT_DOUBLE_EQ(double(day.min), (8 * 60 + 50) / 1440.0);
+    }
+    kdb::Database db = kdb::Database::Open(path, false, true);
+    const auto bad = ColumnStats::FirstUnreadable(db, QStringLiteral("t"), {QStringLiteral("whole"), QStringLiteral("day")},
+                                                  QStringLiteral("id"));
+    ASSERT_TRUE(bad);
+    EXPECT_EQ(bad->field, QStringLiteral("day"));
+    EXPECT_EQ(bad->where, QStringLiteral("2222"));
+    EXPECT_EQ(bad->value, QStringLiteral("05/01/1973"));
+    EXPECT_FALSE(ColumnStats::FirstUnreadable(db, QStringLiteral("t"), {QStringLiteral("whole")}, QStringLiteral("id")));
+}

@@ -32,6 +32,12 @@ TEST(KdbValue, SerialDates)
     EXPECT_DOUBLE_EQ(*DateSerial(QStringLiteral("2000-01-01T06:00:00.000")), 36526.25);
     EXPECT_DOUBLE_EQ(*DateSerial(Value(36526.5)), 36526.5);
     EXPECT_FALSE(DateSerial(QStringLiteral("yesterday")));
+    // Shorter forms whose order is never in doubt are read; day and month in doubt are not.
+    EXPECT_DOUBLE_EQ(*DateSerial(QStringLiteral("8:50")), (8 * 60 + 50) / 1440.0);
+    EXPECT_EQ(DateSerial(QStringLiteral("8:05:30")), DateSerial(QStringLiteral("08:05:30")));
+    EXPECT_EQ(DateSerial(QStringLiteral("2000-1-1 6:00")), 36526.25);
+    EXPECT_FALSE(DateSerial(QStringLiteral("05/01/1973")));
+    EXPECT_FALSE(DateSerial(QStringLiteral("24:00")));
     EXPECT_EQ(DateText(36526.5), QStringLiteral("2000-01-01 12:00:00"));
     EXPECT_EQ(DateText(36526.0, true), QStringLiteral("2000-01-01"));
 }

@@ -111,6 +111,34 @@ inline void Configure(CNetworkProject& net, const std::vector<Role>& roles)
     }
 }
 
+// The arrays of training rows 1..rows of `table` of `source`, built by a project of each kind
+// in `folder` with `inputs`: back-propagation predicting `number`, SFAM `classes`. `check`
+// looks at each project and its arrays, then the engine must take them.
+template <class Check>
+void BuildOnBothKinds(const QString& folder, const QString& source, const QString& table,
+                      const std::vector<Role>& inputs, const Role& number, const Role& classes, int32_t rows,
+                      Check&& check)
+{
+    const auto build = [&](auto& net, const QString& name, const Role& target) {
+        net.Initialize(folder + "/" + name);
+        net.Attach(source, table);
+        std::vector<Role> roles = inputs;
+        roles.push_back(target);
+        Configure(net, roles);
+        net.State().SetTrainHigh(rows);
+        if constexpr (requires { net.BuildClassList(); })
+            net.BuildClassList();
+        ASSERT_TRUE(net.BuildArrays(0));
+        ASSERT_TRUE(net.BuildArrays(1));
+        check(net, net.Arrays());
+        EXPECT_EQ(net.CallEngine(EngineInit), 1);
+    };
+    TestBackProp bp;
+    build(bp, QStringLiteral("both-bp.kvp"), number);
+    TestSFam sf;
+    build(sf, QStringLiteral("both-sf.kvp"), classes);
+}
+
 inline kdb::Value ConfigValue(const QString& project, const QString& key)
 {
     kdb::Database db = kdb::Database::Open(project, false, true);

@@ -1,6 +1,8 @@
 // The normalised arrays of both kinds, built from generated source tables.
 #include "tests/network/netfixture.h"
 
+#include "data/columnstats.h"
+
 #include <cmath>
 
 namespace {
@@ -142,6 +144,10 @@ TEST_F(Arrays, FailuresAreReportedAndLeaveNothingBuilt)
     prompts.ExpectBox(MsgResult::Ok);
     EXPECT_FALSE(bp.BuildArrays(1));
     EXPECT_TRUE(prompts.LastBox().text.startsWith("Error: 13. ")) << prompts.LastBox().text.toStdString();
+    // The box names the field and the value it could not read, and the forms it reads.
+    EXPECT_TRUE(prompts.LastBox().text.contains("[X2]") && prompts.LastBox().text.contains("\"abc\"")
+                && prompts.LastBox().text.contains(ColumnStats::ReadableForms()))
+        << prompts.LastBox().text.toStdString();
 
     {
         kdb::Database db = kdb::Database::Open(src);
@@ -166,6 +172,30 @@ TEST_F(Arrays, DatesAndNumbersInTextConvert)
     EXPECT_FLOAT_EQ(bp.State().Pattern(1, 1), 0.0f);   // serial day 2
     EXPECT_FLOAT_EQ(bp.State().Pattern(1, 2), 1.0f);   // serial day 3
     EXPECT_FLOAT_EQ(bp.State().Pattern(2, 2), 0.75f);
+}
+
+// Whole numbers past 2^53 one apart, and times with and without the hour's leading zero, give
+// values as far apart as they are, on both kinds: single precision takes every one of those
+// numbers for the same, and a double takes neighbours for one.
+TEST_F(Arrays, WholeNumbersPast2To53AndShortTimesKeepTheirDifferences)
+{
+    constexpr long long big = 9007199254740993LL;
+    const QString src = NetTest::MakeSource(folder, "Data", "B BIGINT, T TIME, Y REAL, C TEXT",
+                                            {{1, big, "8:50", 1.0, "a"},
+                                             {2, big + 1, "08:50:00", 2.0, "b"},
+                                             {3, big + 2, "10:00", 3.0, "a"},
+                                             {4, big + 3, "23:50", 4.0, "b"}});
+    const std::vector<NetTest::Role> inputs{{"B", roleInput, double(big - 1), double(big + 3)},
+                                            {"T", roleInput, 0, 1}};
+    NetTest::BuildOnBothKinds(folder, src, "Data", inputs, {"Y", roleBPPredict, 0, 4}, {"C", roleSFamPredict}, 4,
+                              [](CNetworkProject&, const PatternArrays& a) {
+                                  ASSERT_EQ(a.rows, 4);
+                                  for (int r = 1; r <= 4; ++r)
+                                      EXPECT_EQ(a.Pattern(1, r), float(r) / 4) << r; // (big - 1 + r - 2^53) / 4
+                                  EXPECT_EQ(a.Pattern(2, 1), float((8 * 60 + 50) / 1440.0));
+                                  EXPECT_EQ(a.Pattern(2, 2), a.Pattern(2, 1));
+                              });
+    EXPECT_TRUE(prompts.Boxes().empty());
 }
 
 namespace {

@@ -1,5 +1,6 @@
 // Projects over a source table on a database server (a private PostgreSQL through psqlODBC):
 // trained, tested and reopened as over the same table in a data file.
+#include "data/columnstats.h"
 #include "data/projectschema.h"
 #include "kdb/backup.h"
 #include "network/workflowflags.h"
@@ -420,5 +421,41 @@ TEST_F(ServerRoad, APlainNameInOtherLettersOpensAndAClosedProjectLetsItsLoginGo)
     for (const QString& project : {sfamProject, bpProject})
         EXPECT_EQ(opened(project), QString("5 fields, 40 rows")) << project.toStdString();
     pgtest::Server::Get().Sql("ALTER ROLE kv RESET search_path; DROP TABLE archive.road;");
+    EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
+}
+
+// A server's whole numbers past 2^53 one apart and its times, on both kinds: the statistics keep
+// the spread, the arrays keep values one apart apart, and the engine takes the column; the
+// check at OK reads the server's link and finds every value readable.
+TEST_F(ServerRoad, WholeNumbersPast2To53AndTimesTrainOnBothKinds)
+{
+    constexpr long long big = 9007199254740993LL;
+    QStringList values;
+    for (int i = 1; i <= 40; ++i)
+        values << QStringLiteral("(%1, %2, '%3:%4', %5, '%6')")
+                      .arg(i)
+                      .arg(big + (i * 7) % 40)
+                      .arg(6 + i % 12)
+                      .arg(i % 60, 2, 10, QLatin1Char('0'))
+                      .arg(i * 0.25)
+                      .arg(i % 2 ? "odd" : "even");
+    pgtest::Server::Get().Sql("DROP TABLE IF EXISTS wide; CREATE TABLE wide (\"ID\" integer PRIMARY KEY, \"Big\" bigint, "
+                              "\"Clock\" time, \"Y\" double precision, \"C\" text); INSERT INTO wide VALUES "
+                              + values.join(',') + ";");
+    const QString connect = pgtest::Server::Get().Connect();
+    const std::vector<NetTest::Role> inputs{{"Big", roleInput, double(big - 1), double(big + 39)},
+                                            {"Clock", roleInput, 0.25, 0.75}};
+    NetTest::BuildOnBothKinds(
+        folder, connect, "public.wide", inputs, {"Y", roleBPPredict, 0, 10}, {"C", roleSFamPredict}, 40,
+        [&](CNetworkProject& net, const PatternArrays& a) {
+            ASSERT_EQ(a.rows, 40);
+            for (int r = 1; r <= 40; ++r)
+                EXPECT_EQ(a.Pattern(1, r), float(((long double)(big + (r * 7) % 40) - (long double)(big - 1)) / 40)) << r;
+            const CDataDef& ddo = *net.State().DDO();
+            EXPECT_DOUBLE_EQ(ddo.FieldStdDev(ddo.FieldIndex("Big")), std::sqrt(40.0 * 41.0 / 12.0));
+            EXPECT_EQ(ddo.FieldMin(ddo.FieldIndex("Big")), double(big));
+            kdb::Database db = kdb::Database::Open(net.State().ProjectFileName(), false, true);
+            EXPECT_FALSE(ColumnStats::FirstUnreadable(db, ProjectSchema::LinkTable(), {"Big", "Clock", "Y"}, "ID"));
+        });
     EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
 }

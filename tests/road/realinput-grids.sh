@@ -3,21 +3,25 @@
 # (Xvfb, openbox, xdotool): an entry the grid refuses is given up by one Escape, whether its
 # editor closed by Return or by a click on another cell, and OK then closes the window; a
 # statistics column is widened by dragging its heading's edge. Pictures: the field lists with
-# a long name and its tip, the advanced grid with numbers of many digits, the whole-table
-# browser's headings.
+# a long name and its tip, the advanced grid with numbers of many digits and the tip of one cut
+# short, the box that refuses a time the program cannot read, the whole-table browser's headings
+# with its Big Integer column wide enough for its digits.
 #
 #   realinput-grids.sh <korvan program> [folder for pictures and logs]
 . "$(dirname "$0")/roadlib.sh" "$@"
 
 # Fields: the key, an input, a long-named input, whole numbers of 10 and 16 digits declared
 # BIGINT (an input like any number), one near the largest single-precision value, one whose
-# mean rounds to nothing in a grid without decimals, and the prediction.
+# mean rounds to nothing in a grid without decimals, times without the hour's leading zero (one
+# a date whose day and month are in doubt), and the prediction.
 sqlite3 "$W/wide.mdb" "CREATE TABLE Accounts (ID INTEGER PRIMARY KEY, x1 REAL,
-     customer_account_balance_at_year_end REAL, Big BIGINT, Huge REAL, Rare REAL, y REAL);" \
+     customer_account_balance_at_year_end REAL, Big BIGINT, Huge REAL, Rare REAL, Clock TIME, y REAL);" \
   "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300)
    INSERT INTO Accounts SELECT i, (i * 37) % 100 / 10.0, i * 1000.5,
-          CASE i % 2 WHEN 0 THEN -2147483648 ELSE 9007199254740992 END, 3.4e38 - i * 1e31,
-          CASE i WHEN 7 THEN 100.5 WHEN 8 THEN -0.5 ELSE 0 END, (i * 53) % 100 / 10.0 FROM n;" || fail "no data file"
+          CASE i % 2 WHEN 0 THEN -2147483648 ELSE 9007199254740992 + i END, 3.4e38 - i * 1e31,
+          CASE i WHEN 7 THEN 100.5 WHEN 8 THEN -0.5 ELSE 0 END,
+          CASE i WHEN 9 THEN '05/01/1973' ELSE printf('%d:%02d', i % 24, i % 60) END,
+          (i * 53) % 100 / 10.0 FROM n;" || fail "no data file"
 
 # The headings of pane $2 (FixedPane or DataPane) of grid $1, left to right: column, x, y,
 # width, height, current, caption; tab-separated.
@@ -41,6 +45,8 @@ no_refusal() { ! refusal_shown; }
 advanced_up() { child_up frmConfigProj; }
 advanced_gone() { ! child_up frmConfigProj; }
 width_of() { heading "$1" "$2" "$3" | cut -f4; }
+tip_up() { awk -F'\t' '$1=="window" && $3=="QTipLabel" {f=1} END {exit !f}' "$MAP" 2>/dev/null; }
+no_tip() { ! tip_up; }
 
 start_program
 
@@ -52,9 +58,10 @@ waitfor "Browse button" enabled widget cmdBrowse
 click cmdBrowse
 choose_file "Select Data Source" "$W/wide.mdb"
 waitfor "fields of the table" enabled widget cmdAllToInput
-# ID, x1, the long name, Big, Huge, Rare, y: x1 to Rare become the inputs, y the prediction.
+# ID, x1, the long name, Big, Huge, Rare, Clock, y: x1 to Clock become the inputs, y the
+# prediction.
 click lstFields 30 8
-xdotool key Down shift+Down shift+Down shift+Down shift+Down
+xdotool key Down shift+Down shift+Down shift+Down shift+Down shift+Down
 waitfor "the move button" enabled widget cmdOneToInput
 click cmdOneToInput
 waitfor "inputs" sh -c "[ \"\$(awk -F'\t' '\$2 ~ /cmdOneToInput\$/ {print \$8}' '$MAP')\" = 0 ]"
@@ -68,7 +75,6 @@ click lstInput 30 8
 pointer_to 5 5
 read -r _ _ _ lx ly _ _ _ <<<"$(entry widget lstInput | tr '\t' ' ')"
 pointer_to $((lx + 60)) $((ly + 26))
-tip_up() { awk -F'\t' '$1=="window" && $3=="QTipLabel" {f=1} END {exit !f}' "$MAP" 2>/dev/null; }
 waitfor "the long name's tip" tip_up
 read -r _ _ _ cx cy cw ch _ <<<"$(entry child frmConfPrj | tr '\t' ' ')"
 settled_picture field-lists-long-name "$cx" "$cy" "$((cw + 250))" "$((ch + 40))"
@@ -80,6 +86,16 @@ waitfor "the grid's headings" has_headings tgSFamCfg DataPane
 waitfor "the grid's left headings" has_headings tgSFamCfg FixedPane
 read -r _ _ _ ax ay aw ah _ <<<"$(entry child frmConfigProj | tr '\t' ' ')"
 settled_picture advanced-grid "$ax" "$ay" "$aw" "$ah"
+
+step "the tip of a number cut short: Big's Max, whole"
+pointer_to 5 5
+waitfor "no tip left over" no_tip
+IFS=$'\t' read -r _ mx my mw mh _ <<<"$(heading tgSFamCfg DataPane 5)"
+[ -n "${mx:-}" ] || fail "no heading Max"
+pointer_to $((mx + mw / 2)) $((my + mh + 20 * 3 + 10))
+waitfor "the whole number's tip" tip_up
+settled_picture advanced-grid-tip "$ax" "$ay" "$((aw + 150))" "$((ah + 40))"
+pointer_to 5 5
 
 step "a statistics column widened by its heading's edge"
 IFS=$'\t' read -r _ hx hy hw hh _ <<<"$(heading tgSFamCfg DataPane 6)"
@@ -114,6 +130,15 @@ step "OK closes the window"
 click cmdOK
 waitfor "the advanced window closed" advanced_gone
 
+step "a time the program cannot read refused at OK, then OK once it is mended"
+click cmdOk
+waitfor "the box naming the value" window_active "Unreadable Value"
+picture unreadable-value
+xdotool key Return
+waitfor "the box gone" sh -c "! awk -F'\t' '\$1==\"window\" && \$10==\"Unreadable Value\" {f=1} END {exit !f}' '$MAP'"
+sql_is "$W/Wide.kvp" "SELECT COUNT(*) FROM FieldConfig WHERE UserMatchType = 1" 0 || fail "the refused OK wrote the roles"
+sqlite3 "$W/wide.mdb" "UPDATE Accounts SET Clock = '9:09' WHERE ID = 9" || fail "the value not mended"
+
 step "the whole-table browser"
 click cmdOk
 waitfor "split dialog" window_active "Split The Data"
@@ -124,6 +149,9 @@ click mnuShowAll
 waitfor "the browser's headings" has_headings tgBrowse DataPane
 read -r _ _ _ bx by bw bh _ <<<"$(awk -F'\t' '$1=="child" {print; exit}' "$MAP" | tr '\t' ' ')"
 settled_picture whole-table-headings "$bx" "$by" "$bw" "$bh"
+# Big opens wide enough for its 16 digits: rows one apart read apart.
+big_wide() { [ "$(headings_of tgBrowse DataPane | awk -F'\t' '$7 == "Big" {print $4}')" -ge 150 ]; }
+waitfor "the Big column wide enough for its digits" big_wide
 
 exit_program
 echo "road walked to its end"
