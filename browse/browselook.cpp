@@ -27,7 +27,7 @@ QString PredictionFormat(int16_t fieldType, double userMin, double userMax)
     return QStringLiteral("0.00000");
 }
 
-QString PredictionText(const kdb::Value& value, const QString& format)
+QString PredictionText(const kdb::Value& value, const QString& format, dbUtilities::ValueForm form)
 {
     if (value.isNull())
         return QStringLiteral("N/A");
@@ -35,7 +35,11 @@ QString PredictionText(const kdb::Value& value, const QString& format)
     if (number && IsNoPrediction(*number))
         return QStringLiteral("N/A");
     const QString text = value.toText();
-    if (text.isEmpty() || !number || format.isEmpty())
+    if (text.isEmpty() || !number)
+        return text;
+    if (form != dbUtilities::ValueForm::Number)
+        return dbUtilities::SerialText(*number, form);
+    if (format.isEmpty())
         return text;
     return NumFormat::Shown(*number, format);
 }
@@ -111,6 +115,10 @@ Grid TestResults(const BrowseQuery& query, const CDataDef& ddo)
                 col.centred = true;
                 col.formatted = bc.IsTest()
                     && (bc.field == ProjectSchema::PredictedColumn() || bc.field == ProjectSchema::DifferenceColumn());
+                // A predicted date or time reads as the actual value beside it; a difference
+                // stays a number (of days).
+                if (!classes && p > 0 && bc.IsTest() && bc.field == ProjectSchema::PredictedColumn())
+                    col.form = dbUtilities::FieldValueForm(ddo.FieldType(p));
             }
         } else if (!bc.IsTest()) {
             const auto it = used.constFind(bc.field);
