@@ -11,6 +11,7 @@
 #include "core/widgets/toolnames.h"
 #include "tests/browse/browsefixture.h"
 #include "tests/browse/findfixture.h"
+#include "tests/kdb/pgserver.h"
 
 #include <QFocusEvent>
 #include <QHeaderView>
@@ -42,6 +43,49 @@ protected:
     int Column(const QString& field) const
     {
         return w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), field, 0});
+    }
+    // Under each row of the open results (`predicted`: the Predicted column) a what-if of
+    // another X put back predicts what the test did; the row whose X is Null has none; a time
+    // is typed as the grid shows it, its limit 06:00:00 shown so.
+    void WhatIfAsTested(int predicted, const QString& kind)
+    {
+        w = Current();
+        ASSERT_NE(w, nullptr);
+        mode = gIMode().get();
+        ASSERT_NE(mode, nullptr);
+        IModeModel* m = mode->Model();
+        const int t = Column("T"), x = Column("X");
+        int compared = 0;
+        for (int row = 0; row < 40; ++row) {
+            w->tgBrowse->SetCurrent(row, x);
+            const QString tested = Cell(w, row, predicted).toString();
+            const QString xText = m->Text(x);
+            if (xText.isEmpty()) {
+                // Row 7: X is Null. The test has no prediction for it, nor has the row.
+                EXPECT_EQ(tested, "N/A") << kind.toStdString();
+                EXPECT_TRUE(m->setData(m->index(0, t), "12:00:00"));
+                EXPECT_EQ(m->Text(mode->PredictedColumn()), "N/A") << kind.toStdString();
+                EXPECT_EQ(MainPanel(), "[X] has no value.  No prediction.");
+                continue;
+            }
+            ASSERT_TRUE(m->setData(m->index(0, x), xText == "1" ? "2" : "1"));
+            ASSERT_TRUE(m->setData(m->index(0, x), xText));
+            EXPECT_EQ(m->Text(mode->PredictedColumn()), tested)
+                << kind.toStdString() << " row " << row << " at " << m->Text(t).toStdString();
+            ++compared;
+        }
+        EXPECT_EQ(compared, 39);
+        // A time typed as the grid shows it; its limits shown as times.
+        EXPECT_TRUE(m->setData(m->index(0, t), "12:00:00"));
+        EXPECT_EQ(MainPanel(), "");
+        EXPECT_FALSE(m->Text(mode->PredictedColumn()).isEmpty());
+        EXPECT_NE(m->Text(mode->PredictedColumn()), "N/A");
+        EXPECT_TRUE(m->setData(m->index(0, t), "05:59:00"));
+        EXPECT_EQ(MainPanel(), "[T] out of range value forced to Min: (06:00:00)");
+        EXPECT_FALSE(m->setData(m->index(0, t), "24:30:00"));
+        EXPECT_EQ(MainPanel(), "Invalid time.");
+        EXPECT_EQ(m->Text(mode->PredictedColumn()), "");
+        EXPECT_TRUE(prompts.Boxes().empty());
     }
     frmBrowse* w = nullptr;
     CIMode* mode = nullptr;
@@ -345,51 +389,11 @@ TEST_F(IModeTest, TimeInputsAndMissingInputsAreReadAsTheTestReadThem)
         }
     }
     const double six = 0.25, eighteen = 0.75;
-    const auto check = [&](int predicted, const QString& kind) {
-        w = Current();
-        ASSERT_NE(w, nullptr);
-        mode = gIMode().get();
-        ASSERT_NE(mode, nullptr);
-        IModeModel* m = mode->Model();
-        const int t = Column("T"), x = Column("X");
-        int compared = 0;
-        for (int row = 0; row < 40; ++row) {
-            w->tgBrowse->SetCurrent(row, x);
-            const QString tested = Cell(w, row, predicted).toString();
-            const QString xText = m->Text(x);
-            if (xText.isEmpty()) {
-                // Row 7: X is Null. The test has no prediction for it, nor has the row.
-                EXPECT_EQ(tested, "N/A") << kind.toStdString();
-                EXPECT_TRUE(m->setData(m->index(0, t), "12:00:00"));
-                EXPECT_EQ(m->Text(mode->PredictedColumn()), "N/A") << kind.toStdString();
-                EXPECT_EQ(MainPanel(), "[X] has no value.  No prediction.");
-                continue;
-            }
-            ASSERT_TRUE(m->setData(m->index(0, x), xText == "1" ? "2" : "1"));
-            ASSERT_TRUE(m->setData(m->index(0, x), xText));
-            EXPECT_EQ(m->Text(mode->PredictedColumn()), tested)
-                << kind.toStdString() << " row " << row << " at " << m->Text(t).toStdString();
-            ++compared;
-        }
-        EXPECT_EQ(compared, 39);
-        // A time typed as the grid shows it; its limits shown as times.
-        EXPECT_TRUE(m->setData(m->index(0, t), "12:00:00"));
-        EXPECT_EQ(MainPanel(), "");
-        EXPECT_FALSE(m->Text(mode->PredictedColumn()).isEmpty());
-        EXPECT_NE(m->Text(mode->PredictedColumn()), "N/A");
-        EXPECT_TRUE(m->setData(m->index(0, t), "05:59:00"));
-        EXPECT_EQ(MainPanel(), "[T] out of range value forced to Min: (06:00:00)");
-        EXPECT_FALSE(m->setData(m->index(0, t), "24:30:00"));
-        EXPECT_EQ(MainPanel(), "Invalid time.");
-        EXPECT_EQ(m->Text(mode->PredictedColumn()), "");
-        EXPECT_TRUE(prompts.Boxes().empty());
-    };
-
     main->MainToolBar()->SetChecked(ToolName::ShowIMode, true);
     OpenTestedBackProp(source, "Times", {{"T", roleInput, six, eighteen}, {"X", roleInput, 0, 4}, {"Y", roleBPPredict, 0, 25}},
                        {1, 40, 1, 40}, 5);
     BrowseViews::BrowseTest();
-    check(2, "back-propagation");
+    WhatIfAsTested(2, "back-propagation");
 
     auto sf = std::make_shared<CSFam>();
     sf->Initialize(folder + "/timesf.kvp");
@@ -406,7 +410,7 @@ TEST_F(IModeTest, TimeInputsAndMissingInputsAreReadAsTheTestReadThem)
     ASSERT_EQ(sf->Test(), TestOutcome::Done);
     SetCurrentNetwork(sf);
     BrowseViews::BrowseTest();
-    check(2, "SFAM");
+    WhatIfAsTested(2, "SFAM");
 
     // A Time prediction: a time of day in the results grid and in the row.
     OpenTestedBackProp(source, "Times", {{"X", roleInput, 0, 4}, {"T", roleBPPredict, 0, 1}}, {1, 40, 1, 40}, 1);
@@ -422,4 +426,29 @@ TEST_F(IModeTest, TimeInputsAndMissingInputsAreReadAsTheTestReadThem)
     EXPECT_EQ(IModeRules::PredictionDisplay(33219.5, "0", dbUtilities::ValueForm::Date), "1990-12-12 12:00:00");
     EXPECT_EQ(dbUtilities::SerialText(-1.0 / 48, dbUtilities::ValueForm::Time), "-00:30:00");
     EXPECT_EQ(dbUtilities::SerialText(1 + 1.0 / 12, dbUtilities::ValueForm::Time), "26:00:00");
+}
+
+// The same over a server's table through ODBC: its `time` column is a Time field whose texts
+// the what-if row reads as the test read them.
+TEST_F(IModeTest, ATimeInputOfAServerTableIsReadAsTheTestReadIt)
+{
+    QStringList rows;
+    for (int i = 1; i <= 40; ++i) {
+        const int minutes = (i * 437) % 1440;
+        rows << QString("(%1, '%2', %3, %4)")
+                    .arg(i)
+                    .arg(QTime(0, 0).addSecs(minutes * 60).toString("HH:mm:ss"))
+                    .arg(i == 7 ? QString("NULL") : QString::number(i % 5))
+                    .arg(minutes / 60.0 + (i % 5) * 0.1, 0, 'g', 17);
+    }
+    pgtest::Server::Get().Sql("DROP TABLE IF EXISTS times; CREATE TABLE times (\"ID\" integer PRIMARY KEY, \"T\" time, "
+                              "\"X\" double precision, \"Y\" double precision); INSERT INTO times VALUES "
+                              + rows.join(',') + ";");
+    main->MainToolBar()->SetChecked(ToolName::ShowIMode, true);
+    OpenTestedBackProp(pgtest::Server::Get().Connect(), "public.times",
+                       {{"T", roleInput, 0.25, 0.75}, {"X", roleInput, 0, 4}, {"Y", roleBPPredict, 0, 25}}, {1, 40, 1, 40}, 5);
+    const CDataDef& ddo = *CurrentNetwork()->State().DDO();
+    ASSERT_EQ(ddo.FieldType(ddo.FieldIndex("T")), kdb::dbTime);
+    BrowseViews::BrowseTest();
+    WhatIfAsTested(2, "back-propagation over the server");
 }
