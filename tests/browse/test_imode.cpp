@@ -395,19 +395,9 @@ TEST_F(IModeTest, TimeInputsAndMissingInputsAreReadAsTheTestReadThem)
     BrowseViews::BrowseTest();
     WhatIfAsTested(2, "back-propagation");
 
-    auto sf = std::make_shared<CSFam>();
-    sf->Initialize(folder + "/timesf.kvp");
-    sf->Attach(source, "Times");
-    SetRoles(*sf, {{"T", roleInput, six, eighteen}, {"X", roleInput, 0, 4}, {"C", roleSFamPredict, 0, 0}});
-    sf->BuildClassList();
-    sf->State().SetTrainLow(1);
-    sf->State().SetTrainHigh(40);
-    sf->State().SetTestLow(1);
-    sf->State().SetTestHigh(40);
-    sf->SaveConfig();
-    sf->Train();
-    sf->Verify();
-    ASSERT_EQ(sf->Test(), TestOutcome::Done);
+    const std::shared_ptr<CSFam> sf = TestedSFam(folder + "/timesf.kvp", source, "Times",
+        {{"T", roleInput, six, eighteen}, {"X", roleInput, 0, 4}, {"C", roleSFamPredict, 0, 0}}, 40);
+    ASSERT_TRUE(sf);
     SetCurrentNetwork(sf);
     BrowseViews::BrowseTest();
     WhatIfAsTested(2, "SFAM");

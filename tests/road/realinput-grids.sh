@@ -187,38 +187,28 @@ whatif_of_a_time() {
 }
 
 step "a BackProp project with a Time input: a time typed as its limit"
+# In the advanced grid of the configured project: a time as the User Min of T.
+time_limit_in_advanced() {
+  click cmdAdvanced
+  waitfor "the advanced window" advanced_up
+  waitfor "the grid's left headings" has_headings tgSFamCfg FixedPane
+  click_cell tgSFamCfg FixedPane 1 2 # User Min of T
+  xdotool type --delay 40 "01:30:00"
+  xdotool key Return
+  limit_shown() { [ "$(cell_text tgSFamCfg FixedPane 2)" = "01:30:00" ]; }
+  waitfor "the time limit shown as typed" limit_shown
+  [ -z "$(status_text)" ] || fail "the time limit refused: $(status_text)"
+  local ax ay aw ah
+  read -r _ _ _ ax ay aw ah _ <<<"$(entry child frmConfigProj | tr '\t' ' ')"
+  settled_picture advanced-grid-time "$ax" "$ay" "$aw" "$ah"
+  click cmdOK
+  waitfor "the advanced window closed" advanced_gone
+}
 menu f mnuNewBP
 choose_file "Create New BackProp Project" "$W/Shifts.kvp"
 waitfor "the configuration window" child_up frmConfPrj
-waitfor "Browse button" enabled widget cmdBrowse
-click cmdBrowse
-choose_file "Select Data Source" "$W/shifts.mdb"
-waitfor "fields of the table" enabled widget cmdAllToInput
 # ID, T, X, C, y: T and X the inputs, y the prediction.
-click lstFields 30 8
-xdotool key Down shift+Down
-waitfor "the move button" enabled widget cmdOneToInput
-click cmdOneToInput
-waitfor "inputs" sh -c "[ \"\$(awk -F'\t' '\$2 ~ /cmdOneToInput\$/ {print \$8}' '$MAP')\" = 0 ]"
-click lstFields 30 8
-xdotool key End
-waitfor "the prediction button" enabled widget cmdToPrediction
-click cmdToPrediction
-waitfor "OK of the configuration" enabled widget cmdOk
-click cmdAdvanced
-waitfor "the advanced window" advanced_up
-waitfor "the grid's left headings" has_headings tgSFamCfg FixedPane
-click_cell tgSFamCfg FixedPane 1 2 # User Min of T
-xdotool type --delay 40 "01:30:00"
-xdotool key Return
-limit_shown() { [ "$(cell_text tgSFamCfg FixedPane 2)" = "01:30:00" ]; }
-waitfor "the time limit shown as typed" limit_shown
-[ -z "$(status_text)" ] || fail "the time limit refused: $(status_text)"
-read -r _ _ _ ax ay aw ah _ <<<"$(entry child frmConfigProj | tr '\t' ' ')"
-settled_picture advanced-grid-time "$ax" "$ay" "$aw" "$ah"
-click cmdOK
-waitfor "the advanced window closed" advanced_gone
-click cmdOk
+configure_project End "$W/shifts.mdb" time_limit_in_advanced
 waitfor "split dialog" window_active "Split The Data"
 split_rows
 train_stop_finish "$W/Shifts.kvp"
@@ -236,13 +226,7 @@ waitfor "the configuration window" child_up frmConfPrj
 configure_project Down "$W/shifts.mdb"
 waitfor "split dialog" window_active "Split The Data"
 split_rows
-waitfor "the SFAM training window" child_up frmTrainSF
-waitfor "Train tool" enabled tool mnuTrainBPTrain
-click mnuTrainBPTrain
-waitfor "the end of the SFAM training" enabled tool mnuTrainBPExit
-click mnuTrainBPExit
-sfam=$(ls "$W"/KVProject*.kvp | head -1)
-waitfor "the SFAM test results" sql_is "$sfam" "SELECT COUNT(*) FROM Test" 30
+train_sfam_finish "$(ls "$W"/KVProject*.kvp | head -1)"
 menu v mnuSFBrowseTest
 waitfor "the results browser" sh -c "case \"\$(awk -F'\t' '\$1==\"window\" && \$2==\"frmMain\" {print \$10}' '$MAP')\" in *'[Browse Test Results]') true;; *) false;; esac"
 whatif_of_a_time whatif-time-sfam
