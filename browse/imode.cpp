@@ -7,7 +7,6 @@
 #include "browse/testbrowse.h"
 #include "core/errorbox.h"
 #include "core/kverror.h"
-#include "core/numformat.h"
 #include "core/widgets/statusmsg.h"
 #include "data/datadef.h"
 #include "kdb/kdb.h"
@@ -98,7 +97,8 @@ GatheredRow GatherRow(const CDataDef& ddo, const std::function<std::optional<QSt
         if (const std::optional<double> v = CellValue(*text))
             row.values[size_t(i)] = *v;
         else if (input)
-            throw KvError(KvErr::TypeMismatch, {}, QStringLiteral("Type mismatch"));
+            throw KvError(KvErr::TypeMismatch, {},
+                          QLatin1Char('[') + ddo.FieldName(i) + QStringLiteral("] holds no number, date or time: ") + *text);
     }
     return row;
 }
@@ -117,11 +117,7 @@ QString NumberFormat(int16_t fieldType, double userMin, double userMax)
 
 QString PredictionDisplay(double value, const QString& format, dbUtilities::ValueForm form)
 {
-    if (IsNoPrediction(value))
-        return QStringLiteral("N/A");
-    if (form != dbUtilities::ValueForm::Number)
-        return dbUtilities::SerialText(value, form);
-    return NumFormat::Shown(value, format);
+    return BrowseLook::PredictionText(kdb::Value(value), format, form);
 }
 
 } // namespace IModeRules

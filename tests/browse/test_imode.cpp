@@ -346,6 +346,13 @@ TEST_F(IModeTest, DateInputsAreReadAsTheGridShowsThemAndLimitsShownAsDates)
     EXPECT_DOUBLE_EQ(values[3], 2.5);
     EXPECT_EQ(values[1], 0);
     EXPECT_EQ(values[4], 0);
+    // An input that reads as nothing the training reads stops the prediction, naming itself.
+    try {
+        IModeRules::GatherRow(ddo, [](const QString& name) { return std::optional<QString>(name == "X" ? "abc" : "1"); });
+        ADD_FAILURE() << "an unreadable input was gathered";
+    } catch (const KvError& e) {
+        EXPECT_EQ(e.description(), "[X] holds no number, date or time: abc");
+    }
 }
 
 // A number's limit reads as the configuration grid shows it: a Long field of range 1 to 5
