@@ -115,10 +115,14 @@ Grid TestResults(const BrowseQuery& query, const CDataDef& ddo)
                 col.centred = true;
                 col.formatted = bc.IsTest()
                     && (bc.field == ProjectSchema::PredictedColumn() || bc.field == ProjectSchema::DifferenceColumn());
-                // A predicted date or time reads as the actual value beside it; a difference
-                // stays a number (of days).
-                if (!classes && p > 0 && bc.IsTest() && bc.field == ProjectSchema::PredictedColumn())
-                    col.form = dbUtilities::FieldValueForm(ddo.FieldType(p));
+                // A predicted date or time reads as the actual value beside it; the difference
+                // of two times as a time too (a span of hours), of two dates as days.
+                if (!classes && p > 0 && bc.IsTest()) {
+                    const dbUtilities::ValueForm form = dbUtilities::FieldValueForm(ddo.FieldType(p));
+                    if (bc.field == ProjectSchema::PredictedColumn()
+                        || (bc.field == ProjectSchema::DifferenceColumn() && form == dbUtilities::ValueForm::Time))
+                        col.form = form;
+                }
             }
         } else if (!bc.IsTest()) {
             const auto it = used.constFind(bc.field);

@@ -409,13 +409,15 @@ TEST_F(IModeTest, TimeInputsAndMissingInputsAreReadAsTheTestReadThem)
     BrowseViews::BrowseTest();
     WhatIfAsTested(2, "SFAM");
 
-    // A Time prediction: a time of day in the results grid and in the row.
+    // A Time prediction: a time of day in the results grid (its difference a span of hours) and
+    // in the row.
     OpenTestedBackProp(source, "Times", {{"X", roleInput, 0, 4}, {"T", roleBPPredict, 0, 1}}, {1, 40, 1, 40}, 1);
     BrowseViews::BrowseTest();
     w = Current();
     ASSERT_NE(w, nullptr);
     const QRegularExpression time("^\\d\\d:\\d\\d:\\d\\d$");
     EXPECT_TRUE(time.match(Cell(w, 0, 2).toString()).hasMatch()) << Cell(w, 0, 2).toString().toStdString();
+    EXPECT_TRUE(time.match(Cell(w, 0, 3).toString()).hasMatch()) << Cell(w, 0, 3).toString().toStdString();
     IModeModel* m = gIMode()->Model();
     EXPECT_TRUE(m->setData(m->index(0, Column("X")), "3"));
     EXPECT_TRUE(time.match(m->Text(gIMode()->PredictedColumn())).hasMatch()) << m->Text(gIMode()->PredictedColumn()).toStdString();
