@@ -111,6 +111,31 @@ QString headingsOf(const QTableView* table)
     return out;
 }
 
+// The cells of a named table's current row (the first when none is current) that stand in its
+// view ("cell", named by its column, flagged when it is the current cell of the table that has
+// the keyboard), with the text the model gives them.
+QString cellsOf(const QTableView* table)
+{
+    const QAbstractItemModel* model = table->model();
+    if (!model || model->rowCount() == 0)
+        return {};
+    const QModelIndex current = table->currentIndex();
+    const int row = current.isValid() ? current.row() : 0;
+    const QWidget* view = table->viewport();
+    const QString path = pathOf(table);
+    QString out;
+    for (int c = 0; c < model->columnCount(); ++c) {
+        const QModelIndex cell = model->index(row, c);
+        const QRect r = table->visualRect(cell);
+        if (table->isColumnHidden(c) || !r.isValid() || !r.intersects(view->rect()))
+            continue;
+        out += entry("cell", path + QLatin1Char('/') + QString::number(c), "QTableView",
+                     QRect(view->mapToGlobal(r.topLeft()), r.size()), true,
+                     table->hasFocus() && current.isValid() && current.column() == c, cell.data().toString());
+    }
+    return out;
+}
+
 } // namespace
 
 QString WidgetMap::Current()
@@ -161,7 +186,7 @@ QString WidgetMap::Current()
             map += entry("widget", pathOf(w), w->metaObject()->className(), globalRect(w), w->isEnabled(),
                          flagOf(w), textOf(w));
             if (auto* table = qobject_cast<QTableView*>(w))
-                map += headingsOf(table);
+                map += headingsOf(table) + cellsOf(table);
         }
     }
     return map;

@@ -27,7 +27,7 @@ QString PredictionFormat(int16_t fieldType, double userMin, double userMax)
     return QStringLiteral("0.00000");
 }
 
-QString PredictionText(const kdb::Value& value, const QString& format)
+QString PredictionText(const kdb::Value& value, const QString& format, dbUtilities::ValueForm form)
 {
     if (value.isNull())
         return QStringLiteral("N/A");
@@ -35,7 +35,11 @@ QString PredictionText(const kdb::Value& value, const QString& format)
     if (number && IsNoPrediction(*number))
         return QStringLiteral("N/A");
     const QString text = value.toText();
-    if (text.isEmpty() || !number || format.isEmpty())
+    if (text.isEmpty() || !number)
+        return text;
+    if (form != dbUtilities::ValueForm::Number)
+        return dbUtilities::SerialText(*number, form);
+    if (format.isEmpty())
         return text;
     return NumFormat::Shown(*number, format);
 }
@@ -117,6 +121,14 @@ Grid TestResults(const BrowseQuery& query, const CDataDef& ddo)
                 col.centred = true;
                 col.formatted = bc.IsTest()
                     && (bc.field == ProjectSchema::PredictedColumn() || bc.field == ProjectSchema::DifferenceColumn());
+                // A predicted date or time reads as the actual value beside it; the difference
+                // of two times as a time too (a span of hours), of two dates as days.
+                if (!classes && p > 0 && bc.IsTest()) {
+                    const dbUtilities::ValueForm form = dbUtilities::FieldValueForm(ddo.FieldType(p));
+                    if (bc.field == ProjectSchema::PredictedColumn()
+                        || (bc.field == ProjectSchema::DifferenceColumn() && form == dbUtilities::ValueForm::Time))
+                        col.form = form;
+                }
             }
         } else if (!bc.IsTest()) {
             col.widthTwips = FieldWidth(ddo, bc.fieldNumber, col.widthTwips);

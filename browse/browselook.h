@@ -5,6 +5,7 @@
 #pragma once
 
 #include "browse/browsequery.h"
+#include "data/fieldtypes.h"
 #include "kdb/value.h"
 
 #include <QString>
@@ -34,7 +35,9 @@ QString PredictionFormat(int16_t fieldType, double userMin, double userMax);
 // The text of a Predicted or Difference cell: "N/A" for the no-prediction marker (also after a
 // trip through single precision) and for Null; an empty text stays empty; a number by
 // `format` (an empty format: as it is); any other text as it is.
-QString PredictionText(const kdb::Value& value, const QString& format);
+// A Predicted cell of a date or a time shows its value in the grid's form (`form`).
+QString PredictionText(const kdb::Value& value, const QString& format,
+                       dbUtilities::ValueForm form = dbUtilities::ValueForm::Number);
 
 // The text of a cell the browser does not format: a number as a person writes it, to the
 // significant digits of its field (`FieldDigits`), never "1e+06"; anything else as stored.
@@ -63,6 +66,7 @@ struct Column {
     bool centred = false;
     bool underline = false;             // a sort key
     bool formatted = false;             // cells through PredictionText
+    dbUtilities::ValueForm form = dbUtilities::ValueForm::Number; // the form of a formatted cell
     bool resizable = true;
     bool markPicture = false;           // -1 shows the check picture, 0 nothing
     int digits = DoubleDigits;          // significant digits the column's numbers hold

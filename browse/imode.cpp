@@ -7,7 +7,6 @@
 #include "browse/testbrowse.h"
 #include "core/errorbox.h"
 #include "core/kverror.h"
-#include "core/numformat.h"
 #include "core/widgets/statusmsg.h"
 #include "data/datadef.h"
 #include "kdb/kdb.h"
@@ -34,6 +33,13 @@ QString unusedText()
 
 namespace IModeRules {
 
+std::optional<double> CellValue(const QString& text)
+{
+    // As the training reads a source value: a number as itself, a date or a time of day as its
+    // serial day.
+    return kdb::DateSerial(kdb::Value(text));
+}
+
 EditCheck CheckEdit(const CDataDef& ddo, const QString& fieldName, const QString& text)
 {
     EditCheck r;
@@ -47,23 +53,16 @@ EditCheck CheckEdit(const CDataDef& ddo, const QString& fieldName, const QString
             r.predict = false;
             return r;
         }
-        std::optional<double> v;
-        if (ddo.FieldType(i) == kdb::dbDate) {
-            v = kdb::DateSerial(text);
-            if (!v) {
-                r.message = QStringLiteral("Invalid date.");
-                r.warned = r.cancel = true;
-                r.predict = false;
-                return r;
-            }
-        } else {
-            v = kdb::Value(text).ToDouble();
-            if (!v) {
-                r.message = QStringLiteral("Invalid value.  Only numeric data allowed.");
-                r.warned = r.cancel = true;
-                r.predict = false;
-                return r;
-            }
+        const dbUtilities::ValueForm form = dbUtilities::FieldValueForm(ddo.FieldType(i));
+        const std::optional<double> v =
+            form == dbUtilities::ValueForm::Number ? kdb::Value(text).ToDouble() : CellValue(text);
+        if (!v) {
+            r.message = form == dbUtilities::ValueForm::Date   ? QStringLiteral("Invalid date.")
+                        : form == dbUtilities::ValueForm::Time ? QStringLiteral("Invalid time.")
+                                                               : QStringLiteral("Invalid value.  Only numeric data allowed.");
+            r.warned = r.cancel = true;
+            r.predict = false;
+            return r;
         }
         const QString name = QLatin1Char('[') + fieldName + QLatin1Char(']');
         if (*v < ddo.UserMin(i)) {
@@ -82,24 +81,31 @@ EditCheck CheckEdit(const CDataDef& ddo, const QString& fieldName, const QString
     return r;
 }
 
-std::vector<double> GatherRow(const CDataDef& ddo, const std::function<std::optional<QString>(const QString&)>& cell)
+GatheredRow GatherRow(const CDataDef& ddo, const std::function<std::optional<QString>(const QString&)>& cell)
 {
     const int16_t n = ddo.NumFields();
-    std::vector<double> values(size_t(n) + 1, 0.0);
+    GatheredRow row;
+    row.values.assign(size_t(n) + 1, 0.0);
     for (int16_t i = 1; i <= n; ++i) {
         const std::optional<QString> text = cell(ddo.FieldName(i));
-        if (!text || text->trimmed().isEmpty())
+        const bool input = ddo.UserMatchType(i) == roleInput;
+        if (!text || text->trimmed().isEmpty()) {
+            if (input && text && row.missing.isEmpty())
+                row.missing = ddo.FieldName(i);
             continue;
-        if (ddo.FieldType(i) == kdb::dbDate) {
-            const auto serial = kdb::DateSerial(*text);
-            if (!serial)
-                throw KvError(KvErr::TypeMismatch, {}, QStringLiteral("Type mismatch"));
-            values[size_t(i)] = *serial;
-        } else if (const auto d = kdb::Value(*text).ToDouble()) {
-            values[size_t(i)] = *d;
         }
+        if (const std::optional<double> v = CellValue(*text))
+            row.values[size_t(i)] = *v;
+        else if (input)
+            throw KvError(KvErr::TypeMismatch, {},
+                          QLatin1Char('[') + ddo.FieldName(i) + QStringLiteral("] holds no number, date or time: ") + *text);
     }
-    return values;
+    return row;
+}
+
+QString MissingText(const QString& fieldName)
+{
+    return QLatin1Char('[') + fieldName + QStringLiteral("] has no value.  No prediction.");
 }
 
 QString NumberFormat(int16_t fieldType, double userMin, double userMax)
@@ -109,11 +115,9 @@ QString NumberFormat(int16_t fieldType, double userMin, double userMax)
     return BrowseLook::PredictionFormat(fieldType, userMin, userMax);
 }
 
-QString PredictionDisplay(double value, const QString& format)
+QString PredictionDisplay(double value, const QString& format, dbUtilities::ValueForm form)
 {
-    if (IsNoPrediction(value))
-        return QStringLiteral("N/A");
-    return NumFormat::Shown(value, format);
+    return BrowseLook::PredictionText(kdb::Value(value), format, form);
 }
 
 } // namespace IModeRules
@@ -268,6 +272,7 @@ void CIMode::TGInit()
         const int16_t p = net->PredictField();
         mNumFormat = p > 0 ? IModeRules::NumberFormat(ddo.FieldType(p), ddo.UserMin(p), ddo.UserMax(p))
                            : QStringLiteral("0.00000");
+        m_predictionForm = p > 0 && !m_sfam ? dbUtilities::FieldValueForm(ddo.FieldType(p)) : dbUtilities::ValueForm::Number;
         const BrowseQuery& q = m_window->RecordSource();
         const BrowseLook::Grid& look = m_browser->Look();
         m_fixed = look.fixedColumns;
@@ -284,10 +289,13 @@ void CIMode::TGInit()
         std::vector<bool> numbers;
         for (const BrowseColumn& column : q.columns) {
             if (column.IsTest())
-                numbers.push_back(!m_sfam && (column.field == ProjectSchema::PredictedColumn()
-                                              || column.field == ProjectSchema::DifferenceColumn()));
+                numbers.push_back(!m_sfam && (column.field == ProjectSchema::DifferenceColumn()
+                                              || (column.field == ProjectSchema::PredictedColumn()
+                                                  && m_predictionForm == dbUtilities::ValueForm::Number)));
             else
-                numbers.push_back(column.fieldNumber > 0 && ddo.VeltraMatchType(column.fieldNumber) == fcNumeric);
+                numbers.push_back(column.fieldNumber > 0 && ddo.VeltraMatchType(column.fieldNumber) == fcNumeric
+                                  && dbUtilities::FieldValueForm(ddo.FieldType(column.fieldNumber))
+                                      == dbUtilities::ValueForm::Number);
         }
         m_model->SetNumberColumns(std::move(numbers));
         mTGNew->SetModel(m_model);
@@ -377,7 +385,7 @@ void CIMode::LoadCurrentRow()
         for (int c = 0; c < cells.size() && c < q.columns.size(); ++c) {
             if (c == m_predictedColumn)
                 texts[c] = m_sfam ? CSFamBrowse::PredictedText(cells[c])
-                                  : BrowseLook::PredictionText(cells[c], mNumFormat);
+                                  : BrowseLook::PredictionText(cells[c], mNumFormat, m_predictionForm);
             else if (c >= m_fixed)
                 texts[c] = BrowseLook::CellText(cells[c], look && c < int(look->columns.size())
                                                               ? look->columns[size_t(c)].digits
@@ -393,7 +401,7 @@ QString CIMode::predict(const std::vector<double>& values) const
         return m_predictor(values);
     if (m_sfam)
         return CSFamBrowse::PredictedText(kdb::Value(CurrentNetworkAs<CSFam>()->Predict(values)));
-    return IModeRules::PredictionDisplay(CurrentNetworkAs<CBackProp>()->Predict(values), mNumFormat);
+    return IModeRules::PredictionDisplay(CurrentNetworkAs<CBackProp>()->Predict(values), mNumFormat, m_predictionForm);
 }
 
 bool CIMode::EditCell(int column, const QString& text)
@@ -418,13 +426,20 @@ bool CIMode::EditCell(int column, const QString& text)
     if (!check.predict)
         return true;
     Procedure(QStringLiteral("CIMode::mTGNew_BeforeColUpdate"), [&] {
-        const std::vector<double> values = IModeRules::GatherRow(ddo, [&](const QString& name) -> std::optional<QString> {
+        const IModeRules::GatheredRow row = IModeRules::GatherRow(ddo, [&](const QString& name) -> std::optional<QString> {
             for (int c = m_fixed; c < q.columns.size(); ++c)
                 if (!q.columns[c].IsTest() && q.columns[c].field == name)
                     return m_model->Text(c);
             return std::nullopt;
         });
-        m_model->SetText(m_predictedColumn, predict(values));
+        if (!row.missing.isEmpty()) {
+            // The test gives such a row no prediction; neither does the what-if row.
+            m_model->SetText(m_predictedColumn, QStringLiteral("N/A"));
+            Utilities::StatusMessage(IModeRules::MissingText(row.missing));
+            mEditWarned = true;
+            return;
+        }
+        m_model->SetText(m_predictedColumn, predict(row.values));
     });
     return true;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "browse/browselook.h"
+#include "data/fieldtypes.h"
 
 #include <QAbstractTableModel>
 #include <QObject>
@@ -31,20 +32,33 @@ struct EditCheck {
     bool cancel = false;  // the edit is refused and Predicted emptied
     bool predict = true;  // the row goes to the network
 };
-// The check of one edited cell of source field `fieldName`. Dates are read as the grid shows
-// them ("YYYY-MM-DD[ HH:MM[:SS]]") and numbers with a decimal point; values outside the user
-// range are reported and still used (the network holds inputs to the range).
+// A cell's text read as the training reads a source value: a number as itself, a date or a
+// time of day (in any form kdb::DateSerial reads) as its serial day; nullopt for anything else.
+std::optional<double> CellValue(const QString& text);
+// The check of one edited cell of source field `fieldName`. A Date/Time, Time Stamp or Time
+// is read as the grid shows it (CellValue), any other field as a number with a decimal point;
+// values outside the user range are reported, the limit in the field's form, and still used
+// (the network holds inputs to the range).
 EditCheck CheckEdit(const CDataDef& ddo, const QString& fieldName, const QString& text);
-// The values handed to Predict: element i (1..NumFields) is field i's cell, read through
-// `cell` (the text of the row's column of that field name); a date as its serial number, a
-// number as itself, anything else (empty, text, a field the row does not show) 0. Element 0
-// is unused. Raises KvError for a date cell that is no date.
-std::vector<double> GatherRow(const CDataDef& ddo, const std::function<std::optional<QString>(const QString&)>& cell);
+struct GatheredRow {
+    // Element i (1..NumFields) is field i's cell through CellValue; element 0 is unused.
+    std::vector<double> values;
+    // The first input field whose cell is empty: the row has no prediction, as in the test.
+    QString missing;
+};
+// The values handed to Predict, each cell read through `cell` (the text of the row's column of
+// that field name) and CellValue; an empty cell, one the network does not read and a field the
+// row does not show give 0. Raises KvError for an input cell that is no number, date or time.
+GatheredRow GatherRow(const CDataDef& ddo, const std::function<std::optional<QString>(const QString&)>& cell);
+// The status text of a row without a prediction for want of the input `fieldName`.
+QString MissingText(const QString& fieldName);
 // The format of a back-propagation prediction: as the results grid, and "0" for a Byte or
 // Boolean field.
 QString NumberFormat(int16_t fieldType, double userMin, double userMax);
-// A back-propagation answer as the Predicted cell shows it ("N/A" for the no-prediction marker).
-QString PredictionDisplay(double value, const QString& format);
+// A back-propagation answer as the Predicted cell shows it ("N/A" for the no-prediction
+// marker): a date or a time in the grid's form, a number by `format`.
+QString PredictionDisplay(double value, const QString& format,
+                          dbUtilities::ValueForm form = dbUtilities::ValueForm::Number);
 
 } // namespace IModeRules
 
@@ -125,6 +139,7 @@ private:
     IModeModel* m_model = nullptr;
     Predictor m_predictor;
     QString mNumFormat;
+    dbUtilities::ValueForm m_predictionForm = dbUtilities::ValueForm::Number;
     int m_predictedColumn = -1;
     int m_fixed = 0;
     bool mEditWarned = false;

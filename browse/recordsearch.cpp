@@ -62,7 +62,8 @@ Kind KindOfType(int16_t fieldType)
 {
     if (fieldType == kdb::dbText || fieldType == kdb::dbMemo)
         return Kind::Text;
-    if (fieldType == kdb::dbDate)
+    // A time is typed as the grid shows it, and found whatever form the source wrote it in.
+    if (dbUtilities::FieldValueForm(fieldType) != dbUtilities::ValueForm::Number)
         return Kind::Date;
     return Kind::Number;
 }

@@ -18,7 +18,8 @@ class BrowseRowSource;
 namespace RecordSearch {
 
 enum class Kind { Text, Number, Date };
-// Text and memo columns search as text, date columns as dates, every other type as a number.
+// Text and memo columns search as text, date and time columns (Date/Time, Time Stamp, Time)
+// as dates, every other type as a number.
 Kind KindOfType(int16_t fieldType);
 // The kind of a browse column: source fields by their data definition type; Test.Predicted is
 // text in an SFAM view (no Difference column) and a number otherwise.

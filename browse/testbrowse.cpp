@@ -215,7 +215,7 @@ QVariant CBrowseBase::CellData(int64_t row, int column, const kdb::Value* value,
         if (col->markPicture)
             return QString();
         if (col->formatted)
-            return BrowseLook::PredictionText(*value, mLook.numberFormat);
+            return BrowseLook::PredictionText(*value, mLook.numberFormat, col->form);
         return BrowseLook::CellText(*value, col->digits);
     case Qt::DecorationRole:
         if (col && col->markPicture && value && value->toInt(0) != 0)

@@ -18,12 +18,6 @@ namespace {
 const char* const kCaptions[] = {"Field Name", "Field Type", "User Min", "User Max",
                                  "Min",        "Max",        "Avg",      "StdDev"};
 
-// The date form of the grid's date cells: the date alone at midnight.
-QString DateCell(double serial)
-{
-    return kdb::DateText(serial, true);
-}
-
 } // namespace
 
 CFieldLimitsModel::CFieldLimitsModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -102,6 +96,9 @@ QString CFieldLimitsModel::CellText(int row, int column) const
     case colStdDev: value = r.stdDev; break;
     default: return {};
     }
+    // A time of day reads as the grid shows its values, the spread too (a duration).
+    if (const auto form = dbUtilities::FieldValueForm(r.type); form == dbUtilities::ValueForm::Time)
+        return dbUtilities::SerialText(value, form);
     if (r.fieldClass == fcNumeric)
         return NumFormat::Shown(value, NumFormat::Pattern(dbUtilities::FieldDecimals(r.type, r.min, r.max)));
     if (r.fieldClass == fcDate) {
@@ -109,7 +106,7 @@ QString CFieldLimitsModel::CellText(int row, int column) const
             return {};
         if (column == colAvg || column == colStdDev)
             value = std::trunc(value);
-        return DateCell(value);
+        return dbUtilities::SerialText(value, dbUtilities::ValueForm::Date);
     }
     return {};
 }
@@ -119,10 +116,14 @@ QString CFieldLimitsModel::EditText(int row, int column) const
     if (row < 0 || row >= m_rows.size() || (column != colUserMin && column != colUserMax))
         return CellText(row, column);
     const Row& r = m_rows[row];
-    if (r.fieldClass != fcNumeric)
+    const double bound = column == colUserMin ? r.userMin : r.userMax;
+    // A time within its day starts from the form it is shown in; one outside it (a limit below
+    // midnight) from its number, which reads back as the same value.
+    const bool timeOfDay = dbUtilities::FieldValueForm(r.type) == dbUtilities::ValueForm::Time && bound >= 0 && bound < 1;
+    if (r.fieldClass != fcNumeric || timeOfDay)
         return CellText(row, column);
     // The shortest text that reads back as the very same number.
-    return QLocale::c().toString(column == colUserMin ? r.userMin : r.userMax, 'f', QLocale::FloatingPointShortest);
+    return QLocale::c().toString(bound, 'f', QLocale::FloatingPointShortest);
 }
 
 bool CFieldLimitsModel::Refuse(int row, int column, const QString& text, const QString& message)
@@ -142,6 +143,7 @@ bool CFieldLimitsModel::SetBound(int row, int column, const QString& input)
     Row& r = m_rows[row];
     const bool isMin = column == colUserMin;
     const QString text = input.trimmed();
+    const bool time = dbUtilities::FieldValueForm(r.type) == dbUtilities::ValueForm::Time;
     double value = 0;
     if (r.fieldClass == fcDate) {
         if (text.isEmpty()) {
@@ -157,6 +159,12 @@ bool CFieldLimitsModel::SetBound(int row, int column, const QString& input)
     } else if (text.isEmpty()) {
         // An emptied bound goes back to the one the statistics gave.
         value = isMin ? r.avg - 2 * r.stdDev : r.avg + 2 * r.stdDev;
+    } else if (time) {
+        // A time as the grid shows it, or the number of days the training reads.
+        const std::optional<double> t = kdb::DateSerial(kdb::Value(text));
+        if (!t || !std::isfinite(*t))
+            return Refuse(row, column, input, QStringLiteral("Not a time: ") + text);
+        value = *t;
     } else {
         bool ok = false;
         value = QLocale::c().toDouble(text, &ok);
@@ -170,8 +178,8 @@ bool CFieldLimitsModel::SetBound(int row, int column, const QString& input)
     if (m_pending.row == row && m_pending.column == column)
         m_pending = {};
     double& bound = isMin ? r.userMin : r.userMax;
-    // A date typed back as it was shown may differ from the stored one below a second.
-    const bool same = r.fieldClass == fcDate && value != NoUserLimit && bound != NoUserLimit
+    // A date or a time typed back as it was shown may differ from the stored one below a second.
+    const bool same = (time || r.fieldClass == fcDate) && value != NoUserLimit && bound != NoUserLimit
                           ? std::fabs(value - bound) < 0.5 / 86400.0
                           : value == bound;
     if (same)
@@ -203,7 +211,8 @@ QVariant CFieldLimitsModel::data(const QModelIndex& index, int role) const
     case Qt::EditRole:
         return EditText(index.row(), column);
     case CBrowseGrid::NumberRole:
-        return column >= colUserMin && m_rows[index.row()].fieldClass == fcNumeric;
+        return column >= colUserMin && m_rows[index.row()].fieldClass == fcNumeric
+            && dbUtilities::FieldValueForm(m_rows[index.row()].type) == dbUtilities::ValueForm::Number;
     case Qt::TextAlignmentRole:
         return column == colName ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignCenter);
     case Qt::BackgroundRole:

@@ -42,7 +42,8 @@ public:
     static QString TypeName(int16_t type);
     // The types whose user range may be edited.
     static bool LimitEditable(int16_t type);
-    // A cell's text: numbers by the row's format, dates as dates (empty for "no limit").
+    // A cell's text: numbers by the row's format, dates as dates (empty for "no limit"), times
+    // of day as times.
     QString CellText(int row, int column) const;
     // The text an editor of the cell starts from: the whole stored number, not its rounded
     // display form, so that leaving the editor unchanged stores the same value.

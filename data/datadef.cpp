@@ -520,8 +520,8 @@ kdb::Reader CDataDef::ReadSourceRows(kdb::Database& db, const QStringList& colum
 QString FieldValueText(const CDataDef& ddo, int16_t field, double value)
 {
     const int16_t type = ddo.FieldType(field);
-    if (dbUtilities::FieldTypeClass(type) == fcDate)
-        return kdb::DateText(value, true);
+    if (const dbUtilities::ValueForm form = dbUtilities::FieldValueForm(type); form != dbUtilities::ValueForm::Number)
+        return dbUtilities::SerialText(value, form);
     return NumFormat::Shown(value, NumFormat::Pattern(dbUtilities::FieldDecimals(type, ddo.FieldMin(field),
                                                                                   ddo.FieldMax(field))));
 }

@@ -164,6 +164,7 @@ private:
     ProgressHandler m_progress;
 };
 
-// A value of field `field` (a user limit, a statistic) as the configuration grid shows it: a
-// date as a date, a number to the decimals of the field's range (dbUtilities::FieldDecimals).
+// A value of field `field` (a user limit, a statistic, a prediction) as the configuration grid
+// shows it: a date as a date, a time as a time of day (dbUtilities::FieldValueForm), a number
+// to the decimals of the field's range (dbUtilities::FieldDecimals).
 QString FieldValueText(const CDataDef& ddo, int16_t field, double value);

@@ -1,5 +1,9 @@
 #include "data/fieldtypes.h"
 
+#include "kdb/kdb.h"
+
+#include <cmath>
+
 namespace {
 
 struct TypeRow {
@@ -88,4 +92,34 @@ int dbUtilities::FieldDecimals(int16_t fieldType, double min, double max)
     if (r > 0.01)
         return 4;
     return 5;
+}
+
+dbUtilities::ValueForm dbUtilities::FieldValueForm(int16_t fieldType)
+{
+    switch (fieldType) {
+    case kdb::dbDate:
+    case kdb::dbTimeStamp:
+        return ValueForm::Date;
+    case kdb::dbTime:
+        return ValueForm::Time;
+    default:
+        return ValueForm::Number;
+    }
+}
+
+QString dbUtilities::SerialText(double serial, ValueForm form)
+{
+    switch (form) {
+    case ValueForm::Date:
+        return kdb::DateText(serial, true);
+    case ValueForm::Time: {
+        // A limit or a spread may lie outside one day (below midnight, or a day and more):
+        // it keeps its sign and its whole hours rather than wrap round to another time.
+        const long long s = std::llround(std::fabs(serial) * 86400.0);
+        return QString::asprintf("%s%02lld:%02lld:%02lld", serial < 0 && s > 0 ? "-" : "", s / 3600, s / 60 % 60, s % 60);
+    }
+    case ValueForm::Number:
+        break;
+    }
+    return {};
 }

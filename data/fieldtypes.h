@@ -27,4 +27,15 @@ QString FieldCategoryName(int16_t fieldType);
 // and Byte 0, Currency 2), else by the range max - min (> 100: 0, > 10: 1, > 1: 2, > 0.1: 3,
 // > 0.01: 4, else 5).
 int FieldDecimals(int16_t fieldType, double min, double max);
+
+// The form in which a person reads and types a value of a field wherever it is shown (grids,
+// limits, predictions, messages): a Date/Time or Time Stamp as a date, a Time as a time of day,
+// anything else as a number. The values themselves are serial days (kdb::DateSerial reads
+// every form back).
+enum class ValueForm { Number, Date, Time };
+ValueForm FieldValueForm(int16_t fieldType);
+// A serial day in `form`: "yyyy-MM-dd" at midnight, else "yyyy-MM-dd HH:mm:ss" (Date), or
+// "HH:mm:ss" (Time; outside one day signed, with the whole hours: "-01:30:00", "26:00:00");
+// empty for Number.
+QString SerialText(double serial, ValueForm form);
 }

@@ -140,15 +140,16 @@ inline std::shared_ptr<CBackProp> TestedBackProp(const QString& folder, const QS
     return tested == TestOutcome::Done ? bp : nullptr;
 }
 
-// A tested SFAM project in `folder` over MakeSFamSource's `rows` rows, predicting `classField`
-// (Cls or Name); null (the test failed) when its test is not done.
-inline std::shared_ptr<CSFam> TestedSFam(const QString& folder, const QString& classField, int rows)
+// A tested SFAM project `project` over the first `rows` rows of `table` of `source`, trained and
+// tested on all of them; null (the test failed) when its test is not done.
+inline std::shared_ptr<CSFam> TestedSFam(const QString& project, const QString& source, const QString& table,
+                                         const std::vector<std::tuple<QString, int16_t, double, double>>& roles,
+                                         int rows)
 {
-    const QString source = MakeSFamSource(folder, rows);
     auto sf = std::make_shared<CSFam>();
-    sf->Initialize(folder + "/sf" + classField + ".kvp");
-    sf->Attach(source, "Seeds");
-    SetRoles(*sf, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 3}, {classField, roleSFamPredict, 0, 0}});
+    sf->Initialize(project);
+    sf->Attach(source, table);
+    SetRoles(*sf, roles);
     sf->BuildClassList();
     sf->State().SetTrainLow(1);
     sf->State().SetTrainHigh(rows);
@@ -160,6 +161,14 @@ inline std::shared_ptr<CSFam> TestedSFam(const QString& folder, const QString& c
     const TestOutcome tested = sf->Test();
     EXPECT_EQ(tested, TestOutcome::Done);
     return tested == TestOutcome::Done ? sf : nullptr;
+}
+
+// A tested SFAM project in `folder` over MakeSFamSource's `rows` rows, predicting `classField`
+// (Cls or Name).
+inline std::shared_ptr<CSFam> TestedSFam(const QString& folder, const QString& classField, int rows)
+{
+    return TestedSFam(folder + "/sf" + classField + ".kvp", MakeSFamSource(folder, rows), "Seeds",
+                      {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 3}, {classField, roleSFamPredict, 0, 0}}, rows);
 }
 
 class BrowseTestBase : public ::testing::Test {

@@ -122,6 +122,11 @@ TEST(FindRules, TheSearchTextMeansWhatTheColumnTypeSays)
     EXPECT_TRUE(day.match(Value(QString("2021-03-04 00:00:00"))));
     EXPECT_FALSE(day.match(Value(QString("2021-03-04 12:00:00"))));
     EXPECT_TRUE(Make("2021-03-04 12:00", true, Kind::Date).match(Value(QString("2021-03-04 12:00:00"))));
+    // Times search as the grid shows them, with Match Case too (no number to read in them).
+    EXPECT_EQ(RecordSearch::KindOfType(kdb::dbTime), Kind::Date);
+    EXPECT_EQ(RecordSearch::KindOfType(kdb::dbTimeStamp), Kind::Date);
+    EXPECT_TRUE(Make("08:50", true, RecordSearch::KindOfType(kdb::dbTime)).match(Value(QString("08:50:00"))));
+    EXPECT_FALSE(Make("08:50", true, RecordSearch::KindOfType(kdb::dbTime)).match(Value(QString("20:50:00"))));
 }
 
 TEST(FindRules, TheNextMatchWrapsRoundAndNoMatchAnswersNone)

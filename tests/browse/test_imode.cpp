@@ -11,6 +11,7 @@
 #include "core/widgets/toolnames.h"
 #include "tests/browse/browsefixture.h"
 #include "tests/browse/findfixture.h"
+#include "tests/kdb/pgserver.h"
 
 #include <QFontMetrics>
 #include <QHelpEvent>
@@ -45,6 +46,49 @@ protected:
     int Column(const QString& field) const
     {
         return w->RecordSource().ColumnIndex({ProjectSchema::LinkTable(), field, 0});
+    }
+    // Under each row of the open results (`predicted`: the Predicted column) a what-if of
+    // another X put back predicts what the test did; the row whose X is Null has none; a time
+    // is typed as the grid shows it, its limit 06:00:00 shown so.
+    void WhatIfAsTested(int predicted, const QString& kind)
+    {
+        w = Current();
+        ASSERT_NE(w, nullptr);
+        mode = gIMode().get();
+        ASSERT_NE(mode, nullptr);
+        IModeModel* m = mode->Model();
+        const int t = Column("T"), x = Column("X");
+        int compared = 0;
+        for (int row = 0; row < 40; ++row) {
+            w->tgBrowse->SetCurrent(row, x);
+            const QString tested = Cell(w, row, predicted).toString();
+            const QString xText = m->Text(x);
+            if (xText.isEmpty()) {
+                // Row 7: X is Null. The test has no prediction for it, nor has the row.
+                EXPECT_EQ(tested, "N/A") << kind.toStdString();
+                EXPECT_TRUE(m->setData(m->index(0, t), "12:00:00"));
+                EXPECT_EQ(m->Text(mode->PredictedColumn()), "N/A") << kind.toStdString();
+                EXPECT_EQ(MainPanel(), "[X] has no value.  No prediction.");
+                continue;
+            }
+            ASSERT_TRUE(m->setData(m->index(0, x), xText == "1" ? "2" : "1"));
+            ASSERT_TRUE(m->setData(m->index(0, x), xText));
+            EXPECT_EQ(m->Text(mode->PredictedColumn()), tested)
+                << kind.toStdString() << " row " << row << " at " << m->Text(t).toStdString();
+            ++compared;
+        }
+        EXPECT_EQ(compared, 39);
+        // A time typed as the grid shows it; its limits shown as times.
+        EXPECT_TRUE(m->setData(m->index(0, t), "12:00:00"));
+        EXPECT_EQ(MainPanel(), "");
+        EXPECT_FALSE(m->Text(mode->PredictedColumn()).isEmpty());
+        EXPECT_NE(m->Text(mode->PredictedColumn()), "N/A");
+        EXPECT_TRUE(m->setData(m->index(0, t), "05:59:00"));
+        EXPECT_EQ(MainPanel(), "[T] out of range value forced to Min: (06:00:00)");
+        EXPECT_FALSE(m->setData(m->index(0, t), "24:30:00"));
+        EXPECT_EQ(MainPanel(), "Invalid time.");
+        EXPECT_EQ(m->Text(mode->PredictedColumn()), "");
+        EXPECT_TRUE(prompts.Boxes().empty());
     }
     frmBrowse* w = nullptr;
     CIMode* mode = nullptr;
@@ -107,12 +151,21 @@ TEST_F(IModeTest, EditsAreCheckedAndTheRowGoesToPredict)
     const int ab = Column("a]b");                // unused
     ASSERT_GT(mark, 3);
 
+    // An empty input: no prediction, as the test gives none; the status names the field.
+    m->SetText(key, "");
+    EXPECT_TRUE(m->setData(m->index(0, mark), "3"));
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(m->Text(mode->PredictedColumn()), "N/A");
+    EXPECT_EQ(MainPanel(), "[MainPrimaryKey] has no value.  No prediction.");
+    EXPECT_TRUE(mode->EditWarned());
+
     // In range: the row goes to Predict. The array is indexed by field number: ID 1, Mark 2,
-    // Predicted 3, a]b 4, MainPrimaryKey 5, DateFrom 6, Y 7 (the prediction: not in the row).
-    m->SetText(key, "");   // an empty cell counts 0
+    // Predicted 3, a]b 4, MainPrimaryKey 5, DateFrom 6, Y 7 (the prediction: not in the row);
+    // each cell read as the training reads it (a date as its serial day), a text as 0.
+    m->SetText(key, "0");
     EXPECT_TRUE(m->setData(m->index(0, mark), "4"));
     ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0], (std::vector<double>{0, 1, 4, 2, 0, 0, 0, 0}));
+    EXPECT_EQ(calls[0], (std::vector<double>{0, 1, 4, 2, 0, 0, *kdb::DateSerial(QString("2020-01-02")), 0}));
     EXPECT_EQ(m->Text(mode->PredictedColumn()), "7.5");
     EXPECT_EQ(MainPanel(), "");
 
@@ -312,12 +365,19 @@ TEST_F(IModeTest, DateInputsAreReadAsTheGridShowsThemAndLimitsShownAsDates)
         if (name == "X")
             return QString("2.5");
         return std::nullopt;
-    });
+    }).values;
     ASSERT_EQ(values.size(), 5u);
     EXPECT_DOUBLE_EQ(values[2], low + 1.25);
     EXPECT_DOUBLE_EQ(values[3], 2.5);
     EXPECT_EQ(values[1], 0);
     EXPECT_EQ(values[4], 0);
+    // An input that reads as nothing the training reads stops the prediction, naming itself.
+    try {
+        IModeRules::GatherRow(ddo, [](const QString& name) { return std::optional<QString>(name == "X" ? "abc" : "1"); });
+        ADD_FAILURE() << "an unreadable input was gathered";
+    } catch (const KvError& e) {
+        EXPECT_EQ(e.description(), "[X] holds no number, date or time: abc");
+    }
 }
 
 // A number's limit reads as the configuration grid shows it: a Long field of range 1 to 5
@@ -339,4 +399,80 @@ TEST_F(IModeTest, ANumberLimitIsShownAsTheConfigurationGridShowsIt)
     ASSERT_EQ(ddo.FieldType(ddo.FieldIndex("R")), kdb::dbLong);
     EXPECT_EQ(IModeRules::CheckEdit(ddo, "R", "1").message, "[R] out of range value forced to Min: (2.19)");
     EXPECT_EQ(IModeRules::CheckEdit(ddo, "R", "7").message, "[R] out of range value forced to Max: (4.81)");
+}
+
+// A what-if row reads each cell as the training read it, in both kinds of network: a row the
+// user edits and puts back predicts what the test did, whatever the time of day in it (a Time
+// text read as midnight changed every answer); a time is typed as the grid shows it, its limit
+// shown so; a row with a missing input has no prediction, as in the test. A Time prediction
+// reads as a time in the results and in the row.
+TEST_F(IModeTest, TimeInputsAndMissingInputsAreReadAsTheTestReadThem)
+{
+    const QString source = folder + "/times.mdb";
+    {
+        kdb::Database db = kdb::Database::Create(source);
+        db.Execute("CREATE TABLE Times (ID INTEGER PRIMARY KEY, T TIME, X REAL, C INTEGER, Y REAL)");
+        for (int i = 1; i <= 40; ++i) {
+            const int minutes = (i * 437) % 1440;
+            db.Execute("INSERT INTO Times VALUES (?, ?, ?, ?, ?)",
+                       {i, QTime(0, 0).addSecs(minutes * 60).toString("HH:mm:ss"),
+                        i == 7 ? kdb::Value() : kdb::Value(double(i % 5)), minutes < 720 ? 1 : 2,
+                        minutes / 60.0 + (i % 5) * 0.1});
+        }
+    }
+    const double six = 0.25, eighteen = 0.75;
+    main->MainToolBar()->SetChecked(ToolName::ShowIMode, true);
+    OpenTestedBackProp(source, "Times", {{"T", roleInput, six, eighteen}, {"X", roleInput, 0, 4}, {"Y", roleBPPredict, 0, 25}},
+                       {1, 40, 1, 40}, 5);
+    BrowseViews::BrowseTest();
+    WhatIfAsTested(2, "back-propagation");
+
+    const std::shared_ptr<CSFam> sf = TestedSFam(folder + "/timesf.kvp", source, "Times",
+        {{"T", roleInput, six, eighteen}, {"X", roleInput, 0, 4}, {"C", roleSFamPredict, 0, 0}}, 40);
+    ASSERT_TRUE(sf);
+    SetCurrentNetwork(sf);
+    BrowseViews::BrowseTest();
+    WhatIfAsTested(2, "SFAM");
+
+    // A Time prediction: a time of day in the results grid (its difference a span of hours) and
+    // in the row.
+    OpenTestedBackProp(source, "Times", {{"X", roleInput, 0, 4}, {"T", roleBPPredict, 0, 1}}, {1, 40, 1, 40}, 1);
+    BrowseViews::BrowseTest();
+    w = Current();
+    ASSERT_NE(w, nullptr);
+    const QRegularExpression time("^\\d\\d:\\d\\d:\\d\\d$");
+    EXPECT_TRUE(time.match(Cell(w, 0, 2).toString()).hasMatch()) << Cell(w, 0, 2).toString().toStdString();
+    EXPECT_TRUE(time.match(Cell(w, 0, 3).toString()).hasMatch()) << Cell(w, 0, 3).toString().toStdString();
+    IModeModel* m = gIMode()->Model();
+    EXPECT_TRUE(m->setData(m->index(0, Column("X")), "3"));
+    EXPECT_TRUE(time.match(m->Text(gIMode()->PredictedColumn())).hasMatch()) << m->Text(gIMode()->PredictedColumn()).toStdString();
+    EXPECT_EQ(IModeRules::PredictionDisplay(0.5, "0.000", dbUtilities::ValueForm::Time), "12:00:00");
+    EXPECT_EQ(IModeRules::PredictionDisplay(33219.5, "0", dbUtilities::ValueForm::Date), "1990-12-12 12:00:00");
+    EXPECT_EQ(dbUtilities::SerialText(-1.0 / 48, dbUtilities::ValueForm::Time), "-00:30:00");
+    EXPECT_EQ(dbUtilities::SerialText(1 + 1.0 / 12, dbUtilities::ValueForm::Time), "26:00:00");
+}
+
+// The same over a server's table through ODBC: its `time` column is a Time field whose texts
+// the what-if row reads as the test read them.
+TEST_F(IModeTest, ATimeInputOfAServerTableIsReadAsTheTestReadIt)
+{
+    QStringList rows;
+    for (int i = 1; i <= 40; ++i) {
+        const int minutes = (i * 437) % 1440;
+        rows << QString("(%1, '%2', %3, %4)")
+                    .arg(i)
+                    .arg(QTime(0, 0).addSecs(minutes * 60).toString("HH:mm:ss"))
+                    .arg(i == 7 ? QString("NULL") : QString::number(i % 5))
+                    .arg(minutes / 60.0 + (i % 5) * 0.1, 0, 'g', 17);
+    }
+    pgtest::Server::Get().Sql("DROP TABLE IF EXISTS times; CREATE TABLE times (\"ID\" integer PRIMARY KEY, \"T\" time, "
+                              "\"X\" double precision, \"Y\" double precision); INSERT INTO times VALUES "
+                              + rows.join(',') + ";");
+    main->MainToolBar()->SetChecked(ToolName::ShowIMode, true);
+    OpenTestedBackProp(pgtest::Server::Get().Connect(), "public.times",
+                       {{"T", roleInput, 0.25, 0.75}, {"X", roleInput, 0, 4}, {"Y", roleBPPredict, 0, 25}}, {1, 40, 1, 40}, 5);
+    const CDataDef& ddo = *CurrentNetwork()->State().DDO();
+    ASSERT_EQ(ddo.FieldType(ddo.FieldIndex("T")), kdb::dbTime);
+    BrowseViews::BrowseTest();
+    WhatIfAsTested(2, "back-propagation over the server");
 }

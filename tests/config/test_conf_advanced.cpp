@@ -3,6 +3,7 @@
 #include "config/advancedmodel.h"
 #include "config/advancedconfiguration.h"
 #include "config/configureproject.h"
+#include "browse/browsegrid.h"
 #include "core/numformat.h"
 #include "core/widgets/statusbar.h"
 #include "core/widgets/veltra.h"
@@ -107,6 +108,50 @@ TEST_F(ConfigTest, AdvancedGridShowsAndChecksTheLimits)
     EXPECT_NE(d.UserMin(int16_t(date + 1)), m.RowAt(date).userMin);
     m.ApplyTo(d);
     EXPECT_EQ(d.UserMin(int16_t(date + 1)), m.RowAt(date).userMin);
+}
+
+// A Time field's limits and statistics read and are typed as the data grids show its values,
+// never as fractions of a day; a limit outside the day keeps its sign.
+TEST_F(ConfigTest, AdvancedGridShowsAndTakesTimesAsTimes)
+{
+    {
+        kdb::Database db = kdb::Database::Open(source, false, false);
+        db.Execute("ALTER TABLE Ranges ADD COLUMN Tm TIME");
+        db.Execute("UPDATE Ranges SET Tm = printf('%02d:30:00', rowid)");
+    }
+    CDataDef d;
+    d.Initialize(source, QStringLiteral("Ranges"));
+    d.GatherStats(true);
+    CFieldLimitsModel m;
+    m.Load(d);
+    const int tm = RowOf(m, QStringLiteral("Tm"));
+    ASSERT_GE(tm, 0);
+    ASSERT_EQ(m.RowAt(tm).type, kdb::dbTime);
+    using C = CFieldLimitsModel;
+    EXPECT_EQ(m.CellText(tm, C::colMin), QStringLiteral("01:30:00"));
+    EXPECT_EQ(m.CellText(tm, C::colMax), QStringLiteral("12:30:00"));
+    EXPECT_EQ(m.CellText(tm, C::colAvg), QStringLiteral("07:00:00"));
+    EXPECT_FALSE(m.data(m.index(tm, C::colMin), CBrowseGrid::NumberRole).toBool());
+    EXPECT_EQ(m.CellText(tm, C::colUserMin), QStringLiteral("01:30:00"));
+    // An emptied User Min (the mean less two deviations) lies before midnight: shown signed,
+    // edited as the number it is.
+    EXPECT_TRUE(m.SetBound(tm, C::colUserMin, QString()));
+    ASSERT_LT(m.RowAt(tm).userMin, 0);
+    EXPECT_TRUE(m.CellText(tm, C::colUserMin).startsWith(QLatin1Char('-')));
+    const double gathered = m.RowAt(tm).userMin;
+    EXPECT_TRUE(m.SetBound(tm, C::colUserMin, m.EditText(tm, C::colUserMin)));
+    EXPECT_EQ(m.RowAt(tm).userMin, gathered);
+
+    EXPECT_FALSE(m.SetBound(tm, C::colUserMin, QStringLiteral("08:00:99")));
+    EXPECT_EQ(m.RefusalText(), QStringLiteral("Not a time: 08:00:99"));
+    EXPECT_TRUE(m.SetBound(tm, C::colUserMin, QStringLiteral("08:00:00")));
+    EXPECT_DOUBLE_EQ(m.RowAt(tm).userMin, 8.0 / 24);
+    EXPECT_EQ(m.CellText(tm, C::colUserMin), QStringLiteral("08:00:00"));
+    EXPECT_EQ(m.EditText(tm, C::colUserMin), QStringLiteral("08:00:00"));
+    EXPECT_FALSE(m.SetBound(tm, C::colUserMax, QStringLiteral("07:00:00")));
+    EXPECT_EQ(m.RefusalText(), QStringLiteral("User Min must not be greater than User Max."));
+    m.ApplyTo(d);
+    EXPECT_EQ(FieldValueText(d, int16_t(tm + 1), d.UserMin(int16_t(tm + 1))), QStringLiteral("08:00:00"));
 }
 
 TEST_F(ConfigTest, AdvancedOkTellsTheWindowAndCancelDropsTheCopy)

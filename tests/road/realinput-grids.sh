@@ -5,7 +5,10 @@
 # statistics column is widened by dragging its heading's edge. Pictures: the field lists with
 # a long name and its tip, the advanced grid with numbers of many digits and the tip of one cut
 # short, the box that refuses a time the program cannot read, the whole-table browser's headings
-# with its Big Integer column wide enough for its digits.
+# with its Big Integer column wide enough for its digits. Then a table with a Time input, in a
+# back-propagation and an SFAM project: a time typed as a limit in the advanced grid; in the
+# what-if row under the results, times typed as the grid shows them, another field changed and
+# put back: the row predicts what the test did.
 #
 #   realinput-grids.sh <korvan program> [folder for pictures and logs]
 . "$(dirname "$0")/roadlib.sh" "$@"
@@ -22,6 +25,13 @@ sqlite3 "$W/wide.mdb" "CREATE TABLE Accounts (ID INTEGER PRIMARY KEY, x1 REAL,
           CASE i WHEN 7 THEN 100.5 WHEN 8 THEN -0.5 ELSE 0 END,
           CASE i WHEN 9 THEN '05/01/1973' ELSE printf('%d:%02d', i % 24, i % 60) END,
           (i * 53) % 100 / 10.0 FROM n;" || fail "no data file"
+
+# Shift times over the whole day (the input T, as SQLite's TIME), X, a class C by the half of
+# the day, and y from both; 120 rows in the order the split takes them.
+sqlite3 "$W/shifts.mdb" "CREATE TABLE Shifts (ID INTEGER PRIMARY KEY, T TIME, X REAL, C INTEGER, y REAL);" \
+  "WITH RECURSIVE n(i, m) AS (SELECT 1, 437 UNION ALL SELECT i + 1, (i + 1) * 437 % 1440 FROM n WHERE i < 120)
+   INSERT INTO Shifts SELECT i, printf('%02d:%02d:00', m / 60, m % 60), i % 5, 1 + (m >= 720),
+          m / 60.0 + (i % 5) * 0.1 FROM n;" || fail "no data file of times"
 
 # The headings of pane $2 (FixedPane or DataPane) of grid $1, left to right: column, x, y,
 # width, height, current, caption; tab-separated.
@@ -152,6 +162,102 @@ settled_picture whole-table-headings "$bx" "$by" "$bw" "$bh"
 # Big opens wide enough for its 16 digits: rows one apart read apart.
 big_wide() { [ "$(headings_of tgBrowse DataPane | awk -F'\t' '$7 == "Big" {print $4}')" -ge 150 ]; }
 waitfor "the Big column wide enough for its digits" big_wide
+
+# The text shown in the current row's cell $3 of pane $2 of grid $1.
+cell_text() { awk -F'\t' -v n="$1/$2/$3" '$1=="cell" && substr($2, length($2) - length(n) + 1) == n {print $10; exit}' "$MAP" 2>/dev/null; }
+column_named() { headings_of "$1" "$2" | awk -F'\t' -v t="$3" '$7 == t {print $1; exit}'; }
+# What the what-if row predicts is what the test predicted for the results' current row.
+same_prediction() { local p; p=$(cell_text tgIMode FixedPane 2); [ -n "$p" ] && [ "$p" = "$(cell_text tgBrowse FixedPane 2)" ]; }
+same_prediction_saw() { echo "the what-if row predicts \"$(cell_text tgIMode FixedPane 2)\", the test \"$(cell_text tgBrowse FixedPane 2)\""; }
+whatif_is() { [ "$(cell_text tgIMode DataPane "$1")" = "$2" ]; }
+# Types $2 into the what-if row's cell of the results' column $1 and leaves it by Return. A
+# person clicks the cell first, unless it is the one that has the keyboard already: a click on
+# the current cell opens its editor a moment later, over what is being typed.
+whatif_current() { awk -F'\t' -v n="tgIMode/DataPane/$1" '$1=="cell" && substr($2, length($2) - length(n) + 1) == n && $9==1 {f=1} END {exit !f}' "$MAP" 2>/dev/null; }
+type_into_whatif() {
+  local col x w iy ih
+  IFS=$'\t' read -r col x _ w _ _ <<<"$(heading tgBrowse DataPane "$1")"
+  read -r iy ih <<<"$(entry widget tgIMode | cut -f5,7 | tr '\t' ' ')"
+  [ -n "$col" ] && [ -n "${ih:-}" ] || fail "no column $1 over the what-if row"
+  if ! whatif_current "$1"; then
+    pointer_to $((x + w / 2)) $((iy + ih / 2))
+    xdotool click 1
+    waitfor "the what-if row's $1 current" whatif_current "$1"
+  fi
+  xdotool type --delay 30 "$2"
+  xdotool key Return
+  waitfor "the what-if row's $1 at $2" whatif_is "$1" "$2"
+}
+# In the results of the project just tested, under the first row: another time typed into
+# the what-if row, then the row's own; X changed and put back.
+whatif_of_a_time() {
+  waitfor "the results' headings" has_headings tgBrowse DataPane
+  waitfor "the what-if row" has widget tgIMode
+  local t x time value
+  t=$(column_named tgBrowse DataPane T); x=$(column_named tgBrowse DataPane X)
+  [ -n "$t" ] && [ -n "$x" ] || fail "no columns T and X in the results"
+  time=$(cell_text tgBrowse DataPane "$t"); value=$(cell_text tgBrowse DataPane "$x")
+  case "$time" in [0-2][0-9]:[0-5][0-9]:[0-5][0-9]) ;; *) fail "the first row's time reads '$time'" ;; esac
+  # Another time, as the grid shows times, is taken and predicted; the row's own time typed
+  # back gives the test's prediction.
+  type_into_whatif "$t" "$([ "$time" = 03:00:00 ] && echo 04:00:00 || echo 03:00:00)"
+  [ -z "$(status_text)" ] || fail "a time typed into the what-if row: '$(status_text)'"
+  [ -n "$(cell_text tgIMode FixedPane 2)" ] || fail "no prediction for a time typed into the what-if row"
+  type_into_whatif "$t" "$time"
+  waitfor "the test's prediction for the row's time typed back" same_prediction
+  type_into_whatif "$x" "$([ "$value" = 1 ] && echo 2 || echo 1)"
+  type_into_whatif "$x" "$value"
+  waitfor "the test's prediction with X put back" same_prediction
+  [ -z "$(status_text)" ] || fail "the status reads '$(status_text)'"
+  local ix iy iw ih
+  read -r ix iy iw ih <<<"$(entry widget tgIMode | cut -f4-7 | tr '\t' ' ')"
+  settled_picture "$1" "$ix" "$((iy - 60))" "$iw" "$((ih + 60))"
+}
+
+step "a BackProp project with a Time input: a time typed as its limit"
+# In the advanced grid of the configured project: a time as the User Min of T.
+time_limit_in_advanced() {
+  click cmdAdvanced
+  waitfor "the advanced window" advanced_up
+  waitfor "the grid's left headings" has_headings tgSFamCfg FixedPane
+  click_cell tgSFamCfg FixedPane 1 2 # User Min of T
+  xdotool type --delay 40 "01:30:00"
+  xdotool key Return
+  limit_shown() { [ "$(cell_text tgSFamCfg FixedPane 2)" = "01:30:00" ]; }
+  waitfor "the time limit shown as typed" limit_shown
+  [ -z "$(status_text)" ] || fail "the time limit refused: $(status_text)"
+  local ax ay aw ah
+  read -r _ _ _ ax ay aw ah _ <<<"$(entry child frmConfigProj | tr '\t' ' ')"
+  settled_picture advanced-grid-time "$ax" "$ay" "$aw" "$ah"
+  click cmdOK
+  waitfor "the advanced window closed" advanced_gone
+}
+menu f mnuNewBP
+choose_file "Create New BackProp Project" "$W/Shifts.kvp"
+waitfor "the configuration window" child_up frmConfPrj
+# ID, T, X, C, y: T and X the inputs, y the prediction.
+configure_project End "$W/shifts.mdb" time_limit_in_advanced
+waitfor "split dialog" window_active "Split The Data"
+split_rows
+train_stop_finish "$W/Shifts.kvp"
+
+step "the BackProp results: the row's time typed into the what-if row, X changed and put back"
+menu v mnuBPBrowseTest
+waitfor "the results browser" main_title_is "Korvan Pro - Shifts - [Browse Test Results]"
+whatif_of_a_time whatif-time-backprop
+
+step "an SFAM project over the times: the same what-if"
+menu f mnuNewSFAM
+waitfor "new-project dialog" window_active "Create New SFAM Project"
+xdotool key Return
+waitfor "the configuration window" child_up frmConfPrj
+configure_project Down "$W/shifts.mdb"
+waitfor "split dialog" window_active "Split The Data"
+split_rows
+train_sfam_finish "$(ls "$W"/KVProject*.kvp | head -1)"
+menu v mnuSFBrowseTest
+waitfor "the results browser" sh -c "case \"\$(awk -F'\t' '\$1==\"window\" && \$2==\"frmMain\" {print \$10}' '$MAP')\" in *'[Browse Test Results]') true;; *) false;; esac"
+whatif_of_a_time whatif-time-sfam
 
 exit_program
 echo "road walked to its end"

@@ -211,12 +211,7 @@ step "configure, split and train the SFAM project"
 configure_project Down "$W/sales.mdb"
 waitfor "split dialog" window_active "Split The Data"
 split_rows
-waitfor "the SFAM training window" child_up frmTrainSF
-waitfor "Train tool" enabled tool mnuTrainBPTrain
-click mnuTrainBPTrain
-waitfor "the end of the SFAM training" enabled tool mnuTrainBPExit
-click mnuTrainBPExit
-waitfor "the SFAM test results" sql_is "$W/KVProject1.kvp" "SELECT COUNT(*) FROM Test" 30
+train_sfam_finish "$W/KVProject1.kvp"
 
 step "confusion matrix"
 waitfor "a result view" sh -c "case \"\$(awk -F'\t' '\$1==\"window\" && \$2==\"frmMain\" {print \$10}' '$MAP')\" in *'['*) true;; *) false;; esac"

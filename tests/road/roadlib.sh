@@ -279,7 +279,8 @@ visit_another_program() {
 # In the open configuration window, over the table that a CSV whose first two fields are the
 # inputs made of the database $2: that database, the inputs (the second and third items of the
 # field list, after the import's counter), then the prediction, the item that the key $1
-# reaches from the first of the items left (End: the last field), and OK.
+# reaches from the first of the items left (End: the last field), then the step $3 when given
+# (a function of the road), and OK.
 configure_project() {
   waitfor "Browse button" enabled widget cmdBrowse
   click cmdBrowse
@@ -297,6 +298,7 @@ configure_project() {
   waitfor "the prediction button" enabled widget cmdToPrediction
   click cmdToPrediction
   waitfor "OK of the configuration" enabled widget cmdOk
+  [ -z "${3:-}" ] || "$3"
   click cmdOk
 }
 
@@ -380,6 +382,17 @@ train_stop_finish() {
   waitfor "Finish" enabled tool mnuTrainBPExit
   click mnuTrainBPExit
   waitfor "the test results" sql_is "$1" "SELECT COUNT(*) FROM Test" 30
+}
+
+# In the open training window of an SFAM project just split by split_rows: Train until it ends
+# by itself, Finish, and wait for the 30 test rows in the project $1.
+train_sfam_finish() {
+  waitfor "the SFAM training window" child_up frmTrainSF
+  waitfor "Train tool" enabled tool mnuTrainBPTrain
+  click mnuTrainBPTrain
+  waitfor "the end of the SFAM training" enabled tool mnuTrainBPExit
+  click mnuTrainBPExit
+  waitfor "the SFAM test results" sql_is "$1" "SELECT COUNT(*) FROM Test" 30
 }
 
 # A number box of the split dialog's range selectors, opened by a double click, given the text
