@@ -6,6 +6,7 @@
 #include "tests/data/datatest.h"
 #include "tests/support/fakeprompter.h"
 #include "tests/support/hotjournal.h"
+#include "tests/support/namedpipe.h"
 #include "tests/support/progresslistener.h"
 #include "tests/support/testenv.h"
 
@@ -19,6 +20,9 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using DataTest::ReadFile;
 using DataTest::WriteFile;
@@ -430,6 +434,81 @@ TEST(TextImport, ALogOrJournalLeftBesideTheOldFileIsNotPlayedIntoTheNewOne)
     EXPECT_EQ(status.Last(), QStringLiteral("Import to ") + mdb + QStringLiteral(" successful."));
     EXPECT_FALSE(QFileInfo::exists(mdb + QStringLiteral("-journal")));
     EXPECT_EQ(ReadTable(mdb, QStringLiteral("crashed")).rows.size(), 1);
+}
+
+// The name an import writes that is no file to replace (a pipe, a socket another program listens
+// on, a loop of links) or a file made read-only: one box before any question, and it stays as it
+// was. A link is written through to its file, one that points to nothing makes that file.
+TEST(TextImport, TheOutputNameIsReplacedOnlyWhenItIsAFileThatMayChange)
+{
+    const QString csv = Source(QStringLiteral("out.csv"), "a,b\n1,2\n");
+    const QString mdb = MdbOf(csv);
+    const QString folder = QFileInfo(csv).absolutePath();
+    const auto refused = [&](const QString& words) {
+        FakePrompter fp;
+        fp.ExpectBox(MsgResult::Yes);
+        StatusRecorder status;
+        Utilities::LoadTextFile(csv);
+        ASSERT_EQ(fp.Boxes().size(), 1u);
+        EXPECT_EQ(fp.LastBox().title, QStringLiteral("LoadTextFile"));
+        EXPECT_TRUE(fp.LastBox().text.contains(words)) << fp.LastBox().text.toStdString();
+        EXPECT_EQ(status.Last(), QStringLiteral("Import Failed."));
+        EXPECT_EQ(FolderEntries(csv).filter(QStringLiteral(".tmp")), QStringList());
+    };
+    {
+        const NamedPipe pipe(mdb);
+        ASSERT_TRUE(pipe.Made());
+        refused(QStringLiteral("Not a regular file (a named pipe)"));
+        EXPECT_FALSE(pipe.Waited());
+        EXPECT_TRUE(QFileInfo(mdb).exists());
+    }
+    {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray native = QFile::encodeName(mdb);
+        ASSERT_LT(size_t(native.size()), sizeof(address.sun_path));
+        std::memcpy(address.sun_path, native.constData(), size_t(native.size()));
+        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+        ASSERT_EQ(::listen(fd, 1), 0);
+        refused(QStringLiteral("Not a regular file (a socket)"));
+        EXPECT_TRUE(QFileInfo(mdb).exists());
+        ::close(fd);
+        QFile::remove(mdb);
+    }
+    ASSERT_TRUE(QFile::link(mdb, mdb));
+    refused(QStringLiteral("Too many levels of symbolic links"));
+    EXPECT_TRUE(QFileInfo(mdb).isSymLink());
+    QFile::remove(mdb);
+
+    const QString elsewhere = TestEnv::NewFolder(QStringLiteral("elsewhere")) + QStringLiteral("/kept.mdb");
+    ASSERT_TRUE(QFile::link(elsewhere, mdb));
+    {
+        FakePrompter fp;
+        Utilities::LoadTextFile(csv);
+        EXPECT_TRUE(fp.Boxes().empty());
+    }
+    EXPECT_TRUE(QFileInfo(mdb).isSymLink());
+    EXPECT_EQ(ReadTable(elsewhere, QStringLiteral("out")).rows.size(), 1);
+    WriteFile(csv, "a,b\n1,2\n3,4\n");
+    {
+        FakePrompter fp;
+        fp.ExpectBox(MsgResult::Yes);
+        Utilities::LoadTextFile(csv);
+        ASSERT_EQ(fp.Boxes().size(), 1u);
+        EXPECT_EQ(fp.LastBox().text, mdb + QStringLiteral(" Exists.  Overwrite?"));
+    }
+    EXPECT_TRUE(QFileInfo(mdb).isSymLink());
+    EXPECT_EQ(ReadTable(elsewhere, QStringLiteral("out")).rows.size(), 2);
+
+    const QByteArray before = ReadFile(elsewhere);
+    ASSERT_TRUE(QFile::setPermissions(elsewhere, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    if (::access(QFile::encodeName(elsewhere).constData(), W_OK) != 0) {   // not as root
+        refused(QStringLiteral("Permission denied"));
+        EXPECT_EQ(ReadFile(elsewhere), before);
+        EXPECT_EQ(QFileInfo(elsewhere).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther), 0);
+    }
+    QFile::setPermissions(elsewhere, QFile::ReadOwner | QFile::WriteOwner);
 }
 
 TEST(RawImport, AMissingFileGoesThroughTheGeneralFailure)

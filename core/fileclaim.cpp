@@ -1,0 +1,57 @@
+#include "core/fileclaim.h"
+
+#include "core/kverror.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+
+FileClaim::FileClaim() = default;
+
+FileClaim::~FileClaim() = default;
+
+QString FileClaim::LockPath(const QString& path)
+{
+    const QFileInfo file(path);
+    const QString canonical = file.canonicalFilePath();
+    const QFileInfo named(canonical.isEmpty() ? file.absoluteFilePath() : canonical);
+    return named.absolutePath() + QStringLiteral("/.") + named.fileName() + QStringLiteral(".lock");
+}
+
+void FileClaim::Take(const QString& path)
+{
+    Release();
+    auto lock = std::make_unique<QLockFile>(LockPath(path));
+    // No age limit: a copy may keep a project open for days. Only a holder that is gone lets go.
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0)) {
+        m_lock = std::move(lock);
+        return;
+    }
+    if (lock->error() != QLockFile::LockFailedError)
+        return;
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    QString holder = QStringLiteral("another copy of Korvan Pro");
+    if (lock->getLockInfo(&pid, &host, &application)) {
+        const QString user = QFileInfo(LockPath(path)).owner();
+        holder += QStringLiteral(" (user %1 on %2, process %3)")
+                      .arg(user.isEmpty() ? QStringLiteral("unknown") : user, host)
+                      .arg(pid);
+    }
+    throw KvError(KvErr::FileInUse, {},
+                  ErrorCatalogue::Description(KvErr::FileInUse).replace(u'|', QDir::toNativeSeparators(path))
+                      + QStringLiteral("  It is held by ") + holder
+                      + QStringLiteral(": try again when it has finished with it."));
+}
+
+void FileClaim::Release()
+{
+    m_lock.reset();
+}
+
+bool FileClaim::Held() const
+{
+    return m_lock && m_lock->isLocked();
+}
