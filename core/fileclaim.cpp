@@ -12,9 +12,15 @@ FileClaim::~FileClaim() = default;
 
 QString FileClaim::LockPath(const QString& path)
 {
+    // One name for the file however it is reached: through its links, or (a file not made
+    // yet) through the links of its folder.
     const QFileInfo file(path);
-    const QString canonical = file.canonicalFilePath();
-    const QFileInfo named(canonical.isEmpty() ? file.absoluteFilePath() : canonical);
+    QString canonical = file.canonicalFilePath();
+    if (canonical.isEmpty()) {
+        const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+        canonical = (folder.isEmpty() ? file.absolutePath() : folder) + u'/' + file.fileName();
+    }
+    const QFileInfo named(canonical);
     return named.absolutePath() + QStringLiteral("/.") + named.fileName() + QStringLiteral(".lock");
 }
 

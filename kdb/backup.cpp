@@ -223,9 +223,12 @@ QString kdb::ReplacementTarget(const QString& path)
         throw KvError(KvErr::PathFileAccess, {}, replaceFailure(path, EISDIR));
     if (const QString why = detail::NotAFileReason(target); !why.isEmpty())
         throw KvError(KvErr::CannotOpenFile, {}, why);
-    // A file made read-only is kept from changes on purpose.
-    if (::access(QFile::encodeName(target).constData(), W_OK) != 0)
-        throw KvError(KvErr::PermissionDenied, {}, replaceFailure(path, errno));
+    // A file made read-only is kept from changes on purpose, also from the superuser, whom its
+    // mode does not stop.
+    struct stat st {};
+    const QByteArray native = QFile::encodeName(target);
+    if (::access(native.constData(), W_OK) != 0 || (::stat(native.constData(), &st) == 0 && !(st.st_mode & S_IWUSR)))
+        throw KvError(KvErr::PermissionDenied, {}, replaceFailure(path, EACCES));
     return target;
 }
 

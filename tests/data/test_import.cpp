@@ -503,12 +503,29 @@ TEST(TextImport, TheOutputNameIsReplacedOnlyWhenItIsAFileThatMayChange)
 
     const QByteArray before = ReadFile(elsewhere);
     ASSERT_TRUE(QFile::setPermissions(elsewhere, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-    if (::access(QFile::encodeName(elsewhere).constData(), W_OK) != 0) {   // not as root
-        refused(QStringLiteral("Permission denied"));
-        EXPECT_EQ(ReadFile(elsewhere), before);
-        EXPECT_EQ(QFileInfo(elsewhere).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther), 0);
-    }
+    refused(QStringLiteral("Permission denied"));
+    EXPECT_EQ(ReadFile(elsewhere), before);
+    EXPECT_EQ(QFileInfo(elsewhere).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther), 0);
     QFile::setPermissions(elsewhere, QFile::ReadOwner | QFile::WriteOwner);
+
+    // A file another program is writing: in use, and both its file and its journal stay; the
+    // writer's change lands in the file.
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(elsewhere).constData(), &writer), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(writer, "BEGIN; DELETE FROM out", nullptr, nullptr, nullptr), SQLITE_OK);
+    {
+        FakePrompter fp;
+        fp.ExpectBox(MsgResult::Yes);
+        fp.ExpectBox(MsgResult::Ok);
+        Utilities::LoadTextFile(csv);
+        ASSERT_EQ(fp.Boxes().size(), 2u);
+        EXPECT_TRUE(fp.LastBox().text.contains(QStringLiteral("file already in use.  Another program is writing it")))
+            << fp.LastBox().text.toStdString();
+    }
+    EXPECT_TRUE(QFileInfo::exists(elsewhere + QStringLiteral("-journal")));
+    ASSERT_EQ(sqlite3_exec(writer, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(writer);
+    EXPECT_EQ(ReadTable(elsewhere, QStringLiteral("out")).rows.size(), 0);
 }
 
 TEST(RawImport, AMissingFileGoesThroughTheGeneralFailure)
