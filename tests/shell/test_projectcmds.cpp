@@ -222,7 +222,10 @@ TEST_F(ProjectCommands, ANewProjectOverAnOldOneTakesItsSnapshotAndReopensUnconfi
     CCommandBar* bar = main->MainToolBar();
     EXPECT_TRUE(bar->Enabled(ToolName::RevertSnap));
     modMenu::FileClose();
-    KillPoint::LeaveHotJournal(path);
+    const QString backupPath = MakeProject("backup.kvp", CProcess::kTested, true);
+    NetTest::SetMarker(backupPath, "backup");
+    const QByteArray backup = bytesOf(backupPath);
+    KillPoint::LeaveHotJournal(path, "UPDATE Config SET sValue = sValue || 'x'");
 
     prompts.ExpectFile(choose(path));
     prompts.ExpectBox(MsgResult::Yes);
@@ -243,7 +246,13 @@ TEST_F(ProjectCommands, ANewProjectOverAnOldOneTakesItsSnapshotAndReopensUnconfi
         const QString copy = moment + "/sales.kvp";
         QString what = QFile::exists(moment + "/sales.snap") ? "snapshot beside " : "";
         if (!QFile::exists(copy)) {
-            seen << what + "none";
+            // The user copies a backup back: nothing the kill left is played into it.
+            NetTest::WriteBytes(copy, backup);
+            modMenu::FileOpen(copy);
+            const bool whole = CurrentNetworkAs<CBackProp>() && NetTest::Integrity(copy) == QStringLiteral("ok")
+                               && NetTest::Marker(copy) == QStringLiteral("backup");
+            seen << what + (whole ? "none, a backup opens" : "none, a backup is damaged");
+            modMenu::FileClose();
             continue;
         }
         modMenu::FileOpen(copy);
@@ -252,7 +261,7 @@ TEST_F(ProjectCommands, ANewProjectOverAnOldOneTakesItsSnapshotAndReopensUnconfi
         EXPECT_TRUE(net && !QFile::exists(copy + "-journal")) << copy.toStdString();
         modMenu::FileClose();
     }
-    EXPECT_EQ(seen, (QStringList{"old", "none", "none", "none", "new"}));
+    EXPECT_EQ(seen, (QStringList{"old", "none, a backup opens", "none, a backup opens", "none, a backup opens", "new"}));
     EXPECT_EQ(prompts.Boxes().size(), 1u) << prompts.LastBox().text.toStdString();
 
     views.calls.clear();
