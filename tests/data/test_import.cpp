@@ -6,6 +6,7 @@
 #include "tests/data/datatest.h"
 #include "tests/support/fakeprompter.h"
 #include "tests/support/hotjournal.h"
+#include "tests/support/listeningsocket.h"
 #include "tests/support/namedpipe.h"
 #include "tests/support/progresslistener.h"
 #include "tests/support/testenv.h"
@@ -20,9 +21,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 using DataTest::ReadFile;
 using DataTest::WriteFile;
@@ -463,18 +461,10 @@ TEST(TextImport, TheOutputNameIsReplacedOnlyWhenItIsAFileThatMayChange)
         EXPECT_TRUE(QFileInfo(mdb).exists());
     }
     {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        const QByteArray native = QFile::encodeName(mdb);
-        ASSERT_LT(size_t(native.size()), sizeof(address.sun_path));
-        std::memcpy(address.sun_path, native.constData(), size_t(native.size()));
-        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-        ASSERT_EQ(::listen(fd, 1), 0);
+        const ListeningSocket socket(mdb);
+        ASSERT_TRUE(socket.Made());
         refused(QStringLiteral("Not a regular file (a socket)"));
         EXPECT_TRUE(QFileInfo(mdb).exists());
-        ::close(fd);
-        QFile::remove(mdb);
     }
     ASSERT_TRUE(QFile::link(mdb, mdb));
     refused(QStringLiteral("Too many levels of symbolic links"));

@@ -2,6 +2,7 @@
 #include "kdbtestutil.h"
 #include "kdb/backup.h"
 #include "tests/support/hotjournal.h"
+#include "tests/support/listeningsocket.h"
 #include "tests/support/namedpipe.h"
 #include "tests/support/unwritable.h"
 
@@ -10,8 +11,6 @@
 #include <cstring>
 #include <functional>
 #include <sqlite3.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 using namespace kdb;
@@ -709,15 +708,8 @@ TEST(KdbOpen, ALogBesideAFileIsTakenAsAJournalIs)
     // The log of another file, which holds a change of its own.
     const QString walFile = folder + QStringLiteral("/logged.db");
     MakeMarked(walFile, "logged");
-    sqlite3* keeper = nullptr;
-    ASSERT_EQ(sqlite3_open(QFile::encodeName(walFile).constData(), &keeper), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(keeper, "PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0; "
-                                   "UPDATE Marker SET v = 'from the log'",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    const QByteArray foreign = bytes(walFile + QStringLiteral("-wal"));
-    const QByteArray logged = bytes(walFile);
-    sqlite3_close(keeper);
+    QByteArray logged;
+    const QByteArray foreign = KillPoint::LogOfChange(walFile, "UPDATE Marker SET v = 'from the log'", &logged);
     ASSERT_FALSE(foreign.isEmpty());
     {
         QFile f(log);
@@ -783,17 +775,10 @@ TEST(KdbReplace, LinksAreWrittenThroughAndSpecialFilesRefused)
     }
     {
         const QString socketPath = folder + QStringLiteral("/socket.db");
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        const QByteArray native = QFile::encodeName(socketPath);
-        ASSERT_LT(size_t(native.size()), sizeof(address.sun_path));
-        std::memcpy(address.sun_path, native.constData(), size_t(native.size()));
-        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+        const ListeningSocket socket(socketPath);
+        ASSERT_TRUE(socket.Made());
         refused(socketPath, 3051, QStringLiteral("Not a regular file (a socket)"));
         EXPECT_TRUE(QFileInfo(socketPath).exists());
-        ::close(fd);
-        QFile::remove(socketPath);
     }
     const QString loop = folder + QStringLiteral("/loop.db");
     ASSERT_TRUE(QFile::link(loop, loop));

@@ -9,6 +9,7 @@
 #include "tests/shell/installedopener.h"
 #include "tests/network/netfixture.h"
 #include "tests/shell/test_shell_support.h"
+#include "tests/support/hotjournal.h"
 #include "tests/support/namedpipe.h"
 #include "tests/support/unwritable.h"
 
@@ -169,16 +170,8 @@ TEST_F(OpenThroughNetwork, ALogOfAnotherFileBesideAProjectIsNamedAndNeverWritten
     const QString project = MakeBackPropProject("logged.kvp", CProcess::kConfigured);
     const QString other = folder + "/other.kvp";
     ASSERT_TRUE(QFile::copy(project, other));
-    sqlite3* writer = nullptr;
-    ASSERT_EQ(sqlite3_open(QFile::encodeName(other).constData(), &writer), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(writer, "PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0; "
-                                   "UPDATE Config SET sValue = '1' WHERE Property = 'Type'",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    QFile log(other + "-wal");
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    const QByteArray frames = log.readAll();
-    sqlite3_close(writer);
+    const QByteArray frames = KillPoint::LogOfChange(other, "UPDATE Config SET sValue = '1' WHERE Property = 'Type'");
+    ASSERT_FALSE(frames.isEmpty());
     QFile beside(project + "-wal");
     ASSERT_TRUE(beside.open(QIODevice::WriteOnly));
     beside.write(frames);
