@@ -2,6 +2,7 @@
 
 #include "core/kverror.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
@@ -39,8 +40,19 @@ void FileClaim::Take(const QString& path)
     qint64 pid = 0;
     QString host;
     QString application;
+    const bool named = lock->getLockInfo(&pid, &host, &application);
+    // A lock file that names nobody was left by a copy killed (or a power cut) as it was made;
+    // one that was made a moment ago may still be being written.
+    const QDateTime made = QFileInfo(LockPath(path)).lastModified();
+    if (!named && made.isValid() && made.secsTo(QDateTime::currentDateTime()) > 10) {
+        lock->removeStaleLockFile();
+        if (lock->tryLock(0)) {
+            m_lock = std::move(lock);
+            return;
+        }
+    }
     QString holder = QStringLiteral("another copy of Korvan Pro");
-    if (lock->getLockInfo(&pid, &host, &application)) {
+    if (named) {
         const QString user = QFileInfo(LockPath(path)).owner();
         holder += QStringLiteral(" (user %1 on %2, process %3)")
                       .arg(user.isEmpty() ? QStringLiteral("unknown") : user, host)

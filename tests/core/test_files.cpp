@@ -8,6 +8,7 @@
 #include "tests/support/namedpipe.h"
 #include "tests/support/testenv.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -340,4 +341,16 @@ TEST(FileClaims, AnotherProcessHoldsAClaimUntilItEndsHoweverItEnds)
     EXPECT_FALSE(QFileInfo::exists(FileClaim::LockPath(project)));
     second.Take(project);
     EXPECT_TRUE(second.Held());
+    second.Release();
+
+    // A lock file that names nobody: one being made right now is a claim; one left so by a copy
+    // killed (or a power cut) as it made it is none.
+    QFile lock(FileClaim::LockPath(project));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    FileClaim after;
+    EXPECT_THROW(after.Take(project), KvError);
+    ASSERT_TRUE(lock.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    lock.close();
+    after.Take(project);
+    EXPECT_TRUE(after.Held());
 }
