@@ -898,6 +898,32 @@ TEST_F(ProjectCommands, WhatAnotherCopyHoldsIsRefusedWithOneBoxAndNothingWritten
     modMenu::FileClose();
     other.Take(path);
     EXPECT_TRUE(other.Held());
+
+    // An SFAM project alike.
+    const QString sfam = folder + "/shared-sfam.kvp";
+    {
+        CSFam sf;
+        sf.Initialize(sfam);
+        sf.Attach(source, "Data");
+        NetTest::Configure(sf, {{"X", roleInput, 0, 30}, {"C", roleSFamPredict}});
+        sf.SaveConfig();
+    }
+    CProcess process;
+    process.SetIsConfigured(true);
+    process.Save(sfam);
+    FileClaim sfamHolder;
+    sfamHolder.Take(sfam);
+    prompts.Clear();
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::FileOpen(sfam);
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_TRUE(prompts.LastBox().text.contains(holder)) << prompts.LastBox().text.toStdString();
+    EXPECT_EQ(CurrentKind(), ntNone);
+    sfamHolder.Release();
+    prompts.Clear();
+    modMenu::FileOpen(sfam);
+    ASSERT_TRUE(CurrentNetworkAs<CSFam>());
+    EXPECT_THROW(sfamHolder.Take(sfam), KvError);
 }
 
 // Snapshots where the program writes or reads them: a snapshot that is a pipe is neither written
