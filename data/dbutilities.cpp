@@ -114,9 +114,7 @@ bool Utilities::IsProjectFile(const QString& fileName)
             throw;
         // Nor is a file that another program is writing right now: it opens once that is done.
         if (number == KvErr::CouldNotLockFile || number == KvErr::FileInUse)
-            throw KvError(KvErr::FileInUse, {},
-                          ErrorCatalogue::Description(KvErr::FileInUse).replace(u'|', fileName)
-                              + QStringLiteral("  Another program is writing it: try again when it has finished."));
+            throw kdb::FileInUseError(fileName);
         return false;
     }
 }

@@ -528,10 +528,12 @@ QString TempNameBeside(const QString& target)
     }
 }
 
-void WriteImport(const QString& outputFile, const ImportTable& table,
+void WriteImport(const QString& outputName, const ImportTable& table,
                  const std::function<void(const RowSink&)>& feed,
                  const std::function<void(const std::function<void()>& save)>& saving)
 {
+    // Built beside the file it replaces: through a link, that is where the link points.
+    const QString outputFile = kdb::ReplacementTarget(outputName);
     RemoveLeftoverTemps(QFileInfo(outputFile).absolutePath());
     const QString temp = TempNameBeside(outputFile);
     TempFileGuard guard(temp);

@@ -2,6 +2,7 @@
 
 #include "core/cfile.h"
 #include "core/errorbox.h"
+#include "core/fileclaim.h"
 #include "core/kverror.h"
 #include "core/pathutils.h"
 #include "core/prompts.h"
@@ -9,6 +10,7 @@
 #include "core/workprogress.h"
 #include "data/importwriter.h"
 #include "data/textlines.h"
+#include "kdb/backup.h"
 
 #include <QFileInfo>
 
@@ -242,10 +244,11 @@ void OutputNames(const QString& fileName, QString& bareName, QString& outputFile
         throw KvError(KvErr::BadFileName);
 }
 
-// True to go on: no old file, or the user agreed to replace it.
+// True to go on: no old file, or the user agreed to replace it. A place that takes no new
+// file (no regular file, a file made read-only) is refused before anything is asked.
 bool AgreeToOverwrite(const QString& outputFile)
 {
-    if (!Utilities::FileExists(outputFile))
+    if (!Utilities::FileExists(kdb::ReplacementTarget(outputFile)))
         return true;
     return Prompts::MsgBox(outputFile + QStringLiteral(" Exists.  Overwrite?"), MsgButtons::YesNo,
                            MsgIcon::Exclamation, QStringLiteral("Warning!"))
@@ -490,8 +493,12 @@ void Import(const QString& fileName, const ImportKind& kind)
     try {
         QString bareName;
         QString outputFile;
+        // Held from the question until the new file is in place: another copy importing to the
+        // same name meanwhile would replace it without a word.
+        FileClaim claim;
         const auto mayWrite = [&] {
             OutputNames(fileName, bareName, outputFile);
+            claim.Take(outputFile);
             return AgreeToOverwrite(outputFile);
         };
         if (kind.askBeforeReading && !mayWrite())

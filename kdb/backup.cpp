@@ -147,7 +147,90 @@ bool removeDeadParts(const QString& folder, const QString& prefix)
     return kept;
 }
 
+// Holds a database file against every other writer while its name is given to another file or
+// taken away: a writer at work (its lock taken) makes the file in use, and none can begin before
+// the name is gone (a writer that had the file open then finds it moved and writes no more).
+// What is no database, or cannot be written, is held by nothing.
+class WriterHold {
+public:
+    explicit WriterHold(const QString& path)
+    {
+        const QByteArray native = QFile::encodeName(path);
+        if (!QFileInfo(path).isFile() || ::access(native.constData(), W_OK) != 0
+            || sqlite3_open_v2(native.constData(), &m_connection.db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+            return;
+        sqlite3_busy_timeout(m_connection.db, 300);
+        const int rc = sqlite3_exec(m_connection.db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        if ((rc & 0xff) == SQLITE_BUSY)
+            throw kdb::FileInUseError(path);
+        m_held = rc == SQLITE_OK;
+        // A file in the log mode would write its log back into itself, and remove it by name, as
+        // its last connection closes, long after the name went to another file: it is only
+        // asked (and its log played in now).
+        if (m_held && !inJournalMode()) {
+            sqlite3_exec(m_connection.db, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_close_v2(m_connection.db);
+            m_connection.db = nullptr;
+            m_held = false;
+        }
+    }
+    ~WriterHold()
+    {
+        if (m_held)
+            sqlite3_exec(m_connection.db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    WriterHold(const WriterHold&) = delete;
+    WriterHold& operator=(const WriterHold&) = delete;
+
+private:
+    bool inJournalMode() const
+    {
+        sqlite3_stmt* st = nullptr;
+        bool journal = false;
+        if (sqlite3_prepare_v2(m_connection.db, "PRAGMA journal_mode", -1, &st, nullptr) == SQLITE_OK
+            && sqlite3_step(st) == SQLITE_ROW) {
+            const auto* mode = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+            journal = mode && std::strcmp(mode, "wal") != 0;
+        }
+        sqlite3_finalize(st);
+        return journal;
+    }
+
+    Connection m_connection;
+    bool m_held = false;
+};
+
+QString replaceFailure(const QString& target, int error)
+{
+    return QStringLiteral("Could not replace the file '%1' (%2).").arg(target, QString::fromLocal8Bit(std::strerror(error)));
+}
+
 } // namespace
+
+QString kdb::ReplacementTarget(const QString& path)
+{
+    QString target = QFileInfo(path).absoluteFilePath();
+    // As the system follows them: a chain of at most 40 links.
+    for (int links = 0; QFileInfo(target).isSymLink(); ++links) {
+        if (links == 40)
+            throw KvError(KvErr::PathFileAccess, {}, replaceFailure(path, ELOOP));
+        target = QFileInfo(target).symLinkTarget();
+    }
+    const QFileInfo info(target);
+    if (!info.exists())
+        return target;
+    if (info.isDir())
+        throw KvError(KvErr::PathFileAccess, {}, replaceFailure(path, EISDIR));
+    if (const QString why = detail::NotAFileReason(target); !why.isEmpty())
+        throw KvError(KvErr::CannotOpenFile, {}, why);
+    // A file made read-only is kept from changes on purpose, also from the superuser, whom its
+    // mode does not stop.
+    struct stat st {};
+    const QByteArray native = QFile::encodeName(target);
+    if (::access(native.constData(), W_OK) != 0 || (::stat(native.constData(), &st) == 0 && !(st.st_mode & S_IWUSR)))
+        throw KvError(KvErr::PermissionDenied, {}, replaceFailure(path, EACCES));
+    return target;
+}
 
 bool kdb::ProcessRuns(qint64 pid)
 {
@@ -169,10 +252,16 @@ void kdb::KeepOwnerOnly(const QString& path)
     }
 }
 
-void kdb::CopyDatabaseFile(const QString& source, const QString& target)
+void kdb::CopyDatabaseFile(const QString& source, const QString& targetName)
 {
     if (!QFileInfo(source).isFile())
         fail(3024, QStringLiteral("Could not find file '%1'.").arg(source));
+    QString target;
+    try {
+        target = kdb::ReplacementTarget(targetName);
+    } catch (const KvError& e) {
+        fail(e.number(), e.description());
+    }
 
     // The source is read through a read-only connection, which cannot play back the journal of
     // a writer that was killed.
@@ -270,17 +359,20 @@ void kdb::detail::SetFileStepWatcher(FileStepWatcher watcher)
     stepWatcher() = std::move(watcher);
 }
 
-void kdb::ReplaceDatabaseFile(const QString& temp, const QString& target)
+void kdb::ReplaceDatabaseFile(const QString& temp, const QString& targetName)
 {
+    const QString target = ReplacementTarget(targetName);
     const QString folder = QFileInfo(target).absolutePath();
     // A rename must never publish a file whose bytes are still only in memory.
     if (!syncPath(temp, false))
         throw KvError(3051, {}, QStringLiteral("Could not write the file '%1'.").arg(target));
     // Until the rename the name keeps the old file, and that must be whole by itself at every
     // moment: its journal is played back into it first, durably, rather than removed (the old
-    // file without it would be damaged) or left (it would be played into the new file).
+    // file without it would be damaged) or left (it would be played into the new file). The
+    // journal of a writer still at work is its own: the file is in use, and both stay.
     if (QFileInfo::exists(target))
         detail::RecoverInterruptedWrite(target);
+    const WriterHold hold(target);
     stepDone("recovered");
     // What is left beside the old file holds nothing to play back, but is no part of the new one.
     if (removeCompanions(target))
@@ -289,7 +381,7 @@ void kdb::ReplaceDatabaseFile(const QString& temp, const QString& target)
     if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) != 0) {
         const int err = errno;
         throw KvError(err == EACCES || err == EPERM || err == EROFS ? KvErr::PermissionDenied : KvErr::PathFileAccess,
-                      {}, QStringLiteral("Could not replace the file '%1' (%2).").arg(target, QString::fromLocal8Bit(std::strerror(err))));
+                      {}, replaceFailure(target, err));
     }
     stepDone("renamed");
     syncPath(folder, true);
@@ -299,8 +391,12 @@ void kdb::RemoveDatabaseFile(const QString& path)
 {
     const QString folder = QFileInfo(path).absolutePath();
     QFile file(path);
-    // The file goes first and for good: a journal that stayed beside it must never have lost
-    // it, and the journal alone is harmless.
+    // A journal that outlived its file would be played into the next file of that name: it is
+    // played back into its own first, as the replacement does, and a writer at work keeps both.
+    if (QFileInfo(path).isFile())
+        detail::RecoverInterruptedWrite(path);
+    const WriterHold hold(path);
+    // The file goes first and for good; what stays beside it for a moment holds nothing to play.
     if (QFileInfo(path).exists() || QFileInfo(path).isSymLink()) {
         if (!file.remove())
             throw KvError(KvErr::PermissionDenied, {},

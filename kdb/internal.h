@@ -52,11 +52,17 @@ inline IndexInfo PrimaryIndex(const QStringList& key)
 // Catalogue text with its '|' filled in.
 KvError Error(int32_t number, const QString& arg = {});
 QString CatalogueText(int32_t number, const QString& arg);
+// Why a file may not be opened as a database: it, or the journal or log beside it that every
+// open looks into, is no regular file ("Cannot open the file '<path>'.  Not a regular file (a
+// named pipe)."); empty when it may. A pipe there would be waited on for good.
+QString NotAFileReason(const QString& path);
 // A database file whose writer was killed inside a write keeps a hot journal beside it, which
 // only a connection that may write can play back: this plays it back through a brief such
 // connection before a read-only one meets it, and makes that lasting. Raises 3051 with the
 // reason when the file or its folder cannot be written, and then has touched neither the file
-// nor its journal; any other failure is left to the open that follows.
+// nor its journal; 3051 too for what NotAFileReason refuses and for a log beside a file in the
+// journal mode (never written into it); 3045 (FileInUseError) while another writer holds the
+// file. Any other failure is left to the open that follows.
 void RecoverInterruptedWrite(const QString& path);
 // Force a file's bytes, or a folder's list of names, to the disk: false when that failed.
 bool SyncFile(const QString& path);

@@ -169,22 +169,49 @@ void registerFunctions(sqlite3* db)
                                stdevFinalPopulation, nullptr);
 }
 
-// Why a file may not be opened as a database: it, or the journal beside it that every open
-// looks into, is no regular file; empty when it may. A pipe there would be waited on for good.
-QString notAFileReason(const QString& path)
+} // namespace
+
+QString detail::NotAFileReason(const QString& path)
 {
     const QString opening = QStringLiteral("Cannot open the file '%1'.  ").arg(QDir::toNativeSeparators(path));
     if (const QString why = Utilities::NotAFileReason(path); !why.isEmpty())
         return opening + why + u'.';
-    const QString journal = path + QStringLiteral("-journal");
-    if (const QString why = Utilities::NotAFileReason(journal); !why.isEmpty())
-        return opening + QStringLiteral("The journal '%1' beside it: ").arg(QFileInfo(journal).fileName()) + why + u'.';
+    for (const auto& [suffix, kind] : {std::pair{"-journal", "journal"}, std::pair{"-wal", "log"}}) {
+        const QString companion = path + QLatin1String(suffix);
+        if (const QString why = Utilities::NotAFileReason(companion); !why.isEmpty())
+            return opening + QStringLiteral("The %1 '%2' beside it: ").arg(QLatin1String(kind), QFileInfo(companion).fileName())
+                   + why + u'.';
+    }
     return {};
+}
+
+namespace {
+
+// Why the log ("-wal") beside a file must not be read with it; empty when it may. The database
+// reads any log beside a file as part of it and writes it in, whatever the file's header says;
+// a file in the journal mode never keeps one (the program's files, and every file until it is
+// switched to the log mode), so a log beside such a file came from another file.
+QString foreignLogReason(const QString& path)
+{
+    const QString log = path + QStringLiteral("-wal");
+    if (QFileInfo(log).size() == 0)
+        return {};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray head = file.read(20);
+    // Bytes 18 and 19 of the header: 1 for the journal mode, 2 for the log mode.
+    if (head.size() < 20 || head.at(18) != 1 || head.at(19) != 1)
+        return {};
+    return QStringLiteral("Cannot open the file '%1'.  The log '%2' beside it does not belong to it: the file keeps "
+                          "no log, and the log's pages would be written into it.  Move the log elsewhere, then open "
+                          "the file again.")
+        .arg(QDir::toNativeSeparators(path), QFileInfo(log).fileName());
 }
 
 bool fileHasSqliteHeader(const QString& path, bool* empty = nullptr)
 {
-    if (!notAFileReason(path).isEmpty())
+    if (!detail::NotAFileReason(path).isEmpty())
         return false;
     QFile f(path);
     try {
@@ -203,11 +230,17 @@ bool fileHasSqliteHeader(const QString& path, bool* empty = nullptr)
 void detail::RecoverInterruptedWrite(const QString& path)
 {
     const QString journal = path + QStringLiteral("-journal");
-    if (!QFileInfo::exists(journal))
+    const bool logThere = QFileInfo::exists(path + QStringLiteral("-wal"));
+    if (!QFileInfo::exists(journal) && !logThere)
         return;
     // The copy and the replacement recover a file before any open of theirs looks at it.
-    if (const QString why = notAFileReason(path); !why.isEmpty())
+    if (const QString why = detail::NotAFileReason(path); !why.isEmpty())
         throw KvError(KvErr::CannotOpenFile, {}, why);
+    if (const QString why = foreignLogReason(path); !why.isEmpty())
+        throw KvError(KvErr::CannotOpenFile, {}, why);
+    // A file in the log mode reads its own log as part of it, on every open.
+    if (!QFileInfo::exists(journal))
+        return;
     const QString folder = QFileInfo(path).absolutePath();
     const bool fileWritable = ::access(QFile::encodeName(path).constData(), W_OK) == 0;
     const bool folderWritable = ::access(QFile::encodeName(folder).constData(), W_OK) == 0;
@@ -233,6 +266,9 @@ void detail::RecoverInterruptedWrite(const QString& path)
         SyncFolder(folder);
     }
     const int primary = rc & 0xff;
+    // A writer still at work holds the file: neither its journal nor the file is touched.
+    if (primary == SQLITE_BUSY)
+        throw FileInUseError(path);
     if (rc == SQLITE_OK || (primary != SQLITE_READONLY && primary != SQLITE_IOERR && primary != SQLITE_CANTOPEN))
         return;
     QString reason;
@@ -247,6 +283,13 @@ void detail::RecoverInterruptedWrite(const QString& path)
                                  "but its unfinished change must first be undone from the file '%2' beside it, "
                                  "and %3. Make the file and its folder writable, then open it again.")
                       .arg(QDir::toNativeSeparators(path), QFileInfo(journal).fileName(), reason));
+}
+
+KvError FileInUseError(const QString& path)
+{
+    return KvError(KvErr::FileInUse, {},
+                   detail::CatalogueText(KvErr::FileInUse, path)
+                       + QStringLiteral("  Another program is writing it: try again when it has finished."));
 }
 
 bool IsDatabaseFile(const QString& path)
@@ -431,7 +474,7 @@ Database Database::Open(const QString& path, OpenOptions options)
             throw Error(3044, fi.absolutePath());
         throw Error(3024, path);
     }
-    if (const QString why = notAFileReason(path); !why.isEmpty())
+    if (const QString why = detail::NotAFileReason(path); !why.isEmpty())
         throw KvError(KvErr::CannotOpenFile, {}, why);
     bool empty = false;
     if (!fileHasSqliteHeader(path, &empty)) {

@@ -189,6 +189,9 @@ bool IsPasswordKey(const QString& key);
 QString HidePassword(const QString& connect);
 // True when the connect string carries a password.
 bool HoldsPassword(const QString& connect);
+// The error of a file that another program is writing right now: 3045, "Couldn't use
+// '<path>'; file already in use.  Another program is writing it: try again when it has finished."
+KvError FileInUseError(const QString& path);
 // True when the file starts with SQLite's header (the test behind 3343).
 bool IsDatabaseFile(const QString& path);
 

@@ -2,6 +2,7 @@
 
 #include "core/apppaths.h"
 #include "core/errorbox.h"
+#include "core/fileclaim.h"
 #include "core/pathutils.h"
 #include "core/prompts.h"
 #include "core/regsettings.h"
@@ -31,6 +32,15 @@ std::shared_ptr<CNetworkProject>& openNetwork()
 {
     static std::shared_ptr<CNetworkProject> project;
     return project;
+}
+
+// The open project's file, claimed against every other copy of the program from before its
+// first read until after its last write: a second copy would otherwise open it too, and the
+// close of either would write its own state over the other's newer work.
+FileClaim& projectClaim()
+{
+    static FileClaim claim;
+    return claim;
 }
 
 } // namespace
@@ -152,9 +162,10 @@ bool initializeOpen(int32_t kind, const QString& path, bool creating, bool confi
 bool NetworkProjectOpener::OpenProject(const QString& path)
 {
     // A file that is no project gets its one box before anything else reads it as one; so does
-    // one that cannot be opened at all, with its reason.
+    // one that cannot be opened at all, with its reason, and one another copy holds.
     bool isProject = false;
     try {
+        projectClaim().Take(path);
         isProject = Utilities::IsProjectFile(path);
     } catch (...) {
         const KvError error = CurrentError();
@@ -234,7 +245,16 @@ bool NetworkProjectOpener::OpenProject(const QString& path)
 
 bool NetworkProjectOpener::NewProject(const QString& path, int32_t kind)
 {
-    const bool created = initializeOpen(kind, path, true);
+    projectClaim().Take(path);
+    bool created = false;
+    try {
+        created = initializeOpen(kind, path, true);
+    } catch (...) {
+        projectClaim().Release();
+        throw;
+    }
+    if (!created)
+        projectClaim().Release();
     gProcess().SetOfOpenProject(created);
     return created;
 }
@@ -250,6 +270,7 @@ void NetworkProjectOpener::CloseProject()
         if (saveFlags)
             IgnoreErrors([&] { gProcess().Save(keep->State().ProjectFileName()); });
     }
+    projectClaim().Release();
     gProcess().SetIsConfigured(false);
     gProcess().SetIsSplit(false);
     gProcess().SetIsTrained(false);

@@ -5,6 +5,7 @@
 #include "core/apppaths.h"
 #include "core/commondialog.h"
 #include "core/errorbox.h"
+#include "core/fileclaim.h"
 #include "core/pathutils.h"
 #include "core/prompts.h"
 #include "core/status.h"
@@ -16,6 +17,7 @@
 #include "data/importwriter.h"
 #include "data/textimport.h"
 #include "kdb/backup.h"
+#include "kdb/kdb.h"
 #include "network/workflowflags.h"
 #include "shell/navigate.h"
 #include "shell/networkopener.h"
@@ -114,11 +116,15 @@ void copyProjectFile(const QString& from, const QString& to)
 void revertTo(const QString& project, const QString& snap)
 {
     modMenu::FileClose();
-    // No browse window may keep reading the file that is about to be replaced.
+    // No browse window may keep reading the file that is about to be replaced, and no other copy
+    // of the program may open it meanwhile.
     IgnoreErrors([] { modMenu::CloseBrowsers(); });
+    FileClaim claim;
     try {
+        claim.Take(project);
         copyProjectFile(snap, project);
     } catch (...) {
+        claim.Release();
         const KvError error = CurrentError();
         ErrorBox::ShowStandard(KvError(error.number(), error.source(),
                                        error.description() + QStringLiteral("\nThe project was not reverted.")),
@@ -134,6 +140,7 @@ void revertTo(const QString& project, const QString& snap)
         stayed = e;
     }
     // The project is open again in any case; a snapshot that stayed is reported after.
+    claim.Release();
     modMenu::FileOpen(project);
     if (stayed)
         throw KvError(stayed->number(), QStringLiteral("modMenu::RevertSnapshot"), stayed->description());
@@ -189,7 +196,10 @@ QString modMenu::GetFileNew(int32_t kind)
                 // The old project's snapshot goes with it, and for good before the project
                 // does (so that a failure or a power cut leaves the old project whole): it must
                 // never bring the old project back over the new. The project goes with its
-                // journal, both for good before the new project is made.
+                // journal, both for good before the new project is made; never while another
+                // copy of the program has it open.
+                FileClaim claim;
+                claim.Take(path);
                 kdb::RemoveDatabaseFile(SnapshotName(path));
                 kdb::RemoveDatabaseFile(path);
             }
@@ -307,8 +317,14 @@ void modMenu::RevertSnapshot()
     Procedure(QStringLiteral("modMenu::RevertSnapshot"), [&] {
         const QString project = RequireNetwork().State().ProjectFileName();
         const QString snap = SnapshotName(project);
-        if (!Utilities::FileExists(snap))
+        if (!Utilities::FileExists(snap)) {
+            // Only no snapshot at all is nothing to revert to: one that is there but cannot be
+            // read (a pipe, a link to nothing) gets the box every open gives.
+            const QFileInfo there(snap);
+            if (there.exists() || there.isSymLink())
+                kdb::Database::Open(snap, false, true);
             return;
+        }
         const QString question =
             QStringLiteral("Reverting to snapshot will destroy any work done since that snapshot was taken.  Continue?");
         if (Prompts::MsgBox(question, MsgButtons::YesNo, MsgIcon::Exclamation, QStringLiteral("Revert To Snapshot"))

@@ -1,17 +1,26 @@
 #include "core/cfile.h"
 #include "core/cproject.h"
+#include "core/fileclaim.h"
 #include "core/kverror.h"
 #include "core/pathutils.h"
 #include "tests/support/fakeprompter.h"
+#include "tests/support/killpoint.h"
 #include "tests/support/namedpipe.h"
 #include "tests/support/testenv.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 QString touch(const QString& folder, const QString& name)
@@ -283,4 +292,65 @@ TEST(ProjectFileList, FormsForgetAWindowThatIsGone)
     delete form; // the user closed the window
     ASSERT_EQ(list.Forms().size(), 1u);
     EXPECT_EQ(list.Forms().front().form, nullptr);
+}
+
+// A file one copy of the program claims is refused to every other, which is told who holds it;
+// the claim of a copy killed with SIGKILL is no claim. Every name of the file shares one claim.
+TEST(FileClaims, AnotherProcessHoldsAClaimUntilItEndsHoweverItEnds)
+{
+    const QString folder = TestEnv::NewFolder(QStringLiteral("claims"));
+    const QString project = touch(folder, QStringLiteral("p.kvp"));
+    const QString link = folder + QStringLiteral("/other name.kvp");
+    ASSERT_TRUE(QFile::link(project, link));
+    const QString held = folder + QStringLiteral("/held");
+    const pid_t child = KillPoint::Repeat([&] {
+        FileClaim claim;
+        claim.Take(project);
+        QFile(held).open(QIODevice::WriteOnly);
+        for (;;)
+            ::pause();
+    });
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFileInfo::exists(held) && waited.elapsed() < 20000)
+        QThread::msleep(5);
+    ASSERT_TRUE(QFileInfo::exists(held));
+    for (const QString& name : {project, link}) {
+        FileClaim claim;
+        try {
+            claim.Take(name);
+            ADD_FAILURE() << "claimed " << name.toStdString();
+        } catch (const KvError& e) {
+            EXPECT_EQ(e.number(), KvErr::FileInUse);
+            EXPECT_TRUE(e.description().startsWith("Couldn't use '" + name + "'; file already in use.  It is held by "
+                                                   "another copy of Korvan Pro (user "))
+                << e.what();
+            EXPECT_TRUE(e.description().contains(QStringLiteral(", process %1)").arg(child))) << e.what();
+        }
+        EXPECT_FALSE(claim.Held());
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ASSERT_TRUE(QFileInfo::exists(FileClaim::LockPath(project)));
+    FileClaim mine;
+    mine.Take(link);
+    EXPECT_TRUE(mine.Held());
+    FileClaim second;   // one claim at a time, in this copy too
+    EXPECT_THROW(second.Take(project), KvError);
+    mine.Release();
+    EXPECT_FALSE(QFileInfo::exists(FileClaim::LockPath(project)));
+    second.Take(project);
+    EXPECT_TRUE(second.Held());
+    second.Release();
+
+    // A lock file that names nobody: one being made right now is a claim; one left so by a copy
+    // killed (or a power cut) as it made it is none.
+    QFile lock(FileClaim::LockPath(project));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    FileClaim after;
+    EXPECT_THROW(after.Take(project), KvError);
+    ASSERT_TRUE(lock.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    lock.close();
+    after.Take(project);
+    EXPECT_TRUE(after.Held());
 }

@@ -6,6 +6,8 @@
 #include "tests/data/datatest.h"
 #include "tests/support/fakeprompter.h"
 #include "tests/support/hotjournal.h"
+#include "tests/support/listeningsocket.h"
+#include "tests/support/namedpipe.h"
 #include "tests/support/progresslistener.h"
 #include "tests/support/testenv.h"
 
@@ -509,6 +511,90 @@ TEST(Import, AFileChangedBetweenItsTwoReadingsFailsAndKeepsTheOldFile)
                                                 "now holds \" 4.5\", where the column takes whole numbers of 32 bits."));
     EXPECT_EQ(status.Last(), QStringLiteral("Import Failed."));
     EXPECT_EQ(FolderEntries(raw), QStringList{QStringLiteral("changed.raw")});
+}
+
+// The name an import writes that is no file to replace (a pipe, a socket another program listens
+// on, a loop of links) or a file made read-only: one box before any question, and it stays as it
+// was. A link is written through to its file, one that points to nothing makes that file.
+TEST(TextImport, TheOutputNameIsReplacedOnlyWhenItIsAFileThatMayChange)
+{
+    const QString csv = Source(QStringLiteral("out.csv"), "a,b\n1,2\n");
+    const QString mdb = MdbOf(csv);
+    const QString folder = QFileInfo(csv).absolutePath();
+    const auto refused = [&](const QString& words) {
+        FakePrompter fp;
+        fp.ExpectBox(MsgResult::Yes);
+        StatusRecorder status;
+        Utilities::LoadTextFile(csv);
+        ASSERT_EQ(fp.Boxes().size(), 1u);
+        EXPECT_EQ(fp.LastBox().title, QStringLiteral("LoadTextFile"));
+        EXPECT_TRUE(fp.LastBox().text.contains(words)) << fp.LastBox().text.toStdString();
+        EXPECT_EQ(status.Last(), QStringLiteral("Import Failed."));
+        EXPECT_EQ(FolderEntries(csv).filter(QStringLiteral(".tmp")), QStringList());
+    };
+    {
+        const NamedPipe pipe(mdb);
+        ASSERT_TRUE(pipe.Made());
+        refused(QStringLiteral("Not a regular file (a named pipe)"));
+        EXPECT_FALSE(pipe.Waited());
+        EXPECT_TRUE(QFileInfo(mdb).exists());
+    }
+    {
+        const ListeningSocket socket(mdb);
+        ASSERT_TRUE(socket.Made());
+        refused(QStringLiteral("Not a regular file (a socket)"));
+        EXPECT_TRUE(QFileInfo(mdb).exists());
+    }
+    ASSERT_TRUE(QFile::link(mdb, mdb));
+    refused(QStringLiteral("Too many levels of symbolic links"));
+    EXPECT_TRUE(QFileInfo(mdb).isSymLink());
+    QFile::remove(mdb);
+
+    const QString elsewhere = TestEnv::NewFolder(QStringLiteral("elsewhere")) + QStringLiteral("/kept.mdb");
+    ASSERT_TRUE(QFile::link(elsewhere, mdb));
+    {
+        FakePrompter fp;
+        Utilities::LoadTextFile(csv);
+        EXPECT_TRUE(fp.Boxes().empty());
+    }
+    EXPECT_TRUE(QFileInfo(mdb).isSymLink());
+    EXPECT_EQ(ReadTable(elsewhere, QStringLiteral("out")).rows.size(), 1);
+    WriteFile(csv, "a,b\n1,2\n3,4\n");
+    {
+        FakePrompter fp;
+        fp.ExpectBox(MsgResult::Yes);
+        Utilities::LoadTextFile(csv);
+        ASSERT_EQ(fp.Boxes().size(), 1u);
+        EXPECT_EQ(fp.LastBox().text, mdb + QStringLiteral(" Exists.  Overwrite?"));
+    }
+    EXPECT_TRUE(QFileInfo(mdb).isSymLink());
+    EXPECT_EQ(ReadTable(elsewhere, QStringLiteral("out")).rows.size(), 2);
+
+    const QByteArray before = ReadFile(elsewhere);
+    ASSERT_TRUE(QFile::setPermissions(elsewhere, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    refused(QStringLiteral("Permission denied"));
+    EXPECT_EQ(ReadFile(elsewhere), before);
+    EXPECT_EQ(QFileInfo(elsewhere).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther), 0);
+    QFile::setPermissions(elsewhere, QFile::ReadOwner | QFile::WriteOwner);
+
+    // A file another program is writing: in use, and both its file and its journal stay; the
+    // writer's change lands in the file.
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(elsewhere).constData(), &writer), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(writer, "BEGIN; DELETE FROM out", nullptr, nullptr, nullptr), SQLITE_OK);
+    {
+        FakePrompter fp;
+        fp.ExpectBox(MsgResult::Yes);
+        fp.ExpectBox(MsgResult::Ok);
+        Utilities::LoadTextFile(csv);
+        ASSERT_EQ(fp.Boxes().size(), 2u);
+        EXPECT_TRUE(fp.LastBox().text.contains(QStringLiteral("file already in use.  Another program is writing it")))
+            << fp.LastBox().text.toStdString();
+    }
+    EXPECT_TRUE(QFileInfo::exists(elsewhere + QStringLiteral("-journal")));
+    ASSERT_EQ(sqlite3_exec(writer, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(writer);
+    EXPECT_EQ(ReadTable(elsewhere, QStringLiteral("out")).rows.size(), 0);
 }
 
 TEST(RawImport, AMissingFileGoesThroughTheGeneralFailure)

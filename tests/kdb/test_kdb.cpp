@@ -2,10 +2,16 @@
 #include "kdbtestutil.h"
 #include "kdb/backup.h"
 #include "tests/support/hotjournal.h"
+#include "tests/support/listeningsocket.h"
 #include "tests/support/namedpipe.h"
 #include "tests/support/unwritable.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <cstring>
+#include <functional>
+#include <sqlite3.h>
+#include <unistd.h>
 
 using namespace kdb;
 using kdbtest::ErrorOf;
@@ -581,14 +587,213 @@ TEST(KdbReplace, AKillAtAnyStepLeavesOneWholeFile)
     EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral("-journal")));
     EXPECT_EQ(marker(path), QStringLiteral("replacement"));
 
-    // Removed: the file goes for good before its journal does.
+    // Removed: the journal is played back first, so that what a kill leaves can never damage a
+    // later file of that name (the user copies a backup back).
     LeaveHotJournal(path);
     {
         KillPoint::StepCopies steps(folder, {QStringLiteral("target.db")});
         RemoveDatabaseFile(path);
         ASSERT_EQ(steps.Steps(), QStringList{"removed"});
-        EXPECT_FALSE(QFileInfo::exists(steps.Folders()[0] + QStringLiteral("/target.db")));
+        const QString left = steps.Folders()[0] + QStringLiteral("/target.db");
+        EXPECT_FALSE(QFileInfo::exists(left));
+        const QString backup = folder + QStringLiteral("/backup.db");
+        {
+            Database db = Database::Create(backup);
+            db.Execute(QStringLiteral("CREATE TABLE Marker (v TEXT)"));
+            db.Execute(QStringLiteral("CREATE TABLE Bulk (b BLOB)"));
+            db.Execute(QStringLiteral("INSERT INTO Marker VALUES ('backup')"));
+        }
+        ASSERT_TRUE(QFile::copy(backup, left));
+        QFile::remove(backup);
+        EXPECT_EQ(marker(left), QStringLiteral("backup"));
     }
     EXPECT_TRUE(QDir(folder).entryList(QDir::Files | QDir::Hidden).isEmpty())
         << QDir(folder).entryList(QDir::Files | QDir::Hidden).join(u' ').toStdString();
+}
+
+namespace {
+
+// A database with a table Marker holding `value`.
+void MakeMarked(const QString& path, const char* value)
+{
+    Database db = Database::Create(path);
+    db.Execute(QStringLiteral("CREATE TABLE Marker (v TEXT)"));
+    db.Execute(QStringLiteral("INSERT INTO Marker VALUES (?)"), {QString::fromLatin1(value)});
+}
+
+QString MarkerOf(const QString& path)
+{
+    return Database::Open(path, false, true).Scalar(QStringLiteral("SELECT v FROM Marker")).toText();
+}
+
+} // namespace
+
+// Another program inside a write of the file (its lock taken, its journal beside it): the file
+// is in use, and neither a replacement, a copy over it nor a removal touches the file or the
+// journal; the writer's commit lands in the file that keeps the name.
+TEST(KdbReplace, AFileAnotherProgramIsWritingIsInUseAndKeepsBothFiles)
+{
+    const QString path = NewPath(QStringLiteral("busy.db"));
+    const QString folder = QFileInfo(path).absolutePath();
+    const QString journal = path + QStringLiteral("-journal");
+    MakeMarked(path, "old");
+    const QString temp = folder + QStringLiteral("/new.tmp");
+    const QString other = folder + QStringLiteral("/other.db");
+    MakeMarked(other, "other");
+    for (const char* begin : {"BEGIN", "BEGIN EXCLUSIVE"}) {
+        SCOPED_TRACE(begin);
+        QFile::remove(temp);
+        MakeMarked(temp, "replacement");
+        sqlite3* writer = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &writer), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(writer, begin, nullptr, nullptr, nullptr), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(writer, "UPDATE Marker SET v = 'writer'", nullptr, nullptr, nullptr), SQLITE_OK);
+        ASSERT_TRUE(QFileInfo::exists(journal));
+        const auto inUse = [&](const std::function<void()>& step) {
+            try {
+                step();
+                ADD_FAILURE() << "went on";
+            } catch (const KvError& e) {
+                EXPECT_EQ(e.number(), 3045);
+                EXPECT_EQ(e.description(), "Couldn't use '" + path
+                                               + "'; file already in use.  Another program is writing it: try again "
+                                                 "when it has finished.");
+            }
+            EXPECT_TRUE(QFileInfo::exists(journal));
+        };
+        inUse([&] { ReplaceDatabaseFile(temp, path); });
+        EXPECT_TRUE(QFileInfo::exists(temp));
+        inUse([&] { CopyDatabaseFile(other, path); });
+        inUse([&] { RemoveDatabaseFile(path); });
+        ASSERT_EQ(sqlite3_exec(writer, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(writer);
+        EXPECT_EQ(MarkerOf(path), QStringLiteral("writer"));
+        Database::Open(path).Execute(QStringLiteral("UPDATE Marker SET v = 'old'"));
+    }
+    ReplaceDatabaseFile(temp, path);
+    EXPECT_EQ(MarkerOf(path), QStringLiteral("replacement"));
+}
+
+// Every open, copy and replacement takes a log ("-wal") beside a file as it takes a journal: one
+// that is no regular file is refused, one beside a file that keeps no log is never written into
+// it; a file in the log mode reads its own.
+TEST(KdbOpen, ALogBesideAFileIsTakenAsAJournalIs)
+{
+    const QString path = NewPath(QStringLiteral("plain.db"));
+    const QString folder = QFileInfo(path).absolutePath();
+    const QString log = path + QStringLiteral("-wal");
+    MakeMarked(path, "plain");
+    const auto bytes = [](const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray before = bytes(path);
+    const auto refused = [&](const QString& words) {
+        for (const auto& step : std::initializer_list<std::function<void()>>{
+                 [&] { Database::Open(path); }, [&] { Database::Open(path, false, true); },
+                 [&] { CopyDatabaseFile(path, folder + QStringLiteral("/copy.db")); }}) {
+            try {
+                step();
+                ADD_FAILURE() << "opened";
+            } catch (const KvError& e) {
+                EXPECT_EQ(e.number(), 3051);
+                EXPECT_TRUE(e.description().contains(words)) << e.what();
+            }
+        }
+        EXPECT_EQ(bytes(path), before);
+        EXPECT_TRUE(QFileInfo::exists(log));
+        EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/copy.db")));
+    };
+    {
+        NamedPipe pipe(log);
+        ASSERT_TRUE(pipe.Made());
+        refused(QStringLiteral("The log 'plain.db-wal' beside it: Not a regular file (a named pipe)."));
+        EXPECT_FALSE(pipe.Waited());
+    }
+
+    // The log of another file, which holds a change of its own.
+    const QString walFile = folder + QStringLiteral("/logged.db");
+    MakeMarked(walFile, "logged");
+    QByteArray logged;
+    const QByteArray foreign = KillPoint::LogOfChange(walFile, "UPDATE Marker SET v = 'from the log'", &logged);
+    ASSERT_FALSE(foreign.isEmpty());
+    {
+        QFile f(log);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(foreign);
+    }
+    refused(QStringLiteral("The log 'plain.db-wal' beside it does not belong to it"));
+    QFile::remove(log);
+    EXPECT_EQ(MarkerOf(path), QStringLiteral("plain"));
+
+    // A file in the log mode, with its log as a killed writer left it.
+    {
+        QFile f(walFile);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(logged);
+        QFile l(walFile + QStringLiteral("-wal"));
+        ASSERT_TRUE(l.open(QIODevice::WriteOnly));
+        l.write(foreign);
+    }
+    EXPECT_EQ(MarkerOf(walFile), QStringLiteral("from the log"));
+}
+
+// Where a copy or a replacement writes: a link is written through to the file it points to (a
+// link to nothing makes that file); a pipe, a socket, a loop of links or a read-only file is
+// refused with its reason and left as it was.
+TEST(KdbReplace, LinksAreWrittenThroughAndSpecialFilesRefused)
+{
+    const QString folder = QFileInfo(NewPath(QStringLiteral("x"))).absolutePath();
+    const QString source = folder + QStringLiteral("/source.db");
+    MakeMarked(source, "new");
+    const QString real = folder + QStringLiteral("/real.db");
+    MakeMarked(real, "old");
+    const QString link = folder + QStringLiteral("/link.db");
+    ASSERT_TRUE(QFile::link(real, link));
+    CopyDatabaseFile(source, link);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(MarkerOf(real), QStringLiteral("new"));
+
+    const QString dangling = folder + QStringLiteral("/dangling.db");
+    const QString made = folder + QStringLiteral("/made.db");
+    ASSERT_TRUE(QFile::link(made, dangling));
+    CopyDatabaseFile(source, dangling);
+    EXPECT_TRUE(QFileInfo(dangling).isSymLink());
+    EXPECT_EQ(MarkerOf(made), QStringLiteral("new"));
+
+    const auto refused = [&](const QString& target, int number, const QString& words) {
+        try {
+            CopyDatabaseFile(source, target);
+            ADD_FAILURE() << "replaced " << target.toStdString();
+        } catch (const KvError& e) {
+            EXPECT_EQ(e.number(), number);
+            EXPECT_TRUE(e.description().contains(words)) << e.what();
+        }
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System).filter(QStringLiteral(".part")),
+                  QStringList());
+    };
+    {
+        NamedPipe pipe(folder + QStringLiteral("/pipe.db"));
+        ASSERT_TRUE(pipe.Made());
+        refused(folder + QStringLiteral("/pipe.db"), 3051, QStringLiteral("Not a regular file (a named pipe)"));
+        EXPECT_TRUE(QFileInfo(folder + QStringLiteral("/pipe.db")).exists());
+        EXPECT_FALSE(pipe.Waited());
+    }
+    {
+        const QString socketPath = folder + QStringLiteral("/socket.db");
+        const ListeningSocket socket(socketPath);
+        ASSERT_TRUE(socket.Made());
+        refused(socketPath, 3051, QStringLiteral("Not a regular file (a socket)"));
+        EXPECT_TRUE(QFileInfo(socketPath).exists());
+    }
+    const QString loop = folder + QStringLiteral("/loop.db");
+    ASSERT_TRUE(QFile::link(loop, loop));
+    refused(loop, 75, QStringLiteral("Too many levels of symbolic links"));
+    EXPECT_TRUE(QFileInfo(loop).isSymLink());
+
+    ASSERT_TRUE(QFile::setPermissions(real, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    refused(link, 70, QStringLiteral("Permission denied"));
+    EXPECT_EQ(QFileInfo(real).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther), 0);
+    EXPECT_EQ(MarkerOf(real), QStringLiteral("new"));
+    QFile::setPermissions(real, QFile::ReadOwner | QFile::WriteOwner);
 }

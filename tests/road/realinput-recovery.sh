@@ -7,7 +7,9 @@
 #
 # The kill lands inside Finish's writes on any machine: once the project's journal is there the
 # program is stopped, and it is killed only when the journal is still there while it stands
-# still; otherwise it goes on, and the next write of Finish is waited for.
+# still; otherwise it goes on, and the next write of Finish is waited for. Then a second copy of
+# the program (another session: its own settings and runtime folder) meets the project the first
+# holds, and takes it over once the first is killed.
 . "$(dirname "$0")/roadlib.sh" "$@"
 
 sqlite3 "$W/big.mdb" "CREATE TABLE big (ID INTEGER PRIMARY KEY, x1 REAL, x2 REAL, y REAL);" \
@@ -112,5 +114,55 @@ click mnuTrainBPExit
 waitfor "the test results" sql_is "$P" "SELECT COUNT(*) FROM Test" 32000
 waitfor "the scatter chart" main_title_is "Korvan Pro - Big - [Scatter Graph Of Actual vs. Predicted]"
 
-exit_program
+# A second copy of the program, as another session or user starts it: settings, runtime folder
+# (and so single-copy lock) and widget map of its own, on the project the first copy has open.
+FIRST=$KPID
+MAP=$WORK/map2.txt
+mkdir -p "$WORK/config2" "$WORK/runtime2"
+chmod 700 "$WORK/runtime2"
+second_copy() {
+  rm -f "$MAP"
+  (cd "$W" && XDG_CONFIG_HOME=$WORK/config2 XDG_RUNTIME_DIR=$WORK/runtime2 KORVAN_WIDGET_MAP=$MAP \
+    exec "$KORVAN" "$P") >"$WORK/korvan2.log" 2>&1 &
+  KPID=$!
+  PIDS+=($KPID)
+}
+# The second copy's main window closed by the window manager's close box, as a person ends it
+# (its title is not the first copy's).
+close_second_copy() {
+  waitfor "status bar" has widget MainStatusBar
+  click MainStatusBar
+  waitfor "splash gone" sh -c "! grep -q $'^window\tfrmSplash' '$MAP'"
+  local cx cy
+  read -r cx cy <<<"$(close_box_of "$(main_title)")"
+  pointer_to "$cx" "$cy"
+  xdotool click 1
+  waitfor "the second copy's end" program_ended
+  wait "$KPID" || fail "the second copy ended with status $?"
+}
+
+step "a second copy opens the project the first holds: one box names the first, nothing written"
+before=$(md5sum <"$P")
+second_copy
+waitfor "the box of the project another copy holds" window_active "Open Project"
+names_first() { grep -q "It is held by another copy of Korvan Pro (user $(id -un) on .*, process $FIRST)" "$MAP"; }
+waitfor "the box naming the first copy" names_first
+picture second-copy-refused
+xdotool key Return
+waitfor "no project in the second copy" main_title_is "Korvan Pro"
+close_second_copy
+[ "$(md5sum <"$P")" = "$before" ] || fail "the second copy changed the project"
+
+step "the first copy killed (kill -9): its claim is none, and the second copy opens the project"
+kill -KILL "$FIRST"
+wait "$FIRST" 2>/dev/null
+[ -e "$W/.Big.kvp.lock" ] || fail "the killed copy left no claim to take over"
+second_copy
+waitfor "the project in the second copy" reopened
+awk -F'\t' '$1=="window" && $10=="Open Project" {f=1} END {exit !f}' "$MAP" && fail "a box titled Open Project"
+picture second-copy-opened
+close_second_copy
+[ -e "$W/.Big.kvp.lock" ] && fail "the claim outlived the copy that closed the project"
+[ "$(sql "$P" "PRAGMA integrity_check")" = ok ] || fail "the project is damaged"
+[ "$(sql "$P" "SELECT COUNT(*) FROM Test")" = 32000 ] || fail "the test results were lost"
 echo "road walked to its end in ${SECONDS}s"

@@ -9,10 +9,13 @@
 #include "tests/shell/installedopener.h"
 #include "tests/network/netfixture.h"
 #include "tests/shell/test_shell_support.h"
+#include "tests/support/hotjournal.h"
+#include "tests/support/namedpipe.h"
 #include "tests/support/unwritable.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <sqlite3.h>
 
 
@@ -152,6 +155,57 @@ TEST_F(OpenThroughNetwork, AProjectAnotherProgramIsWritingIsInUse)
     EXPECT_FALSE(CurrentNetwork());
     sqlite3_exec(writer, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(writer);
+    prompts.Clear();
+    modMenu::FileOpen(project);
+    EXPECT_TRUE(CurrentNetworkAs<CBackProp>());
+    EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+// A log ("-wal") of another file beside a project is never written into it (it would turn a
+// back-propagation project into the other's kind without a word): one box names it, nothing is
+// changed, and the project opens once the log is moved away. A log that is a pipe is refused
+// as a journal that is one is, and never waited on.
+TEST_F(OpenThroughNetwork, ALogOfAnotherFileBesideAProjectIsNamedAndNeverWrittenIn)
+{
+    const QString project = MakeBackPropProject("logged.kvp", CProcess::kConfigured);
+    const QString other = folder + "/other.kvp";
+    ASSERT_TRUE(QFile::copy(project, other));
+    const QByteArray frames = KillPoint::LogOfChange(other, "UPDATE Config SET sValue = '1' WHERE Property = 'Type'");
+    ASSERT_FALSE(frames.isEmpty());
+    QFile beside(project + "-wal");
+    ASSERT_TRUE(beside.open(QIODevice::WriteOnly));
+    beside.write(frames);
+    beside.close();
+    QFile file(project);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::FileOpen(project);
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_TRUE(prompts.LastBox().text.contains("The log 'logged.kvp-wal' beside it does not belong to it"))
+        << prompts.LastBox().text.toStdString();
+    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("Open Project"));
+    EXPECT_FALSE(CurrentNetwork());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    file.close();
+
+    QFile::remove(project + "-wal");
+    {
+        const NamedPipe pipe(project + "-wal");
+        ASSERT_TRUE(pipe.Made());
+        prompts.Clear();
+        prompts.ExpectBox(MsgResult::Ok);
+        modMenu::FileOpen(project);
+        ASSERT_EQ(prompts.Boxes().size(), 1u);
+        EXPECT_TRUE(prompts.LastBox().text.contains("The log 'logged.kvp-wal' beside it: Not a regular file (a named pipe)."))
+            << prompts.LastBox().text.toStdString();
+        EXPECT_FALSE(CurrentNetwork());
+        EXPECT_FALSE(pipe.Waited());
+        EXPECT_TRUE(QFileInfo(project + "-wal").exists());
+    }
     prompts.Clear();
     modMenu::FileOpen(project);
     EXPECT_TRUE(CurrentNetworkAs<CBackProp>());

@@ -1,6 +1,7 @@
 // The project commands on real project files: new projects, reopening at the furthest step,
 // snapshot copies (consistent, kill-safe), import of pattern and text files and the export of
 // marked rows.
+#include "core/fileclaim.h"
 #include "core/regsettings.h"
 #include "core/widgets/commandbar.h"
 #include "core/widgets/splash.h"
@@ -32,6 +33,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QThread>
+#include <sqlite3.h>
 
 namespace {
 
@@ -220,7 +222,10 @@ TEST_F(ProjectCommands, ANewProjectOverAnOldOneTakesItsSnapshotAndReopensUnconfi
     CCommandBar* bar = main->MainToolBar();
     EXPECT_TRUE(bar->Enabled(ToolName::RevertSnap));
     modMenu::FileClose();
-    KillPoint::LeaveHotJournal(path);
+    const QString backupPath = MakeProject("backup.kvp", CProcess::kTested, true);
+    NetTest::SetMarker(backupPath, "backup");
+    const QByteArray backup = bytesOf(backupPath);
+    KillPoint::LeaveHotJournal(path, "UPDATE Config SET sValue = sValue || 'x'");
 
     prompts.ExpectFile(choose(path));
     prompts.ExpectBox(MsgResult::Yes);
@@ -241,7 +246,13 @@ TEST_F(ProjectCommands, ANewProjectOverAnOldOneTakesItsSnapshotAndReopensUnconfi
         const QString copy = moment + "/sales.kvp";
         QString what = QFile::exists(moment + "/sales.snap") ? "snapshot beside " : "";
         if (!QFile::exists(copy)) {
-            seen << what + "none";
+            // The user copies a backup back: nothing the kill left is played into it.
+            NetTest::WriteBytes(copy, backup);
+            modMenu::FileOpen(copy);
+            const bool whole = CurrentNetworkAs<CBackProp>() && NetTest::Integrity(copy) == QStringLiteral("ok")
+                               && NetTest::Marker(copy) == QStringLiteral("backup");
+            seen << what + (whole ? "none, a backup opens" : "none, a backup is damaged");
+            modMenu::FileClose();
             continue;
         }
         modMenu::FileOpen(copy);
@@ -250,7 +261,7 @@ TEST_F(ProjectCommands, ANewProjectOverAnOldOneTakesItsSnapshotAndReopensUnconfi
         EXPECT_TRUE(net && !QFile::exists(copy + "-journal")) << copy.toStdString();
         modMenu::FileClose();
     }
-    EXPECT_EQ(seen, (QStringList{"old", "none", "none", "none", "new"}));
+    EXPECT_EQ(seen, (QStringList{"old", "none, a backup opens", "none, a backup opens", "none, a backup opens", "new"}));
     EXPECT_EQ(prompts.Boxes().size(), 1u) << prompts.LastBox().text.toStdString();
 
     views.calls.clear();
@@ -837,4 +848,148 @@ TEST_F(ProjectCommands, DISABLED_PicturesOfTheMainWindowWithItsMenus)
             open->close();
         QCoreApplication::processEvents();
     }
+}
+
+// Another copy of the program holds the project (or the name an import writes): its open, a new
+// project over it and an import to it are refused with one box naming the holder, and nothing
+// is written; once that copy lets go, the project opens and is held in turn while it is open.
+TEST_F(ProjectCommands, WhatAnotherCopyHoldsIsRefusedWithOneBoxAndNothingWritten)
+{
+    const QString path = MakeProject("shared.kvp", CProcess::kConfigured);
+    const QByteArray before = bytesOf(path);
+    const QString holder = "file already in use.  It is held by another copy of Korvan Pro (user ";
+    FileClaim other;
+    other.Take(path);
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::FileOpen(path);
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_TRUE(prompts.LastBox().text.startsWith("Couldn't use '" + path + "'; " + holder)) << prompts.LastBox().text.toStdString();
+    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("Open Project"));
+    EXPECT_EQ(CurrentKind(), ntNone);
+
+    prompts.Clear();
+    prompts.ExpectFile(choose(path));
+    prompts.ExpectBox(MsgResult::Yes);
+    prompts.ExpectBox(MsgResult::Ok);
+    EXPECT_EQ(modMenu::GetFileNew(ntBackProp), QString());
+    EXPECT_EQ(prompts.LastBox().title, QStringLiteral("modMenu::GetFileNew"));
+    EXPECT_TRUE(prompts.LastBox().text.contains(holder)) << prompts.LastBox().text.toStdString();
+    EXPECT_EQ(bytesOf(path), before);
+
+    const QString csv = folder + "/shops.csv";
+    NetTest::WriteBytes(csv, "Name,Sales\nNorth,10\nSouth,20\n");
+    FileClaim importing;
+    importing.Take(folder + "/shops.mdb");
+    prompts.Clear();
+    prompts.ExpectFile(choose(csv));
+    prompts.ExpectBox(MsgResult::Ok);
+    main->MainToolBar_Click(BandName::File, ToolName::Import, 0);
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_TRUE(prompts.LastBox().text.contains(holder)) << prompts.LastBox().text.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(folder + "/shops.mdb"));
+    importing.Release();
+
+    other.Release();
+    prompts.Clear();
+    modMenu::FileOpen(path);
+    ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
+    EXPECT_TRUE(prompts.Boxes().empty());
+    EXPECT_THROW(other.Take(path), KvError);
+    modMenu::FileClose();
+    other.Take(path);
+    EXPECT_TRUE(other.Held());
+
+    // An SFAM project alike.
+    const QString sfam = folder + "/shared-sfam.kvp";
+    {
+        CSFam sf;
+        sf.Initialize(sfam);
+        sf.Attach(source, "Data");
+        NetTest::Configure(sf, {{"X", roleInput, 0, 30}, {"C", roleSFamPredict}});
+        sf.SaveConfig();
+    }
+    CProcess process;
+    process.SetIsConfigured(true);
+    process.Save(sfam);
+    FileClaim sfamHolder;
+    sfamHolder.Take(sfam);
+    prompts.Clear();
+    prompts.ExpectBox(MsgResult::Ok);
+    modMenu::FileOpen(sfam);
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_TRUE(prompts.LastBox().text.contains(holder)) << prompts.LastBox().text.toStdString();
+    EXPECT_EQ(CurrentKind(), ntNone);
+    sfamHolder.Release();
+    prompts.Clear();
+    modMenu::FileOpen(sfam);
+    ASSERT_TRUE(CurrentNetworkAs<CSFam>());
+    EXPECT_THROW(sfamHolder.Take(sfam), KvError);
+}
+
+// Snapshots where the program writes or reads them: a snapshot that is a pipe is neither written
+// over nor waited on, and named by the box every open gives; a revert over a project another
+// program is writing keeps both, its writer's change lands; a project opened through a link
+// is reverted through it.
+TEST_F(ProjectCommands, SnapshotsNeverGoOverPipesOrWritersAndGoThroughLinks)
+{
+    const QString path = MakeProject("piped.kvp", CProcess::kConfigured);
+    modMenu::FileOpen(path);
+    ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
+    {
+        const NamedPipe snap(folder + "/piped.snap");
+        ASSERT_TRUE(snap.Made());
+        prompts.ExpectBox(MsgResult::Ok);
+        modMenu::SaveSnapshot();
+        ASSERT_EQ(prompts.Boxes().size(), 1u);
+        EXPECT_EQ(prompts.LastBox().title, QStringLiteral("modMenu::SaveSnapshot"));
+        EXPECT_TRUE(prompts.LastBox().text.contains("Not a regular file (a named pipe)")) << prompts.LastBox().text.toStdString();
+        prompts.ExpectBox(MsgResult::Ok);
+        modMenu::RevertSnapshot();
+        ASSERT_EQ(prompts.Boxes().size(), 2u);
+        EXPECT_EQ(prompts.LastBox().title, QStringLiteral("modMenu::RevertSnapshot"));
+        EXPECT_TRUE(prompts.LastBox().text.contains("Not a regular file (a named pipe)")) << prompts.LastBox().text.toStdString();
+        EXPECT_FALSE(snap.Waited());
+        EXPECT_TRUE(QFileInfo(folder + "/piped.snap").exists());
+        EXPECT_TRUE(CurrentNetworkAs<CBackProp>());
+    }
+
+    NetTest::SetMarker(path, "snapped");
+    modMenu::SaveSnapshot();
+    NetTest::SetMarker(path, "later");
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &writer), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(writer, "BEGIN; UPDATE Config SET sValue = 'writer' WHERE Property = 'Marker'", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+    prompts.Clear();
+    prompts.ExpectBox(MsgResult::Yes);
+    prompts.ExpectBox(MsgResult::Ok);
+    prompts.ExpectBox(MsgResult::Ok);   // the close's own save of the steps meets the lock too
+    modMenu::RevertSnapshot();
+    const auto refused = std::find_if(prompts.Boxes().begin(), prompts.Boxes().end(), [](const MessageRequest& box) {
+        return box.title == QStringLiteral("modMenu::RevertSnapshot");
+    });
+    ASSERT_NE(refused, prompts.Boxes().end());
+    EXPECT_TRUE(refused->text.contains("file already in use.  Another program is writing it")) << refused->text.toStdString();
+    EXPECT_TRUE(refused->text.endsWith("The project was not reverted.")) << refused->text.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(folder + "/piped.snap"));
+    ASSERT_EQ(sqlite3_exec(writer, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(writer);
+    EXPECT_EQ(NetTest::Marker(path), QStringLiteral("writer"));
+    modMenu::FileClose();
+
+    const QString link = folder + "/through.kvp";
+    ASSERT_TRUE(QFile::link(path, link));
+    modMenu::FileOpen(link);
+    ASSERT_TRUE(CurrentNetworkAs<CBackProp>());
+    NetTest::SetMarker(link, "linked snapshot");
+    modMenu::SaveSnapshot();
+    NetTest::SetMarker(link, "after");
+    prompts.Clear();
+    prompts.ExpectBox(MsgResult::Yes);
+    modMenu::RevertSnapshot();
+    EXPECT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(NetTest::Marker(path), QStringLiteral("linked snapshot"));
+    EXPECT_TRUE(CurrentNetworkAs<CBackProp>());
 }

@@ -45,6 +45,29 @@ inline void LeaveHotJournal(const QString& path, const QString& change = {})
     ASSERT_TRUE(IsLiveJournal(path + QStringLiteral("-journal")));
 }
 
+// The log ("-wal") that a writer in the log mode keeps beside `path` after `change`, read before
+// the writer's close writes it into the file; `fileThen` receives the file as it stood then. The
+// file stays in the log mode.
+inline QByteArray LogOfChange(const QString& path, const char* change, QByteArray* fileThen = nullptr)
+{
+    const auto bytes = [](const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    sqlite3* writer = nullptr;
+    QByteArray log;
+    if (sqlite3_open(QFile::encodeName(path).constData(), &writer) == SQLITE_OK
+        && sqlite3_exec(writer, "PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0", nullptr, nullptr, nullptr)
+               == SQLITE_OK
+        && sqlite3_exec(writer, change, nullptr, nullptr, nullptr) == SQLITE_OK) {
+        log = bytes(path + QStringLiteral("-wal"));
+        if (fileThen)
+            *fileThen = bytes(path);
+    }
+    sqlite3_close(writer);
+    return log;
+}
+
 // While it lives, each step of a database file's replacement or removal copies the files
 // `names` of `folder` (with their journals and logs) into a folder of their own: what a kill
 // right after that step leaves, to be opened afterwards as the next start opens it.
