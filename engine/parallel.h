@@ -1,6 +1,6 @@
-// Work split for the runs over many rows: fixed chunks worked off by a few threads. The chunks
-// do not depend on the number of threads, so results combined per chunk come out the same on
-// every machine.
+// Work split for the runs over many rows: fixed chunks worked off by a few threads of one set
+// kept for the program's life. The chunks do not depend on the number of threads, so results
+// combined per chunk come out the same on every machine.
 #pragma once
 
 #include <cstddef>
@@ -17,5 +17,8 @@ unsigned ThreadsFor(double work);
 // here after every thread has ended.
 void ForEachChunk(size_t count, size_t chunk, unsigned threads,
                   const std::function<void(size_t, size_t, size_t)>& work);
+
+// Threads the engine has started since the program began.
+size_t ThreadsStarted();
 
 }  // namespace kvengine

@@ -11,8 +11,10 @@
 #include <map>
 #include <optional>
 #include <memory>
+#include <mutex>
 #include <sqlite3.h>
 #include <unordered_map>
+#include <mutex>
 #include <vector>
 
 namespace kdb::detail {
@@ -132,8 +134,11 @@ public:
     // True when a long read in key order goes faster split over several connections (a
     // server, whose own work then runs beside the driver's).
     bool ReadsInParallel() const { return m_parallel; }
+    // True when a long read goes in pages of plain statements on helper logins: the login's
+    // own fetch by cursor must not meet a server that goes away (see odbc.cpp).
+    bool ReadsInPages() const { return m_helperLogin != m_login; }
     // Another login of the same source for a helper thread's read, kept for the next read
-    // when given back; only the owner's thread takes and gives them.
+    // when given back.
     void* TakeHelper();
     void GiveBack(void* dbc);
 
@@ -154,7 +159,9 @@ private:
     void* m_dbc = nullptr;
     QString m_connect;
     QString m_login;                // the connect text logged in with
+    QString m_helperLogin;          // the helpers' (see Connect)
     std::vector<void*> m_helpers;   // idle helper logins
+    std::mutex m_helpersLock;       // readers of several threads share the connection
     bool m_parallel = false;
     QString m_quote = QStringLiteral("\"");
     QList<SourceTable> m_tables;

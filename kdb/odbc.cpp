@@ -181,6 +181,20 @@ QString withCursorFetch(const QString& connect)
     return c + QStringLiteral("UseDeclareFetch=1;Fetch=4096;");
 }
 
+// psqlODBC ends the program when the server goes away while the rows of a cursor's next group
+// arrive: it reads the error of a null connection (its sources read so to this day). The
+// helpers' statements are bounded by their LIMIT: their rows are read whole, at once, with no
+// such group to fetch, and the long reads go to them (see ReadsInPages).
+QString withWholeFetch(const QString& connect)
+{
+    QString c;
+    for (const ConnectAttribute& a : ParseConnect(connect)) {
+        if (a.key.compare(QStringLiteral("UseDeclareFetch"), Qt::CaseInsensitive) != 0)
+            c += connect.mid(a.begin, a.end - a.begin) + u';';
+    }
+    return c + QStringLiteral("UseDeclareFetch=0;");
+}
+
 QString driverName(SQLHDBC dbc)
 {
     SQLCHAR name[256] = {};
@@ -419,6 +433,9 @@ std::shared_ptr<OdbcConnection> OdbcConnection::Connect(const QString& connect)
     if (!dbc)
         throwRefused(connect, driverText);
     c->m_dbc = dbc;
+    c->m_helperLogin = isPostgresDriverText(connect) || driverName(dbc).startsWith(QStringLiteral("psqlodbc"))
+                           ? withWholeFetch(c->m_login)
+                           : c->m_login;
     SQLCHAR dbms[64] = {};
     SQLSMALLINT dlen = 0;
     if (SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_DBMS_NAME, dbms, sizeof dbms, &dlen))) {
@@ -451,13 +468,16 @@ OdbcConnection::~OdbcConnection()
 
 void* OdbcConnection::TakeHelper()
 {
-    if (!m_helpers.empty()) {
-        void* dbc = m_helpers.back();
-        m_helpers.pop_back();
-        return dbc;
+    {
+        const std::lock_guard lock(m_helpersLock);
+        if (!m_helpers.empty()) {
+            void* dbc = m_helpers.back();
+            m_helpers.pop_back();
+            return dbc;
+        }
     }
     QString driverText;
-    SQLHDBC dbc = login(m_login, driverText);
+    SQLHDBC dbc = login(m_helperLogin, driverText);
     if (!dbc)
         throwRefused(m_connect, driverText);
     return dbc;
@@ -465,6 +485,7 @@ void* OdbcConnection::TakeHelper()
 
 void OdbcConnection::GiveBack(void* dbc)
 {
+    const std::lock_guard lock(m_helpersLock);
     m_helpers.push_back(dbc);
 }
 

@@ -12,10 +12,17 @@ namespace kdb::detail {
 ReadAhead::ReadAhead(std::shared_ptr<OdbcConnection> conn, Plan plan)
     : m_conn(std::move(conn)), m_plan(std::move(plan))
 {
-    for (int j = 0; j < kHelpers; ++j) {
-        auto h = std::make_unique<Helper>();
-        h->dbc = static_cast<SQLHDBC>(m_conn->TakeHelper());
-        m_helpers.push_back(std::move(h));
+    try {
+        for (int j = 0; j < kHelpers; ++j) {
+            auto h = std::make_unique<Helper>();
+            h->index = j;
+            h->dbc = static_cast<SQLHDBC>(m_conn->TakeHelper());
+            m_helpers.push_back(std::move(h));
+        }
+    } catch (...) {
+        for (auto& h : m_helpers)
+            m_conn->GiveBack(h->dbc);
+        throw;
     }
     for (int j = 0; j < kHelpers; ++j)
         m_helpers[size_t(j)]->thread = std::thread([this, j] { Run(j); });
@@ -27,6 +34,10 @@ ReadAhead::~ReadAhead()
         {
             std::lock_guard lock(h->m);
             h->stop = true;
+            // The one call another thread may make on a statement at work; the helper then
+            // finds its statement failed and ends.
+            if (h->executing != SQL_NULL_HSTMT)
+                SQLCancel(h->executing);
         }
         h->cv.notify_all();
     }
@@ -67,6 +78,12 @@ bool ReadAhead::Next(Block& out)
             return false;   // the table ends in this chunk
         ++m_chunk;
     }
+}
+
+std::function<void(int, int64_t)>& ReadAhead::Probe()
+{
+    static std::function<void(int, int64_t)> probe;
+    return probe;
 }
 
 int64_t ReadAhead::chunkSize(int64_t g) const
@@ -130,7 +147,19 @@ bool ReadAhead::readChunk(Helper& h, int64_t& from, int64_t skip, int64_t want, 
     QByteArray sql = (m_plan.select + QString::number(from) + m_plan.order + QStringLiteral(" LIMIT ")
                       + QString::number(want) + QStringLiteral(" OFFSET ") + QString::number(skip))
                          .toUtf8();
+    {
+        std::lock_guard lock(h.m);
+        if (h.stop) {
+            SQLFreeHandle(SQL_HANDLE_STMT, st);
+            return false;
+        }
+        h.executing = st;
+    }
     SQLRETURN rc = SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(sql.data()), SQLINTEGER(sql.size()));
+    {
+        std::lock_guard lock(h.m);
+        h.executing = SQL_NULL_HSTMT;
+    }
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
         return fail();
     const size_t columns = m_plan.whole.size();
@@ -158,6 +187,8 @@ bool ReadAhead::readChunk(Helper& h, int64_t& from, int64_t skip, int64_t want, 
             SQLFreeHandle(SQL_HANDLE_STMT, st);
             return false;
         }
+        if (const auto& probe = Probe())
+            probe(h.index, got);
     }
     SQLFreeHandle(SQL_HANDLE_STMT, st);
     return true;

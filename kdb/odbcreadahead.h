@@ -8,6 +8,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -22,7 +23,8 @@ namespace kdb::detail {
 // statement reads the first kFirstRows (a short read needs no helper); chunk g >= 1 goes to
 // helper (g - 1) % kHelpers, which starts it from the last key of its previous chunk (of the
 // first rows for its first). Held rows stay bounded: each helper keeps at most about one
-// chunk read ahead.
+// chunk read ahead. A read that ends early (the reader stops, or a helper lost the server)
+// cancels the statements still waiting for the server before it waits for the helpers.
 constexpr int64_t kFirstRows = 4096;
 constexpr int64_t kChunk = 32768;
 constexpr int kHelpers = 3;
@@ -61,6 +63,10 @@ public:
     // The next block of rows in key order; false at the end. Throws a helper's failure.
     bool Next(Block& out);
 
+    // Called by helper `helper` after each block it queued, `rows` rows into its chunk (tests
+    // stop the server there).
+    static std::function<void(int helper, int64_t rows)>& Probe();
+
 private:
     struct Helper {
         std::thread thread;
@@ -68,7 +74,10 @@ private:
         std::condition_variable cv;
         std::deque<Block> queue;
         bool stop = false;
+        int index = 0;
         SQLHDBC dbc = SQL_NULL_HDBC;
+        // The statement while it waits for the server's rows, to be cancelled from the reader.
+        SQLHSTMT executing = SQL_NULL_HSTMT;
     };
 
     int64_t chunkSize(int64_t g) const;

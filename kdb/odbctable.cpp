@@ -66,6 +66,19 @@ struct OdbcCursor {
     int64_t mainRows = 0;
     std::optional<ReadAhead::Plan> plan;
     std::unique_ptr<ReadAhead> ahead;
+    // Any other long read of such a server: the statement, on a helper login of its own, reads
+    // pages of kChunk rows in key order, each from the last key of the one before.
+    struct Pages {
+        SQLHDBC dbc = SQL_NULL_HDBC;
+        QString select;       // "SELECT ... FROM ... "
+        QString key;          // the key column, quoted
+        size_t keyAt = 0;     // its position among the columns read
+        int64_t lastKey = 0;
+        int64_t asked = 0;    // rows the page's statement asked for
+        int64_t read = 0;     // rows read of this page
+        int64_t left = -1;    // rows the read may still return; -1 no limit
+    };
+    std::optional<Pages> pages;
     // the key value bound for a lookup
     int64_t keyInt = 0;
     double keyDbl = 0;
@@ -269,19 +282,55 @@ int vtOpen(sqlite3_vtab*, sqlite3_vtab_cursor** out)
     return SQLITE_OK;
 }
 
-void freeStmt(OdbcCursor* c)
+void freeStmt(OdbcCursor* c, OdbcVtab* v)
 {
     c->ahead.reset();
     if (c->stmt != SQL_NULL_HSTMT) {
         SQLFreeHandle(SQL_HANDLE_STMT, c->stmt);
         c->stmt = SQL_NULL_HSTMT;
     }
+    if (c->pages && c->pages->dbc != SQL_NULL_HDBC)
+        v->conn->GiveBack(c->pages->dbc);
+    c->pages.reset();
+}
+
+// Runs the statement of the cursor's next page; false when the read has no more rows.
+bool nextPage(OdbcCursor* c)
+{
+    OdbcCursor::Pages& p = *c->pages;
+    if (p.read < p.asked || p.left == 0)
+        return false;
+    SQLFreeStmt(c->stmt, SQL_CLOSE);
+    p.asked = p.left < 0 ? kChunk : std::min(p.left, kChunk);
+    p.read = 0;
+    QByteArray sql = (p.select + QStringLiteral("WHERE ") + p.key + QStringLiteral(" > ") + QString::number(p.lastKey)
+                      + QStringLiteral(" ORDER BY ") + p.key + QStringLiteral(" LIMIT ") + QString::number(p.asked))
+                         .toUtf8();
+    const SQLRETURN rc = SQLExecDirect(c->stmt, reinterpret_cast<SQLCHAR*>(sql.data()), SQLINTEGER(sql.size()));
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
+        ThrowOdbc(SQL_HANDLE_STMT, c->stmt);
+    return rc != SQL_NO_DATA;
+}
+
+// The page's count of rows and its last key after a fetch of `fetched` rows.
+void countPage(OdbcCursor* c, SQLULEN fetched)
+{
+    OdbcCursor::Pages& p = *c->pages;
+    if (fetched == 0)
+        return;
+    p.read += int64_t(fetched);
+    if (p.left > 0)
+        p.left -= int64_t(fetched);
+    if (c->bindAll)
+        std::memcpy(&p.lastKey, c->data[p.keyAt].data() + (fetched - 1) * sizeof(SQLBIGINT), sizeof(SQLBIGINT));
+    else
+        p.lastKey = c->row[p.keyAt].toInt(p.lastKey);
 }
 
 int vtClose(sqlite3_vtab_cursor* cur)
 {
     auto* c = reinterpret_cast<OdbcCursor*>(cur);
-    freeStmt(c);
+    freeStmt(c, reinterpret_cast<OdbcVtab*>(cur->pVtab));
     delete c;
     return SQLITE_OK;
 }
@@ -301,9 +350,11 @@ bool fetchRows(OdbcVtab* v, OdbcCursor* c)
     }
     const SQLRETURN rc = SQLFetch(c->stmt);
     if (rc == SQL_NO_DATA) {
+        if (c->pages)
+            return nextPage(c) && fetchRows(v, c);
         // The first rows read whole: the helpers read the rest.
         if (c->plan && c->mainRows == kFirstRows && (c->plan->limit < 0 || c->plan->limit > kFirstRows)) {
-            freeStmt(c);
+            freeStmt(c, v);
             c->ahead = std::make_unique<ReadAhead>(v->conn, *c->plan);
             return fetchRows(v, c);
         }
@@ -363,6 +414,8 @@ bool fetchRows(OdbcVtab* v, OdbcCursor* c)
             }
         }
     }
+    if (c->pages)
+        countPage(c, c->fetched);
     return c->fetched > 0;
 }
 
@@ -372,7 +425,7 @@ int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc,
     auto* c = reinterpret_cast<OdbcCursor*>(cur);
     auto* v = reinterpret_cast<OdbcVtab*>(cur->pVtab);
     try {
-        freeStmt(c);
+        freeStmt(c, v);
         c->eof = true;
         c->rowid = 0;
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, v->conn->Hdbc(), &c->stmt)))
@@ -394,22 +447,37 @@ int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc,
         c->plan.reset();
         c->mainRows = 0;
         const VColumn* key = v->keyCol >= 0 ? &v->cols[size_t(v->keyCol)] : nullptr;
-        if (v->conn->ReadsInParallel() && (idxNum & kPlanOrdered) && !(idxNum & kPlanLookup) && c->bindAll
-            && !c->sel.empty() && key && key->kind == Kind::Int && !key->nullable) {
-            // The helpers go on from the last key read: read it too.
+        // A read that goes on from the last key read reads the key too; its position.
+        const auto readKey = [&] {
             if (c->at[size_t(v->keyCol)] < 0) {
                 c->at[size_t(v->keyCol)] = int(c->sel.size());
                 c->sel.push_back(v->keyCol);
                 names << v->conn->Quote(key->name);
             }
+            return size_t(c->at[size_t(v->keyCol)]);
+        };
+        if (v->conn->ReadsInParallel() && (idxNum & kPlanOrdered) && !(idxNum & kPlanLookup) && c->bindAll
+            && !c->sel.empty() && key && key->kind == Kind::Int && !key->nullable) {
             ReadAhead::Plan plan;
-            plan.keyAt = size_t(c->at[size_t(v->keyCol)]);
+            plan.keyAt = readKey();
             for (const int col : c->sel)
                 plan.whole.push_back(v->cols[size_t(col)].kind == Kind::Int);
             plan.select = QStringLiteral("SELECT ") + names.join(u',') + QStringLiteral(" FROM ") + v->from
                           + QStringLiteral(" WHERE ") + v->conn->Quote(key->name) + QStringLiteral(" > ");
             plan.order = QStringLiteral(" ORDER BY ") + v->conn->Quote(key->name);
             c->plan = std::move(plan);
+        } else if (v->conn->ReadsInPages() && !(idxNum & kPlanLookup) && key && key->kind == Kind::Int
+                   && !key->nullable) {
+            OdbcCursor::Pages pages;
+            pages.keyAt = readKey();
+            pages.key = v->conn->Quote(key->name);
+            pages.select = QStringLiteral("SELECT ") + names.join(u',') + QStringLiteral(" FROM ") + v->from + u' ';
+            SQLFreeHandle(SQL_HANDLE_STMT, c->stmt);
+            c->stmt = SQL_NULL_HSTMT;
+            pages.dbc = static_cast<SQLHDBC>(v->conn->TakeHelper());
+            c->pages = std::move(pages);
+            if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, c->pages->dbc, &c->stmt)))
+                ThrowOdbc(SQL_HANDLE_DBC, c->pages->dbc);
         }
         if (names.isEmpty())
             names << QStringLiteral("1");   // count(*): rows without columns
@@ -446,7 +514,7 @@ int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc,
             if (!SQL_SUCCEEDED(rc))
                 ThrowOdbc(SQL_HANDLE_STMT, c->stmt);
         }
-        if ((idxNum & kPlanOrdered) && v->keyCol >= 0)
+        if (((idxNum & kPlanOrdered) || c->pages) && v->keyCol >= 0)
             sql += QStringLiteral(" ORDER BY ") + v->conn->Quote(v->cols[size_t(v->keyCol)].name);
         int64_t limit = -1;
         int64_t offset = 0;
@@ -460,6 +528,10 @@ int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc,
         if (c->plan) {
             c->plan->limit = limit;
             limit = limit < 0 ? kFirstRows : std::min(limit, kFirstRows);
+        }
+        if (c->pages) {
+            c->pages->left = limit;
+            c->pages->asked = limit = limit < 0 ? kChunk : std::min(limit, kChunk);
         }
         if (limit >= 0 || offset > 0) {
             if (limit >= 0)

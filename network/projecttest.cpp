@@ -184,8 +184,10 @@ int32_t CNetworkProject::RunTest()
     // The run is a long step of a test over many rows. Each row's answer stands alone, so
     // blocks of rows give the answers of one call, with the progress told and the window drawn
     // between. Blocks of whole 8,192-row parts, so that the engine's threads share each block
-    // evenly; without anyone to tell, one call.
-    constexpr int64_t kBlocks = 128;
+    // evenly, and few of them: each block waits for the last of the threads to end its share,
+    // which on a busy machine costs more the more often it happens. Without anyone to tell,
+    // one call.
+    constexpr int64_t kBlocks = 16;
     constexpr int64_t kPart = 8192;
     const int64_t rows = m_state.Arrays().rows;
     const int64_t block = std::max<int64_t>(1, (rows + kBlocks * kPart - 1) / (kBlocks * kPart)) * kPart;

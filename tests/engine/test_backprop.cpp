@@ -3,11 +3,13 @@
 #include "engine/bpnet.h"
 #include "engine/fastmath.h"
 #include "engine/netfile.h"
+#include "engine/parallel.h"
 #include "tests/engine/enginetest.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
@@ -595,6 +597,51 @@ TEST(BackPropThreads, NetworksOfDifferentNamesTrainSideBySide)
         th.join();
     for (const auto& out : outs)
         EXPECT_EQ(out, alone);
+}
+
+// A test shown with its progress runs in many small calls: they all share one set of threads,
+// started once, whether the calls come one after another, from several threads at once, or
+// from inside a chunk; every chunk is worked once, and a chunk's exception comes out of its
+// call after the others have ended.
+TEST(BackPropThreads, ManyCallsShareOneSetOfThreads)
+{
+    const size_t before = kvengine::ThreadsStarted();
+    const auto calls = [](int n) {
+        int wrong = 0;
+        for (int i = 0; i < n; ++i) {
+            std::vector<std::atomic<int>> seen(64);
+            kvengine::ForEachChunk(640, 10, 4, [&](size_t c, size_t begin, size_t end) {
+                seen[c] += begin == c * 10 && end == begin + 10 ? 1 : 100;
+                if (c == 5) {   // a job inside a job
+                    std::atomic<int> inner{0};
+                    kvengine::ForEachChunk(8, 1, 4, [&](size_t, size_t, size_t) { ++inner; });
+                    seen[c] += inner == 8 ? 0 : 100;
+                }
+            });
+            for (const std::atomic<int>& s : seen)
+                wrong += s != 1;
+        }
+        return wrong;
+    };
+    EXPECT_EQ(calls(200), 0);
+    std::vector<int> wrong(3, -1);
+    std::vector<std::thread> callers;
+    for (int& w : wrong)
+        callers.emplace_back([&w, &calls] { w = calls(50); });
+    for (std::thread& c : callers)
+        c.join();
+    EXPECT_EQ(wrong, std::vector<int>(3, 0));
+    std::atomic<int> worked{0};
+    EXPECT_THROW(kvengine::ForEachChunk(64, 1, 4,
+                                        [&](size_t c, size_t, size_t) {
+                                            ++worked;
+                                            if (c == 3)
+                                                throw std::runtime_error("chunk 3");
+                                        }),
+                 std::runtime_error);
+    EXPECT_LE(worked, 64);
+    EXPECT_EQ(calls(1), 0);
+    EXPECT_LE(kvengine::ThreadsStarted() - before, std::max(1u, std::thread::hardware_concurrency()) - 1);
 }
 
 // A network object still held when the process ends goes after the statics, and releases its

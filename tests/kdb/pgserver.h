@@ -85,6 +85,13 @@ public:
         pgCtl({QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")});
         m_running = false;
     }
+    // Stops the server at once, as a crash or a pulled cable would: every session ends where it
+    // stands.
+    void Kill()
+    {
+        pgCtl({QStringLiteral("-m"), QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("stop")});
+        m_running = false;
+    }
     void Start()
     {
         pgCtl({QStringLiteral("-o"),

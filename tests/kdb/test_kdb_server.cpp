@@ -3,6 +3,8 @@
 #include "kdbtestutil.h"
 #include "pgserver.h"
 
+#include "kdb/odbcreadahead.h"
+
 #include <cmath>
 
 namespace {
@@ -287,4 +289,76 @@ TEST(KdbServer, LongReadsSplitOverHelpersGiveTheRowsOfOneStatement)
     }
     EXPECT_EQ(check(p.ReadLinked("Long", {"id", "x", "n"}), 0, 0, 1, 2), rows);
     EXPECT_EQ(server().Logins() - before, helpers);
+}
+
+// The server goes away while a long read's helpers are at work (stopped from a helper's own
+// thread once it has queued rows, so that the others are in the middle of theirs): the read
+// ends in one error and the program goes on; once the server is back the project reads again.
+TEST(KdbServer, AServerLostDuringALongReadIsOneErrorAndTheReadWorksOnceItIsBack)
+{
+    constexpr int rows = 200000;
+    server().Sql(QStringLiteral(R"(
+        CREATE TABLE lost (id integer PRIMARY KEY, x double precision, t text);
+        INSERT INTO lost SELECT i, i * 0.5, 'r' || i FROM generate_series(1, %1) i;
+        CHECKPOINT;
+    )").arg(rows));
+    const QString path = [] {
+        Database p = makeProject();
+        p.Link("Lost", server().Connect(), QStringLiteral("public.lost"));
+        return p.Name();
+    }();
+    struct ProbeOff {
+        ~ProbeOff() { detail::ReadAhead::Probe() = nullptr; }
+    } probeOff;
+    for (int helper = 0; helper < detail::kHelpers; ++helper) {
+        for (const int64_t at : {int64_t(1), detail::kChunk / 4, detail::kChunk / 2}) {
+            std::atomic<bool> killed{false};
+            detail::ReadAhead::Probe() = [&](int h, int64_t read) {
+                if (h == helper && read >= at && !killed.exchange(true))
+                    server().Kill();
+            };
+            int errors = 0;
+            try {
+                Database p = Database::Open(path);
+                Reader r = p.ReadLinked("Lost", {"x"});
+                while (r.Next()) {
+                }
+            } catch (const KvError& e) {
+                ++errors;
+                EXPECT_EQ(e.number(), 3146) << e.description().toStdString();
+            }
+            detail::ReadAhead::Probe() = nullptr;
+            EXPECT_TRUE(killed);
+            EXPECT_EQ(errors, 1) << "helper " << helper << " at " << at;
+            server().Start();
+            Database p = Database::Open(path);
+            int count = 0;
+            double sum = 0;
+            for (Reader r = p.ReadLinked("Lost", {"x"}); r.Next(); ++count)
+                sum += r.Double(0);
+            EXPECT_EQ(count, rows);
+            EXPECT_EQ(sum, 0.25 * rows * (rows + 1.0));
+        }
+    }
+    // A read of text goes in pages of plain statements; the server stopped between two rows.
+    int errors = 0;
+    try {
+        Database p = Database::Open(path);
+        int count = 0;
+        for (Reader r = p.ReadLinked("Lost", {"t"}); r.Next();)
+            if (++count == 40000)
+                server().Kill();
+    } catch (const KvError& e) {
+        ++errors;
+        EXPECT_EQ(e.number(), 3146) << e.description().toStdString();
+    }
+    EXPECT_EQ(errors, 1);
+    server().Start();
+    Database p = Database::Open(path);
+    int count = 0;
+    int wrong = 0;
+    for (Reader r = p.ReadLinked("Lost", {"t"}); r.Next();)
+        wrong += r.Text(0) != QStringLiteral("r%1").arg(++count);
+    EXPECT_EQ(count, rows);
+    EXPECT_EQ(wrong, 0);
 }

@@ -3,13 +3,16 @@
 #include "data/columnstats.h"
 #include "data/projectschema.h"
 #include "kdb/backup.h"
+#include "kdb/odbcreadahead.h"
 #include "network/workflowflags.h"
 #include "tests/kdb/pgserver.h"
 #include "tests/network/netscript.h"
+#include "tests/support/progresslistener.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <atomic>
 #include <cmath>
 
 namespace {
@@ -458,4 +461,86 @@ TEST_F(ServerRoad, WholeNumbersPast2To53AndTimesTrainOnBothKinds)
             EXPECT_FALSE(ColumnStats::FirstUnreadable(db, ProjectSchema::LinkTable(), {"Big", "Clock", "Y"}, "ID"));
         });
     EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
+}
+
+// The server goes away while a test reads its testing rows (for back-propagation from a helper
+// of the read once it has queued rows, the others at work; for SFAM, whose class column is read
+// in pages, at the reading's first report): one box, the test ends, and once the server is back
+// the project opens and tests again.
+TEST_F(ServerRoad, AServerLostWhileATestReadsItsRowsIsOneBoxAndTheProjectTestsOnceItIsBack)
+{
+    pgtest::Server& server = pgtest::Server::Get();
+    server.Sql(R"(DROP TABLE IF EXISTS far; CREATE TABLE far ("ID" integer PRIMARY KEY, "X1" double precision,
+                  "X2" double precision, "Y" double precision, "Side" text);
+                  INSERT INTO far SELECT i, (i * 7 % 100) / 10.0, (i * 13 % 100) / 10.0,
+                                         10 + (i * 7 % 100) / 20.0 + (i * 13 % 100) / 30.0,
+                                         CASE WHEN i * 7 % 100 < 50 THEN 'left' ELSE 'right' END
+                                  FROM generate_series(1, 150000) i;
+                  CHECKPOINT;)");
+    const QString connect = server.Connect();
+    for (const bool sfam : {false, true}) {
+        const QString project = folder + (sfam ? "/farsfam.kvp" : "/farbp.kvp");
+        {
+            std::unique_ptr<CNetworkProject> net;
+            if (sfam) {
+                auto sf = std::make_unique<CSFam>();
+                sf->Initialize(project);
+                sf->Attach(connect, "public.far");
+                NetTest::Configure(*sf, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 10}, {"Side", roleSFamPredict}});
+                sf->BuildClassList();
+                net = std::move(sf);
+            } else {
+                auto bp = std::make_unique<CBackProp>();
+                bp->Initialize(project);
+                bp->Attach(connect, "public.far");
+                NetTest::Configure(*bp, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 10}, {"Y", roleBPPredict, 9, 19}});
+                net = std::move(bp);
+            }
+            net->State().SetTrainLow(1);
+            net->State().SetTrainHigh(2000);
+            net->State().SetTestLow(2001);
+            net->State().SetTestHigh(150000);
+            net->SaveConfig();
+            net->Train();
+            net->Verify();
+            net->Revert();
+            ASSERT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
+            prompts.ExpectBox(MsgResult::Ok);
+            std::atomic<bool> killed{false};
+            const auto kill = [&] {
+                if (!killed.exchange(true))
+                    server.Kill();
+            };
+            {
+                struct ProbeOff {
+                    ~ProbeOff() { kdb::detail::ReadAhead::Probe() = nullptr; }
+                } probeOff;
+                if (!sfam)
+                    kdb::detail::ReadAhead::Probe() = [&](int, int64_t) { kill(); };
+                ProgressListener listener([&](int percent) {
+                    if (sfam && percent > 0)
+                        kill();
+                });
+                EXPECT_EQ(net->Test(), TestOutcome::Aborted);
+            }
+            EXPECT_TRUE(killed);
+            ASSERT_EQ(prompts.Boxes().size(), 1u) << prompts.LastBox().text.toStdString();
+            EXPECT_TRUE(prompts.LastBox().text.contains("ODBC--call failed")) << prompts.LastBox().text.toStdString();
+            server.Start();
+            prompts.Clear();
+            net->SaveConfig();
+        }
+        // Opened again, the project tests.
+        std::unique_ptr<CNetworkProject> again;
+        if (sfam)
+            again = std::make_unique<CSFam>();
+        else
+            again = std::make_unique<CBackProp>();
+        again->Initialize(project);
+        ASSERT_TRUE(again->State().NetReady());
+        EXPECT_EQ(again->Test(), TestOutcome::Done);
+        EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
+        kdb::Database db = kdb::Database::Open(project, false, true);
+        EXPECT_EQ(db.RecordCount("Test"), 148000) << (sfam ? "SFAM" : "back-propagation");
+    }
 }
