@@ -231,14 +231,19 @@ TEST_F(ChartWindows, FiguresMeasureTheRowsOwnValuesAndTheCorrelationIsPearsonsR)
 // rows hold -4, 10, 15 and 30 and are predicted as 6, 9, 15 and 19.
 TEST_F(ChartWindows, ChartsDrawTheRowsOwnValuesOnScalesThatCoverThem)
 {
+    // The test predicts rows 5 to 8 at 0.3, 0.45, 0.75 and 0.95 of the user range.
+    const auto tested = [](const std::shared_ptr<ScriptedBackProp>& net) {
+        net->onScripted = [](ScriptedBackProp& n, EngineCommand) {
+            n.Arrays().valueResults = {0, 0.3f, 0.45f, 0.75f, 0.95f};
+        };
+        net->Answer(EngineRun, {0});
+        const TestOutcome outcome = net->Test();
+        SetCurrentNetwork(net);
+        return outcome;
+    };
     auto bp = eightRows(folder, "beyond", {2, 4, 6, 8, -4, 10, 15, 30});
     ASSERT_TRUE(bp);
-    bp->onScripted = [](ScriptedBackProp& net, EngineCommand) {
-        net.Arrays().valueResults = {0, 0.3f, 0.45f, 0.75f, 0.95f};
-    };
-    bp->Answer(EngineRun, {0});
-    ASSERT_EQ(bp->Test(), TestOutcome::Done);
-    SetCurrentNetwork(bp);
+    ASSERT_EQ(tested(bp), TestOutcome::Done);
 
     ChartViews::ShowScatter();
     frmScatter* scatter = findWindow<frmScatter>();
@@ -288,12 +293,7 @@ TEST_F(ChartWindows, ChartsDrawTheRowsOwnValuesOnScalesThatCoverThem)
                               "18:00:00"},
                              "TIME", 0.25, 0.75);
     ASSERT_TRUE(times);
-    times->onScripted = [](ScriptedBackProp& net, EngineCommand) {
-        net.Arrays().valueResults = {0, 0.3f, 0.45f, 0.75f, 0.95f};
-    };
-    times->Answer(EngineRun, {0});
-    ASSERT_EQ(times->Test(), TestOutcome::Done);
-    SetCurrentNetwork(times);
+    ASSERT_EQ(tested(times), TestOutcome::Done);
     ChartViews::ShowScatter();
     scatter = findWindow<frmScatter>();
     ASSERT_NE(scatter, nullptr);
