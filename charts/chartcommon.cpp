@@ -4,6 +4,7 @@
 #include "core/numformat.h"
 #include "core/widgets/winhelpers.h"
 #include "data/datadef.h"
+#include "data/fieldtypes.h"
 #include "network/backprop.h"
 #include "network/networkconstants.h"
 #include "network/teststats.h"
@@ -34,6 +35,20 @@ QString ChartFormat::AxisFormat(int16_t fieldType, double lo, double hi)
 ChartFormat::AxisText ChartFormat::NumberText(const QString& format)
 {
     return [format](double value) { return NumFormat::Format(value, format); };
+}
+
+ChartFormat::AxisText ChartFormat::FieldText(int16_t fieldType, const QString& format)
+{
+    if (const dbUtilities::ValueForm form = dbUtilities::FieldValueForm(fieldType); form != dbUtilities::ValueForm::Number)
+        return [form](double value) { return dbUtilities::SerialText(value, form); };
+    return NumberText(format);
+}
+
+ChartFormat::AxisText ChartFormat::DifferenceText(int16_t fieldType, const QString& format)
+{
+    if (dbUtilities::FieldValueForm(fieldType) == dbUtilities::ValueForm::Time)
+        return FieldText(fieldType, format);
+    return NumberText(format);
 }
 
 ChartFormat::ChartRows ChartFormat::RowsOf(const TestedPredictions& data, double lo, double hi)
@@ -154,8 +169,10 @@ ChartFormat::FieldRange ChartFormat::PredictionRange(CBackProp& net)
             return;
         range.lo = ddo->UserMin(f);
         range.hi = ddo->UserMax(f);
-        range.format = AxisFormat(ddo->FieldType(f), range.lo, range.hi);
-        range.text = NumberText(range.format);
+        const int16_t type = ddo->FieldType(f);
+        range.format = AxisFormat(type, range.lo, range.hi);
+        range.text = FieldText(type, range.format);
+        range.difference = DifferenceText(type, range.format);
         range.name = ddo->FieldName(f);
         range.valid = true;
     });

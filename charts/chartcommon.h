@@ -28,6 +28,12 @@ QString AxisFormat(int16_t fieldType, double lo, double hi);
 using AxisText = std::function<QString(double)>;
 // The number form of `format` (an axis format).
 AxisText NumberText(const QString& format);
+// A value of a field of `fieldType` as the grid shows it: a Time as its time of day, a
+// Date/Time or Time Stamp as its date, any other number in `format` (an axis format).
+AxisText FieldText(int16_t fieldType, const QString& format);
+// The distance between two such values, as the results grid gives a prediction's difference:
+// a span of hours for a Time, days (a number in `format`) for a date, else a number.
+AxisText DifferenceText(int16_t fieldType, const QString& format);
 
 // The testing rows that both charts draw, rows 1..Count() (element 0 unused): each row's own
 // actual value, which the user range does not clamp, and the network's prediction
@@ -73,6 +79,7 @@ struct FieldRange {
     double hi = 0;
     QString format = QStringLiteral("0.0000");
     AxisText text = NumberText(QStringLiteral("0.0000"));
+    AxisText difference = NumberText(QStringLiteral("0.0000"));
     QString name;
     bool valid = false;
 };

@@ -3,7 +3,6 @@
 #include "charts/charthead.h"
 #include "charts/childwindow.h"
 #include "core/errorbox.h"
-#include "core/numformat.h"
 #include "core/twips.h"
 #include "core/widgets/statusmsg.h"
 #include "core/widgets/winhelpers.h"
@@ -87,8 +86,14 @@ void frmScatter::layOut()
     cmdOK->move(right - cmdOK->width(), Twips::ToWholePixels(ScatterLayout::TitleTop) - 4);
     m_coords->move(right - m_coords->width(), m_coords->y());
     lblPos->adjustSize();
-    lblPos->move(right - lblPos->width(), Twips::ToWholePixels(m_layout.predictedTop));
+    placeReadout();
     update();
+}
+
+void frmScatter::placeReadout()
+{
+    const QSize size(Twips::FromPixels(lblPos->width()), Twips::FromPixels(lblPos->height()));
+    lblPos->move(Twips::ToWholePixels(ScatterLayout::ReadoutAt(m_layout, size)));
 }
 
 QImage frmScatter::Render(QSize sizePx) const
@@ -118,12 +123,12 @@ void frmScatter::GraphMouseMove(QPointF pixel, bool buttons)
         m_lastPredicted = v.x();
         m_lastActual = v.y();
         const ChartFormat::AxisText& text = m_range.text;
-        const QString difference = NumFormat::Format(std::fabs(m_lastActual - m_lastPredicted), m_range.format);
+        const QString difference = m_range.difference(std::fabs(m_lastActual - m_lastPredicted));
         lblPos->setText(QStringLiteral("(P=") + text(m_lastPredicted) + QStringLiteral(", A=") + text(m_lastActual)
                         + QStringLiteral(", D=") + difference + QStringLiteral(")"));
         lblPos->adjustSize();
         lblPos->setVisible(true);
-        lblPos->move(Twips::ToWholePixels(m_layout.rightEdge) - lblPos->width(), lblPos->y());
+        placeReadout();
     }
     if (!m_statusReplaced) {
         m_savedStatus = ChildWindow::MainStatusText();

@@ -61,6 +61,8 @@ protected:
 
 private:
     void layOut();
+    // The read-out right-aligned with the plot, beside or under the horizontal axis title.
+    void placeReadout();
 
     std::shared_ptr<CBackProp> m_net;
     ChartFormat::FieldRange m_range;

@@ -26,18 +26,22 @@ ScatterLayout::Result ScatterLayout::Layout(const Input& in)
     r.yhText = r.xhText = text(hi);
     const QSize yl = measure(r.ylText), yh = measure(r.yhText);
     const QSize xl = measure(r.xlText), xh = measure(r.xhText);
-
-    // The wider end label sets the left margin; the other lines up with it at the plot.
-    int graphLeft = 0;
-    if (yl.width() > yh.width()) {
-        r.yl.setX(480);
-        graphLeft = 480 + yl.width() + 120;
-        r.yh.setX(graphLeft - yh.width() - 120);
-    } else {
-        r.yh.setX(480);
-        graphLeft = 480 + yh.width() + 120;
-        r.yl.setX(graphLeft - yl.width() - 120);
+    // The tick labels, i tenths from lo (left, bottom) to hi; the ends are the end labels.
+    std::array<QString, 11> texts;
+    std::array<QSize, 11> sizes;
+    int widest = 0;
+    for (int i = 0; i <= 10; ++i) {
+        texts[size_t(i)] = i == 0 ? r.xlText : i == 10 ? r.xhText : text(lo + (hi - lo) * i / 10);
+        sizes[size_t(i)] = measure(texts[size_t(i)]);
+        widest = std::max(widest, sizes[size_t(i)].width());
     }
+
+    // The widest value label sets the left margin, the wider end label as a rule; the others
+    // line up with it at the plot. A date's middle labels carry a time of day that its ends
+    // at midnight do not.
+    const int graphLeft = 480 + widest + 120;
+    r.yl.setX(graphLeft - yl.width() - 120);
+    r.yh.setX(graphLeft - yh.width() - 120);
     const int g = graphLeft;
     // A size the window cannot give is not applied: the plot keeps at least one twip.
     const int height = std::max(1, in.client.height() - GraphTop - g - 330);
@@ -58,6 +62,7 @@ ScatterLayout::Result ScatterLayout::Layout(const Input& in)
     const QString predicted = QStringLiteral("P  R  E  D  I  C  T  E  D");
     r.predictedTop = bottom + 360;
     r.predicted = QPoint(graphLeft + (width - measure(predicted).width()) / 2, r.predictedTop);
+    r.predictedRight = r.predicted.x() + measure(predicted).width();
     const int actualHeight = 2175;
     r.actual = QPoint(180, GraphTop + (height - actualHeight) / 2);
 
@@ -65,15 +70,10 @@ ScatterLayout::Result ScatterLayout::Layout(const Input& in)
     list.Line(Role::Frame, graphLeft, GraphTop + 30, graphLeft, bottom, kBlue, 3);
     list.Line(Role::Frame, graphLeft, bottom, graphLeft + width - 30, bottom, kBlue, 3);
     const int halfX = measure(QStringLiteral("X")).height() / 2;
-    // The tick labels, i tenths from lo (left, bottom) to hi; the ends are the end labels. Long
-    // numbers on a small plot label every second, fifth or no middle tick, so that no label
+    // Long labels on a small plot label every second, fifth or no middle tick, so that no label
     // runs into the next.
-    std::array<QString, 11> texts;
-    std::array<QSize, 11> sizes;
     std::array<std::pair<double, double>, 11> across, up;
     for (int i = 0; i <= 10; ++i) {
-        texts[size_t(i)] = i == 0 ? r.xlText : i == 10 ? r.xhText : text(lo + (hi - lo) * i / 10);
-        sizes[size_t(i)] = measure(texts[size_t(i)]);
         const QSize size = sizes[size_t(i)];
         const int left = graphLeft + int(std::lround(i / 10.0 * width)) - size.width() / 2;
         const int top = GraphTop + int(std::lround((10 - i) / 10.0 * height)) - halfX;
@@ -115,6 +115,13 @@ ScatterLayout::Result ScatterLayout::Layout(const Input& in)
         y += lineHeight;
     }
     return r;
+}
+
+QPoint ScatterLayout::ReadoutAt(const Result& r, QSize size)
+{
+    constexpr int gap = 120;
+    const int left = r.rightEdge - size.width();
+    return {left, left >= r.predictedRight + gap ? r.predictedTop : r.predictedTop + size.height()};
 }
 
 ScatterLayout::Scale ScatterLayout::PlotScale(double lo, double hi)

@@ -36,10 +36,15 @@ struct Result {
     int rightEdge = 0;         // controls right-aligned with the plot end here
     int xLabelTop = 0;
     int predictedTop = 0;
+    int predictedRight = 0;    // where the horizontal axis title ends
     DisplayList list;          // axes, ticks, tick labels, titles and end labels
 };
 
 Result Layout(const Input& in);
+
+// Where the mouse read-out of `size` stands: right-aligned with the plot beside the horizontal
+// axis title, or on the line under it when it would run into the title (dates, long numbers).
+QPoint ReadoutAt(const Result& r, QSize size);
 
 // The plot's user scale: half a percent of margin on each side of lo..hi, values growing to
 // the right and upwards. A zero range gives a zero-size scale: `Empty()` is then true.

@@ -67,17 +67,17 @@ SeriesLayout::Result SeriesLayout::Layout(const Input& in)
     r.xlText = QString::number(in.rows.first);
     r.xhText = QString::number(in.rows.last);
     const QSize yl = measure(r.ylText), yh = measure(r.yhText);
-    QPoint ylAt, yhAt;
-    int graphLeft = 0;
-    if (yl.width() > yh.width()) {
-        ylAt.setX(480);
-        graphLeft = 480 + yl.width() + 120;
-        yhAt.setX(graphLeft - yh.width() - 120);
-    } else {
-        yhAt.setX(480);
-        graphLeft = 480 + yh.width() + 120;
-        ylAt.setX(graphLeft - yl.width() - 120);
+    const double lo = in.lo, hi = in.hi;
+    std::array<QString, 11> values;
+    int widest = 0;
+    for (int v = 0; v <= 10; ++v) {
+        values[size_t(v)] = v == 0 ? r.ylText : v == 10 ? r.yhText : text(lo + (hi - lo) * v / 10);
+        widest = std::max(widest, measure(values[size_t(v)]).width());
     }
+    // The widest value label sets the left margin (the wider end label as a rule, a date's
+    // middle labels with their time of day); the others line up with it at the plot.
+    const int graphLeft = 480 + widest + 120;
+    const int ylLeft = graphLeft - yl.width() - 120, yhLeft = graphLeft - yh.width() - 120;
     const int height = std::max(1, in.client.height() - GraphTop - graphLeft - 330 - ScrollHeight);
     int width = in.client.width() - 2 * graphLeft - 120;
     if (width < 0)
@@ -119,8 +119,8 @@ SeriesLayout::Result SeriesLayout::Layout(const Input& in)
         list.Text(Role::PointLabel, graphLeft - xl.width() / 2, xLabelTop, r.xlText, kBlue);
         list.Text(Role::PointLabel, right - xh.width() / 2, xLabelTop, r.xhText, kBlue);
     }
-    list.Text(Role::ValueLabel, yhAt.x(), GraphTop - yh.height() / 2, r.yhText, kBlue);
-    list.Text(Role::ValueLabel, ylAt.x(), bottom - yl.height() / 2, r.ylText, kBlue);
+    list.Text(Role::ValueLabel, yhLeft, GraphTop - yh.height() / 2, r.yhText, kBlue);
+    list.Text(Role::ValueLabel, ylLeft, bottom - yl.height() / 2, r.ylText, kBlue);
     r.scroll = QRect(graphLeft, xLabelTop + xl.height() + 60, width, ScrollHeight);
     const QString rowTitle = QStringLiteral("R O W    N U M B E R");
     r.rowTitleTop = r.scroll.bottom() + 1 + 120;
@@ -138,17 +138,14 @@ SeriesLayout::Result SeriesLayout::Layout(const Input& in)
     list.Line(Role::Frame, graphLeft, GraphTop + 30, graphLeft, bottom, kBlue, 3);
     list.Line(Role::Frame, graphLeft, bottom, right - 30, bottom, kBlue, 3);
     const int halfX = measure(QStringLiteral("X")).height() / 2;
-    const double lo = in.lo, hi = in.hi;
     // A middle label that would run into the one before it or into the end label is left out
     // (long row numbers, a short or narrow plot): the ticks stay. The value labels keep one
     // step, as the scatter's do.
     constexpr int gap = 60;
     int pointFree = graphLeft + (xl.width() + 1) / 2 + gap;
     const int pointEnd = right - xh.width() / 2 - gap;
-    std::array<QString, 11> values;
     std::array<std::pair<double, double>, 11> up;
     for (int v = 0; v <= 10; ++v) {
-        values[size_t(v)] = v == 0 ? r.ylText : v == 10 ? r.yhText : text(lo + (hi - lo) * v / 10);
         const int top = v == 10 ? GraphTop - yh.height() / 2
                       : v == 0  ? bottom - yl.height() / 2
                                 : GraphTop + int(std::lround(height * (10 - v) / 10.0)) - halfX;

@@ -285,13 +285,21 @@ TEST(ChartRules, AxisLabelsNeverOverlapAndTheirEndsAreTheLimits)
         double lo, hi;
         const char* loText;
         const char* hiText;
+        int16_t type = 7;
+        const char* middle = nullptr; // the label of the middle tick
     };
+    // A Time or Date/Time field reads as the grid shows its values; a date label is wider at
+    // the middle ticks (a time of day after the date) than at the ends (midnight).
     const Limits cases[] = {{0.29, 0.96, "0.29", "0.96"},
                             {29999.5, 50100, "30000", "50100"},
                             {2999923290, 3000000000, "2999923290", "3000000000"},
                             {5000000000, 5200000000, "5000000000", "5200000000"},
                             {1000000000000001, 1000000100000000, "1000000000000001", "1000000100000000"},
-                            {-5e15, 5e15, "-5000000000000000", "5000000000000000"}};
+                            {-5e15, 5e15, "-5000000000000000", "5000000000000000"},
+                            {0.25, 0.75, "06:00:00", "18:00:00", 22, "12:00:00"},
+                            {-1.0 / 48, 1.125, "-00:30:00", "27:00:00", 22, "13:15:00"},
+                            {45292, 45297, "2024-01-01", "2024-01-06", 8, "2024-01-03 12:00:00"},
+                            {32874, 43831, "1990-01-01", "2020-01-01", 23, "2004-12-31 12:00:00"}};
     // Every text of the list as a box of the fixed measure.
     const auto boxes = [](const DisplayList& list) {
         std::vector<std::pair<QRect, QString>> b;
@@ -308,21 +316,31 @@ TEST(ChartRules, AxisLabelsNeverOverlapAndTheirEndsAreTheLimits)
     };
     for (const Limits& c : cases) {
         SCOPED_TRACE(c.loText);
-        const QString format = ChartFormat::AxisFormat(7, c.lo, c.hi);
+        const QString format = ChartFormat::AxisFormat(c.type, c.lo, c.hi);
         for (const QSize client : {QSize(10200, 7800), QSize(30000, 20000)}) {
             ScatterLayout::Input in;
             in.client = client;
             in.lo = c.lo;
             in.hi = c.hi;
-            in.text = ChartFormat::NumberText(format);
+            in.text = ChartFormat::FieldText(c.type, format);
             in.fieldName = "Sales";
             in.measure = &measure;
             const ScatterLayout::Result r = ScatterLayout::Layout(in);
+            if (c.middle && client.width() == 30000) {
+                EXPECT_TRUE(hasText(r.list, c.middle));
+            }
             EXPECT_EQ(r.ylText, c.loText);
             EXPECT_EQ(r.xlText, c.loText);
             EXPECT_EQ(r.yhText, c.hiText);
             EXPECT_EQ(r.xhText, c.hiText);
-            expectApart(boxes(r.list));
+            // The mouse read-out of the widest values runs into no label or title either.
+            std::vector<std::pair<QRect, QString>> b = boxes(r.list);
+            const QString readout = "(P=" + in.text(c.hi) + ", A=" + in.text(c.lo) + ", D="
+                                  + ChartFormat::DifferenceText(c.type, format)(c.hi - c.lo) + ")";
+            b.push_back({QRect(ScatterLayout::ReadoutAt(r, QSize(100 * int(readout.size()), 200)),
+                               QSize(100 * int(readout.size()), 200)),
+                         readout});
+            expectApart(b);
             if (client.width() == 30000) {
                 EXPECT_EQ(r.list.Of(DisplayItem::Role::ValueLabel).size(), 11u);
                 EXPECT_EQ(r.list.Of(DisplayItem::Role::PointLabel).size(), 11u);
@@ -333,11 +351,14 @@ TEST(ChartRules, AxisLabelsNeverOverlapAndTheirEndsAreTheLimits)
             in.client = client;
             in.lo = c.lo;
             in.hi = c.hi;
-            in.text = ChartFormat::NumberText(format);
+            in.text = ChartFormat::FieldText(c.type, format);
             in.fieldName = "Sales";
             in.rows = SeriesLayout::Rows(9000000, 1, 0, 0, 0, 1000001, 9999999);
             in.measure = &measure;
             const SeriesLayout::Result r = SeriesLayout::Layout(in);
+            if (c.middle && client.width() == 30000) {
+                EXPECT_TRUE(hasText(r.list, c.middle));
+            }
             EXPECT_EQ(r.ylText, c.loText);
             EXPECT_EQ(r.yhText, c.hiText);
             expectApart(boxes(r.list));
@@ -347,6 +368,12 @@ TEST(ChartRules, AxisLabelsNeverOverlapAndTheirEndsAreTheLimits)
             }
         }
     }
+    // The scatter's read-out: a Time's distance from the diagonal is a span of hours, a date's
+    // a number of days, a number's in the axis format.
+    EXPECT_EQ(ChartFormat::DifferenceText(22, "0.00")(1.125), "27:00:00");
+    EXPECT_EQ(ChartFormat::DifferenceText(8, "0")(2.4), "2");
+    EXPECT_EQ(ChartFormat::DifferenceText(7, "0.0")(2.44), "2.4");
+    EXPECT_EQ(ChartFormat::FieldText(5, "0.00")(2), "2.00");
 }
 
 TEST(ChartRules, SeriesPenLiftsAtRowsWithoutPrediction)

@@ -20,6 +20,7 @@
 #include <QRandomGenerator>
 #include <QSet>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTableView>
@@ -47,24 +48,34 @@ void closeAll()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-// A scripted project over eight rows (X1 = the row, Y = `y`): Y's user range is 0..20, rows
-// 1-4 train and 5-8 test; its arrays are built. Null when they cannot be.
-std::shared_ptr<ScriptedBackProp> eightRows(const QString& folder, const QString& name, const std::array<double, 8>& y)
+// A scripted project over eight rows (X1 = the row, Y = `y` declared `type`): Y's user range
+// is lo..hi, rows 1-4 train and 5-8 test; its arrays are built. Null when they cannot be.
+std::shared_ptr<ScriptedBackProp> eightRowsOf(const QString& folder, const QString& name,
+                                              const std::array<kdb::Value, 8>& y, const QString& type, double lo,
+                                              double hi)
 {
     std::vector<QList<kdb::Value>> rows;
     for (int i = 1; i <= 8; ++i)
         rows.push_back({i, double(i), y[size_t(i - 1)]});
-    const QString source = NetTest::MakeSource(folder, "Data", "X1 REAL, Y REAL", rows);
+    const QString source = NetTest::MakeSource(folder, "Data", "X1 REAL, Y " + type, rows);
     auto bp = std::make_shared<ScriptedBackProp>();
     bp->Initialize(folder + "/" + name + ".kvp");
     bp->Attach(source, "Data");
-    NetTest::Configure(*bp, {{"X1", roleInput, 0, 10}, {"Y", roleBPPredict, 0, 20}});
+    NetTest::Configure(*bp, {{"X1", roleInput, 0, 10}, {"Y", roleBPPredict, lo, hi}});
     bp->State().SetTrainLow(1);
     bp->State().SetTrainHigh(4);
     bp->State().SetTestLow(5);
     bp->State().SetTestHigh(8);
     bp->SaveConfig();
     return bp->BuildArrays(0) ? bp : nullptr;
+}
+// The same over numbers, Y's user range 0..20.
+std::shared_ptr<ScriptedBackProp> eightRows(const QString& folder, const QString& name, const std::array<double, 8>& y)
+{
+    std::array<kdb::Value, 8> values;
+    for (size_t i = 0; i < 8; ++i)
+        values[i] = y[i];
+    return eightRowsOf(folder, name, values, "REAL", 0, 20);
 }
 
 class ChartWindows : public ::testing::Test {
@@ -220,14 +231,19 @@ TEST_F(ChartWindows, FiguresMeasureTheRowsOwnValuesAndTheCorrelationIsPearsonsR)
 // rows hold -4, 10, 15 and 30 and are predicted as 6, 9, 15 and 19.
 TEST_F(ChartWindows, ChartsDrawTheRowsOwnValuesOnScalesThatCoverThem)
 {
+    // The test predicts rows 5 to 8 at 0.3, 0.45, 0.75 and 0.95 of the user range.
+    const auto tested = [](const std::shared_ptr<ScriptedBackProp>& net) {
+        net->onScripted = [](ScriptedBackProp& n, EngineCommand) {
+            n.Arrays().valueResults = {0, 0.3f, 0.45f, 0.75f, 0.95f};
+        };
+        net->Answer(EngineRun, {0});
+        const TestOutcome outcome = net->Test();
+        SetCurrentNetwork(net);
+        return outcome;
+    };
     auto bp = eightRows(folder, "beyond", {2, 4, 6, 8, -4, 10, 15, 30});
     ASSERT_TRUE(bp);
-    bp->onScripted = [](ScriptedBackProp& net, EngineCommand) {
-        net.Arrays().valueResults = {0, 0.3f, 0.45f, 0.75f, 0.95f};
-    };
-    bp->Answer(EngineRun, {0});
-    ASSERT_EQ(bp->Test(), TestOutcome::Done);
-    SetCurrentNetwork(bp);
+    ASSERT_EQ(tested(bp), TestOutcome::Done);
 
     ChartViews::ShowScatter();
     frmScatter* scatter = findWindow<frmScatter>();
@@ -267,6 +283,34 @@ TEST_F(ChartWindows, ChartsDrawTheRowsOwnValuesOnScalesThatCoverThem)
     EXPECT_NEAR(actualAt(5), plot.height(), 0.01);
     EXPECT_NEAR(actualAt(6), plot.height() * 20.0 / 34.0, 0.01);
     EXPECT_NEAR(actualAt(8), 0, 0.01);
+    EXPECT_TRUE(prompts.Boxes().empty());
+    closeAll();
+
+    // A Time prediction reads as times of day on both charts and in the read-out, not as
+    // fractions of a day.
+    auto times = eightRowsOf(folder, "times",
+                             {"06:00:00", "08:00:00", "10:00:00", "12:00:00", "09:00:00", "12:00:00", "15:00:00",
+                              "18:00:00"},
+                             "TIME", 0.25, 0.75);
+    ASSERT_TRUE(times);
+    ASSERT_EQ(tested(times), TestOutcome::Done);
+    ChartViews::ShowScatter();
+    scatter = findWindow<frmScatter>();
+    ASSERT_NE(scatter, nullptr);
+    EXPECT_EQ(scatter->Layout().ylText, "06:00:00");
+    EXPECT_EQ(scatter->Layout().xhText, "18:00:00");
+    const QSize graph = scatter->Graph()->size();
+    scatter->GraphMouseMove(QPointF(graph.width() / 2.0, graph.height() / 4.0), false);
+    EXPECT_TRUE(QRegularExpression(R"(^\(P=1[12]:[0-5]\d:[0-5]\d, A=1[45]:[0-5]\d:[0-5]\d, D=0[23]:[0-5]\d:[0-5]\d\)$)")
+                    .match(scatter->lblPos->text())
+                    .hasMatch())
+        << scatter->lblPos->text().toStdString();
+    closeAll();
+    ChartViews::ShowSeries();
+    series = findWindow<frmSeries>();
+    ASSERT_NE(series, nullptr);
+    EXPECT_EQ(series->Layout().ylText, "06:00:00");
+    EXPECT_EQ(series->Layout().yhText, "18:00:00");
     EXPECT_TRUE(prompts.Boxes().empty());
 }
 
