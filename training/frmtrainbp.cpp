@@ -288,7 +288,6 @@ void frmTrainBP::SaveOnClose()
     auto net = Net();
     if (!net)
         return;
+    // The step and flags go with the network, in its transaction: never without it.
     IgnoreErrors([&] { net->SaveConfig(); });
-    IgnoreErrors([&] { gNavigate().Save(net->State().ProjectFileName()); });
-    IgnoreErrors([&] { gProcess().Save(net->State().ProjectFileName()); });
 }

@@ -407,14 +407,13 @@ bool CTrainWindow::ResetTraining(CNetworkProject& net, const std::function<void(
                            MsgButtons::YesNo, MsgIcon::Exclamation, QStringLiteral("Reset Warning"))
                == MsgResult::No)
         return false;
-    CProcess& process = gProcess();
-    const CProcess before = process;
-    process.SetIsTrained(false);
-    process.SetIsTested(false);
-    if (!net.Reset()) {
-        process = before;
+    // The reset stores the flags with the training gone; a reset that fails leaves them.
+    Workflow::Change trainingGone;
+    gProcess().SetIsTrained(false);
+    gProcess().SetIsTested(false);
+    if (!net.Reset())
         return false;
-    }
+    trainingGone.Commit();
     showSettings();
     ClearHistory();
     // A network reset after a run that ended at 0 % or on a failure can be trained again.
