@@ -175,7 +175,7 @@ bool dbUtilities::HasPrimaryKey(const QString& source, const QString& tableName)
         const QList<kdb::IndexInfo> indexes = db.Indexes(tableName);
         if (indexes.size() < 1)
             return;
-        const bool odbc = db.Connect().contains(QStringLiteral("ODBC;"));
+        const bool odbc = kdb::IsOdbcConnect(db.Connect());
         for (const kdb::IndexInfo& ix : indexes) {
             if (ix.fields.size() != 1)
                 continue;
