@@ -9,6 +9,7 @@
 #include "core/pathutils.h"
 #include "core/prompts.h"
 #include "core/regsettings.h"
+#include "core/status.h"
 #include "config/twipsrect.h"
 #include "core/widgets/hourglass.h"
 #include "core/widgets/pointerguard.h"
@@ -364,9 +365,12 @@ bool frmConfPrj::ChooseFirstTable(const QString& name)
     if (ddo->RecordCount() < net->State().TestHigh())
         net->State().SetTestHigh(ddo->RecordCount());
 
-    Say(QStringLiteral("Gathering Statistics..."));
-    // The statistics show their own progress on the status bar while they read.
-    ddo->GatherStats(false);
+    {
+        // The statistics show their own progress on the status bar while they read; the text
+        // goes with them, however they end.
+        const Status::CStatusText gathering(QStringLiteral("Gathering Statistics..."), Status::CStatusText::OnEnd::Restore);
+        ddo->GatherStats(false);
+    }
     gVeltra().StatusBar().Message(QString::number(ddo->RecordCount()) + QStringLiteral(" Rows"), true);
     m_dataDef = ddo;
     Say(QStringLiteral("Table Selected..."));
