@@ -117,6 +117,12 @@ bool Utilities::IsProjectFile(const QString& fileName)
             throw KvError(KvErr::FileInUse, {},
                           ErrorCatalogue::Description(KvErr::FileInUse).replace(u'|', fileName)
                               + QStringLiteral("  Another program is writing it: try again when it has finished."));
+        // A database whose pages cannot be read (cut short, overwritten) is damaged, which the
+        // user must hear rather than that it is some other kind of file.
+        if (number == KvErr::DatabaseCorrupt)
+            throw KvError(KvErr::DatabaseCorrupt, {},
+                          fileName + QStringLiteral(":  is damaged (part of the file is missing or overwritten) and "
+                                                    "cannot be opened.  Open a copy made before the damage."));
         return false;
     }
 }

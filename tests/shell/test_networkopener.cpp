@@ -195,6 +195,20 @@ TEST_F(OpenThroughNetwork, ADamagedProjectIsOneBoxAndNoRecentFile)
     EXPECT_FALSE(CurrentNetwork());
     EXPECT_EQ(gNavigate().Step(), navNoProject);
     EXPECT_FALSE(InRecentFiles(path));
+
+    // Cut short at a page boundary (a copy that did not end): damaged, and named so.
+    for (const qint64 pages : {1, 3}) {
+        const QString cut = MakeBackPropProject(QStringLiteral("cut%1.kvp").arg(pages), CProcess::kConfigured);
+        ASSERT_TRUE(QFile::resize(cut, pages * pageSize));
+        prompts.Clear();
+        prompts.ExpectBox(MsgResult::Ok);
+        modMenu::FileOpen(cut);
+        ASSERT_EQ(prompts.Boxes().size(), 1u) << prompts.LastBox().text.toStdString();
+        EXPECT_EQ(prompts.LastBox().text, cut + ":  is damaged (part of the file is missing or overwritten) and "
+                                                "cannot be opened.  Open a copy made before the damage.");
+        EXPECT_EQ(prompts.LastBox().title, QStringLiteral("Open Project"));
+        EXPECT_FALSE(CurrentNetwork());
+    }
 }
 
 TEST_F(OpenThroughNetwork, AMissingDataFileIsReportedAndTheFlagsSurvive)
