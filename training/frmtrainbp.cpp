@@ -200,7 +200,7 @@ bool frmTrainBP::RunStep()
     }
     m_verifyNext = false;
     m_calls = 0;
-    gProcess().SetIsTrained(true);
+    Trained();
     net->Verify();
     const float c = ShowPass(*net);
     m_passError = c;
@@ -283,11 +283,9 @@ void frmTrainBP::EndOfRun()
     Utilities::StatusMessage(QString());
 }
 
-void frmTrainBP::SaveOnClose()
+bool frmTrainBP::SaveOnClose()
 {
     auto net = Net();
-    if (!net)
-        return;
     // The step and flags go with the network, in its transaction: never without it.
-    IgnoreErrors([&] { net->SaveConfig(); });
+    return !net || net->SaveConfig();
 }

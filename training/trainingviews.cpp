@@ -126,7 +126,8 @@ void Finish()
             }
             // The trained network, the step and the flags reach the project file before the
             // long test: a program that dies during the test loses the test, not the training.
-            net->SaveConfig();
+            if (net->SaveConfig() && window)
+                window->TrainingSaved();
             outcome = net->Test();
         }
         if (outcome != TestOutcome::Done) {
