@@ -39,6 +39,17 @@ void currentView()
     ResumeAtFurthestStep(ResumeFrom::RowSplit);
 }
 
+// The training forgotten for a split: the project split, neither trained nor tested, stored
+// with the reset (the flags and the row ranges in its one transaction). False when the reset
+// failed (its box said why); the caller's Workflow::Change then puts the flags back.
+bool resetAsSplit()
+{
+    gProcess().SetIsTested(false);
+    gProcess().SetIsTrained(false);
+    gProcess().SetIsSplit(true);
+    return RequireNetwork().Reset();
+}
+
 } // namespace
 
 SplitCommand::Road SplitCommand::Decide(bool cancelled, const Ranges& chosen, const Ranges& project)
@@ -112,10 +123,7 @@ void SplitCommand::SetLimits()
             net.State().SetTrainLow(chosen.trainLow);
             net.State().SetTestHigh(chosen.testHigh);
             net.State().SetTestLow(chosen.testLow);
-            process.SetIsTested(false);
-            process.SetIsTrained(false);
-            process.SetIsSplit(true);
-            if (!RequireNetwork().Reset())
+            if (!resetAsSplit())
                 return;
             split.Commit();
             gNavigate().Navigate(navSplit);
@@ -171,10 +179,7 @@ void SplitCommand::SetLimits()
             {
                 // OK on the rows proposed is a split too: the project is split from here on.
                 Workflow::Change reset;
-                process.SetIsTrained(false);
-                process.SetIsTested(false);
-                process.SetIsSplit(true);
-                if (!RequireNetwork().Reset())
+                if (!resetAsSplit())
                     return;
                 reset.Commit();
             }

@@ -391,20 +391,12 @@ TEST_F(SplitCommandTest, AFailedSplitLeavesTheProjectAsItWas)
             ASSERT_EQ(byte, Stored(path).Byte());
 
             prompts.AllowAnyBox();
-            std::optional<kdb::Database> other;
-            if (full) {
-                FullDisk::Arm(true);
-            } else {
-                other = kdb::Database::Open(path, false, false);
-                other->Execute(QStringLiteral("BEGIN IMMEDIATE"));
-            }
             {
+                const SaveRefused refused(path, full);
                 ModalAnswerer answer;
                 answer.Then(road.answer);
                 SplitCommand::SetLimits();
             }
-            FullDisk::Arm(false);
-            other.reset();
             EXPECT_GE(prompts.Boxes().size(), 1u);
             modMenu::RemoveChildForms();
             FlushDeletes();

@@ -54,8 +54,6 @@
 #include <QTableView>
 #include <QTest>
 
-#include <optional>
-
 namespace {
 
 const QString kDsn = QStringLiteral("KorvanRoad");
@@ -113,17 +111,11 @@ protected:
         const QStringList before = held();
         prompts.AllowAnyBox();
         const size_t boxes = prompts.Boxes().size();
-        std::optional<kdb::Database> other;
-        if (full) {
-            FullDisk::Arm(true);
-        } else {
-            other = kdb::Database::Open(path, false, false);
-            other->Execute(QStringLiteral("BEGIN IMMEDIATE"));
+        {
+            const SaveRefused refused(path, full);
+            act();
+            Flush();
         }
-        act();
-        Flush();
-        FullDisk::Arm(false);
-        other.reset();
         EXPECT_GT(prompts.Boxes().size(), boxes);
         EXPECT_EQ(held(), before);
         prompts.Clear();
