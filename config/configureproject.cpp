@@ -9,6 +9,7 @@
 #include "core/pathutils.h"
 #include "core/prompts.h"
 #include "core/regsettings.h"
+#include "core/status.h"
 #include "config/twipsrect.h"
 #include "core/widgets/hourglass.h"
 #include "core/widgets/pointerguard.h"
@@ -365,9 +366,12 @@ bool frmConfPrj::ChooseFirstTable(const QString& name)
     if (ddo->RecordCount() < net->State().TestHigh())
         net->State().SetTestHigh(ddo->RecordCount());
 
-    Say(QStringLiteral("Gathering Statistics..."));
-    // The statistics show their own progress on the status bar while they read.
-    ddo->GatherStats(false);
+    {
+        // The statistics show their own progress on the status bar while they read; the text
+        // goes with them, however they end.
+        const Status::CStatusText gathering(QStringLiteral("Gathering Statistics..."), Status::CStatusText::OnEnd::Restore);
+        ddo->GatherStats(false);
+    }
     gVeltra().StatusBar().Message(QString::number(ddo->RecordCount()) + QStringLiteral(" Rows"), true);
     m_dataDef = ddo;
     Say(QStringLiteral("Table Selected..."));
@@ -528,35 +532,48 @@ void frmConfPrj::cmdOK_Click()
         ddo.SetUserMatchType(Rules().PredictionNumber(), m_nnType == ntBackProp ? roleBPPredict : roleSFamPredict);
         QCoreApplication::processEvents();
         // Each step has shown its own box when it fails; OK then ends with the window open.
-        // Once the reset went through the training is gone, whatever follows.
-        const auto trainingGone = [] {
+        // The reset stores the flags with the training gone; once it went through, the training
+        // is gone whatever follows, and a reset that fails leaves them as they were.
+        const auto reset = [](CNetworkProject& net) {
+            Workflow::Change trainingGone;
             gProcess().SetIsTested(false);
             gProcess().SetIsTrained(false);
+            if (!net.Reset())
+                return false;
+            trainingGone.Commit();
+            return true;
+        };
+        // The flags say configured from the save that stores the configuration.
+        const auto save = [](CNetworkProject& net) {
+            Workflow::Change configured;
+            gProcess().SetIsConfigured(true);
+            if (!net.SaveConfig())
+                return false;
+            configured.Commit();
+            return true;
         };
         if (m_nnType == ntSFam) {
             CSFam& sfam = *CurrentNetworkAs<CSFam>();
-            if (!sfam.Reset())
+            if (!reset(sfam))
                 return;
-            trainingGone();
             QCoreApplication::processEvents();
             if (!sfam.BuildClassList())
                 return;
             QCoreApplication::processEvents();
-            if (refusedClasses(ClassListCount(projectFile)) || !sfam.SaveConfig())
+            if (refusedClasses(ClassListCount(projectFile)) || !save(sfam))
                 return;
             Utilities::SetNodesPanel(QStringLiteral("0"));
         } else if (m_nnType == ntBackProp) {
             CBackProp& bp = *CurrentNetworkAs<CBackProp>();
-            if (!bp.Reset())
+            if (!reset(bp))
                 return;
-            trainingGone();
             QCoreApplication::processEvents();
             int16_t nodes = Rules().Nodes();
             if (nodes < MinHiddenNodes || nodes > MaxHiddenNodes)
                 nodes = CRoleRules::DefaultNodes(Rules().Inputs().size());
             const int16_t oldNodes = bp.CurrentNodes();
             bp.SetCurrentNodes(nodes);
-            if (!bp.SaveConfig()) {
+            if (!save(bp)) {
                 bp.SetCurrentNodes(oldNodes);
                 return;
             }

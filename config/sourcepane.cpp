@@ -146,7 +146,7 @@ QString CSourcePane::ParseName(const QString& source)
     Procedure(QStringLiteral("frmConfPrj::ParseName"), [&] {
         if (source.isEmpty())
             return;
-        if (source.contains(QStringLiteral("ODBC;"))) {
+        if (kdb::IsOdbcConnect(source)) {
             shown = DsnOf(source);
             chkODBC->setChecked(true);
             return;

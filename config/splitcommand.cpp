@@ -21,6 +21,7 @@
 #include <QApplication>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -36,6 +37,17 @@ struct HeldNetwork {
 void currentView()
 {
     ResumeAtFurthestStep(ResumeFrom::RowSplit);
+}
+
+// The training forgotten for a split: the project split, neither trained nor tested, stored
+// with the reset (the flags and the row ranges in its one transaction). False when the reset
+// failed (its box said why); the caller's Workflow::Change then puts the flags back.
+bool resetAsSplit()
+{
+    gProcess().SetIsTested(false);
+    gProcess().SetIsTrained(false);
+    gProcess().SetIsSplit(true);
+    return RequireNetwork().Reset();
 }
 
 } // namespace
@@ -89,41 +101,49 @@ void SplitCommand::SetLimits()
         CProcess& process = gProcess();
         std::unique_ptr<CHourglass> hourglass;
         bool testedHere = false;
+        // What the common end saves: the step and flags that the roads change after their own
+        // saves, put back when that save fails.
+        std::optional<Workflow::Change> toSave;
         switch (Decide(cancelled, chosen, before)) {
         case Road::Cancelled:
             currentView();
             return;
 
-        case Road::TrainingChanged:
+        case Road::TrainingChanged: {
             if (process.IsTrained()
                 && Prompts::MsgBox(QStringLiteral("This will reset your current Training.  Continue?"), MsgButtons::YesNo,
                                    MsgIcon::Exclamation, QStringLiteral("Training Data Selection"))
                        == MsgResult::No)
                 return;
             hourglass = std::make_unique<CHourglass>(true);
+            // The reset stores the new ranges with the flags in one transaction: a reset that
+            // fails (its box said why) leaves the project as it was, in memory as in the file.
+            Workflow::Change split(&net.State());
             net.State().SetTrainHigh(chosen.trainHigh);
             net.State().SetTrainLow(chosen.trainLow);
             net.State().SetTestHigh(chosen.testHigh);
             net.State().SetTestLow(chosen.testLow);
-            process.SetIsTested(false);
-            process.SetIsTrained(false);
-            process.SetIsSplit(true);
-            RequireNetwork().Reset();
-            // The new ranges reach the project file now: nothing else may save them before
-            // the project closes with its flags saying "split".
-            net.SaveRowRanges();
+            if (!resetAsSplit())
+                return;
+            split.Commit();
             gNavigate().Navigate(navSplit);
             modMenu::RunCommand(ToolName::TrainBP);
             return;
+        }
 
         case Road::TestingChanged: {
             hourglass = std::make_unique<CHourglass>(true);
-            net.State().SetTestHigh(chosen.testHigh);
-            net.State().SetTestLow(chosen.testLow);
-            process.SetIsTested(false);
-            net.SaveRowRanges();
+            {
+                Workflow::Change ranges(&net.State());
+                net.State().SetTestHigh(chosen.testHigh);
+                net.State().SetTestLow(chosen.testLow);
+                process.SetIsTested(false);
+                net.SaveRowRanges();
+                ranges.Commit();
+            }
             if (!process.IsTrained())
                 return;
+            toSave.emplace();
             for (QLatin1StringView tool : {ToolName::SFBrowseTest, ToolName::BPBrowseTest, ToolName::SFShowAll,
                                            ToolName::BPShowAll, ToolName::Scatter, ToolName::Series, ToolName::Matrix})
                 gNavigate().Disable(tool);
@@ -150,18 +170,25 @@ void SplitCommand::SetLimits()
         }
 
         if (process.IsTrained() || testedHere) {
-            if (!testedHere)
+            if (!testedHere) {
+                if (!toSave)
+                    toSave.emplace();
                 currentView();
+            }
         } else {
-            RequireNetwork().Reset();
+            {
+                // OK on the rows proposed is a split too: the project is split from here on.
+                Workflow::Change reset;
+                if (!resetAsSplit())
+                    return;
+                reset.Commit();
+            }
+            toSave.emplace();
             gNavigate().Navigate(navSplit);
-            process.SetIsTrained(false);
-            process.SetIsTested(false);
             modMenu::RemoveChildForms();
             modMenu::RunCommand(ToolName::TrainBP);
         }
-        gNavigate().Save(net.State().ProjectFileName());
-        process.Save(net.State().ProjectFileName());
+        toSave->Save(net.State().ProjectFileName());
     });
 }
 

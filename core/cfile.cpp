@@ -1,6 +1,7 @@
 #include "core/cfile.h"
 
 #include "core/errorbox.h"
+#include "core/odbcname.h"
 #include "core/pathutils.h"
 
 using modErrorHandling::Member;
@@ -11,11 +12,6 @@ namespace {
 bool isRejected(QChar c)
 {
     return c.unicode() == 0;
-}
-
-bool isConnectString(const QString& s)
-{
-    return s.contains(QLatin1String("ODBC;"));
 }
 
 // Cuts that never split a character written with two UTF-16 units (an emoji in a folder name).
@@ -124,7 +120,7 @@ bool CFile::ParseProject(const QString& name)
         m_name.clear();
         m_exists = m_dirty = m_isOpen = false;
         m_fileName = s;
-        if (isConnectString(s))
+        if (kdb::IsOdbcConnect(s))
             return;
 
         const int length = int(s.size());

@@ -69,6 +69,7 @@ constexpr int32_t DuplicateKey = 3022;
 constexpr int32_t CannotFindFile = 3024;
 constexpr int32_t NotAValidPath = 3044;
 constexpr int32_t FileInUse = 3045;
+constexpr int32_t DatabaseCorrupt = 3049;
 constexpr int32_t CouldNotLockFile = 3050;
 constexpr int32_t CannotOpenFile = 3051;
 constexpr int32_t OperationCancelled = 3059;

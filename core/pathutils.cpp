@@ -2,6 +2,7 @@
 
 #include "core/cfile.h"
 #include "core/errorbox.h"
+#include "core/odbcname.h"
 
 #include <QDir>
 #include <QFile>
@@ -168,9 +169,17 @@ int openRegular(const QString& fileName, QString& why)
 }
 } // namespace
 
+bool kdb::IsOdbcConnect(const QString& nameOrConnect)
+{
+    qsizetype i = 0;
+    while (i < nameOrConnect.size() && nameOrConnect.at(i).isSpace())
+        ++i;
+    return QStringView(nameOrConnect).mid(i).startsWith(QLatin1String("ODBC;"));
+}
+
 bool Utilities::FileExists(const QString& fileName)
 {
-    if (fileName.contains(QLatin1String("ODBC;")))
+    if (kdb::IsOdbcConnect(fileName))
         return true;
     bool exists = false;
     try {

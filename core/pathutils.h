@@ -16,8 +16,8 @@ QString GetFileName(const QString& path);
 QString GetBaseName(const QString& path);
 QString GetLongFileName(const QString& path);
 
-// True for an existing, readable regular file (a link to one counts), and for any text holding
-// "ODBC;" (a connect string).
+// True for an existing, readable regular file (a link to one counts), and for a connect
+// string (kdb::IsOdbcConnect).
 bool FileExists(const QString& fileName);
 // What a path names that is there but is no regular file: "Not a regular file (a named pipe)",
 // "(a socket)", "(a device)"; empty for a regular file, a link to one, a folder or nothing.

@@ -145,7 +145,7 @@ void CDataDef::InitializeFrom(const QString& saDatabaseFileName, const QString& 
         }
 
         const QList<kdb::IndexInfo> indexes = db.Indexes(table);
-        if (db.Connect().contains(QLatin1String("ODBC;"))) {
+        if (kdb::IsOdbcConnect(db.Connect())) {
             bool marked = false;
             for (const kdb::IndexInfo& index : indexes) {
                 if (!index.unique || index.fields.size() != 1)

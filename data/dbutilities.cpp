@@ -115,6 +115,12 @@ bool Utilities::IsProjectFile(const QString& fileName)
         // Nor is a file that another program is writing right now: it opens once that is done.
         if (number == KvErr::CouldNotLockFile || number == KvErr::FileInUse)
             throw kdb::FileInUseError(fileName);
+        // A database whose pages cannot be read (cut short, overwritten) is damaged, which the
+        // user must hear rather than that it is some other kind of file.
+        if (number == KvErr::DatabaseCorrupt)
+            throw KvError(KvErr::DatabaseCorrupt, {},
+                          fileName + QStringLiteral(":  is damaged (part of the file is missing or overwritten) and "
+                                                    "cannot be opened.  Open a copy made before the damage."));
         return false;
     }
 }
@@ -173,7 +179,7 @@ bool dbUtilities::HasPrimaryKey(const QString& source, const QString& tableName)
         const QList<kdb::IndexInfo> indexes = db.Indexes(tableName);
         if (indexes.size() < 1)
             return;
-        const bool odbc = db.Connect().contains(QStringLiteral("ODBC;"));
+        const bool odbc = kdb::IsOdbcConnect(db.Connect());
         for (const kdb::IndexInfo& ix : indexes) {
             if (ix.fields.size() != 1)
                 continue;

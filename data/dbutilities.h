@@ -17,8 +17,9 @@ bool TableExists(const QString& dbFileName, const QString& tableName);
 // True when the file is a project database: it holds the tables "Config" and "FieldConfig"
 // (a project never configured included). Never shows a message; writes only to finish what a
 // killed writer left (its journal). Raises 3051 with the reason when the file may not be opened
-// at all (unreadable, no regular file, or left unfinished where it cannot be written), and 3045
-// when another program is writing it.
+// at all (unreadable, no regular file, or left unfinished where it cannot be written), 3045
+// when another program is writing it, and 3049 naming the file damaged when its pages cannot be
+// read (cut short, overwritten).
 bool IsProjectFile(const QString& fileName);
 // Re-points a project whose data file moved into the program folder's "data" folder. A
 // project without a data file yet is left alone. A failure shows its box; answers false when

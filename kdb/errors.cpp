@@ -69,6 +69,11 @@ void ThrowSqlite(ConnectionImpl* c, int rc, const QString& sql)
         if (msg.contains(QStringLiteral("kdb_size")))
             throw Error(3163);
         break;
+    case SQLITE_READONLY_DBMOVED:
+        // The file is no longer the one the connection opened: nothing about it is read-only.
+        throw KvError(3027, {},
+                      QStringLiteral("Can't update.  The file '") + name
+                          + QStringLiteral("' was deleted or replaced by another program after it was opened."));
     default:
         break;
     }

@@ -297,11 +297,6 @@ bool IsDatabaseFile(const QString& path)
     return fileHasSqliteHeader(path);
 }
 
-bool IsOdbcConnect(const QString& nameOrConnect)
-{
-    return nameOrConnect.contains(QStringLiteral("ODBC;"), Qt::CaseSensitive);
-}
-
 QString StripOdbcPrefix(const QString& connect)
 {
     const qsizetype at = connect.indexOf(QStringLiteral("ODBC;"));

@@ -57,6 +57,7 @@
 #pragma once
 
 #include "core/kverror.h"
+#include "core/odbcname.h"
 #include "kdb/value.h"
 
 #include <QByteArrayView>
@@ -166,8 +167,6 @@ QList<DataSourceEntry> DataSources();
 // with its last user, and the next open logs in anew, with the login's settings of then.
 void EndKeptLogins();
 
-// True when the text is an ODBC connect string (contains "ODBC;", exact case).
-bool IsOdbcConnect(const QString& nameOrConnect);
 // One attribute of a connect string as the ODBC driver manager reads it: the key trimmed of
 // blanks, the value trimmed (braces taken off a braced value, "}}" inside read as "}"), and
 // where the attribute stands in the text ([begin, end), its ";" not included). A part

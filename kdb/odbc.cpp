@@ -232,10 +232,13 @@ bool connectionDead(SQLHDBC dbc)
 }
 
 // The program's connections by connect text: one login per source for the program's life.
+// Never destroyed: an object that lives as long (the open project) may let its logins go at
+// the program's end after the statics made later than it are gone (an exit from inside the
+// event loop, when the window system's connection broke).
 std::map<QString, std::shared_ptr<OdbcConnection>>& sharedConnections()
 {
-    static std::map<QString, std::shared_ptr<OdbcConnection>> map;
-    return map;
+    static auto* map = new std::map<QString, std::shared_ptr<OdbcConnection>>;
+    return *map;
 }
 
 constexpr size_t kKeptIdle = 32;

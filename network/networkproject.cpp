@@ -175,6 +175,11 @@ bool CNetworkProject::SaveConfig()
     });
 }
 
+QStringList CNetworkProject::RowRangeKeys()
+{
+    return {QStringLiteral("TrainHigh"), QStringLiteral("TrainLow"), QStringLiteral("TestHigh"), QStringLiteral("TestLow")};
+}
+
 void CNetworkProject::SaveRowRanges()
 {
     const QString path = m_state.ProjectFileName();
@@ -185,8 +190,8 @@ void CNetworkProject::SaveRowRanges()
             throw KvError(KvErr::FileNotFound, {}, QStringLiteral("File Does Not Exist"));
         kdb::Database db = kdb::Database::Open(path, false, false);
         kdb::Transaction t(db);
-        WriteSettings(db, {QStringLiteral("TrainHigh"), QStringLiteral("TrainLow"), QStringLiteral("TestHigh"),
-                           QStringLiteral("TestLow")});
+        WriteSettings(db, RowRangeKeys());
+        Workflow::Write(db);
         t.Commit();
     });
 }

@@ -44,8 +44,9 @@ public:
     // workflow step and flags, all in one transaction on one connection: a failure or a kill
     // leaves the file as it was. Shows its own error box; false after a failure.
     bool SaveConfig();
-    // Writes only the four row bounds into Config (one transaction), so that a new split
-    // survives a close even when nothing else is saved. Raises.
+    // Writes the four row bounds into Config, with the workflow step and flags (one
+    // transaction), so that a new split survives a close even when nothing else is saved.
+    // Raises.
     void SaveRowRanges();
     // Links the source table into the project database as its link table and initialises DDO
     // from it. A failure keeps the old link. Shows its own error box.
@@ -124,6 +125,8 @@ protected:
     // One Config value, or the empty text after the missing-setting box (or the error box of a
     // failed read); `told`, when given, says whether such a box was shown.
     QString GetProperty(kdb::Database& db, const QString& name, bool* told = nullptr);
+    // The keys of the four row bounds.
+    static QStringList RowRangeKeys();
     // The settings into Config: those whose keys `only` names, or all when it is empty. Raises.
     void WriteSettings(kdb::Database& db, const QStringList& only);
 
@@ -157,7 +160,8 @@ protected:
     // The reset of both kinds in the box titled `title`: the kind's `defaults`, counters and
     // errors cleared, and the project file told in one transaction (its saved network gone,
     // the settings the reset changed, the network's counts and error, and the host's workflow
-    // flags, which the caller has cleared). The engine file is emptied after. When the file
+    // flags, which the caller has cleared, with the step and the row bounds: a new split is
+    // stored with the reset it brings). The engine file is emptied after. When the file
     // cannot be written, nothing is forgotten and the parameters keep their values. False then.
     bool ForgetTraining(const QString& title, const std::function<void()>& defaults);
     // "Predicting <prediction field>..." (the field of the layout built last)

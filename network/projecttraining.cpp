@@ -91,9 +91,10 @@ bool CNetworkProject::ForgetTraining(const QString& title, const std::function<v
         // The reset is stored with the saved network's removal, in one transaction: the file
         // never keeps the counts or the error of a network it no longer has, whatever ends the
         // program next. Stored are what the reset changed, the network's counts and error
-        // whatever they were, and the workflow flags when they are the project's.
+        // whatever they were, the row bounds, and the workflow step and flags when they are the
+        // project's.
         QStringList keys = NetworkCountKeys();
-        keys << QString::fromLatin1(m_kind.bestErrorKey);
+        keys << QString::fromLatin1(m_kind.bestErrorKey) << RowRangeKeys();
         for (size_t i = 0; i < settings.size(); ++i)
             if (settings[i].write() != before[i])
                 keys << settings[i].key;
@@ -102,8 +103,7 @@ bool CNetworkProject::ForgetTraining(const QString& title, const std::function<v
             kdb::Transaction t(db);
             ProjectStore(db).DropSnapshots();
             WriteSettings(db, keys);
-            if (gProcess().OfOpenProject())
-                gProcess().Write(db);
+            Workflow::Write(db);
             t.Commit();
         } catch (...) {
             // Nothing was forgotten: the object keeps what the file keeps.

@@ -1,11 +1,14 @@
 #include "network/sfam.h"
 
 #include "core/errorbox.h"
+#include "core/prompts.h"
 #include "data/datadef.h"
 #include "data/projectschema.h"
 #include "engine/korvan_engine.h"
 #include "engine/trainpass.h"
 #include "network/classvalue.h"
+#include "network/configtext.h"
+#include "network/networkhost.h"
 #include "network/projectstore.h"
 
 #include <QFile>
@@ -60,9 +63,31 @@ std::vector<ConfigSetting> CSFam::Settings()
         m_state.Setting("CyclesCompleted"),
         m_state.Setting("ShuffleNum"),
         TypeSetting(),
-        CountSetting("CurrentNodes", m_currentNodes),
+        NodesSetting(),
         m_state.Setting("BestTrainError"),
     };
+}
+
+ConfigSetting CSFam::NodesSetting()
+{
+    ConfigSetting setting = CountSetting("CurrentNodes", m_currentNodes);
+    setting.read = [this, count = setting.read](const QString& text) {
+        bool failedCall = false;
+        try {
+            failedCall = ConfigText::ToInteger(text) < 0;
+        } catch (const KvError&) {
+        }
+        if (!failedCall) {
+            count(text);
+            return;
+        }
+        m_currentNodes = 0;
+        IgnoreErrors([] { NetworkHost::Current().HideSplash(); });
+        Prompts::MsgBox(QStringLiteral("The project's setting CurrentNodes reads \"") + text.left(40)
+                            + QStringLiteral("\", the answer of a training call that failed: the network is taken to have no nodes."),
+                        MsgButtons::Ok, MsgIcon::Exclamation, m_kind.Title("OpenProject"));
+    };
+    return setting;
 }
 
 QStringList CSFam::ReadOrder() const

@@ -113,6 +113,9 @@ protected:
 
 private:
     static const NetworkKindTexts& KindData();
+    // The setting of CurrentNodes: a count, save that a training call that failed once stored
+    // its negative answer there; such a value is read as no nodes, with a box that says so.
+    ConfigSetting NodesSetting();
     bool TrainPart(bool whole);
     // The end of a verification with the engine's answer over all training rows.
     void VerifyEnded(int32_t result);

@@ -6,6 +6,7 @@
 #include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/configtext.h"
+#include "network/projectstate.h"
 #include "network/projectstore.h"
 
 namespace {
@@ -50,6 +51,41 @@ void Workflow::Save(const QString& projectFile)
     kdb::Transaction t(db);
     Write(db);
     t.Commit();
+}
+
+Workflow::Change::Change(ProjectState* ranges) : m_flags(gProcess()), m_step(gWorkflowStep()), m_state(ranges)
+{
+    if (m_state) {
+        m_trainLow = m_state->TrainLow();
+        m_trainHigh = m_state->TrainHigh();
+        m_testLow = m_state->TestLow();
+        m_testHigh = m_state->TestHigh();
+    }
+}
+
+Workflow::Change::~Change()
+{
+    if (m_committed)
+        return;
+    gProcess() = m_flags;
+    gWorkflowStep() = m_step;
+    if (!m_state)
+        return;
+    // The setters forget the arrays built over other rows: only a range that moved is set.
+    if (m_state->TrainLow() != m_trainLow || m_state->TrainHigh() != m_trainHigh) {
+        m_state->SetTrainLow(m_trainLow);
+        m_state->SetTrainHigh(m_trainHigh);
+    }
+    if (m_state->TestLow() != m_testLow || m_state->TestHigh() != m_testHigh) {
+        m_state->SetTestLow(m_testLow);
+        m_state->SetTestHigh(m_testHigh);
+    }
+}
+
+void Workflow::Change::Save(const QString& projectFile)
+{
+    Workflow::Save(projectFile);
+    Commit();
 }
 
 uint8_t CProcess::Byte() const

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <optional>
 
+class ProjectState;
+
 namespace kdb {
 class Database;
 }
@@ -76,6 +78,31 @@ namespace Workflow {
 // transaction; what is not there leaves its row as it is. Raises.
 void Write(kdb::Database& db);
 // The same on the project file, in a transaction of its own, when the file does not hold them
-// already. Raises.
+// already. Raises. The one save of the step and flags: callers hold a Change over it.
 void Save(const QString& projectFile);
+
+// A step of the project's road taken in memory before the file is told: the workflow step and
+// flags, and the row ranges of `ranges` when given, as they stood when it was made come back
+// when it ends uncommitted. Made before the change, committed once the save that stores it went
+// through: a save that fails leaves memory as the file holds it, and nothing written later
+// (the flags at the close) stores half of a step.
+class Change {
+public:
+    explicit Change(ProjectState* ranges = nullptr);
+    ~Change();
+    Change(const Change&) = delete;
+    Change& operator=(const Change&) = delete;
+
+    // Workflow::Save, then Commit. Raises.
+    void Save(const QString& projectFile);
+    // The file holds the change (a save of the caller's own stored it).
+    void Commit() { m_committed = true; }
+
+private:
+    CProcess m_flags;
+    std::optional<int32_t> m_step;
+    ProjectState* m_state;
+    int32_t m_trainLow = 0, m_trainHigh = 0, m_testLow = 0, m_testHigh = 0;
+    bool m_committed = false;
+};
 }

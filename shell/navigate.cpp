@@ -232,12 +232,9 @@ void CNavigate::ProcessNavigate(int32_t eNav)
     });
 }
 
-void CNavigate::Save(const QString& sDBFileName)
+bool CNavigate::Save(const QString& sDBFileName)
 {
-    Procedure(QStringLiteral("CNavigate::Save"), [&] {
-        kdb::Database db = kdb::Database::Open(sDBFileName, false, false);
-        ProjectStore(db).WriteNavigation(Step());
-    });
+    return Procedure(QStringLiteral("CNavigate::Save"), [&] { Workflow::Save(sDBFileName); });
 }
 
 void CNavigate::Load(const QString& sDBFileName)

@@ -38,9 +38,11 @@ public:
     // from); navNoProject before any.
     int32_t Step() const;
 
-    // The remembered step into, and back from, the project's Config row 'Navigate'. Failures
-    // show the boxes "CNavigate::Save" and "CNavigate::Load".
-    void Save(const QString& sDBFileName);
+    // The remembered step, with the open project's workflow flags, into the project's Config
+    // (Workflow::Save: one transaction), and the step back from its row 'Navigate'. Failures
+    // show the boxes "CNavigate::Save" and "CNavigate::Load"; Save answers whether it went
+    // through (the caller's Workflow::Change is then committed).
+    bool Save(const QString& sDBFileName);
     void Load(const QString& sDBFileName);
 
     // One tool on or off; a name the bar does not know raises to the caller.

@@ -151,6 +151,29 @@ void revertTo(const QString& project, const QString& snap)
     gNavigate().Disable(ToolName::RevertSnap);
 }
 
+// Whether the file is a pattern file: it holds "[TAGS]" and "[PATTERNS]". None when it could
+// not be read, its box shown ("modMenu::TestForRawFile").
+std::optional<bool> rawFileTest(const QString& path)
+{
+    int found = 0;
+    const bool read = Procedure(QStringLiteral("modMenu::TestForRawFile"), [&] {
+        QFile file(path);
+        Utilities::OpenForReading(file);
+        if (file.atEnd())
+            throw KvError(KvErr::InputPastEnd, QStringLiteral("modMenu::TestForRawFile"));
+        while (!file.atEnd() && found < 2) {
+            const QByteArray line = file.readLine();
+            if (line.contains("[TAGS]"))
+                ++found;
+            if (line.contains("[PATTERNS]"))
+                ++found;
+        }
+    });
+    if (!read)
+        return std::nullopt;
+    return found >= 2;
+}
+
 } // namespace
 
 QString modMenu::GetFileNew(int32_t kind)
@@ -243,11 +266,12 @@ void modMenu::Import()
                                             Status::CStatusText::OnEnd::Restore);
         const QString title = dialog.FileTitle().isEmpty() ? QFileInfo(path).fileName() : dialog.FileTitle();
         if (title.toUpper().contains(QStringLiteral(".RAW"))) {
-            // A pipe or a device had its one box say what it is: it is no corrupt file.
-            const bool notAFile = !Utilities::NotAFileReason(path).isEmpty();
-            if (TestForRawFile(path)) {
+            // A file that could not be read (a pipe, a device, a file gone or empty) had its one
+            // box say why: it is no corrupt file.
+            const std::optional<bool> pattern = rawFileTest(path);
+            if (pattern == true) {
                 Utilities::LoadRawFile(path);
-            } else if (notAFile) {
+            } else if (!pattern) {
                 Utilities::StatusMessage(QStringLiteral("Import failed."));
             } else {
                 Prompts::MsgBox(QStringLiteral("Invalid or corrupt .raw file."), MsgButtons::Ok, MsgIcon::Critical,
@@ -262,21 +286,7 @@ void modMenu::Import()
 
 bool modMenu::TestForRawFile(const QString& path)
 {
-    int found = 0;
-    Procedure(QStringLiteral("modMenu::TestForRawFile"), [&] {
-        QFile file(path);
-        Utilities::OpenForReading(file);
-        if (file.atEnd())
-            throw KvError(KvErr::InputPastEnd, QStringLiteral("modMenu::TestForRawFile"));
-        while (!file.atEnd() && found < 2) {
-            const QByteArray line = file.readLine();
-            if (line.contains("[TAGS]"))
-                ++found;
-            if (line.contains("[PATTERNS]"))
-                ++found;
-        }
-    });
-    return found >= 2;
+    return rawFileTest(path).value_or(false);
 }
 
 void modMenu::ExportMarkedRows()

@@ -200,7 +200,7 @@ bool frmTrainBP::RunStep()
     }
     m_verifyNext = false;
     m_calls = 0;
-    gProcess().SetIsTrained(true);
+    Trained();
     net->Verify();
     const float c = ShowPass(*net);
     m_passError = c;
@@ -283,12 +283,9 @@ void frmTrainBP::EndOfRun()
     Utilities::StatusMessage(QString());
 }
 
-void frmTrainBP::SaveOnClose()
+bool frmTrainBP::SaveOnClose()
 {
     auto net = Net();
-    if (!net)
-        return;
-    IgnoreErrors([&] { net->SaveConfig(); });
-    IgnoreErrors([&] { gNavigate().Save(net->State().ProjectFileName()); });
-    IgnoreErrors([&] { gProcess().Save(net->State().ProjectFileName()); });
+    // The step and flags go with the network, in its transaction: never without it.
+    return !net || net->SaveConfig();
 }

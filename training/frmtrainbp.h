@@ -36,7 +36,7 @@ protected:
     bool BeginRun() override;
     bool RunStep() override;
     void EndOfRun() override;
-    void SaveOnClose() override;
+    bool SaveOnClose() override;
     bool ChartOnlyWhenRoom() const override { return false; }
 
 private:

@@ -211,7 +211,7 @@ bool frmTrainSF::RunStep()
             EngineFailure(*net);
             return false;
         }
-        gProcess().SetIsTrained(true);
+        Trained();
         Utilities::SetNodesPanel(QString::number(net->CurrentNodes()));
         ShowCounter(net->CurrentNodes());
         if (inBlocks) {
@@ -300,9 +300,8 @@ bool frmTrainSF::eventFilter(QObject* watched, QEvent* event)
     return CTrainWindow::eventFilter(watched, event);
 }
 
-void frmTrainSF::SaveOnClose()
+bool frmTrainSF::SaveOnClose()
 {
     auto net = Net();
-    if (net && gProcess().IsTrained())
-        IgnoreErrors([&] { net->SaveConfig(); });
+    return !net || !gProcess().IsTrained() || net->SaveConfig();
 }

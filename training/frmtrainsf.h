@@ -30,7 +30,7 @@ protected:
     bool BeginRun() override;
     bool RunStep() override;
     void EndOfRun() override;
-    void SaveOnClose() override;
+    bool SaveOnClose() override;
     bool ChartOnlyWhenRoom() const override { return true; }
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;

@@ -26,6 +26,8 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 
+#include <optional>
+
 namespace {
 
 QPointer<CTrainWindow>& current()
@@ -104,6 +106,9 @@ void Finish()
     const QString file = net->State().ProjectFileName();
     net->Revert();
     const bool trained = gProcess().IsTrained();
+    // The step and flags that Finish moves on once the network is saved and tested: put back
+    // when their save fails.
+    std::optional<Workflow::Change> unsaved;
     if (trained) {
         for (QLatin1StringView tool : {ToolName::TrainBPExit, ToolName::TrainBPJogWeights, ToolName::TrainBPReset,
                                        ToolName::TrainBPRevert, ToolName::TrainBPStop, ToolName::TrainBPTrain,
@@ -121,7 +126,8 @@ void Finish()
             }
             // The trained network, the step and the flags reach the project file before the
             // long test: a program that dies during the test loses the test, not the training.
-            net->SaveConfig();
+            if (net->SaveConfig() && window)
+                window->TrainingSaved();
             outcome = net->Test();
         }
         if (outcome != TestOutcome::Done) {
@@ -135,9 +141,9 @@ void Finish()
             if (window)
                 window->SetMessage(QString());
             gNavigate().Save(file);
-            gProcess().Save(file);
             return;
         }
+        unsaved.emplace();
         gProcess().SetIsTested(true);
         StandardBand();
         Status::Outcome(TestCompleteText(sfam, net->State().CurrentError(), QStringLiteral("% correct predictions.")));
@@ -145,6 +151,7 @@ void Finish()
         Utilities::TmpEnableTools();
         gNavigate().Navigate(navTested);
     } else {
+        unsaved.emplace();
         StandardBand();
     }
     Unload(current());
@@ -154,8 +161,8 @@ void Finish()
         Utilities::TmpEnableTools();
         ResumeAtFurthestStep(ResumeFrom::TrainingFinished);
     }
-    gNavigate().Save(file);
-    gProcess().Save(file);
+    if (gNavigate().Save(file))
+        unsaved->Commit();
 }
 
 } // namespace

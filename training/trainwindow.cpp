@@ -286,10 +286,8 @@ void CTrainWindow::Departing()
     m_closeWhenEnded = false;
     if (m_active)
         FinishRun();
-    if (!m_saved) {
-        m_saved = true;
-        IgnoreErrors([&] { SaveOnClose(); });
-    }
+    if (!m_saved)
+        SaveAndLeave();
 }
 
 // --- Chart and layout ----------------------------------------------------------------------
@@ -407,19 +405,43 @@ bool CTrainWindow::ResetTraining(CNetworkProject& net, const std::function<void(
                            MsgButtons::YesNo, MsgIcon::Exclamation, QStringLiteral("Reset Warning"))
                == MsgResult::No)
         return false;
-    CProcess& process = gProcess();
-    const CProcess before = process;
-    process.SetIsTrained(false);
-    process.SetIsTested(false);
-    if (!net.Reset()) {
-        process = before;
+    // The reset stores the flags with the training gone; a reset that fails leaves them.
+    Workflow::Change trainingGone;
+    gProcess().SetIsTrained(false);
+    gProcess().SetIsTested(false);
+    if (!net.Reset())
         return false;
-    }
+    trainingGone.Commit();
+    TrainingSaved();
     showSettings();
     ClearHistory();
     // A network reset after a run that ended at 0 % or on a failure can be trained again.
     TrainBarTools::Set(ToolName::TrainBPTrain, true);
     return true;
+}
+
+void CTrainWindow::SaveAndLeave()
+{
+    m_saved = true;
+    bool saved = false;
+    IgnoreErrors([&] { saved = SaveOnClose(); });
+    if (saved)
+        TrainingSaved();
+    m_unsaved.reset();
+}
+
+void CTrainWindow::TrainingSaved()
+{
+    if (m_unsaved)
+        m_unsaved->Commit();
+    m_unsaved.reset();
+}
+
+void CTrainWindow::Trained()
+{
+    if (!m_unsaved)
+        m_unsaved.emplace();
+    gProcess().SetIsTrained(true);
 }
 
 void CTrainWindow::EndOnEngineFailure()
@@ -531,8 +553,7 @@ void CTrainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     if (!m_saved) {
-        m_saved = true;
-        IgnoreErrors([&] { SaveOnClose(); });
+        SaveAndLeave();
         // A command that unloads the window sets up the bars for what comes next itself.
         if (!modMenu::CCommandUnload::Active())
             emit closedByUser();

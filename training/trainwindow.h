@@ -4,6 +4,7 @@
 // the error chart with its history, and the public members the training bar calls by name.
 #pragma once
 
+#include "network/workflowflags.h"
 #include "training/errorhistory.h"
 
 #include <QPointer>
@@ -12,6 +13,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class CNetworkProject;
@@ -59,6 +61,8 @@ public:
     virtual void SetMessage(const QString&) {}
     // The wait cursor that the Stop tool asks for, owned by the window's run.
     void SetBusyPointer() { m_pointer.SetBusy(); }
+    // The network and the flags are in the project file (a save of Finish's stored them).
+    void TrainingSaved();
 
     // --- The run ---------------------------------------------------------------------------
     // From StartTrain until the end of the run.
@@ -132,6 +136,10 @@ protected:
     bool ResetTraining(CNetworkProject& net, const std::function<void()>& showSettings);
     // An engine call failed (its box shown): the run ends and the project counts as untrained.
     void EndOnEngineFailure();
+    // A pass has trained the network: the project counts as trained from here, and until a
+    // save stores that with the network, a close whose save fails puts the flags back as the
+    // file holds them (a later save of the flags alone would store "trained" without it).
+    void Trained();
     // The tools of either kind once a run has ended, after the pass it left half-way (only a
     // run ended by an error does) is undone: Exit, Reset and Revert on, Jog Weights and Stop off.
     void RestoreToolsAfterRun(CNetworkProject* net);
@@ -153,7 +161,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    virtual void SaveOnClose() = 0;
+    // What the window saves when it goes: false when the save failed (its box shown).
+    virtual bool SaveOnClose() = 0;
     virtual bool ChartOnlyWhenRoom() const = 0;
 
     // Builds a row of `count` digits in a sunken box: index 0 the units digit at the right, or
@@ -184,6 +193,8 @@ protected:
 
 private:
     void Tick();
+    // SaveOnClose, once; its flags kept when it went through, else put back.
+    void SaveAndLeave();
     void Arm(int ms);
     void FinishRun();
 
@@ -195,6 +206,8 @@ private:
     bool m_inStep = false;
     bool m_closeWhenEnded = false;
     bool m_saved = false;
+    // The flags as the file held them before the first pass not yet saved.
+    std::optional<Workflow::Change> m_unsaved;
     int m_steps = 0;
     CRunPointer m_pointer;
     std::vector<std::function<void()>> m_afterRun;

@@ -19,6 +19,7 @@
 #include "shell/windowcalls.h"
 #include "shell/networkopener.h"
 #include "tests/config/test_conf_support.h"
+#include "tests/support/progresslistener.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -352,6 +353,31 @@ TEST_F(ConfigTest, AwkwardTableAndFieldNamesWork)
         EXPECT_EQ(ddo.FieldMax(ddo.FieldIndex(QStringLiteral("Input A"))), 20.0);
         CloseProject();
     }
+}
+
+// The statistics of the chosen table fail to be read (another program renamed the table just
+// as they began): one box, and the status bar does not go on saying "Gathering Statistics...".
+TEST_F(ConfigTest, StatisticsThatCannotBeReadLeaveNoGatheringText)
+{
+    NewProject(ntBackProp);
+    frmConfPrj* w = OpenWindow(true);
+    Browse(w, source);
+    const auto shown = [] { return gVeltra().StatusBar().Panel(1).Text().trimmed(); };
+    bool renamed = false;
+    ProgressListener gone([&](int percent) {
+        if (percent != 0 || shown() != QLatin1String("Gathering Statistics..."))
+            return;
+        kdb::Database other = kdb::Database::Open(source, false, false);
+        other.Execute(QStringLiteral("ALTER TABLE \"Order\" RENAME TO Gone"));
+        renamed = true;
+    });
+    prompts.AllowAnyBox();
+    w->ChooseTable(QStringLiteral("Order"));
+    EXPECT_TRUE(renamed);
+    EXPECT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_NE(shown(), QStringLiteral("Gathering Statistics..."));
+    w->cmdCancel_Click();
+    ConfTest::Flush();
 }
 
 TEST_F(ConfiguredTest, TrainedProjectAsksBeforeResetting)

@@ -23,6 +23,7 @@
 #include "tests/support/splitanswer.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QPushButton>
 #include <QTimer>
 
@@ -347,6 +348,73 @@ TEST_F(SplitCommandTest, OkOnAFullDiskSaysItOnce)
     FullDisk::Arm(false);
 }
 
+// A split whose save fails, on a full disk or under another program's write lock, on every
+// road after the dialog and for both kinds: memory keeps what the file keeps, and closing the
+// project then writes no half of the split (split flags over the old ranges).
+TEST_F(SplitCommandTest, AFailedSplitLeavesTheProjectAsItWas)
+{
+    FullDisk disk;
+    struct Road {
+        const char* name;
+        bool trained, split;
+        ModalAnswerer::Answer answer;
+    };
+    const auto unchanged = [](QWidget* w) { qobject_cast<frmDataSelect*>(w)->cmdOK->click(); };
+    const std::vector<Road> roads = {{"new training range", true, true, SplitAnswer(1, 25, 26, 40)},
+                                     {"new training range, untrained", false, true, SplitAnswer(5, 30, 31, 38)},
+                                     {"new testing range", true, true, SplitAnswer(1, 30, 21, 30)},
+                                     {"unchanged, never split", false, false, unchanged}};
+    // Each road once per obstacle, the kinds taking turns.
+    for (size_t r = 0; r < roads.size(); ++r)
+        for (const bool full : {true, false}) {
+            const Road& road = roads[r];
+            const NetworkType kind = (r % 2 == 0) == full ? ntBackProp : ntSFam;
+            SCOPED_TRACE(std::string(kind == ntBackProp ? "BackProp, " : "SFAM, ") + (full ? "full disk, " : "locked, ")
+                         + road.name);
+            const QString path = MakeProject(kind, road.trained);
+            CProcess flags = Stored(path);
+            flags.SetIsSplit(road.split);
+            flags.Save(path);
+            {
+                // A project never split opens in the split dialog: left there with Cancel.
+                ModalAnswerer answer;
+                if (!road.split)
+                    answer.Then(ModalAnswerer::Reject());
+                Open(path);
+            }
+            const auto ranges = [] {
+                const ProjectState& s = RequireNetwork().State();
+                return std::vector<int32_t>{s.TrainLow(), s.TrainHigh(), s.TestLow(), s.TestHigh()};
+            };
+            const std::vector<int32_t> before = ranges();
+            const uint8_t byte = gProcess().Byte();
+            ASSERT_EQ(byte, Stored(path).Byte());
+
+            prompts.AllowAnyBox();
+            {
+                const SaveRefused refused(path, full);
+                ModalAnswerer answer;
+                answer.Then(road.answer);
+                SplitCommand::SetLimits();
+            }
+            EXPECT_GE(prompts.Boxes().size(), 1u);
+            modMenu::RemoveChildForms();
+            FlushDeletes();
+            EXPECT_EQ(ranges(), before);
+            EXPECT_EQ(gProcess().Byte(), byte);
+
+            prompts.Clear();
+            modMenu::FileClose();
+            EXPECT_EQ(Stored(path).Byte(), byte);
+            EXPECT_EQ(Config(path, "TrainLow"), QString::number(before[0]));
+            EXPECT_EQ(Config(path, "TrainHigh"), QString::number(before[1]));
+            EXPECT_EQ(Config(path, "TestLow"), QString::number(before[2]));
+            EXPECT_EQ(Config(path, "TestHigh"), QString::number(before[3]));
+            EXPECT_TRUE(prompts.Boxes().empty());
+            QFile::remove(path);
+        }
+}
+
 TEST_F(SplitCommandTest, ANewTestingRangeOfAnUntrainedProjectIsOnlyStored)
 {
     const QString path = MakeProject(ntBackProp, false);
@@ -377,6 +445,27 @@ TEST_F(SplitCommandTest, OkWithoutChangesOnAnUntrainedProjectOpensTraining)
     EXPECT_EQ(gNavigate().Step(), navSplit);
     EXPECT_EQ(Config(path, "Navigate"), QString::number(navSplit));
     EXPECT_TRUE(Stored(path).IsSplit());
+
+    // A project never split, opened in the split dialog: OK on the rows it proposes splits it,
+    // and it opens in training from then on.
+    modMenu::FileClose();
+    CProcess unsplit = Stored(path);
+    unsplit.SetIsSplit(false);
+    unsplit.Save(path);
+    {
+        ModalAnswerer answer;
+        answer.Then([](QWidget* w) { qobject_cast<frmDataSelect*>(w)->cmdOK->click(); });
+        Open(path);
+    }
+    EXPECT_TRUE(gProcess().IsSplit());
+    modMenu::FileClose();
+    EXPECT_TRUE(Stored(path).IsSplit());
+    calls.clear();
+    {
+        ModalAnswerer noDialog(2000);
+        modMenu::FileOpen(path);
+    }
+    EXPECT_EQ(calls, QStringList{"MenuBProp"});
 }
 
 TEST_F(SplitCommandTest, StaleRangesBeyondTheTableAreClampedAndSplitAgain)

@@ -74,9 +74,10 @@ TEST(FileName, RejectsConnectStringsAndTakesEveryNameLinuxAllows)
     EXPECT_FALSE(f.Exists());
     EXPECT_NE(f.FileName(), QStringLiteral("/home/a/good.kvp")); // the parse went as far as it did
     EXPECT_EQ(f.Name(), QString());
-    // Characters another system keeps out of names are a Linux name's own, and shown.
+    // Characters another system keeps out of names are a Linux name's own, and shown; so is
+    // "ODBC;" inside a name that does not begin with it.
     for (const QString& name : {QStringLiteral("say \"hi\""), QStringLiteral("a|b"), QStringLiteral("a>b"),
-                                QStringLiteral("x=1 *?<")}) {
+                                QStringLiteral("x=1 *?<"), QStringLiteral("a ODBC;b")}) {
         CFile g;
         g.SetFileName(QStringLiteral("/home/a/") + name + QStringLiteral(".kvp"));
         EXPECT_EQ(g.Name(), name);
@@ -179,7 +180,10 @@ TEST(PathHelpers, FileExistsRules)
     const QString path = touch(folder, "a.mdb");
     EXPECT_TRUE(Utilities::FileExists(path));
     EXPECT_TRUE(Utilities::FileExists(QStringLiteral("ODBC;DSN=x")));
-    EXPECT_TRUE(Utilities::FileExists(QStringLiteral("xx ODBC;DSN=x")));
+    EXPECT_TRUE(Utilities::FileExists(QStringLiteral(" ODBC;DSN=x")));
+    EXPECT_FALSE(Utilities::FileExists(QStringLiteral("xx ODBC;DSN=x")));
+    EXPECT_TRUE(Utilities::FileExists(touch(folder, "a ODBC;b.csv")));
+    EXPECT_FALSE(Utilities::FileExists(folder + QStringLiteral("/gone ODBC;b.csv")));
     EXPECT_FALSE(Utilities::FileExists(QStringLiteral("odbc;DSN=x")));
     EXPECT_FALSE(Utilities::FileExists(folder + QStringLiteral("/nofolder/a.mdb")));
     EXPECT_FALSE(Utilities::FileExists(folder)); // a folder is no data file

@@ -146,6 +146,34 @@ TEST(KdbOpen, ExclusiveAndReadOnly)
     EXPECT_EQ(ErrorOf([&] { ro.Execute("INSERT INTO t VALUES (1)"); }), 3027);
 }
 
+// A file that another program deleted or replaced while a connection holds it open: a write
+// says so, not that the database is read-only.
+TEST(KdbOpen, AFileDeletedOrReplacedWhileOpenSaysSo)
+{
+    for (const bool replaced : {false, true}) {
+        SCOPED_TRACE(replaced ? "replaced" : "deleted");
+        const QString path = NewPath(replaced ? QStringLiteral("replaced.kvp") : QStringLiteral("deleted.kvp"));
+        Database::Create(path).Execute("CREATE TABLE t (a INTEGER)");
+        Database db = Database::Open(path);
+        EXPECT_EQ(db.Scalar("SELECT COUNT(*) FROM t").toInt(), 0);
+        if (replaced) {
+            const QString other = path + ".other";
+            Database::Create(other).Execute("CREATE TABLE t (a INTEGER)");
+            ASSERT_EQ(::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
+        } else {
+            ASSERT_TRUE(QFile::remove(path));
+        }
+        try {
+            db.Execute("INSERT INTO t VALUES (1)");
+            ADD_FAILURE() << "the write went through";
+        } catch (const KvError& e) {
+            EXPECT_EQ(e.number(), 3027);
+            EXPECT_EQ(e.description(), "Can't update.  The file '" + path
+                                           + "' was deleted or replaced by another program after it was opened.");
+        }
+    }
+}
+
 // The tables of a project database, made by the statements the system writes.
 static void makeProjectTables(Database& db)
 {

@@ -259,5 +259,6 @@ TEST(KdbOdbc, ConnectFailuresAndTheChooser)
     SetDataSourceChooser(old);
     // Only the exact "ODBC;" marks a connect string.
     EXPECT_FALSE(IsOdbcConnect("odbc;DRIVER=SQLite3"));
+    EXPECT_FALSE(IsOdbcConnect("/tmp/a ODBC;b.csv"));
     EXPECT_EQ(ErrorOf([&] { Database::OpenSource("odbc;DRIVER=SQLite3", true); }), 3024);
 }

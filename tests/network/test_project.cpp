@@ -179,17 +179,37 @@ TEST_F(Project, MissingOrUnusableSettingsAreNamedAndKeepTheirDefaults)
         sf.Initialize(sfam);
         sf.SaveConfig();
         kdb::Database db = kdb::Database::Open(sfam);
-        db.Execute("UPDATE Config SET sValue = '-2' WHERE Property = 'CurrentNodes'");
+        db.Execute("UPDATE Config SET sValue = '40000' WHERE Property = 'CurrentNodes'");
     }
-    prompts.Clear();
-    prompts.ExpectBox(MsgResult::Ok);
+    // Opened with its one box.
+    const auto open = [&](CSFam& sf) {
+        prompts.Clear();
+        prompts.ExpectBox(MsgResult::Ok);
+        sf.Initialize(sfam);
+        EXPECT_EQ(prompts.Boxes().size(), 1u);
+        EXPECT_EQ(prompts.LastBox().title, "CSFam::OpenProject");
+        EXPECT_EQ(sf.CurrentNodes(), 0);
+    };
+    {
+        CSFam sf;
+        open(sf);
+        EXPECT_EQ(prompts.LastBox().text,
+                  "Error: 6. \nOverflow: the project's setting CurrentNodes reads \"40000\", not a whole number from 0 to 32767.");
+    }
+
+    // A negative node count is what a training call that failed once stored: the project opens
+    // with no nodes, and says so.
+    {
+        kdb::Database db = kdb::Database::Open(sfam);
+        db.Execute("UPDATE Config SET sValue = '-2' WHERE Property = 'CurrentNodes'");
+        db.Execute("UPDATE Config SET sValue = '12.5' WHERE Property = 'BestTrainError'");
+    }
     CSFam sf;
-    sf.Initialize(sfam);
-    ASSERT_EQ(prompts.Boxes().size(), 1u);
-    EXPECT_EQ(prompts.LastBox().title, "CSFam::OpenProject");
-    EXPECT_EQ(prompts.LastBox().text,
-              "Error: 6. \nOverflow: the project's setting CurrentNodes reads \"-2\", not a whole number from 0 to 32767.");
-    EXPECT_EQ(sf.CurrentNodes(), 0);
+    open(sf);
+    EXPECT_EQ(prompts.LastBox().icon, MsgIcon::Exclamation);
+    EXPECT_EQ(prompts.LastBox().text, "The project's setting CurrentNodes reads \"-2\", the answer of a training call "
+                                      "that failed: the network is taken to have no nodes.");
+    EXPECT_EQ(sf.BestTrainError(), 12.5f);   // the open went on
 }
 
 TEST_F(Project, MissingSFamSettingStopsTheOpen)

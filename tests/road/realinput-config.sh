@@ -5,8 +5,9 @@
 #
 # Walk: a new SFAM project; its prediction field refused ("Too Many Classes", OK greyed); a
 # click on the list entry that is still selected turns OK back on; a field that fits; OK, then
-# Cancel of "Split The Data": the tools of the configured step are there (split, browse all).
-# Then a new BackProp project, configured, its split dialog left by the title bar's close box:
+# Cancel of "Split The Data": the tools of the configured step are there (split, browse all);
+# OK of the split while another program holds the project's write lock: one box, no training
+# view, the project as it was, also once it has closed. Then a new BackProp project, configured, its split dialog left by the title bar's close box:
 # the same tools.
 . "$(dirname "$0")/roadlib.sh" "$@"
 
@@ -85,10 +86,44 @@ waitfor "split dialog again" window_active "Split The Data"
 xdotool key Escape
 waitfor "the split dialog closed" sh -c "! awk -F'\t' '\$1==\"window\" && \$10==\"Split The Data\" {f=1} END {exit !f}' '$MAP'"
 
+step "OK of the split while another program holds the project's write lock"
+split_state() {
+  sql "$W/Sf.kvp" "SELECT group_concat(Property || '=' || sValue, ',') FROM (SELECT * FROM Config
+                   WHERE Property IN ('Process', 'TrainLow', 'TrainHigh', 'TestLow', 'TestHigh') ORDER BY Property)"
+}
+BEFORE_SPLIT=$(split_state)
+mkfifo "$W/lock.in"
+sqlite3 "$W/Sf.kvp" <"$W/lock.in" >/dev/null 2>&1 &
+LOCKPID=$!
+PIDS+=($LOCKPID)
+exec 7>"$W/lock.in"
+echo "BEGIN IMMEDIATE;" >&7
+locked() { ! sqlite3 "$W/Sf.kvp" "BEGIN IMMEDIATE; ROLLBACK;" >/dev/null 2>&1; }
+waitfor "the other program's lock" locked
+click mnuSplit
+waitfor "split dialog" window_active "Split The Data"
+click cmdOK
+reset_box_shown() { awk -F'\t' '$1=="window" && $10=="CSFam::Reset" {f=1} END {exit !f}' "$MAP" 2>/dev/null; }
+reset_box_gone() { ! reset_box_shown; }
+waitfor "the box" window_found "CSFam::Reset"
+waitfor "the box in the program's map" reset_box_shown
+waitfor "the box taking keys" window_active "CSFam::Reset"
+picture split-locked-box
+xdotool key Return
+waitfor "the box closed" reset_box_gone
+exec 7>&-
+wait "$LOCKPID"
+child_up frmTrainSF && fail "the training view opened over a split that was not made"
+[ "$(command xdotool search --name "$(title_pattern "CSFam::Reset")" 2>/dev/null | wc -l)" -eq 0 ] ||
+  fail "a second box came after the first"
+[ "$(split_state)" = "$BEFORE_SPLIT" ] || fail "the project changed: $(split_state), was $BEFORE_SPLIT"
+
 step "new BackProp project"
 menu f mnuNewBP
 choose_file "Create New BackProp Project" "$W/Bp.kvp"
 waitfor "the configuration window" child_up frmConfPrj
+# The SFAM project has closed: it is no more split than it was before the refused split.
+[ "$(split_state)" = "$BEFORE_SPLIT" ] || fail "the closed project changed: $(split_state), was $BEFORE_SPLIT"
 waitfor "Browse button" enabled widget cmdBrowse
 click cmdBrowse
 choose_file "Select Data Source" "$W/shop.mdb"

@@ -32,6 +32,7 @@
 #include "browse/currentbrowse.h"
 #include "shell/windowcalls.h"
 #include "tests/support/browsecell.h"
+#include "tests/support/fulldisk.h"
 #include "tests/support/modalanswerer.h"
 #include "tests/support/odbcentryprompter.h"
 #include "tests/support/splitanswer.h"
@@ -90,6 +91,41 @@ int ColumnOf(frmBrowse* w, const QString& table, const QString& field)
 
 class Road : public RoadTest {
 protected:
+    // The step `act` taken first on a full disk (back-propagation) or under another program's
+    // write lock (SFAM): it says so, and it leaves the workflow flags and the row ranges as they
+    // were, in memory as in the file, so that nothing written later (the flags at the close)
+    // stores half of it. The road then takes the step for real.
+    void Obstructed(const QString& path, const std::function<void()>& act) { Obstructed(path, act, fullDisk); }
+    void Obstructed(const QString& path, const std::function<void()>& act, bool full)
+    {
+        SCOPED_TRACE(Kind().toStdString() + (full ? ", full disk" : ", locked"));
+        const auto held = [&] {
+            const Steps s = StepsOf(path);
+            QStringList state{QString::number(gProcess().Byte()),
+                              QStringLiteral("%1%2%3%4").arg(s.configured).arg(s.split).arg(s.trained).arg(s.tested)};
+            for (const char* key : {"TrainLow", "TrainHigh", "TestLow", "TestHigh"})
+                state << Config(path, QString::fromLatin1(key));
+            if (const CNetworkProject* net = CurrentNetwork())
+                state << QStringLiteral("%1-%2 %3-%4")
+                             .arg(net->State().TrainLow())
+                             .arg(net->State().TrainHigh())
+                             .arg(net->State().TestLow())
+                             .arg(net->State().TestHigh());
+            return state;
+        };
+        const QStringList before = held();
+        prompts.AllowAnyBox();
+        const size_t boxes = prompts.Boxes().size();
+        {
+            const SaveRefused refused(path, full);
+            act();
+            Flush();
+        }
+        EXPECT_GT(prompts.Boxes().size(), boxes);
+        EXPECT_EQ(held(), before);
+        prompts.Clear();
+    }
+
     // New -> roles -> advanced limits -> OK -> split: the training window of the kind.
     CTrainWindow* Configure(const QString& newTool, const QString& project, const QString& table,
                             const QStringList& inputs, const QString& prediction, int rows,
@@ -138,6 +174,10 @@ protected:
         }
 
         // OK, then the split: training rows and testing rows.
+        const QString path = folder + QLatin1Char('/') + project;
+        Obstructed(path, [&] { Press(w, "cmdOk"); });
+        EXPECT_EQ(frmConfPrj::Current(), w);
+        EXPECT_FALSE(gProcess().IsConfigured());
         {
             ModalAnswerer answer;
             answer.Then([this, rows](QWidget* d) {
@@ -152,7 +192,6 @@ protected:
         EXPECT_EQ(frmConfPrj::Current(), nullptr);
 
         // What the project file now says.
-        const QString path = folder + QLatin1Char('/') + project;
         EXPECT_TRUE(gProcess().IsConfigured() && gProcess().IsSplit());
         EXPECT_FALSE(gProcess().IsTrained() || gProcess().IsTested());
         EXPECT_EQ(Config(path, QStringLiteral("TableName")), table);
@@ -180,11 +219,23 @@ protected:
         EXPECT_TRUE(On(ToolName::TrainBPExit));
         EXPECT_TRUE(On(ToolName::TrainBPReset));
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+        // A reset the file refuses keeps the training.
+        const int64_t cycles = CurrentNetwork()->State().CyclesCompleted();
+        Obstructed(CurrentNetwork()->State().ProjectFileName(), [this] {
+            prompts.ExpectBox(MsgResult::Yes);
+            Click(ToolName::TrainBPReset);
+        });
+        EXPECT_EQ(CurrentNetwork()->State().CyclesCompleted(), cycles);
+        EXPECT_TRUE(gProcess().IsTrained());
     }
 
     // Finish: the test over the testing rows, then the result view of the kind.
     void Finish(const QString& path, int64_t testRows)
     {
+        Obstructed(path, [this] { Click(ToolName::TrainBPExit); });
+        EXPECT_FALSE(gProcess().IsTested());
+        EXPECT_TRUE(TrainingViews::Window());
         prompts.AllowAnyBox();
         Click(ToolName::TrainBPExit);
         EXPECT_TRUE(WaitFor([&] { return gProcess().IsTested(); }));
@@ -266,6 +317,8 @@ protected:
         emit w->tgBrowse->CellDoubleClicked(0, col);
         EXPECT_EQ(Marked(path), 1);
         EXPECT_FALSE(Cell(w, 0, 0, Qt::DecorationRole).isNull());
+        Obstructed(path, [this] { Click(ToolName::MarkAll); });
+        EXPECT_EQ(Marked(path), 1);
         Click(ToolName::MarkAll);
         EXPECT_EQ(Marked(path), rows);
         Click(ToolName::UnmarkAll);
@@ -319,6 +372,7 @@ protected:
     // results), then the snapshot back with its range and marks.
     void SnapshotSplitRevert(const QString& path, int rows)
     {
+        Obstructed(path, [this] { Click(ToolName::SaveSnap); });
         Click(ToolName::SaveSnap);
         EXPECT_EQ(Status(), QStringLiteral("Project snapshot saved."));
         EXPECT_TRUE(On(ToolName::RevertSnap));
@@ -336,6 +390,14 @@ protected:
         EXPECT_EQ(Marked(path), 0);
         EXPECT_TRUE(On(ToolName::RevertSnap));
 
+        // (A revert under another program's lock is the replacement's own refusal.)
+        Obstructed(
+            path,
+            [this] {
+                prompts.ExpectBox(MsgResult::Yes);
+                Click(ToolName::RevertSnap);
+            },
+            true);
         prompts.ExpectBox(MsgResult::Yes);
         Click(ToolName::RevertSnap);
         Flush();
@@ -360,6 +422,9 @@ protected:
 
     int trainHigh = 0;
     double lowered = 0;
+    // Each road meets one obstacle: a full disk, or another program's write lock.
+    FullDisk disk;
+    bool fullDisk = true;
 };
 
 TEST_F(Road, BackPropagationOverWeeklySales)
@@ -422,6 +487,7 @@ TEST_F(Road, BackPropagationOverWeeklySales)
 TEST_F(Road, SfamOverSeeds)
 {
     trainHigh = 240;
+    fullDisk = false;
     const QString project = QStringLiteral("seeds.kvp");
     const QString path = folder + QLatin1Char('/') + project;
     CTrainWindow* w = Configure(ToolName::NewSFAM, project, QStringLiteral("Seeds"),

@@ -13,9 +13,11 @@
 #include "tests/support/namedpipe.h"
 #include "tests/support/unwritable.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <sqlite3.h>
 
 
@@ -249,6 +251,20 @@ TEST_F(OpenThroughNetwork, ADamagedProjectIsOneBoxAndNoRecentFile)
     EXPECT_FALSE(CurrentNetwork());
     EXPECT_EQ(gNavigate().Step(), navNoProject);
     EXPECT_FALSE(InRecentFiles(path));
+
+    // Cut short at a page boundary (a copy that did not end): damaged, and named so.
+    for (const qint64 pages : {1, 3}) {
+        const QString cut = MakeBackPropProject(QStringLiteral("cut%1.kvp").arg(pages), CProcess::kConfigured);
+        ASSERT_TRUE(QFile::resize(cut, pages * pageSize));
+        prompts.Clear();
+        prompts.ExpectBox(MsgResult::Ok);
+        modMenu::FileOpen(cut);
+        ASSERT_EQ(prompts.Boxes().size(), 1u) << prompts.LastBox().text.toStdString();
+        EXPECT_EQ(prompts.LastBox().text, cut + ":  is damaged (part of the file is missing or overwritten) and "
+                                                "cannot be opened.  Open a copy made before the damage.");
+        EXPECT_EQ(prompts.LastBox().title, QStringLiteral("Open Project"));
+        EXPECT_FALSE(CurrentNetwork());
+    }
 }
 
 TEST_F(OpenThroughNetwork, AMissingDataFileIsReportedAndTheFlagsSurvive)
@@ -301,4 +317,33 @@ TEST_F(OpenThroughNetwork, AProjectThatCannotBeWrittenIsRefusedWithOneBox)
     modMenu::FileOpen(path);
     EXPECT_TRUE(CurrentNetworkAs<CBackProp>());
     EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+// A program ended from inside (the window system's connection broke, and its library called
+// exit) with a project open over an ODBC source: the objects that live for the program's life
+// go in any order, and none of them uses what another has already let go. The child below is
+// that program; it must end with the code it was given, not abort.
+TEST(ProgramEnd, AnExitFromInsideWithAnOdbcProjectOpenEndsCleanly)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=ProgramEnd.DISABLED_ExitWithAnOdbcProjectOpen"),
+                 QStringLiteral("--gtest_also_run_disabled_tests")});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << child.readAllStandardError().toStdString();
+    EXPECT_EQ(child.exitCode(), 7);
+}
+
+TEST(ProgramEnd, DISABLED_ExitWithAnOdbcProjectOpen)
+{
+    // As in the program: the open project's holder is made at start-up, the ODBC login later.
+    SetCurrentNetwork(nullptr);
+    const QString folder = TestEnv::NewFolder("programend");
+    const QString source = NetTest::MakeSource(folder, "Data", "X REAL", {{1, 0.5}, {2, 1.5}});
+    auto bp = std::make_shared<CBackProp>();
+    bp->Initialize(folder + "/odbc.kvp");
+    bp->Attach("ODBC;DRIVER=SQLite3;Database=" + source + ";NoCreat=1", "Data");
+    SetCurrentNetwork(bp);
+    bp.reset();
+    std::exit(7);
 }

@@ -694,16 +694,26 @@ TEST_F(ProjectCommands, PatternFileTestLooksAtEveryLine)
     EXPECT_FALSE(modMenu::TestForRawFile(raw("small.raw", "[tags]\n[patterns]\n")));
     EXPECT_TRUE(prompts.Boxes().empty());
 
-    // An empty file: its error box, then the import's own refusal.
-    const QString empty = raw("empty.raw", "");
-    prompts.ExpectFile(choose(empty));
-    prompts.ExpectBox(MsgResult::Ok);
+    // A file that cannot be read (empty, or gone since it was chosen): the box that says why,
+    // and no second one calling it corrupt.
+    for (const QString& unreadable : {raw("empty.raw", ""), folder + "/gone.raw"}) {
+        SCOPED_TRACE(unreadable.toStdString());
+        prompts.Clear();
+        prompts.ExpectFile(choose(unreadable));
+        prompts.ExpectBox(MsgResult::Ok);
+        main->MainToolBar_Click(BandName::File, ToolName::Import, 0);
+        ASSERT_EQ(prompts.Boxes().size(), 1u);
+        EXPECT_EQ(prompts.Boxes()[0].title, QStringLiteral("modMenu::TestForRawFile"));
+        EXPECT_EQ(mainPanel(), QStringLiteral("Import failed."));
+    }
+    // A file read through that is no pattern file: the import's own refusal.
+    prompts.Clear();
+    prompts.ExpectFile(choose(raw("plain.raw", "a,b\n1,2\n")));
     prompts.ExpectBox(MsgResult::Ok);
     main->MainToolBar_Click(BandName::File, ToolName::Import, 0);
-    ASSERT_EQ(prompts.Boxes().size(), 2u);
-    EXPECT_EQ(prompts.Boxes()[0].title, QStringLiteral("modMenu::TestForRawFile"));
-    EXPECT_EQ(prompts.Boxes()[1].text, QStringLiteral("Invalid or corrupt .raw file."));
-    EXPECT_EQ(prompts.Boxes()[1].title, QStringLiteral("Import Failed"));
+    ASSERT_EQ(prompts.Boxes().size(), 1u);
+    EXPECT_EQ(prompts.Boxes()[0].text, QStringLiteral("Invalid or corrupt .raw file."));
+    EXPECT_EQ(prompts.Boxes()[0].title, QStringLiteral("Import Failed"));
     EXPECT_EQ(mainPanel(), QStringLiteral("Import failed."));
 }
 

@@ -3,9 +3,13 @@
 // each write with "disk full" (what a full disk gives the engine). Reads go on as before.
 #pragma once
 
+#include "kdb/kdb.h"
+
 #include <sqlite3.h>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 class FullDisk {
 public:
@@ -87,4 +91,25 @@ private:
     sqlite3_vfs m_vfs{};
     static inline sqlite3_vfs* s_real = nullptr;
     static inline bool s_full = false;
+};
+
+// What a save meets while one lives: a full disk (a FullDisk must live around it), or another
+// program's write lock on `path` (reads go on; writes wait their time out, then fail as busy).
+class SaveRefused {
+public:
+    SaveRefused(const QString& path, bool fullDisk)
+    {
+        if (fullDisk) {
+            FullDisk::Arm(true);
+            return;
+        }
+        m_other = kdb::Database::Open(path, false, false);
+        m_other->Execute(QStringLiteral("BEGIN IMMEDIATE"));
+    }
+    ~SaveRefused() { FullDisk::Arm(false); }
+    SaveRefused(const SaveRefused&) = delete;
+    SaveRefused& operator=(const SaveRefused&) = delete;
+
+private:
+    std::optional<kdb::Database> m_other;
 };

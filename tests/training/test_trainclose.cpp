@@ -212,3 +212,36 @@ TEST_F(TrainClose, FinishOnAFullDiskSaysItOnce)
     Flush();
     SetCurrentNetwork(nullptr);
 }
+
+// The view closed on a full disk after a run: its save fails, and the project counts as
+// trained no more than its file says, so that no later save of the flags (a snapshot, the
+// project's close) stores "trained" without the network. Both kinds.
+TEST_F(TrainClose, AViewWhoseSaveFailsLeavesTheFlagsAsTheFileHoldsThem)
+{
+    FullDisk disk;
+    for (const bool sfam : {false, true}) {
+        SCOPED_TRACE(sfam ? "SFAM" : "back-propagation");
+        CNetworkProject& net = sfam ? static_cast<CNetworkProject&>(OpenSFam()) : OpenBackProp();
+        const QString path = net.State().ProjectFileName();
+        CTrainWindow* w = TrainAWhile();
+        ASSERT_TRUE(w);
+        ASSERT_TRUE(gProcess().IsTrained());
+        prompts.AllowAnyBox();
+        FullDisk::Arm(true);
+        w->SubWindow()->close();
+        Flush();
+        FullDisk::Arm(false);
+        EXPECT_EQ(TrainingViews::Window(), nullptr);
+        EXPECT_FALSE(gProcess().IsTrained());
+        gNavigate().Save(path);
+        CProcess stored;
+        stored.Load(path);
+        EXPECT_FALSE(stored.IsTrained());
+
+        modMenu::RemoveChildForms();
+        Flush();
+        SetCurrentNetwork(nullptr);
+        gProcess() = CProcess();
+        prompts.Clear();
+    }
+}

@@ -93,6 +93,7 @@ protected:
         SetCurrentNetwork(bp);
         gProcess().SetIsConfigured(true);
         gProcess().SetIsSplit(true);
+        gProcess().SetOfOpenProject(true);
         return *bp;
     }
 
@@ -110,6 +111,7 @@ protected:
         SetCurrentNetwork(sf);
         gProcess().SetIsConfigured(true);
         gProcess().SetIsSplit(true);
+        gProcess().SetOfOpenProject(true);
         return *sf;
     }
 
