@@ -252,9 +252,11 @@ void ProjectStore::KeepMarks()
 
 void ProjectStore::PutBackMarks()
 {
-    m_db.Execute(QStringLiteral("UPDATE main.Test SET Mark = (SELECT k.Mark FROM temp.KeptMarks k "
-                                "WHERE k.MainPrimaryKey = main.Test.MainPrimaryKey) "
-                                "WHERE MainPrimaryKey IN (SELECT MainPrimaryKey FROM temp.KeptMarks);"));
+    // Each kept mark finds its row through the key index of the new Test table, whose type
+    // and collation decide what one key is: the kept keys have no type of their own, and a
+    // comparison in their terms could use no index (a read of every kept mark for every row).
+    m_db.Execute(QStringLiteral("UPDATE main.Test SET Mark = k.Mark FROM temp.KeptMarks AS k "
+                                "WHERE main.Test.MainPrimaryKey = k.MainPrimaryKey;"));
     m_db.Execute(QStringLiteral("DROP TABLE temp.KeptMarks;"));
 }
 

@@ -9,6 +9,7 @@
 #include "tests/support/progresslistener.h"
 
 #include <QFile>
+#include <sqlite3.h>
 #include <algorithm>
 #include <cmath>
 #include <thread>
@@ -666,6 +667,58 @@ TEST_F(Testing, ARetestForAViewKeepsTheMarksByKey)
     ASSERT_EQ(again.Test(), TestOutcome::Done);
     EXPECT_EQ(marked(), QList<int>());
     EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+// The kept marks go back by the new table's key, whole-number and text keys alike (text
+// exactly: "a" and "A" are two keys), each found through an index: the put-back reads each
+// kept mark once, never all of them for every row.
+TEST_F(Testing, KeptMarksGoBackByKeyInOneReadOfEach)
+{
+    constexpr int kRows = 300;
+    for (const char* keyType : {"Long", "Text(255) COLLATE BINARY"}) {
+        SCOPED_TRACE(keyType);
+        const bool text = QString(keyType) != "Long";
+        const auto key = [&](int i) { return text ? Value(i == 1 ? QString("A") : i == 2 ? QString("a") : QString("k%1").arg(i)) : Value(i); };
+        const QString path = folder + (text ? "/textkeys.kvp" : "/longkeys.kvp");
+        kdb::Database db = kdb::Database::Create(path);
+        db.ExecuteJet(ProjectSchema::BackPropTestStatement(keyType));
+        {
+            kdb::Transaction t(db);
+            for (int i = 1; i <= kRows; ++i)
+                db.Execute("INSERT INTO Test VALUES (?, 1, 1, ?)", {key(i), i == 2 ? 0 : -1});
+            t.Commit();
+        }
+        int64_t scanned = 0;
+        sqlite3_trace_v2(db.handle(), SQLITE_TRACE_PROFILE, [](unsigned, void* count, void* stmt, void*) {
+            *static_cast<int64_t*>(count) += sqlite3_stmt_status(static_cast<sqlite3_stmt*>(stmt), SQLITE_STMTSTATUS_FULLSCAN_STEP, 0);
+            return 0;
+        }, &scanned);
+        {
+            kdb::Transaction t(db);
+            ProjectStore store(db);
+            store.KeepMarks();
+            store.ReplaceTestTable(ProjectSchema::BackPropTestStatement(keyType));
+            // Rows from the second on and one new key.
+            kdb::Statement insert = store.BackPropTestRows();
+            for (int i = 2; i <= kRows + 1; ++i) {
+                insert.Bind(1, key(i));
+                insert.Bind(2, 1.0);
+                insert.Bind(3, 1.0);
+                while (insert.Step()) {
+                }
+                insert.Reset();
+            }
+            scanned = 0;
+            store.PutBackMarks();
+            t.Commit();
+        }
+        sqlite3_trace_v2(db.handle(), 0, nullptr, nullptr);
+        EXPECT_LE(scanned, 2 * kRows);
+        EXPECT_EQ(db.Scalar("SELECT count(*) FROM Test WHERE Mark = -1").toInt(), kRows - 2);
+        EXPECT_EQ(db.Scalar("SELECT Mark FROM Test WHERE MainPrimaryKey = ?", {key(2)}).toInt(), 0);
+        EXPECT_EQ(db.Scalar("SELECT Mark FROM Test WHERE MainPrimaryKey = ?", {key(3)}).toInt(), -1);
+        EXPECT_EQ(db.Scalar("SELECT Mark FROM Test WHERE MainPrimaryKey = ?", {key(kRows + 1)}).toInt(), 0);
+    }
 }
 
 TEST_F(Testing, AViewWithoutANetworkRunsNoTest)
