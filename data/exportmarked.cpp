@@ -7,6 +7,7 @@
 #include "core/pathutils.h"
 #include "core/prompts.h"
 #include "core/status.h"
+#include "core/workprogress.h"
 #include "data/datadef.h"
 #include "data/dbutilities.h"
 #include "data/projectschema.h"
@@ -17,8 +18,6 @@
 #include <QStorageInfo>
 
 #include <cerrno>
-
-#include <cmath>
 
 namespace {
 
@@ -207,6 +206,10 @@ void Utilities::ExportMarked(const QString& projectFile, const CDataDef* ddo)
         out.write(line);
 
         Status::Message(QStringLiteral(" Exporting marked rows..."));
+        // Told at each new percent: drawing the bar for every row took fifty times the writing.
+        WorkProgress progress;
+        progress.Start({1});
+        progress.Begin(0, total);
         int written = 0;
         QStringList fields;
         while (!rs.AtEnd()) {
@@ -218,8 +221,7 @@ void Utilities::ExportMarked(const QString& projectFile, const CDataDef* ddo)
             line = fields.join(QLatin1Char(',')).toUtf8() + "\r\n";
             if (out.write(line) != line.size())
                 throw writeFailure(out, KvErr::DeviceIO, errno);
-            ++written;
-            Status::Progress(int(std::nearbyint(double(written) / total * 100.0)));
+            progress.Units(++written);
             rs.MoveNext();
         }
         // The last lines are still in the file's buffer: a disk that is full refuses them here,
@@ -230,7 +232,7 @@ void Utilities::ExportMarked(const QString& projectFile, const CDataDef* ddo)
         if (!out.commit())
             throw writeFailure(out, KvErr::PermissionDenied, errno);
         db.Close();
-        Status::Progress(-1);
+        progress.End();
         Status::Outcome(QStringLiteral("Export Completed."));
     } catch (...) {
         const KvError e = CurrentError();

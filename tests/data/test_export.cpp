@@ -97,7 +97,7 @@ TEST(ExportMarked, WritesTheMarkedRowsInKeyOrder)
                                         "3,0.1,-0.5,-1,\"say \"\"hi\"\"\",,3\r\n"));
     EXPECT_EQ(status.messages, (QStringList{QStringLiteral(" Exporting marked rows..."),
                                             QStringLiteral("Export Completed.")}));
-    EXPECT_EQ(status.progressValues, (std::vector<int>{33, 67, 100, -1}));
+    EXPECT_EQ(status.progressValues, (std::vector<int>{0, 33, 66, 100, -1}));
 }
 
 TEST(ExportMarked, StopsWithoutAProjectATestOrMarks)
