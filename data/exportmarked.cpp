@@ -10,8 +10,10 @@
 #include "core/workprogress.h"
 #include "data/datadef.h"
 #include "data/dbutilities.h"
+#include "data/fieldtypes.h"
 #include "data/projectschema.h"
 #include "kdb/kdb.h"
+#include "network/networkconstants.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -23,40 +25,28 @@ namespace {
 
 const QString kTitle = QStringLiteral("Export Marked");
 
-// The text of one value. Numbers always with a point (the file must read back the same in
-// every locale); single-precision columns with the 7 digits they hold, others with 15; dates
-// in the form the data files store them.
-QString ValueText(const kdb::Value& v, int16_t type)
+// The text of one value: as the results grid shows it (numbers always with a point, so that
+// the file reads back the same in every locale, single-precision columns with the 7 digits
+// they hold, others with 15; dates and times as the source gives them, fractions of a second
+// included), Booleans as True and False. Null is an empty cell, and so is the prediction the
+// network could not make (`prediction`: the Test table's Predicted column), which the grid
+// shows as "N/A".
+QString ValueText(const kdb::Value& v, int16_t type, bool prediction)
 {
     if (v.isNull())
         return {};
-    switch (type) {
-    case kdb::dbBoolean: {
+    if (prediction) {
+        const std::optional<double> d = v.ToDouble();
+        if ((d && IsNoPrediction(*d)) || IsNoPrediction(v.toText()))
+            return {};
+    }
+    if (type == kdb::dbBoolean) {
         const std::optional<double> d = v.ToDouble();
         if (d)
             return *d != 0 ? QStringLiteral("True") : QStringLiteral("False");
         return v.toText();
     }
-    case kdb::dbSingle:
-        if (const std::optional<double> d = v.ToDouble(); d && v.isNumber())
-            return QString::number(double(float(*d)), 'G', 7);
-        return v.toText();
-    case kdb::dbDate:
-    case kdb::dbTime:
-    case kdb::dbTimeStamp:
-        if (const std::optional<double> serial = kdb::DateSerial(v))
-            return kdb::DateText(*serial, true);
-        return v.toText();
-    case kdb::dbText:
-    case kdb::dbMemo:
-    case kdb::dbChar:
-        return v.toText();
-    default:
-        break;
-    }
-    if (v.type() == kdb::Value::Type::Double)
-        return QString::number(v.toDouble(), 'G', 15);
-    return v.toText();
+    return dbUtilities::CellText(v, dbUtilities::TypeDigits(type));
 }
 
 // A write of the export file that failed: for want of room it says so in the words the
@@ -109,6 +99,8 @@ void Utilities::ExportMarked(const QString& projectFile, const CDataDef* ddo)
             return;
         }
         kdb::Database db = kdb::Database::Open(projectFile, false, true);
+        // A server's decimals with every digit it holds: the file gets the source's values.
+        db.ReadDecimalsAsText(true);
         const QString test = ProjectSchema::TestTable();
         const QString linked = ProjectSchema::LinkTable();
         // In the source's key order (text keys sorted as the source sorts them), so the file
@@ -199,6 +191,8 @@ void Utilities::ExportMarked(const QString& projectFile, const CDataDef* ddo)
         if (!out.open(QIODevice::WriteOnly))
             throw KvError(KvErr::PermissionDenied, {}, out.errorString());
         const QStringList& columns = rs.Columns();
+        // The columns of Test come first: its Predicted is the first of that name.
+        const qsizetype predicted = columns.indexOf(ProjectSchema::PredictedColumn());
         QStringList header;
         for (const QString& c : columns)
             header.append(DataExport::CsvField(c));
@@ -216,7 +210,7 @@ void Utilities::ExportMarked(const QString& projectFile, const CDataDef* ddo)
             fields.clear();
             for (int c = 0; c < columns.size(); ++c) {
                 const int16_t type = types.isEmpty() ? int16_t(0) : types[c];
-                fields.append(DataExport::CsvField(ValueText(rs[c], type)));
+                fields.append(DataExport::CsvField(ValueText(rs[c], type, c == predicted)));
             }
             line = fields.join(QLatin1Char(',')).toUtf8() + "\r\n";
             if (out.write(line) != line.size())

@@ -1,5 +1,8 @@
 #include "data/fieldtypes.h"
 
+#include "core/numformat.h"
+#include "kdb/kdb.h"
+
 namespace {
 
 struct TypeRow {
@@ -88,4 +91,16 @@ int dbUtilities::FieldDecimals(int16_t fieldType, double min, double max)
     if (r > 0.01)
         return 4;
     return 5;
+}
+
+int dbUtilities::TypeDigits(int16_t fieldType)
+{
+    return fieldType == kdb::dbSingle ? 7 : 15;
+}
+
+QString dbUtilities::CellText(const kdb::Value& value, int digits)
+{
+    if (value.type() == kdb::Value::Type::Double)
+        return NumFormat::Plain(value.toDouble(), digits);
+    return value.toText();
 }

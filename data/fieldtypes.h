@@ -2,6 +2,8 @@
 // window and the data definition show and use them.
 #pragma once
 
+#include "kdb/value.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -27,4 +29,10 @@ QString FieldCategoryName(int16_t fieldType);
 // and Byte 0, Currency 2), else by the range max - min (> 100: 0, > 10: 1, > 1: 2, > 0.1: 3,
 // > 0.01: 4, else 5).
 int FieldDecimals(int16_t fieldType, double min, double max);
+// The significant digits a number of the field type holds: 7 for Single, else 15.
+int TypeDigits(int16_t fieldType);
+// The text a grid cell shows for a stored value that it does not format otherwise, and the
+// text an export writes: a number as a person writes it, to `digits` significant digits, never
+// "1e+06"; anything else (a date or time text among them) as stored.
+QString CellText(const kdb::Value& value, int digits);
 }
