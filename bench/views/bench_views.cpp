@@ -302,7 +302,8 @@ int64_t markAll(const QString& project)
 }
 
 // The marked rows joined with the source and written as text, through sqlite3 alone.
-double bareExport(const QString& project, const QString& source, const QString& file)
+double bareExport(const QString& project, const QString& source, const QString& table, const QString& key,
+                  const QString& file)
 {
     return seconds([&] {
         sqlite3* db = nullptr;
@@ -310,8 +311,9 @@ double bareExport(const QString& project, const QString& source, const QString& 
         const QString attach = "ATTACH DATABASE '" + source + "' AS src";
         sqlite3_exec(db, attach.toUtf8().constData(), nullptr, nullptr, nullptr);
         sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(db, "SELECT * FROM Test INNER JOIN src.Data ON Test.MainPrimaryKey = Data.ID "
-                               "WHERE Test.Mark <> 0 ORDER BY Data.ID", -1, &st, nullptr);
+        const QString sql = "SELECT * FROM Test INNER JOIN src." + table + " ON Test.MainPrimaryKey = " + table + "." + key
+                            + " WHERE Test.Mark <> 0 ORDER BY " + table + "." + key;
+        sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr);
         FILE* out = std::fopen(file.toUtf8().constData(), "wb");
         const int n = sqlite3_column_count(st);
         for (int c = 0; c < n; ++c)
@@ -335,8 +337,9 @@ double bareExport(const QString& project, const QString& source, const QString& 
 
 // A re-test for a view with every testing row marked (the marks kept by key) beside a plain
 // test of the same rows, both with the progress shown, at 32,000 rows and at every row; at
-// 32,000 marked rows, Export Marked Rows beside the bare export.
-void timeMarks(CNetworkProject& net, const QString& source)
+// 32,000 marked rows, Export Marked Rows beside the bare export. The project's source is
+// `table` with its key `key`.
+void timeMarks(CNetworkProject& net, const QString& source, const QString& table, const QString& key)
 {
     const QString project = net.State().ProjectFileName();
     double ratio32k = 0;
@@ -389,7 +392,7 @@ void timeMarks(CNetworkProject& net, const QString& source)
             const int reports = gTimed->reports;
             const double exportGap = gTimed->longestGapMs;
             Prompts::Install(was);
-            const double bareTime = bareExport(project, source, bareFile);
+            const double bareTime = bareExport(project, source, table, key, bareFile);
             std::snprintf(beside, sizeof beside, "[%.2fx of the bare export (target <= 2x); %d reports, longest wait %.0f ms]",
                           exported / bareTime, reports, exportGap);
             line("Export Marked Rows, 32,000 rows", exported, "s", beside);
@@ -498,7 +501,26 @@ int main(int argc, char** argv)
         bp->Verify();
         if (!onlyMarks)
             timeTest(*bp);
-        timeMarks(*bp, source);
+        timeMarks(*bp, source, "Data", "ID");
+        // The same rows under text keys ("k0000001", ...).
+        {
+            kdb::Database db = kdb::Database::Open(source, false, false);
+            QStringList inputs;
+            for (int i = 1; i <= kInputs; ++i)
+                inputs << QString("X%1").arg(i);
+            db.Execute("CREATE TABLE TextData (Code TEXT PRIMARY KEY, " + inputs.join(" REAL, ") + " REAL, Y REAL)");
+            db.Execute("INSERT INTO TextData SELECT printf('k%07d', ID), " + inputs.join(", ") + ", Y FROM Data ORDER BY ID");
+        }
+        auto text = std::make_shared<CBackProp>();
+        text->Initialize(dir.path() + "/textkeys.kvp");
+        text->Attach(source, "TextData");
+        configure(*text, "Y", roleBPPredict);
+        text->SaveConfig();
+        for (int p = 0; p < 5; ++p)
+            text->Train();
+        text->Verify();
+        std::printf("back-propagation, text keys (testing rows 1-%d)\n", kRows);
+        timeMarks(*text, source, "TextData", "Code");
         if (onlyMarks) {
             main->close();
             flush();
