@@ -11,6 +11,7 @@
 // writes the same file. `bench_views marks` runs only these (for before/after pairs).
 #include "app/views.h"
 #include "bench/support/benchsource.h"
+#include "bench/support/fileprompter.h"
 #include "browse/browsemodel.h"
 #include "browse/browsegrid.h"
 #include "browse/frmbrowse.h"
@@ -172,14 +173,21 @@ void showRow(frmBrowse* w, int row)
     }
 }
 
+// The project opened through sqlite3 alone, read-only, the source attached as "src".
+sqlite3* openBare(const QString& project, const QString& source)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(project.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    const QString attach = "ATTACH DATABASE '" + source + "' AS src";
+    sqlite3_exec(db, attach.toUtf8().constData(), nullptr, nullptr, nullptr);
+    return db;
+}
+
 // One statement stepped to its end through sqlite3 alone, the source attached.
 double bare(const QString& project, const QString& source, const QString& sql)
 {
     return seconds([&] {
-        sqlite3* db = nullptr;
-        sqlite3_open_v2(project.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-        const QString attach = "ATTACH DATABASE '" + source + "' AS src";
-        sqlite3_exec(db, attach.toUtf8().constData(), nullptr, nullptr, nullptr);
+        sqlite3* db = openBare(project, source);
         sqlite3_stmt* st = nullptr;
         sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr);
         while (sqlite3_step(st) == SQLITE_ROW) {
@@ -273,27 +281,6 @@ void timeTest(CNetworkProject& net)
     line("network object's test, progress shown", std::min(shown1, shown2), "s", beside);
 }
 
-// The file the user chooses in the export's dialog; every question answered Yes.
-class ChosenFile final : public IPrompter {
-public:
-    explicit ChosenFile(QString file) : m_file(std::move(file)) {}
-    MsgResult messageBox(const MessageRequest& request) override
-    {
-        std::printf("  [box] %s\n", qPrintable(request.text));
-        return MsgResult::Yes;
-    }
-    FileDialogResult fileDialog(const FileDialogRequest&) override
-    {
-        FileDialogResult r;
-        r.cancelled = false;
-        r.fileName = m_file;
-        return r;
-    }
-
-private:
-    QString m_file;
-};
-
 int64_t markAll(const QString& project)
 {
     kdb::Database db = kdb::Database::Open(project, false, false);
@@ -306,10 +293,7 @@ double bareExport(const QString& project, const QString& source, const QString& 
                   const QString& file)
 {
     return seconds([&] {
-        sqlite3* db = nullptr;
-        sqlite3_open_v2(project.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-        const QString attach = "ATTACH DATABASE '" + source + "' AS src";
-        sqlite3_exec(db, attach.toUtf8().constData(), nullptr, nullptr, nullptr);
+        sqlite3* db = openBare(project, source);
         sqlite3_stmt* st = nullptr;
         const QString sql = "SELECT * FROM Test INNER JOIN src." + table + " ON Test.MainPrimaryKey = " + table + "." + key
                             + " WHERE Test.Mark <> 0 ORDER BY " + table + "." + key;
@@ -384,7 +368,7 @@ void timeMarks(CNetworkProject& net, const QString& source, const QString& table
             ratio32k = retest / plain;
             const QString file = QFileInfo(project).absolutePath() + "/export.txt";
             const QString bareFile = QFileInfo(project).absolutePath() + "/bare-export.txt";
-            ChosenFile chosen(file);
+            FilePrompter chosen(file);
             IPrompter* was = Prompts::Install(&chosen);
             QFile::remove(file);
             gTimed->reports = 0;

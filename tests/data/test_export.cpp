@@ -105,7 +105,10 @@ TEST(ExportMarked, WritesTheMarkedRowsInKeyOrder)
     }
     EXPECT_EQ(status.messages, (QStringList{QStringLiteral(" Exporting marked rows..."),
                                             QStringLiteral("Export Completed.")}));
-    EXPECT_EQ(status.progressValues, (std::vector<int>{0, 33, 66, 100, -1}));
+    // The bar is told as time passes, not for every row: from 0 to the end, then hidden.
+    ASSERT_GE(status.progressValues.size(), 3u);
+    EXPECT_EQ(status.progressValues.front(), 0);
+    EXPECT_EQ(std::vector<int>(status.progressValues.end() - 2, status.progressValues.end()), (std::vector<int>{100, -1}));
 }
 
 TEST(ExportMarked, StopsWithoutAProjectATestOrMarks)
