@@ -24,7 +24,7 @@ struct VColumn {
     QString name;
     Kind kind = Kind::Text;
     bool numeric = false;   // text from the driver for a column declared numeric
-    bool decimal = false;   // NUMERIC or DECIMAL: more digits than a double holds
+    bool decimal = false;   // NUMERIC or DECIMAL: exact, often past the digits of a double
     bool nullable = true;
 };
 
