@@ -717,7 +717,11 @@ TEST_F(SFamTesting, ARetestWithEveryRowMarkedReadsEachMarkOnce)
         EXPECT_LE(gScanned, unmarked + 2 * tested.size());
         EXPECT_EQ(Rows(path), tested);
     };
-    sqlite3_auto_extension(reinterpret_cast<void (*)()>(CountScans));
+    // Every connection opened from here on counts; none after the test, however it ends.
+    struct Counting {
+        Counting() { sqlite3_auto_extension(reinterpret_cast<void (*)()>(CountScans)); }
+        ~Counting() { sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(CountScans)); }
+    } counting;
     for (const QString& data : {source, textKeys}) {
         SCOPED_TRACE(data.toStdString());
         TestBackProp bp;
@@ -729,7 +733,6 @@ TEST_F(SFamTesting, ARetestWithEveryRowMarkedReadsEachMarkOnce)
     TestSFam sf;
     OpenSFam(sf);
     check(sf);
-    sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(CountScans));
 }
 
 TEST_F(Testing, AViewWithoutANetworkRunsNoTest)
