@@ -2,6 +2,7 @@
 
 #include "core/numformat.h"
 #include "data/datadef.h"
+#include "data/fieldtypes.h"
 #include "kdb/kdb.h"
 #include "network/networkproject.h"
 
@@ -46,14 +47,12 @@ QString PredictionText(const kdb::Value& value, const QString& format, dbUtiliti
 
 QString CellText(const kdb::Value& value, int digits)
 {
-    if (value.type() == kdb::Value::Type::Double)
-        return NumFormat::Plain(value.toDouble(), digits);
-    return value.toText();
+    return dbUtilities::CellText(value, digits);
 }
 
 int FieldDigits(const CDataDef& ddo, int16_t field)
 {
-    return field > 0 && field <= ddo.NumFields() && ddo.FieldType(field) == kdb::dbSingle ? SingleDigits : DoubleDigits;
+    return field > 0 && field <= ddo.NumFields() ? dbUtilities::TypeDigits(ddo.FieldType(field)) : DoubleDigits;
 }
 
 int FieldWidth(const CDataDef& ddo, int16_t field, int otherwise)

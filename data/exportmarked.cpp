@@ -7,57 +7,49 @@
 #include "core/pathutils.h"
 #include "core/prompts.h"
 #include "core/status.h"
+#include "core/workprogress.h"
 #include "data/datadef.h"
 #include "data/dbutilities.h"
+#include "data/fieldtypes.h"
 #include "data/projectschema.h"
 #include "kdb/kdb.h"
+#include "network/networkconstants.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStorageInfo>
 
 #include <cerrno>
 
-#include <cmath>
-
 namespace {
 
 const QString kTitle = QStringLiteral("Export Marked");
+// How often the progress of the rows written is told.
+constexpr qint64 kTellEveryMs = 100;
 
-// The text of one value. Numbers always with a point (the file must read back the same in
-// every locale); single-precision columns with the 7 digits they hold, others with 15; dates
-// in the form the data files store them.
-QString ValueText(const kdb::Value& v, int16_t type)
+// The text of one value: as the results grid shows it (numbers always with a point, so that
+// the file reads back the same in every locale, single-precision columns with the 7 digits
+// they hold, others with 15; dates and times as the source gives them, fractions of a second
+// included), Booleans as True and False. Null is an empty cell, and so is the prediction the
+// network could not make (`prediction`: the Test table's Predicted column), which the grid
+// shows as "N/A".
+QString ValueText(const kdb::Value& v, int16_t type, bool prediction)
 {
     if (v.isNull())
         return {};
-    switch (type) {
-    case kdb::dbBoolean: {
+    if (prediction) {
+        const std::optional<double> d = v.ToDouble();
+        if ((d && IsNoPrediction(*d)) || IsNoPrediction(v.toText()))
+            return {};
+    }
+    if (type == kdb::dbBoolean) {
         const std::optional<double> d = v.ToDouble();
         if (d)
             return *d != 0 ? QStringLiteral("True") : QStringLiteral("False");
         return v.toText();
     }
-    case kdb::dbSingle:
-        if (const std::optional<double> d = v.ToDouble(); d && v.isNumber())
-            return QString::number(double(float(*d)), 'G', 7);
-        return v.toText();
-    case kdb::dbDate:
-    case kdb::dbTime:
-    case kdb::dbTimeStamp:
-        if (const std::optional<double> serial = kdb::DateSerial(v))
-            return kdb::DateText(*serial, true);
-        return v.toText();
-    case kdb::dbText:
-    case kdb::dbMemo:
-    case kdb::dbChar:
-        return v.toText();
-    default:
-        break;
-    }
-    if (v.type() == kdb::Value::Type::Double)
-        return QString::number(v.toDouble(), 'G', 15);
-    return v.toText();
+    return dbUtilities::CellText(v, dbUtilities::TypeDigits(type));
 }
 
 // A write of the export file that failed: for want of room it says so in the words the
@@ -110,6 +102,8 @@ void Utilities::ExportMarked(const QString& projectFile, const CDataDef* ddo)
             return;
         }
         kdb::Database db = kdb::Database::Open(projectFile, false, true);
+        // A server's decimals with every digit it holds: the file gets the source's values.
+        db.ReadDecimalsAsText(true);
         const QString test = ProjectSchema::TestTable();
         const QString linked = ProjectSchema::LinkTable();
         // In the source's key order (text keys sorted as the source sorts them), so the file
@@ -200,6 +194,8 @@ void Utilities::ExportMarked(const QString& projectFile, const CDataDef* ddo)
         if (!out.open(QIODevice::WriteOnly))
             throw KvError(KvErr::PermissionDenied, {}, out.errorString());
         const QStringList& columns = rs.Columns();
+        // The columns of Test come first: its Predicted is the first of that name.
+        const qsizetype predicted = columns.indexOf(ProjectSchema::PredictedColumn());
         QStringList header;
         for (const QString& c : columns)
             header.append(DataExport::CsvField(c));
@@ -207,19 +203,28 @@ void Utilities::ExportMarked(const QString& projectFile, const CDataDef* ddo)
         out.write(line);
 
         Status::Message(QStringLiteral(" Exporting marked rows..."));
+        // Told about every 100 ms and at the end: drawing the bar for every row took fifty times
+        // the writing.
+        WorkProgress progress;
+        progress.Start({1});
+        progress.Begin(0, total);
+        QElapsedTimer sinceTold;
+        sinceTold.start();
         int written = 0;
         QStringList fields;
         while (!rs.AtEnd()) {
             fields.clear();
             for (int c = 0; c < columns.size(); ++c) {
                 const int16_t type = types.isEmpty() ? int16_t(0) : types[c];
-                fields.append(DataExport::CsvField(ValueText(rs[c], type)));
+                fields.append(DataExport::CsvField(ValueText(rs[c], type, c == predicted)));
             }
             line = fields.join(QLatin1Char(',')).toUtf8() + "\r\n";
             if (out.write(line) != line.size())
                 throw writeFailure(out, KvErr::DeviceIO, errno);
-            ++written;
-            Status::Progress(int(std::nearbyint(double(written) / total * 100.0)));
+            if (++written == total || sinceTold.hasExpired(kTellEveryMs)) {
+                progress.Units(written);
+                sinceTold.start();
+            }
             rs.MoveNext();
         }
         // The last lines are still in the file's buffer: a disk that is full refuses them here,
@@ -230,7 +235,7 @@ void Utilities::ExportMarked(const QString& projectFile, const CDataDef* ddo)
         if (!out.commit())
             throw writeFailure(out, KvErr::PermissionDenied, errno);
         db.Close();
-        Status::Progress(-1);
+        progress.End();
         Status::Outcome(QStringLiteral("Export Completed."));
     } catch (...) {
         const KvError e = CurrentError();

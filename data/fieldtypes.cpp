@@ -1,5 +1,6 @@
 #include "data/fieldtypes.h"
 
+#include "core/numformat.h"
 #include "kdb/kdb.h"
 
 #include <cmath>
@@ -122,4 +123,16 @@ QString dbUtilities::SerialText(double serial, ValueForm form)
         break;
     }
     return {};
+}
+
+int dbUtilities::TypeDigits(int16_t fieldType)
+{
+    return fieldType == kdb::dbSingle ? 7 : 15;
+}
+
+QString dbUtilities::CellText(const kdb::Value& value, int digits)
+{
+    if (value.type() == kdb::Value::Type::Double)
+        return NumFormat::Plain(value.toDouble(), digits);
+    return value.toText();
 }

@@ -2,6 +2,8 @@
 // window and the data definition show and use them.
 #pragma once
 
+#include "kdb/value.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -38,4 +40,10 @@ ValueForm FieldValueForm(int16_t fieldType);
 // "HH:mm:ss" (Time; outside one day signed, with the whole hours: "-01:30:00", "26:00:00");
 // empty for Number.
 QString SerialText(double serial, ValueForm form);
+// The significant digits a number of the field type holds: 7 for Single, else 15.
+int TypeDigits(int16_t fieldType);
+// The text a grid cell shows for a stored value that it does not format otherwise, and the
+// text an export writes: a number as a person writes it, to `digits` significant digits, never
+// "1e+06"; anything else (a date or time text among them) as stored.
+QString CellText(const kdb::Value& value, int digits);
 }

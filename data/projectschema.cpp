@@ -79,12 +79,12 @@ QString SFamTestStatement(const QString& keyType)
 
 QString BackPropTestInsert()
 {
-    return QStringLiteral("INSERT INTO Test (MainPrimaryKey, Predicted, Difference, Mark) VALUES (?, ?, ?, 0)");
+    return QStringLiteral("INSERT INTO Test (MainPrimaryKey, Predicted, Difference, Mark) VALUES (?, ?, ?, ?)");
 }
 
 QString SFamTestInsert()
 {
-    return QStringLiteral("INSERT INTO Test (MainPrimaryKey, Predicted, Mark) VALUES (?, ?, 0)");
+    return QStringLiteral("INSERT INTO Test (MainPrimaryKey, Predicted, Mark) VALUES (?, ?, ?)");
 }
 
 QStringList ClassesStatements(const QString& quotedField)

@@ -69,7 +69,7 @@ inline QString MarkColumn() { return QStringLiteral("Mark"); }
 // The Test table of each kind, its key column of type `keyType` (a Jet column type).
 QString BackPropTestStatement(const QString& keyType);
 QString SFamTestStatement(const QString& keyType);
-// INSERT of one Test row of each kind (Mark 0): key, predicted[, difference].
+// INSERT of one Test row of each kind: key, predicted[, difference], mark.
 QString BackPropTestInsert();
 QString SFamTestInsert();
 

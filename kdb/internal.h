@@ -207,6 +207,8 @@ struct ConnectionImpl {
     std::map<QString, detail::LinkState, detail::CaseLess> links;
     int savepointDepth = 0;
     int attachCounter = 0;
+    // Server decimals read as the driver's text (Database::ReadDecimalsAsText).
+    bool decimalsAsText = false;
 
     ~ConnectionImpl();
     std::shared_ptr<detail::OdbcConnection> OdbcFor(const QString& connectNoPrefix);

@@ -437,6 +437,11 @@ public:
     // Points the link at a new connect text (a moved data file); a failure keeps the old one.
     void RefreshLink(const QString& name, const QString& connect);
     std::optional<TableInfo> LinkInfo(const QString& name) const;
+    // On this connection only, the exact decimals (NUMERIC, DECIMAL) of server tables are read
+    // as the text the driver gives, every digit the server holds, rather than as the nearest
+    // double: for a reader that writes the values out as they are (an export) and orders or
+    // counts none of them.
+    void ReadDecimalsAsText(bool asText);
     // Reads a linked (or any) table in primary-key order (row id order without a key):
     // the row order of training and testing ranges.
     // `skip` rows are passed over first: a server source skips them without sending them.

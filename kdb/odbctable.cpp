@@ -24,11 +24,13 @@ struct VColumn {
     QString name;
     Kind kind = Kind::Text;
     bool numeric = false;   // text from the driver for a column declared numeric
+    bool decimal = false;   // NUMERIC or DECIMAL: exact, often past the digits of a double
     bool nullable = true;
 };
 
 struct OdbcVtab {
     sqlite3_vtab base{};
+    const ConnectionImpl* owner = nullptr;
     std::shared_ptr<OdbcConnection> conn;
     QString table;
     QString from;            // the table in the source's SQL
@@ -79,6 +81,8 @@ struct OdbcCursor {
         int64_t left = -1;    // rows the read may still return; -1 no limit
     };
     std::optional<Pages> pages;
+    // Decimals read as the driver's text (the owner's decimalsAsText when the scan began).
+    bool decimalText = false;
     // the key value bound for a lookup
     int64_t keyInt = 0;
     double keyDbl = 0;
@@ -134,6 +138,7 @@ int vtConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3
         return SQLITE_ERROR;
     }
     auto v = std::make_unique<OdbcVtab>();
+    v->owner = owner;
     try {
         v->conn = owner->OdbcFor(dequote(argv[3]));
         v->table = dequote(argv[4]);
@@ -160,8 +165,12 @@ int vtConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3
             case SQL_BIT: case SQL_TINYINT: case SQL_SMALLINT: case SQL_INTEGER: case SQL_BIGINT:
                 vc.kind = Kind::Int;
                 break;
-            case SQL_REAL: case SQL_FLOAT: case SQL_DOUBLE: case SQL_NUMERIC: case SQL_DECIMAL:
+            case SQL_REAL: case SQL_FLOAT: case SQL_DOUBLE:
                 vc.kind = Kind::Dbl;
+                break;
+            case SQL_NUMERIC: case SQL_DECIMAL:
+                vc.kind = Kind::Dbl;
+                vc.decimal = true;
                 break;
             case SQL_TYPE_DATE: case SQL_DATE: case SQL_TYPE_TIMESTAMP: case SQL_TIMESTAMP:
             case SQL_TYPE_TIME: case SQL_TIME:
@@ -180,8 +189,10 @@ int vtConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3
                              || dao == dbCurrency || dao == dbSingle || dao == dbDouble
                              || dao == dbBigInt || dao == dbNumeric || dao == dbDecimal
                              || dao == dbFloat);
-            if (key.size() == 1 && c.name == key.first())
+            if (key.size() == 1 && c.name == key.first()) {
                 v->keyCol = i;
+                vc.decimal = false;   // the key stays a number: joins and lookups compare it
+            }
             v->cols.push_back(vc);
             const int16_t daoType = DaoTypeForColumn(c);
             // Text compares ignoring case, as in Jet; the key keeps the source's own order.
@@ -335,6 +346,12 @@ int vtClose(sqlite3_vtab_cursor* cur)
     return SQLITE_OK;
 }
 
+// How the scan reads a column: a decimal as the driver's text when the connection asks so.
+Kind readKind(const OdbcCursor* c, const VColumn& col)
+{
+    return c->decimalText && col.decimal ? Kind::Text : col.kind;
+}
+
 // Reads the next row (or rowset) from the driver; false at the end.
 bool fetchRows(OdbcVtab* v, OdbcCursor* c)
 {
@@ -372,22 +389,23 @@ bool fetchRows(OdbcVtab* v, OdbcCursor* c)
         c->row.assign(c->sel.size(), Value());
         for (size_t i = 0; i < c->sel.size(); ++i) {
             const VColumn& col = v->cols[size_t(c->sel[i])];
+            const Kind kind = readKind(c, col);
             const SQLUSMALLINT n = SQLUSMALLINT(i + 1);
             SQLLEN len = 0;
-            if (col.kind == Kind::Int) {
+            if (kind == Kind::Int) {
                 SQLBIGINT x = 0;
                 if (!SQL_SUCCEEDED(SQLGetData(c->stmt, n, SQL_C_SBIGINT, &x, 0, &len)))
                     ThrowOdbc(SQL_HANDLE_STMT, c->stmt);
                 if (len != SQL_NULL_DATA)
                     c->row[i] = Value(static_cast<long long>(x));
-            } else if (col.kind == Kind::Dbl) {
+            } else if (kind == Kind::Dbl) {
                 double x = 0;
                 if (!SQL_SUCCEEDED(SQLGetData(c->stmt, n, SQL_C_DOUBLE, &x, 0, &len)))
                     ThrowOdbc(SQL_HANDLE_STMT, c->stmt);
                 if (len != SQL_NULL_DATA)
                     c->row[i] = Value(x);
             } else {
-                const SQLSMALLINT ctype = col.kind == Kind::Bytes ? SQL_C_BINARY : SQL_C_CHAR;
+                const SQLSMALLINT ctype = kind == Kind::Bytes ? SQL_C_BINARY : SQL_C_CHAR;
                 QByteArray out;
                 char buf[4096];
                 bool isNull = false;
@@ -410,7 +428,7 @@ bool fetchRows(OdbcVtab* v, OdbcCursor* c)
                     break;
                 }
                 if (!isNull)
-                    c->row[i] = col.kind == Kind::Bytes ? Value(out) : Value(QString::fromUtf8(out));
+                    c->row[i] = kind == Kind::Bytes ? Value(out) : Value(QString::fromUtf8(out));
             }
         }
     }
@@ -434,6 +452,7 @@ int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc,
         c->sel.clear();
         c->at.assign(v->cols.size(), -1);
         c->bindAll = true;
+        c->decimalText = v->owner && v->owner->decimalsAsText;
         QStringList names;
         for (size_t i = 0; i < v->cols.size(); ++i) {
             if (!(used & (1ULL << std::min<size_t>(i, 63))))
@@ -441,7 +460,8 @@ int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc,
             c->at[i] = int(c->sel.size());
             c->sel.push_back(int(i));
             names << v->conn->Quote(v->cols[i].name);
-            if (v->cols[i].kind == Kind::Text || v->cols[i].kind == Kind::Bytes)
+            const Kind kind = readKind(c, v->cols[i]);
+            if (kind == Kind::Text || kind == Kind::Bytes)
                 c->bindAll = false;
         }
         c->plan.reset();
@@ -628,7 +648,7 @@ int vtColumn(sqlite3_vtab_cursor* cur, sqlite3_context* ctx, int i)
         case Value::Type::Double: sqlite3_result_double(ctx, *val.ToDouble()); break;
         case Value::Type::Text: {
             const QByteArray u = val.toText().toUtf8();
-            resultText(ctx, u.constData(), int(u.size()), col.numeric);
+            resultText(ctx, u.constData(), int(u.size()), col.numeric && !(c->decimalText && col.decimal));
             break;
         }
         case Value::Type::Bytes: {

@@ -509,6 +509,12 @@ QString Database::FindTable(const QString& name, bool exactCase) const
     return {};
 }
 
+void Database::ReadDecimalsAsText(bool asText)
+{
+    Require();
+    m_conn->decimalsAsText = asText;
+}
+
 std::optional<TableInfo> Database::LinkInfo(const QString& name) const
 {
     Require();

@@ -60,7 +60,9 @@ bool CBackProp::SavePrediction(kdb::Database& db)
             m_testProgress.Rows(i - 1);
             if (!kept && !source->Next())
                 throw KvError(KvErr::NoCurrentRecord);
-            insert.Bind(1, kept ? m_state.Arrays().testKeys[size_t(i)] : source->Get(0));
+            const kdb::Value key = kept ? m_state.Arrays().testKeys[size_t(i)] : source->Get(0);
+            insert.Bind(1, key);
+            insert.Bind(4, int64_t(m_keptMarks.Of(key)));
             const float r = m_state.Arrays().valueResults[size_t(i)];
             if (r == UnusableRow) {
                 insert.Bind(2, NoPrediction);

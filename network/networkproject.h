@@ -9,6 +9,7 @@
 #include "network/networkconstants.h"
 #include "network/networkkind.h"
 #include "network/projectstate.h"
+#include "network/projectstore.h"
 #include "network/testprogress.h"
 #include "network/trainingpasses.h"
 
@@ -199,6 +200,9 @@ protected:
 
     // The progress of the test under way; idle outside Test.
     TestProgress m_testProgress;
+    // The marks of the Test rows being replaced, each written with its new row; none outside
+    // a re-test that keeps them.
+    KeptMarks m_keptMarks;
     // A test is under way: its progress display lets timers and posted events run, and none of
     // them may start a second test over the same arrays.
     bool m_testing = false;

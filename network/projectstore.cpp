@@ -233,29 +233,92 @@ void ProjectStore::ReplaceTestTable(const QString& statement, WorkProgress* prog
     m_db.ExecuteJet(statement);
 }
 
-void ProjectStore::KeepMarks()
+KeptMarks ProjectStore::KeepMarks(WorkProgress* progress, int step)
 {
-    // Beside the project, on this connection only: nothing of it reaches the file.
-    m_db.Execute(QStringLiteral("DROP TABLE IF EXISTS temp.KeptMarks;"));
-    m_db.Execute(QStringLiteral("CREATE TEMP TABLE KeptMarks (MainPrimaryKey PRIMARY KEY, Mark);"));
+    KeptMarks kept;
     const QString test = m_db.FindTable(ProjectSchema::TestTable());
     if (test.isEmpty())
-        return;
+        return kept;
     bool marked = false;
     for (const kdb::FieldInfo& f : m_db.Fields(test))
         marked = marked || f.name.compare(ProjectSchema::MarkColumn(), Qt::CaseInsensitive) == 0;
     if (!marked)
-        return;
-    m_db.Execute(QStringLiteral("INSERT OR IGNORE INTO temp.KeptMarks SELECT MainPrimaryKey, Mark FROM main.")
-                 + kdb::QuoteIdent(test) + QStringLiteral(" WHERE Mark <> 0;"));
+        return kept;
+    const QString table = QStringLiteral("main.") + kdb::QuoteIdent(test);
+    const bool telling = progress && progress->Active();
+    if (telling)
+        progress->Begin(step, m_db.Scalar(QStringLiteral("SELECT max(rowid) FROM ") + table).toInt());
+    // In the order of the rows, which is the order in which a test of the same range writes
+    // them again: each new row then meets its own mark next in line.
+    kdb::Reader r = m_db.Query(QStringLiteral("SELECT rowid, MainPrimaryKey, Mark FROM ") + table
+                               + QStringLiteral(" WHERE Mark <> 0 ORDER BY rowid;"));
+    while (r.Next()) {
+        kept.m_kept.push_back({r.Get(1), int(r.Int(2))});
+        if (telling)
+            progress->Units(r.Int(0));
+    }
+    return kept;
 }
 
-void ProjectStore::PutBackMarks()
+namespace {
+
+// Two keys are one as the Test table's key compares them: numbers by their value (a whole
+// number kept as 5 and asked as 5.0 is one key), text and bytes exactly.
+bool SameKey(const kdb::Value& a, const kdb::Value& b)
 {
-    m_db.Execute(QStringLiteral("UPDATE main.Test SET Mark = (SELECT k.Mark FROM temp.KeptMarks k "
-                                "WHERE k.MainPrimaryKey = main.Test.MainPrimaryKey) "
-                                "WHERE MainPrimaryKey IN (SELECT MainPrimaryKey FROM temp.KeptMarks);"));
-    m_db.Execute(QStringLiteral("DROP TABLE temp.KeptMarks;"));
+    using T = kdb::Value::Type;
+    if (a.type() == T::Integer && b.type() == T::Double)
+        return SameKey(b, a);
+    if (a.type() == T::Double && b.type() == T::Integer) {
+        const double d = *a.ToDouble();
+        const int64_t i = *b.ToInt();
+        return double(i) == d && d >= -0x1p63 && d < 0x1p63 && int64_t(d) == i;
+    }
+    return a == b;
+}
+
+size_t KeyHash(const kdb::Value& v)
+{
+    switch (v.type()) {
+    case kdb::Value::Type::Integer:
+    case kdb::Value::Type::Double: {
+        // A whole number hashes as its double when that is exact, so that 5 and 5.0 meet.
+        const double d = *v.ToDouble();
+        if (v.type() == kdb::Value::Type::Integer && int64_t(d) != *v.ToInt())
+            return std::hash<int64_t>()(*v.ToInt());
+        return std::hash<double>()(d == 0 ? 0.0 : d);
+    }
+    case kdb::Value::Type::Text:
+        return qHash(v.toText());
+    case kdb::Value::Type::Bytes:
+        return qHash(v.toBytes());
+    case kdb::Value::Type::Null:
+        break;
+    }
+    return 0;
+}
+
+} // namespace
+
+int KeptMarks::Of(const kdb::Value& key)
+{
+    if (m_next < m_kept.size() && SameKey(m_kept[m_next].key, key))
+        return m_kept[m_next++].mark;
+    if (m_kept.empty())
+        return 0;
+    if (m_at.empty()) {
+        m_at.reserve(m_kept.size());
+        for (size_t i = 0; i < m_kept.size(); ++i)
+            m_at.emplace(KeyHash(m_kept[i].key), i);
+    }
+    const auto [first, last] = m_at.equal_range(KeyHash(key));
+    for (auto it = first; it != last; ++it) {
+        if (SameKey(m_kept[it->second].key, key)) {
+            m_next = it->second + 1;
+            return m_kept[it->second].mark;
+        }
+    }
+    return 0;
 }
 
 void ProjectStore::DropWhileTelling(const QString& drop, int64_t rows, WorkProgress& progress, int step)

@@ -8,9 +8,31 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <unordered_map>
+#include <vector>
 
 class CDataDef;
 class WorkProgress;
+
+// The marks the user set on the Test rows, kept by key across a replacement of the table
+// (ProjectStore::KeepMarks) and handed to the new rows as they are written: a key that is no
+// longer tested loses its mark; a new key has none.
+class KeptMarks {
+public:
+    // The mark kept for `key`, 0 when none. Keys asked in the order their rows were kept cost
+    // one comparison each; a key out of that order is found through a table built once.
+    int Of(const kdb::Value& key);
+
+private:
+    friend class ProjectStore;
+    struct Kept {
+        kdb::Value key;
+        int mark = 0;
+    };
+    std::vector<Kept> m_kept;
+    size_t m_next = 0;
+    std::unordered_multimap<size_t, size_t> m_at;
+};
 
 class ProjectStore {
 public:
@@ -72,13 +94,10 @@ public:
     // running, the drop is its step `step`, and the caller's thread tells it while the drop
     // lasts.
     void ReplaceTestTable(const QString& statement, WorkProgress* progress = nullptr, int step = 0);
-    // The marks the user set on the Test rows, kept by key across a replacement of the table:
-    // KeepMarks before ReplaceTestTable, PutBackMarks once the new rows are written, both
-    // inside the caller's transaction (a rollback takes the kept marks with it). A key that is
-    // no longer tested loses its mark; a new key has none.
-    void KeepMarks();
-    void PutBackMarks();
-    // The INSERT of one Test row of each kind (Mark 0): key, predicted[, difference].
+    // The marks of the Test rows, read before ReplaceTestTable, in the order of the rows. With
+    // `progress` running, the reading is its step `step`.
+    KeptMarks KeepMarks(WorkProgress* progress = nullptr, int step = 0);
+    // The INSERT of one Test row of each kind: key, predicted[, difference], mark.
     kdb::Statement BackPropTestRows();
     kdb::Statement SFamTestRows();
 

@@ -158,13 +158,17 @@ bool CNetworkProject::RebuildProject(Marks marks)
                 WriteSnapshot(db);
             if (!RebuildKindTables(db))
                 return false;
+            // The kept marks are this rebuild's own: a later test starts without them, however
+            // this one ends.
+            struct Forget {
+                KeptMarks& kept;
+                ~Forget() { kept = KeptMarks(); }
+            } forget{m_keptMarks};
             if (marks == Marks::KeptByKey)
-                store.KeepMarks();
+                m_keptMarks = store.KeepMarks(&m_testProgress, TestProgress::Clearing);
             store.ReplaceTestTable(TestTableStatement(keyType), &m_testProgress, TestProgress::Clearing);
             written = SavePrediction(db);
             if (written) {
-                if (marks == Marks::KeptByKey)
-                    store.PutBackMarks();
                 Workflow::Write(db);
                 // Saving a million new rows is one long call: the progress is told meanwhile.
                 m_testProgress.Begin(TestProgress::Saving, m_state.Arrays().rows);

@@ -68,13 +68,11 @@ bool CSFam::SavePrediction(kdb::Database& db)
         m_testProgress.Begin(TestProgress::Writing, n);
         for (int64_t i = 1; i <= n; ++i) {
             m_testProgress.Rows(i - 1);
-            if (keysKept) {
-                insert.Bind(1, m_state.Arrays().testKeys[size_t(i)]);
-            } else {
-                if (!source->Next())
-                    throw KvError(KvErr::NoCurrentRecord);
-                insert.Bind(1, source->Get(0));
-            }
+            if (!keysKept && !source->Next())
+                throw KvError(KvErr::NoCurrentRecord);
+            const kdb::Value key = keysKept ? m_state.Arrays().testKeys[size_t(i)] : source->Get(0);
+            insert.Bind(1, key);
+            insert.Bind(3, int64_t(m_keptMarks.Of(key)));
             const int16_t r = m_state.Arrays().classResults[size_t(i)];
             const QByteArray& text = r < 0 || size_t(r) >= names.size() ? marker : names[size_t(r)];
             if (sqlite3_bind_text(insert.handle(), 2, text.constData(), int(text.size()), SQLITE_STATIC) != SQLITE_OK)

@@ -4,6 +4,7 @@
 // read; after it: the statistics gathered); then the same statistics in one read on one
 // connection of the bare sqlite3 API.
 #include "bench/support/benchsource.h"
+#include "bench/support/fileprompter.h"
 #include "config/configureproject.h"
 #include "core/prompts.h"
 #include "core/serviceslot.h"
@@ -41,27 +42,6 @@ void makeSource(const QString& path)
     spec.y = [](const std::vector<double>&, QRandomGenerator& rng) { return rng.generateDouble() * 100.0; };
     BenchSource::Make(path, spec);
 }
-
-// Answers the data-source dialog with the source file.
-class FilePrompter final : public IPrompter {
-public:
-    explicit FilePrompter(QString file) : m_file(std::move(file)) {}
-    MsgResult messageBox(const MessageRequest& r) override
-    {
-        std::printf("unexpected box: %s\n", qPrintable(r.text));
-        return MsgResult::Ok;
-    }
-    FileDialogResult fileDialog(const FileDialogRequest&) override
-    {
-        FileDialogResult r;
-        r.cancelled = false;
-        r.fileName = m_file;
-        return r;
-    }
-
-private:
-    QString m_file;
-};
 
 // The same statistics on the bare sqlite3 API: the row count, then one read of every column with
 // running sums (the way the data definition gathers them).

@@ -5,11 +5,12 @@
 // last, the Test of an SFAM project over 1,000,000 rows against the bare work it contains
 // (the read of the testing rows, the engine's run and the insert of the Test rows) and what
 // Finish writes there (settings, Test, steps); and the whole road (attach, statistics, first
-// Train, Test) over 1,000,000 rows on a PostgreSQL server the bench starts, beside the same
-// road over the data file and the bare driver.
+// Train, Test, Export Marked Rows of 32,000 rows) over 1,000,000 rows on a PostgreSQL server the
+// bench starts, beside the same road over the data file and the bare driver.
 #include "core/apppaths.h"
 #include "core/prompts.h"
 #include "data/datadef.h"
+#include "data/exportmarked.h"
 #include "kdb/kdb.h"
 #include "engine/korvan_engine.h"
 #include "network/backprop.h"
@@ -17,11 +18,13 @@
 #include "network/workflowflags.h"
 #include "bench/peakmemory.h"
 #include "bench/support/benchsource.h"
+#include "bench/support/fileprompter.h"
 #include "tests/kdb/pgserver.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QHash>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -392,7 +395,7 @@ Phase timed(Body&& body)
 }
 
 // The road of a user over one source: attach, statistics, first Train over the training rows
-// (70%), Test over the testing rows (30%).
+// (70%), Test over the testing rows (30%), Export Marked Rows of the first 32,000 of them.
 std::vector<Phase> road(const QString& project, const QString& source, const QString& table)
 {
     std::vector<Phase> phases;
@@ -419,6 +422,16 @@ std::vector<Phase> road(const QString& project, const QString& source, const QSt
         if (bp.Test() != TestOutcome::Done)
             std::printf("Test failed\n");
     }));
+    {
+        kdb::Database db = kdb::Database::Open(project, false, false);
+        db.Execute("UPDATE Test SET Mark = -1 WHERE rowid <= 32000");
+    }
+    const QString file = QFileInfo(project).absolutePath() + "/export.txt";
+    QFile::remove(file);
+    FilePrompter chosen(file);
+    IPrompter* was = Prompts::Install(&chosen);
+    phases.push_back(timed([&] { Utilities::ExportMarked(project, bp.State().DDO().get()); }));
+    Prompts::Install(was);
     return phases;
 }
 
@@ -493,9 +506,10 @@ void serverRoad(const QString& folder, const QString& fileSource)
     const std::vector<Phase> file = road(folder + "/roadfile.kvp", fileSource, "Data");
     const std::vector<Phase> pg = road(folder + "/roadserver.kvp", server.Connect(), "public.data");
     const std::vector<Phase> bare = bareDriver(server.Connect().mid(5));
-    const char* names[] = {"Initialize + Attach", "GatherStats", "first Train (70%)", "Test (30% testing rows)"};
+    const char* names[] = {"Initialize + Attach", "GatherStats", "first Train (70%)", "Test (30% testing rows)",
+                           "Export Marked, 32,000 rows"};
     std::printf("%-26s %14s %14s %14s\n", "step at 1M rows", "PostgreSQL", "SQLite file", "bare driver");
-    for (size_t i = 0; i < 4; ++i) {
+    for (size_t i = 0; i < 5; ++i) {
         QString b = "-";
         if (i == 1 && bare.size() > 0)
             b = QString("%1 s (aggregates)").arg(bare[0].seconds, 0, 'f', 2);
@@ -504,7 +518,7 @@ void serverRoad(const QString& folder, const QString& fileSource)
         std::printf("%-26s %12.2f s %12.2f s   %s\n", names[i], pg[i].seconds, file[i].seconds, qPrintable(b));
     }
     std::printf("%-26s", "peak memory per step (MB)");
-    for (size_t i = 0; i < 4; ++i)
+    for (size_t i = 0; i < 5; ++i)
         std::printf(" %.0f/%.0f", pg[i].peak, file[i].peak);
     std::printf("  (server/file)");
     if (bare.size() > 1)

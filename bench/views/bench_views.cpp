@@ -6,8 +6,12 @@
 // engine or the bare sqlite3 work of the same step in the same run, and the peak memory.
 // The network object's test is timed with and without its progress shown; with
 // KORVAN_BENCH_SHOTS set to a folder, the main window is saved there half-way through Finish.
+// Then a re-test with every testing row marked beside a plain test (32,000 rows and every row),
+// and Export Marked Rows of 32,000 rows beside a bare program that reads the same join and
+// writes the same file. `bench_views marks` runs only these (for before/after pairs).
 #include "app/views.h"
 #include "bench/support/benchsource.h"
+#include "bench/support/fileprompter.h"
 #include "browse/browsemodel.h"
 #include "browse/browsegrid.h"
 #include "browse/frmbrowse.h"
@@ -17,6 +21,7 @@
 #include "charts/frmscatter.h"
 #include "charts/frmseries.h"
 #include "core/apppaths.h"
+#include "core/prompts.h"
 #include "core/serviceslot.h"
 #include "core/status.h"
 #include "core/widgets/commandbar.h"
@@ -24,6 +29,7 @@
 #include "core/widgets/toolnames.h"
 #include "core/widgets/veltra.h"
 #include "data/datadef.h"
+#include "data/exportmarked.h"
 #include "data/projectschema.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
@@ -43,6 +49,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -166,14 +173,21 @@ void showRow(frmBrowse* w, int row)
     }
 }
 
+// The project opened through sqlite3 alone, read-only, the source attached as "src".
+sqlite3* openBare(const QString& project, const QString& source)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(project.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    const QString attach = "ATTACH DATABASE '" + source + "' AS src";
+    sqlite3_exec(db, attach.toUtf8().constData(), nullptr, nullptr, nullptr);
+    return db;
+}
+
 // One statement stepped to its end through sqlite3 alone, the source attached.
 double bare(const QString& project, const QString& source, const QString& sql)
 {
     return seconds([&] {
-        sqlite3* db = nullptr;
-        sqlite3_open_v2(project.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-        const QString attach = "ATTACH DATABASE '" + source + "' AS src";
-        sqlite3_exec(db, attach.toUtf8().constData(), nullptr, nullptr, nullptr);
+        sqlite3* db = openBare(project, source);
         sqlite3_stmt* st = nullptr;
         sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr);
         while (sqlite3_step(st) == SQLITE_ROW) {
@@ -267,6 +281,116 @@ void timeTest(CNetworkProject& net)
     line("network object's test, progress shown", std::min(shown1, shown2), "s", beside);
 }
 
+int64_t markAll(const QString& project)
+{
+    kdb::Database db = kdb::Database::Open(project, false, false);
+    db.Execute("UPDATE Test SET Mark = -1");
+    return db.Scalar("SELECT count(*) FROM Test WHERE Mark <> 0").toInt();
+}
+
+// The marked rows joined with the source and written as text, through sqlite3 alone.
+double bareExport(const QString& project, const QString& source, const QString& table, const QString& key,
+                  const QString& file)
+{
+    return seconds([&] {
+        sqlite3* db = openBare(project, source);
+        sqlite3_stmt* st = nullptr;
+        const QString sql = "SELECT * FROM Test INNER JOIN src." + table + " ON Test.MainPrimaryKey = " + table + "." + key
+                            + " WHERE Test.Mark <> 0 ORDER BY " + table + "." + key;
+        sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr);
+        FILE* out = std::fopen(file.toUtf8().constData(), "wb");
+        const int n = sqlite3_column_count(st);
+        for (int c = 0; c < n; ++c)
+            std::fprintf(out, c ? ",%s" : "%s", sqlite3_column_name(st, c));
+        std::fputs("\r\n", out);
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            for (int c = 0; c < n; ++c) {
+                const unsigned char* text = sqlite3_column_text(st, c);
+                if (c)
+                    std::fputc(',', out);
+                if (text)
+                    std::fputs(reinterpret_cast<const char*>(text), out);
+            }
+            std::fputs("\r\n", out);
+        }
+        std::fclose(out);
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+    });
+}
+
+// A re-test for a view with every testing row marked (the marks kept by key) beside a plain
+// test of the same rows, both with the progress shown, at 32,000 rows and at every row; at
+// 32,000 marked rows, Export Marked Rows beside the bare export. The project's source is
+// `table` with its key `key`.
+void timeMarks(CNetworkProject& net, const QString& source, const QString& table, const QString& key)
+{
+    const QString project = net.State().ProjectFileName();
+    double ratio32k = 0;
+    for (int rows : {32000, kRows}) {
+        if (rows == kRows && ratio32k > 5) {
+            line("re-test of every row, every row marked", 0, "s", "(skipped: the marks cost their square)");
+            continue;
+        }
+        // Each test reads the testing rows and replaces a Test table of its own size; the best
+        // of three runs of each.
+        net.State().SetTestLow(1);
+        net.State().SetTestHigh(rows);
+        net.Test();
+        double plain = 1e9, plainGap = 0, retest = 1e9, retestGap = 0;
+        int64_t marked = 0, kept = 0;
+        for (int run = 0; run < 3; ++run) {
+            net.State().SetTestHigh(rows); // the testing rows are read again, as for a re-test
+            plain = std::min(plain, seconds([&] { net.Test(); }));
+            plainGap = std::max(plainGap, gTimed->longestGapMs);
+        }
+        double unmarked = 1e9;
+        for (int run = 0; run < 3; ++run) {
+            net.State().SetTestBuilt(false);
+            unmarked = std::min(unmarked, seconds([&] { net.RetestIfNotBuilt(); }));
+        }
+        for (int run = 0; run < 3; ++run) {
+            marked = markAll(project);
+            net.State().SetTestBuilt(false);
+            retest = std::min(retest, seconds([&] { net.RetestIfNotBuilt(); }));
+            retestGap = std::max(retestGap, gTimed->longestGapMs);
+            kept = markAll(project);
+        }
+        char what[64], beside[128];
+        std::snprintf(what, sizeof what, "plain test of %d rows, progress shown", rows);
+        std::snprintf(beside, sizeof beside, "[longest wait between reports %.0f ms]", plainGap);
+        line(what, plain, "s", beside);
+        std::snprintf(what, sizeof what, "re-test of %d rows, no row marked", rows);
+        line(what, unmarked, "s");
+        std::snprintf(what, sizeof what, "re-test of %d rows, every row marked", rows);
+        std::snprintf(beside, sizeof beside, "[%.2fx of the plain test (target <= 1.2x); %lld of %lld marks kept; "
+                      "longest wait %.0f ms]", retest / plain, static_cast<long long>(kept), static_cast<long long>(marked),
+                      retestGap);
+        line(what, retest, "s", beside);
+        if (rows == 32000) {
+            ratio32k = retest / plain;
+            const QString file = QFileInfo(project).absolutePath() + "/export.txt";
+            const QString bareFile = QFileInfo(project).absolutePath() + "/bare-export.txt";
+            FilePrompter chosen(file);
+            IPrompter* was = Prompts::Install(&chosen);
+            QFile::remove(file);
+            gTimed->reports = 0;
+            const double exported = seconds([&] { Utilities::ExportMarked(project, net.State().DDO().get()); });
+            const int reports = gTimed->reports;
+            const double exportGap = gTimed->longestGapMs;
+            Prompts::Install(was);
+            const double bareTime = bareExport(project, source, table, key, bareFile);
+            std::snprintf(beside, sizeof beside, "[%.2fx of the bare export (target <= 2x); %d reports, longest wait %.0f ms]",
+                          exported / bareTime, reports, exportGap);
+            line("Export Marked Rows, 32,000 rows", exported, "s", beside);
+            std::snprintf(beside, sizeof beside, "[%lld and %lld bytes written]", static_cast<long long>(QFileInfo(bareFile).size()),
+                          static_cast<long long>(QFileInfo(file).size()));
+            line("bare sqlite3, the same join read and written", bareTime, "s", beside);
+        }
+    }
+    net.State().SetTestHigh(kRows);
+}
+
 // `passes` passes (or SFAM cycles) through the training window, then Finish.
 void trainAndFinish(frmMain* main, int passes, bool sfam)
 {
@@ -316,6 +440,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    const bool onlyMarks = argc > 1 && QByteArray(argv[1]) == "marks";
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QTemporaryDir dir;
     AppPaths::SetProgramFolder(dir.path() + "/program");
@@ -361,7 +486,33 @@ int main(int argc, char** argv)
         std::snprintf(beside, sizeof beside, "[%.2f per s, longest call %.0f ms]", 5 / five, longest);
         line("bare engine, 5 training calls", five, "s", beside);
         bp->Verify();
-        timeTest(*bp);
+        if (!onlyMarks)
+            timeTest(*bp);
+        timeMarks(*bp, source, "Data", "ID");
+        // The same rows under text keys ("k0000001", ...).
+        {
+            kdb::Database db = kdb::Database::Open(source, false, false);
+            QStringList inputs;
+            for (int i = 1; i <= kInputs; ++i)
+                inputs << QString("X%1").arg(i);
+            db.Execute("CREATE TABLE TextData (Code TEXT PRIMARY KEY, " + inputs.join(" REAL, ") + " REAL, Y REAL)");
+            db.Execute("INSERT INTO TextData SELECT printf('k%07d', ID), " + inputs.join(", ") + ", Y FROM Data ORDER BY ID");
+        }
+        auto text = std::make_shared<CBackProp>();
+        text->Initialize(dir.path() + "/textkeys.kvp");
+        text->Attach(source, "TextData");
+        configure(*text, "Y", roleBPPredict);
+        text->SaveConfig();
+        for (int p = 0; p < 5; ++p)
+            text->Train();
+        text->Verify();
+        std::printf("back-propagation, text keys (testing rows 1-%d)\n", kRows);
+        timeMarks(*text, source, "TextData", "Code");
+        if (onlyMarks) {
+            main->close();
+            flush();
+            return 0;
+        }
         bp->Reset();
         timed.shotName = "bench-finish-bp.png";
         SetCurrentNetwork(bp);

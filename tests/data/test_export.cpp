@@ -34,11 +34,11 @@ Project MakeProject(bool withTest = true, bool marked = true)
     p.source = p.folder + QStringLiteral("/source.mdb");
     {
         kdb::Database src = kdb::Database::Create(p.source);
-        src.Execute(QStringLiteral("CREATE TABLE src (name TEXT, v DOUBLE, id INTEGER PRIMARY KEY)"));
-        src.Execute(QStringLiteral("INSERT INTO src VALUES ('a,b', 1.5, 1)"));
-        src.Execute(QStringLiteral("INSERT INTO src VALUES (NULL, 2, 2)"));
-        src.Execute(QStringLiteral("INSERT INTO src VALUES ('say \"hi\"', NULL, 3)"));
-        src.Execute(QStringLiteral("INSERT INTO src VALUES ('unmarked', 4, 4)"));
+        src.Execute(QStringLiteral("CREATE TABLE src (name TEXT, v DOUBLE, t TIME, d DATETIME, id INTEGER PRIMARY KEY)"));
+        src.Execute(QStringLiteral("INSERT INTO src VALUES ('a,b', 1.5, '02:10:00', '2024-05-06 07:08:09.125', 1)"));
+        src.Execute(QStringLiteral("INSERT INTO src VALUES (NULL, 2, '00:00:00', '2024-05-06', 2)"));
+        src.Execute(QStringLiteral("INSERT INTO src VALUES ('say \"hi\"', NULL, NULL, NULL, 3)"));
+        src.Execute(QStringLiteral("INSERT INTO src VALUES ('unmarked', 4, '23:59:59', NULL, 4)"));
     }
     p.project = p.folder + QStringLiteral("/iris.kvp");
     {
@@ -49,7 +49,8 @@ Project MakeProject(bool withTest = true, bool marked = true)
                                          "Single, Mark Integer );"));
             const int mark = marked ? -1 : 0;
             // Written out of key order: the export lists them by key.
-            db.Execute(QStringLiteral("INSERT INTO Test VALUES (3, 0.1, -0.5, ?)"), {mark});
+            // The network made no prediction for row 3.
+            db.Execute(QStringLiteral("INSERT INTO Test VALUES (3, -123.456, NULL, ?)"), {mark});
             db.Execute(QStringLiteral("INSERT INTO Test VALUES (1, 0.5, 0.25, ?)"), {mark});
             db.Execute(QStringLiteral("INSERT INTO Test VALUES (2, 1234567.5, 3, ?)"), {mark});
             db.Execute(QStringLiteral("INSERT INTO Test VALUES (4, 1, 1, 0)"));
@@ -74,7 +75,7 @@ FileDialogResult Chosen(const QString& file)
 TEST(ExportMarked, WritesTheMarkedRowsInKeyOrder)
 {
     Project p = MakeProject();
-    ASSERT_TRUE(p.ddo.PrimaryKeyField(3));
+    ASSERT_TRUE(p.ddo.PrimaryKeyField(5));
     const QString out = p.folder + QStringLiteral("/out.txt");
     FakePrompter fp;
     fp.ExpectFile(Chosen(out));
@@ -91,13 +92,23 @@ TEST(ExportMarked, WritesTheMarkedRowsInKeyOrder)
     EXPECT_TRUE(fp.Boxes().empty());
 
     // A comma or a quote puts the value in quotes; an empty value leaves the commas touching.
-    EXPECT_EQ(ReadFile(out), QByteArray("MainPrimaryKey,Predicted,Difference,Mark,name,v,id\r\n"
-                                        "1,0.5,0.25,-1,\"a,b\",1.5,1\r\n"
-                                        "2,1234568,3,-1,,2,2\r\n"
-                                        "3,0.1,-0.5,-1,\"say \"\"hi\"\"\",,3\r\n"));
+    // Times and dates are written as the grid shows them; the prediction the network could not
+    // make (the grid's "N/A") is an empty cell, and the Test table keeps its marker.
+    EXPECT_EQ(ReadFile(out), QByteArray("MainPrimaryKey,Predicted,Difference,Mark,name,v,t,d,id\r\n"
+                                        "1,0.5,0.25,-1,\"a,b\",1.5,02:10:00,2024-05-06 07:08:09.125,1\r\n"
+                                        "2,1234568,3,-1,,2,00:00:00,2024-05-06,2\r\n"
+                                        "3,,,-1,\"say \"\"hi\"\"\",,,,3\r\n"));
+    {
+        kdb::Database db = kdb::Database::Open(p.project, false, true);
+        EXPECT_FLOAT_EQ(float(db.Scalar(QStringLiteral("SELECT Predicted FROM Test WHERE MainPrimaryKey = 3")).toDouble()),
+                        -123.456f);
+    }
     EXPECT_EQ(status.messages, (QStringList{QStringLiteral(" Exporting marked rows..."),
                                             QStringLiteral("Export Completed.")}));
-    EXPECT_EQ(status.progressValues, (std::vector<int>{33, 67, 100, -1}));
+    // The bar is told as time passes, not for every row: from 0 to the end, then hidden.
+    ASSERT_GE(status.progressValues.size(), 3u);
+    EXPECT_EQ(status.progressValues.front(), 0);
+    EXPECT_EQ(std::vector<int>(status.progressValues.end() - 2, status.progressValues.end()), (std::vector<int>{100, -1}));
 }
 
 TEST(ExportMarked, StopsWithoutAProjectATestOrMarks)

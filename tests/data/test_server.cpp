@@ -100,10 +100,17 @@ TEST(DataDefServer, TheServersTableIsDefinedAndMeasuredAsItsFileCopy)
 
 TEST(ExportServer, MarkedRowsOfASourceWithItsOwnMarkColumnInTheServersOrder)
 {
-    // Text keys in a collation that SQLite does not have: lower case before upper case.
+    // Text keys in a collation that SQLite does not have: lower case before upper case. Times,
+    // time stamps with fractions of a second and decimals past a double's digits, written as
+    // the server holds them.
     server().Sql(R"(
-        CREATE TABLE marked (code text COLLATE "en-US-x-icu" PRIMARY KEY, "Mark" integer, v double precision);
-        INSERT INTO marked VALUES ('b', 7, 1.5), ('A', 8, 2.5), ('a', 9, 3.5), ('B', 10, 4.5), ('c', 11, 5.5);
+        CREATE TABLE marked (code text COLLATE "en-US-x-icu" PRIMARY KEY, "Mark" integer, v double precision,
+                             t time, ts timestamp, amount numeric(20,6));
+        INSERT INTO marked VALUES ('b', 7, 1.5, '02:10:00', '2024-01-02 03:04:05.123456', 12345677901234.568948),
+                                  ('A', 8, 2.5, '00:00:00', '2024-01-02 00:00:00', -0.000001),
+                                  ('a', 9, 3.5, NULL, NULL, NULL),
+                                  ('B', 10, 4.5, '23:59:59.5', '1999-12-31 23:59:59.999', 99999999999999.999999),
+                                  ('c', 11, 5.5, '01:00:00', '2000-01-01 00:00:00', 1);
     )");
     const QString folder = TestEnv::NewFolder(QStringLiteral("exportserver"));
     const QString project = folder + QStringLiteral("/m.kvp");
@@ -111,8 +118,10 @@ TEST(ExportServer, MarkedRowsOfASourceWithItsOwnMarkColumnInTheServersOrder)
         kdb::Database db = kdb::Database::Create(project);
         db.ExecuteJet(QStringLiteral("CREATE TABLE Test ( MainPrimaryKey Text(255) COLLATE BINARY CONSTRAINT PrimaryKey "
                                      "PRIMARY KEY, Predicted Single, Difference Single, Mark Integer );"));
-        for (const char* k : {"B", "a", "A", "b"})
+        for (const char* k : {"B", "a", "b"})
             db.Execute(QStringLiteral("INSERT INTO Test VALUES (?, 1, 0, -1)"), {QString::fromLatin1(k)});
+        // No prediction for "A": its Predicted cell is empty.
+        db.Execute(QStringLiteral("INSERT INTO Test VALUES ('A', -123.456, NULL, -1)"));
         db.Execute(QStringLiteral("INSERT INTO Test VALUES ('c', 1, 0, 0)"));
         db.Link(ProjectSchema::LinkTable(), server().Connect(), QStringLiteral("public.marked"));
     }
@@ -129,10 +138,16 @@ TEST(ExportServer, MarkedRowsOfASourceWithItsOwnMarkColumnInTheServersOrder)
     ASSERT_TRUE(fp.Boxes().empty()) << fp.LastBox().text.toStdString();
     const QStringList lines = QString::fromUtf8(DataTest::ReadFile(out)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 5) << lines.join('|').toStdString();
-    EXPECT_EQ(lines[0], QStringLiteral("MainPrimaryKey,Predicted,Difference,Mark,code,Mark,v"));
-    QStringList keys;
-    for (int i = 1; i < lines.size(); ++i)
+    EXPECT_EQ(lines[0], QStringLiteral("MainPrimaryKey,Predicted,Difference,Mark,code,Mark,v,t,ts,amount"));
+    QStringList keys, values;
+    for (int i = 1; i < lines.size(); ++i) {
         keys << lines[i].section(u',', 4, 4);
+        values << lines[i].section(u',', 7, 9).replace(u',', u';');
+        EXPECT_EQ(lines[i].section(u',', 1, 1), QString(keys.last() == "A" ? "" : "1"));
+    }
+    EXPECT_EQ(values.join(u'|'), server().Value("SELECT string_agg(concat_ws(';', coalesce(t::text, ''), "
+                                                "coalesce(ts::text, ''), coalesce(amount::text, '')), '|' "
+                                                "ORDER BY code) FROM marked WHERE code <> 'c'"));
     EXPECT_EQ(keys.join(u','), server().Value("SELECT string_agg(code, ',' ORDER BY code) FROM marked "
                                               "WHERE code <> 'c'"));
     EXPECT_EQ(keys.join(u','), QStringLiteral("a,A,b,B"));

@@ -205,10 +205,21 @@ TEST_F(ServerRoad, BothKindsTrainTestAndReopenOverTheServerAsOverTheFile)
         before = bp.Predict(probe);
         bp.SaveConfig();
     }
+    {
+        kdb::Database db = kdb::Database::Open(project, false, false);
+        db.Execute("UPDATE Test SET Mark = -1 WHERE MainPrimaryKey <> 350");
+    }
     CBackProp again;
     again.Initialize(project);
     ASSERT_TRUE(again.State().NetReady());
     EXPECT_EQ(again.State().DatabaseFileName(), connect);
+    // A view's re-test after the reopen keeps each mark by its key.
+    ASSERT_EQ(again.RetestIfNotBuilt(), TestOutcome::Done);
+    {
+        kdb::Database db = kdb::Database::Open(project, false, true);
+        EXPECT_EQ(db.Scalar("SELECT count(*) FROM Test WHERE Mark = -1").toInt(), 99);
+        EXPECT_EQ(db.Scalar("SELECT Mark FROM Test WHERE MainPrimaryKey = 350").toInt(), 0);
+    }
     EXPECT_NEAR(again.Predict(probe), before, 1e-9);
     EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
 }

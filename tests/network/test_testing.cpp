@@ -9,6 +9,7 @@
 #include "tests/support/progresslistener.h"
 
 #include <QFile>
+#include <sqlite3.h>
 #include <algorithm>
 #include <cmath>
 #include <thread>
@@ -666,6 +667,72 @@ TEST_F(Testing, ARetestForAViewKeepsTheMarksByKey)
     ASSERT_EQ(again.Test(), TestOutcome::Done);
     EXPECT_EQ(marked(), QList<int>());
     EXPECT_TRUE(prompts.Boxes().empty());
+}
+
+// Each statement's steps through whole tables, on every connection the process opens.
+int64_t gScanned = 0;
+int CountScans(sqlite3* db, char**, const sqlite3_api_routines*)
+{
+    sqlite3_trace_v2(db, SQLITE_TRACE_PROFILE, [](unsigned, void*, void* stmt, void*) {
+        gScanned += sqlite3_stmt_status(static_cast<sqlite3_stmt*>(stmt), SQLITE_STMTSTATUS_FULLSCAN_STEP, 0);
+        return 0;
+    }, nullptr);
+    return SQLITE_OK;
+}
+
+// A re-test with every row marked keeps the marks by key, both kinds, whole-number and text
+// keys alike (text exactly: "k22" and "K22" are two keys), reading each kept mark once: never
+// all of them for every row.
+TEST_F(SFamTesting, ARetestWithEveryRowMarkedReadsEachMarkOnce)
+{
+    std::vector<QList<Value>> rows;
+    for (int i = 1; i <= 40; ++i)
+        rows.push_back({QString("%1%2").arg(i == 22 ? "K" : "k").arg(i, 2, 10, QChar('0')), double(i % 10),
+                        double((i * 7) % 13), double(i % 10) * 2.0 + 1.0});
+    const QString textKeys = folder + "/textkeys.mdb";
+    {
+        kdb::Database db = kdb::Database::Create(textKeys);
+        db.Execute("CREATE TABLE Data (ID TEXT PRIMARY KEY, X1 REAL, X2 REAL, Y REAL)");
+        kdb::Transaction t(db);
+        for (const QList<Value>& row : rows)
+            db.Execute("INSERT INTO Data VALUES (?, ?, ?, ?)", row);
+        t.Commit();
+    }
+    const auto check = [&](CNetworkProject& net) {
+        const QString path = net.State().ProjectFileName();
+        ASSERT_EQ(net.Test(), TestOutcome::Done);
+        net.State().SetTestBuilt(false);
+        gScanned = 0;
+        ASSERT_EQ(net.RetestIfNotBuilt(), TestOutcome::Done);
+        const int64_t unmarked = gScanned;
+        {
+            kdb::Database db = kdb::Database::Open(path, false, false);
+            db.Execute("UPDATE Test SET Mark = -1");
+            db.Execute("UPDATE Test SET Mark = 0 WHERE rowid = 5");
+        }
+        const auto tested = Rows(path);
+        net.State().SetTestBuilt(false);
+        gScanned = 0;
+        ASSERT_EQ(net.RetestIfNotBuilt(), TestOutcome::Done);
+        EXPECT_LE(gScanned, unmarked + 2 * tested.size());
+        EXPECT_EQ(Rows(path), tested);
+    };
+    // Every connection opened from here on counts; none after the test, however it ends.
+    struct Counting {
+        Counting() { sqlite3_auto_extension(reinterpret_cast<void (*)()>(CountScans)); }
+        ~Counting() { sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(CountScans)); }
+    } counting;
+    for (const QString& data : {source, textKeys}) {
+        SCOPED_TRACE(data.toStdString());
+        TestBackProp bp;
+        Open(bp, data, "Data", data == source ? "longkeys.kvp" : "textkeys.kvp");
+        bp.Train();
+        bp.Verify();
+        check(bp);
+    }
+    TestSFam sf;
+    OpenSFam(sf);
+    check(sf);
 }
 
 TEST_F(Testing, AViewWithoutANetworkRunsNoTest)
