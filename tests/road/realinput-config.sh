@@ -97,7 +97,7 @@ sqlite3 "$W/Sf.kvp" <"$W/lock.in" >/dev/null 2>&1 &
 LOCKPID=$!
 PIDS+=($LOCKPID)
 exec 7>"$W/lock.in"
-echo "BEGIN IMMEDIATE;" >&7
+printf ".timeout 20000\nBEGIN IMMEDIATE;\n" >&7
 locked() { ! sqlite3 "$W/Sf.kvp" "BEGIN IMMEDIATE; ROLLBACK;" >/dev/null 2>&1; }
 waitfor "the other program's lock" locked
 click mnuSplit
