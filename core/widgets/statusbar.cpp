@@ -305,6 +305,7 @@ void CVeltraStatusBar::Initialize(CStatusPanels* bar)
         return;
     }
     using P = CStatusPanel;
+    m_drawnPercent = -1; // a new control shows no bar yet
     IgnoreErrors([&] { bar->hide(); });
     IgnoreErrors([&] { bar->Clear(); });
 
@@ -385,8 +386,16 @@ std::optional<QString> CVeltraStatusBar::currentMessage() const
 
 void CVeltraStatusBar::progress(int percent)
 {
-    // Long work on the interface thread reports here (its callers keep the user out): each
-    // report lets the windows be drawn.
+    // Long work on the interface thread reports here (its callers keep the user out), each
+    // new percent. Drawing the windows costs about a millisecond, which over a hundred reports
+    // in a second of work is felt: the bar is drawn when it appears or goes and otherwise at
+    // most every kDrawEveryMs, often enough for the window to stay drawn and the bar to move.
+    constexpr qint64 kDrawEveryMs = 100;
+    const bool appearsOrGoes = (percent == -1) != (m_drawnPercent == -1);
+    if (!appearsOrGoes && m_drawn.isValid() && m_drawn.elapsed() < kDrawEveryMs)
+        return;
+    m_drawn.start();
+    m_drawnPercent = percent;
     Utilities::ShowWorkProgress(percent);
 }
 

@@ -6,6 +6,7 @@
 
 #include "core/status.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
 #include <QStatusBar>
@@ -174,4 +175,7 @@ private:
     bool m_userPanelEnabled = true;
     bool m_visible = true;
     bool m_enabled = true;
+    // The progress last drawn (-1: the bar hidden) and when.
+    int m_drawnPercent = -1;
+    QElapsedTimer m_drawn;
 };

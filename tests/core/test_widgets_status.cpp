@@ -129,6 +129,29 @@ TEST(StatusBar, CodeWithoutWidgetsReachesTheBarThroughTheSeam)
     EXPECT_EQ(w.status->ProgressBar()->value(), 30);
 }
 
+// A long piece of work tells every percent; the window is drawn when the bar appears and goes
+// and otherwise only every so often, not a hundred times a second.
+TEST(StatusProgress, ReportsInQuickSuccessionDrawTheBarOnlyNowAndThen)
+{
+    StatusWindow w;
+    const ScopedService status(&Status::Install, &gVeltra().StatusBar());
+    QProgressBar* bar = w.status->ProgressBar();
+    QSignalSpy drawn(bar, &QProgressBar::valueChanged);
+    Status::Progress(0);
+    Status::Progress(100);
+    Status::Progress(-1); // the bar goes: its value back to 0
+    Status::Progress(5);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->value(), 5);
+    drawn.clear();
+    for (int percent = 6; percent <= 100; ++percent)
+        Status::Progress(percent);
+    // Each report a moment after the last: at most one draw for each pause of the machine.
+    EXPECT_LE(drawn.count(), 5);
+    Status::Progress(-1);
+    EXPECT_FALSE(bar->isVisible());
+}
+
 TEST(StatusProgress, ShortMessageGetsTheFullBarRightAfterTheText)
 {
     StatusWindow w;

@@ -14,7 +14,7 @@ choose_file "Import" "$W/big.csv"
 bar_value() { entry widget ProgressBar1 | cut -f10; }
 # Every value the bar shows while the rows go in, as the road reads the map; the import is over
 # once the database holds every row. A slow machine takes longer over it, and the bar is drawn
-# at each new percent however long it takes: the road sees it move all the same.
+# every tenth of a second or so however long it takes: the road sees it move all the same.
 seen=""
 note_bar_until_imported() {
   local v; v=$(bar_value)
