@@ -9,15 +9,19 @@
 #include "core/widgets/programstyle.h"
 #include "core/widgets/veltra.h"
 #include "data/importwriter.h"
+#include "kdb/odbcreadahead.h"
 #include "network/enginefile.h"
 #include "shell/frmmain.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QScreen>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 namespace {
 // The engine's working files that copies which have ended left in the temporary folder (those
@@ -51,6 +55,27 @@ void armAutomaticQuit()
         QCoreApplication::quit();
     });
 }
+
+// For automated runs only: KORVAN_HOLD_READ_AHEAD names a file that a road makes to hold the
+// next server read: its read-ahead's first helper, just before it asks the server for the rows
+// after the first ones, makes the file's name with ".held" added and waits until the file is
+// gone (at most two minutes), so that the road can stop the server at that moment of the read.
+void armReadAheadHold()
+{
+    const QString file = qEnvironmentVariable("KORVAN_HOLD_READ_AHEAD");
+    if (file.isEmpty())
+        return;
+    kdb::detail::ReadAhead::Probe() = [file](int helper, int64_t) {
+        if (helper != 0 || !QFile::exists(file))
+            return;
+        QFile held(file + QStringLiteral(".held"));
+        if (!held.open(QIODevice::WriteOnly))
+            return;
+        held.close();
+        for (int i = 0; i < 1200 && QFile::exists(file); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    };
+}
 } // namespace
 
 int main(int argc, char* argv[])
@@ -75,6 +100,7 @@ int main(int argc, char* argv[])
     // A logout, a shutdown or SIGTERM closes the main window as the user's close does.
     const SessionEnd sessionEnd;
     armAutomaticQuit();
+    armReadAheadHold();
     // For runs driven with real input: where each control stands on the screen.
     WidgetMap::Start(qEnvironmentVariable("KORVAN_WIDGET_MAP"));
 

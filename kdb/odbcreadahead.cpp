@@ -155,6 +155,8 @@ bool ReadAhead::readChunk(Helper& h, int64_t& from, int64_t skip, int64_t want, 
         }
         h.executing = st;
     }
+    if (const auto& probe = Probe())
+        probe(h.index, 0);
     SQLRETURN rc = SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(sql.data()), SQLINTEGER(sql.size()));
     {
         std::lock_guard lock(h.m);

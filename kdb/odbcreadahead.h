@@ -63,8 +63,8 @@ public:
     // The next block of rows in key order; false at the end. Throws a helper's failure.
     bool Next(Block& out);
 
-    // Called by helper `helper` after each block it queued, `rows` rows into its chunk (tests
-    // stop the server there).
+    // Called by helper `helper` with 0 rows before it asks the server for a chunk, and after
+    // each block it queued, `rows` rows into its chunk (tests stop the server there).
     static std::function<void(int helper, int64_t rows)>& Probe();
 
 private:

@@ -6,12 +6,15 @@
 #include "browse/finddialog.h"
 #include "browse/testbrowse.h"
 #include "core/widgets/toolnames.h"
+#include "data/exportmarked.h"
 #include "data/projectschema.h"
 #include "tests/browse/browsefixture.h"
 #include "tests/browse/findfixture.h"
 #include "tests/kdb/pgserver.h"
 
+#include <QComboBox>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QTest>
 
 #include <QLocale>
@@ -806,9 +809,8 @@ TEST_F(BrowseWindow, RowsAndMarksUnderAnotherProgramsLockSayItOnceAndAreReadAgai
     }
 }
 
-// The same over a table on a database server that stops: the rows it cannot give are said once
-// and read when the grid next shows them after the server is back.
-TEST_F(BrowseWindow, RowsOfAStoppedServerAreSaidOnceAndReadWhenItIsBack)
+// A table of 300 rows on the tests' database server.
+pgtest::Server& ServerWithRows300()
 {
     pgtest::Server& server = pgtest::Server::Get();
     QStringList values;
@@ -816,6 +818,14 @@ TEST_F(BrowseWindow, RowsOfAStoppedServerAreSaidOnceAndReadWhenItIsBack)
         values << QStringLiteral("(%1, %2, %3)").arg(i).arg(i % 10).arg(double(i % 10) * 2.0 + 1.0);
     server.Sql("DROP TABLE IF EXISTS rows300; CREATE TABLE rows300 (\"ID\" integer PRIMARY KEY, \"X\" double precision, "
                "\"Y\" double precision); INSERT INTO rows300 VALUES " + values.join(',') + ";");
+    return server;
+}
+
+// The same over a table on a database server that stops: the rows it cannot give are said once
+// and read when the grid next shows them after the server is back.
+TEST_F(BrowseWindow, RowsOfAStoppedServerAreSaidOnceAndReadWhenItIsBack)
+{
+    pgtest::Server& server = ServerWithRows300();
     OpenTestedBackProp(server.Connect(), "public.rows300", {{"X", roleInput, 0, 10}, {"Y", roleBPPredict, 0, 20}},
                        {1, 150, 1, 300}, 1);
     BrowseViews::BrowseTest();
@@ -831,6 +841,65 @@ TEST_F(BrowseWindow, RowsOfAStoppedServerAreSaidOnceAndReadWhenItIsBack)
     server.Start();
     EXPECT_EQ(Cell(w, 200, 4).toString(), "201");
     EXPECT_EQ(prompts.Boxes().size(), 1u);
+}
+
+// The other reads of a server's table with the server stopped: the statistics fail with one
+// error, Find and Export Marked Rows with one box each, the program goes on, and each works
+// once the server is back.
+TEST_F(BrowseWindow, StatisticsFindAndExportOfAStoppedServerAreOneErrorEachAndWorkWhenItIsBack)
+{
+    pgtest::Server& server = ServerWithRows300();
+    const std::shared_ptr<CBackProp> bp = TestedBackProp(
+        folder, server.Connect(), "public.rows300", {{"X", roleInput, 0, 10}, {"Y", roleBPPredict, 0, 20}}, {1, 150, 1, 300}, 1);
+    ASSERT_TRUE(bp);
+    SetCurrentNetwork(bp);
+    project = bp->State().ProjectFileName();
+    const std::shared_ptr<CDataDef> ddo = bp->State().DDO();
+    BrowseViews::BrowseTest();
+    frmBrowse* w = Current();
+    ASSERT_NE(w, nullptr);
+    w->Data1().WaitLoaded();
+    w->tgBrowse->SetCurrent(0, 4);
+    gDataBrowse()->ShowFind();
+    frmFind* f = frmFind::Existing();
+    ASSERT_NE(f, nullptr);
+    f->cmbFind->setEditText("201");
+    const QString csv = folder + "/marked.csv";
+    Exec("UPDATE Test SET Mark = -1 WHERE MainPrimaryKey <= 3");
+
+    server.Stop();
+    // Boxes by title: the grid's own read, when it repaints meanwhile, says its loss once too.
+    const auto boxes = [&](const QString& title) {
+        return std::count_if(prompts.Boxes().begin(), prompts.Boxes().end(),
+                             [&](const auto& b) { return b.title == title; });
+    };
+    prompts.AllowAnyBox();
+    try {
+        ddo->GatherStats(true);
+        ADD_FAILURE() << "statistics over a stopped server";
+    } catch (const KvError& e) {
+        EXPECT_TRUE(e.shown());
+    }
+    EXPECT_EQ(boxes("Open Database (3151)"), 1);
+    f->cmdFindNext->click();
+    EXPECT_EQ(boxes("CTestBrowse::mFFind_FindNext"), 1);
+    // The export asks for no file: its read of the source fails first.
+    Utilities::ExportMarked(project, ddo.get());
+    EXPECT_EQ(boxes("Export Marked"), 1);
+    EXPECT_FALSE(QFile::exists(csv));
+    EXPECT_LE(boxes("frmBrowse::Data1"), 1);
+    const size_t said = prompts.Boxes().size();
+    EXPECT_EQ(said, 3u + size_t(boxes("frmBrowse::Data1")));
+
+    server.Start();
+    ddo->GatherStats(true);
+    EXPECT_EQ(ddo->RecordCount(), 300);
+    f->cmdFindNext->click();
+    EXPECT_EQ(w->tgBrowse->CurrentRow(), 200);
+    prompts.ExpectFile({false, csv});
+    Utilities::ExportMarked(project, ddo.get());
+    EXPECT_TRUE(QFile::exists(csv));
+    EXPECT_EQ(prompts.Boxes().size(), said);
 }
 
 // A source table that lost a field the views read: one box names the field, and no window

@@ -9,7 +9,9 @@
 # program is stopped, and it is killed only when the journal is still there while it stands
 # still; otherwise it goes on, and the next write of Finish is waited for. Then a second copy of
 # the program (another session: its own settings and runtime folder) meets the project the first
-# holds, and takes it over once the first is killed.
+# holds, and takes it over once the first is killed. Last, a project over a table of a private
+# PostgreSQL server loses its server while Finish reads the testing rows: one box, the program
+# goes on, and the project reopens and finishes once the server is back.
 . "$(dirname "$0")/roadlib.sh" "$@"
 
 sqlite3 "$W/big.mdb" "CREATE TABLE big (ID INTEGER PRIMARY KEY, x1 REAL, x2 REAL, y REAL);" \
@@ -165,4 +167,132 @@ close_second_copy
 [ -e "$W/.Big.kvp.lock" ] && fail "the claim outlived the copy that closed the project"
 [ "$(sql "$P" "PRAGMA integrity_check")" = ok ] || fail "the project is damaged"
 [ "$(sql "$P" "SELECT COUNT(*) FROM Test")" = 32000 ] || fail "the test results were lost"
+
+# --- A server lost while Finish reads --------------------------------------------------------
+# A private PostgreSQL server (its own folder, a unix socket there only) reached through
+# psqlODBC. The server refuses to run as root: as root, its tools run as the postgres user.
+PGBIN=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -1)
+[ -x "$PGBIN/pg_ctl" ] || fail "PostgreSQL is not installed (scripts/install-deps adds it)"
+as_server() { if [ "$(id -u)" = 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi; }
+PGDIR=$(mktemp -d /tmp/kvpgroad.XXXXXX)   # short: a socket path has about 100 bytes
+chmod 755 "$PGDIR"
+[ "$(id -u)" = 0 ] && chown postgres:postgres "$PGDIR"
+pg_ctl_() { as_server "$PGBIN/pg_ctl" -D "$PGDIR/data" "$@" >>"$WORK/pgctl.log" 2>&1; }
+server_start() {
+  pg_ctl_ -o "-k $PGDIR -c listen_addresses= -c fsync=off" -l "$PGDIR/log" -w start || fail "the server did not start"
+}
+server_stop_now() { pg_ctl_ -m immediate -w stop || fail "the server did not stop"; }
+trap 'pg_ctl_ -m immediate -w stop; rm -rf "$PGDIR"; cleanup' EXIT
+psql_() { "$PGBIN/psql" -X -q -A -t -v ON_ERROR_STOP=1 -h "$PGDIR" -U kv -d "${2:-kv}" -c "$1"; }
+
+# 40,000 rows, the last 32,000 tested: Finish reads them in key order, its first rows on the
+# program's own login and the rest through the read-ahead's helpers. The project is made over a
+# copy of the table in a database file, then pointed at the server's table (its setting and its
+# link), as a project moved to a server.
+ROWS=40000
+step "a private PostgreSQL server with a table of $ROWS rows"
+as_server "$PGBIN/initdb" -D "$PGDIR/data" -U kv --auth=trust -E UTF8 --locale=C.UTF-8 -N >"$WORK/initdb.log" 2>&1 ||
+  fail "initdb: $(tail -3 "$WORK/initdb.log")"
+server_start
+psql_ "CREATE DATABASE kv" postgres >/dev/null || fail "no database on the server"
+psql_ "CREATE TABLE big (id integer PRIMARY KEY, x1 float8, x2 float8, y float8);
+  INSERT INTO big SELECT i, (i * 37) % 100 / 10.0, (i * 53) % 100 / 10.0,
+    0.3 * ((i * 37) % 100 / 10.0) + 0.5 * ((i * 53) % 100 / 10.0) FROM generate_series(1, $ROWS) i;" ||
+  fail "no table on the server"
+sqlite3 "$W/srv.mdb" "CREATE TABLE big (id INTEGER PRIMARY KEY, x1 REAL, x2 REAL, y REAL);" \
+  "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < $ROWS)
+   INSERT INTO big SELECT i, (i * 37) % 100 / 10.0, (i * 53) % 100 / 10.0,
+          0.3 * ((i * 37) % 100 / 10.0) + 0.5 * ((i * 53) % 100 / 10.0) FROM n;" || fail "no data file"
+S=$W/Srv.kvp
+CONNECT="ODBC;DRIVER={PostgreSQL Unicode};Servername=$PGDIR;Port=5432;Database=kv;UID=kv;"
+
+# A fresh start: no recent project to reopen.
+rm -rf "$XDG_CONFIG_HOME/Veltra"
+MAP=$WORK/map.txt
+start_program
+step "new BackProp project, split: rows 1-5,000 trained, the last 32,000 tested"
+menu f mnuNewBP
+choose_file "Create New BackProp Project" "$S"
+waitfor "the configuration window" child_up frmConfPrj
+configure_project End "$W/srv.mdb"
+waitfor "split dialog" window_active "Split The Data"
+edit_box dsTrainSet/txtBottomNum 5000
+edit_box dsTestSet/txtBottomNum $ROWS
+edit_box dsTestSet/txtTopNum $((ROWS - 31999))
+waitfor "testing rows selected" rows_are lblTestRows 32000
+click cmdOK
+waitfor "the training window" child_up frmTrainBP
+# Ended as a session's end ends it (the menus are off while the training window is up).
+kill -TERM "$KPID"
+waitfor "the program's end" program_ended
+wait "$KPID" || fail "the program ended with status $?"
+sqlite3 "$S" "UPDATE Config SET sValue='$CONNECT' WHERE Property='DatabaseFileName';
+  UPDATE __kdb_links SET Connect='$CONNECT', SourceTable='public.big'" &&
+  [ "$(config_of "$S" DatabaseFileName)" = "$CONNECT" ] || fail "the project was not pointed at the server"
+
+step "reopened over the server: train, stop, finish held while it reads the testing rows"
+# Once the road has made the file $HOLD, the next read-ahead (Finish's) has read its first
+# rows and its first helper, about to ask the server for the rows after them, says so
+# ($HOLD.held) and waits while the file stands: the road stops the server there.
+HOLD=$W/hold
+rm -f "$MAP"
+(cd "$W" && KORVAN_HOLD_READ_AHEAD=$HOLD exec "$KORVAN") >"$WORK/korvan.log" 2>&1 &
+KPID=$!
+PIDS+=($KPID)
+srv_open() { case "$(main_title)" in "Korvan Pro - Srv"*) true ;; *) false ;; esac; }
+waitfor "the project over the server" srv_open
+waitfor "status bar" has widget MainStatusBar
+click MainStatusBar
+waitfor "splash gone" sh -c "! grep -q $'^window\tfrmSplash' '$MAP'"
+waitfor "the training window" child_up frmTrainBP
+waitfor "Train tool" enabled tool mnuTrainBPTrain
+click mnuTrainBPTrain
+waitfor "a running training" enabled tool mnuTrainBPStop
+click mnuTrainBPStop
+waitfor "Finish" enabled tool mnuTrainBPExit
+touch "$HOLD"
+click mnuTrainBPExit
+waitfor "the read held after its first rows" test -e "$HOLD.held"
+
+step "the server stopped at once (pg_ctl stop -m immediate) while Finish reads: one box"
+server_stop_now
+rm -f "$HOLD"
+box_up() { awk -F'\t' '$1=="window" && $3=="QMessageBox" && $9==1 {f=1} END {exit !f}' "$MAP" 2>/dev/null; }
+box_up_saw() { echo "the program $(program_ended && echo ended || echo runs); windows: $(awk -F'\t' '$1=="window" {printf "%s(%s) ", $10, $3}' "$MAP")"; }
+waitfor "the box of the lost server" box_up
+picture server-lost
+echo "   box: $(awk -F'\t' '$1=="window" && $3=="QMessageBox" {print $10; exit}' "$MAP")"
+xdotool key Return
+box_gone() { ! awk -F'\t' '$1=="window" && $3=="QMessageBox" {f=1} END {exit !f}' "$MAP" 2>/dev/null; }
+waitfor "the box closed" box_gone
+program_ended && fail "the program ended"
+# The program answers: the training window's Graph Type redraws the chart (a second box would
+# hold the input).
+waitfor "the Graph Type tool" enabled tool mnuTrainBPGraphType
+picture before-graph-type
+click mnuTrainBPGraphType
+graph_type_drawn() { picture after-graph-type; ! same_pictures after-graph-type before-graph-type; }
+waitfor "the chart redrawn by Graph Type" graph_type_drawn
+box_gone || fail "a second box came after the first"
+[ "$(sql "$S" "SELECT COUNT(*) FROM Test")" -gt 0 ] 2>/dev/null && fail "test results over a lost server"
+kill -TERM "$KPID"
+waitfor "the program's end" program_ended
+wait "$KPID" || fail "the program ended with status $?"
+
+step "the server back: the project reopens and finishes"
+server_start
+rm -f "$MAP"
+(cd "$W" && exec "$KORVAN") >"$WORK/korvan.log" 2>&1 &
+KPID=$!
+PIDS+=($KPID)
+waitfor "the reopened project" srv_open
+waitfor "status bar" has widget MainStatusBar
+click MainStatusBar
+waitfor "splash gone" sh -c "! grep -q $'^window\tfrmSplash' '$MAP'"
+waitfor "Finish" enabled tool mnuTrainBPExit
+click mnuTrainBPExit
+waitfor "the test results" sql_is "$S" "SELECT COUNT(*) FROM Test" 32000
+waitfor "the scatter chart" main_title_is "Korvan Pro - Srv - [Scatter Graph Of Actual vs. Predicted]"
+picture server-back
+exit_program
 echo "road walked to its end in ${SECONDS}s"
