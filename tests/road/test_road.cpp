@@ -331,17 +331,21 @@ protected:
         Click(ToolName::MarkSelected);
         EXPECT_EQ(Marked(path), 3);
 
-        const QString out = folder + QStringLiteral("/marked.txt");
+        EXPECT_EQ(Export(folder + QStringLiteral("/marked.txt")).size(), 4); // the field names and the three marked rows
+        Shot(Kind() + QStringLiteral("-results"));
+    }
+
+    // Export Marked Rows into `out`, chosen in the file dialog: the lines written.
+    QStringList Export(const QString& out)
+    {
         FileDialogResult chosen;
         chosen.cancelled = false;
         chosen.fileName = out;
         prompts.ExpectFile(chosen);
         Click(ToolName::Export);
         QFile f(out);
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        EXPECT_EQ(lines.size(), 4); // the field names and the three marked rows
-        Shot(Kind() + QStringLiteral("-results"));
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << out.toStdString();
+        return QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     }
 
     // The scatter chart after Finish, then Browse Test Results: the browser and the column of
@@ -731,15 +735,7 @@ TEST_F(Road, BackPropagationOverEveryType)
         EXPECT_EQ(compared, kRows - trainHigh - 2);
 
         Click(ToolName::MarkAll);
-        const QString out = path + QStringLiteral(".txt");
-        FileDialogResult chosen;
-        chosen.cancelled = false;
-        chosen.fileName = out;
-        prompts.ExpectFile(chosen);
-        Click(ToolName::Export);
-        QFile f(out);
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-        QStringList lines = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QStringList lines = Export(path + QStringLiteral(".txt"));
         ASSERT_EQ(lines.size(), kRows - trainHigh + 1);
         const QStringList header = lines.takeFirst().split(QLatin1Char(','));
         const auto at = [&](const char* name) { return header.indexOf(QString::fromLatin1(name)); };
