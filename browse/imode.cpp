@@ -8,6 +8,7 @@
 #include "core/errorbox.h"
 #include "core/kverror.h"
 #include "core/widgets/statusmsg.h"
+#include "data/columnstats.h"
 #include "data/datadef.h"
 #include "kdb/kdb.h"
 #include "network/backprop.h"
@@ -33,11 +34,11 @@ QString unusedText()
 
 namespace IModeRules {
 
-std::optional<double> CellValue(const QString& text)
+std::optional<long double> CellValue(const QString& text)
 {
-    // As the training reads a source value: a number as itself, a date or a time of day as its
-    // serial day.
-    return kdb::DateSerial(kdb::Value(text));
+    // As the training reads a source value: a number as itself (a whole number past 2^53
+    // exactly), a date or a time of day as its serial day.
+    return ColumnStats::ReadNumber(kdb::Value(text));
 }
 
 EditCheck CheckEdit(const CDataDef& ddo, const QString& fieldName, const QString& text)
@@ -54,8 +55,11 @@ EditCheck CheckEdit(const CDataDef& ddo, const QString& fieldName, const QString
             return r;
         }
         const dbUtilities::ValueForm form = dbUtilities::FieldValueForm(ddo.FieldType(i));
-        const std::optional<double> v =
-            form == dbUtilities::ValueForm::Number ? kdb::Value(text).ToDouble() : CellValue(text);
+        std::optional<long double> v;
+        if (form != dbUtilities::ValueForm::Number)
+            v = CellValue(text);
+        else if (const std::optional<double> d = kdb::Value(text).ToDouble())
+            v = *d;
         if (!v) {
             r.message = form == dbUtilities::ValueForm::Date   ? QStringLiteral("Invalid date.")
                         : form == dbUtilities::ValueForm::Time ? QStringLiteral("Invalid time.")
@@ -85,7 +89,7 @@ GatheredRow GatherRow(const CDataDef& ddo, const std::function<std::optional<QSt
 {
     const int16_t n = ddo.NumFields();
     GatheredRow row;
-    row.values.assign(size_t(n) + 1, 0.0);
+    row.values.assign(size_t(n) + 1, 0.0L);
     for (int16_t i = 1; i <= n; ++i) {
         const std::optional<QString> text = cell(ddo.FieldName(i));
         const bool input = ddo.UserMatchType(i) == roleInput;
@@ -94,7 +98,7 @@ GatheredRow GatherRow(const CDataDef& ddo, const std::function<std::optional<QSt
                 row.missing = ddo.FieldName(i);
             continue;
         }
-        if (const std::optional<double> v = CellValue(*text))
+        if (const std::optional<long double> v = CellValue(*text))
             row.values[size_t(i)] = *v;
         else if (input)
             throw KvError(KvErr::TypeMismatch, {},
@@ -395,7 +399,7 @@ void CIMode::LoadCurrentRow()
     m_model->SetRow(texts);
 }
 
-QString CIMode::predict(const std::vector<double>& values) const
+QString CIMode::predict(const std::vector<long double>& values) const
 {
     if (m_predictor)
         return m_predictor(values);

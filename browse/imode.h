@@ -32,9 +32,10 @@ struct EditCheck {
     bool cancel = false;  // the edit is refused and Predicted emptied
     bool predict = true;  // the row goes to the network
 };
-// A cell's text read as the training reads a source value: a number as itself, a date or a
-// time of day (in any form kdb::DateSerial reads) as its serial day; nullopt for anything else.
-std::optional<double> CellValue(const QString& text);
+// A cell's text read as the training reads a source value (ColumnStats::ReadNumber): a number
+// as itself (a whole number past 2^53 exactly), a date or a time of day (in any form
+// kdb::DateSerial reads) as its serial day; nullopt for anything else.
+std::optional<long double> CellValue(const QString& text);
 // The check of one edited cell of source field `fieldName`. A Date/Time, Time Stamp or Time
 // is read as the grid shows it (CellValue), any other field as a number with a decimal point;
 // values outside the user range are reported, the limit in the field's form, and still used
@@ -42,7 +43,7 @@ std::optional<double> CellValue(const QString& text);
 EditCheck CheckEdit(const CDataDef& ddo, const QString& fieldName, const QString& text);
 struct GatheredRow {
     // Element i (1..NumFields) is field i's cell through CellValue; element 0 is unused.
-    std::vector<double> values;
+    std::vector<long double> values;
     // The first input field whose cell is empty: the row has no prediction, as in the test.
     QString missing;
 };
@@ -98,7 +99,7 @@ class CIMode : public QObject {
 public:
     // What Predict answers, as the Predicted cell shows it. The default asks the open network
     // of the project's kind.
-    using Predictor = std::function<QString(const std::vector<double>& values)>;
+    using Predictor = std::function<QString(const std::vector<long double>& values)>;
 
     CIMode();
     ~CIMode() override;
@@ -130,7 +131,7 @@ private:
     void TGInit();
     void hookSync();
     bool unusedColumn(int column) const;
-    QString predict(const std::vector<double>& values) const;
+    QString predict(const std::vector<long double>& values) const;
 
     QPointer<CBrowseGrid> mTGOld;
     QPointer<CBrowseGrid> mTGNew;

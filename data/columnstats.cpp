@@ -75,8 +75,23 @@ std::optional<long double> ReadNumber(const kdb::Reader& r, int column)
         if (const double d = r.Double(column); std::isfinite(d))
             return d;
         return std::nullopt;
+    case kdb::Value::Type::Text:
+        return ReadNumber(r.Get(column));
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<long double> ReadNumber(const kdb::Value& v)
+{
+    switch (v.type()) {
+    case kdb::Value::Type::Integer:
+        return (long double)v.toInt();
+    case kdb::Value::Type::Double:
+        if (const double d = v.toDouble(); std::isfinite(d))
+            return d;
+        return std::nullopt;
     case kdb::Value::Type::Text: {
-        const kdb::Value v = r.Get(column);
         bool whole = false;
         const qlonglong i = v.toText().trimmed().toLongLong(&whole);
         if (whole)

@@ -23,6 +23,7 @@ Kind KindOf(int16_t typeCode);
 // as its serial day (kdb::DateSerial). Null, and anything neither reads (text of another form,
 // bytes, an infinite number), give nullopt; the reader's IsNull tells the two apart.
 std::optional<long double> ReadNumber(const kdb::Reader& r, int column);
+std::optional<long double> ReadNumber(const kdb::Value& v);
 
 // The forms of a value that ReadNumber reads, as the user is told them.
 QString ReadableForms();

@@ -66,7 +66,7 @@ public:
     // number (entries 1..NumFields; only the inputs are read). NoPrediction when no network
     // can be made or the engine cannot use the row. Replaces the arrays (both built flags
     // cleared).
-    double Predict(const std::vector<double>& values);
+    double Predict(const std::vector<long double>& values);
     // Root-mean-square error and unexplained share of the variance, in the prediction field's
     // units, over the rows the arrays hold (training rows after Verify, testing rows after
     // Test), measured against the rows' own actual values; rows without prediction count in

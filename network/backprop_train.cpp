@@ -75,7 +75,7 @@ bool CBackProp::Reset()
     });
 }
 
-double CBackProp::Predict(const std::vector<double>& values)
+double CBackProp::Predict(const std::vector<long double>& values)
 {
     return Member("BackProp:Train Method", [&]() -> double {
         if (!m_state.NetReady()) {

@@ -170,7 +170,7 @@ protected:
     // Replaces the arrays by one row of the inputs of `values` (indexed by field number),
     // clears both built flags and runs the engine over it; the engine's answer. Raises 9 when
     // `values` misses an input field.
-    int32_t RunOneRow(const std::vector<double>& values);
+    int32_t RunOneRow(const std::vector<long double>& values);
 
     // The testing range of the link in row order, positioned before its first row: column 0
     // the key, then `columns`. Raises 3021 when the table ends before the range starts.

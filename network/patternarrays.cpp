@@ -516,7 +516,7 @@ void PatternArrays::JoinParts(RowStore& store, std::vector<RowPart>& parts, int6
         throw KvError(KvErr::NoCurrentRecord);
 }
 
-void PatternArrays::BuildOneRow(const std::vector<double>& values, IPatternKind& kind)
+void PatternArrays::BuildOneRow(const std::vector<long double>& values, IPatternKind& kind)
 {
     for (int32_t i = 1; i <= numInputs; ++i) {
         const int16_t field = inputFields[size_t(i)];

@@ -113,7 +113,7 @@ struct PatternArrays {
                    IPatternKind& kind);
     // Replaces the rows by one row of the inputs of `values` (indexed by field number). Raises
     // 9 when `values` misses an input field.
-    void BuildOneRow(const std::vector<double>& values, IPatternKind& kind);
+    void BuildOneRow(const std::vector<long double>& values, IPatternKind& kind);
     // The input fields whose user range is empty or that hold one value in every usable row
     // (`withRows`), in field order.
     QStringList ConstantFields(const CDataDef& ddo, bool withRows, const IPatternKind& kind) const;

@@ -156,7 +156,7 @@ bool CNetworkProject::TrainCall(bool whole, const QString& suffix, const QString
     return true;
 }
 
-int32_t CNetworkProject::RunOneRow(const std::vector<double>& values)
+int32_t CNetworkProject::RunOneRow(const std::vector<long double>& values)
 {
     AbandonPass();
     m_state.Arrays().BuildOneRow(values, PatternKind());

@@ -52,7 +52,7 @@ public:
     // The predicted class value for one row of values indexed by field number (only the
     // inputs are read); NoPredictionText() when no network can be made or the engine cannot
     // use the row. Replaces the arrays (both built flags cleared).
-    QString Predict(const std::vector<double>& values);
+    QString Predict(const std::vector<long double>& values);
 
     // Builds the project's Classes table from every row of the linked source table: one row
     // per distinct non-Null value of the prediction field (compared ignoring case), its row

@@ -96,7 +96,7 @@ bool CSFam::Reset()
     });
 }
 
-QString CSFam::Predict(const std::vector<double>& values)
+QString CSFam::Predict(const std::vector<long double>& values)
 {
     return Member("BackProp:Train Method", [&]() -> QString {
         if (!m_state.NetReady()

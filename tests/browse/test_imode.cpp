@@ -38,7 +38,7 @@ protected:
         ASSERT_NE(w, nullptr);
         mode = gIMode().get();
         ASSERT_NE(mode, nullptr);
-        mode->SetPredictor([this](const std::vector<double>& v) {
+        mode->SetPredictor([this](const std::vector<long double>& v) {
             calls.push_back(v);
             return QString("7.5");
         });
@@ -92,7 +92,7 @@ protected:
     }
     frmBrowse* w = nullptr;
     CIMode* mode = nullptr;
-    std::vector<std::vector<double>> calls;
+    std::vector<std::vector<long double>> calls;
 };
 
 } // namespace
@@ -165,7 +165,7 @@ TEST_F(IModeTest, EditsAreCheckedAndTheRowGoesToPredict)
     m->SetText(key, "0");
     EXPECT_TRUE(m->setData(m->index(0, mark), "4"));
     ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0], (std::vector<double>{0, 1, 4, 2, 0, 0, *kdb::DateSerial(QString("2020-01-02")), 0}));
+    EXPECT_EQ(calls[0], (std::vector<long double>{0, 1, 4, 2, 0, 0, *kdb::DateSerial(QString("2020-01-02")), 0}));
     EXPECT_EQ(m->Text(mode->PredictedColumn()), "7.5");
     EXPECT_EQ(MainPanel(), "");
 
@@ -359,7 +359,7 @@ TEST_F(IModeTest, DateInputsAreReadAsTheGridShowsThemAndLimitsShownAsDates)
     c = IModeRules::CheckEdit(ddo, "X", "1,5");   // a decimal comma is no number
     EXPECT_EQ(c.message, "Invalid value.  Only numeric data allowed.");
 
-    const std::vector<double> values = IModeRules::GatherRow(ddo, [](const QString& name) -> std::optional<QString> {
+    const std::vector<long double> values = IModeRules::GatherRow(ddo, [](const QString& name) -> std::optional<QString> {
         if (name == "D")
             return QString("2020-03-02 06:00:00");
         if (name == "X")
@@ -371,6 +371,8 @@ TEST_F(IModeTest, DateInputsAreReadAsTheGridShowsThemAndLimitsShownAsDates)
     EXPECT_DOUBLE_EQ(values[3], 2.5);
     EXPECT_EQ(values[1], 0);
     EXPECT_EQ(values[4], 0);
+    // A whole number past 2^53 as the arrays read it, not as the double next to it.
+    EXPECT_EQ(IModeRules::CellValue("9007199254740993"), 9007199254740993.0L);
     // An input that reads as nothing the training reads stops the prediction, naming itself.
     try {
         IModeRules::GatherRow(ddo, [](const QString& name) { return std::optional<QString>(name == "X" ? "abc" : "1"); });

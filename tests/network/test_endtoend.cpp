@@ -52,7 +52,7 @@ TEST_F(EndToEnd, BackPropagationLearnsASmoothFunction)
     const QString source = NetTest::MakeSource(folder, "Data", "X1 REAL, X2 REAL, Y REAL", rows);
     const QString project = folder + "/smooth.kvp";
 
-    std::vector<double> probe;
+    std::vector<long double> probe;
     double before = 0;
     {
         CBackProp bp;
@@ -154,7 +154,7 @@ TEST_F(EndToEnd, SFamSeparatesTwoClasses)
                                   .toInt();
         EXPECT_GT(right, 90);
     }
-    std::vector<double> probe(size_t(sf.State().DDO()->NumFields()) + 1, 0.0);
+    std::vector<long double> probe(size_t(sf.State().DDO()->NumFields()) + 1, 0.0);
     probe[size_t(sf.State().DDO()->FieldIndex("X1"))] = 1.0;
     probe[size_t(sf.State().DDO()->FieldIndex("X2"))] = 5.0;
     EXPECT_EQ(sf.Predict(probe), "left");

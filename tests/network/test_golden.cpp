@@ -364,7 +364,7 @@ TEST_F(Golden, BackPropagationProject)
         Mark("save configuration");
         ASSERT_TRUE(bp.SaveConfig());
 
-        std::vector<double> probe(size_t(bp.State().DDO()->NumFields()) + 1, 0.0);
+        std::vector<long double> probe(size_t(bp.State().DDO()->NumFields()) + 1, 0.0);
         probe[size_t(bp.State().DDO()->FieldIndex("X1"))] = 4.0;
         probe[size_t(bp.State().DDO()->FieldIndex("X2"))] = 6.0;
         Mark("predict");
@@ -421,7 +421,7 @@ TEST_F(Golden, SFamProject)
         Mark("save configuration");
         ASSERT_TRUE(sf.SaveConfig());
 
-        std::vector<double> probe(size_t(sf.State().DDO()->NumFields()) + 1, 0.0);
+        std::vector<long double> probe(size_t(sf.State().DDO()->NumFields()) + 1, 0.0);
         probe[size_t(sf.State().DDO()->FieldIndex("X1"))] = 1.0;
         probe[size_t(sf.State().DDO()->FieldIndex("X2"))] = 2.0;
         Mark("predict");

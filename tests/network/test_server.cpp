@@ -163,7 +163,7 @@ TEST_F(ServerRoad, BothKindsTrainTestAndReopenOverTheServerAsOverTheFile)
     EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
 
     const QString project = folder + "/bp.kvp";
-    std::vector<double> probe;
+    std::vector<long double> probe;
     double before = 0;
     {
         CBackProp bp;

@@ -640,7 +640,7 @@ TEST_F(Testing, ARetestForAViewKeepsTheMarksByKey)
     }
     const auto tested = predicted();
 
-    std::vector<double> probe(size_t(bp.State().DDO()->NumFields()) + 1, 1.0);
+    std::vector<long double> probe(size_t(bp.State().DDO()->NumFields()) + 1, 1.0);
     bp.Predict(probe);
     ASSERT_FALSE(bp.State().TestBuilt());
     ASSERT_EQ(bp.RetestIfNotBuilt(), TestOutcome::Done);

@@ -321,7 +321,7 @@ TEST_F(Training, APredictionIsInTheUnitsOfThePredictionField)
     bp.Train();
     bp.onScripted = [](ScriptedBackProp& b, EngineCommand) { b.Arrays().valueResults[1] = 0.25f; };
     bp.Answer(EngineRun, {0});
-    std::vector<double> values(bp.State().DDO()->NumFields() + 1, 0.0);
+    std::vector<long double> values(bp.State().DDO()->NumFields() + 1, 0.0);
     values[bp.State().DDO()->FieldIndex("X1")] = 25.0;   // above the user range 0..10
     values[bp.State().DDO()->FieldIndex("X2")] = 6.5;
     EXPECT_DOUBLE_EQ(bp.Predict(values), 15.0);   // 10 + 0.25 * (30 - 10)
@@ -347,7 +347,7 @@ TEST_F(Training, PredictionWithoutANetworkGivesTheMarkerNotZero)
 {
     TestBackProp bp;
     OpenBackProp(bp);
-    std::vector<double> values(bp.State().DDO()->NumFields() + 1, 1.0);
+    std::vector<long double> values(bp.State().DDO()->NumFields() + 1, 1.0);
     // The layout alone holds no rows to make a network of.
     EXPECT_EQ(bp.Predict(values), NoPrediction);
     EXPECT_EQ(bp.State().DLLError(), DLLErrTooFewRows);
@@ -492,7 +492,7 @@ TEST_F(Training, SFamPredictionNamesTheClass)
     ScriptedSFam sf;
     OpenSFam(sf);
     sf.Train();
-    std::vector<double> values(sf.State().DDO()->NumFields() + 1, 3.0);
+    std::vector<long double> values(sf.State().DDO()->NumFields() + 1, 3.0);
     int16_t answer = 2;
     sf.onScripted = [&](ScriptedSFam& s, EngineCommand) { s.Arrays().classResults[1] = answer; };
     sf.Answer(EngineRun, {0, 0, 0, 0});

@@ -331,17 +331,21 @@ protected:
         Click(ToolName::MarkSelected);
         EXPECT_EQ(Marked(path), 3);
 
-        const QString out = folder + QStringLiteral("/marked.txt");
+        EXPECT_EQ(Export(folder + QStringLiteral("/marked.txt")).size(), 4); // the field names and the three marked rows
+        Shot(Kind() + QStringLiteral("-results"));
+    }
+
+    // Export Marked Rows into `out`, chosen in the file dialog: the lines written.
+    QStringList Export(const QString& out)
+    {
         FileDialogResult chosen;
         chosen.cancelled = false;
         chosen.fileName = out;
         prompts.ExpectFile(chosen);
         Click(ToolName::Export);
         QFile f(out);
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        EXPECT_EQ(lines.size(), 4); // the field names and the three marked rows
-        Shot(Kind() + QStringLiteral("-results"));
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << out.toStdString();
+        return QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     }
 
     // The scatter chart after Finish, then Browse Test Results: the browser and the column of
@@ -651,8 +655,8 @@ TEST_F(Road, BackPropagationOverBigWholeNumbers)
 // One data file holding a value of every kind the networks read: a Time written with and
 // without its leading zero, a Date/Time, whole numbers past 2^53 one apart (in no order), a
 // number with Nulls in testing rows, and a decimal of more digits than a double holds. Each
-// is walked through the statistics, the arrays, the test, the sort and Find, and compared with
-// a value computed here from the numbers the rows were made of.
+// is walked through the statistics, the arrays, the test, the sort and Find, the what-if row
+// and the export, and compared with a value computed here from the numbers the rows were made of.
 TEST_F(Road, BackPropagationOverEveryType)
 {
     constexpr int kRows = 60;
@@ -661,24 +665,112 @@ TEST_F(Road, BackPropagationOverEveryType)
     const auto bigOf = [](int i) { return kBig + (i * 17) % kRows; };
     const auto stampOf = [](int i) { return QDateTime(QDate(2020, 3, 1), QTime(6, 0)).addSecs(qint64(i) * 7 * 3600); };
     const auto gapOf = [](int i) { return i == 45 || i == 52 ? kdb::Value() : kdb::Value((i % 10) * 1.5); };
+    const auto totalOf = [&](int i) { return minutesOf(i) / 60.0 + (i % 7) * 2.0 + double((i * 17) % kRows) / 10.0; };
+    const auto timeOf = [&](int i) { return QTime(0, 0).addSecs(minutesOf(i) * 60).toString(QStringLiteral("HH:mm:ss")); };
+    // Odd rows without the hour's leading zero ("8:50"), even rows in the full form.
+    const auto clockOf = [&](int i) {
+        const int m = minutesOf(i);
+        return i % 2 ? QStringLiteral("%1:%2").arg(m / 60).arg(m % 60, 2, 10, QLatin1Char('0')) : timeOf(i);
+    };
     const QString data = folder + QStringLiteral("/everytype.mdb");
     {
         kdb::Database db = kdb::Database::Create(data);
         db.Execute(QStringLiteral("CREATE TABLE every (ID INTEGER PRIMARY KEY, Clock TIME, Stamp DATETIME, Big BIGINT, "
-                                  "Gap DOUBLE, Exact TEXT, Total DOUBLE)"));
+                                  "Gap DOUBLE, Exact TEXT, Total DOUBLE, Kind INTEGER)"));
         kdb::Transaction t(db);
         for (int i = 1; i <= kRows; ++i) {
-            const int m = minutesOf(i);
-            // Odd rows without the hour's leading zero ("8:50"), even rows in the full form.
-            const QString clock = i % 2 ? QStringLiteral("%1:%2").arg(m / 60).arg(m % 60, 2, 10, QLatin1Char('0'))
-                                        : QStringLiteral("%1:%2:00").arg(m / 60, 2, 10, QLatin1Char('0')).arg(m % 60, 2, 10, QLatin1Char('0'));
-            db.Execute(QStringLiteral("INSERT INTO every VALUES (?, ?, ?, ?, ?, ?, ?)"),
-                       {i, clock, kdb::DateText(stampOf(i)), (long long)bigOf(i), gapOf(i),
+            db.Execute(QStringLiteral("INSERT INTO every VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+                       {i, clockOf(i), kdb::DateText(stampOf(i)), (long long)bigOf(i), gapOf(i),
                         QStringLiteral("12345677901234.5689%1").arg(i, 2, 10, QLatin1Char('0')),
-                        m / 60.0 + (i % 7) * 2.0 + double((i * 17) % kRows) / 10.0});
+                        totalOf(i), i % 3 + 1});
         }
         t.Commit();
     }
+
+    // The what-if row, row by row: the time typed as the grid shows it (and in its full form),
+    // Gap changed and put back, predicts what the test did; a row whose Gap is Null has no prediction and the status names the field. Then every
+    // testing row marked and exported: each source value as written or as the grid shows it,
+    // the Nulls and the predictions not made as empty cells.
+    const auto WhatIfAndExport = [&](const QString& path, frmBrowse* b) {
+        SCOPED_TRACE(path.toStdString());
+        CIMode* mode = gIMode().get();
+        ASSERT_TRUE(mode);
+        IModeModel* m = mode->Model();
+        const int idCol = ColumnOf(b, ProjectSchema::LinkTable(), QStringLiteral("ID"));
+        const int clockCol = ColumnOf(b, ProjectSchema::LinkTable(), QStringLiteral("Clock"));
+        const int gapCol = ColumnOf(b, ProjectSchema::LinkTable(), QStringLiteral("Gap"));
+        const int predictedCol = ColumnOf(b, ProjectSchema::TestTable(), ProjectSchema::PredictedColumn());
+        ASSERT_TRUE(idCol >= 0 && clockCol >= 0 && gapCol >= 0 && predictedCol >= 0);
+        int compared = 0;
+        for (int r = 0; r < b->RowCount(); ++r) {
+            b->tgBrowse->SetCurrent(r, gapCol);
+            const int key = Cell(b, r, idCol).toInt();
+            const QString tested = Cell(b, r, predictedCol).toString();
+            SCOPED_TRACE(key);
+            // The grid shows the time as the source holds it; the what-if row takes it typed so,
+            // and in the full form.
+            const QString shown = Cell(b, r, clockCol).toString();
+            EXPECT_EQ(shown, clockOf(key));
+            EXPECT_EQ(kdb::DateSerial(shown), minutesOf(key) / 1440.0);
+            ASSERT_EQ(m->Text(clockCol), shown);
+            EXPECT_TRUE(m->setData(m->index(0, clockCol), shown == timeOf(key) ? QStringLiteral("12:00:00") : timeOf(key)));
+            if (shown != timeOf(key)) {
+                EXPECT_EQ(m->Text(mode->PredictedColumn()), tested);
+            }
+            EXPECT_TRUE(m->setData(m->index(0, clockCol), shown));
+            if (key == 45 || key == 52) {
+                EXPECT_EQ(tested, QStringLiteral("N/A"));
+                EXPECT_EQ(m->Text(mode->PredictedColumn()), QStringLiteral("N/A"));
+                EXPECT_EQ(Status(), QStringLiteral("[Gap] has no value.  No prediction."));
+                continue;
+            }
+            EXPECT_EQ(m->Text(mode->PredictedColumn()), tested);
+            const QString gap = m->Text(gapCol);
+            EXPECT_EQ(gap.toDouble(), (key % 10) * 1.5);
+            ASSERT_TRUE(m->setData(m->index(0, gapCol), gap == QStringLiteral("3") ? QStringLiteral("6") : QStringLiteral("3")));
+            ASSERT_TRUE(m->setData(m->index(0, gapCol), gap));
+            EXPECT_EQ(m->Text(mode->PredictedColumn()), tested);
+            ++compared;
+        }
+        EXPECT_EQ(compared, kRows - trainHigh - 2);
+
+        Click(ToolName::MarkAll);
+        QStringList lines = Export(path + QStringLiteral(".txt"));
+        ASSERT_EQ(lines.size(), kRows - trainHigh + 1);
+        const QStringList header = lines.takeFirst().split(QLatin1Char(','));
+        const auto at = [&](const char* name) { return header.indexOf(QString::fromLatin1(name)); };
+        EXPECT_EQ(header.mid(at("ID")), QStringLiteral("ID,Clock,Stamp,Big,Gap,Exact,Total,Kind").split(QLatin1Char(',')));
+        std::map<int, double> predicted;
+        {
+            kdb::Database db = kdb::Database::Open(path, false, true);
+            kdb::Reader r = db.Query(QStringLiteral("SELECT MainPrimaryKey, Predicted FROM Test"));
+            while (r.Next())
+                predicted[int(r.Int(0))] = r.Double(1);
+        }
+        int key = trainHigh;
+        for (const QString& line : lines) {
+            const QStringList v = line.split(QLatin1Char(','));
+            ASSERT_EQ(v.size(), header.size()) << line.toStdString();
+            ++key;
+            SCOPED_TRACE(key);
+            EXPECT_EQ(v[at("MainPrimaryKey")], QString::number(key));
+            EXPECT_EQ(v[at("ID")], QString::number(key));
+            const bool none = key == 45 || key == 52;
+            EXPECT_EQ(v[at("Predicted")].isEmpty(), none);
+            if (!none) {
+                // Test's Predicted is a Single column: written with the 7 digits it holds.
+                EXPECT_NEAR(v[at("Predicted")].toDouble(), predicted[key], 5e-7 * std::abs(predicted[key]));
+            }
+            EXPECT_EQ(v[at("Mark")], QStringLiteral("-1"));
+            EXPECT_EQ(v[at("Clock")], clockOf(key));
+            EXPECT_EQ(v[at("Stamp")], stampOf(key).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+            EXPECT_EQ(v[at("Big")], QString::number(bigOf(key)));
+            EXPECT_EQ(v[at("Gap")], none ? QString() : QString::number((key % 10) * 1.5));
+            EXPECT_EQ(v[at("Exact")], QStringLiteral("12345677901234.5689%1").arg(key));
+            EXPECT_NEAR(v[at("Total")].toDouble(), totalOf(key), 1e-13 * totalOf(key));
+            EXPECT_EQ(v[at("Kind")], QString::number(key % 3 + 1));
+        }
+    };
 
     trainHigh = 40;
     const QString project = QStringLiteral("everytype.kvp");
@@ -790,7 +882,22 @@ TEST_F(Road, BackPropagationOverEveryType)
     find->cmdCancel->click();
     Flush();
 
-    // The what-if row and the export read and write each value as the grid shows it: their
-    // checks over this file join the walk here, from the values above.
+    WhatIfAndExport(path, b);
     CloseAndCheck(path);
+
+    // The same over SFAM, its class field Kind.
+    fullDisk = false;
+    const QString sfProject = QStringLiteral("everytypesf.kvp");
+    const QString sfPath = folder + QLatin1Char('/') + sfProject;
+    auto* sf = qobject_cast<frmTrainSF*>(Configure(ToolName::NewSFAM, sfProject, QStringLiteral("every"),
+                                                   {QStringLiteral("Gap"), QStringLiteral("Clock"), QStringLiteral("Stamp"), QStringLiteral("Big")},
+                                                   QStringLiteral("Kind"), kRows, [&](frmConfPrj* c) { Browse(c, data); }));
+    ASSERT_TRUE(sf);
+    sf->chkContinuous()->setChecked(true);
+    TrainThenStop(sf, 3);
+    Finish(sfPath, kRows - trainHigh);
+    Click(ToolName::SFBrowseTest);
+    ASSERT_TRUE(Browser());
+    WhatIfAndExport(sfPath, Browser());
+    CloseAndCheck(sfPath);
 }
