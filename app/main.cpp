@@ -9,6 +9,7 @@
 #include "core/widgets/programstyle.h"
 #include "core/widgets/veltra.h"
 #include "data/importwriter.h"
+#include "kdb/kdb.h"
 #include "kdb/odbcreadahead.h"
 #include "network/enginefile.h"
 #include "shell/frmmain.h"
@@ -56,25 +57,48 @@ void armAutomaticQuit()
     });
 }
 
-// For automated runs only: KORVAN_HOLD_READ_AHEAD names a file that a road makes to hold the
-// next server read: its read-ahead's first helper, just before it asks the server for the rows
-// after the first ones, makes the file's name with ".held" added and waits until the file is
-// gone (at most two minutes), so that the road can stop the server at that moment of the read.
-void armReadAheadHold()
+// For automated runs only: while the file `hold` is there, the program stops at the moment it
+// stands for: it makes the file's name with ".held" added and waits until the file is gone (at
+// most two minutes), so that a road can act at that moment (stop a server, kill the program).
+void holdWhile(const QString& hold)
 {
-    const QString file = qEnvironmentVariable("KORVAN_HOLD_READ_AHEAD");
-    if (file.isEmpty())
+    QFile held(hold + QStringLiteral(".held"));
+    if (!held.open(QIODevice::WriteOnly))
         return;
-    kdb::detail::ReadAhead::Probe() = [file](int helper, int64_t) {
-        if (helper != 0 || !QFile::exists(file))
-            return;
-        QFile held(file + QStringLiteral(".held"));
-        if (!held.open(QIODevice::WriteOnly))
-            return;
-        held.close();
-        for (int i = 0; i < 1200 && QFile::exists(file); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    };
+    held.close();
+    for (int i = 0; i < 1200 && QFile::exists(hold); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+}
+
+// KORVAN_HOLD_READ_AHEAD names a file that holds the next server read: its read-ahead's first
+// helper, just before it asks the server for the rows after the first ones. KORVAN_HOLD_COMMIT
+// names a file that holds a commit of a database file's outermost transaction, its changed pages
+// written and its journal whole (the file may hold the number of commits that go through first):
+// a kill there leaves the journal to be played.
+void armHolds()
+{
+    const QString readAhead = qEnvironmentVariable("KORVAN_HOLD_READ_AHEAD");
+    if (!readAhead.isEmpty())
+        kdb::detail::ReadAhead::Probe() = [readAhead](int helper, int64_t) {
+            if (helper == 0 && QFile::exists(readAhead))
+                holdWhile(readAhead);
+        };
+    const QString commit = qEnvironmentVariable("KORVAN_HOLD_COMMIT");
+    if (!commit.isEmpty())
+        kdb::Transaction::BeforeCommit() = [commit](const QString&) {
+            QFile file(commit);
+            if (!file.exists() || !file.open(QIODevice::ReadWrite))
+                return;
+            // The file may hold how many commits go through first.
+            const int pass = file.readAll().trimmed().toInt();
+            if (pass > 0) {
+                file.resize(0);
+                file.write(QByteArray::number(pass - 1));
+                return;
+            }
+            file.close();
+            holdWhile(commit);
+        };
 }
 } // namespace
 
@@ -100,7 +124,7 @@ int main(int argc, char* argv[])
     // A logout, a shutdown or SIGTERM closes the main window as the user's close does.
     const SessionEnd sessionEnd;
     armAutomaticQuit();
-    armReadAheadHold();
+    armHolds();
     // For runs driven with real input: where each control stands on the screen.
     WidgetMap::Start(qEnvironmentVariable("KORVAN_WIDGET_MAP"));
 

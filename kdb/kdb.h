@@ -489,6 +489,10 @@ public:
     Transaction& operator=(const Transaction&) = delete;
     void Commit();
     void Rollback();
+    // Called, when set, as the outermost transaction of a file's connection is about to commit,
+    // with the file's name, once every page it changed so far is in the file and its journal is
+    // whole: a test holds the program there to end it inside a write.
+    static std::function<void(const QString& file)>& BeforeCommit();
 private:
     std::shared_ptr<ConnectionImpl> m_conn;
     QString m_savepoint;

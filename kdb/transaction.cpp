@@ -114,10 +114,20 @@ Transaction::~Transaction()
     }
 }
 
+std::function<void(const QString& file)>& Transaction::BeforeCommit()
+{
+    static std::function<void(const QString&)> probe;
+    return probe;
+}
+
 void Transaction::Commit()
 {
     if (m_done)
         return;
+    if (m_conn->savepointDepth == 1 && !m_conn->odbc && BeforeCommit()) {
+        sqlite3_db_cacheflush(m_conn->db);
+        BeforeCommit()(QString::fromUtf8(sqlite3_db_filename(m_conn->db, "main")));
+    }
     m_conn->Exec(("RELEASE " + m_savepoint).toUtf8().constData());
     m_done = true;
     --m_conn->savepointDepth;

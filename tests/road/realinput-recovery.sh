@@ -5,9 +5,8 @@
 #
 #   realinput-recovery.sh <korvan program> [folder for pictures and logs]
 #
-# The kill lands inside Finish's writes on any machine: once the project's journal is there the
-# program is stopped, and it is killed only when the journal is still there while it stands
-# still; otherwise it goes on, and the next write of Finish is waited for. Then a second copy of
+# The kill lands inside Finish's writes on any machine: the program, told by the file
+# $COMMIT_HOLD, stops as its write of the test's rows commits and is killed there. Then a second copy of
 # the program (another session: its own settings and runtime folder) meets the project the first
 # holds, and takes it over once the first is killed. Last, a project over a table of a private
 # PostgreSQL server loses its server while Finish reads the testing rows: one box, the program
@@ -20,6 +19,9 @@ sqlite3 "$W/big.mdb" "CREATE TABLE big (ID INTEGER PRIMARY KEY, x1 REAL, x2 REAL
           0.3 * ((i * 37) % 100 / 10.0) + 0.5 * ((i * 53) % 100 / 10.0) FROM n;" || fail "no data file"
 P=$W/Big.kvp
 J=$P-journal
+# While this file stands, the program holds at its next commit (KORVAN_HOLD_COMMIT).
+COMMIT_HOLD=$W/commit-hold
+export KORVAN_HOLD_COMMIT=$COMMIT_HOLD
 
 start_program
 
@@ -53,22 +55,16 @@ waitfor "Finish" enabled tool mnuTrainBPExit
 [ -e "$J" ] && fail "a journal before Finish"
 
 step "finish, killed inside its writes"
+# Held as Finish's second write commits (the first keeps the training; the second writes the
+# test's rows), its pages in the file and its journal whole: the kill lands inside that write on
+# any machine.
+echo 1 >"$COMMIT_HOLD"
 click mnuTrainBPExit
-deadline=$((SECONDS + LIMIT))
-killed=""
-while [ -z "$killed" ]; do
-  # Builtins only: the wait for the journal takes no time of its own.
-  while [ ! -e "$J" ] && [ $SECONDS -lt $deadline ]; do :; done
-  [ $SECONDS -lt $deadline ] || fail "Finish left no journal to kill it over within ${LIMIT}s (the program $(program_ended && echo ended || echo runs))"
-  kill -STOP "$KPID"
-  if [ "$(od -An -tx1 -N8 "$J" 2>/dev/null | tr -d ' \n')" = d9d505f920a163d7 ]; then
-    kill -KILL "$KPID"
-    killed=1
-  else
-    kill -CONT "$KPID"
-  fi
-done
+waitfor "Finish held inside its write of the test's rows" test -e "$COMMIT_HOLD.held"
+[ "$(od -An -tx1 -N8 "$J" 2>/dev/null | tr -d ' \n')" = d9d505f920a163d7 ] || fail "no whole journal as Finish commits"
+kill -KILL "$KPID"
 wait "$KPID" 2>/dev/null
+rm -f "$COMMIT_HOLD" "$COMMIT_HOLD.held"
 [ "$(od -An -tx1 -N8 "$J" | tr -d ' \n')" = d9d505f920a163d7 ] || fail "no journal left by the kill"
 cp "$P" "$ART/killed.kvp"; cp "$J" "$ART/killed.kvp-journal"
 
