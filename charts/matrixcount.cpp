@@ -2,13 +2,17 @@
 
 #include "core/kverror.h"
 #include "core/numformat.h"
+#include "core/odbcname.h"
 #include "data/projectschema.h"
+#include "data/rangeread.h"
 #include "kdb/kdb.h"
 #include "network/classvalue.h"
 #include "network/networkproject.h"
 
 #include <QHash>
 #include <limits>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -104,29 +108,108 @@ private:
 };
 
 // The class of each value one column of the rows holds, worked out once for each distinct
-// stored value (values equal in their bytes are one value, as the first of them reads): a row
-// costs a table probe, and no text is made for it. -1 stands for a value that names no class,
-// and in the prediction column for the marker of a row the network did not use.
+// stored value (values of one storage type equal in their bytes are one value: the number 3
+// stored as a real reads "3.0" as the text "3.0" does, yet names the class "3"): a row costs a
+// table probe, and no text is made for it. -1 stands for a value that names no class, and in
+// the prediction column for the marker of a row the network did not use.
 class ColumnClasses {
 public:
     ColumnClasses(const ClassIndex& index, bool prediction) : m_index(index), m_prediction(prediction) {}
     int Of(const kdb::Reader& rows, int column)
     {
+        // The type before the bytes: reading a number's bytes does not change its stored type.
+        ByteTable& known = m_known[size_t(rows.Type(column))];
         const QByteArrayView bytes = rows.View(column);
         const uint64_t hash = ByteTable::Hash(bytes);
-        if (const int* known = m_known.Find(bytes, hash))
-            return *known;
+        if (const int* found = known.Find(bytes, hash))
+            return *found;
         const QString text = ClassValueText(rows.Get(column));
         const int index = m_prediction && IsNoPrediction(text) ? -1 : m_index.Find(text);
-        m_known.Insert(bytes, hash, index);
+        known.Insert(bytes, hash, index);
         return index;
     }
 
 private:
     const ClassIndex& m_index;
     bool m_prediction;
-    ByteTable m_known;
+    ByteTable m_known[5]; // by kdb::Value::Type
 };
+
+// Adds the rows' cells to `counts` (n x n, predicted row by actual column).
+void countRows(kdb::Reader& rows, const ClassIndex& index, size_t n, std::vector<int64_t>& counts,
+               RangeRead::Tally* tally = nullptr)
+{
+    ColumnClasses actual(index, false), predicted(index, true);
+    while (rows.Next()) {
+        if (tally && !tally->Row())
+            break;
+        const int a = actual.Of(rows, 0);
+        if (a < 0)
+            continue;
+        const int c = predicted.Of(rows, 1);
+        if (c < 0)
+            continue;
+        // Values that differ only in case are one class: their rows add up.
+        ++counts[size_t(c) * n + size_t(a)];
+    }
+}
+
+// Ranges of the Test rows read at once on several connections to the project, each counted on
+// its own and added up at the end (the sums do not depend on the order): a million tested rows
+// then cost about what the bare read of the join costs, counting included. False when the rows
+// are not to be split (few rows, no rowid, a server table behind the link, whose connection is
+// not to be multiplied), with nothing counted.
+bool countInRanges(const QString& projectFile, const QString& select, const ClassIndex& index, size_t n,
+                   std::vector<int64_t>& counts)
+{
+    constexpr int kRanges = 16;
+    std::vector<kdb::Database> connections = RangeRead::Open(projectFile, 1);
+    if (connections.empty())
+        return false;
+    std::optional<QString> rowid;
+    int64_t lo = 0, hi = 0;
+    try {
+        kdb::Database& db = connections.front();
+        if (const std::optional<kdb::TableInfo> link = db.LinkInfo(ProjectSchema::LinkTable());
+            link && kdb::IsOdbcConnect(link->connect))
+            return false;
+        rowid = RangeRead::RowidName(db, ProjectSchema::TestTable());
+        if (!rowid)
+            return false;
+        const QString from = QStringLiteral(" FROM ") + ProjectSchema::TestTable();
+        kdb::Reader span = db.Query(QStringLiteral("SELECT (SELECT min(%1)").arg(*rowid) + from
+                                    + QStringLiteral("), (SELECT max(%1)").arg(*rowid) + from + QStringLiteral(")"));
+        if (!span.Next() || span.IsNull(0))
+            return false;
+        lo = span.Int(0);
+        hi = span.Int(1);
+    } catch (...) {
+        return false;
+    }
+    if ((__int128)hi - lo + 1 < RangeRead::RowsToSplit)
+        return false;
+    for (kdb::Database& more : RangeRead::Open(projectFile, RangeRead::Threads() - 1))
+        connections.push_back(std::move(more));
+
+    // Range k holds the rowids start[k] .. start[k + 1] - 1.
+    std::vector<int64_t> start(kRanges + 1);
+    const __int128 width = (__int128)hi - lo + 1;
+    for (int k = 0; k <= kRanges; ++k)
+        start[size_t(k)] = int64_t(lo + width * k / kRanges);
+    const QString sql = select + QStringLiteral(" AND T.%1 >= ? AND T.%1 <= ?").arg(*rowid);
+    std::vector<std::vector<int64_t>> parts(kRanges, std::vector<int64_t>(n * n, 0));
+    const auto read = [&](int k, kdb::Database& db, RangeRead::Tally& tally) {
+        if (start[size_t(k)] == start[size_t(k) + 1])
+            return;
+        kdb::Reader rows = db.Query(sql, {start[size_t(k)], start[size_t(k) + 1] - 1});
+        countRows(rows, index, n, parts[size_t(k)], &tally);
+    };
+    RangeRead::Run(connections, kRanges, read, [](int64_t) { return true; });
+    for (const std::vector<int64_t>& part : parts)
+        for (size_t i = 0; i < counts.size(); ++i)
+            counts[i] += part[i];
+    return true;
+}
 
 } // namespace
 
@@ -193,19 +276,11 @@ MatrixCount MatrixCounting::Count(const QString& projectFile, const QString& pre
                         + QStringLiteral(" WHERE ") + p + QStringLiteral(" IS NOT NULL AND ") + predictedSql
                         + QStringLiteral(" IS NOT NULL");
     const ClassIndex index(m.classes);
-    ColumnClasses actual(index, false), predicted(index, true);
     const size_t n = m.classes.size();
     std::vector<int64_t> counts(n * n, 0);
-    kdb::Reader rows = db.Query(sql);
-    while (rows.Next()) {
-        const int a = actual.Of(rows, 0);
-        if (a < 0)
-            continue;
-        const int c = predicted.Of(rows, 1);
-        if (c < 0)
-            continue;
-        // Values that differ only in case are one class: their rows add up.
-        ++counts[size_t(c) * n + size_t(a)];
+    if (!countInRanges(projectFile, sql, index, n, counts)) {
+        kdb::Reader rows = db.Query(sql);
+        countRows(rows, index, n, counts);
     }
     for (size_t i = 0; i < counts.size(); ++i) {
         if (counts[i] > std::numeric_limits<int32_t>::max())

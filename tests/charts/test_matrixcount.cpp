@@ -78,6 +78,31 @@ TEST(MatrixCount, CellsTotalsAndRates)
     EXPECT_EQ(wide.At(1, 1), 67);
     EXPECT_EQ(wide.total, 134);
 
+    // A column without type may hold the number 3 and the text "3.0": alike in their stored
+    // bytes, yet they name two classes, whichever row comes first. Over a hundred thousand rows
+    // the Test rows are read in ranges at once and add up to the same cells.
+    {
+        const QString path = folder + "/mixed.kvp";
+        QFile::remove(path);
+        kdb::Database db = kdb::Database::Create(path);
+        db.Execute("CREATE TABLE Classes (Class TEXT, Count INTEGER, ClassNo INTEGER)");
+        db.Execute("INSERT INTO Classes (Class) VALUES ('3'), ('3.0'), ('B')");
+        db.Execute("CREATE TABLE Test (MainPrimaryKey INTEGER PRIMARY KEY, Predicted, Mark INTEGER)");
+        db.Execute("CREATE TABLE " + ProjectSchema::LinkTable() + " (Id INTEGER PRIMARY KEY, Kind)");
+        // Actual: the number 3.0 on odd rows, the text "3.0" on even ones; predicted: the text
+        // "3.0", "B" and the number 3.0 in turn. Each of the six cells gets one row in six.
+        db.Execute("WITH RECURSIVE r(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM r WHERE i < 120000) INSERT INTO "
+                   + ProjectSchema::LinkTable() + " SELECT i, CASE i % 2 WHEN 1 THEN 3.0 ELSE '3.0' END FROM r");
+        db.Execute("INSERT INTO Test SELECT Id, CASE Id % 3 WHEN 0 THEN 3.0 WHEN 1 THEN '3.0' ELSE 'B' END, 0 FROM "
+                   + ProjectSchema::LinkTable());
+        db.Close();
+        const MatrixCount mixed = MatrixCounting::Count(path, "Kind", "Id");
+        EXPECT_EQ(mixed.total, 120000);
+        for (int p = 0; p < 3; ++p)
+            for (int a = 0; a < 2; ++a)
+                EXPECT_EQ(mixed.At(p, a), 20000) << "predicted " << p << ", actual " << a;
+    }
+
     // No classes: refused, as the window's Start reports.
     const QString noClasses = makeProject(folder, {}, {{1, "A", "A"}});
     EXPECT_THROW(MatrixCounting::Count(noClasses, "Kind", "Id"), KvError);
