@@ -361,4 +361,50 @@ TEST(KdbServer, AServerLostDuringALongReadIsOneErrorAndTheReadWorksOnceItIsBack)
         wrong += r.Text(0) != QStringLiteral("r%1").arg(++count);
     EXPECT_EQ(count, rows);
     EXPECT_EQ(wrong, 0);
+
+    // A text key pages too, from the last key bound as text, in the server's own collation
+    // (case, spaces and accents apart from byte order); n is each key's place in that order.
+    server().Sql(QStringLiteral(R"(
+        CREATE TABLE named (k text COLLATE "und-x-icu" PRIMARY KEY, n integer);
+        INSERT INTO named SELECT k, row_number() OVER (ORDER BY k COLLATE "und-x-icu") FROM (
+            SELECT unnest(ARRAY['a', 'B', 'b ', 'é', 'Z', 'b', 'A', 'É', 'e', ' a', 'a b', 'ab', 'z'])
+            UNION ALL SELECT (ARRAY['x', 'X', 'é ', 'Ë'])[i % 4 + 1] || i FROM generate_series(1, 10000) i) v(k);
+        CHECKPOINT;
+    )"));
+    constexpr int named = 10013;
+    {
+        Database d = Database::Open(path);
+        d.Link("Named", server().Connect(), QStringLiteral("public.named"));
+    }
+    struct PageRowsBack {
+        ~PageRowsBack() { detail::PageRows() = detail::kChunk; }
+    } pageRowsBack;
+    detail::PageRows() = 7;
+    errors = 0;
+    int read = 0;
+    try {
+        Database d = Database::Open(path);
+        for (Reader r = d.ReadLinked("Named", {"n"}); r.Next();)
+            if (++read == 6000)
+                server().Kill();
+    } catch (const KvError& e) {
+        ++errors;
+        EXPECT_EQ(e.number(), 3146) << e.description().toStdString();
+    }
+    EXPECT_EQ(errors, 1);
+    EXPECT_LT(read, 6000 + 7) << "rows past the stop: the read was not in pages";
+    server().Start();
+    Database d = Database::Open(path);
+    for (const QStringList& fields : {QStringList{"n"}, QStringList{"k", "n"}}) {
+        count = 0;
+        wrong = 0;
+        int accent = 0;
+        for (Reader r = d.ReadLinked("Named", fields); r.Next();) {
+            wrong += r.Int(int(fields.size()) - 1) != ++count;
+            accent += fields.size() == 2 && r.Text(0) == QStringLiteral("é");
+        }
+        EXPECT_EQ(count, named);
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(accent, fields.size() == 2 ? 1 : 0);
+    }
 }
