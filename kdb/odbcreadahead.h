@@ -30,9 +30,6 @@ constexpr int64_t kChunk = 32768;
 constexpr int kHelpers = 3;
 constexpr SQLULEN kBlockRows = 1024;
 constexpr size_t kQueuedBlocks = size_t(kChunk / kBlockRows) + 2;
-// Rows of one page of a read in pages of plain statements (see ReadsInPages): kChunk; tests
-// make it small.
-int64_t& PageRows();
 
 // Rows of one fetch, column-wise as the cursor binds them; an empty block with `chunkEnd`
 // closes a chunk and says how many rows it had.

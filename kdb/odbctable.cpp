@@ -26,7 +26,6 @@ struct VColumn {
     bool numeric = false;   // text from the driver for a column declared numeric
     bool decimal = false;   // NUMERIC or DECIMAL: exact, often past the digits of a double
     bool nullable = true;
-    bool chars = false;     // VARCHAR or TEXT (not CHAR, whose padding compares apart)
 };
 
 struct OdbcVtab {
@@ -77,11 +76,6 @@ struct OdbcCursor {
         QString key;          // the key column, quoted
         size_t keyAt = 0;     // its position among the columns read
         int64_t lastKey = 0;
-        // A text key: the last one as the driver gave it, bound as it is; the server both
-        // orders and compares it, so its collation decides and no row is skipped or repeated.
-        bool text = false;
-        QByteArray lastText;
-        SQLLEN lastInd = 0;
         int64_t asked = 0;    // rows the page's statement asked for
         int64_t read = 0;     // rows read of this page
         int64_t left = -1;    // rows the read may still return; -1 no limit
@@ -184,10 +178,6 @@ int vtConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3
                 break;
             case SQL_BINARY: case SQL_VARBINARY: case SQL_LONGVARBINARY:
                 vc.kind = Kind::Bytes;
-                break;
-            case SQL_VARCHAR: case SQL_LONGVARCHAR: case SQL_WVARCHAR: case SQL_WLONGVARCHAR:
-                vc.kind = Kind::Text;
-                vc.chars = true;
                 break;
             default:
                 vc.kind = Kind::Text;
@@ -322,18 +312,10 @@ bool nextPage(OdbcCursor* c)
     if (p.read < p.asked || p.left == 0)
         return false;
     SQLFreeStmt(c->stmt, SQL_CLOSE);
-    p.asked = p.left < 0 ? PageRows() : std::min(p.left, PageRows());
+    p.asked = p.left < 0 ? kChunk : std::min(p.left, kChunk);
     p.read = 0;
-    if (p.text) {
-        p.lastInd = SQLLEN(p.lastText.size());
-        if (!SQL_SUCCEEDED(SQLBindParameter(c->stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
-                                            SQLULEN(qMax<qsizetype>(1, p.lastText.size())), 0, p.lastText.data(),
-                                            p.lastInd, &p.lastInd)))
-            ThrowOdbc(SQL_HANDLE_STMT, c->stmt);
-    }
-    QByteArray sql = (p.select + QStringLiteral("WHERE ") + p.key + QStringLiteral(" > ")
-                      + (p.text ? QStringLiteral("?") : QString::number(p.lastKey)) + QStringLiteral(" ORDER BY ")
-                      + p.key + QStringLiteral(" LIMIT ") + QString::number(p.asked))
+    QByteArray sql = (p.select + QStringLiteral("WHERE ") + p.key + QStringLiteral(" > ") + QString::number(p.lastKey)
+                      + QStringLiteral(" ORDER BY ") + p.key + QStringLiteral(" LIMIT ") + QString::number(p.asked))
                          .toUtf8();
     const SQLRETURN rc = SQLExecDirect(c->stmt, reinterpret_cast<SQLCHAR*>(sql.data()), SQLINTEGER(sql.size()));
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
@@ -350,9 +332,7 @@ void countPage(OdbcCursor* c, SQLULEN fetched)
     p.read += int64_t(fetched);
     if (p.left > 0)
         p.left -= int64_t(fetched);
-    if (p.text)
-        p.lastText = c->row[p.keyAt].toText().toUtf8();
-    else if (c->bindAll)
+    if (c->bindAll)
         std::memcpy(&p.lastKey, c->data[p.keyAt].data() + (fetched - 1) * sizeof(SQLBIGINT), sizeof(SQLBIGINT));
     else
         p.lastKey = c->row[p.keyAt].toInt(p.lastKey);
@@ -506,13 +486,10 @@ int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc,
                           + QStringLiteral(" WHERE ") + v->conn->Quote(key->name) + QStringLiteral(" > ");
             plan.order = QStringLiteral(" ORDER BY ") + v->conn->Quote(key->name);
             c->plan = std::move(plan);
-        } else if (v->conn->ReadsInPages() && !(idxNum & kPlanLookup) && key
-                   && (key->kind == Kind::Int || key->chars) && !key->nullable) {
+        } else if (v->conn->ReadsInPages() && !(idxNum & kPlanLookup) && key && key->kind == Kind::Int
+                   && !key->nullable) {
             OdbcCursor::Pages pages;
             pages.keyAt = readKey();
-            pages.text = key->kind == Kind::Text;
-            if (pages.text)
-                c->bindAll = false;
             pages.key = v->conn->Quote(key->name);
             pages.select = QStringLiteral("SELECT ") + names.join(u',') + QStringLiteral(" FROM ") + v->from + u' ';
             SQLFreeHandle(SQL_HANDLE_STMT, c->stmt);
@@ -574,7 +551,7 @@ int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc,
         }
         if (c->pages) {
             c->pages->left = limit;
-            c->pages->asked = limit = limit < 0 ? PageRows() : std::min(limit, PageRows());
+            c->pages->asked = limit = limit < 0 ? kChunk : std::min(limit, kChunk);
         }
         if (limit >= 0 || offset > 0) {
             if (limit >= 0)
@@ -734,12 +711,6 @@ sqlite3_module& odbcModule()
 }
 
 } // namespace
-
-int64_t& PageRows()
-{
-    static int64_t rows = kChunk;
-    return rows;
-}
 
 void RegisterOdbcModule(sqlite3* db, ConnectionImpl* owner)
 {
