@@ -22,6 +22,21 @@ J=$P-journal
 # While this file stands, the program holds at its next commit (KORVAN_HOLD_COMMIT).
 COMMIT_HOLD=$W/commit-hold
 export KORVAN_HOLD_COMMIT=$COMMIT_HOLD
+# Whether the main window shows the project named $1.
+shows_project() { case "$(main_title)" in "Korvan Pro - $1"*) true ;; *) false ;; esac; }
+# Starts the program again (with the environment given as arguments) and waits until it shows the
+# project whose title begins "Korvan Pro - $1", its splash gone.
+restart_on() {
+  local title=$1; shift
+  rm -f "$MAP"
+  (cd "$W" && exec env "$@" "$KORVAN") >"$WORK/korvan.log" 2>&1 &
+  KPID=$!
+  PIDS+=($KPID)
+  waitfor "the project $title" shows_project "$title"
+  waitfor "status bar" has widget MainStatusBar
+  click MainStatusBar
+  waitfor "splash gone" sh -c "! grep -q $'^window\tfrmSplash' '$MAP'"
+}
 
 start_program
 
@@ -46,12 +61,8 @@ click cmdOK
 waitfor "the training window" child_up frmTrainBP
 
 step "train, stop"
-waitfor "Train tool" enabled tool mnuTrainBPTrain
-click mnuTrainBPTrain
-waitfor "a running training" enabled tool mnuTrainBPStop
-click mnuTrainBPStop
+train_stop
 waitfor "an idle training window" enabled tool mnuTrainBPTrain
-waitfor "Finish" enabled tool mnuTrainBPExit
 [ -e "$J" ] && fail "a journal before Finish"
 
 step "finish, killed inside its writes"
@@ -91,15 +102,7 @@ step "start again: the project comes back"
 # Nothing touches the file before the program does. The project is the first of the recent
 # files, which the program reopens at its start (Autoload) through File > Open's own road.
 grep -q "Big.kvp" "$XDG_CONFIG_HOME/Veltra/Korvan.conf" || fail "the project is not among the recent files"
-rm -f "$MAP"
-(cd "$W" && exec "$KORVAN") >"$WORK/korvan.log" 2>&1 &
-KPID=$!
-PIDS+=($KPID)
-reopened() { case "$(main_title)" in "Korvan Pro - Big"*) true ;; *) false ;; esac; }
-waitfor "the reopened project" reopened
-waitfor "status bar" has widget MainStatusBar
-click MainStatusBar
-waitfor "splash gone" sh -c "! grep -q $'^window\tfrmSplash' '$MAP'"
+restart_on Big
 picture reopened
 awk -F'\t' '$1=="window" && $10=="Open Project" {f=1} END {exit !f}' "$MAP" && fail "a box titled Open Project at the start"
 [ -e "$J" ] && fail "the journal is still there"
@@ -156,7 +159,7 @@ kill -KILL "$FIRST"
 wait "$FIRST" 2>/dev/null
 [ -e "$W/.Big.kvp.lock" ] || fail "the killed copy left no claim to take over"
 second_copy
-waitfor "the project in the second copy" reopened
+waitfor "the project in the second copy" shows_project Big
 awk -F'\t' '$1=="window" && $10=="Open Project" {f=1} END {exit !f}' "$MAP" && fail "a box titled Open Project"
 picture second-copy-opened
 close_second_copy
@@ -231,21 +234,8 @@ step "reopened over the server: train, stop, finish held while it reads the test
 # rows and its first helper, about to ask the server for the rows after them, says so
 # ($HOLD.held) and waits while the file stands: the road stops the server there.
 HOLD=$W/hold
-rm -f "$MAP"
-(cd "$W" && KORVAN_HOLD_READ_AHEAD=$HOLD exec "$KORVAN") >"$WORK/korvan.log" 2>&1 &
-KPID=$!
-PIDS+=($KPID)
-srv_open() { case "$(main_title)" in "Korvan Pro - Srv"*) true ;; *) false ;; esac; }
-waitfor "the project over the server" srv_open
-waitfor "status bar" has widget MainStatusBar
-click MainStatusBar
-waitfor "splash gone" sh -c "! grep -q $'^window\tfrmSplash' '$MAP'"
-waitfor "the training window" child_up frmTrainBP
-waitfor "Train tool" enabled tool mnuTrainBPTrain
-click mnuTrainBPTrain
-waitfor "a running training" enabled tool mnuTrainBPStop
-click mnuTrainBPStop
-waitfor "Finish" enabled tool mnuTrainBPExit
+restart_on Srv KORVAN_HOLD_READ_AHEAD="$HOLD"
+train_stop
 touch "$HOLD"
 click mnuTrainBPExit
 waitfor "the read held after its first rows" test -e "$HOLD.held"
@@ -277,14 +267,7 @@ wait "$KPID" || fail "the program ended with status $?"
 
 step "the server back: the project reopens and finishes"
 server_start
-rm -f "$MAP"
-(cd "$W" && exec "$KORVAN") >"$WORK/korvan.log" 2>&1 &
-KPID=$!
-PIDS+=($KPID)
-waitfor "the reopened project" srv_open
-waitfor "status bar" has widget MainStatusBar
-click MainStatusBar
-waitfor "splash gone" sh -c "! grep -q $'^window\tfrmSplash' '$MAP'"
+restart_on Srv
 waitfor "Finish" enabled tool mnuTrainBPExit
 click mnuTrainBPExit
 waitfor "the test results" sql_is "$S" "SELECT COUNT(*) FROM Test" 32000

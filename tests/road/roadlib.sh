@@ -371,15 +371,20 @@ no_sanitizer_report() {
   fi
 }
 
-# In the open training window of a BackProp project just split by split_rows: Train, Stop at
-# once, Finish, and wait for the 30 test rows in the project $1.
-train_stop_finish() {
+# In the open training window of a BackProp project: Train, Stop at once, and wait for Finish.
+train_stop() {
   waitfor "the training window" child_up frmTrainBP
   waitfor "Train tool" enabled tool mnuTrainBPTrain
   click mnuTrainBPTrain
   waitfor "a running training" enabled tool mnuTrainBPStop
   click mnuTrainBPStop
   waitfor "Finish" enabled tool mnuTrainBPExit
+}
+
+# In the open training window of a BackProp project just split by split_rows: Train, Stop at
+# once, Finish, and wait for the 30 test rows in the project $1.
+train_stop_finish() {
+  train_stop
   click mnuTrainBPExit
   waitfor "the test results" sql_is "$1" "SELECT COUNT(*) FROM Test" 30
 }
