@@ -134,8 +134,9 @@ public:
     // True when a long read in key order goes faster split over several connections (a
     // server, whose own work then runs beside the driver's).
     bool ReadsInParallel() const { return m_parallel; }
-    // True when a long read goes in pages of plain statements on helper logins: the login's
-    // own fetch by cursor must not meet a server that goes away (see odbc.cpp).
+    // True when each read of a table goes to a helper login of its own, which reads results
+    // whole: the login's own fetch by cursor must not meet a server that goes away (see
+    // odbc.cpp).
     bool ReadsInPages() const { return m_helperLogin != m_login; }
     // Another login of the same source for a helper thread's read, kept for the next read
     // when given back.

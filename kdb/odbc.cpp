@@ -182,9 +182,10 @@ QString withCursorFetch(const QString& connect)
 }
 
 // psqlODBC ends the program when the server goes away while the rows of a cursor's next group
-// arrive: it reads the error of a null connection (its sources read so to this day). The
-// helpers' statements are bounded by their LIMIT: their rows are read whole, at once, with no
-// such group to fetch, and the long reads go to them (see ReadsInPages).
+// arrive and another statement of the login finds it gone: it reads the error of a null
+// connection. Helper logins read each result whole, with no such group to fetch, and every
+// read of a table goes to one of its own (see ReadsInPages); a long one fetches from a cursor
+// of ours a bounded number of rows at a time.
 QString withWholeFetch(const QString& connect)
 {
     QString c;
@@ -241,6 +242,14 @@ std::map<QString, std::shared_ptr<OdbcConnection>>& sharedConnections()
     return *map;
 }
 
+// Readers of several threads (a grid's loader, the ranges of a parallel read) open the same
+// source at once.
+std::mutex& sharedConnectionsLock()
+{
+    static auto* lock = new std::mutex;
+    return *lock;
+}
+
 constexpr size_t kKeptIdle = 32;
 
 // A round trip that any driver answers: a catalogue call for a table nobody has.
@@ -265,6 +274,7 @@ bool answers(SQLHDBC dbc)
 
 void ForgetSharedConnections()
 {
+    const std::lock_guard lock(sharedConnectionsLock());
     sharedConnections().clear();
 }
 
@@ -389,6 +399,7 @@ namespace {
 
 std::shared_ptr<OdbcConnection> OdbcConnection::Shared(const QString& connect)
 {
+    const std::lock_guard lock(sharedConnectionsLock());
     auto& map = sharedConnections();
     const auto it = map.find(connect);
     if (it != map.end()) {
@@ -734,6 +745,8 @@ int64_t OdbcConnection::Count(const QString& table)
 {
     Stmt s(static_cast<SQLHDBC>(m_dbc));
     QByteArray sql = utf8(QStringLiteral("SELECT COUNT(*) FROM ") + QuoteTable(table));
+    if (m_parallel)
+        sql.prepend("/* one row */ ");   // no cursor for one row (see Row)
     s.check(SQLExecDirect(s.h(), sqlChars(sql), SQLINTEGER(sql.size())));
     if (!s.fetch())
         return 0;

@@ -68,17 +68,15 @@ struct OdbcCursor {
     int64_t mainRows = 0;
     std::optional<ReadAhead::Plan> plan;
     std::unique_ptr<ReadAhead> ahead;
-    // Any other long read of such a server: the statement, on a helper login of its own, reads
-    // pages of kChunk rows in key order, each from the last key of the one before.
+    // A source whose login must not fetch by cursor (see ReadsInPages): the statement runs on a
+    // helper login of its own, which reads each result whole. A read that may be longer than
+    // kChunk rows goes through a cursor of ours, declared in a transaction of the helper's and
+    // fetched kChunk rows a statement.
     struct Pages {
         SQLHDBC dbc = SQL_NULL_HDBC;
-        QString select;       // "SELECT ... FROM ... "
-        QString key;          // the key column, quoted
-        size_t keyAt = 0;     // its position among the columns read
-        int64_t lastKey = 0;
-        int64_t asked = 0;    // rows the page's statement asked for
-        int64_t read = 0;     // rows read of this page
-        int64_t left = -1;    // rows the read may still return; -1 no limit
+        bool cursor = false;  // the cursor is declared: the helper is in a transaction
+        int64_t asked = 0;    // rows the last statement asked for
+        int64_t read = 0;     // rows read of them
     };
     std::optional<Pages> pages;
     // Decimals read as the driver's text (the owner's decimalsAsText when the scan began).
@@ -293,6 +291,8 @@ int vtOpen(sqlite3_vtab*, sqlite3_vtab_cursor** out)
     return SQLITE_OK;
 }
 
+constexpr char kCursorName[] = "kdb_read";
+
 void freeStmt(OdbcCursor* c, OdbcVtab* v)
 {
     c->ahead.reset();
@@ -300,42 +300,44 @@ void freeStmt(OdbcCursor* c, OdbcVtab* v)
         SQLFreeHandle(SQL_HANDLE_STMT, c->stmt);
         c->stmt = SQL_NULL_HSTMT;
     }
-    if (c->pages && c->pages->dbc != SQL_NULL_HDBC)
-        v->conn->GiveBack(c->pages->dbc);
+    if (c->pages && c->pages->dbc != SQL_NULL_HDBC) {
+        SQLHDBC dbc = c->pages->dbc;
+        // Ending the transaction closes the cursor; a helper that cannot (its server went
+        // away) is let go rather than kept for the next read.
+        const bool sound = !c->pages->cursor
+                           || (SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK))
+                               && SQL_SUCCEEDED(SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT,
+                                                                  reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0)));
+        if (sound) {
+            v->conn->GiveBack(dbc);
+        } else {
+            SQLDisconnect(dbc);
+            SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        }
+    }
     c->pages.reset();
 }
 
-// Runs the statement of the cursor's next page; false when the read has no more rows.
-bool nextPage(OdbcCursor* c)
+// Runs a statement on the cursor's handle; false when it has no rows to read.
+bool execute(OdbcCursor* c, QByteArray sql)
 {
-    OdbcCursor::Pages& p = *c->pages;
-    if (p.read < p.asked || p.left == 0)
-        return false;
-    SQLFreeStmt(c->stmt, SQL_CLOSE);
-    p.asked = p.left < 0 ? kChunk : std::min(p.left, kChunk);
-    p.read = 0;
-    QByteArray sql = (p.select + QStringLiteral("WHERE ") + p.key + QStringLiteral(" > ") + QString::number(p.lastKey)
-                      + QStringLiteral(" ORDER BY ") + p.key + QStringLiteral(" LIMIT ") + QString::number(p.asked))
-                         .toUtf8();
     const SQLRETURN rc = SQLExecDirect(c->stmt, reinterpret_cast<SQLCHAR*>(sql.data()), SQLINTEGER(sql.size()));
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
         ThrowOdbc(SQL_HANDLE_STMT, c->stmt);
     return rc != SQL_NO_DATA;
 }
 
-// The page's count of rows and its last key after a fetch of `fetched` rows.
-void countPage(OdbcCursor* c, SQLULEN fetched)
+// Fetches the cursor's next kChunk rows; false when the read has no more.
+bool nextPage(OdbcCursor* c)
 {
     OdbcCursor::Pages& p = *c->pages;
-    if (fetched == 0)
-        return;
-    p.read += int64_t(fetched);
-    if (p.left > 0)
-        p.left -= int64_t(fetched);
-    if (c->bindAll)
-        std::memcpy(&p.lastKey, c->data[p.keyAt].data() + (fetched - 1) * sizeof(SQLBIGINT), sizeof(SQLBIGINT));
-    else
-        p.lastKey = c->row[p.keyAt].toInt(p.lastKey);
+    if (!p.cursor || p.read < p.asked)
+        return false;
+    SQLFreeStmt(c->stmt, SQL_CLOSE);
+    p.asked = kChunk;
+    p.read = 0;
+    return execute(c, QByteArrayLiteral("FETCH FORWARD ") + QByteArray::number(qlonglong(kChunk))
+                          + QByteArrayLiteral(" FROM ") + kCursorName);
 }
 
 int vtClose(sqlite3_vtab_cursor* cur)
@@ -367,8 +369,8 @@ bool fetchRows(OdbcVtab* v, OdbcCursor* c)
     }
     const SQLRETURN rc = SQLFetch(c->stmt);
     if (rc == SQL_NO_DATA) {
-        if (c->pages)
-            return nextPage(c) && fetchRows(v, c);
+        if (c->pages && nextPage(c))
+            return fetchRows(v, c);
         // The first rows read whole: the helpers read the rest.
         if (c->plan && c->mainRows == kFirstRows && (c->plan->limit < 0 || c->plan->limit > kFirstRows)) {
             freeStmt(c, v);
@@ -433,7 +435,7 @@ bool fetchRows(OdbcVtab* v, OdbcCursor* c)
         }
     }
     if (c->pages)
-        countPage(c, c->fetched);
+        c->pages->read += int64_t(c->fetched);
     return c->fetched > 0;
 }
 
@@ -446,8 +448,13 @@ int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc,
         freeStmt(c, v);
         c->eof = true;
         c->rowid = 0;
-        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, v->conn->Hdbc(), &c->stmt)))
-            ThrowOdbc(SQL_HANDLE_DBC, v->conn->Hdbc());
+        SQLHDBC dbc = static_cast<SQLHDBC>(v->conn->Hdbc());
+        if (v->conn->ReadsInPages()) {
+            c->pages.emplace();
+            c->pages->dbc = dbc = static_cast<SQLHDBC>(v->conn->TakeHelper());
+        }
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &c->stmt)))
+            ThrowOdbc(SQL_HANDLE_DBC, dbc);
         const unsigned long long used = idxStr ? std::strtoull(idxStr, nullptr, 16) : ~0ULL;
         c->sel.clear();
         c->at.assign(v->cols.size(), -1);
@@ -486,18 +493,6 @@ int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc,
                           + QStringLiteral(" WHERE ") + v->conn->Quote(key->name) + QStringLiteral(" > ");
             plan.order = QStringLiteral(" ORDER BY ") + v->conn->Quote(key->name);
             c->plan = std::move(plan);
-        } else if (v->conn->ReadsInPages() && !(idxNum & kPlanLookup) && key && key->kind == Kind::Int
-                   && !key->nullable) {
-            OdbcCursor::Pages pages;
-            pages.keyAt = readKey();
-            pages.key = v->conn->Quote(key->name);
-            pages.select = QStringLiteral("SELECT ") + names.join(u',') + QStringLiteral(" FROM ") + v->from + u' ';
-            SQLFreeHandle(SQL_HANDLE_STMT, c->stmt);
-            c->stmt = SQL_NULL_HSTMT;
-            pages.dbc = static_cast<SQLHDBC>(v->conn->TakeHelper());
-            c->pages = std::move(pages);
-            if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, c->pages->dbc, &c->stmt)))
-                ThrowOdbc(SQL_HANDLE_DBC, c->pages->dbc);
         }
         if (names.isEmpty())
             names << QStringLiteral("1");   // count(*): rows without columns
@@ -534,7 +529,7 @@ int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc,
             if (!SQL_SUCCEEDED(rc))
                 ThrowOdbc(SQL_HANDLE_STMT, c->stmt);
         }
-        if (((idxNum & kPlanOrdered) || c->pages) && v->keyCol >= 0)
+        if ((idxNum & kPlanOrdered) && v->keyCol >= 0)
             sql += QStringLiteral(" ORDER BY ") + v->conn->Quote(v->cols[size_t(v->keyCol)].name);
         int64_t limit = -1;
         int64_t offset = 0;
@@ -548,10 +543,6 @@ int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc,
         if (c->plan) {
             c->plan->limit = limit;
             limit = limit < 0 ? kFirstRows : std::min(limit, kFirstRows);
-        }
-        if (c->pages) {
-            c->pages->left = limit;
-            c->pages->asked = limit = limit < 0 ? kChunk : std::min(limit, kChunk);
         }
         if (limit >= 0 || offset > 0) {
             if (limit >= 0)
@@ -578,12 +569,17 @@ int vtFilter(sqlite3_vtab_cursor* cur, int idxNum, const char* idxStr, int argc,
                     ThrowOdbc(SQL_HANDLE_STMT, c->stmt);
             }
         }
-        QByteArray text = sql.toUtf8();
-        const SQLRETURN rc = SQLExecDirect(c->stmt, reinterpret_cast<SQLCHAR*>(text.data()),
-                                           SQLINTEGER(text.size()));
-        if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
-            ThrowOdbc(SQL_HANDLE_STMT, c->stmt);
-        c->eof = rc == SQL_NO_DATA || !fetchRows(v, c);
+        if (c->pages && !(idxNum & kPlanLookup) && !c->plan && (limit < 0 || limit > kChunk)) {
+            if (!SQL_SUCCEEDED(SQLSetConnectAttr(c->pages->dbc, SQL_ATTR_AUTOCOMMIT,
+                                                 reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)))
+                ThrowOdbc(SQL_HANDLE_DBC, c->pages->dbc);
+            c->pages->cursor = true;
+            execute(c, QByteArrayLiteral("DECLARE ") + kCursorName + QByteArrayLiteral(" NO SCROLL CURSOR FOR ")
+                           + sql.toUtf8());
+            c->eof = !nextPage(c) || !fetchRows(v, c);
+        } else {
+            c->eof = !execute(c, sql.toUtf8()) || !fetchRows(v, c);
+        }
         return SQLITE_OK;
     } catch (...) {
         return setError(cur->pVtab, CurrentError().description());

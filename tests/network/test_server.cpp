@@ -476,8 +476,8 @@ TEST_F(ServerRoad, WholeNumbersPast2To53AndTimesTrainOnBothKinds)
 
 // The server goes away while a test reads its testing rows (for back-propagation from a helper
 // of the read once it has queued rows, the others at work; for SFAM, whose class column is read
-// in pages, at the reading's first report): one box, the test ends, and once the server is back
-// the project opens and tests again.
+// in pages, and for back-propagation over a table keyed by text, at the reading's first report):
+// one box, the test ends, and once the server is back the project opens and tests again.
 TEST_F(ServerRoad, AServerLostWhileATestReadsItsRowsIsOneBoxAndTheProjectTestsOnceItIsBack)
 {
     pgtest::Server& server = pgtest::Server::Get();
@@ -487,10 +487,15 @@ TEST_F(ServerRoad, AServerLostWhileATestReadsItsRowsIsOneBoxAndTheProjectTestsOn
                                          10 + (i * 7 % 100) / 20.0 + (i * 13 % 100) / 30.0,
                                          CASE WHEN i * 7 % 100 < 50 THEN 'left' ELSE 'right' END
                                   FROM generate_series(1, 150000) i;
+                  DROP TABLE IF EXISTS farnamed; CREATE TABLE farnamed AS
+                      SELECT 'k' || lpad("ID"::text, 6, '0') AS "ID", "X1", "X2", "Y" FROM far;
+                  ALTER TABLE farnamed ADD PRIMARY KEY ("ID");
                   CHECKPOINT;)");
     const QString connect = server.Connect();
-    for (const bool sfam : {false, true}) {
-        const QString project = folder + (sfam ? "/farsfam.kvp" : "/farbp.kvp");
+    for (const int road : {0, 1, 2}) {
+        const bool sfam = road == 1;
+        const bool named = road == 2;
+        const QString project = folder + (sfam ? "/farsfam.kvp" : named ? "/farnamed.kvp" : "/farbp.kvp");
         {
             std::unique_ptr<CNetworkProject> net;
             if (sfam) {
@@ -503,7 +508,7 @@ TEST_F(ServerRoad, AServerLostWhileATestReadsItsRowsIsOneBoxAndTheProjectTestsOn
             } else {
                 auto bp = std::make_unique<CBackProp>();
                 bp->Initialize(project);
-                bp->Attach(connect, "public.far");
+                bp->Attach(connect, named ? "public.farnamed" : "public.far");
                 NetTest::Configure(*bp, {{"X1", roleInput, 0, 10}, {"X2", roleInput, 0, 10}, {"Y", roleBPPredict, 9, 19}});
                 net = std::move(bp);
             }
@@ -526,10 +531,10 @@ TEST_F(ServerRoad, AServerLostWhileATestReadsItsRowsIsOneBoxAndTheProjectTestsOn
                 struct ProbeOff {
                     ~ProbeOff() { kdb::detail::ReadAhead::Probe() = nullptr; }
                 } probeOff;
-                if (!sfam)
+                if (road == 0)
                     kdb::detail::ReadAhead::Probe() = [&](int, int64_t) { kill(); };
                 ProgressListener listener([&](int percent) {
-                    if (sfam && percent > 0)
+                    if (road != 0 && percent > 0)
                         kill();
                 });
                 EXPECT_EQ(net->Test(), TestOutcome::Aborted);
@@ -552,6 +557,6 @@ TEST_F(ServerRoad, AServerLostWhileATestReadsItsRowsIsOneBoxAndTheProjectTestsOn
         EXPECT_EQ(again->Test(), TestOutcome::Done);
         EXPECT_TRUE(prompts.Boxes().empty()) << prompts.LastBox().text.toStdString();
         kdb::Database db = kdb::Database::Open(project, false, true);
-        EXPECT_EQ(db.RecordCount("Test"), 148000) << (sfam ? "SFAM" : "back-propagation");
+        EXPECT_EQ(db.RecordCount("Test"), 148000) << road;
     }
 }
