@@ -28,14 +28,9 @@ shows_project() { case "$(main_title)" in "Korvan Pro - $1"*) true ;; *) false ;
 # project whose title begins "Korvan Pro - $1", its splash gone.
 restart_on() {
   local title=$1; shift
-  rm -f "$MAP"
-  (cd "$W" && exec env "$@" "$KORVAN") >"$WORK/korvan.log" 2>&1 &
-  KPID=$!
-  PIDS+=($KPID)
+  launch "$@"
   waitfor "the project $title" shows_project "$title"
-  waitfor "status bar" has widget MainStatusBar
-  click MainStatusBar
-  waitfor "splash gone" sh -c "! grep -q $'^window\tfrmSplash' '$MAP'"
+  splash_gone
 }
 
 start_program
@@ -86,10 +81,7 @@ writable() {
 }
 trap 'writable -i 2>/dev/null; cleanup' EXIT
 writable +i || fail "the folder could not be made read-only"
-rm -f "$MAP"
-(cd "$W" && exec "$KORVAN") >"$WORK/korvan.log" 2>&1 &
-KPID=$!
-PIDS+=($KPID)
+launch
 waitfor "the box of the project that cannot be recovered" window_active "Open Project"
 picture cannot-recover
 xdotool key Return

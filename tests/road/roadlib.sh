@@ -316,18 +316,28 @@ split_rows() {
 # window's title to wait for may be given (a project the recent list reopens).
 start_program() {
   step "start"
+  no_sanitizer_report
+  launch
+  waitfor "main window" main_title_is "${1:-Korvan Pro}"
+  splash_gone
+  activate_main
+}
+
+# Starts the program in the background (with the environment given as arguments, NAME=value).
+launch() {
   # The map a program ended by a signal left behind would answer for the new one (the same
   # title when a project reopens) until the new one writes its own.
   rm -f "$MAP"
-  no_sanitizer_report
-  (cd "$W" && exec "$KORVAN") >"$WORK/korvan.log" 2>&1 &
+  (cd "$W" && exec env "$@" "$KORVAN") >"$WORK/korvan.log" 2>&1 &
   KPID=$!
   PIDS+=($KPID)
-  waitfor "main window" main_title_is "${1:-Korvan Pro}"
+}
+
+# Waits for the status bar and clicks it, which hides the splash window, then waits until it is gone.
+splash_gone() {
   waitfor "status bar" has widget MainStatusBar
   click MainStatusBar
   waitfor "splash gone" sh -c "! grep -q $'^window\tfrmSplash' '$MAP'"
-  activate_main
 }
 
 # Ends the program through File > Exit and waits until it is gone.
